@@ -1,0 +1,119 @@
+#include "Dtw.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// --- Path constraints ---------------------------------------------------------
+const float kMaxLengthRatio = 2.5f;     // longer/shorter beyond this: not the same word
+const float kBandFraction = 0.35f;      // band half-width, fraction of the longer length
+const float kInf = 1e30f;
+} // namespace
+
+const float CDtw::kUnreachable = 1e6f;
+
+int CDtw::Init(int maxFrames)
+{
+    Reset();
+    if (maxFrames <= 0) return 0;
+    m_nMaxFrames = maxFrames;
+    m_prev.assign(maxFrames + 1, kInf);
+    m_curr.assign(maxFrames + 1, kInf);
+    m_cost.assign(static_cast<size_t>(maxFrames) * maxFrames, kInf);
+    m_local.assign(static_cast<size_t>(maxFrames) * maxFrames, 0.0f);
+    m_path.assign(2 * static_cast<size_t>(maxFrames), 0.0f);
+    return 1;
+}
+
+void CDtw::Reset()
+{
+    m_nMaxFrames = 0;
+    m_prev.clear();
+    m_curr.clear();
+    m_cost.clear();
+    m_local.clear();
+    m_path.clear();
+}
+
+float CDtw::Distance(const float* a, int na, const float* b, int nb, int dims, const float* weights)
+{
+    if (na <= 0 || nb <= 0 || na > m_nMaxFrames || nb > m_nMaxFrames || dims <= 0) return kUnreachable;
+    if (na > kMaxLengthRatio * nb || nb > kMaxLengthRatio * na) return kUnreachable;
+    // The band follows the straight diagonal from (0,0) to (na-1,nb-1); its
+    // half-width covers the length difference plus a share of the length.
+    const float slope = static_cast<float>(nb) / na;
+    const int band = static_cast<int>(kBandFraction * std::max(na, nb)) + std::abs(na - nb) / 2 + 1;
+    auto local = [&](int i, int j) {
+        const float* x = a + static_cast<size_t>(i) * dims;
+        const float* y = b + static_cast<size_t>(j) * dims;
+        float s = 0.0f;
+        if (weights) {
+            for (int k = 0; k < dims; ++k) { const float d = (x[k] - y[k]) * weights[k]; s += d * d; }
+        } else {
+            for (int k = 0; k < dims; ++k) { const float d = x[k] - y[k]; s += d * d; }
+        }
+        return std::sqrt(s);
+    };
+    std::fill(m_prev.begin(), m_prev.begin() + nb, kInf);
+    for (int i = 0; i < na; ++i) {
+        const int centre = static_cast<int>(i * slope);
+        const int lo = std::max(0, centre - band), hi = std::min(nb - 1, centre + band);
+        std::fill(m_curr.begin(), m_curr.begin() + nb, kInf);
+        for (int j = lo; j <= hi; ++j) {
+            const float d = local(i, j);
+            float best;
+            if (i == 0 && j == 0) best = 2.0f * d;
+            else {
+                best = kInf;
+                if (i > 0) best = std::min(best, m_prev[j] + d);
+                if (j > 0) best = std::min(best, m_curr[j - 1] + d);
+                if (i > 0 && j > 0) best = std::min(best, m_prev[j - 1] + 2.0f * d);
+            }
+            m_curr[j] = best;
+        }
+        std::swap(m_prev, m_curr);
+    }
+    const float total = m_prev[nb - 1];
+    if (total >= kInf) return kUnreachable;
+    return total / static_cast<float>(na + nb);
+}
+
+float CDtw::PathMedian(const float* a, int na, const float* b, int nb, int dims)
+{
+    if (na <= 0 || nb <= 0 || na > m_nMaxFrames || nb > m_nMaxFrames || dims <= 0) return kUnreachable;
+    if (na > kMaxLengthRatio * nb || nb > kMaxLengthRatio * na) return kUnreachable;
+    auto at = [nb](int i, int j) { return static_cast<size_t>(i) * nb + j; };
+    for (int i = 0; i < na; ++i)
+        for (int j = 0; j < nb; ++j) {
+            float s = 0.0f;
+            for (int k = 0; k < dims; ++k) {
+                const float d = a[i * dims + k] - b[j * dims + k];
+                s += d * d;
+            }
+            const float d = std::sqrt(s);
+            m_local[at(i, j)] = d;
+            float best;
+            if (i == 0 && j == 0) best = 2.0f * d;
+            else {
+                best = kInf;
+                if (i > 0) best = std::min(best, m_cost[at(i - 1, j)] + d);
+                if (j > 0) best = std::min(best, m_cost[at(i, j - 1)] + d);
+                if (i > 0 && j > 0) best = std::min(best, m_cost[at(i - 1, j - 1)] + 2.0f * d);
+            }
+            m_cost[at(i, j)] = best;
+        }
+    // Back along the cheapest predecessors, collecting the local distances.
+    int i = na - 1, j = nb - 1, n = 0;
+    while (true) {
+        m_path[n++] = m_local[at(i, j)];
+        if (i == 0 && j == 0) break;
+        if (i == 0) { --j; continue; }
+        if (j == 0) { --i; continue; }
+        const float diag = m_cost[at(i - 1, j - 1)], up = m_cost[at(i - 1, j)], left = m_cost[at(i, j - 1)];
+        if (diag <= up && diag <= left) { --i; --j; }
+        else if (up <= left) --i;
+        else --j;
+    }
+    std::nth_element(m_path.begin(), m_path.begin() + n / 2, m_path.begin() + n);
+    return m_path[n / 2];
+}

@@ -1,0 +1,168 @@
+#include "EndpointDetector.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// --- Noise floor ------------------------------------------------------------
+const int kFloorWindowMs = 1200;      // min-tracking half window, ms (longer than a word)
+// --- Speech decision --------------------------------------------------------
+const float kOnDb = 9.0f;             // level over floor that starts speech, dB
+const float kHoldDb = 5.0f;           // level over floor that keeps speech going (hysteresis), dB
+const float kMinPeakSnrDb = 15.0f;    // a stretch must peak this far over the floor, dB
+// --- Judgement of the word --------------------------------------------------
+const int kMaxSpeechMs = 2500;        // longer than any pass phrase
+const float kShortWordFactor = 0.5f;  // short words may be this fraction of the minimum
+const float kMarginalSnrDb = 22.0f;   // below: usable but warned (-4), dB
+const int kEdgeFrames = 2;            // word within this many frames of an edge: warned (-5)
+const int kClipLevel = 32000;         // |sample| at or above counts as clipped
+const int kClipMinSamples = 30;       // this many clipped samples: too loud
+// --- Defaults for unset parameters -------------------------------------------
+const SEndpointParams kDefaultParams = {60, 250, 200, 100000};
+
+int MsToFrames(int ms, int sampleRate, int shift)
+{
+    return static_cast<int>(std::lround(static_cast<double>(ms) * sampleRate / (1000.0 * shift)));
+}
+
+} // namespace
+
+void CEndpointDetector::Reset()
+{
+    m_nSampleRate = m_nFrameLength = m_nShift = m_nMaxFrames = 0;
+    m_params = kDefaultParams;
+    m_smooth.clear();
+    m_floor.clear();
+    m_active.clear();
+}
+
+int CEndpointDetector::Init(int sampleRate, int frameLength, int shift, int maxFrames,
+                            const SEndpointParams& params)
+{
+    Reset();
+    if (sampleRate <= 0 || frameLength <= 0 || shift <= 0 || maxFrames <= 0) return 0;
+    m_nSampleRate = sampleRate;
+    m_nFrameLength = frameLength;
+    m_nShift = shift;
+    m_nMaxFrames = maxFrames;
+    m_params.nMarginMs = params.nMarginMs > 0 ? params.nMarginMs : kDefaultParams.nMarginMs;
+    m_params.nMaxGapMs = params.nMaxGapMs > 0 ? params.nMaxGapMs : kDefaultParams.nMaxGapMs;
+    m_params.nMinSpeechMs = params.nMinSpeechMs > 0 ? params.nMinSpeechMs : kDefaultParams.nMinSpeechMs;
+    m_params.nQuietPower = params.nQuietPower > 0 ? params.nQuietPower : kDefaultParams.nQuietPower;
+    m_smooth.assign(maxFrames, 0.0f);
+    m_floor.assign(maxFrames, 0.0f);
+    m_active.assign(maxFrames, 0);
+    return 1;
+}
+
+int CEndpointDetector::CountClipped(const short* samples, int count) const
+{
+    int clipped = 0;
+    for (int i = 0; i < count; ++i)
+        if (samples[i] >= kClipLevel || samples[i] <= -kClipLevel) ++clipped;
+    return clipped;
+}
+
+// Minimum statistics: the floor at t is the lowest 3-frame mean level within
+// +-kFloorWindowMs. Because the window is longer than a word, at least part of
+// it is always a pause, so the minimum sits on the noise, whatever its level.
+void CEndpointDetector::TrackFloor(const float* levelDb, int frames)
+{
+    for (int t = 0; t < frames; ++t) {
+        const int a = std::max(0, t - 1), b = std::min(frames - 1, t + 1);
+        float sum = 0.0f;
+        for (int i = a; i <= b; ++i) sum += levelDb[i];
+        m_smooth[t] = sum / static_cast<float>(b - a + 1);
+    }
+    const int half = std::max(1, MsToFrames(kFloorWindowMs, m_nSampleRate, m_nShift));
+    // Two passes of a running minimum with a monotone queue would be O(n);
+    // the takes are a few hundred frames, so the plain scan over a coarse
+    // grid (every 4th frame) is cheap enough and simpler to trust.
+    for (int t = 0; t < frames; ++t) {
+        const int a = std::max(0, t - half), b = std::min(frames - 1, t + half);
+        float lo = m_smooth[a];
+        for (int i = a; i <= b; i += 4) lo = std::min(lo, m_smooth[i]);
+        lo = std::min(lo, m_smooth[b]);
+        m_floor[t] = lo;
+    }
+}
+
+int CEndpointDetector::Detect(const float* levelDb, int frames, const short* samples, int count,
+                              int bShortWord, SEndpointResult& result)
+{
+    result = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
+    if (m_nShift == 0 || levelDb == nullptr || samples == nullptr || frames <= 0) return 0;
+    frames = std::min(frames, m_nMaxFrames);
+    if (CountClipped(samples, count) >= kClipMinSamples) {
+        result.nError = kEpdTooLoud;
+        return 0;
+    }
+    TrackFloor(levelDb, frames);
+    for (int t = 0; t < frames; ++t) m_active[t] = m_smooth[t] > m_floor[t] + kOnDb;
+
+    // Bridge short pauses, then pick the stretch with the largest energy above
+    // the floor: a cough or a click is short and weak next to the word.
+    const int maxGap = MsToFrames(m_params.nMaxGapMs, m_nSampleRate, m_nShift);
+    int bestStart = -1, bestEnd = -1;
+    double bestMass = 0.0;
+    int t = 0;
+    while (t < frames) {
+        if (!m_active[t]) { ++t; continue; }
+        int start = t, end = t;
+        int u = t;
+        while (u < frames) {
+            if (m_active[u]) { end = u; ++u; continue; }
+            int v = u;
+            while (v < frames && !m_active[v] && v - end <= maxGap) ++v;
+            if (v < frames && m_active[v] && v - end <= maxGap) { u = v; continue; }
+            break;
+        }
+        double mass = 0.0;
+        float peakSnr = 0.0f;
+        for (int i = start; i <= end; ++i) {
+            const float over = m_smooth[i] - m_floor[i];
+            if (over > 0.0f) mass += over;
+            peakSnr = std::max(peakSnr, over);
+        }
+        if (peakSnr >= kMinPeakSnrDb && mass > bestMass) {
+            bestMass = mass;
+            bestStart = start;
+            bestEnd = end;
+        }
+        t = end + 1;
+    }
+    if (bestStart < 0) return 0;
+
+    // Let the weak onset and decay in, down to the hold level.
+    while (bestStart > 0 && m_smooth[bestStart - 1] > m_floor[bestStart - 1] + kHoldDb) --bestStart;
+    while (bestEnd < frames - 1 && m_smooth[bestEnd + 1] > m_floor[bestEnd + 1] + kHoldDb) ++bestEnd;
+
+    float peak = -1000.0f, peakSnr = 0.0f;
+    for (int i = bestStart; i <= bestEnd; ++i) {
+        peak = std::max(peak, levelDb[i]);
+        peakSnr = std::max(peakSnr, m_smooth[i] - m_floor[i]);
+    }
+    result.fPeakDb = peak;
+    result.fSnrDb = peakSnr;
+
+    const double lengthMs = (bestEnd - bestStart + 1) * 1000.0 * m_nShift / m_nSampleRate +
+                            1000.0 * (m_nFrameLength - m_nShift) / m_nSampleRate;
+    const double minMs = m_params.nMinSpeechMs * (bShortWord ? kShortWordFactor : 1.0f);
+    if (lengthMs < minMs || lengthMs > kMaxSpeechMs) return 0;
+    if (peak < 10.0f * std::log10(static_cast<float>(m_params.nQuietPower))) {
+        result.nError = kEpdTooQuiet;
+        return 0;
+    }
+
+    const int margin = MsToFrames(m_params.nMarginMs, m_nSampleRate, m_nShift);
+    result.bSpeech = 1;
+    result.nError = kEpdOk;
+    if (bestStart < kEdgeFrames || bestEnd > frames - 1 - kEdgeFrames) result.nError = kEpdCutByEdge;
+    else if (peakSnr < kMarginalSnrDb) result.nError = kEpdLowSnr;
+    result.nCoreFirst = bestStart;
+    result.nCoreLast = bestEnd;
+    result.nFirstFrame = std::max(0, bestStart - margin);
+    result.nLastFrame = std::min(frames - 1, bestEnd + margin);
+    return 1;
+}

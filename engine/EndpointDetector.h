@@ -1,0 +1,71 @@
+// EndpointDetector.h - finds the spoken word in a take and judges its level.
+//
+// Works on the raw frame levels (dB) that CFeatureExtractor gives. The noise
+// floor is tracked, not fixed: at every frame it is the lowest smoothed level
+// within a window of about a second either side, so a fan that starts or a
+// room that is louder than another moves the floor with it. Speech is where
+// the level stands clearly above that floor; short pauses inside a word are
+// bridged, and the loudest stretch of speech is taken as the pass phrase.
+#pragma once
+
+#include <vector>
+
+// Error numbers, as the voice dialog reads them after a take.
+enum {
+    kEpdOk = 0,
+    kEpdLengthAbnormal = -1,   // no speech, or a length no pass phrase has
+    kEpdTooQuiet = -2,
+    kEpdTooLoud = -3,          // clipping
+    kEpdLowSnr = -4,           // usable but marginal: little margin over the noise
+    kEpdCutByEdge = -5         // usable but marginal: speech touches the take's edge
+};
+
+struct SEndpointResult {
+    int bSpeech;       // 1: a usable word was found
+    int nError;        // kEpd... code; kEpdLowSnr / kEpdCutByEdge come with bSpeech = 1
+    int nFirstFrame;   // first frame of the word, margin included
+    int nLastFrame;    // last frame of the word, margin included
+    int nCoreFirst;    // first frame above the hold level (what the scorer sees)
+    int nCoreLast;     // last frame above the hold level
+    float fSnrDb;      // word peak over the noise floor, dB
+    float fPeakDb;     // word peak frame level, dB re 1 LSB^2
+};
+
+struct SEndpointParams {
+    int nMarginMs;       // added before and after the detected word
+    int nMaxGapMs;       // pauses up to this long are bridged inside a word
+    int nMinSpeechMs;    // shortest ordinary word
+    int nQuietPower;     // the word's loudest frame must reach this mean square, LSB^2
+};
+
+class CEndpointDetector {
+public:
+    // sampleRate/shift/frameLength: analysis framing; maxFrames: longest take in
+    // frames. params: see SEndpointParams (values <= 0 fall back to defaults).
+    // Returns 1 on success, 0 for unusable framing.
+    int Init(int sampleRate, int frameLength, int shift, int maxFrames, const SEndpointParams& params);
+    void Reset();
+
+    // levelDb/frames: raw frame levels of the take; samples/count: the take
+    // itself (for the clipping check); bShortWord: the pass phrase is a short
+    // word, so a shorter minimum length applies.
+    // result: always filled. Returns result.bSpeech.
+    int Detect(const float* levelDb, int frames, const short* samples, int count, int bShortWord,
+               SEndpointResult& result);
+
+    // The adaptive noise floor of the last Detect call, one value per frame (dB).
+    const float* Floor() const { return m_floor.data(); }
+
+private:
+    int CountClipped(const short* samples, int count) const;
+    void TrackFloor(const float* levelDb, int frames);
+
+    int m_nSampleRate = 0;
+    int m_nFrameLength = 0;
+    int m_nShift = 0;
+    int m_nMaxFrames = 0;
+    SEndpointParams m_params = {0, 0, 0, 0};
+    std::vector<float> m_smooth;   // 3-frame mean level
+    std::vector<float> m_floor;    // tracked noise floor
+    std::vector<char> m_active;    // frame above the speech threshold
+};

@@ -1,0 +1,169 @@
+#include "FeatureExtractor.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// --- Front end -------------------------------------------------------------
+const float kPreEmphasis = 0.97f;        // first-order high-pass, tilts +6 dB/oct
+const double kMelLowHz = 100.0;          // lowest filter edge, Hz (below: hum, rumble)
+const double kMelHighHz = 5000.0;        // highest filter edge, Hz (clamped to Nyquist)
+const float kPowerFloor = 1.0f;          // added to filter energies, LSB^2 (keeps log finite)
+const float kLevelFloor = 1e-2f;         // added to frame mean square, LSB^2
+
+const double kPi = 3.14159265358979323846;
+
+double HzToMel(double hz) { return 2595.0 * std::log10(1.0 + hz / 700.0); }
+double MelToHz(double mel) { return 700.0 * (std::pow(10.0, mel / 2595.0) - 1.0); }
+
+} // namespace
+
+void CFeatureExtractor::Reset()
+{
+    m_nSampleRate = m_nFrameLength = m_nShift = 0;
+    m_nCepstra = m_nChannels = m_nMaxSamples = m_nMaxFrames = 0;
+    m_fft = CFft();
+    m_window.clear();
+    m_frame.clear();
+    m_power.clear();
+    m_melWeights.clear();
+    m_melFirst.clear();
+    m_melLast.clear();
+    m_logMel.clear();
+    m_cosTable.clear();
+}
+
+int CFeatureExtractor::Init(int sampleRate, int frameLength, int shift, int cepstra, int channels,
+                            int maxSamples)
+{
+    Reset();
+    if (sampleRate < 6000 || sampleRate > 48000 || frameLength < 64 || frameLength > 1024 ||
+        shift < 1 || shift > frameLength || cepstra < 4 || cepstra > 24 || channels <= cepstra ||
+        channels > 40 || maxSamples < frameLength || maxSamples > 48000 * 60)
+        return 0;
+    int fftSize = 16;
+    while (fftSize < frameLength) fftSize <<= 1;
+    if (!m_fft.Init(fftSize)) return 0;
+
+    m_nSampleRate = sampleRate;
+    m_nFrameLength = frameLength;
+    m_nShift = shift;
+    m_nCepstra = cepstra;
+    m_nChannels = channels;
+    m_nMaxSamples = maxSamples;
+    m_nMaxFrames = FrameCount(maxSamples);
+
+    m_window.resize(frameLength);
+    for (int i = 0; i < frameLength; ++i)
+        m_window[i] = static_cast<float>(0.54 - 0.46 * std::cos(2.0 * kPi * i / (frameLength - 1)));
+    m_frame.assign(frameLength, 0.0f);
+    m_power.assign(fftSize / 2 + 1, 0.0f);
+    m_logMel.assign(channels, 0.0f);
+    BuildMelBank(channels);
+    BuildCosineTable();
+    return 1;
+}
+
+int CFeatureExtractor::FrameCount(int count) const
+{
+    if (m_nShift <= 0 || count < m_nFrameLength) return 0;
+    return (count - m_nFrameLength) / m_nShift + 1;
+}
+
+// Triangular filters equally spaced on the mel scale between kMelLowHz and
+// min(kMelHighHz, Nyquist); each filter spans from its left to its right
+// neighbour's centre.
+void CFeatureExtractor::BuildMelBank(int channels)
+{
+    const int bins = m_fft.Size() / 2 + 1;
+    const double high = std::min(kMelHighHz, 0.5 * m_nSampleRate);
+    const double melLow = HzToMel(kMelLowHz);
+    const double melHigh = HzToMel(high);
+    const double binHz = static_cast<double>(m_nSampleRate) / m_fft.Size();
+    m_melWeights.assign(static_cast<size_t>(channels) * bins, 0.0f);
+    m_melFirst.assign(channels, 0);
+    m_melLast.assign(channels, -1);
+    for (int c = 0; c < channels; ++c) {
+        const double left = MelToHz(melLow + (melHigh - melLow) * c / (channels + 1));
+        const double centre = MelToHz(melLow + (melHigh - melLow) * (c + 1) / (channels + 1));
+        const double right = MelToHz(melLow + (melHigh - melLow) * (c + 2) / (channels + 1));
+        int first = bins, last = -1;
+        for (int k = 0; k < bins; ++k) {
+            const double hz = k * binHz;
+            double w = 0.0;
+            if (hz > left && hz <= centre) w = (hz - left) / (centre - left);
+            else if (hz > centre && hz < right) w = (right - hz) / (right - centre);
+            if (w > 0.0) {
+                m_melWeights[static_cast<size_t>(c) * bins + k] = static_cast<float>(w);
+                first = std::min(first, k);
+                last = std::max(last, k);
+            }
+        }
+        // A filter narrower than one bin still takes the nearest bin, so that
+        // no channel is empty at low sample rates.
+        if (last < 0) {
+            const int k = std::clamp(static_cast<int>(std::lround(centre / binHz)), 0, bins - 1);
+            m_melWeights[static_cast<size_t>(c) * bins + k] = 1.0f;
+            first = last = k;
+        }
+        m_melFirst[c] = first;
+        m_melLast[c] = last;
+    }
+}
+
+// DCT-II basis with orthonormal scaling, so that cepstra keep the dB unit of
+// the log filter energies: a 1 dB change across all channels moves no c_k.
+void CFeatureExtractor::BuildCosineTable()
+{
+    m_cosTable.assign(static_cast<size_t>(m_nCepstra) * m_nChannels, 0.0f);
+    const double scale = std::sqrt(2.0 / m_nChannels);
+    for (int k = 1; k <= m_nCepstra; ++k)
+        for (int m = 0; m < m_nChannels; ++m)
+            m_cosTable[static_cast<size_t>(k - 1) * m_nChannels + m] =
+                static_cast<float>(scale * std::cos(kPi * k * (m + 0.5) / m_nChannels));
+}
+
+int CFeatureExtractor::Compute(const short* samples, int count, CFeatureMatrix& features,
+                               float* levelDb)
+{
+    if (m_nShift == 0 || samples == nullptr || levelDb == nullptr) return 0;
+    count = std::min(count, m_nMaxSamples);
+    const int frames = features.Resize(FrameCount(count), Dims());
+    const int bins = m_fft.Size() / 2 + 1;
+    for (int f = 0; f < frames; ++f) {
+        const short* x = samples + static_cast<size_t>(f) * m_nShift;
+        double sumRaw = 0.0, mean = 0.0;
+        for (int i = 0; i < m_nFrameLength; ++i) mean += x[i];
+        mean /= m_nFrameLength;
+        double sumWin = 0.0;
+        // The sample before the frame feeds the pre-emphasis of its first sample.
+        float prev = f > 0 ? static_cast<float>(x[-1] - mean) : 0.0f;
+        for (int i = 0; i < m_nFrameLength; ++i) {
+            const float v = static_cast<float>(x[i] - mean);  // DC removed per frame
+            sumRaw += static_cast<double>(v) * v;
+            const float e = (v - kPreEmphasis * prev) * m_window[i];
+            prev = v;
+            m_frame[i] = e;
+            sumWin += static_cast<double>(e) * e;
+        }
+        levelDb[f] = static_cast<float>(10.0 * std::log10(sumRaw / m_nFrameLength + kLevelFloor));
+        m_fft.Power(m_frame.data(), m_nFrameLength, m_power.data());
+        for (int c = 0; c < m_nChannels; ++c) {
+            const float* w = m_melWeights.data() + static_cast<size_t>(c) * bins;
+            double e = 0.0;
+            for (int k = m_melFirst[c]; k <= m_melLast[c]; ++k) e += w[k] * m_power[k];
+            // Scale by 1/fft size so the level does not depend on the transform length.
+            m_logMel[c] = static_cast<float>(10.0 * std::log10(e / m_fft.Size() + kPowerFloor));
+        }
+        float* row = features.Row(f);
+        for (int k = 0; k < m_nCepstra; ++k) {
+            const float* basis = m_cosTable.data() + static_cast<size_t>(k) * m_nChannels;
+            double c = 0.0;
+            for (int m = 0; m < m_nChannels; ++m) c += basis[m] * m_logMel[m];
+            row[k] = static_cast<float>(c);
+        }
+        row[m_nCepstra] = static_cast<float>(10.0 * std::log10(sumWin / m_nFrameLength + kLevelFloor));
+    }
+    return frames;
+}

@@ -1,0 +1,64 @@
+// FeatureExtractor.h - mel-frequency cepstra and frame energies of a take.
+//
+// A take is cut into frames of `frameLength` samples every `shift` samples.
+// Each frame is pre-emphasised, Hamming-windowed and transformed; its power
+// spectrum is pooled by a triangular mel filter bank, and the cosine transform
+// of the log filter energies gives the cepstra c1 .. cN. A frame's row holds
+// c1 .. cN followed by the frame's log energy in dB (the windowed, pre-
+// emphasised frame). Separately, the raw mean-square level of every frame in
+// dB (no pre-emphasis, no window) is kept for the end-point detector.
+#pragma once
+
+#include "Fft.h"
+#include "FeatureMatrix.h"
+
+#include <vector>
+
+class CFeatureExtractor {
+public:
+    // sampleRate: 6000 .. 48000 Hz; frameLength: 64 .. 1024 samples;
+    // shift: 1 .. frameLength; cepstra: 4 .. 24; channels: cepstra+1 .. 40;
+    // maxSamples: longest take that Compute will see.
+    // Returns 1 when the set is usable (tables and buffers built), else 0.
+    int Init(int sampleRate, int frameLength, int shift, int cepstra, int channels, int maxSamples);
+    // Sets every field back to the state before Init.
+    void Reset();
+
+    int Dims() const { return m_nCepstra + 1; }
+    int Cepstra() const { return m_nCepstra; }
+    int MaxFrames() const { return m_nMaxFrames; }
+    int FrameShift() const { return m_nShift; }
+    int FrameLength() const { return m_nFrameLength; }
+    int SampleRate() const { return m_nSampleRate; }
+
+    // Number of whole frames in `count` samples (0 when count < frameLength).
+    int FrameCount(int count) const;
+
+    // samples/count: the take (count clamped to maxSamples of Init).
+    // features: receives FrameCount rows of Dims() values.
+    // levelDb: receives one raw frame level (dB re 1 LSB^2) per frame; must hold
+    //          MaxFrames() values.
+    // Returns the number of frames, 0 when not initialised or too short.
+    int Compute(const short* samples, int count, CFeatureMatrix& features, float* levelDb);
+
+private:
+    void BuildMelBank(int channels);
+    void BuildCosineTable();
+
+    int m_nSampleRate = 0;
+    int m_nFrameLength = 0;
+    int m_nShift = 0;
+    int m_nCepstra = 0;
+    int m_nChannels = 0;
+    int m_nMaxSamples = 0;
+    int m_nMaxFrames = 0;
+    CFft m_fft;
+    std::vector<float> m_window;        // Hamming, frameLength
+    std::vector<float> m_frame;         // one pre-emphasised, windowed frame
+    std::vector<float> m_power;         // fft/2 + 1 bins
+    std::vector<float> m_melWeights;    // channels x (fft/2+1) triangle weights
+    std::vector<int> m_melFirst;        // first non-zero bin of each channel
+    std::vector<int> m_melLast;         // last non-zero bin of each channel
+    std::vector<float> m_logMel;        // channels
+    std::vector<float> m_cosTable;      // cepstra x channels DCT-II basis
+};

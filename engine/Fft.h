@@ -1,0 +1,26 @@
+// Fft.h - power spectrum of a real frame by a radix-2 complex FFT.
+//
+// The tables (bit reversal, twiddles) and the work buffers are built once by
+// Init for one transform size; Power then runs without allocating.
+#pragma once
+
+#include <vector>
+
+class CFft {
+public:
+    // size: a power of two from 16 to 4096. Returns 1 on success, 0 otherwise.
+    int Init(int size);
+    int Size() const { return m_nSize; }
+
+    // in: `count` real samples (count <= Size(); the rest is zero-padded).
+    // power: receives Size()/2 + 1 values |X[k]|^2 for k = 0 .. Size()/2.
+    void Power(const float* in, int count, float* power);
+
+private:
+    int m_nSize = 0;
+    std::vector<int> m_bitReverse;
+    std::vector<float> m_cos;
+    std::vector<float> m_sin;
+    std::vector<float> m_re;
+    std::vector<float> m_im;
+};

@@ -1,0 +1,555 @@
+#include "SpeakerEngine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+// --- Defaults (the values the voice dialog sets) ---------------------------------
+const int kDefaultSampleRate = 11025;     // Hz
+const int kDefaultTakeMs = 3000;
+const int kDefaultFrameLength = 240;      // samples (21.8 ms)
+const int kDefaultShift = 80;             // samples (7.3 ms)
+const int kDefaultCepstra = 16;
+const int kDefaultChannels = 19;          // mel filters
+const int kDefaultMinTakes = 3;           // fewest enrolment takes that train
+const int kDefaultMaxRepeat = 5;
+const double kDefaultMaxCopyDistance = 2.4;   // RMS dB per fingerprint coefficient
+const float kDefaultSameWordRatio = 1.2f;
+const double kDefaultAdaptMargin = 0.8;   // adapt only when fused <= margin * threshold
+const double kDefaultAdaptRate = 0.1;     // weight of one accepted take in the typical distance
+const double kDefaultMaxDrift = 0.1;      // typical distance stays within +-10 % of enrolment
+const float kDefaultSecurity = 0.3f;
+const int kMaxTakeMs = 10000;
+
+// --- Take check ------------------------------------------------------------------
+// Same word, same voice: a new enrolment take's distances to the earlier takes,
+// each divided by its reference, are averaged; above the configured ratio the
+// take is refused. References: typical same-speaker same-word distances.
+const float kSameWordRefDtw = 900.0f;      // DTW distance, weighted dB
+const float kSameWordRefMean = 450.0f;     // mean-cepstrum distance, dB
+const float kMinVoicedFraction = 0.2f;    // plausible speech is at least this voiced
+const float kMinCepstralChange = 1.0f;    // mean |c_k(t) - c_k(t-1)| over the word, dB
+
+// Reason texts shown by the dialog, Shift-JIS.
+// "別の言葉か、別の人の声のようです。" (another word or another voice)
+const char kReasonOtherWord[] =
+    "\x95\xCA\x82\xCC\x8C\xBE\x97\x74\x82\xA9\x81\x41\x95\xCA\x82\xCC\x90\x6C\x82\xCC\x90\xBA\x82\xCC\x82\xE6"
+    "\x82\xA4\x82\xC5\x82\xB7\x81\x42";
+// "音声ではないようです。" (this does not sound like speech)
+const char kReasonNotSpeech[] =
+    "\x89\xB9\x90\xBA\x82\xC5\x82\xCD\x82\xC8\x82\xA2\x82\xE6\x82\xA4\x82\xC5\x82\xB7\x81\x42";
+
+#ifdef _WIN32
+const char kSeparator = '\\';
+#else
+const char kSeparator = '/';
+#endif
+
+bool EndsWithSeparator(const std::string& s)
+{
+    return !s.empty() && (s.back() == '\\' || s.back() == '/');
+}
+
+void MakeDirectory(const std::string& path)
+{
+#ifdef _WIN32
+    _mkdir(path.c_str());
+#else
+    mkdir(path.c_str(), 0777);
+#endif
+}
+
+std::string SafeString(const char* s)
+{
+    if (s == nullptr) return std::string();
+    // Bounded: nothing the dialog passes is longer than a path.
+    const size_t kMaxText = 1024;
+    size_t n = 0;
+    while (n < kMaxText && s[n] != '\0') ++n;
+    return std::string(s, n);
+}
+
+} // namespace
+
+CSpeakerEngine::CSpeakerEngine()
+{
+    ResetFields();
+}
+
+void CSpeakerEngine::ResetFields()
+{
+    m_bInitialized = false;
+    m_bStagesReady = false;
+    m_nMode = 0;
+    m_nMaxRepeat = kDefaultMaxRepeat;
+    m_nNetVersion = 0;
+    m_nSpeechFlag = 0;
+    m_nSampleRate = kDefaultSampleRate;
+    m_nTakeMs = kDefaultTakeMs;
+    m_nFrameLength = kDefaultFrameLength;
+    m_nShift = kDefaultShift;
+    m_nCepstra = kDefaultCepstra;
+    m_nChannels = kDefaultChannels;
+    m_nMinTakes = kDefaultMinTakes;
+    m_nMaxTemplateFrames = CSpeakerModel::kMaxTemplateFrames;
+    std::memset(m_noiseParams, 0, sizeof(m_noiseParams));
+    m_epdParams = SEndpointParams{0, 0, 0, 0};
+    m_fMaxCopyDistance = kDefaultMaxCopyDistance;
+    m_fSameWordRatio = kDefaultSameWordRatio;
+    m_nModelKind = 1;
+    m_fSpreadFloor = 0.0;
+    m_fAdaptMargin = kDefaultAdaptMargin;
+    m_fAdaptRate = kDefaultAdaptRate;
+    m_fMaxDrift = kDefaultMaxDrift;
+    m_fSecurity = kDefaultSecurity;
+    m_bAdapt = true;
+    m_strDir.clear();
+    m_strId.clear();
+    m_strWord.clear();
+    m_strNick.clear();
+    m_strLabel.clear();
+    m_extractor.Reset();
+    m_detector.Reset();
+    m_voicing.Reset();
+    m_scorer.Reset();
+    m_features.SetCapacity(0, 1);
+    m_levelDb.clear();
+    m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
+    m_nError = 0;
+    m_bTakeReady = false;
+    m_take.Reset();
+    for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
+        m_enrol[i].Reset();
+        m_enrolFilled[i] = false;
+    }
+    m_model.Reset();
+    m_bUpdate = 0;
+    m_fLastScore = 0.0;
+    std::memset(m_lastParts, 0, sizeof(m_lastParts));
+    m_fLastCopyDistance = 0.0;
+}
+
+int CSpeakerEngine::BuildStages()
+{
+    m_bStagesReady = false;
+    const long maxSamples = static_cast<long>(m_nSampleRate) * m_nTakeMs / 1000;
+    if (!m_extractor.Init(m_nSampleRate, m_nFrameLength, m_nShift, m_nCepstra, m_nChannels,
+                          static_cast<int>(maxSamples)))
+        return 0;
+    const int maxFrames = m_extractor.MaxFrames();
+    if (!m_detector.Init(m_nSampleRate, m_nFrameLength, m_nShift, maxFrames, m_epdParams)) return 0;
+    if (!m_voicing.Init(m_nSampleRate, m_nFrameLength, m_nShift)) return 0;
+    if (!m_scorer.Init()) return 0;
+    m_features.SetCapacity(maxFrames, m_extractor.Dims());
+    m_levelDb.assign(maxFrames, 0.0f);
+    m_bTakeReady = false;
+    m_bStagesReady = true;
+    return 1;
+}
+
+int CSpeakerEngine::Initialize()
+{
+    ResetFields();
+    m_bInitialized = true;
+    return BuildStages();
+}
+
+int CSpeakerEngine::Destruct()
+{
+    ResetFields();
+    return 1;
+}
+
+int CSpeakerEngine::DestructMemories()
+{
+    if (!m_bInitialized) return 0;
+    m_bTakeReady = false;
+    m_take.Reset();
+    for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
+        m_enrol[i].Reset();
+        m_enrolFilled[i] = false;
+    }
+    m_model.Reset();
+    return 1;
+}
+
+int CSpeakerEngine::SetNetVersion(int value)
+{
+    if (!m_bInitialized) return 0;
+    m_nNetVersion = value;
+    return 1;
+}
+
+int CSpeakerEngine::PutDir(const char* dir)
+{
+    if (!m_bInitialized || dir == nullptr) return 0;
+    m_strDir = SafeString(dir);
+    return 1;
+}
+
+int CSpeakerEngine::PutMode(int mode)
+{
+    if (!m_bInitialized || (mode != kModeEnrol && mode != kModeVerify)) return 0;
+    m_nMode = mode;
+    // A mode starts a fresh series of takes.
+    for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) m_enrolFilled[i] = false;
+    m_bTakeReady = false;
+    m_bUpdate = 0;
+    return 1;
+}
+
+int CSpeakerEngine::PutMaxRepeat(int count)
+{
+    if (!m_bInitialized || count < m_nMinTakes || count > CSpeakerModel::kMaxTemplates) return 0;
+    m_nMaxRepeat = count;
+    return 1;
+}
+
+int CSpeakerEngine::AnalParams(int sampleRate, int takeMs, int frameLength, int shift)
+{
+    if (!m_bInitialized || takeMs < 100 || takeMs > kMaxTakeMs) return 0;
+    const int oldRate = m_nSampleRate, oldMs = m_nTakeMs, oldLen = m_nFrameLength, oldShift = m_nShift;
+    m_nSampleRate = sampleRate;
+    m_nTakeMs = takeMs;
+    m_nFrameLength = frameLength;
+    m_nShift = shift;
+    if (BuildStages()) return 1;
+    // Refused: keep the working set.
+    m_nSampleRate = oldRate; m_nTakeMs = oldMs; m_nFrameLength = oldLen; m_nShift = oldShift;
+    BuildStages();
+    return 0;
+}
+
+int CSpeakerEngine::NoiseParams(int a, int b, int c, int d)
+{
+    if (!m_bInitialized) return 0;
+    m_noiseParams[0] = a; m_noiseParams[1] = b; m_noiseParams[2] = c; m_noiseParams[3] = d;
+    return 1;
+}
+
+int CSpeakerEngine::EngineParams(int cepstra, int channels, int minTakes, int maxTemplateFrames)
+{
+    if (!m_bInitialized || minTakes < 3 || minTakes > CSpeakerModel::kMaxTemplates || maxTemplateFrames < 16)
+        return 0;
+    const int oldCep = m_nCepstra, oldCh = m_nChannels;
+    m_nCepstra = cepstra;
+    m_nChannels = channels;
+    if (cepstra + 1 > CSpeakerModel::kMaxDims || !BuildStages()) {
+        m_nCepstra = oldCep;
+        m_nChannels = oldCh;
+        BuildStages();
+        return 0;
+    }
+    m_nMinTakes = minTakes;
+    m_nMaxTemplateFrames = std::min(maxTemplateFrames, CSpeakerModel::kMaxTemplateFrames);
+    return 1;
+}
+
+int CSpeakerEngine::CopyParams(double maxCopyDistance)
+{
+    if (!m_bInitialized || !std::isfinite(maxCopyDistance) || maxCopyDistance < 0.0) return 0;
+    m_fMaxCopyDistance = maxCopyDistance;
+    return 1;
+}
+
+int CSpeakerEngine::SetSpeech(int value)
+{
+    if (!m_bInitialized) return 0;
+    m_nSpeechFlag = value;
+    return 1;
+}
+
+int CSpeakerEngine::SameWordDist(float ratio)
+{
+    if (!m_bInitialized || !std::isfinite(ratio) || ratio <= 0.0f) return 0;
+    m_fSameWordRatio = ratio;
+    return 1;
+}
+
+int CSpeakerEngine::HmmParams(int kind, double spreadFloor, double adaptMargin, double adaptRate, double maxDrift)
+{
+    if (!m_bInitialized || !std::isfinite(spreadFloor) || !std::isfinite(adaptMargin) ||
+        !std::isfinite(adaptRate) || !std::isfinite(maxDrift) || adaptMargin <= 0.0 || adaptMargin > 1.0 ||
+        adaptRate < 0.0 || adaptRate > 1.0 || maxDrift < 0.0 || maxDrift > 1.0)
+        return 0;
+    m_nModelKind = kind;
+    m_fSpreadFloor = spreadFloor;
+    m_fAdaptMargin = adaptMargin;
+    m_fAdaptRate = adaptRate;
+    m_fMaxDrift = maxDrift;
+    return 1;
+}
+
+int CSpeakerEngine::EpdParams(int marginMs, int maxGapMs, int minSpeechMs, int quietPower)
+{
+    if (!m_bInitialized || marginMs < 0 || maxGapMs < 0 || minSpeechMs < 0 || quietPower < 0) return 0;
+    m_epdParams = SEndpointParams{marginMs, maxGapMs, minSpeechMs, quietPower};
+    return BuildStages();
+}
+
+int CSpeakerEngine::Security(float security)
+{
+    if (!m_bInitialized || !std::isfinite(security)) return 0;
+    m_fSecurity = std::clamp(security, 0.0f, 1.0f);
+    return 1;
+}
+
+int CSpeakerEngine::PutId(const char* id)
+{
+    if (!m_bInitialized || id == nullptr) return 0;
+    m_strId = SafeString(id);
+    return 1;
+}
+
+int CSpeakerEngine::PutPw(const char* word)
+{
+    if (!m_bInitialized || word == nullptr) return 0;
+    m_strWord = SafeString(word);
+    return 1;
+}
+
+int CSpeakerEngine::PutNick(const char* nick)
+{
+    if (!m_bInitialized || nick == nullptr) return 0;
+    const std::string n = SafeString(nick);
+    // The nick names a file: no separators, no parent references.
+    if (n.empty() || n.find_first_of("\\/:") != std::string::npos || n == "." || n == "..") return 0;
+    m_strNick = n;
+    return 1;
+}
+
+int CSpeakerEngine::SetAdapt(int on)
+{
+    if (!m_bInitialized) return 0;
+    m_bAdapt = on != 0;
+    return 1;
+}
+
+std::string CSpeakerEngine::ModelPath() const
+{
+    std::string path = m_strDir;
+    if (!path.empty() && !EndsWithSeparator(path)) path += kSeparator;
+    path += "work";
+    path += kSeparator;
+    path += m_strNick;
+    path += ".bin";
+    return path;
+}
+
+// Features and end points of a take; keeps the word's features for the
+// calls that follow. Returns 1 when a usable word was found.
+int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
+{
+    m_bTakeReady = false;
+    m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
+    m_nError = kEpdLengthAbnormal;
+    if (!m_bInitialized || !m_bStagesReady || samples == nullptr || count <= 0) return 0;
+    const int frames = m_extractor.Compute(samples, count, m_features, m_levelDb.data());
+    if (frames <= 0) return 0;
+    const int used = std::min(count, (frames - 1) * m_nShift + m_nFrameLength);
+    m_detector.Detect(m_levelDb.data(), frames, samples, used, shortWord, m_endpoint);
+    m_nError = m_endpoint.nError;
+    if (!m_endpoint.bSpeech) return 0;
+    const int limit = std::min(m_nMaxTemplateFrames, CSpeakerModel::TemplateFrameLimit(m_extractor.Dims()));
+    if (m_take.Build(m_features, m_endpoint.nCoreFirst, m_endpoint.nCoreLast, limit) < 1) {
+        m_endpoint.bSpeech = 0;
+        m_nError = kEpdLengthAbnormal;
+        return 0;
+    }
+    m_bTakeReady = true;
+    return 1;
+}
+
+int CSpeakerEngine::GetEndpointShort(const short* samples, int count, int shortWord)
+{
+    return AnalyseTake(samples, count, shortWord);
+}
+
+int64_t CSpeakerEngine::GetEndpointValue() const
+{
+    if (!m_endpoint.bSpeech) return 0;
+    return (static_cast<int64_t>(static_cast<uint32_t>(m_endpoint.nLastFrame)) << 32) |
+           static_cast<uint32_t>(m_endpoint.nFirstFrame);
+}
+
+int CSpeakerEngine::GetShiftValue() const
+{
+    return m_bInitialized ? m_nShift : 0;
+}
+
+// Speech is voiced for a good part and its spectrum keeps changing; hiss,
+// hum, a whistle or a click train fail one of the two.
+int CSpeakerEngine::IsPlausibleSpeech(const short* samples, int count)
+{
+    const float voiced = m_voicing.VoicedFraction(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast);
+    if (voiced < kMinVoicedFraction) return 0;
+    const int cep = m_take.Dims() - 1;
+    const float* s = m_take.Statics();
+    double change = 0.0;
+    for (int i = 1; i < m_take.Frames(); ++i)
+        for (int d = 0; d < cep; ++d)
+            change += std::fabs(s[i * CTakeFeatures::kMaxDims + d] - s[(i - 1) * CTakeFeatures::kMaxDims + d]);
+    const int steps = std::max(1, m_take.Frames() - 1);
+    return change / (steps * static_cast<double>(cep)) >= kMinCepstralChange ? 1 : 0;
+}
+
+// The enrolment take `index` against the takes already kept (other indices).
+int CSpeakerEngine::MatchesEarlierTakes(int index)
+{
+    CDtw dtw;
+    if (!dtw.Init(CTakeFeatures::kMaxFrames)) return 0;
+    double ratio = 0.0;
+    int n = 0;
+    const int cep = m_take.Dims() - 1;
+    for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
+        if (i == index || !m_enrolFilled[i]) continue;
+        const CTakeFeatures& other = m_enrol[i];
+        const float d = dtw.Distance(m_take.Vectors(), m_take.Frames(), other.Vectors(), other.Frames(),
+                                     m_take.VectorDims(), nullptr);
+        double m = 0.0;
+        for (int k = 0; k < cep; ++k) {
+            const double x = m_take.MeanCepstrum()[k] - other.MeanCepstrum()[k];
+            m += x * x;
+        }
+        ratio += 0.5 * d / kSameWordRefDtw + 0.5 * std::sqrt(m) / kSameWordRefMean;
+        ++n;
+    }
+    if (n == 0) return 1;
+    return ratio / n <= m_fSameWordRatio ? 1 : 0;
+}
+
+int CSpeakerEngine::CheckSexSpeech(const short* samples, int count, int index)
+{
+    m_strLabel.clear();
+    if (!m_bInitialized || m_nMode == 0) return 0;
+    if (!AnalyseTake(samples, count, 1)) return 0;
+    if (!IsPlausibleSpeech(samples, count)) {
+        m_strLabel = kReasonNotSpeech;
+        m_bTakeReady = false;
+        return 0;
+    }
+    if (m_nMode == kModeVerify) return 1;
+    if (index < 0 || index >= m_nMaxRepeat) return 0;
+    if (!MatchesEarlierTakes(index)) {
+        m_strLabel = kReasonOtherWord;
+        return 0;
+    }
+    m_enrol[index] = m_take;
+    m_enrolFilled[index] = true;
+    return 1;
+}
+
+int CSpeakerEngine::Train()
+{
+    if (!m_bInitialized || m_nMode != kModeEnrol || m_strNick.empty()) return 0;
+    CTakeFeatures* takes = new CTakeFeatures[CSpeakerModel::kMaxTemplates];
+    int count = 0;
+    for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i)
+        if (m_enrolFilled[i]) takes[count++] = m_enrol[i];
+    int ok = 0;
+    if (count >= m_nMinTakes) {
+        m_model.Reset();
+        m_model.nSampleRate = m_nSampleRate;
+        m_model.nFrameLength = m_nFrameLength;
+        m_model.nShift = m_nShift;
+        m_model.nCepstra = m_nCepstra;
+        m_model.nChannels = m_nChannels;
+        m_model.nDims = m_nCepstra + 1;
+        if (m_scorer.Train(takes, count, m_model)) {
+            std::string work = m_strDir;
+            if (!work.empty() && !EndsWithSeparator(work)) work += kSeparator;
+            work += "work";
+            MakeDirectory(work);
+            ok = m_model.Save(ModelPath());
+        }
+    }
+    delete[] takes;
+    return ok;
+}
+
+// Reads the model file and checks that it was made with this analysis set.
+int CSpeakerEngine::LoadModelForTake()
+{
+    if (!m_bInitialized || m_nMode != kModeVerify || !m_bTakeReady || m_strNick.empty()) return 0;
+    if (!m_model.Load(ModelPath())) return 0;
+    if (m_model.nSampleRate != m_nSampleRate || m_model.nFrameLength != m_nFrameLength ||
+        m_model.nShift != m_nShift || m_model.nCepstra != m_nCepstra || m_model.nChannels != m_nChannels)
+        return 0;
+    return m_scorer.Load(m_model);
+}
+
+int CSpeakerEngine::VCopy()
+{
+    m_fLastCopyDistance = 0.0;
+    // Without a model or a take nothing can be recognised as a copy.
+    if (!LoadModelForTake()) return 1;
+    m_fLastCopyDistance = m_scorer.ReplayDistance(m_take, m_model);
+    return m_fLastCopyDistance <= m_fMaxCopyDistance ? 0 : 1;
+}
+
+int CSpeakerEngine::Verify()
+{
+    m_bUpdate = 0;
+    m_fLastScore = 0.0;
+    std::memset(m_lastParts, 0, sizeof(m_lastParts));
+    if (!LoadModelForTake()) return 0;
+    m_scorer.Distances(m_take, -1, m_lastParts);
+    const float fused = CSpeakerScorer::Fuse(m_lastParts, m_model);
+    m_fLastScore = fused;
+    const float threshold = CSpeakerScorer::Threshold(m_fSecurity);
+    if (!(fused <= threshold)) return 0;
+    // Adapt only on a clear accept of a clean take: a marginal accept may be
+    // an impostor near the boundary, and learning from it would pull the
+    // model towards them.
+    if (m_bAdapt && m_endpoint.nError == kEpdOk && fused <= m_fAdaptMargin * threshold) Adapt(m_lastParts);
+    return 1;
+}
+
+void CSpeakerEngine::Adapt(const float* parts)
+{
+    CSpeakerModel updated = m_model;
+    for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) {
+        const double moved = (1.0 - m_fAdaptRate) * updated.adaptedMean[p] + m_fAdaptRate * parts[p];
+        const double lo = updated.enrolMean[p] * (1.0 - m_fMaxDrift);
+        const double hi = updated.enrolMean[p] * (1.0 + m_fMaxDrift);
+        updated.adaptedMean[p] = static_cast<float>(std::clamp(moved, lo, hi));
+    }
+    ++updated.nAdaptations;
+    // The accepted take joins the ring of fingerprints, so that a recording
+    // of it is recognised as a replay later on.
+    const int ringStart = std::clamp(updated.nTemplates, 1, CSpeakerModel::kMaxFingerprints - 1);
+    int slot = updated.nNextRingSlot;
+    if (slot < ringStart || slot > updated.nFingerprints || slot >= CSpeakerModel::kMaxFingerprints)
+        slot = updated.nFingerprints < CSpeakerModel::kMaxFingerprints ? updated.nFingerprints : ringStart;
+    if (!m_take.StoreFingerprint(updated, slot)) return;
+    updated.nFingerprints = std::max(updated.nFingerprints, slot + 1);
+    updated.nNextRingSlot = slot + 1 < CSpeakerModel::kMaxFingerprints ? slot + 1 : ringStart;
+    if (!updated.Save(ModelPath())) return;
+    m_model = updated;
+    m_bUpdate = 1;
+}
+
+double CSpeakerEngine::LastScorePart(int index) const
+{
+    if (index < 0 || index >= CSpeakerModel::kScoreParts) return 0.0;
+    return m_lastParts[index];
+}
+
+double CSpeakerEngine::Threshold() const
+{
+    return CSpeakerScorer::Threshold(m_fSecurity);
+}
+
+double CSpeakerEngine::ModelPart(int index) const
+{
+    if (index < 0 || index >= CSpeakerModel::kScoreParts) return 0.0;
+    return m_model.adaptedMean[index];
+}

@@ -1,0 +1,214 @@
+#include "SpeakerModel.h"
+
+#include "Crc32.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kMagic[4] = {'S', 'V', 'M', 'D'};
+
+// Appends little-endian values to a byte vector.
+class CWriter {
+public:
+    explicit CWriter(std::vector<unsigned char>& out) : m_out(out) {}
+    void U16(int v) { m_out.push_back(static_cast<unsigned char>(v & 0xFF)); m_out.push_back(static_cast<unsigned char>((v >> 8) & 0xFF)); }
+    void U32(uint32_t v) { for (int i = 0; i < 4; ++i) m_out.push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF)); }
+    void F32(float f) { uint32_t v; std::memcpy(&v, &f, 4); U32(v); }
+    void Bytes(const signed char* p, size_t n) { for (size_t i = 0; i < n; ++i) m_out.push_back(static_cast<unsigned char>(p[i])); }
+private:
+    std::vector<unsigned char>& m_out;
+};
+
+// Reads little-endian values; every read checks what is left first and a
+// failed read poisons the reader, so one check at the end suffices.
+class CReader {
+public:
+    CReader(const unsigned char* p, size_t n) : m_p(p), m_left(n) {}
+    bool Ok() const { return m_ok; }
+    size_t Left() const { return m_left; }
+    int U16() { unsigned char b[2] = {0, 0}; Take(b, 2); return b[0] | (b[1] << 8); }
+    uint32_t U32() { unsigned char b[4] = {0, 0, 0, 0}; Take(b, 4); return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24); }
+    float F32() { const uint32_t v = U32(); float f; std::memcpy(&f, &v, 4); return f; }
+    void Bytes(signed char* dst, size_t n) { Take(dst, n); }
+    void Fail() { m_ok = false; }
+private:
+    void Take(void* dst, size_t n)
+    {
+        if (!m_ok || n > m_left) { m_ok = false; std::memset(dst, 0, n); return; }
+        std::memcpy(dst, m_p, n);
+        m_p += n;
+        m_left -= n;
+    }
+    const unsigned char* m_p;
+    size_t m_left;
+    bool m_ok = true;
+};
+
+bool FiniteIn(float v, float lo, float hi) { return std::isfinite(v) && v >= lo && v <= hi; }
+
+} // namespace
+
+void CSpeakerModel::Reset()
+{
+    nSampleRate = nFrameLength = nShift = nCepstra = nChannels = nDims = 0;
+    nTemplates = 0;
+    std::memset(scale, 0, sizeof(scale));
+    std::memset(templateFrames, 0, sizeof(templateFrames));
+    std::memset(templates, 0, sizeof(templates));
+    std::memset(enrolMean, 0, sizeof(enrolMean));
+    std::memset(enrolSpread, 0, sizeof(enrolSpread));
+    std::memset(adaptedMean, 0, sizeof(adaptedMean));
+    nAdaptations = 0;
+    nFingerprints = 0;
+    nNextRingSlot = 0;
+    fingerprintScale = 0.0f;
+    std::memset(fingerprintFrames, 0, sizeof(fingerprintFrames));
+    std::memset(fingerprints, 0, sizeof(fingerprints));
+}
+
+int CSpeakerModel::TemplateFrameLimit(int dims)
+{
+    if (dims <= 0) return 0;
+    const int byBudget = kTemplateBudget / (kMaxTemplates * dims);
+    return byBudget < kMaxTemplateFrames ? byBudget : kMaxTemplateFrames;
+}
+
+int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
+{
+    out.clear();
+    if (nDims < 2 || nDims > kMaxDims || nCepstra != nDims - 1 || nTemplates < 1 ||
+        nTemplates > kMaxTemplates || nFingerprints < 0 || nFingerprints > kMaxFingerprints)
+        return 0;
+    const int frameLimit = TemplateFrameLimit(nDims);
+    std::vector<unsigned char> payload;
+    CWriter w(payload);
+    w.U16(nSampleRate); w.U16(nFrameLength); w.U16(nShift); w.U16(nCepstra); w.U16(nChannels);
+    w.U16(nDims); w.U16(nTemplates);
+    for (int d = 0; d < nDims; ++d) w.F32(scale[d]);
+    for (int t = 0; t < nTemplates; ++t) {
+        if (templateFrames[t] < 1 || templateFrames[t] > frameLimit) return 0;
+        w.U16(templateFrames[t]);
+        w.Bytes(templates[t], static_cast<size_t>(templateFrames[t]) * nDims);
+    }
+    for (int i = 0; i < kScoreParts; ++i) w.F32(enrolMean[i]);
+    for (int i = 0; i < kScoreParts; ++i) w.F32(enrolSpread[i]);
+    for (int i = 0; i < kScoreParts; ++i) w.F32(adaptedMean[i]);
+    w.U32(nAdaptations);
+    w.U16(kFingerprintDims); w.U16(nFingerprints); w.U16(nNextRingSlot);
+    w.F32(fingerprintScale);
+    for (int f = 0; f < nFingerprints; ++f) {
+        if (fingerprintFrames[f] < 1 || fingerprintFrames[f] > kMaxFingerprintFrames) return 0;
+        w.U16(fingerprintFrames[f]);
+        w.Bytes(fingerprints[f], static_cast<size_t>(fingerprintFrames[f]) * kFingerprintDims);
+    }
+    CWriter h(out);
+    for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
+    h.U16(kVersion); h.U16(kHeaderSize);
+    h.U32(static_cast<uint32_t>(payload.size()));
+    h.U32(CCrc32::Compute(payload.data(), payload.size()));
+    h.U32(0); h.U32(0);
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out.size() <= static_cast<size_t>(kMaxFileSize) ? 1 : 0;
+}
+
+int CSpeakerModel::Parse(const unsigned char* data, size_t size)
+{
+    Reset();
+    if (data == nullptr || size < static_cast<size_t>(kHeaderSize) || size > static_cast<size_t>(kMaxFileSize))
+        return 0;
+    if (std::memcmp(data, kMagic, 4) != 0) return 0;
+    CReader h(data + 4, kHeaderSize - 4);
+    const int version = h.U16();
+    const int headerSize = h.U16();
+    const uint32_t payloadSize = h.U32();
+    const uint32_t crc = h.U32();
+    if (!h.Ok() || version != kVersion || headerSize != kHeaderSize ||
+        payloadSize != size - kHeaderSize ||
+        CCrc32::Compute(data + kHeaderSize, payloadSize) != crc)
+        return 0;
+
+    CSpeakerModel m;
+    CReader r(data + kHeaderSize, payloadSize);
+    m.nSampleRate = r.U16(); m.nFrameLength = r.U16(); m.nShift = r.U16();
+    m.nCepstra = r.U16(); m.nChannels = r.U16(); m.nDims = r.U16(); m.nTemplates = r.U16();
+    if (!r.Ok() || m.nSampleRate < 6000 || m.nFrameLength < 64 || m.nShift < 1 || m.nShift > m.nFrameLength ||
+        m.nDims < 2 || m.nDims > kMaxDims || m.nCepstra != m.nDims - 1 || m.nChannels <= m.nCepstra ||
+        m.nTemplates < 1 || m.nTemplates > kMaxTemplates)
+        return 0;
+    for (int d = 0; d < m.nDims; ++d) {
+        m.scale[d] = r.F32();
+        if (!FiniteIn(m.scale[d], 1e-6f, 1e3f)) r.Fail();
+    }
+    const int frameLimit = TemplateFrameLimit(m.nDims);
+    for (int t = 0; t < m.nTemplates && r.Ok(); ++t) {
+        m.templateFrames[t] = r.U16();
+        if (m.templateFrames[t] < 1 || m.templateFrames[t] > frameLimit) { r.Fail(); break; }
+        r.Bytes(m.templates[t], static_cast<size_t>(m.templateFrames[t]) * m.nDims);
+    }
+    for (int i = 0; i < kScoreParts; ++i) m.enrolMean[i] = r.F32();
+    for (int i = 0; i < kScoreParts; ++i) m.enrolSpread[i] = r.F32();
+    for (int i = 0; i < kScoreParts; ++i) m.adaptedMean[i] = r.F32();
+    for (int i = 0; i < kScoreParts; ++i)
+        if (!FiniteIn(m.enrolMean[i], 1e-6f, 1e6f) || !FiniteIn(m.enrolSpread[i], 0.0f, 1e6f) ||
+            !FiniteIn(m.adaptedMean[i], 1e-6f, 1e6f))
+            r.Fail();
+    m.nAdaptations = r.U32();
+    const int fpDims = r.U16();
+    m.nFingerprints = r.U16();
+    m.nNextRingSlot = r.U16();
+    m.fingerprintScale = r.F32();
+    if (fpDims != kFingerprintDims || m.nFingerprints > kMaxFingerprints || m.nNextRingSlot >= kMaxFingerprints ||
+        !FiniteIn(m.fingerprintScale, 1e-6f, 1e3f))
+        r.Fail();
+    for (int f = 0; f < m.nFingerprints && r.Ok(); ++f) {
+        m.fingerprintFrames[f] = r.U16();
+        if (m.fingerprintFrames[f] < 1 || m.fingerprintFrames[f] > kMaxFingerprintFrames) { r.Fail(); break; }
+        r.Bytes(m.fingerprints[f], static_cast<size_t>(m.fingerprintFrames[f]) * kFingerprintDims);
+    }
+    if (!r.Ok() || r.Left() != 0) return 0;
+    *this = m;
+    return 1;
+}
+
+int CSpeakerModel::Load(const std::string& path)
+{
+    Reset();
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return 0;
+    // One byte more than the largest valid file tells an oversized file apart.
+    std::vector<unsigned char> buf(kMaxFileSize + 1);
+    const size_t got = std::fread(buf.data(), 1, buf.size(), f);
+    const bool readError = std::ferror(f) != 0;
+    std::fclose(f);
+    if (readError) return 0;
+    return Parse(buf.data(), got);
+}
+
+int CSpeakerModel::Save(const std::string& path) const
+{
+    std::vector<unsigned char> bytes;
+    if (!Serialize(bytes)) return 0;
+    const std::string tmp = path + ".tmp";
+    std::FILE* f = std::fopen(tmp.c_str(), "wb");
+    if (!f) return 0;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool flushed = std::fflush(f) == 0;
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !flushed || !closed) {
+        std::remove(tmp.c_str());
+        return 0;
+    }
+    // The C library's rename does not replace an existing file on Windows;
+    // the old model goes only once the new one is complete on disk.
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        std::remove(path.c_str());
+        if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+            std::remove(tmp.c_str());
+            return 0;
+        }
+    }
+    return 1;
+}

@@ -1,0 +1,183 @@
+#include "SpeakerScorer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// --- Comparison ---------------------------------------------------------------
+const int kBestTemplates = 3;            // DTW distance: mean of this many best
+const float kMinSpreadFraction = 0.05f;  // spread floor, fraction of the mean
+// --- Fusion weights (dimensionless, sum 1) --------------------------------------
+const float kFuseWeights[CSpeakerModel::kScoreParts] = {0.5f, 0.2f, 0.3f};
+// --- Decision ---------------------------------------------------------------------
+// Threshold on the fused distance: at security 0.3 (the shipped point) it is
+// kThresholdAtShipped; each 0.1 of security moves it by kThresholdPerTenth.
+const float kShippedSecurity = 0.3f;
+const float kThresholdAtShipped = 1.25f;
+const float kThresholdPerTenth = 0.05f;
+// --- Quantisation -------------------------------------------------------------------
+const float kScaleHeadroom = 1.25f;      // template scale covers 125 % of the largest value
+const float kNoFingerprint = 1e3f;
+
+float EuclidStride(const float* a, const float* b, int dims)
+{
+    float s = 0.0f;
+    for (int d = 0; d < dims; ++d) { const float x = a[d] - b[d]; s += x * x; }
+    return std::sqrt(s);
+}
+
+} // namespace
+
+int CSpeakerScorer::Init()
+{
+    Reset();
+    return m_dtw.Init(CTakeFeatures::kMaxFrames);
+}
+
+void CSpeakerScorer::Reset()
+{
+    m_dtw.Reset();
+    m_nTemplates = 0;
+    for (auto& t : m_templates) t.Reset();
+}
+
+int CSpeakerScorer::Load(const CSpeakerModel& model)
+{
+    m_nTemplates = 0;
+    if (model.nTemplates < 1 || model.nTemplates > CSpeakerModel::kMaxTemplates) return 0;
+    for (int t = 0; t < model.nTemplates; ++t)
+        if (m_templates[t].BuildFromTemplate(model, t) < 1) return 0;
+    m_nTemplates = model.nTemplates;
+    return 1;
+}
+
+float CSpeakerScorer::NearestFrameDistance(const CTakeFeatures& test, int exclude) const
+{
+    const int cep = test.Dims() - 1;
+    const float* x = test.Statics();
+    double total = 0.0;
+    for (int i = 0; i < test.Frames(); ++i) {
+        float best = 1e30f;
+        for (int t = 0; t < m_nTemplates; ++t) {
+            if (t == exclude) continue;
+            const float* y = m_templates[t].Statics();
+            for (int j = 0; j < m_templates[t].Frames(); ++j)
+                best = std::min(best, EuclidStride(x + i * CTakeFeatures::kMaxDims, y + j * CTakeFeatures::kMaxDims, cep));
+        }
+        total += best;
+    }
+    return test.Frames() > 0 ? static_cast<float>(total / test.Frames()) : CDtw::kUnreachable;
+}
+
+void CSpeakerScorer::Distances(const CTakeFeatures& test, int exclude, float* parts)
+{
+    for (int p = 0; p < kParts; ++p) parts[p] = CDtw::kUnreachable;
+    if (m_nTemplates == 0 || test.Frames() == 0 || test.Dims() != m_templates[0].Dims()) return;
+
+    float dtw[CSpeakerModel::kMaxTemplates];
+    int n = 0;
+    float mean[CTakeFeatures::kMaxDims] = {0.0f};
+    int frames = 0;
+    const int cep = test.Dims() - 1;
+    for (int t = 0; t < m_nTemplates; ++t) {
+        if (t == exclude) continue;
+        const CTakeFeatures& tpl = m_templates[t];
+        dtw[n++] = m_dtw.Distance(test.Vectors(), test.Frames(), tpl.Vectors(), tpl.Frames(), test.VectorDims(), nullptr);
+        for (int d = 0; d < cep; ++d) mean[d] += tpl.MeanCepstrum()[d] * tpl.Frames();
+        frames += tpl.Frames();
+    }
+    if (n == 0) return;
+    // Insertion sort of at most five values (std::sort trips a false
+    // array-bounds warning of g++ 12 on such a small array).
+    for (int i = 1; i < n; ++i)
+        for (int j = i; j > 0 && dtw[j] < dtw[j - 1]; --j) std::swap(dtw[j], dtw[j - 1]);
+    const int best = std::min(n, kBestTemplates);
+    float sum = 0.0f;
+    for (int i = 0; i < best; ++i) sum += dtw[i];
+    parts[0] = sum / static_cast<float>(best);
+    for (int d = 0; d < cep; ++d) mean[d] /= static_cast<float>(frames);
+    parts[1] = EuclidStride(test.MeanCepstrum(), mean, cep);
+    parts[2] = NearestFrameDistance(test, exclude);
+}
+
+float CSpeakerScorer::Fuse(const float* parts, const CSpeakerModel& model)
+{
+    float fused = 0.0f;
+    for (int p = 0; p < kParts; ++p) {
+        const float typical = std::max(model.adaptedMean[p], 1e-3f);
+        fused += kFuseWeights[p] * parts[p] / typical;
+    }
+    return fused;
+}
+
+float CSpeakerScorer::Threshold(float security)
+{
+    if (!std::isfinite(security)) security = kShippedSecurity;
+    security = std::clamp(security, 0.0f, 1.0f);
+    return kThresholdAtShipped - (security - kShippedSecurity) * 10.0f * kThresholdPerTenth;
+}
+
+int CSpeakerScorer::Train(const CTakeFeatures* takes, int count, CSpeakerModel& model)
+{
+    if (takes == nullptr || count < 3 || count > CSpeakerModel::kMaxTemplates) return 0;
+    const int dims = model.nDims;
+    if (dims < 2 || dims > CSpeakerModel::kMaxDims) return 0;
+    const int frameLimit = CSpeakerModel::TemplateFrameLimit(dims);
+    for (int t = 0; t < count; ++t)
+        if (takes[t].Dims() != dims || takes[t].Frames() < 1 || takes[t].Frames() > frameLimit) return 0;
+
+    for (int d = 0; d < dims; ++d) {
+        float peak = 1e-3f;
+        for (int t = 0; t < count; ++t)
+            for (int i = 0; i < takes[t].Frames(); ++i)
+                peak = std::max(peak, std::fabs(takes[t].Statics()[i * CTakeFeatures::kMaxDims + d]));
+        model.scale[d] = peak * kScaleHeadroom / 127.0f;
+    }
+    model.nTemplates = count;
+    for (int t = 0; t < count; ++t)
+        if (!takes[t].StoreAsTemplate(model, t)) return 0;
+
+    // Leave-one-out: every take against the other templates, as a fresh take
+    // would be scored. The statistics are taken on the quantised templates,
+    // exactly as verification will see them.
+    if (!Load(model)) return 0;
+    float loo[CSpeakerModel::kMaxTemplates][kParts];
+    for (int t = 0; t < count; ++t) Distances(m_templates[t], t, loo[t]);
+    for (int p = 0; p < kParts; ++p) {
+        double mean = 0.0, sq = 0.0;
+        for (int t = 0; t < count; ++t) { mean += loo[t][p]; sq += static_cast<double>(loo[t][p]) * loo[t][p]; }
+        mean /= count;
+        const double var = std::max(0.0, sq / count - mean * mean);
+        if (!(mean > 0.0) || mean >= CDtw::kUnreachable) return 0;  // a take unlike the others
+        model.enrolMean[p] = static_cast<float>(mean);
+        model.enrolSpread[p] = static_cast<float>(std::max(std::sqrt(var), kMinSpreadFraction * mean));
+        model.adaptedMean[p] = model.enrolMean[p];
+    }
+    model.nAdaptations = 0;
+    model.nFingerprints = 0;
+    for (int t = 0; t < count; ++t) {
+        if (!takes[t].StoreFingerprint(model, t)) return 0;
+        model.nFingerprints = t + 1;
+    }
+    // Accepted takes' fingerprints follow in a ring after the enrolment ones.
+    model.nNextRingSlot = count;
+    return 1;
+}
+
+float CSpeakerScorer::ReplayDistance(const CTakeFeatures& test, const CSpeakerModel& model)
+{
+    constexpr int kDims = CSpeakerModel::kFingerprintDims;
+    float probe[CSpeakerModel::kMaxFingerprintFrames * kDims];
+    float stored[CSpeakerModel::kMaxFingerprintFrames * kDims];
+    const int frames = test.Fingerprint(probe);
+    float best = kNoFingerprint;
+    for (int f = 0; f < model.nFingerprints; ++f) {
+        const int n = model.fingerprintFrames[f];
+        for (int i = 0; i < n * kDims; ++i) stored[i] = model.fingerprints[f][i] * model.fingerprintScale;
+        const float d = m_dtw.PathMedian(probe, frames, stored, n, kDims);
+        // Euclidean frame distance over kDims coefficients -> RMS per coefficient.
+        best = std::min(best, d / std::sqrt(static_cast<float>(kDims)));
+    }
+    return best;
+}

@@ -1,0 +1,56 @@
+// SpeakerScorer.h - trains the pass-phrase model and scores takes against it.
+//
+// The model is the five enrolment takes themselves (quantised templates).
+// A take is compared with them in three ways, each a distance (lower = more
+// like the enrolled speaker):
+//   0  DTW:  mean of the best three DTW distances to the templates, on the
+//            weighted cepstra, energy and their dynamics - how the word is said;
+//   1  mean: distance of the take's mean cepstrum from the templates' - the
+//            long-term spectral envelope of the voice (vocal tract, timbre);
+//   2  NN:   mean distance of each frame to its nearest template frame - the
+//            speaker's sounds, regardless of their order.
+// Each distance is divided by its typical value for this speaker, learned by
+// leaving each enrolment take out in turn and scoring it against the other
+// four. That normalisation needs no other speakers: a speaker whose own takes
+// vary a lot gets a proportionally wider acceptance, a very consistent one a
+// narrower. The normalised distances are fused with fixed weights.
+#pragma once
+
+#include "Dtw.h"
+#include "SpeakerModel.h"
+#include "TakeFeatures.h"
+
+class CSpeakerScorer {
+public:
+    static constexpr int kParts = CSpeakerModel::kScoreParts;
+
+    // Returns 1 on success.
+    int Init();
+    void Reset();
+
+    // Builds the model (templates, scale, normalisation, fingerprints) from
+    // `count` enrolment takes (3 .. kMaxTemplates). The analysis fields of
+    // `model` (rate, framing, cepstra, channels, dims) must be set by the
+    // caller. Returns 1 on success, 0 when the takes do not make a model.
+    int Train(const CTakeFeatures* takes, int count, CSpeakerModel& model);
+
+    // Prepares the templates of `model` for scoring. Returns 1 on success.
+    int Load(const CSpeakerModel& model);
+    // Raw distances of `test` to the loaded templates, leaving template
+    // `exclude` out (-1: none). parts: receives kParts values.
+    void Distances(const CTakeFeatures& test, int exclude, float* parts);
+    // Normalised, fused distance (about 1 for a typical genuine take).
+    static float Fuse(const float* parts, const CSpeakerModel& model);
+    // Threshold on the fused distance for a security level (higher = stricter).
+    static float Threshold(float security);
+    // Smallest fingerprint distance (RMS dB per coefficient) of `test` to the
+    // fingerprints of `model`; large when the model has none.
+    float ReplayDistance(const CTakeFeatures& test, const CSpeakerModel& model);
+
+private:
+    float NearestFrameDistance(const CTakeFeatures& test, int exclude) const;
+
+    CDtw m_dtw;
+    int m_nTemplates = 0;
+    CTakeFeatures m_templates[CSpeakerModel::kMaxTemplates];
+};

@@ -1,0 +1,152 @@
+#include "TakeFeatures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// --- Scorer vector weights (per group, dimensionless) -------------------------
+const float kCepstrumWeight = 1.0f;     // c1..cN, dB
+const float kEnergyWeight = 0.3f;       // energy relative to the word's peak, dB
+const float kDeltaWeight = 1.5f;        // first differences of c1..cN, dB per frame
+const float kDeltaEnergyWeight = 0.5f;  // first difference of the energy
+const bool kRemoveCepstralMean = false; // DTW on raw cepstra keeps the voice's timbre in
+// --- Fingerprint ----------------------------------------------------------------
+const float kFingerprintStepDb = 0.5f;  // int8 step of the replay fingerprint, dB
+
+} // namespace
+
+void CTakeFeatures::Reset()
+{
+    m_nFrames = 0;
+    m_nDims = 0;
+    std::memset(m_statics, 0, sizeof(m_statics));
+    std::memset(m_vectors, 0, sizeof(m_vectors));
+    std::memset(m_meanCepstrum, 0, sizeof(m_meanCepstrum));
+}
+
+int CTakeFeatures::Build(const CFeatureMatrix& full, int first, int last, int frameLimit)
+{
+    m_nFrames = 0;
+    m_nDims = full.Dims();
+    first = std::max(first, 0);
+    last = std::min(last, full.Frames() - 1);
+    frameLimit = std::clamp(frameLimit, 1, kMaxFrames);
+    if (m_nDims < 2 || m_nDims > kMaxDims || last < first) return 0;
+    const int length = last - first + 1;
+    const int halved = (length + 1) / 2;
+    const int frames = std::min(halved, frameLimit);
+    // Frame i covers source frames [first + i*step, first + (i+1)*step): with
+    // step = 2 a pair mean, with larger steps a linear squeeze.
+    const double step = static_cast<double>(length) / frames;
+    for (int i = 0; i < frames; ++i) {
+        const int a = first + static_cast<int>(i * step);
+        const int b = std::max(a, std::min(last, first + static_cast<int>((i + 1) * step) - 1));
+        for (int d = 0; d < m_nDims; ++d) {
+            float sum = 0.0f;
+            for (int s = a; s <= b; ++s) sum += full.Row(s)[d];
+            m_statics[i][d] = sum / static_cast<float>(b - a + 1);
+        }
+    }
+    float peak = -1e9f;
+    for (int i = 0; i < frames; ++i) peak = std::max(peak, m_statics[i][m_nDims - 1]);
+    for (int i = 0; i < frames; ++i) m_statics[i][m_nDims - 1] -= peak;
+    m_nFrames = frames;
+    ComputeVectors();
+    return frames;
+}
+
+int CTakeFeatures::BuildFromTemplate(const CSpeakerModel& model, int index)
+{
+    m_nFrames = 0;
+    if (index < 0 || index >= model.nTemplates || model.nDims > kMaxDims || model.nDims < 2) return 0;
+    m_nDims = model.nDims;
+    const int frames = std::min(model.templateFrames[index], kMaxFrames);
+    for (int i = 0; i < frames; ++i)
+        for (int d = 0; d < m_nDims; ++d)
+            m_statics[i][d] = model.templates[index][i * m_nDims + d] * model.scale[d];
+    m_nFrames = frames;
+    ComputeVectors();
+    return frames;
+}
+
+int CTakeFeatures::StoreAsTemplate(CSpeakerModel& model, int index) const
+{
+    if (index < 0 || index >= CSpeakerModel::kMaxTemplates || model.nDims != m_nDims || m_nFrames < 1 ||
+        m_nFrames > CSpeakerModel::TemplateFrameLimit(m_nDims))
+        return 0;
+    for (int i = 0; i < m_nFrames; ++i)
+        for (int d = 0; d < m_nDims; ++d) {
+            const float q = std::round(m_statics[i][d] / model.scale[d]);
+            model.templates[index][i * m_nDims + d] = static_cast<signed char>(std::clamp(q, -127.0f, 127.0f));
+        }
+    model.templateFrames[index] = m_nFrames;
+    return 1;
+}
+
+int CTakeFeatures::Fingerprint(float* out) const
+{
+    // The word's mean cepstrum is removed: a replay through another gain or
+    // over another noise level shifts every frame alike, which the mean takes
+    // away, while the frame-to-frame pattern of the recording stays. Longer
+    // words are squeezed into the fingerprint's frames by block means.
+    constexpr int kDims = CSpeakerModel::kFingerprintDims;
+    const int dims = std::min(kDims, m_nDims - 1);
+    const int frames = std::min(m_nFrames, CSpeakerModel::kMaxFingerprintFrames);
+    if (frames < 1) return 0;
+    const double step = static_cast<double>(m_nFrames) / frames;
+    for (int i = 0; i < frames; ++i) {
+        const int a = static_cast<int>(i * step);
+        const int b = std::max(a, std::min(m_nFrames - 1, static_cast<int>((i + 1) * step) - 1));
+        for (int d = 0; d < kDims; ++d) {
+            float sum = 0.0f;
+            for (int s = a; s <= b && d < dims; ++s) sum += m_statics[s][d];
+            out[i * kDims + d] = d < dims ? sum / static_cast<float>(b - a + 1) - m_meanCepstrum[d] : 0.0f;
+        }
+    }
+    return frames;
+}
+
+int CTakeFeatures::StoreFingerprint(CSpeakerModel& model, int slot) const
+{
+    if (slot < 0 || slot >= CSpeakerModel::kMaxFingerprints || m_nFrames < 1) return 0;
+    float fp[CSpeakerModel::kMaxFingerprintFrames * CSpeakerModel::kFingerprintDims];
+    const int frames = Fingerprint(fp);
+    model.fingerprintScale = kFingerprintStepDb;
+    for (int i = 0; i < frames * CSpeakerModel::kFingerprintDims; ++i)
+        model.fingerprints[slot][i] =
+            static_cast<signed char>(std::clamp(std::round(fp[i] / kFingerprintStepDb), -127.0f, 127.0f));
+    model.fingerprintFrames[slot] = frames;
+    return 1;
+}
+
+void CTakeFeatures::ComputeVectors()
+{
+    const int cep = m_nDims - 1;
+    const int vd = VectorDims();
+    std::memset(m_meanCepstrum, 0, sizeof(m_meanCepstrum));
+    if (m_nFrames == 0) return;
+    for (int i = 0; i < m_nFrames; ++i)
+        for (int d = 0; d < cep; ++d) m_meanCepstrum[d] += m_statics[i][d];
+    for (int d = 0; d < cep; ++d) m_meanCepstrum[d] /= static_cast<float>(m_nFrames);
+
+    float* v = &m_vectors[0][0];
+    for (int i = 0; i < m_nFrames; ++i) {
+        float* row = v + i * vd;
+        for (int d = 0; d < cep; ++d)
+            row[d] = kCepstrumWeight * (m_statics[i][d] - (kRemoveCepstralMean ? m_meanCepstrum[d] : 0.0f));
+        row[cep] = kEnergyWeight * m_statics[i][cep];
+        // Regression slope over +-2 frames, edges clamped:
+        //   delta = sum_k k (x[i+k] - x[i-k]) / (2 sum_k k^2), k = 1, 2.
+        for (int d = 0; d <= cep; ++d) {
+            float num = 0.0f;
+            for (int k = 1; k <= 2; ++k) {
+                const int hi = std::min(i + k, m_nFrames - 1), lo = std::max(i - k, 0);
+                num += k * (m_statics[hi][d] - m_statics[lo][d]);
+            }
+            const float w = d < cep ? kDeltaWeight : kDeltaEnergyWeight;
+            row[m_nDims + d] = w * num / 10.0f;
+        }
+    }
+}

@@ -1,0 +1,59 @@
+// TakeFeatures.h - one spoken word, reduced to what the scorer compares.
+//
+// The word's frames (between the end points) are averaged in pairs, which
+// halves the frame rate to about 14.5 ms (enough for the slowest spectral
+// changes of speech and four times less DTW work), and squeezed linearly when
+// the word would still exceed the frame limit. The log energy is made relative
+// to the word's loudest frame, so that the microphone gain drops out. From
+// these statics the scorer's vectors are built: the cepstra, the relative
+// energy, and their first differences over +-2 frames (the dynamics), each
+// group scaled by its weight.
+#pragma once
+
+#include "FeatureMatrix.h"
+#include "SpeakerModel.h"
+
+class CTakeFeatures {
+public:
+    static constexpr int kMaxFrames = CSpeakerModel::kMaxTemplateFrames;
+    static constexpr int kMaxDims = CSpeakerModel::kMaxDims;
+    static constexpr int kMaxVectorDims = 2 * kMaxDims;
+
+    CTakeFeatures() { Reset(); }
+    void Reset();
+
+    // full: analysis features (cepstra then log energy per row); first..last:
+    // the word's frames; frameLimit: most frames kept (<= kMaxFrames).
+    // Returns the number of frames kept (0 when the range is empty or the
+    // feature width exceeds kMaxDims).
+    int Build(const CFeatureMatrix& full, int first, int last, int frameLimit);
+    // Dequantises template `index` of `model`. Returns the frame count.
+    int BuildFromTemplate(const CSpeakerModel& model, int index);
+    // Quantises the statics into template `index` of `model` with the
+    // model's scale. Returns 1 on success.
+    int StoreAsTemplate(CSpeakerModel& model, int index) const;
+    // Writes the replay fingerprint (cepstra c1..c10, every second frame) into
+    // fingerprint slot `slot` of `model`. Returns 1 on success.
+    int StoreFingerprint(CSpeakerModel& model, int slot) const;
+    // Fingerprint of this take as floats (frames x kFingerprintDims) for matching;
+    // returns its frame count.
+    int Fingerprint(float* out) const;
+
+    // Builds the weighted scorer vectors (statics, optional per-word cepstral
+    // mean removal, dynamics) and the mean cepstrum.
+    void ComputeVectors();
+
+    int Frames() const { return m_nFrames; }
+    int Dims() const { return m_nDims; }
+    int VectorDims() const { return 2 * m_nDims; }
+    const float* Statics() const { return &m_statics[0][0]; }
+    const float* Vectors() const { return &m_vectors[0][0]; }
+    const float* MeanCepstrum() const { return m_meanCepstrum; }
+
+private:
+    int m_nFrames;
+    int m_nDims;                                  // cepstra + 1 (energy last)
+    float m_statics[kMaxFrames][kMaxDims];        // row stride kMaxDims
+    float m_vectors[kMaxFrames][kMaxVectorDims];  // packed, stride VectorDims()
+    float m_meanCepstrum[kMaxDims];
+};

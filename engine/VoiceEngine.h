@@ -1,0 +1,92 @@
+/* VoiceEngine.h - the speech engine's C interface (MarzetPcJpn38.dll).
+ *
+ * Plain C functions without name decoration. Integers are 32-bit, strings are
+ * NUL-terminated ANSI (Shift-JIS) texts, samples are 16-bit signed mono.
+ * The engine keeps its state between calls for one dialog at a time; the
+ * calls come in this order:
+ *   VRE_Initialize, VRE_SetbNetVersion, VRE_PutDir, VRE_PutMode
+ *   [enrolment: VRE_PutMaxRepeat] VRE_AnalParams, VRE_NoiseParams, VRE_EngineParams,
+ *   VRE_CopyParams, VRE_SetbSpeech, VRE_SameWordDist, VRE_HMMParams,
+ *   VRE_EPDParams, VRE_Security, VRE_PutMode
+ *   VRE_PutID, VRE_PutPW, VRE_PutNick [verification: VRE_Security]
+ *   per take: VRE_GetEndpointShort, then VRE_GetEndpointValue and
+ *   VRE_GetShiftValue (speech) or VRE_GetErrorNumber (none), VRE_CheckSexSpeech
+ *   enrolment end: VRE_Train; verification: VRE_VCopy, VRE_Verify, VRE_GetbUpdate
+ *   VRE_DestructMemories, VRE_Destruct
+ * Unless stated otherwise a function returns 1 on success and 0 when it is
+ * called before VRE_Initialize or with a value it cannot take.
+ */
+#ifndef SONVERA_ENGINE_VOICEENGINE_H
+#define SONVERA_ENGINE_VOICEENGINE_H
+
+#if defined(_WIN32)
+#define VRE_CALL __cdecl
+#else
+#define VRE_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Start-up and shut-down. */
+int VRE_CALL VRE_Initialize(void);                  /* resets everything to the defaults */
+int VRE_CALL VRE_SetbNetVersion(int bNetVersion);
+int VRE_CALL VRE_PutDir(const char* appDir);        /* model files go to appDir\work\<nick>.bin */
+int VRE_CALL VRE_PutMode(int mode);                 /* 1 enrolment, 2 verification; starts a new series of takes */
+int VRE_CALL VRE_DestructMemories(void);            /* forgets takes and model */
+int VRE_CALL VRE_Destruct(void);                    /* back to the state before VRE_Initialize */
+
+/* Set-up. */
+int VRE_CALL VRE_PutMaxRepeat(int takes);           /* enrolment takes (3..5) */
+int VRE_CALL VRE_AnalParams(int sampleRate, int takeMs, int frameLength, int frameShift);
+int VRE_CALL VRE_NoiseParams(int p1, int p2, int p3, int p4);   /* accepted, kept; the floor is always adaptive */
+int VRE_CALL VRE_EngineParams(int cepstra, int melChannels, int minTrainTakes, int maxTemplateFrames);
+int VRE_CALL VRE_CopyParams(double maxCopyDistance);    /* replay: fingerprint distance limit, dB RMS */
+int VRE_CALL VRE_SetbSpeech(int bSpeech);
+int VRE_CALL VRE_SameWordDist(float ratio);         /* enrolment take check: allowed distance ratio */
+int VRE_CALL VRE_HMMParams(int modelKind, double spreadFloor, double adaptMargin, double adaptRate,
+                           double maxDrift);
+int VRE_CALL VRE_EPDParams(int marginMs, int maxGapMs, int minSpeechMs, int quietPower);
+int VRE_CALL VRE_Security(float security);          /* 0..1, higher is stricter; 0.3 shipped */
+
+/* The pass phrase. */
+int VRE_CALL VRE_PutID(const char* userId);
+int VRE_CALL VRE_PutPW(const char* word);
+int VRE_CALL VRE_PutNick(const char* nick);         /* names the model file */
+
+/* Takes. */
+/* Non-zero when the take holds a usable word; otherwise see VRE_GetErrorNumber. */
+int VRE_CALL VRE_GetEndpointShort(const short* samples, int count, int bShortWord);
+/* Low 32 bits the first, high 32 bits the last frame of the word (0 without one). */
+long long VRE_CALL VRE_GetEndpointValue(void);
+int VRE_CALL VRE_GetShiftValue(void);               /* samples per frame step */
+/* 0 clean; -1 no speech or abnormal length, -2 too quiet, -3 too loud (clipping);
+ * -4 low signal-to-noise ratio and -5 word cut by the take's edge (usable, marginal). */
+int VRE_CALL VRE_GetErrorNumber(void);
+/* Take check; index = take number - 1 in enrolment, 0 in verification.
+ * 0 = refused; VRE_GetLabelString then gives the reason (Shift-JIS, may be empty). */
+int VRE_CALL VRE_CheckSexSpeech(const short* samples, int count, int index);
+const char* VRE_CALL VRE_GetLabelString(void);
+
+/* Enrolment end: builds and writes the model. Non-zero = model built. */
+int VRE_CALL VRE_Train(void);
+
+/* Verification of the last checked take against the model file. */
+int VRE_CALL VRE_VCopy(void);      /* 0 = the take replays a recording the model has seen */
+int VRE_CALL VRE_Verify(void);     /* non-zero = accepted */
+int VRE_CALL VRE_GetbUpdate(void); /* non-zero = the model file was adapted and rewritten */
+
+/* Evaluation and service switches; the voice dialog does not call these. */
+int VRE_CALL VRE_SetbAdapt(int bAdapt);             /* model adaptation after accepts (default 1) */
+double VRE_CALL VRE_GetScore(void);                 /* last VRE_Verify: fused distance, lower = more alike */
+double VRE_CALL VRE_GetThreshold(void);             /* acceptance limit on VRE_GetScore at the set security */
+double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw distance 0 DTW, 1 mean, 2 NN */
+double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..2 */
+double VRE_CALL VRE_GetCopyDistance(void);          /* last VRE_VCopy: fingerprint distance */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

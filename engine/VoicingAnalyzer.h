@@ -1,0 +1,30 @@
+// VoicingAnalyzer.h - how much of a stretch of samples is voiced speech.
+//
+// Voiced speech is periodic at the pitch of the voice. For each analysis frame
+// the normalised autocorrelation is searched over the lags of a 60 - 400 Hz
+// pitch; a frame whose best peak is high is voiced. Hiss, clicks and most
+// machine noise have no such peak; a steady tone has one, but does not change
+// over time, which the caller checks from the cepstra.
+#pragma once
+
+#include <vector>
+
+class CVoicingAnalyzer {
+public:
+    // sampleRate: Hz; frameLength/shift: samples per frame and between frames.
+    // Returns 1 on success.
+    int Init(int sampleRate, int frameLength, int shift);
+    void Reset();
+
+    // samples/count: the take; firstFrame..lastFrame: frames to judge.
+    // Returns the fraction (0..1) of those frames that are voiced.
+    float VoicedFraction(const short* samples, int count, int firstFrame, int lastFrame);
+
+private:
+    int m_nSampleRate = 0;
+    int m_nFrameLength = 0;
+    int m_nShift = 0;
+    int m_nMinLag = 0;
+    int m_nMaxLag = 0;
+    std::vector<float> m_frame;
+};
