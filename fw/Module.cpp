@@ -1,0 +1,3 @@
+#include <windows.h>
+// placeholder
+int sonvera_placeholder() { return 0; }

@@ -1,0 +1,69 @@
+// The string table must reach the library as the exact Shift-JIS bytes its
+// messages are compared and shown with, whatever the host's own language.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "resources/resource.h"
+
+namespace {
+
+std::string LoadAnsi(UINT id)
+{
+    char buffer[4096] = {};
+    const int length = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
+    return std::string(buffer, length > 0 ? length : 0);
+}
+
+std::string Bytes(std::initializer_list<unsigned char> bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(StringTable, RunsUnderTheJapaneseCodePage)
+{
+    ASSERT_EQ(GetACP(), 932u) << "tests must run with LC_ALL=ja_JP.UTF-8";
+}
+
+TEST(StringTable, ModeLabelsAreShiftJis)
+{
+    EXPECT_EQ(LoadAnsi(IDS_MODE_VERIFY), Bytes({0x94, 0x46, 0x8F, 0xD8}));   // 認証
+    EXPECT_EQ(LoadAnsi(IDS_MODE_ENROL), Bytes({0x93, 0x6F, 0x98, 0x5E}));    // 登録
+}
+
+TEST(StringTable, HintsKeepTheirFormatFields)
+{
+    const std::string takeDone = LoadAnsi(IDS_HINT_TAKE_DONE);                // [%d]回の録音が成功しました。
+    EXPECT_EQ(takeDone.substr(0, 4), "[%d]");
+    EXPECT_EQ(takeDone.substr(4, 2), Bytes({0x89, 0xF1}));                  // 回
+    EXPECT_EQ(LoadAnsi(IDS_HINT_WRONG_WORD).substr(0, 4), "[%s]");
+    EXPECT_EQ(LoadAnsi(IDS_HINT_FIRST_ENROL).substr(0, 4), "[%s]");
+}
+
+TEST(StringTable, EnrolQuestionBreaksItsLine)
+{
+    const std::string question = LoadAnsi(IDS_ASK_ENROL_ANYWAY);
+    const size_t lineBreak = question.find('\n');
+    ASSERT_NE(lineBreak, std::string::npos);
+    EXPECT_EQ(question.substr(lineBreak - 2, 2), ". ");
+    EXPECT_EQ(question.back(), '?');
+}
+
+TEST(StringTable, EveryNumberedTextIsPresent)
+{
+    const UINT ids[] = {2029, 2030, 2031, 2033, 2034, 3003, 3004, 3005, 3006, 3007, 3008,
+                        3009, 3012, 3013, 3014, 3015, 3019, 3021, 3023, 3027, 3029, 3030, 3031};
+    for (UINT id : ids)
+        EXPECT_FALSE(LoadAnsi(id).empty()) << "string " << id;
+}
+
+TEST(StringTable, PassPhraseIsA1003CharacterBase64Text)
+{
+    const std::string passPhrase = LoadAnsi(IDS_PASS_PHRASE);
+    ASSERT_EQ(passPhrase.size(), 1003u);
+    for (char c : passPhrase)
+        EXPECT_TRUE(isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '/') << c;
+}
+
+}  // namespace
