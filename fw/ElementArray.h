@@ -1,0 +1,101 @@
+// CElementArray<T>: the shared body of the framework's arrays (CByteArray,
+// CWordArray, CDWordArray, CStringArray). Indices are int, as the callers'
+// loops use; an index outside the array raises std::out_of_range, and a
+// negative size or count counts as zero.
+#pragma once
+
+#include <stdexcept>
+#include <vector>
+
+template <typename T>
+class CElementArray {
+public:
+    int GetSize() const { return static_cast<int>(m_data.size()); }
+    int GetCount() const { return GetSize(); }
+    int GetUpperBound() const { return GetSize() - 1; }
+    bool IsEmpty() const { return m_data.empty(); }
+
+    // New elements are zero (empty strings); `growBy` is accepted for compatibility.
+    void SetSize(int newSize, int growBy = -1)
+    {
+        (void)growBy;
+        m_data.resize(newSize > 0 ? static_cast<size_t>(newSize) : 0);
+    }
+    void FreeExtra() { m_data.shrink_to_fit(); }
+    void RemoveAll() { m_data.clear(); }
+
+    const T& GetAt(int index) const { return m_data.at(Checked(index)); }
+    void SetAt(int index, const T& value) { m_data.at(Checked(index)) = value; }
+    T& ElementAt(int index) { return m_data.at(Checked(index)); }
+    const T& ElementAt(int index) const { return m_data.at(Checked(index)); }
+    T& operator[](int index) { return ElementAt(index); }
+    const T& operator[](int index) const { return GetAt(index); }
+    // Sets the element, growing the array with zeros when the index lies beyond it.
+    void SetAtGrow(int index, const T& value)
+    {
+        const size_t i = Checked(index);
+        if (i >= m_data.size())
+            m_data.resize(i + 1);
+        m_data[i] = value;
+    }
+
+    // Appends and returns the new element's index.
+    int Add(const T& value)
+    {
+        m_data.push_back(value);
+        return GetUpperBound();
+    }
+    // Appends the other array's elements; returns the index of the first one appended.
+    int Append(const CElementArray& other)
+    {
+        const int first = GetSize();
+        m_data.insert(m_data.end(), other.m_data.begin(), other.m_data.end());
+        return first;
+    }
+    void Copy(const CElementArray& other) { m_data = other.m_data; }
+
+    // Inserts `count` copies at `index`; an index beyond the end grows the array first.
+    void InsertAt(int index, const T& value, int count = 1)
+    {
+        const size_t i = Checked(index);
+        if (count <= 0)
+            return;
+        if (i > m_data.size())
+            m_data.resize(i);
+        m_data.insert(m_data.begin() + static_cast<std::ptrdiff_t>(i), static_cast<size_t>(count), value);
+    }
+    void InsertAt(int startIndex, const CElementArray& other)
+    {
+        const size_t i = Checked(startIndex);
+        if (i > m_data.size())
+            m_data.resize(i);
+        m_data.insert(m_data.begin() + static_cast<std::ptrdiff_t>(i), other.m_data.begin(), other.m_data.end());
+    }
+    // Removes `count` elements from `index`; raises std::out_of_range when they are not all there.
+    void RemoveAt(int index, int count = 1)
+    {
+        const size_t i = Checked(index);
+        if (count <= 0)
+            return;
+        if (i + static_cast<size_t>(count) > m_data.size())
+            throw std::out_of_range("RemoveAt beyond the end of the array");
+        const auto first = m_data.begin() + static_cast<std::ptrdiff_t>(i);
+        m_data.erase(first, first + count);
+    }
+
+    T* GetData() { return m_data.empty() ? nullptr : m_data.data(); }
+    const T* GetData() const { return m_data.empty() ? nullptr : m_data.data(); }
+
+    bool operator==(const CElementArray& other) const { return m_data == other.m_data; }
+    bool operator!=(const CElementArray& other) const { return m_data != other.m_data; }
+
+protected:
+    static size_t Checked(int index)
+    {
+        if (index < 0)
+            throw std::out_of_range("negative array index");
+        return static_cast<size_t>(index);
+    }
+
+    std::vector<T> m_data;
+};

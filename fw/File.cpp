@@ -1,0 +1,215 @@
+#include "fw/File.h"
+
+#include "fw/FileSystem.h"
+
+namespace {
+
+DWORD AccessFor(UINT flags)
+{
+    switch (flags & 3u) {
+    case CFile::modeWrite:
+        return GENERIC_WRITE;
+    case CFile::modeReadWrite:
+        return GENERIC_READ | GENERIC_WRITE;
+    default:
+        return GENERIC_READ;
+    }
+}
+
+DWORD ShareFor(UINT flags)
+{
+    switch (flags & 0x70u) {
+    case CFile::shareDenyWrite:
+        return FILE_SHARE_READ;
+    case CFile::shareDenyRead:
+        return FILE_SHARE_WRITE;
+    case CFile::shareDenyNone:
+        return FILE_SHARE_READ | FILE_SHARE_WRITE;
+    default:
+        return 0;
+    }
+}
+
+DWORD DispositionFor(UINT flags)
+{
+    if (flags & CFile::modeCreateNew)
+        return CREATE_NEW;
+    if (flags & CFile::modeCreate)
+        return (flags & CFile::modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
+    return OPEN_EXISTING;
+}
+
+// Largest single read or write handed to the system at once.
+const UINT kMaxChunk = 1u << 30;
+
+} // namespace
+
+CFile::CFile() : m_hFile(INVALID_HANDLE_VALUE) {}
+
+CFile::CFile(const char* path, UINT openFlags) : m_hFile(INVALID_HANDLE_VALUE)
+{
+    CFileException error;
+    if (!Open(path, openFlags, &error))
+        throw error;
+}
+
+CFile::~CFile()
+{
+    Abort();
+}
+
+BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
+{
+    Abort();
+    m_strFileName = path;
+    const std::wstring wide = m_strFileName.ToWide();
+    HANDLE h = GetFileSystem().Open(wide.c_str(), AccessFor(openFlags), ShareFor(openFlags), DispositionFor(openFlags));
+    if (h == INVALID_HANDLE_VALUE) {
+        const LONG osError = static_cast<LONG>(GetLastError());
+        if (error != nullptr)
+            *error = CFileException(CFileException::OsErrorToCause(osError), osError, m_strFileName, "CreateFile");
+        return FALSE;
+    }
+    m_hFile = h;
+    return TRUE;
+}
+
+UINT CFile::Read(void* buffer, UINT count)
+{
+    auto* out = static_cast<BYTE*>(buffer);
+    UINT total = 0;
+    // A read may come back short before the end (a pipe, an injected fault); keep
+    // asking until the request is met or the file has nothing more.
+    while (total < count) {
+        const UINT ask = (count - total) < kMaxChunk ? (count - total) : kMaxChunk;
+        DWORD done = 0;
+        if (!GetFileSystem().Read(m_hFile, out + total, ask, &done))
+            ThrowLastError("ReadFile");
+        if (done == 0)
+            break;
+        total += done;
+    }
+    return total;
+}
+
+void CFile::ReadExact(void* buffer, UINT count)
+{
+    if (Read(buffer, count) != count)
+        CFileException::Throw(CFileException::endOfFile, m_strFileName, "ReadFile");
+}
+
+void CFile::Write(const void* buffer, UINT count)
+{
+    const auto* in = static_cast<const BYTE*>(buffer);
+    UINT total = 0;
+    while (total < count) {
+        const UINT ask = (count - total) < kMaxChunk ? (count - total) : kMaxChunk;
+        DWORD done = 0;
+        if (!GetFileSystem().Write(m_hFile, in + total, ask, &done))
+            ThrowLastError("WriteFile");
+        // A write that takes nothing and reports no error means the volume is full.
+        if (done == 0)
+            throw CFileException(CFileException::diskFull, ERROR_DISK_FULL, m_strFileName, "WriteFile");
+        total += done;
+    }
+}
+
+ULONGLONG CFile::Seek(LONGLONG offset, UINT from)
+{
+    const DWORD method = from == current ? FILE_CURRENT : (from == end ? FILE_END : FILE_BEGIN);
+    ULONGLONG position = 0;
+    if (!GetFileSystem().Seek(m_hFile, offset, method, &position))
+        ThrowLastError("SetFilePointerEx");
+    return position;
+}
+
+ULONGLONG CFile::GetLength() const
+{
+    ULONGLONG size = 0;
+    if (!GetFileSystem().GetSize(m_hFile, &size))
+        ThrowLastError("GetFileSizeEx");
+    return size;
+}
+
+ULONGLONG CFile::GetPosition() const
+{
+    ULONGLONG position = 0;
+    if (!GetFileSystem().Seek(m_hFile, 0, FILE_CURRENT, &position))
+        ThrowLastError("SetFilePointerEx");
+    return position;
+}
+
+void CFile::SetLength(ULONGLONG newLength)
+{
+    Seek(static_cast<LONGLONG>(newLength), begin);
+    if (!GetFileSystem().SetEnd(m_hFile))
+        ThrowLastError("SetEndOfFile");
+}
+
+void CFile::Flush()
+{
+    if (m_hFile == INVALID_HANDLE_VALUE)
+        return;
+    if (!GetFileSystem().Flush(m_hFile))
+        ThrowLastError("FlushFileBuffers");
+}
+
+void CFile::Close()
+{
+    if (m_hFile == INVALID_HANDLE_VALUE)
+        return;
+    HANDLE h = m_hFile;
+    m_hFile = INVALID_HANDLE_VALUE;
+    if (!GetFileSystem().Close(h))
+        ThrowLastError("CloseHandle");
+}
+
+void CFile::Abort()
+{
+    if (m_hFile == INVALID_HANDLE_VALUE)
+        return;
+    GetFileSystem().Close(m_hFile);
+    m_hFile = INVALID_HANDLE_VALUE;
+}
+
+CString CFile::GetFileName() const
+{
+    // The last separator found on a character boundary, so a trail byte 0x5C
+    // inside a Shift-JIS name is not taken for one.
+    int last = -1;
+    for (int i = 0; i < m_strFileName.GetLength(); i += m_strFileName.CharLengthAt(i)) {
+        const char ch = m_strFileName[i];
+        if (m_strFileName.CharLengthAt(i) == 1 && (ch == '\\' || ch == '/' || ch == ':'))
+            last = i;
+    }
+    return m_strFileName.Mid(last + 1);
+}
+
+BOOL CFile::Exists(const char* path, BOOL folderWanted)
+{
+    const std::wstring wide = CString(path).ToWide();
+    const DWORD attributes = GetFileSystem().GetAttributes(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return FALSE;
+    const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return isFolder == (folderWanted != FALSE);
+}
+
+void CFile::Remove(const char* path)
+{
+    const CString name(path);
+    if (!GetFileSystem().Delete(name.ToWide().c_str()))
+        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), name, "DeleteFile");
+}
+
+void CFile::Rename(const char* from, const char* to)
+{
+    const CString name(from);
+    if (!GetFileSystem().Move(name.ToWide().c_str(), CString(to).ToWide().c_str(), 0))
+        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), name, "MoveFileEx");
+}
+
+void CFile::ThrowLastError(const char* apiName) const
+{
+    CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName, apiName);
+}

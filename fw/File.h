@@ -1,0 +1,81 @@
+// CFile: a binary file opened with the framework's mode flags. Every call goes
+// through the installed IFileSystem, and every failure is raised as
+// CFileException carrying the cause, the Win32 error, the path and the call.
+#pragma once
+
+#include <windows.h>
+
+#include "fw/Api.h"
+#include "fw/FileException.h"
+#include "fw/String.h"
+
+class SONVERA_API CFile {
+public:
+    enum OpenFlags : UINT {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareCompat = 0x0000,
+        shareExclusive = 0x0010,
+        shareDenyWrite = 0x0020,
+        shareDenyRead = 0x0030,
+        shareDenyNone = 0x0040,
+        modeNoInherit = 0x0080,
+        modeCreate = 0x1000,
+        modeNoTruncate = 0x2000,
+        typeText = 0x4000,
+        typeBinary = 0x8000,
+        // Not in the classic set: create the file, failing when it already exists.
+        modeCreateNew = 0x00010000
+    };
+    enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
+
+    CFile();
+    // Opens the file; raises CFileException when it cannot.
+    CFile(const char* path, UINT openFlags);
+    virtual ~CFile();   // closes the file, ignoring errors
+
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Opens the file; on failure returns FALSE and fills *error when given.
+    virtual BOOL Open(const char* path, UINT openFlags, CFileException* error = nullptr);
+
+    // Reads up to `count` bytes; returns how many were read (less only at the end).
+    virtual UINT Read(void* buffer, UINT count);
+    // Reads exactly `count` bytes or raises CFileException (endOfFile).
+    void ReadExact(void* buffer, UINT count);
+    // Writes all `count` bytes or raises CFileException (diskFull when the disk is full).
+    virtual void Write(const void* buffer, UINT count);
+
+    virtual ULONGLONG Seek(LONGLONG offset, UINT from);
+    void SeekToBegin() { Seek(0, begin); }
+    ULONGLONG SeekToEnd() { return Seek(0, end); }
+    virtual ULONGLONG GetLength() const;
+    virtual ULONGLONG GetPosition() const;
+    // Cuts or extends the file (extension reads as zeros); the position moves to the new end.
+    virtual void SetLength(ULONGLONG newLength);
+
+    virtual void Flush();
+    // Closes the file; raises CFileException when the close fails.
+    virtual void Close();
+    // Closes the file ignoring any error; safe when it is not open.
+    virtual void Abort();
+
+    virtual BOOL IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+    const CString& GetFilePath() const { return m_strFileName; }
+    CString GetFileName() const;   // the last path component
+
+    // True when the path names an existing file (folder: a folder), via the installed file system.
+    static BOOL Exists(const char* path, BOOL folderWanted = FALSE);
+    // Deletes a file; raises CFileException on failure.
+    static void Remove(const char* path);
+    // Renames a file (no replacement); raises CFileException on failure.
+    static void Rename(const char* from, const char* to);
+
+protected:
+    [[noreturn]] void ThrowLastError(const char* apiName) const;
+
+    HANDLE m_hFile;
+    CString m_strFileName;
+};

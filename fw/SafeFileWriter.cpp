@@ -1,0 +1,161 @@
+#include "fw/SafeFileWriter.h"
+
+#include "fw/FileSystem.h"
+
+namespace {
+
+// Attempts at a fresh temporary name before giving up (names collide only
+// with leftovers or a concurrent writer).
+const int kNameAttempts = 16;
+const UINT kCopyChunk = 64 * 1024;
+
+CString UniqueSuffix()
+{
+    static LONG counter = 0;
+    const LONG n = InterlockedIncrement(&counter);
+    CString suffix;
+    suffix.Format("%08lX", static_cast<unsigned long>((GetCurrentProcessId() << 16) ^ GetTickCount() ^ (static_cast<DWORD>(n) * 2654435761u)));
+    return suffix;
+}
+
+} // namespace
+
+CString CSafeFileWriter::TempPrefix(const CString& targetPath)
+{
+    return targetPath + ".~tmp";
+}
+
+CSafeFileWriter::CSafeFileWriter(const CString& targetPath, StartWith start)
+    : m_strTarget(targetPath), m_bDone(false)
+{
+    CreateTemp();
+    if (start == startWithCopy) {
+        try {
+            CopyTarget();
+        } catch (...) {
+            Discard();
+            throw;
+        }
+    }
+}
+
+CSafeFileWriter::~CSafeFileWriter()
+{
+    if (!m_bDone)
+        Discard();
+}
+
+void CSafeFileWriter::CreateTemp()
+{
+    CFileException error;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        m_strTemp = TempPrefix(m_strTarget) + UniqueSuffix();
+        if (m_file.Open(m_strTemp, CFile::modeReadWrite | CFile::modeCreateNew | CFile::shareExclusive, &error))
+            return;
+        if (error.m_lOsError != ERROR_FILE_EXISTS && error.m_lOsError != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    m_bDone = true;   // nothing was created, so nothing is to be removed
+    throw error;
+}
+
+void CSafeFileWriter::CopyTarget()
+{
+    if (!CFile::Exists(m_strTarget))
+        return;
+    CFile source(m_strTarget, CFile::modeRead | CFile::shareDenyWrite);
+    std::vector<BYTE> chunk(kCopyChunk);
+    for (;;) {
+        const UINT n = source.Read(chunk.data(), kCopyChunk);
+        if (n == 0)
+            break;
+        m_file.Write(chunk.data(), n);
+    }
+    m_file.SeekToBegin();
+}
+
+void CSafeFileWriter::Write(const void* data, UINT size)
+{
+    try {
+        m_file.Write(data, size);
+    } catch (...) {
+        Discard();
+        throw;
+    }
+}
+
+void CSafeFileWriter::Commit()
+{
+    if (m_bDone)
+        throw CFileException(CFileException::genericException, -1, m_strTarget, "Commit");
+    try {
+        m_file.Flush();
+        m_file.Close();
+        const std::wstring from = m_strTemp.ToWide();
+        const std::wstring to = m_strTarget.ToWide();
+        if (!GetFileSystem().Move(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strTarget, "MoveFileEx");
+    } catch (...) {
+        Discard();
+        throw;
+    }
+    m_bDone = true;
+}
+
+void CSafeFileWriter::Abort()
+{
+    if (!m_bDone)
+        Discard();
+}
+
+void CSafeFileWriter::Discard()
+{
+    m_file.Abort();
+    // Best effort: the failure that brought us here is the one worth reporting.
+    GetFileSystem().Delete(m_strTemp.ToWide().c_str());
+    m_bDone = true;
+}
+
+void CSafeFileWriter::WriteFile(const CString& targetPath, const void* data, UINT size)
+{
+    CSafeFileWriter writer(targetPath);
+    writer.Write(data, size);
+    writer.Commit();
+}
+
+void CSafeFileWriter::WriteFile(const CString& targetPath, const std::vector<BYTE>& data)
+{
+    WriteFile(targetPath, data.data(), static_cast<UINT>(data.size()));
+}
+
+int CSafeFileWriter::RemoveLeftovers(const CString& targetPath)
+{
+    const CString prefix = TempPrefix(targetPath);
+    // The folder part, up to the last separator on a character boundary.
+    int cut = 0;
+    for (int i = 0; i < prefix.GetLength(); i += prefix.CharLengthAt(i)) {
+        if (prefix.CharLengthAt(i) == 1 && (prefix[i] == '\\' || prefix[i] == '/' || prefix[i] == ':'))
+            cut = i + 1;
+    }
+    const CString folder = prefix.Left(cut);
+    const CString namePrefix = prefix.Mid(cut);
+
+    IFileSystem& fs = GetFileSystem();
+    WIN32_FIND_DATAW found;
+    ZeroMemory(&found, sizeof found);
+    HANDLE find = fs.FindFirst((prefix + "*").ToWide().c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    int removed = 0;
+    do {
+        // The pattern may also match short 8.3 names; only the long name counts.
+        const CString name = CString::FromWide(found.cFileName);
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && name.GetLength() > namePrefix.GetLength() &&
+            name.Left(namePrefix.GetLength()).CompareNoCase(namePrefix) == 0) {
+            if (fs.Delete((folder + name).ToWide().c_str()))
+                ++removed;
+        }
+    } while (fs.FindNext(find, &found));
+    fs.FindClose(find);
+    return removed;
+}

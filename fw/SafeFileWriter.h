@@ -1,0 +1,66 @@
+// CSafeFileWriter: the one way a file the system rewrites reaches the disk.
+//
+// The new contents go to a temporary file beside the target (target name +
+// ".~tmp" + a unique hexadecimal suffix, so a crash leaves a recognisable
+// leftover), which is flushed to disk and then moved over the target with
+// MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH). Until
+// Commit succeeds the target is untouched; on any failure the temporary file
+// is removed and the failure is raised as CFileException.
+//
+//     CSafeFileWriter writer(path);
+//     writer.Write(data, size);   // or writer.GetFile() for seeks and CArchive
+//     writer.Commit();
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "fw/Api.h"
+#include "fw/File.h"
+#include "fw/String.h"
+
+class SONVERA_API CSafeFileWriter {
+public:
+    enum StartWith { startEmpty, startWithCopy };
+
+    // Creates the temporary file. With startWithCopy it first receives the
+    // target's current bytes (none when the target does not exist) and the
+    // position is left at its start, for callers that change a file in place.
+    explicit CSafeFileWriter(const CString& targetPath, StartWith start = startEmpty);
+    // Without a Commit, the temporary file is removed.
+    ~CSafeFileWriter();
+    CSafeFileWriter(const CSafeFileWriter&) = delete;
+    CSafeFileWriter& operator=(const CSafeFileWriter&) = delete;
+
+    // The temporary file, open for reading and writing.
+    CFile& GetFile() { return m_file; }
+    void Write(const void* data, UINT size);
+
+    // Flushes, closes and moves the temporary file over the target.
+    void Commit();
+    // Gives up: closes and removes the temporary file. The target stays as it was.
+    void Abort();
+
+    const CString& GetTargetPath() const { return m_strTarget; }
+    const CString& GetTempPath() const { return m_strTemp; }
+
+    // Replaces the target's contents with the given bytes in one step.
+    static void WriteFile(const CString& targetPath, const void* data, UINT size);
+    static void WriteFile(const CString& targetPath, const std::vector<BYTE>& data);
+    // Removes temporary files that an interrupted rewrite of the target left
+    // behind; returns how many were removed. Failures are not raised.
+    static int RemoveLeftovers(const CString& targetPath);
+    // The name prefix shared by the target's temporary files.
+    static CString TempPrefix(const CString& targetPath);
+
+private:
+    void CreateTemp();
+    void CopyTarget();
+    void Discard();
+
+    CString m_strTarget;
+    CString m_strTemp;
+    CFile m_file;
+    bool m_bDone;
+};
