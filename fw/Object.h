@@ -1,20 +1,36 @@
-// CObject: the common base of the framework's serialisable classes. It gives
-// a virtual destructor and the serialisation hook; a class that stores itself
-// in an archive overrides Serialize, the others inherit this empty one.
+// CObject: the framework's common base for classes that keep its virtual
+// layout: the run-time class query, the virtual destructor and the
+// serialisation hook, in that slot order.
 #pragma once
+
+#include <windows.h>
 
 #include "fw/Api.h"
 
 class CArchive;
 
+// The run-time description of a class: its name, size, schema and base.
+struct CRuntimeClass {
+    const char* m_lpszClassName;
+    int m_nObjectSize;
+    UINT m_wSchema;
+    const CRuntimeClass* m_pBaseClass;
+};
+
 class SONVERA_API CObject {
 public:
-    CObject() = default;
-    virtual ~CObject() = default;
-    virtual void Serialize(CArchive& ar) { (void)ar; }
+    virtual const CRuntimeClass* GetRuntimeClass() const;
+    virtual ~CObject();
+    // Does nothing; classes with a stored form override it.
+    virtual void Serialize(CArchive& ar);
+
+    // True when this object's class is `cls` or derives from it.
+    bool IsKindOf(const CRuntimeClass* cls) const;
+
+    static const CRuntimeClass classCObject;
 
 protected:
-    // Objects are not copied through their base.
+    CObject() = default;
     CObject(const CObject&) = default;
     CObject& operator=(const CObject&) = default;
 };
