@@ -1,0 +1,69 @@
+#include "Setup/IniFile.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace
+{
+// Sizes the product has always read with: values through 2048 bytes, name
+// lists through 16384 (names beyond that are simply not seen).
+const DWORD kValueBufferSize = 2048;
+const DWORD kNameListBufferSize = 16384;
+
+// Appends each name of a double-NUL-terminated list; returns how many.
+int AppendNameList(const char* list, DWORD used, CStringArray& names)
+{
+    int added = 0;
+    const char* end = list + used;
+    for (const char* name = list; name < end && *name != '\0';) {
+        size_t length = strnlen(name, static_cast<size_t>(end - name));
+        names.Add(CString(name, static_cast<int>(length)));
+        ++added;
+        name += length + 1;
+    }
+    return added;
+}
+} // namespace
+
+CIniFile::CIniFile(CString strPath) : m_strPath(strPath) {}
+CIniFile::CIniFile(const CIniFile& other) : m_strPath(other.m_strPath) {}
+
+CIniFile& CIniFile::operator=(const CIniFile& other)
+{
+    m_strPath = other.m_strPath;
+    return *this;
+}
+
+CIniFile::~CIniFile() {}
+
+CString CIniFile::ReadString(CString strSection, CString strKey, CString strDefault)
+{
+    char buffer[kValueBufferSize] = {};
+    DWORD length = GetPrivateProfileStringA(strSection, strKey, strDefault, buffer,
+                                            kValueBufferSize, m_strPath);
+    return CString(buffer, static_cast<int>(length));
+}
+
+int CIniFile::WriteString(CString strSection, CString strKey, CString strValue)
+{
+    return WritePrivateProfileStringA(strSection, strKey, strValue, m_strPath);
+}
+
+int CIniFile::ReadSections(CStringArray& arrSections)
+{
+    std::vector<char> list(kNameListBufferSize, '\0');
+    DWORD used = GetPrivateProfileSectionNamesA(list.data(), kNameListBufferSize, m_strPath);
+    arrSections.RemoveAll();
+    return AppendNameList(list.data(), used, arrSections) > 0 ? 1 : 0;
+}
+
+int CIniFile::ReadSection(CString strSection, CStringArray& arrKeys)
+{
+    std::vector<char> list(kNameListBufferSize, '\0');
+    // A null key asks for the list of key names of the section.
+    DWORD used = GetPrivateProfileStringA(strSection, NULL, "", list.data(),
+                                          kNameListBufferSize, m_strPath);
+    arrKeys.RemoveAll();
+    return AppendNameList(list.data(), used, arrKeys) > 0 ? 1 : 0;
+}

@@ -1,0 +1,239 @@
+#include "Setup/SetupSecure.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "Setup/RegistryEx.h"
+#include "Setup/SetupFile.h"
+#include "fw/File.h"
+#include "fw/FileException.h"
+#include "fw/SafeFileWriter.h"
+#include "userdata/Crypto.h"
+
+namespace
+{
+const char kProgramKey[] = "Software\\Brindlemoorlabs\\DeskWarden\\Program";
+const char kAppPathValue[] = "AppPath";
+
+const CSetupSecure::tagSecureSettings kDefaultSettings = {0, 0, 0, 1, 1, 1};
+const int kSettingCount = 6;
+
+const size_t kLengthFieldSize = 4;
+// The file holds three short cipher texts; anything this large is not ours,
+// and is refused before it is read into memory.
+const ULONGLONG kLargestSecureFile = 16u * 1024u * 1024u;
+
+// Whole-file image of marzet.dat, walked record by record. Every length is
+// checked against what is left before anything is taken from the image.
+class CRecordCursor
+{
+public:
+    CRecordCursor(const std::string& image, const CString& path)
+        : m_image(image), m_path(path), m_position(0) {}
+
+    std::string Next()
+    {
+        size_t length = ReadLength();
+        std::string data = m_image.substr(m_position, length);
+        m_position += length;
+        return data;
+    }
+
+    void Skip() { m_position += ReadLength(); }
+
+    size_t Position() const { return m_position; }
+    std::string Rest() const { return m_image.substr(m_position); }
+
+private:
+    size_t ReadLength()
+    {
+        size_t remaining = m_image.size() - m_position;
+        if (remaining < kLengthFieldSize)
+            CFileException::Throw(CFileException::endOfFile, m_path, "marzet.dat record length");
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(m_image.data() + m_position);
+        size_t length = static_cast<size_t>(p[0]) | (static_cast<size_t>(p[1]) << 8) |
+                        (static_cast<size_t>(p[2]) << 16) | (static_cast<size_t>(p[3]) << 24);
+        m_position += kLengthFieldSize;
+        if (length > remaining - kLengthFieldSize)
+            CFileException::Throw(CFileException::invalidFile, m_path, "marzet.dat record length");
+        return length;
+    }
+
+    const std::string& m_image;
+    CString m_path;
+    size_t m_position;
+};
+
+std::string ReadImage(const CString& path)
+{
+    CFile file(path, CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary);
+    ULONGLONG length = file.GetLength();
+    if (length > kLargestSecureFile)
+        CFileException::Throw(CFileException::invalidFile, path, "marzet.dat size");
+    std::string image(static_cast<size_t>(length), '\0');
+    if (!image.empty())
+        file.ReadExact(&image[0], static_cast<UINT>(image.size()));
+    file.Close();
+    return image;
+}
+
+std::string EncodeRecord(const CString& data)
+{
+    std::string record(kLengthFieldSize, '\0');
+    unsigned int length = static_cast<unsigned int>(data.GetLength());
+    for (size_t i = 0; i < kLengthFieldSize; ++i)
+        record[i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+    record += data.str();
+    return record;
+}
+
+void WriteImage(const CString& path, const std::string& image)
+{
+    CSafeFileWriter::WriteFile(path, image.data(), static_cast<UINT>(image.size()));
+}
+
+CString PassPhrase()
+{
+    return CCrypto::GetProcessKey();
+}
+
+CString Encrypt(const CString& text)
+{
+    CCrypto crypto;
+    return crypto.EncryptString(text, PassPhrase());
+}
+
+CString Decrypt(const std::string& cipher)
+{
+    CCrypto crypto;
+    return crypto.DecryptString(CString(cipher), PassPhrase());
+}
+
+CString SettingsText(const CSetupSecure::tagSecureSettings& s)
+{
+    CString text;
+    text.Format("%d%d%d%d%d%d", s.nSwitch1, s.nSwitch2, s.nSwitch3, s.nLogonMethod, s.nCryptMethod,
+                s.nSwitch6);
+    return text;
+}
+
+// Each field is one character of the text read as a decimal digit; a missing
+// or non-digit character is 0, as atoi gives it.
+int SettingDigit(const CString& text, int index)
+{
+    char single[2] = {text.GetAt(index), '\0'};
+    return atoi(single);
+}
+} // namespace
+
+CSetupSecure::CSetupSecure() {}
+CSetupSecure::CSetupSecure(const CSetupSecure& other) : m_strFilePath(other.m_strFilePath) {}
+
+CSetupSecure& CSetupSecure::operator=(const CSetupSecure& other)
+{
+    m_strFilePath = other.m_strFilePath;
+    return *this;
+}
+
+CSetupSecure::~CSetupSecure() {}
+
+int CSetupSecure::IsFileExist(const char* pszPath, int bFolder)
+{
+    return CSetupFile::IsFileExist(pszPath, bFolder);
+}
+
+void CSetupSecure::SetSetupSecureFilePath(CString strPath)
+{
+    if (!IsFileExist(strPath, 0))
+        CreateSetupSecure(strPath);
+    m_strFilePath = strPath;
+}
+
+void CSetupSecure::CreateSetupSecure(CString strPath)
+{
+    std::string image = EncodeRecord(Encrypt(SettingsText(kDefaultSettings)));
+    image += EncodeRecord(CString());
+    image += EncodeRecord(CString());
+    WriteImage(strPath, image);
+}
+
+void CSetupSecure::GetAppSettings(tagSecureSettings& settings)
+{
+    std::string image = ReadImage(m_strFilePath);
+    CRecordCursor cursor(image, m_strFilePath);
+    CString text = Decrypt(cursor.Next());
+    int* fields[kSettingCount] = {&settings.nSwitch1,     &settings.nSwitch2,     &settings.nSwitch3,
+                                  &settings.nLogonMethod, &settings.nCryptMethod, &settings.nSwitch6};
+    for (int i = 0; i < kSettingCount; ++i)
+        *fields[i] = SettingDigit(text, i);
+}
+
+// The new record 1 may differ in length from the old one, so everything after
+// it is carried over byte for byte behind the new record.
+void CSetupSecure::SetAppSettings(tagSecureSettings settings)
+{
+    CString cipher = Encrypt(SettingsText(settings));
+    std::string image = ReadImage(m_strFilePath);
+    CRecordCursor cursor(image, m_strFilePath);
+    cursor.Skip();
+    WriteImage(m_strFilePath, EncodeRecord(cipher) + cursor.Rest());
+}
+
+// Records 1 and 2 are kept as they are; record 3 is replaced and whatever
+// followed it in the old file is kept, byte for byte, after the new record.
+void CSetupSecure::SetBackupBypassKey(CString strKey)
+{
+    CString cipher = Encrypt(strKey);
+    std::string image = ReadImage(m_strFilePath);
+    CRecordCursor cursor(image, m_strFilePath);
+    cursor.Skip();
+    cursor.Skip();
+    std::string head = image.substr(0, cursor.Position());
+    cursor.Skip();
+    WriteImage(m_strFilePath, head + EncodeRecord(cipher) + cursor.Rest());
+}
+
+CString CSetupSecure::GetBackupBypassKey()
+{
+    std::string image = ReadImage(m_strFilePath);
+    CRecordCursor cursor(image, m_strFilePath);
+    cursor.Skip();
+    cursor.Skip();
+    return Decrypt(cursor.Next());
+}
+
+CString CSetupSecure::BuildBypassSeed(const char letters[4], const struct tm& when)
+{
+    CString seed(letters, 4);
+    seed.AppendFormat("%02d%02d%02d%02d%02d%02d", when.tm_year % 100, when.tm_mon + 1, when.tm_mday,
+                      when.tm_hour, when.tm_min, when.tm_sec);
+    return seed;
+}
+
+// The pass phrase is the text and the seed the key: the reverse of the records.
+// One reading of the clock seeds the generator and dates the key, so the date
+// digits are those _strdate and _strtime show for that same second.
+CString CSetupSecure::CreateBackupBypassKey()
+{
+    time_t now = time(NULL);
+    srand(static_cast<unsigned int>(now));
+    char letters[4];
+    for (int i = 0; i < 4; ++i)
+        letters[i] = static_cast<char>('A' + rand() % 26);
+    struct tm local;
+    memset(&local, 0, sizeof(local));
+    localtime_s(&local, &now);
+    CCrypto crypto;
+    return crypto.EncryptString(PassPhrase(), BuildBypassSeed(letters, local));
+}
+
+CString CSetupSecure::GetAppPath()
+{
+    CString path;
+    CRegistryEx registry(HKEY_LOCAL_MACHINE);
+    if (registry.VerifyKey(HKEY_LOCAL_MACHINE, kProgramKey))
+        registry.Read(kAppPathValue, path);
+    registry.Close();
+    return path;
+}

@@ -1,0 +1,278 @@
+// CRegistryEx keys: opening, creating and verifying keys, listing subkeys and
+// value names (a failing enumeration step reaches ShowSysMsg), and the
+// depth-first FindKey search.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "Setup/RegistryEx.h"
+#include "tests/Setup/SetupTestSupport.h"
+
+using sonvera_test::CScratchKey;
+
+namespace
+{
+struct ShownMessage
+{
+    std::string body;
+    std::string caption;
+};
+std::vector<ShownMessage> g_shown;
+
+void CaptureMessage(const char* body, const char* caption)
+{
+    g_shown.push_back({body, caption});
+}
+
+// The system's text for a code, as a message box caption shows it.
+std::string SystemText(DWORD code)
+{
+    char* text = NULL;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                  reinterpret_cast<char*>(&text), 0, NULL);
+    std::string result(text != NULL ? text : "", length);
+    if (text != NULL)
+        LocalFree(text);
+    return result;
+}
+
+void MakeKey(HKEY root, const std::string& path)
+{
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL));
+    RegCloseKey(key);
+}
+
+void SetText(HKEY root, const std::string& path, const char* name, const char* value)
+{
+    MakeKey(root, path);
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(root, path.c_str(), name, REG_SZ, value,
+                                             static_cast<DWORD>(strlen(value) + 1)));
+}
+
+class RegistryKeysTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_shown.clear();
+        m_previousSink = CRegistryEx::SetMessageSink(&CaptureMessage);
+    }
+    void TearDown() override { CRegistryEx::SetMessageSink(m_previousSink); }
+
+    std::string Sub(const char* name) const { return std::string(m_key.Path()) + "\\" + name; }
+
+    CScratchKey m_key{HKEY_CURRENT_USER, "keys"};
+    CRegistryEx::PFN_SHOW_MESSAGE m_previousSink = NULL;
+};
+
+std::vector<std::string> Names(const CStringArray& array)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < array.GetSize(); ++i)
+        names.push_back(array[i].str());
+    return names;
+}
+
+// ---- keys ---------------------------------------------------------------
+
+TEST_F(RegistryKeysTest, FreshObjectActsOnItsRoot)
+{
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    EXPECT_EQ(1, reg.VerifyKey(m_key.Path()));
+    EXPECT_EQ(1, reg.Write("Marker", 3));
+    reg.Close();
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, m_key.Path(), "Marker", RRF_RT_REG_DWORD,
+                                          NULL, &value, &size));
+    EXPECT_EQ(3u, value);
+}
+
+TEST_F(RegistryKeysTest, OpenOfAMissingKeyFailsWithItsStatus)
+{
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    EXPECT_EQ(0, reg.Open(HKEY_CURRENT_USER, Sub("absent").c_str()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
+    EXPECT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
+    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    reg.Close();
+}
+
+TEST_F(RegistryKeysTest, CreateKeyCreatesOrOpensAndBecomesCurrent)
+{
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    EXPECT_EQ(1, reg.CreateKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
+    EXPECT_EQ(1, reg.Write("Inside", "yes"));
+    reg.Close();
+    EXPECT_EQ(1, reg.CreateKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
+    CString back;
+    EXPECT_EQ(1, reg.Read("Inside", back));
+    EXPECT_EQ(CString("yes"), back);
+    reg.Close();
+}
+
+TEST_F(RegistryKeysTest, VerifyKeyWithRootRecordsOnlyFailures)
+{
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    EXPECT_EQ(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("absent").c_str()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
+    EXPECT_EQ(1, reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());   // a success leaves the fields alone
+    reg.Close();
+}
+
+TEST_F(RegistryKeysTest, VerifyKeyOfASubkeyDescendsFromTheCurrentKey)
+{
+    MakeKey(HKEY_CURRENT_USER, Sub("child"));
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    ASSERT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
+    EXPECT_EQ(0, reg.VerifyKey("nochild"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
+    EXPECT_EQ(1, reg.VerifyKey("child"));
+    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    EXPECT_EQ(1, reg.Write("InChild", 1));
+    reg.Close();
+    DWORD size = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, Sub("child").c_str(), "InChild",
+                                          RRF_RT_ANY, NULL, NULL, &size));
+}
+
+TEST_F(RegistryKeysTest, DeleteValueKeyRemovesALeafKey)
+{
+    MakeKey(HKEY_CURRENT_USER, Sub("leaf"));
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    EXPECT_EQ(1, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("leaf").c_str()));
+    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    EXPECT_EQ(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("leaf").c_str()));
+    EXPECT_EQ(0, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("leaf").c_str()));
+    EXPECT_NE(ERROR_SUCCESS, reg.GetLastStatus());
+}
+
+// ---- listing ------------------------------------------------------------
+
+TEST_F(RegistryKeysTest, ListKeyEmptiesTheArrayAndNamesEverySubkey)
+{
+    for (const char* name : {"Alpha", "Beta", "Gamma"})
+        MakeKey(HKEY_CURRENT_USER, Sub(name));
+    SetText(HKEY_CURRENT_USER, m_key.Path(), "NotAKey", "x");
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    CStringArray names;
+    names.Add("stale");
+    EXPECT_EQ(1, reg.ListKey(m_key.Path(), names));
+    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    EXPECT_EQ((std::vector<std::string>{"Alpha", "Beta", "Gamma"}), Names(names));
+    EXPECT_TRUE(g_shown.empty());
+}
+
+TEST_F(RegistryKeysTest, ListKeyOfAMissingKeyLeavesTheArray)
+{
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    CStringArray names;
+    names.Add("stale");
+    EXPECT_EQ(0, reg.ListKey(Sub("absent").c_str(), names));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
+    EXPECT_EQ((std::vector<std::string>{"stale"}), Names(names));
+    EXPECT_TRUE(g_shown.empty());
+}
+
+// A subkey name of 200 or more characters does not fit the name buffer, so
+// its enumeration step fails with ERROR_MORE_DATA after the shorter names.
+TEST_F(RegistryKeysTest, FailedEnumerationStepIsShownAndKeepsTheNamesFound)
+{
+    MakeKey(HKEY_CURRENT_USER, Sub("a1"));
+    MakeKey(HKEY_CURRENT_USER, Sub("a2"));
+    MakeKey(HKEY_CURRENT_USER, Sub(std::string(210, 'z').c_str()));
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    CStringArray names;
+    EXPECT_EQ(0, reg.ListKey(m_key.Path(), names));
+    EXPECT_EQ(ERROR_MORE_DATA, reg.GetLastStatus());
+    EXPECT_EQ((std::vector<std::string>{"a1", "a2"}), Names(names));
+    ASSERT_EQ(1u, g_shown.size());
+    EXPECT_EQ(0u, g_shown[0].body.find("234 RegEnumKeyEx\nSetup\\RegistryEx.cpp "));
+    EXPECT_EQ(SystemText(ERROR_MORE_DATA), g_shown[0].caption);
+    EXPECT_FALSE(g_shown[0].caption.empty());
+}
+
+TEST_F(RegistryKeysTest, ListValuesNamesEveryValue)
+{
+    SetText(HKEY_CURRENT_USER, m_key.Path(), "One", "1");
+    SetText(HKEY_CURRENT_USER, m_key.Path(), "Two", "2");
+    MakeKey(HKEY_CURRENT_USER, Sub("NotAValue"));
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    CStringArray names;
+    names.Add("stale");
+    EXPECT_EQ(1, reg.ListValues(m_key.Path(), names));
+    std::vector<std::string> got = Names(names);
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ((std::vector<std::string>{"One", "Two"}), got);
+}
+
+TEST_F(RegistryKeysTest, FailedValueEnumerationStepIsShownAsRegEnumValue)
+{
+    SetText(HKEY_CURRENT_USER, m_key.Path(), std::string(250, 'v').c_str(), "long name");
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    CStringArray names;
+    EXPECT_EQ(0, reg.ListValues(m_key.Path(), names));
+    EXPECT_EQ(0, names.GetSize());
+    ASSERT_EQ(1u, g_shown.size());
+    EXPECT_EQ(0u, g_shown[0].body.find("234 RegEnumValue\nSetup\\RegistryEx.cpp "));
+}
+
+TEST_F(RegistryKeysTest, ShowSysMsgFormatsCodeTextFileAndLine)
+{
+    CRegistryEx reg;
+    reg.ShowSysMsg(ERROR_ACCESS_DENIED, "RegSomething", "Some\\File.cpp", 42);
+    ASSERT_EQ(1u, g_shown.size());
+    EXPECT_EQ("5 RegSomething\nSome\\File.cpp 42", g_shown[0].body);
+    EXPECT_EQ(SystemText(ERROR_ACCESS_DENIED), g_shown[0].caption);
+}
+
+// ---- FindKey: searched below HKEY_LOCAL_MACHINE ---------------------------
+
+class FindKeyTest : public RegistryKeysTest
+{
+protected:
+    CScratchKey m_tree{HKEY_LOCAL_MACHINE, "find"};
+    std::string Path(const char* below) const { return std::string(m_tree.Path()) + below; }
+};
+
+TEST_F(FindKeyTest, SearchesDepthFirstAndIgnoresCase)
+{
+    SetText(HKEY_LOCAL_MACHINE, Path("\\A\\A1"), "Name", "other");
+    SetText(HKEY_LOCAL_MACHINE, Path("\\A\\A1\\Deep"), "Name", "wanted");
+    SetText(HKEY_LOCAL_MACHINE, Path("\\B"), "Name", "Wanted");
+    CRegistryEx reg(HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(CString(Path("\\A\\A1\\Deep").c_str()), reg.FindKey(m_tree.Path(), "Name", "WANTED"));
+}
+
+TEST_F(FindKeyTest, StartingKeyThatMatchesIsTheResult)
+{
+    SetText(HKEY_LOCAL_MACHINE, m_tree.Path(), "Name", "Here");
+    SetText(HKEY_LOCAL_MACHINE, Path("\\Child"), "Name", "here");
+    CRegistryEx reg(HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(CString(m_tree.Path()), reg.FindKey(m_tree.Path(), "Name", "here"));
+}
+
+TEST_F(FindKeyTest, NoMatchGivesAnEmptyString)
+{
+    SetText(HKEY_LOCAL_MACHINE, Path("\\A"), "Name", "one");
+    SetText(HKEY_LOCAL_MACHINE, Path("\\B"), "Other", "wanted");
+    CRegistryEx reg(HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(CString(), reg.FindKey(m_tree.Path(), "Name", "wanted"));
+    EXPECT_EQ(CString(), reg.FindKey(Path("\\Absent").c_str(), "Name", "wanted"));
+}
+
+TEST_F(FindKeyTest, LaterSiblingIsFoundWhenEarlierOnesHoldNothing)
+{
+    SetText(HKEY_LOCAL_MACHINE, Path("\\A\\A1"), "Name", "nope");
+    SetText(HKEY_LOCAL_MACHINE, Path("\\C"), "Name", "nope");
+    SetText(HKEY_LOCAL_MACHINE, Path("\\C\\C2"), "Name", "target");
+    CRegistryEx reg(HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(CString(Path("\\C\\C2").c_str()), reg.FindKey(m_tree.Path(), "Name", "Target"));
+}
+} // namespace
