@@ -208,10 +208,10 @@ static int Begin(Job *job, HWND owner, int flags, const char *source, const char
     job->progress = progress;
     job->lastPercent = -1;
     if (owner != NULL) job->progressMessage = RegisterWindowMessageA(ZIVAZO_PROGRESS_MESSAGE_NAME);
+    ReportPercent(job, 0);
     if (source == NULL || destination == NULL || keyText == NULL) return ZIVAZO_FILE_E_ARGUMENT;
     if ((flags & ~ZIVAZO_FILE_REPLACE) != 0) return ZIVAZO_FILE_E_ARGUMENT;
     job->replace = (flags & ZIVAZO_FILE_REPLACE) != 0;
-    ReportPercent(job, 0);
 
     job->sourcePath = ToWidePath(source);
     job->destinationPath = ToWidePath(destination);
@@ -234,6 +234,8 @@ static int Commit(Job *job)
     DWORD error = job->io->flush(job->temp);
     if (error != 0) return WriteError(error);
     CloseHandleOnce(&job->temp);
+    /* The source may be the destination itself: it must be closed to be replaced. */
+    CloseHandleOnce(&job->source);
     error = job->io->move(job->tempPath, job->destinationPath, job->replace);
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return ZIVAZO_FILE_E_EXISTS;
     return error == 0 ? ZIVAZO_FILE_OK : ZIVAZO_FILE_E_DESTINATION;
