@@ -1,0 +1,307 @@
+// CFile on disk: opening modes, reading, writing, seeking and lengths, and the
+// failures that must reach the caller as CFileException with the right cause.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "FaultyFileSystem.h"
+#include "TestFiles.h"
+#include "fw/File.h"
+#include "fw/FileException.h"
+
+namespace {
+
+using fwtest::CFaultyFileSystem;
+using fwtest::ReadRaw;
+using fwtest::TempFolder;
+using fwtest::WriteRaw;
+
+// The exception a call raises; fails the test when it raises none.
+template <typename F>
+CFileException CaughtFrom(F call)
+{
+    try {
+        call();
+    } catch (const CFileException& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no CFileException";
+    return CFileException();
+}
+
+TEST(FileOpen, MissingFileIsReportedNotThrownByOpen)
+{
+    TempFolder dir;
+    const std::string path = dir.File("missing.dat");
+    CFile file;
+    CFileException error;
+    EXPECT_FALSE(file.Open(path.c_str(), CFile::modeRead, &error));
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+    EXPECT_EQ(error.m_lOsError, static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(error.m_strFileName, path.c_str());
+    EXPECT_FALSE(file.Open(path.c_str(), CFile::modeRead));   // no error object: still just FALSE
+}
+
+TEST(FileOpen, ConstructorThrowsWithCauseAndPath)
+{
+    TempFolder dir;
+    const std::string path = dir.File("nofolder\\x.dat");
+    const CFileException e = CaughtFrom([&] { CFile file(path.c_str(), CFile::modeRead); });
+    EXPECT_EQ(e.m_cause, CFileException::badPath);
+    EXPECT_EQ(e.m_strFileName, path.c_str());
+    const std::string text = e.what();
+    EXPECT_NE(text.find(path), std::string::npos);
+    EXPECT_NE(text.find("CreateFile"), std::string::npos);
+}
+
+TEST(FileOpen, CreateTruncatesUnlessNoTruncate)
+{
+    TempFolder dir;
+    const std::string path = dir.File("f.dat");
+    ASSERT_TRUE(WriteRaw(path, "old contents"));
+    {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite);
+        EXPECT_EQ(file.GetLength(), 12u);
+        file.Write("OLD", 3);
+    }
+    EXPECT_EQ(ReadRaw(path), "OLD contents");
+    {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        EXPECT_EQ(file.GetLength(), 0u);
+    }
+    EXPECT_EQ(ReadRaw(path), "");
+    const std::string fresh = dir.File("fresh.dat");
+    { CFile file(fresh.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite); }
+    EXPECT_EQ(ReadRaw(fresh), "");
+}
+
+TEST(FileOpen, CreateNewRefusesAnExistingFile)
+{
+    TempFolder dir;
+    const std::string path = dir.File("f.dat");
+    ASSERT_TRUE(WriteRaw(path, "x"));
+    const CFileException e = CaughtFrom([&] { CFile file(path.c_str(), CFile::modeCreateNew | CFile::modeWrite); });
+    EXPECT_EQ(e.m_lOsError, static_cast<LONG>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(ReadRaw(path), "x");
+}
+
+TEST(FileOpen, ExclusiveShareLocksOthersOut)
+{
+    TempFolder dir;
+    const std::string path = dir.File("f.dat");
+    ASSERT_TRUE(WriteRaw(path, "x"));
+    CFile first(path.c_str(), CFile::modeReadWrite | CFile::shareExclusive);
+    const CFileException e = CaughtFrom([&] { CFile second(path.c_str(), CFile::modeRead | CFile::shareDenyNone); });
+    EXPECT_EQ(e.m_cause, CFileException::sharingViolation);
+    first.Close();
+    CFile third(path.c_str(), CFile::modeRead);
+    EXPECT_TRUE(third.IsOpen());
+}
+
+TEST(FileOpen, ShiftJisPathsReachTheSystemIntact)
+{
+    TempFolder dir;
+    const std::string path = dir.File("\x95\x5C.dat");   // 表.dat
+    {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        file.Write("sjis", 4);
+        EXPECT_EQ(file.GetFileName(), "\x95\x5C.dat");
+    }
+    ASSERT_EQ(dir.List().size(), 1u);
+    EXPECT_EQ(dir.List()[0], L"\u8868.dat");
+    EXPECT_EQ(ReadRaw(path), "sjis");
+    EXPECT_TRUE(CFile::Exists(path.c_str()));
+    EXPECT_FALSE(CFile::Exists(path.c_str(), TRUE));
+    EXPECT_TRUE(CFile::Exists(dir.Path().c_str(), TRUE));
+    EXPECT_FALSE(CFile::Exists(dir.Path().c_str()));
+}
+
+TEST(FileReadWrite, RoundTripWithSeeksAndLengths)
+{
+    TempFolder dir;
+    const std::string path = dir.File("f.dat");
+    CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+    file.Write("0123456789", 10);
+    EXPECT_EQ(file.GetPosition(), 10u);
+    EXPECT_EQ(file.GetLength(), 10u);
+    EXPECT_EQ(file.Seek(-4, CFile::end), 6u);
+    char buffer[16] = {};
+    EXPECT_EQ(file.Read(buffer, 16), 4u);   // short only at the end
+    EXPECT_EQ(std::string(buffer, 4), "6789");
+    EXPECT_EQ(file.Read(buffer, 16), 0u);
+    file.SeekToBegin();
+    EXPECT_EQ(file.Seek(2, CFile::current), 2u);
+    file.ReadExact(buffer, 3);
+    EXPECT_EQ(std::string(buffer, 3), "234");
+    file.SetLength(4);
+    EXPECT_EQ(file.GetLength(), 4u);
+    EXPECT_EQ(file.GetPosition(), 4u);
+    file.SetLength(8);                      // extension reads as zeros
+    file.SeekToBegin();
+    EXPECT_EQ(file.Read(buffer, 16), 8u);
+    EXPECT_EQ(std::string(buffer, 8), std::string("0123\0\0\0\0", 8));
+    EXPECT_EQ(file.SeekToEnd(), 8u);
+    file.Flush();
+    file.Close();
+    EXPECT_FALSE(file.IsOpen());
+    file.Close();   // closing twice is harmless
+}
+
+TEST(FileReadWrite, ReadExactPastTheEndRaisesEndOfFile)
+{
+    TempFolder dir;
+    const std::string path = dir.File("f.dat");
+    ASSERT_TRUE(WriteRaw(path, "abc"));
+    CFile file(path.c_str(), CFile::modeRead);
+    char buffer[8];
+    const CFileException e = CaughtFrom([&] { file.ReadExact(buffer, 4); });
+    EXPECT_EQ(e.m_cause, CFileException::endOfFile);
+    EXPECT_EQ(e.m_strFileName, path.c_str());
+}
+
+TEST(FileReadWrite, WriteToAReadOnlyOpenIsDenied)
+{
+    TempFolder dir;
+    const std::string path = dir.File("f.dat");
+    ASSERT_TRUE(WriteRaw(path, "abc"));
+    CFile file(path.c_str(), CFile::modeRead);
+    const CFileException e = CaughtFrom([&] { file.Write("x", 1); });
+    EXPECT_EQ(e.m_cause, CFileException::accessDenied);
+    EXPECT_EQ(e.m_strApiName, "WriteFile");
+    file.Close();
+    EXPECT_EQ(ReadRaw(path), "abc");
+}
+
+TEST(FileReadWrite, ReadOnlyFileCannotBeOpenedForWriting)
+{
+    TempFolder dir;
+    const std::string path = dir.File("ro.dat");
+    ASSERT_TRUE(WriteRaw(path, "abc"));
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    HANDLE probe = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        // Wine maps the attribute to Unix permissions, which do not bind root.
+        CloseHandle(probe);
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        GTEST_SKIP() << "the system does not enforce the read-only attribute here";
+    }
+    const CFileException e = CaughtFrom([&] { CFile file(path.c_str(), CFile::modeWrite); });
+    EXPECT_EQ(e.m_cause, CFileException::accessDenied);
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(FileReadWrite, NegativeSeekIsBadSeek)
+{
+    TempFolder dir;
+    const std::string path = dir.File("f.dat");
+    ASSERT_TRUE(WriteRaw(path, "abc"));
+    CFile file(path.c_str(), CFile::modeRead);
+    const CFileException e = CaughtFrom([&] { file.Seek(-10, CFile::begin); });
+    EXPECT_EQ(e.m_cause, CFileException::badSeek);
+}
+
+TEST(FileFaults, ShortWritesAndReadsAreCompleted)
+{
+    TempFolder dir;
+    const std::string path = dir.File("f.dat");
+    CFaultyFileSystem fs;
+    fs.writeChunk = 3;
+    fs.readChunk = 2;
+    CFileSystemOverride scope(fs);
+    const std::string text = "a longer text written three bytes at a time";
+    {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        file.Write(text.data(), static_cast<UINT>(text.size()));
+    }
+    EXPECT_GT(fs.writeCalls, 10);
+    EXPECT_EQ(ReadRaw(path), text);
+    CFile file(path.c_str(), CFile::modeRead);
+    std::string back(text.size(), '\0');
+    file.ReadExact(&back[0], static_cast<UINT>(back.size()));
+    EXPECT_EQ(back, text);
+}
+
+TEST(FileFaults, DiskFullIsToldApartFromOtherWriteErrors)
+{
+    struct Case {
+        DWORD osError;
+        bool takesNothing;
+        int cause;
+    };
+    const Case cases[] = {
+        {ERROR_DISK_FULL, false, CFileException::diskFull},
+        {ERROR_HANDLE_DISK_FULL, false, CFileException::diskFull},
+        {0, true, CFileException::diskFull},
+        {ERROR_IO_DEVICE, false, CFileException::hardIO},
+        {ERROR_ACCESS_DENIED, false, CFileException::accessDenied},
+    };
+    for (const Case& c : cases) {
+        TempFolder dir;
+        const std::string path = dir.File("f.dat");
+        CFaultyFileSystem fs;
+        fs.failWriteAfter = 5;
+        fs.writeError = c.osError;
+        fs.writeTakesNothing = c.takesNothing;
+        CFileSystemOverride scope(fs);
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        const CFileException e = CaughtFrom([&] { file.Write("0123456789", 10); });
+        EXPECT_EQ(e.m_cause, c.cause) << c.osError;
+        EXPECT_EQ(fs.bytesWritten, 5);
+    }
+}
+
+TEST(FileFaults, FailedFlushAndCloseAreRaised)
+{
+    TempFolder dir;
+    const std::string path = dir.File("f.dat");
+    CFaultyFileSystem fs;
+    CFileSystemOverride scope(fs);
+    CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+    fs.failFlush = true;
+    EXPECT_EQ(CaughtFrom([&] { file.Flush(); }).m_strApiName, "FlushFileBuffers");
+    fs.failClose = true;
+    EXPECT_EQ(CaughtFrom([&] { file.Close(); }).m_cause, CFileException::hardIO);
+    EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(FileFaults, OverrideIsUndoneAtTheEndOfItsScope)
+{
+    TempFolder dir;
+    const std::string path = dir.File("f.dat");
+    ASSERT_TRUE(WriteRaw(path, "x"));
+    {
+        CFaultyFileSystem fs;
+        fs.failOpenContaining = L"f.dat";
+        CFileSystemOverride scope(fs);
+        EXPECT_FALSE(CFile().Open(path.c_str(), CFile::modeRead));
+    }
+    EXPECT_TRUE(CFile().Open(path.c_str(), CFile::modeRead));
+}
+
+TEST(FileNames, LastComponentRespectsDoubleByteCharacters)
+{
+    TempFolder dir;
+    const std::string path = dir.File("a\x95\x5C");   // ends in 表, whose trail byte is '\'
+    ASSERT_TRUE(WriteRaw(path, ""));
+    CFile file(path.c_str(), CFile::modeRead);
+    EXPECT_EQ(file.GetFileName(), "a\x95\x5C");
+    EXPECT_EQ(file.GetFilePath(), path.c_str());
+}
+
+TEST(FileNames, RemoveAndRename)
+{
+    TempFolder dir;
+    const std::string a = dir.File("a.dat");
+    const std::string b = dir.File("b.dat");
+    ASSERT_TRUE(WriteRaw(a, "1"));
+    CFile::Rename(a.c_str(), b.c_str());
+    EXPECT_EQ(ReadRaw(b), "1");
+    EXPECT_EQ(CaughtFrom([&] { CFile::Rename(a.c_str(), b.c_str()); }).m_cause, CFileException::fileNotFound);
+    CFile::Remove(b.c_str());
+    EXPECT_FALSE(CFile::Exists(b.c_str()));
+    EXPECT_EQ(CaughtFrom([&] { CFile::Remove(b.c_str()); }).m_cause, CFileException::fileNotFound);
+}
+
+} // namespace
