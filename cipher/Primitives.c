@@ -48,7 +48,12 @@ static const Providers *GetProviders(void)
 /* BCrypt takes ULONG lengths; anything longer is refused rather than cut. */
 static int FitsUlong(size_t n)
 {
-    return (uint64_t)n <= 0xFFFFFFFFu;
+#if SIZE_MAX > 0xFFFFFFFFu
+    return n <= 0xFFFFFFFFu;
+#else
+    (void)n;
+    return 1;
+#endif
 }
 
 void zv_wipe(void *p, size_t n)
