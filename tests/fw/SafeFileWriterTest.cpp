@@ -1,0 +1,231 @@
+// CSafeFileWriter: a rewrite either replaces the target whole or leaves it
+// exactly as it was, with no temporary file left behind, whichever step fails.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "FaultyFileSystem.h"
+#include "TestFiles.h"
+#include "fw/FileException.h"
+#include "fw/SafeFileWriter.h"
+
+namespace {
+
+using fwtest::CFaultyFileSystem;
+using fwtest::ReadRaw;
+using fwtest::TempFolder;
+using fwtest::WriteRaw;
+
+const std::string kOld = "the old contents, which must survive";
+const std::string kNew = "the new contents, a little longer than the old ones were";
+
+void Rewrite(const std::string& path, const std::string& contents)
+{
+    CSafeFileWriter writer(CString(path.c_str()));
+    writer.Write(contents.data(), static_cast<UINT>(contents.size()));
+    writer.Commit();
+}
+
+TEST(SafeFileWriter, ReplacesTheTargetAndLeavesNoTemporaryFile)
+{
+    TempFolder dir;
+    const std::string path = dir.File("users.dat");
+    ASSERT_TRUE(WriteRaw(path, kOld));
+    CFaultyFileSystem fs;
+    CFileSystemOverride scope(fs);
+    Rewrite(path, kNew);
+    EXPECT_EQ(ReadRaw(path), kNew);
+    EXPECT_EQ(dir.List(), std::vector<std::wstring>{L"users.dat"});
+    // Moved from a temporary beside the target, replacing it and writing through.
+    EXPECT_EQ(fs.moveCalls, 1);
+    EXPECT_EQ(fs.lastMoveFlags, static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    EXPECT_EQ(fs.lastMoveTo, CString(path.c_str()).ToWide());
+    EXPECT_EQ(fs.lastMoveFrom.rfind(CString(path.c_str()).ToWide() + L".~tmp", 0), 0u);
+}
+
+TEST(SafeFileWriter, CreatesAMissingTarget)
+{
+    TempFolder dir;
+    const std::string path = dir.File("new.dat");
+    Rewrite(path, kNew);
+    EXPECT_EQ(ReadRaw(path), kNew);
+    const std::string empty = dir.File("empty.dat");
+    CSafeFileWriter::WriteFile(CString(empty.c_str()), std::vector<BYTE>());
+    EXPECT_EQ(ReadRaw(empty), "");
+    EXPECT_EQ(dir.List().size(), 2u);
+}
+
+TEST(SafeFileWriter, ShortWritesStillGiveTheWholeFile)
+{
+    TempFolder dir;
+    const std::string path = dir.File("t.dat");
+    ASSERT_TRUE(WriteRaw(path, kOld));
+    CFaultyFileSystem fs;
+    fs.writeChunk = 5;
+    CFileSystemOverride scope(fs);
+    Rewrite(path, kNew);
+    EXPECT_EQ(ReadRaw(path), kNew);
+    EXPECT_GT(fs.writeCalls, 5);
+}
+
+TEST(SafeFileWriter, WithoutCommitTheTargetStays)
+{
+    TempFolder dir;
+    const std::string path = dir.File("t.dat");
+    ASSERT_TRUE(WriteRaw(path, kOld));
+    {
+        CSafeFileWriter writer(CString(path.c_str()));
+        writer.Write(kNew.data(), static_cast<UINT>(kNew.size()));
+        EXPECT_EQ(dir.List().size(), 2u);   // the temporary exists while writing
+    }
+    EXPECT_EQ(ReadRaw(path), kOld);
+    EXPECT_EQ(dir.List().size(), 1u);
+    {
+        CSafeFileWriter writer(CString(path.c_str()));
+        writer.Write("x", 1);
+        writer.Abort();
+        EXPECT_EQ(dir.List().size(), 1u);
+        EXPECT_THROW(writer.Commit(), CFileException);   // nothing left to commit
+    }
+    EXPECT_EQ(ReadRaw(path), kOld);
+}
+
+TEST(SafeFileWriter, StartingWithACopyChangesInPlace)
+{
+    TempFolder dir;
+    const std::string path = dir.File("slots.dat");
+    ASSERT_TRUE(WriteRaw(path, "0123456789"));
+    CSafeFileWriter writer(CString(path.c_str()), CSafeFileWriter::startWithCopy);
+    CFile& file = writer.GetFile();
+    EXPECT_EQ(file.GetPosition(), 0u);
+    EXPECT_EQ(file.GetLength(), 10u);
+    file.Seek(4, CFile::begin);
+    file.Write("ab", 2);
+    EXPECT_EQ(ReadRaw(path), "0123456789");   // untouched until the commit
+    writer.Commit();
+    EXPECT_EQ(ReadRaw(path), "0123ab6789");
+    EXPECT_EQ(dir.List().size(), 1u);
+}
+
+// One failing step: how to arm the fault, and the cause expected.
+struct Fault {
+    const char* step;
+    std::function<void(CFaultyFileSystem&)> arm;
+    int cause;
+};
+
+std::vector<Fault> EveryStep()
+{
+    return {
+        {"temporary cannot be created", [](CFaultyFileSystem& fs) { fs.failOpenContaining = L".~tmp"; },
+         CFileException::accessDenied},
+        {"disk full mid-write", [](CFaultyFileSystem& fs) { fs.failWriteAfter = 7; }, CFileException::diskFull},
+        {"short writes then full", [](CFaultyFileSystem& fs) { fs.writeChunk = 3; fs.failWriteAfter = 10; },
+         CFileException::diskFull},
+        {"write takes nothing", [](CFaultyFileSystem& fs) { fs.failWriteAfter = 0; fs.writeTakesNothing = true; },
+         CFileException::diskFull},
+        {"device error on write", [](CFaultyFileSystem& fs) { fs.failWriteAfter = 3; fs.writeError = ERROR_IO_DEVICE; },
+         CFileException::hardIO},
+        {"flush fails", [](CFaultyFileSystem& fs) { fs.failFlush = true; }, CFileException::hardIO},
+        {"close fails", [](CFaultyFileSystem& fs) { fs.failClose = true; }, CFileException::hardIO},
+        {"move fails", [](CFaultyFileSystem& fs) { fs.failMove = true; }, CFileException::hardIO},
+        {"move denied", [](CFaultyFileSystem& fs) { fs.failMove = true; fs.callError = ERROR_ACCESS_DENIED; },
+         CFileException::accessDenied},
+    };
+}
+
+TEST(SafeFileWriterFaults, EveryFailingStepLeavesTheTargetIntact)
+{
+    for (const Fault& fault : EveryStep()) {
+        TempFolder dir;
+        const std::string path = dir.File("marzet.dat");
+        ASSERT_TRUE(WriteRaw(path, kOld));
+        CFaultyFileSystem fs;
+        fault.arm(fs);
+        {
+            CFileSystemOverride scope(fs);
+            try {
+                Rewrite(path, kNew);
+                ADD_FAILURE() << fault.step << ": no exception";
+            } catch (const CFileException& e) {
+                EXPECT_EQ(e.m_cause, fault.cause) << fault.step;
+            }
+        }
+        EXPECT_EQ(ReadRaw(path), kOld) << fault.step;
+        EXPECT_EQ(dir.List(), std::vector<std::wstring>{L"marzet.dat"}) << fault.step;
+    }
+}
+
+TEST(SafeFileWriterFaults, FailureOnAMissingTargetCreatesNothing)
+{
+    for (const Fault& fault : EveryStep()) {
+        TempFolder dir;
+        const std::string path = dir.File("result.log");
+        CFaultyFileSystem fs;
+        fault.arm(fs);
+        {
+            CFileSystemOverride scope(fs);
+            EXPECT_THROW(Rewrite(path, kNew), CFileException) << fault.step;
+        }
+        EXPECT_TRUE(dir.List().empty()) << fault.step;
+    }
+}
+
+TEST(SafeFileWriterFaults, UnreadableTargetFailsACopyingStart)
+{
+    TempFolder dir;
+    const std::string path = dir.File("slots.dat");
+    ASSERT_TRUE(WriteRaw(path, kOld));
+    CFaultyFileSystem fs;
+    fs.failOpenContaining = L"slots.dat";   // the temporary's name contains it too
+    fs.openError = ERROR_SHARING_VIOLATION;
+    {
+        CFileSystemOverride scope(fs);
+        try {
+            CSafeFileWriter writer(CString(path.c_str()), CSafeFileWriter::startWithCopy);
+            ADD_FAILURE() << "no exception";
+        } catch (const CFileException& e) {
+            EXPECT_EQ(e.m_cause, CFileException::sharingViolation);
+        }
+    }
+    CFaultyFileSystem copyFails;
+    copyFails.failWriteAfter = 4;
+    {
+        CFileSystemOverride scope(copyFails);
+        EXPECT_THROW(CSafeFileWriter(CString(path.c_str()), CSafeFileWriter::startWithCopy), CFileException);
+    }
+    EXPECT_EQ(ReadRaw(path), kOld);
+    EXPECT_EQ(dir.List().size(), 1u);
+}
+
+TEST(SafeFileWriterLeftovers, RemovesOnlyTheTargetsTemporaries)
+{
+    TempFolder dir;
+    const std::string path = dir.File("users.dat");
+    ASSERT_TRUE(WriteRaw(path, kOld));
+    ASSERT_TRUE(WriteRaw(path + ".~tmp0000ABCD", "crash 1"));
+    ASSERT_TRUE(WriteRaw(path + ".~tmp12345678", "crash 2"));
+    ASSERT_TRUE(WriteRaw(dir.File("other.dat.~tmp00000001"), "someone else's"));
+    ASSERT_TRUE(WriteRaw(dir.File("users.dat.bak"), "kept"));
+    EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(path.c_str())), 2);
+    EXPECT_EQ(dir.List().size(), 3u);
+    EXPECT_EQ(ReadRaw(path), kOld);
+    EXPECT_EQ(ReadRaw(dir.File("users.dat.bak")), "kept");
+    EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(path.c_str())), 0);
+    EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(dir.File("none\\x.dat").c_str())), 0);
+}
+
+TEST(SafeFileWriterLeftovers, ShiftJisTargetNames)
+{
+    TempFolder dir;
+    const std::string path = dir.File("\x95\x5C.dat");   // 表.dat
+    Rewrite(path, kNew);
+    ASSERT_TRUE(WriteRaw(path + ".~tmp00000002", "crash"));
+    EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(path.c_str())), 1);
+    EXPECT_EQ(dir.List(), std::vector<std::wstring>{L"\u8868.dat"});
+    EXPECT_EQ(ReadRaw(path), kNew);
+}
+
+} // namespace
