@@ -150,7 +150,10 @@ int CEndpointDetector::Detect(const float* levelDb, int frames, const short* sam
                             1000.0 * (m_nFrameLength - m_nShift) / m_nSampleRate;
     const double minMs = m_params.nMinSpeechMs * (bShortWord ? kShortWordFactor : 1.0f);
     if (lengthMs < minMs || lengthMs > kMaxSpeechMs) return 0;
-    if (peak < 10.0f * std::log10(static_cast<float>(m_params.nQuietPower))) {
+    // The quiet limit is a frame energy (sum of squares over one frame): the
+    // peak mean square times the frame length.
+    const float peakEnergyDb = peak + 10.0f * std::log10(static_cast<float>(m_nFrameLength));
+    if (peakEnergyDb < 10.0f * std::log10(static_cast<float>(m_params.nQuietPower))) {
         result.nError = kEpdTooQuiet;
         return 0;
     }

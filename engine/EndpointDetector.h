@@ -35,7 +35,7 @@ struct SEndpointParams {
     int nMarginMs;       // added before and after the detected word
     int nMaxGapMs;       // pauses up to this long are bridged inside a word
     int nMinSpeechMs;    // shortest ordinary word
-    int nQuietPower;     // the word's loudest frame must reach this mean square, LSB^2
+    int nQuietPower;     // the word's loudest frame must reach this energy (sum of squares), LSB^2
 };
 
 class CEndpointDetector {

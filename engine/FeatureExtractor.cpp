@@ -11,6 +11,10 @@ const double kMelLowHz = 100.0;          // lowest filter edge, Hz (below: hum, 
 const double kMelHighHz = 5000.0;        // highest filter edge, Hz (clamped to Nyquist)
 const float kPowerFloor = 1.0f;          // added to filter energies, LSB^2 (keeps log finite)
 const float kLevelFloor = 1e-2f;         // added to frame mean square, LSB^2
+// --- Noise masking -----------------------------------------------------------
+const float kQuietFraction = 0.2f;       // quietest share of frames taken as noise
+const int kMinQuietFrames = 5;
+const float kNoiseMaskDb = 6.0f;         // filter energies are raised to noise + this, dB
 
 const double kPi = 3.14159265358979323846;
 
@@ -31,6 +35,8 @@ void CFeatureExtractor::Reset()
     m_melFirst.clear();
     m_melLast.clear();
     m_logMel.clear();
+    m_noiseDb.clear();
+    m_sortedLevels.clear();
     m_cosTable.clear();
 }
 
@@ -59,7 +65,9 @@ int CFeatureExtractor::Init(int sampleRate, int frameLength, int shift, int ceps
         m_window[i] = static_cast<float>(0.54 - 0.46 * std::cos(2.0 * kPi * i / (frameLength - 1)));
     m_frame.assign(frameLength, 0.0f);
     m_power.assign(fftSize / 2 + 1, 0.0f);
-    m_logMel.assign(channels, 0.0f);
+    m_logMel.assign(static_cast<size_t>(m_nMaxFrames) * channels, 0.0f);
+    m_noiseDb.assign(channels, 0.0f);
+    m_sortedLevels.assign(m_nMaxFrames, 0.0f);
     BuildMelBank(channels);
     BuildCosineTable();
     return 1;
@@ -149,21 +157,49 @@ int CFeatureExtractor::Compute(const short* samples, int count, CFeatureMatrix& 
         }
         levelDb[f] = static_cast<float>(10.0 * std::log10(sumRaw / m_nFrameLength + kLevelFloor));
         m_fft.Power(m_frame.data(), m_nFrameLength, m_power.data());
+        float* logMel = m_logMel.data() + static_cast<size_t>(f) * m_nChannels;
         for (int c = 0; c < m_nChannels; ++c) {
             const float* w = m_melWeights.data() + static_cast<size_t>(c) * bins;
             double e = 0.0;
             for (int k = m_melFirst[c]; k <= m_melLast[c]; ++k) e += w[k] * m_power[k];
             // Scale by 1/fft size so the level does not depend on the transform length.
-            m_logMel[c] = static_cast<float>(10.0 * std::log10(e / m_fft.Size() + kPowerFloor));
+            logMel[c] = static_cast<float>(10.0 * std::log10(e / m_fft.Size() + kPowerFloor));
         }
+        features.Row(f)[m_nCepstra] = static_cast<float>(10.0 * std::log10(sumWin / m_nFrameLength + kLevelFloor));
+    }
+    EstimateChannelNoise(levelDb, frames);
+    for (int f = 0; f < frames; ++f) {
+        float* logMel = m_logMel.data() + static_cast<size_t>(f) * m_nChannels;
+        for (int c = 0; c < m_nChannels; ++c) logMel[c] = std::max(logMel[c], m_noiseDb[c] + kNoiseMaskDb);
         float* row = features.Row(f);
         for (int k = 0; k < m_nCepstra; ++k) {
             const float* basis = m_cosTable.data() + static_cast<size_t>(k) * m_nChannels;
             double c = 0.0;
-            for (int m = 0; m < m_nChannels; ++m) c += basis[m] * m_logMel[m];
+            for (int m = 0; m < m_nChannels; ++m) c += basis[m] * logMel[m];
             row[k] = static_cast<float>(c);
         }
-        row[m_nCepstra] = static_cast<float>(10.0 * std::log10(sumWin / m_nFrameLength + kLevelFloor));
     }
     return frames;
+}
+
+// The quietest frames of a take are its pauses; their mean filter energy per
+// channel (averaged as power, not as dB) is that channel's noise level.
+void CFeatureExtractor::EstimateChannelNoise(const float* levelDb, int frames)
+{
+    std::fill(m_noiseDb.begin(), m_noiseDb.end(), 0.0f);
+    if (frames <= 0) return;
+    std::copy(levelDb, levelDb + frames, m_sortedLevels.begin());
+    const int quiet = std::min(frames, std::max(kMinQuietFrames, static_cast<int>(kQuietFraction * frames)));
+    std::nth_element(m_sortedLevels.begin(), m_sortedLevels.begin() + (quiet - 1), m_sortedLevels.begin() + frames);
+    const float limit = m_sortedLevels[quiet - 1];
+    for (int c = 0; c < m_nChannels; ++c) {
+        double power = 0.0;
+        int n = 0;
+        for (int f = 0; f < frames && n < quiet; ++f) {
+            if (levelDb[f] > limit) continue;
+            power += std::pow(10.0, m_logMel[static_cast<size_t>(f) * m_nChannels + c] / 10.0);
+            ++n;
+        }
+        m_noiseDb[c] = n > 0 ? static_cast<float>(10.0 * std::log10(power / n)) : 0.0f;
+    }
 }

@@ -7,6 +7,12 @@
 // c1 .. cN followed by the frame's log energy in dB (the windowed, pre-
 // emphasised frame). Separately, the raw mean-square level of every frame in
 // dB (no pre-emphasis, no window) is kept for the end-point detector.
+//
+// Noise masking: before the cosine transform every filter energy is raised
+// to at least its channel's noise level (the mean over the take's quietest
+// frames) plus a margin. Cells where only noise speaks then hold the same
+// value in every take, instead of the random level of that take's noise, so
+// the cepstra of a word hardly change with the room's noise.
 #pragma once
 
 #include "Fft.h"
@@ -44,6 +50,7 @@ public:
 private:
     void BuildMelBank(int channels);
     void BuildCosineTable();
+    void EstimateChannelNoise(const float* levelDb, int frames);
 
     int m_nSampleRate = 0;
     int m_nFrameLength = 0;
@@ -59,6 +66,8 @@ private:
     std::vector<float> m_melWeights;    // channels x (fft/2+1) triangle weights
     std::vector<int> m_melFirst;        // first non-zero bin of each channel
     std::vector<int> m_melLast;         // last non-zero bin of each channel
-    std::vector<float> m_logMel;        // channels
+    std::vector<float> m_logMel;        // maxFrames x channels log filter energies, dB
+    std::vector<float> m_noiseDb;       // channels: noise level per channel, dB
+    std::vector<float> m_sortedLevels;  // maxFrames: scratch for the quiet-frame choice
     std::vector<float> m_cosTable;      // cepstra x channels DCT-II basis
 };

@@ -21,7 +21,7 @@ const int kDefaultCepstra = 16;
 const int kDefaultChannels = 19;          // mel filters
 const int kDefaultMinTakes = 3;           // fewest enrolment takes that train
 const int kDefaultMaxRepeat = 5;
-const double kDefaultMaxCopyDistance = 2.4;   // RMS dB per fingerprint coefficient
+const double kDefaultCopySensitivity = 2.4;   // see kCopyUnit
 const float kDefaultSameWordRatio = 1.2f;
 const double kDefaultAdaptMargin = 0.8;   // adapt only when fused <= margin * threshold
 const double kDefaultAdaptRate = 0.1;     // weight of one accepted take in the typical distance
@@ -29,12 +29,18 @@ const double kDefaultMaxDrift = 0.1;      // typical distance stays within +-10 
 const float kDefaultSecurity = 0.3f;
 const int kMaxTakeMs = 10000;
 
+// --- Replay check -------------------------------------------------------------------
+// A take replays a known recording when its fingerprint distance is below
+// copy sensitivity x kCopyUnit of the typical distance between two enrolment
+// takes (2.4 -> 0.55: a fresh take lies at about 1, a replay near 0.2).
+const double kCopyUnit = 0.23;
+
 // --- Take check ------------------------------------------------------------------
 // Same word, same voice: a new enrolment take's distances to the earlier takes,
 // each divided by its reference, are averaged; above the configured ratio the
 // take is refused. References: typical same-speaker same-word distances.
-const float kSameWordRefDtw = 900.0f;      // DTW distance, weighted dB
-const float kSameWordRefMean = 450.0f;     // mean-cepstrum distance, dB
+const float kSameWordRefDtw = 30.0f;       // DTW distance, weighted dB
+const float kSameWordRefMean = 22.0f;      // mean-cepstrum distance, dB
 const float kMinVoicedFraction = 0.2f;    // plausible speech is at least this voiced
 const float kMinCepstralChange = 1.0f;    // mean |c_k(t) - c_k(t-1)| over the word, dB
 
@@ -102,7 +108,7 @@ void CSpeakerEngine::ResetFields()
     m_nMaxTemplateFrames = CSpeakerModel::kMaxTemplateFrames;
     std::memset(m_noiseParams, 0, sizeof(m_noiseParams));
     m_epdParams = SEndpointParams{0, 0, 0, 0};
-    m_fMaxCopyDistance = kDefaultMaxCopyDistance;
+    m_fMaxCopyDistance = kDefaultCopySensitivity;
     m_fSameWordRatio = kDefaultSameWordRatio;
     m_nModelKind = 1;
     m_fSpreadFloor = 0.0;
@@ -125,6 +131,7 @@ void CSpeakerEngine::ResetFields()
     m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
     m_nError = 0;
     m_bTakeReady = false;
+    m_fVoicedFraction = 0.0f;
     m_take.Reset();
     for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
         m_enrol[i].Reset();
@@ -364,6 +371,9 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
         m_nError = kEpdLengthAbnormal;
         return 0;
     }
+    float pitch = 0.0f;
+    m_voicing.Analyse(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_fVoicedFraction, pitch);
+    m_take.SetPitch(pitch);
     m_bTakeReady = true;
     return 1;
 }
@@ -387,10 +397,9 @@ int CSpeakerEngine::GetShiftValue() const
 
 // Speech is voiced for a good part and its spectrum keeps changing; hiss,
 // hum, a whistle or a click train fail one of the two.
-int CSpeakerEngine::IsPlausibleSpeech(const short* samples, int count)
+int CSpeakerEngine::IsPlausibleSpeech() const
 {
-    const float voiced = m_voicing.VoicedFraction(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast);
-    if (voiced < kMinVoicedFraction) return 0;
+    if (m_fVoicedFraction < kMinVoicedFraction) return 0;
     const int cep = m_take.Dims() - 1;
     const float* s = m_take.Statics();
     double change = 0.0;
@@ -431,7 +440,7 @@ int CSpeakerEngine::CheckSexSpeech(const short* samples, int count, int index)
     m_strLabel.clear();
     if (!m_bInitialized || m_nMode == 0) return 0;
     if (!AnalyseTake(samples, count, 1)) return 0;
-    if (!IsPlausibleSpeech(samples, count)) {
+    if (!IsPlausibleSpeech()) {
         m_strLabel = kReasonNotSpeech;
         m_bTakeReady = false;
         return 0;
@@ -492,7 +501,7 @@ int CSpeakerEngine::VCopy()
     // Without a model or a take nothing can be recognised as a copy.
     if (!LoadModelForTake()) return 1;
     m_fLastCopyDistance = m_scorer.ReplayDistance(m_take, m_model);
-    return m_fLastCopyDistance <= m_fMaxCopyDistance ? 0 : 1;
+    return m_fLastCopyDistance <= m_fMaxCopyDistance * kCopyUnit ? 0 : 1;
 }
 
 int CSpeakerEngine::Verify()

@@ -73,7 +73,7 @@ private:
     void ResetFields();
     int BuildStages();
     int AnalyseTake(const short* samples, int count, int shortWord);
-    int IsPlausibleSpeech(const short* samples, int count);
+    int IsPlausibleSpeech() const;
     int MatchesEarlierTakes(int index);
     int LoadModelForTake();
     void Adapt(const float* parts);
@@ -108,6 +108,7 @@ private:
     SEndpointResult m_endpoint;
     int m_nError;
     bool m_bTakeReady;
+    float m_fVoicedFraction;
     CTakeFeatures m_take;
 
     // Enrolment takes by take index.

@@ -58,6 +58,7 @@ void CSpeakerModel::Reset()
     std::memset(scale, 0, sizeof(scale));
     std::memset(templateFrames, 0, sizeof(templateFrames));
     std::memset(templates, 0, sizeof(templates));
+    std::memset(templatePitch, 0, sizeof(templatePitch));
     std::memset(enrolMean, 0, sizeof(enrolMean));
     std::memset(enrolSpread, 0, sizeof(enrolSpread));
     std::memset(adaptedMean, 0, sizeof(adaptedMean));
@@ -65,6 +66,7 @@ void CSpeakerModel::Reset()
     nFingerprints = 0;
     nNextRingSlot = 0;
     fingerprintScale = 0.0f;
+    fingerprintTypical = 0.0f;
     std::memset(fingerprintFrames, 0, sizeof(fingerprintFrames));
     std::memset(fingerprints, 0, sizeof(fingerprints));
 }
@@ -93,12 +95,17 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
         w.U16(templateFrames[t]);
         w.Bytes(templates[t], static_cast<size_t>(templateFrames[t]) * nDims);
     }
+    for (int t = 0; t < nTemplates; ++t) {
+        if (!(templatePitch[t] >= 0.0f && templatePitch[t] <= 6000.0f)) return 0;
+        w.U16(static_cast<int>(std::lround(templatePitch[t] * 10.0f)));
+    }
     for (int i = 0; i < kScoreParts; ++i) w.F32(enrolMean[i]);
     for (int i = 0; i < kScoreParts; ++i) w.F32(enrolSpread[i]);
     for (int i = 0; i < kScoreParts; ++i) w.F32(adaptedMean[i]);
     w.U32(nAdaptations);
     w.U16(kFingerprintDims); w.U16(nFingerprints); w.U16(nNextRingSlot);
     w.F32(fingerprintScale);
+    w.F32(fingerprintTypical);
     for (int f = 0; f < nFingerprints; ++f) {
         if (fingerprintFrames[f] < 1 || fingerprintFrames[f] > kMaxFingerprintFrames) return 0;
         w.U16(fingerprintFrames[f]);
@@ -148,6 +155,11 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
         if (m.templateFrames[t] < 1 || m.templateFrames[t] > frameLimit) { r.Fail(); break; }
         r.Bytes(m.templates[t], static_cast<size_t>(m.templateFrames[t]) * m.nDims);
     }
+    for (int t = 0; t < m.nTemplates; ++t) {
+        const int tenths = r.U16();
+        if (tenths > 60000) r.Fail();
+        m.templatePitch[t] = tenths / 10.0f;
+    }
     for (int i = 0; i < kScoreParts; ++i) m.enrolMean[i] = r.F32();
     for (int i = 0; i < kScoreParts; ++i) m.enrolSpread[i] = r.F32();
     for (int i = 0; i < kScoreParts; ++i) m.adaptedMean[i] = r.F32();
@@ -160,8 +172,9 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
     m.nFingerprints = r.U16();
     m.nNextRingSlot = r.U16();
     m.fingerprintScale = r.F32();
+    m.fingerprintTypical = r.F32();
     if (fpDims != kFingerprintDims || m.nFingerprints > kMaxFingerprints || m.nNextRingSlot >= kMaxFingerprints ||
-        !FiniteIn(m.fingerprintScale, 1e-6f, 1e3f))
+        !FiniteIn(m.fingerprintScale, 1e-6f, 1e3f) || !FiniteIn(m.fingerprintTypical, 1e-6f, 1e3f))
         r.Fail();
     for (int f = 0; f < m.nFingerprints && r.Ok(); ++f) {
         m.fingerprintFrames[f] = r.U16();

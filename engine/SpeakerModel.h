@@ -18,12 +18,14 @@
 //     u16 dims (= cepstra + 1), u16 template count T (1..kMaxTemplates)
 //     f32 scale[dims]                       value = int8 * scale
 //     T x { u16 frames; i8 data[frames * dims] }
+//     u16 pitch[T]                          median pitch of each take, 0.1 Hz (0: unknown)
 //     f32 enrolMean[kScoreParts], f32 enrolSpread[kScoreParts]   (from training)
 //     f32 adaptedMean[kScoreParts]                               (drifts with use)
 //     u32 adaptations
 //     u16 fingerprint dims, u16 fingerprint count F (<= kMaxFingerprints), u16 next ring slot
 //       (slots 0 .. T-1: the enrolment takes; then a ring of accepted takes)
 //     f32 fingerprint scale
+//     f32 typical fingerprint distance between the enrolment takes
 //     F x { u16 frames; i8 data[frames * fingerprint dims] }
 // Every count and length is checked against its limit and against the bytes
 // left before it is used; anything that does not add up makes Parse fail.
@@ -43,12 +45,12 @@ public:
     static constexpr int kMaxTemplates = 5;
     static constexpr int kMaxTemplateFrames = 128;
     static constexpr int kTemplateBudget = 11000;  // bytes of template data at most
-    static constexpr int kScoreParts = 3;
+    static constexpr int kScoreParts = 4;
     static constexpr int kFingerprintDims = 10;
     static constexpr int kMaxFingerprintFrames = 64;
     static constexpr int kMaxFingerprints = 13;    // then a ring of accepted takes
-    static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 3 * 2 + 4;
-    static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 2 + kTemplateBudget +
+    static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 3 * 2 + 4 + 4;
+    static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 4 + kTemplateBudget +
                       kMaxFingerprints * (2 + kMaxFingerprintFrames * kFingerprintDims) <= kMaxFileSize,
                   "model must fit the voice dictionary's block");
 
@@ -78,6 +80,7 @@ public:
     float scale[kMaxDims];
     int templateFrames[kMaxTemplates];
     signed char templates[kMaxTemplates][kMaxTemplateFrames * kMaxDims];
+    float templatePitch[kMaxTemplates];
     float enrolMean[kScoreParts];
     float enrolSpread[kScoreParts];
     float adaptedMean[kScoreParts];
@@ -85,6 +88,7 @@ public:
     int nFingerprints;
     int nNextRingSlot;
     float fingerprintScale;
+    float fingerprintTypical;
     int fingerprintFrames[kMaxFingerprints];
     signed char fingerprints[kMaxFingerprints][kMaxFingerprintFrames * kFingerprintDims];
 };

@@ -7,18 +7,29 @@ namespace {
 
 // --- Comparison ---------------------------------------------------------------
 const int kBestTemplates = 3;            // DTW distance: mean of this many best
+const float kMaxDtwDistance = 100.0f;    // DTW distance cap, weighted dB (genuine: about 25)
 const float kMinSpreadFraction = 0.05f;  // spread floor, fraction of the mean
-// --- Fusion weights (dimensionless, sum 1) --------------------------------------
-const float kFuseWeights[CSpeakerModel::kScoreParts] = {0.5f, 0.2f, 0.3f};
+// --- Fusion ------------------------------------------------------------------------
+// fused = sum_p kFuseWeights[p] * (d_p - kTypicalShare * typical_p) / kPartScale[p]
+// kPartScale: the spread of each distance over genuine trials (its unit);
+// typical_p: this speaker's leave-one-out distance from enrolment. Taking
+// off a share of it (not dividing by it: five takes give a noisy estimate)
+// widens acceptance for speakers whose own takes vary more.
+const float kPartScale[CSpeakerModel::kScoreParts] = {25.0f, 10.0f, 12.0f, 0.085f};
+const float kFuseWeights[CSpeakerModel::kScoreParts] = {1.0f, 0.1f, 0.1f, 0.1f};
+const float kTypicalShare = 0.5f;
 // --- Decision ---------------------------------------------------------------------
 // Threshold on the fused distance: at security 0.3 (the shipped point) it is
 // kThresholdAtShipped; each 0.1 of security moves it by kThresholdPerTenth.
 const float kShippedSecurity = 0.3f;
-const float kThresholdAtShipped = 1.25f;
+const float kThresholdAtShipped = 1.0f;
 const float kThresholdPerTenth = 0.05f;
 // --- Quantisation -------------------------------------------------------------------
 const float kScaleHeadroom = 1.25f;      // template scale covers 125 % of the largest value
 const float kNoFingerprint = 1e3f;
+// --- Pitch ------------------------------------------------------------------------
+const float kNeutralPitchDistance = 0.1f;   // when a pitch is missing, ln units
+const float kPitchDistanceFloor = 0.02f;    // keeps the typical distance above 0, ln units
 
 float EuclidStride(const float* a, const float* b, int dims)
 {
@@ -83,7 +94,10 @@ void CSpeakerScorer::Distances(const CTakeFeatures& test, int exclude, float* pa
     for (int t = 0; t < m_nTemplates; ++t) {
         if (t == exclude) continue;
         const CTakeFeatures& tpl = m_templates[t];
-        dtw[n++] = m_dtw.Distance(test.Vectors(), test.Frames(), tpl.Vectors(), tpl.Frames(), test.VectorDims(), nullptr);
+        // A template the path cannot reach (lengths too far apart) counts as a
+        // poor match, not as infinity, so one odd template cannot dominate.
+        dtw[n++] = std::min(kMaxDtwDistance, m_dtw.Distance(test.Vectors(), test.Frames(), tpl.Vectors(),
+                                                            tpl.Frames(), test.VectorDims(), nullptr));
         for (int d = 0; d < cep; ++d) mean[d] += tpl.MeanCepstrum()[d] * tpl.Frames();
         frames += tpl.Frames();
     }
@@ -99,15 +113,29 @@ void CSpeakerScorer::Distances(const CTakeFeatures& test, int exclude, float* pa
     for (int d = 0; d < cep; ++d) mean[d] /= static_cast<float>(frames);
     parts[1] = EuclidStride(test.MeanCepstrum(), mean, cep);
     parts[2] = NearestFrameDistance(test, exclude);
+    parts[3] = PitchDistance(test, exclude);
+}
+
+// |ln(test pitch / mean template pitch)|: 0.06 is about one semitone. Without a
+// pitch on either side the part says nothing, and gets its neutral value.
+float CSpeakerScorer::PitchDistance(const CTakeFeatures& test, int exclude) const
+{
+    double sum = 0.0;
+    int n = 0;
+    for (int t = 0; t < m_nTemplates; ++t) {
+        if (t == exclude || m_templates[t].Pitch() <= 0.0f) continue;
+        sum += std::log(m_templates[t].Pitch());
+        ++n;
+    }
+    if (n == 0 || test.Pitch() <= 0.0f) return kNeutralPitchDistance;
+    return static_cast<float>(std::fabs(std::log(test.Pitch()) - sum / n)) + kPitchDistanceFloor;
 }
 
 float CSpeakerScorer::Fuse(const float* parts, const CSpeakerModel& model)
 {
     float fused = 0.0f;
-    for (int p = 0; p < kParts; ++p) {
-        const float typical = std::max(model.adaptedMean[p], 1e-3f);
-        fused += kFuseWeights[p] * parts[p] / typical;
-    }
+    for (int p = 0; p < kParts; ++p)
+        fused += kFuseWeights[p] * (parts[p] - kTypicalShare * model.adaptedMean[p]) / kPartScale[p];
     return fused;
 }
 
@@ -162,8 +190,33 @@ int CSpeakerScorer::Train(const CTakeFeatures* takes, int count, CSpeakerModel& 
     }
     // Accepted takes' fingerprints follow in a ring after the enrolment ones.
     model.nNextRingSlot = count;
-    return 1;
+    model.fingerprintTypical = TypicalFingerprintDistance(model);
+    return model.fingerprintTypical > 0.0f ? 1 : 0;
 }
+
+// Mean fingerprint distance over all pairs of enrolment takes: how far apart
+// two genuine, separately spoken takes of this speaker are. A replay is a
+// small fraction of that.
+float CSpeakerScorer::TypicalFingerprintDistance(const CSpeakerModel& model)
+{
+    constexpr int kDims = CSpeakerModel::kFingerprintDims;
+    float a[CSpeakerModel::kMaxFingerprintFrames * kDims];
+    float b[CSpeakerModel::kMaxFingerprintFrames * kDims];
+    double sum = 0.0;
+    int pairs = 0;
+    for (int i = 0; i < model.nTemplates; ++i) {
+        for (int k = 0; k < model.fingerprintFrames[i] * kDims; ++k) a[k] = model.fingerprints[i][k] * model.fingerprintScale;
+        for (int j = i + 1; j < model.nTemplates; ++j) {
+            for (int k = 0; k < model.fingerprintFrames[j] * kDims; ++k) b[k] = model.fingerprints[j][k] * model.fingerprintScale;
+            const float d = m_dtw.PathMedian(a, model.fingerprintFrames[i], b, model.fingerprintFrames[j], kDims);
+            if (d >= CDtw::kUnreachable) continue;
+            sum += d / std::sqrt(static_cast<float>(kDims));
+            ++pairs;
+        }
+    }
+    return pairs > 0 ? static_cast<float>(sum / pairs) : 0.0f;
+}
+
 
 float CSpeakerScorer::ReplayDistance(const CTakeFeatures& test, const CSpeakerModel& model)
 {
@@ -179,5 +232,5 @@ float CSpeakerScorer::ReplayDistance(const CTakeFeatures& test, const CSpeakerMo
         // Euclidean frame distance over kDims coefficients -> RMS per coefficient.
         best = std::min(best, d / std::sqrt(static_cast<float>(kDims)));
     }
-    return best;
+    return best >= kNoFingerprint || model.fingerprintTypical <= 0.0f ? kNoFingerprint : best / model.fingerprintTypical;
 }

@@ -8,11 +8,12 @@
 //   1  mean: distance of the take's mean cepstrum from the templates' - the
 //            long-term spectral envelope of the voice (vocal tract, timbre);
 //   2  NN:   mean distance of each frame to its nearest template frame - the
-//            speaker's sounds, regardless of their order.
-// Each distance is divided by its typical value for this speaker, learned by
-// leaving each enrolment take out in turn and scoring it against the other
-// four. That normalisation needs no other speakers: a speaker whose own takes
-// vary a lot gets a proportionally wider acceptance, a very consistent one a
+//            speaker's sounds, regardless of their order;
+//   3  pitch: distance of the take's median pitch from the templates' (log).
+// Each distance is offset by a share of its typical value for this speaker,
+// learned by leaving each enrolment take out in turn and scoring it against
+// the other four. That normalisation needs no other speakers: a speaker whose
+// own takes vary a lot gets a wider acceptance, a very consistent one a
 // narrower. The normalised distances are fused with fixed weights.
 #pragma once
 
@@ -39,16 +40,20 @@ public:
     // Raw distances of `test` to the loaded templates, leaving template
     // `exclude` out (-1: none). parts: receives kParts values.
     void Distances(const CTakeFeatures& test, int exclude, float* parts);
-    // Normalised, fused distance (about 1 for a typical genuine take).
+    // Normalised, fused distance (lower = more like the speaker).
     static float Fuse(const float* parts, const CSpeakerModel& model);
     // Threshold on the fused distance for a security level (higher = stricter).
     static float Threshold(float security);
-    // Smallest fingerprint distance (RMS dB per coefficient) of `test` to the
-    // fingerprints of `model`; large when the model has none.
+    // Smallest fingerprint distance of `test` to the fingerprints of `model`,
+    // as a fraction of the typical distance between two enrolment takes
+    // (a replay: well below 1; a fresh take: about 1); large when the model
+    // has none.
     float ReplayDistance(const CTakeFeatures& test, const CSpeakerModel& model);
 
 private:
     float NearestFrameDistance(const CTakeFeatures& test, int exclude) const;
+    float PitchDistance(const CTakeFeatures& test, int exclude) const;
+    float TypicalFingerprintDistance(const CSpeakerModel& model);
 
     CDtw m_dtw;
     int m_nTemplates = 0;

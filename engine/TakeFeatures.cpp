@@ -9,9 +9,10 @@ namespace {
 // --- Scorer vector weights (per group, dimensionless) -------------------------
 const float kCepstrumWeight = 1.0f;     // c1..cN, dB
 const float kEnergyWeight = 0.3f;       // energy relative to the word's peak, dB
-const float kDeltaWeight = 1.5f;        // first differences of c1..cN, dB per frame
+const float kDeltaWeight = 4.0f;        // first differences of c1..cN, dB per frame
 const float kDeltaEnergyWeight = 0.5f;  // first difference of the energy
-const bool kRemoveCepstralMean = false; // DTW on raw cepstra keeps the voice's timbre in
+const bool kRemoveCepstralMean = true; // DTW on raw cepstra keeps the voice's timbre in
+const float kLoudRangeDb = 20.0f;      // mean spectrum: frames within this of the word's peak
 // --- Fingerprint ----------------------------------------------------------------
 const float kFingerprintStepDb = 0.5f;  // int8 step of the replay fingerprint, dB
 
@@ -21,6 +22,7 @@ void CTakeFeatures::Reset()
 {
     m_nFrames = 0;
     m_nDims = 0;
+    m_fPitchHz = 0.0f;
     std::memset(m_statics, 0, sizeof(m_statics));
     std::memset(m_vectors, 0, sizeof(m_vectors));
     std::memset(m_meanCepstrum, 0, sizeof(m_meanCepstrum));
@@ -67,6 +69,7 @@ int CTakeFeatures::BuildFromTemplate(const CSpeakerModel& model, int index)
         for (int d = 0; d < m_nDims; ++d)
             m_statics[i][d] = model.templates[index][i * m_nDims + d] * model.scale[d];
     m_nFrames = frames;
+    m_fPitchHz = model.templatePitch[index];
     ComputeVectors();
     return frames;
 }
@@ -82,6 +85,8 @@ int CTakeFeatures::StoreAsTemplate(CSpeakerModel& model, int index) const
             model.templates[index][i * m_nDims + d] = static_cast<signed char>(std::clamp(q, -127.0f, 127.0f));
         }
     model.templateFrames[index] = m_nFrames;
+    // Stored in tenths of a hertz (u16 in the file).
+    model.templatePitch[index] = std::round(std::clamp(m_fPitchHz, 0.0f, 6000.0f) * 10.0f) / 10.0f;
     return 1;
 }
 
@@ -127,9 +132,15 @@ void CTakeFeatures::ComputeVectors()
     const int vd = VectorDims();
     std::memset(m_meanCepstrum, 0, sizeof(m_meanCepstrum));
     if (m_nFrames == 0) return;
-    for (int i = 0; i < m_nFrames; ++i)
+    // The mean spectrum is taken over the loud frames only: quiet frames are
+    // mostly the room's noise, which says nothing about the voice.
+    int loud = 0;
+    for (int i = 0; i < m_nFrames; ++i) {
+        if (m_statics[i][cep] < -kLoudRangeDb) continue;
         for (int d = 0; d < cep; ++d) m_meanCepstrum[d] += m_statics[i][d];
-    for (int d = 0; d < cep; ++d) m_meanCepstrum[d] /= static_cast<float>(m_nFrames);
+        ++loud;
+    }
+    for (int d = 0; d < cep; ++d) m_meanCepstrum[d] /= static_cast<float>(std::max(loud, 1));
 
     float* v = &m_vectors[0][0];
     for (int i = 0; i < m_nFrames; ++i) {

@@ -43,6 +43,10 @@ public:
     // mean removal, dynamics) and the mean cepstrum.
     void ComputeVectors();
 
+    // Median pitch of the word's voiced frames, Hz (0: unknown).
+    void SetPitch(float hz) { m_fPitchHz = hz; }
+    float Pitch() const { return m_fPitchHz; }
+
     int Frames() const { return m_nFrames; }
     int Dims() const { return m_nDims; }
     int VectorDims() const { return 2 * m_nDims; }
@@ -56,4 +60,5 @@ private:
     float m_statics[kMaxFrames][kMaxDims];        // row stride kMaxDims
     float m_vectors[kMaxFrames][kMaxVectorDims];  // packed, stride VectorDims()
     float m_meanCepstrum[kMaxDims];
+    float m_fPitchHz;
 };

@@ -42,7 +42,7 @@ int VRE_CALL VRE_PutMaxRepeat(int takes);           /* enrolment takes (3..5) */
 int VRE_CALL VRE_AnalParams(int sampleRate, int takeMs, int frameLength, int frameShift);
 int VRE_CALL VRE_NoiseParams(int p1, int p2, int p3, int p4);   /* accepted, kept; the floor is always adaptive */
 int VRE_CALL VRE_EngineParams(int cepstra, int melChannels, int minTrainTakes, int maxTemplateFrames);
-int VRE_CALL VRE_CopyParams(double maxCopyDistance);    /* replay: fingerprint distance limit, dB RMS */
+int VRE_CALL VRE_CopyParams(double sensitivity);   /* replay check: larger catches more (2.4 shipped) */
 int VRE_CALL VRE_SetbSpeech(int bSpeech);
 int VRE_CALL VRE_SameWordDist(float ratio);         /* enrolment take check: allowed distance ratio */
 int VRE_CALL VRE_HMMParams(int modelKind, double spreadFloor, double adaptMargin, double adaptRate,
@@ -81,8 +81,8 @@ int VRE_CALL VRE_GetbUpdate(void); /* non-zero = the model file was adapted and 
 int VRE_CALL VRE_SetbAdapt(int bAdapt);             /* model adaptation after accepts (default 1) */
 double VRE_CALL VRE_GetScore(void);                 /* last VRE_Verify: fused distance, lower = more alike */
 double VRE_CALL VRE_GetThreshold(void);             /* acceptance limit on VRE_GetScore at the set security */
-double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw distance 0 DTW, 1 mean, 2 NN */
-double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..2 */
+double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw distance 0 DTW, 1 mean, 2 NN, 3 pitch */
+double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..3 */
 double VRE_CALL VRE_GetCopyDistance(void);          /* last VRE_VCopy: fingerprint distance */
 
 #ifdef __cplusplus

@@ -19,10 +19,12 @@ int CVoicingAnalyzer::Init(int sampleRate, int frameLength, int shift)
     m_nSampleRate = sampleRate;
     m_nFrameLength = frameLength;
     m_nShift = shift;
-    m_nMinLag = std::max(2, static_cast<int>(sampleRate / kMaxPitchHz));
+    m_nMinLag = std::max(3, static_cast<int>(sampleRate / kMaxPitchHz));
     // A lag must leave at least half the frame to correlate.
-    m_nMaxLag = std::min(frameLength / 2, static_cast<int>(sampleRate / kMinPitchHz));
+    m_nMaxLag = std::min(frameLength / 2 - 1, static_cast<int>(sampleRate / kMinPitchHz));
     m_frame.assign(frameLength, 0.0f);
+    m_corr.assign(static_cast<size_t>(std::max(m_nMaxLag + 2, 0)), 0.0f);
+    m_pitches.clear();
     return m_nMaxLag > m_nMinLag ? 1 : 0;
 }
 
@@ -30,12 +32,20 @@ void CVoicingAnalyzer::Reset()
 {
     m_nSampleRate = m_nFrameLength = m_nShift = m_nMinLag = m_nMaxLag = 0;
     m_frame.clear();
+    m_corr.clear();
+    m_pitches.clear();
 }
 
-float CVoicingAnalyzer::VoicedFraction(const short* samples, int count, int firstFrame, int lastFrame)
+void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, int lastFrame,
+                               float& voicedFraction, float& pitchHz)
 {
-    if (m_nShift == 0 || samples == nullptr || lastFrame < firstFrame || firstFrame < 0) return 0.0f;
-    int judged = 0, voiced = 0;
+    voicedFraction = 0.0f;
+    pitchHz = 0.0f;
+    if (m_nShift == 0 || samples == nullptr || lastFrame < firstFrame || firstFrame < 0) return;
+    // At most one entry per frame of the range; reserved once per size, not per frame.
+    m_pitches.clear();
+    m_pitches.reserve(static_cast<size_t>(lastFrame - firstFrame + 1));
+    int judged = 0;
     for (int f = firstFrame; f <= lastFrame; ++f) {
         const long start = static_cast<long>(f) * m_nShift;
         if (start + m_nFrameLength > count) break;
@@ -51,17 +61,30 @@ float CVoicingAnalyzer::VoicedFraction(const short* samples, int count, int firs
         if (power / m_nFrameLength < kSilentPower) continue;
         // r(lag) = sum x[i] x[i+lag] / sqrt(sum x[i]^2 * sum x[i+lag]^2): 1 for a
         // perfectly periodic frame at that lag, whatever its level.
+        int bestLag = 0;
         float best = 0.0f;
-        for (int lag = m_nMinLag; lag <= m_nMaxLag; ++lag) {
+        for (int lag = m_nMinLag - 1; lag <= m_nMaxLag + 1; ++lag) {
             double xy = 0.0, xx = 0.0, yy = 0.0;
             for (int i = 0; i + lag < m_nFrameLength; ++i) {
                 xy += static_cast<double>(m_frame[i]) * m_frame[i + lag];
                 xx += static_cast<double>(m_frame[i]) * m_frame[i];
                 yy += static_cast<double>(m_frame[i + lag]) * m_frame[i + lag];
             }
-            if (xx > 0.0 && yy > 0.0) best = std::max(best, static_cast<float>(xy / std::sqrt(xx * yy)));
+            const float r = xx > 0.0 && yy > 0.0 ? static_cast<float>(xy / std::sqrt(xx * yy)) : 0.0f;
+            m_corr[static_cast<size_t>(lag)] = r;
+            if (lag >= m_nMinLag && lag <= m_nMaxLag && r > best) { best = r; bestLag = lag; }
         }
-        if (best >= kVoicedCorrelation) ++voiced;
+        if (best < kVoicedCorrelation) continue;
+        // Parabolic peak: offset = (r[-1] - r[+1]) / (2 (r[-1] - 2 r[0] + r[+1])).
+        const float a = m_corr[static_cast<size_t>(bestLag - 1)], b = best, c = m_corr[static_cast<size_t>(bestLag + 1)];
+        const float den = a - 2.0f * b + c;
+        const float offset = den < 0.0f ? std::clamp(0.5f * (a - c) / den, -0.5f, 0.5f) : 0.0f;
+        m_pitches.push_back(static_cast<float>(m_nSampleRate) / (static_cast<float>(bestLag) + offset));
     }
-    return judged > 0 ? static_cast<float>(voiced) / judged : 0.0f;
+    if (judged == 0) return;
+    voicedFraction = static_cast<float>(m_pitches.size()) / judged;
+    if (!m_pitches.empty()) {
+        std::nth_element(m_pitches.begin(), m_pitches.begin() + m_pitches.size() / 2, m_pitches.end());
+        pitchHz = m_pitches[m_pitches.size() / 2];
+    }
 }

@@ -4,7 +4,8 @@
 // the normalised autocorrelation is searched over the lags of a 60 - 400 Hz
 // pitch; a frame whose best peak is high is voiced. Hiss, clicks and most
 // machine noise have no such peak; a steady tone has one, but does not change
-// over time, which the caller checks from the cepstra.
+// over time, which the caller checks from the cepstra. The lag of the peak,
+// refined by a parabola through its neighbours, gives the frame's pitch.
 #pragma once
 
 #include <vector>
@@ -17,8 +18,10 @@ public:
     void Reset();
 
     // samples/count: the take; firstFrame..lastFrame: frames to judge.
-    // Returns the fraction (0..1) of those frames that are voiced.
-    float VoicedFraction(const short* samples, int count, int firstFrame, int lastFrame);
+    // voicedFraction: receives the share (0..1) of those frames that are voiced;
+    // pitchHz: the median pitch of the voiced frames (0 when none is voiced).
+    void Analyse(const short* samples, int count, int firstFrame, int lastFrame, float& voicedFraction,
+                 float& pitchHz);
 
 private:
     int m_nSampleRate = 0;
@@ -27,4 +30,6 @@ private:
     int m_nMinLag = 0;
     int m_nMaxLag = 0;
     std::vector<float> m_frame;
+    std::vector<float> m_corr;      // normalised autocorrelation per lag
+    std::vector<float> m_pitches;   // one per voiced frame of the last call
 };

@@ -70,7 +70,7 @@ std::vector<short> CEvalProtocol::MakeTake(int digit, const std::string& speaker
     STakeSpec spec;
     spec.nLength = kTakeSamples;
     spec.nOffset = kOffsetSamples + (replay ? kReplayShiftSamples : 0);
-    spec.fGainDb = replay ? kReplayGainDb : 0.0;
+    spec.fGainDb = m_fGainDb + (replay ? kReplayGainDb : 0.0);
     spec.fNoiseRms = replay ? kReplayNoiseRms : kNoiseRms;
     spec.nSeed = SeedOf(digit, speaker, take, replay);
     return CTakeSynthesizer::Make(it->second, spec);
@@ -129,7 +129,7 @@ int CEvalProtocol::Enrol(int digit, const std::string& speaker, int first, int l
 
 STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
 {
-    STrialResult r = {false, false, false, false, 1e9, {0, 0, 0}, {0, 0, 0}, 0.0, 0.0};
+    STrialResult r = {false, false, false, false, 1e9, {0, 0, 0, 0}, {0, 0, 0, 0}, 0.0, 0.0};
     SetUp(2);
     VRE_PutNick(m_strNick.c_str());
     VRE_Security(0.3f);
@@ -142,7 +142,7 @@ STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
         r.bAccepted = VRE_Verify() != 0;
         r.fVerifyMs = MsSince(t0);
         r.fScore = VRE_GetScore();
-        for (int p = 0; p < 3; ++p) {
+        for (int p = 0; p < 4; ++p) {
             r.fParts[p] = VRE_GetScorePart(p);
             r.fModel[p] = VRE_GetModelPart(p);
         }

@@ -21,8 +21,8 @@ struct STrialResult {
     bool bAccepted;     // VRE_Verify
     bool bCopy;         // VRE_VCopy said "replay"
     double fScore;      // fused distance (1e9 when not scored)
-    double fParts[3];   // raw distances
-    double fModel[3];   // the model's typical distances
+    double fParts[4];   // raw distances (DTW, mean, NN, pitch)
+    double fModel[4];   // the model's typical distances
     double fCopyDistance;
     double fVerifyMs;
 };
@@ -50,6 +50,8 @@ public:
 
     // workDir: the engine's application folder (models in workDir/work).
     void SetWorkDir(const std::string& dir) { m_strWorkDir = dir; }
+    // Extra gain on every recording (tuning runs simulate quiet speakers with it).
+    void SetGainDb(double gainDb) { m_fGainDb = gainDb; }
 
     // Enrols speaker/digit from takes first..last. refused: takes the end-point
     // detector or the take check refused; missed: of those, the end-point
@@ -68,4 +70,5 @@ private:
     std::map<std::tuple<int, std::string, int>, std::vector<float>> m_corpus;
     std::string m_strWorkDir = ".";
     std::string m_strNick;
+    double m_fGainDb = 0.0;
 };

@@ -8,7 +8,9 @@
 //   EER=..% FAR@op=..% FRR@op=..% replay_caught=..% replay_false=..% enrol_fail=n epd_miss=n verify_ms=.. train_ms=..
 //
 // Usage: sonvera-eval --data DIR [--speakers a,b,...] [--plots DIR] [--work DIR]
-//                     [--enrol-takes A-B] [--trial-takes A-B] [--dump FILE]
+//                     [--enrol-takes A-B] [--trial-takes A-B] [--dump FILE] [--gain-db G]
+// The options after --work exist for tuning runs on a split kept apart from
+// the reported trials (other takes, fewer speakers, quieter recordings).
 #include "EvalProtocol.h"
 #include "SvgPlot.h"
 
@@ -35,6 +37,7 @@ struct SOptions {
     std::vector<std::string> speakers;
     int nEnrolFirst = 0, nEnrolLast = 4;
     int nTrialFirst = 5, nTrialLast = 49;
+    double fGainDb = 0.0;
 };
 
 void MakeDir(const std::string& path)
@@ -68,7 +71,7 @@ bool ParseRange(const char* text, int& first, int& last)
 int Usage()
 {
     std::fprintf(stderr, "usage: sonvera-eval --data DIR [--speakers a,b,...] [--plots DIR] [--work DIR]\n"
-                         "                    [--enrol-takes A-B] [--trial-takes A-B] [--dump FILE]\n");
+                         "                    [--enrol-takes A-B] [--trial-takes A-B] [--dump FILE] [--gain-db G]\n");
     return 2;
 }
 
@@ -81,6 +84,7 @@ bool ParseArgs(int argc, char** argv, SOptions& o)
         else if (a == "--plots" && hasValue) o.strPlots = argv[++i];
         else if (a == "--work" && hasValue) o.strWork = argv[++i];
         else if (a == "--dump" && hasValue) o.strDump = argv[++i];
+        else if (a == "--gain-db" && hasValue) o.fGainDb = std::atof(argv[++i]);
         else if (a == "--speakers" && hasValue) o.speakers = Split(argv[++i], ',');
         else if (a == "--enrol-takes" && hasValue) { if (!ParseRange(argv[++i], o.nEnrolFirst, o.nEnrolLast)) return false; }
         else if (a == "--trial-takes" && hasValue) { if (!ParseRange(argv[++i], o.nTrialFirst, o.nTrialLast)) return false; }
@@ -124,8 +128,9 @@ int main(int argc, char** argv)
     MakeDir(opt.strWork);
     MakeDir(opt.strWork + "/work");
     protocol.SetWorkDir(opt.strWork);
+    protocol.SetGainDb(opt.fGainDb);
     std::FILE* dump = opt.strDump.empty() ? nullptr : std::fopen(opt.strDump.c_str(), "w");
-    if (dump) std::fprintf(dump, "kind,model_speaker,digit,test_speaker,take,score,d0,d1,d2,m0,m1,m2,copy,accept\n");
+    if (dump) std::fprintf(dump, "kind,model_speaker,digit,test_speaker,take,score,d0,d1,d2,d3,m0,m1,m2,m3,copy,accept\n");
 
     const std::vector<std::string> speakers = protocol.Speakers();
     std::vector<double> genuine, impostor;
@@ -137,9 +142,9 @@ int main(int argc, char** argv)
     auto record = [&](const char* kind, const std::string& model, int digit, const std::string& test, int take,
                       const STrialResult& r) {
         if (!dump) return;
-        std::fprintf(dump, "%s,%s,%d,%s,%d,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.4f,%d\n", kind, model.c_str(), digit,
-                     test.c_str(), take, r.fScore, r.fParts[0], r.fParts[1], r.fParts[2], r.fModel[0], r.fModel[1],
-                     r.fModel[2], r.fCopyDistance, r.bAccepted ? 1 : 0);
+        std::fprintf(dump, "%s,%s,%d,%s,%d,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.4f,%d\n", kind, model.c_str(),
+                     digit, test.c_str(), take, r.fScore, r.fParts[0], r.fParts[1], r.fParts[2], r.fParts[3], r.fModel[0],
+                     r.fModel[1], r.fModel[2], r.fModel[3], r.fCopyDistance, r.bAccepted ? 1 : 0);
     };
 
     for (const std::string& speaker : speakers) {
@@ -152,6 +157,9 @@ int main(int argc, char** argv)
             trainMs += ms;
             ++trainCalls;
             if (!trained || refused > 0) ++enrolFail;
+            if (refused > 0)
+                std::fprintf(stderr, "enrolment: %s digit %d: %d take(s) refused (%d without end points)\n",
+                             speaker.c_str(), digit, refused, missed);
             if (!trained) {
                 std::fprintf(stderr, "enrolment failed: %s digit %d\n", speaker.c_str(), digit);
                 continue;
