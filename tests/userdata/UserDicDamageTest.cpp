@@ -1,0 +1,123 @@
+// Damaged user dictionaries: the entries before the damage load, nothing is
+// read past the end, and no length is trusted before it is checked.
+#include "UserDicTestSupport.h"
+
+using udtest::DictionaryImage;
+using udtest::Texts;
+using udtest::WordBytes;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+std::vector<unsigned char> Bytes(const std::string& text) { return std::vector<unsigned char>(text.begin(), text.end()); }
+
+int Parse(const std::string& image, CStringArray& out)
+{
+    const std::vector<unsigned char> bytes = Bytes(image);
+    return CAppUserDic::ParseDicImage(bytes.data(), bytes.size(), out);
+}
+
+TEST(UserDicImage, WellFormedEntriesAreReadInOrder)
+{
+    CStringArray out;
+    EXPECT_EQ(1, Parse(WordBytes(3) + "abc" + WordBytes(1) + "z", out));
+    EXPECT_EQ(Strings({"abc", "z"}), Texts(out));
+    CStringArray none;
+    EXPECT_EQ(1, CAppUserDic::ParseDicImage(nullptr, 0, none));
+    EXPECT_EQ(0, none.GetSize());
+}
+
+TEST(UserDicImage, DamageEndsTheListWithTheEntriesBeforeIt)
+{
+    const std::string good = WordBytes(3) + "abc";
+    const struct {
+        const char* what;
+        std::string tail;
+    } cases[] = {
+        {"length past the end", WordBytes(100) + "short"},
+        {"length near 4 GiB", WordBytes(0xFFFFFFF0ul) + "x"},
+        {"length word cut short", std::string("\x05\x00", 2)},
+        {"zero length", WordBytes(0) + WordBytes(1) + "q"},
+        {"zero byte inside the cipher text", WordBytes(3) + std::string("a\0b", 3)},
+    };
+    for (const auto& c : cases) {
+        CStringArray out;
+        EXPECT_EQ(0, Parse(good + c.tail, out)) << c.what;
+        EXPECT_EQ(Strings({"abc"}), Texts(out)) << c.what;
+    }
+}
+
+TEST(UserDicImage, EveryCutOfAValidImageKeepsTheWholeEntriesBeforeTheCut)
+{
+    const std::string image = WordBytes(2) + "ab" + WordBytes(4) + "cdef" + WordBytes(1) + "g";
+    for (size_t cut = 0; cut <= image.size(); ++cut) {
+        CStringArray out;
+        const std::vector<unsigned char> bytes = Bytes(image.substr(0, cut));
+        const int whole = CAppUserDic::ParseDicImage(bytes.data(), bytes.size(), out);
+        const int expectedEntries = cut >= 19 ? 3 : cut >= 14 ? 2 : cut >= 6 ? 1 : 0;
+        EXPECT_EQ(expectedEntries, out.GetSize()) << cut;
+        EXPECT_EQ(cut == 0 || cut == 6 || cut == 14 || cut == 19 ? 1 : 0, whole) << cut;
+    }
+}
+
+class DamagedFileTest : public ::testing::Test {
+protected:
+    // Loads the file with a fresh object and gives the IDs it holds.
+    Strings LoadIds(const std::string& image)
+    {
+        EXPECT_TRUE(udtest::WriteRaw(m_path, image));
+        CAppUserDic dic;
+        EXPECT_EQ(1, dic.SetUserDicFilePath(m_path));
+        CStringArray ids;
+        dic.GetUserIDList(ids);
+        return Texts(ids);
+    }
+
+    udtest::TempFolder m_folder;
+    CString m_path = m_folder.File("users.dic");
+};
+
+TEST_F(DamagedFileTest, ALengthPastTheEndKeepsTheUsersBeforeIt)
+{
+    const std::string good = DictionaryImage({"u1;a;p;0;k;111;aaj;", "u2;a;p;0;k;111;abj;"});
+    EXPECT_EQ(Strings({"u1", "u2"}), LoadIds(good + WordBytes(0x7FFFFFFF) + "garbage"));
+}
+
+TEST_F(DamagedFileTest, ATruncatedRecordKeepsTheUsersBeforeIt)
+{
+    const std::string good = DictionaryImage({"u1;a;p;0;k;111;aaj;", "u2;a;p;0;k;111;abj;"});
+    const std::string third = DictionaryImage({"u3;a;p;0;k;111;acj;"});
+    EXPECT_EQ(Strings({"u1", "u2"}), LoadIds(good + third.substr(0, third.size() - 7)));
+    EXPECT_EQ(Strings({"u1", "u2"}), LoadIds(good + third.substr(0, 2)));
+}
+
+TEST_F(DamagedFileTest, GarbageLoadsNoUserAndChangedCipherTextEndsTheLoad)
+{
+    EXPECT_EQ(Strings(), LoadIds(udtest::PatternBytes(5000, 7)));
+
+    std::string image = DictionaryImage({"u1;a;p;0;k;111;aaj;", "u2;a;p;0;k;111;abj;", "u3;a;p;0;k;111;acj;"});
+    const unsigned long first = udtest::Word(image, 0);
+    const size_t secondText = 4 + first + 4;
+    image[secondText + 10] = image[secondText + 10] == 'A' ? 'B' : 'A';
+    EXPECT_EQ(Strings({"u1"}), LoadIds(image));
+}
+
+TEST_F(DamagedFileTest, ADamagedDictionaryStaysUsableAndIsRewrittenWhole)
+{
+    const std::string good = DictionaryImage({"u1;a;p;0;k;111;aaj;"});
+    ASSERT_TRUE(udtest::WriteRaw(m_path, good + WordBytes(999) + "xx"));
+    CAppUserDic dic;
+    dic.SetUserDicFilePath(m_path);
+    ASSERT_EQ(1, dic.CreateUser("t", "u2", "K", "p", 0, 1, 1, 1, ""));
+    EXPECT_EQ(Strings({"u1;a;p;0;k;111;aaj;", "u2;t;p;0;K;111;;"}), udtest::StoredRecords(m_path));
+}
+
+TEST_F(DamagedFileTest, AFolderInPlaceOfTheFileIsAFileErrorForTheCaller)
+{
+    ASSERT_TRUE(CreateDirectoryA(m_path, nullptr));
+    CAppUserDic dic;
+    EXPECT_THROW(dic.SetUserDicFilePath(m_path), CFileException);
+}
+
+} // namespace

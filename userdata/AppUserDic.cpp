@@ -1,0 +1,657 @@
+#include "userdata/AppUserDic.h"
+
+// winsock2 before windows.h (pulled in by the framework headers) is not
+// needed: iphlpapi only wants the adapter structures.
+#include <iphlpapi.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "Setup/SetupFile.h"
+#include "fw/File.h"
+#include "fw/SafeFileWriter.h"
+#include "userdata/Crypto.h"
+
+namespace {
+
+const char kFieldSeparator = ';';
+const char kNickSeparator = ',';
+// The adapter list is asked for into a buffer of this size first; a larger
+// size the system asks for is kept for later queries.
+const ULONG kFirstAdapterBufferSize = 1024;
+// Entries examined at most, so that a damaged list cannot loop for ever.
+const int kMaxAdapterEntries = 256;
+// The load reads the file in pieces of this size, so that a read error keeps
+// the entries of the pieces before it.
+const UINT kLoadPiece = 1u << 20;
+
+// The adapter list of the last query. Module-wide, as the host only ever
+// calls from its user-interface thread.
+unsigned char* g_pAdapterBuffer = nullptr;
+ULONG g_nAdapterBufferSize = kFirstAdapterBufferSize;
+ULONG g_nAdapterDataSize = 0;
+
+CAppUserDic::PFN_ADAPTER_QUERY g_pfnAdapterQuery = nullptr;
+CAppUserDic::PFN_INSTALLATION_ID g_pfnInstallationId = nullptr;
+
+void ReleaseAdapterBuffer()
+{
+    std::free(g_pAdapterBuffer);
+    g_pAdapterBuffer = nullptr;
+    g_nAdapterDataSize = 0;
+}
+
+unsigned long __stdcall SystemAdapterQuery(_IP_ADAPTER_INFO* buffer, unsigned long* size)
+{
+    return GetAdaptersInfo(buffer, size);
+}
+
+unsigned long ReadLittleEndian32(const unsigned char* p)
+{
+    return static_cast<unsigned long>(p[0]) | (static_cast<unsigned long>(p[1]) << 8) |
+           (static_cast<unsigned long>(p[2]) << 16) | (static_cast<unsigned long>(p[3]) << 24);
+}
+
+void AppendLittleEndian32(std::vector<BYTE>& out, unsigned long value)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<BYTE>((value >> (8 * i)) & 0xFF));
+}
+
+bool SameText(const CString& a, const CString& b) { return a.CompareNoCase(b) == 0; }
+
+// Fields joined by ';' with none after the last: the shape of the field setters.
+CString JoinFields(const CString* fields, int count)
+{
+    CString record;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            record += kFieldSeparator;
+        record += fields[i];
+    }
+    return record;
+}
+
+// The first six entries of a voice list; fewer when the list has fewer.
+void FirstSixNicks(const CString& strVoiceList, CStringArray& arrOut)
+{
+    CAppUserDic::SplitList(strVoiceList, kNickSeparator, arrOut);
+    if (arrOut.GetSize() > 6)
+        arrOut.SetSize(6);
+}
+
+bool IsPreferredAdapter(const IP_ADAPTER_INFO& adapter)
+{
+    const bool physicalKind = adapter.Type == MIB_IF_TYPE_ETHERNET || adapter.Type == IF_TYPE_IEEE80211;
+    const bool globallyAdministered = (adapter.Address[0] & 0x02) == 0;
+    return physicalKind && globallyAdministered;
+}
+
+bool HasUsableAddress(const IP_ADAPTER_INFO& adapter)
+{
+    if (adapter.AddressLength != 6)
+        return false;
+    for (int i = 0; i < 6; ++i)
+        if (adapter.Address[i] != 0)
+            return true;
+    return false;
+}
+
+bool InsideAdapterData(const void* entry)
+{
+    const unsigned char* p = static_cast<const unsigned char*>(entry);
+    return p >= g_pAdapterBuffer && g_nAdapterDataSize >= sizeof(IP_ADAPTER_INFO) &&
+           p <= g_pAdapterBuffer + (g_nAdapterDataSize - sizeof(IP_ADAPTER_INFO));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Nested records
+
+CAppUserDic::USER_INFORMATION::USER_INFORMATION()
+    : nGroup(0), bAllowLogon(0), bAllowEncrypt(0), bAllowDecrypt(0)
+{
+}
+
+CAppUserDic::USER_DICTIONARY::USER_DICTIONARY() : nGroup(0) {}
+
+// ---------------------------------------------------------------------------
+// Construction
+
+CAppUserDic::CAppUserDic() {}
+
+CAppUserDic::~CAppUserDic() { ReleaseAdapterBuffer(); }
+
+void CAppUserDic::SetMachineSources(PFN_ADAPTER_QUERY adapterQuery, PFN_INSTALLATION_ID installationId)
+{
+    g_pfnAdapterQuery = adapterQuery;
+    g_pfnInstallationId = installationId;
+}
+
+void CAppUserDic::ResetMachineSources()
+{
+    SetMachineSources(nullptr, nullptr);
+    ReleaseAdapterBuffer();
+    g_nAdapterBufferSize = kFirstAdapterBufferSize;
+}
+
+int CAppUserDic::IsFileExist(const char* pszPath, int bFolder) { return CSetupFile::IsFileExist(pszPath, bFolder); }
+
+// ---------------------------------------------------------------------------
+// Record format
+
+CString CAppUserDic::GetField(const CString& strRecord, int nField)
+{
+    // ';' and ',' lie below the Shift-JIS trail-byte range, so a byte search
+    // never finds one inside a double-byte character.
+    int start = 0;
+    for (int i = 0; i < nField; ++i) {
+        const int sep = strRecord.Find(kFieldSeparator, start);
+        if (sep < 0)
+            return CString();
+        start = sep + 1;
+    }
+    const int end = strRecord.Find(kFieldSeparator, start);
+    return end < 0 ? strRecord.Mid(start) : strRecord.Mid(start, end - start);
+}
+
+void CAppUserDic::SplitList(const CString& strList, char cSeparator, CStringArray& arrOut)
+{
+    int start = 0;
+    for (;;) {
+        const int sep = strList.Find(cSeparator, start);
+        if (sep < 0) {
+            arrOut.Add(strList.Mid(start));
+            return;
+        }
+        arrOut.Add(strList.Mid(start, sep - start));
+        start = sep + 1;
+    }
+}
+
+int CAppUserDic::ParseDicImage(const unsigned char* pData, size_t nSize, CStringArray& arrCipher)
+{
+    size_t pos = 0;
+    while (pos < nSize) {
+        if (nSize - pos < 4)
+            return 0;
+        const unsigned long length = ReadLittleEndian32(pData + pos);
+        pos += 4;
+        // The length is checked against what is left before anything is
+        // taken; an empty cipher text or one with a zero byte was never made
+        // by the cipher, so the entry is damage.
+        if (length == 0 || length > nSize - pos)
+            return 0;
+        const char* cipher = reinterpret_cast<const char*>(pData + pos);
+        if (std::memchr(cipher, 0, length) != nullptr)
+            return 0;
+        arrCipher.Add(CString(cipher, static_cast<int>(length)));
+        pos += length;
+    }
+    return 1;
+}
+
+CString CAppUserDic::MakeTerminatedRecord(const CString& strUserID, const CString& strUserText,
+                                          const CString& strPassword, int nGroup, const CString& strCertiKey,
+                                          int bLogon, int bEncrypt, int bDecrypt, const CString& strVoiceList)
+{
+    CString group;
+    group.Format("%d", nGroup);
+    CString authority;
+    authority.Format("%d%d%d", bLogon ? 1 : 0, bEncrypt ? 1 : 0, bDecrypt ? 1 : 0);
+    CString record;
+    const CString fields[kFieldCount] = {strUserID, strUserText, strPassword, group,
+                                         strCertiKey, authority, strVoiceList};
+    for (const CString& field : fields) {
+        record += field;
+        record += kFieldSeparator;
+    }
+    return record;
+}
+
+// ---------------------------------------------------------------------------
+// The file
+
+int CAppUserDic::SetUserDicFilePath(CString strPath)
+{
+    if (!IsFileExist(strPath, 0))
+        CreateUserDic(strPath);
+    // A rewrite cut off by a crash may have left its temporary file beside
+    // the dictionary; the dictionary itself is whole, so the leftover goes.
+    CSafeFileWriter::RemoveLeftovers(strPath);
+    m_strFilePath = strPath;
+    GetUserList();
+    return 1;
+}
+
+void CAppUserDic::CreateUserDic(CString strPath) { CSafeFileWriter::WriteFile(strPath, nullptr, 0); }
+
+int CAppUserDic::GetUserList()
+{
+    m_arrUsers.RemoveAll();
+    CFile file(m_strFilePath, CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
+    const ULONGLONG length = file.GetLength();
+    if (length == 0) {
+        file.Close();
+        return 0;
+    }
+
+    // Read what the file holds and no more; a read error or a file too large
+    // for memory keeps the pieces read before it.
+    std::vector<unsigned char> image;
+    bool readWhole = true;
+    try {
+        while (image.size() < length) {
+            const ULONGLONG left = length - image.size();
+            const UINT piece = left < kLoadPiece ? static_cast<UINT>(left) : kLoadPiece;
+            const size_t used = image.size();
+            image.resize(used + piece);
+            const UINT got = file.Read(image.data() + used, piece);
+            image.resize(used + got);
+            if (got == 0)
+                break;
+        }
+    } catch (const std::exception&) {
+        // CFileException, or no memory for a file this large.
+        readWhole = false;
+    }
+    file.Abort();
+
+    CStringArray ciphers;
+    const int parsedWhole = ParseDicImage(image.data(), image.size(), ciphers);
+    CCrypto crypto;
+    const CString passPhrase = CCrypto::GetProcessKey();
+    for (int i = 0; i < ciphers.GetSize(); ++i) {
+        const CString record = crypto.DecryptString(ciphers[i], passPhrase);
+        // Cipher text that does not decrypt was changed on disk: it and what
+        // follows it are not trusted.
+        if (record.IsEmpty())
+            return 0;
+        m_arrUsers.Add(record);
+    }
+    return readWhole && parsedWhole && image.size() == length ? 1 : 0;
+}
+
+int CAppUserDic::UpdateUserList()
+{
+    CCrypto crypto;
+    const CString passPhrase = CCrypto::GetProcessKey();
+    std::vector<BYTE> image;
+    for (int i = 0; i < m_arrUsers.GetSize(); ++i) {
+        const CString cipher = crypto.EncryptString(m_arrUsers[i], passPhrase);
+        // An empty cipher text would read back as damage and cut off every
+        // user behind it; the old file is kept instead.
+        if (cipher.IsEmpty())
+            CFileException::Throw(CFileException::genericException, m_strFilePath, "EncryptString");
+        AppendLittleEndian32(image, static_cast<unsigned long>(cipher.GetLength()));
+        image.insert(image.end(), cipher.GetString(), cipher.GetString() + cipher.GetLength());
+    }
+    CSafeFileWriter::WriteFile(m_strFilePath, image);
+    return 1;
+}
+
+int CAppUserDic::StoreUsers(const CStringArray& arrUsers)
+{
+    // The list changes only when the file did: a failed rewrite leaves both as they were.
+    CStringArray previous;
+    previous.Copy(m_arrUsers);
+    m_arrUsers.Copy(arrUsers);
+    try {
+        return UpdateUserList();
+    } catch (...) {
+        m_arrUsers.Copy(previous);
+        throw;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Whole records
+
+int CAppUserDic::FindUser(const CString& strUserID) const
+{
+    for (int i = 0; i < m_arrUsers.GetSize(); ++i)
+        if (SameText(GetField(m_arrUsers[i], 0), strUserID))
+            return i;
+    return -1;
+}
+
+int CAppUserDic::VerifyUserInfo(CString strUserID) { return FindUser(strUserID); }
+
+CString CAppUserDic::GetUserWholeInfo(CString strUserID)
+{
+    const int index = FindUser(strUserID);
+    return index < 0 ? CString() : m_arrUsers[index];
+}
+
+int CAppUserDic::SetUserWholeInfo(CString strRecord)
+{
+    const int index = FindUser(GetField(strRecord, 0));
+    if (index < 0)
+        return 0;
+    CStringArray users;
+    users.Copy(m_arrUsers);
+    users.SetAt(index, strRecord);
+    return StoreUsers(users);
+}
+
+int CAppUserDic::DelUserWholeInfo(CString strUserID)
+{
+    const int index = FindUser(strUserID);
+    if (index < 0)
+        return 0;
+    CStringArray users;
+    users.Copy(m_arrUsers);
+    users.RemoveAt(index);
+    StoreUsers(users);
+    return 1;
+}
+
+int CAppUserDic::GetUserIDList(CStringArray& arrIDs)
+{
+    arrIDs.RemoveAll();
+    for (int i = 0; i < m_arrUsers.GetSize(); ++i)
+        arrIDs.Add(GetField(m_arrUsers[i], 0));
+    return 1;
+}
+
+int CAppUserDic::CreateUser(CString strUserText, CString strUserID, CString strCertiKey, CString strPassword,
+                            int nGroup, int bAllowLogon, int bAllowEncrypt, int bAllowDecrypt, CString strVoiceList)
+{
+    if (FindUser(strUserID) >= 0)
+        return 0;
+    if (strCertiKey.IsEmpty() && !CreateCertiKey(strUserID, strCertiKey))
+        return 0;
+    CStringArray users;
+    users.Copy(m_arrUsers);
+    users.Add(MakeTerminatedRecord(strUserID, strUserText, strPassword, nGroup, strCertiKey, bAllowLogon,
+                                   bAllowEncrypt, bAllowDecrypt, strVoiceList));
+    return StoreUsers(users);
+}
+
+int CAppUserDic::SetUser(CString strUserText, CString strUserID, CString strPassword, int nGroup, int bAllowLogon,
+                         int bAllowEncrypt, int bAllowDecrypt)
+{
+    const int index = FindUser(strUserID);
+    if (index < 0)
+        return 0;
+    const CString certiKey = GetCertiKey(strUserID);
+    const CString voiceList = GetVoiceList(strUserID);
+    CStringArray users;
+    users.Copy(m_arrUsers);
+    users.SetAt(index, MakeTerminatedRecord(strUserID, strUserText, strPassword, nGroup, certiKey, bAllowLogon,
+                                            bAllowEncrypt, bAllowDecrypt, voiceList));
+    return StoreUsers(users);
+}
+
+int CAppUserDic::SetUser(CString strUserID, USER_INFORMATION info)
+{
+    if (FindUser(strUserID) < 0)
+        return 0;
+    CString group;
+    group.Format("%d", info.nGroup);
+    CString authority;
+    authority.Format("%d%d%d", info.bAllowLogon, info.bAllowEncrypt, info.bAllowDecrypt);
+    CString voiceList;
+    for (int i = 0; i < info.arrNicks.GetSize(); ++i) {
+        if (i > 0)
+            voiceList += kNickSeparator;
+        voiceList += info.arrNicks[i];
+    }
+    const CString fields[kFieldCount] = {info.strUserID, info.strUserText, info.strPassword, group,
+                                         info.strCertiKey, authority, voiceList};
+    SetUserWholeInfo(JoinFields(fields, kFieldCount));
+    return 1;
+}
+
+int CAppUserDic::GetUser(CString strUserID, USER_INFORMATION& info)
+{
+    const int index = FindUser(strUserID);
+    if (index < 0)
+        return 0;
+    const CString& record = m_arrUsers[index];
+    info.strUserID = GetField(record, 0);
+    info.strUserText = GetField(record, 1);
+    info.strPassword = GetField(record, kPassword);
+    info.nGroup = GetField(record, kGroup) == "1" ? 1 : 0;
+    info.strCertiKey = GetField(record, kCertiKey);
+    const CString authority = GetField(record, kAuthority);
+    // A missing character reads as 0; GetAt gives 0 beyond the end.
+    int* const flags[3] = {&info.bAllowLogon, &info.bAllowEncrypt, &info.bAllowDecrypt};
+    for (int i = 0; i < 3; ++i) {
+        const char digit = authority.GetAt(i);
+        *flags[i] = digit >= '0' && digit <= '9' ? digit - '0' : 0;
+    }
+    SplitList(GetField(record, kVoiceList), kNickSeparator, info.arrNicks);
+    return 1;
+}
+
+int CAppUserDic::GetUserInfo(CString strUserID, USER_DICTIONARY& info)
+{
+    const int index = FindUser(strUserID);
+    if (index < 0)
+        return 0;
+    const CString& record = m_arrUsers[index];
+    info.strUserID = GetField(record, 0);
+    info.strUserText = GetField(record, 1);
+    info.strPassword = GetField(record, kPassword);
+    info.nGroup = std::atoi(GetField(record, kGroup));
+    info.strCertiKey = GetField(record, kCertiKey);
+    info.strAuthority = GetField(record, kAuthority);
+    info.strVoiceList = GetField(record, kVoiceList);
+    return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Machine key
+
+int CAppUserDic::CreateCertiKey(CString strSuffix, CString& strKey)
+{
+    CString machine = GetMacAddr();
+    if (machine.IsEmpty())
+        machine = g_pfnInstallationId ? g_pfnInstallationId() : ReadInstallationId();
+    if (machine.IsEmpty())
+        return 0;
+    strKey = machine + strSuffix;
+    return 1;
+}
+
+CString CAppUserDic::GetMacAddr()
+{
+    PFN_ADAPTER_QUERY query = g_pfnAdapterQuery ? g_pfnAdapterQuery : SystemAdapterQuery;
+    ReleaseAdapterBuffer();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        g_pAdapterBuffer = static_cast<unsigned char*>(std::malloc(g_nAdapterBufferSize));
+        if (g_pAdapterBuffer == nullptr)
+            return CString();
+        ULONG size = g_nAdapterBufferSize;
+        const DWORD rc = query(reinterpret_cast<IP_ADAPTER_INFO*>(g_pAdapterBuffer), &size);
+        if (rc == NO_ERROR) {
+            g_nAdapterDataSize = g_nAdapterBufferSize;
+            const CString address = ParseMacData();
+            ReleaseAdapterBuffer();
+            return address;
+        }
+        ReleaseAdapterBuffer();
+        // Any other failure, or a second overflow, leaves no adapter data to read.
+        if (rc != ERROR_BUFFER_OVERFLOW || size <= g_nAdapterBufferSize)
+            return CString();
+        g_nAdapterBufferSize = size;
+    }
+    return CString();
+}
+
+CString CAppUserDic::ParseMacData()
+{
+    if (g_pAdapterBuffer == nullptr || g_nAdapterDataSize < sizeof(IP_ADAPTER_INFO))
+        return CString();
+    const IP_ADAPTER_INFO* best = nullptr;
+    bool bestPreferred = false;
+    const IP_ADAPTER_INFO* entry = reinterpret_cast<const IP_ADAPTER_INFO*>(g_pAdapterBuffer);
+    for (int n = 0; entry != nullptr && n < kMaxAdapterEntries; ++n) {
+        // The list's links must stay inside the buffer the system filled.
+        if (!InsideAdapterData(entry))
+            break;
+        if (HasUsableAddress(*entry)) {
+            const bool preferred = IsPreferredAdapter(*entry);
+            if (best == nullptr || (preferred && !bestPreferred) ||
+                (preferred == bestPreferred && std::memcmp(entry->Address, best->Address, 6) < 0)) {
+                best = entry;
+                bestPreferred = preferred;
+            }
+        }
+        entry = entry->Next;
+    }
+    if (best == nullptr)
+        return CString();
+    CString text;
+    text.Format("%02X%02X%02X%02X%02X%02X", best->Address[0], best->Address[1], best->Address[2],
+                best->Address[3], best->Address[4], best->Address[5]);
+    return text;
+}
+
+CString CAppUserDic::ReadInstallationId()
+{
+    // The machine's installation GUID, set up by Windows at installation. It
+    // lives in the 64-bit view only, so a 32-bit process must ask for that view.
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Cryptography", 0,
+                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return CString();
+    char value[128] = {};
+    DWORD size = sizeof(value) - 1;
+    DWORD type = 0;
+    const LONG rc = RegQueryValueExA(key, "MachineGuid", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || type != REG_SZ)
+        return CString();
+    value[size < sizeof(value) ? size : sizeof(value) - 1] = '\0';
+    CString id(value);
+    id.Trim();
+    return id;
+}
+
+// ---------------------------------------------------------------------------
+// Fields
+
+CString CAppUserDic::GetUserField(const CString& strUserID, int nField) const
+{
+    const int index = FindUser(strUserID);
+    return index < 0 ? CString() : GetField(m_arrUsers[index], nField);
+}
+
+int CAppUserDic::VerifyUserField(const CString& strUserID, int nField, const CString& strValue) const
+{
+    // Every record with the ID is looked at, not only the first.
+    for (int i = 0; i < m_arrUsers.GetSize(); ++i)
+        if (SameText(GetField(m_arrUsers[i], 0), strUserID) && GetField(m_arrUsers[i], nField) == strValue)
+            return i;
+    return -1;
+}
+
+int CAppUserDic::SetUserField(const CString& strUserID, int nField, const CString& strValue)
+{
+    const int index = FindUser(strUserID);
+    if (index < 0)
+        return 0;
+    CString fields[kFieldCount];
+    for (int i = 0; i < kFieldCount; ++i)
+        fields[i] = i == nField ? strValue : GetField(m_arrUsers[index], i);
+    SetUserWholeInfo(JoinFields(fields, kFieldCount));
+    return 1;
+}
+
+CString CAppUserDic::GetPassWord(CString strUserID) { return GetUserField(strUserID, kPassword); }
+CString CAppUserDic::GetGroupInfo(CString strUserID) { return GetUserField(strUserID, kGroup); }
+CString CAppUserDic::GetCertiKey(CString strUserID) { return GetUserField(strUserID, kCertiKey); }
+CString CAppUserDic::GetAuthority(CString strUserID) { return GetUserField(strUserID, kAuthority); }
+CString CAppUserDic::GetVoiceList(CString strUserID) { return GetUserField(strUserID, kVoiceList); }
+
+int CAppUserDic::VerifyPassWord(CString strUserID, CString strValue)
+{
+    return VerifyUserField(strUserID, kPassword, strValue);
+}
+int CAppUserDic::VerifyGroupInfo(CString strUserID, CString strValue)
+{
+    return VerifyUserField(strUserID, kGroup, strValue);
+}
+int CAppUserDic::VerifyCertiKey(CString strUserID, CString strValue)
+{
+    return VerifyUserField(strUserID, kCertiKey, strValue);
+}
+int CAppUserDic::VerifyAuthority(CString strUserID, CString strValue)
+{
+    return VerifyUserField(strUserID, kAuthority, strValue);
+}
+
+int CAppUserDic::SetPassWord(CString strUserID, CString strValue) { return SetUserField(strUserID, kPassword, strValue); }
+int CAppUserDic::SetGroupInfo(CString strUserID, CString strValue) { return SetUserField(strUserID, kGroup, strValue); }
+int CAppUserDic::SetCertiKey(CString strUserID, CString strValue) { return SetUserField(strUserID, kCertiKey, strValue); }
+int CAppUserDic::SetAuthority(CString strUserID, CString strValue)
+{
+    return SetUserField(strUserID, kAuthority, strValue);
+}
+int CAppUserDic::SetVoiceList(CString strUserID, CString strValue)
+{
+    return SetUserField(strUserID, kVoiceList, strValue);
+}
+
+// ---------------------------------------------------------------------------
+// Nicks
+
+int CAppUserDic::VerifyNick(CString strUserID, CString strNick)
+{
+    for (int i = 0; i < m_arrUsers.GetSize(); ++i) {
+        if (!SameText(GetField(m_arrUsers[i], 0), strUserID))
+            continue;
+        CStringArray nicks;
+        FirstSixNicks(GetField(m_arrUsers[i], kVoiceList), nicks);
+        for (int pos = 0; pos < nicks.GetSize(); ++pos)
+            if (SameText(nicks[pos], strNick))
+                return pos;
+    }
+    return -1;
+}
+
+int CAppUserDic::SetNick(CString strUserID, CString strNick)
+{
+    const int index = FindUser(strUserID);
+    if (index < 0)
+        return 0;
+    SetVoiceList(strUserID, GetField(m_arrUsers[index], kVoiceList) + kNickSeparator + strNick);
+    return 1;
+}
+
+int CAppUserDic::DelNick(CString strUserID, CString strNick)
+{
+    const int index = FindUser(strUserID);
+    if (index < 0)
+        return 0;
+    CStringArray nicks;
+    FirstSixNicks(GetField(m_arrUsers[index], kVoiceList), nicks);
+    // Removal is byte for byte, unlike the lookup: a nick in other letter
+    // case stays.
+    CString kept;
+    int keptCount = 0;
+    for (int pos = 0; pos < nicks.GetSize(); ++pos) {
+        if (nicks[pos] == strNick)
+            continue;
+        if (keptCount++ > 0)
+            kept += kNickSeparator;
+        kept += nicks[pos];
+    }
+    if (keptCount == 0)
+        return 0;
+    SetVoiceList(strUserID, kept);
+    return 1;
+}
+
+int CAppUserDic::GetNickList(CString strUserID, CStringArray& arrNicks)
+{
+    const int index = FindUser(strUserID);
+    if (index < 0)
+        return 0;
+    SplitList(GetField(m_arrUsers[index], kVoiceList), kNickSeparator, arrNicks);
+    return 1;
+}

@@ -1,0 +1,272 @@
+#include "userdata/AppUserVoiceDic.h"
+
+#include <cstring>
+#include <vector>
+
+#include "Setup/SetupFile.h"
+#include "fw/SafeFileWriter.h"
+#include "userdata/Crypto.h"
+
+namespace {
+
+// The nicks in the order of their model blocks.
+const char* const kNicks[CAppUserVoiceDic::kModelCount] = {"aaj", "abj", "acj", "adj", "aej", "afj"};
+// The model file is read in pieces of this size.
+const UINT kCopyPiece = 4096;
+
+const UINT kDicReadFlags = CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite;
+const UINT kDicUpdateFlags = CFile::modeReadWrite | CFile::typeBinary | CFile::shareDenyWrite;
+
+unsigned long LittleEndian32(const unsigned char* p)
+{
+    return static_cast<unsigned long>(p[0]) | (static_cast<unsigned long>(p[1]) << 8) |
+           (static_cast<unsigned long>(p[2]) << 16) | (static_cast<unsigned long>(p[3]) << 24);
+}
+
+void PutLittleEndian32(unsigned char* p, unsigned long value)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<unsigned char>((value >> (8 * i)) & 0xFF);
+}
+
+// Length word and cipher text, ready to be written in one piece.
+std::vector<unsigned char> LengthAndText(const CString& cipher)
+{
+    std::vector<unsigned char> out(4 + static_cast<size_t>(cipher.GetLength()));
+    PutLittleEndian32(out.data(), static_cast<unsigned long>(cipher.GetLength()));
+    std::memcpy(out.data() + 4, cipher.GetString(), static_cast<size_t>(cipher.GetLength()));
+    return out;
+}
+
+void WriteAt(CFile& file, ULONGLONG offset, const void* data, size_t size)
+{
+    file.Seek(static_cast<LONGLONG>(offset), CFile::begin);
+    file.Write(data, static_cast<UINT>(size));
+}
+
+ULONGLONG SlotStart(int nSlot) { return static_cast<ULONGLONG>(nSlot) * CAppUserVoiceDic::kSlotSize; }
+
+} // namespace
+
+CAppUserVoiceDic::CAppUserVoiceDic() {}
+
+CAppUserVoiceDic::CAppUserVoiceDic(const CAppUserVoiceDic& other)
+    : m_strWorkDir(other.m_strWorkDir), m_strDicFile(other.m_strDicFile)
+{
+}
+
+CAppUserVoiceDic& CAppUserVoiceDic::operator=(const CAppUserVoiceDic& other)
+{
+    m_strWorkDir = other.m_strWorkDir;
+    m_strDicFile = other.m_strDicFile;
+    return *this;
+}
+
+CAppUserVoiceDic::~CAppUserVoiceDic() {}
+
+int CAppUserVoiceDic::IsFileExist(const char* pszPath, int bFolder) { return CSetupFile::IsFileExist(pszPath, bFolder); }
+
+// ---------------------------------------------------------------------------
+// Paths
+
+void CAppUserVoiceDic::SetVoiceDicPath(CString strAppFolder)
+{
+    m_strDicFile = strAppFolder + "\\marzetuvd.dat";
+    m_strWorkDir = strAppFolder + "\\work\\";
+    if (!IsFileExist(m_strDicFile, 0))
+        CreateVoiceDic(m_strDicFile);
+}
+
+void CAppUserVoiceDic::SetBackupVoiceDicPath(CString strDicFile, CString strWorkDir)
+{
+    m_strDicFile = strDicFile;
+    m_strWorkDir = strWorkDir;
+}
+
+void CAppUserVoiceDic::CreateVoiceDic(CString strPath) { CSafeFileWriter::WriteFile(strPath, nullptr, 0); }
+
+CString CAppUserVoiceDic::ModelPath(const CString& strNick) const { return m_strWorkDir + strNick + ".bin"; }
+
+// ---------------------------------------------------------------------------
+// Slots
+
+int CAppUserVoiceDic::SlotCount(CFile& file) { return static_cast<int>(file.GetLength() / kSlotSize); }
+
+unsigned long CAppUserVoiceDic::ReadWord(CFile& file, ULONGLONG nOffset)
+{
+    unsigned char bytes[4];
+    file.Seek(static_cast<LONGLONG>(nOffset), CFile::begin);
+    file.ReadExact(bytes, 4);
+    return LittleEndian32(bytes);
+}
+
+void CAppUserVoiceDic::WriteWord(CFile& file, ULONGLONG nOffset, unsigned long nValue)
+{
+    unsigned char bytes[4];
+    PutLittleEndian32(bytes, nValue);
+    WriteAt(file, nOffset, bytes, 4);
+}
+
+int CAppUserVoiceDic::AddSlot(CFile& file)
+{
+    // The new slot starts behind the last whole one. Writing its zeros over a
+    // partial slot left at the end keeps every slot at a multiple of the slot
+    // size and makes the new slot all zero.
+    const int slot = SlotCount(file);
+    const std::vector<unsigned char> zeros(kSlotSize, 0);
+    WriteAt(file, SlotStart(slot), zeros.data(), zeros.size());
+    return slot;
+}
+
+int CAppUserVoiceDic::FindBlankSlot(CFile& file)
+{
+    const int slots = SlotCount(file);
+    for (int k = 0; k < slots; ++k)
+        if (ReadWord(file, SlotStart(k) + kInUseOffset) == 0)
+            return k;
+    return -1;
+}
+
+int CAppUserVoiceDic::FindIDPos(CString strUserID, CString strCertiKey, CFile& file)
+{
+    CCrypto crypto;
+    const CString passPhrase = CCrypto::GetProcessKey();
+    const int slots = SlotCount(file);
+    unsigned char head[kModelBase];
+    for (int k = 0; k < slots; ++k) {
+        // The slot's head holds both texts; one read takes it whole.
+        file.Seek(static_cast<LONGLONG>(SlotStart(k)), CFile::begin);
+        file.ReadExact(head, kModelBase);
+        // Only 1 marks a slot in use; any other non-zero word is damage.
+        if (LittleEndian32(head + kInUseOffset) != 1)
+            continue;
+        const unsigned long idLength = LittleEndian32(head + kIdLengthOffset);
+        if (idLength > kIdArea)
+            continue;
+        const CString id(reinterpret_cast<const char*>(head + kIdOffset), static_cast<int>(idLength));
+        if (crypto.DecryptString(id, passPhrase).CompareNoCase(strUserID) != 0)
+            continue;
+        // The first slot with the ID decides; a later one with the same ID is not looked at.
+        const unsigned long keyLength = LittleEndian32(head + kKeyLengthOffset);
+        if (keyLength > kKeyArea)
+            return -1;
+        const CString key(reinterpret_cast<const char*>(head + kKeyOffset), static_cast<int>(keyLength));
+        return crypto.DecryptString(key, passPhrase).CompareNoCase(strCertiKey) == 0 ? k : -1;
+    }
+    return -1;
+}
+
+int CAppUserVoiceDic::NickIndex(const CString& strNick)
+{
+    for (int m = 0; m < kModelCount; ++m)
+        if (strNick.CompareNoCase(kNicks[m]) == 0)
+            return m;
+    return -1;
+}
+
+unsigned long CAppUserVoiceDic::GetNickPos(CString strNick, int nSlot)
+{
+    const int m = NickIndex(strNick);
+    if (m < 0)
+        return 0;
+    return static_cast<unsigned long>(nSlot) * kSlotSize + kModelBase + kModelStride * static_cast<unsigned long>(m);
+}
+
+// ---------------------------------------------------------------------------
+// Users
+
+void CAppUserVoiceDic::AddUser(CString strUserID, CString strCertiKey)
+{
+    CFile file(m_strDicFile, kDicUpdateFlags);
+    CCrypto crypto;
+    const CString passPhrase = CCrypto::GetProcessKey();
+    const CString id = crypto.EncryptString(strUserID, passPhrase);
+    const CString key = crypto.EncryptString(strCertiKey, passPhrase);
+    if (static_cast<unsigned long>(id.GetLength()) > kIdArea ||
+        static_cast<unsigned long>(key.GetLength()) > kKeyArea)
+        return;
+
+    int slot = SlotCount(file) == 0 ? -1 : FindBlankSlot(file);
+    if (slot < 0)
+        slot = AddSlot(file);
+    const std::vector<unsigned char> idBytes = LengthAndText(id);
+    const std::vector<unsigned char> keyBytes = LengthAndText(key);
+    WriteAt(file, SlotStart(slot) + kIdLengthOffset, idBytes.data(), idBytes.size());
+    WriteAt(file, SlotStart(slot) + kKeyLengthOffset, keyBytes.data(), keyBytes.size());
+    // The in-use word goes last: a reused slot cut off before it stays blank
+    // instead of carrying the new texts for the old user's models.
+    WriteWord(file, SlotStart(slot) + kInUseOffset, 1);
+    file.Close();
+}
+
+void CAppUserVoiceDic::DelUser(CString strUserID, CString strCertiKey)
+{
+    CFile file(m_strDicFile, kDicUpdateFlags);
+    const int slot = FindIDPos(strUserID, strCertiKey, file);
+    if (slot >= 0)
+        WriteWord(file, SlotStart(slot) + kInUseOffset, 0);
+    file.Close();
+}
+
+// ---------------------------------------------------------------------------
+// Models
+
+void CAppUserVoiceDic::SetUserVoice(CString strUserID, CString strCertiKey, CString strNick)
+{
+    CFile dic(m_strDicFile, kDicUpdateFlags);
+    const int slot = FindIDPos(strUserID, strCertiKey, dic);
+    if (slot < 0 || NickIndex(strNick) < 0)
+        return;
+
+    // The model is read whole before the block is touched, so a model too
+    // large for the block is refused with the block unchanged. One byte more
+    // than the block holds is asked for to see that.
+    CFile model(ModelPath(strNick), CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
+    std::vector<unsigned char> block(4 + kModelArea + 1);
+    size_t length = 0;
+    for (;;) {
+        const size_t room = block.size() - 4 - length;
+        if (room == 0)
+            break;
+        const UINT piece = room < kCopyPiece ? static_cast<UINT>(room) : kCopyPiece;
+        const UINT got = model.Read(block.data() + 4 + length, piece);
+        if (got == 0)
+            break;
+        length += got;
+    }
+    model.Close();
+    if (length > kModelArea)
+        return;
+
+    PutLittleEndian32(block.data(), static_cast<unsigned long>(length));
+    WriteAt(dic, GetNickPos(strNick, slot), block.data(), 4 + length);
+    dic.Close();
+}
+
+void CAppUserVoiceDic::GetUserVoice(CString strUserID, CString strCertiKey, CString strNick)
+{
+    CFile dic(m_strDicFile, kDicReadFlags);
+    const int slot = FindIDPos(strUserID, strCertiKey, dic);
+    if (slot < 0 || NickIndex(strNick) < 0)
+        return;
+
+    const ULONGLONG pos = GetNickPos(strNick, slot);
+    unsigned long length = ReadWord(dic, pos);
+    // A length the block cannot hold is damage: it reads as no model.
+    if (length > kModelArea)
+        length = 0;
+    std::vector<unsigned char> bytes(length);
+    if (length > 0)
+        dic.ReadExact(bytes.data(), static_cast<UINT>(length));
+    dic.Close();
+    CSafeFileWriter::WriteFile(ModelPath(strNick), bytes.data(), static_cast<UINT>(length));
+}
+
+void CAppUserVoiceDic::DelUserVoice(CString strUserID, CString strCertiKey, CString strNick)
+{
+    CFile dic(m_strDicFile, kDicUpdateFlags);
+    const int slot = FindIDPos(strUserID, strCertiKey, dic);
+    if (slot >= 0 && NickIndex(strNick) >= 0)
+        WriteWord(dic, GetNickPos(strNick, slot), 0);
+    dic.Close();
+}
