@@ -1,0 +1,82 @@
+// Keeps the product's fixed Program key as it was before a test: remembers
+// its values and puts them back (or removes what the test created).
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace sonvera_test
+{
+class CRegistryValueGuard
+{
+public:
+    CRegistryValueGuard(HKEY root, const char* key, const char* name)
+        : m_root(root), m_key(key), m_name(name), m_had(false), m_type(0)
+    {
+        DWORD size = 0;
+        if (RegGetValueA(m_root, m_key.c_str(), m_name.c_str(), RRF_RT_ANY, &m_type, NULL, &size) ==
+            ERROR_SUCCESS) {
+            m_value.resize(size);
+            m_had = RegGetValueA(m_root, m_key.c_str(), m_name.c_str(), RRF_RT_ANY, &m_type,
+                                 size > 0 ? &m_value[0] : NULL, &size) == ERROR_SUCCESS;
+            m_value.resize(size);
+        }
+    }
+    ~CRegistryValueGuard()
+    {
+        if (m_had)
+            RegSetKeyValueA(m_root, m_key.c_str(), m_name.c_str(), m_type, m_value.data(),
+                            static_cast<DWORD>(m_value.size()));
+        else
+            RegDeleteKeyValueA(m_root, m_key.c_str(), m_name.c_str());
+    }
+    CRegistryValueGuard(const CRegistryValueGuard&) = delete;
+    CRegistryValueGuard& operator=(const CRegistryValueGuard&) = delete;
+
+private:
+    HKEY m_root;
+    std::string m_key;
+    std::string m_name;
+    bool m_had;
+    DWORD m_type;
+    std::string m_value;
+};
+
+class CProgramKeyGuard
+{
+public:
+    CProgramKeyGuard() : m_companyExisted(KeyExists(kCompanyKey)) {}
+    ~CProgramKeyGuard()
+    {
+        m_appPath.reset();
+        m_comment.reset();
+        if (!m_companyExisted) {
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, kCompanyKey);
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, kCompanyKey);
+        }
+    }
+    CProgramKeyGuard(const CProgramKeyGuard&) = delete;
+    CProgramKeyGuard& operator=(const CProgramKeyGuard&) = delete;
+
+    static constexpr const char* kCompanyKey = "Software\\Brindlemoorlabs";
+    static constexpr const char* kProgramKey = "Software\\Brindlemoorlabs\\DeskWarden\\Program";
+
+    static bool KeyExists(const char* path)
+    {
+        HKEY key = NULL;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    }
+
+private:
+    bool m_companyExisted;
+    std::unique_ptr<CRegistryValueGuard> m_appPath{
+        new CRegistryValueGuard(HKEY_LOCAL_MACHINE, kProgramKey, "AppPath")};
+    std::unique_ptr<CRegistryValueGuard> m_comment{
+        new CRegistryValueGuard(HKEY_LOCAL_MACHINE, kProgramKey, "ScrMent")};
+};
+} // namespace sonvera_test
