@@ -8,7 +8,7 @@
 class SONVERA_API CIniFile
 {
 public:
-    explicit CIniFile(CString strPath);
+    CIniFile(CString strPath);
     CIniFile(const CIniFile& other);
     CIniFile& operator=(const CIniFile& other);
     virtual ~CIniFile();

@@ -198,6 +198,17 @@ TEST_F(RegistryKeysTest, FailedEnumerationStepIsShownAndKeepsTheNamesFound)
     EXPECT_FALSE(g_shown[0].caption.empty());
 }
 
+TEST_F(RegistryKeysTest, SubkeyNameOf199CharactersStillFits)
+{
+    std::string longest(199, 'n');
+    MakeKey(HKEY_CURRENT_USER, Sub(longest.c_str()));
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    CStringArray names;
+    EXPECT_EQ(1, reg.ListKey(m_key.Path(), names));
+    EXPECT_EQ((std::vector<std::string>{longest}), Names(names));
+    EXPECT_TRUE(g_shown.empty());
+}
+
 TEST_F(RegistryKeysTest, ListValuesNamesEveryValue)
 {
     SetText(HKEY_CURRENT_USER, m_key.Path(), "One", "1");
