@@ -24,7 +24,7 @@ const ULONG kFirstAdapterBufferSize = 1024;
 const int kMaxAdapterEntries = 256;
 // The load reads the file in pieces of this size, so that a read error keeps
 // the entries of the pieces before it.
-const UINT kLoadPiece = 1u << 20;
+const UINT kLoadPiece = 64u * 1024u;
 
 // The adapter list of the last query. Module-wide, as the host only ever
 // calls from its user-interface thread.

@@ -133,7 +133,7 @@ inline std::string PatternBytes(size_t size, unsigned int seed)
 // a path containing `pathPart` (or its handle).
 class FaultyFileSystem : public CWin32FileSystem {
 public:
-    enum Fault { none, failOpen, shortWriteThenError, shortWriteOnly, diskFull, failFlush, failMove };
+    enum Fault { none, failOpen, shortWriteThenError, shortWriteOnly, diskFull, failFlush, failMove, failSecondRead };
 
     FaultyFileSystem(Fault fault, const wchar_t* pathPart) : m_fault(fault), m_pathPart(pathPart) {}
 
@@ -178,6 +178,16 @@ public:
         return CWin32FileSystem::Write(file, buffer, count, done);
     }
 
+    BOOL Read(HANDLE file, void* buffer, DWORD count, DWORD* done) override
+    {
+        if (m_fault == failSecondRead && file == m_watched && ++m_reads == 2) {
+            ++m_triggered;
+            SetLastError(ERROR_READ_FAULT);
+            return FALSE;
+        }
+        return CWin32FileSystem::Read(file, buffer, count, done);
+    }
+
     BOOL Flush(HANDLE file) override
     {
         if (m_fault == failFlush && file == m_watched) {
@@ -212,6 +222,7 @@ private:
     std::wstring m_pathPart;
     HANDLE m_watched = INVALID_HANDLE_VALUE;
     int m_writes = 0;
+    int m_reads = 0;
     int m_triggered = 0;
 };
 

@@ -113,6 +113,32 @@ TEST_F(DamagedFileTest, ADamagedDictionaryStaysUsableAndIsRewrittenWhole)
     EXPECT_EQ(Strings({"u1;a;p;0;k;111;aaj;", "u2;t;p;0;K;111;;"}), udtest::StoredRecords(m_path));
 }
 
+TEST_F(DamagedFileTest, AReadErrorDuringTheLoadKeepsTheUsersReadBeforeItAndIsNotRaised)
+{
+    // Enough users that the file takes several reads.
+    std::vector<std::string> records;
+    for (int i = 0; i < 3000; ++i)
+        records.push_back("user" + std::to_string(i) + ";text;pw;0;key;111;aaj;");
+    const std::string image = DictionaryImage(records);
+    ASSERT_GT(image.size(), 2u * 64u * 1024u);
+    ASSERT_TRUE(udtest::WriteRaw(m_path, image));
+
+    udtest::FaultyFileSystem fs(udtest::FaultyFileSystem::failSecondRead, L"users.dic");
+    CAppUserDic dic;
+    {
+        CFileSystemOverride scope(fs);
+        EXPECT_EQ(1, dic.SetUserDicFilePath(m_path));
+    }
+    ASSERT_EQ(1, fs.Triggered());
+    CStringArray ids;
+    dic.GetUserIDList(ids);
+    ASSERT_GT(ids.GetSize(), 0);
+    ASSERT_LT(ids.GetSize(), 3000);
+    for (int i = 0; i < ids.GetSize(); ++i)
+        ASSERT_EQ("user" + std::to_string(i), ids[i].str());
+    EXPECT_EQ(image, udtest::ReadRaw(m_path));
+}
+
 TEST_F(DamagedFileTest, AFolderInPlaceOfTheFileIsAFileErrorForTheCaller)
 {
     ASSERT_TRUE(CreateDirectoryA(m_path, nullptr));
