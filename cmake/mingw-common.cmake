@@ -7,11 +7,17 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Every binary carries its own C and C++ runtime, so nothing but the system
-# DLLs and our own three libraries has to sit beside a host program.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-
 if(SONVERA_TRIPLET MATCHES "^x86_64")
+  # 64-bit Windows unwinds exceptions through the system's tables, so every
+  # binary can carry its own C++ runtime and still catch what another DLL
+  # throws: nothing but our own three libraries has to sit beside a host.
+  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+  set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+else()
+  # 32-bit MinGW unwinds with DWARF tables that each copy of libgcc registers
+  # for its own module only: a CFileException thrown in Sonvera.dll would never
+  # reach a host's catch. All modules therefore share the runtime DLLs, which
+  # the build copies beside them (SONVERA_RUNTIME_DLLS).
+  set(SONVERA_RUNTIME_DLLS libgcc_s_dw2-1.dll libstdc++-6.dll libwinpthread-1.dll)
 endif()
