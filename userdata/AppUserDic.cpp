@@ -1,7 +1,6 @@
 #include "userdata/AppUserDic.h"
 
-// winsock2 before windows.h (pulled in by the framework headers) is not
-// needed: iphlpapi only wants the adapter structures.
+// The adapter list; only its structures are used, none of winsock2.
 #include <iphlpapi.h>
 
 #include <cstdlib>

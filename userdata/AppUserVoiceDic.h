@@ -30,8 +30,9 @@
 //     keeps its previous model;
 //   - SetUserVoice, GetUserVoice and DelUserVoice with a nick other than the
 //     six: no block is touched and no model file is made.
-// GetUserVoice on a block whose length does not fit makes an empty model file,
-// so that no earlier model left in the work folder is verified against.
+// GetUserVoice replaces the model file whole (temporary file, flushed, moved
+// into place). On a block whose length does not fit it makes an empty model
+// file, so that no earlier model left in the work folder is verified against.
 // File errors (a missing dictionary or model file, an unwritable work folder)
 // reach the caller as CFileException.
 #pragma once

@@ -179,6 +179,16 @@ TEST_F(VoiceModelTest, AMissingModelFileIsAFileErrorAndTheBlockStays)
     EXPECT_EQ(before, Dic());
 }
 
+TEST_F(VoiceModelTest, AMissingWorkFolderIsAFileErrorForGetUserVoice)
+{
+    PutModel("aaj", "model");
+    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+    CAppUserVoiceDic voice;
+    voice.SetBackupVoiceDicPath(m_dicPath, m_folder.File("no-such-folder") + "\\");
+    EXPECT_THROW(voice.GetUserVoice("Alice", "KEY-A", "aaj"), CFileException);
+    EXPECT_FALSE(udtest::Exists(m_folder.File("no-such-folder")));
+}
+
 TEST_F(VoiceModelTest, AnIdOrKeyTooLongForItsAreaIsRefusedWithNothingWritten)
 {
     const std::string before = Dic();
