@@ -6,7 +6,7 @@
 namespace {
 
 // --- Noise floor ------------------------------------------------------------
-const int kFloorWindowMs = 1200;      // min-tracking half window, ms (longer than a word)
+const int kFloorWindowMs = 1250;      // min-tracking half window, ms (half the longest word)
 // --- Speech decision --------------------------------------------------------
 const float kOnDb = 9.0f;             // level over floor that starts speech, dB
 const float kHoldDb = 5.0f;           // level over floor that keeps speech going (hysteresis), dB
@@ -65,8 +65,10 @@ int CEndpointDetector::CountClipped(const short* samples, int count) const
 }
 
 // Minimum statistics: the floor at t is the lowest 3-frame mean level within
-// +-kFloorWindowMs. Because the window is longer than a word, at least part of
-// it is always a pause, so the minimum sits on the noise, whatever its level.
+// +-kFloorWindowMs. The window is half the longest word either side, so at
+// least part of it is always a pause and the minimum sits on the noise,
+// whatever its level; noise that swells slowly is followed with a lag of at
+// most the window.
 void CEndpointDetector::TrackFloor(const float* levelDb, int frames)
 {
     for (int t = 0; t < frames; ++t) {
@@ -76,14 +78,10 @@ void CEndpointDetector::TrackFloor(const float* levelDb, int frames)
         m_smooth[t] = sum / static_cast<float>(b - a + 1);
     }
     const int half = std::max(1, MsToFrames(kFloorWindowMs, m_nSampleRate, m_nShift));
-    // Two passes of a running minimum with a monotone queue would be O(n);
-    // the takes are a few hundred frames, so the plain scan over a coarse
-    // grid (every 4th frame) is cheap enough and simpler to trust.
+    // O(frames * window) over a few hundred frames: cheap, and plainly right.
     for (int t = 0; t < frames; ++t) {
-        const int a = std::max(0, t - half), b = std::min(frames - 1, t + half);
-        float lo = m_smooth[a];
-        for (int i = a; i <= b; i += 4) lo = std::min(lo, m_smooth[i]);
-        lo = std::min(lo, m_smooth[b]);
+        float lo = m_smooth[t];
+        for (int i = std::max(0, t - half); i <= std::min(frames - 1, t + half); ++i) lo = std::min(lo, m_smooth[i]);
         m_floor[t] = lo;
     }
 }

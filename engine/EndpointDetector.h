@@ -2,8 +2,8 @@
 //
 // Works on the raw frame levels (dB) that CFeatureExtractor gives. The noise
 // floor is tracked, not fixed: at every frame it is the lowest smoothed level
-// within a window of about a second either side, so a fan that starts or a
-// room that is louder than another moves the floor with it. Speech is where
+// within a window of 1.25 s either side, so a louder room, or a fan that
+// slowly speeds up, moves the floor with it. Speech is where
 // the level stands clearly above that floor; short pauses inside a word are
 // bridged, and the loudest stretch of speech is taken as the pass phrase.
 #pragma once

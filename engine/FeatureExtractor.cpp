@@ -15,6 +15,7 @@ const float kLevelFloor = 1e-2f;         // added to frame mean square, LSB^2
 const float kQuietFraction = 0.2f;       // quietest share of frames taken as noise
 const int kMinQuietFrames = 5;
 const float kNoiseMaskDb = 6.0f;         // filter energies are raised to noise + this, dB
+const float kMaskRangeDb = 34.0f;        // ... and to the take's loudest cell - this, dB
 
 const double kPi = 3.14159265358979323846;
 
@@ -168,9 +169,15 @@ int CFeatureExtractor::Compute(const short* samples, int count, CFeatureMatrix& 
         features.Row(f)[m_nCepstra] = static_cast<float>(10.0 * std::log10(sumWin / m_nFrameLength + kLevelFloor));
     }
     EstimateChannelNoise(levelDb, frames);
+    // The floor is also never lower than kMaskRangeDb under the take's
+    // loudest cell: a loud and a soft take of the same voice then keep the
+    // same spectral detail, instead of the loud one showing more of it.
+    float peakCell = -1e9f;
+    for (size_t i = 0; i < static_cast<size_t>(frames) * m_nChannels; ++i) peakCell = std::max(peakCell, m_logMel[i]);
     for (int f = 0; f < frames; ++f) {
         float* logMel = m_logMel.data() + static_cast<size_t>(f) * m_nChannels;
-        for (int c = 0; c < m_nChannels; ++c) logMel[c] = std::max(logMel[c], m_noiseDb[c] + kNoiseMaskDb);
+        for (int c = 0; c < m_nChannels; ++c)
+            logMel[c] = std::max(logMel[c], std::max(m_noiseDb[c] + kNoiseMaskDb, peakCell - kMaskRangeDb));
         float* row = features.Row(f);
         for (int k = 0; k < m_nCepstra; ++k) {
             const float* basis = m_cosTable.data() + static_cast<size_t>(k) * m_nChannels;

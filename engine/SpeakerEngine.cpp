@@ -29,18 +29,21 @@ const double kDefaultMaxDrift = 0.1;      // typical distance stays within +-10 
 const float kDefaultSecurity = 0.3f;
 const int kMaxTakeMs = 10000;
 
+// --- Adaptation -----------------------------------------------------------------------
+const int kFixedTemplates = 3;            // enrolment templates adaptation never replaces
+
 // --- Replay check -------------------------------------------------------------------
 // A take replays a known recording when its fingerprint distance is below
 // copy sensitivity x kCopyUnit of the typical distance between two enrolment
-// takes (2.4 -> 0.55: a fresh take lies at about 1, a replay near 0.2).
-const double kCopyUnit = 0.23;
+// takes (2.4 -> 0.50: a fresh take lies at about 1, a replay near 0.2).
+const double kCopyUnit = 0.21;
 
 // --- Take check ------------------------------------------------------------------
 // Same word, same voice: a new enrolment take's distances to the earlier takes,
 // each divided by its reference, are averaged; above the configured ratio the
 // take is refused. References: typical same-speaker same-word distances.
-const float kSameWordRefDtw = 30.0f;       // DTW distance, weighted dB
-const float kSameWordRefMean = 22.0f;      // mean-cepstrum distance, dB
+const float kSameWordRefDtw = 25.0f;       // DTW distance, weighted dB
+const float kSameWordRefMean = 20.0f;      // mean-cepstrum distance, dB
 const float kMinVoicedFraction = 0.2f;    // plausible speech is at least this voiced
 const float kMinCepstralChange = 1.0f;    // mean |c_k(t) - c_k(t-1)| over the word, dB
 
@@ -522,6 +525,11 @@ int CSpeakerEngine::Verify()
     return 1;
 }
 
+// Adaptation: the accepted take replaces one of the two adaptive templates
+// (the last two slots, in turn), so the model follows slow changes of the
+// voice; the first three templates are always the enrolment takes, which
+// bounds the drift to two fifths of the model whatever happens. The typical
+// distances move a step towards the take's, within +-maxDrift of enrolment.
 void CSpeakerEngine::Adapt(const float* parts)
 {
     CSpeakerModel updated = m_model;
@@ -530,6 +538,11 @@ void CSpeakerEngine::Adapt(const float* parts)
         const double lo = updated.enrolMean[p] * (1.0 - m_fMaxDrift);
         const double hi = updated.enrolMean[p] * (1.0 + m_fMaxDrift);
         updated.adaptedMean[p] = static_cast<float>(std::clamp(moved, lo, hi));
+    }
+    if (updated.nTemplates > kFixedTemplates) {
+        const int adaptive = updated.nTemplates - kFixedTemplates;
+        const int slot = kFixedTemplates + static_cast<int>(updated.nAdaptations % static_cast<uint32_t>(adaptive));
+        if (!m_take.StoreAsTemplate(updated, slot)) return;
     }
     ++updated.nAdaptations;
     // The accepted take joins the ring of fingerprints, so that a recording

@@ -10,11 +10,11 @@
 //   2  NN:   mean distance of each frame to its nearest template frame - the
 //            speaker's sounds, regardless of their order;
 //   3  pitch: distance of the take's median pitch from the templates' (log).
-// Each distance is offset by a share of its typical value for this speaker,
-// learned by leaving each enrolment take out in turn and scoring it against
-// the other four. That normalisation needs no other speakers: a speaker whose
-// own takes vary a lot gets a wider acceptance, a very consistent one a
-// narrower. The normalised distances are fused with fixed weights.
+// Each distance is scaled by its spread over genuine trials and the four are
+// fused with fixed weights. Training also learns each distance's typical
+// value for this speaker, by leaving each enrolment take out in turn and
+// scoring it against the other four; the fusion can take a share of it off
+// (kTypicalShare), which the tuning split did not reward.
 #pragma once
 
 #include "Dtw.h"

@@ -5,10 +5,12 @@
 
 namespace {
 // --- Pitch range -----------------------------------------------------------------
-const double kMaxPitchHz = 400.0;
-const double kMinPitchHz = 60.0;
+const double kMinPitchRatio = 400.0;   // highest pitch, Hz
+const double kMinPitchHz = 60.0;      // lowest pitch, Hz
+const int kFrameStep = 2;              // every second frame is judged (pitch moves slowly)
 // --- Decision --------------------------------------------------------------------
 const float kVoicedCorrelation = 0.45f;   // normalised autocorrelation peak for "voiced"
+const float kOctaveShare = 0.95f;         // a shorter lag wins with this share of the best peak
 const double kSilentPower = 4.0;          // frames below this mean square (LSB^2) are not voiced
 } // namespace
 
@@ -19,18 +21,20 @@ int CVoicingAnalyzer::Init(int sampleRate, int frameLength, int shift)
     m_nSampleRate = sampleRate;
     m_nFrameLength = frameLength;
     m_nShift = shift;
-    m_nMinLag = std::max(3, static_cast<int>(sampleRate / kMaxPitchHz));
-    // A lag must leave at least half the frame to correlate.
-    m_nMaxLag = std::min(frameLength / 2 - 1, static_cast<int>(sampleRate / kMinPitchHz));
-    m_frame.assign(frameLength, 0.0f);
-    m_corr.assign(static_cast<size_t>(std::max(m_nMaxLag + 2, 0)), 0.0f);
+    m_nMinLag = std::max(3, static_cast<int>(sampleRate / kMinPitchRatio));
+    m_nMaxLag = static_cast<int>(std::ceil(sampleRate / kMinPitchHz));
+    // The window holds two periods of the lowest pitch, so that every lag
+    // still correlates at least half of it; never shorter than a frame.
+    m_nWindow = std::max(frameLength, 2 * m_nMaxLag + 2);
+    m_frame.assign(m_nWindow, 0.0f);
+    m_corr.assign(static_cast<size_t>(m_nMaxLag + 2), 0.0f);
     m_pitches.clear();
-    return m_nMaxLag > m_nMinLag ? 1 : 0;
+    return m_nMaxLag > m_nMinLag + 2 ? 1 : 0;
 }
 
 void CVoicingAnalyzer::Reset()
 {
-    m_nSampleRate = m_nFrameLength = m_nShift = m_nMinLag = m_nMaxLag = 0;
+    m_nSampleRate = m_nFrameLength = m_nShift = m_nMinLag = m_nMaxLag = m_nWindow = 0;
     m_frame.clear();
     m_corr.clear();
     m_pitches.clear();
@@ -44,28 +48,28 @@ void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, 
     if (m_nShift == 0 || samples == nullptr || lastFrame < firstFrame || firstFrame < 0) return;
     // At most one entry per frame of the range; reserved once per size, not per frame.
     m_pitches.clear();
-    m_pitches.reserve(static_cast<size_t>(lastFrame - firstFrame + 1));
+    m_pitches.reserve(static_cast<size_t>(lastFrame - firstFrame + 1));  // no-op after the first take
     int judged = 0;
-    for (int f = firstFrame; f <= lastFrame; ++f) {
+    for (int f = firstFrame; f <= lastFrame; f += kFrameStep) {
         const long start = static_cast<long>(f) * m_nShift;
-        if (start + m_nFrameLength > count) break;
+        if (start + m_nWindow > count) break;
         double mean = 0.0;
-        for (int i = 0; i < m_nFrameLength; ++i) mean += samples[start + i];
-        mean /= m_nFrameLength;
+        for (int i = 0; i < m_nWindow; ++i) mean += samples[start + i];
+        mean /= m_nWindow;
         double power = 0.0;
-        for (int i = 0; i < m_nFrameLength; ++i) {
+        for (int i = 0; i < m_nWindow; ++i) {
             m_frame[i] = static_cast<float>(samples[start + i] - mean);
             power += static_cast<double>(m_frame[i]) * m_frame[i];
         }
         ++judged;
-        if (power / m_nFrameLength < kSilentPower) continue;
+        if (power / m_nWindow < kSilentPower) continue;
         // r(lag) = sum x[i] x[i+lag] / sqrt(sum x[i]^2 * sum x[i+lag]^2): 1 for a
         // perfectly periodic frame at that lag, whatever its level.
         int bestLag = 0;
         float best = 0.0f;
         for (int lag = m_nMinLag - 1; lag <= m_nMaxLag + 1; ++lag) {
             double xy = 0.0, xx = 0.0, yy = 0.0;
-            for (int i = 0; i + lag < m_nFrameLength; ++i) {
+            for (int i = 0; i + lag < m_nWindow; ++i) {
                 xy += static_cast<double>(m_frame[i]) * m_frame[i + lag];
                 xx += static_cast<double>(m_frame[i]) * m_frame[i];
                 yy += static_cast<double>(m_frame[i + lag]) * m_frame[i + lag];
@@ -75,6 +79,18 @@ void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, 
             if (lag >= m_nMinLag && lag <= m_nMaxLag && r > best) { best = r; bestLag = lag; }
         }
         if (best < kVoicedCorrelation) continue;
+        // A periodic frame correlates as well at two or three periods as at
+        // one; the shortest lag that is a local peak nearly as high as the
+        // best is the period (no octave errors downwards).
+        for (int lag = m_nMinLag; lag < bestLag; ++lag) {
+            const float r = m_corr[static_cast<size_t>(lag)];
+            if (r >= kOctaveShare * best && r >= m_corr[static_cast<size_t>(lag - 1)] &&
+                r >= m_corr[static_cast<size_t>(lag + 1)]) {
+                bestLag = lag;
+                best = r;
+                break;
+            }
+        }
         // Parabolic peak: offset = (r[-1] - r[+1]) / (2 (r[-1] - 2 r[0] + r[+1])).
         const float a = m_corr[static_cast<size_t>(bestLag - 1)], b = best, c = m_corr[static_cast<size_t>(bestLag + 1)];
         const float den = a - 2.0f * b + c;

@@ -29,6 +29,7 @@ private:
     int m_nShift = 0;
     int m_nMinLag = 0;
     int m_nMaxLag = 0;
+    int m_nWindow = 0;   // samples correlated per judged frame
     std::vector<float> m_frame;
     std::vector<float> m_corr;      // normalised autocorrelation per lag
     std::vector<float> m_pitches;   // one per voiced frame of the last call

@@ -70,7 +70,8 @@ std::vector<short> CEvalProtocol::MakeTake(int digit, const std::string& speaker
     STakeSpec spec;
     spec.nLength = kTakeSamples;
     spec.nOffset = kOffsetSamples + (replay ? kReplayShiftSamples : 0);
-    spec.fGainDb = m_fGainDb + (replay ? kReplayGainDb : 0.0);
+    const auto gain = m_speakerGainDb.find(speaker);
+    spec.fGainDb = m_fGainDb + (gain != m_speakerGainDb.end() ? gain->second : 0.0) + (replay ? kReplayGainDb : 0.0);
     spec.fNoiseRms = replay ? kReplayNoiseRms : kNoiseRms;
     spec.nSeed = SeedOf(digit, speaker, take, replay);
     return CTakeSynthesizer::Make(it->second, spec);

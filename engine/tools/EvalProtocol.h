@@ -52,6 +52,8 @@ public:
     void SetWorkDir(const std::string& dir) { m_strWorkDir = dir; }
     // Extra gain on every recording (tuning runs simulate quiet speakers with it).
     void SetGainDb(double gainDb) { m_fGainDb = gainDb; }
+    // Extra gain on one speaker's recordings only (a quiet speaker among loud ones).
+    void SetSpeakerGainDb(const std::string& speaker, double gainDb) { m_speakerGainDb[speaker] = gainDb; }
 
     // Enrols speaker/digit from takes first..last. refused: takes the end-point
     // detector or the take check refused; missed: of those, the end-point
@@ -71,4 +73,5 @@ private:
     std::string m_strWorkDir = ".";
     std::string m_strNick;
     double m_fGainDb = 0.0;
+    std::map<std::string, double> m_speakerGainDb;
 };

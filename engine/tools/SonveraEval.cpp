@@ -9,6 +9,7 @@
 //
 // Usage: sonvera-eval --data DIR [--speakers a,b,...] [--plots DIR] [--work DIR]
 //                     [--enrol-takes A-B] [--trial-takes A-B] [--dump FILE] [--gain-db G]
+//                     [--speaker-gain NAME=G]...
 // The options after --work exist for tuning runs on a split kept apart from
 // the reported trials (other takes, fewer speakers, quieter recordings).
 #include "EvalProtocol.h"
@@ -38,6 +39,7 @@ struct SOptions {
     int nEnrolFirst = 0, nEnrolLast = 4;
     int nTrialFirst = 5, nTrialLast = 49;
     double fGainDb = 0.0;
+    std::vector<std::pair<std::string, double>> speakerGains;
 };
 
 void MakeDir(const std::string& path)
@@ -71,7 +73,8 @@ bool ParseRange(const char* text, int& first, int& last)
 int Usage()
 {
     std::fprintf(stderr, "usage: sonvera-eval --data DIR [--speakers a,b,...] [--plots DIR] [--work DIR]\n"
-                         "                    [--enrol-takes A-B] [--trial-takes A-B] [--dump FILE] [--gain-db G]\n");
+                         "                    [--enrol-takes A-B] [--trial-takes A-B] [--dump FILE] [--gain-db G]\n"
+                         "                    [--speaker-gain NAME=G]...\n");
     return 2;
 }
 
@@ -85,6 +88,12 @@ bool ParseArgs(int argc, char** argv, SOptions& o)
         else if (a == "--work" && hasValue) o.strWork = argv[++i];
         else if (a == "--dump" && hasValue) o.strDump = argv[++i];
         else if (a == "--gain-db" && hasValue) o.fGainDb = std::atof(argv[++i]);
+        else if (a == "--speaker-gain" && hasValue) {
+            const std::string v = argv[++i];
+            const size_t eq = v.find('=');
+            if (eq == std::string::npos) return false;
+            o.speakerGains.emplace_back(v.substr(0, eq), std::atof(v.c_str() + eq + 1));
+        }
         else if (a == "--speakers" && hasValue) o.speakers = Split(argv[++i], ',');
         else if (a == "--enrol-takes" && hasValue) { if (!ParseRange(argv[++i], o.nEnrolFirst, o.nEnrolLast)) return false; }
         else if (a == "--trial-takes" && hasValue) { if (!ParseRange(argv[++i], o.nTrialFirst, o.nTrialLast)) return false; }
@@ -129,6 +138,7 @@ int main(int argc, char** argv)
     MakeDir(opt.strWork + "/work");
     protocol.SetWorkDir(opt.strWork);
     protocol.SetGainDb(opt.fGainDb);
+    for (const auto& sg : opt.speakerGains) protocol.SetSpeakerGainDb(sg.first, sg.second);
     std::FILE* dump = opt.strDump.empty() ? nullptr : std::fopen(opt.strDump.c_str(), "w");
     if (dump) std::fprintf(dump, "kind,model_speaker,digit,test_speaker,take,score,d0,d1,d2,d3,m0,m1,m2,m3,copy,accept\n");
 

@@ -1,0 +1,78 @@
+#include "Dtw.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// A 2-dimensional trajectory sampled at n points: a smooth "word".
+std::vector<float> Trajectory(int n, double phase = 0.0)
+{
+    std::vector<float> v(2 * n);
+    for (int i = 0; i < n; ++i) {
+        const double t = static_cast<double>(i) / (n - 1);
+        v[2 * i] = static_cast<float>(10.0 * std::sin(3.0 * t + phase));
+        v[2 * i + 1] = static_cast<float>(10.0 * std::cos(5.0 * t + phase));
+    }
+    return v;
+}
+
+} // namespace
+
+TEST(Dtw, IdenticalSequencesAreAtDistanceZero)
+{
+    CDtw dtw;
+    ASSERT_EQ(1, dtw.Init(128));
+    const std::vector<float> a = Trajectory(60);
+    EXPECT_FLOAT_EQ(0.0f, dtw.Distance(a.data(), 60, a.data(), 60, 2, nullptr));
+    EXPECT_FLOAT_EQ(0.0f, dtw.PathMedian(a.data(), 60, a.data(), 60, 2));
+}
+
+TEST(Dtw, ASlowerTakeOfTheSameWordIsCloserThanAnotherWord)
+{
+    CDtw dtw;
+    ASSERT_EQ(1, dtw.Init(128));
+    const std::vector<float> a = Trajectory(50), slow = Trajectory(80), other = Trajectory(50, 1.5);
+    const float stretched = dtw.Distance(a.data(), 50, slow.data(), 80, 2, nullptr);
+    const float different = dtw.Distance(a.data(), 50, other.data(), 50, 2, nullptr);
+    EXPECT_LT(stretched, 0.5f);
+    EXPECT_GT(different, 4.0f * stretched);
+    // Symmetric steps: the distance does not depend on the order of the two.
+    EXPECT_NEAR(stretched, dtw.Distance(slow.data(), 80, a.data(), 50, 2, nullptr), 1e-4f);
+}
+
+TEST(Dtw, WeightsScaleTheirDimension)
+{
+    CDtw dtw;
+    ASSERT_EQ(1, dtw.Init(16));
+    const std::vector<float> a = {0, 0, 0, 0}, b = {3, 4, 3, 4};
+    const float w[2] = {2.0f, 0.0f};
+    EXPECT_NEAR(5.0f, dtw.Distance(a.data(), 2, b.data(), 2, 2, nullptr), 1e-5f);
+    EXPECT_NEAR(6.0f, dtw.Distance(a.data(), 2, b.data(), 2, 2, w), 1e-5f);
+}
+
+TEST(Dtw, LengthsTooFarApartOrOutOfRangeAreUnreachable)
+{
+    CDtw dtw;
+    ASSERT_EQ(1, dtw.Init(100));
+    const std::vector<float> a = Trajectory(20), b = Trajectory(90), c = Trajectory(120);
+    EXPECT_EQ(CDtw::kUnreachable, dtw.Distance(a.data(), 20, b.data(), 90, 2, nullptr));
+    EXPECT_EQ(CDtw::kUnreachable, dtw.Distance(c.data(), 120, c.data(), 120, 2, nullptr));
+    EXPECT_EQ(CDtw::kUnreachable, dtw.Distance(a.data(), 0, a.data(), 20, 2, nullptr));
+    EXPECT_EQ(CDtw::kUnreachable, dtw.PathMedian(a.data(), 20, b.data(), 90, 2));
+    CDtw idle;
+    EXPECT_EQ(CDtw::kUnreachable, idle.Distance(a.data(), 20, a.data(), 20, 2, nullptr));
+}
+
+TEST(Dtw, PathMedianIgnoresAFewWildFrames)
+{
+    CDtw dtw;
+    ASSERT_EQ(1, dtw.Init(128));
+    const std::vector<float> a = Trajectory(60);
+    std::vector<float> b = a;
+    for (int i = 0; i < 5; ++i) { b[2 * i] += 50.0f; b[2 * (59 - i) + 1] -= 50.0f; }
+    EXPECT_LT(dtw.PathMedian(a.data(), 60, b.data(), 60, 2), 0.01f);
+    EXPECT_GT(dtw.Distance(a.data(), 60, b.data(), 60, 2, nullptr), 1.0f);
+}

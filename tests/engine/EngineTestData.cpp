@@ -1,0 +1,102 @@
+#include "EngineTestData.h"
+
+#include "Resampler.h"
+#include "TakeSynthesizer.h"
+#include "WaveFile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+namespace enginetest {
+
+std::string FsddPath(const std::string& name)
+{
+    return std::string(SONVERA_TEST_FSDD) + "/" + name + ".wav";
+}
+
+std::vector<short> FsddTake(const std::string& name, double gainDb, int shift, double noiseRms, uint64_t seed)
+{
+    std::vector<short> pcm;
+    int rate = 0;
+    if (!CWaveFile::Read(FsddPath(name), pcm, rate)) return {};
+    const STakeSpec spec = {kTakeSamples, kWordOffset + shift, gainDb, noiseRms, seed};
+    return CTakeSynthesizer::Make(CResampler::Convert(pcm, rate, kRate), spec);
+}
+
+std::vector<short> SyntheticWord(int takeLength, int start, int length, double peak, double pitchHz)
+{
+    std::vector<short> take(std::max(takeLength, 0), 0);
+    const double pi = 3.14159265358979323846;
+    // Two-pole resonators at 700 Hz and 1200 Hz shape the pulse train like an /a/.
+    auto coeffs = [&](double hz, double bw, double& a1, double& a2) {
+        const double r = std::exp(-pi * bw / kRate);
+        a1 = 2.0 * r * std::cos(2.0 * pi * hz / kRate);
+        a2 = -r * r;
+    };
+    double a1, a2, b1, b2;
+    coeffs(700.0, 90.0, a1, a2);
+    coeffs(1200.0, 110.0, b1, b2);
+    double y1 = 0, y2 = 0, z1 = 0, z2 = 0;
+    std::vector<double> out(std::max(length, 0), 0.0);
+    double maxAbs = 1e-9;
+    const double period = kRate / pitchHz;
+    double nextPulse = 0.0;
+    for (int i = 0; i < length; ++i) {
+        double x = 0.0;
+        if (i >= nextPulse) { x = 1.0; nextPulse += period; }
+        const double y = x + a1 * y1 + a2 * y2;
+        y2 = y1; y1 = y;
+        const double z = y + b1 * z1 + b2 * z2;
+        z2 = z1; z1 = z;
+        const double env = 0.5 - 0.5 * std::cos(2.0 * pi * i / std::max(length - 1, 1));
+        out[i] = z * env;
+        maxAbs = std::max(maxAbs, std::fabs(out[i]));
+    }
+    for (int i = 0; i < length; ++i) {
+        const long k = static_cast<long>(start) + i;
+        if (k < 0 || k >= takeLength) continue;
+        take[k] = static_cast<short>(std::clamp(std::lround(out[i] / maxAbs * peak), -32768L, 32767L));
+    }
+    return take;
+}
+
+void AddNoise(std::vector<short>& take, double rms, uint64_t seed)
+{
+    const STakeSpec spec = {static_cast<int>(take.size()), 0, 0.0, rms, seed};
+    std::vector<float> speech(take.begin(), take.end());
+    take = CTakeSynthesizer::Make(speech, spec);
+}
+
+std::string MakeTempDir(const std::string& tag)
+{
+    namespace fs = std::filesystem;
+    static int counter = 0;
+    const fs::path dir = fs::temp_directory_path() / ("sonvera-engine-" + tag + "-" + std::to_string(++counter));
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    fs::create_directories(dir, ec);
+    return dir.string();
+}
+
+std::vector<unsigned char> ReadBytes(const std::string& path)
+{
+    std::vector<unsigned char> bytes;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return bytes;
+    int c;
+    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<unsigned char>(c));
+    std::fclose(f);
+    return bytes;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+} // namespace enginetest
