@@ -90,6 +90,28 @@ public:
     bool operator!=(const CElementArray& other) const { return m_data != other.m_data; }
 
 protected:
+    // The archive form every array shares: the element count, then each element
+    // in turn. A stored count is checked against the bytes left (each element
+    // takes at least `minBytesEach`) before anything is allocated for it, and a
+    // damaged archive leaves the array as it was. The archive's type is a
+    // parameter only so that this header need not include it.
+    template <typename Archive>
+    void SerializeElements(Archive& ar, unsigned long long minBytesEach)
+    {
+        if (ar.IsStoring()) {
+            ar.WriteCount(static_cast<unsigned long>(m_data.size()));
+            for (const T& value : m_data)
+                ar << value;
+            return;
+        }
+        const auto count = ar.ReadCount();
+        ar.CheckCount(count, minBytesEach);
+        std::vector<T> loaded(count);
+        for (T& value : loaded)
+            ar >> value;
+        m_data.swap(loaded);
+    }
+
     static size_t Checked(int index)
     {
         if (index < 0)
