@@ -13,8 +13,8 @@ const DWORD kDwordSize = 4;
 const DWORD kRawBufferSize = 256;
 const DWORD kStringBufferSize = 200;
 const DWORD kCollectionBufferSize = 4096;
-const DWORD kRectBufferSize = 30;
-const DWORD kPointBufferSize = 30;
+// Rectangles and points alike.
+const DWORD kShapeBufferSize = 30;
 
 // First memory blocks for serialising; each grows when the data need more.
 const UINT kCollectionBlock = 4096;
@@ -401,40 +401,45 @@ int CRegistryEx::Read(const char* pszName, CDWordArray& array) { return ReadArra
 int CRegistryEx::Read(const char* pszName, CWordArray& array) { return ReadArray(pszName, array); }
 int CRegistryEx::Read(const char* pszName, CStringArray& array) { return ReadArray(pszName, array); }
 
-int CRegistryEx::Read(const char* pszName, RECT*& pRect)
+// Reads the five-element form that rectangles and points are stored in. The
+// elements are loaded only when the value is binary; otherwise `elements`
+// stays empty and the caller's shape is left untouched.
+int CRegistryEx::ReadShape(const char* pszName, CDWordArray& elements, DWORD dwLastType, DWORD dwLastSize)
 {
-    BYTE data[kRectBufferSize] = {};
+    BYTE data[kShapeBufferSize] = {};
     DWORD type = 0;
     DWORD size = 0;
-    LONG status = QueryValue(pszName, data, kRectBufferSize, type, size);
-    if (status == ERROR_SUCCESS && type == REG_BINARY && pRect != NULL) {
-        CDWordArray elements;
+    LONG status = QueryValue(pszName, data, kShapeBufferSize, type, size);
+    if (status == ERROR_SUCCESS && type == REG_BINARY) {
         LoadCollection(elements, data, size);
         elements.SetSize(kShapeElements);
+    }
+    Record(status, dwLastType, dwLastSize);
+    return status == ERROR_SUCCESS ? 1 : 0;
+}
+
+int CRegistryEx::Read(const char* pszName, RECT*& pRect)
+{
+    CDWordArray elements;
+    int result = ReadShape(pszName, elements, kRectReadType, kRectReadSize);
+    if (elements.GetSize() == kShapeElements && pRect != NULL) {
         pRect->top = static_cast<LONG>(elements[0]);
         pRect->bottom = static_cast<LONG>(elements[1]);
         pRect->left = static_cast<LONG>(elements[2]);
         pRect->right = static_cast<LONG>(elements[3]);
     }
-    Record(status, kRectReadType, kRectReadSize);
-    return status == ERROR_SUCCESS ? 1 : 0;
+    return result;
 }
 
 int CRegistryEx::Read(const char* pszName, POINT*& pPoint)
 {
-    BYTE data[kPointBufferSize] = {};
-    DWORD type = 0;
-    DWORD size = 0;
-    LONG status = QueryValue(pszName, data, kPointBufferSize, type, size);
-    if (status == ERROR_SUCCESS && type == REG_BINARY && pPoint != NULL) {
-        CDWordArray elements;
-        LoadCollection(elements, data, size);
-        elements.SetSize(kShapeElements);
+    CDWordArray elements;
+    int result = ReadShape(pszName, elements, kPointReadType, kPointReadSize);
+    if (elements.GetSize() == kShapeElements && pPoint != NULL) {
         pPoint->x = static_cast<LONG>(elements[0]);
         pPoint->y = static_cast<LONG>(elements[1]);
     }
-    Record(status, kPointReadType, kPointReadSize);
-    return status == ERROR_SUCCESS ? 1 : 0;
+    return result;
 }
 
 // ---- listing and search -------------------------------------------------

@@ -91,6 +91,7 @@ private:
     int WriteCollection(const char* pszName, TCollection& collection, UINT nInitialBlock, DWORD dwLastType);
     template <class TArray>
     int ReadArray(const char* pszName, TArray& array);
+    int ReadShape(const char* pszName, CDWordArray& elements, DWORD dwLastType, DWORD dwLastSize);
     int ListNames(const char* pszSubKey, CStringArray& arrNames, bool bValues);
 
     LONG m_lLastStatus;     // Win32 status of the last registry call (0 = success)
