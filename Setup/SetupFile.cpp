@@ -4,6 +4,7 @@
 
 #include "Setup/IniFile.h"
 #include "Setup/RegistryEx.h"
+#include "fw/File.h"
 
 namespace
 {
@@ -70,11 +71,7 @@ int CSetupFile::IsFileExist(const char* pszPath, int bFolder)
 {
     if (pszPath == NULL)
         return 0;
-    DWORD attributes = GetFileAttributesW(CString(pszPath).ToWide().c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return 0;
-    bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    return isFolder == (bFolder != 0) ? 1 : 0;
+    return CFile::Exists(pszPath, bFolder != 0 ? TRUE : FALSE) ? 1 : 0;
 }
 
 // ---- paths --------------------------------------------------------------
