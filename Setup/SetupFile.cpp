@@ -122,10 +122,10 @@ CString CSetupFile::GetAppPath()
 // trail byte of a double-byte character from being taken for one.
 CString CSetupFile::GetAppExecutePath()
 {
-    char path[kModulePathSize] = {};
-    DWORD length = GetModuleFileNameA(NULL, path, kModulePathSize);
-    if (length >= kModulePathSize)
-        length = kModulePathSize - 1;
+    // A path that fills the buffer comes back without a terminator (Windows XP,
+    // Wine); the byte kept in reserve stays zero and ends the walk below.
+    char path[kModulePathSize + 1] = {};
+    GetModuleFileNameA(NULL, path, kModulePathSize);
     const char* folderEnd = path;
     for (const char* p = path; *p != '\0'; p = CharNextA(p)) {
         if (*p == '\\' || *p == '/' || *p == ':')
