@@ -49,7 +49,8 @@ public:
     int Append(const CElementArray& other)
     {
         const int first = GetSize();
-        m_data.insert(m_data.end(), other.m_data.begin(), other.m_data.end());
+        const std::vector<T> added = SnapshotOf(other);
+        m_data.insert(m_data.end(), added.begin(), added.end());
         return first;
     }
     void Copy(const CElementArray& other) { m_data = other.m_data; }
@@ -67,9 +68,10 @@ public:
     void InsertAt(int startIndex, const CElementArray& other)
     {
         const size_t i = Checked(startIndex);
+        const std::vector<T> added = SnapshotOf(other);
         if (i > m_data.size())
             m_data.resize(i);
-        m_data.insert(m_data.begin() + static_cast<std::ptrdiff_t>(i), other.m_data.begin(), other.m_data.end());
+        m_data.insert(m_data.begin() + static_cast<std::ptrdiff_t>(i), added.begin(), added.end());
     }
     // Removes `count` elements from `index`; raises std::out_of_range when they are not all there.
     void RemoveAt(int index, int count = 1)
@@ -111,6 +113,11 @@ protected:
             ar >> value;
         m_data.swap(loaded);
     }
+
+    // The elements of `other` as they are now. An array handed itself must not
+    // insert from its own storage: the insertion moves those very elements
+    // (strings come out empty) or reallocates them.
+    std::vector<T> SnapshotOf(const CElementArray& other) const { return other.m_data; }
 
     static size_t Checked(int index)
     {

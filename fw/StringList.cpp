@@ -69,6 +69,13 @@ POSITION CStringList::AddTail(const CString& value)
 
 void CStringList::AddHead(const CStringList& other)
 {
+    // A list added to itself is walked as a copy: the walk would otherwise meet
+    // the nodes it adds and never end.
+    if (&other == this) {
+        const CStringList copy(other);
+        AddHead(copy);
+        return;
+    }
     // Walk backwards so the other list keeps its order in front of ours.
     for (POSITION pos = other.GetTailPosition(); pos != nullptr;)
         AddHead(other.GetPrev(pos));
@@ -76,6 +83,11 @@ void CStringList::AddHead(const CStringList& other)
 
 void CStringList::AddTail(const CStringList& other)
 {
+    if (&other == this) {
+        const CStringList copy(other);
+        AddTail(copy);
+        return;
+    }
     for (POSITION pos = other.GetHeadPosition(); pos != nullptr;)
         AddTail(other.GetNext(pos));
 }

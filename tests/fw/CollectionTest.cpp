@@ -107,6 +107,36 @@ TEST(StringArray, HoldsCopiesOfStrings)
     EXPECT_TRUE(a[4].IsEmpty());
 }
 
+// A collection handed itself takes its own elements as they were on entry.
+TEST(StringArray, AppendingOrInsertingItselfKeepsEveryString)
+{
+    CStringArray a;
+    a.Add("a");
+    a.Add("b");
+    a.Add("c");
+    EXPECT_EQ(a.Append(a), 3);
+    EXPECT_EQ(Items(a), (Strings{"a", "b", "c", "a", "b", "c"}));
+
+    CStringArray b;
+    b.Add("x");
+    b.Add("y");
+    b.Add("z");
+    b.InsertAt(1, b);
+    EXPECT_EQ(Items(b), (Strings{"x", "x", "y", "z", "y", "z"}));
+}
+
+TEST(StringList, AddingItselfAtEitherEndDoublesTheList)
+{
+    CStringList list;
+    list.AddTail("a");
+    list.AddTail("b");
+    list.AddTail(list);
+    EXPECT_EQ(Items(list), (Strings{"a", "b", "a", "b"}));
+    list.AddHead(list);
+    EXPECT_EQ(list.GetCount(), 8);
+    EXPECT_EQ(Items(list), (Strings{"a", "b", "a", "b", "a", "b", "a", "b"}));
+}
+
 TEST(StringList, AddsAtBothEndsAndWalksInOrder)
 {
     CStringList list;
