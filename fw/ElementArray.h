@@ -5,6 +5,7 @@
 #pragma once
 
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 template <typename T>
@@ -31,11 +32,17 @@ public:
     T& operator[](int index) { return ElementAt(index); }
     const T& operator[](int index) const { return GetAt(index); }
     // Sets the element, growing the array with zeros when the index lies beyond it.
+    // The value is copied before growing: it may be one of this array's own
+    // elements, which the growth moves away.
     void SetAtGrow(int index, const T& value)
     {
         const size_t i = Checked(index);
-        if (i >= m_data.size())
+        if (i >= m_data.size()) {
+            T copy(value);
             m_data.resize(i + 1);
+            m_data[i] = std::move(copy);
+            return;
+        }
         m_data[i] = value;
     }
 

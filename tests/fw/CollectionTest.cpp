@@ -125,6 +125,15 @@ TEST(StringArray, AppendingOrInsertingItselfKeepsEveryString)
     EXPECT_EQ(Items(b), (Strings{"x", "x", "y", "z", "y", "z"}));
 }
 
+TEST(StringArray, GrowingToSetOneOfItsOwnStringsKeepsThatString)
+{
+    CStringArray a;
+    a.Add("first string, too long to live inside the string object itself");
+    a.SetAtGrow(40, a[0]);
+    EXPECT_EQ(std::string(a[40]), std::string(a[0]));
+    EXPECT_EQ(a.GetSize(), 41);
+}
+
 TEST(StringList, AddingItselfAtEitherEndDoublesTheList)
 {
     CStringList list;
