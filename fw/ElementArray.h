@@ -68,9 +68,11 @@ public:
         const size_t i = Checked(index);
         if (count <= 0)
             return;
+        // Copied before growing, for the same reason as in SetAtGrow.
+        const T copy(value);
         if (i > m_data.size())
             m_data.resize(i);
-        m_data.insert(m_data.begin() + static_cast<std::ptrdiff_t>(i), static_cast<size_t>(count), value);
+        m_data.insert(m_data.begin() + static_cast<std::ptrdiff_t>(i), static_cast<size_t>(count), copy);
     }
     void InsertAt(int startIndex, const CElementArray& other)
     {

@@ -132,6 +132,9 @@ TEST(StringArray, GrowingToSetOneOfItsOwnStringsKeepsThatString)
     a.SetAtGrow(40, a[0]);
     EXPECT_EQ(std::string(a[40]), std::string(a[0]));
     EXPECT_EQ(a.GetSize(), 41);
+    a.InsertAt(100, a[0], 2);
+    EXPECT_EQ(a.GetSize(), 102);
+    EXPECT_EQ(std::string(a[101]), std::string(a[0]));
 }
 
 TEST(StringList, AddingItselfAtEitherEndDoublesTheList)
