@@ -15,6 +15,8 @@ const bool kRemoveCepstralMean = true; // DTW on raw cepstra keeps the voice's t
 const float kLoudRangeDb = 20.0f;      // mean spectrum: frames within this of the word's peak
 // --- Fingerprint ----------------------------------------------------------------
 const float kFingerprintStepDb = 0.5f;  // int8 step of the replay fingerprint, dB
+const float kFingerprintEnergyWeight = 0.5f;     // energy contour's weight in the fingerprint
+const float kFingerprintEnergyRangeDb = 40.0f;   // contour clipped this far under the peak, dB
 
 } // namespace
 
@@ -94,21 +96,27 @@ int CTakeFeatures::Fingerprint(float* out) const
 {
     // The word's mean cepstrum is removed: a replay through another gain or
     // over another noise level shifts every frame alike, which the mean takes
-    // away, while the frame-to-frame pattern of the recording stays. Longer
-    // words are squeezed into the fingerprint's frames by block means.
+    // away, while the frame-to-frame pattern of the recording stays. The last
+    // coefficient is the energy contour relative to the word's peak: a replay
+    // keeps it exactly, a fresh take of the word does not. Longer words are
+    // squeezed into the fingerprint's frames by block means.
     constexpr int kDims = CSpeakerModel::kFingerprintDims;
-    const int dims = std::min(kDims, m_nDims - 1);
+    const int cepstra = std::min(kDims - 1, m_nDims - 1);
     const int frames = std::min(m_nFrames, CSpeakerModel::kMaxFingerprintFrames);
     if (frames < 1) return 0;
     const double step = static_cast<double>(m_nFrames) / frames;
     for (int i = 0; i < frames; ++i) {
         const int a = static_cast<int>(i * step);
         const int b = std::max(a, std::min(m_nFrames - 1, static_cast<int>((i + 1) * step) - 1));
-        for (int d = 0; d < kDims; ++d) {
+        const float n = static_cast<float>(b - a + 1);
+        for (int d = 0; d < kDims - 1; ++d) {
             float sum = 0.0f;
-            for (int s = a; s <= b && d < dims; ++s) sum += m_statics[s][d];
-            out[i * kDims + d] = d < dims ? sum / static_cast<float>(b - a + 1) - m_meanCepstrum[d] : 0.0f;
+            for (int s = a; s <= b && d < cepstra; ++s) sum += m_statics[s][d];
+            out[i * kDims + d] = d < cepstra ? sum / n - m_meanCepstrum[d] : 0.0f;
         }
+        float energy = 0.0f;
+        for (int s = a; s <= b; ++s) energy += std::max(m_statics[s][m_nDims - 1], -kFingerprintEnergyRangeDb);
+        out[i * kDims + kDims - 1] = kFingerprintEnergyWeight * energy / n;
     }
     return frames;
 }

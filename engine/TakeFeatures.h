@@ -32,7 +32,7 @@ public:
     // Quantises the statics into template `index` of `model` with the
     // model's scale. Returns 1 on success.
     int StoreAsTemplate(CSpeakerModel& model, int index) const;
-    // Writes the replay fingerprint (cepstra c1..c10, every second frame) into
+    // Writes the replay fingerprint (c1..c10 less their mean, and the energy contour) into
     // fingerprint slot `slot` of `model`. Returns 1 on success.
     int StoreFingerprint(CSpeakerModel& model, int slot) const;
     // Fingerprint of this take as floats (frames x kFingerprintDims) for matching;

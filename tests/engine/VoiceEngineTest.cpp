@@ -316,10 +316,19 @@ TEST_F(VoiceEngineTest, AnAcceptedTakeAdaptsTheModelAndItsReplayIsCaughtLater)
     ASSERT_EQ(1, v.update);
     const std::vector<unsigned char> after = enginetest::ReadBytes(ModelPath());
     EXPECT_NE(before, after);
-    CSpeakerModel m;
+    CSpeakerModel m, old;
     ASSERT_EQ(1, m.Parse(after.data(), after.size()));
+    ASSERT_EQ(1, old.Parse(before.data(), before.size()));
     EXPECT_EQ(1u, m.nAdaptations);
     EXPECT_EQ(6, m.nFingerprints);
+    // The first three templates are the enrolment's for good; the take went
+    // into the first adaptive slot.
+    for (int t = 0; t < 3; ++t) {
+        ASSERT_EQ(old.templateFrames[t], m.templateFrames[t]);
+        EXPECT_EQ(0, std::memcmp(old.templates[t], m.templates[t], static_cast<size_t>(m.templateFrames[t]) * m.nDims)) << t;
+    }
+    EXPECT_TRUE(old.templateFrames[3] != m.templateFrames[3] ||
+                std::memcmp(old.templates[3], m.templates[3], static_cast<size_t>(m.templateFrames[3]) * m.nDims) != 0);
     // Drift is bounded: the typical distances stay near the enrolment's.
     for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) {
         EXPECT_GE(m.adaptedMean[p], 0.9f * m.enrolMean[p] - 1e-4f);
