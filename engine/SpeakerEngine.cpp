@@ -377,6 +377,7 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     float pitch = 0.0f;
     m_voicing.Analyse(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_fVoicedFraction, pitch);
     m_take.SetPitch(pitch);
+    m_take.SetPitchContour(m_voicing.Contour(), m_voicing.ContourLength());
     m_bTakeReady = true;
     return 1;
 }

@@ -46,8 +46,8 @@ public:
     static constexpr int kMaxTemplateFrames = 128;
     static constexpr int kTemplateBudget = 11000;  // bytes of template data at most
     static constexpr int kScoreParts = 4;
-    static constexpr int kFingerprintDims = 11;   // c1..c10 less their mean, and the energy contour
-    static constexpr int kMaxFingerprintFrames = 64;
+    static constexpr int kFingerprintDims = 12;   // c1..c10 less their mean, energy and pitch contours
+    static constexpr int kMaxFingerprintFrames = 56;
     static constexpr int kMaxFingerprints = 13;    // then a ring of accepted takes
     static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 3 * 2 + 4 + 4;
     static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 4 + kTemplateBudget +

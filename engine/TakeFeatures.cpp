@@ -17,6 +17,7 @@ const float kLoudRangeDb = 20.0f;      // mean spectrum: frames within this of t
 const float kFingerprintStepDb = 0.5f;  // int8 step of the replay fingerprint, dB
 const float kFingerprintEnergyWeight = 0.5f;     // energy contour's weight in the fingerprint
 const float kFingerprintEnergyRangeDb = 40.0f;   // contour clipped this far under the peak, dB
+const float kFingerprintPitchWeight = 1.0f;      // pitch contour's weight, per semitone
 
 } // namespace
 
@@ -25,6 +26,7 @@ void CTakeFeatures::Reset()
     m_nFrames = 0;
     m_nDims = 0;
     m_fPitchHz = 0.0f;
+    std::memset(m_pitchContour, 0, sizeof(m_pitchContour));
     std::memset(m_statics, 0, sizeof(m_statics));
     std::memset(m_vectors, 0, sizeof(m_vectors));
     std::memset(m_meanCepstrum, 0, sizeof(m_meanCepstrum));
@@ -97,11 +99,11 @@ int CTakeFeatures::Fingerprint(float* out) const
     // The word's mean cepstrum is removed: a replay through another gain or
     // over another noise level shifts every frame alike, which the mean takes
     // away, while the frame-to-frame pattern of the recording stays. The last
-    // coefficient is the energy contour relative to the word's peak: a replay
-    // keeps it exactly, a fresh take of the word does not. Longer words are
+    // two coefficients are the energy contour relative to the word's peak and
+    // the pitch contour: a replay keeps both exactly, a fresh take does not. Longer words are
     // squeezed into the fingerprint's frames by block means.
     constexpr int kDims = CSpeakerModel::kFingerprintDims;
-    const int cepstra = std::min(kDims - 1, m_nDims - 1);
+    const int cepstra = std::min(kDims - 2, m_nDims - 1);
     const int frames = std::min(m_nFrames, CSpeakerModel::kMaxFingerprintFrames);
     if (frames < 1) return 0;
     const double step = static_cast<double>(m_nFrames) / frames;
@@ -109,14 +111,18 @@ int CTakeFeatures::Fingerprint(float* out) const
         const int a = static_cast<int>(i * step);
         const int b = std::max(a, std::min(m_nFrames - 1, static_cast<int>((i + 1) * step) - 1));
         const float n = static_cast<float>(b - a + 1);
-        for (int d = 0; d < kDims - 1; ++d) {
+        for (int d = 0; d < kDims - 2; ++d) {
             float sum = 0.0f;
             for (int s = a; s <= b && d < cepstra; ++s) sum += m_statics[s][d];
             out[i * kDims + d] = d < cepstra ? sum / n - m_meanCepstrum[d] : 0.0f;
         }
-        float energy = 0.0f;
-        for (int s = a; s <= b; ++s) energy += std::max(m_statics[s][m_nDims - 1], -kFingerprintEnergyRangeDb);
-        out[i * kDims + kDims - 1] = kFingerprintEnergyWeight * energy / n;
+        float energy = 0.0f, pitch = 0.0f;
+        for (int s = a; s <= b; ++s) {
+            energy += std::max(m_statics[s][m_nDims - 1], -kFingerprintEnergyRangeDb);
+            pitch += m_pitchContour[s];
+        }
+        out[i * kDims + kDims - 2] = kFingerprintEnergyWeight * energy / n;
+        out[i * kDims + kDims - 1] = kFingerprintPitchWeight * pitch / n;
     }
     return frames;
 }
@@ -167,5 +173,18 @@ void CTakeFeatures::ComputeVectors()
             const float w = d < cep ? kDeltaWeight : kDeltaEnergyWeight;
             row[m_nDims + d] = w * num / 10.0f;
         }
+    }
+}
+
+void CTakeFeatures::SetPitchContour(const float* hz, int count)
+{
+    std::memset(m_pitchContour, 0, sizeof(m_pitchContour));
+    if (hz == nullptr || count <= 0 || m_nFrames <= 0) return;
+    // Unvoiced frames take the word's median pitch, so that a frame voiced in
+    // one take and not in the other costs little.
+    const float neutral = m_fPitchHz > 0.0f ? 12.0f * std::log2(m_fPitchHz / 100.0f) : 0.0f;
+    for (int i = 0; i < m_nFrames; ++i) {
+        const int k = std::min(count - 1, static_cast<int>(static_cast<long>(i) * count / m_nFrames));
+        m_pitchContour[i] = hz[k] > 0.0f ? 12.0f * std::log2(hz[k] / 100.0f) : neutral;
     }
 }

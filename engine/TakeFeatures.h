@@ -45,6 +45,9 @@ public:
 
     // Median pitch of the word's voiced frames, Hz (0: unknown).
     void SetPitch(float hz) { m_fPitchHz = hz; }
+    // Pitch contour of the word (Hz per analysis frame pair, 0 = unvoiced),
+    // mapped onto the word's frames; used by the replay fingerprint.
+    void SetPitchContour(const float* hz, int count);
     float Pitch() const { return m_fPitchHz; }
 
     int Frames() const { return m_nFrames; }
@@ -61,4 +64,5 @@ private:
     float m_vectors[kMaxFrames][kMaxVectorDims];  // packed, stride VectorDims()
     float m_meanCepstrum[kMaxDims];
     float m_fPitchHz;
+    float m_pitchContour[kMaxFrames];   // semitones re 100 Hz; unvoiced: the word's median
 };

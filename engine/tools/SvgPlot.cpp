@@ -10,6 +10,7 @@ namespace {
 const int kWidth = 520, kHeight = 520, kMargin = 60;
 const double kDetMin = 0.001, kDetMax = 0.6;   // DET axes range (probability)
 const int kBins = 40;
+const double kNotScored = 1e8;                 // scores at or above: the trial was refused
 
 class CSvg {
 public:
@@ -136,18 +137,27 @@ int CSvgPlot::WriteHistogram(const std::string& path, const std::vector<double>&
 {
     CSvg svg(path);
     if (!svg.Ok()) return 0;
-    std::vector<double> all = genuine;
-    all.insert(all.end(), impostor.begin(), impostor.end());
+    // Trials that were never scored (refused takes, kNotScored and above)
+    // are counted in the caption, not drawn: they would stretch the axis.
+    std::vector<double> all;
+    size_t unscored = 0;
+    for (const std::vector<double>* v : {&genuine, &impostor})
+        for (double x : *v) {
+            if (std::isfinite(x) && x < kNotScored) all.push_back(x);
+            else ++unscored;
+        }
     if (all.empty()) return svg.Close();
     std::sort(all.begin(), all.end());
     // The range covers 99 % of the scores, so that a few far impostors do not
     // squeeze the interesting part into one bin.
     const double lo = all.front();
-    const double hi = std::max(all[static_cast<size_t>(0.99 * (all.size() - 1))], threshold * 1.2);
+    double hi = std::max(all[static_cast<size_t>(0.99 * (all.size() - 1))], threshold * 1.2);
+    if (!(hi > lo)) hi = lo + 1.0;
     const double width = (hi - lo) / kBins;
     auto count = [&](const std::vector<double>& v) {
         std::vector<double> h(kBins, 0.0);
-        for (double s : v) h[std::clamp(static_cast<int>((s - lo) / width), 0, kBins - 1)] += 1.0;
+        for (double s : v)
+            if (std::isfinite(s) && s < kNotScored) h[std::clamp(static_cast<int>((s - lo) / width), 0, kBins - 1)] += 1.0;
         for (double& x : h) x /= std::max<size_t>(1, v.size());
         return h;
     };
@@ -169,5 +179,7 @@ int CSvgPlot::WriteHistogram(const std::string& path, const std::vector<double>&
     svg.Text(kWidth - kMargin, kHeight - kMargin + 16, "middle", buf);
     svg.Text(kWidth / 2.0, kHeight - 16, "middle", "fused distance (green: genuine, red: impostor, line: threshold)");
     svg.Text(kWidth / 2.0, 24, "middle", "Score histograms");
+    std::snprintf(buf, sizeof(buf), "%zu trials refused before scoring (not drawn)", unscored);
+    svg.Text(kWidth / 2.0, 40, "middle", buf);
     return svg.Close();
 }
