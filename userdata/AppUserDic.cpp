@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "Setup/SetupFile.h"
@@ -141,18 +142,27 @@ int CAppUserDic::IsFileExist(const char* pszPath, int bFolder) { return CSetupFi
 // ---------------------------------------------------------------------------
 // Record format
 
+// ';' and ',' lie below the Shift-JIS trail-byte range, so a byte search
+// never finds one inside a double-byte character. The search must be by byte:
+// a character-wise search takes a lone lead byte (a text cut inside a
+// character) and the separator behind it for one character, which glues two
+// fields together and moves the password onto the group.
+static int FindSeparator(const CString& strText, char cSeparator, int nStart)
+{
+    const size_t pos = strText.str().find(cSeparator, static_cast<size_t>(nStart));
+    return pos == std::string::npos ? -1 : static_cast<int>(pos);
+}
+
 CString CAppUserDic::GetField(const CString& strRecord, int nField)
 {
-    // ';' and ',' lie below the Shift-JIS trail-byte range, so a byte search
-    // never finds one inside a double-byte character.
     int start = 0;
     for (int i = 0; i < nField; ++i) {
-        const int sep = strRecord.Find(kFieldSeparator, start);
+        const int sep = FindSeparator(strRecord, kFieldSeparator, start);
         if (sep < 0)
             return CString();
         start = sep + 1;
     }
-    const int end = strRecord.Find(kFieldSeparator, start);
+    const int end = FindSeparator(strRecord, kFieldSeparator, start);
     return end < 0 ? strRecord.Mid(start) : strRecord.Mid(start, end - start);
 }
 
@@ -160,7 +170,7 @@ void CAppUserDic::SplitList(const CString& strList, char cSeparator, CStringArra
 {
     int start = 0;
     for (;;) {
-        const int sep = strList.Find(cSeparator, start);
+        const int sep = FindSeparator(strList, cSeparator, start);
         if (sep < 0) {
             arrOut.Add(strList.Mid(start));
             return;

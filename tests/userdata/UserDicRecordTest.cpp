@@ -25,6 +25,32 @@ TEST(UserRecordFields, FieldsAreFoundByPositionAndMissingOnesAreEmpty)
     EXPECT_EQ("pw", CAppUserDic::GetField("id;;pw", 2).str());
 }
 
+// A text cut in the middle of a double-byte character ends with a lone lead
+// byte. The separator behind it is still a separator: ';' and ',' are never
+// trail bytes, so taking the pair for one character would glue two fields
+// (or two nicks) together and shift every field behind them.
+TEST(UserRecordFields, ASeparatorBehindALoneLeadByteStillSeparates)
+{
+    const CString record = "id;text\x83;pw;1;key;101;aaj\x83,abj;";
+    EXPECT_EQ("text\x83", CAppUserDic::GetField(record, 1).str());
+    EXPECT_EQ("pw", CAppUserDic::GetField(record, 2).str());
+    EXPECT_EQ("aaj\x83,abj", CAppUserDic::GetField(record, 6).str());
+    CStringArray nicks;
+    CAppUserDic::SplitList("aaj\x83,abj", ',', nicks);
+    EXPECT_EQ(Strings({"aaj\x83", "abj"}), Texts(nicks));
+}
+
+TEST_F(UserDicTest, AUserTextCutInsideACharacterDoesNotMoveThePassword)
+{
+    ASSERT_EQ(1, m_dic.CreateUser("text\x83", "Bob", "K", "Secret", 1, 1, 1, 1, "aaj"));
+    EXPECT_EQ("Secret", m_dic.GetPassWord("bob").str());
+    EXPECT_EQ(0, m_dic.VerifyPassWord("bob", "Secret"));
+    // Shifted fields would put the group where the password belongs.
+    EXPECT_EQ(-1, m_dic.VerifyPassWord("bob", "1"));
+    EXPECT_EQ("111", m_dic.GetAuthority("bob").str());
+    EXPECT_EQ(0, m_dic.VerifyNick("bob", "aaj"));
+}
+
 TEST(UserRecordFields, ListsSplitAtTheSeparatorWithEmptyEntriesKept)
 {
     CStringArray parts;
