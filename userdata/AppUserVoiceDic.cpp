@@ -169,7 +169,12 @@ unsigned long CAppUserVoiceDic::GetNickPos(CString strNick, int nSlot)
     const int m = NickIndex(strNick);
     if (m < 0)
         return 0;
-    return static_cast<unsigned long>(nSlot) * kSlotSize + kModelBase + kModelStride * static_cast<unsigned long>(m);
+    return static_cast<unsigned long>(BlockStart(nSlot, m));
+}
+
+ULONGLONG CAppUserVoiceDic::BlockStart(int nSlot, int nModel)
+{
+    return SlotStart(nSlot) + kModelBase + kModelStride * static_cast<unsigned long>(nModel);
 }
 
 // ---------------------------------------------------------------------------
@@ -239,7 +244,7 @@ void CAppUserVoiceDic::SetUserVoice(CString strUserID, CString strCertiKey, CStr
         return;
 
     PutLittleEndian32(block.data(), static_cast<unsigned long>(length));
-    WriteAt(dic, GetNickPos(strNick, slot), block.data(), 4 + length);
+    WriteAt(dic, BlockStart(slot, NickIndex(strNick)), block.data(), 4 + length);
     dic.Close();
 }
 
@@ -250,7 +255,7 @@ void CAppUserVoiceDic::GetUserVoice(CString strUserID, CString strCertiKey, CStr
     if (slot < 0 || NickIndex(strNick) < 0)
         return;
 
-    const ULONGLONG pos = GetNickPos(strNick, slot);
+    const ULONGLONG pos = BlockStart(slot, NickIndex(strNick));
     unsigned long length = ReadWord(dic, pos);
     // A length the block cannot hold is damage: it reads as no model.
     if (length > kModelArea)
@@ -267,6 +272,6 @@ void CAppUserVoiceDic::DelUserVoice(CString strUserID, CString strCertiKey, CStr
     CFile dic(m_strDicFile, kDicUpdateFlags);
     const int slot = FindIDPos(strUserID, strCertiKey, dic);
     if (slot >= 0 && NickIndex(strNick) >= 0)
-        WriteWord(dic, GetNickPos(strNick, slot), 0);
+        WriteWord(dic, BlockStart(slot, NickIndex(strNick)), 0);
     dic.Close();
 }

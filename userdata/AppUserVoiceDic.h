@@ -69,6 +69,8 @@ public:
     int AddSlot(CFile& file);
     int FindBlankSlot(CFile& file);
     int FindIDPos(CString strUserID, CString strCertiKey, CFile& file);
+    // An unsigned long holds offsets below 4 GiB only: from slot 34359 on the
+    // result wraps. The model moves therefore go by BlockStart, never by this.
     unsigned long GetNickPos(CString strNick, int nSlot);
 
     void AddUser(CString strUserID, CString strCertiKey);
@@ -84,6 +86,8 @@ public:
 
 private:
     static int SlotCount(CFile& file);
+    // File offset of model block nModel (0..5) of a slot, wide enough for any slot.
+    static ULONGLONG BlockStart(int nSlot, int nModel);
     static unsigned long ReadWord(CFile& file, ULONGLONG nOffset);
     static void WriteWord(CFile& file, ULONGLONG nOffset, unsigned long nValue);
     CString ModelPath(const CString& strNick) const;
