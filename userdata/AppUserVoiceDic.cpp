@@ -137,8 +137,10 @@ int CAppUserVoiceDic::FindIDPos(CString strUserID, CString strCertiKey, CFile& f
         // The slot's head holds both texts; one read takes it whole.
         file.Seek(static_cast<LONGLONG>(SlotStart(k)), CFile::begin);
         file.ReadExact(head, kModelBase);
-        // Only 1 marks a slot in use; any other non-zero word is damage.
-        if (LittleEndian32(head + kInUseOffset) != 1)
+        // Any word but 0 marks a slot in use: a damaged word (only 1 is ever
+        // written) must not cost the user the models the slot still holds.
+        // Everything read below is bounded by the slot's areas.
+        if (LittleEndian32(head + kInUseOffset) == 0)
             continue;
         const unsigned long idLength = LittleEndian32(head + kIdLengthOffset);
         if (idLength > kIdArea)

@@ -16,11 +16,11 @@
 // rejects such a file, so it can never verify anyone.
 //
 // Damaged files: the slot count is the file length divided by 125000, rounded
-// down; bytes behind the last whole slot are not read. A slot whose in-use
-// word is neither 0 nor 1, or whose ID or certi key length does not fit its
-// area, never matches a user and is never reused as blank. A model length
-// larger than its block reads as no model. No operation reads or writes
-// outside the slot it works on.
+// down; bytes behind the last whole slot are not read. Any in-use word but 0
+// marks a slot in use (it can match a user and is never reused as blank); a
+// slot whose ID or certi key length does not fit its area never matches. A
+// model length larger than its block reads as no model. No operation reads or
+// writes outside the slot it works on.
 //
 // Refusals (the operations have no result; the caller sees no exception and
 // the file is left byte for byte as it was):

@@ -30,10 +30,13 @@ protected:
     }
 };
 
-TEST_F(VoiceDamageTest, AnInUseWordOtherThanZeroOrOneNeitherMatchesNorIsReused)
+// Only 1 is ever written, but any word other than 0 marks a slot in use: the
+// user keeps the slot and its models, and the slot is not handed to another.
+TEST_F(VoiceDamageTest, AnInUseWordOtherThanZeroOrOneStillMatchesAndIsNotReused)
 {
     Damage(0, 7);
-    EXPECT_EQ(-1, FindSlot("Alice", "KEY-A"));
+    EXPECT_EQ(0, FindSlot("Alice", "KEY-A"));
+    EXPECT_EQ(-1, FindSlot("Alice", "KEY-B"));
     EXPECT_EQ(1, FindSlot("Bob", "KEY-B"));
     const std::string before = Dic();
     m_voice.AddUser("Carol", "KEY-C");
