@@ -272,14 +272,12 @@ int CAppUserDic::GetUserList()
     const int parsedWhole = ParseDicImage(image.data(), image.size(), ciphers);
     CCrypto crypto;
     const CString passPhrase = CCrypto::GetProcessKey();
-    for (int i = 0; i < ciphers.GetSize(); ++i) {
-        const CString record = crypto.DecryptString(ciphers[i], passPhrase);
-        // Cipher text that does not decrypt was changed on disk: it and what
-        // follows it are not trusted.
-        if (record.IsEmpty())
-            return 0;
-        m_arrUsers.Add(record);
-    }
+    // A cipher text changed on disk decrypts to an empty text, which stays in
+    // the list as a record that names nobody. The entries behind it are framed
+    // by their own lengths and are whole: dropping them here would delete
+    // those users from the file at the next rewrite.
+    for (int i = 0; i < ciphers.GetSize(); ++i)
+        m_arrUsers.Add(crypto.DecryptString(ciphers[i], passPhrase));
     return readWhole && parsedWhole && image.size() == length ? 1 : 0;
 }
 

@@ -92,7 +92,9 @@ TEST_F(DamagedFileTest, ATruncatedRecordKeepsTheUsersBeforeIt)
     EXPECT_EQ(Strings({"u1", "u2"}), LoadIds(good + third.substr(0, 2)));
 }
 
-TEST_F(DamagedFileTest, GarbageLoadsNoUserAndChangedCipherTextEndsTheLoad)
+// A changed cipher text is an empty record; the whole entries behind it load,
+// and a rewrite keeps them.
+TEST_F(DamagedFileTest, GarbageLoadsNoUserAndAChangedCipherTextBecomesAnEmptyRecord)
 {
     EXPECT_EQ(Strings(), LoadIds(udtest::PatternBytes(5000, 7)));
 
@@ -100,7 +102,13 @@ TEST_F(DamagedFileTest, GarbageLoadsNoUserAndChangedCipherTextEndsTheLoad)
     const unsigned long first = udtest::Word(image, 0);
     const size_t secondText = 4 + first + 4;
     image[secondText + 10] = image[secondText + 10] == 'A' ? 'B' : 'A';
-    EXPECT_EQ(Strings({"u1"}), LoadIds(image));
+    EXPECT_EQ(Strings({"u1", "", "u3"}), LoadIds(image));
+
+    CAppUserDic dic;
+    dic.SetUserDicFilePath(m_path);
+    EXPECT_EQ(2, dic.VerifyPassWord("U3", "p"));
+    ASSERT_EQ(1, dic.SetPassWord("u1", "q"));
+    EXPECT_EQ(Strings({"u1;a;q;0;k;111;aaj", "", "u3;a;p;0;k;111;acj;"}), udtest::StoredRecords(m_path));
 }
 
 TEST_F(DamagedFileTest, ADamagedDictionaryStaysUsableAndIsRewrittenWhole)
