@@ -19,9 +19,6 @@ int CDtw::Init(int maxFrames)
     m_nMaxFrames = maxFrames;
     m_prev.assign(maxFrames + 1, kInf);
     m_curr.assign(maxFrames + 1, kInf);
-    m_cost.assign(static_cast<size_t>(maxFrames) * maxFrames, kInf);
-    m_local.assign(static_cast<size_t>(maxFrames) * maxFrames, 0.0f);
-    m_path.assign(2 * static_cast<size_t>(maxFrames), 0.0f);
     return 1;
 }
 
@@ -30,9 +27,6 @@ void CDtw::Reset()
     m_nMaxFrames = 0;
     m_prev.clear();
     m_curr.clear();
-    m_cost.clear();
-    m_local.clear();
-    m_path.clear();
 }
 
 float CDtw::Distance(const float* a, int na, const float* b, int nb, int dims, const float* weights)
@@ -76,44 +70,4 @@ float CDtw::Distance(const float* a, int na, const float* b, int nb, int dims, c
     const float total = m_prev[nb - 1];
     if (total >= kInf) return kUnreachable;
     return total / static_cast<float>(na + nb);
-}
-
-float CDtw::PathMedian(const float* a, int na, const float* b, int nb, int dims)
-{
-    if (na <= 0 || nb <= 0 || na > m_nMaxFrames || nb > m_nMaxFrames || dims <= 0) return kUnreachable;
-    if (na > kMaxLengthRatio * nb || nb > kMaxLengthRatio * na) return kUnreachable;
-    auto at = [nb](int i, int j) { return static_cast<size_t>(i) * nb + j; };
-    for (int i = 0; i < na; ++i)
-        for (int j = 0; j < nb; ++j) {
-            float s = 0.0f;
-            for (int k = 0; k < dims; ++k) {
-                const float d = a[i * dims + k] - b[j * dims + k];
-                s += d * d;
-            }
-            const float d = std::sqrt(s);
-            m_local[at(i, j)] = d;
-            float best;
-            if (i == 0 && j == 0) best = 2.0f * d;
-            else {
-                best = kInf;
-                if (i > 0) best = std::min(best, m_cost[at(i - 1, j)] + d);
-                if (j > 0) best = std::min(best, m_cost[at(i, j - 1)] + d);
-                if (i > 0 && j > 0) best = std::min(best, m_cost[at(i - 1, j - 1)] + 2.0f * d);
-            }
-            m_cost[at(i, j)] = best;
-        }
-    // Back along the cheapest predecessors, collecting the local distances.
-    int i = na - 1, j = nb - 1, n = 0;
-    while (true) {
-        m_path[n++] = m_local[at(i, j)];
-        if (i == 0 && j == 0) break;
-        if (i == 0) { --j; continue; }
-        if (j == 0) { --i; continue; }
-        const float diag = m_cost[at(i - 1, j - 1)], up = m_cost[at(i - 1, j)], left = m_cost[at(i, j - 1)];
-        if (diag <= up && diag <= left) { --i; --j; }
-        else if (up <= left) --i;
-        else --j;
-    }
-    std::nth_element(m_path.begin(), m_path.begin() + n / 2, m_path.begin() + n);
-    return m_path[n / 2];
 }

@@ -21,19 +21,10 @@ public:
     // differ by more than a factor of kMaxLengthRatio.
     float Distance(const float* a, int na, const float* b, int nb, int dims, const float* weights);
 
-    // Same alignment, but returns the median of the local frame distances
-    // along the best path instead of their mean: a few frames that differ a
-    // lot (the edges of a word, a noise burst) do not move it. Used to
-    // recognise a replayed recording, which matches most frames very closely.
-    float PathMedian(const float* a, int na, const float* b, int nb, int dims);
-
     static const float kUnreachable;
 
 private:
     int m_nMaxFrames = 0;
     std::vector<float> m_prev;
     std::vector<float> m_curr;
-    std::vector<float> m_cost;     // maxFrames^2 accumulated costs for PathMedian
-    std::vector<float> m_local;    // maxFrames^2 local distances
-    std::vector<float> m_path;     // local distances along the path
 };

@@ -73,6 +73,7 @@ private:
     void ResetFields();
     int BuildStages();
     int AnalyseTake(const short* samples, int count, int shortWord);
+    bool RefusedAsMarginal() const;
     int IsPlausibleSpeech() const;
     int MatchesEarlierTakes(int index);
     int LoadModelForTake();

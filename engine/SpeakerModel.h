@@ -38,7 +38,7 @@
 
 class CSpeakerModel {
 public:
-    static constexpr int kVersion = 1;
+    static constexpr int kVersion = 2;      // 2: fingerprints frame for frame (no squeeze)
     static constexpr int kHeaderSize = 24;
     static constexpr int kMaxFileSize = 20655;     // the voice dictionary's model block
     static constexpr int kMaxDims = 21;            // up to 20 cepstra + energy
@@ -73,6 +73,9 @@ public:
     // Writes the file through a temporary file in the same folder that is
     // flushed and then moved into place. Returns 1 on success.
     int Save(const std::string& path) const;
+    // Moves the finished file `tmp` over `path`, replacing an existing file
+    // in one step. Returns true on success; `tmp` stays on failure.
+    static bool ReplaceWith(const std::string& tmp, const std::string& path);
 
     // --- content (public: the scorer and trainer fill and read it) ---
     int nSampleRate, nFrameLength, nShift, nCepstra, nChannels, nDims;

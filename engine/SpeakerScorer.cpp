@@ -28,6 +28,15 @@ const float kThresholdPerTenth = 0.06f;
 // --- Quantisation -------------------------------------------------------------------
 const float kScaleHeadroom = 1.25f;      // template scale covers 125 % of the largest value
 const float kNoFingerprint = 1e3f;
+// --- Replay fingerprint alignment -----------------------------------------------------
+// A replay is the same recording: after the right offset its frames line up
+// one for one, and only the end points may cut a few frames differently. A
+// fresh take of the same word differs in timing, so no single offset lines
+// it up. The overlap must cover this share of the shorter fingerprint.
+const float kMinOverlapShare = 0.8f;
+// Coefficients whose mean over the compared frames is taken off: the cepstra
+// and the energy; the pitch contour is compared as it is (a replay keeps it).
+const int kNormalisedDims = CSpeakerModel::kFingerprintDims - 1;
 // --- Pitch ------------------------------------------------------------------------
 const float kNeutralPitchDistance = 0.1f;   // when a pitch is missing, ln units
 const float kPitchDistanceFloor = 0.02f;    // keeps the typical distance above 0, ln units
@@ -209,9 +218,9 @@ float CSpeakerScorer::TypicalFingerprintDistance(const CSpeakerModel& model)
         for (int k = 0; k < model.fingerprintFrames[i] * kDims; ++k) a[k] = model.fingerprints[i][k] * model.fingerprintScale;
         for (int j = i + 1; j < model.nTemplates; ++j) {
             for (int k = 0; k < model.fingerprintFrames[j] * kDims; ++k) b[k] = model.fingerprints[j][k] * model.fingerprintScale;
-            const float d = m_dtw.PathMedian(a, model.fingerprintFrames[i], b, model.fingerprintFrames[j], kDims);
+            const float d = AlignedMedian(a, model.fingerprintFrames[i], b, model.fingerprintFrames[j]);
             if (d >= CDtw::kUnreachable) continue;
-            sum += d / std::sqrt(static_cast<float>(kDims));
+            sum += d;
             ++pairs;
         }
     }
@@ -219,19 +228,54 @@ float CSpeakerScorer::TypicalFingerprintDistance(const CSpeakerModel& model)
 }
 
 
+float CSpeakerScorer::AlignedMedian(const float* probe, int np, const float* stored, int ns)
+{
+    constexpr int kDims = CSpeakerModel::kFingerprintDims;
+    if (np <= 0 || ns <= 0 || np > CTakeFeatures::kMaxFrames || ns > CTakeFeatures::kMaxFrames) return CDtw::kUnreachable;
+    const int minOverlap = std::max(1, static_cast<int>(std::ceil(kMinOverlapShare * std::min(np, ns))));
+    float local[CTakeFeatures::kMaxFrames];
+    float best = CDtw::kUnreachable;
+    // offset: index in the probe of the stored fingerprint's first frame.
+    for (int offset = minOverlap - ns; offset <= np - minOverlap; ++offset) {
+        const int first = std::max(0, offset), last = std::min(np, offset + ns);
+        const int n = last - first;
+        if (n < minOverlap) continue;
+        // Level and spectral tilt are taken off over exactly the frames
+        // compared (where the end points fell changes the word's own means),
+        // as the median difference, which a click in a few frames cannot move.
+        float shift[kDims] = {0.0f};
+        for (int k = 0; k < kNormalisedDims; ++k) {
+            for (int i = first; i < last; ++i) local[i - first] = probe[i * kDims + k] - stored[(i - offset) * kDims + k];
+            std::nth_element(local, local + n / 2, local + n);
+            shift[k] = local[n / 2];
+        }
+        for (int i = first; i < last; ++i) {
+            const float* a = probe + i * kDims;
+            const float* b = stored + (i - offset) * kDims;
+            float s = 0.0f;
+            for (int k = 0; k < kDims; ++k) { const float x = a[k] - b[k] - shift[k]; s += x * x; }
+            local[i - first] = s;
+        }
+        std::nth_element(local, local + n / 2, local + n);
+        best = std::min(best, std::sqrt(local[n / 2] / kDims));
+    }
+    return best;
+}
+
 float CSpeakerScorer::ReplayDistance(const CTakeFeatures& test, const CSpeakerModel& model)
 {
     constexpr int kDims = CSpeakerModel::kFingerprintDims;
-    float probe[CSpeakerModel::kMaxFingerprintFrames * kDims];
+    float probe[CTakeFeatures::kMaxFrames * kDims];
     float stored[CSpeakerModel::kMaxFingerprintFrames * kDims];
-    const int frames = test.Fingerprint(probe);
+    float shifted[CTakeFeatures::kMaxFrames * kDims];
+    const int frames = test.Fingerprint(probe, CTakeFeatures::kMaxFrames);
+    const int shiftedFrames = test.Fingerprint(shifted, CTakeFeatures::kMaxFrames, true);
     float best = kNoFingerprint;
     for (int f = 0; f < model.nFingerprints; ++f) {
         const int n = model.fingerprintFrames[f];
         for (int i = 0; i < n * kDims; ++i) stored[i] = model.fingerprints[f][i] * model.fingerprintScale;
-        const float d = m_dtw.PathMedian(probe, frames, stored, n, kDims);
-        // Euclidean frame distance over kDims coefficients -> RMS per coefficient.
-        best = std::min(best, d / std::sqrt(static_cast<float>(kDims)));
+        best = std::min(best, AlignedMedian(probe, frames, stored, n));
+        best = std::min(best, AlignedMedian(shifted, shiftedFrames, stored, n));
     }
     return best >= kNoFingerprint || model.fingerprintTypical <= 0.0f ? kNoFingerprint : best / model.fingerprintTypical;
 }

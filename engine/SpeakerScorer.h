@@ -49,6 +49,14 @@ public:
     // (a replay: well below 1; a fresh take: about 1); large when the model
     // has none.
     float ReplayDistance(const CTakeFeatures& test, const CSpeakerModel& model);
+    // Rigid comparison of two fingerprints (frames x kFingerprintDims): the
+    // stored one slid along the probe, frame for frame, without warping; at
+    // each offset whose overlap covers most of the shorter of the two, the
+    // cepstra's and the energy's median difference is taken off and the
+    // median frame distance over the overlap (RMS per coefficient) taken.
+    // Returns the smallest over the offsets (CDtw::kUnreachable when either
+    // is empty or longer than CTakeFeatures::kMaxFrames).
+    static float AlignedMedian(const float* probe, int np, const float* stored, int ns);
 
 private:
     float NearestFrameDistance(const CTakeFeatures& test, int exclude) const;

@@ -28,6 +28,7 @@ void CTakeFeatures::Reset()
     m_fPitchHz = 0.0f;
     std::memset(m_pitchContour, 0, sizeof(m_pitchContour));
     std::memset(m_statics, 0, sizeof(m_statics));
+    std::memset(m_shifted, 0, sizeof(m_shifted));
     std::memset(m_vectors, 0, sizeof(m_vectors));
     std::memset(m_meanCepstrum, 0, sizeof(m_meanCepstrum));
 }
@@ -58,9 +59,29 @@ int CTakeFeatures::Build(const CFeatureMatrix& full, int first, int last, int fr
     float peak = -1e9f;
     for (int i = 0; i < frames; ++i) peak = std::max(peak, m_statics[i][m_nDims - 1]);
     for (int i = 0; i < frames; ++i) m_statics[i][m_nDims - 1] -= peak;
+    BuildShifted(full, first, last, frames, step, peak);
     m_nFrames = frames;
     ComputeVectors();
     return frames;
+}
+
+// The fingerprint's coefficients of the word framed half a step later: the
+// replay check compares frame for frame, and a replay shifted by an odd
+// number of analysis frames would otherwise meet every frame half a frame off.
+void CTakeFeatures::BuildShifted(const CFeatureMatrix& full, int first, int last, int frames, double step, float peak)
+{
+    constexpr int kCoeffs = CSpeakerModel::kFingerprintDims - 1;   // cepstra, then energy
+    const int cepstra = std::min(kCoeffs - 1, m_nDims - 1);
+    for (int i = 0; i < frames; ++i) {
+        const int a = std::min(last, first + static_cast<int>((i + 0.5) * step));
+        const int b = std::max(a, std::min(last, first + static_cast<int>((i + 1.5) * step) - 1));
+        for (int d = 0; d < kCoeffs; ++d) {
+            const int column = d < cepstra ? d : m_nDims - 1;
+            float sum = 0.0f;
+            for (int s = a; s <= b; ++s) sum += full.Row(s)[column];
+            m_shifted[i][d] = sum / static_cast<float>(b - a + 1) - (d < cepstra ? 0.0f : peak);
+        }
+    }
 }
 
 int CTakeFeatures::BuildFromTemplate(const CSpeakerModel& model, int index)
@@ -94,35 +115,31 @@ int CTakeFeatures::StoreAsTemplate(CSpeakerModel& model, int index) const
     return 1;
 }
 
-int CTakeFeatures::Fingerprint(float* out) const
+int CTakeFeatures::Fingerprint(float* out, int maxFrames, bool shifted) const
 {
     // The word's mean cepstrum is removed: a replay through another gain or
     // over another noise level shifts every frame alike, which the mean takes
     // away, while the frame-to-frame pattern of the recording stays. The last
     // two coefficients are the energy contour relative to the word's peak and
-    // the pitch contour: a replay keeps both exactly, a fresh take does not. Longer words are
-    // squeezed into the fingerprint's frames by block means.
+    // the pitch contour: a replay keeps both exactly, a fresh take does not.
+    // Frames are kept one for one, never squeezed: the replay check compares
+    // without time warping, and a squeeze would depend on where the end points
+    // fell. A longer word keeps its middle.
     constexpr int kDims = CSpeakerModel::kFingerprintDims;
     const int cepstra = std::min(kDims - 2, m_nDims - 1);
-    const int frames = std::min(m_nFrames, CSpeakerModel::kMaxFingerprintFrames);
+    const int frames = std::min(m_nFrames, std::max(maxFrames, 0));
     if (frames < 1) return 0;
-    const double step = static_cast<double>(m_nFrames) / frames;
+    const int start = (m_nFrames - frames) / 2;
     for (int i = 0; i < frames; ++i) {
-        const int a = static_cast<int>(i * step);
-        const int b = std::max(a, std::min(m_nFrames - 1, static_cast<int>((i + 1) * step) - 1));
-        const float n = static_cast<float>(b - a + 1);
-        for (int d = 0; d < kDims - 2; ++d) {
-            float sum = 0.0f;
-            for (int s = a; s <= b && d < cepstra; ++s) sum += m_statics[s][d];
-            out[i * kDims + d] = d < cepstra ? sum / n - m_meanCepstrum[d] : 0.0f;
-        }
-        float energy = 0.0f, pitch = 0.0f;
-        for (int s = a; s <= b; ++s) {
-            energy += std::max(m_statics[s][m_nDims - 1], -kFingerprintEnergyRangeDb);
-            pitch += m_pitchContour[s];
-        }
-        out[i * kDims + kDims - 2] = kFingerprintEnergyWeight * energy / n;
-        out[i * kDims + kDims - 1] = kFingerprintPitchWeight * pitch / n;
+        const int s = start + i;
+        const float* cep = shifted ? m_shifted[s] : m_statics[s];
+        for (int d = 0; d < kDims - 2; ++d) out[i * kDims + d] = d < cepstra ? cep[d] - m_meanCepstrum[d] : 0.0f;
+        const float level = shifted ? m_shifted[s][kDims - 2] : m_statics[s][m_nDims - 1];
+        const float energy = std::max(level, -kFingerprintEnergyRangeDb);
+        const float pitch = shifted && s + 1 < m_nFrames ? 0.5f * (m_pitchContour[s] + m_pitchContour[s + 1])
+                                                         : m_pitchContour[s];
+        out[i * kDims + kDims - 2] = kFingerprintEnergyWeight * energy;
+        out[i * kDims + kDims - 1] = kFingerprintPitchWeight * pitch;
     }
     return frames;
 }
@@ -131,7 +148,7 @@ int CTakeFeatures::StoreFingerprint(CSpeakerModel& model, int slot) const
 {
     if (slot < 0 || slot >= CSpeakerModel::kMaxFingerprints || m_nFrames < 1) return 0;
     float fp[CSpeakerModel::kMaxFingerprintFrames * CSpeakerModel::kFingerprintDims];
-    const int frames = Fingerprint(fp);
+    const int frames = Fingerprint(fp, CSpeakerModel::kMaxFingerprintFrames);
     model.fingerprintScale = kFingerprintStepDb;
     for (int i = 0; i < frames * CSpeakerModel::kFingerprintDims; ++i)
         model.fingerprints[slot][i] =

@@ -32,12 +32,15 @@ public:
     // Quantises the statics into template `index` of `model` with the
     // model's scale. Returns 1 on success.
     int StoreAsTemplate(CSpeakerModel& model, int index) const;
-    // Writes the replay fingerprint (c1..c10 less their mean, and the energy contour) into
-    // fingerprint slot `slot` of `model`. Returns 1 on success.
+    // Writes the replay fingerprint (c1..c10 less their mean, the energy and
+    // the pitch contour) into fingerprint slot `slot` of `model`. Returns 1 on
+    // success.
     int StoreFingerprint(CSpeakerModel& model, int slot) const;
-    // Fingerprint of this take as floats (frames x kFingerprintDims) for matching;
-    // returns its frame count.
-    int Fingerprint(float* out) const;
+    // Fingerprint of this take as floats (frames x kFingerprintDims), one row
+    // per word frame, at most maxFrames (the middle of a longer word); out
+    // holds maxFrames rows. Returns the frame count.
+    // shifted: from the word framed half a word frame (one analysis frame) later.
+    int Fingerprint(float* out, int maxFrames, bool shifted = false) const;
 
     // Builds the weighted scorer vectors (statics, optional per-word cepstral
     // mean removal, dynamics) and the mean cepstrum.
@@ -58,11 +61,15 @@ public:
     const float* MeanCepstrum() const { return m_meanCepstrum; }
 
 private:
+    void BuildShifted(const CFeatureMatrix& full, int first, int last, int frames, double step, float peak);
     int m_nFrames;
     int m_nDims;                                  // cepstra + 1 (energy last)
     float m_statics[kMaxFrames][kMaxDims];        // row stride kMaxDims
     float m_vectors[kMaxFrames][kMaxVectorDims];  // packed, stride VectorDims()
     float m_meanCepstrum[kMaxDims];
     float m_fPitchHz;
+    // The same word framed half a word frame later (c1..c10, then energy
+    // as in m_statics): a replay's frames may fall between the original's.
+    float m_shifted[kMaxFrames][CSpeakerModel::kFingerprintDims];
     float m_pitchContour[kMaxFrames];   // semitones re 100 Hz; unvoiced: the word's median
 };

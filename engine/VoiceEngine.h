@@ -56,16 +56,22 @@ int VRE_CALL VRE_PutPW(const char* word);
 int VRE_CALL VRE_PutNick(const char* nick);         /* names the model file */
 
 /* Takes. */
-/* Non-zero when the take holds a usable word; otherwise see VRE_GetErrorNumber. */
+/* Non-zero when the take holds a usable word; otherwise see VRE_GetErrorNumber.
+ * In enrolment (mode 1) a marginal take (-4, -5) is refused (0) with its error
+ * number, so that the dialog retakes it and counts the warning; in
+ * verification (mode 2) it passes (non-zero) and VRE_GetErrorNumber still
+ * tells -4 or -5. */
 int VRE_CALL VRE_GetEndpointShort(const short* samples, int count, int bShortWord);
 /* Low 32 bits the first, high 32 bits the last frame of the word (0 without one). */
 long long VRE_CALL VRE_GetEndpointValue(void);
 int VRE_CALL VRE_GetShiftValue(void);               /* samples per frame step */
 /* 0 clean; -1 no speech or abnormal length, -2 too quiet, -3 too loud (clipping);
- * -4 low signal-to-noise ratio and -5 word cut by the take's edge (usable, marginal). */
+ * -4 low signal-to-noise ratio and -5 word cut by the take's edge (marginal:
+ * refused in enrolment, usable in verification). */
 int VRE_CALL VRE_GetErrorNumber(void);
 /* Take check; index = take number - 1 in enrolment, 0 in verification.
- * 0 = refused; VRE_GetLabelString then gives the reason (Shift-JIS, may be empty). */
+ * 0 = refused; VRE_GetLabelString then gives the reason (Shift-JIS, may be empty;
+ * empty for a marginal take in enrolment, which is refused here as well). */
 int VRE_CALL VRE_CheckSexSpeech(const short* samples, int count, int index);
 const char* VRE_CALL VRE_GetLabelString(void);
 

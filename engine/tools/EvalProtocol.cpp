@@ -104,9 +104,9 @@ void CEvalProtocol::SetUp(int mode)
 }
 
 int CEvalProtocol::Enrol(int digit, const std::string& speaker, int first, int last, int& refused, int& missed,
-                         double& trainMs)
+                         int& marginal, double& trainMs)
 {
-    refused = missed = 0;
+    refused = missed = marginal = 0;
     trainMs = 0.0;
     SetUp(1);
     m_strNick = Nick(digit, speaker);
@@ -117,7 +117,14 @@ int CEvalProtocol::Enrol(int digit, const std::string& speaker, int first, int l
     for (int take = first; take <= last; ++take, ++index) {
         const std::vector<short> s = MakeTake(digit, speaker, take, false);
         // Digits are short words.
-        if (!VRE_GetEndpointShort(s.data(), kTakeSamples, 1)) { ++refused; ++missed; continue; }
+        if (!VRE_GetEndpointShort(s.data(), kTakeSamples, 1)) {
+            ++refused;
+            // The number is read only after a refusal, as the dialog does.
+            const int error = VRE_GetErrorNumber();
+            if (error == -4 || error == -5) ++marginal;
+            else ++missed;
+            continue;
+        }
         if (!VRE_CheckSexSpeech(s.data(), kTakeSamples, index)) ++refused;
     }
     const auto t0 = std::chrono::steady_clock::now();

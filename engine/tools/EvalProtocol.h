@@ -57,9 +57,11 @@ public:
 
     // Enrols speaker/digit from takes first..last. refused: takes the end-point
     // detector or the take check refused; missed: of those, the end-point
-    // misses. trainMs: time of VRE_Train. Returns 1 when a model was trained.
+    // misses; marginal: of those, takes refused as marginal (-4 low SNR, -5 cut
+    // by the edge), which the dialog would retake. trainMs: time of VRE_Train.
+    // Returns 1 when a model was trained.
     int Enrol(int digit, const std::string& speaker, int first, int last, int& refused, int& missed,
-              double& trainMs);
+              int& marginal, double& trainMs);
     // One verification trial of a take against the model enrolled last.
     STrialResult Trial(const std::vector<short>& take);
     // The engine's acceptance limit on the fused distance at the dialog's security.

@@ -4,6 +4,8 @@
 //   genuine trials: takes 5..49 of that speaker and digit;
 //   impostor trials: takes 5..49 of every other speaker, same digit;
 //   replay trials: each enrolment take again, +3 dB, a little noise, 0.1 s later.
+// Enrolment takes the engine refuses as marginal (-4, -5; the dialog would
+// retake them) are counted as enrol_marginal on the line before the last.
 // The last line of output sums it up:
 //   EER=..% FAR@op=..% FRR@op=..% replay_caught=..% replay_false=..% enrol_fail=n epd_miss=n verify_ms=.. train_ms=..
 //
@@ -146,7 +148,7 @@ int main(int argc, char** argv)
     std::vector<double> genuine, impostor;
     long genuineTrials = 0, genuineRejected = 0, impostorTrials = 0, impostorAccepted = 0;
     long replayTrials = 0, replayCaught = 0, replayFalse = 0;
-    long enrolFail = 0, epdMiss = 0, verifyCalls = 0, trainCalls = 0;
+    long enrolFail = 0, epdMiss = 0, enrolMarginal = 0, verifyCalls = 0, trainCalls = 0;
     double verifyMs = 0.0, trainMs = 0.0, threshold = 0.0;
 
     auto record = [&](const char* kind, const std::string& model, int digit, const std::string& test, int take,
@@ -160,16 +162,19 @@ int main(int argc, char** argv)
     for (const std::string& speaker : speakers) {
         for (int digit = 0; digit <= 9; ++digit) {
             if (!protocol.Has(digit, speaker, opt.nEnrolFirst)) continue;
-            int refused = 0, missed = 0;
+            int refused = 0, missed = 0, marginal = 0;
             double ms = 0.0;
-            const int trained = protocol.Enrol(digit, speaker, opt.nEnrolFirst, opt.nEnrolLast, refused, missed, ms);
+            const int trained =
+                protocol.Enrol(digit, speaker, opt.nEnrolFirst, opt.nEnrolLast, refused, missed, marginal, ms);
             epdMiss += missed;
+            enrolMarginal += marginal;
             trainMs += ms;
             ++trainCalls;
             if (!trained || refused > 0) ++enrolFail;
             if (refused > 0)
-                std::fprintf(stderr, "enrolment: %s digit %d: %d take(s) refused (%d without end points)\n",
-                             speaker.c_str(), digit, refused, missed);
+                std::fprintf(stderr,
+                             "enrolment: %s digit %d: %d take(s) refused (%d without end points, %d marginal)\n",
+                             speaker.c_str(), digit, refused, missed, marginal);
             if (!trained) {
                 std::fprintf(stderr, "enrolment failed: %s digit %d\n", speaker.c_str(), digit);
                 continue;
@@ -212,8 +217,8 @@ int main(int argc, char** argv)
         CSvgPlot::WriteDet(opt.strPlots + "/det.svg", genuine, impostor, threshold);
         CSvgPlot::WriteHistogram(opt.strPlots + "/scores.svg", genuine, impostor, threshold);
     }
-    std::printf("speakers=%zu genuine=%ld impostor=%ld replay=%ld\n", speakers.size(), genuineTrials, impostorTrials,
-                replayTrials);
+    std::printf("speakers=%zu genuine=%ld impostor=%ld replay=%ld enrol_marginal=%ld\n", speakers.size(),
+                genuineTrials, impostorTrials, replayTrials, enrolMarginal);
     std::printf("EER=%.2f%% FAR@op=%.2f%% FRR@op=%.2f%% replay_caught=%.2f%% replay_false=%.2f%% enrol_fail=%ld "
                 "epd_miss=%ld verify_ms=%.3f train_ms=%.3f\n",
                 100.0 * EqualErrorRate(genuine, impostor), Percent(impostorAccepted, impostorTrials),

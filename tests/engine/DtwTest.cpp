@@ -27,7 +27,6 @@ TEST(Dtw, IdenticalSequencesAreAtDistanceZero)
     ASSERT_EQ(1, dtw.Init(128));
     const std::vector<float> a = Trajectory(60);
     EXPECT_FLOAT_EQ(0.0f, dtw.Distance(a.data(), 60, a.data(), 60, 2, nullptr));
-    EXPECT_FLOAT_EQ(0.0f, dtw.PathMedian(a.data(), 60, a.data(), 60, 2));
 }
 
 TEST(Dtw, ASlowerTakeOfTheSameWordIsCloserThanAnotherWord)
@@ -61,18 +60,6 @@ TEST(Dtw, LengthsTooFarApartOrOutOfRangeAreUnreachable)
     EXPECT_EQ(CDtw::kUnreachable, dtw.Distance(a.data(), 20, b.data(), 90, 2, nullptr));
     EXPECT_EQ(CDtw::kUnreachable, dtw.Distance(c.data(), 120, c.data(), 120, 2, nullptr));
     EXPECT_EQ(CDtw::kUnreachable, dtw.Distance(a.data(), 0, a.data(), 20, 2, nullptr));
-    EXPECT_EQ(CDtw::kUnreachable, dtw.PathMedian(a.data(), 20, b.data(), 90, 2));
     CDtw idle;
     EXPECT_EQ(CDtw::kUnreachable, idle.Distance(a.data(), 20, a.data(), 20, 2, nullptr));
-}
-
-TEST(Dtw, PathMedianIgnoresAFewWildFrames)
-{
-    CDtw dtw;
-    ASSERT_EQ(1, dtw.Init(128));
-    const std::vector<float> a = Trajectory(60);
-    std::vector<float> b = a;
-    for (int i = 0; i < 5; ++i) { b[2 * i] += 50.0f; b[2 * (59 - i) + 1] -= 50.0f; }
-    EXPECT_LT(dtw.PathMedian(a.data(), 60, b.data(), 60, 2), 0.01f);
-    EXPECT_GT(dtw.Distance(a.data(), 60, b.data(), 60, 2, nullptr), 1.0f);
 }

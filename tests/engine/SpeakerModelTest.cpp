@@ -10,7 +10,24 @@
 #include <limits>
 #include <vector>
 
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <sys/stat.h>
+#endif
+
 namespace {
+
+// Creates a folder through the C library, which takes a name in the ANSI
+// code page as the dialog passes it.
+bool MakeAnsiDir(const std::string& path)
+{
+#ifdef _WIN32
+    return _mkdir(path.c_str()) == 0;
+#else
+    return mkdir(path.c_str(), 0777) == 0;
+#endif
+}
 
 // A model at its largest: five templates at the frame limit, every
 // fingerprint slot full.
@@ -189,4 +206,41 @@ TEST(SpeakerModel, SaveReplacesTheFileAndLoadReadsItBack)
     EXPECT_EQ(0, m.Load(path));
     // A folder that does not exist cannot take the file.
     EXPECT_EQ(0, second.Save(dir + "/missing/aaj.bin"));
+}
+
+TEST(SpeakerModel, ReplaceWithPutsTheNewFileInPlaceInOneMove)
+{
+    const std::string dir = enginetest::MakeTempDir("replace");
+    const std::string path = dir + "/aaj.bin", tmp = path + ".tmp";
+    ASSERT_TRUE(enginetest::WriteBytes(path, {1, 2, 3}));
+    ASSERT_TRUE(enginetest::WriteBytes(tmp, {7, 8, 9, 10}));
+    ASSERT_TRUE(CSpeakerModel::ReplaceWith(tmp, path));
+    EXPECT_EQ((std::vector<unsigned char>{7, 8, 9, 10}), enginetest::ReadBytes(path));
+    EXPECT_FALSE(std::filesystem::exists(tmp));
+    // Without a finished temporary file the old model stays as it was.
+    EXPECT_FALSE(CSpeakerModel::ReplaceWith(tmp, path));
+    EXPECT_EQ((std::vector<unsigned char>{7, 8, 9, 10}), enginetest::ReadBytes(path));
+    // Into a folder that does not exist nothing moves, and the file is kept.
+    ASSERT_TRUE(enginetest::WriteBytes(tmp, {5}));
+    EXPECT_FALSE(CSpeakerModel::ReplaceWith(tmp, dir + "/missing/aaj.bin"));
+    EXPECT_TRUE(std::filesystem::exists(tmp));
+}
+
+TEST(SpeakerModel, SaveWorksInAFolderWithAJapaneseName)
+{
+    // "日本" in Shift-JIS, as the dialog passes an application folder.
+    const std::string dir = enginetest::MakeTempDir("sjis") + "/\x93\xFA\x96\x7B";
+    ASSERT_TRUE(MakeAnsiDir(dir));
+    const std::string path = dir + "/aaj.bin";
+    CSpeakerModel first = LargestModel();
+    ASSERT_EQ(1, first.Save(path));
+    CSpeakerModel second = LargestModel();
+    second.nAdaptations = 7;
+    ASSERT_EQ(1, second.Save(path));   // over the existing file
+    CSpeakerModel m;
+    ASSERT_EQ(1, m.Load(path));
+    ExpectSameModel(second, m);
+    std::FILE* tmp = std::fopen((path + ".tmp").c_str(), "rb");
+    EXPECT_EQ(nullptr, tmp);
+    if (tmp) std::fclose(tmp);
 }
