@@ -5,7 +5,7 @@
 #include "tests/Setup/SetupTestSupport.h"
 
 using sonvera_test::CTempFolder;
-using sonvera_test::WriteBytes;
+using sonvera_test::WriteRaw;
 
 namespace
 {
@@ -20,7 +20,7 @@ TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault)
 {
     CIniFile ini(IniPath());
     EXPECT_EQ(CString("fallback"), ini.ReadString("S", "k", "fallback"));
-    ASSERT_TRUE(WriteBytes(IniPath(), "[S]\r\nother=1\r\n"));
+    ASSERT_TRUE(WriteRaw(IniPath(), "[S]\r\nother=1\r\n"));
     EXPECT_EQ(CString("fallback"), ini.ReadString("S", "k", "fallback"));
     EXPECT_EQ(CString("dflt"), ini.ReadString("T", "other", "dflt"));
     EXPECT_EQ(CString("1"), ini.ReadString("S", "other", "dflt"));
@@ -58,7 +58,7 @@ TEST_F(IniFileTest, ReadStringReturnsAtMost2047Characters)
 
 TEST_F(IniFileTest, ReadSectionsEmptiesTheArrayAndKeepsFileOrder)
 {
-    ASSERT_TRUE(WriteBytes(IniPath(), "[Zeta]\r\na=1\r\n[Alpha]\r\nb=2\r\n[Mid]\r\n"));
+    ASSERT_TRUE(WriteRaw(IniPath(), "[Zeta]\r\na=1\r\n[Alpha]\r\nb=2\r\n[Mid]\r\n"));
     CIniFile ini(IniPath());
     CStringArray names;
     names.Add("stale");
@@ -80,7 +80,7 @@ TEST_F(IniFileTest, ReadSectionsOfAMissingFileGivesZeroAndAnEmptyArray)
 
 TEST_F(IniFileTest, ReadSectionListsKeyNamesNotValuesInFileOrder)
 {
-    ASSERT_TRUE(WriteBytes(IniPath(), "[WORD_LIST]\r\nafj=six\r\naaj=one\r\nacj=three\r\n[Other]\r\nx=y\r\n"));
+    ASSERT_TRUE(WriteRaw(IniPath(), "[WORD_LIST]\r\nafj=six\r\naaj=one\r\nacj=three\r\n[Other]\r\nx=y\r\n"));
     CIniFile ini(IniPath());
     CStringArray keys;
     keys.Add("stale");
@@ -93,7 +93,7 @@ TEST_F(IniFileTest, ReadSectionListsKeyNamesNotValuesInFileOrder)
 
 TEST_F(IniFileTest, ReadSectionOfAMissingSectionGivesZeroAndAnEmptyArray)
 {
-    ASSERT_TRUE(WriteBytes(IniPath(), "[Present]\r\nk=v\r\n"));
+    ASSERT_TRUE(WriteRaw(IniPath(), "[Present]\r\nk=v\r\n"));
     CIniFile ini(IniPath());
     CStringArray keys;
     keys.Add("stale");

@@ -14,8 +14,8 @@
 using sonvera_test::CProgramKeyGuard;
 using sonvera_test::CRegistryValueGuard;
 using sonvera_test::CTempFolder;
-using sonvera_test::ReadBytes;
-using sonvera_test::WriteBytes;
+using sonvera_test::ReadRaw;
+using sonvera_test::WriteRaw;
 
 namespace
 {
@@ -110,11 +110,11 @@ TEST_F(SetupFileTest, SecureSettingsPassThroughTheOwnedObject)
 
 TEST_F(SetupFileTest, InitializeKeepsAnExistingSecureFile)
 {
-    std::string before = ReadBytes(m_folder.File("marzet.dat"));
+    std::string before = ReadRaw(m_folder.File("marzet.dat"));
     ASSERT_FALSE(before.empty());
     CSetupFile again;
     again.Initialize();
-    EXPECT_EQ(before, ReadBytes(m_folder.File("marzet.dat")));
+    EXPECT_EQ(before, ReadRaw(m_folder.File("marzet.dat")));
 }
 
 TEST_F(SetupFileTest, CopiesUseTheSameFiles)
@@ -147,7 +147,7 @@ TEST(SetupFileExist, FilesFoldersAndMissingPaths)
 {
     CTempFolder folder;
     CString file = folder.File("present.txt");
-    ASSERT_TRUE(WriteBytes(file, "x"));
+    ASSERT_TRUE(WriteRaw(file, "x"));
     EXPECT_EQ(1, CSetupFile::IsFileExist(file, 0));
     EXPECT_EQ(0, CSetupFile::IsFileExist(file, 1));
     EXPECT_EQ(1, CSetupFile::IsFileExist(folder.Path(), 1));
@@ -163,7 +163,7 @@ TEST(SetupFileExist, ShiftJisFileName)
 {
     CTempFolder folder;
     CString file = folder.File("\x93\xfa\x96\x7b\x8c\xea.txt");   // a Japanese name
-    ASSERT_TRUE(WriteBytes(file, "x"));
+    ASSERT_TRUE(WriteRaw(file, "x"));
     EXPECT_EQ(1, CSetupFile::IsFileExist(file, 0));
 }
 
@@ -309,7 +309,7 @@ protected:
     void SetUp() override
     {
         SetupFileTest::SetUp();
-        ASSERT_TRUE(WriteBytes(Ini(), "[WORD_LIST]\r\nacj=Sesame\r\naaj=\x83\x8a\x83\x93\x83\x53\r\n"
+        ASSERT_TRUE(WriteRaw(Ini(), "[WORD_LIST]\r\nacj=Sesame\r\naaj=\x83\x8a\x83\x93\x83\x53\r\n"
                                       "abj=apple pie\r\n[Other]\r\nadj=Elsewhere\r\n"));
     }
 };
@@ -376,9 +376,9 @@ TEST_F(SetupFileTest, ImageFileListSkipsDeletedFilesAndFolders)
     CString first = m_folder.File("first.bmp");
     CString gone = m_folder.File("gone.bmp");
     CString last = m_folder.File("last.bmp");
-    ASSERT_TRUE(WriteBytes(first, "BM"));
-    ASSERT_TRUE(WriteBytes(gone, "BM"));
-    ASSERT_TRUE(WriteBytes(last, "BM"));
+    ASSERT_TRUE(WriteRaw(first, "BM"));
+    ASSERT_TRUE(WriteRaw(gone, "BM"));
+    ASSERT_TRUE(WriteRaw(last, "BM"));
     CStringArray files;
     files.Add(first);
     files.Add(gone);

@@ -16,8 +16,8 @@
 
 using sonvera_test::Bytes;
 using sonvera_test::CTempFolder;
-using sonvera_test::ReadBytes;
-using sonvera_test::WriteBytes;
+using sonvera_test::ReadRaw;
+using sonvera_test::WriteRaw;
 
 namespace
 {
@@ -95,7 +95,7 @@ protected:
 
 TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsThenTwoEmptyRecords)
 {
-    std::string image = ReadBytes(Dat());
+    std::string image = ReadRaw(Dat());
     ASSERT_GE(image.size(), 12u);
     size_t length = static_cast<unsigned char>(image[0]) | (static_cast<unsigned char>(image[1]) << 8) |
                     (static_cast<unsigned char>(image[2]) << 16) |
@@ -123,10 +123,10 @@ TEST_F(SetupSecureTest, SettingThePathOfAnExistingFileLeavesItByteIdentical)
     CSetupSecure::tagSecureSettings s = {1, 1, 0, 0, 1, 1};
     m_secure.SetAppSettings(s);
     m_secure.SetBackupBypassKey("KEY-1");
-    std::string before = ReadBytes(Dat());
+    std::string before = ReadRaw(Dat());
     CSetupSecure other;
     other.SetSetupSecureFilePath(Dat());
-    EXPECT_EQ(before, ReadBytes(Dat()));
+    EXPECT_EQ(before, ReadRaw(Dat()));
     CSetupSecure::tagSecureSettings back = {};
     other.GetAppSettings(back);
     EXPECT_EQ(0, memcmp(&s, &back, sizeof(s)));
@@ -172,25 +172,25 @@ TEST_F(SetupSecureTest, SettingsTextIsSixDigitsReadCharacterByCharacter)
 {
     CSetupSecure::tagSecureSettings s = {9, 8, 7, 6, 5, 4};
     m_secure.SetAppSettings(s);
-    EXPECT_EQ(CString("987654"), Decrypt(Split(ReadBytes(Dat())).r1));
+    EXPECT_EQ(CString("987654"), Decrypt(Split(ReadRaw(Dat())).r1));
     ExpectSettings(9, 8, 7, 6, 5, 4);
 }
 
 TEST_F(SetupSecureTest, ShortOrNonDigitSettingsTextLeavesTheMissingFieldsZero)
 {
-    std::string image = ReadBytes(Dat());
+    std::string image = ReadRaw(Dat());
     Records records = Split(image);
-    ASSERT_TRUE(WriteBytes(Dat(), Record(Encrypt("1x1").str()) + Record(records.r2) + Record(records.r3)));
+    ASSERT_TRUE(WriteRaw(Dat(), Record(Encrypt("1x1").str()) + Record(records.r2) + Record(records.r3)));
     ExpectSettings(1, 0, 1, 0, 0, 0);
 }
 
 TEST_F(SetupSecureTest, SettingsRewriteCarriesRecordTwoThreeAndTrailingBytesOver)
 {
     std::string tail = Record("second record kept") + Record(Encrypt("KEY").str()) + "\x01\x02trailer";
-    ASSERT_TRUE(WriteBytes(Dat(), Record(Encrypt("000111").str()) + tail));
+    ASSERT_TRUE(WriteRaw(Dat(), Record(Encrypt("000111").str()) + tail));
     CSetupSecure::tagSecureSettings s = {1, 1, 1, 1, 1, 1};
     m_secure.SetAppSettings(s);
-    std::string image = ReadBytes(Dat());
+    std::string image = ReadRaw(Dat());
     Records records = Split(image);
     EXPECT_EQ(CString("111111"), Decrypt(records.r1));
     EXPECT_EQ(tail, image.substr(4 + records.r1.size()));
@@ -201,7 +201,7 @@ TEST_F(SetupSecureTest, SettingsRewriteMovesLaterRecordsWhenRecordOneChangesLeng
 {
     // A record 1 of another length than the new cipher text: the records after it must follow it.
     std::string tail = Record("") + Record(Encrypt("MOVED").str());
-    ASSERT_TRUE(WriteBytes(Dat(), Record(Encrypt("000111 and much more text than six digits").str()) + tail));
+    ASSERT_TRUE(WriteRaw(Dat(), Record(Encrypt("000111 and much more text than six digits").str()) + tail));
     CSetupSecure::tagSecureSettings s = {0, 1, 0, 1, 0, 1};
     m_secure.SetAppSettings(s);
     ExpectSettings(0, 1, 0, 1, 0, 1);
@@ -217,7 +217,7 @@ TEST_F(SetupSecureTest, BypassKeyRoundTripsAlsoShorterOverLonger)
     EXPECT_EQ(longKey, m_secure.GetBackupBypassKey());
     m_secure.SetBackupBypassKey("short");
     EXPECT_EQ(CString("short"), m_secure.GetBackupBypassKey());
-    Records records = Split(ReadBytes(Dat()));
+    Records records = Split(ReadRaw(Dat()));
     EXPECT_EQ(CString("short"), Decrypt(records.r3));
     EXPECT_TRUE(records.rest.empty());
     ExpectSettings(0, 0, 0, 1, 1, 1);
@@ -236,9 +236,9 @@ TEST_F(SetupSecureTest, BypassKeysOfManyLengthsAndShiftJisRoundTrip)
 TEST_F(SetupSecureTest, BypassKeyRewriteKeepsRecordsOneTwoAndTheBytesAfterRecordThree)
 {
     std::string head = Record(Encrypt("101010").str()) + Record("opaque second record");
-    ASSERT_TRUE(WriteBytes(Dat(), head + Record(Encrypt("OLD KEY THAT IS LONG").str()) + "after"));
+    ASSERT_TRUE(WriteRaw(Dat(), head + Record(Encrypt("OLD KEY THAT IS LONG").str()) + "after"));
     m_secure.SetBackupBypassKey("NEW");
-    std::string image = ReadBytes(Dat());
+    std::string image = ReadRaw(Dat());
     EXPECT_EQ(head, image.substr(0, head.size()));
     Records records = Split(image);
     EXPECT_EQ(CString("NEW"), Decrypt(records.r3));
@@ -302,7 +302,7 @@ protected:
     // with a file error naming the file, and that the writes leave it as it was.
     void ExpectRefused(const std::string& image, bool settingsReadable)
     {
-        ASSERT_TRUE(WriteBytes(Dat(), image));
+        ASSERT_TRUE(WriteRaw(Dat(), image));
         CSetupSecure::tagSecureSettings s = {};
         if (settingsReadable)
             EXPECT_NO_THROW(m_secure.GetAppSettings(s));
@@ -312,7 +312,7 @@ protected:
         ExpectFileError([&] { m_secure.SetBackupBypassKey("K"); });
         if (!settingsReadable)
             ExpectFileError([&] { m_secure.SetAppSettings(s); });
-        EXPECT_EQ(image, ReadBytes(Dat()));
+        EXPECT_EQ(image, ReadRaw(Dat()));
         EXPECT_EQ(1u, m_folder.Entries().size());
     }
 
@@ -352,14 +352,14 @@ TEST_F(SetupSecureDamagedTest, HugeLengthIsRefusedBeforeAnythingIsAllocated)
 
 TEST_F(SetupSecureDamagedTest, TruncatedInsideTheBypassRecord)
 {
-    std::string good = ReadBytes(Dat());
+    std::string good = ReadRaw(Dat());
     Records records = Split(good);
     ExpectRefused(Record(records.r1) + Record(records.r2) + LengthField(40) + "cut", true);
 }
 
 TEST_F(SetupSecureDamagedTest, FileEndsAfterRecordOne)
 {
-    Records records = Split(ReadBytes(Dat()));
+    Records records = Split(ReadRaw(Dat()));
     ExpectRefused(Record(records.r1), true);
 }
 
@@ -451,7 +451,7 @@ class SetupSecureFaultTest : public SetupSecureTest,
 TEST_P(SetupSecureFaultTest, FailedRewriteLeavesTheOldFileAndTheBypassKey)
 {
     m_secure.SetBackupBypassKey("KEEP-THIS-KEY");
-    std::string before = ReadBytes(Dat());
+    std::string before = ReadRaw(Dat());
     CFaultyFileSystem faulty(GetParam());
     {
         CFileSystemOverride use(faulty);
@@ -460,7 +460,7 @@ TEST_P(SetupSecureFaultTest, FailedRewriteLeavesTheOldFileAndTheBypassKey)
         EXPECT_THROW(m_secure.SetBackupBypassKey("LOST"), CFileException);
         EXPECT_THROW(m_secure.CreateSetupSecure(Dat()), CFileException);
     }
-    EXPECT_EQ(before, ReadBytes(Dat()));
+    EXPECT_EQ(before, ReadRaw(Dat()));
     EXPECT_EQ(CString("KEEP-THIS-KEY"), m_secure.GetBackupBypassKey());
     ExpectSettings(0, 0, 0, 1, 1, 1);
     EXPECT_EQ(1u, m_folder.Entries().size());   // no temporary file left behind

@@ -6,16 +6,17 @@
 #include <string>
 
 #include "FaultyFileSystem.h"
-#include "TestFiles.h"
 #include "fw/File.h"
 #include "fw/FileException.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
 using fwtest::CFaultyFileSystem;
-using fwtest::ReadRaw;
-using fwtest::TempFolder;
-using fwtest::WriteRaw;
+using sonvera_test::CTempFolder;
+using sonvera_test::ReadRaw;
+using sonvera_test::WriteRaw;
 
 // The exception a call raises; fails the test when it raises none.
 template <typename F>
@@ -32,8 +33,8 @@ CFileException CaughtFrom(F call)
 
 TEST(FileOpen, MissingFileIsReportedNotThrownByOpen)
 {
-    TempFolder dir;
-    const std::string path = dir.File("missing.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("missing.dat").str();
     CFile file;
     CFileException error;
     EXPECT_FALSE(file.Open(path.c_str(), CFile::modeRead, &error));
@@ -46,8 +47,8 @@ TEST(FileOpen, MissingFileIsReportedNotThrownByOpen)
 
 TEST(FileOpen, ConstructorThrowsWithCauseAndPath)
 {
-    TempFolder dir;
-    const std::string path = dir.File("nofolder\\x.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("nofolder\\x.dat").str();
     const CFileException e = CaughtFrom([&] { CFile file(path.c_str(), CFile::modeRead); });
     EXPECT_EQ(e.m_cause, CFileException::badPath);
     EXPECT_EQ(e.m_strFileName, path.c_str());
@@ -58,8 +59,8 @@ TEST(FileOpen, ConstructorThrowsWithCauseAndPath)
 
 TEST(FileOpen, CreateTruncatesUnlessNoTruncate)
 {
-    TempFolder dir;
-    const std::string path = dir.File("f.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("f.dat").str();
     ASSERT_TRUE(WriteRaw(path, "old contents"));
     {
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite);
@@ -72,15 +73,15 @@ TEST(FileOpen, CreateTruncatesUnlessNoTruncate)
         EXPECT_EQ(file.GetLength(), 0u);
     }
     EXPECT_EQ(ReadRaw(path), "");
-    const std::string fresh = dir.File("fresh.dat");
+    const std::string fresh = dir.File("fresh.dat").str();
     { CFile file(fresh.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite); }
     EXPECT_EQ(ReadRaw(fresh), "");
 }
 
 TEST(FileOpen, CreateNewRefusesAnExistingFile)
 {
-    TempFolder dir;
-    const std::string path = dir.File("f.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("f.dat").str();
     ASSERT_TRUE(WriteRaw(path, "x"));
     const CFileException e = CaughtFrom([&] { CFile file(path.c_str(), CFile::modeCreateNew | CFile::modeWrite); });
     EXPECT_EQ(e.m_lOsError, static_cast<LONG>(ERROR_FILE_EXISTS));
@@ -89,8 +90,8 @@ TEST(FileOpen, CreateNewRefusesAnExistingFile)
 
 TEST(FileOpen, ExclusiveShareLocksOthersOut)
 {
-    TempFolder dir;
-    const std::string path = dir.File("f.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("f.dat").str();
     ASSERT_TRUE(WriteRaw(path, "x"));
     CFile first(path.c_str(), CFile::modeReadWrite | CFile::shareExclusive);
     const CFileException e = CaughtFrom([&] { CFile second(path.c_str(), CFile::modeRead | CFile::shareDenyNone); });
@@ -102,26 +103,26 @@ TEST(FileOpen, ExclusiveShareLocksOthersOut)
 
 TEST(FileOpen, ShiftJisPathsReachTheSystemIntact)
 {
-    TempFolder dir;
-    const std::string path = dir.File("\x95\x5C.dat");   // 表.dat
+    CTempFolder dir;
+    const std::string path = dir.File("\x95\x5C.dat").str();   // 表.dat
     {
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         file.Write("sjis", 4);
         EXPECT_EQ(file.GetFileName(), "\x95\x5C.dat");
     }
-    ASSERT_EQ(dir.List().size(), 1u);
-    EXPECT_EQ(dir.List()[0], L"\u8868.dat");
+    ASSERT_EQ(dir.Entries().size(), 1u);
+    EXPECT_EQ(dir.Entries()[0], L"\u8868.dat");
     EXPECT_EQ(ReadRaw(path), "sjis");
     EXPECT_TRUE(CFile::Exists(path.c_str()));
     EXPECT_FALSE(CFile::Exists(path.c_str(), TRUE));
-    EXPECT_TRUE(CFile::Exists(dir.Path().c_str(), TRUE));
-    EXPECT_FALSE(CFile::Exists(dir.Path().c_str()));
+    EXPECT_TRUE(CFile::Exists(dir.Path().GetString(), TRUE));
+    EXPECT_FALSE(CFile::Exists(dir.Path().GetString()));
 }
 
 TEST(FileReadWrite, RoundTripWithSeeksAndLengths)
 {
-    TempFolder dir;
-    const std::string path = dir.File("f.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("f.dat").str();
     CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
     file.Write("0123456789", 10);
     EXPECT_EQ(file.GetPosition(), 10u);
@@ -151,8 +152,8 @@ TEST(FileReadWrite, RoundTripWithSeeksAndLengths)
 
 TEST(FileReadWrite, ReadExactPastTheEndRaisesEndOfFile)
 {
-    TempFolder dir;
-    const std::string path = dir.File("f.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("f.dat").str();
     ASSERT_TRUE(WriteRaw(path, "abc"));
     CFile file(path.c_str(), CFile::modeRead);
     char buffer[8];
@@ -163,8 +164,8 @@ TEST(FileReadWrite, ReadExactPastTheEndRaisesEndOfFile)
 
 TEST(FileReadWrite, WriteToAReadOnlyOpenIsDenied)
 {
-    TempFolder dir;
-    const std::string path = dir.File("f.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("f.dat").str();
     ASSERT_TRUE(WriteRaw(path, "abc"));
     CFile file(path.c_str(), CFile::modeRead);
     const CFileException e = CaughtFrom([&] { file.Write("x", 1); });
@@ -176,8 +177,8 @@ TEST(FileReadWrite, WriteToAReadOnlyOpenIsDenied)
 
 TEST(FileReadWrite, ReadOnlyFileCannotBeOpenedForWriting)
 {
-    TempFolder dir;
-    const std::string path = dir.File("ro.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("ro.dat").str();
     ASSERT_TRUE(WriteRaw(path, "abc"));
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     HANDLE probe = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -194,8 +195,8 @@ TEST(FileReadWrite, ReadOnlyFileCannotBeOpenedForWriting)
 
 TEST(FileReadWrite, NegativeSeekIsBadSeek)
 {
-    TempFolder dir;
-    const std::string path = dir.File("f.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("f.dat").str();
     ASSERT_TRUE(WriteRaw(path, "abc"));
     CFile file(path.c_str(), CFile::modeRead);
     const CFileException e = CaughtFrom([&] { file.Seek(-10, CFile::begin); });
@@ -204,8 +205,8 @@ TEST(FileReadWrite, NegativeSeekIsBadSeek)
 
 TEST(FileFaults, ShortWritesAndReadsAreCompleted)
 {
-    TempFolder dir;
-    const std::string path = dir.File("f.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("f.dat").str();
     CFaultyFileSystem fs;
     fs.writeChunk = 3;
     fs.readChunk = 2;
@@ -238,8 +239,8 @@ TEST(FileFaults, DiskFullIsToldApartFromOtherWriteErrors)
         {ERROR_ACCESS_DENIED, false, CFileException::accessDenied},
     };
     for (const Case& c : cases) {
-        TempFolder dir;
-        const std::string path = dir.File("f.dat");
+        CTempFolder dir;
+        const std::string path = dir.File("f.dat").str();
         CFaultyFileSystem fs;
         fs.failWriteAfter = 5;
         fs.writeError = c.osError;
@@ -254,8 +255,8 @@ TEST(FileFaults, DiskFullIsToldApartFromOtherWriteErrors)
 
 TEST(FileFaults, FailedFlushAndCloseAreRaised)
 {
-    TempFolder dir;
-    const std::string path = dir.File("f.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("f.dat").str();
     CFaultyFileSystem fs;
     CFileSystemOverride scope(fs);
     CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
@@ -268,8 +269,8 @@ TEST(FileFaults, FailedFlushAndCloseAreRaised)
 
 TEST(FileFaults, OverrideIsUndoneAtTheEndOfItsScope)
 {
-    TempFolder dir;
-    const std::string path = dir.File("f.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("f.dat").str();
     ASSERT_TRUE(WriteRaw(path, "x"));
     {
         CFaultyFileSystem fs;
@@ -282,8 +283,8 @@ TEST(FileFaults, OverrideIsUndoneAtTheEndOfItsScope)
 
 TEST(FileNames, LastComponentRespectsDoubleByteCharacters)
 {
-    TempFolder dir;
-    const std::string path = dir.File("a\x95\x5C");   // ends in 表, whose trail byte is '\'
+    CTempFolder dir;
+    const std::string path = dir.File("a\x95\x5C").str();   // ends in 表, whose trail byte is '\'
     ASSERT_TRUE(WriteRaw(path, ""));
     CFile file(path.c_str(), CFile::modeRead);
     EXPECT_EQ(file.GetFileName(), "a\x95\x5C");
@@ -292,9 +293,9 @@ TEST(FileNames, LastComponentRespectsDoubleByteCharacters)
 
 TEST(FileNames, RemoveAndRename)
 {
-    TempFolder dir;
-    const std::string a = dir.File("a.dat");
-    const std::string b = dir.File("b.dat");
+    CTempFolder dir;
+    const std::string a = dir.File("a.dat").str();
+    const std::string b = dir.File("b.dat").str();
     ASSERT_TRUE(WriteRaw(a, "1"));
     CFile::Rename(a.c_str(), b.c_str());
     EXPECT_EQ(ReadRaw(b), "1");

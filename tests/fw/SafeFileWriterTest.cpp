@@ -7,16 +7,17 @@
 #include <vector>
 
 #include "FaultyFileSystem.h"
-#include "TestFiles.h"
 #include "fw/FileException.h"
 #include "fw/SafeFileWriter.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
 using fwtest::CFaultyFileSystem;
-using fwtest::ReadRaw;
-using fwtest::TempFolder;
-using fwtest::WriteRaw;
+using sonvera_test::CTempFolder;
+using sonvera_test::ReadRaw;
+using sonvera_test::WriteRaw;
 
 const std::string kOld = "the old contents, which must survive";
 const std::string kNew = "the new contents, a little longer than the old ones were";
@@ -30,14 +31,14 @@ void Rewrite(const std::string& path, const std::string& contents)
 
 TEST(SafeFileWriter, ReplacesTheTargetAndLeavesNoTemporaryFile)
 {
-    TempFolder dir;
-    const std::string path = dir.File("users.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("users.dat").str();
     ASSERT_TRUE(WriteRaw(path, kOld));
     CFaultyFileSystem fs;
     CFileSystemOverride scope(fs);
     Rewrite(path, kNew);
     EXPECT_EQ(ReadRaw(path), kNew);
-    EXPECT_EQ(dir.List(), std::vector<std::wstring>{L"users.dat"});
+    EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"users.dat"});
     // Moved from a temporary beside the target, replacing it and writing through.
     EXPECT_EQ(fs.moveCalls, 1);
     EXPECT_EQ(fs.lastMoveFlags, static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
@@ -47,20 +48,20 @@ TEST(SafeFileWriter, ReplacesTheTargetAndLeavesNoTemporaryFile)
 
 TEST(SafeFileWriter, CreatesAMissingTarget)
 {
-    TempFolder dir;
-    const std::string path = dir.File("new.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("new.dat").str();
     Rewrite(path, kNew);
     EXPECT_EQ(ReadRaw(path), kNew);
-    const std::string empty = dir.File("empty.dat");
+    const std::string empty = dir.File("empty.dat").str();
     CSafeFileWriter::WriteFile(CString(empty.c_str()), std::vector<BYTE>());
     EXPECT_EQ(ReadRaw(empty), "");
-    EXPECT_EQ(dir.List().size(), 2u);
+    EXPECT_EQ(dir.Entries().size(), 2u);
 }
 
 TEST(SafeFileWriter, ShortWritesStillGiveTheWholeFile)
 {
-    TempFolder dir;
-    const std::string path = dir.File("t.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("t.dat").str();
     ASSERT_TRUE(WriteRaw(path, kOld));
     CFaultyFileSystem fs;
     fs.writeChunk = 5;
@@ -72,21 +73,21 @@ TEST(SafeFileWriter, ShortWritesStillGiveTheWholeFile)
 
 TEST(SafeFileWriter, WithoutCommitTheTargetStays)
 {
-    TempFolder dir;
-    const std::string path = dir.File("t.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("t.dat").str();
     ASSERT_TRUE(WriteRaw(path, kOld));
     {
         CSafeFileWriter writer(CString(path.c_str()));
         writer.Write(kNew.data(), static_cast<UINT>(kNew.size()));
-        EXPECT_EQ(dir.List().size(), 2u);   // the temporary exists while writing
+        EXPECT_EQ(dir.Entries().size(), 2u);   // the temporary exists while writing
     }
     EXPECT_EQ(ReadRaw(path), kOld);
-    EXPECT_EQ(dir.List().size(), 1u);
+    EXPECT_EQ(dir.Entries().size(), 1u);
     {
         CSafeFileWriter writer(CString(path.c_str()));
         writer.Write("x", 1);
         writer.Abort();
-        EXPECT_EQ(dir.List().size(), 1u);
+        EXPECT_EQ(dir.Entries().size(), 1u);
         EXPECT_THROW(writer.Commit(), CFileException);   // nothing left to commit
     }
     EXPECT_EQ(ReadRaw(path), kOld);
@@ -94,8 +95,8 @@ TEST(SafeFileWriter, WithoutCommitTheTargetStays)
 
 TEST(SafeFileWriter, StartingWithACopyChangesInPlace)
 {
-    TempFolder dir;
-    const std::string path = dir.File("slots.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("slots.dat").str();
     ASSERT_TRUE(WriteRaw(path, "0123456789"));
     CSafeFileWriter writer(CString(path.c_str()), CSafeFileWriter::startWithCopy);
     CFile& file = writer.GetFile();
@@ -106,7 +107,7 @@ TEST(SafeFileWriter, StartingWithACopyChangesInPlace)
     EXPECT_EQ(ReadRaw(path), "0123456789");   // untouched until the commit
     writer.Commit();
     EXPECT_EQ(ReadRaw(path), "0123ab6789");
-    EXPECT_EQ(dir.List().size(), 1u);
+    EXPECT_EQ(dir.Entries().size(), 1u);
 }
 
 // One failing step: how to arm the fault, and the cause expected.
@@ -139,8 +140,8 @@ std::vector<Fault> EveryStep()
 TEST(SafeFileWriterFaults, EveryFailingStepLeavesTheTargetIntact)
 {
     for (const Fault& fault : EveryStep()) {
-        TempFolder dir;
-        const std::string path = dir.File("marzet.dat");
+        CTempFolder dir;
+        const std::string path = dir.File("marzet.dat").str();
         ASSERT_TRUE(WriteRaw(path, kOld));
         CFaultyFileSystem fs;
         fault.arm(fs);
@@ -154,29 +155,29 @@ TEST(SafeFileWriterFaults, EveryFailingStepLeavesTheTargetIntact)
             }
         }
         EXPECT_EQ(ReadRaw(path), kOld) << fault.step;
-        EXPECT_EQ(dir.List(), std::vector<std::wstring>{L"marzet.dat"}) << fault.step;
+        EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"marzet.dat"}) << fault.step;
     }
 }
 
 TEST(SafeFileWriterFaults, FailureOnAMissingTargetCreatesNothing)
 {
     for (const Fault& fault : EveryStep()) {
-        TempFolder dir;
-        const std::string path = dir.File("result.log");
+        CTempFolder dir;
+        const std::string path = dir.File("result.log").str();
         CFaultyFileSystem fs;
         fault.arm(fs);
         {
             CFileSystemOverride scope(fs);
             EXPECT_THROW(Rewrite(path, kNew), CFileException) << fault.step;
         }
-        EXPECT_TRUE(dir.List().empty()) << fault.step;
+        EXPECT_TRUE(dir.Entries().empty()) << fault.step;
     }
 }
 
 TEST(SafeFileWriterFaults, UnreadableTargetFailsACopyingStart)
 {
-    TempFolder dir;
-    const std::string path = dir.File("slots.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("slots.dat").str();
     ASSERT_TRUE(WriteRaw(path, kOld));
     CFaultyFileSystem fs;
     fs.failOpenContaining = L"slots.dat";   // the temporary's name contains it too
@@ -197,34 +198,34 @@ TEST(SafeFileWriterFaults, UnreadableTargetFailsACopyingStart)
         EXPECT_THROW(CSafeFileWriter(CString(path.c_str()), CSafeFileWriter::startWithCopy), CFileException);
     }
     EXPECT_EQ(ReadRaw(path), kOld);
-    EXPECT_EQ(dir.List().size(), 1u);
+    EXPECT_EQ(dir.Entries().size(), 1u);
 }
 
 TEST(SafeFileWriterLeftovers, RemovesOnlyTheTargetsTemporaries)
 {
-    TempFolder dir;
-    const std::string path = dir.File("users.dat");
+    CTempFolder dir;
+    const std::string path = dir.File("users.dat").str();
     ASSERT_TRUE(WriteRaw(path, kOld));
     ASSERT_TRUE(WriteRaw(path + ".~tmp0000ABCD", "crash 1"));
     ASSERT_TRUE(WriteRaw(path + ".~tmp12345678", "crash 2"));
     ASSERT_TRUE(WriteRaw(dir.File("other.dat.~tmp00000001"), "someone else's"));
     ASSERT_TRUE(WriteRaw(dir.File("users.dat.bak"), "kept"));
     EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(path.c_str())), 2);
-    EXPECT_EQ(dir.List().size(), 3u);
+    EXPECT_EQ(dir.Entries().size(), 3u);
     EXPECT_EQ(ReadRaw(path), kOld);
     EXPECT_EQ(ReadRaw(dir.File("users.dat.bak")), "kept");
     EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(path.c_str())), 0);
-    EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(dir.File("none\\x.dat").c_str())), 0);
+    EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(dir.File("none\\x.dat")), 0);
 }
 
 TEST(SafeFileWriterLeftovers, ShiftJisTargetNames)
 {
-    TempFolder dir;
-    const std::string path = dir.File("\x95\x5C.dat");   // 表.dat
+    CTempFolder dir;
+    const std::string path = dir.File("\x95\x5C.dat").str();   // 表.dat
     Rewrite(path, kNew);
     ASSERT_TRUE(WriteRaw(path + ".~tmp00000002", "crash"));
     EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(path.c_str())), 1);
-    EXPECT_EQ(dir.List(), std::vector<std::wstring>{L"\u8868.dat"});
+    EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"\u8868.dat"});
     EXPECT_EQ(ReadRaw(path), kNew);
 }
 

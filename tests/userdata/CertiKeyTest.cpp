@@ -179,7 +179,7 @@ TEST_F(CertiKeyTest, WithNeitherIdentifierNoKeyIsMadeAndNoUserWritten)
     EXPECT_EQ(0, m_dic.CreateCertiKey("Bob", key));
     EXPECT_EQ("unchanged", key.str());
     EXPECT_EQ(0, m_dic.CreateUser("t", "Bob", "", "p", 0, 1, 1, 1, ""));
-    EXPECT_EQ("", udtest::ReadRaw(m_path));
+    EXPECT_EQ("", sonvera_test::ReadRaw(m_path));
     EXPECT_EQ(-1, m_dic.VerifyUserInfo("Bob"));
     // A key given by the caller needs no machine identifier.
     EXPECT_EQ(1, m_dic.CreateUser("t", "Bob", "GIVEN", "p", 0, 1, 1, 1, ""));

@@ -1,6 +1,6 @@
-// Helpers shared by the user-data tests: a scratch folder per test, raw file
-// access that does not go through the code under test, little-endian words,
-// and a file system that fails one chosen call.
+// Helpers shared by the user-data tests: little-endian words, repeatable
+// filler bytes, and a file system that fails one chosen call. The scratch
+// folder and raw file access are those of all the file tests.
 #pragma once
 
 #include <windows.h>
@@ -11,91 +11,10 @@
 
 #include "fw/FileSystem.h"
 #include "fw/String.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
 
 namespace udtest {
-
-// A fresh folder under the temporary folder, removed with its contents at the end.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        static unsigned int s_serial = 0;
-        wchar_t base[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, base);
-        wchar_t name[MAX_PATH] = {};
-        swprintf(name, MAX_PATH, L"%lsudtest-%lu-%lu-%u", base, GetCurrentProcessId(), GetTickCount(), ++s_serial);
-        m_path = name;
-        CreateDirectoryW(m_path.c_str(), nullptr);
-    }
-    ~TempFolder() { RemoveTree(m_path); }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    CString Path() const { return CString::FromWide(m_path.c_str()); }
-    CString File(const char* name) const { return Path() + "\\" + name; }
-
-    // Names of everything in the folder (sub-folders included).
-    std::vector<std::wstring> Entries() const { return List(m_path); }
-
-private:
-    static std::vector<std::wstring> List(const std::wstring& folder)
-    {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW data;
-        ZeroMemory(&data, sizeof data);
-        HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE)
-            return names;
-        do {
-            const std::wstring entry = data.cFileName;
-            if (entry != L"." && entry != L"..")
-                names.push_back(entry);
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-        return names;
-    }
-
-    static void RemoveTree(const std::wstring& folder)
-    {
-        for (const std::wstring& entry : List(folder)) {
-            const std::wstring full = folder + L"\\" + entry;
-            const DWORD attributes = GetFileAttributesW(full.c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-                RemoveTree(full);
-            else
-                DeleteFileW(full.c_str());
-        }
-        RemoveDirectoryW(folder.c_str());
-    }
-
-    std::wstring m_path;
-};
-
-inline bool WriteRaw(const CString& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD done = 0;
-    const BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    CloseHandle(h);
-    return ok && done == bytes.size();
-}
-
-// The file's bytes, or "<missing>" when it cannot be opened.
-inline std::string ReadRaw(const CString& path)
-{
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string bytes;
-    std::vector<char> buffer(65536);
-    DWORD done = 0;
-    while (ReadFile(h, buffer.data(), static_cast<DWORD>(buffer.size()), &done, nullptr) && done > 0)
-        bytes.append(buffer.data(), done);
-    CloseHandle(h);
-    return bytes;
-}
 
 inline bool Exists(const CString& path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 

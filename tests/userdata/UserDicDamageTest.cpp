@@ -66,7 +66,7 @@ protected:
     // Loads the file with a fresh object and gives the IDs it holds.
     Strings LoadIds(const std::string& image)
     {
-        EXPECT_TRUE(udtest::WriteRaw(m_path, image));
+        EXPECT_TRUE(sonvera_test::WriteRaw(m_path, image));
         CAppUserDic dic;
         EXPECT_EQ(1, dic.SetUserDicFilePath(m_path));
         CStringArray ids;
@@ -74,7 +74,7 @@ protected:
         return Texts(ids);
     }
 
-    udtest::TempFolder m_folder;
+    sonvera_test::CTempFolder m_folder;
     CString m_path = m_folder.File("users.dic");
 };
 
@@ -114,7 +114,7 @@ TEST_F(DamagedFileTest, GarbageLoadsNoUserAndAChangedCipherTextBecomesAnEmptyRec
 TEST_F(DamagedFileTest, ADamagedDictionaryStaysUsableAndIsRewrittenWhole)
 {
     const std::string good = DictionaryImage({"u1;a;p;0;k;111;aaj;"});
-    ASSERT_TRUE(udtest::WriteRaw(m_path, good + WordBytes(999) + "xx"));
+    ASSERT_TRUE(sonvera_test::WriteRaw(m_path, good + WordBytes(999) + "xx"));
     CAppUserDic dic;
     dic.SetUserDicFilePath(m_path);
     ASSERT_EQ(1, dic.CreateUser("t", "u2", "K", "p", 0, 1, 1, 1, ""));
@@ -129,7 +129,7 @@ TEST_F(DamagedFileTest, AReadErrorDuringTheLoadKeepsTheUsersReadBeforeItAndIsNot
         records.push_back("user" + std::to_string(i) + ";text;pw;0;key;111;aaj;");
     const std::string image = DictionaryImage(records);
     ASSERT_GT(image.size(), 2u * 64u * 1024u);
-    ASSERT_TRUE(udtest::WriteRaw(m_path, image));
+    ASSERT_TRUE(sonvera_test::WriteRaw(m_path, image));
 
     udtest::FaultyFileSystem fs(udtest::FaultyFileSystem::failSecondRead, L"users.dic");
     CAppUserDic dic;
@@ -144,7 +144,7 @@ TEST_F(DamagedFileTest, AReadErrorDuringTheLoadKeepsTheUsersReadBeforeItAndIsNot
     ASSERT_LT(ids.GetSize(), 3000);
     for (int i = 0; i < ids.GetSize(); ++i)
         ASSERT_EQ("user" + std::to_string(i), ids[i].str());
-    EXPECT_EQ(image, udtest::ReadRaw(m_path));
+    EXPECT_EQ(image, sonvera_test::ReadRaw(m_path));
 }
 
 TEST_F(DamagedFileTest, AFolderInPlaceOfTheFileIsAFileErrorForTheCaller)

@@ -60,20 +60,20 @@ TEST_F(UserDicTest, NickLookupIgnoresCaseButRemovalDoesNot)
     EXPECT_EQ(0, m_dic.VerifyNick("alice", "AAJ"));
     EXPECT_EQ(1, m_dic.VerifyNick("alice", "abj"));
     EXPECT_EQ(-1, m_dic.VerifyNick("alice", "acj"));
-    const std::string before = udtest::ReadRaw(m_path);
+    const std::string before = sonvera_test::ReadRaw(m_path);
     EXPECT_EQ(1, m_dic.DelNick("alice", "AAJ"));
     EXPECT_EQ("aaj,abj", m_dic.GetVoiceList("Alice").str());
     // Written back unchanged, but written: the cipher text is new.
-    EXPECT_NE(before, udtest::ReadRaw(m_path));
+    EXPECT_NE(before, sonvera_test::ReadRaw(m_path));
     EXPECT_EQ(Strings({"Alice;first text;Secret;1;KEY-A;101;aaj,abj"}), StoredRecords(m_path));
 }
 
 TEST_F(UserDicTest, TheLastNickCannotBeDeletedAndOneOfTwoLeavesNoComma)
 {
     ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, "acj"));
-    const std::string before = udtest::ReadRaw(m_path);
+    const std::string before = sonvera_test::ReadRaw(m_path);
     EXPECT_EQ(0, m_dic.DelNick("Bob", "acj"));
-    EXPECT_EQ(before, udtest::ReadRaw(m_path));
+    EXPECT_EQ(before, sonvera_test::ReadRaw(m_path));
     EXPECT_EQ("acj", m_dic.GetVoiceList("Bob").str());
 
     AddAlice();
@@ -126,7 +126,7 @@ TEST_F(UserDicTest, GetNickListOfAnEmptyVoiceListAddsOneEmptyEntry)
 TEST_F(UserDicTest, AnUnknownUserGetsEmptyTextsMinusOneAndZeroAndTheFileIsNotTouched)
 {
     AddAlice();
-    const std::string before = udtest::ReadRaw(m_path);
+    const std::string before = sonvera_test::ReadRaw(m_path);
     const CString nobody = "Alicia";
     EXPECT_EQ("", m_dic.GetPassWord(nobody).str());
     EXPECT_EQ("", m_dic.GetGroupInfo(nobody).str());
@@ -148,7 +148,7 @@ TEST_F(UserDicTest, AnUnknownUserGetsEmptyTextsMinusOneAndZeroAndTheFileIsNotTou
     CStringArray nicks;
     EXPECT_EQ(0, m_dic.GetNickList(nobody, nicks));
     EXPECT_EQ(0, nicks.GetSize());
-    EXPECT_EQ(before, udtest::ReadRaw(m_path));
+    EXPECT_EQ(before, sonvera_test::ReadRaw(m_path));
 }
 
 TEST_F(UserDicTest, ASetterReplacesOnlyItsOwnField)

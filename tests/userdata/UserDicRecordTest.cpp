@@ -62,7 +62,7 @@ TEST(UserRecordFields, ListsSplitAtTheSeparatorWithEmptyEntriesKept)
 
 TEST_F(UserDicTest, ANewPathGivesAnEmptyFileAndTheFirstUserOneEntry)
 {
-    EXPECT_EQ("", udtest::ReadRaw(m_path));
+    EXPECT_EQ("", sonvera_test::ReadRaw(m_path));
     CStringArray ids;
     ids.Add("stale");
     EXPECT_EQ(1, m_dic.GetUserIDList(ids));
@@ -81,9 +81,9 @@ TEST_F(UserDicTest, CreateUserEndsEveryFieldWithASeparatorAndNormalisesPermissio
 TEST_F(UserDicTest, CreateUserRefusesAnIdPresentInOtherLetterCase)
 {
     AddAlice();
-    const std::string before = udtest::ReadRaw(m_path);
+    const std::string before = sonvera_test::ReadRaw(m_path);
     EXPECT_EQ(0, m_dic.CreateUser("x", "ALICE", "K2", "p", 0, 1, 1, 1, ""));
-    EXPECT_EQ(before, udtest::ReadRaw(m_path));
+    EXPECT_EQ(before, sonvera_test::ReadRaw(m_path));
     EXPECT_EQ(0, m_dic.VerifyUserInfo("alice"));
 }
 
@@ -135,11 +135,11 @@ TEST_F(UserDicTest, StructureSetUserJoinsFieldsAndNicksAsGiven)
 TEST_F(UserDicTest, StructureSetUserReportsSuccessEvenWhenItsIdNamesNobody)
 {
     AddAlice();
-    const std::string before = udtest::ReadRaw(m_path);
+    const std::string before = sonvera_test::ReadRaw(m_path);
     CAppUserDic::USER_INFORMATION info;
     info.strUserID = "Nobody";
     EXPECT_EQ(1, m_dic.SetUser("Alice", info));
-    EXPECT_EQ(before, udtest::ReadRaw(m_path));
+    EXPECT_EQ(before, sonvera_test::ReadRaw(m_path));
     EXPECT_EQ(0, m_dic.SetUser("Nobody", info));
 }
 
@@ -225,9 +225,9 @@ TEST_F(UserDicTest, WholeRecordsAreReplacedByIdAndDeleted)
 TEST_F(UserDicTest, DeletingTheOnlyUserLeavesAnEmptyFile)
 {
     AddAlice();
-    ASSERT_NE("", udtest::ReadRaw(m_path));
+    ASSERT_NE("", sonvera_test::ReadRaw(m_path));
     ASSERT_EQ(1, m_dic.DelUserWholeInfo("Alice"));
-    EXPECT_EQ("", udtest::ReadRaw(m_path));
+    EXPECT_EQ("", sonvera_test::ReadRaw(m_path));
     EXPECT_TRUE(Reloaded().empty());
 }
 
@@ -250,7 +250,7 @@ TEST_F(UserDicTest, EachRecordIsStoredAsALengthAndItsOwnCipherText)
 {
     AddAlice();
     ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, ""));
-    const std::string bytes = udtest::ReadRaw(m_path);
+    const std::string bytes = sonvera_test::ReadRaw(m_path);
     const unsigned long first = udtest::Word(bytes, 0);
     ASSERT_LT(first + 4, bytes.size());
     const unsigned long second = udtest::Word(bytes, 4 + first);

@@ -32,7 +32,7 @@ protected:
         udtest::UserDicTest::SetUp();
         AddAlice();
         ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, "acj"));
-        m_before = udtest::ReadRaw(m_path);
+        m_before = sonvera_test::ReadRaw(m_path);
         m_records = StoredRecords(m_path);
     }
 
@@ -46,7 +46,7 @@ protected:
             EXPECT_THROW(change(), CFileException) << fault.name;
         }
         EXPECT_EQ(1, fs.Triggered()) << fault.name;
-        EXPECT_EQ(m_before, udtest::ReadRaw(m_path)) << fault.name;
+        EXPECT_EQ(m_before, sonvera_test::ReadRaw(m_path)) << fault.name;
         EXPECT_EQ(m_records, Reloaded()) << fault.name;
         EXPECT_EQ(m_records[0], m_dic.GetUserWholeInfo("Alice").str()) << fault.name;
         EXPECT_EQ(m_records[1], m_dic.GetUserWholeInfo("Bob").str()) << fault.name;
@@ -98,7 +98,7 @@ TEST_F(RewriteFaultTest, TheDictionaryWorksAgainOnceTheFaultIsGone)
 TEST_F(RewriteFaultTest, ATemporaryFileLeftByACrashIsIgnoredAndRemoved)
 {
     const CString leftover = CSafeFileWriter::TempPrefix(m_path) + "0000BEEF";
-    ASSERT_TRUE(udtest::WriteRaw(leftover, udtest::DictionaryImage({"Mallory;x;y;0;k;111;;"})));
+    ASSERT_TRUE(sonvera_test::WriteRaw(leftover, udtest::DictionaryImage({"Mallory;x;y;0;k;111;;"})));
     CAppUserDic dic;
     ASSERT_EQ(1, dic.SetUserDicFilePath(m_path));
     EXPECT_EQ(-1, dic.VerifyUserInfo("Mallory"));

@@ -17,7 +17,7 @@ namespace udtest {
 // The records of a dictionary file, decrypted entry by entry.
 inline std::vector<std::string> StoredRecords(const CString& path)
 {
-    const std::string bytes = ReadRaw(path);
+    const std::string bytes = sonvera_test::ReadRaw(path);
     std::vector<std::string> records;
     CCrypto crypto;
     const CString key = CCrypto::GetProcessKey();
@@ -85,7 +85,7 @@ protected:
         return records;
     }
 
-    TempFolder m_folder;
+    sonvera_test::CTempFolder m_folder;
     CString m_path;
     CAppUserDic m_dic;
 };

@@ -26,7 +26,7 @@ protected:
     {
         std::string bytes = Dic();
         PutWord(bytes, offset, value);
-        ASSERT_TRUE(udtest::WriteRaw(m_dicPath, bytes));
+        ASSERT_TRUE(sonvera_test::WriteRaw(m_dicPath, bytes));
     }
 };
 
@@ -98,7 +98,7 @@ TEST_F(VoiceDamageTest, BytesBehindTheLastWholeSlotAreNotASlot)
     // A third slot cut short: in use, with Carol's texts copied from a real slot.
     std::string partial = bytes.substr(0, 428);
     bytes += partial;
-    ASSERT_TRUE(udtest::WriteRaw(m_dicPath, bytes));
+    ASSERT_TRUE(sonvera_test::WriteRaw(m_dicPath, bytes));
     EXPECT_EQ(0, FindSlot("Alice", "KEY-A"));
     {
         CFile file(m_dicPath, CFile::modeRead | CFile::typeBinary);
@@ -173,7 +173,7 @@ TEST_F(VoiceDamageTest, ABlockBeyondFourGigabytesIsNotTakenForOneNearTheStart)
     std::string bytes = Dic();
     const std::string aliceHead = bytes.substr(0, 428);
     PutWord(bytes, 0, 0);
-    ASSERT_TRUE(udtest::WriteRaw(m_dicPath, bytes));
+    ASSERT_TRUE(sonvera_test::WriteRaw(m_dicPath, bytes));
     ASSERT_TRUE(GrowSparse(m_dicPath, (farSlot + 1) * kSlot));
     ASSERT_TRUE(PutAt(m_dicPath, farSlot * kSlot, aliceHead));
     ASSERT_EQ(static_cast<int>(farSlot), FindSlot("Alice", "KEY-A"));
@@ -195,7 +195,7 @@ TEST_F(VoiceDamageTest, ABlockBeyondFourGigabytesIsNotTakenForOneNearTheStart)
 
 TEST_F(VoiceDamageTest, AGarbageFileFindsNobodyAndGrowsByWholeSlots)
 {
-    ASSERT_TRUE(udtest::WriteRaw(m_dicPath, PatternBytes(2 * kSlot + 999, 4)));
+    ASSERT_TRUE(sonvera_test::WriteRaw(m_dicPath, PatternBytes(2 * kSlot + 999, 4)));
     EXPECT_EQ(-1, FindSlot("Alice", "KEY-A"));
     m_voice.AddUser("Alice", "KEY-A");
     const std::string after = Dic();

@@ -219,13 +219,13 @@ TEST_F(VoiceModelTest, AModelTornByACrashNeverLoadsInTheEngine)
         std::string torn = intact;
         torn.replace(428, 4, udtest::WordBytes(static_cast<unsigned long>(newModel.size())));
         torn.replace(432, written, newModel.substr(0, written));
-        ASSERT_TRUE(udtest::WriteRaw(m_dicPath, torn));
+        ASSERT_TRUE(sonvera_test::WriteRaw(m_dicPath, torn));
         m_voice.GetUserVoice("Alice", "KEY-A", "aaj");
         EXPECT_EQ(newModel.size(), Model("aaj").size()) << written;
         EXPECT_FALSE(EngineAccepts(ModelPath("aaj"))) << written;
     }
 
-    ASSERT_TRUE(udtest::WriteRaw(m_dicPath, intact));
+    ASSERT_TRUE(sonvera_test::WriteRaw(m_dicPath, intact));
     m_voice.GetUserVoice("Alice", "KEY-A", "aaj");
     EXPECT_TRUE(EngineAccepts(ModelPath("aaj")));
 }

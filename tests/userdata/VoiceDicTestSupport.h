@@ -24,9 +24,9 @@ protected:
     }
 
     CString ModelPath(const char* nick) const { return m_folder.File("work") + "\\" + nick + ".bin"; }
-    std::string Dic() const { return ReadRaw(m_dicPath); }
-    void PutModel(const char* nick, const std::string& bytes) { ASSERT_TRUE(WriteRaw(ModelPath(nick), bytes)); }
-    std::string Model(const char* nick) const { return ReadRaw(ModelPath(nick)); }
+    std::string Dic() const { return sonvera_test::ReadRaw(m_dicPath); }
+    void PutModel(const char* nick, const std::string& bytes) { ASSERT_TRUE(sonvera_test::WriteRaw(ModelPath(nick), bytes)); }
+    std::string Model(const char* nick) const { return sonvera_test::ReadRaw(ModelPath(nick)); }
 
     // The decrypted text held at a length word's offset in slot k.
     std::string SlotText(size_t slot, size_t lengthOffset) const
@@ -46,7 +46,7 @@ protected:
         return m_voice.FindIDPos(id, key, file);
     }
 
-    TempFolder m_folder;
+    sonvera_test::CTempFolder m_folder;
     CString m_dicPath;
     CAppUserVoiceDic m_voice;
 };
