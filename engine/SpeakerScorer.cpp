@@ -23,7 +23,7 @@ const float kTypicalShare = 0.0f;
 // Threshold on the fused distance: at security 0.3 (the shipped point) it is
 // kThresholdAtShipped; each 0.1 of security moves it by kThresholdPerTenth.
 const float kShippedSecurity = 0.3f;
-const float kThresholdAtShipped = 1.6f;
+const float kThresholdAtShipped = 1.53f;
 const float kThresholdPerTenth = 0.06f;
 // --- Quantisation -------------------------------------------------------------------
 const float kScaleHeadroom = 1.25f;      // template scale covers 125 % of the largest value
@@ -40,6 +40,10 @@ const int kNormalisedDims = CSpeakerModel::kFingerprintDims - 1;
 // --- Pitch ------------------------------------------------------------------------
 const float kNeutralPitchDistance = 0.1f;   // when a pitch is missing, ln units
 const float kPitchDistanceFloor = 0.02f;    // keeps the typical distance above 0, ln units
+// Beyond about five semitones a pitch difference says "another voice" and no
+// more: uncapped, a pair of speakers far apart in pitch pushes impostor scores
+// so far out that a threshold set on them lets a new, closer pair through.
+const float kPitchDistanceCap = 0.3f;       // ln units
 
 float EuclidStride(const float* a, const float* b, int dims)
 {
@@ -138,7 +142,8 @@ float CSpeakerScorer::PitchDistance(const CTakeFeatures& test, int exclude) cons
         ++n;
     }
     if (n == 0 || test.Pitch() <= 0.0f) return kNeutralPitchDistance;
-    return static_cast<float>(std::fabs(std::log(test.Pitch()) - sum / n)) + kPitchDistanceFloor;
+    return std::min(kPitchDistanceCap,
+                    static_cast<float>(std::fabs(std::log(test.Pitch()) - sum / n)) + kPitchDistanceFloor);
 }
 
 float CSpeakerScorer::Fuse(const float* parts, const CSpeakerModel& model)

@@ -1,8 +1,12 @@
-// The replay check's rigid fingerprint comparison.
+// The replay check's rigid fingerprint comparison, and what the scorer's
+// distances leave out on purpose (the spectral tilt, pitch beyond a cap).
 #include "SpeakerScorer.h"
+
+#include "FeatureMatrix.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -23,7 +27,72 @@ std::vector<float> Word(int frames, double rate = 1.0)
     return fp;
 }
 
+constexpr int kCepstra = 16;
+
+// A word of `frames` analysis frames: c1 (the tilt) drifts by `tiltSlope` dB a
+// frame, c2..c16 follow their own courses, the energy rises and falls.
+CTakeFeatures Take(int frames, float tiltSlope, float pitchHz)
+{
+    CFeatureMatrix m;
+    m.SetCapacity(frames, kCepstra + 1);
+    m.Resize(frames, kCepstra + 1);
+    for (int i = 0; i < frames; ++i) {
+        float* row = m.Row(i);
+        row[0] = tiltSlope * static_cast<float>(i);
+        for (int k = 1; k < kCepstra; ++k) row[k] = static_cast<float>(6.0 * std::sin(0.13 * i * (k + 1) + k));
+        row[kCepstra] = static_cast<float>(70.0 - 0.02 * (i - frames / 2) * (i - frames / 2));
+    }
+    CTakeFeatures take;
+    take.Build(m, 0, frames - 1, CTakeFeatures::kMaxFrames);
+    take.SetPitch(pitchHz);
+    return take;
+}
+
 } // namespace
+
+// The tilt follows the microphone and the voice's effort from session to
+// session: its static course must not reach the DTW vectors, the other
+// cepstra must.
+TEST(SpeakerScorer, TheTiltsStaticCourseHasNoWeightInTheAlignmentVectors)
+{
+    const CTakeFeatures take = Take(60, 0.5f, 120.0f);
+    ASSERT_EQ(30, take.Frames());
+    const int vd = take.VectorDims();
+    float tilt = 0.0f, c2 = 0.0f;
+    for (int i = 0; i < take.Frames(); ++i) {
+        tilt = std::max(tilt, std::fabs(take.Vectors()[i * vd]));
+        c2 = std::max(c2, std::fabs(take.Vectors()[i * vd + 1]));
+    }
+    EXPECT_EQ(0.0f, tilt);
+    EXPECT_GT(c2, 1.0f);
+}
+
+// Pitch counts up to a few semitones; a voice an octave or two away is
+// "another voice" and no farther than one five semitones away.
+TEST(SpeakerScorer, PitchDistanceGrowsWithTheIntervalUpToItsCap)
+{
+    CSpeakerModel model{};
+    model.nDims = kCepstra + 1;
+    for (int d = 0; d < model.nDims; ++d) model.scale[d] = 0.5f;
+    model.nTemplates = 3;
+    for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, Take(60, 0.0f, 120.0f).StoreAsTemplate(model, t));
+    CSpeakerScorer scorer;
+    ASSERT_EQ(1, scorer.Init());
+    ASSERT_EQ(1, scorer.Load(model));
+    float same[CSpeakerScorer::kParts], semitone[CSpeakerScorer::kParts], third[CSpeakerScorer::kParts],
+        octave[CSpeakerScorer::kParts], twoOctaves[CSpeakerScorer::kParts];
+    scorer.Distances(Take(60, 0.0f, 120.0f), -1, same);
+    scorer.Distances(Take(60, 0.0f, 120.0f * 1.0595f), -1, semitone);
+    scorer.Distances(Take(60, 0.0f, 120.0f * 1.26f), -1, third);
+    scorer.Distances(Take(60, 0.0f, 240.0f), -1, octave);
+    scorer.Distances(Take(60, 0.0f, 480.0f), -1, twoOctaves);
+    EXPECT_LT(same[3], semitone[3]);
+    EXPECT_LT(semitone[3], third[3]);
+    EXPECT_LT(third[3], octave[3]);
+    EXPECT_EQ(octave[3], twoOctaves[3]);
+    // The other distances do not see the pitch.
+    EXPECT_EQ(same[0], twoOctaves[0]);
+}
 
 TEST(SpeakerScorer, AReplayLinesUpAtItsOffsetWhateverItsLevel)
 {
