@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "Sonvera.h"
-#include "userdata/Crypto.h"
 
 namespace {
 

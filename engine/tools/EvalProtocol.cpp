@@ -67,14 +67,14 @@ std::vector<short> CEvalProtocol::MakeTake(int digit, const std::string& speaker
 {
     const auto it = m_corpus.find({digit, speaker, take});
     if (it == m_corpus.end()) return std::vector<short>(kTakeSamples, 0);
-    STakeSpec spec;
-    spec.nLength = kTakeSamples;
-    spec.nOffset = kOffsetSamples + (replay ? kReplayShiftSamples : 0);
+    STakeRecipe recipe;
+    recipe.nLength = kTakeSamples;
+    recipe.nOffset = kOffsetSamples + (replay ? kReplayShiftSamples : 0);
     const auto gain = m_speakerGainDb.find(speaker);
-    spec.fGainDb = m_fGainDb + (gain != m_speakerGainDb.end() ? gain->second : 0.0) + (replay ? kReplayGainDb : 0.0);
-    spec.fNoiseRms = replay ? kReplayNoiseRms : kNoiseRms;
-    spec.nSeed = SeedOf(digit, speaker, take, replay);
-    return CTakeSynthesizer::Make(it->second, spec);
+    recipe.fGainDb = m_fGainDb + (gain != m_speakerGainDb.end() ? gain->second : 0.0) + (replay ? kReplayGainDb : 0.0);
+    recipe.fNoiseRms = replay ? kReplayNoiseRms : kNoiseRms;
+    recipe.nSeed = SeedOf(digit, speaker, take, replay);
+    return CTakeSynthesizer::Make(it->second, recipe);
 }
 
 std::string CEvalProtocol::Nick(int digit, const std::string& speaker) const

@@ -25,14 +25,14 @@ private:
 
 } // namespace
 
-std::vector<short> CTakeSynthesizer::Make(const std::vector<float>& speech, const STakeSpec& spec)
+std::vector<short> CTakeSynthesizer::Make(const std::vector<float>& speech, const STakeRecipe& recipe)
 {
-    std::vector<short> take(std::max(spec.nLength, 0), 0);
-    CNoise noise(spec.nSeed);
-    const double gain = std::pow(10.0, spec.fGainDb / 20.0);
-    for (int i = 0; i < spec.nLength; ++i) {
-        double v = spec.fNoiseRms * noise.Gaussian();
-        const long k = static_cast<long>(i) - spec.nOffset;
+    std::vector<short> take(std::max(recipe.nLength, 0), 0);
+    CNoise noise(recipe.nSeed);
+    const double gain = std::pow(10.0, recipe.fGainDb / 20.0);
+    for (int i = 0; i < recipe.nLength; ++i) {
+        double v = recipe.fNoiseRms * noise.Gaussian();
+        const long k = static_cast<long>(i) - recipe.nOffset;
         if (k >= 0 && k < static_cast<long>(speech.size())) v += gain * speech[k];
         take[i] = static_cast<short>(std::clamp(std::lround(v), -32768L, 32767L));
     }

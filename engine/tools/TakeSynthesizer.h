@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-struct STakeSpec {
+struct STakeRecipe {
     int nLength;          // samples in the take (33075)
     int nOffset;          // where the recording starts, samples
     double fGainDb;       // applied to the recording
@@ -21,5 +21,5 @@ class CTakeSynthesizer {
 public:
     // speech: the recording at the take's rate (floats, LSB scale).
     // Returns the take, clipped to 16 bits.
-    static std::vector<short> Make(const std::vector<float>& speech, const STakeSpec& spec);
+    static std::vector<short> Make(const std::vector<float>& speech, const STakeRecipe& recipe);
 };

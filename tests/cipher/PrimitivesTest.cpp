@@ -68,7 +68,7 @@ struct GcmCase {
     const char* tag;
 };
 
-// Test cases 13 to 16 of McGrew and Viega's GCM specification (AES-256).
+// Test cases 13 to 16 of McGrew and Viega's published GCM test vectors (AES-256).
 const GcmCase kGcmCases[] = {
     {"13", "0000000000000000000000000000000000000000000000000000000000000000",
      "000000000000000000000000", "", "", "", "530f8afbc74536b9a963b4f1c4cb738b"},
@@ -153,7 +153,7 @@ TEST_P(AesGcm, RefusesAChangedTagTextOrAssociatedData)
     EXPECT_EQ(Open(cipher_, tag_, aad), "<refused>");
 }
 
-INSTANTIATE_TEST_SUITE_P(GcmSpecification, AesGcm, ::testing::ValuesIn(kGcmCases),
+INSTANTIATE_TEST_SUITE_P(GcmPublishedVectors, AesGcm, ::testing::ValuesIn(kGcmCases),
                          [](const ::testing::TestParamInfo<GcmCase>& info) {
                              return std::string("TestCase") + info.param.name;
                          });

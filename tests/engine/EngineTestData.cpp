@@ -21,8 +21,8 @@ std::vector<short> FsddTake(const std::string& name, double gainDb, int shift, d
     std::vector<short> pcm;
     int rate = 0;
     if (!CWaveFile::Read(FsddPath(name), pcm, rate)) return {};
-    const STakeSpec spec = {kTakeSamples, kWordOffset + shift, gainDb, noiseRms, seed};
-    return CTakeSynthesizer::Make(CResampler::Convert(pcm, rate, kRate), spec);
+    const STakeRecipe recipe = {kTakeSamples, kWordOffset + shift, gainDb, noiseRms, seed};
+    return CTakeSynthesizer::Make(CResampler::Convert(pcm, rate, kRate), recipe);
 }
 
 std::vector<short> SyntheticWord(int takeLength, int start, int length, double peak, double pitchHz)
@@ -64,9 +64,9 @@ std::vector<short> SyntheticWord(int takeLength, int start, int length, double p
 
 void AddNoise(std::vector<short>& take, double rms, uint64_t seed)
 {
-    const STakeSpec spec = {static_cast<int>(take.size()), 0, 0.0, rms, seed};
+    const STakeRecipe recipe = {static_cast<int>(take.size()), 0, 0.0, rms, seed};
     std::vector<float> speech(take.begin(), take.end());
-    take = CTakeSynthesizer::Make(speech, spec);
+    take = CTakeSynthesizer::Make(speech, recipe);
 }
 
 std::string MakeTempDir(const std::string& tag)

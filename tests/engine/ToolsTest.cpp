@@ -52,15 +52,15 @@ TEST(Resampler, KeepsAToneAndChangesTheLengthByTheRatio)
 TEST(TakeSynthesizer, IsDeterministicPerSeedAndPlacesTheWord)
 {
     std::vector<float> word(1000, 1000.0f);
-    const STakeSpec spec = {5000, 2000, 0.0, 10.0, 42};
-    const std::vector<short> a = CTakeSynthesizer::Make(word, spec), b = CTakeSynthesizer::Make(word, spec);
+    const STakeRecipe recipe = {5000, 2000, 0.0, 10.0, 42};
+    const std::vector<short> a = CTakeSynthesizer::Make(word, recipe), b = CTakeSynthesizer::Make(word, recipe);
     EXPECT_EQ(a, b);
-    STakeSpec other = spec;
+    STakeRecipe other = recipe;
     other.nSeed = 43;
     EXPECT_NE(a, CTakeSynthesizer::Make(word, other));
     EXPECT_LT(std::abs(a[1000]), 60);
     EXPECT_NEAR(1000, a[2500], 60);
-    STakeSpec louder = spec;
+    STakeRecipe louder = recipe;
     louder.fGainDb = 6.0;
     louder.fNoiseRms = 0.0;
     EXPECT_NEAR(1995, CTakeSynthesizer::Make(word, louder)[2500], 2);
