@@ -27,6 +27,14 @@ std::vector<std::string> Items(const CStringArray& array)
     return items;
 }
 
+void ExpectRect(const RECT& rect, LONG left, LONG top, LONG right, LONG bottom)
+{
+    EXPECT_EQ(left, rect.left);
+    EXPECT_EQ(top, rect.top);
+    EXPECT_EQ(right, rect.right);
+    EXPECT_EQ(bottom, rect.bottom);
+}
+
 class SetupFileTest : public ::testing::Test
 {
 protected:
@@ -173,11 +181,7 @@ TEST_F(SetupFileTest, EveryIniSettingHasItsDefaultWhenTheFileIsMissing)
 {
     ASSERT_FALSE(CSetupFile::IsFileExist(Ini(), 0));
     EXPECT_EQ(CString(), m_setup.GetLastUserProgram());
-    RECT pos = m_setup.GetAppLastPos();
-    EXPECT_EQ(0, pos.left);
-    EXPECT_EQ(0, pos.top);
-    EXPECT_EQ(0, pos.right);
-    EXPECT_EQ(0, pos.bottom);
+    ExpectRect(m_setup.GetAppLastPos(), 0, 0, 0, 0);
     EXPECT_EQ(CString(), m_setup.GetSkinCurrent());
     CStringArray skins;
     m_setup.GetSkinList(skins);
@@ -228,31 +232,19 @@ TEST_F(SetupFileTest, LastPositionIsLeftTopRightBottom)
 {
     EXPECT_NE(0, m_setup.SetAppLastPos(-5, 20, 300, 400));
     EXPECT_EQ("-5,20,300,400", IniValue("DESK_WARDEN", "LastExecutePos"));
-    RECT pos = m_setup.GetAppLastPos();
-    EXPECT_EQ(-5, pos.left);
-    EXPECT_EQ(20, pos.top);
-    EXPECT_EQ(300, pos.right);
-    EXPECT_EQ(400, pos.bottom);
+    ExpectRect(m_setup.GetAppLastPos(), -5, 20, 300, 400);
 }
 
 TEST_F(SetupFileTest, ShortLastPositionLeavesTheMissingSidesZero)
 {
     SetIniValue("DESK_WARDEN", "LastExecutePos", "10,20");
-    RECT pos = m_setup.GetAppLastPos();
-    EXPECT_EQ(10, pos.left);
-    EXPECT_EQ(20, pos.top);
-    EXPECT_EQ(0, pos.right);
-    EXPECT_EQ(0, pos.bottom);
+    ExpectRect(m_setup.GetAppLastPos(), 10, 20, 0, 0);
 }
 
 TEST_F(SetupFileTest, LastPositionPiecesAreReadLikeAtoi)
 {
     SetIniValue("DESK_WARDEN", "LastExecutePos", " 7px,abc,+8,-9,99");
-    RECT pos = m_setup.GetAppLastPos();
-    EXPECT_EQ(7, pos.left);
-    EXPECT_EQ(0, pos.top);
-    EXPECT_EQ(8, pos.right);
-    EXPECT_EQ(-9, pos.bottom);
+    ExpectRect(m_setup.GetAppLastPos(), 7, 0, 8, -9);
 }
 
 // ---- [VOICE_RECOG_DLL] --------------------------------------------------

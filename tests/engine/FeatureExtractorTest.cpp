@@ -14,6 +14,21 @@ struct SAnalysis {
     int rate, frame, shift;
 };
 
+// The analysis the voice dialog sets up: 3-second takes at 11025 Hz.
+class FeatureExtractorAtDialogSettings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(1, fx.Init(11025, 240, 80, 16, 19, 33075));
+        m.SetCapacity(fx.MaxFrames(), fx.Dims());
+        level.resize(fx.MaxFrames());
+    }
+
+    CFeatureExtractor fx;
+    CFeatureMatrix m;
+    std::vector<float> level;
+};
+
 } // namespace
 
 TEST(FeatureExtractor, RefusesUnusableAnalysisSets)
@@ -50,13 +65,8 @@ TEST(FeatureExtractor, FrameCountFollowsRateLengthAndShiftAcrossTheMatrix)
     }
 }
 
-TEST(FeatureExtractor, SilenceGivesTheSameFrameEverywhereAndAVoiceDoesNot)
+TEST_F(FeatureExtractorAtDialogSettings, SilenceGivesTheSameFrameEverywhereAndAVoiceDoesNot)
 {
-    CFeatureExtractor fx;
-    ASSERT_EQ(1, fx.Init(11025, 240, 80, 16, 19, 33075));
-    CFeatureMatrix m;
-    m.SetCapacity(fx.MaxFrames(), fx.Dims());
-    std::vector<float> level(fx.MaxFrames());
     std::vector<short> silence(33075, 0);
     const int frames = fx.Compute(silence.data(), 33075, m, level.data());
     ASSERT_GT(frames, 100);
@@ -70,16 +80,11 @@ TEST(FeatureExtractor, SilenceGivesTheSameFrameEverywhereAndAVoiceDoesNot)
     EXPECT_GT(level[(10000 + 2500) / 80], level[10] + 40.0f);
 }
 
-TEST(FeatureExtractor, NoiseMaskingFlattensThePausesButNotTheWord)
+TEST_F(FeatureExtractorAtDialogSettings, NoiseMaskingFlattensThePausesButNotTheWord)
 {
     // In the pauses every filter energy sits under its noise floor + margin,
     // so the cepstra there are the same from frame to frame, instead of
     // following the random level of each noise frame; the word stands out.
-    CFeatureExtractor fx;
-    ASSERT_EQ(1, fx.Init(11025, 240, 80, 16, 19, 33075));
-    CFeatureMatrix m;
-    m.SetCapacity(fx.MaxFrames(), fx.Dims());
-    std::vector<float> level(fx.MaxFrames());
     std::vector<short> take = enginetest::SyntheticWord(33075, 20000, 6000, 6000.0);
     enginetest::AddNoise(take, 100.0, 3);
     const int frames = fx.Compute(take.data(), 33075, m, level.data());
