@@ -47,8 +47,12 @@ const double kCopyUnit = 0.4 / 2.4;
 // take is refused. References: typical same-speaker same-word distances.
 const float kSameWordRefDtw = 25.0f;       // DTW distance, weighted dB
 const float kSameWordRefMean = 20.0f;      // mean-cepstrum distance, dB
-const float kMinVoicedFraction = 0.2f;    // plausible speech is at least this voiced
-const float kMinCepstralChange = 1.0f;    // mean |c_k(t) - c_k(t-1)| over the word, dB
+// Plausible speech: hiss has no voiced frames at all, a whistle or a hum
+// barely changes its spectrum (0.3 dB per frame), while words heavy in
+// fricatives ("six") can be voiced for only 17 % of their frames and change
+// by 0.75 dB; the limits sit between the two.
+const float kMinVoicedFraction = 0.1f;    // plausible speech is at least this voiced
+const float kMinCepstralChange = 0.55f;   // mean |c_k(t) - c_k(t-1)| over the word, dB
 
 // Reason texts shown by the dialog, Shift-JIS.
 // "別の言葉か、別の人の声のようです。" (another word or another voice)

@@ -34,9 +34,12 @@ const float kNoFingerprint = 1e3f;
 // fresh take of the same word differs in timing, so no single offset lines
 // it up. The overlap must cover this share of the shorter fingerprint.
 const float kMinOverlapShare = 0.8f;
-// Coefficients whose mean over the compared frames is taken off: the cepstra
-// and the energy; the pitch contour is compared as it is (a replay keeps it).
-const int kNormalisedDims = CSpeakerModel::kFingerprintDims - 1;
+// Coefficients whose median difference over the compared frames is taken
+// off: all of them. The pitch contour too: its unvoiced frames carry the
+// word's median pitch, and in a word with few voiced frames that median can
+// jump (an octave) between a recording and its replay, which would move most
+// frames of the contour at once.
+const int kNormalisedDims = CSpeakerModel::kFingerprintDims;
 // --- Pitch ------------------------------------------------------------------------
 const float kNeutralPitchDistance = 0.1f;   // when a pitch is missing, ln units
 const float kPitchDistanceFloor = 0.02f;    // keeps the typical distance above 0, ln units
@@ -245,7 +248,7 @@ float CSpeakerScorer::AlignedMedian(const float* probe, int np, const float* sto
         const int first = std::max(0, offset), last = std::min(np, offset + ns);
         const int n = last - first;
         if (n < minOverlap) continue;
-        // Level and spectral tilt are taken off over exactly the frames
+        // Level, spectral tilt and pitch level are taken off over exactly the frames
         // compared (where the end points fell changes the word's own means),
         // as the median difference, which a click in a few frames cannot move.
         float shift[kDims] = {0.0f};

@@ -52,7 +52,7 @@ public:
     // Rigid comparison of two fingerprints (frames x kFingerprintDims): the
     // stored one slid along the probe, frame for frame, without warping; at
     // each offset whose overlap covers most of the shorter of the two, the
-    // cepstra's and the energy's median difference is taken off and the
+    // median difference of every coefficient is taken off and the
     // median frame distance over the overlap (RMS per coefficient) taken.
     // Returns the smallest over the offsets (CDtw::kUnreachable when either
     // is empty or longer than CTakeFeatures::kMaxFrames).
