@@ -5,7 +5,9 @@
 
 namespace {
 // --- Path constraints ---------------------------------------------------------
-const float kMaxLengthRatio = 2.5f;     // longer/shorter beyond this: not the same word
+// Longer/shorter beyond this: not the same word. A speaker may draw a
+// one-syllable word out to nearly three times its usual length.
+const float kMaxLengthRatio = 3.5f;
 const float kBandFraction = 0.35f;      // band half-width, fraction of the longer length
 const float kInf = 1e30f;
 } // namespace

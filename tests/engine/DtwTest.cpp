@@ -58,6 +58,10 @@ TEST(Dtw, LengthsTooFarApartOrOutOfRangeAreUnreachable)
     ASSERT_EQ(1, dtw.Init(100));
     const std::vector<float> a = Trajectory(20), b = Trajectory(90), c = Trajectory(120);
     EXPECT_EQ(CDtw::kUnreachable, dtw.Distance(a.data(), 20, b.data(), 90, 2, nullptr));
+    // The same word drawn out to three times its length still aligns, and
+    // closely.
+    const std::vector<float> slow = Trajectory(60);
+    EXPECT_LT(dtw.Distance(a.data(), 20, slow.data(), 60, 2, nullptr), 1.0f);
     EXPECT_EQ(CDtw::kUnreachable, dtw.Distance(c.data(), 120, c.data(), 120, 2, nullptr));
     EXPECT_EQ(CDtw::kUnreachable, dtw.Distance(a.data(), 0, a.data(), 20, 2, nullptr));
     CDtw idle;

@@ -30,8 +30,9 @@ std::vector<float> Word(int frames, double rate = 1.0)
 constexpr int kCepstra = 16;
 
 // A word of `frames` analysis frames: c1 (the tilt) drifts by `tiltSlope` dB a
-// frame, c2..c16 follow their own courses, the energy rises and falls.
-CTakeFeatures Take(int frames, float tiltSlope, float pitchHz)
+// frame, c2..c16 follow their own courses, the energy rises and falls. The
+// take holds the frames first..last (-1: to the end).
+CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int first = 0, int last = -1)
 {
     CFeatureMatrix m;
     m.SetCapacity(frames, kCepstra + 1);
@@ -43,7 +44,7 @@ CTakeFeatures Take(int frames, float tiltSlope, float pitchHz)
         row[kCepstra] = static_cast<float>(70.0 - 0.02 * (i - frames / 2) * (i - frames / 2));
     }
     CTakeFeatures take;
-    take.Build(m, 0, frames - 1, CTakeFeatures::kMaxFrames);
+    take.Build(m, first, last < 0 ? frames - 1 : last, CTakeFeatures::kMaxFrames);
     take.SetPitch(pitchHz);
     return take;
 }
@@ -92,6 +93,26 @@ TEST(SpeakerScorer, PitchDistanceGrowsWithTheIntervalUpToItsCap)
     EXPECT_EQ(octave[3], twoOctaves[3]);
     // The other distances do not see the pitch.
     EXPECT_EQ(same[0], twoOctaves[0]);
+}
+
+// The nearest-frame distance looks both ways: a take made of only some of the
+// speaker's sounds is not as close as the whole word, though each of its
+// frames has an exact match among the templates.
+TEST(SpeakerScorer, ATakeWithOnlyPartOfTheSpeakersSoundsIsFartherThanTheWholeWord)
+{
+    CSpeakerModel model{};
+    model.nDims = kCepstra + 1;
+    for (int d = 0; d < model.nDims; ++d) model.scale[d] = 0.1f;
+    model.nTemplates = 3;
+    for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, Take(80, 0.0f, 120.0f).StoreAsTemplate(model, t));
+    CSpeakerScorer scorer;
+    ASSERT_EQ(1, scorer.Init());
+    ASSERT_EQ(1, scorer.Load(model));
+    float whole[CSpeakerScorer::kParts], part[CSpeakerScorer::kParts];
+    scorer.Distances(Take(80, 0.0f, 120.0f), -1, whole);
+    scorer.Distances(Take(80, 0.0f, 120.0f, 0, 25), -1, part);
+    EXPECT_LT(whole[2], 0.2f);
+    EXPECT_GT(part[2], whole[2] + 1.0f);
 }
 
 TEST(SpeakerScorer, AReplayLinesUpAtItsOffsetWhateverItsLevel)
