@@ -73,6 +73,7 @@ private:
     void ResetFields();
     int BuildStages();
     int AnalyseTake(const short* samples, int count, int shortWord);
+    bool BuildHalfShiftTake(const short* samples, int count, int frameLimit, float pitch);
     bool RefusedAsMarginal() const;
     int IsPlausibleSpeech() const;
     int MatchesEarlierTakes(int index);
@@ -111,6 +112,12 @@ private:
     bool m_bTakeReady;
     float m_fVoicedFraction;
     CTakeFeatures m_take;
+    // Verification: the same word framed half a frame shift later, for the
+    // replay check.
+    CFeatureMatrix m_halfShiftFeatures;
+    std::vector<float> m_halfShiftLevels;
+    CTakeFeatures m_halfShiftTake;
+    bool m_bHalfShiftTake;
 
     // Enrolment takes by take index.
     CTakeFeatures m_enrol[CSpeakerModel::kMaxTemplates];
