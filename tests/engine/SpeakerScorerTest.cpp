@@ -49,6 +49,18 @@ CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int first = 0, in
     return take;
 }
 
+// A model of three templates, each the word Take(frames, 0, 120 Hz) stored
+// with quantisation step `scale`, loaded into `scorer`.
+void LoadThreeTemplates(int frames, float scale, CSpeakerModel& model, CSpeakerScorer& scorer)
+{
+    model.nDims = kCepstra + 1;
+    for (int d = 0; d < model.nDims; ++d) model.scale[d] = scale;
+    model.nTemplates = 3;
+    for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, Take(frames, 0.0f, 120.0f).StoreAsTemplate(model, t));
+    ASSERT_EQ(1, scorer.Init());
+    ASSERT_EQ(1, scorer.Load(model));
+}
+
 } // namespace
 
 // The tilt follows the microphone and the voice's effort from session to
@@ -73,13 +85,8 @@ TEST(SpeakerScorer, TheTiltsStaticCourseHasNoWeightInTheAlignmentVectors)
 TEST(SpeakerScorer, PitchDistanceGrowsWithTheIntervalUpToItsCap)
 {
     CSpeakerModel model{};
-    model.nDims = kCepstra + 1;
-    for (int d = 0; d < model.nDims; ++d) model.scale[d] = 0.5f;
-    model.nTemplates = 3;
-    for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, Take(60, 0.0f, 120.0f).StoreAsTemplate(model, t));
     CSpeakerScorer scorer;
-    ASSERT_EQ(1, scorer.Init());
-    ASSERT_EQ(1, scorer.Load(model));
+    ASSERT_NO_FATAL_FAILURE(LoadThreeTemplates(60, 0.5f, model, scorer));
     float same[CSpeakerScorer::kParts], semitone[CSpeakerScorer::kParts], third[CSpeakerScorer::kParts],
         octave[CSpeakerScorer::kParts], twoOctaves[CSpeakerScorer::kParts];
     scorer.Distances(Take(60, 0.0f, 120.0f), -1, same);
@@ -101,13 +108,8 @@ TEST(SpeakerScorer, PitchDistanceGrowsWithTheIntervalUpToItsCap)
 TEST(SpeakerScorer, ATakeWithOnlyPartOfTheSpeakersSoundsIsFartherThanTheWholeWord)
 {
     CSpeakerModel model{};
-    model.nDims = kCepstra + 1;
-    for (int d = 0; d < model.nDims; ++d) model.scale[d] = 0.1f;
-    model.nTemplates = 3;
-    for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, Take(80, 0.0f, 120.0f).StoreAsTemplate(model, t));
     CSpeakerScorer scorer;
-    ASSERT_EQ(1, scorer.Init());
-    ASSERT_EQ(1, scorer.Load(model));
+    ASSERT_NO_FATAL_FAILURE(LoadThreeTemplates(80, 0.1f, model, scorer));
     float whole[CSpeakerScorer::kParts], part[CSpeakerScorer::kParts];
     scorer.Distances(Take(80, 0.0f, 120.0f), -1, whole);
     scorer.Distances(Take(80, 0.0f, 120.0f, 0, 25), -1, part);
