@@ -9,6 +9,10 @@ namespace {
 const int kBestTemplates = 3;            // DTW distance: mean of this many best
 const float kMaxDtwDistance = 100.0f;    // DTW distance cap, weighted dB (genuine: about 25)
 const float kMinSpreadFraction = 0.05f;  // spread floor, fraction of the mean
+// Nearest-frame distance: a breath, a click or a burst of noise inside the end
+// points has no near frame anywhere; the farthest tenth of the frames (each
+// way) is left out so that such frames do not count against the speaker.
+const float kNearestTrim = 0.1f;
 // --- Fusion ------------------------------------------------------------------------
 // fused = sum_p kFuseWeights[p] * (d_p - kTypicalShare * typical_p) / kPartScale[p]
 // kPartScale: the spread of each distance over genuine trials (its unit);
@@ -23,7 +27,7 @@ const float kTypicalShare = 0.0f;
 // Threshold on the fused distance: at security 0.3 (the shipped point) it is
 // kThresholdAtShipped; each 0.1 of security moves it by kThresholdPerTenth.
 const float kShippedSecurity = 0.3f;
-const float kThresholdAtShipped = 1.50f;
+const float kThresholdAtShipped = 1.48f;
 const float kThresholdPerTenth = 0.06f;
 // --- Quantisation -------------------------------------------------------------------
 const float kScaleHeadroom = 1.25f;      // template scale covers 125 % of the largest value
@@ -47,6 +51,17 @@ const float kPitchDistanceFloor = 0.02f;    // keeps the typical distance above 
 // more: uncapped, a pair of speakers far apart in pitch pushes impostor scores
 // so far out that a threshold set on them lets a new, closer pair through.
 const float kPitchDistanceCap = 0.3f;       // ln units
+
+// Mean of the closest (1 - kNearestTrim) share of `count` distances; reorders
+// them.
+double MeanOfClosest(float* distances, int count)
+{
+    const int keep = std::max(1, static_cast<int>(std::lround((1.0f - kNearestTrim) * count)));
+    std::nth_element(distances, distances + (keep - 1), distances + count);
+    double sum = 0.0;
+    for (int i = 0; i < keep; ++i) sum += distances[i];
+    return sum / keep;
+}
 
 float EuclidStride(const float* a, const float* b, int dims)
 {
@@ -92,7 +107,7 @@ float CSpeakerScorer::NearestFrameDistance(const CTakeFeatures& test, int exclud
     const float* x = test.Statics();
     float takeBest[CTakeFeatures::kMaxFrames];
     std::fill(takeBest, takeBest + test.Frames(), 1e30f);
-    double templateSum = 0.0;
+    float templateBest[CSpeakerModel::kMaxTemplates * CTakeFeatures::kMaxFrames];
     int templateFrames = 0;
     for (int t = 0; t < m_nTemplates; ++t) {
         if (t == exclude) continue;
@@ -104,14 +119,12 @@ float CSpeakerScorer::NearestFrameDistance(const CTakeFeatures& test, int exclud
                 best = std::min(best, d);
                 takeBest[i] = std::min(takeBest[i], d);
             }
-            templateSum += best;
-            ++templateFrames;
+            templateBest[templateFrames++] = best;
         }
     }
     if (test.Frames() == 0 || templateFrames == 0) return CDtw::kUnreachable;
-    double takeSum = 0.0;
-    for (int i = 0; i < test.Frames(); ++i) takeSum += takeBest[i];
-    return static_cast<float>(0.5 * (takeSum / test.Frames() + templateSum / templateFrames));
+    return static_cast<float>(0.5 * (MeanOfClosest(takeBest, test.Frames()) +
+                                     MeanOfClosest(templateBest, templateFrames)));
 }
 
 void CSpeakerScorer::Distances(const CTakeFeatures& test, int exclude, float* parts)
