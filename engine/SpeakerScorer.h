@@ -8,8 +8,9 @@
 //   1  mean: distance of the take's mean cepstrum from the templates' - the
 //            long-term spectral envelope of the voice (vocal tract, timbre);
 //   2  NN:   mean distance of each frame to its nearest template frame, and
-//            of each template frame to its nearest frame of the take - the
-//            speaker's sounds, regardless of their order;
+//            of each template frame to its nearest frame of the take (each
+//            mean without its farthest tenth) - the speaker's sounds,
+//            regardless of their order;
 //   3  pitch: distance of the take's median pitch from the templates' (log).
 // Each distance is scaled by its spread over genuine trials and the four are
 // fused with fixed weights. Training also learns each distance's typical
