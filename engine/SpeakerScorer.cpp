@@ -277,9 +277,10 @@ float CSpeakerScorer::AlignedMedian(const float* probe, int np, const float* sto
         const int first = std::max(0, offset), last = std::min(np, offset + ns);
         const int n = last - first;
         if (n < minOverlap) continue;
-        // Level, spectral tilt and pitch level are taken off over exactly the frames
-        // compared (where the end points fell changes the word's own means),
-        // as the median difference, which a click in a few frames cannot move.
+        // Level, spectral tilt and pitch level are taken off over exactly the
+        // frames compared (where the end points fell changes the word's own
+        // means), as the median difference, which a click in a few frames
+        // cannot move.
         float shift[kDims] = {0.0f};
         for (int k = 0; k < kNormalisedDims; ++k) {
             for (int i = first; i < last; ++i) local[i - first] = probe[i * kDims + k] - stored[(i - offset) * kDims + k];
