@@ -569,15 +569,14 @@ int CSpeakerEngine::Verify()
     m_fLastScore = 0.0;
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
     if (!LoadModelForTake()) return 0;
-    m_scorer.Distances(m_take, -1, m_lastParts);
-    const float fused = CSpeakerScorer::Fuse(m_lastParts, m_model);
-    m_fLastScore = fused;
+    const float score = m_scorer.Score(m_take, m_model, m_lastParts);
+    m_fLastScore = score;
     const float threshold = CSpeakerScorer::Threshold(m_fSecurity);
-    if (!(fused <= threshold)) return 0;
+    if (!(score <= threshold)) return 0;
     // Adapt only on a clear accept of a clean take: a marginal accept may be
     // an impostor near the boundary, and learning from it would pull the
     // model towards them.
-    if (m_bAdapt && m_endpoint.nError == kEpdOk && fused <= m_fAdaptMargin * threshold) Adapt(m_lastParts);
+    if (m_bAdapt && m_endpoint.nError == kEpdOk && score <= m_fAdaptMargin * threshold) Adapt(m_lastParts);
     return 1;
 }
 

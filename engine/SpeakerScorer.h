@@ -1,7 +1,7 @@
 // SpeakerScorer.h - trains the pass-phrase model and scores takes against it.
 //
 // The model is the five enrolment takes themselves (quantised templates).
-// A take is compared with them in three ways, each a distance (lower = more
+// A take is compared with them in four ways, each a distance (lower = more
 // like the enrolled speaker):
 //   0  DTW:  mean of the best three DTW distances to the templates, on the
 //            weighted cepstra, energy and their dynamics - how the word is said;
@@ -17,11 +17,23 @@
 // value for this speaker, by leaving each enrolment take out in turn and
 // scoring it against the other four; the fusion can take a share of it off
 // (kTypicalShare), which the tuning split did not reward.
+//
+// The score then weighs that fused distance against the take's distance to
+// neighbouring voices: the templates with their spectra moved half a
+// channel and a channel up and down the mel scale (a vocal tract a few per
+// cent shorter or longer). The speaker's own take is nearer the model than
+// the neighbours; another voice that happens to come near the model is
+// mostly as near them, and its score moves away. The reward is bounded: the
+// distances to the model and to a neighbour differ by at most about the
+// distance between the two, so no take far from the model can earn its way
+// in.
 #pragma once
 
 #include "Dtw.h"
 #include "SpeakerModel.h"
 #include "TakeFeatures.h"
+
+#include <vector>
 
 class CSpeakerScorer {
 public:
@@ -44,6 +56,11 @@ public:
     void Distances(const CTakeFeatures& test, int exclude, float* parts);
     // Normalised, fused distance (lower = more like the speaker).
     static float Fuse(const float* parts, const CSpeakerModel& model);
+    // The decision's score (lower = more like the speaker): the fused
+    // distance, plus kNeighbourWeight x how much nearer the take is to the
+    // model than to the neighbouring voices on average. parts: receives the
+    // raw distances to the model (kParts values).
+    float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts);
     // Threshold on the fused distance for a security level (higher = stricter).
     static float Threshold(float security);
     // Smallest fingerprint distance of `test` to the fingerprints of `model`,
@@ -60,12 +77,19 @@ public:
     // is empty or longer than CTakeFeatures::kMaxFrames).
     static float AlignedMedian(const float* probe, int np, const float* stored, int ns);
 
+    // Spectral shifts of the neighbouring voices, in filter-bank channels.
+    static constexpr int kNeighbours = 4;
+
 private:
-    float NearestFrameDistance(const CTakeFeatures& test, int exclude) const;
-    float PitchDistance(const CTakeFeatures& test, int exclude) const;
+    // The distances to one set of templates (the model's, or a neighbour's).
+    void DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, float* parts);
+    float NearestFrameDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
+    float PitchDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
     float TypicalFingerprintDistance(const CSpeakerModel& model);
 
     CDtw m_dtw;
     int m_nTemplates = 0;
     CTakeFeatures m_templates[CSpeakerModel::kMaxTemplates];
+    // kNeighbours x kMaxTemplates, on the heap (about 0.8 MB).
+    std::vector<CTakeFeatures> m_neighbours;
 };

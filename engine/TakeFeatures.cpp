@@ -200,6 +200,41 @@ void CTakeFeatures::ComputeVectors()
     }
 }
 
+int CTakeFeatures::ShiftSpectrum(float channels, int channelCount)
+{
+    const int cep = m_nDims - 1;
+    if (channelCount <= cep || channelCount > kMaxChannels || !std::isfinite(channels)) return 0;
+    constexpr double kPi = 3.14159265358979323846;
+    // basis[k][m]: cepstrum c(k+1) over channel m, orthonormal.
+    float basis[kMaxDims][kMaxChannels];
+    const double norm = std::sqrt(2.0 / channelCount);
+    for (int k = 0; k < cep; ++k)
+        for (int m = 0; m < channelCount; ++m)
+            basis[k][m] = static_cast<float>(norm * std::cos(kPi * (k + 1) * (m + 0.5) / channelCount));
+    float logMel[kMaxChannels], moved[kMaxChannels];
+    for (int i = 0; i < m_nFrames; ++i) {
+        for (int m = 0; m < channelCount; ++m) {
+            float v = 0.0f;
+            for (int k = 0; k < cep; ++k) v += m_statics[i][k] * basis[k][m];
+            logMel[m] = v;
+        }
+        // Channel m of the moved spectrum shows what channel m - channels showed.
+        for (int m = 0; m < channelCount; ++m) {
+            const float from = std::clamp(m - channels, 0.0f, static_cast<float>(channelCount - 1));
+            const int a = std::min(static_cast<int>(from), channelCount - 2);
+            const float f = from - static_cast<float>(a);
+            moved[m] = (1.0f - f) * logMel[a] + f * logMel[a + 1];
+        }
+        for (int k = 0; k < cep; ++k) {
+            float c = 0.0f;
+            for (int m = 0; m < channelCount; ++m) c += moved[m] * basis[k][m];
+            m_statics[i][k] = c;
+        }
+    }
+    ComputeVectors();
+    return 1;
+}
+
 void CTakeFeatures::SetPitchContour(const float* hz, int count)
 {
     std::memset(m_pitchContour, 0, sizeof(m_pitchContour));

@@ -18,6 +18,7 @@ public:
     static constexpr int kMaxFrames = CSpeakerModel::kMaxTemplateFrames;
     static constexpr int kMaxDims = CSpeakerModel::kMaxDims;
     static constexpr int kMaxVectorDims = 2 * kMaxDims;
+    static constexpr int kMaxChannels = 40;   // filter-bank channels ShiftSpectrum handles
 
     CTakeFeatures() { Reset(); }
     void Reset();
@@ -45,6 +46,15 @@ public:
     // Builds the weighted scorer vectors (statics, optional per-word cepstral
     // mean removal, dynamics) and the mean cepstrum.
     void ComputeVectors();
+    // Turns this word into the same word from a neighbouring voice: the log
+    // filter energies are rebuilt from the cepstra (orthonormal DCT over
+    // `channelCount` channels, as in the analysis), moved `channels` channels
+    // up the mel scale (negative: down; the edge channels repeat), and
+    // transformed back; energy and pitch stay. A vocal tract a few per cent
+    // shorter moves every formant up by about the same share, which on the mel
+    // scale is nearly a shift. Returns 1 on success (0 when channelCount
+    // cannot hold the cepstra).
+    int ShiftSpectrum(float channels, int channelCount);
 
     // Median pitch of the word's voiced frames, Hz (0: unknown).
     void SetPitch(float hz) { m_fPitchHz = hz; }

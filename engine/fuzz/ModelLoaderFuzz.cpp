@@ -36,8 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!scorer.Load(model)) return 0;
     probe.BuildFromTemplate(model, 0);
     float parts[CSpeakerModel::kScoreParts];
-    scorer.Distances(probe, -1, parts);
-    CSpeakerScorer::Fuse(parts, model);
+    scorer.Score(probe, model, parts);
     scorer.ReplayDistance(probe, model);
     return 0;
 }

@@ -1,5 +1,6 @@
-// The replay check's rigid fingerprint comparison, and what the scorer's
-// distances leave out on purpose (the spectral tilt, pitch beyond a cap).
+// The replay check's rigid fingerprint comparison, what the scorer's
+// distances leave out on purpose (the spectral tilt, pitch beyond a cap), and
+// the neighbouring voices the score is weighed against.
 #include "SpeakerScorer.h"
 
 #include "FeatureMatrix.h"
@@ -28,6 +29,7 @@ std::vector<float> Word(int frames, double rate = 1.0)
 }
 
 constexpr int kCepstra = 16;
+constexpr int kChannels = 19;
 
 // A word of `frames` analysis frames: c1 (the tilt) drifts by `tiltSlope` dB a
 // frame, c2..c16 follow their own courses, the energy rises and falls. The
@@ -58,6 +60,8 @@ CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int first = 0, in
 void LoadThreeTemplates(int frames, float scale, CSpeakerModel& model, CSpeakerScorer& scorer)
 {
     model.nDims = kCepstra + 1;
+    model.nCepstra = kCepstra;
+    model.nChannels = kChannels;
     for (int d = 0; d < model.nDims; ++d) model.scale[d] = scale;
     model.nTemplates = 3;
     for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, Take(frames, 0.0f, 120.0f).StoreAsTemplate(model, t));
@@ -125,6 +129,88 @@ TEST(SpeakerScorer, TheNearestFrameDistanceSeesMissingSoundsButNotAClick)
     float clicked[CSpeakerScorer::kParts];
     scorer.Distances(Take(80, 0.0f, 120.0f, 0, -1, 4), -1, clicked);
     EXPECT_LT(clicked[2], whole[2] + 0.5f);
+}
+
+// Log filter energies of a spectrum with one formant-like bump at `centre`
+// (channel units), as cepstra c1..c16 (the analysis' orthonormal DCT).
+std::vector<float> BumpCepstra(double centre)
+{
+    std::vector<float> cep(kCepstra, 0.0f);
+    for (int k = 1; k <= kCepstra; ++k)
+        for (int m = 0; m < kChannels; ++m) {
+            const double level = 20.0 * std::exp(-0.5 * (m - centre) * (m - centre));
+            cep[k - 1] += static_cast<float>(level * std::sqrt(2.0 / kChannels) *
+                                             std::cos(3.14159265358979 * k * (m + 0.5) / kChannels));
+        }
+    return cep;
+}
+
+// Channel (with the parabola's sub-channel part) where the spectrum rebuilt
+// from frame `frame` of `take` peaks.
+double PeakChannel(const CTakeFeatures& take, int frame)
+{
+    double level[kChannels];
+    for (int m = 0; m < kChannels; ++m) {
+        level[m] = 0.0;
+        for (int k = 1; k <= kCepstra; ++k)
+            level[m] += take.Statics()[frame * CTakeFeatures::kMaxDims + k - 1] * std::sqrt(2.0 / kChannels) *
+                        std::cos(3.14159265358979 * k * (m + 0.5) / kChannels);
+    }
+    const int p = static_cast<int>(std::max_element(level + 1, level + kChannels - 1) - level);
+    const double a = level[p - 1], b = level[p], c = level[p + 1];
+    return p + 0.5 * (a - c) / (a - 2.0 * b + c);
+}
+
+TEST(SpeakerScorer, ANeighbouringVoiceHasItsSpectrumMovedAlongTheMelScale)
+{
+    CFeatureMatrix m;
+    m.SetCapacity(20, kCepstra + 1);
+    m.Resize(20, kCepstra + 1);
+    const std::vector<float> bump = BumpCepstra(8.0);
+    for (int i = 0; i < 20; ++i) {
+        std::copy(bump.begin(), bump.end(), m.Row(i));
+        m.Row(i)[kCepstra] = 60.0f + static_cast<float>(i);
+    }
+    CTakeFeatures take;
+    ASSERT_EQ(10, take.Build(m, 0, 19, CTakeFeatures::kMaxFrames));
+    EXPECT_NEAR(8.0, PeakChannel(take, 3), 0.05);
+
+    CTakeFeatures up = take, down = take, still = take;
+    ASSERT_EQ(1, up.ShiftSpectrum(1.0f, kChannels));
+    ASSERT_EQ(1, down.ShiftSpectrum(-0.5f, kChannels));
+    ASSERT_EQ(1, still.ShiftSpectrum(0.0f, kChannels));
+    EXPECT_NEAR(9.0, PeakChannel(up, 3), 0.1);
+    EXPECT_NEAR(7.5, PeakChannel(down, 3), 0.1);
+    for (int d = 0; d < kCepstra; ++d) EXPECT_NEAR(take.Statics()[d], still.Statics()[d], 1e-3f) << "c" << d + 1;
+    // Loudness stays: the energy column is untouched.
+    for (int i = 0; i < take.Frames(); ++i)
+        EXPECT_EQ(take.Statics()[i * CTakeFeatures::kMaxDims + kCepstra],
+                  up.Statics()[i * CTakeFeatures::kMaxDims + kCepstra]);
+    // A filter bank too small to hold the cepstra cannot be rebuilt.
+    EXPECT_EQ(0, up.ShiftSpectrum(1.0f, kCepstra));
+}
+
+// The speaker's own word is nearer the model than the model's neighbouring
+// voices are, and the score rewards that; a voice whose spectrum sits a
+// channel away gets less of the reward, so the score sets it further apart
+// from the speaker than the plain distances do.
+TEST(SpeakerScorer, TheScoreWidensTheGapToANeighbouringVoice)
+{
+    CSpeakerModel model{};
+    CSpeakerScorer scorer;
+    ASSERT_NO_FATAL_FAILURE(LoadThreeTemplates(60, 0.1f, model, scorer));
+    const CTakeFeatures own = Take(60, 0.0f, 120.0f);
+    CTakeFeatures neighbour = own;
+    ASSERT_EQ(1, neighbour.ShiftSpectrum(1.0f, kChannels));
+
+    float parts[CSpeakerScorer::kParts];
+    const float ownScore = scorer.Score(own, model, parts);
+    const float ownFused = CSpeakerScorer::Fuse(parts, model);
+    const float neighbourScore = scorer.Score(neighbour, model, parts);
+    const float neighbourFused = CSpeakerScorer::Fuse(parts, model);
+    EXPECT_LT(ownScore, ownFused);
+    EXPECT_GT(neighbourFused, ownFused);
+    EXPECT_GT(neighbourScore - ownScore, 1.2f * (neighbourFused - ownFused));
 }
 
 TEST(SpeakerScorer, AReplayLinesUpAtItsOffsetWhateverItsLevel)
