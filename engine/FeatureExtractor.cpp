@@ -123,14 +123,17 @@ void CFeatureExtractor::BuildMelBank(int channels)
 
 // DCT-II basis with orthonormal scaling, so that cepstra keep the dB unit of
 // the log filter energies: a 1 dB change across all channels moves no c_k.
+double CFeatureExtractor::CosineBasis(int k, int m, int channels)
+{
+    return std::sqrt(2.0 / channels) * std::cos(kPi * k * (m + 0.5) / channels);
+}
+
 void CFeatureExtractor::BuildCosineTable()
 {
     m_cosTable.assign(static_cast<size_t>(m_nCepstra) * m_nChannels, 0.0f);
-    const double scale = std::sqrt(2.0 / m_nChannels);
     for (int k = 1; k <= m_nCepstra; ++k)
         for (int m = 0; m < m_nChannels; ++m)
-            m_cosTable[static_cast<size_t>(k - 1) * m_nChannels + m] =
-                static_cast<float>(scale * std::cos(kPi * k * (m + 0.5) / m_nChannels));
+            m_cosTable[static_cast<size_t>(k - 1) * m_nChannels + m] = static_cast<float>(CosineBasis(k, m, m_nChannels));
 }
 
 int CFeatureExtractor::Compute(const short* samples, int count, CFeatureMatrix& features,

@@ -47,6 +47,12 @@ public:
     // Returns the number of frames, 0 when not initialised or too short.
     int Compute(const short* samples, int count, CFeatureMatrix& features, float* levelDb);
 
+    // Basis of the cosine transform from log filter energies to cepstra:
+    // the weight of channel m (0-based) in cepstrum c_k (k >= 1) for
+    // `channels` channels. Orthonormal, so that cepstra keep the dB unit and
+    // the transform back is the same basis.
+    static double CosineBasis(int k, int m, int channels);
+
 private:
     void BuildMelBank(int channels);
     void BuildCosineTable();

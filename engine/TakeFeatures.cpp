@@ -1,5 +1,7 @@
 #include "TakeFeatures.h"
 
+#include "FeatureExtractor.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -204,13 +206,11 @@ int CTakeFeatures::ShiftSpectrum(float channels, int channelCount)
 {
     const int cep = m_nDims - 1;
     if (channelCount <= cep || channelCount > kMaxChannels || !std::isfinite(channels)) return 0;
-    constexpr double kPi = 3.14159265358979323846;
-    // basis[k][m]: cepstrum c(k+1) over channel m, orthonormal.
+    // basis[k][m]: cepstrum c(k+1) over channel m, as in the analysis.
     float basis[kMaxDims][kMaxChannels];
-    const double norm = std::sqrt(2.0 / channelCount);
     for (int k = 0; k < cep; ++k)
         for (int m = 0; m < channelCount; ++m)
-            basis[k][m] = static_cast<float>(norm * std::cos(kPi * (k + 1) * (m + 0.5) / channelCount));
+            basis[k][m] = static_cast<float>(CFeatureExtractor::CosineBasis(k + 1, m, channelCount));
     float logMel[kMaxChannels], moved[kMaxChannels];
     for (int i = 0; i < m_nFrames; ++i) {
         for (int m = 0; m < channelCount; ++m) {
