@@ -31,7 +31,7 @@ const float kTypicalShare = 0.0f;
 const float kNeighbourShift[CSpeakerScorer::kNeighbours] = {-1.0f, -0.5f, 0.5f, 1.0f};
 const float kNeighbourWeight = 0.5f;
 // --- Decision ---------------------------------------------------------------------
-// Threshold on the fused distance: at security 0.3 (the shipped point) it is
+// Threshold on the score: at security 0.3 (the shipped point) it is
 // kThresholdAtShipped; each 0.1 of security moves it by kThresholdPerTenth.
 const float kShippedSecurity = 0.3f;
 const float kThresholdAtShipped = 1.45f;
@@ -102,7 +102,7 @@ int CSpeakerScorer::Load(const CSpeakerModel& model)
     for (int t = 0; t < model.nTemplates; ++t) {
         if (m_templates[t].BuildFromTemplate(model, t) < 1) return 0;
         for (int v = 0; v < kNeighbours; ++v) {
-            CTakeFeatures& neighbour = m_neighbours[static_cast<size_t>(v) * CSpeakerModel::kMaxTemplates + t];
+            CTakeFeatures& neighbour = NeighbourSet(v)[t];
             neighbour = m_templates[t];
             if (!neighbour.ShiftSpectrum(kNeighbourShift[v], model.nChannels)) return 0;
         }
@@ -152,11 +152,11 @@ float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& mode
 {
     DistancesTo(m_templates, test, -1, parts);
     const float fused = Fuse(parts, model);
-    if (m_nTemplates == 0 || parts[0] >= CDtw::kUnreachable) return fused;
+    if (parts[0] >= CDtw::kUnreachable) return fused;   // no model or no take
     float neighbours = 0.0f;
     for (int v = 0; v < kNeighbours; ++v) {
         float other[kParts];
-        DistancesTo(&m_neighbours[static_cast<size_t>(v) * CSpeakerModel::kMaxTemplates], test, -1, other);
+        DistancesTo(NeighbourSet(v), test, -1, other);
         neighbours += Fuse(other, model);
     }
     return fused + kNeighbourWeight * (fused - neighbours / kNeighbours);

@@ -61,7 +61,7 @@ public:
     // model than to the neighbouring voices on average. parts: receives the
     // raw distances to the model (kParts values).
     float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts);
-    // Threshold on the fused distance for a security level (higher = stricter).
+    // Threshold on the score for a security level (higher = stricter).
     static float Threshold(float security);
     // Smallest fingerprint distance of `test` to the fingerprints of `model`,
     // as a fraction of the typical distance between two enrolment takes
@@ -77,7 +77,7 @@ public:
     // is empty or longer than CTakeFeatures::kMaxFrames).
     static float AlignedMedian(const float* probe, int np, const float* stored, int ns);
 
-    // Spectral shifts of the neighbouring voices, in filter-bank channels.
+    // Number of neighbouring voices (one per spectral shift).
     static constexpr int kNeighbours = 4;
 
 private:
@@ -86,6 +86,8 @@ private:
     float NearestFrameDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
     float PitchDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
     float TypicalFingerprintDistance(const CSpeakerModel& model);
+    // The templates of neighbouring voice v (kMaxTemplates slots).
+    CTakeFeatures* NeighbourSet(int v) { return &m_neighbours[static_cast<size_t>(v) * CSpeakerModel::kMaxTemplates]; }
 
     CDtw m_dtw;
     int m_nTemplates = 0;
