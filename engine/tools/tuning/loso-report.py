@@ -5,7 +5,9 @@ Each file is one condition of the tuning split. Prints the EER of each
 condition, the pooled EER with the FRR at 0.5 % pooled FAR, and for every
 speaker left out in turn: the EER of the trials involving it, and the FAR and
 FRR on them at the 0.5 %-FAR threshold chosen on the other speakers' trials
-(does the operating point carry over to a new voice?).
+(does the operating point carry over to a new voice?). Last, the threshold
+at 1 % FAR of the first file alone (the speakers at their own level): the
+shipped threshold is the smallest of these over the tuning splits.
 
 Optional FUSE=w0,w1,w2,w3 recomputes the fused score from the four distances
 (scales 25, 10, 12, 0.085) instead of taking the engine's.
@@ -18,6 +20,7 @@ import sys
 SCALES = (25.0, 10.0, 12.0, 0.085)
 REFUSED = 1e8          # sonvera-eval's score of a take refused before scoring
 TARGET_FAR = 0.005
+OPERATING_FAR = 0.01
 
 
 def score(row):
@@ -92,6 +95,10 @@ def main(paths):
     for k, name in ((1, 'EER'), (2, 'FAR'), (3, 'FRR')):
         values = [x[k] for x in left_out]
         print('  %s mean %.2f worst %.2f' % (name, sum(values) / len(values), max(values)))
+    genuine, impostor = split(conditions[0])
+    threshold = threshold_at_far(impostor, OPERATING_FAR)
+    far, frr = rates(genuine, impostor, threshold)
+    print('own level: threshold@1%%FAR=%.3f FAR=%.2f FRR=%.2f' % (threshold, far, frr))
 
 
 if __name__ == '__main__':
