@@ -393,7 +393,6 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     float pitch = 0.0f;
     m_voicing.Analyse(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_fVoicedFraction, pitch);
     m_take.SetPitch(pitch);
-    m_take.SetPitchContour(m_voicing.Contour(), m_voicing.ContourLength());
     m_bHalfShiftTake = m_nMode == kModeVerify && BuildHalfShiftTake(samples, count, limit, pitch);
     m_bTakeReady = true;
     return 1;
@@ -413,7 +412,6 @@ bool CSpeakerEngine::BuildHalfShiftTake(const short* samples, int count, int fra
     const int last = std::min(m_endpoint.nCoreLast, frames - 1);
     if (m_halfShiftTake.Build(m_halfShiftFeatures, m_endpoint.nCoreFirst, last, frameLimit) < 1) return false;
     m_halfShiftTake.SetPitch(pitch);
-    m_halfShiftTake.SetPitchContour(m_voicing.Contour(), m_voicing.ContourLength());
     return true;
 }
 

@@ -38,7 +38,7 @@
 
 class CSpeakerModel {
 public:
-    static constexpr int kVersion = 2;      // 2: fingerprints frame for frame (no squeeze)
+    static constexpr int kVersion = 3;      // 3: fingerprints without the pitch contour; 2: with it
     static constexpr int kHeaderSize = 24;
     static constexpr int kMaxFileSize = 20655;     // the voice dictionary's model block
     static constexpr int kMaxDims = 21;            // up to 20 cepstra + energy
@@ -46,7 +46,7 @@ public:
     static constexpr int kMaxTemplateFrames = 128;
     static constexpr int kTemplateBudget = 11000;  // bytes of template data at most
     static constexpr int kScoreParts = 4;
-    static constexpr int kFingerprintDims = 12;   // c1..c10 less their mean, energy and pitch contours
+    static constexpr int kFingerprintDims = 11;   // c1..c10 less their mean, energy contour
     static constexpr int kMaxFingerprintFrames = 56;
     static constexpr int kMaxFingerprints = 13;    // then a ring of accepted takes
     static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 3 * 2 + 4 + 4;

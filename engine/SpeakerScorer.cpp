@@ -51,10 +51,8 @@ const float kNoFingerprint = 1e3f;
 // it up. The overlap must cover this share of the shorter fingerprint.
 const float kMinOverlapShare = 0.8f;
 // Coefficients whose median difference over the compared frames is taken
-// off: all of them. The pitch contour too: its unvoiced frames carry the
-// word's median pitch, and in a word with few voiced frames that median can
-// jump (an octave) between a recording and its replay, which would move most
-// frames of the contour at once.
+// off: all of them (the level, the tilt and the whole envelope move with the
+// gain and the noise of a replay; the pattern over time does not).
 const int kNormalisedDims = CSpeakerModel::kFingerprintDims;
 // --- Pitch ------------------------------------------------------------------------
 const float kNeutralPitchDistance = 0.1f;   // when a pitch is missing, ln units

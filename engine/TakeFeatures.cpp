@@ -23,9 +23,16 @@ const bool kRemoveCepstralMean = true; // DTW on raw cepstra keeps the voice's t
 const float kLoudRangeDb = 20.0f;      // mean spectrum: frames within this of the word's peak
 // --- Fingerprint ----------------------------------------------------------------
 const float kFingerprintStepDb = 0.5f;  // int8 step of the replay fingerprint, dB
-const float kFingerprintEnergyWeight = 0.5f;     // energy contour's weight in the fingerprint
+const float kFingerprintEnergyWeight = 1.0f;     // energy contour's weight in the fingerprint
 const float kFingerprintEnergyRangeDb = 40.0f;   // contour clipped this far under the peak, dB
-const float kFingerprintPitchWeight = 1.0f;      // pitch contour's weight, per semitone
+// Weight of cepstrum c(d+1) in the fingerprint: 1 up to c4, then falling as
+// 1/sqrt((d+1)/4) to 0.63 at c10. In a quiet take the noise a replay adds
+// moves the fine detail (the upper cepstra) most, while the energy contour and
+// the broad envelope stay; a fresh take differs in all of them.
+float FingerprintLifter(int d)
+{
+    return d < 4 ? 1.0f : 1.0f / std::sqrt((d + 1) / 4.0f);
+}
 
 } // namespace
 
@@ -34,7 +41,6 @@ void CTakeFeatures::Reset()
     m_nFrames = 0;
     m_nDims = 0;
     m_fPitchHz = 0.0f;
-    std::memset(m_pitchContour, 0, sizeof(m_pitchContour));
     std::memset(m_statics, 0, sizeof(m_statics));
     std::memset(m_shifted, 0, sizeof(m_shifted));
     std::memset(m_vectors, 0, sizeof(m_vectors));
@@ -78,7 +84,7 @@ int CTakeFeatures::Build(const CFeatureMatrix& full, int first, int last, int fr
 // number of analysis frames would otherwise meet every frame half a frame off.
 void CTakeFeatures::BuildShifted(const CFeatureMatrix& full, int first, int last, int frames, double step, float peak)
 {
-    constexpr int kCoeffs = CSpeakerModel::kFingerprintDims - 1;   // cepstra, then energy
+    constexpr int kCoeffs = CSpeakerModel::kFingerprintDims;   // cepstra, then energy
     const int cepstra = std::min(kCoeffs - 1, m_nDims - 1);
     for (int i = 0; i < frames; ++i) {
         const int a = std::min(last, first + static_cast<int>((i + 0.5) * step));
@@ -128,26 +134,26 @@ int CTakeFeatures::Fingerprint(float* out, int maxFrames, bool shifted) const
     // The word's mean cepstrum is removed: a replay through another gain or
     // over another noise level shifts every frame alike, which the mean takes
     // away, while the frame-to-frame pattern of the recording stays. The last
-    // two coefficients are the energy contour relative to the word's peak and
-    // the pitch contour: a replay keeps both exactly, a fresh take does not.
+    // coefficient is the energy contour relative to the word's peak: a replay
+    // keeps it, a fresh take does not. The pitch contour is left out: in a
+    // quiet or breathy take the voicing decisions and octave errors flip with
+    // the noise a replay adds, and with it the replays of quiet takes came
+    // close to the limit while fresh takes were no further away.
     // Frames are kept one for one, never squeezed: the replay check compares
     // without time warping, and a squeeze would depend on where the end points
     // fell. A longer word keeps its middle.
     constexpr int kDims = CSpeakerModel::kFingerprintDims;
-    const int cepstra = std::min(kDims - 2, m_nDims - 1);
+    const int cepstra = std::min(kDims - 1, m_nDims - 1);
     const int frames = std::min(m_nFrames, std::max(maxFrames, 0));
     if (frames < 1) return 0;
     const int start = (m_nFrames - frames) / 2;
     for (int i = 0; i < frames; ++i) {
         const int s = start + i;
         const float* cep = shifted ? m_shifted[s] : m_statics[s];
-        for (int d = 0; d < kDims - 2; ++d) out[i * kDims + d] = d < cepstra ? cep[d] - m_meanCepstrum[d] : 0.0f;
-        const float level = shifted ? m_shifted[s][kDims - 2] : m_statics[s][m_nDims - 1];
-        const float energy = std::max(level, -kFingerprintEnergyRangeDb);
-        const float pitch = shifted && s + 1 < m_nFrames ? 0.5f * (m_pitchContour[s] + m_pitchContour[s + 1])
-                                                         : m_pitchContour[s];
-        out[i * kDims + kDims - 2] = kFingerprintEnergyWeight * energy;
-        out[i * kDims + kDims - 1] = kFingerprintPitchWeight * pitch;
+        for (int d = 0; d < kDims - 1; ++d)
+            out[i * kDims + d] = d < cepstra ? FingerprintLifter(d) * (cep[d] - m_meanCepstrum[d]) : 0.0f;
+        const float level = shifted ? m_shifted[s][kDims - 1] : m_statics[s][m_nDims - 1];
+        out[i * kDims + kDims - 1] = kFingerprintEnergyWeight * std::max(level, -kFingerprintEnergyRangeDb);
     }
     return frames;
 }
@@ -235,15 +241,3 @@ int CTakeFeatures::ShiftSpectrum(float channels, int channelCount)
     return 1;
 }
 
-void CTakeFeatures::SetPitchContour(const float* hz, int count)
-{
-    std::memset(m_pitchContour, 0, sizeof(m_pitchContour));
-    if (hz == nullptr || count <= 0 || m_nFrames <= 0) return;
-    // Unvoiced frames take the word's median pitch, so that a frame voiced in
-    // one take and not in the other costs little.
-    const float neutral = m_fPitchHz > 0.0f ? 12.0f * std::log2(m_fPitchHz / 100.0f) : 0.0f;
-    for (int i = 0; i < m_nFrames; ++i) {
-        const int k = std::min(count - 1, static_cast<int>(static_cast<long>(i) * count / m_nFrames));
-        m_pitchContour[i] = hz[k] > 0.0f ? 12.0f * std::log2(hz[k] / 100.0f) : neutral;
-    }
-}

@@ -33,9 +33,9 @@ public:
     // Quantises the statics into template `index` of `model` with the
     // model's scale. Returns 1 on success.
     int StoreAsTemplate(CSpeakerModel& model, int index) const;
-    // Writes the replay fingerprint (c1..c10 less their mean, the energy and
-    // the pitch contour) into fingerprint slot `slot` of `model`. Returns 1 on
-    // success.
+    // Writes the replay fingerprint (c1..c10 less their mean, the upper ones
+    // weighted less, and the energy contour) into fingerprint slot `slot` of
+    // `model`. Returns 1 on success.
     int StoreFingerprint(CSpeakerModel& model, int slot) const;
     // Fingerprint of this take as floats (frames x kFingerprintDims), one row
     // per word frame, at most maxFrames (the middle of a longer word); out
@@ -58,9 +58,6 @@ public:
 
     // Median pitch of the word's voiced frames, Hz (0: unknown).
     void SetPitch(float hz) { m_fPitchHz = hz; }
-    // Pitch contour of the word (Hz per analysis frame pair, 0 = unvoiced),
-    // mapped onto the word's frames; used by the replay fingerprint.
-    void SetPitchContour(const float* hz, int count);
     float Pitch() const { return m_fPitchHz; }
 
     int Frames() const { return m_nFrames; }
@@ -81,5 +78,4 @@ private:
     // The same word framed half a word frame later (c1..c10, then energy
     // as in m_statics): a replay's frames may fall between the original's.
     float m_shifted[kMaxFrames][CSpeakerModel::kFingerprintDims];
-    float m_pitchContour[kMaxFrames];   // semitones re 100 Hz; unvoiced: the word's median
 };

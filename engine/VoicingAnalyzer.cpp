@@ -38,7 +38,6 @@ void CVoicingAnalyzer::Reset()
     m_frame.clear();
     m_corr.clear();
     m_pitches.clear();
-    m_contour.clear();
 }
 
 void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, int lastFrame,
@@ -46,13 +45,10 @@ void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, 
 {
     voicedFraction = 0.0f;
     pitchHz = 0.0f;
-    m_contour.clear();
     if (m_nShift == 0 || samples == nullptr || lastFrame < firstFrame || firstFrame < 0) return;
     // At most one entry per frame of the range; reserved once per size, not per frame.
     m_pitches.clear();
     m_pitches.reserve(static_cast<size_t>(lastFrame - firstFrame + 1));  // no-op after the first take
-    m_contour.clear();
-    m_contour.reserve(static_cast<size_t>(lastFrame - firstFrame + 1));
     int judged = 0;
     for (int f = firstFrame; f <= lastFrame; f += kFrameStep) {
         const long start = static_cast<long>(f) * m_nShift;
@@ -66,7 +62,6 @@ void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, 
             power += static_cast<double>(m_frame[i]) * m_frame[i];
         }
         ++judged;
-        m_contour.push_back(0.0f);
         if (power / m_nWindow < kSilentPower) continue;
         // r(lag) = sum x[i] x[i+lag] / sqrt(sum x[i]^2 * sum x[i+lag]^2): 1 for a
         // perfectly periodic frame at that lag, whatever its level.
@@ -101,7 +96,6 @@ void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, 
         const float den = a - 2.0f * b + c;
         const float offset = den < 0.0f ? std::clamp(0.5f * (a - c) / den, -0.5f, 0.5f) : 0.0f;
         m_pitches.push_back(static_cast<float>(m_nSampleRate) / (static_cast<float>(bestLag) + offset));
-        m_contour.back() = m_pitches.back();
     }
     if (judged == 0) return;
     voicedFraction = static_cast<float>(m_pitches.size()) / judged;

@@ -22,10 +22,6 @@ public:
     // pitchHz: the median pitch of the voiced frames (0 when none is voiced).
     void Analyse(const short* samples, int count, int firstFrame, int lastFrame, float& voicedFraction,
                  float& pitchHz);
-    // Pitch of every judged frame of the last Analyse (every second frame
-    // from firstFrame), Hz; 0 where the frame was not voiced.
-    const float* Contour() const { return m_contour.data(); }
-    int ContourLength() const { return static_cast<int>(m_contour.size()); }
 
 private:
     int m_nSampleRate = 0;
@@ -37,5 +33,4 @@ private:
     std::vector<float> m_frame;
     std::vector<float> m_corr;      // normalised autocorrelation per lag
     std::vector<float> m_pitches;   // one per voiced frame of the last call
-    std::vector<float> m_contour;   // one per judged frame of the last call
 };

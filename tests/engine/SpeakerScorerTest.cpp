@@ -32,11 +32,10 @@ constexpr int kCepstra = 16;
 constexpr int kChannels = 19;
 
 // A word of `frames` analysis frames: c1 (the tilt) drifts by `tiltSlope` dB a
-// frame, c2..c16 follow their own courses, the energy rises and falls. The
-// take holds the frames first..last (-1: to the end); `clicks` frames from
-// the middle on are wild (every cepstrum 30 dB off), as a click would make
-// them.
-CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int first = 0, int last = -1, int clicks = 0)
+// frame, c2..c16 follow their own courses, the energy rises and falls;
+// `clicks` frames from the middle on are wild (every cepstrum 30 dB off), as
+// a click would make them.
+CFeatureMatrix WordMatrix(int frames, float tiltSlope, int clicks = 0)
 {
     CFeatureMatrix m;
     m.SetCapacity(frames, kCepstra + 1);
@@ -49,6 +48,13 @@ CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int first = 0, in
         if (i >= frames / 2 && i < frames / 2 + clicks)
             for (int k = 0; k < kCepstra; ++k) row[k] += 30.0f;
     }
+    return m;
+}
+
+// The word of WordMatrix as a take of the frames first..last (-1: to the end).
+CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int first = 0, int last = -1, int clicks = 0)
+{
+    const CFeatureMatrix m = WordMatrix(frames, tiltSlope, clicks);
     CTakeFeatures take;
     take.Build(m, first, last < 0 ? frames - 1 : last, CTakeFeatures::kMaxFrames);
     take.SetPitch(pitchHz);
@@ -221,14 +227,14 @@ TEST(SpeakerScorer, AReplayLinesUpAtItsOffsetWhateverItsLevel)
     std::vector<float> probe(static_cast<size_t>(49) * kDims, 0.0f);
     for (int i = 0; i < 40; ++i)
         for (int k = 0; k < kDims; ++k)
-            probe[static_cast<size_t>(i + 6) * kDims + k] = stored[static_cast<size_t>(i) * kDims + k] + (k < kDims - 1 ? 3.0f : 0.0f);
+            probe[static_cast<size_t>(i + 6) * kDims + k] = stored[static_cast<size_t>(i) * kDims + k] + 3.0f;
     EXPECT_LT(CSpeakerScorer::AlignedMedian(probe.data(), 49, stored.data(), 40), 1e-4f);
     // A few wild frames (a click) do not move the median.
     for (int k = 0; k < kDims; ++k) probe[static_cast<size_t>(20) * kDims + k] += 40.0f;
     EXPECT_LT(CSpeakerScorer::AlignedMedian(probe.data(), 49, stored.data(), 40), 1e-4f);
 }
 
-TEST(SpeakerScorer, AnotherTimingOrAnotherPitchIsFarFromTheRecording)
+TEST(SpeakerScorer, AnotherTimingOrAnotherLoudnessCourseIsFarFromTheRecording)
 {
     const std::vector<float> stored = Word(40);
     // Spoken 15 % slower: no single offset lines it up.
@@ -237,16 +243,45 @@ TEST(SpeakerScorer, AnotherTimingOrAnotherPitchIsFarFromTheRecording)
     const float fresh = CSpeakerScorer::AlignedMedian(slower.data(), 46, stored.data(), 40);
     EXPECT_FLOAT_EQ(0.0f, replay);
     EXPECT_GT(fresh, 1.0f);
-    // The pitch level is taken off like the loudness (the pitch given to
-    // unvoiced frames may settle on another octave in a replay), but a pitch
-    // that moves otherwise through the word is another take.
-    std::vector<float> higher = stored;
-    for (int i = 0; i < 40; ++i) higher[static_cast<size_t>(i) * kDims + kDims - 1] += 12.0f;
-    EXPECT_LT(CSpeakerScorer::AlignedMedian(higher.data(), 40, stored.data(), 40), 1e-4f);
+    // The level is taken off (a replay played louder), but an energy contour
+    // (the last coefficient) that moves otherwise through the word is another
+    // take.
+    std::vector<float> louder = stored;
+    for (int i = 0; i < 40; ++i) louder[static_cast<size_t>(i) * kDims + kDims - 1] += 12.0f;
+    EXPECT_LT(CSpeakerScorer::AlignedMedian(louder.data(), 40, stored.data(), 40), 1e-4f);
     std::vector<float> rising = stored;
     for (int i = 20; i < 40; ++i) rising[static_cast<size_t>(i) * kDims + kDims - 1] += 1.0f;
     EXPECT_NEAR(1.0f / std::sqrt(static_cast<float>(kDims)),
                 CSpeakerScorer::AlignedMedian(rising.data(), 40, stored.data(), 40), 1e-4f);
+}
+
+// The noise a replay adds to a quiet take moves its fine spectral detail
+// (the upper cepstra) most and its loudness course least: the fingerprint
+// weighs a change in c10 at under two thirds of the same change in the energy
+// contour.
+TEST(SpeakerScorer, TheFingerprintWeighsTheLoudnessCourseAboveTheFineDetail)
+{
+    constexpr int kFrames = 80;
+    auto fingerprint = [](int column, float rampDb) {
+        CFeatureMatrix m = WordMatrix(kFrames, 0.0f);
+        // A ramp from -rampDb to +rampDb over the word: its median is 0, so
+        // the level correction leaves it in.
+        for (int i = 0; i < kFrames; ++i) m.Row(i)[column] += rampDb * (2.0f * i / (kFrames - 1) - 1.0f);
+        CTakeFeatures take;
+        EXPECT_GT(take.Build(m, 0, kFrames - 1, CTakeFeatures::kMaxFrames), 0);
+        std::vector<float> fp(static_cast<size_t>(CTakeFeatures::kMaxFrames) * kDims);
+        const int frames = take.Fingerprint(fp.data(), CTakeFeatures::kMaxFrames);
+        fp.resize(static_cast<size_t>(frames) * kDims);
+        return fp;
+    };
+    const std::vector<float> original = fingerprint(0, 0.0f);
+    const std::vector<float> detail = fingerprint(9, 4.0f);           // c10
+    const std::vector<float> loudness = fingerprint(kCepstra, 4.0f);  // frame energy
+    const int n = static_cast<int>(original.size()) / kDims;
+    const float detailDistance = CSpeakerScorer::AlignedMedian(detail.data(), n, original.data(), n);
+    const float loudnessDistance = CSpeakerScorer::AlignedMedian(loudness.data(), n, original.data(), n);
+    EXPECT_GT(detailDistance, 0.1f);
+    EXPECT_LT(detailDistance, 0.7f * loudnessDistance);
 }
 
 TEST(SpeakerScorer, EmptyOrOversizedFingerprintsAreUnreachable)
