@@ -315,7 +315,7 @@ float CSpeakerScorer::AlignedMedian(const float* probe, int np, const float* sto
         const int first = std::max(0, offset), last = std::min(np, offset + ns);
         const int n = last - first;
         if (n < minOverlap) continue;
-        // Level, spectral tilt and pitch level are taken off over exactly the
+        // Level, spectral tilt and envelope are taken off over exactly the
         // frames compared (where the end points fell changes the word's own
         // means), as the median difference, which a click in a few frames
         // cannot move.

@@ -393,8 +393,8 @@ TEST_F(VoiceEngineTest, ReplaysOfEnrolmentTakesAreCaughtLouderShiftedAndNoisy)
 
 TEST_F(VoiceEngineTest, ReplaysOfAWordWithFewVoicedFramesAreCaught)
 {
-    // Most frames of this word are unvoiced; a replay must not look fresh
-    // because the pitch tracker settles on another octave for the rest.
+    // Most frames of this word are unvoiced hiss, whose fine detail the
+    // replay's noise moves; its replays must still line up with the takes.
     ASSERT_NE(0, Enrol("6_jackson_", 40));
     for (int take = 40; take <= 44; ++take) {
         const std::string name = "6_jackson_" + std::to_string(take);
