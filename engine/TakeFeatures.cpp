@@ -240,4 +240,3 @@ int CTakeFeatures::ShiftSpectrum(float channels, int channelCount)
     ComputeVectors();
     return 1;
 }
-

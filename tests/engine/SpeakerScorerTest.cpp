@@ -3,6 +3,7 @@
 // the neighbouring voices the score is weighed against.
 #include "SpeakerScorer.h"
 
+#include "FeatureExtractor.h"
 #include "FeatureMatrix.h"
 
 #include <gtest/gtest.h>
@@ -145,8 +146,7 @@ std::vector<float> BumpCepstra(double centre)
     for (int k = 1; k <= kCepstra; ++k)
         for (int m = 0; m < kChannels; ++m) {
             const double level = 20.0 * std::exp(-0.5 * (m - centre) * (m - centre));
-            cep[k - 1] += static_cast<float>(level * std::sqrt(2.0 / kChannels) *
-                                             std::cos(3.14159265358979 * k * (m + 0.5) / kChannels));
+            cep[k - 1] += static_cast<float>(level * CFeatureExtractor::CosineBasis(k, m, kChannels));
         }
     return cep;
 }
@@ -159,8 +159,8 @@ double PeakChannel(const CTakeFeatures& take, int frame)
     for (int m = 0; m < kChannels; ++m) {
         level[m] = 0.0;
         for (int k = 1; k <= kCepstra; ++k)
-            level[m] += take.Statics()[frame * CTakeFeatures::kMaxDims + k - 1] * std::sqrt(2.0 / kChannels) *
-                        std::cos(3.14159265358979 * k * (m + 0.5) / kChannels);
+            level[m] += take.Statics()[frame * CTakeFeatures::kMaxDims + k - 1] *
+                        CFeatureExtractor::CosineBasis(k, m, kChannels);
     }
     const int p = static_cast<int>(std::max_element(level + 1, level + kChannels - 1) - level);
     const double a = level[p - 1], b = level[p], c = level[p + 1];
@@ -259,7 +259,7 @@ TEST(SpeakerScorer, AnotherTimingOrAnotherLoudnessCourseIsFarFromTheRecording)
 // The noise a replay adds to a quiet take moves its fine spectral detail
 // (the upper cepstra) most and its loudness course least: the fingerprint
 // weighs a change in c10 at about 0.63 of the same change in the energy
-// contour (before: twice it).
+// contour.
 TEST(SpeakerScorer, TheFingerprintWeighsTheLoudnessCourseAboveTheFineDetail)
 {
     constexpr int kFrames = 80;
