@@ -50,6 +50,12 @@
 #include "userdata/AppUserDic.h"
 #include "userdata/AppUserVoiceDic.h"
 
+// Skin toolkit: the skinned dialog base and the flat controls.
+#include "skin/SkinDlg.h"
+#include "skin/SkinEdit.h"
+#include "skin/SkinCombo.h"
+#include "skin/StaticToolTip.h"
+
 // Voice enrolment and verification.
 #include "voice/WaveInDevice.h"
 #include "voice/WaveRecorder.h"
