@@ -244,12 +244,13 @@ def font_for(label):
 
 
 def draw_text(canvas, rect, text, font, colour, bold=False):
-    """Text from the top left of the rectangle, cut at its edges, as a label paints it."""
+    """Text from the top left of the rectangle, cut at its edges, as a label paints it.
+    The baseline lies one em below the top, as with VL Gothic under Wine's GDI."""
     left, top, right, bottom = rect
     piece = canvas.crop(rect)
     draw = ImageDraw.Draw(piece)
     for dx in ((0, 1) if bold else (0,)):
-        draw.text((dx, 0), text, font=font, fill=colour, anchor="la")
+        draw.text((dx, font.size), text, font=font, fill=colour, anchor="ls")
     canvas.paste(piece, (left, top))
 
 
@@ -340,7 +341,7 @@ def draw_field(canvas, rect, text, combo=False):
         cx, cy = (button + right - 3) // 2, (top + bottom) // 2
         draw.polygon([(cx - 4, cy - 2), (cx + 4, cy - 2), (cx, cy + 2)], fill=(0, 0, 0))
     font = ImageFont.truetype(DEFAULT_FONT_FILE, 12)
-    draw_text(canvas, (left + 4, top + 4, right - 22 if combo else right - 3, bottom - 2), text, font, (0, 0, 0))
+    draw_text(canvas, (left + 4, top + 3, right - 22 if combo else right - 3, bottom - 2), text, font, (0, 0, 0))
 
 
 # What the dialog shows at a few moments; layouts as the voice dialog sets them.
