@@ -229,10 +229,29 @@ def check(skin, layout, pictures):
     for name in ("SPEAKER", "MIC"):
         if name not in [b["name"] for b in layout["bars"]]:
             problems.append(f"no bar {name}")
+    warnings += spilled_looks(layout, pictures)
     for warning in warnings:
         print(f"make-skin: warning: {warning}")
     if problems:
         raise SkinError("\n".join(problems))
+
+
+def spilled_looks(layout, pictures):
+    """The dialog shows over, down and disabled only inside buttons and bars:
+    a look drawn beyond its rectangle would be cut off at the rectangle's edge."""
+    cut_outs = Image.new("L", pictures["main"].size, 0)
+    draw = ImageDraw.Draw(cut_outs)
+    for control in layout["buttons"] + layout["bars"]:
+        left, top, right, bottom = control["rect"]
+        draw.rectangle((left, top, right - 1, bottom - 1), fill=255)
+    outside = cut_outs.point(lambda v: 255 - v)
+    warnings = []
+    for name in ("over", "down", "disabled"):
+        difference = ImageChops.difference(pictures["main"], pictures[name]).convert("L")
+        box = ImageChops.multiply(difference.point(lambda v: 255 if v > 2 else 0), outside).getbbox()
+        if box:
+            warnings.append(f"{name}.bmp differs from main.bmp outside every button and bar, in {box}")
+    return warnings
 
 
 # ---------------------------------------------------------------- previews
