@@ -44,11 +44,26 @@ void CHoverButton::SetChecked(int checked)
     Invalidate();
 }
 
+void CHoverButton::CutPictures(const CBitmap* const sources[pictureCount], const CRect& rect)
+{
+    // One window DC for all the looks: taking a window's DC costs more than a cut.
+    CClientDC windowDC(m_hWnd);
+    for (int look = 0; look < pictureCount; ++look) {
+        if (sources[look] != nullptr)
+            CutOut(windowDC, m_bmpPictures[look], *sources[look], rect);
+    }
+}
+
 void CHoverButton::CopyBitmapRect(CBitmap& destination, const CBitmap& source, const CRect& rect)
+{
+    CClientDC windowDC(m_hWnd);
+    CutOut(windowDC, destination, source, rect);
+}
+
+void CHoverButton::CutOut(HDC windowDC, CBitmap& destination, const CBitmap& source, const CRect& rect)
 {
     if (source.IsNull())
         return;
-    CClientDC windowDC(m_hWnd);
     CBitmap cut;
     cut.CreateCompatibleBitmap(windowDC, rect.Width(), rect.Height());
     {

@@ -28,6 +28,8 @@ public:
     {
         CopyBitmapRect(m_bmpPictures[which], source, rect);
     }
+    // Cuts the picture of every look whose source is given, at one rectangle.
+    void CutPictures(const CBitmap* const sources[pictureCount], const CRect& rect);
     // A new bitmap, compatible with this window, of the rectangle's size,
     // holding the source's pixels from the rectangle's top-left corner.
     // Without a source picture the destination stays as it is.
@@ -54,5 +56,6 @@ protected:
     CBitmap m_bmpPictures[pictureCount];
 
 private:
+    static void CutOut(HDC windowDC, CBitmap& destination, const CBitmap& source, const CRect& rect);
     Picture ChoosePicture(UINT itemState) const;
 };

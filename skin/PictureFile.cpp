@@ -4,8 +4,7 @@
 #include <ole2.h>
 #include <olectl.h>
 
-#include <string>
-
+#include "fw/ComScope.h"
 #include "fw/File.h"
 
 namespace {
@@ -13,23 +12,6 @@ namespace {
 // Larger files are not taken for skin pictures (a full-screen 32-bit bitmap
 // is under 40 MB).
 const ULONGLONG kMaxPictureFileBytes = 64ull * 1024 * 1024;
-
-// The loader decodes JPEG and GIF through COM objects, which need COM on the
-// calling thread. A host that already runs COM keeps its own set-up.
-class CComScope {
-public:
-    CComScope() : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~CComScope()
-    {
-        if (SUCCEEDED(m_hr))
-            ::CoUninitialize();
-    }
-    CComScope(const CComScope&) = delete;
-    CComScope& operator=(const CComScope&) = delete;
-
-private:
-    HRESULT m_hr;
-};
 
 // Releases a COM interface when the scope ends.
 template <typename Interface>
@@ -51,40 +33,48 @@ private:
     Interface* m_p = nullptr;
 };
 
-// The whole file, or false when it cannot be read or is no size for a picture.
-bool ReadPictureBytes(const CString& path, std::string& bytes)
+// Movable global memory, freed unless it is handed on.
+class CGlobalBlock {
+public:
+    explicit CGlobalBlock(SIZE_T size) : m_h(::GlobalAlloc(GMEM_MOVEABLE, size)) {}
+    ~CGlobalBlock()
+    {
+        if (m_h != nullptr)
+            ::GlobalFree(m_h);
+    }
+    CGlobalBlock(const CGlobalBlock&) = delete;
+    CGlobalBlock& operator=(const CGlobalBlock&) = delete;
+    HGLOBAL get() const { return m_h; }
+    HGLOBAL HandOn()
+    {
+        HGLOBAL h = m_h;
+        m_h = nullptr;
+        return h;
+    }
+
+private:
+    HGLOBAL m_h;
+};
+
+// The whole file in movable global memory, for a stream to own; null when
+// the file cannot be read or is no size for a picture.
+HGLOBAL ReadPictureFile(const CString& path, ULONGLONG& length)
 {
     try {
         CFile file(path, CFile::modeRead | CFile::shareDenyWrite);
-        const ULONGLONG length = file.GetLength();
+        length = file.GetLength();
         if (length == 0 || length > kMaxPictureFileBytes)
-            return false;
-        bytes.resize(static_cast<size_t>(length));
-        file.ReadExact(&bytes[0], static_cast<UINT>(length));
-        return true;
+            return nullptr;
+        CGlobalBlock block(static_cast<SIZE_T>(length));
+        void* bytes = block.get() != nullptr ? ::GlobalLock(block.get()) : nullptr;
+        if (bytes == nullptr)
+            return nullptr;
+        file.ReadExact(bytes, static_cast<UINT>(length));
+        ::GlobalUnlock(block.get());
+        return block.HandOn();
     } catch (const CFileException&) {
-        return false;
+        return nullptr;
     }
-}
-
-// A stream over a copy of the bytes; the stream frees the copy.
-bool OpenMemoryStream(const std::string& bytes, CReleaser<IStream>& stream)
-{
-    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    if (memory == nullptr)
-        return false;
-    void* target = ::GlobalLock(memory);
-    if (target == nullptr) {
-        ::GlobalFree(memory);
-        return false;
-    }
-    memcpy(target, bytes.data(), bytes.size());
-    ::GlobalUnlock(memory);
-    if (FAILED(::CreateStreamOnHGlobal(memory, TRUE, &stream))) {
-        ::GlobalFree(memory);
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -92,16 +82,20 @@ bool OpenMemoryStream(const std::string& bytes, CReleaser<IStream>& stream)
 BOOL LoadPictureFile(const CString& path, CBitmap& picture)
 {
     picture.DeleteObject();
-    std::string bytes;
-    if (!ReadPictureBytes(path, bytes))
+    ULONGLONG length = 0;
+    HGLOBAL memory = ReadPictureFile(path, length);
+    if (memory == nullptr)
         return FALSE;
-
-    CComScope com;
     CReleaser<IStream> stream;
-    if (!OpenMemoryStream(bytes, stream))
+    if (FAILED(::CreateStreamOnHGlobal(memory, TRUE, &stream))) {
+        ::GlobalFree(memory);
         return FALSE;
+    }
+
+    // JPEG and GIF are decoded by COM objects.
+    CComScope com;
     CReleaser<IPicture> decoded;
-    if (FAILED(::OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture,
+    if (FAILED(::OleLoadPicture(stream.get(), static_cast<LONG>(length), FALSE, IID_IPicture,
                                 reinterpret_cast<void**>(&decoded))))
         return FALSE;
     SHORT type = PICTYPE_NONE;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "Setup/IniFile.h"
+#include "fw/ComScope.h"
 #include "fw/Font.h"
 #include "skin/PictureFile.h"
 #include "skin/SkinButton.h"
@@ -86,6 +87,7 @@ int CSkinDlg::LoadSkins()
     m_nWaveWidth = StringToNumber(ini.ReadString("WAVE", "WIDTH", "1"));
     m_bWaveDotLine = ini.ReadString("WAVE", "DOTLINE", "TRUE") != "FALSE";
 
+    CComScope pictureDecoders;
     LoadPictureFile(folder + main, m_bmpMain);
     CBitmap bmpMask;
     LoadPictureFile(folder + mask, bmpMask);
@@ -128,10 +130,8 @@ void CSkinDlg::ReadButtonInfo(CIniFile ini)
         auto button = std::make_unique<CSkinButton>();
         if (!button->Create("", kSkinControlStyle, rect, this, 0))
             continue;
-        button->CutPicture(CHoverButton::normalPicture, m_bmpMain, rect);
-        button->CutPicture(CHoverButton::hoverPicture, m_bmpOver, rect);
-        button->CutPicture(CHoverButton::pressedPicture, m_bmpDown, rect);
-        button->CutPicture(CHoverButton::disabledPicture, m_bmpDisabled, rect);
+        const CBitmap* looks[CHoverButton::pictureCount] = {&m_bmpMain, &m_bmpOver, &m_bmpDown, &m_bmpDisabled};
+        button->CutPictures(looks, rect);
         button->ModifyStyle(WS_BORDER | WS_TABSTOP, 0);
         button->SetName(name);
         button->SetID(ControlNameToID(name));
@@ -204,8 +204,9 @@ void CSkinDlg::ReadProgressInfo(CIniFile ini)
         auto bar = std::make_unique<CSkinProgress>();
         if (!bar->Create("", kSkinControlStyle, rect, this, 0))
             continue;
-        bar->CutPicture(CHoverButton::normalPicture, m_bmpMain, rect);
-        bar->CutPicture(CHoverButton::pressedPicture, m_bmpDown, rect);
+        // The base from the background, the filled part from the pressed picture.
+        const CBitmap* looks[CHoverButton::pictureCount] = {&m_bmpMain, nullptr, &m_bmpDown, nullptr};
+        bar->CutPictures(looks, rect);
         bar->ModifyStyle(WS_BORDER | WS_TABSTOP, 0);
         bar->SetIndex(static_cast<int>(m_arrProgress.size()));
         bar->SetName(name);

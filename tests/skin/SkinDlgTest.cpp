@@ -103,9 +103,14 @@ BOOL CALLBACK AskToolTip(HWND window, LPARAM context)
     return search->text.IsEmpty();
 }
 
-// The text of the control's tooltip; empty when it has none.
-CString ToolTipTextOf(const CWnd& control)
+// The text of the control's tooltip, once the control has seen the mouse;
+// empty when it has none.
+CString ToolTipTextOf(CWnd& control)
 {
+    MSG move{};
+    move.hwnd = control.m_hWnd;
+    move.message = WM_MOUSEMOVE;
+    control.PreTranslateMessage(&move);
     ToolSearch search{control.m_hWnd, CString()};
     EnumThreadWindows(GetCurrentThreadId(), &AskToolTip, reinterpret_cast<LPARAM>(&search));
     return search.text;
