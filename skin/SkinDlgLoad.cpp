@@ -105,7 +105,8 @@ int CSkinDlg::LoadSkins()
     ReadEditInfo(ini);
     ReadComboInfo(ini);
     ReadProgressInfo(ini);
-    Invalidate(TRUE);
+    if (m_hWnd != nullptr)
+        Invalidate(TRUE);
     return 1;
 }
 
