@@ -66,14 +66,4 @@ TEST(BitmapToRegion, NoPictureGivesNoRegion)
     CBitmap none;
     EXPECT_TRUE(BitmapToRegion(none, kWhite, kTolerance).IsNull());
 }
-
-TEST(BitmapToRegion, ToleranceWidensTheTransparentRangeUpwards)
-{
-    CBitmap mask;
-    const COLORREF row[] = {RGB(100, 100, 100), RGB(110, 116, 100), RGB(99, 100, 100)};
-    MakeBitmap(mask, 3, 1, [&row](int x, int) { return row[x]; });
-    CRgn region = BitmapToRegion(mask, RGB(100, 100, 100), kTolerance);
-    CRgn expected = UnionOf({CRect(2, 0, 3, 1)});
-    EXPECT_TRUE(region.EqualRgn(expected));
-}
 } // namespace

@@ -75,7 +75,7 @@ TEST_F(DefaultSkinTest, LoadsEveryControlTheVoiceDialogNames)
     EXPECT_TRUE(outline.PtInRegion(240, 180));
 }
 
-TEST_F(DefaultSkinTest, EnrolmentScreenshot)
+TEST_F(DefaultSkinTest, ScreenshotsOfTheEnrolmentAndPasswordLayouts)
 {
     m_dialog.SetText("LABEL_HINT", Resource(IDS_HINT_CHOOSE_WORD));
     m_dialog.SetVisible("LABEL_ID", 1);
@@ -84,10 +84,7 @@ TEST_F(DefaultSkinTest, EnrolmentScreenshot)
     Show(m_dialog.m_comboWord, true);
     Show(m_dialog.m_editPassword, false);
     Capture("default-skin-enrol.png");
-}
 
-TEST_F(DefaultSkinTest, PasswordScreenshot)
-{
     m_dialog.SetText("LABEL_MODE", Resource(IDS_MODE_VERIFY));
     m_dialog.SetText("LABEL_HINT", Resource(IDS_HINT_ENTER_ID));
     m_dialog.SetVisible("LABEL_ID", 0);

@@ -1,8 +1,7 @@
-// The flat controls: the combo box's auto-completion, the edit box's border,
-// and the static tooltip's lines and showing.
+// The flat controls: the combo box's auto-completion and the static
+// tooltip's lines and showing.
 #include <gtest/gtest.h>
 
-#include "fw/WindowDC.h"
 #include "skin/StaticToolTip.h"
 #include "tests/skin/SkinTestSupport.h"
 
@@ -16,7 +15,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(WriteSolidBmp(m_skin.File("main.bmp"), 300, 260, RGB(128, 128, 128)));
-        ASSERT_TRUE(m_skin.WriteIni("[SCREEN]\r\nMAIN=main.bmp\r\nEDIT_ID=10,10,120,22,ID\r\n"));
+        ASSERT_TRUE(m_skin.WriteIni("[SCREEN]\r\nMAIN=main.bmp\r\n"));
         ASSERT_TRUE(m_dialog.Open(m_skin));
     }
 
@@ -56,45 +55,10 @@ TEST_F(FlatControlsTest, TypingCompletesTheFirstEntryThatBeginsSo)
     }
 }
 
-TEST_F(FlatControlsTest, AutoCompletionCanBeSwitchedOff)
-{
-    CSkinCombo combo;
-    ASSERT_TRUE(combo.Create(WS_CHILD | WS_VISIBLE | CBS_DROPDOWN, CRect(10, 150, 200, 300), &m_dialog, 4000));
-    combo.AddString("apple");
-    combo.EnableAutoCompletion(0);
-    SendMessageA(FindWindowExA(combo.m_hWnd, nullptr, "Edit", nullptr), WM_CHAR, 'a', 1);
-    EXPECT_EQ(CString("a"), combo.GetWindowText());
-}
-
-// The colour of the edit box's outermost frame pixel.
-COLORREF FramePixel(CSkinEdit& edit)
-{
-    CWindowDC dc(edit.m_hWnd);
-    return dc.GetPixel(0, 0);
-}
-
-TEST_F(FlatControlsTest, TheEditBorderShowsWithFocusOrWhenDisabled)
-{
-    CSkinEdit& edit = m_dialog.m_editID;
-    ASSERT_TRUE(edit.GetExStyle() & WS_EX_CLIENTEDGE);
-    const COLORREF raised = GetSysColor(COLOR_3DSHADOW);
-    const COLORREF flat = GetSysColor(COLOR_3DFACE);
-    ASSERT_NE(raised, flat);
-
-    edit.SendMessage(WM_SETFOCUS);
-    EXPECT_EQ(raised, FramePixel(edit));
-    edit.SendMessage(WM_KILLFOCUS);
-    EXPECT_EQ(flat, FramePixel(edit));
-    edit.EnableWindow(FALSE);
-    edit.SendMessage(WM_KILLFOCUS);
-    EXPECT_EQ(raised, FramePixel(edit));
-}
-
-// Opens the protected measuring of the tooltip.
+// Opens the tooltip's protected line counting.
 class CMeasuredToolTip : public CStaticToolTip
 {
 public:
-    using CStaticToolTip::GetMultiLineTextExtent;
     using CStaticToolTip::GetNumberOfLines;
 };
 
@@ -109,18 +73,6 @@ TEST(StaticToolTip, CountsLinesByLineFeeds)
         EXPECT_EQ(c.lines, tip.GetNumberOfLines(c.text)) << c.text;
     tip.SetText("x\ny");
     EXPECT_EQ(2, tip.GetNumberOfLines());
-}
-
-TEST(StaticToolTip, MeasuresTheWidestLineAndEveryLinesHeight)
-{
-    CMeasuredToolTip tip;
-    CMemoryDC dc;
-    dc.SelectStockObject(DEFAULT_GUI_FONT);
-    const CSize widest = dc.GetTextExtent("abcdefgh");
-    const CSize extent = tip.GetMultiLineTextExtent(&dc, "abc\n\nabcdefgh\nab");
-    EXPECT_EQ(widest.cx, extent.cx);
-    EXPECT_EQ(widest.cy * 4, extent.cy);
-    EXPECT_EQ(dc.GetTextExtent("single"), tip.GetMultiLineTextExtent(&dc, "single"));
 }
 
 TEST_F(FlatControlsTest, TheToolTipShowsBesideItsWindowUntilItsTextIsEmpty)
