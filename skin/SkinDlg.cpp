@@ -159,7 +159,7 @@ void CSkinDlg::OnLButtonDown(UINT nFlags, CPoint point)
 
 void CSkinDlg::OnRButtonDown(UINT nFlags, CPoint point)
 {
-    DefWindowProc(WM_LBUTTONDOWN, nFlags, point.ToLParam());
+    DefWindowProc(WM_RBUTTONDOWN, nFlags, point.ToLParam());
 }
 
 void CSkinDlg::OnMouseMove(UINT nFlags, CPoint point)

@@ -102,6 +102,8 @@ public:
     // Deletes the pictures and every skin control.
     void Free();
 
+    // Default processing of the press and nothing else; the dialog handles
+    // the left button itself, the right one is there for derived dialogs.
     void OnLButtonDown(UINT nFlags, CPoint point);
     void OnRButtonDown(UINT nFlags, CPoint point);
 
