@@ -3,7 +3,6 @@
 // screenshots under the build tree's screenshots folder for a person to look at.
 #include <gtest/gtest.h>
 
-#include "resources/resource.h"
 #include "tests/skin/SkinTestSupport.h"
 #include "tests/support/WindowCapture.h"
 

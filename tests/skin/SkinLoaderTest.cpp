@@ -5,7 +5,6 @@
 
 #include <climits>
 
-#include "fw/ClientDC.h"
 #include "skin/SkinButton.h"
 #include "skin/SkinLabel.h"
 #include "skin/SkinProgress.h"

@@ -6,12 +6,10 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "Setup/IniFile.h"
 #include "fw/Bitmap.h"
 #include "fw/MemoryDC.h"
 #include "resources/resource.h"
