@@ -69,9 +69,7 @@ CSetupFile::~CSetupFile() {}
 
 int CSetupFile::IsFileExist(const char* pszPath, int bFolder)
 {
-    if (pszPath == NULL)
-        return 0;
-    return CFile::Exists(pszPath, bFolder != 0 ? TRUE : FALSE) ? 1 : 0;
+    return CFile::Exists(pszPath, bFolder);
 }
 
 // ---- paths --------------------------------------------------------------

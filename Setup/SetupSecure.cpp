@@ -5,9 +5,10 @@
 #include <string>
 
 #include "Setup/RegistryEx.h"
-#include "Setup/SetupFile.h"
 #include "fw/File.h"
 #include "fw/FileException.h"
+#include "fw/RecordReader.h"
+#include "fw/RecordWriter.h"
 #include "fw/SafeFileWriter.h"
 #include "userdata/Crypto.h"
 
@@ -19,51 +20,9 @@ const char kAppPathValue[] = "AppPath";
 const CSetupSecure::tagSecureSettings kDefaultSettings = {0, 0, 0, 1, 1, 1};
 const int kSettingCount = 6;
 
-const size_t kLengthFieldSize = 4;
 // The file holds three short cipher texts; anything this large is not ours,
 // and is refused before it is read into memory.
 const ULONGLONG kLargestSecureFile = 16u * 1024u * 1024u;
-
-// Whole-file image of marzet.dat, walked record by record. Every length is
-// checked against what is left before anything is taken from the image.
-class CRecordCursor
-{
-public:
-    CRecordCursor(const std::string& image, const CString& path)
-        : m_image(image), m_path(path), m_position(0) {}
-
-    std::string Next()
-    {
-        size_t length = ReadLength();
-        std::string data = m_image.substr(m_position, length);
-        m_position += length;
-        return data;
-    }
-
-    void Skip() { m_position += ReadLength(); }
-
-    size_t Position() const { return m_position; }
-    std::string Rest() const { return m_image.substr(m_position); }
-
-private:
-    size_t ReadLength()
-    {
-        size_t remaining = m_image.size() - m_position;
-        if (remaining < kLengthFieldSize)
-            CFileException::Throw(CFileException::endOfFile, m_path, "marzet.dat record length");
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(m_image.data() + m_position);
-        size_t length = static_cast<size_t>(p[0]) | (static_cast<size_t>(p[1]) << 8) |
-                        (static_cast<size_t>(p[2]) << 16) | (static_cast<size_t>(p[3]) << 24);
-        m_position += kLengthFieldSize;
-        if (length > remaining - kLengthFieldSize)
-            CFileException::Throw(CFileException::invalidFile, m_path, "marzet.dat record length");
-        return length;
-    }
-
-    const std::string& m_image;
-    CString m_path;
-    size_t m_position;
-};
 
 std::string ReadImage(const CString& path)
 {
@@ -78,19 +37,9 @@ std::string ReadImage(const CString& path)
     return image;
 }
 
-std::string EncodeRecord(const CString& data)
+void WriteImage(const CString& path, const CRecordWriter& image)
 {
-    std::string record(kLengthFieldSize, '\0');
-    unsigned int length = static_cast<unsigned int>(data.GetLength());
-    for (size_t i = 0; i < kLengthFieldSize; ++i)
-        record[i] = static_cast<char>((length >> (8 * i)) & 0xFF);
-    record += data.str();
-    return record;
-}
-
-void WriteImage(const CString& path, const std::string& image)
-{
-    CSafeFileWriter::WriteFile(path, image.data(), static_cast<UINT>(image.size()));
+    CSafeFileWriter::WriteFile(path, image.Bytes());
 }
 
 CString PassPhrase()
@@ -104,10 +53,10 @@ CString Encrypt(const CString& text)
     return crypto.EncryptString(text, PassPhrase());
 }
 
-CString Decrypt(const std::string& cipher)
+CString Decrypt(const CString& cipher)
 {
     CCrypto crypto;
-    return crypto.DecryptString(CString(cipher), PassPhrase());
+    return crypto.DecryptString(cipher, PassPhrase());
 }
 
 CString SettingsText(const CSetupSecure::tagSecureSettings& s)
@@ -140,7 +89,7 @@ CSetupSecure::~CSetupSecure() {}
 
 int CSetupSecure::IsFileExist(const char* pszPath, int bFolder)
 {
-    return CSetupFile::IsFileExist(pszPath, bFolder);
+    return CFile::Exists(pszPath, bFolder);
 }
 
 void CSetupSecure::SetSetupSecureFilePath(CString strPath)
@@ -152,17 +101,18 @@ void CSetupSecure::SetSetupSecureFilePath(CString strPath)
 
 void CSetupSecure::CreateSetupSecure(CString strPath)
 {
-    std::string image = EncodeRecord(Encrypt(SettingsText(kDefaultSettings)));
-    image += EncodeRecord(CString());
-    image += EncodeRecord(CString());
+    CRecordWriter image;
+    image.Append(Encrypt(SettingsText(kDefaultSettings)));
+    image.Append(CString());
+    image.Append(CString());
     WriteImage(strPath, image);
 }
 
 void CSetupSecure::GetAppSettings(tagSecureSettings& settings)
 {
-    std::string image = ReadImage(m_strFilePath);
-    CRecordCursor cursor(image, m_strFilePath);
-    CString text = Decrypt(cursor.Next());
+    const std::string image = ReadImage(m_strFilePath);
+    CRecordReader records(image.data(), image.size(), m_strFilePath);
+    CString text = Decrypt(records.Next());
     int* fields[kSettingCount] = {&settings.nSwitch1,     &settings.nSwitch2,     &settings.nSwitch3,
                                   &settings.nLogonMethod, &settings.nCryptMethod, &settings.nSwitch6};
     for (int i = 0; i < kSettingCount; ++i)
@@ -174,10 +124,13 @@ void CSetupSecure::GetAppSettings(tagSecureSettings& settings)
 void CSetupSecure::SetAppSettings(tagSecureSettings settings)
 {
     CString cipher = Encrypt(SettingsText(settings));
-    std::string image = ReadImage(m_strFilePath);
-    CRecordCursor cursor(image, m_strFilePath);
-    cursor.Skip();
-    WriteImage(m_strFilePath, EncodeRecord(cipher) + cursor.Rest());
+    const std::string image = ReadImage(m_strFilePath);
+    CRecordReader records(image.data(), image.size(), m_strFilePath);
+    records.Skip();
+    CRecordWriter changed;
+    changed.Append(cipher);
+    changed.AppendRaw(image.data() + records.Position(), records.Remaining());
+    WriteImage(m_strFilePath, changed);
 }
 
 // Records 1 and 2 are kept as they are; record 3 is replaced and whatever
@@ -185,22 +138,25 @@ void CSetupSecure::SetAppSettings(tagSecureSettings settings)
 void CSetupSecure::SetBackupBypassKey(CString strKey)
 {
     CString cipher = Encrypt(strKey);
-    std::string image = ReadImage(m_strFilePath);
-    CRecordCursor cursor(image, m_strFilePath);
-    cursor.Skip();
-    cursor.Skip();
-    std::string head = image.substr(0, cursor.Position());
-    cursor.Skip();
-    WriteImage(m_strFilePath, head + EncodeRecord(cipher) + cursor.Rest());
+    const std::string image = ReadImage(m_strFilePath);
+    CRecordReader records(image.data(), image.size(), m_strFilePath);
+    records.Skip();
+    records.Skip();
+    CRecordWriter changed;
+    changed.AppendRaw(image.data(), records.Position());
+    records.Skip();
+    changed.Append(cipher);
+    changed.AppendRaw(image.data() + records.Position(), records.Remaining());
+    WriteImage(m_strFilePath, changed);
 }
 
 CString CSetupSecure::GetBackupBypassKey()
 {
-    std::string image = ReadImage(m_strFilePath);
-    CRecordCursor cursor(image, m_strFilePath);
-    cursor.Skip();
-    cursor.Skip();
-    return Decrypt(cursor.Next());
+    const std::string image = ReadImage(m_strFilePath);
+    CRecordReader records(image.data(), image.size(), m_strFilePath);
+    records.Skip();
+    records.Skip();
+    return Decrypt(records.Next());
 }
 
 CString CSetupSecure::BuildBypassSeed(const char letters[4], const struct tm& when)

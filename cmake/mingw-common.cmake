@@ -13,7 +13,6 @@ if(SONVERA_TRIPLET MATCHES "^x86_64")
   # throws: nothing but our own three libraries has to sit beside a host.
   set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
   set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
 else()
   # 32-bit MinGW unwinds with DWARF tables that each copy of libgcc registers
   # for its own module only: a CFileException thrown in Sonvera.dll would never
@@ -21,3 +20,5 @@ else()
   # the build copies beside them (SONVERA_RUNTIME_DLLS).
   set(SONVERA_RUNTIME_DLLS libgcc_s_dw2-1.dll libstdc++-6.dll libwinpthread-1.dll)
 endif()
+# One Wine prefix runs both: 64-bit programs directly, 32-bit ones through WoW64.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)

@@ -187,6 +187,8 @@ CString CFile::GetFileName() const
 
 BOOL CFile::Exists(const char* path, BOOL folderWanted)
 {
+    if (path == nullptr)
+        return FALSE;
     const std::wstring wide = CString(path).ToWide();
     const DWORD attributes = GetFileSystem().GetAttributes(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)

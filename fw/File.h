@@ -66,7 +66,9 @@ public:
     const CString& GetFilePath() const { return m_strFileName; }
     CString GetFileName() const;   // the last path component
 
-    // True when the path names an existing file (folder: a folder), via the installed file system.
+    // 1 when the path names an existing file (folderWanted 0) or folder (nonzero), via the
+    // installed file system; 0 otherwise, also for a null path. The one test behind every
+    // exported IsFileExist.
     static BOOL Exists(const char* path, BOOL folderWanted = FALSE);
     // Deletes a file; raises CFileException on failure.
     static void Remove(const char* path);

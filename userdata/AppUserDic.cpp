@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "Setup/SetupFile.h"
 #include "fw/File.h"
+#include "fw/RecordReader.h"
+#include "fw/RecordWriter.h"
 #include "fw/SafeFileWriter.h"
 #include "userdata/Crypto.h"
 
@@ -45,18 +46,6 @@ void ReleaseAdapterBuffer()
 unsigned long __stdcall SystemAdapterQuery(_IP_ADAPTER_INFO* buffer, unsigned long* size)
 {
     return GetAdaptersInfo(buffer, size);
-}
-
-unsigned long ReadLittleEndian32(const unsigned char* p)
-{
-    return static_cast<unsigned long>(p[0]) | (static_cast<unsigned long>(p[1]) << 8) |
-           (static_cast<unsigned long>(p[2]) << 16) | (static_cast<unsigned long>(p[3]) << 24);
-}
-
-void AppendLittleEndian32(std::vector<BYTE>& out, unsigned long value)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<BYTE>((value >> (8 * i)) & 0xFF));
 }
 
 bool SameText(const CString& a, const CString& b) { return a.CompareNoCase(b) == 0; }
@@ -137,7 +126,10 @@ void CAppUserDic::ResetMachineSources()
     g_nAdapterBufferSize = kFirstAdapterBufferSize;
 }
 
-int CAppUserDic::IsFileExist(const char* pszPath, int bFolder) { return CSetupFile::IsFileExist(pszPath, bFolder); }
+int CAppUserDic::IsFileExist(const char* pszPath, int bFolder)
+{
+    return CFile::Exists(pszPath, bFolder);
+}
 
 // ---------------------------------------------------------------------------
 // Record format
@@ -182,22 +174,15 @@ void CAppUserDic::SplitList(const CString& strList, char cSeparator, CStringArra
 
 int CAppUserDic::ParseDicImage(const unsigned char* pData, size_t nSize, CStringArray& arrCipher)
 {
-    size_t pos = 0;
-    while (pos < nSize) {
-        if (nSize - pos < 4)
+    CRecordReader entries(pData, nSize, CString());
+    while (!entries.AtEnd()) {
+        // An empty cipher text or one with a zero byte was never made by the
+        // cipher, so such an entry is damage like a length past the end.
+        CString cipher;
+        if (!entries.TryNext(cipher) || cipher.IsEmpty() ||
+            std::memchr(cipher.GetString(), 0, static_cast<size_t>(cipher.GetLength())) != nullptr)
             return 0;
-        const unsigned long length = ReadLittleEndian32(pData + pos);
-        pos += 4;
-        // The length is checked against what is left before anything is
-        // taken; an empty cipher text or one with a zero byte was never made
-        // by the cipher, so the entry is damage.
-        if (length == 0 || length > nSize - pos)
-            return 0;
-        const char* cipher = reinterpret_cast<const char*>(pData + pos);
-        if (std::memchr(cipher, 0, length) != nullptr)
-            return 0;
-        arrCipher.Add(CString(cipher, static_cast<int>(length)));
-        pos += length;
+        arrCipher.Add(cipher);
     }
     return 1;
 }
@@ -285,17 +270,16 @@ int CAppUserDic::UpdateUserList()
 {
     CCrypto crypto;
     const CString passPhrase = CCrypto::GetProcessKey();
-    std::vector<BYTE> image;
+    CRecordWriter image;
     for (int i = 0; i < m_arrUsers.GetSize(); ++i) {
         const CString cipher = crypto.EncryptString(m_arrUsers[i], passPhrase);
         // An empty cipher text would read back as damage and cut off every
         // user behind it; the old file is kept instead.
         if (cipher.IsEmpty())
             CFileException::Throw(CFileException::genericException, m_strFilePath, "EncryptString");
-        AppendLittleEndian32(image, static_cast<unsigned long>(cipher.GetLength()));
-        image.insert(image.end(), cipher.GetString(), cipher.GetString() + cipher.GetLength());
+        image.Append(cipher);
     }
-    CSafeFileWriter::WriteFile(m_strFilePath, image);
+    CSafeFileWriter::WriteFile(m_strFilePath, image.Bytes());
     return 1;
 }
 

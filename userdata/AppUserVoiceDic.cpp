@@ -3,7 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "Setup/SetupFile.h"
+#include "fw/RecordReader.h"
+#include "fw/RecordWriter.h"
 #include "fw/SafeFileWriter.h"
 #include "userdata/Crypto.h"
 
@@ -29,13 +30,12 @@ void PutLittleEndian32(unsigned char* p, unsigned long value)
         p[i] = static_cast<unsigned char>((value >> (8 * i)) & 0xFF);
 }
 
-// Length word and cipher text, ready to be written in one piece.
-std::vector<unsigned char> LengthAndText(const CString& cipher)
+// The text of a slot's length-prefixed area, or false when its length does
+// not fit the area.
+bool AreaText(const unsigned char* head, unsigned long lengthOffset, unsigned long area, CString& text)
 {
-    std::vector<unsigned char> out(4 + static_cast<size_t>(cipher.GetLength()));
-    PutLittleEndian32(out.data(), static_cast<unsigned long>(cipher.GetLength()));
-    std::memcpy(out.data() + 4, cipher.GetString(), static_cast<size_t>(cipher.GetLength()));
-    return out;
+    CRecordReader reader(head + lengthOffset, CRecordReader::kLengthSize + area, CString());
+    return reader.TryNext(text);
 }
 
 void WriteAt(CFile& file, ULONGLONG offset, const void* data, size_t size)
@@ -64,7 +64,10 @@ CAppUserVoiceDic& CAppUserVoiceDic::operator=(const CAppUserVoiceDic& other)
 
 CAppUserVoiceDic::~CAppUserVoiceDic() {}
 
-int CAppUserVoiceDic::IsFileExist(const char* pszPath, int bFolder) { return CSetupFile::IsFileExist(pszPath, bFolder); }
+int CAppUserVoiceDic::IsFileExist(const char* pszPath, int bFolder)
+{
+    return CFile::Exists(pszPath, bFolder);
+}
 
 // ---------------------------------------------------------------------------
 // Paths
@@ -142,17 +145,14 @@ int CAppUserVoiceDic::FindIDPos(CString strUserID, CString strCertiKey, CFile& f
         // Everything read below is bounded by the slot's areas.
         if (LittleEndian32(head + kInUseOffset) == 0)
             continue;
-        const unsigned long idLength = LittleEndian32(head + kIdLengthOffset);
-        if (idLength > kIdArea)
-            continue;
-        const CString id(reinterpret_cast<const char*>(head + kIdOffset), static_cast<int>(idLength));
-        if (crypto.DecryptString(id, passPhrase).CompareNoCase(strUserID) != 0)
+        CString id;
+        if (!AreaText(head, kIdLengthOffset, kIdArea, id) ||
+            crypto.DecryptString(id, passPhrase).CompareNoCase(strUserID) != 0)
             continue;
         // The first slot with the ID decides; a later one with the same ID is not looked at.
-        const unsigned long keyLength = LittleEndian32(head + kKeyLengthOffset);
-        if (keyLength > kKeyArea)
+        CString key;
+        if (!AreaText(head, kKeyLengthOffset, kKeyArea, key))
             return -1;
-        const CString key(reinterpret_cast<const char*>(head + kKeyOffset), static_cast<int>(keyLength));
         return crypto.DecryptString(key, passPhrase).CompareNoCase(strCertiKey) == 0 ? k : -1;
     }
     return -1;
@@ -196,10 +196,12 @@ void CAppUserVoiceDic::AddUser(CString strUserID, CString strCertiKey)
     int slot = SlotCount(file) == 0 ? -1 : FindBlankSlot(file);
     if (slot < 0)
         slot = AddSlot(file);
-    const std::vector<unsigned char> idBytes = LengthAndText(id);
-    const std::vector<unsigned char> keyBytes = LengthAndText(key);
-    WriteAt(file, SlotStart(slot) + kIdLengthOffset, idBytes.data(), idBytes.size());
-    WriteAt(file, SlotStart(slot) + kKeyLengthOffset, keyBytes.data(), keyBytes.size());
+    CRecordWriter idArea;
+    idArea.Append(id);
+    CRecordWriter keyArea;
+    keyArea.Append(key);
+    WriteAt(file, SlotStart(slot) + kIdLengthOffset, idArea.Bytes().data(), idArea.Size());
+    WriteAt(file, SlotStart(slot) + kKeyLengthOffset, keyArea.Bytes().data(), keyArea.Size());
     // The in-use word goes last: a reused slot cut off before it stays blank
     // instead of carrying the new texts for the old user's models.
     WriteWord(file, SlotStart(slot) + kInUseOffset, 1);
@@ -229,14 +231,11 @@ void CAppUserVoiceDic::SetUserVoice(CString strUserID, CString strCertiKey, CStr
     // large for the block is refused with the block unchanged. One byte more
     // than the block holds is asked for to see that.
     CFile model(ModelPath(strNick), CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
-    std::vector<unsigned char> block(4 + kModelArea + 1);
+    std::vector<char> bytes(kModelArea + 1);
     size_t length = 0;
-    for (;;) {
-        const size_t room = block.size() - 4 - length;
-        if (room == 0)
-            break;
-        const UINT piece = room < kCopyPiece ? static_cast<UINT>(room) : kCopyPiece;
-        const UINT got = model.Read(block.data() + 4 + length, piece);
+    while (length < bytes.size()) {
+        const size_t room = bytes.size() - length;
+        const UINT got = model.Read(bytes.data() + length, room < kCopyPiece ? static_cast<UINT>(room) : kCopyPiece);
         if (got == 0)
             break;
         length += got;
@@ -245,8 +244,9 @@ void CAppUserVoiceDic::SetUserVoice(CString strUserID, CString strCertiKey, CStr
     if (length > kModelArea)
         return;
 
-    PutLittleEndian32(block.data(), static_cast<unsigned long>(length));
-    WriteAt(dic, BlockStart(slot, NickIndex(strNick)), block.data(), 4 + length);
+    CRecordWriter block;
+    block.Append(CString(bytes.data(), static_cast<int>(length)));
+    WriteAt(dic, BlockStart(slot, NickIndex(strNick)), block.Bytes().data(), block.Size());
     dic.Close();
 }
 
@@ -257,16 +257,14 @@ void CAppUserVoiceDic::GetUserVoice(CString strUserID, CString strCertiKey, CStr
     if (slot < 0 || NickIndex(strNick) < 0)
         return;
 
-    const ULONGLONG pos = BlockStart(slot, NickIndex(strNick));
-    unsigned long length = ReadWord(dic, pos);
-    // A length the block cannot hold is damage: it reads as no model.
-    if (length > kModelArea)
-        length = 0;
-    std::vector<unsigned char> bytes(length);
-    if (length > 0)
-        dic.ReadExact(bytes.data(), static_cast<UINT>(length));
+    std::vector<unsigned char> block(CRecordReader::kLengthSize + kModelArea);
+    dic.Seek(static_cast<LONGLONG>(BlockStart(slot, NickIndex(strNick))), CFile::begin);
+    dic.ReadExact(block.data(), static_cast<UINT>(block.size()));
     dic.Close();
-    CSafeFileWriter::WriteFile(ModelPath(strNick), bytes.data(), static_cast<UINT>(length));
+    // A length the block cannot hold is damage: it reads as no model.
+    CString model;
+    CRecordReader(block.data(), block.size(), m_strDicFile).TryNext(model);
+    CSafeFileWriter::WriteFile(ModelPath(strNick), model.GetString(), static_cast<UINT>(model.GetLength()));
 }
 
 void CAppUserVoiceDic::DelUserVoice(CString strUserID, CString strCertiKey, CString strNick)

@@ -12,9 +12,11 @@
 #include "fw/FileException.h"
 #include "fw/FileSystem.h"
 #include "tests/Setup/SetupTestSupport.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "userdata/Crypto.h"
 
 using sonvera_test::Bytes;
+using sonvera_test::CFaultyFileSystem;
 using sonvera_test::CTempFolder;
 using sonvera_test::ReadRaw;
 using sonvera_test::WriteRaw;
@@ -23,13 +25,12 @@ namespace
 {
 std::string LengthField(size_t length)
 {
-    return Bytes({static_cast<int>(length & 0xFF), static_cast<int>((length >> 8) & 0xFF),
-                  static_cast<int>((length >> 16) & 0xFF), static_cast<int>((length >> 24) & 0xFF)});
+    return sonvera_test::WordBytes(static_cast<unsigned long>(length));
 }
 
 std::string Record(const std::string& data)
 {
-    return LengthField(data.size()) + data;
+    return sonvera_test::LengthRecord(data);
 }
 
 CString Encrypt(const char* text)
@@ -392,59 +393,22 @@ TEST_F(SetupSecureDamagedTest, MissingFileIsAFileNotFoundError)
 
 // ---- interrupted rewrites -----------------------------------------------
 
-// The system's file functions, with one chosen step failing.
-class CFaultyFileSystem : public CWin32FileSystem
+// One failing step of the safe rewrite, and the file system that makes it fail.
+struct RewriteFault
 {
-public:
-    enum Fault { none, openTemp, shortWrites, zeroWrite, diskFull, flush, move };
-    explicit CFaultyFileSystem(Fault fault) : m_fault(fault) {}
-
-    HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition) override
-    {
-        if (m_fault == openTemp && wcsstr(path, L".~tmp") != NULL)
-            return Fail<HANDLE>(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
-        return CWin32FileSystem::Open(path, access, share, disposition);
-    }
-    BOOL Write(HANDLE file, const void* buffer, DWORD count, DWORD* done) override
-    {
-        ++m_writes;
-        if (m_fault == shortWrites)
-            return CWin32FileSystem::Write(file, buffer, count > 3 ? 3 : count, done);
-        if (m_fault == zeroWrite) {
-            *done = 0;
-            return TRUE;
-        }
-        if (m_fault == diskFull)
-            return Fail<BOOL>(ERROR_DISK_FULL, FALSE);
-        return CWin32FileSystem::Write(file, buffer, count, done);
-    }
-    BOOL Flush(HANDLE file) override
-    {
-        if (m_fault == flush)
-            return Fail<BOOL>(ERROR_IO_DEVICE, FALSE);
-        return CWin32FileSystem::Flush(file);
-    }
-    BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) override
-    {
-        if (m_fault == move)
-            return Fail<BOOL>(ERROR_SHARING_VIOLATION, FALSE);
-        return CWin32FileSystem::Move(from, to, flags);
-    }
-
-    int m_writes = 0;
-
-private:
-    template <class T>
-    static T Fail(DWORD error, T result)
-    {
-        SetLastError(error);
-        return result;
-    }
-    Fault m_fault;
+    const char* step;
+    void (*arm)(CFaultyFileSystem& fs);
 };
 
-class SetupSecureFaultTest : public SetupSecureTest,
-                             public ::testing::WithParamInterface<CFaultyFileSystem::Fault>
+const RewriteFault kRewriteFaults[] = {
+    {"temporary not created", [](CFaultyFileSystem& fs) { fs.Watch(L".~tmp"); fs.Fail(CFaultyFileSystem::create, ERROR_WRITE_PROTECT); }},
+    {"write takes nothing", [](CFaultyFileSystem& fs) { fs.LimitWrites(0, 0); }},
+    {"disk full", [](CFaultyFileSystem& fs) { fs.LimitWrites(0, ERROR_DISK_FULL); }},
+    {"flush fails", [](CFaultyFileSystem& fs) { fs.Fail(CFaultyFileSystem::flush, ERROR_IO_DEVICE); }},
+    {"replace fails", [](CFaultyFileSystem& fs) { fs.Fail(CFaultyFileSystem::move, ERROR_IO_DEVICE); }},
+};
+
+class SetupSecureFaultTest : public SetupSecureTest, public ::testing::WithParamInterface<RewriteFault>
 {
 };
 
@@ -452,7 +416,8 @@ TEST_P(SetupSecureFaultTest, FailedRewriteLeavesTheOldFileAndTheBypassKey)
 {
     m_secure.SetBackupBypassKey("KEEP-THIS-KEY");
     std::string before = ReadRaw(Dat());
-    CFaultyFileSystem faulty(GetParam());
+    CFaultyFileSystem faulty;
+    GetParam().arm(faulty);
     {
         CFileSystemOverride use(faulty);
         CSetupSecure::tagSecureSettings s = {1, 1, 1, 1, 1, 1};
@@ -466,14 +431,12 @@ TEST_P(SetupSecureFaultTest, FailedRewriteLeavesTheOldFileAndTheBypassKey)
     EXPECT_EQ(1u, m_folder.Entries().size());   // no temporary file left behind
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryStep, SetupSecureFaultTest,
-                         ::testing::Values(CFaultyFileSystem::openTemp, CFaultyFileSystem::zeroWrite,
-                                           CFaultyFileSystem::diskFull, CFaultyFileSystem::flush,
-                                           CFaultyFileSystem::move));
+INSTANTIATE_TEST_SUITE_P(EveryStep, SetupSecureFaultTest, ::testing::ValuesIn(kRewriteFaults));
 
 TEST_F(SetupSecureTest, DiskFullIsToldApartFromOtherWriteErrors)
 {
-    CFaultyFileSystem faulty(CFaultyFileSystem::diskFull);
+    CFaultyFileSystem faulty;
+    faulty.LimitWrites(0, ERROR_DISK_FULL);
     CFileSystemOverride use(faulty);
     try {
         m_secure.SetBackupBypassKey("K");
@@ -485,14 +448,15 @@ TEST_F(SetupSecureTest, DiskFullIsToldApartFromOtherWriteErrors)
 
 TEST_F(SetupSecureTest, ShortWritesAreCompletedByTheWriteLoop)
 {
-    CFaultyFileSystem faulty(CFaultyFileSystem::shortWrites);
+    CFaultyFileSystem faulty;
+    faulty.writeChunk = 3;
     {
         CFileSystemOverride use(faulty);
         m_secure.SetBackupBypassKey("WRITTEN IN PIECES");
         CSetupSecure::tagSecureSettings s = {0, 1, 1, 0, 0, 1};
         m_secure.SetAppSettings(s);
     }
-    EXPECT_GT(faulty.m_writes, 10);
+    EXPECT_GT(faulty.Calls(CFaultyFileSystem::write), 10);
     EXPECT_EQ(CString("WRITTEN IN PIECES"), m_secure.GetBackupBypassKey());
     ExpectSettings(0, 1, 1, 0, 0, 1);
 }

@@ -1,6 +1,6 @@
-// Helpers shared by the settings tests: the scratch folder and raw file
-// access of all the file tests, expected byte layouts, and a registry key that
-// is removed again when the test ends.
+// Helpers shared by the settings tests: the scratch folder, raw file access
+// and byte layouts of all the file tests, and a registry key that is removed
+// again when the test ends.
 #pragma once
 
 #include <windows.h>
@@ -9,20 +9,12 @@
 #include <vector>
 
 #include "fw/String.h"
+#include "tests/support/Bytes.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/TempFolder.h"
 
 namespace sonvera_test
 {
-// Bytes from a list of values, for writing the expected layouts out in full.
-inline std::string Bytes(std::initializer_list<int> values)
-{
-    std::string bytes;
-    for (int value : values)
-        bytes += static_cast<char>(value);
-    return bytes;
-}
-
 // A registry key made for one test and deleted with everything below it.
 class CScratchKey
 {

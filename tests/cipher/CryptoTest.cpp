@@ -6,11 +6,18 @@
 #include <string>
 #include <type_traits>
 
-#include "TestFiles.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
 #include "cipher/ZivazoDi.h"
 #include "userdata/Crypto.h"
 
 namespace {
+
+using sonvera_test::CTempFolder;
+using sonvera_test::PatternBytes;
+using sonvera_test::ReadRaw;
+using sonvera_test::WriteRaw;
 
 // The exported class keeps the framework's layout: a virtual table pointer
 // from its virtual destructor, and nothing else.
@@ -81,17 +88,17 @@ TEST(CryptoStrings, WorkThroughCopiesAndAssignedObjects)
 
 TEST(CryptoFiles, PassEveryArgumentAndTheResultThrough)
 {
-    ScratchFolder folder;
-    const std::string plain = folder.Path("plain"), enc = folder.Path("enc"),
-                      back = folder.Path("back");
-    WriteBytes(plain, PatternBytes(5000));
+    CTempFolder folder;
+    const std::string plain = folder.File("plain").str(), enc = folder.File("enc").str(),
+                      back = folder.File("back").str();
+    WriteRaw(plain, PatternBytes(5000));
     CCrypto crypto;
     int progress = -1;
     ASSERT_EQ(crypto.EncryptFileA(nullptr, 0, plain.c_str(), enc.c_str(), "k", &progress, 100),
               ZIVAZO_FILE_OK);
     EXPECT_EQ(progress, 100);
     // 5000 bytes in chunks of 100: fifty tags, so the chunk size got through.
-    EXPECT_EQ(ReadBytes(enc).size(), 24u + 5000u + 50u * 16u);
+    EXPECT_EQ(ReadRaw(enc).size(), 24u + 5000u + 50u * 16u);
     EXPECT_EQ(crypto.EncryptFileA(nullptr, 0, plain.c_str(), enc.c_str(), "k", nullptr, 0),
               ZIVAZO_FILE_E_EXISTS);
     EXPECT_EQ(crypto.DecryptFileA(nullptr, 0, enc.c_str(), back.c_str(), "wrong", &progress, 0),
@@ -99,7 +106,7 @@ TEST(CryptoFiles, PassEveryArgumentAndTheResultThrough)
     ASSERT_EQ(crypto.DecryptFileA(nullptr, ZIVAZO_FILE_REPLACE, enc.c_str(), back.c_str(), "k",
                                   &progress, 0),
               ZIVAZO_FILE_OK);
-    EXPECT_EQ(ReadBytes(back), PatternBytes(5000));
+    EXPECT_EQ(ReadRaw(back), PatternBytes(5000));
 }
 
 }  // namespace

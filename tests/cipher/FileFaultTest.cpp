@@ -7,73 +7,40 @@
 #include <string>
 #include <vector>
 
-#include "FileIo.h"
 #include "FileStream.h"
-#include "TestFiles.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/FaultyZivazoIo.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
 #include "ZivazoDi.h"
 
 namespace {
 
-enum Step { kOpenRead, kCreateNew, kRead, kWrite, kFlush, kMove, kStepCount };
-const char* const kStepNames[] = {"openRead", "createNew", "read", "write", "flush", "move"};
+using sonvera_test::CFaultyFileSystem;
+using sonvera_test::CTempFolder;
+using sonvera_test::CZivazoIoOverride;
+using sonvera_test::PatternBytes;
+using sonvera_test::ReadRaw;
+using sonvera_test::WriteRaw;
 
-// The platform's calls, counted, with one chosen call made to fail.
-struct Faults {
-    int calls[kStepCount] = {};
-    Step failStep = kStepCount;
-    int failAt = 0;  // 1-based call number of failStep that fails
-    DWORD error = ERROR_ACCESS_DENIED;
-    DWORD maxWrite = 0;  // when not 0, writes are cut to this many bytes
-
-    bool Fails(Step step)
-    {
-        return ++calls[step] == failAt && step == failStep;
-    }
+// The steps the streams take through their file table, in table order, and
+// the result each must give when one of its calls fails.
+struct StreamStep {
+    CFaultyFileSystem::Step step;
+    const char* name;
+    int result;
+};
+const StreamStep kSteps[] = {
+    {CFaultyFileSystem::open, "openRead", ZIVAZO_FILE_E_SOURCE},
+    {CFaultyFileSystem::create, "createNew", ZIVAZO_FILE_E_DESTINATION},
+    {CFaultyFileSystem::read, "read", ZIVAZO_FILE_E_SOURCE},
+    {CFaultyFileSystem::write, "write", ZIVAZO_FILE_E_DESTINATION},
+    {CFaultyFileSystem::flush, "flush", ZIVAZO_FILE_E_DESTINATION},
+    {CFaultyFileSystem::move, "move", ZIVAZO_FILE_E_DESTINATION},
 };
 
-Faults g_faults;
-
-DWORD OpenRead(const wchar_t* path, HANDLE* file)
-{
-    if (g_faults.Fails(kOpenRead)) return g_faults.error;
-    return zv_file_io_platform()->openRead(path, file);
-}
-
-DWORD CreateNew(const wchar_t* path, HANDLE* file)
-{
-    if (g_faults.Fails(kCreateNew)) return g_faults.error;
-    return zv_file_io_platform()->createNew(path, file);
-}
-
-DWORD Read(HANDLE file, void* buffer, DWORD size, DWORD* got)
-{
-    if (g_faults.Fails(kRead)) return g_faults.error;
-    return zv_file_io_platform()->read(file, buffer, size, got);
-}
-
-DWORD Write(HANDLE file, const void* data, DWORD size, DWORD* written)
-{
-    if (g_faults.Fails(kWrite)) return g_faults.error;
-    if (g_faults.maxWrite != 0 && size > g_faults.maxWrite) size = g_faults.maxWrite;
-    return zv_file_io_platform()->write(file, data, size, written);
-}
-
-DWORD Flush(HANDLE file)
-{
-    if (g_faults.Fails(kFlush)) return g_faults.error;
-    return zv_file_io_platform()->flush(file);
-}
-
-DWORD Move(const wchar_t* from, const wchar_t* to, int replace)
-{
-    if (g_faults.Fails(kMove)) return g_faults.error;
-    return zv_file_io_platform()->move(from, to, replace);
-}
-
-const zv_file_io kFaultyIo = {OpenRead, CreateNew, Read, Write, Flush, Move};
-
 const char kKey[] = "fault key";
-const std::vector<uint8_t> kOld = {'o', 'l', 'd'};
+const std::string kOld = "old";
 
 class FileFaults : public ::testing::Test {
 public:
@@ -89,60 +56,55 @@ public:
     }
 
 protected:
+    using Run = int (FileFaults::*)();
+
     void SetUp() override
     {
-        g_faults = Faults();
-        zv_file_io_set(&kFaultyIo);
         plain_ = PatternBytes(3 * 1024 + 5);
-        WriteBytes(P("plain"), plain_);
+        WriteRaw(P("plain"), plain_);
         ASSERT_EQ(Encrypt(), ZIVAZO_FILE_OK);
         std::rename(P("out").c_str(), P("enc").c_str());
-        WriteBytes(P("out"), kOld);
-        g_faults = Faults();
+        WriteRaw(P("out"), kOld);
     }
-    void TearDown() override { zv_file_io_set(nullptr); }
 
-    std::string P(const std::string& name) const { return folder_.Path(name); }
+    std::string P(const char* name) const { return folder_.File(name).str(); }
 
-    // Counts the calls of one clean run.
-    Faults CleanRun(int (FileFaults::*run)())
+    // Runs with the streams' file calls going through fs.
+    int RunOver(CFaultyFileSystem& fs, Run run)
     {
-        WriteBytes(P("out"), kOld);
-        g_faults = Faults();
-        EXPECT_EQ((this->*run)(), ZIVAZO_FILE_OK);
-        const Faults counted = g_faults;
-        WriteBytes(P("out"), kOld);
-        return counted;
+        CZivazoIoOverride scope(fs);
+        return (this->*run)();
+    }
+
+    void ExpectNothingChanged(const std::string& what)
+    {
+        EXPECT_EQ(ReadRaw(P("out")), kOld) << what;
+        EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"enc", L"out", L"plain"})) << what;
     }
 
     // Fails every call of every step in turn.
-    void FailEveryStep(int (FileFaults::*run)(), const char* direction)
+    void FailEveryStep(Run run, const char* direction)
     {
-        const Faults counted = CleanRun(run);
-        const int expected[kStepCount] = {ZIVAZO_FILE_E_SOURCE,      ZIVAZO_FILE_E_DESTINATION,
-                                          ZIVAZO_FILE_E_SOURCE,      ZIVAZO_FILE_E_DESTINATION,
-                                          ZIVAZO_FILE_E_DESTINATION, ZIVAZO_FILE_E_DESTINATION};
+        CFaultyFileSystem counted;
+        ASSERT_EQ(RunOver(counted, run), ZIVAZO_FILE_OK);
+        WriteRaw(P("out"), kOld);
         int failures = 0;
-        for (int step = 0; step < kStepCount; ++step) {
-            ASSERT_GT(counted.calls[step], 0) << kStepNames[step];
-            for (int n = 1; n <= counted.calls[step]; ++n) {
-                g_faults = Faults();
-                g_faults.failStep = static_cast<Step>(step);
-                g_faults.failAt = n;
-                const int result = (this->*run)();
-                const std::string what = std::string(direction) + " " + kStepNames[step] +
-                                         " call " + std::to_string(n);
-                EXPECT_EQ(result, expected[step]) << what;
-                EXPECT_EQ(ReadBytes(P("out")), kOld) << what;
-                EXPECT_EQ(folder_.Names(), (std::vector<std::string>{"enc", "out", "plain"})) << what;
+        for (const StreamStep& step : kSteps) {
+            ASSERT_GT(counted.Calls(step.step), 0) << step.name;
+            for (int n = 1; n <= counted.Calls(step.step); ++n) {
+                CFaultyFileSystem fs;
+                fs.FailCall(step.step, n, ERROR_IO_DEVICE);
+                const std::string what = std::string(direction) + " " + step.name + " call " + std::to_string(n);
+                EXPECT_EQ(RunOver(fs, run), step.result) << what;
+                ExpectNothingChanged(what);
                 ++failures;
             }
         }
         EXPECT_GE(failures, 10);
     }
 
-    ScratchFolder folder_;
-    std::vector<uint8_t> plain_;
+    CTempFolder folder_;
+    std::string plain_;
 };
 
 TEST_F(FileFaults, EncryptionLeavesNothingBehindWhicheverStepFails)
@@ -157,38 +119,34 @@ TEST_F(FileFaults, DecryptionLeavesNothingBehindWhicheverStepFails)
 
 TEST_F(FileFaults, TellsAFullDiskApart)
 {
-    g_faults.failStep = kWrite;
-    g_faults.failAt = 2;
-    g_faults.error = ERROR_DISK_FULL;
-    EXPECT_EQ(Decrypt(), ZIVAZO_FILE_E_DISK_FULL);
-    g_faults = Faults();
-    g_faults.failStep = kFlush;
-    g_faults.failAt = 1;
-    g_faults.error = ERROR_HANDLE_DISK_FULL;
-    EXPECT_EQ(Encrypt(), ZIVAZO_FILE_E_DISK_FULL);
-    EXPECT_EQ(ReadBytes(P("out")), kOld);
-    EXPECT_EQ(folder_.Names(), (std::vector<std::string>{"enc", "out", "plain"}));
+    CFaultyFileSystem writeFull;
+    writeFull.FailCall(CFaultyFileSystem::write, 2, ERROR_DISK_FULL);
+    EXPECT_EQ(RunOver(writeFull, &FileFaults::Decrypt), ZIVAZO_FILE_E_DISK_FULL);
+    CFaultyFileSystem flushFull;
+    flushFull.FailCall(CFaultyFileSystem::flush, 1, ERROR_HANDLE_DISK_FULL);
+    EXPECT_EQ(RunOver(flushFull, &FileFaults::Encrypt), ZIVAZO_FILE_E_DISK_FULL);
+    ExpectNothingChanged("disk full");
 }
 
 TEST_F(FileFaults, GoesOnAfterPartialWrites)
 {
-    g_faults.maxWrite = 7;
-    ASSERT_EQ(Encrypt(), ZIVAZO_FILE_OK);
-    EXPECT_GT(g_faults.calls[kWrite], 400);
+    CFaultyFileSystem fs;
+    fs.writeChunk = 7;
+    ASSERT_EQ(RunOver(fs, &FileFaults::Encrypt), ZIVAZO_FILE_OK);
+    EXPECT_GT(fs.Calls(CFaultyFileSystem::write), 400);
     std::rename(P("enc").c_str(), P("enc.old").c_str());
     ASSERT_EQ(std::rename(P("out").c_str(), P("enc").c_str()), 0);
     ASSERT_EQ(Decrypt(), ZIVAZO_FILE_OK);
-    EXPECT_EQ(ReadBytes(P("out")), plain_);
+    EXPECT_EQ(ReadRaw(P("out")), plain_);
 }
 
 TEST_F(FileFaults, TriesAnotherTemporaryNameWhenOneIsTaken)
 {
-    g_faults.failStep = kCreateNew;
-    g_faults.failAt = 1;
-    g_faults.error = ERROR_FILE_EXISTS;
-    ASSERT_EQ(Encrypt(), ZIVAZO_FILE_OK);
-    EXPECT_EQ(g_faults.calls[kCreateNew], 2);
-    EXPECT_EQ(folder_.Names(), (std::vector<std::string>{"enc", "out", "plain"}));
+    CFaultyFileSystem fs;
+    fs.FailCall(CFaultyFileSystem::create, 1, ERROR_FILE_EXISTS);
+    ASSERT_EQ(RunOver(fs, &FileFaults::Encrypt), ZIVAZO_FILE_OK);
+    EXPECT_EQ(fs.Calls(CFaultyFileSystem::create), 2);
+    EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"enc", L"out", L"plain"}));
 }
 
 }  // namespace

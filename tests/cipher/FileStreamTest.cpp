@@ -7,17 +7,25 @@
 #include <vector>
 
 #include "StreamFormat.h"
-#include "TestFiles.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
 #include "ZivazoDi.h"
 
 namespace {
+
+using sonvera_test::CTempFolder;
+using sonvera_test::Exists;
+using sonvera_test::PatternBytes;
+using sonvera_test::ReadRaw;
+using sonvera_test::WriteRaw;
 
 const char kKey[] = "file key \x83\x4C\x81\x5B";  // file key キー
 const int kChunk = 1024;
 
 class FileStream : public ::testing::Test {
 protected:
-    std::string P(const std::string& name) const { return folder_.Path(name); }
+    std::string P(const std::string& name) const { return folder_.File(name.c_str()).str(); }
 
     int Encrypt(const std::string& from, const std::string& to, int chunk = kChunk,
                 int flags = ZIVAZO_FILE_REPLACE, const char* key = kKey)
@@ -35,27 +43,27 @@ protected:
     }
 
     // Encrypts plain into "enc" and returns the encrypted bytes.
-    std::vector<uint8_t> MakeEncrypted(const std::vector<uint8_t>& plain, int chunk = kChunk)
+    std::string MakeEncrypted(const std::string& plain, int chunk = kChunk)
     {
-        WriteBytes(P("plain"), plain);
+        WriteRaw(P("plain"), plain);
         EXPECT_EQ(Encrypt("plain", "enc", chunk), ZIVAZO_FILE_OK);
-        return ReadBytes(P("enc"));
+        return ReadRaw(P("enc"));
     }
 
     // Decrypting the given bytes must fail with the result and leave "out"
     // exactly as it was and no other file behind.
-    void ExpectRefused(const std::vector<uint8_t>& encrypted, int expected, const char* what)
+    void ExpectRefused(const std::string& encrypted, int expected, const char* what)
     {
-        WriteBytes(P("bad"), encrypted);
-        WriteBytes(P("out"), {'o', 'l', 'd'});
-        const std::vector<std::string> before = folder_.Names();
+        WriteRaw(P("bad"), encrypted);
+        WriteRaw(P("out"), "old");
+        const std::vector<std::wstring> before = folder_.Entries();
         EXPECT_EQ(Decrypt("bad", "out"), expected) << what;
-        EXPECT_EQ(ReadBytes(P("out")), (std::vector<uint8_t>{'o', 'l', 'd'})) << what;
-        EXPECT_EQ(folder_.Names(), before) << what;
+        EXPECT_EQ(ReadRaw(P("out")), (std::string("old"))) << what;
+        EXPECT_EQ(folder_.Entries(), before) << what;
         EXPECT_NE(progress_, 100) << what;
     }
 
-    ScratchFolder folder_;
+    CTempFolder folder_;
     int progress_ = -1;
 };
 
@@ -63,14 +71,14 @@ class FileRoundTrip : public FileStream, public ::testing::WithParamInterface<si
 
 TEST_P(FileRoundTrip, GivesBackTheFileByteForByte)
 {
-    const std::vector<uint8_t> plain = PatternBytes(GetParam());
-    const std::vector<uint8_t> encrypted = MakeEncrypted(plain);
+    const std::string plain = PatternBytes(GetParam());
+    const std::string encrypted = MakeEncrypted(plain);
     EXPECT_EQ(progress_, 100);
     EXPECT_EQ(encrypted.size(), zv_stream_encrypted_size(plain.size(), kChunk));
     ASSERT_EQ(Decrypt("enc", "back"), ZIVAZO_FILE_OK);
     EXPECT_EQ(progress_, 100);
-    EXPECT_EQ(ReadBytes(P("back")), plain);
-    EXPECT_EQ(folder_.Names(), (std::vector<std::string>{"back", "enc", "plain"}));
+    EXPECT_EQ(ReadRaw(P("back")), plain);
+    EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"back", L"enc", L"plain"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, FileRoundTrip,
@@ -79,17 +87,17 @@ INSTANTIATE_TEST_SUITE_P(Sizes, FileRoundTrip,
 
 TEST_F(FileStream, RoundTripsSeveralMegabytesInTheDefaultChunks)
 {
-    const std::vector<uint8_t> plain = PatternBytes(5 * 1024 * 1024 + 17);
-    const std::vector<uint8_t> encrypted = MakeEncrypted(plain, 0);
+    const std::string plain = PatternBytes(5 * 1024 * 1024 + 17);
+    const std::string encrypted = MakeEncrypted(plain, 0);
     EXPECT_EQ(encrypted.size(), zv_stream_encrypted_size(plain.size(), ZIVAZO_DEFAULT_CHUNK));
     ASSERT_EQ(Decrypt("enc", "back"), ZIVAZO_FILE_OK);
-    EXPECT_EQ(ReadBytes(P("back")), plain);
+    EXPECT_EQ(ReadRaw(P("back")), plain);
 }
 
 TEST_F(FileStream, EncryptsTheSameFileDifferentlyEachTime)
 {
-    const std::vector<uint8_t> first = MakeEncrypted(PatternBytes(100));
-    const std::vector<uint8_t> second = MakeEncrypted(PatternBytes(100));
+    const std::string first = MakeEncrypted(PatternBytes(100));
+    const std::string second = MakeEncrypted(PatternBytes(100));
     EXPECT_EQ(first.size(), second.size());
     EXPECT_NE(first, second);
 }
@@ -97,25 +105,25 @@ TEST_F(FileStream, EncryptsTheSameFileDifferentlyEachTime)
 TEST_F(FileStream, HandlesShiftJisPathsAndReplacesInPlace)
 {
     const std::string name = "\x83\x65\x83\x58\x83\x67.dat";  // テスト.dat
-    WriteBytes(P(name), PatternBytes(3000));
+    WriteRaw(P(name), PatternBytes(3000));
     ASSERT_EQ(Encrypt(name, name), ZIVAZO_FILE_OK);
-    EXPECT_NE(ReadBytes(P(name)), PatternBytes(3000));
+    EXPECT_NE(ReadRaw(P(name)), PatternBytes(3000));
     ASSERT_EQ(Decrypt(name, name), ZIVAZO_FILE_OK);
-    EXPECT_EQ(ReadBytes(P(name)), PatternBytes(3000));
-    EXPECT_EQ(folder_.Names(), std::vector<std::string>{name});
+    EXPECT_EQ(ReadRaw(P(name)), PatternBytes(3000));
+    EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"\u30c6\u30b9\u30c8.dat"});
 }
 
 // ---- Damage -----------------------------------------------------------------
 
 TEST_F(FileStream, RefusesAnyChangedByte)
 {
-    const std::vector<uint8_t> good = MakeEncrypted(PatternBytes(2 * kChunk + 100));
+    const std::string good = MakeEncrypted(PatternBytes(2 * kChunk + 100));
     const size_t record = kChunk + ZV_TAG_BYTES;
     const size_t positions[] = {0,  4,  8,  12, 23,                // magic, version, size, nonce
                                 24, 24 + kChunk, 24 + record - 1,  // first chunk: data and tag
                                 24 + record + 5, good.size() - 1};  // later chunks
     for (size_t position : positions) {
-        std::vector<uint8_t> bad = good;
+        std::string bad = good;
         bad[position] ^= 0x20;
         const int expected = position < 8 ? ZIVAZO_FILE_E_FORMAT : ZIVAZO_FILE_E_AUTH;
         ExpectRefused(bad, expected, ("byte " + std::to_string(position)).c_str());
@@ -124,12 +132,12 @@ TEST_F(FileStream, RefusesAnyChangedByte)
 
 TEST_F(FileStream, RefusesATruncatedFile)
 {
-    const std::vector<uint8_t> good = MakeEncrypted(PatternBytes(2 * kChunk + 100));
+    const std::string good = MakeEncrypted(PatternBytes(2 * kChunk + 100));
     const size_t record = kChunk + ZV_TAG_BYTES;
     const size_t lengths[] = {0, 10, 24, 24 + 15, 24 + record, 24 + 2 * record,
                               good.size() - 1};
     for (size_t length : lengths) {
-        const std::vector<uint8_t> cut(good.begin(), good.begin() + length);
+        const std::string cut(good.begin(), good.begin() + length);
         const int expected = length < 24 ? ZIVAZO_FILE_E_FORMAT : ZIVAZO_FILE_E_AUTH;
         ExpectRefused(cut, expected, ("cut at " + std::to_string(length)).c_str());
     }
@@ -137,16 +145,16 @@ TEST_F(FileStream, RefusesATruncatedFile)
 
 TEST_F(FileStream, RefusesDroppedSwappedOrRepeatedChunks)
 {
-    const std::vector<uint8_t> good = MakeEncrypted(PatternBytes(3 * kChunk + 100));
+    const std::string good = MakeEncrypted(PatternBytes(3 * kChunk + 100));
     const size_t record = kChunk + ZV_TAG_BYTES;
     auto chunk = [&](size_t i) {
-        return std::vector<uint8_t>(good.begin() + 24 + i * record,
+        return std::string(good.begin() + 24 + i * record,
                                     good.begin() + std::min(good.size(), 24 + (i + 1) * record));
     };
     auto assemble = [&](std::initializer_list<size_t> order) {
-        std::vector<uint8_t> bytes(good.begin(), good.begin() + 24);
+        std::string bytes(good.begin(), good.begin() + 24);
         for (size_t i : order) {
-            const std::vector<uint8_t> c = chunk(i);
+            const std::string c = chunk(i);
             bytes.insert(bytes.end(), c.begin(), c.end());
         }
         return bytes;
@@ -161,22 +169,22 @@ TEST_F(FileStream, RefusesDroppedSwappedOrRepeatedChunks)
 
 TEST_F(FileStream, RefusesAChunkFromAnotherFile)
 {
-    const std::vector<uint8_t> first = MakeEncrypted(PatternBytes(2 * kChunk, 1));
-    const std::vector<uint8_t> second = MakeEncrypted(PatternBytes(2 * kChunk, 2));
-    std::vector<uint8_t> mixed = first;
+    const std::string first = MakeEncrypted(PatternBytes(2 * kChunk, 1));
+    const std::string second = MakeEncrypted(PatternBytes(2 * kChunk, 2));
+    std::string mixed = first;
     std::copy(second.begin() + 24, second.begin() + 24 + kChunk + ZV_TAG_BYTES, mixed.begin() + 24);
     ExpectRefused(mixed, ZIVAZO_FILE_E_AUTH, "chunk of another file");
 }
 
 TEST_F(FileStream, RefusesAWrongKey)
 {
-    const std::vector<uint8_t> good = MakeEncrypted(PatternBytes(500));
-    WriteBytes(P("out"), {'o', 'l', 'd'});
+    const std::string good = MakeEncrypted(PatternBytes(500));
+    WriteRaw(P("out"), "old");
     EXPECT_EQ(Decrypt("enc", "out", ZIVAZO_FILE_REPLACE, "file key"), ZIVAZO_FILE_E_AUTH);
-    EXPECT_EQ(ReadBytes(P("out")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadRaw(P("out")), (std::string("old")));
     EXPECT_EQ(Decrypt("enc", "new", ZIVAZO_FILE_REPLACE, ""), ZIVAZO_FILE_E_AUTH);
-    EXPECT_FALSE(FileExists(P("new")));
-    EXPECT_EQ(folder_.Names(), (std::vector<std::string>{"enc", "out", "plain"}));
+    EXPECT_FALSE(Exists(P("new")));
+    EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"enc", L"out", L"plain"}));
 }
 
 TEST_F(FileStream, RefusesAFileThatWasNeverEncrypted)
@@ -188,39 +196,39 @@ TEST_F(FileStream, RefusesAFileThatWasNeverEncrypted)
 
 TEST_F(FileStream, LeavesAnExistingDestinationAloneWithoutTheReplaceFlag)
 {
-    WriteBytes(P("plain"), PatternBytes(10));
-    WriteBytes(P("enc"), {'k', 'e', 'e', 'p'});
+    WriteRaw(P("plain"), PatternBytes(10));
+    WriteRaw(P("enc"), "keep");
     EXPECT_EQ(Encrypt("plain", "enc", kChunk, 0), ZIVAZO_FILE_E_EXISTS);
-    EXPECT_EQ(ReadBytes(P("enc")), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(ReadRaw(P("enc")), std::string("keep"));
     EXPECT_EQ(Encrypt("plain", "enc2", kChunk, 0), ZIVAZO_FILE_OK);
     EXPECT_EQ(Decrypt("enc2", "enc", 0), ZIVAZO_FILE_E_EXISTS);
-    EXPECT_EQ(folder_.Names(), (std::vector<std::string>{"enc", "enc2", "plain"}));
+    EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"enc", L"enc2", L"plain"}));
 }
 
 TEST_F(FileStream, ReplacesAnExistingDestinationWithTheFlag)
 {
-    WriteBytes(P("plain"), PatternBytes(10));
-    WriteBytes(P("back"), PatternBytes(99999, 7));
+    WriteRaw(P("plain"), PatternBytes(10));
+    WriteRaw(P("back"), PatternBytes(99999, 7));
     ASSERT_EQ(Encrypt("plain", "enc"), ZIVAZO_FILE_OK);
     ASSERT_EQ(Decrypt("enc", "back"), ZIVAZO_FILE_OK);
-    EXPECT_EQ(ReadBytes(P("back")), PatternBytes(10));
+    EXPECT_EQ(ReadRaw(P("back")), PatternBytes(10));
 }
 
 TEST_F(FileStream, ReportsADestinationThatCannotBeWritten)
 {
-    WriteBytes(P("plain"), PatternBytes(10));
+    WriteRaw(P("plain"), PatternBytes(10));
     CreateDirectoryA(P("folder").c_str(), nullptr);
     EXPECT_EQ(Encrypt("plain", "folder"), ZIVAZO_FILE_E_DESTINATION);
     EXPECT_EQ(Encrypt("plain", "missing\\enc"), ZIVAZO_FILE_E_DESTINATION);
     RemoveDirectoryA(P("folder").c_str());
-    EXPECT_EQ(folder_.Names(), std::vector<std::string>{"plain"});
+    EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"plain"});
 }
 
 // ---- Arguments and progress ---------------------------------------------------
 
 TEST_F(FileStream, RefusesBadArguments)
 {
-    WriteBytes(P("plain"), PatternBytes(10));
+    WriteRaw(P("plain"), PatternBytes(10));
     const std::string from = P("plain"), to = P("enc");
     int progress = -1;
     EXPECT_EQ(EncryptFileStream(nullptr, 0, nullptr, to.c_str(), kKey, &progress, 0),
@@ -241,26 +249,26 @@ TEST_F(FileStream, RefusesBadArguments)
     EXPECT_EQ(DecryptFileStream(nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0),
               ZIVAZO_FILE_E_ARGUMENT);
     EXPECT_EQ(progress, 0);
-    EXPECT_EQ(folder_.Names(), std::vector<std::string>{"plain"});
+    EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"plain"});
 }
 
 TEST_F(FileStream, ReportsAMissingSource)
 {
     EXPECT_EQ(Encrypt("absent", "enc"), ZIVAZO_FILE_E_SOURCE);
     EXPECT_EQ(Decrypt("absent", "out"), ZIVAZO_FILE_E_SOURCE);
-    EXPECT_TRUE(folder_.Names().empty());
+    EXPECT_TRUE(folder_.Entries().empty());
 }
 
 TEST_F(FileStream, AcceptsTheSmallestAndLargestChunkSizes)
 {
-    WriteBytes(P("plain"), PatternBytes(40));
+    WriteRaw(P("plain"), PatternBytes(40));
     ASSERT_EQ(Encrypt("plain", "enc", 1), ZIVAZO_FILE_OK);
-    EXPECT_EQ(ReadBytes(P("enc")).size(), zv_stream_encrypted_size(40, 1));
+    EXPECT_EQ(ReadRaw(P("enc")).size(), zv_stream_encrypted_size(40, 1));
     ASSERT_EQ(Decrypt("enc", "back"), ZIVAZO_FILE_OK);
-    EXPECT_EQ(ReadBytes(P("back")), PatternBytes(40));
+    EXPECT_EQ(ReadRaw(P("back")), PatternBytes(40));
     ASSERT_EQ(Encrypt("plain", "enc", ZIVAZO_MAX_CHUNK), ZIVAZO_FILE_OK);
     ASSERT_EQ(Decrypt("enc", "back"), ZIVAZO_FILE_OK);
-    EXPECT_EQ(ReadBytes(P("back")), PatternBytes(40));
+    EXPECT_EQ(ReadRaw(P("back")), PatternBytes(40));
 }
 
 // Collects the progress messages posted to a message-only window.
@@ -279,7 +287,7 @@ TEST_F(FileStream, PostsRisingProgressToTheOwnerUpToTheEnd)
     HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
                                   nullptr);
     ASSERT_NE(window, nullptr);
-    WriteBytes(P("plain"), PatternBytes(50 * kChunk));
+    WriteRaw(P("plain"), PatternBytes(50 * kChunk));
     int progress = -1;
     ASSERT_EQ(EncryptFileStream(window, 0, P("plain").c_str(), P("enc").c_str(), kKey, &progress,
                                 kChunk),

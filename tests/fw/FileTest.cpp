@@ -5,15 +5,15 @@
 #include <cstring>
 #include <string>
 
-#include "FaultyFileSystem.h"
 #include "fw/File.h"
 #include "fw/FileException.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
-using fwtest::CFaultyFileSystem;
+using sonvera_test::CFaultyFileSystem;
 using sonvera_test::CTempFolder;
 using sonvera_test::ReadRaw;
 using sonvera_test::WriteRaw;
@@ -216,7 +216,7 @@ TEST(FileFaults, ShortWritesAndReadsAreCompleted)
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         file.Write(text.data(), static_cast<UINT>(text.size()));
     }
-    EXPECT_GT(fs.writeCalls, 10);
+    EXPECT_GT(fs.Calls(CFaultyFileSystem::write), 10);
     EXPECT_EQ(ReadRaw(path), text);
     CFile file(path.c_str(), CFile::modeRead);
     std::string back(text.size(), '\0');
@@ -226,30 +226,28 @@ TEST(FileFaults, ShortWritesAndReadsAreCompleted)
 
 TEST(FileFaults, DiskFullIsToldApartFromOtherWriteErrors)
 {
+    // An error of 0: the write reports success with nothing taken.
     struct Case {
         DWORD osError;
-        bool takesNothing;
         int cause;
     };
     const Case cases[] = {
-        {ERROR_DISK_FULL, false, CFileException::diskFull},
-        {ERROR_HANDLE_DISK_FULL, false, CFileException::diskFull},
-        {0, true, CFileException::diskFull},
-        {ERROR_IO_DEVICE, false, CFileException::hardIO},
-        {ERROR_ACCESS_DENIED, false, CFileException::accessDenied},
+        {ERROR_DISK_FULL, CFileException::diskFull},
+        {ERROR_HANDLE_DISK_FULL, CFileException::diskFull},
+        {0, CFileException::diskFull},
+        {ERROR_IO_DEVICE, CFileException::hardIO},
+        {ERROR_ACCESS_DENIED, CFileException::accessDenied},
     };
     for (const Case& c : cases) {
         CTempFolder dir;
         const std::string path = dir.File("f.dat").str();
         CFaultyFileSystem fs;
-        fs.failWriteAfter = 5;
-        fs.writeError = c.osError;
-        fs.writeTakesNothing = c.takesNothing;
+        fs.LimitWrites(5, c.osError);
         CFileSystemOverride scope(fs);
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         const CFileException e = CaughtFrom([&] { file.Write("0123456789", 10); });
         EXPECT_EQ(e.m_cause, c.cause) << c.osError;
-        EXPECT_EQ(fs.bytesWritten, 5);
+        EXPECT_EQ(fs.BytesWritten(), 5);
     }
 }
 
@@ -260,9 +258,9 @@ TEST(FileFaults, FailedFlushAndCloseAreRaised)
     CFaultyFileSystem fs;
     CFileSystemOverride scope(fs);
     CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
-    fs.failFlush = true;
+    fs.Fail(CFaultyFileSystem::flush, ERROR_IO_DEVICE);
     EXPECT_EQ(CaughtFrom([&] { file.Flush(); }).m_strApiName, "FlushFileBuffers");
-    fs.failClose = true;
+    fs.Fail(CFaultyFileSystem::close, ERROR_IO_DEVICE);
     EXPECT_EQ(CaughtFrom([&] { file.Close(); }).m_cause, CFileException::hardIO);
     EXPECT_FALSE(file.IsOpen());
 }
@@ -274,7 +272,8 @@ TEST(FileFaults, OverrideIsUndoneAtTheEndOfItsScope)
     ASSERT_TRUE(WriteRaw(path, "x"));
     {
         CFaultyFileSystem fs;
-        fs.failOpenContaining = L"f.dat";
+        fs.Watch(L"f.dat");
+        fs.Fail(CFaultyFileSystem::open, ERROR_IO_DEVICE);
         CFileSystemOverride scope(fs);
         EXPECT_FALSE(CFile().Open(path.c_str(), CFile::modeRead));
     }

@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "FaultyFileSystem.h"
 #include "fw/FileException.h"
 #include "fw/SafeFileWriter.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
-using fwtest::CFaultyFileSystem;
+using sonvera_test::CFaultyFileSystem;
 using sonvera_test::CTempFolder;
 using sonvera_test::ReadRaw;
 using sonvera_test::WriteRaw;
@@ -40,7 +40,7 @@ TEST(SafeFileWriter, ReplacesTheTargetAndLeavesNoTemporaryFile)
     EXPECT_EQ(ReadRaw(path), kNew);
     EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"users.dat"});
     // Moved from a temporary beside the target, replacing it and writing through.
-    EXPECT_EQ(fs.moveCalls, 1);
+    EXPECT_EQ(fs.Calls(CFaultyFileSystem::move), 1);
     EXPECT_EQ(fs.lastMoveFlags, static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
     EXPECT_EQ(fs.lastMoveTo, CString(path.c_str()).ToWide());
     EXPECT_EQ(fs.lastMoveFrom.rfind(CString(path.c_str()).ToWide() + L".~tmp", 0), 0u);
@@ -68,7 +68,7 @@ TEST(SafeFileWriter, ShortWritesStillGiveTheWholeFile)
     CFileSystemOverride scope(fs);
     Rewrite(path, kNew);
     EXPECT_EQ(ReadRaw(path), kNew);
-    EXPECT_GT(fs.writeCalls, 5);
+    EXPECT_GT(fs.Calls(CFaultyFileSystem::write), 5);
 }
 
 TEST(SafeFileWriter, WithoutCommitTheTargetStays)
@@ -119,21 +119,19 @@ struct Fault {
 
 std::vector<Fault> EveryStep()
 {
+    using Fs = CFaultyFileSystem;
     return {
-        {"temporary cannot be created", [](CFaultyFileSystem& fs) { fs.failOpenContaining = L".~tmp"; },
+        {"temporary cannot be created", [](Fs& fs) { fs.Watch(L".~tmp"); fs.Fail(Fs::create, ERROR_WRITE_PROTECT); },
          CFileException::accessDenied},
-        {"disk full mid-write", [](CFaultyFileSystem& fs) { fs.failWriteAfter = 7; }, CFileException::diskFull},
-        {"short writes then full", [](CFaultyFileSystem& fs) { fs.writeChunk = 3; fs.failWriteAfter = 10; },
+        {"disk full mid-write", [](Fs& fs) { fs.LimitWrites(7, ERROR_DISK_FULL); }, CFileException::diskFull},
+        {"short writes then full", [](Fs& fs) { fs.writeChunk = 3; fs.LimitWrites(10, ERROR_DISK_FULL); },
          CFileException::diskFull},
-        {"write takes nothing", [](CFaultyFileSystem& fs) { fs.failWriteAfter = 0; fs.writeTakesNothing = true; },
-         CFileException::diskFull},
-        {"device error on write", [](CFaultyFileSystem& fs) { fs.failWriteAfter = 3; fs.writeError = ERROR_IO_DEVICE; },
-         CFileException::hardIO},
-        {"flush fails", [](CFaultyFileSystem& fs) { fs.failFlush = true; }, CFileException::hardIO},
-        {"close fails", [](CFaultyFileSystem& fs) { fs.failClose = true; }, CFileException::hardIO},
-        {"move fails", [](CFaultyFileSystem& fs) { fs.failMove = true; }, CFileException::hardIO},
-        {"move denied", [](CFaultyFileSystem& fs) { fs.failMove = true; fs.callError = ERROR_ACCESS_DENIED; },
-         CFileException::accessDenied},
+        {"write takes nothing", [](Fs& fs) { fs.LimitWrites(0, 0); }, CFileException::diskFull},
+        {"device error on write", [](Fs& fs) { fs.LimitWrites(3, ERROR_IO_DEVICE); }, CFileException::hardIO},
+        {"flush fails", [](Fs& fs) { fs.Fail(Fs::flush, ERROR_IO_DEVICE); }, CFileException::hardIO},
+        {"close fails", [](Fs& fs) { fs.Fail(Fs::close, ERROR_IO_DEVICE); }, CFileException::hardIO},
+        {"move fails", [](Fs& fs) { fs.Fail(Fs::move, ERROR_IO_DEVICE); }, CFileException::hardIO},
+        {"move refused", [](Fs& fs) { fs.Fail(Fs::move, ERROR_WRITE_PROTECT); }, CFileException::accessDenied},
     };
 }
 
@@ -180,8 +178,8 @@ TEST(SafeFileWriterFaults, UnreadableTargetFailsACopyingStart)
     const std::string path = dir.File("slots.dat").str();
     ASSERT_TRUE(WriteRaw(path, kOld));
     CFaultyFileSystem fs;
-    fs.failOpenContaining = L"slots.dat";   // the temporary's name contains it too
-    fs.openError = ERROR_SHARING_VIOLATION;
+    fs.Watch(L"slots.dat");   // the target cannot be opened for the copy
+    fs.Fail(CFaultyFileSystem::open, ERROR_SHARING_VIOLATION);
     {
         CFileSystemOverride scope(fs);
         try {
@@ -192,7 +190,7 @@ TEST(SafeFileWriterFaults, UnreadableTargetFailsACopyingStart)
         }
     }
     CFaultyFileSystem copyFails;
-    copyFails.failWriteAfter = 4;
+    copyFails.LimitWrites(4, ERROR_DISK_FULL);
     {
         CFileSystemOverride scope(copyFails);
         EXPECT_THROW(CSafeFileWriter(CString(path.c_str()), CSafeFileWriter::startWithCopy), CFileException);

@@ -40,4 +40,8 @@ inline std::string ReadRaw(const char* path)
 }
 
 inline std::string ReadRaw(const std::string& path) { return ReadRaw(path.c_str()); }
+
+// True when anything (a file or a folder) is at the path.
+inline bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+inline bool Exists(const std::string& path) { return Exists(path.c_str()); }
 } // namespace sonvera_test

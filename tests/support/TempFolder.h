@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -36,8 +37,13 @@ public:
     CString Path() const { return CString::FromWide(m_path.c_str()); }
     CString File(const char* name) const { return Path() + "\\" + name; }
 
-    // Names of everything in the folder, sub-folders included.
-    std::vector<std::wstring> Entries() const { return List(m_path); }
+    // Names of everything in the folder, sub-folders included, in sorted order.
+    std::vector<std::wstring> Entries() const
+    {
+        std::vector<std::wstring> names = List(m_path);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
 private:
     static std::vector<std::wstring> List(const std::wstring& folder)

@@ -61,13 +61,13 @@ unsigned long __stdcall FakeAdapterQuery(_IP_ADAPTER_INFO* buffer, unsigned long
 
 CString FakeInstallationId() { return g_fake.installationId; }
 
-class CertiKeyTest : public udtest::UserDicTest {
+class CertiKeyTest : public sonvera_test::UserDicTest {
 protected:
     void SetUp() override
     {
         g_fake = FakeSystem();
         CAppUserDic::SetMachineSources(FakeAdapterQuery, FakeInstallationId);
-        udtest::UserDicTest::SetUp();
+        sonvera_test::UserDicTest::SetUp();
     }
     void TearDown() override { CAppUserDic::ResetMachineSources(); }
 

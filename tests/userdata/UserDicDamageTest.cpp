@@ -2,9 +2,9 @@
 // read past the end, and no length is trusted before it is checked.
 #include "UserDicTestSupport.h"
 
-using udtest::DictionaryImage;
-using udtest::Texts;
-using udtest::WordBytes;
+using sonvera_test::DictionaryImage;
+using sonvera_test::Texts;
+using sonvera_test::WordBytes;
 
 namespace {
 
@@ -96,10 +96,10 @@ TEST_F(DamagedFileTest, ATruncatedRecordKeepsTheUsersBeforeIt)
 // and a rewrite keeps them.
 TEST_F(DamagedFileTest, GarbageLoadsNoUserAndAChangedCipherTextBecomesAnEmptyRecord)
 {
-    EXPECT_EQ(Strings(), LoadIds(udtest::PatternBytes(5000, 7)));
+    EXPECT_EQ(Strings(), LoadIds(sonvera_test::PatternBytes(5000, 7)));
 
     std::string image = DictionaryImage({"u1;a;p;0;k;111;aaj;", "u2;a;p;0;k;111;abj;", "u3;a;p;0;k;111;acj;"});
-    const unsigned long first = udtest::Word(image, 0);
+    const unsigned long first = sonvera_test::Word(image, 0);
     const size_t secondText = 4 + first + 4;
     image[secondText + 10] = image[secondText + 10] == 'A' ? 'B' : 'A';
     EXPECT_EQ(Strings({"u1", "", "u3"}), LoadIds(image));
@@ -108,7 +108,7 @@ TEST_F(DamagedFileTest, GarbageLoadsNoUserAndAChangedCipherTextBecomesAnEmptyRec
     dic.SetUserDicFilePath(m_path);
     EXPECT_EQ(2, dic.VerifyPassWord("U3", "p"));
     ASSERT_EQ(1, dic.SetPassWord("u1", "q"));
-    EXPECT_EQ(Strings({"u1;a;q;0;k;111;aaj", "", "u3;a;p;0;k;111;acj;"}), udtest::StoredRecords(m_path));
+    EXPECT_EQ(Strings({"u1;a;q;0;k;111;aaj", "", "u3;a;p;0;k;111;acj;"}), sonvera_test::StoredRecords(m_path));
 }
 
 TEST_F(DamagedFileTest, ADamagedDictionaryStaysUsableAndIsRewrittenWhole)
@@ -118,7 +118,7 @@ TEST_F(DamagedFileTest, ADamagedDictionaryStaysUsableAndIsRewrittenWhole)
     CAppUserDic dic;
     dic.SetUserDicFilePath(m_path);
     ASSERT_EQ(1, dic.CreateUser("t", "u2", "K", "p", 0, 1, 1, 1, ""));
-    EXPECT_EQ(Strings({"u1;a;p;0;k;111;aaj;", "u2;t;p;0;K;111;;"}), udtest::StoredRecords(m_path));
+    EXPECT_EQ(Strings({"u1;a;p;0;k;111;aaj;", "u2;t;p;0;K;111;;"}), sonvera_test::StoredRecords(m_path));
 }
 
 TEST_F(DamagedFileTest, AReadErrorDuringTheLoadKeepsTheUsersReadBeforeItAndIsNotRaised)
@@ -131,13 +131,15 @@ TEST_F(DamagedFileTest, AReadErrorDuringTheLoadKeepsTheUsersReadBeforeItAndIsNot
     ASSERT_GT(image.size(), 2u * 64u * 1024u);
     ASSERT_TRUE(sonvera_test::WriteRaw(m_path, image));
 
-    udtest::FaultyFileSystem fs(udtest::FaultyFileSystem::failSecondRead, L"users.dic");
+    sonvera_test::CFaultyFileSystem fs;
+    fs.Watch(L"users.dic");
+    fs.FailCall(sonvera_test::CFaultyFileSystem::read, 2, ERROR_READ_FAULT);
     CAppUserDic dic;
     {
         CFileSystemOverride scope(fs);
         EXPECT_EQ(1, dic.SetUserDicFilePath(m_path));
     }
-    ASSERT_EQ(1, fs.Triggered());
+    ASSERT_EQ(1, fs.Failures());
     CStringArray ids;
     dic.GetUserIDList(ids);
     ASSERT_GT(ids.GetSize(), 0);

@@ -2,9 +2,9 @@
 // verifiers, the nick list operations and what an unknown user gets.
 #include "UserDicTestSupport.h"
 
-using udtest::StoredRecords;
-using udtest::Texts;
-using udtest::UserDicTest;
+using sonvera_test::StoredRecords;
+using sonvera_test::Texts;
+using sonvera_test::UserDicTest;
 
 namespace {
 

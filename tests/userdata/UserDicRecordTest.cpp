@@ -2,9 +2,9 @@
 // back, and what each operation leaves in the file.
 #include "UserDicTestSupport.h"
 
-using udtest::StoredRecords;
-using udtest::Texts;
-using udtest::UserDicTest;
+using sonvera_test::StoredRecords;
+using sonvera_test::Texts;
+using sonvera_test::UserDicTest;
 
 namespace {
 
@@ -251,9 +251,9 @@ TEST_F(UserDicTest, EachRecordIsStoredAsALengthAndItsOwnCipherText)
     AddAlice();
     ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, ""));
     const std::string bytes = sonvera_test::ReadRaw(m_path);
-    const unsigned long first = udtest::Word(bytes, 0);
+    const unsigned long first = sonvera_test::Word(bytes, 0);
     ASSERT_LT(first + 4, bytes.size());
-    const unsigned long second = udtest::Word(bytes, 4 + first);
+    const unsigned long second = sonvera_test::Word(bytes, 4 + first);
     EXPECT_EQ(bytes.size(), 8 + first + second);
     CCrypto crypto;
     const CString cipher(bytes.data() + 8 + first, static_cast<int>(second));

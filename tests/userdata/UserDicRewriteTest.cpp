@@ -5,31 +5,31 @@
 
 #include "fw/SafeFileWriter.h"
 
-using udtest::FaultyFileSystem;
-using udtest::StoredRecords;
+using sonvera_test::CFaultyFileSystem;
+using sonvera_test::StoredRecords;
 
 namespace {
 
 using Strings = std::vector<std::string>;
 
 struct FaultCase {
-    FaultyFileSystem::Fault fault;
+    void (*arm)(CFaultyFileSystem& fs);
     const char* name;
 };
 
 const FaultCase kFaults[] = {
-    {FaultyFileSystem::failOpen, "open of the temporary file"},
-    {FaultyFileSystem::shortWriteThenError, "short write, then a write error"},
-    {FaultyFileSystem::diskFull, "disk full"},
-    {FaultyFileSystem::failFlush, "flush"},
-    {FaultyFileSystem::failMove, "replace"},
+    {[](CFaultyFileSystem& fs) { fs.Fail(CFaultyFileSystem::create, ERROR_WRITE_PROTECT); }, "create of the temporary file"},
+    {[](CFaultyFileSystem& fs) { fs.LimitWrites(40, ERROR_WRITE_FAULT); }, "short write, then a write error"},
+    {[](CFaultyFileSystem& fs) { fs.LimitWrites(0, ERROR_DISK_FULL); }, "disk full"},
+    {[](CFaultyFileSystem& fs) { fs.Fail(CFaultyFileSystem::flush, ERROR_IO_DEVICE); }, "flush"},
+    {[](CFaultyFileSystem& fs) { fs.Fail(CFaultyFileSystem::move, ERROR_IO_DEVICE); }, "replace"},
 };
 
-class RewriteFaultTest : public udtest::UserDicTest {
+class RewriteFaultTest : public sonvera_test::UserDicTest {
 protected:
     void SetUp() override
     {
-        udtest::UserDicTest::SetUp();
+        sonvera_test::UserDicTest::SetUp();
         AddAlice();
         ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, "acj"));
         m_before = sonvera_test::ReadRaw(m_path);
@@ -40,12 +40,14 @@ protected:
     template <typename Change>
     void ExpectOldDictionaryAfter(const FaultCase& fault, Change change)
     {
-        FaultyFileSystem fs(fault.fault, L".~tmp");
+        CFaultyFileSystem fs;
+        fs.Watch(L".~tmp");
+        fault.arm(fs);
         {
             CFileSystemOverride scope(fs);
             EXPECT_THROW(change(), CFileException) << fault.name;
         }
-        EXPECT_EQ(1, fs.Triggered()) << fault.name;
+        EXPECT_EQ(1, fs.Failures()) << fault.name;
         EXPECT_EQ(m_before, sonvera_test::ReadRaw(m_path)) << fault.name;
         EXPECT_EQ(m_records, Reloaded()) << fault.name;
         EXPECT_EQ(m_records[0], m_dic.GetUserWholeInfo("Alice").str()) << fault.name;
@@ -78,12 +80,14 @@ TEST_F(RewriteFaultTest, AFailedDeleteLeavesTheOldDictionary)
 
 TEST_F(RewriteFaultTest, AShortWriteThatIsFollowedUpStillWritesTheWholeFile)
 {
-    FaultyFileSystem fs(FaultyFileSystem::shortWriteOnly, L".~tmp");
+    CFaultyFileSystem fs;
+    fs.Watch(L".~tmp");
+    fs.writeChunk = 7;
     {
         CFileSystemOverride scope(fs);
         ASSERT_EQ(1, m_dic.SetPassWord("Alice", "changed"));
     }
-    EXPECT_EQ(1, fs.Triggered());
+    EXPECT_GT(fs.Calls(CFaultyFileSystem::write), 10);
     EXPECT_EQ(Strings({"Alice;first text;changed;1;KEY-A;101;aaj,abj", m_records[1]}), StoredRecords(m_path));
 }
 
@@ -98,12 +102,12 @@ TEST_F(RewriteFaultTest, TheDictionaryWorksAgainOnceTheFaultIsGone)
 TEST_F(RewriteFaultTest, ATemporaryFileLeftByACrashIsIgnoredAndRemoved)
 {
     const CString leftover = CSafeFileWriter::TempPrefix(m_path) + "0000BEEF";
-    ASSERT_TRUE(sonvera_test::WriteRaw(leftover, udtest::DictionaryImage({"Mallory;x;y;0;k;111;;"})));
+    ASSERT_TRUE(sonvera_test::WriteRaw(leftover, sonvera_test::DictionaryImage({"Mallory;x;y;0;k;111;;"})));
     CAppUserDic dic;
     ASSERT_EQ(1, dic.SetUserDicFilePath(m_path));
     EXPECT_EQ(-1, dic.VerifyUserInfo("Mallory"));
     EXPECT_EQ(1, dic.VerifyUserInfo("Bob"));
-    EXPECT_FALSE(udtest::Exists(leftover));
+    EXPECT_FALSE(sonvera_test::Exists(leftover));
     EXPECT_EQ(1u, m_folder.Entries().size());
 }
 

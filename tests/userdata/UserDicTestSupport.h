@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "UserDataTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
 #include "fw/FileException.h"
 #include "userdata/AppUserDic.h"
 #include "userdata/Crypto.h"
 
-namespace udtest {
+namespace sonvera_test {
 
 // The records of a dictionary file, decrypted entry by entry.
 inline std::vector<std::string> StoredRecords(const CString& path)
@@ -90,4 +93,4 @@ protected:
     CAppUserDic m_dic;
 };
 
-} // namespace udtest
+} // namespace sonvera_test

@@ -3,11 +3,11 @@
 // operation read or write outside the slot it works on.
 #include "VoiceDicTestSupport.h"
 
-using udtest::kSlot;
-using udtest::PatternBytes;
-using udtest::PutWord;
-using udtest::VoiceDicTest;
-using udtest::Word;
+using sonvera_test::kSlot;
+using sonvera_test::PatternBytes;
+using sonvera_test::PutWord;
+using sonvera_test::VoiceDicTest;
+using sonvera_test::Word;
 
 namespace {
 
@@ -183,14 +183,14 @@ TEST_F(VoiceDamageTest, ABlockBeyondFourGigabytesIsNotTakenForOneNearTheStart)
     m_voice.SetUserVoice("Alice", "KEY-A", "afj");
     // Compared whole, not printed: a difference would fill the log with zeros.
     EXPECT_TRUE(bytes == GetAt(m_dicPath, 0, 2 * kSlot)) << "the first two slots changed";
-    EXPECT_EQ(udtest::WordBytes(3000) + model, GetAt(m_dicPath, farSlot * kSlot + 103723, 4 + model.size()));
+    EXPECT_EQ(sonvera_test::WordBytes(3000) + model, GetAt(m_dicPath, farSlot * kSlot + 103723, 4 + model.size()));
 
     PutModel("afj", "stale");
     m_voice.GetUserVoice("Alice", "KEY-A", "afj");
     EXPECT_EQ(model, Model("afj"));
     m_voice.DelUserVoice("Alice", "KEY-A", "afj");
     EXPECT_TRUE(bytes == GetAt(m_dicPath, 0, 2 * kSlot)) << "the first two slots changed";
-    EXPECT_EQ(udtest::WordBytes(0), GetAt(m_dicPath, farSlot * kSlot + 103723, 4));
+    EXPECT_EQ(sonvera_test::WordBytes(0), GetAt(m_dicPath, farSlot * kSlot + 103723, 4));
 }
 
 TEST_F(VoiceDamageTest, AGarbageFileFindsNobodyAndGrowsByWholeSlots)

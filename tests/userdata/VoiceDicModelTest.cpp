@@ -7,10 +7,10 @@
 
 #include "SpeakerModel.h"
 
-using udtest::kSlot;
-using udtest::PatternBytes;
-using udtest::VoiceDicTest;
-using udtest::Word;
+using sonvera_test::kSlot;
+using sonvera_test::PatternBytes;
+using sonvera_test::VoiceDicTest;
+using sonvera_test::Word;
 
 namespace {
 
@@ -165,7 +165,7 @@ TEST_F(VoiceModelTest, ANickOutsideTheSixTouchesNoBlockAndMakesNoFile)
     EXPECT_EQ(before, Dic());
     ASSERT_TRUE(DeleteFileA(ModelPath("agj")));
     m_voice.GetUserVoice("Alice", "KEY-A", "agj");
-    EXPECT_FALSE(udtest::Exists(ModelPath("agj")));
+    EXPECT_FALSE(sonvera_test::Exists(ModelPath("agj")));
     EXPECT_EQ(before, Dic());
 }
 
@@ -186,7 +186,7 @@ TEST_F(VoiceModelTest, AMissingWorkFolderIsAFileErrorForGetUserVoice)
     CAppUserVoiceDic voice;
     voice.SetBackupVoiceDicPath(m_dicPath, m_folder.File("no-such-folder") + "\\");
     EXPECT_THROW(voice.GetUserVoice("Alice", "KEY-A", "aaj"), CFileException);
-    EXPECT_FALSE(udtest::Exists(m_folder.File("no-such-folder")));
+    EXPECT_FALSE(sonvera_test::Exists(m_folder.File("no-such-folder")));
 }
 
 TEST_F(VoiceModelTest, AnIdOrKeyTooLongForItsAreaIsRefusedWithNothingWritten)
@@ -217,7 +217,7 @@ TEST_F(VoiceModelTest, AModelTornByACrashNeverLoadsInTheEngine)
 
     for (size_t written : {size_t(13), size_t(30), size_t(4096), newModel.size() / 2, newModel.size() - 100}) {
         std::string torn = intact;
-        torn.replace(428, 4, udtest::WordBytes(static_cast<unsigned long>(newModel.size())));
+        torn.replace(428, 4, sonvera_test::WordBytes(static_cast<unsigned long>(newModel.size())));
         torn.replace(432, written, newModel.substr(0, written));
         ASSERT_TRUE(sonvera_test::WriteRaw(m_dicPath, torn));
         m_voice.GetUserVoice("Alice", "KEY-A", "aaj");
@@ -235,12 +235,14 @@ TEST_F(VoiceModelTest, AWriteFailingHalfwayLeavesABlockTheEngineRejects)
     PutModel("aaj", EngineModel(31));
     m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
     PutModel("aaj", EngineModel(32));
-    udtest::FaultyFileSystem fs(udtest::FaultyFileSystem::shortWriteThenError, L"marzetuvd.dat");
+    sonvera_test::CFaultyFileSystem fs;
+    fs.Watch(L"marzetuvd.dat");
+    fs.LimitWrites(2000, ERROR_WRITE_FAULT);
     {
         CFileSystemOverride scope(fs);
         EXPECT_THROW(m_voice.SetUserVoice("Alice", "KEY-A", "aaj"), CFileException);
     }
-    ASSERT_EQ(1, fs.Triggered());
+    ASSERT_EQ(1, fs.Failures());
     m_voice.GetUserVoice("Alice", "KEY-A", "aaj");
     EXPECT_FALSE(EngineAccepts(ModelPath("aaj")));
     // The other user's slot is untouched by the failed write.

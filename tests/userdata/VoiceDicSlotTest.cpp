@@ -2,9 +2,9 @@
 // user's slot, and the reuse of blank slots.
 #include "VoiceDicTestSupport.h"
 
-using udtest::kSlot;
-using udtest::VoiceDicTest;
-using udtest::Word;
+using sonvera_test::kSlot;
+using sonvera_test::VoiceDicTest;
+using sonvera_test::Word;
 
 namespace {
 
@@ -126,7 +126,7 @@ TEST_F(VoiceDicTest, AMissingDictionaryIsAFileErrorForTheCaller)
     voice.SetBackupVoiceDicPath(m_folder.File("none.dat"), m_folder.File("work") + "\\");
     EXPECT_THROW(voice.AddUser("Alice", "K"), CFileException);
     EXPECT_THROW(voice.GetUserVoice("Alice", "K", "aaj"), CFileException);
-    EXPECT_FALSE(udtest::Exists(m_folder.File("none.dat")));
+    EXPECT_FALSE(sonvera_test::Exists(m_folder.File("none.dat")));
 }
 
 TEST_F(VoiceDicTest, CopiesKeepBothPaths)

@@ -6,11 +6,14 @@
 
 #include <string>
 
-#include "UserDataTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
 #include "userdata/AppUserVoiceDic.h"
 #include "userdata/Crypto.h"
 
-namespace udtest {
+namespace sonvera_test {
 
 const size_t kSlot = 125000;
 
@@ -51,4 +54,4 @@ protected:
     CAppUserVoiceDic m_voice;
 };
 
-} // namespace udtest
+} // namespace sonvera_test

@@ -1,0 +1,193 @@
+// The one fault-injecting file system of the tests: the system's own calls,
+// counted, with a chosen step failing.
+//
+//     CFaultyFileSystem fs;
+//     fs.Watch(L".~tmp");                                  // only calls on temporaries
+//     fs.Fail(CFaultyFileSystem::flush, ERROR_IO_DEVICE);  // every watched flush fails
+//     CFileSystemOverride scope(fs);
+//
+// A watched call is one on a path that contains the watched text, or on a
+// handle opened with such a path; with nothing watched every call is. Steps
+// are counted per watched call, so a clean run tells how many calls of each
+// step an operation makes, and FailCall fails exactly one of them.
+// tests/support/FaultyZivazoIo.h hands the same file system to ZivazoDi's
+// file streams.
+#pragma once
+
+#include <windows.h>
+
+#include <cwchar>
+#include <set>
+#include <string>
+
+#include "fw/FileSystem.h"
+
+namespace sonvera_test
+{
+class CFaultyFileSystem : public CWin32FileSystem
+{
+public:
+    // open: an existing file only (OPEN_EXISTING); create: any open that may make one.
+    enum Step { open, create, read, write, flush, close, move, remove, attributes, stepCount };
+
+    void Watch(const wchar_t* pathPart) { m_watch = pathPart; }
+
+    // Every watched call of the step fails with the error, from the next one on.
+    void Fail(Step step, DWORD error) { Arm(step, 1, -1, error); }
+    // Only the n-th (counting from 1) watched call of the step fails.
+    void FailCall(Step step, int n, DWORD error) { Arm(step, n, 1, error); }
+    // The next `times` watched calls of the step fail; later ones pass again.
+    void FailTimes(Step step, int times, DWORD error) { Arm(step, 1, times, error); }
+
+    // Once `bytes` have been written in all (to watched handles), writes fail
+    // with the error, or report success with nothing written when the error
+    // is 0; the write that reaches the limit is cut short at it.
+    void LimitWrites(long long bytes, DWORD error)
+    {
+        m_writeLimit = bytes;
+        m_writeError = error;
+    }
+
+    // Each write takes, and each read gives, at most this many bytes (0: all).
+    DWORD writeChunk = 0;
+    DWORD readChunk = 0;
+
+    // What happened.
+    int Calls(Step step) const { return m_calls[step]; }
+    int Failures() const { return m_failures; }
+    long long BytesWritten() const { return m_bytesWritten; }
+    DWORD lastMoveFlags = 0;
+    std::wstring lastMoveFrom;
+    std::wstring lastMoveTo;
+
+    HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition) override
+    {
+        const bool watched = Watched(path);
+        if (watched && Fails(disposition == OPEN_EXISTING ? open : create))
+            return INVALID_HANDLE_VALUE;
+        HANDLE h = CWin32FileSystem::Open(path, access, share, disposition);
+        if (h != INVALID_HANDLE_VALUE && watched)
+            m_handles.insert(h);
+        return h;
+    }
+
+    BOOL Close(HANDLE file) override
+    {
+        const bool watched = Watched(file);
+        m_handles.erase(file);
+        // The handle is released even when the close is reported as failed,
+        // as on a network drive that reports a deferred write error.
+        const BOOL ok = CWin32FileSystem::Close(file);
+        if (watched && Fails(close))
+            return FALSE;
+        return ok;
+    }
+
+    BOOL Read(HANDLE file, void* buffer, DWORD count, DWORD* done) override
+    {
+        *done = 0;
+        if (!Watched(file))
+            return CWin32FileSystem::Read(file, buffer, count, done);
+        if (Fails(read))
+            return FALSE;
+        if (readChunk > 0 && count > readChunk)
+            count = readChunk;
+        return CWin32FileSystem::Read(file, buffer, count, done);
+    }
+
+    BOOL Write(HANDLE file, const void* buffer, DWORD count, DWORD* done) override
+    {
+        *done = 0;
+        if (!Watched(file))
+            return CWin32FileSystem::Write(file, buffer, count, done);
+        if (Fails(write))
+            return FALSE;
+        if (writeChunk > 0 && count > writeChunk)
+            count = writeChunk;
+        if (m_writeLimit >= 0) {
+            const long long room = m_writeLimit - m_bytesWritten;
+            if (room <= 0) {
+                ++m_failures;
+                if (m_writeError == 0)
+                    return TRUE;
+                SetLastError(m_writeError);
+                return FALSE;
+            }
+            if (count > room)
+                count = static_cast<DWORD>(room);
+        }
+        const BOOL ok = CWin32FileSystem::Write(file, buffer, count, done);
+        m_bytesWritten += *done;
+        return ok;
+    }
+
+    BOOL Flush(HANDLE file) override
+    {
+        if (Watched(file) && Fails(flush))
+            return FALSE;
+        return CWin32FileSystem::Flush(file);
+    }
+
+    BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) override
+    {
+        lastMoveFrom = from;
+        lastMoveTo = to;
+        lastMoveFlags = flags;
+        if ((Watched(from) || Watched(to)) && Fails(move))
+            return FALSE;
+        return CWin32FileSystem::Move(from, to, flags);
+    }
+
+    BOOL Delete(const wchar_t* path) override
+    {
+        if (Watched(path) && Fails(remove))
+            return FALSE;
+        return CWin32FileSystem::Delete(path);
+    }
+
+    DWORD GetAttributes(const wchar_t* path) override
+    {
+        if (Watched(path) && Fails(attributes))
+            return INVALID_FILE_ATTRIBUTES;
+        return CWin32FileSystem::GetAttributes(path);
+    }
+
+private:
+    void Arm(Step step, int first, int count, DWORD error)
+    {
+        m_failStep = step;
+        m_failFirst = m_calls[step] + first;
+        m_failCount = count;
+        m_failError = error;
+    }
+
+    // Counts a watched call of the step; true (with the error set) when it is to fail.
+    bool Fails(Step step)
+    {
+        const int n = ++m_calls[step];
+        if (step != m_failStep || n < m_failFirst || (m_failCount >= 0 && n >= m_failFirst + m_failCount))
+            return false;
+        ++m_failures;
+        SetLastError(m_failError);
+        return true;
+    }
+
+    bool Watched(const wchar_t* path) const
+    {
+        return m_watch.empty() || (path != nullptr && std::wcsstr(path, m_watch.c_str()) != nullptr);
+    }
+    bool Watched(HANDLE file) const { return m_watch.empty() || m_handles.count(file) > 0; }
+
+    std::wstring m_watch;
+    std::set<HANDLE> m_handles;
+    int m_calls[stepCount] = {};
+    Step m_failStep = stepCount;
+    int m_failFirst = 0;
+    int m_failCount = 0;
+    DWORD m_failError = 0;
+    long long m_writeLimit = -1;
+    DWORD m_writeError = 0;
+    long long m_bytesWritten = 0;
+    int m_failures = 0;
+};
+} // namespace sonvera_test
