@@ -1,16 +1,12 @@
 #include "SpeakerEngine.h"
 
+#include "AnsiFileSystem.h"
 #include "DialogEngineSetup.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#ifdef _WIN32
-#include <direct.h>
-#else
-#include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -30,26 +26,6 @@ const int kFixedTemplates = 3;            // enrolment templates adaptation neve
 // above 0.5). With a speaker made 20 dB quieter the two meet: one replay of a
 // quiet word reached 0.42 and fresh takes came down to 0.41.
 const double kReplayUnit = 0.4 / 2.4;
-
-#ifdef _WIN32
-const char kSeparator = '\\';
-#else
-const char kSeparator = '/';
-#endif
-
-bool EndsWithSeparator(const std::string& s)
-{
-    return !s.empty() && (s.back() == '\\' || s.back() == '/');
-}
-
-void MakeDirectory(const std::string& path)
-{
-#ifdef _WIN32
-    _mkdir(path.c_str());
-#else
-    mkdir(path.c_str(), 0777);
-#endif
-}
 
 std::string SafeString(const char* s)
 {
@@ -328,13 +304,7 @@ int CSpeakerEngine::SetAdaptationOn(int on)
 
 std::string CSpeakerEngine::ModelPath() const
 {
-    std::string path = m_strDir;
-    if (!path.empty() && !EndsWithSeparator(path)) path += kSeparator;
-    path += "work";
-    path += kSeparator;
-    path += m_strNick;
-    path += ".bin";
-    return path;
+    return CAnsiFileSystem::Join(CAnsiFileSystem::Join(m_strDir, "work"), m_strNick + ".bin");
 }
 
 // Features and end points of a take; keeps the word's features for the
@@ -463,10 +433,7 @@ int CSpeakerEngine::Train()
         m_model.nChannels = m_nChannels;
         m_model.nDims = m_nCepstra + 1;
         if (m_scorer.Train(takes, count, m_model)) {
-            std::string work = m_strDir;
-            if (!work.empty() && !EndsWithSeparator(work)) work += kSeparator;
-            work += "work";
-            MakeDirectory(work);
+            CAnsiFileSystem::MakeFolder(CAnsiFileSystem::Join(m_strDir, "work"));
             ok = m_model.Save(ModelPath());
         }
     }

@@ -89,7 +89,8 @@ public:
     double Threshold() const;
     double ModelPart(int index) const;
 
-    // "<dir>" + separator + "work" + separator + nick + ".bin".
+    // "<dir>" + separator + "work" + separator + nick + ".bin", the folder
+    // walked by character (its last byte may be a trail byte 0x5C).
     std::string ModelPath() const;
 
 private:
