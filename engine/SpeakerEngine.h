@@ -97,7 +97,8 @@ private:
     void ResetFields();
     int BuildStages();
     int AnalyseTake(const short* samples, int count, int shortWord);
-    bool BuildHalfShiftTake(const short* samples, int count, int frameLimit, float pitch);
+    bool BuildHalfShiftTake();
+    void ForgetAnalysis();
     bool RefusedAsMarginal() const;
     int LoadModelForTake();
     void Adapt(const float* parts);
@@ -128,7 +129,15 @@ private:
     CFeatureMatrix m_features;
     std::vector<float> m_levelDb;
 
-    // The last take.
+    // The last take: its samples, and a hash that tells it from the next one.
+    std::vector<short> m_takeSamples;
+    int m_nKeptSamples;
+    uint64_t m_nTakeHash;
+    int m_nTakeCount;
+    int m_nAnalysedShortWord;
+    bool m_bAnalysed;     // the fields below belong to the take of m_nTakeHash
+    bool m_bAnalysisOk;   // ... and it holds a usable word
+    bool m_bModelReady;   // the model is loaded into the scorer for this take
     SEndpointResult m_endpoint;
     int m_nError;
     bool m_bTakeReady;
@@ -140,6 +149,7 @@ private:
     std::vector<float> m_halfShiftLevels;
     CTakeFeatures m_halfShiftTake;
     bool m_bHalfShiftTake;
+    bool m_bHalfShiftTried;
 
     // Enrolment takes by take index.
     CTakeFeatures m_enrol[CSpeakerModel::kMaxTemplates];
