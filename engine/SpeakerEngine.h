@@ -86,6 +86,8 @@ public:
     double LastScore() const { return m_fLastScore; }
     double LastScorePart(int index) const;
     double LastReplayDistance() const { return m_fLastReplayDistance; }
+    // The last take's word peak over its noise floor, dB.
+    double TakeSnr() const { return m_endpoint.fSnrDb; }
     double Threshold() const;
     double ModelPart(int index) const;
 
