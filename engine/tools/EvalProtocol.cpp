@@ -59,7 +59,8 @@ std::string FolderName(std::string dir)
 
 } // namespace
 
-int CEvalProtocol::LoadCorpus(const std::string& dir, const std::vector<std::string>& speakers)
+int CEvalProtocol::LoadCorpus(const std::string& dir, const std::vector<std::string>& speakers,
+                              const std::vector<std::string>& words, int lastTake)
 {
     DIR* d = opendir(dir.c_str());
     if (!d) return 0;
@@ -74,6 +75,8 @@ int CEvalProtocol::LoadCorpus(const std::string& dir, const std::vector<std::str
         int take = 0;
         if (!ParseName(name, word, speaker, take)) continue;
         if (!speakers.empty() && std::find(speakers.begin(), speakers.end(), speaker) == speakers.end()) continue;
+        if (!words.empty() && std::find(words.begin(), words.end(), corpus + "/" + word) == words.end()) continue;
+        if (lastTake >= 0 && take > lastTake) continue;
         std::vector<short> pcm;
         int rate = 0;
         if (!CWaveFile::Read(dir + "/" + name, pcm, rate)) continue;

@@ -45,9 +45,11 @@ public:
     static constexpr int kReplayShiftSamples = 1103;
 
     // Reads every WORD_SPEAKER_TAKE.wav of `dir` (word and speaker of letters
-    // and digits) whose speaker is in `speakers` (empty: all); its words are
-    // named "<folder name>/<word>". Returns the number of recordings read.
-    int LoadCorpus(const std::string& dir, const std::vector<std::string>& speakers);
+    // and digits) whose speaker is in `speakers` and whose word is in `words`
+    // (empty: all) and whose take is at most `lastTake` (-1: any); its words
+    // are named "<folder name>/<word>". Returns the number of recordings read.
+    int LoadCorpus(const std::string& dir, const std::vector<std::string>& speakers,
+                   const std::vector<std::string>& words = {}, int lastTake = -1);
     std::vector<std::string> Speakers() const;
     // The words `speaker` has recorded.
     std::vector<std::string> Words(const std::string& speaker) const;
@@ -72,7 +74,10 @@ public:
     // Returns 1 when a model was trained.
     int Enrol(const std::string& word, const std::string& speaker, const std::vector<int>& takes, int& refused,
               int& missed, int& marginal, double& trainMs);
-    // One verification trial of a take against the model enrolled last.
+    // The model the trials that follow verify against (enrolled earlier;
+    // Enrol selects the model it trains).
+    void SelectModel(const std::string& word, const std::string& speaker) { m_strNick = Nick(word, speaker); }
+    // One verification trial of a take against the selected model.
     STrialResult Trial(const std::vector<short>& take);
     // The engine's acceptance limit on the score at the dialog's security.
     double OperatingThreshold();

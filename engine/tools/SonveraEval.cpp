@@ -16,7 +16,7 @@
 // model/impostor pair at the operating point, FAR per word and FRR per speaker.
 //
 // Usage: sonvera-eval --data DIR [--data DIR]... [--speakers a,b,...] [--conditions c,d,...]
-//                     [--plots DIR] [--work DIR] [--enrol-takes A-B] [--trial-takes A-B]
+//                     [--words corpus/word,...] [--plots DIR] [--work DIR] [--enrol-takes A-B] [--trial-takes A-B]
 //                     [--dump FILE] [--speaker-gain NAME=G]...
 #include "EvalProtocol.h"
 #include "SvgPlot.h"
@@ -43,6 +43,7 @@ struct SOptions {
     std::string strDump;
     std::vector<std::string> speakers;
     std::vector<std::string> conditions;
+    std::vector<std::string> words;          // "corpus/word"; empty: all
     int nEnrolFirst = 0, nEnrolLast = 4;
     int nTrialFirst = -1, nTrialLast = -1;   // -1: every take not enrolled
     std::vector<std::pair<std::string, double>> speakerGains;
@@ -87,6 +88,7 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: sonvera-eval --data DIR [--data DIR]... [--speakers a,b,...] [--conditions c,d,...]\n"
+                 "                    [--words corpus/word,...]\n"
                  "                    [--plots DIR] [--work DIR] [--enrol-takes A-B] [--trial-takes A-B]\n"
                  "                    [--dump FILE] [--speaker-gain NAME=G]...\n");
     return 2;
@@ -109,6 +111,7 @@ bool ParseArgs(int argc, char** argv, SOptions& o)
         }
         else if (a == "--speakers" && hasValue) o.speakers = Split(argv[++i], ',');
         else if (a == "--conditions" && hasValue) o.conditions = Split(argv[++i], ',');
+        else if (a == "--words" && hasValue) o.words = Split(argv[++i], ',');
         else if (a == "--enrol-takes" && hasValue) { if (!ParseRange(argv[++i], o.nEnrolFirst, o.nEnrolLast)) return false; }
         else if (a == "--trial-takes" && hasValue) { if (!ParseRange(argv[++i], o.nTrialFirst, o.nTrialLast)) return false; }
         else return false;
@@ -211,7 +214,9 @@ int main(int argc, char** argv)
     if (!ParseArgs(argc, argv, opt)) return Usage();
     CEvalProtocol protocol;
     int recordings = 0;
-    for (const std::string& dir : opt.data) recordings += protocol.LoadCorpus(dir, opt.speakers);
+    // Only the takes the protocol uses are read (and resampled).
+    const int lastTake = opt.nTrialFirst < 0 ? -1 : std::max(opt.nEnrolLast, opt.nTrialLast);
+    for (const std::string& dir : opt.data) recordings += protocol.LoadCorpus(dir, opt.speakers, opt.words, lastTake);
     if (recordings == 0) {
         std::fprintf(stderr, "sonvera-eval: no recordings\n");
         return 1;
@@ -229,8 +234,13 @@ int main(int argc, char** argv)
     long enrolFail = 0, enrolMarginal = 0, trainCalls = 0;
     double trainMs = 0.0;
     const std::vector<std::string> speakers = protocol.Speakers();
+    // Every model first; then each condition's take of every trial recording
+    // is made once and tried against every model of its word.
+    std::map<std::string, std::vector<std::string>> models;   // word -> speakers with a model
+    std::map<std::string, std::vector<int>> enrolled;         // speaker|word -> enrolment takes
     for (const std::string& speaker : speakers) {
         for (const std::string& word : protocol.Words(speaker)) {
+            if (!opt.words.empty() && std::find(opt.words.begin(), opt.words.end(), word) == opt.words.end()) continue;
             std::vector<int> enrolTakes;
             for (int take = opt.nEnrolFirst; take <= opt.nEnrolLast; ++take)
                 if (protocol.Has(word, speaker, take)) enrolTakes.push_back(take);
@@ -249,28 +259,38 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "enrolment failed: %s %s\n", speaker.c_str(), word.c_str());
                 continue;
             }
-            for (const std::string& condition : opt.conditions) {
-                std::vector<STrial>& out = results[condition];
-                const STakeConditionSpec& spec = specs[condition];
-                const bool replayOnly = condition == "replay";
-                if (replayOnly || condition == "clean")
-                    for (int take : enrolTakes)
+            models[word].push_back(speaker);
+            enrolled[speaker + "|" + word] = enrolTakes;
+        }
+    }
+    for (const std::string& condition : opt.conditions) {
+        std::vector<STrial>& out = results[condition];
+        const STakeConditionSpec& spec = specs[condition];
+        for (const auto& wm : models) {
+            const std::string& word = wm.first;
+            if (condition == "replay" || condition == "clean")
+                for (const std::string& speaker : wm.second)
+                    for (int take : enrolled[speaker + "|" + word]) {
+                        protocol.SelectModel(word, speaker);
                         out.push_back({'r', speaker, word, speaker, take,
                                        protocol.Trial(protocol.MakeTake(word, speaker, take, spec, true))});
-                if (replayOnly) continue;
-                for (const std::string& other : speakers) {
-                    for (int take : protocol.Takes(word, other)) {
-                        const bool enrolled = take >= opt.nEnrolFirst && take <= opt.nEnrolLast;
-                        const bool inRange = opt.nTrialFirst < 0 ? !enrolled
-                                                                 : take >= opt.nTrialFirst && take <= opt.nTrialLast;
-                        if (!inRange) continue;
-                        out.push_back({other == speaker ? 'g' : 'i', speaker, word, other, take,
-                                       protocol.Trial(protocol.MakeTake(word, other, take, spec, false))});
+                    }
+            if (condition == "replay") continue;
+            for (const std::string& other : speakers) {
+                for (int take : protocol.Takes(word, other)) {
+                    const bool inEnrolment = take >= opt.nEnrolFirst && take <= opt.nEnrolLast;
+                    const bool inRange = opt.nTrialFirst < 0 ? !inEnrolment
+                                                             : take >= opt.nTrialFirst && take <= opt.nTrialLast;
+                    if (!inRange) continue;
+                    const std::vector<short> samples = protocol.MakeTake(word, other, take, spec, false);
+                    for (const std::string& speaker : wm.second) {
+                        protocol.SelectModel(word, speaker);
+                        out.push_back({other == speaker ? 'g' : 'i', speaker, word, other, take, protocol.Trial(samples)});
                     }
                 }
             }
         }
-        std::fprintf(stderr, "speaker %s done\n", speaker.c_str());
+        std::fprintf(stderr, "condition %s done\n", condition.c_str());
     }
 
     const double threshold = protocol.OperatingThreshold();
