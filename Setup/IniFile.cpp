@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "fw/PrivateProfile.h"
+
 namespace
 {
 // Sizes the product has always read with: values through 2048 bytes, name
@@ -40,20 +42,20 @@ CIniFile::~CIniFile() {}
 CString CIniFile::ReadString(CString strSection, CString strKey, CString strDefault)
 {
     char buffer[kValueBufferSize] = {};
-    DWORD length = GetPrivateProfileStringA(strSection, strKey, strDefault, buffer,
-                                            kValueBufferSize, m_strPath);
+    DWORD length = GetPrivateProfile().GetString(strSection, strKey, strDefault, buffer, kValueBufferSize,
+                                                 m_strPath);
     return CString(buffer, static_cast<int>(length));
 }
 
 int CIniFile::WriteString(CString strSection, CString strKey, CString strValue)
 {
-    return WritePrivateProfileStringA(strSection, strKey, strValue, m_strPath);
+    return GetPrivateProfile().WriteString(strSection, strKey, strValue, m_strPath);
 }
 
 int CIniFile::ReadSections(CStringArray& arrSections)
 {
     std::vector<char> list(kNameListBufferSize, '\0');
-    DWORD used = GetPrivateProfileSectionNamesA(list.data(), kNameListBufferSize, m_strPath);
+    DWORD used = GetPrivateProfile().GetSectionNames(list.data(), kNameListBufferSize, m_strPath);
     arrSections.RemoveAll();
     return AppendNameList(list.data(), used, arrSections) > 0 ? 1 : 0;
 }
@@ -62,8 +64,8 @@ int CIniFile::ReadSection(CString strSection, CStringArray& arrKeys)
 {
     std::vector<char> list(kNameListBufferSize, '\0');
     // A null key asks for the list of key names of the section.
-    DWORD used = GetPrivateProfileStringA(strSection, NULL, "", list.data(),
-                                          kNameListBufferSize, m_strPath);
+    DWORD used = GetPrivateProfile().GetString(strSection, NULL, "", list.data(), kNameListBufferSize,
+                                               m_strPath);
     arrKeys.RemoveAll();
     return AppendNameList(list.data(), used, arrKeys) > 0 ? 1 : 0;
 }

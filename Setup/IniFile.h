@@ -1,4 +1,5 @@
-// A Windows INI file read and written through the private-profile functions.
+// A Windows INI file read and written through the private-profile functions
+// (through the framework's seam, fw/PrivateProfile.h).
 #pragma once
 
 #include "fw/Api.h"

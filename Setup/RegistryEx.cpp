@@ -1,10 +1,13 @@
 #include "Setup/RegistryEx.h"
 
 #include <cstring>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "fw/Archive.h"
 #include "fw/MemFile.h"
+#include "fw/Registry.h"
 
 namespace
 {
@@ -41,6 +44,15 @@ const char kSourceName[] = "Setup\\RegistryEx.cpp";
 const char* ValueName(const char* pszName)
 {
     return pszName != NULL ? pszName : "";
+}
+
+// The roots (HKEY_LOCAL_MACHINE and its kind) are the system's, never held
+// by an object; any other key an object has is one it opened.
+bool IsPredefinedKey(HKEY hKey)
+{
+    const LONG_PTR value = reinterpret_cast<LONG_PTR>(hKey);
+    return value >= static_cast<LONG_PTR>(static_cast<LONG>(0x80000000)) &&
+           value <= static_cast<LONG_PTR>(static_cast<LONG>(0x800000FF));
 }
 
 void ShowRealMessageBox(const char* pszBody, const char* pszCaption)
@@ -114,11 +126,19 @@ void CRegistryEx::Record(LONG lStatus, DWORD dwType, DWORD dwSize)
 
 // ---- keys ---------------------------------------------------------------
 
+// Opening over a key this object opened and still holds would lose that key
+// (and leak its handle): a caller that reopens closes first.
+void CRegistryEx::RefuseIfHeld(const char* pszOperation) const
+{
+    if (m_hKey != NULL && !IsPredefinedKey(m_hKey))
+        throw std::logic_error(std::string("CRegistryEx::") + pszOperation + ": a key is still open; Close it first");
+}
+
 // A failed open keeps the key held before, so that nothing is leaked or lost.
 int CRegistryEx::OpenCurrent(HKEY hParent, const char* pszSubKey, bool bRecordAlways)
 {
     HKEY hKey = NULL;
-    LONG status = RegOpenKeyExA(hParent, pszSubKey, 0, KEY_ALL_ACCESS, &hKey);
+    LONG status = GetRegistry().OpenKey(hParent, pszSubKey, KEY_ALL_ACCESS, &hKey);
     if (status == ERROR_SUCCESS)
         m_hKey = hKey;
     if (bRecordAlways || status != ERROR_SUCCESS)
@@ -128,16 +148,16 @@ int CRegistryEx::OpenCurrent(HKEY hParent, const char* pszSubKey, bool bRecordAl
 
 int CRegistryEx::Open(HKEY hRootKey, const char* pszSubKey)
 {
+    RefuseIfHeld("Open");
     m_strKeyName = pszSubKey;
     return OpenCurrent(hRootKey, pszSubKey, true);
 }
 
 int CRegistryEx::CreateKey(HKEY hRootKey, const char* pszSubKey)
 {
+    RefuseIfHeld("CreateKey");
     HKEY hKey = NULL;
-    DWORD disposition = 0;
-    LONG status = RegCreateKeyExA(hRootKey, pszSubKey, 0, NULL, REG_OPTION_NON_VOLATILE,
-                                  KEY_ALL_ACCESS, NULL, &hKey, &disposition);
+    LONG status = GetRegistry().CreateKey(hRootKey, pszSubKey, KEY_ALL_ACCESS, &hKey);
     if (status == ERROR_SUCCESS)
         m_hKey = hKey;
     Record(status, 0, 0);
@@ -147,17 +167,25 @@ int CRegistryEx::CreateKey(HKEY hRootKey, const char* pszSubKey)
 // Callers probe with this form, so a success leaves the last fields alone.
 int CRegistryEx::VerifyKey(HKEY hRootKey, const char* pszSubKey)
 {
+    RefuseIfHeld("VerifyKey");
     return OpenCurrent(hRootKey, pszSubKey, false);
 }
 
+// Descends from the current key: once the subkey is open, the key it was
+// opened from is let go (closed when this object had opened it).
 int CRegistryEx::VerifyKey(const char* pszSubKey)
 {
-    return OpenCurrent(m_hKey, pszSubKey, true);
+    const HKEY hParent = m_hKey;
+    if (!OpenCurrent(hParent, pszSubKey, true))
+        return 0;
+    if (hParent != NULL && !IsPredefinedKey(hParent))
+        GetRegistry().CloseKey(hParent);
+    return 1;
 }
 
 int CRegistryEx::VerifyValue(const char* pszName)
 {
-    LONG status = RegQueryValueExA(m_hKey, ValueName(pszName), NULL, NULL, NULL, NULL);
+    LONG status = GetRegistry().QueryValue(m_hKey, ValueName(pszName), NULL, NULL, NULL);
     Record(status, 0, 0);
     return status == ERROR_SUCCESS ? 1 : 0;
 }
@@ -165,21 +193,21 @@ int CRegistryEx::VerifyValue(const char* pszName)
 void CRegistryEx::Close()
 {
     if (m_hKey != NULL) {
-        RegCloseKey(m_hKey);
+        GetRegistry().CloseKey(m_hKey);
         m_hKey = NULL;
     }
 }
 
 int CRegistryEx::DeleteValue(const char* pszName)
 {
-    LONG status = RegDeleteValueA(m_hKey, ValueName(pszName));
+    LONG status = GetRegistry().DeleteValue(m_hKey, ValueName(pszName));
     Record(status, 0, 0);
     return status == ERROR_SUCCESS ? 1 : 0;
 }
 
 int CRegistryEx::DeleteValueKey(HKEY hRootKey, const char* pszSubKey)
 {
-    LONG status = RegDeleteKeyA(hRootKey, pszSubKey);
+    LONG status = GetRegistry().DeleteKey(hRootKey, pszSubKey);
     Record(status, 0, 0);
     return status == ERROR_SUCCESS ? 1 : 0;
 }
@@ -189,8 +217,8 @@ int CRegistryEx::DeleteValueKey(HKEY hRootKey, const char* pszSubKey)
 int CRegistryEx::Write(const char* pszName, int nValue)
 {
     DWORD value = static_cast<DWORD>(nValue);
-    LONG status = RegSetValueExA(m_hKey, ValueName(pszName), 0, REG_DWORD,
-                                 reinterpret_cast<const BYTE*>(&value), kDwordSize);
+    LONG status = GetRegistry().SetValue(m_hKey, ValueName(pszName), REG_DWORD,
+                                        reinterpret_cast<const BYTE*>(&value), kDwordSize);
     Record(status, REG_DWORD, kDwordSize);
     return status == ERROR_SUCCESS ? 1 : 0;
 }
@@ -198,16 +226,16 @@ int CRegistryEx::Write(const char* pszName, int nValue)
 int CRegistryEx::Write(const char* pszName, unsigned long dwValue)
 {
     DWORD value = dwValue;
-    return static_cast<int>(RegSetValueExA(m_hKey, ValueName(pszName), 0, REG_DWORD,
-                                           reinterpret_cast<const BYTE*>(&value), kDwordSize));
+    return static_cast<int>(GetRegistry().SetValue(m_hKey, ValueName(pszName), REG_DWORD,
+                                                   reinterpret_cast<const BYTE*>(&value), kDwordSize));
 }
 
 int CRegistryEx::Write(const char* pszName, const char* pszValue)
 {
     const char* text = pszValue != NULL ? pszValue : "";
     DWORD size = static_cast<DWORD>(strlen(text) + 1);
-    LONG status = RegSetValueExA(m_hKey, ValueName(pszName), 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(text), size);
+    LONG status = GetRegistry().SetValue(m_hKey, ValueName(pszName), REG_SZ,
+                                         reinterpret_cast<const BYTE*>(text), size);
     Record(status, REG_SZ, size);
     return status == ERROR_SUCCESS ? 1 : 0;
 }
@@ -220,7 +248,7 @@ int CRegistryEx::WriteBinary(const char* pszName, const BYTE* pData, DWORD dwSiz
         Record(ERROR_MORE_DATA, dwLastType, dwSize);
         return 0;
     }
-    LONG status = RegSetValueExA(m_hKey, ValueName(pszName), 0, REG_BINARY, pData, dwSize);
+    LONG status = GetRegistry().SetValue(m_hKey, ValueName(pszName), REG_BINARY, pData, dwSize);
     Record(status, dwLastType, dwSize);
     return status == ERROR_SUCCESS ? 1 : 0;
 }
@@ -296,7 +324,7 @@ LONG CRegistryEx::QueryValue(const char* pszName, BYTE* pData, DWORD dwCapacity,
 {
     dwType = 0;
     dwSize = dwCapacity;
-    LONG status = RegQueryValueExA(m_hKey, ValueName(pszName), NULL, &dwType, pData, &dwSize);
+    LONG status = GetRegistry().QueryValue(m_hKey, ValueName(pszName), &dwType, pData, &dwSize);
     if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) {
         dwType = 0;
         dwSize = 0;
@@ -446,18 +474,18 @@ int CRegistryEx::Read(const char* pszName, POINT*& pPoint)
 
 int CRegistryEx::ListNames(const char* pszSubKey, CStringArray& arrNames, bool bValues)
 {
+    IRegistry& registry = GetRegistry();
     HKEY hList = NULL;
-    LONG status = RegOpenKeyExA(m_hKey, pszSubKey, 0, KEY_READ, &hList);
+    LONG status = registry.OpenKey(m_hKey, pszSubKey, KEY_READ, &hList);
     if (status != ERROR_SUCCESS) {
         Record(status, 0, 0);
         return 0;
     }
     DWORD subKeys = 0;
     DWORD values = 0;
-    status = RegQueryInfoKeyA(hList, NULL, NULL, NULL, &subKeys, NULL, NULL, &values, NULL, NULL,
-                              NULL, NULL);
+    status = registry.QueryCounts(hList, &subKeys, &values);
     if (status != ERROR_SUCCESS) {
-        RegCloseKey(hList);
+        registry.CloseKey(hList);
         Record(status, 0, 0);
         return 0;
     }
@@ -466,17 +494,15 @@ int CRegistryEx::ListNames(const char* pszSubKey, CStringArray& arrNames, bool b
     for (DWORD index = 0; index < count; ++index) {
         char name[kListNameBufferSize] = {};
         DWORD length = kListNameBufferSize;
-        if (bValues)
-            status = RegEnumValueA(hList, index, name, &length, NULL, NULL, NULL, NULL);
-        else
-            status = RegEnumKeyExA(hList, index, name, &length, NULL, NULL, NULL, NULL);
+        status = bValues ? registry.EnumValue(hList, index, name, &length)
+                         : registry.EnumKey(hList, index, name, &length);
         if (status != ERROR_SUCCESS) {
             ShowSysMsg(status, bValues ? "RegEnumValue" : "RegEnumKeyEx", kSourceName, __LINE__);
             break;
         }
         arrNames.Add(CString(name, static_cast<int>(length)));
     }
-    RegCloseKey(hList);
+    registry.CloseKey(hList);
     Record(status, 0, 0);
     return status == ERROR_SUCCESS ? 1 : 0;
 }

@@ -1,5 +1,6 @@
 // One registry key and the typed values in it, including whole collections and
 // rectangles stored as binary values in the archive layout of the collections.
+// Every registry call goes through the framework's seam (fw/Registry.h).
 #pragma once
 
 #include <windows.h>
@@ -23,8 +24,10 @@ public:
     explicit CRegistryEx(HKEY hRootKey = HKEY_LOCAL_MACHINE);
     virtual ~CRegistryEx();
 
-    // Keys. Open, CreateKey and both VerifyKey forms replace the current key
-    // without closing the one held before; a caller that reopens closes first.
+    // Keys. Open, CreateKey and VerifyKey (root, subkey) on an object that
+    // still holds a key it opened raise std::logic_error: a caller that
+    // reopens closes first. VerifyKey (subkey) descends from the current key
+    // and closes the key it descended from.
     int Open(HKEY hRootKey, const char* pszSubKey);
     int CreateKey(HKEY hRootKey, const char* pszSubKey);
     int VerifyKey(HKEY hRootKey, const char* pszSubKey);
@@ -83,6 +86,7 @@ private:
     CRegistryEx& operator=(const CRegistryEx&);
 
     void Record(LONG lStatus, DWORD dwType, DWORD dwSize);
+    void RefuseIfHeld(const char* pszOperation) const;
     int OpenCurrent(HKEY hParent, const char* pszSubKey, bool bRecordAlways);
     LONG QueryValue(const char* pszName, BYTE* pData, DWORD dwCapacity, DWORD& dwType, DWORD& dwSize);
     int ReadDword(const char* pszName, DWORD& dwValue);

@@ -5,6 +5,7 @@
 #include "Setup/IniFile.h"
 #include "Setup/RegistryEx.h"
 #include "fw/File.h"
+#include "fw/PrivateProfile.h"
 
 namespace
 {
@@ -266,7 +267,7 @@ int CSetupFile::GetScrImageFileList(CStringArray& arrFiles)
 int CSetupFile::SetScrImageFile(CStringArray& arrFiles)
 {
     // A null key name removes the whole section, so no old entry outlives the new list.
-    WritePrivateProfileStringA(kSectionImageFiles, NULL, NULL, m_strIniPath);
+    GetPrivateProfile().WriteString(kSectionImageFiles, NULL, NULL, m_strIniPath);
     for (int i = 0; i < arrFiles.GetSize(); ++i)
         WriteIni(kSectionImageFiles, Decimal(static_cast<int>(i + 1)), arrFiles[i]);
     return 1;

@@ -28,6 +28,7 @@ void CFeatureExtractor::Reset()
 {
     m_nSampleRate = m_nFrameLength = m_nShift = 0;
     m_nCepstra = m_nChannels = m_nMaxSamples = m_nMaxFrames = 0;
+    m_fPeakCellDb = 0.0f;
     m_fft = CFft();
     m_window.clear();
     m_frame.clear();
@@ -136,60 +137,84 @@ void CFeatureExtractor::BuildCosineTable()
             m_cosTable[static_cast<size_t>(k - 1) * m_nChannels + m] = static_cast<float>(CosineBasis(k, m, m_nChannels));
 }
 
-int CFeatureExtractor::Compute(const short* samples, int count, CFeatureMatrix& features,
-                               float* levelDb)
+int CFeatureExtractor::Compute(const short* samples, int count, CFeatureMatrix& features, float* levelDb)
 {
     if (m_nShift == 0 || samples == nullptr || levelDb == nullptr) return 0;
     count = std::min(count, m_nMaxSamples);
     const int frames = features.Resize(FrameCount(count), Dims());
-    const int bins = m_fft.Size() / 2 + 1;
-    for (int f = 0; f < frames; ++f) {
-        const short* x = samples + static_cast<size_t>(f) * m_nShift;
-        double sumRaw = 0.0, mean = 0.0;
-        for (int i = 0; i < m_nFrameLength; ++i) mean += x[i];
-        mean /= m_nFrameLength;
-        double sumWin = 0.0;
-        // The sample before the frame feeds the pre-emphasis of its first sample.
-        float prev = f > 0 ? static_cast<float>(x[-1] - mean) : 0.0f;
-        for (int i = 0; i < m_nFrameLength; ++i) {
-            const float v = static_cast<float>(x[i] - mean);  // DC removed per frame
-            sumRaw += static_cast<double>(v) * v;
-            const float e = (v - kPreEmphasis * prev) * m_window[i];
-            prev = v;
-            m_frame[i] = e;
-            sumWin += static_cast<double>(e) * e;
-        }
-        levelDb[f] = static_cast<float>(10.0 * std::log10(sumRaw / m_nFrameLength + kLevelFloor));
-        m_fft.Power(m_frame.data(), m_nFrameLength, m_power.data());
-        float* logMel = m_logMel.data() + static_cast<size_t>(f) * m_nChannels;
-        for (int c = 0; c < m_nChannels; ++c) {
-            const float* w = m_melWeights.data() + static_cast<size_t>(c) * bins;
-            double e = 0.0;
-            for (int k = m_melFirst[c]; k <= m_melLast[c]; ++k) e += w[k] * m_power[k];
-            // Scale by 1/fft size so the level does not depend on the transform length.
-            logMel[c] = static_cast<float>(10.0 * std::log10(e / m_fft.Size() + kPowerFloor));
-        }
-        features.Row(f)[m_nCepstra] = static_cast<float>(10.0 * std::log10(sumWin / m_nFrameLength + kLevelFloor));
-    }
+    for (int f = 0; f < frames; ++f) AnalyseFrame(samples, f, features, levelDb);
     EstimateChannelNoise(levelDb, frames);
     // The floor is also never lower than kMaskRangeDb under the take's
     // loudest cell: a loud and a soft take of the same voice then keep the
     // same spectral detail, instead of the loud one showing more of it.
-    float peakCell = -1e9f;
-    for (size_t i = 0; i < static_cast<size_t>(frames) * m_nChannels; ++i) peakCell = std::max(peakCell, m_logMel[i]);
-    for (int f = 0; f < frames; ++f) {
-        float* logMel = m_logMel.data() + static_cast<size_t>(f) * m_nChannels;
-        for (int c = 0; c < m_nChannels; ++c)
-            logMel[c] = std::max(logMel[c], std::max(m_noiseDb[c] + kNoiseMaskDb, peakCell - kMaskRangeDb));
-        float* row = features.Row(f);
-        for (int k = 0; k < m_nCepstra; ++k) {
-            const float* basis = m_cosTable.data() + static_cast<size_t>(k) * m_nChannels;
-            double c = 0.0;
-            for (int m = 0; m < m_nChannels; ++m) c += basis[m] * logMel[m];
-            row[k] = static_cast<float>(c);
-        }
+    m_fPeakCellDb = -1e9f;
+    for (size_t i = 0; i < static_cast<size_t>(frames) * m_nChannels; ++i)
+        m_fPeakCellDb = std::max(m_fPeakCellDb, m_logMel[i]);
+    for (int f = 0; f < frames; ++f) MaskAndTransform(f, features);
+    return frames;
+}
+
+int CFeatureExtractor::ComputeRange(const short* samples, int count, int first, int last, CFeatureMatrix& features,
+                                    float* levelDb)
+{
+    if (m_nShift == 0 || samples == nullptr || levelDb == nullptr) return 0;
+    count = std::min(count, m_nMaxSamples);
+    const int frames = features.Resize(FrameCount(count), Dims());
+    first = std::max(first, 0);
+    last = std::min(last, frames - 1);
+    for (int f = first; f <= last; ++f) {
+        AnalyseFrame(samples, f, features, levelDb);
+        MaskAndTransform(f, features);
     }
     return frames;
+}
+
+// Level, log filter energies and log energy of frame f.
+void CFeatureExtractor::AnalyseFrame(const short* samples, int f, CFeatureMatrix& features, float* levelDb)
+{
+    const int bins = m_fft.Size() / 2 + 1;
+    const short* x = samples + static_cast<size_t>(f) * m_nShift;
+    double sumRaw = 0.0, mean = 0.0;
+    for (int i = 0; i < m_nFrameLength; ++i) mean += x[i];
+    mean /= m_nFrameLength;
+    double sumWin = 0.0;
+    // The sample before the frame feeds the pre-emphasis of its first sample.
+    float prev = f > 0 ? static_cast<float>(x[-1] - mean) : 0.0f;
+    for (int i = 0; i < m_nFrameLength; ++i) {
+        const float v = static_cast<float>(x[i] - mean);  // DC removed per frame
+        sumRaw += static_cast<double>(v) * v;
+        const float e = (v - kPreEmphasis * prev) * m_window[i];
+        prev = v;
+        m_frame[i] = e;
+        sumWin += static_cast<double>(e) * e;
+    }
+    levelDb[f] = static_cast<float>(10.0 * std::log10(sumRaw / m_nFrameLength + kLevelFloor));
+    m_fft.Power(m_frame.data(), m_nFrameLength, m_power.data());
+    float* logMel = m_logMel.data() + static_cast<size_t>(f) * m_nChannels;
+    for (int c = 0; c < m_nChannels; ++c) {
+        const float* w = m_melWeights.data() + static_cast<size_t>(c) * bins;
+        double e = 0.0;
+        for (int k = m_melFirst[c]; k <= m_melLast[c]; ++k) e += w[k] * m_power[k];
+        // Scale by 1/fft size so the level does not depend on the transform length.
+        logMel[c] = static_cast<float>(10.0 * std::log10(e / m_fft.Size() + kPowerFloor));
+    }
+    features.Row(f)[m_nCepstra] = static_cast<float>(10.0 * std::log10(sumWin / m_nFrameLength + kLevelFloor));
+}
+
+// Raises frame f's filter energies to the noise mask, then the cosine
+// transform to cepstra.
+void CFeatureExtractor::MaskAndTransform(int f, CFeatureMatrix& features)
+{
+    float* logMel = m_logMel.data() + static_cast<size_t>(f) * m_nChannels;
+    for (int c = 0; c < m_nChannels; ++c)
+        logMel[c] = std::max(logMel[c], std::max(m_noiseDb[c] + kNoiseMaskDb, m_fPeakCellDb - kMaskRangeDb));
+    float* row = features.Row(f);
+    for (int k = 0; k < m_nCepstra; ++k) {
+        const float* basis = m_cosTable.data() + static_cast<size_t>(k) * m_nChannels;
+        double c = 0.0;
+        for (int m = 0; m < m_nChannels; ++m) c += basis[m] * logMel[m];
+        row[k] = static_cast<float>(c);
+    }
 }
 
 // The quietest frames of a take are its pauses; their mean filter energy per

@@ -47,6 +47,12 @@ public:
     // Returns the number of frames, 0 when not initialised or too short.
     int Compute(const short* samples, int count, CFeatureMatrix& features, float* levelDb);
 
+    // The frames first..last of `samples` only, masked with the noise levels
+    // and the loudest cell of the last Compute: the same take framed a little
+    // later, for a second look at the word. Returns the frame count of the
+    // take (rows outside first..last are left as they were).
+    int ComputeRange(const short* samples, int count, int first, int last, CFeatureMatrix& features, float* levelDb);
+
     // Basis of the cosine transform from log filter energies to cepstra:
     // the weight of channel m (0-based) in cepstrum c_k (k >= 1) for
     // `channels` channels. Orthonormal, so that cepstra keep the dB unit and
@@ -57,6 +63,8 @@ private:
     void BuildMelBank(int channels);
     void BuildCosineTable();
     void EstimateChannelNoise(const float* levelDb, int frames);
+    void AnalyseFrame(const short* samples, int f, CFeatureMatrix& features, float* levelDb);
+    void MaskAndTransform(int f, CFeatureMatrix& features);
 
     int m_nSampleRate = 0;
     int m_nFrameLength = 0;
@@ -65,6 +73,7 @@ private:
     int m_nChannels = 0;
     int m_nMaxSamples = 0;
     int m_nMaxFrames = 0;
+    float m_fPeakCellDb = 0.0f;         // the last Compute's loudest filter energy, dB
     CFft m_fft;
     std::vector<float> m_window;        // Hamming, frameLength
     std::vector<float> m_frame;         // one pre-emphasised, windowed frame

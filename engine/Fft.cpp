@@ -9,24 +9,27 @@ int CFft::Init(int size)
         return 0;
     }
     m_nSize = size;
+    // A real frame of `size` samples is transformed as a complex one of half
+    // the size (even samples real, odd samples imaginary), then unpacked.
+    const int half = size / 2;
     int bits = 0;
-    while ((1 << bits) < size) ++bits;
-    m_bitReverse.assign(size, 0);
-    for (int i = 0; i < size; ++i) {
+    while ((1 << bits) < half) ++bits;
+    m_bitReverse.assign(half, 0);
+    for (int i = 0; i < half; ++i) {
         int r = 0;
         for (int b = 0; b < bits; ++b)
             if (i & (1 << b)) r |= 1 << (bits - 1 - b);
         m_bitReverse[i] = r;
     }
-    m_cos.assign(size / 2, 0.0f);
-    m_sin.assign(size / 2, 0.0f);
+    m_cos.assign(half, 0.0f);
+    m_sin.assign(half, 0.0f);
     const double pi = 3.14159265358979323846;
-    for (int k = 0; k < size / 2; ++k) {
+    for (int k = 0; k < half; ++k) {
         m_cos[k] = static_cast<float>(std::cos(2.0 * pi * k / size));
         m_sin[k] = static_cast<float>(-std::sin(2.0 * pi * k / size));
     }
-    m_re.assign(size, 0.0f);
-    m_im.assign(size, 0.0f);
+    m_re.assign(half, 0.0f);
+    m_im.assign(half, 0.0f);
     return 1;
 }
 
@@ -34,21 +37,23 @@ void CFft::Power(const float* in, int count, float* power)
 {
     const int n = m_nSize;
     if (n == 0) return;
-    for (int i = 0; i < n; ++i) {
-        const int src = m_bitReverse[i];
+    const int half = n / 2;
+    for (int i = 0; i < half; ++i) {
+        const int src = 2 * m_bitReverse[i];
         m_re[i] = src < count ? in[src] : 0.0f;
-        m_im[i] = 0.0f;
+        m_im[i] = src + 1 < count ? in[src + 1] : 0.0f;
     }
-    // Iterative Cooley-Tukey butterflies; twiddle index stride halves per stage.
-    for (int len = 2; len <= n; len <<= 1) {
-        const int half = len / 2;
+    // Iterative Cooley-Tukey butterflies over the half-size transform; the
+    // twiddles e^(-2 pi i k / len) are entry k * n / len of the full-size table.
+    for (int len = 2; len <= half; len <<= 1) {
+        const int h = len / 2;
         const int stride = n / len;
-        for (int start = 0; start < n; start += len) {
-            for (int k = 0; k < half; ++k) {
+        for (int start = 0; start < half; start += len) {
+            for (int k = 0; k < h; ++k) {
                 const float wr = m_cos[k * stride];
                 const float wi = m_sin[k * stride];
                 const int a = start + k;
-                const int b = a + half;
+                const int b = a + h;
                 const float tr = m_re[b] * wr - m_im[b] * wi;
                 const float ti = m_re[b] * wi + m_im[b] * wr;
                 m_re[b] = m_re[a] - tr;
@@ -58,6 +63,17 @@ void CFft::Power(const float* in, int count, float* power)
             }
         }
     }
-    for (int k = 0; k <= n / 2; ++k)
-        power[k] = m_re[k] * m_re[k] + m_im[k] * m_im[k];
+    // Unpacking: with Z the half-size transform and Zc[k] = conj(Z[half - k]),
+    // even part E = (Z + Zc) / 2, odd part O = (Z - Zc) / 2i, and
+    // X[k] = E[k] + e^(-2 pi i k / n) O[k].
+    for (int k = 0; k <= half; ++k) {
+        const int a = k % half, b = (half - k) % half;
+        const float zr = m_re[a], zi = m_im[a], cr = m_re[b], ci = -m_im[b];
+        const float er = 0.5f * (zr + cr), ei = 0.5f * (zi + ci);
+        const float orr = 0.5f * (zi - ci), oi = -0.5f * (zr - cr);
+        const float wr = k < half ? m_cos[k] : -1.0f, wi = k < half ? m_sin[k] : 0.0f;
+        const float xr = er + wr * orr - wi * oi;
+        const float xi = ei + wr * oi + wi * orr;
+        power[k] = xr * xr + xi * xi;
+    }
 }

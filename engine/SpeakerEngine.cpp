@@ -1,16 +1,12 @@
 #include "SpeakerEngine.h"
 
+#include "AnsiFileSystem.h"
 #include "DialogEngineSetup.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#ifdef _WIN32
-#include <direct.h>
-#else
-#include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -30,26 +26,6 @@ const int kFixedTemplates = 3;            // enrolment templates adaptation neve
 // above 0.5). With a speaker made 20 dB quieter the two meet: one replay of a
 // quiet word reached 0.42 and fresh takes came down to 0.41.
 const double kReplayUnit = 0.4 / 2.4;
-
-#ifdef _WIN32
-const char kSeparator = '\\';
-#else
-const char kSeparator = '/';
-#endif
-
-bool EndsWithSeparator(const std::string& s)
-{
-    return !s.empty() && (s.back() == '\\' || s.back() == '/');
-}
-
-void MakeDirectory(const std::string& path)
-{
-#ifdef _WIN32
-    _mkdir(path.c_str());
-#else
-    mkdir(path.c_str(), 0777);
-#endif
-}
 
 std::string SafeString(const char* s)
 {
@@ -110,7 +86,12 @@ void CSpeakerEngine::ResetFields()
     m_halfShiftFeatures.SetCapacity(0, 1);
     m_halfShiftLevels.clear();
     m_halfShiftTake.Reset();
-    m_bHalfShiftTake = false;
+    m_takeSamples.clear();
+    m_nKeptSamples = 0;
+    m_nTakeHash = 0;
+    m_nTakeCount = 0;
+    m_nAnalysedShortWord = 0;
+    ForgetAnalysis();
     m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
     m_nError = 0;
     m_bTakeReady = false;
@@ -142,7 +123,8 @@ int CSpeakerEngine::BuildStages()
     m_levelDb.assign(maxFrames, 0.0f);
     m_halfShiftFeatures.SetCapacity(maxFrames, m_extractor.Dims());
     m_halfShiftLevels.assign(maxFrames, 0.0f);
-    m_bTakeReady = false;
+    m_takeSamples.assign(static_cast<size_t>(maxSamples), 0);
+    ForgetAnalysis();
     m_bStagesReady = true;
     return 1;
 }
@@ -160,13 +142,23 @@ int CSpeakerEngine::Shutdown()
     return 1;
 }
 
+// The next take is analysed afresh, and the model read again for it.
+void CSpeakerEngine::ForgetAnalysis()
+{
+    m_bAnalysed = false;
+    m_bAnalysisOk = false;
+    m_bModelReady = false;
+    m_bTakeReady = false;
+    m_bHalfShiftTake = false;
+    m_bHalfShiftTried = false;
+}
+
 int CSpeakerEngine::ForgetTakes()
 {
     if (!m_bInitialized) return 0;
-    m_bTakeReady = false;
+    ForgetAnalysis();
     m_take.Reset();
     m_halfShiftTake.Reset();
-    m_bHalfShiftTake = false;
     for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
         m_enrol[i].Reset();
         m_enrolFilled[i] = false;
@@ -186,6 +178,7 @@ int CSpeakerEngine::SetFolder(const char* dir)
 {
     if (!m_bInitialized || dir == nullptr) return 0;
     m_strDir = SafeString(dir);
+    ForgetAnalysis();
     return 1;
 }
 
@@ -195,7 +188,7 @@ int CSpeakerEngine::SetMode(int mode)
     m_nMode = mode;
     // A mode starts a fresh series of takes.
     for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) m_enrolFilled[i] = false;
-    m_bTakeReady = false;
+    ForgetAnalysis();
     m_bUpdate = 0;
     return 1;
 }
@@ -316,6 +309,7 @@ int CSpeakerEngine::SetNick(const char* nick)
     // The nick names a file: no separators, no parent references.
     if (n.empty() || n.find_first_of("\\/:") != std::string::npos || n == "." || n == "..") return 0;
     m_strNick = n;
+    ForgetAnalysis();
     return 1;
 }
 
@@ -328,24 +322,54 @@ int CSpeakerEngine::SetAdaptationOn(int on)
 
 std::string CSpeakerEngine::ModelPath() const
 {
-    std::string path = m_strDir;
-    if (!path.empty() && !EndsWithSeparator(path)) path += kSeparator;
-    path += "work";
-    path += kSeparator;
-    path += m_strNick;
-    path += ".bin";
-    return path;
+    return CAnsiFileSystem::Join(CAnsiFileSystem::Join(m_strDir, "work"), m_strNick + ".bin");
 }
 
+namespace {
+
+// FNV-1a over the samples: tells the take the dialog checks after finding
+// its end points from a new one, at a few microseconds a take.
+uint64_t HashOfSamples(const short* samples, int count)
+{
+    uint64_t h = 1469598103934665603ULL;
+    for (int i = 0; i < count; ++i) h = (h ^ static_cast<uint16_t>(samples[i])) * 1099511628211ULL;
+    return h;
+}
+
+} // namespace
+
 // Features and end points of a take; keeps the word's features for the
-// calls that follow. Returns 1 when a usable word was found.
+// calls that follow. The dialog finds the end points and then checks the
+// same take: the second call reuses the first's analysis (a word found
+// without the short-word flag is found with it as well). Returns 1 when a
+// usable word was found.
 int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
 {
     m_bTakeReady = false;
+    if (!m_bInitialized || !m_bStagesReady || samples == nullptr || count <= 0) {
+        m_bAnalysed = false;
+        m_bHalfShiftTake = false;
+        m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
+        m_nError = kEpdLengthAbnormal;
+        return 0;
+    }
+    const uint64_t hash = HashOfSamples(samples, count);
+    const bool sameFlag = (shortWord != 0) == (m_nAnalysedShortWord != 0) || (m_bAnalysisOk && shortWord != 0);
+    if (m_bAnalysed && hash == m_nTakeHash && count == m_nTakeCount && sameFlag) {
+        m_nError = m_endpoint.nError;
+        m_bTakeReady = m_bAnalysisOk;
+        return m_bAnalysisOk ? 1 : 0;
+    }
+    m_bAnalysed = true;
+    m_bAnalysisOk = false;
+    m_bModelReady = false;
     m_bHalfShiftTake = false;
+    m_bHalfShiftTried = false;
+    m_nTakeHash = hash;
+    m_nTakeCount = count;
+    m_nAnalysedShortWord = shortWord;
     m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
     m_nError = kEpdLengthAbnormal;
-    if (!m_bInitialized || !m_bStagesReady || samples == nullptr || count <= 0) return 0;
     const int frames = m_extractor.Compute(samples, count, m_features, m_levelDb.data());
     if (frames <= 0) return 0;
     const int used = std::min(count, (frames - 1) * m_nShift + m_nFrameLength);
@@ -361,7 +385,11 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     float pitch = 0.0f;
     m_voicing.Analyse(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_fVoicedFraction, pitch);
     m_take.SetPitch(pitch);
-    m_bHalfShiftTake = m_nMode == kModeVerify && BuildHalfShiftTake(samples, count, limit, pitch);
+    // Kept for the replay check, which frames the word a second time.
+    const int kept = std::min(count, static_cast<int>(m_takeSamples.size()));
+    std::copy(samples, samples + kept, m_takeSamples.begin());
+    m_nKeptSamples = kept;
+    m_bAnalysisOk = true;
     m_bTakeReady = true;
     return 1;
 }
@@ -370,16 +398,23 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
 // anywhere between the original's frame starts. The word framed again half a
 // frame shift later halves the worst misalignment; without it the replays of
 // quiet takes, whose weak frames change most with the framing, came close to
-// the replay limit or beyond it.
-bool CSpeakerEngine::BuildHalfShiftTake(const short* samples, int count, int frameLimit, float pitch)
+// the replay limit or beyond it. Built when the replay check first asks.
+bool CSpeakerEngine::BuildHalfShiftTake()
 {
+    if (m_bHalfShiftTried) return m_bHalfShiftTake;
+    m_bHalfShiftTried = true;
+    m_bHalfShiftTake = false;
     const int offset = m_nShift / 2;
-    if (offset < 1 || count <= offset) return false;
-    const int frames = m_extractor.Compute(samples + offset, count - offset, m_halfShiftFeatures,
-                                           m_halfShiftLevels.data());
+    if (offset < 1 || m_nKeptSamples <= offset) return false;
+    // Only the word's frames, masked as the take was.
+    const int frames = m_extractor.ComputeRange(m_takeSamples.data() + offset, m_nKeptSamples - offset,
+                                                m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_halfShiftFeatures,
+                                                m_halfShiftLevels.data());
     const int last = std::min(m_endpoint.nCoreLast, frames - 1);
-    if (m_halfShiftTake.Build(m_halfShiftFeatures, m_endpoint.nCoreFirst, last, frameLimit) < 1) return false;
-    m_halfShiftTake.SetPitch(pitch);
+    const int limit = std::min(m_nMaxTemplateFrames, CSpeakerModel::TemplateFrameLimit(m_extractor.Dims()));
+    if (m_halfShiftTake.Build(m_halfShiftFeatures, m_endpoint.nCoreFirst, last, limit) < 1) return false;
+    m_halfShiftTake.SetPitch(m_take.Pitch());
+    m_bHalfShiftTake = true;
     return true;
 }
 
@@ -463,10 +498,7 @@ int CSpeakerEngine::Train()
         m_model.nChannels = m_nChannels;
         m_model.nDims = m_nCepstra + 1;
         if (m_scorer.Train(takes, count, m_model)) {
-            std::string work = m_strDir;
-            if (!work.empty() && !EndsWithSeparator(work)) work += kSeparator;
-            work += "work";
-            MakeDirectory(work);
+            CAnsiFileSystem::MakeFolder(CAnsiFileSystem::Join(m_strDir, "work"));
             ok = m_model.Save(ModelPath());
         }
     }
@@ -474,15 +506,18 @@ int CSpeakerEngine::Train()
     return ok;
 }
 
-// Reads the model file and checks that it was made with this analysis set.
+// Reads the model file and checks that it was made with this analysis set;
+// once per take (the replay check and the verification share it).
 int CSpeakerEngine::LoadModelForTake()
 {
     if (!m_bInitialized || m_nMode != kModeVerify || !m_bTakeReady || m_strNick.empty()) return 0;
+    if (m_bModelReady) return 1;
     if (!m_model.Load(ModelPath())) return 0;
     if (m_model.nSampleRate != m_nSampleRate || m_model.nFrameLength != m_nFrameLength ||
         m_model.nShift != m_nShift || m_model.nCepstra != m_nCepstra || m_model.nChannels != m_nChannels)
         return 0;
-    return m_scorer.Load(m_model);
+    m_bModelReady = m_scorer.Load(m_model) != 0;
+    return m_bModelReady ? 1 : 0;
 }
 
 // 1 when the checked take replays a recording the model has seen.
@@ -492,7 +527,7 @@ int CSpeakerEngine::IsReplay()
     // Without a model or a take nothing can be recognised as a replay.
     if (!LoadModelForTake()) return 0;
     m_fLastReplayDistance = m_scorer.ReplayDistance(m_take, m_model);
-    if (m_bHalfShiftTake)
+    if (BuildHalfShiftTake())
         m_fLastReplayDistance = std::min(m_fLastReplayDistance,
                                          static_cast<double>(m_scorer.ReplayDistance(m_halfShiftTake, m_model)));
     return m_fLastReplayDistance <= m_fReplaySensitivity * kReplayUnit ? 1 : 0;
@@ -546,6 +581,7 @@ void CSpeakerEngine::Adapt(const float* parts)
     updated.nNextRingSlot = slot + 1 < CSpeakerModel::kMaxFingerprints ? slot + 1 : ringStart;
     if (!updated.Save(ModelPath())) return;
     m_model = updated;
+    m_bModelReady = false;   // the scorer still holds the templates before the update
     m_bUpdate = 1;
 }
 

@@ -86,17 +86,21 @@ public:
     double LastScore() const { return m_fLastScore; }
     double LastScorePart(int index) const;
     double LastReplayDistance() const { return m_fLastReplayDistance; }
+    // The last take's word peak over its noise floor, dB.
+    double TakeSnr() const { return m_endpoint.fSnrDb; }
     double Threshold() const;
     double ModelPart(int index) const;
 
-    // "<dir>" + separator + "work" + separator + nick + ".bin".
+    // "<dir>" + separator + "work" + separator + nick + ".bin", the folder
+    // walked by character (its last byte may be a trail byte 0x5C).
     std::string ModelPath() const;
 
 private:
     void ResetFields();
     int BuildStages();
     int AnalyseTake(const short* samples, int count, int shortWord);
-    bool BuildHalfShiftTake(const short* samples, int count, int frameLimit, float pitch);
+    bool BuildHalfShiftTake();
+    void ForgetAnalysis();
     bool RefusedAsMarginal() const;
     int LoadModelForTake();
     void Adapt(const float* parts);
@@ -127,7 +131,15 @@ private:
     CFeatureMatrix m_features;
     std::vector<float> m_levelDb;
 
-    // The last take.
+    // The last take: its samples, and a hash that tells it from the next one.
+    std::vector<short> m_takeSamples;
+    int m_nKeptSamples;
+    uint64_t m_nTakeHash;
+    int m_nTakeCount;
+    int m_nAnalysedShortWord;
+    bool m_bAnalysed;     // the fields below belong to the take of m_nTakeHash
+    bool m_bAnalysisOk;   // ... and it holds a usable word
+    bool m_bModelReady;   // the model is loaded into the scorer for this take
     SEndpointResult m_endpoint;
     int m_nError;
     bool m_bTakeReady;
@@ -139,6 +151,7 @@ private:
     std::vector<float> m_halfShiftLevels;
     CTakeFeatures m_halfShiftTake;
     bool m_bHalfShiftTake;
+    bool m_bHalfShiftTried;
 
     // Enrolment takes by take index.
     CTakeFeatures m_enrol[CSpeakerModel::kMaxTemplates];

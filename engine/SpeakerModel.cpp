@@ -1,12 +1,11 @@
 #include "SpeakerModel.h"
 
+#include "AnsiFileSystem.h"
 #include "Crc32.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -202,49 +201,6 @@ int CSpeakerModel::Load(const std::string& path)
     return Parse(buf.data(), got);
 }
 
-namespace {
-
-// Moves the finished file `from` over `to` in one step, so that a reader
-// always finds either the old model or the new one. std::filesystem::rename
-// replaces an existing file on every platform (MoveFileExW with
-// MOVEFILE_REPLACE_EXISTING under MinGW, rename(2) elsewhere); the C
-// library's rename does not replace on Windows.
-bool ReplaceInOneStep(const std::string& from, const std::string& to)
-{
-    try {
-        std::error_code ec;
-        std::filesystem::rename(std::filesystem::path(from), std::filesystem::path(to), ec);
-        return !ec;
-    } catch (...) {
-        // A name the path conversion cannot take (bad multi-byte sequence).
-        return false;
-    }
-}
-
-bool FileExists(const std::string& name)
-{
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (!f) return false;
-    std::fclose(f);
-    return true;
-}
-
-} // namespace
-
-// MinGW's std::filesystem reads a narrow name in the C library's locale, not
-// in the ANSI code page the dialog's (Shift-JIS) folder names are in; such a
-// name may not reach the temporary file at all. Only then, while the
-// temporary file is still where fopen put it, does the replace fall back to
-// two steps, old file off first.
-bool CSpeakerModel::ReplaceWith(const std::string& tmp, const std::string& path)
-{
-    if (ReplaceInOneStep(tmp, path)) return true;
-    if (!FileExists(tmp)) return false;
-    if (std::rename(tmp.c_str(), path.c_str()) == 0) return true;
-    std::remove(path.c_str());
-    return std::rename(tmp.c_str(), path.c_str()) == 0;
-}
-
 int CSpeakerModel::Save(const std::string& path) const
 {
     std::vector<unsigned char> bytes;
@@ -259,7 +215,7 @@ int CSpeakerModel::Save(const std::string& path) const
         std::remove(tmp.c_str());
         return 0;
     }
-    if (!ReplaceWith(tmp, path)) {
+    if (!CAnsiFileSystem::Replace(tmp, path)) {
         std::remove(tmp.c_str());
         return 0;
     }

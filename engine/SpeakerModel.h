@@ -71,11 +71,10 @@ public:
     // Reads the file. Returns 1 on success, 0 when missing, unreadable or bad.
     int Load(const std::string& path);
     // Writes the file through a temporary file in the same folder that is
-    // flushed and then moved into place. Returns 1 on success.
+    // flushed and then replaces the old file in one step, so that a reader
+    // finds the old model or the new one. Returns 1 on success; on failure
+    // the old file is as it was.
     int Save(const std::string& path) const;
-    // Moves the finished file `tmp` over `path`, replacing an existing file
-    // in one step. Returns true on success; `tmp` stays on failure.
-    static bool ReplaceWith(const std::string& tmp, const std::string& path);
 
     // --- content (public: the scorer and trainer fill and read it) ---
     int nSampleRate, nFrameLength, nShift, nCepstra, nChannels, nDims;

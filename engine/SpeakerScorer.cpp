@@ -54,6 +54,8 @@ const float kMinOverlapShare = 0.8f;
 // off: all of them (the level, the tilt and the whole envelope move with the
 // gain and the noise of a replay; the pattern over time does not).
 const int kNormalisedDims = CSpeakerModel::kFingerprintDims;
+// Offsets measured a second time, with the median level difference.
+const int kRefined = 3;
 // --- Pitch ------------------------------------------------------------------------
 const float kNeutralPitchDistance = 0.1f;   // when a pitch is missing, ln units
 const float kPitchDistanceFloor = 0.02f;    // keeps the typical distance above 0, ln units
@@ -75,9 +77,13 @@ double MeanOfClosest(float* distances, int count)
 
 float EuclidStride(const float* a, const float* b, int dims)
 {
-    float s = 0.0f;
-    for (int d = 0; d < dims; ++d) { const float x = a[d] - b[d]; s += x * x; }
-    return std::sqrt(s);
+    // Four running sums, so that the additions overlap in the processor.
+    float s[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    int d = 0;
+    for (; d + 4 <= dims; d += 4)
+        for (int j = 0; j < 4; ++j) { const float x = a[d + j] - b[d + j]; s[j] += x * x; }
+    for (; d < dims; ++d) { const float x = a[d] - b[d]; s[0] += x * x; }
+    return std::sqrt((s[0] + s[1]) + (s[2] + s[3]));
 }
 
 } // namespace
@@ -303,38 +309,71 @@ float CSpeakerScorer::TypicalFingerprintDistance(const CSpeakerModel& model)
 }
 
 
-float CSpeakerScorer::AlignedMedian(const float* probe, int np, const float* stored, int ns)
+namespace {
+
+// The median frame distance (RMS per coefficient) between probe and stored
+// at one offset (index in the probe of the stored one's first frame), with
+// each coefficient's level difference over the compared frames taken off:
+// its median (which a click in a few frames cannot move) or its mean.
+float DistanceAtOffset(const float* probe, int np, const float* stored, int ns, int offset, bool median, float* local)
 {
     constexpr int kDims = CSpeakerModel::kFingerprintDims;
-    if (np <= 0 || ns <= 0 || np > CTakeFeatures::kMaxFrames || ns > CTakeFeatures::kMaxFrames) return CDtw::kUnreachable;
-    const int minOverlap = std::max(1, static_cast<int>(std::ceil(kMinOverlapShare * std::min(np, ns))));
-    float local[CTakeFeatures::kMaxFrames];
-    float best = CDtw::kUnreachable;
-    // offset: index in the probe of the stored fingerprint's first frame.
-    for (int offset = minOverlap - ns; offset <= np - minOverlap; ++offset) {
-        const int first = std::max(0, offset), last = std::min(np, offset + ns);
-        const int n = last - first;
-        if (n < minOverlap) continue;
-        // Level, spectral tilt and envelope are taken off over exactly the
-        // frames compared (where the end points fell changes the word's own
-        // means), as the median difference, which a click in a few frames
-        // cannot move.
-        float shift[kDims] = {0.0f};
-        for (int k = 0; k < kNormalisedDims; ++k) {
+    const int first = std::max(0, offset), last = std::min(np, offset + ns);
+    const int n = last - first;
+    float shift[kDims] = {0.0f};
+    for (int k = 0; k < kNormalisedDims; ++k) {
+        if (median) {
             for (int i = first; i < last; ++i) local[i - first] = probe[i * kDims + k] - stored[(i - offset) * kDims + k];
             std::nth_element(local, local + n / 2, local + n);
             shift[k] = local[n / 2];
+        } else {
+            double sum = 0.0;
+            for (int i = first; i < last; ++i) sum += probe[i * kDims + k] - stored[(i - offset) * kDims + k];
+            shift[k] = static_cast<float>(sum / n);
         }
-        for (int i = first; i < last; ++i) {
-            const float* a = probe + i * kDims;
-            const float* b = stored + (i - offset) * kDims;
-            float s = 0.0f;
-            for (int k = 0; k < kDims; ++k) { const float x = a[k] - b[k] - shift[k]; s += x * x; }
-            local[i - first] = s;
-        }
-        std::nth_element(local, local + n / 2, local + n);
-        best = std::min(best, std::sqrt(local[n / 2] / kDims));
     }
+    for (int i = first; i < last; ++i) {
+        const float* a = probe + i * kDims;
+        const float* b = stored + (i - offset) * kDims;
+        float s = 0.0f;
+        for (int k = 0; k < kDims; ++k) { const float x = a[k] - b[k] - shift[k]; s += x * x; }
+        local[i - first] = s;
+    }
+    std::nth_element(local, local + n / 2, local + n);
+    return std::sqrt(local[n / 2] / kDims);
+}
+
+} // namespace
+
+// Every offset is first measured with the mean level difference taken off
+// (one median per offset); the few best, and their neighbours, then with the
+// median difference. The replay's own offset is among the best by far.
+float CSpeakerScorer::AlignedMedian(const float* probe, int np, const float* stored, int ns)
+{
+    if (np <= 0 || ns <= 0 || np > CTakeFeatures::kMaxFrames || ns > CTakeFeatures::kMaxFrames) return CDtw::kUnreachable;
+    const int minOverlap = std::max(1, static_cast<int>(std::ceil(kMinOverlapShare * std::min(np, ns))));
+    float local[CTakeFeatures::kMaxFrames];
+    // The kRefined best offsets of the coarse pass, best first.
+    int bestOffsets[kRefined];
+    float bestCoarse[kRefined];
+    int found = 0;
+    for (int offset = minOverlap - ns; offset <= np - minOverlap; ++offset) {
+        if (std::min(np, offset + ns) - std::max(0, offset) < minOverlap) continue;
+        const float d = DistanceAtOffset(probe, np, stored, ns, offset, false, local);
+        int at = found < kRefined ? found++ : kRefined;
+        while (at > 0 && bestCoarse[at - 1] > d) {
+            if (at < kRefined) { bestCoarse[at] = bestCoarse[at - 1]; bestOffsets[at] = bestOffsets[at - 1]; }
+            --at;
+        }
+        if (at < kRefined) { bestCoarse[at] = d; bestOffsets[at] = offset; }
+    }
+    float best = CDtw::kUnreachable;
+    for (int r = 0; r < found; ++r)
+        for (int offset = bestOffsets[r] - 1; offset <= bestOffsets[r] + 1; ++offset) {
+            if (offset < minOverlap - ns || offset > np - minOverlap) continue;
+            if (std::min(np, offset + ns) - std::max(0, offset) < minOverlap) continue;
+            best = std::min(best, DistanceAtOffset(probe, np, stored, ns, offset, true, local));
+        }
     return best;
 }
 

@@ -212,11 +212,17 @@ int CTakeFeatures::ShiftSpectrum(float channels, int channelCount)
 {
     const int cep = m_nDims - 1;
     if (channelCount <= cep || channelCount > kMaxChannels || !std::isfinite(channels)) return 0;
-    // basis[k][m]: cepstrum c(k+1) over channel m, as in the analysis.
-    float basis[kMaxDims][kMaxChannels];
-    for (int k = 0; k < cep; ++k)
-        for (int m = 0; m < channelCount; ++m)
-            basis[k][m] = static_cast<float>(CFeatureExtractor::CosineBasis(k + 1, m, channelCount));
+    // basis[k][m]: cepstrum c(k+1) over channel m, as in the analysis; built
+    // once per filter-bank size (a model's four neighbouring voices rebuild
+    // five templates each).
+    static float basis[kMaxDims][kMaxChannels];
+    static int basisChannels = 0;
+    if (basisChannels != channelCount) {
+        for (int k = 0; k < kMaxDims; ++k)
+            for (int m = 0; m < channelCount; ++m)
+                basis[k][m] = static_cast<float>(CFeatureExtractor::CosineBasis(k + 1, m, channelCount));
+        basisChannels = channelCount;
+    }
     float logMel[kMaxChannels], moved[kMaxChannels];
     for (int i = 0; i < m_nFrames; ++i) {
         for (int m = 0; m < channelCount; ++m) {

@@ -28,6 +28,7 @@ int CVoicingAnalyzer::Init(int sampleRate, int frameLength, int shift)
     m_nWindow = std::max(frameLength, 2 * m_nMaxLag + 2);
     m_frame.assign(m_nWindow, 0.0f);
     m_corr.assign(static_cast<size_t>(m_nMaxLag + 2), 0.0f);
+    m_energy.assign(static_cast<size_t>(m_nWindow) + 1, 0.0);
     m_pitches.clear();
     return m_nMaxLag > m_nMinLag + 2 ? 1 : 0;
 }
@@ -37,6 +38,7 @@ void CVoicingAnalyzer::Reset()
     m_nSampleRate = m_nFrameLength = m_nShift = m_nMinLag = m_nMaxLag = m_nWindow = 0;
     m_frame.clear();
     m_corr.clear();
+    m_energy.clear();
     m_pitches.clear();
 }
 
@@ -65,15 +67,29 @@ void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, 
         if (power / m_nWindow < kSilentPower) continue;
         // r(lag) = sum x[i] x[i+lag] / sqrt(sum x[i]^2 * sum x[i+lag]^2): 1 for a
         // perfectly periodic frame at that lag, whatever its level.
+        // The energies of the two overlapping parts come from running sums
+        // of squares: energy[n] = sum of x[i]^2 for i < n.
+        m_energy[0] = 0.0;
+        for (int i = 0; i < m_nWindow; ++i) m_energy[i + 1] = m_energy[i] + static_cast<double>(m_frame[i]) * m_frame[i];
         int bestLag = 0;
         float best = 0.0f;
         for (int lag = m_nMinLag - 1; lag <= m_nMaxLag + 1; ++lag) {
-            double xy = 0.0, xx = 0.0, yy = 0.0;
-            for (int i = 0; i + lag < m_nWindow; ++i) {
-                xy += static_cast<double>(m_frame[i]) * m_frame[i + lag];
-                xx += static_cast<double>(m_frame[i]) * m_frame[i];
-                yy += static_cast<double>(m_frame[i + lag]) * m_frame[i + lag];
+            const int n = m_nWindow - lag;
+            // Four running sums, so that the additions overlap in the processor.
+            float acc[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+            const float* x = m_frame.data();
+            const float* y = x + lag;
+            int i = 0;
+            for (; i + 4 <= n; i += 4) {
+                acc[0] += x[i] * y[i];
+                acc[1] += x[i + 1] * y[i + 1];
+                acc[2] += x[i + 2] * y[i + 2];
+                acc[3] += x[i + 3] * y[i + 3];
             }
+            for (; i < n; ++i) acc[0] += x[i] * y[i];
+            const double xy = static_cast<double>(acc[0]) + acc[1] + acc[2] + acc[3];
+            const double xx = m_energy[n];
+            const double yy = m_energy[m_nWindow] - m_energy[lag];
             const float r = xx > 0.0 && yy > 0.0 ? static_cast<float>(xy / std::sqrt(xx * yy)) : 0.0f;
             m_corr[static_cast<size_t>(lag)] = r;
             if (lag >= m_nMinLag && lag <= m_nMaxLag && r > best) { best = r; bestLag = lag; }

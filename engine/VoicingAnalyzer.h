@@ -32,5 +32,6 @@ private:
     int m_nWindow = 0;   // samples correlated per judged frame
     std::vector<float> m_frame;
     std::vector<float> m_corr;      // normalised autocorrelation per lag
+    std::vector<double> m_energy;   // running sum of squares of the window
     std::vector<float> m_pitches;   // one per voiced frame of the last call
 };

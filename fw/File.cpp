@@ -2,6 +2,8 @@
 
 #include "fw/FileSystem.h"
 
+#include <stdexcept>
+
 namespace {
 
 DWORD AccessFor(UINT flags)
@@ -60,7 +62,8 @@ CFile::~CFile()
 
 BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
 {
-    Abort();
+    if (IsOpen())
+        throw std::logic_error("CFile::Open: \"" + m_strFileName.str() + "\" is still open");
     m_strFileName = path;
     const std::wstring wide = m_strFileName.ToWide();
     HANDLE h = GetFileSystem().Open(wide.c_str(), AccessFor(openFlags), ShareFor(openFlags), DispositionFor(openFlags));

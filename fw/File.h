@@ -39,6 +39,7 @@ public:
     CFile& operator=(const CFile&) = delete;
 
     // Opens the file; on failure returns FALSE and fills *error when given.
+    // Opening an object whose file is still open is a bug: std::logic_error.
     virtual BOOL Open(const char* path, UINT openFlags, CFileException* error = nullptr);
 
     // Reads up to `count` bytes; returns how many were read (less only at the end).

@@ -28,8 +28,6 @@
 
 #include <cstddef>
 
-struct _IP_ADAPTER_INFO;
-
 class SONVERA_API CAppUserDic {
 public:
     struct SONVERA_API USER_INFORMATION {
@@ -60,14 +58,6 @@ public:
         USER_DICTIONARY();
     };
 
-    // Where the machine identity comes from. The defaults ask the system
-    // (GetAdaptersInfo; the registry's MachineGuid); tests put fakes here to
-    // reach the paths a given computer never takes.
-    typedef unsigned long(__stdcall* PFN_ADAPTER_QUERY)(_IP_ADAPTER_INFO* buffer, unsigned long* size);
-    typedef CString (*PFN_INSTALLATION_ID)();
-    static void SetMachineSources(PFN_ADAPTER_QUERY adapterQuery, PFN_INSTALLATION_ID installationId);
-    static void ResetMachineSources();
-
     CAppUserDic();
     virtual ~CAppUserDic();
 
@@ -87,20 +77,13 @@ public:
     int GetUser(CString strUserID, USER_INFORMATION& info);
     int GetUserInfo(CString strUserID, USER_DICTIONARY& info);
 
-    // --- machine key ---
+    // --- machine key (CMachineIdentity, userdata/MachineIdentity.h) ---
     // 1 and strKey = machine identifier + suffix; 0 (strKey unchanged) when
     // neither an adapter address nor an installation identifier can be read.
     int CreateCertiKey(CString strSuffix, CString& strKey);
-    // The physical address of one adapter as 12 upper-case hex digits, or
-    // empty. With several adapters the choice does not depend on their order:
-    // among the Ethernet and wireless adapters with a six-byte, non-zero,
-    // globally administered address (virtual and VPN adapters usually carry
-    // locally administered ones) the numerically smallest address wins; when
-    // there is no such adapter, the smallest non-zero six-byte address of any
-    // adapter.
+    // CMachineIdentity::AdapterAddress: 12 upper-case hex digits, or empty.
     CString GetMacAddr();
-    // The address chosen from the adapter list held since the last query, or
-    // empty when none is held (GetMacAddr releases the list before it returns).
+    // CMachineIdentity::HeldAdapterAddress.
     CString ParseMacData();
 
     // --- fields ---
@@ -151,7 +134,6 @@ private:
     static CString MakeTerminatedRecord(const CString& strUserID, const CString& strUserText,
                                         const CString& strPassword, int nGroup, const CString& strCertiKey,
                                         int bLogon, int bEncrypt, int bDecrypt, const CString& strVoiceList);
-    static CString ReadInstallationId();
 
     CString m_strFilePath;
     CStringArray m_arrUsers;

@@ -17,13 +17,12 @@ IWaveInDevice& Microphone()
 
 }  // namespace
 
-CWaveRecorder::CWaveRecorder(int /*nTakeMs*/, int nTickMs) : m_pDevice(&Microphone())
+CWaveRecorder::CWaveRecorder(int /*nTakeMs*/, int nTickMs) : m_waveIn(Microphone())
 {
     Init(nTickMs);
 }
 
-CWaveRecorder::CWaveRecorder(int /*nTakeMs*/, int nTickMs, IWaveInDevice& device)
-    : m_pDevice(&device)
+CWaveRecorder::CWaveRecorder(int /*nTakeMs*/, int nTickMs, IWaveInDevice& device) : m_waveIn(device)
 {
     Init(nTickMs);
 }
@@ -41,16 +40,17 @@ void CWaveRecorder::Init(int nTickMs)
     m_wfx.wBitsPerSample = kBitsPerSample;
     m_wfx.cbSize = 0;
     m_dwBufferSize = 0;
-    m_pBuffer = nullptr;
-    m_hBuffer = nullptr;
     m_nTickMs = nTickMs;
-    m_hWaveIn = nullptr;
     m_waveHdr = WAVEHDR{};
     AllocBuffer();
 }
 
 CWaveRecorder::~CWaveRecorder()
 {
+    // The dialog stops a take before it deletes the recorder; should it not,
+    // the driver must have let go of the header before the block is freed.
+    if (m_waveIn.IsOpen())
+        ReleaseDevice();
     FreeBuffer();
 }
 
@@ -59,60 +59,55 @@ void CWaveRecorder::SetDuration(int nSeconds)
     m_dwBufferSize = nSeconds > 0 ? m_wfx.nAvgBytesPerSec * static_cast<DWORD>(nSeconds) : 0;
 }
 
+DWORD CWaveRecorder::UsableBytes() const
+{
+    return m_dwBufferSize < m_block.Size() ? m_dwBufferSize : m_block.Size();
+}
+
 int CWaveRecorder::AllocBuffer()
 {
     FreeBuffer();
-    if (m_dwBufferSize == 0)
-        return 0;
-    m_hBuffer = GlobalAlloc(GMEM_MOVEABLE, m_dwBufferSize);
-    if (m_hBuffer == nullptr)
-        return 0;
-    m_pBuffer = static_cast<short*>(GlobalLock(m_hBuffer));
-    if (m_pBuffer == nullptr) {
-        GlobalFree(m_hBuffer);
-        m_hBuffer = nullptr;
-        return 0;
-    }
-    return 1;
+    return m_block.Allocate(m_dwBufferSize) ? 1 : 0;
 }
 
 void CWaveRecorder::FreeBuffer()
 {
-    if (m_hBuffer == nullptr)
-        return;
-    GlobalUnlock(m_hBuffer);
-    GlobalFree(m_hBuffer);
-    m_hBuffer = nullptr;
-    m_pBuffer = nullptr;
+    m_block.Free();
 }
 
 void CWaveRecorder::PrepareHeader()
 {
-    m_waveHdr.lpData = reinterpret_cast<LPSTR>(m_pBuffer);
-    m_waveHdr.dwBufferLength = m_dwBufferSize;
-    m_waveHdr.dwBytesRecorded = m_dwBufferSize;
+    m_waveHdr.lpData = static_cast<LPSTR>(m_block.Data());
+    m_waveHdr.dwBufferLength = UsableBytes();
+    m_waveHdr.dwBytesRecorded = UsableBytes();
     m_waveHdr.dwFlags = 0;
     m_waveHdr.dwLoops = 0;
 }
 
 int CWaveRecorder::Open()
 {
-    m_mmResult = m_pDevice->Open(&m_hWaveIn, &m_wfx);
+    m_mmResult = m_waveIn.Open(m_wfx);
     if (m_mmResult != MMSYSERR_NOERROR)
         return 0;
-    m_mmResult = m_pDevice->PrepareHeader(m_hWaveIn, &m_waveHdr);
+    m_mmResult = m_waveIn.Device().PrepareHeader(m_waveIn.Get(), &m_waveHdr);
     return m_mmResult == MMSYSERR_NOERROR ? 1 : 0;
 }
 
 int CWaveRecorder::Start()
 {
+    if (UsableBytes() == 0) {
+        m_mmResult = MMSYSERR_NOMEM;
+        return 0;
+    }
+    if (m_waveIn.IsOpen() && !ReleaseDevice())
+        return 0;
     PrepareHeader();
     if (!Open())
         return 0;
-    m_mmResult = m_pDevice->AddBuffer(m_hWaveIn, &m_waveHdr);
+    m_mmResult = m_waveIn.Device().AddBuffer(m_waveIn.Get(), &m_waveHdr);
     if (m_mmResult != MMSYSERR_NOERROR)
         return 0;
-    m_mmResult = m_pDevice->Start(m_hWaveIn);
+    m_mmResult = m_waveIn.Device().Start(m_waveIn.Get());
     if (m_mmResult != MMSYSERR_NOERROR)
         return 0;
     m_bRecording = TRUE;
@@ -122,26 +117,33 @@ int CWaveRecorder::Start()
 int CWaveRecorder::Stop()
 {
     m_bRecording = FALSE;
-    m_mmResult = m_pDevice->Stop(m_hWaveIn);
+    IWaveInDevice& device = m_waveIn.Device();
+    m_mmResult = device.Stop(m_waveIn.Get());
     if (m_mmResult != MMSYSERR_NOERROR)
         return 0;
-    m_mmResult = m_pDevice->Reset(m_hWaveIn);
+    m_mmResult = device.Reset(m_waveIn.Get());
     if (m_mmResult != MMSYSERR_NOERROR)
         return 0;
     // Unpreparing and closing cannot undo a take that was already captured;
     // their results are kept for the caller but do not fail the stop.
-    m_mmResult = m_pDevice->UnprepareHeader(m_hWaveIn, &m_waveHdr);
-    if (m_mmResult == MMSYSERR_NOERROR) {
-        m_mmResult = m_pDevice->Close(m_hWaveIn);
-        if (m_mmResult == MMSYSERR_NOERROR)
-            m_hWaveIn = nullptr;
-    }
+    m_mmResult = device.UnprepareHeader(m_waveIn.Get(), &m_waveHdr);
+    if (m_mmResult == MMSYSERR_NOERROR)
+        m_mmResult = m_waveIn.Close();
     return 1;
+}
+
+int CWaveRecorder::ReleaseDevice()
+{
+    IWaveInDevice& device = m_waveIn.Device();
+    device.Reset(m_waveIn.Get());
+    device.UnprepareHeader(m_waveIn.Get(), &m_waveHdr);
+    m_mmResult = m_waveIn.Close();
+    return m_mmResult == MMSYSERR_NOERROR ? 1 : 0;
 }
 
 short CWaveRecorder::GetSample(int nIndex) const
 {
-    if (m_pBuffer == nullptr || nIndex < 0 || static_cast<DWORD>(nIndex) >= m_dwBufferSize / 2)
+    if (nIndex < 0 || static_cast<DWORD>(nIndex) >= UsableBytes() / 2)
         return 0;
-    return m_pBuffer[nIndex];
+    return static_cast<const short*>(m_block.Data())[nIndex];
 }

@@ -3,13 +3,20 @@
 // The voice dialog starts the recorder, times the take with its own timer,
 // stops it and then reads the samples by index: there is no completion
 // callback and no buffer queue. Samples are 16-bit signed mono at 11025 Hz.
+//
+// The block keeps the size it was allocated with. SetDuration only sets the
+// size the next AllocBuffer takes, so the header handed to the driver and
+// every sample read are bounded by the smaller of the two: a duration
+// changed after the allocation can never make anything reach past the block.
 #pragma once
 
 #include <windows.h>
 #include <mmsystem.h>
 
 #include "fw/Api.h"
+#include "fw/GlobalBlock.h"
 #include "voice/WaveInDevice.h"
+#include "voice/WaveInHandle.h"
 
 class SONVERA_API CWaveRecorder
 {
@@ -22,7 +29,8 @@ public:
     CWaveRecorder(const CWaveRecorder&) = delete;
     CWaveRecorder& operator=(const CWaveRecorder&) = delete;
 
-    // Buffer size = average bytes per second x seconds (3 s -> 66150 bytes).
+    // Buffer size = average bytes per second x seconds (3 s -> 66150 bytes),
+    // taken by the next AllocBuffer.
     void SetDuration(int nSeconds);
     // Frees any block, then allocates and locks a movable block of the current
     // size (not cleared). Returns 1 when a usable block exists afterwards, 0
@@ -33,7 +41,9 @@ public:
     // Opens the wave mapper and prepares the header; 1 only when both succeed.
     int Open();
     // PrepareHeader, Open, add the block, start. 1 and the recording flag set
-    // on success; 0 at the first failing step.
+    // on success; 0 at the first failing step, and at once, without touching
+    // the device, when there is no block to record into. A device left open
+    // by a failed Stop is released first.
     int Start();
     // Stop, reset, unprepare, close, each only after the previous succeeded.
     // Returns 0 when stopping or resetting failed, else 1.
@@ -44,7 +54,8 @@ public:
     MMRESULT GetLastResult() const { return m_mmResult; }
     BOOL IsRecording() const { return m_bRecording; }
     DWORD GetBufferSize() const { return m_dwBufferSize; }
-    int GetSampleCount() const { return static_cast<int>(m_dwBufferSize / 2); }
+    // Samples the block holds and GetSample reads: 0 without a block.
+    int GetSampleCount() const { return static_cast<int>(UsableBytes() / 2); }
     const WAVEFORMATEX& GetFormat() const { return m_wfx; }
     int GetTickMs() const { return m_nTickMs; }
 
@@ -56,15 +67,20 @@ protected:
 
 private:
     void Init(int nTickMs);
+    // The bytes of the block that belong to the take: the buffer size, bounded
+    // by what was allocated.
+    DWORD UsableBytes() const;
+    // Reset, unprepare and close a device that is still open; 1 when it is closed.
+    int ReleaseDevice();
 
     MMRESULT m_mmResult;
     BOOL m_bRecording;
     WAVEFORMATEX m_wfx;
     DWORD m_dwBufferSize;
-    short* m_pBuffer;
-    HGLOBAL m_hBuffer;
+    // The block before the device: members go in reverse order, so a device
+    // still open is closed before its block is freed.
+    CGlobalBlock m_block;
     int m_nTickMs;
-    HWAVEIN m_hWaveIn;
+    CWaveInHandle m_waveIn;
     WAVEHDR m_waveHdr;
-    IWaveInDevice* m_pDevice;
 };

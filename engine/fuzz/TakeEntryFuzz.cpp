@@ -1,27 +1,34 @@
 // libFuzzer target: the take entry points of the C interface. The input is
 // read as 16-bit samples (any length, also odd and empty) plus a few control
 // bytes, and goes through the dialog's calls for a take in both modes.
+#include "DialogEngineSetup.h"
 #include "VoiceEngine.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
 
+// The dialog's set-up, with a scratch folder of its own.
 void SetUp(int mode)
 {
+    using Setup = SDialogEngineSetup;
+    std::error_code ec;
+    static const std::string dir = (std::filesystem::temp_directory_path(ec) / "sonvera-fuzz-take").string();
+    std::filesystem::create_directories(dir, ec);
     VRE_Initialize();
-    VRE_PutDir("/tmp/sonvera-fuzz");
+    VRE_PutDir(dir.c_str());
     VRE_PutMode(mode);
-    VRE_PutMaxRepeat(5);
-    VRE_AnalParams(11025, 3000, 240, 80);
-    VRE_EngineParams(16, 19, 5, 128);
-    VRE_EPDParams(60, 250, 200, 100000);
-    VRE_Security(0.3f);
+    VRE_PutMaxRepeat(Setup::kEnrolTakes);
+    VRE_AnalParams(Setup::kSampleRate, Setup::kTakeMs, Setup::kFrameLength, Setup::kFrameShift);
+    VRE_EngineParams(Setup::kCepstra, Setup::kMelChannels, Setup::kMinTrainTakes, Setup::kMaxTemplateFrames);
+    VRE_EPDParams(Setup::kMarginMs, Setup::kMaxGapMs, Setup::kMinSpeechMs, Setup::kQuietPower);
+    VRE_Security(Setup::kSecurity);
     VRE_PutMode(mode);
     VRE_PutNick("fuzz");
     VRE_SetbAdapt(0);
@@ -39,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // whole takes with the fuzzed pattern, not only tiny ones.
     if ((control & 0x80) && !samples.empty()) {
         const size_t n = samples.size();
-        samples.resize(33075);
+        samples.resize(SDialogEngineSetup::kTakeSamples);
         for (size_t i = n; i < samples.size(); ++i) samples[i] = samples[i % n];
     }
     const int count = static_cast<int>(samples.size());

@@ -7,49 +7,83 @@
 #include "WaveFile.h"
 
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 #include <cstdio>
+#include <cctype>
+#include <cstdlib>
 #include <dirent.h>
 #include <set>
 
 namespace {
 
-double MsSince(std::chrono::steady_clock::time_point t0)
+// Processor time of this process, ms: the figures hold on a busy machine too.
+double CpuMs()
 {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
+} // namespace
+
+namespace {
+
+bool IsName(const std::string& s)
+{
+    if (s.empty() || s.size() > 40) return false;
+    for (char c : s)
+        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    return true;
 }
 
-uint64_t SeedOf(int digit, const std::string& speaker, int take, bool replay)
+// WORD_SPEAKER_TAKE.wav: false for any other name.
+bool ParseName(const std::string& name, std::string& word, std::string& speaker, int& take)
 {
-    uint64_t h = 1469598103934665603ULL;   // FNV-1a over the name
-    for (char c : speaker) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    return h ^ (static_cast<uint64_t>(digit) << 40) ^ (static_cast<uint64_t>(take) << 20) ^ (replay ? 0x5555ULL : 0ULL);
+    if (name.size() < 9 || name.compare(name.size() - 4, 4, ".wav") != 0) return false;
+    const std::string stem = name.substr(0, name.size() - 4);
+    const size_t a = stem.find('_'), b = stem.rfind('_');
+    if (a == std::string::npos || a == b) return false;
+    word = stem.substr(0, a);
+    speaker = stem.substr(a + 1, b - a - 1);
+    const std::string number = stem.substr(b + 1);
+    if (!IsName(word) || !IsName(speaker) || number.empty() || number.size() > 6) return false;
+    for (char c : number)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    take = std::atoi(number.c_str());
+    return true;
+}
+
+std::string FolderName(std::string dir)
+{
+    while (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
+    const size_t slash = dir.find_last_of("/\\");
+    return slash == std::string::npos ? dir : dir.substr(slash + 1);
 }
 
 } // namespace
 
-int CEvalProtocol::LoadCorpus(const std::string& dir, const std::vector<std::string>& speakers)
+int CEvalProtocol::LoadCorpus(const std::string& dir, const std::vector<std::string>& speakers,
+                              const std::vector<std::string>& words, int lastTake)
 {
-    m_corpus.clear();
     DIR* d = opendir(dir.c_str());
     if (!d) return 0;
     std::vector<std::string> names;
     while (dirent* e = readdir(d)) names.push_back(e->d_name);
     closedir(d);
     std::sort(names.begin(), names.end());
+    const std::string corpus = FolderName(dir);
+    int read = 0;
     for (const std::string& name : names) {
-        int digit = -1, take = -1;
-        char who[64] = {0};
-        if (name.size() < 5 || name.compare(name.size() - 4, 4, ".wav") != 0) continue;
-        if (std::sscanf(name.c_str(), "%d_%63[a-z]_%d.wav", &digit, who, &take) != 3) continue;
-        const std::string speaker = who;
+        std::string word, speaker;
+        int take = 0;
+        if (!ParseName(name, word, speaker, take)) continue;
         if (!speakers.empty() && std::find(speakers.begin(), speakers.end(), speaker) == speakers.end()) continue;
+        if (!words.empty() && std::find(words.begin(), words.end(), corpus + "/" + word) == words.end()) continue;
+        if (lastTake >= 0 && take > lastTake) continue;
         std::vector<short> pcm;
         int rate = 0;
         if (!CWaveFile::Read(dir + "/" + name, pcm, rate)) continue;
-        m_corpus[{digit, speaker, take}] = CResampler::Convert(pcm, rate, kRate);
+        m_corpus[{corpus + "/" + word, speaker, take}] = CResampler::Convert(pcm, rate, kRate);
+        ++read;
     }
-    return static_cast<int>(m_corpus.size());
+    return read;
 }
 
 std::vector<std::string> CEvalProtocol::Speakers() const
@@ -59,28 +93,55 @@ std::vector<std::string> CEvalProtocol::Speakers() const
     return std::vector<std::string>(s.begin(), s.end());
 }
 
-bool CEvalProtocol::Has(int digit, const std::string& speaker, int take) const
+std::vector<std::string> CEvalProtocol::Words(const std::string& speaker) const
 {
-    return m_corpus.count({digit, speaker, take}) != 0;
+    std::set<std::string> s;
+    for (const auto& kv : m_corpus)
+        if (std::get<1>(kv.first) == speaker) s.insert(std::get<0>(kv.first));
+    return std::vector<std::string>(s.begin(), s.end());
 }
 
-std::vector<short> CEvalProtocol::MakeTake(int digit, const std::string& speaker, int take, bool replay) const
+std::vector<int> CEvalProtocol::Takes(const std::string& word, const std::string& speaker) const
 {
-    const auto it = m_corpus.find({digit, speaker, take});
+    std::vector<int> takes;
+    for (auto it = m_corpus.lower_bound({word, speaker, 0}); it != m_corpus.end(); ++it) {
+        if (std::get<0>(it->first) != word || std::get<1>(it->first) != speaker) break;
+        takes.push_back(std::get<2>(it->first));
+    }
+    return takes;
+}
+
+bool CEvalProtocol::Has(const std::string& word, const std::string& speaker, int take) const
+{
+    return m_corpus.count({word, speaker, take}) != 0;
+}
+
+uint64_t CEvalProtocol::SeedOf(const std::string& word, const std::string& speaker, int take, bool copy) const
+{
+    uint64_t h = 1469598103934665603ULL;   // FNV-1a over the names
+    for (char c : word + "|" + speaker) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    return h ^ (static_cast<uint64_t>(take) << 20) ^ (copy ? 0x5555ULL : 0ULL);
+}
+
+std::vector<short> CEvalProtocol::MakeTake(const std::string& word, const std::string& speaker, int take,
+                                           const STakeConditionSpec& condition, bool copy) const
+{
+    const auto it = m_corpus.find({word, speaker, take});
     if (it == m_corpus.end()) return std::vector<short>(kTakeSamples, 0);
-    STakeRecipe recipe;
-    recipe.nLength = kTakeSamples;
-    recipe.nOffset = kOffsetSamples + (replay ? kReplayShiftSamples : 0);
+    STakeConditionSpec spec = condition;
     const auto gain = m_speakerGainDb.find(speaker);
-    recipe.fGainDb = m_fGainDb + (gain != m_speakerGainDb.end() ? gain->second : 0.0) + (replay ? kReplayGainDb : 0.0);
-    recipe.fNoiseRms = replay ? kReplayNoiseRms : kNoiseRms;
-    recipe.nSeed = SeedOf(digit, speaker, take, replay);
-    return CTakeSynthesizer::Make(it->second, recipe);
+    spec.fGainDb += (gain != m_speakerGainDb.end() ? gain->second : 0.0) + (copy ? kReplayGainDb : 0.0);
+    const int offset = kOffsetSamples + (copy ? kReplayShiftSamples : 0);
+    return CTakeCondition::Make(it->second, spec, kRate, kTakeSamples, offset, copy ? kReplayNoiseRms : kNoiseRms,
+                                SeedOf(word, speaker, take, copy));
 }
 
-std::string CEvalProtocol::Nick(int digit, const std::string& speaker) const
+std::string CEvalProtocol::Nick(const std::string& word, const std::string& speaker) const
 {
-    return "m" + std::to_string(digit) + speaker;
+    std::string nick = "m_" + word + "_" + speaker;
+    for (char& c : nick)
+        if (c == '/') c = '_';
+    return nick;
 }
 
 // The dialog's engine set-up, in its order.
@@ -106,20 +167,22 @@ void CEvalProtocol::SetUp(int mode)
     VRE_SetbAdapt(0);
 }
 
-int CEvalProtocol::Enrol(int digit, const std::string& speaker, int first, int last, int& refused, int& missed,
-                         int& marginal, double& trainMs)
+int CEvalProtocol::Enrol(const std::string& word, const std::string& speaker, const std::vector<int>& takes,
+                         int& refused, int& missed, int& marginal, double& trainMs)
 {
     refused = missed = marginal = 0;
     trainMs = 0.0;
-    SetUp(1);
-    m_strNick = Nick(digit, speaker);
+    SetUp(SDialogEngineSetup::kModeEnrol);
+    m_strNick = Nick(word, speaker);
     VRE_PutID(speaker.c_str());
-    VRE_PutPW(std::to_string(digit).c_str());
+    VRE_PutPW(word.c_str());
     VRE_PutNick(m_strNick.c_str());
+    STakeConditionSpec clean;
+    CTakeCondition::Find("clean", clean);
     int index = 0;
-    for (int take = first; take <= last; ++take, ++index) {
-        const std::vector<short> s = MakeTake(digit, speaker, take, false);
-        // Digits are short words.
+    for (int take : takes) {
+        const std::vector<short> s = MakeTake(word, speaker, take, clean, false);
+        // The corpora's words are short (digits, commands).
         if (!VRE_GetEndpointShort(s.data(), kTakeSamples, 1)) {
             ++refused;
             // The number is read only after a refusal, as the dialog does.
@@ -129,10 +192,11 @@ int CEvalProtocol::Enrol(int digit, const std::string& speaker, int first, int l
             continue;
         }
         if (!VRE_CheckSexSpeech(s.data(), kTakeSamples, index)) ++refused;
+        ++index;
     }
-    const auto t0 = std::chrono::steady_clock::now();
+    const double t0 = CpuMs();
     const int ok = VRE_Train();
-    trainMs = MsSince(t0);
+    trainMs = CpuMs() - t0;
     VRE_DestructMemories();
     VRE_Destruct();
     return ok;
@@ -140,23 +204,23 @@ int CEvalProtocol::Enrol(int digit, const std::string& speaker, int first, int l
 
 STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
 {
-    STrialResult r = {false, false, false, false, 1e9, {0, 0, 0, 0}, {0, 0, 0, 0}, 0.0, 0.0};
-    SetUp(2);
+    STrialResult r = {false, false, false, false, 1e9, {0, 0, 0, 0}, 0.0, 0.0, 0.0};
+    SetUp(SDialogEngineSetup::kModeVerify);
     VRE_PutNick(m_strNick.c_str());
     VRE_Security(SDialogEngineSetup::kSecurity);
+    const double t0 = CpuMs();
     r.bEndpoint = VRE_GetEndpointShort(take.data(), kTakeSamples, 1) != 0;
     if (r.bEndpoint) r.bChecked = VRE_CheckSexSpeech(take.data(), kTakeSamples, 0) != 0;
     if (r.bChecked) {
         r.bCopy = VRE_VCopy() == 0;
-        r.fCopyDistance = VRE_GetCopyDistance();
-        const auto t0 = std::chrono::steady_clock::now();
         r.bAccepted = VRE_Verify() != 0;
-        r.fVerifyMs = MsSince(t0);
+    }
+    r.fTakeMs = CpuMs() - t0;
+    r.fSnrDb = VRE_GetTakeSnr();
+    if (r.bChecked) {
+        r.fCopyDistance = VRE_GetCopyDistance();
         r.fScore = VRE_GetScore();
-        for (int p = 0; p < 4; ++p) {
-            r.fParts[p] = VRE_GetScorePart(p);
-            r.fModel[p] = VRE_GetModelPart(p);
-        }
+        for (int p = 0; p < 4; ++p) r.fParts[p] = VRE_GetScorePart(p);
     }
     VRE_DestructMemories();
     VRE_Destruct();
@@ -165,7 +229,7 @@ STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
 
 double CEvalProtocol::OperatingThreshold()
 {
-    SetUp(2);
+    SetUp(SDialogEngineSetup::kModeVerify);
     const double t = VRE_GetThreshold();
     VRE_Destruct();
     return t;

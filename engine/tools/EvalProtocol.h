@@ -1,15 +1,18 @@
-// EvalProtocol.h - drives the engine through the voice dialog's calls on a
-// corpus of {digit}_{speaker}_{take}.wav recordings.
+// EvalProtocol.h - drives the engine through the voice dialog's calls on
+// corpora of WORD_SPEAKER_TAKE.wav recordings.
 //
+// A corpus is a folder; its name tells its words apart from another corpus's
+// words of the same name (the digits of two languages are different words).
 // Each recording is resampled to 11025 Hz and placed at 0.5 s into a 3-second
-// take with low background noise (fixed seed per recording). A speaker's
-// model of a digit is enrolled from a range of takes exactly as the dialog
-// enrols (set-up, end points, take check, training); trials go through the
-// verification calls with model adaptation off, so that every trial meets the
-// same model.
+// take with low background noise (fixed seed per recording), after the
+// trial's condition (TakeCondition.h). A speaker's model of a word is
+// enrolled from a range of takes exactly as the dialog enrols (set-up, end
+// points, take check, training); trials go through the verification calls
+// with model adaptation off, so that every trial meets the same model.
 #pragma once
 
 #include "DialogEngineSetup.h"
+#include "TakeCondition.h"
 
 #include <cstdint>
 #include <map>
@@ -22,11 +25,11 @@ struct STrialResult {
     bool bChecked;      // VRE_CheckSexSpeech let it through
     bool bAccepted;     // VRE_Verify
     bool bCopy;         // VRE_VCopy said "replay"
-    double fScore;      // fused distance (1e9 when not scored)
+    double fScore;      // the decision's score (1e9 when not scored)
     double fParts[4];   // raw distances (DTW, mean, NN, pitch)
-    double fModel[4];   // the model's typical distances
     double fCopyDistance;
-    double fVerifyMs;
+    double fSnrDb;      // the word's peak over the take's noise floor
+    double fTakeMs;     // end points, take check, replay check and verification
 };
 
 class CEvalProtocol {
@@ -36,46 +39,56 @@ public:
     static constexpr int kTakeSamples = SDialogEngineSetup::kTakeSamples;
     static constexpr int kOffsetSamples = 5513;    // 0.5 s
     static constexpr double kNoiseRms = 16.0;      // LSB, about -66 dBFS
-    // Replay: louder, a little more noise, 0.1 s later.
+    // A digital copy: louder, a little more noise, 0.1 s later.
     static constexpr double kReplayGainDb = 3.0;
     static constexpr double kReplayNoiseRms = 24.0;
     static constexpr int kReplayShiftSamples = 1103;
 
-    // Reads every {digit}_{speaker}_{take}.wav of `dir` whose speaker is in
-    // `speakers` (empty: all). Returns the number of recordings read.
-    int LoadCorpus(const std::string& dir, const std::vector<std::string>& speakers);
+    // Reads every WORD_SPEAKER_TAKE.wav of `dir` (word and speaker of letters
+    // and digits) whose speaker is in `speakers` and whose word is in `words`
+    // (empty: all) and whose take is at most `lastTake` (-1: any); its words
+    // are named "<folder name>/<word>". Returns the number of recordings read.
+    int LoadCorpus(const std::string& dir, const std::vector<std::string>& speakers,
+                   const std::vector<std::string>& words = {}, int lastTake = -1);
     std::vector<std::string> Speakers() const;
-    bool Has(int digit, const std::string& speaker, int take) const;
+    // The words `speaker` has recorded.
+    std::vector<std::string> Words(const std::string& speaker) const;
+    // The takes of word and speaker, ascending.
+    std::vector<int> Takes(const std::string& word, const std::string& speaker) const;
+    bool Has(const std::string& word, const std::string& speaker, int take) const;
 
-    // The protocol's take of a recording; `replay` makes the replayed version.
-    std::vector<short> MakeTake(int digit, const std::string& speaker, int take, bool replay) const;
+    // The protocol's take of a recording under `condition`; `copy` makes the
+    // replayed version (louder, later, more noise) of an enrolment take.
+    std::vector<short> MakeTake(const std::string& word, const std::string& speaker, int take,
+                                const STakeConditionSpec& condition, bool copy) const;
 
     // workDir: the engine's application folder (models in workDir/work).
     void SetWorkDir(const std::string& dir) { m_strWorkDir = dir; }
-    // Extra gain on every recording (tuning runs simulate quiet speakers with it).
-    void SetGainDb(double gainDb) { m_fGainDb = gainDb; }
     // Extra gain on one speaker's recordings only (a quiet speaker among loud ones).
     void SetSpeakerGainDb(const std::string& speaker, double gainDb) { m_speakerGainDb[speaker] = gainDb; }
 
-    // Enrols speaker/digit from takes first..last. refused: takes the end-point
-    // detector or the take check refused; missed: of those, the end-point
-    // misses; marginal: of those, takes refused as marginal (-4 low SNR, -5 cut
-    // by the edge), which the dialog would retake. trainMs: time of VRE_Train.
+    // Enrols speaker/word from `takes`. refused: takes the end-point detector
+    // or the take check refused; missed: of those, the end-point misses;
+    // marginal: of those, takes refused as marginal (-4 low SNR, -5 cut by
+    // the edge), which the dialog would retake. trainMs: time of VRE_Train.
     // Returns 1 when a model was trained.
-    int Enrol(int digit, const std::string& speaker, int first, int last, int& refused, int& missed,
-              int& marginal, double& trainMs);
-    // One verification trial of a take against the model enrolled last.
+    int Enrol(const std::string& word, const std::string& speaker, const std::vector<int>& takes, int& refused,
+              int& missed, int& marginal, double& trainMs);
+    // The model the trials that follow verify against (enrolled earlier;
+    // Enrol selects the model it trains).
+    void SelectModel(const std::string& word, const std::string& speaker) { m_strNick = Nick(word, speaker); }
+    // One verification trial of a take against the selected model.
     STrialResult Trial(const std::vector<short>& take);
-    // The engine's acceptance limit on the fused distance at the dialog's security.
+    // The engine's acceptance limit on the score at the dialog's security.
     double OperatingThreshold();
 
 private:
     void SetUp(int mode);
-    std::string Nick(int digit, const std::string& speaker) const;
+    std::string Nick(const std::string& word, const std::string& speaker) const;
+    uint64_t SeedOf(const std::string& word, const std::string& speaker, int take, bool copy) const;
 
-    std::map<std::tuple<int, std::string, int>, std::vector<float>> m_corpus;
+    std::map<std::tuple<std::string, std::string, int>, std::vector<float>> m_corpus;
     std::string m_strWorkDir = ".";
     std::string m_strNick;
-    double m_fGainDb = 0.0;
     std::map<std::string, double> m_speakerGainDb;
 };

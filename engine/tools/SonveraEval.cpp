@@ -1,26 +1,30 @@
-// sonvera-eval - speaker-verification figures of the engine on a corpus of
-// {digit}_{speaker}_{take}.wav recordings, by a fixed protocol:
-//   for every speaker and digit: enrol takes 0..4 through the dialog's calls;
-//   genuine trials: takes 5..49 of that speaker and digit;
-//   impostor trials: takes 5..49 of every other speaker, same digit;
-//   replay trials: each enrolment take again, +3 dB, a little noise, 0.1 s later.
+// sonvera-eval - speaker-verification figures of the engine on corpora of
+// WORD_SPEAKER_TAKE.wav recordings, by a fixed protocol:
+//   for every speaker and word: enrol takes 0..4 (clean) through the dialog's calls;
+//   genuine trials: the speaker's other takes of that word;
+//   impostor trials: the other takes of every other speaker of the same corpus, same word;
+//   per condition (TakeCondition.h) the trial takes are put through it; the
+//   condition "replay" plays each enrolment take back through a loudspeaker
+//   into a room, and "clean" also has today's digital copies (each
+//   enrolment take again, +3 dB, more noise, 0.1 s later).
 // Enrolment takes the engine refuses as marginal (-4, -5; the dialog would
-// retake them) are counted as enrol_marginal on the line before the last.
-// The last line of output sums it up:
-//   EER=..% FAR@op=..% FRR@op=..% replay_caught=..% replay_false=..% enrol_fail=n epd_miss=n verify_ms=.. train_ms=..
+// retake them) are counted as enrol_marginal.
+// Per condition the report gives
+//   EER=..% FAR@op=..% FRR@op=..% replay_caught=..% replay_false=..% enrol_fail=n epd_miss=n take_ms=.. train_ms=..
+// (epd_miss: genuine trial takes without end points; take_ms: end points,
+// take check, replay check and verification of one take, mean), the worst
+// model/impostor pair at the operating point, FAR per word and FRR per speaker.
 //
-// Usage: sonvera-eval --data DIR [--speakers a,b,...] [--plots DIR] [--work DIR]
-//                     [--enrol-takes A-B] [--trial-takes A-B] [--dump FILE] [--gain-db G]
-//                     [--speaker-gain NAME=G]...
-// The options after --work exist for tuning runs on a split kept apart from
-// the reported trials (other takes, fewer speakers, quieter recordings).
+// Usage: sonvera-eval --data DIR [--data DIR]... [--speakers a,b,...] [--conditions c,d,...]
+//                     [--words corpus/word,...] [--plots DIR] [--work DIR] [--enrol-takes A-B] [--trial-takes A-B]
+//                     [--dump FILE] [--speaker-gain NAME=G]...
 #include "EvalProtocol.h"
 #include "SvgPlot.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,15 +37,23 @@
 namespace {
 
 struct SOptions {
-    std::string strData;
+    std::vector<std::string> data;
     std::string strPlots;
     std::string strWork = "sonvera-eval-work";
     std::string strDump;
     std::vector<std::string> speakers;
+    std::vector<std::string> conditions;
+    std::vector<std::string> words;          // "corpus/word"; empty: all
     int nEnrolFirst = 0, nEnrolLast = 4;
-    int nTrialFirst = 5, nTrialLast = 49;
-    double fGainDb = 0.0;
+    int nTrialFirst = -1, nTrialLast = -1;   // -1: every take not enrolled
     std::vector<std::pair<std::string, double>> speakerGains;
+};
+
+struct STrial {
+    char kind;   // 'g' genuine, 'i' impostor, 'r' replay
+    std::string model, word, test;
+    int take;
+    STrialResult r;
 };
 
 void MakeDir(const std::string& path)
@@ -74,9 +86,11 @@ bool ParseRange(const char* text, int& first, int& last)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: sonvera-eval --data DIR [--speakers a,b,...] [--plots DIR] [--work DIR]\n"
-                         "                    [--enrol-takes A-B] [--trial-takes A-B] [--dump FILE] [--gain-db G]\n"
-                         "                    [--speaker-gain NAME=G]...\n");
+    std::fprintf(stderr,
+                 "usage: sonvera-eval --data DIR [--data DIR]... [--speakers a,b,...] [--conditions c,d,...]\n"
+                 "                    [--words corpus/word,...]\n"
+                 "                    [--plots DIR] [--work DIR] [--enrol-takes A-B] [--trial-takes A-B]\n"
+                 "                    [--dump FILE] [--speaker-gain NAME=G]...\n");
     return 2;
 }
 
@@ -85,11 +99,10 @@ bool ParseArgs(int argc, char** argv, SOptions& o)
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (a == "--data" && hasValue) o.strData = argv[++i];
+        if (a == "--data" && hasValue) o.data.push_back(argv[++i]);
         else if (a == "--plots" && hasValue) o.strPlots = argv[++i];
         else if (a == "--work" && hasValue) o.strWork = argv[++i];
         else if (a == "--dump" && hasValue) o.strDump = argv[++i];
-        else if (a == "--gain-db" && hasValue) o.fGainDb = std::atof(argv[++i]);
         else if (a == "--speaker-gain" && hasValue) {
             const std::string v = argv[++i];
             const size_t eq = v.find('=');
@@ -97,11 +110,17 @@ bool ParseArgs(int argc, char** argv, SOptions& o)
             o.speakerGains.emplace_back(v.substr(0, eq), std::atof(v.c_str() + eq + 1));
         }
         else if (a == "--speakers" && hasValue) o.speakers = Split(argv[++i], ',');
+        else if (a == "--conditions" && hasValue) o.conditions = Split(argv[++i], ',');
+        else if (a == "--words" && hasValue) o.words = Split(argv[++i], ',');
         else if (a == "--enrol-takes" && hasValue) { if (!ParseRange(argv[++i], o.nEnrolFirst, o.nEnrolLast)) return false; }
         else if (a == "--trial-takes" && hasValue) { if (!ParseRange(argv[++i], o.nTrialFirst, o.nTrialLast)) return false; }
         else return false;
     }
-    return !o.strData.empty() && o.nEnrolLast - o.nEnrolFirst + 1 <= 5;
+    if (o.conditions.empty()) o.conditions = CTakeCondition::Names();
+    STakeConditionSpec spec;
+    for (const std::string& c : o.conditions)
+        if (!CTakeCondition::Find(c, spec)) return false;
+    return !o.data.empty() && o.nEnrolLast - o.nEnrolFirst + 1 <= 5;
 }
 
 // Equal error rate: the threshold sweep over every score; at the crossing of
@@ -125,6 +144,68 @@ double EqualErrorRate(std::vector<double> genuine, std::vector<double> impostor)
 
 double Percent(long part, long whole) { return whole > 0 ? 100.0 * part / whole : 0.0; }
 
+struct SCount {
+    long n = 0, hits = 0;
+    void Add(bool hit) { ++n; hits += hit ? 1 : 0; }
+    double Rate() const { return Percent(hits, n); }
+};
+
+// The report of one condition (see the head of the file).
+void Report(const std::string& condition, const std::vector<STrial>& trials, double threshold, long enrolFail,
+            double trainMs, const std::string& plots)
+{
+    std::vector<double> genuine, impostor;
+    SCount far, frr, caught, falseReplay, miss;
+    std::map<std::string, SCount> farByWord, frrBySpeaker;
+    std::map<std::string, SCount> pairs;   // model speaker | word | impostor
+    double takeMs = 0.0, takeMsMax = 0.0;
+    long timed = 0;
+    for (const STrial& t : trials) {
+        if (t.r.bChecked) {
+            takeMs += t.r.fTakeMs;
+            takeMsMax = std::max(takeMsMax, t.r.fTakeMs);
+            ++timed;
+        }
+        if (t.kind == 'r') {
+            caught.Add(t.r.bCopy);
+        } else if (t.kind == 'g') {
+            genuine.push_back(t.r.fScore);
+            frr.Add(!t.r.bAccepted);
+            frrBySpeaker[t.model].Add(!t.r.bAccepted);
+            falseReplay.Add(t.r.bCopy);
+            miss.Add(!t.r.bEndpoint);
+        } else {
+            impostor.push_back(t.r.fScore);
+            far.Add(t.r.bAccepted);
+            farByWord[t.word].Add(t.r.bAccepted);
+            pairs[t.model + " " + t.word + " " + t.test].Add(t.r.bAccepted);
+        }
+    }
+    std::string worst = "-";
+    double worstRate = -1.0;
+    for (const auto& p : pairs)
+        if (p.second.Rate() > worstRate) { worstRate = p.second.Rate(); worst = p.first; }
+    std::printf("== %s\n", condition.c_str());
+    std::printf("genuine=%zu impostor=%zu replay=%ld pairs=%zu\n", genuine.size(), impostor.size(), caught.n,
+                pairs.size());
+    std::printf("EER=%.2f%% FAR@op=%.2f%% FRR@op=%.2f%% replay_caught=%.2f%% replay_false=%.2f%% enrol_fail=%ld "
+                "epd_miss=%ld take_ms=%.3f take_ms_max=%.3f train_ms=%.3f\n",
+                100.0 * EqualErrorRate(genuine, impostor), far.Rate(), frr.Rate(), caught.Rate(), falseReplay.Rate(),
+                enrolFail, miss.hits, timed > 0 ? takeMs / timed : 0.0, takeMsMax, trainMs);
+    if (worstRate >= 0.0)
+        std::printf("worst_pair (model word impostor): %s FAR=%.1f%% (%ld/%ld)\n", worst.c_str(), worstRate,
+                    pairs[worst].hits, pairs[worst].n);
+    std::printf("far_by_word:");
+    for (const auto& w : farByWord) std::printf(" %s=%.2f%%", w.first.c_str(), w.second.Rate());
+    std::printf("\nfrr_by_speaker:");
+    for (const auto& s : frrBySpeaker) std::printf(" %s=%.1f%%", s.first.c_str(), s.second.Rate());
+    std::printf("\n");
+    if (!plots.empty() && !genuine.empty() && !impostor.empty()) {
+        CSvgPlot::WriteDet(plots + "/det-" + condition + ".svg", genuine, impostor, threshold);
+        CSvgPlot::WriteHistogram(plots + "/scores-" + condition + ".svg", genuine, impostor, threshold);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -132,98 +213,101 @@ int main(int argc, char** argv)
     SOptions opt;
     if (!ParseArgs(argc, argv, opt)) return Usage();
     CEvalProtocol protocol;
-    if (protocol.LoadCorpus(opt.strData, opt.speakers) == 0) {
-        std::fprintf(stderr, "sonvera-eval: no recordings in %s\n", opt.strData.c_str());
+    int recordings = 0;
+    // Only the takes the protocol uses are read (and resampled).
+    const int lastTake = opt.nTrialFirst < 0 ? -1 : std::max(opt.nEnrolLast, opt.nTrialLast);
+    for (const std::string& dir : opt.data) recordings += protocol.LoadCorpus(dir, opt.speakers, opt.words, lastTake);
+    if (recordings == 0) {
+        std::fprintf(stderr, "sonvera-eval: no recordings\n");
         return 1;
     }
     MakeDir(opt.strWork);
     MakeDir(opt.strWork + "/work");
     protocol.SetWorkDir(opt.strWork);
-    protocol.SetGainDb(opt.fGainDb);
     for (const auto& sg : opt.speakerGains) protocol.SetSpeakerGainDb(sg.first, sg.second);
-    std::FILE* dump = opt.strDump.empty() ? nullptr : std::fopen(opt.strDump.c_str(), "w");
-    if (dump) std::fprintf(dump, "kind,model_speaker,digit,test_speaker,take,score,d0,d1,d2,d3,m0,m1,m2,m3,copy,accept\n");
 
+    std::map<std::string, std::vector<STrial>> results;
+    std::map<std::string, STakeConditionSpec> specs;
+    for (const std::string& c : opt.conditions) CTakeCondition::Find(c, specs[c]);
+    STakeConditionSpec clean;
+    CTakeCondition::Find("clean", clean);
+    long enrolFail = 0, enrolMarginal = 0, trainCalls = 0;
+    double trainMs = 0.0;
     const std::vector<std::string> speakers = protocol.Speakers();
-    std::vector<double> genuine, impostor;
-    long genuineTrials = 0, genuineRejected = 0, impostorTrials = 0, impostorAccepted = 0;
-    long replayTrials = 0, replayCaught = 0, replayFalse = 0;
-    long enrolFail = 0, epdMiss = 0, enrolMarginal = 0, verifyCalls = 0, trainCalls = 0;
-    double verifyMs = 0.0, trainMs = 0.0, threshold = 0.0;
-
-    auto record = [&](const char* kind, const std::string& model, int digit, const std::string& test, int take,
-                      const STrialResult& r) {
-        if (!dump) return;
-        std::fprintf(dump, "%s,%s,%d,%s,%d,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.4f,%d\n", kind, model.c_str(),
-                     digit, test.c_str(), take, r.fScore, r.fParts[0], r.fParts[1], r.fParts[2], r.fParts[3], r.fModel[0],
-                     r.fModel[1], r.fModel[2], r.fModel[3], r.fCopyDistance, r.bAccepted ? 1 : 0);
-    };
-
+    // Every model first; then each condition's take of every trial recording
+    // is made once and tried against every model of its word.
+    std::map<std::string, std::vector<std::string>> models;   // word -> speakers with a model
+    std::map<std::string, std::vector<int>> enrolled;         // speaker|word -> enrolment takes
     for (const std::string& speaker : speakers) {
-        for (int digit = 0; digit <= 9; ++digit) {
-            if (!protocol.Has(digit, speaker, opt.nEnrolFirst)) continue;
+        for (const std::string& word : protocol.Words(speaker)) {
+            if (!opt.words.empty() && std::find(opt.words.begin(), opt.words.end(), word) == opt.words.end()) continue;
+            std::vector<int> enrolTakes;
+            for (int take = opt.nEnrolFirst; take <= opt.nEnrolLast; ++take)
+                if (protocol.Has(word, speaker, take)) enrolTakes.push_back(take);
+            if (enrolTakes.empty()) continue;
             int refused = 0, missed = 0, marginal = 0;
             double ms = 0.0;
-            const int trained =
-                protocol.Enrol(digit, speaker, opt.nEnrolFirst, opt.nEnrolLast, refused, missed, marginal, ms);
-            epdMiss += missed;
+            const int trained = protocol.Enrol(word, speaker, enrolTakes, refused, missed, marginal, ms);
             enrolMarginal += marginal;
             trainMs += ms;
             ++trainCalls;
             if (!trained || refused > 0) ++enrolFail;
             if (refused > 0)
-                std::fprintf(stderr,
-                             "enrolment: %s digit %d: %d take(s) refused (%d without end points, %d marginal)\n",
-                             speaker.c_str(), digit, refused, missed, marginal);
+                std::fprintf(stderr, "enrolment: %s %s: %d take(s) refused (%d without end points, %d marginal)\n",
+                             speaker.c_str(), word.c_str(), refused, missed, marginal);
             if (!trained) {
-                std::fprintf(stderr, "enrolment failed: %s digit %d\n", speaker.c_str(), digit);
+                std::fprintf(stderr, "enrolment failed: %s %s\n", speaker.c_str(), word.c_str());
                 continue;
             }
-            for (int take = opt.nTrialFirst; take <= opt.nTrialLast; ++take) {
-                for (const std::string& other : speakers) {
-                    if (!protocol.Has(digit, other, take)) continue;
-                    const STrialResult r = protocol.Trial(protocol.MakeTake(digit, other, take, false));
-                    if (!r.bEndpoint) ++epdMiss;
-                    if (r.bChecked) { verifyMs += r.fVerifyMs; ++verifyCalls; }
-                    if (other == speaker) {
-                        ++genuineTrials;
-                        genuine.push_back(r.fScore);
-                        if (!r.bAccepted) ++genuineRejected;
-                        if (r.bCopy) ++replayFalse;
-                        record("g", speaker, digit, other, take, r);
-                    } else {
-                        ++impostorTrials;
-                        impostor.push_back(r.fScore);
-                        if (r.bAccepted) ++impostorAccepted;
-                        record("i", speaker, digit, other, take, r);
+            models[word].push_back(speaker);
+            enrolled[speaker + "|" + word] = enrolTakes;
+        }
+    }
+    for (const std::string& condition : opt.conditions) {
+        std::vector<STrial>& out = results[condition];
+        const STakeConditionSpec& spec = specs[condition];
+        for (const auto& wm : models) {
+            const std::string& word = wm.first;
+            if (condition == "replay" || condition == "clean")
+                for (const std::string& speaker : wm.second)
+                    for (int take : enrolled[speaker + "|" + word]) {
+                        protocol.SelectModel(word, speaker);
+                        out.push_back({'r', speaker, word, speaker, take,
+                                       protocol.Trial(protocol.MakeTake(word, speaker, take, spec, true))});
+                    }
+            if (condition == "replay") continue;
+            for (const std::string& other : speakers) {
+                for (int take : protocol.Takes(word, other)) {
+                    const bool inEnrolment = take >= opt.nEnrolFirst && take <= opt.nEnrolLast;
+                    const bool inRange = opt.nTrialFirst < 0 ? !inEnrolment
+                                                             : take >= opt.nTrialFirst && take <= opt.nTrialLast;
+                    if (!inRange) continue;
+                    const std::vector<short> samples = protocol.MakeTake(word, other, take, spec, false);
+                    for (const std::string& speaker : wm.second) {
+                        protocol.SelectModel(word, speaker);
+                        out.push_back({other == speaker ? 'g' : 'i', speaker, word, other, take, protocol.Trial(samples)});
                     }
                 }
             }
-            for (int take = opt.nEnrolFirst; take <= opt.nEnrolLast; ++take) {
-                const STrialResult r = protocol.Trial(protocol.MakeTake(digit, speaker, take, true));
-                ++replayTrials;
-                if (r.bCopy) ++replayCaught;
-                record("r", speaker, digit, speaker, take, r);
-            }
         }
-        std::fprintf(stderr, "speaker %s done\n", speaker.c_str());
+        std::fprintf(stderr, "condition %s done\n", condition.c_str());
+    }
+
+    const double threshold = protocol.OperatingThreshold();
+    if (!opt.strPlots.empty()) MakeDir(opt.strPlots);
+    std::FILE* dump = opt.strDump.empty() ? nullptr : std::fopen(opt.strDump.c_str(), "w");
+    if (dump) std::fprintf(dump, "condition,kind,model_speaker,word,test_speaker,take,score,d0,d1,d2,d3,copy,accept,epd,snr,take_ms\n");
+    std::printf("speakers=%zu enrol_marginal=%ld threshold=%.4f\n", speakers.size(), enrolMarginal, threshold);
+    for (const std::string& condition : opt.conditions) {
+        const std::vector<STrial>& trials = results[condition];
+        Report(condition, trials, threshold, enrolFail, trainCalls > 0 ? trainMs / trainCalls : 0.0, opt.strPlots);
+        if (!dump) continue;
+        for (const STrial& t : trials)
+            std::fprintf(dump, "%s,%c,%s,%s,%s,%d,%.5f,%.5f,%.5f,%.5f,%.5f,%.4f,%d,%d,%.2f,%.3f\n", condition.c_str(), t.kind,
+                         t.model.c_str(), t.word.c_str(), t.test.c_str(), t.take, t.r.fScore, t.r.fParts[0],
+                         t.r.fParts[1], t.r.fParts[2], t.r.fParts[3], t.r.fCopyDistance, t.r.bAccepted ? 1 : 0,
+                         t.r.bEndpoint ? 1 : 0, t.r.fSnrDb, t.r.fTakeMs);
     }
     if (dump) std::fclose(dump);
-
-    // The operating point's threshold, as the engine reports it at security 0.3.
-    threshold = protocol.OperatingThreshold();
-    if (!opt.strPlots.empty()) {
-        MakeDir(opt.strPlots);
-        CSvgPlot::WriteDet(opt.strPlots + "/det.svg", genuine, impostor, threshold);
-        CSvgPlot::WriteHistogram(opt.strPlots + "/scores.svg", genuine, impostor, threshold);
-    }
-    std::printf("speakers=%zu genuine=%ld impostor=%ld replay=%ld enrol_marginal=%ld\n", speakers.size(),
-                genuineTrials, impostorTrials, replayTrials, enrolMarginal);
-    std::printf("EER=%.2f%% FAR@op=%.2f%% FRR@op=%.2f%% replay_caught=%.2f%% replay_false=%.2f%% enrol_fail=%ld "
-                "epd_miss=%ld verify_ms=%.3f train_ms=%.3f\n",
-                100.0 * EqualErrorRate(genuine, impostor), Percent(impostorAccepted, impostorTrials),
-                Percent(genuineRejected, genuineTrials), Percent(replayCaught, replayTrials),
-                Percent(replayFalse, genuineTrials), enrolFail, epdMiss,
-                verifyCalls > 0 ? verifyMs / verifyCalls : 0.0, trainCalls > 0 ? trainMs / trainCalls : 0.0);
     return 0;
 }

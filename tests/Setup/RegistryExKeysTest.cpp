@@ -9,6 +9,9 @@
 
 #include "Setup/RegistryEx.h"
 #include "tests/Setup/SetupTestSupport.h"
+#include "tests/support/FaultyRegistry.h"
+
+#include <stdexcept>
 
 using sonvera_test::CScratchKey;
 
@@ -142,6 +145,37 @@ TEST_F(RegistryKeysTest, VerifyKeyOfASubkeyDescendsFromTheCurrentKey)
                                           RRF_RT_ANY, NULL, NULL, &size));
 }
 
+// Opening over a key the object still holds would lose it: the caller must
+// close first. The held key stays the current one.
+TEST_F(RegistryKeysTest, OpeningOverAHeldKeyIsAMisuse)
+{
+    MakeKey(HKEY_CURRENT_USER, Sub("other"));
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    ASSERT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
+    EXPECT_THROW(reg.Open(HKEY_CURRENT_USER, Sub("other").c_str()), std::logic_error);
+    EXPECT_THROW(reg.CreateKey(HKEY_CURRENT_USER, Sub("other").c_str()), std::logic_error);
+    EXPECT_THROW(reg.VerifyKey(HKEY_CURRENT_USER, Sub("other").c_str()), std::logic_error);
+    EXPECT_EQ(1, reg.Write("StillHere", 1));
+    reg.Close();
+    EXPECT_EQ(1, reg.Open(HKEY_CURRENT_USER, Sub("other").c_str()));
+    reg.Close();
+    DWORD size = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, m_key.Path(), "StillHere", RRF_RT_ANY, NULL, NULL, &size));
+}
+
+TEST_F(RegistryKeysTest, DescendingClosesTheKeyDescendedFrom)
+{
+    MakeKey(HKEY_CURRENT_USER, Sub("child"));
+    sonvera_test::CFaultyRegistry counting;
+    CRegistryOverride scope(counting);
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    ASSERT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
+    ASSERT_EQ(1, reg.VerifyKey("child"));
+    EXPECT_EQ(1, counting.Calls(sonvera_test::CFaultyRegistry::closeKey));
+    reg.Close();
+    EXPECT_EQ(2, counting.Calls(sonvera_test::CFaultyRegistry::closeKey));
+}
+
 TEST_F(RegistryKeysTest, DeleteValueKeyRemovesALeafKey)
 {
     MakeKey(HKEY_CURRENT_USER, Sub("leaf"));
@@ -196,6 +230,22 @@ TEST_F(RegistryKeysTest, FailedEnumerationStepIsShownAndKeepsTheNamesFound)
     EXPECT_EQ(0u, g_shown[0].body.find("234 RegEnumKeyEx\nSetup\\RegistryEx.cpp "));
     EXPECT_EQ(SystemText(ERROR_MORE_DATA), g_shown[0].caption);
     EXPECT_FALSE(g_shown[0].caption.empty());
+}
+
+TEST_F(RegistryKeysTest, AKeyWhoseCountsCannotBeReadLeavesTheArray)
+{
+    sonvera_test::CFaultyRegistry registry;
+    registry.Fail(sonvera_test::CFaultyRegistry::queryCounts, ERROR_ACCESS_DENIED);
+    CRegistryOverride scope(registry);
+    CRegistryEx reg(HKEY_CURRENT_USER);
+    CStringArray names;
+    names.Add("stale");
+    EXPECT_EQ(0, reg.ListKey(m_key.Path(), names));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, reg.GetLastStatus());
+    EXPECT_EQ((std::vector<std::string>{"stale"}), Names(names));
+    EXPECT_TRUE(g_shown.empty());
+    EXPECT_EQ(registry.Calls(sonvera_test::CFaultyRegistry::openKey),
+              registry.Calls(sonvera_test::CFaultyRegistry::closeKey));
 }
 
 TEST_F(RegistryKeysTest, SubkeyNameOf199CharactersStillFits)

@@ -8,6 +8,7 @@
 #include "Setup/RegistryEx.h"
 #include "fw/ArchiveException.h"
 #include "tests/Setup/SetupTestSupport.h"
+#include "tests/support/FaultyRegistry.h"
 
 using sonvera_test::Bytes;
 using sonvera_test::CScratchKey;
@@ -360,6 +361,27 @@ TEST_F(RegistryValuesTest, UnsignedWriteReturnsTheStatusAndRecordsNothing)
 
     m_reg.Close();
     EXPECT_EQ(ERROR_INVALID_HANDLE, m_reg.Write("Unsigned", 5ul));
+}
+
+// A write the registry refuses (a key made read-only, a full hive) reports
+// the refusal in the result and the status, and stores nothing.
+TEST_F(RegistryValuesTest, ARefusedWriteReportsItsStatusAndStoresNothing)
+{
+    sonvera_test::CFaultyRegistry registry;
+    registry.Fail(sonvera_test::CFaultyRegistry::setValue, ERROR_ACCESS_DENIED);
+    CRegistryOverride scope(registry);
+    CStringArray strings;
+    strings.Add("x");
+    RECT rect = {1, 2, 3, 4};
+    EXPECT_EQ(0, m_reg.Write("Int", 7));
+    ExpectLast(ERROR_ACCESS_DENIED, REG_DWORD, 4);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, m_reg.Write("Unsigned", 7ul));
+    EXPECT_EQ(0, m_reg.Write("Text", "abc"));
+    EXPECT_EQ(0, m_reg.Write("Strings", strings));
+    EXPECT_EQ(0, m_reg.Write("Rect", &rect));
+    ExpectLast(ERROR_ACCESS_DENIED, 1, 22);
+    for (const char* name : {"Int", "Unsigned", "Text", "Strings", "Rect"})
+        EXPECT_EQ(std::string(), Stored(name)) << name;
 }
 
 TEST_F(RegistryValuesTest, NumberReadFailsOnAValueLongerThan4Bytes)

@@ -10,6 +10,7 @@
 #include "fw/FileException.h"
 #include "tests/Setup/ProgramKeyGuard.h"
 #include "tests/Setup/SetupTestSupport.h"
+#include "tests/support/FaultyRegistry.h"
 
 using sonvera_test::CProgramKeyGuard;
 using sonvera_test::CRegistryValueGuard;
@@ -226,6 +227,41 @@ TEST_F(SetupFileTest, IniWritesReturnZeroWhenTheFileCannotBeWritten)
     EXPECT_EQ(0, elsewhere.SetAppLastPos(1, 2, 3, 4));
     EXPECT_EQ(0, elsewhere.SetSkinChange("Blue"));
     EXPECT_EQ(1, elsewhere.SetAppSecureFolder("C:\\x"));   // returns 1 whatever the write did
+}
+
+TEST_F(SetupFileTest, RefusedIniWritesAreReportedOnlyWhereASetterReportsThem)
+{
+    sonvera_test::CFaultyPrivateProfile profile;
+    profile.failWrites = true;
+    CPrivateProfileOverride scope(profile);
+    EXPECT_EQ(0, m_setup.SetLastUserProgram("x"));
+    EXPECT_EQ(0, m_setup.SetAppLastPos(1, 2, 3, 4));
+    EXPECT_EQ(0, m_setup.SetSkinChange("Blue"));
+    EXPECT_EQ(1, m_setup.SetAppSecureFolder("C:\\x"));
+    EXPECT_EQ(1, m_setup.SetAppSecureMakeType(2));
+    EXPECT_EQ(1, m_setup.SetScrWaitTime(5));
+    EXPECT_EQ(6, profile.writes);
+    EXPECT_EQ("<missing>", IniValue("DESK_WARDEN", "LastUser"));
+}
+
+TEST_F(SetupFileTest, AnUnreadableRegistryReadsAsTheDefaultsAndARefusedWriteChangesNothing)
+{
+    ASSERT_EQ(1, m_setup.SetScrComment("kept"));
+    {
+        sonvera_test::CFaultyRegistry registry;
+        registry.Fail(sonvera_test::CFaultyRegistry::openKey, ERROR_ACCESS_DENIED);
+        CRegistryOverride scope(registry);
+        EXPECT_EQ(CString(), m_setup.GetAppPath());
+        EXPECT_EQ(CString(), m_setup.GetScrComment());
+        EXPECT_EQ(CString(), m_setup.GetLastUserLogon());
+    }
+    sonvera_test::CFaultyRegistry registry;
+    registry.Fail(sonvera_test::CFaultyRegistry::setValue, ERROR_ACCESS_DENIED);
+    CRegistryOverride scope(registry);
+    EXPECT_EQ(1, m_setup.SetScrComment("lost"));
+    m_setup.SetAppPath("C:\\elsewhere");
+    EXPECT_EQ(CString("kept"), m_setup.GetScrComment());
+    EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
 }
 
 TEST_F(SetupFileTest, LastPositionIsLeftTopRightBottom)

@@ -11,6 +11,12 @@
 #include <fstream>
 #include <iterator>
 
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <sys/stat.h>
+#endif
+
 namespace enginetest {
 
 std::string FsddPath(const std::string& name)
@@ -80,6 +86,15 @@ std::string MakeTempDir(const std::string& tag)
     fs::remove_all(dir, ec);
     fs::create_directories(dir, ec);
     return dir.string();
+}
+
+bool MakeAnsiDir(const std::string& path)
+{
+#ifdef _WIN32
+    return _mkdir(path.c_str()) == 0;
+#else
+    return mkdir(path.c_str(), 0777) == 0;
+#endif
 }
 
 std::vector<unsigned char> ReadBytes(const std::string& path)

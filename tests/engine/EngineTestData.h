@@ -31,6 +31,10 @@ void AddNoise(std::vector<short>& take, double rms, uint64_t seed);
 
 // A fresh, empty folder for one test.
 std::string MakeTempDir(const std::string& tag);
+// Creates a folder through the C library, which takes a name in the ANSI code
+// page, as the dialog passes it ("\x93\xFA\x96\x7B", Shift-JIS). Returns true
+// when it was made.
+bool MakeAnsiDir(const std::string& path);
 
 // Every file's bytes; empty when missing.
 std::vector<unsigned char> ReadBytes(const std::string& path);

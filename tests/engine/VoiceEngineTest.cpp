@@ -421,9 +421,21 @@ TEST_F(VoiceEngineTest, DamagedMissingForeignOrOtherwiseMadeModelsReject)
     EXPECT_EQ(0, VRE_Verify());
 }
 
-TEST_F(VoiceEngineTest, AFolderWithATrailingSeparatorGetsNoSecondOne)
+// The model goes into the given folder's "work" folder whatever the folder's
+// name ends in: a separator (no second one is added), or a double-byte
+// character whose second byte is 0x5C, the code of the backslash ("機能" is
+// 0x8B 0x40 0x94 0x5C in Shift-JIS), which is no separator.
+TEST_F(VoiceEngineTest, TheModelGoesIntoTheWorkFolderOfTheFolderGiven)
 {
-    m_dir += "/";
-    ASSERT_NE(0, Enrol("0_george_", 0, 0.0, "abj"));
-    EXPECT_TRUE(std::filesystem::exists(m_dir + "work/abj.bin"));
+    const std::string base = m_dir;
+    for (const char* name : {"plain", "trailing/", "\x8B\x40\x94\x5C"}) {
+        std::string folder = base + "/" + name;
+        if (folder.back() == '/') folder.pop_back();
+        ASSERT_TRUE(enginetest::MakeAnsiDir(folder)) << name;
+        m_dir = base + "/" + name;
+        ASSERT_NE(0, Enrol()) << name;
+        EXPECT_FALSE(enginetest::ReadBytes(folder + "/work/aaj.bin").empty()) << name;
+        EXPECT_TRUE(enginetest::ReadBytes(folder + "work/aaj.bin").empty()) << name;
+        EXPECT_EQ(1, VerifyTake(FsddTake("0_george_5")).accepted) << name;
+    }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "fw/File.h"
@@ -86,6 +87,22 @@ TEST(FileOpen, CreateNewRefusesAnExistingFile)
     const CFileException e = CaughtFrom([&] { CFile file(path.c_str(), CFile::modeCreateNew | CFile::modeWrite); });
     EXPECT_EQ(e.m_lOsError, static_cast<LONG>(ERROR_FILE_EXISTS));
     EXPECT_EQ(ReadRaw(path), "x");
+}
+
+// An object whose file is open would lose it (and its handle) to a second
+// open: that is a bug in the caller, caught where it happens.
+TEST(FileOpen, OpeningAnOpenFileIsAMisuse)
+{
+    CTempFolder dir;
+    const std::string first = dir.File("first.dat").str();
+    ASSERT_TRUE(WriteRaw(first, "1"));
+    CFile file(first.c_str(), CFile::modeRead);
+    EXPECT_THROW(file.Open(dir.File("second.dat"), CFile::modeCreate | CFile::modeWrite), std::logic_error);
+    EXPECT_TRUE(file.IsOpen());
+    EXPECT_EQ(file.GetFilePath(), first.c_str());
+    EXPECT_FALSE(sonvera_test::Exists(dir.File("second.dat")));
+    file.Close();
+    EXPECT_TRUE(file.Open(first.c_str(), CFile::modeRead));
 }
 
 TEST(FileOpen, ExclusiveShareLocksOthersOut)

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "UserDicTestSupport.h"
+#include "tests/support/FaultyRegistry.h"
+#include "userdata/MachineIdentity.h"
 
 namespace {
 
@@ -66,10 +68,10 @@ protected:
     void SetUp() override
     {
         g_fake = FakeSystem();
-        CAppUserDic::SetMachineSources(FakeAdapterQuery, FakeInstallationId);
+        CMachineIdentity::SetSources(FakeAdapterQuery, FakeInstallationId);
         sonvera_test::UserDicTest::SetUp();
     }
-    void TearDown() override { CAppUserDic::ResetMachineSources(); }
+    void TearDown() override { CMachineIdentity::ResetSources(); }
 
     static FakeAdapter Adapter(UINT type, BYTE a0, BYTE a1, BYTE a2, BYTE a3, BYTE a4, BYTE a5)
     {
@@ -188,7 +190,7 @@ TEST_F(CertiKeyTest, WithNeitherIdentifierNoKeyIsMadeAndNoUserWritten)
 // The system's own sources, as this computer (or Wine) has them.
 TEST(CertiKeyOnThisComputer, TheAddressIsTheSameOnEveryCall)
 {
-    CAppUserDic::ResetMachineSources();
+    CMachineIdentity::ResetSources();
     CAppUserDic dic;
     const CString first = dic.GetMacAddr();
     for (int i = 0; i < 3; ++i)
@@ -199,28 +201,65 @@ TEST(CertiKeyOnThisComputer, TheAddressIsTheSameOnEveryCall)
 
 unsigned long __stdcall NoAdapter(_IP_ADAPTER_INFO*, unsigned long*) { return ERROR_NO_DATA; }
 
-TEST(CertiKeyOnThisComputer, WithoutAnAdapterTheRegistryMachineGuidIsTaken)
-{
-    char guid[128] = {};
-    DWORD size = sizeof(guid) - 1;
-    HKEY key = nullptr;
-    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Cryptography", 0,
-                            KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key);
-    if (rc == ERROR_SUCCESS) {
-        rc = RegQueryValueExA(key, "MachineGuid", nullptr, nullptr, reinterpret_cast<BYTE*>(guid), &size);
-        RegCloseKey(key);
+// A registry whose installation identifier is a known text.
+class CInstalledRegistry : public CWin32Registry {
+public:
+    explicit CInstalledRegistry(const char* guid) : m_guid(guid) {}
+    LONG OpenKey(HKEY parent, const char* subKey, REGSAM access, HKEY* key) override
+    {
+        openedWith64BitView = (access & KEY_WOW64_64KEY) != 0;
+        if (parent != HKEY_LOCAL_MACHINE || std::string(subKey) != "SOFTWARE\\Microsoft\\Cryptography")
+            return ERROR_FILE_NOT_FOUND;
+        *key = kInstallationKey;
+        return ERROR_SUCCESS;
     }
-    CAppUserDic::SetMachineSources(NoAdapter, nullptr);
+    LONG CloseKey(HKEY key) override { return key == kInstallationKey ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; }
+    LONG QueryValue(HKEY, const char* name, DWORD* type, BYTE* data, DWORD* size) override
+    {
+        if (std::string(name) != "MachineGuid")
+            return ERROR_FILE_NOT_FOUND;
+        const DWORD needed = static_cast<DWORD>(m_guid.size() + 1);
+        if (*size < needed)
+            return ERROR_MORE_DATA;
+        std::memcpy(data, m_guid.c_str(), needed);
+        *type = REG_SZ;
+        *size = needed;
+        return ERROR_SUCCESS;
+    }
+    bool openedWith64BitView = false;
+
+private:
+    static inline const HKEY kInstallationKey = reinterpret_cast<HKEY>(0x5A5A0);
+    std::string m_guid;
+};
+
+class InstallationIdTest : public ::testing::Test {
+protected:
+    void SetUp() override { CMachineIdentity::SetSources(NoAdapter, nullptr); }
+    void TearDown() override { CMachineIdentity::ResetSources(); }
+};
+
+TEST_F(InstallationIdTest, WithoutAnAdapterTheRegistrysMachineGuidIsTaken)
+{
+    CInstalledRegistry registry(" 4c4c4544-0042-3510-8052-b4c04f4e4d32 ");
+    CRegistryOverride scope(registry);
     CAppUserDic dic;
     CString certiKey;
-    const int made = dic.CreateCertiKey("Carol", certiKey);
-    CAppUserDic::ResetMachineSources();
-    if (rc != ERROR_SUCCESS) {
-        EXPECT_EQ(0, made);
-        return;
+    ASSERT_EQ(1, dic.CreateCertiKey("Carol", certiKey));
+    EXPECT_EQ("4c4c4544-0042-3510-8052-b4c04f4e4d32Carol", certiKey.str());
+    EXPECT_TRUE(registry.openedWith64BitView);
+}
+
+TEST_F(InstallationIdTest, AnUnreadableRegistryGivesNoKey)
+{
+    for (const auto call : {sonvera_test::CFaultyRegistry::openKey, sonvera_test::CFaultyRegistry::queryValue}) {
+        sonvera_test::CFaultyRegistry registry;
+        registry.Fail(call, ERROR_ACCESS_DENIED);
+        CRegistryOverride scope(registry);
+        CString certiKey = "unchanged";
+        EXPECT_EQ(0, CAppUserDic().CreateCertiKey("Carol", certiKey)) << call;
+        EXPECT_EQ("unchanged", certiKey.str());
     }
-    ASSERT_EQ(1, made);
-    EXPECT_EQ(std::string(guid) + "Carol", certiKey.str());
 }
 
 } // namespace

@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <stdexcept>
+
+#include "voice/WaveInHandle.h"
 #include "voice/WaveRecorder.h"
 
 namespace {
@@ -74,6 +78,38 @@ TEST(WaveRecorderBlock, FreeingLeavesNoBlockToRead)
     recorder.FreeBuffer();   // a second release is harmless
 }
 
+// The block keeps the size it was allocated with: a longer duration set
+// afterwards reaches neither the driver nor the sample reads.
+TEST(WaveRecorderBlock, ALongerDurationAfterTheAllocationStaysInsideTheBlock)
+{
+    NiceMock<MockWaveIn> device;
+    RecorderOver recorder(device);
+    recorder.SetDuration(1);
+    ASSERT_EQ(recorder.AllocBuffer(), 1);
+    recorder.SetDuration(3);
+    EXPECT_EQ(recorder.GetSampleCount(), 11025);
+    EXPECT_EQ(recorder.GetSample(11025), 0);
+    EXPECT_EQ(recorder.GetSample(33074), 0);
+
+    DWORD handedToTheDriver = 0;
+    ON_CALL(device, Open(_, _)).WillByDefault(Return(MMSYSERR_NOERROR));
+    EXPECT_CALL(device, PrepareHeader(_, _)).WillOnce([&](HWAVEIN, WAVEHDR* header) {
+        handedToTheDriver = header->dwBufferLength;
+        return MMRESULT(MMSYSERR_NOERROR);
+    });
+    recorder.Start();
+    EXPECT_EQ(handedToTheDriver, 22050u);
+}
+
+TEST(WaveRecorderBlock, NoBlockMeansNoStart)
+{
+    NiceMock<MockWaveIn> device;
+    RecorderOver recorder(device);
+    EXPECT_CALL(device, Open(_, _)).Times(0);
+    EXPECT_EQ(recorder.Start(), 0);
+    EXPECT_FALSE(recorder.IsRecording());
+}
+
 // Wine here has no audio device, like a PC without a microphone.
 TEST(WaveRecorderMicrophone, StartWithoutADeviceFailsAndDoesNotRecord)
 {
@@ -121,6 +157,8 @@ TEST(WaveRecorderDevice, StartGivesUpAtTheFirstFailure)
 {
     NiceMock<MockWaveIn> device;
     RecorderOver recorder(device);
+    recorder.SetDuration(3);
+    ASSERT_EQ(recorder.AllocBuffer(), 1);
     EXPECT_CALL(device, Open(_, _)).WillOnce(Return(MMSYSERR_NOERROR));
     EXPECT_CALL(device, PrepareHeader(_, _)).WillOnce(Return(MMSYSERR_NOMEM));
     EXPECT_CALL(device, AddBuffer(_, _)).Times(0);
@@ -151,6 +189,64 @@ TEST(WaveRecorderDevice, StopSucceedsEvenWhenUnpreparingFails)
     EXPECT_CALL(device, Close(_)).Times(0);
     EXPECT_EQ(recorder.Stop(), 1);
     EXPECT_EQ(recorder.GetLastResult(), static_cast<MMRESULT>(WAVERR_STILLPLAYING));
+}
+
+// The driver holds the header until the device is reset: a device left
+// open, by a recorder going away mid-take or by a failed stop, is reset,
+// unprepared and closed before its block is used again or freed.
+TEST(WaveRecorderDevice, ARecorderGoingAwayMidTakeReleasesTheDeviceFirst)
+{
+    NiceMock<MockWaveIn> device;
+    ON_CALL(device, Open(_, _)).WillByDefault([](HWAVEIN* handle, const WAVEFORMATEX*) {
+        *handle = reinterpret_cast<HWAVEIN>(0x42);
+        return MMRESULT(MMSYSERR_NOERROR);
+    });
+    auto recorder = std::make_unique<RecorderOver>(device);
+    recorder->SetDuration(3);
+    ASSERT_EQ(recorder->AllocBuffer(), 1);
+    ASSERT_EQ(recorder->Start(), 1);
+    ::testing::InSequence order;
+    EXPECT_CALL(device, Reset(reinterpret_cast<HWAVEIN>(0x42)));
+    EXPECT_CALL(device, UnprepareHeader(reinterpret_cast<HWAVEIN>(0x42), _));
+    EXPECT_CALL(device, Close(reinterpret_cast<HWAVEIN>(0x42))).WillOnce(Return(MMSYSERR_NOERROR));
+    recorder.reset();
+}
+
+TEST(WaveRecorderDevice, StartAfterAFailedStopReleasesTheOldDevice)
+{
+    NiceMock<MockWaveIn> device;
+    ON_CALL(device, Open(_, _)).WillByDefault([](HWAVEIN* handle, const WAVEFORMATEX*) {
+        *handle = reinterpret_cast<HWAVEIN>(0x42);
+        return MMRESULT(MMSYSERR_NOERROR);
+    });
+    RecorderOver recorder(device);
+    recorder.SetDuration(3);
+    ASSERT_EQ(recorder.AllocBuffer(), 1);
+    ASSERT_EQ(recorder.Start(), 1);
+    EXPECT_CALL(device, Stop(_)).WillOnce(Return(MMSYSERR_ERROR));
+    EXPECT_EQ(recorder.Stop(), 0);
+    ::testing::InSequence order;
+    EXPECT_CALL(device, Close(_)).WillOnce(Return(MMSYSERR_NOERROR));
+    EXPECT_CALL(device, Open(_, _)).WillOnce(Return(MMSYSERR_NOERROR));
+    EXPECT_EQ(recorder.Start(), 1);
+}
+
+TEST(WaveInHandle, OpeningAnOpenDeviceIsAMisuse)
+{
+    NiceMock<MockWaveIn> device;
+    ON_CALL(device, Open(_, _)).WillByDefault([](HWAVEIN* handle, const WAVEFORMATEX*) {
+        *handle = reinterpret_cast<HWAVEIN>(0x42);
+        return MMRESULT(MMSYSERR_NOERROR);
+    });
+    CWaveInHandle handle(device);
+    const WAVEFORMATEX format = {};
+    ASSERT_EQ(handle.Open(format), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    EXPECT_THROW(handle.Open(format), std::logic_error);
+    EXPECT_EQ(handle.Get(), reinterpret_cast<HWAVEIN>(0x42));
+    EXPECT_CALL(device, Close(reinterpret_cast<HWAVEIN>(0x42))).WillOnce(Return(WAVERR_STILLPLAYING));
+    EXPECT_NE(handle.Close(), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    EXPECT_TRUE(handle.IsOpen());   // a refused close keeps the handle
+    EXPECT_CALL(device, Close(_)).WillOnce(Return(MMSYSERR_NOERROR));
 }
 
 }  // namespace

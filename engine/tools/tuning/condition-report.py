@@ -1,0 +1,147 @@
+#!/usr/bin/env python3
+"""Per-condition figures from sonvera-eval --dump files, for a set of speakers.
+
+  condition-report.py --speakers a,b,... [--threshold T] [--snr-slope A --snr-knee S] dump.csv...
+
+Only trials whose model speaker and test speaker are both in the set count
+(the figures of speakers left out of the tuning come from their own trials,
+with each other as impostors). A trial is accepted when its score is at most
+T + A x max(0, S - snr) (the engine's noise-aware threshold; A = 0: a fixed
+one). Prints per condition: EER, FAR and FRR at that threshold, replays
+caught, fresh genuine takes flagged, the worst model/impostor pair, and, with
+--fit, the largest T at which the clean condition's FAR is at most 1 %.
+"""
+import argparse
+import csv
+import math
+from collections import defaultdict
+
+REFUSED = 1e8
+
+
+def load(paths, speakers):
+    rows = []
+    for path in paths:
+        for r in csv.DictReader(open(path)):
+            if r['model_speaker'] in speakers and r['test_speaker'] in speakers:
+                s = float(r['score'])
+                r['s'] = math.inf if s >= REFUSED else s
+                r['snr_db'] = float(r['snr'])
+                rows.append(r)
+    return rows
+
+
+def eer(genuine, impostor):
+    if not genuine or not impostor:
+        return float('nan')
+    trials = sorted([(s, 0) for s in genuine] + [(s, 1) for s in impostor])
+    fa, fr = 0, len(genuine)
+    best, result = 2.0, 0.0
+    for s, imp in trials:
+        if imp:
+            fa += 1
+        else:
+            fr -= 1
+        far, frr = fa / len(impostor), fr / len(genuine)
+        if abs(far - frr) < best:
+            best, result = abs(far - frr), 0.5 * (far + frr)
+    return result
+
+
+def threshold(row, t0, slope, knee):
+    return t0 + slope * max(0.0, knee - row['snr_db'])
+
+
+def figures(rows, t0, slope, knee):
+    g = [r for r in rows if r['kind'] == 'g']
+    i = [r for r in rows if r['kind'] == 'i']
+    rp = [r for r in rows if r['kind'] == 'r']
+    acc = lambda r: r['s'] <= threshold(r, t0, slope, knee)
+    far = 100.0 * sum(acc(r) for r in i) / max(1, len(i))
+    frr = 100.0 * sum(not acc(r) for r in g) / max(1, len(g))
+    pairs = defaultdict(lambda: [0, 0])
+    for r in i:
+        p = pairs[(r['model_speaker'], r['word'], r['test_speaker'])]
+        p[0] += acc(r)
+        p[1] += 1
+    worst = max(pairs.items(), key=lambda kv: kv[1][0] / kv[1][1], default=None)
+    # EER on the scores less the noise-aware part of the threshold.
+    shift = lambda r: r['s'] - slope * max(0.0, knee - r['snr_db'])
+    e = 100.0 * eer([shift(r) for r in g], [shift(r) for r in i])
+    caught = 100.0 * sum(copy_flag(r) for r in rp) / max(1, len(rp))
+    flagged = 100.0 * sum(copy_flag(r) for r in g) / max(1, len(g))
+    miss = sum(r['epd'] == '0' for r in g)
+    return e, far, frr, caught, flagged, miss, worst, len(g), len(i), len(rp)
+
+
+# VRE_VCopy said "replay": a checked take within the replay limit (0.40).
+def copy_flag(r):
+    return r['epd'] == '1' and r['s'] < math.inf and float(r['copy']) <= 0.4
+
+
+def fit(rows, slope, knee, target=1.0):
+    i = [r for r in rows if r['kind'] == 'i' and r['condition'] == 'clean']
+    cuts = sorted(r['s'] - slope * max(0.0, knee - r['snr_db']) for r in i if r['s'] < math.inf)
+    allowed = int(math.floor(target / 100.0 * len(i)))
+    # The largest T that accepts at most `allowed` impostor trials.
+    return cuts[allowed] - 1e-6 if allowed < len(cuts) else math.inf
+
+
+def fit_noise(rows, t0, conditions=('white20', 'speech20', 'soft12'), max_far=2.0):
+    """The knee and slope that bring the noisy conditions' FRR lowest (mean
+    over them) while each keeps its FAR within max_far %."""
+    best = (0.0, 0.0, None)
+    for knee in (20.0, 25.0, 30.0, 35.0, 40.0):
+        for step in range(0, 31):
+            slope = 0.005 * step
+            frrs = []
+            ok = True
+            for c in conditions:
+                sub = [r for r in rows if r['condition'] == c]
+                if not sub:
+                    continue
+                _, far, frr, *_ = figures(sub, t0, slope, knee)
+                ok = ok and far <= max_far
+                frrs.append(frr)
+            if ok and frrs and (best[2] is None or sum(frrs) / len(frrs) < best[2]):
+                best = (slope, knee, sum(frrs) / len(frrs))
+    return best
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument('--speakers', required=True)
+    ap.add_argument('--threshold', type=float, default=1.40)
+    ap.add_argument('--snr-slope', type=float, default=0.0)
+    ap.add_argument('--snr-knee', type=float, default=0.0)
+    ap.add_argument('--fit', action='store_true', help='T: largest with clean FAR <= 1 %%')
+    ap.add_argument('--fit-noise', action='store_true', help='slope and knee: see fit_noise')
+    ap.add_argument('--detail', action='store_true', help='FAR per word and FRR per speaker too')
+    ap.add_argument('dumps', nargs='+')
+    a = ap.parse_args()
+    speakers = set(a.speakers.split(','))
+    rows = load(a.dumps, speakers)
+    t0 = fit(rows, a.snr_slope, a.snr_knee) if a.fit else a.threshold
+    if a.fit_noise:
+        a.snr_slope, a.snr_knee, mean_frr = fit_noise(rows, t0)
+        print('noise fit: slope %.4f per dB below %.1f dB, mean FRR %s' % (a.snr_slope, a.snr_knee, mean_frr))
+    print('threshold %.4f slope %.4f knee %.1f speakers %d' % (t0, a.snr_slope, a.snr_knee, len(speakers)))
+    conditions = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
+    for c in conditions:
+        e, far, frr, caught, flagged, miss, worst, ng, ni, nr = figures([r for r in rows if r['condition'] == c], t0, a.snr_slope, a.snr_knee)
+        w = '-' if worst is None else '%s %s %s %.1f%%' % (worst[0] + (100.0 * worst[1][0] / worst[1][1],))
+        print('%-9s EER=%.2f%% FAR=%.2f%% FRR=%.2f%% replay_caught=%.1f%% fresh_flagged=%.2f%% epd_miss=%d worst=%s (g=%d i=%d r=%d)'
+              % (c, e, far, frr, caught, flagged, miss, w, ng, ni, nr))
+        if a.detail and c != 'replay':
+            sub = [r for r in rows if r['condition'] == c]
+            acc = lambda r: r['s'] <= threshold(r, t0, a.snr_slope, a.snr_knee)
+            words = sorted({r['word'] for r in sub})
+            print('  far_by_word: ' + ' '.join('%s=%.1f%%' % (w, 100.0 * sum(acc(r) for r in sub if r['kind'] == 'i' and r['word'] == w)
+                                                            / max(1, sum(1 for r in sub if r['kind'] == 'i' and r['word'] == w))) for w in words))
+            spk = sorted({r['model_speaker'] for r in sub})
+            print('  frr_by_speaker: ' + ' '.join('%s=%.0f%%' % (m, 100.0 * sum(not acc(r) for r in sub if r['kind'] == 'g' and r['model_speaker'] == m)
+                                                                / max(1, sum(1 for r in sub if r['kind'] == 'g' and r['model_speaker'] == m))) for m in spk))
+
+
+if __name__ == '__main__':
+    main()

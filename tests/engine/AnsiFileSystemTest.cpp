@@ -1,0 +1,61 @@
+// Paths walked by character, and the one-step replace. The names are
+// Shift-JIS, as the dialog passes them; "能" (0x94 0x5C) ends in the code of
+// the backslash, which is no separator there.
+#include "AnsiFileSystem.h"
+#include "EngineTestData.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kSep(1, CAnsiFileSystem::kSeparator);
+
+} // namespace
+
+TEST(AnsiFileSystem, AFolderIsJoinedWithOneSeparatorWhateverItsLastCharacter)
+{
+    const struct {
+        const char* what;
+        std::string dir, joined;
+    } cases[] = {
+        {"plain", "C:\\app", "C:\\app" + kSep + "work"},
+        {"backslash", "C:\\app\\", "C:\\app\\work"},
+        {"slash", "/tmp/app/", "/tmp/app/work"},
+        {"empty", "", "work"},
+        {"ends in 0x94 0x5C", "C:\\\x8B\x40\x94\x5C", "C:\\\x8B\x40\x94\x5C" + kSep + "work"},
+        {"0x94 0x5C, then a separator", "C:\\\x94\x5C\\", "C:\\\x94\x5C\\work"},
+        {"0x5C alone after a double-byte one", "C:\\\x8B\x40\\", "C:\\\x8B\x40\\work"},
+        {"a lead byte at the very end", "C:\\a\x94", "C:\\a\x94" + kSep + "work"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.joined, CAnsiFileSystem::Join(c.dir, "work")) << c.what;
+        EXPECT_EQ(c.joined.size() == c.dir.size() + 4 && !c.dir.empty(), CAnsiFileSystem::EndsWithSeparator(c.dir))
+            << c.what;
+    }
+}
+
+TEST(AnsiFileSystem, ReplacePutsTheNewFileInPlaceOrLeavesBothAsTheyWere)
+{
+    // "日本" in Shift-JIS.
+    const std::string dir = enginetest::MakeTempDir("replace") + "/\x93\xFA\x96\x7B";
+    ASSERT_TRUE(CAnsiFileSystem::MakeFolder(dir));
+    ASSERT_TRUE(CAnsiFileSystem::MakeFolder(dir)) << "an existing folder is fine";
+    const std::string path = dir + "/aaj.bin", tmp = path + ".tmp";
+    using Bytes = std::vector<unsigned char>;
+    ASSERT_TRUE(enginetest::WriteBytes(path, {1, 2, 3}));
+    ASSERT_TRUE(enginetest::WriteBytes(tmp, {7, 8, 9}));
+    ASSERT_TRUE(CAnsiFileSystem::Replace(tmp, path));
+    EXPECT_EQ((Bytes{7, 8, 9}), enginetest::ReadBytes(path));
+    EXPECT_TRUE(enginetest::ReadBytes(tmp).empty());
+    // Without a finished temporary file the old one stays as it was.
+    EXPECT_FALSE(CAnsiFileSystem::Replace(tmp, path));
+    EXPECT_EQ((Bytes{7, 8, 9}), enginetest::ReadBytes(path));
+    // Into a folder that does not exist nothing moves.
+    ASSERT_TRUE(enginetest::WriteBytes(tmp, {5}));
+    EXPECT_FALSE(CAnsiFileSystem::Replace(tmp, dir + "/missing/aaj.bin"));
+    EXPECT_EQ(Bytes{5}, enginetest::ReadBytes(tmp));
+    EXPECT_FALSE(CAnsiFileSystem::MakeFolder(dir + "/missing/work"));
+}

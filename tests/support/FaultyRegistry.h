@@ -1,0 +1,100 @@
+// The registry and INI functions of the tests: the system's own, counted,
+// with a chosen call failing, as CFaultyFileSystem does for files.
+//
+//     CFaultyRegistry registry;
+//     registry.Fail(CFaultyRegistry::queryCounts, ERROR_ACCESS_DENIED);
+//     CRegistryOverride scope(registry);
+#pragma once
+
+#include <windows.h>
+
+#include "fw/PrivateProfile.h"
+#include "fw/Registry.h"
+
+namespace sonvera_test
+{
+class CFaultyRegistry : public CWin32Registry
+{
+public:
+    enum Call { openKey, createKey, closeKey, deleteKey, queryValue, setValue, deleteValue, queryCounts, enumKey,
+                enumValue, callCount };
+
+    // Calls of the kind fail with the status, after `passing` more have passed.
+    void Fail(Call call, LONG status, int passing = 0)
+    {
+        m_failCall = call;
+        m_failStatus = status;
+        m_failFrom = m_calls[call] + passing + 1;
+    }
+    int Calls(Call call) const { return m_calls[call]; }
+
+    LONG OpenKey(HKEY parent, const char* subKey, REGSAM access, HKEY* key) override
+    {
+        return Fails(openKey) ? m_failStatus : CWin32Registry::OpenKey(parent, subKey, access, key);
+    }
+    LONG CreateKey(HKEY parent, const char* subKey, REGSAM access, HKEY* key) override
+    {
+        return Fails(createKey) ? m_failStatus : CWin32Registry::CreateKey(parent, subKey, access, key);
+    }
+    LONG CloseKey(HKEY key) override
+    {
+        // The handle goes whatever is reported, so that nothing leaks.
+        const LONG status = CWin32Registry::CloseKey(key);
+        return Fails(closeKey) ? m_failStatus : status;
+    }
+    LONG DeleteKey(HKEY parent, const char* subKey) override
+    {
+        return Fails(deleteKey) ? m_failStatus : CWin32Registry::DeleteKey(parent, subKey);
+    }
+    LONG QueryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* size) override
+    {
+        return Fails(queryValue) ? m_failStatus : CWin32Registry::QueryValue(key, name, type, data, size);
+    }
+    LONG SetValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) override
+    {
+        return Fails(setValue) ? m_failStatus : CWin32Registry::SetValue(key, name, type, data, size);
+    }
+    LONG DeleteValue(HKEY key, const char* name) override
+    {
+        return Fails(deleteValue) ? m_failStatus : CWin32Registry::DeleteValue(key, name);
+    }
+    LONG QueryCounts(HKEY key, DWORD* subKeys, DWORD* values) override
+    {
+        return Fails(queryCounts) ? m_failStatus : CWin32Registry::QueryCounts(key, subKeys, values);
+    }
+    LONG EnumKey(HKEY key, DWORD index, char* name, DWORD* length) override
+    {
+        return Fails(enumKey) ? m_failStatus : CWin32Registry::EnumKey(key, index, name, length);
+    }
+    LONG EnumValue(HKEY key, DWORD index, char* name, DWORD* length) override
+    {
+        return Fails(enumValue) ? m_failStatus : CWin32Registry::EnumValue(key, index, name, length);
+    }
+
+private:
+    bool Fails(Call call) { return ++m_calls[call] >= m_failFrom && call == m_failCall; }
+
+    int m_calls[callCount] = {};
+    Call m_failCall = callCount;
+    LONG m_failStatus = ERROR_SUCCESS;
+    int m_failFrom = 0;
+};
+
+// INI files whose writes fail (as on a read-only folder), counted.
+class CFaultyPrivateProfile : public CWin32PrivateProfile
+{
+public:
+    bool failWrites = false;
+    int writes = 0;
+
+    BOOL WriteString(const char* section, const char* key, const char* value, const char* path) override
+    {
+        ++writes;
+        if (failWrites) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        return CWin32PrivateProfile::WriteString(section, key, value, path);
+    }
+};
+} // namespace sonvera_test
