@@ -22,6 +22,8 @@ public:
     void Free();
 
     bool IsHeld() const { return m_pData != nullptr; }
+    // The block's handle, for calls that take one (a stream over the block).
+    HGLOBAL Handle() const { return m_hBlock; }
     void* Data() const { return m_pData; }
     // The allocated size in bytes; 0 when nothing is held.
     DWORD Size() const { return m_dwSize; }

@@ -6,6 +6,7 @@
 
 #include "fw/ComScope.h"
 #include "fw/File.h"
+#include "fw/GlobalBlock.h"
 
 namespace {
 
@@ -33,47 +34,19 @@ private:
     Interface* m_p = nullptr;
 };
 
-// Movable global memory, freed unless it is handed on.
-class CGlobalBlock {
-public:
-    explicit CGlobalBlock(SIZE_T size) : m_h(::GlobalAlloc(GMEM_MOVEABLE, size)) {}
-    ~CGlobalBlock()
-    {
-        if (m_h != nullptr)
-            ::GlobalFree(m_h);
-    }
-    CGlobalBlock(const CGlobalBlock&) = delete;
-    CGlobalBlock& operator=(const CGlobalBlock&) = delete;
-    HGLOBAL get() const { return m_h; }
-    HGLOBAL HandOn()
-    {
-        HGLOBAL h = m_h;
-        m_h = nullptr;
-        return h;
-    }
-
-private:
-    HGLOBAL m_h;
-};
-
-// The whole file in movable global memory, for a stream to own; null when
-// the file cannot be read or is no size for a picture.
-HGLOBAL ReadPictureFile(const CString& path, ULONGLONG& length)
+// Reads the whole file into the block; false when the file cannot be read or
+// is no size for a picture.
+bool ReadPictureFile(const CString& path, CGlobalBlock& block)
 {
     try {
         CFile file(path, CFile::modeRead | CFile::shareDenyWrite);
-        length = file.GetLength();
-        if (length == 0 || length > kMaxPictureFileBytes)
-            return nullptr;
-        CGlobalBlock block(static_cast<SIZE_T>(length));
-        void* bytes = block.get() != nullptr ? ::GlobalLock(block.get()) : nullptr;
-        if (bytes == nullptr)
-            return nullptr;
-        file.ReadExact(bytes, static_cast<UINT>(length));
-        ::GlobalUnlock(block.get());
-        return block.HandOn();
+        const ULONGLONG length = file.GetLength();
+        if (length == 0 || length > kMaxPictureFileBytes || !block.Allocate(static_cast<DWORD>(length)))
+            return false;
+        file.ReadExact(block.Data(), block.Size());
+        return true;
     } catch (const CFileException&) {
-        return nullptr;
+        return false;
     }
 }
 
@@ -82,20 +55,17 @@ HGLOBAL ReadPictureFile(const CString& path, ULONGLONG& length)
 BOOL LoadPictureFile(const CString& path, CBitmap& picture)
 {
     picture.DeleteObject();
-    ULONGLONG length = 0;
-    HGLOBAL memory = ReadPictureFile(path, length);
-    if (memory == nullptr)
+    // The block outlives the stream and the picture that read from it.
+    CGlobalBlock file;
+    if (!ReadPictureFile(path, file))
         return FALSE;
-    CReleaser<IStream> stream;
-    if (FAILED(::CreateStreamOnHGlobal(memory, TRUE, &stream))) {
-        ::GlobalFree(memory);
-        return FALSE;
-    }
-
     // JPEG and GIF are decoded by COM objects.
     CComScope com;
+    CReleaser<IStream> stream;
+    if (FAILED(::CreateStreamOnHGlobal(file.Handle(), FALSE, &stream)))
+        return FALSE;
     CReleaser<IPicture> decoded;
-    if (FAILED(::OleLoadPicture(stream.get(), static_cast<LONG>(length), FALSE, IID_IPicture,
+    if (FAILED(::OleLoadPicture(stream.get(), static_cast<LONG>(file.Size()), FALSE, IID_IPicture,
                                 reinterpret_cast<void**>(&decoded))))
         return FALSE;
     SHORT type = PICTYPE_NONE;
