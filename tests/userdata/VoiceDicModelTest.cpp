@@ -230,9 +230,12 @@ TEST_F(VoiceModelTest, AModelTornByACrashNeverLoadsInTheEngine)
     EXPECT_TRUE(EngineAccepts(ModelPath("aaj")));
 }
 
-TEST_F(VoiceModelTest, AWriteFailingHalfwayLeavesABlockTheEngineRejects)
+// A model update is all or nothing: a write failing halfway leaves the old
+// model, whole, for the next verification.
+TEST_F(VoiceModelTest, AModelUpdateFailingHalfwayLeavesTheOldModel)
 {
-    PutModel("aaj", EngineModel(31));
+    const std::string oldModel = EngineModel(31);
+    PutModel("aaj", oldModel);
     m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
     PutModel("aaj", EngineModel(32));
     sonvera_test::CFaultyFileSystem fs;
@@ -244,7 +247,8 @@ TEST_F(VoiceModelTest, AWriteFailingHalfwayLeavesABlockTheEngineRejects)
     }
     ASSERT_EQ(1, fs.Failures());
     m_voice.GetUserVoice("Alice", "KEY-A", "aaj");
-    EXPECT_FALSE(EngineAccepts(ModelPath("aaj")));
+    EXPECT_EQ(oldModel, Model("aaj"));
+    EXPECT_TRUE(EngineAccepts(ModelPath("aaj")));
     // The other user's slot is untouched by the failed write.
     EXPECT_EQ(1, FindSlot("Bob", "KEY-B"));
 }
