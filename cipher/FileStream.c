@@ -65,6 +65,7 @@ static wchar_t *FullPath(const wchar_t *path)
 /* The temporary file of a destination is its full path followed by ".zv", the
  * process and a counter as twelve hexadecimal digits, and ".tmp". */
 #define TEMP_DIGITS 12
+static const wchar_t kTempPattern[] = L".zv*.tmp";
 
 static int IsHexDigit(wchar_t c)
 {
@@ -101,10 +102,10 @@ static void RemoveLeftovers(const wchar_t *destination)
     name = full + wcslen(full);
     while (name > full && name[-1] != L'\\' && name[-1] != L'/' && name[-1] != L':') --name;
     folderLength = (size_t)(name - full);
-    pattern = (wchar_t *)malloc((wcslen(full) + 8) * sizeof(wchar_t));
+    pattern = (wchar_t *)malloc((wcslen(full) + sizeof kTempPattern / sizeof kTempPattern[0]) * sizeof(wchar_t));
     if (pattern != NULL) {
         wcscpy(pattern, full);
-        wcscat(pattern, L".zv*.tmp");
+        wcscat(pattern, kTempPattern);
         find = FindFirstFileW(pattern, &found);
         if (find != INVALID_HANDLE_VALUE) {
             do {
