@@ -15,7 +15,8 @@ bool CBusyRetry::IsBusyError(DWORD error)
 
 bool CBusyRetry::Again(DWORD error)
 {
-    if (!IsBusyError(error) || GetTickCount() - m_dwStart >= m_dwTotalMs) {
+    const DWORD limitMs = error == ERROR_ACCESS_DENIED && m_dwTotalMs > kDefaultMs ? kDefaultMs : m_dwTotalMs;
+    if (!IsBusyError(error) || GetTickCount() - m_dwStart >= limitMs) {
         SetLastError(error);
         return false;
     }

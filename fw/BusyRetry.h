@@ -2,7 +2,9 @@
 // way of. A sharing violation, a lock violation or a denied access (which is
 // also what a file being deleted or replaced answers) usually clears within
 // milliseconds; such an error is tried again, with growing pauses, until the
-// time given is up, and only then becomes the caller's exception.
+// time given is up, and only then becomes the caller's exception. A denied
+// access may as well be for good (a read-only folder), so it is tried again
+// for the default time at most, however long the time given.
 //
 //     CBusyRetry retry;
 //     HANDLE h;

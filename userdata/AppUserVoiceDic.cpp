@@ -40,7 +40,10 @@ bool AreaText(const unsigned char* head, unsigned long lengthOffset, unsigned lo
     return reader.TryNext(text);
 }
 
-// Every change of the dictionary is made in place, all or nothing.
+// Every change of the dictionary is made in place, all or nothing. It is
+// made, and on the disk, once the journal is gone: the file is left to its
+// destructor to close, since a close reported as failed afterwards says
+// nothing about a change that is already there.
 void WriteAt(CFile& file, ULONGLONG offset, const void* data, size_t size)
 {
     CRollbackJournal::Write(file, offset, data, size);
@@ -215,25 +218,28 @@ void CAppUserVoiceDic::AddUser(CString strUserID, CString strCertiKey)
         static_cast<unsigned long>(key.GetLength()) > kKeyArea)
         return;
 
+    // The user's slot changes in one step: a reused blank slot gets its new
+    // head (the bytes of the areas behind the new texts stay as they were),
+    // a new slot is added whole, zeros and head; cut off midway, either is
+    // as it was before.
     int slot = SlotCount(file) == 0 ? -1 : FindBlankSlot(file);
-    if (slot < 0)
-        slot = AddSlot(file);
-    // The slot's head (in-use word, ID and key areas) changes in one step: a
-    // reused slot cut off midway stays blank instead of carrying the new
-    // texts for the old user's models. The bytes of the areas behind the
-    // new texts stay as they were.
-    unsigned char head[kModelBase];
-    file.Seek(static_cast<LONGLONG>(SlotStart(slot)), CFile::begin);
-    file.ReadExact(head, kModelBase);
+    std::vector<unsigned char> bytes;
+    if (slot < 0) {
+        slot = SlotCount(file);
+        bytes.assign(kSlotSize, 0);
+    } else {
+        bytes.resize(kModelBase);
+        file.Seek(static_cast<LONGLONG>(SlotStart(slot)), CFile::begin);
+        file.ReadExact(bytes.data(), kModelBase);
+    }
     CRecordWriter idArea;
     idArea.Append(id);
     CRecordWriter keyArea;
     keyArea.Append(key);
-    std::memcpy(head + kIdLengthOffset, idArea.Bytes().data(), idArea.Size());
-    std::memcpy(head + kKeyLengthOffset, keyArea.Bytes().data(), keyArea.Size());
-    PutLittleEndian32(head + kInUseOffset, 1);
-    WriteAt(file, SlotStart(slot), head, kModelBase);
-    file.Close();
+    std::memcpy(bytes.data() + kIdLengthOffset, idArea.Bytes().data(), idArea.Size());
+    std::memcpy(bytes.data() + kKeyLengthOffset, keyArea.Bytes().data(), keyArea.Size());
+    PutLittleEndian32(bytes.data() + kInUseOffset, 1);
+    WriteAt(file, SlotStart(slot), bytes.data(), bytes.size());
 }
 
 void CAppUserVoiceDic::DelUser(CString strUserID, CString strCertiKey)
@@ -243,7 +249,6 @@ void CAppUserVoiceDic::DelUser(CString strUserID, CString strCertiKey)
     const int slot = FindIDPos(strUserID, strCertiKey, file);
     if (slot >= 0)
         WriteWord(file, SlotStart(slot) + kInUseOffset, 0);
-    file.Close();
 }
 
 // ---------------------------------------------------------------------------
@@ -277,7 +282,6 @@ void CAppUserVoiceDic::SetUserVoice(CString strUserID, CString strCertiKey, CStr
     CRecordWriter block;
     block.Append(CString(bytes.data(), static_cast<int>(length)));
     WriteAt(dic, BlockStart(slot, NickIndex(strNick)), block.Bytes().data(), block.Size());
-    dic.Close();
 }
 
 void CAppUserVoiceDic::GetUserVoice(CString strUserID, CString strCertiKey, CString strNick)
@@ -307,5 +311,4 @@ void CAppUserVoiceDic::DelUserVoice(CString strUserID, CString strCertiKey, CStr
     const int slot = FindIDPos(strUserID, strCertiKey, dic);
     if (slot >= 0 && NickIndex(strNick) >= 0)
         WriteWord(dic, BlockStart(slot, NickIndex(strNick)), 0);
-    dic.Close();
 }
