@@ -5,6 +5,7 @@
 #include "Setup/IniFile.h"
 #include "Setup/RegistryEx.h"
 #include "fw/File.h"
+#include "fw/FileException.h"
 #include "fw/PrivateProfile.h"
 
 namespace
@@ -258,8 +259,13 @@ int CSetupFile::GetScrImageFileList(CStringArray& arrFiles)
     ini.ReadSection(kSectionImageFiles, keys);
     for (int i = 0; i < keys.GetSize(); ++i) {
         CString file = ini.ReadString(kSectionImageFiles, keys[i], "");
-        if (IsFileExist(file, 0))
-            arrFiles.Add(file);
+        // A picture that cannot be checked (its share is away) is not listed,
+        // as one that is missing: a list of pictures is no store to protect.
+        try {
+            if (IsFileExist(file, 0))
+                arrFiles.Add(file);
+        } catch (const CFileException&) {
+        }
     }
     return 1;
 }

@@ -7,6 +7,7 @@
 #include "Setup/RegistryEx.h"
 #include "fw/File.h"
 #include "fw/FileException.h"
+#include "fw/FileLock.h"
 #include "fw/RecordReader.h"
 #include "fw/RecordWriter.h"
 #include "fw/SafeFileWriter.h"
@@ -26,7 +27,9 @@ const ULONGLONG kLargestSecureFile = 16u * 1024u * 1024u;
 
 std::string ReadImage(const CString& path)
 {
-    CFile file(path, CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary);
+    // Readers let a writer replace the file under them: they hold the old
+    // one, whole, until they close it.
+    CFile file(path, CFile::modeRead | CFile::shareDenyNone | CFile::shareAllowDelete | CFile::typeBinary);
     ULONGLONG length = file.GetLength();
     if (length > kLargestSecureFile)
         CFileException::Throw(CFileException::invalidFile, path, "marzet.dat size");
@@ -40,6 +43,15 @@ std::string ReadImage(const CString& path)
 void WriteImage(const CString& path, const CRecordWriter& image)
 {
     CSafeFileWriter::WriteFile(path, image.Bytes());
+}
+
+// The file is never shortened: when the new contents are shorter than the
+// old, the old file's last bytes stay behind them, where an update in place
+// would have left them.
+void KeepLength(CRecordWriter& image, const std::string& old)
+{
+    if (image.Size() < old.size())
+        image.AppendRaw(old.data() + image.Size(), old.size() - image.Size());
 }
 
 CString PassPhrase()
@@ -65,6 +77,16 @@ CString SettingsText(const CSetupSecure::tagSecureSettings& s)
     text.Format("%d%d%d%d%d%d", s.nSwitch1, s.nSwitch2, s.nSwitch3, s.nLogonMethod, s.nCryptMethod,
                 s.nSwitch6);
     return text;
+}
+
+// The contents of a new file: the default settings and two empty records.
+CRecordWriter DefaultImage()
+{
+    CRecordWriter image;
+    image.Append(Encrypt(SettingsText(kDefaultSettings)));
+    image.Append(CString());
+    image.Append(CString());
+    return image;
 }
 
 // Each field is one character of the text read as a decimal digit; a missing
@@ -94,25 +116,36 @@ int CSetupSecure::IsFileExist(const char* pszPath, int bFolder)
 
 void CSetupSecure::SetSetupSecureFilePath(CString strPath)
 {
-    if (!IsFileExist(strPath, 0))
-        CreateSetupSecure(strPath);
+    {
+        CFileLock lock(strPath);
+        // A rewrite cut off by a crash may have left its temporary file (a
+        // whole copy, bypass key included) beside the file.
+        CSafeFileWriter::RemoveLeftovers(strPath);
+        // Only "not found" means absent (IsFileExist raises on any other
+        // failure), and a file that appeared since the check is kept.
+        if (!IsFileExist(strPath, 0)) {
+            const CRecordWriter image = DefaultImage();
+            CSafeFileWriter::WriteNewFile(strPath, image.Bytes().data(), static_cast<UINT>(image.Size()));
+        }
+    }
     m_strFilePath = strPath;
 }
 
 void CSetupSecure::CreateSetupSecure(CString strPath)
 {
-    CRecordWriter image;
-    image.Append(Encrypt(SettingsText(kDefaultSettings)));
-    image.Append(CString());
-    image.Append(CString());
-    WriteImage(strPath, image);
+    CFileLock lock(strPath);
+    WriteImage(strPath, DefaultImage());
 }
 
 void CSetupSecure::GetAppSettings(tagSecureSettings& settings)
 {
     const std::string image = ReadImage(m_strFilePath);
     CRecordReader records(image.data(), image.size(), m_strFilePath);
-    CString text = Decrypt(records.Next());
+    // A record that does not decrypt would read as all zeros and switch the
+    // log-on and encryption methods: it is damage.
+    const CString text = Decrypt(records.Next());
+    if (text.IsEmpty())
+        CFileException::Throw(CFileException::invalidFile, m_strFilePath, "settings record");
     int* fields[kSettingCount] = {&settings.nSwitch1,     &settings.nSwitch2,     &settings.nSwitch3,
                                   &settings.nLogonMethod, &settings.nCryptMethod, &settings.nSwitch6};
     for (int i = 0; i < kSettingCount; ++i)
@@ -124,12 +157,15 @@ void CSetupSecure::GetAppSettings(tagSecureSettings& settings)
 void CSetupSecure::SetAppSettings(tagSecureSettings settings)
 {
     CString cipher = Encrypt(SettingsText(settings));
+    CFileLock lock(m_strFilePath);
+    CSafeFileWriter::RemoveLeftovers(m_strFilePath);
     const std::string image = ReadImage(m_strFilePath);
     CRecordReader records(image.data(), image.size(), m_strFilePath);
     records.Skip();
     CRecordWriter changed;
     changed.Append(cipher);
     changed.AppendRaw(image.data() + records.Position(), records.Remaining());
+    KeepLength(changed, image);
     WriteImage(m_strFilePath, changed);
 }
 
@@ -138,6 +174,8 @@ void CSetupSecure::SetAppSettings(tagSecureSettings settings)
 void CSetupSecure::SetBackupBypassKey(CString strKey)
 {
     CString cipher = Encrypt(strKey);
+    CFileLock lock(m_strFilePath);
+    CSafeFileWriter::RemoveLeftovers(m_strFilePath);
     const std::string image = ReadImage(m_strFilePath);
     CRecordReader records(image.data(), image.size(), m_strFilePath);
     records.Skip();
@@ -147,6 +185,7 @@ void CSetupSecure::SetBackupBypassKey(CString strKey)
     records.Skip();
     changed.Append(cipher);
     changed.AppendRaw(image.data() + records.Position(), records.Remaining());
+    KeepLength(changed, image);
     WriteImage(m_strFilePath, changed);
 }
 

@@ -5,7 +5,10 @@
 // bytes of cipher text: 1 the settings text, 2 a record this library writes
 // empty and otherwise carries along unchanged, 3 the bypass key (empty until
 // one is stored). Every rewrite builds the whole new file and replaces the old
-// one through a temporary file, so a crash midway never costs the bypass key.
+// one through a temporary file, so a crash midway never costs the bypass key;
+// the new file is never shorter than the old, and it is made under the file's
+// lock across processes (CFileLock) from the read to the replace, so no
+// host's change is lost to another's.
 #pragma once
 
 #include <ctime>
@@ -32,13 +35,15 @@ public:
     CSetupSecure& operator=(const CSetupSecure& other);
     virtual ~CSetupSecure();
 
-    // Creates the file with defaults when no file is there, then remembers the path.
+    // Creates the file with defaults when no file is there (never replacing
+    // one: a failing existence check raises), then remembers the path.
     void SetSetupSecureFilePath(CString strPath);
     // Writes a new file (defaults 0,0,0,1,1,1, no bypass key) at the path,
     // replacing any file there. The remembered path is not changed.
     void CreateSetupSecure(CString strPath);
 
-    // File errors, and a damaged file, reach the caller as CFileException.
+    // File errors, and a damaged file (a settings record that does not
+    // decrypt included), reach the caller as CFileException.
     void GetAppSettings(tagSecureSettings& settings);
     void SetAppSettings(tagSecureSettings settings);
     void SetBackupBypassKey(CString strKey);

@@ -62,6 +62,70 @@ static wchar_t *FullPath(const wchar_t *path)
     return full;
 }
 
+/* The temporary file of a destination is its full path followed by ".zv", the
+ * process and a counter as twelve hexadecimal digits, and ".tmp". */
+#define TEMP_DIGITS 12
+static const wchar_t kTempPattern[] = L".zv*.tmp";
+
+static int IsHexDigit(wchar_t c)
+{
+    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+}
+
+/* True when the name is the destination's name followed by a temporary suffix. */
+static int IsTempName(const wchar_t *name, const wchar_t *destinationName)
+{
+    const size_t length = wcslen(destinationName);
+    size_t i;
+    if (_wcsnicmp(name, destinationName, length) != 0 || wcslen(name) != length + 3 + TEMP_DIGITS + 4) return 0;
+    name += length;
+    if (_wcsnicmp(name, L".zv", 3) != 0 || _wcsicmp(name + 3 + TEMP_DIGITS, L".tmp") != 0) return 0;
+    for (i = 0; i < TEMP_DIGITS; ++i)
+        if (!IsHexDigit(name[3 + i])) return 0;
+    return 1;
+}
+
+/* A run cut off by a crash leaves its temporary file beside the destination,
+ * and for a decryption that is plain text: the next run to the same
+ * destination removes it. A temporary another run still has open cannot be
+ * deleted and stays. Failures are not reported: the leftovers are not this
+ * run's. */
+static void RemoveLeftovers(const wchar_t *destination)
+{
+    wchar_t *full = FullPath(destination);
+    wchar_t *pattern = NULL;
+    const wchar_t *name;
+    WIN32_FIND_DATAW found;
+    HANDLE find;
+    size_t folderLength;
+    if (full == NULL) return;
+    name = full + wcslen(full);
+    while (name > full && name[-1] != L'\\' && name[-1] != L'/' && name[-1] != L':') --name;
+    folderLength = (size_t)(name - full);
+    pattern = (wchar_t *)malloc((wcslen(full) + sizeof kTempPattern / sizeof kTempPattern[0]) * sizeof(wchar_t));
+    if (pattern != NULL) {
+        wcscpy(pattern, full);
+        wcscat(pattern, kTempPattern);
+        find = FindFirstFileW(pattern, &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsTempName(found.cFileName, name)) {
+                    wchar_t *path = (wchar_t *)malloc((folderLength + wcslen(found.cFileName) + 1) * sizeof(wchar_t));
+                    if (path != NULL) {
+                        wcsncpy(path, full, folderLength);
+                        wcscpy(path + folderLength, found.cFileName);
+                        DeleteFileW(path);
+                        free(path);
+                    }
+                }
+            } while (FindNextFileW(find, &found));
+            FindClose(find);
+        }
+        free(pattern);
+    }
+    free(full);
+}
+
 /* Creates a new temporary file beside the destination: same folder, so the
  * final move is a rename on one volume. */
 static int CreateTemp(Job *job)
@@ -218,6 +282,7 @@ static int Begin(Job *job, HWND owner, int flags, const char *source, const char
     if (job->sourcePath == NULL || job->destinationPath == NULL) return ZIVAZO_FILE_E_ARGUMENT;
     if ((result = OpenSource(job)) != ZIVAZO_FILE_OK) return result;
     if ((result = CheckDestination(job)) != ZIVAZO_FILE_OK) return result;
+    RemoveLeftovers(job->destinationPath);
     if ((result = MakeKey(job, keyText)) != ZIVAZO_FILE_OK) return result;
     return CreateTemp(job);
 }

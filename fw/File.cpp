@@ -1,5 +1,6 @@
 #include "fw/File.h"
 
+#include "fw/BusyRetry.h"
 #include "fw/FileSystem.h"
 
 #include <stdexcept>
@@ -20,15 +21,16 @@ DWORD AccessFor(UINT flags)
 
 DWORD ShareFor(UINT flags)
 {
+    const DWORD deleting = (flags & CFile::shareAllowDelete) ? FILE_SHARE_DELETE : 0;
     switch (flags & 0x70u) {
     case CFile::shareDenyWrite:
-        return FILE_SHARE_READ;
+        return FILE_SHARE_READ | deleting;
     case CFile::shareDenyRead:
-        return FILE_SHARE_WRITE;
+        return FILE_SHARE_WRITE | deleting;
     case CFile::shareDenyNone:
-        return FILE_SHARE_READ | FILE_SHARE_WRITE;
+        return FILE_SHARE_READ | FILE_SHARE_WRITE | deleting;
     default:
-        return 0;
+        return deleting;
     }
 }
 
@@ -66,7 +68,13 @@ BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
         throw std::logic_error("CFile::Open: \"" + m_strFileName.str() + "\" is still open");
     m_strFileName = path;
     const std::wstring wide = m_strFileName.ToWide();
-    HANDLE h = GetFileSystem().Open(wide.c_str(), AccessFor(openFlags), ShareFor(openFlags), DispositionFor(openFlags));
+    IFileSystem& fs = GetFileSystem();
+    CBusyRetry retry;
+    HANDLE h;
+    do {
+        h = fs.Open(wide.c_str(), AccessFor(openFlags), ShareFor(openFlags), DispositionFor(openFlags),
+                    FILE_ATTRIBUTE_NORMAL);
+    } while (h == INVALID_HANDLE_VALUE && retry.Again(GetLastError()));
     if (h == INVALID_HANDLE_VALUE) {
         const LONG osError = static_cast<LONG>(GetLastError());
         if (error != nullptr)
@@ -194,8 +202,12 @@ BOOL CFile::Exists(const char* path, BOOL folderWanted)
         return FALSE;
     const std::wstring wide = CString(path).ToWide();
     const DWORD attributes = GetFileSystem().GetAttributes(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return FALSE;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return FALSE;
+        CFileException::ThrowOsError(static_cast<LONG>(error), path, "GetFileAttributes");
+    }
     const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return isFolder == (folderWanted != FALSE);
 }
@@ -203,15 +215,24 @@ BOOL CFile::Exists(const char* path, BOOL folderWanted)
 void CFile::Remove(const char* path)
 {
     const CString name(path);
-    if (!GetFileSystem().Delete(name.ToWide().c_str()))
-        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), name, "DeleteFile");
+    const std::wstring wide = name.ToWide();
+    CBusyRetry retry;
+    while (!GetFileSystem().Delete(wide.c_str())) {
+        if (!retry.Again(GetLastError()))
+            CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), name, "DeleteFile");
+    }
 }
 
 void CFile::Rename(const char* from, const char* to)
 {
     const CString name(from);
-    if (!GetFileSystem().Move(name.ToWide().c_str(), CString(to).ToWide().c_str(), 0))
-        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), name, "MoveFileEx");
+    const std::wstring wideFrom = name.ToWide();
+    const std::wstring wideTo = CString(to).ToWide();
+    CBusyRetry retry;
+    while (!GetFileSystem().Move(wideFrom.c_str(), wideTo.c_str(), 0)) {
+        if (!retry.Again(GetLastError()))
+            CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), name, "MoveFileEx");
+    }
 }
 
 void CFile::ThrowLastError(const char* apiName) const

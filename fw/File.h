@@ -26,7 +26,10 @@ public:
         typeText = 0x4000,
         typeBinary = 0x8000,
         // Not in the classic set: create the file, failing when it already exists.
-        modeCreateNew = 0x00010000
+        modeCreateNew = 0x00010000,
+        // Not in the classic set: others may delete or replace the file while it
+        // is open, as the stores' readers allow their rewrites.
+        shareAllowDelete = 0x00020000
     };
     enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
 
@@ -39,7 +42,9 @@ public:
     CFile& operator=(const CFile&) = delete;
 
     // Opens the file; on failure returns FALSE and fills *error when given.
-    // Opening an object whose file is still open is a bug: std::logic_error.
+    // A sharing or access error (another process in the way) is tried again
+    // for a moment first. Opening an object whose file is still open is a
+    // bug: std::logic_error.
     virtual BOOL Open(const char* path, UINT openFlags, CFileException* error = nullptr);
 
     // Reads up to `count` bytes; returns how many were read (less only at the end).
@@ -68,12 +73,15 @@ public:
     CString GetFileName() const;   // the last path component
 
     // 1 when the path names an existing file (folderWanted 0) or folder (nonzero), via the
-    // installed file system; 0 otherwise, also for a null path. The one test behind every
-    // exported IsFileExist.
+    // installed file system; 0 when it names the other kind, when nothing is there ("file
+    // not found", "path not found") and for a null path. Any other failure of the check
+    // (a network share that blinks) is no answer: it raises CFileException. The one test
+    // behind every exported IsFileExist.
     static BOOL Exists(const char* path, BOOL folderWanted = FALSE);
-    // Deletes a file; raises CFileException on failure.
+    // Deletes a file; raises CFileException on failure (after a moment's retry
+    // of a sharing or access error).
     static void Remove(const char* path);
-    // Renames a file (no replacement); raises CFileException on failure.
+    // Renames a file (no replacement); raises CFileException on failure, as Remove.
     static void Rename(const char* from, const char* to);
 
 protected:

@@ -7,9 +7,9 @@ IFileSystem* g_current = &g_win32;
 
 } // namespace
 
-HANDLE CWin32FileSystem::Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition)
+HANDLE CWin32FileSystem::Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
 {
-    return CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
 }
 
 BOOL CWin32FileSystem::Close(HANDLE file)

@@ -16,8 +16,9 @@ class SONVERA_API IFileSystem {
 public:
     virtual ~IFileSystem() = default;
 
-    // CreateFileW: access, share and disposition as there; no template, normal attributes.
-    virtual HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition) = 0;
+    // CreateFileW: access, share, disposition and flags (FILE_ATTRIBUTE_NORMAL
+    // for a plain file) as there; no template.
+    virtual HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) = 0;
     virtual BOOL Close(HANDLE file) = 0;
     // ReadFile / WriteFile on a synchronous handle; a write may be short.
     virtual BOOL Read(HANDLE file, void* buffer, DWORD count, DWORD* done) = 0;
@@ -42,7 +43,7 @@ public:
 // The system's own file functions.
 class SONVERA_API CWin32FileSystem : public IFileSystem {
 public:
-    HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition) override;
+    HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) override;
     BOOL Close(HANDLE file) override;
     BOOL Read(HANDLE file, void* buffer, DWORD count, DWORD* done) override;
     BOOL Write(HANDLE file, const void* buffer, DWORD count, DWORD* done) override;

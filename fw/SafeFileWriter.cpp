@@ -1,5 +1,6 @@
 #include "fw/SafeFileWriter.h"
 
+#include "fw/BusyRetry.h"
 #include "fw/FileSystem.h"
 
 namespace {
@@ -63,7 +64,7 @@ void CSafeFileWriter::CopyTarget()
 {
     if (!CFile::Exists(m_strTarget))
         return;
-    CFile source(m_strTarget, CFile::modeRead | CFile::shareDenyWrite);
+    CFile source(m_strTarget, CFile::modeRead | CFile::shareDenyWrite | CFile::shareAllowDelete);
     std::vector<BYTE> chunk(kCopyChunk);
     for (;;) {
         const UINT n = source.Read(chunk.data(), kCopyChunk);
@@ -84,7 +85,7 @@ void CSafeFileWriter::Write(const void* data, UINT size)
     }
 }
 
-void CSafeFileWriter::Commit()
+bool CSafeFileWriter::Finish(DWORD moveFlags)
 {
     if (m_bDone)
         throw CFileException(CFileException::genericException, -1, m_strTarget, "Commit");
@@ -93,13 +94,33 @@ void CSafeFileWriter::Commit()
         m_file.Close();
         const std::wstring from = m_strTemp.ToWide();
         const std::wstring to = m_strTarget.ToWide();
-        if (!GetFileSystem().Move(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strTarget, "MoveFileEx");
+        CBusyRetry retry;
+        while (!GetFileSystem().Move(from.c_str(), to.c_str(), moveFlags)) {
+            const DWORD error = GetLastError();
+            if ((moveFlags & MOVEFILE_REPLACE_EXISTING) == 0 &&
+                (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
+                Discard();
+                return false;
+            }
+            if (!retry.Again(error))
+                CFileException::ThrowOsError(static_cast<LONG>(error), m_strTarget, "MoveFileEx");
+        }
     } catch (...) {
         Discard();
         throw;
     }
     m_bDone = true;
+    return true;
+}
+
+void CSafeFileWriter::Commit()
+{
+    Finish(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool CSafeFileWriter::CommitAsNew()
+{
+    return Finish(MOVEFILE_WRITE_THROUGH);
 }
 
 void CSafeFileWriter::Abort()
@@ -126,6 +147,13 @@ void CSafeFileWriter::WriteFile(const CString& targetPath, const void* data, UIN
 void CSafeFileWriter::WriteFile(const CString& targetPath, const std::vector<BYTE>& data)
 {
     WriteFile(targetPath, data.data(), static_cast<UINT>(data.size()));
+}
+
+bool CSafeFileWriter::WriteNewFile(const CString& targetPath, const void* data, UINT size)
+{
+    CSafeFileWriter writer(targetPath);
+    writer.Write(data, size);
+    return writer.CommitAsNew();
 }
 
 int CSafeFileWriter::RemoveLeftovers(const CString& targetPath)

@@ -37,8 +37,13 @@ public:
     CFile& GetFile() { return m_file; }
     void Write(const void* data, UINT size);
 
-    // Flushes, closes and moves the temporary file over the target.
+    // Flushes, closes and moves the temporary file over the target (a sharing
+    // or access error on the move, a reader in the way, is tried again for a
+    // moment first).
     void Commit();
+    // As Commit, but only when no file is at the target: false, with the
+    // temporary removed and the file there untouched, when one is.
+    bool CommitAsNew();
     // Gives up: closes and removes the temporary file. The target stays as it was.
     void Abort();
 
@@ -48,6 +53,9 @@ public:
     // Replaces the target's contents with the given bytes in one step.
     static void WriteFile(const CString& targetPath, const void* data, UINT size);
     static void WriteFile(const CString& targetPath, const std::vector<BYTE>& data);
+    // Creates the target with the given bytes in one step, never replacing a
+    // file that is there: false when one is.
+    static bool WriteNewFile(const CString& targetPath, const void* data, UINT size);
     // Removes temporary files that an interrupted rewrite of the target left
     // behind; returns how many were removed. Failures are not raised.
     static int RemoveLeftovers(const CString& targetPath);
@@ -55,6 +63,9 @@ public:
     static CString TempPrefix(const CString& targetPath);
 
 private:
+    // Flushes and closes the temporary and moves it to the target; false when
+    // the move found a file there and was not to replace it.
+    bool Finish(DWORD moveFlags);
     void CreateTemp();
     void CopyTarget();
     void Discard();

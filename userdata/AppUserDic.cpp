@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "fw/File.h"
+#include "fw/FileException.h"
+#include "fw/FileLock.h"
 #include "fw/RecordReader.h"
 #include "fw/RecordWriter.h"
 #include "fw/SafeFileWriter.h"
@@ -145,30 +147,39 @@ CString CAppUserDic::MakeTerminatedRecord(const CString& strUserID, const CStrin
 
 int CAppUserDic::SetUserDicFilePath(CString strPath)
 {
-    if (!IsFileExist(strPath, 0))
-        CreateUserDic(strPath);
-    // A rewrite cut off by a crash may have left its temporary file beside
-    // the dictionary; the dictionary itself is whole, so the leftover goes.
-    CSafeFileWriter::RemoveLeftovers(strPath);
+    {
+        CFileLock lock(strPath);
+        // A rewrite cut off by a crash may have left its temporary file beside
+        // the dictionary; the dictionary itself is whole, so the leftover goes.
+        CSafeFileWriter::RemoveLeftovers(strPath);
+        // Only "not found" means absent (IsFileExist raises on any other
+        // failure), and a file that appeared since the check is kept.
+        if (!IsFileExist(strPath, 0))
+            CSafeFileWriter::WriteNewFile(strPath, nullptr, 0);
+    }
+    // The object takes the path and the list only once the file could be
+    // opened: a failed open leaves it as it was, so nothing is written over
+    // a dictionary it never read.
+    CONTENTS contents;
+    GetUserList(strPath, contents, true);
     m_strFilePath = strPath;
-    GetUserList();
+    Take(contents);
     return 1;
 }
 
-void CAppUserDic::CreateUserDic(CString strPath) { CSafeFileWriter::WriteFile(strPath, nullptr, 0); }
-
-int CAppUserDic::GetUserList()
+void CAppUserDic::CreateUserDic(CString strPath)
 {
-    m_arrUsers.RemoveAll();
-    CFile file(m_strFilePath, CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
-    const ULONGLONG length = file.GetLength();
-    if (length == 0) {
-        file.Close();
-        return 0;
-    }
+    CFileLock lock(strPath);
+    CSafeFileWriter::WriteFile(strPath, nullptr, 0);
+}
 
-    // Read what the file holds and no more; a read error or a file too large
-    // for memory keeps the pieces read before it.
+int CAppUserDic::GetUserList(const CString& strPath, CONTENTS& contents, bool bKeepPartial)
+{
+    CFile file(strPath, CFile::modeRead | CFile::typeBinary | CFile::shareDenyNone | CFile::shareAllowDelete);
+    const ULONGLONG length = file.GetLength();
+
+    // Read what the file holds and no more, in pieces, so that a read error
+    // (or a file too large for memory) keeps the pieces read before it.
     std::vector<unsigned char> image;
     bool readWhole = true;
     try {
@@ -183,62 +194,102 @@ int CAppUserDic::GetUserList()
                 break;
         }
     } catch (const std::exception&) {
-        // CFileException, or no memory for a file this large.
+        if (!bKeepPartial)
+            throw;
         readWhole = false;
     }
     file.Abort();
+    if (image.size() != length) {
+        if (!bKeepPartial)
+            CFileException::Throw(CFileException::endOfFile, strPath, "ReadFile");
+        readWhole = false;
+    }
 
     CStringArray ciphers;
     const int parsedWhole = ParseDicImage(image.data(), image.size(), ciphers);
     CCrypto crypto;
     const CString passPhrase = CCrypto::GetProcessKey();
-    // A cipher text changed on disk decrypts to an empty text, which stays in
-    // the list as a record that names nobody. The entries behind it are framed
-    // by their own lengths and are whole: dropping them here would delete
-    // those users from the file at the next rewrite.
-    for (int i = 0; i < ciphers.GetSize(); ++i)
-        m_arrUsers.Add(crypto.DecryptString(ciphers[i], passPhrase));
-    return readWhole && parsedWhole && image.size() == length ? 1 : 0;
+    size_t framed = 0;
+    for (int i = 0; i < ciphers.GetSize(); ++i) {
+        // A cipher text changed on disk decrypts to nothing: the entry names
+        // nobody, and its cipher text is kept to be written back as it is.
+        // The entries behind it are framed by their own lengths and whole.
+        const CString record = crypto.DecryptString(ciphers[i], passPhrase);
+        contents.arrRecords.Add(record);
+        contents.arrKeptCipher.Add(record.IsEmpty() ? ciphers[i] : CString());
+        framed += CRecordReader::kLengthSize + static_cast<size_t>(ciphers[i].GetLength());
+    }
+    // Bytes that cannot be framed (a length past the end) are no user, but
+    // they are kept, behind the users, rather than cut off by a rewrite.
+    if (readWhole && framed < image.size())
+        contents.strDamagedTail = CString(reinterpret_cast<const char*>(image.data() + framed),
+                                          static_cast<int>(image.size() - framed));
+    return readWhole && parsedWhole && contents.arrRecords.GetSize() > 0 ? 1 : 0;
 }
 
-int CAppUserDic::UpdateUserList()
+int CAppUserDic::UpdateUserList(const CString& strPath, const CONTENTS& contents)
 {
     CCrypto crypto;
     const CString passPhrase = CCrypto::GetProcessKey();
     CRecordWriter image;
-    for (int i = 0; i < m_arrUsers.GetSize(); ++i) {
-        const CString cipher = crypto.EncryptString(m_arrUsers[i], passPhrase);
+    for (int i = 0; i < contents.arrRecords.GetSize(); ++i) {
+        if (!contents.arrKeptCipher[i].IsEmpty()) {
+            image.Append(contents.arrKeptCipher[i]);
+            continue;
+        }
+        const CString cipher = crypto.EncryptString(contents.arrRecords[i], passPhrase);
         // An empty cipher text would read back as damage and cut off every
         // user behind it; the old file is kept instead.
         if (cipher.IsEmpty())
-            CFileException::Throw(CFileException::genericException, m_strFilePath, "EncryptString");
+            CFileException::Throw(CFileException::genericException, strPath, "EncryptString");
         image.Append(cipher);
     }
-    CSafeFileWriter::WriteFile(m_strFilePath, image.Bytes());
+    image.AppendRaw(contents.strDamagedTail.GetString(), static_cast<size_t>(contents.strDamagedTail.GetLength()));
+    CSafeFileWriter::WriteFile(strPath, image.Bytes());
     return 1;
 }
 
-int CAppUserDic::StoreUsers(const CStringArray& arrUsers)
+void CAppUserDic::Take(const CONTENTS& contents)
 {
-    // The list changes only when the file did: a failed rewrite leaves both as they were.
-    CStringArray previous;
-    previous.Copy(m_arrUsers);
-    m_arrUsers.Copy(arrUsers);
-    try {
-        return UpdateUserList();
-    } catch (...) {
-        m_arrUsers.Copy(previous);
-        throw;
-    }
+    m_arrUsers.Copy(contents.arrRecords);
+    m_arrKeptCipher.Copy(contents.arrKeptCipher);
+    m_strDamagedTail = contents.strDamagedTail;
+}
+
+// Another host may have changed the file since this object read it: the
+// change is made to what the file holds now, under the lock that keeps every
+// other host out until the file is rewritten. A file that cannot be read
+// whole is never rewritten.
+int CAppUserDic::ChangeUsers(const std::function<int(CONTENTS&)>& change)
+{
+    if (m_strFilePath.IsEmpty())
+        CFileException::Throw(CFileException::fileNotFound, m_strFilePath, "SetUserDicFilePath");
+    CFileLock lock(m_strFilePath);
+    CSafeFileWriter::RemoveLeftovers(m_strFilePath);
+    CONTENTS contents;
+    GetUserList(m_strFilePath, contents, false);
+    const int result = change(contents);
+    if (result != 0)
+        UpdateUserList(m_strFilePath, contents);
+    Take(contents);
+    return result;
 }
 
 // ---------------------------------------------------------------------------
 // Whole records
 
+int CAppUserDic::FindUserIn(const CONTENTS& users, const CString& strUserID)
+{
+    for (int i = 0; i < users.arrRecords.GetSize(); ++i)
+        if (users.arrKeptCipher[i].IsEmpty() && SameText(GetField(users.arrRecords[i], 0), strUserID))
+            return i;
+    return -1;
+}
+
 int CAppUserDic::FindUser(const CString& strUserID) const
 {
     for (int i = 0; i < m_arrUsers.GetSize(); ++i)
-        if (SameText(GetField(m_arrUsers[i], 0), strUserID))
+        if (m_arrKeptCipher[i].IsEmpty() && SameText(GetField(m_arrUsers[i], 0), strUserID))
             return i;
     return -1;
 }
@@ -253,25 +304,25 @@ CString CAppUserDic::GetUserWholeInfo(CString strUserID)
 
 int CAppUserDic::SetUserWholeInfo(CString strRecord)
 {
-    const int index = FindUser(GetField(strRecord, 0));
-    if (index < 0)
-        return 0;
-    CStringArray users;
-    users.Copy(m_arrUsers);
-    users.SetAt(index, strRecord);
-    return StoreUsers(users);
+    return ChangeUsers([&](CONTENTS& users) {
+        const int index = FindUserIn(users, GetField(strRecord, 0));
+        if (index < 0)
+            return 0;
+        users.arrRecords.SetAt(index, strRecord);
+        return 1;
+    });
 }
 
 int CAppUserDic::DelUserWholeInfo(CString strUserID)
 {
-    const int index = FindUser(strUserID);
-    if (index < 0)
-        return 0;
-    CStringArray users;
-    users.Copy(m_arrUsers);
-    users.RemoveAt(index);
-    StoreUsers(users);
-    return 1;
+    return ChangeUsers([&](CONTENTS& users) {
+        const int index = FindUserIn(users, strUserID);
+        if (index < 0)
+            return 0;
+        users.arrRecords.RemoveAt(index);
+        users.arrKeptCipher.RemoveAt(index);
+        return 1;
+    });
 }
 
 int CAppUserDic::GetUserIDList(CStringArray& arrIDs)
@@ -289,26 +340,33 @@ int CAppUserDic::CreateUser(CString strUserText, CString strUserID, CString strC
         return 0;
     if (strCertiKey.IsEmpty() && !CreateCertiKey(strUserID, strCertiKey))
         return 0;
-    CStringArray users;
-    users.Copy(m_arrUsers);
-    users.Add(MakeTerminatedRecord(strUserID, strUserText, strPassword, nGroup, strCertiKey, bAllowLogon,
-                                   bAllowEncrypt, bAllowDecrypt, strVoiceList));
-    return StoreUsers(users);
+    const CString record = MakeTerminatedRecord(strUserID, strUserText, strPassword, nGroup, strCertiKey,
+                                                bAllowLogon, bAllowEncrypt, bAllowDecrypt, strVoiceList);
+    return ChangeUsers([&](CONTENTS& users) {
+        // Another host may have made the same user since this object looked.
+        if (FindUserIn(users, strUserID) >= 0)
+            return 0;
+        users.arrRecords.Add(record);
+        users.arrKeptCipher.Add(CString());
+        return 1;
+    });
 }
 
 int CAppUserDic::SetUser(CString strUserText, CString strUserID, CString strPassword, int nGroup, int bAllowLogon,
                          int bAllowEncrypt, int bAllowDecrypt)
 {
-    const int index = FindUser(strUserID);
-    if (index < 0)
-        return 0;
-    const CString certiKey = GetCertiKey(strUserID);
-    const CString voiceList = GetVoiceList(strUserID);
-    CStringArray users;
-    users.Copy(m_arrUsers);
-    users.SetAt(index, MakeTerminatedRecord(strUserID, strUserText, strPassword, nGroup, certiKey, bAllowLogon,
-                                            bAllowEncrypt, bAllowDecrypt, voiceList));
-    return StoreUsers(users);
+    return ChangeUsers([&](CONTENTS& users) {
+        const int index = FindUserIn(users, strUserID);
+        if (index < 0)
+            return 0;
+        // The certi key and the voice list are kept as the file has them now.
+        const CString current = users.arrRecords[index];
+        users.arrRecords.SetAt(index, MakeTerminatedRecord(strUserID, strUserText, strPassword, nGroup,
+                                                           GetField(current, kCertiKey), bAllowLogon,
+                                                           bAllowEncrypt, bAllowDecrypt,
+                                                           GetField(current, kVoiceList)));
+        return 1;
+    });
 }
 
 int CAppUserDic::SetUser(CString strUserID, USER_INFORMATION info)
@@ -398,21 +456,32 @@ int CAppUserDic::VerifyUserField(const CString& strUserID, int nField, const CSt
 {
     // Every record with the ID is looked at, not only the first.
     for (int i = 0; i < m_arrUsers.GetSize(); ++i)
-        if (SameText(GetField(m_arrUsers[i], 0), strUserID) && GetField(m_arrUsers[i], nField) == strValue)
+        if (m_arrKeptCipher[i].IsEmpty() && SameText(GetField(m_arrUsers[i], 0), strUserID) &&
+            GetField(m_arrUsers[i], nField) == strValue)
             return i;
     return -1;
 }
 
-int CAppUserDic::SetUserField(const CString& strUserID, int nField, const CString& strValue)
+// The record with one field replaced, its fields joined by ';' (none after the last).
+CString CAppUserDic::WithField(const CString& strRecord, int nField, const CString& strValue)
 {
-    const int index = FindUser(strUserID);
-    if (index < 0)
-        return 0;
     CString fields[kFieldCount];
     for (int i = 0; i < kFieldCount; ++i)
-        fields[i] = i == nField ? strValue : GetField(m_arrUsers[index], i);
-    SetUserWholeInfo(JoinFields(fields, kFieldCount));
-    return 1;
+        fields[i] = i == nField ? strValue : GetField(strRecord, i);
+    return JoinFields(fields, kFieldCount);
+}
+
+// The field is replaced in the record as the file holds it now, so that a
+// change another host made to another field of the same user stays.
+int CAppUserDic::SetUserField(const CString& strUserID, int nField, const CString& strValue)
+{
+    return ChangeUsers([&](CONTENTS& users) {
+        const int index = FindUserIn(users, strUserID);
+        if (index < 0)
+            return 0;
+        users.arrRecords.SetAt(index, WithField(users.arrRecords[index], nField, strValue));
+        return 1;
+    });
 }
 
 CString CAppUserDic::GetPassWord(CString strUserID) { return GetUserField(strUserID, kPassword); }
@@ -456,7 +525,7 @@ int CAppUserDic::SetVoiceList(CString strUserID, CString strValue)
 int CAppUserDic::VerifyNick(CString strUserID, CString strNick)
 {
     for (int i = 0; i < m_arrUsers.GetSize(); ++i) {
-        if (!SameText(GetField(m_arrUsers[i], 0), strUserID))
+        if (!m_arrKeptCipher[i].IsEmpty() || !SameText(GetField(m_arrUsers[i], 0), strUserID))
             continue;
         CStringArray nicks;
         FirstSixNicks(GetField(m_arrUsers[i], kVoiceList), nicks);
@@ -469,35 +538,41 @@ int CAppUserDic::VerifyNick(CString strUserID, CString strNick)
 
 int CAppUserDic::SetNick(CString strUserID, CString strNick)
 {
-    const int index = FindUser(strUserID);
-    if (index < 0)
-        return 0;
-    SetVoiceList(strUserID, GetField(m_arrUsers[index], kVoiceList) + kNickSeparator + strNick);
-    return 1;
+    return ChangeUsers([&](CONTENTS& users) {
+        const int index = FindUserIn(users, strUserID);
+        if (index < 0)
+            return 0;
+        const CString& record = users.arrRecords[index];
+        users.arrRecords.SetAt(index, WithField(record, kVoiceList, GetField(record, kVoiceList) + kNickSeparator + strNick));
+        return 1;
+    });
 }
 
 int CAppUserDic::DelNick(CString strUserID, CString strNick)
 {
-    const int index = FindUser(strUserID);
-    if (index < 0)
-        return 0;
-    CStringArray nicks;
-    FirstSixNicks(GetField(m_arrUsers[index], kVoiceList), nicks);
-    // Removal is byte for byte, unlike the lookup: a nick in other letter
-    // case stays.
-    CString kept;
-    int keptCount = 0;
-    for (int pos = 0; pos < nicks.GetSize(); ++pos) {
-        if (nicks[pos] == strNick)
-            continue;
-        if (keptCount++ > 0)
-            kept += kNickSeparator;
-        kept += nicks[pos];
-    }
-    if (keptCount == 0)
-        return 0;
-    SetVoiceList(strUserID, kept);
-    return 1;
+    return ChangeUsers([&](CONTENTS& users) {
+        const int index = FindUserIn(users, strUserID);
+        if (index < 0)
+            return 0;
+        CStringArray nicks;
+        FirstSixNicks(GetField(users.arrRecords[index], kVoiceList), nicks);
+        // Removal is byte for byte, unlike the lookup: a nick in other letter
+        // case stays.
+        CString kept;
+        int keptCount = 0;
+        for (int pos = 0; pos < nicks.GetSize(); ++pos) {
+            if (nicks[pos] == strNick)
+                continue;
+            if (keptCount++ > 0)
+                kept += kNickSeparator;
+            kept += nicks[pos];
+        }
+        // The last nick of a user cannot be deleted.
+        if (keptCount == 0)
+            return 0;
+        users.arrRecords.SetAt(index, WithField(users.arrRecords[index], kVoiceList, kept));
+        return 1;
+    });
 }
 
 int CAppUserDic::GetNickList(CString strUserID, CStringArray& arrNicks)

@@ -11,12 +11,21 @@
 // end every field with ';'; the field setters and SetUser(USER_INFORMATION)
 // put ';' only between fields. Both shapes read alike: fields go by position.
 //
-// The in-memory list is the working copy. Every change rewrites the whole file
+// The in-memory list is what every read works on. Every change is made under
+// the dictionary's lock across processes (CFileLock) to what the file holds
+// at that moment: the file is read afresh, changed and rewritten whole
 // through CSafeFileWriter (temporary file in the same folder, flushed, then
-// moved over the old one), so an interrupted rewrite leaves the previous
-// dictionary whole. File errors reach the caller as CFileException, except
-// while the load loop reads entries: a damaged entry (a length past the end of
-// the file, a truncated record) ends the load with the entries before it.
+// moved over the old one), and the list becomes what the file then holds. So
+// a second host's changes are never lost, an interrupted rewrite leaves the
+// previous dictionary whole, and a file that cannot be read whole is never
+// rewritten. A path whose file cannot be opened is not taken.
+//
+// File errors reach the caller as CFileException, except while
+// SetUserDicFilePath reads the entries: a read failure there keeps the
+// entries read before it. Damaged data loses nothing: an entry whose cipher
+// text does not decrypt names nobody (no ID matches it, not even the empty
+// one) and is written back as it was; bytes that cannot be framed (a length
+// past the end of the file) stay behind the users.
 //
 // User IDs and nicks are compared without letter case (Shift-JIS aware);
 // passwords, groups, certi keys and authority texts byte for byte.
@@ -27,6 +36,7 @@
 #include "fw/StringArray.h"
 
 #include <cstddef>
+#include <functional>
 
 class SONVERA_API CAppUserDic {
 public:
@@ -122,11 +132,32 @@ public:
 private:
     enum { kPassword = 2, kGroup = 3, kCertiKey = 4, kAuthority = 5, kVoiceList = 6 };
 
-    int GetUserList();
-    int UpdateUserList();
-    // Makes arrUsers the list and rewrites the file; on a failure both stay as they were.
-    int StoreUsers(const CStringArray& arrUsers);
+    // What the file holds: the records, entry by entry; for each entry that
+    // does not decrypt, its cipher text (empty for the others), kept to be
+    // written back as it was; and the bytes behind the last entry that could
+    // be framed, kept behind the users.
+    struct CONTENTS {
+        CStringArray arrRecords;
+        CStringArray arrKeptCipher;
+        CString strDamagedTail;
+    };
 
+    // Reads the dictionary at the path into contents; 1 when it was read whole
+    // and holds users, else 0. A file that cannot be opened raises
+    // CFileException; so does a read failure part way, unless bKeepPartial,
+    // when the entries read before it are given.
+    static int GetUserList(const CString& strPath, CONTENTS& contents, bool bKeepPartial);
+    // Rewrites the dictionary at the path from contents, through a temporary file.
+    static int UpdateUserList(const CString& strPath, const CONTENTS& contents);
+    void Take(const CONTENTS& contents);
+    // Every change: under the dictionary's lock the file is read afresh,
+    // change edits what it holds and says 1 (write it) or 0 (nothing to do),
+    // the file is rewritten and the object takes what the file then holds.
+    // Its result is change's.
+    int ChangeUsers(const std::function<int(CONTENTS&)>& change);
+
+    static int FindUserIn(const CONTENTS& users, const CString& strUserID);
+    static CString WithField(const CString& strRecord, int nField, const CString& strValue);
     int FindUser(const CString& strUserID) const;
     CString GetUserField(const CString& strUserID, int nField) const;
     int VerifyUserField(const CString& strUserID, int nField, const CString& strValue) const;
@@ -137,4 +168,6 @@ private:
 
     CString m_strFilePath;
     CStringArray m_arrUsers;
+    CStringArray m_arrKeptCipher;
+    CString m_strDamagedTail;
 };

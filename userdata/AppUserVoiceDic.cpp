@@ -3,8 +3,10 @@
 #include <cstring>
 #include <vector>
 
+#include "fw/FileLock.h"
 #include "fw/RecordReader.h"
 #include "fw/RecordWriter.h"
+#include "fw/RollbackJournal.h"
 #include "fw/SafeFileWriter.h"
 #include "userdata/Crypto.h"
 
@@ -38,11 +40,24 @@ bool AreaText(const unsigned char* head, unsigned long lengthOffset, unsigned lo
     return reader.TryNext(text);
 }
 
+// Every change of the dictionary is made in place, all or nothing. It is
+// made, and on the disk, once the journal is gone: the file is left to its
+// destructor to close, since a close reported as failed afterwards says
+// nothing about a change that is already there.
 void WriteAt(CFile& file, ULONGLONG offset, const void* data, size_t size)
 {
-    file.Seek(static_cast<LONGLONG>(offset), CFile::begin);
-    file.Write(data, static_cast<UINT>(size));
+    CRollbackJournal::Write(file, offset, data, size);
 }
+
+// Holds the dictionary for one operation against every other host, and first
+// puts back what a change cut off by a crash left half done.
+class CDictionaryHold {
+public:
+    explicit CDictionaryHold(const CString& path) : m_lock(path) { CRollbackJournal::Recover(path); }
+
+private:
+    CFileLock m_lock;
+};
 
 ULONGLONG SlotStart(int nSlot) { return static_cast<ULONGLONG>(nSlot) * CAppUserVoiceDic::kSlotSize; }
 
@@ -76,8 +91,11 @@ void CAppUserVoiceDic::SetVoiceDicPath(CString strAppFolder)
 {
     m_strDicFile = strAppFolder + "\\marzetuvd.dat";
     m_strWorkDir = strAppFolder + "\\work\\";
+    CDictionaryHold hold(m_strDicFile);
+    // Only "not found" means absent (IsFileExist raises on any other failure),
+    // and a file that appeared since the check is kept.
     if (!IsFileExist(m_strDicFile, 0))
-        CreateVoiceDic(m_strDicFile);
+        CSafeFileWriter::WriteNewFile(m_strDicFile, nullptr, 0);
 }
 
 void CAppUserVoiceDic::SetBackupVoiceDicPath(CString strDicFile, CString strWorkDir)
@@ -86,7 +104,13 @@ void CAppUserVoiceDic::SetBackupVoiceDicPath(CString strDicFile, CString strWork
     m_strWorkDir = strWorkDir;
 }
 
-void CAppUserVoiceDic::CreateVoiceDic(CString strPath) { CSafeFileWriter::WriteFile(strPath, nullptr, 0); }
+void CAppUserVoiceDic::CreateVoiceDic(CString strPath)
+{
+    CFileLock lock(strPath);
+    // A journal left for the old file must not be applied to the new one.
+    CRollbackJournal::Recover(strPath);
+    CSafeFileWriter::WriteFile(strPath, nullptr, 0);
+}
 
 CString CAppUserVoiceDic::ModelPath(const CString& strNick) const { return m_strWorkDir + strNick + ".bin"; }
 
@@ -184,6 +208,7 @@ ULONGLONG CAppUserVoiceDic::BlockStart(int nSlot, int nModel)
 
 void CAppUserVoiceDic::AddUser(CString strUserID, CString strCertiKey)
 {
+    CDictionaryHold hold(m_strDicFile);
     CFile file(m_strDicFile, kDicUpdateFlags);
     CCrypto crypto;
     const CString passPhrase = CCrypto::GetProcessKey();
@@ -193,28 +218,37 @@ void CAppUserVoiceDic::AddUser(CString strUserID, CString strCertiKey)
         static_cast<unsigned long>(key.GetLength()) > kKeyArea)
         return;
 
+    // The user's slot changes in one step: a reused blank slot gets its new
+    // head (the bytes of the areas behind the new texts stay as they were),
+    // a new slot is added whole, zeros and head; cut off midway, either is
+    // as it was before.
     int slot = SlotCount(file) == 0 ? -1 : FindBlankSlot(file);
-    if (slot < 0)
-        slot = AddSlot(file);
+    std::vector<unsigned char> bytes;
+    if (slot < 0) {
+        slot = SlotCount(file);
+        bytes.assign(kSlotSize, 0);
+    } else {
+        bytes.resize(kModelBase);
+        file.Seek(static_cast<LONGLONG>(SlotStart(slot)), CFile::begin);
+        file.ReadExact(bytes.data(), kModelBase);
+    }
     CRecordWriter idArea;
     idArea.Append(id);
     CRecordWriter keyArea;
     keyArea.Append(key);
-    WriteAt(file, SlotStart(slot) + kIdLengthOffset, idArea.Bytes().data(), idArea.Size());
-    WriteAt(file, SlotStart(slot) + kKeyLengthOffset, keyArea.Bytes().data(), keyArea.Size());
-    // The in-use word goes last: a reused slot cut off before it stays blank
-    // instead of carrying the new texts for the old user's models.
-    WriteWord(file, SlotStart(slot) + kInUseOffset, 1);
-    file.Close();
+    std::memcpy(bytes.data() + kIdLengthOffset, idArea.Bytes().data(), idArea.Size());
+    std::memcpy(bytes.data() + kKeyLengthOffset, keyArea.Bytes().data(), keyArea.Size());
+    PutLittleEndian32(bytes.data() + kInUseOffset, 1);
+    WriteAt(file, SlotStart(slot), bytes.data(), bytes.size());
 }
 
 void CAppUserVoiceDic::DelUser(CString strUserID, CString strCertiKey)
 {
+    CDictionaryHold hold(m_strDicFile);
     CFile file(m_strDicFile, kDicUpdateFlags);
     const int slot = FindIDPos(strUserID, strCertiKey, file);
     if (slot >= 0)
         WriteWord(file, SlotStart(slot) + kInUseOffset, 0);
-    file.Close();
 }
 
 // ---------------------------------------------------------------------------
@@ -222,6 +256,7 @@ void CAppUserVoiceDic::DelUser(CString strUserID, CString strCertiKey)
 
 void CAppUserVoiceDic::SetUserVoice(CString strUserID, CString strCertiKey, CString strNick)
 {
+    CDictionaryHold hold(m_strDicFile);
     CFile dic(m_strDicFile, kDicUpdateFlags);
     const int slot = FindIDPos(strUserID, strCertiKey, dic);
     if (slot < 0 || NickIndex(strNick) < 0)
@@ -247,11 +282,11 @@ void CAppUserVoiceDic::SetUserVoice(CString strUserID, CString strCertiKey, CStr
     CRecordWriter block;
     block.Append(CString(bytes.data(), static_cast<int>(length)));
     WriteAt(dic, BlockStart(slot, NickIndex(strNick)), block.Bytes().data(), block.Size());
-    dic.Close();
 }
 
 void CAppUserVoiceDic::GetUserVoice(CString strUserID, CString strCertiKey, CString strNick)
 {
+    CDictionaryHold hold(m_strDicFile);
     CFile dic(m_strDicFile, kDicReadFlags);
     const int slot = FindIDPos(strUserID, strCertiKey, dic);
     if (slot < 0 || NickIndex(strNick) < 0)
@@ -264,14 +299,16 @@ void CAppUserVoiceDic::GetUserVoice(CString strUserID, CString strCertiKey, CStr
     // A length the block cannot hold is damage: it reads as no model.
     CString model;
     CRecordReader(block.data(), block.size(), m_strDicFile).TryNext(model);
+    // A model written before a crash may have left its temporary file.
+    CSafeFileWriter::RemoveLeftovers(ModelPath(strNick));
     CSafeFileWriter::WriteFile(ModelPath(strNick), model.GetString(), static_cast<UINT>(model.GetLength()));
 }
 
 void CAppUserVoiceDic::DelUserVoice(CString strUserID, CString strCertiKey, CString strNick)
 {
+    CDictionaryHold hold(m_strDicFile);
     CFile dic(m_strDicFile, kDicUpdateFlags);
     const int slot = FindIDPos(strUserID, strCertiKey, dic);
     if (slot >= 0 && NickIndex(strNick) >= 0)
         WriteWord(dic, BlockStart(slot, NickIndex(strNick)), 0);
-    dic.Close();
 }

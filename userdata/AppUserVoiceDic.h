@@ -11,9 +11,13 @@
 //                     m = 0..5 for "aaj", "abj", "acj", "adj", "aej", "afj"
 //   124382   618 bytes not used
 //
-// The file is updated in place, as its fixed layout requires. A model block
-// torn by a crash holds a mix of two models; the engine's model checksum
-// rejects such a file, so it can never verify anyone.
+// The file is updated in place, as its fixed layout requires, and every
+// change is all or nothing: the bytes it overwrites are saved in a rollback
+// journal beside the file first (CRollbackJournal), and a change cut off by a
+// failure or a crash is undone, at once or the next time the dictionary is
+// touched. Every operation holds the dictionary's lock across processes
+// (CFileLock) from its first read to its last write, so two hosts never take
+// the same slot or write over each other's change.
 //
 // Damaged files: the slot count is the file length divided by 125000, rounded
 // down; bytes behind the last whole slot are not read. Any in-use word but 0
@@ -31,7 +35,7 @@
 //   - SetUserVoice, GetUserVoice and DelUserVoice with a nick other than the
 //     six: no block is touched and no model file is made.
 // GetUserVoice replaces the model file whole (temporary file, flushed, moved
-// into place). On a block whose length does not fit it makes an empty model
+// into place), removing first what an interrupted replace left beside it. On a block whose length does not fit it makes an empty model
 // file, so that no earlier model left in the work folder is verified against.
 // File errors (a missing dictionary or model file, an unwritable work folder)
 // reach the caller as CFileException.

@@ -10,6 +10,7 @@
 #include "fw/FileException.h"
 #include "tests/Setup/ProgramKeyGuard.h"
 #include "tests/Setup/SetupTestSupport.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/FaultyRegistry.h"
 
 using sonvera_test::CProgramKeyGuard;
@@ -419,6 +420,15 @@ TEST_F(SetupFileTest, ImageFileListSkipsDeletedFilesAndFolders)
     existing.Add("kept");
     EXPECT_EQ(1, m_setup.GetScrImageFileList(existing));
     EXPECT_EQ((std::vector<std::string>{"kept", first.str(), last.str()}), Items(existing));
+
+    // A picture whose share cannot be reached is left out like a missing one.
+    sonvera_test::CFaultyFileSystem away;
+    away.Watch(L"last.bmp");
+    away.Fail(sonvera_test::CFaultyFileSystem::attributes, ERROR_BAD_NETPATH);
+    CFileSystemOverride scope(away);
+    CStringArray reachable;
+    EXPECT_EQ(1, m_setup.GetScrImageFileList(reachable));
+    EXPECT_EQ((std::vector<std::string>{first.str()}), Items(reachable));
 }
 
 // ---- [SCREEN_SAVER] -----------------------------------------------------

@@ -216,11 +216,13 @@ TEST_F(SetupSecureTest, BypassKeyRoundTripsAlsoShorterOverLonger)
     CString longKey(Encrypt("a long text that stands in for a real bypass key"));
     m_secure.SetBackupBypassKey(longKey);
     EXPECT_EQ(longKey, m_secure.GetBackupBypassKey());
+    const size_t longLength = ReadRaw(Dat()).size();
     m_secure.SetBackupBypassKey("short");
     EXPECT_EQ(CString("short"), m_secure.GetBackupBypassKey());
     Records records = Split(ReadRaw(Dat()));
     EXPECT_EQ(CString("short"), Decrypt(records.r3));
-    EXPECT_TRUE(records.rest.empty());
+    // The file is never shortened: what the longer key took stays behind it.
+    EXPECT_EQ(longLength, ReadRaw(Dat()).size());
     ExpectSettings(0, 0, 0, 1, 1, 1);
 }
 
@@ -237,13 +239,18 @@ TEST_F(SetupSecureTest, BypassKeysOfManyLengthsAndShiftJisRoundTrip)
 TEST_F(SetupSecureTest, BypassKeyRewriteKeepsRecordsOneTwoAndTheBytesAfterRecordThree)
 {
     std::string head = Record(Encrypt("101010").str()) + Record("opaque second record");
-    ASSERT_TRUE(WriteRaw(Dat(), head + Record(Encrypt("OLD KEY THAT IS LONG").str()) + "after"));
+    const std::string old = head + Record(Encrypt("OLD KEY THAT IS LONG").str()) + "after";
+    ASSERT_TRUE(WriteRaw(Dat(), old));
     m_secure.SetBackupBypassKey("NEW");
     std::string image = ReadRaw(Dat());
     EXPECT_EQ(head, image.substr(0, head.size()));
     Records records = Split(image);
     EXPECT_EQ(CString("NEW"), Decrypt(records.r3));
-    EXPECT_EQ("after", records.rest);
+    // The bytes after record 3 follow the new record; the file keeps its
+    // length, so the old file's last bytes stay behind them.
+    EXPECT_EQ("after", records.rest.substr(0, 5));
+    EXPECT_EQ(old.size(), image.size());
+    EXPECT_EQ(old.substr(image.size() - (records.rest.size() - 5)), records.rest.substr(5));
     ExpectSettings(1, 0, 1, 0, 1, 0);
 }
 
@@ -374,6 +381,20 @@ TEST_F(SetupSecureDamagedTest, GarbageBytes)
     }
     garbage[3] = '\x7F';   // makes the first length far larger than the file
     ExpectRefused(garbage, false);
+}
+
+// A settings record that does not decrypt would read as all zeros and switch
+// the log-on and encryption methods: it is the damaged file it is.
+TEST_F(SetupSecureDamagedTest, ASettingsRecordThatDoesNotDecryptIsAFileError)
+{
+    Records records = Split(ReadRaw(Dat()));
+    std::string changed = records.r1;
+    changed[10] = changed[10] == 'A' ? 'B' : 'A';
+    const std::string image = Record(changed) + Record(records.r2) + Record(records.r3);
+    ASSERT_TRUE(WriteRaw(Dat(), image));
+    CSetupSecure::tagSecureSettings s = {};
+    ExpectFileError([&] { m_secure.GetAppSettings(s); });
+    EXPECT_EQ(image, ReadRaw(Dat()));
 }
 
 TEST_F(SetupSecureDamagedTest, MissingFileIsAFileNotFoundError)

@@ -224,6 +224,28 @@ TEST_F(FileStream, ReportsADestinationThatCannotBeWritten)
     EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"plain"});
 }
 
+// A decryption cut off by a crash leaves its temporary file, decrypted plain
+// text, beside the destination; the next decryption to it removes that. A
+// temporary another decryption still has open is left to it.
+TEST_F(FileStream, RemovesThePlainTextACutOffDecryptionLeftBehind)
+{
+    WriteRaw(P("plain"), PatternBytes(3000));
+    ASSERT_EQ(Encrypt("plain", "enc"), ZIVAZO_FILE_OK);
+    const std::string leftover = P("out.zv0000012A0001.tmp");
+    const std::string live = P("out.zv0000012B0001.tmp");
+    WriteRaw(leftover, "payroll, decrypted");
+    WriteRaw(live, "being written");
+    HANDLE writing = CreateFileA(live.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writing, INVALID_HANDLE_VALUE);
+    WriteRaw(P("other.zv0000012A0001.tmp"), "another destination's");
+    ASSERT_EQ(Decrypt("enc", "out"), ZIVAZO_FILE_OK);
+    CloseHandle(writing);
+    EXPECT_EQ(ReadRaw(P("out")), PatternBytes(3000));
+    EXPECT_FALSE(Exists(leftover));
+    EXPECT_TRUE(Exists(live));
+    EXPECT_TRUE(Exists(P("other.zv0000012A0001.tmp")));
+}
+
 // ---- Arguments and progress ---------------------------------------------------
 
 TEST_F(FileStream, RefusesBadArguments)

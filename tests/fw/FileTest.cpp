@@ -297,6 +297,62 @@ TEST(FileFaults, OverrideIsUndoneAtTheEndOfItsScope)
     EXPECT_TRUE(CFile().Open(path.c_str(), CFile::modeRead));
 }
 
+// Only "not found" means absent. Any other failure of the check is no answer,
+// and a caller that took it for "absent" would create the file anew over the
+// one that is there.
+TEST(FileExistence, OnlyNotFoundMeansAbsent)
+{
+    CTempFolder dir;
+    const std::string path = dir.File("users.dic").str();
+    ASSERT_TRUE(WriteRaw(path, "x"));
+    struct Case {
+        DWORD error;
+        int cause;   // none: answers FALSE
+    };
+    const Case cases[] = {
+        {ERROR_FILE_NOT_FOUND, CFileException::none},     {ERROR_PATH_NOT_FOUND, CFileException::none},
+        {ERROR_BAD_NETPATH, CFileException::badPath},     {ERROR_ACCESS_DENIED, CFileException::accessDenied},
+        {ERROR_NOT_READY, CFileException::hardIO},        {ERROR_NETNAME_DELETED, CFileException::genericException},
+    };
+    for (const Case& c : cases) {
+        CFaultyFileSystem fs;
+        fs.Fail(CFaultyFileSystem::attributes, c.error);
+        CFileSystemOverride scope(fs);
+        if (c.cause == CFileException::none) {
+            EXPECT_FALSE(CFile::Exists(path.c_str())) << c.error;
+            continue;
+        }
+        const CFileException e = CaughtFrom([&] { CFile::Exists(path.c_str()); });
+        EXPECT_EQ(e.m_cause, c.cause) << c.error;
+        EXPECT_EQ(e.m_lOsError, static_cast<LONG>(c.error));
+        EXPECT_EQ(e.m_strFileName, path.c_str());
+    }
+    EXPECT_FALSE(CFile::Exists(nullptr));
+}
+
+// Another process in the way (a sharing violation, an access refused while a
+// file is being replaced) usually clears in a moment: the open is tried again
+// before it fails.
+TEST(FileFaults, ABriefSharingViolationIsWaitedOut)
+{
+    CTempFolder dir;
+    const std::string path = dir.File("f.dat").str();
+    ASSERT_TRUE(WriteRaw(path, "x"));
+    for (DWORD error : {static_cast<DWORD>(ERROR_SHARING_VIOLATION), static_cast<DWORD>(ERROR_ACCESS_DENIED)}) {
+        CFaultyFileSystem fs;
+        fs.FailTimes(CFaultyFileSystem::open, 3, error);
+        CFileSystemOverride scope(fs);
+        CFile file;
+        EXPECT_TRUE(file.Open(path.c_str(), CFile::modeRead)) << error;
+        EXPECT_EQ(4, fs.Calls(CFaultyFileSystem::open)) << error;
+    }
+    CFaultyFileSystem lasting;
+    lasting.Fail(CFaultyFileSystem::open, ERROR_SHARING_VIOLATION);
+    CFileSystemOverride scope(lasting);
+    EXPECT_EQ(CaughtFrom([&] { CFile file(path.c_str(), CFile::modeRead); }).m_cause, CFileException::sharingViolation);
+    EXPECT_GT(lasting.Calls(CFaultyFileSystem::open), 4);
+}
+
 TEST(FileNames, LastComponentRespectsDoubleByteCharacters)
 {
     CTempFolder dir;

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fw/FileException.h"
@@ -197,6 +198,54 @@ TEST(SafeFileWriterFaults, UnreadableTargetFailsACopyingStart)
     }
     EXPECT_EQ(ReadRaw(path), kOld);
     EXPECT_EQ(dir.Entries().size(), 1u);
+}
+
+// Another host reading the file holds it for a moment: the replace waits for
+// the reader to let go instead of failing.
+TEST(SafeFileWriterSharing, AReaderHoldingTheFileMakesTheRewriteWaitNotFail)
+{
+    CTempFolder dir;
+    const std::string path = dir.File("marzet.dat").str();
+    ASSERT_TRUE(WriteRaw(path, kOld));
+    CFile reader(path.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::shareAllowDelete);
+    std::thread letGo([&reader] {
+        Sleep(150);
+        reader.Close();
+    });
+    EXPECT_NO_THROW(Rewrite(path, kNew));
+    letGo.join();
+    EXPECT_EQ(ReadRaw(path), kNew);
+    EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"marzet.dat"});
+}
+
+TEST(SafeFileWriterSharing, ABriefSharingViolationOnTheReplaceIsWaitedOut)
+{
+    CTempFolder dir;
+    const std::string path = dir.File("marzet.dat").str();
+    ASSERT_TRUE(WriteRaw(path, kOld));
+    CFaultyFileSystem fs;
+    fs.FailTimes(CFaultyFileSystem::move, 3, ERROR_SHARING_VIOLATION);
+    {
+        CFileSystemOverride scope(fs);
+        Rewrite(path, kNew);
+    }
+    EXPECT_EQ(4, fs.Calls(CFaultyFileSystem::move));
+    EXPECT_EQ(ReadRaw(path), kNew);
+    EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"marzet.dat"});
+}
+
+// A create never replaces a file that is there: another host may have made
+// it since this one looked.
+TEST(SafeFileWriterSharing, ANewFileNeverReplacesOneThatIsThere)
+{
+    CTempFolder dir;
+    const std::string path = dir.File("users.dic").str();
+    EXPECT_TRUE(CSafeFileWriter::WriteNewFile(CString(path.c_str()), kNew.data(), static_cast<UINT>(kNew.size())));
+    EXPECT_EQ(ReadRaw(path), kNew);
+    ASSERT_TRUE(WriteRaw(path, kOld));
+    EXPECT_FALSE(CSafeFileWriter::WriteNewFile(CString(path.c_str()), nullptr, 0));
+    EXPECT_EQ(ReadRaw(path), kOld);
+    EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"users.dic"});
 }
 
 TEST(SafeFileWriterLeftovers, RemovesOnlyTheTargetsTemporaries)

@@ -38,6 +38,8 @@ public:
     void FailCall(Step step, int n, DWORD error) { Arm(step, n, 1, error); }
     // The next `times` watched calls of the step fail; later ones pass again.
     void FailTimes(Step step, int times, DWORD error) { Arm(step, 1, times, error); }
+    // The n-th watched call of the step and every later one fail.
+    void FailFrom(Step step, int n, DWORD error) { Arm(step, n, -1, error); }
 
     // Once `bytes` have been written in all (to watched handles), writes fail
     // with the error, or report success with nothing written when the error
@@ -60,12 +62,12 @@ public:
     std::wstring lastMoveFrom;
     std::wstring lastMoveTo;
 
-    HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition) override
+    HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) override
     {
         const bool watched = Watched(path);
         if (watched && Fails(disposition == OPEN_EXISTING ? open : create))
             return INVALID_HANDLE_VALUE;
-        HANDLE h = CWin32FileSystem::Open(path, access, share, disposition);
+        HANDLE h = CWin32FileSystem::Open(path, access, share, disposition, flags);
         if (h != INVALID_HANDLE_VALUE && watched)
             m_handles.insert(h);
         return h;

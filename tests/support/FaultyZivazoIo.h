@@ -36,12 +36,12 @@ private:
 
     static DWORD OpenRead(const wchar_t* path, HANDLE* file)
     {
-        *file = s_fs->Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+        *file = s_fs->Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
         return Result(*file != INVALID_HANDLE_VALUE);
     }
     static DWORD CreateNew(const wchar_t* path, HANDLE* file)
     {
-        *file = s_fs->Open(path, GENERIC_WRITE, 0, CREATE_NEW);
+        *file = s_fs->Open(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
         return Result(*file != INVALID_HANDLE_VALUE);
     }
     static DWORD Read(HANDLE file, void* buffer, DWORD size, DWORD* got)

@@ -92,9 +92,22 @@ TEST_F(DamagedFileTest, ATruncatedRecordKeepsTheUsersBeforeIt)
     EXPECT_EQ(Strings({"u1", "u2"}), LoadIds(good + third.substr(0, 2)));
 }
 
-// A changed cipher text is an empty record; the whole entries behind it load,
-// and a rewrite keeps them.
-TEST_F(DamagedFileTest, GarbageLoadsNoUserAndAChangedCipherTextBecomesAnEmptyRecord)
+// The entries of a dictionary file as they are stored, cipher texts undecrypted.
+Strings RawEntries(const std::string& image)
+{
+    Strings entries;
+    for (size_t pos = 0; pos + 4 <= image.size();) {
+        const size_t length = sonvera_test::Word(image, pos);
+        entries.push_back(image.substr(pos + 4, length));
+        pos += 4 + length;
+    }
+    return entries;
+}
+
+// A changed cipher text is an entry that names nobody: no ID matches it, not
+// even the empty one, and every rewrite keeps its bytes as they were. The
+// whole entries behind it load.
+TEST_F(DamagedFileTest, AnEntryThatDoesNotDecryptMatchesNothingAndIsKeptAsItWas)
 {
     EXPECT_EQ(Strings(), LoadIds(sonvera_test::PatternBytes(5000, 7)));
 
@@ -102,23 +115,38 @@ TEST_F(DamagedFileTest, GarbageLoadsNoUserAndAChangedCipherTextBecomesAnEmptyRec
     const unsigned long first = sonvera_test::Word(image, 0);
     const size_t secondText = 4 + first + 4;
     image[secondText + 10] = image[secondText + 10] == 'A' ? 'B' : 'A';
+    const std::string damaged = RawEntries(image)[1];
     EXPECT_EQ(Strings({"u1", "", "u3"}), LoadIds(image));
 
     CAppUserDic dic;
     dic.SetUserDicFilePath(m_path);
+    EXPECT_EQ(-1, dic.VerifyUserInfo(""));
+    EXPECT_EQ(-1, dic.VerifyPassWord("", ""));
+    CAppUserDic::USER_INFORMATION info;
+    EXPECT_EQ(0, dic.GetUser("", info));
+    EXPECT_EQ(0, dic.SetPassWord("", "taken over"));
     EXPECT_EQ(2, dic.VerifyPassWord("U3", "p"));
     ASSERT_EQ(1, dic.SetPassWord("u1", "q"));
-    EXPECT_EQ(Strings({"u1;a;q;0;k;111;aaj", "", "u3;a;p;0;k;111;acj;"}), sonvera_test::StoredRecords(m_path));
+    const std::string stored = sonvera_test::ReadRaw(m_path);
+    ASSERT_EQ(3u, RawEntries(stored).size());
+    EXPECT_EQ(damaged, RawEntries(stored)[1]);
+    EXPECT_EQ("u1;a;q;0;k;111;aaj", sonvera_test::StoredRecords(m_path)[0]);
+    EXPECT_EQ("u3;a;p;0;k;111;acj;", sonvera_test::StoredRecords(m_path)[2]);
 }
 
-TEST_F(DamagedFileTest, ADamagedDictionaryStaysUsableAndIsRewrittenWhole)
+// Bytes that cannot be framed (a length past the end) are not a user either;
+// they stay at the end of the file, behind the users.
+TEST_F(DamagedFileTest, ADamagedTailStaysUsableAndIsKeptBehindTheUsers)
 {
     const std::string good = DictionaryImage({"u1;a;p;0;k;111;aaj;"});
-    ASSERT_TRUE(sonvera_test::WriteRaw(m_path, good + WordBytes(999) + "xx"));
+    const std::string tail = WordBytes(999) + "xx";
+    ASSERT_TRUE(sonvera_test::WriteRaw(m_path, good + tail));
     CAppUserDic dic;
     dic.SetUserDicFilePath(m_path);
     ASSERT_EQ(1, dic.CreateUser("t", "u2", "K", "p", 0, 1, 1, 1, ""));
-    EXPECT_EQ(Strings({"u1;a;p;0;k;111;aaj;", "u2;t;p;0;K;111;;"}), sonvera_test::StoredRecords(m_path));
+    EXPECT_EQ(Strings({"u1;a;p;0;k;111;aaj;", "u2;t;p;0;K;111;;", "<damaged>"}), sonvera_test::StoredRecords(m_path));
+    const std::string stored = sonvera_test::ReadRaw(m_path);
+    EXPECT_EQ(tail, stored.substr(stored.size() - tail.size()));
 }
 
 TEST_F(DamagedFileTest, AReadErrorDuringTheLoadKeepsTheUsersReadBeforeItAndIsNotRaised)
@@ -146,6 +174,44 @@ TEST_F(DamagedFileTest, AReadErrorDuringTheLoadKeepsTheUsersReadBeforeItAndIsNot
     ASSERT_LT(ids.GetSize(), 3000);
     for (int i = 0; i < ids.GetSize(); ++i)
         ASSERT_EQ("user" + std::to_string(i), ids[i].str());
+    EXPECT_EQ(image, sonvera_test::ReadRaw(m_path));
+
+    // A change made while the file still cannot be read is refused; one made
+    // once it can works on every user the file holds.
+    {
+        sonvera_test::CFaultyFileSystem again;
+        again.Watch(L"users.dic");
+        again.FailCall(sonvera_test::CFaultyFileSystem::read, 2, ERROR_READ_FAULT);
+        CFileSystemOverride scope(again);
+        EXPECT_THROW(dic.SetPassWord("user0", "changed"), CFileException);
+    }
+    EXPECT_EQ(image, sonvera_test::ReadRaw(m_path));
+    ASSERT_EQ(1, dic.SetPassWord("user0", "changed"));
+    const Strings stored = sonvera_test::StoredRecords(m_path);
+    ASSERT_EQ(3000u, stored.size());
+    EXPECT_EQ("user0;text;changed;0;key;111;aaj", stored[0]);
+    EXPECT_EQ("user2999;text;pw;0;key;111;aaj;", stored[2999]);
+}
+
+// A dictionary that could not be opened was never loaded: nothing is written
+// to it, and the users it holds stay.
+TEST_F(DamagedFileTest, AFailedLoadLeadsToNoRewrite)
+{
+    const std::string image = DictionaryImage({"u1;a;p;0;k;111;aaj;", "u2;a;p;0;k;111;abj;", "u3;a;p;0;k;111;acj;"});
+    ASSERT_TRUE(sonvera_test::WriteRaw(m_path, image));
+    CAppUserDic dic;
+    {
+        sonvera_test::CFaultyFileSystem fs;
+        fs.Watch(L"users.dic");
+        fs.Fail(sonvera_test::CFaultyFileSystem::open, ERROR_NETNAME_DELETED);
+        CFileSystemOverride scope(fs);
+        EXPECT_THROW(dic.SetUserDicFilePath(m_path), CFileException);
+    }
+    try {
+        EXPECT_EQ(0, dic.CreateUser("t", "new", "K", "p", 0, 1, 1, 1, ""));
+    } catch (const CFileException&) {
+        // Refusing with the file error is as good.
+    }
     EXPECT_EQ(image, sonvera_test::ReadRaw(m_path));
 }
 

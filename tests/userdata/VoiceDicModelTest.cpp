@@ -3,6 +3,7 @@
 // crash, which the engine's model checksum must reject.
 #include "VoiceDicTestSupport.h"
 
+#include <functional>
 #include <vector>
 
 #include "SpeakerModel.h"
@@ -230,9 +231,12 @@ TEST_F(VoiceModelTest, AModelTornByACrashNeverLoadsInTheEngine)
     EXPECT_TRUE(EngineAccepts(ModelPath("aaj")));
 }
 
-TEST_F(VoiceModelTest, AWriteFailingHalfwayLeavesABlockTheEngineRejects)
+// A model update is all or nothing: a write failing halfway leaves the old
+// model, whole, for the next verification.
+TEST_F(VoiceModelTest, AModelUpdateFailingHalfwayLeavesTheOldModel)
 {
-    PutModel("aaj", EngineModel(31));
+    const std::string oldModel = EngineModel(31);
+    PutModel("aaj", oldModel);
     m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
     PutModel("aaj", EngineModel(32));
     sonvera_test::CFaultyFileSystem fs;
@@ -244,9 +248,50 @@ TEST_F(VoiceModelTest, AWriteFailingHalfwayLeavesABlockTheEngineRejects)
     }
     ASSERT_EQ(1, fs.Failures());
     m_voice.GetUserVoice("Alice", "KEY-A", "aaj");
-    EXPECT_FALSE(EngineAccepts(ModelPath("aaj")));
+    EXPECT_EQ(oldModel, Model("aaj"));
+    EXPECT_TRUE(EngineAccepts(ModelPath("aaj")));
     // The other user's slot is untouched by the failed write.
     EXPECT_EQ(1, FindSlot("Bob", "KEY-B"));
+}
+
+// Every change of the dictionary is all or nothing: one that fails after
+// its new bytes were written in place (their flush fails, and so does every
+// later one, the undoing's too) leaves the file byte for byte as it was once
+// the dictionary is touched again.
+TEST_F(VoiceModelTest, EveryChangeThatFailsMidwayLeavesTheDictionaryAsItWas)
+{
+    PutModel("abj", EngineModel(41));
+    m_voice.SetUserVoice("Bob", "KEY-B", "abj");
+    m_voice.DelUser("Alice", "KEY-A");   // slot 0 is blank for reuse
+    const struct {
+        const char* what;
+        std::function<void()> setUp;
+        std::function<void()> change;
+    } changes[] = {
+        {"AddUser into a blank slot", [] {}, [this] { m_voice.AddUser("Carol", "KEY-C"); }},
+        {"AddUser of a new slot", [this] { m_voice.AddUser("Carol", "KEY-C"); },
+         [this] { m_voice.AddUser("Dave", "KEY-D"); }},
+        {"DelUser", [] {}, [this] { m_voice.DelUser("Bob", "KEY-B"); }},
+        {"SetUserVoice", [this] { PutModel("abj", EngineModel(42)); },
+         [this] { m_voice.SetUserVoice("Bob", "KEY-B", "abj"); }},
+        {"DelUserVoice", [] {}, [this] { m_voice.DelUserVoice("Bob", "KEY-B", "abj"); }},
+    };
+    for (const auto& c : changes) {
+        c.setUp();
+        const std::string before = Dic();
+        sonvera_test::CFaultyFileSystem fs;
+        fs.Watch(L"marzetuvd.dat");
+        fs.FailFrom(sonvera_test::CFaultyFileSystem::flush, 2, ERROR_IO_DEVICE);
+        {
+            CFileSystemOverride scope(fs);
+            EXPECT_THROW(c.change(), CFileException) << c.what;
+        }
+        m_voice.GetUserVoice("Nobody", "KEY", "aaj");   // a touch
+        EXPECT_TRUE(before == Dic()) << c.what;
+        EXPECT_FALSE(sonvera_test::Exists(m_dicPath + "-journal")) << c.what;
+        m_voice.GetUserVoice("Bob", "KEY-B", "abj");
+        EXPECT_TRUE(EngineModel(41) == Model("abj")) << c.what;
+    }
 }
 
 } // namespace

@@ -1,0 +1,116 @@
+// A second host for tests of two processes at once: this test program run
+// again, in a process of its own, for one test only, with a role and a
+// working folder in its environment. Both hosts start their work together.
+//
+//     TEST(TwoHosts, Something)
+//     {
+//         if (sonvera_test::CSecondHost::IsSecondHost()) {   // in the second process
+//             Work(sonvera_test::CSecondHost::Folder(), "b");
+//             return;
+//         }
+//         CTempFolder folder;
+//         CSecondHost second("TwoHosts.Something", folder.Path());
+//         second.Go();                                        // both start now
+//         Work(folder.Path(), "a");
+//         EXPECT_EQ(0u, second.Wait());                      // its exit code
+//     }
+//
+// The second host waits in IsSecondHost's caller for Go; a failure there is
+// its exit code (the test program's), which the first host checks.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fw/String.h"
+
+namespace sonvera_test
+{
+class CSecondHost
+{
+public:
+    // Starts the second process and waits until it is ready to begin.
+    CSecondHost(const char* testName, const CString& folder)
+    {
+        const std::string tag = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+        m_ready = CreateEventA(nullptr, TRUE, FALSE, ("sonvera-test-ready-" + tag).c_str());
+        m_go = CreateEventA(nullptr, TRUE, FALSE, ("sonvera-test-go-" + tag).c_str());
+        SetEnvironmentVariableA(kTagVariable, tag.c_str());
+        SetEnvironmentVariableA(kFolderVariable, folder);
+
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + CString(testName).ToWide();
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        if (CreateProcessW(self, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_process))
+            CloseHandle(m_process.hThread);
+        else
+            m_process.hProcess = nullptr;
+        SetEnvironmentVariableA(kTagVariable, nullptr);
+        SetEnvironmentVariableA(kFolderVariable, nullptr);
+        if (m_process.hProcess != nullptr) {
+            HANDLE waits[2] = {m_ready, m_process.hProcess};
+            WaitForMultipleObjects(2, waits, FALSE, kStartMs);
+        }
+    }
+    ~CSecondHost()
+    {
+        if (m_process.hProcess != nullptr) {
+            if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(m_process.hProcess, 99);
+            CloseHandle(m_process.hProcess);
+        }
+        CloseHandle(m_ready);
+        CloseHandle(m_go);
+    }
+    CSecondHost(const CSecondHost&) = delete;
+    CSecondHost& operator=(const CSecondHost&) = delete;
+
+    bool Started() const { return m_process.hProcess != nullptr; }
+    void Go() { SetEvent(m_go); }
+    // The second host's exit code (0: its test passed); 98 when it did not end in time.
+    DWORD Wait(DWORD timeoutMs = 300000)
+    {
+        if (m_process.hProcess == nullptr || WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+            return 98;
+        DWORD code = 98;
+        GetExitCodeProcess(m_process.hProcess, &code);
+        return code;
+    }
+
+    // In the second process: true, after saying it is ready and waiting for Go.
+    static bool IsSecondHost()
+    {
+        const char* tag = std::getenv(kTagVariable);
+        if (tag == nullptr || *tag == '\0')
+            return false;
+        HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, (std::string("sonvera-test-ready-") + tag).c_str());
+        HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, (std::string("sonvera-test-go-") + tag).c_str());
+        if (ready != nullptr)
+            SetEvent(ready);
+        if (go != nullptr)
+            WaitForSingleObject(go, kStartMs);
+        CloseHandle(ready);
+        CloseHandle(go);
+        return true;
+    }
+    static CString Folder()
+    {
+        const char* folder = std::getenv(kFolderVariable);
+        return folder != nullptr ? CString(folder) : CString();
+    }
+
+private:
+    static constexpr const char* kTagVariable = "SONVERA_TEST_SECOND_HOST";
+    static constexpr const char* kFolderVariable = "SONVERA_TEST_SECOND_HOST_FOLDER";
+    static const DWORD kStartMs = 60000;
+
+    HANDLE m_ready = nullptr;
+    HANDLE m_go = nullptr;
+    PROCESS_INFORMATION m_process = {};
+};
+} // namespace sonvera_test
