@@ -26,7 +26,12 @@ public:
         typeText = 0x4000,
         typeBinary = 0x8000,
         // Not in the classic set: create the file, failing when it already exists.
-        modeCreateNew = 0x00010000
+        modeCreateNew = 0x00010000,
+        // Not in the classic set: every write lands at the file's end, wherever
+        // the position stands and whatever other writers appended meanwhile
+        // (append access instead of write access). Combine with modeWrite, or
+        // with modeReadWrite to read the file too.
+        modeAppend = 0x00020000
     };
     enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
 
