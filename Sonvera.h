@@ -20,6 +20,7 @@
 #include "Setup/SetupSecure.h"
 #include "Setup/SetupFile.h"
 #include "Setup/SystemInfo.h"
+#include "Setup/SystemUser.h"
 
 // User data.
 #include "userdata/Crypto.h"

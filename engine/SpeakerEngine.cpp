@@ -1,5 +1,7 @@
 #include "SpeakerEngine.h"
 
+#include "DialogEngineSetup.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -12,21 +14,9 @@
 
 namespace {
 
-// --- Defaults (the values the voice dialog sets) ---------------------------------
-const int kDefaultSampleRate = 11025;     // Hz
-const int kDefaultTakeMs = 3000;
-const int kDefaultFrameLength = 240;      // samples (21.8 ms)
-const int kDefaultShift = 80;             // samples (7.3 ms)
-const int kDefaultCepstra = 16;
-const int kDefaultChannels = 19;          // mel filters
-const int kDefaultMinTakes = 3;           // fewest enrolment takes that train
-const int kDefaultMaxRepeat = 5;
-const double kDefaultCopySensitivity = 2.4;   // see kCopyUnit
-const float kDefaultSameWordRatio = 1.2f;
-const double kDefaultAdaptMargin = 0.8;   // adapt only when fused <= margin * threshold
-const double kDefaultAdaptRate = 0.1;     // weight of one accepted take in the typical distance
-const double kDefaultMaxDrift = 0.1;      // typical distance stays within +-10 % of enrolment
-const float kDefaultSecurity = 0.3f;
+// --- Defaults: the dialog's set-up, except where noted -------------------------
+using Dialog = SDialogEngineSetup;
+const int kDefaultMinTakes = 3;           // fewest enrolment takes that train (the dialog asks for 5)
 const int kMaxTakeMs = 10000;
 
 // --- Adaptation -----------------------------------------------------------------------
@@ -34,34 +24,12 @@ const int kFixedTemplates = 3;            // enrolment templates adaptation neve
 
 // --- Replay check -------------------------------------------------------------------
 // A take replays a known recording when its fingerprint distance is below
-// copy sensitivity x kCopyUnit of the typical distance between two enrolment
+// replay sensitivity x kReplayUnit of the typical distance between two enrolment
 // takes (2.4 -> 0.40). On the tuning takes, with the speakers at their own
 // level, replays reached at most 0.29 and fresh takes at least 0.42 (mostly
 // above 0.5). With a speaker made 20 dB quieter the two meet: one replay of a
 // quiet word reached 0.42 and fresh takes came down to 0.41.
-const double kCopyUnit = 0.4 / 2.4;
-
-// --- Take check ------------------------------------------------------------------
-// Same word, same voice: a new enrolment take's distances to the earlier takes,
-// each divided by its reference, are averaged; above the configured ratio the
-// take is refused. References: typical same-speaker same-word distances.
-const float kSameWordRefDtw = 25.0f;       // DTW distance, weighted dB
-const float kSameWordRefMean = 20.0f;      // mean-cepstrum distance, dB
-// Plausible speech: hiss has no voiced frames at all, a whistle or a hum
-// barely changes its spectrum (0.3 dB per frame), while words heavy in
-// fricatives ("six") can be voiced for only 17 % of their frames and change
-// by 0.75 dB; the limits sit between the two.
-const float kMinVoicedFraction = 0.1f;    // plausible speech is at least this voiced
-const float kMinCepstralChange = 0.55f;   // mean |c_k(t) - c_k(t-1)| over the word, dB
-
-// Reason texts shown by the dialog, Shift-JIS.
-// "別の言葉か、別の人の声のようです。" (another word or another voice)
-const char kReasonOtherWord[] =
-    "\x95\xCA\x82\xCC\x8C\xBE\x97\x74\x82\xA9\x81\x41\x95\xCA\x82\xCC\x90\x6C\x82\xCC\x90\xBA\x82\xCC\x82\xE6"
-    "\x82\xA4\x82\xC5\x82\xB7\x81\x42";
-// "音声ではないようです。" (this does not sound like speech)
-const char kReasonNotSpeech[] =
-    "\x89\xB9\x90\xBA\x82\xC5\x82\xCD\x82\xC8\x82\xA2\x82\xE6\x82\xA4\x82\xC5\x82\xB7\x81\x42";
+const double kReplayUnit = 0.4 / 2.4;
 
 #ifdef _WIN32
 const char kSeparator = '\\';
@@ -105,36 +73,37 @@ void CSpeakerEngine::ResetFields()
     m_bInitialized = false;
     m_bStagesReady = false;
     m_nMode = 0;
-    m_nMaxRepeat = kDefaultMaxRepeat;
+    m_nMaxRepeat = Dialog::kEnrolTakes;
     m_nNetVersion = 0;
     m_nSpeechFlag = 0;
-    m_nSampleRate = kDefaultSampleRate;
-    m_nTakeMs = kDefaultTakeMs;
-    m_nFrameLength = kDefaultFrameLength;
-    m_nShift = kDefaultShift;
-    m_nCepstra = kDefaultCepstra;
-    m_nChannels = kDefaultChannels;
+    m_nSampleRate = Dialog::kSampleRate;
+    m_nTakeMs = Dialog::kTakeMs;
+    m_nFrameLength = Dialog::kFrameLength;
+    m_nShift = Dialog::kFrameShift;
+    m_nCepstra = Dialog::kCepstra;
+    m_nChannels = Dialog::kMelChannels;
     m_nMinTakes = kDefaultMinTakes;
     m_nMaxTemplateFrames = CSpeakerModel::kMaxTemplateFrames;
-    std::memset(m_noiseParams, 0, sizeof(m_noiseParams));
+    m_noiseParams = SNoiseParams{Dialog::kNoiseSubtraction, Dialog::kFixedNoiseFloorDb, Dialog::kNoiseFloorMarginDb,
+                                 Dialog::kAdaptiveNoiseFloor};
     m_epdParams = SEndpointParams{0, 0, 0, 0};
-    m_fMaxCopyDistance = kDefaultCopySensitivity;
-    m_fSameWordRatio = kDefaultSameWordRatio;
-    m_nModelKind = 1;
-    m_fSpreadFloor = 0.0;
-    m_fAdaptMargin = kDefaultAdaptMargin;
-    m_fAdaptRate = kDefaultAdaptRate;
-    m_fMaxDrift = kDefaultMaxDrift;
-    m_fSecurity = kDefaultSecurity;
+    m_fReplaySensitivity = Dialog::kReplaySensitivity;
+    m_nModelKind = Dialog::kModelKind;
+    m_fSpreadFloor = Dialog::kSpreadFloor;
+    m_fAdaptMargin = Dialog::kAdaptMargin;
+    m_fAdaptRate = Dialog::kAdaptRate;
+    m_fMaxDrift = Dialog::kMaxDrift;
+    m_fSecurity = Dialog::kSecurity;
     m_bAdapt = true;
     m_strDir.clear();
     m_strId.clear();
     m_strWord.clear();
     m_strNick.clear();
-    m_strLabel.clear();
+    m_strReason.clear();
     m_extractor.Reset();
     m_detector.Reset();
     m_voicing.Reset();
+    m_checker.Reset();
     m_scorer.Reset();
     m_features.SetCapacity(0, 1);
     m_levelDb.clear();
@@ -155,7 +124,7 @@ void CSpeakerEngine::ResetFields()
     m_bUpdate = 0;
     m_fLastScore = 0.0;
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
-    m_fLastCopyDistance = 0.0;
+    m_fLastReplayDistance = 0.0;
 }
 
 int CSpeakerEngine::BuildStages()
@@ -182,16 +151,16 @@ int CSpeakerEngine::Initialize()
 {
     ResetFields();
     m_bInitialized = true;
-    return BuildStages();
+    return m_checker.Init() && BuildStages() ? 1 : 0;
 }
 
-int CSpeakerEngine::Destruct()
+int CSpeakerEngine::Shutdown()
 {
     ResetFields();
     return 1;
 }
 
-int CSpeakerEngine::DestructMemories()
+int CSpeakerEngine::ForgetTakes()
 {
     if (!m_bInitialized) return 0;
     m_bTakeReady = false;
@@ -213,14 +182,14 @@ int CSpeakerEngine::SetNetVersion(int value)
     return 1;
 }
 
-int CSpeakerEngine::PutDir(const char* dir)
+int CSpeakerEngine::SetFolder(const char* dir)
 {
     if (!m_bInitialized || dir == nullptr) return 0;
     m_strDir = SafeString(dir);
     return 1;
 }
 
-int CSpeakerEngine::PutMode(int mode)
+int CSpeakerEngine::SetMode(int mode)
 {
     if (!m_bInitialized || (mode != kModeEnrol && mode != kModeVerify)) return 0;
     m_nMode = mode;
@@ -231,14 +200,14 @@ int CSpeakerEngine::PutMode(int mode)
     return 1;
 }
 
-int CSpeakerEngine::PutMaxRepeat(int count)
+int CSpeakerEngine::SetEnrolTakes(int count)
 {
     if (!m_bInitialized || count < m_nMinTakes || count > CSpeakerModel::kMaxTemplates) return 0;
     m_nMaxRepeat = count;
     return 1;
 }
 
-int CSpeakerEngine::AnalParams(int sampleRate, int takeMs, int frameLength, int shift)
+int CSpeakerEngine::SetAnalysis(int sampleRate, int takeMs, int frameLength, int shift)
 {
     if (!m_bInitialized || takeMs < 100 || takeMs > kMaxTakeMs) return 0;
     const int oldRate = m_nSampleRate, oldMs = m_nTakeMs, oldLen = m_nFrameLength, oldShift = m_nShift;
@@ -253,14 +222,14 @@ int CSpeakerEngine::AnalParams(int sampleRate, int takeMs, int frameLength, int 
     return 0;
 }
 
-int CSpeakerEngine::NoiseParams(int a, int b, int c, int d)
+int CSpeakerEngine::SetNoiseParams(const SNoiseParams& params)
 {
     if (!m_bInitialized) return 0;
-    m_noiseParams[0] = a; m_noiseParams[1] = b; m_noiseParams[2] = c; m_noiseParams[3] = d;
+    m_noiseParams = params;
     return 1;
 }
 
-int CSpeakerEngine::EngineParams(int cepstra, int channels, int minTakes, int maxTemplateFrames)
+int CSpeakerEngine::SetModelShape(int cepstra, int channels, int minTakes, int maxTemplateFrames)
 {
     if (!m_bInitialized || minTakes < 3 || minTakes > CSpeakerModel::kMaxTemplates || maxTemplateFrames < 16)
         return 0;
@@ -278,28 +247,27 @@ int CSpeakerEngine::EngineParams(int cepstra, int channels, int minTakes, int ma
     return 1;
 }
 
-int CSpeakerEngine::CopyParams(double maxCopyDistance)
+int CSpeakerEngine::SetReplaySensitivity(double sensitivity)
 {
-    if (!m_bInitialized || !std::isfinite(maxCopyDistance) || maxCopyDistance < 0.0) return 0;
-    m_fMaxCopyDistance = maxCopyDistance;
+    if (!m_bInitialized || !std::isfinite(sensitivity) || sensitivity < 0.0) return 0;
+    m_fReplaySensitivity = sensitivity;
     return 1;
 }
 
-int CSpeakerEngine::SetSpeech(int value)
+int CSpeakerEngine::SetSpeechFlag(int value)
 {
     if (!m_bInitialized) return 0;
     m_nSpeechFlag = value;
     return 1;
 }
 
-int CSpeakerEngine::SameWordDist(float ratio)
+int CSpeakerEngine::SetSameWordRatio(float ratio)
 {
-    if (!m_bInitialized || !std::isfinite(ratio) || ratio <= 0.0f) return 0;
-    m_fSameWordRatio = ratio;
-    return 1;
+    if (!m_bInitialized) return 0;
+    return m_checker.SetSameWordRatio(ratio);
 }
 
-int CSpeakerEngine::HmmParams(int kind, double spreadFloor, double adaptMargin, double adaptRate, double maxDrift)
+int CSpeakerEngine::SetAdaptation(int kind, double spreadFloor, double adaptMargin, double adaptRate, double maxDrift)
 {
     if (!m_bInitialized || !std::isfinite(spreadFloor) || !std::isfinite(adaptMargin) ||
         !std::isfinite(adaptRate) || !std::isfinite(maxDrift) || adaptMargin <= 0.0 || adaptMargin > 1.0 ||
@@ -313,35 +281,35 @@ int CSpeakerEngine::HmmParams(int kind, double spreadFloor, double adaptMargin, 
     return 1;
 }
 
-int CSpeakerEngine::EpdParams(int marginMs, int maxGapMs, int minSpeechMs, int quietPower)
+int CSpeakerEngine::SetEndpointParams(int marginMs, int maxGapMs, int minSpeechMs, int quietPower)
 {
     if (!m_bInitialized || marginMs < 0 || maxGapMs < 0 || minSpeechMs < 0 || quietPower < 0) return 0;
     m_epdParams = SEndpointParams{marginMs, maxGapMs, minSpeechMs, quietPower};
     return BuildStages();
 }
 
-int CSpeakerEngine::Security(float security)
+int CSpeakerEngine::SetSecurity(float security)
 {
     if (!m_bInitialized || !std::isfinite(security)) return 0;
     m_fSecurity = std::clamp(security, 0.0f, 1.0f);
     return 1;
 }
 
-int CSpeakerEngine::PutId(const char* id)
+int CSpeakerEngine::SetUserId(const char* id)
 {
     if (!m_bInitialized || id == nullptr) return 0;
     m_strId = SafeString(id);
     return 1;
 }
 
-int CSpeakerEngine::PutPw(const char* word)
+int CSpeakerEngine::SetWord(const char* word)
 {
     if (!m_bInitialized || word == nullptr) return 0;
     m_strWord = SafeString(word);
     return 1;
 }
 
-int CSpeakerEngine::PutNick(const char* nick)
+int CSpeakerEngine::SetNick(const char* nick)
 {
     if (!m_bInitialized || nick == nullptr) return 0;
     const std::string n = SafeString(nick);
@@ -351,7 +319,7 @@ int CSpeakerEngine::PutNick(const char* nick)
     return 1;
 }
 
-int CSpeakerEngine::SetAdapt(int on)
+int CSpeakerEngine::SetAdaptationOn(int on)
 {
     if (!m_bInitialized) return 0;
     m_bAdapt = on != 0;
@@ -425,7 +393,7 @@ bool CSpeakerEngine::RefusedAsMarginal() const
     return m_nMode == kModeEnrol && (m_nError == kEpdLowSnr || m_nError == kEpdCutByEdge);
 }
 
-int CSpeakerEngine::GetEndpointShort(const short* samples, int count, int shortWord)
+int CSpeakerEngine::FindWord(const short* samples, int count, int shortWord)
 {
     if (!AnalyseTake(samples, count, shortWord)) return 0;
     if (!RefusedAsMarginal()) return 1;
@@ -433,76 +401,44 @@ int CSpeakerEngine::GetEndpointShort(const short* samples, int count, int shortW
     return 0;
 }
 
-int64_t CSpeakerEngine::GetEndpointValue() const
+int64_t CSpeakerEngine::WordFrames() const
 {
     if (!m_endpoint.bSpeech) return 0;
     return (static_cast<int64_t>(static_cast<uint32_t>(m_endpoint.nLastFrame)) << 32) |
            static_cast<uint32_t>(m_endpoint.nFirstFrame);
 }
 
-int CSpeakerEngine::GetShiftValue() const
+int CSpeakerEngine::FrameShift() const
 {
     return m_bInitialized ? m_nShift : 0;
 }
 
-// Speech is voiced for a good part and its spectrum keeps changing; hiss,
-// hum, a whistle or a click train fail one of the two.
-int CSpeakerEngine::IsPlausibleSpeech() const
+// The take check: plausible speech always; in enrolment also the same word
+// as the takes already kept under other indices.
+int CSpeakerEngine::CheckTake(const short* samples, int count, int index)
 {
-    if (m_fVoicedFraction < kMinVoicedFraction) return 0;
-    const int cep = m_take.Dims() - 1;
-    const float* s = m_take.Statics();
-    double change = 0.0;
-    for (int i = 1; i < m_take.Frames(); ++i)
-        for (int d = 0; d < cep; ++d)
-            change += std::fabs(s[i * CTakeFeatures::kMaxDims + d] - s[(i - 1) * CTakeFeatures::kMaxDims + d]);
-    const int steps = std::max(1, m_take.Frames() - 1);
-    return change / (steps * static_cast<double>(cep)) >= kMinCepstralChange ? 1 : 0;
-}
-
-// The enrolment take `index` against the takes already kept (other indices).
-int CSpeakerEngine::MatchesEarlierTakes(int index)
-{
-    CDtw dtw;
-    if (!dtw.Init(CTakeFeatures::kMaxFrames)) return 0;
-    double ratio = 0.0;
-    int n = 0;
-    const int cep = m_take.Dims() - 1;
-    for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
-        if (i == index || !m_enrolFilled[i]) continue;
-        const CTakeFeatures& other = m_enrol[i];
-        const float d = dtw.Distance(m_take.Vectors(), m_take.Frames(), other.Vectors(), other.Frames(),
-                                     m_take.VectorDims(), nullptr);
-        double m = 0.0;
-        for (int k = 0; k < cep; ++k) {
-            const double x = m_take.MeanCepstrum()[k] - other.MeanCepstrum()[k];
-            m += x * x;
-        }
-        ratio += 0.5 * d / kSameWordRefDtw + 0.5 * std::sqrt(m) / kSameWordRefMean;
-        ++n;
-    }
-    if (n == 0) return 1;
-    return ratio / n <= m_fSameWordRatio ? 1 : 0;
-}
-
-int CSpeakerEngine::CheckSexSpeech(const short* samples, int count, int index)
-{
-    m_strLabel.clear();
+    m_strReason.clear();
     if (!m_bInitialized || m_nMode == 0) return 0;
     if (!AnalyseTake(samples, count, 1)) return 0;
     if (RefusedAsMarginal()) {
         m_bTakeReady = false;
         return 0;
     }
-    if (!IsPlausibleSpeech()) {
-        m_strLabel = kReasonNotSpeech;
+    CTakeChecker::EVerdict verdict = m_checker.CheckSpeech(m_take, m_fVoicedFraction);
+    if (verdict != CTakeChecker::kTakeOk) {
+        m_strReason = CTakeChecker::Reason(verdict);
         m_bTakeReady = false;
         return 0;
     }
     if (m_nMode == kModeVerify) return 1;
     if (index < 0 || index >= m_nMaxRepeat) return 0;
-    if (!MatchesEarlierTakes(index)) {
-        m_strLabel = kReasonOtherWord;
+    const CTakeFeatures* earlier[CSpeakerModel::kMaxTemplates];
+    int kept = 0;
+    for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i)
+        if (i != index && m_enrolFilled[i]) earlier[kept++] = &m_enrol[i];
+    verdict = m_checker.CheckSameWord(m_take, earlier, kept);
+    if (verdict != CTakeChecker::kTakeOk) {
+        m_strReason = CTakeChecker::Reason(verdict);
         return 0;
     }
     m_enrol[index] = m_take;
@@ -549,16 +485,17 @@ int CSpeakerEngine::LoadModelForTake()
     return m_scorer.Load(m_model);
 }
 
-int CSpeakerEngine::VCopy()
+// 1 when the checked take replays a recording the model has seen.
+int CSpeakerEngine::IsReplay()
 {
-    m_fLastCopyDistance = 0.0;
-    // Without a model or a take nothing can be recognised as a copy.
-    if (!LoadModelForTake()) return 1;
-    m_fLastCopyDistance = m_scorer.ReplayDistance(m_take, m_model);
+    m_fLastReplayDistance = 0.0;
+    // Without a model or a take nothing can be recognised as a replay.
+    if (!LoadModelForTake()) return 0;
+    m_fLastReplayDistance = m_scorer.ReplayDistance(m_take, m_model);
     if (m_bHalfShiftTake)
-        m_fLastCopyDistance = std::min(m_fLastCopyDistance,
-                                       static_cast<double>(m_scorer.ReplayDistance(m_halfShiftTake, m_model)));
-    return m_fLastCopyDistance <= m_fMaxCopyDistance * kCopyUnit ? 0 : 1;
+        m_fLastReplayDistance = std::min(m_fLastReplayDistance,
+                                         static_cast<double>(m_scorer.ReplayDistance(m_halfShiftTake, m_model)));
+    return m_fLastReplayDistance <= m_fReplaySensitivity * kReplayUnit ? 1 : 0;
 }
 
 int CSpeakerEngine::Verify()

@@ -1,9 +1,10 @@
 // SpeakerEngine.h - the state of the speech engine between the dialog's calls.
 //
 // One object serves one dialog at a time. The exported VRE_ functions
-// (VoiceEngine.h) forward to it; every member function here has the meaning
-// and the result of its VRE_ counterpart. Calls out of order, or with bad
-// arguments, return 0 (or the documented default) and change nothing else.
+// (VoiceEngine.h) map to it; each member function has the meaning and the
+// result of the VRE_ function named beside it, under a name that says what
+// it does. Calls out of order, or with bad arguments, return 0 (or the
+// documented default) and change nothing else.
 #pragma once
 
 #include "EndpointDetector.h"
@@ -11,12 +12,22 @@
 #include "FeatureMatrix.h"
 #include "SpeakerModel.h"
 #include "SpeakerScorer.h"
+#include "TakeChecker.h"
 #include "TakeFeatures.h"
 #include "VoicingAnalyzer.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// VRE_NoiseParams' four values. The engine keeps them as given: its noise
+// floor always follows the room (the dialog asks for that with 0, 0, 0, 1).
+struct SNoiseParams {
+    int nSubtraction;     // spectral subtraction strength (0: off)
+    int nFixedFloorDb;    // a fixed noise floor, dB (0: none)
+    int nFloorMarginDb;   // added to the floor, dB
+    int bAdaptiveFloor;   // 1: the floor follows the room's noise
+};
 
 class CSpeakerEngine {
 public:
@@ -25,44 +36,56 @@ public:
 
     CSpeakerEngine();
 
+    // Start-up and shut-down (VRE_Initialize, VRE_Destruct, VRE_DestructMemories).
     int Initialize();
-    int Destruct();
-    int DestructMemories();
+    int Shutdown();
+    int ForgetTakes();
     bool IsInitialized() const { return m_bInitialized; }
 
+    // Set-up (VRE_SetbNetVersion, VRE_PutDir, VRE_PutMode, VRE_PutMaxRepeat,
+    // VRE_AnalParams, VRE_NoiseParams, VRE_EngineParams, VRE_CopyParams,
+    // VRE_SetbSpeech, VRE_SameWordDist, VRE_HMMParams, VRE_EPDParams,
+    // VRE_Security, VRE_SetbAdapt).
     int SetNetVersion(int value);
-    int PutDir(const char* dir);
-    int PutMode(int mode);
-    int PutMaxRepeat(int count);
-    int AnalParams(int sampleRate, int takeMs, int frameLength, int shift);
-    int NoiseParams(int a, int b, int c, int d);
-    int EngineParams(int cepstra, int channels, int minTakes, int maxTemplateFrames);
-    int CopyParams(double maxCopyDistance);
-    int SetSpeech(int value);
-    int SameWordDist(float ratio);
-    int HmmParams(int kind, double spreadFloor, double adaptMargin, double adaptRate, double maxDrift);
-    int EpdParams(int marginMs, int maxGapMs, int minSpeechMs, int quietPower);
-    int Security(float security);
-    int PutId(const char* id);
-    int PutPw(const char* word);
-    int PutNick(const char* nick);
-    int SetAdapt(int on);
+    int SetFolder(const char* dir);
+    int SetMode(int mode);
+    int SetEnrolTakes(int count);
+    int SetAnalysis(int sampleRate, int takeMs, int frameLength, int shift);
+    int SetNoiseParams(const SNoiseParams& params);
+    int SetModelShape(int cepstra, int channels, int minTakes, int maxTemplateFrames);
+    int SetReplaySensitivity(double sensitivity);
+    int SetSpeechFlag(int value);
+    int SetSameWordRatio(float ratio);
+    int SetAdaptation(int kind, double spreadFloor, double adaptMargin, double adaptRate, double maxDrift);
+    int SetEndpointParams(int marginMs, int maxGapMs, int minSpeechMs, int quietPower);
+    int SetSecurity(float security);
+    int SetAdaptationOn(int on);
 
-    int GetEndpointShort(const short* samples, int count, int shortWord);
-    int64_t GetEndpointValue() const;
-    int GetShiftValue() const;
-    int GetErrorNumber() const { return m_nError; }
-    int CheckSexSpeech(const short* samples, int count, int index);
-    const char* GetLabelString() const { return m_strLabel.c_str(); }
+    // The pass phrase (VRE_PutID, VRE_PutPW, VRE_PutNick).
+    int SetUserId(const char* id);
+    int SetWord(const char* word);
+    int SetNick(const char* nick);
+
+    // Takes (VRE_GetEndpointShort, VRE_GetEndpointValue, VRE_GetShiftValue,
+    // VRE_GetErrorNumber, VRE_CheckSexSpeech, VRE_GetLabelString).
+    int FindWord(const short* samples, int count, int shortWord);
+    int64_t WordFrames() const;
+    int FrameShift() const;
+    int ErrorNumber() const { return m_nError; }
+    int CheckTake(const short* samples, int count, int index);
+    const char* Reason() const { return m_strReason.c_str(); }
+
+    // Enrolment end and verification (VRE_Train; VRE_VCopy, which returns
+    // 0 for a replay, is !IsReplay(); VRE_Verify; VRE_GetbUpdate).
     int Train();
-    int VCopy();
+    int IsReplay();
     int Verify();
-    int GetUpdate() const { return m_bUpdate; }
+    int ModelUpdated() const { return m_bUpdate; }
 
-    // Evaluation read-outs of the last Verify / VCopy.
+    // Evaluation read-outs of the last Verify / IsReplay.
     double LastScore() const { return m_fLastScore; }
     double LastScorePart(int index) const;
-    double LastCopyDistance() const { return m_fLastCopyDistance; }
+    double LastReplayDistance() const { return m_fLastReplayDistance; }
     double Threshold() const;
     double ModelPart(int index) const;
 
@@ -75,8 +98,6 @@ private:
     int AnalyseTake(const short* samples, int count, int shortWord);
     bool BuildHalfShiftTake(const short* samples, int count, int frameLimit, float pitch);
     bool RefusedAsMarginal() const;
-    int IsPlausibleSpeech() const;
-    int MatchesEarlierTakes(int index);
     int LoadModelForTake();
     void Adapt(const float* parts);
 
@@ -88,20 +109,20 @@ private:
     int m_nSpeechFlag;
     int m_nSampleRate, m_nTakeMs, m_nFrameLength, m_nShift;
     int m_nCepstra, m_nChannels, m_nMinTakes, m_nMaxTemplateFrames;
-    int m_noiseParams[4];
+    SNoiseParams m_noiseParams;
     SEndpointParams m_epdParams;
-    double m_fMaxCopyDistance;
-    float m_fSameWordRatio;
+    double m_fReplaySensitivity;
     int m_nModelKind;
     double m_fSpreadFloor, m_fAdaptMargin, m_fAdaptRate, m_fMaxDrift;
     float m_fSecurity;
     bool m_bAdapt;
-    std::string m_strDir, m_strId, m_strWord, m_strNick, m_strLabel;
+    std::string m_strDir, m_strId, m_strWord, m_strNick, m_strReason;
 
     // Stages and their buffers, sized from the analysis parameters.
     CFeatureExtractor m_extractor;
     CEndpointDetector m_detector;
     CVoicingAnalyzer m_voicing;
+    CTakeChecker m_checker;
     CSpeakerScorer m_scorer;
     CFeatureMatrix m_features;
     std::vector<float> m_levelDb;
@@ -128,5 +149,5 @@ private:
     int m_bUpdate;
     double m_fLastScore;
     float m_lastParts[CSpeakerModel::kScoreParts];
-    double m_fLastCopyDistance;
+    double m_fLastReplayDistance;
 };

@@ -40,7 +40,10 @@ int VRE_CALL VRE_Destruct(void);                    /* back to the state before 
 /* Set-up. */
 int VRE_CALL VRE_PutMaxRepeat(int takes);           /* enrolment takes (3..5) */
 int VRE_CALL VRE_AnalParams(int sampleRate, int takeMs, int frameLength, int frameShift);
-int VRE_CALL VRE_NoiseParams(int p1, int p2, int p3, int p4);   /* accepted, kept; the floor is always adaptive */
+/* Noise handling: spectral subtraction strength (0 off), a fixed floor in dB (0 none),
+ * a margin over the floor in dB, 1 for a floor that follows the room. Kept as given;
+ * the engine's floor always follows the room. */
+int VRE_CALL VRE_NoiseParams(int subtraction, int fixedFloorDb, int floorMarginDb, int bAdaptiveFloor);
 int VRE_CALL VRE_EngineParams(int cepstra, int melChannels, int minTrainTakes, int maxTemplateFrames);
 int VRE_CALL VRE_CopyParams(double sensitivity);   /* replay check: larger catches more (2.4 shipped) */
 int VRE_CALL VRE_SetbSpeech(int bSpeech);

@@ -15,13 +15,14 @@
 #include <vector>
 
 #include "Sonvera.h"
+#include "engine/DialogEngineSetup.h"
 #include "host/takes/TakeFileWaveIn.h"
 
 namespace {
 
-const int kTakeMs = 3000;
+const int kTakeMs = SDialogEngineSetup::kTakeMs;
 const int kTickMs = 100;
-const int kEnrolTakes = 5;
+const int kEnrolTakes = SDialogEngineSetup::kEnrolTakes;
 const char kNick[] = "aaj";
 const char kWord[] = "zero";
 
@@ -85,30 +86,33 @@ struct Engine {
                Bind(Destruct, "VRE_Destruct");
     }
 
-    // Dialog start and the set-up before recording, in the dialog's order.
+    // Dialog start and the set-up before recording, in the dialog's order,
+    // with the dialog's values.
     void Start(const CString& appFolder, int mode, const char* userId)
     {
+        using Setup = SDialogEngineSetup;
         Initialize();
-        SetbNetVersion(1);
+        SetbNetVersion(Setup::kNetVersion);
         PutDir(appFolder);
         PutMode(mode);
-        if (mode == 1)
-            PutMaxRepeat(kEnrolTakes);
-        AnalParams(11025, kTakeMs, 240, 80);
-        NoiseParams(0, 0, 0, 1);
-        EngineParams(16, 19, 5, 128);
-        CopyParams(2.4);
-        SetbSpeech(0);
-        SameWordDist(1.2f);
-        HMMParams(1, 0.0005, 0.8, 0.1, 0.1);
-        EPDParams(60, 250, 200, 100000);
-        Security(0.3f);
+        if (mode == Setup::kModeEnrol)
+            PutMaxRepeat(Setup::kEnrolTakes);
+        AnalParams(Setup::kSampleRate, Setup::kTakeMs, Setup::kFrameLength, Setup::kFrameShift);
+        NoiseParams(Setup::kNoiseSubtraction, Setup::kFixedNoiseFloorDb, Setup::kNoiseFloorMarginDb,
+                    Setup::kAdaptiveNoiseFloor);
+        EngineParams(Setup::kCepstra, Setup::kMelChannels, Setup::kMinTrainTakes, Setup::kMaxTemplateFrames);
+        CopyParams(Setup::kReplaySensitivity);
+        SetbSpeech(Setup::kSpeechFlag);
+        SameWordDist(Setup::kSameWordRatio);
+        HMMParams(Setup::kModelKind, Setup::kSpreadFloor, Setup::kAdaptMargin, Setup::kAdaptRate, Setup::kMaxDrift);
+        EPDParams(Setup::kMarginMs, Setup::kMaxGapMs, Setup::kMinSpeechMs, Setup::kQuietPower);
+        Security(Setup::kSecurity);
         PutMode(mode);
         PutID(userId);
         PutPW(kWord);
         PutNick(kNick);
-        if (mode == 2)
-            Security(0.3f);
+        if (mode == Setup::kModeVerify)
+            Security(Setup::kSecurity);
     }
 
     void Stop()

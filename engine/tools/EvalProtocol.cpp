@@ -1,5 +1,6 @@
 #include "EvalProtocol.h"
 
+#include "DialogEngineSetup.h"
 #include "Resampler.h"
 #include "TakeSynthesizer.h"
 #include "VoiceEngine.h"
@@ -85,20 +86,22 @@ std::string CEvalProtocol::Nick(int digit, const std::string& speaker) const
 // The dialog's engine set-up, in its order.
 void CEvalProtocol::SetUp(int mode)
 {
+    using Setup = SDialogEngineSetup;
     VRE_Initialize();
-    VRE_SetbNetVersion(1);
+    VRE_SetbNetVersion(Setup::kNetVersion);
     VRE_PutDir(m_strWorkDir.c_str());
     VRE_PutMode(mode);
-    if (mode == 1) VRE_PutMaxRepeat(5);
-    VRE_AnalParams(11025, 3000, 240, 80);
-    VRE_NoiseParams(0, 0, 0, 1);
-    VRE_EngineParams(16, 19, 5, 128);
-    VRE_CopyParams(2.4);
-    VRE_SetbSpeech(0);
-    VRE_SameWordDist(1.2f);
-    VRE_HMMParams(1, 0.0005, 0.8, 0.1, 0.1);
-    VRE_EPDParams(60, 250, 200, 100000);
-    VRE_Security(0.3f);
+    if (mode == Setup::kModeEnrol) VRE_PutMaxRepeat(Setup::kEnrolTakes);
+    VRE_AnalParams(Setup::kSampleRate, Setup::kTakeMs, Setup::kFrameLength, Setup::kFrameShift);
+    VRE_NoiseParams(Setup::kNoiseSubtraction, Setup::kFixedNoiseFloorDb, Setup::kNoiseFloorMarginDb,
+                    Setup::kAdaptiveNoiseFloor);
+    VRE_EngineParams(Setup::kCepstra, Setup::kMelChannels, Setup::kMinTrainTakes, Setup::kMaxTemplateFrames);
+    VRE_CopyParams(Setup::kReplaySensitivity);
+    VRE_SetbSpeech(Setup::kSpeechFlag);
+    VRE_SameWordDist(Setup::kSameWordRatio);
+    VRE_HMMParams(Setup::kModelKind, Setup::kSpreadFloor, Setup::kAdaptMargin, Setup::kAdaptRate, Setup::kMaxDrift);
+    VRE_EPDParams(Setup::kMarginMs, Setup::kMaxGapMs, Setup::kMinSpeechMs, Setup::kQuietPower);
+    VRE_Security(Setup::kSecurity);
     VRE_PutMode(mode);
     VRE_SetbAdapt(0);
 }
@@ -140,7 +143,7 @@ STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
     STrialResult r = {false, false, false, false, 1e9, {0, 0, 0, 0}, {0, 0, 0, 0}, 0.0, 0.0};
     SetUp(2);
     VRE_PutNick(m_strNick.c_str());
-    VRE_Security(0.3f);
+    VRE_Security(SDialogEngineSetup::kSecurity);
     r.bEndpoint = VRE_GetEndpointShort(take.data(), kTakeSamples, 1) != 0;
     if (r.bEndpoint) r.bChecked = VRE_CheckSexSpeech(take.data(), kTakeSamples, 0) != 0;
     if (r.bChecked) {

@@ -9,6 +9,8 @@
 // same model.
 #pragma once
 
+#include "DialogEngineSetup.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -30,8 +32,8 @@ struct STrialResult {
 class CEvalProtocol {
 public:
     // Take geometry and noise of the protocol.
-    static constexpr int kRate = 11025;
-    static constexpr int kTakeSamples = 33075;
+    static constexpr int kRate = SDialogEngineSetup::kSampleRate;
+    static constexpr int kTakeSamples = SDialogEngineSetup::kTakeSamples;
     static constexpr int kOffsetSamples = 5513;    // 0.5 s
     static constexpr double kNoiseRms = 16.0;      // LSB, about -66 dBFS
     // Replay: louder, a little more noise, 0.1 s later.

@@ -1,0 +1,346 @@
+#include "Setup/SystemUser.h"
+
+#include <windows.h>
+
+#include <lm.h>
+
+#include <string>
+
+#include "Setup/AccountError.h"
+#include "fw/GuardedCall.h"
+#include "fw/Library.h"
+
+namespace
+{
+const char kNetworkLibrary[] = "Netapi32.dll";
+
+// The network functions, typed as the system declares them; they are only
+// ever reached through the library loaded for one operation.
+typedef decltype(&NetUserAdd) PFN_NET_USER_ADD;
+typedef decltype(&NetUserSetInfo) PFN_NET_USER_SET_INFO;
+typedef decltype(&NetUserDel) PFN_NET_USER_DEL;
+typedef decltype(&NetUserGetInfo) PFN_NET_USER_GET_INFO;
+typedef decltype(&NetLocalGroupAddMembers) PFN_NET_LOCAL_GROUP_MEMBERS;
+typedef decltype(&NetUserChangePassword) PFN_NET_USER_CHANGE_PASSWORD;
+typedef decltype(&NetUserEnum) PFN_NET_USER_ENUM;
+typedef decltype(&NetApiBufferFree) PFN_NET_API_BUFFER_FREE;
+
+const int kSuccess = 1;
+const int kFailure = 0;
+const int kNoPrivilege = -1;
+
+// Information levels of the calls.
+const DWORD kLevelNames = 0;            // USER_INFO_0, the enumeration
+const DWORD kLevelAccount = 1;          // USER_INFO_1, creation and privilege
+const DWORD kLevelNameAndComment = 10;  // USER_INFO_10, existence
+const DWORD kLevelFlags = 1008;         // USER_INFO_1008
+const DWORD kLevelMemberName = 3;       // LOCALGROUP_MEMBERS_INFO_3
+
+// A new account is made disabled, and enabling keeps the other two flags.
+const DWORD kEnabledFlags = UF_DONT_EXPIRE_PASSWD | UF_SCRIPT;
+const DWORD kDisabledFlags = UF_DONT_EXPIRE_PASSWD | UF_ACCOUNTDISABLE | UF_SCRIPT;
+
+// GetComputerNameA's buffer: a NetBIOS name and its NUL.
+const DWORD kComputerNameBuffer = 16;
+
+// Ends the operation: the network call itself raised a structured exception.
+struct CNetworkCallRaised
+{
+};
+
+// Makes one network call, fenced, so that an exception it raises ends the
+// operation like any other exception instead of ending the host.
+template <class Function, class... Arguments>
+NET_API_STATUS CallNetwork(Function function, Arguments... arguments)
+{
+    NET_API_STATUS status = NERR_Success;
+    if (CallGuarded([&]() noexcept { status = function(arguments...); }) != 0)
+        throw CNetworkCallRaised();
+    return status;
+}
+
+// Loads Netapi32.dll into `library` and looks up the function: null when
+// either fails.
+template <class Function>
+Function LoadNetworkFunction(CLibrary& library, const char* name)
+{
+    return library.Load(kNetworkLibrary) ? library.Find<Function>(name) : nullptr;
+}
+
+// A buffer a network function filled, released through the library's own
+// NetApiBufferFree however the operation ends.
+class CNetworkBuffer
+{
+public:
+    explicit CNetworkBuffer(PFN_NET_API_BUFFER_FREE pfnFree) : m_pfnFree(pfnFree) {}
+    ~CNetworkBuffer() { Release(); }
+    CNetworkBuffer(const CNetworkBuffer&) = delete;
+    CNetworkBuffer& operator=(const CNetworkBuffer&) = delete;
+
+    LPBYTE* Receive()
+    {
+        Release();
+        return &m_pData;
+    }
+    template <class Record>
+    const Record* As() const { return reinterpret_cast<const Record*>(m_pData); }
+    void Release()
+    {
+        if (m_pData != nullptr)
+            m_pfnFree(m_pData);
+        m_pData = nullptr;
+    }
+
+private:
+    PFN_NET_API_BUFFER_FREE m_pfnFree;
+    LPBYTE m_pData = nullptr;
+};
+
+int ReadComputerName(CString& strName)
+{
+    char name[kComputerNameBuffer] = {};
+    DWORD length = kComputerNameBuffer;
+    if (!GetComputerNameA(name, &length)) {
+        strName.Empty();
+        return kFailure;
+    }
+    strName = CString(name, static_cast<int>(length));
+    return kSuccess;
+}
+
+// The server argument of every call: empty (no server name) when the
+// computer name cannot be read.
+std::wstring LocalServerName()
+{
+    CString name;
+    return ReadComputerName(name) ? (CString("\\\\") + name).ToWide() : std::wstring();
+}
+
+const wchar_t* ServerArgument(const std::wstring& server)
+{
+    return server.empty() ? nullptr : server.c_str();
+}
+
+// The record types name their strings as writable; the calls only read them.
+LPWSTR Writable(const std::wstring& text)
+{
+    return const_cast<LPWSTR>(text.c_str());
+}
+
+// True on success; otherwise the operation's text for the status goes to strError.
+bool Succeeded(AccountOperation operation, NET_API_STATUS status, CString& strError)
+{
+    if (status == NERR_Success)
+        return true;
+    strError = AccountStatusText(operation, status);
+    return false;
+}
+
+// Runs an operation's body; any exception ends it with `failed` and the
+// operation's fixed text (left out only if even that text cannot be made).
+template <class Body>
+int RunOperation(AccountOperation operation, CString& strError, int failed, Body body)
+{
+    try {
+        return body();
+    } catch (...) {
+        try {
+            strError = AccountExceptionText(operation);
+        } catch (...) {
+        }
+        return failed;
+    }
+}
+
+// Both group operations: one member entry naming the user.
+int ChangeGroupMembers(AccountOperation operation, const char* functionName, const CString& strUser,
+                       const CString& strGroup, CString& strError)
+{
+    return RunOperation(operation, strError, kFailure, [&] {
+        const std::wstring user = strUser.ToWide();
+        const std::wstring group = strGroup.ToWide();
+        const std::wstring server = LocalServerName();
+        CLibrary netapi;
+        auto changeMembers = LoadNetworkFunction<PFN_NET_LOCAL_GROUP_MEMBERS>(netapi, functionName);
+        if (changeMembers == nullptr)
+            return kFailure;
+        LOCALGROUP_MEMBERS_INFO_3 member = {Writable(user)};
+        const NET_API_STATUS status = CallNetwork(changeMembers, ServerArgument(server), group.c_str(),
+                                                  kLevelMemberName, reinterpret_cast<LPBYTE>(&member), DWORD(1));
+        return Succeeded(operation, status, strError) ? kSuccess : kFailure;
+    });
+}
+
+void AppendNames(const CNetworkBuffer& buffer, DWORD count, CStringArray& arrUsers)
+{
+    const USER_INFO_0* entries = buffer.As<USER_INFO_0>();
+    for (DWORD i = 0; entries != nullptr && i < count; ++i)
+        arrUsers.Add(CString::FromWide(entries[i].usri0_name));
+}
+} // namespace
+
+CSystemUser::CSystemUser() {}
+CSystemUser::CSystemUser(const CSystemUser&) {}
+CSystemUser& CSystemUser::operator=(const CSystemUser&) { return *this; }
+CSystemUser::~CSystemUser() {}
+
+int CSystemUser::AccountCreate(CString strUser, CString strPassword, CString& strError)
+{
+    const int created = RunOperation(AccountOperation::Create, strError, kFailure, [&] {
+        const std::wstring user = strUser.ToWide();
+        const std::wstring password = strPassword.ToWide();
+        const std::wstring server = LocalServerName();
+        CLibrary netapi;
+        auto netUserAdd = LoadNetworkFunction<PFN_NET_USER_ADD>(netapi, "NetUserAdd");
+        if (netUserAdd == nullptr)
+            return kFailure;
+        USER_INFO_1 account = {};
+        account.usri1_name = Writable(user);
+        account.usri1_password = Writable(password);
+        account.usri1_priv = USER_PRIV_USER;
+        account.usri1_flags = kDisabledFlags;
+        DWORD badField = 0;
+        const NET_API_STATUS status = CallNetwork(netUserAdd, ServerArgument(server), kLevelAccount,
+                                                  reinterpret_cast<LPBYTE>(&account), &badField);
+        return Succeeded(AccountOperation::Create, status, strError) ? kSuccess : kFailure;
+    });
+    if (created == kSuccess)
+        AccountEnable(strUser, 0, strError);
+    return created;
+}
+
+int CSystemUser::AccountEnable(CString strUser, int nEnable, CString& strError)
+{
+    return RunOperation(AccountOperation::Enable, strError, kFailure, [&] {
+        const std::wstring user = strUser.ToWide();
+        const std::wstring server = LocalServerName();
+        CLibrary netapi;
+        auto netUserSetInfo = LoadNetworkFunction<PFN_NET_USER_SET_INFO>(netapi, "NetUserSetInfo");
+        if (netUserSetInfo == nullptr)
+            return kFailure;
+        USER_INFO_1008 flags = {nEnable != 0 ? kEnabledFlags : kDisabledFlags};
+        DWORD badField = 0;
+        const NET_API_STATUS status = CallNetwork(netUserSetInfo, ServerArgument(server), user.c_str(), kLevelFlags,
+                                                  reinterpret_cast<LPBYTE>(&flags), &badField);
+        return Succeeded(AccountOperation::Enable, status, strError) ? kSuccess : kFailure;
+    });
+}
+
+int CSystemUser::AccountDelete(CString strUser, CString& strError)
+{
+    return RunOperation(AccountOperation::Delete, strError, kFailure, [&] {
+        const std::wstring user = strUser.ToWide();
+        const std::wstring server = LocalServerName();
+        CLibrary netapi;
+        auto netUserDel = LoadNetworkFunction<PFN_NET_USER_DEL>(netapi, "NetUserDel");
+        if (netUserDel == nullptr)
+            return kFailure;
+        const NET_API_STATUS status = CallNetwork(netUserDel, ServerArgument(server), user.c_str());
+        return Succeeded(AccountOperation::Delete, status, strError) ? kSuccess : kFailure;
+    });
+}
+
+int CSystemUser::AccountExist(CString strUser, CString& strError)
+{
+    return RunOperation(AccountOperation::Exist, strError, kFailure, [&] {
+        const std::wstring user = strUser.ToWide();
+        const std::wstring server = LocalServerName();
+        CLibrary netapi;
+        auto netUserGetInfo = LoadNetworkFunction<PFN_NET_USER_GET_INFO>(netapi, "NetUserGetInfo");
+        auto netApiBufferFree = netapi.Find<PFN_NET_API_BUFFER_FREE>("NetApiBufferFree");
+        if (netUserGetInfo == nullptr || netApiBufferFree == nullptr)
+            return kFailure;
+        CNetworkBuffer buffer(netApiBufferFree);
+        const NET_API_STATUS status = CallNetwork(netUserGetInfo, ServerArgument(server), user.c_str(),
+                                                  kLevelNameAndComment, buffer.Receive());
+        return Succeeded(AccountOperation::Exist, status, strError) ? kSuccess : kFailure;
+    });
+}
+
+int CSystemUser::AccountGetInfo(CString strUser, CString& strError)
+{
+    return RunOperation(AccountOperation::GetInfo, strError, kNoPrivilege, [&] {
+        const std::wstring user = strUser.ToWide();
+        const std::wstring server = LocalServerName();
+        CLibrary netapi;
+        auto netUserGetInfo = LoadNetworkFunction<PFN_NET_USER_GET_INFO>(netapi, "NetUserGetInfo");
+        auto netApiBufferFree = netapi.Find<PFN_NET_API_BUFFER_FREE>("NetApiBufferFree");
+        if (netUserGetInfo == nullptr || netApiBufferFree == nullptr)
+            return kFailure;
+        CNetworkBuffer buffer(netApiBufferFree);
+        const NET_API_STATUS status = CallNetwork(netUserGetInfo, ServerArgument(server), user.c_str(),
+                                                  kLevelAccount, buffer.Receive());
+        if (!Succeeded(AccountOperation::GetInfo, status, strError) || buffer.As<USER_INFO_1>() == nullptr)
+            return kNoPrivilege;
+        return static_cast<int>(buffer.As<USER_INFO_1>()->usri1_priv);
+    });
+}
+
+int CSystemUser::AccountInsertInGroup(CString strUser, CString strGroup, CString& strError)
+{
+    return ChangeGroupMembers(AccountOperation::InsertInGroup, "NetLocalGroupAddMembers", strUser, strGroup, strError);
+}
+
+int CSystemUser::AccountDeleteInGroup(CString strUser, CString strGroup, CString& strError)
+{
+    return ChangeGroupMembers(AccountOperation::DeleteInGroup, "NetLocalGroupDelMembers", strUser, strGroup, strError);
+}
+
+int CSystemUser::AccountChangePassword(CString strUser, CString strOldPassword, CString strNewPassword,
+                                       CString& strError)
+{
+    return RunOperation(AccountOperation::ChangePassword, strError, kFailure, [&] {
+        const std::wstring user = strUser.ToWide();
+        const std::wstring oldPassword = strOldPassword.ToWide();
+        const std::wstring newPassword = strNewPassword.ToWide();
+        const std::wstring domain = LocalServerName();
+        CLibrary netapi;
+        auto netUserChangePassword = LoadNetworkFunction<PFN_NET_USER_CHANGE_PASSWORD>(netapi, "NetUserChangePassword");
+        if (netUserChangePassword == nullptr)
+            return kFailure;
+        const NET_API_STATUS status = CallNetwork(netUserChangePassword, ServerArgument(domain), user.c_str(),
+                                                  oldPassword.c_str(), newPassword.c_str());
+        return Succeeded(AccountOperation::ChangePassword, status, strError) ? kSuccess : kFailure;
+    });
+}
+
+int CSystemUser::AccountGetUsers(CStringArray& arrUsers, CString&)
+{
+    try {
+        const std::wstring server = LocalServerName();
+        CLibrary netapi;
+        auto netUserEnum = LoadNetworkFunction<PFN_NET_USER_ENUM>(netapi, "NetUserEnum");
+        auto netApiBufferFree = netapi.Find<PFN_NET_API_BUFFER_FREE>("NetApiBufferFree");
+        if (netUserEnum == nullptr || netApiBufferFree == nullptr)
+            return kFailure;
+        DWORD resume = 0;
+        NET_API_STATUS status = NERR_Success;
+        do {
+            CNetworkBuffer buffer(netApiBufferFree);
+            DWORD read = 0;
+            DWORD total = 0;
+            const DWORD resumeBefore = resume;
+            status = CallNetwork(netUserEnum, ServerArgument(server), kLevelNames, DWORD(FILTER_NORMAL_ACCOUNT),
+                                 buffer.Receive(), DWORD(MAX_PREFERRED_LENGTH), &read, &total, &resume);
+            if (status == NERR_Success || status == ERROR_MORE_DATA)
+                AppendNames(buffer, read, arrUsers);
+            // More data without the position moving would deliver the same
+            // names for ever (Wine does so when a page is short).
+            if (status == ERROR_MORE_DATA && resume == resumeBefore)
+                break;
+        } while (status == ERROR_MORE_DATA);
+    } catch (...) {
+        return kFailure;
+    }
+    return arrUsers.GetSize() > 0 ? kSuccess : kFailure;
+}
+
+int CSystemUser::GetComputerNameLocal(CString& strName)
+{
+    try {
+        return ReadComputerName(strName);
+    } catch (...) {
+        strName.Empty();
+        return kFailure;
+    }
+}

@@ -1,0 +1,184 @@
+// CSystemUser against a Netapi32.dll that lives in this program, for what
+// Wine's cannot show: the record and flags a new account is given, the
+// enumeration in parts, and a library that is missing or lacks a function.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <lm.h>
+
+#include <string>
+#include <vector>
+
+#include "Setup/SystemUser.h"
+#include "fw/LibraryLoader.h"
+
+namespace
+{
+struct Page
+{
+    NET_API_STATUS status;
+    std::vector<std::wstring> names;
+    bool advances;   // whether the resume handle moves on
+};
+
+std::vector<std::wstring> g_calls;   // each call: its name and arguments
+std::vector<Page> g_pages;
+int g_buffersHeld = 0;
+
+std::wstring Field(LPCWSTR text) { return text != nullptr ? text : L"-"; }
+std::wstring Field(DWORD value) { return std::to_wstring(value); }
+
+template <class... Fields>
+void Record(const wchar_t* function, Fields... fields)
+{
+    std::wstring call = function;
+    ((call += L" " + Field(fields)), ...);
+    g_calls.push_back(call);
+}
+
+NET_API_STATUS WINAPI FakeUserAdd(LPCWSTR server, DWORD level, LPBYTE buffer, LPDWORD)
+{
+    const USER_INFO_1& a = *reinterpret_cast<USER_INFO_1*>(buffer);
+    Record(L"NetUserAdd", server, level, a.usri1_name, a.usri1_password, a.usri1_priv, a.usri1_home_dir,
+           a.usri1_comment, a.usri1_flags, a.usri1_script_path);
+    return NERR_Success;
+}
+NET_API_STATUS WINAPI FakeUserSetInfo(LPCWSTR server, LPCWSTR user, DWORD level, LPBYTE buffer, LPDWORD)
+{
+    Record(L"NetUserSetInfo", server, user, level, reinterpret_cast<USER_INFO_1008*>(buffer)->usri1008_flags);
+    return NERR_Success;
+}
+NET_API_STATUS WINAPI FakeUserEnum(LPCWSTR server, DWORD level, DWORD filter, LPBYTE* buffer, DWORD length,
+                                   LPDWORD read, LPDWORD total, LPDWORD resume)
+{
+    Record(L"NetUserEnum", server, level, filter, length, *resume);
+    static Page s_page;
+    s_page = g_pages.at(0);
+    g_pages.erase(g_pages.begin());
+    auto* entries = static_cast<USER_INFO_0*>(calloc(s_page.names.size() + 1, sizeof(USER_INFO_0)));
+    for (size_t i = 0; i < s_page.names.size(); ++i)
+        entries[i].usri0_name = &s_page.names[i][0];
+    ++g_buffersHeld;
+    *buffer = reinterpret_cast<LPBYTE>(entries);
+    *read = *total = static_cast<DWORD>(s_page.names.size());
+    *resume += s_page.advances ? 1 : 0;
+    return s_page.status;
+}
+NET_API_STATUS WINAPI FakeBufferFree(LPVOID buffer)
+{
+    --g_buffersHeld;
+    free(buffer);
+    return NERR_Success;
+}
+
+template <class F>
+FARPROC Export(F function)
+{
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
+}
+
+// Netapi32.dll with the four functions above and no others.
+class CFakeNetapiLoader : public ILibraryLoader
+{
+public:
+    bool present = true;
+    int loads = 0, frees = 0;
+
+    HMODULE Load(const char* name) override
+    {
+        loads += present;
+        return present && std::string(name) == "Netapi32.dll" ? reinterpret_cast<HMODULE>(0x10000) : nullptr;
+    }
+    FARPROC Find(HMODULE, const char* name) override
+    {
+        const std::string function = name;
+        return function == "NetUserAdd"       ? Export(&FakeUserAdd)
+               : function == "NetUserSetInfo" ? Export(&FakeUserSetInfo)
+               : function == "NetUserEnum"    ? Export(&FakeUserEnum)
+               : function == "NetApiBufferFree" ? Export(&FakeBufferFree)
+                                                : nullptr;
+    }
+    BOOL Free(HMODULE) override { return ++frees > 0; }
+};
+
+class SystemUserCall : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_calls.clear();
+        char name[16] = {};
+        DWORD length = sizeof(name);
+        ASSERT_TRUE(GetComputerNameA(name, &length));
+        server = L"\\\\" + CString(name).ToWide();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(loader.loads, loader.frees) << "Netapi32.dll must be released after every operation";
+        EXPECT_EQ(g_buffersHeld, 0);
+    }
+
+    CFakeNetapiLoader loader;
+    CLibraryLoaderOverride installed{loader};
+    CSystemUser user;
+    std::wstring server;
+    CString error = "before";
+};
+
+TEST_F(SystemUserCall, NewAccountIsAddedDisabledAtUserPrivilegeAndEnablingKeepsItsFlags)
+{
+    EXPECT_EQ(user.AccountCreate("\x83\x65\x83\x58\x83\x67", "pw", error), 1);   // "テスト" in Shift-JIS
+    EXPECT_EQ(user.AccountEnable("a", -3, error), 1);
+    EXPECT_EQ(user.AccountEnable("a", 1, error), 1);
+    EXPECT_EQ(user.AccountEnable("a", 0, error), 1);
+    EXPECT_EQ(error, "before");
+    const std::vector<std::wstring> expected = {
+        // name, password, USER_PRIV_USER, no home folder or comment, flags, no script
+        L"NetUserAdd " + server + L" 1 \u30c6\u30b9\u30c8 pw 1 - - 65539 -",
+        L"NetUserSetInfo " + server + L" \u30c6\u30b9\u30c8 1008 65539",
+        L"NetUserSetInfo " + server + L" a 1008 65537",
+        L"NetUserSetInfo " + server + L" a 1008 65537",
+        L"NetUserSetInfo " + server + L" a 1008 65539"};
+    EXPECT_EQ(g_calls, expected);
+}
+
+TEST_F(SystemUserCall, MissingLibraryOrFunctionGivesZeroAndNoText)
+{
+    CStringArray users;
+    users.Add("x");
+    EXPECT_EQ(user.AccountDelete("a", error), 0);   // the fake lacks NetUserDel
+    EXPECT_EQ(user.AccountGetInfo("a", error), 0);   // and NetUserGetInfo
+    loader.present = false;
+    EXPECT_EQ(user.AccountCreate("a", "pw", error), 0);
+    EXPECT_EQ(user.AccountGetInfo("a", error), 0);
+    EXPECT_EQ(user.AccountGetUsers(users, error), 0);
+    EXPECT_EQ(error, "before");
+    EXPECT_TRUE(g_calls.empty());
+}
+
+TEST_F(SystemUserCall, EnumerationRepeatsOnMoreDataAndAppends)
+{
+    CStringArray users;
+    users.Add("x");
+    g_pages = {{ERROR_MORE_DATA, {L"a", L"\u30c6\u30b9\u30c8"}, true}, {NERR_Success, {L"c"}, true}};
+    EXPECT_EQ(user.AccountGetUsers(users, error), 1);
+    ASSERT_EQ(users.GetSize(), 4);
+    EXPECT_EQ(users[1], "a");
+    EXPECT_EQ(users[2], "\x83\x65\x83\x58\x83\x67");
+    EXPECT_EQ(users[3], "c");
+    EXPECT_EQ(g_calls, std::vector<std::wstring>({L"NetUserEnum " + server + L" 0 2 4294967295 0",
+                                                  L"NetUserEnum " + server + L" 0 2 4294967295 1"}));
+
+    // Nothing delivered: the names already there still count.
+    g_pages = {{ERROR_ACCESS_DENIED, {}, true}, {ERROR_ACCESS_DENIED, {}, true}};
+    EXPECT_EQ(user.AccountGetUsers(users, error), 1);
+    CStringArray none;
+    EXPECT_EQ(user.AccountGetUsers(none, error), 0);
+
+    // More data that does not move the position on ends the enumeration.
+    g_pages = {{ERROR_MORE_DATA, {L"a"}, false}, {ERROR_MORE_DATA, {L"a"}, false}};
+    EXPECT_EQ(user.AccountGetUsers(none, error), 1);
+    EXPECT_EQ(none.GetSize(), 1);
+    EXPECT_EQ(error, "before");
+}
+} // namespace
