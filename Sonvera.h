@@ -14,6 +14,30 @@
 #include "fw/Archive.h"
 #include "fw/ArchiveException.h"
 
+// Framework: windows, dialogs, controls and drawing, as the dialogs below use them.
+#include "fw/Point.h"
+#include "fw/Size.h"
+#include "fw/Rect.h"
+#include "fw/ResourceException.h"
+#include "fw/GdiObject.h"
+#include "fw/Bitmap.h"
+#include "fw/Rgn.h"
+#include "fw/Font.h"
+#include "fw/Pen.h"
+#include "fw/Brush.h"
+#include "fw/DC.h"
+#include "fw/PaintDC.h"
+#include "fw/ClientDC.h"
+#include "fw/WindowDC.h"
+#include "fw/MemoryDC.h"
+#include "fw/Wnd.h"
+#include "fw/Dialog.h"
+#include "fw/Button.h"
+#include "fw/Edit.h"
+#include "fw/ComboBox.h"
+#include "fw/Static.h"
+#include "fw/ToolTipCtrl.h"
+
 // Settings and system.
 #include "Setup/IniFile.h"
 #include "Setup/RegistryEx.h"
@@ -26,6 +50,12 @@
 #include "userdata/Crypto.h"
 #include "userdata/AppUserDic.h"
 #include "userdata/AppUserVoiceDic.h"
+
+// Skin toolkit: the skinned dialog base and the flat controls.
+#include "skin/SkinDlg.h"
+#include "skin/SkinEdit.h"
+#include "skin/SkinCombo.h"
+#include "skin/StaticToolTip.h"
 
 // Voice enrolment and verification.
 #include "voice/WaveInDevice.h"

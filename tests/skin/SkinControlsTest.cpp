@@ -1,0 +1,269 @@
+// The skin's controls on their own: the picture a button shows in each state,
+// the percentage bar's clicks, drags and fill, and the label's scrolling.
+#include <gtest/gtest.h>
+
+#include "skin/HoverButton.h"
+#include "skin/PercentBar.h"
+#include "skin/ScrollLabel.h"
+#include "tests/skin/SkinTestSupport.h"
+
+using namespace sonvera_test;
+
+namespace
+{
+const COLORREF kNormal = RGB(200, 0, 0);
+const COLORREF kHover = RGB(0, 200, 0);
+const COLORREF kPressed = RGB(0, 0, 200);
+const COLORREF kDisabled = RGB(90, 90, 90);
+const COLORREF kUntouched = RGB(1, 2, 3);
+
+// Controls live on an open skinned dialog, which is also the active window
+// that hover tracking asks for.
+class SkinControlsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(WriteSolidBmp(m_skin.File("main.bmp"), 300, 220, RGB(128, 128, 128)));
+        ASSERT_TRUE(m_skin.WriteIni("[SCREEN]\r\nMAIN=main.bmp\r\n"));
+        ASSERT_TRUE(m_dialog.Open(m_skin));
+        const COLORREF colours[] = {kNormal, kHover, kPressed, kDisabled};
+        for (int i = 0; i < CHoverButton::pictureCount; ++i)
+            MakeBitmap(m_sources[i], 300, 220, [&colours, i](int, int) { return colours[i]; });
+    }
+
+    void CutPictures(CHoverButton& control, const CRect& rect)
+    {
+        for (int i = 0; i < CHoverButton::pictureCount; ++i)
+            control.CutPicture(static_cast<CHoverButton::Picture>(i), m_sources[i], rect);
+    }
+
+    // The colour in the middle of what the control draws into memory, asked
+    // for the way the system does: an owner-draw request to the parent.
+    COLORREF DrawnColour(CHoverButton& button, UINT itemState)
+    {
+        CRect client;
+        button.GetClientRect(&client);
+        CBitmap canvas;
+        MakeBitmap(canvas, client.Width(), client.Height(), [](int, int) { return kUntouched; });
+        CMemoryDC dc;
+        dc.SelectObject(canvas);
+        DRAWITEMSTRUCT item{};
+        item.CtlType = ODT_BUTTON;
+        item.itemAction = ODA_DRAWENTIRE;
+        item.itemState = itemState;
+        item.hwndItem = button.m_hWnd;
+        item.hDC = dc;
+        item.rcItem = client;
+        m_dialog.SendMessage(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item));
+        return dc.GetPixel(client.Width() / 2, client.Height() / 2);
+    }
+
+    // What the control paints of itself at the point.
+    COLORREF PaintedPixel(CWnd& control, int x, int y)
+    {
+        CRect client;
+        control.GetClientRect(&client);
+        CBitmap canvas;
+        MakeBitmap(canvas, client.Width(), client.Height(), [](int, int) { return kUntouched; });
+        CMemoryDC dc;
+        dc.SelectObject(canvas);
+        control.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), PRF_CLIENT);
+        return dc.GetPixel(x, y);
+    }
+
+    static void MoveOver(CWnd& control, int x, int y, UINT flags = 0)
+    {
+        control.SendMessage(WM_MOUSEMOVE, flags, MAKELPARAM(x, y));
+    }
+
+    CTestSkinFolder m_skin;
+    CTestSkinDlg m_dialog;
+    CBitmap m_sources[CHoverButton::pictureCount];
+};
+
+TEST_F(SkinControlsTest, EachButtonStateShowsItsPicture)
+{
+    const struct {
+        const char* name;
+        int twoState;
+        int checked;
+        bool hover;
+        UINT itemState;
+        COLORREF expected;
+    } cases[] = {
+        {"normal", 0, 0, false, 0, kNormal},
+        {"hovered", 0, 0, true, 0, kHover},
+        {"pressed", 0, 0, true, ODS_SELECTED, kPressed},
+        {"disabled", 0, 0, false, ODS_DISABLED, kDisabled},
+        {"checked", 0, 1, false, 0, kPressed},
+        {"checked and hovered", 0, 1, true, 0, kHover},
+        {"two-state checked and hovered", 1, 1, true, 0, kPressed},
+        {"two-state pressed", 1, 0, true, ODS_SELECTED, kNormal},
+        {"two-state disabled", 1, 0, false, ODS_DISABLED, kNormal},
+    };
+    for (const auto& c : cases) {
+        CHoverButton button;
+        const CRect rect(10, 10, 70, 40);
+        ASSERT_TRUE(button.Create("", WS_CHILD | WS_VISIBLE, rect, &m_dialog, 0));
+        CutPictures(button, rect);
+        button.SetTwoState(c.twoState);
+        button.SetChecked(c.checked);
+        if (c.hover)
+            MoveOver(button, 5, 5);
+        ASSERT_EQ(c.hover, button.IsHover() != 0) << c.name;
+        EXPECT_EQ(c.expected, DrawnColour(button, c.itemState)) << c.name;
+    }
+}
+
+TEST_F(SkinControlsTest, AButtonWithoutPicturesDrawsNothing)
+{
+    CHoverButton button;
+    ASSERT_TRUE(button.Create("", WS_CHILD | WS_VISIBLE, CRect(10, 10, 70, 40), &m_dialog, 0));
+    CBitmap none;
+    button.CutPicture(CHoverButton::normalPicture, none, CRect(10, 10, 70, 40));
+    EXPECT_EQ(kUntouched, DrawnColour(button, 0));
+}
+
+TEST_F(SkinControlsTest, AClickSetsTheBarByItsPosition)
+{
+    const struct {
+        int fromTop;
+        CSize size;
+        CPoint click;
+        int expected;
+    } cases[] = {
+        {0, CSize(200, 10), CPoint(50, 5), 25},
+        {0, CSize(200, 10), CPoint(199, 5), 99},   // never 100 by clicking
+        {0, CSize(200, 10), CPoint(0, 5), 0},
+        {0, CSize(30, 10), CPoint(29, 9), 96},
+        {1, CSize(10, 200), CPoint(9, 150), 75},
+        {1, CSize(10, 200), CPoint(0, 1), 0},
+        {0, CSize(0, 10), CPoint(0, 5), 0},   // a bar of no size ignores clicks
+    };
+    for (const auto& c : cases) {
+        CPercentBar bar;
+        ASSERT_TRUE(bar.Create("", WS_CHILD | WS_VISIBLE, CRect(CPoint(10, 50), c.size), &m_dialog, 0));
+        bar.SetFillsFromTop(c.fromTop);
+        bar.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, c.click.ToLParam());
+        EXPECT_EQ(c.expected, bar.GetPos()) << c.size.cx << "x" << c.size.cy << " at " << c.click.x << "," << c.click.y;
+        bar.SendMessage(WM_LBUTTONUP, 0, c.click.ToLParam());
+    }
+}
+
+TEST_F(SkinControlsTest, PositionsAboveAHundredBecomeAHundred)
+{
+    const struct {
+        int value;
+        int expected;
+    } cases[] = {{42, 42}, {100, 100}, {150, 100}, {-1, 100}, {0, 0}};
+    CPercentBar bar;
+    ASSERT_TRUE(bar.Create("", WS_CHILD | WS_VISIBLE, CRect(10, 50, 210, 60), &m_dialog, 0));
+    for (const auto& c : cases) {
+        bar.SetPos(c.value);
+        EXPECT_EQ(c.expected, bar.GetPos()) << c.value;
+    }
+}
+
+TEST_F(SkinControlsTest, DraggingMovesTheBarOnlyWhenTheDragStartedOnIt)
+{
+    // Below the dialog template's own controls: hover tracking asks which
+    // window is under the pointer.
+    CPercentBar bar;
+    ASSERT_TRUE(bar.Create("", WS_CHILD | WS_VISIBLE, CRect(10, 180, 210, 190), &m_dialog, 0));
+    MoveOver(bar, 120, 5, MK_LBUTTON);   // comes in from outside with the button held
+    EXPECT_EQ(0, bar.GetPos());
+    EXPECT_FALSE(bar.IsHover());
+
+    MoveOver(bar, 10, 5);
+    bar.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 5));
+    EXPECT_EQ(25, bar.GetPos());
+    MoveOver(bar, 120, 5, MK_LBUTTON);
+    EXPECT_EQ(60, bar.GetPos());
+    bar.SetPos(10);   // the user holds the bar: the program's value waits
+    EXPECT_EQ(60, bar.GetPos());
+    bar.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(120, 5));
+    bar.SetPos(10);
+    EXPECT_EQ(10, bar.GetPos());
+}
+
+TEST_F(SkinControlsTest, TheFilledPictureCoversThePositionsShare)
+{
+    const struct {
+        int fromTop;
+        CSize size;
+        int position;
+        CPoint filled;
+        CPoint base;
+    } cases[] = {
+        {0, CSize(200, 10), 25, CPoint(49, 5), CPoint(50, 5)},
+        {1, CSize(10, 200), 50, CPoint(5, 99), CPoint(5, 100)},
+        {0, CSize(200, 10), 100, CPoint(199, 9), CPoint(199, 9)},
+    };
+    for (const auto& c : cases) {
+        CPercentBar bar;
+        const CRect rect(CPoint(10, 50), c.size);
+        ASSERT_TRUE(bar.Create("", WS_CHILD | WS_VISIBLE, rect, &m_dialog, 0));
+        CutPictures(bar, rect);
+        bar.SetFillsFromTop(c.fromTop);
+        bar.SetPos(c.position);
+        EXPECT_EQ(kPressed, PaintedPixel(bar, c.filled.x, c.filled.y)) << c.position;
+        if (c.position < 100) {
+            EXPECT_EQ(kNormal, PaintedPixel(bar, c.base.x, c.base.y)) << c.position;
+        }
+    }
+}
+
+TEST_F(SkinControlsTest, ALabelScrollsByCharacterAndWrapsToTheStart)
+{
+    const struct {
+        const char* text;
+        std::vector<int> positions;   // after each step
+    } cases[] = {
+        {"AB CD", {2, 3, 5, 0, 2}},   // one byte at a space, two elsewhere
+        {"\x82\xA0\x82\xA2\x82\xA4", {2, 4, 6, 0, 2}},   // あいう
+        {"A  B", {2, 3, 0}},
+    };
+    for (const auto& c : cases) {
+        CScrollLabel label;
+        ASSERT_TRUE(label.Create("", WS_CHILD | WS_VISIBLE, CRect(10, 10, 12, 30), &m_dialog, 0));
+        label.SetText(c.text);
+        ASSERT_TRUE(label.IsTimerRunning()) << c.text;
+        for (int expected : c.positions) {
+            label.SendMessage(WM_TIMER, 1);
+            EXPECT_EQ(expected, label.GetScrollPos()) << c.text;
+        }
+        label.EnableScrolling(0);
+        label.SendMessage(WM_TIMER, 1);
+        EXPECT_EQ(c.positions.back(), label.GetScrollPos()) << c.text << " paused";
+    }
+}
+
+TEST_F(SkinControlsTest, TheTextsEndIsFollowedByTheSeparatorAndTheText)
+{
+    CScrollLabel label;
+    ASSERT_TRUE(label.Create("", WS_CHILD | WS_VISIBLE, CRect(10, 10, 40, 30), &m_dialog, 0));
+    label.SetText("ABCDEFGHIJ");
+    ASSERT_GT(label.GetVisibleLength(), 2);
+    ASSERT_LT(label.GetVisibleLength(), 10);
+    EXPECT_EQ(CString("ABCDEFGHIJ"), label.GetPaintText());
+    for (int step = 0; step < 4; ++step)
+        label.SendMessage(WM_TIMER, 1);
+    EXPECT_EQ(CString("IJ <-- ABCDEFGHIJ"), label.GetPaintText());
+}
+
+TEST_F(SkinControlsTest, OnlyATextThatDoesNotFitRunsTheTimer)
+{
+    CScrollLabel label;
+    ASSERT_TRUE(label.Create("", WS_CHILD | WS_VISIBLE, CRect(10, 10, 290, 30), &m_dialog, 0));
+    label.SetText("Hi");
+    EXPECT_FALSE(label.IsTimerRunning());
+    EXPECT_EQ(CString("Hi"), label.GetPaintText());
+    label.SetText(CString('x', 200));
+    EXPECT_TRUE(label.IsTimerRunning());
+    label.SendMessage(WM_TIMER, 1);
+    label.SetText("Hi");
+    EXPECT_FALSE(label.IsTimerRunning());
+    EXPECT_EQ(0, label.GetScrollPos());
+}
+} // namespace

@@ -1,0 +1,359 @@
+// The skin loader: the value grammar rule by rule, the options, the numbered
+// sections and their entries, the placed controls, pictures of every kind or
+// none, reloading, and the failure messages.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "fw/ClientDC.h"
+#include "skin/SkinButton.h"
+#include "skin/SkinLabel.h"
+#include "skin/SkinProgress.h"
+#include "tests/skin/SkinTestSupport.h"
+
+using namespace sonvera_test;
+
+namespace
+{
+struct FieldCase {
+    const char* value;
+    const char* field;
+    const char* rest;
+};
+
+TEST(SkinGrammar, GetFirstParamTakesTheFirstFieldAsWrittenAndTrimsTheRest)
+{
+    const FieldCase cases[] = {
+        {"a,b", "a", "b"},
+        {" a ,  b ,c ", " a ", "b ,c"},
+        {" BUTTON_EXIT,1", " BUTTON_EXIT", "1"},
+        {",x", "", "x"},
+        {"a,", "a", ""},
+        {"last", "last", "last"},   // no separator: the value stays, so the field repeats
+        {"", "", ""},
+    };
+    for (const FieldCase& c : cases) {
+        CString value = c.value;
+        EXPECT_EQ(CString(c.field), CSkinDlg::GetFirstParam(value, ",")) << c.value;
+        EXPECT_EQ(CString(c.rest), value) << c.value;
+    }
+}
+
+TEST(SkinGrammar, NumbersAreLeadingDecimalIntegers)
+{
+    const struct {
+        const char* text;
+        int number;
+    } cases[] = {{"42", 42}, {"  -7", -7}, {"+5", 5}, {"12px", 12}, {"x12", 0}, {"", 0}, {"1 2", 1},
+                 {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.number, CSkinDlg::StringToNumber(c.text)) << c.text;
+}
+
+TEST(SkinGrammar, StringToRectReadsPositionAndSize)
+{
+    const struct {
+        const char* value;
+        CRect rect;
+    } cases[] = {
+        {"10,20,30,40", CRect(10, 20, 40, 60)},
+        {"10,20", CRect(10, 20, 30, 40)},   // the last field serves as width and height
+        {"", CRect(0, 0, 0, 0)},
+        {"-5, +3 ,7x,abc", CRect(-5, 3, 2, 3)},
+        {"1,2,3,4,tip,TRUE", CRect(1, 2, 4, 6)},
+    };
+    for (const auto& c : cases) {
+        CString value = c.value;
+        EXPECT_EQ(c.rect, CSkinDlg::StringToRect(value)) << c.value;
+    }
+    CString entry = "1,2,3,4,tip,TRUE";
+    CSkinDlg::StringToRect(entry);
+    EXPECT_EQ(CString("tip,TRUE"), entry);   // the fields read are consumed
+}
+
+TEST(SkinGrammar, StringToColorKeepsTheLowEightBitsOfEachChannel)
+{
+    const struct {
+        const char* value;
+        COLORREF colour;
+    } cases[] = {
+        {"1,2,3", RGB(1, 2, 3)},
+        {"255", RGB(255, 255, 255)},
+        {"256,0,0", RGB(0, 0, 0)},
+        {"-1,0,0", RGB(255, 0, 0)},
+        {"0,257,512", RGB(0, 1, 0)},
+    };
+    for (const auto& c : cases) {
+        CString value = c.value;
+        EXPECT_EQ(c.colour, CSkinDlg::StringToColor(value)) << c.value;
+    }
+}
+
+TEST(SkinGrammar, ControlNamesMapToIdentifiersExactly)
+{
+    const struct {
+        const char* name;
+        int id;
+    } cases[] = {{"BUTTON_RECORD", 5000}, {"BUTTON_EXIT", 5001}, {"BUTTON_FLOPPY", 5002}, {"LABEL_ID", 5003},
+                 {"LABEL_WORD", 5004},    {"LABEL_REPEAT", 5005}, {"LABEL_HINT", 5006},  {"LABEL_LANG", 5007},
+                 {"LABEL_MODE", 5008},    {"LABEL_GROUP", 5009},  {"LABEL_COMPANY", 5010},
+                 {" BUTTON_EXIT", 0},     {"button_exit", 0},     {"SPEAKER", 0},        {"", 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.id, CSkinDlg::ControlNameToID(c.name)) << c.name;
+}
+
+// A dialog with a skin whose pictures are plain, for the loader's reading.
+class SkinLoaderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(WriteSolidBmp(m_skin.File("main.bmp"), 200, 150, RGB(128, 128, 128)));
+    }
+
+    // Writes skin.ini (its [SCREEN] section names main.bmp first) and loads it.
+    void Load(const std::string& screenLines, const std::string& otherSections = "")
+    {
+        ASSERT_TRUE(m_skin.WriteIni("[SCREEN]\r\nMAIN=main.bmp\r\n" + screenLines + otherSections));
+        if (m_dialog.m_hWnd == nullptr)
+            ASSERT_TRUE(m_dialog.Open(m_skin));
+        else
+            ASSERT_EQ(1, m_dialog.Reload());
+    }
+
+    CTestSkinFolder m_skin;
+    CTestSkinDlg m_dialog;
+};
+
+TEST_F(SkinLoaderTest, SkinFileAndWaveFolderFollowTheApplicationFolder)
+{
+    Load("");
+    EXPECT_EQ(m_skin.AppDir() + "\\skin\\TEST\\skin.ini", m_dialog.m_strSkinFile);
+    EXPECT_EQ(m_skin.AppDir() + "\\wave", m_dialog.m_strWavePath);
+}
+
+TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWord)
+{
+    using Read = int (*)(CTestSkinDlg&);
+    const Read hint = [](CTestSkinDlg& d) { return d.m_bHint; };
+    const Read labelTip = [](CTestSkinDlg& d) { return d.m_bLabelTip; };
+    const Read draw = [](CTestSkinDlg& d) { return d.m_bWaveDraw; };
+    const Read dotLine = [](CTestSkinDlg& d) { return d.m_bWaveDotLine; };
+    const struct {
+        const char* screen;
+        const char* wave;
+        Read read;
+        int expected;
+    } cases[] = {
+        {"", "", hint, 1},
+        {"HINT=TRUE\r\n", "", hint, 1},
+        {"HINT=true\r\n", "", hint, 0},
+        {"", "", labelTip, 0},
+        {"LABELTIP=TRUE\r\n", "", labelTip, 1},
+        {"LABELTIP=yes\r\n", "", labelTip, 0},
+        {"", "", draw, 1},
+        {"", "DRAW=false\r\n", draw, 0},
+        {"", "", dotLine, 1},
+        {"", "DOTLINE=FALSE\r\n", dotLine, 0},
+        {"", "DOTLINE=false\r\n", dotLine, 1},   // anything but FALSE leaves the grid on
+        {"", "DOTLINE=NO\r\n", dotLine, 1},
+    };
+    for (const auto& c : cases) {
+        Load(c.screen, std::string("[WAVE]\r\n") + c.wave);
+        EXPECT_EQ(c.expected, c.read(m_dialog)) << c.screen << c.wave;
+    }
+}
+
+TEST_F(SkinLoaderTest, WavePanelDefaultsAndValues)
+{
+    Load("");
+    EXPECT_EQ(CRect(0, 0, 0, 0), m_dialog.m_rcWave);
+    EXPECT_EQ(RGB(0, 0, 0), m_dialog.m_clrWaveBack);
+    EXPECT_EQ(RGB(0, 255, 0), m_dialog.m_clrWaveLine);
+    EXPECT_EQ(RGB(255, 255, 255), m_dialog.m_clrWaveCenter);
+    EXPECT_EQ(1, m_dialog.m_nWaveWidth);
+
+    Load("", "[WAVE]\r\nRECT=10,20\r\nBACKGROUND=255\r\nLINE=256,0,0\r\nCENTER=1,2,3\r\nWIDTH=3\r\n");
+    EXPECT_EQ(CRect(10, 20, 30, 40), m_dialog.m_rcWave);
+    EXPECT_EQ(RGB(255, 255, 255), m_dialog.m_clrWaveBack);
+    EXPECT_EQ(RGB(0, 0, 0), m_dialog.m_clrWaveLine);
+    EXPECT_EQ(RGB(1, 2, 3), m_dialog.m_clrWaveCenter);
+    EXPECT_EQ(3, m_dialog.m_nWaveWidth);
+}
+
+CRect ChildRect(const CWnd& dialog, const CWnd& child)
+{
+    CRect rect;
+    child.GetWindowRect(&rect);
+    dialog.ScreenToClient(reinterpret_cast<POINT*>(&rect.left));
+    dialog.ScreenToClient(reinterpret_cast<POINT*>(&rect.right));
+    return rect;
+}
+
+LOGFONTA FontOf(const CSkinLabel& label)
+{
+    LOGFONTA font{};
+    label.GetTextFont().GetLogFont(font);
+    return font;
+}
+
+TEST_F(SkinLoaderTest, NumberedSectionsReadKeysOneToTheirKeyCount)
+{
+    // Two keys, so "1" and "2" are read: "2" is missing and "3" is never seen.
+    Load("", "[BUTTON]\r\n1=BUTTON_RECORD,10,10,40,20,Record,TRUE\r\n3=BUTTON_EXIT,60,10,40,20,Exit\r\n"
+             "[PROGRESSINFO]\r\nfirst=MIC,Mic,10,80,100,10,HIGH\r\nsecond=SPEAKER,Speaker,10,100,100,10,V\r\n"
+             "1=SPEAKER,Speaker,10,100,100,10,Vertical\r\n2=MIC,Mic,10,80,100,10,Hx\r\n");
+    ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
+    const CSkinButton& button = *m_dialog.m_arrButtons[0];
+    EXPECT_EQ(CString("BUTTON_RECORD"), button.GetName());
+    EXPECT_EQ(5000, button.GetID());
+    EXPECT_EQ(CRect(10, 10, 50, 30), ChildRect(m_dialog, button));
+
+    // Three keys of which "1" and "2" count; only the first letter of the direction matters.
+    ASSERT_EQ(2u, m_dialog.m_arrProgress.size());
+    EXPECT_EQ(CString("SPEAKER"), m_dialog.m_arrProgress[0]->GetName());
+    EXPECT_EQ(0, m_dialog.m_arrProgress[0]->FillsFromTop());
+    EXPECT_EQ(CString("MIC"), m_dialog.m_arrProgress[1]->GetName());
+    EXPECT_EQ(1, m_dialog.m_arrProgress[1]->FillsFromTop());
+    EXPECT_EQ(1, m_dialog.m_arrProgress[1]->GetIndex());
+}
+
+TEST_F(SkinLoaderTest, LabelEntriesGiveNameFontAndText)
+{
+    // The quotes keep the leading space, which the name then keeps too.
+    Load("LABEL_ID=Arial,FALSE,FALSE,14,0,0,0,10,120,80,16,Your ID,id tip\r\n",
+         "[LABEL]\r\n1=\" LABEL_HINT,Arial,TRUE,FALSE,12,1,2,3,10,40,100,16,Hello,tip\"\r\n"
+         "2=LABEL_MODE,Arial,FALSE,TRUE,-12,255,0,0,10,60,100,16,Mode,tip\r\n"
+         "3=LABEL_REPEAT,Arial,T,,10,0,0,0,10,80,100,16,Repeat,tip\r\n");
+    ASSERT_EQ(4u, m_dialog.m_arrLabels.size());
+    const CSkinLabel& hint = *m_dialog.m_arrLabels[0];
+    EXPECT_EQ(CString(" LABEL_HINT"), hint.GetName());
+    EXPECT_EQ(0, hint.GetID());
+    EXPECT_EQ(FW_BOLD, FontOf(hint).lfWeight);
+    EXPECT_TRUE(FontOf(hint).lfItalic);   // italic is asked for with FALSE
+    EXPECT_EQ(12, FontOf(hint).lfHeight);
+    EXPECT_EQ(CString("Hello"), hint.GetWindowText());
+    EXPECT_EQ(CRect(10, 40, 110, 56), ChildRect(m_dialog, hint));
+
+    const CSkinLabel& mode = *m_dialog.m_arrLabels[1];
+    EXPECT_EQ(5008, mode.GetID());
+    EXPECT_EQ(FW_NORMAL, FontOf(mode).lfWeight);
+    EXPECT_FALSE(FontOf(mode).lfItalic);
+    EXPECT_EQ(-12, FontOf(mode).lfHeight);
+    EXPECT_FALSE(FontOf(*m_dialog.m_arrLabels[2]).lfItalic);   // an empty flag never matches
+
+    // "LABEL_ID" follows the "LABEL" entries and starts empty.
+    const CSkinLabel& id = *m_dialog.m_arrLabels[3];
+    EXPECT_EQ(CString("LABEL_ID"), id.GetName());
+    EXPECT_EQ(5003, id.GetID());
+    EXPECT_EQ(CString(), id.GetWindowText());
+}
+
+TEST_F(SkinLoaderTest, PlacesTheDerivedDialogsControls)
+{
+    Load("");
+    m_dialog.m_editPassword.ShowWindow(SW_HIDE);
+    Load("EDIT_ID=20,30,120,18,Type your ID\r\nCOMBO_WORD=20,60,120,18,Pick a word\r\n");
+    EXPECT_EQ(CRect(20, 30, 140, 48), ChildRect(m_dialog, m_dialog.m_editID));
+    EXPECT_TRUE(m_dialog.m_editID.IsWindowVisible());
+    EXPECT_EQ(20, ChildRect(m_dialog, m_dialog.m_comboWord).left);
+    EXPECT_EQ(60, ChildRect(m_dialog, m_dialog.m_comboWord).top);
+    EXPECT_FALSE(m_dialog.m_comboWord.IsWindowVisible());
+    EXPECT_EQ(CRect(20, 60, 140, 78), ChildRect(m_dialog, m_dialog.m_editPassword));
+    EXPECT_FALSE(m_dialog.m_editPassword.IsWindowVisible());   // keeps its visibility
+}
+
+BOOL CALLBACK CountWindow(HWND, LPARAM counter)
+{
+    ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
+int CountChildren(HWND parent)
+{
+    int count = 0;
+    EnumChildWindows(parent, &CountWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+TEST_F(SkinLoaderTest, LoadingTwiceLeavesOneSetOfControls)
+{
+    const std::string sections = "[BUTTON]\r\n1=BUTTON_EXIT,60,10,40,20,Exit\r\n"
+                                 "[LABEL]\r\n1=LABEL_HINT,Arial,FALSE,FALSE,12,0,0,0,10,40,100,16,Hi,tip\r\n"
+                                 "[PROGRESSINFO]\r\n1=MIC,Mic,10,80,100,10,V\r\n";
+    Load("", sections);
+    const int children = CountChildren(m_dialog.m_hWnd);
+    Load("", sections);
+    EXPECT_EQ(children, CountChildren(m_dialog.m_hWnd));
+    EXPECT_EQ(1u, m_dialog.m_arrButtons.size());
+    EXPECT_EQ(1u, m_dialog.m_arrLabels.size());
+    EXPECT_EQ(1u, m_dialog.m_arrProgress.size());
+}
+
+COLORREF PixelOf(const CBitmap& picture, int x, int y)
+{
+    CMemoryDC dc;
+    dc.SelectObject(picture);
+    return dc.GetPixel(x, y);
+}
+
+bool Near(COLORREF a, COLORREF b, int tolerance)
+{
+    return abs(GetRValue(a) - GetRValue(b)) <= tolerance && abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+TEST_F(SkinLoaderTest, PicturesOfEveryKindAndNone)
+{
+    ASSERT_TRUE(CopyFileA(SONVERA_TEST_DATA "/skin/red.jpg", m_skin.File("red.jpg"), FALSE));
+    CreateDirectoryA(m_skin.File("pictures"), nullptr);
+    ASSERT_TRUE(CopyFileA(SONVERA_TEST_DATA "/skin/halves.gif", m_skin.File("pictures\\halves.gif"), FALSE));
+    ASSERT_TRUE(WriteRaw(m_skin.File("broken.jpg").GetString(), std::string("\xFF\xD8not a picture", 15)));
+    Load("MASK=pictures\\halves.gif\r\nOVER=missing.bmp\r\nDOWN=broken.jpg\r\nDISALBED=red.jpg\r\n",
+         "[BUTTON]\r\n1=BUTTON_EXIT,0,0,8,8,Exit\r\n");
+
+    // The mask sizes the window and its white half is cut away.
+    CRect window;
+    m_dialog.GetWindowRect(&window);
+    EXPECT_EQ(CSize(16, 8), window.Size());
+    CRgn outline;
+    outline.CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(ERROR, GetWindowRgn(m_dialog.m_hWnd, outline));
+    CRect box;
+    outline.GetRgnBox(box);
+    EXPECT_EQ(CRect(0, 0, 8, 8), box);
+
+    // A JPEG decodes; a missing or undecodable picture is left empty, and so
+    // are the button's pictures cut from it.
+    EXPECT_EQ(CSize(16, 8), m_dialog.m_bmpDisabled.GetSize());
+    EXPECT_TRUE(Near(RGB(200, 40, 40), PixelOf(m_dialog.m_bmpDisabled, 8, 4), 8));
+    EXPECT_TRUE(m_dialog.m_bmpOver.IsNull());
+    EXPECT_TRUE(m_dialog.m_bmpDown.IsNull());
+    EXPECT_EQ(CSize(200, 150), m_dialog.m_bmpMain.GetSize());
+    ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
+}
+
+TEST(SkinLoadFailure, AMissingSkinIsReportedAndClosesTheDialog)
+{
+    CTestSkinFolder skin("nosuch");
+    CMessageBoxCatcher boxes;
+    CTestSkinDlg dialog;
+    dialog.SetSkinFile(skin.Name(), "Sonvera log-on", skin.AppDir());
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    ASSERT_EQ(1u, boxes.m_boxes.size());
+    EXPECT_EQ("Sonvera log-on: NOSUCH Skin load failure!", boxes.m_boxes[0]);
+}
+
+TEST(SkinLoadFailure, AMaskThatCannotBeReadIsReportedAndTheDialogGoesOn)
+{
+    CTestSkinFolder skin;
+    ASSERT_TRUE(skin.WriteIni("[SCREEN]\r\nMAIN=nothing.bmp\r\n"));
+    CMessageBoxCatcher boxes;
+    CTestSkinDlg dialog;
+    ASSERT_TRUE(dialog.Open(skin));
+    PumpMessages(50);
+    ASSERT_EQ(1u, boxes.m_boxes.size());
+    EXPECT_EQ("Hata: !BitmapToRegion", boxes.m_boxes[0]);
+    EXPECT_TRUE(dialog.IsWindowVisible());
+}
+} // namespace

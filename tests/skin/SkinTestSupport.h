@@ -1,0 +1,254 @@
+// Helpers of the skin tests: pictures written as bitmap files, a skin folder
+// under a scratch application folder, a skinned dialog on the voice dialog's
+// template with its fields and callbacks open to the checks, message boxes
+// that close themselves, and drawing a window into memory.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Setup/IniFile.h"
+#include "fw/Bitmap.h"
+#include "fw/MemoryDC.h"
+#include "resources/resource.h"
+#include "skin/SkinCombo.h"
+#include "skin/SkinDlg.h"
+#include "skin/SkinEdit.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
+
+namespace sonvera_test
+{
+using ColourAt = std::function<COLORREF(int x, int y)>;
+
+// A 24-bit bitmap file, bottom-up rows padded to 4 bytes.
+inline bool WriteBmp(const CString& path, int width, int height, const ColourAt& colourAt)
+{
+    const int rowBytes = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    file.bfType = 0x4D42;   // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(rowBytes * height);
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    for (int y = height - 1; y >= 0; --y) {
+        std::string row(static_cast<size_t>(rowBytes), '\0');
+        for (int x = 0; x < width; ++x) {
+            const COLORREF colour = colourAt(x, y);
+            row[x * 3 + 0] = static_cast<char>(GetBValue(colour));
+            row[x * 3 + 1] = static_cast<char>(GetGValue(colour));
+            row[x * 3 + 2] = static_cast<char>(GetRValue(colour));
+        }
+        bytes += row;
+    }
+    return WriteRaw(path.GetString(), bytes);
+}
+
+inline bool WriteSolidBmp(const CString& path, int width, int height, COLORREF colour)
+{
+    return WriteBmp(path, width, height, [colour](int, int) { return colour; });
+}
+
+// A bitmap in memory with every pixel from the function.
+inline void MakeBitmap(CBitmap& bitmap, int width, int height, const ColourAt& colourAt)
+{
+    HDC screen = GetDC(nullptr);
+    bitmap.CreateCompatibleBitmap(screen, width, height);
+    ReleaseDC(nullptr, screen);
+    CMemoryDC dc;
+    dc.SelectObject(bitmap);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            SetPixelV(dc, x, y, colourAt(x, y));
+}
+
+// An application folder holding one skin: <app>\skin\<NAME>\skin.ini and its pictures.
+class CTestSkinFolder
+{
+public:
+    explicit CTestSkinFolder(const char* name = "Test") : m_name(name)
+    {
+        CreateDirectoryA(m_app.File("skin"), nullptr);
+        CreateDirectoryA(SkinDir(), nullptr);
+    }
+
+    CString AppDir() const { return m_app.Path(); }
+    CString Name() const { return m_name; }
+    CString SkinDir() const
+    {
+        CString upper = m_name;
+        return m_app.File("skin\\") + upper.MakeUpper();
+    }
+    CString File(const char* name) const { return SkinDir() + "\\" + name; }
+    bool WriteIni(const std::string& text) const { return WriteRaw(File("skin.ini").GetString(), text); }
+
+private:
+    CTempFolder m_app;
+    CString m_name;
+};
+
+// Lets the thread's pending messages (paints, timers, posted commands) run.
+inline void PumpMessages(DWORD forMs = 0)
+{
+    const DWORD until = GetTickCount() + forMs;
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (forMs > 0)
+            Sleep(5);
+    } while (static_cast<LONG>(until - GetTickCount()) > 0);
+}
+
+// A skinned dialog on the voice dialog's template (3000) with its three
+// placed controls, that records its callbacks and opens its fields.
+class CTestSkinDlg : public CSkinDlg
+{
+public:
+    CTestSkinDlg() : CSkinDlg(IDD_VOICE_DIALOG) { SetPlacedControls(&m_editID, &m_comboWord, &m_editPassword); }
+
+    // Creates the dialog modeless with the skin, shown and active. It is shown
+    // inactive and activated afterwards: Wine hands a window that is active
+    // as it appears to the window manager, and without one (Xvfb) waits two
+    // seconds for it to go away when it is destroyed.
+    bool Open(const CTestSkinFolder& skin, const char* caption = "Sonver")
+    {
+        SetSkinFile(skin.Name(), caption, skin.AppDir());
+        if (!Create(IDD_VOICE_DIALOG))
+            return false;
+        SetActiveWindow(nullptr);
+        ShowWindow(SW_SHOWNOACTIVATE);
+        SetActiveWindow(m_hWnd);
+        PumpMessages();
+        return true;
+    }
+
+    // Loads the skin again, inactive for the same reason as Open.
+    int Reload()
+    {
+        SetActiveWindow(nullptr);
+        const int loaded = LoadSkins();
+        SetActiveWindow(m_hWnd);
+        PumpMessages();
+        return loaded;
+    }
+
+    void PressButtonID(int id) override { m_calls.push_back("PressButtonID " + std::to_string(id)); }
+    void ProgressChanged(CString name) override { m_calls.push_back("ProgressChanged " + name.str()); }
+    void MouseMoved(CString name, int x, int y) override
+    {
+        m_calls.push_back("MouseMoved " + name.str() + " " + std::to_string(x) + " " + std::to_string(y));
+    }
+
+    // The colour at a client point when the dialog paints itself into memory.
+    COLORREF PaintedPixel(int x, int y)
+    {
+        CRect client;
+        GetClientRect(&client);
+        HDC screen = GetDC(nullptr);
+        CBitmap canvas;
+        canvas.CreateCompatibleBitmap(screen, client.Width(), client.Height());
+        ReleaseDC(nullptr, screen);
+        CMemoryDC dc;
+        dc.SelectObject(canvas);
+        SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), PRF_CLIENT);
+        return dc.GetPixel(x, y);
+    }
+
+    using CSkinDlg::m_arrButtons;
+    using CSkinDlg::m_arrLabels;
+    using CSkinDlg::m_arrProgress;
+    using CSkinDlg::m_bHint;
+    using CSkinDlg::m_bLabelTip;
+    using CSkinDlg::m_bWaveDotLine;
+    using CSkinDlg::m_bWaveDraw;
+    using CSkinDlg::m_bmpMain;
+    using CSkinDlg::m_bmpDisabled;
+    using CSkinDlg::m_bmpDown;
+    using CSkinDlg::m_bmpOver;
+    using CSkinDlg::m_clrWaveBack;
+    using CSkinDlg::m_clrWaveCenter;
+    using CSkinDlg::m_clrWaveLine;
+    using CSkinDlg::m_nWaveWidth;
+    using CSkinDlg::m_rcWave;
+    using CSkinDlg::m_strSkinFile;
+    using CSkinDlg::m_strWavePath;
+
+    CSkinEdit m_editID;
+    CSkinCombo m_comboWord;
+    CSkinEdit m_editPassword;
+    std::vector<std::string> m_calls;
+
+protected:
+    void DoDataExchange() override
+    {
+        m_editID.SubclassDlgItem(IDC_EDIT_ID, this);
+        m_comboWord.SubclassDlgItem(IDC_COMBO_WORD, this);
+        m_editPassword.SubclassDlgItem(IDC_EDIT_PASSWORD, this);
+    }
+};
+
+// While it lives, every message box this thread shows is closed at once with
+// OK, and its text and caption are kept.
+class CMessageBoxCatcher
+{
+public:
+    CMessageBoxCatcher()
+    {
+        Current() = this;
+        m_hook = SetWindowsHookExA(WH_CBT, &CMessageBoxCatcher::Hook, nullptr, GetCurrentThreadId());
+    }
+    ~CMessageBoxCatcher()
+    {
+        UnhookWindowsHookEx(m_hook);
+        Current() = nullptr;
+    }
+    CMessageBoxCatcher(const CMessageBoxCatcher&) = delete;
+    CMessageBoxCatcher& operator=(const CMessageBoxCatcher&) = delete;
+
+    // "caption: text" of each box, in order.
+    std::vector<std::string> m_boxes;
+
+private:
+    static CMessageBoxCatcher*& Current()
+    {
+        static CMessageBoxCatcher* current = nullptr;
+        return current;
+    }
+
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
+    {
+        if (code == HCBT_ACTIVATE && Current() != nullptr) {
+            HWND box = reinterpret_cast<HWND>(wParam);
+            // The message text sits in a static with one of these identifiers
+            // (the system's own and Wine's); the dialogs under test have neither.
+            for (int textId : {0xFFFF, 100}) {
+                if (GetDlgItem(box, textId) != nullptr) {
+                    char caption[256] = {}, text[1024] = {};
+                    GetWindowTextA(box, caption, sizeof caption);
+                    GetDlgItemTextA(box, textId, text, sizeof text);
+                    Current()->m_boxes.push_back(std::string(caption) + ": " + text);
+                    PostMessageA(box, WM_COMMAND, IDOK, 0);
+                    break;
+                }
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    HHOOK m_hook = nullptr;
+};
+} // namespace sonvera_test
