@@ -11,48 +11,31 @@
 
 namespace {
 
-using sonvera_test::CTempFolder;
-using sonvera_test::WriteRaw;
 using udtest::Texts;
 using udtest::UserDicTest;
 
-// --- purposes ---------------------------------------------------------------
-
-struct PurposeCase {
-    int group;
-    const char* authority;   // log on, encrypt, decrypt
-    int purpose;
-    int allowed;
-};
-
-class PurposeCheck : public ::testing::TestWithParam<PurposeCase> {
-protected:
-    sonvera_test::CTempFolder m_folder;
-};
-
-TEST_P(PurposeCheck, FollowsTheUsersRecord)
+TEST_F(UserDicTest, PurposesFollowTheUsersRecord)
 {
-    const PurposeCase& c = GetParam();
-    CAppUserDic users;
-    users.SetUserDicFilePath(m_folder.File("users.dic"));
-    ASSERT_EQ(1, users.CreateUser("t", "Taro", "K", "pw", 0, 0, 0, 0, "aaj"));
-    ASSERT_EQ(1, users.SetAuthority("Taro", c.authority));
-    ASSERT_EQ(1, users.SetGroupInfo("Taro", CString(std::to_string(c.group))));
-    EXPECT_EQ(c.allowed, CAuthCheck::IsUserAllowed(users, "taro", c.purpose));
-    EXPECT_EQ(0, CAuthCheck::IsUserAllowed(users, "Hanako", c.purpose));
+    ASSERT_EQ(1, m_dic.CreateUser("t", "Taro", "K", "pw", 0, 0, 0, 0, "aaj"));
+    const struct {
+        const char* group;
+        const char* authority;   // log on, encrypt, decrypt
+        int purpose, allowed;
+    } cases[] = {
+        {"0", "100", 0, 1}, {"0", "011", 0, 0},   // Logon
+        {"0", "010", 1, 1}, {"0", "101", 1, 0},   // Encrypt
+        {"0", "001", 2, 1}, {"0", "110", 2, 0},   // Decrypt
+        {"0", "000", 3, 1}, {"2", "000", 3, 1}, {"1", "111", 3, 0},   // Setting: never group 1
+        {"1", "000", 4, 1},                       // User: always
+        {"0", "111", 5, 0}, {"0", "111", -1, 0},  // anything else: never
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(1, m_dic.SetAuthority("Taro", c.authority));
+        ASSERT_EQ(1, m_dic.SetGroupInfo("Taro", c.group));
+        EXPECT_EQ(c.allowed, CAuthCheck::IsUserAllowed(m_dic, "taro", c.purpose)) << c.authority << " " << c.purpose;
+        EXPECT_EQ(0, CAuthCheck::IsUserAllowed(m_dic, "Hanako", c.purpose));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PurposeCheck,
-    ::testing::Values(PurposeCase{0, "100", 0, 1}, PurposeCase{0, "011", 0, 0},   // Logon
-                      PurposeCase{0, "010", 1, 1}, PurposeCase{0, "101", 1, 0},   // Encrypt
-                      PurposeCase{0, "001", 2, 1}, PurposeCase{0, "110", 2, 0},   // Decrypt
-                      PurposeCase{0, "000", 3, 1}, PurposeCase{2, "000", 3, 1},   // Setting
-                      PurposeCase{1, "111", 3, 0},
-                      PurposeCase{1, "000", 4, 1},                                // User
-                      PurposeCase{0, "111", 5, 0}, PurposeCase{0, "111", -1, 0}));
-
-// --- password -----------------------------------------------------------------
 
 TEST_F(UserDicTest, PasswordMatchesIdInAnyCaseButOnlyTheStoredPassword)
 {
@@ -61,20 +44,17 @@ TEST_F(UserDicTest, PasswordMatchesIdInAnyCaseButOnlyTheStoredPassword)
     EXPECT_EQ(CAuthCheck::passwordDiffers, CAuthCheck::CheckPassword(m_dic, "Alice", "secret"));
     EXPECT_EQ(CAuthCheck::passwordDiffers, CAuthCheck::CheckPassword(m_dic, "Alice", ""));
     EXPECT_EQ(CAuthCheck::passwordNoSuchUser, CAuthCheck::CheckPassword(m_dic, "Bob", "Secret"));
-    EXPECT_EQ(CAuthCheck::passwordNoSuchUser, CAuthCheck::CheckPassword(m_dic, "", ""));
 }
-
-// --- bypass key drives ----------------------------------------------------------
 
 UINT FakeDrives(const char* root)
 {
     switch (root[0]) {
     case 'A':
         return DRIVE_REMOVABLE;
-    case 'C':
-        return DRIVE_FIXED;
     case 'D':
         return DRIVE_CDROM;
+    case 'C':
+        return DRIVE_FIXED;
     case 'F':
         return DRIVE_REMOTE;
     case 'Z':
@@ -84,81 +64,49 @@ UINT FakeDrives(const char* root)
     }
 }
 
-UINT NoDrives(const char*)
-{
-    return DRIVE_NO_ROOT_DIR;
-}
-
-TEST(BypassKeyDrives, OnlyRemovableAndCdRomDrivesAreListedInLetterOrder)
+TEST(BypassKeyFile, DrivesAreListedInLetterOrderAndLinesGiveTheKeyPath)
 {
     CStringArray lines;
     lines.Add("left over");
     CBypassKeyFile::ListKeyDrives(lines, FakeDrives);
     EXPECT_EQ((std::vector<std::string>{"(A:) Removable Drive", "(D:) CD-ROM Drive", "(Z:) Removable Drive"}),
               Texts(lines));
-    CBypassKeyFile::ListKeyDrives(lines, NoDrives);
-    EXPECT_EQ(0, lines.GetSize());
-}
 
-struct KeyPathCase {
-    const char* line;
-    int ok;
-    const char* path;
-};
-
-class BypassKeyPath : public ::testing::TestWithParam<KeyPathCase> {};
-
-TEST_P(BypassKeyPath, ComesFromTheLettersBeforeTheFirstColon)
-{
-    CString path = "previous";
-    EXPECT_EQ(GetParam().ok, CBypassKeyFile::KeyPathFromLine(GetParam().line, path));
-    EXPECT_EQ(GetParam().path, path.str());
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, BypassKeyPath,
-                         ::testing::Values(KeyPathCase{"(E:) Removable Drive", 1, "E:\\marzet.key"},
-                                           KeyPathCase{"(Q:) CD-ROM Drive", 1, "Q:\\marzet.key"},
-                                           KeyPathCase{"x:y:z", 1, "x:\\marzet.key"},
-                                           KeyPathCase{":E", 0, ""},
-                                           KeyPathCase{"no colon", 0, ""},
-                                           KeyPathCase{"", 0, ""}));
-
-// --- bypass key file --------------------------------------------------------------
-
-struct KeyFileCase {
-    const char* name;
-    const char* contents;   // nullptr: no file
-    const char* key;
-    CBypassKeyFile::KeyCheck expected;
-};
-
-class BypassKeyFileCheck : public ::testing::TestWithParam<KeyFileCase> {};
-
-TEST_P(BypassKeyFileCheck, WholeFileMustEqualTheStoredKey)
-{
-    const KeyFileCase& c = GetParam();
-    CTempFolder folder;
-    const CString path = folder.File("marzet.key");
-    if (c.contents != nullptr) {
-        ASSERT_TRUE(WriteRaw(path.str(), c.contents));
+    const struct {
+        const char* line;
+        int ok;
+        const char* path;
+    } cases[] = {{"(E:) Removable Drive", 1, "E:\\marzet.key"}, {"x:y:z", 1, "x:\\marzet.key"},
+                 {":E", 0, ""}, {"no colon", 0, ""}, {"", 0, ""}};
+    for (const auto& c : cases) {
+        CString path = "previous";
+        EXPECT_EQ(c.ok, CBypassKeyFile::KeyPathFromLine(c.line, path)) << c.line;
+        EXPECT_EQ(c.path, path.str());
     }
-    EXPECT_EQ(c.expected, CBypassKeyFile::CheckKeyFile(path, c.key));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BypassKeyFileCheck,
-    ::testing::Values(KeyFileCase{"same", "Ab+9/xYz==", "Ab+9/xYz==", CBypassKeyFile::keyMatches},
-                      KeyFileCase{"line end after", "Ab+9/xYz==\r\n", "Ab+9/xYz==", CBypassKeyFile::keyDiffers},
-                      KeyFileCase{"other case", "ab+9/xyz==", "Ab+9/xYz==", CBypassKeyFile::keyDiffers},
-                      KeyFileCase{"shorter", "Ab+9", "Ab+9/xYz==", CBypassKeyFile::keyDiffers},
-                      KeyFileCase{"empty file", "", "Ab+9/xYz==", CBypassKeyFile::keyDiffers},
-                      KeyFileCase{"no key made", "", "", CBypassKeyFile::keyDiffers},
-                      KeyFileCase{"no file", nullptr, "Ab+9/xYz==", CBypassKeyFile::keyMissing}),
-    [](const ::testing::TestParamInfo<KeyFileCase>& info) {
-        std::string name = info.param.name;
-        for (char& ch : name)
-            ch = ch == ' ' ? '_' : ch;
-        return name;
-    });
+TEST(BypassKeyFile, TheWholeFileMustEqualTheStoredKey)
+{
+    const struct {
+        const char* contents;   // nullptr: no file
+        const char* key;
+        CBypassKeyFile::KeyCheck expected;
+    } cases[] = {
+        {"Ab+9/xYz==", "Ab+9/xYz==", CBypassKeyFile::keyMatches},
+        {"Ab+9/xYz==\r\n", "Ab+9/xYz==", CBypassKeyFile::keyDiffers},   // a line end after the key
+        {"ab+9/xyz==", "Ab+9/xYz==", CBypassKeyFile::keyDiffers},
+        {"Ab+9", "Ab+9/xYz==", CBypassKeyFile::keyDiffers},
+        {"", "", CBypassKeyFile::keyDiffers},                           // no key made yet
+        {nullptr, "Ab+9/xYz==", CBypassKeyFile::keyMissing},
+    };
+    for (const auto& c : cases) {
+        sonvera_test::CTempFolder folder;
+        const CString path = folder.File("marzet.key");
+        if (c.contents != nullptr) {
+            ASSERT_TRUE(sonvera_test::WriteRaw(path.str(), c.contents));
+        }
+        EXPECT_EQ(c.expected, CBypassKeyFile::CheckKeyFile(path, c.key)) << (c.contents ? c.contents : "no file");
+    }
+}
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The volume bars' mixer: which lines and controls it finds, how values and
-// bar positions convert, what a notification moves, and that without a mixer
-// nothing is driven or written.
+// The volume bars' mixer: the lines and controls it finds, values and bar
+// positions both ways, notifications, and nothing driven or written without
+// a mixer.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -13,8 +13,6 @@
 namespace {
 
 using voicetest::CFakeMixer;
-using voicetest::FakeControl;
-using voicetest::FakeLine;
 
 class CFakeBars : public IVolumeBars {
 public:
@@ -23,11 +21,7 @@ public:
         positions[strName.str()] = nPos;
         ++sets;
     }
-    int GetBarPos(const CString& strName) override
-    {
-        auto found = positions.find(strName.str());
-        return found == positions.end() ? 0 : found->second;
-    }
+    int GetBarPos(const CString& strName) override { return positions[strName.str()]; }
 
     std::map<std::string, int> positions;
     int sets = 0;
@@ -39,50 +33,85 @@ class VolumeMixerTest : public ::testing::Test {
 protected:
     CFakeMixer m_device = CFakeMixer::SoundCard();
     CFakeBars m_bars;
+    CVolumeMixer m_mixer{m_device, m_bars};
 };
 
 TEST_F(VolumeMixerTest, FindsTheLinesTheirMicrophonesAndShowsBothBars)
 {
-    CVolumeMixer mixer(m_device, m_bars);
-    mixer.Init(kDialog);
-    EXPECT_EQ(m_device.Handle(), mixer.GetHandle());
+    m_device.destinations[1].controls.push_back(CFakeMixer::Volume(13, 200, 150));   // the last volume control wins
+    m_mixer.Init(kDialog);
     EXPECT_EQ(kDialog, m_device.notifyWindow);
-
-    EXPECT_EQ(1, mixer.Speakers().nIndex);
-    EXPECT_EQ(2, mixer.Speakers().nConnections);
-    EXPECT_EQ(0x1000u, mixer.Speakers().dwLineID);
-    EXPECT_STREQ("Speakers", mixer.Speakers().szName);
-    EXPECT_EQ(static_cast<DWORD>(CFakeMixer::kSpeakersVolume), mixer.Speakers().volumeControl.dwControlID);
-    EXPECT_EQ(static_cast<DWORD>(CFakeMixer::kSpeakersMute), mixer.Speakers().muteControl.dwControlID);
-    EXPECT_EQ(65535u, mixer.Speakers().dwVolumeMax);
-
-    EXPECT_EQ(2, mixer.WaveIn().nIndex);
-    EXPECT_STREQ("Recording", mixer.WaveIn().szName);
-    EXPECT_EQ(0u, mixer.WaveIn().volumeControl.cbStruct);   // the wave-in line's own controls are not read
-
-    EXPECT_EQ(1, mixer.Microphone().nIndex);   // after the line-in source
-    EXPECT_EQ(0x2002u, mixer.Microphone().dwLineID);
-    EXPECT_EQ(static_cast<DWORD>(CFakeMixer::kWaveInMicVolume), mixer.Microphone().volumeControl.dwControlID);
-    EXPECT_EQ(1, mixer.SpeakersMicrophone().nIndex);
+    const MixerControlStruct& speakers = m_mixer.Speakers();
+    EXPECT_EQ((std::vector<long>{1, 2, 0x1000, 13, 200, CFakeMixer::kSpeakersMute}),
+              (std::vector<long>{speakers.nIndex, speakers.nConnections, static_cast<long>(speakers.dwLineID),
+                                 static_cast<long>(speakers.volumeControl.dwControlID),
+                                 static_cast<long>(speakers.dwVolumeMax),
+                                 static_cast<long>(speakers.muteControl.dwControlID)}));
+    EXPECT_STREQ("Speakers", speakers.szName);
+    EXPECT_EQ(2, m_mixer.WaveIn().nIndex);
+    EXPECT_EQ(0u, m_mixer.WaveIn().volumeControl.cbStruct);   // the wave-in line's own controls are not read
+    EXPECT_EQ(1, m_mixer.Microphone().nIndex);                // the source after line-in
+    EXPECT_EQ(static_cast<DWORD>(CFakeMixer::kWaveInMicVolume), m_mixer.Microphone().volumeControl.dwControlID);
     EXPECT_EQ(static_cast<DWORD>(CFakeMixer::kSpeakersMicVolume),
-              mixer.SpeakersMicrophone().volumeControl.dwControlID);
-
-    // 32768 of 65535 is 50.0007 %; 250 of 1000 is 25 %.
-    EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 50}, {"MIC", 25}}), m_bars.positions);
+              m_mixer.SpeakersMicrophone().volumeControl.dwControlID);
+    EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 75}, {"MIC", 25}}), m_bars.positions);
     EXPECT_TRUE(m_device.writes.empty());
 }
 
-TEST_F(VolumeMixerTest, TheLastVolumeAndMuteControlOfALineWin)
+TEST_F(VolumeMixerTest, HalfOf65535ShowsAs50AndTheWholeBarWritesTheMaximum)
 {
-    FakeLine& speakers = m_device.destinations[1];
-    speakers.controls.push_back(CFakeMixer::Volume(13, 200, 150));
-    speakers.controls.push_back(CFakeMixer::Mute(14));
-    CVolumeMixer mixer(m_device, m_bars);
-    mixer.Init(kDialog);
-    EXPECT_EQ(13u, mixer.Speakers().volumeControl.dwControlID);
-    EXPECT_EQ(200u, mixer.Speakers().dwVolumeMax);
-    EXPECT_EQ(14u, mixer.Speakers().muteControl.dwControlID);
-    EXPECT_EQ(75, m_bars.positions["SPEAKER"]);
+    m_mixer.Init(kDialog);
+    EXPECT_EQ(50, m_bars.positions["SPEAKER"]);   // 32768 of 65535
+    m_bars.positions["MIC"] = 100;
+    m_mixer.OnBarChanged("MIC", false);           // while the dialog is being built: nothing
+    EXPECT_TRUE(m_device.writes.empty());
+    m_mixer.OnBarChanged("MIC", true);
+    m_bars.positions["SPEAKER"] = 33;
+    m_mixer.OnBarChanged("SPEAKER", true);
+    for (int outside : {150, -1}) {   // not a position: nothing written
+        m_bars.positions["SPEAKER"] = outside;
+        m_mixer.OnBarChanged("SPEAKER", true);
+    }
+    m_mixer.OnBarChanged("LEVEL", true);   // not a mixer bar
+    EXPECT_EQ((std::vector<std::pair<DWORD, std::vector<DWORD>>>{{CFakeMixer::kWaveInMicVolume, {1000}},
+                                                                   {CFakeMixer::kSpeakersVolume, {21626}}}),
+              m_device.writes);
+}
+
+TEST_F(VolumeMixerTest, NotificationMovesOnlyTheMatchingBar)
+{
+    m_mixer.Init(kDialog);
+    m_device.Control(CFakeMixer::kWaveInMicVolume)->values = {1000};
+    m_device.Control(CFakeMixer::kSpeakersVolume)->values = {0};
+    m_mixer.OnControlChange(m_device.Handle(), CFakeMixer::kLineInVolume);        // not a bar's
+    m_mixer.OnControlChange(m_device.Handle(), CFakeMixer::kSpeakersMicVolume);   // not a bar's
+    m_mixer.OnControlChange(reinterpret_cast<HMIXER>(static_cast<INT_PTR>(7)), CFakeMixer::kSpeakersVolume);
+    EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 50}, {"MIC", 25}}), m_bars.positions);
+    m_mixer.OnControlChange(m_device.Handle(), CFakeMixer::kWaveInMicVolume);
+    EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 50}, {"MIC", 100}}), m_bars.positions);
+}
+
+TEST_F(VolumeMixerTest, ControlsUseEverySlotUpToTenAndMuteWritesOneOrZero)
+{
+    voicetest::FakeControl& volume = m_device.destinations[1].controls[0];
+    volume = voicetest::FakeControl{volume.id, volume.type, 65535, MIXERCONTROL_CONTROLF_MULTIPLE, 3, {65535, 0, 32768}};
+    m_mixer.Init(kDialog);
+    EXPECT_EQ(4, m_bars.sets);                    // three slots and the microphone
+    EXPECT_EQ(50, m_bars.positions["SPEAKER"]);   // the last slot's
+    m_bars.positions["SPEAKER"] = 10;
+    m_mixer.OnBarChanged("SPEAKER", true);
+    EXPECT_EQ((std::vector<DWORD>{6553, 6553, 6553}), volume.values);
+
+    volume.items = 11;   // more slots than one call carries: left alone
+    volume.values.assign(11, 0);
+    m_mixer.ReadControls(m_mixer.Speakers());
+    m_mixer.OnBarChanged("SPEAKER", true);
+    EXPECT_EQ(std::vector<DWORD>(11, 0), volume.values);
+
+    m_mixer.WriteMute(m_mixer.Speakers(), 7);
+    EXPECT_EQ(std::vector<DWORD>{1}, m_device.Control(CFakeMixer::kSpeakersMute)->values);
+    m_mixer.WriteMute(m_mixer.Speakers(), 0);
+    EXPECT_EQ(std::vector<DWORD>{0}, m_device.Control(CFakeMixer::kSpeakersMute)->values);
 }
 
 TEST_F(VolumeMixerTest, WithoutAMixerNothingIsDrivenOrWritten)
@@ -93,12 +122,9 @@ TEST_F(VolumeMixerTest, WithoutAMixerNothingIsDrivenOrWritten)
         device.failOpen = variant == 1;
         device.failLineInfo = variant == 2;
         CFakeBars bars;
-        bars.positions = {{"SPEAKER", 70}, {"MIC", 100}};
         {
             CVolumeMixer mixer(device, bars);
             mixer.Init(kDialog);
-            EXPECT_EQ(0u, mixer.Speakers().dwLineID);
-            EXPECT_EQ(0u, mixer.Microphone().dwLineID);
             mixer.OnBarChanged("SPEAKER", true);
             mixer.OnBarChanged("MIC", true);
             mixer.WriteMute(mixer.Speakers(), 1);
@@ -108,106 +134,19 @@ TEST_F(VolumeMixerTest, WithoutAMixerNothingIsDrivenOrWritten)
         EXPECT_TRUE(device.writes.empty()) << variant;
         EXPECT_EQ(device.opens, device.closes) << variant;
     }
+    // Wine has no mixer; a machine with one shows its volumes.
+    CFakeBars bars;
+    CVolumeMixer system(CWinmmMixer::System(), bars);
+    system.Init(nullptr);
+    EXPECT_TRUE(system.GetHandle() != nullptr || bars.sets == 0);
 }
 
-TEST_F(VolumeMixerTest, SystemMixerOfThisMachineNeverFailsTheDialog)
-{
-    // Under Wine there is no mixer; on a machine with one the bars move.
-    CVolumeMixer mixer(CWinmmMixer::System(), m_bars);
-    mixer.Init(nullptr);
-    if (mixer.GetHandle() == nullptr) {
-        EXPECT_EQ(0, m_bars.sets);
-    }
-    mixer.Close();
-    EXPECT_EQ(nullptr, mixer.GetHandle());
-}
-
-TEST_F(VolumeMixerTest, NotificationMovesOnlyTheMatchingBar)
-{
-    CVolumeMixer mixer(m_device, m_bars);
-    mixer.Init(kDialog);
-    m_device.Control(CFakeMixer::kWaveInMicVolume)->values = {1000};
-    m_device.Control(CFakeMixer::kSpeakersVolume)->values = {0};
-    mixer.OnControlChange(m_device.Handle(), CFakeMixer::kWaveInMicVolume);
-    EXPECT_EQ(100, m_bars.positions["MIC"]);
-    EXPECT_EQ(50, m_bars.positions["SPEAKER"]);
-
-    mixer.OnControlChange(m_device.Handle(), CFakeMixer::kLineInVolume);        // not ours
-    mixer.OnControlChange(m_device.Handle(), CFakeMixer::kSpeakersMicVolume);   // not a bar's
-    mixer.OnControlChange(reinterpret_cast<HMIXER>(static_cast<INT_PTR>(0x77)), CFakeMixer::kSpeakersVolume);
-    EXPECT_EQ(50, m_bars.positions["SPEAKER"]);
-
-    mixer.OnControlChange(m_device.Handle(), CFakeMixer::kSpeakersVolume);
-    EXPECT_EQ(0, m_bars.positions["SPEAKER"]);
-}
-
-TEST_F(VolumeMixerTest, MovedBarIsWrittenToItsLineOnlyWhenWritable)
-{
-    CVolumeMixer mixer(m_device, m_bars);
-    mixer.Init(kDialog);
-    m_bars.positions["MIC"] = 100;
-    mixer.OnBarChanged("MIC", false);   // the dialog is still being built
-    EXPECT_TRUE(m_device.writes.empty());
-
-    mixer.OnBarChanged("MIC", true);
-    ASSERT_EQ(1u, m_device.writes.size());
-    EXPECT_EQ(static_cast<DWORD>(CFakeMixer::kWaveInMicVolume), m_device.writes[0].first);
-    EXPECT_EQ(std::vector<DWORD>{1000}, m_device.writes[0].second);
-    EXPECT_EQ(std::vector<DWORD>{0}, m_device.Control(CFakeMixer::kSpeakersMicVolume)->values);
-
-    m_bars.positions["SPEAKER"] = 33;
-    mixer.OnBarChanged("SPEAKER", true);
-    EXPECT_EQ(std::vector<DWORD>{21626}, m_device.Control(CFakeMixer::kSpeakersVolume)->values);   // 65535 x 0.33
-
-    m_bars.positions["SPEAKER"] = 150;   // not a position: nothing written
-    mixer.OnBarChanged("SPEAKER", true);
-    m_bars.positions["SPEAKER"] = -1;
-    mixer.OnBarChanged("SPEAKER", true);
-    mixer.OnBarChanged("LEVEL", true);   // not a mixer bar
-    EXPECT_EQ(2u, m_device.writes.size());
-}
-
-TEST_F(VolumeMixerTest, ControlsOfSeveralItemsUseEverySlotUpToTen)
-{
-    FakeControl& volume = m_device.destinations[1].controls[0];
-    volume.flags = MIXERCONTROL_CONTROLF_MULTIPLE;
-    volume.items = 3;
-    volume.values = {65535, 0, 32768};
-    CVolumeMixer mixer(m_device, m_bars);
-    mixer.Init(kDialog);
-    EXPECT_EQ(3, m_bars.sets - 1);   // one per slot, and one for the microphone
-    EXPECT_EQ(50, m_bars.positions["SPEAKER"]);   // the last slot's
-    m_bars.positions["SPEAKER"] = 10;
-    mixer.OnBarChanged("SPEAKER", true);
-    EXPECT_EQ((std::vector<DWORD>{6553, 6553, 6553}), volume.values);
-
-    volume.items = 11;
-    volume.values.assign(11, 0);
-    mixer.ReadControls(mixer.Speakers());
-    mixer.OnBarChanged("SPEAKER", true);
-    mixer.ShowVolume(mixer.Speakers(), "SPEAKER");
-    EXPECT_EQ(std::vector<DWORD>(11, 0), volume.values);
-    EXPECT_EQ(10, m_bars.positions["SPEAKER"]);
-}
-
-TEST_F(VolumeMixerTest, MuteWritesOneOrZeroToEverySlot)
-{
-    CVolumeMixer mixer(m_device, m_bars);
-    mixer.Init(kDialog);
-    mixer.WriteMute(mixer.Speakers(), 7);
-    EXPECT_EQ(std::vector<DWORD>{1}, m_device.Control(CFakeMixer::kSpeakersMute)->values);
-    mixer.WriteMute(mixer.Speakers(), 0);
-    EXPECT_EQ(std::vector<DWORD>{0}, m_device.Control(CFakeMixer::kSpeakersMute)->values);
-    mixer.WriteMute(mixer.Microphone(), 1);   // no mute control there
-    EXPECT_EQ(2u, m_device.writes.size());
-}
-
-TEST_F(VolumeMixerTest, ClosesTheMixerItOpened)
+TEST_F(VolumeMixerTest, ClosesTheMixerItOpenedAlsoWhenStartedTwice)
 {
     {
         CVolumeMixer mixer(m_device, m_bars);
         mixer.Init(kDialog);
-        mixer.Init(kDialog);   // a second start closes the first handle
+        mixer.Init(kDialog);
         EXPECT_EQ(1, m_device.closes);
     }
     EXPECT_EQ(2, m_device.opens);
