@@ -9,6 +9,8 @@
 //     queue gives the function's default: speech found, no error, take
 //     usable, model trained, no replay, accepted, model not updated;
 //   - every call is logged with its arguments, one line each;
+//   - a test may have a function of its own called when an engine function
+//     is called (to look at the dialog at that moment);
 //   - VRE_Train writes a small model file where the real engine writes its
 //     model (<dir>\work\<nick>.bin), so that what follows finds one.
 #include <windows.h>
@@ -35,6 +37,7 @@ struct Script {
     int shift = 80;
     std::string dir;
     std::string nick;
+    std::map<std::string, void (*)()> hooks;
 
     Script() { Reset(); }
 
@@ -49,6 +52,7 @@ struct Script {
         shift = 80;
         dir.clear();
         nick.clear();
+        hooks.clear();
         defaults = {{"VRE_GetEndpointShort", 1}, {"VRE_GetErrorNumber", 0}, {"VRE_CheckSexSpeech", 1},
                     {"VRE_Train", 1},           {"VRE_VCopy", 1},          {"VRE_Verify", 1},
                     {"VRE_GetbUpdate", 0}};
@@ -58,6 +62,9 @@ struct Script {
     {
         ++counts[function];
         log += std::string(function) + "(" + arguments + ")\n";
+        auto hook = hooks.find(function);
+        if (hook != hooks.end())
+            hook->second();
     }
 
     // The next scripted result of a function, or its default.
@@ -153,6 +160,16 @@ void Script_SetEndpoints(int firstFrame, int lastFrame, int shift)
     TheScript().firstFrame = firstFrame;
     TheScript().lastFrame = lastFrame;
     TheScript().shift = shift;
+}
+
+void Script_OnCall(const char* function, void (*hook)(void))
+{
+    if (function == nullptr)
+        return;
+    if (hook != nullptr)
+        TheScript().hooks[function] = hook;
+    else
+        TheScript().hooks.erase(function);
 }
 
 int Script_Count(const char* function)

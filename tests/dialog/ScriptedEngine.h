@@ -20,6 +20,7 @@ public:
         Bind(m_push, "Script_Push");
         Bind(m_setLabel, "Script_SetLabel");
         Bind(m_setEndpoints, "Script_SetEndpoints");
+        Bind(m_onCall, "Script_OnCall");
         Bind(m_count, "Script_Count");
         Bind(m_log, "Script_Log");
     }
@@ -27,12 +28,12 @@ public:
     // True when the engine this program runs with is the double.
     bool IsLoaded() const
     {
-        return m_reset && m_push && m_setLabel && m_setEndpoints && m_count && m_log;
+        return m_reset && m_push && m_setLabel && m_setEndpoints && m_onCall && m_count && m_log;
     }
 
     void Reset() { m_reset(); }
     // Queues results of one function; false for a function the double does not script.
-    bool Push(const char* function, std::initializer_list<int> results)
+    bool Push(const char* function, const std::vector<int>& results)
     {
         for (int result : results)
             if (!m_push(function, result))
@@ -42,6 +43,8 @@ public:
     void SetLabel(const char* text) { m_setLabel(text); }
     void SetEndpoints(int firstFrame, int lastFrame, int shift) { m_setEndpoints(firstFrame, lastFrame, shift); }
     int Count(const char* function) const { return m_count(function); }
+    // Has the hook called (on the caller's thread) whenever the function is called; null removes it.
+    void OnCall(const char* function, void (*hook)()) { m_onCall(function, hook); }
 
     // The calls so far, one "VRE_Name(arguments)" per entry.
     std::vector<std::string> Calls() const
@@ -79,6 +82,7 @@ private:
     int (*m_push)(const char*, int) = nullptr;
     void (*m_setLabel)(const char*) = nullptr;
     void (*m_setEndpoints)(int, int, int) = nullptr;
+    void (*m_onCall)(const char*, void (*)()) = nullptr;
     int (*m_count)(const char*) = nullptr;
     int (*m_log)(char*, int) = nullptr;
 };
