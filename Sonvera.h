@@ -60,3 +60,6 @@
 // Voice enrolment and verification.
 #include "voice/WaveInDevice.h"
 #include "voice/WaveRecorder.h"
+#include "voice/MixerDevice.h"
+#include "voice/MixerControlStruct.h"
+#include "voice/VoiceDlg.h"

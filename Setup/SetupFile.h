@@ -67,6 +67,8 @@ public:
     // Secure settings record, through the owned secure object.
     CSetupSecure::tagSecureSettings GetSecureAppSettings();
     void SetSecureAppSettings(CSetupSecure::tagSecureSettings settings);
+    // The owned secure settings object (the voice dialog reads the bypass key through it).
+    CSetupSecure& GetSetupSecure() { return m_SetupSecure; }
 
     // 1 when the path is an existing file (bFolder 0) or folder (bFolder nonzero).
     static int IsFileExist(const char* pszPath, int bFolder);

@@ -40,6 +40,9 @@ public:
     void Draw3dRect(const RECT& rect, COLORREF topLeft, COLORREF bottomRight);
     BOOL MoveTo(int x, int y) { return ::MoveToEx(m_hDC, x, y, nullptr); }
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
+    BOOL Ellipse(int left, int top, int right, int bottom) { return ::Ellipse(m_hDC, left, top, right, bottom); }
+    // Lines from each point to the next, as MoveTo and LineTo would draw them, in one call.
+    BOOL Polyline(const POINT* points, int count) { return ::Polyline(m_hDC, points, count); }
     COLORREF GetPixel(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
 
     int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }

@@ -9,6 +9,11 @@ namespace {
 
 DWORD AccessFor(UINT flags)
 {
+    // Append access without write access: the system itself puts every write
+    // at the end, so no write can land on bytes already there.
+    if (flags & CFile::modeAppend)
+        return FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE |
+               ((flags & 3u) == CFile::modeReadWrite ? FILE_GENERIC_READ : 0);
     switch (flags & 3u) {
     case CFile::modeWrite:
         return GENERIC_WRITE;

@@ -29,7 +29,12 @@ public:
         modeCreateNew = 0x00010000,
         // Not in the classic set: others may delete or replace the file while it
         // is open, as the stores' readers allow their rewrites.
-        shareAllowDelete = 0x00020000
+        shareAllowDelete = 0x00020000,
+        // Not in the classic set: every write lands at the file's end, wherever
+        // the position stands and whatever other writers appended meanwhile
+        // (append access instead of write access). Combine with modeWrite, or
+        // with modeReadWrite to read the file too.
+        modeAppend = 0x00040000
     };
     enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
 

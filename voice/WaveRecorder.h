@@ -13,8 +13,12 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <vector>
+
 #include "fw/Api.h"
+#include "fw/DC.h"
 #include "fw/GlobalBlock.h"
+#include "fw/Rect.h"
 #include "voice/WaveInDevice.h"
 #include "voice/WaveInHandle.h"
 
@@ -51,6 +55,20 @@ public:
     // Sample at index, or 0 when there is no block or the index is past it.
     short GetSample(int nIndex) const;
 
+    // Drawing of the block in the dialog's wave rectangle (WaveRecorderDraw.cpp).
+    // Sample i lies at x = left + i x width / samples; a sample v at y =
+    // centre + v x height / 32768, kept inside the rectangle (positive
+    // samples below the centre line).
+    // The part of the trace that belongs to one timer tick (1-based), every
+    // step-th sample; returns the mean absolute value of the samples drawn.
+    int DrawLive(CDC* pDC, CRect rect, COLORREF colour, int nStep, int nTick) const;
+    // The whole block as one trace, every step-th sample.
+    void DrawTake(CDC* pDC, CRect rect, COLORREF colour, int nStep) const;
+    // Vertical markers at two samples, an eighth of the height short of top and bottom.
+    void DrawEndpoints(CDC* pDC, CRect rect, COLORREF colour, int nBegin, int nEnd) const;
+    // A blue circle (good) or a red cross (bad) in the square in the middle of the rectangle.
+    void DrawMark(CDC* pDC, CRect rect, int bGood) const;
+
     MMRESULT GetLastResult() const { return m_mmResult; }
     BOOL IsRecording() const { return m_bRecording; }
     DWORD GetBufferSize() const { return m_dwBufferSize; }
@@ -72,6 +90,10 @@ private:
     DWORD UsableBytes() const;
     // Reset, unprepare and close a device that is still open; 1 when it is closed.
     int ReleaseDevice();
+    // y of a sample in the rectangle.
+    static int SampleY(short nSample, const CRect& rect);
+    // Lines through the points with a 1-pixel pen of the colour.
+    static void DrawTrace(CDC* pDC, COLORREF colour, const std::vector<POINT>& trace);
 
     MMRESULT m_mmResult;
     BOOL m_bRecording;

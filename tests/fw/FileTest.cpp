@@ -167,6 +167,26 @@ TEST(FileReadWrite, RoundTripWithSeeksAndLengths)
     file.Close();   // closing twice is harmless
 }
 
+TEST(FileReadWrite, AppendWritesLandAtTheEndWhateverThePosition)
+{
+    CTempFolder dir;
+    const std::string path = dir.File("log.txt").str();
+    ASSERT_TRUE(WriteRaw(path, "first\n"));
+    const UINT flags = CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite | CFile::modeAppend |
+                       CFile::shareDenyNone;
+    CFile mine(path.c_str(), flags);
+    CFile other(path.c_str(), flags);
+    other.Write("other\n", 6);          // another writer appends meanwhile
+    mine.SeekToBegin();
+    char first = 0;
+    EXPECT_EQ(mine.Read(&first, 1), 1u);   // append access still reads
+    EXPECT_EQ(first, 'f');
+    mine.Write("mine\n", 5);            // neither over "first" nor over "other"
+    mine.Close();
+    other.Close();
+    EXPECT_EQ(ReadRaw(path), "first\nother\nmine\n");
+}
+
 TEST(FileReadWrite, ReadExactPastTheEndRaisesEndOfFile)
 {
     CTempFolder dir;

@@ -1,0 +1,182 @@
+// The bypass key: the drive choice and the key file "marzet.key" on a
+// removable drive. The tests of a present drive run in a Wine prefix where
+// E: is removable (with-removable-drive); the others where there is none.
+#include "DialogTestSupport.h"
+
+#include "resources/resource.h"
+#include "voice/VoiceTexts.h"
+
+namespace voicetest {
+namespace {
+
+BOOL CALLBACK FindDriveChoice(HWND window, LPARAM found)
+{
+    if (GetDlgItem(window, IDC_LIST_DRIVES) != nullptr && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The drive choice, once it is open on this thread, or null.
+HWND DriveChoice()
+{
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindDriveChoice, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::vector<std::string> Lines(HWND choice)
+{
+    HWND list = GetDlgItem(choice, IDC_LIST_DRIVES);
+    std::vector<std::string> lines;
+    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[256] = {};
+        SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        lines.push_back(text);
+    }
+    return lines;
+}
+
+// A double click on a line, as the mouse gives it to the list box.
+void DoubleClickLine(HWND choice, int line)
+{
+    HWND list = GetDlgItem(choice, IDC_LIST_DRIVES);
+    RECT item{};
+    SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&item));
+    const LPARAM at = MAKELPARAM(item.left + 4, (item.top + item.bottom) / 2);
+    SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(list, WM_LBUTTONUP, 0, at);
+    SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageA(list, WM_LBUTTONUP, 0, at);
+}
+
+class BypassKeyOnDrive : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char letter[4] = {};
+        if (!GetEnvironmentVariableA("SONVERA_REMOVABLE_DRIVE", letter, sizeof letter))
+            GTEST_SKIP() << "runs only where with-removable-drive declares a removable drive";
+        m_drive = std::string(1, letter[0]) + ":";
+        ASSERT_EQ(static_cast<UINT>(DRIVE_REMOVABLE), GetDriveTypeA((m_drive + "\\").c_str()));
+        m_key = m_app.Setup().GetSetupSecure().CreateBackupBypassKey();
+        ASSERT_FALSE(m_key.IsEmpty());
+        m_app.Setup().GetSetupSecure().SetBackupBypassKey(m_key);
+    }
+    void TearDown() override { DeleteFileA((m_drive + "\\marzet.key").c_str()); }
+
+    bool WriteKeyFile(const std::string& contents)
+    {
+        return sonvera_test::WriteRaw(m_drive + "\\marzet.key", contents);
+    }
+
+    // Presses the key button at the cursor position given, chooses the
+    // removable drive, and gives the dialog's end code. A dialog that stays
+    // open is left with the exit button.
+    INT_PTR ChooseTheDrive(int cursorX, int cursorY, bool staysOpen)
+    {
+        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon);
+        CDialogDriver driver;
+        driver.When([&] { return dialog.m_bReady != 0; },
+                    [&] {
+                        SetCursorPos(cursorX, cursorY);
+                        EXPECT_TRUE(dialog.Click("BUTTON_FLOPPY"));
+                    })
+            .When([&] { return DriveChoice() != nullptr; },
+                  [&] {
+                      HWND choice = DriveChoice();
+                      m_placement = RECT{};
+                      GetWindowRect(choice, &m_placement);
+                      // Template 2035: a pop-up without title bar, 83 x 67 dialog units.
+                      EXPECT_EQ(0, GetWindowLongA(choice, GWL_STYLE) & WS_CAPTION);
+                      RECT units{0, 0, 83, 67}, client{};
+                      MapDialogRect(choice, &units);
+                      GetClientRect(choice, &client);
+                      EXPECT_EQ(units.right, client.right);
+                      EXPECT_EQ(units.bottom, client.bottom);
+                      const std::vector<std::string> lines = Lines(choice);
+                      const auto line = std::find(lines.begin(), lines.end(), "(" + m_drive + ") Removable Drive");
+                      ASSERT_NE(lines.end(), line);
+                      DoubleClickLine(choice, static_cast<int>(line - lines.begin()));
+                  });
+        if (staysOpen)
+            driver.When([&] { return DriveChoice() == nullptr; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });
+        return driver.Run(dialog);
+    }
+
+    CInstalledApp m_app;
+    std::string m_drive;
+    CString m_key;
+    RECT m_placement{};
+};
+
+TEST_F(BypassKeyOnDrive, TheStoredKeyOnTheDriveLetsTheUserIn)
+{
+    ASSERT_TRUE(WriteKeyFile(m_key.str()));
+    CMessageBoxAnswer boxes;
+    EXPECT_EQ(IDOK, ChooseTheDrive(100, 120, false));
+    EXPECT_TRUE(boxes.m_boxes.empty());
+    // The choice opened with its corner at the mouse cursor.
+    EXPECT_EQ(100, m_placement.left);
+    EXPECT_EQ(120, m_placement.top);
+}
+
+TEST_F(BypassKeyOnDrive, AKeyWithALineEndAfterItIsRefused)
+{
+    ASSERT_TRUE(WriteKeyFile(m_key.str() + "\r\n"));
+    CMessageBoxAnswer boxes;
+    EXPECT_EQ(IDCANCEL, ChooseTheDrive(0, 0, true));
+    EXPECT_EQ(std::vector<std::string>{std::string("Sonver: ") + voice_text::kWrongBypassKey}, boxes.m_boxes);
+    // Centred when the cursor is at 0, 0.
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - (m_placement.right - m_placement.left)) / 2, m_placement.left);
+}
+
+TEST_F(BypassKeyOnDrive, ADriveWithoutTheKeyFileSaysSo)
+{
+    CMessageBoxAnswer boxes;
+    EXPECT_EQ(IDCANCEL, ChooseTheDrive(200, 200, true));
+    EXPECT_EQ(std::vector<std::string>{std::string("Sonver: ") + voice_text::kNoBypassKey}, boxes.m_boxes);
+}
+
+// Where Wine has no removable drive: the choice warns and closes; for the
+// purposes without a bypass the button does nothing.
+struct FloppyCase {
+    int purpose;
+    bool choiceOpens;
+};
+
+class BypassKeyWithoutDrive : public ::testing::TestWithParam<FloppyCase> {};
+
+TEST_P(BypassKeyWithoutDrive, WarnsOrDoesNothing)
+{
+    char letter[4] = {};
+    if (GetEnvironmentVariableA("SONVERA_REMOVABLE_DRIVE", letter, sizeof letter))
+        GTEST_SKIP() << "runs only where Wine has no removable drive";
+    CInstalledApp app;
+    CTestVoiceDlg dialog(app, CVoiceDlg::modeVerify, GetParam().purpose);
+    CMessageBoxAnswer boxes;
+    CDialogDriver driver;
+    driver.When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_FLOPPY")); })
+        .Then([&] {
+            EXPECT_EQ(nullptr, DriveChoice());
+            EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
+        });
+    EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+    if (GetParam().choiceOpens) {
+        EXPECT_EQ(std::vector<std::string>{"OpenMarzet: There is not removable drive for backup the key."},
+                  boxes.m_boxes);
+    } else {
+        EXPECT_TRUE(boxes.m_boxes.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Purposes, BypassKeyWithoutDrive,
+                         ::testing::Values(FloppyCase{CVoiceDlg::purposeLogon, true},
+                                           FloppyCase{CVoiceDlg::purposeSetting, true},
+                                           FloppyCase{CVoiceDlg::purposeEncrypt, false},
+                                           FloppyCase{CVoiceDlg::purposeUser, false}));
+
+}  // namespace
+}  // namespace voicetest

@@ -1,0 +1,129 @@
+// What the dialog shows once it is set up, by mode, purpose, method and the
+// model test; and its volume bars on a mixer of the test's own.
+#include "DialogTestSupport.h"
+
+#include "resources/resource.h"
+#include "skin/SkinLabel.h"
+#include "skin/SkinProgress.h"
+#include "tests/voice/FakeMixer.h"
+#include "voice/VoiceTexts.h"
+
+namespace voicetest {
+namespace {
+
+// The dialog with its labels' and bars' windows open to the checks.
+class CLayoutDlg : public CTestVoiceDlg {
+public:
+    using CTestVoiceDlg::CTestVoiceDlg;
+
+    bool LabelShown(const char* name) const
+    {
+        for (const auto& label : m_arrLabels)
+            if (label->GetName() == name)
+                return label->IsWindowVisible() != FALSE;
+        return false;
+    }
+    HWND Bar(const char* name) const
+    {
+        for (const auto& bar : m_arrProgress)
+            if (bar->GetName() == name)
+                return bar->m_hWnd;
+        return nullptr;
+    }
+};
+
+struct LayoutCase {
+    const char* name;
+    int mode, purpose, logonMethod, cryptMethod, verifyRepeat;
+    // "LABEL_ID", "LABEL_WORD", ID edit, word combo box, password edit.
+    bool labelId, labelWord, editId, comboWord, editPassword;
+    UINT hint;   // 0: the password set-up's hint
+};
+
+class DialogLayout : public ::testing::TestWithParam<LayoutCase> {};
+
+TEST_P(DialogLayout, ShowsTheControlsOfItsMethod)
+{
+    const LayoutCase& c = GetParam();
+    CInstalledApp app;
+    app.SetMethods(c.logonMethod, c.cryptMethod);
+    CLayoutDlg dialog(app, c.mode, c.purpose);
+    dialog.m_nVerifyRepeat = c.verifyRepeat;
+    CDialogDriver driver;
+    driver.When([&] { return dialog.m_bReady != 0; },
+                [&] {
+                    EXPECT_EQ(c.labelId, dialog.LabelShown("LABEL_ID"));
+                    EXPECT_EQ(c.labelWord, dialog.LabelShown("LABEL_WORD"));
+                    EXPECT_EQ(c.editId, dialog.IsShown(dialog.m_editID));
+                    EXPECT_EQ(c.comboWord, dialog.IsShown(dialog.m_comboWord));
+                    EXPECT_EQ(c.editPassword, dialog.IsShown(dialog.m_editPassword));
+                    EXPECT_EQ(c.hint != 0 ? Resource(c.hint) : std::string(voice_text::kEnterIdAndPassword),
+                              dialog.Hint());
+                    EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
+                });
+    EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+}
+
+using V = CVoiceDlg;
+INSTANTIATE_TEST_SUITE_P(
+    Methods, DialogLayout,
+    ::testing::Values(
+        LayoutCase{"Enrolment", V::modeEnrol, V::purposeLogon, 0, 0, 3, true, false, false, true, false,
+                   IDS_HINT_CHOOSE_WORD},
+        LayoutCase{"LogonVoiceOnly", V::modeVerify, V::purposeLogon, 1, 0, 3, false, true, true, false, false,
+                   IDS_HINT_PRESS_RECORD},
+        LayoutCase{"LogonPasswordFirst", V::modeVerify, V::purposeLogon, 0, 1, 3, false, false, true, false, true, 0},
+        LayoutCase{"LogonPasswordOnly", V::modeVerify, V::purposeLogon, 2, 1, 3, false, false, true, false, true, 0},
+        LayoutCase{"EncryptByTheCryptMethod", V::modeVerify, V::purposeEncrypt, 1, 0, 3, false, false, true, false,
+                   true, 0},
+        LayoutCase{"DecryptVoiceOnly", V::modeVerify, V::purposeDecrypt, 0, 1, 3, false, true, true, false, false,
+                   IDS_HINT_PRESS_RECORD},
+        LayoutCase{"UnknownPurposeByTheCryptMethod", V::modeVerify, 9, 1, 2, 3, false, false, true, false, true, 0},
+        LayoutCase{"SettingAlwaysPasswordFirst", V::modeVerify, V::purposeSetting, 1, 1, 3, false, false, true,
+                   false, true, 0},
+        LayoutCase{"UserAlwaysVoiceOnly", V::modeVerify, V::purposeUser, 0, 0, 3, true, true, false, false, false,
+                   IDS_HINT_PRESS_RECORD},
+        LayoutCase{"ModelTestNeverAsksThePassword", V::modeVerify, V::purposeLogon, 0, 0, 8, true, true, false,
+                   false, false, IDS_HINT_PRESS_RECORD}),
+    [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
+
+TEST(DialogMixer, BarsFollowTheMixerAndAMovedBarIsWrittenBack)
+{
+    CInstalledApp app;
+    CFakeMixer mixer = CFakeMixer::SoundCard();
+    CLayoutDlg dialog(app, CVoiceDlg::modeEnrol);
+    dialog.m_pTestMixer = &mixer;
+    int position = -1;
+    CDialogDriver driver;
+    driver.When([&] { return dialog.m_bReady != 0; },
+                [&] {
+                    EXPECT_EQ(dialog.m_hWnd, mixer.notifyWindow);
+                    EXPECT_EQ(50, dialog.GetProgressPos("SPEAKER"));   // 32768 of 65535
+                    EXPECT_EQ(25, dialog.GetProgressPos("MIC"));       // 250 of 1000
+                    // Another program turns the microphone up.
+                    mixer.Control(CFakeMixer::kWaveInMicVolume)->values = {900};
+                    dialog.PostMessage(MM_MIXM_CONTROL_CHANGE, reinterpret_cast<WPARAM>(mixer.Handle()),
+                                       CFakeMixer::kWaveInMicVolume);
+                })
+        .When([&] { return dialog.GetProgressPos("MIC") == 90; },
+              [&] {
+                  // The user clicks the speaker bar near its end.
+                  HWND bar = dialog.Bar("SPEAKER");
+                  ASSERT_NE(nullptr, bar);
+                  RECT area{};
+                  GetClientRect(bar, &area);
+                  SendMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(area.right - 1, area.bottom / 2));
+                  SendMessageA(bar, WM_LBUTTONUP, 0, MAKELPARAM(area.right - 1, area.bottom / 2));
+                  position = dialog.GetProgressPos("SPEAKER");
+                  EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
+              });
+    EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+    ASSERT_FALSE(mixer.writes.empty());
+    EXPECT_EQ(static_cast<DWORD>(CFakeMixer::kSpeakersVolume), mixer.writes.back().first);
+    EXPECT_GE(position, 95);
+    EXPECT_EQ(std::vector<DWORD>{static_cast<DWORD>(65535 * position * 0.01)}, mixer.writes.back().second);
+    EXPECT_EQ(mixer.opens, mixer.closes);
+}
+
+}  // namespace
+}  // namespace voicetest

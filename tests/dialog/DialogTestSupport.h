@@ -1,0 +1,467 @@
+// What the voice dialog's tests share: an installed application (registry
+// key, marzet.ini with narration off, the default skin, marzet.dat, the user
+// and voice dictionaries) in a scratch folder; the real dialog with takes
+// from recordings and its clocks at a twentieth of their length; a driver that
+// acts on the running dialog from the dialog's own thread (skin button clicks,
+// Enter, answers to message boxes); and pictures of the dialog's window.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Setup/IniFile.h"
+#include "Setup/SetupFile.h"
+#include "host/takes/TakeFileWaveIn.h"
+#include "skin/SkinButton.h"
+#include "skin/SkinLabel.h"
+#include "tests/Setup/ProgramKeyGuard.h"
+#include "tests/support/PngFile.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
+#include "userdata/AppUserDic.h"
+#include "userdata/AppUserVoiceDic.h"
+#include "voice/MixerDevice.h"
+#include "voice/VoiceDlg.h"
+
+namespace voicetest {
+
+// The six pass phrases: nick and word, as the installed word list has them.
+struct PassPhrase {
+    const char* nick;
+    const char* word;
+};
+const PassPhrase kPassPhrases[] = {{"aaj", "zero"}, {"abj", "one"}, {"acj", "two"},
+                                   {"adj", "three"}, {"aej", "four"}, {"afj", "five"}};
+
+inline std::string Recording(const std::string& name)
+{
+    return std::string(SONVERA_TEST_DATA) + "/fsdd/" + name + ".wav";
+}
+
+// The product installed in a scratch folder, as the installer and a host
+// leave it, for the time of one test.
+class CInstalledApp {
+public:
+    CInstalledApp()
+    {
+        const CString app = m_folder.Path();
+        CreateDirectoryA(app + "\\work", nullptr);
+        CopySkin();
+        CIniFile ini(app + "\\marzet.ini");
+        ini.WriteString("VOICE_RECOG_DLL", "Skin", "default");
+        ini.WriteString("VOICE_RECOG_DLL", "Narration", "0");
+        for (const PassPhrase& phrase : kPassPhrases)
+            ini.WriteString("WORD_LIST", phrase.nick, phrase.word);
+        m_setup.SetAppPath(app);
+        m_setup.Initialize();
+        m_users.SetUserDicFilePath(app + "\\users.dat");
+        m_voices.SetVoiceDicPath(app);
+    }
+
+    CString Path() const { return m_folder.Path(); }
+    CString File(const char* name) const { return m_folder.File(name); }
+    CSetupFile& Setup() { return m_setup; }
+    CAppUserDic& Users() { return m_users; }
+    CAppUserVoiceDic& Voices() { return m_voices; }
+
+    // The fourth (log-on) and fifth (encrypt and decrypt) secure switches.
+    void SetMethods(int nLogon, int nCrypt)
+    {
+        CSetupSecure::tagSecureSettings settings = m_setup.GetSecureAppSettings();
+        settings.nLogonMethod = nLogon;
+        settings.nCryptMethod = nCrypt;
+        m_setup.SetSecureAppSettings(settings);
+    }
+
+    void AddUser(const char* id, const char* password = "secret", int group = 0, const char* authority = "111")
+    {
+        ASSERT_EQ(1, m_users.CreateUser("test user", id, "", password, group, authority[0] == '1',
+                                        authority[1] == '1', authority[2] == '1', ""));
+    }
+
+    // What a host does after an enrolment ended with 1: the model of the
+    // engine's work file goes into the user's slot, the nick into the voice list.
+    void StoreEnrolledModel(const char* id, const char* nick)
+    {
+        const CString certiKey = m_users.GetCertiKey(id);
+        if (m_slots.insert(id).second)
+            m_voices.AddUser(id, certiKey);
+        m_voices.SetUserVoice(id, certiKey, nick);
+        if (m_users.GetVoiceList(id).IsEmpty())
+            m_users.SetVoiceList(id, nick);
+        else if (m_users.VerifyNick(id, nick) == -1)
+            m_users.SetNick(id, nick);
+    }
+
+    CString ModelFile(const char* nick) const { return File("work\\") + nick + ".bin"; }
+
+    // The lines of result.log.
+    std::vector<std::string> LogLines() const
+    {
+        const std::string text = sonvera_test::ReadRaw(File("result.log").str());
+        std::vector<std::string> lines;
+        for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+            lines.push_back(text.substr(start, end - start));
+        return lines;
+    }
+
+private:
+    void CopySkin()
+    {
+        const CString target = m_folder.File("skin");
+        CreateDirectoryA(target, nullptr);
+        CreateDirectoryA(target + "\\DEFAULT", nullptr);
+        for (const char* name : {"skin.ini", "main.bmp", "mask.bmp", "over.bmp", "down.bmp", "disabled.bmp"}) {
+            const std::string source = std::string(SONVERA_SOURCE_DIR) + "/skin/DEFAULT/" + name;
+            CopyFileA(source.c_str(), target + "\\DEFAULT\\" + name, FALSE);
+        }
+    }
+
+    sonvera_test::CTempFolder m_folder;
+    sonvera_test::CProgramKeyGuard m_programKey;
+    CSetupFile m_setup;
+    CAppUserDic m_users;
+    CAppUserVoiceDic m_voices;
+    std::set<std::string> m_slots;   // users with a voice slot
+};
+
+// The real voice dialog, with takes from recordings, its clocks at a
+// twentieth of their length (the progress timer at the system's least, 10 ms),
+// prompts noted instead of played, and its state open to the checks.
+class CTestVoiceDlg : public CVoiceDlg {
+public:
+    explicit CTestVoiceDlg(CInstalledApp& app, int nMode = modeEnrol, int nPurpose = purposeLogon)
+    {
+        m_pSetupFile = &app.Setup();
+        m_pUserDic = &app.Users();
+        m_pVoiceDic = &app.Voices();
+        m_nMode = nMode;
+        m_nPurpose = nPurpose;
+        m_nVerifyRepeat = 3;
+        m_nTimeScale = 5;
+        Current() = this;
+        m_hook = SetWindowsHookExA(WH_CALLWNDPROC, &CTestVoiceDlg::NoteHint, nullptr, GetCurrentThreadId());
+        m_activationHook = SetWindowsHookExA(WH_CBT, &CTestVoiceDlg::RefuseActivation, nullptr, GetCurrentThreadId());
+    }
+    ~CTestVoiceDlg() override
+    {
+        UnhookWindowsHookEx(m_activationHook);
+        UnhookWindowsHookEx(m_hook);
+        Current() = nullptr;
+    }
+
+    void QueueTake(const std::string& recording) { ASSERT_TRUE(m_takes.QueueFile(Recording(recording))); }
+    void QueueSilence() { m_takes.QueueSamples(std::vector<short>(33075, 0)); }
+    size_t TakesLeft() const { return m_takes.QueuedTakes(); }
+
+    // The skin button of the name, or null.
+    HWND Button(const char* name) const
+    {
+        for (const auto& button : m_arrButtons)
+            if (button->GetName() == name)
+                return button->m_hWnd;
+        return nullptr;
+    }
+    // Clicks the button as the mouse would; false when it is disabled (the
+    // system would not hand it the click) or missing.
+    bool Click(const char* name)
+    {
+        HWND button = Button(name);
+        if (button == nullptr || !::IsWindowEnabled(button))
+            return false;
+        ::SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+        ::SendMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+        return true;
+    }
+    bool IsButtonEnabled(const char* name) const { return Button(name) != nullptr && ::IsWindowEnabled(Button(name)); }
+    // Enter, as the keyboard gives it to the dialog.
+    void PressEnter() { ::PostMessageA(m_hWnd, WM_KEYDOWN, VK_RETURN, 0); }
+    void TypeID(const char* id) { m_editID.SetText(id); }
+    void TypePassword(const char* password) { m_editPassword.SetText(password); }
+
+    std::string Hint() { return GetText("LABEL_HINT").str(); }
+    std::string Label(const char* name) { return GetText(name).str(); }
+    bool IsShown(CWnd& control) const { return control.m_hWnd != nullptr && control.IsWindowVisible(); }
+
+    using CVoiceDlg::m_bExitRequested;
+    using CVoiceDlg::m_bReady;
+    using CVoiceDlg::m_bRecording;
+    using CVoiceDlg::m_comboWord;
+    using CVoiceDlg::m_editID;
+    using CVoiceDlg::m_editPassword;
+    using CVoiceDlg::m_nAttemptsLeft;
+    using CVoiceDlg::m_nRetry;
+    using CVoiceDlg::m_nTake;
+    using CVoiceDlg::m_nTick;
+    using CVoiceDlg::m_nTimeScale;
+
+    std::vector<std::string> m_prompts;   // prompt files asked for, by name
+    std::vector<std::string> m_hints;     // hints as they were shown, in order
+    // Runs at each of the dialog's waits, before it: the window shows what the wait follows.
+    std::function<void(int)> m_onWait;
+    IMixerDevice* m_pTestMixer = nullptr;   // instead of the system's mixer
+
+protected:
+    CWaveRecorder* CreateRecorder(int nTakeMs, int nTickMs) override
+    {
+        return new CTakeFileRecorder(nTakeMs, nTickMs, m_takes);
+    }
+    IMixerDevice& MixerDevice() override { return m_pTestMixer != nullptr ? *m_pTestMixer : CVoiceDlg::MixerDevice(); }
+    BOOL PlaySoundFile(const CString& strPath) override
+    {
+        m_prompts.push_back(strPath.Mid(strPath.ReverseFind('\\') + 1).str());
+        return TRUE;
+    }
+    void Wait(int nMs) override
+    {
+        if (m_onWait)
+            m_onWait(nMs);
+        CVoiceDlg::Wait(nMs);
+    }
+    // The dialog is shown and kept inactive: Wine hands a window that is
+    // ever active to the window manager, and without one (Xvfb) waits two
+    // seconds for it to go away when it is hidden. Keys reach it all the same,
+    // posted to its window.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_WINDOWPOSCHANGING) {
+            auto* position = reinterpret_cast<WINDOWPOS*>(lParam);
+            if (position->flags & SWP_SHOWWINDOW)
+                position->flags |= SWP_NOACTIVATE;
+        }
+        return CVoiceDlg::WindowProc(message, wParam, lParam);
+    }
+
+private:
+    static CTestVoiceDlg*& Current()
+    {
+        static CTestVoiceDlg* current = nullptr;
+        return current;
+    }
+
+    // Every hint the dialog shows is set as the hint label's text.
+    static LRESULT CALLBACK NoteHint(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        CTestVoiceDlg* dialog = Current();
+        if (code == HC_ACTION && dialog != nullptr && message->message == WM_SETTEXT) {
+            for (const auto& label : dialog->m_arrLabels)
+                if (label->m_hWnd == message->hwnd && label->GetName() == "LABEL_HINT")
+                    dialog->NoteHintText(reinterpret_cast<const char*>(message->lParam));
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    // Wine may hand the hook one text twice; the dialog never shows the same
+    // hint twice in a row without another between.
+    void NoteHintText(const char* text)
+    {
+        if (m_hints.empty() || m_hints.back() != text)
+            m_hints.push_back(text);
+    }
+
+    static LRESULT CALLBACK RefuseActivation(int code, WPARAM wParam, LPARAM lParam)
+    {
+        if (code == HCBT_ACTIVATE && Current() != nullptr && reinterpret_cast<HWND>(wParam) == Current()->m_hWnd)
+            return 1;
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    CTakeFileWaveIn m_takes;
+    HHOOK m_hook = nullptr;
+    HHOOK m_activationHook = nullptr;
+};
+
+// Acts on a running dialog from its own thread: each step waits for its
+// condition, then acts; a thread timer checks them while the dialog (or a
+// message box, or a dialog of its own) runs its message loop.
+class CDialogDriver {
+public:
+    using Condition = std::function<bool()>;
+    using Action = std::function<void()>;
+
+    CDialogDriver& When(Condition condition, Action action)
+    {
+        m_steps.push_back({std::move(condition), std::move(action)});
+        return *this;
+    }
+    CDialogDriver& Then(Action action)
+    {
+        return When([] { return true; }, std::move(action));
+    }
+
+    // Runs the dialog modally with the steps; a dialog still open after the
+    // time limit is ended with -2 and the test fails.
+    INT_PTR Run(CVoiceDlg& dialog, DWORD limitMs = 30000)
+    {
+        m_dialog = &dialog;
+        m_next = 0;
+        m_deadline = GetTickCount() + limitMs;
+        Current() = this;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 5, &CDialogDriver::Tick);
+        const INT_PTR result = dialog.DoModal();
+        KillTimer(nullptr, timer);
+        Current() = nullptr;
+        EXPECT_NE(-2, result) << "the dialog was still open after " << limitMs << " ms, at step " << m_next;
+        EXPECT_EQ(m_steps.size(), m_next) << "the dialog ended before every step had run";
+        return result;
+    }
+
+    size_t StepsDone() const { return m_next; }
+
+private:
+    struct Step {
+        Condition condition;
+        Action action;
+    };
+
+    static CDialogDriver*& Current()
+    {
+        static CDialogDriver* current = nullptr;
+        return current;
+    }
+
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        CDialogDriver* driver = Current();
+        if (driver == nullptr || driver->m_dialog->m_hWnd == nullptr)
+            return;
+        if (static_cast<LONG>(GetTickCount() - driver->m_deadline) > 0) {
+            // Whatever the dialog opened is cancelled first, so that its loop ends too.
+            EnumThreadWindows(GetCurrentThreadId(), &CDialogDriver::CancelOther,
+                              reinterpret_cast<LPARAM>(driver->m_dialog->m_hWnd));
+            driver->m_dialog->EndDialog(-2);
+            return;
+        }
+        // The step counts as done before it acts: an action that opens a
+        // dialog of its own lets the next steps run inside that dialog.
+        if (driver->m_next < driver->m_steps.size() && driver->m_steps[driver->m_next].condition()) {
+            const Step& step = driver->m_steps[driver->m_next++];
+            step.action();
+        }
+    }
+
+    static BOOL CALLBACK CancelOther(HWND window, LPARAM dialog)
+    {
+        if (window != reinterpret_cast<HWND>(dialog) && IsWindowVisible(window))
+            PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        return TRUE;
+    }
+
+    std::vector<Step> m_steps;
+    size_t m_next = 0;
+    CVoiceDlg* m_dialog = nullptr;
+    DWORD m_deadline = 0;
+};
+
+// While it lives, every message box of this thread is answered at once with
+// the given button; "caption: text" of each is kept.
+class CMessageBoxAnswer {
+public:
+    explicit CMessageBoxAnswer(int answer = IDOK) : m_answer(answer)
+    {
+        Current() = this;
+        m_hook = SetWindowsHookExA(WH_CBT, &CMessageBoxAnswer::Hook, nullptr, GetCurrentThreadId());
+    }
+    ~CMessageBoxAnswer()
+    {
+        UnhookWindowsHookEx(m_hook);
+        Current() = nullptr;
+    }
+    CMessageBoxAnswer(const CMessageBoxAnswer&) = delete;
+    CMessageBoxAnswer& operator=(const CMessageBoxAnswer&) = delete;
+
+    std::vector<std::string> m_boxes;
+
+private:
+    static CMessageBoxAnswer*& Current()
+    {
+        static CMessageBoxAnswer* current = nullptr;
+        return current;
+    }
+
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
+    {
+        if (code == HCBT_ACTIVATE && Current() != nullptr) {
+            HWND box = reinterpret_cast<HWND>(wParam);
+            // A message box's text sits in a static of one of these identifiers
+            // (the system's and Wine's); the dialogs under test have neither.
+            for (int textId : {0xFFFF, 100}) {
+                if (GetDlgItem(box, textId) != nullptr && Current()->m_answered.insert(box).second) {
+                    char caption[256] = {}, text[1024] = {};
+                    GetWindowTextA(box, caption, sizeof caption);
+                    GetDlgItemTextA(box, textId, text, sizeof text);
+                    Current()->m_boxes.push_back(std::string(caption) + ": " + text);
+                    PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(Current()->m_answer), 0);
+                    break;
+                }
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    int m_answer;
+    std::set<HWND> m_answered;   // a box may be activated more than once
+    HHOOK m_hook = nullptr;
+};
+
+// Saves what the window's own surface holds (controls and drawing included)
+// as build/<tree>/screenshots/<name>; false when that failed.
+inline bool SaveScreenshot(HWND window, const char* name)
+{
+    RECT area{};
+    GetWindowRect(window, &area);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC source = GetWindowDC(window);
+    HDC memory = CreateCompatibleDC(source);
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, section);
+    const bool copied = BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY) != FALSE;
+    GdiFlush();
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    const auto* pixel = static_cast<const uint8_t*>(bits);
+    for (size_t i = 0; copied && i < static_cast<size_t>(width) * height; ++i) {
+        rgb[i * 3 + 0] = pixel[i * 4 + 2];
+        rgb[i * 3 + 1] = pixel[i * 4 + 1];
+        rgb[i * 3 + 2] = pixel[i * 4 + 0];
+    }
+    SelectObject(memory, old);
+    DeleteObject(section);
+    DeleteDC(memory);
+    ReleaseDC(window, source);
+    return copied && sonvera_test::WritePng(std::string(SONVERA_SCREENSHOT_DIR) + "/" + name, width, height, rgb);
+}
+
+// Texts of the string table, as the dialog shows them.
+inline std::string Resource(UINT id)
+{
+    CString text;
+    text.LoadString(id);
+    return text.str();
+}
+
+template <typename... Args>
+std::string Formatted(UINT id, Args... args)
+{
+    CString text;
+    text.Format(Resource(id).c_str(), args...);
+    return text.str();
+}
+
+}  // namespace voicetest

@@ -1,0 +1,337 @@
+// The dialog's paths that need engine results real takes cannot force, run
+// against the scripted engine double: the engine's set-up order and values,
+// rejections, replays, failed training, refused takes, end-point errors and
+// the question they lead to, model updates, and the model test's counting.
+#include "DialogTestSupport.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "ScriptedEngine.h"
+#include "resources/resource.h"
+
+namespace voicetest {
+namespace {
+
+class ScriptedDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_engine.IsLoaded()) << "this program must run beside the scripted engine";
+        m_engine.Reset();
+        // george has enrolled "zero" (aaj); taro enrols it.
+        m_app.AddUser("george");
+        ASSERT_EQ(1, m_app.Users().SetVoiceList("george", "aaj"));
+        m_app.AddUser("taro");
+    }
+
+    // Takes from a recording; the double does not listen to them.
+    static void QueueTakes(CTestVoiceDlg& dialog, int count)
+    {
+        for (int take = 0; take < count; ++take)
+            dialog.QueueTake("0_george_" + std::to_string(take % 10));
+    }
+
+    // Runs the dialog, pressing the record button once it is ready.
+    INT_PTR RunFromRecord(CTestVoiceDlg& dialog)
+    {
+        CDialogDriver driver;
+        driver.When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); });
+        return driver.Run(dialog);
+    }
+
+    static int Count(const std::vector<std::string>& hints, UINT id)
+    {
+        return static_cast<int>(std::count(hints.begin(), hints.end(), Resource(id)));
+    }
+
+    CScriptedEngine m_engine;
+    CInstalledApp m_app;
+};
+
+// The calls that set the engine up and take it down, without the per-take calls.
+const std::initializer_list<const char*> kSetUpCalls = {
+    "VRE_Initialize", "VRE_SetbNetVersion", "VRE_PutDir",    "VRE_PutMode",      "VRE_PutMaxRepeat",
+    "VRE_AnalParams", "VRE_NoiseParams",    "VRE_EngineParams", "VRE_CopyParams", "VRE_SetbSpeech",
+    "VRE_SameWordDist", "VRE_HMMParams",    "VRE_EPDParams", "VRE_Security",     "VRE_PutID",
+    "VRE_PutPW",      "VRE_PutNick",        "VRE_DestructMemories", "VRE_Destruct"};
+
+const std::vector<std::string> kParameters = {
+    "VRE_AnalParams(11025,3000,240,80)", "VRE_NoiseParams(0,0,0,1)", "VRE_EngineParams(16,19,5,128)",
+    "VRE_CopyParams(2.4)",               "VRE_SetbSpeech(0)",        "VRE_SameWordDist(1.2)",
+    "VRE_HMMParams(1,0.0005,0.8,0.1,0.1)", "VRE_EPDParams(60,250,200,100000)", "VRE_Security(0.3)"};
+
+std::vector<std::string> Joined(std::initializer_list<std::vector<std::string>> parts)
+{
+    std::vector<std::string> all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrder)
+{
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
+    dialog.m_strUserID = "taro";
+    dialog.m_nVerifyRepeat = 0;
+    QueueTakes(dialog, 1);
+    CDialogDriver driver;
+    driver.When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); })
+        .When([&] { return dialog.m_nTick > 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });
+    EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+    const std::string dir = "VRE_PutDir(\"" + m_app.Path().str() + "\")";
+    // The set-up asks for the enrolment's takes, then sets the engine up in
+    // the engine's order, which begins with them again.
+    EXPECT_EQ(Joined({{"VRE_Initialize()", "VRE_SetbNetVersion(1)", dir, "VRE_PutMode(1)", "VRE_PutMaxRepeat(5)",
+                       "VRE_PutMaxRepeat(5)"},
+                      kParameters,
+                      {"VRE_PutMode(1)", "VRE_PutID(\"taro\")", "VRE_PutPW(\"zero\")", "VRE_PutNick(\"aaj\")",
+                       "VRE_DestructMemories()", "VRE_Destruct()"}}),
+              m_engine.CallsOf(kSetUpCalls));
+    // The whole take reaches the engine: the recording's loudest sample, not a short word.
+    std::vector<short> speech;
+    unsigned rate = 0;
+    ASSERT_TRUE(ReadMonoWave(Recording("0_george_0"), speech, rate));
+    int peak = 0;
+    for (short sample : Resample(speech, rate, 11025))
+        peak = std::max(peak, std::abs(static_cast<int>(sample)));
+    EXPECT_EQ((std::vector<std::string>{"VRE_GetEndpointShort(33075,peak=" + std::to_string(peak) + ",0)"}),
+              m_engine.CallsOf({"VRE_GetEndpointShort"}));
+}
+
+TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpWithoutTheTakesAndTheFinalMode)
+{
+    m_app.SetMethods(0, 1);
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+    QueueTakes(dialog, 1);
+    CDialogDriver driver;
+    driver.When([&] { return dialog.m_bReady != 0; },
+                [&] {
+                    dialog.TypeID("george");
+                    dialog.TypePassword("secret");
+                    EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
+                })
+        .When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); });
+    EXPECT_EQ(IDOK, driver.Run(dialog));
+    const std::string dir = "VRE_PutDir(\"" + m_app.Path().str() + "\")";
+    EXPECT_EQ(Joined({{"VRE_Initialize()", "VRE_SetbNetVersion(1)", dir, "VRE_PutMode(2)"},
+                      kParameters,   // the password set-up
+                      kParameters,   // the voice set-up once the password is accepted
+                      {"VRE_PutMode(2)", "VRE_PutID(\"george\")", "VRE_PutPW(\"zero\")", "VRE_PutNick(\"aaj\")",
+                       "VRE_Security(0.3)", "VRE_DestructMemories()", "VRE_Destruct()"}}),
+              m_engine.CallsOf(kSetUpCalls));
+    EXPECT_EQ(1, m_engine.Count("VRE_VCopy"));
+}
+
+TEST_F(ScriptedDialogTest, FourRejectionsThenAnAcceptanceEndWith1AndASecondRunHasTheAttemptsLeft)
+{
+    ASSERT_TRUE(m_engine.Push("VRE_Verify", {0, 0, 0, 0, 1, 0}));
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+    dialog.m_strUserID = "george";
+    QueueTakes(dialog, 7);
+    EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    EXPECT_EQ(2u, dialog.TakesLeft());
+    EXPECT_EQ(1, dialog.m_nAttemptsLeft);
+    EXPECT_EQ(4, Count(dialog.m_hints, IDS_HINT_REJECTED));
+    // Only the constructor sets the attempts: the next rejection is the last.
+    EXPECT_EQ(IDCANCEL, RunFromRecord(dialog));
+    EXPECT_EQ(1u, dialog.TakesLeft());
+    const std::vector<std::string> log = m_app.LogLines();
+    ASSERT_EQ(2u, log.size());   // only decided verifications are logged
+    EXPECT_NE(std::string::npos, log[0].find("] george : Logon : Accept"));
+    EXPECT_NE(std::string::npos, log[1].find("] george : Logon : Denied"));
+}
+
+TEST_F(ScriptedDialogTest, ReplayIsShownAndTheVerdictStillFollows)
+{
+    ASSERT_TRUE(m_engine.Push("VRE_VCopy", {0}));
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+    dialog.m_strUserID = "george";
+    QueueTakes(dialog, 1);
+    EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    const std::vector<std::string>& hints = dialog.m_hints;
+    const auto replay = std::find(hints.begin(), hints.end(), Resource(IDS_HINT_REPLAYED));
+    ASSERT_NE(hints.end(), replay);
+    EXPECT_NE(hints.end(), std::find(replay, hints.end(), Resource(IDS_HINT_ACCEPTED)));
+
+    m_engine.Reset();
+    CTestVoiceDlg unchecked(m_app, CVoiceDlg::modeVerify);
+    unchecked.m_strUserID = "george";
+    unchecked.m_bCopyCheck = 0;
+    QueueTakes(unchecked, 1);
+    EXPECT_EQ(IDOK, RunFromRecord(unchecked));
+    EXPECT_EQ(0, m_engine.Count("VRE_VCopy"));
+}
+
+TEST_F(ScriptedDialogTest, TakeRefusedByTheCheckIsTakenAgainWithItsNumber)
+{
+    ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {1, 1, 0, 1, 1, 1}));
+    m_engine.SetLabel("\x95\xCA\x82\xCC\x90\x6C");   // 別の人, the engine's reason
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
+    dialog.m_strUserID = "taro";
+    QueueTakes(dialog, 6);
+    EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    EXPECT_EQ(1, dialog.m_bTrained);
+    // Take checks by index: the third take is checked twice as the third.
+    std::vector<std::string> indices;
+    for (const std::string& call : m_engine.CallsOf({"VRE_CheckSexSpeech"}))
+        indices.push_back(call.substr(call.rfind(',') + 1, 1));
+    EXPECT_EQ((std::vector<std::string>{"0", "1", "2", "2", "3", "4"}), indices);
+    EXPECT_NE(dialog.m_hints.end(), std::find(dialog.m_hints.begin(), dialog.m_hints.end(), "\x95\xCA\x82\xCC\x90\x6C"));
+}
+
+TEST_F(ScriptedDialogTest, TakeRefusedWithoutAReasonNamesTheWord)
+{
+    ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {0}));
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+    dialog.m_strUserID = "george";
+    QueueTakes(dialog, 2);
+    EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    EXPECT_EQ(1, Count(dialog.m_hints, IDS_HINT_READ_ONCE_MORE));
+    EXPECT_NE(dialog.m_hints.end(),
+              std::find(dialog.m_hints.begin(), dialog.m_hints.end(), Formatted(IDS_HINT_WRONG_WORD, "zero")));
+    EXPECT_EQ(5, dialog.m_nAttemptsLeft);   // a refused take is no attempt
+}
+
+TEST_F(ScriptedDialogTest, FailedTrainingTakesOneMoreTakeAndTrainsAgain)
+{
+    ASSERT_TRUE(m_engine.Push("VRE_Train", {0}));
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
+    dialog.m_strUserID = "taro";
+    QueueTakes(dialog, 7);
+    std::vector<std::string> counters;
+    dialog.m_onWait = [&](int) { counters.push_back(dialog.Label("LABEL_REPEAT")); };
+    EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    EXPECT_EQ(2, m_engine.Count("VRE_Train"));
+    EXPECT_EQ(1u, dialog.TakesLeft());
+    EXPECT_EQ((std::vector<std::string>{"1 / 5", "2 / 5", "3 / 5", "4 / 5", "5 / 5"}), counters);
+    EXPECT_EQ(1, dialog.m_bTrained);
+    EXPECT_FALSE(sonvera_test::ReadRaw(m_app.ModelFile("aaj").str()).empty());
+}
+
+struct EndPointCase {
+    int answer;    // to the question before training
+    INT_PTR result;
+    int trainings;
+};
+
+class EndPointErrors : public ScriptedDialogTest, public ::testing::WithParamInterface<EndPointCase> {};
+
+TEST_P(EndPointErrors, ShowTheirHintsAndTwoWarningsAskBeforeTraining)
+{
+    // Four takes without speech (-1, -2, -3, -4), then idle; pressed again,
+    // one more (-5) and the good takes, here two.
+    ASSERT_TRUE(m_engine.Push("VRE_GetEndpointShort", {0, 0, 0, 0, 0}));
+    ASSERT_TRUE(m_engine.Push("VRE_GetErrorNumber", {-1, -2, -3, -4, -5}));
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
+    dialog.m_strUserID = "taro";
+    dialog.m_nMaxRepeat = 2;
+    QueueTakes(dialog, 7);
+    CMessageBoxAnswer answer(GetParam().answer);
+    CDialogDriver driver;
+    driver.When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); })
+        .When([&] { return dialog.TakesLeft() == 3 && dialog.IsButtonEnabled("BUTTON_RECORD"); },
+              [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); });
+    EXPECT_EQ(GetParam().result, driver.Run(dialog));
+    const std::vector<std::string>& hints = dialog.m_hints;
+    EXPECT_EQ(1, Count(hints, IDS_HINT_LENGTH_ABNORMAL));
+    EXPECT_EQ(1, Count(hints, IDS_HINT_TOO_QUIET));
+    EXPECT_EQ(1, Count(hints, IDS_HINT_TOO_LOUD));
+    ASSERT_EQ(1u, answer.m_boxes.size());
+    EXPECT_EQ("Sonver: " + Resource(IDS_ASK_ENROL_ANYWAY), answer.m_boxes[0]);
+    EXPECT_EQ(GetParam().trainings, m_engine.Count("VRE_Train"));
+    EXPECT_EQ(0u, dialog.TakesLeft());
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, EndPointErrors,
+                         ::testing::Values(EndPointCase{IDNO, IDCANCEL, 0}, EndPointCase{IDYES, IDOK, 1}));
+
+struct ModelTestCase {
+    std::vector<int> verdicts;
+    INT_PTR result;
+    int takes;
+};
+
+class ModelTestCounting : public ScriptedDialogTest, public ::testing::WithParamInterface<ModelTestCase> {};
+
+TEST_P(ModelTestCounting, EndsAsSoonAsItsOutcomeIsCertain)
+{
+    ASSERT_TRUE(m_engine.Push("VRE_Verify", GetParam().verdicts));
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+    dialog.m_nVerifyRepeat = CVoiceDlg::kModelTestTakes;
+    dialog.m_strUserID = "george";
+    dialog.m_strWord = "zero";
+    dialog.m_strNick = "aaj";
+    QueueTakes(dialog, 8);
+    EXPECT_EQ(GetParam().result, RunFromRecord(dialog));
+    EXPECT_EQ(GetParam().takes, dialog.m_nTake);
+    EXPECT_EQ(static_cast<size_t>(8 - GetParam().takes), dialog.TakesLeft());
+    EXPECT_EQ(0, m_engine.Count("VRE_GetbUpdate"));   // no model stored, nothing logged
+    EXPECT_TRUE(m_app.LogLines().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Verdicts, ModelTestCounting,
+                         ::testing::Values(ModelTestCase{{1, 1, 1, 1}, IDOK, 4},
+                                           ModelTestCase{{0, 0, 0, 0, 0}, IDCANCEL, 5},
+                                           ModelTestCase{{1, 0, 0, 0, 0, 0}, IDCANCEL, 6},
+                                           ModelTestCase{{1, 0, 1, 0, 0, 1, 0, 0}, IDCANCEL, 8},
+                                           ModelTestCase{{1, 1, 0, 1, 0, 0, 0, 1}, IDOK, 8}));
+
+// The engine adapts its model file while it verifies; here the test does.
+CString s_modelFile;
+void AdaptModel()
+{
+    sonvera_test::WriteRaw(s_modelFile.str(), "adapted model");
+}
+
+TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
+{
+    s_modelFile = m_app.ModelFile("aaj");
+    ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), "enrolled model"));
+    m_app.StoreEnrolledModel("george", "aaj");
+    ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), "someone else's"));
+    m_engine.OnCall("VRE_Verify", &AdaptModel);
+    ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+    dialog.m_strUserID = "george";
+    QueueTakes(dialog, 1);
+    std::string fetched;
+    dialog.m_onWait = [&](int ms) {
+        if (ms == 100)   // right after the model came out of the dictionary
+            fetched = sonvera_test::ReadRaw(s_modelFile.str());
+    };
+    EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    EXPECT_EQ("enrolled model", fetched);
+    ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), ""));
+    m_app.Voices().GetUserVoice("george", m_app.Users().GetCertiKey("george"), "aaj");
+    EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
+}
+
+// The window at the moment the engine checks a take: the whole take and its end points.
+HWND s_window = nullptr;
+void SaveEndPoints()
+{
+    EXPECT_TRUE(SaveScreenshot(s_window, "voice-take-endpoints.png"));
+}
+
+TEST_F(ScriptedDialogTest, ScreenshotOfATakeWithItsEndPoints)
+{
+    m_engine.SetEndpoints(62, 146, 80);   // 0.45 s to 1.06 s
+    m_engine.OnCall("VRE_CheckSexSpeech", &SaveEndPoints);
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
+    dialog.m_strUserID = "taro";
+    dialog.QueueTake("0_george_3");
+    CDialogDriver driver;
+    driver.When([&] { return dialog.m_bReady != 0; },
+                [&] {
+                    s_window = dialog.m_hWnd;
+                    EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
+                });
+    // The take's verdict drawn, the user leaves.
+    dialog.m_onWait = [&](int) { dialog.Click("BUTTON_EXIT"); };
+    EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+    EXPECT_EQ(1, m_engine.Count("VRE_CheckSexSpeech"));
+}
+
+}  // namespace
+}  // namespace voicetest

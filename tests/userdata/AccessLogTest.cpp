@@ -1,0 +1,93 @@
+// result.log: the line format, appending, a line torn by a crash, and a log
+// that cannot be written never troubling the caller.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
+#include "userdata/AccessLog.h"
+
+namespace {
+
+using sonvera_test::ReadRaw;
+using sonvera_test::WriteRaw;
+
+SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
+{
+    SYSTEMTIME when = {};
+    when.wYear = year;
+    when.wMonth = month;
+    when.wDay = day;
+    when.wHour = hour;
+    when.wMinute = minute;
+    when.wSecond = second;
+    return when;
+}
+
+TEST(AccessLog, LinesNameTimeUserPurposeAndVerdict)
+{
+    const SYSTEMTIME leap = At(2024, 2, 29, 12, 0, 59);
+    const struct {
+        SYSTEMTIME when;
+        const char* user;
+        int purpose, accepted;
+        const char* line;
+    } cases[] = {
+        {At(2004, 12, 31, 23, 59, 7), "taro", 0, 1, "[04-12-31 23:59:07] taro : Logon : Accept"},
+        {At(2000, 1, 2, 3, 4, 5), "taro", 1, 0, "[00-01-02 03:04:05] taro : Encrypt : Denied"},
+        {leap, "x", 2, 5, "[24-02-29 12:00:59] x : Decrypt : Accept"},
+        {leap, "x", 3, 0, "[24-02-29 12:00:59] x : Setting : Denied"},
+        {leap, "x", 4, 1, "[24-02-29 12:00:59] x : User : Accept"},
+        {leap, "x", 7, 1, "[24-02-29 12:00:59] x : User : Accept"},
+        {leap, "x", -1, 1, "[24-02-29 12:00:59] x : User : Accept"},
+        {leap, "", 0, 0, "[24-02-29 12:00:59]  : Logon : Denied"},
+        {leap, "\x91\xBE\x98\x59", 0, 1, "[24-02-29 12:00:59] \x91\xBE\x98\x59 : Logon : Accept"},   // 太郎
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.line, CAccessLog::FormatLine(c.when, c.user, c.purpose, c.accepted).str());
+}
+
+TEST(AccessLog, FirstWriteCreatesTheFileAndLaterOnesAppend)
+{
+    sonvera_test::CTempFolder folder;
+    CAccessLog log(folder.File("result.log"));
+    EXPECT_EQ(1, log.AppendAt(At(2004, 12, 31, 23, 59, 7), "taro", 0, 1));
+    EXPECT_EQ(1, log.Append("jiro", 2, 0));   // now, in local time
+    const std::string text = ReadRaw(folder.File("result.log"));
+    ASSERT_EQ(43u + 45u, text.size());
+    EXPECT_EQ("[04-12-31 23:59:07] taro : Logon : Accept\r\n", text.substr(0, 43));
+    EXPECT_EQ("] jiro : Decrypt : Denied\r\n", text.substr(43 + 18));
+}
+
+TEST(AccessLog, LineTornByACrashIsEndedAndKept)
+{
+    sonvera_test::CTempFolder folder;
+    const std::string torn = "[04-12-31 23:59:07] taro : Logon : Accept\r\n[05-01-01 00:0";
+    ASSERT_TRUE(WriteRaw(folder.File("result.log").str(), torn));
+    ASSERT_EQ(1, CAccessLog(folder.File("result.log")).AppendAt(At(2005, 1, 1, 0, 0, 2), "jiro", 0, 0));
+    EXPECT_EQ(torn + "\r\n[05-01-01 00:00:02] jiro : Logon : Denied\r\n", ReadRaw(folder.File("result.log")));
+}
+
+TEST(AccessLog, ALogThatCannotBeWrittenIsSkippedAndKeepsItsLines)
+{
+    sonvera_test::CTempFolder folder;
+    ASSERT_TRUE(CreateDirectoryA(folder.File("folder.log"), nullptr));   // a folder where the file should be
+    EXPECT_EQ(0, CAccessLog(folder.File("folder.log")).Append("taro", 0, 1));
+    EXPECT_EQ(0, CAccessLog(folder.File("missing\\result.log")).Append("taro", 0, 1));
+
+    const std::string before = "[04-12-31 23:59:07] taro : Logon : Accept\r\n";
+    ASSERT_TRUE(WriteRaw(folder.File("result.log").str(), before));
+    sonvera_test::CFaultyFileSystem full;
+    full.Watch(L"result.log");
+    full.Fail(sonvera_test::CFaultyFileSystem::write, ERROR_DISK_FULL);
+    {
+        CFileSystemOverride scope(full);
+        EXPECT_EQ(0, CAccessLog(folder.File("result.log")).Append("jiro", 0, 0));
+    }
+    EXPECT_EQ(1, full.Failures());
+    EXPECT_EQ(before, ReadRaw(folder.File("result.log")));
+}
+
+}  // namespace

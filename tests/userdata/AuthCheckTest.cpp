@@ -1,0 +1,112 @@
+// The voice dialog's checks that need no dialog: which purposes a user may
+// ask for, the ID and password match, and the bypass key file and its drives.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "UserDicTestSupport.h"
+#include "userdata/AuthCheck.h"
+#include "userdata/BypassKeyFile.h"
+
+namespace {
+
+using sonvera_test::Texts;
+using sonvera_test::UserDicTest;
+
+TEST_F(UserDicTest, PurposesFollowTheUsersRecord)
+{
+    ASSERT_EQ(1, m_dic.CreateUser("t", "Taro", "K", "pw", 0, 0, 0, 0, "aaj"));
+    const struct {
+        const char* group;
+        const char* authority;   // log on, encrypt, decrypt
+        int purpose, allowed;
+    } cases[] = {
+        {"0", "100", 0, 1}, {"0", "011", 0, 0},   // Logon
+        {"0", "010", 1, 1}, {"0", "101", 1, 0},   // Encrypt
+        {"0", "001", 2, 1}, {"0", "110", 2, 0},   // Decrypt
+        {"0", "000", 3, 1}, {"2", "000", 3, 1}, {"1", "111", 3, 0},   // Setting: never group 1
+        {"1", "000", 4, 1},                       // User: always
+        {"0", "111", 5, 0}, {"0", "111", -1, 0},  // anything else: never
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(1, m_dic.SetAuthority("Taro", c.authority));
+        ASSERT_EQ(1, m_dic.SetGroupInfo("Taro", c.group));
+        EXPECT_EQ(c.allowed, CAuthCheck::IsUserAllowed(m_dic, "taro", c.purpose)) << c.authority << " " << c.purpose;
+        EXPECT_EQ(0, CAuthCheck::IsUserAllowed(m_dic, "Hanako", c.purpose));
+    }
+}
+
+TEST_F(UserDicTest, PasswordMatchesIdInAnyCaseButOnlyTheStoredPassword)
+{
+    AddAlice();
+    EXPECT_EQ(CAuthCheck::passwordMatches, CAuthCheck::CheckPassword(m_dic, "aLiCe", "Secret"));
+    EXPECT_EQ(CAuthCheck::passwordDiffers, CAuthCheck::CheckPassword(m_dic, "Alice", "secret"));
+    EXPECT_EQ(CAuthCheck::passwordDiffers, CAuthCheck::CheckPassword(m_dic, "Alice", ""));
+    EXPECT_EQ(CAuthCheck::passwordNoSuchUser, CAuthCheck::CheckPassword(m_dic, "Bob", "Secret"));
+}
+
+UINT FakeDrives(const char* root)
+{
+    switch (root[0]) {
+    case 'A':
+        return DRIVE_REMOVABLE;
+    case 'D':
+        return DRIVE_CDROM;
+    case 'C':
+        return DRIVE_FIXED;
+    case 'F':
+        return DRIVE_REMOTE;
+    case 'Z':
+        return std::string(root) == "Z:\\" ? DRIVE_REMOVABLE : DRIVE_UNKNOWN;
+    default:
+        return DRIVE_NO_ROOT_DIR;
+    }
+}
+
+TEST(BypassKeyFile, DrivesAreListedInLetterOrderAndLinesGiveTheKeyPath)
+{
+    CStringArray lines;
+    lines.Add("left over");
+    CBypassKeyFile::ListKeyDrives(lines, FakeDrives);
+    EXPECT_EQ((std::vector<std::string>{"(A:) Removable Drive", "(D:) CD-ROM Drive", "(Z:) Removable Drive"}),
+              Texts(lines));
+
+    const struct {
+        const char* line;
+        int ok;
+        const char* path;
+    } cases[] = {{"(E:) Removable Drive", 1, "E:\\marzet.key"}, {"x:y:z", 1, "x:\\marzet.key"},
+                 {":E", 0, ""}, {"no colon", 0, ""}, {"", 0, ""}};
+    for (const auto& c : cases) {
+        CString path = "previous";
+        EXPECT_EQ(c.ok, CBypassKeyFile::KeyPathFromLine(c.line, path)) << c.line;
+        EXPECT_EQ(c.path, path.str());
+    }
+}
+
+TEST(BypassKeyFile, TheWholeFileMustEqualTheStoredKey)
+{
+    const struct {
+        const char* contents;   // nullptr: no file
+        const char* key;
+        CBypassKeyFile::KeyCheck expected;
+    } cases[] = {
+        {"Ab+9/xYz==", "Ab+9/xYz==", CBypassKeyFile::keyMatches},
+        {"Ab+9/xYz==\r\n", "Ab+9/xYz==", CBypassKeyFile::keyDiffers},   // a line end after the key
+        {"ab+9/xyz==", "Ab+9/xYz==", CBypassKeyFile::keyDiffers},
+        {"Ab+9", "Ab+9/xYz==", CBypassKeyFile::keyDiffers},
+        {"", "", CBypassKeyFile::keyDiffers},                           // no key made yet
+        {nullptr, "Ab+9/xYz==", CBypassKeyFile::keyMissing},
+    };
+    for (const auto& c : cases) {
+        sonvera_test::CTempFolder folder;
+        const CString path = folder.File("marzet.key");
+        if (c.contents != nullptr) {
+            ASSERT_TRUE(sonvera_test::WriteRaw(path.str(), c.contents));
+        }
+        EXPECT_EQ(c.expected, CBypassKeyFile::CheckKeyFile(path, c.key)) << (c.contents ? c.contents : "no file");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+// The volume bars' mixer: the lines and controls it finds, values and bar
+// positions both ways, notifications, and nothing driven or written without
+// a mixer.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "FakeMixer.h"
+#include "voice/VolumeMixer.h"
+#include "voice/WinmmMixer.h"
+
+namespace {
+
+using voicetest::CFakeMixer;
+
+class CFakeBars : public IVolumeBars {
+public:
+    void SetBarPos(const CString& strName, int nPos) override
+    {
+        positions[strName.str()] = nPos;
+        ++sets;
+    }
+    int GetBarPos(const CString& strName) override { return positions[strName.str()]; }
+
+    std::map<std::string, int> positions;
+    int sets = 0;
+};
+
+const HWND kDialog = reinterpret_cast<HWND>(static_cast<INT_PTR>(0xD1A));
+
+class VolumeMixerTest : public ::testing::Test {
+protected:
+    CFakeMixer m_device = CFakeMixer::SoundCard();
+    CFakeBars m_bars;
+    CVolumeMixer m_mixer{m_device, m_bars};
+};
+
+TEST_F(VolumeMixerTest, FindsTheLinesTheirMicrophonesAndShowsBothBars)
+{
+    m_device.destinations[1].controls.push_back(CFakeMixer::Volume(13, 200, 150));   // the last volume control wins
+    m_mixer.Init(kDialog);
+    EXPECT_EQ(kDialog, m_device.notifyWindow);
+    const MixerControlStruct& speakers = m_mixer.Speakers();
+    EXPECT_EQ((std::vector<long>{1, 2, 0x1000, 13, 200, CFakeMixer::kSpeakersMute}),
+              (std::vector<long>{speakers.nIndex, speakers.nConnections, static_cast<long>(speakers.dwLineID),
+                                 static_cast<long>(speakers.volumeControl.dwControlID),
+                                 static_cast<long>(speakers.dwVolumeMax),
+                                 static_cast<long>(speakers.muteControl.dwControlID)}));
+    EXPECT_STREQ("Speakers", speakers.szName);
+    EXPECT_EQ(2, m_mixer.WaveIn().nIndex);
+    EXPECT_EQ(0u, m_mixer.WaveIn().volumeControl.cbStruct);   // the wave-in line's own controls are not read
+    EXPECT_EQ(1, m_mixer.Microphone().nIndex);                // the source after line-in
+    EXPECT_EQ(static_cast<DWORD>(CFakeMixer::kWaveInMicVolume), m_mixer.Microphone().volumeControl.dwControlID);
+    EXPECT_EQ(static_cast<DWORD>(CFakeMixer::kSpeakersMicVolume),
+              m_mixer.SpeakersMicrophone().volumeControl.dwControlID);
+    EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 75}, {"MIC", 25}}), m_bars.positions);
+    EXPECT_TRUE(m_device.writes.empty());
+}
+
+TEST_F(VolumeMixerTest, HalfOf65535ShowsAs50AndTheWholeBarWritesTheMaximum)
+{
+    m_mixer.Init(kDialog);
+    EXPECT_EQ(50, m_bars.positions["SPEAKER"]);   // 32768 of 65535
+    m_bars.positions["MIC"] = 100;
+    m_mixer.OnBarChanged("MIC", false);           // while the dialog is being built: nothing
+    EXPECT_TRUE(m_device.writes.empty());
+    m_mixer.OnBarChanged("MIC", true);
+    m_bars.positions["SPEAKER"] = 33;
+    m_mixer.OnBarChanged("SPEAKER", true);
+    for (int outside : {150, -1}) {   // not a position: nothing written
+        m_bars.positions["SPEAKER"] = outside;
+        m_mixer.OnBarChanged("SPEAKER", true);
+    }
+    m_mixer.OnBarChanged("LEVEL", true);   // not a mixer bar
+    EXPECT_EQ((std::vector<std::pair<DWORD, std::vector<DWORD>>>{{CFakeMixer::kWaveInMicVolume, {1000}},
+                                                                   {CFakeMixer::kSpeakersVolume, {21626}}}),
+              m_device.writes);
+}
+
+TEST_F(VolumeMixerTest, NotificationMovesOnlyTheMatchingBar)
+{
+    m_mixer.Init(kDialog);
+    m_device.Control(CFakeMixer::kWaveInMicVolume)->values = {1000};
+    m_device.Control(CFakeMixer::kSpeakersVolume)->values = {0};
+    m_mixer.OnControlChange(m_device.Handle(), CFakeMixer::kLineInVolume);        // not a bar's
+    m_mixer.OnControlChange(m_device.Handle(), CFakeMixer::kSpeakersMicVolume);   // not a bar's
+    m_mixer.OnControlChange(reinterpret_cast<HMIXER>(static_cast<INT_PTR>(7)), CFakeMixer::kSpeakersVolume);
+    EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 50}, {"MIC", 25}}), m_bars.positions);
+    m_mixer.OnControlChange(m_device.Handle(), CFakeMixer::kWaveInMicVolume);
+    EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 50}, {"MIC", 100}}), m_bars.positions);
+}
+
+TEST_F(VolumeMixerTest, ControlsUseEverySlotUpToTenAndMuteWritesOneOrZero)
+{
+    voicetest::FakeControl& volume = m_device.destinations[1].controls[0];
+    volume = voicetest::FakeControl{volume.id, volume.type, 65535, MIXERCONTROL_CONTROLF_MULTIPLE, 3, {65535, 0, 32768}};
+    m_mixer.Init(kDialog);
+    EXPECT_EQ(4, m_bars.sets);                    // three slots and the microphone
+    EXPECT_EQ(50, m_bars.positions["SPEAKER"]);   // the last slot's
+    m_bars.positions["SPEAKER"] = 10;
+    m_mixer.OnBarChanged("SPEAKER", true);
+    EXPECT_EQ((std::vector<DWORD>{6553, 6553, 6553}), volume.values);
+
+    volume.items = 11;   // more slots than one call carries: left alone
+    volume.values.assign(11, 0);
+    m_mixer.ReadControls(m_mixer.Speakers());
+    m_mixer.OnBarChanged("SPEAKER", true);
+    EXPECT_EQ(std::vector<DWORD>(11, 0), volume.values);
+
+    m_mixer.WriteMute(m_mixer.Speakers(), 7);
+    EXPECT_EQ(std::vector<DWORD>{1}, m_device.Control(CFakeMixer::kSpeakersMute)->values);
+    m_mixer.WriteMute(m_mixer.Speakers(), 0);
+    EXPECT_EQ(std::vector<DWORD>{0}, m_device.Control(CFakeMixer::kSpeakersMute)->values);
+}
+
+TEST_F(VolumeMixerTest, WithoutAMixerNothingIsDrivenOrWritten)
+{
+    for (int variant = 0; variant < 3; ++variant) {
+        CFakeMixer device = CFakeMixer::SoundCard();
+        device.present = variant != 0;
+        device.failOpen = variant == 1;
+        device.failLineInfo = variant == 2;
+        CFakeBars bars;
+        {
+            CVolumeMixer mixer(device, bars);
+            mixer.Init(kDialog);
+            mixer.OnBarChanged("SPEAKER", true);
+            mixer.OnBarChanged("MIC", true);
+            mixer.WriteMute(mixer.Speakers(), 1);
+            mixer.OnControlChange(device.Handle(), 0);
+        }
+        EXPECT_EQ(0, bars.sets) << variant;
+        EXPECT_TRUE(device.writes.empty()) << variant;
+        EXPECT_EQ(device.opens, device.closes) << variant;
+    }
+    // Wine has no mixer; a machine with one shows its volumes.
+    CFakeBars bars;
+    CVolumeMixer system(CWinmmMixer::System(), bars);
+    system.Init(nullptr);
+    EXPECT_TRUE(system.GetHandle() != nullptr || bars.sets == 0);
+}
+
+TEST_F(VolumeMixerTest, ClosesTheMixerItOpenedAlsoWhenStartedTwice)
+{
+    {
+        CVolumeMixer mixer(m_device, m_bars);
+        mixer.Init(kDialog);
+        mixer.Init(kDialog);
+        EXPECT_EQ(1, m_device.closes);
+    }
+    EXPECT_EQ(2, m_device.opens);
+    EXPECT_EQ(2, m_device.closes);
+}
+
+}  // namespace

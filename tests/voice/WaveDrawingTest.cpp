@@ -1,0 +1,208 @@
+// The recorder's four drawings, pixel by pixel on a memory canvas: the mark's
+// box, the samples one live tick covers, the whole take, the end-point markers,
+// and a DC left as it was found.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "fw/Bitmap.h"
+#include "fw/MemoryDC.h"
+#include "host/takes/TakeFileWaveIn.h"
+
+namespace {
+
+const COLORREF kPaper = RGB(255, 255, 255);
+const COLORREF kInk = RGB(0, 128, 0);
+const COLORREF kBlue = RGB(0, 0, 255);
+const COLORREF kRed = RGB(255, 0, 0);
+const int kTakeSamples = 33075;
+
+// A white 32-bit canvas whose pixels can be read straight from memory.
+class CCanvas {
+public:
+    CCanvas(int width, int height) : m_width(width), m_height(height)
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;   // top-down rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        m_bitmap.CreateDIBSection(nullptr, info, reinterpret_cast<void**>(&m_bits));
+        m_dc.SelectObject(m_bitmap);
+        m_dc.FillSolidRect(CRect(0, 0, width, height), kPaper);
+    }
+
+    CDC* DC() { return &m_dc; }
+
+    COLORREF At(int x, int y)
+    {
+        GdiFlush();
+        const DWORD pixel = m_bits[static_cast<size_t>(y) * m_width + x];
+        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+    }
+
+    // Columns of a row that are not paper.
+    std::vector<int> InkedColumns(int y)
+    {
+        std::vector<int> columns;
+        for (int x = 0; x < m_width; ++x)
+            if (At(x, y) != kPaper)
+                columns.push_back(x);
+        return columns;
+    }
+
+    int InkedCount()
+    {
+        int count = 0;
+        for (int y = 0; y < m_height; ++y)
+            count += static_cast<int>(InkedColumns(y).size());
+        return count;
+    }
+
+private:
+    int m_width;
+    int m_height;
+    DWORD* m_bits = nullptr;
+    CBitmap m_bitmap;
+    CMemoryDC m_dc;
+};
+
+// A recorder of one 3 s take whose samples come from the function.
+class CTakeRecorder {
+public:
+    template <typename F>
+    explicit CTakeRecorder(F sampleAt) : m_recorder(3000, 100, m_source)
+    {
+        std::vector<short> take(kTakeSamples);
+        for (int i = 0; i < kTakeSamples; ++i)
+            take[static_cast<size_t>(i)] = sampleAt(i);
+        m_source.QueueSamples(take);
+        m_recorder.SetDuration(3);
+        m_recorder.AllocBuffer();
+        m_recorder.Start();
+        m_recorder.Stop();
+    }
+    const CWaveRecorder& operator*() const { return m_recorder; }
+    const CWaveRecorder* operator->() const { return &m_recorder; }
+
+private:
+    CTakeFileWaveIn m_source;
+    CTakeFileRecorder m_recorder;
+};
+
+TEST(WaveDrawing, MarkOfA200By100PanelSitsInItsCentredSquare)
+{
+    CTakeRecorder recorder([](int) { return short(0); });
+    const CRect panel(10, 20, 210, 120);
+    // The box is (53, 3)-(150, 97) from the panel's corner; the 5-pixel pen is centred on it.
+    CCanvas circle(240, 140);
+    recorder->DrawMark(circle.DC(), panel, 1);
+    EXPECT_EQ(kBlue, circle.At(10 + 101, 20 + 3));     // top of the circle
+    EXPECT_EQ(kBlue, circle.At(10 + 101, 20 + 96));    // bottom
+    EXPECT_EQ(kBlue, circle.At(10 + 53, 20 + 50));     // left
+    EXPECT_EQ(kBlue, circle.At(10 + 149, 20 + 50));    // right
+    EXPECT_EQ(kPaper, circle.At(10 + 101, 20 + 50));   // hollow
+    EXPECT_EQ(kPaper, circle.At(10 + 101, 20 + 0));    // off the panel's edge
+    EXPECT_EQ(kPaper, circle.At(10 + 46, 20 + 50));
+    EXPECT_EQ(kPaper, circle.At(10 + 157, 20 + 50));
+
+    CCanvas cross(240, 140);
+    recorder->DrawMark(cross.DC(), panel, 0);
+    EXPECT_EQ(kRed, cross.At(10 + 54, 20 + 4));      // from (53, 3) ...
+    EXPECT_EQ(kRed, cross.At(10 + 148, 20 + 95));    // ... to (150, 97)
+    EXPECT_EQ(kRed, cross.At(10 + 54, 20 + 95));     // from (53, 97) ...
+    EXPECT_EQ(kRed, cross.At(10 + 148, 20 + 4));     // ... to (150, 3)
+    EXPECT_EQ(kRed, cross.At(10 + 101, 20 + 50));    // where they cross
+    EXPECT_EQ(kPaper, cross.At(10 + 101, 20 + 10));
+    EXPECT_EQ(kPaper, cross.At(10 + 46, 20 + 50));
+}
+
+TEST(WaveDrawing, Tick30OfATakeDrawsSamples31972To33074)
+{
+    // One pixel per sample; every sample at the centre line except two
+    // spikes just outside tick 30, which must stay undrawn.
+    CTakeRecorder recorder([](int i) { return short(i == 31971 || i == 31970 ? 30000 : i % 7); });
+    CCanvas canvas(kTakeSamples + 10, 16);
+    const CRect panel(0, 0, kTakeSamples, 16);
+    const int mean = recorder->DrawLive(canvas.DC(), panel, kInk, 1, 30);
+
+    // The trace runs from sample 31972 to the line's end at sample 33074 (a
+    // line leaves its last pixel open), on the centre row of 16 / 2 = 8.
+    const std::vector<int> centre = canvas.InkedColumns(8);
+    ASSERT_FALSE(centre.empty());
+    EXPECT_EQ(31972, centre.front());
+    EXPECT_EQ(33073, centre.back());
+    EXPECT_EQ(0u, canvas.InkedColumns(15).size());   // the spikes before the tick are not drawn
+    // The mean counts samples 31973 to 33074.
+    long long sum = 0;
+    for (int i = 31973; i < 33075; ++i)
+        sum += i % 7;
+    EXPECT_EQ(static_cast<int>(sum / (33075 - 31973)), mean);
+
+    // Tick 1 starts at sample 0 and stops before sample 1102 (1102.5 per tick).
+    CCanvas first(kTakeSamples + 10, 16);
+    recorder->DrawLive(first.DC(), panel, kInk, 1, 1);
+    const std::vector<int> start = first.InkedColumns(8);
+    ASSERT_FALSE(start.empty());
+    EXPECT_EQ(0, start.front());
+    EXPECT_EQ(1100, start.back());
+}
+
+TEST(WaveDrawing, SamplesAreScaledToTheHeightAndKeptInsideIt)
+{
+    // Positive samples lie below the centre; full scale reaches the edges.
+    CTakeRecorder recorder([](int i) { return short(i < 16000 ? 16384 : -32768); });
+    CCanvas canvas(340, 120);
+    const CRect panel(20, 10, 320, 110);   // 300 x 100, centre line 60
+    recorder->DrawTake(canvas.DC(), panel, kInk, 1);
+    const int xHalf = 20 + 16000 * 300 / kTakeSamples / 2;
+    EXPECT_EQ(kInk, canvas.At(xHalf, 60 + 50));    // 16384 -> half the height below the centre
+    EXPECT_EQ(kPaper, canvas.At(xHalf, 60));
+    EXPECT_EQ(kInk, canvas.At(250, 10));           // -32768 -> the top edge
+    EXPECT_EQ(0u, canvas.InkedColumns(9).size());   // never above it
+    EXPECT_EQ(kPaper, canvas.At(19, 110));           // nothing left of the panel
+}
+
+TEST(WaveDrawing, EndPointsAreTwoMarkersOrOneWhenTheyCoincide)
+{
+    CTakeRecorder recorder([](int) { return short(0); });
+    const CRect panel(0, 10, kTakeSamples / 100, 90);   // height 80: markers from 20 to 80
+    CCanvas two(kTakeSamples / 100 + 4, 100);
+    recorder->DrawEndpoints(two.DC(), panel, kInk, 5000, 20000);
+    // x = sample x 330 / 33075, truncated.
+    EXPECT_EQ((std::vector<int>{49, 199}), two.InkedColumns(20));
+    EXPECT_EQ((std::vector<int>{49, 199}), two.InkedColumns(79));
+    EXPECT_TRUE(two.InkedColumns(19).empty());
+    EXPECT_TRUE(two.InkedColumns(80).empty());
+
+    CCanvas one(kTakeSamples / 100 + 4, 100);
+    recorder->DrawEndpoints(one.DC(), panel, kInk, 12345, 12345);
+    EXPECT_EQ(std::vector<int>{123}, one.InkedColumns(50));
+    EXPECT_EQ(60, one.InkedCount());
+}
+
+TEST(WaveDrawing, TheDcGetsBackItsPenAndBrushAndAnEmptyBlockDrawsNothing)
+{
+    CTakeRecorder recorder([](int i) { return short(i % 1000); });
+    CCanvas canvas(300, 100);
+    HGDIOBJ pen = GetCurrentObject(*canvas.DC(), OBJ_PEN);
+    HGDIOBJ brush = GetCurrentObject(*canvas.DC(), OBJ_BRUSH);
+    recorder->DrawMark(canvas.DC(), CRect(0, 0, 300, 100), 1);
+    recorder->DrawTake(canvas.DC(), CRect(0, 0, 300, 100), kInk, 3);
+    recorder->DrawLive(canvas.DC(), CRect(0, 0, 300, 100), kInk, 1, 5);
+    recorder->DrawEndpoints(canvas.DC(), CRect(0, 0, 300, 100), kInk, 0, 100);
+    EXPECT_EQ(pen, GetCurrentObject(*canvas.DC(), OBJ_PEN));
+    EXPECT_EQ(brush, GetCurrentObject(*canvas.DC(), OBJ_BRUSH));
+
+    CTakeFileWaveIn source;
+    CTakeFileRecorder empty(3000, 100, source);   // size 0: no block
+    CCanvas blank(100, 50);
+    EXPECT_EQ(0, empty.DrawLive(blank.DC(), CRect(0, 0, 100, 50), kInk, 1, 1));
+    empty.DrawTake(blank.DC(), CRect(0, 0, 100, 50), kInk, 1);
+    empty.DrawEndpoints(blank.DC(), CRect(0, 0, 100, 50), kInk, 0, 10);
+    EXPECT_EQ(0, blank.InkedCount());
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+// CVoiceDlg's verdicts on a take with speech: the take check, the enrolment's
+// training, verification with its five attempts, the copy check and model
+// updates, and the model test after an enrolment.
+#include "voice/VoiceDlg.h"
+
+#include "Setup/SetupFile.h"
+#include "engine/VoiceEngine.h"
+#include "fw/ClientDC.h"
+#include "resources/resource.h"
+#include "userdata/AppUserDic.h"
+#include "userdata/AppUserVoiceDic.h"
+#include "voice/WaveRecorder.h"
+
+namespace {
+
+const int kWaitMs = 500;
+
+// The model test passes at this many accepted takes of kModelTestTakes.
+const int kModelTestAccepts = 4;
+// Two end-point warnings in an enrolment put the question before training.
+const int kWarningsBeforeQuestion = 2;
+
+const char kSoundAccepted[] = "\\sv_verifytrue.wav";
+const char kSoundRejected[] = "\\sv_verifyfalse.wav";
+const char kSoundModelPassed[] = "\\sv_modeltrue.wav";
+const char kSoundModelFailed[] = "\\sv_modelfalse.wav";
+
+}  // namespace
+
+void CVoiceDlg::OnProcess()
+{
+    if (m_bExitRequested) {
+        EndWithExit(IDCANCEL);
+        return;
+    }
+    m_bRecording = 0;
+    if (m_bBufferReady)
+        ReleaseBuffer();
+
+    const int index = m_nMode == modeEnrol ? m_nTake - 1 : 0;
+    if (!VRE_CheckSexSpeech(m_pSamples.get(), m_nSamples, index)) {
+        OnTakeRefused();
+        return;
+    }
+    if (m_nMode == modeEnrol)
+        OnEnrolmentTake();
+    else
+        OnVerificationTake();
+}
+
+// The same take again, with the engine's reason or the word it expected.
+void CVoiceDlg::OnTakeRefused()
+{
+    const char* reason = VRE_GetLabelString();
+    if (reason != nullptr && reason[0] != '\0')
+        SetLabelPrint(CString(reason));
+    else
+        SetLabelPrint(IDS_HINT_WRONG_WORD, m_strWord);
+    DrawMark(0);
+    Wait(kWaitMs);
+    m_bTakeOK = 0;
+    OnRecord();
+}
+
+void CVoiceDlg::OnEnrolmentTake()
+{
+    SetLabelPrint(IDS_HINT_TAKE_DONE, m_nTake);
+    DrawMark(1);
+    if (m_nTake < m_nMaxRepeat) {
+        Wait(kWaitMs);
+        OnRecord();
+        return;
+    }
+    m_nTick = 0;
+    if (m_nEngineWarn >= kWarningsBeforeQuestion && !AskEnrolAnyway()) {
+        EndWithExit(IDCANCEL);
+        return;
+    }
+    SetLabelPrint(IDS_HINT_TRAINING);
+    if (VRE_Train()) {
+        DrawMark(1);
+        m_nRetry = 0;
+        m_bTrained = 1;
+        m_nTake = 1;
+        // The model stays in the engine's file for the host to store.
+        EndWithExit(IDOK);
+        return;
+    }
+    m_nRetry = 0;
+    m_bTrained = 0;
+    Wait(kWaitMs);
+    OnRecord();
+}
+
+// Takes with end-point warnings may make a poor model: the user decides.
+bool CVoiceDlg::AskEnrolAnyway()
+{
+    StopTimer(1);
+    CString question;
+    question.LoadString(IDS_ASK_ENROL_ANYWAY);
+    if (MessageBox(question, m_strDlgName, MB_YESNO | MB_ICONEXCLAMATION) == IDNO)
+        return false;
+    StopTimer(0);
+    return true;
+}
+
+void CVoiceDlg::OnVerificationTake()
+{
+    SetLabelPrint(IDS_HINT_PLEASE_WAIT);
+    if (m_bCopyCheck && !VRE_VCopy()) {
+        // A replayed recording is shown, and the verdict follows all the same.
+        SetLabelPrint(IDS_HINT_REPLAYED);
+        DrawMark(0);
+    }
+    const bool modelTest = m_nVerifyRepeat == kModelTestTakes;
+    if (VRE_Verify()) {
+        SetLabelPrint(IDS_HINT_ACCEPTED);
+        DrawMark(1);
+        ++m_nVerifyOK;
+        m_nRetry = 0;
+        if (modelTest) {
+            OnModelTestVerdict();
+            return;
+        }
+        if (VRE_GetbUpdate())
+            m_pVoiceDic->SetUserVoice(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
+        VerdictSound(kSoundAccepted);
+        m_pSetupFile->SetLastUserProgram(m_strUserID);
+        WriteLogFile(1);
+        EndWithExit(IDOK);
+        return;
+    }
+    SetLabelPrint(IDS_HINT_REJECTED);
+    DrawMark(0);
+    m_nRetry = 0;
+    if (modelTest) {
+        OnModelTestVerdict();
+        return;
+    }
+    VerdictSound(kSoundRejected);
+    if (--m_nAttemptsLeft <= 0) {
+        WriteLogFile(0);
+        EndWithExit(IDCANCEL);
+        return;
+    }
+    Wait(kWaitMs);
+    OnRecord();
+}
+
+void CVoiceDlg::OnModelTestVerdict()
+{
+    if (m_nVerifyOK >= kModelTestAccepts) {
+        VerdictSound(kSoundModelPassed);
+        EndWithExit(IDOK);
+        return;
+    }
+    const int takesLeft = kModelTestTakes - m_nTake;
+    if (m_nTake >= kModelTestTakes || takesLeft < kModelTestAccepts - m_nVerifyOK) {
+        SetLabelPrint(IDS_HINT_ENROL_FAILED);
+        VerdictSound(kSoundModelFailed);
+        EndWithExit(IDCANCEL);
+        return;
+    }
+    Wait(kWaitMs);
+    OnRecord();
+}
+
+// A verdict's sound, or the same pause without one.
+void CVoiceDlg::VerdictSound(const char* pszFile)
+{
+    if (!m_bNarration || !PlaySoundFile(m_strWavePath + pszFile))
+        Wait(kWaitMs);
+}
+
+void CVoiceDlg::DrawMark(int bGood)
+{
+    if (m_pRecorder == nullptr)
+        return;
+    CClientDC dc(m_hWnd);
+    m_pRecorder->DrawMark(&dc, m_rcWave, bGood);
+}
