@@ -359,9 +359,13 @@ protected:
         SetCursorPos(kOutside.x, kOutside.y);
         m_sub.AppendItem(0, "Sub &one", 11, 2);
         m_sub.AppendItem(0, "Sub &two", 12, 3);
-        m_menu.AppendItem(0, "&First", 1, 0);
+        m_sub.AppendItem(Menu::itemSeparator, "", 0);
+        m_sub.AppendItem(0, "\x89\xB9\x90\xBA\x82\xCC\x83\x8D\x83" "b\x83N", 13, 4);   // 音声のロック
+        m_menu.AppendItem(Menu::itemDefault, "&First", 1, 0);
         m_menu.AppendPopup(0, "&More", m_sub, 1);
         m_menu.AppendItem(0, "&Last", 3);
+        m_menu.AppendItem(Menu::itemSeparator, "", 0);
+        m_menu.AppendItem(Menu::itemGrayed, "&Settings", 4);
         m_menu.SetPopupDelay(kDelay);
     }
     void TearDown() override
