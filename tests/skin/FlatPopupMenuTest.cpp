@@ -223,17 +223,20 @@ TEST_F(MenuDrawingTest, TextColoursFollowTheItemsState)
     EXPECT_EQ(0, PixelsOf(0, kText));
 }
 
+BOOL CALLBACK CollectMenuWindow(HWND window, LPARAM found)
+{
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpA(name, "fpmMenuClass") == 0)
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    return TRUE;
+}
+
 // The menu windows of this thread.
 std::vector<HWND> MenuWindows()
 {
     std::vector<HWND> windows;
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM found) {
-        char name[16] = {};
-        GetClassNameA(window, name, sizeof name);
-        if (lstrcmpA(name, "fpmMenuClass") == 0)
-            reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&windows));
+    EnumThreadWindows(GetCurrentThreadId(), &CollectMenuWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
