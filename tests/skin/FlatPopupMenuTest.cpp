@@ -114,6 +114,33 @@ TEST(MenuItems, AppendPopupRefusesTheSeparatorFlag)
     }
 }
 
+TEST(MenuItems, ItemsAreFoundByCommandOrByPosition)
+{
+    const struct {
+        UINT item;
+        bool byPosition;
+        int found;   // -1: none
+    } cases[] = {{20, false, 1}, {2, true, 2}, {0, true, 0}, {99, false, -1}, {3, true, -1}};
+    for (const auto& c : cases) {
+        CTestMenu menu;
+        menu.AppendItem(0, "Open", 10);
+        menu.AppendItem(0, "Save", 20);
+        menu.AppendItem(0, "Save as", 20);   // the first item with a command is the one
+        char text[4] = "";
+        EXPECT_EQ(c.found >= 0, menu.SetMenuItemText(c.item, "New", c.byPosition)) << c.item;
+        EXPECT_EQ(c.found >= 0, menu.SetMenuItemFlags(c.item, Menu::itemGrayed, c.byPosition)) << c.item;
+        EXPECT_EQ(c.found >= 0, menu.SetMenuItemIcon(c.item, 4, c.byPosition)) << c.item;
+        EXPECT_EQ(c.found >= 0, menu.GetString(c.item, text, sizeof text, c.byPosition)) << c.item;
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(i == c.found, menu.m_Items[i].strText == "New") << c.item << "/" << i;
+            EXPECT_EQ(i == c.found, menu.m_Items[i].dwFlags == Menu::itemGrayed) << c.item << "/" << i;
+            EXPECT_EQ(i == c.found, menu.m_Items[i].nIcon == 4) << c.item << "/" << i;
+        }
+        EXPECT_STREQ(c.found >= 0 ? "New" : "", text) << c.item;
+        EXPECT_FALSE(menu.GetString(c.item, text, 3, c.byPosition)) << "no room for the terminator";
+    }
+}
+
 // Colours no two roles share, in the order of menuColor.
 const COLORREF kColours[] = {RGB(0, 0, 96),   RGB(240, 240, 208), RGB(0, 96, 0),      RGB(150, 150, 150), RGB(255, 255, 0),
                              RGB(128, 0, 0), RGB(255, 0, 255),   RGB(250, 250, 250), RGB(64, 64, 64)};
