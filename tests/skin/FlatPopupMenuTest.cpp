@@ -288,10 +288,9 @@ const POINT kOutside{1200, 980};   // far from every menu of the tests
 
 // Steps played one per tick of a thread timer, so that they run inside the
 // loop of whichever menu level is open. A step returns false to be tried again
-// at the next tick. Steps only post input: a
-// sent click would open a sub-menu's loop inside the step. When a menu is
-// still open five seconds on, the test fails and every menu window is closed,
-// so that no loop is left waiting.
+// at the next tick. Steps only post input: a sent click would open a
+// sub-menu's loop inside the step. When a menu is still open five seconds on,
+// the test fails and every menu window is closed, so that no loop is left waiting.
 class CMenuScript
 {
 public:
@@ -299,13 +298,13 @@ public:
 
     explicit CMenuScript(std::vector<Step> steps) : m_steps(std::move(steps)), m_started(GetTickCount())
     {
-        Current() = this;
+        s_current = this;
         m_timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &CMenuScript::Tick);
     }
     ~CMenuScript()
     {
         KillTimer(nullptr, m_timer);
-        Current() = nullptr;
+        s_current = nullptr;
     }
     CMenuScript(const CMenuScript&) = delete;
     CMenuScript& operator=(const CMenuScript&) = delete;
@@ -327,15 +326,9 @@ public:
     }
 
 private:
-    static CMenuScript*& Current()
-    {
-        static CMenuScript* current = nullptr;
-        return current;
-    }
-
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
     {
-        CMenuScript* script = Current();
+        CMenuScript* script = s_current;
         if (script == nullptr)
             return;
         if (GetTickCount() - script->m_started > 5000) {
@@ -349,6 +342,7 @@ private:
         }
     }
 
+    static inline CMenuScript* s_current = nullptr;   // the script the timer plays
     std::vector<Step> m_steps;
     size_t m_next = 0;
     DWORD m_started;
