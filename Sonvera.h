@@ -30,6 +30,7 @@
 #include "fw/ClientDC.h"
 #include "fw/WindowDC.h"
 #include "fw/MemoryDC.h"
+#include "fw/InfoDC.h"
 #include "fw/Wnd.h"
 #include "fw/Dialog.h"
 #include "fw/Button.h"
@@ -51,11 +52,12 @@
 #include "userdata/AppUserDic.h"
 #include "userdata/AppUserVoiceDic.h"
 
-// Skin toolkit: the skinned dialog base and the flat controls.
+// Skin toolkit: the skinned dialog base, the flat controls and the popup menu.
 #include "skin/SkinDlg.h"
 #include "skin/SkinEdit.h"
 #include "skin/SkinCombo.h"
 #include "skin/StaticToolTip.h"
+#include "skin/FlatPopupMenu.h"
 
 // Voice enrolment and verification.
 #include "voice/WaveInDevice.h"

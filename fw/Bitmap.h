@@ -12,6 +12,12 @@ public:
     {
         return Attach(::CreateCompatibleBitmap(dc, width, height));
     }
+    // A device-dependent bitmap from the given bits (null: uninitialised);
+    // one plane of 1 bit per pixel makes a monochrome mask.
+    BOOL CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits)
+    {
+        return Attach(::CreateBitmap(width, height, planes, bitsPerPixel, bits));
+    }
     // A device-independent section; *bits receives its pixel memory.
     BOOL CreateDIBSection(HDC dc, const BITMAPINFO& info, void** bits)
     {
@@ -22,6 +28,8 @@ public:
     {
         return Attach(::LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
     }
+    // A bitmap resource of the module.
+    BOOL LoadBitmap(HINSTANCE module, UINT id) { return Attach(::LoadBitmapA(module, MAKEINTRESOURCEA(id))); }
     // Width and height in pixels; 0 x 0 without a bitmap.
     CSize GetSize() const;
 };

@@ -45,7 +45,12 @@ public:
     BOOL Polyline(const POINT* points, int count) { return ::Polyline(m_hDC, points, count); }
     COLORREF GetPixel(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
 
+    // Draws the outline in the selected pen and fills it with the selected
+    // brush; with the null pen the filled area ends one pixel before right and bottom.
+    BOOL Rectangle(int left, int top, int right, int bottom) { return ::Rectangle(m_hDC, left, top, right, bottom); }
+
     int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
+    COLORREF SetBkColor(COLORREF colour) { return ::SetBkColor(m_hDC, colour); }
     COLORREF SetTextColor(COLORREF colour) { return ::SetTextColor(m_hDC, colour); }
     int DrawText(const CString& text, RECT& rect, UINT format)
     {
@@ -53,6 +58,8 @@ public:
     }
     // The extent of one line of text in the selected font.
     CSize GetTextExtent(const CString& text) const;
+    BOOL GetTextMetrics(TEXTMETRICA& metrics) const { return ::GetTextMetricsA(m_hDC, &metrics); }
+    int GetDeviceCaps(int index) const { return ::GetDeviceCaps(m_hDC, index); }
 
 protected:
     HDC m_hDC;

@@ -1,6 +1,6 @@
 // A host links Sonvera.dll and includes only Sonvera.h: strings cross the
-// boundary in both directions and the library's file exceptions reach the
-// host's own catch blocks.
+// boundary in both directions, the library's file exceptions reach the
+// host's own catch blocks, and its popup menu opens for the host.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -57,6 +57,21 @@ TEST(HostBoundary, SettingsRoundTripThroughTheLibrary)
     EXPECT_EQ(ini.ReadSections(sections), 1);
     EXPECT_EQ(sections.GetSize(), 1);
     DeleteFileA(path);
+}
+
+TEST(HostBoundary, TheHostOpensAPopupMenu)
+{
+    // The class registers its window class for the host's module; texts go both ways.
+    CFlatPopupMenu menu;
+    ASSERT_TRUE(menu.Create(GetModuleHandleA(nullptr)));
+    EXPECT_TRUE(menu.AppendItem(CFlatPopupMenu::itemDefault, "&Open", 1));
+    char text[6] = {};
+    EXPECT_TRUE(menu.GetString(1, text, sizeof text));
+    EXPECT_STREQ("&Open", text);
+    EXPECT_EQ(0u, menu.Track(10, 10, nullptr, false));
+    HWND window = FindWindowA("fpmMenuClass", nullptr);
+    ASSERT_NE(nullptr, window);
+    DestroyWindow(window);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Saves what the screen shows of a window (its outline included) as a PNG.
+// Saves what the screen shows of a window (its outline included), or of any
+// area of the screen, as a PNG.
 #pragma once
 
 #include <windows.h>
@@ -10,12 +11,9 @@
 
 namespace sonvera_test
 {
-// Copies the window's screen area; false when the window or the copy fails.
-inline bool CaptureWindowToPng(HWND window, const std::string& path)
+// Copies an area of the screen; false when the copy fails.
+inline bool CaptureScreenToPng(const RECT& area, const std::string& path)
 {
-    RECT area{};
-    if (!GetWindowRect(window, &area))
-        return false;
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     if (width <= 0 || height <= 0)
@@ -55,5 +53,12 @@ inline bool CaptureWindowToPng(HWND window, const std::string& path)
         DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return copied && WritePng(path, width, height, rgb);
+}
+
+// Copies the window's screen area; false when the window or the copy fails.
+inline bool CaptureWindowToPng(HWND window, const std::string& path)
+{
+    RECT area{};
+    return GetWindowRect(window, &area) && CaptureScreenToPng(area, path);
 }
 } // namespace sonvera_test

@@ -1,0 +1,550 @@
+// The flat popup menu: its layout and placement inside the work area, its
+// pixels, and the menu while it is open: mnemonics, the sub-menu that opens
+// after the delay and takes the mouse over, closing a menu whose sub-menu is
+// open, the non-modal menu's posted command and the ignored release of the
+// button that opened the menu. Input is posted as the system would route it,
+// by a script that runs inside the menus' own loops.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fw/ClientDC.h"
+#include "skin/FlatPopupMenu.h"
+#include "tests/skin/SkinTestSupport.h"
+#include "tests/support/WindowCapture.h"
+
+using namespace sonvera_test;
+
+namespace
+{
+using Menu = CFlatPopupMenu;
+const UINT kIconStrip = 9001;   // MenuIcons.rc: page, folder, key, microphone, padlock
+
+// A menu made with the test program's icon strip, its layout and state open to the checks.
+class CTestMenu : public CFlatPopupMenu
+{
+public:
+    using CFlatPopupMenu::m_bIgnoreRButtonUp;
+    using CFlatPopupMenu::m_fontBold;
+    using CFlatPopupMenu::m_hWnd;
+    using CFlatPopupMenu::m_Items;
+    using CFlatPopupMenu::m_nCapture;
+    using CFlatPopupMenu::m_nMenuWidth;
+    using CFlatPopupMenu::m_nSelected;
+
+    CTestMenu() { EXPECT_TRUE(Create(GetModuleHandleA(nullptr), kIconStrip)); }
+
+    // The middle of the item's row, on the screen.
+    POINT ItemOnScreen(int index) const
+    {
+        POINT point{30, m_Items[index].nTop + m_Items[index].nHeight / 2};
+        ClientToScreen(m_hWnd, &point);
+        return point;
+    }
+    CRect WindowRect() const
+    {
+        CRect rect;
+        GetWindowRect(m_hWnd, &rect);
+        return rect;
+    }
+};
+
+TEST(MenuLayout, ItemsStackFromTheTopAndTheWidestTextSetsTheWidth)
+{
+    CTestMenu more;
+    CTestMenu menu;
+    menu.AppendItem(0, "&Open", 1, 0);
+    menu.AppendItem(Menu::itemSeparator, "", 0);
+    menu.AppendItem(Menu::itemDefault, "Fish && Chips", 2);   // measured as drawn, bold
+    menu.AppendPopup(0, "More", more);
+    menu.Track(100, 120, nullptr, false);
+    const int tops[] = {3, 20, 25, 42};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(tops[i], menu.m_Items[i].nTop) << i;
+    CClientDC screen(nullptr);
+    screen.SelectObject(menu.m_fontBold);
+    EXPECT_EQ(CRect(100, 120, 100 + screen.GetTextExtent("Fish & Chips").cx + 42, 120 + 61), menu.WindowRect());
+    DestroyWindow(menu.m_hWnd);
+}
+
+TEST(MenuLayout, TheMenuMovesInsideTheWorkArea)
+{
+    CRect area;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    const std::string wide(400, 'W');   // wider than any work area of the tests
+    const struct {
+        const char* name;
+        int x, y, items;
+        const char* text;
+        int expectedX, expectedY;   // -1: the right or bottom edge minus the menu's size
+    } cases[] = {
+        {"inside", 100, 100, 2, "Item", 100, 100},
+        {"at the right edge", area.right - 10, 100, 2, "Item", -1, 100},
+        {"at the bottom edge", 100, area.bottom - 10, 2, "Item", 100, -1},
+        {"in the corner", area.right - 1, area.bottom - 1, 2, "Item", -1, -1},
+        {"wider than the work area", 300, 100, 1, wide.c_str(), 0, 100},
+        {"taller than the work area", 100, 300, area.Height() / 17 + 2, "Item", 100, 0},
+    };
+    for (const auto& c : cases) {
+        CTestMenu menu;
+        for (int i = 0; i < c.items; ++i)
+            menu.AppendItem(0, c.text, 1 + i);
+        menu.Track(c.x, c.y, nullptr, false);
+        const CRect placed = menu.WindowRect();
+        EXPECT_EQ(c.expectedX >= 0 ? c.expectedX : area.right - placed.Width(), placed.left) << c.name;
+        EXPECT_EQ(c.expectedY >= 0 ? c.expectedY : area.bottom - placed.Height(), placed.top) << c.name;
+        DestroyWindow(menu.m_hWnd);
+    }
+}
+
+TEST(MenuItems, AppendPopupRefusesTheSeparatorFlag)
+{
+    const std::pair<DWORD, bool> cases[] = {
+        {0, true}, {Menu::itemDefault | Menu::itemGrayed, true},
+        {Menu::itemSeparator, false}, {Menu::itemSeparator | Menu::itemDefault, false},
+    };
+    for (const auto& c : cases) {
+        CTestMenu menu, sub;
+        EXPECT_EQ(c.second, menu.AppendPopup(c.first, "Sub", sub)) << c.first;
+        EXPECT_EQ(c.second ? 1u : 0u, menu.m_Items.size()) << c.first;
+    }
+}
+
+TEST(MenuItems, ItemsAreFoundByCommandOrByPosition)
+{
+    const struct {
+        UINT item;
+        bool byPosition;
+        int found;   // -1: none
+    } cases[] = {{20, false, 1}, {2, true, 2}, {0, true, 0}, {99, false, -1}, {3, true, -1}};
+    for (const auto& c : cases) {
+        CTestMenu menu;
+        menu.AppendItem(0, "Open", 10);
+        menu.AppendItem(0, "Save", 20);
+        menu.AppendItem(0, "Save as", 20);   // the first item with a command is the one
+        char text[4] = "";
+        EXPECT_EQ(c.found >= 0, menu.SetMenuItemText(c.item, "New", c.byPosition)) << c.item;
+        EXPECT_EQ(c.found >= 0, menu.SetMenuItemFlags(c.item, Menu::itemGrayed, c.byPosition)) << c.item;
+        EXPECT_EQ(c.found >= 0, menu.SetMenuItemIcon(c.item, 4, c.byPosition)) << c.item;
+        EXPECT_EQ(c.found >= 0, menu.GetString(c.item, text, sizeof text, c.byPosition)) << c.item;
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(i == c.found, menu.m_Items[i].strText == "New") << c.item << "/" << i;
+            EXPECT_EQ(i == c.found, menu.m_Items[i].dwFlags == Menu::itemGrayed) << c.item << "/" << i;
+            EXPECT_EQ(i == c.found, menu.m_Items[i].nIcon == 4) << c.item << "/" << i;
+        }
+        EXPECT_STREQ(c.found >= 0 ? "New" : "", text) << c.item;
+        EXPECT_FALSE(menu.GetString(c.item, text, 3, c.byPosition)) << "no room for the terminator";
+    }
+}
+
+// Colours no two roles share, in the order of menuColor.
+const COLORREF kColours[] = {RGB(0, 0, 96),   RGB(240, 240, 208), RGB(0, 96, 0),      RGB(150, 150, 150), RGB(255, 255, 0),
+                             RGB(128, 0, 0), RGB(255, 0, 255),   RGB(250, 250, 250), RGB(64, 64, 64)};
+const COLORREF kBorder = kColours[Menu::colorBorder], kBackground = kColours[Menu::colorBackground],
+               kText = kColours[Menu::colorText], kGrayed = kColours[Menu::colorGrayedText],
+               kHighlightText = kColours[Menu::colorHighlightText], kHighlight = kColours[Menu::colorHighlight],
+               kIconLight = kColours[Menu::colorIconLight], kIconDark = kColours[Menu::colorIconDark];
+const COLORREF kPaper = RGB(255, 255, 255), kInk = RGB(0, 0, 128);   // of the page icon
+
+class MenuDrawingTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < Menu::colorCount; ++i)
+            m_menu.SetColor(Menu::menuColor(i), kColours[i]);
+        ASSERT_TRUE(m_menu.Create(GetModuleHandleA(nullptr), kIconStrip));
+        m_menu.SetPopupDelay(60000);   // the sub-menu stays closed
+        m_menu.AppendItem(0, "&Open", 1, 0);              // top 3, the page icon
+        m_menu.AppendItem(Menu::itemSeparator, "", 0);    // top 20, its line at 22
+        m_menu.AppendItem(Menu::itemGrayed, "Gray", 2);   // top 25
+        m_menu.AppendPopup(0, "More", m_more, 1);         // top 42, the folder icon
+        m_menu.AppendItem(0, "Same", 3);                  // top 59
+        m_menu.AppendItem(Menu::itemDefault, "Same", 4);  // top 76; 95 high in all
+        m_menu.Track(200, 200, nullptr, false);
+        UpdateWindow(m_menu.m_hWnd);
+    }
+    void TearDown() override { DestroyWindow(m_menu.m_hWnd); }
+
+    void Select(int item)
+    {
+        PostMessageA(m_menu.m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(30, m_menu.m_Items[item].nTop + 8));
+        PumpMessages();
+    }
+    // The pixels of the item's text area at least two thirds of the way from
+    // the paper to the ink in every channel, as smoothed strokes' cores are.
+    int PixelsOf(int item, COLORREF ink, COLORREF paper = kBackground) const
+    {
+        auto inked = [ink, paper](COLORREF pixel) {
+            for (int shift : {0, 8, 16}) {
+                const int inkValue = (ink >> shift) & 0xFF, paperValue = (paper >> shift) & 0xFF;
+                if (std::abs(static_cast<int>((pixel >> shift) & 0xFF) - inkValue) * 3 > std::abs(paperValue - inkValue))
+                    return false;
+            }
+            return true;
+        };
+        CClientDC dc(m_menu.m_hWnd);
+        int count = 0;
+        for (int y = m_menu.m_Items[item].nTop; y < m_menu.m_Items[item].nTop + 17; ++y)
+            for (int x = 23; x < m_menu.m_nMenuWidth - 12; ++x)
+                count += inked(dc.GetPixel(x, y));
+        return count;
+    }
+
+    CTestMenu m_more;
+    CTestMenu m_menu;
+};
+
+TEST_F(MenuDrawingTest, PixelsOfFrameSeparatorIconsSelectionAndArrow)
+{
+    const struct {
+        const char* what;
+        int selected;   // the item selected first (-1: none)
+        int x, y;       // x below 0 counts from the right edge
+        COLORREF colour;
+    } cases[] = {
+        {"frame, top left", -1, 0, 0, kBorder},
+        {"frame, bottom right", -1, -1, 94, kBorder},
+        {"separator line, left", -1, 0, 22, kBorder},
+        {"above the separator line", -1, 40, 21, kBackground},
+        {"icon key colour", -1, 4, 4, kBackground},
+        {"icon paper", -1, 7, 6, kPaper},
+        {"icon ink", -1, 9, 8, kInk},
+        {"flat icon box, left", -1, 3, 11, kBackground},
+        {"arrow tip", -1, -7, 50, kText},
+        {"above the arrow tip", -1, -7, 49, kBackground},
+        {"beyond the arrow base", -1, -11, 50, kBackground},
+        {"raised icon box, left", 0, 3, 11, kIconLight},
+        {"raised icon box, right", 0, 20, 11, kIconDark},
+        {"icon key colour, selected", 0, 4, 4, kBackground},
+        {"selection beside the icon box", 0, 21, 11, kHighlight},
+        {"selection's right end", 0, -4, 11, kHighlight},
+        {"gap before the frame", 0, -3, 11, kBackground},
+        {"selection without an icon, left", 4, 3, 59, kHighlight},
+        {"selection's last row", 4, 3, 75, kHighlight},
+        {"below the selection", 4, 40, 76, kBackground},
+        {"left of the selection", 4, 2, 67, kBackground},
+        {"selected arrow tip", 3, -7, 50, kHighlightText},
+        {"selected arrow base, bottom", 3, -10, 53, kHighlightText},
+    };
+    for (const auto& c : cases) {
+        Select(c.selected >= 0 ? c.selected : 2);   // the grayed item's row holds no checked pixel
+        CClientDC dc(m_menu.m_hWnd);
+        EXPECT_EQ(c.colour, dc.GetPixel(c.x >= 0 ? c.x : m_menu.m_nMenuWidth + c.x, c.y)) << c.what;
+    }
+}
+
+TEST_F(MenuDrawingTest, TextColoursFollowTheItemsState)
+{
+    EXPECT_GT(PixelsOf(0, kText), 0);
+    EXPECT_GT(PixelsOf(2, kGrayed), 0);
+    EXPECT_EQ(0, PixelsOf(2, kText));
+    // The default item's bold strokes cover more than the same text's normal ones.
+    EXPECT_GT(PixelsOf(5, kText), PixelsOf(4, kText));
+    Select(0);
+    EXPECT_GT(PixelsOf(0, kHighlightText, kHighlight), 0);
+    EXPECT_EQ(0, PixelsOf(0, kText));
+}
+
+BOOL CALLBACK CollectMenuWindow(HWND window, LPARAM found)
+{
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpA(name, "fpmMenuClass") == 0)
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    return TRUE;
+}
+
+// The menu windows of this thread.
+std::vector<HWND> MenuWindows()
+{
+    std::vector<HWND> windows;
+    EnumThreadWindows(GetCurrentThreadId(), &CollectMenuWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+// Posts a mouse message at a screen point to the window the system would
+// give it: the one holding the capture, else the one under the point.
+void PostMouse(UINT message, POINT screen)
+{
+    HWND target = GetCapture();
+    if (target == nullptr)
+        target = WindowFromPoint(screen);
+    ScreenToClient(target, &screen);
+    PostMessageA(target, message, 0, MAKELPARAM(static_cast<WORD>(screen.x), static_cast<WORD>(screen.y)));
+}
+
+void PostClick(POINT screen)
+{
+    PostMouse(WM_LBUTTONDOWN, screen);
+    PostMouse(WM_LBUTTONUP, screen);
+}
+
+const POINT kOutside{1200, 980};   // far from every menu of the tests
+
+// Steps played one per tick of a thread timer, so that they run inside the
+// loop of whichever menu level is open. A step returns false to be tried again
+// at the next tick. Steps only post input: a sent click would open a
+// sub-menu's loop inside the step. When a menu is still open five seconds on,
+// the test fails and every menu window is closed, so that no loop is left waiting.
+class CMenuScript
+{
+public:
+    using Step = std::function<bool()>;
+
+    explicit CMenuScript(std::vector<Step> steps) : m_steps(std::move(steps)), m_started(GetTickCount())
+    {
+        s_current = this;
+        m_timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &CMenuScript::Tick);
+    }
+    ~CMenuScript()
+    {
+        KillTimer(nullptr, m_timer);
+        s_current = nullptr;
+    }
+    CMenuScript(const CMenuScript&) = delete;
+    CMenuScript& operator=(const CMenuScript&) = delete;
+
+    bool Done() const { return m_next == m_steps.size(); }
+
+    // Runs the thread's messages until every step is done (for menus that are
+    // not modal) and returns the commands posted meanwhile.
+    std::vector<UINT> RunToEnd()
+    {
+        std::vector<UINT> commands;
+        MSG msg;
+        while (!Done() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (msg.message == WM_COMMAND)
+                commands.push_back(LOWORD(msg.wParam));
+            DispatchMessageA(&msg);
+        }
+        return commands;
+    }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        CMenuScript* script = s_current;
+        if (script == nullptr)
+            return;
+        if (GetTickCount() - script->m_started > 5000) {
+            ADD_FAILURE() << "a menu was still open five seconds on, at script step " << script->m_next;
+            script->m_next = script->m_steps.size();
+            script->m_started = GetTickCount();
+            for (HWND window : MenuWindows())
+                DestroyWindow(window);
+        } else if (!script->Done() && script->m_steps[script->m_next]()) {
+            ++script->m_next;
+        }
+    }
+
+    static inline CMenuScript* s_current = nullptr;   // the script the timer plays
+    std::vector<Step> m_steps;
+    size_t m_next = 0;
+    DWORD m_started;
+    UINT_PTR m_timer = 0;
+};
+using Step = CMenuScript::Step;
+
+Step Do(std::function<void()> action)
+{
+    return [action] {
+        action();
+        return true;
+    };
+}
+Step MoveTo(const CTestMenu& menu, int item)
+{
+    return Do([&menu, item] { PostMouse(WM_MOUSEMOVE, menu.ItemOnScreen(item)); });
+}
+Step ClickOn(const CTestMenu& menu, int item)
+{
+    return Do([&menu, item] { PostClick(menu.ItemOnScreen(item)); });
+}
+Step IsOpen(const CTestMenu& menu)
+{
+    return [&menu] { return menu.m_hWnd != nullptr; };
+}
+
+const int kX = 200;
+const int kY = 150;
+const int kDelay = 200;
+
+class MenuTrackingTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // The real pointer stays away: only the posted input moves over the menus.
+        SetCursorPos(kOutside.x, kOutside.y);
+        m_sub.AppendItem(0, "Sub &one", 11, 2);
+        m_sub.AppendItem(0, "Sub &two", 12, 3);
+        m_sub.AppendItem(Menu::itemSeparator, "", 0);
+        m_sub.AppendItem(0, "\x89\xB9\x90\xBA\x82\xCC\x83\x8D\x83" "b\x83N", 13, 4);   // 音声のロック
+        m_menu.AppendItem(Menu::itemDefault, "&First", 1, 0);
+        m_menu.AppendPopup(0, "&More", m_sub, 1);
+        m_menu.AppendItem(0, "&Last", 3);
+        m_menu.AppendItem(Menu::itemSeparator, "", 0);
+        m_menu.AppendItem(Menu::itemGrayed, "&Settings", 4);
+        m_menu.SetPopupDelay(kDelay);
+    }
+    void TearDown() override
+    {
+        // Whatever the test did, every level is closed and the mouse is free.
+        EXPECT_TRUE(MenuWindows().empty());
+        EXPECT_EQ(nullptr, GetCapture());
+    }
+
+    UINT TrackModal(std::vector<Step> steps, HWND notify = nullptr)
+    {
+        CMenuScript script(std::move(steps));
+        const UINT chosen = m_menu.Track(kX, kY, notify, true);
+        EXPECT_TRUE(script.Done());
+        return chosen;
+    }
+
+    CTestMenu m_sub;
+    CTestMenu m_menu;
+};
+
+TEST_F(MenuTrackingTest, AMnemonicChoosesTheFirstItemWhoseMarkedCharacterMatches)
+{
+    const struct {
+        char typed;
+        UINT chosen;
+        bool closes;   // false: the menu stays open
+    } cases[] = {
+        {'f', 1, true},  {'F', 1, true},   // compared in lower case
+        {'l', 3, true},                    // "&Last" comes before "L&ast"
+        {'a', 31, true},
+        {'m', 0, true},                    // the sub-menu's item closes with no command
+        {'g', 0, false}, {'d', 0, false},  // grayed and disabled items take no mnemonic
+        {'s', 0, false},                   // nor do separators
+        {'c', 0, false},                   // "Close&": "&" as the last character marks nothing,
+        {'\0', 0, false},                  // not even the end of the text
+        {'i', 0, false},                   // only the character after "&" is the mark
+    };
+    m_menu.AppendItem(0, "L&ast", 31);
+    m_menu.AppendItem(Menu::itemGrayed, "&Grayed", 32);
+    m_menu.AppendItem(Menu::itemDisabled, "&Disabled", 33);
+    m_menu.AppendItem(Menu::itemSeparator, "&Separator", 34);
+    m_menu.AppendItem(0, "Close&", 35);
+    for (const auto& c : cases) {
+        // The click outside runs only when the menu stayed open.
+        CMenuScript script({Do([&] { PostMessageA(m_menu.m_hWnd, WM_CHAR, c.typed, 1); }),
+                            Do([] { PostMouse(WM_LBUTTONDOWN, kOutside); })});
+        EXPECT_EQ(c.chosen, m_menu.Track(kX, kY, nullptr, true)) << c.typed;
+        EXPECT_EQ(c.closes, !script.Done()) << c.typed;
+    }
+}
+
+TEST_F(MenuTrackingTest, ASubMenuOpensAfterTheDelayBesideItsItemAndTakesTheMouse)
+{
+    DWORD since = 0;
+    auto waited = [&since](DWORD ms) -> Step { return [&since, ms] { return GetTickCount() - since >= ms; }; };
+    const UINT chosen = TrackModal({
+        Do([&] { since = GetTickCount(); }), MoveTo(m_menu, 1), waited(kDelay / 2),
+        Do([&] { EXPECT_EQ(nullptr, m_sub.m_hWnd) << "open before the delay"; }),
+        IsOpen(m_sub),
+        Do([&] {
+            const RECT menu = m_menu.WindowRect(), sub = m_sub.WindowRect();
+            EXPECT_EQ(menu.left + m_menu.m_nMenuWidth - 5, sub.left);
+            EXPECT_EQ(menu.top + m_menu.m_Items[1].nTop - 3, sub.top);
+            // Opened without capture: the menu keeps it until the pointer enters the sub-menu.
+            EXPECT_EQ(m_menu.m_hWnd, GetCapture());
+            EXPECT_EQ(Menu::captureShown, m_sub.m_nCapture);
+        }),
+        MoveTo(m_sub, 1),
+        Do([&] {
+            EXPECT_EQ(m_sub.m_hWnd, GetCapture());
+            EXPECT_EQ(Menu::captureShown, m_menu.m_nCapture);
+            EXPECT_EQ(Menu::captureHeld, m_sub.m_nCapture);
+            since = GetTickCount();
+        }),
+        MoveTo(m_sub, 1), waited(150),   // Wine shows what was drawn a moment later
+        Do([&] {
+            CRect area;
+            const RECT menu = m_menu.WindowRect(), sub = m_sub.WindowRect();
+            UnionRect(&area, &menu, &sub);
+            const std::string path = std::string(SONVERA_SCREENSHOT_DIR) + "/flat-popup-menu.png";
+            EXPECT_TRUE(CaptureScreenToPng(area, path)) << path;
+        }),
+        ClickOn(m_sub, 1),
+    });
+    EXPECT_EQ(12u, chosen);
+}
+
+TEST_F(MenuTrackingTest, ClosingAMenuWhoseSubMenuIsOpenClosesBoth)
+{
+    const struct {
+        const char* how;
+        std::function<void()> close;
+        UINT chosen;
+    } cases[] = {
+        {"a click outside", [] { PostMouse(WM_LBUTTONDOWN, kOutside); }, 0},
+        {"a mnemonic in the sub-menu", [this] { PostMessageA(m_sub.m_hWnd, WM_CHAR, 't', 1); }, 12},
+        {"the host destroying the menu", [this] { DestroyWindow(m_menu.m_hWnd); }, 0},
+    };
+    // A click on "More" opens its sub-menu without waiting.
+    for (const auto& c : cases)
+        EXPECT_EQ(c.chosen, TrackModal({MoveTo(m_menu, 1), ClickOn(m_menu, 1), IsOpen(m_sub), Do(c.close)})) << c.how;
+}
+
+TEST_F(MenuTrackingTest, ANonModalMenuPostsItsCommandWhenItCloses)
+{
+    HWND notify = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    const Step closed = [this] { return m_menu.m_hWnd == nullptr; };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        std::vector<UINT> posted;
+    } cases[] = {
+        {"an item", {MoveTo(m_menu, 2), ClickOn(m_menu, 2), closed}, {3}},
+        {"a sub-menu's item",
+         {MoveTo(m_menu, 1), ClickOn(m_menu, 1), IsOpen(m_sub), MoveTo(m_sub, 1), MoveTo(m_sub, 1), ClickOn(m_sub, 1), closed},
+         {12}},
+        {"a click outside", {Do([] { PostClick(kOutside); }), closed}, {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(0u, m_menu.Track(kX, kY, notify, false)) << c.name;
+        EXPECT_EQ(c.posted, CMenuScript(c.steps).RunToEnd()) << c.name;
+    }
+    // A modal menu returns its command and posts nothing.
+    EXPECT_EQ(3u, TrackModal({MoveTo(m_menu, 2), ClickOn(m_menu, 2)}, notify));
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, notify, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    DestroyWindow(notify);
+}
+
+void SendButton(DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+TEST_F(MenuTrackingTest, TheReleaseOfTheButtonThatOpenedTheMenuChoosesNothing)
+{
+    // The right button goes down for real over where "First" will be, as when
+    // a context menu opens on a press; the menu opens while it is held.
+    SetCursorPos(kX + 30, kY + 10);
+    SendButton(MOUSEEVENTF_RIGHTDOWN);
+    PumpMessages();
+    ASSERT_TRUE(GetAsyncKeyState(VK_RBUTTON) & 0x8000);
+    const UINT chosen = TrackModal({
+        MoveTo(m_menu, 0), Do([] { SendButton(MOUSEEVENTF_RIGHTUP); }),
+        [&] { return !m_menu.m_bIgnoreRButtonUp; },   // the release came and went
+        Do([&] {
+            EXPECT_EQ(0, m_menu.m_nSelected) << "the menu closed on the opening release";
+            SendButton(MOUSEEVENTF_RIGHTDOWN);
+            SendButton(MOUSEEVENTF_RIGHTUP);
+        }),
+    });
+    EXPECT_EQ(1u, chosen);
+}
+} // namespace
