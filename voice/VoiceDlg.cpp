@@ -4,7 +4,6 @@
 #include "voice/VoiceDlg.h"
 
 #include <cstdlib>
-#include <cstdio>
 
 #include "Setup/IniFile.h"
 #include "Setup/SetupFile.h"
@@ -163,9 +162,6 @@ BOOL CVoiceDlg::OnInitDialog()
         EndDialog(IDCANCEL);
         return FALSE;
     }
-    LARGE_INTEGER f, c; QueryPerformanceFrequency(&f);
-    auto T = [&] { QueryPerformanceCounter(&c); return 1000.0 * c.QuadPart / f.QuadPart; };
-    double t0 = T();
     try {
         m_strAppPath = m_pSetupFile->GetAppPath();
         m_strSkin = m_pSetupFile->GetSkinCurrent();
@@ -176,7 +172,6 @@ BOOL CVoiceDlg::OnInitDialog()
         VRE_Initialize();
         VRE_SetbNetVersion(Setup::kNetVersion);
         VRE_PutDir(m_strAppPath);
-        fprintf(stderr, "settings+engine %.1f\n", T()-t0);
 
         SetSkinFile(m_strSkin, m_strDlgName, m_strAppPath);
         // A dialog without its skin has no buttons to go on or leave with.
@@ -184,7 +179,6 @@ BOOL CVoiceDlg::OnInitDialog()
             EndDialog(IDCANCEL);
             return FALSE;
         }
-        fprintf(stderr, "skin %.1f\n", T()-t0);
         CentreOnScreen();
         if (m_bLabelTip) {
             CRect window;
@@ -194,7 +188,6 @@ BOOL CVoiceDlg::OnInitDialog()
             m_tooltip.SetTextColor(kTipText);
         }
         ChooseLayout();
-        fprintf(stderr, "layout %.1f\n", T()-t0);
         ApplyLayout();
 
         EnableButtons();
@@ -207,9 +200,7 @@ BOOL CVoiceDlg::OnInitDialog()
         m_pSamples.reset(new short[static_cast<size_t>(m_nSamples)]());
 
         VRE_PutMode(m_nMode);
-        fprintf(stderr, "recorder %.1f\n", T()-t0);
         MixerInit();
-        fprintf(stderr, "mixer %.1f\n", T()-t0);
         m_bMixerReady = 1;
         m_bReady = 0;
         m_bExitRequested = 0;
