@@ -126,9 +126,10 @@ LRESULT CHostVoiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (position->flags & SWP_SHOWWINDOW)
             position->flags |= SWP_NOACTIVATE;
     }
-    // The dialog as it ends shows the last verdict; with the key, the picture
-    // of the drive choice says more.
-    if (message == WM_DESTROY && m_cKeyDrive == 0)
+    // The dialog, as it is hidden at its end, shows the last verdict; with
+    // the key, the picture of the drive choice says more.
+    if (message == WM_WINDOWPOSCHANGING && m_cKeyDrive == 0 &&
+        (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_HIDEWINDOW))
         SavePicture();
     const LRESULT result = CVoiceDlg::WindowProc(message, wParam, lParam);
     if (message == WM_TIMER)
