@@ -48,6 +48,12 @@ enum ExitStatus { exitDone = 0, exitRefused = 1, exitUsage = 2, exitError = 3 };
 const char kUserFile[] = "\\users.dat";
 const int kVerifyTakes = 5;   // the take counter's total in a verification
 
+int Usage()
+{
+    std::fprintf(stderr, "%s", kUsage);
+    return exitUsage;
+}
+
 struct Arguments {
     std::vector<std::string> words;   // the command and its arguments
     std::vector<std::string> takes;
@@ -60,7 +66,8 @@ struct Arguments {
 
 bool IsDriveLetter(const std::string& text)
 {
-    return (text.size() == 1 || (text.size() == 2 && text[1] == ':')) && std::isalpha(static_cast<unsigned char>(text[0]));
+    return (text.size() == 1 || (text.size() == 2 && text[1] == ':')) &&
+           std::isalpha(static_cast<unsigned char>(text[0]));
 }
 
 // False, with the reason, when the command line cannot be read.
@@ -185,7 +192,9 @@ int RunInit(const Arguments& args)
         return exitError;
     }
     const int copied = CopyTree(from, app);
-    if (copied < 0 || (!CreateDirectoryA((app + "\\work").c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)) {
+    const bool workFolder =
+        CreateDirectoryA((app + "\\work").c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    if (copied < 0 || !workFolder) {
         std::printf("init: cannot fill %s from %s (error %lu)\n", app.c_str(), from.c_str(), GetLastError());
         return exitError;
     }
@@ -277,7 +286,8 @@ int RunUserDel(Stores& stores, const Arguments& args)
 // A field of "user set" and a value it may take.
 bool IsUserSetting(const std::string& field, const std::string& value)
 {
-    return field == "password" || field == "text" || (field == "group" && (value == "0" || value == "1" || value == "2")) ||
+    return field == "password" || field == "text" ||
+           (field == "group" && (value == "0" || value == "1" || value == "2")) ||
            (field == "rights" && IsRights(value));
 }
 
@@ -311,11 +321,10 @@ int RunUser(const Arguments& args)
 {
     const std::string sub = args.words.size() > 1 ? args.words[1] : "";
     const bool valid = (sub == "add" && Takes(args, 2, 2, 3)) || (sub == "list" && Takes(args, 2, 0, 0)) ||
-                       (sub == "del" && Takes(args, 2, 1, 1)) || (sub == "set" && Takes(args, 2, 3, 3) && IsUserSetting(args.words[3], args.words[4]));
-    if (!valid) {
-        std::fprintf(stderr, "%s", kUsage);
-        return exitUsage;
-    }
+                       (sub == "del" && Takes(args, 2, 1, 1)) ||
+                       (sub == "set" && Takes(args, 2, 3, 3) && IsUserSetting(args.words[3], args.words[4]));
+    if (!valid)
+        return Usage();
     Stores stores;
     if (!stores.Open())
         return exitError;
@@ -444,7 +453,8 @@ int RunVerify(const Arguments& args)
 bool WriteWholeFile(const std::string& path, const CString& contents)
 {
     const std::string temporary = path + ".new";
-    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
@@ -463,10 +473,8 @@ int RunBypass(const Arguments& args)
     const std::string sub = args.words.size() > 1 ? args.words[1] : "";
     const bool valid = (sub == "make" && Takes(args, 2, 0, 0)) ||
                        (sub == "write" && Takes(args, 2, 1, 1) && IsDriveLetter(args.words[2]));
-    if (!valid) {
-        std::fprintf(stderr, "%s", kUsage);
-        return exitUsage;
-    }
+    if (!valid)
+        return Usage();
     Stores stores;
     if (!stores.Open())
         return exitError;
@@ -504,8 +512,7 @@ int Run(const Arguments& args)
         return RunVerify(args);
     if (command == "bypass")
         return RunBypass(args);
-    std::fprintf(stderr, "%s", kUsage);
-    return exitUsage;
+    return Usage();
 }
 
 }  // namespace

@@ -87,7 +87,8 @@ int main(int argc, char** argv)
         dialog.m_nVerifyRepeat = 5;
         dialog.m_strUserID = "tiny";
         const INT_PTR result = dialog.DoModal();
-        std::printf("dialog: %s, end code %d\n", dialog.m_bWasReady ? "ready" : "NEVER READY", static_cast<int>(result));
+        std::printf("dialog: %s, end code %d\n", dialog.m_bWasReady ? "ready" : "NEVER READY",
+                    static_cast<int>(result));
         status = added && caught && dialog.m_bWasReady && result == IDCANCEL ? 0 : 1;
     } catch (const CFileException& error) {
         std::printf("file error: %s\n", error.what());
