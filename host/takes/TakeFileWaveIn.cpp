@@ -121,8 +121,10 @@ MMRESULT CTakeFileWaveIn::Start(HWAVEIN device)
 {
     if (device != kFakeHandle || !m_bOpen || m_pHeader == nullptr)
         return MMSYSERR_INVALHANDLE;
-    if (m_takes.empty())
+    if (m_takes.empty()) {
+        m_bStartedWithoutTake = true;
         return MMSYSERR_NODRIVER;
+    }
     const std::vector<short> take = std::move(m_takes.front());
     m_takes.pop_front();
     const size_t capacity = m_pHeader->dwBufferLength / sizeof(short);

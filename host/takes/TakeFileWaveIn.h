@@ -21,6 +21,8 @@ public:
     // Queues samples already at 11025 Hz, placed at the take's start as given.
     void QueueSamples(std::vector<short> samples);
     size_t QueuedTakes() const { return m_takes.size(); }
+    // True once a take was started after the last queued one had been used.
+    bool StartedWithoutTake() const { return m_bStartedWithoutTake; }
 
     MMRESULT Open(HWAVEIN* device, const WAVEFORMATEX* format) override;
     MMRESULT PrepareHeader(HWAVEIN device, WAVEHDR* header) override;
@@ -35,6 +37,7 @@ private:
     std::deque<std::vector<short>> m_takes;
     WAVEHDR* m_pHeader = nullptr;
     bool m_bOpen = false;
+    bool m_bStartedWithoutTake = false;
 };
 
 // Reads a mono 16-bit PCM WAV file; false when it is not one.

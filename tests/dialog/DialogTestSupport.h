@@ -16,11 +16,11 @@
 
 #include "Setup/IniFile.h"
 #include "Setup/SetupFile.h"
+#include "host/capture/WindowPicture.h"
 #include "host/takes/TakeFileWaveIn.h"
 #include "skin/SkinButton.h"
 #include "skin/SkinLabel.h"
 #include "tests/Setup/ProgramKeyGuard.h"
-#include "tests/support/PngFile.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/TempFolder.h"
 #include "userdata/AppUserDic.h"
@@ -414,38 +414,7 @@ private:
 // as build/<tree>/screenshots/<name>; false when that failed.
 inline bool SaveScreenshot(HWND window, const char* name)
 {
-    RECT area{};
-    GetWindowRect(window, &area);
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    if (width <= 0 || height <= 0)
-        return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC source = GetWindowDC(window);
-    HDC memory = CreateCompatibleDC(source);
-    void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, section);
-    const bool copied = BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY) != FALSE;
-    GdiFlush();
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    const auto* pixel = static_cast<const uint8_t*>(bits);
-    for (size_t i = 0; copied && i < static_cast<size_t>(width) * height; ++i) {
-        rgb[i * 3 + 0] = pixel[i * 4 + 2];
-        rgb[i * 3 + 1] = pixel[i * 4 + 1];
-        rgb[i * 3 + 2] = pixel[i * 4 + 0];
-    }
-    SelectObject(memory, old);
-    DeleteObject(section);
-    DeleteDC(memory);
-    ReleaseDC(window, source);
-    return copied && sonvera_test::WritePng(std::string(SONVERA_SCREENSHOT_DIR) + "/" + name, width, height, rgb);
+    return sonvera_capture::SaveWindowSurface(window, std::string(SONVERA_SCREENSHOT_DIR) + "/" + name);
 }
 
 // Texts of the string table, as the dialog shows them.

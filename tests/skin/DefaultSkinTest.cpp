@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/skin/SkinTestSupport.h"
-#include "tests/support/WindowCapture.h"
+#include "host/capture/WindowPicture.h"
 
 using namespace sonvera_test;
 
@@ -48,7 +48,7 @@ protected:
         m_dialog.RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         PumpMessages(300);
         const std::string path = std::string(SONVERA_SCREENSHOT_DIR) + "/" + name;
-        EXPECT_TRUE(CaptureWindowToPng(m_dialog.m_hWnd, path)) << path;
+        EXPECT_TRUE(sonvera_capture::SaveScreenArea(m_dialog.m_hWnd, path)) << path;
     }
 
     static void Show(CWnd& control, bool shown) { control.ShowWindow(shown ? SW_SHOW : SW_HIDE); }

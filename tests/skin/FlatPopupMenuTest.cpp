@@ -15,7 +15,7 @@
 #include "fw/ClientDC.h"
 #include "skin/FlatPopupMenu.h"
 #include "tests/skin/SkinTestSupport.h"
-#include "tests/support/WindowCapture.h"
+#include "host/capture/WindowPicture.h"
 
 using namespace sonvera_test;
 
@@ -471,7 +471,7 @@ TEST_F(MenuTrackingTest, ASubMenuOpensAfterTheDelayBesideItsItemAndTakesTheMouse
             const RECT menu = m_menu.WindowRect(), sub = m_sub.WindowRect();
             UnionRect(&area, &menu, &sub);
             const std::string path = std::string(SONVERA_SCREENSHOT_DIR) + "/flat-popup-menu.png";
-            EXPECT_TRUE(CaptureScreenToPng(area, path)) << path;
+            EXPECT_TRUE(sonvera_capture::SaveScreenRect(area, path)) << path;
         }),
         ClickOn(m_sub, 1),
     });

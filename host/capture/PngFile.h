@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace sonvera_test
+namespace sonvera_capture
 {
 namespace png_detail
 {
@@ -96,4 +96,4 @@ inline bool WritePng(const std::string& path, int width, int height, const std::
     const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();
     return std::fclose(out) == 0 && written;
 }
-} // namespace sonvera_test
+} // namespace sonvera_capture

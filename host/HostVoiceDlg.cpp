@@ -1,0 +1,249 @@
+#include "host/HostVoiceDlg.h"
+
+#include <cstdio>
+
+#include "host/capture/WindowPicture.h"
+
+namespace {
+
+// Skin buttons of the voice dialog and the drive choice's list box.
+const int kRecordButton = 5000;
+const int kKeyButton = 5002;
+const int kDriveList = 5013;
+// The hints of the library's string table that the dialog shows before any
+// take: the first of them tells which of its labels is the hint label.
+const UINT kFirstHintID = 3003;
+const UINT kLastHintID = 3031;
+// The user's part is played from the dialog's own loop.
+const UINT kActForUser = WM_APP + 0x51;
+const UINT kDriveChoiceCheckMs = 20;
+
+std::string LibraryString(UINT nID)
+{
+    char text[512] = {};
+    LoadStringA(GetModuleHandleA("Sonvera.dll"), nID, text, sizeof text);
+    return text;
+}
+
+BOOL CALLBACK FindDriveChoice(HWND window, LPARAM found)
+{
+    if (IsWindowVisible(window) && ::GetDlgItem(window, kDriveList) != nullptr) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+CHostVoiceDlg::CHostVoiceDlg(CSetupFile& setup, CAppUserDic& users, CAppUserVoiceDic& voices)
+{
+    m_pSetupFile = &setup;
+    m_pUserDic = &users;
+    m_pVoiceDic = &voices;
+}
+
+CHostVoiceDlg::~CHostVoiceDlg()
+{
+    if (Current() == this)
+        Current() = nullptr;
+}
+
+std::string CHostVoiceDlg::UseTakes(const std::vector<std::string>& files)
+{
+    for (const std::string& file : files)
+        if (!m_takes.QueueFile(file))
+            return file;
+    m_bTakesGiven = true;
+    return std::string();
+}
+
+INT_PTR CHostVoiceDlg::Run()
+{
+    m_hints.clear();
+    m_hHintLabel = nullptr;
+    m_bActed = false;
+    m_bTakesRanOut = false;
+    Current() = this;
+    m_hTextHook = SetWindowsHookExA(WH_CALLWNDPROC, &CHostVoiceDlg::NoteText, nullptr, GetCurrentThreadId());
+    HHOOK activationHook = nullptr;
+    if (m_bTakesGiven || m_cKeyDrive != 0)
+        activationHook = SetWindowsHookExA(WH_CBT, &CHostVoiceDlg::RefuseActivation, nullptr, GetCurrentThreadId());
+    const INT_PTR result = DoModal();
+    if (activationHook != nullptr)
+        UnhookWindowsHookEx(activationHook);
+    UnhookWindowsHookEx(m_hTextHook);
+    m_hTextHook = nullptr;
+    Current() = nullptr;
+    return result;
+}
+
+bool CHostVoiceDlg::ShowedHint(UINT nStringID) const
+{
+    const std::string text = LibraryString(nStringID);
+    for (const std::string& hint : m_hints)
+        if (hint == text)
+            return true;
+    return false;
+}
+
+CWaveRecorder* CHostVoiceDlg::CreateRecorder(int nTakeMs, int nTickMs)
+{
+    if (!m_bTakesGiven)
+        return CVoiceDlg::CreateRecorder(nTakeMs, nTickMs);
+    return new CTakeFileRecorder(nTakeMs, nTickMs, m_takes);
+}
+
+// The prompts and the waits follow a verdict shown: the moment for a picture.
+BOOL CHostVoiceDlg::PlaySoundFile(const CString& strPath)
+{
+    SavePicture();
+    return CVoiceDlg::PlaySoundFile(strPath);
+}
+
+void CHostVoiceDlg::Wait(int nMs)
+{
+    SavePicture();
+    CVoiceDlg::Wait(nMs);
+}
+
+LRESULT CHostVoiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kActForUser) {
+        if (m_cKeyDrive != 0) {
+            ::SetTimer(nullptr, 0, kDriveChoiceCheckMs, &CHostVoiceDlg::ChooseDrive);
+            PressButtonID(kKeyButton);
+        } else {
+            PressButtonID(kRecordButton);
+        }
+        return 0;
+    }
+    // Played from recordings, the dialog is shown without taking the focus:
+    // nobody types into it, and Wine without a window manager (Xvfb) waits
+    // two seconds for a window that was ever active to go away.
+    if (message == WM_WINDOWPOSCHANGING && (m_bTakesGiven || m_cKeyDrive != 0)) {
+        auto* position = reinterpret_cast<WINDOWPOS*>(lParam);
+        if (position->flags & SWP_SHOWWINDOW)
+            position->flags |= SWP_NOACTIVATE;
+    }
+    // The dialog, as it is hidden at its end, shows the last verdict; with
+    // the key, the picture of the drive choice says more.
+    if (message == WM_WINDOWPOSCHANGING && m_cKeyDrive == 0 &&
+        (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_HIDEWINDOW))
+        SavePicture();
+    const LRESULT result = CVoiceDlg::WindowProc(message, wParam, lParam);
+    if (message == WM_TIMER)
+        ActForUser();
+    // A take the files cannot give would be silence: the user has gone.
+    if (m_takes.StartedWithoutTake() && !m_bTakesRanOut && m_hWnd != nullptr) {
+        m_bTakesRanOut = true;
+        EndDialog(IDCANCEL);
+    }
+    return result;
+}
+
+void CHostVoiceDlg::ActForUser()
+{
+    if (m_bActed || !m_bReady || (!m_bTakesGiven && m_cKeyDrive == 0))
+        return;
+    m_bActed = true;
+    PostMessage(kActForUser);
+}
+
+CHostVoiceDlg*& CHostVoiceDlg::Current()
+{
+    static CHostVoiceDlg* current = nullptr;
+    return current;
+}
+
+// Every text the dialog shows passes here as WM_SETTEXT to one of its labels.
+LRESULT CALLBACK CHostVoiceDlg::NoteText(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    CHostVoiceDlg* dialog = Current();
+    if (code == HC_ACTION && dialog != nullptr && message->message == WM_SETTEXT && message->lParam != 0) {
+        const char* text = reinterpret_cast<const char*>(message->lParam);
+        if (dialog->IsHintLabel(message->hwnd, text))
+            dialog->NoteHint(text);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool CHostVoiceDlg::IsHintLabel(HWND window, const char* text)
+{
+    if (m_hHintLabel != nullptr)
+        return window == m_hHintLabel;
+    if (m_hWnd == nullptr || !::IsChild(m_hWnd, window))
+        return false;
+    for (UINT id = kFirstHintID; id <= kLastHintID; ++id) {
+        const std::string hint = LibraryString(id);
+        if (!hint.empty() && hint == text) {
+            m_hHintLabel = window;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Printed as they come, so that the console follows the dialog. A label may
+// be given one text twice in a row; the dialog never repeats a hint without
+// another between.
+void CHostVoiceDlg::NoteHint(const char* text)
+{
+    if (!m_hints.empty() && m_hints.back() == text)
+        return;
+    m_hints.push_back(text);
+    std::printf("  dialog: %s\n", text);
+    std::fflush(stdout);
+}
+
+LRESULT CALLBACK CHostVoiceDlg::RefuseActivation(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE && Current() != nullptr && reinterpret_cast<HWND>(wParam) == Current()->m_hWnd)
+        return 1;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void CALLBACK CHostVoiceDlg::ChooseDrive(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    CHostVoiceDlg* dialog = Current();
+    HWND choice = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindDriveChoice, reinterpret_cast<LPARAM>(&choice));
+    if (dialog == nullptr || choice == nullptr) {
+        // The choice closes itself when there is no removable drive.
+        if (dialog == nullptr || dialog->m_hWnd == nullptr)
+            ::KillTimer(nullptr, timer);
+        return;
+    }
+    ::KillTimer(nullptr, timer);
+    if (!dialog->m_strPicturePath.empty())
+        dialog->m_bPictureSaved = sonvera_capture::SaveScreenArea(dialog->m_hWnd, dialog->m_strPicturePath);
+    if (!dialog->ChooseKeyDriveIn(choice))
+        ::PostMessageA(choice, WM_COMMAND, IDCANCEL, 0);
+}
+
+// Chooses the line of the drive, as a double click does; false without it.
+bool CHostVoiceDlg::ChooseKeyDriveIn(HWND choice)
+{
+    HWND list = ::GetDlgItem(choice, kDriveList);
+    const std::string root = std::string("(") + m_cKeyDrive + ":)";
+    const int count = static_cast<int>(::SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int line = 0; line < count; ++line) {
+        char text[256] = {};
+        if (::SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(line), 0) >= static_cast<LRESULT>(sizeof text))
+            continue;
+        ::SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(text));
+        if (CharUpperA(text) != nullptr && std::string(text).compare(0, root.size(), root) == 0) {
+            ::SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+            ::PostMessageA(choice, WM_COMMAND, MAKEWPARAM(kDriveList, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+            return true;
+        }
+    }
+    return false;
+}
+
+void CHostVoiceDlg::SavePicture()
+{
+    if (!m_strPicturePath.empty() && m_hWnd != nullptr)
+        m_bPictureSaved = sonvera_capture::SaveWindowSurface(m_hWnd, m_strPicturePath);
+}
