@@ -15,44 +15,39 @@ namespace {
 enum Step { kOpenRead, kCreateNew, kRead, kWrite, kFlush, kMove, kStepCount };
 const char* const kStepNames[] = {"openRead", "createNew", "read", "write", "flush", "move"};
 
-// The platform's calls, counted, with one chosen call made to fail.
+// The platform's calls, counted, with call number `failAt` (from 1) of one
+// step made to fail, and writes cut to `maxWrite` bytes when that is not 0.
 struct Faults {
-    int calls[kStepCount] = {};
-    Step failStep = kStepCount;
-    int failAt = 0;  // 1-based call number of failStep that fails
-    DWORD error = ERROR_ACCESS_DENIED;
-    DWORD maxWrite = 0;  // when not 0, writes are cut to this many bytes
-
+    explicit Faults(Step step = kStepCount, int at = 0, DWORD why = ERROR_ACCESS_DENIED)
+        : failStep(step), failAt(at), error(why)
+    {
+    }
     bool Fails(Step step) { return ++calls[step] == failAt && step == failStep; }
+
+    int calls[kStepCount] = {};
+    Step failStep;
+    int failAt;
+    DWORD error;
+    DWORD maxWrite = 0;
 } g_faults;
 
-const zv_file_io& Platform()
+// The platform's call, unless it is the one chosen to fail.
+template <Step step, auto call, typename... Args>
+DWORD Faulty(Args... args)
 {
-    return *zv_file_io_platform();
+    return g_faults.Fails(step) ? g_faults.error : (zv_file_io_platform()->*call)(args...);
+}
+
+DWORD CutWrite(HANDLE file, const void* data, DWORD size, DWORD* written)
+{
+    if (g_faults.maxWrite != 0 && size > g_faults.maxWrite) size = g_faults.maxWrite;
+    return Faulty<kWrite, &zv_file_io::write>(file, data, size, written);
 }
 
 const zv_file_io kFaultyIo = {
-    [](const wchar_t* path, HANDLE* file) -> DWORD {
-        return g_faults.Fails(kOpenRead) ? g_faults.error : Platform().openRead(path, file);
-    },
-    [](const wchar_t* path, HANDLE* file) -> DWORD {
-        return g_faults.Fails(kCreateNew) ? g_faults.error : Platform().createNew(path, file);
-    },
-    [](HANDLE file, void* buffer, DWORD size, DWORD* got) -> DWORD {
-        return g_faults.Fails(kRead) ? g_faults.error : Platform().read(file, buffer, size, got);
-    },
-    [](HANDLE file, const void* data, DWORD size, DWORD* written) -> DWORD {
-        if (g_faults.Fails(kWrite)) return g_faults.error;
-        if (g_faults.maxWrite != 0 && size > g_faults.maxWrite) size = g_faults.maxWrite;
-        return Platform().write(file, data, size, written);
-    },
-    [](HANDLE file) -> DWORD {
-        return g_faults.Fails(kFlush) ? g_faults.error : Platform().flush(file);
-    },
-    [](const wchar_t* from, const wchar_t* to, int replace) -> DWORD {
-        return g_faults.Fails(kMove) ? g_faults.error : Platform().move(from, to, replace);
-    },
-};
+    Faulty<kOpenRead, &zv_file_io::openRead>, Faulty<kCreateNew, &zv_file_io::createNew>,
+    Faulty<kRead, &zv_file_io::read>,         CutWrite,
+    Faulty<kFlush, &zv_file_io::flush>,       Faulty<kMove, &zv_file_io::move>};
 
 const char kKey[] = "fault key";
 
@@ -96,9 +91,7 @@ protected:
             ASSERT_GT(counted.calls[step], 0) << kStepNames[step];
             for (int n = 1; n <= counted.calls[step]; ++n) {
                 folder_.Write("out", "old");
-                g_faults = Faults();
-                g_faults.failStep = static_cast<Step>(step);
-                g_faults.failAt = n;
+                g_faults = Faults(static_cast<Step>(step), n);
                 const std::string what = kStepNames[step] + (" call " + std::to_string(n));
                 EXPECT_EQ((this->*run)(), expected[step]) << what;
                 EXPECT_EQ(folder_.Read("out"), "old") << what;
@@ -122,14 +115,9 @@ TEST_F(FileFaults, DecryptionLeavesNothingBehindWhicheverStepFails)
 
 TEST_F(FileFaults, TellsAFullDiskApart)
 {
-    g_faults.failStep = kWrite;
-    g_faults.failAt = 2;
-    g_faults.error = ERROR_DISK_FULL;
+    g_faults = Faults(kWrite, 2, ERROR_DISK_FULL);
     EXPECT_EQ(Decrypt(), ZIVAZO_FILE_E_DISK_FULL);
-    g_faults = Faults();
-    g_faults.failStep = kFlush;
-    g_faults.failAt = 1;
-    g_faults.error = ERROR_HANDLE_DISK_FULL;
+    g_faults = Faults(kFlush, 1, ERROR_HANDLE_DISK_FULL);
     EXPECT_EQ(Encrypt(), ZIVAZO_FILE_E_DISK_FULL);
     EXPECT_EQ(folder_.Read("out"), "old");
     EXPECT_EQ(folder_.Names(), "enc out plain ");
@@ -147,9 +135,7 @@ TEST_F(FileFaults, GoesOnAfterPartialWrites)
 
 TEST_F(FileFaults, TriesAnotherTemporaryNameWhenOneIsTaken)
 {
-    g_faults.failStep = kCreateNew;
-    g_faults.failAt = 1;
-    g_faults.error = ERROR_FILE_EXISTS;
+    g_faults = Faults(kCreateNew, 1, ERROR_FILE_EXISTS);
     ASSERT_EQ(Encrypt(), ZIVAZO_FILE_OK);
     EXPECT_EQ(g_faults.calls[kCreateNew], 2);
     EXPECT_EQ(folder_.Names(), "enc out plain ");

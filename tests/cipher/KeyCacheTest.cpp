@@ -12,13 +12,15 @@ namespace {
 
 // PBKDF2-HMAC-SHA256 of "pass phrase" with the product salt and 10000
 // iterations, worked out apart from this library.
-const char kPassPhraseKey[] = "f2dd25786978cb2e4d10c9ac2c6087b41ba370fe91c4d93a9a82381e56bb4a98";
+const std::string kPassPhraseKey =
+    FromHex("f2dd25786978cb2e4d10c9ac2c6087b41ba370fe91c4d93a9a82381e56bb4a98");
 
 std::string CachedKey(const std::string& text)
 {
-    uint8_t key[ZV_AES_KEY_BYTES];
-    if (!zv_key_cache_copy(text.data(), text.size(), key)) return "<failed>";
-    return ToHex(key, sizeof key);
+    std::string key(ZV_AES_KEY_BYTES, '\0');
+    if (!zv_key_cache_copy(text.data(), text.size(), reinterpret_cast<uint8_t*>(&key[0])))
+        return "<failed>";
+    return key;
 }
 
 class KeyCache : public ::testing::Test {

@@ -1,5 +1,5 @@
-// Bytes for the cipher tests, held in strings: from and to hex, a pattern
-// that does not repeat, and whole files in a scratch folder of their own.
+// Bytes for the cipher tests, held in strings: from hex, a pattern that does
+// not repeat, and whole files in a scratch folder of their own.
 #pragma once
 
 #include <windows.h>
@@ -18,20 +18,10 @@ inline std::string FromHex(const std::string& hex)
     return bytes;
 }
 
-inline std::string ToHex(const void* data, size_t n)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t byte = static_cast<const uint8_t*>(data)[i];
-        hex += {digits[byte >> 4], digits[byte & 15]};
-    }
-    return hex;
-}
-
 // Bytes without a short period, so that a moved or repeated piece shows.
-inline std::string Pattern(size_t n, uint32_t seed = 12345)
+inline std::string Pattern(size_t n)
 {
+    uint32_t seed = 12345;
     std::string bytes(n, '\0');
     for (char& byte : bytes) {
         seed = seed * 1664525u + 1013904223u;
