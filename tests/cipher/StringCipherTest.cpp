@@ -90,7 +90,7 @@ const Stored kStored[] = {
     {"a text holding a zero byte", "ARgZGhscHR4fICEiI9J9YufGAaYrtdmgBK96AAmy9/4=", kKey, nullptr},
 };
 
-TEST(StringStored, DecryptsWhatWasStoredAndRefusesWhatWasNeverEncrypted)
+TEST(StringStored, DecryptsWhatWasStoredAndRefusesAnythingElse)
 {
     for (const Stored& s : kStored)
         EXPECT_EQ(Decrypt(s.cipher, s.key), s.plain ? s.plain : kRefused) << s.what;

@@ -18,8 +18,8 @@ std::string Hex(const uint8_t* bytes, size_t n)
     return hex;
 }
 
-// Chunks of 0x010203 bytes, nonce base a0 a1 ... ab.
-const char kHeaderHex[] = "5a76467301000000030201" "00a0a1a2a3a4a5a6a7a8a9aaab";
+// Magic, version and reserved bytes, chunks of 0x010203 bytes, nonce base a0 a1 ... ab.
+const char kHeaderHex[] = "5a764673" "01000000" "03020100" "a0a1a2a3a4a5a6a7a8a9aaab";
 
 struct StreamFormat : ::testing::Test {
     void SetUp() override
