@@ -32,14 +32,18 @@ inline std::string Pattern(size_t n)
 
 class ScratchFolder {
 public:
+    // Always a new, empty folder: one that a crashed run of a process with the
+    // same ID left behind is passed over.
     ScratchFolder()
     {
         static int counter;
         char base[MAX_PATH] = {};
         GetTempPathA(sizeof base, base);
-        path_ = std::string(base) + "zivazo-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(++counter);
-        CreateDirectoryA(path_.c_str(), nullptr);
+        do {
+            path_ = std::string(base) + "zivazo-test-" + std::to_string(GetCurrentProcessId()) +
+                    "-" + std::to_string(++counter);
+        } while (!CreateDirectoryA(path_.c_str(), nullptr) &&
+                 GetLastError() == ERROR_ALREADY_EXISTS);
     }
     ~ScratchFolder()
     {
