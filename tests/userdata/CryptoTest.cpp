@@ -62,20 +62,14 @@ std::string g_calls;
 char g_returned[] = "from the library";
 bool g_returnNull = false;
 
-char* StringCall(const char* name, const char* text, const char* key)
+constexpr char kEncryptStr[] = "EncryptStr", kDecryptStr[] = "DecryptStr";
+constexpr char kEncryptFile[] = "EncryptFile", kDecryptFile[] = "DecryptFile";
+
+template <const char* name>
+char* __cdecl StandInString(const char* text, const char* key)
 {
     g_calls += std::string(name) + "(" + text + "," + key + ") ";
     return g_returnNull ? nullptr : g_returned;
-}
-
-char* __cdecl StandInEncrypt(const char* text, const char* key)
-{
-    return StringCall("EncryptStr", text, key);
-}
-
-char* __cdecl StandInDecrypt(const char* text, const char* key)
-{
-    return StringCall("DecryptStr", text, key);
 }
 
 void __cdecl StandInDelete(char* text)
@@ -84,26 +78,15 @@ void __cdecl StandInDelete(char* text)
 }
 
 // Writes the arguments, and 100 through the progress pointer.
-int FileCall(const char* name, HWND owner, int flags, const char* source, const char* destination,
-             const char* key, int* progress, int last)
+template <const char* name>
+int __cdecl StandInFile(HWND owner, int flags, const char* source, const char* destination,
+                        const char* key, int* progress, int last)
 {
     g_calls += std::string(name) + "(" + std::to_string(reinterpret_cast<uintptr_t>(owner)) + "," +
                std::to_string(flags) + "," + source + "," + destination + "," + key + "," +
                std::to_string(last) + ") ";
     *progress = 100;
     return -42;
-}
-
-int __cdecl StandInEncryptFile(HWND owner, int flags, const char* source, const char* destination,
-                               const char* key, int* progress, int chunkSize)
-{
-    return FileCall("EncryptFile", owner, flags, source, destination, key, progress, chunkSize);
-}
-
-int __cdecl StandInDecryptFile(HWND owner, int flags, const char* source, const char* destination,
-                               const char* key, int* progress, int reserved)
-{
-    return FileCall("DecryptFile", owner, flags, source, destination, key, progress, reserved);
 }
 
 // Points one import slot at a stand-in for the life of the object.
@@ -133,11 +116,11 @@ protected:
         g_returnNull = false;
     }
 
-    StandIn<StringSlot> encrypt_{ZIVAZO_IMPORT(EncryptStr), StandInEncrypt};
-    StandIn<StringSlot> decrypt_{ZIVAZO_IMPORT(DecryptStr), StandInDecrypt};
+    StandIn<StringSlot> encrypt_{ZIVAZO_IMPORT(EncryptStr), StandInString<kEncryptStr>};
+    StandIn<StringSlot> decrypt_{ZIVAZO_IMPORT(DecryptStr), StandInString<kDecryptStr>};
     StandIn<FreeSlot> delete_{ZIVAZO_IMPORT(DeleteStringMemory), StandInDelete};
-    StandIn<FileSlot> encryptFile_{ZIVAZO_IMPORT(EncryptFileStream), StandInEncryptFile};
-    StandIn<FileSlot> decryptFile_{ZIVAZO_IMPORT(DecryptFileStream), StandInDecryptFile};
+    StandIn<FileSlot> encryptFile_{ZIVAZO_IMPORT(EncryptFileStream), StandInFile<kEncryptFile>};
+    StandIn<FileSlot> decryptFile_{ZIVAZO_IMPORT(DecryptFileStream), StandInFile<kDecryptFile>};
     CCrypto crypto_;
 };
 
