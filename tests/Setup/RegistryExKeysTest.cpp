@@ -222,24 +222,6 @@ TEST_F(RegistryKeysTest, AKeyThatCannotBeListedLeavesTheArray)
     }
 }
 
-// A subkey name of 200 or more characters does not fit the name buffer, so
-// its enumeration step fails with ERROR_MORE_DATA after the shorter names.
-TEST_F(RegistryKeysTest, FailedEnumerationStepIsShownAndKeepsTheNamesFound)
-{
-    MakeKey(HKEY_CURRENT_USER, Sub("a1"));
-    MakeKey(HKEY_CURRENT_USER, Sub("a2"));
-    MakeKey(HKEY_CURRENT_USER, Sub(std::string(210, 'z').c_str()));
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    CStringArray names;
-    EXPECT_EQ(0, reg.ListKey(m_key.Path(), names));
-    EXPECT_EQ(ERROR_MORE_DATA, reg.GetLastStatus());
-    EXPECT_EQ((std::vector<std::string>{"a1", "a2"}), Names(names));
-    ASSERT_EQ(1u, g_shown.size());
-    EXPECT_EQ(0u, g_shown[0].body.find("234 RegEnumKeyEx\nSetup\\RegistryEx.cpp "));
-    EXPECT_EQ(SystemText(ERROR_MORE_DATA), g_shown[0].caption);
-    EXPECT_FALSE(g_shown[0].caption.empty());
-}
-
 TEST_F(RegistryKeysTest, ListValuesNamesEveryValue)
 {
     SetText(HKEY_CURRENT_USER, m_key.Path(), "One", "1");
@@ -254,15 +236,37 @@ TEST_F(RegistryKeysTest, ListValuesNamesEveryValue)
     EXPECT_EQ((std::vector<std::string>{"One", "Two"}), got);
 }
 
-TEST_F(RegistryKeysTest, FailedValueEnumerationStepIsShownAsRegEnumValue)
+// A name of 200 or more characters does not fit the name buffer, so its
+// enumeration step fails with ERROR_MORE_DATA after the shorter names, and
+// the failing call is shown.
+TEST_F(RegistryKeysTest, FailedEnumerationStepIsShownAndKeepsTheNamesFound)
 {
-    SetText(HKEY_CURRENT_USER, m_key.Path(), std::string(250, 'v').c_str(), "long name");
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    CStringArray names;
-    EXPECT_EQ(0, reg.ListValues(m_key.Path(), names));
-    EXPECT_EQ(0, names.GetSize());
-    ASSERT_EQ(1u, g_shown.size());
-    EXPECT_EQ(0u, g_shown[0].body.find("234 RegEnumValue\nSetup\\RegistryEx.cpp "));
+    MakeKey(HKEY_CURRENT_USER, Sub("a1\\a2"));
+    MakeKey(HKEY_CURRENT_USER, Sub(("a1\\" + std::string(210, 'z')).c_str()));
+    SetText(HKEY_CURRENT_USER, Sub("v"), "b1", "short name");
+    SetText(HKEY_CURRENT_USER, Sub("v"), std::string(250, 'v').c_str(), "long name");
+    const struct
+    {
+        const char* below;
+        int (CRegistryEx::*list)(const char*, CStringArray&);
+        std::vector<std::string> found;
+        const char* shown;
+    } cases[] = {
+        {"a1", &CRegistryEx::ListKey, {"a2"}, "234 RegEnumKeyEx\nSetup\\RegistryEx.cpp "},
+        {"v", &CRegistryEx::ListValues, {"b1"}, "234 RegEnumValue\nSetup\\RegistryEx.cpp "},
+    };
+    for (const auto& c : cases) {
+        g_shown.clear();
+        CRegistryEx reg(HKEY_CURRENT_USER);
+        CStringArray names;
+        EXPECT_EQ(0, (reg.*c.list)(Sub(c.below).c_str(), names));
+        EXPECT_EQ(ERROR_MORE_DATA, reg.GetLastStatus());
+        EXPECT_EQ(c.found, Names(names));
+        ASSERT_EQ(1u, g_shown.size());
+        EXPECT_EQ(0u, g_shown[0].body.find(c.shown)) << g_shown[0].body;
+        EXPECT_EQ(SystemText(ERROR_MORE_DATA), g_shown[0].caption);
+        EXPECT_FALSE(g_shown[0].caption.empty());
+    }
 }
 
 TEST_F(RegistryKeysTest, ShowSysMsgFormatsCodeTextFileAndLine)

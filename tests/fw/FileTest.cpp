@@ -379,16 +379,6 @@ TEST(FileFaults, ABriefSharingViolationIsWaitedOut)
     EXPECT_EQ(ReadRaw(path), "x");
 }
 
-TEST(FileNames, LastComponentRespectsDoubleByteCharacters)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("a\x95\x5C").str();   // ends in 表, whose trail byte is '\'
-    ASSERT_TRUE(WriteRaw(path, ""));
-    CFile file(path.c_str(), CFile::modeRead);
-    EXPECT_EQ(file.GetFileName(), "a\x95\x5C");
-    EXPECT_EQ(file.GetFilePath(), path.c_str());
-}
-
 TEST(FileNames, RemoveAndRename)
 {
     CTempFolder dir;
