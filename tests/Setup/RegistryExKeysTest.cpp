@@ -8,15 +8,14 @@
 #include <vector>
 
 #include "Setup/RegistryEx.h"
-#include "tests/Setup/SetupTestSupport.h"
+#include "tests/support/ScratchKey.h"
 #include "tests/support/FaultyRegistry.h"
 
 #include <stdexcept>
 
-using sonvera_test::CScratchKey;
-
 namespace
 {
+using sonvera_test::CScratchKey;
 struct ShownMessage
 {
     std::string body;
@@ -96,13 +95,19 @@ TEST_F(RegistryKeysTest, FreshObjectActsOnItsRoot)
     EXPECT_EQ(3u, value);
 }
 
-TEST_F(RegistryKeysTest, OpenOfAMissingKeyFailsWithItsStatus)
+// A failed open or check records its status; a successful check leaves the fields alone.
+TEST_F(RegistryKeysTest, OpenAndVerifyOfAMissingKeyFailWithItsStatus)
 {
     CRegistryEx reg(HKEY_CURRENT_USER);
     EXPECT_EQ(0, reg.Open(HKEY_CURRENT_USER, Sub("absent").c_str()));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
     EXPECT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
     EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    reg.Close();
+    EXPECT_EQ(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("absent").c_str()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
+    EXPECT_EQ(1, reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
     reg.Close();
 }
 
@@ -116,16 +121,6 @@ TEST_F(RegistryKeysTest, CreateKeyCreatesOrOpensAndBecomesCurrent)
     CString back;
     EXPECT_EQ(1, reg.Read("Inside", back));
     EXPECT_EQ(CString("yes"), back);
-    reg.Close();
-}
-
-TEST_F(RegistryKeysTest, VerifyKeyWithRootRecordsOnlyFailures)
-{
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    EXPECT_EQ(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("absent").c_str()));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
-    EXPECT_EQ(1, reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());   // a success leaves the fields alone
     reg.Close();
 }
 
@@ -191,7 +186,8 @@ TEST_F(RegistryKeysTest, DeleteValueKeyRemovesALeafKey)
 
 TEST_F(RegistryKeysTest, ListKeyEmptiesTheArrayAndNamesEverySubkey)
 {
-    for (const char* name : {"Alpha", "Beta", "Gamma"})
+    const std::string longest(199, 'n');   // the longest name the buffer takes
+    for (const char* name : {"Alpha", "Beta", longest.c_str()})
         MakeKey(HKEY_CURRENT_USER, Sub(name));
     SetText(HKEY_CURRENT_USER, m_key.Path(), "NotAKey", "x");
     CRegistryEx reg(HKEY_CURRENT_USER);
@@ -199,64 +195,31 @@ TEST_F(RegistryKeysTest, ListKeyEmptiesTheArrayAndNamesEverySubkey)
     names.Add("stale");
     EXPECT_EQ(1, reg.ListKey(m_key.Path(), names));
     EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
-    EXPECT_EQ((std::vector<std::string>{"Alpha", "Beta", "Gamma"}), Names(names));
+    EXPECT_EQ((std::vector<std::string>{"Alpha", "Beta", longest}), Names(names));
     EXPECT_TRUE(g_shown.empty());
 }
 
-TEST_F(RegistryKeysTest, ListKeyOfAMissingKeyLeavesTheArray)
+// A key that cannot be opened or counted: the array is left as it was and
+// nothing is shown; every key opened is closed.
+TEST_F(RegistryKeysTest, AKeyThatCannotBeListedLeavesTheArray)
 {
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    CStringArray names;
-    names.Add("stale");
-    EXPECT_EQ(0, reg.ListKey(Sub("absent").c_str(), names));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
-    EXPECT_EQ((std::vector<std::string>{"stale"}), Names(names));
-    EXPECT_TRUE(g_shown.empty());
-}
-
-// A subkey name of 200 or more characters does not fit the name buffer, so
-// its enumeration step fails with ERROR_MORE_DATA after the shorter names.
-TEST_F(RegistryKeysTest, FailedEnumerationStepIsShownAndKeepsTheNamesFound)
-{
-    MakeKey(HKEY_CURRENT_USER, Sub("a1"));
-    MakeKey(HKEY_CURRENT_USER, Sub("a2"));
-    MakeKey(HKEY_CURRENT_USER, Sub(std::string(210, 'z').c_str()));
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    CStringArray names;
-    EXPECT_EQ(0, reg.ListKey(m_key.Path(), names));
-    EXPECT_EQ(ERROR_MORE_DATA, reg.GetLastStatus());
-    EXPECT_EQ((std::vector<std::string>{"a1", "a2"}), Names(names));
-    ASSERT_EQ(1u, g_shown.size());
-    EXPECT_EQ(0u, g_shown[0].body.find("234 RegEnumKeyEx\nSetup\\RegistryEx.cpp "));
-    EXPECT_EQ(SystemText(ERROR_MORE_DATA), g_shown[0].caption);
-    EXPECT_FALSE(g_shown[0].caption.empty());
-}
-
-TEST_F(RegistryKeysTest, AKeyWhoseCountsCannotBeReadLeavesTheArray)
-{
-    sonvera_test::CFaultyRegistry registry;
-    registry.Fail(sonvera_test::CFaultyRegistry::queryCounts, ERROR_ACCESS_DENIED);
-    CRegistryOverride scope(registry);
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    CStringArray names;
-    names.Add("stale");
-    EXPECT_EQ(0, reg.ListKey(m_key.Path(), names));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, reg.GetLastStatus());
-    EXPECT_EQ((std::vector<std::string>{"stale"}), Names(names));
-    EXPECT_TRUE(g_shown.empty());
-    EXPECT_EQ(registry.Calls(sonvera_test::CFaultyRegistry::openKey),
-              registry.Calls(sonvera_test::CFaultyRegistry::closeKey));
-}
-
-TEST_F(RegistryKeysTest, SubkeyNameOf199CharactersStillFits)
-{
-    std::string longest(199, 'n');
-    MakeKey(HKEY_CURRENT_USER, Sub(longest.c_str()));
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    CStringArray names;
-    EXPECT_EQ(1, reg.ListKey(m_key.Path(), names));
-    EXPECT_EQ((std::vector<std::string>{longest}), Names(names));
-    EXPECT_TRUE(g_shown.empty());
+    for (LONG status : {static_cast<LONG>(ERROR_FILE_NOT_FOUND), static_cast<LONG>(ERROR_ACCESS_DENIED)}) {
+        sonvera_test::CFaultyRegistry registry;
+        if (status == ERROR_ACCESS_DENIED)
+            registry.Fail(sonvera_test::CFaultyRegistry::queryCounts, status);
+        CRegistryOverride scope(registry);
+        CRegistryEx reg(HKEY_CURRENT_USER);
+        CStringArray names;
+        names.Add("stale");
+        EXPECT_EQ(0, reg.ListKey(status == ERROR_ACCESS_DENIED ? m_key.Path() : Sub("absent").c_str(), names));
+        EXPECT_EQ(status, reg.GetLastStatus());
+        EXPECT_EQ((std::vector<std::string>{"stale"}), Names(names));
+        EXPECT_TRUE(g_shown.empty());
+        if (status == ERROR_ACCESS_DENIED) {
+            EXPECT_EQ(registry.Calls(sonvera_test::CFaultyRegistry::openKey),
+                      registry.Calls(sonvera_test::CFaultyRegistry::closeKey));
+        }
+    }
 }
 
 TEST_F(RegistryKeysTest, ListValuesNamesEveryValue)
@@ -273,15 +236,37 @@ TEST_F(RegistryKeysTest, ListValuesNamesEveryValue)
     EXPECT_EQ((std::vector<std::string>{"One", "Two"}), got);
 }
 
-TEST_F(RegistryKeysTest, FailedValueEnumerationStepIsShownAsRegEnumValue)
+// A name of 200 or more characters does not fit the name buffer, so its
+// enumeration step fails with ERROR_MORE_DATA after the shorter names, and
+// the failing call is shown.
+TEST_F(RegistryKeysTest, FailedEnumerationStepIsShownAndKeepsTheNamesFound)
 {
-    SetText(HKEY_CURRENT_USER, m_key.Path(), std::string(250, 'v').c_str(), "long name");
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    CStringArray names;
-    EXPECT_EQ(0, reg.ListValues(m_key.Path(), names));
-    EXPECT_EQ(0, names.GetSize());
-    ASSERT_EQ(1u, g_shown.size());
-    EXPECT_EQ(0u, g_shown[0].body.find("234 RegEnumValue\nSetup\\RegistryEx.cpp "));
+    MakeKey(HKEY_CURRENT_USER, Sub("a1\\a2"));
+    MakeKey(HKEY_CURRENT_USER, Sub(("a1\\" + std::string(210, 'z')).c_str()));
+    SetText(HKEY_CURRENT_USER, Sub("v"), "b1", "short name");
+    SetText(HKEY_CURRENT_USER, Sub("v"), std::string(250, 'v').c_str(), "long name");
+    const struct
+    {
+        const char* below;
+        int (CRegistryEx::*list)(const char*, CStringArray&);
+        std::vector<std::string> found;
+        const char* shown;
+    } cases[] = {
+        {"a1", &CRegistryEx::ListKey, {"a2"}, "234 RegEnumKeyEx\nSetup\\RegistryEx.cpp "},
+        {"v", &CRegistryEx::ListValues, {"b1"}, "234 RegEnumValue\nSetup\\RegistryEx.cpp "},
+    };
+    for (const auto& c : cases) {
+        g_shown.clear();
+        CRegistryEx reg(HKEY_CURRENT_USER);
+        CStringArray names;
+        EXPECT_EQ(0, (reg.*c.list)(Sub(c.below).c_str(), names));
+        EXPECT_EQ(ERROR_MORE_DATA, reg.GetLastStatus());
+        EXPECT_EQ(c.found, Names(names));
+        ASSERT_EQ(1u, g_shown.size());
+        EXPECT_EQ(0u, g_shown[0].body.find(c.shown)) << g_shown[0].body;
+        EXPECT_EQ(SystemText(ERROR_MORE_DATA), g_shown[0].caption);
+        EXPECT_FALSE(g_shown[0].caption.empty());
+    }
 }
 
 TEST_F(RegistryKeysTest, ShowSysMsgFormatsCodeTextFileAndLine)
@@ -295,45 +280,30 @@ TEST_F(RegistryKeysTest, ShowSysMsgFormatsCodeTextFileAndLine)
 
 // ---- FindKey: searched below HKEY_LOCAL_MACHINE ---------------------------
 
-class FindKeyTest : public RegistryKeysTest
+// Each tree: the values below the scratch key (path, value of "Name"), the
+// text searched for, and the key expected (below the scratch key, "-" none).
+TEST_F(RegistryKeysTest, FindKeySearchesDepthFirstIgnoringCase)
 {
-protected:
-    CScratchKey m_tree{HKEY_LOCAL_MACHINE, "find"};
-    std::string Path(const char* below) const { return std::string(m_tree.Path()) + below; }
-};
-
-TEST_F(FindKeyTest, SearchesDepthFirstAndIgnoresCase)
-{
-    SetText(HKEY_LOCAL_MACHINE, Path("\\A\\A1"), "Name", "other");
-    SetText(HKEY_LOCAL_MACHINE, Path("\\A\\A1\\Deep"), "Name", "wanted");
-    SetText(HKEY_LOCAL_MACHINE, Path("\\B"), "Name", "Wanted");
-    CRegistryEx reg(HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(CString(Path("\\A\\A1\\Deep").c_str()), reg.FindKey(m_tree.Path(), "Name", "WANTED"));
-}
-
-TEST_F(FindKeyTest, StartingKeyThatMatchesIsTheResult)
-{
-    SetText(HKEY_LOCAL_MACHINE, m_tree.Path(), "Name", "Here");
-    SetText(HKEY_LOCAL_MACHINE, Path("\\Child"), "Name", "here");
-    CRegistryEx reg(HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(CString(m_tree.Path()), reg.FindKey(m_tree.Path(), "Name", "here"));
-}
-
-TEST_F(FindKeyTest, NoMatchGivesAnEmptyString)
-{
-    SetText(HKEY_LOCAL_MACHINE, Path("\\A"), "Name", "one");
-    SetText(HKEY_LOCAL_MACHINE, Path("\\B"), "Other", "wanted");
-    CRegistryEx reg(HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(CString(), reg.FindKey(m_tree.Path(), "Name", "wanted"));
-    EXPECT_EQ(CString(), reg.FindKey(Path("\\Absent").c_str(), "Name", "wanted"));
-}
-
-TEST_F(FindKeyTest, LaterSiblingIsFoundWhenEarlierOnesHoldNothing)
-{
-    SetText(HKEY_LOCAL_MACHINE, Path("\\A\\A1"), "Name", "nope");
-    SetText(HKEY_LOCAL_MACHINE, Path("\\C"), "Name", "nope");
-    SetText(HKEY_LOCAL_MACHINE, Path("\\C\\C2"), "Name", "target");
-    CRegistryEx reg(HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(CString(Path("\\C\\C2").c_str()), reg.FindKey(m_tree.Path(), "Name", "Target"));
+    const struct
+    {
+        std::vector<std::pair<const char*, const char*>> tree;
+        const char* wanted;
+        const char* found;
+    } cases[] = {
+        {{{"\\A\\A1", "other"}, {"\\A\\A1\\Deep", "wanted"}, {"\\B", "Wanted"}}, "WANTED", "\\A\\A1\\Deep"},
+        {{{"", "Here"}, {"\\Child", "here"}}, "here", ""},
+        {{{"\\A\\A1", "nope"}, {"\\C", "nope"}, {"\\C\\C2", "target"}}, "Target", "\\C\\C2"},
+        {{{"\\A", "one"}}, "wanted", "-"},
+    };
+    for (const auto& c : cases) {
+        CScratchKey tree{HKEY_LOCAL_MACHINE, "find"};
+        const std::string root = tree.Path();
+        for (const auto& value : c.tree)
+            SetText(HKEY_LOCAL_MACHINE, root + value.first, "Name", value.second);
+        CRegistryEx reg(HKEY_LOCAL_MACHINE);
+        const std::string expected = std::string(c.found) == "-" ? "" : root + c.found;
+        EXPECT_EQ(CString(expected.c_str()), reg.FindKey(root.c_str(), "Name", c.wanted)) << c.wanted;
+        EXPECT_EQ(CString(), reg.FindKey((root + "\\Absent").c_str(), "Name", c.wanted));
+    }
 }
 } // namespace

@@ -1,40 +1,36 @@
 // CSetupFile: the application folder in the fixed Program key, every INI
-// setting with its default and its edge cases, the registry settings, the
-// secure settings pass-through and the shared file test.
+// setting with its default, its stored text and its parsing, the registry
+// settings, and the secure settings it passes through.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "Setup/SetupFile.h"
-#include "fw/FileException.h"
 #include "tests/Setup/ProgramKeyGuard.h"
-#include "tests/Setup/SetupTestSupport.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/FaultyRegistry.h"
-
-using sonvera_test::CProgramKeyGuard;
-using sonvera_test::CRegistryValueGuard;
-using sonvera_test::CTempFolder;
-using sonvera_test::ReadRaw;
-using sonvera_test::WriteRaw;
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
 
 namespace
 {
-std::vector<std::string> Items(const CStringArray& array)
+using sonvera_test::CProgramKeyGuard;
+using sonvera_test::WriteRaw;
+
+std::string Items(const CStringArray& array)
 {
-    std::vector<std::string> items;
+    std::string items;
     for (int i = 0; i < array.GetSize(); ++i)
-        items.push_back(array[i].str());
+        items += "[" + array[i].str() + "]";
     return items;
 }
 
-void ExpectRect(const RECT& rect, LONG left, LONG top, LONG right, LONG bottom)
+std::string Rect(const RECT& r)
 {
-    EXPECT_EQ(left, rect.left);
-    EXPECT_EQ(top, rect.top);
-    EXPECT_EQ(right, rect.right);
-    EXPECT_EQ(bottom, rect.bottom);
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
 }
 
 class SetupFileTest : public ::testing::Test
@@ -48,7 +44,7 @@ protected:
 
     CString Ini() const { return m_folder.File("marzet.ini"); }
 
-    // The raw text of a key, read past the object under test.
+    // The raw text of a key, read and written past the object under test.
     std::string IniValue(const char* section, const char* key)
     {
         char buffer[256] = {};
@@ -60,174 +56,183 @@ protected:
         ASSERT_TRUE(WritePrivateProfileStringA(section, key, value, Ini()));
     }
 
+    // Each setting read back as text.
+    std::string Read(const char* key)
+    {
+        const std::string k(key);
+        if (k == "LastUser")
+            return m_setup.GetLastUserProgram().str();
+        if (k == "LastExecutePos")
+            return Rect(m_setup.GetAppLastPos());
+        if (k == "Skin")
+            return m_setup.GetSkinCurrent().str();
+        if (k == "SkinList") {
+            CStringArray skins;
+            skins.Add("kept");
+            m_setup.GetSkinList(skins);
+            return Items(skins);
+        }
+        if (k == "EncryptFileFolder")
+            return m_setup.GetAppSecureFolder().str();
+        if (k == "EncryptFileStyle")
+            return std::to_string(m_setup.GetAppSecureMakeType());
+        if (k == "WaitTime")
+            return std::to_string(m_setup.GetScrWaitTime());
+        if (k == "Auto")
+            return std::to_string(m_setup.GetScrAuto());
+        return "<unknown key>";
+    }
+
     CProgramKeyGuard m_guard;
-    CTempFolder m_folder;
+    sonvera_test::CTempFolder m_folder;
     CSetupFile m_setup;
 };
 
-// ---- application folder and paths --------------------------------------
+// ---- application folder and the secure settings ------------------------
 
-TEST_F(SetupFileTest, AppPathIsStoredInTheProgramKeyAsText)
+TEST_F(SetupFileTest, AppPathIsTextInTheProgramKeyForBothSettingsObjects)
 {
-    EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
     char stored[300] = {};
     DWORD size = sizeof(stored);
     DWORD type = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey, "AppPath",
-                                          RRF_RT_ANY, &type, stored, &size));
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey, "AppPath", RRF_RT_ANY,
+                                          &type, stored, &size));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_EQ(m_folder.Path(), CString(stored));
-}
-
-TEST_F(SetupFileTest, MissingAppPathReadsAsEmpty)
-{
+    EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
+    EXPECT_EQ(m_folder.Path(), CSetupSecure().GetAppPath());
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey, "AppPath"));
     EXPECT_EQ(CString(), m_setup.GetAppPath());
-    CSetupSecure secure;
-    EXPECT_EQ(CString(), secure.GetAppPath());
+    EXPECT_EQ(CString(), CSetupSecure().GetAppPath());
 }
 
-TEST_F(SetupFileTest, SecureObjectReadsTheSameFixedKey)
+TEST_F(SetupFileTest, InitializeMakesTheSecureFileOnceAndCopiesShareIt)
 {
-    CSetupSecure secure;
-    EXPECT_EQ(m_folder.Path(), secure.GetAppPath());
-}
-
-TEST_F(SetupFileTest, InitializeCreatesTheSecureFileWithDefaults)
-{
-    EXPECT_TRUE(CSetupFile::IsFileExist(m_folder.File("marzet.dat"), 0));
-    CSetupSecure::tagSecureSettings settings = m_setup.GetSecureAppSettings();
-    EXPECT_EQ(0, settings.nSwitch1);
-    EXPECT_EQ(0, settings.nSwitch2);
-    EXPECT_EQ(0, settings.nSwitch3);
-    EXPECT_EQ(1, settings.nLogonMethod);
-    EXPECT_EQ(1, settings.nCryptMethod);
-    EXPECT_EQ(1, settings.nSwitch6);
-}
-
-TEST_F(SetupFileTest, SecureSettingsPassThroughTheOwnedObject)
-{
-    CSetupSecure::tagSecureSettings settings = {1, 0, 1, 0, 1, 0};
-    m_setup.SetSecureAppSettings(settings);
-    CSetupSecure::tagSecureSettings back = m_setup.GetSecureAppSettings();
-    EXPECT_EQ(0, memcmp(&settings, &back, sizeof(settings)));
-    // A second object on the same folder sees the change at once.
+    const std::vector<int> defaults = {0, 0, 0, 1, 1, 1};
+    auto fields = [](const CSetupSecure::tagSecureSettings& s) {
+        return std::vector<int>{s.nSwitch1, s.nSwitch2, s.nSwitch3, s.nLogonMethod, s.nCryptMethod, s.nSwitch6};
+    };
+    EXPECT_EQ(defaults, fields(m_setup.GetSecureAppSettings()));
+    m_setup.SetSecureAppSettings({1, 0, 1, 0, 1, 0});
+    const std::string before = sonvera_test::ReadRaw(m_folder.File("marzet.dat"));
     CSetupFile other;
     other.Initialize();
-    back = other.GetSecureAppSettings();
-    EXPECT_EQ(0, memcmp(&settings, &back, sizeof(settings)));
-}
+    EXPECT_EQ(before, sonvera_test::ReadRaw(m_folder.File("marzet.dat")));
+    EXPECT_EQ((std::vector<int>{1, 0, 1, 0, 1, 0}), fields(other.GetSecureAppSettings()));
 
-TEST_F(SetupFileTest, InitializeKeepsAnExistingSecureFile)
-{
-    std::string before = ReadRaw(m_folder.File("marzet.dat"));
-    ASSERT_FALSE(before.empty());
-    CSetupFile again;
-    again.Initialize();
-    EXPECT_EQ(before, ReadRaw(m_folder.File("marzet.dat")));
-}
-
-TEST_F(SetupFileTest, CopiesUseTheSameFiles)
-{
     CSetupFile copy(m_setup);
-    ASSERT_NE(0, m_setup.SetLastUserProgram("shared"));
-    EXPECT_EQ(CString("shared"), copy.GetLastUserProgram());
     CSetupFile assigned;
     assigned = m_setup;
+    ASSERT_NE(0, m_setup.SetLastUserProgram("shared"));
+    EXPECT_EQ(CString("shared"), copy.GetLastUserProgram());
     EXPECT_EQ(CString("shared"), assigned.GetLastUserProgram());
-    EXPECT_EQ(1, assigned.GetSecureAppSettings().nLogonMethod);
+    EXPECT_EQ(1, assigned.GetSecureAppSettings().nSwitch1);
 }
 
 TEST_F(SetupFileTest, ExecutePathIsTheHostFolderWithItsBackslash)
 {
-    CString path = m_setup.GetAppExecutePath();
-    ASSERT_GT(path.GetLength(), 0);
-    EXPECT_EQ('\\', path[path.GetLength() - 1]);
+    const CString path = m_setup.GetAppExecutePath();
     char module[MAX_PATH] = {};
     GetModuleFileNameA(NULL, module, MAX_PATH);
-    CString modulePath(module);
-    EXPECT_EQ(path, modulePath.Left(path.GetLength()));
-    EXPECT_EQ(-1, modulePath.Mid(path.GetLength()).Find('\\'));   // only the file name is cut
-    EXPECT_EQ(1, CSetupFile::IsFileExist(path, 1));
+    const std::string modulePath(module);
+    EXPECT_EQ(modulePath.substr(0, modulePath.rfind('\\') + 1), path.str());
 }
-
-// ---- shared file test ---------------------------------------------------
 
 TEST(SetupFileExist, FilesFoldersAndMissingPaths)
 {
-    CTempFolder folder;
-    CString file = folder.File("present.txt");
+    sonvera_test::CTempFolder folder;
+    const CString file = folder.File("present.txt");
     ASSERT_TRUE(WriteRaw(file, "x"));
     EXPECT_EQ(1, CSetupFile::IsFileExist(file, 0));
     EXPECT_EQ(0, CSetupFile::IsFileExist(file, 1));
     EXPECT_EQ(1, CSetupFile::IsFileExist(folder.Path(), 1));
     EXPECT_EQ(0, CSetupFile::IsFileExist(folder.Path(), 0));
     EXPECT_EQ(0, CSetupFile::IsFileExist(folder.File("absent.txt"), 0));
-    EXPECT_EQ(0, CSetupFile::IsFileExist(folder.File("absent"), 1));
     EXPECT_EQ(0, CSetupFile::IsFileExist(NULL, 0));
     EXPECT_EQ(1, CSetupSecure::IsFileExist(file, 0));
-    EXPECT_EQ(0, CSetupSecure::IsFileExist(folder.Path(), 0));
 }
 
-TEST(SetupFileExist, ShiftJisFileName)
-{
-    CTempFolder folder;
-    CString file = folder.File("\x93\xfa\x96\x7b\x8c\xea.txt");   // a Japanese name
-    ASSERT_TRUE(WriteRaw(file, "x"));
-    EXPECT_EQ(1, CSetupFile::IsFileExist(file, 0));
-}
-
-// ---- defaults -----------------------------------------------------------
+// ---- INI settings -------------------------------------------------------
 
 TEST_F(SetupFileTest, EveryIniSettingHasItsDefaultWhenTheFileIsMissing)
 {
     ASSERT_FALSE(CSetupFile::IsFileExist(Ini(), 0));
-    EXPECT_EQ(CString(), m_setup.GetLastUserProgram());
-    ExpectRect(m_setup.GetAppLastPos(), 0, 0, 0, 0);
-    EXPECT_EQ(CString(), m_setup.GetSkinCurrent());
-    CStringArray skins;
-    m_setup.GetSkinList(skins);
-    EXPECT_EQ((std::vector<std::string>{""}), Items(skins));
-    EXPECT_EQ(CString(), m_setup.GetAppSecureFolder());
-    EXPECT_EQ(0u, m_setup.GetAppSecureMakeType());
+    for (const char* key : {"LastUser", "Skin", "EncryptFileFolder"})
+        EXPECT_EQ("", Read(key)) << key;
+    for (const char* key : {"EncryptFileStyle", "WaitTime", "Auto"})
+        EXPECT_EQ("0", Read(key)) << key;
+    EXPECT_EQ("0,0,0,0", Read("LastExecutePos"));
+    EXPECT_EQ("[kept][]", Read("SkinList"));
     EXPECT_EQ(CString(), m_setup.GetAuthWord("aaj"));
-    CStringArray words;
-    EXPECT_EQ(0, m_setup.GetAuthWordList(words));
-    EXPECT_EQ(0, words.GetSize());
     EXPECT_EQ(CString(), m_setup.GetAuthNick("anything"));
     EXPECT_EQ(CString(), m_setup.GetScrImageFile(1));
-    CStringArray images;
-    EXPECT_EQ(1, m_setup.GetScrImageFileList(images));
-    EXPECT_EQ(0, images.GetSize());
-    EXPECT_EQ(0u, m_setup.GetScrWaitTime());
-    EXPECT_EQ(0, m_setup.GetScrAuto());
+    CStringArray list;
+    EXPECT_EQ(0, m_setup.GetAuthWordList(list));
+    EXPECT_EQ(1, m_setup.GetScrImageFileList(list));
+    EXPECT_EQ(0, list.GetSize());
 }
 
-TEST_F(SetupFileTest, RegistrySettingsHaveTheirDefaultsWhenMissing)
+// A setter: what it stores under its key, and whether it accepts the value.
+struct IniWrite
 {
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey, "ScrMent");
-    EXPECT_EQ(CString(), m_setup.GetScrComment());
+    const char* section;
+    const char* key;
+    std::function<int(CSetupFile&)> set;
+    int result;
+    const char* stored;     // the key's text afterwards, "<missing>" when refused
+    const char* readBack;   // the getter's answer, as text
+};
+
+TEST_F(SetupFileTest, SettersStoreTheirTextAndRefuseEmptyValues)
+{
+    const IniWrite writes[] = {
+        {"DESK_WARDEN", "LastUser", [](CSetupFile& s) { return s.SetLastUserProgram("\x93\xfa\x96\x7b user"); }, 1,
+         "\x93\xfa\x96\x7b user", "\x93\xfa\x96\x7b user"},
+        {"DESK_WARDEN", "LastExecutePos", [](CSetupFile& s) { return s.SetAppLastPos(-5, 20, 300, 400); }, 1,
+         "-5,20,300,400", "-5,20,300,400"},
+        {"VOICE_RECOG_DLL", "Skin", [](CSetupFile& s) { return s.SetSkinChange("Blue"); }, 1, "Blue", "Blue"},
+        {"VOICE_RECOG_DLL", "Skin", [](CSetupFile& s) { return s.SetSkinChange(""); }, 0, "<missing>", ""},
+        {"VOICE_RECOG_DLL", "EncryptFileFolder", [](CSetupFile& s) { return s.SetAppSecureFolder("D:\\Secret"); }, 1,
+         "D:\\Secret", "D:\\Secret"},
+        {"VOICE_RECOG_DLL", "EncryptFileFolder", [](CSetupFile& s) { return s.SetAppSecureFolder(""); }, 0,
+         "<missing>", ""},
+        {"VOICE_RECOG_DLL", "EncryptFileStyle", [](CSetupFile& s) { return s.SetAppSecureMakeType(3); }, 1, "3", "3"},
+        {"SCREEN_SAVER", "WaitTime", [](CSetupFile& s) { return s.SetScrWaitTime(30); }, 1, "30", "30"},
+        {"SCREEN_SAVER", "WaitTime", [](CSetupFile& s) { return s.SetScrWaitTime(0); }, 0, "<missing>", "0"},
+        {"SCREEN_SAVER", "Auto", [](CSetupFile& s) { s.SetScrAuto(5); return 1; }, 1, "1", "1"},
+        {"SCREEN_SAVER", "Auto", [](CSetupFile& s) { s.SetScrAuto(0); return 1; }, 1, "0", "0"},
+    };
+    for (const IniWrite& w : writes) {
+        SCOPED_TRACE(std::string(w.key) + " := " + w.stored);
+        DeleteFileW(Ini().ToWide().c_str());
+        EXPECT_EQ(w.result, w.set(m_setup));
+        EXPECT_EQ(w.stored, IniValue(w.section, w.key));
+        EXPECT_EQ(w.readBack, Read(w.key));
+    }
 }
 
-// ---- [DESK_WARDEN] ------------------------------------------------------
-
-TEST_F(SetupFileTest, LastUserRoundTrips)
+// What the getters make of text written by hand.
+TEST_F(SetupFileTest, GettersParseHandWrittenText)
 {
-    EXPECT_NE(0, m_setup.SetLastUserProgram("\x93\xfa\x96\x7b user"));
-    EXPECT_EQ("\x93\xfa\x96\x7b user", IniValue("DESK_WARDEN", "LastUser"));
-    EXPECT_EQ(CString("\x93\xfa\x96\x7b user"), m_setup.GetLastUserProgram());
-}
-
-TEST_F(SetupFileTest, IniWritesReturnZeroWhenTheFileCannotBeWritten)
-{
-    CSetupFile elsewhere;
-    elsewhere.SetAppPath(m_folder.File("missing-folder"));
-    // Initialize would try to create marzet.dat there; only the INI path matters here.
-    EXPECT_THROW(elsewhere.Initialize(), CFileException);
-    EXPECT_EQ(0, elsewhere.SetLastUserProgram("x"));
-    EXPECT_EQ(0, elsewhere.SetAppLastPos(1, 2, 3, 4));
-    EXPECT_EQ(0, elsewhere.SetSkinChange("Blue"));
-    EXPECT_EQ(1, elsewhere.SetAppSecureFolder("C:\\x"));   // returns 1 whatever the write did
+    const struct
+    {
+        const char* section;
+        const char* key;
+        const char* text;
+        const char* read;
+    } cases[] = {
+        {"DESK_WARDEN", "LastExecutePos", "10,20", "10,20,0,0"},
+        {"DESK_WARDEN", "LastExecutePos", " 7px,abc,+8,-9,99", "7,0,8,-9"},
+        {"VOICE_RECOG_DLL", "EncryptFileStyle", "  12abc", "12"},
+        {"VOICE_RECOG_DLL", "EncryptFileStyle", "none", "0"},
+        {"SCREEN_SAVER", "Auto", "7", "1"},
+        {"VOICE_RECOG_DLL", "SkinList", "Blue, Green ,,Red", "[kept][Blue][Green][][Red]"},
+        {"VOICE_RECOG_DLL", "SkinList", "\tDark Night\t,\x90\xc2,", "[kept][Dark Night][\x90\xc2][]"},
+    };
+    for (const auto& c : cases) {
+        SetIniValue(c.section, c.key, c.text);
+        EXPECT_EQ(c.read, Read(c.key)) << c.key << " = " << c.text;
+    }
 }
 
 TEST_F(SetupFileTest, RefusedIniWritesAreReportedOnlyWhereASetterReportsThem)
@@ -243,6 +248,73 @@ TEST_F(SetupFileTest, RefusedIniWritesAreReportedOnlyWhereASetterReportsThem)
     EXPECT_EQ(1, m_setup.SetScrWaitTime(5));
     EXPECT_EQ(6, profile.writes);
     EXPECT_EQ("<missing>", IniValue("DESK_WARDEN", "LastUser"));
+}
+
+TEST_F(SetupFileTest, WordsAndNicksComeFromTheWordListIgnoringLetterCase)
+{
+    ASSERT_TRUE(WriteRaw(Ini(), "[WORD_LIST]\r\nacj=Sesame\r\naaj=\x83\x8a\x83\x93\x83\x53\r\n"
+                                "abj=apple pie\r\n[Other]\r\nadj=Elsewhere\r\n"));
+    EXPECT_EQ(CString("Sesame"), m_setup.GetAuthWord("acj"));
+    EXPECT_EQ(CString(), m_setup.GetAuthWord("adj"));
+    CStringArray words;
+    words.Add("kept");
+    EXPECT_EQ(1, m_setup.GetAuthWordList(words));
+    EXPECT_EQ("[kept][Sesame][\x83\x8a\x83\x93\x83\x53][apple pie]", Items(words));
+    const std::pair<const char*, const char*> nicks[] = {
+        {"sesame", "acj"}, {"APPLE PIE", "abj"}, {"\x83\x8a\x83\x93\x83\x53", "aaj"}, {"Elsewhere", ""}, {"Sesam", ""}};
+    for (const auto& n : nicks)
+        EXPECT_EQ(CString(n.second), m_setup.GetAuthNick(n.first)) << n.first;
+}
+
+TEST_F(SetupFileTest, ImageFilesReplaceTheWholeSectionAndListOnlyReachableFiles)
+{
+    for (const char* key : {"1", "2", "3", "4", "5"})
+        SetIniValue("IMAGE_FILES", key, "C:\\old.bmp");
+    SetIniValue("IMAGE_FILES", "0", "C:\\zero.bmp");
+    EXPECT_EQ(CString(), m_setup.GetScrImageFile(0));
+    EXPECT_EQ(CString(), m_setup.GetScrImageFile(-1));
+    CStringArray files;
+    for (const char* name : {"first.bmp", "gone.bmp", "", "last.bmp"}) {
+        files.Add(*name != '\0' ? m_folder.File(name) : m_folder.Path());
+        if (*name != '\0') {
+            ASSERT_TRUE(WriteRaw(m_folder.File(name), "BM"));
+        }
+    }
+    EXPECT_EQ(1, m_setup.SetScrImageFile(files));
+    char keys[256] = {};
+    const DWORD used = GetPrivateProfileStringA("IMAGE_FILES", NULL, "", keys, sizeof(keys), Ini());
+    EXPECT_EQ(std::string("1\0002\0003\0004\000", 8), std::string(keys, used));
+    EXPECT_EQ(m_folder.File("gone.bmp"), m_setup.GetScrImageFile(2));
+    EXPECT_EQ(CString(), m_setup.GetScrImageFile(5));
+
+    ASSERT_TRUE(DeleteFileW(m_folder.File("gone.bmp").ToWide().c_str()));
+    CStringArray existing;
+    existing.Add("kept");
+    EXPECT_EQ(1, m_setup.GetScrImageFileList(existing));
+    EXPECT_EQ("[kept][" + m_folder.File("first.bmp").str() + "][" + m_folder.File("last.bmp").str() + "]",
+              Items(existing));
+    // A picture whose share cannot be reached is left out like a missing one.
+    sonvera_test::CFaultyFileSystem away;
+    away.Watch(L"last.bmp");
+    away.Fail(sonvera_test::CFaultyFileSystem::attributes, ERROR_BAD_NETPATH);
+    CFileSystemOverride scope(away);
+    CStringArray reachable;
+    EXPECT_EQ(1, m_setup.GetScrImageFileList(reachable));
+    EXPECT_EQ("[" + m_folder.File("first.bmp").str() + "]", Items(reachable));
+}
+
+// ---- registry settings --------------------------------------------------
+
+TEST_F(SetupFileTest, CommentRoundTripsAndRecreatesAMissingProgramKey)
+{
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey);
+    EXPECT_EQ(CString(), m_setup.GetScrComment());
+    EXPECT_EQ(1, m_setup.SetScrComment("\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd"));
+    EXPECT_TRUE(CProgramKeyGuard::KeyExists(CProgramKeyGuard::kProgramKey));
+    m_setup.SetAppPath(m_folder.Path());
+    EXPECT_EQ(CString("\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd"), m_setup.GetScrComment());
+    EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
 }
 
 TEST_F(SetupFileTest, AnUnreadableRegistryReadsAsTheDefaultsAndARefusedWriteChangesNothing)
@@ -265,224 +337,12 @@ TEST_F(SetupFileTest, AnUnreadableRegistryReadsAsTheDefaultsAndARefusedWriteChan
     EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
 }
 
-TEST_F(SetupFileTest, LastPositionIsLeftTopRightBottom)
-{
-    EXPECT_NE(0, m_setup.SetAppLastPos(-5, 20, 300, 400));
-    EXPECT_EQ("-5,20,300,400", IniValue("DESK_WARDEN", "LastExecutePos"));
-    ExpectRect(m_setup.GetAppLastPos(), -5, 20, 300, 400);
-}
-
-TEST_F(SetupFileTest, ShortLastPositionLeavesTheMissingSidesZero)
-{
-    SetIniValue("DESK_WARDEN", "LastExecutePos", "10,20");
-    ExpectRect(m_setup.GetAppLastPos(), 10, 20, 0, 0);
-}
-
-TEST_F(SetupFileTest, LastPositionPiecesAreReadLikeAtoi)
-{
-    SetIniValue("DESK_WARDEN", "LastExecutePos", " 7px,abc,+8,-9,99");
-    ExpectRect(m_setup.GetAppLastPos(), 7, 0, 8, -9);
-}
-
-// ---- [VOICE_RECOG_DLL] --------------------------------------------------
-
-TEST_F(SetupFileTest, SkinChangeRefusesAnEmptyName)
-{
-    EXPECT_NE(0, m_setup.SetSkinChange("Blue"));
-    EXPECT_EQ(CString("Blue"), m_setup.GetSkinCurrent());
-    EXPECT_EQ(0, m_setup.SetSkinChange(""));
-    EXPECT_EQ(CString("Blue"), m_setup.GetSkinCurrent());
-}
-
-TEST_F(SetupFileTest, SkinListSplitsAtEveryCommaAndTrims)
-{
-    SetIniValue("VOICE_RECOG_DLL", "SkinList", "Blue, Green ,,Red");
-    CStringArray skins;
-    skins.Add("kept");
-    m_setup.GetSkinList(skins);
-    EXPECT_EQ((std::vector<std::string>{"kept", "Blue", "Green", "", "Red"}), Items(skins));
-}
-
-TEST_F(SetupFileTest, SkinListTrimsTabsAndKeepsInnerBlanks)
-{
-    SetIniValue("VOICE_RECOG_DLL", "SkinList", "\tDark Night\t,\x90\xc2,");   // Shift-JIS name, trailing comma
-    CStringArray skins;
-    m_setup.GetSkinList(skins);
-    EXPECT_EQ((std::vector<std::string>{"Dark Night", "\x90\xc2", ""}), Items(skins));
-}
-
-TEST_F(SetupFileTest, SecureFolderRefusesAnEmptyFolder)
-{
-    EXPECT_EQ(1, m_setup.SetAppSecureFolder("D:\\Secret"));
-    EXPECT_EQ(CString("D:\\Secret"), m_setup.GetAppSecureFolder());
-    EXPECT_EQ(0, m_setup.SetAppSecureFolder(""));
-    EXPECT_EQ(CString("D:\\Secret"), m_setup.GetAppSecureFolder());
-}
-
-TEST_F(SetupFileTest, SecureMakeTypeIsADecimal)
-{
-    EXPECT_EQ(1, m_setup.SetAppSecureMakeType(3));
-    EXPECT_EQ("3", IniValue("VOICE_RECOG_DLL", "EncryptFileStyle"));
-    EXPECT_EQ(3u, m_setup.GetAppSecureMakeType());
-    SetIniValue("VOICE_RECOG_DLL", "EncryptFileStyle", "  12abc");
-    EXPECT_EQ(12u, m_setup.GetAppSecureMakeType());
-    SetIniValue("VOICE_RECOG_DLL", "EncryptFileStyle", "none");
-    EXPECT_EQ(0u, m_setup.GetAppSecureMakeType());
-}
-
-// ---- [WORD_LIST] --------------------------------------------------------
-
-class SetupFileWordsTest : public SetupFileTest
-{
-protected:
-    void SetUp() override
-    {
-        SetupFileTest::SetUp();
-        ASSERT_TRUE(WriteRaw(Ini(), "[WORD_LIST]\r\nacj=Sesame\r\naaj=\x83\x8a\x83\x93\x83\x53\r\n"
-                                      "abj=apple pie\r\n[Other]\r\nadj=Elsewhere\r\n"));
-    }
-};
-
-TEST_F(SetupFileWordsTest, WordOfANick)
-{
-    EXPECT_EQ(CString("Sesame"), m_setup.GetAuthWord("acj"));
-    EXPECT_EQ(CString("\x83\x8a\x83\x93\x83\x53"), m_setup.GetAuthWord("aaj"));
-    EXPECT_EQ(CString(), m_setup.GetAuthWord("adj"));
-}
-
-TEST_F(SetupFileWordsTest, WordListAppendsTheWordsInFileOrder)
-{
-    CStringArray words;
-    words.Add("kept");
-    EXPECT_EQ(1, m_setup.GetAuthWordList(words));
-    EXPECT_EQ((std::vector<std::string>{"kept", "Sesame", "\x83\x8a\x83\x93\x83\x53", "apple pie"}),
-              Items(words));
-}
-
-TEST_F(SetupFileWordsTest, NickOfAWordIgnoresLetterCase)
-{
-    EXPECT_EQ(CString("acj"), m_setup.GetAuthNick("sesame"));
-    EXPECT_EQ(CString("abj"), m_setup.GetAuthNick("APPLE PIE"));
-    EXPECT_EQ(CString("aaj"), m_setup.GetAuthNick("\x83\x8a\x83\x93\x83\x53"));
-    EXPECT_EQ(CString(), m_setup.GetAuthNick("Elsewhere"));
-    EXPECT_EQ(CString(), m_setup.GetAuthNick("Sesam"));
-}
-
-// ---- [IMAGE_FILES] ------------------------------------------------------
-
-TEST_F(SetupFileTest, ImageFileByNumber)
-{
-    SetIniValue("IMAGE_FILES", "1", "C:\\one.bmp");
-    SetIniValue("IMAGE_FILES", "12", "C:\\twelve.bmp");
-    EXPECT_EQ(CString("C:\\one.bmp"), m_setup.GetScrImageFile(1));
-    EXPECT_EQ(CString("C:\\twelve.bmp"), m_setup.GetScrImageFile(12));
-    EXPECT_EQ(CString(), m_setup.GetScrImageFile(2));
-    SetIniValue("IMAGE_FILES", "0", "C:\\zero.bmp");
-    SetIniValue("IMAGE_FILES", "-1", "C:\\minus.bmp");
-    EXPECT_EQ(CString(), m_setup.GetScrImageFile(0));
-    EXPECT_EQ(CString(), m_setup.GetScrImageFile(-1));
-}
-
-TEST_F(SetupFileTest, SettingImageFilesReplacesTheWholeSection)
-{
-    for (const char* key : {"1", "2", "3", "4", "5"})
-        SetIniValue("IMAGE_FILES", key, "C:\\old.bmp");
-    CStringArray files;
-    files.Add("C:\\a.bmp");
-    files.Add("C:\\b.bmp");
-    EXPECT_EQ(1, m_setup.SetScrImageFile(files));
-
-    char keys[256] = {};
-    DWORD used = GetPrivateProfileStringA("IMAGE_FILES", NULL, "", keys, sizeof(keys), Ini());
-    EXPECT_EQ(std::string("1\0002\000", 4), std::string(keys, used));
-    EXPECT_EQ(CString("C:\\a.bmp"), m_setup.GetScrImageFile(1));
-    EXPECT_EQ(CString("C:\\b.bmp"), m_setup.GetScrImageFile(2));
-    EXPECT_EQ(CString(), m_setup.GetScrImageFile(3));
-}
-
-TEST_F(SetupFileTest, ImageFileListSkipsDeletedFilesAndFolders)
-{
-    CString first = m_folder.File("first.bmp");
-    CString gone = m_folder.File("gone.bmp");
-    CString last = m_folder.File("last.bmp");
-    ASSERT_TRUE(WriteRaw(first, "BM"));
-    ASSERT_TRUE(WriteRaw(gone, "BM"));
-    ASSERT_TRUE(WriteRaw(last, "BM"));
-    CStringArray files;
-    files.Add(first);
-    files.Add(gone);
-    files.Add(m_folder.Path());
-    files.Add(last);
-    ASSERT_EQ(1, m_setup.SetScrImageFile(files));
-    ASSERT_TRUE(DeleteFileW(gone.ToWide().c_str()));
-
-    CStringArray existing;
-    existing.Add("kept");
-    EXPECT_EQ(1, m_setup.GetScrImageFileList(existing));
-    EXPECT_EQ((std::vector<std::string>{"kept", first.str(), last.str()}), Items(existing));
-
-    // A picture whose share cannot be reached is left out like a missing one.
-    sonvera_test::CFaultyFileSystem away;
-    away.Watch(L"last.bmp");
-    away.Fail(sonvera_test::CFaultyFileSystem::attributes, ERROR_BAD_NETPATH);
-    CFileSystemOverride scope(away);
-    CStringArray reachable;
-    EXPECT_EQ(1, m_setup.GetScrImageFileList(reachable));
-    EXPECT_EQ((std::vector<std::string>{first.str()}), Items(reachable));
-}
-
-// ---- [SCREEN_SAVER] -----------------------------------------------------
-
-TEST_F(SetupFileTest, WaitTimeRefusesZero)
-{
-    EXPECT_EQ(1, m_setup.SetScrWaitTime(30));
-    EXPECT_EQ("30", IniValue("SCREEN_SAVER", "WaitTime"));
-    EXPECT_EQ(30u, m_setup.GetScrWaitTime());
-    EXPECT_EQ(0, m_setup.SetScrWaitTime(0));
-    EXPECT_EQ(30u, m_setup.GetScrWaitTime());
-}
-
-TEST_F(SetupFileTest, AutoIsOneForAnyNonzeroValue)
-{
-    SetIniValue("SCREEN_SAVER", "Auto", "7");
-    EXPECT_EQ(1, m_setup.GetScrAuto());
-    SetIniValue("SCREEN_SAVER", "Auto", "0");
-    EXPECT_EQ(0, m_setup.GetScrAuto());
-    m_setup.SetScrAuto(5);
-    EXPECT_EQ("1", IniValue("SCREEN_SAVER", "Auto"));
-    EXPECT_EQ(1, m_setup.GetScrAuto());
-    m_setup.SetScrAuto(0);
-    EXPECT_EQ("0", IniValue("SCREEN_SAVER", "Auto"));
-    EXPECT_EQ(0, m_setup.GetScrAuto());
-}
-
-// ---- registry settings --------------------------------------------------
-
-TEST_F(SetupFileTest, CommentRoundTripsThroughTheProgramKey)
-{
-    EXPECT_EQ(1, m_setup.SetScrComment("\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd"));
-    EXPECT_EQ(CString("\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd"), m_setup.GetScrComment());
-}
-
-TEST_F(SetupFileTest, SettersCreateTheProgramKeyWhenItIsMissing)
-{
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey);
-    ASSERT_FALSE(CProgramKeyGuard::KeyExists(CProgramKeyGuard::kProgramKey));
-    EXPECT_EQ(CString(), m_setup.GetScrComment());
-    EXPECT_EQ(1, m_setup.SetScrComment("back"));
-    EXPECT_TRUE(CProgramKeyGuard::KeyExists(CProgramKeyGuard::kProgramKey));
-    m_setup.SetAppPath(m_folder.Path());
-    EXPECT_EQ(CString("back"), m_setup.GetScrComment());
-    EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
-}
-
 TEST_F(SetupFileTest, LastLogonUserComesFromTheWinlogonKey)
 {
     const char* winlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-    CRegistryValueGuard guard(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName");
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName", REG_SZ,
-                                             "taro", 5));
+    sonvera_test::CRegistryValueGuard guard(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName");
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetKeyValueA(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName", REG_SZ, "taro", 5));
     EXPECT_EQ(CString("taro"), m_setup.GetLastUserLogon());
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName"));
     EXPECT_EQ(CString(), m_setup.GetLastUserLogon());

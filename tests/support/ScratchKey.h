@@ -1,21 +1,13 @@
-// Helpers shared by the settings tests: the scratch folder, raw file access
-// and byte layouts of all the file tests, and a registry key that is removed
-// again when the test ends.
+// A registry key made for one test and deleted with everything below it.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
-#include <vector>
-
-#include "fw/String.h"
-#include "tests/support/Bytes.h"
-#include "tests/support/RawFile.h"
-#include "tests/support/TempFolder.h"
 
 namespace sonvera_test
 {
-// A registry key made for one test and deleted with everything below it.
 class CScratchKey
 {
 public:
