@@ -92,7 +92,7 @@ void CSpeakerEngine::ResetFields()
     m_nTakeCount = 0;
     m_nAnalysedShortWord = 0;
     ForgetAnalysis();
-    m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
+    m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f, 0.0f};
     m_nError = 0;
     m_bTakeReady = false;
     m_fVoicedFraction = 0.0f;
@@ -349,7 +349,7 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     if (!m_bInitialized || !m_bStagesReady || samples == nullptr || count <= 0) {
         m_bAnalysed = false;
         m_bHalfShiftTake = false;
-        m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
+        m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f, 0.0f};
         m_nError = kEpdLengthAbnormal;
         return 0;
     }
@@ -368,12 +368,12 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     m_nTakeHash = hash;
     m_nTakeCount = count;
     m_nAnalysedShortWord = shortWord;
-    m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
+    m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f, 0.0f};
     m_nError = kEpdLengthAbnormal;
     const int frames = m_extractor.Compute(samples, count, m_features, m_levelDb.data());
     if (frames <= 0) return 0;
     const int used = std::min(count, (frames - 1) * m_nShift + m_nFrameLength);
-    m_detector.Detect(m_levelDb.data(), frames, samples, used, shortWord, m_endpoint);
+    m_detector.Detect(m_levelDb.data(), m_extractor.SpectralSnrDb(), frames, samples, used, shortWord, m_endpoint);
     m_nError = m_endpoint.nError;
     if (!m_endpoint.bSpeech) return 0;
     const int limit = std::min(m_nMaxTemplateFrames, CSpeakerModel::TemplateFrameLimit(m_extractor.Dims()));
