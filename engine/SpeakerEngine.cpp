@@ -541,12 +541,14 @@ int CSpeakerEngine::Verify()
     if (!LoadModelForTake()) return 0;
     const float score = m_scorer.Score(m_take, m_model, m_lastParts);
     m_fLastScore = score;
-    const float threshold = CSpeakerScorer::Threshold(m_fSecurity);
+    const float threshold = CSpeakerScorer::Threshold(m_fSecurity, m_endpoint.fSnrDb);
     if (!(score <= threshold)) return 0;
     // Adapt only on a clear accept of a clean take: a marginal accept may be
     // an impostor near the boundary, and learning from it would pull the
-    // model towards them.
-    if (m_bAdapt && m_endpoint.nError == kEpdOk && score <= m_fAdaptMargin * threshold) Adapt(m_lastParts);
+    // model towards them. The margin is a share of the threshold's size (the
+    // score has its speaker's typical distance taken off and may be below 0).
+    const float clear = threshold - static_cast<float>(1.0 - m_fAdaptMargin) * std::fabs(threshold);
+    if (m_bAdapt && m_endpoint.nError == kEpdOk && score <= clear) Adapt(m_lastParts);
     return 1;
 }
 
@@ -593,7 +595,8 @@ double CSpeakerEngine::LastScorePart(int index) const
 
 double CSpeakerEngine::Threshold() const
 {
-    return CSpeakerScorer::Threshold(m_fSecurity);
+    // For the last take (a clean one before any take).
+    return CSpeakerScorer::Threshold(m_fSecurity, m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f);
 }
 
 double CSpeakerEngine::ModelPart(int index) const

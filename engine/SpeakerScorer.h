@@ -13,10 +13,11 @@
 //            regardless of their order;
 //   3  pitch: distance of the take's median pitch from the templates' (log).
 // Each distance is scaled by its spread over genuine trials and the four are
-// fused with fixed weights. Training also learns each distance's typical
-// value for this speaker, by leaving each enrolment take out in turn and
-// scoring it against the other four; the fusion can take a share of it off
-// (kTypicalShare), which the tuning split did not reward.
+// fused with fixed weights, after a share of this speaker's typical value of
+// each is taken off: training learns it by leaving each enrolment take out
+// in turn and scoring it against the other four (kTypicalShare), so that a
+// speaker whose takes lie close together is held to that, and one whose
+// takes vary is not refused for it.
 //
 // The score then weighs that fused distance against the take's distance to
 // neighbouring voices: the templates with their spectra moved half a
@@ -61,8 +62,12 @@ public:
     // model than to the neighbouring voices on average. parts: receives the
     // raw distances to the model (kParts values).
     float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts);
-    // Threshold on the score for a security level (higher = stricter).
-    static float Threshold(float security);
+    // Threshold on the score for a security level (higher = stricter) and a
+    // take whose word peaks `snrDb` over its noise floor: a noisy or soft
+    // take is further from every model, its own speaker's too, and gets a
+    // threshold raised by as much as its genuine scores rise on the tuning
+    // speakers.
+    static float Threshold(float security, float snrDb);
     // Smallest fingerprint distance of `test` to the fingerprints of `model`,
     // as a fraction of the typical distance between two enrolment takes
     // (a replay: well below 1; a fresh take: about 1); large when the model
