@@ -20,12 +20,25 @@ const int kFixedTemplates = 3;            // enrolment templates adaptation neve
 
 // --- Replay check -------------------------------------------------------------------
 // A take replays a known recording when its fingerprint distance is below
-// replay sensitivity x kReplayUnit of the typical distance between two enrolment
-// takes (2.4 -> 0.40). On the tuning takes, with the speakers at their own
-// level, replays reached at most 0.29 and fresh takes at least 0.42 (mostly
-// above 0.5). With a speaker made 20 dB quieter the two meet: one replay of a
-// quiet word reached 0.42 and fresh takes came down to 0.41.
-const double kReplayUnit = 0.4 / 2.4;
+// replay sensitivity x kReplayUnit of the typical distance between two
+// enrolment takes (2.4 -> 0.30), or its pitch contour is within replay
+// sensitivity x kReplayPitchUnit semitones of a known one (2.4 -> 0.07).
+// Both limits were chosen together on the tuning speakers (fsdd's four,
+// arabicsc's seven): the most replays through a loudspeaker and a room caught
+// with at most 1 % of their fresh takes flagged. The fingerprint catches
+// digital copies (99.6 %) but hardly a replay through a room (0.4 %), whose
+// echoes smear the spectra; the pitch contour survives the room for a fifth
+// of them. The fingerprint's limit was 0.40 when only fsdd's four speakers
+// were known; arabicsc's, who say their words more alike, came to 0.17-0.42
+// in fresh takes, all of them loud (word peaks 50-61 dB over the noise).
+// The noise a replay adds moves a quiet take's fingerprint most (replays at
+// 28 dB reached 0.36), so below kReplaySnrKneeDb the limit rises by
+// kReplayUnitPerDb for every dB, up to kReplaySnrRangeDb (2.4 -> 0.40 at 35 dB).
+const double kReplayUnit = 0.30 / 2.4;
+const double kReplayPitchUnit = 0.07 / 2.4;
+const double kReplaySnrKneeDb = 45.0;
+const double kReplaySnrRangeDb = 10.0;
+const double kReplayUnitPerDb = 0.01 / 2.4;
 
 std::string SafeString(const char* s)
 {
@@ -106,6 +119,7 @@ void CSpeakerEngine::ResetFields()
     m_fLastScore = 0.0;
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
     m_fLastReplayDistance = 0.0;
+    m_fLastReplayPitchDistance = 0.0;
 }
 
 int CSpeakerEngine::BuildStages()
@@ -385,6 +399,7 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     float pitch = 0.0f;
     m_voicing.Analyse(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_fVoicedFraction, pitch);
     m_take.SetPitch(pitch);
+    m_take.SetPitchTrack(m_voicing.Track(), m_voicing.TrackLength());
     // Kept for the replay check, which frames the word a second time.
     const int kept = std::min(count, static_cast<int>(m_takeSamples.size()));
     std::copy(samples, samples + kept, m_takeSamples.begin());
@@ -414,6 +429,7 @@ bool CSpeakerEngine::BuildHalfShiftTake()
     const int limit = std::min(m_nMaxTemplateFrames, CSpeakerModel::TemplateFrameLimit(m_extractor.Dims()));
     if (m_halfShiftTake.Build(m_halfShiftFeatures, m_endpoint.nCoreFirst, last, limit) < 1) return false;
     m_halfShiftTake.SetPitch(m_take.Pitch());
+    m_halfShiftTake.SetPitchTrack(m_voicing.Track(), m_voicing.TrackLength());
     m_bHalfShiftTake = true;
     return true;
 }
@@ -524,13 +540,20 @@ int CSpeakerEngine::LoadModelForTake()
 int CSpeakerEngine::IsReplay()
 {
     m_fLastReplayDistance = 0.0;
+    m_fLastReplayPitchDistance = 0.0;
     // Without a model or a take nothing can be recognised as a replay.
     if (!LoadModelForTake()) return 0;
     m_fLastReplayDistance = m_scorer.ReplayDistance(m_take, m_model);
+    m_fLastReplayPitchDistance = m_scorer.ReplayPitchDistance(m_take, m_model);
     if (BuildHalfShiftTake())
         m_fLastReplayDistance = std::min(m_fLastReplayDistance,
                                          static_cast<double>(m_scorer.ReplayDistance(m_halfShiftTake, m_model)));
-    return m_fLastReplayDistance <= m_fReplaySensitivity * kReplayUnit ? 1 : 0;
+    const double snr = m_endpoint.fSnrDb;
+    const double quiet = std::isfinite(snr) ? std::clamp(kReplaySnrKneeDb - snr, 0.0, kReplaySnrRangeDb) : 0.0;
+    return m_fLastReplayDistance <= m_fReplaySensitivity * (kReplayUnit + kReplayUnitPerDb * quiet) ||
+                   m_fLastReplayPitchDistance <= m_fReplaySensitivity * kReplayPitchUnit
+               ? 1
+               : 0;
 }
 
 int CSpeakerEngine::Verify()

@@ -81,6 +81,20 @@ public:
     // Returns the smallest over the offsets (CDtw::kUnreachable when either
     // is empty or longer than CTakeFeatures::kMaxFrames).
     static float AlignedMedian(const float* probe, int np, const float* stored, int ns);
+    // Smallest pitch-contour distance of `test` to the fingerprints of
+    // `model`, in semitones (see PitchContourDistance); large when no
+    // fingerprint has enough voiced frames in common with the take.
+    float ReplayPitchDistance(const CTakeFeatures& test, const CSpeakerModel& model) const;
+    // Rigid comparison of two pitch contours (CSpeakerModel's units): at each
+    // offset whose overlap covers most of the shorter one and holds at least
+    // kMinVoicedPairs frames voiced in both, the median difference of their
+    // pitches (an octave error folded back, in semitones) over the closest
+    // kPitchKeepShare of those frames.
+    // Returns the smallest over the offsets (kNoPitchContour when none counts).
+    // probeHz, storedHz: the medians the contours are relative to.
+    static float PitchContourDistance(const signed char* probe, int np, float probeHz, const signed char* stored, int ns,
+                                      float storedHz);
+    static constexpr float kNoPitchContour = 100.0f;
 
     // Number of neighbouring voices (one per spectral shift).
     static constexpr int kNeighbours = 4;

@@ -93,6 +93,7 @@ double VRE_CALL VRE_GetThreshold(void);             /* acceptance limit on VRE_G
 double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw distance 0 DTW, 1 mean, 2 NN, 3 pitch */
 double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..3 */
 double VRE_CALL VRE_GetCopyDistance(void);          /* last VRE_VCopy: fingerprint distance */
+double VRE_CALL VRE_GetCopyPitchDistance(void);     /* last VRE_VCopy: pitch-contour distance, semitones */
 double VRE_CALL VRE_GetTakeSnr(void);               /* last take: word peak over the noise floor, dB */
 
 #ifdef __cplusplus

@@ -29,6 +29,7 @@ struct STrialResult {
     double fParts[4];   // raw distances (DTW, mean, NN, pitch)
     double fModelParts[4];   // the model's typical distances (leave-one-out over its enrolment takes)
     double fCopyDistance;
+    double fCopyPitchDistance;
     double fSnrDb;      // the word's peak over the take's noise floor
     double fTakeMs;     // end points, take check, replay check and verification
     int nError;         // VRE_GetErrorNumber after the end points (0, or -1 .. -5)

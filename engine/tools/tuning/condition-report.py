@@ -74,9 +74,14 @@ def figures(rows, t0, slope, knee):
     return e, far, frr, caught, flagged, miss, worst, len(g), len(i), len(rp)
 
 
-# VRE_VCopy said "replay": a checked take within the replay limit (0.40).
+# VRE_VCopy said "replay": a checked take whose fingerprint distance is within
+# 0.30 (rising by 0.01 a dB from 45 dB down to 0.40 at 35 dB of word peak over
+# noise) or whose pitch contour is within 0.07 semitones of a known one.
 def copy_flag(r):
-    return r['epd'] == '1' and r['s'] < math.inf and float(r['copy']) <= 0.4
+    if r['epd'] != '1' or r['s'] == math.inf:
+        return False
+    limit = 0.30 + 0.01 * min(10.0, max(0.0, 45.0 - r['snr_db']))
+    return float(r['copy']) <= limit or float(r.get('copy_pitch') or 'inf') <= 0.07
 
 
 def fit(rows, slope, knee, target=1.0):
