@@ -562,7 +562,7 @@ int CSpeakerEngine::Verify()
     m_fLastScore = 0.0;
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
     if (!LoadModelForTake()) return 0;
-    const float score = m_scorer.Score(m_take, m_model, m_lastParts);
+    const float score = m_scorer.Score(m_take, m_model, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts);
     m_fLastScore = score;
     const float threshold = CSpeakerScorer::Threshold(m_fSecurity, m_endpoint.fSnrDb);
     if (!(score <= threshold)) return 0;
@@ -612,7 +612,7 @@ void CSpeakerEngine::Adapt(const float* parts)
 
 double CSpeakerEngine::LastScorePart(int index) const
 {
-    if (index < 0 || index >= CSpeakerModel::kScoreParts) return 0.0;
+    if (index < 0 || index >= 2 * CSpeakerModel::kScoreParts) return 0.0;
     return m_lastParts[index];
 }
 

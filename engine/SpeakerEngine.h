@@ -162,7 +162,7 @@ private:
     CSpeakerModel m_model;
     int m_bUpdate;
     double m_fLastScore;
-    float m_lastParts[CSpeakerModel::kScoreParts];
+    float m_lastParts[2 * CSpeakerModel::kScoreParts];   // the model's distances, then the neighbours' means
     double m_fLastReplayDistance;
     double m_fLastReplayPitchDistance;
 };

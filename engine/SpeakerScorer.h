@@ -60,8 +60,9 @@ public:
     // The decision's score (lower = more like the speaker): the fused
     // distance, plus kNeighbourWeight x how much nearer the take is to the
     // model than to the neighbouring voices on average. parts: receives the
-    // raw distances to the model (kParts values).
-    float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts);
+    // raw distances to the model (kParts values); neighbourParts (optional):
+    // their means over the neighbouring voices.
+    float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts = nullptr);
     // Threshold on the score for a security level (higher = stricter) and a
     // take whose word peaks `snrDb` over its noise floor: a noisy or soft
     // take is further from every model, its own speaker's too, and gets a

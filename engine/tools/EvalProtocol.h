@@ -26,7 +26,7 @@ struct STrialResult {
     bool bAccepted;     // VRE_Verify
     bool bCopy;         // VRE_VCopy said "replay"
     double fScore;      // the decision's score (1e9 when not scored)
-    double fParts[4];   // raw distances (DTW, mean, NN, pitch)
+    double fParts[8];   // raw distances (DTW, mean, NN, pitch), then their means over the neighbouring voices
     double fModelParts[4];   // the model's typical distances (leave-one-out over its enrolment takes)
     double fCopyDistance;
     double fCopyPitchDistance;

@@ -370,7 +370,7 @@ TEST(SpeakerScorer, TheHalfFrameFingerprintLiesBetweenTheFramesOfTheWord)
 }
 
 // The speaker's own typical distances are taken off before fusing (half of
-// the DTW's, three times the nearest-frame distance's), so that a model
+// the DTW's all, twice the nearest-frame distance's), so that a model
 // whose takes lie close together holds its speaker to that; the mean
 // spectrum, which follows the microphone, has no weight.
 TEST(SpeakerScorer, FusionTakesTheSpeakersTypicalDistancesOff)
@@ -379,10 +379,10 @@ TEST(SpeakerScorer, FusionTakesTheSpeakersTypicalDistancesOff)
     const struct {
         float parts[4], typical[4], fused;
     } cases[] = {
-        {{25.0f, 10.0f, 12.0f, 0.085f}, {0.0f, 0.0f, 0.0f, 0.0f}, 1.0f + 0.2f + 0.1f},
-        {{25.0f, 10.0f, 12.0f, 0.085f}, {50.0f, 0.0f, 0.0f, 0.0f}, 1.0f - 1.0f + 0.2f + 0.1f},
-        {{25.0f, 10.0f, 12.0f, 0.085f}, {0.0f, 0.0f, 4.0f, 0.0f}, 1.0f + 0.2f - 0.2f + 0.1f},
-        {{25.0f, 99.0f, 12.0f, 0.085f}, {0.0f, 99.0f, 0.0f, 0.5f}, 1.0f + 0.2f + 0.1f},
+        {{25.0f, 10.0f, 12.0f, 0.085f}, {0.0f, 0.0f, 0.0f, 0.0f}, 1.0f + 0.5f + 0.1f},
+        {{25.0f, 10.0f, 12.0f, 0.085f}, {25.0f, 0.0f, 0.0f, 0.0f}, 1.0f - 1.0f + 0.5f + 0.1f},
+        {{25.0f, 10.0f, 12.0f, 0.085f}, {0.0f, 0.0f, 3.0f, 0.0f}, 1.0f + 0.5f - 0.25f + 0.1f},
+        {{25.0f, 99.0f, 12.0f, 0.085f}, {0.0f, 99.0f, 0.0f, 0.5f}, 1.0f + 0.5f + 0.1f},
     };
     for (const auto& c : cases) {
         for (int p = 0; p < 4; ++p) model.adaptedMean[p] = c.typical[p];
@@ -390,17 +390,17 @@ TEST(SpeakerScorer, FusionTakesTheSpeakersTypicalDistancesOff)
     }
 }
 
-// The decision's threshold: 0.22 at the shipped security 0.3, 0.06 per tenth
-// of security, and 0.02 more for every dB a take's word peaks less than 35 dB
+// The decision's threshold: -0.46 at the shipped security 0.3, 0.11 per tenth
+// of security, and 0.03 more for every dB a take's word peaks less than 40 dB
 // over its noise floor.
 TEST(SpeakerScorer, TheThresholdFollowsTheSecurityAndTheTakesNoise)
 {
     const float nan = std::nanf("");
     const struct {
         float security, snrDb, threshold;
-    } cases[] = {{0.3f, 60.0f, 0.22f}, {0.3f, 35.0f, 0.22f}, {0.3f, 25.0f, 0.42f}, {0.3f, 15.0f, 0.62f},
-                 {0.0f, 60.0f, 0.40f}, {1.0f, 60.0f, -0.20f}, {2.0f, 60.0f, -0.20f}, {nan, 60.0f, 0.22f},
-                 {0.3f, nan, 0.22f}};
+    } cases[] = {{0.3f, 60.0f, -0.46f}, {0.3f, 40.0f, -0.46f}, {0.3f, 30.0f, -0.16f}, {0.3f, 20.0f, 0.14f},
+                 {0.0f, 60.0f, -0.13f}, {1.0f, 60.0f, -1.23f}, {2.0f, 60.0f, -1.23f}, {nan, 60.0f, -0.46f},
+                 {0.3f, nan, -0.46f}};
     for (const auto& c : cases)
         EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(c.security, c.snrDb), 1e-5f) << c.security << " " << c.snrDb;
 }
