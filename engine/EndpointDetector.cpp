@@ -7,17 +7,23 @@ namespace {
 
 // --- Noise floor ------------------------------------------------------------
 const int kFloorWindowMs = 1250;      // min-tracking half window, ms (half the longest word)
-// --- Speech decision --------------------------------------------------------
-const float kOnDb = 9.0f;             // level over floor that starts speech, dB
-const float kHoldDb = 5.0f;           // level over floor that keeps speech going (hysteresis), dB
-const float kMinPeakSnrDb = 15.0f;    // a stretch must peak this far over the floor, dB
+// --- Speech decision, on the spectral track ---------------------------------
+// Over a take's pauses the track varies by about +-1 dB (19 channels
+// averaged); a soft voice in white noise, 12 dB under its usual level, peaks
+// some 13 dB over the floor.
+const float kOnDb = 6.0f;             // over the floor: starts speech, dB
+const float kHoldDb = 4.0f;           // over the floor: keeps speech going (hysteresis), dB
+const float kMinPeakSnrDb = 10.0f;    // a stretch must peak this far over the floor, dB
 // --- Judgement of the word --------------------------------------------------
 const int kMaxSpeechMs = 2500;        // longer than any pass phrase
 const float kShortWordFactor = 0.5f;  // short words may be this fraction of the minimum
 const float kMarginalSnrDb = 22.0f;   // below: usable but warned (-4), dB
 const int kEdgeFrames = 2;            // word within this many frames of an edge: warned (-5)
 const int kClipLevel = 32000;         // |sample| at or above counts as clipped
-const int kClipMinSamples = 30;       // this many clipped samples: too loud
+// Words recorded up to full scale and played 3 dB louder clip 120-170
+// samples and still show their spectra; a take clipped for longer than
+// 27 ms (300 samples at 11025 Hz) is too loud to analyse.
+const int kClipMinSamples = 300;      // this many clipped samples: too loud
 // --- Defaults for unset parameters -------------------------------------------
 const SEndpointParams kDefaultParams = {60, 250, 200, 100000};
 
@@ -34,6 +40,8 @@ void CEndpointDetector::Reset()
     m_params = kDefaultParams;
     m_smooth.clear();
     m_floor.clear();
+    m_spectralSmooth.clear();
+    m_spectralFloor.clear();
     m_active.clear();
 }
 
@@ -52,6 +60,8 @@ int CEndpointDetector::Init(int sampleRate, int frameLength, int shift, int maxF
     m_params.nQuietPower = params.nQuietPower > 0 ? params.nQuietPower : kDefaultParams.nQuietPower;
     m_smooth.assign(maxFrames, 0.0f);
     m_floor.assign(maxFrames, 0.0f);
+    m_spectralSmooth.assign(maxFrames, 0.0f);
+    m_spectralFloor.assign(maxFrames, 0.0f);
     m_active.assign(maxFrames, 0);
     return 1;
 }
@@ -69,35 +79,39 @@ int CEndpointDetector::CountClipped(const short* samples, int count) const
 // least part of it is always a pause and the minimum sits on the noise,
 // whatever its level; noise that swells slowly is followed with a lag of at
 // most the window.
-void CEndpointDetector::TrackFloor(const float* levelDb, int frames)
+void CEndpointDetector::TrackFloor(const float* track, int frames, float* smooth, float* floor) const
 {
     for (int t = 0; t < frames; ++t) {
         const int a = std::max(0, t - 1), b = std::min(frames - 1, t + 1);
         float sum = 0.0f;
-        for (int i = a; i <= b; ++i) sum += levelDb[i];
-        m_smooth[t] = sum / static_cast<float>(b - a + 1);
+        for (int i = a; i <= b; ++i) sum += track[i];
+        smooth[t] = sum / static_cast<float>(b - a + 1);
     }
     const int half = std::max(1, MsToFrames(kFloorWindowMs, m_nSampleRate, m_nShift));
     // O(frames * window) over a few hundred frames: cheap, and plainly right.
     for (int t = 0; t < frames; ++t) {
-        float lo = m_smooth[t];
-        for (int i = std::max(0, t - half); i <= std::min(frames - 1, t + half); ++i) lo = std::min(lo, m_smooth[i]);
-        m_floor[t] = lo;
+        float lo = smooth[t];
+        for (int i = std::max(0, t - half); i <= std::min(frames - 1, t + half); ++i) lo = std::min(lo, smooth[i]);
+        floor[t] = lo;
     }
 }
 
-int CEndpointDetector::Detect(const float* levelDb, int frames, const short* samples, int count,
-                              int bShortWord, SEndpointResult& result)
+int CEndpointDetector::Detect(const float* levelDb, const float* spectralSnrDb, int frames, const short* samples,
+                              int count, int bShortWord, SEndpointResult& result)
 {
-    result = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
-    if (m_nShift == 0 || levelDb == nullptr || samples == nullptr || frames <= 0) return 0;
+    result = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f, 0.0f};
+    if (m_nShift == 0 || levelDb == nullptr || spectralSnrDb == nullptr || samples == nullptr || frames <= 0)
+        return 0;
     frames = std::min(frames, m_nMaxFrames);
     if (CountClipped(samples, count) >= kClipMinSamples) {
         result.nError = kEpdTooLoud;
         return 0;
     }
-    TrackFloor(levelDb, frames);
-    for (int t = 0; t < frames; ++t) m_active[t] = m_smooth[t] > m_floor[t] + kOnDb;
+    TrackFloor(levelDb, frames, m_smooth.data(), m_floor.data());
+    TrackFloor(spectralSnrDb, frames, m_spectralSmooth.data(), m_spectralFloor.data());
+    const float* smooth = m_spectralSmooth.data();
+    const float* floor = m_spectralFloor.data();
+    for (int t = 0; t < frames; ++t) m_active[t] = smooth[t] > floor[t] + kOnDb;
 
     // Bridge short pauses, then pick the stretch with the largest energy above
     // the floor: a cough or a click is short and weak next to the word.
@@ -119,7 +133,7 @@ int CEndpointDetector::Detect(const float* levelDb, int frames, const short* sam
         double mass = 0.0;
         float peakSnr = 0.0f;
         for (int i = start; i <= end; ++i) {
-            const float over = m_smooth[i] - m_floor[i];
+            const float over = smooth[i] - floor[i];
             if (over > 0.0f) mass += over;
             peakSnr = std::max(peakSnr, over);
         }
@@ -133,16 +147,18 @@ int CEndpointDetector::Detect(const float* levelDb, int frames, const short* sam
     if (bestStart < 0) return 0;
 
     // Let the weak onset and decay in, down to the hold level.
-    while (bestStart > 0 && m_smooth[bestStart - 1] > m_floor[bestStart - 1] + kHoldDb) --bestStart;
-    while (bestEnd < frames - 1 && m_smooth[bestEnd + 1] > m_floor[bestEnd + 1] + kHoldDb) ++bestEnd;
+    while (bestStart > 0 && smooth[bestStart - 1] > floor[bestStart - 1] + kHoldDb) --bestStart;
+    while (bestEnd < frames - 1 && smooth[bestEnd + 1] > floor[bestEnd + 1] + kHoldDb) ++bestEnd;
 
-    float peak = -1000.0f, peakSnr = 0.0f;
+    float peak = -1000.0f, peakSnr = 0.0f, spectralPeak = 0.0f;
     for (int i = bestStart; i <= bestEnd; ++i) {
         peak = std::max(peak, levelDb[i]);
         peakSnr = std::max(peakSnr, m_smooth[i] - m_floor[i]);
+        spectralPeak = std::max(spectralPeak, smooth[i] - floor[i]);
     }
     result.fPeakDb = peak;
     result.fSnrDb = peakSnr;
+    result.fSpectralSnrDb = spectralPeak;
 
     const double lengthMs = (bestEnd - bestStart + 1) * 1000.0 * m_nShift / m_nSampleRate +
                             1000.0 * (m_nFrameLength - m_nShift) / m_nSampleRate;

@@ -37,7 +37,10 @@ void CFeatureExtractor::Reset()
     m_melFirst.clear();
     m_melLast.clear();
     m_logMel.clear();
+    m_melPower.clear();
+    m_noisePower.clear();
     m_noiseDb.clear();
+    m_spectralSnrDb.clear();
     m_sortedLevels.clear();
     m_cosTable.clear();
 }
@@ -68,7 +71,10 @@ int CFeatureExtractor::Init(int sampleRate, int frameLength, int shift, int ceps
     m_frame.assign(frameLength, 0.0f);
     m_power.assign(fftSize / 2 + 1, 0.0f);
     m_logMel.assign(static_cast<size_t>(m_nMaxFrames) * channels, 0.0f);
+    m_melPower.assign(static_cast<size_t>(m_nMaxFrames) * channels, 0.0f);
+    m_noisePower.assign(channels, 1.0);
     m_noiseDb.assign(channels, 0.0f);
+    m_spectralSnrDb.assign(m_nMaxFrames, 0.0f);
     m_sortedLevels.assign(m_nMaxFrames, 0.0f);
     BuildMelBank(channels);
     BuildCosineTable();
@@ -144,6 +150,7 @@ int CFeatureExtractor::Compute(const short* samples, int count, CFeatureMatrix& 
     const int frames = features.Resize(FrameCount(count), Dims());
     for (int f = 0; f < frames; ++f) AnalyseFrame(samples, f, features, levelDb);
     EstimateChannelNoise(levelDb, frames);
+    ComputeSpectralSnr(frames);
     // The floor is also never lower than kMaskRangeDb under the take's
     // loudest cell: a loud and a soft take of the same voice then keep the
     // same spectral detail, instead of the loud one showing more of it.
@@ -191,12 +198,14 @@ void CFeatureExtractor::AnalyseFrame(const short* samples, int f, CFeatureMatrix
     levelDb[f] = static_cast<float>(10.0 * std::log10(sumRaw / m_nFrameLength + kLevelFloor));
     m_fft.Power(m_frame.data(), m_nFrameLength, m_power.data());
     float* logMel = m_logMel.data() + static_cast<size_t>(f) * m_nChannels;
+    float* melPower = m_melPower.data() + static_cast<size_t>(f) * m_nChannels;
     for (int c = 0; c < m_nChannels; ++c) {
         const float* w = m_melWeights.data() + static_cast<size_t>(c) * bins;
         double e = 0.0;
         for (int k = m_melFirst[c]; k <= m_melLast[c]; ++k) e += w[k] * m_power[k];
         // Scale by 1/fft size so the level does not depend on the transform length.
-        logMel[c] = static_cast<float>(10.0 * std::log10(e / m_fft.Size() + kPowerFloor));
+        melPower[c] = static_cast<float>(e / m_fft.Size() + kPowerFloor);
+        logMel[c] = 10.0f * std::log10(melPower[c]);
     }
     features.Row(f)[m_nCepstra] = static_cast<float>(10.0 * std::log10(sumWin / m_nFrameLength + kLevelFloor));
 }
@@ -217,11 +226,24 @@ void CFeatureExtractor::MaskAndTransform(int f, CFeatureMatrix& features)
     }
 }
 
+// Before masking: the mask would raise every noise-only cell to the same
+// level and hide how far speech stands over the noise.
+void CFeatureExtractor::ComputeSpectralSnr(int frames)
+{
+    for (int f = 0; f < frames; ++f) {
+        const float* melPower = m_melPower.data() + static_cast<size_t>(f) * m_nChannels;
+        double ratio = 0.0;
+        for (int c = 0; c < m_nChannels; ++c) ratio += melPower[c] / m_noisePower[c];
+        m_spectralSnrDb[f] = static_cast<float>(10.0 * std::log10(ratio / m_nChannels));
+    }
+}
+
 // The quietest frames of a take are its pauses; their mean filter energy per
 // channel (averaged as power, not as dB) is that channel's noise level.
 void CFeatureExtractor::EstimateChannelNoise(const float* levelDb, int frames)
 {
     std::fill(m_noiseDb.begin(), m_noiseDb.end(), 0.0f);
+    std::fill(m_noisePower.begin(), m_noisePower.end(), 1.0);
     if (frames <= 0) return;
     std::copy(levelDb, levelDb + frames, m_sortedLevels.begin());
     const int quiet = std::min(frames, std::max(kMinQuietFrames, static_cast<int>(kQuietFraction * frames)));
@@ -232,9 +254,10 @@ void CFeatureExtractor::EstimateChannelNoise(const float* levelDb, int frames)
         int n = 0;
         for (int f = 0; f < frames && n < quiet; ++f) {
             if (levelDb[f] > limit) continue;
-            power += std::pow(10.0, m_logMel[static_cast<size_t>(f) * m_nChannels + c] / 10.0);
+            power += m_melPower[static_cast<size_t>(f) * m_nChannels + c];
             ++n;
         }
-        m_noiseDb[c] = n > 0 ? static_cast<float>(10.0 * std::log10(power / n)) : 0.0f;
+        m_noisePower[c] = n > 0 ? power / n : kPowerFloor;
+        m_noiseDb[c] = static_cast<float>(10.0 * std::log10(m_noisePower[c]));
     }
 }

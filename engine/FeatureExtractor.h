@@ -47,6 +47,14 @@ public:
     // Returns the number of frames, 0 when not initialised or too short.
     int Compute(const short* samples, int count, CFeatureMatrix& features, float* levelDb);
 
+    // The last Compute's frames as heard against the take's own noise: the
+    // mean over the channels of each filter energy's ratio to that channel's
+    // noise level, in dB (about 0 dB where only the noise speaks). Speech
+    // that fills a few channels stands out of it even where its broadband
+    // level hardly rises over a noise spread across all of them (a soft
+    // voice in white noise). MaxFrames() values, FrameCount valid.
+    const float* SpectralSnrDb() const { return m_spectralSnrDb.data(); }
+
     // The frames first..last of `samples` only, masked with the noise levels
     // and the loudest cell of the last Compute: the same take framed a little
     // later, for a second look at the word. Returns the frame count of the
@@ -63,6 +71,7 @@ private:
     void BuildMelBank(int channels);
     void BuildCosineTable();
     void EstimateChannelNoise(const float* levelDb, int frames);
+    void ComputeSpectralSnr(int frames);
     void AnalyseFrame(const short* samples, int f, CFeatureMatrix& features, float* levelDb);
     void MaskAndTransform(int f, CFeatureMatrix& features);
 
@@ -82,7 +91,10 @@ private:
     std::vector<int> m_melFirst;        // first non-zero bin of each channel
     std::vector<int> m_melLast;         // last non-zero bin of each channel
     std::vector<float> m_logMel;        // maxFrames x channels log filter energies, dB
+    std::vector<float> m_melPower;      // maxFrames x channels filter energies, LSB^2 (as the log's argument)
     std::vector<float> m_noiseDb;       // channels: noise level per channel, dB
+    std::vector<double> m_noisePower;   // channels: the same as power
+    std::vector<float> m_spectralSnrDb; // maxFrames: mean filter-energy-to-noise ratio, dB
     std::vector<float> m_sortedLevels;  // maxFrames: scratch for the quiet-frame choice
     std::vector<float> m_cosTable;      // cepstra x channels DCT-II basis
 };

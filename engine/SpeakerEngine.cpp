@@ -20,12 +20,29 @@ const int kFixedTemplates = 3;            // enrolment templates adaptation neve
 
 // --- Replay check -------------------------------------------------------------------
 // A take replays a known recording when its fingerprint distance is below
-// replay sensitivity x kReplayUnit of the typical distance between two enrolment
-// takes (2.4 -> 0.40). On the tuning takes, with the speakers at their own
-// level, replays reached at most 0.29 and fresh takes at least 0.42 (mostly
-// above 0.5). With a speaker made 20 dB quieter the two meet: one replay of a
-// quiet word reached 0.42 and fresh takes came down to 0.41.
-const double kReplayUnit = 0.4 / 2.4;
+// replay sensitivity x kReplayUnit of the typical distance between two
+// enrolment takes (2.4 -> 0.30), or its pitch contour is within replay
+// sensitivity x kReplayPitchUnit semitones of a known one (2.4 -> 0.07).
+// Both limits were chosen together on the tuning speakers (fsdd's four,
+// arabicsc's seven): the most replays through a loudspeaker and a room caught
+// with at most 1 % of their fresh takes flagged. The fingerprint catches
+// digital copies (99.6 %) but hardly a replay through a room (0.4 %), whose
+// echoes smear the spectra; the pitch contour survives the room for a fifth
+// of them. The fingerprint's limit was 0.40 when only fsdd's four speakers
+// were known; arabicsc's, who say their words more alike, came to 0.17-0.42
+// in fresh takes, all of them loud (word peaks 50-61 dB over the noise).
+// The noise a replay adds moves a quiet take's fingerprint most (replays at
+// 28 dB reached 0.36), so below kReplaySnrKneeDb the limit rises by
+// kReplayUnitPerDb for every dB, up to kReplaySnrRangeDb (2.4 -> 0.40 at 35 dB).
+const double kReplayUnit = 0.30 / 2.4;
+const double kReplayPitchUnit = 0.07 / 2.4;
+const double kReplaySnrKneeDb = 45.0;
+const double kReplaySnrRangeDb = 10.0;
+const double kReplayUnitPerDb = 0.01 / 2.4;
+// The second framing is only tried for a take within this many times the
+// limit in the first (replays of quiet takes: 0.55 in the first, 0.43 in the
+// second framing, against a limit of 0.40).
+const double kHalfShiftReach = 2.0;
 
 std::string SafeString(const char* s)
 {
@@ -92,7 +109,7 @@ void CSpeakerEngine::ResetFields()
     m_nTakeCount = 0;
     m_nAnalysedShortWord = 0;
     ForgetAnalysis();
-    m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
+    m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f, 0.0f};
     m_nError = 0;
     m_bTakeReady = false;
     m_fVoicedFraction = 0.0f;
@@ -106,6 +123,7 @@ void CSpeakerEngine::ResetFields()
     m_fLastScore = 0.0;
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
     m_fLastReplayDistance = 0.0;
+    m_fLastReplayPitchDistance = 0.0;
 }
 
 int CSpeakerEngine::BuildStages()
@@ -349,7 +367,7 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     if (!m_bInitialized || !m_bStagesReady || samples == nullptr || count <= 0) {
         m_bAnalysed = false;
         m_bHalfShiftTake = false;
-        m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
+        m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f, 0.0f};
         m_nError = kEpdLengthAbnormal;
         return 0;
     }
@@ -368,12 +386,12 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     m_nTakeHash = hash;
     m_nTakeCount = count;
     m_nAnalysedShortWord = shortWord;
-    m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f};
+    m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f, 0.0f};
     m_nError = kEpdLengthAbnormal;
     const int frames = m_extractor.Compute(samples, count, m_features, m_levelDb.data());
     if (frames <= 0) return 0;
     const int used = std::min(count, (frames - 1) * m_nShift + m_nFrameLength);
-    m_detector.Detect(m_levelDb.data(), frames, samples, used, shortWord, m_endpoint);
+    m_detector.Detect(m_levelDb.data(), m_extractor.SpectralSnrDb(), frames, samples, used, shortWord, m_endpoint);
     m_nError = m_endpoint.nError;
     if (!m_endpoint.bSpeech) return 0;
     const int limit = std::min(m_nMaxTemplateFrames, CSpeakerModel::TemplateFrameLimit(m_extractor.Dims()));
@@ -385,6 +403,7 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     float pitch = 0.0f;
     m_voicing.Analyse(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_fVoicedFraction, pitch);
     m_take.SetPitch(pitch);
+    m_take.SetPitchTrack(m_voicing.Track(), m_voicing.TrackLength());
     // Kept for the replay check, which frames the word a second time.
     const int kept = std::min(count, static_cast<int>(m_takeSamples.size()));
     std::copy(samples, samples + kept, m_takeSamples.begin());
@@ -414,6 +433,7 @@ bool CSpeakerEngine::BuildHalfShiftTake()
     const int limit = std::min(m_nMaxTemplateFrames, CSpeakerModel::TemplateFrameLimit(m_extractor.Dims()));
     if (m_halfShiftTake.Build(m_halfShiftFeatures, m_endpoint.nCoreFirst, last, limit) < 1) return false;
     m_halfShiftTake.SetPitch(m_take.Pitch());
+    m_halfShiftTake.SetPitchTrack(m_voicing.Track(), m_voicing.TrackLength());
     m_bHalfShiftTake = true;
     return true;
 }
@@ -524,13 +544,25 @@ int CSpeakerEngine::LoadModelForTake()
 int CSpeakerEngine::IsReplay()
 {
     m_fLastReplayDistance = 0.0;
+    m_fLastReplayPitchDistance = 0.0;
     // Without a model or a take nothing can be recognised as a replay.
     if (!LoadModelForTake()) return 0;
+    const double snr = m_endpoint.fSnrDb;
+    const double quiet = std::isfinite(snr) ? std::clamp(kReplaySnrKneeDb - snr, 0.0, kReplaySnrRangeDb) : 0.0;
+    const double limit = m_fReplaySensitivity * (kReplayUnit + kReplayUnitPerDb * quiet);
     m_fLastReplayDistance = m_scorer.ReplayDistance(m_take, m_model);
-    if (BuildHalfShiftTake())
+    m_fLastReplayPitchDistance = m_scorer.ReplayPitchDistance(m_take, m_model);
+    // A replay whose frames fall between the original's comes at most about
+    // half as near again in the second framing; a take further off than
+    // that is not analysed twice (half the replay check's time for nearly
+    // every fresh take).
+    if (m_fLastReplayDistance <= kHalfShiftReach * limit && BuildHalfShiftTake())
         m_fLastReplayDistance = std::min(m_fLastReplayDistance,
                                          static_cast<double>(m_scorer.ReplayDistance(m_halfShiftTake, m_model)));
-    return m_fLastReplayDistance <= m_fReplaySensitivity * kReplayUnit ? 1 : 0;
+    return m_fLastReplayDistance <= limit ||
+                   m_fLastReplayPitchDistance <= m_fReplaySensitivity * kReplayPitchUnit
+               ? 1
+               : 0;
 }
 
 int CSpeakerEngine::Verify()
@@ -539,14 +571,16 @@ int CSpeakerEngine::Verify()
     m_fLastScore = 0.0;
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
     if (!LoadModelForTake()) return 0;
-    const float score = m_scorer.Score(m_take, m_model, m_lastParts);
+    const float score = m_scorer.Score(m_take, m_model, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts);
     m_fLastScore = score;
-    const float threshold = CSpeakerScorer::Threshold(m_fSecurity);
+    const float threshold = CSpeakerScorer::Threshold(m_fSecurity, m_endpoint.fSnrDb);
     if (!(score <= threshold)) return 0;
     // Adapt only on a clear accept of a clean take: a marginal accept may be
     // an impostor near the boundary, and learning from it would pull the
-    // model towards them.
-    if (m_bAdapt && m_endpoint.nError == kEpdOk && score <= m_fAdaptMargin * threshold) Adapt(m_lastParts);
+    // model towards them. The margin is a share of the threshold's size (the
+    // score has its speaker's typical distance taken off and may be below 0).
+    const float clear = threshold - static_cast<float>(1.0 - m_fAdaptMargin) * std::fabs(threshold);
+    if (m_bAdapt && m_endpoint.nError == kEpdOk && score <= clear) Adapt(m_lastParts);
     return 1;
 }
 
@@ -587,13 +621,14 @@ void CSpeakerEngine::Adapt(const float* parts)
 
 double CSpeakerEngine::LastScorePart(int index) const
 {
-    if (index < 0 || index >= CSpeakerModel::kScoreParts) return 0.0;
+    if (index < 0 || index >= 2 * CSpeakerModel::kScoreParts) return 0.0;
     return m_lastParts[index];
 }
 
 double CSpeakerEngine::Threshold() const
 {
-    return CSpeakerScorer::Threshold(m_fSecurity);
+    // For the last take (a clean one before any take).
+    return CSpeakerScorer::Threshold(m_fSecurity, m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f);
 }
 
 double CSpeakerEngine::ModelPart(int index) const

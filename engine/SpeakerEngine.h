@@ -86,6 +86,7 @@ public:
     double LastScore() const { return m_fLastScore; }
     double LastScorePart(int index) const;
     double LastReplayDistance() const { return m_fLastReplayDistance; }
+    double LastReplayPitchDistance() const { return m_fLastReplayPitchDistance; }
     // The last take's word peak over its noise floor, dB.
     double TakeSnr() const { return m_endpoint.fSnrDb; }
     double Threshold() const;
@@ -161,6 +162,7 @@ private:
     CSpeakerModel m_model;
     int m_bUpdate;
     double m_fLastScore;
-    float m_lastParts[CSpeakerModel::kScoreParts];
+    float m_lastParts[2 * CSpeakerModel::kScoreParts];   // the model's distances, then the neighbours' means
     double m_fLastReplayDistance;
+    double m_fLastReplayPitchDistance;
 };

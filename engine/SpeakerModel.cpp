@@ -70,6 +70,8 @@ void CSpeakerModel::Reset()
     fingerprintTypical = 0.0f;
     std::memset(fingerprintFrames, 0, sizeof(fingerprintFrames));
     std::memset(fingerprints, 0, sizeof(fingerprints));
+    std::memset(fingerprintPitch, 0, sizeof(fingerprintPitch));
+    std::memset(fingerprintMedianPitch, 0, sizeof(fingerprintMedianPitch));
 }
 
 int CSpeakerModel::TemplateFrameLimit(int dims)
@@ -111,6 +113,9 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
         if (fingerprintFrames[f] < 1 || fingerprintFrames[f] > kMaxFingerprintFrames) return 0;
         w.U16(fingerprintFrames[f]);
         w.Bytes(fingerprints[f], static_cast<size_t>(fingerprintFrames[f]) * kFingerprintDims);
+        if (!(fingerprintMedianPitch[f] >= 0.0f && fingerprintMedianPitch[f] <= 6000.0f)) return 0;
+        w.U16(static_cast<int>(std::lround(fingerprintMedianPitch[f] * 10.0f)));
+        w.Bytes(fingerprintPitch[f], static_cast<size_t>(fingerprintFrames[f]));
     }
     CWriter h(out);
     for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
@@ -181,6 +186,10 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
         m.fingerprintFrames[f] = r.U16();
         if (m.fingerprintFrames[f] < 1 || m.fingerprintFrames[f] > kMaxFingerprintFrames) { r.Fail(); break; }
         r.Bytes(m.fingerprints[f], static_cast<size_t>(m.fingerprintFrames[f]) * kFingerprintDims);
+        const int tenths = r.U16();
+        if (tenths > 60000) { r.Fail(); break; }
+        m.fingerprintMedianPitch[f] = tenths / 10.0f;
+        r.Bytes(m.fingerprintPitch[f], static_cast<size_t>(m.fingerprintFrames[f]));
     }
     if (!r.Ok() || r.Left() != 0) return 0;
     *this = m;

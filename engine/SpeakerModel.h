@@ -26,7 +26,10 @@
 //       (slots 0 .. T-1: the enrolment takes; then a ring of accepted takes)
 //     f32 fingerprint scale
 //     f32 typical fingerprint distance between the enrolment takes
-//     F x { u16 frames; i8 data[frames * fingerprint dims] }
+//     F x { u16 frames; i8 data[frames * fingerprint dims]; u16 median pitch (0.1 Hz, 0: none);
+//           i8 pitch[frames] }
+//       pitch: the pitch contour, kPitchContourSteps per semitone from the
+//       median pitch, kUnvoiced where a frame is not voiced
 // Every count and length is checked against its limit and against the bytes
 // left before it is used; anything that does not add up makes Parse fail.
 #pragma once
@@ -38,7 +41,9 @@
 
 class CSpeakerModel {
 public:
-    static constexpr int kVersion = 3;      // 3: fingerprints without the pitch contour; 2: with it
+    // 4: fingerprints with a pitch contour of their own; 3: without a pitch
+    // contour; 2: with one among the cepstra.
+    static constexpr int kVersion = 4;
     static constexpr int kHeaderSize = 24;
     static constexpr int kMaxFileSize = 20655;     // the voice dictionary's model block
     static constexpr int kMaxDims = 21;            // up to 20 cepstra + energy
@@ -49,9 +54,11 @@ public:
     static constexpr int kFingerprintDims = 11;   // c1..c10 less their mean, energy contour
     static constexpr int kMaxFingerprintFrames = 56;
     static constexpr int kMaxFingerprints = 13;    // then a ring of accepted takes
+    static constexpr float kPitchContourSteps = 16.0f;    // per semitone: 0.36 % each, +-7.9 semitones
+    static constexpr signed char kUnvoiced = -128;
     static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 3 * 2 + 4 + 4;
     static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 4 + kTemplateBudget +
-                      kMaxFingerprints * (2 + kMaxFingerprintFrames * kFingerprintDims) <= kMaxFileSize,
+                      kMaxFingerprints * (4 + kMaxFingerprintFrames * (kFingerprintDims + 1)) <= kMaxFileSize,
                   "model must fit the voice dictionary's block");
 
     CSpeakerModel() { Reset(); }
@@ -93,4 +100,6 @@ public:
     float fingerprintTypical;
     int fingerprintFrames[kMaxFingerprints];
     signed char fingerprints[kMaxFingerprints][kMaxFingerprintFrames * kFingerprintDims];
+    float fingerprintMedianPitch[kMaxFingerprints];   // Hz, 0: none voiced
+    signed char fingerprintPitch[kMaxFingerprints][kMaxFingerprintFrames];
 };

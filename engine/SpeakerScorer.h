@@ -13,10 +13,11 @@
 //            regardless of their order;
 //   3  pitch: distance of the take's median pitch from the templates' (log).
 // Each distance is scaled by its spread over genuine trials and the four are
-// fused with fixed weights. Training also learns each distance's typical
-// value for this speaker, by leaving each enrolment take out in turn and
-// scoring it against the other four; the fusion can take a share of it off
-// (kTypicalShare), which the tuning split did not reward.
+// fused with fixed weights, after a share of this speaker's typical value of
+// each is taken off: training learns it by leaving each enrolment take out
+// in turn and scoring it against the other four (kTypicalShare), so that a
+// speaker whose takes lie close together is held to that, and one whose
+// takes vary is not refused for it.
 //
 // The score then weighs that fused distance against the take's distance to
 // neighbouring voices: the templates with their spectra moved half a
@@ -59,10 +60,15 @@ public:
     // The decision's score (lower = more like the speaker): the fused
     // distance, plus kNeighbourWeight x how much nearer the take is to the
     // model than to the neighbouring voices on average. parts: receives the
-    // raw distances to the model (kParts values).
-    float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts);
-    // Threshold on the score for a security level (higher = stricter).
-    static float Threshold(float security);
+    // raw distances to the model (kParts values); neighbourParts (optional):
+    // their means over the neighbouring voices.
+    float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts = nullptr);
+    // Threshold on the score for a security level (higher = stricter) and a
+    // take whose word peaks `snrDb` over its noise floor: a noisy or soft
+    // take is further from every model, its own speaker's too, and gets a
+    // threshold raised by as much as its genuine scores rise on the tuning
+    // speakers.
+    static float Threshold(float security, float snrDb);
     // Smallest fingerprint distance of `test` to the fingerprints of `model`,
     // as a fraction of the typical distance between two enrolment takes
     // (a replay: well below 1; a fresh take: about 1); large when the model
@@ -76,6 +82,20 @@ public:
     // Returns the smallest over the offsets (CDtw::kUnreachable when either
     // is empty or longer than CTakeFeatures::kMaxFrames).
     static float AlignedMedian(const float* probe, int np, const float* stored, int ns);
+    // Smallest pitch-contour distance of `test` to the fingerprints of
+    // `model`, in semitones (see PitchContourDistance); large when no
+    // fingerprint has enough voiced frames in common with the take.
+    float ReplayPitchDistance(const CTakeFeatures& test, const CSpeakerModel& model) const;
+    // Rigid comparison of two pitch contours (CSpeakerModel's units): at each
+    // offset whose overlap covers most of the shorter one and holds at least
+    // kMinVoicedPairs frames voiced in both, the median difference of their
+    // pitches (an octave error folded back, in semitones) over the closest
+    // kPitchKeepShare of those frames.
+    // Returns the smallest over the offsets (kNoPitchContour when none counts).
+    // probeHz, storedHz: the medians the contours are relative to.
+    static float PitchContourDistance(const signed char* probe, int np, float probeHz, const signed char* stored, int ns,
+                                      float storedHz);
+    static constexpr float kNoPitchContour = 100.0f;
 
     // Number of neighbouring voices (one per spectral shift).
     static constexpr int kNeighbours = 4;

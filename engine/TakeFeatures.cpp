@@ -41,6 +41,8 @@ void CTakeFeatures::Reset()
     m_nFrames = 0;
     m_nDims = 0;
     m_fPitchHz = 0.0f;
+    m_bSqueezed = false;
+    std::memset(m_pitchTrack, 0, sizeof(m_pitchTrack));
     std::memset(m_statics, 0, sizeof(m_statics));
     std::memset(m_shifted, 0, sizeof(m_shifted));
     std::memset(m_vectors, 0, sizeof(m_vectors));
@@ -58,6 +60,8 @@ int CTakeFeatures::Build(const CFeatureMatrix& full, int first, int last, int fr
     const int length = last - first + 1;
     const int halved = (length + 1) / 2;
     const int frames = std::min(halved, frameLimit);
+    m_bSqueezed = frames < halved;
+    std::memset(m_pitchTrack, 0, sizeof(m_pitchTrack));
     // Frame i covers source frames [first + i*step, first + (i+1)*step): with
     // step = 2 a pair mean, with larger steps a linear squeeze.
     const double step = static_cast<double>(length) / frames;
@@ -109,6 +113,8 @@ int CTakeFeatures::BuildFromTemplate(const CSpeakerModel& model, int index)
             m_statics[i][d] = model.templates[index][i * m_nDims + d] * model.scale[d];
     m_nFrames = frames;
     m_fPitchHz = model.templatePitch[index];
+    m_bSqueezed = false;
+    std::memset(m_pitchTrack, 0, sizeof(m_pitchTrack));
     ComputeVectors();
     return frames;
 }
@@ -158,6 +164,40 @@ int CTakeFeatures::Fingerprint(float* out, int maxFrames, bool shifted) const
     return frames;
 }
 
+void CTakeFeatures::SetPitchTrack(const float* hz, int count)
+{
+    std::memset(m_pitchTrack, 0, sizeof(m_pitchTrack));
+    if (hz == nullptr || m_bSqueezed) return;
+    const int n = std::min(std::max(count, 0), kMaxFrames);
+    for (int i = 0; i < n; ++i) m_pitchTrack[i] = std::isfinite(hz[i]) && hz[i] > 0.0f ? hz[i] : 0.0f;
+}
+
+int CTakeFeatures::PitchContour(signed char* out, int maxFrames, float& medianHz) const
+{
+    medianHz = 0.0f;
+    const int frames = std::min(m_nFrames, std::max(maxFrames, 0));
+    if (frames < 1) return 0;
+    const int start = (m_nFrames - frames) / 2;   // the frames Fingerprint keeps
+    float voiced[kMaxFrames];
+    int n = 0;
+    for (int i = 0; i < frames; ++i)
+        if (m_pitchTrack[start + i] > 0.0f) voiced[n++] = m_pitchTrack[start + i];
+    if (n > 0) {
+        std::nth_element(voiced, voiced + n / 2, voiced + n);
+        medianHz = std::round(std::min(voiced[n / 2], 6000.0f) * 10.0f) / 10.0f;
+    }
+    for (int i = 0; i < frames; ++i) {
+        const float hz = m_pitchTrack[start + i];
+        if (hz <= 0.0f || medianHz <= 0.0f) {
+            out[i] = CSpeakerModel::kUnvoiced;
+            continue;
+        }
+        const float steps = CSpeakerModel::kPitchContourSteps * 12.0f * std::log2(hz / medianHz);
+        out[i] = static_cast<signed char>(std::clamp(std::round(steps), -127.0f, 127.0f));
+    }
+    return frames;
+}
+
 int CTakeFeatures::StoreFingerprint(CSpeakerModel& model, int slot) const
 {
     if (slot < 0 || slot >= CSpeakerModel::kMaxFingerprints || m_nFrames < 1) return 0;
@@ -167,6 +207,9 @@ int CTakeFeatures::StoreFingerprint(CSpeakerModel& model, int slot) const
     for (int i = 0; i < frames * CSpeakerModel::kFingerprintDims; ++i)
         model.fingerprints[slot][i] =
             static_cast<signed char>(std::clamp(std::round(fp[i] / kFingerprintStepDb), -127.0f, 127.0f));
+    if (PitchContour(model.fingerprintPitch[slot], CSpeakerModel::kMaxFingerprintFrames,
+                     model.fingerprintMedianPitch[slot]) != frames)
+        return 0;
     model.fingerprintFrames[slot] = frames;
     return 1;
 }

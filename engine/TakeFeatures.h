@@ -58,6 +58,15 @@ public:
 
     // Median pitch of the word's voiced frames, Hz (0: unknown).
     void SetPitch(float hz) { m_fPitchHz = hz; }
+    // The pitch of every word frame (one per pair of analysis frames from
+    // the word's first, Hz, 0: unvoiced), as the voicing analysis found it;
+    // `count` values, the rest unvoiced. Ignored for a squeezed word, whose
+    // frames are no longer pairs.
+    void SetPitchTrack(const float* hz, int count);
+    // The replay fingerprint's pitch contour (CSpeakerModel's units, the
+    // same frames as Fingerprint) around its median pitch (medianHz, to
+    // 0.1 Hz; 0 when no frame is voiced). Returns the frame count.
+    int PitchContour(signed char* out, int maxFrames, float& medianHz) const;
     float Pitch() const { return m_fPitchHz; }
 
     int Frames() const { return m_nFrames; }
@@ -75,6 +84,8 @@ private:
     float m_vectors[kMaxFrames][kMaxVectorDims];  // packed, stride VectorDims()
     float m_meanCepstrum[kMaxDims];
     float m_fPitchHz;
+    bool m_bSqueezed;                             // frames are not pairs of analysis frames
+    float m_pitchTrack[kMaxFrames];               // Hz per frame, 0: unvoiced
     // The same word framed half a word frame later (c1..c10, then energy
     // as in m_statics): a replay's frames may fall between the original's.
     float m_shifted[kMaxFrames][CSpeakerModel::kFingerprintDims];

@@ -30,6 +30,7 @@ int CVoicingAnalyzer::Init(int sampleRate, int frameLength, int shift)
     m_corr.assign(static_cast<size_t>(m_nMaxLag + 2), 0.0f);
     m_energy.assign(static_cast<size_t>(m_nWindow) + 1, 0.0);
     m_pitches.clear();
+    m_track.clear();
     return m_nMaxLag > m_nMinLag + 2 ? 1 : 0;
 }
 
@@ -40,6 +41,7 @@ void CVoicingAnalyzer::Reset()
     m_corr.clear();
     m_energy.clear();
     m_pitches.clear();
+    m_track.clear();
 }
 
 void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, int lastFrame,
@@ -47,10 +49,12 @@ void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, 
 {
     voicedFraction = 0.0f;
     pitchHz = 0.0f;
-    if (m_nShift == 0 || samples == nullptr || lastFrame < firstFrame || firstFrame < 0) return;
     // At most one entry per frame of the range; reserved once per size, not per frame.
     m_pitches.clear();
+    m_track.clear();
+    if (m_nShift == 0 || samples == nullptr || lastFrame < firstFrame || firstFrame < 0) return;
     m_pitches.reserve(static_cast<size_t>(lastFrame - firstFrame + 1));  // no-op after the first take
+    m_track.reserve(static_cast<size_t>(lastFrame - firstFrame + 1));
     int judged = 0;
     for (int f = firstFrame; f <= lastFrame; f += kFrameStep) {
         const long start = static_cast<long>(f) * m_nShift;
@@ -64,6 +68,7 @@ void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, 
             power += static_cast<double>(m_frame[i]) * m_frame[i];
         }
         ++judged;
+        m_track.push_back(0.0f);
         if (power / m_nWindow < kSilentPower) continue;
         // r(lag) = sum x[i] x[i+lag] / sqrt(sum x[i]^2 * sum x[i+lag]^2): 1 for a
         // perfectly periodic frame at that lag, whatever its level.
@@ -112,6 +117,7 @@ void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, 
         const float den = a - 2.0f * b + c;
         const float offset = den < 0.0f ? std::clamp(0.5f * (a - c) / den, -0.5f, 0.5f) : 0.0f;
         m_pitches.push_back(static_cast<float>(m_nSampleRate) / (static_cast<float>(bestLag) + offset));
+        m_track.back() = m_pitches.back();
     }
     if (judged == 0) return;
     voicedFraction = static_cast<float>(m_pitches.size()) / judged;

@@ -22,6 +22,10 @@ public:
     // pitchHz: the median pitch of the voiced frames (0 when none is voiced).
     void Analyse(const short* samples, int count, int firstFrame, int lastFrame, float& voicedFraction,
                  float& pitchHz);
+    // The last Analyse's pitch of every judged frame (firstFrame, firstFrame +
+    // 2, ...: one per pair of frames), Hz, 0 where unvoiced; TrackLength() values.
+    const float* Track() const { return m_track.data(); }
+    int TrackLength() const { return static_cast<int>(m_track.size()); }
 
 private:
     int m_nSampleRate = 0;
@@ -34,4 +38,5 @@ private:
     std::vector<float> m_corr;      // normalised autocorrelation per lag
     std::vector<double> m_energy;   // running sum of squares of the window
     std::vector<float> m_pitches;   // one per voiced frame of the last call
+    std::vector<float> m_track;     // one per judged frame of the last call, 0: unvoiced
 };

@@ -204,12 +204,13 @@ int CEvalProtocol::Enrol(const std::string& word, const std::string& speaker, co
 
 STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
 {
-    STrialResult r = {false, false, false, false, 1e9, {0, 0, 0, 0}, 0.0, 0.0, 0.0};
+    STrialResult r = {false, false, false, false, 1e9, {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0}, 0.0, 0.0, 0.0, 0.0, 0};
     SetUp(SDialogEngineSetup::kModeVerify);
     VRE_PutNick(m_strNick.c_str());
     VRE_Security(SDialogEngineSetup::kSecurity);
     const double t0 = CpuMs();
     r.bEndpoint = VRE_GetEndpointShort(take.data(), kTakeSamples, 1) != 0;
+    r.nError = VRE_GetErrorNumber();
     if (r.bEndpoint) r.bChecked = VRE_CheckSexSpeech(take.data(), kTakeSamples, 0) != 0;
     if (r.bChecked) {
         r.bCopy = VRE_VCopy() == 0;
@@ -219,8 +220,10 @@ STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
     r.fSnrDb = VRE_GetTakeSnr();
     if (r.bChecked) {
         r.fCopyDistance = VRE_GetCopyDistance();
+        r.fCopyPitchDistance = VRE_GetCopyPitchDistance();
         r.fScore = VRE_GetScore();
-        for (int p = 0; p < 4; ++p) r.fParts[p] = VRE_GetScorePart(p);
+        for (int p = 0; p < 8; ++p) r.fParts[p] = VRE_GetScorePart(p);
+        for (int p = 0; p < 4; ++p) r.fModelParts[p] = VRE_GetModelPart(p);
     }
     VRE_DestructMemories();
     VRE_Destruct();

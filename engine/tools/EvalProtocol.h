@@ -26,10 +26,13 @@ struct STrialResult {
     bool bAccepted;     // VRE_Verify
     bool bCopy;         // VRE_VCopy said "replay"
     double fScore;      // the decision's score (1e9 when not scored)
-    double fParts[4];   // raw distances (DTW, mean, NN, pitch)
+    double fParts[8];   // raw distances (DTW, mean, NN, pitch), then their means over the neighbouring voices
+    double fModelParts[4];   // the model's typical distances (leave-one-out over its enrolment takes)
     double fCopyDistance;
+    double fCopyPitchDistance;
     double fSnrDb;      // the word's peak over the take's noise floor
     double fTakeMs;     // end points, take check, replay check and verification
+    int nError;         // VRE_GetErrorNumber after the end points (0, or -1 .. -5)
 };
 
 class CEvalProtocol {

@@ -276,5 +276,6 @@ double VRE_CALL VRE_GetScorePart(int part) { return Logged("VRE_GetScorePart", I
 double VRE_CALL VRE_GetModelPart(int part) { return Logged("VRE_GetModelPart", Ints({part})), 0.0; }
 double VRE_CALL VRE_GetCopyDistance(void) { return Logged("VRE_GetCopyDistance", ""), 0.0; }
 double VRE_CALL VRE_GetTakeSnr(void) { return Logged("VRE_GetTakeSnr", ""), 0.0; }
+double VRE_CALL VRE_GetCopyPitchDistance(void) { return Logged("VRE_GetCopyPitchDistance", ""), 0.0; }
 
 }  // extern "C"

@@ -28,7 +28,7 @@ protected:
     {
         const int frames = m_fx.Compute(take.data(), static_cast<int>(take.size()), m_features, m_level.data());
         SEndpointResult r;
-        m_epd.Detect(m_level.data(), frames, take.data(), static_cast<int>(take.size()), shortWord, r);
+        m_epd.Detect(m_level.data(), m_fx.SpectralSnrDb(), frames, take.data(), static_cast<int>(take.size()), shortWord, r);
         return r;
     }
 
@@ -94,7 +94,9 @@ TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
         {"word in a noisy room", Noisy(SyntheticWord(kTakeSamples, 11025, 5000, 8000.0), 150.0, 7), 0, 1, kEpdOk,
          11025, 16025},
         {"word in swelling noise", SwellingNoise(), 0, 1, kEpdOk, 22000, 27000},
-        {"clipping", SyntheticWord(kTakeSamples, 11025, 5000, 60000.0), 0, 0, kEpdTooLoud, -1, -1},
+        // A few clipped peaks leave a word usable; a word clipped all through is too loud.
+        {"clipped peaks", SyntheticWord(kTakeSamples, 11025, 5000, 60000.0), 0, 1, kEpdOk, 11025, 16025},
+        {"clipping", SyntheticWord(kTakeSamples, 11025, 5000, 300000.0), 0, 0, kEpdTooLoud, -1, -1},
         {"a whisper over silence", SyntheticWord(kTakeSamples, 11025, 5000, 30.0), 0, 0, kEpdTooQuiet, -1, -1},
         {"ten times the whisper", SyntheticWord(kTakeSamples, 11025, 5000, 300.0), 0, 1, kEpdOk, 11025, 16025},
         // About 155 ms: under the 200 ms of a word, over the 100 ms of a short one.
@@ -108,6 +110,10 @@ TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
          -1, -1},
         {"little over the noise", Noisy(SyntheticWord(kTakeSamples, 11025, 5000, 2000.0), 120.0, 13), 0, 1, kEpdLowSnr,
          11025, 16025},
+        // Its broadband level rises a few dB over white noise; the few
+        // channels it fills stand well out of theirs.
+        {"a soft voice in white noise", Noisy(SyntheticWord(kTakeSamples, 11025, 5000, 700.0), 120.0, 14), 0, 1,
+         kEpdLowSnr, 11025, 16025},
     };
     for (const SCase& c : cases) {
         const SEndpointResult r = Detect(c.take, c.shortWord);
@@ -124,8 +130,11 @@ TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
         EXPECT_EQ(r.nCoreLast + 8, r.nLastFrame) << c.what;
     }
     // A word cut by the start begins at the first frame; a faint one says how faint.
-    EXPECT_EQ(0, Detect(cases[14].take).nFirstFrame);
-    EXPECT_LT(Detect(cases[15].take).fSnrDb, 22.0f);
+    EXPECT_EQ(0, Detect(cases[15].take).nFirstFrame);
+    EXPECT_LT(Detect(cases[16].take).fSnrDb, 22.0f);
+    const SEndpointResult soft = Detect(cases[17].take);
+    EXPECT_LT(soft.fSnrDb, 10.0f);
+    EXPECT_GT(soft.fSpectralSnrDb, soft.fSnrDb + 3.0f);
 }
 
 TEST_F(EndpointDetectorTest, RecordedDigitsAreFoundWhereTheyWerePut)
@@ -149,6 +158,6 @@ TEST(EndpointDetector, RefusesUnusableFramingAndEmptyInput)
     EXPECT_EQ(0, epd.Init(11025, 240, 0, 100, SEndpointParams{60, 250, 200, 100000}));
     ASSERT_EQ(1, epd.Init(11025, 240, 80, 100, SEndpointParams{0, 0, 0, 0}));  // defaults
     SEndpointResult r;
-    EXPECT_EQ(0, epd.Detect(nullptr, 10, nullptr, 0, 0, r));
+    EXPECT_EQ(0, epd.Detect(nullptr, nullptr, 10, nullptr, 0, 0, r));
     EXPECT_EQ(kEpdLengthAbnormal, r.nError);
 }

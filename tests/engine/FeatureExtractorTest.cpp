@@ -85,3 +85,34 @@ TEST(FeatureExtractor, PausesAreAlikeAndTheWordStandsOut)
     EXPECT_GT(spread((20000 + 1000) / 80, (20000 + 5000) / 80), 2.0) << "word";
     EXPECT_GT(level[(20000 + 3000) / 80], level[10] + 20.0f);
 }
+
+// The spectral signal-to-noise track: about 0 dB over the pauses whatever
+// the noise's level or colour; well up inside a word, also a soft one whose
+// broadband level hardly rises over white noise.
+TEST(FeatureExtractor, TheSpectralTrackHoldsTheNoiseAtZeroAndRaisesTheWord)
+{
+    CFeatureExtractor fx;
+    ASSERT_EQ(1, fx.Init(11025, 240, 80, 16, 19, 33075));
+    CFeatureMatrix m;
+    m.SetCapacity(fx.MaxFrames(), fx.Dims());
+    std::vector<float> level(fx.MaxFrames());
+    const struct {
+        const char* what;
+        double peak, noise;
+        float minWordDb;
+    } cases[] = {{"silence", 0.0, 0.0, 0.0f},       {"faint noise", 0.0, 16.0, 0.0f},
+                 {"loud noise", 0.0, 3000.0, 0.0f}, {"a word over faint noise", 6000.0, 16.0, 30.0f},
+                 {"a soft word in white noise", 700.0, 120.0, 8.0f}};
+    for (const auto& c : cases) {
+        std::vector<short> take(33075, 0);
+        if (c.peak > 0.0) take = enginetest::SyntheticWord(33075, 20000, 6000, c.peak);
+        if (c.noise > 0.0) enginetest::AddNoise(take, c.noise, 5);
+        ASSERT_EQ(411, fx.Compute(take.data(), 33075, m, level.data())) << c.what;
+        const float* snr = fx.SpectralSnrDb();
+        for (int f = 0; f < 200; ++f) ASSERT_NEAR(0.0f, snr[f], 2.0f) << c.what << " pause frame " << f;
+        if (c.peak > 0.0) {
+            EXPECT_GT(snr[(20000 + 3000) / 80], c.minWordDb) << c.what;
+            EXPECT_GT(snr[(20000 + 3000) / 80] - snr[10], level[(20000 + 3000) / 80] - level[10]) << c.what;
+        }
+    }
+}

@@ -73,6 +73,9 @@ CSpeakerModel LargestModel()
         m.fingerprintFrames[f] = CSpeakerModel::kMaxFingerprintFrames - f;
         for (int i = 0; i < m.fingerprintFrames[f] * CSpeakerModel::kFingerprintDims; ++i)
             m.fingerprints[f][i] = static_cast<signed char>((i * 13 + f) % 200 - 100);
+        m.fingerprintMedianPitch[f] = 100.0f + 10.0f * f;
+        for (int i = 0; i < m.fingerprintFrames[f]; ++i)
+            m.fingerprintPitch[f][i] = i % 7 == 0 ? CSpeakerModel::kUnvoiced : static_cast<signed char>(i * 3 - 60);
     }
     return m;
 }
@@ -110,6 +113,9 @@ TEST(SpeakerModel, TheLargestModelFitsTheBlockAndComesBackAsItWas)
     ASSERT_EQ(1, back.Parse(bytes.data(), bytes.size()));
     EXPECT_EQ(bytes, Serialized(back));
     EXPECT_FLOAT_EQ(110.5f, back.templatePitch[0]);
+    EXPECT_FLOAT_EQ(220.0f, back.fingerprintMedianPitch[12]);
+    EXPECT_EQ(CSpeakerModel::kUnvoiced, back.fingerprintPitch[12][7]);
+    EXPECT_EQ(-57, back.fingerprintPitch[12][1]);
     EXPECT_EQ(7u, back.nAdaptations);
 }
 
@@ -120,6 +126,7 @@ TEST(SpeakerModel, RefusesToWriteFieldsOutOfTheirLimits)
         [](CSpeakerModel& m) { m.nTemplates = 0; },
         [](CSpeakerModel& m) { m.nDims = CSpeakerModel::kMaxDims + 1; },
         [](CSpeakerModel& m) { m.fingerprintFrames[0] = 0; },
+        [](CSpeakerModel& m) { m.fingerprintMedianPitch[3] = 6001.0f; },
     };
     for (size_t i = 0; i < std::size(faults); ++i) {
         CSpeakerModel m = LargestModel();

@@ -260,6 +260,62 @@ TEST(SpeakerScorer, AReplayLinesUpAtItsOffsetAndAnotherTakeDoesNot)
               CSpeakerScorer::AlignedMedian(tooLong.data(), CTakeFeatures::kMaxFrames + 1, stored.data(), 10));
 }
 
+// A recording played back keeps its pitch frame for frame, whatever the
+// loudspeaker, the room or the pitch tracker's octave does to it; a fresh
+// take of the same tune does not.
+TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
+{
+    constexpr int kWordFrames = 40;
+    // The tune: 140 Hz, +-3 semitones, every ninth frame unvoiced.
+    auto tune = [&](double rate, double semitones, int late) {
+        std::vector<float> hz(CTakeFeatures::kMaxFrames, 0.0f);
+        for (int i = 0; i + late < kWordFrames; ++i)
+            if (i % 9 != 4)
+                hz[static_cast<size_t>(i + late)] =
+                    static_cast<float>(140.0 * std::pow(2.0, (3.0 * std::sin(0.15 * i / rate) + semitones) / 12.0));
+        return hz;
+    };
+    auto contour = [&](const std::vector<float>& hz, std::vector<signed char>& out, float& median) {
+        CTakeFeatures take;
+        EXPECT_EQ(kWordFrames, take.Build(WordMatrix(2 * kWordFrames, 0.0f), 0, 2 * kWordFrames - 1,
+                                          CTakeFeatures::kMaxFrames));
+        take.SetPitchTrack(hz.data(), static_cast<int>(hz.size()));
+        out.assign(CTakeFeatures::kMaxFrames, 0);
+        return take.PitchContour(out.data(), CTakeFeatures::kMaxFrames, median);
+    };
+    std::vector<float> roomy = tune(1.0, 0.0, 5), octave = tune(1.0, 0.0, 0), sparse = tune(1.0, 0.0, 0);
+    for (int i = 10; i < 14; ++i) roomy[static_cast<size_t>(i)] *= 1.1225f;   // two semitones off
+    for (float& v : octave) v *= 2.0f;
+    for (size_t i = 0; i < sparse.size(); ++i)
+        if (i % 6 != 0) sparse[i] = 0.0f;   // 7 voiced frames
+    const struct {
+        const char* what;
+        std::vector<float> probe;
+        float low, high;
+    } cases[] = {
+        {"the recording itself", tune(1.0, 0.0, 0), 0.0f, 1e-4f},
+        {"5 frames later, 4 frames pulled off by the room", roomy, 0.0f, 0.05f},
+        {"an octave up throughout", octave, 0.0f, 0.05f},
+        // A fresh take lines up best somewhere else, but nowhere near a replay.
+        {"half a semitone higher", tune(1.0, 0.5, 0), 0.2f, 0.55f},
+        {"the tune 15 % slower", tune(1.15, 0.0, 0), 0.1f, 1e9f},
+        {"too few voiced frames", sparse, CSpeakerScorer::kNoPitchContour, CSpeakerScorer::kNoPitchContour},
+        {"nothing voiced", std::vector<float>(CTakeFeatures::kMaxFrames, 0.0f), CSpeakerScorer::kNoPitchContour,
+         CSpeakerScorer::kNoPitchContour},
+    };
+    std::vector<signed char> stored, probe;
+    float storedHz = 0.0f, probeHz = 0.0f;
+    ASSERT_EQ(kWordFrames, contour(tune(1.0, 0.0, 0), stored, storedHz));
+    EXPECT_NEAR(140.0f, storedHz, 10.0f);
+    EXPECT_EQ(CSpeakerModel::kUnvoiced, stored[4]);
+    for (const auto& c : cases) {
+        const int n = contour(c.probe, probe, probeHz);
+        const float d = CSpeakerScorer::PitchContourDistance(probe.data(), n, probeHz, stored.data(), kWordFrames, storedHz);
+        EXPECT_GE(d, c.low) << c.what;
+        EXPECT_LE(d, c.high) << c.what;
+    }
+}
+
 // The noise a replay adds to a quiet take moves its fine spectral detail
 // (the upper cepstra) most and its loudness course least: the fingerprint
 // weighs a change in c10 at about 0.63 of the same change in the energy
@@ -311,4 +367,40 @@ TEST(SpeakerScorer, TheHalfFrameFingerprintLiesBetweenTheFramesOfTheWord)
             EXPECT_LE(h, std::max(a, b) + 0.5f) << "row " << i << " coefficient " << k;
         }
     }
+}
+
+// The speaker's own typical distances are taken off before fusing (half of
+// the DTW's all, twice the nearest-frame distance's), so that a model
+// whose takes lie close together holds its speaker to that; the mean
+// spectrum, which follows the microphone, has no weight.
+TEST(SpeakerScorer, FusionTakesTheSpeakersTypicalDistancesOff)
+{
+    CSpeakerModel model{};
+    const struct {
+        float parts[4], typical[4], fused;
+    } cases[] = {
+        {{25.0f, 10.0f, 12.0f, 0.085f}, {0.0f, 0.0f, 0.0f, 0.0f}, 1.0f + 0.5f + 0.1f},
+        {{25.0f, 10.0f, 12.0f, 0.085f}, {25.0f, 0.0f, 0.0f, 0.0f}, 1.0f - 1.0f + 0.5f + 0.1f},
+        {{25.0f, 10.0f, 12.0f, 0.085f}, {0.0f, 0.0f, 3.0f, 0.0f}, 1.0f + 0.5f - 0.25f + 0.1f},
+        {{25.0f, 99.0f, 12.0f, 0.085f}, {0.0f, 99.0f, 0.0f, 0.5f}, 1.0f + 0.5f + 0.1f},
+    };
+    for (const auto& c : cases) {
+        for (int p = 0; p < 4; ++p) model.adaptedMean[p] = c.typical[p];
+        EXPECT_NEAR(c.fused, CSpeakerScorer::Fuse(c.parts, model), 1e-5f) << c.typical[0] << " " << c.typical[2];
+    }
+}
+
+// The decision's threshold: -0.46 at the shipped security 0.3, 0.11 per tenth
+// of security, and 0.03 more for every dB a take's word peaks less than 40 dB
+// over its noise floor.
+TEST(SpeakerScorer, TheThresholdFollowsTheSecurityAndTheTakesNoise)
+{
+    const float nan = std::nanf("");
+    const struct {
+        float security, snrDb, threshold;
+    } cases[] = {{0.3f, 60.0f, -0.46f}, {0.3f, 40.0f, -0.46f}, {0.3f, 30.0f, -0.16f}, {0.3f, 20.0f, 0.14f},
+                 {0.0f, 60.0f, -0.13f}, {1.0f, 60.0f, -1.23f}, {2.0f, 60.0f, -1.23f}, {nan, 60.0f, -0.46f},
+                 {0.3f, nan, -0.46f}};
+    for (const auto& c : cases)
+        EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(c.security, c.snrDb), 1e-5f) << c.security << " " << c.snrDb;
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 TEST(VoicingAnalyzer, FindsThePitchOfAVoicedWordAndNoneInNoise)
@@ -16,11 +18,18 @@ TEST(VoicingAnalyzer, FindsThePitchOfAVoicedWordAndNoneInNoise)
         va.Analyse(x.data(), 33075, (5000 + 2000) / 80, (5000 + 6000) / 80, voiced, hz);
         EXPECT_GT(voiced, 0.9f) << pitch;
         EXPECT_NEAR(pitch, hz, pitch * 0.03) << pitch;
+        // One pitch per pair of frames, each voiced one near the word's.
+        ASSERT_EQ((4000 / 80) / 2 + 1, va.TrackLength()) << pitch;
+        int near = 0;
+        for (int i = 0; i < va.TrackLength(); ++i) near += std::fabs(va.Track()[i] - pitch) < pitch * 0.03 ? 1 : 0;
+        EXPECT_GT(near, va.TrackLength() * 9 / 10) << pitch;
     }
     std::vector<short> silence(33075, 0), noise(33075, 0);
     va.Analyse(silence.data(), 33075, 0, 400, voiced, hz);
     EXPECT_EQ(0.0f, voiced);
     EXPECT_EQ(0.0f, hz);
+    EXPECT_EQ(201, va.TrackLength());
+    EXPECT_EQ(0.0f, *std::max_element(va.Track(), va.Track() + va.TrackLength()));
     enginetest::AddNoise(noise, 2000.0, 11);
     va.Analyse(noise.data(), 33075, 0, 400, voiced, hz);
     EXPECT_LT(voiced, 0.1f);
@@ -34,6 +43,7 @@ TEST(VoicingAnalyzer, BadRangesGiveNothingAndDoNotReadPastTheTake)
     float voiced = 1.0f, hz = 1.0f;
     va.Analyse(x.data(), 2000, 10, 5, voiced, hz);      // empty range
     EXPECT_EQ(0.0f, voiced);
+    EXPECT_EQ(0, va.TrackLength());
     va.Analyse(nullptr, 2000, 0, 5, voiced, hz);
     EXPECT_EQ(0.0f, voiced);
     va.Analyse(x.data(), 2000, 0, 1000, voiced, hz);    // frames beyond the take are skipped

@@ -74,9 +74,14 @@ def figures(rows, t0, slope, knee):
     return e, far, frr, caught, flagged, miss, worst, len(g), len(i), len(rp)
 
 
-# VRE_VCopy said "replay": a checked take within the replay limit (0.40).
+# VRE_VCopy said "replay": a checked take whose fingerprint distance is within
+# 0.30 (rising by 0.01 a dB from 45 dB down to 0.40 at 35 dB of word peak over
+# noise) or whose pitch contour is within 0.07 semitones of a known one.
 def copy_flag(r):
-    return r['epd'] == '1' and r['s'] < math.inf and float(r['copy']) <= 0.4
+    if r['epd'] != '1' or r['s'] == math.inf:
+        return False
+    limit = 0.30 + 0.01 * min(10.0, max(0.0, 45.0 - r['snr_db']))
+    return float(r['copy']) <= limit or float(r.get('copy_pitch') or 'inf') <= 0.07
 
 
 def fit(rows, slope, knee, target=1.0):
@@ -87,13 +92,15 @@ def fit(rows, slope, knee, target=1.0):
     return cuts[allowed] - 1e-6 if allowed < len(cuts) else math.inf
 
 
-def fit_noise(rows, t0, conditions=('white20', 'speech20', 'soft12'), max_far=2.0):
-    """The knee and slope that bring the noisy conditions' FRR lowest (mean
-    over them) while each keeps its FAR within max_far %."""
-    best = (0.0, 0.0, None)
+def fit_noise(rows, conditions=('clean', 'white20', 'speech20', 'soft12'), max_far=2.0):
+    """The knee and slope that bring the FRR of the clean and noisy conditions lowest (mean
+    over them) while each keeps its FAR within max_far %, with the threshold
+    refitted to the clean FAR at every knee and slope."""
+    best = (0.0, 0.0, None, fit(rows, 0.0, 0.0))
     for knee in (20.0, 25.0, 30.0, 35.0, 40.0):
         for step in range(0, 31):
             slope = 0.005 * step
+            t0 = fit(rows, slope, knee)
             frrs = []
             ok = True
             for c in conditions:
@@ -104,7 +111,7 @@ def fit_noise(rows, t0, conditions=('white20', 'speech20', 'soft12'), max_far=2.
                 ok = ok and far <= max_far
                 frrs.append(frr)
             if ok and frrs and (best[2] is None or sum(frrs) / len(frrs) < best[2]):
-                best = (slope, knee, sum(frrs) / len(frrs))
+                best = (slope, knee, sum(frrs) / len(frrs), t0)
     return best
 
 
@@ -115,7 +122,7 @@ def main():
     ap.add_argument('--snr-slope', type=float, default=0.0)
     ap.add_argument('--snr-knee', type=float, default=0.0)
     ap.add_argument('--fit', action='store_true', help='T: largest with clean FAR <= 1 %%')
-    ap.add_argument('--fit-noise', action='store_true', help='slope and knee: see fit_noise')
+    ap.add_argument('--fit-noise', action='store_true', help='slope, knee and T together: see fit_noise')
     ap.add_argument('--detail', action='store_true', help='FAR per word and FRR per speaker too')
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
@@ -123,7 +130,7 @@ def main():
     rows = load(a.dumps, speakers)
     t0 = fit(rows, a.snr_slope, a.snr_knee) if a.fit else a.threshold
     if a.fit_noise:
-        a.snr_slope, a.snr_knee, mean_frr = fit_noise(rows, t0)
+        a.snr_slope, a.snr_knee, mean_frr, t0 = fit_noise(rows)
         print('noise fit: slope %.4f per dB below %.1f dB, mean FRR %s' % (a.snr_slope, a.snr_knee, mean_frr))
     print('threshold %.4f slope %.4f knee %.1f speakers %d' % (t0, a.snr_slope, a.snr_knee, len(speakers)))
     conditions = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))

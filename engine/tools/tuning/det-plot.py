@@ -1,0 +1,101 @@
+#!/usr/bin/env python3
+"""DET curves of every condition in sonvera-eval --dump files, for a set of
+speakers, in one SVG (normal-deviate axes, 0.1 % to 60 %), each curve with
+its operating point (the engine's noise-aware threshold) marked.
+
+  det-plot.py --speakers a,b,... --out FILE.svg [--threshold T --snr-slope A --snr-knee S] dump.csv...
+
+Only trials whose model and test speaker are both in the set count, as in
+condition-report.py; the noise-aware part of the threshold is taken off each
+score first, so that one sweep gives the curve.
+"""
+import argparse
+import math
+from statistics import NormalDist
+
+import importlib.util
+import os
+
+spec = importlib.util.spec_from_file_location('cr', os.path.join(os.path.dirname(__file__), 'condition-report.py'))
+cr = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(cr)
+
+W, H, M = 520, 520, 60
+LO, HI = 0.001, 0.6
+COLOURS = ['#000000', '#d62728', '#1f77b4', '#2ca02c', '#9467bd', '#ff7f0e', '#8c564b', '#e377c2']
+
+
+def axis(p):
+    z = NormalDist().inv_cdf(min(max(p, LO), HI))
+    a, b = NormalDist().inv_cdf(LO), NormalDist().inv_cdf(HI)
+    return (z - a) / (b - a) * (W - 2 * M)
+
+
+def curve(genuine, impostor):
+    trials = sorted([(s, 0) for s in genuine] + [(s, 1) for s in impostor])
+    fa, fr = 0, len(genuine)
+    points = [(0.0, 1.0)]
+    for s, imp in trials:
+        if s == math.inf:
+            break
+        if imp:
+            fa += 1
+        else:
+            fr -= 1
+        points.append((fa / len(impostor), fr / len(genuine)))
+    return points
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument('--speakers', required=True)
+    ap.add_argument('--out', required=True)
+    ap.add_argument('--title', default='')
+    ap.add_argument('--threshold', type=float, default=-0.46)
+    ap.add_argument('--snr-slope', type=float, default=0.03)
+    ap.add_argument('--snr-knee', type=float, default=40.0)
+    ap.add_argument('dumps', nargs='+')
+    a = ap.parse_args()
+    rows = cr.load(a.dumps, set(a.speakers.split(',')))
+    shift = lambda r: r['s'] - a.snr_slope * max(0.0, a.snr_knee - r['snr_db'])
+    conditions = sorted({r['condition'] for r in rows if r['kind'] == 'g'}, key=lambda c: (c != 'clean', c))
+    legend = H + 14 * len(conditions) + 10
+    out = ['<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" font-family="sans-serif" font-size="11">' % (W, legend),
+           '<rect width="100%" height="100%" fill="white"/>',
+           '<text x="%d" y="20" font-size="13">%s</text>' % (M, a.title)]
+    x0, y0 = M, H - M
+    for p in (0.001, 0.01, 0.02, 0.05, 0.1, 0.2, 0.4, 0.6):
+        t = axis(p)
+        out.append('<line x1="%.1f" y1="%d" x2="%.1f" y2="%d" stroke="#ddd"/>' % (x0 + t, y0, x0 + t, M))
+        out.append('<line x1="%d" y1="%.1f" x2="%d" y2="%.1f" stroke="#ddd"/>' % (x0, y0 - t, W - M, y0 - t))
+        out.append('<text x="%.1f" y="%d" text-anchor="middle">%g</text>' % (x0 + t, y0 + 15, 100 * p))
+        out.append('<text x="%d" y="%.1f" text-anchor="end">%g</text>' % (x0 - 5, y0 - t + 4, 100 * p))
+    out.append('<text x="%d" y="%d" text-anchor="middle">false acceptance (%%)</text>' % (W // 2, H - 25))
+    out.append('<text x="15" y="%d" transform="rotate(-90 15 %d)" text-anchor="middle">false rejection (%%)</text>' % (H // 2, H // 2))
+    for i, c in enumerate(conditions):
+        sub = [r for r in rows if r['condition'] == c]
+        g = [shift(r) for r in sub if r['kind'] == 'g']
+        imp = [shift(r) for r in sub if r['kind'] == 'i']
+        if not g or not imp:
+            continue
+        colour = COLOURS[i % len(COLOURS)]
+        # Points closer than half a pixel to the last one drawn are left out.
+        kept = []
+        for fa, fr in curve(g, imp):
+            x, y = x0 + axis(fa), y0 - axis(fr)
+            if not kept or abs(x - kept[-1][0]) >= 0.5 or abs(y - kept[-1][1]) >= 0.5:
+                kept.append((x, y))
+        pts = ' '.join('%.1f,%.1f' % p for p in kept)
+        out.append('<polyline fill="none" stroke="%s" stroke-width="1.5" points="%s"/>' % (colour, pts))
+        far = sum(s <= a.threshold for s in imp) / len(imp)
+        frr = sum(s > a.threshold for s in g) / len(g)
+        out.append('<circle cx="%.1f" cy="%.1f" r="4" fill="%s"/>' % (x0 + axis(far), y0 - axis(frr), colour))
+        out.append('<text x="%d" y="%d" fill="%s">%s: EER %.1f %%, FAR %.2f %% / FRR %.1f %% at the shipped point</text>'
+                   % (M - 40, H + 14 * i, colour, c, 100 * cr.eer(g, imp), 100 * far, 100 * frr))
+    out.append('</svg>')
+    with open(a.out, 'w') as f:
+        f.write('\n'.join(out) + '\n')
+
+
+if __name__ == '__main__':
+    main()
