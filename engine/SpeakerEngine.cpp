@@ -167,6 +167,7 @@ void CSpeakerEngine::ForgetAnalysis()
     m_bAnalysisOk = false;
     m_bModelReady = false;
     m_bTakeReady = false;
+    m_bTakeReplayed = false;
     m_bHalfShiftTake = false;
     m_bHalfShiftTried = false;
 }
@@ -381,6 +382,7 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     m_bAnalysed = true;
     m_bAnalysisOk = false;
     m_bModelReady = false;
+    m_bTakeReplayed = false;
     m_bHalfShiftTake = false;
     m_bHalfShiftTried = false;
     m_nTakeHash = hash;
@@ -559,10 +561,9 @@ int CSpeakerEngine::IsReplay()
     if (m_fLastReplayDistance <= kHalfShiftReach * limit && BuildHalfShiftTake())
         m_fLastReplayDistance = std::min(m_fLastReplayDistance,
                                          static_cast<double>(m_scorer.ReplayDistance(m_halfShiftTake, m_model)));
-    return m_fLastReplayDistance <= limit ||
-                   m_fLastReplayPitchDistance <= m_fReplaySensitivity * kReplayPitchUnit
-               ? 1
-               : 0;
+    m_bTakeReplayed = m_fLastReplayDistance <= limit ||
+                      m_fLastReplayPitchDistance <= m_fReplaySensitivity * kReplayPitchUnit;
+    return m_bTakeReplayed ? 1 : 0;
 }
 
 int CSpeakerEngine::Verify()
@@ -573,6 +574,10 @@ int CSpeakerEngine::Verify()
     if (!LoadModelForTake()) return 0;
     const float score = m_scorer.Score(m_take, m_model, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts);
     m_fLastScore = score;
+    // A take the replay check recognised is refused whatever its score: a
+    // recording of the user's own voice is the best impostor there is, and
+    // learning from it would teach the model the recording.
+    if (m_bTakeReplayed) return 0;
     const float threshold = CSpeakerScorer::Threshold(m_fSecurity, m_endpoint.fSnrDb);
     if (!(score <= threshold)) return 0;
     // Adapt only on a clear accept of a clean take: a marginal accept may be

@@ -141,6 +141,7 @@ private:
     bool m_bAnalysed;     // the fields below belong to the take of m_nTakeHash
     bool m_bAnalysisOk;   // ... and it holds a usable word
     bool m_bModelReady;   // the model is loaded into the scorer for this take
+    bool m_bTakeReplayed; // the replay check recognised this take: Verify refuses it
     SEndpointResult m_endpoint;
     int m_nError;
     bool m_bTakeReady;
