@@ -6,8 +6,9 @@
 #include "resources/resource.h"
 #include "voice/VoiceTexts.h"
 
-namespace voicetest {
 namespace {
+
+using namespace sonvera_test;
 
 BOOL CALLBACK FindDriveChoice(HWND window, LPARAM found)
 {
@@ -179,4 +180,3 @@ INSTANTIATE_TEST_SUITE_P(Purposes, BypassKeyWithoutDrive,
                                            FloppyCase{CVoiceDlg::purposeUser, false}));
 
 }  // namespace
-}  // namespace voicetest

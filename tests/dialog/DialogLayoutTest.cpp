@@ -8,8 +8,9 @@
 #include "tests/voice/FakeMixer.h"
 #include "voice/VoiceTexts.h"
 
-namespace voicetest {
 namespace {
+
+using namespace sonvera_test;
 
 // The dialog with its labels' and bars' windows open to the checks.
 class CLayoutDlg : public CTestVoiceDlg {
@@ -126,4 +127,3 @@ TEST(DialogMixer, BarsFollowTheMixerAndAMovedBarIsWrittenBack)
 }
 
 }  // namespace
-}  // namespace voicetest

@@ -28,7 +28,7 @@
 #include "voice/MixerDevice.h"
 #include "voice/VoiceDlg.h"
 
-namespace voicetest {
+namespace sonvera_test {
 
 // The six pass phrases: nick and word, as the installed word list has them.
 struct PassPhrase {
@@ -103,7 +103,7 @@ public:
     // The lines of result.log.
     std::vector<std::string> LogLines() const
     {
-        const std::string text = sonvera_test::ReadRaw(File("result.log").str());
+        const std::string text = ReadRaw(File("result.log").str());
         std::vector<std::string> lines;
         for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
             lines.push_back(text.substr(start, end - start));
@@ -122,8 +122,8 @@ private:
         }
     }
 
-    sonvera_test::CTempFolder m_folder;
-    sonvera_test::CProgramKeyGuard m_programKey;
+    CTempFolder m_folder;
+    CProgramKeyGuard m_programKey;
     CSetupFile m_setup;
     CAppUserDic m_users;
     CAppUserVoiceDic m_voices;
@@ -433,4 +433,4 @@ std::string Formatted(UINT id, Args... args)
     return text.str();
 }
 
-}  // namespace voicetest
+}  // namespace sonvera_test

@@ -1,7 +1,8 @@
 // The dialog's paths that need engine results real takes cannot force, run
 // against the scripted engine double: the engine's set-up order and values,
 // rejections, replays, failed training, refused takes, end-point errors and
-// the question they lead to, model updates, and the model test's counting.
+// the question they lead to, model updates, and the model test's counting;
+// a screenshot of a take with its end points.
 #include "DialogTestSupport.h"
 
 #include <algorithm>
@@ -10,8 +11,9 @@
 #include "ScriptedEngine.h"
 #include "resources/resource.h"
 
-namespace voicetest {
 namespace {
+
+using namespace sonvera_test;
 
 class ScriptedDialogTest : public ::testing::Test {
 protected:
@@ -142,14 +144,20 @@ TEST_F(ScriptedDialogTest, FourRejectionsThenAnAcceptanceEndWith1AndASecondRunHa
     EXPECT_NE(std::string::npos, log[1].find("] george : Logon : Denied"));
 }
 
-TEST_F(ScriptedDialogTest, ReplayIsShownAndTheVerdictStillFollows)
+// A take the check refuses without a reason names the word and is no
+// attempt; a replay is shown and the verdict still follows.
+TEST_F(ScriptedDialogTest, ARefusedTakeIsTakenAgainAndAReplayIsShownBeforeTheVerdict)
 {
+    ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {0}));
     ASSERT_TRUE(m_engine.Push("VRE_VCopy", {0}));
     CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
     dialog.m_strUserID = "george";
-    QueueTakes(dialog, 1);
+    QueueTakes(dialog, 2);
     EXPECT_EQ(IDOK, RunFromRecord(dialog));
     const std::vector<std::string>& hints = dialog.m_hints;
+    EXPECT_EQ(1, Count(hints, IDS_HINT_READ_ONCE_MORE));
+    EXPECT_NE(hints.end(), std::find(hints.begin(), hints.end(), Formatted(IDS_HINT_WRONG_WORD, "zero")));
+    EXPECT_EQ(5, dialog.m_nAttemptsLeft);
     const auto replay = std::find(hints.begin(), hints.end(), Resource(IDS_HINT_REPLAYED));
     ASSERT_NE(hints.end(), replay);
     EXPECT_NE(hints.end(), std::find(replay, hints.end(), Resource(IDS_HINT_ACCEPTED)));
@@ -163,14 +171,29 @@ TEST_F(ScriptedDialogTest, ReplayIsShownAndTheVerdictStillFollows)
     EXPECT_EQ(0, m_engine.Count("VRE_VCopy"));
 }
 
+// The window at the moment the engine checks a take: the whole take and its end points.
+HWND s_window = nullptr;
+void SaveEndPoints()
+{
+    EXPECT_TRUE(SaveScreenshot(s_window, "voice-take-endpoints.png"));
+}
+
 TEST_F(ScriptedDialogTest, TakeRefusedByTheCheckIsTakenAgainWithItsNumber)
 {
     ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {1, 1, 0, 1, 1, 1}));
     m_engine.SetLabel("\x95\xCA\x82\xCC\x90\x6C");   // 別の人, the engine's reason
+    m_engine.SetEndpoints(62, 146, 80);                 // 0.45 s to 1.06 s
+    m_engine.OnCall("VRE_CheckSexSpeech", &SaveEndPoints);
     CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
     dialog.m_strUserID = "taro";
     QueueTakes(dialog, 6);
-    EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    CDialogDriver driver;
+    driver.When([&] { return dialog.m_bReady != 0; },
+                [&] {
+                    s_window = dialog.m_hWnd;
+                    EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
+                });
+    EXPECT_EQ(IDOK, driver.Run(dialog));
     EXPECT_EQ(1, dialog.m_bTrained);
     // Take checks by index: the third take is checked twice as the third.
     std::vector<std::string> indices;
@@ -178,19 +201,6 @@ TEST_F(ScriptedDialogTest, TakeRefusedByTheCheckIsTakenAgainWithItsNumber)
         indices.push_back(call.substr(call.rfind(',') + 1, 1));
     EXPECT_EQ((std::vector<std::string>{"0", "1", "2", "2", "3", "4"}), indices);
     EXPECT_NE(dialog.m_hints.end(), std::find(dialog.m_hints.begin(), dialog.m_hints.end(), "\x95\xCA\x82\xCC\x90\x6C"));
-}
-
-TEST_F(ScriptedDialogTest, TakeRefusedWithoutAReasonNamesTheWord)
-{
-    ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {0}));
-    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
-    dialog.m_strUserID = "george";
-    QueueTakes(dialog, 2);
-    EXPECT_EQ(IDOK, RunFromRecord(dialog));
-    EXPECT_EQ(1, Count(dialog.m_hints, IDS_HINT_READ_ONCE_MORE));
-    EXPECT_NE(dialog.m_hints.end(),
-              std::find(dialog.m_hints.begin(), dialog.m_hints.end(), Formatted(IDS_HINT_WRONG_WORD, "zero")));
-    EXPECT_EQ(5, dialog.m_nAttemptsLeft);   // a refused take is no attempt
 }
 
 TEST_F(ScriptedDialogTest, FailedTrainingTakesOneMoreTakeAndTrainsAgain)
@@ -307,31 +317,4 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
     EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
 }
 
-// The window at the moment the engine checks a take: the whole take and its end points.
-HWND s_window = nullptr;
-void SaveEndPoints()
-{
-    EXPECT_TRUE(SaveScreenshot(s_window, "voice-take-endpoints.png"));
-}
-
-TEST_F(ScriptedDialogTest, ScreenshotOfATakeWithItsEndPoints)
-{
-    m_engine.SetEndpoints(62, 146, 80);   // 0.45 s to 1.06 s
-    m_engine.OnCall("VRE_CheckSexSpeech", &SaveEndPoints);
-    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
-    dialog.m_strUserID = "taro";
-    dialog.QueueTake("0_george_3");
-    CDialogDriver driver;
-    driver.When([&] { return dialog.m_bReady != 0; },
-                [&] {
-                    s_window = dialog.m_hWnd;
-                    EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
-                });
-    // The take's verdict drawn, the user leaves.
-    dialog.m_onWait = [&](int) { dialog.Click("BUTTON_EXIT"); };
-    EXPECT_EQ(IDCANCEL, driver.Run(dialog));
-    EXPECT_EQ(1, m_engine.Count("VRE_CheckSexSpeech"));
-}
-
 }  // namespace
-}  // namespace voicetest

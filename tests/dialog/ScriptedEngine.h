@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace voicetest {
+namespace sonvera_test {
 
 class CScriptedEngine {
 public:
@@ -87,4 +87,4 @@ private:
     int (*m_log)(char*, int) = nullptr;
 };
 
-}  // namespace voicetest
+}  // namespace sonvera_test

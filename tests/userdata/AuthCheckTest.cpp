@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "UserDicTestSupport.h"
+#include "UserDataTestSupport.h"
 #include "userdata/AuthCheck.h"
 #include "userdata/BypassKeyFile.h"
 

@@ -1,11 +1,12 @@
 // The machine key: which adapter address is taken, how the adapter buffer is
-// handled, and the installation identifier when no address can be read.
+// asked for, the installation identifier when no address can be read, and
+// the key this computer (or Wine, without a network adapter) really gives.
 #include <winsock2.h>
 #include <iphlpapi.h>
 
 #include <cstring>
 
-#include "UserDicTestSupport.h"
+#include "UserDataTestSupport.h"
 #include "tests/support/FaultyRegistry.h"
 #include "userdata/MachineIdentity.h"
 
@@ -20,48 +21,48 @@ struct FakeAdapter {
 // What the fake adapter query answers.
 struct FakeSystem {
     std::vector<FakeAdapter> adapters;
-    DWORD firstAnswer = NO_ERROR;      // forced result of the first call (NO_ERROR: answer normally)
+    DWORD firstAnswer = NO_ERROR;   // forced result of the first call
     bool overflowAlways = false;
-    ULONG askedSizeOnOverflow = 0;     // 0: the size the list needs
-    int calls = 0;
+    bool reversed = false;          // the list in the other order
     std::vector<ULONG> offeredSizes;
     CString installationId;
-    bool reversed = false;             // give the list in the other order
 };
 
 FakeSystem g_fake;
 
 unsigned long __stdcall FakeAdapterQuery(_IP_ADAPTER_INFO* buffer, unsigned long* size)
 {
-    ++g_fake.calls;
     g_fake.offeredSizes.push_back(*size);
-    if (g_fake.calls == 1 && g_fake.firstAnswer != NO_ERROR && g_fake.firstAnswer != ERROR_BUFFER_OVERFLOW)
+    const bool first = g_fake.offeredSizes.size() == 1;
+    if (first && g_fake.firstAnswer != NO_ERROR)
         return g_fake.firstAnswer;
-    const ULONG needed = static_cast<ULONG>(g_fake.adapters.size() * sizeof(IP_ADAPTER_INFO));
-    const bool forcedOverflow = g_fake.calls == 1 && g_fake.firstAnswer == ERROR_BUFFER_OVERFLOW;
     if (g_fake.adapters.empty())
         return ERROR_NO_DATA;
-    if (forcedOverflow || g_fake.overflowAlways || *size < needed) {
-        *size = g_fake.askedSizeOnOverflow ? g_fake.askedSizeOnOverflow : needed + (g_fake.overflowAlways ? g_fake.calls * 2048 : 0);
-        // The system leaves nothing readable in a buffer it found too small.
+    const ULONG needed = static_cast<ULONG>(g_fake.adapters.size() * sizeof(IP_ADAPTER_INFO));
+    if (g_fake.overflowAlways || *size < needed) {
+        *size = needed + (g_fake.overflowAlways ? static_cast<ULONG>(g_fake.offeredSizes.size()) * 2048 : 0);
         return ERROR_BUFFER_OVERFLOW;
     }
     std::memset(buffer, 0xCD, *size);
-    IP_ADAPTER_INFO* entries = reinterpret_cast<IP_ADAPTER_INFO*>(buffer);
     const size_t n = g_fake.adapters.size();
     for (size_t i = 0; i < n; ++i) {
         const FakeAdapter& source = g_fake.adapters[g_fake.reversed ? n - 1 - i : i];
-        IP_ADAPTER_INFO& entry = entries[i];
+        IP_ADAPTER_INFO& entry = buffer[i];
         std::memset(&entry, 0, sizeof entry);
         entry.Type = source.type;
         entry.AddressLength = source.addressLength;
         std::memcpy(entry.Address, source.address, 6);
-        entry.Next = i + 1 < n ? &entries[i + 1] : nullptr;
+        entry.Next = i + 1 < n ? &buffer[i + 1] : nullptr;
     }
     return NO_ERROR;
 }
 
 CString FakeInstallationId() { return g_fake.installationId; }
+
+FakeAdapter Adapter(UINT type, BYTE a0, BYTE a5, UINT length = 6)
+{
+    return FakeAdapter{type, length, {a0, 0x00, 0x27, 0x00, 0x00, a5}};
+}
 
 class CertiKeyTest : public sonvera_test::UserDicTest {
 protected:
@@ -72,131 +73,83 @@ protected:
         sonvera_test::UserDicTest::SetUp();
     }
     void TearDown() override { CMachineIdentity::ResetSources(); }
-
-    static FakeAdapter Adapter(UINT type, BYTE a0, BYTE a1, BYTE a2, BYTE a3, BYTE a4, BYTE a5)
-    {
-        FakeAdapter adapter = {type, 6, {a0, a1, a2, a3, a4, a5}};
-        return adapter;
-    }
 };
 
-TEST_F(CertiKeyTest, OneAdapterGivesTwelveUpperCaseHexDigits)
+// Among the physical adapters (Ethernet, wireless) with a globally
+// administered address the smallest wins, whatever the list's order; else the
+// smallest non-zero six-byte address of any adapter.
+TEST_F(CertiKeyTest, TheChosenAddressDependsOnTheAdaptersNotOnTheirOrder)
 {
-    g_fake.adapters = {Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x1b, 0x2c, 0xa0, 0x0f, 0xee)};
-    EXPECT_EQ("001B2CA00FEE", m_dic.GetMacAddr().str());
+    const FakeAdapter wired = Adapter(MIB_IF_TYPE_ETHERNET, 0x10, 0x02);
+    const FakeAdapter wireless = Adapter(IF_TYPE_IEEE80211, 0x08, 0xee);
+    const FakeAdapter local = Adapter(MIB_IF_TYPE_ETHERNET, 0x02, 0x01);   // locally administered
+    const FakeAdapter ppp = Adapter(MIB_IF_TYPE_PPP, 0x00, 0x05);          // not a physical kind
+    const FakeAdapter lowest = Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x00);
+    const FakeAdapter zero = {MIB_IF_TYPE_ETHERNET, 6, {0, 0, 0, 0, 0, 0}};
+    const FakeAdapter eightBytes = Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x01, 8);
+    const struct {
+        std::vector<FakeAdapter> adapters;
+        const char* address;
+    } cases[] = {
+        {{wireless}, "0800270000EE"},
+        {{wired, wireless, local, ppp, zero}, "0800270000EE"},
+        {{ppp, local, zero}, "000027000005"},
+        {{eightBytes, zero}, ""},
+        {{eightBytes, lowest}, "000027000000"},
+    };
+    for (const auto& c : cases) {
+        for (bool reversed : {false, true}) {
+            g_fake.adapters = c.adapters;
+            g_fake.reversed = reversed;
+            EXPECT_EQ(c.address, m_dic.GetMacAddr().str()) << c.adapters.size() << (reversed ? " reversed" : "");
+        }
+    }
     CString key = "unchanged";
     ASSERT_EQ(1, m_dic.CreateCertiKey("Alice", key));
-    EXPECT_EQ("001B2CA00FEEAlice", key.str());
-}
-
-TEST_F(CertiKeyTest, TheChoiceAmongAdaptersDoesNotDependOnTheirOrder)
-{
-    g_fake.adapters = {
-        Adapter(MIB_IF_TYPE_ETHERNET, 0x10, 0x00, 0x00, 0x00, 0x00, 0x02),
-        Adapter(IF_TYPE_IEEE80211, 0x08, 0x00, 0x27, 0x00, 0x00, 0x01),
-        Adapter(MIB_IF_TYPE_ETHERNET, 0x02, 0x00, 0x00, 0x00, 0x00, 0x01),   // locally administered
-        Adapter(MIB_IF_TYPE_PPP, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05),        // not a physical kind
-        Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00),   // no address
-    };
-    const CString forward = m_dic.GetMacAddr();
-    g_fake.reversed = true;
-    const CString backward = m_dic.GetMacAddr();
-    EXPECT_EQ("080027000001", forward.str());
-    EXPECT_EQ(forward.str(), backward.str());
-}
-
-TEST_F(CertiKeyTest, WithoutAPhysicalAdapterTheSmallestAddressOfAnyIsTaken)
-{
-    g_fake.adapters = {
-        Adapter(MIB_IF_TYPE_PPP, 0x00, 0x00, 0x00, 0x00, 0x00, 0x09),
-        Adapter(MIB_IF_TYPE_ETHERNET, 0x02, 0x00, 0x00, 0x00, 0x00, 0x01),
-        Adapter(MIB_IF_TYPE_LOOPBACK, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00),
-    };
-    EXPECT_EQ("000000000009", m_dic.GetMacAddr().str());
-}
-
-TEST_F(CertiKeyTest, AnAdapterWithAnotherAddressLengthIsNotTaken)
-{
-    FakeAdapter odd = Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01);
-    odd.addressLength = 8;
-    g_fake.adapters = {odd, Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x50, 0x56, 0x00, 0x00, 0x07)};
-    EXPECT_EQ("005056000007", m_dic.GetMacAddr().str());
-    g_fake.adapters = {odd};
-    EXPECT_EQ("", m_dic.GetMacAddr().str());
+    EXPECT_EQ("000027000000Alice", key.str());
+    EXPECT_EQ("", m_dic.ParseMacData().str());   // no list is held after a query
 }
 
 TEST_F(CertiKeyTest, ALongListIsAskedForAgainWithTheSizeTheSystemWantsAndThatSizeIsKept)
 {
     for (int i = 0; i < 5; ++i)
-        g_fake.adapters.push_back(Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x11, 0x22, 0x33, 0x44, static_cast<BYTE>(0x50 - i)));
+        g_fake.adapters.push_back(Adapter(MIB_IF_TYPE_ETHERNET, 0x00, static_cast<BYTE>(0x50 - i)));
     const ULONG needed = static_cast<ULONG>(5 * sizeof(IP_ADAPTER_INFO));
     ASSERT_GT(needed, 1024u);
-    EXPECT_EQ("00112233444C", m_dic.GetMacAddr().str());
-    ASSERT_EQ(2, g_fake.calls);
-    EXPECT_EQ(1024u, g_fake.offeredSizes[0]);
-    EXPECT_EQ(needed, g_fake.offeredSizes[1]);
-    EXPECT_EQ("00112233444C", m_dic.GetMacAddr().str());
-    ASSERT_EQ(3, g_fake.calls);
-    EXPECT_EQ(needed, g_fake.offeredSizes[2]);
+    EXPECT_EQ("00002700004C", m_dic.GetMacAddr().str());
+    EXPECT_EQ("00002700004C", m_dic.GetMacAddr().str());
+    EXPECT_EQ((std::vector<ULONG>{1024, needed, needed}), g_fake.offeredSizes);
 }
 
-TEST_F(CertiKeyTest, NoDataNotSupportedOtherErrorsAndASecondOverflowGiveNoAddress)
+TEST_F(CertiKeyTest, AnyOtherAnswerOrASecondOverflowGivesNoAddress)
 {
-    g_fake.adapters = {Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x1b, 0x2c, 0xa0, 0x0f, 0xee)};
-    for (DWORD answer : {static_cast<DWORD>(ERROR_NO_DATA), static_cast<DWORD>(ERROR_NOT_SUPPORTED),
-                         static_cast<DWORD>(ERROR_INVALID_PARAMETER)}) {
-        g_fake.calls = 0;
+    g_fake.adapters = {Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0xee)};
+    for (DWORD answer : {DWORD(ERROR_NO_DATA), DWORD(ERROR_NOT_SUPPORTED), DWORD(ERROR_INVALID_PARAMETER)}) {
+        g_fake.offeredSizes.clear();
         g_fake.firstAnswer = answer;
         EXPECT_EQ("", m_dic.GetMacAddr().str()) << answer;
-        EXPECT_EQ(1, g_fake.calls) << answer;
+        EXPECT_EQ(1u, g_fake.offeredSizes.size()) << answer;
     }
-    g_fake.calls = 0;
+    g_fake.offeredSizes.clear();
     g_fake.firstAnswer = NO_ERROR;
     g_fake.overflowAlways = true;
     EXPECT_EQ("", m_dic.GetMacAddr().str());
-    EXPECT_EQ(2, g_fake.calls);
+    EXPECT_EQ(2u, g_fake.offeredSizes.size());
 }
 
-TEST_F(CertiKeyTest, NoAdapterListIsHeldAfterAQuery)
-{
-    g_fake.adapters = {Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x1b, 0x2c, 0xa0, 0x0f, 0xee)};
-    EXPECT_EQ("", m_dic.ParseMacData().str());
-    ASSERT_EQ("001B2CA00FEE", m_dic.GetMacAddr().str());
-    EXPECT_EQ("", m_dic.ParseMacData().str());
-}
-
-TEST_F(CertiKeyTest, WithoutAnAdapterTheInstallationIdentifierIsTaken)
-{
-    g_fake.installationId = "6f1e2d3c-0000-4a4a-9999-abcdefabcdef";
-    CString key;
-    ASSERT_EQ(1, m_dic.CreateCertiKey("Bob", key));
-    EXPECT_EQ("6f1e2d3c-0000-4a4a-9999-abcdefabcdefBob", key.str());
-    ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "", "p", 0, 1, 1, 1, ""));
-    EXPECT_EQ(key.str(), m_dic.GetCertiKey("Bob").str());
-}
-
-TEST_F(CertiKeyTest, WithNeitherIdentifierNoKeyIsMadeAndNoUserWritten)
+TEST_F(CertiKeyTest, WithoutAnAdapterTheInstallationIdentifierIsTakenAndWithNeitherNoUserIsMade)
 {
     CString key = "unchanged";
     EXPECT_EQ(0, m_dic.CreateCertiKey("Bob", key));
     EXPECT_EQ("unchanged", key.str());
     EXPECT_EQ(0, m_dic.CreateUser("t", "Bob", "", "p", 0, 1, 1, 1, ""));
     EXPECT_EQ("", sonvera_test::ReadRaw(m_path));
-    EXPECT_EQ(-1, m_dic.VerifyUserInfo("Bob"));
     // A key given by the caller needs no machine identifier.
-    EXPECT_EQ(1, m_dic.CreateUser("t", "Bob", "GIVEN", "p", 0, 1, 1, 1, ""));
-}
+    EXPECT_EQ(1, m_dic.CreateUser("t", "Given", "GIVEN", "p", 0, 1, 1, 1, ""));
 
-// The system's own sources, as this computer (or Wine) has them.
-TEST(CertiKeyOnThisComputer, TheAddressIsTheSameOnEveryCall)
-{
-    CMachineIdentity::ResetSources();
-    CAppUserDic dic;
-    const CString first = dic.GetMacAddr();
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(first.str(), dic.GetMacAddr().str());
-    EXPECT_TRUE(first.IsEmpty() || first.GetLength() == 12) << first.str();
-    EXPECT_EQ(first.str(), first.SpanIncluding("0123456789ABCDEF").str());
+    g_fake.installationId = "6f1e2d3c-0000-4a4a-9999-abcdefabcdef";
+    ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "", "p", 0, 1, 1, 1, ""));
+    EXPECT_EQ("6f1e2d3c-0000-4a4a-9999-abcdefabcdefBob", m_dic.GetCertiKey("Bob").str());
 }
 
 unsigned long __stdcall NoAdapter(_IP_ADAPTER_INFO*, unsigned long*) { return ERROR_NO_DATA; }
@@ -204,33 +157,31 @@ unsigned long __stdcall NoAdapter(_IP_ADAPTER_INFO*, unsigned long*) { return ER
 // A registry whose installation identifier is a known text.
 class CInstalledRegistry : public CWin32Registry {
 public:
-    explicit CInstalledRegistry(const char* guid) : m_guid(guid) {}
     LONG OpenKey(HKEY parent, const char* subKey, REGSAM access, HKEY* key) override
     {
         openedWith64BitView = (access & KEY_WOW64_64KEY) != 0;
         if (parent != HKEY_LOCAL_MACHINE || std::string(subKey) != "SOFTWARE\\Microsoft\\Cryptography")
             return ERROR_FILE_NOT_FOUND;
-        *key = kInstallationKey;
+        *key = kKey;
         return ERROR_SUCCESS;
     }
-    LONG CloseKey(HKEY key) override { return key == kInstallationKey ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; }
+    LONG CloseKey(HKEY key) override { return key == kKey ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; }
     LONG QueryValue(HKEY, const char* name, DWORD* type, BYTE* data, DWORD* size) override
     {
+        const std::string guid = " 4c4c4544-0042-3510-8052-b4c04f4e4d32 ";
         if (std::string(name) != "MachineGuid")
             return ERROR_FILE_NOT_FOUND;
-        const DWORD needed = static_cast<DWORD>(m_guid.size() + 1);
-        if (*size < needed)
+        if (*size < guid.size() + 1)
             return ERROR_MORE_DATA;
-        std::memcpy(data, m_guid.c_str(), needed);
+        std::memcpy(data, guid.c_str(), guid.size() + 1);
         *type = REG_SZ;
-        *size = needed;
+        *size = static_cast<DWORD>(guid.size() + 1);
         return ERROR_SUCCESS;
     }
     bool openedWith64BitView = false;
 
 private:
-    static inline const HKEY kInstallationKey = reinterpret_cast<HKEY>(0x5A5A0);
-    std::string m_guid;
+    static inline const HKEY kKey = reinterpret_cast<HKEY>(0x5A5A0);
 };
 
 class InstallationIdTest : public ::testing::Test {
@@ -239,13 +190,12 @@ protected:
     void TearDown() override { CMachineIdentity::ResetSources(); }
 };
 
-TEST_F(InstallationIdTest, WithoutAnAdapterTheRegistrysMachineGuidIsTaken)
+TEST_F(InstallationIdTest, TheRegistrysMachineGuidIsReadFromThe64BitViewAndTrimmed)
 {
-    CInstalledRegistry registry(" 4c4c4544-0042-3510-8052-b4c04f4e4d32 ");
+    CInstalledRegistry registry;
     CRegistryOverride scope(registry);
-    CAppUserDic dic;
     CString certiKey;
-    ASSERT_EQ(1, dic.CreateCertiKey("Carol", certiKey));
+    ASSERT_EQ(1, CAppUserDic().CreateCertiKey("Carol", certiKey));
     EXPECT_EQ("4c4c4544-0042-3510-8052-b4c04f4e4d32Carol", certiKey.str());
     EXPECT_TRUE(registry.openedWith64BitView);
 }
@@ -260,6 +210,27 @@ TEST_F(InstallationIdTest, AnUnreadableRegistryGivesNoKey)
         EXPECT_EQ(0, CAppUserDic().CreateCertiKey("Carol", certiKey)) << call;
         EXPECT_EQ("unchanged", certiKey.str());
     }
+}
+
+// The system's own sources. Where the tests run, Wine has no network adapter
+// with an address: the key comes from the installation identifier Wine made
+// with the prefix, so it is never empty there, and it stays the same.
+TEST(CertiKeyOnThisComputer, IsTheAdapterAddressOrTheInstallationIdentifierAndStable)
+{
+    CMachineIdentity::ResetSources();
+    CAppUserDic dic;
+    const std::string address = dic.GetMacAddr().str();
+    const std::string installation = CMachineIdentity::InstallationId().str();
+    CString key;
+    ASSERT_EQ(1, dic.CreateCertiKey("Alice", key)) << "neither an adapter address nor MachineGuid";
+    EXPECT_EQ((address.empty() ? installation : address) + "Alice", key.str());
+    if (address.empty())
+        EXPECT_EQ(36u, installation.size()) << installation;   // a GUID without braces
+    else
+        EXPECT_EQ(address, CString(address.c_str()).SpanIncluding("0123456789ABCDEF").str());
+    CString again;
+    ASSERT_EQ(1, dic.CreateCertiKey("Alice", again));
+    EXPECT_EQ(key.str(), again.str());
 }
 
 } // namespace

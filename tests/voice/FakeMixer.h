@@ -14,7 +14,7 @@
 
 #include "voice/MixerDevice.h"
 
-namespace voicetest {
+namespace sonvera_test {
 
 struct FakeControl {
     DWORD id, type, maximum;
@@ -187,4 +187,4 @@ private:
     }
 };
 
-}  // namespace voicetest
+}  // namespace sonvera_test

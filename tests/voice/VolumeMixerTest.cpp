@@ -12,7 +12,8 @@
 
 namespace {
 
-using voicetest::CFakeMixer;
+using sonvera_test::CFakeMixer;
+using sonvera_test::FakeControl;
 
 class CFakeBars : public IVolumeBars {
 public:
@@ -93,8 +94,8 @@ TEST_F(VolumeMixerTest, NotificationMovesOnlyTheMatchingBar)
 
 TEST_F(VolumeMixerTest, ControlsUseEverySlotUpToTenAndMuteWritesOneOrZero)
 {
-    voicetest::FakeControl& volume = m_device.destinations[1].controls[0];
-    volume = voicetest::FakeControl{volume.id, volume.type, 65535, MIXERCONTROL_CONTROLF_MULTIPLE, 3, {65535, 0, 32768}};
+    FakeControl& volume = m_device.destinations[1].controls[0];
+    volume = FakeControl{volume.id, volume.type, 65535, MIXERCONTROL_CONTROLF_MULTIPLE, 3, {65535, 0, 32768}};
     m_mixer.Init(kDialog);
     EXPECT_EQ(4, m_bars.sets);                    // three slots and the microphone
     EXPECT_EQ(50, m_bars.positions["SPEAKER"]);   // the last slot's

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "voice/WaveInHandle.h"
 #include "voice/WaveRecorder.h"
@@ -34,45 +35,24 @@ public:
     explicit RecorderOver(IWaveInDevice& device) : CWaveRecorder(3000, 100, device) {}
 };
 
-TEST(WaveRecorderFormat, IsElevenKilohertzSixteenBitMono)
+TEST(WaveRecorderBlock, ElevenKilohertzSixteenBitMonoAndThreeSecondsHold33075Samples)
 {
     CWaveRecorder recorder(3000, 100);
     const WAVEFORMATEX& format = recorder.GetFormat();
-    EXPECT_EQ(format.wFormatTag, WAVE_FORMAT_PCM);
-    EXPECT_EQ(format.nChannels, 1);
-    EXPECT_EQ(format.nSamplesPerSec, 11025u);
-    EXPECT_EQ(format.nAvgBytesPerSec, 22050u);
-    EXPECT_EQ(format.nBlockAlign, 2);
-    EXPECT_EQ(format.wBitsPerSample, 16);
+    EXPECT_EQ((std::vector<DWORD>{WAVE_FORMAT_PCM, 1, 11025, 22050, 2, 16}),
+              (std::vector<DWORD>{format.wFormatTag, format.nChannels, format.nSamplesPerSec, format.nAvgBytesPerSec,
+                                  format.nBlockAlign, format.wBitsPerSample}));
     EXPECT_EQ(recorder.GetTickMs(), 100);
     EXPECT_FALSE(recorder.IsRecording());
-}
-
-TEST(WaveRecorderBlock, StartsWithoutAUsableBlock)
-{
-    CWaveRecorder recorder(3000, 100);
+    // No block before a duration is set; none to read after it is freed.
     EXPECT_EQ(recorder.GetBufferSize(), 0u);
-    EXPECT_EQ(recorder.GetSample(0), 0);
     EXPECT_EQ(recorder.AllocBuffer(), 0);
-}
-
-TEST(WaveRecorderBlock, ThreeSecondsHold33075Samples)
-{
-    CWaveRecorder recorder(3000, 100);
     recorder.SetDuration(3);
     EXPECT_EQ(recorder.GetBufferSize(), 66150u);
     ASSERT_EQ(recorder.AllocBuffer(), 1);
     EXPECT_EQ(recorder.GetSampleCount(), 33075);
-    EXPECT_EQ(recorder.GetSample(33075), 0);
-    EXPECT_EQ(recorder.GetSample(100000), 0);
-    EXPECT_EQ(recorder.GetSample(-1), 0);
-}
-
-TEST(WaveRecorderBlock, FreeingLeavesNoBlockToRead)
-{
-    CWaveRecorder recorder(3000, 100);
-    recorder.SetDuration(3);
-    ASSERT_EQ(recorder.AllocBuffer(), 1);
+    for (int outside : {33075, 100000, -1})
+        EXPECT_EQ(recorder.GetSample(outside), 0) << outside;
     recorder.FreeBuffer();
     EXPECT_EQ(recorder.GetSample(0), 0);
     recorder.FreeBuffer();   // a second release is harmless

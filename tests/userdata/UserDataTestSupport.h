@@ -1,0 +1,148 @@
+// The user and voice dictionaries in a scratch folder, and readers of their
+// files that do not go through the classes under test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/Bytes.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
+#include "fw/FileException.h"
+#include "userdata/AppUserDic.h"
+#include "userdata/AppUserVoiceDic.h"
+#include "userdata/Crypto.h"
+
+namespace sonvera_test {
+
+using Strings = std::vector<std::string>;
+
+inline std::string Decrypted(const std::string& cipher)
+{
+    CCrypto crypto;
+    return crypto.DecryptString(CString(cipher.data(), static_cast<int>(cipher.size())), CCrypto::GetProcessKey()).str();
+}
+
+// The records of a user dictionary file, decrypted entry by entry; bytes that
+// cannot be framed read as "<damaged>".
+inline Strings StoredRecords(const CString& path)
+{
+    const std::string bytes = ReadRaw(path);
+    Strings records;
+    for (size_t pos = 0; pos + 4 <= bytes.size();) {
+        const unsigned long length = Word(bytes, pos);
+        if (length > bytes.size() - pos - 4) {
+            records.push_back("<damaged>");
+            break;
+        }
+        records.push_back(Decrypted(bytes.substr(pos + 4, length)));
+        pos += 4 + length;
+    }
+    return records;
+}
+
+// A user dictionary file of the given records, written as the format says.
+inline std::string DictionaryImage(const Strings& records)
+{
+    CCrypto crypto;
+    std::string image;
+    for (const std::string& record : records)
+        image += LengthRecord(crypto.EncryptString(CString(record), CCrypto::GetProcessKey()).str());
+    return image;
+}
+
+inline Strings Texts(const CStringArray& array)
+{
+    Strings out;
+    for (int i = 0; i < array.GetSize(); ++i)
+        out.push_back(array[i].str());
+    return out;
+}
+
+class UserDicTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_path = m_folder.File("users.dic");
+        ASSERT_EQ(1, m_dic.SetUserDicFilePath(m_path));
+    }
+
+    void AddAlice() { ASSERT_EQ(1, m_dic.CreateUser("first text", "Alice", "KEY-A", "Secret", 1, 1, 0, 1, "aaj,abj")); }
+    void AddBob() { ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, "acj")); }
+
+    // The records as this object holds them, in list order.
+    Strings Held(CAppUserDic& dic)
+    {
+        CStringArray ids;
+        dic.GetUserIDList(ids);
+        Strings records;
+        for (int i = 0; i < ids.GetSize(); ++i)
+            records.push_back(dic.GetUserWholeInfo(ids[i]).str());
+        return records;
+    }
+    // What the file holds, seen by a second object.
+    Strings Reloaded()
+    {
+        CAppUserDic other;
+        other.SetUserDicFilePath(m_path);
+        return Held(other);
+    }
+    // The file, the object and a fresh object all hold these records.
+    void ExpectEverywhere(const Strings& records, const std::string& what = "")
+    {
+        EXPECT_EQ(records, StoredRecords(m_path)) << what;
+        EXPECT_EQ(records, Held(m_dic)) << what;
+        EXPECT_EQ(records, Reloaded()) << what;
+    }
+
+    CTempFolder m_folder;
+    CString m_path;
+    CAppUserDic m_dic;
+};
+
+const size_t kSlot = 125000;
+
+class VoiceDicTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(CreateDirectoryA(m_folder.File("work"), nullptr));
+        m_voice.SetVoiceDicPath(m_folder.Path());
+        m_dicPath = m_folder.File("marzetuvd.dat");
+    }
+
+    CString ModelPath(const char* nick) const { return m_folder.File("work") + "\\" + nick + ".bin"; }
+    std::string Dic() const { return ReadRaw(m_dicPath); }
+    void PutModel(const char* nick, const std::string& bytes) { ASSERT_TRUE(WriteRaw(ModelPath(nick), bytes)); }
+    std::string Model(const char* nick) const { return ReadRaw(ModelPath(nick)); }
+    // The model a nick's block gives back into the work folder.
+    std::string Fetched(const char* id, const char* key, const char* nick)
+    {
+        PutModel(nick, "stale");
+        m_voice.GetUserVoice(id, key, nick);
+        return Model(nick);
+    }
+
+    // The decrypted text of the length-prefixed area at an offset of a slot.
+    std::string SlotText(size_t slot, size_t lengthOffset) const
+    {
+        const std::string bytes = Dic();
+        const unsigned long length = Word(bytes, slot * kSlot + lengthOffset);
+        return length > 240 ? "<bad length>" : Decrypted(bytes.substr(slot * kSlot + lengthOffset + 4, length));
+    }
+
+    int FindSlot(const std::string& id, const std::string& key)
+    {
+        CFile file(m_dicPath, CFile::modeRead | CFile::typeBinary);
+        return m_voice.FindIDPos(id.c_str(), key.c_str(), file);
+    }
+
+    CTempFolder m_folder;
+    CString m_dicPath;
+    CAppUserVoiceDic m_voice;
+};
+
+} // namespace sonvera_test

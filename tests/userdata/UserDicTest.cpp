@@ -1,0 +1,247 @@
+// The user dictionary's records and fields: the two record shapes, what each
+// change leaves in the file and the object, the letter-case rules (Shift-JIS
+// aware) and the nick list.
+#include "UserDataTestSupport.h"
+
+#include <functional>
+
+namespace {
+
+using sonvera_test::StoredRecords;
+using sonvera_test::Strings;
+using sonvera_test::Texts;
+using sonvera_test::UserDicTest;
+
+// "ア" is 0x83 0x41: its trail byte is the code of 'A'. "ヂ" is 0x83 0x61, whose
+// trail byte is the code of 'a'. Folding trail bytes would make them one.
+const char kKatakanaA[] = "\x83\x41";
+const char kKatakanaDi[] = "\x83\x61";
+
+// ';' and ',' are never trail bytes, so the separator behind a lone lead byte
+// (a text cut inside a character) still separates.
+TEST(UserRecordFields, FieldsGoByPositionAndListsSplitAtEverySeparator)
+{
+    const struct {
+        const char* record;
+        int field;
+        const char* expected;
+    } fields[] = {
+        {"id;text;pw;1;key;101;aaj,abj;", 0, "id"}, {"id;text;pw;1;key;101;aaj,abj;", 6, "aaj,abj"},
+        {"id;text;pw;1;key;101;aaj,abj", 6, "aaj,abj"}, {"id;text;pw;1;key;101;aaj,abj", 7, ""},
+        {"id;text", 4, ""}, {"id;;pw", 1, ""}, {"id;;pw", 2, "pw"},
+        {"id;text\x83;pw;1", 1, "text\x83"}, {"id;text\x83;pw;1", 2, "pw"},
+    };
+    for (const auto& c : fields)
+        EXPECT_EQ(c.expected, CAppUserDic::GetField(c.record, c.field).str()) << c.record << " " << c.field;
+
+    const struct {
+        const char* list;
+        Strings entries;
+    } lists[] = {{"", {""}}, {",aaj,,abj", {"", "aaj", "", "abj"}}, {"aaj\x83,abj", {"aaj\x83", "abj"}}};
+    for (const auto& c : lists) {
+        CStringArray parts;
+        CAppUserDic::SplitList(c.list, ',', parts);
+        EXPECT_EQ(c.entries, Texts(parts)) << c.list;
+    }
+}
+
+TEST_F(UserDicTest, ANewPathGivesAnEmptyFileAndEachUserALengthAndItsOwnCipherText)
+{
+    EXPECT_EQ("", sonvera_test::ReadRaw(m_path));
+    AddAlice();
+    ASSERT_EQ(1, m_dic.CreateUser("text\x83", "Bob", "K", "p", 3, 7, 0, -2, ""));
+    ExpectEverywhere({"Alice;first text;Secret;1;KEY-A;101;aaj,abj;", "Bob;text\x83;p;3;K;101;;"});
+    EXPECT_EQ(std::string::npos, sonvera_test::ReadRaw(m_path).find("Alice"));
+    // The lone lead byte in Bob's text moves no field.
+    EXPECT_EQ(1, m_dic.VerifyGroupInfo("bob", "3"));
+}
+
+// Each change on Alice and Bob: its result and the records then in the
+// file, in the object and in a fresh object alike.
+TEST_F(UserDicTest, EachChangeStoresItsShapeOfRecord)
+{
+    const std::string alice = "Alice;first text;Secret;1;KEY-A;101;aaj,abj;";
+    const std::string bob = "Bob;t;p;0;K;111;acj;";
+    CAppUserDic::USER_INFORMATION info;
+    info.strUserID = "Alice";
+    info.strUserText = "u";
+    info.strPassword = "P";
+    info.nGroup = 12;
+    info.strCertiKey = "CK";
+    info.bAllowLogon = 1;
+    info.bAllowDecrypt = 2;
+    info.arrNicks.Add("aaj");
+    info.arrNicks.Add("acj");
+    CAppUserDic::USER_INFORMATION nobody;
+    nobody.strUserID = "Nobody";
+    const struct {
+        const char* what;
+        std::function<int(CAppUserDic&)> change;
+        int result;
+        Strings records;
+    } cases[] = {
+        {"create: permissions as 0 or 1", [](CAppUserDic& d) { return d.CreateUser("t", "Carol", "K", "p", 3, 7, 0, -2, ""); },
+         1, {alice, bob, "Carol;t;p;3;K;101;;"}},
+        {"create: the ID in other letter case", [](CAppUserDic& d) { return d.CreateUser("x", "ALICE", "K", "p", 0, 1, 1, 1, ""); },
+         0, {alice, bob}},
+        {"SetUser keeps key and voice list", [](CAppUserDic& d) { return d.SetUser("second", "ALICE", "New", 0, 0, 1, 9); },
+         1, {"ALICE;second;New;0;KEY-A;011;aaj,abj;", bob}},
+        {"SetUser of nobody", [](CAppUserDic& d) { return d.SetUser("t", "Nobody", "p", 0, 1, 1, 1); }, 0, {alice, bob}},
+        {"SetUser of a structure", [&](CAppUserDic& d) { return d.SetUser("alice", info); },
+         1, {"Alice;u;P;12;CK;102;aaj,acj", bob}},
+        {"SetUser of a structure naming nobody", [&](CAppUserDic& d) { return d.SetUser("Alice", nobody); }, 1, {alice, bob}},
+        {"SetUser of a structure for nobody", [&](CAppUserDic& d) { return d.SetUser("Nobody", nobody); }, 0, {alice, bob}},
+        {"password", [](CAppUserDic& d) { return d.SetPassWord("alice", "Other"); },
+         1, {"Alice;first text;Other;1;KEY-A;101;aaj,abj", bob}},
+        {"group", [](CAppUserDic& d) { return d.SetGroupInfo("BOB", "x9"); }, 1, {alice, "Bob;t;p;x9;K;111;acj"}},
+        {"certi key", [](CAppUserDic& d) { return d.SetCertiKey("BOB", "NEW"); }, 1, {alice, "Bob;t;p;0;NEW;111;acj"}},
+        {"authority", [](CAppUserDic& d) { return d.SetAuthority("BOB", "1"); }, 1, {alice, "Bob;t;p;0;K;1;acj"}},
+        {"voice list", [](CAppUserDic& d) { return d.SetVoiceList("BOB", "adj"); }, 1, {alice, "Bob;t;p;0;K;111;adj"}},
+        {"whole record", [](CAppUserDic& d) { return d.SetUserWholeInfo("BOB;replaced"); }, 1, {alice, "BOB;replaced"}},
+        {"whole record of nobody", [](CAppUserDic& d) { return d.SetUserWholeInfo("Carol;x"); }, 0, {alice, bob}},
+        {"delete", [](CAppUserDic& d) { return d.DelUserWholeInfo("alice"); }, 1, {bob}},
+        {"add a nick, even twice", [](CAppUserDic& d) { return d.SetNick("Bob", "acj"); }, 1, {alice, "Bob;t;p;0;K;111;acj,acj"}},
+        {"the last nick stays", [](CAppUserDic& d) { return d.DelNick("Bob", "acj"); }, 0, {alice, bob}},
+        {"nick removal is byte for byte", [](CAppUserDic& d) { return d.DelNick("Alice", "AAJ"); },
+         1, {"Alice;first text;Secret;1;KEY-A;101;aaj,abj", bob}},
+        {"one nick of two", [](CAppUserDic& d) { return d.DelNick("Alice", "aaj"); }, 1, {"Alice;first text;Secret;1;KEY-A;101;abj", bob}},
+    };
+    for (const auto& c : cases) {
+        sonvera_test::CTempFolder folder;
+        m_path = folder.File("users.dic");
+        ASSERT_EQ(1, m_dic.SetUserDicFilePath(m_path));
+        AddAlice();
+        AddBob();
+        EXPECT_EQ(c.result, c.change(m_dic)) << c.what;
+        ExpectEverywhere(c.records, c.what);
+    }
+}
+
+// Every setter and verifier with an unknown user: nothing found, nothing written.
+TEST_F(UserDicTest, IdsMatchWithoutCaseValuesByteForByteAndNobodyGetsNothing)
+{
+    AddBob();
+    AddAlice();
+    using Verify = int (CAppUserDic::*)(CString, CString);
+    const struct {
+        Verify verify;
+        const char* id;
+        const char* value;
+        int expected;
+    } verifies[] = {
+        {&CAppUserDic::VerifyPassWord, "aLICE", "Secret", 1}, {&CAppUserDic::VerifyPassWord, "Alice", "secret", -1},
+        {&CAppUserDic::VerifyPassWord, "Alice", "Secret ", -1}, {&CAppUserDic::VerifyPassWord, "bob", "p", 0},
+        {&CAppUserDic::VerifyCertiKey, "ALICE", "KEY-A", 1}, {&CAppUserDic::VerifyCertiKey, "ALICE", "key-a", -1},
+        {&CAppUserDic::VerifyAuthority, "alice", "101", 1}, {&CAppUserDic::VerifyAuthority, "alice", "10", -1},
+        {&CAppUserDic::VerifyGroupInfo, "alice", "1", 1}, {&CAppUserDic::VerifyGroupInfo, "alice", "01", -1},
+        {&CAppUserDic::VerifyNick, "alice", "ABJ", 1}, {&CAppUserDic::VerifyNick, "alice", "acj", -1},
+        {&CAppUserDic::VerifyPassWord, "Alicia", "Secret", -1}, {&CAppUserDic::VerifyGroupInfo, "Alicia", "1", -1},
+        {&CAppUserDic::VerifyCertiKey, "Alicia", "KEY-A", -1}, {&CAppUserDic::VerifyAuthority, "Alicia", "101", -1},
+        {&CAppUserDic::VerifyNick, "Alicia", "aaj", -1},
+        {&CAppUserDic::SetPassWord, "Alicia", "x", 0}, {&CAppUserDic::SetGroupInfo, "Alicia", "x", 0},
+        {&CAppUserDic::SetCertiKey, "Alicia", "x", 0}, {&CAppUserDic::SetAuthority, "Alicia", "x", 0},
+        {&CAppUserDic::SetVoiceList, "Alicia", "x", 0}, {&CAppUserDic::SetNick, "Alicia", "x", 0},
+        {&CAppUserDic::DelNick, "Alicia", "aaj", 0},
+    };
+    const std::string before = sonvera_test::ReadRaw(m_path);
+    for (const auto& c : verifies)
+        EXPECT_EQ(c.expected, (m_dic.*c.verify)(c.id, c.value)) << c.id << " " << c.value;
+    EXPECT_EQ(before, sonvera_test::ReadRaw(m_path));
+
+    using Get = CString (CAppUserDic::*)(CString);
+    for (Get get : {&CAppUserDic::GetPassWord, &CAppUserDic::GetGroupInfo, &CAppUserDic::GetCertiKey,
+                    &CAppUserDic::GetAuthority, &CAppUserDic::GetVoiceList, &CAppUserDic::GetUserWholeInfo}) {
+        EXPECT_EQ("", (m_dic.*get)("Alicia").str());
+        EXPECT_NE("", (m_dic.*get)("ALICE").str());
+    }
+    EXPECT_EQ("KEY-A", m_dic.GetCertiKey("alice").str());
+    CStringArray nicks;
+    CAppUserDic::USER_INFORMATION info;
+    CAppUserDic::USER_DICTIONARY dictionary;
+    EXPECT_EQ(0, m_dic.GetNickList("Alicia", nicks));
+    EXPECT_EQ(0, nicks.GetSize());
+    EXPECT_EQ(0, m_dic.GetUser("Alicia", info));
+    EXPECT_EQ(0, m_dic.GetUserInfo("Alicia", dictionary));
+    EXPECT_EQ(-1, m_dic.VerifyUserInfo("Alicia"));
+    EXPECT_EQ(1, m_dic.VerifyUserInfo("ALICE"));
+}
+
+TEST_F(UserDicTest, DoubleByteCharactersAreNeverCaseFolded)
+{
+    const CString idA = CString(kKatakanaA) + "x";
+    const CString idDi = CString(kKatakanaDi) + "x";
+    ASSERT_EQ(1, m_dic.CreateUser("t", idA, "K1", "p1", 0, 1, 1, 1, ""));
+    ASSERT_EQ(1, m_dic.CreateUser("t", idDi, "K2", "p2", 0, 1, 1, 1, ""));
+    EXPECT_EQ(0, m_dic.VerifyUserInfo(CString(kKatakanaA) + "X"));
+    EXPECT_EQ(1, m_dic.VerifyUserInfo(CString(kKatakanaDi) + "X"));
+    EXPECT_EQ(-1, m_dic.VerifyPassWord(idA, "p2"));
+    ASSERT_EQ(1, m_dic.SetPassWord(idDi, "q2"));
+    ExpectEverywhere({idA.str() + ";t;p1;0;K1;111;;", idDi.str() + ";t;q2;0;K2;111;"});
+}
+
+TEST_F(UserDicTest, GetUserReadsBothShapesAlikeAndAppendsTheNicks)
+{
+    AddAlice();
+    CAppUserDic::USER_INFORMATION terminated;
+    ASSERT_EQ(1, m_dic.GetUser("ALICE", terminated));
+    ASSERT_EQ(1, m_dic.SetPassWord("Alice", "Secret"));   // now the joined shape
+    CAppUserDic::USER_INFORMATION joined;
+    joined.arrNicks.Add("kept");
+    ASSERT_EQ(1, m_dic.GetUser("alice", joined));
+    EXPECT_EQ(Strings({"kept", "aaj", "abj"}), Texts(joined.arrNicks));
+    for (const CAppUserDic::USER_INFORMATION* info : {&terminated, &joined}) {
+        EXPECT_EQ("Alice;first text;Secret;1;KEY-A",
+                  (info->strUserID + ";" + info->strUserText + ";" + info->strPassword + ";").str() +
+                      std::to_string(info->nGroup) + ";" + info->strCertiKey.str());
+        EXPECT_EQ(101, info->bAllowLogon * 100 + info->bAllowEncrypt * 10 + info->bAllowDecrypt);
+    }
+    EXPECT_EQ(Strings({"aaj", "abj"}), Texts(terminated.arrNicks));
+}
+
+TEST_F(UserDicTest, GetUserTakesGroupOneOnlyAsExactlyOneAndShortAuthorityAsZeros)
+{
+    ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, ""));
+    ASSERT_EQ(1, m_dic.SetGroupInfo("Bob", "01"));
+    ASSERT_EQ(1, m_dic.SetAuthority("Bob", "1"));
+    CAppUserDic::USER_INFORMATION info;
+    ASSERT_EQ(1, m_dic.GetUser("Bob", info));
+    EXPECT_EQ(0, info.nGroup);
+    EXPECT_EQ(100, info.bAllowLogon * 100 + info.bAllowEncrypt * 10 + info.bAllowDecrypt);
+    EXPECT_EQ(Strings({""}), Texts(info.arrNicks));
+
+    CAppUserDic::USER_DICTIONARY dict;
+    ASSERT_EQ(1, m_dic.GetUserInfo("bob", dict));
+    EXPECT_EQ(1, dict.nGroup);   // read as a number here
+    EXPECT_EQ("Bob;t;p;K;1;", (dict.strUserID + ";" + dict.strUserText + ";" + dict.strPassword + ";" +
+                               dict.strCertiKey + ";" + dict.strAuthority + ";" + dict.strVoiceList).str());
+}
+
+TEST_F(UserDicTest, OnlyTheFirstSixNicksCountExceptInTheNickList)
+{
+    const CString seven = "aaj,abj,acj,adj,aej,afj,agj";
+    ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, seven));
+    EXPECT_EQ(5, m_dic.VerifyNick("Bob", "afj"));
+    EXPECT_EQ(-1, m_dic.VerifyNick("Bob", "agj"));
+    CStringArray nicks;
+    ASSERT_EQ(1, m_dic.GetNickList("bob", nicks));
+    EXPECT_EQ(7, nicks.GetSize());
+    // Deleting a nick that is not there still drops the seventh.
+    ASSERT_EQ(1, m_dic.DelNick("Bob", "zzz"));
+    EXPECT_EQ("aaj,abj,acj,adj,aej,afj", m_dic.GetVoiceList("Bob").str());
+
+    ASSERT_EQ(1, m_dic.SetVoiceList("Bob", ""));
+    EXPECT_EQ(0, m_dic.VerifyNick("Bob", ""));   // an empty list has one empty entry
+    ASSERT_EQ(1, m_dic.SetNick("Bob", "aej"));
+    EXPECT_EQ(",aej", m_dic.GetVoiceList("Bob").str());
+}
+
+TEST_F(UserDicTest, ListOrderIsFileOrderAcrossReloads)
+{
+    for (const char* id : {"u1", "u2", "u3", "u4"})
+        ASSERT_EQ(1, m_dic.CreateUser("t", id, "K", "p", 0, 1, 1, 1, ""));
+    ASSERT_EQ(1, m_dic.DelUserWholeInfo("u2"));
+    ExpectEverywhere({"u1;t;p;0;K;111;;", "u3;t;p;0;K;111;;", "u4;t;p;0;K;111;;"});
+    EXPECT_EQ(2, m_dic.VerifyUserInfo("U4"));
+}
+
+} // namespace

@@ -1,0 +1,221 @@
+// The voice dictionary: slots and model blocks at their fixed offsets,
+// finding a user's slot, the reuse of blank slots, models between the work
+// folder and a slot byte for byte, what is refused with nothing written, and
+// every change all or nothing.
+#include "UserDataTestSupport.h"
+
+#include <functional>
+
+namespace {
+
+using sonvera_test::kSlot;
+using sonvera_test::PatternBytes;
+using sonvera_test::VoiceDicTest;
+using sonvera_test::Word;
+
+const char* const kNicks[] = {"aaj", "abj", "acj", "adj", "aej", "afj"};
+const unsigned long kBlockOffsets[] = {428, 21087, 41746, 62405, 83064, 103723};
+const size_t kBlockArea = 20655;
+
+TEST(VoiceDicLayout, NickBlocksLieAtTheirFixedOffsets)
+{
+    CAppUserVoiceDic voice;
+    for (int m = 0; m < 6; ++m) {
+        EXPECT_EQ(kBlockOffsets[m], voice.GetNickPos(kNicks[m], 0)) << kNicks[m];
+        EXPECT_EQ(3 * kSlot + kBlockOffsets[m], voice.GetNickPos(CString(kNicks[m]).MakeUpper(), 3)) << kNicks[m];
+    }
+    for (const char* other : {"agj", "", "aajx"})
+        EXPECT_EQ(0ul, voice.GetNickPos(other, 2)) << other;
+}
+
+TEST_F(VoiceDicTest, ANewSlotHoldsBothTextsInPlaceAndZerosElsewhere)
+{
+    EXPECT_EQ("", Dic());
+    m_voice.AddUser("Alice", "001122334455Alice");
+    const std::string bytes = Dic();
+    ASSERT_EQ(kSlot, bytes.size());
+    EXPECT_EQ(1ul, Word(bytes, 0));
+    EXPECT_EQ("Alice", SlotText(0, 4));
+    EXPECT_EQ("001122334455Alice", SlotText(0, 184));
+    const unsigned long idLength = Word(bytes, 4);
+    const unsigned long keyLength = Word(bytes, 184);
+    EXPECT_EQ(std::string(184 - 8 - idLength, '\0'), bytes.substr(8 + idLength, 184 - 8 - idLength));
+    EXPECT_EQ(std::string(kSlot - 188 - keyLength, '\0'), bytes.substr(188 + keyLength));
+    // A second object on the folder keeps the file.
+    CAppUserVoiceDic again;
+    again.SetVoiceDicPath(m_folder.Path());
+    EXPECT_EQ(bytes, Dic());
+}
+
+TEST_F(VoiceDicTest, TheFirstSlotWithTheIdDecidesAndNeedsTheKey)
+{
+    m_voice.AddUser("Alice", "OLD-KEY");
+    m_voice.AddUser("Bob", "KEY-B");
+    m_voice.AddUser("Alice", "NEW-KEY");
+    ASSERT_EQ(3 * kSlot, Dic().size());
+    EXPECT_EQ(0, FindSlot("ALICE", "OLD-KEY"));
+    EXPECT_EQ(-1, FindSlot("Alice", "NEW-KEY"));
+    EXPECT_EQ(1, FindSlot("bob", "key-b"));
+    EXPECT_EQ(-1, FindSlot("Alice", "KEY-B"));
+    EXPECT_EQ(-1, FindSlot("Carol", "OLD-KEY"));
+}
+
+TEST_F(VoiceDicTest, ADeletedSlotIsReusedWithoutGrowingTheFileAndKeepsItsBlocks)
+{
+    m_voice.AddUser("Alice", "KEY-A");
+    m_voice.AddUser("Bob", "KEY-B");
+    PutModel("aaj", "alice's model");
+    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+    m_voice.DelUser("Alice", "KEY-A");
+    EXPECT_EQ(0ul, Word(Dic(), 0));
+    EXPECT_EQ(-1, FindSlot("Alice", "KEY-A"));
+    m_voice.AddUser("Carol", "KEY-C");
+    const std::string bytes = Dic();
+    EXPECT_EQ(2 * kSlot, bytes.size());
+    EXPECT_EQ(0, FindSlot("carol", "KEY-C"));
+    EXPECT_EQ(1, FindSlot("Bob", "KEY-B"));
+    EXPECT_EQ(sonvera_test::LengthRecord("alice's model"), bytes.substr(428, 17));
+
+    CFile file(m_dicPath, CFile::modeReadWrite | CFile::typeBinary);
+    EXPECT_EQ(-1, m_voice.FindBlankSlot(file));
+    EXPECT_EQ(2, m_voice.AddSlot(file));
+    EXPECT_EQ(2, m_voice.FindBlankSlot(file));
+    EXPECT_EQ(3 * static_cast<ULONGLONG>(kSlot), file.GetLength());
+}
+
+TEST_F(VoiceDicTest, EachNickHasItsOwnBlockAndAModelComesBackByteForByte)
+{
+    m_voice.AddUser("Alice", "KEY-A");
+    m_voice.AddUser("Bob", "KEY-B");
+    for (int m = 0; m < 6; ++m) {
+        PutModel(kNicks[m], PatternBytes(m == 2 ? kBlockArea : 1000 + 3000 * m, 10 + m));
+        m_voice.SetUserVoice("bob", "KEY-B", CString(kNicks[m]).MakeUpper());
+    }
+    PutModel("aaj", "alice");
+    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+    const std::string bytes = Dic();
+    EXPECT_EQ(sonvera_test::LengthRecord(PatternBytes(kBlockArea, 12)), bytes.substr(kSlot + kBlockOffsets[2], 4 + kBlockArea));
+    for (int m = 0; m < 6; ++m)
+        EXPECT_EQ(PatternBytes(m == 2 ? kBlockArea : 1000 + 3000 * m, 10 + m), Fetched("BOB", "KEY-B", kNicks[m])) << kNicks[m];
+    EXPECT_EQ("alice", Fetched("Alice", "KEY-A", "aaj"));
+
+    // A deleted model comes back empty; its bytes stay in the block.
+    m_voice.DelUserVoice("Bob", "KEY-B", "abj");
+    EXPECT_EQ(0ul, Word(Dic(), kSlot + kBlockOffsets[1]));
+    EXPECT_EQ(bytes.substr(kSlot + kBlockOffsets[1] + 4, 16), Dic().substr(kSlot + kBlockOffsets[1] + 4, 16));
+    EXPECT_EQ("", Fetched("Bob", "KEY-B", "abj"));
+}
+
+TEST_F(VoiceDicTest, RefusalsWriteNothing)
+{
+    m_voice.AddUser("Alice", "KEY-A");
+    PutModel("adj", "previous");
+    m_voice.SetUserVoice("Alice", "KEY-A", "adj");
+    const std::string before = Dic();
+    const struct {
+        const char* what;
+        std::function<void()> call;
+    } cases[] = {
+        {"a model larger than its block",
+         [this] {
+             PutModel("adj", PatternBytes(kBlockArea + 1, 5));
+             m_voice.SetUserVoice("Alice", "KEY-A", "adj");
+         }},
+        {"an unknown user", [this] { m_voice.SetUserVoice("Carol", "KEY-A", "adj"); }},
+        {"a wrong key", [this] { m_voice.SetUserVoice("Alice", "KEY-B", "adj"); }},
+        {"a wrong key deleting", [this] { m_voice.DelUserVoice("Alice", "WRONG", "adj"); }},
+        {"an unknown user deleted", [this] { m_voice.DelUser("Nobody", "KEY-A"); }},
+        {"a nick outside the six", [this] { m_voice.SetUserVoice("Alice", "KEY-A", "agj"); }},
+        {"a nick outside the six deleting", [this] { m_voice.DelUserVoice("Alice", "KEY-A", "agj"); }},
+        // 4 * ceil((29 + n) / 3) cipher bytes: 104 ID bytes need 180 > 176, 152 key bytes 244 > 240.
+        {"an ID too long for its area", [this] { m_voice.AddUser(CString(std::string(104, 'i')), "KEY"); }},
+        {"a key too long for its area", [this] { m_voice.AddUser("Carol", CString(std::string(152, 'k'))); }},
+    };
+    for (const auto& c : cases) {
+        c.call();
+        EXPECT_TRUE(before == Dic()) << c.what;
+    }
+    PutModel("agj", "work file");
+    m_voice.GetUserVoice("Alice", "WRONG", "agj");
+    m_voice.GetUserVoice("Alice", "KEY-A", "agj");
+    EXPECT_EQ("work file", Model("agj"));
+    EXPECT_EQ("previous", Fetched("Alice", "KEY-A", "adj"));
+    // The largest texts that fit are stored and found.
+    m_voice.AddUser(CString(std::string(103, 'i')), CString(std::string(151, 'k')));
+    EXPECT_EQ(1, FindSlot(std::string(103, 'I'), std::string(151, 'k')));
+}
+
+TEST_F(VoiceDicTest, AMissingFileIsAFileErrorForTheCallerAndCopiesKeepBothPaths)
+{
+    m_voice.AddUser("Alice", "KEY-A");
+    PutModel("aej", "model");
+    m_voice.SetUserVoice("Alice", "KEY-A", "aej");
+    const std::string before = Dic();
+    ASSERT_TRUE(DeleteFileA(ModelPath("aej")));
+    EXPECT_THROW(m_voice.SetUserVoice("Alice", "KEY-A", "aej"), CFileException);
+    EXPECT_EQ(before, Dic());
+
+    CAppUserVoiceDic copy(m_voice);
+    m_voice.SetBackupVoiceDicPath(m_folder.File("none.dat"), m_folder.File("no-such-folder") + "\\");
+    EXPECT_THROW(m_voice.AddUser("Alice", "K"), CFileException);
+    EXPECT_FALSE(sonvera_test::Exists(m_folder.File("none.dat")));
+    m_voice.SetBackupVoiceDicPath(m_dicPath, m_folder.File("no-such-folder") + "\\");
+    EXPECT_THROW(m_voice.GetUserVoice("Alice", "KEY-A", "aej"), CFileException);
+    EXPECT_FALSE(sonvera_test::Exists(m_folder.File("no-such-folder")));
+    CAppUserVoiceDic assigned;
+    assigned = copy;
+    assigned.GetUserVoice("Alice", "KEY-A", "aej");
+    EXPECT_EQ("model", Model("aej"));
+}
+
+// Every change is made in place, all or nothing: one that fails after some
+// of its bytes are written (a write cut short, or the flushes failing, the
+// undoing's too) leaves the file byte for byte as it was once the dictionary
+// is touched again, and the model last stored comes back whole. (A torn model
+// the engine itself refuses: tests/engine proves every flipped byte.)
+TEST_F(VoiceDicTest, EveryChangeThatFailsMidwayLeavesTheDictionaryAsItWas)
+{
+    m_voice.AddUser("Alice", "KEY-A");
+    m_voice.AddUser("Bob", "KEY-B");
+    PutModel("abj", PatternBytes(20000, 41));
+    m_voice.SetUserVoice("Bob", "KEY-B", "abj");
+    m_voice.DelUser("Alice", "KEY-A");   // slot 0 is blank for reuse
+    using Arm = std::function<void(sonvera_test::CFaultyFileSystem&)>;
+    const Arm flushes = [](sonvera_test::CFaultyFileSystem& fs) {
+        fs.FailFrom(sonvera_test::CFaultyFileSystem::flush, 2, ERROR_IO_DEVICE);
+    };
+    const struct {
+        const char* what;
+        std::function<void()> setUp;
+        std::function<void()> change;
+        Arm arm;
+    } changes[] = {
+        {"AddUser into a blank slot", [] {}, [this] { m_voice.AddUser("Carol", "KEY-C"); }, flushes},
+        {"AddUser of a new slot", [this] { m_voice.AddUser("Carol", "KEY-C"); }, [this] { m_voice.AddUser("Dave", "KEY-D"); },
+         flushes},
+        {"DelUser", [] {}, [this] { m_voice.DelUser("Bob", "KEY-B"); }, flushes},
+        {"SetUserVoice cut short", [this] { PutModel("abj", PatternBytes(20000, 42)); },
+         [this] { m_voice.SetUserVoice("Bob", "KEY-B", "abj"); },
+         [](sonvera_test::CFaultyFileSystem& fs) { fs.LimitWrites(2000, ERROR_WRITE_FAULT); }},
+        {"SetUserVoice", [this] { PutModel("abj", PatternBytes(20000, 42)); },
+         [this] { m_voice.SetUserVoice("Bob", "KEY-B", "abj"); }, flushes},
+        {"DelUserVoice", [] {}, [this] { m_voice.DelUserVoice("Bob", "KEY-B", "abj"); }, flushes},
+    };
+    for (const auto& c : changes) {
+        c.setUp();
+        const std::string before = Dic();
+        sonvera_test::CFaultyFileSystem fs;
+        fs.Watch(L"marzetuvd.dat");
+        c.arm(fs);
+        {
+            CFileSystemOverride scope(fs);
+            EXPECT_THROW(c.change(), CFileException) << c.what;
+        }
+        m_voice.GetUserVoice("Nobody", "KEY", "aaj");   // a touch
+        EXPECT_TRUE(before == Dic()) << c.what;
+        EXPECT_FALSE(sonvera_test::Exists(m_dicPath + "-journal")) << c.what;
+        EXPECT_TRUE(PatternBytes(20000, 41) == Fetched("Bob", "KEY-B", "abj")) << c.what;
+    }
+}
+
+} // namespace
