@@ -6,19 +6,7 @@
 #include <cstdio>
 
 #include "Sonvera.h"
-
-namespace {
-
-double NowMs()
-{
-    static LARGE_INTEGER frequency;
-    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-}  // namespace
+#include "host/BenchClock.h"
 
 int main()
 {

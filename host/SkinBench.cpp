@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Sonvera.h"
+#include "host/BenchClock.h"
 
 namespace {
 
@@ -17,16 +18,6 @@ namespace {
 const UINT kVoiceDialogTemplate = 3000;
 const int kLoads = 20;
 const int kPaints = 50;
-
-double NowMs()
-{
-    static LARGE_INTEGER frequency;
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // The processor time this process has used so far (user and system), in ms:
 // on a busy machine it shows what a step costs apart from waiting for others.

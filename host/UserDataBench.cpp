@@ -13,6 +13,7 @@
 // 100 ms each for 1000 users.
 #if __has_include("Sonvera.h")
 #include "Sonvera.h"
+#include "host/BenchClock.h"
 #else
 #include "userdata/AppUserDic.h"
 #include "userdata/AppUserVoiceDic.h"
@@ -34,18 +35,6 @@ const int kRuns = 7;
 const double kTargetMs = 100.0;
 const size_t kSlotSize = 125000;
 const size_t kModelSize = 20480;
-
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 struct Timing {
     double firstMs;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "Sonvera.h"
+#include "host/BenchClock.h"
 #include "host/takes/TakeFileWaveIn.h"
 
 namespace {
@@ -25,18 +26,6 @@ namespace {
 const char kUser[] = "george";
 const char kNick[] = "aaj";
 const int kFreshTakes = 5;
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // The voice dialog with takes from recordings, that presses its own record
 // button once it is ready and notes the moments measured.
@@ -58,7 +47,7 @@ public:
 
     INT_PTR Run()
     {
-        m_startMs = Now();
+        m_startMs = NowMs();
         return DoModal();
     }
 
@@ -85,10 +74,10 @@ protected:
     {
         // The tick that ends the take.
         if (message == WM_TIMER && wParam == 1 && m_nTick + 1 >= m_nRecordMs / m_nTickMs)
-            m_takeEndMs = Now();
+            m_takeEndMs = NowMs();
         const LRESULT result = CVoiceDlg::WindowProc(message, wParam, lParam);
         if (message == WM_PAINT && m_firstPaintMs < 0)
-            m_firstPaintMs = Now() - m_startMs;
+            m_firstPaintMs = NowMs() - m_startMs;
         if (message == WM_TIMER && m_bReady && !m_bPressed) {
             m_bPressed = true;
             PostMessage(WM_APP);
@@ -103,7 +92,7 @@ private:
     {
         if (m_takeEndMs < 0)
             return;
-        m_verdictMs.push_back(Now() - m_takeEndMs);
+        m_verdictMs.push_back(NowMs() - m_takeEndMs);
         m_takeEndMs = -1;
     }
 
