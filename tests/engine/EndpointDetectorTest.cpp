@@ -10,8 +10,8 @@
 
 namespace {
 
-using enginetest::kTakeSamples;
-using enginetest::SyntheticWord;
+using sonvera_test::kTakeSamples;
+using sonvera_test::SyntheticWord;
 
 // The dialog's set: 11025 Hz, 240-sample frames every 80 samples, EPD
 // parameters 60, 250, 200, 100000.
@@ -40,7 +40,7 @@ protected:
 
 std::vector<short> Noisy(std::vector<short> take, double rms, uint64_t seed)
 {
-    if (rms > 0.0) enginetest::AddNoise(take, rms, seed);
+    if (rms > 0.0) sonvera_test::AddNoise(take, rms, seed);
     return take;
 }
 
@@ -69,7 +69,7 @@ std::vector<short> SwellingNoise()
 {
     std::vector<short> take = SyntheticWord(kTakeSamples, 22000, 5000, 12000.0);
     std::vector<short> noise(kTakeSamples, 0);
-    enginetest::AddNoise(noise, 60.0, 8);
+    sonvera_test::AddNoise(noise, 60.0, 8);
     for (int i = 0; i < kTakeSamples; ++i) {
         const double grow = 0.6 + 0.9 * i / kTakeSamples;
         take[i] = static_cast<short>(std::clamp(static_cast<int>(take[i] + grow * noise[i]), -32768, 32767));
@@ -140,14 +140,14 @@ TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
 TEST_F(EndpointDetectorTest, RecordedDigitsAreFoundWhereTheyWerePut)
 {
     for (const char* name : {"0_george_0", "0_jackson_3", "0_nicolas_5", "0_theo_1", "1_george_2"}) {
-        const std::vector<short> take = enginetest::FsddTake(name);
+        const std::vector<short> take = sonvera_test::FsddTake(name);
         ASSERT_FALSE(take.empty()) << name;
         const SEndpointResult r = Detect(take, 1);
         ASSERT_EQ(1, r.bSpeech) << name;
         // Frames are 240 samples long: the frame that starts 2 shifts early
         // already holds the word's first samples, and the smoothing adds one.
-        EXPECT_GE(r.nCoreFirst, enginetest::kWordOffset / 80 - 4) << name;
-        EXPECT_LE(r.nCoreLast, (enginetest::kWordOffset + 11025) / 80 + 2) << name;
+        EXPECT_GE(r.nCoreFirst, sonvera_test::kWordOffset / 80 - 4) << name;
+        EXPECT_LE(r.nCoreLast, (sonvera_test::kWordOffset + 11025) / 80 + 2) << name;
     }
 }
 

@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 #endif
 
-namespace enginetest {
+namespace sonvera_test {
 
 std::string FsddPath(const std::string& name)
 {
@@ -111,4 +111,4 @@ bool WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes
     return std::fclose(f) == 0 && ok;
 }
 
-} // namespace enginetest
+} // namespace sonvera_test

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace enginetest {
+namespace sonvera_test {
 
 constexpr int kRate = 11025;
 constexpr int kTakeSamples = 33075;
@@ -40,4 +40,4 @@ bool MakeAnsiDir(const std::string& path);
 std::vector<unsigned char> ReadBytes(const std::string& path);
 bool WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 
-} // namespace enginetest
+} // namespace sonvera_test

@@ -76,6 +76,35 @@ void LoadThreeTemplates(int frames, float scale, CSpeakerModel& model, CSpeakerS
     ASSERT_EQ(1, scorer.Load(model));
 }
 
+// Log filter energies of a spectrum with one formant-like bump at `centre`
+// (channel units), as cepstra c1..c16 (the analysis' orthonormal DCT).
+std::vector<float> BumpCepstra(double centre)
+{
+    std::vector<float> cep(kCepstra, 0.0f);
+    for (int k = 1; k <= kCepstra; ++k)
+        for (int m = 0; m < kChannels; ++m) {
+            const double level = 20.0 * std::exp(-0.5 * (m - centre) * (m - centre));
+            cep[k - 1] += static_cast<float>(level * CFeatureExtractor::CosineBasis(k, m, kChannels));
+        }
+    return cep;
+}
+
+// Channel (with the parabola's sub-channel part) where the spectrum rebuilt
+// from frame `frame` of `take` peaks.
+double PeakChannel(const CTakeFeatures& take, int frame)
+{
+    double level[kChannels];
+    for (int m = 0; m < kChannels; ++m) {
+        level[m] = 0.0;
+        for (int k = 1; k <= kCepstra; ++k)
+            level[m] += take.Statics()[frame * CTakeFeatures::kMaxDims + k - 1] *
+                        CFeatureExtractor::CosineBasis(k, m, kChannels);
+    }
+    const int p = static_cast<int>(std::max_element(level + 1, level + kChannels - 1) - level);
+    const double a = level[p - 1], b = level[p], c = level[p + 1];
+    return p + 0.5 * (a - c) / (a - 2.0 * b + c);
+}
+
 } // namespace
 
 // The tilt follows the microphone and the voice's effort from session to
@@ -135,35 +164,6 @@ TEST(SpeakerScorer, TheNearestFrameDistanceSeesMissingSoundsButNotAClick)
     float clicked[CSpeakerScorer::kParts];
     scorer.Distances(Take(80, 0.0f, 120.0f, 0, -1, 4), -1, clicked);
     EXPECT_LT(clicked[2], whole[2] + 0.5f);
-}
-
-// Log filter energies of a spectrum with one formant-like bump at `centre`
-// (channel units), as cepstra c1..c16 (the analysis' orthonormal DCT).
-std::vector<float> BumpCepstra(double centre)
-{
-    std::vector<float> cep(kCepstra, 0.0f);
-    for (int k = 1; k <= kCepstra; ++k)
-        for (int m = 0; m < kChannels; ++m) {
-            const double level = 20.0 * std::exp(-0.5 * (m - centre) * (m - centre));
-            cep[k - 1] += static_cast<float>(level * CFeatureExtractor::CosineBasis(k, m, kChannels));
-        }
-    return cep;
-}
-
-// Channel (with the parabola's sub-channel part) where the spectrum rebuilt
-// from frame `frame` of `take` peaks.
-double PeakChannel(const CTakeFeatures& take, int frame)
-{
-    double level[kChannels];
-    for (int m = 0; m < kChannels; ++m) {
-        level[m] = 0.0;
-        for (int k = 1; k <= kCepstra; ++k)
-            level[m] += take.Statics()[frame * CTakeFeatures::kMaxDims + k - 1] *
-                        CFeatureExtractor::CosineBasis(k, m, kChannels);
-    }
-    const int p = static_cast<int>(std::max_element(level + 1, level + kChannels - 1) - level);
-    const double a = level[p - 1], b = level[p], c = level[p + 1];
-    return p + 0.5 * (a - c) / (a - 2.0 * b + c);
 }
 
 TEST(SpeakerScorer, ANeighbouringVoiceHasItsSpectrumMovedAlongTheMelScale)

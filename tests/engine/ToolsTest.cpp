@@ -11,29 +11,21 @@
 #include <string>
 #include <vector>
 
-TEST(WaveFile, WritesAndReadsBackSixteenBitMono)
+TEST(WaveFile, WritesAndReadsBackSixteenBitMonoAndRefusesOtherFiles)
 {
-    const std::string path = enginetest::MakeTempDir("wave") + "/t.wav";
-    std::vector<short> samples = {0, 1, -1, 32767, -32768, 1234};
-    ASSERT_EQ(1, CWaveFile::Write(path, samples, 11025));
-    std::vector<short> back;
+    const std::string dir = sonvera_test::MakeTempDir("wave");
+    std::vector<short> samples = {0, 1, -1, 32767, -32768, 1234}, back;
     int rate = 0;
-    ASSERT_EQ(1, CWaveFile::Read(path, back, rate));
+    ASSERT_EQ(1, CWaveFile::Write(dir + "/t.wav", samples, 11025));
+    ASSERT_EQ(1, CWaveFile::Read(dir + "/t.wav", back, rate));
     EXPECT_EQ(11025, rate);
     EXPECT_EQ(samples, back);
-}
-
-TEST(WaveFile, ReadsTheRecordingsAndRefusesOtherFiles)
-{
-    std::vector<short> s;
-    int rate = 0;
-    ASSERT_EQ(1, CWaveFile::Read(enginetest::FsddPath("0_george_0"), s, rate));
+    ASSERT_EQ(1, CWaveFile::Read(sonvera_test::FsddPath("0_george_0"), back, rate));
     EXPECT_EQ(8000, rate);
-    EXPECT_GT(s.size(), 1000u);
-    EXPECT_EQ(0, CWaveFile::Read(enginetest::FsddPath("no_such_take"), s, rate));
-    const std::string path = enginetest::MakeTempDir("wave") + "/bad.wav";
-    ASSERT_TRUE(enginetest::WriteBytes(path, {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'd', 'a', 't', 'a', 0xFF, 0xFF, 0xFF, 0x7F}));
-    EXPECT_EQ(0, CWaveFile::Read(path, s, rate));
+    EXPECT_GT(back.size(), 1000u);
+    EXPECT_EQ(0, CWaveFile::Read(sonvera_test::FsddPath("no_such_take"), back, rate));
+    ASSERT_TRUE(sonvera_test::WriteBytes(dir + "/bad.wav", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'd', 'a', 't', 'a', 0xFF, 0xFF, 0xFF, 0x7F}));
+    EXPECT_EQ(0, CWaveFile::Read(dir + "/bad.wav", back, rate));
 }
 
 TEST(Resampler, KeepsAToneAndChangesTheLengthByTheRatio)
@@ -68,19 +60,17 @@ TEST(TakeSynthesizer, IsDeterministicPerSeedAndPlacesTheWord)
 
 TEST(SvgPlot, ProbitInvertsTheNormalDistribution)
 {
-    EXPECT_NEAR(0.0, CSvgPlot::Probit(0.5), 1e-9);
-    EXPECT_NEAR(-1.959964, CSvgPlot::Probit(0.025), 1e-5);
-    EXPECT_NEAR(2.326348, CSvgPlot::Probit(0.99), 1e-5);
-    EXPECT_NEAR(-3.090232, CSvgPlot::Probit(0.001), 1e-5);
+    const double cases[][2] = {{0.5, 0.0}, {0.025, -1.959964}, {0.99, 2.326348}, {0.001, -3.090232}};
+    for (const auto& c : cases) EXPECT_NEAR(c[1], CSvgPlot::Probit(c[0]), 1e-5) << c[0];
 }
 
 TEST(SvgPlot, WritesBothPictures)
 {
-    const std::string dir = enginetest::MakeTempDir("plots");
+    const std::string dir = sonvera_test::MakeTempDir("plots");
     const std::vector<double> g = {0.1, 0.2, 0.3, 0.5}, i = {0.4, 0.8, 0.9, 1.2, 1.5};
     ASSERT_EQ(1, CSvgPlot::WriteDet(dir + "/det.svg", g, i, 0.45));
     ASSERT_EQ(1, CSvgPlot::WriteHistogram(dir + "/scores.svg", g, i, 0.45));
-    const std::vector<unsigned char> det = enginetest::ReadBytes(dir + "/det.svg");
+    const std::vector<unsigned char> det = sonvera_test::ReadBytes(dir + "/det.svg");
     const std::string text(det.begin(), det.end());
     EXPECT_NE(std::string::npos, text.find("<polyline"));
     EXPECT_NE(std::string::npos, text.find("</svg>"));

@@ -18,15 +18,15 @@
 
 namespace {
 
-using enginetest::FsddTake;
-using enginetest::kTakeSamples;
+using sonvera_test::FsddTake;
+using sonvera_test::kTakeSamples;
 using Setup = SDialogEngineSetup;
 
 const double kPi = 3.14159265358979323846;
 
 class VoiceEngineTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_dir = enginetest::MakeTempDir("api"); }
+    void SetUp() override { m_dir = sonvera_test::MakeTempDir("api"); }
     void TearDown() override { VRE_Destruct(); }
 
     // The dialog's start and set-up, in its order; every call must take its value.
@@ -98,28 +98,28 @@ std::vector<short> Sound(const std::function<double(double)>& wave, int length =
 {
     std::vector<short> s(kTakeSamples, 0);
     for (int i = 0; i < length; ++i) s[6000 + i] = static_cast<short>(wave(i / 11025.0));
-    enginetest::AddNoise(s, 16.0, 23);
+    sonvera_test::AddNoise(s, 16.0, 23);
     return s;
 }
 
 std::vector<short> Faint()
 {
-    std::vector<short> s = enginetest::SyntheticWord(kTakeSamples, 11025, 5000, 2000.0);
-    enginetest::AddNoise(s, 120.0, 13);
+    std::vector<short> s = sonvera_test::SyntheticWord(kTakeSamples, 11025, 5000, 2000.0);
+    sonvera_test::AddNoise(s, 120.0, 13);
     return s;
 }
 
 std::vector<short> ShortWord()
 {
-    std::vector<short> s = enginetest::SyntheticWord(kTakeSamples, 8000, 1700, 8000.0);
-    enginetest::AddNoise(s, 16.0, 2);
+    std::vector<short> s = sonvera_test::SyntheticWord(kTakeSamples, 8000, 1700, 8000.0);
+    sonvera_test::AddNoise(s, 16.0, 2);
     return s;
 }
 
 // Speech that runs into the end of the take.
 std::vector<short> Late(const char* name = "0_george_1")
 {
-    return FsddTake(name, 0.0, kTakeSamples - enginetest::kWordOffset - 3000);
+    return FsddTake(name, 0.0, kTakeSamples - sonvera_test::kWordOffset - 3000);
 }
 
 } // namespace
@@ -162,10 +162,10 @@ TEST_F(VoiceEngineTest, EndPointsComeAsFramesOfTheShift)
     const long long v = VRE_GetEndpointValue();
     const int first = static_cast<int>(v & 0xFFFFFFFF), last = static_cast<int>(v >> 32);
     // The word was put at 0.5 s and lasts well under a second.
-    EXPECT_LE(first * 80, enginetest::kWordOffset);
-    EXPECT_GE(first * 80, enginetest::kWordOffset - 2000);
+    EXPECT_LE(first * 80, sonvera_test::kWordOffset);
+    EXPECT_GE(first * 80, sonvera_test::kWordOffset - 2000);
     EXPECT_GT(last, first + 20);
-    EXPECT_LT(last * 80, enginetest::kWordOffset + 11025);
+    EXPECT_LT(last * 80, sonvera_test::kWordOffset + 11025);
     EXPECT_EQ(0, VRE_GetErrorNumber());
 }
 
@@ -205,9 +205,9 @@ TEST_F(VoiceEngineTest, EveryKindOfTakeGetsItsResultAndNumber)
 TEST_F(VoiceEngineTest, TheTakeCheckPassesWordsOnlyAndSaysWhy)
 {
     std::vector<short> hiss(kTakeSamples, 0), burst(8000, 0);
-    enginetest::AddNoise(burst, 3000.0, 21);
+    sonvera_test::AddNoise(burst, 3000.0, 21);
     std::copy(burst.begin(), burst.end(), hiss.begin() + 9000);
-    enginetest::AddNoise(hiss, 16.0, 22);
+    sonvera_test::AddNoise(hiss, 16.0, 22);
     const struct {
         const char* what;
         std::vector<short> take;
@@ -260,7 +260,7 @@ TEST_F(VoiceEngineTest, EnrolmentRefusesAnotherWordAndAMarginalTakeAndTrainsOnFi
     EXPECT_STREQ("", VRE_GetLabelString());
     ASSERT_NE(0, VRE_Train());
 
-    const std::vector<unsigned char> bytes = enginetest::ReadBytes(ModelPath());
+    const std::vector<unsigned char> bytes = sonvera_test::ReadBytes(ModelPath());
     EXPECT_LE(bytes.size(), static_cast<size_t>(CSpeakerModel::kMaxFileSize));
     CSpeakerModel m;
     ASSERT_EQ(1, m.Parse(bytes.data(), bytes.size()));
@@ -355,17 +355,17 @@ TEST_F(VoiceEngineTest, ReplaysOfEnrolmentTakesAreCaughtAndFreshTakesAreNot)
 TEST_F(VoiceEngineTest, AnAcceptedTakeAdaptsTheModelAndARejectedOneNever)
 {
     ASSERT_NE(0, Enrol());
-    const std::vector<unsigned char> before = enginetest::ReadBytes(ModelPath());
+    const std::vector<unsigned char> before = sonvera_test::ReadBytes(ModelPath());
     const SVerdict impostor = VerifyTake(FsddTake("0_jackson_2"), "aaj", true);
     EXPECT_EQ(0, impostor.accepted);
     EXPECT_EQ(0, impostor.update);
-    EXPECT_EQ(before, enginetest::ReadBytes(ModelPath()));
+    EXPECT_EQ(before, sonvera_test::ReadBytes(ModelPath()));
 
     const std::vector<short> fresh = FsddTake("0_george_8", 0.0, 0, 16.0, 300);
     const SVerdict v = VerifyTake(fresh, "aaj", true);
     ASSERT_EQ(1, v.accepted);
     ASSERT_EQ(1, v.update);
-    const std::vector<unsigned char> after = enginetest::ReadBytes(ModelPath());
+    const std::vector<unsigned char> after = sonvera_test::ReadBytes(ModelPath());
     CSpeakerModel m, old;
     ASSERT_EQ(1, m.Parse(after.data(), after.size()));
     ASSERT_EQ(1, old.Parse(before.data(), before.size()));
@@ -387,32 +387,27 @@ TEST_F(VoiceEngineTest, AnAcceptedTakeAdaptsTheModelAndARejectedOneNever)
     EXPECT_EQ(0, VerifyTake(FsddTake("0_george_8", 3.0, 1103, 24.0, 301)).copy);
     // With adaptation off nothing is written.
     EXPECT_EQ(0, VerifyTake(FsddTake("0_george_9"), "aaj", false).update);
-    EXPECT_EQ(after, enginetest::ReadBytes(ModelPath()));
+    EXPECT_EQ(after, sonvera_test::ReadBytes(ModelPath()));
 }
 
 TEST_F(VoiceEngineTest, DamagedMissingForeignOrOtherwiseMadeModelsReject)
 {
     ASSERT_NE(0, Enrol());
-    const std::vector<unsigned char> good = enginetest::ReadBytes(ModelPath());
+    const std::vector<unsigned char> good = sonvera_test::ReadBytes(ModelPath());
     const std::vector<short> s = FsddTake("0_george_5");
     ASSERT_EQ(1, VerifyTake(s).accepted);
 
+    // Each kind of damage is the model parser's; here one shows that a refused model rejects.
     std::vector<unsigned char> flipped = good;
     flipped[good.size() / 3] ^= 0x01;
-    const std::vector<std::vector<unsigned char>> damaged = {
-        std::vector<unsigned char>(good.begin(), good.begin() + good.size() / 2),
-        std::vector<unsigned char>(good.begin(), good.begin() + 10), {}, flipped,
-        std::vector<unsigned char>(4000, 'x')};
-    for (size_t i = 0; i < damaged.size(); ++i) {
-        ASSERT_TRUE(enginetest::WriteBytes(ModelPath(), damaged[i]));
-        const SVerdict v = VerifyTake(s);
-        EXPECT_EQ(0, v.accepted) << i;
-        EXPECT_EQ(0, v.update) << i;
-    }
+    ASSERT_TRUE(sonvera_test::WriteBytes(ModelPath(), flipped));
+    const SVerdict damaged = VerifyTake(s);
+    EXPECT_EQ(0, damaged.accepted);
+    EXPECT_EQ(0, damaged.update);
     std::filesystem::remove(ModelPath());
     EXPECT_EQ(0, VerifyTake(s).accepted);
     // Another nick's model is another file.
-    ASSERT_TRUE(enginetest::WriteBytes(ModelPath(), good));
+    ASSERT_TRUE(sonvera_test::WriteBytes(ModelPath(), good));
     EXPECT_EQ(0, VerifyTake(s, "abj").accepted);
     EXPECT_EQ(1, VerifyTake(s, "aaj").accepted);
     // A model made with other analysis settings is not used.
@@ -423,21 +418,17 @@ TEST_F(VoiceEngineTest, DamagedMissingForeignOrOtherwiseMadeModelsReject)
     EXPECT_EQ(0, VRE_Verify());
 }
 
-// The model goes into the given folder's "work" folder whatever the folder's
-// name ends in: a separator (no second one is added), or a double-byte
-// character whose second byte is 0x5C, the code of the backslash ("機能" is
-// 0x8B 0x40 0x94 0x5C in Shift-JIS), which is no separator.
+// The model goes into the given folder's "work" folder, also when the
+// folder's name ends in a double-byte character whose second byte is 0x5C,
+// the code of the backslash ("機能" is 0x8B 0x40 0x94 0x5C in Shift-JIS),
+// which is no separator (the other endings are the path join's own test).
 TEST_F(VoiceEngineTest, TheModelGoesIntoTheWorkFolderOfTheFolderGiven)
 {
-    const std::string base = m_dir;
-    for (const char* name : {"plain", "trailing/", "\x8B\x40\x94\x5C"}) {
-        std::string folder = base + "/" + name;
-        if (folder.back() == '/') folder.pop_back();
-        ASSERT_TRUE(enginetest::MakeAnsiDir(folder)) << name;
-        m_dir = base + "/" + name;
-        ASSERT_NE(0, Enrol()) << name;
-        EXPECT_FALSE(enginetest::ReadBytes(folder + "/work/aaj.bin").empty()) << name;
-        EXPECT_TRUE(enginetest::ReadBytes(folder + "work/aaj.bin").empty()) << name;
-        EXPECT_EQ(1, VerifyTake(FsddTake("0_george_5")).accepted) << name;
-    }
+    const std::string folder = m_dir + "/\x8B\x40\x94\x5C";
+    ASSERT_TRUE(sonvera_test::MakeAnsiDir(folder));
+    m_dir = folder;
+    ASSERT_NE(0, Enrol());
+    EXPECT_FALSE(sonvera_test::ReadBytes(folder + "/work/aaj.bin").empty());
+    EXPECT_TRUE(sonvera_test::ReadBytes(folder + "work/aaj.bin").empty());
+    EXPECT_EQ(1, VerifyTake(FsddTake("0_george_5")).accepted);
 }

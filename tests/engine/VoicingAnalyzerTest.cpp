@@ -13,7 +13,7 @@ TEST(VoicingAnalyzer, FindsThePitchOfAVoicedWordAndNoneInNoise)
     ASSERT_EQ(1, va.Init(11025, 240, 80));
     float voiced = 0.0f, hz = 0.0f;
     for (double pitch : {90.0, 120.0, 180.0, 250.0}) {
-        std::vector<short> x = enginetest::SyntheticWord(33075, 5000, 8000, 8000.0, pitch);
+        std::vector<short> x = sonvera_test::SyntheticWord(33075, 5000, 8000, 8000.0, pitch);
         // The middle half of the word, where the envelope is well up.
         va.Analyse(x.data(), 33075, (5000 + 2000) / 80, (5000 + 6000) / 80, voiced, hz);
         EXPECT_GT(voiced, 0.9f) << pitch;
@@ -30,7 +30,7 @@ TEST(VoicingAnalyzer, FindsThePitchOfAVoicedWordAndNoneInNoise)
     EXPECT_EQ(0.0f, hz);
     EXPECT_EQ(201, va.TrackLength());
     EXPECT_EQ(0.0f, *std::max_element(va.Track(), va.Track() + va.TrackLength()));
-    enginetest::AddNoise(noise, 2000.0, 11);
+    sonvera_test::AddNoise(noise, 2000.0, 11);
     va.Analyse(noise.data(), 33075, 0, 400, voiced, hz);
     EXPECT_LT(voiced, 0.1f);
 }
@@ -39,7 +39,7 @@ TEST(VoicingAnalyzer, BadRangesGiveNothingAndDoNotReadPastTheTake)
 {
     CVoicingAnalyzer va;
     ASSERT_EQ(1, va.Init(11025, 240, 80));
-    std::vector<short> x = enginetest::SyntheticWord(2000, 0, 2000, 8000.0);
+    std::vector<short> x = sonvera_test::SyntheticWord(2000, 0, 2000, 8000.0);
     float voiced = 1.0f, hz = 1.0f;
     va.Analyse(x.data(), 2000, 10, 5, voiced, hz);      // empty range
     EXPECT_EQ(0.0f, voiced);

@@ -59,11 +59,8 @@ TEST(BitmapToRegion, OpaquePixelsMakeTheRegion)
         CRgn expected = UnionOf(c.expected);
         EXPECT_TRUE(region.EqualRgn(expected)) << c.name;
     }
+    CBitmap none;
+    EXPECT_TRUE(BitmapToRegion(none, kWhite, kTolerance).IsNull()) << "no picture";
 }
 
-TEST(BitmapToRegion, NoPictureGivesNoRegion)
-{
-    CBitmap none;
-    EXPECT_TRUE(BitmapToRegion(none, kWhite, kTolerance).IsNull());
-}
 } // namespace

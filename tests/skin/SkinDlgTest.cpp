@@ -159,14 +159,14 @@ TEST_F(SkinDlgTest, PaintingDrawsTheFaceAndTheGriddedWavePanel)
         {CPoint(40, 24), kGrid},     {CPoint(40, 26), kPanel},  {CPoint(100, 28), kGrid},  // at 1/5 and 4/5 width
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.colour, m_dialog.PaintedPixel(c.point.x, c.point.y)) << c.point.x << "," << c.point.y;
+        EXPECT_EQ(c.colour, PaintedPixel(m_dialog, c.point.x, c.point.y)) << c.point.x << "," << c.point.y;
 }
 
 TEST_F(SkinDlgTest, APanelThatIsNotDrawnIsStillClearedOnRequest)
 {
     Open("RECT=20,20,100,80\r\nBACKGROUND=0,0,128\r\nDRAW=FALSE\r\nDOTLINE=FALSE\r\n");
-    EXPECT_EQ(kFace, m_dialog.PaintedPixel(50, 50));
-    EXPECT_EQ(kFace, m_dialog.PaintedPixel(40, 24));   // no grid
+    EXPECT_EQ(kFace, PaintedPixel(m_dialog, 50, 50));
+    EXPECT_EQ(kFace, PaintedPixel(m_dialog, 40, 24));   // no grid
     m_dialog.UpdateWindow();
     m_dialog.DrawWaveRect(0);
     CClientDC dc(m_dialog.m_hWnd);

@@ -122,13 +122,6 @@ protected:
     CTestSkinDlg m_dialog;
 };
 
-TEST_F(SkinLoaderTest, SkinFileAndWaveFolderFollowTheApplicationFolder)
-{
-    Load("");
-    EXPECT_EQ(m_skin.AppDir() + "\\skin\\TEST\\skin.ini", m_dialog.m_strSkinFile);
-    EXPECT_EQ(m_skin.AppDir() + "\\wave", m_dialog.m_strWavePath);
-}
-
 TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWord)
 {
     using Read = int (*)(CTestSkinDlg&);
@@ -161,9 +154,11 @@ TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWord)
     }
 }
 
-TEST_F(SkinLoaderTest, WavePanelDefaults)
+TEST_F(SkinLoaderTest, PathsFollowTheApplicationFolderAndTheWavePanelHasDefaults)
 {
     Load("");
+    EXPECT_EQ(m_skin.AppDir() + "\\skin\\TEST\\skin.ini", m_dialog.m_strSkinFile);
+    EXPECT_EQ(m_skin.AppDir() + "\\wave", m_dialog.m_strWavePath);
     EXPECT_EQ(CRect(0, 0, 0, 0), m_dialog.m_rcWave);
     EXPECT_EQ(RGB(0, 0, 0), m_dialog.m_clrWaveBack);
     EXPECT_EQ(RGB(0, 255, 0), m_dialog.m_clrWaveLine);
@@ -326,6 +321,56 @@ TEST_F(SkinLoaderTest, PicturesOfEveryKindAndNone)
     ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
 }
 
+// While it lives, every message box this thread shows is closed at once with
+// OK, and its text and caption are kept.
+class CMessageBoxCatcher
+{
+public:
+    CMessageBoxCatcher()
+    {
+        Current() = this;
+        m_hook = SetWindowsHookExA(WH_CBT, &CMessageBoxCatcher::Hook, nullptr, GetCurrentThreadId());
+    }
+    ~CMessageBoxCatcher()
+    {
+        UnhookWindowsHookEx(m_hook);
+        Current() = nullptr;
+    }
+    CMessageBoxCatcher(const CMessageBoxCatcher&) = delete;
+    CMessageBoxCatcher& operator=(const CMessageBoxCatcher&) = delete;
+
+    // "caption: text" of each box, in order.
+    std::vector<std::string> m_boxes;
+
+private:
+    static CMessageBoxCatcher*& Current()
+    {
+        static CMessageBoxCatcher* current = nullptr;
+        return current;
+    }
+
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
+    {
+        if (code == HCBT_ACTIVATE && Current() != nullptr) {
+            HWND box = reinterpret_cast<HWND>(wParam);
+            // The message text sits in a static with one of these identifiers
+            // (the system's own and Wine's); the dialogs under test have neither.
+            for (int textId : {0xFFFF, 100}) {
+                if (GetDlgItem(box, textId) != nullptr) {
+                    char caption[256] = {}, text[1024] = {};
+                    GetWindowTextA(box, caption, sizeof caption);
+                    GetDlgItemTextA(box, textId, text, sizeof text);
+                    Current()->m_boxes.push_back(std::string(caption) + ": " + text);
+                    PostMessageA(box, WM_COMMAND, IDOK, 0);
+                    break;
+                }
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    HHOOK m_hook = nullptr;
+};
 TEST(SkinLoadFailure, AMissingSkinIsReportedAndClosesTheDialog)
 {
     CTestSkinFolder skin("nosuch");

@@ -1,7 +1,7 @@
 // Helpers of the skin tests: pictures written as bitmap files, a skin folder
 // under a scratch application folder, a skinned dialog on the voice dialog's
-// template with its fields and callbacks open to the checks, message boxes
-// that close themselves, and drawing a window into memory.
+// template with its fields and callbacks open to the checks, and drawing a
+// window into memory.
 #pragma once
 
 #include <windows.h>
@@ -69,6 +69,31 @@ inline void MakeBitmap(CBitmap& bitmap, int width, int height, const ColourAt& c
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             SetPixelV(dc, x, y, colourAt(x, y));
+}
+
+// The colour at a point of what `draw` puts into a memory DC the size of the
+// window's client area, filled first with a colour no picture here uses.
+inline COLORREF DrawnPixel(CWnd& window, CPoint point, const std::function<void(HDC, const CRect&)>& draw)
+{
+    CRect client;
+    window.GetClientRect(&client);
+    HDC screen = GetDC(nullptr);
+    CBitmap canvas;
+    canvas.CreateCompatibleBitmap(screen, client.Width(), client.Height());
+    ReleaseDC(nullptr, screen);
+    CMemoryDC dc;
+    dc.SelectObject(canvas);
+    dc.FillSolidRect(client, RGB(1, 2, 3));
+    draw(dc.GetSafeHdc(), client);
+    return dc.GetPixel(point.x, point.y);
+}
+
+// What the window paints of itself (WM_PRINTCLIENT) at the client point.
+inline COLORREF PaintedPixel(CWnd& window, int x, int y)
+{
+    return DrawnPixel(window, CPoint(x, y), [&window](HDC dc, const CRect&) {
+        window.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    });
 }
 
 // An application folder holding one skin: <app>\skin\<NAME>\skin.ini and its pictures.
@@ -151,21 +176,6 @@ public:
         m_calls.push_back("MouseMoved " + name.str() + " " + std::to_string(x) + " " + std::to_string(y));
     }
 
-    // The colour at a client point when the dialog paints itself into memory.
-    COLORREF PaintedPixel(int x, int y)
-    {
-        CRect client;
-        GetClientRect(&client);
-        HDC screen = GetDC(nullptr);
-        CBitmap canvas;
-        canvas.CreateCompatibleBitmap(screen, client.Width(), client.Height());
-        ReleaseDC(nullptr, screen);
-        CMemoryDC dc;
-        dc.SelectObject(canvas);
-        SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), PRF_CLIENT);
-        return dc.GetPixel(x, y);
-    }
-
     using CSkinDlg::m_arrButtons;
     using CSkinDlg::m_arrLabels;
     using CSkinDlg::m_arrProgress;
@@ -199,54 +209,4 @@ protected:
     }
 };
 
-// While it lives, every message box this thread shows is closed at once with
-// OK, and its text and caption are kept.
-class CMessageBoxCatcher
-{
-public:
-    CMessageBoxCatcher()
-    {
-        Current() = this;
-        m_hook = SetWindowsHookExA(WH_CBT, &CMessageBoxCatcher::Hook, nullptr, GetCurrentThreadId());
-    }
-    ~CMessageBoxCatcher()
-    {
-        UnhookWindowsHookEx(m_hook);
-        Current() = nullptr;
-    }
-    CMessageBoxCatcher(const CMessageBoxCatcher&) = delete;
-    CMessageBoxCatcher& operator=(const CMessageBoxCatcher&) = delete;
-
-    // "caption: text" of each box, in order.
-    std::vector<std::string> m_boxes;
-
-private:
-    static CMessageBoxCatcher*& Current()
-    {
-        static CMessageBoxCatcher* current = nullptr;
-        return current;
-    }
-
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
-    {
-        if (code == HCBT_ACTIVATE && Current() != nullptr) {
-            HWND box = reinterpret_cast<HWND>(wParam);
-            // The message text sits in a static with one of these identifiers
-            // (the system's own and Wine's); the dialogs under test have neither.
-            for (int textId : {0xFFFF, 100}) {
-                if (GetDlgItem(box, textId) != nullptr) {
-                    char caption[256] = {}, text[1024] = {};
-                    GetWindowTextA(box, caption, sizeof caption);
-                    GetDlgItemTextA(box, textId, text, sizeof text);
-                    Current()->m_boxes.push_back(std::string(caption) + ": " + text);
-                    PostMessageA(box, WM_COMMAND, IDOK, 0);
-                    break;
-                }
-            }
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-
-    HHOOK m_hook = nullptr;
-};
 } // namespace sonvera_test
