@@ -171,6 +171,27 @@ int ChangeGroupMembers(AccountOperation operation, const char* functionName, con
     });
 }
 
+// Reads one user's record at `level` and hands it to `use`; a failed call
+// ends the operation with `failed` and the status's text.
+template <class Use>
+int QueryUser(AccountOperation operation, const CString& strUser, DWORD level, CString& strError, int failed,
+              Use use)
+{
+    return RunOperation(operation, strError, failed, [&] {
+        const std::wstring user = strUser.ToWide();
+        const std::wstring server = LocalServerName();
+        CLibrary netapi;
+        auto netUserGetInfo = LoadNetworkFunction<PFN_NET_USER_GET_INFO>(netapi, "NetUserGetInfo");
+        auto netApiBufferFree = netapi.Find<PFN_NET_API_BUFFER_FREE>("NetApiBufferFree");
+        if (netUserGetInfo == nullptr || netApiBufferFree == nullptr)
+            return kFailure;
+        CNetworkBuffer buffer(netApiBufferFree);
+        const NET_API_STATUS status =
+            CallNetwork(netUserGetInfo, ServerArgument(server), user.c_str(), level, buffer.Receive());
+        return Succeeded(operation, status, strError) ? use(buffer) : failed;
+    });
+}
+
 void AppendNames(const CNetworkBuffer& buffer, DWORD count, CStringArray& arrUsers)
 {
     const USER_INFO_0* entries = buffer.As<USER_INFO_0>();
@@ -242,38 +263,17 @@ int CSystemUser::AccountDelete(CString strUser, CString& strError)
 
 int CSystemUser::AccountExist(CString strUser, CString& strError)
 {
-    return RunOperation(AccountOperation::Exist, strError, kFailure, [&] {
-        const std::wstring user = strUser.ToWide();
-        const std::wstring server = LocalServerName();
-        CLibrary netapi;
-        auto netUserGetInfo = LoadNetworkFunction<PFN_NET_USER_GET_INFO>(netapi, "NetUserGetInfo");
-        auto netApiBufferFree = netapi.Find<PFN_NET_API_BUFFER_FREE>("NetApiBufferFree");
-        if (netUserGetInfo == nullptr || netApiBufferFree == nullptr)
-            return kFailure;
-        CNetworkBuffer buffer(netApiBufferFree);
-        const NET_API_STATUS status = CallNetwork(netUserGetInfo, ServerArgument(server), user.c_str(),
-                                                  kLevelNameAndComment, buffer.Receive());
-        return Succeeded(AccountOperation::Exist, status, strError) ? kSuccess : kFailure;
-    });
+    return QueryUser(AccountOperation::Exist, strUser, kLevelNameAndComment, strError, kFailure,
+                     [](const CNetworkBuffer&) { return kSuccess; });
 }
 
 int CSystemUser::AccountGetInfo(CString strUser, CString& strError)
 {
-    return RunOperation(AccountOperation::GetInfo, strError, kNoPrivilege, [&] {
-        const std::wstring user = strUser.ToWide();
-        const std::wstring server = LocalServerName();
-        CLibrary netapi;
-        auto netUserGetInfo = LoadNetworkFunction<PFN_NET_USER_GET_INFO>(netapi, "NetUserGetInfo");
-        auto netApiBufferFree = netapi.Find<PFN_NET_API_BUFFER_FREE>("NetApiBufferFree");
-        if (netUserGetInfo == nullptr || netApiBufferFree == nullptr)
-            return kFailure;
-        CNetworkBuffer buffer(netApiBufferFree);
-        const NET_API_STATUS status = CallNetwork(netUserGetInfo, ServerArgument(server), user.c_str(),
-                                                  kLevelAccount, buffer.Receive());
-        if (!Succeeded(AccountOperation::GetInfo, status, strError) || buffer.As<USER_INFO_1>() == nullptr)
-            return kNoPrivilege;
-        return static_cast<int>(buffer.As<USER_INFO_1>()->usri1_priv);
-    });
+    return QueryUser(AccountOperation::GetInfo, strUser, kLevelAccount, strError, kNoPrivilege,
+                     [](const CNetworkBuffer& buffer) {
+                         const USER_INFO_1* account = buffer.As<USER_INFO_1>();
+                         return account != nullptr ? static_cast<int>(account->usri1_priv) : kNoPrivilege;
+                     });
 }
 
 int CSystemUser::AccountInsertInGroup(CString strUser, CString strGroup, CString& strError)

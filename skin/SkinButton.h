@@ -2,21 +2,7 @@
 // skin dialog (PressButtonID).
 #pragma once
 
-#include "skin/HoverButton.h"
+#include "skin/SkinClickable.h"
 
-class CSkinButton : public CHoverButton {
-public:
-    void SetName(const CString& name) { m_strName = name; }
-    const CString& GetName() const { return m_strName; }
-    void SetID(int id) { m_nID = id; }
-    int GetID() const { return m_nID; }
-
-protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-private:
-    LRESULT OnLButtonUp(UINT flags, CPoint point);
-
-    CString m_strName;
-    int m_nID = 0;
+class CSkinButton : public CSkinClickable<CHoverButton> {
 };
