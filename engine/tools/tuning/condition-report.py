@@ -97,7 +97,7 @@ def fit_noise(rows, conditions=('clean', 'white20', 'speech20', 'soft12'), max_f
     over them) while each keeps its FAR within max_far %, with the threshold
     refitted to the clean FAR at every knee and slope."""
     best = (0.0, 0.0, None, fit(rows, 0.0, 0.0))
-    for knee in (20.0, 25.0, 30.0, 35.0, 40.0):
+    for knee in (20.0, 25.0, 30.0, 35.0, 40.0, 45.0, 50.0, 55.0, 60.0, 65.0, 70.0):
         for step in range(0, 31):
             slope = 0.005 * step
             t0 = fit(rows, slope, knee)
