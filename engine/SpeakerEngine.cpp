@@ -638,6 +638,7 @@ double CSpeakerEngine::Threshold() const
 
 double CSpeakerEngine::ModelPart(int index) const
 {
-    if (index < 0 || index >= CSpeakerModel::kScoreParts) return 0.0;
+    if (index == CSpeakerModel::kScoreParts) return m_model.fingerprintTypical;
+    if (index < 0 || index > CSpeakerModel::kScoreParts) return 0.0;
     return m_model.adaptedMean[index];
 }

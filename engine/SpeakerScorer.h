@@ -71,9 +71,13 @@ public:
     static float Threshold(float security, float snrDb);
     // Smallest fingerprint distance of `test` to the fingerprints of `model`,
     // as a fraction of the typical distance between two enrolment takes
-    // (a replay: well below 1; a fresh take: about 1); large when the model
-    // has none.
+    // (RelativeReplayDistance; a replay: well below 1; a fresh take: about
+    // 1); large when the model has none.
     float ReplayDistance(const CTakeFeatures& test, const CSpeakerModel& model);
+    // A fingerprint distance as a fraction of the model's typical one, which
+    // counts only up to a fixed absolute distance (large when there is no
+    // distance or no typical one).
+    static float RelativeReplayDistance(float distance, float typical);
     // Rigid comparison of two fingerprints (frames x kFingerprintDims): the
     // stored one slid along the probe, frame for frame, without warping; at
     // each offset whose overlap covers most of the shorter of the two, the

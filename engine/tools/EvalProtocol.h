@@ -29,6 +29,7 @@ struct STrialResult {
     double fParts[8];   // raw distances (DTW, mean, NN, pitch), then their means over the neighbouring voices
     double fModelParts[4];   // the model's typical distances (leave-one-out over its enrolment takes)
     double fCopyDistance;
+    double fCopyTypical;     // the model's typical fingerprint distance (fCopyDistance is relative to it)
     double fCopyPitchDistance;
     double fSnrDb;      // the word's peak over the take's noise floor
     double fTakeMs;     // end points, take check, replay check and verification

@@ -260,6 +260,30 @@ TEST(SpeakerScorer, AReplayLinesUpAtItsOffsetAndAnotherTakeDoesNot)
               CSpeakerScorer::AlignedMedian(tooLong.data(), CTakeFeatures::kMaxFrames + 1, stored.data(), 10));
 }
 
+// The replay limit is relative to how far apart the speaker's own enrolment
+// takes lie, but a speaker whose takes vary widely must not widen it without
+// end: beyond a fixed typical distance the limit stays put, so that his fresh
+// takes, each near one enrolment take, are not taken for replays.
+TEST(SpeakerScorer, TheReplayDistanceIsRelativeUpToAFixedTypicalDistance)
+{
+    const struct {
+        const char* what;
+        float distance, typical, low, high;
+    } cases[] = {
+        {"takes alike", 0.3f, 1.0f, 0.2999f, 0.3001f},
+        {"takes apart", 0.3f, 1.5f, 0.1999f, 0.2001f},
+        {"takes far apart: no nearer than at the cap", 0.6f, 4.0f, 0.2999f, 0.3001f},
+        {"takes even further apart", 0.6f, 8.0f, 0.2999f, 0.3001f},
+        {"no typical distance", 0.3f, 0.0f, 100.0f, 1e9f},
+        {"no fingerprint", 1e3f, 1.0f, 100.0f, 1e9f},
+    };
+    for (const auto& c : cases) {
+        const float d = CSpeakerScorer::RelativeReplayDistance(c.distance, c.typical);
+        EXPECT_GE(d, c.low) << c.what;
+        EXPECT_LE(d, c.high) << c.what;
+    }
+}
+
 // A recording played back keeps its pitch frame for frame, whatever the
 // loudspeaker, the room or the pitch tracker's octave does to it; a fresh
 // take of the same tune does not.
@@ -390,17 +414,17 @@ TEST(SpeakerScorer, FusionTakesTheSpeakersTypicalDistancesOff)
     }
 }
 
-// The decision's threshold: -0.46 at the shipped security 0.3, 0.11 per tenth
-// of security, and 0.03 more for every dB a take's word peaks less than 40 dB
+// The decision's threshold: -0.50 at the shipped security 0.3, 0.11 per tenth
+// of security, and 0.015 more for every dB a take's word peaks less than 60 dB
 // over its noise floor.
 TEST(SpeakerScorer, TheThresholdFollowsTheSecurityAndTheTakesNoise)
 {
     const float nan = std::nanf("");
     const struct {
         float security, snrDb, threshold;
-    } cases[] = {{0.3f, 60.0f, -0.46f}, {0.3f, 40.0f, -0.46f}, {0.3f, 30.0f, -0.16f}, {0.3f, 20.0f, 0.14f},
-                 {0.0f, 60.0f, -0.13f}, {1.0f, 60.0f, -1.23f}, {2.0f, 60.0f, -1.23f}, {nan, 60.0f, -0.46f},
-                 {0.3f, nan, -0.46f}};
+    } cases[] = {{0.3f, 70.0f, -0.50f}, {0.3f, 60.0f, -0.50f}, {0.3f, 40.0f, -0.20f}, {0.3f, 20.0f, 0.10f},
+                 {0.0f, 70.0f, -0.17f}, {1.0f, 70.0f, -1.27f}, {2.0f, 70.0f, -1.27f}, {nan, 70.0f, -0.50f},
+                 {0.3f, nan, -0.50f}};
     for (const auto& c : cases)
         EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(c.security, c.snrDb), 1e-5f) << c.security << " " << c.snrDb;
 }

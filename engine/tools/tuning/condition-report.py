@@ -7,9 +7,10 @@ Only trials whose model speaker and test speaker are both in the set count
 (the figures of speakers left out of the tuning come from their own trials,
 with each other as impostors). A trial is accepted when its score is at most
 T + A x max(0, S - snr) (the engine's noise-aware threshold; A = 0: a fixed
-one). Prints per condition: EER, FAR and FRR at that threshold, replays
-caught, fresh genuine takes flagged, the worst model/impostor pair, and, with
---fit, the largest T at which the clean condition's FAR is at most 1 %.
+one) and the replay check did not flag it (the engine refuses those). Prints
+per condition: EER, FAR and FRR at that threshold, replays caught, fresh
+genuine takes flagged, the worst model/impostor pair, and, with --fit, the
+largest T at which the clean condition's FAR is at most 1 %.
 """
 import argparse
 import csv
@@ -56,7 +57,7 @@ def figures(rows, t0, slope, knee):
     g = [r for r in rows if r['kind'] == 'g']
     i = [r for r in rows if r['kind'] == 'i']
     rp = [r for r in rows if r['kind'] == 'r']
-    acc = lambda r: r['s'] <= threshold(r, t0, slope, knee)
+    acc = lambda r: r['s'] <= threshold(r, t0, slope, knee) and not copy_flag(r)
     far = 100.0 * sum(acc(r) for r in i) / max(1, len(i))
     frr = 100.0 * sum(not acc(r) for r in g) / max(1, len(g))
     pairs = defaultdict(lambda: [0, 0])
@@ -97,7 +98,7 @@ def fit_noise(rows, conditions=('clean', 'white20', 'speech20', 'soft12'), max_f
     over them) while each keeps its FAR within max_far %, with the threshold
     refitted to the clean FAR at every knee and slope."""
     best = (0.0, 0.0, None, fit(rows, 0.0, 0.0))
-    for knee in (20.0, 25.0, 30.0, 35.0, 40.0):
+    for knee in (20.0, 25.0, 30.0, 35.0, 40.0, 45.0, 50.0, 55.0, 60.0, 65.0, 70.0):
         for step in range(0, 31):
             slope = 0.005 * step
             t0 = fit(rows, slope, knee)
@@ -141,7 +142,7 @@ def main():
               % (c, e, far, frr, caught, flagged, miss, w, ng, ni, nr))
         if a.detail and c != 'replay':
             sub = [r for r in rows if r['condition'] == c]
-            acc = lambda r: r['s'] <= threshold(r, t0, a.snr_slope, a.snr_knee)
+            acc = lambda r: r['s'] <= threshold(r, t0, a.snr_slope, a.snr_knee) and not copy_flag(r)
             words = sorted({r['word'] for r in sub})
             print('  far_by_word: ' + ' '.join('%s=%.1f%%' % (w, 100.0 * sum(acc(r) for r in sub if r['kind'] == 'i' and r['word'] == w)
                                                             / max(1, sum(1 for r in sub if r['kind'] == 'i' and r['word'] == w))) for w in words))
