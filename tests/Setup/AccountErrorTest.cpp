@@ -68,26 +68,22 @@ bool Recognises(const Row& row, const OperationColumn& op)
     return std::string(row.recognisedBy).find(op.column) != std::string::npos;
 }
 
+// Each operation's text for every status, and its exception form (one blank;
+// enabling reports as the create).
 TEST(AccountErrorText, EveryStatusForEveryOperation)
 {
-    for (const Row& row : kRows) {
-        for (const OperationColumn& op : kOperations) {
+    for (const OperationColumn& op : kOperations) {
+        for (const Row& row : kRows) {
             // 2245 has a reason for Cr/En and another for CP: take the row that applies.
             std::string reason = "Unspecified error.";
             for (const Row& candidate : kRows) {
                 if (candidate.status == row.status && Recognises(candidate, op))
                     reason = candidate.reason;
             }
-            const std::string expected = std::string("Error in ") + op.frame + ":  " + reason;
-            EXPECT_EQ(std::string(AccountStatusText(op.operation, row.status)), expected)
+            EXPECT_EQ(std::string(AccountStatusText(op.operation, row.status)),
+                      std::string("Error in ") + op.frame + ":  " + reason)
                 << op.column << " status " << row.status;
         }
-    }
-}
-
-TEST(AccountErrorText, ExceptionFormHasOneBlankAndEnableUsesCreate)
-{
-    for (const OperationColumn& op : kOperations) {
         EXPECT_EQ(std::string(AccountExceptionText(op.operation)),
                   std::string("Error in ") + op.frame + ": Unspecified error.")
             << op.column;

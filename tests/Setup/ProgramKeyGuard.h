@@ -1,5 +1,5 @@
-// Keeps the product's fixed Program key as it was before a test: remembers
-// its values and puts them back (or removes what the test created).
+// Keeps registry values as they were before a test: remembers them and puts
+// them back, or removes what the test created.
 #pragma once
 
 #include <windows.h>
@@ -12,17 +12,14 @@ namespace sonvera_test
 class CRegistryValueGuard
 {
 public:
-    CRegistryValueGuard(HKEY root, const char* key, const char* name)
-        : m_root(root), m_key(key), m_name(name), m_had(false), m_type(0)
+    CRegistryValueGuard(HKEY root, const char* key, const char* name) : m_root(root), m_key(key), m_name(name)
     {
         DWORD size = 0;
-        if (RegGetValueA(m_root, m_key.c_str(), m_name.c_str(), RRF_RT_ANY, &m_type, NULL, &size) ==
-            ERROR_SUCCESS) {
-            m_value.resize(size);
-            m_had = RegGetValueA(m_root, m_key.c_str(), m_name.c_str(), RRF_RT_ANY, &m_type,
-                                 size > 0 ? &m_value[0] : NULL, &size) == ERROR_SUCCESS;
-            m_value.resize(size);
-        }
+        if (RegGetValueA(root, key, name, RRF_RT_ANY, &m_type, NULL, &size) != ERROR_SUCCESS)
+            return;
+        m_value.resize(size);
+        m_had = RegGetValueA(root, key, name, RRF_RT_ANY, &m_type, size > 0 ? &m_value[0] : NULL, &size) == 0;
+        m_value.resize(size);
     }
     ~CRegistryValueGuard()
     {
@@ -37,31 +34,28 @@ public:
 
 private:
     HKEY m_root;
-    std::string m_key;
-    std::string m_name;
-    bool m_had;
-    DWORD m_type;
-    std::string m_value;
+    std::string m_key, m_name, m_value;
+    bool m_had = false;
+    DWORD m_type = 0;
 };
 
+// The product's fixed Program key: its values put back, and the company key
+// removed when the test made it.
 class CProgramKeyGuard
 {
 public:
-    CProgramKeyGuard() : m_companyExisted(KeyExists(kCompanyKey)) {}
+    static constexpr const char* kCompanyKey = "Software\\Brindlemoorlabs";
+    static constexpr const char* kProgramKey = "Software\\Brindlemoorlabs\\DeskWarden\\Program";
+
     ~CProgramKeyGuard()
     {
-        m_appPath.reset();
+        m_appPath.reset();   // before the company key can go
         m_comment.reset();
         if (!m_companyExisted) {
             RegDeleteTreeA(HKEY_LOCAL_MACHINE, kCompanyKey);
             RegDeleteKeyA(HKEY_LOCAL_MACHINE, kCompanyKey);
         }
     }
-    CProgramKeyGuard(const CProgramKeyGuard&) = delete;
-    CProgramKeyGuard& operator=(const CProgramKeyGuard&) = delete;
-
-    static constexpr const char* kCompanyKey = "Software\\Brindlemoorlabs";
-    static constexpr const char* kProgramKey = "Software\\Brindlemoorlabs\\DeskWarden\\Program";
 
     static bool KeyExists(const char* path)
     {
@@ -73,10 +67,8 @@ public:
     }
 
 private:
-    bool m_companyExisted;
-    std::unique_ptr<CRegistryValueGuard> m_appPath{
-        new CRegistryValueGuard(HKEY_LOCAL_MACHINE, kProgramKey, "AppPath")};
-    std::unique_ptr<CRegistryValueGuard> m_comment{
-        new CRegistryValueGuard(HKEY_LOCAL_MACHINE, kProgramKey, "ScrMent")};
+    bool m_companyExisted = KeyExists(kCompanyKey);
+    std::unique_ptr<CRegistryValueGuard> m_appPath{new CRegistryValueGuard(HKEY_LOCAL_MACHINE, kProgramKey, "AppPath")};
+    std::unique_ptr<CRegistryValueGuard> m_comment{new CRegistryValueGuard(HKEY_LOCAL_MACHINE, kProgramKey, "ScrMent")};
 };
 } // namespace sonvera_test

@@ -4,56 +4,58 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Setup/RegistryEx.h"
-#include "tests/support/ScratchKey.h"
 #include "tests/support/FaultyRegistry.h"
-
-#include <stdexcept>
+#include "tests/support/ScratchKey.h"
 
 namespace
 {
+using sonvera_test::CFaultyRegistry;
 using sonvera_test::CScratchKey;
-struct ShownMessage
-{
-    std::string body;
-    std::string caption;
-};
-std::vector<ShownMessage> g_shown;
 
-void CaptureMessage(const char* body, const char* caption)
-{
-    g_shown.push_back({body, caption});
-}
+std::vector<std::pair<std::string, std::string>> g_shown;   // body, caption
+
+void CaptureMessage(const char* body, const char* caption) { g_shown.emplace_back(body, caption); }
 
 // The system's text for a code, as a message box caption shows it.
 std::string SystemText(DWORD code)
 {
     char* text = NULL;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                  reinterpret_cast<char*>(&text), 0, NULL);
-    std::string result(text != NULL ? text : "", length);
-    if (text != NULL)
-        LocalFree(text);
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                        reinterpret_cast<char*>(&text), 0, NULL);
+    const std::string result(text != NULL ? text : "", length);
+    LocalFree(text);
     return result;
 }
 
-void MakeKey(HKEY root, const std::string& path)
+void SetText(HKEY root, const std::string& path, const char* name = NULL, const char* value = "")
 {
     HKEY key = NULL;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL));
+    if (name != NULL) {
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                                                static_cast<DWORD>(strlen(value) + 1)));
+    }
     RegCloseKey(key);
 }
 
-void SetText(HKEY root, const std::string& path, const char* name, const char* value)
+bool HasValue(const std::string& path, const char* name)
 {
-    MakeKey(root, path);
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(root, path.c_str(), name, REG_SZ, value,
-                                             static_cast<DWORD>(strlen(value) + 1)));
+    return RegGetValueA(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_ANY, NULL, NULL, NULL) == ERROR_SUCCESS;
+}
+
+std::vector<std::string> Names(const CStringArray& array)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < array.GetSize(); ++i)
+        names.push_back(array[i].str());
+    return names;
 }
 
 class RegistryKeysTest : public ::testing::Test
@@ -70,35 +72,17 @@ protected:
 
     CScratchKey m_key{HKEY_CURRENT_USER, "keys"};
     CRegistryEx::PFN_SHOW_MESSAGE m_previousSink = NULL;
+    CRegistryEx reg{HKEY_CURRENT_USER};
 };
 
-std::vector<std::string> Names(const CStringArray& array)
+// A failed open or check records its status; a successful check leaves the
+// fields alone. A fresh object acts on its root.
+TEST_F(RegistryKeysTest, OpenCreateAndVerifyRecordTheirStatus)
 {
-    std::vector<std::string> names;
-    for (int i = 0; i < array.GetSize(); ++i)
-        names.push_back(array[i].str());
-    return names;
-}
-
-// ---- keys ---------------------------------------------------------------
-
-TEST_F(RegistryKeysTest, FreshObjectActsOnItsRoot)
-{
-    CRegistryEx reg(HKEY_CURRENT_USER);
     EXPECT_EQ(1, reg.VerifyKey(m_key.Path()));
     EXPECT_EQ(1, reg.Write("Marker", 3));
     reg.Close();
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, m_key.Path(), "Marker", RRF_RT_REG_DWORD,
-                                          NULL, &value, &size));
-    EXPECT_EQ(3u, value);
-}
-
-// A failed open or check records its status; a successful check leaves the fields alone.
-TEST_F(RegistryKeysTest, OpenAndVerifyOfAMissingKeyFailWithItsStatus)
-{
-    CRegistryEx reg(HKEY_CURRENT_USER);
+    EXPECT_TRUE(HasValue(m_key.Path(), "Marker"));
     EXPECT_EQ(0, reg.Open(HKEY_CURRENT_USER, Sub("absent").c_str()));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
     EXPECT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
@@ -109,93 +93,60 @@ TEST_F(RegistryKeysTest, OpenAndVerifyOfAMissingKeyFailWithItsStatus)
     EXPECT_EQ(1, reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
     reg.Close();
+    // CreateKey makes the key, or opens it when it is there, and it becomes current.
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(1, reg.CreateKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
+        EXPECT_EQ(1, reg.Write("Inside", "yes"));
+        reg.Close();
+    }
+    EXPECT_TRUE(HasValue(Sub("made\\deeper"), "Inside"));
+    // DeleteValueKey removes a leaf key.
+    EXPECT_EQ(1, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
+    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    EXPECT_EQ(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
+    EXPECT_EQ(0, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
+    EXPECT_NE(ERROR_SUCCESS, reg.GetLastStatus());
 }
 
-TEST_F(RegistryKeysTest, CreateKeyCreatesOrOpensAndBecomesCurrent)
+// Checking a subkey descends from the current key and closes the key it
+// descended from; opening over a held key would lose it, so it is a misuse
+// that leaves the held key current.
+TEST_F(RegistryKeysTest, DescendingClosesTheKeyLeftAndOpeningOverAHeldKeyIsAMisuse)
 {
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    EXPECT_EQ(1, reg.CreateKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
-    EXPECT_EQ(1, reg.Write("Inside", "yes"));
-    reg.Close();
-    EXPECT_EQ(1, reg.CreateKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
-    CString back;
-    EXPECT_EQ(1, reg.Read("Inside", back));
-    EXPECT_EQ(CString("yes"), back);
-    reg.Close();
-}
-
-TEST_F(RegistryKeysTest, VerifyKeyOfASubkeyDescendsFromTheCurrentKey)
-{
-    MakeKey(HKEY_CURRENT_USER, Sub("child"));
-    CRegistryEx reg(HKEY_CURRENT_USER);
+    SetText(HKEY_CURRENT_USER, Sub("child"));
+    CFaultyRegistry counting;
+    CRegistryOverride scope(counting);
     ASSERT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
     EXPECT_EQ(0, reg.VerifyKey("nochild"));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
     EXPECT_EQ(1, reg.VerifyKey("child"));
     EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    EXPECT_EQ(1, counting.Calls(CFaultyRegistry::closeKey));
+    EXPECT_THROW(reg.Open(HKEY_CURRENT_USER, m_key.Path()), std::logic_error);
+    EXPECT_THROW(reg.CreateKey(HKEY_CURRENT_USER, m_key.Path()), std::logic_error);
+    EXPECT_THROW(reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()), std::logic_error);
     EXPECT_EQ(1, reg.Write("InChild", 1));
     reg.Close();
-    DWORD size = 0;
-    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, Sub("child").c_str(), "InChild",
-                                          RRF_RT_ANY, NULL, NULL, &size));
+    EXPECT_EQ(2, counting.Calls(CFaultyRegistry::closeKey));
+    EXPECT_TRUE(HasValue(Sub("child"), "InChild"));
 }
 
-// Opening over a key the object still holds would lose it: the caller must
-// close first. The held key stays the current one.
-TEST_F(RegistryKeysTest, OpeningOverAHeldKeyIsAMisuse)
-{
-    MakeKey(HKEY_CURRENT_USER, Sub("other"));
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    ASSERT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
-    EXPECT_THROW(reg.Open(HKEY_CURRENT_USER, Sub("other").c_str()), std::logic_error);
-    EXPECT_THROW(reg.CreateKey(HKEY_CURRENT_USER, Sub("other").c_str()), std::logic_error);
-    EXPECT_THROW(reg.VerifyKey(HKEY_CURRENT_USER, Sub("other").c_str()), std::logic_error);
-    EXPECT_EQ(1, reg.Write("StillHere", 1));
-    reg.Close();
-    EXPECT_EQ(1, reg.Open(HKEY_CURRENT_USER, Sub("other").c_str()));
-    reg.Close();
-    DWORD size = 0;
-    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, m_key.Path(), "StillHere", RRF_RT_ANY, NULL, NULL, &size));
-}
-
-TEST_F(RegistryKeysTest, DescendingClosesTheKeyDescendedFrom)
-{
-    MakeKey(HKEY_CURRENT_USER, Sub("child"));
-    sonvera_test::CFaultyRegistry counting;
-    CRegistryOverride scope(counting);
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    ASSERT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
-    ASSERT_EQ(1, reg.VerifyKey("child"));
-    EXPECT_EQ(1, counting.Calls(sonvera_test::CFaultyRegistry::closeKey));
-    reg.Close();
-    EXPECT_EQ(2, counting.Calls(sonvera_test::CFaultyRegistry::closeKey));
-}
-
-TEST_F(RegistryKeysTest, DeleteValueKeyRemovesALeafKey)
-{
-    MakeKey(HKEY_CURRENT_USER, Sub("leaf"));
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    EXPECT_EQ(1, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("leaf").c_str()));
-    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
-    EXPECT_EQ(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("leaf").c_str()));
-    EXPECT_EQ(0, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("leaf").c_str()));
-    EXPECT_NE(ERROR_SUCCESS, reg.GetLastStatus());
-}
-
-// ---- listing ------------------------------------------------------------
-
-TEST_F(RegistryKeysTest, ListKeyEmptiesTheArrayAndNamesEverySubkey)
+TEST_F(RegistryKeysTest, ListsEmptyTheArrayAndNameEverySubkeyOrValue)
 {
     const std::string longest(199, 'n');   // the longest name the buffer takes
     for (const char* name : {"Alpha", "Beta", longest.c_str()})
-        MakeKey(HKEY_CURRENT_USER, Sub(name));
-    SetText(HKEY_CURRENT_USER, m_key.Path(), "NotAKey", "x");
-    CRegistryEx reg(HKEY_CURRENT_USER);
+        SetText(HKEY_CURRENT_USER, Sub(name));
+    SetText(HKEY_CURRENT_USER, m_key.Path(), "One", "1");
+    SetText(HKEY_CURRENT_USER, m_key.Path(), "Two", "2");
     CStringArray names;
     names.Add("stale");
     EXPECT_EQ(1, reg.ListKey(m_key.Path(), names));
     EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
     EXPECT_EQ((std::vector<std::string>{"Alpha", "Beta", longest}), Names(names));
+    EXPECT_EQ(1, reg.ListValues(m_key.Path(), names));
+    std::vector<std::string> values = Names(names);
+    std::sort(values.begin(), values.end());
+    EXPECT_EQ((std::vector<std::string>{"One", "Two"}), values);
     EXPECT_TRUE(g_shown.empty());
 }
 
@@ -204,11 +155,10 @@ TEST_F(RegistryKeysTest, ListKeyEmptiesTheArrayAndNamesEverySubkey)
 TEST_F(RegistryKeysTest, AKeyThatCannotBeListedLeavesTheArray)
 {
     for (LONG status : {static_cast<LONG>(ERROR_FILE_NOT_FOUND), static_cast<LONG>(ERROR_ACCESS_DENIED)}) {
-        sonvera_test::CFaultyRegistry registry;
+        CFaultyRegistry registry;
         if (status == ERROR_ACCESS_DENIED)
-            registry.Fail(sonvera_test::CFaultyRegistry::queryCounts, status);
+            registry.Fail(CFaultyRegistry::queryCounts, status);
         CRegistryOverride scope(registry);
-        CRegistryEx reg(HKEY_CURRENT_USER);
         CStringArray names;
         names.Add("stale");
         EXPECT_EQ(0, reg.ListKey(status == ERROR_ACCESS_DENIED ? m_key.Path() : Sub("absent").c_str(), names));
@@ -216,69 +166,47 @@ TEST_F(RegistryKeysTest, AKeyThatCannotBeListedLeavesTheArray)
         EXPECT_EQ((std::vector<std::string>{"stale"}), Names(names));
         EXPECT_TRUE(g_shown.empty());
         if (status == ERROR_ACCESS_DENIED) {
-            EXPECT_EQ(registry.Calls(sonvera_test::CFaultyRegistry::openKey),
-                      registry.Calls(sonvera_test::CFaultyRegistry::closeKey));
+            EXPECT_EQ(registry.Calls(CFaultyRegistry::openKey), registry.Calls(CFaultyRegistry::closeKey));
         }
     }
 }
 
-TEST_F(RegistryKeysTest, ListValuesNamesEveryValue)
-{
-    SetText(HKEY_CURRENT_USER, m_key.Path(), "One", "1");
-    SetText(HKEY_CURRENT_USER, m_key.Path(), "Two", "2");
-    MakeKey(HKEY_CURRENT_USER, Sub("NotAValue"));
-    CRegistryEx reg(HKEY_CURRENT_USER);
-    CStringArray names;
-    names.Add("stale");
-    EXPECT_EQ(1, reg.ListValues(m_key.Path(), names));
-    std::vector<std::string> got = Names(names);
-    std::sort(got.begin(), got.end());
-    EXPECT_EQ((std::vector<std::string>{"One", "Two"}), got);
-}
-
 // A name of 200 or more characters does not fit the name buffer, so its
 // enumeration step fails with ERROR_MORE_DATA after the shorter names, and
-// the failing call is shown.
+// the failing call is shown: code and call, file and line, the system's text.
 TEST_F(RegistryKeysTest, FailedEnumerationStepIsShownAndKeepsTheNamesFound)
 {
-    MakeKey(HKEY_CURRENT_USER, Sub("a1\\a2"));
-    MakeKey(HKEY_CURRENT_USER, Sub(("a1\\" + std::string(210, 'z')).c_str()));
+    SetText(HKEY_CURRENT_USER, Sub("a1\\a2"));
+    SetText(HKEY_CURRENT_USER, Sub(("a1\\" + std::string(210, 'z')).c_str()));
     SetText(HKEY_CURRENT_USER, Sub("v"), "b1", "short name");
     SetText(HKEY_CURRENT_USER, Sub("v"), std::string(250, 'v').c_str(), "long name");
     const struct
     {
         const char* below;
         int (CRegistryEx::*list)(const char*, CStringArray&);
-        std::vector<std::string> found;
+        const char* found;
         const char* shown;
     } cases[] = {
-        {"a1", &CRegistryEx::ListKey, {"a2"}, "234 RegEnumKeyEx\nSetup\\RegistryEx.cpp "},
-        {"v", &CRegistryEx::ListValues, {"b1"}, "234 RegEnumValue\nSetup\\RegistryEx.cpp "},
+        {"a1", &CRegistryEx::ListKey, "a2", "234 RegEnumKeyEx\nSetup\\RegistryEx.cpp "},
+        {"v", &CRegistryEx::ListValues, "b1", "234 RegEnumValue\nSetup\\RegistryEx.cpp "},
     };
     for (const auto& c : cases) {
         g_shown.clear();
-        CRegistryEx reg(HKEY_CURRENT_USER);
         CStringArray names;
         EXPECT_EQ(0, (reg.*c.list)(Sub(c.below).c_str(), names));
         EXPECT_EQ(ERROR_MORE_DATA, reg.GetLastStatus());
-        EXPECT_EQ(c.found, Names(names));
+        EXPECT_EQ(std::vector<std::string>{c.found}, Names(names));
         ASSERT_EQ(1u, g_shown.size());
-        EXPECT_EQ(0u, g_shown[0].body.find(c.shown)) << g_shown[0].body;
-        EXPECT_EQ(SystemText(ERROR_MORE_DATA), g_shown[0].caption);
-        EXPECT_FALSE(g_shown[0].caption.empty());
+        EXPECT_EQ(0u, g_shown[0].first.find(c.shown)) << g_shown[0].first;
+        EXPECT_EQ(SystemText(ERROR_MORE_DATA), g_shown[0].second);
     }
-}
-
-TEST_F(RegistryKeysTest, ShowSysMsgFormatsCodeTextFileAndLine)
-{
-    CRegistryEx reg;
+    g_shown.clear();
     reg.ShowSysMsg(ERROR_ACCESS_DENIED, "RegSomething", "Some\\File.cpp", 42);
     ASSERT_EQ(1u, g_shown.size());
-    EXPECT_EQ("5 RegSomething\nSome\\File.cpp 42", g_shown[0].body);
-    EXPECT_EQ(SystemText(ERROR_ACCESS_DENIED), g_shown[0].caption);
+    EXPECT_EQ("5 RegSomething\nSome\\File.cpp 42", g_shown[0].first);
+    EXPECT_FALSE(g_shown[0].second.empty());
+    EXPECT_EQ(SystemText(ERROR_ACCESS_DENIED), g_shown[0].second);
 }
-
-// ---- FindKey: searched below HKEY_LOCAL_MACHINE ---------------------------
 
 // Each tree: the values below the scratch key (path, value of "Name"), the
 // text searched for, and the key expected (below the scratch key, "-" none).
@@ -300,10 +228,10 @@ TEST_F(RegistryKeysTest, FindKeySearchesDepthFirstIgnoringCase)
         const std::string root = tree.Path();
         for (const auto& value : c.tree)
             SetText(HKEY_LOCAL_MACHINE, root + value.first, "Name", value.second);
-        CRegistryEx reg(HKEY_LOCAL_MACHINE);
+        CRegistryEx machine(HKEY_LOCAL_MACHINE);
         const std::string expected = std::string(c.found) == "-" ? "" : root + c.found;
-        EXPECT_EQ(CString(expected.c_str()), reg.FindKey(root.c_str(), "Name", c.wanted)) << c.wanted;
-        EXPECT_EQ(CString(), reg.FindKey((root + "\\Absent").c_str(), "Name", c.wanted));
+        EXPECT_EQ(CString(expected.c_str()), machine.FindKey(root.c_str(), "Name", c.wanted)) << c.wanted;
+        EXPECT_EQ(CString(), machine.FindKey((root + "\\Absent").c_str(), "Name", c.wanted));
     }
 }
 } // namespace

@@ -1,21 +1,23 @@
-// CRegistryEx values: the stored bytes of every family, the archive layouts of
-// collections and shapes, the buffer limits of the reads and the three "last"
-// fields each operation leaves behind.
+// CRegistryEx values: what each family stores and reads back, the buffer
+// limits of the reads and the three "last" fields each operation leaves
+// behind. The collections' byte layouts are the archive's (tests/fw).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 
 #include "Setup/RegistryEx.h"
 #include "fw/ArchiveException.h"
 #include "tests/support/Bytes.h"
-#include "tests/support/ScratchKey.h"
 #include "tests/support/FaultyRegistry.h"
+#include "tests/support/ScratchKey.h"
 
 namespace
 {
 using sonvera_test::Bytes;
-using sonvera_test::CScratchKey;
+using sonvera_test::CFaultyRegistry;
+
 class RegistryValuesTest : public ::testing::Test
 {
 protected:
@@ -25,33 +27,18 @@ protected:
     // The value as the registry holds it, read past the object under test.
     std::string Stored(const char* name, DWORD* type = NULL)
     {
-        HKEY key = NULL;
-        std::string bytes;
-        if (RegOpenKeyExA(m_key.Root(), m_key.Path(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return bytes;
         DWORD size = 0;
-        DWORD kind = 0;
-        if (RegQueryValueExA(key, name, NULL, &kind, NULL, &size) == ERROR_SUCCESS) {
-            bytes.resize(size);
-            RegQueryValueExA(key, name, NULL, &kind, reinterpret_cast<BYTE*>(&bytes[0]), &size);
-            bytes.resize(size);
-        }
-        RegCloseKey(key);
-        if (type != NULL)
-            *type = kind;
-        return bytes;
+        if (RegGetValueA(m_key.Root(), m_key.Path(), name, RRF_RT_ANY | RRF_NOEXPAND, type, NULL, &size))
+            return std::string();
+        std::string bytes(size, '\0');
+        RegGetValueA(m_key.Root(), m_key.Path(), name, RRF_RT_ANY | RRF_NOEXPAND, type, &bytes[0], &size);
+        return bytes.substr(0, size);
     }
-
     void StoreRaw(const char* name, DWORD type, const std::string& bytes)
     {
-        HKEY key = NULL;
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_key.Root(), m_key.Path(), 0, KEY_ALL_ACCESS, &key));
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, type,
-                                                reinterpret_cast<const BYTE*>(bytes.data()),
-                                                static_cast<DWORD>(bytes.size())));
-        RegCloseKey(key);
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(m_key.Root(), m_key.Path(), name, type, bytes.data(),
+                                                 static_cast<DWORD>(bytes.size())));
     }
-
     void ExpectLast(LONG status, DWORD type, DWORD size)
     {
         EXPECT_EQ(status, m_reg.GetLastStatus());
@@ -59,117 +46,141 @@ protected:
         EXPECT_EQ(size, m_reg.GetLastSize());
     }
 
-    CScratchKey m_key{HKEY_CURRENT_USER, "values"};
+    sonvera_test::CScratchKey m_key{HKEY_CURRENT_USER, "values"};
     CRegistryEx m_reg{HKEY_CURRENT_USER};
 };
 
-// ---- stored layouts -----------------------------------------------------
+template <class Collection, class Element>
+Collection Of(std::initializer_list<Element> elements)
+{
+    Collection c;
+    for (const Element& e : elements)
+        c.Add(e);
+    return c;
+}
 
-// A write: what the registry then holds, and the "last" fields it leaves.
-struct Layout
+CStringList ListOf(std::initializer_list<const char*> texts)
+{
+    CStringList list;
+    for (const char* text : texts)
+        list.AddTail(text);
+    return list;
+}
+
+bool SameList(const CStringList& a, const CStringList& b)
+{
+    POSITION pa = a.GetHeadPosition();
+    POSITION pb = b.GetHeadPosition();
+    while (pa != nullptr && pb != nullptr)
+        if (a.GetNext(pa) != b.GetNext(pb))
+            return false;
+    return pa == nullptr && pb == nullptr;
+}
+
+// A write, what the registry then holds and the "last" fields it leaves, and
+// a read of it into an object holding something else, with the read's fields.
+struct Family
 {
     const char* what;
     std::function<int(CRegistryEx&)> write;
     std::string stored;
-    DWORD type;
-    DWORD lastType;   // shapes record 1 (rectangle) or 2 (point) here
-    DWORD lastSize;
+    DWORD type, lastType, lastSize;   // shapes record 1 (rectangle) or 2 (point) as the type
+    std::function<bool(CRegistryEx&)> readsBack;
+    DWORD readType, readSize;
 };
 
-CStringArray StringsAbAndEmpty()
+TEST_F(RegistryValuesTest, EveryFamilyIsStoredAsItsLayoutAndReadsBack)
 {
-    CStringArray array;
-    array.Add("ab");
-    array.Add("");
-    return array;
-}
-
-TEST_F(RegistryValuesTest, EveryFamilyIsStoredInItsLayout)
-{
-    const Layout layouts[] = {
+    const Family families[] = {
         {"rect: top, bottom, left, right in five elements",
          [](CRegistryEx& r) { RECT rect = {1, 2, 3, 4}; return r.Write("V", &rect); },
-         Bytes({5, 0, 2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0}), REG_BINARY, 1, 22},
+         Bytes({5, 0, 2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0}), REG_BINARY, 1, 22,
+         [](CRegistryEx& r) {
+             RECT back = {9, 9, 9, 9};
+             RECT* p = &back;
+             return r.Read("V", p) == 1 && back.left == 1 && back.top == 2 && back.right == 3 && back.bottom == 4;
+         },
+         1, 16},
         {"point: x, y, three zeros",
          [](CRegistryEx& r) { POINT point = {7, -3}; POINT* p = &point; return r.Write("V", p); },
-         Bytes({5, 0, 7, 0, 0, 0, 0xFD, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), REG_BINARY, 2, 22},
-        {"string array: count, length-prefixed strings",
-         [](CRegistryEx& r) { CStringArray a = StringsAbAndEmpty(); return r.Write("V", a); },
-         Bytes({2, 0, 2, 'a', 'b', 0}), REG_BINARY, REG_BINARY, 6},
-        {"string list: the array's layout",
+         Bytes({5, 0, 7, 0, 0, 0, 0xFD, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), REG_BINARY, 2, 22,
          [](CRegistryEx& r) {
-             CStringList list;
-             list.AddTail("ab");
-             list.AddTail("");
-             return r.Write("V", list);
+             POINT back = {9, 9};
+             POINT* p = &back;
+             return r.Read("V", p) == 1 && back.x == 7 && back.y == -3;
          },
-         Bytes({2, 0, 2, 'a', 'b', 0}), REG_BINARY, REG_BINARY, 6},
-        {"string of 300 bytes: the long length prefix",
+         2, 8},
+        {"string array", [](CRegistryEx& r) { auto a = Of<CStringArray, CString>({"ab", ""}); return r.Write("V", a); },
+         Bytes({2, 0, 2, 'a', 'b', 0}), REG_BINARY, REG_BINARY, 6,
          [](CRegistryEx& r) {
-             CStringArray a;
-             a.Add(CString('q', 300));
-             return r.Write("V", a);
+             auto back = Of<CStringArray, CString>({"x", "y"});
+             return r.Read("V", back) == 1 && back.GetSize() == 2 && back[0] == "ab" && back[1].IsEmpty();
          },
-         Bytes({1, 0, 0xFF, 0x2C, 0x01}) + std::string(300, 'q'), REG_BINARY, REG_BINARY, 305},
-        {"bytes",
+         REG_BINARY, 6},
+        {"string list, read replacing the list", [](CRegistryEx& r) { auto l = ListOf({"ab", ""}); return r.Write("V", l); },
+         Bytes({2, 0, 2, 'a', 'b', 0}), REG_BINARY, REG_BINARY, 6,
          [](CRegistryEx& r) {
-             CByteArray a;
-             for (BYTE b : {1, 0xFE, 3})
-                 a.Add(b);
-             return r.Write("V", a);
+             CStringList back = ListOf({"old1", "old2", "old3"});
+             return r.Read("V", back) == 1 && SameList(back, ListOf({"ab", ""}));
          },
-         Bytes({3, 0, 1, 0xFE, 3}), REG_BINARY, REG_BINARY, 5},
-        {"words",
+         REG_BINARY, 6},
+        {"bytes", [](CRegistryEx& r) { auto a = Of<CByteArray, BYTE>({1, 0xFE, 3}); return r.Write("V", a); },
+         Bytes({3, 0, 1, 0xFE, 3}), REG_BINARY, REG_BINARY, 5,
          [](CRegistryEx& r) {
-             CWordArray a;
-             a.Add(0x1234);
-             a.Add(0xBEEF);
-             return r.Write("V", a);
+             auto back = Of<CByteArray, BYTE>({0, 0, 0});
+             return r.Read("V", back) == 1 && back == Of<CByteArray, BYTE>({1, 0xFE, 3});
          },
-         Bytes({2, 0, 0x34, 0x12, 0xEF, 0xBE}), REG_BINARY, REG_BINARY, 6},
-        {"double words",
+         REG_BINARY, 5},
+        {"words", [](CRegistryEx& r) { auto a = Of<CWordArray, WORD>({0x1234, 0xBEEF}); return r.Write("V", a); },
+         Bytes({2, 0, 0x34, 0x12, 0xEF, 0xBE}), REG_BINARY, REG_BINARY, 6,
          [](CRegistryEx& r) {
-             CDWordArray a;
-             a.Add(10);
-             a.Add(0x80000001ul);
-             return r.Write("V", a);
+             auto back = Of<CWordArray, WORD>({0, 0});
+             return r.Read("V", back) == 1 && back == Of<CWordArray, WORD>({0x1234, 0xBEEF});
          },
-         Bytes({2, 0, 10, 0, 0, 0, 1, 0, 0, 0x80}), REG_BINARY, REG_BINARY, 10},
-        {"int", [](CRegistryEx& r) { return r.Write("V", -2); }, Bytes({0xFE, 0xFF, 0xFF, 0xFF}), REG_DWORD,
+         REG_BINARY, 6},
+        {"double words", [](CRegistryEx& r) { auto a = Of<CDWordArray, DWORD>({10, 0x80000001ul}); return r.Write("V", a); },
+         Bytes({2, 0, 10, 0, 0, 0, 1, 0, 0, 0x80}), REG_BINARY, REG_BINARY, 10,
+         [](CRegistryEx& r) {
+             auto back = Of<CDWordArray, DWORD>({0, 0});
+             return r.Read("V", back) == 1 && back == Of<CDWordArray, DWORD>({10, 0x80000001ul});
+         },
+         REG_BINARY, 10},
+        {"int, also read unsigned", [](CRegistryEx& r) { return r.Write("V", -2); }, Bytes({0xFE, 0xFF, 0xFF, 0xFF}),
+         REG_DWORD, REG_DWORD, 4,
+         [](CRegistryEx& r) {
+             int n = 0;
+             unsigned long u = 0;
+             return r.Read("V", n) == 1 && n == -2 && r.Read("V", u) == 1 && u == 0xFFFFFFFEul;
+         },
          REG_DWORD, 4},
-        {"text with its terminator", [](CRegistryEx& r) { return r.Write("V", "\x93\xfa\x96\x7b"); },
-         std::string("\x93\xfa\x96\x7b", 5), REG_SZ, REG_SZ, 5},
+        {"text with its terminator, read whole and into a buffer", [](CRegistryEx& r) { return r.Write("V", "abc"); },
+         std::string("abc", 4), REG_SZ, REG_SZ, 4,
+         [](CRegistryEx& r) {
+             CString text;
+             char buffer[10] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
+             return r.Read("V", text) == 1 && text == "abc" && r.Read("V", buffer, sizeof(buffer)) == 1 &&
+                    std::string(buffer, 10) == std::string("abc\0xxxxxx", 10);
+         },
+         REG_SZ, 4},
+        // A string read takes 199 characters; 200 are refused (below).
+        {"text of 199 characters", [](CRegistryEx& r) { return r.Write("V", CString('a', 199)); },
+         std::string(199, 'a') + '\0', REG_SZ, REG_SZ, 200,
+         [](CRegistryEx& r) {
+             CString text;
+             return r.Read("V", text) == 1 && text == CString('a', 199);
+         },
+         REG_SZ, 200},
     };
-    for (const Layout& l : layouts) {
-        SCOPED_TRACE(l.what);
-        EXPECT_EQ(1, l.write(m_reg));
-        ExpectLast(ERROR_SUCCESS, l.lastType, l.lastSize);
+    for (const Family& f : families) {
+        SCOPED_TRACE(f.what);
+        EXPECT_EQ(1, f.write(m_reg));
+        ExpectLast(ERROR_SUCCESS, f.lastType, f.lastSize);
         DWORD type = 0;
-        EXPECT_EQ(l.stored, Stored("V", &type));
-        EXPECT_EQ(l.type, type);
+        EXPECT_EQ(f.stored, Stored("V", &type));
+        EXPECT_EQ(f.type, type);
+        EXPECT_TRUE(f.readsBack(m_reg));
+        ExpectLast(ERROR_SUCCESS, f.readType, f.readSize);
     }
-}
-
-// ---- reads --------------------------------------------------------------
-
-TEST_F(RegistryValuesTest, ShapesReadBack)
-{
-    RECT rect = {-100, -20, 640, 480};
-    ASSERT_EQ(1, m_reg.Write("Rect", &rect));
-    RECT back = {0, 0, 0, 0};
-    RECT* pBack = &back;
-    EXPECT_EQ(1, m_reg.Read("Rect", pBack));
-    ExpectLast(ERROR_SUCCESS, 1, 16);
-    EXPECT_TRUE(EqualRect(&rect, &back));
-    POINT point = {7, -3};
-    POINT* pPoint = &point;
-    ASSERT_EQ(1, m_reg.Write("Point", pPoint));
-    POINT backPoint = {0, 0};
-    POINT* pBackPoint = &backPoint;
-    EXPECT_EQ(1, m_reg.Read("Point", pBackPoint));
-    ExpectLast(ERROR_SUCCESS, 2, 8);
-    EXPECT_EQ(7, backPoint.x);
-    EXPECT_EQ(-3, backPoint.y);
 }
 
 // A value a read cannot take (another type, or larger than the read's limit)
@@ -177,14 +188,25 @@ TEST_F(RegistryValuesTest, ShapesReadBack)
 // into an object holding known values and tells whether it still holds them.
 using Reader = std::function<int(CRegistryEx&, bool& unchanged)>;
 
+template <class Value>
+Reader ReadValue(Value kept, std::function<bool(const Value&, const Value&)> same = std::equal_to<Value>())
+{
+    return [=](CRegistryEx& r, bool& unchanged) {
+        Value value = kept;
+        const int result = r.Read("V", value);
+        unchanged = same(value, kept);
+        return result;
+    };
+}
+
 template <class Shape>
-Reader ReadShape(Shape initial, bool (*same)(const Shape&, const Shape&))
+Reader ReadShape(Shape initial)
 {
     return [=](CRegistryEx& r, bool& unchanged) {
         Shape shape = initial;
         Shape* p = &shape;
         const int result = r.Read("V", p);
-        unchanged = same(shape, initial);
+        unchanged = std::memcmp(&shape, &initial, sizeof shape) == 0;
         return result;
     };
 }
@@ -192,24 +214,9 @@ Reader ReadShape(Shape initial, bool (*same)(const Shape&, const Shape&))
 template <class Collection, class Element>
 Reader ReadCollection(Element kept)
 {
-    return [=](CRegistryEx& r, bool& unchanged) {
-        Collection c;
-        c.Add(kept);
-        const int result = r.Read("V", c);
-        unchanged = c.GetSize() == 1 && c[0] == kept;
-        return result;
-    };
-}
-
-template <class Value>
-Reader ReadValue(Value kept)
-{
-    return [=](CRegistryEx& r, bool& unchanged) {
-        Value value = kept;
-        const int result = r.Read("V", value);
-        unchanged = value == kept;
-        return result;
-    };
+    return ReadValue<Collection>(Of<Collection, Element>({kept}), [](const Collection& a, const Collection& b) {
+        return a.GetSize() == 1 && a[0] == b[0];
+    });
 }
 
 Reader ReadBuffer(int length)
@@ -224,8 +231,6 @@ Reader ReadBuffer(int length)
 
 TEST_F(RegistryValuesTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
 {
-    const auto sameRect = [](const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; };
-    const auto samePoint = [](const POINT& a, const POINT& b) { return a.x == b.x && a.y == b.y; };
     const struct
     {
         const char* what;
@@ -236,12 +241,14 @@ TEST_F(RegistryValuesTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
         LONG status;
         DWORD lastSize;   // a shape read records its own size
     } cases[] = {
-        {"rect from text", REG_SZ, "abc", ReadShape<RECT>({5, 6, 7, 8}, sameRect), 1, ERROR_SUCCESS, 16},
-        {"point from text", REG_SZ, "abc", ReadShape<POINT>({1, 2}, samePoint), 1, ERROR_SUCCESS, 8},
-        {"rect over 30 bytes", REG_BINARY, Bytes({8, 0}) + std::string(32, '\x01'),
-         ReadShape<RECT>({5, 6, 7, 8}, sameRect), 0, ERROR_MORE_DATA, 16},
+        {"rect from text", REG_SZ, "abc", ReadShape<RECT>({5, 6, 7, 8}), 1, ERROR_SUCCESS, 16},
+        {"point from text", REG_SZ, "abc", ReadShape<POINT>({1, 2}), 1, ERROR_SUCCESS, 8},
+        {"rect over 30 bytes", REG_BINARY, Bytes({8, 0}) + std::string(32, '\x01'), ReadShape<RECT>({5, 6, 7, 8}), 0,
+         ERROR_MORE_DATA, 16},
         {"string array from text", REG_SZ, std::string("plain text", 11), ReadCollection<CStringArray>(CString("keep")),
          1, ERROR_SUCCESS, 11},
+        {"string list from text", REG_SZ, std::string("plain text", 11),
+         ReadValue<CStringList>(ListOf({"keep"}), SameList), 1, ERROR_SUCCESS, 11},
         {"array from a number", REG_DWORD, Bytes({17, 0, 0, 0}), ReadCollection<CDWordArray>(DWORD(5)), 1,
          ERROR_SUCCESS, 4},
         {"collection over 4096 bytes", REG_BINARY, std::string(5000, '\x01'), ReadCollection<CByteArray>(BYTE(42)), 0,
@@ -264,36 +271,28 @@ TEST_F(RegistryValuesTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
         EXPECT_EQ(c.status, m_reg.GetLastStatus());
         EXPECT_EQ(c.lastSize, m_reg.GetLastSize());
     }
+    // A buffer read copies exactly the value's bytes, 256 at most; the default
+    // value is named by an empty or a null name.
+    StoreRaw("Exact", REG_BINARY, std::string(256, '\x07'));
+    std::string big(1000, 'x');
+    EXPECT_EQ(1, m_reg.Read("Exact", &big[0], 1000));
+    EXPECT_EQ(std::string(256, '\x07') + std::string(744, 'x'), big);
+    ASSERT_EQ(1, m_reg.Write("", "default"));
+    CString back;
+    EXPECT_EQ(1, m_reg.Read(NULL, back));
+    EXPECT_EQ(CString("default"), back);
 }
 
-TEST_F(RegistryValuesTest, AStringValueReadIntoAStringListLeavesTheList)
+TEST_F(RegistryValuesTest, ArraysReadBackIntoTheSizeTheyHadOnEntry)
 {
-    ASSERT_EQ(1, m_reg.Write("Text", "plain text"));
-    CStringList list;
-    list.AddTail("keep");
-    EXPECT_EQ(1, m_reg.Read("Text", list));
-    ExpectLast(ERROR_SUCCESS, REG_SZ, 11);
-    ASSERT_EQ(1, list.GetCount());
-    EXPECT_EQ(CString("keep"), list.GetHead());
-}
-
-TEST_F(RegistryValuesTest, CollectionsReadBackIntoTheSizeTheyHadOnEntry)
-{
-    CStringArray strings;
-    strings.Add(CString('q', 300));
+    auto strings = Of<CStringArray, CString>({CString('q', 300)});
+    auto five = Of<CDWordArray, DWORD>({10, 20, 30, 40, 50});
     ASSERT_EQ(1, m_reg.Write("Strings", strings));
-    CStringArray three;
-    three.Add("x");
-    three.Add("y");
-    three.Add("z");
+    auto three = Of<CStringArray, CString>({"x", "y", "z"});
     ASSERT_EQ(1, m_reg.Read("Strings", three));
     ASSERT_EQ(3, three.GetSize());
     EXPECT_EQ(CString('q', 300), three[0]);
     EXPECT_EQ(CString(""), three[2]);
-
-    CDWordArray five;
-    for (DWORD value : {10u, 20u, 30u, 40u, 50u})
-        five.Add(value);
     ASSERT_EQ(1, m_reg.Write("Five", five));
     for (int size : {0, 3, 7}) {
         CDWordArray back;
@@ -305,46 +304,18 @@ TEST_F(RegistryValuesTest, CollectionsReadBackIntoTheSizeTheyHadOnEntry)
         for (int i = 0; i < size; ++i)
             EXPECT_EQ(i < 5 ? 10u * (i + 1) : 0u, back[i]) << size << " " << i;
     }
-
-    CWordArray words;
-    words.Add(0xBEEF);
-    ASSERT_EQ(1, m_reg.Write("Words", words));
-    CWordArray backWords;
-    backWords.SetSize(1);
-    ASSERT_EQ(1, m_reg.Read("Words", backWords));
-    EXPECT_EQ(0xBEEF, backWords[0]);
 }
 
-TEST_F(RegistryValuesTest, AStringListReadReplacesTheList)
-{
-    CStringList list;
-    list.AddTail("ab");
-    list.AddTail("");
-    ASSERT_EQ(1, m_reg.Write("List", list));
-    CStringList back;
-    for (const char* old : {"old1", "old2", "old3"})
-        back.AddTail(old);
-    EXPECT_EQ(1, m_reg.Read("List", back));
-    ExpectLast(ERROR_SUCCESS, REG_BINARY, 6);
-    ASSERT_EQ(2, back.GetCount());
-    EXPECT_EQ(CString("ab"), back.GetHead());
-    EXPECT_EQ(CString(""), back.GetTail());
-}
-
-TEST_F(RegistryValuesTest, MalformedBlobRaisesTheArchiveErrorAndLeavesTheArray)
+TEST_F(RegistryValuesTest, MalformedBlobRaisesTheArchiveErrorAndLeavesTheCollection)
 {
     StoreRaw("Broken", REG_BINARY, Bytes({0x05, 0x00, 0x01, 0x00}));   // five DWORDs promised, 2 bytes given
-    CDWordArray array;
-    array.SetSize(2);
-    array[0] = 77;
+    auto array = Of<CDWordArray, DWORD>({77, 0});
     EXPECT_THROW(m_reg.Read("Broken", array), CArchiveException);
-    ASSERT_EQ(2, array.GetSize());
-    EXPECT_EQ(77u, array[0]);
+    EXPECT_TRUE((array == Of<CDWordArray, DWORD>({77, 0})));
     StoreRaw("BrokenStrings", REG_BINARY, Bytes({0x01, 0x00, 0x09, 'a'}));   // a 9-byte string cut short
-    CStringList list;
-    list.AddTail("keep");
+    CStringList list = ListOf({"keep"});
     EXPECT_THROW(m_reg.Read("BrokenStrings", list), CArchiveException);
-    EXPECT_EQ(1, list.GetCount());
+    EXPECT_TRUE(SameList(ListOf({"keep"}), list));
 }
 
 // The largest collection a read can take back is 4096 bytes; a larger one is
@@ -367,47 +338,20 @@ TEST_F(RegistryValuesTest, CollectionsAreStoredOnlyWhenAReadCanTakeThemBack)
     EXPECT_EQ(4096u, Stored("Blob").size());
 }
 
-TEST_F(RegistryValuesTest, ScalarsAndTextReadBackWhole)
+TEST_F(RegistryValuesTest, PresenceDeletionAndTheUnsignedWriteThatRecordsNothing)
 {
-    ASSERT_EQ(1, m_reg.Write("Int", -2));
-    int n = 0;
-    EXPECT_EQ(1, m_reg.Read("Int", n));
-    EXPECT_EQ(-2, n);
-    ExpectLast(ERROR_SUCCESS, REG_DWORD, 4);
-    unsigned long u = 0;
-    EXPECT_EQ(1, m_reg.Read("Int", u));
-    EXPECT_EQ(0xFFFFFFFEul, u);
-    // A string read takes 199 characters (one fewer than 200 is refused, in the table above).
-    ASSERT_EQ(1, m_reg.Write("Fits", CString('a', 199)));
-    CString fits;
-    EXPECT_EQ(1, m_reg.Read("Fits", fits));
-    EXPECT_EQ(CString('a', 199), fits);
-    ExpectLast(ERROR_SUCCESS, REG_SZ, 200);
-    // A buffer read copies exactly the value's bytes, at most 256.
-    ASSERT_EQ(1, m_reg.Write("Text", "abc"));
-    char buffer[10];
-    memset(buffer, 'x', sizeof(buffer));
-    EXPECT_EQ(1, m_reg.Read("Text", buffer, sizeof(buffer)));
-    EXPECT_EQ(std::string("abc\0xxxxxx", 10), std::string(buffer, 10));
-    StoreRaw("Exact", REG_BINARY, std::string(256, '\x07'));
-    std::string big(1000, 'x');
-    EXPECT_EQ(1, m_reg.Read("Exact", &big[0], 1000));
-    EXPECT_EQ(std::string(256, '\x07') + std::string(744, 'x'), big);
-    // The default value is named by an empty or a null name.
-    ASSERT_EQ(1, m_reg.Write("", "default"));
-    CString back;
-    EXPECT_EQ(1, m_reg.Read(NULL, back));
-    EXPECT_EQ(CString("default"), back);
-}
-
-TEST_F(RegistryValuesTest, UnsignedWriteReturnsTheStatusAndRecordsNothing)
-{
-    EXPECT_EQ(0, m_reg.VerifyValue("Absent"));
+    ASSERT_EQ(1, m_reg.Write("Gone", 1));
+    EXPECT_EQ(1, m_reg.VerifyValue("Gone"));
+    ExpectLast(ERROR_SUCCESS, 0, 0);
+    EXPECT_EQ(1, m_reg.DeleteValue("Gone"));
+    ExpectLast(ERROR_SUCCESS, 0, 0);
+    EXPECT_EQ(0, m_reg.VerifyValue("Gone"));
     ExpectLast(ERROR_FILE_NOT_FOUND, 0, 0);
+    EXPECT_EQ(0, m_reg.DeleteValue("Gone"));
+    // The unsigned write gives the status itself and leaves the fields alone.
     EXPECT_EQ(0, m_reg.Write("Unsigned", 0x80000001ul));
     ExpectLast(ERROR_FILE_NOT_FOUND, 0, 0);
     EXPECT_EQ(Bytes({0x01, 0x00, 0x00, 0x80}), Stored("Unsigned"));
-
     m_reg.Close();
     EXPECT_EQ(ERROR_INVALID_HANDLE, m_reg.Write("Unsigned", 5ul));
 }
@@ -416,12 +360,11 @@ TEST_F(RegistryValuesTest, UnsignedWriteReturnsTheStatusAndRecordsNothing)
 // the refusal in the result and the status, and stores nothing.
 TEST_F(RegistryValuesTest, ARefusedWriteReportsItsStatusAndStoresNothing)
 {
-    sonvera_test::CFaultyRegistry registry;
-    registry.Fail(sonvera_test::CFaultyRegistry::setValue, ERROR_ACCESS_DENIED);
+    CFaultyRegistry registry;
+    registry.Fail(CFaultyRegistry::setValue, ERROR_ACCESS_DENIED);
     CRegistryOverride scope(registry);
-    CStringArray strings;
-    strings.Add("x");
     RECT rect = {1, 2, 3, 4};
+    auto strings = Of<CStringArray, CString>({"x"});
     EXPECT_EQ(0, m_reg.Write("Int", 7));
     ExpectLast(ERROR_ACCESS_DENIED, REG_DWORD, 4);
     EXPECT_EQ(ERROR_ACCESS_DENIED, m_reg.Write("Unsigned", 7ul));
@@ -431,19 +374,5 @@ TEST_F(RegistryValuesTest, ARefusedWriteReportsItsStatusAndStoresNothing)
     ExpectLast(ERROR_ACCESS_DENIED, 1, 22);
     for (const char* name : {"Int", "Unsigned", "Text", "Strings", "Rect"})
         EXPECT_EQ(std::string(), Stored(name)) << name;
-}
-
-// ---- value presence and deletion ---------------------------------------
-
-TEST_F(RegistryValuesTest, VerifyAndDeleteValue)
-{
-    ASSERT_EQ(1, m_reg.Write("Gone", 1));
-    EXPECT_EQ(1, m_reg.VerifyValue("Gone"));
-    ExpectLast(ERROR_SUCCESS, 0, 0);
-    EXPECT_EQ(1, m_reg.DeleteValue("Gone"));
-    ExpectLast(ERROR_SUCCESS, 0, 0);
-    EXPECT_EQ(0, m_reg.VerifyValue("Gone"));
-    EXPECT_EQ(0, m_reg.DeleteValue("Gone"));
-    ExpectLast(ERROR_FILE_NOT_FOUND, 0, 0);
 }
 } // namespace

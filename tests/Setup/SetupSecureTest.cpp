@@ -74,6 +74,23 @@ protected:
 
 const std::vector<int> kDefaults = {0, 0, 0, 1, 1, 1};
 
+// The cause of the file error a call raises, which must name the file.
+int CauseOf(const std::function<void()>& call, const CString& file = CString())
+{
+    try {
+        call();
+    } catch (const CFileException& e) {
+        if (!file.IsEmpty()) {
+            EXPECT_EQ(file, e.m_strFileName);
+        }
+        return e.m_cause;
+    }
+    ADD_FAILURE() << "no file error";
+    return CFileException::none;
+}
+
+// A new file is the encrypted defaults, then two empty records; an existing
+// one is kept, and copies share it. A create replaces a file.
 TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsThenTwoEmptyRecords)
 {
     const std::string image = ReadRaw(Dat());
@@ -82,10 +99,6 @@ TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsThenTwoEmptyRecords)
     EXPECT_EQ(CString("000111"), Decrypt(settings));
     EXPECT_EQ(kDefaults, ReadSettings());
     EXPECT_EQ(CString(), m_secure.GetBackupBypassKey());
-}
-
-TEST_F(SetupSecureTest, AnExistingFileIsKeptAndSharedByCopies)
-{
     m_secure.SetBackupBypassKey("KEY-1");
     const std::string before = ReadRaw(Dat());
     CSetupSecure other;
@@ -97,27 +110,27 @@ TEST_F(SetupSecureTest, AnExistingFileIsKeptAndSharedByCopies)
     m_secure.SetBackupBypassKey("shared");
     for (CSetupSecure* s : {&other, &copy, &assigned})
         EXPECT_EQ(CString("shared"), s->GetBackupBypassKey());
-}
-
-TEST_F(SetupSecureTest, CreateReplacesAFileButKeepsTheRememberedPath)
-{
-    m_secure.SetBackupBypassKey("stored");
     m_secure.CreateSetupSecure(m_folder.File("second.dat"));
-    EXPECT_EQ(CString("stored"), m_secure.GetBackupBypassKey());
-    EXPECT_EQ(ReadRaw(m_folder.File("second.dat")).size(), RecordAt(ReadRaw(Dat()), 0).size() + 12);
+    EXPECT_EQ(CString("shared"), m_secure.GetBackupBypassKey());   // the remembered path stays
+    EXPECT_EQ(image.size(), ReadRaw(m_folder.File("second.dat")).size());
     m_secure.CreateSetupSecure(Dat());
     EXPECT_EQ(CString(), m_secure.GetBackupBypassKey());
     EXPECT_EQ(2u, m_folder.Entries().size());
 }
 
 // Each field is one character of the settings text read as a digit; a missing
-// or non-digit one is 0.
-TEST_F(SetupSecureTest, SettingsAreTheDigitsOfRecordOne)
+// or non-digit one is 0. Bypass keys of any length round-trip.
+TEST_F(SetupSecureTest, SettingsAreTheDigitsOfRecordOneAndBypassKeysRoundTrip)
 {
     m_secure.SetAppSettings({9, 8, 7, 6, 5, 4});
     EXPECT_EQ(CString("987654"), Decrypt(RecordAt(ReadRaw(Dat()), 0)));
     EXPECT_EQ((std::vector<int>{9, 8, 7, 6, 5, 4}), ReadSettings());
     ASSERT_TRUE(WriteRaw(Dat(), LengthRecord(Encrypt("1x1")) + std::string(8, '\0')));
+    EXPECT_EQ((std::vector<int>{1, 0, 1, 0, 0, 0}), ReadSettings());
+    for (const CString& key : {CString("K"), CString('y', 700)}) {
+        m_secure.SetBackupBypassKey(key);
+        EXPECT_EQ(key, m_secure.GetBackupBypassKey());
+    }
     EXPECT_EQ((std::vector<int>{1, 0, 1, 0, 0, 0}), ReadSettings());
 }
 
@@ -163,32 +176,12 @@ TEST_F(SetupSecureTest, EachRewriteKeepsEveryOtherByte)
     }
 }
 
-TEST_F(SetupSecureTest, BypassKeysOfManyLengthsAndShiftJisRoundTrip)
-{
-    for (const CString& key : {CString("K"), CString('y', 700), CString("\x83\x6f\x83\x43\x83\x70\x83\x58\x8c\xae")}) {
-        m_secure.SetBackupBypassKey(key);
-        EXPECT_EQ(key, m_secure.GetBackupBypassKey());
-    }
-    EXPECT_EQ(kDefaults, ReadSettings());
-}
-
 TEST(SetupSecureBypass, SeedIsLettersThenYearMonthDayHourMinuteSecond)
 {
-    struct tm when = {};
-    when.tm_year = 2026 - 1900;
-    when.tm_mon = 2;   // March
-    when.tm_mday = 7;
-    when.tm_hour = 9;
-    when.tm_min = 5;
-    when.tm_sec = 2;
-    EXPECT_EQ(CString("QXAZ260307090502"), CSetupSecure::BuildBypassSeed("QXAZ", when));
-    when.tm_year = 2000 - 1900;
-    when.tm_mon = 11;
-    when.tm_mday = 31;
-    when.tm_hour = 23;
-    when.tm_min = 59;
-    when.tm_sec = 58;
-    EXPECT_EQ(CString("ABCD001231235958"), CSetupSecure::BuildBypassSeed("ABCD", when));
+    struct tm march = {2, 5, 9, 7, 2, 2026 - 1900, 0, 0, 0};   // 2026-03-07 09:05:02
+    EXPECT_EQ(CString("QXAZ260307090502"), CSetupSecure::BuildBypassSeed("QXAZ", march));
+    struct tm december = {58, 59, 23, 31, 11, 2000 - 1900, 0, 0, 0};
+    EXPECT_EQ(CString("ABCD001231235958"), CSetupSecure::BuildBypassSeed("ABCD", december));
 }
 
 // The key is the pass phrase encrypted under the seed of the second it was
@@ -249,14 +242,9 @@ TEST_F(SetupSecureTest, DamagedFilesAreRefusedAndLeftAsTheyAre)
             {bypass, [&] { m_secure.SetBackupBypassKey("K"); }},
         };
         for (const auto& operation : operations) {
-            if ((d.refused & operation.first) == 0)
-                continue;
-            try {
-                operation.second();
-                ADD_FAILURE() << "a damaged file was accepted";
-            } catch (const CFileException& e) {
-                EXPECT_TRUE(e.m_cause == CFileException::endOfFile || e.m_cause == CFileException::invalidFile);
-                EXPECT_EQ(Dat(), e.m_strFileName);
+            if ((d.refused & operation.first) != 0) {
+                const int cause = CauseOf(operation.second, Dat());
+                EXPECT_TRUE(cause == CFileException::endOfFile || cause == CFileException::invalidFile) << cause;
             }
         }
         EXPECT_EQ(d.image, ReadRaw(Dat()));
@@ -267,12 +255,7 @@ TEST_F(SetupSecureTest, DamagedFilesAreRefusedAndLeftAsTheyAre)
 TEST_F(SetupSecureTest, AMissingFileIsNotFoundAndNotCreatedByAWrite)
 {
     ASSERT_TRUE(DeleteFileW(Dat().ToWide().c_str()));
-    try {
-        ReadSettings();
-        ADD_FAILURE() << "a missing file was read";
-    } catch (const CFileException& e) {
-        EXPECT_EQ(CFileException::fileNotFound, e.m_cause);
-    }
+    EXPECT_EQ(CFileException::fileNotFound, CauseOf([&] { ReadSettings(); }));
     EXPECT_THROW(m_secure.SetAppSettings({1, 1, 1, 1, 1, 1}), CFileException);
     EXPECT_THROW(m_secure.SetBackupBypassKey("K"), CFileException);
     EXPECT_TRUE(m_folder.Entries().empty());

@@ -14,64 +14,65 @@
 
 namespace {
 
-std::vector<std::string> Items(const CStringArray& a)
+using Strings = std::vector<std::string>;
+
+Strings Items(const CStringArray& a)
 {
-    std::vector<std::string> out;
+    Strings out;
     for (int i = 0; i < a.GetSize(); ++i)
         out.emplace_back(a[i].GetString());
     return out;
 }
 
-std::vector<std::string> Items(const CStringList& list)
+Strings Items(const CStringList& list)
 {
-    std::vector<std::string> out;
+    Strings out;
     for (POSITION pos = list.GetHeadPosition(); pos != nullptr;)
         out.emplace_back(list.GetNext(pos).GetString());
     return out;
 }
 
-using Strings = std::vector<std::string>;
-
-TEST(ElementArray, SetSizeGrowsWithZerosAndShrinks)
+CStringList ListOf(std::initializer_list<const char*> texts)
 {
-    CDWordArray a;
-    EXPECT_TRUE(a.IsEmpty());
-    EXPECT_EQ(a.GetUpperBound(), -1);
-    EXPECT_EQ(a.GetData(), nullptr);
-    a.Add(7);
-    a.SetSize(3);
-    EXPECT_EQ(a.GetSize(), 3);
-    EXPECT_EQ(a.GetCount(), 3);
-    EXPECT_EQ(a[0], 7u);
-    EXPECT_EQ(a[1], 0u);
-    EXPECT_EQ(a[2], 0u);
-    a.SetSize(1);
-    EXPECT_EQ(a.GetUpperBound(), 0);
-    a.SetSize(-4);
-    EXPECT_TRUE(a.IsEmpty());
+    CStringList list;
+    for (const char* text : texts)
+        list.AddTail(text);
+    return list;
 }
 
-TEST(ElementArray, InsertRemoveAppendCopy)
+TEST(ElementArray, GrowsWithZerosShrinksAndEditsInPlace)
 {
+    CDWordArray d;
+    EXPECT_TRUE(d.IsEmpty());
+    EXPECT_EQ(d.GetUpperBound(), -1);
+    EXPECT_EQ(d.GetData(), nullptr);
+    d.Add(7);
+    d.SetSize(3);
+    EXPECT_EQ(d.GetCount(), 3);
+    EXPECT_EQ(std::vector<DWORD>(d.GetData(), d.GetData() + 3), (std::vector<DWORD>{7, 0, 0}));
+    d.SetSize(1);
+    EXPECT_EQ(d.GetUpperBound(), 0);
+    d.SetSize(-4);
+    EXPECT_TRUE(d.IsEmpty());
+
     CWordArray a;
     EXPECT_EQ(a.Add(1), 0);
     EXPECT_EQ(a.Add(4), 1);
-    a.InsertAt(1, 2, 2);            // 1 2 2 4
-    a.SetAt(2, 3);                  // 1 2 3 4
-    a.RemoveAt(0);                  // 2 3 4
-    a.ElementAt(0) = 9;             // 9 3 4
+    a.InsertAt(1, 2, 2);         // 1 2 2 4
+    a.SetAt(2, 3);               // 1 2 3 4
+    a.RemoveAt(0);               // 2 3 4
+    a.ElementAt(0) = 9;          // 9 3 4
     CWordArray b;
     b.Add(5);
-    EXPECT_EQ(a.Append(b), 3);      // 9 3 4 5
-    a.InsertAt(0, b);               // 5 9 3 4 5
-    const std::vector<WORD> expected{5, 9, 3, 4, 5};
+    EXPECT_EQ(a.Append(b), 3);   // 9 3 4 5
+    a.InsertAt(0, b);            // 5 9 3 4 5
     ASSERT_EQ(a.GetSize(), 5);
-    EXPECT_EQ(std::vector<WORD>(a.GetData(), a.GetData() + 5), expected);
+    EXPECT_EQ(std::vector<WORD>(a.GetData(), a.GetData() + 5), (std::vector<WORD>{5, 9, 3, 4, 5}));
     CWordArray c;
     c.Copy(a);
     c.RemoveAt(1, 3);
     EXPECT_EQ(c.GetSize(), 2);
-    EXPECT_EQ(a.GetSize(), 5);      // the copy is independent
+    EXPECT_EQ(a.GetSize(), 5);   // the copy is independent
     c.RemoveAll();
     EXPECT_TRUE(c.IsEmpty());
 }
@@ -107,49 +108,29 @@ TEST(StringArray, HoldsCopiesOfStrings)
     EXPECT_TRUE(a[4].IsEmpty());
 }
 
-// A collection handed itself takes its own elements as they were on entry.
-TEST(StringArray, AppendingOrInsertingItselfKeepsEveryString)
+// A collection handed itself, or one of its own strings, takes them as they
+// were on entry, also when it must grow to take them.
+TEST(StringArray, AppendingInsertingOrGrowingWithItsOwnStringsKeepsThem)
 {
     CStringArray a;
-    a.Add("a");
-    a.Add("b");
-    a.Add("c");
+    for (const char* s : {"a", "b", "c"})
+        a.Add(s);
     EXPECT_EQ(a.Append(a), 3);
     EXPECT_EQ(Items(a), (Strings{"a", "b", "c", "a", "b", "c"}));
-
-    CStringArray b;
-    b.Add("x");
-    b.Add("y");
-    b.Add("z");
-    b.InsertAt(1, b);
-    EXPECT_EQ(Items(b), (Strings{"x", "x", "y", "z", "y", "z"}));
-}
-
-TEST(StringArray, GrowingToSetOneOfItsOwnStringsKeepsThatString)
-{
-    CStringArray a;
-    a.Add("first string, too long to live inside the string object itself");
+    a.RemoveAt(3, 3);
+    a.InsertAt(1, a);
+    EXPECT_EQ(Items(a), (Strings{"a", "a", "b", "c", "b", "c"}));
+    const std::string longText = "first string, too long to live inside the string object itself";
+    a.SetAt(0, longText.c_str());
     a.SetAtGrow(40, a[0]);
-    EXPECT_EQ(std::string(a[40]), std::string(a[0]));
     EXPECT_EQ(a.GetSize(), 41);
+    EXPECT_EQ(std::string(a[40]), longText);
     a.InsertAt(100, a[0], 2);
     EXPECT_EQ(a.GetSize(), 102);
-    EXPECT_EQ(std::string(a[101]), std::string(a[0]));
+    EXPECT_EQ(std::string(a[101]), longText);
 }
 
-TEST(StringList, AddingItselfAtEitherEndDoublesTheList)
-{
-    CStringList list;
-    list.AddTail("a");
-    list.AddTail("b");
-    list.AddTail(list);
-    EXPECT_EQ(Items(list), (Strings{"a", "b", "a", "b"}));
-    list.AddHead(list);
-    EXPECT_EQ(list.GetCount(), 8);
-    EXPECT_EQ(Items(list), (Strings{"a", "b", "a", "b", "a", "b", "a", "b"}));
-}
-
-TEST(StringList, AddsAtBothEndsAndWalksInOrder)
+TEST(StringList, AddsAtBothEndsAndWalksInOrderAndCopiesDeeply)
 {
     CStringList list;
     EXPECT_TRUE(list.IsEmpty());
@@ -165,14 +146,32 @@ TEST(StringList, AddsAtBothEndsAndWalksInOrder)
     for (POSITION pos = list.GetTailPosition(); pos != nullptr;)
         backwards.emplace_back(list.GetPrev(pos).GetString());
     EXPECT_EQ(backwards, (Strings{"c", "b", "a"}));
+    CStringList copy(list);
+    copy.GetHead() = "changed";
+    copy.AddTail("d");
+    EXPECT_EQ(Items(list), (Strings{"a", "b", "c"}));
+    list = copy;
+    EXPECT_EQ(Items(list), (Strings{"changed", "b", "c", "d"}));
+    copy.GetHead() = "again";
+    EXPECT_EQ(Items(list)[0], "changed");
+}
+
+TEST(StringList, AddingItselfAtEitherEndDoublesTheList)
+{
+    CStringList list = ListOf({"a", "b"});
+    list.AddTail(list);
+    EXPECT_EQ(Items(list), (Strings{"a", "b", "a", "b"}));
+    list.AddHead(list);
+    EXPECT_EQ(Items(list), (Strings{"a", "b", "a", "b", "a", "b", "a", "b"}));
+    CStringList other = ListOf({"x"});
+    list.AddHead(other);
+    EXPECT_EQ(Items(list).front(), "x");
+    EXPECT_EQ(list.GetCount(), 9);
 }
 
 TEST(StringList, FindAndRemoveAtPositions)
 {
-    CStringList list;
-    list.AddTail("x");
-    list.AddTail("y");
-    list.AddTail("x");
+    CStringList list = ListOf({"x", "y", "x"});
     const POSITION first = list.Find("x");
     ASSERT_NE(first, nullptr);
     const POSITION second = list.Find("x", first);
@@ -194,23 +193,6 @@ TEST(StringList, FindAndRemoveAtPositions)
     EXPECT_TRUE(list.IsEmpty());
     EXPECT_EQ(list.GetTailPosition(), nullptr);
     EXPECT_THROW(list.GetHead(), std::out_of_range);
-}
-
-TEST(StringList, CopiesAreDeep)
-{
-    CStringList a;
-    a.AddTail("1");
-    a.AddTail("2");
-    CStringList b(a);
-    b.GetHead() = "changed";
-    b.AddTail("3");
-    EXPECT_EQ(Items(a), (Strings{"1", "2"}));
-    a = b;
-    EXPECT_EQ(Items(a), (Strings{"changed", "2", "3"}));
-    a.AddHead(b);
-    EXPECT_EQ(a.GetCount(), 6);
-    EXPECT_EQ(Items(a)[0], "changed");
-    EXPECT_EQ(Items(a)[3], "changed");
 }
 
 } // namespace

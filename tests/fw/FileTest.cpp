@@ -1,14 +1,19 @@
-// CFile on disk: opening modes, reading, writing, seeking and lengths, and the
-// failures that must reach the caller as CFileException with the right cause.
+// CFile on disk and in memory: opening modes, reading, writing, seeking and
+// lengths, and the failures that must reach the caller as CFileException with
+// the right cause; with them the small pieces the files build on.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <utility>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "fw/File.h"
 #include "fw/FileException.h"
+#include "fw/GlobalBlock.h"
+#include "fw/MemFile.h"
+#include "fw/Module.h"
+#include "fw/Object.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/TempFolder.h"
@@ -21,8 +26,7 @@ using sonvera_test::ReadRaw;
 using sonvera_test::WriteRaw;
 
 // The exception a call raises; fails the test when it raises none.
-template <typename F>
-CFileException CaughtFrom(F call)
+CFileException CaughtFrom(const std::function<void()>& call)
 {
     try {
         call();
@@ -33,10 +37,14 @@ CFileException CaughtFrom(F call)
     return CFileException();
 }
 
-TEST(FileOpen, MissingFileIsReportedNotThrownByOpen)
-{
+class FileTest : public ::testing::Test {
+protected:
     CTempFolder dir;
-    const std::string path = dir.File("missing.dat").str();
+    const std::string path = dir.File("f.dat").str();
+};
+
+TEST_F(FileTest, MissingFileIsReportedByOpenAndThrownByTheConstructor)
+{
     CFile file;
     CFileException error;
     EXPECT_FALSE(file.Open(path.c_str(), CFile::modeRead, &error));
@@ -45,24 +53,16 @@ TEST(FileOpen, MissingFileIsReportedNotThrownByOpen)
     EXPECT_EQ(error.m_lOsError, static_cast<LONG>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(error.m_strFileName, path.c_str());
     EXPECT_FALSE(file.Open(path.c_str(), CFile::modeRead));   // no error object: still just FALSE
-}
-
-TEST(FileOpen, ConstructorThrowsWithCauseAndPath)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("nofolder\\x.dat").str();
-    const CFileException e = CaughtFrom([&] { CFile file(path.c_str(), CFile::modeRead); });
+    const std::string inMissingFolder = dir.File("nofolder\\x.dat").str();
+    const CFileException e = CaughtFrom([&] { CFile missing(inMissingFolder.c_str(), CFile::modeRead); });
     EXPECT_EQ(e.m_cause, CFileException::badPath);
-    EXPECT_EQ(e.m_strFileName, path.c_str());
-    const std::string text = e.what();
-    EXPECT_NE(text.find(path), std::string::npos);
-    EXPECT_NE(text.find("CreateFile"), std::string::npos);
+    EXPECT_EQ(e.m_strFileName, inMissingFolder.c_str());
+    EXPECT_NE(std::string(e.what()).find(inMissingFolder), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("CreateFile"), std::string::npos);
 }
 
-TEST(FileOpen, CreateTruncatesUnlessNoTruncate)
+TEST_F(FileTest, CreateTruncatesUnlessToldNotToAndCreateNewRefusesAnExistingFile)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("f.dat").str();
     ASSERT_TRUE(WriteRaw(path, "old contents"));
     {
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite);
@@ -70,47 +70,32 @@ TEST(FileOpen, CreateTruncatesUnlessNoTruncate)
         file.Write("OLD", 3);
     }
     EXPECT_EQ(ReadRaw(path), "OLD contents");
-    {
-        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
-        EXPECT_EQ(file.GetLength(), 0u);
-    }
+    const CFileException e = CaughtFrom([&] { CFile file(path.c_str(), CFile::modeCreateNew | CFile::modeWrite); });
+    EXPECT_EQ(e.m_lOsError, static_cast<LONG>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(ReadRaw(path), "OLD contents");
+    { CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite); }
     EXPECT_EQ(ReadRaw(path), "");
     const std::string fresh = dir.File("fresh.dat").str();
     { CFile file(fresh.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite); }
     EXPECT_EQ(ReadRaw(fresh), "");
 }
 
-TEST(FileOpen, CreateNewRefusesAnExistingFile)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("f.dat").str();
-    ASSERT_TRUE(WriteRaw(path, "x"));
-    const CFileException e = CaughtFrom([&] { CFile file(path.c_str(), CFile::modeCreateNew | CFile::modeWrite); });
-    EXPECT_EQ(e.m_lOsError, static_cast<LONG>(ERROR_FILE_EXISTS));
-    EXPECT_EQ(ReadRaw(path), "x");
-}
-
 // An object whose file is open would lose it (and its handle) to a second
 // open: that is a bug in the caller, caught where it happens.
-TEST(FileOpen, OpeningAnOpenFileIsAMisuse)
+TEST_F(FileTest, OpeningAnOpenFileIsAMisuse)
 {
-    CTempFolder dir;
-    const std::string first = dir.File("first.dat").str();
-    ASSERT_TRUE(WriteRaw(first, "1"));
-    CFile file(first.c_str(), CFile::modeRead);
+    ASSERT_TRUE(WriteRaw(path, "1"));
+    CFile file(path.c_str(), CFile::modeRead);
     EXPECT_THROW(file.Open(dir.File("second.dat"), CFile::modeCreate | CFile::modeWrite), std::logic_error);
-    EXPECT_TRUE(file.IsOpen());
-    EXPECT_EQ(file.GetFilePath(), first.c_str());
+    EXPECT_EQ(file.GetFilePath(), path.c_str());
     EXPECT_FALSE(sonvera_test::Exists(dir.File("second.dat")));
     file.Close();
-    EXPECT_TRUE(file.Open(first.c_str(), CFile::modeRead));
+    EXPECT_TRUE(file.Open(path.c_str(), CFile::modeRead));
 }
 
 // What a file held open in each share mode lets a second open do.
-TEST(FileOpen, ShareModesLetOthersInOnlyAsFarAsTheySay)
+TEST_F(FileTest, ShareModesLetOthersInOnlyAsFarAsTheySay)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("f.dat").str();
     ASSERT_TRUE(WriteRaw(path, "x"));
     const struct {
         UINT share;
@@ -123,126 +108,129 @@ TEST(FileOpen, ShareModesLetOthersInOnlyAsFarAsTheySay)
     };
     for (const auto& c : cases) {
         CFile first(path.c_str(), CFile::modeRead | c.share);
-        for (const UINT second : {CFile::modeRead | CFile::shareDenyNone, CFile::modeWrite | CFile::shareDenyNone}) {
-            const bool expected = second == (CFile::modeRead | CFile::shareDenyNone) ? c.readerGetsIn : c.writerGetsIn;
+        for (const bool writer : {false, true}) {
+            const bool expected = writer ? c.writerGetsIn : c.readerGetsIn;
             CFile other;
             CFileException error;
-            EXPECT_EQ(expected, other.Open(path.c_str(), second, &error) != FALSE) << c.share << " " << second;
+            const UINT mode = (writer ? CFile::modeWrite : CFile::modeRead) | CFile::shareDenyNone;
+            EXPECT_EQ(expected, other.Open(path.c_str(), mode, &error) != FALSE) << c.share << " " << writer;
             if (!expected) {
-                EXPECT_EQ(error.m_cause, CFileException::sharingViolation) << c.share << " " << second;
+                EXPECT_EQ(error.m_cause, CFileException::sharingViolation) << c.share << " " << writer;
             }
         }
     }
 }
 
-TEST(FileOpen, ShiftJisPathsReachTheSystemIntact)
+// The one Shift-JIS name of the file layer: the path reaches the system as the
+// character it is, and the name is cut at the real backslash.
+TEST_F(FileTest, ShiftJisPathsReachTheSystemIntact)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("\x95\x5C.dat").str();   // 表.dat
+    const std::string sjis = dir.File("\x95\x5C.dat").str();   // 表.dat
     {
-        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        CFile file(sjis.c_str(), CFile::modeCreate | CFile::modeWrite);
         file.Write("sjis", 4);
         EXPECT_EQ(file.GetFileName(), "\x95\x5C.dat");
     }
-    ASSERT_EQ(dir.Entries().size(), 1u);
-    EXPECT_EQ(dir.Entries()[0], L"\u8868.dat");
-    EXPECT_EQ(ReadRaw(path), "sjis");
-    EXPECT_TRUE(CFile::Exists(path.c_str()));
-    EXPECT_FALSE(CFile::Exists(path.c_str(), TRUE));
+    EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"\u8868.dat"});
+    EXPECT_EQ(ReadRaw(sjis), "sjis");
+    EXPECT_TRUE(CFile::Exists(sjis.c_str()));
+    EXPECT_FALSE(CFile::Exists(sjis.c_str(), TRUE));
     EXPECT_TRUE(CFile::Exists(dir.Path().GetString(), TRUE));
     EXPECT_FALSE(CFile::Exists(dir.Path().GetString()));
 }
 
-TEST(FileReadWrite, RoundTripWithSeeksAndLengths)
+// The same moves on a file on disk and in memory (a small grow step must not matter).
+TEST_F(FileTest, RoundTripWithSeeksAndLengthsOnDiskAndInMemory)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("f.dat").str();
-    CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
-    file.Write("0123456789", 10);
-    EXPECT_EQ(file.GetPosition(), 10u);
-    EXPECT_EQ(file.GetLength(), 10u);
-    EXPECT_EQ(file.Seek(-4, CFile::end), 6u);
-    char buffer[16] = {};
-    EXPECT_EQ(file.Read(buffer, 16), 4u);   // short only at the end
-    EXPECT_EQ(std::string(buffer, 4), "6789");
-    EXPECT_EQ(file.Read(buffer, 16), 0u);
-    file.SeekToBegin();
-    EXPECT_EQ(file.Seek(2, CFile::current), 2u);
-    file.ReadExact(buffer, 3);
-    EXPECT_EQ(std::string(buffer, 3), "234");
-    file.SetLength(4);
-    EXPECT_EQ(file.GetLength(), 4u);
-    EXPECT_EQ(file.GetPosition(), 4u);
-    file.SetLength(8);                      // extension reads as zeros
-    file.SeekToBegin();
-    EXPECT_EQ(file.Read(buffer, 16), 8u);
-    EXPECT_EQ(std::string(buffer, 8), std::string("0123\0\0\0\0", 8));
-    EXPECT_EQ(file.SeekToEnd(), 8u);
-    file.Flush();
-    file.Close();
-    EXPECT_FALSE(file.IsOpen());
-    file.Close();   // closing twice is harmless
+    CFile disk(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+    CMemFile memory(4);
+    for (CFile* file : {&disk, static_cast<CFile*>(&memory)}) {
+        SCOPED_TRACE(file == &disk ? "disk" : "memory");
+        file->Write("0123456789", 10);
+        EXPECT_EQ(file->GetPosition(), 10u);
+        EXPECT_EQ(file->GetLength(), 10u);
+        EXPECT_EQ(file->Seek(-4, CFile::end), 6u);
+        char buffer[16] = {};
+        EXPECT_EQ(file->Read(buffer, 16), 4u);   // short only at the end
+        EXPECT_EQ(std::string(buffer, 4), "6789");
+        EXPECT_EQ(file->Read(buffer, 16), 0u);
+        file->SeekToBegin();
+        EXPECT_EQ(file->Seek(2, CFile::current), 2u);
+        file->ReadExact(buffer, 3);
+        EXPECT_EQ(std::string(buffer, 3), "234");
+        EXPECT_EQ(CaughtFrom([&] { file->Seek(-10, CFile::current); }).m_cause, CFileException::badSeek);
+        EXPECT_EQ(file->GetPosition(), 5u);
+        file->SetLength(4);
+        EXPECT_EQ(file->GetLength(), 4u);
+        EXPECT_EQ(file->GetPosition(), 4u);
+        file->Seek(2, CFile::current);   // past the end: a write there leaves zeros before it
+        file->Write("z", 1);
+        file->SeekToBegin();
+        EXPECT_EQ(file->Read(buffer, 16), 7u);
+        EXPECT_EQ(std::string(buffer, 7), std::string("0123\0\0z", 7));
+        EXPECT_EQ(CaughtFrom([&] { file->ReadExact(buffer, 1); }).m_cause, CFileException::endOfFile);
+        file->SetLength(8);   // extension reads as zeros
+        EXPECT_EQ(file->SeekToEnd(), 8u);
+        file->Seek(-1, CFile::end);
+        EXPECT_EQ(file->Read(buffer, 16), 1u);
+        EXPECT_EQ(buffer[0], '\0');
+    }
+    disk.Flush();
+    disk.Close();
+    EXPECT_FALSE(disk.IsOpen());
+    disk.Close();   // closing twice is harmless
+    EXPECT_EQ(memory.Detach(), (std::vector<BYTE>{'0', '1', '2', '3', 0, 0, 'z', 0}));
+    const BYTE data[] = {1, 2, 3};
+    memory.Attach(data, 3);
+    EXPECT_EQ(memory.GetPosition(), 0u);
+    EXPECT_EQ(memory.Detach(), (std::vector<BYTE>{1, 2, 3}));
+    EXPECT_FALSE(memory.Open("x", CFile::modeRead));
 }
 
-TEST(FileReadWrite, AppendWritesLandAtTheEndWhateverThePosition)
+TEST_F(FileTest, AppendWritesLandAtTheEndWhateverThePosition)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("log.txt").str();
     ASSERT_TRUE(WriteRaw(path, "first\n"));
     const UINT flags = CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite | CFile::modeAppend |
                        CFile::shareDenyNone;
     CFile mine(path.c_str(), flags);
     CFile other(path.c_str(), flags);
-    other.Write("other\n", 6);          // another writer appends meanwhile
+    other.Write("other\n", 6);   // another writer appends meanwhile
     mine.SeekToBegin();
     char first = 0;
     EXPECT_EQ(mine.Read(&first, 1), 1u);   // append access still reads
     EXPECT_EQ(first, 'f');
-    mine.Write("mine\n", 5);            // neither over "first" nor over "other"
+    mine.Write("mine\n", 5);   // neither over "first" nor over "other"
     mine.Close();
     other.Close();
     EXPECT_EQ(ReadRaw(path), "first\nother\nmine\n");
 }
 
-TEST(FileReadWrite, ReadExactPastTheEndRaisesEndOfFile)
+TEST_F(FileTest, FailuresOnAnOpenFileCarryTheirCauseAndApi)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("f.dat").str();
     ASSERT_TRUE(WriteRaw(path, "abc"));
     CFile file(path.c_str(), CFile::modeRead);
     char buffer[8];
-    const CFileException e = CaughtFrom([&] { file.ReadExact(buffer, 4); });
+    CFileException e = CaughtFrom([&] { file.ReadExact(buffer, 4); });
     EXPECT_EQ(e.m_cause, CFileException::endOfFile);
     EXPECT_EQ(e.m_strFileName, path.c_str());
-}
-
-TEST(FileReadWrite, WriteToAReadOnlyOpenIsDenied)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("f.dat").str();
-    ASSERT_TRUE(WriteRaw(path, "abc"));
-    CFile file(path.c_str(), CFile::modeRead);
-    const CFileException e = CaughtFrom([&] { file.Write("x", 1); });
+    e = CaughtFrom([&] { file.Write("x", 1); });
     EXPECT_EQ(e.m_cause, CFileException::accessDenied);
     EXPECT_EQ(e.m_strApiName, "WriteFile");
+    EXPECT_EQ(CaughtFrom([&] { file.Seek(-10, CFile::begin); }).m_cause, CFileException::badSeek);
     file.Close();
     EXPECT_EQ(ReadRaw(path), "abc");
+    CFaultyFileSystem fs;
+    CFileSystemOverride scope(fs);
+    CFile written(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+    fs.Fail(CFaultyFileSystem::flush, ERROR_IO_DEVICE);
+    EXPECT_EQ(CaughtFrom([&] { written.Flush(); }).m_strApiName, "FlushFileBuffers");
+    fs.Fail(CFaultyFileSystem::close, ERROR_IO_DEVICE);
+    EXPECT_EQ(CaughtFrom([&] { written.Close(); }).m_cause, CFileException::hardIO);
+    EXPECT_FALSE(written.IsOpen());
 }
 
-TEST(FileReadWrite, NegativeSeekIsBadSeek)
+TEST_F(FileTest, ShortWritesAndReadsAreCompleted)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("f.dat").str();
-    ASSERT_TRUE(WriteRaw(path, "abc"));
-    CFile file(path.c_str(), CFile::modeRead);
-    const CFileException e = CaughtFrom([&] { file.Seek(-10, CFile::begin); });
-    EXPECT_EQ(e.m_cause, CFileException::badSeek);
-}
-
-TEST(FileFaults, ShortWritesAndReadsAreCompleted)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("f.dat").str();
     CFaultyFileSystem fs;
     fs.writeChunk = 3;
     fs.readChunk = 2;
@@ -260,137 +248,157 @@ TEST(FileFaults, ShortWritesAndReadsAreCompleted)
     EXPECT_EQ(back, text);
 }
 
-TEST(FileFaults, DiskFullIsToldApartFromOtherWriteErrors)
+// An error of 0: the write reports success with nothing taken.
+TEST_F(FileTest, DiskFullIsToldApartFromOtherWriteErrors)
 {
-    // An error of 0: the write reports success with nothing taken.
-    struct Case {
-        DWORD osError;
-        int cause;
-    };
-    const Case cases[] = {
-        {ERROR_DISK_FULL, CFileException::diskFull},
-        {ERROR_HANDLE_DISK_FULL, CFileException::diskFull},
-        {0, CFileException::diskFull},
-        {ERROR_IO_DEVICE, CFileException::hardIO},
+    const std::pair<DWORD, int> cases[] = {
+        {ERROR_DISK_FULL, CFileException::diskFull},   {ERROR_HANDLE_DISK_FULL, CFileException::diskFull},
+        {0, CFileException::diskFull},                 {ERROR_IO_DEVICE, CFileException::hardIO},
         {ERROR_ACCESS_DENIED, CFileException::accessDenied},
     };
-    for (const Case& c : cases) {
-        CTempFolder dir;
-        const std::string path = dir.File("f.dat").str();
+    for (const auto& c : cases) {
         CFaultyFileSystem fs;
-        fs.LimitWrites(5, c.osError);
+        fs.LimitWrites(5, c.first);
         CFileSystemOverride scope(fs);
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
-        const CFileException e = CaughtFrom([&] { file.Write("0123456789", 10); });
-        EXPECT_EQ(e.m_cause, c.cause) << c.osError;
+        EXPECT_EQ(CaughtFrom([&] { file.Write("0123456789", 10); }).m_cause, c.second) << c.first;
         EXPECT_EQ(fs.BytesWritten(), 5);
     }
-}
-
-TEST(FileFaults, FailedFlushAndCloseAreRaised)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("f.dat").str();
-    CFaultyFileSystem fs;
-    CFileSystemOverride scope(fs);
-    CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
-    fs.Fail(CFaultyFileSystem::flush, ERROR_IO_DEVICE);
-    EXPECT_EQ(CaughtFrom([&] { file.Flush(); }).m_strApiName, "FlushFileBuffers");
-    fs.Fail(CFaultyFileSystem::close, ERROR_IO_DEVICE);
-    EXPECT_EQ(CaughtFrom([&] { file.Close(); }).m_cause, CFileException::hardIO);
-    EXPECT_FALSE(file.IsOpen());
-}
-
-TEST(FileFaults, OverrideIsUndoneAtTheEndOfItsScope)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("f.dat").str();
-    ASSERT_TRUE(WriteRaw(path, "x"));
-    {
-        CFaultyFileSystem fs;
-        fs.Watch(L"f.dat");
-        fs.Fail(CFaultyFileSystem::open, ERROR_IO_DEVICE);
-        CFileSystemOverride scope(fs);
-        EXPECT_FALSE(CFile().Open(path.c_str(), CFile::modeRead));
-    }
-    EXPECT_TRUE(CFile().Open(path.c_str(), CFile::modeRead));
 }
 
 // Only "not found" means absent. Any other failure of the check is no answer,
 // and a caller that took it for "absent" would create the file anew over the
 // one that is there.
-TEST(FileExistence, OnlyNotFoundMeansAbsent)
+TEST_F(FileTest, OnlyNotFoundMeansAbsent)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("users.dic").str();
     ASSERT_TRUE(WriteRaw(path, "x"));
-    struct Case {
-        DWORD error;
-        int cause;   // none: answers FALSE
-    };
-    const Case cases[] = {
+    const std::pair<DWORD, int> cases[] = {
         {ERROR_FILE_NOT_FOUND, CFileException::none},     {ERROR_PATH_NOT_FOUND, CFileException::none},
         {ERROR_BAD_NETPATH, CFileException::badPath},     {ERROR_ACCESS_DENIED, CFileException::accessDenied},
         {ERROR_NOT_READY, CFileException::hardIO},        {ERROR_NETNAME_DELETED, CFileException::genericException},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         CFaultyFileSystem fs;
-        fs.Fail(CFaultyFileSystem::attributes, c.error);
+        fs.Fail(CFaultyFileSystem::attributes, c.first);
         CFileSystemOverride scope(fs);
-        if (c.cause == CFileException::none) {
-            EXPECT_FALSE(CFile::Exists(path.c_str())) << c.error;
+        if (c.second == CFileException::none) {
+            EXPECT_FALSE(CFile::Exists(path.c_str())) << c.first;
             continue;
         }
         const CFileException e = CaughtFrom([&] { CFile::Exists(path.c_str()); });
-        EXPECT_EQ(e.m_cause, c.cause) << c.error;
-        EXPECT_EQ(e.m_lOsError, static_cast<LONG>(c.error));
+        EXPECT_EQ(e.m_cause, c.second) << c.first;
+        EXPECT_EQ(e.m_lOsError, static_cast<LONG>(c.first));
         EXPECT_EQ(e.m_strFileName, path.c_str());
     }
     EXPECT_FALSE(CFile::Exists(nullptr));
+    EXPECT_TRUE(CFile::Exists(path.c_str()));   // the override is undone at the end of its scope
 }
 
 // Another process in the way (a sharing violation, an access refused while a
 // file is being replaced) usually clears in a moment: the open is tried again
-// before it fails.
-TEST(FileFaults, ABriefSharingViolationIsWaitedOut)
+// before it fails. One that lasts is raised with its cause.
+TEST_F(FileTest, ABriefSharingViolationIsWaitedOut)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("f.dat").str();
     ASSERT_TRUE(WriteRaw(path, "x"));
-    for (DWORD error : {static_cast<DWORD>(ERROR_SHARING_VIOLATION), static_cast<DWORD>(ERROR_ACCESS_DENIED)}) {
-        CFaultyFileSystem fs;
-        fs.FailTimes(CFaultyFileSystem::open, 3, error);
-        CFileSystemOverride scope(fs);
-        CFile file;
-        EXPECT_TRUE(file.Open(path.c_str(), CFile::modeRead)) << error;
-        EXPECT_EQ(4, fs.Calls(CFaultyFileSystem::open)) << error;
-    }
-    // One that lasts (another process holding the file, a read-only file
-    // opened for writing) is raised with its cause.
-    const std::pair<DWORD, int> lastingErrors[] = {{ERROR_SHARING_VIOLATION, CFileException::sharingViolation},
-                                                   {ERROR_ACCESS_DENIED, CFileException::accessDenied}};
-    for (const auto& lastingError : lastingErrors) {
+    const std::pair<DWORD, int> errors[] = {{ERROR_SHARING_VIOLATION, CFileException::sharingViolation},
+                                            {ERROR_ACCESS_DENIED, CFileException::accessDenied}};
+    for (const auto& error : errors) {
+        CFaultyFileSystem brief;
+        brief.FailTimes(CFaultyFileSystem::open, 3, error.first);
         CFaultyFileSystem lasting;
-        lasting.Fail(CFaultyFileSystem::open, lastingError.first);
+        lasting.Fail(CFaultyFileSystem::open, error.first);
+        {
+            CFileSystemOverride scope(brief);
+            EXPECT_TRUE(CFile().Open(path.c_str(), CFile::modeRead)) << error.first;
+            EXPECT_EQ(4, brief.Calls(CFaultyFileSystem::open)) << error.first;
+        }
         CFileSystemOverride scope(lasting);
-        EXPECT_EQ(CaughtFrom([&] { CFile file(path.c_str(), CFile::modeWrite); }).m_cause, lastingError.second);
+        EXPECT_EQ(CaughtFrom([&] { CFile file(path.c_str(), CFile::modeWrite); }).m_cause, error.second);
         EXPECT_GT(lasting.Calls(CFaultyFileSystem::open), 4);
     }
     EXPECT_EQ(ReadRaw(path), "x");
 }
 
-TEST(FileNames, RemoveAndRename)
+TEST_F(FileTest, RemoveAndRename)
 {
-    CTempFolder dir;
-    const std::string a = dir.File("a.dat").str();
     const std::string b = dir.File("b.dat").str();
-    ASSERT_TRUE(WriteRaw(a, "1"));
-    CFile::Rename(a.c_str(), b.c_str());
+    ASSERT_TRUE(WriteRaw(path, "1"));
+    CFile::Rename(path.c_str(), b.c_str());
     EXPECT_EQ(ReadRaw(b), "1");
-    EXPECT_EQ(CaughtFrom([&] { CFile::Rename(a.c_str(), b.c_str()); }).m_cause, CFileException::fileNotFound);
+    EXPECT_EQ(CaughtFrom([&] { CFile::Rename(path.c_str(), b.c_str()); }).m_cause, CFileException::fileNotFound);
     CFile::Remove(b.c_str());
     EXPECT_FALSE(CFile::Exists(b.c_str()));
     EXPECT_EQ(CaughtFrom([&] { CFile::Remove(b.c_str()); }).m_cause, CFileException::fileNotFound);
+}
+
+TEST(FileException, Win32ErrorsMapToTheClassicCausesAndTheTextNamesTheCause)
+{
+    const std::pair<DWORD, int> causes[] = {
+        {ERROR_FILE_NOT_FOUND, CFileException::fileNotFound},   {ERROR_PATH_NOT_FOUND, CFileException::badPath},
+        {ERROR_ACCESS_DENIED, CFileException::accessDenied},    {ERROR_SHARING_VIOLATION, CFileException::sharingViolation},
+        {ERROR_LOCK_VIOLATION, CFileException::lockViolation},  {ERROR_DISK_FULL, CFileException::diskFull},
+        {ERROR_HANDLE_DISK_FULL, CFileException::diskFull},     {ERROR_HANDLE_EOF, CFileException::endOfFile},
+        {ERROR_NEGATIVE_SEEK, CFileException::badSeek},         {ERROR_TOO_MANY_OPEN_FILES, CFileException::tooManyOpenFiles},
+        {12345, CFileException::genericException},
+    };
+    for (const auto& c : causes)
+        EXPECT_EQ(CFileException::OsErrorToCause(c.first), c.second) << c.first;
+    const CFileException e = CaughtFrom([] { CFileException::ThrowOsError(ERROR_DISK_FULL, "D:\\x.dat", "WriteFile"); });
+    EXPECT_EQ(e.m_cause, CFileException::diskFull);
+    EXPECT_EQ(e.m_lOsError, static_cast<LONG>(ERROR_DISK_FULL));
+    EXPECT_EQ(e.m_strApiName, "WriteFile");
+    EXPECT_NE(std::string(e.what()).find("diskFull"), std::string::npos);
+}
+
+// Linked into this test program, the code's module is the program itself, so
+// resources come from the same place as inside Sonvera.dll.
+TEST(Module, IsTheProgramThatLinksTheCodeStatically)
+{
+    EXPECT_EQ(GetSonveraModule(), GetModuleHandleW(nullptr));
+    EXPECT_NE(GetSonveraModule(), GetModuleHandleW(L"kernel32.dll"));
+}
+
+class CDerived : public CObject {
+public:
+    static const CRuntimeClass classCDerived;
+    const CRuntimeClass* GetRuntimeClass() const override { return &classCDerived; }
+};
+const CRuntimeClass CDerived::classCDerived = {"CDerived", static_cast<int>(sizeof(CDerived)), 0xFFFF,
+                                               &CObject::classCObject};
+
+TEST(Object, RunTimeClassChain)
+{
+    CDerived derived;
+    const CObject& base = derived;
+    EXPECT_STREQ(base.GetRuntimeClass()->m_lpszClassName, "CDerived");
+    EXPECT_TRUE(base.IsKindOf(&CObject::classCObject));
+    EXPECT_TRUE(base.IsKindOf(&CDerived::classCDerived));
+    const CRuntimeClass unrelated = {"CUnrelated", 0, 0, nullptr};
+    EXPECT_FALSE(base.IsKindOf(&unrelated));
+}
+
+// A locked block that keeps its size, freed by its owner; a second allocation
+// over a held block is caught.
+TEST(GlobalBlock, HoldsALockedBlockOfItsSizeUntilFreed)
+{
+    CGlobalBlock block;
+    EXPECT_FALSE(block.Allocate(0));
+    EXPECT_FALSE(block.IsHeld());
+    ASSERT_TRUE(block.Allocate(66150));
+    EXPECT_TRUE(block.IsHeld());
+    EXPECT_EQ(block.Size(), 66150u);
+    ASSERT_NE(block.Data(), nullptr);
+    static_cast<char*>(block.Data())[66149] = 'x';   // the whole size is usable
+    void* held = block.Data();
+    EXPECT_THROW(block.Allocate(32), std::logic_error);
+    EXPECT_EQ(block.Data(), held);
+    EXPECT_EQ(block.Size(), 66150u);
+    block.Free();
+    EXPECT_FALSE(block.IsHeld());
+    EXPECT_EQ(block.Size(), 0u);
+    EXPECT_EQ(block.Data(), nullptr);
+    block.Free();   // a second release is harmless
+    EXPECT_TRUE(block.Allocate(32));
 }
 
 } // namespace

@@ -19,6 +19,7 @@ using sonvera_test::CFaultyFileSystem;
 using sonvera_test::CTempFolder;
 using sonvera_test::ReadRaw;
 using sonvera_test::WriteRaw;
+using Names = std::vector<std::wstring>;
 
 const std::string kOld = "the old contents, which must survive";
 const std::string kNew = "the new contents, a little longer than the old ones were";
@@ -30,61 +31,51 @@ void Rewrite(const std::string& path, const std::string& contents)
     writer.Commit();
 }
 
-TEST(SafeFileWriter, ReplacesTheTargetAndLeavesNoTemporaryFile)
-{
+class SafeFileWriterTest : public ::testing::Test {
+protected:
     CTempFolder dir;
     const std::string path = dir.File("users.dat").str();
+};
+
+TEST_F(SafeFileWriterTest, ReplacesOrCreatesTheTargetAndLeavesNoTemporaryFile)
+{
     ASSERT_TRUE(WriteRaw(path, kOld));
     CFaultyFileSystem fs;
-    CFileSystemOverride scope(fs);
-    Rewrite(path, kNew);
+    {
+        CFileSystemOverride scope(fs);
+        Rewrite(path, kNew);
+    }
     EXPECT_EQ(ReadRaw(path), kNew);
-    EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"users.dat"});
+    EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
     // Moved from a temporary beside the target, replacing it and writing through.
     EXPECT_EQ(fs.Calls(CFaultyFileSystem::move), 1);
     EXPECT_EQ(fs.lastMoveFlags, static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
     EXPECT_EQ(fs.lastMoveTo, CString(path.c_str()).ToWide());
     EXPECT_EQ(fs.lastMoveFrom.rfind(CString(path.c_str()).ToWide() + L".~tmp", 0), 0u);
-}
-
-TEST(SafeFileWriter, CreatesAMissingTarget)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("new.dat").str();
-    Rewrite(path, kNew);
-    EXPECT_EQ(ReadRaw(path), kNew);
-    const std::string empty = dir.File("empty.dat").str();
-    CSafeFileWriter::WriteFile(CString(empty.c_str()), std::vector<BYTE>());
-    EXPECT_EQ(ReadRaw(empty), "");
+    CSafeFileWriter::WriteFile(dir.File("empty.dat"), std::vector<BYTE>());
+    EXPECT_EQ(ReadRaw(dir.File("empty.dat")), "");
     EXPECT_EQ(dir.Entries().size(), 2u);
 }
 
-TEST(SafeFileWriter, WithoutCommitTheTargetStays)
+TEST_F(SafeFileWriterTest, WithoutCommitTheTargetStays)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("t.dat").str();
     ASSERT_TRUE(WriteRaw(path, kOld));
     {
         CSafeFileWriter writer(CString(path.c_str()));
         writer.Write(kNew.data(), static_cast<UINT>(kNew.size()));
         EXPECT_EQ(dir.Entries().size(), 2u);   // the temporary exists while writing
     }
-    EXPECT_EQ(ReadRaw(path), kOld);
-    EXPECT_EQ(dir.Entries().size(), 1u);
-    {
-        CSafeFileWriter writer(CString(path.c_str()));
-        writer.Write("x", 1);
-        writer.Abort();
-        EXPECT_EQ(dir.Entries().size(), 1u);
-        EXPECT_THROW(writer.Commit(), CFileException);   // nothing left to commit
-    }
+    EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
+    CSafeFileWriter writer(CString(path.c_str()));
+    writer.Write("x", 1);
+    writer.Abort();
+    EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
+    EXPECT_THROW(writer.Commit(), CFileException);   // nothing left to commit
     EXPECT_EQ(ReadRaw(path), kOld);
 }
 
-TEST(SafeFileWriter, StartingWithACopyChangesInPlace)
+TEST_F(SafeFileWriterTest, StartingWithACopyChangesInPlace)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("slots.dat").str();
     ASSERT_TRUE(WriteRaw(path, "0123456789"));
     CSafeFileWriter writer(CString(path.c_str()), CSafeFileWriter::startWithCopy);
     CFile& file = writer.GetFile();
@@ -120,76 +111,58 @@ std::vector<Fault> EveryStep()
     };
 }
 
-TEST(SafeFileWriterFaults, EveryFailingStepLeavesTheTargetIntact)
+// Over an existing target the old one stays; where there was none, none is made.
+TEST_F(SafeFileWriterTest, EveryFailingStepLeavesTheTargetAsItWas)
 {
-    for (const Fault& fault : EveryStep()) {
-        CTempFolder dir;
-        const std::string path = dir.File("marzet.dat").str();
-        ASSERT_TRUE(WriteRaw(path, kOld));
-        CFaultyFileSystem fs;
-        fault.arm(fs);
-        {
-            CFileSystemOverride scope(fs);
-            try {
-                Rewrite(path, kNew);
-                ADD_FAILURE() << fault.step << ": no exception";
-            } catch (const CFileException& e) {
-                EXPECT_EQ(e.m_cause, fault.cause) << fault.step;
+    for (const bool targetExists : {true, false}) {
+        for (const Fault& fault : EveryStep()) {
+            SCOPED_TRACE(std::string(fault.step) + (targetExists ? "" : ", no target"));
+            DeleteFileA(path.c_str());
+            if (targetExists) {
+                ASSERT_TRUE(WriteRaw(path, kOld));
             }
+            CFaultyFileSystem fs;
+            fault.arm(fs);
+            {
+                CFileSystemOverride scope(fs);
+                try {
+                    Rewrite(path, kNew);
+                    ADD_FAILURE() << "no exception";
+                } catch (const CFileException& e) {
+                    EXPECT_EQ(e.m_cause, fault.cause);
+                }
+            }
+            EXPECT_EQ(ReadRaw(path), targetExists ? kOld : "<missing>");
+            EXPECT_EQ(dir.Entries(), targetExists ? Names{L"users.dat"} : Names{});
         }
-        EXPECT_EQ(ReadRaw(path), kOld) << fault.step;
-        EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"marzet.dat"}) << fault.step;
     }
 }
 
-TEST(SafeFileWriterFaults, FailureOnAMissingTargetCreatesNothing)
+TEST_F(SafeFileWriterTest, UnreadableTargetFailsACopyingStart)
 {
-    for (const Fault& fault : EveryStep()) {
-        CTempFolder dir;
-        const std::string path = dir.File("result.log").str();
-        CFaultyFileSystem fs;
-        fault.arm(fs);
-        {
-            CFileSystemOverride scope(fs);
-            EXPECT_THROW(Rewrite(path, kNew), CFileException) << fault.step;
-        }
-        EXPECT_TRUE(dir.Entries().empty()) << fault.step;
-    }
-}
-
-TEST(SafeFileWriterFaults, UnreadableTargetFailsACopyingStart)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("slots.dat").str();
     ASSERT_TRUE(WriteRaw(path, kOld));
     CFaultyFileSystem fs;
-    fs.Watch(L"slots.dat");   // the target cannot be opened for the copy
+    fs.Watch(L"users.dat");   // the target cannot be opened for the copy
     fs.Fail(CFaultyFileSystem::open, ERROR_SHARING_VIOLATION);
-    {
-        CFileSystemOverride scope(fs);
+    CFaultyFileSystem copyFails;
+    copyFails.LimitWrites(4, ERROR_DISK_FULL);
+    for (CFaultyFileSystem* faulty : {&fs, &copyFails}) {
+        CFileSystemOverride scope(*faulty);
         try {
             CSafeFileWriter writer(CString(path.c_str()), CSafeFileWriter::startWithCopy);
             ADD_FAILURE() << "no exception";
         } catch (const CFileException& e) {
-            EXPECT_EQ(e.m_cause, CFileException::sharingViolation);
+            EXPECT_EQ(e.m_cause, faulty == &fs ? CFileException::sharingViolation : CFileException::diskFull);
         }
-    }
-    CFaultyFileSystem copyFails;
-    copyFails.LimitWrites(4, ERROR_DISK_FULL);
-    {
-        CFileSystemOverride scope(copyFails);
-        EXPECT_THROW(CSafeFileWriter(CString(path.c_str()), CSafeFileWriter::startWithCopy), CFileException);
     }
     EXPECT_EQ(ReadRaw(path), kOld);
     EXPECT_EQ(dir.Entries().size(), 1u);
 }
 
-// Another host reading the file holds it for a moment: the replace waits for
-// the reader to let go instead of failing.
-TEST(SafeFileWriterSharing, AReaderHoldingTheFileMakesTheRewriteWaitNotFail)
+// Another host reading the file holds it for a moment, or the replace meets a
+// brief sharing violation: the rewrite waits instead of failing.
+TEST_F(SafeFileWriterTest, AReaderHoldingTheFileMakesTheRewriteWaitNotFail)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("marzet.dat").str();
     ASSERT_TRUE(WriteRaw(path, kOld));
     CFile reader(path.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::shareAllowDelete);
     std::thread letGo([&reader] {
@@ -199,65 +172,44 @@ TEST(SafeFileWriterSharing, AReaderHoldingTheFileMakesTheRewriteWaitNotFail)
     EXPECT_NO_THROW(Rewrite(path, kNew));
     letGo.join();
     EXPECT_EQ(ReadRaw(path), kNew);
-    EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"marzet.dat"});
-}
-
-TEST(SafeFileWriterSharing, ABriefSharingViolationOnTheReplaceIsWaitedOut)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("marzet.dat").str();
-    ASSERT_TRUE(WriteRaw(path, kOld));
     CFaultyFileSystem fs;
     fs.FailTimes(CFaultyFileSystem::move, 3, ERROR_SHARING_VIOLATION);
     {
         CFileSystemOverride scope(fs);
-        Rewrite(path, kNew);
+        Rewrite(path, kOld);
     }
     EXPECT_EQ(4, fs.Calls(CFaultyFileSystem::move));
-    EXPECT_EQ(ReadRaw(path), kNew);
-    EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"marzet.dat"});
+    EXPECT_EQ(ReadRaw(path), kOld);
+    EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
 }
 
 // A create never replaces a file that is there: another host may have made
 // it since this one looked.
-TEST(SafeFileWriterSharing, ANewFileNeverReplacesOneThatIsThere)
+TEST_F(SafeFileWriterTest, ANewFileNeverReplacesOneThatIsThere)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("users.dic").str();
     EXPECT_TRUE(CSafeFileWriter::WriteNewFile(CString(path.c_str()), kNew.data(), static_cast<UINT>(kNew.size())));
     EXPECT_EQ(ReadRaw(path), kNew);
     ASSERT_TRUE(WriteRaw(path, kOld));
     EXPECT_FALSE(CSafeFileWriter::WriteNewFile(CString(path.c_str()), nullptr, 0));
     EXPECT_EQ(ReadRaw(path), kOld);
-    EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"users.dic"});
+    EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
 }
 
-TEST(SafeFileWriterLeftovers, RemovesOnlyTheTargetsTemporaries)
+// The leftovers are found by name, so a Shift-JIS name whose trail byte is a
+// backslash must not be cut there.
+TEST_F(SafeFileWriterTest, RemovesOnlyTheTargetsTemporaries)
 {
-    CTempFolder dir;
-    const std::string path = dir.File("users.dat").str();
-    ASSERT_TRUE(WriteRaw(path, kOld));
-    ASSERT_TRUE(WriteRaw(path + ".~tmp0000ABCD", "crash 1"));
-    ASSERT_TRUE(WriteRaw(path + ".~tmp12345678", "crash 2"));
+    const std::string target = dir.File("\x95\x5C.dat").str();   // 表.dat
+    Rewrite(target, kOld);
+    ASSERT_TRUE(WriteRaw(target + ".~tmp0000ABCD", "crash 1"));
+    ASSERT_TRUE(WriteRaw(target + ".~tmp12345678", "crash 2"));
     ASSERT_TRUE(WriteRaw(dir.File("other.dat.~tmp00000001"), "someone else's"));
-    ASSERT_TRUE(WriteRaw(dir.File("users.dat.bak"), "kept"));
-    EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(path.c_str())), 2);
-    EXPECT_EQ(dir.Entries().size(), 3u);
-    EXPECT_EQ(ReadRaw(path), kOld);
-    EXPECT_EQ(ReadRaw(dir.File("users.dat.bak")), "kept");
-    EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(path.c_str())), 0);
+    ASSERT_TRUE(WriteRaw(target + ".bak", "kept"));
+    EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(target.c_str())), 2);
+    EXPECT_EQ(dir.Entries(), (Names{L"other.dat.~tmp00000001", L"\u8868.dat", L"\u8868.dat.bak"}));
+    EXPECT_EQ(ReadRaw(target), kOld);
+    EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(target.c_str())), 0);
     EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(dir.File("none\\x.dat")), 0);
-}
-
-TEST(SafeFileWriterLeftovers, ShiftJisTargetNames)
-{
-    CTempFolder dir;
-    const std::string path = dir.File("\x95\x5C.dat").str();   // 表.dat
-    Rewrite(path, kNew);
-    ASSERT_TRUE(WriteRaw(path + ".~tmp00000002", "crash"));
-    EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(path.c_str())), 1);
-    EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"\u8868.dat"});
-    EXPECT_EQ(ReadRaw(path), kNew);
 }
 
 } // namespace

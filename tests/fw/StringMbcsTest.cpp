@@ -29,7 +29,7 @@ TEST(StringMbcs, RunsUnderTheJapaneseCodePage)
     ASSERT_TRUE(IsDBCSLeadByte(0x95));
 }
 
-TEST(StringMbcs, FindNeverMatchesATrailByte)
+TEST(StringMbcs, FindMatchesWholeCharactersNeverATrailByte)
 {
     const CString hyo(kHyo);
     EXPECT_EQ(hyo.Find('\\'), -1);
@@ -43,10 +43,6 @@ TEST(StringMbcs, FindNeverMatchesATrailByte)
     EXPECT_EQ(path.FindOneOf("\\/"), 2);
     EXPECT_EQ(CString(kA).Find('A'), -1);
     EXPECT_EQ(CString(kA).Find("A"), -1);
-}
-
-TEST(StringMbcs, FindMatchesWholeDoubleByteCharacters)
-{
     const CString s = CString(kA) + kHyo + kSo;
     EXPECT_EQ(s.Find(kHyo), 2);
     EXPECT_EQ(s.Find(kSo), 4);
@@ -54,7 +50,7 @@ TEST(StringMbcs, FindMatchesWholeDoubleByteCharacters)
     EXPECT_EQ(s.Find("\x5C\x83"), -1);
 }
 
-TEST(StringMbcs, CaseChangesLeaveDoubleByteCharactersAlone)
+TEST(StringMbcs, CaseChangesAndFoldsLeaveDoubleByteCharactersAlone)
 {
     CString s = CString(kFullAB) + "ab" + kA;
     s.MakeUpper();
@@ -64,10 +60,6 @@ TEST(StringMbcs, CaseChangesLeaveDoubleByteCharactersAlone)
     CString fullLower(kFullab);
     fullLower.MakeUpper();
     EXPECT_EQ(Bytes(fullLower), kFullab);
-}
-
-TEST(StringMbcs, CompareNoCaseFoldsSingleByteLettersOnly)
-{
     EXPECT_NE(CString(kFullAB).CompareNoCase(kFullab), 0);
     EXPECT_EQ(CString(std::string("user") + kHyo).CompareNoCase((std::string("USER") + kHyo).c_str()), 0);
     // ア (83 41) against 83 61: the trail bytes differ only in "case" and must not fold.
@@ -76,7 +68,7 @@ TEST(StringMbcs, CompareNoCaseFoldsSingleByteLettersOnly)
     EXPECT_EQ(CString(kHyo).CompareNoCase(kHyo), 0);
 }
 
-TEST(StringMbcs, EditsKeepDoubleByteCharactersWhole)
+TEST(StringMbcs, EditsTrimsAndLengthsKeepDoubleByteCharactersWhole)
 {
     const std::string original = std::string(kHyo) + "\\" + kSo;
     CString s(original.c_str());
@@ -91,22 +83,14 @@ TEST(StringMbcs, EditsKeepDoubleByteCharactersWhole)
     CString r = CString("a") + kHyo + "b";
     r.MakeReverse();
     EXPECT_EQ(Bytes(r), std::string("b") + kHyo + "a");
-}
-
-TEST(StringMbcs, TrimStopsAtDoubleByteCharacters)
-{
     EXPECT_EQ(Bytes(CString(kHyo).TrimRight('\\')), kHyo);
     EXPECT_EQ(Bytes(CString((std::string(kSo) + "\\\\").c_str()).TrimRight('\\')), kSo);
     EXPECT_EQ(Bytes(CString((std::string(kHyo) + "\\").c_str()).TrimRight("\\/")), kHyo);
     EXPECT_EQ(Bytes(CString((std::string(" ") + kHyo + " ").c_str()).Trim()), kHyo);
-}
-
-TEST(StringMbcs, CharacterLengths)
-{
-    const CString s = CString("a") + kHyo;
-    EXPECT_EQ(s.CharLengthAt(0), 1);
-    EXPECT_EQ(s.CharLengthAt(1), 2);
-    EXPECT_EQ(s.CharLengthAt(3), 0);
+    const CString lengths = CString("a") + kHyo;
+    EXPECT_EQ(lengths.CharLengthAt(0), 1);
+    EXPECT_EQ(lengths.CharLengthAt(1), 2);
+    EXPECT_EQ(lengths.CharLengthAt(3), 0);
     // A lead byte cut off at the end stands alone.
     const CString cut("a\x95");
     EXPECT_EQ(cut.CharLengthAt(1), 1);
@@ -123,29 +107,20 @@ TEST(StringWide, ConvertsThroughTheAnsiCodePage)
     EXPECT_TRUE(CString::FromWide(nullptr).IsEmpty());
 }
 
-TEST(StringLoad, LoadsShiftJisFromThisModule)
+TEST(StringLoad, LoadsShiftJisOfAnyLengthFromThisModuleOrLeavesTheString)
 {
     CString s;
     ASSERT_TRUE(s.LoadString(IDS_MODE_VERIFY));
     EXPECT_EQ(Bytes(s), "\x94\x46\x8F\xD8");   // 認証
-}
-
-TEST(StringLoad, LoadsTextsLongerThanAnyFixedBuffer)
-{
     CString phrase;
     ASSERT_TRUE(phrase.LoadString(IDS_PASS_PHRASE));
     EXPECT_EQ(phrase.GetLength(), 1003);
     char reference[2048] = {};
     const int n = LoadStringA(GetModuleHandleA(nullptr), IDS_PASS_PHRASE, reference, sizeof reference);
     EXPECT_EQ(Bytes(phrase), std::string(reference, static_cast<size_t>(n)));
-}
-
-TEST(StringLoad, MissingEntryLeavesTheStringAlone)
-{
-    CString s("kept");
     EXPECT_FALSE(s.LoadString(IDS_PASS_PHRASE - 1));   // same block, no entry
     EXPECT_FALSE(s.LoadString(65000));                 // no block at all
-    EXPECT_EQ(Bytes(s), "kept");
+    EXPECT_EQ(Bytes(s), "\x94\x46\x8F\xD8");
 }
 
 } // namespace

@@ -15,7 +15,7 @@ std::string Bytes(const CString& s)
     return std::string(s.GetString(), static_cast<size_t>(s.GetLength()));
 }
 
-TEST(StringConstruction, KeepsExactlyTheGivenBytes)
+TEST(StringConstruction, KeepsExactlyTheGivenBytesInIndependentCopies)
 {
     EXPECT_EQ(Bytes(CString()), "");
     EXPECT_EQ(Bytes(CString(static_cast<const char*>(nullptr))), "");
@@ -26,10 +26,6 @@ TEST(StringConstruction, KeepsExactlyTheGivenBytes)
     EXPECT_EQ(Bytes(CString('x', 0)), "");
     const char withNul[] = {'a', '\0', 'b'};
     EXPECT_EQ(CString(withNul, 3).GetLength(), 3);
-}
-
-TEST(StringConstruction, CopiesAreIndependent)
-{
     CString a("one");
     CString b = a;
     b += "two";
@@ -40,10 +36,6 @@ TEST(StringConstruction, CopiesAreIndependent)
     EXPECT_EQ(Bytes(a), "z");
     a = static_cast<const char*>(nullptr);
     EXPECT_TRUE(a.IsEmpty());
-}
-
-TEST(StringAccess, OutOfRangeIndexReadsZeroAndWritesNothing)
-{
     CString s("ab");
     EXPECT_EQ(s[1], 'b');
     EXPECT_EQ(s[static_cast<size_t>(1)], 'b');
@@ -54,7 +46,7 @@ TEST(StringAccess, OutOfRangeIndexReadsZeroAndWritesNothing)
     EXPECT_EQ(Bytes(s), "ab");
 }
 
-TEST(StringCompare, OrdersByteWiseWithHighBytesAboveAscii)
+TEST(StringCompare, OrdersByteWiseAndNoCaseFoldsLettersOnly)
 {
     EXPECT_EQ(CString("abc").Compare("abc"), 0);
     EXPECT_LT(CString("abc").Compare("abd"), 0);
@@ -66,10 +58,6 @@ TEST(StringCompare, OrdersByteWiseWithHighBytesAboveAscii)
     EXPECT_TRUE(CString("a") < CString("b"));
     std::map<CString, int> ordered{{CString("b"), 2}, {CString("a"), 1}};
     EXPECT_EQ(Bytes(ordered.begin()->first), "a");
-}
-
-TEST(StringCompare, NoCaseFoldsLettersOnly)
-{
     EXPECT_EQ(CString("UserID").CompareNoCase("USERid"), 0);
     EXPECT_LT(CString("a").CompareNoCase("B"), 0);
     EXPECT_GT(CString("b").CompareNoCase("A"), 0);
@@ -78,7 +66,7 @@ TEST(StringCompare, NoCaseFoldsLettersOnly)
     EXPECT_NE(CString("@").CompareNoCase("`"), 0);
 }
 
-TEST(StringConcat, AllOperandKinds)
+TEST(StringPieces, ConcatenationAndSubstringsClampedToTheString)
 {
     const CString a("ab");
     EXPECT_EQ(Bytes(a + CString("cd")), "abcd");
@@ -86,15 +74,11 @@ TEST(StringConcat, AllOperandKinds)
     EXPECT_EQ(Bytes("cd" + a), "cdab");
     EXPECT_EQ(Bytes(a + 'c'), "abc");
     EXPECT_EQ(Bytes('c' + a), "cab");
-    CString s;
-    s += a;
-    s += ";";
-    s += 'x';
-    EXPECT_EQ(Bytes(s), "ab;x");
-}
-
-TEST(StringSubstrings, MidLeftRightClampToTheString)
-{
+    CString appended;
+    appended += a;
+    appended += ";";
+    appended += 'x';
+    EXPECT_EQ(Bytes(appended), "ab;x");
     const CString s("abcdef");
     EXPECT_EQ(Bytes(s.Mid(2)), "cdef");
     EXPECT_EQ(Bytes(s.Mid(2, 2)), "cd");
@@ -153,7 +137,7 @@ TEST(StringEdit, ReplaceRemoveInsertDelete)
     EXPECT_EQ(Bytes(s), ">b");
 }
 
-TEST(StringTrim, BlanksTabsAndLineEndsByDefault)
+TEST(StringTrim, BlanksTabsAndLineEndsOrTheGivenCharacters)
 {
     CString s(" \t\r\n value x \r\n\t ");
     EXPECT_EQ(Bytes(CString(s).TrimLeft()), "value x \r\n\t ");
@@ -161,17 +145,13 @@ TEST(StringTrim, BlanksTabsAndLineEndsByDefault)
     EXPECT_EQ(Bytes(s.Trim()), "value x");
     EXPECT_EQ(Bytes(CString(" \t ").Trim()), "");
     EXPECT_EQ(Bytes(CString().Trim()), "");
-}
-
-TEST(StringTrim, WithAGivenCharacterOrSet)
-{
     EXPECT_EQ(Bytes(CString("xxaxx").Trim('x')), "a");
     EXPECT_EQ(Bytes(CString("x.ya.xy").TrimRight("xy.")), "x.ya");
     EXPECT_EQ(Bytes(CString("x.ya.xy").TrimLeft("xy.")), "a.xy");
     EXPECT_EQ(Bytes(CString(" a ").Trim("")), " a ");
 }
 
-TEST(StringFormat, PrintfSemantics)
+TEST(StringFormat, PrintfSemanticsAtAnyLength)
 {
     CString s;
     s.Format("%d,%d,%d,%d", 10, -20, 0, 7);
@@ -184,14 +164,9 @@ TEST(StringFormat, PrintfSemantics)
     EXPECT_EQ(Bytes(s.Right(3)), "[3]");
     s.Format("%s", "");
     EXPECT_TRUE(s.IsEmpty());
-}
-
-TEST(StringFormat, OutputsOfAnyLength)
-{
     // Around the size of the first attempt's buffer and far beyond it.
     for (int n : {254, 255, 256, 257, 5000, 70000}) {
         const std::string body(static_cast<size_t>(n), 'k');
-        CString s;
         s.Format("<%s>%d", body.c_str(), n);
         EXPECT_EQ(Bytes(s), "<" + body + ">" + std::to_string(n)) << n;
     }
@@ -214,17 +189,10 @@ TEST(StringBuffer, ReleaseSetsTheLength)
     EXPECT_EQ(Bytes(s), "wxyz");
     s.ReleaseBuffer(99);   // never grows
     EXPECT_EQ(s.GetLength(), 4);
-}
-
-TEST(StringBuffer, EmptyStringBufferIsWritable)
-{
-    CString s;
-    char* p = s.GetBuffer(3);
-    p[0] = 'o';
-    p[1] = 'k';
-    p[2] = '\0';
-    s.ReleaseBuffer();
-    EXPECT_EQ(Bytes(s), "ok");
+    CString empty;
+    std::strcpy(empty.GetBuffer(3), "ok");
+    empty.ReleaseBuffer();
+    EXPECT_EQ(Bytes(empty), "ok");
 }
 
 } // namespace
