@@ -68,11 +68,6 @@ protected:
     }
     void TearDown() override { DeleteFileA((m_drive + "\\marzet.key").c_str()); }
 
-    bool WriteKeyFile(const std::string& contents)
-    {
-        return sonvera_test::WriteRaw(m_drive + "\\marzet.key", contents);
-    }
-
     // Presses the key button at the cursor position given, chooses the
     // removable drive, and gives the dialog's end code. A dialog that stays
     // open is left with the exit button.
@@ -113,32 +108,36 @@ protected:
     RECT m_placement{};
 };
 
-TEST_F(BypassKeyOnDrive, TheStoredKeyOnTheDriveLetsTheUserIn)
+// The stored key lets the user in; a key with a line end after it, or no
+// key file, is refused with its message. The choice opens with its corner at
+// the cursor, or centred when the cursor is at 0, 0.
+TEST_F(BypassKeyOnDrive, OnlyTheStoredKeyLetsTheUserIn)
 {
-    ASSERT_TRUE(WriteKeyFile(m_key.str()));
-    CMessageBoxAnswer boxes;
-    EXPECT_EQ(IDOK, ChooseTheDrive(100, 120, false));
-    EXPECT_TRUE(boxes.m_boxes.empty());
-    // The choice opened with its corner at the mouse cursor.
-    EXPECT_EQ(100, m_placement.left);
-    EXPECT_EQ(120, m_placement.top);
-}
-
-TEST_F(BypassKeyOnDrive, AKeyWithALineEndAfterItIsRefused)
-{
-    ASSERT_TRUE(WriteKeyFile(m_key.str() + "\r\n"));
-    CMessageBoxAnswer boxes;
-    EXPECT_EQ(IDCANCEL, ChooseTheDrive(0, 0, true));
-    EXPECT_EQ(std::vector<std::string>{std::string("Sonver: ") + voice_text::kWrongBypassKey}, boxes.m_boxes);
-    // Centred when the cursor is at 0, 0.
-    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - (m_placement.right - m_placement.left)) / 2, m_placement.left);
-}
-
-TEST_F(BypassKeyOnDrive, ADriveWithoutTheKeyFileSaysSo)
-{
-    CMessageBoxAnswer boxes;
-    EXPECT_EQ(IDCANCEL, ChooseTheDrive(200, 200, true));
-    EXPECT_EQ(std::vector<std::string>{std::string("Sonver: ") + voice_text::kNoBypassKey}, boxes.m_boxes);
+    const struct {
+        const char* keyEnd;   // behind the stored key in the file; nullptr: no file
+        int x, y;
+        INT_PTR result;
+        std::vector<std::string> boxes;
+    } cases[] = {
+        {"", 100, 120, IDOK, {}},
+        {"\r\n", 0, 0, IDCANCEL, {std::string("Sonver: ") + voice_text::kWrongBypassKey}},
+        {nullptr, 200, 200, IDCANCEL, {std::string("Sonver: ") + voice_text::kNoBypassKey}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.x);
+        DeleteFileA((m_drive + "\\marzet.key").c_str());
+        if (c.keyEnd != nullptr) {
+            ASSERT_TRUE(WriteRaw(m_drive + "\\marzet.key", m_key.str() + c.keyEnd));
+        }
+        CMessageBoxAnswer boxes;
+        EXPECT_EQ(c.result, ChooseTheDrive(c.x, c.y, c.result != IDOK));
+        EXPECT_EQ(c.boxes, boxes.m_boxes);
+        const int width = m_placement.right - m_placement.left;
+        EXPECT_EQ(c.x != 0 ? c.x : (GetSystemMetrics(SM_CXSCREEN) - width) / 2, m_placement.left);
+        if (c.y != 0) {
+            EXPECT_EQ(c.y, m_placement.top);
+        }
+    }
 }
 
 // Where Wine has no removable drive: the choice warns and closes; for the

@@ -144,7 +144,7 @@ public:
         m_nPurpose = nPurpose;
         m_nVerifyRepeat = 3;
         m_nTimeScale = 5;
-        Current() = this;
+        s_current = this;
         m_hook = SetWindowsHookExA(WH_CALLWNDPROC, &CTestVoiceDlg::NoteHint, nullptr, GetCurrentThreadId());
         m_activationHook = SetWindowsHookExA(WH_CBT, &CTestVoiceDlg::RefuseActivation, nullptr, GetCurrentThreadId());
     }
@@ -152,7 +152,7 @@ public:
     {
         UnhookWindowsHookEx(m_activationHook);
         UnhookWindowsHookEx(m_hook);
-        Current() = nullptr;
+        s_current = nullptr;
     }
 
     void QueueTake(const std::string& recording) { ASSERT_TRUE(m_takes.QueueFile(Recording(recording))); }
@@ -238,17 +238,13 @@ protected:
     }
 
 private:
-    static CTestVoiceDlg*& Current()
-    {
-        static CTestVoiceDlg* current = nullptr;
-        return current;
-    }
+    static inline CTestVoiceDlg* s_current = nullptr;
 
     // Every hint the dialog shows is set as the hint label's text.
     static LRESULT CALLBACK NoteHint(int code, WPARAM wParam, LPARAM lParam)
     {
         const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        CTestVoiceDlg* dialog = Current();
+        CTestVoiceDlg* dialog = s_current;
         if (code == HC_ACTION && dialog != nullptr && message->message == WM_SETTEXT) {
             for (const auto& label : dialog->m_arrLabels)
                 if (label->m_hWnd == message->hwnd && label->GetName() == "LABEL_HINT")
@@ -267,7 +263,7 @@ private:
 
     static LRESULT CALLBACK RefuseActivation(int code, WPARAM wParam, LPARAM lParam)
     {
-        if (code == HCBT_ACTIVATE && Current() != nullptr && reinterpret_cast<HWND>(wParam) == Current()->m_hWnd)
+        if (code == HCBT_ACTIVATE && s_current != nullptr && reinterpret_cast<HWND>(wParam) == s_current->m_hWnd)
             return 1;
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
@@ -302,17 +298,15 @@ public:
         m_dialog = &dialog;
         m_next = 0;
         m_deadline = GetTickCount() + limitMs;
-        Current() = this;
+        s_current = this;
         const UINT_PTR timer = SetTimer(nullptr, 0, 5, &CDialogDriver::Tick);
         const INT_PTR result = dialog.DoModal();
         KillTimer(nullptr, timer);
-        Current() = nullptr;
+        s_current = nullptr;
         EXPECT_NE(-2, result) << "the dialog was still open after " << limitMs << " ms, at step " << m_next;
         EXPECT_EQ(m_steps.size(), m_next) << "the dialog ended before every step had run";
         return result;
     }
-
-    size_t StepsDone() const { return m_next; }
 
 private:
     struct Step {
@@ -320,15 +314,11 @@ private:
         Action action;
     };
 
-    static CDialogDriver*& Current()
-    {
-        static CDialogDriver* current = nullptr;
-        return current;
-    }
+    static inline CDialogDriver* s_current = nullptr;
 
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
     {
-        CDialogDriver* driver = Current();
+        CDialogDriver* driver = s_current;
         if (driver == nullptr || driver->m_dialog->m_hWnd == nullptr)
             return;
         if (static_cast<LONG>(GetTickCount() - driver->m_deadline) > 0) {
@@ -365,13 +355,13 @@ class CMessageBoxAnswer {
 public:
     explicit CMessageBoxAnswer(int answer = IDOK) : m_answer(answer)
     {
-        Current() = this;
+        s_current = this;
         m_hook = SetWindowsHookExA(WH_CBT, &CMessageBoxAnswer::Hook, nullptr, GetCurrentThreadId());
     }
     ~CMessageBoxAnswer()
     {
         UnhookWindowsHookEx(m_hook);
-        Current() = nullptr;
+        s_current = nullptr;
     }
     CMessageBoxAnswer(const CMessageBoxAnswer&) = delete;
     CMessageBoxAnswer& operator=(const CMessageBoxAnswer&) = delete;
@@ -379,25 +369,21 @@ public:
     std::vector<std::string> m_boxes;
 
 private:
-    static CMessageBoxAnswer*& Current()
-    {
-        static CMessageBoxAnswer* current = nullptr;
-        return current;
-    }
+    static inline CMessageBoxAnswer* s_current = nullptr;
 
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
     {
-        if (code == HCBT_ACTIVATE && Current() != nullptr) {
+        if (code == HCBT_ACTIVATE && s_current != nullptr) {
             HWND box = reinterpret_cast<HWND>(wParam);
             // A message box's text sits in a static of one of these identifiers
             // (the system's and Wine's); the dialogs under test have neither.
             for (int textId : {0xFFFF, 100}) {
-                if (GetDlgItem(box, textId) != nullptr && Current()->m_answered.insert(box).second) {
+                if (GetDlgItem(box, textId) != nullptr && s_current->m_answered.insert(box).second) {
                     char caption[256] = {}, text[1024] = {};
                     GetWindowTextA(box, caption, sizeof caption);
                     GetDlgItemTextA(box, textId, text, sizeof text);
-                    Current()->m_boxes.push_back(std::string(caption) + ": " + text);
-                    PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(Current()->m_answer), 0);
+                    s_current->m_boxes.push_back(std::string(caption) + ": " + text);
+                    PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(s_current->m_answer), 0);
                     break;
                 }
             }

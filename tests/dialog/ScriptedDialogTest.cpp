@@ -71,36 +71,6 @@ std::vector<std::string> Joined(std::initializer_list<std::vector<std::string>> 
     return all;
 }
 
-TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrder)
-{
-    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
-    dialog.m_strUserID = "taro";
-    dialog.m_nVerifyRepeat = 0;
-    QueueTakes(dialog, 1);
-    CDialogDriver driver;
-    driver.When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); })
-        .When([&] { return dialog.m_nTick > 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });
-    EXPECT_EQ(IDCANCEL, driver.Run(dialog));
-    const std::string dir = "VRE_PutDir(\"" + m_app.Path().str() + "\")";
-    // The set-up asks for the enrolment's takes, then sets the engine up in
-    // the engine's order, which begins with them again.
-    EXPECT_EQ(Joined({{"VRE_Initialize()", "VRE_SetbNetVersion(1)", dir, "VRE_PutMode(1)", "VRE_PutMaxRepeat(5)",
-                       "VRE_PutMaxRepeat(5)"},
-                      kParameters,
-                      {"VRE_PutMode(1)", "VRE_PutID(\"taro\")", "VRE_PutPW(\"zero\")", "VRE_PutNick(\"aaj\")",
-                       "VRE_DestructMemories()", "VRE_Destruct()"}}),
-              m_engine.CallsOf(kSetUpCalls));
-    // The whole take reaches the engine: the recording's loudest sample, not a short word.
-    std::vector<short> speech;
-    unsigned rate = 0;
-    ASSERT_TRUE(ReadMonoWave(Recording("0_george_0"), speech, rate));
-    int peak = 0;
-    for (short sample : Resample(speech, rate, 11025))
-        peak = std::max(peak, std::abs(static_cast<int>(sample)));
-    EXPECT_EQ((std::vector<std::string>{"VRE_GetEndpointShort(33075,peak=" + std::to_string(peak) + ",0)"}),
-              m_engine.CallsOf({"VRE_GetEndpointShort"}));
-}
-
 TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpWithoutTheTakesAndTheFinalMode)
 {
     m_app.SetMethods(0, 1);
@@ -125,50 +95,38 @@ TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpWithoutTheTakesAndTheFina
     EXPECT_EQ(1, m_engine.Count("VRE_VCopy"));
 }
 
-TEST_F(ScriptedDialogTest, FourRejectionsThenAnAcceptanceEndWith1AndASecondRunHasTheAttemptsLeft)
+// A take the check refuses without a reason names the word and is no
+// attempt; a replay is shown and the verdict still follows; four rejections
+// then an acceptance end with 1, and a second run has the attempts left.
+TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUsed)
 {
+    ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {0}));
+    ASSERT_TRUE(m_engine.Push("VRE_VCopy", {0}));
     ASSERT_TRUE(m_engine.Push("VRE_Verify", {0, 0, 0, 0, 1, 0}));
     CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
     dialog.m_strUserID = "george";
-    QueueTakes(dialog, 7);
+    QueueTakes(dialog, 8);
     EXPECT_EQ(IDOK, RunFromRecord(dialog));
     EXPECT_EQ(2u, dialog.TakesLeft());
     EXPECT_EQ(1, dialog.m_nAttemptsLeft);
-    EXPECT_EQ(4, Count(dialog.m_hints, IDS_HINT_REJECTED));
+    const std::vector<std::string>& hints = dialog.m_hints;
+    EXPECT_EQ(4, Count(hints, IDS_HINT_REJECTED));
+    EXPECT_EQ(1, Count(hints, IDS_HINT_READ_ONCE_MORE));
+    EXPECT_NE(hints.end(), std::find(hints.begin(), hints.end(), Formatted(IDS_HINT_WRONG_WORD, "zero")));
+    const auto replay = std::find(hints.begin(), hints.end(), Resource(IDS_HINT_REPLAYED));
+    ASSERT_NE(hints.end(), replay);
+    EXPECT_NE(hints.end(), std::find(replay, hints.end(), Resource(IDS_HINT_REJECTED)));
+    EXPECT_EQ(5, m_engine.Count("VRE_VCopy"));
     // Only the constructor sets the attempts: the next rejection is the last.
+    // Without the copy check no take is checked for a replay.
+    dialog.m_bCopyCheck = 0;
     EXPECT_EQ(IDCANCEL, RunFromRecord(dialog));
     EXPECT_EQ(1u, dialog.TakesLeft());
+    EXPECT_EQ(5, m_engine.Count("VRE_VCopy"));
     const std::vector<std::string> log = m_app.LogLines();
     ASSERT_EQ(2u, log.size());   // only decided verifications are logged
     EXPECT_NE(std::string::npos, log[0].find("] george : Logon : Accept"));
     EXPECT_NE(std::string::npos, log[1].find("] george : Logon : Denied"));
-}
-
-// A take the check refuses without a reason names the word and is no
-// attempt; a replay is shown and the verdict still follows.
-TEST_F(ScriptedDialogTest, ARefusedTakeIsTakenAgainAndAReplayIsShownBeforeTheVerdict)
-{
-    ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {0}));
-    ASSERT_TRUE(m_engine.Push("VRE_VCopy", {0}));
-    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
-    dialog.m_strUserID = "george";
-    QueueTakes(dialog, 2);
-    EXPECT_EQ(IDOK, RunFromRecord(dialog));
-    const std::vector<std::string>& hints = dialog.m_hints;
-    EXPECT_EQ(1, Count(hints, IDS_HINT_READ_ONCE_MORE));
-    EXPECT_NE(hints.end(), std::find(hints.begin(), hints.end(), Formatted(IDS_HINT_WRONG_WORD, "zero")));
-    EXPECT_EQ(5, dialog.m_nAttemptsLeft);
-    const auto replay = std::find(hints.begin(), hints.end(), Resource(IDS_HINT_REPLAYED));
-    ASSERT_NE(hints.end(), replay);
-    EXPECT_NE(hints.end(), std::find(replay, hints.end(), Resource(IDS_HINT_ACCEPTED)));
-
-    m_engine.Reset();
-    CTestVoiceDlg unchecked(m_app, CVoiceDlg::modeVerify);
-    unchecked.m_strUserID = "george";
-    unchecked.m_bCopyCheck = 0;
-    QueueTakes(unchecked, 1);
-    EXPECT_EQ(IDOK, RunFromRecord(unchecked));
-    EXPECT_EQ(0, m_engine.Count("VRE_VCopy"));
 }
 
 // The window at the moment the engine checks a take: the whole take and its end points.
@@ -178,7 +136,7 @@ void SaveEndPoints()
     EXPECT_TRUE(SaveScreenshot(s_window, "voice-take-endpoints.png"));
 }
 
-TEST_F(ScriptedDialogTest, TakeRefusedByTheCheckIsTakenAgainWithItsNumber)
+TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTakeAgainWithItsNumber)
 {
     ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {1, 1, 0, 1, 1, 1}));
     m_engine.SetLabel("\x95\xCA\x82\xCC\x90\x6C");   // 別の人, the engine's reason
@@ -201,6 +159,24 @@ TEST_F(ScriptedDialogTest, TakeRefusedByTheCheckIsTakenAgainWithItsNumber)
         indices.push_back(call.substr(call.rfind(',') + 1, 1));
     EXPECT_EQ((std::vector<std::string>{"0", "1", "2", "2", "3", "4"}), indices);
     EXPECT_NE(dialog.m_hints.end(), std::find(dialog.m_hints.begin(), dialog.m_hints.end(), "\x95\xCA\x82\xCC\x90\x6C"));
+    const std::string dir = "VRE_PutDir(\"" + m_app.Path().str() + "\")";
+    // The set-up asks for the enrolment's takes, then sets the engine up in
+    // the engine's order, which begins with them again.
+    EXPECT_EQ(Joined({{"VRE_Initialize()", "VRE_SetbNetVersion(1)", dir, "VRE_PutMode(1)", "VRE_PutMaxRepeat(5)",
+                       "VRE_PutMaxRepeat(5)"},
+                      kParameters,
+                      {"VRE_PutMode(1)", "VRE_PutID(\"taro\")", "VRE_PutPW(\"zero\")", "VRE_PutNick(\"aaj\")",
+                       "VRE_DestructMemories()", "VRE_Destruct()"}}),
+              m_engine.CallsOf(kSetUpCalls));
+    // The whole take reaches the engine: the recording's loudest sample, not a short word.
+    std::vector<short> speech;
+    unsigned rate = 0;
+    ASSERT_TRUE(ReadMonoWave(Recording("0_george_0"), speech, rate));
+    int peak = 0;
+    for (short sample : Resample(speech, rate, 11025))
+        peak = std::max(peak, std::abs(static_cast<int>(sample)));
+    EXPECT_EQ("VRE_GetEndpointShort(33075,peak=" + std::to_string(peak) + ",0)",
+              m_engine.CallsOf({"VRE_GetEndpointShort"}).at(0));
 }
 
 TEST_F(ScriptedDialogTest, FailedTrainingTakesOneMoreTakeAndTrainsAgain)

@@ -28,35 +28,14 @@ namespace {
 
 struct Script {
     std::map<std::string, std::deque<int>> queued;
-    std::map<std::string, int> defaults;
+    std::map<std::string, int> defaults = {{"VRE_GetEndpointShort", 1}, {"VRE_GetErrorNumber", 0},
+                                           {"VRE_CheckSexSpeech", 1},   {"VRE_Train", 1},
+                                           {"VRE_VCopy", 1},            {"VRE_Verify", 1},
+                                           {"VRE_GetbUpdate", 0}};
     std::map<std::string, int> counts;
-    std::string log;
-    std::string label;
-    int firstFrame = 40;
-    int lastFrame = 200;
-    int shift = 80;
-    std::string dir;
-    std::string nick;
     std::map<std::string, void (*)()> hooks;
-
-    Script() { Reset(); }
-
-    void Reset()
-    {
-        queued.clear();
-        counts.clear();
-        log.clear();
-        label.clear();
-        firstFrame = 40;
-        lastFrame = 200;
-        shift = 80;
-        dir.clear();
-        nick.clear();
-        hooks.clear();
-        defaults = {{"VRE_GetEndpointShort", 1}, {"VRE_GetErrorNumber", 0}, {"VRE_CheckSexSpeech", 1},
-                    {"VRE_Train", 1},           {"VRE_VCopy", 1},          {"VRE_Verify", 1},
-                    {"VRE_GetbUpdate", 0}};
-    }
+    std::string log, label, dir, nick;
+    int firstFrame = 40, lastFrame = 200, shift = 80;
 
     void Log(const char* function, const std::string& arguments)
     {
@@ -142,7 +121,7 @@ extern "C" {
 
 // --- the script ------------------------------------------------------------------
 
-void Script_Reset(void) { TheScript().Reset(); }
+void Script_Reset(void) { TheScript() = Script(); }
 
 int Script_Push(const char* function, int result)
 {

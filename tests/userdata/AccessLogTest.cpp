@@ -16,14 +16,7 @@ using sonvera_test::WriteRaw;
 
 SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
 {
-    SYSTEMTIME when = {};
-    when.wYear = year;
-    when.wMonth = month;
-    when.wDay = day;
-    when.wHour = hour;
-    when.wMinute = minute;
-    when.wSecond = second;
-    return when;
+    return SYSTEMTIME{year, month, 0, day, hour, minute, second, 0};
 }
 
 TEST(AccessLog, LinesNameTimeUserPurposeAndVerdict)

@@ -235,13 +235,4 @@ TEST_F(UserDicTest, OnlyTheFirstSixNicksCountExceptInTheNickList)
     EXPECT_EQ(",aej", m_dic.GetVoiceList("Bob").str());
 }
 
-TEST_F(UserDicTest, ListOrderIsFileOrderAcrossReloads)
-{
-    for (const char* id : {"u1", "u2", "u3", "u4"})
-        ASSERT_EQ(1, m_dic.CreateUser("t", id, "K", "p", 0, 1, 1, 1, ""));
-    ASSERT_EQ(1, m_dic.DelUserWholeInfo("u2"));
-    ExpectEverywhere({"u1;t;p;0;K;111;;", "u3;t;p;0;K;111;;", "u4;t;p;0;K;111;;"});
-    EXPECT_EQ(2, m_dic.VerifyUserInfo("U4"));
-}
-
 } // namespace

@@ -102,34 +102,6 @@ TEST_F(VoiceDamageTest, BytesBehindTheLastWholeSlotAreNotASlot)
     }
 }
 
-// Bytes at a 64-bit offset of a file, read or written without the code under test.
-bool PutAt(const CString& path, ULONGLONG offset, const std::string& bytes)
-{
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    DWORD done = 0;
-    const BOOL ok = h != INVALID_HANDLE_VALUE && SetFilePointerEx(h, at, nullptr, FILE_BEGIN) &&
-                    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    CloseHandle(h);
-    return ok && done == bytes.size();
-}
-
-std::string GetAt(const CString& path, ULONGLONG offset, size_t size)
-{
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    std::string bytes(size, '\0');
-    DWORD done = 0;
-    if (h == INVALID_HANDLE_VALUE || !SetFilePointerEx(h, at, nullptr, FILE_BEGIN) ||
-        !ReadFile(h, &bytes[0], static_cast<DWORD>(size), &done, nullptr))
-        done = 0;
-    CloseHandle(h);
-    bytes.resize(done);
-    return bytes;
-}
-
 // Makes the file `size` bytes long without writing the zeros: marked sparse
 // where the file system knows sparse files (Wine's host file systems are
 // sparse anyway), so that the test neither fills the disk nor waits for it.
@@ -155,19 +127,19 @@ TEST_F(VoiceDamageTest, ABlockBeyondFourGigabytesIsNotTakenForOneNearTheStart)
     PutWord(bytes, 0, 0);
     ASSERT_TRUE(sonvera_test::WriteRaw(m_dicPath, bytes));
     ASSERT_TRUE(GrowSparse(m_dicPath, (farSlot + 1) * kSlot));
-    ASSERT_TRUE(PutAt(m_dicPath, farSlot * kSlot, m_intact.substr(0, 428)));
+    ASSERT_TRUE(sonvera_test::WriteRawAt(m_dicPath, farSlot * kSlot, m_intact.substr(0, 428)));
     ASSERT_EQ(static_cast<int>(farSlot), FindSlot("Alice", "KEY-A"));
 
     const std::string model = PatternBytes(3000, 21);
     PutModel("afj", model);
     m_voice.SetUserVoice("Alice", "KEY-A", "afj");
     // Compared whole, not printed: a difference would fill the log with zeros.
-    EXPECT_TRUE(bytes == GetAt(m_dicPath, 0, 2 * kSlot)) << "the first two slots changed";
-    EXPECT_EQ(sonvera_test::LengthRecord(model), GetAt(m_dicPath, farSlot * kSlot + 103723, 4 + model.size()));
+    EXPECT_TRUE(bytes == sonvera_test::ReadRawAt(m_dicPath, 0, 2 * kSlot)) << "the first two slots changed";
+    EXPECT_EQ(sonvera_test::LengthRecord(model), sonvera_test::ReadRawAt(m_dicPath, farSlot * kSlot + 103723, 4 + model.size()));
     EXPECT_EQ(model, Fetched("Alice", "KEY-A", "afj"));
     m_voice.DelUserVoice("Alice", "KEY-A", "afj");
-    EXPECT_TRUE(bytes == GetAt(m_dicPath, 0, 2 * kSlot)) << "the first two slots changed";
-    EXPECT_EQ(sonvera_test::WordBytes(0), GetAt(m_dicPath, farSlot * kSlot + 103723, 4));
+    EXPECT_TRUE(bytes == sonvera_test::ReadRawAt(m_dicPath, 0, 2 * kSlot)) << "the first two slots changed";
+    EXPECT_EQ(sonvera_test::WordBytes(0), sonvera_test::ReadRawAt(m_dicPath, farSlot * kSlot + 103723, 4));
 }
 
 } // namespace

@@ -197,8 +197,6 @@ TEST_F(VoiceDicTest, EveryChangeThatFailsMidwayLeavesTheDictionaryAsItWas)
         {"SetUserVoice cut short", [this] { PutModel("abj", PatternBytes(20000, 42)); },
          [this] { m_voice.SetUserVoice("Bob", "KEY-B", "abj"); },
          [](sonvera_test::CFaultyFileSystem& fs) { fs.LimitWrites(2000, ERROR_WRITE_FAULT); }},
-        {"SetUserVoice", [this] { PutModel("abj", PatternBytes(20000, 42)); },
-         [this] { m_voice.SetUserVoice("Bob", "KEY-B", "abj"); }, flushes},
         {"DelUserVoice", [] {}, [this] { m_voice.DelUserVoice("Bob", "KEY-B", "abj"); }, flushes},
     };
     for (const auto& c : changes) {

@@ -69,7 +69,7 @@ TEST_F(VolumeMixerTest, HalfOf65535ShowsAs50AndTheWholeBarWritesTheMaximum)
     m_mixer.OnBarChanged("MIC", true);
     m_bars.positions["SPEAKER"] = 33;
     m_mixer.OnBarChanged("SPEAKER", true);
-    for (int outside : {150, -1}) {   // not a position: nothing written
+    for (int outside : {101, -1}) {   // just past either end: nothing written
         m_bars.positions["SPEAKER"] = outside;
         m_mixer.OnBarChanged("SPEAKER", true);
     }
