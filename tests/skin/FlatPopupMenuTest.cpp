@@ -267,21 +267,23 @@ std::vector<HWND> MenuWindows()
     return windows;
 }
 
-// Posts a mouse message at a screen point to the window the system would
-// give it: the one holding the capture, else the one under the point.
-void PostMouse(UINT message, POINT screen)
+// Posts a mouse message at a screen point to the window that holds the
+// capture, else to `menu`, the menu window meant. Not to the window the display
+// has under the point: other test programs share the display, and while one
+// of them takes the foreground the point may lie on its window.
+void PostMouse(UINT message, POINT screen, HWND menu)
 {
     HWND target = GetCapture();
     if (target == nullptr)
-        target = WindowFromPoint(screen);
+        target = menu;
     ScreenToClient(target, &screen);
     PostMessageA(target, message, 0, MAKELPARAM(static_cast<WORD>(screen.x), static_cast<WORD>(screen.y)));
 }
 
-void PostClick(POINT screen)
+void PostClick(POINT screen, HWND menu)
 {
-    PostMouse(WM_LBUTTONDOWN, screen);
-    PostMouse(WM_LBUTTONUP, screen);
+    PostMouse(WM_LBUTTONDOWN, screen, menu);
+    PostMouse(WM_LBUTTONUP, screen, menu);
 }
 
 const POINT kOutside{1200, 980};   // far from every menu of the tests
@@ -359,11 +361,11 @@ Step Do(std::function<void()> action)
 }
 Step MoveTo(const CTestMenu& menu, int item)
 {
-    return Do([&menu, item] { PostMouse(WM_MOUSEMOVE, menu.ItemOnScreen(item)); });
+    return Do([&menu, item] { PostMouse(WM_MOUSEMOVE, menu.ItemOnScreen(item), menu.m_hWnd); });
 }
 Step ClickOn(const CTestMenu& menu, int item)
 {
-    return Do([&menu, item] { PostClick(menu.ItemOnScreen(item)); });
+    return Do([&menu, item] { PostClick(menu.ItemOnScreen(item), menu.m_hWnd); });
 }
 Step IsOpen(const CTestMenu& menu)
 {
@@ -436,7 +438,7 @@ TEST_F(MenuTrackingTest, AMnemonicChoosesTheFirstItemWhoseMarkedCharacterMatches
     for (const auto& c : cases) {
         // The click outside runs only when the menu stayed open.
         CMenuScript script({Do([&] { PostMessageA(m_menu.m_hWnd, WM_CHAR, c.typed, 1); }),
-                            Do([] { PostMouse(WM_LBUTTONDOWN, kOutside); })});
+                            Do([this] { PostMouse(WM_LBUTTONDOWN, kOutside, m_menu.m_hWnd); })});
         EXPECT_EQ(c.chosen, m_menu.Track(kX, kY, nullptr, true)) << c.typed;
         EXPECT_EQ(c.closes, !script.Done()) << c.typed;
     }
@@ -485,7 +487,7 @@ TEST_F(MenuTrackingTest, ClosingAMenuWhoseSubMenuIsOpenClosesBoth)
         std::function<void()> close;
         UINT chosen;
     } cases[] = {
-        {"a click outside", [] { PostMouse(WM_LBUTTONDOWN, kOutside); }, 0},
+        {"a click outside", [this] { PostMouse(WM_LBUTTONDOWN, kOutside, m_menu.m_hWnd); }, 0},
         {"a mnemonic in the sub-menu", [this] { PostMessageA(m_sub.m_hWnd, WM_CHAR, 't', 1); }, 12},
         {"the host destroying the menu", [this] { DestroyWindow(m_menu.m_hWnd); }, 0},
     };
@@ -507,7 +509,7 @@ TEST_F(MenuTrackingTest, ANonModalMenuPostsItsCommandWhenItCloses)
         {"a sub-menu's item",
          {MoveTo(m_menu, 1), ClickOn(m_menu, 1), IsOpen(m_sub), MoveTo(m_sub, 1), MoveTo(m_sub, 1), ClickOn(m_sub, 1), closed},
          {12}},
-        {"a click outside", {Do([] { PostClick(kOutside); }), closed}, {}},
+        {"a click outside", {Do([this] { PostClick(kOutside, m_menu.m_hWnd); }), closed}, {}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(0u, m_menu.Track(kX, kY, notify, false)) << c.name;

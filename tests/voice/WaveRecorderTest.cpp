@@ -162,7 +162,8 @@ TEST(WaveRecorderDevice, StopEndsAtAFailedResetButNotAtAFailedUnprepare)
         RecorderOver recorder(device);
         EXPECT_CALL(device, Stop(_)).WillOnce(Return(MMSYSERR_NOERROR));
         EXPECT_CALL(device, Reset(_)).WillOnce(Return(c.reset));
-        EXPECT_CALL(device, UnprepareHeader(_, _)).Times(c.unprepares).WillRepeatedly(Return(WAVERR_STILLPLAYING));
+        ON_CALL(device, UnprepareHeader(_, _)).WillByDefault(Return(WAVERR_STILLPLAYING));
+        EXPECT_CALL(device, UnprepareHeader(_, _)).Times(c.unprepares);
         EXPECT_CALL(device, Close(_)).Times(0);
         EXPECT_EQ(recorder.Stop(), c.stopped);
         EXPECT_EQ(recorder.GetLastResult(), c.last);
