@@ -116,20 +116,6 @@ TEST_F(SkinControlsTest, AClickSetsTheBarByItsPosition)
     }
 }
 
-TEST_F(SkinControlsTest, PositionsAboveAHundredBecomeAHundred)
-{
-    const struct {
-        int value;
-        int expected;
-    } cases[] = {{42, 42}, {100, 100}, {150, 100}, {-1, 100}, {0, 0}};
-    CPercentBar bar;
-    ASSERT_TRUE(bar.Create("", WS_CHILD | WS_VISIBLE, CRect(10, 50, 210, 60), &m_dialog, 0));
-    for (const auto& c : cases) {
-        bar.SetPos(c.value);
-        EXPECT_EQ(c.expected, bar.GetPos()) << c.value;
-    }
-}
-
 TEST_F(SkinControlsTest, DraggingMovesTheBarOnlyWhenTheDragStartedOnIt)
 {
     // Below the dialog template's own controls: hover tracking asks which
@@ -152,18 +138,22 @@ TEST_F(SkinControlsTest, DraggingMovesTheBarOnlyWhenTheDragStartedOnIt)
     EXPECT_EQ(10, bar.GetPos());
 }
 
+// Positions above a hundred, or below nought, become a hundred.
 TEST_F(SkinControlsTest, TheFilledPictureCoversThePositionsShare)
 {
     const struct {
         int fromTop;
         CSize size;
-        int position;
+        int position, shown;
         CPoint filled;
-        CPoint base;
+        CPoint base;   // (-1, -1): nothing left unfilled
     } cases[] = {
-        {0, CSize(200, 10), 25, CPoint(49, 5), CPoint(50, 5)},
-        {1, CSize(10, 200), 50, CPoint(5, 99), CPoint(5, 100)},
-        {0, CSize(200, 10), 100, CPoint(199, 9), CPoint(199, 9)},
+        {0, CSize(200, 10), 25, 25, CPoint(49, 5), CPoint(50, 5)},
+        {1, CSize(10, 200), 50, 50, CPoint(5, 99), CPoint(5, 100)},
+        {0, CSize(200, 10), 100, 100, CPoint(199, 9), CPoint(-1, -1)},
+        {0, CSize(200, 10), 150, 100, CPoint(199, 9), CPoint(-1, -1)},
+        {0, CSize(200, 10), -1, 100, CPoint(199, 9), CPoint(-1, -1)},
+        {0, CSize(200, 10), 0, 0, CPoint(-1, -1), CPoint(0, 5)},
     };
     for (const auto& c : cases) {
         CPercentBar bar;
@@ -172,8 +162,11 @@ TEST_F(SkinControlsTest, TheFilledPictureCoversThePositionsShare)
         CutPictures(bar, rect);
         bar.SetFillsFromTop(c.fromTop);
         bar.SetPos(c.position);
-        EXPECT_EQ(kPressed, PaintedPixel(bar, c.filled.x, c.filled.y)) << c.position;
-        if (c.position < 100) {
+        EXPECT_EQ(c.shown, bar.GetPos()) << c.position;
+        if (c.filled.x >= 0) {
+            EXPECT_EQ(kPressed, PaintedPixel(bar, c.filled.x, c.filled.y)) << c.position;
+        }
+        if (c.base.x >= 0) {
             EXPECT_EQ(kNormal, PaintedPixel(bar, c.base.x, c.base.y)) << c.position;
         }
     }

@@ -9,6 +9,7 @@
 #include "skin/SkinLabel.h"
 #include "skin/SkinProgress.h"
 #include "tests/skin/SkinTestSupport.h"
+#include "tests/support/MessageBoxAnswer.h"
 
 using namespace sonvera_test;
 
@@ -321,60 +322,10 @@ TEST_F(SkinLoaderTest, PicturesOfEveryKindAndNone)
     ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
 }
 
-// While it lives, every message box this thread shows is closed at once with
-// OK, and its text and caption are kept.
-class CMessageBoxCatcher
-{
-public:
-    CMessageBoxCatcher()
-    {
-        Current() = this;
-        m_hook = SetWindowsHookExA(WH_CBT, &CMessageBoxCatcher::Hook, nullptr, GetCurrentThreadId());
-    }
-    ~CMessageBoxCatcher()
-    {
-        UnhookWindowsHookEx(m_hook);
-        Current() = nullptr;
-    }
-    CMessageBoxCatcher(const CMessageBoxCatcher&) = delete;
-    CMessageBoxCatcher& operator=(const CMessageBoxCatcher&) = delete;
-
-    // "caption: text" of each box, in order.
-    std::vector<std::string> m_boxes;
-
-private:
-    static CMessageBoxCatcher*& Current()
-    {
-        static CMessageBoxCatcher* current = nullptr;
-        return current;
-    }
-
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
-    {
-        if (code == HCBT_ACTIVATE && Current() != nullptr) {
-            HWND box = reinterpret_cast<HWND>(wParam);
-            // The message text sits in a static with one of these identifiers
-            // (the system's own and Wine's); the dialogs under test have neither.
-            for (int textId : {0xFFFF, 100}) {
-                if (GetDlgItem(box, textId) != nullptr) {
-                    char caption[256] = {}, text[1024] = {};
-                    GetWindowTextA(box, caption, sizeof caption);
-                    GetDlgItemTextA(box, textId, text, sizeof text);
-                    Current()->m_boxes.push_back(std::string(caption) + ": " + text);
-                    PostMessageA(box, WM_COMMAND, IDOK, 0);
-                    break;
-                }
-            }
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-
-    HHOOK m_hook = nullptr;
-};
 TEST(SkinLoadFailure, AMissingSkinIsReportedAndClosesTheDialog)
 {
     CTestSkinFolder skin("nosuch");
-    CMessageBoxCatcher boxes;
+    CMessageBoxAnswer boxes;
     CTestSkinDlg dialog;
     dialog.SetSkinFile(skin.Name(), "Sonvera log-on", skin.AppDir());
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
@@ -386,7 +337,7 @@ TEST(SkinLoadFailure, AMaskThatCannotBeReadIsReportedAndTheDialogGoesOn)
 {
     CTestSkinFolder skin;
     ASSERT_TRUE(skin.WriteIni("[SCREEN]\r\nMAIN=nothing.bmp\r\n"));
-    CMessageBoxCatcher boxes;
+    CMessageBoxAnswer boxes;
     CTestSkinDlg dialog;
     ASSERT_TRUE(dialog.Open(skin));
     PumpMessages(50);
