@@ -12,11 +12,14 @@
 #include "tests/support/Bytes.h"
 #include "tests/support/FaultyRegistry.h"
 #include "tests/support/ScratchKey.h"
+#include "tests/support/StringLists.h"
 
 namespace
 {
 using sonvera_test::Bytes;
 using sonvera_test::CFaultyRegistry;
+using sonvera_test::Items;
+using sonvera_test::ListOf;
 
 class RegistryValuesTest : public ::testing::Test
 {
@@ -59,22 +62,9 @@ Collection Of(std::initializer_list<Element> elements)
     return c;
 }
 
-CStringList ListOf(std::initializer_list<const char*> texts)
-{
-    CStringList list;
-    for (const char* text : texts)
-        list.AddTail(text);
-    return list;
-}
-
 bool SameList(const CStringList& a, const CStringList& b)
 {
-    POSITION pa = a.GetHeadPosition();
-    POSITION pb = b.GetHeadPosition();
-    while (pa != nullptr && pb != nullptr)
-        if (a.GetNext(pa) != b.GetNext(pb))
-            return false;
-    return pa == nullptr && pb == nullptr;
+    return Items(a) == Items(b);
 }
 
 // A write, what the registry then holds and the "last" fields it leaves, and

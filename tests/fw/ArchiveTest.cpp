@@ -13,6 +13,7 @@
 #include "fw/StringArray.h"
 #include "fw/StringList.h"
 #include "fw/WordArray.h"
+#include "tests/support/StringLists.h"
 
 namespace {
 
@@ -37,21 +38,7 @@ void Load(T& collection, const Bytes& bytes)
     EXPECT_EQ(file.GetPosition(), bytes.size());
 }
 
-std::vector<std::string> Items(const CStringArray& a)
-{
-    std::vector<std::string> out;
-    for (int i = 0; i < a.GetSize(); ++i)
-        out.push_back(a[i].str());
-    return out;
-}
-
-std::vector<std::string> Items(const CStringList& list)
-{
-    std::vector<std::string> out;
-    for (POSITION pos = list.GetHeadPosition(); pos != nullptr;)
-        out.push_back(list.GetNext(pos).str());
-    return out;
-}
+using sonvera_test::Items;
 
 template <typename T>
 bool Same(const T& a, const T& b) { return a == b; }

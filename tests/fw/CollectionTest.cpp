@@ -11,34 +11,11 @@
 #include "fw/StringArray.h"
 #include "fw/StringList.h"
 #include "fw/WordArray.h"
+#include "tests/support/StringLists.h"
 
 namespace {
 
-using Strings = std::vector<std::string>;
-
-Strings Items(const CStringArray& a)
-{
-    Strings out;
-    for (int i = 0; i < a.GetSize(); ++i)
-        out.emplace_back(a[i].GetString());
-    return out;
-}
-
-Strings Items(const CStringList& list)
-{
-    Strings out;
-    for (POSITION pos = list.GetHeadPosition(); pos != nullptr;)
-        out.emplace_back(list.GetNext(pos).GetString());
-    return out;
-}
-
-CStringList ListOf(std::initializer_list<const char*> texts)
-{
-    CStringList list;
-    for (const char* text : texts)
-        list.AddTail(text);
-    return list;
-}
+using namespace sonvera_test;
 
 TEST(ElementArray, GrowsWithZerosShrinksAndEditsInPlace)
 {
