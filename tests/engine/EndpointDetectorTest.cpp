@@ -10,9 +10,7 @@
 
 namespace {
 
-using sonvera_test::kTakeSamples;
-using sonvera_test::NoisyWord;
-using sonvera_test::SyntheticWord;
+using sonvera_test::kTakeSamples, sonvera_test::NoisyWord, sonvera_test::SyntheticWord;
 
 // The dialog's set: 11025 Hz, 240-sample frames every 80 samples, EPD
 // parameters 60, 250, 200, 100000.

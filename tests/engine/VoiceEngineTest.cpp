@@ -19,9 +19,7 @@
 
 namespace {
 
-using sonvera_test::FsddTake;
-using sonvera_test::kTakeSamples;
-using sonvera_test::NoisyWord;
+using sonvera_test::FsddTake, sonvera_test::kTakeSamples, sonvera_test::NoisyWord;
 using Setup = SDialogEngineSetup;
 
 const double kPi = 3.14159265358979323846;

@@ -25,13 +25,9 @@ const UINT kIconStrip = 9001;   // MenuIcons.rc: page, folder, key, microphone, 
 class CTestMenu : public CFlatPopupMenu
 {
 public:
-    using CFlatPopupMenu::m_bIgnoreRButtonUp;
-    using CFlatPopupMenu::m_fontBold;
-    using CFlatPopupMenu::m_hWnd;
-    using CFlatPopupMenu::m_Items;
-    using CFlatPopupMenu::m_nCapture;
-    using CFlatPopupMenu::m_nMenuWidth;
-    using CFlatPopupMenu::m_nSelected;
+    using CFlatPopupMenu::m_bIgnoreRButtonUp, CFlatPopupMenu::m_fontBold, CFlatPopupMenu::m_hWnd;
+    using CFlatPopupMenu::m_Items, CFlatPopupMenu::m_nCapture;
+    using CFlatPopupMenu::m_nMenuWidth, CFlatPopupMenu::m_nSelected;
 
     CTestMenu() { EXPECT_TRUE(Create(GetModuleHandleA(nullptr), kIconStrip)); }
 

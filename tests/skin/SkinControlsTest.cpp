@@ -13,9 +13,7 @@ using namespace sonvera_test;
 
 namespace
 {
-const COLORREF kNormal = RGB(200, 0, 0);
-const COLORREF kHover = RGB(0, 200, 0);
-const COLORREF kPressed = RGB(0, 0, 200);
+const COLORREF kNormal = RGB(200, 0, 0), kHover = RGB(0, 200, 0), kPressed = RGB(0, 0, 200);
 const COLORREF kDisabled = RGB(90, 90, 90);
 
 // Controls live on an open skinned dialog, which is also the active window
@@ -226,8 +224,7 @@ TEST_F(FlatControlsTest, TypingCompletesTheFirstEntryThatBeginsSo)
     const struct {
         const char* typed;
         const char* text;
-        int selStart;
-        int selEnd;
+        int selStart, selEnd;
     } cases[] = {
         {"a", "apple", 1, 5},
         {"apr", "apricot", 3, 7},
@@ -247,9 +244,7 @@ TEST_F(FlatControlsTest, TypingCompletesTheFirstEntryThatBeginsSo)
         for (const char* key = c.typed; *key != '\0'; ++key)
             SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*key), 1);
         EXPECT_EQ(CString(c.text), combo.GetWindowText()) << c.typed;
-        const DWORD selection = combo.GetEditSel();
-        EXPECT_EQ(c.selStart, LOWORD(selection)) << c.typed;
-        EXPECT_EQ(c.selEnd, HIWORD(selection)) << c.typed;
+        EXPECT_EQ(static_cast<DWORD>(MAKELONG(c.selStart, c.selEnd)), combo.GetEditSel()) << c.typed;
     }
 }
 

@@ -117,24 +117,21 @@ TEST_F(SkinDlgTest, TheToolTipOfASharedNameGoesToTheButton)
     EXPECT_EQ(CString("Microphone"), ToolTipTextOf(Bar(1)));
 }
 
+using Calls = std::vector<std::string>;
+
 TEST_F(SkinDlgTest, ClicksAndMovesReachTheCallbacks)
 {
     Open("");
     Click(Button(0), 5, 5);
     Click(Label(0), 5, 5);
     Button(0).SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(60, 5));   // released outside: no click
-    ASSERT_EQ(2u, m_dialog.m_calls.size());
-    EXPECT_EQ("PressButtonID 5001", m_dialog.m_calls[0]);
-    EXPECT_EQ("PressButtonID 5006", m_dialog.m_calls[1]);
+    EXPECT_EQ(Calls({"PressButtonID 5001", "PressButtonID 5006"}), m_dialog.m_calls);
 
     m_dialog.m_calls.clear();
     Button(0).SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(6, 6));   // buttons report no moves
     m_dialog.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(250, 20));
     Click(Bar(1), 30, 5);
-    ASSERT_EQ(3u, m_dialog.m_calls.size());
-    EXPECT_EQ("MouseMoved  250 20", m_dialog.m_calls[0]);
-    EXPECT_EQ("MouseMoved MIC 30 5", m_dialog.m_calls[1]);
-    EXPECT_EQ("ProgressChanged MIC", m_dialog.m_calls[2]);
+    EXPECT_EQ(Calls({"MouseMoved  250 20", "MouseMoved MIC 30 5", "ProgressChanged MIC"}), m_dialog.m_calls);
     EXPECT_EQ(30, m_dialog.GetProgressPos("MIC"));
 }
 

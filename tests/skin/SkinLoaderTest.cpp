@@ -334,20 +334,15 @@ TEST(SkinLoadFailure, AMissingSkinIsReportedAndClosesTheDialog)
     CTestSkinDlg dialog;
     dialog.SetSkinFile(skin.Name(), "Sonvera log-on", skin.AppDir());
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
-    ASSERT_EQ(1u, boxes.m_boxes.size());
-    EXPECT_EQ("Sonvera log-on: NOSUCH Skin load failure!", boxes.m_boxes[0]);
+    EXPECT_EQ(std::vector<std::string>{"Sonvera log-on: NOSUCH Skin load failure!"}, boxes.m_boxes);
 }
 
-TEST(SkinLoadFailure, AMaskThatCannotBeReadIsReportedAndTheDialogGoesOn)
+TEST_F(SkinLoaderTest, AMaskThatCannotBeReadIsReportedAndTheDialogGoesOn)
 {
-    CTestSkinFolder skin;
-    ASSERT_TRUE(skin.WriteIni("[SCREEN]\r\nMAIN=nothing.bmp\r\n"));
     CMessageBoxAnswer boxes;
-    CTestSkinDlg dialog;
-    ASSERT_TRUE(dialog.Open(skin));
+    Load("MASK=nothing.bmp\r\n");
     PumpMessages(50);
-    ASSERT_EQ(1u, boxes.m_boxes.size());
-    EXPECT_EQ("Hata: !BitmapToRegion", boxes.m_boxes[0]);
-    EXPECT_TRUE(dialog.IsWindowVisible());
+    EXPECT_EQ(std::vector<std::string>{"Hata: !BitmapToRegion"}, boxes.m_boxes);
+    EXPECT_TRUE(m_dialog.IsWindowVisible());
 }
 } // namespace

@@ -162,24 +162,11 @@ public:
         m_calls.push_back("MouseMoved " + name.str() + " " + std::to_string(x) + " " + std::to_string(y));
     }
 
-    using CSkinDlg::m_arrButtons;
-    using CSkinDlg::m_arrLabels;
-    using CSkinDlg::m_arrProgress;
-    using CSkinDlg::m_bHint;
-    using CSkinDlg::m_bLabelTip;
-    using CSkinDlg::m_bWaveDotLine;
-    using CSkinDlg::m_bWaveDraw;
-    using CSkinDlg::m_bmpMain;
-    using CSkinDlg::m_bmpDisabled;
-    using CSkinDlg::m_bmpDown;
-    using CSkinDlg::m_bmpOver;
-    using CSkinDlg::m_clrWaveBack;
-    using CSkinDlg::m_clrWaveCenter;
-    using CSkinDlg::m_clrWaveLine;
-    using CSkinDlg::m_nWaveWidth;
-    using CSkinDlg::m_rcWave;
-    using CSkinDlg::m_strSkinFile;
-    using CSkinDlg::m_strWavePath;
+    using CSkinDlg::m_arrButtons, CSkinDlg::m_arrLabels, CSkinDlg::m_arrProgress;
+    using CSkinDlg::m_bHint, CSkinDlg::m_bLabelTip, CSkinDlg::m_bWaveDotLine, CSkinDlg::m_bWaveDraw;
+    using CSkinDlg::m_bmpMain, CSkinDlg::m_bmpDisabled, CSkinDlg::m_bmpDown, CSkinDlg::m_bmpOver;
+    using CSkinDlg::m_clrWaveBack, CSkinDlg::m_clrWaveCenter, CSkinDlg::m_clrWaveLine;
+    using CSkinDlg::m_nWaveWidth, CSkinDlg::m_rcWave, CSkinDlg::m_strSkinFile, CSkinDlg::m_strWavePath;
 
     CSkinEdit m_editID;
     CSkinCombo m_comboWord;
