@@ -3,6 +3,8 @@
 // combo box's auto-completion and the static tooltip's lines and showing.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "skin/HoverButton.h"
 #include "skin/PercentBar.h"
 #include "skin/ScrollLabel.h"
@@ -257,13 +259,11 @@ public:
 
 TEST(StaticToolTip, CountsLinesByLineFeeds)
 {
-    const struct {
-        const char* text;
-        int lines;
-    } cases[] = {{"", 1}, {"one line", 1}, {"a\nb", 2}, {"a\nb\nc", 3}, {"a\n", 2}, {"\n\n", 3}};
+    const std::pair<const char*, int> cases[] = {{"", 1}, {"one line", 1}, {"a\nb", 2}, {"a\nb\nc", 3}, {"a\n", 2},
+                                                 {"\n\n", 3}};
     CMeasuredToolTip tip;
-    for (const auto& c : cases)
-        EXPECT_EQ(c.lines, tip.GetNumberOfLines(c.text)) << c.text;
+    for (const auto& [text, lines] : cases)
+        EXPECT_EQ(lines, tip.GetNumberOfLines(text)) << text;
     tip.SetText("x\ny");
     EXPECT_EQ(2, tip.GetNumberOfLines());
 }

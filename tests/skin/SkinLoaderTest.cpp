@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
 
 #include "skin/BitmapRegion.h"
 #include "skin/SkinButton.h"
@@ -40,13 +41,11 @@ TEST(SkinGrammar, GetFirstParamTakesTheFirstFieldAsWrittenAndTrimsTheRest)
 
 TEST(SkinGrammar, NumbersAreLeadingDecimalIntegers)
 {
-    const struct {
-        const char* text;
-        int number;
-    } cases[] = {{"42", 42}, {"  -7", -7}, {"+5", 5}, {"12px", 12}, {"x12", 0}, {"", 0}, {"1 2", 1},
-                 {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}};
-    for (const auto& c : cases)
-        EXPECT_EQ(c.number, CSkinDlg::StringToNumber(c.text)) << c.text;
+    const std::pair<const char*, int> cases[] = {{"42", 42}, {"  -7", -7}, {"+5", 5}, {"12px", 12}, {"x12", 0},
+                                                 {"", 0}, {"1 2", 1}, {"99999999999", INT_MAX},
+                                                 {"-99999999999", INT_MIN}};
+    for (const auto& [text, number] : cases)
+        EXPECT_EQ(number, CSkinDlg::StringToNumber(text)) << text;
 }
 
 TEST(SkinGrammar, StringToRectReadsPositionAndSize)
@@ -71,31 +70,23 @@ TEST(SkinGrammar, StringToRectReadsPositionAndSize)
 
 TEST(SkinGrammar, StringToColorKeepsTheLowEightBitsOfEachChannel)
 {
-    const struct {
-        const char* value;
-        COLORREF colour;
-    } cases[] = {
-        {"1,2,3", RGB(1, 2, 3)},
-        {"255", RGB(255, 255, 255)},
-        {"256,0,0", RGB(0, 0, 0)},
-        {"-1,0,0", RGB(255, 0, 0)},
-        {"0,257,512", RGB(0, 1, 0)},
-    };
-    for (const auto& c : cases) {
-        CString value = c.value;
-        EXPECT_EQ(c.colour, CSkinDlg::StringToColor(value)) << c.value;
+    const std::pair<const char*, COLORREF> cases[] = {{"1,2,3", RGB(1, 2, 3)},   {"255", RGB(255, 255, 255)},
+                                                      {"256,0,0", RGB(0, 0, 0)}, {"-1,0,0", RGB(255, 0, 0)},
+                                                      {"0,257,512", RGB(0, 1, 0)}};
+    for (const auto& [text, colour] : cases) {
+        CString value = text;
+        EXPECT_EQ(colour, CSkinDlg::StringToColor(value)) << text;
     }
 }
 
 TEST(SkinGrammar, ControlNamesMapToIdentifiersExactly)
 {
-    const struct {
-        const char* name;
-        int id;
-    } cases[] = {{"BUTTON_RECORD", 5000}, {"BUTTON_FLOPPY", 5002}, {"LABEL_ID", 5003}, {"LABEL_COMPANY", 5010},
-                 {" BUTTON_EXIT", 0},     {"button_exit", 0},     {"SPEAKER", 0},     {"", 0}};
-    for (const auto& c : cases)
-        EXPECT_EQ(c.id, CSkinDlg::ControlNameToID(c.name)) << c.name;
+    const std::pair<const char*, int> cases[] = {{"BUTTON_RECORD", 5000}, {"BUTTON_FLOPPY", 5002},
+                                                 {"LABEL_ID", 5003},      {"LABEL_COMPANY", 5010},
+                                                 {" BUTTON_EXIT", 0},     {"button_exit", 0},
+                                                 {"SPEAKER", 0},          {"", 0}};
+    for (const auto& [name, id] : cases)
+        EXPECT_EQ(id, CSkinDlg::ControlNameToID(name)) << name;
 }
 
 using SkinLoaderTest = SkinDialogTest;
