@@ -218,11 +218,8 @@ TEST_F(SkinControlsTest, ATextThatDoesNotFitRunsOnWithASeparator)
     EXPECT_EQ(0, label.GetScrollPos());
 }
 
-using FlatControlsTest = SkinDialogTest;
-
-TEST_F(FlatControlsTest, TypingCompletesTheFirstEntryThatBeginsSo)
+TEST_F(SkinControlsTest, TypingCompletesTheFirstEntryThatBeginsSo)
 {
-    Load();
     const struct {
         const char* typed;
         const char* text;
@@ -268,9 +265,8 @@ TEST(StaticToolTip, CountsLinesByLineFeeds)
     EXPECT_EQ(2, tip.GetNumberOfLines());
 }
 
-TEST_F(FlatControlsTest, TheToolTipShowsBesideItsWindowUntilItsTextIsEmpty)
+TEST_F(SkinControlsTest, TheToolTipShowsBesideItsWindowUntilItsTextIsEmpty)
 {
-    Load();
     CStaticToolTip tip;
     tip.SetText("Press the record button");
     ASSERT_EQ(1, tip.Attach(&m_dialog, 5, 40));

@@ -212,7 +212,7 @@ protected:
     CTestSkinDlg m_dialog;
 };
 
-TEST_F(DefaultSkinTest, LoadsEveryControlTheVoiceDialogNames)
+TEST_F(DefaultSkinTest, HoldsEveryControlTheVoiceDialogNamesAndShowsBothLayouts)
 {
     EXPECT_EQ(3u, m_dialog.m_arrButtons.size());
     EXPECT_EQ(9u, m_dialog.m_arrLabels.size());
@@ -228,10 +228,7 @@ TEST_F(DefaultSkinTest, LoadsEveryControlTheVoiceDialogNames)
     ASSERT_NE(ERROR, GetWindowRgn(m_dialog.m_hWnd, outline));
     EXPECT_FALSE(outline.PtInRegion(0, 0));
     EXPECT_TRUE(outline.PtInRegion(240, 180));
-}
 
-TEST_F(DefaultSkinTest, ScreenshotsOfTheEnrolmentAndPasswordLayouts)
-{
     m_dialog.SetText("LABEL_HINT", Resource(IDS_HINT_CHOOSE_WORD));
     m_dialog.SetVisible("LABEL_ID", 1);
     m_dialog.SetVisible("LABEL_WORD", 0);
@@ -243,7 +240,6 @@ TEST_F(DefaultSkinTest, ScreenshotsOfTheEnrolmentAndPasswordLayouts)
     m_dialog.SetText("LABEL_MODE", Resource(IDS_MODE_VERIFY));
     m_dialog.SetText("LABEL_HINT", Resource(IDS_HINT_ENTER_ID));
     m_dialog.SetVisible("LABEL_ID", 0);
-    m_dialog.SetVisible("LABEL_WORD", 0);
     Show(m_dialog.m_editID, true);
     m_dialog.m_editID.SetText("yamada");
     Show(m_dialog.m_comboWord, false);
