@@ -256,8 +256,8 @@ public:
 
 TEST(StaticToolTip, CountsLinesByLineFeeds)
 {
-    const std::pair<const char*, int> cases[] = {{"", 1}, {"one line", 1}, {"a\nb", 2}, {"a\nb\nc", 3}, {"a\n", 2},
-                                                 {"\n\n", 3}};
+    const std::pair<const char*, int> cases[] = {{"", 1},        {"one line", 1}, {"a\nb", 2},
+                                                 {"a\nb\nc", 3}, {"a\n", 2},       {"\n\n", 3}};
     CMeasuredToolTip tip;
     for (const auto& [text, lines] : cases)
         EXPECT_EQ(lines, tip.GetNumberOfLines(text)) << text;

@@ -41,9 +41,9 @@ TEST(SkinGrammar, GetFirstParamTakesTheFirstFieldAsWrittenAndTrimsTheRest)
 
 TEST(SkinGrammar, NumbersAreLeadingDecimalIntegers)
 {
-    const std::pair<const char*, int> cases[] = {{"42", 42}, {"  -7", -7}, {"+5", 5}, {"12px", 12}, {"x12", 0},
-                                                 {"", 0}, {"1 2", 1}, {"99999999999", INT_MAX},
-                                                 {"-99999999999", INT_MIN}};
+    const std::pair<const char*, int> cases[] = {{"42", 42}, {"  -7", -7}, {"+5", 5}, {"12px", 12},
+                                                 {"x12", 0}, {"", 0},      {"1 2", 1},
+                                                 {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}};
     for (const auto& [text, number] : cases)
         EXPECT_EQ(number, CSkinDlg::StringToNumber(text)) << text;
 }

@@ -29,7 +29,8 @@ inline bool WriteSolidBmp(const CString& path, int width, int height, COLORREF c
 {
     const int rowBytes = (width * 3 + 3) & ~3;
     const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    const BITMAPFILEHEADER file{0x4D42, offset + static_cast<DWORD>(rowBytes * height), 0, 0, offset};   // "BM"
+    // 0x4D42: "BM".
+    const BITMAPFILEHEADER file{0x4D42, offset + static_cast<DWORD>(rowBytes * height), 0, 0, offset};
     const BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
     bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
