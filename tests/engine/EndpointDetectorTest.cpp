@@ -10,8 +10,7 @@
 
 namespace {
 
-using sonvera_test::kTakeSamples;
-using sonvera_test::SyntheticWord;
+using sonvera_test::kTakeSamples, sonvera_test::NoisyWord, sonvera_test::SyntheticWord;
 
 // The dialog's set: 11025 Hz, 240-sample frames every 80 samples, EPD
 // parameters 60, 250, 200, 100000.
@@ -36,22 +35,6 @@ protected:
     CEndpointDetector m_epd;
     CFeatureMatrix m_features;
     std::vector<float> m_level;
-};
-
-std::vector<short> Noisy(std::vector<short> take, double rms, uint64_t seed)
-{
-    if (rms > 0.0) sonvera_test::AddNoise(take, rms, seed);
-    return take;
-}
-
-// A take and its verdict; where a word was put (samples first..last, -1: not
-// checked), the core must hold the middle half of it and little more.
-struct SCase {
-    const char* what;
-    std::vector<short> take;
-    int shortWord;
-    int speech, error;
-    int first, last;
 };
 
 // Speech through almost the whole take, loud over most of it.
@@ -79,20 +62,23 @@ std::vector<short> SwellingNoise()
 
 } // namespace
 
+// A take and its verdict; where a word was put (samples first..last, -1: not
+// checked), the core must hold the middle half of it and little more.
 TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
 {
-    const std::vector<short> silence(kTakeSamples, 0);
-    const SCase cases[] = {
-        {"silence", silence, 0, 0, kEpdLengthAbnormal, -1, -1},
-        {"faint steady noise", Noisy(silence, 20.0, 5), 0, 0, kEpdLengthAbnormal, -1, -1},
-        {"loud steady noise", Noisy(silence, 3000.0, 5), 0, 0, kEpdLengthAbnormal, -1, -1},
+    const struct {
+        const char* what;
+        std::vector<short> take;
+        int shortWord, speech, error, first, last;
+    } cases[] = {
+        {"silence", std::vector<short>(kTakeSamples, 0), 0, 0, kEpdLengthAbnormal, -1, -1},
+        {"faint steady noise", NoisyWord(0, 0, 0.0, 20.0, 5), 0, 0, kEpdLengthAbnormal, -1, -1},
+        {"loud steady noise", NoisyWord(0, 0, 0.0, 3000.0, 5), 0, 0, kEpdLengthAbnormal, -1, -1},
         // The raised-cosine envelope is weak at its ends: the core starts a
         // little after the word and ends a little before it.
         {"word in a silent room", SyntheticWord(kTakeSamples, 11025, 5000, 8000.0), 0, 1, kEpdOk, 11025, 16025},
-        {"word in a quiet room", Noisy(SyntheticWord(kTakeSamples, 11025, 5000, 8000.0), 16.0, 7), 0, 1, kEpdOk,
-         11025, 16025},
-        {"word in a noisy room", Noisy(SyntheticWord(kTakeSamples, 11025, 5000, 8000.0), 150.0, 7), 0, 1, kEpdOk,
-         11025, 16025},
+        {"word in a quiet room", NoisyWord(11025, 5000, 8000.0, 16.0, 7), 0, 1, kEpdOk, 11025, 16025},
+        {"word in a noisy room", NoisyWord(11025, 5000, 8000.0, 150.0, 7), 0, 1, kEpdOk, 11025, 16025},
         {"word in swelling noise", SwellingNoise(), 0, 1, kEpdOk, 22000, 27000},
         // A few clipped peaks leave a word usable; a word clipped all through is too loud.
         {"clipped peaks", SyntheticWord(kTakeSamples, 11025, 5000, 60000.0), 0, 1, kEpdOk, 11025, 16025},
@@ -100,22 +86,17 @@ TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
         {"a whisper over silence", SyntheticWord(kTakeSamples, 11025, 5000, 30.0), 0, 0, kEpdTooQuiet, -1, -1},
         {"ten times the whisper", SyntheticWord(kTakeSamples, 11025, 5000, 300.0), 0, 1, kEpdOk, 11025, 16025},
         // About 155 ms: under the 200 ms of a word, over the 100 ms of a short one.
-        {"short word", Noisy(SyntheticWord(kTakeSamples, 11025, 1700, 8000.0), 16.0, 10), 0, 0, kEpdLengthAbnormal,
-         -1, -1},
-        {"short word, flagged", Noisy(SyntheticWord(kTakeSamples, 11025, 1700, 8000.0), 16.0, 10), 1, 1, kEpdOk, 11025,
-         12725},
+        {"short word", NoisyWord(11025, 1700, 8000.0, 16.0, 10), 0, 0, kEpdLengthAbnormal, -1, -1},
+        {"short word, flagged", NoisyWord(11025, 1700, 8000.0, 16.0, 10), 1, 1, kEpdOk, 11025, 12725},
         {"a click, flagged", SyntheticWord(kTakeSamples, 11025, 500, 8000.0), 1, 0, kEpdLengthAbnormal, -1, -1},
         {"speech all through", Endless(), 0, 0, kEpdLengthAbnormal, -1, -1},
-        {"cut by the start", Noisy(SyntheticWord(kTakeSamples, -2500, 5000, 8000.0), 16.0, 12), 0, 1, kEpdCutByEdge,
-         -1, -1},
-        {"little over the noise", Noisy(SyntheticWord(kTakeSamples, 11025, 5000, 2000.0), 120.0, 13), 0, 1, kEpdLowSnr,
-         11025, 16025},
+        {"cut by the start", NoisyWord(-2500, 5000, 8000.0, 16.0, 12), 0, 1, kEpdCutByEdge, -1, -1},
+        {"little over the noise", NoisyWord(11025, 5000, 2000.0, 120.0, 13), 0, 1, kEpdLowSnr, 11025, 16025},
         // Its broadband level rises a few dB over white noise; the few
         // channels it fills stand well out of theirs.
-        {"a soft voice in white noise", Noisy(SyntheticWord(kTakeSamples, 11025, 5000, 700.0), 120.0, 14), 0, 1,
-         kEpdLowSnr, 11025, 16025},
+        {"a soft voice in white noise", NoisyWord(11025, 5000, 700.0, 120.0, 14), 0, 1, kEpdLowSnr, 11025, 16025},
     };
-    for (const SCase& c : cases) {
+    for (const auto& c : cases) {
         const SEndpointResult r = Detect(c.take, c.shortWord);
         EXPECT_EQ(c.speech, r.bSpeech) << c.what;
         EXPECT_EQ(c.error, r.nError) << c.what;
@@ -135,20 +116,6 @@ TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
     const SEndpointResult soft = Detect(cases[17].take);
     EXPECT_LT(soft.fSnrDb, 10.0f);
     EXPECT_GT(soft.fSpectralSnrDb, soft.fSnrDb + 3.0f);
-}
-
-TEST_F(EndpointDetectorTest, RecordedDigitsAreFoundWhereTheyWerePut)
-{
-    for (const char* name : {"0_george_0", "0_jackson_3", "0_nicolas_5", "0_theo_1", "1_george_2"}) {
-        const std::vector<short> take = sonvera_test::FsddTake(name);
-        ASSERT_FALSE(take.empty()) << name;
-        const SEndpointResult r = Detect(take, 1);
-        ASSERT_EQ(1, r.bSpeech) << name;
-        // Frames are 240 samples long: the frame that starts 2 shifts early
-        // already holds the word's first samples, and the smoothing adds one.
-        EXPECT_GE(r.nCoreFirst, sonvera_test::kWordOffset / 80 - 4) << name;
-        EXPECT_LE(r.nCoreLast, (sonvera_test::kWordOffset + 11025) / 80 + 2) << name;
-    }
 }
 
 TEST(EndpointDetector, RefusesUnusableFramingAndEmptyInput)

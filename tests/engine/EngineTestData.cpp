@@ -11,12 +11,6 @@
 #include <fstream>
 #include <iterator>
 
-#ifdef _WIN32
-#include <direct.h>
-#else
-#include <sys/stat.h>
-#endif
-
 namespace sonvera_test {
 
 std::string FsddPath(const std::string& name)
@@ -77,6 +71,13 @@ void AddNoise(std::vector<short>& take, double rms, uint64_t seed)
     take = CTakeSynthesizer::Make(speech, recipe);
 }
 
+std::vector<short> NoisyWord(int start, int length, double peak, double noiseRms, uint64_t seed)
+{
+    std::vector<short> take = SyntheticWord(kTakeSamples, start, length, peak);
+    AddNoise(take, noiseRms, seed);
+    return take;
+}
+
 std::string MakeTempDir(const std::string& tag)
 {
     namespace fs = std::filesystem;
@@ -86,15 +87,6 @@ std::string MakeTempDir(const std::string& tag)
     fs::remove_all(dir, ec);
     fs::create_directories(dir, ec);
     return dir.string();
-}
-
-bool MakeAnsiDir(const std::string& path)
-{
-#ifdef _WIN32
-    return _mkdir(path.c_str()) == 0;
-#else
-    return mkdir(path.c_str(), 0777) == 0;
-#endif
 }
 
 std::vector<unsigned char> ReadBytes(const std::string& path)

@@ -28,13 +28,11 @@ std::vector<short> SyntheticWord(int takeLength, int start, int length, double p
 
 // Adds Gaussian noise of `rms` LSB (clipped to 16 bits).
 void AddNoise(std::vector<short>& take, double rms, uint64_t seed);
+// A take of SyntheticWord's word over noise of `noiseRms` LSB.
+std::vector<short> NoisyWord(int start, int length, double peak, double noiseRms, uint64_t seed);
 
 // A fresh, empty folder for one test.
 std::string MakeTempDir(const std::string& tag);
-// Creates a folder through the C library, which takes a name in the ANSI code
-// page, as the dialog passes it ("\x93\xFA\x96\x7B", Shift-JIS). Returns true
-// when it was made.
-bool MakeAnsiDir(const std::string& path);
 
 // Every file's bytes; empty when missing.
 std::vector<unsigned char> ReadBytes(const std::string& path);

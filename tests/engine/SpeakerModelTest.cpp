@@ -1,5 +1,6 @@
 // The model file: its layout within the voice dictionary's block, every kind
 // of damage refused, and the rewrite that never leaves a reader without one.
+#include "AnsiFileSystem.h"
 #include "Crc32.h"
 #include "EngineTestData.h"
 #include "SpeakerModel.h"
@@ -191,7 +192,7 @@ TEST(SpeakerModel, ForeignHeadersAndImpossibleFieldsAreRefusedEvenWithAGoodCheck
 TEST(SpeakerModel, SaveReplacesTheFileEvenUnderAReaderAndLoadReadsItBack)
 {
     const std::string dir = sonvera_test::MakeTempDir("sjis") + "/\x93\xFA\x96\x7B";
-    ASSERT_TRUE(sonvera_test::MakeAnsiDir(dir));
+    ASSERT_TRUE(CAnsiFileSystem::MakeFolder(dir));
     const std::string path = dir + "/aaj.bin";
     CSpeakerModel m;
     EXPECT_EQ(0, m.Load(path));      // missing

@@ -30,47 +30,26 @@ CTakeFeatures Ramp(float slope, float offset)
     return take;
 }
 
-struct SSpeechCase {
-    const char* what;
-    float voiced, slope;
-    CTakeChecker::EVerdict verdict;
-};
-
-const SSpeechCase kSpeechCases[] = {
-    {"hiss: nothing voiced", 0.0f, 1.0f, CTakeChecker::kNotSpeech},
-    {"just under the voiced share", 0.09f, 1.0f, CTakeChecker::kNotSpeech},
-    {"at the voiced share", 0.1f, 1.0f, CTakeChecker::kTakeOk},
-    {"a whistle: voiced, spectrum still", 1.0f, 0.3f, CTakeChecker::kNotSpeech},
-    {"just under the change", 1.0f, 0.5f, CTakeChecker::kNotSpeech},
-    {"just over the change", 1.0f, 0.6f, CTakeChecker::kTakeOk},
-    {"a word of fricatives", 0.17f, 0.75f, CTakeChecker::kTakeOk},
-};
-
-struct SSameWordCase {
-    const char* what;
-    float ratioLimit;
-    std::vector<float> earlier;   // offsets of the takes kept so far
-    float offset;
-    float ratio;                  // mean of 0.5 x DTW / 25 + 0.5 x 4 x |offset difference| / 20
-    CTakeChecker::EVerdict verdict;
-};
-
-const SSameWordCase kSameWordCases[] = {
-    {"the first take", 1.2f, {}, 50.0f, 0.0f, CTakeChecker::kTakeOk},
-    {"just inside", 1.2f, {0.0f}, 11.9f, 1.19f, CTakeChecker::kTakeOk},
-    {"just outside", 1.2f, {0.0f}, 12.1f, 1.21f, CTakeChecker::kOtherWord},
-    {"the mean over the takes counts", 1.2f, {0.0f, 30.0f}, 6.0f, 1.5f, CTakeChecker::kOtherWord},
-    {"near all of them", 1.2f, {0.0f, 10.0f}, 5.0f, 0.5f, CTakeChecker::kTakeOk},
-    {"a looser ratio", 1.6f, {0.0f}, 15.0f, 1.5f, CTakeChecker::kTakeOk},
-};
-
 } // namespace
 
 TEST(TakeChecker, PlausibleSpeechIsVoicedAndChanging)
 {
+    const struct {
+        const char* what;
+        float voiced, slope;
+        CTakeChecker::EVerdict verdict;
+    } cases[] = {
+        {"hiss: nothing voiced", 0.0f, 1.0f, CTakeChecker::kNotSpeech},
+        {"just under the voiced share", 0.09f, 1.0f, CTakeChecker::kNotSpeech},
+        {"at the voiced share", 0.1f, 1.0f, CTakeChecker::kTakeOk},
+        {"a whistle: voiced, spectrum still", 1.0f, 0.3f, CTakeChecker::kNotSpeech},
+        {"just under the change", 1.0f, 0.5f, CTakeChecker::kNotSpeech},
+        {"just over the change", 1.0f, 0.6f, CTakeChecker::kTakeOk},
+        {"a word of fricatives", 0.17f, 0.75f, CTakeChecker::kTakeOk},
+    };
     CTakeChecker checker;
     ASSERT_EQ(1, checker.Init());
-    for (const SSpeechCase& c : kSpeechCases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(c.verdict, checker.CheckSpeech(Ramp(c.slope, 0.0f), c.voiced)) << c.what;
         EXPECT_NEAR(c.slope, checker.LastCepstralChange(), 1e-4f) << c.what;
     }
@@ -78,7 +57,22 @@ TEST(TakeChecker, PlausibleSpeechIsVoicedAndChanging)
 
 TEST(TakeChecker, TheSameWordStaysWithinTheRatioOfTheEarlierTakes)
 {
-    for (const SSameWordCase& c : kSameWordCases) {
+    const struct {
+        const char* what;
+        float ratioLimit;
+        std::vector<float> earlier;   // offsets of the takes kept so far
+        float offset;
+        float ratio;                  // mean of 0.5 x DTW / 25 + 0.5 x 4 x |offset difference| / 20
+        CTakeChecker::EVerdict verdict;
+    } cases[] = {
+        {"the first take", 1.2f, {}, 50.0f, 0.0f, CTakeChecker::kTakeOk},
+        {"just inside", 1.2f, {0.0f}, 11.9f, 1.19f, CTakeChecker::kTakeOk},
+        {"just outside", 1.2f, {0.0f}, 12.1f, 1.21f, CTakeChecker::kOtherWord},
+        {"the mean over the takes counts", 1.2f, {0.0f, 30.0f}, 6.0f, 1.5f, CTakeChecker::kOtherWord},
+        {"near all of them", 1.2f, {0.0f, 10.0f}, 5.0f, 0.5f, CTakeChecker::kTakeOk},
+        {"a looser ratio", 1.6f, {0.0f}, 15.0f, 1.5f, CTakeChecker::kTakeOk},
+    };
+    for (const auto& c : cases) {
         CTakeChecker checker;
         ASSERT_EQ(1, checker.Init());
         ASSERT_EQ(1, checker.SetSameWordRatio(c.ratioLimit));

@@ -1,5 +1,6 @@
 // The evaluation's conditions on pure tones, whose levels are known: what each
 // band passes, the noise's ratio to the speech, the room's decay.
+#include "EngineTestData.h"
 #include "TakeCondition.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +11,11 @@
 
 namespace {
 
-constexpr int kRate = 11025;
-constexpr int kTake = 33075;
-constexpr int kOffset = 5513;
+using sonvera_test::kRate;
+constexpr int kTake = sonvera_test::kTakeSamples;
+constexpr int kOffset = sonvera_test::kWordOffset;
 const double kPi = 3.14159265358979323846;
+const double kTonePower = 3000.0 * 3000.0 / 2.0;
 
 // One second of a tone at `amplitude`.
 std::vector<float> Tone(double hz, double amplitude = 3000.0)
@@ -23,11 +25,12 @@ std::vector<float> Tone(double hz, double amplitude = 3000.0)
     return x;
 }
 
-// Mean square of take[from, to).
-double Power(const std::vector<short>& take, int from, int to)
+// Mean square of x[from, to).
+template <typename T>
+double Power(const std::vector<T>& x, int from, int to)
 {
     double sum = 0.0;
-    for (int i = from; i < to; ++i) sum += static_cast<double>(take[i]) * take[i];
+    for (int i = from; i < to; ++i) sum += static_cast<double>(x[i]) * x[i];
     return sum / (to - from);
 }
 
@@ -49,9 +52,7 @@ TEST(TakeCondition, TheBandsPassTheirMiddleAndCutTheirEdges)
     for (const auto& c : cases) {
         std::vector<float> x = Tone(c.hz);
         CTakeCondition::BandPass(x, c.low, c.high, c.order, kRate);
-        double sum = 0.0;
-        for (int i = kRate / 2; i < kRate; ++i) sum += static_cast<double>(x[i]) * x[i];
-        const double level = Db(sum / (kRate / 2) / (3000.0 * 3000.0 / 2.0));
+        const double level = Db(Power(x, kRate / 2, kRate) / kTonePower);
         EXPECT_GE(level, c.lowDb) << c.low << "-" << c.high << " at " << c.hz;
         EXPECT_LE(level, c.highDb) << c.low << "-" << c.high << " at " << c.hz;
     }
@@ -72,7 +73,7 @@ TEST(TakeCondition, EachConditionKeepsOrMovesTheLevelAsItShould)
         ASSERT_TRUE(CTakeCondition::Find(c.condition, spec)) << c.condition;
         spec.fNoiseSnrDb = 0.0;
         const std::vector<short> take = CTakeCondition::Make(Tone(1000.0), spec, kRate, kTake, kOffset, 0.0, 1);
-        const double level = Db(Power(take, kOffset + 3000, kOffset + 8000) / (3000.0 * 3000.0 / 2.0));
+        const double level = Db(Power(take, kOffset + 3000, kOffset + 8000) / kTonePower);
         EXPECT_GE(level, c.lowDb) << c.condition;
         EXPECT_LE(level, c.highDb) << c.condition;
     }
@@ -94,7 +95,7 @@ TEST(TakeCondition, NoiseSitsItsRatioUnderTheSpeechAndSpeechShapedNoiseIsLow)
         ASSERT_TRUE(CTakeCondition::Find(c.condition, spec));
         const std::vector<short> take = CTakeCondition::Make(Tone(1000.0), spec, kRate, kTake, kOffset, 0.0, 7);
         const double noise = Power(take, 0, kOffset - 100) + Power(take, kOffset + kRate + 100, kTake);
-        EXPECT_NEAR(c.snr, Db(3000.0 * 3000.0 / 2.0 / (noise / 2.0)), 0.5) << c.condition;
+        EXPECT_NEAR(c.snr, Db(kTonePower / (noise / 2.0)), 0.5) << c.condition;
     }
     EXPECT_NEAR(20 * std::log10(3000.0 / std::sqrt(2.0)), Db(CTakeCondition::ActiveLevel(Tone(1000.0), kRate)), 0.01);
     // Speech-shaped noise: far less power at 4 kHz than at 200 Hz (a second
@@ -116,13 +117,8 @@ TEST(TakeCondition, TheRoomDecaysSixtyDecibelsOverItsReverberationTime)
     const std::vector<float> h = CTakeCondition::RoomResponse(0.3, kRate, 3);
     ASSERT_EQ(static_cast<size_t>(0.3 * kRate), h.size());
     EXPECT_EQ(1.0f, h[0]);
-    auto energy = [&](size_t from, size_t to) {
-        double e = 0.0;
-        for (size_t i = from; i < to; ++i) e += static_cast<double>(h[i]) * h[i];
-        return e;
-    };
-    EXPECT_NEAR(0.5, energy(1, h.size()), 1e-3);   // the tail: half the direct sound
-    const size_t tenth = h.size() / 10;
+    const int n = static_cast<int>(h.size()), tenth = n / 10;
+    EXPECT_NEAR(0.5, Power(h, 1, n) * (n - 1), 1e-3);   // the tail: half the direct sound
     // 60 dB over the whole response: about 54 dB between its first and last tenth.
-    EXPECT_NEAR(-54.0, Db(energy(h.size() - tenth, h.size()) / energy(1, tenth + 1)), 3.0);
+    EXPECT_NEAR(-54.0, Db(Power(h, n - tenth, n) / Power(h, 1, tenth + 1)), 3.0);
 }

@@ -1,5 +1,6 @@
 // The engine through its C interface, in the voice dialog's order of calls
 // and with the dialog's set-up values.
+#include "AnsiFileSystem.h"
 #include "DialogEngineSetup.h"
 #include "EngineTestData.h"
 #include "SpeakerModel.h"
@@ -18,8 +19,7 @@
 
 namespace {
 
-using sonvera_test::FsddTake;
-using sonvera_test::kTakeSamples;
+using sonvera_test::FsddTake, sonvera_test::kTakeSamples, sonvera_test::NoisyWord;
 using Setup = SDialogEngineSetup;
 
 const double kPi = 3.14159265358979323846;
@@ -32,7 +32,7 @@ protected:
     void SetUp() override
     {
         m_dir = sonvera_test::MakeTempDir("api") + "/\x8B\x40\x94\x5C";
-        ASSERT_TRUE(sonvera_test::MakeAnsiDir(m_dir));
+        ASSERT_TRUE(CAnsiFileSystem::MakeFolder(m_dir));
     }
     void TearDown() override { VRE_Destruct(); }
 
@@ -109,20 +109,6 @@ std::vector<short> Sound(const std::function<double(double)>& wave, int length =
     return s;
 }
 
-std::vector<short> Faint()
-{
-    std::vector<short> s = sonvera_test::SyntheticWord(kTakeSamples, 11025, 5000, 2000.0);
-    sonvera_test::AddNoise(s, 120.0, 13);
-    return s;
-}
-
-std::vector<short> ShortWord()
-{
-    std::vector<short> s = sonvera_test::SyntheticWord(kTakeSamples, 8000, 1700, 8000.0);
-    sonvera_test::AddNoise(s, 16.0, 2);
-    return s;
-}
-
 // Speech that runs into the end of the take.
 std::vector<short> Late(const char* name = "0_george_1")
 {
@@ -166,23 +152,24 @@ TEST_F(VoiceEngineTest, CallsBeforeInitialiseAndValuesItCannotTakeAreRefused)
 // while in verification a marginal take is still judged.
 TEST_F(VoiceEngineTest, EveryKindOfTakeGetsItsResultAndNumber)
 {
-    struct SCase {
+    const std::vector<short> faint = NoisyWord(11025, 5000, 2000.0, 120.0, 13);
+    const std::vector<short> shortWord = NoisyWord(8000, 1700, 8000.0, 16.0, 2);
+    const struct {
         const char* what;
         std::vector<short> take;
         int mode, shortWord, found, error;
-    };
-    const SCase cases[] = {
+    } cases[] = {
         {"silence", std::vector<short>(kTakeSamples, 0), 1, 0, 0, -1},
         {"clipped", FsddTake("0_george_1", 20.0), 1, 0, 0, -3},
         {"too quiet", FsddTake("0_george_1", -45.0, 0, 0.0), 1, 0, 0, -2},
-        {"short word without the flag", ShortWord(), 1, 0, 0, -1},
-        {"short word with the flag", ShortWord(), 1, 1, 1, 0},
+        {"short word without the flag", shortWord, 1, 0, 0, -1},
+        {"short word with the flag", shortWord, 1, 1, 1, 0},
         {"cut by the edge, enrolment", Late(), 1, 0, 0, -5},
-        {"low SNR, enrolment", Faint(), 1, 0, 0, -4},
+        {"low SNR, enrolment", faint, 1, 0, 0, -4},
         {"cut by the edge, verification", Late(), 2, 0, 1, -5},
-        {"low SNR, verification", Faint(), 2, 0, 1, -4},
+        {"low SNR, verification", faint, 2, 0, 1, -4},
     };
-    for (const SCase& c : cases) {
+    for (const auto& c : cases) {
         DialogSetUp(c.mode);
         EXPECT_EQ(c.found, VRE_GetEndpointShort(c.take.data(), kTakeSamples, c.shortWord) != 0 ? 1 : 0) << c.what;
         EXPECT_EQ(c.error, VRE_GetErrorNumber()) << c.what;

@@ -1,31 +1,32 @@
 // The skin's controls on their own: the picture a button shows in each state,
-// the percentage bar's clicks, drags and fill, and the label's scrolling.
+// the percentage bar's clicks, drags and fill, the label's scrolling, the
+// combo box's auto-completion and the static tooltip's lines and showing.
 #include <gtest/gtest.h>
+
+#include <utility>
 
 #include "skin/HoverButton.h"
 #include "skin/PercentBar.h"
 #include "skin/ScrollLabel.h"
+#include "skin/StaticToolTip.h"
 #include "tests/skin/SkinTestSupport.h"
 
 using namespace sonvera_test;
 
 namespace
 {
-const COLORREF kNormal = RGB(200, 0, 0);
-const COLORREF kHover = RGB(0, 200, 0);
-const COLORREF kPressed = RGB(0, 0, 200);
+const COLORREF kNormal = RGB(200, 0, 0), kHover = RGB(0, 200, 0), kPressed = RGB(0, 0, 200);
 const COLORREF kDisabled = RGB(90, 90, 90);
 
 // Controls live on an open skinned dialog, which is also the active window
 // that hover tracking asks for.
-class SkinControlsTest : public ::testing::Test
+class SkinControlsTest : public SkinDialogTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(WriteSolidBmp(m_skin.File("main.bmp"), 300, 220, RGB(128, 128, 128)));
-        ASSERT_TRUE(m_skin.WriteIni("[SCREEN]\r\nMAIN=main.bmp\r\n"));
-        ASSERT_TRUE(m_dialog.Open(m_skin));
+        SkinDialogTest::SetUp();
+        Load();
         const COLORREF colours[] = {kNormal, kHover, kPressed, kDisabled};
         for (int i = 0; i < CHoverButton::pictureCount; ++i)
             MakeBitmap(m_sources[i], 300, 220, [&colours, i](int, int) { return colours[i]; });
@@ -51,8 +52,6 @@ protected:
         control.SendMessage(WM_MOUSEMOVE, flags, MAKELPARAM(x, y));
     }
 
-    CTestSkinFolder m_skin;
-    CTestSkinDlg m_dialog;
     CBitmap m_sources[CHoverButton::pictureCount];
 };
 
@@ -217,5 +216,76 @@ TEST_F(SkinControlsTest, ATextThatDoesNotFitRunsOnWithASeparator)
     label.SetText("Hi");
     EXPECT_FALSE(label.IsTimerRunning());
     EXPECT_EQ(0, label.GetScrollPos());
+}
+
+TEST_F(SkinControlsTest, TypingCompletesTheFirstEntryThatBeginsSo)
+{
+    const struct {
+        const char* typed;
+        const char* text;
+        int selStart, selEnd;
+    } cases[] = {
+        {"a", "apple", 1, 5},
+        {"apr", "apricot", 3, 7},
+        {"BA", "banana", 2, 6},   // compared without regard to case
+        {"ch", "Cherry", 2, 6},
+        {"x", "x", 1, 1},         // nothing begins so: the text and caret stay
+        {"apx", "apx", 3, 3},
+    };
+    for (const auto& c : cases) {
+        CSkinCombo combo;
+        ASSERT_TRUE(combo.Create(WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWN, CRect(10, 150, 200, 300), &m_dialog,
+                                 4000));
+        for (const char* entry : {"apple", "apricot", "banana", "Cherry"})
+            combo.AddString(entry);
+        HWND edit = FindWindowExA(combo.m_hWnd, nullptr, "Edit", nullptr);
+        ASSERT_NE(nullptr, edit);
+        for (const char* key = c.typed; *key != '\0'; ++key)
+            SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*key), 1);
+        EXPECT_EQ(CString(c.text), combo.GetWindowText()) << c.typed;
+        EXPECT_EQ(static_cast<DWORD>(MAKELONG(c.selStart, c.selEnd)), combo.GetEditSel()) << c.typed;
+    }
+}
+
+// Opens the tooltip's protected line counting.
+class CMeasuredToolTip : public CStaticToolTip
+{
+public:
+    using CStaticToolTip::GetNumberOfLines;
+};
+
+TEST(StaticToolTip, CountsLinesByLineFeeds)
+{
+    const std::pair<const char*, int> cases[] = {{"", 1},        {"one line", 1}, {"a\nb", 2},
+                                                 {"a\nb\nc", 3}, {"a\n", 2},       {"\n\n", 3}};
+    CMeasuredToolTip tip;
+    for (const auto& [text, lines] : cases)
+        EXPECT_EQ(lines, tip.GetNumberOfLines(text)) << text;
+    tip.SetText("x\ny");
+    EXPECT_EQ(2, tip.GetNumberOfLines());
+}
+
+TEST_F(SkinControlsTest, TheToolTipShowsBesideItsWindowUntilItsTextIsEmpty)
+{
+    CStaticToolTip tip;
+    tip.SetText("Press the record button");
+    ASSERT_EQ(1, tip.Attach(&m_dialog, 5, 40));
+    EXPECT_TRUE(tip.IsAttached());
+    char className[32] = {};
+    GetClassNameA(tip.m_hWnd, className, sizeof className);
+    EXPECT_STREQ("StaticToolTip", className);
+    EXPECT_TRUE(tip.IsWindowVisible());
+    CPoint origin;
+    m_dialog.ClientToScreen(&origin);
+    CRect placed;
+    tip.GetWindowRect(&placed);
+    EXPECT_EQ(CRect(origin.x + 5, origin.y + 40, origin.x + 395, origin.y + 70), placed);
+
+    tip.SetText("");
+    PumpMessages(250);   // the popup follows its window every 100 ms
+    EXPECT_FALSE(tip.IsWindowVisible());
+    EXPECT_EQ(1, tip.Attach(&m_dialog, 0, 0));   // a second attach replaces the popup
+    EXPECT_NE(0, tip.Detach());
+    EXPECT_EQ(nullptr, tip.m_hWnd);
 }
 } // namespace

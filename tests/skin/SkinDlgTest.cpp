@@ -1,8 +1,10 @@
 // The skin dialog at run time: controls found by name, the callbacks that
-// clicks and moves raise, and the painted face with its wave panel.
+// clicks and moves raise, the painted face with its wave panel, and the
+// default skin with screenshots of it.
 #include <gtest/gtest.h>
 
 #include "fw/ClientDC.h"
+#include "host/capture/WindowPicture.h"
 #include "skin/SkinButton.h"
 #include "skin/SkinLabel.h"
 #include "skin/SkinProgress.h"
@@ -12,7 +14,6 @@ using namespace sonvera_test;
 
 namespace
 {
-const COLORREF kFace = RGB(128, 128, 128);
 const COLORREF kPanel = RGB(0, 0, 128);
 const COLORREF kGrid = RGB(255, 255, 0);
 
@@ -24,15 +25,10 @@ const char kControls[] =
     "2=SHARED,Arial,FALSE,FALSE,12,0,0,0,110,170,100,16,Shared,tip\r\n"
     "[PROGRESSINFO]\r\n1=SPEAKER,Speaker,10,200,100,10,V\r\n2=MIC,Mic,10,220,100,10,V\r\n";
 
-class SkinDlgTest : public ::testing::Test
+class SkinDlgTest : public SkinDialogTest
 {
 protected:
-    void Open(const std::string& wave)
-    {
-        ASSERT_TRUE(WriteSolidBmp(m_skin.File("main.bmp"), 300, 240, kFace));
-        ASSERT_TRUE(m_skin.WriteIni(std::string("[SCREEN]\r\nMAIN=main.bmp\r\n") + kControls + "[WAVE]\r\n" + wave));
-        ASSERT_TRUE(m_dialog.Open(m_skin));
-    }
+    void Open(const std::string& wave) { Load("", kControls + ("[WAVE]\r\n" + wave)); }
 
     CSkinButton& Button(size_t i) { return *m_dialog.m_arrButtons.at(i); }
     CSkinLabel& Label(size_t i) { return *m_dialog.m_arrLabels.at(i); }
@@ -44,9 +40,6 @@ protected:
         control.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         control.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     }
-
-    CTestSkinFolder m_skin;
-    CTestSkinDlg m_dialog;
 };
 
 TEST_F(SkinDlgTest, ControlsAreFoundByExactNameInTheirOwnKind)
@@ -124,24 +117,21 @@ TEST_F(SkinDlgTest, TheToolTipOfASharedNameGoesToTheButton)
     EXPECT_EQ(CString("Microphone"), ToolTipTextOf(Bar(1)));
 }
 
+using Calls = std::vector<std::string>;
+
 TEST_F(SkinDlgTest, ClicksAndMovesReachTheCallbacks)
 {
     Open("");
     Click(Button(0), 5, 5);
     Click(Label(0), 5, 5);
     Button(0).SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(60, 5));   // released outside: no click
-    ASSERT_EQ(2u, m_dialog.m_calls.size());
-    EXPECT_EQ("PressButtonID 5001", m_dialog.m_calls[0]);
-    EXPECT_EQ("PressButtonID 5006", m_dialog.m_calls[1]);
+    EXPECT_EQ(Calls({"PressButtonID 5001", "PressButtonID 5006"}), m_dialog.m_calls);
 
     m_dialog.m_calls.clear();
     Button(0).SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(6, 6));   // buttons report no moves
     m_dialog.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(250, 20));
     Click(Bar(1), 30, 5);
-    ASSERT_EQ(3u, m_dialog.m_calls.size());
-    EXPECT_EQ("MouseMoved  250 20", m_dialog.m_calls[0]);
-    EXPECT_EQ("MouseMoved MIC 30 5", m_dialog.m_calls[1]);
-    EXPECT_EQ("ProgressChanged MIC", m_dialog.m_calls[2]);
+    EXPECT_EQ(Calls({"MouseMoved  250 20", "MouseMoved MIC 30 5", "ProgressChanged MIC"}), m_dialog.m_calls);
     EXPECT_EQ(30, m_dialog.GetProgressPos("MIC"));
 }
 
@@ -171,5 +161,91 @@ TEST_F(SkinDlgTest, APanelThatIsNotDrawnIsStillClearedOnRequest)
     m_dialog.DrawWaveRect(0);
     CClientDC dc(m_dialog.m_hWnd);
     EXPECT_EQ(kPanel, dc.GetPixel(50, 50));
+}
+
+// Sample pass-phrase words, Shift-JIS: ひらけごま, たけのこ, さくらんぼ.
+const char* const kWords[] = {"\x82\xD0\x82\xE7\x82\xAF\x82\xB2\x82\xDC", "\x82\xBD\x82\xAF\x82\xCC\x82\xB1",
+                              "\x82\xB3\x82\xAD\x82\xE7\x82\xF1\x82\xDA"};
+
+// The default skin as a customer sees it: the voice dialog's template with
+// skin\DEFAULT, in the enrolment layout and in the password layout, saved as
+// screenshots under the build tree's screenshots folder for a person to look at.
+class DefaultSkinTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // The source tree stands in for the application folder: it holds skin\DEFAULT.
+        m_dialog.SetSkinFile("default", "Sonver", SONVERA_APP_FOLDER);
+        ASSERT_TRUE(m_dialog.Create(IDD_VOICE_DIALOG));
+        for (const char* word : kWords)
+            m_dialog.m_comboWord.AddString(word);
+        m_dialog.m_comboWord.SetCurSel(0);
+        m_dialog.SetText("LABEL_MODE", Resource(IDS_MODE_ENROL));
+        m_dialog.SetText("LABEL_REPEAT", "1 / 5");
+        m_dialog.SetText("LABEL_ID", "yamada");
+        m_dialog.SetProgressPos("SPEAKER", 70);
+        m_dialog.SetProgressPos("MIC", 45);
+    }
+
+    static CString Resource(UINT id)
+    {
+        CString text;
+        text.LoadString(id);
+        return text;
+    }
+
+    // Shows the dialog in the middle of the screen and saves what it looks like.
+    void Capture(const char* name)
+    {
+        m_dialog.SetWindowPos(nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetActiveWindow(nullptr);
+        m_dialog.ShowWindow(SW_SHOWNOACTIVATE);
+        m_dialog.RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        PumpMessages(300);
+        const std::string path = std::string(SONVERA_SCREENSHOT_DIR) + "/" + name;
+        EXPECT_TRUE(sonvera_capture::SaveScreenArea(m_dialog.m_hWnd, path)) << path;
+    }
+
+    static void Show(CWnd& control, bool shown) { control.ShowWindow(shown ? SW_SHOW : SW_HIDE); }
+
+    CTestSkinDlg m_dialog;
+};
+
+TEST_F(DefaultSkinTest, HoldsEveryControlTheVoiceDialogNamesAndShowsBothLayouts)
+{
+    EXPECT_EQ(3u, m_dialog.m_arrButtons.size());
+    EXPECT_EQ(9u, m_dialog.m_arrLabels.size());
+    EXPECT_EQ(2u, m_dialog.m_arrProgress.size());
+    for (int id = 5000; id <= 5002; ++id)
+        EXPECT_EQ(1, m_dialog.IsEnabled(id)) << id;
+    CRect window;
+    m_dialog.GetWindowRect(&window);
+    EXPECT_EQ(CSize(480, 360), window.Size());
+    // Rounded: the corner pixel is outside the window's outline, the middle inside.
+    CRgn outline;
+    outline.CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(ERROR, GetWindowRgn(m_dialog.m_hWnd, outline));
+    EXPECT_FALSE(outline.PtInRegion(0, 0));
+    EXPECT_TRUE(outline.PtInRegion(240, 180));
+
+    m_dialog.SetText("LABEL_HINT", Resource(IDS_HINT_CHOOSE_WORD));
+    m_dialog.SetVisible("LABEL_ID", 1);
+    m_dialog.SetVisible("LABEL_WORD", 0);
+    Show(m_dialog.m_editID, false);
+    Show(m_dialog.m_comboWord, true);
+    Show(m_dialog.m_editPassword, false);
+    Capture("default-skin-enrol.png");
+
+    m_dialog.SetText("LABEL_MODE", Resource(IDS_MODE_VERIFY));
+    m_dialog.SetText("LABEL_HINT", Resource(IDS_HINT_ENTER_ID));
+    m_dialog.SetVisible("LABEL_ID", 0);
+    Show(m_dialog.m_editID, true);
+    m_dialog.m_editID.SetText("yamada");
+    Show(m_dialog.m_comboWord, false);
+    Show(m_dialog.m_editPassword, true);
+    m_dialog.m_editPassword.SetText("secret");
+    m_dialog.SetButtonCheck("BUTTON_FLOPPY", 1);
+    Capture("default-skin-password.png");
 }
 } // namespace

@@ -1,10 +1,12 @@
 // The skin loader: the value grammar rule by rule, the options, the numbered
 // sections and their entries, the placed controls, pictures of every kind or
-// none, reloading, and the failure messages.
+// none, the window outline from a mask, reloading, and the failure messages.
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
 
+#include "skin/BitmapRegion.h"
 #include "skin/SkinButton.h"
 #include "skin/SkinLabel.h"
 #include "skin/SkinProgress.h"
@@ -15,15 +17,13 @@ using namespace sonvera_test;
 
 namespace
 {
-struct FieldCase {
-    const char* value;
-    const char* field;
-    const char* rest;
-};
-
 TEST(SkinGrammar, GetFirstParamTakesTheFirstFieldAsWrittenAndTrimsTheRest)
 {
-    const FieldCase cases[] = {
+    const struct {
+        const char* value;
+        const char* field;
+        const char* rest;
+    } cases[] = {
         {"a,b", "a", "b"},
         {" a ,  b ,c ", " a ", "b ,c"},
         {" BUTTON_EXIT,1", " BUTTON_EXIT", "1"},
@@ -32,7 +32,7 @@ TEST(SkinGrammar, GetFirstParamTakesTheFirstFieldAsWrittenAndTrimsTheRest)
         {"last", "last", "last"},   // no separator: the value stays, so the field repeats
         {"", "", ""},
     };
-    for (const FieldCase& c : cases) {
+    for (const auto& c : cases) {
         CString value = c.value;
         EXPECT_EQ(CString(c.field), CSkinDlg::GetFirstParam(value, ",")) << c.value;
         EXPECT_EQ(CString(c.rest), value) << c.value;
@@ -41,13 +41,11 @@ TEST(SkinGrammar, GetFirstParamTakesTheFirstFieldAsWrittenAndTrimsTheRest)
 
 TEST(SkinGrammar, NumbersAreLeadingDecimalIntegers)
 {
-    const struct {
-        const char* text;
-        int number;
-    } cases[] = {{"42", 42}, {"  -7", -7}, {"+5", 5}, {"12px", 12}, {"x12", 0}, {"", 0}, {"1 2", 1},
-                 {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}};
-    for (const auto& c : cases)
-        EXPECT_EQ(c.number, CSkinDlg::StringToNumber(c.text)) << c.text;
+    const std::pair<const char*, int> cases[] = {{"42", 42}, {"  -7", -7}, {"+5", 5}, {"12px", 12},
+                                                 {"x12", 0}, {"", 0},      {"1 2", 1},
+                                                 {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}};
+    for (const auto& [text, number] : cases)
+        EXPECT_EQ(number, CSkinDlg::StringToNumber(text)) << text;
 }
 
 TEST(SkinGrammar, StringToRectReadsPositionAndSize)
@@ -55,85 +53,52 @@ TEST(SkinGrammar, StringToRectReadsPositionAndSize)
     const struct {
         const char* value;
         CRect rect;
+        const char* rest;   // the fields read are consumed; a last one stays
     } cases[] = {
-        {"10,20,30,40", CRect(10, 20, 40, 60)},
-        {"10,20", CRect(10, 20, 30, 40)},   // the last field serves as width and height
-        {"", CRect(0, 0, 0, 0)},
-        {"-5, +3 ,7x,abc", CRect(-5, 3, 2, 3)},
-        {"1,2,3,4,tip,TRUE", CRect(1, 2, 4, 6)},
+        {"10,20,30,40", CRect(10, 20, 40, 60), "40"},
+        {"10,20", CRect(10, 20, 30, 40), "20"},   // the last field serves as width and height
+        {"", CRect(0, 0, 0, 0), ""},
+        {"-5, +3 ,7x,abc", CRect(-5, 3, 2, 3), "abc"},
+        {"1,2,3,4,tip,TRUE", CRect(1, 2, 4, 6), "tip,TRUE"},
     };
     for (const auto& c : cases) {
         CString value = c.value;
         EXPECT_EQ(c.rect, CSkinDlg::StringToRect(value)) << c.value;
+        EXPECT_EQ(CString(c.rest), value) << c.value;
     }
-    CString entry = "1,2,3,4,tip,TRUE";
-    CSkinDlg::StringToRect(entry);
-    EXPECT_EQ(CString("tip,TRUE"), entry);   // the fields read are consumed
 }
 
 TEST(SkinGrammar, StringToColorKeepsTheLowEightBitsOfEachChannel)
 {
-    const struct {
-        const char* value;
-        COLORREF colour;
-    } cases[] = {
-        {"1,2,3", RGB(1, 2, 3)},
-        {"255", RGB(255, 255, 255)},
-        {"256,0,0", RGB(0, 0, 0)},
-        {"-1,0,0", RGB(255, 0, 0)},
-        {"0,257,512", RGB(0, 1, 0)},
-    };
-    for (const auto& c : cases) {
-        CString value = c.value;
-        EXPECT_EQ(c.colour, CSkinDlg::StringToColor(value)) << c.value;
+    const std::pair<const char*, COLORREF> cases[] = {{"1,2,3", RGB(1, 2, 3)},   {"255", RGB(255, 255, 255)},
+                                                      {"256,0,0", RGB(0, 0, 0)}, {"-1,0,0", RGB(255, 0, 0)},
+                                                      {"0,257,512", RGB(0, 1, 0)}};
+    for (const auto& [text, colour] : cases) {
+        CString value = text;
+        EXPECT_EQ(colour, CSkinDlg::StringToColor(value)) << text;
     }
 }
 
 TEST(SkinGrammar, ControlNamesMapToIdentifiersExactly)
 {
-    const struct {
-        const char* name;
-        int id;
-    } cases[] = {{"BUTTON_RECORD", 5000}, {"BUTTON_FLOPPY", 5002}, {"LABEL_ID", 5003}, {"LABEL_COMPANY", 5010},
-                 {" BUTTON_EXIT", 0},     {"button_exit", 0},     {"SPEAKER", 0},     {"", 0}};
-    for (const auto& c : cases)
-        EXPECT_EQ(c.id, CSkinDlg::ControlNameToID(c.name)) << c.name;
+    const std::pair<const char*, int> cases[] = {{"BUTTON_RECORD", 5000}, {"BUTTON_FLOPPY", 5002},
+                                                 {"LABEL_ID", 5003},      {"LABEL_COMPANY", 5010},
+                                                 {" BUTTON_EXIT", 0},     {"button_exit", 0},
+                                                 {"SPEAKER", 0},          {"", 0}};
+    for (const auto& [name, id] : cases)
+        EXPECT_EQ(id, CSkinDlg::ControlNameToID(name)) << name;
 }
 
-// A dialog with a skin whose pictures are plain, for the loader's reading.
-class SkinLoaderTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(WriteSolidBmp(m_skin.File("main.bmp"), 200, 150, RGB(128, 128, 128)));
-    }
-
-    // Writes skin.ini (its [SCREEN] section names main.bmp first) and loads it.
-    void Load(const std::string& screenLines, const std::string& otherSections = "")
-    {
-        ASSERT_TRUE(m_skin.WriteIni("[SCREEN]\r\nMAIN=main.bmp\r\n" + screenLines + otherSections));
-        if (m_dialog.m_hWnd == nullptr)
-            ASSERT_TRUE(m_dialog.Open(m_skin));
-        else
-            ASSERT_EQ(1, m_dialog.Reload());
-    }
-
-    CTestSkinFolder m_skin;
-    CTestSkinDlg m_dialog;
-};
+using SkinLoaderTest = SkinDialogTest;
 
 TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWord)
 {
-    using Read = int (*)(CTestSkinDlg&);
-    const Read hint = [](CTestSkinDlg& d) { return d.m_bHint; };
-    const Read labelTip = [](CTestSkinDlg& d) { return d.m_bLabelTip; };
-    const Read draw = [](CTestSkinDlg& d) { return d.m_bWaveDraw; };
-    const Read dotLine = [](CTestSkinDlg& d) { return d.m_bWaveDotLine; };
+    const auto hint = &CTestSkinDlg::m_bHint, labelTip = &CTestSkinDlg::m_bLabelTip;
+    const auto draw = &CTestSkinDlg::m_bWaveDraw, dotLine = &CTestSkinDlg::m_bWaveDotLine;
     const struct {
         const char* screen;
         const char* wave;
-        Read read;
+        int CSkinDlg::*option;
         int expected;
     } cases[] = {
         {"", "", hint, 1},
@@ -151,13 +116,13 @@ TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWord)
     };
     for (const auto& c : cases) {
         Load(c.screen, std::string("[WAVE]\r\n") + c.wave);
-        EXPECT_EQ(c.expected, c.read(m_dialog)) << c.screen << c.wave;
+        EXPECT_EQ(c.expected, m_dialog.*c.option) << c.screen << c.wave;
     }
 }
 
 TEST_F(SkinLoaderTest, PathsFollowTheApplicationFolderAndTheWavePanelHasDefaults)
 {
-    Load("");
+    Load();
     EXPECT_EQ(m_skin.AppDir() + "\\skin\\TEST\\skin.ini", m_dialog.m_strSkinFile);
     EXPECT_EQ(m_skin.AppDir() + "\\wave", m_dialog.m_strWavePath);
     EXPECT_EQ(CRect(0, 0, 0, 0), m_dialog.m_rcWave);
@@ -174,8 +139,7 @@ CRect ChildRect(const CWnd& dialog, const CWnd& child)
 {
     CRect rect;
     child.GetWindowRect(&rect);
-    dialog.ScreenToClient(reinterpret_cast<POINT*>(&rect.left));
-    dialog.ScreenToClient(reinterpret_cast<POINT*>(&rect.right));
+    MapWindowPoints(nullptr, dialog.m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
 
@@ -240,7 +204,7 @@ TEST_F(SkinLoaderTest, LabelEntriesGiveNameFontAndText)
 
 TEST_F(SkinLoaderTest, PlacesTheDerivedDialogsControls)
 {
-    Load("");
+    Load();
     m_dialog.m_editPassword.ShowWindow(SW_HIDE);
     Load("EDIT_ID=20,30,120,18,Type your ID\r\nCOMBO_WORD=20,60,120,18,Pick a word\r\n");
     EXPECT_EQ(CRect(20, 30, 140, 48), ChildRect(m_dialog, m_dialog.m_editID));
@@ -252,16 +216,11 @@ TEST_F(SkinLoaderTest, PlacesTheDerivedDialogsControls)
     EXPECT_FALSE(m_dialog.m_editPassword.IsWindowVisible());   // keeps its visibility
 }
 
-BOOL CALLBACK CountWindow(HWND, LPARAM counter)
-{
-    ++*reinterpret_cast<int*>(counter);
-    return TRUE;
-}
-
 int CountChildren(HWND parent)
 {
     int count = 0;
-    EnumChildWindows(parent, &CountWindow, reinterpret_cast<LPARAM>(&count));
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+        ++count;
     return count;
 }
 
@@ -318,8 +277,45 @@ TEST_F(SkinLoaderTest, PicturesOfEveryKindAndNone)
     EXPECT_TRUE(Near(RGB(200, 40, 40), PixelOf(m_dialog.m_bmpDisabled, 8, 4), 8));
     EXPECT_TRUE(m_dialog.m_bmpOver.IsNull());
     EXPECT_TRUE(m_dialog.m_bmpDown.IsNull());
-    EXPECT_EQ(CSize(200, 150), m_dialog.m_bmpMain.GetSize());
+    EXPECT_EQ(CSize(300, 260), m_dialog.m_bmpMain.GetSize());
     ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
+}
+
+// BitmapToRegion: the window outline from a mask picture, in which pure white
+// is outside and every other pixel inside.
+TEST(BitmapToRegion, OpaquePixelsMakeTheRegion)
+{
+    const COLORREF kWhite = RGB(255, 255, 255);
+    const struct {
+        const char* name;
+        int width, height;
+        ColourAt colourAt;
+    } cases[] = {
+        {"all white", 40, 30, [=](int, int) { return kWhite; }},
+        {"no white", 40, 30, [](int, int) { return RGB(0, 0, 0); }},
+        {"near white", 40, 30, [](int, int) { return RGB(250, 255, 255); }},
+        {"white frame", 40, 30,
+         [=](int x, int y) { return (x == 0 || y == 0 || x == 39 || y == 29) ? kWhite : RGB(10, 200, 10); }},
+        {"rounded corner", 4, 2, [=](int x, int y) { return (x == 0 && y == 0) ? kWhite : RGB(1, 1, 1); }},
+        // 50 runs a row, 3000 in all: joined in batches.
+        {"more than 2000 runs", 100, 60, [=](int x, int) { return x % 2 ? kWhite : RGB(0, 0, 255); }},
+    };
+    for (const auto& c : cases) {
+        CBitmap mask;
+        MakeBitmap(mask, c.width, c.height, c.colourAt);
+        CRgn region = BitmapToRegion(mask, kWhite, RGB(16, 16, 16));
+        ASSERT_FALSE(region.IsNull()) << c.name;
+        int wrong = 0;   // pixels on the wrong side, a frame around the picture included
+        for (int y = -1; y <= c.height; ++y) {
+            for (int x = -1; x <= c.width; ++x) {
+                const bool inPicture = x >= 0 && y >= 0 && x < c.width && y < c.height;
+                wrong += region.PtInRegion(x, y) != (inPicture && c.colourAt(x, y) != kWhite);
+            }
+        }
+        EXPECT_EQ(0, wrong) << c.name;
+    }
+    CBitmap none;
+    EXPECT_TRUE(BitmapToRegion(none, kWhite, RGB(16, 16, 16)).IsNull()) << "no picture";
 }
 
 TEST(SkinLoadFailure, AMissingSkinIsReportedAndClosesTheDialog)
@@ -329,20 +325,15 @@ TEST(SkinLoadFailure, AMissingSkinIsReportedAndClosesTheDialog)
     CTestSkinDlg dialog;
     dialog.SetSkinFile(skin.Name(), "Sonvera log-on", skin.AppDir());
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
-    ASSERT_EQ(1u, boxes.m_boxes.size());
-    EXPECT_EQ("Sonvera log-on: NOSUCH Skin load failure!", boxes.m_boxes[0]);
+    EXPECT_EQ(std::vector<std::string>{"Sonvera log-on: NOSUCH Skin load failure!"}, boxes.m_boxes);
 }
 
-TEST(SkinLoadFailure, AMaskThatCannotBeReadIsReportedAndTheDialogGoesOn)
+TEST_F(SkinLoaderTest, AMaskThatCannotBeReadIsReportedAndTheDialogGoesOn)
 {
-    CTestSkinFolder skin;
-    ASSERT_TRUE(skin.WriteIni("[SCREEN]\r\nMAIN=nothing.bmp\r\n"));
     CMessageBoxAnswer boxes;
-    CTestSkinDlg dialog;
-    ASSERT_TRUE(dialog.Open(skin));
+    Load("MASK=nothing.bmp\r\n");
     PumpMessages(50);
-    ASSERT_EQ(1u, boxes.m_boxes.size());
-    EXPECT_EQ("Hata: !BitmapToRegion", boxes.m_boxes[0]);
-    EXPECT_TRUE(dialog.IsWindowVisible());
+    EXPECT_EQ(std::vector<std::string>{"Hata: !BitmapToRegion"}, boxes.m_boxes);
+    EXPECT_TRUE(m_dialog.IsWindowVisible());
 }
 } // namespace

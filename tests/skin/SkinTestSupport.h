@@ -1,9 +1,10 @@
-// Helpers of the skin tests: pictures written as bitmap files, a skin folder
+// Helpers of the skin tests: plain pictures on disk and in memory, a skin folder
 // under a scratch application folder, a skinned dialog on the voice dialog's
 // template with its fields and callbacks open to the checks, and drawing a
 // window into memory.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <functional>
@@ -23,39 +24,25 @@ namespace sonvera_test
 {
 using ColourAt = std::function<COLORREF(int x, int y)>;
 
-// A 24-bit bitmap file, bottom-up rows padded to 4 bytes.
-inline bool WriteBmp(const CString& path, int width, int height, const ColourAt& colourAt)
-{
-    const int rowBytes = (width * 3 + 3) & ~3;
-    BITMAPFILEHEADER file{};
-    BITMAPINFOHEADER info{};
-    file.bfType = 0x4D42;   // "BM"
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(rowBytes * height);
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
-    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
-    for (int y = height - 1; y >= 0; --y) {
-        std::string row(static_cast<size_t>(rowBytes), '\0');
-        for (int x = 0; x < width; ++x) {
-            const COLORREF colour = colourAt(x, y);
-            row[x * 3 + 0] = static_cast<char>(GetBValue(colour));
-            row[x * 3 + 1] = static_cast<char>(GetGValue(colour));
-            row[x * 3 + 2] = static_cast<char>(GetRValue(colour));
-        }
-        bytes += row;
-    }
-    return WriteRaw(path.GetString(), bytes);
-}
-
+// A 24-bit bitmap file of one colour: bottom-up rows padded to 4 bytes.
 inline bool WriteSolidBmp(const CString& path, int width, int height, COLORREF colour)
 {
-    return WriteBmp(path, width, height, [colour](int, int) { return colour; });
+    const int rowBytes = (width * 3 + 3) & ~3;
+    const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    // 0x4D42: "BM".
+    const BITMAPFILEHEADER file{0x4D42, offset + static_cast<DWORD>(rowBytes * height), 0, 0, offset};
+    const BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    std::string row(static_cast<size_t>(rowBytes), '\0');
+    for (int x = 0; x < width; ++x) {
+        row[x * 3 + 0] = static_cast<char>(GetBValue(colour));
+        row[x * 3 + 1] = static_cast<char>(GetGValue(colour));
+        row[x * 3 + 2] = static_cast<char>(GetRValue(colour));
+    }
+    for (int y = 0; y < height; ++y)
+        bytes += row;
+    return WriteRaw(path.GetString(), bytes);
 }
 
 // A bitmap in memory with every pixel from the function.
@@ -147,9 +134,9 @@ public:
     // inactive and activated afterwards: Wine hands a window that is active
     // as it appears to the window manager, and without one (Xvfb) waits two
     // seconds for it to go away when it is destroyed.
-    bool Open(const CTestSkinFolder& skin, const char* caption = "Sonver")
+    bool Open(const CTestSkinFolder& skin)
     {
-        SetSkinFile(skin.Name(), caption, skin.AppDir());
+        SetSkinFile(skin.Name(), "Sonver", skin.AppDir());
         if (!Create(IDD_VOICE_DIALOG))
             return false;
         SetActiveWindow(nullptr);
@@ -176,24 +163,11 @@ public:
         m_calls.push_back("MouseMoved " + name.str() + " " + std::to_string(x) + " " + std::to_string(y));
     }
 
-    using CSkinDlg::m_arrButtons;
-    using CSkinDlg::m_arrLabels;
-    using CSkinDlg::m_arrProgress;
-    using CSkinDlg::m_bHint;
-    using CSkinDlg::m_bLabelTip;
-    using CSkinDlg::m_bWaveDotLine;
-    using CSkinDlg::m_bWaveDraw;
-    using CSkinDlg::m_bmpMain;
-    using CSkinDlg::m_bmpDisabled;
-    using CSkinDlg::m_bmpDown;
-    using CSkinDlg::m_bmpOver;
-    using CSkinDlg::m_clrWaveBack;
-    using CSkinDlg::m_clrWaveCenter;
-    using CSkinDlg::m_clrWaveLine;
-    using CSkinDlg::m_nWaveWidth;
-    using CSkinDlg::m_rcWave;
-    using CSkinDlg::m_strSkinFile;
-    using CSkinDlg::m_strWavePath;
+    using CSkinDlg::m_arrButtons, CSkinDlg::m_arrLabels, CSkinDlg::m_arrProgress;
+    using CSkinDlg::m_bHint, CSkinDlg::m_bLabelTip, CSkinDlg::m_bWaveDotLine, CSkinDlg::m_bWaveDraw;
+    using CSkinDlg::m_bmpMain, CSkinDlg::m_bmpDisabled, CSkinDlg::m_bmpDown, CSkinDlg::m_bmpOver;
+    using CSkinDlg::m_clrWaveBack, CSkinDlg::m_clrWaveCenter, CSkinDlg::m_clrWaveLine;
+    using CSkinDlg::m_nWaveWidth, CSkinDlg::m_rcWave, CSkinDlg::m_strSkinFile, CSkinDlg::m_strWavePath;
 
     CSkinEdit m_editID;
     CSkinCombo m_comboWord;
@@ -207,6 +181,29 @@ protected:
         m_comboWord.SubclassDlgItem(IDC_COMBO_WORD, this);
         m_editPassword.SubclassDlgItem(IDC_EDIT_PASSWORD, this);
     }
+};
+
+// Tests on an open skinned dialog whose face is a plain grey picture.
+class SkinDialogTest : public ::testing::Test
+{
+protected:
+    static constexpr COLORREF kFace = RGB(128, 128, 128);
+
+    void SetUp() override { ASSERT_TRUE(WriteSolidBmp(m_skin.File("main.bmp"), 300, 260, kFace)); }
+
+    // Writes skin.ini, its [SCREEN] section naming main.bmp first, and opens
+    // the dialog with it, or loads it again when the dialog is open.
+    void Load(const std::string& screenLines = "", const std::string& otherSections = "")
+    {
+        ASSERT_TRUE(m_skin.WriteIni("[SCREEN]\r\nMAIN=main.bmp\r\n" + screenLines + otherSections));
+        if (m_dialog.m_hWnd == nullptr)
+            ASSERT_TRUE(m_dialog.Open(m_skin));
+        else
+            ASSERT_EQ(1, m_dialog.Reload());
+    }
+
+    CTestSkinFolder m_skin;
+    CTestSkinDlg m_dialog;
 };
 
 } // namespace sonvera_test
