@@ -123,11 +123,9 @@ TEST_F(FileTest, ShiftJisPathsReachTheSystemIntact)
     const std::string sjis = dir.File("\x95\x5C.dat").str();   // 表.dat
     {
         CFile file(sjis.c_str(), CFile::modeCreate | CFile::modeWrite);
-        file.Write("sjis", 4);
         EXPECT_EQ(file.GetFileName(), "\x95\x5C.dat");
     }
     EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"\u8868.dat"});
-    EXPECT_EQ(ReadRaw(sjis), "sjis");
     EXPECT_TRUE(CFile::Exists(sjis.c_str()));
     EXPECT_FALSE(CFile::Exists(sjis.c_str(), TRUE));
     EXPECT_TRUE(CFile::Exists(dir.Path().GetString(), TRUE));
