@@ -165,8 +165,10 @@ TEST_F(RegistryKeysTest, AFailedListingKeepsWhatItFoundAndShowsOnlyAFailedStep)
     } cases[] = {
         {"absent", false, &CRegistryEx::ListKey, ERROR_FILE_NOT_FOUND, "stale", nullptr},
         {"v", true, &CRegistryEx::ListValues, ERROR_ACCESS_DENIED, "stale", nullptr},
-        {"a1", false, &CRegistryEx::ListKey, ERROR_MORE_DATA, "a2", "234 RegEnumKeyEx\nSetup\\RegistryEx.cpp "},
-        {"v", false, &CRegistryEx::ListValues, ERROR_MORE_DATA, "b1", "234 RegEnumValue\nSetup\\RegistryEx.cpp "},
+        {"a1", false, &CRegistryEx::ListKey, ERROR_MORE_DATA, "a2",
+         "234 RegEnumKeyEx\nSetup\\RegistryEx.cpp "},
+        {"v", false, &CRegistryEx::ListValues, ERROR_MORE_DATA, "b1",
+         "234 RegEnumValue\nSetup\\RegistryEx.cpp "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.status);
