@@ -46,7 +46,7 @@ TEST(ElementArray, GrowsWithZerosShrinksAndEditsInPlace)
     CWordArray c;
     c.Copy(a);
     c.RemoveAt(1, 3);
-    EXPECT_EQ(std::vector<WORD>(c.GetData(), c.GetData() + 2), (std::vector<WORD>{5, 5}));
+    EXPECT_EQ(std::vector<WORD>(c.GetData(), c.GetData() + c.GetSize()), (std::vector<WORD>{5, 5}));
     EXPECT_EQ(a.GetSize(), 5);   // the copy is independent
 }
 
@@ -111,6 +111,7 @@ TEST(StringList, AddsAtBothEndsAndWalksInOrderAndCopiesDeeply)
     list.AddTail("c");
     list.AddHead("a");
     EXPECT_EQ(Items(list), (Strings{"a", "b", "c"}));
+    EXPECT_EQ(std::string(list.GetTail()), "c");
     Strings backwards;
     for (POSITION pos = list.GetTailPosition(); pos != nullptr;)
         backwards.emplace_back(list.GetPrev(pos).GetString());
@@ -155,6 +156,7 @@ TEST(StringList, FindAndRemoveAtPositions)
     EXPECT_EQ(std::string(list.RemoveTail()), "z");
     EXPECT_EQ(Items(list), (Strings{"y", "yy"}));
     list.RemoveAll();
+    EXPECT_TRUE(list.IsEmpty());
     EXPECT_EQ(list.GetTailPosition(), nullptr);
     EXPECT_THROW(list.GetHead(), std::out_of_range);
 }

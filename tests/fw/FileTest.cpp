@@ -205,17 +205,19 @@ TEST_F(FileTest, FailuresCarryTheirCauseAndApi)
         std::function<void()> call;
         int cause;
         const char* api;
+        const std::string& file;
     } cases[] = {
-        {[&] { file.ReadExact(buffer, 4); }, CFileException::endOfFile, "ReadFile"},
-        {[&] { file.Write("x", 1); }, CFileException::accessDenied, "WriteFile"},
-        {[&] { file.Seek(-10, CFile::begin); }, CFileException::badSeek, "SetFilePointerEx"},
-        {[&] { CFile::Rename(other.c_str(), path.c_str()); }, CFileException::fileNotFound, "MoveFileEx"},
-        {[&] { CFile::Remove(other.c_str()); }, CFileException::fileNotFound, "DeleteFile"},
+        {[&] { file.ReadExact(buffer, 4); }, CFileException::endOfFile, "ReadFile", path},
+        {[&] { file.Write("x", 1); }, CFileException::accessDenied, "WriteFile", path},
+        {[&] { file.Seek(-10, CFile::begin); }, CFileException::badSeek, "SetFilePointerEx", path},
+        {[&] { CFile::Rename(other.c_str(), path.c_str()); }, CFileException::fileNotFound, "MoveFileEx", other},
+        {[&] { CFile::Remove(other.c_str()); }, CFileException::fileNotFound, "DeleteFile", other},
     };
     for (const auto& c : cases) {
         const CFileException e = CaughtFrom(c.call);
         EXPECT_EQ(e.m_cause, c.cause) << c.api;
         EXPECT_EQ(e.m_strApiName, c.api);
+        EXPECT_EQ(e.m_strFileName, c.file.c_str()) << c.api;
     }
     file.Close();
     CFile::Rename(path.c_str(), other.c_str());
