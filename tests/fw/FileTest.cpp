@@ -266,7 +266,6 @@ TEST_F(FileTest, DiskFullIsToldApartFromOtherWriteErrors)
         CFileSystemOverride scope(fs);
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         EXPECT_EQ(CaughtFrom([&] { file.Write("0123456789", 10); }).m_cause, c.second) << c.first;
-        EXPECT_EQ(fs.BytesWritten(), 5);
     }
 }
 

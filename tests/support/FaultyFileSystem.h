@@ -51,7 +51,6 @@ public:
     // What happened.
     int Calls(Step step) const { return m_calls[step]; }
     int Failures() const { return m_failures; }
-    long long BytesWritten() const { return m_bytesWritten; }
     DWORD lastMoveFlags = 0;
     std::wstring lastMoveFrom;
     std::wstring lastMoveTo;
