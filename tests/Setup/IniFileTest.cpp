@@ -5,18 +5,12 @@
 
 #include "Setup/IniFile.h"
 #include "tests/support/RawFile.h"
+#include "tests/support/StringLists.h"
 #include "tests/support/TempFolder.h"
 
 namespace
 {
-std::string Items(const CStringArray& array)
-{
-    std::string items;
-    for (int i = 0; i < array.GetSize(); ++i)
-        items += "[" + array[i].str() + "]";
-    return items;
-}
-
+using sonvera_test::Bracketed;
 class IniFileTest : public ::testing::Test
 {
 protected:
@@ -46,15 +40,15 @@ TEST_F(IniFileTest, SectionAndKeyListsReplaceTheArrayInFileOrder)
     CStringArray names;
     names.Add("stale");
     EXPECT_EQ(0, ini.ReadSections(names));
-    EXPECT_EQ("", Items(names));
+    EXPECT_EQ("", Bracketed(names));
     ASSERT_TRUE(sonvera_test::WriteRaw(m_folder.File("marzet.ini"),
                                        "[Zeta]\r\na=1\r\n[WORD_LIST]\r\nafj=six\r\naaj=one\r\nacj=three\r\n[Mid]\r\n"));
     names.Add("stale");
     EXPECT_EQ(1, ini.ReadSections(names));
-    EXPECT_EQ("[Zeta][WORD_LIST][Mid]", Items(names));
+    EXPECT_EQ("[Zeta][WORD_LIST][Mid]", Bracketed(names));
     EXPECT_EQ(1, ini.ReadSection("WORD_LIST", names));
-    EXPECT_EQ("[afj][aaj][acj]", Items(names));
+    EXPECT_EQ("[afj][aaj][acj]", Bracketed(names));
     EXPECT_EQ(0, ini.ReadSection("Absent", names));
-    EXPECT_EQ("", Items(names));
+    EXPECT_EQ("", Bracketed(names));
 }
 } // namespace

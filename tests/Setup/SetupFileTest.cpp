@@ -13,21 +13,15 @@
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/FaultyRegistry.h"
 #include "tests/support/RawFile.h"
+#include "tests/support/StringLists.h"
 #include "tests/support/TempFolder.h"
 
 namespace
 {
+using sonvera_test::Bracketed;
 using sonvera_test::CFaultyRegistry;
 using sonvera_test::CProgramKeyGuard;
 using sonvera_test::WriteRaw;
-
-std::string Items(const CStringArray& array)
-{
-    std::string items;
-    for (int i = 0; i < array.GetSize(); ++i)
-        items += "[" + array[i].str() + "]";
-    return items;
-}
 
 std::vector<int> Fields(const CSetupSecure::tagSecureSettings& s)
 {
@@ -74,7 +68,7 @@ protected:
                  CStringArray skins;
                  skins.Add("kept");
                  m_setup.GetSkinList(skins);
-                 return Items(skins);
+                 return Bracketed(skins);
              }},
             {"EncryptFileFolder", [this] { return m_setup.GetAppSecureFolder().str(); }},
             {"EncryptFileStyle", [this] { return std::to_string(m_setup.GetAppSecureMakeType()); }},
@@ -110,10 +104,6 @@ TEST_F(SetupFileTest, AppPathIsTextInTheProgramKeyForBothSettingsObjects)
     GetModuleFileNameA(NULL, module, MAX_PATH);
     const std::string modulePath(module);
     EXPECT_EQ(modulePath.substr(0, modulePath.rfind('\\') + 1), m_setup.GetAppExecutePath().str());
-    // Whether a file or a folder is wanted reaches the check.
-    EXPECT_EQ(1, CSetupFile::IsFileExist(m_folder.Path(), 1));
-    EXPECT_EQ(0, CSetupFile::IsFileExist(m_folder.Path(), 0));
-    EXPECT_EQ(0, CSetupSecure::IsFileExist(m_folder.Path(), 0));
 }
 
 TEST_F(SetupFileTest, InitializeMakesTheSecureFileOnceAndCopiesShareIt)
@@ -125,11 +115,10 @@ TEST_F(SetupFileTest, InitializeMakesTheSecureFileOnceAndCopiesShareIt)
     other.Initialize();
     EXPECT_EQ(before, sonvera_test::ReadRaw(m_folder.File("marzet.dat")));
     EXPECT_EQ((std::vector<int>{1, 0, 1, 0, 1, 0}), Fields(other.GetSecureAppSettings()));
-    CSetupFile copy(m_setup);
     CSetupFile assigned;
     assigned = m_setup;
     ASSERT_NE(0, m_setup.SetLastUserProgram("shared"));
-    EXPECT_EQ(CString("shared"), copy.GetLastUserProgram());
+    EXPECT_EQ(CString("shared"), CSetupFile(m_setup).GetLastUserProgram());
     EXPECT_EQ(CString("shared"), assigned.GetLastUserProgram());
     EXPECT_EQ(1, assigned.GetSecureAppSettings().nSwitch1);
 }
@@ -278,7 +267,7 @@ TEST_F(SetupFileTest, WordsAndNicksComeFromTheWordListIgnoringLetterCase)
     CStringArray words;
     words.Add("kept");
     EXPECT_EQ(1, m_setup.GetAuthWordList(words));
-    EXPECT_EQ("[kept][Sesame][\x83\x8a\x83\x93\x83\x53][apple pie]", Items(words));
+    EXPECT_EQ("[kept][Sesame][\x83\x8a\x83\x93\x83\x53][apple pie]", Bracketed(words));
     const std::pair<const char*, const char*> nicks[] = {
         {"sesame", "acj"}, {"APPLE PIE", "abj"}, {"\x83\x8a\x83\x93\x83\x53", "aaj"}, {"Elsewhere", ""}, {"Sesam", ""}};
     for (const auto& n : nicks)
@@ -309,7 +298,7 @@ TEST_F(SetupFileTest, ImageFilesReplaceTheWholeSectionAndListOnlyReachableFiles)
     existing.Add("kept");
     EXPECT_EQ(1, m_setup.GetScrImageFileList(existing));
     EXPECT_EQ("[kept][" + m_folder.File("first.bmp").str() + "][" + m_folder.File("last.bmp").str() + "]",
-              Items(existing));
+              Bracketed(existing));
     // A picture whose share cannot be reached is left out like a missing one.
     sonvera_test::CFaultyFileSystem away;
     away.Watch(L"last.bmp");
@@ -317,6 +306,6 @@ TEST_F(SetupFileTest, ImageFilesReplaceTheWholeSectionAndListOnlyReachableFiles)
     CFileSystemOverride scope(away);
     CStringArray reachable;
     EXPECT_EQ(1, m_setup.GetScrImageFileList(reachable));
-    EXPECT_EQ("[" + m_folder.File("first.bmp").str() + "]", Items(reachable));
+    EXPECT_EQ("[" + m_folder.File("first.bmp").str() + "]", Bracketed(reachable));
 }
 } // namespace

@@ -97,7 +97,6 @@ TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsThenTwoEmptyRecords)
     const std::string settings = RecordAt(image, 0);
     EXPECT_EQ(LengthRecord(settings) + std::string(8, '\0'), image);
     EXPECT_EQ(CString("000111"), Decrypt(settings));
-    EXPECT_EQ(kDefaults, ReadSettings());
     EXPECT_EQ(CString(), m_secure.GetBackupBypassKey());
     m_secure.SetBackupBypassKey("KEY-1");
     const std::string before = ReadRaw(Dat());
@@ -227,6 +226,7 @@ TEST_F(SetupSecureTest, DamagedFilesAreRefusedAndLeftAsTheyAre)
         {"empty", "", all},
         {"length cut short", sonvera_test::Bytes({0x05, 0x00}), all},
         {"first length past the end", WordBytes(100) + "only a few bytes", all},
+        {"first length one byte past the end", WordBytes(9) + "12345678", all},
         {"huge length", WordBytes(0xFFFFFFF0u) + std::string(20, 'A'), all},
         {"settings record does not decrypt", LengthRecord(undecryptable) + std::string(8, '\0'), getSettings},
         {"cut inside the bypass record", settings + WordBytes(0) + WordBytes(40) + "cut", bypass},

@@ -11,6 +11,7 @@
 
 #include "Setup/SystemUser.h"
 #include "fw/LibraryLoader.h"
+#include "tests/support/StringLists.h"
 
 namespace
 {
@@ -162,10 +163,8 @@ TEST_F(SystemUserCall, EnumerationRepeatsOnMoreDataAndAppends)
     users.Add("x");
     g_pages = {{ERROR_MORE_DATA, {L"a", L"\u30c6\u30b9\u30c8"}, true}, {NERR_Success, {L"c"}, true}};
     EXPECT_EQ(user.AccountGetUsers(users, error), 1);
-    ASSERT_EQ(users.GetSize(), 4);
-    EXPECT_EQ(users[1], "a");
-    EXPECT_EQ(users[2], "\x83\x65\x83\x58\x83\x67");
-    EXPECT_EQ(users[3], "c");
+    EXPECT_EQ(sonvera_test::Items(users),
+              (sonvera_test::Strings{"x", "a", "\x83\x65\x83\x58\x83\x67", "c"}));
     EXPECT_EQ(g_calls, std::vector<std::wstring>({L"NetUserEnum " + server + L" 0 2 4294967295 0",
                                                   L"NetUserEnum " + server + L" 0 2 4294967295 1"}));
 

@@ -118,7 +118,6 @@ TEST_F(FileFaults, GoesOnAfterPartialWrites)
     CFaultyFileSystem fs;
     fs.writeChunk = 7;
     ASSERT_EQ(RunOver(fs, &FileFaults::Encrypt), ZIVAZO_FILE_OK);
-    EXPECT_GT(fs.Calls(CFaultyFileSystem::write), 400);
     ASSERT_TRUE(MoveFileExA(P("out").c_str(), P("enc").c_str(), MOVEFILE_REPLACE_EXISTING));
     ASSERT_EQ(Decrypt(), ZIVAZO_FILE_OK);
     EXPECT_EQ(ReadRaw(P("out")), ReadRaw(P("plain")));

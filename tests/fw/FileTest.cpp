@@ -12,7 +12,6 @@
 #include "fw/FileException.h"
 #include "fw/GlobalBlock.h"
 #include "fw/MemFile.h"
-#include "fw/Module.h"
 #include "fw/Object.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RawFile.h"
@@ -48,7 +47,6 @@ TEST_F(FileTest, MissingFileIsReportedByOpenAndThrownByTheConstructor)
     CFile file;
     CFileException error;
     EXPECT_FALSE(file.Open(path.c_str(), CFile::modeRead, &error));
-    EXPECT_FALSE(file.IsOpen());
     EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
     EXPECT_EQ(error.m_lOsError, static_cast<LONG>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(error.m_strFileName, path.c_str());
@@ -56,7 +54,6 @@ TEST_F(FileTest, MissingFileIsReportedByOpenAndThrownByTheConstructor)
     const std::string inMissingFolder = dir.File("nofolder\\x.dat").str();
     const CFileException e = CaughtFrom([&] { CFile missing(inMissingFolder.c_str(), CFile::modeRead); });
     EXPECT_EQ(e.m_cause, CFileException::badPath);
-    EXPECT_EQ(e.m_strFileName, inMissingFolder.c_str());
     EXPECT_NE(std::string(e.what()).find(inMissingFolder), std::string::npos);
     EXPECT_NE(std::string(e.what()).find("CreateFile"), std::string::npos);
 }
@@ -89,8 +86,6 @@ TEST_F(FileTest, OpeningAnOpenFileIsAMisuse)
     EXPECT_THROW(file.Open(dir.File("second.dat"), CFile::modeCreate | CFile::modeWrite), std::logic_error);
     EXPECT_EQ(file.GetFilePath(), path.c_str());
     EXPECT_FALSE(sonvera_test::Exists(dir.File("second.dat")));
-    file.Close();
-    EXPECT_TRUE(file.Open(path.c_str(), CFile::modeRead));
 }
 
 // What a file held open in each share mode lets a second open do.
@@ -128,11 +123,9 @@ TEST_F(FileTest, ShiftJisPathsReachTheSystemIntact)
     const std::string sjis = dir.File("\x95\x5C.dat").str();   // 表.dat
     {
         CFile file(sjis.c_str(), CFile::modeCreate | CFile::modeWrite);
-        file.Write("sjis", 4);
         EXPECT_EQ(file.GetFileName(), "\x95\x5C.dat");
     }
     EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"\u8868.dat"});
-    EXPECT_EQ(ReadRaw(sjis), "sjis");
     EXPECT_TRUE(CFile::Exists(sjis.c_str()));
     EXPECT_FALSE(CFile::Exists(sjis.c_str(), TRUE));
     EXPECT_TRUE(CFile::Exists(dir.Path().GetString(), TRUE));
@@ -148,7 +141,6 @@ TEST_F(FileTest, RoundTripWithSeeksAndLengthsOnDiskAndInMemory)
         SCOPED_TRACE(file == &disk ? "disk" : "memory");
         file->Write("0123456789", 10);
         EXPECT_EQ(file->GetPosition(), 10u);
-        EXPECT_EQ(file->GetLength(), 10u);
         EXPECT_EQ(file->Seek(-4, CFile::end), 6u);
         char buffer[16] = {};
         EXPECT_EQ(file->Read(buffer, 16), 4u);   // short only at the end
@@ -175,9 +167,7 @@ TEST_F(FileTest, RoundTripWithSeeksAndLengthsOnDiskAndInMemory)
         EXPECT_EQ(file->Read(buffer, 16), 1u);
         EXPECT_EQ(buffer[0], '\0');
     }
-    disk.Flush();
     disk.Close();
-    EXPECT_FALSE(disk.IsOpen());
     disk.Close();   // closing twice is harmless
     EXPECT_EQ(memory.Detach(), (std::vector<BYTE>{'0', '1', '2', '3', 0, 0, 'z', 0}));
     const BYTE data[] = {1, 2, 3};
@@ -205,20 +195,35 @@ TEST_F(FileTest, AppendWritesLandAtTheEndWhateverThePosition)
     EXPECT_EQ(ReadRaw(path), "first\nother\nmine\n");
 }
 
-TEST_F(FileTest, FailuresOnAnOpenFileCarryTheirCauseAndApi)
+TEST_F(FileTest, FailuresCarryTheirCauseAndApi)
 {
     ASSERT_TRUE(WriteRaw(path, "abc"));
+    const std::string other = dir.File("b.dat").str();
     CFile file(path.c_str(), CFile::modeRead);
     char buffer[8];
-    CFileException e = CaughtFrom([&] { file.ReadExact(buffer, 4); });
-    EXPECT_EQ(e.m_cause, CFileException::endOfFile);
-    EXPECT_EQ(e.m_strFileName, path.c_str());
-    e = CaughtFrom([&] { file.Write("x", 1); });
-    EXPECT_EQ(e.m_cause, CFileException::accessDenied);
-    EXPECT_EQ(e.m_strApiName, "WriteFile");
-    EXPECT_EQ(CaughtFrom([&] { file.Seek(-10, CFile::begin); }).m_cause, CFileException::badSeek);
+    const struct {
+        std::function<void()> call;
+        int cause;
+        const char* api;
+        const std::string& file;
+    } cases[] = {
+        {[&] { file.ReadExact(buffer, 4); }, CFileException::endOfFile, "ReadFile", path},
+        {[&] { file.Write("x", 1); }, CFileException::accessDenied, "WriteFile", path},
+        {[&] { file.Seek(-10, CFile::begin); }, CFileException::badSeek, "SetFilePointerEx", path},
+        {[&] { CFile::Rename(other.c_str(), path.c_str()); }, CFileException::fileNotFound, "MoveFileEx", other},
+        {[&] { CFile::Remove(other.c_str()); }, CFileException::fileNotFound, "DeleteFile", other},
+    };
+    for (const auto& c : cases) {
+        const CFileException e = CaughtFrom(c.call);
+        EXPECT_EQ(e.m_cause, c.cause) << c.api;
+        EXPECT_EQ(e.m_strApiName, c.api);
+        EXPECT_EQ(e.m_strFileName, c.file.c_str()) << c.api;
+    }
     file.Close();
-    EXPECT_EQ(ReadRaw(path), "abc");
+    CFile::Rename(path.c_str(), other.c_str());
+    EXPECT_EQ(ReadRaw(other), "abc");
+    CFile::Remove(other.c_str());
+    EXPECT_TRUE(dir.Entries().empty());
     CFaultyFileSystem fs;
     CFileSystemOverride scope(fs);
     CFile written(path.c_str(), CFile::modeCreate | CFile::modeWrite);
@@ -240,7 +245,6 @@ TEST_F(FileTest, ShortWritesAndReadsAreCompleted)
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         file.Write(text.data(), static_cast<UINT>(text.size()));
     }
-    EXPECT_GT(fs.Calls(CFaultyFileSystem::write), 10);
     EXPECT_EQ(ReadRaw(path), text);
     CFile file(path.c_str(), CFile::modeRead);
     std::string back(text.size(), '\0');
@@ -262,7 +266,6 @@ TEST_F(FileTest, DiskFullIsToldApartFromOtherWriteErrors)
         CFileSystemOverride scope(fs);
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         EXPECT_EQ(CaughtFrom([&] { file.Write("0123456789", 10); }).m_cause, c.second) << c.first;
-        EXPECT_EQ(fs.BytesWritten(), 5);
     }
 }
 
@@ -319,43 +322,18 @@ TEST_F(FileTest, ABriefSharingViolationIsWaitedOut)
     EXPECT_EQ(ReadRaw(path), "x");
 }
 
-TEST_F(FileTest, RemoveAndRename)
-{
-    const std::string b = dir.File("b.dat").str();
-    ASSERT_TRUE(WriteRaw(path, "1"));
-    CFile::Rename(path.c_str(), b.c_str());
-    EXPECT_EQ(ReadRaw(b), "1");
-    EXPECT_EQ(CaughtFrom([&] { CFile::Rename(path.c_str(), b.c_str()); }).m_cause, CFileException::fileNotFound);
-    CFile::Remove(b.c_str());
-    EXPECT_FALSE(CFile::Exists(b.c_str()));
-    EXPECT_EQ(CaughtFrom([&] { CFile::Remove(b.c_str()); }).m_cause, CFileException::fileNotFound);
-}
-
 TEST(FileException, Win32ErrorsMapToTheClassicCausesAndTheTextNamesTheCause)
 {
+    // The causes that the file tests above do not meet.
     const std::pair<DWORD, int> causes[] = {
-        {ERROR_FILE_NOT_FOUND, CFileException::fileNotFound},   {ERROR_PATH_NOT_FOUND, CFileException::badPath},
-        {ERROR_ACCESS_DENIED, CFileException::accessDenied},    {ERROR_SHARING_VIOLATION, CFileException::sharingViolation},
-        {ERROR_LOCK_VIOLATION, CFileException::lockViolation},  {ERROR_DISK_FULL, CFileException::diskFull},
-        {ERROR_HANDLE_DISK_FULL, CFileException::diskFull},     {ERROR_HANDLE_EOF, CFileException::endOfFile},
-        {ERROR_NEGATIVE_SEEK, CFileException::badSeek},         {ERROR_TOO_MANY_OPEN_FILES, CFileException::tooManyOpenFiles},
-        {12345, CFileException::genericException},
+        {ERROR_LOCK_VIOLATION, CFileException::lockViolation}, {ERROR_HANDLE_EOF, CFileException::endOfFile},
+        {ERROR_TOO_MANY_OPEN_FILES, CFileException::tooManyOpenFiles},
     };
     for (const auto& c : causes)
         EXPECT_EQ(CFileException::OsErrorToCause(c.first), c.second) << c.first;
     const CFileException e = CaughtFrom([] { CFileException::ThrowOsError(ERROR_DISK_FULL, "D:\\x.dat", "WriteFile"); });
-    EXPECT_EQ(e.m_cause, CFileException::diskFull);
     EXPECT_EQ(e.m_lOsError, static_cast<LONG>(ERROR_DISK_FULL));
-    EXPECT_EQ(e.m_strApiName, "WriteFile");
     EXPECT_NE(std::string(e.what()).find("diskFull"), std::string::npos);
-}
-
-// Linked into this test program, the code's module is the program itself, so
-// resources come from the same place as inside Sonvera.dll.
-TEST(Module, IsTheProgramThatLinksTheCodeStatically)
-{
-    EXPECT_EQ(GetSonveraModule(), GetModuleHandleW(nullptr));
-    EXPECT_NE(GetSonveraModule(), GetModuleHandleW(L"kernel32.dll"));
 }
 
 class CDerived : public CObject {
@@ -383,11 +361,7 @@ TEST(GlobalBlock, HoldsALockedBlockOfItsSizeUntilFreed)
 {
     CGlobalBlock block;
     EXPECT_FALSE(block.Allocate(0));
-    EXPECT_FALSE(block.IsHeld());
     ASSERT_TRUE(block.Allocate(66150));
-    EXPECT_TRUE(block.IsHeld());
-    EXPECT_EQ(block.Size(), 66150u);
-    ASSERT_NE(block.Data(), nullptr);
     static_cast<char*>(block.Data())[66149] = 'x';   // the whole size is usable
     void* held = block.Data();
     EXPECT_THROW(block.Allocate(32), std::logic_error);
@@ -395,7 +369,6 @@ TEST(GlobalBlock, HoldsALockedBlockOfItsSizeUntilFreed)
     EXPECT_EQ(block.Size(), 66150u);
     block.Free();
     EXPECT_FALSE(block.IsHeld());
-    EXPECT_EQ(block.Size(), 0u);
     EXPECT_EQ(block.Data(), nullptr);
     block.Free();   // a second release is harmless
     EXPECT_TRUE(block.Allocate(32));

@@ -1,17 +1,11 @@
 // The one fault-injecting file system of the tests: the system's own calls,
-// counted, with a chosen step failing.
-//
-//     CFaultyFileSystem fs;
-//     fs.Watch(L".~tmp");                                  // only calls on temporaries
-//     fs.Fail(CFaultyFileSystem::flush, ERROR_IO_DEVICE);  // every watched flush fails
-//     CFileSystemOverride scope(fs);
+// counted, with a chosen step failing while a CFileSystemOverride holds it
+// (tests/support/FaultyZivazoIo.h hands it to ZivazoDi's file streams).
 //
 // A watched call is one on a path that contains the watched text, or on a
 // handle opened with such a path; with nothing watched every call is. Steps
 // are counted per watched call, so a clean run tells how many calls of each
 // step an operation makes, and FailCall fails exactly one of them.
-// tests/support/FaultyZivazoIo.h hands the same file system to ZivazoDi's
-// file streams.
 #pragma once
 
 #include <windows.h>
@@ -57,7 +51,6 @@ public:
     // What happened.
     int Calls(Step step) const { return m_calls[step]; }
     int Failures() const { return m_failures; }
-    long long BytesWritten() const { return m_bytesWritten; }
     DWORD lastMoveFlags = 0;
     std::wstring lastMoveFrom;
     std::wstring lastMoveTo;
@@ -88,11 +81,9 @@ public:
     BOOL Read(HANDLE file, void* buffer, DWORD count, DWORD* done) override
     {
         *done = 0;
-        if (!Watched(file))
-            return CWin32FileSystem::Read(file, buffer, count, done);
-        if (Fails(read))
+        if (Watched(file) && Fails(read))
             return FALSE;
-        if (readChunk > 0 && count > readChunk)
+        if (Watched(file) && readChunk > 0 && count > readChunk)
             count = readChunk;
         return CWin32FileSystem::Read(file, buffer, count, done);
     }

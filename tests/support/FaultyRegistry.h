@@ -16,8 +16,7 @@ namespace sonvera_test
 class CFaultyRegistry : public CWin32Registry
 {
 public:
-    enum Call { openKey, createKey, closeKey, deleteKey, queryValue, setValue, deleteValue, queryCounts, enumKey,
-                enumValue, callCount };
+    enum Call { openKey, closeKey, queryValue, setValue, queryCounts, callCount };
 
     // Calls of the kind fail with the status, after `passing` more have passed.
     void Fail(Call call, LONG status, int passing = 0)
@@ -32,19 +31,11 @@ public:
     {
         return Fails(openKey) ? m_failStatus : CWin32Registry::OpenKey(parent, subKey, access, key);
     }
-    LONG CreateKey(HKEY parent, const char* subKey, REGSAM access, HKEY* key) override
-    {
-        return Fails(createKey) ? m_failStatus : CWin32Registry::CreateKey(parent, subKey, access, key);
-    }
     LONG CloseKey(HKEY key) override
     {
         // The handle goes whatever is reported, so that nothing leaks.
         const LONG status = CWin32Registry::CloseKey(key);
         return Fails(closeKey) ? m_failStatus : status;
-    }
-    LONG DeleteKey(HKEY parent, const char* subKey) override
-    {
-        return Fails(deleteKey) ? m_failStatus : CWin32Registry::DeleteKey(parent, subKey);
     }
     LONG QueryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* size) override
     {
@@ -54,21 +45,9 @@ public:
     {
         return Fails(setValue) ? m_failStatus : CWin32Registry::SetValue(key, name, type, data, size);
     }
-    LONG DeleteValue(HKEY key, const char* name) override
-    {
-        return Fails(deleteValue) ? m_failStatus : CWin32Registry::DeleteValue(key, name);
-    }
     LONG QueryCounts(HKEY key, DWORD* subKeys, DWORD* values) override
     {
         return Fails(queryCounts) ? m_failStatus : CWin32Registry::QueryCounts(key, subKeys, values);
-    }
-    LONG EnumKey(HKEY key, DWORD index, char* name, DWORD* length) override
-    {
-        return Fails(enumKey) ? m_failStatus : CWin32Registry::EnumKey(key, index, name, length);
-    }
-    LONG EnumValue(HKEY key, DWORD index, char* name, DWORD* length) override
-    {
-        return Fails(enumValue) ? m_failStatus : CWin32Registry::EnumValue(key, index, name, length);
     }
 
 private:

@@ -1,22 +1,8 @@
 // A second host for tests of two processes at once: this test program run
-// again, in a process of its own, for one test only, with a role and a
-// working folder in its environment. Both hosts start their work together.
-//
-//     TEST(TwoHosts, Something)
-//     {
-//         if (sonvera_test::CSecondHost::IsSecondHost()) {   // in the second process
-//             Work(sonvera_test::CSecondHost::Folder(), "b");
-//             return;
-//         }
-//         CTempFolder folder;
-//         CSecondHost second("TwoHosts.Something", folder.Path());
-//         second.Go();                                        // both start now
-//         Work(folder.Path(), "a");
-//         EXPECT_EQ(0u, second.Wait());                      // its exit code
-//     }
-//
-// The second host waits in IsSecondHost's caller for Go; a failure there is
-// its exit code (the test program's), which the first host checks.
+// again for one test only, with a role and a working folder in its
+// environment. In that test, the second process finds IsSecondHost() true
+// (it returns when the first calls Go) and does its part; the first starts
+// it, calls Go, does its own part and checks Wait(), the second's exit code.
 #pragma once
 
 #include <windows.h>

@@ -1,6 +1,6 @@
-// String arrays and lists as plain vectors, so that a test writes an expected
-// content out in full and a failure prints both sides; and a list made from
-// its texts.
+// String arrays and lists as plain vectors (or one bracketed text), so that a
+// test writes an expected content out in full and a failure prints both
+// sides; and a list made from its texts.
 #pragma once
 
 #include <initializer_list>
@@ -27,6 +27,15 @@ inline Strings Items(const CStringList& list)
     Strings out;
     for (POSITION pos = list.GetHeadPosition(); pos != nullptr;)
         out.push_back(list.GetNext(pos).str());
+    return out;
+}
+
+// The strings of an array, each in brackets, for expectations written as one text.
+inline std::string Bracketed(const CStringArray& array)
+{
+    std::string out;
+    for (const std::string& item : Items(array))
+        out += "[" + item + "]";
     return out;
 }
 

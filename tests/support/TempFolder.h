@@ -5,8 +5,9 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cwchar>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "fw/String.h"
@@ -21,15 +22,19 @@ public:
         // Process, time and a sequence number: test programs running side by
         // side, or one after the other, never share a folder.
         static unsigned int s_sequence = 0;
-        wchar_t base[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, base);
-        wchar_t name[MAX_PATH] = {};
-        swprintf(name, MAX_PATH, L"%lssonvera-test-%lu-%lu-%u", base, GetCurrentProcessId(),
-                 GetTickCount(), ++s_sequence);
-        m_path = name;
-        CreateDirectoryW(m_path.c_str(), nullptr);
+        m_path = std::filesystem::temp_directory_path() /
+                 ("sonvera-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) +
+                  "-" + std::to_string(++s_sequence));
+        std::filesystem::create_directory(m_path);
     }
-    ~CTempFolder() { RemoveTree(m_path); }
+    ~CTempFolder()
+    {
+        std::error_code ignored;
+        // Tests leave read-only files behind on purpose; they must go too.
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_path, ignored))
+            SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        std::filesystem::remove_all(m_path, ignored);
+    }
     CTempFolder(const CTempFolder&) = delete;
     CTempFolder& operator=(const CTempFolder&) = delete;
 
@@ -40,45 +45,14 @@ public:
     // Names of everything in the folder, sub-folders included, in sorted order.
     std::vector<std::wstring> Entries() const
     {
-        std::vector<std::wstring> names = List(m_path);
+        std::vector<std::wstring> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_path))
+            names.push_back(entry.path().filename().wstring());
         std::sort(names.begin(), names.end());
         return names;
     }
 
 private:
-    static std::vector<std::wstring> List(const std::wstring& folder)
-    {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW data;
-        ZeroMemory(&data, sizeof data);
-        HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE)
-            return names;
-        do {
-            const std::wstring entry = data.cFileName;
-            if (entry != L"." && entry != L"..")
-                names.push_back(entry);
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-        return names;
-    }
-
-    static void RemoveTree(const std::wstring& folder)
-    {
-        for (const std::wstring& entry : List(folder)) {
-            const std::wstring full = folder + L"\\" + entry;
-            const DWORD attributes = GetFileAttributesW(full.c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                RemoveTree(full);
-            } else {
-                // Tests leave read-only files behind on purpose; they must go too.
-                SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(full.c_str());
-            }
-        }
-        RemoveDirectoryW(folder.c_str());
-    }
-
-    std::wstring m_path;
+    std::filesystem::path m_path;
 };
 } // namespace sonvera_test
