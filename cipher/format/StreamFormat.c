@@ -56,9 +56,3 @@ void zv_stream_chunk_aad(const uint8_t header[ZV_STREAM_HEADER_BYTES], uint64_t 
     for (i = 0; i < 8; ++i) out[ZV_STREAM_HEADER_BYTES + i] = (uint8_t)(index >> (8 * i));
     out[ZV_STREAM_HEADER_BYTES + 8] = final ? 1 : 0;
 }
-
-uint64_t zv_stream_encrypted_size(uint64_t plainSize, uint32_t chunkSize)
-{
-    const uint64_t chunks = plainSize == 0 ? 1 : (plainSize + chunkSize - 1) / chunkSize;
-    return ZV_STREAM_HEADER_BYTES + plainSize + chunks * ZV_TAG_BYTES;
-}

@@ -51,9 +51,6 @@ void zv_stream_chunk_nonce(const uint8_t base[ZV_NONCE_BYTES], uint64_t index,
 void zv_stream_chunk_aad(const uint8_t header[ZV_STREAM_HEADER_BYTES], uint64_t index, int final,
                          uint8_t out[ZV_STREAM_AAD_BYTES]);
 
-/* Size of the encrypted file for plainSize bytes in chunks of chunkSize. */
-uint64_t zv_stream_encrypted_size(uint64_t plainSize, uint32_t chunkSize);
-
 #ifdef __cplusplus
 }
 #endif
