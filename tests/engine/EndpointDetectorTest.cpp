@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -60,6 +61,38 @@ std::vector<short> SwellingNoise()
     return take;
 }
 
+// A cough, then a word broken by a 100 ms pause: the pause is bridged (up
+// to 250 ms), and the word, not the cough, is the strongest stretch.
+std::vector<short> CoughThenBrokenWord()
+{
+    std::vector<short> take = NoisyWord(14000, 3000, 8000.0, 16.0, 15);
+    const std::vector<short> cough = SyntheticWord(kTakeSamples, 2000, 1500, 2500.0);
+    const std::vector<short> rest = SyntheticWord(kTakeSamples, 18100, 3000, 8000.0);
+    for (int i = 0; i < kTakeSamples; ++i) take[i] = static_cast<short>(take[i] + cough[i] + rest[i]);
+    return take;
+}
+
+// `take` with white noise of `rms` LSB added over samples [start, start + length).
+std::vector<short> WithHiss(std::vector<short> take, int start, int length, double rms, uint64_t seed)
+{
+    std::vector<short> hiss(length, 0);
+    sonvera_test::AddNoise(hiss, rms, seed);
+    for (int i = 0; i < length; ++i)
+        take[start + i] = static_cast<short>(std::clamp(take[start + i] + hiss[i], -32768, 32767));
+    return take;
+}
+
+// In room noise of 16 LSB, a breath 3.5 dB over it (250 ms of 18 LSB) and
+// then a hiss 19 dB over it (455 ms of 145 LSB). The floor, the quietest
+// moment of the noise, lies some 1.5 dB under its mean: the breath stays
+// between the hold and the start levels (4 and 6 dB over the floor), so the
+// word starts with it; the hiss's loudest frames stand about 21 dB over the
+// floor, under the 22 dB of a confident take.
+std::vector<short> BreathThenMarginalHiss()
+{
+    return WithHiss(WithHiss(NoisyWord(0, 0, 0.0, 16.0, 16), 11025, 2750, 18.0, 17), 13775, 5000, 145.0, 18);
+}
+
 } // namespace
 
 // A take and its verdict; where a word was put (samples first..last, -1: not
@@ -95,6 +128,8 @@ TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
         // Its broadband level rises a few dB over white noise; the few
         // channels it fills stand well out of theirs.
         {"a soft voice in white noise", NoisyWord(11025, 5000, 700.0, 120.0, 14), 0, 1, kEpdLowSnr, 11025, 16025},
+        {"a cough, then a broken word", CoughThenBrokenWord(), 0, 1, kEpdOk, 14000, 21100},
+        {"a breath, then a marginal hiss", BreathThenMarginalHiss(), 0, 1, kEpdLowSnr, 11025, 18775},
     };
     for (const auto& c : cases) {
         const SEndpointResult r = Detect(c.take, c.shortWord);
