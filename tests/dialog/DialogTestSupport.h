@@ -1,16 +1,13 @@
-// What the voice dialog's tests share: an installed application (registry
-// key, marzet.ini with narration off, the default skin, marzet.dat, the user
-// and voice dictionaries) in a scratch folder; the real dialog with takes
-// from recordings and its clocks at a twentieth of their length; a driver that
-// acts on the running dialog from the dialog's own thread (skin button clicks,
-// Enter, answers to message boxes); and pictures of the dialog's window.
+// What the voice dialog's tests share: an installed application in a scratch
+// folder; the real dialog with takes from recordings and its clocks at a
+// twentieth of their length; a driver that acts on the running dialog from
+// the dialog's own thread; and pictures of the dialog's window.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -85,18 +82,14 @@ public:
                                         authority[1] == '1', authority[2] == '1', ""));
     }
 
-    // What a host does after an enrolment ended with 1: the model of the
-    // engine's work file goes into the user's slot, the nick into the voice list.
+    // What a host does after a user's first enrolment ended with 1: the model
+    // of the engine's work file goes into a new slot, the nick into the voice list.
     void StoreEnrolledModel(const char* id, const char* nick)
     {
         const CString certiKey = m_users.GetCertiKey(id);
-        if (m_slots.insert(id).second)
-            m_voices.AddUser(id, certiKey);
+        m_voices.AddUser(id, certiKey);
         m_voices.SetUserVoice(id, certiKey, nick);
-        if (m_users.GetVoiceList(id).IsEmpty())
-            m_users.SetVoiceList(id, nick);
-        else if (m_users.VerifyNick(id, nick) == -1)
-            m_users.SetNick(id, nick);
+        m_users.SetVoiceList(id, nick);
     }
 
     CString ModelFile(const char* nick) const { return File("work\\") + nick + ".bin"; }
@@ -128,7 +121,6 @@ private:
     CSetupFile m_setup;
     CAppUserDic m_users;
     CAppUserVoiceDic m_voices;
-    std::set<std::string> m_slots;   // users with a voice slot
 };
 
 // The real voice dialog, with takes from recordings, its clocks at a
@@ -157,7 +149,6 @@ public:
     }
 
     void QueueTake(const std::string& recording) { ASSERT_TRUE(m_takes.QueueFile(Recording(recording))); }
-    void QueueSilence() { m_takes.QueueSamples(std::vector<short>(33075, 0)); }
     size_t TakesLeft() const { return m_takes.QueuedTakes(); }
 
     // The skin button of the name, or null.
@@ -196,7 +187,6 @@ public:
     using CVoiceDlg::m_editID;
     using CVoiceDlg::m_editPassword;
     using CVoiceDlg::m_nAttemptsLeft;
-    using CVoiceDlg::m_nRetry;
     using CVoiceDlg::m_nTake;
     using CVoiceDlg::m_nTick;
     using CVoiceDlg::m_nTimeScale;
@@ -362,14 +352,6 @@ inline std::string Resource(UINT id)
 {
     CString text;
     text.LoadString(id);
-    return text.str();
-}
-
-template <typename... Args>
-std::string Formatted(UINT id, Args... args)
-{
-    CString text;
-    text.Format(Resource(id).c_str(), args...);
     return text.str();
 }
 
