@@ -28,14 +28,6 @@
 
 namespace sonvera_test {
 
-// The six pass phrases: nick and word, as the installed word list has them.
-struct PassPhrase {
-    const char* nick;
-    const char* word;
-};
-const PassPhrase kPassPhrases[] = {{"aaj", "zero"}, {"abj", "one"}, {"acj", "two"},
-                                   {"adj", "three"}, {"aej", "four"}, {"afj", "five"}};
-
 inline std::string Recording(const std::string& name)
 {
     return std::string(SONVERA_TEST_DATA) + "/fsdd/" + name + ".wav";
@@ -53,8 +45,11 @@ public:
         CIniFile ini(app + "\\marzet.ini");
         ini.WriteString("VOICE_RECOG_DLL", "Skin", "default");
         ini.WriteString("VOICE_RECOG_DLL", "Narration", "0");
-        for (const PassPhrase& phrase : kPassPhrases)
-            ini.WriteString("WORD_LIST", phrase.nick, phrase.word);
+        // The six pass phrases, nick and word.
+        const char* const wordList[][2] = {{"aaj", "zero"}, {"abj", "one"},  {"acj", "two"},
+                                           {"adj", "three"}, {"aej", "four"}, {"afj", "five"}};
+        for (const auto& phrase : wordList)
+            ini.WriteString("WORD_LIST", phrase[0], phrase[1]);
         m_setup.SetAppPath(app);
         m_setup.Initialize();
         m_users.SetUserDicFilePath(app + "\\users.dat");
@@ -76,10 +71,10 @@ public:
         m_setup.SetSecureAppSettings(settings);
     }
 
-    void AddUser(const char* id, const char* password = "secret", int group = 0, const char* authority = "111")
+    // A user of every purpose, with the password "secret".
+    void AddUser(const char* id)
     {
-        ASSERT_EQ(1, m_users.CreateUser("test user", id, "", password, group, authority[0] == '1',
-                                        authority[1] == '1', authority[2] == '1', ""));
+        ASSERT_EQ(1, m_users.CreateUser("test user", id, "", "secret", 0, 1, 1, 1, ""));
     }
 
     // What a host does after a user's first enrolment ended with 1: the model

@@ -82,7 +82,6 @@ TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpWithoutTheTakesAndTheFina
     CDialogDriver driver;
     driver.When([&] { return dialog.m_bReady != 0; },
                 [&] {
-                    EXPECT_EQ(voice_text::kEnterIdAndPassword, dialog.Hint());
                     dialog.TypeID("george");
                     dialog.TypePassword("Secret");
                     EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
