@@ -134,11 +134,9 @@ public:
         m_nTimeScale = 5;
         s_current = this;
         m_hook = SetWindowsHookExA(WH_CALLWNDPROC, &CTestVoiceDlg::NoteHint, nullptr, GetCurrentThreadId());
-        m_activationHook = SetWindowsHookExA(WH_CBT, &CTestVoiceDlg::RefuseActivation, nullptr, GetCurrentThreadId());
     }
     ~CTestVoiceDlg() override
     {
-        UnhookWindowsHookEx(m_activationHook);
         UnhookWindowsHookEx(m_hook);
         s_current = nullptr;
     }
@@ -247,16 +245,8 @@ private:
             m_hints.push_back(text);
     }
 
-    static LRESULT CALLBACK RefuseActivation(int code, WPARAM wParam, LPARAM lParam)
-    {
-        if (code == HCBT_ACTIVATE && s_current != nullptr && reinterpret_cast<HWND>(wParam) == s_current->m_hWnd)
-            return 1;
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-
     CTakeFileWaveIn m_takes;
     HHOOK m_hook = nullptr;
-    HHOOK m_activationHook = nullptr;
 };
 
 // Acts on a running dialog from its own thread: each step waits for its
