@@ -27,19 +27,6 @@ HWND DriveChoice()
     return found;
 }
 
-std::vector<std::string> Lines(HWND choice)
-{
-    HWND list = GetDlgItem(choice, IDC_LIST_DRIVES);
-    std::vector<std::string> lines;
-    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char text[256] = {};
-        SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-        lines.push_back(text);
-    }
-    return lines;
-}
-
 // A double click on a line, as the mouse gives it to the list box.
 void DoubleClickLine(HWND choice, int line)
 {
@@ -92,10 +79,12 @@ protected:
                       GetClientRect(choice, &client);
                       EXPECT_EQ(units.right, client.right);
                       EXPECT_EQ(units.bottom, client.bottom);
-                      const std::vector<std::string> lines = Lines(choice);
-                      const auto line = std::find(lines.begin(), lines.end(), "(" + m_drive + ") Removable Drive");
-                      ASSERT_NE(lines.end(), line);
-                      DoubleClickLine(choice, static_cast<int>(line - lines.begin()));
+                      const std::string line = "(" + m_drive + ") Removable Drive";
+                      const LRESULT index = SendDlgItemMessageA(choice, IDC_LIST_DRIVES, LB_FINDSTRINGEXACT,
+                                                                static_cast<WPARAM>(-1),
+                                                                reinterpret_cast<LPARAM>(line.c_str()));
+                      ASSERT_NE(LB_ERR, index);
+                      DoubleClickLine(choice, static_cast<int>(index));
                   });
         if (staysOpen)
             driver.When([&] { return DriveChoice() == nullptr; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });

@@ -1,16 +1,13 @@
-// What the voice dialog's tests share: an installed application (registry
-// key, marzet.ini with narration off, the default skin, marzet.dat, the user
-// and voice dictionaries) in a scratch folder; the real dialog with takes
-// from recordings and its clocks at a twentieth of their length; a driver that
-// acts on the running dialog from the dialog's own thread (skin button clicks,
-// Enter, answers to message boxes); and pictures of the dialog's window.
+// What the voice dialog's tests share: an installed application in a scratch
+// folder; the real dialog with takes from recordings and its clocks at a
+// twentieth of their length; a driver that acts on the running dialog from
+// the dialog's own thread; and pictures of the dialog's window.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -31,14 +28,6 @@
 
 namespace sonvera_test {
 
-// The six pass phrases: nick and word, as the installed word list has them.
-struct PassPhrase {
-    const char* nick;
-    const char* word;
-};
-const PassPhrase kPassPhrases[] = {{"aaj", "zero"}, {"abj", "one"}, {"acj", "two"},
-                                   {"adj", "three"}, {"aej", "four"}, {"afj", "five"}};
-
 inline std::string Recording(const std::string& name)
 {
     return std::string(SONVERA_TEST_DATA) + "/fsdd/" + name + ".wav";
@@ -56,8 +45,11 @@ public:
         CIniFile ini(app + "\\marzet.ini");
         ini.WriteString("VOICE_RECOG_DLL", "Skin", "default");
         ini.WriteString("VOICE_RECOG_DLL", "Narration", "0");
-        for (const PassPhrase& phrase : kPassPhrases)
-            ini.WriteString("WORD_LIST", phrase.nick, phrase.word);
+        // The six pass phrases, nick and word.
+        const char* const wordList[][2] = {{"aaj", "zero"}, {"abj", "one"},  {"acj", "two"},
+                                           {"adj", "three"}, {"aej", "four"}, {"afj", "five"}};
+        for (const auto& phrase : wordList)
+            ini.WriteString("WORD_LIST", phrase[0], phrase[1]);
         m_setup.SetAppPath(app);
         m_setup.Initialize();
         m_users.SetUserDicFilePath(app + "\\users.dat");
@@ -79,24 +71,20 @@ public:
         m_setup.SetSecureAppSettings(settings);
     }
 
-    void AddUser(const char* id, const char* password = "secret", int group = 0, const char* authority = "111")
+    // A user of every purpose, with the password "secret".
+    void AddUser(const char* id)
     {
-        ASSERT_EQ(1, m_users.CreateUser("test user", id, "", password, group, authority[0] == '1',
-                                        authority[1] == '1', authority[2] == '1', ""));
+        ASSERT_EQ(1, m_users.CreateUser("test user", id, "", "secret", 0, 1, 1, 1, ""));
     }
 
-    // What a host does after an enrolment ended with 1: the model of the
-    // engine's work file goes into the user's slot, the nick into the voice list.
+    // What a host does after a user's first enrolment ended with 1: the model
+    // of the engine's work file goes into a new slot, the nick into the voice list.
     void StoreEnrolledModel(const char* id, const char* nick)
     {
         const CString certiKey = m_users.GetCertiKey(id);
-        if (m_slots.insert(id).second)
-            m_voices.AddUser(id, certiKey);
+        m_voices.AddUser(id, certiKey);
         m_voices.SetUserVoice(id, certiKey, nick);
-        if (m_users.GetVoiceList(id).IsEmpty())
-            m_users.SetVoiceList(id, nick);
-        else if (m_users.VerifyNick(id, nick) == -1)
-            m_users.SetNick(id, nick);
+        m_users.SetVoiceList(id, nick);
     }
 
     CString ModelFile(const char* nick) const { return File("work\\") + nick + ".bin"; }
@@ -128,7 +116,6 @@ private:
     CSetupFile m_setup;
     CAppUserDic m_users;
     CAppUserVoiceDic m_voices;
-    std::set<std::string> m_slots;   // users with a voice slot
 };
 
 // The real voice dialog, with takes from recordings, its clocks at a
@@ -147,17 +134,14 @@ public:
         m_nTimeScale = 5;
         s_current = this;
         m_hook = SetWindowsHookExA(WH_CALLWNDPROC, &CTestVoiceDlg::NoteHint, nullptr, GetCurrentThreadId());
-        m_activationHook = SetWindowsHookExA(WH_CBT, &CTestVoiceDlg::RefuseActivation, nullptr, GetCurrentThreadId());
     }
     ~CTestVoiceDlg() override
     {
-        UnhookWindowsHookEx(m_activationHook);
         UnhookWindowsHookEx(m_hook);
         s_current = nullptr;
     }
 
     void QueueTake(const std::string& recording) { ASSERT_TRUE(m_takes.QueueFile(Recording(recording))); }
-    void QueueSilence() { m_takes.QueueSamples(std::vector<short>(33075, 0)); }
     size_t TakesLeft() const { return m_takes.QueuedTakes(); }
 
     // The skin button of the name, or null.
@@ -196,7 +180,6 @@ public:
     using CVoiceDlg::m_editID;
     using CVoiceDlg::m_editPassword;
     using CVoiceDlg::m_nAttemptsLeft;
-    using CVoiceDlg::m_nRetry;
     using CVoiceDlg::m_nTake;
     using CVoiceDlg::m_nTick;
     using CVoiceDlg::m_nTimeScale;
@@ -262,16 +245,8 @@ private:
             m_hints.push_back(text);
     }
 
-    static LRESULT CALLBACK RefuseActivation(int code, WPARAM wParam, LPARAM lParam)
-    {
-        if (code == HCBT_ACTIVATE && s_current != nullptr && reinterpret_cast<HWND>(wParam) == s_current->m_hWnd)
-            return 1;
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-
     CTakeFileWaveIn m_takes;
     HHOOK m_hook = nullptr;
-    HHOOK m_activationHook = nullptr;
 };
 
 // Acts on a running dialog from its own thread: each step waits for its
@@ -362,14 +337,6 @@ inline std::string Resource(UINT id)
 {
     CString text;
     text.LoadString(id);
-    return text.str();
-}
-
-template <typename... Args>
-std::string Formatted(UINT id, Args... args)
-{
-    CString text;
-    text.Format(Resource(id).c_str(), args...);
     return text.str();
 }
 

@@ -10,6 +10,7 @@
 
 #include "ScriptedEngine.h"
 #include "resources/resource.h"
+#include "voice/VoiceTexts.h"
 
 namespace {
 
@@ -71,6 +72,8 @@ std::vector<std::string> Joined(std::initializer_list<std::vector<std::string>> 
     return all;
 }
 
+// A wrong password is refused before the engine hears a take; the right one
+// sets the engine up a second time, for the voice stage.
 TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpWithoutTheTakesAndTheFinalMode)
 {
     m_app.SetMethods(0, 1);
@@ -80,11 +83,25 @@ TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpWithoutTheTakesAndTheFina
     driver.When([&] { return dialog.m_bReady != 0; },
                 [&] {
                     dialog.TypeID("george");
-                    dialog.TypePassword("secret");
+                    dialog.TypePassword("Secret");
                     EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
                 })
-        .When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); });
+        .Then([&] {
+            EXPECT_EQ(voice_text::kWrongPassword, dialog.Hint());
+            EXPECT_EQ("", dialog.m_editPassword.GetWindowText().str());
+            dialog.TypePassword("secret");
+            EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
+        })
+        .When([&] { return dialog.m_bReady != 0; },
+              [&] {
+                  // The voice stage: the ID and word fixed, the record button starts a take.
+                  EXPECT_FALSE(dialog.IsShown(dialog.m_editPassword));
+                  EXPECT_FALSE(dialog.IsShown(dialog.m_editID));
+                  EXPECT_EQ(Resource(IDS_HINT_PRESS_RECORD), dialog.Hint());
+                  EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
+              });
     EXPECT_EQ(IDOK, driver.Run(dialog));
+    EXPECT_EQ(0u, dialog.TakesLeft());
     const std::string dir = "VRE_PutDir(\"" + m_app.Path().str() + "\")";
     EXPECT_EQ(Joined({{"VRE_Initialize()", "VRE_SetbNetVersion(1)", dir, "VRE_PutMode(2)"},
                       kParameters,   // the password set-up
@@ -98,6 +115,7 @@ TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpWithoutTheTakesAndTheFina
 // A take the check refuses without a reason names the word and is no
 // attempt; a replay is shown and the verdict still follows; four rejections
 // then an acceptance end with 1, and a second run has the attempts left.
+// Every attempt is take 1 of the host's total.
 TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUsed)
 {
     ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {0}));
@@ -106,13 +124,23 @@ TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUs
     CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
     dialog.m_strUserID = "george";
     QueueTakes(dialog, 8);
+    std::vector<std::string> counters;
+    dialog.m_onWait = [&](int ms) {
+        if (ms == 500)
+            counters.push_back(dialog.Label("LABEL_REPEAT"));
+    };
     EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    // The pauses after the refusal and the five verdicts (narration is off),
+    // and before each of the four new takes.
+    EXPECT_EQ(std::vector<std::string>(10, "1 / 3"), counters);
     EXPECT_EQ(2u, dialog.TakesLeft());
     EXPECT_EQ(1, dialog.m_nAttemptsLeft);
     const std::vector<std::string>& hints = dialog.m_hints;
     EXPECT_EQ(4, Count(hints, IDS_HINT_REJECTED));
     EXPECT_EQ(1, Count(hints, IDS_HINT_READ_ONCE_MORE));
-    EXPECT_NE(hints.end(), std::find(hints.begin(), hints.end(), Formatted(IDS_HINT_WRONG_WORD, "zero")));
+    CString wrongWord;
+    wrongWord.Format(Resource(IDS_HINT_WRONG_WORD).c_str(), "zero");
+    EXPECT_NE(hints.end(), std::find(hints.begin(), hints.end(), wrongWord.str()));
     const auto replay = std::find(hints.begin(), hints.end(), Resource(IDS_HINT_REPLAYED));
     ASSERT_NE(hints.end(), replay);
     EXPECT_NE(hints.end(), std::find(replay, hints.end(), Resource(IDS_HINT_REJECTED)));

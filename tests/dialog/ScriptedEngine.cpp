@@ -37,15 +37,6 @@ struct Script {
     std::string log, label, dir, nick;
     int firstFrame = 40, lastFrame = 200, shift = 80;
 
-    void Log(const char* function, const std::string& arguments)
-    {
-        ++counts[function];
-        log += std::string(function) + "(" + arguments + ")\n";
-        auto hook = hooks.find(function);
-        if (hook != hooks.end())
-            hook->second();
-    }
-
     // The next scripted result of a function, or its default.
     int Next(const char* function)
     {
@@ -64,28 +55,29 @@ Script& TheScript()
     return script;
 }
 
-std::string Ints(std::initializer_list<long long> values)
+std::string Argument(int value) { return std::to_string(value); }
+std::string Argument(const std::string& text) { return text; }
+std::string Argument(const char* text) { return text == nullptr ? "null" : "\"" + std::string(text) + "\""; }
+std::string Argument(double value)
 {
-    std::string text;
-    for (long long value : values)
-        text += (text.empty() ? "" : ",") + std::to_string(value);
-    return text;
+    char number[32];
+    std::snprintf(number, sizeof number, "%g", value);
+    return number;
 }
 
-std::string Reals(std::initializer_list<double> values)
+// Logs the call with its arguments, runs the test's hook, and gives the result.
+template <typename... Args>
+int Logged(int result, const char* function, Args... args)
 {
-    std::string text;
-    for (double value : values) {
-        char number[32];
-        std::snprintf(number, sizeof number, "%g", value);
-        text += (text.empty() ? "" : ",") + std::string(number);
-    }
-    return text;
-}
-
-std::string Text(const char* text)
-{
-    return text == nullptr ? "null" : "\"" + std::string(text) + "\"";
+    Script& script = TheScript();
+    std::string arguments;
+    ((arguments += (arguments.empty() ? "" : ",") + Argument(args)), ...);
+    ++script.counts[function];
+    script.log += std::string(function) + "(" + arguments + ")\n";
+    auto hook = script.hooks.find(function);
+    if (hook != script.hooks.end())
+        hook->second();
+    return result;
 }
 
 // Count and loudest sample: enough for a test to see which take arrived.
@@ -95,12 +87,6 @@ std::string Samples(const short* samples, int count)
     for (int i = 0; samples != nullptr && i < count; ++i)
         peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
     return std::to_string(count) + ",peak=" + std::to_string(peak);
-}
-
-int Logged(const char* function, const std::string& arguments, int result = 1)
-{
-    TheScript().Log(function, arguments);
-    return result;
 }
 
 void WriteModelFile()
@@ -170,91 +156,90 @@ int Script_Log(char* buffer, int size)
 
 // --- the engine's calls --------------------------------------------------------------
 
-int VRE_CALL VRE_Initialize(void) { return Logged("VRE_Initialize", ""); }
-int VRE_CALL VRE_SetbNetVersion(int b) { return Logged("VRE_SetbNetVersion", Ints({b})); }
+int VRE_CALL VRE_Initialize(void) { return Logged(1, __func__); }
+int VRE_CALL VRE_SetbNetVersion(int b) { return Logged(1, __func__, b); }
 int VRE_CALL VRE_PutDir(const char* dir)
 {
     TheScript().dir = dir != nullptr ? dir : "";
-    return Logged("VRE_PutDir", Text(dir));
+    return Logged(1, __func__, dir);
 }
-int VRE_CALL VRE_PutMode(int mode) { return Logged("VRE_PutMode", Ints({mode})); }
-int VRE_CALL VRE_DestructMemories(void) { return Logged("VRE_DestructMemories", ""); }
-int VRE_CALL VRE_Destruct(void) { return Logged("VRE_Destruct", ""); }
+int VRE_CALL VRE_PutMode(int mode) { return Logged(1, __func__, mode); }
+int VRE_CALL VRE_DestructMemories(void) { return Logged(1, __func__); }
+int VRE_CALL VRE_Destruct(void) { return Logged(1, __func__); }
 
-int VRE_CALL VRE_PutMaxRepeat(int takes) { return Logged("VRE_PutMaxRepeat", Ints({takes})); }
+int VRE_CALL VRE_PutMaxRepeat(int takes) { return Logged(1, __func__, takes); }
 int VRE_CALL VRE_AnalParams(int rate, int takeMs, int frameLength, int shift)
 {
-    return Logged("VRE_AnalParams", Ints({rate, takeMs, frameLength, shift}));
+    return Logged(1, __func__, rate, takeMs, frameLength, shift);
 }
-int VRE_CALL VRE_NoiseParams(int p1, int p2, int p3, int p4) { return Logged("VRE_NoiseParams", Ints({p1, p2, p3, p4})); }
+int VRE_CALL VRE_NoiseParams(int p1, int p2, int p3, int p4) { return Logged(1, __func__, p1, p2, p3, p4); }
 int VRE_CALL VRE_EngineParams(int cepstra, int channels, int minTakes, int maxFrames)
 {
-    return Logged("VRE_EngineParams", Ints({cepstra, channels, minTakes, maxFrames}));
+    return Logged(1, __func__, cepstra, channels, minTakes, maxFrames);
 }
-int VRE_CALL VRE_CopyParams(double sensitivity) { return Logged("VRE_CopyParams", Reals({sensitivity})); }
-int VRE_CALL VRE_SetbSpeech(int b) { return Logged("VRE_SetbSpeech", Ints({b})); }
-int VRE_CALL VRE_SameWordDist(float ratio) { return Logged("VRE_SameWordDist", Reals({ratio})); }
+int VRE_CALL VRE_CopyParams(double sensitivity) { return Logged(1, __func__, sensitivity); }
+int VRE_CALL VRE_SetbSpeech(int b) { return Logged(1, __func__, b); }
+int VRE_CALL VRE_SameWordDist(float ratio) { return Logged(1, __func__, double(ratio)); }
 int VRE_CALL VRE_HMMParams(int kind, double spreadFloor, double adaptMargin, double adaptRate, double maxDrift)
 {
-    return Logged("VRE_HMMParams", Ints({kind}) + "," + Reals({spreadFloor, adaptMargin, adaptRate, maxDrift}));
+    return Logged(1, __func__, kind, spreadFloor, adaptMargin, adaptRate, maxDrift);
 }
 int VRE_CALL VRE_EPDParams(int marginMs, int maxGapMs, int minSpeechMs, int quietPower)
 {
-    return Logged("VRE_EPDParams", Ints({marginMs, maxGapMs, minSpeechMs, quietPower}));
+    return Logged(1, __func__, marginMs, maxGapMs, minSpeechMs, quietPower);
 }
-int VRE_CALL VRE_Security(float security) { return Logged("VRE_Security", Reals({security})); }
+int VRE_CALL VRE_Security(float security) { return Logged(1, __func__, double(security)); }
 
-int VRE_CALL VRE_PutID(const char* id) { return Logged("VRE_PutID", Text(id)); }
-int VRE_CALL VRE_PutPW(const char* word) { return Logged("VRE_PutPW", Text(word)); }
+int VRE_CALL VRE_PutID(const char* id) { return Logged(1, __func__, id); }
+int VRE_CALL VRE_PutPW(const char* word) { return Logged(1, __func__, word); }
 int VRE_CALL VRE_PutNick(const char* nick)
 {
     TheScript().nick = nick != nullptr ? nick : "";
-    return Logged("VRE_PutNick", Text(nick));
+    return Logged(1, __func__, nick);
 }
 
 int VRE_CALL VRE_GetEndpointShort(const short* samples, int count, int bShortWord)
 {
-    return Logged("VRE_GetEndpointShort", Samples(samples, count) + "," + Ints({bShortWord}),
-                  TheScript().Next("VRE_GetEndpointShort"));
+    return Logged(TheScript().Next(__func__), __func__, Samples(samples, count), bShortWord);
 }
 long long VRE_CALL VRE_GetEndpointValue(void)
 {
     const Script& script = TheScript();
-    Logged("VRE_GetEndpointValue", "");
+    Logged(1, __func__);
     return static_cast<long long>(static_cast<unsigned long long>(static_cast<unsigned>(script.lastFrame)) << 32 |
                                   static_cast<unsigned>(script.firstFrame));
 }
-int VRE_CALL VRE_GetShiftValue(void) { return Logged("VRE_GetShiftValue", "", TheScript().shift); }
-int VRE_CALL VRE_GetErrorNumber(void) { return Logged("VRE_GetErrorNumber", "", TheScript().Next("VRE_GetErrorNumber")); }
+int VRE_CALL VRE_GetShiftValue(void) { return Logged(TheScript().shift, __func__); }
+int VRE_CALL VRE_GetErrorNumber(void) { return Logged(TheScript().Next(__func__), __func__); }
 int VRE_CALL VRE_CheckSexSpeech(const short* samples, int count, int index)
 {
-    return Logged("VRE_CheckSexSpeech", Samples(samples, count) + "," + Ints({index}),
-                  TheScript().Next("VRE_CheckSexSpeech"));
+    return Logged(TheScript().Next(__func__), __func__, Samples(samples, count), index);
 }
 const char* VRE_CALL VRE_GetLabelString(void)
 {
-    Logged("VRE_GetLabelString", "");
+    Logged(1, __func__);
     return TheScript().label.c_str();
 }
 
 int VRE_CALL VRE_Train(void)
 {
-    const int trained = TheScript().Next("VRE_Train");
+    const int trained = TheScript().Next(__func__);
     if (trained)
         WriteModelFile();
-    return Logged("VRE_Train", "", trained);
+    return Logged(trained, __func__);
 }
-int VRE_CALL VRE_VCopy(void) { return Logged("VRE_VCopy", "", TheScript().Next("VRE_VCopy")); }
-int VRE_CALL VRE_Verify(void) { return Logged("VRE_Verify", "", TheScript().Next("VRE_Verify")); }
-int VRE_CALL VRE_GetbUpdate(void) { return Logged("VRE_GetbUpdate", "", TheScript().Next("VRE_GetbUpdate")); }
+int VRE_CALL VRE_VCopy(void) { return Logged(TheScript().Next(__func__), __func__); }
+int VRE_CALL VRE_Verify(void) { return Logged(TheScript().Next(__func__), __func__); }
+int VRE_CALL VRE_GetbUpdate(void) { return Logged(TheScript().Next(__func__), __func__); }
 
-int VRE_CALL VRE_SetbAdapt(int b) { return Logged("VRE_SetbAdapt", Ints({b})); }
-double VRE_CALL VRE_GetScore(void) { return Logged("VRE_GetScore", ""), 0.0; }
-double VRE_CALL VRE_GetThreshold(void) { return Logged("VRE_GetThreshold", ""), 0.0; }
-double VRE_CALL VRE_GetScorePart(int part) { return Logged("VRE_GetScorePart", Ints({part})), 0.0; }
-double VRE_CALL VRE_GetModelPart(int part) { return Logged("VRE_GetModelPart", Ints({part})), 0.0; }
-double VRE_CALL VRE_GetCopyDistance(void) { return Logged("VRE_GetCopyDistance", ""), 0.0; }
-double VRE_CALL VRE_GetTakeSnr(void) { return Logged("VRE_GetTakeSnr", ""), 0.0; }
-double VRE_CALL VRE_GetCopyPitchDistance(void) { return Logged("VRE_GetCopyPitchDistance", ""), 0.0; }
+// Diagnostics the dialog never asks for; exported because the engine exports them.
+int VRE_CALL VRE_SetbAdapt(int b) { return Logged(1, __func__, b); }
+double VRE_CALL VRE_GetScore(void) { return 0.0; }
+double VRE_CALL VRE_GetThreshold(void) { return 0.0; }
+double VRE_CALL VRE_GetScorePart(int) { return 0.0; }
+double VRE_CALL VRE_GetModelPart(int) { return 0.0; }
+double VRE_CALL VRE_GetCopyDistance(void) { return 0.0; }
+double VRE_CALL VRE_GetTakeSnr(void) { return 0.0; }
+double VRE_CALL VRE_GetCopyPitchDistance(void) { return 0.0; }
 
 }  // extern "C"

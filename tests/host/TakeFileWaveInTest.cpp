@@ -2,52 +2,29 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "host/takes/TakeFileWaveIn.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
-void PutLe(std::ofstream& out, unsigned value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
+using sonvera_test::WordBytes;
 
-std::string WriteWave(const std::vector<short>& samples, unsigned rate, unsigned channels = 1)
-{
-    char path[MAX_PATH];
-    char folder[MAX_PATH];
-    GetTempPathA(MAX_PATH, folder);
-    GetTempFileNameA(folder, "wav", 0, path);
-    std::ofstream out(path, std::ios::binary);
-    const unsigned dataBytes = static_cast<unsigned>(samples.size() * 2);
-    out.write("RIFF", 4);
-    PutLe(out, 36 + dataBytes, 4);
-    out.write("WAVEfmt ", 8);
-    PutLe(out, 16, 4);
-    PutLe(out, 1, 2);
-    PutLe(out, channels, 2);
-    PutLe(out, rate, 4);
-    PutLe(out, rate * 2 * channels, 4);
-    PutLe(out, 2 * channels, 2);
-    PutLe(out, 16, 2);
-    out.write("data", 4);
-    PutLe(out, dataBytes, 4);
-    for (short s : samples)
-        PutLe(out, static_cast<unsigned short>(s), 2);
-    return path;
-}
+std::string HalfWord(unsigned value) { return WordBytes(value).substr(0, 2); }
 
-std::vector<short> Tone(size_t count, unsigned rate, double hertz)
+// A 16-bit PCM WAV file of a tone at 440 Hz.
+std::string ToneWave(size_t count, unsigned rate, unsigned channels = 1)
 {
-    std::vector<short> samples(count);
-    for (size_t i = 0; i < count; ++i)
-        samples[i] = static_cast<short>(8000 * std::sin(2 * 3.14159265358979 * hertz * i / rate));
-    return samples;
+    std::string data;
+    for (size_t i = 0; i < count * channels; ++i)
+        data += HalfWord(static_cast<unsigned short>(8000 * std::sin(2 * 3.14159265358979 * 440 * i / rate)));
+    return "RIFF" + WordBytes(36 + static_cast<unsigned>(data.size())) + "WAVEfmt " + WordBytes(16) + HalfWord(1) +
+           HalfWord(channels) + WordBytes(rate) + WordBytes(rate * 2 * channels) + HalfWord(2 * channels) +
+           HalfWord(16) + "data" + WordBytes(static_cast<unsigned>(data.size())) + data;
 }
 
 struct RecordedTake {
@@ -71,12 +48,12 @@ RecordedTake RecordOneTake(CTakeFileWaveIn& source)
 
 TEST(TakeFile, WordIsResampledAndPlacedHalfASecondIn)
 {
-    const std::string path = WriteWave(Tone(8000, 8000, 440.0), 8000);   // one second at 8 kHz
+    sonvera_test::CTempFolder folder;
+    const std::string path = folder.File("tone.wav").str();
+    ASSERT_TRUE(sonvera_test::WriteRaw(path, ToneWave(8000, 8000)));   // one second at 8 kHz
     CTakeFileWaveIn source;
     ASSERT_TRUE(source.QueueFile(path));
     const RecordedTake take = RecordOneTake(source);
-    DeleteFileA(path.c_str());
-
     EXPECT_EQ(take.started, 1);
     EXPECT_EQ(take.stopped, 1);
     ASSERT_EQ(take.samples.size(), 33075u);
@@ -91,41 +68,28 @@ TEST(TakeFile, WordIsResampledAndPlacedHalfASecondIn)
         ASSERT_EQ(take.samples[i], 0) << i;
 }
 
-TEST(TakeFile, EachStartConsumesTheNextTake)
+// Each start takes the next take, cut to the block when it is longer.
+TEST(TakeFile, EachStartConsumesTheNextTakeCutToTheBlock)
 {
     CTakeFileWaveIn source;
     source.QueueSamples(std::vector<short>(100, 7));
-    source.QueueSamples(std::vector<short>(100, -9));
+    source.QueueSamples(std::vector<short>(50000, -9));
     EXPECT_EQ(RecordOneTake(source).samples[50], 7);
-    EXPECT_EQ(RecordOneTake(source).samples[50], -9);
+    EXPECT_EQ(RecordOneTake(source).samples.back(), -9);
     EXPECT_EQ(source.QueuedTakes(), 0u);
     EXPECT_EQ(RecordOneTake(source).started, 0);   // nothing left to play
 }
 
-TEST(TakeFile, OverlongTakeIsCutToTheBlock)
-{
-    CTakeFileWaveIn source;
-    source.QueueSamples(std::vector<short>(50000, 3));
-    const RecordedTake take = RecordOneTake(source);
-    ASSERT_EQ(take.samples.size(), 33075u);
-    EXPECT_EQ(take.samples.back(), 3);
-}
-
 TEST(TakeFile, RefusesFilesThatAreNotMono16BitPcm)
 {
+    sonvera_test::CTempFolder folder;
+    const std::string stereo = folder.File("stereo.wav").str();
+    const std::string garbage = folder.File("garbage.wav").str();
+    ASSERT_TRUE(sonvera_test::WriteRaw(stereo, ToneWave(100, 8000, 2)));
+    ASSERT_TRUE(sonvera_test::WriteRaw(garbage, "RIFF\xff\xff\xff\x7fWAVEdata"));
     CTakeFileWaveIn source;
-    const std::string stereo = WriteWave(Tone(100, 8000, 440.0), 8000, 2);
-    EXPECT_FALSE(source.QueueFile(stereo));
-    DeleteFileA(stereo.c_str());
-    EXPECT_FALSE(source.QueueFile("Z:/no/such/file.wav"));
-
-    char folder[MAX_PATH];
-    char garbage[MAX_PATH];
-    GetTempPathA(MAX_PATH, folder);
-    GetTempFileNameA(folder, "wav", 0, garbage);
-    std::ofstream(garbage, std::ios::binary) << "RIFF\xff\xff\xff\x7fWAVEdata";
-    EXPECT_FALSE(source.QueueFile(garbage));
-    DeleteFileA(garbage);
+    for (const std::string& path : {stereo, garbage, folder.File("missing.wav").str()})
+        EXPECT_FALSE(source.QueueFile(path)) << path;
     EXPECT_EQ(source.QueuedTakes(), 0u);
 }
 

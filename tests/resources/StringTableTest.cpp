@@ -6,19 +6,17 @@
 #include <string>
 
 #include "resources/resource.h"
+#include "tests/support/Bytes.h"
 
 namespace {
+
+using sonvera_test::Bytes;
 
 std::string LoadAnsi(UINT id)
 {
     char buffer[4096] = {};
     const int length = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
     return std::string(buffer, length > 0 ? length : 0);
-}
-
-std::string Bytes(std::initializer_list<unsigned char> bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
 }
 
 TEST(StringTable, RunsUnderTheJapaneseCodePage)

@@ -42,25 +42,22 @@ TEST(AccessLog, LinesNameTimeUserPurposeAndVerdict)
         EXPECT_EQ(c.line, CAccessLog::FormatLine(c.when, c.user, c.purpose, c.accepted).str());
 }
 
-TEST(AccessLog, FirstWriteCreatesTheFileAndLaterOnesAppend)
+// A line torn by a crash is ended and kept.
+TEST(AccessLog, FirstWriteCreatesTheFileLaterOnesAppendAndATornLineIsEnded)
 {
     sonvera_test::CTempFolder folder;
-    CAccessLog log(folder.File("result.log"));
+    const std::string path = folder.File("result.log").str();
+    CAccessLog log(path.c_str());
     EXPECT_EQ(1, log.AppendAt(At(2004, 12, 31, 23, 59, 7), "taro", 0, 1));
     EXPECT_EQ(1, log.Append("jiro", 2, 0));   // now, in local time
-    const std::string text = ReadRaw(folder.File("result.log"));
+    const std::string text = ReadRaw(path);
     ASSERT_EQ(43u + 45u, text.size());
     EXPECT_EQ("[04-12-31 23:59:07] taro : Logon : Accept\r\n", text.substr(0, 43));
     EXPECT_EQ("] jiro : Decrypt : Denied\r\n", text.substr(43 + 18));
-}
 
-TEST(AccessLog, LineTornByACrashIsEndedAndKept)
-{
-    sonvera_test::CTempFolder folder;
-    const std::string torn = "[04-12-31 23:59:07] taro : Logon : Accept\r\n[05-01-01 00:0";
-    ASSERT_TRUE(WriteRaw(folder.File("result.log").str(), torn));
-    ASSERT_EQ(1, CAccessLog(folder.File("result.log")).AppendAt(At(2005, 1, 1, 0, 0, 2), "jiro", 0, 0));
-    EXPECT_EQ(torn + "\r\n[05-01-01 00:00:02] jiro : Logon : Denied\r\n", ReadRaw(folder.File("result.log")));
+    ASSERT_TRUE(WriteRaw(path, text + "[05-01-01 00:0"));
+    ASSERT_EQ(1, log.AppendAt(At(2005, 1, 1, 0, 0, 2), "jiro", 0, 0));
+    EXPECT_EQ(text + "[05-01-01 00:0\r\n[05-01-01 00:00:02] jiro : Logon : Denied\r\n", ReadRaw(path));
 }
 
 TEST(AccessLog, ALogThatCannotBeWrittenIsSkippedAndKeepsItsLines)

@@ -11,7 +11,7 @@
 
 namespace {
 
-using sonvera_test::Texts;
+using sonvera_test::Items;
 using sonvera_test::UserDicTest;
 
 TEST_F(UserDicTest, PurposesFollowTheUsersRecord)
@@ -70,7 +70,7 @@ TEST(BypassKeyFile, DrivesAreListedInLetterOrderAndLinesGiveTheKeyPath)
     lines.Add("left over");
     CBypassKeyFile::ListKeyDrives(lines, FakeDrives);
     EXPECT_EQ((std::vector<std::string>{"(A:) Removable Drive", "(D:) CD-ROM Drive", "(Z:) Removable Drive"}),
-              Texts(lines));
+              Items(lines));
 
     const struct {
         const char* line;

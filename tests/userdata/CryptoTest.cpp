@@ -18,13 +18,11 @@ namespace {
 static_assert(std::has_virtual_destructor<CCrypto>::value, "virtual destructor");
 static_assert(sizeof(CCrypto) == sizeof(void*), "no data members, one virtual table");
 
+// The pass phrase's form is the string table's test; here, that it is the one.
 TEST(CryptoProcessKey, IsTheThousandAndThreeCharacterPassPhrase)
 {
     const std::string key(CCrypto::GetProcessKey());
     EXPECT_EQ(key.size(), 1003u);
-    EXPECT_EQ(key.find_first_not_of(
-                  "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
-              std::string::npos);
     EXPECT_EQ(key.substr(0, 8), "RGgSDFDJ");
 }
 

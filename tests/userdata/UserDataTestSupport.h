@@ -10,6 +10,7 @@
 #include "tests/support/Bytes.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RawFile.h"
+#include "tests/support/StringLists.h"
 #include "tests/support/TempFolder.h"
 #include "fw/FileException.h"
 #include "userdata/AppUserDic.h"
@@ -17,8 +18,6 @@
 #include "userdata/Crypto.h"
 
 namespace sonvera_test {
-
-using Strings = std::vector<std::string>;
 
 inline std::string Decrypted(const std::string& cipher)
 {
@@ -52,14 +51,6 @@ inline std::string DictionaryImage(const Strings& records)
     for (const std::string& record : records)
         image += LengthRecord(crypto.EncryptString(CString(record), CCrypto::GetProcessKey()).str());
     return image;
-}
-
-inline Strings Texts(const CStringArray& array)
-{
-    Strings out;
-    for (int i = 0; i < array.GetSize(); ++i)
-        out.push_back(array[i].str());
-    return out;
 }
 
 class UserDicTest : public ::testing::Test {

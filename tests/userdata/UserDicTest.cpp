@@ -1,16 +1,21 @@
 // The user dictionary's records and fields: the two record shapes, what each
 // change leaves in the file and the object, the letter-case rules (Shift-JIS
-// aware) and the nick list.
+// aware) and the nick list. Its file going wrong: damaged images load the
+// entries before the damage and keep the rest, a failed load never leads to
+// a rewrite, and a failed rewrite leaves the file and the object as they were.
 #include "UserDataTestSupport.h"
 
 #include <functional>
 
 namespace {
 
+using sonvera_test::CFaultyFileSystem;
+using sonvera_test::DictionaryImage;
+using sonvera_test::Items;
 using sonvera_test::StoredRecords;
 using sonvera_test::Strings;
-using sonvera_test::Texts;
 using sonvera_test::UserDicTest;
+using sonvera_test::WordBytes;
 
 // "ア" is 0x83 0x41: its trail byte is the code of 'A'. "ヂ" is 0x83 0x61, whose
 // trail byte is the code of 'a'. Folding trail bytes would make them one.
@@ -41,19 +46,8 @@ TEST(UserRecordFields, FieldsGoByPositionAndListsSplitAtEverySeparator)
     for (const auto& c : lists) {
         CStringArray parts;
         CAppUserDic::SplitList(c.list, ',', parts);
-        EXPECT_EQ(c.entries, Texts(parts)) << c.list;
+        EXPECT_EQ(c.entries, Items(parts)) << c.list;
     }
-}
-
-TEST_F(UserDicTest, ANewPathGivesAnEmptyFileAndEachUserALengthAndItsOwnCipherText)
-{
-    EXPECT_EQ("", sonvera_test::ReadRaw(m_path));
-    AddAlice();
-    ASSERT_EQ(1, m_dic.CreateUser("text\x83", "Bob", "K", "p", 3, 7, 0, -2, ""));
-    ExpectEverywhere({"Alice;first text;Secret;1;KEY-A;101;aaj,abj;", "Bob;text\x83;p;3;K;101;;"});
-    EXPECT_EQ(std::string::npos, sonvera_test::ReadRaw(m_path).find("Alice"));
-    // The lone lead byte in Bob's text moves no field.
-    EXPECT_EQ(1, m_dic.VerifyGroupInfo("bob", "3"));
 }
 
 // Each change on Alice and Bob: its result and the records then in the
@@ -117,7 +111,7 @@ TEST_F(UserDicTest, EachChangeStoresItsShapeOfRecord)
     }
 }
 
-// Every setter and verifier with an unknown user: nothing found, nothing written.
+// The verifiers, and the setters with an unknown user: nothing found, nothing written.
 TEST_F(UserDicTest, IdsMatchWithoutCaseValuesByteForByteAndNobodyGetsNothing)
 {
     AddBob();
@@ -138,9 +132,7 @@ TEST_F(UserDicTest, IdsMatchWithoutCaseValuesByteForByteAndNobodyGetsNothing)
         {&CAppUserDic::VerifyPassWord, "Alicia", "Secret", -1}, {&CAppUserDic::VerifyGroupInfo, "Alicia", "1", -1},
         {&CAppUserDic::VerifyCertiKey, "Alicia", "KEY-A", -1}, {&CAppUserDic::VerifyAuthority, "Alicia", "101", -1},
         {&CAppUserDic::VerifyNick, "Alicia", "aaj", -1},
-        {&CAppUserDic::SetPassWord, "Alicia", "x", 0}, {&CAppUserDic::SetGroupInfo, "Alicia", "x", 0},
-        {&CAppUserDic::SetCertiKey, "Alicia", "x", 0}, {&CAppUserDic::SetAuthority, "Alicia", "x", 0},
-        {&CAppUserDic::SetVoiceList, "Alicia", "x", 0}, {&CAppUserDic::SetNick, "Alicia", "x", 0},
+        {&CAppUserDic::SetPassWord, "Alicia", "x", 0}, {&CAppUserDic::SetNick, "Alicia", "x", 0},
         {&CAppUserDic::DelNick, "Alicia", "aaj", 0},
     };
     const std::string before = sonvera_test::ReadRaw(m_path);
@@ -179,41 +171,37 @@ TEST_F(UserDicTest, DoubleByteCharactersAreNeverCaseFolded)
     ExpectEverywhere({idA.str() + ";t;p1;0;K1;111;;", idDi.str() + ";t;q2;0;K2;111;"});
 }
 
+// GetUser reads group 1 only from exactly "1", a missing authority digit as
+// 0, and appends the nicks; GetUserInfo reads the group as a number.
 TEST_F(UserDicTest, GetUserReadsBothShapesAlikeAndAppendsTheNicks)
 {
     AddAlice();
+    AddBob();
     CAppUserDic::USER_INFORMATION terminated;
     ASSERT_EQ(1, m_dic.GetUser("ALICE", terminated));
     ASSERT_EQ(1, m_dic.SetPassWord("Alice", "Secret"));   // now the joined shape
     CAppUserDic::USER_INFORMATION joined;
     joined.arrNicks.Add("kept");
     ASSERT_EQ(1, m_dic.GetUser("alice", joined));
-    EXPECT_EQ(Strings({"kept", "aaj", "abj"}), Texts(joined.arrNicks));
+    EXPECT_EQ(Strings({"kept", "aaj", "abj"}), Items(joined.arrNicks));
     for (const CAppUserDic::USER_INFORMATION* info : {&terminated, &joined}) {
         EXPECT_EQ("Alice;first text;Secret;1;KEY-A",
                   (info->strUserID + ";" + info->strUserText + ";" + info->strPassword + ";").str() +
                       std::to_string(info->nGroup) + ";" + info->strCertiKey.str());
         EXPECT_EQ(101, info->bAllowLogon * 100 + info->bAllowEncrypt * 10 + info->bAllowDecrypt);
     }
-    EXPECT_EQ(Strings({"aaj", "abj"}), Texts(terminated.arrNicks));
-}
 
-TEST_F(UserDicTest, GetUserTakesGroupOneOnlyAsExactlyOneAndShortAuthorityAsZeros)
-{
-    ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, ""));
     ASSERT_EQ(1, m_dic.SetGroupInfo("Bob", "01"));
     ASSERT_EQ(1, m_dic.SetAuthority("Bob", "1"));
-    CAppUserDic::USER_INFORMATION info;
-    ASSERT_EQ(1, m_dic.GetUser("Bob", info));
-    EXPECT_EQ(0, info.nGroup);
-    EXPECT_EQ(100, info.bAllowLogon * 100 + info.bAllowEncrypt * 10 + info.bAllowDecrypt);
-    EXPECT_EQ(Strings({""}), Texts(info.arrNicks));
-
+    CAppUserDic::USER_INFORMATION bob;
+    ASSERT_EQ(1, m_dic.GetUser("Bob", bob));
+    EXPECT_EQ(0, bob.nGroup);
+    EXPECT_EQ(100, bob.bAllowLogon * 100 + bob.bAllowEncrypt * 10 + bob.bAllowDecrypt);
     CAppUserDic::USER_DICTIONARY dict;
     ASSERT_EQ(1, m_dic.GetUserInfo("bob", dict));
-    EXPECT_EQ(1, dict.nGroup);   // read as a number here
-    EXPECT_EQ("Bob;t;p;K;1;", (dict.strUserID + ";" + dict.strUserText + ";" + dict.strPassword + ";" +
-                               dict.strCertiKey + ";" + dict.strAuthority + ";" + dict.strVoiceList).str());
+    EXPECT_EQ(1, dict.nGroup);
+    EXPECT_EQ("Bob;t;p;K;1;acj", (dict.strUserID + ";" + dict.strUserText + ";" + dict.strPassword + ";" +
+                                  dict.strCertiKey + ";" + dict.strAuthority + ";" + dict.strVoiceList).str());
 }
 
 TEST_F(UserDicTest, OnlyTheFirstSixNicksCountExceptInTheNickList)
@@ -233,6 +221,155 @@ TEST_F(UserDicTest, OnlyTheFirstSixNicksCountExceptInTheNickList)
     EXPECT_EQ(0, m_dic.VerifyNick("Bob", ""));   // an empty list has one empty entry
     ASSERT_EQ(1, m_dic.SetNick("Bob", "aej"));
     EXPECT_EQ(",aej", m_dic.GetVoiceList("Bob").str());
+}
+
+int Parse(const std::string& image, CStringArray& out)
+{
+    return CAppUserDic::ParseDicImage(reinterpret_cast<const unsigned char*>(image.data()), image.size(), out);
+}
+
+TEST(UserDicImage, DamageEndsTheListWithTheEntriesBeforeIt)
+{
+    const std::string good = WordBytes(3) + "abc";
+    const struct {
+        const char* what;
+        std::string tail;
+        int whole;
+    } cases[] = {
+        {"no damage", WordBytes(1) + "z", 1},
+        {"length past the end", WordBytes(100) + "short", 0},
+        {"length one past the end", WordBytes(2) + "x", 0},
+        {"length near 4 GiB", WordBytes(0xFFFFFFF0ul) + "x", 0},
+        {"length word cut short", std::string("\x05\x00\x00", 3), 0},
+        {"zero length", WordBytes(0) + WordBytes(1) + "q", 0},
+        {"zero byte inside the cipher text", WordBytes(3) + std::string("a\0b", 3), 0},
+    };
+    for (const auto& c : cases) {
+        CStringArray out;
+        EXPECT_EQ(c.whole, Parse(good + c.tail, out)) << c.what;
+        EXPECT_EQ(c.whole ? Strings({"abc", "z"}) : Strings({"abc"}), Items(out)) << c.what;
+    }
+}
+
+const char kU1[] = "u1;a;p;0;k;111;aaj;";
+const char kU2[] = "u2;a;p;0;k;111;abj;";
+
+// A changed cipher text is an entry that names nobody: no ID matches it, not
+// even the empty one, and every rewrite keeps its bytes as they were; so are
+// bytes that cannot be framed, behind the users.
+TEST_F(UserDicTest, DamagedEntriesAndTailMatchNobodyAndAreKeptAsTheyWere)
+{
+    std::string image = DictionaryImage({kU1, kU2, "u3;a;p;0;k;111;acj;"});
+    const size_t second = 4 + sonvera_test::Word(image, 0);
+    image[second + 14] = image[second + 14] == 'A' ? 'B' : 'A';
+    const std::string damaged = image.substr(second, 4 + sonvera_test::Word(image, second));
+    const std::string tail = WordBytes(999) + "xx";
+    ASSERT_TRUE(sonvera_test::WriteRaw(m_path, image + tail));
+    CAppUserDic dic;
+    dic.SetUserDicFilePath(m_path);
+    CStringArray ids;
+    dic.GetUserIDList(ids);
+    EXPECT_EQ(Strings({"u1", "", "u3"}), Items(ids));
+    EXPECT_EQ(-1, dic.VerifyUserInfo(""));
+    EXPECT_EQ(-1, dic.VerifyPassWord("", ""));
+    CAppUserDic::USER_INFORMATION info;
+    EXPECT_EQ(0, dic.GetUser("", info));
+    EXPECT_EQ(0, dic.SetPassWord("", "taken over"));
+    EXPECT_EQ(2, dic.VerifyPassWord("U3", "p"));
+    ASSERT_EQ(1, dic.SetPassWord("u1", "q"));
+    ASSERT_EQ(1, dic.CreateUser("t", "u4", "K", "p", 0, 1, 1, 1, ""));
+    const std::string stored = sonvera_test::ReadRaw(m_path);
+    EXPECT_NE(std::string::npos, stored.find(damaged));
+    EXPECT_EQ(tail, stored.substr(stored.size() - tail.size()));
+    EXPECT_EQ(Strings({"u1;a;q;0;k;111;aaj", "", "u3;a;p;0;k;111;acj;", "u4;t;p;0;K;111;;", "<damaged>"}),
+              StoredRecords(m_path));
+}
+
+TEST_F(UserDicTest, AReadErrorDuringTheLoadKeepsTheUsersBeforeItAndRefusesChanges)
+{
+    // Enough users that the file takes several reads.
+    Strings records;
+    for (int i = 0; i < 3000; ++i)
+        records.push_back("user" + std::to_string(i) + ";text;pw;0;key;111;aaj;");
+    const std::string image = DictionaryImage(records);
+    ASSERT_TRUE(sonvera_test::WriteRaw(m_path, image));
+    CFaultyFileSystem fs;
+    fs.Watch(L"users.dic");
+    fs.FailCall(CFaultyFileSystem::read, 2, ERROR_READ_FAULT);
+    CAppUserDic dic;
+    {
+        CFileSystemOverride scope(fs);
+        EXPECT_EQ(1, dic.SetUserDicFilePath(m_path));
+        CStringArray ids;
+        dic.GetUserIDList(ids);
+        ASSERT_GT(ids.GetSize(), 0);
+        ASSERT_LT(ids.GetSize(), 3000);
+        EXPECT_EQ("user" + std::to_string(ids.GetSize() - 1), ids[ids.GetSize() - 1].str());
+        fs.FailFrom(CFaultyFileSystem::read, 2, ERROR_READ_FAULT);
+        EXPECT_THROW(dic.SetPassWord("user0", "changed"), CFileException);
+    }
+    EXPECT_EQ(image, sonvera_test::ReadRaw(m_path));
+    // Once the file reads again, a change works on every user it holds.
+    ASSERT_EQ(1, dic.SetPassWord("user0", "changed"));
+    const Strings stored = StoredRecords(m_path);
+    ASSERT_EQ(3000u, stored.size());
+    EXPECT_EQ("user0;text;changed;0;key;111;aaj", stored[0]);
+    EXPECT_EQ(records[2999], stored[2999]);
+}
+
+// A dictionary that could not be opened was never loaded: nothing is written to it.
+TEST_F(UserDicTest, AFailedOpenLeadsToNoRewrite)
+{
+    const std::string image = DictionaryImage({kU1, kU2});
+    ASSERT_TRUE(sonvera_test::WriteRaw(m_path, image));
+    CAppUserDic dic;
+    {
+        CFaultyFileSystem fs;
+        fs.Watch(L"users.dic");
+        fs.Fail(CFaultyFileSystem::open, ERROR_NETNAME_DELETED);
+        CFileSystemOverride scope(fs);
+        EXPECT_THROW(dic.SetUserDicFilePath(m_path), CFileException);
+    }
+    EXPECT_ANY_THROW(dic.CreateUser("t", "new", "K", "p", 0, 1, 1, 1, ""));
+    EXPECT_EQ(image, sonvera_test::ReadRaw(m_path));
+    ASSERT_TRUE(CreateDirectoryA(m_folder.File("folder.dic"), nullptr));
+    EXPECT_THROW(dic.SetUserDicFilePath(m_folder.File("folder.dic")), CFileException);
+}
+
+// The safe rewrite's every step is proved in fw; here one failing step per
+// operation shows the file, the object and a fresh object still agree.
+TEST_F(UserDicTest, AFailedRewriteLeavesTheOldDictionaryEverywhere)
+{
+    AddAlice();
+    AddBob();
+    const std::string before = sonvera_test::ReadRaw(m_path);
+    const Strings records = StoredRecords(m_path);
+    const struct {
+        const char* what;
+        CFaultyFileSystem::Step step;
+        DWORD error;
+        std::function<void()> change;
+    } cases[] = {
+        {"password at the flush", CFaultyFileSystem::flush, ERROR_IO_DEVICE, [this] { m_dic.SetPassWord("Alice", "x"); }},
+        {"create on a full disk", CFaultyFileSystem::write, ERROR_DISK_FULL,
+         [this] { m_dic.CreateUser("t", "Carol", "K", "p", 0, 1, 1, 1, ""); }},
+        {"delete at the replace", CFaultyFileSystem::move, ERROR_IO_DEVICE, [this] { m_dic.DelUserWholeInfo("Bob"); }},
+    };
+    for (const auto& c : cases) {
+        CFaultyFileSystem fs;
+        fs.Watch(L".~tmp");
+        fs.Fail(c.step, c.error);
+        {
+            CFileSystemOverride scope(fs);
+            EXPECT_THROW(c.change(), CFileException) << c.what;
+        }
+        EXPECT_EQ(1, fs.Failures()) << c.what;
+        EXPECT_EQ(before, sonvera_test::ReadRaw(m_path)) << c.what;
+        ExpectEverywhere(records, c.what);
+        EXPECT_EQ(1u, m_folder.Entries().size()) << c.what;
+    }
+    ASSERT_EQ(1, m_dic.SetPassWord("Alice", "changed"));
+    EXPECT_EQ("changed", CAppUserDic::GetField(CString(Reloaded()[0]), 2).str());
 }
 
 } // namespace

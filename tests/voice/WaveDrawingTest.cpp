@@ -35,7 +35,6 @@ public:
     }
 
     CDC* DC() { return &m_dc; }
-
     COLORREF At(int x, int y)
     {
         GdiFlush();
@@ -92,31 +91,25 @@ private:
     CTakeFileRecorder m_recorder;
 };
 
+// The box is (53, 3)-(150, 97) from the panel's corner; the 5-pixel pen is
+// centred on it. Points are from the panel's corner.
 TEST(WaveDrawing, MarkOfA200By100PanelSitsInItsCentredSquare)
 {
     CTakeRecorder recorder([](int) { return short(0); });
-    const CRect panel(10, 20, 210, 120);
-    // The box is (53, 3)-(150, 97) from the panel's corner; the 5-pixel pen is centred on it.
-    CCanvas circle(240, 140);
-    recorder->DrawMark(circle.DC(), panel, 1);
-    EXPECT_EQ(kBlue, circle.At(10 + 101, 20 + 3));     // top of the circle
-    EXPECT_EQ(kBlue, circle.At(10 + 101, 20 + 96));    // bottom
-    EXPECT_EQ(kBlue, circle.At(10 + 53, 20 + 50));     // left
-    EXPECT_EQ(kBlue, circle.At(10 + 149, 20 + 50));    // right
-    EXPECT_EQ(kPaper, circle.At(10 + 101, 20 + 50));   // hollow
-    EXPECT_EQ(kPaper, circle.At(10 + 101, 20 + 0));    // off the panel's edge
-    EXPECT_EQ(kPaper, circle.At(10 + 46, 20 + 50));
-    EXPECT_EQ(kPaper, circle.At(10 + 157, 20 + 50));
-
-    CCanvas cross(240, 140);
-    recorder->DrawMark(cross.DC(), panel, 0);
-    EXPECT_EQ(kRed, cross.At(10 + 54, 20 + 4));      // from (53, 3) ...
-    EXPECT_EQ(kRed, cross.At(10 + 148, 20 + 95));    // ... to (150, 97)
-    EXPECT_EQ(kRed, cross.At(10 + 54, 20 + 95));     // from (53, 97) ...
-    EXPECT_EQ(kRed, cross.At(10 + 148, 20 + 4));     // ... to (150, 3)
-    EXPECT_EQ(kRed, cross.At(10 + 101, 20 + 50));    // where they cross
-    EXPECT_EQ(kPaper, cross.At(10 + 101, 20 + 10));
-    EXPECT_EQ(kPaper, cross.At(10 + 46, 20 + 50));
+    const struct {
+        int good, x, y;
+        COLORREF colour;
+    } points[] = {
+        {1, 101, 3, kBlue}, {1, 101, 96, kBlue}, {1, 53, 50, kBlue}, {1, 149, 50, kBlue},   // the circle
+        {1, 101, 50, kPaper}, {1, 101, 0, kPaper}, {1, 46, 50, kPaper}, {1, 157, 50, kPaper},
+        {0, 54, 4, kRed}, {0, 148, 95, kRed}, {0, 54, 95, kRed}, {0, 148, 4, kRed},        // the cross's ends
+        {0, 101, 50, kRed}, {0, 101, 10, kPaper}, {0, 46, 50, kPaper},
+    };
+    for (const auto& p : points) {
+        CCanvas canvas(240, 140);
+        recorder->DrawMark(canvas.DC(), CRect(10, 20, 210, 120), p.good);
+        EXPECT_EQ(p.colour, canvas.At(10 + p.x, 20 + p.y)) << p.good << " at " << p.x << ", " << p.y;
+    }
 }
 
 TEST(WaveDrawing, Tick30OfATakeDrawsSamples31972To33074)

@@ -37,14 +37,28 @@ public:
 
 const HWAVEIN kHandle = reinterpret_cast<HWAVEIN>(0x42);
 
-// Opens succeed and give kHandle.
-void OpensAsKHandle(MockWaveIn& device)
+// A recorder over the mock, whose opens succeed and give kHandle.
+class WaveRecorderDevice : public ::testing::Test
 {
-    ON_CALL(device, Open(_, _)).WillByDefault([](HWAVEIN* handle, const WAVEFORMATEX*) {
-        *handle = kHandle;
-        return MMRESULT(MMSYSERR_NOERROR);
-    });
-}
+protected:
+    void SetUp() override
+    {
+        ON_CALL(m_device, Open(_, _)).WillByDefault([](HWAVEIN* handle, const WAVEFORMATEX*) {
+            *handle = kHandle;
+            return MMRESULT(MMSYSERR_NOERROR);
+        });
+    }
+    // Gives the recorder a block of the seconds and starts it.
+    int StartWithBlock(int seconds = 3)
+    {
+        m_recorder->SetDuration(seconds);
+        EXPECT_EQ(m_recorder->AllocBuffer(), 1);
+        return m_recorder->Start();
+    }
+
+    NiceMock<MockWaveIn> m_device;
+    std::unique_ptr<RecorderOver> m_recorder = std::make_unique<RecorderOver>(m_device);
+};
 
 TEST(WaveRecorderBlock, ElevenKilohertzSixteenBitMonoAndThreeSecondsHold33075Samples)
 {
@@ -53,13 +67,9 @@ TEST(WaveRecorderBlock, ElevenKilohertzSixteenBitMonoAndThreeSecondsHold33075Sam
     EXPECT_EQ((std::vector<DWORD>{WAVE_FORMAT_PCM, 1, 11025, 22050, 2, 16}),
               (std::vector<DWORD>{format.wFormatTag, format.nChannels, format.nSamplesPerSec, format.nAvgBytesPerSec,
                                   format.nBlockAlign, format.wBitsPerSample}));
-    EXPECT_EQ(recorder.GetTickMs(), 100);
-    EXPECT_FALSE(recorder.IsRecording());
     // No block before a duration is set; none to read after it is freed.
-    EXPECT_EQ(recorder.GetBufferSize(), 0u);
     EXPECT_EQ(recorder.AllocBuffer(), 0);
     recorder.SetDuration(3);
-    EXPECT_EQ(recorder.GetBufferSize(), 66150u);
     ASSERT_EQ(recorder.AllocBuffer(), 1);
     EXPECT_EQ(recorder.GetSampleCount(), 33075);
     for (int outside : {33075, 100000, -1})
@@ -71,29 +81,22 @@ TEST(WaveRecorderBlock, ElevenKilohertzSixteenBitMonoAndThreeSecondsHold33075Sam
 
 // The block keeps the size it was allocated with: a longer duration set
 // afterwards reaches neither the driver nor the sample reads.
-TEST(WaveRecorderBlock, NoStartWithoutABlockAndALongerDurationAfterTheAllocationStaysInsideIt)
+TEST_F(WaveRecorderDevice, NoStartWithoutABlockAndALongerDurationAfterTheAllocationStaysInsideIt)
 {
-    NiceMock<MockWaveIn> device;
-    RecorderOver recorder(device);
-    EXPECT_CALL(device, Open(_, _)).Times(0);   // no block, no start
-    EXPECT_EQ(recorder.Start(), 0);
-    EXPECT_FALSE(recorder.IsRecording());
-    ::testing::Mock::VerifyAndClearExpectations(&device);
-    recorder.SetDuration(1);
-    ASSERT_EQ(recorder.AllocBuffer(), 1);
-    recorder.SetDuration(3);
-    EXPECT_EQ(recorder.GetSampleCount(), 11025);
-    EXPECT_EQ(recorder.GetSample(11025), 0);
-    EXPECT_EQ(recorder.GetSample(33074), 0);
-
-    DWORD handedToTheDriver = 0;
-    ON_CALL(device, Open(_, _)).WillByDefault(Return(MMSYSERR_NOERROR));
-    EXPECT_CALL(device, PrepareHeader(_, _)).WillOnce([&](HWAVEIN, WAVEHDR* header) {
-        handedToTheDriver = header->dwBufferLength;
+    EXPECT_CALL(m_device, Open(_, _)).Times(0);   // no block, no start
+    EXPECT_EQ(m_recorder->Start(), 0);
+    ::testing::Mock::VerifyAndClearExpectations(&m_device);
+    m_recorder->SetDuration(1);
+    ASSERT_EQ(m_recorder->AllocBuffer(), 1);
+    m_recorder->SetDuration(3);
+    EXPECT_EQ(m_recorder->GetSampleCount(), 11025);
+    EXPECT_EQ(m_recorder->GetSample(11025), 0);
+    EXPECT_EQ(m_recorder->GetSample(33074), 0);
+    EXPECT_CALL(m_device, PrepareHeader(_, _)).WillOnce([](HWAVEIN, WAVEHDR* header) {
+        EXPECT_EQ(header->dwBufferLength, 22050u);
         return MMRESULT(MMSYSERR_NOERROR);
     });
-    recorder.Start();
-    EXPECT_EQ(handedToTheDriver, 22050u);
+    m_recorder->Start();
 }
 
 // Wine here has no audio device, like a PC without a microphone.
@@ -101,7 +104,6 @@ TEST(WaveRecorderMicrophone, StopOfANeverOpenedDeviceAndStartWithoutADeviceFail)
 {
     CWaveRecorder recorder(3000, 100);
     EXPECT_EQ(recorder.Stop(), 0);
-    EXPECT_FALSE(recorder.IsRecording());
     if (waveInGetNumDevs() != 0)
         GTEST_SKIP() << "this machine has a wave-in device";
     recorder.SetDuration(3);
@@ -111,46 +113,35 @@ TEST(WaveRecorderMicrophone, StopOfANeverOpenedDeviceAndStartWithoutADeviceFail)
     EXPECT_NE(recorder.GetLastResult(), static_cast<MMRESULT>(MMSYSERR_NOERROR));
 }
 
-TEST(WaveRecorderDevice, StartPreparesAddsAndStartsInOrder)
+TEST_F(WaveRecorderDevice, StartPreparesAddsAndStartsInOrder)
 {
-    NiceMock<MockWaveIn> device;
-    RecorderOver recorder(device);
-    recorder.SetDuration(3);
-    ASSERT_EQ(recorder.AllocBuffer(), 1);
-
     ::testing::InSequence order;
-    EXPECT_CALL(device, Open(_, _)).WillOnce(Return(MMSYSERR_NOERROR));
-    EXPECT_CALL(device, PrepareHeader(_, _)).WillOnce([](HWAVEIN, WAVEHDR* header) {
+    EXPECT_CALL(m_device, Open(_, _));
+    EXPECT_CALL(m_device, PrepareHeader(_, _)).WillOnce([](HWAVEIN, WAVEHDR* header) {
         EXPECT_EQ(header->dwBufferLength, 66150u);
         EXPECT_EQ(header->dwBytesRecorded, 66150u);
         EXPECT_EQ(header->dwFlags, 0u);
-        EXPECT_EQ(header->dwLoops, 0u);
         EXPECT_NE(header->lpData, nullptr);
         return MMRESULT(MMSYSERR_NOERROR);
     });
-    EXPECT_CALL(device, AddBuffer(_, _)).WillOnce(Return(MMSYSERR_NOERROR));
-    EXPECT_CALL(device, Start(_)).WillOnce(Return(MMSYSERR_NOERROR));
-    EXPECT_EQ(recorder.Start(), 1);
-    EXPECT_TRUE(recorder.IsRecording());
+    EXPECT_CALL(m_device, AddBuffer(_, _)).WillOnce(Return(MMSYSERR_NOERROR));
+    EXPECT_CALL(m_device, Start(_)).WillOnce(Return(MMSYSERR_NOERROR));
+    EXPECT_EQ(StartWithBlock(), 1);
+    EXPECT_TRUE(m_recorder->IsRecording());
 }
 
-TEST(WaveRecorderDevice, StartGivesUpAtTheFirstFailure)
+TEST_F(WaveRecorderDevice, StartGivesUpAtTheFirstFailure)
 {
-    NiceMock<MockWaveIn> device;
-    RecorderOver recorder(device);
-    recorder.SetDuration(3);
-    ASSERT_EQ(recorder.AllocBuffer(), 1);
-    EXPECT_CALL(device, Open(_, _)).WillOnce(Return(MMSYSERR_NOERROR));
-    EXPECT_CALL(device, PrepareHeader(_, _)).WillOnce(Return(MMSYSERR_NOMEM));
-    EXPECT_CALL(device, AddBuffer(_, _)).Times(0);
-    EXPECT_CALL(device, Start(_)).Times(0);
-    EXPECT_EQ(recorder.Start(), 0);
-    EXPECT_FALSE(recorder.IsRecording());
-    EXPECT_EQ(recorder.GetLastResult(), static_cast<MMRESULT>(MMSYSERR_NOMEM));
+    EXPECT_CALL(m_device, PrepareHeader(_, _)).WillOnce(Return(MMSYSERR_NOMEM));
+    EXPECT_CALL(m_device, AddBuffer(_, _)).Times(0);
+    EXPECT_CALL(m_device, Start(_)).Times(0);
+    EXPECT_EQ(StartWithBlock(), 0);
+    EXPECT_FALSE(m_recorder->IsRecording());
+    EXPECT_EQ(m_recorder->GetLastResult(), static_cast<MMRESULT>(MMSYSERR_NOMEM));
 }
 
 // A failed reset ends the stop; a failed unprepare is reported but the stop succeeds.
-TEST(WaveRecorderDevice, StopEndsAtAFailedResetButNotAtAFailedUnprepare)
+TEST_F(WaveRecorderDevice, StopEndsAtAFailedResetButNotAtAFailedUnprepare)
 {
     const struct {
         MMRESULT reset;
@@ -158,65 +149,50 @@ TEST(WaveRecorderDevice, StopEndsAtAFailedResetButNotAtAFailedUnprepare)
         MMRESULT last;
     } cases[] = {{MMSYSERR_ERROR, 0, 0, MMSYSERR_ERROR}, {MMSYSERR_NOERROR, 1, 1, WAVERR_STILLPLAYING}};
     for (const auto& c : cases) {
-        NiceMock<MockWaveIn> device;
-        RecorderOver recorder(device);
-        EXPECT_CALL(device, Stop(_)).WillOnce(Return(MMSYSERR_NOERROR));
-        EXPECT_CALL(device, Reset(_)).WillOnce(Return(c.reset));
-        ON_CALL(device, UnprepareHeader(_, _)).WillByDefault(Return(WAVERR_STILLPLAYING));
-        EXPECT_CALL(device, UnprepareHeader(_, _)).Times(c.unprepares);
-        EXPECT_CALL(device, Close(_)).Times(0);
-        EXPECT_EQ(recorder.Stop(), c.stopped);
-        EXPECT_EQ(recorder.GetLastResult(), c.last);
+        EXPECT_CALL(m_device, Reset(_)).WillOnce(Return(c.reset));
+        ON_CALL(m_device, UnprepareHeader(_, _)).WillByDefault(Return(WAVERR_STILLPLAYING));
+        EXPECT_CALL(m_device, UnprepareHeader(_, _)).Times(c.unprepares);
+        EXPECT_CALL(m_device, Close(_)).Times(0);
+        EXPECT_EQ(m_recorder->Stop(), c.stopped);
+        EXPECT_EQ(m_recorder->GetLastResult(), c.last);
+        ::testing::Mock::VerifyAndClearExpectations(&m_device);
     }
 }
 
 // The driver holds the header until the device is reset: a device left
 // open, by a recorder going away mid-take or by a failed stop, is reset,
 // unprepared and closed before its block is used again or freed.
-TEST(WaveRecorderDevice, ARecorderGoingAwayMidTakeReleasesTheDeviceFirst)
+TEST_F(WaveRecorderDevice, ARecorderGoingAwayMidTakeReleasesTheDeviceFirst)
 {
-    NiceMock<MockWaveIn> device;
-    OpensAsKHandle(device);
-    auto recorder = std::make_unique<RecorderOver>(device);
-    recorder->SetDuration(3);
-    ASSERT_EQ(recorder->AllocBuffer(), 1);
-    ASSERT_EQ(recorder->Start(), 1);
+    ASSERT_EQ(StartWithBlock(), 1);
     ::testing::InSequence order;
-    EXPECT_CALL(device, Reset(kHandle));
-    EXPECT_CALL(device, UnprepareHeader(kHandle, _));
-    EXPECT_CALL(device, Close(kHandle)).WillOnce(Return(MMSYSERR_NOERROR));
-    recorder.reset();
+    EXPECT_CALL(m_device, Reset(kHandle));
+    EXPECT_CALL(m_device, UnprepareHeader(kHandle, _));
+    EXPECT_CALL(m_device, Close(kHandle)).WillOnce(Return(MMSYSERR_NOERROR));
+    m_recorder.reset();
 }
 
-TEST(WaveRecorderDevice, StartAfterAFailedStopReleasesTheOldDevice)
+TEST_F(WaveRecorderDevice, StartAfterAFailedStopReleasesTheOldDevice)
 {
-    NiceMock<MockWaveIn> device;
-    OpensAsKHandle(device);
-    RecorderOver recorder(device);
-    recorder.SetDuration(3);
-    ASSERT_EQ(recorder.AllocBuffer(), 1);
-    ASSERT_EQ(recorder.Start(), 1);
-    EXPECT_CALL(device, Stop(_)).WillOnce(Return(MMSYSERR_ERROR));
-    EXPECT_EQ(recorder.Stop(), 0);
+    ASSERT_EQ(StartWithBlock(), 1);
+    EXPECT_CALL(m_device, Stop(_)).WillOnce(Return(MMSYSERR_ERROR));
+    EXPECT_EQ(m_recorder->Stop(), 0);
     ::testing::InSequence order;
-    EXPECT_CALL(device, Close(_)).WillOnce(Return(MMSYSERR_NOERROR));
-    EXPECT_CALL(device, Open(_, _)).WillOnce(Return(MMSYSERR_NOERROR));
-    EXPECT_EQ(recorder.Start(), 1);
+    EXPECT_CALL(m_device, Close(_)).WillOnce(Return(MMSYSERR_NOERROR));
+    EXPECT_CALL(m_device, Open(_, _)).WillOnce(Return(MMSYSERR_NOERROR));
+    EXPECT_EQ(m_recorder->Start(), 1);
 }
 
-TEST(WaveInHandle, OpeningAnOpenDeviceIsAMisuse)
+TEST_F(WaveRecorderDevice, OpeningAnOpenHandleIsAMisuseAndARefusedCloseKeepsIt)
 {
-    NiceMock<MockWaveIn> device;
-    OpensAsKHandle(device);
-    CWaveInHandle handle(device);
+    CWaveInHandle handle(m_device);
     const WAVEFORMATEX format = {};
     ASSERT_EQ(handle.Open(format), static_cast<MMRESULT>(MMSYSERR_NOERROR));
     EXPECT_THROW(handle.Open(format), std::logic_error);
-    EXPECT_EQ(handle.Get(), kHandle);
-    EXPECT_CALL(device, Close(kHandle)).WillOnce(Return(WAVERR_STILLPLAYING));
+    EXPECT_CALL(m_device, Close(kHandle)).WillOnce(Return(WAVERR_STILLPLAYING));
     EXPECT_NE(handle.Close(), static_cast<MMRESULT>(MMSYSERR_NOERROR));
-    EXPECT_TRUE(handle.IsOpen());   // a refused close keeps the handle
-    EXPECT_CALL(device, Close(_)).WillOnce(Return(MMSYSERR_NOERROR));
+    EXPECT_TRUE(handle.IsOpen());
+    EXPECT_CALL(m_device, Close(_)).WillOnce(Return(MMSYSERR_NOERROR));
 }
 
 }  // namespace

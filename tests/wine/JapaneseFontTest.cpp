@@ -54,34 +54,27 @@ std::string ShiftJis(const std::wstring& text)
 // an ANSI description holding the Shift-JIS face name, default character set.
 class Canvas {
 public:
-    Canvas(const wchar_t* face, int height, int width, int rows) : m_width(width), m_rows(rows)
+    Canvas(const wchar_t* face, int height, int width, int rows) : m_size(width * rows)
     {
-        m_dc = CreateCompatibleDC(nullptr);
         BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -rows;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        m_bitmap = CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_pixels), nullptr, 0);
-        m_oldBitmap = SelectObject(m_dc, m_bitmap);
+        info.bmiHeader = {sizeof info.bmiHeader, width, -rows, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* pixels = nullptr;
+        m_bitmap = CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+        SelectObject(m_dc, m_bitmap);
+        m_pixels = static_cast<DWORD*>(pixels);
         LOGFONTA description = {};
         description.lfHeight = height;
         description.lfWeight = FW_NORMAL;
         description.lfCharSet = DEFAULT_CHARSET;
         lstrcpynA(description.lfFaceName, ShiftJis(face).c_str(), LF_FACESIZE);
-        m_font = CreateFontIndirectA(&description);
-        m_oldFont = SelectObject(m_dc, m_font);
+        SelectObject(m_dc, CreateFontIndirectA(&description));
         SetBkMode(m_dc, TRANSPARENT);
-        SetTextColor(m_dc, RGB(0, 0, 0));
     }
     ~Canvas()
     {
-        SelectObject(m_dc, m_oldFont);
-        SelectObject(m_dc, m_oldBitmap);
-        DeleteObject(m_font);
-        DeleteObject(m_bitmap);
+        DeleteObject(SelectObject(m_dc, GetStockObject(SYSTEM_FONT)));
         DeleteDC(m_dc);
+        DeleteObject(m_bitmap);
     }
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
@@ -91,10 +84,10 @@ public:
     // Draws the text alone on white and returns the picture.
     std::vector<DWORD> Draw(const std::string& text)
     {
-        std::fill(m_pixels, m_pixels + m_width * m_rows, 0x00FFFFFFu);
+        std::fill(m_pixels, m_pixels + m_size, 0x00FFFFFFu);
         TextOutA(m_dc, 2, 2, text.c_str(), static_cast<int>(text.size()));
         GdiFlush();
-        return std::vector<DWORD>(m_pixels, m_pixels + m_width * m_rows);
+        return std::vector<DWORD>(m_pixels, m_pixels + m_size);
     }
 
     int Width(const std::string& text) const
@@ -105,12 +98,10 @@ public:
     }
 
 private:
-    int m_width, m_rows;
-    HDC m_dc = nullptr;
+    int m_size;
+    HDC m_dc = CreateCompatibleDC(nullptr);
     HBITMAP m_bitmap = nullptr;
     DWORD* m_pixels = nullptr;
-    HFONT m_font = nullptr;
-    HGDIOBJ m_oldBitmap = nullptr, m_oldFont = nullptr;
 };
 
 int DarkPixels(const std::vector<DWORD>& picture)
