@@ -1,0 +1,61 @@
+// CRecordReader: every length is checked against what is left of the image,
+// so a damaged store ends its list with the right cause and never reads past
+// the end; the position stays on the damaged record.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fw/FileException.h"
+#include "fw/RecordReader.h"
+#include "tests/support/Bytes.h"
+
+namespace {
+
+using sonvera_test::LengthRecord;
+using sonvera_test::WordBytes;
+
+struct SImageCase {
+    const char* name;
+    std::string image;
+    std::vector<std::string> records; // read before the end or the damage
+    int cause;                        // CFileException::none for a clean end
+};
+
+TEST(RecordReader, ReadsUpToTheEndOrTheFirstDamagedLength)
+{
+    const SImageCase cases[] = {
+        {"empty", "", {}, CFileException::none},
+        {"exact fit", LengthRecord("ab") + LengthRecord("") + LengthRecord("xyz"), {"ab", "", "xyz"},
+         CFileException::none},
+        {"length one past the end", LengthRecord("ab") + WordBytes(4) + "abc", {"ab"}, CFileException::invalidFile},
+        {"huge length", WordBytes(0xFFFFFFFFul) + "a", {}, CFileException::invalidFile},
+        {"length word one byte short", LengthRecord("ab") + std::string("\x01\x00\x00", 3), {"ab"},
+         CFileException::endOfFile},
+    };
+    for (const SImageCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CRecordReader reader(c.image.data(), c.image.size(), "store.dat");
+        std::vector<std::string> records;
+        int cause = CFileException::none;
+        size_t damagedAt = 0;
+        try {
+            while (!reader.AtEnd()) {
+                damagedAt = reader.Position();
+                const CString record = reader.Next();
+                records.emplace_back(record.GetString(), record.GetLength());
+            }
+        } catch (const CFileException& e) {
+            cause = e.m_cause;
+        }
+        EXPECT_EQ(records, c.records);
+        EXPECT_EQ(cause, c.cause);
+        if (c.cause != CFileException::none) {
+            EXPECT_EQ(reader.Position(), damagedAt);
+            CString record;
+            EXPECT_FALSE(reader.TryNext(record));
+        }
+    }
+}
+
+} // namespace
