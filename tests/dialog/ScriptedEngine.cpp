@@ -256,5 +256,6 @@ double VRE_CALL VRE_GetModelPart(int part) { return Logged("VRE_GetModelPart", I
 double VRE_CALL VRE_GetCopyDistance(void) { return Logged("VRE_GetCopyDistance", ""), 0.0; }
 double VRE_CALL VRE_GetTakeSnr(void) { return Logged("VRE_GetTakeSnr", ""), 0.0; }
 double VRE_CALL VRE_GetCopyPitchDistance(void) { return Logged("VRE_GetCopyPitchDistance", ""), 0.0; }
+double VRE_CALL VRE_GetCopyWaveform(void) { return Logged("VRE_GetCopyWaveform", ""), 0.0; }
 
 }  // extern "C"
