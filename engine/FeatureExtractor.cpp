@@ -36,6 +36,7 @@ void CFeatureExtractor::Reset()
     m_melWeights.clear();
     m_melFirst.clear();
     m_melLast.clear();
+    m_melCentreHz.clear();
     m_logMel.clear();
     m_melPower.clear();
     m_noisePower.clear();
@@ -100,6 +101,7 @@ void CFeatureExtractor::BuildMelBank(int channels)
     m_melWeights.assign(static_cast<size_t>(channels) * bins, 0.0f);
     m_melFirst.assign(channels, 0);
     m_melLast.assign(channels, -1);
+    m_melCentreHz.assign(channels, 0.0f);
     for (int c = 0; c < channels; ++c) {
         const double left = MelToHz(melLow + (melHigh - melLow) * c / (channels + 1));
         const double centre = MelToHz(melLow + (melHigh - melLow) * (c + 1) / (channels + 1));
@@ -125,6 +127,7 @@ void CFeatureExtractor::BuildMelBank(int channels)
         }
         m_melFirst[c] = first;
         m_melLast[c] = last;
+        m_melCentreHz[c] = static_cast<float>(centre);
     }
 }
 
@@ -158,6 +161,23 @@ int CFeatureExtractor::Compute(const short* samples, int count, CFeatureMatrix& 
     for (size_t i = 0; i < static_cast<size_t>(frames) * m_nChannels; ++i)
         m_fPeakCellDb = std::max(m_fPeakCellDb, m_logMel[i]);
     for (int f = 0; f < frames; ++f) MaskAndTransform(f, features);
+    return frames;
+}
+
+int CFeatureExtractor::BandLevelsDb(float loHz, float hiHz, int frames, float* out) const
+{
+    if (out == nullptr || m_nShift == 0) return 0;
+    frames = std::clamp(frames, 0, m_nMaxFrames);
+    int lo = m_nChannels, hi = -1;
+    for (int c = 0; c < m_nChannels; ++c)
+        if (m_melCentreHz[c] >= loHz && m_melCentreHz[c] <= hiHz) { lo = std::min(lo, c); hi = std::max(hi, c); }
+    if (hi < lo) return 0;
+    for (int f = 0; f < frames; ++f) {
+        const float* power = m_melPower.data() + static_cast<size_t>(f) * m_nChannels;
+        double sum = 0.0;
+        for (int c = lo; c <= hi; ++c) sum += power[c];
+        out[f] = static_cast<float>(10.0 * std::log10(sum));
+    }
     return frames;
 }
 

@@ -61,6 +61,13 @@ public:
     // take (rows outside first..last are left as they were).
     int ComputeRange(const short* samples, int count, int first, int last, CFeatureMatrix& features, float* levelDb);
 
+    // The level (dB) of a band in the first `frames` frames of the last
+    // Compute: the summed filter energies of the channels centred within
+    // loHz..hiHz, before the noise mask (which would raise the quiet frames
+    // to it). Returns the frames written (0 when no channel lies in the
+    // band).
+    int BandLevelsDb(float loHz, float hiHz, int frames, float* out) const;
+
     // Basis of the cosine transform from log filter energies to cepstra:
     // the weight of channel m (0-based) in cepstrum c_k (k >= 1) for
     // `channels` channels. Orthonormal, so that cepstra keep the dB unit and
@@ -90,6 +97,7 @@ private:
     std::vector<float> m_melWeights;    // channels x (fft/2+1) triangle weights
     std::vector<int> m_melFirst;        // first non-zero bin of each channel
     std::vector<int> m_melLast;         // last non-zero bin of each channel
+    std::vector<float> m_melCentreHz;   // centre of each channel
     std::vector<float> m_logMel;        // maxFrames x channels log filter energies, dB
     std::vector<float> m_melPower;      // maxFrames x channels filter energies, LSB^2 (as the log's argument)
     std::vector<float> m_noiseDb;       // channels: noise level per channel, dB

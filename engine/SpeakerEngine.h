@@ -15,6 +15,7 @@
 #include "TakeChecker.h"
 #include "TakeFeatures.h"
 #include "VoicingAnalyzer.h"
+#include "WaveformPrint.h"
 
 #include <cstdint>
 #include <string>
@@ -87,6 +88,7 @@ public:
     double LastScorePart(int index) const;
     double LastReplayDistance() const { return m_fLastReplayDistance; }
     double LastReplayPitchDistance() const { return m_fLastReplayPitchDistance; }
+    double LastReplayWaveform() const { return m_fLastReplayWaveform; }
     // The last take's word peak over its noise floor, dB.
     double TakeSnr() const { return m_endpoint.fSnrDb; }
     double Threshold() const;
@@ -101,6 +103,7 @@ private:
     int BuildStages();
     int AnalyseTake(const short* samples, int count, int shortWord);
     bool BuildHalfShiftTake();
+    void StoreWaveformPrint(const short* samples, int count, int frames);
     void ForgetAnalysis();
     bool RefusedAsMarginal() const;
     int LoadModelForTake();
@@ -131,6 +134,10 @@ private:
     CSpeakerScorer m_scorer;
     CFeatureMatrix m_features;
     std::vector<float> m_levelDb;
+    std::vector<float> m_bandDb;        // the waveform print's band level per frame
+    std::vector<uint64_t> m_wordSigns[CWaveformPrint::kStep];  // the word's waveform signs, at each phase
+    int m_nWordSigns[CWaveformPrint::kStep] = {};
+    int m_nLoudestSign = 0;             // middle of the loudest frame in m_wordSigns
 
     // The last take: its samples, and a hash that tells it from the next one.
     std::vector<short> m_takeSamples;
@@ -166,4 +173,5 @@ private:
     float m_lastParts[2 * CSpeakerModel::kScoreParts];   // the model's distances, then the neighbours' means
     double m_fLastReplayDistance;
     double m_fLastReplayPitchDistance;
+    double m_fLastReplayWaveform;
 };

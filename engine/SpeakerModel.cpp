@@ -19,6 +19,7 @@ public:
     void U32(uint32_t v) { for (int i = 0; i < 4; ++i) m_out.push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF)); }
     void F32(float f) { uint32_t v; std::memcpy(&v, &f, 4); U32(v); }
     void Bytes(const signed char* p, size_t n) { for (size_t i = 0; i < n; ++i) m_out.push_back(static_cast<unsigned char>(p[i])); }
+    void Bytes(const unsigned char* p, size_t n) { m_out.insert(m_out.end(), p, p + n); }
 private:
     std::vector<unsigned char>& m_out;
 };
@@ -34,6 +35,7 @@ public:
     uint32_t U32() { unsigned char b[4] = {0, 0, 0, 0}; Take(b, 4); return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24); }
     float F32() { const uint32_t v = U32(); float f; std::memcpy(&f, &v, 4); return f; }
     void Bytes(signed char* dst, size_t n) { Take(dst, n); }
+    void Bytes(unsigned char* dst, size_t n) { Take(dst, n); }
     void Fail() { m_ok = false; }
 private:
     void Take(void* dst, size_t n)
@@ -72,6 +74,9 @@ void CSpeakerModel::Reset()
     std::memset(fingerprints, 0, sizeof(fingerprints));
     std::memset(fingerprintPitch, 0, sizeof(fingerprintPitch));
     std::memset(fingerprintMedianPitch, 0, sizeof(fingerprintMedianPitch));
+    nWaveformPrints = 0;
+    waveformTypical = 0.0f;
+    std::memset(waveformPrints, 0, sizeof(waveformPrints));
 }
 
 int CSpeakerModel::TemplateFrameLimit(int dims)
@@ -85,7 +90,8 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
 {
     out.clear();
     if (nDims < 2 || nDims > kMaxDims || nCepstra != nDims - 1 || nTemplates < 1 ||
-        nTemplates > kMaxTemplates || nFingerprints < 0 || nFingerprints > kMaxFingerprints)
+        nTemplates > kMaxTemplates || nFingerprints < 0 || nFingerprints > kMaxFingerprints ||
+        nWaveformPrints < 0 || nWaveformPrints > nTemplates)
         return 0;
     const int frameLimit = TemplateFrameLimit(nDims);
     std::vector<unsigned char> payload;
@@ -117,6 +123,12 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
         w.U16(static_cast<int>(std::lround(fingerprintMedianPitch[f] * 10.0f)));
         w.Bytes(fingerprintPitch[f], static_cast<size_t>(fingerprintFrames[f]));
     }
+    w.U16(nWaveformPrints);
+    if (nWaveformPrints > 0) {
+        if (!FiniteIn(waveformTypical, 1e-6f, 1.0f)) return 0;
+        w.F32(waveformTypical);
+    }
+    for (int p = 0; p < nWaveformPrints; ++p) w.Bytes(waveformPrints[p], kWaveformPrintBytes);
     CWriter h(out);
     for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
     h.U16(kVersion); h.U16(kHeaderSize);
@@ -138,7 +150,7 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
     const int headerSize = h.U16();
     const uint32_t payloadSize = h.U32();
     const uint32_t crc = h.U32();
-    if (!h.Ok() || version != kVersion || headerSize != kHeaderSize ||
+    if (!h.Ok() || version < kOldestReadVersion || version > kVersion || headerSize != kHeaderSize ||
         payloadSize != size - kHeaderSize ||
         CCrc32::Compute(data + kHeaderSize, payloadSize) != crc)
         return 0;
@@ -190,6 +202,15 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
         if (tenths > 60000) { r.Fail(); break; }
         m.fingerprintMedianPitch[f] = tenths / 10.0f;
         r.Bytes(m.fingerprintPitch[f], static_cast<size_t>(m.fingerprintFrames[f]));
+    }
+    if (version >= 5 && r.Ok()) {
+        m.nWaveformPrints = r.U16();
+        if (m.nWaveformPrints > m.nTemplates) r.Fail();
+        if (m.nWaveformPrints > 0) {
+            m.waveformTypical = r.F32();
+            if (!FiniteIn(m.waveformTypical, 1e-6f, 1.0f)) r.Fail();
+        }
+        for (int p = 0; p < m.nWaveformPrints && r.Ok(); ++p) r.Bytes(m.waveformPrints[p], kWaveformPrintBytes);
     }
     if (!r.Ok() || r.Left() != 0) return 0;
     *this = m;

@@ -30,6 +30,11 @@
 //           i8 pitch[frames] }
 //       pitch: the pitch contour, kPitchContourSteps per semitone from the
 //       median pitch, kUnvoiced where a frame is not voiced
+//     u16 waveform print count W (0 .. T: the enrolment takes; version 5 on)
+//     f32 typical waveform similarity between the enrolment takes (W > 0 only)
+//     W x u8 print[kWaveformPrintBytes]   (CWaveformPrint)
+// A version 4 file (no waveform prints) is read as a model without them;
+// its replay check then goes without the waveform cue.
 // Every count and length is checked against its limit and against the bytes
 // left before it is used; anything that does not add up makes Parse fail.
 #pragma once
@@ -41,9 +46,11 @@
 
 class CSpeakerModel {
 public:
-    // 4: fingerprints with a pitch contour of their own; 3: without a pitch
-    // contour; 2: with one among the cepstra.
-    static constexpr int kVersion = 4;
+    // 5: waveform prints of the enrolment takes; 4: fingerprints with a pitch
+    // contour of their own (still read); 3: without a pitch contour; 2: with
+    // one among the cepstra.
+    static constexpr int kVersion = 5;
+    static constexpr int kOldestReadVersion = 4;
     static constexpr int kHeaderSize = 24;
     static constexpr int kMaxFileSize = 20655;     // the voice dictionary's model block
     static constexpr int kMaxDims = 21;            // up to 20 cepstra + energy
@@ -56,9 +63,11 @@ public:
     static constexpr int kMaxFingerprints = 13;    // then a ring of accepted takes
     static constexpr float kPitchContourSteps = 16.0f;    // per semitone: 0.36 % each, +-7.9 semitones
     static constexpr signed char kUnvoiced = -128;
+    static constexpr int kWaveformPrintBytes = 128;
     static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 3 * 2 + 4 + 4;
     static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 4 + kTemplateBudget +
-                      kMaxFingerprints * (4 + kMaxFingerprintFrames * (kFingerprintDims + 1)) <= kMaxFileSize,
+                      kMaxFingerprints * (4 + kMaxFingerprintFrames * (kFingerprintDims + 1)) + 2 +
+                      4 + kMaxTemplates * kWaveformPrintBytes <= kMaxFileSize,
                   "model must fit the voice dictionary's block");
 
     CSpeakerModel() { Reset(); }
@@ -102,4 +111,7 @@ public:
     signed char fingerprints[kMaxFingerprints][kMaxFingerprintFrames * kFingerprintDims];
     float fingerprintMedianPitch[kMaxFingerprints];   // Hz, 0: none voiced
     signed char fingerprintPitch[kMaxFingerprints][kMaxFingerprintFrames];
+    int nWaveformPrints;                              // 0 (older file) .. nTemplates
+    float waveformTypical;                            // (0, 1] when there are prints
+    unsigned char waveformPrints[kMaxTemplates][kWaveformPrintBytes];
 };

@@ -100,6 +100,16 @@ public:
     static float PitchContourDistance(const signed char* probe, int np, float probeHz, const signed char* stored, int ns,
                                       float storedHz);
     static constexpr float kNoPitchContour = 100.0f;
+    // Largest waveform similarity (CWaveformPrint::Similarity) of a take's
+    // signs (CWaveformPrint::kStep phases) to the enrolment takes' prints of
+    // `model`, as a multiple of the model's typical similarity between two
+    // of its takes (a replay: over 2; a fresh take: about 1); 0 when the
+    // model has none (a model from before they were kept).
+    // centre: the sign at the middle of the take's loudest frame.
+    static float ReplayWaveformSimilarity(const std::vector<uint64_t>* signs, const int* counts, int centre,
+                                          const CSpeakerModel& model);
+    // Mean PairSimilarity over the pairs of the model's prints (0: none).
+    static float TypicalWaveformSimilarity(const CSpeakerModel& model);
 
     // Number of neighbouring voices (one per spectral shift).
     static constexpr int kNeighbours = 4;

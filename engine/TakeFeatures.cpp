@@ -47,11 +47,20 @@ void CTakeFeatures::Reset()
     std::memset(m_shifted, 0, sizeof(m_shifted));
     std::memset(m_vectors, 0, sizeof(m_vectors));
     std::memset(m_meanCepstrum, 0, sizeof(m_meanCepstrum));
+    SetWaveformPrint(nullptr);
+}
+
+void CTakeFeatures::SetWaveformPrint(const unsigned char* print)
+{
+    m_bWaveformPrint = print != nullptr;
+    if (print) std::memcpy(m_waveformPrint, print, sizeof(m_waveformPrint));
+    else std::memset(m_waveformPrint, 0, sizeof(m_waveformPrint));
 }
 
 int CTakeFeatures::Build(const CFeatureMatrix& full, int first, int last, int frameLimit)
 {
     m_nFrames = 0;
+    m_bWaveformPrint = false;
     m_nDims = full.Dims();
     first = std::max(first, 0);
     last = std::min(last, full.Frames() - 1);

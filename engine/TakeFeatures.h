@@ -68,6 +68,10 @@ public:
     // 0.1 Hz; 0 when no frame is voiced). Returns the frame count.
     int PitchContour(signed char* out, int maxFrames, float& medianHz) const;
     float Pitch() const { return m_fPitchHz; }
+    // The word's waveform print (CWaveformPrint), kept with the take so that
+    // training stores the enrolment takes' prints; nullptr clears it.
+    void SetWaveformPrint(const unsigned char* print);
+    const unsigned char* WaveformPrint() const { return m_bWaveformPrint ? m_waveformPrint : nullptr; }
 
     int Frames() const { return m_nFrames; }
     int Dims() const { return m_nDims; }
@@ -89,4 +93,6 @@ private:
     // The same word framed half a word frame later (c1..c10, then energy
     // as in m_statics): a replay's frames may fall between the original's.
     float m_shifted[kMaxFrames][CSpeakerModel::kFingerprintDims];
+    bool m_bWaveformPrint;
+    unsigned char m_waveformPrint[CSpeakerModel::kWaveformPrintBytes];
 };

@@ -99,6 +99,7 @@ double VRE_CALL VRE_GetScorePart(int part) { return Engine().LastScorePart(part)
 double VRE_CALL VRE_GetModelPart(int part) { return Engine().ModelPart(part); }
 double VRE_CALL VRE_GetCopyDistance(void) { return Engine().LastReplayDistance(); }
 double VRE_CALL VRE_GetCopyPitchDistance(void) { return Engine().LastReplayPitchDistance(); }
+double VRE_CALL VRE_GetCopyWaveform(void) { return Engine().LastReplayWaveform(); }
 double VRE_CALL VRE_GetTakeSnr(void) { return Engine().TakeSnr(); }
 
 } // extern "C"

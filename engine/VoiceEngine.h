@@ -95,6 +95,7 @@ double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw dist
 double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..3, 4: of the replay fingerprints */
 double VRE_CALL VRE_GetCopyDistance(void);          /* last VRE_VCopy: fingerprint distance */
 double VRE_CALL VRE_GetCopyPitchDistance(void);     /* last VRE_VCopy: pitch-contour distance, semitones */
+double VRE_CALL VRE_GetCopyWaveform(void);          /* last VRE_VCopy: waveform similarity / the model's typical */
 double VRE_CALL VRE_GetTakeSnr(void);               /* last take: word peak over the noise floor, dB */
 
 #ifdef __cplusplus

@@ -204,7 +204,8 @@ int CEvalProtocol::Enrol(const std::string& word, const std::string& speaker, co
 
 STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
 {
-    STrialResult r = {false, false, false, false, 1e9, {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0}, 0.0, 0.0, 0.0, 0.0, 0.0, 0};
+    STrialResult r{};
+    r.fScore = 1e9;
     SetUp(SDialogEngineSetup::kModeVerify);
     VRE_PutNick(m_strNick.c_str());
     VRE_Security(SDialogEngineSetup::kSecurity);
@@ -221,6 +222,7 @@ STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
     if (r.bChecked) {
         r.fCopyDistance = VRE_GetCopyDistance();
         r.fCopyPitchDistance = VRE_GetCopyPitchDistance();
+        r.fCopyWaveform = VRE_GetCopyWaveform();
         r.fCopyTypical = VRE_GetModelPart(4);
         r.fScore = VRE_GetScore();
         for (int p = 0; p < 8; ++p) r.fParts[p] = VRE_GetScorePart(p);

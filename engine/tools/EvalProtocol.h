@@ -31,6 +31,7 @@ struct STrialResult {
     double fCopyDistance;
     double fCopyTypical;     // the model's typical fingerprint distance (fCopyDistance is relative to it)
     double fCopyPitchDistance;
+    double fCopyWaveform;      // waveform similarity to the enrolment takes, relative to theirs
     double fSnrDb;      // the word's peak over the take's noise floor
     double fTakeMs;     // end points, take check, replay check and verification
     int nError;         // VRE_GetErrorNumber after the end points (0, or -1 .. -5)

@@ -241,5 +241,6 @@ double VRE_CALL VRE_GetModelPart(int) { return 0.0; }
 double VRE_CALL VRE_GetCopyDistance(void) { return 0.0; }
 double VRE_CALL VRE_GetTakeSnr(void) { return 0.0; }
 double VRE_CALL VRE_GetCopyPitchDistance(void) { return 0.0; }
+double VRE_CALL VRE_GetCopyWaveform(void) { return 0.0; }
 
 }  // extern "C"

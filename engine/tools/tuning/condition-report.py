@@ -77,12 +77,15 @@ def figures(rows, t0, slope, knee):
 
 # VRE_VCopy said "replay": a checked take whose fingerprint distance is within
 # 0.30 (rising by 0.01 a dB from 45 dB down to 0.40 at 35 dB of word peak over
-# noise) or whose pitch contour is within 0.07 semitones of a known one.
+# noise), whose pitch contour is within 0.07 semitones of a known one, or
+# whose waveform is at least 2.3 times as like an enrolment take's as two of
+# them are alike (dumps from before the waveform cue have no copy_wave).
 def copy_flag(r):
     if r['epd'] != '1' or r['s'] == math.inf:
         return False
     limit = 0.30 + 0.01 * min(10.0, max(0.0, 45.0 - r['snr_db']))
-    return float(r['copy']) <= limit or float(r.get('copy_pitch') or 'inf') <= 0.07
+    return (float(r['copy']) <= limit or float(r.get('copy_pitch') or 'inf') <= 0.07 or
+            float(r.get('copy_wave') or 0.0) >= 2.3)
 
 
 def fit(rows, slope, knee, target=1.0):

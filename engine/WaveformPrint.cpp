@@ -1,0 +1,201 @@
+#include "WaveformPrint.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+const double kPi = 3.14159265358979323846;
+const int kSettleSamples = 256;   // band-pass run before the first sign kept
+const int kWords = CWaveformPrint::kBits / 64;
+const int kLpcOrder = 12;
+const int kCoarseStride = 2;   // print words used in the first pass of a search (every other one)
+const int kCandidates = 8;     // offsets of the first pass looked at with the whole print
+const double kWhiteningFloor = 1e-3;   // white floor 30 dB under the word, so that no gap is boosted past it
+
+// One RBJ biquad section (Q = 1/sqrt 2), direct form I.
+class CSection {
+public:
+    CSection(bool highPass, double hz, int rate)
+    {
+        const double w = 2.0 * kPi * hz / rate, alpha = std::sin(w) / (2.0 * 0.70710678), c = std::cos(w);
+        const double a0 = 1.0 + alpha;
+        const double b1 = highPass ? -(1.0 + c) : 1.0 - c;
+        const double b0 = highPass ? (1.0 + c) / 2.0 : (1.0 - c) / 2.0;
+        m_b[0] = b0 / a0; m_b[1] = b1 / a0; m_b[2] = b0 / a0;
+        m_a[0] = -2.0 * c / a0; m_a[1] = (1.0 - alpha) / a0;
+    }
+    double Run(double x)
+    {
+        const double y = m_b[0] * x + m_b[1] * m_x[0] + m_b[2] * m_x[1] - m_a[0] * m_y[0] - m_a[1] * m_y[1];
+        m_x[1] = m_x[0]; m_x[0] = x;
+        m_y[1] = m_y[0]; m_y[0] = y;
+        return y;
+    }
+private:
+    double m_b[3], m_a[2];
+    double m_x[2] = {0.0, 0.0}, m_y[2] = {0.0, 0.0};
+};
+
+// 64 signs from bit `at` on (bit i of the result: sign at + i).
+uint64_t WordAt(const std::vector<uint64_t>& bits, int at)
+{
+    const int w = at >> 6, s = at & 63;
+    if (s == 0) return bits[w];
+    const uint64_t hi = static_cast<size_t>(w + 1) < bits.size() ? bits[w + 1] : 0;
+    return (bits[w] >> s) | (hi << (64 - s));
+}
+
+// Set bits of x, branch-free (a compiler's own built-in may be a library
+// call on processors without the instruction).
+int PopCount(uint64_t x)
+{
+    x = x - ((x >> 1) & 0x5555555555555555ULL);
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+}
+
+// The largest |agreeing - disagreeing| signs of print p against the signs
+// at any offset within `reach` of the one that puts p's middle on `centre`.
+// First every offset with half the print (every other word): at a replay's
+// own offset its correlation (0.3 and more) stands far out of the chance
+// ones (spread about 0.045 over 512 signs). Then the best few offsets and
+// their neighbours with the whole print.
+int BestAgreement(const std::vector<uint64_t>& bits, int count, const uint64_t* p, int centre, int reach)
+{
+    constexpr int kBits = CWaveformPrint::kBits;
+    const int from = std::max(0, centre - kBits / 2 - reach), to = std::min(count - kBits, centre - kBits / 2 + reach);
+    int candidates[kCandidates];
+    int scores[kCandidates];
+    int found = 0;
+    for (int at = from; at <= to; ++at) {
+        int differ = 0;
+        for (int w = 0; w < kWords; w += kCoarseStride) differ += PopCount(WordAt(bits, at + 64 * w) ^ p[w]);
+        const int score = std::abs(kBits / kCoarseStride - 2 * differ);
+        int slot = found < kCandidates ? found++ : kCandidates;
+        while (slot > 0 && scores[slot - 1] < score) {
+            if (slot < kCandidates) { scores[slot] = scores[slot - 1]; candidates[slot] = candidates[slot - 1]; }
+            --slot;
+        }
+        if (slot < kCandidates) { scores[slot] = score; candidates[slot] = at; }
+    }
+    int best = 0;
+    for (int c = 0; c < found; ++c)
+        for (int at = std::max(from, candidates[c] - 1); at <= std::min(to, candidates[c] + 1); ++at) {
+            int differ = 0;
+            for (int w = 0; w < kWords; ++w) differ += PopCount(WordAt(bits, at + 64 * w) ^ p[w]);
+            best = std::max(best, std::abs(kBits - 2 * differ));
+        }
+    return best;
+}
+
+} // namespace
+
+int CWaveformPrint::Signs(const short* samples, int count, int first, int last, int rate,
+                          std::vector<uint64_t>* bits, int* counts)
+{
+    for (int phase = 0; phase < kStep; ++phase) {
+        bits[phase].clear();
+        counts[phase] = 0;
+    }
+    first = std::max(first, 0);
+    last = std::min(last, count - 1);
+    if (samples == nullptr || last - first < kLpcOrder || rate < 2 * static_cast<int>(kHighHz) + 1) return 0;
+    // The word's spectral envelope is taken off first (linear prediction
+    // over the whole word): what is left is the fine structure that two
+    // takes do not share, while a vowel's formant left in would ring alike
+    // in any take of it and line up with any other at some offset.
+    double r[kLpcOrder + 1];
+    for (int k = 0; k <= kLpcOrder; ++k) {
+        double sum = 0.0;
+        for (int i = first + k; i <= last; ++i) sum += static_cast<double>(samples[i]) * samples[i - k];
+        r[k] = sum;
+    }
+    r[0] *= 1.0 + kWhiteningFloor;
+    double a[kLpcOrder + 1] = {1.0};
+    if (r[0] > 0.0) {
+        double error = r[0];
+        for (int m = 1; m <= kLpcOrder && error > 0.0; ++m) {
+            double acc = r[m];
+            for (int k = 1; k < m; ++k) acc += a[k] * r[m - k];
+            const double reflection = -acc / error;
+            double next[kLpcOrder + 1];
+            for (int k = 1; k < m; ++k) next[k] = a[k] + reflection * a[m - k];
+            for (int k = 1; k < m; ++k) a[k] = next[k];
+            a[m] = reflection;
+            error *= 1.0 - reflection * reflection;
+        }
+    }
+    for (int phase = 0; phase < kStep && first + phase <= last; ++phase) {
+        counts[phase] = (last - first - phase) / kStep + 1;
+        bits[phase].assign(static_cast<size_t>((counts[phase] + 63) / 64), 0);
+    }
+    CSection high(true, kLowHz, rate), low(false, kHighHz, rate);
+    for (int i = std::max(first - kSettleSamples, kLpcOrder); i <= last; ++i) {
+        double e = samples[i];
+        for (int k = 1; k <= kLpcOrder; ++k) e += a[k] * samples[i - k];
+        const double y = low.Run(high.Run(e));
+        if (i < first || !(y > 0.0)) continue;
+        const int at = (i - first) / kStep;
+        bits[(i - first) % kStep][static_cast<size_t>(at) >> 6] |= uint64_t{1} << (at & 63);
+    }
+    return counts[0];
+}
+
+int CWaveformPrint::Excerpt(const std::vector<uint64_t>& bits, int nbits, int start, unsigned char* print)
+{
+    if (print == nullptr || nbits < kBits || static_cast<size_t>(nbits) > bits.size() * 64) return 0;
+    start = std::clamp(start, 0, nbits - kBits);
+    for (int w = 0; w < kWords; ++w) {
+        const uint64_t v = WordAt(bits, start + 64 * w);
+        for (int b = 0; b < 8; ++b) print[8 * w + b] = static_cast<unsigned char>((v >> (8 * b)) & 0xFF);
+    }
+    return 1;
+}
+
+float CWaveformPrint::PairSimilarity(const unsigned char* a, const unsigned char* b)
+{
+    if (a == nullptr || b == nullptr) return 0.0f;
+    // Print b as signs with room around it, so that print a slides over it
+    // by the same code as over a take.
+    std::vector<uint64_t> padded(static_cast<size_t>((kBits + 2 * kPairReach) / 64), 0);
+    for (int i = 0; i < kBits; ++i)
+        if (b[i / 8] & (1 << (i % 8))) padded[static_cast<size_t>(i + kPairReach) >> 6] |= uint64_t{1} << ((i + kPairReach) & 63);
+    std::vector<uint64_t> mask(padded.size(), 0);
+    for (int i = 0; i < kBits; ++i) mask[static_cast<size_t>(i + kPairReach) >> 6] |= uint64_t{1} << ((i + kPairReach) & 63);
+    uint64_t p[kWords];
+    for (int w = 0; w < kWords; ++w) {
+        p[w] = 0;
+        for (int k = 0; k < 8; ++k) p[w] |= static_cast<uint64_t>(a[8 * w + k]) << (8 * k);
+    }
+    float best = 0.0f;
+    for (int at = 0; at <= 2 * kPairReach; ++at) {
+        int differ = 0, overlap = 0;
+        for (int w = 0; w < kWords; ++w) {
+            const uint64_t m = WordAt(mask, at + 64 * w);
+            differ += PopCount((WordAt(padded, at + 64 * w) ^ p[w]) & m);
+            overlap += PopCount(m);
+        }
+        if (overlap < kPairMinOverlap) continue;
+        best = std::max(best, static_cast<float>(std::abs(overlap - 2 * differ)) / static_cast<float>(overlap));
+    }
+    return best;
+}
+
+float CWaveformPrint::Similarity(const std::vector<uint64_t>* bits, const int* counts, const unsigned char* print,
+                                 int centre, int reach)
+{
+    if (bits == nullptr || counts == nullptr || print == nullptr) return 0.0f;
+    for (int phase = 0; phase < kStep; ++phase)
+        if (counts[phase] < kBits || static_cast<size_t>(counts[phase]) > bits[phase].size() * 64) return 0.0f;
+    uint64_t p[kWords];
+    for (int w = 0; w < kWords; ++w) {
+        p[w] = 0;
+        for (int b = 0; b < 8; ++b) p[w] |= static_cast<uint64_t>(print[8 * w + b]) << (8 * b);
+    }
+    int best = 0;   // largest |agreeing - disagreeing| signs
+    for (int phase = 0; phase < kStep; ++phase) best = std::max(best, BestAgreement(bits[phase], counts[phase], p, centre, reach));
+    return static_cast<float>(best) / kBits;
+}

@@ -1,0 +1,165 @@
+// The waveform print: a recording played back, even through a loudspeaker
+// and a room, still carries the enrolment take's waveform; another take of
+// the same word does not. And the model file that keeps the prints, read
+// also from before it kept them.
+#include "Crc32.h"
+#include "EngineTestData.h"
+#include "SpeakerModel.h"
+#include "TakeCondition.h"
+#include "WaveformPrint.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using sonvera_test::kRate;
+using sonvera_test::kTakeSamples;
+using sonvera_test::kWordOffset;
+
+// The word's stretch of every take here (fsdd's words are shorter than 0.8 s).
+const int kFirst = kWordOffset - 2000;
+const int kLast = kWordOffset + 9000;
+
+struct SSigns {
+    std::vector<uint64_t> bits[CWaveformPrint::kStep];
+    int counts[CWaveformPrint::kStep] = {};
+};
+
+SSigns SignsOf(const std::vector<short>& take)
+{
+    SSigns s;
+    CWaveformPrint::Signs(take.data(), static_cast<int>(take.size()), kFirst, kLast, kRate, s.bits, s.counts);
+    return s;
+}
+
+// The first sign of the print: its middle on the take's loudest 20 ms, as
+// the engine places it (the part of the word a room covers least).
+int PrintStart(const std::vector<short>& take)
+{
+    double best = -1.0;
+    int loudest = kFirst;
+    for (int at = kFirst; at + 220 <= kLast; at += 80) {
+        double energy = 0.0;
+        for (int i = at; i < at + 220; ++i) energy += static_cast<double>(take[i]) * take[i];
+        if (energy > best) { best = energy; loudest = at + 110; }
+    }
+    return (loudest - kFirst) / CWaveformPrint::kStep - CWaveformPrint::kBits / 2;
+}
+
+std::vector<unsigned char> PrintOf(const std::vector<short>& take)
+{
+    const SSigns s = SignsOf(take);
+    std::vector<unsigned char> print(CWaveformPrint::kBytes);
+    EXPECT_EQ(1, CWaveformPrint::Excerpt(s.bits[0], s.counts[0], PrintStart(take), print.data()));
+    return print;
+}
+
+// The recording through the evaluation's loudspeaker and room ("replay").
+std::vector<short> PlayedIntoARoom(const std::vector<short>& take, int delay)
+{
+    std::vector<float> speech(take.begin(), take.end());
+    STakeConditionSpec spec;
+    EXPECT_TRUE(CTakeCondition::Find("replay", spec));
+    return CTakeCondition::Make(speech, spec, kRate, kTakeSamples, delay, sonvera_test::kRoomNoiseRms, 7);
+}
+
+TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes)
+{
+    const std::vector<short> enrolled = sonvera_test::FsddTake("0_george_0");
+    ASSERT_FALSE(enrolled.empty());
+    const std::vector<unsigned char> print = PrintOf(enrolled);
+    const int centre = PrintStart(enrolled) + CWaveformPrint::kBits / 2;
+    const struct {
+        const char* what;
+        std::function<std::vector<short>()> take;
+        int reach;
+        float atLeast, atMost;
+    } cases[] = {
+        {"a digital copy, 1111 samples later and 3 dB louder",
+         [] { return sonvera_test::FsddTake("0_george_0", 3.0, 1111, 24.0, 9); }, 1000, 0.5f, 1.0f},
+        {"the copy with its polarity inverted",
+         [&] {
+             std::vector<short> t = enrolled;
+             for (short& v : t) v = static_cast<short>(-v);
+             return t;
+         }, 1000, 0.9f, 1.0f},
+        {"played through a loudspeaker into a room, 1000 samples later",
+         [&] { return PlayedIntoARoom(enrolled, 1000); }, 1000, 0.3f, 1.0f},
+        {"the digital copy looked for too near its own place (200 signs of 555)",
+         [] { return sonvera_test::FsddTake("0_george_0", 3.0, 1111, 24.0, 9); }, 200, 0.0f, 0.25f},
+        {"another take of the word by the same speaker",
+         [] { return sonvera_test::FsddTake("0_george_1"); }, 1000, 0.0f, 0.25f},
+        {"another speaker's take of the word", [] { return sonvera_test::FsddTake("0_jackson_0"); }, 1000, 0.0f, 0.25f},
+        {"silence", [] { return std::vector<short>(kTakeSamples, 0); }, 1000, 0.0f, 0.25f},
+        {"a take too short to hold the print", [] { return std::vector<short>(kFirst + 1500, 100); }, 1000, 0.0f, 0.0f},
+    };
+    for (const auto& c : cases) {
+        const std::vector<short> take = c.take();
+        ASSERT_FALSE(take.empty()) << c.what;
+        SSigns s = SignsOf(take);
+        const float similarity = CWaveformPrint::Similarity(s.bits, s.counts, print.data(), centre, c.reach);
+        EXPECT_GE(similarity, c.atLeast) << c.what;
+        EXPECT_LE(similarity, c.atMost) << c.what;
+    }
+    // Two takes' prints are compared with each other as they are: one of
+    // them against itself is the same waveform, two fresh takes are not.
+    EXPECT_FLOAT_EQ(1.0f, CWaveformPrint::PairSimilarity(print.data(), print.data()));
+    EXPECT_LT(CWaveformPrint::PairSimilarity(print.data(), PrintOf(sonvera_test::FsddTake("0_george_1")).data()), 0.25f);
+}
+
+// A model with prints, its file, and the same file as the format before them
+// wrote it (no print section, version 4): read back without prints.
+TEST(WaveformPrint, TheModelKeepsThePrintsAndReadsAFileFromBeforeThem)
+{
+    CSpeakerModel m;
+    m.nSampleRate = kRate; m.nFrameLength = 240; m.nShift = 80;
+    m.nCepstra = 16; m.nChannels = 19; m.nDims = 17;
+    m.nTemplates = CSpeakerModel::kMaxTemplates;
+    for (int d = 0; d < m.nDims; ++d) m.scale[d] = 0.5f;
+    for (int t = 0; t < m.nTemplates; ++t) {
+        m.templateFrames[t] = CSpeakerModel::TemplateFrameLimit(m.nDims);
+        m.fingerprintFrames[t] = CSpeakerModel::kMaxFingerprintFrames;
+    }
+    for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) m.enrolMean[p] = m.adaptedMean[p] = 1.0f;
+    m.nFingerprints = CSpeakerModel::kMaxFingerprints;
+    for (int f = 0; f < m.nFingerprints; ++f) m.fingerprintFrames[f] = CSpeakerModel::kMaxFingerprintFrames;
+    m.fingerprintScale = 0.5f;
+    m.fingerprintTypical = 2.0f;
+    m.nWaveformPrints = CSpeakerModel::kMaxTemplates;
+    m.waveformTypical = 0.15f;
+    for (int p = 0; p < m.nWaveformPrints; ++p)
+        for (int i = 0; i < CSpeakerModel::kWaveformPrintBytes; ++i) m.waveformPrints[p][i] = static_cast<unsigned char>(i * 7 + p);
+
+    std::vector<unsigned char> bytes;
+    ASSERT_EQ(1, m.Serialize(bytes));   // the largest model, prints and all, fits its block
+    CSpeakerModel back;
+    ASSERT_EQ(1, back.Parse(bytes.data(), bytes.size()));
+    EXPECT_EQ(CSpeakerModel::kMaxTemplates, back.nWaveformPrints);
+    EXPECT_FLOAT_EQ(0.15f, back.waveformTypical);
+    EXPECT_EQ(0, std::memcmp(m.waveformPrints, back.waveformPrints, sizeof(m.waveformPrints)));
+
+    CSpeakerModel old = m;
+    old.nWaveformPrints = 0;
+    ASSERT_EQ(1, old.Serialize(bytes));
+    bytes.resize(bytes.size() - 2);   // no print count
+    bytes[4] = 4;
+    const uint32_t payload = static_cast<uint32_t>(bytes.size() - CSpeakerModel::kHeaderSize);
+    const uint32_t crc = CCrc32::Compute(bytes.data() + CSpeakerModel::kHeaderSize, payload);
+    for (int i = 0; i < 4; ++i) {
+        bytes[8 + i] = static_cast<unsigned char>(payload >> (8 * i));
+        bytes[12 + i] = static_cast<unsigned char>(crc >> (8 * i));
+    }
+    ASSERT_EQ(1, back.Parse(bytes.data(), bytes.size()));
+    EXPECT_EQ(0, back.nWaveformPrints);
+    EXPECT_EQ(CSpeakerModel::kMaxFingerprints, back.nFingerprints);
+    // The version 4 layout with a print section after it is not version 4.
+    ASSERT_EQ(1, m.Serialize(bytes));
+    bytes[4] = 4;
+    EXPECT_EQ(0, back.Parse(bytes.data(), bytes.size()));
+}
+
+} // namespace
