@@ -13,6 +13,11 @@ const int kLpcOrder = 12;
 const int kCoarseStride = 2;   // print words used in the first pass of a search (every other one)
 const int kCandidates = 8;     // offsets of the first pass looked at with the whole print
 const double kWhiteningFloor = 1e-3;   // white floor 30 dB under the word, so that no gap is boosted past it
+// Below half a step of the recording's quantisation the filters' output is
+// only their own ringing, which decays in the same pattern in every take; a
+// microphone that delivers digital silence between words would make any two
+// takes agree there. Such signs are drawn at random instead.
+const double kSilentLevel = 0.5;
 
 // One RBJ biquad section (Q = 1/sqrt 2), direct form I.
 class CSection {
@@ -132,12 +137,24 @@ int CWaveformPrint::Signs(const short* samples, int count, int first, int last, 
         counts[phase] = (last - first - phase) / kStep + 1;
         bits[phase].assign(static_cast<size_t>((counts[phase] + 63) / 64), 0);
     }
+    // The random signs follow the take's own samples: a bit-exact copy draws
+    // the same ones, a fresh take others.
+    uint32_t random = 2166136261u;
+    for (int i = first; i <= last; ++i) random = (random ^ static_cast<uint16_t>(samples[i])) * 16777619u;
+    random |= 1u;   // xorshift never leaves 0
     CSection high(true, kLowHz, rate), low(false, kHighHz, rate);
     for (int i = std::max(first - kSettleSamples, kLpcOrder); i <= last; ++i) {
         double e = samples[i];
         for (int k = 1; k <= kLpcOrder; ++k) e += a[k] * samples[i - k];
         const double y = low.Run(high.Run(e));
-        if (i < first || !(y > 0.0)) continue;
+        if (i < first)
+            continue;
+        random ^= random << 13;
+        random ^= random >> 17;
+        random ^= random << 5;
+        const bool positive = std::fabs(y) < kSilentLevel ? (random & 1u) != 0 : y > 0.0;
+        if (!positive)
+            continue;
         const int at = (i - first) / kStep;
         bits[(i - first) % kStep][static_cast<size_t>(at) >> 6] |= uint64_t{1} << (at & 63);
     }

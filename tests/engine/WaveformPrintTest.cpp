@@ -111,6 +111,17 @@ TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes
     EXPECT_LT(CWaveformPrint::PairSimilarity(print.data(), PrintOf(sonvera_test::FsddTake("0_george_1")).data()), 0.25f);
 }
 
+// A microphone that delivers digital silence around the word: the filters'
+// ringing there is alike in every take and must not make two fresh takes one.
+TEST(WaveformPrint, DigitalSilenceAroundTheWordMatchesNothing)
+{
+    const std::vector<short> enrolled = sonvera_test::FsddTake("0_george_0", 0.0, 0, 0.0);
+    const std::vector<unsigned char> print = PrintOf(enrolled);
+    SSigns s = SignsOf(sonvera_test::FsddTake("0_george_1", 0.0, 0, 0.0));
+    const int centre = PrintStart(enrolled) + CWaveformPrint::kBits / 2;
+    EXPECT_LT(CWaveformPrint::Similarity(s.bits, s.counts, print.data(), centre, 1000), 0.25f);
+}
+
 // A model with prints, its file, and the same file as the format before them
 // wrote it (no print section, version 4): read back without prints.
 TEST(WaveformPrint, TheModelKeepsThePrintsAndReadsAFileFromBeforeThem)
