@@ -137,6 +137,9 @@ public:
     bool Open(const CTestSkinFolder& skin)
     {
         SetSkinFile(skin.Name(), "Sonver", skin.AppDir());
+        // The display's pointer, left over the place where the dialog appears,
+        // would send it a mouse move of its own among the tests' messages.
+        SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
         if (!Create(IDD_VOICE_DIALOG))
             return false;
         SetActiveWindow(nullptr);
