@@ -219,13 +219,10 @@ TEST_F(DefaultSkinTest, HoldsEveryControlTheVoiceDialogNamesAndShowsBothLayouts)
     EXPECT_EQ(2u, m_dialog.m_arrProgress.size());
     for (int id = 5000; id <= 5002; ++id)
         EXPECT_EQ(1, m_dialog.IsEnabled(id)) << id;
-    CRect window;
-    m_dialog.GetWindowRect(&window);
-    EXPECT_EQ(CSize(480, 360), window.Size());
+    EXPECT_EQ(CSize(480, 360), m_dialog.WindowSize());
     // Rounded: the corner pixel is outside the window's outline, the middle inside.
     CRgn outline;
-    outline.CreateRectRgn(0, 0, 0, 0);
-    ASSERT_NE(ERROR, GetWindowRgn(m_dialog.m_hWnd, outline));
+    ASSERT_TRUE(m_dialog.GetOutline(outline));
     EXPECT_FALSE(outline.PtInRegion(0, 0));
     EXPECT_TRUE(outline.PtInRegion(240, 180));
 

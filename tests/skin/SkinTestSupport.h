@@ -159,6 +159,20 @@ public:
         return loaded;
     }
 
+    CSize WindowSize()
+    {
+        CRect window;
+        GetWindowRect(&window);
+        return window.Size();
+    }
+
+    // The window's outline; false when it has none.
+    bool GetOutline(CRgn& outline)
+    {
+        outline.CreateRectRgn(0, 0, 0, 0);
+        return GetWindowRgn(m_hWnd, outline) != ERROR;
+    }
+
     void PressButtonID(int id) override { m_calls.push_back("PressButtonID " + std::to_string(id)); }
     void ProgressChanged(CString name) override { m_calls.push_back("ProgressChanged " + name.str()); }
     void MouseMoved(CString name, int x, int y) override
