@@ -62,22 +62,58 @@ int PopCount(uint64_t x)
     return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
 }
 
+// The set bits of each byte of x, in that byte: the first steps of PopCount.
+// Such counts of up to 31 words add up without carrying into the next byte,
+// so that a window of words needs one final sum instead of one per word.
+uint64_t ByteCounts(uint64_t x)
+{
+    x = x - ((x >> 1) & 0x5555555555555555ULL);
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    return (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+}
+
+// The sum of per-byte counts of at most 255 each: pairs of bytes first, so
+// that the total (up to 2040) is summed in 16-bit fields.
+int SumOfBytes(uint64_t counts)
+{
+    const uint64_t pairs = (counts & 0x00FF00FF00FF00FFULL) + ((counts >> 8) & 0x00FF00FF00FF00FFULL);
+    return static_cast<int>((pairs * 0x0001000100010001ULL) >> 48);
+}
+
+// Signs that disagree between the print and the take's words at `words`
+// (every `stride`-th one, 64 signs apart each), print words 0, step, 2 step ..
+int Disagreeing(const uint64_t* words, int stride, const uint64_t* p, int step)
+{
+    static_assert(kWords * 8 <= 255, "per-byte counts of a whole print must fit in a byte");
+    uint64_t counts = 0;
+    for (int w = 0; w < kWords; w += step) counts += ByteCounts(words[w * stride] ^ p[w]);
+    return SumOfBytes(counts);
+}
+
 // The largest |agreeing - disagreeing| signs of print p against the signs
 // at any offset within `reach` of the one that puts p's middle on `centre`.
 // First every offset with half the print (every other word): at a replay's
 // own offset its correlation (0.3 and more) stands far out of the chance
 // ones (spread about 0.045 over 512 signs). Then the best few offsets and
 // their neighbours with the whole print.
+// The 64 signs from every sign of the searched span on are taken out of the
+// packed signs once: every offset reads the same shifted words (the word 64
+// signs after an offset's first is the next offset's 64 later), and
+// unpacking them per offset and print word cost as much as comparing them.
 int BestAgreement(const std::vector<uint64_t>& bits, int count, const uint64_t* p, int centre, int reach)
 {
     constexpr int kBits = CWaveformPrint::kBits;
     const int from = std::max(0, centre - kBits / 2 - reach), to = std::min(count - kBits, centre - kBits / 2 + reach);
+    if (from > to) return 0;
+    // words[i]: signs from + i .. from + i + 63; print word w at offset `at`
+    // lies at words[at - from + 64 w].
+    std::vector<uint64_t> words(static_cast<size_t>(to - from + kBits - 63));
+    for (size_t i = 0; i < words.size(); ++i) words[i] = WordAt(bits, from + static_cast<int>(i));
     int candidates[kCandidates];
     int scores[kCandidates];
     int found = 0;
     for (int at = from; at <= to; ++at) {
-        int differ = 0;
-        for (int w = 0; w < kWords; w += kCoarseStride) differ += PopCount(WordAt(bits, at + 64 * w) ^ p[w]);
+        const int differ = Disagreeing(&words[static_cast<size_t>(at - from)], 64, p, kCoarseStride);
         const int score = std::abs(kBits / kCoarseStride - 2 * differ);
         int slot = found < kCandidates ? found++ : kCandidates;
         while (slot > 0 && scores[slot - 1] < score) {
@@ -89,8 +125,7 @@ int BestAgreement(const std::vector<uint64_t>& bits, int count, const uint64_t* 
     int best = 0;
     for (int c = 0; c < found; ++c)
         for (int at = std::max(from, candidates[c] - 1); at <= std::min(to, candidates[c] + 1); ++at) {
-            int differ = 0;
-            for (int w = 0; w < kWords; ++w) differ += PopCount(WordAt(bits, at + 64 * w) ^ p[w]);
+            const int differ = Disagreeing(&words[static_cast<size_t>(at - from)], 64, p, 1);
             best = std::max(best, std::abs(kBits - 2 * differ));
         }
     return best;
