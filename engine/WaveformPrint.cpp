@@ -131,6 +131,17 @@ int BestAgreement(const std::vector<uint64_t>& bits, int count, const uint64_t* 
     return best;
 }
 
+// Sum of samples[i] samples[i - lag] over i = first + lag .. last. In whole
+// numbers, which add up in any order and several at once: a take's sums stay
+// far below 2^53 (products under 2^30, fewer than 2^23 of them), where a
+// double, added one after the other, held them exactly as well.
+int64_t LaggedProducts(const short* samples, int first, int last, int lag)
+{
+    int64_t sum = 0;
+    for (int i = first + lag; i <= last; ++i) sum += static_cast<int32_t>(samples[i]) * samples[i - lag];
+    return sum;
+}
+
 } // namespace
 
 int CWaveformPrint::Signs(const short* samples, int count, int first, int last, int rate,
@@ -148,11 +159,7 @@ int CWaveformPrint::Signs(const short* samples, int count, int first, int last, 
     // takes do not share, while a vowel's formant left in would ring alike
     // in any take of it and line up with any other at some offset.
     double r[kLpcOrder + 1];
-    for (int k = 0; k <= kLpcOrder; ++k) {
-        double sum = 0.0;
-        for (int i = first + k; i <= last; ++i) sum += static_cast<double>(samples[i]) * samples[i - k];
-        r[k] = sum;
-    }
+    for (int k = 0; k <= kLpcOrder; ++k) r[k] = static_cast<double>(LaggedProducts(samples, first, last, k));
     r[0] *= 1.0 + kWhiteningFloor;
     double a[kLpcOrder + 1] = {1.0};
     if (r[0] > 0.0) {
