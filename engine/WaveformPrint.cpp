@@ -73,21 +73,35 @@ uint64_t ByteCounts(uint64_t x)
 }
 
 // The sum of per-byte counts of at most 255 each: pairs of bytes first, so
-// that the total (up to 2040) is summed in 16-bit fields.
+// that the total (up to 2040) is summed in 16-bit fields. Shifts and adds
+// only, which the compiler can do for several offsets at once.
 int SumOfBytes(uint64_t counts)
 {
     const uint64_t pairs = (counts & 0x00FF00FF00FF00FFULL) + ((counts >> 8) & 0x00FF00FF00FF00FFULL);
-    return static_cast<int>((pairs * 0x0001000100010001ULL) >> 48);
+    const uint64_t quads = pairs + (pairs >> 16);
+    return static_cast<int>((quads + (quads >> 32)) & 0xFFFF);
 }
 
-// Signs that disagree between the print and the take's words at `words`
-// (every `stride`-th one, 64 signs apart each), print words 0, step, 2 step ..
-int Disagreeing(const uint64_t* words, int stride, const uint64_t* p, int step)
+// Signs that disagree between the whole print and the take's signs from
+// words[0] on (words[64 w]: the 64 signs of print word w).
+int Disagreeing(const uint64_t* words, const uint64_t* p)
 {
     static_assert(kWords * 8 <= 255, "per-byte counts of a whole print must fit in a byte");
     uint64_t counts = 0;
-    for (int w = 0; w < kWords; w += step) counts += ByteCounts(words[w * stride] ^ p[w]);
+    for (int w = 0; w < kWords; ++w) counts += ByteCounts(words[64 * w] ^ p[w]);
     return SumOfBytes(counts);
+}
+
+// Disagreeing signs of the coarse pass (every kCoarseStride-th print word)
+// at `n` consecutive offsets from words[0] on. Kept apart from choosing the
+// best offsets, so that the compiler can count several offsets at once.
+void CoarseDisagreeing(const uint64_t* words, int n, const uint64_t* p, int* differ)
+{
+    for (int i = 0; i < n; ++i) {
+        uint64_t counts = 0;
+        for (int w = 0; w < kWords; w += kCoarseStride) counts += ByteCounts(words[i + 64 * w] ^ p[w]);
+        differ[i] = SumOfBytes(counts);
+    }
 }
 
 // The largest |agreeing - disagreeing| signs of print p against the signs
@@ -109,12 +123,13 @@ int BestAgreement(const std::vector<uint64_t>& bits, int count, const uint64_t* 
     // lies at words[at - from + 64 w].
     std::vector<uint64_t> words(static_cast<size_t>(to - from + kBits - 63));
     for (size_t i = 0; i < words.size(); ++i) words[i] = WordAt(bits, from + static_cast<int>(i));
+    std::vector<int> coarse(static_cast<size_t>(to - from + 1));
+    CoarseDisagreeing(words.data(), to - from + 1, p, coarse.data());
     int candidates[kCandidates];
     int scores[kCandidates];
     int found = 0;
     for (int at = from; at <= to; ++at) {
-        const int differ = Disagreeing(&words[static_cast<size_t>(at - from)], 64, p, kCoarseStride);
-        const int score = std::abs(kBits / kCoarseStride - 2 * differ);
+        const int score = std::abs(kBits / kCoarseStride - 2 * coarse[static_cast<size_t>(at - from)]);
         int slot = found < kCandidates ? found++ : kCandidates;
         while (slot > 0 && scores[slot - 1] < score) {
             if (slot < kCandidates) { scores[slot] = scores[slot - 1]; candidates[slot] = candidates[slot - 1]; }
@@ -125,7 +140,7 @@ int BestAgreement(const std::vector<uint64_t>& bits, int count, const uint64_t* 
     int best = 0;
     for (int c = 0; c < found; ++c)
         for (int at = std::max(from, candidates[c] - 1); at <= std::min(to, candidates[c] + 1); ++at) {
-            const int differ = Disagreeing(&words[static_cast<size_t>(at - from)], 64, p, 1);
+            const int differ = Disagreeing(&words[static_cast<size_t>(at - from)], p);
             best = std::max(best, std::abs(kBits - 2 * differ));
         }
     return best;
