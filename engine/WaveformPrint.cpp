@@ -157,6 +157,18 @@ int64_t LaggedProducts(const short* samples, int first, int last, int lag)
     return sum;
 }
 
+// What the linear prediction a leaves of samples from .. last, into e[i - from].
+// A loop of its own: every sample's residual is independent of the others',
+// so that several are computed at once (the band-pass after it is recursive).
+void PredictionResidual(const short* samples, int from, int last, const double* a, double* e)
+{
+    for (int i = from; i <= last; ++i) {
+        double v = samples[i];
+        for (int k = 1; k <= kLpcOrder; ++k) v += a[k] * samples[i - k];
+        e[i - from] = v;
+    }
+}
+
 } // namespace
 
 int CWaveformPrint::Signs(const short* samples, int count, int first, int last, int rate,
@@ -199,11 +211,12 @@ int CWaveformPrint::Signs(const short* samples, int count, int first, int last, 
     uint32_t random = 2166136261u;
     for (int i = first; i <= last; ++i) random = (random ^ static_cast<uint16_t>(samples[i])) * 16777619u;
     random |= 1u;   // xorshift never leaves 0
+    const int start = std::max(first - kSettleSamples, kLpcOrder);
+    std::vector<double> residual(static_cast<size_t>(last - start + 1));
+    PredictionResidual(samples, start, last, a, residual.data());
     CSection high(true, kLowHz, rate), low(false, kHighHz, rate);
-    for (int i = std::max(first - kSettleSamples, kLpcOrder); i <= last; ++i) {
-        double e = samples[i];
-        for (int k = 1; k <= kLpcOrder; ++k) e += a[k] * samples[i - k];
-        const double y = low.Run(high.Run(e));
+    for (int i = start; i <= last; ++i) {
+        const double y = low.Run(high.Run(residual[static_cast<size_t>(i - start)]));
         if (i < first)
             continue;
         random ^= random << 13;
