@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -201,9 +202,12 @@ void CFeatureExtractor::AnalyseFrame(const short* samples, int f, CFeatureMatrix
 {
     const int bins = m_fft.Size() / 2 + 1;
     const short* x = samples + static_cast<size_t>(f) * m_nShift;
-    double sumRaw = 0.0, mean = 0.0;
-    for (int i = 0; i < m_nFrameLength; ++i) mean += x[i];
-    mean /= m_nFrameLength;
+    // The samples' sum in whole numbers: the sum a double held exactly,
+    // without a chain of floating-point additions.
+    int64_t sum = 0;
+    for (int i = 0; i < m_nFrameLength; ++i) sum += x[i];
+    const double mean = static_cast<double>(sum) / m_nFrameLength;
+    double sumRaw = 0.0;
     double sumWin = 0.0;
     // The sample before the frame feeds the pre-emphasis of its first sample.
     float prev = f > 0 ? static_cast<float>(x[-1] - mean) : 0.0f;
@@ -216,6 +220,9 @@ void CFeatureExtractor::AnalyseFrame(const short* samples, int f, CFeatureMatrix
         sumWin += static_cast<double>(e) * e;
     }
     levelDb[f] = static_cast<float>(10.0 * std::log10(sumRaw / m_nFrameLength + kLevelFloor));
+    // Before any call: a sum still needed after one lives in memory, and was
+    // read and written there at every sample of the loop above.
+    features.Row(f)[m_nCepstra] = static_cast<float>(10.0 * std::log10(sumWin / m_nFrameLength + kLevelFloor));
     m_fft.Power(m_frame.data(), m_nFrameLength, m_power.data());
     float* logMel = m_logMel.data() + static_cast<size_t>(f) * m_nChannels;
     float* melPower = m_melPower.data() + static_cast<size_t>(f) * m_nChannels;
@@ -227,7 +234,6 @@ void CFeatureExtractor::AnalyseFrame(const short* samples, int f, CFeatureMatrix
         melPower[c] = static_cast<float>(e / m_fft.Size() + kPowerFloor);
         logMel[c] = 10.0f * std::log10(melPower[c]);
     }
-    features.Row(f)[m_nCepstra] = static_cast<float>(10.0 * std::log10(sumWin / m_nFrameLength + kLevelFloor));
 }
 
 // Raises frame f's filter energies to the noise mask, then the cosine

@@ -28,10 +28,36 @@ int CFft::Init(int size)
         m_cos[k] = static_cast<float>(std::cos(2.0 * pi * k / size));
         m_sin[k] = static_cast<float>(-std::sin(2.0 * pi * k / size));
     }
+    m_stageCos.assign(half, 0.0f);
+    m_stageSin.assign(half, 0.0f);
+    for (int h = 1; h < half; h <<= 1)
+        for (int k = 0; k < h; ++k) {
+            m_stageCos[h + k] = m_cos[k * (size / (2 * h))];
+            m_stageSin[h + k] = m_sin[k * (size / (2 * h))];
+        }
     m_re.assign(half, 0.0f);
     m_im.assign(half, 0.0f);
     return 1;
 }
+
+namespace {
+
+// The butterflies of one group of a stage: a and b are the group's two
+// halves (they never overlap), w its twiddles.
+void Butterflies(float* __restrict ar, float* __restrict ai, float* __restrict br, float* __restrict bi,
+                 const float* __restrict wr, const float* __restrict wi, int h)
+{
+    for (int k = 0; k < h; ++k) {
+        const float tr = br[k] * wr[k] - bi[k] * wi[k];
+        const float ti = br[k] * wi[k] + bi[k] * wr[k];
+        br[k] = ar[k] - tr;
+        bi[k] = ai[k] - ti;
+        ar[k] += tr;
+        ai[k] += ti;
+    }
+}
+
+} // namespace
 
 void CFft::Power(const float* in, int count, float* power)
 {
@@ -44,30 +70,21 @@ void CFft::Power(const float* in, int count, float* power)
         m_im[i] = src + 1 < count ? in[src + 1] : 0.0f;
     }
     // Iterative Cooley-Tukey butterflies over the half-size transform; the
-    // twiddles e^(-2 pi i k / len) are entry k * n / len of the full-size table.
-    for (int len = 2; len <= half; len <<= 1) {
-        const int h = len / 2;
-        const int stride = n / len;
-        for (int start = 0; start < half; start += len) {
-            for (int k = 0; k < h; ++k) {
-                const float wr = m_cos[k * stride];
-                const float wi = m_sin[k * stride];
-                const int a = start + k;
-                const int b = a + h;
-                const float tr = m_re[b] * wr - m_im[b] * wi;
-                const float ti = m_re[b] * wi + m_im[b] * wr;
-                m_re[b] = m_re[a] - tr;
-                m_im[b] = m_im[a] - ti;
-                m_re[a] += tr;
-                m_im[a] += ti;
-            }
-        }
+    // twiddles e^(-2 pi i k / len) of a stage are consecutive in the stage tables.
+    float* re = m_re.data();
+    float* im = m_im.data();
+    for (int h = 1; h < half; h <<= 1) {
+        const float* wr = m_stageCos.data() + h;
+        const float* wi = m_stageSin.data() + h;
+        for (int start = 0; start < half; start += 2 * h)
+            Butterflies(re + start, im + start, re + start + h, im + start + h, wr, wi, h);
     }
     // Unpacking: with Z the half-size transform and Zc[k] = conj(Z[half - k]),
     // even part E = (Z + Zc) / 2, odd part O = (Z - Zc) / 2i, and
     // X[k] = E[k] + e^(-2 pi i k / n) O[k].
     for (int k = 0; k <= half; ++k) {
-        const int a = k % half, b = (half - k) % half;
+        // k % half and (half - k) % half, without a division per bin.
+        const int a = k < half ? k : 0, b = k > 0 ? half - k : 0;
         const float zr = m_re[a], zi = m_im[a], cr = m_re[b], ci = -m_im[b];
         const float er = 0.5f * (zr + cr), ei = 0.5f * (zi + ci);
         const float orr = 0.5f * (zi - ci), oi = -0.5f * (zr - cr);

@@ -21,6 +21,12 @@ private:
     std::vector<int> m_bitReverse;
     std::vector<float> m_cos;
     std::vector<float> m_sin;
+    // The twiddles of each butterfly stage in a row: a stage of half-length
+    // h reads entries h .. 2h - 1 (the same values as the full-size table at
+    // steps of n / 2h), so that its inner loop runs over consecutive values
+    // and the compiler can do several butterflies at once.
+    std::vector<float> m_stageCos;
+    std::vector<float> m_stageSin;
     std::vector<float> m_re;
     std::vector<float> m_im;
 };

@@ -62,23 +62,74 @@ int PopCount(uint64_t x)
     return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
 }
 
+// The set bits of each byte of x, in that byte: the first steps of PopCount.
+// Such counts of up to 31 words add up without carrying into the next byte,
+// so that a window of words needs one final sum instead of one per word.
+uint64_t ByteCounts(uint64_t x)
+{
+    x = x - ((x >> 1) & 0x5555555555555555ULL);
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    return (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+}
+
+// The sum of per-byte counts of at most 255 each: pairs of bytes first, so
+// that the total (up to 2040) is summed in 16-bit fields. Shifts and adds
+// only, which the compiler can do for several offsets at once.
+int SumOfBytes(uint64_t counts)
+{
+    const uint64_t pairs = (counts & 0x00FF00FF00FF00FFULL) + ((counts >> 8) & 0x00FF00FF00FF00FFULL);
+    const uint64_t quads = pairs + (pairs >> 16);
+    return static_cast<int>((quads + (quads >> 32)) & 0xFFFF);
+}
+
+// Signs that disagree between the whole print and the take's signs from
+// words[0] on (words[64 w]: the 64 signs of print word w).
+int Disagreeing(const uint64_t* words, const uint64_t* p)
+{
+    static_assert(kWords * 8 <= 255, "per-byte counts of a whole print must fit in a byte");
+    uint64_t counts = 0;
+    for (int w = 0; w < kWords; ++w) counts += ByteCounts(words[64 * w] ^ p[w]);
+    return SumOfBytes(counts);
+}
+
+// Disagreeing signs of the coarse pass (every kCoarseStride-th print word)
+// at `n` consecutive offsets from words[0] on. Kept apart from choosing the
+// best offsets, so that the compiler can count several offsets at once.
+void CoarseDisagreeing(const uint64_t* words, int n, const uint64_t* p, int* differ)
+{
+    for (int i = 0; i < n; ++i) {
+        uint64_t counts = 0;
+        for (int w = 0; w < kWords; w += kCoarseStride) counts += ByteCounts(words[i + 64 * w] ^ p[w]);
+        differ[i] = SumOfBytes(counts);
+    }
+}
+
 // The largest |agreeing - disagreeing| signs of print p against the signs
 // at any offset within `reach` of the one that puts p's middle on `centre`.
 // First every offset with half the print (every other word): at a replay's
 // own offset its correlation (0.3 and more) stands far out of the chance
 // ones (spread about 0.045 over 512 signs). Then the best few offsets and
 // their neighbours with the whole print.
+// The 64 signs from every sign of the searched span on are taken out of the
+// packed signs once: every offset reads the same shifted words (the word 64
+// signs after an offset's first is the next offset's 64 later), and
+// unpacking them per offset and print word cost as much as comparing them.
 int BestAgreement(const std::vector<uint64_t>& bits, int count, const uint64_t* p, int centre, int reach)
 {
     constexpr int kBits = CWaveformPrint::kBits;
     const int from = std::max(0, centre - kBits / 2 - reach), to = std::min(count - kBits, centre - kBits / 2 + reach);
+    if (from > to) return 0;
+    // words[i]: signs from + i .. from + i + 63; print word w at offset `at`
+    // lies at words[at - from + 64 w].
+    std::vector<uint64_t> words(static_cast<size_t>(to - from + kBits - 63));
+    for (size_t i = 0; i < words.size(); ++i) words[i] = WordAt(bits, from + static_cast<int>(i));
+    std::vector<int> coarse(static_cast<size_t>(to - from + 1));
+    CoarseDisagreeing(words.data(), to - from + 1, p, coarse.data());
     int candidates[kCandidates];
     int scores[kCandidates];
     int found = 0;
     for (int at = from; at <= to; ++at) {
-        int differ = 0;
-        for (int w = 0; w < kWords; w += kCoarseStride) differ += PopCount(WordAt(bits, at + 64 * w) ^ p[w]);
-        const int score = std::abs(kBits / kCoarseStride - 2 * differ);
+        const int score = std::abs(kBits / kCoarseStride - 2 * coarse[static_cast<size_t>(at - from)]);
         int slot = found < kCandidates ? found++ : kCandidates;
         while (slot > 0 && scores[slot - 1] < score) {
             if (slot < kCandidates) { scores[slot] = scores[slot - 1]; candidates[slot] = candidates[slot - 1]; }
@@ -89,11 +140,33 @@ int BestAgreement(const std::vector<uint64_t>& bits, int count, const uint64_t* 
     int best = 0;
     for (int c = 0; c < found; ++c)
         for (int at = std::max(from, candidates[c] - 1); at <= std::min(to, candidates[c] + 1); ++at) {
-            int differ = 0;
-            for (int w = 0; w < kWords; ++w) differ += PopCount(WordAt(bits, at + 64 * w) ^ p[w]);
+            const int differ = Disagreeing(&words[static_cast<size_t>(at - from)], p);
             best = std::max(best, std::abs(kBits - 2 * differ));
         }
     return best;
+}
+
+// Sum of samples[i] samples[i - lag] over i = first + lag .. last. In whole
+// numbers, which add up in any order and several at once: a take's sums stay
+// far below 2^53 (products under 2^30, fewer than 2^23 of them), where a
+// double, added one after the other, held them exactly as well.
+int64_t LaggedProducts(const short* samples, int first, int last, int lag)
+{
+    int64_t sum = 0;
+    for (int i = first + lag; i <= last; ++i) sum += static_cast<int32_t>(samples[i]) * samples[i - lag];
+    return sum;
+}
+
+// What the linear prediction a leaves of samples from .. last, into e[i - from].
+// A loop of its own: every sample's residual is independent of the others',
+// so that several are computed at once (the band-pass after it is recursive).
+void PredictionResidual(const short* samples, int from, int last, const double* a, double* e)
+{
+    for (int i = from; i <= last; ++i) {
+        double v = samples[i];
+        for (int k = 1; k <= kLpcOrder; ++k) v += a[k] * samples[i - k];
+        e[i - from] = v;
+    }
 }
 
 } // namespace
@@ -113,11 +186,7 @@ int CWaveformPrint::Signs(const short* samples, int count, int first, int last, 
     // takes do not share, while a vowel's formant left in would ring alike
     // in any take of it and line up with any other at some offset.
     double r[kLpcOrder + 1];
-    for (int k = 0; k <= kLpcOrder; ++k) {
-        double sum = 0.0;
-        for (int i = first + k; i <= last; ++i) sum += static_cast<double>(samples[i]) * samples[i - k];
-        r[k] = sum;
-    }
+    for (int k = 0; k <= kLpcOrder; ++k) r[k] = static_cast<double>(LaggedProducts(samples, first, last, k));
     r[0] *= 1.0 + kWhiteningFloor;
     double a[kLpcOrder + 1] = {1.0};
     if (r[0] > 0.0) {
@@ -142,11 +211,12 @@ int CWaveformPrint::Signs(const short* samples, int count, int first, int last, 
     uint32_t random = 2166136261u;
     for (int i = first; i <= last; ++i) random = (random ^ static_cast<uint16_t>(samples[i])) * 16777619u;
     random |= 1u;   // xorshift never leaves 0
+    const int start = std::max(first - kSettleSamples, kLpcOrder);
+    std::vector<double> residual(static_cast<size_t>(last - start + 1));
+    PredictionResidual(samples, start, last, a, residual.data());
     CSection high(true, kLowHz, rate), low(false, kHighHz, rate);
-    for (int i = std::max(first - kSettleSamples, kLpcOrder); i <= last; ++i) {
-        double e = samples[i];
-        for (int k = 1; k <= kLpcOrder; ++k) e += a[k] * samples[i - k];
-        const double y = low.Run(high.Run(e));
+    for (int i = start; i <= last; ++i) {
+        const double y = low.Run(high.Run(residual[static_cast<size_t>(i - start)]));
         if (i < first)
             continue;
         random ^= random << 13;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -113,6 +114,49 @@ TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes
 
 // A microphone that delivers digital silence around the word: the filters'
 // ringing there is alike in every take and must not make two fresh takes one.
+// The search counts agreeing signs exactly at every bit alignment of the
+// packed signs, up to the ends of the signs and of the searched span: a print
+// cut from the signs themselves, some of its signs flipped (or all of them:
+// an inverted waveform), comes out at exactly its share of agreeing signs.
+TEST(WaveformPrint, TheSearchCountsAgreeingSignsExactlyAtEveryAlignment)
+{
+    constexpr int kSigns = 3000;
+    SSigns s;
+    uint32_t random = 12345u;
+    for (int phase = 0; phase < CWaveformPrint::kStep; ++phase) {
+        s.counts[phase] = kSigns;
+        s.bits[phase].assign((kSigns + 63) / 64, 0);
+        for (uint64_t& word : s.bits[phase])
+            for (int half = 0; half < 2; ++half) {
+                random = random * 1664525u + 1013904223u;
+                word |= static_cast<uint64_t>(random) << (32 * half);
+            }
+    }
+    struct SCase { int start; int phase; int flipped; int reach; int fromCentre; };
+    const SCase cases[] = {
+        {0, 0, 0, 0, 0},                                   // first sign, no search around it
+        {1, 1, 0, 5, 0},
+        {63, 0, 37, 40, 0},
+        {64, 1, 100, 1000, -700},                          // found 700 signs from the centre
+        {65, 0, 0, 3, 3},                                  // at the edge of the searched span
+        {kSigns - CWaveformPrint::kBits, 1, 250, 1000, 0}, // last sign
+        {977, 0, CWaveformPrint::kBits, 1000, 0},          // inverted
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "start " << c.start << " phase " << c.phase << " flipped " << c.flipped);
+        std::vector<unsigned char> print(CWaveformPrint::kBytes);
+        ASSERT_EQ(1, CWaveformPrint::Excerpt(s.bits[c.phase], kSigns, c.start, print.data()));
+        for (int i = 0; i < c.flipped; ++i) {
+            const int bit = i * 7 % CWaveformPrint::kBits;   // distinct: 7 and 1024 share no factor
+            print[bit / 8] ^= static_cast<unsigned char>(1 << (bit % 8));
+        }
+        const int centre = c.start + CWaveformPrint::kBits / 2 + c.fromCentre;
+        const int agreeing = CWaveformPrint::kBits - c.flipped;
+        const float expected = std::abs(2.0f * agreeing - CWaveformPrint::kBits) / CWaveformPrint::kBits;
+        EXPECT_EQ(expected, CWaveformPrint::Similarity(s.bits, s.counts, print.data(), centre, c.reach));
+    }
+}
+
 TEST(WaveformPrint, DigitalSilenceAroundTheWordMatchesNothing)
 {
     const std::vector<short> enrolled = sonvera_test::FsddTake("0_george_0", 0.0, 0, 0.0);
