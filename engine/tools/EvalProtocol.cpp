@@ -124,15 +124,15 @@ uint64_t CEvalProtocol::SeedOf(const std::string& word, const std::string& speak
 }
 
 std::vector<short> CEvalProtocol::MakeTake(const std::string& word, const std::string& speaker, int take,
-                                           const STakeConditionSpec& condition, bool copy) const
+                                           const STakeConditionRecipe& condition, bool copy) const
 {
     const auto it = m_corpus.find({word, speaker, take});
     if (it == m_corpus.end()) return std::vector<short>(kTakeSamples, 0);
-    STakeConditionSpec spec = condition;
+    STakeConditionRecipe recipe = condition;
     const auto gain = m_speakerGainDb.find(speaker);
-    spec.fGainDb += (gain != m_speakerGainDb.end() ? gain->second : 0.0) + (copy ? kReplayGainDb : 0.0);
+    recipe.fGainDb += (gain != m_speakerGainDb.end() ? gain->second : 0.0) + (copy ? kReplayGainDb : 0.0);
     const int offset = kOffsetSamples + (copy ? kReplayShiftSamples : 0);
-    return CTakeCondition::Make(it->second, spec, kRate, kTakeSamples, offset, copy ? kReplayNoiseRms : kNoiseRms,
+    return CTakeCondition::Make(it->second, recipe, kRate, kTakeSamples, offset, copy ? kReplayNoiseRms : kNoiseRms,
                                 SeedOf(word, speaker, take, copy));
 }
 
@@ -177,7 +177,7 @@ int CEvalProtocol::Enrol(const std::string& word, const std::string& speaker, co
     VRE_PutID(speaker.c_str());
     VRE_PutPW(word.c_str());
     VRE_PutNick(m_strNick.c_str());
-    STakeConditionSpec clean;
+    STakeConditionRecipe clean;
     CTakeCondition::Find("clean", clean);
     int index = 0;
     for (int take : takes) {

@@ -65,7 +65,7 @@ public:
     // The protocol's take of a recording under `condition`; `copy` makes the
     // replayed version (louder, later, more noise) of an enrolment take.
     std::vector<short> MakeTake(const std::string& word, const std::string& speaker, int take,
-                                const STakeConditionSpec& condition, bool copy) const;
+                                const STakeConditionRecipe& condition, bool copy) const;
 
     // workDir: the engine's application folder (models in workDir/work).
     void SetWorkDir(const std::string& dir) { m_strWorkDir = dir; }

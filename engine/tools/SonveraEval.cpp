@@ -117,9 +117,9 @@ bool ParseArgs(int argc, char** argv, SOptions& o)
         else return false;
     }
     if (o.conditions.empty()) o.conditions = CTakeCondition::Names();
-    STakeConditionSpec spec;
+    STakeConditionRecipe recipe;
     for (const std::string& c : o.conditions)
-        if (!CTakeCondition::Find(c, spec)) return false;
+        if (!CTakeCondition::Find(c, recipe)) return false;
     return !o.data.empty() && o.nEnrolLast - o.nEnrolFirst + 1 <= 5;
 }
 
@@ -227,9 +227,9 @@ int main(int argc, char** argv)
     for (const auto& sg : opt.speakerGains) protocol.SetSpeakerGainDb(sg.first, sg.second);
 
     std::map<std::string, std::vector<STrial>> results;
-    std::map<std::string, STakeConditionSpec> specs;
-    for (const std::string& c : opt.conditions) CTakeCondition::Find(c, specs[c]);
-    STakeConditionSpec clean;
+    std::map<std::string, STakeConditionRecipe> recipes;
+    for (const std::string& c : opt.conditions) CTakeCondition::Find(c, recipes[c]);
+    STakeConditionRecipe clean;
     CTakeCondition::Find("clean", clean);
     long enrolFail = 0, enrolMarginal = 0, trainCalls = 0;
     double trainMs = 0.0;
@@ -265,7 +265,7 @@ int main(int argc, char** argv)
     }
     for (const std::string& condition : opt.conditions) {
         std::vector<STrial>& out = results[condition];
-        const STakeConditionSpec& spec = specs[condition];
+        const STakeConditionRecipe& recipe = recipes[condition];
         for (const auto& wm : models) {
             const std::string& word = wm.first;
             if (condition == "replay" || condition == "clean")
@@ -273,7 +273,7 @@ int main(int argc, char** argv)
                     for (int take : enrolled[speaker + "|" + word]) {
                         protocol.SelectModel(word, speaker);
                         out.push_back({'r', speaker, word, speaker, take,
-                                       protocol.Trial(protocol.MakeTake(word, speaker, take, spec, true))});
+                                       protocol.Trial(protocol.MakeTake(word, speaker, take, recipe, true))});
                     }
             if (condition == "replay") continue;
             for (const std::string& other : speakers) {
@@ -282,7 +282,7 @@ int main(int argc, char** argv)
                     const bool inRange = opt.nTrialFirst < 0 ? !inEnrolment
                                                              : take >= opt.nTrialFirst && take <= opt.nTrialLast;
                     if (!inRange) continue;
-                    const std::vector<short> samples = protocol.MakeTake(word, other, take, spec, false);
+                    const std::vector<short> samples = protocol.MakeTake(word, other, take, recipe, false);
                     for (const std::string& speaker : wm.second) {
                         protocol.SelectModel(word, speaker);
                         out.push_back({other == speaker ? 'g' : 'i', speaker, word, other, take, protocol.Trial(samples)});

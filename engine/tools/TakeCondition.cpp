@@ -20,13 +20,13 @@ const double kSpeechNoiseCornerHz = 500.0; // first-order low-pass: -6 dB per oc
 
 struct SCondition {
     const char* name;
-    STakeConditionSpec spec;
+    STakeConditionRecipe recipe;
 };
 
-STakeConditionSpec Spec(double gainDb, double low, double high, int order, bool wholeTake, double reverb,
+STakeConditionRecipe Recipe(double gainDb, double low, double high, int order, bool wholeTake, double reverb,
                         double snr, bool speechShaped)
 {
-    STakeConditionSpec s;
+    STakeConditionRecipe s;
     s.fGainDb = gainDb;
     s.fBandLowHz = low;
     s.fBandHighHz = high;
@@ -39,14 +39,14 @@ STakeConditionSpec Spec(double gainDb, double low, double high, int order, bool 
 }
 
 const SCondition kConditions[] = {
-    {"clean", Spec(0, 0, 0, 0, false, 0, 0, false)},
-    {"white20", Spec(0, 0, 0, 0, false, 0, 20, false)},
-    {"speech20", Spec(0, 0, 0, 0, false, 0, 20, true)},
-    {"white10", Spec(0, 0, 0, 0, false, 0, 10, false)},
-    {"soft12", Spec(-12, 0, 0, 0, false, 0, 0, false)},
-    {"phone", Spec(0, 300, 3400, 4, true, 0, 0, false)},
-    {"reverb", Spec(0, 0, 0, 0, false, 0.3, 0, false)},
-    {"replay", Spec(0, 300, 5000, 2, false, 0.3, 30, false)},
+    {"clean", Recipe(0, 0, 0, 0, false, 0, 0, false)},
+    {"white20", Recipe(0, 0, 0, 0, false, 0, 20, false)},
+    {"speech20", Recipe(0, 0, 0, 0, false, 0, 20, true)},
+    {"white10", Recipe(0, 0, 0, 0, false, 0, 10, false)},
+    {"soft12", Recipe(-12, 0, 0, 0, false, 0, 0, false)},
+    {"phone", Recipe(0, 300, 3400, 4, true, 0, 0, false)},
+    {"reverb", Recipe(0, 0, 0, 0, false, 0.3, 0, false)},
+    {"replay", Recipe(0, 300, 5000, 2, false, 0.3, 30, false)},
 };
 
 // One RBJ biquad (direct form I).
@@ -91,11 +91,11 @@ std::vector<float> Convolve(const std::vector<float>& x, const std::vector<float
 
 } // namespace
 
-bool CTakeCondition::Find(const std::string& name, STakeConditionSpec& spec)
+bool CTakeCondition::Find(const std::string& name, STakeConditionRecipe& recipe)
 {
     for (const SCondition& c : kConditions)
         if (name == c.name) {
-            spec = c.spec;
+            recipe = c.recipe;
             return true;
         }
     return false;
@@ -159,15 +159,15 @@ void CTakeCondition::BandPass(std::vector<float>& x, double lowHz, double highHz
     }
 }
 
-std::vector<short> CTakeCondition::Make(const std::vector<float>& speech, const STakeConditionSpec& spec, int rate,
+std::vector<short> CTakeCondition::Make(const std::vector<float>& speech, const STakeConditionRecipe& recipe, int rate,
                                         int takeLength, int offset, double backgroundRms, uint64_t seed)
 {
     std::vector<float> x = speech;
-    const double gain = std::pow(10.0, spec.fGainDb / 20.0);
+    const double gain = std::pow(10.0, recipe.fGainDb / 20.0);
     for (float& v : x) v = static_cast<float>(v * gain);
     const double level = ActiveLevel(x, rate);
-    if (spec.fBandLowHz > 0.0 && !spec.bBandOnWholeTake) BandPass(x, spec.fBandLowHz, spec.fBandHighHz, spec.nBandOrder, rate);
-    if (spec.fReverbSeconds > 0.0) x = Convolve(x, RoomResponse(spec.fReverbSeconds, rate, kRoomSeed));
+    if (recipe.fBandLowHz > 0.0 && !recipe.bBandOnWholeTake) BandPass(x, recipe.fBandLowHz, recipe.fBandHighHz, recipe.nBandOrder, rate);
+    if (recipe.fReverbSeconds > 0.0) x = Convolve(x, RoomResponse(recipe.fReverbSeconds, rate, kRoomSeed));
     // Back to the speech's own active level: a loudspeaker or a room changes the
     // sound, not the loudness the protocol set.
     const double now = ActiveLevel(x, rate);
@@ -181,12 +181,12 @@ std::vector<short> CTakeCondition::Make(const std::vector<float>& speech, const 
         const long k = static_cast<long>(i) - offset;
         take[i] = static_cast<float>(backgroundRms * room.Next() + (k >= 0 && k < static_cast<long>(x.size()) ? x[k] : 0.0f));
     }
-    if (spec.fBandLowHz > 0.0 && spec.bBandOnWholeTake) BandPass(take, spec.fBandLowHz, spec.fBandHighHz, spec.nBandOrder, rate);
-    if (spec.fNoiseSnrDb > 0.0 && level > 0.0) {
+    if (recipe.fBandLowHz > 0.0 && recipe.bBandOnWholeTake) BandPass(take, recipe.fBandLowHz, recipe.fBandHighHz, recipe.nBandOrder, rate);
+    if (recipe.fNoiseSnrDb > 0.0 && level > 0.0) {
         std::vector<float> noise(take.size());
         CGaussianNoise source(seed ^ 0x9E3779B97F4A7C15ULL);
         for (float& v : noise) v = static_cast<float>(source.Next());
-        if (spec.bSpeechShapedNoise) {
+        if (recipe.bSpeechShapedNoise) {
             // First-order low-pass: y = y + a (x - y).
             const double a = 1.0 - std::exp(-2.0 * kPi * kSpeechNoiseCornerHz / rate);
             double y = 0.0;
@@ -195,7 +195,7 @@ std::vector<short> CTakeCondition::Make(const std::vector<float>& speech, const 
         double power = 0.0;
         for (float v : noise) power += static_cast<double>(v) * v;
         power /= static_cast<double>(noise.size());
-        const double scale = std::sqrt(level / std::pow(10.0, spec.fNoiseSnrDb / 10.0) / power);
+        const double scale = std::sqrt(level / std::pow(10.0, recipe.fNoiseSnrDb / 10.0) / power);
         for (size_t i = 0; i < take.size(); ++i) take[i] = static_cast<float>(take[i] + scale * noise[i]);
     }
     std::vector<short> out(take.size());

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-struct STakeConditionSpec {
+struct STakeConditionRecipe {
     double fGainDb = 0.0;
     double fBandLowHz = 0.0;        // 0: no band limit
     double fBandHighHz = 0.0;
@@ -37,14 +37,14 @@ struct STakeConditionSpec {
 class CTakeCondition {
 public:
     // The named condition (see above). Returns false for an unknown name.
-    static bool Find(const std::string& name, STakeConditionSpec& spec);
+    static bool Find(const std::string& name, STakeConditionRecipe& recipe);
     // Every name Find knows, in report order.
     static std::vector<std::string> Names();
 
     // speech: the recording at `rate`; takeLength/offset: where it goes;
     // backgroundRms: the protocol's room noise (LSB); seed: noise seed.
     // Returns the 16-bit take.
-    static std::vector<short> Make(const std::vector<float>& speech, const STakeConditionSpec& spec, int rate,
+    static std::vector<short> Make(const std::vector<float>& speech, const STakeConditionRecipe& recipe, int rate,
                                    int takeLength, int offset, double backgroundRms, uint64_t seed);
 
     // Active speech level: mean square over the 20-ms frames within 30 dB of

@@ -69,16 +69,16 @@ TEST(TakeCondition, EachConditionKeepsOrMovesTheLevelAsItShould)
     } cases[] = {{"clean", -0.1, 0.1}, {"soft12", -12.1, -11.9}, {"phone", -0.5, 0.5},
                  {"reverb", -2.0, 2.0}, {"replay", -2.0, 2.0}};
     for (const auto& c : cases) {
-        STakeConditionSpec spec;
-        ASSERT_TRUE(CTakeCondition::Find(c.condition, spec)) << c.condition;
-        spec.fNoiseSnrDb = 0.0;
-        const std::vector<short> take = CTakeCondition::Make(Tone(1000.0), spec, kRate, kTake, kOffset, 0.0, 1);
+        STakeConditionRecipe recipe;
+        ASSERT_TRUE(CTakeCondition::Find(c.condition, recipe)) << c.condition;
+        recipe.fNoiseSnrDb = 0.0;
+        const std::vector<short> take = CTakeCondition::Make(Tone(1000.0), recipe, kRate, kTake, kOffset, 0.0, 1);
         const double level = Db(Power(take, kOffset + 3000, kOffset + 8000) / kTonePower);
         EXPECT_GE(level, c.lowDb) << c.condition;
         EXPECT_LE(level, c.highDb) << c.condition;
     }
-    STakeConditionSpec spec;
-    EXPECT_FALSE(CTakeCondition::Find("no such room", spec));
+    STakeConditionRecipe recipe;
+    EXPECT_FALSE(CTakeCondition::Find("no such room", recipe));
     EXPECT_EQ(8u, CTakeCondition::Names().size());
 }
 
@@ -91,16 +91,16 @@ TEST(TakeCondition, NoiseSitsItsRatioUnderTheSpeechAndSpeechShapedNoiseIsLow)
         double snr;
     } cases[] = {{"white20", 20.0}, {"speech20", 20.0}, {"white10", 10.0}};
     for (const auto& c : cases) {
-        STakeConditionSpec spec;
-        ASSERT_TRUE(CTakeCondition::Find(c.condition, spec));
-        const std::vector<short> take = CTakeCondition::Make(Tone(1000.0), spec, kRate, kTake, kOffset, 0.0, 7);
+        STakeConditionRecipe recipe;
+        ASSERT_TRUE(CTakeCondition::Find(c.condition, recipe));
+        const std::vector<short> take = CTakeCondition::Make(Tone(1000.0), recipe, kRate, kTake, kOffset, 0.0, 7);
         const double noise = Power(take, 0, kOffset - 100) + Power(take, kOffset + kRate + 100, kTake);
         EXPECT_NEAR(c.snr, Db(kTonePower / (noise / 2.0)), 0.5) << c.condition;
     }
     EXPECT_NEAR(20 * std::log10(3000.0 / std::sqrt(2.0)), Db(CTakeCondition::ActiveLevel(Tone(1000.0), kRate)), 0.01);
     // Speech-shaped noise: far less power at 4 kHz than at 200 Hz (a second
     // first-order pole: the difference of two samples apart).
-    STakeConditionSpec shaped;
+    STakeConditionRecipe shaped;
     ASSERT_TRUE(CTakeCondition::Find("speech20", shaped));
     const std::vector<short> take = CTakeCondition::Make(Tone(1000.0), shaped, kRate, kTake, kOffset, 0.0, 7);
     double low = 0.0, high = 0.0;

@@ -63,9 +63,9 @@ std::vector<unsigned char> PrintOf(const std::vector<short>& take)
 std::vector<short> PlayedIntoARoom(const std::vector<short>& take, int delay)
 {
     std::vector<float> speech(take.begin(), take.end());
-    STakeConditionSpec spec;
-    EXPECT_TRUE(CTakeCondition::Find("replay", spec));
-    return CTakeCondition::Make(speech, spec, kRate, kTakeSamples, delay, sonvera_test::kRoomNoiseRms, 7);
+    STakeConditionRecipe recipe;
+    EXPECT_TRUE(CTakeCondition::Find("replay", recipe));
+    return CTakeCondition::Make(speech, recipe, kRate, kTakeSamples, delay, sonvera_test::kRoomNoiseRms, 7);
 }
 
 TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes)

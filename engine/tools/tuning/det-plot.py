@@ -16,9 +16,9 @@ from statistics import NormalDist
 import importlib.util
 import os
 
-spec = importlib.util.spec_from_file_location('cr', os.path.join(os.path.dirname(__file__), 'condition-report.py'))
-cr = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(cr)
+source = importlib.util.spec_from_file_location('cr', os.path.join(os.path.dirname(__file__), 'condition-report.py'))
+cr = importlib.util.module_from_spec(source)
+source.loader.exec_module(cr)
 
 W, H, M = 520, 520, 60
 LO, HI = 0.001, 0.6
