@@ -77,6 +77,11 @@ CSpeakerModel LargestModel()
         for (int i = 0; i < m.fingerprintFrames[f]; ++i)
             m.fingerprintPitch[f][i] = i % 7 == 0 ? CSpeakerModel::kUnvoiced : static_cast<signed char>(i * 3 - 60);
     }
+    m.nWaveformPrints = CSpeakerModel::kMaxTemplates;
+    m.waveformTypical = 0.15f;
+    for (int p = 0; p < m.nWaveformPrints; ++p)
+        for (int i = 0; i < CSpeakerModel::kWaveformPrintBytes; ++i)
+            m.waveformPrints[p][i] = static_cast<unsigned char>(i * 7 + p);
     return m;
 }
 
@@ -117,6 +122,25 @@ TEST(SpeakerModel, TheLargestModelFitsTheBlockAndComesBackAsItWas)
     EXPECT_EQ(CSpeakerModel::kUnvoiced, back.fingerprintPitch[12][7]);
     EXPECT_EQ(-57, back.fingerprintPitch[12][1]);
     EXPECT_EQ(7u, back.nAdaptations);
+}
+
+// A file from before the waveform prints (version 4, no print section) is
+// read as a model without them; the version 4 layout with prints is not one.
+TEST(SpeakerModel, AFileFromBeforeTheWaveformPrintsIsReadWithoutThem)
+{
+    CSpeakerModel old = LargestModel();
+    old.nWaveformPrints = 0;
+    Bytes bytes = Serialized(old);
+    bytes.resize(bytes.size() - 2);   // no print count
+    bytes[4] = 4;
+    FixHeader(bytes);
+    CSpeakerModel back;
+    ASSERT_EQ(1, back.Parse(bytes.data(), bytes.size()));
+    EXPECT_EQ(0, back.nWaveformPrints);
+    EXPECT_EQ(CSpeakerModel::kMaxFingerprints, back.nFingerprints);
+    bytes = Serialized(LargestModel());
+    bytes[4] = 4;
+    EXPECT_EQ(0, back.Parse(bytes.data(), bytes.size()));
 }
 
 TEST(SpeakerModel, RefusesToWriteFieldsOutOfTheirLimits)

@@ -1,17 +1,13 @@
 // The waveform print: a recording played back, even through a loudspeaker
 // and a room, still carries the enrolment take's waveform; another take of
-// the same word does not. And the model file that keeps the prints, read
-// also from before it kept them.
-#include "Crc32.h"
+// the same word does not.
 #include "EngineTestData.h"
-#include "SpeakerModel.h"
 #include "TakeCondition.h"
 #include "WaveformPrint.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -164,57 +160,6 @@ TEST(WaveformPrint, DigitalSilenceAroundTheWordMatchesNothing)
     SSigns s = SignsOf(sonvera_test::FsddTake("0_george_1", 0.0, 0, 0.0));
     const int centre = PrintStart(enrolled) + CWaveformPrint::kBits / 2;
     EXPECT_LT(CWaveformPrint::Similarity(s.bits, s.counts, print.data(), centre, 1000), 0.25f);
-}
-
-// A model with prints, its file, and the same file as the format before them
-// wrote it (no print section, version 4): read back without prints.
-TEST(WaveformPrint, TheModelKeepsThePrintsAndReadsAFileFromBeforeThem)
-{
-    CSpeakerModel m;
-    m.nSampleRate = kRate; m.nFrameLength = 240; m.nShift = 80;
-    m.nCepstra = 16; m.nChannels = 19; m.nDims = 17;
-    m.nTemplates = CSpeakerModel::kMaxTemplates;
-    for (int d = 0; d < m.nDims; ++d) m.scale[d] = 0.5f;
-    for (int t = 0; t < m.nTemplates; ++t) {
-        m.templateFrames[t] = CSpeakerModel::TemplateFrameLimit(m.nDims);
-        m.fingerprintFrames[t] = CSpeakerModel::kMaxFingerprintFrames;
-    }
-    for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) m.enrolMean[p] = m.adaptedMean[p] = 1.0f;
-    m.nFingerprints = CSpeakerModel::kMaxFingerprints;
-    for (int f = 0; f < m.nFingerprints; ++f) m.fingerprintFrames[f] = CSpeakerModel::kMaxFingerprintFrames;
-    m.fingerprintScale = 0.5f;
-    m.fingerprintTypical = 2.0f;
-    m.nWaveformPrints = CSpeakerModel::kMaxTemplates;
-    m.waveformTypical = 0.15f;
-    for (int p = 0; p < m.nWaveformPrints; ++p)
-        for (int i = 0; i < CSpeakerModel::kWaveformPrintBytes; ++i) m.waveformPrints[p][i] = static_cast<unsigned char>(i * 7 + p);
-
-    std::vector<unsigned char> bytes;
-    ASSERT_EQ(1, m.Serialize(bytes));   // the largest model, prints and all, fits its block
-    CSpeakerModel back;
-    ASSERT_EQ(1, back.Parse(bytes.data(), bytes.size()));
-    EXPECT_EQ(CSpeakerModel::kMaxTemplates, back.nWaveformPrints);
-    EXPECT_FLOAT_EQ(0.15f, back.waveformTypical);
-    EXPECT_EQ(0, std::memcmp(m.waveformPrints, back.waveformPrints, sizeof(m.waveformPrints)));
-
-    CSpeakerModel old = m;
-    old.nWaveformPrints = 0;
-    ASSERT_EQ(1, old.Serialize(bytes));
-    bytes.resize(bytes.size() - 2);   // no print count
-    bytes[4] = 4;
-    const uint32_t payload = static_cast<uint32_t>(bytes.size() - CSpeakerModel::kHeaderSize);
-    const uint32_t crc = CCrc32::Compute(bytes.data() + CSpeakerModel::kHeaderSize, payload);
-    for (int i = 0; i < 4; ++i) {
-        bytes[8 + i] = static_cast<unsigned char>(payload >> (8 * i));
-        bytes[12 + i] = static_cast<unsigned char>(crc >> (8 * i));
-    }
-    ASSERT_EQ(1, back.Parse(bytes.data(), bytes.size()));
-    EXPECT_EQ(0, back.nWaveformPrints);
-    EXPECT_EQ(CSpeakerModel::kMaxFingerprints, back.nFingerprints);
-    // The version 4 layout with a print section after it is not version 4.
-    ASSERT_EQ(1, m.Serialize(bytes));
-    bytes[4] = 4;
-    EXPECT_EQ(0, back.Parse(bytes.data(), bytes.size()));
 }
 
 } // namespace
