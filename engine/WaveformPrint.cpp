@@ -28,14 +28,19 @@ public:
         const double a0 = 1.0 + alpha;
         const double b1 = highPass ? -(1.0 + c) : 1.0 - c;
         const double b0 = highPass ? (1.0 + c) / 2.0 : (1.0 - c) / 2.0;
-        m_b[0] = b0 / a0; m_b[1] = b1 / a0; m_b[2] = b0 / a0;
-        m_a[0] = -2.0 * c / a0; m_a[1] = (1.0 - alpha) / a0;
+        m_b[0] = b0 / a0;
+        m_b[1] = b1 / a0;
+        m_b[2] = b0 / a0;
+        m_a[0] = -2.0 * c / a0;
+        m_a[1] = (1.0 - alpha) / a0;
     }
     double Run(double x)
     {
         const double y = m_b[0] * x + m_b[1] * m_x[0] + m_b[2] * m_x[1] - m_a[0] * m_y[0] - m_a[1] * m_y[1];
-        m_x[1] = m_x[0]; m_x[0] = x;
-        m_y[1] = m_y[0]; m_y[0] = y;
+        m_x[1] = m_x[0];
+        m_x[0] = x;
+        m_y[1] = m_y[0];
+        m_y[0] = y;
         return y;
     }
 private:
@@ -52,19 +57,26 @@ uint64_t WordAt(const std::vector<uint64_t>& bits, int at)
     return (bits[w] >> s) | (hi << (64 - s));
 }
 
-// Set bits of x, branch-free (a compiler's own built-in may be a library
-// call on processors without the instruction).
-int PopCount(uint64_t x)
+// Sets sign `at` of packed signs.
+void SetBit(std::vector<uint64_t>& bits, int at)
 {
-    x = x - ((x >> 1) & 0x5555555555555555ULL);
-    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-    return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+    bits[static_cast<size_t>(at) >> 6] |= uint64_t{1} << (at & 63);
 }
 
-// The set bits of each byte of x, in that byte: the first steps of PopCount.
-// Such counts of up to 31 words add up without carrying into the next byte,
-// so that a window of words needs one final sum instead of one per word.
+// The print's bytes as 64-sign words.
+void PrintWords(const unsigned char* print, uint64_t* p)
+{
+    for (int w = 0; w < kWords; ++w) {
+        p[w] = 0;
+        for (int b = 0; b < 8; ++b) p[w] |= static_cast<uint64_t>(print[8 * w + b]) << (8 * b);
+    }
+}
+
+// The set bits of each byte of x, in that byte, branch-free (a compiler's
+// own built-in may be a library call on processors without the
+// instruction). Such counts of up to 31 words add up without carrying into
+// the next byte, so that a window of words needs one final sum instead of
+// one per word.
 uint64_t ByteCounts(uint64_t x)
 {
     x = x - ((x >> 1) & 0x5555555555555555ULL);
@@ -80,6 +92,11 @@ int SumOfBytes(uint64_t counts)
     const uint64_t pairs = (counts & 0x00FF00FF00FF00FFULL) + ((counts >> 8) & 0x00FF00FF00FF00FFULL);
     const uint64_t quads = pairs + (pairs >> 16);
     return static_cast<int>((quads + (quads >> 32)) & 0xFFFF);
+}
+
+int PopCount(uint64_t x)
+{
+    return SumOfBytes(ByteCounts(x));
 }
 
 // Signs that disagree between the whole print and the take's signs from
@@ -125,17 +142,24 @@ int BestAgreement(const std::vector<uint64_t>& bits, int count, const uint64_t* 
     for (size_t i = 0; i < words.size(); ++i) words[i] = WordAt(bits, from + static_cast<int>(i));
     std::vector<int> coarse(static_cast<size_t>(to - from + 1));
     CoarseDisagreeing(words.data(), to - from + 1, p, coarse.data());
+    // The kCandidates best offsets, best first; an offset ties with an
+    // earlier one after it.
     int candidates[kCandidates];
     int scores[kCandidates];
     int found = 0;
     for (int at = from; at <= to; ++at) {
         const int score = std::abs(kBits / kCoarseStride - 2 * coarse[static_cast<size_t>(at - from)]);
         int slot = found < kCandidates ? found++ : kCandidates;
-        while (slot > 0 && scores[slot - 1] < score) {
-            if (slot < kCandidates) { scores[slot] = scores[slot - 1]; candidates[slot] = candidates[slot - 1]; }
-            --slot;
+        for (; slot > 0 && scores[slot - 1] < score; --slot) {
+            if (slot < kCandidates) {
+                scores[slot] = scores[slot - 1];
+                candidates[slot] = candidates[slot - 1];
+            }
         }
-        if (slot < kCandidates) { scores[slot] = score; candidates[slot] = at; }
+        if (slot < kCandidates) {
+            scores[slot] = score;
+            candidates[slot] = at;
+        }
     }
     int best = 0;
     for (int c = 0; c < found; ++c)
@@ -225,8 +249,7 @@ int CWaveformPrint::Signs(const short* samples, int count, int first, int last, 
         const bool positive = std::fabs(y) < kSilentLevel ? (random & 1u) != 0 : y > 0.0;
         if (!positive)
             continue;
-        const int at = (i - first) / kStep;
-        bits[(i - first) % kStep][static_cast<size_t>(at) >> 6] |= uint64_t{1} << (at & 63);
+        SetBit(bits[(i - first) % kStep], (i - first) / kStep);
     }
     return counts[0];
 }
@@ -248,15 +271,14 @@ float CWaveformPrint::PairSimilarity(const unsigned char* a, const unsigned char
     // Print b as signs with room around it, so that print a slides over it
     // by the same code as over a take.
     std::vector<uint64_t> padded(static_cast<size_t>((kBits + 2 * kPairReach) / 64), 0);
-    for (int i = 0; i < kBits; ++i)
-        if (b[i / 8] & (1 << (i % 8))) padded[static_cast<size_t>(i + kPairReach) >> 6] |= uint64_t{1} << ((i + kPairReach) & 63);
     std::vector<uint64_t> mask(padded.size(), 0);
-    for (int i = 0; i < kBits; ++i) mask[static_cast<size_t>(i + kPairReach) >> 6] |= uint64_t{1} << ((i + kPairReach) & 63);
-    uint64_t p[kWords];
-    for (int w = 0; w < kWords; ++w) {
-        p[w] = 0;
-        for (int k = 0; k < 8; ++k) p[w] |= static_cast<uint64_t>(a[8 * w + k]) << (8 * k);
+    for (int i = 0; i < kBits; ++i) {
+        if (b[i / 8] & (1 << (i % 8)))
+            SetBit(padded, i + kPairReach);
+        SetBit(mask, i + kPairReach);
     }
+    uint64_t p[kWords];
+    PrintWords(a, p);
     float best = 0.0f;
     for (int at = 0; at <= 2 * kPairReach; ++at) {
         int differ = 0, overlap = 0;
@@ -278,11 +300,9 @@ float CWaveformPrint::Similarity(const std::vector<uint64_t>* bits, const int* c
     for (int phase = 0; phase < kStep; ++phase)
         if (counts[phase] < kBits || static_cast<size_t>(counts[phase]) > bits[phase].size() * 64) return 0.0f;
     uint64_t p[kWords];
-    for (int w = 0; w < kWords; ++w) {
-        p[w] = 0;
-        for (int b = 0; b < 8; ++b) p[w] |= static_cast<uint64_t>(print[8 * w + b]) << (8 * b);
-    }
+    PrintWords(print, p);
     int best = 0;   // largest |agreeing - disagreeing| signs
-    for (int phase = 0; phase < kStep; ++phase) best = std::max(best, BestAgreement(bits[phase], counts[phase], p, centre, reach));
+    for (int phase = 0; phase < kStep; ++phase)
+        best = std::max(best, BestAgreement(bits[phase], counts[phase], p, centre, reach));
     return static_cast<float>(best) / kBits;
 }
