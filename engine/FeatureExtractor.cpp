@@ -182,21 +182,6 @@ int CFeatureExtractor::BandLevelsDb(float loHz, float hiHz, int frames, float* o
     return frames;
 }
 
-int CFeatureExtractor::ComputeRange(const short* samples, int count, int first, int last, CFeatureMatrix& features,
-                                    float* levelDb)
-{
-    if (m_nShift == 0 || samples == nullptr || levelDb == nullptr) return 0;
-    count = std::min(count, m_nMaxSamples);
-    const int frames = features.Resize(FrameCount(count), Dims());
-    first = std::max(first, 0);
-    last = std::min(last, frames - 1);
-    for (int f = first; f <= last; ++f) {
-        AnalyseFrame(samples, f, features, levelDb);
-        MaskAndTransform(f, features);
-    }
-    return frames;
-}
-
 // Level, log filter energies and log energy of frame f.
 void CFeatureExtractor::AnalyseFrame(const short* samples, int f, CFeatureMatrix& features, float* levelDb)
 {

@@ -55,12 +55,6 @@ public:
     // voice in white noise). MaxFrames() values, FrameCount valid.
     const float* SpectralSnrDb() const { return m_spectralSnrDb.data(); }
 
-    // The frames first..last of `samples` only, masked with the noise levels
-    // and the loudest cell of the last Compute: the same take framed a little
-    // later, for a second look at the word. Returns the frame count of the
-    // take (rows outside first..last are left as they were).
-    int ComputeRange(const short* samples, int count, int first, int last, CFeatureMatrix& features, float* levelDb);
-
     // The level (dB) of a band in the first `frames` frames of the last
     // Compute: the summed filter energies of the channels centred within
     // loHz..hiHz, before the noise mask (which would raise the quiet frames

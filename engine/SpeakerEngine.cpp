@@ -20,41 +20,36 @@ const int kMaxTakeMs = 10000;
 const int kFixedTemplates = 3;            // enrolment templates adaptation never replaces
 
 // --- Replay check -------------------------------------------------------------------
-// A take replays a known recording when its fingerprint distance is below
-// replay sensitivity x kReplayUnit of the typical distance between two
-// enrolment takes (2.4 -> 0.30), or its pitch contour is within replay
-// sensitivity x kReplayPitchUnit semitones of a known one (2.4 -> 0.07).
-// Both limits were chosen together on the tuning speakers (fsdd's four,
-// arabicsc's seven): the most replays through a loudspeaker and a room caught
-// with at most 1 % of their fresh takes flagged. The fingerprint catches
-// digital copies (99.6 %) but hardly a replay through a room (0.4 %), whose
-// echoes smear the spectra; the pitch contour survives the room for a fifth
-// of them. The fingerprint's limit was 0.40 when only fsdd's four speakers
-// were known; arabicsc's, who say their words more alike, came to 0.17-0.42
-// in fresh takes, all of them loud (word peaks 50-61 dB over the noise).
-// The noise a replay adds moves a quiet take's fingerprint most (replays at
-// 28 dB reached 0.36), so below kReplaySnrKneeDb the limit rises by
-// kReplayUnitPerDb for every dB, up to kReplaySnrRangeDb (2.4 -> 0.40 at 35 dB).
-const double kReplayUnit = 0.30 / 2.4;
+// A take replays a known take (enrolment or accepted) when its pitch contour
+// is within replay sensitivity x kReplayPitchUnit semitones of the known
+// take's (2.4 -> 0.07), or its waveform is at least kReplayWaveformUnit /
+// replay sensitivity (2.4 -> 2.15) times as like one of the known take's
+// prints as two enrolment takes' prints are like each other (CWaveformPrint).
+// The pitch contour catches a fifth of the replays through a loudspeaker and
+// a room (sixth round); the waveform, whose direct sound a room leaves in
+// step with the recording, most of the rest (tenth round). Both limits were
+// chosen on the tuning speakers (fsdd's four, arabicsc's seven): the
+// waveform's is the lowest (in steps of 0.05) at which the whole check flags
+// at most 0.6 % of their fresh clean takes (3 of 525; replays through a
+// loudspeaker and a room caught 91.6 %). A cepstral fingerprint of the word,
+// compared frame for frame, was a cue until the eleventh round; on the
+// tuning speakers it caught nothing the other two did not (digital copies
+// 99.6 % with or without it), and it flagged fresh takes of speakers who say
+// a word alike every time; without it the waveform's limit came down from
+// 2.3.
 const double kReplayPitchUnit = 0.07 / 2.4;
-const double kReplaySnrKneeDb = 45.0;
-const double kReplaySnrRangeDb = 10.0;
-const double kReplayUnitPerDb = 0.01 / 2.4;
-// Third cue, the waveform itself (CWaveformPrint): a replay when the take's
-// waveform is at least kReplayWaveformUnit / replay sensitivity (2.4 -> 2.3)
-// times as like an enrolment take's as two enrolment takes are like each
-// other. Chosen on the tuning speakers: the lowest limit at which the whole
-// replay check flags at most about 0.6 % of their fresh clean takes (2 of 525
-// in the engine, 0.19 % before); replays through a loudspeaker and a room
-// caught 19 -> 90 %. This cue alone catches them where the spectra and the
-// pitch contour are smeared: at the direct sound's delay the waveform still
-// follows the recording's.
-const double kReplayWaveformUnit = 2.3 * 2.4;
-// The second framing is only tried for a take within this many times the
-// limit in the first (replays of quiet takes: 0.55 in the first, 0.43 in the
-// second framing, against a limit of 0.40).
-const double kHalfShiftReach = 2.0;
+const double kReplayWaveformUnit = 2.15 * 2.4;
+// An accepted take's print counts at this share of its similarity (its limit
+// is 2.5 instead of 2.15): the ring holds eight prints of the user's recent
+// logins, which come nearer a fresh take by chance than the enrolment takes
+// do. Chosen on the tuning speakers with takes to spare (fsdd's four: takes
+// 10-17 as logins that adapt, 18-49 as trials): the lowest ring limit at
+// which the ring's prints flag at most 0.1 % of the fresh takes the other
+// cues pass (at 2.15 they flagged 0.9 %); a replay of an accepted take is
+// still caught 93 % of the time, its digital copy always.
+const float kAcceptedPrintWeight = static_cast<float>(2.15 / 2.5);
 const int kWordLeadFrames = 16;
+const double kFarFromAnyReplay = 1e3;   // VRE_GetCopyDistance when no cue can tell
 
 std::string SafeString(const char* s)
 {
@@ -113,11 +108,6 @@ void CSpeakerEngine::ResetFields()
     m_features.SetCapacity(0, 1);
     m_levelDb.clear();
     m_bandDb.clear();
-    m_halfShiftFeatures.SetCapacity(0, 1);
-    m_halfShiftLevels.clear();
-    m_halfShiftTake.Reset();
-    m_takeSamples.clear();
-    m_nKeptSamples = 0;
     m_nTakeHash = 0;
     m_nTakeCount = 0;
     m_nAnalysedShortWord = 0;
@@ -154,9 +144,6 @@ int CSpeakerEngine::BuildStages()
     m_features.SetCapacity(maxFrames, m_extractor.Dims());
     m_levelDb.assign(maxFrames, 0.0f);
     m_bandDb.assign(maxFrames, 0.0f);
-    m_halfShiftFeatures.SetCapacity(maxFrames, m_extractor.Dims());
-    m_halfShiftLevels.assign(maxFrames, 0.0f);
-    m_takeSamples.assign(static_cast<size_t>(maxSamples), 0);
     ForgetAnalysis();
     m_bStagesReady = true;
     return 1;
@@ -183,8 +170,6 @@ void CSpeakerEngine::ForgetAnalysis()
     m_bModelReady = false;
     m_bTakeReady = false;
     m_bTakeReplayed = false;
-    m_bHalfShiftTake = false;
-    m_bHalfShiftTried = false;
 }
 
 int CSpeakerEngine::ForgetTakes()
@@ -192,7 +177,6 @@ int CSpeakerEngine::ForgetTakes()
     if (!m_bInitialized) return 0;
     ForgetAnalysis();
     m_take.Reset();
-    m_halfShiftTake.Reset();
     for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
         m_enrol[i].Reset();
         m_enrolFilled[i] = false;
@@ -390,7 +374,6 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     m_bTakeReady = false;
     if (!m_bInitialized || !m_bStagesReady || samples == nullptr || count <= 0) {
         m_bAnalysed = false;
-        m_bHalfShiftTake = false;
         m_endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f, 0.0f};
         m_nError = kEpdLengthAbnormal;
         return 0;
@@ -406,8 +389,6 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     m_bAnalysisOk = false;
     m_bModelReady = false;
     m_bTakeReplayed = false;
-    m_bHalfShiftTake = false;
-    m_bHalfShiftTried = false;
     m_nTakeHash = hash;
     m_nTakeCount = count;
     m_nAnalysedShortWord = shortWord;
@@ -430,10 +411,6 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     m_take.SetPitch(pitch);
     m_take.SetPitchTrack(m_voicing.Track(), m_voicing.TrackLength());
     StoreWaveformPrint(samples, count, frames);
-    // Kept for the replay check, which frames the word a second time.
-    const int kept = std::min(count, static_cast<int>(m_takeSamples.size()));
-    std::copy(samples, samples + kept, m_takeSamples.begin());
-    m_nKeptSamples = kept;
     m_bAnalysisOk = true;
     m_bTakeReady = true;
     return 1;
@@ -458,31 +435,6 @@ void CSpeakerEngine::StoreWaveformPrint(const short* samples, int count, int fra
     unsigned char print[CWaveformPrint::kBytes];
     const bool made = CWaveformPrint::Excerpt(m_wordSigns[0], m_nWordSigns[0], m_nLoudestSign - CWaveformPrint::kBits / 2, print);
     m_take.SetWaveformPrint(made ? print : nullptr);
-}
-
-// The replay check compares frame for frame, but a replay's samples may fall
-// anywhere between the original's frame starts. The word framed again half a
-// frame shift later halves the worst misalignment; without it the replays of
-// quiet takes, whose weak frames change most with the framing, came close to
-// the replay limit or beyond it. Built when the replay check first asks.
-bool CSpeakerEngine::BuildHalfShiftTake()
-{
-    if (m_bHalfShiftTried) return m_bHalfShiftTake;
-    m_bHalfShiftTried = true;
-    m_bHalfShiftTake = false;
-    const int offset = m_nShift / 2;
-    if (offset < 1 || m_nKeptSamples <= offset) return false;
-    // Only the word's frames, masked as the take was.
-    const int frames = m_extractor.ComputeRange(m_takeSamples.data() + offset, m_nKeptSamples - offset,
-                                                m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_halfShiftFeatures,
-                                                m_halfShiftLevels.data());
-    const int last = std::min(m_endpoint.nCoreLast, frames - 1);
-    const int limit = std::min(m_nMaxTemplateFrames, CSpeakerModel::TemplateFrameLimit(m_extractor.Dims()));
-    if (m_halfShiftTake.Build(m_halfShiftFeatures, m_endpoint.nCoreFirst, last, limit) < 1) return false;
-    m_halfShiftTake.SetPitch(m_take.Pitch());
-    m_halfShiftTake.SetPitchTrack(m_voicing.Track(), m_voicing.TrackLength());
-    m_bHalfShiftTake = true;
-    return true;
 }
 
 // In enrolment a marginal take (low signal-to-noise ratio, word cut by the
@@ -587,7 +539,7 @@ int CSpeakerEngine::LoadModelForTake()
     return m_bModelReady ? 1 : 0;
 }
 
-// 1 when the checked take replays a recording the model has seen.
+// 1 when the checked take replays a take the model knows.
 int CSpeakerEngine::IsReplay()
 {
     m_fLastReplayDistance = 0.0;
@@ -595,22 +547,21 @@ int CSpeakerEngine::IsReplay()
     m_fLastReplayWaveform = 0.0;
     // Without a model or a take nothing can be recognised as a replay.
     if (!LoadModelForTake()) return 0;
-    const double snr = m_endpoint.fSnrDb;
-    const double quiet = std::isfinite(snr) ? std::clamp(kReplaySnrKneeDb - snr, 0.0, kReplaySnrRangeDb) : 0.0;
-    const double limit = m_fReplaySensitivity * (kReplayUnit + kReplayUnitPerDb * quiet);
-    m_fLastReplayDistance = m_scorer.ReplayDistance(m_take, m_model);
     m_fLastReplayPitchDistance = m_scorer.ReplayPitchDistance(m_take, m_model);
-    m_fLastReplayWaveform = CSpeakerScorer::ReplayWaveformSimilarity(m_wordSigns, m_nWordSigns, m_nLoudestSign, m_model);
-    // A replay whose frames fall between the original's comes at most about
-    // half as near again in the second framing; a take further off than
-    // that is not analysed twice (half the replay check's time for nearly
-    // every fresh take).
-    if (m_fLastReplayDistance <= kHalfShiftReach * limit && BuildHalfShiftTake())
-        m_fLastReplayDistance = std::min(m_fLastReplayDistance,
-                                         static_cast<double>(m_scorer.ReplayDistance(m_halfShiftTake, m_model)));
-    m_bTakeReplayed = m_fLastReplayDistance <= limit ||
-                      m_fLastReplayPitchDistance <= m_fReplaySensitivity * kReplayPitchUnit ||
-                      (m_fReplaySensitivity > 0.0 && m_fLastReplayWaveform >= kReplayWaveformUnit / m_fReplaySensitivity);
+    m_fLastReplayWaveform = CSpeakerScorer::ReplayWaveformSimilarity(m_wordSigns, m_nWordSigns, m_nLoudestSign, m_model,
+                                                                     kAcceptedPrintWeight);
+    if (!(m_fReplaySensitivity > 0.0)) {
+        m_fLastReplayDistance = kFarFromAnyReplay;
+        m_bTakeReplayed = false;
+        return 0;
+    }
+    const double pitchLimit = m_fReplaySensitivity * kReplayPitchUnit;
+    const double waveformLimit = kReplayWaveformUnit / m_fReplaySensitivity;
+    // The nearer cue, as a share of its limit (1: at the limit).
+    m_fLastReplayDistance = std::min(m_fLastReplayPitchDistance / pitchLimit,
+                                     m_fLastReplayWaveform > 0.0 ? waveformLimit / m_fLastReplayWaveform
+                                                                 : kFarFromAnyReplay);
+    m_bTakeReplayed = m_fLastReplayDistance <= 1.0;
     return m_bTakeReplayed ? 1 : 0;
 }
 
@@ -657,15 +608,15 @@ void CSpeakerEngine::Adapt(const float* parts)
         if (!m_take.StoreAsTemplate(updated, slot)) return;
     }
     ++updated.nAdaptations;
-    // The accepted take joins the ring of fingerprints, so that a recording
+    // The accepted take joins the ring of known takes, so that a recording
     // of it is recognised as a replay later on.
-    const int ringStart = std::clamp(updated.nTemplates, 1, CSpeakerModel::kMaxFingerprints - 1);
+    const int ringStart = std::clamp(updated.nTemplates, 1, CSpeakerModel::kMaxKnownTakes - 1);
     int slot = updated.nNextRingSlot;
-    if (slot < ringStart || slot > updated.nFingerprints || slot >= CSpeakerModel::kMaxFingerprints)
-        slot = updated.nFingerprints < CSpeakerModel::kMaxFingerprints ? updated.nFingerprints : ringStart;
-    if (!m_take.StoreFingerprint(updated, slot)) return;
-    updated.nFingerprints = std::max(updated.nFingerprints, slot + 1);
-    updated.nNextRingSlot = slot + 1 < CSpeakerModel::kMaxFingerprints ? slot + 1 : ringStart;
+    if (slot < ringStart || slot > updated.nKnownTakes || slot >= CSpeakerModel::kMaxKnownTakes)
+        slot = updated.nKnownTakes < CSpeakerModel::kMaxKnownTakes ? updated.nKnownTakes : ringStart;
+    if (!m_take.StoreKnownTake(updated, slot)) return;
+    updated.nKnownTakes = std::max(updated.nKnownTakes, slot + 1);
+    updated.nNextRingSlot = slot + 1 < CSpeakerModel::kMaxKnownTakes ? slot + 1 : ringStart;
     if (!updated.Save(ModelPath())) return;
     m_model = updated;
     m_bModelReady = false;   // the scorer still holds the templates before the update
@@ -686,7 +637,7 @@ double CSpeakerEngine::Threshold() const
 
 double CSpeakerEngine::ModelPart(int index) const
 {
-    if (index == CSpeakerModel::kScoreParts) return m_model.fingerprintTypical;
+    if (index == CSpeakerModel::kScoreParts) return m_model.printTypical;
     if (index < 0 || index > CSpeakerModel::kScoreParts) return 0.0;
     return m_model.adaptedMean[index];
 }

@@ -86,6 +86,8 @@ public:
     // Evaluation read-outs of the last Verify / IsReplay.
     double LastScore() const { return m_fLastScore; }
     double LastScorePart(int index) const;
+    // The replay check's nearer cue as a share of its limit (at most 1: a
+    // replay).
     double LastReplayDistance() const { return m_fLastReplayDistance; }
     double LastReplayPitchDistance() const { return m_fLastReplayPitchDistance; }
     double LastReplayWaveform() const { return m_fLastReplayWaveform; }
@@ -102,7 +104,6 @@ private:
     void ResetFields();
     int BuildStages();
     int AnalyseTake(const short* samples, int count, int shortWord);
-    bool BuildHalfShiftTake();
     void StoreWaveformPrint(const short* samples, int count, int frames);
     void ForgetAnalysis();
     bool RefusedAsMarginal() const;
@@ -139,9 +140,7 @@ private:
     int m_nWordSigns[CWaveformPrint::kStep] = {};
     int m_nLoudestSign = 0;             // middle of the loudest frame in m_wordSigns
 
-    // The last take: its samples, and a hash that tells it from the next one.
-    std::vector<short> m_takeSamples;
-    int m_nKeptSamples;
+    // The last take's hash, which tells it from the next one.
     uint64_t m_nTakeHash;
     int m_nTakeCount;
     int m_nAnalysedShortWord;
@@ -154,14 +153,6 @@ private:
     bool m_bTakeReady;
     float m_fVoicedFraction;
     CTakeFeatures m_take;
-    // Verification: the same word framed half a frame shift later, for the
-    // replay check.
-    CFeatureMatrix m_halfShiftFeatures;
-    std::vector<float> m_halfShiftLevels;
-    CTakeFeatures m_halfShiftTake;
-    bool m_bHalfShiftTake;
-    bool m_bHalfShiftTried;
-
     // Enrolment takes by take index.
     CTakeFeatures m_enrol[CSpeakerModel::kMaxTemplates];
     bool m_enrolFilled[CSpeakerModel::kMaxTemplates];

@@ -15,6 +15,7 @@ const char kMagic[4] = {'S', 'V', 'M', 'D'};
 class CWriter {
 public:
     explicit CWriter(std::vector<unsigned char>& out) : m_out(out) {}
+    void U8(int v) { m_out.push_back(static_cast<unsigned char>(v & 0xFF)); }
     void U16(int v) { m_out.push_back(static_cast<unsigned char>(v & 0xFF)); m_out.push_back(static_cast<unsigned char>((v >> 8) & 0xFF)); }
     void U32(uint32_t v) { for (int i = 0; i < 4; ++i) m_out.push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF)); }
     void F32(float f) { uint32_t v; std::memcpy(&v, &f, 4); U32(v); }
@@ -31,10 +32,12 @@ public:
     CReader(const unsigned char* p, size_t n) : m_p(p), m_left(n) {}
     bool Ok() const { return m_ok; }
     size_t Left() const { return m_left; }
+    int U8() { unsigned char b = 0; Take(&b, 1); return b; }
     int U16() { unsigned char b[2] = {0, 0}; Take(b, 2); return b[0] | (b[1] << 8); }
     uint32_t U32() { unsigned char b[4] = {0, 0, 0, 0}; Take(b, 4); return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24); }
     float F32() { const uint32_t v = U32(); float f; std::memcpy(&f, &v, 4); return f; }
     void Bytes(signed char* dst, size_t n) { Take(dst, n); }
+    void Skip(size_t n) { if (!m_ok || n > m_left) { m_ok = false; return; } m_p += n; m_left -= n; }
     void Bytes(unsigned char* dst, size_t n) { Take(dst, n); }
     void Fail() { m_ok = false; }
 private:
@@ -52,6 +55,66 @@ private:
 
 bool FiniteIn(float v, float lo, float hi) { return std::isfinite(v) && v >= lo && v <= hi; }
 
+// A known take's pitch contour: u16 frames, u16 median pitch, i8 pitch[frames].
+void ReadContour(CReader& r, CSpeakerModel& m, int k, size_t skippedPerFrame)
+{
+    m.contourFrames[k] = r.U16();
+    if (m.contourFrames[k] < 1 || m.contourFrames[k] > CSpeakerModel::kMaxContourFrames) {
+        r.Fail();
+        return;
+    }
+    r.Skip(skippedPerFrame * static_cast<size_t>(m.contourFrames[k]));
+    const int tenths = r.U16();
+    if (tenths > 60000) r.Fail();
+    m.contourMedianPitch[k] = tenths / 10.0f;
+    r.Bytes(m.contourPitch[k], static_cast<size_t>(m.contourFrames[k]));
+}
+
+// The known takes of a version 6 file.
+void ReadKnownTakes(CReader& r, CSpeakerModel& m)
+{
+    m.nKnownTakes = r.U16();
+    m.nNextRingSlot = r.U16();
+    if (m.nKnownTakes > CSpeakerModel::kMaxKnownTakes || m.nNextRingSlot >= CSpeakerModel::kMaxKnownTakes) r.Fail();
+    for (int k = 0; k < m.nKnownTakes && r.Ok(); ++k) {
+        ReadContour(r, m, k, 0);
+        const int printed = r.U8();
+        if (printed > 1) r.Fail();
+        m.printed[k] = printed == 1;
+        if (m.printed[k]) r.Bytes(m.prints[k], CSpeakerModel::kWaveformPrintBytes);
+    }
+    m.printTypical = r.F32();
+    if (m.printTypical != 0.0f && !FiniteIn(m.printTypical, 1e-6f, 1.0f)) r.Fail();
+}
+
+// The known takes of a version 4 or 5 file: each fingerprint's cepstral
+// rows are skipped (the replay check no longer has that cue), its pitch
+// contour kept; version 5's print of each enrolment take follows.
+void ReadOldKnownTakes(CReader& r, int version, CSpeakerModel& m)
+{
+    const int kOldFingerprintDims = 11;
+    const int dims = r.U16();
+    m.nKnownTakes = r.U16();
+    m.nNextRingSlot = r.U16();
+    const float scale = r.F32(), typical = r.F32();
+    if (dims != kOldFingerprintDims || m.nKnownTakes > CSpeakerModel::kMaxKnownTakes ||
+        m.nNextRingSlot >= CSpeakerModel::kMaxKnownTakes || !FiniteIn(scale, 1e-6f, 1e3f) ||
+        !FiniteIn(typical, 1e-6f, 1e3f))
+        r.Fail();
+    for (int k = 0; k < m.nKnownTakes && r.Ok(); ++k) ReadContour(r, m, k, kOldFingerprintDims);
+    if (version < 5 || !r.Ok()) return;
+    const int printed = r.U16();
+    if (printed > m.nTemplates || printed > m.nKnownTakes) r.Fail();
+    if (printed > 0) {
+        m.printTypical = r.F32();
+        if (!FiniteIn(m.printTypical, 1e-6f, 1.0f)) r.Fail();
+    }
+    for (int k = 0; k < printed && r.Ok(); ++k) {
+        m.printed[k] = true;
+        r.Bytes(m.prints[k], CSpeakerModel::kWaveformPrintBytes);
+    }
+}
+
 } // namespace
 
 void CSpeakerModel::Reset()
@@ -66,17 +129,14 @@ void CSpeakerModel::Reset()
     std::memset(enrolSpread, 0, sizeof(enrolSpread));
     std::memset(adaptedMean, 0, sizeof(adaptedMean));
     nAdaptations = 0;
-    nFingerprints = 0;
+    nKnownTakes = 0;
     nNextRingSlot = 0;
-    fingerprintScale = 0.0f;
-    fingerprintTypical = 0.0f;
-    std::memset(fingerprintFrames, 0, sizeof(fingerprintFrames));
-    std::memset(fingerprints, 0, sizeof(fingerprints));
-    std::memset(fingerprintPitch, 0, sizeof(fingerprintPitch));
-    std::memset(fingerprintMedianPitch, 0, sizeof(fingerprintMedianPitch));
-    nWaveformPrints = 0;
-    waveformTypical = 0.0f;
-    std::memset(waveformPrints, 0, sizeof(waveformPrints));
+    std::memset(contourFrames, 0, sizeof(contourFrames));
+    std::memset(contourMedianPitch, 0, sizeof(contourMedianPitch));
+    std::memset(contourPitch, 0, sizeof(contourPitch));
+    std::memset(printed, 0, sizeof(printed));
+    std::memset(prints, 0, sizeof(prints));
+    printTypical = 0.0f;
 }
 
 int CSpeakerModel::TemplateFrameLimit(int dims)
@@ -90,8 +150,8 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
 {
     out.clear();
     if (nDims < 2 || nDims > kMaxDims || nCepstra != nDims - 1 || nTemplates < 1 ||
-        nTemplates > kMaxTemplates || nFingerprints < 0 || nFingerprints > kMaxFingerprints ||
-        nWaveformPrints < 0 || nWaveformPrints > nTemplates)
+        nTemplates > kMaxTemplates || nKnownTakes < 0 || nKnownTakes > kMaxKnownTakes || nNextRingSlot < 0 ||
+        nNextRingSlot >= kMaxKnownTakes)
         return 0;
     const int frameLimit = TemplateFrameLimit(nDims);
     std::vector<unsigned char> payload;
@@ -112,23 +172,18 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
     for (int i = 0; i < kScoreParts; ++i) w.F32(enrolSpread[i]);
     for (int i = 0; i < kScoreParts; ++i) w.F32(adaptedMean[i]);
     w.U32(nAdaptations);
-    w.U16(kFingerprintDims); w.U16(nFingerprints); w.U16(nNextRingSlot);
-    w.F32(fingerprintScale);
-    w.F32(fingerprintTypical);
-    for (int f = 0; f < nFingerprints; ++f) {
-        if (fingerprintFrames[f] < 1 || fingerprintFrames[f] > kMaxFingerprintFrames) return 0;
-        w.U16(fingerprintFrames[f]);
-        w.Bytes(fingerprints[f], static_cast<size_t>(fingerprintFrames[f]) * kFingerprintDims);
-        if (!(fingerprintMedianPitch[f] >= 0.0f && fingerprintMedianPitch[f] <= 6000.0f)) return 0;
-        w.U16(static_cast<int>(std::lround(fingerprintMedianPitch[f] * 10.0f)));
-        w.Bytes(fingerprintPitch[f], static_cast<size_t>(fingerprintFrames[f]));
+    w.U16(nKnownTakes); w.U16(nNextRingSlot);
+    for (int k = 0; k < nKnownTakes; ++k) {
+        if (contourFrames[k] < 1 || contourFrames[k] > kMaxContourFrames) return 0;
+        if (!(contourMedianPitch[k] >= 0.0f && contourMedianPitch[k] <= 6000.0f)) return 0;
+        w.U16(contourFrames[k]);
+        w.U16(static_cast<int>(std::lround(contourMedianPitch[k] * 10.0f)));
+        w.Bytes(contourPitch[k], static_cast<size_t>(contourFrames[k]));
+        w.U8(printed[k] ? 1 : 0);
+        if (printed[k]) w.Bytes(prints[k], kWaveformPrintBytes);
     }
-    w.U16(nWaveformPrints);
-    if (nWaveformPrints > 0) {
-        if (!FiniteIn(waveformTypical, 1e-6f, 1.0f)) return 0;
-        w.F32(waveformTypical);
-    }
-    for (int p = 0; p < nWaveformPrints; ++p) w.Bytes(waveformPrints[p], kWaveformPrintBytes);
+    if (printTypical != 0.0f && !FiniteIn(printTypical, 1e-6f, 1.0f)) return 0;
+    w.F32(printTypical);
     CWriter h(out);
     for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
     h.U16(kVersion); h.U16(kHeaderSize);
@@ -186,32 +241,8 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
             !FiniteIn(m.adaptedMean[i], 1e-6f, 1e6f))
             r.Fail();
     m.nAdaptations = r.U32();
-    const int fpDims = r.U16();
-    m.nFingerprints = r.U16();
-    m.nNextRingSlot = r.U16();
-    m.fingerprintScale = r.F32();
-    m.fingerprintTypical = r.F32();
-    if (fpDims != kFingerprintDims || m.nFingerprints > kMaxFingerprints || m.nNextRingSlot >= kMaxFingerprints ||
-        !FiniteIn(m.fingerprintScale, 1e-6f, 1e3f) || !FiniteIn(m.fingerprintTypical, 1e-6f, 1e3f))
-        r.Fail();
-    for (int f = 0; f < m.nFingerprints && r.Ok(); ++f) {
-        m.fingerprintFrames[f] = r.U16();
-        if (m.fingerprintFrames[f] < 1 || m.fingerprintFrames[f] > kMaxFingerprintFrames) { r.Fail(); break; }
-        r.Bytes(m.fingerprints[f], static_cast<size_t>(m.fingerprintFrames[f]) * kFingerprintDims);
-        const int tenths = r.U16();
-        if (tenths > 60000) { r.Fail(); break; }
-        m.fingerprintMedianPitch[f] = tenths / 10.0f;
-        r.Bytes(m.fingerprintPitch[f], static_cast<size_t>(m.fingerprintFrames[f]));
-    }
-    if (version >= 5 && r.Ok()) {
-        m.nWaveformPrints = r.U16();
-        if (m.nWaveformPrints > m.nTemplates) r.Fail();
-        if (m.nWaveformPrints > 0) {
-            m.waveformTypical = r.F32();
-            if (!FiniteIn(m.waveformTypical, 1e-6f, 1.0f)) r.Fail();
-        }
-        for (int p = 0; p < m.nWaveformPrints && r.Ok(); ++p) r.Bytes(m.waveformPrints[p], kWaveformPrintBytes);
-    }
+    if (version >= 6) ReadKnownTakes(r, m);
+    else ReadOldKnownTakes(r, version, m);
     if (!r.Ok() || r.Left() != 0) return 0;
     *this = m;
     return 1;

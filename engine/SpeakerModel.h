@@ -22,19 +22,19 @@
 //     f32 enrolMean[kScoreParts], f32 enrolSpread[kScoreParts]   (from training)
 //     f32 adaptedMean[kScoreParts]                               (drifts with use)
 //     u32 adaptations
-//     u16 fingerprint dims, u16 fingerprint count F (<= kMaxFingerprints), u16 next ring slot
+//     u16 known takes K (<= kMaxKnownTakes), u16 next ring slot
 //       (slots 0 .. T-1: the enrolment takes; then a ring of accepted takes)
-//     f32 fingerprint scale
-//     f32 typical fingerprint distance between the enrolment takes
-//     F x { u16 frames; i8 data[frames * fingerprint dims]; u16 median pitch (0.1 Hz, 0: none);
-//           i8 pitch[frames] }
+//     K x { u16 frames; u16 median pitch (0.1 Hz, 0: none voiced); i8 pitch[frames];
+//           u8 printed (0 or 1); printed x u8 print[kWaveformPrintBytes] }
 //       pitch: the pitch contour, kPitchContourSteps per semitone from the
-//       median pitch, kUnvoiced where a frame is not voiced
-//     u16 waveform print count W (0 .. T: the enrolment takes; version 5 on)
-//     f32 typical waveform similarity between the enrolment takes (W > 0 only)
-//     W x u8 print[kWaveformPrintBytes]   (CWaveformPrint)
-// A version 4 file (no waveform prints) is read as a model without them;
-// its replay check then goes without the waveform cue.
+//       median pitch, kUnvoiced where a frame is not voiced;
+//       print: CWaveformPrint's signs around the take's loudest frame
+//     f32 typical waveform similarity between the enrolment takes' prints
+//       (0: fewer than two enrolment takes with a print)
+// Older files are still read: version 5 (a cepstral fingerprint before each
+// pitch contour, skipped; then one waveform print of each enrolment take)
+// and version 4 (the same without waveform prints), as models whose known
+// takes have their pitch contours and the version 5 prints.
 // Every count and length is checked against its limit and against the bytes
 // left before it is used; anything that does not add up makes Parse fail.
 #pragma once
@@ -46,10 +46,11 @@
 
 class CSpeakerModel {
 public:
-    // 5: waveform prints of the enrolment takes; 4: fingerprints with a pitch
-    // contour of their own (still read); 3: without a pitch contour; 2: with
-    // one among the cepstra.
-    static constexpr int kVersion = 5;
+    // 6: pitch contours and waveform prints of the enrolment and accepted
+    // takes, no cepstral fingerprint; 5: a fingerprint, its pitch contour and a print
+    // of each enrolment take; 4: without the prints (5 and 4 still read); 3:
+    // a fingerprint without a pitch contour; 2: with one among the cepstra.
+    static constexpr int kVersion = 6;
     static constexpr int kOldestReadVersion = 4;
     static constexpr int kHeaderSize = 24;
     static constexpr int kMaxFileSize = 20655;     // the voice dictionary's model block
@@ -58,16 +59,15 @@ public:
     static constexpr int kMaxTemplateFrames = 128;
     static constexpr int kTemplateBudget = 11000;  // bytes of template data at most
     static constexpr int kScoreParts = 4;
-    static constexpr int kFingerprintDims = 11;   // c1..c10 less their mean, energy contour
-    static constexpr int kMaxFingerprintFrames = 56;
-    static constexpr int kMaxFingerprints = 13;    // then a ring of accepted takes
+    static constexpr int kMaxContourFrames = 56;    // the middle of a longer word
+    static constexpr int kMaxKnownTakes = 13;       // the enrolment takes, then a ring of accepted takes
     static constexpr float kPitchContourSteps = 16.0f;    // per semitone: 0.36 % each, +-7.9 semitones
     static constexpr signed char kUnvoiced = -128;
     static constexpr int kWaveformPrintBytes = 128;
-    static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 3 * 2 + 4 + 4;
+    static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4;
+    static constexpr int kKnownTakeBytes = 2 + 2 + kMaxContourFrames + 1 + kWaveformPrintBytes;
     static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 4 + kTemplateBudget +
-                      kMaxFingerprints * (4 + kMaxFingerprintFrames * (kFingerprintDims + 1)) + 2 +
-                      4 + kMaxTemplates * kWaveformPrintBytes <= kMaxFileSize,
+                      kMaxKnownTakes * kKnownTakeBytes <= kMaxFileSize,
                   "model must fit the voice dictionary's block");
 
     CSpeakerModel() { Reset(); }
@@ -103,15 +103,12 @@ public:
     float enrolSpread[kScoreParts];
     float adaptedMean[kScoreParts];
     uint32_t nAdaptations;
-    int nFingerprints;
+    int nKnownTakes;
     int nNextRingSlot;
-    float fingerprintScale;
-    float fingerprintTypical;
-    int fingerprintFrames[kMaxFingerprints];
-    signed char fingerprints[kMaxFingerprints][kMaxFingerprintFrames * kFingerprintDims];
-    float fingerprintMedianPitch[kMaxFingerprints];   // Hz, 0: none voiced
-    signed char fingerprintPitch[kMaxFingerprints][kMaxFingerprintFrames];
-    int nWaveformPrints;                              // 0 (older file) .. nTemplates
-    float waveformTypical;                            // (0, 1] when there are prints
-    unsigned char waveformPrints[kMaxTemplates][kWaveformPrintBytes];
+    int contourFrames[kMaxKnownTakes];
+    float contourMedianPitch[kMaxKnownTakes];         // Hz, 0: none voiced
+    signed char contourPitch[kMaxKnownTakes][kMaxContourFrames];
+    bool printed[kMaxKnownTakes];                     // the take has a waveform print
+    unsigned char prints[kMaxKnownTakes][kWaveformPrintBytes];
+    float printTypical;                               // (0, 1], or 0 when no two enrolment takes have prints
 };

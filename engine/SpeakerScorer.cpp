@@ -69,26 +69,6 @@ const float kSnrKneeDb = 60.0f;
 const float kThresholdPerSnrDb = 0.015f;
 // --- Quantisation -------------------------------------------------------------------
 const float kScaleHeadroom = 1.25f;      // template scale covers 125 % of the largest value
-const float kNoFingerprint = 1e3f;
-// --- Replay fingerprint alignment -----------------------------------------------------
-// A replay is the same recording: after the right offset its frames line up
-// one for one, and only the end points may cut a few frames differently. A
-// fresh take of the same word differs in timing, so no single offset lines
-// it up. The overlap must cover this share of the shorter fingerprint.
-const float kMinOverlapShare = 0.8f;
-// Coefficients whose median difference over the compared frames is taken
-// off: all of them (the level, the tilt and the whole envelope move with the
-// gain and the noise of a replay; the pattern over time does not).
-const int kNormalisedDims = CSpeakerModel::kFingerprintDims;
-// Offsets measured a second time, with the median level difference.
-const int kRefined = 3;
-// The typical distance a replay's is measured against, at most this much. A
-// speaker whose enrolment takes vary widely would otherwise widen the replay
-// limit until his own fresh takes, each near one enrolment take, fall within
-// it. On the tuning speakers the digital copies' distances ask for at most
-// 1.82 (theo's quiet "zero"), fresh clean takes came within from 1.85
-// (flagged 0.57 -> 0.19 %, every digital copy still caught).
-const float kMaxTypicalFingerprint = 2.0f;
 // --- Replay waveform ---------------------------------------------------------------
 // How far either way of the take's loudest frame the print of an enrolment
 // take's loudest frame is looked for, in signs (two samples each: +-181 ms).
@@ -100,7 +80,10 @@ const int kWaveformReach = 1000;
 // A recording played back keeps the pitch of every voiced frame, through any
 // loudspeaker and room: the pitch is the period of the signal, which neither a
 // band-pass nor the echoes of a room change. Nobody says a word twice with the
-// same melody to within a fraction of a semitone.
+// same melody to within a fraction of a semitone. A replay lines up frame
+// for frame at one offset (only the end points may cut a few frames
+// differently); the overlap must cover this share of the shorter contour.
+const float kMinOverlapShare = 0.8f;
 const int kMinVoicedPairs = 8;             // frames voiced in both, at one offset
 const float kPitchKeepShare = 0.7f;        // share of those frames whose distance counts
 // --- Pitch ------------------------------------------------------------------------
@@ -327,119 +310,15 @@ int CSpeakerScorer::Train(const CTakeFeatures* takes, int count, CSpeakerModel& 
         model.adaptedMean[p] = model.enrolMean[p];
     }
     model.nAdaptations = 0;
-    model.nFingerprints = 0;
+    model.nKnownTakes = 0;
     for (int t = 0; t < count; ++t) {
-        if (!takes[t].StoreFingerprint(model, t)) return 0;
-        model.nFingerprints = t + 1;
+        if (!takes[t].StoreKnownTake(model, t)) return 0;
+        model.nKnownTakes = t + 1;
     }
-    // Waveform prints of the enrolment takes only (the file has room for no
-    // more), and of all of them or none.
-    model.nWaveformPrints = 0;
-    bool allPrints = true;
-    for (int t = 0; t < count; ++t) allPrints = allPrints && takes[t].WaveformPrint() != nullptr;
-    for (int t = 0; t < count && allPrints; ++t) {
-        std::copy(takes[t].WaveformPrint(), takes[t].WaveformPrint() + CSpeakerModel::kWaveformPrintBytes,
-                  model.waveformPrints[t]);
-        model.nWaveformPrints = t + 1;
-    }
-    model.waveformTypical = TypicalWaveformSimilarity(model);
-    if (!(model.waveformTypical > 0.0f)) model.nWaveformPrints = 0;
-    // Accepted takes' fingerprints follow in a ring after the enrolment ones.
+    // Accepted takes follow in a ring after the enrolment takes.
     model.nNextRingSlot = count;
-    model.fingerprintTypical = TypicalFingerprintDistance(model);
-    return model.fingerprintTypical > 0.0f ? 1 : 0;
-}
-
-// Mean fingerprint distance over all pairs of enrolment takes: how far apart
-// two genuine, separately spoken takes of this speaker are. A replay is a
-// small fraction of that.
-float CSpeakerScorer::TypicalFingerprintDistance(const CSpeakerModel& model)
-{
-    constexpr int kDims = CSpeakerModel::kFingerprintDims;
-    float a[CSpeakerModel::kMaxFingerprintFrames * kDims];
-    float b[CSpeakerModel::kMaxFingerprintFrames * kDims];
-    double sum = 0.0;
-    int pairs = 0;
-    for (int i = 0; i < model.nTemplates; ++i) {
-        for (int k = 0; k < model.fingerprintFrames[i] * kDims; ++k) a[k] = model.fingerprints[i][k] * model.fingerprintScale;
-        for (int j = i + 1; j < model.nTemplates; ++j) {
-            for (int k = 0; k < model.fingerprintFrames[j] * kDims; ++k) b[k] = model.fingerprints[j][k] * model.fingerprintScale;
-            const float d = AlignedMedian(a, model.fingerprintFrames[i], b, model.fingerprintFrames[j]);
-            if (d >= CDtw::kUnreachable) continue;
-            sum += d;
-            ++pairs;
-        }
-    }
-    return pairs > 0 ? static_cast<float>(sum / pairs) : 0.0f;
-}
-
-
-namespace {
-
-// The median frame distance (RMS per coefficient) between probe and stored
-// at one offset (index in the probe of the stored one's first frame), with
-// each coefficient's level difference over the compared frames taken off:
-// its median (which a click in a few frames cannot move) or its mean.
-float DistanceAtOffset(const float* probe, int np, const float* stored, int ns, int offset, bool median, float* local)
-{
-    constexpr int kDims = CSpeakerModel::kFingerprintDims;
-    const int first = std::max(0, offset), last = std::min(np, offset + ns);
-    const int n = last - first;
-    float shift[kDims] = {0.0f};
-    for (int k = 0; k < kNormalisedDims; ++k) {
-        if (median) {
-            for (int i = first; i < last; ++i) local[i - first] = probe[i * kDims + k] - stored[(i - offset) * kDims + k];
-            std::nth_element(local, local + n / 2, local + n);
-            shift[k] = local[n / 2];
-        } else {
-            double sum = 0.0;
-            for (int i = first; i < last; ++i) sum += probe[i * kDims + k] - stored[(i - offset) * kDims + k];
-            shift[k] = static_cast<float>(sum / n);
-        }
-    }
-    for (int i = first; i < last; ++i) {
-        const float* a = probe + i * kDims;
-        const float* b = stored + (i - offset) * kDims;
-        float s = 0.0f;
-        for (int k = 0; k < kDims; ++k) { const float x = a[k] - b[k] - shift[k]; s += x * x; }
-        local[i - first] = s;
-    }
-    std::nth_element(local, local + n / 2, local + n);
-    return std::sqrt(local[n / 2] / kDims);
-}
-
-} // namespace
-
-// Every offset is first measured with the mean level difference taken off
-// (one median per offset); the few best, and their neighbours, then with the
-// median difference. The replay's own offset is among the best by far.
-float CSpeakerScorer::AlignedMedian(const float* probe, int np, const float* stored, int ns)
-{
-    if (np <= 0 || ns <= 0 || np > CTakeFeatures::kMaxFrames || ns > CTakeFeatures::kMaxFrames) return CDtw::kUnreachable;
-    const int minOverlap = std::max(1, static_cast<int>(std::ceil(kMinOverlapShare * std::min(np, ns))));
-    float local[CTakeFeatures::kMaxFrames];
-    // The kRefined best offsets of the coarse pass, best first.
-    int bestOffsets[kRefined];
-    float bestCoarse[kRefined];
-    int found = 0;
-    for (int offset = minOverlap - ns; offset <= np - minOverlap; ++offset) {
-        if (std::min(np, offset + ns) - std::max(0, offset) < minOverlap) continue;
-        const float d = DistanceAtOffset(probe, np, stored, ns, offset, false, local);
-        int at = found < kRefined ? found++ : kRefined;
-        while (at > 0 && bestCoarse[at - 1] > d) {
-            if (at < kRefined) { bestCoarse[at] = bestCoarse[at - 1]; bestOffsets[at] = bestOffsets[at - 1]; }
-            --at;
-        }
-        if (at < kRefined) { bestCoarse[at] = d; bestOffsets[at] = offset; }
-    }
-    float best = CDtw::kUnreachable;
-    for (int r = 0; r < found; ++r)
-        for (int offset = bestOffsets[r] - 1; offset <= bestOffsets[r] + 1; ++offset) {
-            if (offset < minOverlap - ns || offset > np - minOverlap) continue;
-            if (std::min(np, offset + ns) - std::max(0, offset) < minOverlap) continue;
-            best = std::min(best, DistanceAtOffset(probe, np, stored, ns, offset, true, local));
-        }
-    return best;
+    model.printTypical = TypicalWaveformSimilarity(model);
+    return 1;
 }
 
 float CSpeakerScorer::PitchContourDistance(const signed char* probe, int np, float probeHz, const signed char* stored,
@@ -482,54 +361,35 @@ float CSpeakerScorer::ReplayPitchDistance(const CTakeFeatures& test, const CSpea
     float probeHz = 0.0f;
     const int frames = test.PitchContour(probe, CTakeFeatures::kMaxFrames, probeHz);
     float best = kNoPitchContour;
-    for (int f = 0; f < model.nFingerprints; ++f)
-        best = std::min(best, PitchContourDistance(probe, frames, probeHz, model.fingerprintPitch[f],
-                                                   model.fingerprintFrames[f], model.fingerprintMedianPitch[f]));
+    for (int k = 0; k < model.nKnownTakes; ++k)
+        best = std::min(best, PitchContourDistance(probe, frames, probeHz, model.contourPitch[k], model.contourFrames[k],
+                                                   model.contourMedianPitch[k]));
     return best;
 }
 
 float CSpeakerScorer::ReplayWaveformSimilarity(const std::vector<uint64_t>* signs, const int* counts, int centre,
-                                               const CSpeakerModel& model)
+                                               const CSpeakerModel& model, float acceptedWeight)
 {
-    if (model.nWaveformPrints < 1 || !(model.waveformTypical > 0.0f)) return 0.0f;
+    if (!(model.printTypical > 0.0f)) return 0.0f;
     float best = 0.0f;
-    for (int p = 0; p < model.nWaveformPrints; ++p)
-        best = std::max(best, CWaveformPrint::Similarity(signs, counts, model.waveformPrints[p], centre, kWaveformReach));
-    return best / model.waveformTypical;
+    for (int k = 0; k < model.nKnownTakes; ++k) {
+        if (!model.printed[k]) continue;
+        const float weight = k < model.nTemplates ? 1.0f : acceptedWeight;
+        best = std::max(best, weight * CWaveformPrint::Similarity(signs, counts, model.prints[k], centre, kWaveformReach));
+    }
+    return best / model.printTypical;
 }
 
 float CSpeakerScorer::TypicalWaveformSimilarity(const CSpeakerModel& model)
 {
     double sum = 0.0;
     int pairs = 0;
-    for (int i = 0; i < model.nWaveformPrints; ++i)
-        for (int j = i + 1; j < model.nWaveformPrints; ++j) {
-            sum += CWaveformPrint::PairSimilarity(model.waveformPrints[i], model.waveformPrints[j]);
+    const int takes = std::min(model.nTemplates, model.nKnownTakes);
+    for (int i = 0; i < takes; ++i)
+        for (int j = i + 1; j < takes; ++j) {
+            if (!model.printed[i] || !model.printed[j]) continue;
+            sum += CWaveformPrint::PairSimilarity(model.prints[i], model.prints[j]);
             ++pairs;
         }
-    return pairs > 0 ? static_cast<float>(std::min(sum / pairs, 1.0)) : 0.0f;
-}
-
-float CSpeakerScorer::ReplayDistance(const CTakeFeatures& test, const CSpeakerModel& model)
-{
-    constexpr int kDims = CSpeakerModel::kFingerprintDims;
-    float probe[CTakeFeatures::kMaxFrames * kDims];
-    float stored[CSpeakerModel::kMaxFingerprintFrames * kDims];
-    float shifted[CTakeFeatures::kMaxFrames * kDims];
-    const int frames = test.Fingerprint(probe, CTakeFeatures::kMaxFrames);
-    const int shiftedFrames = test.Fingerprint(shifted, CTakeFeatures::kMaxFrames, true);
-    float best = kNoFingerprint;
-    for (int f = 0; f < model.nFingerprints; ++f) {
-        const int n = model.fingerprintFrames[f];
-        for (int i = 0; i < n * kDims; ++i) stored[i] = model.fingerprints[f][i] * model.fingerprintScale;
-        best = std::min(best, AlignedMedian(probe, frames, stored, n));
-        best = std::min(best, AlignedMedian(shifted, shiftedFrames, stored, n));
-    }
-    return RelativeReplayDistance(best, model.fingerprintTypical);
-}
-
-float CSpeakerScorer::RelativeReplayDistance(float distance, float typical)
-{
-    if (distance >= kNoFingerprint || !(typical > 0.0f)) return kNoFingerprint;
-    return distance / std::min(typical, kMaxTypicalFingerprint);
+    return pairs > 0 ? static_cast<float>(std::clamp(sum / pairs, 1e-6, 1.0)) : 0.0f;
 }

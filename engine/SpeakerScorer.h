@@ -44,7 +44,7 @@ public:
     int Init();
     void Reset();
 
-    // Builds the model (templates, scale, normalisation, fingerprints) from
+    // Builds the model (templates, scale, normalisation, known takes) from
     // `count` enrolment takes (3 .. kMaxTemplates). The analysis fields of
     // `model` (rate, framing, cepstra, channels, dims) must be set by the
     // caller. Returns 1 on success, 0 when the takes do not make a model.
@@ -69,26 +69,9 @@ public:
     // threshold raised by as much as its genuine scores rise on the tuning
     // speakers.
     static float Threshold(float security, float snrDb);
-    // Smallest fingerprint distance of `test` to the fingerprints of `model`,
-    // as a fraction of the typical distance between two enrolment takes
-    // (RelativeReplayDistance; a replay: well below 1; a fresh take: about
-    // 1); large when the model has none.
-    float ReplayDistance(const CTakeFeatures& test, const CSpeakerModel& model);
-    // A fingerprint distance as a fraction of the model's typical one, which
-    // counts only up to a fixed absolute distance (large when there is no
-    // distance or no typical one).
-    static float RelativeReplayDistance(float distance, float typical);
-    // Rigid comparison of two fingerprints (frames x kFingerprintDims): the
-    // stored one slid along the probe, frame for frame, without warping; at
-    // each offset whose overlap covers most of the shorter of the two, the
-    // median difference of every coefficient is taken off and the
-    // median frame distance over the overlap (RMS per coefficient) taken.
-    // Returns the smallest over the offsets (CDtw::kUnreachable when either
-    // is empty or longer than CTakeFeatures::kMaxFrames).
-    static float AlignedMedian(const float* probe, int np, const float* stored, int ns);
-    // Smallest pitch-contour distance of `test` to the fingerprints of
+    // Smallest pitch-contour distance of `test` to the known takes of
     // `model`, in semitones (see PitchContourDistance); large when no
-    // fingerprint has enough voiced frames in common with the take.
+    // known take has enough voiced frames in common with the take.
     float ReplayPitchDistance(const CTakeFeatures& test, const CSpeakerModel& model) const;
     // Rigid comparison of two pitch contours (CSpeakerModel's units): at each
     // offset whose overlap covers most of the shorter one and holds at least
@@ -101,14 +84,16 @@ public:
                                       float storedHz);
     static constexpr float kNoPitchContour = 100.0f;
     // Largest waveform similarity (CWaveformPrint::Similarity) of a take's
-    // signs (CWaveformPrint::kStep phases) to the enrolment takes' prints of
-    // `model`, as a multiple of the model's typical similarity between two
-    // of its takes (a replay: over 2; a fresh take: about 1); 0 when the
-    // model has none (a model from before they were kept).
-    // centre: the sign at the middle of the take's loudest frame.
+    // signs (CWaveformPrint::kStep phases) to the prints of the known takes
+    // of `model` (enrolment and accepted takes), as a multiple of the
+    // model's typical similarity between two enrolment takes' prints (a
+    // replay: over 2; a fresh take: about 1), an accepted take's weighted by
+    // `acceptedWeight`; 0 when the model has none. centre: the sign at the
+    // middle of the take's loudest frame.
     static float ReplayWaveformSimilarity(const std::vector<uint64_t>* signs, const int* counts, int centre,
-                                          const CSpeakerModel& model);
-    // Mean PairSimilarity over the pairs of the model's prints (0: none).
+                                          const CSpeakerModel& model, float acceptedWeight);
+    // Mean PairSimilarity over the pairs of the enrolment takes' prints (0:
+    // fewer than two).
     static float TypicalWaveformSimilarity(const CSpeakerModel& model);
 
     // Number of neighbouring voices (one per spectral shift).
@@ -119,7 +104,6 @@ private:
     void DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, float* parts);
     float NearestFrameDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
     float PitchDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
-    float TypicalFingerprintDistance(const CSpeakerModel& model);
     // The templates of neighbouring voice v (kMaxTemplates slots).
     CTakeFeatures* NeighbourSet(int v) { return &m_neighbours[static_cast<size_t>(v) * CSpeakerModel::kMaxTemplates]; }
 

@@ -21,19 +21,6 @@ const float kDeltaWeight = 4.0f;        // first differences of c1..cN, dB per f
 const float kDeltaEnergyWeight = 0.5f;  // first difference of the energy
 const bool kRemoveCepstralMean = true; // DTW on raw cepstra keeps the voice's timbre in
 const float kLoudRangeDb = 20.0f;      // mean spectrum: frames within this of the word's peak
-// --- Fingerprint ----------------------------------------------------------------
-const float kFingerprintStepDb = 0.5f;  // int8 step of the replay fingerprint, dB
-const float kFingerprintEnergyWeight = 1.0f;     // energy contour's weight in the fingerprint
-const float kFingerprintEnergyRangeDb = 40.0f;   // contour clipped this far under the peak, dB
-// Weight of cepstrum c(d+1) in the fingerprint: 1 up to c4, then falling as
-// 1/sqrt((d+1)/4) to 0.63 at c10. In a quiet take the noise a replay adds
-// moves the fine detail (the upper cepstra) most, while the energy contour and
-// the broad envelope stay; a fresh take differs in all of them.
-float FingerprintLifter(int d)
-{
-    return d < 4 ? 1.0f : 1.0f / std::sqrt((d + 1) / 4.0f);
-}
-
 } // namespace
 
 void CTakeFeatures::Reset()
@@ -44,7 +31,6 @@ void CTakeFeatures::Reset()
     m_bSqueezed = false;
     std::memset(m_pitchTrack, 0, sizeof(m_pitchTrack));
     std::memset(m_statics, 0, sizeof(m_statics));
-    std::memset(m_shifted, 0, sizeof(m_shifted));
     std::memset(m_vectors, 0, sizeof(m_vectors));
     std::memset(m_meanCepstrum, 0, sizeof(m_meanCepstrum));
     SetWaveformPrint(nullptr);
@@ -86,29 +72,9 @@ int CTakeFeatures::Build(const CFeatureMatrix& full, int first, int last, int fr
     float peak = -1e9f;
     for (int i = 0; i < frames; ++i) peak = std::max(peak, m_statics[i][m_nDims - 1]);
     for (int i = 0; i < frames; ++i) m_statics[i][m_nDims - 1] -= peak;
-    BuildShifted(full, first, last, frames, step, peak);
     m_nFrames = frames;
     ComputeVectors();
     return frames;
-}
-
-// The fingerprint's coefficients of the word framed half a step later: the
-// replay check compares frame for frame, and a replay shifted by an odd
-// number of analysis frames would otherwise meet every frame half a frame off.
-void CTakeFeatures::BuildShifted(const CFeatureMatrix& full, int first, int last, int frames, double step, float peak)
-{
-    constexpr int kCoeffs = CSpeakerModel::kFingerprintDims;   // cepstra, then energy
-    const int cepstra = std::min(kCoeffs - 1, m_nDims - 1);
-    for (int i = 0; i < frames; ++i) {
-        const int a = std::min(last, first + static_cast<int>((i + 0.5) * step));
-        const int b = std::max(a, std::min(last, first + static_cast<int>((i + 1.5) * step) - 1));
-        for (int d = 0; d < kCoeffs; ++d) {
-            const int column = d < cepstra ? d : m_nDims - 1;
-            float sum = 0.0f;
-            for (int s = a; s <= b; ++s) sum += full.Row(s)[column];
-            m_shifted[i][d] = sum / static_cast<float>(b - a + 1) - (d < cepstra ? 0.0f : peak);
-        }
-    }
 }
 
 int CTakeFeatures::BuildFromTemplate(const CSpeakerModel& model, int index)
@@ -144,35 +110,6 @@ int CTakeFeatures::StoreAsTemplate(CSpeakerModel& model, int index) const
     return 1;
 }
 
-int CTakeFeatures::Fingerprint(float* out, int maxFrames, bool shifted) const
-{
-    // The word's mean cepstrum is removed: a replay through another gain or
-    // over another noise level shifts every frame alike, which the mean takes
-    // away, while the frame-to-frame pattern of the recording stays. The last
-    // coefficient is the energy contour relative to the word's peak: a replay
-    // keeps it, a fresh take does not. The pitch contour is left out: in a
-    // quiet or breathy take the voicing decisions and octave errors flip with
-    // the noise a replay adds, and with it the replays of quiet takes came
-    // close to the limit while fresh takes were no further away.
-    // Frames are kept one for one, never squeezed: the replay check compares
-    // without time warping, and a squeeze would depend on where the end points
-    // fell. A longer word keeps its middle.
-    constexpr int kDims = CSpeakerModel::kFingerprintDims;
-    const int cepstra = std::min(kDims - 1, m_nDims - 1);
-    const int frames = std::min(m_nFrames, std::max(maxFrames, 0));
-    if (frames < 1) return 0;
-    const int start = (m_nFrames - frames) / 2;
-    for (int i = 0; i < frames; ++i) {
-        const int s = start + i;
-        const float* cep = shifted ? m_shifted[s] : m_statics[s];
-        for (int d = 0; d < kDims - 1; ++d)
-            out[i * kDims + d] = d < cepstra ? FingerprintLifter(d) * (cep[d] - m_meanCepstrum[d]) : 0.0f;
-        const float level = shifted ? m_shifted[s][kDims - 1] : m_statics[s][m_nDims - 1];
-        out[i * kDims + kDims - 1] = kFingerprintEnergyWeight * std::max(level, -kFingerprintEnergyRangeDb);
-    }
-    return frames;
-}
-
 void CTakeFeatures::SetPitchTrack(const float* hz, int count)
 {
     std::memset(m_pitchTrack, 0, sizeof(m_pitchTrack));
@@ -186,7 +123,9 @@ int CTakeFeatures::PitchContour(signed char* out, int maxFrames, float& medianHz
     medianHz = 0.0f;
     const int frames = std::min(m_nFrames, std::max(maxFrames, 0));
     if (frames < 1) return 0;
-    const int start = (m_nFrames - frames) / 2;   // the frames Fingerprint keeps
+    // Frames are kept one for one, never squeezed: the replay check compares
+    // without time warping. A longer word keeps its middle.
+    const int start = (m_nFrames - frames) / 2;
     float voiced[kMaxFrames];
     int n = 0;
     for (int i = 0; i < frames; ++i)
@@ -207,19 +146,15 @@ int CTakeFeatures::PitchContour(signed char* out, int maxFrames, float& medianHz
     return frames;
 }
 
-int CTakeFeatures::StoreFingerprint(CSpeakerModel& model, int slot) const
+int CTakeFeatures::StoreKnownTake(CSpeakerModel& model, int slot) const
 {
-    if (slot < 0 || slot >= CSpeakerModel::kMaxFingerprints || m_nFrames < 1) return 0;
-    float fp[CSpeakerModel::kMaxFingerprintFrames * CSpeakerModel::kFingerprintDims];
-    const int frames = Fingerprint(fp, CSpeakerModel::kMaxFingerprintFrames);
-    model.fingerprintScale = kFingerprintStepDb;
-    for (int i = 0; i < frames * CSpeakerModel::kFingerprintDims; ++i)
-        model.fingerprints[slot][i] =
-            static_cast<signed char>(std::clamp(std::round(fp[i] / kFingerprintStepDb), -127.0f, 127.0f));
-    if (PitchContour(model.fingerprintPitch[slot], CSpeakerModel::kMaxFingerprintFrames,
-                     model.fingerprintMedianPitch[slot]) != frames)
-        return 0;
-    model.fingerprintFrames[slot] = frames;
+    if (slot < 0 || slot >= CSpeakerModel::kMaxKnownTakes || m_nFrames < 1) return 0;
+    const int frames = PitchContour(model.contourPitch[slot], CSpeakerModel::kMaxContourFrames,
+                                    model.contourMedianPitch[slot]);
+    if (frames < 1) return 0;
+    model.contourFrames[slot] = frames;
+    model.printed[slot] = m_bWaveformPrint;
+    std::memcpy(model.prints[slot], m_waveformPrint, sizeof(m_waveformPrint));
     return 1;
 }
 

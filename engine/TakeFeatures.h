@@ -33,15 +33,10 @@ public:
     // Quantises the statics into template `index` of `model` with the
     // model's scale. Returns 1 on success.
     int StoreAsTemplate(CSpeakerModel& model, int index) const;
-    // Writes the replay fingerprint (c1..c10 less their mean, the upper ones
-    // weighted less, and the energy contour) into fingerprint slot `slot` of
-    // `model`. Returns 1 on success.
-    int StoreFingerprint(CSpeakerModel& model, int slot) const;
-    // Fingerprint of this take as floats (frames x kFingerprintDims), one row
-    // per word frame, at most maxFrames (the middle of a longer word); out
-    // holds maxFrames rows. Returns the frame count.
-    // shifted: from the word framed half a word frame (one analysis frame) later.
-    int Fingerprint(float* out, int maxFrames, bool shifted = false) const;
+    // Writes what the replay check keeps of this take (its pitch contour and
+    // waveform prints) into known-take slot `slot` of `model`. Returns 1 on
+    // success.
+    int StoreKnownTake(CSpeakerModel& model, int slot) const;
 
     // Builds the weighted scorer vectors (statics, optional per-word cepstral
     // mean removal, dynamics) and the mean cepstrum.
@@ -63,13 +58,14 @@ public:
     // `count` values, the rest unvoiced. Ignored for a squeezed word, whose
     // frames are no longer pairs.
     void SetPitchTrack(const float* hz, int count);
-    // The replay fingerprint's pitch contour (CSpeakerModel's units, the
-    // same frames as Fingerprint) around its median pitch (medianHz, to
-    // 0.1 Hz; 0 when no frame is voiced). Returns the frame count.
+    // The replay check's pitch contour (CSpeakerModel's units, one value per
+    // word frame, at most maxFrames: the middle of a longer word) around its
+    // median pitch (medianHz, to 0.1 Hz; 0 when no frame is voiced). Returns
+    // the frame count.
     int PitchContour(signed char* out, int maxFrames, float& medianHz) const;
     float Pitch() const { return m_fPitchHz; }
     // The word's waveform print (CWaveformPrint), kept with the take so that
-    // training stores the enrolment takes' prints; nullptr clears it.
+    // training and adaptation store it; nullptr clears it, and so does Build.
     void SetWaveformPrint(const unsigned char* print);
     const unsigned char* WaveformPrint() const { return m_bWaveformPrint ? m_waveformPrint : nullptr; }
 
@@ -81,7 +77,6 @@ public:
     const float* MeanCepstrum() const { return m_meanCepstrum; }
 
 private:
-    void BuildShifted(const CFeatureMatrix& full, int first, int last, int frames, double step, float peak);
     int m_nFrames;
     int m_nDims;                                  // cepstra + 1 (energy last)
     float m_statics[kMaxFrames][kMaxDims];        // row stride kMaxDims
@@ -90,9 +85,6 @@ private:
     float m_fPitchHz;
     bool m_bSqueezed;                             // frames are not pairs of analysis frames
     float m_pitchTrack[kMaxFrames];               // Hz per frame, 0: unvoiced
-    // The same word framed half a word frame later (c1..c10, then energy
-    // as in m_statics): a replay's frames may fall between the original's.
-    float m_shifted[kMaxFrames][CSpeakerModel::kFingerprintDims];
     bool m_bWaveformPrint;
     unsigned char m_waveformPrint[CSpeakerModel::kWaveformPrintBytes];
 };

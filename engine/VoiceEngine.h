@@ -92,8 +92,10 @@ double VRE_CALL VRE_GetScore(void);                 /* last VRE_Verify: fused di
 double VRE_CALL VRE_GetThreshold(void);             /* acceptance limit on VRE_GetScore at the set security */
 double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw distance 0 DTW, 1 mean, 2 NN, 3 pitch;
                                                        4..7 the same, mean over the neighbouring voices */
-double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..3, 4: of the replay fingerprints */
-double VRE_CALL VRE_GetCopyDistance(void);          /* last VRE_VCopy: fingerprint distance */
+double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..3;
+                                                       4: typical waveform similarity of its enrolment takes */
+double VRE_CALL VRE_GetCopyDistance(void);          /* last VRE_VCopy: the nearer replay cue as a share of its
+                                                       limit (at most 1: a replay) */
 double VRE_CALL VRE_GetCopyPitchDistance(void);     /* last VRE_VCopy: pitch-contour distance, semitones */
 double VRE_CALL VRE_GetCopyWaveform(void);          /* last VRE_VCopy: waveform similarity / the model's typical */
 double VRE_CALL VRE_GetTakeSnr(void);               /* last take: word peak over the noise floor, dB */

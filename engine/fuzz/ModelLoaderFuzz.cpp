@@ -40,8 +40,8 @@ void PutU32(std::vector<unsigned char>& bytes, size_t at, uint32_t v)
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-// Five templates of 12 frames and five fingerprints of 10 rows, every value
-// in range.
+// Five templates of 12 frames and five known takes with pitch contours of 10
+// frames and a waveform print each, every value in range.
 void WriteSeed(const char* dir)
 {
     CSpeakerModel m;
@@ -53,14 +53,15 @@ void WriteSeed(const char* dir)
         m.templateFrames[t] = 12;
         m.templatePitch[t] = 110.0f + 5.0f * t;
         for (int i = 0; i < 12 * m.nDims; ++i) m.templates[t][i] = static_cast<signed char>((i * 7 + t) % 61 - 30);
-        m.fingerprintFrames[t] = 10;
-        for (int i = 0; i < 10 * CSpeakerModel::kFingerprintDims; ++i)
-            m.fingerprints[t][i] = static_cast<signed char>((i * 5 + t) % 41 - 20);
+        m.contourFrames[t] = 10;
+        m.contourMedianPitch[t] = 120.0f;
+        for (int i = 0; i < 10; ++i) m.contourPitch[t][i] = static_cast<signed char>((i * 5 + t) % 41 - 20);
+        m.printed[t] = true;
+        for (int i = 0; i < CSpeakerModel::kWaveformPrintBytes; ++i) m.prints[t][i] = static_cast<unsigned char>(i * 3 + t);
     }
     for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) m.enrolMean[p] = m.enrolSpread[p] = m.adaptedMean[p] = 1.0f;
-    m.nFingerprints = m.nNextRingSlot = m.nTemplates;
-    m.fingerprintScale = 0.5f;
-    m.fingerprintTypical = 1.0f;
+    m.nKnownTakes = m.nNextRingSlot = m.nTemplates;
+    m.printTypical = 0.2f;
     std::vector<unsigned char> bytes;
     if (!m.Serialize(bytes)) return;
     const std::string path = std::string(dir) + "/seed-small.bin";
@@ -108,6 +109,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     probe.BuildFromTemplate(model, model.nTemplates - 1);
     float parts[CSpeakerModel::kScoreParts];
     scorer.Score(probe, model, parts);
-    scorer.ReplayDistance(probe, model);
+    scorer.ReplayPitchDistance(probe, model);
     return 0;
 }

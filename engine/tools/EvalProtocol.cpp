@@ -233,6 +233,22 @@ STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
     return r;
 }
 
+int CEvalProtocol::AdaptingLogin(const std::vector<short>& take)
+{
+    SetUp(SDialogEngineSetup::kModeVerify);
+    VRE_SetbAdapt(1);
+    VRE_PutNick(m_strNick.c_str());
+    int updated = 0;
+    if (VRE_GetEndpointShort(take.data(), kTakeSamples, 1) && VRE_CheckSexSpeech(take.data(), kTakeSamples, 0)) {
+        VRE_VCopy();
+        VRE_Verify();
+        updated = VRE_GetbUpdate();
+    }
+    VRE_DestructMemories();
+    VRE_Destruct();
+    return updated;
+}
+
 double CEvalProtocol::OperatingThreshold()
 {
     SetUp(SDialogEngineSetup::kModeVerify);

@@ -28,10 +28,10 @@ struct STrialResult {
     double fScore;      // the decision's score (1e9 when not scored)
     double fParts[8];   // raw distances (DTW, mean, NN, pitch), then their means over the neighbouring voices
     double fModelParts[4];   // the model's typical distances (leave-one-out over its enrolment takes)
-    double fCopyDistance;
-    double fCopyTypical;     // the model's typical fingerprint distance (fCopyDistance is relative to it)
+    double fCopyDistance;      // the replay check's nearer cue as a share of its limit (<= 1: a replay)
+    double fCopyTypical;       // the model's typical waveform similarity between its enrolment takes
     double fCopyPitchDistance;
-    double fCopyWaveform;      // waveform similarity to the enrolment takes, relative to theirs
+    double fCopyWaveform;      // waveform similarity to the known takes, relative to the typical
     double fSnrDb;      // the word's peak over the take's noise floor
     double fTakeMs;     // end points, take check, replay check and verification
     int nError;         // VRE_GetErrorNumber after the end points (0, or -1 .. -5)
@@ -84,6 +84,10 @@ public:
     void SelectModel(const std::string& word, const std::string& speaker) { m_strNick = Nick(word, speaker); }
     // One verification trial of a take against the selected model.
     STrialResult Trial(const std::vector<short>& take);
+    // A login with adaptation on, as the dialog makes it: the selected
+    // model learns the take when it accepts it clearly. Returns 1 when the
+    // model file was adapted.
+    int AdaptingLogin(const std::vector<short>& take);
     // The engine's acceptance limit on the score at the dialog's security.
     double OperatingThreshold();
 

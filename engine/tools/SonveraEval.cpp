@@ -7,6 +7,10 @@
 //   condition "replay" plays each enrolment take back through a loudspeaker
 //   into a room, and "clean" also has today's digital copies (each
 //   enrolment take again, +3 dB, more noise, 0.1 s later).
+// With --adapt-takes A-B every model first meets its speaker's takes A..B as
+// logins with adaptation on (the ones it learns join its known takes, and
+// their replays and digital copies join the enrolment takes' as trials of
+// kind 'r'); the trials then run with adaptation off as always.
 // Enrolment takes the engine refuses as marginal (-4, -5; the dialog would
 // retake them) are counted as enrol_marginal.
 // Per condition the report gives
@@ -17,7 +21,7 @@
 //
 // Usage: sonvera-eval --data DIR [--data DIR]... [--speakers a,b,...] [--conditions c,d,...]
 //                     [--words corpus/word,...] [--plots DIR] [--work DIR] [--enrol-takes A-B] [--trial-takes A-B]
-//                     [--dump FILE] [--speaker-gain NAME=G]...
+//                     [--dump FILE] [--speaker-gain NAME=G]... [--adapt-takes A-B]
 #include "EvalProtocol.h"
 #include "SvgPlot.h"
 
@@ -46,6 +50,7 @@ struct SOptions {
     std::vector<std::string> words;          // "corpus/word"; empty: all
     int nEnrolFirst = 0, nEnrolLast = 4;
     int nTrialFirst = -1, nTrialLast = -1;   // -1: every take not enrolled
+    int nAdaptFirst = -1, nAdaptLast = -1;   // -1: no adapting logins
     std::vector<std::pair<std::string, double>> speakerGains;
 };
 
@@ -90,7 +95,7 @@ int Usage()
                  "usage: sonvera-eval --data DIR [--data DIR]... [--speakers a,b,...] [--conditions c,d,...]\n"
                  "                    [--words corpus/word,...]\n"
                  "                    [--plots DIR] [--work DIR] [--enrol-takes A-B] [--trial-takes A-B]\n"
-                 "                    [--dump FILE] [--speaker-gain NAME=G]...\n");
+                 "                    [--dump FILE] [--speaker-gain NAME=G]... [--adapt-takes A-B]\n");
     return 2;
 }
 
@@ -114,6 +119,7 @@ bool ParseArgs(int argc, char** argv, SOptions& o)
         else if (a == "--words" && hasValue) o.words = Split(argv[++i], ',');
         else if (a == "--enrol-takes" && hasValue) { if (!ParseRange(argv[++i], o.nEnrolFirst, o.nEnrolLast)) return false; }
         else if (a == "--trial-takes" && hasValue) { if (!ParseRange(argv[++i], o.nTrialFirst, o.nTrialLast)) return false; }
+        else if (a == "--adapt-takes" && hasValue) { if (!ParseRange(argv[++i], o.nAdaptFirst, o.nAdaptLast)) return false; }
         else return false;
     }
     if (o.conditions.empty()) o.conditions = CTakeCondition::Names();
@@ -263,6 +269,16 @@ int main(int argc, char** argv)
             enrolled[speaker + "|" + word] = enrolTakes;
         }
     }
+    long adapted = 0;
+    for (const auto& wm : models)
+        for (const std::string& speaker : wm.second)
+            for (int take = opt.nAdaptFirst; opt.nAdaptFirst >= 0 && take <= opt.nAdaptLast; ++take) {
+                if (!protocol.Has(wm.first, speaker, take)) continue;
+                protocol.SelectModel(wm.first, speaker);
+                if (!protocol.AdaptingLogin(protocol.MakeTake(wm.first, speaker, take, clean, false))) continue;
+                enrolled[speaker + "|" + wm.first].push_back(take);
+                ++adapted;
+            }
     for (const std::string& condition : opt.conditions) {
         std::vector<STrial>& out = results[condition];
         const STakeConditionRecipe& recipe = recipes[condition];
@@ -297,7 +313,8 @@ int main(int argc, char** argv)
     if (!opt.strPlots.empty()) MakeDir(opt.strPlots);
     std::FILE* dump = opt.strDump.empty() ? nullptr : std::fopen(opt.strDump.c_str(), "w");
     if (dump) std::fprintf(dump, "condition,kind,model_speaker,word,test_speaker,take,score,d0,d1,d2,d3,copy,accept,epd,snr,take_ms,err,m0,m1,m2,m3,copy_pitch,n0,n1,n2,n3,copy_typical,copy_wave\n");
-    std::printf("speakers=%zu enrol_marginal=%ld threshold=%.4f\n", speakers.size(), enrolMarginal, threshold);
+    std::printf("speakers=%zu enrol_marginal=%ld adapted=%ld threshold=%.4f\n", speakers.size(), enrolMarginal, adapted,
+                threshold);
     for (const std::string& condition : opt.conditions) {
         const std::vector<STrial>& trials = results[condition];
         Report(condition, trials, threshold, enrolFail, trainCalls > 0 ? trainMs / trainCalls : 0.0, opt.strPlots);

@@ -43,8 +43,8 @@ private:
     CHeldOpen& operator=(const CHeldOpen&) = delete;
 };
 
-// A model at its largest: five templates at the frame limit, every
-// fingerprint slot full.
+// A model at its largest: five templates at the frame limit, every known
+// take's slot full, each with its print.
 CSpeakerModel LargestModel()
 {
     CSpeakerModel m;
@@ -65,23 +65,18 @@ CSpeakerModel LargestModel()
         m.adaptedMean[p] = 10.5f + p;
     }
     m.nAdaptations = 7;
-    m.nFingerprints = CSpeakerModel::kMaxFingerprints;
+    m.nKnownTakes = CSpeakerModel::kMaxKnownTakes;
     m.nNextRingSlot = 6;
-    m.fingerprintScale = 0.5f;
-    m.fingerprintTypical = 2.5f;
-    for (int f = 0; f < m.nFingerprints; ++f) {
-        m.fingerprintFrames[f] = CSpeakerModel::kMaxFingerprintFrames - f;
-        for (int i = 0; i < m.fingerprintFrames[f] * CSpeakerModel::kFingerprintDims; ++i)
-            m.fingerprints[f][i] = static_cast<signed char>((i * 13 + f) % 200 - 100);
-        m.fingerprintMedianPitch[f] = 100.0f + 10.0f * f;
-        for (int i = 0; i < m.fingerprintFrames[f]; ++i)
-            m.fingerprintPitch[f][i] = i % 7 == 0 ? CSpeakerModel::kUnvoiced : static_cast<signed char>(i * 3 - 60);
-    }
-    m.nWaveformPrints = CSpeakerModel::kMaxTemplates;
-    m.waveformTypical = 0.15f;
-    for (int p = 0; p < m.nWaveformPrints; ++p)
+    for (int k = 0; k < m.nKnownTakes; ++k) {
+        m.contourFrames[k] = CSpeakerModel::kMaxContourFrames - k;
+        m.contourMedianPitch[k] = 100.0f + 10.0f * k;
+        for (int i = 0; i < m.contourFrames[k]; ++i)
+            m.contourPitch[k][i] = i % 7 == 0 ? CSpeakerModel::kUnvoiced : static_cast<signed char>(i * 3 - 60);
+        m.printed[k] = true;
         for (int i = 0; i < CSpeakerModel::kWaveformPrintBytes; ++i)
-            m.waveformPrints[p][i] = static_cast<unsigned char>(i * 7 + p);
+            m.prints[k][i] = static_cast<unsigned char>(i * 7 + k);
+    }
+    m.printTypical = 0.15f;
     return m;
 }
 
@@ -118,29 +113,53 @@ TEST(SpeakerModel, TheLargestModelFitsTheBlockAndComesBackAsItWas)
     ASSERT_EQ(1, back.Parse(bytes.data(), bytes.size()));
     EXPECT_EQ(bytes, Serialized(back));
     EXPECT_FLOAT_EQ(110.5f, back.templatePitch[0]);
-    EXPECT_FLOAT_EQ(220.0f, back.fingerprintMedianPitch[12]);
-    EXPECT_EQ(CSpeakerModel::kUnvoiced, back.fingerprintPitch[12][7]);
-    EXPECT_EQ(-57, back.fingerprintPitch[12][1]);
+    EXPECT_FLOAT_EQ(220.0f, back.contourMedianPitch[12]);
+    EXPECT_EQ(CSpeakerModel::kUnvoiced, back.contourPitch[12][7]);
+    EXPECT_EQ(-57, back.contourPitch[12][1]);
+    EXPECT_EQ(static_cast<unsigned char>(127 * 7 + 12), back.prints[12][127]);
     EXPECT_EQ(7u, back.nAdaptations);
 }
 
-// A file from before the waveform prints (version 4, no print section) is
-// read as a model without them; the version 4 layout with prints is not one.
-TEST(SpeakerModel, AFileFromBeforeTheWaveformPrintsIsReadWithoutThem)
+// A model file the version 5 engine wrote (george's "zero", enrolled as the
+// engine test enrols it), and the same without its prints as version 4 had
+// it: read as models whose known takes keep their pitch contours (the
+// cepstral fingerprints before them are skipped) and version 5's print of
+// each enrolment take; written back as version 6. The version 4 layout with
+// prints is not one.
+TEST(SpeakerModel, FilesFromBeforeTheKnownTakesAreReadWithTheirContoursAndPrints)
 {
-    CSpeakerModel old = LargestModel();
-    old.nWaveformPrints = 0;
-    Bytes bytes = Serialized(old);
-    bytes.resize(bytes.size() - 2);   // no print count
-    bytes[4] = 4;
-    FixHeader(bytes);
-    CSpeakerModel back;
-    ASSERT_EQ(1, back.Parse(bytes.data(), bytes.size()));
-    EXPECT_EQ(0, back.nWaveformPrints);
-    EXPECT_EQ(CSpeakerModel::kMaxFingerprints, back.nFingerprints);
-    bytes = Serialized(LargestModel());
-    bytes[4] = 4;
-    EXPECT_EQ(0, back.Parse(bytes.data(), bytes.size()));
+    const Bytes v5 = sonvera_test::ReadBytes(sonvera_test::EngineDataPath("george-zero-v5.bin"));
+    ASSERT_FALSE(v5.empty());
+    ASSERT_EQ(5, v5[4]);
+    const size_t printSection = 2 + 4 + CSpeakerModel::kMaxTemplates * CSpeakerModel::kWaveformPrintBytes;
+    Bytes v4(v5.begin(), v5.end() - static_cast<long>(printSection));
+    v4[4] = 4;
+    FixHeader(v4);
+    for (const Bytes* file : {&v5, static_cast<const Bytes*>(&v4)}) {
+        const bool prints = file == &v5;
+        SCOPED_TRACE(prints ? "version 5" : "version 4");
+        CSpeakerModel m;
+        ASSERT_EQ(1, m.Parse(file->data(), file->size()));
+        EXPECT_EQ(5, m.nTemplates);
+        EXPECT_EQ(5, m.nKnownTakes);
+        EXPECT_EQ(5, m.nNextRingSlot);
+        for (int k = 0; k < m.nKnownTakes; ++k) {
+            EXPECT_GT(m.contourFrames[k], 10) << k;
+            EXPECT_GT(m.contourMedianPitch[k], 80.0f) << k;
+            EXPECT_EQ(prints, m.printed[k]) << k;
+        }
+        EXPECT_EQ(prints, m.printTypical > 0.0f);
+        const Bytes again = Serialized(m);
+        CSpeakerModel back;
+        ASSERT_EQ(1, back.Parse(again.data(), again.size()));
+        EXPECT_EQ(CSpeakerModel::kVersion, again[4]);
+        EXPECT_EQ(again, Serialized(back));
+    }
+    Bytes misnamed = v5;
+    misnamed[4] = 4;
+    FixHeader(misnamed);
+    CSpeakerModel m;
+    EXPECT_EQ(0, m.Parse(misnamed.data(), misnamed.size()));
 }
 
 TEST(SpeakerModel, RefusesToWriteFieldsOutOfTheirLimits)
@@ -149,8 +168,10 @@ TEST(SpeakerModel, RefusesToWriteFieldsOutOfTheirLimits)
         [](CSpeakerModel& m) { m.templateFrames[2] = CSpeakerModel::TemplateFrameLimit(m.nDims) + 1; },
         [](CSpeakerModel& m) { m.nTemplates = 0; },
         [](CSpeakerModel& m) { m.nDims = CSpeakerModel::kMaxDims + 1; },
-        [](CSpeakerModel& m) { m.fingerprintFrames[0] = 0; },
-        [](CSpeakerModel& m) { m.fingerprintMedianPitch[3] = 6001.0f; },
+        [](CSpeakerModel& m) { m.contourFrames[0] = 0; },
+        [](CSpeakerModel& m) { m.contourMedianPitch[3] = 6001.0f; },
+        [](CSpeakerModel& m) { m.printTypical = 1.5f; },
+        [](CSpeakerModel& m) { m.nNextRingSlot = CSpeakerModel::kMaxKnownTakes; },
     };
     for (size_t i = 0; i < std::size(faults); ++i) {
         CSpeakerModel m = LargestModel();
@@ -174,7 +195,7 @@ TEST(SpeakerModel, EveryFlippedByteEveryTruncationAndAnyExtraByteIsRefused)
     Bytes longer = good;
     longer.push_back(0);
     EXPECT_EQ(0, m.Parse(longer.data(), longer.size()));
-    FixHeader(longer);   // a byte after the last fingerprint, even with a header that claims it
+    FixHeader(longer);   // a byte after the last field, even with a header that claims it
     EXPECT_EQ(0, m.Parse(longer.data(), longer.size()));
     EXPECT_EQ(0, m.Parse(nullptr, good.size()));
 }

@@ -1,10 +1,11 @@
-// The replay check's rigid fingerprint comparison, what the scorer's
-// distances leave out on purpose (the spectral tilt, pitch beyond a cap), and
-// the neighbouring voices the score is weighed against.
+// What the scorer's distances leave out on purpose (the spectral tilt, pitch
+// beyond a cap), the neighbouring voices the score is weighed against, and
+// the replay check's pitch contours and waveform prints of the known takes.
 #include "SpeakerScorer.h"
 
 #include "FeatureExtractor.h"
 #include "FeatureMatrix.h"
+#include "WaveformPrint.h"
 
 #include <gtest/gtest.h>
 
@@ -13,21 +14,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kDims = CSpeakerModel::kFingerprintDims;
-
-// A word-like fingerprint: every coefficient follows its own smooth course;
-// `rate` stretches time (1 = as recorded).
-std::vector<float> Word(int frames, double rate = 1.0)
-{
-    std::vector<float> fp(static_cast<size_t>(frames) * kDims);
-    for (int i = 0; i < frames; ++i) {
-        const double t = i / rate;
-        for (int k = 0; k < kDims; ++k)
-            fp[static_cast<size_t>(i) * kDims + k] = static_cast<float>(8.0 * std::sin(0.21 * t * (k + 1) + k));
-    }
-    return fp;
-}
 
 constexpr int kCepstra = 16;
 constexpr int kChannels = 19;
@@ -218,72 +204,6 @@ TEST(SpeakerScorer, TheScoreWidensTheGapToANeighbouringVoice)
     EXPECT_GT(neighbourScore - ownScore, 1.2f * (neighbourFused - ownFused));
 }
 
-// A replay lines up frame for frame at one offset whatever its level and a
-// few wild frames; another timing does not, nor does a loudness course that
-// moves otherwise through the word (its level alone is taken off: the word's
-// peak, which the contour is measured from, may fall on another frame).
-TEST(SpeakerScorer, AReplayLinesUpAtItsOffsetAndAnotherTakeDoesNot)
-{
-    const std::vector<float> stored = Word(40);
-    auto changed = [&](int first, int last, float cepstra, float energy) {
-        std::vector<float> fp = stored;
-        for (int i = first; i < last; ++i)
-            for (int k = 0; k < kDims; ++k) fp[static_cast<size_t>(i) * kDims + k] += k + 1 < kDims ? cepstra : energy;
-        return fp;
-    };
-    // The probe starts 6 frames earlier and ends 3 later, 3 dB louder, with a click.
-    std::vector<float> louder(static_cast<size_t>(49) * kDims, 0.0f);
-    std::copy(stored.begin(), stored.end(), louder.begin() + 6 * kDims);
-    for (size_t i = 6 * kDims; i < 46 * kDims; ++i) louder[i] += 3.0f;
-    for (int k = 0; k < kDims; ++k) louder[static_cast<size_t>(20) * kDims + k] += 40.0f;
-    const struct {
-        const char* what;
-        std::vector<float> probe;
-        float low, high;
-    } cases[] = {
-        {"the recording itself", stored, 0.0f, 0.0f},
-        {"louder, earlier, a click", louder, 0.0f, 1e-4f},
-        {"the peak on another frame", changed(0, 40, 0.0f, 12.0f), 0.0f, 1e-4f},
-        {"a louder second half", changed(20, 40, 0.0f, 1.0f), 0.3014f, 0.3016f},   // 1 / sqrt(11)
-        {"spoken 15 % slower", Word(46, 1.15), 1.0f, 1e9f},
-    };
-    for (const auto& c : cases) {
-        const float d = CSpeakerScorer::AlignedMedian(c.probe.data(), static_cast<int>(c.probe.size()) / kDims,
-                                                      stored.data(), 40);
-        EXPECT_GE(d, c.low) << c.what;
-        EXPECT_LE(d, c.high) << c.what;
-    }
-    EXPECT_EQ(CDtw::kUnreachable, CSpeakerScorer::AlignedMedian(stored.data(), 0, stored.data(), 10));
-    EXPECT_EQ(CDtw::kUnreachable, CSpeakerScorer::AlignedMedian(stored.data(), 10, stored.data(), 0));
-    const std::vector<float> tooLong = Word(CTakeFeatures::kMaxFrames + 1);
-    EXPECT_EQ(CDtw::kUnreachable,
-              CSpeakerScorer::AlignedMedian(tooLong.data(), CTakeFeatures::kMaxFrames + 1, stored.data(), 10));
-}
-
-// The replay limit is relative to how far apart the speaker's own enrolment
-// takes lie, but a speaker whose takes vary widely must not widen it without
-// end: beyond a fixed typical distance the limit stays put, so that his fresh
-// takes, each near one enrolment take, are not taken for replays.
-TEST(SpeakerScorer, TheReplayDistanceIsRelativeUpToAFixedTypicalDistance)
-{
-    const struct {
-        const char* what;
-        float distance, typical, low, high;
-    } cases[] = {
-        {"takes alike", 0.3f, 1.0f, 0.2999f, 0.3001f},
-        {"takes apart", 0.3f, 1.5f, 0.1999f, 0.2001f},
-        {"takes far apart: no nearer than at the cap", 0.6f, 4.0f, 0.2999f, 0.3001f},
-        {"takes even further apart", 0.6f, 8.0f, 0.2999f, 0.3001f},
-        {"no typical distance", 0.3f, 0.0f, 100.0f, 1e9f},
-        {"no fingerprint", 1e3f, 1.0f, 100.0f, 1e9f},
-    };
-    for (const auto& c : cases) {
-        const float d = CSpeakerScorer::RelativeReplayDistance(c.distance, c.typical);
-        EXPECT_GE(d, c.low) << c.what;
-        EXPECT_LE(d, c.high) << c.what;
-    }
-}
-
 // A recording played back keeps its pitch frame for frame, whatever the
 // loudspeaker, the room or the pitch tracker's octave does to it; a fresh
 // take of the same tune does not.
@@ -340,56 +260,45 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
     }
 }
 
-// The noise a replay adds to a quiet take moves its fine spectral detail
-// (the upper cepstra) most and its loudness course least: the fingerprint
-// weighs a change in c10 at about 0.63 of the same change in the energy
-// contour.
-TEST(SpeakerScorer, TheFingerprintWeighsTheLoudnessCourseAboveTheFineDetail)
+// Every known take's print is looked for around the take's loudest frame,
+// enrolment and accepted takes alike, and counts as a multiple of the
+// typical similarity between the enrolment takes' prints (an accepted
+// take's at its weight); without a typical similarity nothing counts.
+TEST(SpeakerScorer, EveryKnownTakesPrintIsLookedForAgainstTheTypicalSimilarity)
 {
-    constexpr int kFrames = 80;
-    auto fingerprint = [](int column, float rampDb) {
-        CFeatureMatrix m = WordMatrix(kFrames, 0.0f);
-        // A ramp from -rampDb to +rampDb over the word: its median is 0, so
-        // the level correction leaves it in.
-        for (int i = 0; i < kFrames; ++i) m.Row(i)[column] += rampDb * (2.0f * i / (kFrames - 1) - 1.0f);
-        CTakeFeatures take;
-        EXPECT_GT(take.Build(m, 0, kFrames - 1, CTakeFeatures::kMaxFrames), 0);
-        std::vector<float> fp(static_cast<size_t>(CTakeFeatures::kMaxFrames) * kDims);
-        const int frames = take.Fingerprint(fp.data(), CTakeFeatures::kMaxFrames);
-        fp.resize(static_cast<size_t>(frames) * kDims);
-        return fp;
+    constexpr int kSigns = 4000, kCentre = 2000, kBits = CWaveformPrint::kBits;
+    std::vector<uint64_t> signs[CWaveformPrint::kStep];
+    int counts[CWaveformPrint::kStep];
+    uint32_t random = 777u;
+    for (int phase = 0; phase < CWaveformPrint::kStep; ++phase) {
+        counts[phase] = kSigns;
+        signs[phase].assign((kSigns + 63) / 64, 0);
+        for (uint64_t& word : signs[phase])
+            for (int half = 0; half < 2; ++half) {
+                random = random * 1664525u + 1013904223u;
+                word |= static_cast<uint64_t>(random) << (32 * half);
+            }
+    }
+    const struct {
+        const char* what;
+        int slot, fromCentre;
+        float typical, low, high;
+    } cases[] = {
+        {"an enrolment take's print, 600 signs from the loudest frame", 2, 600, 0.2f, 4.999f, 5.001f},
+        {"an accepted take's print, in the ring, at half weight", 9, -300, 0.2f, 2.499f, 2.501f},
+        {"a print further from the loudest frame than the search reaches", 2, 1300, 0.2f, 0.0f, 1.25f},
+        {"no typical similarity", 2, 600, 0.0f, 0.0f, 0.0f},
     };
-    const std::vector<float> original = fingerprint(0, 0.0f);
-    const std::vector<float> detail = fingerprint(9, 4.0f);           // c10
-    const std::vector<float> loudness = fingerprint(kCepstra, 4.0f);  // frame energy
-    const int n = static_cast<int>(original.size()) / kDims;
-    const float detailDistance = CSpeakerScorer::AlignedMedian(detail.data(), n, original.data(), n);
-    const float loudnessDistance = CSpeakerScorer::AlignedMedian(loudness.data(), n, original.data(), n);
-    EXPECT_GT(detailDistance, 0.1f);
-    EXPECT_LT(detailDistance, 0.7f * loudnessDistance);
-}
-
-// The fingerprint of the word framed half a word frame later lies between
-// the rows of the plain one, cepstra and energy alike: the replay check
-// compares the two framings with the same stored fingerprint.
-TEST(SpeakerScorer, TheHalfFrameFingerprintLiesBetweenTheFramesOfTheWord)
-{
-    constexpr int kFrames = 80;
-    CTakeFeatures take;
-    ASSERT_GT(take.Build(WordMatrix(kFrames, 0.0f), 0, kFrames - 1, CTakeFeatures::kMaxFrames), 0);
-    std::vector<float> plain(static_cast<size_t>(CTakeFeatures::kMaxFrames) * kDims);
-    std::vector<float> half(plain.size());
-    const int n = take.Fingerprint(plain.data(), CTakeFeatures::kMaxFrames);
-    ASSERT_EQ(n, take.Fingerprint(half.data(), CTakeFeatures::kMaxFrames, true));
-    ASSERT_GT(n, 10);
-    for (int i = 0; i + 1 < n; ++i) {
-        for (int k : {1, 2, kDims - 1}) {   // c2, c3 (slow courses) and the energy contour
-            const float a = plain[static_cast<size_t>(i) * kDims + k];
-            const float b = plain[static_cast<size_t>(i + 1) * kDims + k];
-            const float h = half[static_cast<size_t>(i) * kDims + k];
-            EXPECT_GE(h, std::min(a, b) - 0.5f) << "row " << i << " coefficient " << k;
-            EXPECT_LE(h, std::max(a, b) + 0.5f) << "row " << i << " coefficient " << k;
-        }
+    for (const auto& c : cases) {
+        CSpeakerModel model;
+        model.nTemplates = 5;
+        model.nKnownTakes = 10;
+        model.printed[c.slot] = true;
+        ASSERT_EQ(1, CWaveformPrint::Excerpt(signs[1], kSigns, kCentre + c.fromCentre - kBits / 2, model.prints[c.slot]));
+        model.printTypical = c.typical;
+        const float similarity = CSpeakerScorer::ReplayWaveformSimilarity(signs, counts, kCentre, model, 0.5f);
+        EXPECT_GE(similarity, c.low) << c.what;
+        EXPECT_LE(similarity, c.high) << c.what;
     }
 }
 

@@ -253,7 +253,8 @@ TEST_F(VoiceEngineTest, EnrolmentRefusesAnotherWordAndAMarginalTakeAndTrainsOnFi
     CSpeakerModel m;
     ASSERT_EQ(1, m.Parse(bytes.data(), bytes.size()));
     EXPECT_EQ(5, m.nTemplates);
-    EXPECT_EQ(5, m.nFingerprints);
+    EXPECT_EQ(5, m.nKnownTakes);
+    for (int k = 0; k < m.nKnownTakes; ++k) EXPECT_TRUE(m.printed[k]) << k;
     EXPECT_GT(m.templatePitch[0], 60.0f);
     VRE_Destruct();
     DialogSetUp(Setup::kModeVerify, "abj");
@@ -358,7 +359,8 @@ TEST_F(VoiceEngineTest, AnAcceptedTakeAdaptsTheModelAndARejectedOneNever)
     ASSERT_EQ(1, m.Parse(after.data(), after.size()));
     ASSERT_EQ(1, old.Parse(before.data(), before.size()));
     EXPECT_EQ(1u, m.nAdaptations);
-    EXPECT_EQ(6, m.nFingerprints);
+    EXPECT_EQ(6, m.nKnownTakes);
+    EXPECT_TRUE(m.printed[5]);
     // The first three templates are the enrolment's for good; the take went
     // into the first adaptive slot.
     for (int t = 0; t < 4; ++t) {
@@ -376,6 +378,27 @@ TEST_F(VoiceEngineTest, AnAcceptedTakeAdaptsTheModelAndARejectedOneNever)
     // With adaptation off nothing is written.
     EXPECT_EQ(0, VerifyTake(FsddTake("0_george_9"), "aaj", false).update);
     EXPECT_EQ(after, sonvera_test::ReadBytes(ModelPath()));
+}
+
+// A model the version 5 engine wrote (george's "zero", enrolled as Enrol
+// does) still verifies its speaker and still knows its enrolment takes'
+// replays, by the print version 5 kept of each.
+TEST_F(VoiceEngineTest, AModelFromTheVersion5EngineStillVerifiesAndKnowsItsReplays)
+{
+    const std::vector<unsigned char> v5 = sonvera_test::ReadBytes(sonvera_test::EngineDataPath("george-zero-v5.bin"));
+    ASSERT_FALSE(v5.empty());
+    ASSERT_TRUE(CAnsiFileSystem::MakeFolder(m_dir + "/work"));
+    ASSERT_TRUE(sonvera_test::WriteBytes(ModelPath(), v5));
+    int accepted = 0;
+    for (int take = 5; take <= 9; ++take) {
+        const SVerdict v = VerifyTake(FsddTake("0_george_" + std::to_string(take), 0.0, 0, 16.0, 200 + take));
+        EXPECT_EQ(1, v.copy) << take;
+        accepted += v.accepted == 1 ? 1 : 0;
+    }
+    EXPECT_GE(accepted, 4);
+    for (int take = 0; take <= 4; ++take)
+        EXPECT_EQ(0, VerifyTake(FsddTake("0_george_" + std::to_string(take), 3.0, 1103, 24.0, 900 + take)).copy) << take;
+    EXPECT_EQ(v5, sonvera_test::ReadBytes(ModelPath())) << "verification without adaptation leaves the file";
 }
 
 TEST_F(VoiceEngineTest, DamagedMissingForeignOrOtherwiseMadeModelsReject)

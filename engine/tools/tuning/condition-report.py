@@ -75,17 +75,19 @@ def figures(rows, t0, slope, knee):
     return e, far, frr, caught, flagged, miss, worst, len(g), len(i), len(rp)
 
 
-# VRE_VCopy said "replay": a checked take whose fingerprint distance is within
-# 0.30 (rising by 0.01 a dB from 45 dB down to 0.40 at 35 dB of word peak over
-# noise), whose pitch contour is within 0.07 semitones of a known one, or
-# whose waveform is at least 2.3 times as like an enrolment take's as two of
-# them are alike (dumps from before the waveform cue have no copy_wave).
+# VRE_VCopy said "replay": a checked take whose pitch contour is within
+# PITCH_LIMIT semitones of a known take's, or whose waveform is at least
+# WAVE_LIMIT times as like a known take's print as two enrolment takes' prints
+# are alike. Until the eleventh round the engine also flagged takes by a
+# cepstral fingerprint (the dump's `copy` then); this counts them without it.
+PITCH_LIMIT = 0.07
+WAVE_LIMIT = 2.3
+
+
 def copy_flag(r):
     if r['epd'] != '1' or r['s'] == math.inf:
         return False
-    limit = 0.30 + 0.01 * min(10.0, max(0.0, 45.0 - r['snr_db']))
-    return (float(r['copy']) <= limit or float(r.get('copy_pitch') or 'inf') <= 0.07 or
-            float(r.get('copy_wave') or 0.0) >= 2.3)
+    return float(r.get('copy_pitch') or 'inf') <= PITCH_LIMIT or float(r.get('copy_wave') or 0.0) >= WAVE_LIMIT
 
 
 def fit(rows, slope, knee, target=1.0):
@@ -128,8 +130,12 @@ def main():
     ap.add_argument('--fit', action='store_true', help='T: largest with clean FAR <= 1 %%')
     ap.add_argument('--fit-noise', action='store_true', help='slope, knee and T together: see fit_noise')
     ap.add_argument('--detail', action='store_true', help='FAR per word and FRR per speaker too')
+    ap.add_argument('--wave-limit', type=float, default=WAVE_LIMIT, help='replay check: waveform similarity limit')
+    ap.add_argument('--pitch-limit', type=float, default=PITCH_LIMIT, help='replay check: pitch-contour limit')
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
+    global WAVE_LIMIT, PITCH_LIMIT
+    WAVE_LIMIT, PITCH_LIMIT = a.wave_limit, a.pitch_limit
     speakers = set(a.speakers.split(','))
     rows = load(a.dumps, speakers)
     t0 = fit(rows, a.snr_slope, a.snr_knee) if a.fit else a.threshold
