@@ -221,7 +221,7 @@ int main(int argc, char** argv)
     CEvalProtocol protocol;
     int recordings = 0;
     // Only the takes the protocol uses are read (and resampled).
-    const int lastTake = opt.nTrialFirst < 0 ? -1 : std::max(opt.nEnrolLast, opt.nTrialLast);
+    const int lastTake = opt.nTrialFirst < 0 ? -1 : std::max({opt.nEnrolLast, opt.nTrialLast, opt.nAdaptLast});
     for (const std::string& dir : opt.data) recordings += protocol.LoadCorpus(dir, opt.speakers, opt.words, lastTake);
     if (recordings == 0) {
         std::fprintf(stderr, "sonvera-eval: no recordings\n");

@@ -81,7 +81,12 @@ def figures(rows, t0, slope, knee):
 # are alike. Until the eleventh round the engine also flagged takes by a
 # cepstral fingerprint (the dump's `copy` then); this counts them without it.
 PITCH_LIMIT = 0.07
-WAVE_LIMIT = 2.3
+WAVE_LIMIT = 2.15
+
+
+def set_limits(wave, pitch):
+    global WAVE_LIMIT, PITCH_LIMIT
+    WAVE_LIMIT, PITCH_LIMIT = wave, pitch
 
 
 def copy_flag(r):
@@ -134,8 +139,7 @@ def main():
     ap.add_argument('--pitch-limit', type=float, default=PITCH_LIMIT, help='replay check: pitch-contour limit')
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
-    global WAVE_LIMIT, PITCH_LIMIT
-    WAVE_LIMIT, PITCH_LIMIT = a.wave_limit, a.pitch_limit
+    set_limits(a.wave_limit, a.pitch_limit)
     speakers = set(a.speakers.split(','))
     rows = load(a.dumps, speakers)
     t0 = fit(rows, a.snr_slope, a.snr_knee) if a.fit else a.threshold
