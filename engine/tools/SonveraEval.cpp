@@ -320,7 +320,7 @@ int main(int argc, char** argv)
         Report(condition, trials, threshold, enrolFail, trainCalls > 0 ? trainMs / trainCalls : 0.0, opt.strPlots);
         if (!dump) continue;
         for (const STrial& t : trials)
-            std::fprintf(dump, "%s,%c,%s,%s,%s,%d,%.5f,%.5f,%.5f,%.5f,%.5f,%.4f,%d,%d,%.2f,%.3f,%d,%.5f,%.5f,%.5f,%.5f,%.3f,%.5f,%.5f,%.5f,%.5f,%.5f,%.4f\n", condition.c_str(), t.kind,
+            std::fprintf(dump, "%s,%c,%s,%s,%s,%d,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%d,%d,%.2f,%.3f,%d,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f\n", condition.c_str(), t.kind,
                          t.model.c_str(), t.word.c_str(), t.test.c_str(), t.take, t.r.fScore, t.r.fParts[0],
                          t.r.fParts[1], t.r.fParts[2], t.r.fParts[3], t.r.fCopyDistance, t.r.bAccepted ? 1 : 0,
                          t.r.bEndpoint ? 1 : 0, t.r.fSnrDb, t.r.fTakeMs, t.r.nError,
