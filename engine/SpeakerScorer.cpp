@@ -355,15 +355,18 @@ float CSpeakerScorer::PitchContourDistance(const signed char* probe, int np, flo
     return best;
 }
 
-float CSpeakerScorer::ReplayPitchDistance(const CTakeFeatures& test, const CSpeakerModel& model) const
+float CSpeakerScorer::ReplayPitchDistance(const CTakeFeatures& test, const CSpeakerModel& model,
+                                          float acceptedScale) const
 {
     signed char probe[CTakeFeatures::kMaxFrames];
     float probeHz = 0.0f;
     const int frames = test.PitchContour(probe, CTakeFeatures::kMaxFrames, probeHz);
     float best = kNoPitchContour;
-    for (int k = 0; k < model.nKnownTakes; ++k)
-        best = std::min(best, PitchContourDistance(probe, frames, probeHz, model.contourPitch[k], model.contourFrames[k],
-                                                   model.contourMedianPitch[k]));
+    for (int k = 0; k < model.nKnownTakes; ++k) {
+        const float distance = PitchContourDistance(probe, frames, probeHz, model.contourPitch[k],
+                                                    model.contourFrames[k], model.contourMedianPitch[k]);
+        best = std::min(best, k < model.nTemplates ? distance : acceptedScale * distance);
+    }
     return best;
 }
 

@@ -70,9 +70,10 @@ public:
     // speakers.
     static float Threshold(float security, float snrDb);
     // Smallest pitch-contour distance of `test` to the known takes of
-    // `model`, in semitones (see PitchContourDistance); large when no
-    // known take has enough voiced frames in common with the take.
-    float ReplayPitchDistance(const CTakeFeatures& test, const CSpeakerModel& model) const;
+    // `model`, in semitones (see PitchContourDistance), an accepted take's
+    // multiplied by `acceptedScale`; large when no known take has enough
+    // voiced frames in common with the take.
+    float ReplayPitchDistance(const CTakeFeatures& test, const CSpeakerModel& model, float acceptedScale) const;
     // Rigid comparison of two pitch contours (CSpeakerModel's units): at each
     // offset whose overlap covers most of the shorter one and holds at least
     // kMinVoicedPairs frames voiced in both, the median difference of their

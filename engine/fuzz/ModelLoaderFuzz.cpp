@@ -109,6 +109,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     probe.BuildFromTemplate(model, model.nTemplates - 1);
     float parts[CSpeakerModel::kScoreParts];
     scorer.Score(probe, model, parts);
-    scorer.ReplayPitchDistance(probe, model);
+    scorer.ReplayPitchDistance(probe, model, 1.75f);
     return 0;
 }

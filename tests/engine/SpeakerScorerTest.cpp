@@ -260,6 +260,34 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
     }
 }
 
+// An accepted take's pitch contour counts at its own scale: the same
+// contour, its median 1 % off the take's (0.172 semitones), as an enrolment
+// take and as one of the ring of accepted takes.
+TEST(SpeakerScorer, AnAcceptedTakesPitchContourCountsAtItsOwnScale)
+{
+    CTakeFeatures take;
+    ASSERT_EQ(40, take.Build(WordMatrix(80, 0.0f), 0, 79, CTakeFeatures::kMaxFrames));
+    std::vector<float> hz(CTakeFeatures::kMaxFrames, 0.0f);
+    for (int i = 0; i < 40; ++i) hz[static_cast<size_t>(i)] = static_cast<float>(140.0 * std::pow(2.0, std::sin(0.15 * i) / 4.0));
+    take.SetPitchTrack(hz.data(), static_cast<int>(hz.size()));
+    const float offMedian = static_cast<float>(12.0 * std::log2(1.01));
+    const struct {
+        const char* what;
+        int slot;
+        float distance;
+    } cases[] = {{"an enrolment take", 2, offMedian}, {"an accepted take", 7, 2.0f * offMedian}};
+    for (const auto& c : cases) {
+        CSpeakerModel model;
+        model.nTemplates = 5;
+        model.nKnownTakes = 8;   // the other slots hold no contour
+        float median = 0.0f;
+        model.contourFrames[c.slot] = take.PitchContour(model.contourPitch[c.slot], CSpeakerModel::kMaxContourFrames, median);
+        model.contourMedianPitch[c.slot] = 1.01f * median;
+        const CSpeakerScorer scorer;
+        EXPECT_NEAR(c.distance, scorer.ReplayPitchDistance(take, model, 2.0f), 1e-3f) << c.what;
+    }
+}
+
 // Every known take's print is looked for around the take's loudest frame,
 // enrolment and accepted takes alike, and counts as a multiple of the
 // typical similarity between the enrolment takes' prints (an accepted
