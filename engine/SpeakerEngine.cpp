@@ -33,10 +33,9 @@ const int kFixedTemplates = 3;            // enrolment templates adaptation neve
 // at most 0.6 % of their fresh clean takes (3 of 525; replays through a
 // loudspeaker and a room caught 91.6 %). A cepstral fingerprint of the word,
 // compared frame for frame, was a cue until the eleventh round; on the
-// tuning speakers it caught nothing the other two did not (digital copies
-// 99.6 % with or without it), and it flagged fresh takes of speakers who say
-// a word alike every time; without it the waveform's limit came down from
-// 2.3.
+// tuning speakers it added one digital copy in 525 to the other two (99.6
+// against 99.4 %) and flagged fresh takes of speakers who say a word alike
+// every time; without it the waveform's limit came down from 2.3.
 const double kReplayPitchUnit = 0.07 / 2.4;
 const double kReplayWaveformUnit = 2.15 * 2.4;
 // An accepted take's print counts at this share of its similarity (its limit
@@ -45,8 +44,8 @@ const double kReplayWaveformUnit = 2.15 * 2.4;
 // do. Chosen on the tuning speakers with takes to spare (fsdd's four: takes
 // 10-17 as logins that adapt, 18-49 as trials): the lowest ring limit at
 // which the ring's prints flag at most 0.1 % of the fresh takes the other
-// cues pass (at 2.15 they flagged 0.9 %); a replay of an accepted take is
-// still caught 93 % of the time, its digital copy always.
+// cues pass (at 2.15 they flagged 0.9 %); a replay of an accepted take
+// through a loudspeaker and a room is still caught 91-93 % of the time.
 const float kAcceptedPrintWeight = static_cast<float>(2.15 / 2.5);
 // An accepted take's pitch contour likewise counts at this multiple of its
 // distance (its limit 0.04 semitones instead of 0.07), chosen the same way:

@@ -96,8 +96,10 @@ double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical dis
                                                        4: typical waveform similarity of its enrolment takes */
 double VRE_CALL VRE_GetCopyDistance(void);          /* last VRE_VCopy: the nearer replay cue as a share of its
                                                        limit (at most 1: a replay) */
-double VRE_CALL VRE_GetCopyPitchDistance(void);     /* last VRE_VCopy: pitch-contour distance, semitones */
-double VRE_CALL VRE_GetCopyWaveform(void);          /* last VRE_VCopy: waveform similarity / the model's typical */
+double VRE_CALL VRE_GetCopyPitchDistance(void);     /* last VRE_VCopy: pitch-contour distance, semitones
+                                                       (an accepted take's scaled to the enrolment takes' limit) */
+double VRE_CALL VRE_GetCopyWaveform(void);          /* last VRE_VCopy: waveform similarity / the model's typical
+                                                       (an accepted take's weighted likewise) */
 double VRE_CALL VRE_GetTakeSnr(void);               /* last take: word peak over the noise floor, dB */
 
 #ifdef __cplusplus
