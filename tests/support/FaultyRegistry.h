@@ -18,12 +18,12 @@ class CFaultyRegistry : public CWin32Registry
 public:
     enum Call { openKey, closeKey, queryValue, setValue, queryCounts, callCount };
 
-    // Calls of the kind fail with the status, after `passing` more have passed.
-    void Fail(Call call, LONG status, int passing = 0)
+    // Calls of the kind fail with the status, from the next one on.
+    void Fail(Call call, LONG status)
     {
         m_failCall = call;
         m_failStatus = status;
-        m_failFrom = m_calls[call] + passing + 1;
+        m_failFrom = m_calls[call] + 1;
     }
     int Calls(Call call) const { return m_calls[call]; }
 

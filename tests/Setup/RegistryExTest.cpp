@@ -1,11 +1,16 @@
-// CRegistryEx values: what each family stores and reads back, the buffer
-// limits of the reads and the three "last" fields each operation leaves
-// behind. The collections' byte layouts are the archive's (tests/fw).
+// CRegistryEx: keys opened, created and verified, subkeys and value names
+// listed (a failing enumeration step reaches ShowSysMsg) and the depth-first
+// FindKey search; then values: what each family stores and reads back, the
+// buffer limits of the reads and the three "last" fields each operation
+// leaves behind. The collections' byte layouts are the archive's (tests/fw).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "Setup/RegistryEx.h"
 #include "fw/ArchiveException.h"
@@ -18,8 +23,219 @@ namespace
 {
 using sonvera_test::Bytes;
 using sonvera_test::CFaultyRegistry;
+using sonvera_test::CScratchKey;
 using sonvera_test::Items;
 using sonvera_test::ListOf;
+using Names = std::vector<std::string>;
+
+std::vector<std::pair<std::string, std::string>> g_shown;   // body, caption
+
+void CaptureMessage(const char* body, const char* caption) { g_shown.emplace_back(body, caption); }
+
+// The system's text for a code, as a message box caption shows it.
+std::string SystemText(DWORD code)
+{
+    char* text = NULL;
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                        reinterpret_cast<char*>(&text), 0, NULL);
+    const std::string result(text != NULL ? text : "", length);
+    LocalFree(text);
+    return result;
+}
+
+void SetText(HKEY root, const std::string& path, const char* name = NULL, const char* value = "")
+{
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL));
+    if (name != NULL) {
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                                                static_cast<DWORD>(strlen(value) + 1)));
+    }
+    RegCloseKey(key);
+}
+
+bool HasValue(const std::string& path, const char* name)
+{
+    return RegGetValueA(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_ANY, NULL, NULL, NULL) == ERROR_SUCCESS;
+}
+
+class RegistryKeysTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_shown.clear();
+        m_previousSink = CRegistryEx::SetMessageSink(&CaptureMessage);
+    }
+    void TearDown() override { CRegistryEx::SetMessageSink(m_previousSink); }
+
+    std::string Sub(const char* name) const { return std::string(m_key.Path()) + "\\" + name; }
+
+    CScratchKey m_key{HKEY_CURRENT_USER, "keys"};
+    CRegistryEx::PFN_SHOW_MESSAGE m_previousSink = NULL;
+    CRegistryEx reg{HKEY_CURRENT_USER};
+};
+
+// A failed open or check records its status; a successful check leaves the
+// fields alone. A fresh object acts on its root.
+TEST_F(RegistryKeysTest, OpenCreateAndVerifyRecordTheirStatus)
+{
+    EXPECT_EQ(1, reg.VerifyKey(m_key.Path()));
+    EXPECT_EQ(1, reg.Write("Marker", 3));
+    reg.Close();
+    EXPECT_TRUE(HasValue(m_key.Path(), "Marker"));
+    EXPECT_EQ(0, reg.Open(HKEY_CURRENT_USER, Sub("absent").c_str()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
+    EXPECT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
+    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    reg.Close();
+    EXPECT_EQ(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("absent").c_str()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
+    EXPECT_EQ(1, reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
+    reg.Close();
+    // CreateKey makes the key, or opens it when it is there, and it becomes current.
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(1, reg.CreateKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
+        EXPECT_EQ(1, reg.Write("Inside", "yes"));
+        reg.Close();
+    }
+    EXPECT_TRUE(HasValue(Sub("made\\deeper"), "Inside"));
+    // DeleteValueKey removes a leaf key.
+    EXPECT_EQ(1, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
+    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    EXPECT_EQ(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
+    EXPECT_EQ(0, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
+    EXPECT_NE(ERROR_SUCCESS, reg.GetLastStatus());
+}
+
+// Checking a subkey descends from the current key and closes the key it
+// descended from; opening over a held key would lose it, so it is a misuse
+// that leaves the held key current.
+TEST_F(RegistryKeysTest, DescendingClosesTheKeyLeftAndOpeningOverAHeldKeyIsAMisuse)
+{
+    SetText(HKEY_CURRENT_USER, Sub("child"));
+    CFaultyRegistry counting;
+    CRegistryOverride scope(counting);
+    ASSERT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
+    EXPECT_EQ(0, reg.VerifyKey("nochild"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
+    EXPECT_EQ(1, reg.VerifyKey("child"));
+    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    EXPECT_EQ(1, counting.Calls(CFaultyRegistry::closeKey));
+    EXPECT_THROW(reg.Open(HKEY_CURRENT_USER, m_key.Path()), std::logic_error);
+    EXPECT_THROW(reg.CreateKey(HKEY_CURRENT_USER, m_key.Path()), std::logic_error);
+    EXPECT_THROW(reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()), std::logic_error);
+    EXPECT_EQ(1, reg.Write("InChild", 1));
+    reg.Close();
+    EXPECT_EQ(2, counting.Calls(CFaultyRegistry::closeKey));
+    EXPECT_TRUE(HasValue(Sub("child"), "InChild"));
+}
+
+TEST_F(RegistryKeysTest, ListsEmptyTheArrayAndNameEverySubkeyOrValue)
+{
+    const std::string longest(199, 'n');   // the longest name the buffer takes
+    for (const char* name : {"Alpha", "Beta", longest.c_str()})
+        SetText(HKEY_CURRENT_USER, Sub(name));
+    SetText(HKEY_CURRENT_USER, m_key.Path(), "One", "1");
+    SetText(HKEY_CURRENT_USER, m_key.Path(), "Two", "2");
+    CStringArray names;
+    names.Add("stale");
+    EXPECT_EQ(1, reg.ListKey(m_key.Path(), names));
+    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    EXPECT_EQ((Names{"Alpha", "Beta", longest}), Items(names));
+    EXPECT_EQ(1, reg.ListValues(m_key.Path(), names));
+    Names values = Items(names);
+    std::sort(values.begin(), values.end());
+    EXPECT_EQ((Names{"One", "Two"}), values);
+    EXPECT_TRUE(g_shown.empty());
+}
+
+// A key that cannot be opened or counted leaves the array as it was and shows
+// nothing. A name of 200 or more characters does not fit the name buffer, so
+// its enumeration step fails with ERROR_MORE_DATA after the shorter names, and
+// the failing call is shown: code and call, file and line, the system's text.
+TEST_F(RegistryKeysTest, AFailedListingKeepsWhatItFoundAndShowsOnlyAFailedStep)
+{
+    SetText(HKEY_CURRENT_USER, Sub("a1\\a2"));
+    SetText(HKEY_CURRENT_USER, Sub(("a1\\" + std::string(210, 'z')).c_str()));
+    SetText(HKEY_CURRENT_USER, Sub("v"), "b1", "short name");
+    SetText(HKEY_CURRENT_USER, Sub("v"), std::string(250, 'v').c_str(), "long name");
+    const struct {
+        const char* below;
+        bool countRefused;
+        int (CRegistryEx::*list)(const char*, CStringArray&);
+        LONG status;
+        const char* found;
+        const char* shown;
+    } cases[] = {
+        {"absent", false, &CRegistryEx::ListKey, ERROR_FILE_NOT_FOUND, "stale", nullptr},
+        {"v", true, &CRegistryEx::ListValues, ERROR_ACCESS_DENIED, "stale", nullptr},
+        {"a1", false, &CRegistryEx::ListKey, ERROR_MORE_DATA, "a2",
+         "234 RegEnumKeyEx\nSetup\\RegistryEx.cpp "},
+        {"v", false, &CRegistryEx::ListValues, ERROR_MORE_DATA, "b1",
+         "234 RegEnumValue\nSetup\\RegistryEx.cpp "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        g_shown.clear();
+        CFaultyRegistry registry;
+        if (c.countRefused)
+            registry.Fail(CFaultyRegistry::queryCounts, c.status);
+        CRegistryOverride scope(registry);
+        CStringArray names;
+        names.Add("stale");
+        EXPECT_EQ(0, (reg.*c.list)(Sub(c.below).c_str(), names));
+        EXPECT_EQ(c.status, reg.GetLastStatus());
+        EXPECT_EQ(Names{c.found}, Items(names));
+        if (c.status != ERROR_FILE_NOT_FOUND) {
+            EXPECT_EQ(registry.Calls(CFaultyRegistry::openKey), registry.Calls(CFaultyRegistry::closeKey));
+        }
+        if (c.shown == nullptr) {
+            EXPECT_TRUE(g_shown.empty());
+            continue;
+        }
+        ASSERT_EQ(1u, g_shown.size());
+        EXPECT_EQ(0u, g_shown[0].first.find(c.shown)) << g_shown[0].first;
+        EXPECT_EQ(SystemText(ERROR_MORE_DATA), g_shown[0].second);
+    }
+    g_shown.clear();
+    reg.ShowSysMsg(ERROR_ACCESS_DENIED, "RegSomething", "Some\\File.cpp", 42);
+    ASSERT_EQ(1u, g_shown.size());
+    EXPECT_EQ("5 RegSomething\nSome\\File.cpp 42", g_shown[0].first);
+    EXPECT_EQ(SystemText(ERROR_ACCESS_DENIED), g_shown[0].second);
+}
+
+// Each tree: the values below the scratch key (path, value of "Name"), the
+// text searched for, and the key expected (below the scratch key, "-" none).
+TEST_F(RegistryKeysTest, FindKeySearchesDepthFirstIgnoringCase)
+{
+    const struct
+    {
+        std::vector<std::pair<const char*, const char*>> tree;
+        const char* wanted;
+        const char* found;
+    } cases[] = {
+        {{{"\\A\\A1", "other"}, {"\\A\\A1\\Deep", "wanted"}, {"\\B", "Wanted"}}, "WANTED", "\\A\\A1\\Deep"},
+        {{{"", "Here"}, {"\\Child", "here"}}, "here", ""},
+        {{{"\\A\\A1", "nope"}, {"\\C", "nope"}, {"\\C\\C2", "target"}}, "Target", "\\C\\C2"},
+        {{{"\\A", "one"}}, "wanted", "-"},
+    };
+    for (const auto& c : cases) {
+        CScratchKey tree{HKEY_LOCAL_MACHINE, "find"};
+        const std::string root = tree.Path();
+        for (const auto& value : c.tree)
+            SetText(HKEY_LOCAL_MACHINE, root + value.first, "Name", value.second);
+        CRegistryEx machine(HKEY_LOCAL_MACHINE);
+        const std::string expected = std::string(c.found) == "-" ? "" : root + c.found;
+        EXPECT_EQ(CString(expected.c_str()), machine.FindKey(root.c_str(), "Name", c.wanted)) << c.wanted;
+        EXPECT_EQ(CString(), machine.FindKey((root + "\\Absent").c_str(), "Name", c.wanted));
+    }
+}
+
+// ---- values ---------------------------------------------------------------
 
 class RegistryValuesTest : public ::testing::Test
 {
@@ -69,8 +285,8 @@ bool SameList(const CStringList& a, const CStringList& b)
 
 // A write, what the registry then holds and the "last" fields it leaves, and
 // a read of it into an object holding something else, with the read's fields.
-// The collections are the archive's layout (tests/fw); one array and the list
-// show that they are stored as it.
+// The collections are the archive's layout (tests/fw); the list shows that
+// they are stored as it.
 struct Family
 {
     const char* what;
@@ -109,13 +325,6 @@ TEST_F(RegistryValuesTest, EveryFamilyIsStoredAsItsLayoutAndReadsBack)
              return r.Read("V", back) == 1 && SameList(back, ListOf({"ab", ""}));
          },
          REG_BINARY, 6},
-        {"double words", [](CRegistryEx& r) { auto a = Of<CDWordArray, DWORD>({10, 0x80000001ul}); return r.Write("V", a); },
-         Bytes({2, 0, 10, 0, 0, 0, 1, 0, 0, 0x80}), REG_BINARY, REG_BINARY, 10,
-         [](CRegistryEx& r) {
-             auto back = Of<CDWordArray, DWORD>({0, 0});
-             return r.Read("V", back) == 1 && back == Of<CDWordArray, DWORD>({10, 0x80000001ul});
-         },
-         REG_BINARY, 10},
         {"int, also read unsigned", [](CRegistryEx& r) { return r.Write("V", -2); }, Bytes({0xFE, 0xFF, 0xFF, 0xFF}),
          REG_DWORD, REG_DWORD, 4,
          [](CRegistryEx& r) {
@@ -213,15 +422,12 @@ TEST_F(RegistryValuesTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
         DWORD lastSize;   // a shape read records its own size
     } cases[] = {
         {"rect from text", REG_SZ, "abc", ReadShape<RECT>({5, 6, 7, 8}), 1, ERROR_SUCCESS, 16},
-        {"point from text", REG_SZ, "abc", ReadShape<POINT>({1, 2}), 1, ERROR_SUCCESS, 8},
         {"rect over 30 bytes", REG_BINARY, Bytes({8, 0}) + std::string(32, '\x01'), ReadShape<RECT>({5, 6, 7, 8}), 0,
          ERROR_MORE_DATA, 16},
         {"string array from text", REG_SZ, std::string("plain text", 11), ReadCollection<CStringArray>(CString("keep")),
          1, ERROR_SUCCESS, 11},
         {"string list from text", REG_SZ, std::string("plain text", 11),
          ReadValue<CStringList>(ListOf({"keep"}), SameList), 1, ERROR_SUCCESS, 11},
-        {"array from a number", REG_DWORD, Bytes({17, 0, 0, 0}), ReadCollection<CDWordArray>(DWORD(5)), 1,
-         ERROR_SUCCESS, 4},
         {"collection over 4096 bytes", REG_BINARY, std::string(5000, '\x01'), ReadCollection<CByteArray>(BYTE(42)), 0,
          ERROR_MORE_DATA, 5000},
         {"number over 4 bytes", REG_BINARY, std::string(8, '\x01'), ReadValue(123), 0, ERROR_MORE_DATA, 8},
@@ -256,14 +462,7 @@ TEST_F(RegistryValuesTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
 
 TEST_F(RegistryValuesTest, ArraysReadBackIntoTheSizeTheyHadOnEntry)
 {
-    auto strings = Of<CStringArray, CString>({CString('q', 300)});
     auto five = Of<CDWordArray, DWORD>({10, 20, 30, 40, 50});
-    ASSERT_EQ(1, m_reg.Write("Strings", strings));
-    auto three = Of<CStringArray, CString>({"x", "y", "z"});
-    ASSERT_EQ(1, m_reg.Read("Strings", three));
-    ASSERT_EQ(3, three.GetSize());
-    EXPECT_EQ(CString('q', 300), three[0]);
-    EXPECT_EQ(CString(""), three[2]);
     ASSERT_EQ(1, m_reg.Write("Five", five));
     for (int size : {0, 3, 7}) {
         CDWordArray back;
@@ -334,15 +533,13 @@ TEST_F(RegistryValuesTest, ARefusedWriteReportsItsStatusAndStoresNothing)
     registry.Fail(CFaultyRegistry::setValue, ERROR_ACCESS_DENIED);
     CRegistryOverride scope(registry);
     RECT rect = {1, 2, 3, 4};
-    auto strings = Of<CStringArray, CString>({"x"});
     EXPECT_EQ(0, m_reg.Write("Int", 7));
     ExpectLast(ERROR_ACCESS_DENIED, REG_DWORD, 4);
     EXPECT_EQ(ERROR_ACCESS_DENIED, m_reg.Write("Unsigned", 7ul));
     EXPECT_EQ(0, m_reg.Write("Text", "abc"));
-    EXPECT_EQ(0, m_reg.Write("Strings", strings));
     EXPECT_EQ(0, m_reg.Write("Rect", &rect));
     ExpectLast(ERROR_ACCESS_DENIED, 1, 22);
-    for (const char* name : {"Int", "Unsigned", "Text", "Strings", "Rect"})
+    for (const char* name : {"Int", "Unsigned", "Text", "Rect"})
         EXPECT_EQ(std::string(), Stored(name)) << name;
 }
 } // namespace
