@@ -8,12 +8,13 @@
 #include <string>
 #include <utility>
 
+#include "fw/ComboBox.h"
 #include "fw/File.h"
 #include "fw/FileException.h"
 #include "fw/GlobalBlock.h"
 #include "fw/MemFile.h"
-#include "fw/Object.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/FileError.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/TempFolder.h"
 
@@ -21,20 +22,9 @@ namespace {
 
 using sonvera_test::CFaultyFileSystem;
 using sonvera_test::CTempFolder;
+using sonvera_test::FileErrorOf;
 using sonvera_test::ReadRaw;
 using sonvera_test::WriteRaw;
-
-// The exception a call raises; fails the test when it raises none.
-CFileException CaughtFrom(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const CFileException& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no CFileException";
-    return CFileException();
-}
 
 class FileTest : public ::testing::Test {
 protected:
@@ -52,7 +42,7 @@ TEST_F(FileTest, MissingFileIsReportedByOpenAndThrownByTheConstructor)
     EXPECT_EQ(error.m_strFileName, path.c_str());
     EXPECT_FALSE(file.Open(path.c_str(), CFile::modeRead));   // no error object: still just FALSE
     const std::string inMissingFolder = dir.File("nofolder\\x.dat").str();
-    const CFileException e = CaughtFrom([&] { CFile missing(inMissingFolder.c_str(), CFile::modeRead); });
+    const CFileException e = FileErrorOf([&] { CFile missing(inMissingFolder.c_str(), CFile::modeRead); });
     EXPECT_EQ(e.m_cause, CFileException::badPath);
     EXPECT_NE(std::string(e.what()).find(inMissingFolder), std::string::npos);
     EXPECT_NE(std::string(e.what()).find("CreateFile"), std::string::npos);
@@ -67,7 +57,7 @@ TEST_F(FileTest, CreateTruncatesUnlessToldNotToAndCreateNewRefusesAnExistingFile
         file.Write("OLD", 3);
     }
     EXPECT_EQ(ReadRaw(path), "OLD contents");
-    const CFileException e = CaughtFrom([&] { CFile file(path.c_str(), CFile::modeCreateNew | CFile::modeWrite); });
+    const CFileException e = FileErrorOf([&] { CFile file(path.c_str(), CFile::modeCreateNew | CFile::modeWrite); });
     EXPECT_EQ(e.m_lOsError, static_cast<LONG>(ERROR_FILE_EXISTS));
     EXPECT_EQ(ReadRaw(path), "OLD contents");
     { CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite); }
@@ -150,7 +140,7 @@ TEST_F(FileTest, RoundTripWithSeeksAndLengthsOnDiskAndInMemory)
         EXPECT_EQ(file->Seek(2, CFile::current), 2u);
         file->ReadExact(buffer, 3);
         EXPECT_EQ(std::string(buffer, 3), "234");
-        EXPECT_EQ(CaughtFrom([&] { file->Seek(-10, CFile::current); }).m_cause, CFileException::badSeek);
+        EXPECT_EQ(FileErrorOf([&] { file->Seek(-10, CFile::current); }).m_cause, CFileException::badSeek);
         EXPECT_EQ(file->GetPosition(), 5u);
         file->SetLength(4);
         EXPECT_EQ(file->GetLength(), 4u);
@@ -160,7 +150,7 @@ TEST_F(FileTest, RoundTripWithSeeksAndLengthsOnDiskAndInMemory)
         file->SeekToBegin();
         EXPECT_EQ(file->Read(buffer, 16), 7u);
         EXPECT_EQ(std::string(buffer, 7), std::string("0123\0\0z", 7));
-        EXPECT_EQ(CaughtFrom([&] { file->ReadExact(buffer, 1); }).m_cause, CFileException::endOfFile);
+        EXPECT_EQ(FileErrorOf([&] { file->ReadExact(buffer, 1); }).m_cause, CFileException::endOfFile);
         file->SetLength(8);   // extension reads as zeros
         EXPECT_EQ(file->SeekToEnd(), 8u);
         file->Seek(-1, CFile::end);
@@ -214,7 +204,7 @@ TEST_F(FileTest, FailuresCarryTheirCauseAndApi)
         {[&] { CFile::Remove(other.c_str()); }, CFileException::fileNotFound, "DeleteFile", other},
     };
     for (const auto& c : cases) {
-        const CFileException e = CaughtFrom(c.call);
+        const CFileException e = FileErrorOf(c.call);
         EXPECT_EQ(e.m_cause, c.cause) << c.api;
         EXPECT_EQ(e.m_strApiName, c.api);
         EXPECT_EQ(e.m_strFileName, c.file.c_str()) << c.api;
@@ -228,9 +218,9 @@ TEST_F(FileTest, FailuresCarryTheirCauseAndApi)
     CFileSystemOverride scope(fs);
     CFile written(path.c_str(), CFile::modeCreate | CFile::modeWrite);
     fs.Fail(CFaultyFileSystem::flush, ERROR_IO_DEVICE);
-    EXPECT_EQ(CaughtFrom([&] { written.Flush(); }).m_strApiName, "FlushFileBuffers");
+    EXPECT_EQ(FileErrorOf([&] { written.Flush(); }).m_strApiName, "FlushFileBuffers");
     fs.Fail(CFaultyFileSystem::close, ERROR_IO_DEVICE);
-    EXPECT_EQ(CaughtFrom([&] { written.Close(); }).m_cause, CFileException::hardIO);
+    EXPECT_EQ(FileErrorOf([&] { written.Close(); }).m_cause, CFileException::hardIO);
     EXPECT_FALSE(written.IsOpen());
 }
 
@@ -265,7 +255,7 @@ TEST_F(FileTest, DiskFullIsToldApartFromOtherWriteErrors)
         fs.LimitWrites(5, c.first);
         CFileSystemOverride scope(fs);
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
-        EXPECT_EQ(CaughtFrom([&] { file.Write("0123456789", 10); }).m_cause, c.second) << c.first;
+        EXPECT_EQ(FileErrorOf([&] { file.Write("0123456789", 10); }).m_cause, c.second) << c.first;
     }
 }
 
@@ -288,7 +278,7 @@ TEST_F(FileTest, OnlyNotFoundMeansAbsent)
             EXPECT_FALSE(CFile::Exists(path.c_str())) << c.first;
             continue;
         }
-        const CFileException e = CaughtFrom([&] { CFile::Exists(path.c_str()); });
+        const CFileException e = FileErrorOf([&] { CFile::Exists(path.c_str()); });
         EXPECT_EQ(e.m_cause, c.second) << c.first;
         EXPECT_EQ(e.m_lOsError, static_cast<LONG>(c.first));
         EXPECT_EQ(e.m_strFileName, path.c_str());
@@ -316,7 +306,7 @@ TEST_F(FileTest, ABriefSharingViolationIsWaitedOut)
             EXPECT_EQ(4, brief.Calls(CFaultyFileSystem::open)) << error.first;
         }
         CFileSystemOverride scope(lasting);
-        EXPECT_EQ(CaughtFrom([&] { CFile file(path.c_str(), CFile::modeWrite); }).m_cause, error.second);
+        EXPECT_EQ(FileErrorOf([&] { CFile file(path.c_str(), CFile::modeWrite); }).m_cause, error.second);
         EXPECT_GT(lasting.Calls(CFaultyFileSystem::open), 4);
     }
     EXPECT_EQ(ReadRaw(path), "x");
@@ -331,28 +321,19 @@ TEST(FileException, Win32ErrorsMapToTheClassicCausesAndTheTextNamesTheCause)
     };
     for (const auto& c : causes)
         EXPECT_EQ(CFileException::OsErrorToCause(c.first), c.second) << c.first;
-    const CFileException e = CaughtFrom([] { CFileException::ThrowOsError(ERROR_DISK_FULL, "D:\\x.dat", "WriteFile"); });
+    const CFileException e = FileErrorOf([] { CFileException::ThrowOsError(ERROR_DISK_FULL, "D:\\x.dat", "WriteFile"); });
     EXPECT_EQ(e.m_lOsError, static_cast<LONG>(ERROR_DISK_FULL));
     EXPECT_NE(std::string(e.what()).find("diskFull"), std::string::npos);
 }
 
-class CDerived : public CObject {
-public:
-    static const CRuntimeClass classCDerived;
-    const CRuntimeClass* GetRuntimeClass() const override { return &classCDerived; }
-};
-const CRuntimeClass CDerived::classCDerived = {"CDerived", static_cast<int>(sizeof(CDerived)), 0xFFFF,
-                                               &CObject::classCObject};
-
 TEST(Object, RunTimeClassChain)
 {
-    CDerived derived;
-    const CObject& base = derived;
-    EXPECT_STREQ(base.GetRuntimeClass()->m_lpszClassName, "CDerived");
+    CComboBox combo;
+    const CObject& base = combo;
+    EXPECT_STREQ(base.GetRuntimeClass()->m_lpszClassName, "CComboBox");
     EXPECT_TRUE(base.IsKindOf(&CObject::classCObject));
-    EXPECT_TRUE(base.IsKindOf(&CDerived::classCDerived));
-    const CRuntimeClass unrelated = {"CUnrelated", 0, 0, nullptr};
-    EXPECT_FALSE(base.IsKindOf(&unrelated));
+    EXPECT_TRUE(base.IsKindOf(&CWnd::classCWnd));
+    EXPECT_FALSE(CWnd().IsKindOf(&CComboBox::classCComboBox));
 }
 
 // A locked block that keeps its size, freed by its owner; a second allocation

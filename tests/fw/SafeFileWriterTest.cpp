@@ -10,12 +10,14 @@
 #include "fw/FileException.h"
 #include "fw/SafeFileWriter.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/FileError.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
 using sonvera_test::CFaultyFileSystem;
+using sonvera_test::FileErrorOf;
 using sonvera_test::CTempFolder;
 using sonvera_test::ReadRaw;
 using sonvera_test::WriteRaw;
@@ -125,12 +127,7 @@ TEST_F(SafeFileWriterTest, EveryFailingStepLeavesTheTargetAsItWas)
             fault.arm(fs);
             {
                 CFileSystemOverride scope(fs);
-                try {
-                    Rewrite(path, kNew);
-                    ADD_FAILURE() << "no exception";
-                } catch (const CFileException& e) {
-                    EXPECT_EQ(e.m_cause, fault.cause);
-                }
+                EXPECT_EQ(FileErrorOf([&] { Rewrite(path, kNew); }).m_cause, fault.cause);
             }
             EXPECT_EQ(ReadRaw(path), targetExists ? kOld : "<missing>");
             EXPECT_EQ(dir.Entries(), targetExists ? Names{L"users.dat"} : Names{});
@@ -148,12 +145,9 @@ TEST_F(SafeFileWriterTest, UnreadableTargetFailsACopyingStart)
     copyFails.LimitWrites(4, ERROR_DISK_FULL);
     for (CFaultyFileSystem* faulty : {&fs, &copyFails}) {
         CFileSystemOverride scope(*faulty);
-        try {
-            CSafeFileWriter writer(CString(path.c_str()), CSafeFileWriter::startWithCopy);
-            ADD_FAILURE() << "no exception";
-        } catch (const CFileException& e) {
-            EXPECT_EQ(e.m_cause, faulty == &fs ? CFileException::sharingViolation : CFileException::diskFull);
-        }
+        const CFileException e =
+            FileErrorOf([&] { CSafeFileWriter writer(CString(path.c_str()), CSafeFileWriter::startWithCopy); });
+        EXPECT_EQ(e.m_cause, faulty == &fs ? CFileException::sharingViolation : CFileException::diskFull);
     }
     EXPECT_EQ(ReadRaw(path), kOld);
     EXPECT_EQ(dir.Entries().size(), 1u);
