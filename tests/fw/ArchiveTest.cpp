@@ -79,10 +79,6 @@ TEST(ArchiveLayout, EveryCollectionAsCountThenElementsLittleEndian)
     words.Add(0x1234);
     words.Add(0xABCD);
     ExpectLayout(words, {0x02, 0x00, 0x34, 0x12, 0xCD, 0xAB}, "words");
-    CByteArray bytes;
-    for (BYTE b : {0xFF, 0x00, 0x7F})
-        bytes.Add(b);
-    ExpectLayout(bytes, {0x03, 0x00, 0xFF, 0x00, 0x7F}, "bytes");
 }
 
 // Counts and string lengths around the points where the prefix widens: the
