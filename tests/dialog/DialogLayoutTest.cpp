@@ -33,60 +33,63 @@ public:
     }
 };
 
-struct LayoutCase {
-    const char* name;
-    int mode, purpose, logonMethod, cryptMethod, verifyRepeat;
-    // "LABEL_ID", "LABEL_WORD", ID edit, word combo box, password edit.
-    bool labelId, labelWord, editId, comboWord, editPassword;
-    UINT hint;   // 0: the password set-up's hint
-};
-
-class DialogLayout : public ::testing::TestWithParam<LayoutCase> {};
-
-TEST_P(DialogLayout, ShowsTheControlsOfItsMethod)
-{
-    const LayoutCase& c = GetParam();
-    CInstalledApp app;
-    app.SetMethods(c.logonMethod, c.cryptMethod);
-    CLayoutDlg dialog(app, c.mode, c.purpose);
-    dialog.m_nVerifyRepeat = c.verifyRepeat;
-    CDialogDriver driver;
-    driver.When([&] { return dialog.m_bReady != 0; },
-                [&] {
-                    EXPECT_EQ(c.labelId, dialog.LabelShown("LABEL_ID"));
-                    EXPECT_EQ(c.labelWord, dialog.LabelShown("LABEL_WORD"));
-                    EXPECT_EQ(c.editId, dialog.IsShown(dialog.m_editID));
-                    EXPECT_EQ(c.comboWord, dialog.IsShown(dialog.m_comboWord));
-                    EXPECT_EQ(c.editPassword, dialog.IsShown(dialog.m_editPassword));
-                    EXPECT_EQ(c.hint != 0 ? Resource(c.hint) : std::string(voice_text::kEnterIdAndPassword),
-                              dialog.Hint());
-                    EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
-                });
-    EXPECT_EQ(IDCANCEL, driver.Run(dialog));
-}
-
 using V = CVoiceDlg;
-INSTANTIATE_TEST_SUITE_P(
-    Methods, DialogLayout,
-    ::testing::Values(
-        LayoutCase{"Enrolment", V::modeEnrol, V::purposeLogon, 0, 0, 3, true, false, false, true, false,
-                   IDS_HINT_CHOOSE_WORD},
-        LayoutCase{"LogonVoiceOnly", V::modeVerify, V::purposeLogon, 1, 0, 3, false, true, true, false, false,
-                   IDS_HINT_PRESS_RECORD},
-        LayoutCase{"LogonPasswordFirst", V::modeVerify, V::purposeLogon, 0, 1, 3, false, false, true, false, true, 0},
-        LayoutCase{"LogonPasswordOnly", V::modeVerify, V::purposeLogon, 2, 1, 3, false, false, true, false, true, 0},
-        LayoutCase{"EncryptByTheCryptMethod", V::modeVerify, V::purposeEncrypt, 1, 0, 3, false, false, true, false,
-                   true, 0},
-        LayoutCase{"DecryptVoiceOnly", V::modeVerify, V::purposeDecrypt, 0, 1, 3, false, true, true, false, false,
-                   IDS_HINT_PRESS_RECORD},
-        LayoutCase{"UnknownPurposeByTheCryptMethod", V::modeVerify, 9, 1, 2, 3, false, false, true, false, true, 0},
-        LayoutCase{"SettingAlwaysPasswordFirst", V::modeVerify, V::purposeSetting, 1, 1, 3, false, false, true,
-                   false, true, 0},
-        LayoutCase{"UserAlwaysVoiceOnly", V::modeVerify, V::purposeUser, 0, 0, 3, true, true, false, false, false,
-                   IDS_HINT_PRESS_RECORD},
-        LayoutCase{"ModelTestNeverAsksThePassword", V::modeVerify, V::purposeLogon, 0, 0, 8, true, true, false,
-                   false, false, IDS_HINT_PRESS_RECORD}),
-    [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
+
+// Each layout is shown once it is set up, and the two a customer sees most
+// are saved as screenshots for a person to look at.
+TEST(DialogLayout, ShowsTheControlsOfItsMethod)
+{
+    const struct {
+        const char* name;
+        int mode, purpose, logonMethod, cryptMethod, verifyRepeat;
+        // "LABEL_ID", "LABEL_WORD", ID edit, word combo box, password edit.
+        bool labelId, labelWord, editId, comboWord, editPassword;
+        UINT hint;   // 0: the password set-up's hint
+        const char* screenshot;
+    } cases[] = {
+        {"enrolment", V::modeEnrol, V::purposeLogon, 0, 0, 3, true, false, false, true, false, IDS_HINT_CHOOSE_WORD,
+         "voice-enrol.png"},
+        {"log-on, voice only", V::modeVerify, V::purposeLogon, 1, 0, 3, false, true, true, false, false,
+         IDS_HINT_PRESS_RECORD, nullptr},
+        {"log-on, password first", V::modeVerify, V::purposeLogon, 0, 1, 3, false, false, true, false, true, 0,
+         "voice-password.png"},
+        {"log-on, password only", V::modeVerify, V::purposeLogon, 2, 1, 3, false, false, true, false, true, 0, nullptr},
+        {"encrypt by the crypt method", V::modeVerify, V::purposeEncrypt, 1, 0, 3, false, false, true, false, true, 0,
+         nullptr},
+        {"decrypt, voice only", V::modeVerify, V::purposeDecrypt, 0, 1, 3, false, true, true, false, false,
+         IDS_HINT_PRESS_RECORD, nullptr},
+        {"unknown purpose by the crypt method", V::modeVerify, 9, 1, 2, 3, false, false, true, false, true, 0, nullptr},
+        {"setting, always password first", V::modeVerify, V::purposeSetting, 1, 1, 3, false, false, true, false, true,
+         0, nullptr},
+        {"user, always voice only", V::modeVerify, V::purposeUser, 0, 0, 3, true, true, false, false, false,
+         IDS_HINT_PRESS_RECORD, nullptr},
+        {"the model test never asks the password", V::modeVerify, V::purposeLogon, 0, 0, 8, true, true, false, false,
+         false, IDS_HINT_PRESS_RECORD, nullptr},
+    };
+    CInstalledApp app;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        app.SetMethods(c.logonMethod, c.cryptMethod);
+        CLayoutDlg dialog(app, c.mode, c.purpose);
+        dialog.m_nVerifyRepeat = c.verifyRepeat;
+        CDialogDriver driver;
+        driver.When([&] { return dialog.m_bReady != 0; },
+                    [&] {
+                        EXPECT_EQ(c.labelId, dialog.LabelShown("LABEL_ID"));
+                        EXPECT_EQ(c.labelWord, dialog.LabelShown("LABEL_WORD"));
+                        EXPECT_EQ(c.editId, dialog.IsShown(dialog.m_editID));
+                        EXPECT_EQ(c.comboWord, dialog.IsShown(dialog.m_comboWord));
+                        EXPECT_EQ(c.editPassword, dialog.IsShown(dialog.m_editPassword));
+                        EXPECT_EQ(c.hint != 0 ? Resource(c.hint) : std::string(voice_text::kEnterIdAndPassword),
+                                  dialog.Hint());
+                        if (c.screenshot != nullptr) {
+                            EXPECT_TRUE(SaveScreenshot(dialog.m_hWnd, c.screenshot));
+                        }
+                        EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
+                    });
+        EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+    }
+}
 
 TEST(DialogMixer, BarsFollowTheMixerAndAMovedBarIsWrittenBack)
 {

@@ -1,12 +1,14 @@
-// The dialog's paths that need engine results real takes cannot force, run
-// against the scripted engine double: the engine's set-up order and values,
-// rejections, replays, failed training, refused takes, end-point errors and
-// the question they lead to, model updates, and the model test's counting;
-// a screenshot of a take with its end points.
+// The voice dialog against the scripted engine double, whose results real
+// takes cannot force: the engine's set-up order and values, the enrolment's
+// controls while a take runs, rejections, replays, the log and its purpose,
+// failed training, refused takes, end-point errors and the question they
+// lead to, model updates, the model test's counting, the password-only
+// method, and Enter and exit at the wrong moments; screenshots of a take
+// running and of one with its end points. The real engine behind the dialog
+// is the host's end-to-end test's (tests/host/e2e).
 #include "DialogTestSupport.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "ScriptedEngine.h"
 #include "resources/resource.h"
@@ -115,13 +117,15 @@ TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpWithoutTheTakesAndTheFina
 // A take the check refuses without a reason names the word and is no
 // attempt; a replay is shown and the verdict still follows; four rejections
 // then an acceptance end with 1, and a second run has the attempts left.
-// Every attempt is take 1 of the host's total.
+// Every attempt is take 1 of the host's total. Decided verifications are
+// logged with their purpose, and an accepted user is remembered.
 TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUsed)
 {
     ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {0}));
     ASSERT_TRUE(m_engine.Push("VRE_VCopy", {0}));
     ASSERT_TRUE(m_engine.Push("VRE_Verify", {0, 0, 0, 0, 1, 0}));
-    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+    m_app.SetMethods(1, 1);
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeDecrypt);
     dialog.m_strUserID = "george";
     QueueTakes(dialog, 8);
     std::vector<std::string> counters;
@@ -145,6 +149,7 @@ TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUs
     ASSERT_NE(hints.end(), replay);
     EXPECT_NE(hints.end(), std::find(replay, hints.end(), Resource(IDS_HINT_REJECTED)));
     EXPECT_EQ(5, m_engine.Count("VRE_VCopy"));
+    EXPECT_EQ("george", m_app.Setup().GetLastUserProgram().str());
     // Only the constructor sets the attempts: the next rejection is the last.
     // Without the copy check no take is checked for a replay.
     dialog.m_bCopyCheck = 0;
@@ -152,9 +157,9 @@ TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUs
     EXPECT_EQ(1u, dialog.TakesLeft());
     EXPECT_EQ(5, m_engine.Count("VRE_VCopy"));
     const std::vector<std::string> log = m_app.LogLines();
-    ASSERT_EQ(2u, log.size());   // only decided verifications are logged
-    EXPECT_NE(std::string::npos, log[0].find("] george : Logon : Accept"));
-    EXPECT_NE(std::string::npos, log[1].find("] george : Logon : Denied"));
+    ASSERT_EQ(2u, log.size());
+    EXPECT_NE(std::string::npos, log[0].find("] george : Decrypt : Accept"));
+    EXPECT_NE(std::string::npos, log[1].find("] george : Decrypt : Denied"));
 }
 
 // The window at the moment the engine checks a take: the whole take and its end points.
@@ -164,6 +169,9 @@ void SaveEndPoints()
     EXPECT_TRUE(SaveScreenshot(s_window, "voice-take-endpoints.png"));
 }
 
+// The enrolment shows its mode, word and counter once it is set up, and while
+// a take runs only the exit button answers. It leaves storing the model and
+// the nick to the host.
 TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTakeAgainWithItsNumber)
 {
     ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {1, 1, 0, 1, 1, 1}));
@@ -177,10 +185,22 @@ TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTak
     driver.When([&] { return dialog.m_bReady != 0; },
                 [&] {
                     s_window = dialog.m_hWnd;
+                    EXPECT_EQ("0 / 5", dialog.Label("LABEL_REPEAT"));
+                    EXPECT_EQ(Resource(IDS_MODE_ENROL), dialog.Label("LABEL_MODE"));
+                    EXPECT_EQ("zero", dialog.m_comboWord.GetWindowText().str());
                     EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
-                });
+                })
+        .When([&] { return dialog.m_nTick >= 15; },
+              [&] {
+                  EXPECT_FALSE(dialog.IsButtonEnabled("BUTTON_RECORD"));
+                  EXPECT_TRUE(dialog.IsButtonEnabled("BUTTON_EXIT"));
+                  EXPECT_TRUE(SaveScreenshot(dialog.m_hWnd, "voice-enrol-live.png"));
+              });
     EXPECT_EQ(IDOK, driver.Run(dialog));
     EXPECT_EQ(1, dialog.m_bTrained);
+    EXPECT_EQ(Resource(IDS_HINT_TRAINING), dialog.m_hints.back());
+    EXPECT_TRUE(dialog.m_prompts.empty());   // narration is off
+    EXPECT_EQ("", m_app.Users().GetVoiceList("taro").str());
     // Take checks by index: the third take is checked twice as the third.
     std::vector<std::string> indices;
     for (const std::string& call : m_engine.CallsOf({"VRE_CheckSexSpeech"}))
@@ -196,14 +216,8 @@ TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTak
                       {"VRE_PutMode(1)", "VRE_PutID(\"taro\")", "VRE_PutPW(\"zero\")", "VRE_PutNick(\"aaj\")",
                        "VRE_DestructMemories()", "VRE_Destruct()"}}),
               m_engine.CallsOf(kSetUpCalls));
-    // The whole take reaches the engine: the recording's loudest sample, not a short word.
-    std::vector<short> speech;
-    unsigned rate = 0;
-    ASSERT_TRUE(ReadMonoWave(Recording("0_george_0"), speech, rate));
-    int peak = 0;
-    for (short sample : Resample(speech, rate, 11025))
-        peak = std::max(peak, std::abs(static_cast<int>(sample)));
-    EXPECT_EQ("VRE_GetEndpointShort(33075,peak=" + std::to_string(peak) + ",0)",
+    // The whole take reaches the engine, with the recording's loudest sample, not as a short word.
+    EXPECT_EQ("VRE_GetEndpointShort(33075,peak=9115,0)",
               m_engine.CallsOf({"VRE_GetEndpointShort"}).at(0));
 }
 
@@ -223,73 +237,72 @@ TEST_F(ScriptedDialogTest, FailedTrainingTakesOneMoreTakeAndTrainsAgain)
     EXPECT_FALSE(sonvera_test::ReadRaw(m_app.ModelFile("aaj").str()).empty());
 }
 
-struct EndPointCase {
-    int answer;    // to the question before training
-    INT_PTR result;
-    int trainings;
-};
-
-class EndPointErrors : public ScriptedDialogTest, public ::testing::WithParamInterface<EndPointCase> {};
-
-TEST_P(EndPointErrors, ShowTheirHintsAndTwoWarningsAskBeforeTraining)
+// Four takes without speech (-1, -2, -3, -4), then idle; pressed again, one
+// more (-5) and the good takes, here two. The two warnings (-4, -5) ask before
+// training: "no" ends the enrolment, "yes" trains.
+TEST_F(ScriptedDialogTest, EndPointErrorsShowTheirHintsAndTwoWarningsAskBeforeTraining)
 {
-    // Four takes without speech (-1, -2, -3, -4), then idle; pressed again,
-    // one more (-5) and the good takes, here two.
-    ASSERT_TRUE(m_engine.Push("VRE_GetEndpointShort", {0, 0, 0, 0, 0}));
-    ASSERT_TRUE(m_engine.Push("VRE_GetErrorNumber", {-1, -2, -3, -4, -5}));
-    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
-    dialog.m_strUserID = "taro";
-    dialog.m_nMaxRepeat = 2;
-    QueueTakes(dialog, 7);
-    CMessageBoxAnswer answer(GetParam().answer);
-    CDialogDriver driver;
-    driver.When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); })
-        .When([&] { return dialog.TakesLeft() == 3 && dialog.IsButtonEnabled("BUTTON_RECORD"); },
-              [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); });
-    EXPECT_EQ(GetParam().result, driver.Run(dialog));
-    const std::vector<std::string>& hints = dialog.m_hints;
-    EXPECT_EQ(1, Count(hints, IDS_HINT_LENGTH_ABNORMAL));
-    EXPECT_EQ(1, Count(hints, IDS_HINT_TOO_QUIET));
-    EXPECT_EQ(1, Count(hints, IDS_HINT_TOO_LOUD));
-    ASSERT_EQ(1u, answer.m_boxes.size());
-    EXPECT_EQ("Sonver: " + Resource(IDS_ASK_ENROL_ANYWAY), answer.m_boxes[0]);
-    EXPECT_EQ(GetParam().trainings, m_engine.Count("VRE_Train"));
-    EXPECT_EQ(0u, dialog.TakesLeft());
+    const struct {
+        int answer;
+        INT_PTR result;
+        int trainings;
+    } cases[] = {{IDNO, IDCANCEL, 0}, {IDYES, IDOK, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        m_engine.Reset();
+        ASSERT_TRUE(m_engine.Push("VRE_GetEndpointShort", {0, 0, 0, 0, 0}));
+        ASSERT_TRUE(m_engine.Push("VRE_GetErrorNumber", {-1, -2, -3, -4, -5}));
+        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
+        dialog.m_strUserID = "taro";
+        dialog.m_nMaxRepeat = 2;
+        QueueTakes(dialog, 7);
+        CMessageBoxAnswer answer(c.answer);
+        CDialogDriver driver;
+        driver.When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); })
+            .When([&] { return dialog.TakesLeft() == 3 && dialog.IsButtonEnabled("BUTTON_RECORD"); },
+                  [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); });
+        EXPECT_EQ(c.result, driver.Run(dialog));
+        const std::vector<std::string>& hints = dialog.m_hints;
+        EXPECT_EQ(1, Count(hints, IDS_HINT_LENGTH_ABNORMAL));
+        EXPECT_EQ(1, Count(hints, IDS_HINT_TOO_QUIET));
+        EXPECT_EQ(1, Count(hints, IDS_HINT_TOO_LOUD));
+        EXPECT_EQ(std::vector<std::string>{"Sonver: " + Resource(IDS_ASK_ENROL_ANYWAY)}, answer.m_boxes);
+        EXPECT_EQ(c.trainings, m_engine.Count("VRE_Train"));
+        EXPECT_EQ(0u, dialog.TakesLeft());
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, EndPointErrors,
-                         ::testing::Values(EndPointCase{IDNO, IDCANCEL, 0}, EndPointCase{IDYES, IDOK, 1}));
-
-struct ModelTestCase {
-    std::vector<int> verdicts;
-    INT_PTR result;
-    int takes;
-};
-
-class ModelTestCounting : public ScriptedDialogTest, public ::testing::WithParamInterface<ModelTestCase> {};
-
-TEST_P(ModelTestCounting, EndsAsSoonAsItsOutcomeIsCertain)
+// The model test after an enrolment ends as soon as its outcome is certain:
+// at the fourth acceptance, or once too few takes are left for four. It
+// stores no model and logs nothing.
+TEST_F(ScriptedDialogTest, TheModelTestEndsAsSoonAsItsOutcomeIsCertain)
 {
-    ASSERT_TRUE(m_engine.Push("VRE_Verify", GetParam().verdicts));
-    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
-    dialog.m_nVerifyRepeat = CVoiceDlg::kModelTestTakes;
-    dialog.m_strUserID = "george";
-    dialog.m_strWord = "zero";
-    dialog.m_strNick = "aaj";
-    QueueTakes(dialog, 8);
-    EXPECT_EQ(GetParam().result, RunFromRecord(dialog));
-    EXPECT_EQ(GetParam().takes, dialog.m_nTake);
-    EXPECT_EQ(static_cast<size_t>(8 - GetParam().takes), dialog.TakesLeft());
-    EXPECT_EQ(0, m_engine.Count("VRE_GetbUpdate"));   // no model stored, nothing logged
-    EXPECT_TRUE(m_app.LogLines().empty());
+    const struct {
+        std::vector<int> verdicts;
+        INT_PTR result;
+        int takes;
+    } cases[] = {{{1, 1, 1, 1}, IDOK, 4},
+                 {{0, 0, 0, 0, 0}, IDCANCEL, 5},
+                 {{1, 0, 0, 0, 0, 0}, IDCANCEL, 6},
+                 {{1, 0, 1, 0, 0, 1, 0, 0}, IDCANCEL, 8},
+                 {{1, 1, 0, 1, 0, 0, 0, 1}, IDOK, 8}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.verdicts));
+        m_engine.Reset();
+        ASSERT_TRUE(m_engine.Push("VRE_Verify", c.verdicts));
+        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+        dialog.m_nVerifyRepeat = CVoiceDlg::kModelTestTakes;
+        dialog.m_strUserID = "george";
+        dialog.m_strWord = "zero";
+        dialog.m_strNick = "aaj";
+        QueueTakes(dialog, 8);
+        EXPECT_EQ(c.result, RunFromRecord(dialog));
+        EXPECT_EQ(c.takes, dialog.m_nTake);
+        EXPECT_EQ(static_cast<size_t>(8 - c.takes), dialog.TakesLeft());
+        EXPECT_EQ(0, m_engine.Count("VRE_GetbUpdate"));
+        EXPECT_TRUE(m_app.LogLines().empty());
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Verdicts, ModelTestCounting,
-                         ::testing::Values(ModelTestCase{{1, 1, 1, 1}, IDOK, 4},
-                                           ModelTestCase{{0, 0, 0, 0, 0}, IDCANCEL, 5},
-                                           ModelTestCase{{1, 0, 0, 0, 0, 0}, IDCANCEL, 6},
-                                           ModelTestCase{{1, 0, 1, 0, 0, 1, 0, 0}, IDCANCEL, 8},
-                                           ModelTestCase{{1, 1, 0, 1, 0, 0, 0, 1}, IDOK, 8}));
 
 // The engine adapts its model file while it verifies; here the test does.
 CString s_modelFile;
@@ -319,6 +332,58 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
     ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), ""));
     m_app.Voices().GetUserVoice("george", m_app.Users().GetCertiKey("george"), "aaj");
     EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
+}
+
+TEST_F(ScriptedDialogTest, PasswordOnlyEndsWith1WithoutATake)
+{
+    m_app.SetMethods(1, 2);
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeEncrypt);
+    QueueTakes(dialog, 1);
+    CDialogDriver driver;
+    driver.When([&] { return dialog.m_bReady != 0; },
+                [&] {
+                    dialog.TypeID("nobody");
+                    dialog.TypePassword("secret");
+                    EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
+                })
+        .Then([&] {
+            EXPECT_EQ(Resource(IDS_HINT_NO_AUTHORITY), dialog.Hint());
+            dialog.TypeID("GEORGE");
+            dialog.PressEnter();
+        });
+    EXPECT_EQ(IDOK, driver.Run(dialog));
+    EXPECT_EQ(1u, dialog.TakesLeft());
+}
+
+// Enter before the set-up does nothing, after it starts a take; exit during
+// the take ends the dialog with 2 once the take is done. Without the
+// narration key the prompts are played.
+TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATake)
+{
+    WritePrivateProfileStringA("VOICE_RECOG_DLL", "Narration", nullptr, m_app.File("marzet.ini"));
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
+    dialog.m_strUserID = "taro";
+    dialog.m_nTimeScale = 100;   // the set-up timer at its full 200 ms, so that Enter comes first
+    QueueTakes(dialog, 2);
+    CDialogDriver driver;
+    driver.When([&] { return dialog.m_hWnd != nullptr && !dialog.m_bReady; }, [&] { dialog.PressEnter(); })
+        .When([&] { return dialog.m_bReady != 0; },
+              [&] {
+                  EXPECT_EQ(0, dialog.m_bRecording);   // the early Enter started nothing
+                  dialog.m_nTimeScale = 5;
+                  dialog.PressEnter();
+              })
+        .When([&] { return dialog.m_nTick >= 10; },
+              [&] {
+                  EXPECT_EQ(1, dialog.m_nTake);
+                  EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
+                  EXPECT_EQ(1, dialog.m_bExitRequested);
+              });
+    EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+    EXPECT_EQ(30, dialog.m_nTick);       // the take ran to its end after the press
+    EXPECT_EQ(1u, dialog.TakesLeft());   // and no further take began
+    EXPECT_EQ(0, dialog.m_bTrained);
+    EXPECT_EQ((std::vector<std::string>{"sv_wordrec.wav", "sv_read.wav"}), dialog.m_prompts);
 }
 
 }  // namespace
