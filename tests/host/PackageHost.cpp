@@ -2,10 +2,14 @@
 // (its include folder and import library, no source tree) and runs beside
 // the package's DLLs: the settings of an application folder made from the
 // package's app folder, a user with a voice slot, a file error of the library
-// caught by the host, and the voice dialog on the package's skin, left with
-// its exit button once it has set itself up.
+// caught by the host with its message, a text the library made living on in
+// the host, the popup menu opening for the host's module, and the voice
+// dialog on the package's skin, left with its exit button once it has set
+// itself up.
 // Usage: PackageHost <application folder>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "Sonvera.h"
 
@@ -36,15 +40,42 @@ private:
     int m_nTicks = 0;
 };
 
+// The library's exception reaches the host's catch block with its message.
 bool FileErrorReachesHost(const CString& app)
 {
     CAppUserDic users;
     try {
         users.SetUserDicFilePath(app + "\\no such folder\\users.dat");
-    } catch (const CFileException&) {
-        return true;
+    } catch (const CFileException& error) {
+        return std::string(error.what()).find("users.dat") != std::string::npos;
     }
     return false;
+}
+
+// A Shift-JIS text through the cipher and back, the cipher text made in the
+// library and copied and emptied in the host.
+bool TextsCrossTheBoundary()
+{
+    const CString text = "\x83\x65\x83\x58\x83\x67";   // テスト
+    CCrypto crypto;
+    CString cipher = crypto.EncryptString(text, CCrypto::GetProcessKey());
+    const CString copy = cipher;
+    cipher.Empty();
+    return crypto.DecryptString(copy, CCrypto::GetProcessKey()) == text;
+}
+
+// The menu registers its window class for the host's module.
+bool MenuOpensForTheHost()
+{
+    CFlatPopupMenu menu;
+    char text[6] = {};
+    if (!menu.Create(GetModuleHandleA(nullptr)) || !menu.AppendItem(CFlatPopupMenu::itemDefault, "&Open", 1) ||
+        !menu.GetString(1, text, sizeof text) || std::strcmp(text, "&Open") != 0)
+        return false;
+    menu.Track(10, 10, nullptr, false);
+    HWND window = FindWindowA("fpmMenuClass", nullptr);
+    DestroyWindow(window);
+    return window != nullptr;
 }
 
 }  // namespace
@@ -76,7 +107,11 @@ int main(int argc, char** argv)
         std::printf("user: %s, password %s\n", added ? "added" : "NOT added",
                     users.VerifyPassWord("tiny", "secret") != -1 ? "matches" : "DOES NOT MATCH");
         const bool caught = FileErrorReachesHost(app);
-        std::printf("file error: %s\n", caught ? "caught by the host" : "NOT CAUGHT");
+        std::printf("file error: %s\n", caught ? "caught by the host" : "NOT CAUGHT WITH ITS MESSAGE");
+        const bool texts = TextsCrossTheBoundary();
+        std::printf("texts: %s\n", texts ? "cross the boundary" : "DO NOT CROSS THE BOUNDARY");
+        const bool menu = MenuOpensForTheHost();
+        std::printf("menu: %s\n", menu ? "opens" : "DOES NOT OPEN");
 
         CLeavingDlg dialog;
         dialog.m_pSetupFile = &setup;
@@ -89,7 +124,7 @@ int main(int argc, char** argv)
         const INT_PTR result = dialog.DoModal();
         std::printf("dialog: %s, end code %d\n", dialog.m_bWasReady ? "ready" : "NEVER READY",
                     static_cast<int>(result));
-        status = added && caught && dialog.m_bWasReady && result == IDCANCEL ? 0 : 1;
+        status = added && caught && texts && menu && dialog.m_bWasReady && result == IDCANCEL ? 0 : 1;
     } catch (const CFileException& error) {
         std::printf("file error: %s\n", error.what());
     }
