@@ -1,4 +1,4 @@
-// The user and voice dictionaries in a scratch folder, and readers of their
+// The user dictionary in a scratch folder, and readers of the dictionaries'
 // files that do not go through the classes under test.
 #pragma once
 
@@ -14,7 +14,6 @@
 #include "tests/support/TempFolder.h"
 #include "fw/FileException.h"
 #include "userdata/AppUserDic.h"
-#include "userdata/AppUserVoiceDic.h"
 #include "userdata/Crypto.h"
 
 namespace sonvera_test {
@@ -92,48 +91,6 @@ protected:
     CTempFolder m_folder;
     CString m_path;
     CAppUserDic m_dic;
-};
-
-const size_t kSlot = 125000;
-
-class VoiceDicTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(CreateDirectoryA(m_folder.File("work"), nullptr));
-        m_voice.SetVoiceDicPath(m_folder.Path());
-        m_dicPath = m_folder.File("marzetuvd.dat");
-    }
-
-    CString ModelPath(const char* nick) const { return m_folder.File("work") + "\\" + nick + ".bin"; }
-    std::string Dic() const { return ReadRaw(m_dicPath); }
-    void PutModel(const char* nick, const std::string& bytes) { ASSERT_TRUE(WriteRaw(ModelPath(nick), bytes)); }
-    std::string Model(const char* nick) const { return ReadRaw(ModelPath(nick)); }
-    // The model a nick's block gives back into the work folder.
-    std::string Fetched(const char* id, const char* key, const char* nick)
-    {
-        PutModel(nick, "stale");
-        m_voice.GetUserVoice(id, key, nick);
-        return Model(nick);
-    }
-
-    // The decrypted text of the length-prefixed area at an offset of a slot.
-    std::string SlotText(size_t slot, size_t lengthOffset) const
-    {
-        const std::string bytes = Dic();
-        const unsigned long length = Word(bytes, slot * kSlot + lengthOffset);
-        return length > 240 ? "<bad length>" : Decrypted(bytes.substr(slot * kSlot + lengthOffset + 4, length));
-    }
-
-    int FindSlot(const std::string& id, const std::string& key)
-    {
-        CFile file(m_dicPath, CFile::modeRead | CFile::typeBinary);
-        return m_voice.FindIDPos(id.c_str(), key.c_str(), file);
-    }
-
-    CTempFolder m_folder;
-    CString m_dicPath;
-    CAppUserVoiceDic m_voice;
 };
 
 } // namespace sonvera_test

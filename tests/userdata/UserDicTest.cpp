@@ -9,13 +9,7 @@
 
 namespace {
 
-using sonvera_test::CFaultyFileSystem;
-using sonvera_test::DictionaryImage;
-using sonvera_test::Items;
-using sonvera_test::StoredRecords;
-using sonvera_test::Strings;
-using sonvera_test::UserDicTest;
-using sonvera_test::WordBytes;
+using namespace sonvera_test;
 
 // "ア" is 0x83 0x41: its trail byte is the code of 'A'. "ヂ" is 0x83 0x61, whose
 // trail byte is the code of 'a'. Folding trail bytes would make them one.
@@ -101,7 +95,7 @@ TEST_F(UserDicTest, EachChangeStoresItsShapeOfRecord)
         {"one nick of two", [](CAppUserDic& d) { return d.DelNick("Alice", "aaj"); }, 1, {"Alice;first text;Secret;1;KEY-A;101;abj", bob}},
     };
     for (const auto& c : cases) {
-        sonvera_test::CTempFolder folder;
+        CTempFolder folder;
         m_path = folder.File("users.dic");
         ASSERT_EQ(1, m_dic.SetUserDicFilePath(m_path));
         AddAlice();
@@ -129,16 +123,14 @@ TEST_F(UserDicTest, IdsMatchWithoutCaseValuesByteForByteAndNobodyGetsNothing)
         {&CAppUserDic::VerifyAuthority, "alice", "101", 1}, {&CAppUserDic::VerifyAuthority, "alice", "10", -1},
         {&CAppUserDic::VerifyGroupInfo, "alice", "1", 1}, {&CAppUserDic::VerifyGroupInfo, "alice", "01", -1},
         {&CAppUserDic::VerifyNick, "alice", "ABJ", 1}, {&CAppUserDic::VerifyNick, "alice", "acj", -1},
-        {&CAppUserDic::VerifyPassWord, "Alicia", "Secret", -1}, {&CAppUserDic::VerifyGroupInfo, "Alicia", "1", -1},
-        {&CAppUserDic::VerifyCertiKey, "Alicia", "KEY-A", -1}, {&CAppUserDic::VerifyAuthority, "Alicia", "101", -1},
-        {&CAppUserDic::VerifyNick, "Alicia", "aaj", -1},
+        {&CAppUserDic::VerifyPassWord, "Alicia", "Secret", -1}, {&CAppUserDic::VerifyNick, "Alicia", "aaj", -1},
         {&CAppUserDic::SetPassWord, "Alicia", "x", 0}, {&CAppUserDic::SetNick, "Alicia", "x", 0},
         {&CAppUserDic::DelNick, "Alicia", "aaj", 0},
     };
-    const std::string before = sonvera_test::ReadRaw(m_path);
+    const std::string before = ReadRaw(m_path);
     for (const auto& c : verifies)
         EXPECT_EQ(c.expected, (m_dic.*c.verify)(c.id, c.value)) << c.id << " " << c.value;
-    EXPECT_EQ(before, sonvera_test::ReadRaw(m_path));
+    EXPECT_EQ(before, ReadRaw(m_path));
 
     using Get = CString (CAppUserDic::*)(CString);
     for (Get get : {&CAppUserDic::GetPassWord, &CAppUserDic::GetGroupInfo, &CAppUserDic::GetCertiKey,
@@ -171,32 +163,36 @@ TEST_F(UserDicTest, DoubleByteCharactersAreNeverCaseFolded)
     ExpectEverywhere({idA.str() + ";t;p1;0;K1;111;;", idDi.str() + ";t;q2;0;K2;111;"});
 }
 
-// GetUser reads group 1 only from exactly "1", a missing authority digit as
-// 0, and appends the nicks; GetUserInfo reads the group as a number.
+// The fields GetUser gives, joined for comparison; the authority as three digits.
+std::string Joined(const CAppUserDic::USER_INFORMATION& info)
+{
+    return (info.strUserID + ";" + info.strUserText + ";" + info.strPassword + ";").str() +
+           std::to_string(info.nGroup) + ";" + info.strCertiKey.str() + ";" + std::to_string(info.bAllowLogon) +
+           std::to_string(info.bAllowEncrypt) + std::to_string(info.bAllowDecrypt);
+}
+
+// GetUser reads both record shapes alike, group 1 only from exactly "1" and
+// a missing authority digit as 0, and appends the nicks; GetUserInfo reads
+// the group as a number.
 TEST_F(UserDicTest, GetUserReadsBothShapesAlikeAndAppendsTheNicks)
 {
     AddAlice();
     AddBob();
     CAppUserDic::USER_INFORMATION terminated;
     ASSERT_EQ(1, m_dic.GetUser("ALICE", terminated));
+    EXPECT_EQ("Alice;first text;Secret;1;KEY-A;101", Joined(terminated));
     ASSERT_EQ(1, m_dic.SetPassWord("Alice", "Secret"));   // now the joined shape
     CAppUserDic::USER_INFORMATION joined;
     joined.arrNicks.Add("kept");
     ASSERT_EQ(1, m_dic.GetUser("alice", joined));
+    EXPECT_EQ("Alice;first text;Secret;1;KEY-A;101", Joined(joined));
     EXPECT_EQ(Strings({"kept", "aaj", "abj"}), Items(joined.arrNicks));
-    for (const CAppUserDic::USER_INFORMATION* info : {&terminated, &joined}) {
-        EXPECT_EQ("Alice;first text;Secret;1;KEY-A",
-                  (info->strUserID + ";" + info->strUserText + ";" + info->strPassword + ";").str() +
-                      std::to_string(info->nGroup) + ";" + info->strCertiKey.str());
-        EXPECT_EQ(101, info->bAllowLogon * 100 + info->bAllowEncrypt * 10 + info->bAllowDecrypt);
-    }
 
     ASSERT_EQ(1, m_dic.SetGroupInfo("Bob", "01"));
     ASSERT_EQ(1, m_dic.SetAuthority("Bob", "1"));
     CAppUserDic::USER_INFORMATION bob;
     ASSERT_EQ(1, m_dic.GetUser("Bob", bob));
-    EXPECT_EQ(0, bob.nGroup);
-    EXPECT_EQ(100, bob.bAllowLogon * 100 + bob.bAllowEncrypt * 10 + bob.bAllowDecrypt);
+    EXPECT_EQ("Bob;t;p;0;K;100", Joined(bob));
     CAppUserDic::USER_DICTIONARY dict;
     ASSERT_EQ(1, m_dic.GetUserInfo("bob", dict));
     EXPECT_EQ(1, dict.nGroup);
@@ -240,6 +236,7 @@ TEST(UserDicImage, DamageEndsTheListWithTheEntriesBeforeIt)
         {"length past the end", WordBytes(100) + "short", 0},
         {"length one past the end", WordBytes(2) + "x", 0},
         {"length near 4 GiB", WordBytes(0xFFFFFFF0ul) + "x", 0},
+        {"length past the end by its high byte alone", WordBytes(0x01000001ul) + "z", 0},
         {"length word cut short", std::string("\x05\x00\x00", 3), 0},
         {"zero length", WordBytes(0) + WordBytes(1) + "q", 0},
         {"zero byte inside the cipher text", WordBytes(3) + std::string("a\0b", 3), 0},
@@ -260,11 +257,11 @@ const char kU2[] = "u2;a;p;0;k;111;abj;";
 TEST_F(UserDicTest, DamagedEntriesAndTailMatchNobodyAndAreKeptAsTheyWere)
 {
     std::string image = DictionaryImage({kU1, kU2, "u3;a;p;0;k;111;acj;"});
-    const size_t second = 4 + sonvera_test::Word(image, 0);
+    const size_t second = 4 + Word(image, 0);
     image[second + 14] = image[second + 14] == 'A' ? 'B' : 'A';
-    const std::string damaged = image.substr(second, 4 + sonvera_test::Word(image, second));
+    const std::string damaged = image.substr(second, 4 + Word(image, second));
     const std::string tail = WordBytes(999) + "xx";
-    ASSERT_TRUE(sonvera_test::WriteRaw(m_path, image + tail));
+    ASSERT_TRUE(WriteRaw(m_path, image + tail));
     CAppUserDic dic;
     dic.SetUserDicFilePath(m_path);
     CStringArray ids;
@@ -278,7 +275,7 @@ TEST_F(UserDicTest, DamagedEntriesAndTailMatchNobodyAndAreKeptAsTheyWere)
     EXPECT_EQ(2, dic.VerifyPassWord("U3", "p"));
     ASSERT_EQ(1, dic.SetPassWord("u1", "q"));
     ASSERT_EQ(1, dic.CreateUser("t", "u4", "K", "p", 0, 1, 1, 1, ""));
-    const std::string stored = sonvera_test::ReadRaw(m_path);
+    const std::string stored = ReadRaw(m_path);
     EXPECT_NE(std::string::npos, stored.find(damaged));
     EXPECT_EQ(tail, stored.substr(stored.size() - tail.size()));
     EXPECT_EQ(Strings({"u1;a;q;0;k;111;aaj", "", "u3;a;p;0;k;111;acj;", "u4;t;p;0;K;111;;", "<damaged>"}),
@@ -292,7 +289,7 @@ TEST_F(UserDicTest, AReadErrorDuringTheLoadKeepsTheUsersBeforeItAndRefusesChange
     for (int i = 0; i < 3000; ++i)
         records.push_back("user" + std::to_string(i) + ";text;pw;0;key;111;aaj;");
     const std::string image = DictionaryImage(records);
-    ASSERT_TRUE(sonvera_test::WriteRaw(m_path, image));
+    ASSERT_TRUE(WriteRaw(m_path, image));
     CFaultyFileSystem fs;
     fs.Watch(L"users.dic");
     fs.FailCall(CFaultyFileSystem::read, 2, ERROR_READ_FAULT);
@@ -308,7 +305,7 @@ TEST_F(UserDicTest, AReadErrorDuringTheLoadKeepsTheUsersBeforeItAndRefusesChange
         fs.FailFrom(CFaultyFileSystem::read, 2, ERROR_READ_FAULT);
         EXPECT_THROW(dic.SetPassWord("user0", "changed"), CFileException);
     }
-    EXPECT_EQ(image, sonvera_test::ReadRaw(m_path));
+    EXPECT_EQ(image, ReadRaw(m_path));
     // Once the file reads again, a change works on every user it holds.
     ASSERT_EQ(1, dic.SetPassWord("user0", "changed"));
     const Strings stored = StoredRecords(m_path);
@@ -321,7 +318,7 @@ TEST_F(UserDicTest, AReadErrorDuringTheLoadKeepsTheUsersBeforeItAndRefusesChange
 TEST_F(UserDicTest, AFailedOpenLeadsToNoRewrite)
 {
     const std::string image = DictionaryImage({kU1, kU2});
-    ASSERT_TRUE(sonvera_test::WriteRaw(m_path, image));
+    ASSERT_TRUE(WriteRaw(m_path, image));
     CAppUserDic dic;
     {
         CFaultyFileSystem fs;
@@ -331,7 +328,7 @@ TEST_F(UserDicTest, AFailedOpenLeadsToNoRewrite)
         EXPECT_THROW(dic.SetUserDicFilePath(m_path), CFileException);
     }
     EXPECT_ANY_THROW(dic.CreateUser("t", "new", "K", "p", 0, 1, 1, 1, ""));
-    EXPECT_EQ(image, sonvera_test::ReadRaw(m_path));
+    EXPECT_EQ(image, ReadRaw(m_path));
     ASSERT_TRUE(CreateDirectoryA(m_folder.File("folder.dic"), nullptr));
     EXPECT_THROW(dic.SetUserDicFilePath(m_folder.File("folder.dic")), CFileException);
 }
@@ -342,7 +339,7 @@ TEST_F(UserDicTest, AFailedRewriteLeavesTheOldDictionaryEverywhere)
 {
     AddAlice();
     AddBob();
-    const std::string before = sonvera_test::ReadRaw(m_path);
+    const std::string before = ReadRaw(m_path);
     const Strings records = StoredRecords(m_path);
     const struct {
         const char* what;
@@ -364,7 +361,7 @@ TEST_F(UserDicTest, AFailedRewriteLeavesTheOldDictionaryEverywhere)
             EXPECT_THROW(c.change(), CFileException) << c.what;
         }
         EXPECT_EQ(1, fs.Failures()) << c.what;
-        EXPECT_EQ(before, sonvera_test::ReadRaw(m_path)) << c.what;
+        EXPECT_EQ(before, ReadRaw(m_path)) << c.what;
         ExpectEverywhere(records, c.what);
         EXPECT_EQ(1u, m_folder.Entries().size()) << c.what;
     }

@@ -4,16 +4,55 @@
 // every change all or nothing, and damaged files never making an operation
 // read or write outside the slot it works on.
 #include "UserDataTestSupport.h"
+#include "userdata/AppUserVoiceDic.h"
 
 #include <functional>
 
 namespace {
 
-using sonvera_test::kSlot;
-using sonvera_test::PatternBytes;
-using sonvera_test::PutWord;
-using sonvera_test::VoiceDicTest;
-using sonvera_test::Word;
+using namespace sonvera_test;
+
+const size_t kSlot = 125000;
+
+class VoiceDicTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(CreateDirectoryA(m_folder.File("work"), nullptr));
+        m_voice.SetVoiceDicPath(m_folder.Path());
+        m_dicPath = m_folder.File("marzetuvd.dat");
+    }
+
+    CString ModelPath(const char* nick) const { return m_folder.File("work") + "\\" + nick + ".bin"; }
+    std::string Dic() const { return ReadRaw(m_dicPath); }
+    void PutModel(const char* nick, const std::string& bytes) { ASSERT_TRUE(WriteRaw(ModelPath(nick), bytes)); }
+    std::string Model(const char* nick) const { return ReadRaw(ModelPath(nick)); }
+    // The model a nick's block gives back into the work folder.
+    std::string Fetched(const char* id, const char* key, const char* nick)
+    {
+        PutModel(nick, "stale");
+        m_voice.GetUserVoice(id, key, nick);
+        return Model(nick);
+    }
+
+    // The decrypted text of the length-prefixed area at an offset of a slot.
+    std::string SlotText(size_t slot, size_t lengthOffset) const
+    {
+        const std::string bytes = Dic();
+        const unsigned long length = Word(bytes, slot * kSlot + lengthOffset);
+        return length > 240 ? "<bad length>" : Decrypted(bytes.substr(slot * kSlot + lengthOffset + 4, length));
+    }
+
+    int FindSlot(const std::string& id, const std::string& key)
+    {
+        CFile file(m_dicPath, CFile::modeRead | CFile::typeBinary);
+        return m_voice.FindIDPos(id.c_str(), key.c_str(), file);
+    }
+
+    CTempFolder m_folder;
+    CString m_dicPath;
+    CAppUserVoiceDic m_voice;
+};
 
 const char* const kNicks[] = {"aaj", "abj", "acj", "adj", "aej", "afj"};
 const unsigned long kBlockOffsets[] = {428, 21087, 41746, 62405, 83064, 103723};
@@ -76,7 +115,7 @@ TEST_F(VoiceDicTest, ADeletedSlotIsReusedWithoutGrowingTheFileAndKeepsItsBlocks)
     EXPECT_EQ(2 * kSlot, bytes.size());
     EXPECT_EQ(0, FindSlot("carol", "KEY-C"));
     EXPECT_EQ(1, FindSlot("Bob", "KEY-B"));
-    EXPECT_EQ(sonvera_test::LengthRecord("alice's model"), bytes.substr(428, 17));
+    EXPECT_EQ(LengthRecord("alice's model"), bytes.substr(428, 17));
 }
 
 TEST_F(VoiceDicTest, EachNickHasItsOwnBlockAndAModelComesBackByteForByte)
@@ -90,7 +129,7 @@ TEST_F(VoiceDicTest, EachNickHasItsOwnBlockAndAModelComesBackByteForByte)
     PutModel("aaj", "alice");
     m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
     const std::string bytes = Dic();
-    EXPECT_EQ(sonvera_test::LengthRecord(PatternBytes(kBlockArea, 12)), bytes.substr(kSlot + kBlockOffsets[2], 4 + kBlockArea));
+    EXPECT_EQ(LengthRecord(PatternBytes(kBlockArea, 12)), bytes.substr(kSlot + kBlockOffsets[2], 4 + kBlockArea));
     for (int m = 0; m < 6; ++m)
         EXPECT_EQ(PatternBytes(m == 2 ? kBlockArea : 1000 + 3000 * m, 10 + m), Fetched("BOB", "KEY-B", kNicks[m])) << kNicks[m];
     EXPECT_EQ("alice", Fetched("Alice", "KEY-A", "aaj"));
@@ -154,10 +193,10 @@ TEST_F(VoiceDicTest, AMissingFileIsAFileErrorForTheCallerAndCopiesKeepBothPaths)
     CAppUserVoiceDic copy(m_voice);
     m_voice.SetBackupVoiceDicPath(m_folder.File("none.dat"), m_folder.File("no-such-folder") + "\\");
     EXPECT_THROW(m_voice.AddUser("Alice", "K"), CFileException);
-    EXPECT_FALSE(sonvera_test::Exists(m_folder.File("none.dat")));
+    EXPECT_FALSE(Exists(m_folder.File("none.dat")));
     m_voice.SetBackupVoiceDicPath(m_dicPath, m_folder.File("no-such-folder") + "\\");
     EXPECT_THROW(m_voice.GetUserVoice("Alice", "KEY-A", "aej"), CFileException);
-    EXPECT_FALSE(sonvera_test::Exists(m_folder.File("no-such-folder")));
+    EXPECT_FALSE(Exists(m_folder.File("no-such-folder")));
     CAppUserVoiceDic assigned;
     assigned = copy;
     assigned.GetUserVoice("Alice", "KEY-A", "aej");
@@ -176,9 +215,9 @@ TEST_F(VoiceDicTest, EveryChangeThatFailsMidwayLeavesTheDictionaryAsItWas)
     PutModel("abj", PatternBytes(20000, 41));
     m_voice.SetUserVoice("Bob", "KEY-B", "abj");
     m_voice.DelUser("Alice", "KEY-A");   // slot 0 is blank for reuse
-    using Arm = std::function<void(sonvera_test::CFaultyFileSystem&)>;
-    const Arm flushes = [](sonvera_test::CFaultyFileSystem& fs) {
-        fs.FailFrom(sonvera_test::CFaultyFileSystem::flush, 2, ERROR_IO_DEVICE);
+    using Arm = std::function<void(CFaultyFileSystem&)>;
+    const Arm flushes = [](CFaultyFileSystem& fs) {
+        fs.FailFrom(CFaultyFileSystem::flush, 2, ERROR_IO_DEVICE);
     };
     const struct {
         const char* what;
@@ -192,13 +231,13 @@ TEST_F(VoiceDicTest, EveryChangeThatFailsMidwayLeavesTheDictionaryAsItWas)
         {"DelUser", [] {}, [this] { m_voice.DelUser("Bob", "KEY-B"); }, flushes},
         {"SetUserVoice cut short", [this] { PutModel("abj", PatternBytes(20000, 42)); },
          [this] { m_voice.SetUserVoice("Bob", "KEY-B", "abj"); },
-         [](sonvera_test::CFaultyFileSystem& fs) { fs.LimitWrites(2000, ERROR_WRITE_FAULT); }},
+         [](CFaultyFileSystem& fs) { fs.LimitWrites(2000, ERROR_WRITE_FAULT); }},
         {"DelUserVoice", [] {}, [this] { m_voice.DelUserVoice("Bob", "KEY-B", "abj"); }, flushes},
     };
     for (const auto& c : changes) {
         c.setUp();
         const std::string before = Dic();
-        sonvera_test::CFaultyFileSystem fs;
+        CFaultyFileSystem fs;
         fs.Watch(L"marzetuvd.dat");
         c.arm(fs);
         {
@@ -207,12 +246,12 @@ TEST_F(VoiceDicTest, EveryChangeThatFailsMidwayLeavesTheDictionaryAsItWas)
         }
         m_voice.GetUserVoice("Nobody", "KEY", "aaj");   // a touch
         EXPECT_TRUE(before == Dic()) << c.what;
-        EXPECT_FALSE(sonvera_test::Exists(m_dicPath + "-journal")) << c.what;
+        EXPECT_FALSE(Exists(m_dicPath + "-journal")) << c.what;
         EXPECT_TRUE(PatternBytes(20000, 41) == Fetched("Bob", "KEY-B", "abj")) << c.what;
     }
 }
 
-class VoiceDamageTest : public sonvera_test::VoiceDicTest {
+class VoiceDamageTest : public VoiceDicTest {
 protected:
     void SetUp() override
     {
@@ -228,7 +267,7 @@ protected:
     {
         std::string bytes = m_intact;
         PutWord(bytes, offset, value);
-        ASSERT_TRUE(sonvera_test::WriteRaw(m_dicPath, bytes));
+        ASSERT_TRUE(WriteRaw(m_dicPath, bytes));
     }
 
     std::string m_intact;
@@ -279,7 +318,7 @@ TEST_F(VoiceDamageTest, LengthsLargerThanTheirAreasNeverReachOutside)
 TEST_F(VoiceDamageTest, BytesBehindTheLastWholeSlotAreNotASlot)
 {
     for (const std::string& image : {m_intact + m_intact.substr(0, 428), PatternBytes(2 * kSlot + 999, 4)}) {
-        ASSERT_TRUE(sonvera_test::WriteRaw(m_dicPath, image));
+        ASSERT_TRUE(WriteRaw(m_dicPath, image));
         if (image.size() < 2 * kSlot + 999) {
             CFile file(m_dicPath, CFile::modeRead | CFile::typeBinary);
             EXPECT_EQ(-1, m_voice.FindBlankSlot(file));
@@ -316,21 +355,21 @@ TEST_F(VoiceDamageTest, ABlockBeyondFourGigabytesIsNotTakenForOneNearTheStart)
     const ULONGLONG farSlot = 34359;
     std::string bytes = m_intact;
     PutWord(bytes, 0, 0);
-    ASSERT_TRUE(sonvera_test::WriteRaw(m_dicPath, bytes));
+    ASSERT_TRUE(WriteRaw(m_dicPath, bytes));
     ASSERT_TRUE(GrowSparse(m_dicPath, (farSlot + 1) * kSlot));
-    ASSERT_TRUE(sonvera_test::WriteRawAt(m_dicPath, farSlot * kSlot, m_intact.substr(0, 428)));
+    ASSERT_TRUE(WriteRawAt(m_dicPath, farSlot * kSlot, m_intact.substr(0, 428)));
     ASSERT_EQ(static_cast<int>(farSlot), FindSlot("Alice", "KEY-A"));
 
     const std::string model = PatternBytes(3000, 21);
     PutModel("afj", model);
     m_voice.SetUserVoice("Alice", "KEY-A", "afj");
     // Compared whole, not printed: a difference would fill the log with zeros.
-    EXPECT_TRUE(bytes == sonvera_test::ReadRawAt(m_dicPath, 0, 2 * kSlot)) << "the first two slots changed";
-    EXPECT_EQ(sonvera_test::LengthRecord(model), sonvera_test::ReadRawAt(m_dicPath, farSlot * kSlot + 103723, 4 + model.size()));
+    EXPECT_TRUE(bytes == ReadRawAt(m_dicPath, 0, 2 * kSlot)) << "the first two slots changed";
+    EXPECT_EQ(LengthRecord(model), ReadRawAt(m_dicPath, farSlot * kSlot + 103723, 4 + model.size()));
     EXPECT_EQ(model, Fetched("Alice", "KEY-A", "afj"));
     m_voice.DelUserVoice("Alice", "KEY-A", "afj");
-    EXPECT_TRUE(bytes == sonvera_test::ReadRawAt(m_dicPath, 0, 2 * kSlot)) << "the first two slots changed";
-    EXPECT_EQ(sonvera_test::WordBytes(0), sonvera_test::ReadRawAt(m_dicPath, farSlot * kSlot + 103723, 4));
+    EXPECT_TRUE(bytes == ReadRawAt(m_dicPath, 0, 2 * kSlot)) << "the first two slots changed";
+    EXPECT_EQ(WordBytes(0), ReadRawAt(m_dicPath, farSlot * kSlot + 103723, 4));
 }
 
 } // namespace
