@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fw/Bitmap.h"
+#include "fw/ClientDC.h"
 #include "fw/MemoryDC.h"
 #include "host/takes/TakeFileWaveIn.h"
 
@@ -17,30 +18,19 @@ const COLORREF kBlue = RGB(0, 0, 255);
 const COLORREF kRed = RGB(255, 0, 0);
 const int kTakeSamples = 33075;
 
-// A white 32-bit canvas whose pixels can be read straight from memory.
+// A white canvas in memory, in the screen's format.
 class CCanvas {
 public:
     CCanvas(int width, int height) : m_width(width), m_height(height)
     {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;   // top-down rows
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        m_bitmap.CreateDIBSection(nullptr, info, reinterpret_cast<void**>(&m_bits));
+        CClientDC screen(nullptr);
+        m_bitmap.CreateCompatibleBitmap(screen, width, height);
         m_dc.SelectObject(m_bitmap);
         m_dc.FillSolidRect(CRect(0, 0, width, height), kPaper);
     }
 
     CDC* DC() { return &m_dc; }
-    COLORREF At(int x, int y)
-    {
-        GdiFlush();
-        const DWORD pixel = m_bits[static_cast<size_t>(y) * m_width + x];
-        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
-    }
+    COLORREF At(int x, int y) { return m_dc.GetPixel(x, y); }
 
     // Columns of a row that are not paper.
     std::vector<int> InkedColumns(int y)
@@ -63,7 +53,6 @@ public:
 private:
     int m_width;
     int m_height;
-    DWORD* m_bits = nullptr;
     CBitmap m_bitmap;
     CMemoryDC m_dc;
 };
