@@ -25,10 +25,15 @@ const float kNearestTrim = 0.1f;
 // let half the impostors into such a model while refusing another model's own
 // speaker. On fsdd alone, whose four speakers share one way of recording, the
 // share did not pay. The mean-spectrum distance (part 1) has weight 0: it
-// follows the microphone and the room as much as the voice.
+// follows the microphone and the room as much as the voice. The pitch's
+// typical distance (part 3) is taken off whole: a speaker whose pitch moves
+// from one take to the next is as far from his own median on every login,
+// and a fixed part held it against him (twelfth round, on the tuning
+// speakers' clean digits with the threshold refitted to 1 % FAR: FRR 16.4
+// -> 12.2 %, EER 4.15 -> 3.98 %; shares 0.5 and 1.5: 14.5 and 13.0 %).
 const float kPartScale[CSpeakerModel::kScoreParts] = {25.0f, 10.0f, 12.0f, 0.085f};
 const float kFuseWeights[CSpeakerModel::kScoreParts] = {1.0f, 0.0f, 0.5f, 0.1f};
-const float kTypicalShare[CSpeakerModel::kScoreParts] = {1.0f, 0.0f, 2.0f, 0.0f};
+const float kTypicalShare[CSpeakerModel::kScoreParts] = {1.0f, 0.0f, 2.0f, 1.0f};
 // --- Neighbouring voices -----------------------------------------------------------
 // score = fused + kNeighbourWeight * (fused - mean fused distance to the
 // neighbours): mostly how much nearer the take is to the model than to the
@@ -61,9 +66,11 @@ const float kNeighbourWeight = 3.0f;
 // a quiet clean recording's too: on the tuning speakers the mean FRR of the
 // four conditions fell from 52 to 46 %, the clean EER (scores less the
 // noise-aware part) from 4.8 to 4.2 % and its FRR from 18.7 to 15.8 %, and
-// so in each half of them alone (mean FRR 38 -> 35 %, 48 -> 42 %).
+// so in each half of them alone (mean FRR 38 -> 35 %, 48 -> 42 %). With the
+// pitch's typical distance taken off (twelfth round) the threshold was
+// refitted by the same rule, knee and slope kept: -0.50 -> -0.57.
 const float kShippedSecurity = 0.3f;
-const float kThresholdAtShipped = -0.50f;
+const float kThresholdAtShipped = -0.57f;
 const float kThresholdPerTenth = 0.11f;
 const float kSnrKneeDb = 60.0f;
 const float kThresholdPerSnrDb = 0.015f;
