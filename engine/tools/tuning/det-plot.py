@@ -51,7 +51,7 @@ def main():
     ap.add_argument('--speakers', required=True)
     ap.add_argument('--out', required=True)
     ap.add_argument('--title', default='')
-    ap.add_argument('--threshold', type=float, default=-0.50)
+    ap.add_argument('--threshold', type=float, default=-0.57)
     ap.add_argument('--snr-slope', type=float, default=0.015)
     ap.add_argument('--snr-knee', type=float, default=60.0)
     ap.add_argument('dumps', nargs='+')
