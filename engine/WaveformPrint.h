@@ -8,12 +8,12 @@
 // a word never do: a pitch a fraction of a per cent apart, or a syllable a
 // millisecond later, puts their waveforms out of step within a few periods.
 //
-// The print is the sign of the take's waveform band-passed to 500-3000 Hz
-// (where a loudspeaker passes the voice and the formants hold most of its
-// energy; the sign alone is its cheapest whitened form), kBits samples from
-// the middle of the word's loudest stretch. A take is compared by sliding the
-// print along the signs of the whole word: the share of agreeing signs,
-// as a correlation (1: the same waveform, 0: unrelated, -1: inverted).
+// The print is the sign of the take's waveform, whitened by linear
+// prediction over the word and band-passed to kLowHz-kHighHz (where a
+// loudspeaker passes the voice), of every kStep-th sample: kBits signs around
+// the middle of the word's loudest frame. A take is compared by sliding the
+// print along its signs near that frame: the share of agreeing signs, as a
+// correlation (1: the same waveform, 0: unrelated, -1: inverted).
 #pragma once
 
 #include <cstdint>

@@ -108,8 +108,6 @@ TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes
     EXPECT_LT(CWaveformPrint::PairSimilarity(print.data(), PrintOf(sonvera_test::FsddTake("0_george_1")).data()), 0.25f);
 }
 
-// A microphone that delivers digital silence around the word: the filters'
-// ringing there is alike in every take and must not make two fresh takes one.
 // The search counts agreeing signs exactly at every bit alignment of the
 // packed signs, up to the ends of the signs and of the searched span: a print
 // cut from the signs themselves, some of its signs flipped (or all of them:
@@ -153,6 +151,8 @@ TEST(WaveformPrint, TheSearchCountsAgreeingSignsExactlyAtEveryAlignment)
     }
 }
 
+// A microphone that delivers digital silence around the word: the filters'
+// ringing there is alike in every take and must not make two fresh takes one.
 TEST(WaveformPrint, DigitalSilenceAroundTheWordMatchesNothing)
 {
     const std::vector<short> enrolled = sonvera_test::FsddTake("0_george_0", 0.0, 0, 0.0);
