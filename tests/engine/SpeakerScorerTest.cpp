@@ -3,6 +3,7 @@
 // the replay check's pitch contours and waveform prints of the known takes.
 #include "SpeakerScorer.h"
 
+#include "EngineTestData.h"
 #include "FeatureExtractor.h"
 #include "FeatureMatrix.h"
 #include "WaveformPrint.h"
@@ -300,12 +301,7 @@ TEST(SpeakerScorer, EveryKnownTakesPrintIsLookedForAgainstTheTypicalSimilarity)
     uint32_t random = 777u;
     for (int phase = 0; phase < CWaveformPrint::kStep; ++phase) {
         counts[phase] = kSigns;
-        signs[phase].assign((kSigns + 63) / 64, 0);
-        for (uint64_t& word : signs[phase])
-            for (int half = 0; half < 2; ++half) {
-                random = random * 1664525u + 1013904223u;
-                word |= static_cast<uint64_t>(random) << (32 * half);
-            }
+        signs[phase] = sonvera_test::RandomSigns(kSigns, random);
     }
     const struct {
         const char* what;

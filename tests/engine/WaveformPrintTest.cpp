@@ -119,12 +119,7 @@ TEST(WaveformPrint, TheSearchCountsAgreeingSignsExactlyAtEveryAlignment)
     uint32_t random = 12345u;
     for (int phase = 0; phase < CWaveformPrint::kStep; ++phase) {
         s.counts[phase] = kSigns;
-        s.bits[phase].assign((kSigns + 63) / 64, 0);
-        for (uint64_t& word : s.bits[phase])
-            for (int half = 0; half < 2; ++half) {
-                random = random * 1664525u + 1013904223u;
-                word |= static_cast<uint64_t>(random) << (32 * half);
-            }
+        s.bits[phase] = sonvera_test::RandomSigns(kSigns, random);
     }
     struct SCase { int start; int phase; int flipped; int reach; int fromCentre; };
     const SCase cases[] = {
