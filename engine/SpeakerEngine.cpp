@@ -438,7 +438,8 @@ void CSpeakerEngine::StoreWaveformPrint(const short* samples, int count, int fra
         m_nLoudestSign = (loudest * m_nShift + m_nFrameLength / 2 - first) / CWaveformPrint::kStep;
     }
     unsigned char print[CWaveformPrint::kBytes];
-    const bool made = CWaveformPrint::Excerpt(m_wordSigns[0], m_nWordSigns[0], m_nLoudestSign - CWaveformPrint::kBits / 2, print);
+    const int printStart = m_nLoudestSign - CWaveformPrint::kBits / 2;
+    const bool made = CWaveformPrint::Excerpt(m_wordSigns[0], m_nWordSigns[0], printStart, print);
     m_take.SetWaveformPrint(made ? print : nullptr);
 }
 

@@ -385,7 +385,8 @@ float CSpeakerScorer::ReplayWaveformSimilarity(const std::vector<uint64_t>* sign
     for (int k = 0; k < model.nKnownTakes; ++k) {
         if (!model.printed[k]) continue;
         const float weight = k < model.nTemplates ? 1.0f : acceptedWeight;
-        best = std::max(best, weight * CWaveformPrint::Similarity(signs, counts, model.prints[k], centre, kWaveformReach));
+        const float similarity = CWaveformPrint::Similarity(signs, counts, model.prints[k], centre, kWaveformReach);
+        best = std::max(best, weight * similarity);
     }
     return best / model.printTypical;
 }
