@@ -424,21 +424,24 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
 // The signs of the word's waveform (from a few frames before its first frame
 // above the hold level, so that its start is in them whole), and the print
 // of the middle of its loudest frame in the print's band: the part of the
-// word a room's echoes and noise cover least.
+// word a room's echoes and noise cover least. The known takes' prints are
+// looked for around that frame (and another stretch about as loud).
 void CSpeakerEngine::StoreWaveformPrint(const short* samples, int count, int frames)
 {
     const int first = std::max(m_endpoint.nCoreFirst - kWordLeadFrames, 0) * m_nShift;
     const int last = (m_endpoint.nCoreLast + kWordLeadFrames) * m_nShift + m_nFrameLength - 1;
     CWaveformPrint::Signs(samples, count, first, last, m_nSampleRate, m_wordSigns, m_nWordSigns);
-    m_nLoudestSign = 0;
+    m_searchSigns[0] = 0;
+    m_nSearchSigns = 1;
     if (m_extractor.BandLevelsDb(CWaveformPrint::kLowHz, CWaveformPrint::kHighHz, frames, m_bandDb.data()) > 0) {
-        int loudest = m_endpoint.nCoreFirst;
-        for (int f = m_endpoint.nCoreFirst; f <= m_endpoint.nCoreLast && f < frames; ++f)
-            if (m_bandDb[f] > m_bandDb[loudest]) loudest = f;
-        m_nLoudestSign = (loudest * m_nShift + m_nFrameLength / 2 - first) / CWaveformPrint::kStep;
+        int centres[CSpeakerScorer::kMaxSearchCentres];
+        m_nSearchSigns = CSpeakerScorer::WaveformSearchFrames(
+            m_bandDb.data(), m_endpoint.nCoreFirst, std::min(m_endpoint.nCoreLast, frames - 1), m_nShift, centres);
+        for (int c = 0; c < m_nSearchSigns; ++c)
+            m_searchSigns[c] = (centres[c] * m_nShift + m_nFrameLength / 2 - first) / CWaveformPrint::kStep;
     }
     unsigned char print[CWaveformPrint::kBytes];
-    const int printStart = m_nLoudestSign - CWaveformPrint::kBits / 2;
+    const int printStart = m_searchSigns[0] - CWaveformPrint::kBits / 2;
     const bool made = CWaveformPrint::Excerpt(m_wordSigns[0], m_nWordSigns[0], printStart, print);
     m_take.SetWaveformPrint(made ? print : nullptr);
 }
@@ -554,8 +557,8 @@ int CSpeakerEngine::IsReplay()
     // Without a model or a take nothing can be recognised as a replay.
     if (!LoadModelForTake()) return 0;
     m_fLastReplayPitchDistance = m_scorer.ReplayPitchDistance(m_take, m_model, kAcceptedContourScale);
-    m_fLastReplayWaveform = CSpeakerScorer::ReplayWaveformSimilarity(m_wordSigns, m_nWordSigns, m_nLoudestSign, m_model,
-                                                                     kAcceptedPrintWeight);
+    m_fLastReplayWaveform = CSpeakerScorer::ReplayWaveformSimilarity(m_wordSigns, m_nWordSigns, m_searchSigns,
+                                                                     m_nSearchSigns, m_model, kAcceptedPrintWeight);
     if (!(m_fReplaySensitivity > 0.0)) {
         m_fLastReplayDistance = kFarFromAnyReplay;
         m_bTakeReplayed = false;

@@ -138,7 +138,10 @@ private:
     std::vector<float> m_bandDb;        // the waveform print's band level per frame
     std::vector<uint64_t> m_wordSigns[CWaveformPrint::kStep];  // the word's waveform signs, at each phase
     int m_nWordSigns[CWaveformPrint::kStep] = {};
-    int m_nLoudestSign = 0;             // middle of the loudest frame in m_wordSigns
+    // Middles in m_wordSigns of the frames the prints are looked for around
+    // (the loudest first: the take's own print is taken there).
+    int m_searchSigns[CSpeakerScorer::kMaxSearchCentres] = {};
+    int m_nSearchSigns = 0;
 
     // The last take's hash, which tells it from the next one.
     uint64_t m_nTakeHash;

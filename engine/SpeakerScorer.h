@@ -89,10 +89,17 @@ public:
     // of `model` (enrolment and accepted takes), as a multiple of the
     // model's typical similarity between two enrolment takes' prints (a
     // replay: over 2; a fresh take: about 1), an accepted take's weighted by
-    // `acceptedWeight`; 0 when the model has none. centre: the sign at the
-    // middle of the take's loudest frame.
-    static float ReplayWaveformSimilarity(const std::vector<uint64_t>* signs, const int* counts, int centre,
-                                          const CSpeakerModel& model, float acceptedWeight);
+    // `acceptedWeight`; 0 when the model has none. centres: the signs around
+    // which the prints are looked for (WaveformSearchFrames' frames).
+    static float ReplayWaveformSimilarity(const std::vector<uint64_t>* signs, const int* counts, const int* centres,
+                                          int nCentres, const CSpeakerModel& model, float acceptedWeight);
+    // The frames of levelDb[first..last] (the take's level in the print's
+    // band, dB) around which a take is searched for the known takes' prints:
+    // the loudest, and, when the word has another stretch nearly as loud
+    // beyond the search's reach of it, that stretch's loudest frame. Returns
+    // how many (1 or 2; last < first: the first frame alone).
+    static int WaveformSearchFrames(const float* levelDb, int first, int last, int shift, int* frames);
+    static constexpr int kMaxSearchCentres = 2;
     // Mean PairSimilarity over the pairs of the enrolment takes' prints (0:
     // fewer than two).
     static float TypicalWaveformSimilarity(const CSpeakerModel& model);

@@ -289,13 +289,14 @@ TEST(SpeakerScorer, AnAcceptedTakesPitchContourCountsAtItsOwnScale)
     }
 }
 
-// Every known take's print is looked for around the take's loudest frame,
-// enrolment and accepted takes alike, and counts as a multiple of the
-// typical similarity between the enrolment takes' prints (an accepted
-// take's at its weight); without a typical similarity nothing counts.
+// Every known take's print is looked for around the take's loudest frame
+// (and its other loud stretch), enrolment and accepted takes alike, and
+// counts as a multiple of the typical similarity between the enrolment
+// takes' prints (an accepted take's at its weight); without a typical
+// similarity nothing counts.
 TEST(SpeakerScorer, EveryKnownTakesPrintIsLookedForAgainstTheTypicalSimilarity)
 {
-    constexpr int kSigns = 4000, kCentre = 2000, kBits = CWaveformPrint::kBits;
+    constexpr int kSigns = 6000, kCentre = 2000, kOther = 4500, kBits = CWaveformPrint::kBits;
     std::vector<uint64_t> signs[CWaveformPrint::kStep];
     int counts[CWaveformPrint::kStep];
     uint32_t random = 777u;
@@ -311,6 +312,8 @@ TEST(SpeakerScorer, EveryKnownTakesPrintIsLookedForAgainstTheTypicalSimilarity)
         {"an enrolment take's print, 600 signs from the loudest frame", 2, 600, 0.2f, 4.999f, 5.001f},
         {"an accepted take's print, in the ring, at half weight", 9, -300, 0.2f, 2.499f, 2.501f},
         {"a print further from the loudest frame than the search reaches", 2, 1300, 0.2f, 0.0f, 1.25f},
+        {"a print near the other loud stretch, out of the loudest frame's reach", 2, kOther - kCentre - 100, 0.2f,
+         4.999f, 5.001f},
         {"no typical similarity", 2, 600, 0.0f, 0.0f, 0.0f},
     };
     for (const auto& c : cases) {
@@ -320,9 +323,42 @@ TEST(SpeakerScorer, EveryKnownTakesPrintIsLookedForAgainstTheTypicalSimilarity)
         model.printed[c.slot] = true;
         ASSERT_EQ(1, CWaveformPrint::Excerpt(signs[1], kSigns, kCentre + c.fromCentre - kBits / 2, model.prints[c.slot]));
         model.printTypical = c.typical;
-        const float similarity = CSpeakerScorer::ReplayWaveformSimilarity(signs, counts, kCentre, model, 0.5f);
+        const int centres[] = {kCentre, kOther};
+        const float similarity = CSpeakerScorer::ReplayWaveformSimilarity(signs, counts, centres, 2, model, 0.5f);
         EXPECT_GE(similarity, c.low) << c.what;
         EXPECT_LE(similarity, c.high) << c.what;
+    }
+}
+
+// A take is searched around its loudest frame in the print's band and,
+// when another stretch of the word is nearly as loud (within 3 dB) beyond
+// the search's reach of it (1000 signs: 25 frames of 80 samples), around
+// that stretch's loudest frame too: a copy may have its loudest frame in
+// the other syllable.
+TEST(SpeakerScorer, AnotherStretchNearlyAsLoudIsSearchedToo)
+{
+    const struct {
+        const char* what;
+        int otherFrame;
+        float otherDb;
+        int count, second;
+    } cases[] = {
+        {"a second syllable 2 dB softer, 30 frames later", 40, -2.0f, 2, 40},
+        {"a second syllable 4 dB softer", 40, -4.0f, 1, -1},
+        {"a peak as loud within the search's reach (25 frames)", 35, 0.0f, 1, -1},
+        {"a peak as loud just beyond it", 36, 0.0f, 2, 36},
+    };
+    for (const auto& c : cases) {
+        std::vector<float> levelDb(60, -30.0f);
+        levelDb[10] = 0.0f;   // the loudest frame
+        levelDb[11] = -1.0f;  // its own syllable, within the reach
+        levelDb[c.otherFrame] = c.otherDb;
+        int frames[CSpeakerScorer::kMaxSearchCentres] = {-1, -1};
+        ASSERT_EQ(c.count, CSpeakerScorer::WaveformSearchFrames(levelDb.data(), 5, 55, 80, frames)) << c.what;
+        EXPECT_EQ(10, frames[0]) << c.what;
+        if (c.count == 2) {
+            EXPECT_EQ(c.second, frames[1]) << c.what;
+        }
     }
 }
 
