@@ -12,8 +12,10 @@
 // prediction over the word and band-passed to kLowHz-kHighHz (where a
 // loudspeaker passes the voice), of every kStep-th sample: kBits signs around
 // the middle of the word's loudest frame. A take is compared by sliding the
-// print along its signs near that frame: the share of agreeing signs, as a
-// correlation (1: the same waveform, 0: unrelated, -1: inverted).
+// print along its signs near that frame (and near another stretch of the
+// word about as loud: CSpeakerScorer::WaveformSearchFrames): the share of
+// agreeing signs, as a correlation (1: the same waveform, 0: unrelated, -1:
+// inverted).
 #pragma once
 
 #include <cstdint>
