@@ -19,7 +19,7 @@ std::string Bytes(const CString& s)
     return std::string(s.GetString(), static_cast<size_t>(s.GetLength()));
 }
 
-TEST(StringConstruction, KeepsExactlyTheGivenBytesInIndependentCopies)
+TEST(String, KeepsExactlyTheGivenBytesInIndependentCopiesAndComparesByteWise)
 {
     EXPECT_EQ(Bytes(CString(static_cast<const char*>(nullptr))), "");
     EXPECT_EQ(Bytes(CString("abcdef", 3)), "abc");
@@ -44,10 +44,7 @@ TEST(StringConstruction, KeepsExactlyTheGivenBytesInIndependentCopies)
     s.SetAt(2, 'x');
     s.SetAt(-1, 'x');
     EXPECT_EQ(Bytes(s), "ab");
-}
 
-TEST(StringCompare, OrdersByteWiseAndNoCaseFoldsLettersOnly)
-{
     EXPECT_LT(CString("abc").Compare("abd"), 0);
     EXPECT_GT(CString("abcd").Compare("abc"), 0);
     EXPECT_GT(CString("\x81\x40").Compare("z"), 0);   // unsigned bytes
@@ -62,7 +59,7 @@ TEST(StringCompare, OrdersByteWiseAndNoCaseFoldsLettersOnly)
     EXPECT_NE(CString("@").CompareNoCase("`"), 0);
 }
 
-TEST(StringPieces, ConcatenationAndSubstringsClampedToTheString)
+TEST(String, ConcatenatesFindsAndCutsSubstringsClampedToTheString)
 {
     const CString a("ab");
     EXPECT_EQ(Bytes(a + "cd"), "abcd");
@@ -89,24 +86,21 @@ TEST(StringPieces, ConcatenationAndSubstringsClampedToTheString)
     EXPECT_EQ(Bytes(CString("12ab").SpanIncluding("0123456789")), "12");
     EXPECT_EQ(Bytes(CString("ab;cd").SpanExcluding(";")), "ab");
     EXPECT_EQ(Bytes(CString("abcd").SpanExcluding(";")), "abcd");
+
+    const CString list("a;b;c");
+    EXPECT_EQ(list.Find(';'), 1);
+    EXPECT_EQ(list.Find(';', 2), 3);
+    EXPECT_EQ(list.Find(';', 4), -1);
+    EXPECT_EQ(list.Find("b;"), 2);
+    EXPECT_EQ(list.Find("b;", 3), -1);
+    EXPECT_EQ(list.Find("c;"), -1);
+    EXPECT_EQ(list.Find(""), 0);
+    EXPECT_EQ(list.ReverseFind(';'), 3);
+    EXPECT_EQ(list.ReverseFind('x'), -1);
+    EXPECT_EQ(list.FindOneOf("cb"), 2);
 }
 
-TEST(StringFind, FindsFromTheStartPosition)
-{
-    const CString s("a;b;c");
-    EXPECT_EQ(s.Find(';'), 1);
-    EXPECT_EQ(s.Find(';', 2), 3);
-    EXPECT_EQ(s.Find(';', 4), -1);
-    EXPECT_EQ(s.Find("b;"), 2);
-    EXPECT_EQ(s.Find("b;", 3), -1);
-    EXPECT_EQ(s.Find("c;"), -1);
-    EXPECT_EQ(s.Find(""), 0);
-    EXPECT_EQ(s.ReverseFind(';'), 3);
-    EXPECT_EQ(s.ReverseFind('x'), -1);
-    EXPECT_EQ(s.FindOneOf("cb"), 2);
-}
-
-TEST(StringEdit, ReplaceRemoveInsertDelete)
+TEST(String, ReplacesRemovesInsertsDeletesAndTrims)
 {
     CString s("a,b,,c");
     EXPECT_EQ(s.Replace(',', ';'), 3);
@@ -127,14 +121,11 @@ TEST(StringEdit, ReplaceRemoveInsertDelete)
     EXPECT_EQ(s.Delete(2, 99), 2);
     EXPECT_EQ(s.Delete(9, 1), 2);
     EXPECT_EQ(Bytes(s), ">b");
-}
 
-TEST(StringTrim, BlanksTabsAndLineEndsOrTheGivenCharacters)
-{
-    CString s(" \t\r\n value x \r\n\t ");
-    EXPECT_EQ(Bytes(CString(s).TrimLeft()), "value x \r\n\t ");
-    EXPECT_EQ(Bytes(CString(s).TrimRight()), " \t\r\n value x");
-    EXPECT_EQ(Bytes(s.Trim()), "value x");
+    CString padded(" \t\r\n value x \r\n\t ");
+    EXPECT_EQ(Bytes(CString(padded).TrimLeft()), "value x \r\n\t ");
+    EXPECT_EQ(Bytes(CString(padded).TrimRight()), " \t\r\n value x");
+    EXPECT_EQ(Bytes(padded.Trim()), "value x");
     EXPECT_EQ(Bytes(CString(" \t ").Trim()), "");
     EXPECT_EQ(Bytes(CString("xxaxx").Trim('x')), "a");
     EXPECT_EQ(Bytes(CString("x.ya.xy").TrimRight("xy.")), "x.ya");
@@ -142,7 +133,7 @@ TEST(StringTrim, BlanksTabsAndLineEndsOrTheGivenCharacters)
     EXPECT_EQ(Bytes(CString(" a ").Trim("")), " a ");
 }
 
-TEST(StringFormat, PrintfSemanticsAtAnyLength)
+TEST(String, FormatsWithPrintfSemanticsAtAnyLengthAndReleasesBuffers)
 {
     CString s;
     s.Format("%d,%d,%d,%d", 10, -20, 0, 7);
@@ -159,25 +150,22 @@ TEST(StringFormat, PrintfSemanticsAtAnyLength)
         s.Format("<%s>%d", body.c_str(), n);
         EXPECT_EQ(Bytes(s), "<" + body + ">" + std::to_string(n)) << n;
     }
-}
 
-TEST(StringBuffer, ReleaseSetsTheLength)
-{
-    CString s("abc");
-    char* p = s.GetBuffer(10);
+    CString buffered("abc");
+    char* p = buffered.GetBuffer(10);
     std::strcpy(p, "hello");
-    s.ReleaseBuffer();
-    EXPECT_EQ(Bytes(s), "hello");
-    p = s.GetBuffer(0);
+    buffered.ReleaseBuffer();
+    EXPECT_EQ(Bytes(buffered), "hello");
+    p = buffered.GetBuffer(0);
     EXPECT_EQ(std::string(p), "hello");
-    s.ReleaseBuffer(2);
-    EXPECT_EQ(Bytes(s), "he");
-    p = s.GetBufferSetLength(4);
+    buffered.ReleaseBuffer(2);
+    EXPECT_EQ(Bytes(buffered), "he");
+    p = buffered.GetBufferSetLength(4);
     std::memcpy(p, "wxyz", 4);
-    s.ReleaseBuffer(4);
-    EXPECT_EQ(Bytes(s), "wxyz");
-    s.ReleaseBuffer(99);   // never grows
-    EXPECT_EQ(s.GetLength(), 4);
+    buffered.ReleaseBuffer(4);
+    EXPECT_EQ(Bytes(buffered), "wxyz");
+    buffered.ReleaseBuffer(99);   // never grows
+    EXPECT_EQ(buffered.GetLength(), 4);
     CString empty;
     std::strcpy(empty.GetBuffer(3), "ok");
     empty.ReleaseBuffer();
@@ -190,14 +178,11 @@ const char kA[] = "\x83\x41";      // ア
 const char kFullAB[] = "\x82\x60\x82\x61";   // ＡＢ
 const char kFullab[] = "\x82\x81\x82\x82";   // ａｂ
 
-TEST(StringMbcs, RunsUnderTheJapaneseCodePage)
+TEST(StringMbcs, FindMatchesWholeCharactersNeverATrailByte)
 {
     ASSERT_EQ(GetACP(), 932u) << "tests must run with LC_ALL=ja_JP.UTF-8";
     ASSERT_TRUE(IsDBCSLeadByte(0x95));
-}
 
-TEST(StringMbcs, FindMatchesWholeCharactersNeverATrailByte)
-{
     const CString hyo(kHyo);
     EXPECT_EQ(hyo.Find('\\'), -1);
     EXPECT_EQ(hyo.Find("\\"), -1);
@@ -233,14 +218,11 @@ TEST(StringMbcs, CaseChangesAndFoldsLeaveDoubleByteCharactersAlone)
     EXPECT_NE(CString(kA).CompareNoCase("\x83\x61"), 0);
     EXPECT_NE(CString(kHyo).CompareNoCase(kSo), 0);
     EXPECT_EQ(CString(kHyo).CompareNoCase(kHyo), 0);
-}
 
-TEST(StringMbcs, EditsTrimsAndLengthsKeepDoubleByteCharactersWhole)
-{
     const std::string original = std::string(kHyo) + "\\" + kSo;
-    CString s(original.c_str());
-    EXPECT_EQ(s.Replace('\\', '/'), 1);
-    EXPECT_EQ(Bytes(s), std::string(kHyo) + "/" + kSo);
+    CString path(original.c_str());
+    EXPECT_EQ(path.Replace('\\', '/'), 1);
+    EXPECT_EQ(Bytes(path), std::string(kHyo) + "/" + kSo);
     CString t(original.c_str());
     EXPECT_EQ(t.Replace("\\", "|"), 1);
     EXPECT_EQ(Bytes(t), std::string(kHyo) + "|" + kSo);
@@ -264,7 +246,7 @@ TEST(StringMbcs, EditsTrimsAndLengthsKeepDoubleByteCharactersWhole)
     EXPECT_EQ(cut.Find('\x95'), 1);
 }
 
-TEST(StringWide, ConvertsThroughTheAnsiCodePage)
+TEST(String, ConvertsThroughTheAnsiCodePageAndLoadsShiftJisTexts)
 {
     EXPECT_EQ(CString(kHyo).ToWide(), std::wstring(L"\u8868"));
     EXPECT_EQ(Bytes(CString::FromWide(L"\u8868\u30BD")), std::string(kHyo) + kSo);
@@ -272,10 +254,7 @@ TEST(StringWide, ConvertsThroughTheAnsiCodePage)
     EXPECT_EQ(Bytes(CString::FromWide(mixed.ToWide().c_str())), Bytes(mixed));
     EXPECT_TRUE(CString().ToWide().empty());
     EXPECT_TRUE(CString::FromWide(nullptr).IsEmpty());
-}
 
-TEST(StringLoad, LoadsShiftJisOfAnyLengthFromThisModuleOrLeavesTheString)
-{
     CString s;
     ASSERT_TRUE(s.LoadString(IDS_MODE_VERIFY));
     EXPECT_EQ(Bytes(s), "\x94\x46\x8F\xD8");   // 認証
