@@ -32,7 +32,7 @@ protected:
     const std::string path = dir.File("f.dat").str();
 };
 
-TEST_F(FileTest, MissingFileIsReportedByOpenAndThrownByTheConstructor)
+TEST_F(FileTest, OpensReportMissingFilesCreateOnlyAsToldAndRefuseASecondOpen)
 {
     CFile file;
     CFileException error;
@@ -46,10 +46,7 @@ TEST_F(FileTest, MissingFileIsReportedByOpenAndThrownByTheConstructor)
     EXPECT_EQ(e.m_cause, CFileException::badPath);
     EXPECT_NE(std::string(e.what()).find(inMissingFolder), std::string::npos);
     EXPECT_NE(std::string(e.what()).find("CreateFile"), std::string::npos);
-}
 
-TEST_F(FileTest, CreateTruncatesUnlessToldNotToAndCreateNewRefusesAnExistingFile)
-{
     ASSERT_TRUE(WriteRaw(path, "old contents"));
     {
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite);
@@ -57,24 +54,21 @@ TEST_F(FileTest, CreateTruncatesUnlessToldNotToAndCreateNewRefusesAnExistingFile
         file.Write("OLD", 3);
     }
     EXPECT_EQ(ReadRaw(path), "OLD contents");
-    const CFileException e = FileErrorOf([&] { CFile file(path.c_str(), CFile::modeCreateNew | CFile::modeWrite); });
-    EXPECT_EQ(e.m_lOsError, static_cast<LONG>(ERROR_FILE_EXISTS));
+    const CFileException exists =
+        FileErrorOf([&] { CFile file(path.c_str(), CFile::modeCreateNew | CFile::modeWrite); });
+    EXPECT_EQ(exists.m_lOsError, static_cast<LONG>(ERROR_FILE_EXISTS));
     EXPECT_EQ(ReadRaw(path), "OLD contents");
     { CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite); }
     EXPECT_EQ(ReadRaw(path), "");
     const std::string fresh = dir.File("fresh.dat").str();
     { CFile file(fresh.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite); }
     EXPECT_EQ(ReadRaw(fresh), "");
-}
 
-// An object whose file is open would lose it (and its handle) to a second
-// open: that is a bug in the caller, caught where it happens.
-TEST_F(FileTest, OpeningAnOpenFileIsAMisuse)
-{
-    ASSERT_TRUE(WriteRaw(path, "1"));
-    CFile file(path.c_str(), CFile::modeRead);
-    EXPECT_THROW(file.Open(dir.File("second.dat"), CFile::modeCreate | CFile::modeWrite), std::logic_error);
-    EXPECT_EQ(file.GetFilePath(), path.c_str());
+    // An object whose file is open would lose it (and its handle) to a second
+    // open: that is a bug in the caller, caught where it happens.
+    CFile held(path.c_str(), CFile::modeRead);
+    EXPECT_THROW(held.Open(dir.File("second.dat"), CFile::modeCreate | CFile::modeWrite), std::logic_error);
+    EXPECT_EQ(held.GetFilePath(), path.c_str());
     EXPECT_FALSE(sonvera_test::Exists(dir.File("second.dat")));
 }
 
@@ -104,18 +98,15 @@ TEST_F(FileTest, ShareModesLetOthersInOnlyAsFarAsTheySay)
             }
         }
     }
-}
 
-// The one Shift-JIS name of the file layer: the path reaches the system as the
-// character it is, and the name is cut at the real backslash.
-TEST_F(FileTest, ShiftJisPathsReachTheSystemIntact)
-{
+    // The one Shift-JIS name of the file layer: the path reaches the system as the
+    // character it is, and the name is cut at the real backslash.
     const std::string sjis = dir.File("\x95\x5C.dat").str();   // 表.dat
     {
         CFile file(sjis.c_str(), CFile::modeCreate | CFile::modeWrite);
         EXPECT_EQ(file.GetFileName(), "\x95\x5C.dat");
     }
-    EXPECT_EQ(dir.Entries(), std::vector<std::wstring>{L"\u8868.dat"});
+    EXPECT_EQ(dir.Entries(), (std::vector<std::wstring>{L"f.dat", L"\u8868.dat"}));
     EXPECT_TRUE(CFile::Exists(sjis.c_str()));
     EXPECT_FALSE(CFile::Exists(sjis.c_str(), TRUE));
     EXPECT_TRUE(CFile::Exists(dir.Path().GetString(), TRUE));
@@ -165,10 +156,7 @@ TEST_F(FileTest, RoundTripWithSeeksAndLengthsOnDiskAndInMemory)
     EXPECT_EQ(memory.GetPosition(), 0u);
     EXPECT_EQ(memory.Detach(), (std::vector<BYTE>{1, 2, 3}));
     EXPECT_FALSE(memory.Open("x", CFile::modeRead));
-}
 
-TEST_F(FileTest, AppendWritesLandAtTheEndWhateverThePosition)
-{
     ASSERT_TRUE(WriteRaw(path, "first\n"));
     const UINT flags = CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite | CFile::modeAppend |
                        CFile::shareDenyNone;
@@ -224,7 +212,7 @@ TEST_F(FileTest, FailuresCarryTheirCauseAndApi)
     EXPECT_FALSE(written.IsOpen());
 }
 
-TEST_F(FileTest, ShortWritesAndReadsAreCompleted)
+TEST_F(FileTest, ShortWritesAndReadsAreCompletedAndAFullDiskIsToldApart)
 {
     CFaultyFileSystem fs;
     fs.writeChunk = 3;
@@ -240,29 +228,26 @@ TEST_F(FileTest, ShortWritesAndReadsAreCompleted)
     std::string back(text.size(), '\0');
     file.ReadExact(&back[0], static_cast<UINT>(back.size()));
     EXPECT_EQ(back, text);
-}
 
-// An error of 0: the write reports success with nothing taken.
-TEST_F(FileTest, DiskFullIsToldApartFromOtherWriteErrors)
-{
-    const std::pair<DWORD, int> cases[] = {
+    // An error of 0: the write reports success with nothing taken.
+    const std::pair<DWORD, int> limits[] = {
         {ERROR_DISK_FULL, CFileException::diskFull},   {ERROR_HANDLE_DISK_FULL, CFileException::diskFull},
         {0, CFileException::diskFull},                 {ERROR_IO_DEVICE, CFileException::hardIO},
         {ERROR_ACCESS_DENIED, CFileException::accessDenied},
     };
-    for (const auto& c : cases) {
-        CFaultyFileSystem fs;
-        fs.LimitWrites(5, c.first);
-        CFileSystemOverride scope(fs);
-        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
-        EXPECT_EQ(FileErrorOf([&] { file.Write("0123456789", 10); }).m_cause, c.second) << c.first;
+    for (const auto& c : limits) {
+        CFaultyFileSystem full;
+        full.LimitWrites(5, c.first);
+        CFileSystemOverride fullScope(full);
+        CFile limited(dir.File("full.dat"), CFile::modeCreate | CFile::modeWrite);
+        EXPECT_EQ(FileErrorOf([&] { limited.Write("0123456789", 10); }).m_cause, c.second) << c.first;
     }
 }
 
 // Only "not found" means absent. Any other failure of the check is no answer,
 // and a caller that took it for "absent" would create the file anew over the
 // one that is there.
-TEST_F(FileTest, OnlyNotFoundMeansAbsent)
+TEST_F(FileTest, OnlyNotFoundMeansAbsentAndABriefSharingViolationIsWaitedOut)
 {
     ASSERT_TRUE(WriteRaw(path, "x"));
     const std::pair<DWORD, int> cases[] = {
@@ -285,14 +270,10 @@ TEST_F(FileTest, OnlyNotFoundMeansAbsent)
     }
     EXPECT_FALSE(CFile::Exists(nullptr));
     EXPECT_TRUE(CFile::Exists(path.c_str()));   // the override is undone at the end of its scope
-}
 
-// Another process in the way (a sharing violation, an access refused while a
-// file is being replaced) usually clears in a moment: the open is tried again
-// before it fails. One that lasts is raised with its cause.
-TEST_F(FileTest, ABriefSharingViolationIsWaitedOut)
-{
-    ASSERT_TRUE(WriteRaw(path, "x"));
+    // Another process in the way (a sharing violation, an access refused while a
+    // file is being replaced) usually clears in a moment: the open is tried again
+    // before it fails. One that lasts is raised with its cause.
     const std::pair<DWORD, int> errors[] = {{ERROR_SHARING_VIOLATION, CFileException::sharingViolation},
                                             {ERROR_ACCESS_DENIED, CFileException::accessDenied}};
     for (const auto& error : errors) {
