@@ -82,25 +82,7 @@ protected:
     CSetupFile m_setup;
 };
 
-// ---- application folder, the secure settings and the registry -------------
-
-// Removing the value from the Program key takes it from both objects: that is
-// where they keep it.
-TEST_F(SetupFileTest, AppPathIsInTheProgramKeyForBothSettingsObjects)
-{
-    EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
-    EXPECT_EQ(m_folder.Path(), CSetupSecure().GetAppPath());
-    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey, "AppPath"));
-    EXPECT_EQ(CString(), m_setup.GetAppPath());
-    EXPECT_EQ(CString(), CSetupSecure().GetAppPath());
-    // The host's folder, with its backslash.
-    char module[MAX_PATH] = {};
-    GetModuleFileNameA(NULL, module, MAX_PATH);
-    const std::string modulePath(module);
-    EXPECT_EQ(modulePath.substr(0, modulePath.rfind('\\') + 1), m_setup.GetAppExecutePath().str());
-}
-
-TEST_F(SetupFileTest, InitializeMakesTheSecureFileOnceAndCopiesShareIt)
+TEST_F(SetupFileTest, TheProgramKeyHoldsFolderAndCommentAndCopiesShareTheSecureFile)
 {
     EXPECT_EQ((std::vector<int>{0, 0, 0, 1, 1, 1}), Fields(m_setup.GetSecureAppSettings()));
     m_setup.SetSecureAppSettings({1, 0, 1, 0, 1, 0});
@@ -113,10 +95,20 @@ TEST_F(SetupFileTest, InitializeMakesTheSecureFileOnceAndCopiesShareIt)
     EXPECT_EQ(CString("shared"), CSetupFile(m_setup).GetLastUserProgram());
     EXPECT_EQ(CString("shared"), assigned.GetLastUserProgram());
     EXPECT_EQ(1, assigned.GetSecureAppSettings().nSwitch1);
-}
 
-TEST_F(SetupFileTest, CommentRoundTripsAndRecreatesAMissingProgramKey)
-{
+    // Removing the value from the Program key takes it from both objects: that is
+    // where they keep it.
+    EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
+    EXPECT_EQ(m_folder.Path(), CSetupSecure().GetAppPath());
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey, "AppPath"));
+    EXPECT_EQ(CString(), m_setup.GetAppPath());
+    EXPECT_EQ(CString(), CSetupSecure().GetAppPath());
+    // The host's folder, with its backslash.
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(NULL, module, MAX_PATH);
+    const std::string modulePath(module);
+    EXPECT_EQ(modulePath.substr(0, modulePath.rfind('\\') + 1), m_setup.GetAppExecutePath().str());
+
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey);
     EXPECT_EQ(CString(), m_setup.GetScrComment());
@@ -134,9 +126,7 @@ TEST_F(SetupFileTest, CommentRoundTripsAndRecreatesAMissingProgramKey)
     EXPECT_EQ(CString(), m_setup.GetLastUserLogon());
 }
 
-// ---- INI settings -------------------------------------------------------
-
-TEST_F(SetupFileTest, EveryIniSettingHasItsDefaultWhenTheFileIsMissing)
+TEST_F(SetupFileTest, IniSettingsHaveDefaultsParseHandWrittenTextAndStoreTheirOwn)
 {
     ASSERT_FALSE(CSetupFile::IsFileExist(Ini(), 0));
     for (const char* key : {"LastUser", "Skin", "EncryptFileFolder"})
@@ -152,13 +142,31 @@ TEST_F(SetupFileTest, EveryIniSettingHasItsDefaultWhenTheFileIsMissing)
     EXPECT_EQ(0, m_setup.GetAuthWordList(list));
     EXPECT_EQ(1, m_setup.GetScrImageFileList(list));
     EXPECT_EQ(0, list.GetSize());
-}
 
-// A setter: what it stores under its key (the key's text afterwards,
-// "<missing>" when refused), whether it accepts the value, and what the getter
-// answers afterwards.
-TEST_F(SetupFileTest, SettersStoreTheirTextAndRefuseEmptyValues)
-{
+    // What the getters make of text written by hand.
+    const struct
+    {
+        const char* section;
+        const char* key;
+        const char* text;
+        const char* read;
+    } cases[] = {
+        {"DESK_WARDEN", "LastExecutePos", "10,20", "10,20,0,0"},
+        {"DESK_WARDEN", "LastExecutePos", " 7px,abc,+8,-9,99", "7,0,8,-9"},
+        {"VOICE_RECOG_DLL", "EncryptFileStyle", "  12abc", "12"},
+        {"VOICE_RECOG_DLL", "EncryptFileStyle", "none", "0"},
+        {"SCREEN_SAVER", "Auto", "7", "1"},
+        {"VOICE_RECOG_DLL", "SkinList", "Blue, Green ,,Red", "[kept][Blue][Green][][Red]"},
+        {"VOICE_RECOG_DLL", "SkinList", "\tDark Night\t,Red,", "[kept][Dark Night][Red][]"},
+    };
+    for (const auto& c : cases) {
+        SetIniValue(c.section, c.key, c.text);
+        EXPECT_EQ(c.read, Read(c.key)) << c.key << " = " << c.text;
+    }
+
+    // A setter: what it stores under its key (the key's text afterwards,
+    // "<missing>" when refused), whether it accepts the value, and what the
+    // getter answers afterwards.
     const struct
     {
         const char* section;
@@ -205,32 +213,9 @@ TEST_F(SetupFileTest, SettersStoreTheirTextAndRefuseEmptyValues)
     EXPECT_EQ("<missing>", IniValue("DESK_WARDEN", "LastUser"));
 }
 
-// What the getters make of text written by hand.
-TEST_F(SetupFileTest, GettersParseHandWrittenText)
-{
-    const struct
-    {
-        const char* section;
-        const char* key;
-        const char* text;
-        const char* read;
-    } cases[] = {
-        {"DESK_WARDEN", "LastExecutePos", "10,20", "10,20,0,0"},
-        {"DESK_WARDEN", "LastExecutePos", " 7px,abc,+8,-9,99", "7,0,8,-9"},
-        {"VOICE_RECOG_DLL", "EncryptFileStyle", "  12abc", "12"},
-        {"VOICE_RECOG_DLL", "EncryptFileStyle", "none", "0"},
-        {"SCREEN_SAVER", "Auto", "7", "1"},
-        {"VOICE_RECOG_DLL", "SkinList", "Blue, Green ,,Red", "[kept][Blue][Green][][Red]"},
-        {"VOICE_RECOG_DLL", "SkinList", "\tDark Night\t,Red,", "[kept][Dark Night][Red][]"},
-    };
-    for (const auto& c : cases) {
-        SetIniValue(c.section, c.key, c.text);
-        EXPECT_EQ(c.read, Read(c.key)) << c.key << " = " << c.text;
-    }
-}
-
-// A nick is found by its word whatever the letter case of single-byte letters.
-TEST_F(SetupFileTest, WordsAndNicksComeFromTheWordListIgnoringLetterCase)
+// A nick is found by its word whatever the letter case of single-byte
+// letters; image files replace the whole section.
+TEST_F(SetupFileTest, WordsNicksAndImageFilesComeFromTheirSections)
 {
     ASSERT_TRUE(WriteRaw(Ini(), "[WORD_LIST]\r\nacj=Sesame\r\naaj=\x83\x8a\x83\x93\x83\x53\r\n"
                                 "abj=apple pie\r\n[Other]\r\nadj=Elsewhere\r\n"));
@@ -244,10 +229,7 @@ TEST_F(SetupFileTest, WordsAndNicksComeFromTheWordListIgnoringLetterCase)
         {"sesame", "acj"}, {"APPLE PIE", "abj"}, {"\x83\x8a\x83\x93\x83\x53", "aaj"}, {"Elsewhere", ""}, {"Sesam", ""}};
     for (const auto& n : nicks)
         EXPECT_EQ(CString(n.second), m_setup.GetAuthNick(n.first)) << n.first;
-}
 
-TEST_F(SetupFileTest, ImageFilesReplaceTheWholeSectionAndListOnlyReachableFiles)
-{
     for (const char* key : {"0", "1", "2", "3", "4", "5"})
         SetIniValue("IMAGE_FILES", key, "C:\\old.bmp");
     EXPECT_EQ(CString(), m_setup.GetScrImageFile(0));
