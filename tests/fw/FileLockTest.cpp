@@ -25,7 +25,7 @@ int CauseOfLock(const CString& store, DWORD waitMs)
     return CFileException::none;
 }
 
-TEST(FileLock, KeepsASecondHolderOutUntilTheFirstLetsGo)
+TEST(FileLock, KeepsASecondHolderOutUntilTheFirstLetsGoAndFailsAtOnceWithoutAFolder)
 {
     CTempFolder dir;
     const CString store = dir.File("store.dat");
@@ -37,11 +37,7 @@ TEST(FileLock, KeepsASecondHolderOutUntilTheFirstLetsGo)
     }
     EXPECT_FALSE(Exists(CFileLock::LockPath(store)));
     EXPECT_EQ(CFileException::none, CauseOfLock(store, 50));
-}
 
-TEST(FileLock, AMissingFolderIsAFileErrorAtOnce)
-{
-    CTempFolder dir;
     EXPECT_EQ(CFileException::badPath, CauseOfLock(dir.File("none\\store.dat"), 60000));
 }
 

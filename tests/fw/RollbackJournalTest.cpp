@@ -94,7 +94,7 @@ TEST_F(RollbackJournalTest, WhicheverStepFailsTheFileKeepsItsOldBytes)
     EXPECT_GE(failures, 10);
 }
 
-TEST_F(RollbackJournalTest, AJournalLeftByACrashIsUndoneAtTheNextTouch)
+TEST_F(RollbackJournalTest, AWholeJournalLeftByACrashIsUndoneAndAPartOneOnlyRemoved)
 {
     LeaveAJournal();
     // The crash came while the change was half written.
@@ -102,11 +102,8 @@ TEST_F(RollbackJournalTest, AJournalLeftByACrashIsUndoneAtTheNextTouch)
     EXPECT_TRUE(CRollbackJournal::Recover(path));
     EXPECT_TRUE(kOld == ReadRaw(path));
     EXPECT_EQ(onlyTheFile, dir.Entries());
-}
 
-// A journal cut off while it was written means the file was not touched yet.
-TEST_F(RollbackJournalTest, AJournalThatIsNotWholeIsOnlyRemoved)
-{
+    // A journal cut off while it was written means the file was not touched yet.
     LeaveAJournal();
     const CString journalPath = CRollbackJournal::JournalPath(path);
     const std::string whole = ReadRaw(journalPath);

@@ -39,7 +39,7 @@ protected:
     const std::string path = dir.File("users.dat").str();
 };
 
-TEST_F(SafeFileWriterTest, ReplacesOrCreatesTheTargetAndLeavesNoTemporaryFile)
+TEST_F(SafeFileWriterTest, ReplacesTheTargetOnlyOnCommitAndLeavesNoTemporaryFile)
 {
     ASSERT_TRUE(WriteRaw(path, kOld));
     CFaultyFileSystem fs;
@@ -56,11 +56,8 @@ TEST_F(SafeFileWriterTest, ReplacesOrCreatesTheTargetAndLeavesNoTemporaryFile)
     EXPECT_EQ(fs.lastMoveFrom.rfind(CString(path.c_str()).ToWide() + L".~tmp", 0), 0u);
     CSafeFileWriter::WriteFile(dir.File("empty.dat"), std::vector<BYTE>());
     EXPECT_EQ(ReadRaw(dir.File("empty.dat")), "");
-    EXPECT_EQ(dir.Entries().size(), 2u);
-}
+    ASSERT_TRUE(DeleteFileA(dir.File("empty.dat")));
 
-TEST_F(SafeFileWriterTest, WithoutCommitTheTargetStays)
-{
     ASSERT_TRUE(WriteRaw(path, kOld));
     {
         CSafeFileWriter writer(CString(path.c_str()));
@@ -68,27 +65,24 @@ TEST_F(SafeFileWriterTest, WithoutCommitTheTargetStays)
         EXPECT_EQ(dir.Entries().size(), 2u);   // the temporary exists while writing
     }
     EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
-    CSafeFileWriter writer(CString(path.c_str()));
-    writer.Write("x", 1);
-    writer.Abort();
+    CSafeFileWriter aborted(CString(path.c_str()));
+    aborted.Write("x", 1);
+    aborted.Abort();
     EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
-    EXPECT_THROW(writer.Commit(), CFileException);   // nothing left to commit
+    EXPECT_THROW(aborted.Commit(), CFileException);   // nothing left to commit
     EXPECT_EQ(ReadRaw(path), kOld);
-}
 
-TEST_F(SafeFileWriterTest, StartingWithACopyChangesInPlace)
-{
     ASSERT_TRUE(WriteRaw(path, "0123456789"));
-    CSafeFileWriter writer(CString(path.c_str()), CSafeFileWriter::startWithCopy);
-    CFile& file = writer.GetFile();
+    CSafeFileWriter copying(CString(path.c_str()), CSafeFileWriter::startWithCopy);
+    CFile& file = copying.GetFile();
     EXPECT_EQ(file.GetPosition(), 0u);
     EXPECT_EQ(file.GetLength(), 10u);
     file.Seek(4, CFile::begin);
     file.Write("ab", 2);
     EXPECT_EQ(ReadRaw(path), "0123456789");   // untouched until the commit
-    writer.Commit();
+    copying.Commit();
     EXPECT_EQ(ReadRaw(path), "0123ab6789");
-    EXPECT_EQ(dir.Entries().size(), 1u);
+    EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
 }
 
 // One failing step: how to arm the fault, and the cause expected.
@@ -135,7 +129,7 @@ TEST_F(SafeFileWriterTest, EveryFailingStepLeavesTheTargetAsItWas)
     }
 }
 
-TEST_F(SafeFileWriterTest, UnreadableTargetFailsACopyingStart)
+TEST_F(SafeFileWriterTest, WaitsForReadersFailsUnreadableCopiesAndNeverReplacesOnCreate)
 {
     ASSERT_TRUE(WriteRaw(path, kOld));
     CFaultyFileSystem fs;
@@ -151,13 +145,9 @@ TEST_F(SafeFileWriterTest, UnreadableTargetFailsACopyingStart)
     }
     EXPECT_EQ(ReadRaw(path), kOld);
     EXPECT_EQ(dir.Entries().size(), 1u);
-}
 
-// Another host reading the file holds it for a moment, or the replace meets a
-// brief sharing violation: the rewrite waits instead of failing.
-TEST_F(SafeFileWriterTest, AReaderHoldingTheFileMakesTheRewriteWaitNotFail)
-{
-    ASSERT_TRUE(WriteRaw(path, kOld));
+    // Another host reading the file holds it for a moment, or the replace meets a
+    // brief sharing violation: the rewrite waits instead of failing.
     CFile reader(path.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::shareAllowDelete);
     std::thread letGo([&reader] {
         Sleep(150);
@@ -166,21 +156,19 @@ TEST_F(SafeFileWriterTest, AReaderHoldingTheFileMakesTheRewriteWaitNotFail)
     EXPECT_NO_THROW(Rewrite(path, kNew));
     letGo.join();
     EXPECT_EQ(ReadRaw(path), kNew);
-    CFaultyFileSystem fs;
-    fs.FailTimes(CFaultyFileSystem::move, 3, ERROR_SHARING_VIOLATION);
+    CFaultyFileSystem brief;
+    brief.FailTimes(CFaultyFileSystem::move, 3, ERROR_SHARING_VIOLATION);
     {
-        CFileSystemOverride scope(fs);
+        CFileSystemOverride scope(brief);
         Rewrite(path, kOld);
     }
-    EXPECT_EQ(4, fs.Calls(CFaultyFileSystem::move));
+    EXPECT_EQ(4, brief.Calls(CFaultyFileSystem::move));
     EXPECT_EQ(ReadRaw(path), kOld);
     EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
-}
 
-// A create never replaces a file that is there: another host may have made
-// it since this one looked.
-TEST_F(SafeFileWriterTest, ANewFileNeverReplacesOneThatIsThere)
-{
+    // A create never replaces a file that is there: another host may have made
+    // it since this one looked.
+    ASSERT_TRUE(DeleteFileA(path.c_str()));
     EXPECT_TRUE(CSafeFileWriter::WriteNewFile(CString(path.c_str()), kNew.data(), static_cast<UINT>(kNew.size())));
     EXPECT_EQ(ReadRaw(path), kNew);
     ASSERT_TRUE(WriteRaw(path, kOld));
