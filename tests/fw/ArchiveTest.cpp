@@ -83,7 +83,7 @@ TEST(ArchiveLayout, EveryCollectionAsCountThenElementsLittleEndian)
 
 // Counts and string lengths around the points where the prefix widens: the
 // prefix, then the elements.
-TEST(ArchiveLayout, CountsAndStringLengthsAtThePrefixBoundaries)
+TEST(ArchiveLayout, CountsAndStringLengthsAtThePrefixBoundariesAndOtherWritersForms)
 {
     const struct {
         bool string;
@@ -121,10 +121,7 @@ TEST(ArchiveLayout, CountsAndStringLengthsAtThePrefixBoundaries)
             EXPECT_TRUE(bytesBack == bytes);
         }
     }
-}
 
-TEST(ArchiveLayout, LongFormPrefixesAndWideStringsOfOtherWritersAreRead)
-{
     // Wider prefixes for short lengths; 0xFF 0xFFFE marks a UTF-16 string:
     // "h" and 表 (U+8868), which is 95 5C in Shift-JIS.
     CStringArray a;

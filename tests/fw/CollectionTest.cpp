@@ -17,7 +17,7 @@ namespace {
 
 using namespace sonvera_test;
 
-TEST(ElementArray, GrowsWithZerosShrinksAndEditsInPlace)
+TEST(ElementArray, GrowsWithZerosEditsInPlaceAndRaisesOnABadIndex)
 {
     CDWordArray d;
     EXPECT_EQ(d.GetData(), nullptr);
@@ -48,24 +48,21 @@ TEST(ElementArray, GrowsWithZerosShrinksAndEditsInPlace)
     c.RemoveAt(1, 3);
     EXPECT_EQ(std::vector<WORD>(c.GetData(), c.GetData() + c.GetSize()), (std::vector<WORD>{5, 5}));
     EXPECT_EQ(a.GetSize(), 5);   // the copy is independent
+
+    CByteArray bytes;
+    bytes.Add(1);
+    EXPECT_THROW(bytes.GetAt(1), std::out_of_range);
+    EXPECT_THROW(bytes.GetAt(-1), std::out_of_range);
+    EXPECT_THROW(bytes.SetAt(5, 0), std::out_of_range);
+    EXPECT_THROW(bytes.RemoveAt(0, 2), std::out_of_range);
+    EXPECT_EQ(bytes.GetSize(), 1);
+    bytes.SetAtGrow(3, 9);
+    EXPECT_EQ(bytes.GetSize(), 4);
+    EXPECT_EQ(bytes[2], 0);
+    EXPECT_EQ(bytes[3], 9);
 }
 
-TEST(ElementArray, BadIndexRaisesInsteadOfTouchingMemory)
-{
-    CByteArray a;
-    a.Add(1);
-    EXPECT_THROW(a.GetAt(1), std::out_of_range);
-    EXPECT_THROW(a.GetAt(-1), std::out_of_range);
-    EXPECT_THROW(a.SetAt(5, 0), std::out_of_range);
-    EXPECT_THROW(a.RemoveAt(0, 2), std::out_of_range);
-    EXPECT_EQ(a.GetSize(), 1);
-    a.SetAtGrow(3, 9);
-    EXPECT_EQ(a.GetSize(), 4);
-    EXPECT_EQ(a[2], 0);
-    EXPECT_EQ(a[3], 9);
-}
-
-TEST(StringArray, HoldsCopiesOfStrings)
+TEST(StringArray, HoldsCopiesOfStringsAlsoOfItsOwn)
 {
     CStringArray a;
     CString text("one");
@@ -79,31 +76,28 @@ TEST(StringArray, HoldsCopiesOfStrings)
     EXPECT_EQ(Items(a)[0], "one");
     a.SetSize(5);
     EXPECT_TRUE(a[4].IsEmpty());
-}
 
-// A collection handed itself, or one of its own strings, takes them as they
-// were on entry, also when it must grow to take them.
-TEST(StringArray, AppendingInsertingOrGrowingWithItsOwnStringsKeepsThem)
-{
-    CStringArray a;
+    // A collection handed itself, or one of its own strings, takes them as they
+    // were on entry, also when it must grow to take them.
+    CStringArray own;
     for (const char* s : {"a", "b", "c"})
-        a.Add(s);
-    EXPECT_EQ(a.Append(a), 3);
-    EXPECT_EQ(Items(a), (Strings{"a", "b", "c", "a", "b", "c"}));
-    a.RemoveAt(3, 3);
-    a.InsertAt(1, a);
-    EXPECT_EQ(Items(a), (Strings{"a", "a", "b", "c", "b", "c"}));
+        own.Add(s);
+    EXPECT_EQ(own.Append(own), 3);
+    EXPECT_EQ(Items(own), (Strings{"a", "b", "c", "a", "b", "c"}));
+    own.RemoveAt(3, 3);
+    own.InsertAt(1, own);
+    EXPECT_EQ(Items(own), (Strings{"a", "a", "b", "c", "b", "c"}));
     const std::string longText = "first string, too long to live inside the string object itself";
-    a.SetAt(0, longText.c_str());
-    a.SetAtGrow(40, a[0]);
-    EXPECT_EQ(a.GetSize(), 41);
-    EXPECT_EQ(std::string(a[40]), longText);
-    a.InsertAt(100, a[0], 2);
-    EXPECT_EQ(a.GetSize(), 102);
-    EXPECT_EQ(std::string(a[101]), longText);
+    own.SetAt(0, longText.c_str());
+    own.SetAtGrow(40, own[0]);
+    EXPECT_EQ(own.GetSize(), 41);
+    EXPECT_EQ(std::string(own[40]), longText);
+    own.InsertAt(100, own[0], 2);
+    EXPECT_EQ(own.GetSize(), 102);
+    EXPECT_EQ(std::string(own[101]), longText);
 }
 
-TEST(StringList, AddsAtBothEndsAndWalksInOrderAndCopiesDeeply)
+TEST(StringList, AddsWalksFindsRemovesAndCopiesDeeply)
 {
     CStringList list;
     EXPECT_EQ(list.GetHeadPosition(), nullptr);
@@ -124,41 +118,35 @@ TEST(StringList, AddsAtBothEndsAndWalksInOrderAndCopiesDeeply)
     EXPECT_EQ(Items(list), (Strings{"changed", "b", "c", "d"}));
     copy.GetHead() = "again";
     EXPECT_EQ(Items(list)[0], "changed");
-}
 
-TEST(StringList, AddingItselfAtEitherEndDoublesTheList)
-{
-    CStringList list = ListOf({"a", "b"});
-    list.AddTail(list);
-    EXPECT_EQ(Items(list), (Strings{"a", "b", "a", "b"}));
-    list.AddHead(list);
-    EXPECT_EQ(Items(list), (Strings{"a", "b", "a", "b", "a", "b", "a", "b"}));
-}
+    CStringList doubled = ListOf({"a", "b"});
+    doubled.AddTail(doubled);
+    EXPECT_EQ(Items(doubled), (Strings{"a", "b", "a", "b"}));
+    doubled.AddHead(doubled);
+    EXPECT_EQ(Items(doubled), (Strings{"a", "b", "a", "b", "a", "b", "a", "b"}));
 
-TEST(StringList, FindAndRemoveAtPositions)
-{
-    CStringList list = ListOf({"x", "y", "x"});
-    const POSITION first = list.Find("x");
+    CStringList found = ListOf({"x", "y", "x"});
+    const POSITION first = found.Find("x");
     ASSERT_NE(first, nullptr);
-    const POSITION second = list.Find("x", first);
+    const POSITION second = found.Find("x", first);
     ASSERT_NE(second, nullptr);
     EXPECT_NE(first, second);
-    EXPECT_EQ(list.Find("X"), nullptr);   // exact comparison
-    EXPECT_EQ(list.Find("x", second), nullptr);
-    list.SetAt(second, "z");
-    list.RemoveAt(first);
-    EXPECT_EQ(Items(list), (Strings{"y", "z"}));
-    list.InsertBefore(list.GetHeadPosition(), "w");
-    list.InsertAfter(list.FindIndex(1), "yy");
-    EXPECT_EQ(Items(list), (Strings{"w", "y", "yy", "z"}));
-    EXPECT_EQ(list.FindIndex(4), nullptr);
-    EXPECT_EQ(std::string(list.RemoveHead()), "w");
-    EXPECT_EQ(std::string(list.RemoveTail()), "z");
-    EXPECT_EQ(Items(list), (Strings{"y", "yy"}));
-    list.RemoveAll();
-    EXPECT_TRUE(list.IsEmpty());
-    EXPECT_EQ(list.GetTailPosition(), nullptr);
-    EXPECT_THROW(list.GetHead(), std::out_of_range);
+    EXPECT_EQ(found.Find("X"), nullptr);   // exact comparison
+    EXPECT_EQ(found.Find("x", second), nullptr);
+    found.SetAt(second, "z");
+    found.RemoveAt(first);
+    EXPECT_EQ(Items(found), (Strings{"y", "z"}));
+    found.InsertBefore(found.GetHeadPosition(), "w");
+    found.InsertAfter(found.FindIndex(1), "yy");
+    EXPECT_EQ(Items(found), (Strings{"w", "y", "yy", "z"}));
+    EXPECT_EQ(found.FindIndex(4), nullptr);
+    EXPECT_EQ(std::string(found.RemoveHead()), "w");
+    EXPECT_EQ(std::string(found.RemoveTail()), "z");
+    EXPECT_EQ(Items(found), (Strings{"y", "yy"}));
+    found.RemoveAll();
+    EXPECT_TRUE(found.IsEmpty());
+    EXPECT_EQ(found.GetTailPosition(), nullptr);
+    EXPECT_THROW(found.GetHead(), std::out_of_range);
 }
 
 } // namespace
