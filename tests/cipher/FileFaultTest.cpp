@@ -91,17 +91,13 @@ protected:
     sonvera_test::CTempFolder folder_;
 };
 
-TEST_F(FileFaults, EncryptionLeavesNothingBehindWhicheverStepFails)
+TEST_F(FileFaults, EncryptionAndDecryptionLeaveNothingBehindWhicheverStepFails)
 {
     FailEveryStep(&FileFaults::Encrypt);
-}
-
-TEST_F(FileFaults, DecryptionLeavesNothingBehindWhicheverStepFails)
-{
     FailEveryStep(&FileFaults::Decrypt);
 }
 
-TEST_F(FileFaults, TellsAFullDiskApart)
+TEST_F(FileFaults, TellsAFullDiskApartGoesOnAfterPartialWritesAndTriesAnotherName)
 {
     CFaultyFileSystem writeFull;
     writeFull.FailCall(CFaultyFileSystem::write, 2, ERROR_DISK_FULL);
@@ -111,24 +107,18 @@ TEST_F(FileFaults, TellsAFullDiskApart)
     EXPECT_EQ(RunOver(flushFull, &FileFaults::Encrypt), ZIVAZO_FILE_E_DISK_FULL);
     EXPECT_EQ(ReadRaw(P("out")), "old");
     EXPECT_EQ(folder_.Entries(), kUntouched);
-}
 
-TEST_F(FileFaults, GoesOnAfterPartialWrites)
-{
-    CFaultyFileSystem fs;
-    fs.writeChunk = 7;
-    ASSERT_EQ(RunOver(fs, &FileFaults::Encrypt), ZIVAZO_FILE_OK);
+    CFaultyFileSystem shortWrites;
+    shortWrites.writeChunk = 7;
+    ASSERT_EQ(RunOver(shortWrites, &FileFaults::Encrypt), ZIVAZO_FILE_OK);
     ASSERT_TRUE(MoveFileExA(P("out").c_str(), P("enc").c_str(), MOVEFILE_REPLACE_EXISTING));
     ASSERT_EQ(Decrypt(), ZIVAZO_FILE_OK);
     EXPECT_EQ(ReadRaw(P("out")), ReadRaw(P("plain")));
-}
 
-TEST_F(FileFaults, TriesAnotherTemporaryNameWhenOneIsTaken)
-{
-    CFaultyFileSystem fs;
-    fs.FailCall(CFaultyFileSystem::create, 1, ERROR_FILE_EXISTS);
-    ASSERT_EQ(RunOver(fs, &FileFaults::Encrypt), ZIVAZO_FILE_OK);
-    EXPECT_EQ(fs.Calls(CFaultyFileSystem::create), 2);
+    CFaultyFileSystem taken;
+    taken.FailCall(CFaultyFileSystem::create, 1, ERROR_FILE_EXISTS);
+    ASSERT_EQ(RunOver(taken, &FileFaults::Encrypt), ZIVAZO_FILE_OK);
+    EXPECT_EQ(taken.Calls(CFaultyFileSystem::create), 2);
     EXPECT_EQ(folder_.Entries(), kUntouched);
 }
 
