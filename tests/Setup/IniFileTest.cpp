@@ -19,23 +19,7 @@ protected:
 };
 
 // Copies and assignments act on the same file; a read takes at most 2047 characters.
-TEST_F(IniFileTest, ValuesRoundTripAndMissingOnesGiveTheDefault)
-{
-    EXPECT_EQ(CString("fallback"), ini.ReadString("S", "k", "fallback"));
-    EXPECT_NE(0, ini.WriteString("DESK_WARDEN", "LastUser", "taro"));
-    CIniFile copy(ini);
-    CIniFile assigned(m_folder.File("other.ini"));
-    assigned = ini;
-    for (CIniFile* file : {&ini, &copy, &assigned})
-        EXPECT_EQ(CString("taro"), file->ReadString("DESK_WARDEN", "LastUser", ""));
-    EXPECT_EQ(CString("dflt"), ini.ReadString("DESK_WARDEN", "other", "dflt"));
-    EXPECT_EQ(CString("dflt"), ini.ReadString("T", "LastUser", "dflt"));
-    EXPECT_EQ(0, CIniFile(m_folder.File("no-such-folder\\marzet.ini")).WriteString("S", "k", "v"));
-    ASSERT_NE(0, ini.WriteString("S", "long", CString('x', 2047) + "yyyy"));
-    EXPECT_EQ(CString('x', 2047), ini.ReadString("S", "long", ""));
-}
-
-TEST_F(IniFileTest, SectionAndKeyListsReplaceTheArrayInFileOrder)
+TEST_F(IniFileTest, ValuesRoundTripAndSectionAndKeyListsComeInFileOrder)
 {
     CStringArray names;
     names.Add("stale");
@@ -50,5 +34,18 @@ TEST_F(IniFileTest, SectionAndKeyListsReplaceTheArrayInFileOrder)
     EXPECT_EQ("[afj][aaj][acj]", Bracketed(names));
     EXPECT_EQ(0, ini.ReadSection("Absent", names));
     EXPECT_EQ("", Bracketed(names));
+
+    EXPECT_EQ(CString("fallback"), ini.ReadString("S", "k", "fallback"));
+    EXPECT_NE(0, ini.WriteString("DESK_WARDEN", "LastUser", "taro"));
+    CIniFile copy(ini);
+    CIniFile assigned(m_folder.File("other.ini"));
+    assigned = ini;
+    for (CIniFile* file : {&ini, &copy, &assigned})
+        EXPECT_EQ(CString("taro"), file->ReadString("DESK_WARDEN", "LastUser", ""));
+    EXPECT_EQ(CString("dflt"), ini.ReadString("DESK_WARDEN", "other", "dflt"));
+    EXPECT_EQ(CString("dflt"), ini.ReadString("T", "LastUser", "dflt"));
+    EXPECT_EQ(0, CIniFile(m_folder.File("no-such-folder\\marzet.ini")).WriteString("S", "k", "v"));
+    ASSERT_NE(0, ini.WriteString("S", "long", CString('x', 2047) + "yyyy"));
+    EXPECT_EQ(CString('x', 2047), ini.ReadString("S", "long", ""));
 }
 } // namespace

@@ -85,17 +85,14 @@ protected:
     }
 };
 
-TEST(Window, AModalDialogRunsItsLoopUntilEnded)
+TEST(Window, AModalDialogRunsItsLoopUntilEndedAndADCScopeRestoresWhatItSelected)
 {
     CEndingDialog dialog;
     EXPECT_EQ(42, dialog.DoModal());
     EXPECT_EQ(1, dialog.m_nPreTranslated);
     EXPECT_EQ(1, dialog.m_button.m_nClicks);   // reflected from the dialog to the button
     EXPECT_EQ(nullptr, dialog.m_hWnd);
-}
 
-TEST(Window, ADCScopeRestoresWhatItSelected)
-{
     CMemoryDC memory;
     HGDIOBJ original = GetCurrentObject(memory, OBJ_PEN);
     CPen red(PS_SOLID, 1, RGB(255, 0, 0));

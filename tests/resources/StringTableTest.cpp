@@ -19,32 +19,22 @@ std::string LoadAnsi(UINT id)
     return std::string(buffer, length > 0 ? length : 0);
 }
 
-TEST(StringTable, ModeLabelsAreShiftJis)
+// The mode labels are Shift-JIS, the hints keep their format fields, the
+// enrolment question breaks its line, and the pass phrase is base64.
+TEST(StringTable, TextsAreShiftJisWithTheirFormatFields)
 {
     EXPECT_EQ(LoadAnsi(IDS_MODE_VERIFY), Bytes({0x94, 0x46, 0x8F, 0xD8}));   // 認証
     EXPECT_EQ(LoadAnsi(IDS_MODE_ENROL), Bytes({0x93, 0x6F, 0x98, 0x5E}));    // 登録
-}
-
-TEST(StringTable, HintsKeepTheirFormatFields)
-{
     const std::string takeDone = LoadAnsi(IDS_HINT_TAKE_DONE);                // [%d]回の録音が成功しました。
     EXPECT_EQ(takeDone.substr(0, 4), "[%d]");
     EXPECT_EQ(takeDone.substr(4, 2), Bytes({0x89, 0xF1}));                  // 回
     EXPECT_EQ(LoadAnsi(IDS_HINT_WRONG_WORD).substr(0, 4), "[%s]");
     EXPECT_EQ(LoadAnsi(IDS_HINT_FIRST_ENROL).substr(0, 4), "[%s]");
-}
-
-TEST(StringTable, EnrolQuestionBreaksItsLine)
-{
     const std::string question = LoadAnsi(IDS_ASK_ENROL_ANYWAY);
     const size_t lineBreak = question.find('\n');
     ASSERT_NE(lineBreak, std::string::npos);
     EXPECT_EQ(question.substr(lineBreak - 2, 2), ". ");
     EXPECT_EQ(question.back(), '?');
-}
-
-TEST(StringTable, PassPhraseIsA1003CharacterBase64Text)
-{
     const std::string passPhrase = LoadAnsi(IDS_PASS_PHRASE);
     ASSERT_EQ(passPhrase.size(), 1003u);
     for (char c : passPhrase)
