@@ -76,7 +76,7 @@ const std::vector<int> kDefaults = {0, 0, 0, 1, 1, 1};
 
 // A new file is the encrypted defaults, then two empty records; an existing
 // one is kept, and copies share it. A create replaces a file.
-TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsThenTwoEmptyRecords)
+TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsAndSettingsAreItsDigits)
 {
     const std::string image = ReadRaw(Dat());
     const std::string settings = RecordAt(image, 0);
@@ -100,12 +100,9 @@ TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsThenTwoEmptyRecords)
     m_secure.CreateSetupSecure(Dat());
     EXPECT_EQ(CString(), m_secure.GetBackupBypassKey());
     EXPECT_EQ(2u, m_folder.Entries().size());
-}
 
-// Each field is one character of the settings text read as a digit; a missing
-// or non-digit one is 0. Bypass keys of any length round-trip.
-TEST_F(SetupSecureTest, SettingsAreTheDigitsOfRecordOneAndBypassKeysRoundTrip)
-{
+    // Each field is one character of the settings text read as a digit; a
+    // missing or non-digit one is 0. Bypass keys of any length round-trip.
     m_secure.SetAppSettings({9, 8, 7, 6, 5, 4});
     EXPECT_EQ(CString("987654"), Decrypt(RecordAt(ReadRaw(Dat()), 0)));
     EXPECT_EQ((std::vector<int>{9, 8, 7, 6, 5, 4}), ReadSettings());
@@ -160,19 +157,16 @@ TEST_F(SetupSecureTest, EachRewriteKeepsEveryOtherByte)
     }
 }
 
-TEST(SetupSecureBypass, SeedIsLettersThenYearMonthDayHourMinuteSecond)
+TEST(SetupSecureBypass, KeyIsThePassPhraseUnderASeedOfLettersThenTheTime)
 {
     struct tm march = {2, 5, 9, 7, 2, 2026 - 1900, 0, 0, 0};   // 2026-03-07 09:05:02
     EXPECT_EQ(CString("QXAZ260307090502"), CSetupSecure::BuildBypassSeed("QXAZ", march));
     struct tm december = {58, 59, 23, 31, 11, 2000 - 1900, 0, 0, 0};
     EXPECT_EQ(CString("ABCD001231235958"), CSetupSecure::BuildBypassSeed("ABCD", december));
-}
 
-// The key is the pass phrase encrypted under the seed of the second it was
-// made, whose letters are the C library's first four draws (its documented
-// generator, written out here) after seeding with that second.
-TEST(SetupSecureBypass, NewKeyIsThePassPhraseEncryptedUnderTheTimeSeed)
-{
+    // The key is the pass phrase encrypted under the seed of the second it was
+    // made, whose letters are the C library's first four draws (its documented
+    // generator, written out here) after seeding with that second.
     const time_t before = time(NULL);
     const CString key = CSetupSecure().CreateBackupBypassKey();
     const time_t after = time(NULL);
@@ -193,10 +187,26 @@ TEST(SetupSecureBypass, NewKeyIsThePassPhraseEncryptedUnderTheTimeSeed)
     EXPECT_TRUE(matched);
 }
 
-// A damaged file is refused with a file error naming it, by every operation
+// One failing step per rewrite: the object and the file still agree. A
+// damaged file is refused with a file error naming it, by every operation
 // that reads the damaged part, and no write touches it.
-TEST_F(SetupSecureTest, DamagedFilesAreRefusedAndLeftAsTheyAre)
+TEST_F(SetupSecureTest, FailedRewritesDamagedAndMissingFilesLeaveTheFileAsItWas)
 {
+    m_secure.SetBackupBypassKey("KEEP-THIS-KEY");
+    const std::string before = ReadRaw(Dat());
+    sonvera_test::CFaultyFileSystem faulty;
+    faulty.Fail(sonvera_test::CFaultyFileSystem::move, ERROR_IO_DEVICE);
+    {
+        CFileSystemOverride use(faulty);
+        EXPECT_THROW(m_secure.SetAppSettings({1, 1, 1, 1, 1, 1}), CFileException);
+        EXPECT_THROW(m_secure.SetBackupBypassKey("LOST"), CFileException);
+        EXPECT_THROW(m_secure.CreateSetupSecure(Dat()), CFileException);
+    }
+    EXPECT_EQ(before, ReadRaw(Dat()));
+    EXPECT_EQ(CString("KEEP-THIS-KEY"), m_secure.GetBackupBypassKey());
+    EXPECT_EQ(kDefaults, ReadSettings());
+    EXPECT_EQ(1u, m_folder.Entries().size());
+
     enum { getSettings = 1, setSettings = 2, bypass = 4, all = 7 };
     const std::string image = ReadRaw(Dat());
     const std::string settings = LengthRecord(RecordAt(image, 0));
@@ -234,10 +244,7 @@ TEST_F(SetupSecureTest, DamagedFilesAreRefusedAndLeftAsTheyAre)
         EXPECT_EQ(d.image, ReadRaw(Dat()));
         EXPECT_EQ(1u, m_folder.Entries().size());
     }
-}
 
-TEST_F(SetupSecureTest, AMissingFileIsNotFoundAndNotCreatedByAWrite)
-{
     ASSERT_TRUE(DeleteFileW(Dat().ToWide().c_str()));
     EXPECT_EQ(CFileException::fileNotFound, sonvera_test::FileErrorOf([&] { ReadSettings(); }).m_cause);
     EXPECT_THROW(m_secure.SetAppSettings({1, 1, 1, 1, 1, 1}), CFileException);
@@ -245,22 +252,4 @@ TEST_F(SetupSecureTest, AMissingFileIsNotFoundAndNotCreatedByAWrite)
     EXPECT_TRUE(m_folder.Entries().empty());
 }
 
-// One failing step per rewrite: the object and the file still agree.
-TEST_F(SetupSecureTest, AFailedRewriteLeavesTheOldFile)
-{
-    m_secure.SetBackupBypassKey("KEEP-THIS-KEY");
-    const std::string before = ReadRaw(Dat());
-    sonvera_test::CFaultyFileSystem faulty;
-    faulty.Fail(sonvera_test::CFaultyFileSystem::move, ERROR_IO_DEVICE);
-    {
-        CFileSystemOverride use(faulty);
-        EXPECT_THROW(m_secure.SetAppSettings({1, 1, 1, 1, 1, 1}), CFileException);
-        EXPECT_THROW(m_secure.SetBackupBypassKey("LOST"), CFileException);
-        EXPECT_THROW(m_secure.CreateSetupSecure(Dat()), CFileException);
-    }
-    EXPECT_EQ(before, ReadRaw(Dat()));
-    EXPECT_EQ(CString("KEEP-THIS-KEY"), m_secure.GetBackupBypassKey());
-    EXPECT_EQ(kDefaults, ReadSettings());
-    EXPECT_EQ(1u, m_folder.Entries().size());
-}
 } // namespace
