@@ -10,11 +10,11 @@
 
 namespace
 {
-using sonvera_test::Bracketed;
+using namespace sonvera_test;
 class IniFileTest : public ::testing::Test
 {
 protected:
-    sonvera_test::CTempFolder m_folder;
+    CTempFolder m_folder;
     CIniFile ini{m_folder.File("marzet.ini")};
 };
 
@@ -25,7 +25,7 @@ TEST_F(IniFileTest, ValuesRoundTripAndSectionAndKeyListsComeInFileOrder)
     names.Add("stale");
     EXPECT_EQ(0, ini.ReadSections(names));
     EXPECT_EQ("", Bracketed(names));
-    ASSERT_TRUE(sonvera_test::WriteRaw(m_folder.File("marzet.ini"),
+    ASSERT_TRUE(WriteRaw(m_folder.File("marzet.ini"),
                                        "[Zeta]\r\na=1\r\n[WORD_LIST]\r\nafj=six\r\naaj=one\r\nacj=three\r\n[Mid]\r\n"));
     names.Add("stale");
     EXPECT_EQ(1, ini.ReadSections(names));

@@ -20,11 +20,7 @@
 
 namespace
 {
-using sonvera_test::Bytes;
-using sonvera_test::CFaultyRegistry;
-using sonvera_test::CScratchKey;
-using sonvera_test::Items;
-using sonvera_test::ListOf;
+using namespace sonvera_test;
 using Names = std::vector<std::string>;
 
 std::vector<std::string> g_shown;   // the bodies of the message boxes shown
@@ -225,7 +221,7 @@ protected:
         EXPECT_EQ(size, m_reg.GetLastSize());
     }
 
-    sonvera_test::CScratchKey m_key{HKEY_CURRENT_USER, "values"};
+    CScratchKey m_key{HKEY_CURRENT_USER, "values"};
     CRegistryEx m_reg{HKEY_CURRENT_USER};
 };
 

@@ -18,9 +18,7 @@
 
 namespace
 {
-using sonvera_test::Bracketed;
-using sonvera_test::CProgramKeyGuard;
-using sonvera_test::WriteRaw;
+using namespace sonvera_test;
 
 std::vector<int> Fields(const CSetupSecure::tagSecureSettings& s)
 {
@@ -78,7 +76,7 @@ protected:
     }
 
     CProgramKeyGuard m_guard;
-    sonvera_test::CTempFolder m_folder;
+    CTempFolder m_folder;
     CSetupFile m_setup;
 };
 
@@ -119,7 +117,7 @@ TEST_F(SetupFileTest, TheProgramKeyHoldsFolderAndCommentAndCopiesShareTheSecureF
     EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
     // The last logon user is the Winlogon key's.
     const char* winlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-    sonvera_test::CRegistryValueGuard guard(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName");
+    CRegistryValueGuard guard(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName");
     ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName", REG_SZ, "taro", 5));
     EXPECT_EQ(CString("taro"), m_setup.GetLastUserLogon());
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName"));
@@ -200,7 +198,7 @@ TEST_F(SetupFileTest, IniSettingsHaveDefaultsParseHandWrittenTextAndStoreTheirOw
         EXPECT_EQ(w.readBack, Read(w.key));
     }
     // Refused writes are reported only where a setter reports them.
-    sonvera_test::CFaultyPrivateProfile profile;
+    CFaultyPrivateProfile profile;
     profile.failWrites = true;
     CPrivateProfileOverride scope(profile);
     EXPECT_EQ(0, m_setup.SetLastUserProgram("x"));
@@ -254,9 +252,9 @@ TEST_F(SetupFileTest, WordsNicksAndImageFilesComeFromTheirSections)
     EXPECT_EQ("[kept][" + m_folder.File("first.bmp").str() + "][" + m_folder.File("last.bmp").str() + "]",
               Bracketed(existing));
     // A picture whose share cannot be reached is left out like a missing one.
-    sonvera_test::CFaultyFileSystem away;
+    CFaultyFileSystem away;
     away.Watch(L"last.bmp");
-    away.Fail(sonvera_test::CFaultyFileSystem::attributes, ERROR_BAD_NETPATH);
+    away.Fail(CFaultyFileSystem::attributes, ERROR_BAD_NETPATH);
     CFileSystemOverride scope(away);
     CStringArray reachable;
     EXPECT_EQ(1, m_setup.GetScrImageFileList(reachable));

@@ -24,10 +24,7 @@
 
 namespace
 {
-using sonvera_test::LengthRecord;
-using sonvera_test::ReadRaw;
-using sonvera_test::WordBytes;
-using sonvera_test::WriteRaw;
+using namespace sonvera_test;
 using Settings = CSetupSecure::tagSecureSettings;
 
 std::string Encrypt(const char* text)
@@ -68,7 +65,7 @@ protected:
         return Fields(s);
     }
 
-    sonvera_test::CTempFolder m_folder;
+    CTempFolder m_folder;
     CSetupSecure m_secure;
 };
 
@@ -194,8 +191,8 @@ TEST_F(SetupSecureTest, FailedRewritesDamagedAndMissingFilesLeaveTheFileAsItWas)
 {
     m_secure.SetBackupBypassKey("KEEP-THIS-KEY");
     const std::string before = ReadRaw(Dat());
-    sonvera_test::CFaultyFileSystem faulty;
-    faulty.Fail(sonvera_test::CFaultyFileSystem::move, ERROR_IO_DEVICE);
+    CFaultyFileSystem faulty;
+    faulty.Fail(CFaultyFileSystem::move, ERROR_IO_DEVICE);
     {
         CFileSystemOverride use(faulty);
         EXPECT_THROW(m_secure.SetAppSettings({1, 1, 1, 1, 1, 1}), CFileException);
@@ -235,7 +232,7 @@ TEST_F(SetupSecureTest, FailedRewritesDamagedAndMissingFilesLeaveTheFileAsItWas)
         };
         for (const auto& operation : operations) {
             if ((d.refused & operation.first) != 0) {
-                const CFileException e = sonvera_test::FileErrorOf(operation.second);
+                const CFileException e = FileErrorOf(operation.second);
                 EXPECT_EQ(Dat(), e.m_strFileName);
                 EXPECT_TRUE(e.m_cause == CFileException::endOfFile || e.m_cause == CFileException::invalidFile)
                     << e.m_cause;
@@ -246,7 +243,7 @@ TEST_F(SetupSecureTest, FailedRewritesDamagedAndMissingFilesLeaveTheFileAsItWas)
     }
 
     ASSERT_TRUE(DeleteFileW(Dat().ToWide().c_str()));
-    EXPECT_EQ(CFileException::fileNotFound, sonvera_test::FileErrorOf([&] { ReadSettings(); }).m_cause);
+    EXPECT_EQ(CFileException::fileNotFound, FileErrorOf([&] { ReadSettings(); }).m_cause);
     EXPECT_THROW(m_secure.SetAppSettings({1, 1, 1, 1, 1, 1}), CFileException);
     EXPECT_THROW(m_secure.SetBackupBypassKey("K"), CFileException);
     EXPECT_TRUE(m_folder.Entries().empty());

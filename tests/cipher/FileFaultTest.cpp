@@ -15,9 +15,7 @@
 
 namespace {
 
-using sonvera_test::CFaultyFileSystem;
-using sonvera_test::ReadRaw;
-using sonvera_test::WriteRaw;
+using namespace sonvera_test;
 
 // The steps the streams take through their file table, and the result each
 // must give when one of its calls fails.
@@ -55,7 +53,7 @@ protected:
 
     void SetUp() override
     {
-        WriteRaw(P("plain"), sonvera_test::PatternBytes(3 * 1024 + 5));
+        WriteRaw(P("plain"), PatternBytes(3 * 1024 + 5));
         ASSERT_EQ(zv_encrypt_file(nullptr, 0, P("plain").c_str(), P("enc").c_str(), kKey, nullptr, 1024),
                   ZIVAZO_FILE_OK);
         WriteRaw(P("out"), "old");
@@ -88,7 +86,7 @@ protected:
         }
     }
 
-    sonvera_test::CTempFolder folder_;
+    CTempFolder folder_;
 };
 
 TEST_F(FileFaults, EncryptionAndDecryptionLeaveNothingBehindWhicheverStepFails)

@@ -15,10 +15,7 @@
 
 namespace {
 
-using sonvera_test::FromHex;
-using sonvera_test::PatternBytes;
-using sonvera_test::ReadRaw;
-using sonvera_test::WriteRaw;
+using namespace sonvera_test;
 
 const char kKey[] = "file key \x83\x4C\x81\x5B";  // file key キー
 const int kChunk = 1024;
@@ -55,7 +52,7 @@ protected:
         return names;
     }
 
-    sonvera_test::CTempFolder folder_;
+    CTempFolder folder_;
     std::map<std::string, std::string> paths_;
     int progress_ = -1;
 };
@@ -122,7 +119,7 @@ std::string Flip(std::string bytes, size_t at)
 
 std::string ChunkSize(std::string bytes, unsigned long size)
 {
-    return bytes.replace(8, 4, sonvera_test::WordBytes(size));
+    return bytes.replace(8, 4, WordBytes(size));
 }
 
 // The header, then the given chunks of a good file in the given order.

@@ -10,7 +10,7 @@
 
 namespace {
 
-using sonvera_test::FromHex;
+using namespace sonvera_test;
 
 // PBKDF2-HMAC-SHA256 of "pass phrase" with the product salt and 10000
 // iterations, worked out apart from this library.

@@ -38,7 +38,7 @@ void Load(T& collection, const Bytes& bytes)
     EXPECT_EQ(file.GetPosition(), bytes.size());
 }
 
-using sonvera_test::Items;
+using namespace sonvera_test;
 
 template <typename T>
 bool Same(const T& a, const T& b) { return a == b; }

@@ -10,9 +10,7 @@
 
 namespace {
 
-using sonvera_test::CSecondHost;
-using sonvera_test::CTempFolder;
-using sonvera_test::Exists;
+using namespace sonvera_test;
 
 int CauseOfLock(const CString& store, DWORD waitMs)
 {
@@ -48,7 +46,7 @@ TEST(FileLock, AHolderInAnotherProcessKeepsItUntilItDies)
     if (CSecondHost::IsSecondHost()) {
         const CString store = CSecondHost::Folder() + "\\store.dat";
         new CFileLock(store);   // never let go: the process ends holding it
-        sonvera_test::WriteRaw(CSecondHost::Folder() + "\\held", "");
+        WriteRaw(CSecondHost::Folder() + "\\held", "");
         Sleep(1000);
         TerminateProcess(GetCurrentProcess(), 0);
     }

@@ -20,11 +20,7 @@
 
 namespace {
 
-using sonvera_test::CFaultyFileSystem;
-using sonvera_test::CTempFolder;
-using sonvera_test::FileErrorOf;
-using sonvera_test::ReadRaw;
-using sonvera_test::WriteRaw;
+using namespace sonvera_test;
 
 class FileTest : public ::testing::Test {
 protected:
@@ -69,7 +65,7 @@ TEST_F(FileTest, OpensReportMissingFilesCreateOnlyAsToldAndRefuseASecondOpen)
     CFile held(path.c_str(), CFile::modeRead);
     EXPECT_THROW(held.Open(dir.File("second.dat"), CFile::modeCreate | CFile::modeWrite), std::logic_error);
     EXPECT_EQ(held.GetFilePath(), path.c_str());
-    EXPECT_FALSE(sonvera_test::Exists(dir.File("second.dat")));
+    EXPECT_FALSE(Exists(dir.File("second.dat")));
 }
 
 // What a file held open in each share mode lets a second open do.

@@ -12,8 +12,7 @@
 
 namespace {
 
-using sonvera_test::LengthRecord;
-using sonvera_test::WordBytes;
+using namespace sonvera_test;
 
 struct SImageCase {
     const char* name;

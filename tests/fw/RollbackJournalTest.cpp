@@ -15,11 +15,7 @@
 
 namespace {
 
-using sonvera_test::CFaultyFileSystem;
-using sonvera_test::Exists;
-using sonvera_test::PatternBytes;
-using sonvera_test::ReadRaw;
-using sonvera_test::WriteRaw;
+using namespace sonvera_test;
 
 const std::string kOld = PatternBytes(3000, 1);
 
@@ -50,7 +46,7 @@ protected:
         ASSERT_TRUE(Exists(CRollbackJournal::JournalPath(path)));
     }
 
-    sonvera_test::CTempFolder dir;
+    CTempFolder dir;
     const CString path = dir.File("slots.dat");
     const std::vector<std::wstring> onlyTheFile{L"slots.dat"};
 };

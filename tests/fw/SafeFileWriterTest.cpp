@@ -16,11 +16,7 @@
 
 namespace {
 
-using sonvera_test::CFaultyFileSystem;
-using sonvera_test::FileErrorOf;
-using sonvera_test::CTempFolder;
-using sonvera_test::ReadRaw;
-using sonvera_test::WriteRaw;
+using namespace sonvera_test;
 using Names = std::vector<std::wstring>;
 
 const std::string kOld = "the old contents, which must survive";

@@ -10,7 +10,7 @@
 
 namespace {
 
-using sonvera_test::Bytes;
+using namespace sonvera_test;
 
 std::string LoadAnsi(UINT id)
 {

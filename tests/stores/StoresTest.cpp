@@ -25,10 +25,7 @@
 
 namespace {
 
-using sonvera_test::CFaultyFileSystem;
-using sonvera_test::CSecondHost;
-using sonvera_test::ReadRaw;
-using sonvera_test::WriteRaw;
+using namespace sonvera_test;
 
 // Changes each host makes: with the lock across processes taken out, every
 // store failed in every run at this count here (the voice dictionary passed
@@ -43,7 +40,7 @@ CSetupSecure::tagSecureSettings SettingsNumber(int i)
     return s;
 }
 
-std::string Model(char host, int change) { return sonvera_test::PatternBytes(500 + change, host * 1000 + change); }
+std::string Model(char host, int change) { return PatternBytes(500 + change, host * 1000 + change); }
 
 // A store as a host sets it up (the file in the application folder, the call
 // that points an object at it and creates it when missing), the changes one
@@ -158,7 +155,7 @@ class StoreTest : public ::testing::TestWithParam<Store> {
 protected:
     CString Path() const { return m_folder.File(GetParam().file); }
 
-    sonvera_test::CTempFolder m_folder;
+    CTempFolder m_folder;
 };
 
 INSTANTIATE_TEST_SUITE_P(EveryStore, StoreTest, ::testing::ValuesIn(kStores),
@@ -173,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(EveryStore, StoreTest, ::testing::ValuesIn(kStores),
 TEST_P(StoreTest, AnExistingFileIsNeverReplacedByACreate)
 {
     for (DWORD checkError : {DWORD(ERROR_BAD_NETPATH), DWORD(ERROR_FILE_NOT_FOUND)}) {
-        const std::string precious = sonvera_test::PatternBytes(250000, checkError);
+        const std::string precious = PatternBytes(250000, checkError);
         ASSERT_TRUE(WriteRaw(Path(), precious));
         CFaultyFileSystem fs;
         fs.Watch(CString(GetParam().file).ToWide().c_str());
@@ -230,11 +227,11 @@ TEST(StoreLeftovers, AreGoneTheNextTimeTheStoreIsTouched)
          }},
     };
     for (const auto& c : cases) {
-        sonvera_test::CTempFolder folder;
+        CTempFolder folder;
         ASSERT_TRUE(CreateDirectoryA(folder.File("work"), nullptr));
         ASSERT_TRUE(WriteRaw(folder.File(c.leftover), "secret plain text of a cut-off rewrite"));
         c.touch(folder.Path());
-        EXPECT_FALSE(sonvera_test::Exists(folder.File(c.leftover))) << c.leftover;
+        EXPECT_FALSE(Exists(folder.File(c.leftover))) << c.leftover;
     }
 }
 
