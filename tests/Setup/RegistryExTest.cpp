@@ -1,7 +1,5 @@
-// CRegistryEx: keys opened, created, verified and listed (a failing
-// enumeration step reaches ShowSysMsg) and the depth-first FindKey search;
-// then what each value family stores and reads back, the reads' buffer
-// limits and the three "last" fields each operation leaves behind.
+// CRegistryEx: keys and their listings, then what each value family stores
+// and reads back and the three "last" fields each operation leaves behind.
 #include <gtest/gtest.h>
 
 #include <algorithm>

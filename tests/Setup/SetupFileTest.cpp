@@ -1,6 +1,5 @@
-// CSetupFile: the application folder in the fixed Program key, every INI
-// setting with its default, its stored text and its parsing, the registry
-// settings, and the secure settings it passes through.
+// CSetupFile: the Program key, every INI setting with its default, stored
+// text and parsing, and the secure settings it passes through.
 #include <gtest/gtest.h>
 
 #include <functional>

@@ -1,7 +1,5 @@
-// CSetupSecure: the layout of a new marzet.dat, what each rewrite keeps byte
-// for byte, damaged files refused with a file error, the bypass key's seed,
-// and one failing step per rewrite (the steps themselves are the safe
-// writer's, failed one by one in tests/fw).
+// CSetupSecure and marzet.dat; one failing step per rewrite only (the steps
+// themselves are the safe writer's, failed one by one in tests/fw).
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -1,7 +1,5 @@
 // CSystemUser against a Netapi32.dll that lives in this program, for what
-// Wine's cannot show: the record and flags a new account is given, the
-// enumeration in parts, and a library that is missing or lacks a function.
-// Then against Wine's own Netapi32.dll.
+// Wine's cannot show; then against Wine's own.
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -1,7 +1,5 @@
-// EncryptFileStream and DecryptFileStream: any file comes back byte for byte,
-// a file encrypted earlier still opens, and any change, cut, reordering or
-// wrong key fails without an output left behind or an existing destination
-// touched.
+// EncryptFileStream and DecryptFileStream: any change, cut, reordering or
+// wrong key fails with no output left behind and the destination untouched.
 #include <gtest/gtest.h>
 
 #include <map>

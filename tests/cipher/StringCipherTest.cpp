@@ -1,7 +1,5 @@
-// EncryptStr and DecryptStr as the rest of the system relies on them: exact
-// round trips of any Shift-JIS text into cipher texts of a fixed length
-// without zero bytes, texts stored earlier still readable, and nothing at all
-// for a changed text or a wrong key.
+// EncryptStr and DecryptStr as the rest of the system relies on them: cipher
+// texts of a fixed length, and nothing at all for a changed text or key.
 #include <gtest/gtest.h>
 
 #include <set>

@@ -1,6 +1,5 @@
-// CFile on disk and in memory: opening modes, reading, writing, seeking and
-// lengths, and the failures that must reach the caller as CFileException with
-// the right cause; with them the small pieces the files build on.
+// CFile on disk and in memory, and the failures that must reach the caller as
+// CFileException with the right cause; with them the pieces files build on.
 #include <gtest/gtest.h>
 
 #include <functional>

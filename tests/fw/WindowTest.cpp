@@ -1,6 +1,5 @@
-// The window layer: handlers that fail never take the window procedure down,
-// notifications come back to the control that sent them, a DC scope puts back
-// what it selected, and a modal dialog runs until it is ended.
+// The window layer: a failing handler never takes the window procedure down,
+// and notifications come back to the control that sent them.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
