@@ -113,7 +113,7 @@ TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
 // A name of 200 or more characters does not fit the name buffer, so its
 // enumeration step fails with ERROR_MORE_DATA after the shorter names, and
 // the failing call is shown.
-TEST_F(RegistryKeysTest, ListingsNameEverythingOrKeepWhatTheyFoundAndShowAFailedStep)
+TEST_F(RegistryKeysTest, ListingsAndTheDepthFirstSearchIgnoringCase)
 {
     const std::string longest(199, 'n');   // the longest name the buffer takes
     const Names keys = {"ok\\Alpha", "ok\\Beta", "ok\\" + longest, "a1\\a2", "a1\\" + std::string(210, 'z')};
@@ -160,24 +160,21 @@ TEST_F(RegistryKeysTest, ListingsNameEverythingOrKeepWhatTheyFoundAndShowAFailed
             EXPECT_EQ(0u, g_shown[0].find(c.shown)) << g_shown[0];
         }
     }
-}
 
-// Each tree: the values below the scratch key (path, value of "Name"), the
-// text searched for, and the key expected (below the scratch key, "-" none).
-TEST_F(RegistryKeysTest, FindKeySearchesDepthFirstIgnoringCase)
-{
+    // Each tree: the values below the scratch key (path, value of "Name"), the
+    // text searched for, and the key expected (below the scratch key, "-" none).
     const struct
     {
         std::vector<std::pair<const char*, const char*>> tree;
         const char* wanted;
         const char* found;
-    } cases[] = {
+    } trees[] = {
         {{{"\\A\\A1", "other"}, {"\\A\\A1\\Deep", "wanted"}, {"\\B", "Wanted"}}, "WANTED", "\\A\\A1\\Deep"},
         {{{"", "Here"}, {"\\Child", "here"}}, "here", ""},
         {{{"\\A\\A1", "nope"}, {"\\C", "nope"}, {"\\C\\C2", "target"}}, "Target", "\\C\\C2"},
         {{{"\\A", "one"}}, "wanted", "-"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : trees) {
         CScratchKey tree{HKEY_LOCAL_MACHINE, "find"};
         const std::string root = tree.Path();
         for (const auto& value : c.tree)
@@ -417,7 +414,7 @@ TEST_F(RegistryValuesTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
 // Arrays read back into the size they had on entry. The largest collection a
 // read can take back is 4096 bytes; a larger one is not stored at all. A
 // malformed one raises the archive's error and leaves the collection.
-TEST_F(RegistryValuesTest, CollectionsReadBackWithinTheirSizeAndLimit)
+TEST_F(RegistryValuesTest, CollectionsPresenceDeletionAndRefusedWrites)
 {
     auto five = Of<CDWordArray, DWORD>({10, 20, 30, 40, 50});
     ASSERT_EQ(1, m_reg.Write("Five", five));
@@ -454,13 +451,10 @@ TEST_F(RegistryValuesTest, CollectionsReadBackWithinTheirSizeAndLimit)
     CStringList list = ListOf({"keep"});
     EXPECT_THROW(m_reg.Read("BrokenStrings", list), CArchiveException);
     EXPECT_TRUE(SameList(ListOf({"keep"}), list));
-}
 
-// The unsigned write gives the status itself and leaves the fields alone. A
-// write the registry refuses (a key made read-only, a full hive) reports the
-// refusal in the result and the status, and stores nothing.
-TEST_F(RegistryValuesTest, PresenceDeletionAndRefusedWrites)
-{
+    // The unsigned write gives the status itself and leaves the fields alone. A
+    // write the registry refuses (a key made read-only, a full hive) reports the
+    // refusal in the result and the status, and stores nothing.
     ASSERT_EQ(1, m_reg.Write("Gone", 1));
     EXPECT_EQ(1, m_reg.VerifyValue("Gone"));
     ExpectLast(ERROR_SUCCESS, 0, 0);

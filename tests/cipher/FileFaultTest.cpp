@@ -89,14 +89,11 @@ protected:
     CTempFolder folder_;
 };
 
-TEST_F(FileFaults, EncryptionAndDecryptionLeaveNothingBehindWhicheverStepFails)
+TEST_F(FileFaults, NothingIsLeftBehindWhicheverStepFailsAndAFullDiskIsToldApart)
 {
     FailEveryStep(&FileFaults::Encrypt);
     FailEveryStep(&FileFaults::Decrypt);
-}
 
-TEST_F(FileFaults, TellsAFullDiskApartGoesOnAfterPartialWritesAndTriesAnotherName)
-{
     CFaultyFileSystem writeFull;
     writeFull.FailCall(CFaultyFileSystem::write, 2, ERROR_DISK_FULL);
     EXPECT_EQ(RunOver(writeFull, &FileFaults::Decrypt), ZIVAZO_FILE_E_DISK_FULL);

@@ -181,27 +181,7 @@ const Damage kDamages[] = {
 
 INSTANTIATE_TEST_SUITE_P(Damages, FileDamage, ::testing::ValuesIn(kDamages));
 
-// A decryption cut off by a crash leaves its temporary file, decrypted plain
-// text, beside the destination; the next decryption to it removes that. A
-// temporary another decryption still has open is left to it.
-TEST_F(FileStream, RemovesThePlainTextACutOffDecryptionLeftBehind)
-{
-    WriteRaw(P("plain"), PatternBytes(3000));
-    ASSERT_EQ(Encrypt("plain", "enc"), ZIVAZO_FILE_OK);
-    WriteRaw(P("out.zv0000012A0001.tmp"), "payroll, decrypted");
-    WriteRaw(P("out.zv0000012B0001.tmp"), "being written");
-    WriteRaw(P("other.zv0000012A0001.tmp"), "another destination's");
-    HANDLE writing = CreateFileA(P("out.zv0000012B0001.tmp"), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(writing, INVALID_HANDLE_VALUE);
-    ASSERT_EQ(Decrypt("enc", "out"), ZIVAZO_FILE_OK);
-    CloseHandle(writing);
-    EXPECT_EQ(ReadRaw(P("out")), PatternBytes(3000));
-    EXPECT_EQ(Names(), "enc other.zv0000012A0001.tmp out out.zv0000012B0001.tmp plain ");
-}
-
-// ---- Arguments, destination and progress --------------------------------------
-
-TEST_F(FileStream, RefusesBadArgumentsAndDestinationsAndPostsRisingProgress)
+TEST_F(FileStream, RefusesBadArgumentsPostsRisingProgressAndRemovesCutOffPlainText)
 {
     WriteRaw(P("plain"), "text");
     WriteRaw(P("kept"), "old");
@@ -256,6 +236,21 @@ TEST_F(FileStream, RefusesBadArgumentsAndDestinationsAndPostsRisingProgress)
     EXPECT_EQ(posted.front(), 0);
     EXPECT_EQ(posted.back(), 100);
     for (size_t i = 1; i < posted.size(); ++i) EXPECT_GT(posted[i], posted[i - 1]);
+
+    // A decryption cut off by a crash leaves its temporary file, decrypted plain
+    // text, beside the destination; the next decryption to it removes that. A
+    // temporary another decryption still has open is left to it.
+    WriteRaw(P("plain"), PatternBytes(3000));
+    ASSERT_EQ(Encrypt("plain", "enc"), ZIVAZO_FILE_OK);
+    WriteRaw(P("out.zv0000012A0001.tmp"), "payroll, decrypted");
+    WriteRaw(P("out.zv0000012B0001.tmp"), "being written");
+    WriteRaw(P("other.zv0000012A0001.tmp"), "another destination's");
+    HANDLE writing = CreateFileA(P("out.zv0000012B0001.tmp"), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writing, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(Decrypt("enc", "out"), ZIVAZO_FILE_OK);
+    CloseHandle(writing);
+    EXPECT_EQ(ReadRaw(P("out")), PatternBytes(3000));
+    EXPECT_EQ(Names(), "enc kept other.zv0000012A0001.tmp out out.zv0000012B0001.tmp plain ");
 }
 
 } // namespace

@@ -61,7 +61,7 @@ void ExpectLayout(T& collection, const Bytes& expected, const char* what)
     EXPECT_TRUE(Same(back, collection)) << what;
 }
 
-TEST(ArchiveLayout, EveryCollectionAsCountThenElementsLittleEndian)
+TEST(ArchiveLayout, EveryCollectionAsCountThenElementsWithItsPrefixesAtTheBoundaries)
 {
     CStringArray strings;
     strings.Add("ab");
@@ -79,12 +79,9 @@ TEST(ArchiveLayout, EveryCollectionAsCountThenElementsLittleEndian)
     words.Add(0x1234);
     words.Add(0xABCD);
     ExpectLayout(words, {0x02, 0x00, 0x34, 0x12, 0xCD, 0xAB}, "words");
-}
 
-// Counts and string lengths around the points where the prefix widens: the
-// prefix, then the elements.
-TEST(ArchiveLayout, CountsAndStringLengthsAtThePrefixBoundariesAndOtherWritersForms)
-{
+    // Counts and string lengths around the points where the prefix widens: the
+    // prefix, then the elements.
     const struct {
         bool string;
         int length;
@@ -130,8 +127,49 @@ TEST(ArchiveLayout, CountsAndStringLengthsAtThePrefixBoundariesAndOtherWritersFo
     EXPECT_EQ(Items(a), (std::vector<std::string>{"hi", "x", "h\x95\x5C"}));
 }
 
-TEST(ArchiveScalars, IntegersAreLittleEndianAndRoundTrip)
+// Each damaged archive must raise CArchiveException, leave the collection as
+// it was and never move past the end of the data.
+template <typename T>
+void ExpectRejected(const Bytes& bytes, const char* what, int cause = CArchiveException::endOfFile)
 {
+    T collection;
+    collection.SetSize(1);
+    CMemFile file(bytes.data(), static_cast<UINT>(bytes.size()));
+    CArchive ar(&file, CArchive::load);
+    try {
+        collection.Serialize(ar);
+        ADD_FAILURE() << what << ": accepted";
+    } catch (const CArchiveException& e) {
+        EXPECT_EQ(e.m_cause, cause) << what;
+    }
+    EXPECT_LE(file.GetPosition(), bytes.size()) << what;
+    EXPECT_EQ(collection.GetSize(), 1) << what;
+}
+
+TEST(Archive, ScalarsAreLittleEndianAndTruncatedOrOverlongDataIsRejected)
+{
+    ExpectRejected<CStringArray>({}, "no count");
+    ExpectRejected<CStringArray>({0x01}, "half a count");
+    ExpectRejected<CStringArray>({0xFF, 0xFF, 0x02, 0x00}, "half a long count");
+    ExpectRejected<CStringArray>({0x03, 0x00, 0x01, 'a', 0x00}, "fewer strings than counted");
+    ExpectRejected<CStringArray>({0x01, 0x00, 0x05, 'a', 'b'}, "string shorter than its length");
+    ExpectRejected<CStringArray>({0x01, 0x00, 0xFF, 0x10}, "half a word length");
+    ExpectRejected<CStringArray>({0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, "huge string length");
+    ExpectRejected<CStringArray>({0x01, 0x00, 0xFF, 0xFE, 0xFF, 0x03, 'a', 0x00}, "wide string too short");
+    ExpectRejected<CStringArray>({0x01, 0x00, 0xFF, 0xFE, 0xFF, 0xFF, 0xFE, 0xFF, 0x00}, "nested wide marker",
+                                 CArchiveException::badSchema);
+    ExpectRejected<CByteArray>({0x05, 0x00, 1, 2, 3}, "bytes missing");
+    ExpectRejected<CWordArray>({0x02, 0x00, 1, 2, 3}, "half a word");
+    ExpectRejected<CDWordArray>({0x03, 0x00, 1, 2, 3, 4, 5, 6, 7, 8}, "dwords missing");
+    // A count that would allocate gigabytes is refused before anything is allocated.
+    ExpectRejected<CDWordArray>({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0}, "huge count");
+    ExpectRejected<CStringArray>({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}, "huge string count");
+    // The list, which has no size to set, is left as it was too.
+    CStringList list;
+    list.AddTail("kept");
+    EXPECT_THROW(Load(list, Bytes{0x02, 0x00, 0x01, 'a', 0x09, 'b'}), CArchiveException);
+    EXPECT_EQ(Items(list), std::vector<std::string>{"kept"});
+
     CMemFile file;
     {
         CArchive ar(&file, CArchive::store);
@@ -159,50 +197,6 @@ TEST(ArchiveScalars, IntegersAreLittleEndianAndRoundTrip)
     EXPECT_THROW(ar << 1, CArchiveException);
     CArchive storing(&file, CArchive::store);
     EXPECT_THROW(storing >> i, CArchiveException);
-}
-
-// Each damaged archive must raise CArchiveException, leave the collection as
-// it was and never move past the end of the data.
-template <typename T>
-void ExpectRejected(const Bytes& bytes, const char* what, int cause = CArchiveException::endOfFile)
-{
-    T collection;
-    collection.SetSize(1);
-    CMemFile file(bytes.data(), static_cast<UINT>(bytes.size()));
-    CArchive ar(&file, CArchive::load);
-    try {
-        collection.Serialize(ar);
-        ADD_FAILURE() << what << ": accepted";
-    } catch (const CArchiveException& e) {
-        EXPECT_EQ(e.m_cause, cause) << what;
-    }
-    EXPECT_LE(file.GetPosition(), bytes.size()) << what;
-    EXPECT_EQ(collection.GetSize(), 1) << what;
-}
-
-TEST(ArchiveDamage, TruncatedOrOverlongDataIsRejected)
-{
-    ExpectRejected<CStringArray>({}, "no count");
-    ExpectRejected<CStringArray>({0x01}, "half a count");
-    ExpectRejected<CStringArray>({0xFF, 0xFF, 0x02, 0x00}, "half a long count");
-    ExpectRejected<CStringArray>({0x03, 0x00, 0x01, 'a', 0x00}, "fewer strings than counted");
-    ExpectRejected<CStringArray>({0x01, 0x00, 0x05, 'a', 'b'}, "string shorter than its length");
-    ExpectRejected<CStringArray>({0x01, 0x00, 0xFF, 0x10}, "half a word length");
-    ExpectRejected<CStringArray>({0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, "huge string length");
-    ExpectRejected<CStringArray>({0x01, 0x00, 0xFF, 0xFE, 0xFF, 0x03, 'a', 0x00}, "wide string too short");
-    ExpectRejected<CStringArray>({0x01, 0x00, 0xFF, 0xFE, 0xFF, 0xFF, 0xFE, 0xFF, 0x00}, "nested wide marker",
-                                 CArchiveException::badSchema);
-    ExpectRejected<CByteArray>({0x05, 0x00, 1, 2, 3}, "bytes missing");
-    ExpectRejected<CWordArray>({0x02, 0x00, 1, 2, 3}, "half a word");
-    ExpectRejected<CDWordArray>({0x03, 0x00, 1, 2, 3, 4, 5, 6, 7, 8}, "dwords missing");
-    // A count that would allocate gigabytes is refused before anything is allocated.
-    ExpectRejected<CDWordArray>({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0}, "huge count");
-    ExpectRejected<CStringArray>({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}, "huge string count");
-    // The list, which has no size to set, is left as it was too.
-    CStringList list;
-    list.AddTail("kept");
-    EXPECT_THROW(Load(list, Bytes{0x02, 0x00, 0x01, 'a', 0x09, 'b'}), CArchiveException);
-    EXPECT_EQ(Items(list), std::vector<std::string>{"kept"});
 }
 
 } // namespace

@@ -286,10 +286,7 @@ TEST_F(FileTest, OnlyNotFoundMeansAbsentAndABriefSharingViolationIsWaitedOut)
         EXPECT_GT(lasting.Calls(CFaultyFileSystem::open), 4);
     }
     EXPECT_EQ(ReadRaw(path), "x");
-}
 
-TEST(FileException, Win32ErrorsMapToTheClassicCausesAndTheTextNamesTheCause)
-{
     // The causes that the file tests above do not meet.
     const std::pair<DWORD, int> causes[] = {
         {ERROR_LOCK_VIOLATION, CFileException::lockViolation}, {ERROR_HANDLE_EOF, CFileException::endOfFile},

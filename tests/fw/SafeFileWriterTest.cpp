@@ -125,7 +125,7 @@ TEST_F(SafeFileWriterTest, EveryFailingStepLeavesTheTargetAsItWas)
     }
 }
 
-TEST_F(SafeFileWriterTest, WaitsForReadersFailsUnreadableCopiesAndNeverReplacesOnCreate)
+TEST_F(SafeFileWriterTest, WaitsForReadersNeverReplacesOnCreateAndRemovesOnlyItsTemporaries)
 {
     ASSERT_TRUE(WriteRaw(path, kOld));
     CFaultyFileSystem fs;
@@ -171,12 +171,9 @@ TEST_F(SafeFileWriterTest, WaitsForReadersFailsUnreadableCopiesAndNeverReplacesO
     EXPECT_FALSE(CSafeFileWriter::WriteNewFile(CString(path.c_str()), nullptr, 0));
     EXPECT_EQ(ReadRaw(path), kOld);
     EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
-}
 
-// The leftovers are found by name, so a Shift-JIS name whose trail byte is a
-// backslash must not be cut there.
-TEST_F(SafeFileWriterTest, RemovesOnlyTheTargetsTemporaries)
-{
+    // The leftovers are found by name, so a Shift-JIS name whose trail byte is a
+    // backslash must not be cut there.
     const std::string target = dir.File("\x95\x5C.dat").str();   // 表.dat
     Rewrite(target, kOld);
     ASSERT_TRUE(WriteRaw(target + ".~tmp0000ABCD", "crash 1"));
@@ -184,7 +181,7 @@ TEST_F(SafeFileWriterTest, RemovesOnlyTheTargetsTemporaries)
     ASSERT_TRUE(WriteRaw(dir.File("other.dat.~tmp00000001"), "someone else's"));
     ASSERT_TRUE(WriteRaw(target + ".bak", "kept"));
     EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(target.c_str())), 2);
-    EXPECT_EQ(dir.Entries(), (Names{L"other.dat.~tmp00000001", L"\u8868.dat", L"\u8868.dat.bak"}));
+    EXPECT_EQ(dir.Entries(), (Names{L"other.dat.~tmp00000001", L"users.dat", L"\u8868.dat", L"\u8868.dat.bak"}));
     EXPECT_EQ(ReadRaw(target), kOld);
     EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(target.c_str())), 0);
     EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(dir.File("none\\x.dat")), 0);

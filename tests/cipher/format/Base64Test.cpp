@@ -28,7 +28,7 @@ std::string Decode(const std::string& text)
     return std::string(reinterpret_cast<const char*>(out.data()), length);
 }
 
-TEST(Base64, EncodesAndDecodesTheRfc4648VectorsAndEveryByteValue)
+TEST(Base64, EncodesStandardlyAndDecodesOnlyTheCanonicalFormWithinCapacity)
 {
     const std::pair<std::string, std::string> vectors[] = {
         {"", ""},          {"f", "Zg=="},         {"fo", "Zm8="},
@@ -43,10 +43,7 @@ TEST(Base64, EncodesAndDecodesTheRfc4648VectorsAndEveryByteValue)
     for (int i = 0; i < 258; ++i) bytes.push_back(static_cast<char>(i));
     for (size_t n : {256, 257, 258})
         EXPECT_EQ(Decode(Encode(bytes.substr(0, n))), bytes.substr(0, n)) << n;
-}
 
-TEST(Base64, RefusesAllButTheCanonicalFormAndKeepsWithinTheOutputCapacity)
-{
     const std::string refused[] = {
         "Zh==", "Zm9=",               // unused bits of the last group set
         "Zg=", "Zg", "Z===",          // length not a multiple of 4, padding too long
