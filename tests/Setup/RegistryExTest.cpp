@@ -315,90 +315,47 @@ TEST_F(RegistryValuesTest, EveryFamilyIsStoredAsItsLayoutAndReadsBack)
 }
 
 // A value a read cannot take (another type, or larger than the read's limit)
-// leaves the object as it was; only a too large one fails. Each reader reads
-// into an object holding known values and tells whether it still holds them.
-using Reader = std::function<int(CRegistryEx&, bool& unchanged)>;
-
-template <class Value>
-Reader ReadValue(Value kept, std::function<bool(const Value&, const Value&)> same = std::equal_to<Value>())
-{
-    return [=](CRegistryEx& r, bool& unchanged) {
-        Value value = kept;
-        const int result = r.Read("V", value);
-        unchanged = same(value, kept);
-        return result;
-    };
-}
-
-template <class Shape>
-Reader ReadShape(Shape initial)
-{
-    return [=](CRegistryEx& r, bool& unchanged) {
-        Shape shape = initial;
-        Shape* p = &shape;
-        const int result = r.Read("V", p);
-        unchanged = std::memcmp(&shape, &initial, sizeof shape) == 0;
-        return result;
-    };
-}
-
-template <class Collection, class Element>
-Reader ReadCollection(Element kept)
-{
-    return ReadValue<Collection>(Of<Collection, Element>({kept}), [](const Collection& a, const Collection& b) {
-        return a.GetSize() == 1 && a[0] == b[0];
-    });
-}
-
-Reader ReadBuffer(int length)
-{
-    return [=](CRegistryEx& r, bool& unchanged) {
-        std::string buffer(1000, 'x');
-        const int result = r.Read("V", &buffer[0], length);
-        unchanged = buffer == std::string(1000, 'x');
-        return result;
-    };
-}
-
+// leaves the object as it was; only a too large one fails. A shape read
+// records its own size, every other read the value's.
 TEST_F(RegistryValuesTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
 {
-    const struct
-    {
-        const char* what;
-        DWORD type;
-        std::string bytes;
-        Reader read;
-        int result;
-        LONG status;
-        DWORD lastSize;   // a shape read records its own size
-    } cases[] = {
-        {"rect from text", REG_SZ, "abc", ReadShape<RECT>({5, 6, 7, 8}), 1, ERROR_SUCCESS, 16},
-        {"rect over 30 bytes", REG_BINARY, Bytes({8, 0}) + std::string(32, '\x01'), ReadShape<RECT>({5, 6, 7, 8}), 0,
-         ERROR_MORE_DATA, 16},
-        {"string array from text", REG_SZ, std::string("plain text", 11), ReadCollection<CStringArray>(CString("keep")),
-         1, ERROR_SUCCESS, 11},
-        {"string list from text", REG_SZ, std::string("plain text", 11),
-         ReadValue<CStringList>(ListOf({"keep"}), SameList), 1, ERROR_SUCCESS, 11},
-        {"collection over 4096 bytes", REG_BINARY, std::string(5000, '\x01'), ReadCollection<CByteArray>(BYTE(42)), 0,
-         ERROR_MORE_DATA, 5000},
-        {"number over 4 bytes", REG_BINARY, std::string(8, '\x01'), ReadValue(123), 0, ERROR_MORE_DATA, 8},
-        {"text of 200 characters", REG_SZ, std::string(200, 'b') + '\0', ReadValue(CString("unchanged")), 0,
-         ERROR_MORE_DATA, 201},
-        {"buffer too small", REG_SZ, std::string("abc", 4), ReadBuffer(2), 0, ERROR_MORE_DATA, 4},
-        {"buffer over 256 bytes", REG_BINARY, std::string(257, '\x07'), ReadBuffer(1000), 0, ERROR_MORE_DATA, 257},
-        {"missing value", 0, "", ReadValue(CString("keep")), 0, ERROR_FILE_NOT_FOUND, 0},
+    const auto expectLeft = [this](int expected, int result, LONG status, DWORD size) {
+        EXPECT_EQ(expected, result);
+        EXPECT_EQ(status, m_reg.GetLastStatus());
+        EXPECT_EQ(size, m_reg.GetLastSize());
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        m_reg.DeleteValue("V");
-        if (c.type != 0)
-            StoreRaw("V", c.type, c.bytes);
-        bool unchanged = false;
-        EXPECT_EQ(c.result, c.read(m_reg, unchanged));
-        EXPECT_TRUE(unchanged);
-        EXPECT_EQ(c.status, m_reg.GetLastStatus());
-        EXPECT_EQ(c.lastSize, m_reg.GetLastSize());
-    }
+    StoreRaw("Text", REG_SZ, std::string("plain text", 11));
+    StoreRaw("Rect", REG_BINARY, Bytes({8, 0}) + std::string(32, '\x01'));
+    StoreRaw("Blob", REG_BINARY, std::string(5000, '\x01'));
+    StoreRaw("Long", REG_SZ, std::string(200, 'b') + '\0');
+    StoreRaw("Abc", REG_SZ, std::string("abc", 4));
+    StoreRaw("Binary", REG_BINARY, std::string(257, '\x07'));
+    RECT rect = {5, 6, 7, 8};
+    RECT* shape = &rect;
+    auto array = Of<CStringArray, CString>({"keep"});
+    CStringList list = ListOf({"keep"});
+    auto bytes = Of<CByteArray, BYTE>({42});
+    int number = 123;
+    CString text = "keep";
+    std::string buffer(1000, 'x');
+
+    expectLeft(1, m_reg.Read("Text", shape), ERROR_SUCCESS, 16);
+    expectLeft(0, m_reg.Read("Rect", shape), ERROR_MORE_DATA, 16);
+    expectLeft(1, m_reg.Read("Text", array), ERROR_SUCCESS, 11);
+    expectLeft(1, m_reg.Read("Text", list), ERROR_SUCCESS, 11);
+    expectLeft(0, m_reg.Read("Blob", bytes), ERROR_MORE_DATA, 5000);
+    expectLeft(0, m_reg.Read("Rect", number), ERROR_MORE_DATA, 34);
+    expectLeft(0, m_reg.Read("Long", text), ERROR_MORE_DATA, 201);
+    expectLeft(0, m_reg.Read("Abc", &buffer[0], 2), ERROR_MORE_DATA, 4);
+    expectLeft(0, m_reg.Read("Binary", &buffer[0], 1000), ERROR_MORE_DATA, 257);
+    expectLeft(0, m_reg.Read("Missing", text), ERROR_FILE_NOT_FOUND, 0);
+    EXPECT_TRUE(rect.left == 5 && rect.top == 6 && rect.right == 7 && rect.bottom == 8);
+    EXPECT_EQ(Names{"keep"}, Items(array));
+    EXPECT_EQ(Names{"keep"}, Items(list));
+    EXPECT_TRUE(bytes.GetSize() == 1 && bytes[0] == 42);
+    EXPECT_EQ(123, number);
+    EXPECT_EQ(CString("keep"), text);
+    EXPECT_EQ(std::string(1000, 'x'), buffer);
     // A buffer read copies exactly the value's bytes, 256 at most; the default
     // value is named by an empty or a null name.
     StoreRaw("Exact", REG_BINARY, std::string(256, '\x07'));
