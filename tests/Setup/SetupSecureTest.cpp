@@ -69,9 +69,21 @@ protected:
 
 const std::vector<int> kDefaults = {0, 0, 0, 1, 1, 1};
 
+// Every rewrite: the old file, the operation, and what the new file must be
+// made of (the new record's plain text at `changed`, the old bytes kept
+// around it), never shorter than the old one.
+struct Rewrite
+{
+    const char* what;
+    std::string head, oldRecord, tail;   // tail: everything after the replaced record
+    int changed;
+    std::function<void(CSetupSecure&)> run;
+    const char* plain;
+};
+
 // A new file is the encrypted defaults, then two empty records; an existing
 // one is kept, and copies share it. A create replaces a file.
-TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsAndSettingsAreItsDigits)
+TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsAndEachRewriteKeepsEveryOtherByte)
 {
     const std::string image = ReadRaw(Dat());
     const std::string settings = RecordAt(image, 0);
@@ -108,23 +120,8 @@ TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsAndSettingsAreItsDigits)
         EXPECT_EQ(key, m_secure.GetBackupBypassKey());
     }
     EXPECT_EQ((std::vector<int>{1, 0, 1, 0, 0, 0}), ReadSettings());
-}
 
-// Every rewrite: the old file, the operation, and what the new file must be
-// made of (the new record's plain text at `changed`, the old bytes kept
-// around it), never shorter than the old one.
-struct Rewrite
-{
-    const char* what;
-    std::string head, oldRecord, tail;   // tail: everything after the replaced record
-    int changed;
-    std::function<void(CSetupSecure&)> run;
-    const char* plain;
-};
-
-TEST_F(SetupSecureTest, EachRewriteKeepsEveryOtherByte)
-{
-    const std::string settings = LengthRecord(Encrypt("101010"));
+    const std::string settingsRecord = LengthRecord(Encrypt("101010"));
     const std::string second = LengthRecord("opaque second record");
     const std::string key = LengthRecord(Encrypt("KEY"));
     const Rewrite rewrites[] = {
@@ -132,23 +129,23 @@ TEST_F(SetupSecureTest, EachRewriteKeepsEveryOtherByte)
          [](CSetupSecure& s) { s.SetAppSettings({1, 1, 1, 1, 1, 1}); }, "111111"},
         {"settings over a longer record", "", Encrypt("000111 and much more text than six digits"), second + key, 0,
          [](CSetupSecure& s) { s.SetAppSettings({0, 1, 0, 1, 0, 1}); }, "010101"},
-        {"bypass key, bytes after it kept", settings + second, Encrypt("KEY"), "after", 2,
+        {"bypass key, bytes after it kept", settingsRecord + second, Encrypt("KEY"), "after", 2,
          [](CSetupSecure& s) { s.SetBackupBypassKey("NEW, AND LONGER"); }, "NEW, AND LONGER"},
-        {"shorter bypass key over a longer one", settings + second, Encrypt("OLD KEY THAT IS MUCH LONGER"), "after",
-         2, [](CSetupSecure& s) { s.SetBackupBypassKey("NEW"); }, "NEW"},
+        {"shorter bypass key over a longer one", settingsRecord + second, Encrypt("OLD KEY THAT IS MUCH LONGER"),
+         "after", 2, [](CSetupSecure& s) { s.SetBackupBypassKey("NEW"); }, "NEW"},
     };
     for (const Rewrite& r : rewrites) {
         SCOPED_TRACE(r.what);
         const std::string old = r.head + LengthRecord(r.oldRecord) + r.tail;
         ASSERT_TRUE(WriteRaw(Dat(), old));
         r.run(m_secure);
-        const std::string image = ReadRaw(Dat());
-        const std::string record = RecordAt(image, r.changed);
+        const std::string rewritten = ReadRaw(Dat());
+        const std::string record = RecordAt(rewritten, r.changed);
         EXPECT_EQ(CString(r.plain), Decrypt(record));
         std::string expected = r.head + LengthRecord(record) + r.tail;
         if (expected.size() < old.size())
             expected += old.substr(expected.size());
-        EXPECT_EQ(expected, image);
+        EXPECT_EQ(expected, rewritten);
     }
 }
 

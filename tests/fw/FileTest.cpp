@@ -168,7 +168,7 @@ TEST_F(FileTest, RoundTripWithSeeksAndLengthsOnDiskAndInMemory)
     EXPECT_EQ(ReadRaw(path), "first\nother\nmine\n");
 }
 
-TEST_F(FileTest, FailuresCarryTheirCauseAndApi)
+TEST_F(FileTest, FailuresCarryTheirCauseAndApiAndShortWritesAndReadsAreCompleted)
 {
     ASSERT_TRUE(WriteRaw(path, "abc"));
     const std::string other = dir.File("b.dat").str();
@@ -205,23 +205,20 @@ TEST_F(FileTest, FailuresCarryTheirCauseAndApi)
     fs.Fail(CFaultyFileSystem::close, ERROR_IO_DEVICE);
     EXPECT_EQ(FileErrorOf([&] { written.Close(); }).m_cause, CFileException::hardIO);
     EXPECT_FALSE(written.IsOpen());
-}
 
-TEST_F(FileTest, ShortWritesAndReadsAreCompletedAndAFullDiskIsToldApart)
-{
-    CFaultyFileSystem fs;
-    fs.writeChunk = 3;
-    fs.readChunk = 2;
-    CFileSystemOverride scope(fs);
+    CFaultyFileSystem chunked;
+    chunked.writeChunk = 3;
+    chunked.readChunk = 2;
+    CFileSystemOverride chunkedScope(chunked);
     const std::string text = "a longer text written three bytes at a time";
     {
-        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
-        file.Write(text.data(), static_cast<UINT>(text.size()));
+        CFile writer(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        writer.Write(text.data(), static_cast<UINT>(text.size()));
     }
     EXPECT_EQ(ReadRaw(path), text);
-    CFile file(path.c_str(), CFile::modeRead);
+    CFile reader(path.c_str(), CFile::modeRead);
     std::string back(text.size(), '\0');
-    file.ReadExact(&back[0], static_cast<UINT>(back.size()));
+    reader.ReadExact(&back[0], static_cast<UINT>(back.size()));
     EXPECT_EQ(back, text);
 
     // An error of 0: the write reports success with nothing taken.

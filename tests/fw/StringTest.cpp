@@ -178,7 +178,7 @@ const char kA[] = "\x83\x41";      // ア
 const char kFullAB[] = "\x82\x60\x82\x61";   // ＡＢ
 const char kFullab[] = "\x82\x81\x82\x82";   // ａｂ
 
-TEST(StringMbcs, FindMatchesWholeCharactersNeverATrailByte)
+TEST(StringMbcs, FindsEditsAndFoldsWholeCharactersNeverATrailByte)
 {
     ASSERT_EQ(GetACP(), 932u) << "tests must run with LC_ALL=ja_JP.UTF-8";
     ASSERT_TRUE(IsDBCSLeadByte(0x95));
@@ -200,15 +200,12 @@ TEST(StringMbcs, FindMatchesWholeCharactersNeverATrailByte)
     EXPECT_EQ(s.Find(kSo), 4);
     // 5C 83 spans the end of 表 and the start of ソ: not a character sequence.
     EXPECT_EQ(s.Find("\x5C\x83"), -1);
-}
 
-TEST(StringMbcs, CaseChangesAndFoldsLeaveDoubleByteCharactersAlone)
-{
-    CString s = CString(kFullAB) + "ab" + kA;
-    s.MakeUpper();
-    EXPECT_EQ(Bytes(s), std::string(kFullAB) + "AB" + kA);
-    s.MakeLower();
-    EXPECT_EQ(Bytes(s), std::string(kFullAB) + "ab" + kA);   // Ｂ's trail 0x61 and ア's 0x41 unchanged
+    CString mixed = CString(kFullAB) + "ab" + kA;
+    mixed.MakeUpper();
+    EXPECT_EQ(Bytes(mixed), std::string(kFullAB) + "AB" + kA);
+    mixed.MakeLower();
+    EXPECT_EQ(Bytes(mixed), std::string(kFullAB) + "ab" + kA);   // Ｂ's trail 0x61 and ア's 0x41 unchanged
     CString fullLower(kFullab);
     fullLower.MakeUpper();
     EXPECT_EQ(Bytes(fullLower), kFullab);
@@ -220,9 +217,9 @@ TEST(StringMbcs, CaseChangesAndFoldsLeaveDoubleByteCharactersAlone)
     EXPECT_EQ(CString(kHyo).CompareNoCase(kHyo), 0);
 
     const std::string original = std::string(kHyo) + "\\" + kSo;
-    CString path(original.c_str());
-    EXPECT_EQ(path.Replace('\\', '/'), 1);
-    EXPECT_EQ(Bytes(path), std::string(kHyo) + "/" + kSo);
+    CString slashed(original.c_str());
+    EXPECT_EQ(slashed.Replace('\\', '/'), 1);
+    EXPECT_EQ(Bytes(slashed), std::string(kHyo) + "/" + kSo);
     CString t(original.c_str());
     EXPECT_EQ(t.Replace("\\", "|"), 1);
     EXPECT_EQ(Bytes(t), std::string(kHyo) + "|" + kSo);

@@ -25,16 +25,6 @@ protected:
     }
 };
 
-TEST(Window, AnExceptionInAHandlerStaysInsideTheWindowProcedure)
-{
-    CThrowingWnd window;
-    ASSERT_TRUE(window.CreateEx(0, "STATIC", "text", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
-    EXPECT_EQ(0, window.SendMessage(kThrow));
-    EXPECT_EQ(CString("text"), window.GetWindowText());   // the window still answers
-    EXPECT_TRUE(window.DestroyWindow());
-    EXPECT_EQ(nullptr, window.m_hWnd);   // its last message let the object go
-}
-
 class CClickedButton : public CButton
 {
 public:
@@ -84,8 +74,15 @@ protected:
     }
 };
 
-TEST(Window, AModalDialogRunsItsLoopUntilEndedAndADCScopeRestoresWhatItSelected)
+TEST(Window, HandlersFailInsideTheWindowProcedureAndAModalDialogRunsUntilEnded)
 {
+    CThrowingWnd window;
+    ASSERT_TRUE(window.CreateEx(0, "STATIC", "text", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
+    EXPECT_EQ(0, window.SendMessage(kThrow));
+    EXPECT_EQ(CString("text"), window.GetWindowText());   // the window still answers
+    EXPECT_TRUE(window.DestroyWindow());
+    EXPECT_EQ(nullptr, window.m_hWnd);   // its last message let the object go
+
     CEndingDialog dialog;
     EXPECT_EQ(42, dialog.DoModal());
     EXPECT_EQ(1, dialog.m_nPreTranslated);
