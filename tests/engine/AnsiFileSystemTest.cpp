@@ -1,6 +1,5 @@
-// Paths walked by character, and the one-step replace. The names are
-// Shift-JIS, as the dialog passes them; "能" (0x94 0x5C) ends in the code of
-// the backslash, which is no separator there.
+// Shift-JIS paths, as the dialog passes them: "能" (0x94 0x5C) ends in the
+// code of the backslash, which is no separator there.
 #include "AnsiFileSystem.h"
 #include "EngineTestData.h"
 

@@ -13,8 +13,7 @@ namespace {
 
 using sonvera_test::kTakeSamples, sonvera_test::NoisyWord, sonvera_test::SyntheticWord;
 
-// The dialog's set: 11025 Hz, 240-sample frames every 80 samples, EPD
-// parameters 60, 250, 200, 100000.
+// The dialog's set: 11025 Hz, 240-sample frames every 80 samples.
 class EndpointDetectorTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -82,12 +81,10 @@ std::vector<short> WithHiss(std::vector<short> take, int start, int length, doub
     return take;
 }
 
-// In room noise of 16 LSB, a breath 3.5 dB over it (250 ms of 18 LSB) and
-// then a hiss 19 dB over it (455 ms of 145 LSB). The floor, the quietest
-// moment of the noise, lies some 1.5 dB under its mean: the breath stays
-// between the hold and the start levels (4 and 6 dB over the floor), so the
-// word starts with it; the hiss's loudest frames stand about 21 dB over the
-// floor, under the 22 dB of a confident take.
+// Room noise of 16 LSB, a breath (250 ms of 18 LSB), then a hiss (455 ms of
+// 145 LSB): the breath lies between the hold and the start levels over the
+// noise's floor, so the word starts with it; the hiss peaks about 21 dB
+// over the floor, under the 22 dB of a confident take.
 std::vector<short> BreathThenMarginalHiss()
 {
     return WithHiss(WithHiss(NoisyWord(0, 0, 0.0, 16.0, 16), 11025, 2750, 18.0, 17), 13775, 5000, 145.0, 18);
@@ -125,8 +122,7 @@ TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
         {"speech all through", Endless(), 0, 0, kEpdLengthAbnormal, -1, -1},
         {"cut by the start", NoisyWord(-2500, 5000, 8000.0, 16.0, 12), 0, 1, kEpdCutByEdge, -1, -1},
         {"little over the noise", NoisyWord(11025, 5000, 2000.0, 120.0, 13), 0, 1, kEpdLowSnr, 11025, 16025},
-        // Its broadband level rises a few dB over white noise; the few
-        // channels it fills stand well out of theirs.
+        // Only a few dB over white noise, but well out of its few channels' noise.
         {"a soft voice in white noise", NoisyWord(11025, 5000, 700.0, 120.0, 14), 0, 1, kEpdLowSnr, 11025, 16025},
         {"a cough, then a broken word", CoughThenBrokenWord(), 0, 1, kEpdOk, 14000, 21100},
         {"a breath, then a marginal hiss", BreathThenMarginalHiss(), 0, 1, kEpdLowSnr, 11025, 18775},
@@ -151,14 +147,11 @@ TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
     const SEndpointResult soft = Detect(cases[17].take);
     EXPECT_LT(soft.fSnrDb, 10.0f);
     EXPECT_GT(soft.fSpectralSnrDb, soft.fSnrDb + 3.0f);
-}
-
-TEST(EndpointDetector, RefusesUnusableFramingAndEmptyInput)
-{
+    // Unusable framing and empty input are refused; unset parameters take the defaults.
     CEndpointDetector epd;
     EXPECT_EQ(0, epd.Init(0, 240, 80, 100, SEndpointParams{60, 250, 200, 100000}));
     EXPECT_EQ(0, epd.Init(11025, 240, 0, 100, SEndpointParams{60, 250, 200, 100000}));
-    ASSERT_EQ(1, epd.Init(11025, 240, 80, 100, SEndpointParams{0, 0, 0, 0}));  // defaults
+    ASSERT_EQ(1, epd.Init(11025, 240, 80, 100, SEndpointParams{0, 0, 0, 0}));
     SEndpointResult r;
     EXPECT_EQ(0, epd.Detect(nullptr, nullptr, 10, nullptr, 0, 0, r));
     EXPECT_EQ(kEpdLengthAbnormal, r.nError);

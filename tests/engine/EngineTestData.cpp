@@ -3,6 +3,7 @@
 #include "Resampler.h"
 #include "TakeSynthesizer.h"
 #include "WaveFile.h"
+#include "WaveformPrint.h"
 
 #include <algorithm>
 #include <cmath>
@@ -100,15 +101,17 @@ std::vector<unsigned char> ReadBytes(const std::string& path)
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::vector<uint64_t> RandomSigns(int count, uint32_t& random)
+void RandomSigns(int count, uint32_t random, std::vector<uint64_t>* bits, int* counts)
 {
-    std::vector<uint64_t> words(static_cast<size_t>((count + 63) / 64), 0);
-    for (uint64_t& word : words)
-        for (int half = 0; half < 2; ++half) {
-            random = random * 1664525u + 1013904223u;
-            word |= static_cast<uint64_t>(random) << (32 * half);
-        }
-    return words;
+    for (int phase = 0; phase < CWaveformPrint::kStep; ++phase) {
+        counts[phase] = count;
+        bits[phase].assign(static_cast<size_t>((count + 63) / 64), 0);
+        for (uint64_t& word : bits[phase])
+            for (int half = 0; half < 2; ++half) {
+                random = random * 1664525u + 1013904223u;
+                word |= static_cast<uint64_t>(random) << (32 * half);
+            }
+    }
 }
 
 bool WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes)

@@ -28,9 +28,9 @@ std::vector<short> FsddTake(const std::string& name, double gainDb = 0.0, int sh
 // sample `start` for `length` samples, inside a take of `takeLength` samples.
 std::vector<short> SyntheticWord(int takeLength, int start, int length, double peak, double pitchHz = 120.0);
 
-// `count` pseudo-random signs packed 64 to a word, as the waveform print's
-// search takes a take's signs; `random` is the generator's state, carried on.
-std::vector<uint64_t> RandomSigns(int count, uint32_t& random);
+// `count` pseudo-random signs at every phase, packed 64 to a word, as the
+// waveform print's search takes a take's signs (generator state `random`).
+void RandomSigns(int count, uint32_t random, std::vector<uint64_t>* bits, int* counts);
 
 // Adds Gaussian noise of `rms` LSB (clipped to 16 bits).
 void AddNoise(std::vector<short>& take, double rms, uint64_t seed);

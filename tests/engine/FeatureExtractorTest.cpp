@@ -45,12 +45,10 @@ TEST(FeatureExtractor, FrameCountFollowsRateLengthAndShiftAcrossTheMatrix)
     }
 }
 
-// Over silence every frame is the same. In noise, masking flattens the pauses
-// (every filter energy under its noise floor + margin holds the same value
-// from frame to frame) but not the word, and the spectral signal-to-noise
-// track stays about 0 dB over the pauses whatever the noise's level or
-// colour; it is well up inside a word, also a soft one whose broadband level
-// hardly rises over white noise.
+// Over silence every frame is the same; in noise, masking flattens the
+// pauses but not the word. The spectral signal-to-noise track stays about
+// 0 dB over the pauses whatever the noise, and is well up inside a word,
+// also a soft one whose broadband level hardly rises over white noise.
 TEST(FeatureExtractor, PausesAreAlikeAndTheWordStandsOut)
 {
     CFeatureExtractor fx;

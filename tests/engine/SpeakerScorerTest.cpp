@@ -1,6 +1,4 @@
-// What the scorer's distances leave out on purpose (the spectral tilt, pitch
-// beyond a cap), the neighbouring voices the score is weighed against, and
-// the replay check's pitch contours and waveform prints of the known takes.
+// The scorer's distances and score, and the replay check's cues.
 #include "SpeakerScorer.h"
 
 #include "EngineTestData.h"
@@ -19,10 +17,9 @@ namespace {
 constexpr int kCepstra = 16;
 constexpr int kChannels = 19;
 
-// A word of `frames` analysis frames: c1 (the tilt) drifts by `tiltSlope` dB a
-// frame, c2..c16 follow their own courses, the energy rises and falls;
-// `clicks` frames from the middle on are wild (every cepstrum 30 dB off), as
-// a click would make them.
+// A word of `frames` analysis frames: c1 (the tilt) drifts by `tiltSlope` dB
+// a frame, c2..c16 follow their own courses, the energy rises and falls;
+// `clicks` frames from the middle on are 30 dB off, as a click makes them.
 CFeatureMatrix WordMatrix(int frames, float tiltSlope, int clicks = 0)
 {
     CFeatureMatrix m;
@@ -47,20 +44,6 @@ CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int first = 0, in
     take.Build(m, first, last < 0 ? frames - 1 : last, CTakeFeatures::kMaxFrames);
     take.SetPitch(pitchHz);
     return take;
-}
-
-// A model of three templates, each the word Take(frames, 0, 120 Hz) stored
-// with quantisation step `scale`, loaded into `scorer`.
-void LoadThreeTemplates(int frames, float scale, CSpeakerModel& model, CSpeakerScorer& scorer)
-{
-    model.nDims = kCepstra + 1;
-    model.nCepstra = kCepstra;
-    model.nChannels = kChannels;
-    for (int d = 0; d < model.nDims; ++d) model.scale[d] = scale;
-    model.nTemplates = 3;
-    for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, Take(frames, 0.0f, 120.0f).StoreAsTemplate(model, t));
-    ASSERT_EQ(1, scorer.Init());
-    ASSERT_EQ(1, scorer.Load(model));
 }
 
 // Log filter energies of a spectrum with one formant-like bump at `centre`
@@ -94,63 +77,76 @@ double PeakChannel(const CTakeFeatures& take, int frame)
 
 } // namespace
 
-// The tilt follows the microphone and the voice's effort from session to
-// session: its static course must not reach the DTW vectors, the other
-// cepstra must.
-TEST(SpeakerScorer, TheTiltsStaticCourseHasNoWeightInTheAlignmentVectors)
+// A model of three templates, each the word of Take(80, 0, 120 Hz), and
+// takes' distances to it and scores.
+TEST(SpeakerScorer, TheDistancesAndTheScoreOfTakesAgainstOneModel)
 {
-    const CTakeFeatures take = Take(60, 0.5f, 120.0f);
-    ASSERT_EQ(30, take.Frames());
-    const int vd = take.VectorDims();
-    float tilt = 0.0f, c2 = 0.0f;
-    for (int i = 0; i < take.Frames(); ++i) {
-        tilt = std::max(tilt, std::fabs(take.Vectors()[i * vd]));
-        c2 = std::max(c2, std::fabs(take.Vectors()[i * vd + 1]));
-    }
-    EXPECT_EQ(0.0f, tilt);
-    EXPECT_GT(c2, 1.0f);
-}
-
-// Pitch counts up to a few semitones: |ln(ratio)| + 0.02, and a voice an
-// octave or two away is "another voice", no farther than one five semitones
-// away (the cap, 0.3).
-TEST(SpeakerScorer, PitchDistanceGrowsWithTheIntervalUpToItsCap)
-{
+    const CTakeFeatures own = Take(80, 0.0f, 120.0f);
     CSpeakerModel model{};
+    model.nDims = kCepstra + 1;
+    model.nCepstra = kCepstra;
+    model.nChannels = kChannels;
+    for (int d = 0; d < model.nDims; ++d) model.scale[d] = 0.1f;
+    model.nTemplates = 3;
+    for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, own.StoreAsTemplate(model, t));
     CSpeakerScorer scorer;
-    ASSERT_NO_FATAL_FAILURE(LoadThreeTemplates(60, 0.5f, model, scorer));
-    const struct {
-        float ratio, distance;
-    } cases[] = {{1.0f, 0.02f}, {1.0595f, 0.0778f}, {1.26f, 0.2511f}, {2.0f, 0.3f}, {4.0f, 0.3f}, {0.5f, 0.3f}};
-    float same[CSpeakerScorer::kParts];
-    scorer.Distances(Take(60, 0.0f, 120.0f), -1, same);
-    for (const auto& c : cases) {
-        float parts[CSpeakerScorer::kParts];
-        scorer.Distances(Take(60, 0.0f, 120.0f * c.ratio), -1, parts);
-        EXPECT_NEAR(c.distance, parts[3], 2e-4f) << c.ratio;
-        EXPECT_EQ(same[0], parts[0]) << "the other distances do not see the pitch";
+    ASSERT_EQ(1, scorer.Init());
+    ASSERT_EQ(1, scorer.Load(model));
+    float whole[CSpeakerScorer::kParts], parts[CSpeakerScorer::kParts];
+    scorer.Distances(own, -1, whole);
+    {
+        // The tilt follows the microphone and the effort: its static course
+        // must not reach the DTW vectors, the other cepstra must.
+        SCOPED_TRACE("the tilt");
+        const CTakeFeatures tilted = Take(80, 0.5f, 120.0f);
+        const int vd = tilted.VectorDims();
+        float tilt = 0.0f, c2 = 0.0f;
+        for (int i = 0; i < tilted.Frames(); ++i) {
+            tilt = std::max(tilt, std::fabs(tilted.Vectors()[i * vd]));
+            c2 = std::max(c2, std::fabs(tilted.Vectors()[i * vd + 1]));
+        }
+        EXPECT_EQ(0.0f, tilt);
+        EXPECT_GT(c2, 1.0f);
     }
-}
-
-// The nearest-frame distance looks both ways: a take made of only some of the
-// speaker's sounds is not as close as the whole word, though each of its
-// frames has an exact match among the templates. A few wild frames do not
-// count.
-TEST(SpeakerScorer, TheNearestFrameDistanceSeesMissingSoundsButNotAClick)
-{
-    CSpeakerModel model{};
-    CSpeakerScorer scorer;
-    ASSERT_NO_FATAL_FAILURE(LoadThreeTemplates(80, 0.1f, model, scorer));
-    float whole[CSpeakerScorer::kParts], part[CSpeakerScorer::kParts];
-    scorer.Distances(Take(80, 0.0f, 120.0f), -1, whole);
-    scorer.Distances(Take(80, 0.0f, 120.0f, 0, 25), -1, part);
-    EXPECT_LT(whole[2], 0.2f);
-    EXPECT_GT(part[2], whole[2] + 1.0f);
-    // A click over a few frames has no near frame anywhere; it must not make
-    // the speaker's own word look like another voice.
-    float clicked[CSpeakerScorer::kParts];
-    scorer.Distances(Take(80, 0.0f, 120.0f, 0, -1, 4), -1, clicked);
-    EXPECT_LT(clicked[2], whole[2] + 0.5f);
+    {
+        // |ln(ratio)| + 0.02, and a voice an octave or two away is "another
+        // voice", no farther than one five semitones away (the cap, 0.3).
+        SCOPED_TRACE("pitch");
+        const struct {
+            float ratio, distance;
+        } cases[] = {{1.0f, 0.02f}, {1.0595f, 0.0778f}, {1.26f, 0.2511f},
+                     {2.0f, 0.3f},  {4.0f, 0.3f},       {0.5f, 0.3f}};
+        for (const auto& c : cases) {
+            scorer.Distances(Take(80, 0.0f, 120.0f * c.ratio), -1, parts);
+            EXPECT_NEAR(c.distance, parts[3], 2e-4f) << c.ratio;
+            EXPECT_EQ(whole[0], parts[0]) << "the other distances do not see the pitch";
+        }
+    }
+    {
+        // Both ways: a take of only some of the speaker's sounds is not as
+        // close as the whole word, though each of its frames has an exact
+        // match; a click over a few frames, near nothing, does not count.
+        SCOPED_TRACE("the nearest frames");
+        scorer.Distances(Take(80, 0.0f, 120.0f, 0, 25), -1, parts);
+        EXPECT_LT(whole[2], 0.2f);
+        EXPECT_GT(parts[2], whole[2] + 1.0f);
+        scorer.Distances(Take(80, 0.0f, 120.0f, 0, -1, 4), -1, parts);
+        EXPECT_LT(parts[2], whole[2] + 0.5f);
+    }
+    {
+        // The own word is nearer the model than its neighbouring voices are,
+        // which the score rewards; a voice a channel away gets less of that.
+        SCOPED_TRACE("a neighbouring voice");
+        CTakeFeatures neighbour = own;
+        ASSERT_EQ(1, neighbour.ShiftSpectrum(1.0f, kChannels));
+        const float ownScore = scorer.Score(own, model, parts);
+        const float ownFused = CSpeakerScorer::Fuse(parts, model);
+        const float neighbourScore = scorer.Score(neighbour, model, parts);
+        const float neighbourFused = CSpeakerScorer::Fuse(parts, model);
+        EXPECT_LT(ownScore, ownFused);
+        EXPECT_GT(neighbourFused, ownFused);
+        EXPECT_GT(neighbourScore - ownScore, 1.2f * (neighbourFused - ownFused));
+    }
 }
 
 TEST(SpeakerScorer, ANeighbouringVoiceHasItsSpectrumMovedAlongTheMelScale)
@@ -182,32 +178,10 @@ TEST(SpeakerScorer, ANeighbouringVoiceHasItsSpectrumMovedAlongTheMelScale)
     EXPECT_EQ(0, up.ShiftSpectrum(1.0f, kCepstra));
 }
 
-// The speaker's own word is nearer the model than the model's neighbouring
-// voices are, and the score rewards that; a voice whose spectrum sits a
-// channel away gets less of the reward, so the score sets it further apart
-// from the speaker than the plain distances do.
-TEST(SpeakerScorer, TheScoreWidensTheGapToANeighbouringVoice)
-{
-    CSpeakerModel model{};
-    CSpeakerScorer scorer;
-    ASSERT_NO_FATAL_FAILURE(LoadThreeTemplates(60, 0.1f, model, scorer));
-    const CTakeFeatures own = Take(60, 0.0f, 120.0f);
-    CTakeFeatures neighbour = own;
-    ASSERT_EQ(1, neighbour.ShiftSpectrum(1.0f, kChannels));
-
-    float parts[CSpeakerScorer::kParts];
-    const float ownScore = scorer.Score(own, model, parts);
-    const float ownFused = CSpeakerScorer::Fuse(parts, model);
-    const float neighbourScore = scorer.Score(neighbour, model, parts);
-    const float neighbourFused = CSpeakerScorer::Fuse(parts, model);
-    EXPECT_LT(ownScore, ownFused);
-    EXPECT_GT(neighbourFused, ownFused);
-    EXPECT_GT(neighbourScore - ownScore, 1.2f * (neighbourFused - ownFused));
-}
-
 // A recording played back keeps its pitch frame for frame, whatever the
 // loudspeaker, the room or the pitch tracker's octave does to it; a fresh
-// take of the same tune does not.
+// take of the same tune does not. The known takes' contours count at their
+// own scale: an accepted take's at its multiple.
 TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
 {
     constexpr int kWordFrames = 40;
@@ -220,19 +194,19 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
                     static_cast<float>(140.0 * std::pow(2.0, (3.0 * std::sin(0.15 * i / rate) + semitones) / 12.0));
         return hz;
     };
-    auto contour = [&](const std::vector<float>& hz, std::vector<signed char>& out, float& median) {
+    auto takeOf = [&](const std::vector<float>& hz) {
         CTakeFeatures take;
-        EXPECT_EQ(kWordFrames, take.Build(WordMatrix(2 * kWordFrames, 0.0f), 0, 2 * kWordFrames - 1,
-                                          CTakeFeatures::kMaxFrames));
+        const CFeatureMatrix m = WordMatrix(2 * kWordFrames, 0.0f);
+        EXPECT_EQ(kWordFrames, take.Build(m, 0, 2 * kWordFrames - 1, CTakeFeatures::kMaxFrames));
         take.SetPitchTrack(hz.data(), static_cast<int>(hz.size()));
-        out.assign(CTakeFeatures::kMaxFrames, 0);
-        return take.PitchContour(out.data(), CTakeFeatures::kMaxFrames, median);
+        return take;
     };
     std::vector<float> roomy = tune(1.0, 0.0, 5), octave = tune(1.0, 0.0, 0), sparse = tune(1.0, 0.0, 0);
     for (int i = 10; i < 14; ++i) roomy[static_cast<size_t>(i)] *= 1.1225f;   // two semitones off
     for (float& v : octave) v *= 2.0f;
     for (size_t i = 0; i < sparse.size(); ++i)
         if (i % 6 != 0) sparse[i] = 0.0f;   // 7 voiced frames
+    const float none = CSpeakerScorer::kNoPitchContour;
     const struct {
         const char* what;
         std::vector<float> probe;
@@ -244,66 +218,52 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
         // A fresh take lines up best somewhere else, but nowhere near a replay.
         {"half a semitone higher", tune(1.0, 0.5, 0), 0.2f, 0.55f},
         {"the tune 15 % slower", tune(1.15, 0.0, 0), 0.1f, 1e9f},
-        {"too few voiced frames", sparse, CSpeakerScorer::kNoPitchContour, CSpeakerScorer::kNoPitchContour},
-        {"nothing voiced", std::vector<float>(CTakeFeatures::kMaxFrames, 0.0f), CSpeakerScorer::kNoPitchContour,
-         CSpeakerScorer::kNoPitchContour},
+        {"too few voiced frames", sparse, none, none},
+        {"nothing voiced", std::vector<float>(CTakeFeatures::kMaxFrames, 0.0f), none, none},
     };
-    std::vector<signed char> stored, probe;
+    const CTakeFeatures recording = takeOf(tune(1.0, 0.0, 0));
+    std::vector<signed char> stored(CTakeFeatures::kMaxFrames), probe(CTakeFeatures::kMaxFrames);
     float storedHz = 0.0f, probeHz = 0.0f;
-    ASSERT_EQ(kWordFrames, contour(tune(1.0, 0.0, 0), stored, storedHz));
+    ASSERT_EQ(kWordFrames, recording.PitchContour(stored.data(), CTakeFeatures::kMaxFrames, storedHz));
     EXPECT_NEAR(140.0f, storedHz, 10.0f);
     EXPECT_EQ(CSpeakerModel::kUnvoiced, stored[4]);
     for (const auto& c : cases) {
-        const int n = contour(c.probe, probe, probeHz);
-        const float d = CSpeakerScorer::PitchContourDistance(probe.data(), n, probeHz, stored.data(), kWordFrames, storedHz);
+        const int n = takeOf(c.probe).PitchContour(probe.data(), CTakeFeatures::kMaxFrames, probeHz);
+        const float d = CSpeakerScorer::PitchContourDistance(probe.data(), n, probeHz, stored.data(),
+                                                             kWordFrames, storedHz);
         EXPECT_GE(d, c.low) << c.what;
         EXPECT_LE(d, c.high) << c.what;
     }
-}
-
-// An accepted take's pitch contour counts at its own scale: the same
-// contour, its median 1 % off the take's (0.172 semitones), as an enrolment
-// take and as one of the ring of accepted takes.
-TEST(SpeakerScorer, AnAcceptedTakesPitchContourCountsAtItsOwnScale)
-{
-    CTakeFeatures take;
-    ASSERT_EQ(40, take.Build(WordMatrix(80, 0.0f), 0, 79, CTakeFeatures::kMaxFrames));
-    std::vector<float> hz(CTakeFeatures::kMaxFrames, 0.0f);
-    for (int i = 0; i < 40; ++i) hz[static_cast<size_t>(i)] = static_cast<float>(140.0 * std::pow(2.0, std::sin(0.15 * i) / 4.0));
-    take.SetPitchTrack(hz.data(), static_cast<int>(hz.size()));
+    // The recording's contour with its median 1 % off (0.172 semitones), as
+    // an enrolment take's and as one of the ring of accepted takes.
     const float offMedian = static_cast<float>(12.0 * std::log2(1.01));
     const struct {
-        const char* what;
         int slot;
         float distance;
-    } cases[] = {{"an enrolment take", 2, offMedian}, {"an accepted take", 7, 2.0f * offMedian}};
-    for (const auto& c : cases) {
+    } known[] = {{2, offMedian}, {7, 2.0f * offMedian}};
+    for (const auto& k : known) {
         CSpeakerModel model;
         model.nTemplates = 5;
         model.nKnownTakes = 8;   // the other slots hold no contour
-        float median = 0.0f;
-        model.contourFrames[c.slot] = take.PitchContour(model.contourPitch[c.slot], CSpeakerModel::kMaxContourFrames, median);
-        model.contourMedianPitch[c.slot] = 1.01f * median;
-        const CSpeakerScorer scorer;
-        EXPECT_NEAR(c.distance, scorer.ReplayPitchDistance(take, model, 2.0f), 1e-3f) << c.what;
+        signed char* contour = model.contourPitch[k.slot];
+        const int frames = CSpeakerModel::kMaxContourFrames;
+        model.contourFrames[k.slot] = recording.PitchContour(contour, frames, storedHz);
+        model.contourMedianPitch[k.slot] = 1.01f * storedHz;
+        const float distance = CSpeakerScorer().ReplayPitchDistance(recording, model, 2.0f);
+        EXPECT_NEAR(k.distance, distance, 1e-3f) << k.slot;
     }
 }
 
 // Every known take's print is looked for around the take's loudest frame
-// (and its other loud stretch), enrolment and accepted takes alike, and
-// counts as a multiple of the typical similarity between the enrolment
-// takes' prints (an accepted take's at its weight); without a typical
-// similarity nothing counts.
+// (and its other loud stretch) and counts as a multiple of the enrolment
+// prints' typical similarity (an accepted take's at its weight); without a
+// typical similarity nothing does.
 TEST(SpeakerScorer, EveryKnownTakesPrintIsLookedForAgainstTheTypicalSimilarity)
 {
     constexpr int kSigns = 6000, kCentre = 2000, kOther = 4500, kBits = CWaveformPrint::kBits;
     std::vector<uint64_t> signs[CWaveformPrint::kStep];
     int counts[CWaveformPrint::kStep];
-    uint32_t random = 777u;
-    for (int phase = 0; phase < CWaveformPrint::kStep; ++phase) {
-        counts[phase] = kSigns;
-        signs[phase] = sonvera_test::RandomSigns(kSigns, random);
-    }
+    sonvera_test::RandomSigns(kSigns, 777u, signs, counts);
     const struct {
         const char* what;
         int slot, fromCentre;
@@ -362,11 +322,10 @@ TEST(SpeakerScorer, AnotherStretchNearlyAsLoudIsSearchedToo)
     }
 }
 
-// The speaker's own typical distances are taken off before fusing (the
-// DTW's and the pitch's whole, twice the nearest-frame distance's), so that a model
-// whose takes lie close together holds its speaker to that; the mean
-// spectrum, which follows the microphone, has no weight.
-TEST(SpeakerScorer, FusionTakesTheSpeakersTypicalDistancesOff)
+// The speaker's typical distances are taken off before fusing (the DTW's and
+// the pitch's whole, the nearest frame's twice); the mean spectrum, which
+// follows the microphone, has no weight.
+TEST(SpeakerScorer, FusionTakesTheTypicalDistancesOffAndTheThresholdFollowsSecurityAndNoise)
 {
     CSpeakerModel model{};
     const struct {
@@ -382,19 +341,14 @@ TEST(SpeakerScorer, FusionTakesTheSpeakersTypicalDistancesOff)
         for (int p = 0; p < 4; ++p) model.adaptedMean[p] = c.typical[p];
         EXPECT_NEAR(c.fused, CSpeakerScorer::Fuse(c.parts, model), 1e-5f) << c.typical[0] << " " << c.typical[2];
     }
-}
-
-// The decision's threshold: -0.57 at the shipped security 0.3, 0.11 per tenth
-// of security, and 0.015 more for every dB a take's word peaks less than 60 dB
-// over its noise floor.
-TEST(SpeakerScorer, TheThresholdFollowsTheSecurityAndTheTakesNoise)
-{
+    // The threshold: -0.57 at the shipped security 0.3, 0.11 per tenth of
+    // security, 0.015 more for every dB a word peaks less than 60 dB over its noise.
     const float nan = std::nanf("");
     const struct {
         float security, snrDb, threshold;
-    } cases[] = {{0.3f, 70.0f, -0.57f}, {0.3f, 60.0f, -0.57f}, {0.3f, 40.0f, -0.27f}, {0.3f, 20.0f, 0.03f},
-                 {0.0f, 70.0f, -0.24f}, {1.0f, 70.0f, -1.34f}, {2.0f, 70.0f, -1.34f}, {nan, 70.0f, -0.57f},
-                 {0.3f, nan, -0.57f}};
-    for (const auto& c : cases)
+    } thresholds[] = {{0.3f, 70.0f, -0.57f}, {0.3f, 60.0f, -0.57f}, {0.3f, 40.0f, -0.27f},
+                      {0.3f, 20.0f, 0.03f},  {0.0f, 70.0f, -0.24f},  {1.0f, 70.0f, -1.34f},
+                      {2.0f, 70.0f, -1.34f}, {nan, 70.0f, -0.57f},   {0.3f, nan, -0.57f}};
+    for (const auto& c : thresholds)
         EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(c.security, c.snrDb), 1e-5f) << c.security << " " << c.snrDb;
 }

@@ -1,8 +1,7 @@
-// The take check's two verdicts at their limits, on words whose measures are
-// known exactly: every cepstrum rises by `slope` dB per word frame (so the
-// mean change is the slope) and sits `offset` dB above the reference (so the
-// mean cepstra of two such words lie 4 x the offset difference apart over
-// c1..c16, while their mean-free courses, which the alignment sees, agree).
+// The take check's verdicts at their limits on words whose measures are
+// known: every cepstrum rises by `slope` dB a word frame (the mean change)
+// from `offset` dB (two words' mean cepstra lie 4 x the offsets' difference
+// apart over c1..c16; their mean-free courses agree).
 #include "FeatureMatrix.h"
 #include "TakeChecker.h"
 
@@ -32,7 +31,7 @@ CTakeFeatures Ramp(float slope, float offset)
 
 } // namespace
 
-TEST(TakeChecker, PlausibleSpeechIsVoicedAndChanging)
+TEST(TakeChecker, PlausibleSpeechIsVoicedAndChangingAndEachVerdictHasItsReason)
 {
     const struct {
         const char* what;
@@ -53,9 +52,13 @@ TEST(TakeChecker, PlausibleSpeechIsVoicedAndChanging)
         EXPECT_EQ(c.verdict, checker.CheckSpeech(Ramp(c.slope, 0.0f), c.voiced)) << c.what;
         EXPECT_NEAR(c.slope, checker.LastCepstralChange(), 1e-4f) << c.what;
     }
+    EXPECT_STREQ("", CTakeChecker::Reason(CTakeChecker::kTakeOk));
+    const char* notSpeech = CTakeChecker::Reason(CTakeChecker::kNotSpeech);
+    EXPECT_STRNE("", notSpeech);
+    EXPECT_STRNE(notSpeech, CTakeChecker::Reason(CTakeChecker::kOtherWord));
 }
 
-TEST(TakeChecker, TheSameWordStaysWithinTheRatioOfTheEarlierTakes)
+TEST(TakeChecker, TheSameWordStaysWithinTheRatioOfTheEarlierTakesAndTheirCourse)
 {
     const struct {
         const char* what;
@@ -84,19 +87,12 @@ TEST(TakeChecker, TheSameWordStaysWithinTheRatioOfTheEarlierTakes)
                                                    static_cast<int>(earlier.size()))) << c.what;
         EXPECT_NEAR(c.ratio, checker.LastSameWordRatio(), 1e-3f) << c.what;
     }
-}
-
-TEST(TakeChecker, AnotherCourseIsAnotherWordAndEveryVerdictHasItsReason)
-{
+    // Falling where the earlier take rose, with the same mean spectrum.
     CTakeChecker checker;
     ASSERT_EQ(1, checker.Init());
     const CTakeFeatures rising = Ramp(1.0f, 0.0f);
     const CTakeFeatures* earlier[] = {&rising};
-    // Falling where the earlier take rose, with the same mean spectrum.
     EXPECT_EQ(CTakeChecker::kOtherWord, checker.CheckSameWord(Ramp(-1.0f, 29.0f), earlier, 1));
-    EXPECT_STREQ("", CTakeChecker::Reason(CTakeChecker::kTakeOk));
-    EXPECT_STRNE("", CTakeChecker::Reason(CTakeChecker::kNotSpeech));
-    EXPECT_STRNE(CTakeChecker::Reason(CTakeChecker::kNotSpeech), CTakeChecker::Reason(CTakeChecker::kOtherWord));
     for (float bad : {0.0f, -1.0f, std::numeric_limits<float>::quiet_NaN()})
         EXPECT_EQ(0, checker.SetSameWordRatio(bad)) << bad;
 }

@@ -58,14 +58,10 @@ TEST(TakeSynthesizer, IsDeterministicPerSeedAndPlacesTheWord)
     EXPECT_NEAR(1995, CTakeSynthesizer::Make(word, louder)[2500], 2);
 }
 
-TEST(SvgPlot, ProbitInvertsTheNormalDistribution)
+TEST(SvgPlot, ProbitInvertsTheNormalDistributionAndBothPicturesAreWritten)
 {
     const double cases[][2] = {{0.5, 0.0}, {0.025, -1.959964}, {0.99, 2.326348}, {0.001, -3.090232}};
     for (const auto& c : cases) EXPECT_NEAR(c[1], CSvgPlot::Probit(c[0]), 1e-5) << c[0];
-}
-
-TEST(SvgPlot, WritesBothPictures)
-{
     const std::string dir = sonvera_test::MakeTempDir("plots");
     const std::vector<double> g = {0.1, 0.2, 0.3, 0.5}, i = {0.4, 0.8, 0.9, 1.2, 1.5};
     ASSERT_EQ(1, CSvgPlot::WriteDet(dir + "/det.svg", g, i, 0.45));
