@@ -6,6 +6,7 @@
 #include "WaveformPrint.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -87,10 +88,22 @@ std::vector<short> NoisyWord(int start, int length, double peak, double noiseRms
 std::string MakeTempDir(const std::string& tag)
 {
     namespace fs = std::filesystem;
+    // One folder a run, named by its start time so that programs running side
+    // by side never meet (natively every tree on the machine shares one
+    // temporary folder); removed when the program ends.
+    struct SRunFolder {
+        const fs::path path = fs::temp_directory_path() /
+            ("sonvera-engine-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        ~SRunFolder()
+        {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    };
+    static const SRunFolder run;
     static int counter = 0;
-    const fs::path dir = fs::temp_directory_path() / ("sonvera-engine-" + tag + "-" + std::to_string(++counter));
+    const fs::path dir = run.path / (tag + "-" + std::to_string(++counter));
     std::error_code ec;
-    fs::remove_all(dir, ec);
     fs::create_directories(dir, ec);
     return dir.string();
 }

@@ -37,7 +37,7 @@ void AddNoise(std::vector<short>& take, double rms, uint64_t seed);
 // A take of SyntheticWord's word over noise of `noiseRms` LSB.
 std::vector<short> NoisyWord(int start, int length, double peak, double noiseRms, uint64_t seed);
 
-// A fresh, empty folder for one test.
+// A fresh, empty folder for one test, removed with the run's when the program ends.
 std::string MakeTempDir(const std::string& tag);
 
 // Every file's bytes; empty when missing.
