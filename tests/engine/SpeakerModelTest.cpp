@@ -16,6 +16,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -252,4 +254,13 @@ TEST(SpeakerModel, SaveReplacesTheFileEvenUnderAReaderAndLoadReadsItBack)
     EXPECT_EQ(0, m.Load(path));
     // A folder that does not exist cannot take the file.
     EXPECT_EQ(0, second.Save(dir + "/missing/aaj.bin"));
+#ifdef __linux__
+    // A disk that fills up while the new file is written (its writes buffered,
+    // its flush refused) leaves the old model in place.
+    ASSERT_EQ(1, second.Save(path));
+    ASSERT_EQ(0, symlink("/dev/full", (path + ".tmp").c_str()));
+    EXPECT_EQ(0, LargestModel().Save(path));
+    ASSERT_EQ(1, m.Load(path)) << "the model is gone";
+    EXPECT_EQ(Serialized(second), Serialized(m));
+#endif
 }

@@ -26,6 +26,11 @@ TEST(WaveFile, WritesAndReadsBackSixteenBitMonoAndRefusesOtherFiles)
     EXPECT_EQ(0, CWaveFile::Read(sonvera_test::FsddPath("no_such_take"), back, rate));
     ASSERT_TRUE(sonvera_test::WriteBytes(dir + "/bad.wav", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'd', 'a', 't', 'a', 0xFF, 0xFF, 0xFF, 0x7F}));
     EXPECT_EQ(0, CWaveFile::Read(dir + "/bad.wav", back, rate));
+    // A data chunk longer than what is left of the file: a cut-off recording.
+    std::vector<unsigned char> cut = sonvera_test::ReadBytes(dir + "/t.wav");
+    cut.resize(cut.size() - 4);
+    ASSERT_TRUE(sonvera_test::WriteBytes(dir + "/cut.wav", cut));
+    EXPECT_EQ(0, CWaveFile::Read(dir + "/cut.wav", back, rate));
 }
 
 TEST(Resampler, KeepsAToneAndChangesTheLengthByTheRatio)

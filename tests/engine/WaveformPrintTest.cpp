@@ -128,6 +128,11 @@ TEST(WaveformPrint, TheSearchCountsAgreeingSignsExactlyAtEveryAlignment)
         const float expected = std::abs(2.0f * agreeing - CWaveformPrint::kBits) / CWaveformPrint::kBits;
         EXPECT_EQ(expected, CWaveformPrint::Similarity(s.bits, s.counts, print.data(), centre, c.reach));
     }
+    // A print asked for beyond the signs' end is the last one they hold.
+    std::vector<unsigned char> last(CWaveformPrint::kBytes), beyond(CWaveformPrint::kBytes);
+    ASSERT_EQ(1, CWaveformPrint::Excerpt(s.bits[0], kSigns, kSigns - CWaveformPrint::kBits, last.data()));
+    ASSERT_EQ(1, CWaveformPrint::Excerpt(s.bits[0], kSigns, kSigns, beyond.data()));
+    EXPECT_EQ(last, beyond);
 }
 
 } // namespace
