@@ -18,6 +18,7 @@
 #include "skin/SkinButton.h"
 #include "skin/SkinLabel.h"
 #include "tests/Setup/ProgramKeyGuard.h"
+#include "tests/skin/SkinTestSupport.h"
 #include "tests/support/MessageBoxAnswer.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/TempFolder.h"
@@ -249,69 +250,35 @@ private:
     HHOOK m_hook = nullptr;
 };
 
-// Acts on a running dialog from its own thread: each step waits for its
-// condition, then acts; a thread timer checks them while the dialog (or a
-// message box, or a dialog of its own) runs its message loop.
+// Acts on a running dialog from its own thread, as a CTimerScript: each step
+// waits for the dialog's window and its condition, then acts, while the
+// dialog (or a message box, or a dialog of its own) runs its message loop.
 class CDialogDriver {
 public:
-    using Condition = std::function<bool()>;
-    using Action = std::function<void()>;
-
-    CDialogDriver& When(Condition condition, Action action)
+    CDialogDriver& When(std::function<bool()> condition, std::function<void()> action)
     {
-        m_steps.push_back({std::move(condition), std::move(action)});
+        auto open = [this, condition] { return m_dialog->m_hWnd != nullptr && condition(); };
+        m_steps.push_back(sonvera_test::When(open, std::move(action)));
         return *this;
     }
-    CDialogDriver& Then(Action action)
-    {
-        return When([] { return true; }, std::move(action));
-    }
+    CDialogDriver& Then(std::function<void()> action) { return When([] { return true; }, std::move(action)); }
 
     // Runs the dialog modally with the steps; a dialog still open after the
-    // time limit is ended with -2 and the test fails.
+    // time limit is ended with -2, whatever it opened cancelled first so that
+    // its loop ends too.
     INT_PTR Run(CVoiceDlg& dialog, DWORD limitMs = 30000)
     {
         m_dialog = &dialog;
-        m_next = 0;
-        m_deadline = GetTickCount() + limitMs;
-        s_current = this;
-        const UINT_PTR timer = SetTimer(nullptr, 0, 5, &CDialogDriver::Tick);
+        const CTimerScript script(m_steps, limitMs, [&dialog] {
+            EnumThreadWindows(GetCurrentThreadId(), &CancelOther, reinterpret_cast<LPARAM>(dialog.m_hWnd));
+            dialog.EndDialog(-2);
+        });
         const INT_PTR result = dialog.DoModal();
-        KillTimer(nullptr, timer);
-        s_current = nullptr;
-        EXPECT_NE(-2, result) << "the dialog was still open after " << limitMs << " ms, at step " << m_next;
-        EXPECT_EQ(m_steps.size(), m_next) << "the dialog ended before every step had run";
+        EXPECT_TRUE(script.Done()) << "the dialog ended before every step had run";
         return result;
     }
 
 private:
-    struct Step {
-        Condition condition;
-        Action action;
-    };
-
-    static inline CDialogDriver* s_current = nullptr;
-
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
-    {
-        CDialogDriver* driver = s_current;
-        if (driver == nullptr || driver->m_dialog->m_hWnd == nullptr)
-            return;
-        if (static_cast<LONG>(GetTickCount() - driver->m_deadline) > 0) {
-            // Whatever the dialog opened is cancelled first, so that its loop ends too.
-            EnumThreadWindows(GetCurrentThreadId(), &CDialogDriver::CancelOther,
-                              reinterpret_cast<LPARAM>(driver->m_dialog->m_hWnd));
-            driver->m_dialog->EndDialog(-2);
-            return;
-        }
-        // The step counts as done before it acts: an action that opens a
-        // dialog of its own lets the next steps run inside that dialog.
-        if (driver->m_next < driver->m_steps.size() && driver->m_steps[driver->m_next].condition()) {
-            const Step& step = driver->m_steps[driver->m_next++];
-            step.action();
-        }
-    }
-
     static BOOL CALLBACK CancelOther(HWND window, LPARAM dialog)
     {
         if (window != reinterpret_cast<HWND>(dialog) && IsWindowVisible(window))
@@ -319,10 +286,8 @@ private:
         return TRUE;
     }
 
-    std::vector<Step> m_steps;
-    size_t m_next = 0;
+    std::vector<CTimerScript::Step> m_steps;
     CVoiceDlg* m_dialog = nullptr;
-    DWORD m_deadline = 0;
 };
 
 // Saves what the window's own surface holds (controls and drawing included)

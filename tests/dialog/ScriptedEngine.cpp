@@ -32,7 +32,6 @@ struct Script {
                                            {"VRE_CheckSexSpeech", 1},   {"VRE_Train", 1},
                                            {"VRE_VCopy", 1},            {"VRE_Verify", 1},
                                            {"VRE_GetbUpdate", 0}};
-    std::map<std::string, int> counts;
     std::map<std::string, void (*)()> hooks;
     std::string log, label, dir, nick;
     int firstFrame = 40, lastFrame = 200, shift = 80;
@@ -72,7 +71,6 @@ int Logged(int result, const char* function, Args... args)
     Script& script = TheScript();
     std::string arguments;
     ((arguments += (arguments.empty() ? "" : ",") + Argument(args)), ...);
-    ++script.counts[function];
     script.log += std::string(function) + "(" + arguments + ")\n";
     auto hook = script.hooks.find(function);
     if (hook != script.hooks.end())
@@ -135,11 +133,6 @@ void Script_OnCall(const char* function, void (*hook)(void))
         TheScript().hooks[function] = hook;
     else
         TheScript().hooks.erase(function);
-}
-
-int Script_Count(const char* function)
-{
-    return function != nullptr ? TheScript().counts[function] : 0;
 }
 
 // Copies the call log (NUL-terminated, cut to the buffer) and returns its full length.

@@ -28,7 +28,7 @@ public:
     {
         Export<void (*)(int, int, int)>("Script_SetEndpoints")(firstFrame, lastFrame, shift);
     }
-    int Count(const char* function) const { return Export<int (*)(const char*)>("Script_Count")(function); }
+    int Count(const char* function) const { return static_cast<int>(CallsOf({function}).size()); }
     // Has the hook called (on the caller's thread) whenever the function is called; null removes it.
     void OnCall(const char* function, void (*hook)())
     {

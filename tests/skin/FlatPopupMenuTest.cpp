@@ -311,77 +311,33 @@ void PostClick(POINT screen, HWND menu)
 
 const POINT kOutside{1200, 980};   // far from every menu of the tests
 
-// Steps played one per tick of a thread timer, so that they run inside the
-// loop of whichever menu level is open. A step returns false to be tried again
-// at the next tick. Steps only post input: a sent click would open a
-// sub-menu's loop inside the step. When a menu is still open five seconds on,
-// the test fails and every menu window is closed, so that no loop is left waiting.
-class CMenuScript
+using Step = CTimerScript::Step;
+
+// Plays the steps inside the loops of the menus; when a menu is still open
+// five seconds on, every menu window is closed.
+CTimerScript MenuScript(std::vector<Step> steps)
 {
-public:
-    using Step = std::function<bool()>;
-
-    explicit CMenuScript(std::vector<Step> steps) : m_steps(std::move(steps)), m_started(GetTickCount())
-    {
-        s_current = this;
-        m_timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &CMenuScript::Tick);
-    }
-    ~CMenuScript()
-    {
-        KillTimer(nullptr, m_timer);
-        s_current = nullptr;
-    }
-    CMenuScript(const CMenuScript&) = delete;
-    CMenuScript& operator=(const CMenuScript&) = delete;
-
-    bool Done() const { return m_next == m_steps.size(); }
-
-    // Runs the thread's messages until every step is done (for menus that are
-    // not modal) and returns the commands posted meanwhile.
-    std::vector<UINT> RunToEnd()
-    {
-        std::vector<UINT> commands;
-        MSG msg;
-        while (!Done() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            if (msg.message == WM_COMMAND)
-                commands.push_back(LOWORD(msg.wParam));
-            DispatchMessageA(&msg);
-        }
-        return commands;
-    }
-
-private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
-    {
-        CMenuScript* script = s_current;
-        if (script == nullptr)
-            return;
-        if (GetTickCount() - script->m_started > 5000) {
-            ADD_FAILURE() << "a menu was still open five seconds on, at script step " << script->m_next;
-            script->m_next = script->m_steps.size();
-            script->m_started = GetTickCount();
-            for (HWND window : MenuWindows())
-                DestroyWindow(window);
-        } else if (!script->Done() && script->m_steps[script->m_next]()) {
-            ++script->m_next;
-        }
-    }
-
-    static inline CMenuScript* s_current = nullptr;   // the script the timer plays
-    std::vector<Step> m_steps;
-    size_t m_next = 0;
-    DWORD m_started;
-    UINT_PTR m_timer = 0;
-};
-using Step = CMenuScript::Step;
-
-Step Do(std::function<void()> action)
-{
-    return [action] {
-        action();
-        return true;
-    };
+    return CTimerScript(std::move(steps), 5000, [] {
+        for (HWND window : MenuWindows())
+            DestroyWindow(window);
+    });
 }
+
+// Runs the thread's messages until every step is done (for menus that are
+// not modal) and returns the commands posted meanwhile.
+std::vector<UINT> RunToEnd(std::vector<Step> steps)
+{
+    const CTimerScript script = MenuScript(std::move(steps));
+    std::vector<UINT> commands;
+    MSG msg;
+    while (!script.Done() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_COMMAND)
+            commands.push_back(LOWORD(msg.wParam));
+        DispatchMessageA(&msg);
+    }
+    return commands;
+}
+
 Step MoveTo(const CTestMenu& menu, int item)
 {
     return Do([&menu, item] { PostMouse(WM_MOUSEMOVE, menu.ItemOnScreen(item), menu.m_hWnd); });
@@ -426,7 +382,7 @@ protected:
 
     UINT TrackModal(std::vector<Step> steps, HWND notify = nullptr)
     {
-        CMenuScript script(std::move(steps));
+        const CTimerScript script = MenuScript(std::move(steps));
         const UINT chosen = m_menu.Track(kX, kY, notify, true);
         EXPECT_TRUE(script.Done());
         return chosen;
@@ -502,7 +458,7 @@ TEST_F(MenuTrackingTest, ANonModalMenuPostsItsCommandWhenItCloses)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(0u, m_menu.Track(kX, kY, notify, false)) << c.name;
-        EXPECT_EQ(c.posted, CMenuScript(c.steps).RunToEnd()) << c.name;
+        EXPECT_EQ(c.posted, RunToEnd(c.steps)) << c.name;
     }
     // A modal menu returns its command and posts nothing.
     EXPECT_EQ(3u, TrackModal({MoveTo(m_menu, 2), ClickOn(m_menu, 2)}, notify));

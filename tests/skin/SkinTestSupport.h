@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fw/Bitmap.h"
@@ -121,6 +122,76 @@ inline void PumpMessages(DWORD forMs = 0)
         if (forMs > 0)
             Sleep(5);
     } while (static_cast<LONG>(until - GetTickCount()) > 0);
+}
+
+// Steps played one per tick of a thread timer, so that they run inside
+// whichever loop the thread is in (a menu's, a dialog's, a message box's). A
+// step returns false to be tried again at the next tick; it counts as done
+// before it runs, so that one that opens a loop of its own lets the next
+// steps run inside that loop. Steps only post input where a sent message
+// would open such a loop inside the step. Past the time limit the test fails
+// and `onTimeout` closes whatever is open, so that no loop is left waiting.
+class CTimerScript
+{
+public:
+    using Step = std::function<bool()>;
+
+    CTimerScript(std::vector<Step> steps, DWORD limitMs, std::function<void()> onTimeout)
+        : m_steps(std::move(steps)), m_deadline(GetTickCount() + limitMs), m_onTimeout(std::move(onTimeout))
+    {
+        s_current = this;
+        m_timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &CTimerScript::Tick);
+    }
+    ~CTimerScript()
+    {
+        KillTimer(nullptr, m_timer);
+        s_current = nullptr;
+    }
+    CTimerScript(const CTimerScript&) = delete;
+    CTimerScript& operator=(const CTimerScript&) = delete;
+
+    bool Done() const { return m_next == m_steps.size(); }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        CTimerScript* script = s_current;
+        if (script == nullptr || script->m_timedOut)
+            return;
+        if (static_cast<LONG>(GetTickCount() - script->m_deadline) > 0) {
+            ADD_FAILURE() << "still running after the time limit, at script step " << script->m_next;
+            script->m_timedOut = true;
+            script->m_next = script->m_steps.size();
+            script->m_onTimeout();
+        } else if (!script->Done()) {
+            const size_t step = script->m_next++;
+            if (!script->m_steps[step]())
+                script->m_next = step;
+        }
+    }
+
+    static inline CTimerScript* s_current = nullptr;   // the script the timer plays
+    std::vector<Step> m_steps;
+    size_t m_next = 0;
+    DWORD m_deadline;
+    std::function<void()> m_onTimeout;
+    bool m_timedOut = false;
+    UINT_PTR m_timer = 0;
+};
+
+// A step that acts once its condition holds; and one that acts at once.
+inline CTimerScript::Step When(std::function<bool()> condition, std::function<void()> action)
+{
+    return [condition, action] {
+        if (!condition())
+            return false;
+        action();
+        return true;
+    };
+}
+inline CTimerScript::Step Do(std::function<void()> action)
+{
+    return When([] { return true; }, std::move(action));
 }
 
 // A skinned dialog on the voice dialog's template (3000) with its three

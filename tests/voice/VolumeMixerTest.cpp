@@ -36,13 +36,16 @@ protected:
     CVolumeMixer m_mixer{m_device, m_bars};
 };
 
-TEST_F(VolumeMixerTest, FindsTheLinesTheirMicrophonesAndShowsBothBars)
+// Init finds the lines and shows both bars; a moved bar is written back, a
+// notification moves the bar of its control only.
+TEST_F(VolumeMixerTest, FindsTheLinesAndKeepsTheBarsAndTheControlsInStep)
 {
-    m_device.destinations[1].controls.push_back(CFakeMixer::Volume(13, 200, 150));   // the last volume control wins
+    // The last volume control of a line wins.
+    m_device.destinations[1].controls.push_back(CFakeMixer::Volume(13, 65535, 32768));
     m_mixer.Init(kDialog);
     EXPECT_EQ(kDialog, m_device.notifyWindow);
     const MixerControlStruct& speakers = m_mixer.Speakers();
-    EXPECT_EQ((std::vector<long>{1, 2, 0x1000, 13, 200, CFakeMixer::kSpeakersMute}),
+    EXPECT_EQ((std::vector<long>{1, 2, 0x1000, 13, 65535, CFakeMixer::kSpeakersMute}),
               (std::vector<long>{speakers.nIndex, speakers.nConnections, static_cast<long>(speakers.dwLineID),
                                  static_cast<long>(speakers.volumeControl.dwControlID),
                                  static_cast<long>(speakers.dwVolumeMax),
@@ -54,16 +57,12 @@ TEST_F(VolumeMixerTest, FindsTheLinesTheirMicrophonesAndShowsBothBars)
     EXPECT_EQ(static_cast<DWORD>(CFakeMixer::kWaveInMicVolume), m_mixer.Microphone().volumeControl.dwControlID);
     EXPECT_EQ(static_cast<DWORD>(CFakeMixer::kSpeakersMicVolume),
               m_mixer.SpeakersMicrophone().volumeControl.dwControlID);
-    EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 75}, {"MIC", 25}}), m_bars.positions);
+    // 32768 of 65535 shows as 50, 250 of 1000 as 25.
+    EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 50}, {"MIC", 25}}), m_bars.positions);
     EXPECT_TRUE(m_device.writes.empty());
-}
 
-TEST_F(VolumeMixerTest, HalfOf65535ShowsAs50AndTheWholeBarWritesTheMaximum)
-{
-    m_mixer.Init(kDialog);
-    EXPECT_EQ(50, m_bars.positions["SPEAKER"]);   // 32768 of 65535
     m_bars.positions["MIC"] = 100;
-    m_mixer.OnBarChanged("MIC", false);           // while the dialog is being built: nothing
+    m_mixer.OnBarChanged("MIC", false);   // while the dialog is being built: nothing
     EXPECT_TRUE(m_device.writes.empty());
     m_mixer.OnBarChanged("MIC", true);
     m_bars.positions["SPEAKER"] = 33;
@@ -73,22 +72,18 @@ TEST_F(VolumeMixerTest, HalfOf65535ShowsAs50AndTheWholeBarWritesTheMaximum)
         m_mixer.OnBarChanged("SPEAKER", true);
     }
     m_mixer.OnBarChanged("LEVEL", true);   // not a mixer bar
-    EXPECT_EQ((std::vector<std::pair<DWORD, std::vector<DWORD>>>{{CFakeMixer::kWaveInMicVolume, {1000}},
-                                                                   {CFakeMixer::kSpeakersVolume, {21626}}}),
-              m_device.writes);
-}
+    using Writes = std::vector<std::pair<DWORD, std::vector<DWORD>>>;
+    EXPECT_EQ((Writes{{CFakeMixer::kWaveInMicVolume, {1000}}, {13, {21626}}}), m_device.writes);
 
-TEST_F(VolumeMixerTest, NotificationMovesOnlyTheMatchingBar)
-{
-    m_mixer.Init(kDialog);
-    m_device.Control(CFakeMixer::kWaveInMicVolume)->values = {1000};
-    m_device.Control(CFakeMixer::kSpeakersVolume)->values = {0};
+    m_bars.positions = {{"SPEAKER", 50}, {"MIC", 25}};
+    m_device.Control(CFakeMixer::kWaveInMicVolume)->values = {900};
+    m_device.Control(13)->values = {0};
     m_mixer.OnControlChange(m_device.Handle(), CFakeMixer::kLineInVolume);        // not a bar's
     m_mixer.OnControlChange(m_device.Handle(), CFakeMixer::kSpeakersMicVolume);   // not a bar's
-    m_mixer.OnControlChange(reinterpret_cast<HMIXER>(static_cast<INT_PTR>(7)), CFakeMixer::kSpeakersVolume);
+    m_mixer.OnControlChange(reinterpret_cast<HMIXER>(static_cast<INT_PTR>(7)), 13);
     EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 50}, {"MIC", 25}}), m_bars.positions);
     m_mixer.OnControlChange(m_device.Handle(), CFakeMixer::kWaveInMicVolume);
-    EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 50}, {"MIC", 100}}), m_bars.positions);
+    EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 50}, {"MIC", 90}}), m_bars.positions);
 }
 
 TEST_F(VolumeMixerTest, ControlsUseEverySlotUpToTenAndMuteWritesOneOrZero)
