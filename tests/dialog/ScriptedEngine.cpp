@@ -1,18 +1,10 @@
-// MarzetPcJpn38.dll for tests: the engine's VRE_ exports with results the test
-// scripts, for the dialog paths that real takes cannot force (four rejections
-// then an acceptance, a failed training, each end-point error, a replay).
-// Built only for the tests, into the folder of the tests that load it in place
-// of the engine; the library never chooses it.
-//
-// Scripting, through the Script_ exports (ScriptedEngine.h wraps them):
-//   - results are queued per function and consumed one per call; an empty
-//     queue gives the function's default: speech found, no error, take
-//     usable, model trained, no replay, accepted, model not updated;
-//   - every call is logged with its arguments, one line each;
-//   - a test may have a function of its own called when an engine function
-//     is called (to look at the dialog at that moment);
-//   - VRE_Train writes a small model file where the real engine writes its
-//     model (<dir>\work\<nick>.bin), so that what follows finds one.
+// MarzetPcJpn38.dll for tests (built only for them, into their folder): the
+// engine's VRE_ exports with results the test scripts through the Script_
+// exports, for the dialog paths real takes cannot force. Results are queued
+// per function, one a call; an empty queue gives the function's default
+// (speech found, no error, take usable, model trained, no replay, accepted,
+// not updated). Every call is logged with its arguments; a test's hook may
+// run at a call; VRE_Train writes a model file where the engine writes its own.
 #include <windows.h>
 
 #include <algorithm>

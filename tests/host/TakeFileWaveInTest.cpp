@@ -69,7 +69,7 @@ TEST(TakeFile, WordIsResampledAndPlacedHalfASecondIn)
 }
 
 // Each start takes the next take, cut to the block when it is longer.
-TEST(TakeFile, EachStartConsumesTheNextTakeCutToTheBlock)
+TEST(TakeFile, EachStartConsumesTheNextTakeAndOnlyMono16BitPcmIsQueued)
 {
     CTakeFileWaveIn source;
     source.QueueSamples(std::vector<short>(100, 7));
@@ -78,16 +78,13 @@ TEST(TakeFile, EachStartConsumesTheNextTakeCutToTheBlock)
     EXPECT_EQ(RecordOneTake(source).samples.back(), -9);
     EXPECT_EQ(source.QueuedTakes(), 0u);
     EXPECT_EQ(RecordOneTake(source).started, 0);   // nothing left to play
-}
 
-TEST(TakeFile, RefusesFilesThatAreNotMono16BitPcm)
-{
+    // Files that are not mono 16-bit PCM are refused.
     sonvera_test::CTempFolder folder;
     const std::string stereo = folder.File("stereo.wav").str();
     const std::string garbage = folder.File("garbage.wav").str();
     ASSERT_TRUE(sonvera_test::WriteRaw(stereo, ToneWave(100, 8000, 2)));
     ASSERT_TRUE(sonvera_test::WriteRaw(garbage, "RIFF\xff\xff\xff\x7fWAVEdata"));
-    CTakeFileWaveIn source;
     for (const std::string& path : {stereo, garbage, folder.File("missing.wav").str()})
         EXPECT_FALSE(source.QueueFile(path)) << path;
     EXPECT_EQ(source.QueuedTakes(), 0u);

@@ -46,7 +46,7 @@ public:
     }
 };
 
-TEST(MenuLayout, TheWidestTextSetsTheWidth)
+TEST(MenuLayout, TheWidestTextSetsTheWidthAndTheMenuStaysInTheWorkArea)
 {
     CTestMenu more;
     CTestMenu menu;
@@ -59,10 +59,8 @@ TEST(MenuLayout, TheWidestTextSetsTheWidth)
     screen.SelectObject(menu.m_fontBold);
     EXPECT_EQ(CRect(100, 120, 100 + screen.GetTextExtent("Fish & Chips").cx + 42, 120 + 61), menu.WindowRect());
     DestroyWindow(menu.m_hWnd);
-}
 
-TEST(MenuLayout, TheMenuMovesInsideTheWorkArea)
-{
+    // The menu moves inside the work area.
     CRect area;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     const std::string wide(400, 'W');   // wider than any work area of the tests
@@ -91,7 +89,7 @@ TEST(MenuLayout, TheMenuMovesInsideTheWorkArea)
     }
 }
 
-TEST(MenuItems, AppendPopupRefusesTheSeparatorFlag)
+TEST(MenuItems, APopupRefusesTheSeparatorFlagAndItemsAreFoundByCommandOrPosition)
 {
     const std::pair<DWORD, bool> cases[] = {
         {0, true}, {Menu::itemDefault | Menu::itemGrayed, true},
@@ -102,16 +100,14 @@ TEST(MenuItems, AppendPopupRefusesTheSeparatorFlag)
         EXPECT_EQ(c.second, menu.AppendPopup(c.first, "Sub", sub)) << c.first;
         EXPECT_EQ(c.second ? 1u : 0u, menu.m_Items.size()) << c.first;
     }
-}
 
-TEST(MenuItems, ItemsAreFoundByCommandOrByPosition)
-{
+    // Items are found by command or by position.
     const struct {
         UINT item;
         bool byPosition;
         int found;   // -1: none
-    } cases[] = {{20, false, 1}, {2, true, 2}, {0, true, 0}, {99, false, -1}, {3, true, -1}};
-    for (const auto& c : cases) {
+    } lookups[] = {{20, false, 1}, {2, true, 2}, {0, true, 0}, {99, false, -1}, {3, true, -1}};
+    for (const auto& c : lookups) {
         CTestMenu menu;
         menu.AppendItem(0, "Open", 10);
         menu.AppendItem(0, "Save", 20);

@@ -41,33 +41,6 @@ protected:
     }
 };
 
-TEST_F(SkinDlgTest, ControlsAreFoundByExactNameInTheirOwnKind)
-{
-    Open("");
-    m_dialog.SetText("LABEL_HINT", "Say the word");
-    EXPECT_EQ(CString("Say the word"), m_dialog.GetText("LABEL_HINT"));
-    m_dialog.SetText("BUTTON_EXIT", "not a label");   // buttons are not searched
-    EXPECT_EQ(CString(), Button(0).GetWindowText());
-    EXPECT_EQ(CString(), m_dialog.GetText("label_hint"));
-
-    m_dialog.SetVisible("LABEL_HINT", 0);
-    EXPECT_FALSE(Label(0).IsWindowVisible());
-    m_dialog.SetEnable("LABEL_HINT", 0);   // labels are not searched
-    EXPECT_TRUE(Label(0).IsWindowEnabled());
-    m_dialog.SetEnable("BUTTON_EXIT", 0);
-    EXPECT_EQ(0, m_dialog.IsEnabled(5001));
-    EXPECT_EQ(0, m_dialog.IsEnabled(4999));
-
-    m_dialog.SetButtonCheck("BUTTON_EXIT", 1);
-    EXPECT_EQ(1, m_dialog.GetButtonCheck("BUTTON_EXIT"));
-    EXPECT_EQ(0, m_dialog.GetButtonCheck("NO_SUCH"));
-
-    m_dialog.SetProgressPos("MIC", 30);
-    EXPECT_EQ(30, m_dialog.GetProgressPos("MIC"));
-    EXPECT_EQ(0, m_dialog.GetProgressPos("SPEAKER"));
-    EXPECT_EQ(0, m_dialog.GetProgressPos("NO_SUCH"));
-}
-
 struct ToolSearch {
     HWND control;
     CString text;
@@ -105,22 +78,45 @@ CString ToolTipTextOf(CWnd& control)
     return search.text;
 }
 
-TEST_F(SkinDlgTest, TheToolTipOfASharedNameGoesToTheButton)
+using Calls = std::vector<std::string>;
+
+// Controls are found by exact name in their own kind, a shared name's
+// tooltip goes to the button, and clicks and moves reach the callbacks.
+TEST_F(SkinDlgTest, ControlsByNameTheirToolTipsAndTheCallbacks)
 {
     Open("");
+    m_dialog.SetText("LABEL_HINT", "Say the word");
+    EXPECT_EQ(CString("Say the word"), m_dialog.GetText("LABEL_HINT"));
+    m_dialog.SetText("BUTTON_EXIT", "not a label");   // buttons are not searched
+    EXPECT_EQ(CString(), Button(0).GetWindowText());
+    EXPECT_EQ(CString(), m_dialog.GetText("label_hint"));
+
+    m_dialog.SetVisible("LABEL_HINT", 0);
+    EXPECT_FALSE(Label(0).IsWindowVisible());
+    m_dialog.SetEnable("LABEL_HINT", 0);   // labels are not searched
+    EXPECT_TRUE(Label(0).IsWindowEnabled());
+    m_dialog.SetEnable("BUTTON_EXIT", 0);
+    EXPECT_EQ(0, m_dialog.IsEnabled(5001));
+    EXPECT_EQ(0, m_dialog.IsEnabled(4999));
+
+    m_dialog.SetButtonCheck("BUTTON_EXIT", 1);
+    EXPECT_EQ(1, m_dialog.GetButtonCheck("BUTTON_EXIT"));
+    EXPECT_EQ(0, m_dialog.GetButtonCheck("NO_SUCH"));
+
+    m_dialog.SetProgressPos("MIC", 40);
+    EXPECT_EQ(40, m_dialog.GetProgressPos("MIC"));
+    EXPECT_EQ(0, m_dialog.GetProgressPos("SPEAKER"));
+    EXPECT_EQ(0, m_dialog.GetProgressPos("NO_SUCH"));
+
     EXPECT_EQ(CString("Button tip"), ToolTipTextOf(Button(1)));
     m_dialog.SetToolTip("SHARED", "new tip");
     EXPECT_EQ(CString("new tip"), ToolTipTextOf(Button(1)));
     EXPECT_EQ(CString("tip"), ToolTipTextOf(Label(1)));
     m_dialog.SetProgressToolTip("MIC", "Microphone");
     EXPECT_EQ(CString("Microphone"), ToolTipTextOf(Bar(1)));
-}
 
-using Calls = std::vector<std::string>;
-
-TEST_F(SkinDlgTest, ClicksAndMovesReachTheCallbacks)
-{
-    Open("");
+    m_dialog.SetEnable("BUTTON_EXIT", 1);
+    m_dialog.m_calls.clear();
     Click(Button(0), 5, 5);
     Click(Label(0), 5, 5);
     Button(0).SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(60, 5));   // released outside: no click

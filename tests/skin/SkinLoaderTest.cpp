@@ -39,13 +39,30 @@ TEST(SkinGrammar, GetFirstParamTakesTheFirstFieldAsWrittenAndTrimsTheRest)
     }
 }
 
-TEST(SkinGrammar, NumbersAreLeadingDecimalIntegers)
+// Numbers are leading decimal integers; colours keep the low eight bits of
+// each channel; control names map to identifiers exactly.
+TEST(SkinGrammar, NumbersColoursAndControlNames)
 {
     const std::pair<const char*, int> cases[] = {{"42", 42}, {"  -7", -7}, {"+5", 5}, {"12px", 12},
                                                  {"x12", 0}, {"", 0},      {"1 2", 1},
                                                  {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}};
     for (const auto& [text, number] : cases)
         EXPECT_EQ(number, CSkinDlg::StringToNumber(text)) << text;
+
+    const std::pair<const char*, COLORREF> colours[] = {{"1,2,3", RGB(1, 2, 3)},   {"255", RGB(255, 255, 255)},
+                                                        {"256,0,0", RGB(0, 0, 0)}, {"-1,0,0", RGB(255, 0, 0)},
+                                                        {"0,257,512", RGB(0, 1, 0)}};
+    for (const auto& [text, colour] : colours) {
+        CString value = text;
+        EXPECT_EQ(colour, CSkinDlg::StringToColor(value)) << text;
+    }
+
+    const std::pair<const char*, int> names[] = {{"BUTTON_RECORD", 5000}, {"BUTTON_FLOPPY", 5002},
+                                                 {"LABEL_ID", 5003},      {"LABEL_COMPANY", 5010},
+                                                 {" BUTTON_EXIT", 0},     {"button_exit", 0},
+                                                 {"SPEAKER", 0},          {"", 0}};
+    for (const auto& [name, id] : names)
+        EXPECT_EQ(id, CSkinDlg::ControlNameToID(name)) << name;
 }
 
 TEST(SkinGrammar, StringToRectReadsPositionAndSize)
@@ -66,27 +83,6 @@ TEST(SkinGrammar, StringToRectReadsPositionAndSize)
         EXPECT_EQ(c.rect, CSkinDlg::StringToRect(value)) << c.value;
         EXPECT_EQ(CString(c.rest), value) << c.value;
     }
-}
-
-TEST(SkinGrammar, StringToColorKeepsTheLowEightBitsOfEachChannel)
-{
-    const std::pair<const char*, COLORREF> cases[] = {{"1,2,3", RGB(1, 2, 3)},   {"255", RGB(255, 255, 255)},
-                                                      {"256,0,0", RGB(0, 0, 0)}, {"-1,0,0", RGB(255, 0, 0)},
-                                                      {"0,257,512", RGB(0, 1, 0)}};
-    for (const auto& [text, colour] : cases) {
-        CString value = text;
-        EXPECT_EQ(colour, CSkinDlg::StringToColor(value)) << text;
-    }
-}
-
-TEST(SkinGrammar, ControlNamesMapToIdentifiersExactly)
-{
-    const std::pair<const char*, int> cases[] = {{"BUTTON_RECORD", 5000}, {"BUTTON_FLOPPY", 5002},
-                                                 {"LABEL_ID", 5003},      {"LABEL_COMPANY", 5010},
-                                                 {" BUTTON_EXIT", 0},     {"button_exit", 0},
-                                                 {"SPEAKER", 0},          {"", 0}};
-    for (const auto& [name, id] : cases)
-        EXPECT_EQ(id, CSkinDlg::ControlNameToID(name)) << name;
 }
 
 using SkinLoaderTest = SkinDialogTest;
@@ -150,12 +146,35 @@ LOGFONTA FontOf(const CSkinLabel& label)
     return font;
 }
 
-TEST_F(SkinLoaderTest, NumberedSectionsReadKeysOneToTheirKeyCount)
+int CountChildren(HWND parent)
 {
-    // Two keys, so "1" and "2" are read: "2" is missing and "3" is never seen.
-    Load("", "[BUTTON]\r\n1=BUTTON_RECORD,10,10,40,20,Record,TRUE\r\n3=BUTTON_EXIT,60,10,40,20,Exit\r\n"
-             "[PROGRESSINFO]\r\nfirst=MIC,Mic,10,80,100,10,HIGH\r\nsecond=SPEAKER,Speaker,10,100,100,10,V\r\n"
-             "1=SPEAKER,Speaker,10,100,100,10,Vertical\r\n2=MIC,Mic,10,80,100,10,Hx\r\n");
+    int count = 0;
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+        ++count;
+    return count;
+}
+
+// The placed controls, the numbered sections and the labels of one skin,
+// loaded twice: the second load leaves one set of controls.
+TEST_F(SkinLoaderTest, ControlsOfASkinLoadedTwice)
+{
+    const std::string screen = "LABEL_ID=Arial,FALSE,FALSE,14,0,0,0,10,120,80,16,Your ID,id tip\r\n"
+                               "EDIT_ID=20,30,120,18,Type your ID\r\nCOMBO_WORD=20,60,120,18,Pick a word\r\n";
+    // [BUTTON] has two keys, so "1" and "2" are read: "2" is missing and "3"
+    // is never seen. The quotes of a label keep the leading space.
+    const std::string sections =
+        "[BUTTON]\r\n1=BUTTON_RECORD,10,10,40,20,Record,TRUE\r\n3=BUTTON_EXIT,60,10,40,20,Exit\r\n"
+        "[PROGRESSINFO]\r\nfirst=MIC,Mic,10,80,100,10,HIGH\r\nsecond=SPEAKER,Speaker,10,100,100,10,V\r\n"
+        "1=SPEAKER,Speaker,10,100,100,10,Vertical\r\n2=MIC,Mic,10,80,100,10,Hx\r\n"
+        "[LABEL]\r\n1=\" LABEL_HINT,Arial,TRUE,FALSE,12,1,2,3,10,40,100,16,Hello,tip\"\r\n"
+        "2=LABEL_MODE,Arial,FALSE,TRUE,-12,255,0,0,10,60,100,16,Mode,tip\r\n"
+        "3=LABEL_REPEAT,Arial,T,,10,0,0,0,10,80,100,16,Repeat,tip\r\n";
+    Load(screen, sections);
+    const int children = CountChildren(m_dialog.m_hWnd);
+    m_dialog.m_editPassword.ShowWindow(SW_HIDE);
+    Load(screen, sections);
+    EXPECT_EQ(children, CountChildren(m_dialog.m_hWnd));
+
     ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
     const CSkinButton& button = *m_dialog.m_arrButtons[0];
     EXPECT_EQ(CString("BUTTON_RECORD"), button.GetName());
@@ -169,15 +188,7 @@ TEST_F(SkinLoaderTest, NumberedSectionsReadKeysOneToTheirKeyCount)
     EXPECT_EQ(CString("MIC"), m_dialog.m_arrProgress[1]->GetName());
     EXPECT_EQ(1, m_dialog.m_arrProgress[1]->FillsFromTop());
     EXPECT_EQ(1, m_dialog.m_arrProgress[1]->GetIndex());
-}
 
-TEST_F(SkinLoaderTest, LabelEntriesGiveNameFontAndText)
-{
-    // The quotes keep the leading space, which the name then keeps too.
-    Load("LABEL_ID=Arial,FALSE,FALSE,14,0,0,0,10,120,80,16,Your ID,id tip\r\n",
-         "[LABEL]\r\n1=\" LABEL_HINT,Arial,TRUE,FALSE,12,1,2,3,10,40,100,16,Hello,tip\"\r\n"
-         "2=LABEL_MODE,Arial,FALSE,TRUE,-12,255,0,0,10,60,100,16,Mode,tip\r\n"
-         "3=LABEL_REPEAT,Arial,T,,10,0,0,0,10,80,100,16,Repeat,tip\r\n");
     ASSERT_EQ(4u, m_dialog.m_arrLabels.size());
     const CSkinLabel& hint = *m_dialog.m_arrLabels[0];
     EXPECT_EQ(CString(" LABEL_HINT"), hint.GetName());
@@ -187,26 +198,18 @@ TEST_F(SkinLoaderTest, LabelEntriesGiveNameFontAndText)
     EXPECT_EQ(12, FontOf(hint).lfHeight);
     EXPECT_EQ(CString("Hello"), hint.GetWindowText());
     EXPECT_EQ(CRect(10, 40, 110, 56), ChildRect(m_dialog, hint));
-
     const CSkinLabel& mode = *m_dialog.m_arrLabels[1];
     EXPECT_EQ(5008, mode.GetID());
     EXPECT_EQ(FW_NORMAL, FontOf(mode).lfWeight);
     EXPECT_FALSE(FontOf(mode).lfItalic);
     EXPECT_EQ(-12, FontOf(mode).lfHeight);
     EXPECT_FALSE(FontOf(*m_dialog.m_arrLabels[2]).lfItalic);   // an empty flag never matches
-
     // "LABEL_ID" follows the "LABEL" entries and starts empty.
     const CSkinLabel& id = *m_dialog.m_arrLabels[3];
     EXPECT_EQ(CString("LABEL_ID"), id.GetName());
     EXPECT_EQ(5003, id.GetID());
     EXPECT_EQ(CString(), id.GetWindowText());
-}
 
-TEST_F(SkinLoaderTest, PlacesTheDerivedDialogsControls)
-{
-    Load();
-    m_dialog.m_editPassword.ShowWindow(SW_HIDE);
-    Load("EDIT_ID=20,30,120,18,Type your ID\r\nCOMBO_WORD=20,60,120,18,Pick a word\r\n");
     EXPECT_EQ(CRect(20, 30, 140, 48), ChildRect(m_dialog, m_dialog.m_editID));
     EXPECT_TRUE(m_dialog.m_editID.IsWindowVisible());
     EXPECT_EQ(20, ChildRect(m_dialog, m_dialog.m_comboWord).left);
@@ -214,28 +217,6 @@ TEST_F(SkinLoaderTest, PlacesTheDerivedDialogsControls)
     EXPECT_FALSE(m_dialog.m_comboWord.IsWindowVisible());
     EXPECT_EQ(CRect(20, 60, 140, 78), ChildRect(m_dialog, m_dialog.m_editPassword));
     EXPECT_FALSE(m_dialog.m_editPassword.IsWindowVisible());   // keeps its visibility
-}
-
-int CountChildren(HWND parent)
-{
-    int count = 0;
-    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
-        ++count;
-    return count;
-}
-
-TEST_F(SkinLoaderTest, LoadingTwiceLeavesOneSetOfControls)
-{
-    const std::string sections = "[BUTTON]\r\n1=BUTTON_EXIT,60,10,40,20,Exit\r\n"
-                                 "[LABEL]\r\n1=LABEL_HINT,Arial,FALSE,FALSE,12,0,0,0,10,40,100,16,Hi,tip\r\n"
-                                 "[PROGRESSINFO]\r\n1=MIC,Mic,10,80,100,10,V\r\n";
-    Load("", sections);
-    const int children = CountChildren(m_dialog.m_hWnd);
-    Load("", sections);
-    EXPECT_EQ(children, CountChildren(m_dialog.m_hWnd));
-    EXPECT_EQ(1u, m_dialog.m_arrButtons.size());
-    EXPECT_EQ(1u, m_dialog.m_arrLabels.size());
-    EXPECT_EQ(1u, m_dialog.m_arrProgress.size());
 }
 
 COLORREF PixelOf(const CBitmap& picture, int x, int y)

@@ -43,7 +43,7 @@ TEST(AccessLog, LinesNameTimeUserPurposeAndVerdict)
 }
 
 // A line torn by a crash is ended and kept.
-TEST(AccessLog, FirstWriteCreatesTheFileLaterOnesAppendAndATornLineIsEnded)
+TEST(AccessLog, TheFileIsCreatedAppendedToAndSkippedWhenItCannotBeWritten)
 {
     sonvera_test::CTempFolder folder;
     const std::string path = folder.File("result.log").str();
@@ -58,11 +58,8 @@ TEST(AccessLog, FirstWriteCreatesTheFileLaterOnesAppendAndATornLineIsEnded)
     ASSERT_TRUE(WriteRaw(path, text + "[05-01-01 00:0"));
     ASSERT_EQ(1, log.AppendAt(At(2005, 1, 1, 0, 0, 2), "jiro", 0, 0));
     EXPECT_EQ(text + "[05-01-01 00:0\r\n[05-01-01 00:00:02] jiro : Logon : Denied\r\n", ReadRaw(path));
-}
 
-TEST(AccessLog, ALogThatCannotBeWrittenIsSkippedAndKeepsItsLines)
-{
-    sonvera_test::CTempFolder folder;
+    // A log that cannot be written is skipped and keeps its lines.
     ASSERT_TRUE(CreateDirectoryA(folder.File("folder.log"), nullptr));   // a folder where the file should be
     EXPECT_EQ(0, CAccessLog(folder.File("folder.log")).Append("taro", 0, 1));
     EXPECT_EQ(0, CAccessLog(folder.File("missing\\result.log")).Append("taro", 0, 1));

@@ -14,7 +14,7 @@ namespace {
 using sonvera_test::Items;
 using sonvera_test::UserDicTest;
 
-TEST_F(UserDicTest, PurposesFollowTheUsersRecord)
+TEST_F(UserDicTest, PurposesFollowTheUsersRecordAndThePasswordMustMatch)
 {
     ASSERT_EQ(1, m_dic.CreateUser("t", "Taro", "K", "pw", 0, 0, 0, 0, "aaj"));
     const struct {
@@ -35,10 +35,8 @@ TEST_F(UserDicTest, PurposesFollowTheUsersRecord)
         EXPECT_EQ(c.allowed, CAuthCheck::IsUserAllowed(m_dic, "taro", c.purpose)) << c.authority << " " << c.purpose;
         EXPECT_EQ(0, CAuthCheck::IsUserAllowed(m_dic, "Hanako", c.purpose));
     }
-}
 
-TEST_F(UserDicTest, PasswordMatchesIdInAnyCaseButOnlyTheStoredPassword)
-{
+    // The ID matches in any case, the password only as stored.
     AddAlice();
     EXPECT_EQ(CAuthCheck::passwordMatches, CAuthCheck::CheckPassword(m_dic, "aLiCe", "Secret"));
     EXPECT_EQ(CAuthCheck::passwordDiffers, CAuthCheck::CheckPassword(m_dic, "Alice", "secret"));
@@ -64,7 +62,7 @@ UINT FakeDrives(const char* root)
     }
 }
 
-TEST(BypassKeyFile, DrivesAreListedInLetterOrderAndLinesGiveTheKeyPath)
+TEST(BypassKeyFile, DrivesLinesAndTheKeyFile)
 {
     CStringArray lines;
     lines.Add("left over");
@@ -83,15 +81,13 @@ TEST(BypassKeyFile, DrivesAreListedInLetterOrderAndLinesGiveTheKeyPath)
         EXPECT_EQ(c.ok, CBypassKeyFile::KeyPathFromLine(c.line, path)) << c.line;
         EXPECT_EQ(c.path, path.str());
     }
-}
 
-TEST(BypassKeyFile, TheWholeFileMustEqualTheStoredKey)
-{
+    // The whole file must equal the stored key.
     const struct {
         const char* contents;   // nullptr: no file
         const char* key;
         CBypassKeyFile::KeyCheck expected;
-    } cases[] = {
+    } files[] = {
         {"Ab+9/xYz==", "Ab+9/xYz==", CBypassKeyFile::keyMatches},
         {"Ab+9/xYz==\r\n", "Ab+9/xYz==", CBypassKeyFile::keyDiffers},   // a line end after the key
         {"ab+9/xyz==", "Ab+9/xYz==", CBypassKeyFile::keyDiffers},
@@ -99,7 +95,7 @@ TEST(BypassKeyFile, TheWholeFileMustEqualTheStoredKey)
         {"", "", CBypassKeyFile::keyDiffers},                           // no key made yet
         {nullptr, "Ab+9/xYz==", CBypassKeyFile::keyMissing},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : files) {
         sonvera_test::CTempFolder folder;
         const CString path = folder.File("marzet.key");
         if (c.contents != nullptr) {

@@ -111,7 +111,7 @@ protected:
     CCrypto crypto_;
 };
 
-TEST_F(CryptoOverStandIns, GiveEveryReturnedTextBackToTheLibraryAndNullAsWell)
+TEST_F(CryptoOverStandIns, GiveTextsBackToTheLibraryAndPassFileCallsThrough)
 {
     EXPECT_EQ(crypto_.EncryptString("plain", "key"), CString(g_returned));
     EXPECT_EQ(crypto_.DecryptString("cipher", "key"), CString(g_returned));
@@ -120,10 +120,9 @@ TEST_F(CryptoOverStandIns, GiveEveryReturnedTextBackToTheLibraryAndNullAsWell)
     EXPECT_TRUE(crypto_.DecryptString("cipher", "key").IsEmpty());
     EXPECT_EQ(g_calls, "EncryptStr(plain,key) Delete(it) DecryptStr(cipher,key) Delete(it) "
                        "EncryptStr(plain,key) Delete(null) DecryptStr(cipher,key) Delete(null) ");
-}
 
-TEST_F(CryptoOverStandIns, PassTheFileCallsArgumentsAndResultThroughUnchanged)
-{
+    // The file calls pass their arguments and result through unchanged.
+    g_calls.clear();
     HWND owner = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234));
     int encrypted = 0, decrypted = 0;
     EXPECT_EQ(crypto_.EncryptFileA(owner, 1, "a", "b", "k", &encrypted, 100), -42);

@@ -150,7 +150,7 @@ TEST_F(UserDicTest, IdsMatchWithoutCaseValuesByteForByteAndNobodyGetsNothing)
     EXPECT_EQ(1, m_dic.VerifyUserInfo("ALICE"));
 }
 
-TEST_F(UserDicTest, DoubleByteCharactersAreNeverCaseFolded)
+TEST_F(UserDicTest, DoubleByteCharactersAreNeverCaseFoldedAndSixNicksCount)
 {
     const CString idA = CString(kKatakanaA) + "x";
     const CString idDi = CString(kKatakanaDi) + "x";
@@ -161,6 +161,23 @@ TEST_F(UserDicTest, DoubleByteCharactersAreNeverCaseFolded)
     EXPECT_EQ(-1, m_dic.VerifyPassWord(idA, "p2"));
     ASSERT_EQ(1, m_dic.SetPassWord(idDi, "q2"));
     ExpectEverywhere({idA.str() + ";t;p1;0;K1;111;;", idDi.str() + ";t;q2;0;K2;111;"});
+
+    // Only the first six nicks count, except in the nick list.
+    const CString seven = "aaj,abj,acj,adj,aej,afj,agj";
+    ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, seven));
+    EXPECT_EQ(5, m_dic.VerifyNick("Bob", "afj"));
+    EXPECT_EQ(-1, m_dic.VerifyNick("Bob", "agj"));
+    CStringArray nicks;
+    ASSERT_EQ(1, m_dic.GetNickList("bob", nicks));
+    EXPECT_EQ(7, nicks.GetSize());
+    // Deleting a nick that is not there still drops the seventh.
+    ASSERT_EQ(1, m_dic.DelNick("Bob", "zzz"));
+    EXPECT_EQ("aaj,abj,acj,adj,aej,afj", m_dic.GetVoiceList("Bob").str());
+
+    ASSERT_EQ(1, m_dic.SetVoiceList("Bob", ""));
+    EXPECT_EQ(0, m_dic.VerifyNick("Bob", ""));   // an empty list has one empty entry
+    ASSERT_EQ(1, m_dic.SetNick("Bob", "aej"));
+    EXPECT_EQ(",aej", m_dic.GetVoiceList("Bob").str());
 }
 
 // The fields GetUser gives, joined for comparison; the authority as three digits.
@@ -200,25 +217,6 @@ TEST_F(UserDicTest, GetUserReadsBothShapesAlikeAndAppendsTheNicks)
                                   dict.strCertiKey + ";" + dict.strAuthority + ";" + dict.strVoiceList).str());
 }
 
-TEST_F(UserDicTest, OnlyTheFirstSixNicksCountExceptInTheNickList)
-{
-    const CString seven = "aaj,abj,acj,adj,aej,afj,agj";
-    ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, seven));
-    EXPECT_EQ(5, m_dic.VerifyNick("Bob", "afj"));
-    EXPECT_EQ(-1, m_dic.VerifyNick("Bob", "agj"));
-    CStringArray nicks;
-    ASSERT_EQ(1, m_dic.GetNickList("bob", nicks));
-    EXPECT_EQ(7, nicks.GetSize());
-    // Deleting a nick that is not there still drops the seventh.
-    ASSERT_EQ(1, m_dic.DelNick("Bob", "zzz"));
-    EXPECT_EQ("aaj,abj,acj,adj,aej,afj", m_dic.GetVoiceList("Bob").str());
-
-    ASSERT_EQ(1, m_dic.SetVoiceList("Bob", ""));
-    EXPECT_EQ(0, m_dic.VerifyNick("Bob", ""));   // an empty list has one empty entry
-    ASSERT_EQ(1, m_dic.SetNick("Bob", "aej"));
-    EXPECT_EQ(",aej", m_dic.GetVoiceList("Bob").str());
-}
-
 int Parse(const std::string& image, CStringArray& out)
 {
     return CAppUserDic::ParseDicImage(reinterpret_cast<const unsigned char*>(image.data()), image.size(), out);
@@ -248,15 +246,13 @@ TEST(UserDicImage, DamageEndsTheListWithTheEntriesBeforeIt)
     }
 }
 
-const char kU1[] = "u1;a;p;0;k;111;aaj;";
-const char kU2[] = "u2;a;p;0;k;111;abj;";
-
 // A changed cipher text is an entry that names nobody: no ID matches it, not
 // even the empty one, and every rewrite keeps its bytes as they were; so are
 // bytes that cannot be framed, behind the users.
 TEST_F(UserDicTest, DamagedEntriesAndTailMatchNobodyAndAreKeptAsTheyWere)
 {
-    std::string image = DictionaryImage({kU1, kU2, "u3;a;p;0;k;111;acj;"});
+    std::string image =
+        DictionaryImage({"u1;a;p;0;k;111;aaj;", "u2;a;p;0;k;111;abj;", "u3;a;p;0;k;111;acj;"});
     const size_t second = 4 + Word(image, 0);
     image[second + 14] = image[second + 14] == 'A' ? 'B' : 'A';
     const std::string damaged = image.substr(second, 4 + Word(image, second));
@@ -282,7 +278,7 @@ TEST_F(UserDicTest, DamagedEntriesAndTailMatchNobodyAndAreKeptAsTheyWere)
               StoredRecords(m_path));
 }
 
-TEST_F(UserDicTest, AReadErrorDuringTheLoadKeepsTheUsersBeforeItAndRefusesChanges)
+TEST_F(UserDicTest, AFailedLoadKeepsTheUsersBeforeTheFailureAndLeadsToNoRewrite)
 {
     // Enough users that the file takes several reads.
     Strings records;
@@ -312,25 +308,21 @@ TEST_F(UserDicTest, AReadErrorDuringTheLoadKeepsTheUsersBeforeItAndRefusesChange
     ASSERT_EQ(3000u, stored.size());
     EXPECT_EQ("user0;text;changed;0;key;111;aaj", stored[0]);
     EXPECT_EQ(records[2999], stored[2999]);
-}
 
-// A dictionary that could not be opened was never loaded: nothing is written to it.
-TEST_F(UserDicTest, AFailedOpenLeadsToNoRewrite)
-{
-    const std::string image = DictionaryImage({kU1, kU2});
-    ASSERT_TRUE(WriteRaw(m_path, image));
-    CAppUserDic dic;
+    // A dictionary that could not be opened was never loaded: nothing is written to it.
+    CAppUserDic unopened;
     {
         CFaultyFileSystem fs;
         fs.Watch(L"users.dic");
         fs.Fail(CFaultyFileSystem::open, ERROR_NETNAME_DELETED);
         CFileSystemOverride scope(fs);
-        EXPECT_THROW(dic.SetUserDicFilePath(m_path), CFileException);
+        EXPECT_THROW(unopened.SetUserDicFilePath(m_path), CFileException);
     }
-    EXPECT_ANY_THROW(dic.CreateUser("t", "new", "K", "p", 0, 1, 1, 1, ""));
-    EXPECT_EQ(image, ReadRaw(m_path));
+    const std::string loaded = ReadRaw(m_path);
+    EXPECT_ANY_THROW(unopened.CreateUser("t", "new", "K", "p", 0, 1, 1, 1, ""));
+    EXPECT_EQ(loaded, ReadRaw(m_path));
     ASSERT_TRUE(CreateDirectoryA(m_folder.File("folder.dic"), nullptr));
-    EXPECT_THROW(dic.SetUserDicFilePath(m_folder.File("folder.dic")), CFileException);
+    EXPECT_THROW(unopened.SetUserDicFilePath(m_folder.File("folder.dic")), CFileException);
 }
 
 // The safe rewrite's every step is proved in fw; here one failing step per

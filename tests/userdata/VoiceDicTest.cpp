@@ -58,19 +58,15 @@ const char* const kNicks[] = {"aaj", "abj", "acj", "adj", "aej", "afj"};
 const unsigned long kBlockOffsets[] = {428, 21087, 41746, 62405, 83064, 103723};
 const size_t kBlockArea = 20655;
 
-TEST(VoiceDicLayout, NickBlocksLieAtTheirFixedOffsets)
+TEST_F(VoiceDicTest, BlocksLieAtFixedOffsetsAndANewSlotHoldsBothTextsInPlace)
 {
-    CAppUserVoiceDic voice;
     for (int m = 0; m < 6; ++m) {
-        EXPECT_EQ(kBlockOffsets[m], voice.GetNickPos(kNicks[m], 0)) << kNicks[m];
-        EXPECT_EQ(3 * kSlot + kBlockOffsets[m], voice.GetNickPos(CString(kNicks[m]).MakeUpper(), 3)) << kNicks[m];
+        EXPECT_EQ(kBlockOffsets[m], m_voice.GetNickPos(kNicks[m], 0)) << kNicks[m];
+        EXPECT_EQ(3 * kSlot + kBlockOffsets[m], m_voice.GetNickPos(CString(kNicks[m]).MakeUpper(), 3)) << kNicks[m];
     }
     for (const char* other : {"agj", "", "aajx"})
-        EXPECT_EQ(0ul, voice.GetNickPos(other, 2)) << other;
-}
+        EXPECT_EQ(0ul, m_voice.GetNickPos(other, 2)) << other;
 
-TEST_F(VoiceDicTest, ANewSlotHoldsBothTextsInPlaceAndZerosElsewhere)
-{
     EXPECT_EQ("", Dic());
     m_voice.AddUser("Alice", "001122334455Alice");
     const std::string bytes = Dic();
@@ -88,7 +84,9 @@ TEST_F(VoiceDicTest, ANewSlotHoldsBothTextsInPlaceAndZerosElsewhere)
     EXPECT_EQ(bytes, Dic());
 }
 
-TEST_F(VoiceDicTest, TheFirstSlotWithTheIdDecidesAndNeedsTheKey)
+// The first slot with the ID decides, and needs the key; a deleted slot is
+// reused without growing the file and keeps its blocks.
+TEST_F(VoiceDicTest, TheFirstSlotWithTheIdDecidesAndADeletedSlotIsReused)
 {
     m_voice.AddUser("Alice", "OLD-KEY");
     m_voice.AddUser("Bob", "KEY-B");
@@ -99,20 +97,15 @@ TEST_F(VoiceDicTest, TheFirstSlotWithTheIdDecidesAndNeedsTheKey)
     EXPECT_EQ(1, FindSlot("bob", "key-b"));
     EXPECT_EQ(-1, FindSlot("Alice", "KEY-B"));
     EXPECT_EQ(-1, FindSlot("Carol", "OLD-KEY"));
-}
 
-TEST_F(VoiceDicTest, ADeletedSlotIsReusedWithoutGrowingTheFileAndKeepsItsBlocks)
-{
-    m_voice.AddUser("Alice", "KEY-A");
-    m_voice.AddUser("Bob", "KEY-B");
     PutModel("aaj", "alice's model");
-    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
-    m_voice.DelUser("Alice", "KEY-A");
+    m_voice.SetUserVoice("Alice", "OLD-KEY", "aaj");
+    m_voice.DelUser("Alice", "OLD-KEY");
     EXPECT_EQ(0ul, Word(Dic(), 0));
-    EXPECT_EQ(-1, FindSlot("Alice", "KEY-A"));
+    EXPECT_EQ(2, FindSlot("Alice", "NEW-KEY"));
     m_voice.AddUser("Carol", "KEY-C");
     const std::string bytes = Dic();
-    EXPECT_EQ(2 * kSlot, bytes.size());
+    EXPECT_EQ(3 * kSlot, bytes.size());
     EXPECT_EQ(0, FindSlot("carol", "KEY-C"));
     EXPECT_EQ(1, FindSlot("Bob", "KEY-B"));
     EXPECT_EQ(LengthRecord("alice's model"), bytes.substr(428, 17));

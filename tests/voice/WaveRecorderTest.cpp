@@ -160,27 +160,25 @@ TEST_F(WaveRecorderDevice, StopEndsAtAFailedResetButNotAtAFailedUnprepare)
 }
 
 // The driver holds the header until the device is reset: a device left
-// open, by a recorder going away mid-take or by a failed stop, is reset,
+// open, by a failed stop or by a recorder going away mid-take, is reset,
 // unprepared and closed before its block is used again or freed.
-TEST_F(WaveRecorderDevice, ARecorderGoingAwayMidTakeReleasesTheDeviceFirst)
+TEST_F(WaveRecorderDevice, ADeviceLeftOpenIsReleasedBeforeItsBlockIsUsedAgainOrFreed)
 {
     ASSERT_EQ(StartWithBlock(), 1);
+    EXPECT_CALL(m_device, Stop(_)).WillOnce(Return(MMSYSERR_ERROR));
+    EXPECT_EQ(m_recorder->Stop(), 0);
+    {
+        ::testing::InSequence order;
+        EXPECT_CALL(m_device, Close(_)).WillOnce(Return(MMSYSERR_NOERROR));
+        EXPECT_CALL(m_device, Open(_, _));
+    }
+    EXPECT_EQ(m_recorder->Start(), 1);
+    ::testing::Mock::VerifyAndClearExpectations(&m_device);
     ::testing::InSequence order;
     EXPECT_CALL(m_device, Reset(kHandle));
     EXPECT_CALL(m_device, UnprepareHeader(kHandle, _));
     EXPECT_CALL(m_device, Close(kHandle)).WillOnce(Return(MMSYSERR_NOERROR));
     m_recorder.reset();
-}
-
-TEST_F(WaveRecorderDevice, StartAfterAFailedStopReleasesTheOldDevice)
-{
-    ASSERT_EQ(StartWithBlock(), 1);
-    EXPECT_CALL(m_device, Stop(_)).WillOnce(Return(MMSYSERR_ERROR));
-    EXPECT_EQ(m_recorder->Stop(), 0);
-    ::testing::InSequence order;
-    EXPECT_CALL(m_device, Close(_)).WillOnce(Return(MMSYSERR_NOERROR));
-    EXPECT_CALL(m_device, Open(_, _)).WillOnce(Return(MMSYSERR_NOERROR));
-    EXPECT_EQ(m_recorder->Start(), 1);
 }
 
 TEST_F(WaveRecorderDevice, OpeningAnOpenHandleIsAMisuseAndARefusedCloseKeepsIt)
