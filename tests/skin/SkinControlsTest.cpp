@@ -171,7 +171,7 @@ TEST_F(SkinControlsTest, TheFilledPictureCoversThePositionsShare)
     }
 }
 
-TEST_F(SkinControlsTest, ALabelScrollsByCharacterAndWrapsToTheStart)
+TEST_F(SkinControlsTest, ALabelThatDoesNotFitScrollsByCharacterAndWraps)
 {
     const struct {
         const char* text;
@@ -194,12 +194,9 @@ TEST_F(SkinControlsTest, ALabelScrollsByCharacterAndWrapsToTheStart)
         label.SendMessage(WM_TIMER, 1);
         EXPECT_EQ(c.positions.back(), label.GetScrollPos()) << c.text << " paused";
     }
-}
 
-// Only a text that does not fit runs the timer; its end is followed by the
-// separator and the text again.
-TEST_F(SkinControlsTest, ATextThatDoesNotFitRunsOnWithASeparator)
-{
+    // Only a text that does not fit runs the timer; its end is followed by
+    // the separator and the text again.
     CScrollLabel label;
     ASSERT_TRUE(label.Create("", WS_CHILD | WS_VISIBLE, CRect(10, 10, 40, 30), &m_dialog, 0));
     label.SetText("Hi");
@@ -254,7 +251,9 @@ public:
     using CStaticToolTip::GetNumberOfLines;
 };
 
-TEST(StaticToolTip, CountsLinesByLineFeeds)
+// The tooltip counts its lines by line feeds, and shows beside its window
+// until its text is empty.
+TEST_F(SkinControlsTest, TheToolTipsLinesAndShowing)
 {
     const std::pair<const char*, int> cases[] = {{"", 1},        {"one line", 1}, {"a\nb", 2},
                                                  {"a\nb\nc", 3}, {"a\n", 2},       {"\n\n", 3}};
@@ -263,11 +262,7 @@ TEST(StaticToolTip, CountsLinesByLineFeeds)
         EXPECT_EQ(lines, tip.GetNumberOfLines(text)) << text;
     tip.SetText("x\ny");
     EXPECT_EQ(2, tip.GetNumberOfLines());
-}
 
-TEST_F(SkinControlsTest, TheToolTipShowsBesideItsWindowUntilItsTextIsEmpty)
-{
-    CStaticToolTip tip;
     tip.SetText("Press the record button");
     ASSERT_EQ(1, tip.Attach(&m_dialog, 5, 40));
     EXPECT_TRUE(tip.IsAttached());

@@ -130,7 +130,7 @@ TEST_F(SkinDlgTest, ControlsByNameTheirToolTipsAndTheCallbacks)
     EXPECT_EQ(30, m_dialog.GetProgressPos("MIC"));
 }
 
-TEST_F(SkinDlgTest, PaintingDrawsTheFaceAndTheGriddedWavePanel)
+TEST_F(SkinDlgTest, PaintingDrawsTheFaceAndTheWavePanelAsAskedFor)
 {
     Open("RECT=20,20,100,80\r\nBACKGROUND=0,0,128\r\nCENTER=255,255,0\r\n");
     const struct {
@@ -145,10 +145,8 @@ TEST_F(SkinDlgTest, PaintingDrawsTheFaceAndTheGriddedWavePanel)
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.colour, PaintedPixel(m_dialog, c.point.x, c.point.y)) << c.point.x << "," << c.point.y;
-}
 
-TEST_F(SkinDlgTest, APanelThatIsNotDrawnIsStillClearedOnRequest)
-{
+    // A panel that is not drawn is still cleared on request.
     Open("RECT=20,20,100,80\r\nBACKGROUND=0,0,128\r\nDRAW=FALSE\r\nDOTLINE=FALSE\r\n");
     EXPECT_EQ(kFace, PaintedPixel(m_dialog, 50, 50));
     EXPECT_EQ(kFace, PaintedPixel(m_dialog, 40, 24));   // no grid

@@ -87,7 +87,7 @@ TEST(SkinGrammar, StringToRectReadsPositionAndSize)
 
 using SkinLoaderTest = SkinDialogTest;
 
-TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWord)
+TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWordAndOthersHaveDefaults)
 {
     const auto hint = &CTestSkinDlg::m_bHint, labelTip = &CTestSkinDlg::m_bLabelTip;
     const auto draw = &CTestSkinDlg::m_bWaveDraw, dotLine = &CTestSkinDlg::m_bWaveDotLine;
@@ -114,10 +114,8 @@ TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWord)
         Load(c.screen, std::string("[WAVE]\r\n") + c.wave);
         EXPECT_EQ(c.expected, m_dialog.*c.option) << c.screen << c.wave;
     }
-}
 
-TEST_F(SkinLoaderTest, PathsFollowTheApplicationFolderAndTheWavePanelHasDefaults)
-{
+    // Paths follow the application folder; the wave panel has defaults.
     Load();
     EXPECT_EQ(m_skin.AppDir() + "\\skin\\TEST\\skin.ini", m_dialog.m_strSkinFile);
     EXPECT_EQ(m_skin.AppDir() + "\\wave", m_dialog.m_strWavePath);

@@ -128,7 +128,7 @@ TEST(WaveDrawing, Tick30OfATakeDrawsSamples31972To33074)
     EXPECT_EQ(1100, start.back());
 }
 
-TEST(WaveDrawing, SamplesAreScaledToTheHeightAndKeptInsideIt)
+TEST(WaveDrawing, SamplesAreScaledToTheHeightAndEndPointsMarked)
 {
     // Positive samples lie below the centre; full scale reaches the edges.
     CTakeRecorder recorder([](int i) { return short(i < 16000 ? 16384 : -32768); });
@@ -141,14 +141,11 @@ TEST(WaveDrawing, SamplesAreScaledToTheHeightAndKeptInsideIt)
     EXPECT_EQ(kInk, canvas.At(250, 10));           // -32768 -> the top edge
     EXPECT_EQ(0u, canvas.InkedColumns(9).size());   // never above it
     EXPECT_EQ(kPaper, canvas.At(19, 110));           // nothing left of the panel
-}
 
-TEST(WaveDrawing, EndPointsAreTwoMarkersOrOneWhenTheyCoincide)
-{
-    CTakeRecorder recorder([](int) { return short(0); });
-    const CRect panel(0, 10, kTakeSamples / 100, 90);   // height 80: markers from 20 to 80
+    // End points are two markers, or one when they coincide.
+    const CRect markers(0, 10, kTakeSamples / 100, 90);   // height 80: markers from 20 to 80
     CCanvas two(kTakeSamples / 100 + 4, 100);
-    recorder->DrawEndpoints(two.DC(), panel, kInk, 5000, 20000);
+    recorder->DrawEndpoints(two.DC(), markers, kInk, 5000, 20000);
     // x = sample x 330 / 33075, truncated.
     EXPECT_EQ((std::vector<int>{49, 199}), two.InkedColumns(20));
     EXPECT_EQ((std::vector<int>{49, 199}), two.InkedColumns(79));
@@ -156,7 +153,7 @@ TEST(WaveDrawing, EndPointsAreTwoMarkersOrOneWhenTheyCoincide)
     EXPECT_TRUE(two.InkedColumns(80).empty());
 
     CCanvas one(kTakeSamples / 100 + 4, 100);
-    recorder->DrawEndpoints(one.DC(), panel, kInk, 12345, 12345);
+    recorder->DrawEndpoints(one.DC(), markers, kInk, 12345, 12345);
     EXPECT_EQ(std::vector<int>{123}, one.InkedColumns(50));
     EXPECT_EQ(60, one.InkedCount());
 }

@@ -60,32 +60,29 @@ protected:
     std::unique_ptr<RecorderOver> m_recorder = std::make_unique<RecorderOver>(m_device);
 };
 
-TEST(WaveRecorderBlock, ElevenKilohertzSixteenBitMonoAndThreeSecondsHold33075Samples)
+// Eleven kilohertz, 16-bit mono: three seconds hold 33075 samples. The block
+// keeps the size it was allocated with: a longer duration set afterwards
+// reaches neither the driver nor the sample reads.
+TEST_F(WaveRecorderDevice, TheBlockIsSizedOnceAndBoundsEveryRead)
 {
-    CWaveRecorder recorder(3000, 100);
-    const WAVEFORMATEX& format = recorder.GetFormat();
+    const WAVEFORMATEX& format = m_recorder->GetFormat();
     EXPECT_EQ((std::vector<DWORD>{WAVE_FORMAT_PCM, 1, 11025, 22050, 2, 16}),
               (std::vector<DWORD>{format.wFormatTag, format.nChannels, format.nSamplesPerSec, format.nAvgBytesPerSec,
                                   format.nBlockAlign, format.wBitsPerSample}));
-    // No block before a duration is set; none to read after it is freed.
-    EXPECT_EQ(recorder.AllocBuffer(), 0);
-    recorder.SetDuration(3);
-    ASSERT_EQ(recorder.AllocBuffer(), 1);
-    EXPECT_EQ(recorder.GetSampleCount(), 33075);
-    for (int outside : {33075, 100000, -1})
-        EXPECT_EQ(recorder.GetSample(outside), 0) << outside;
-    recorder.FreeBuffer();
-    EXPECT_EQ(recorder.GetSample(0), 0);
-    recorder.FreeBuffer();   // a second release is harmless
-}
-
-// The block keeps the size it was allocated with: a longer duration set
-// afterwards reaches neither the driver nor the sample reads.
-TEST_F(WaveRecorderDevice, NoStartWithoutABlockAndALongerDurationAfterTheAllocationStaysInsideIt)
-{
-    EXPECT_CALL(m_device, Open(_, _)).Times(0);   // no block, no start
+    // No block before a duration is set, and no start without one.
+    EXPECT_EQ(m_recorder->AllocBuffer(), 0);
+    EXPECT_CALL(m_device, Open(_, _)).Times(0);
     EXPECT_EQ(m_recorder->Start(), 0);
     ::testing::Mock::VerifyAndClearExpectations(&m_device);
+    m_recorder->SetDuration(3);
+    ASSERT_EQ(m_recorder->AllocBuffer(), 1);
+    EXPECT_EQ(m_recorder->GetSampleCount(), 33075);
+    for (int outside : {33075, 100000, -1})
+        EXPECT_EQ(m_recorder->GetSample(outside), 0) << outside;
+    m_recorder->FreeBuffer();
+    EXPECT_EQ(m_recorder->GetSample(0), 0);   // none to read after it is freed
+    m_recorder->FreeBuffer();                 // a second release is harmless
+
     m_recorder->SetDuration(1);
     ASSERT_EQ(m_recorder->AllocBuffer(), 1);
     m_recorder->SetDuration(3);
