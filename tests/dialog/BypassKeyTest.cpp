@@ -1,6 +1,5 @@
-// The bypass key: the drive choice and the key file "marzet.key" on a
-// removable drive. The tests of a present drive run in a Wine prefix where
-// E: is removable (with-removable-drive); the others where there is none.
+// The bypass key's drive choice. A present drive's tests run in a Wine prefix
+// where E: is removable (with-removable-drive); the others where none is.
 #include "DialogTestSupport.h"
 
 #include "resources/resource.h"

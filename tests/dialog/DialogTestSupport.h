@@ -1,7 +1,5 @@
 // What the voice dialog's tests share: an installed application in a scratch
-// folder; the real dialog with takes from recordings and its clocks at a
-// twentieth of their length; a driver that acts on the running dialog from
-// the dialog's own thread; and pictures of the dialog's window.
+// folder, the real dialog on recorded takes, and a driver acting on it.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,11 +1,5 @@
-// The voice dialog against the scripted engine double, whose results real
-// takes cannot force: the engine's set-up order and values, the enrolment's
-// controls while a take runs, rejections, replays, the log and its purpose,
-// failed training, refused takes, end-point errors and the question they
-// lead to, model updates, the model test's counting, the password-only
-// method, and Enter and exit at the wrong moments; screenshots of a take
-// running and of one with its end points. The real engine behind the dialog
-// is the host's end-to-end test's (tests/host/e2e).
+// The voice dialog against the scripted engine double, for the paths real
+// takes cannot force; the real engine behind it is tests/host/e2e's.
 #include "DialogTestSupport.h"
 
 #include <algorithm>

@@ -1,6 +1,5 @@
-// The test's hold on the scripted engine double (ScriptedEngine.cpp), which
-// the program loaded in place of MarzetPcJpn38.dll: its Script_ exports,
-// found in the engine module the process has loaded.
+// The test's hold on the scripted engine double (ScriptedEngine.cpp), loaded
+// in place of MarzetPcJpn38.dll: its Script_ exports.
 #pragma once
 
 #include <windows.h>

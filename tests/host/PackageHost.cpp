@@ -1,11 +1,6 @@
 // A tiny host that package-test builds against the unpacked package alone
 // (its include folder and import library, no source tree) and runs beside
-// the package's DLLs: the settings of an application folder made from the
-// package's app folder, a user with a voice slot, a file error of the library
-// caught by the host with its message, a text the library made living on in
-// the host, the popup menu opening for the host's module, and the voice
-// dialog on the package's skin, left with its exit button once it has set
-// itself up.
+// the package's DLLs: what a host sees of the library across its boundary.
 // Usage: PackageHost <application folder>
 #include <cstdio>
 #include <cstring>

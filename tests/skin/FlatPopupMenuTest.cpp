@@ -1,6 +1,5 @@
-// The flat popup menu: its layout, placement, items, mnemonics and pixels, and
-// the menu while it is open, driven by input posted as the system would route
-// it by a script that runs inside the menus' own loops.
+// The flat popup menu, and the menu while it is open, driven by input posted
+// as the system would route it from steps that run inside the menus' loops.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -1,6 +1,4 @@
-// The skin's controls on their own: the picture a button shows in each state,
-// the percentage bar's clicks, drags and fill, the label's scrolling, the
-// combo box's auto-completion and the static tooltip's lines and showing.
+// The skin's controls on their own, on an open skinned dialog.
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -251,8 +249,6 @@ public:
     using CStaticToolTip::GetNumberOfLines;
 };
 
-// The tooltip counts its lines by line feeds, and shows beside its window
-// until its text is empty.
 TEST_F(SkinControlsTest, TheToolTipsLinesAndShowing)
 {
     const std::pair<const char*, int> cases[] = {{"", 1},        {"one line", 1}, {"a\nb", 2},

@@ -1,6 +1,4 @@
-// The skin dialog at run time: controls found by name, the callbacks that
-// clicks and moves raise, the painted face with its wave panel, and the
-// default skin's controls and outline.
+// The skin dialog at run time, and the default skin.
 #include <gtest/gtest.h>
 
 #include "fw/ClientDC.h"
@@ -80,8 +78,6 @@ CString ToolTipTextOf(CWnd& control)
 
 using Calls = std::vector<std::string>;
 
-// Controls are found by exact name in their own kind, a shared name's
-// tooltip goes to the button, and clicks and moves reach the callbacks.
 TEST_F(SkinDlgTest, ControlsByNameTheirToolTipsAndTheCallbacks)
 {
     Open("");
@@ -156,9 +152,8 @@ TEST_F(SkinDlgTest, PaintingDrawsTheFaceAndTheWavePanelAsAskedFor)
     EXPECT_EQ(kPanel, dc.GetPixel(50, 50));
 }
 
-// The default skin on the voice dialog's template, as the voice dialog opens
-// it (whose tests show it in each layout, with screenshots): every control
-// the dialog names, and a rounded window of the mask's size.
+// The default skin as the voice dialog opens it (whose tests show it in each
+// layout, with screenshots).
 TEST(DefaultSkin, HoldsEveryControlTheVoiceDialogNamesInARoundedWindow)
 {
     CTestSkinDlg dialog;

@@ -1,6 +1,5 @@
-// The skin loader: the value grammar rule by rule, the options, the numbered
-// sections and their entries, the placed controls, pictures of every kind or
-// none, the window outline from a mask, reloading, and the failure messages.
+// The skin loader: the value grammar, the sections, pictures and outline,
+// and the failure messages.
 #include <gtest/gtest.h>
 
 #include <climits>

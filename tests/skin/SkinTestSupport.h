@@ -1,7 +1,5 @@
-// Helpers of the skin tests: plain pictures on disk and in memory, a skin folder
-// under a scratch application folder, a skinned dialog on the voice dialog's
-// template with its fields and callbacks open to the checks, and drawing a
-// window into memory.
+// Helpers of the skin tests: pictures on disk and in memory, a scratch skin
+// folder, a skinned dialog open to the checks, and timer-driven steps.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// The machine key: which adapter address is taken, how the adapter buffer is
-// asked for, the installation identifier when no address can be read, and
-// the key this computer (or Wine, without a network adapter) really gives.
+// The machine key, from fake adapter lists and registries, and as this
+// computer (or Wine, without a network adapter) really gives it.
 #include <winsock2.h>
 #include <iphlpapi.h>
 

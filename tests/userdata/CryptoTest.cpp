@@ -1,7 +1,5 @@
-// CCrypto: the pass phrase from the string table and, against stand-ins put
-// in the library's place, every text the library returns given back to it
-// and the file calls passed through as they came. (Round trips through the
-// real library are what every user and voice dictionary test relies on.)
+// CCrypto over stand-ins put in the library's place (round trips through the
+// real library are what every dictionary test relies on).
 #include <gtest/gtest.h>
 
 #include <cstdint>

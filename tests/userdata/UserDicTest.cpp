@@ -1,8 +1,5 @@
-// The user dictionary's records and fields: the two record shapes, what each
-// change leaves in the file and the object, the letter-case rules (Shift-JIS
-// aware) and the nick list. Its file going wrong: damaged images load the
-// entries before the damage and keep the rest, a failed load never leads to
-// a rewrite, and a failed rewrite leaves the file and the object as they were.
+// The user dictionary: its records and fields, the case rules (Shift-JIS
+// aware), and its file going wrong without a record lost.
 #include "UserDataTestSupport.h"
 
 #include <functional>

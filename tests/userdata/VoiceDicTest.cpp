@@ -1,8 +1,5 @@
-// The voice dictionary: slots and model blocks at their fixed offsets,
-// finding a user's slot, the reuse of blank slots, models between the work
-// folder and a slot byte for byte, what is refused with nothing written,
-// every change all or nothing, and damaged files never making an operation
-// read or write outside the slot it works on.
+// The voice dictionary: slots and model blocks at fixed offsets, changes all
+// or nothing, and damaged files never read or written outside their slot.
 #include "UserDataTestSupport.h"
 #include "userdata/AppUserVoiceDic.h"
 
@@ -196,11 +193,9 @@ TEST_F(VoiceDicTest, AMissingFileIsAFileErrorForTheCallerAndCopiesKeepBothPaths)
     EXPECT_EQ("model", Model("aej"));
 }
 
-// Every change is made in place, all or nothing: one that fails after some
-// of its bytes are written (a write cut short, or the flushes failing, the
-// undoing's too) leaves the file byte for byte as it was once the dictionary
-// is touched again, and the model last stored comes back whole. (A torn model
-// the engine itself refuses: tests/engine proves every flipped byte.)
+// A change that fails after some of its bytes are written in place is undone
+// once the dictionary is touched again. (A torn model the engine itself
+// refuses: tests/engine proves every flipped byte.)
 TEST_F(VoiceDicTest, EveryChangeThatFailsMidwayLeavesTheDictionaryAsItWas)
 {
     m_voice.AddUser("Alice", "KEY-A");

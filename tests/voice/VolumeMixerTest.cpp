@@ -1,6 +1,4 @@
-// The volume bars' mixer: the lines and controls it finds, values and bar
-// positions both ways, notifications, and nothing driven or written without
-// a mixer.
+// The volume bars' mixer over a fake one (FakeMixer.h).
 #include <gtest/gtest.h>
 
 #include <map>
@@ -36,8 +34,6 @@ protected:
     CVolumeMixer m_mixer{m_device, m_bars};
 };
 
-// Init finds the lines and shows both bars; a moved bar is written back, a
-// notification moves the bar of its control only.
 TEST_F(VolumeMixerTest, FindsTheLinesAndKeepsTheBarsAndTheControlsInStep)
 {
     // The last volume control of a line wins.

@@ -1,6 +1,4 @@
-// The recorder's four drawings, pixel by pixel on a memory canvas: the mark's
-// box, the samples one live tick covers, the whole take, the end-point markers,
-// and a DC left as it was found.
+// The recorder's four drawings, pixel by pixel on a memory canvas.
 #include <gtest/gtest.h>
 
 #include <vector>
