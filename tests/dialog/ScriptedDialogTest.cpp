@@ -70,7 +70,7 @@ std::vector<std::string> Joined(std::initializer_list<std::vector<std::string>> 
 
 // A wrong password is refused before the engine hears a take; the right one
 // sets the engine up a second time, for the voice stage.
-TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpWithoutTheTakesAndTheFinalMode)
+TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpTwiceAndPasswordOnlyNotAtAll)
 {
     m_app.SetMethods(0, 1);
     CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
@@ -106,6 +106,25 @@ TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpWithoutTheTakesAndTheFina
                        "VRE_Security(0.3)", "VRE_DestructMemories()", "VRE_Destruct()"}}),
               m_engine.CallsOf(kSetUpCalls));
     EXPECT_EQ(1, m_engine.Count("VRE_VCopy"));
+
+    // The password-only method ends with 1 without a take.
+    m_app.SetMethods(1, 2);
+    CTestVoiceDlg passwordOnly(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeEncrypt);
+    QueueTakes(passwordOnly, 1);
+    CDialogDriver only;
+    only.When([&] { return passwordOnly.m_bReady != 0; },
+              [&] {
+                  passwordOnly.TypeID("nobody");
+                  passwordOnly.TypePassword("secret");
+                  EXPECT_TRUE(passwordOnly.Click("BUTTON_RECORD"));
+              })
+        .Then([&] {
+            EXPECT_EQ(Resource(IDS_HINT_NO_AUTHORITY), passwordOnly.Hint());
+            passwordOnly.TypeID("GEORGE");
+            passwordOnly.PressEnter();
+        });
+    EXPECT_EQ(IDOK, only.Run(passwordOnly));
+    EXPECT_EQ(1u, passwordOnly.TakesLeft());
 }
 
 // A take the check refuses without a reason names the word and is no
@@ -326,27 +345,6 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
     ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), ""));
     m_app.Voices().GetUserVoice("george", m_app.Users().GetCertiKey("george"), "aaj");
     EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
-}
-
-TEST_F(ScriptedDialogTest, PasswordOnlyEndsWith1WithoutATake)
-{
-    m_app.SetMethods(1, 2);
-    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeEncrypt);
-    QueueTakes(dialog, 1);
-    CDialogDriver driver;
-    driver.When([&] { return dialog.m_bReady != 0; },
-                [&] {
-                    dialog.TypeID("nobody");
-                    dialog.TypePassword("secret");
-                    EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
-                })
-        .Then([&] {
-            EXPECT_EQ(Resource(IDS_HINT_NO_AUTHORITY), dialog.Hint());
-            dialog.TypeID("GEORGE");
-            dialog.PressEnter();
-        });
-    EXPECT_EQ(IDOK, driver.Run(dialog));
-    EXPECT_EQ(1u, dialog.TakesLeft());
 }
 
 // Enter before the set-up does nothing, after it starts a take; exit during

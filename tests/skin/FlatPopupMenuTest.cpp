@@ -88,7 +88,7 @@ TEST(MenuLayout, TheWidestTextSetsTheWidthAndTheMenuStaysInTheWorkArea)
     }
 }
 
-TEST(MenuItems, APopupRefusesTheSeparatorFlagAndItemsAreFoundByCommandOrPosition)
+TEST(MenuItems, PopupsItemLookupsAndMnemonics)
 {
     const std::pair<DWORD, bool> cases[] = {
         {0, true}, {Menu::itemDefault | Menu::itemGrayed, true},
@@ -124,17 +124,15 @@ TEST(MenuItems, APopupRefusesTheSeparatorFlagAndItemsAreFoundByCommandOrPosition
         EXPECT_STREQ(c.found >= 0 ? "New" : "", text) << c.item;
         EXPECT_FALSE(menu.GetString(c.item, text, 3, c.byPosition)) << "no room for the terminator";
     }
-}
 
-// Typed as WM_CHAR reaches the menu (ClosingAMenuWhoseSubMenuIsOpenClosesBoth
-// sends one): a choice sets the menu's return, which stays as it was otherwise.
-TEST(MenuItems, AMnemonicChoosesTheFirstItemWhoseMarkedCharacterMatches)
-{
+    // A mnemonic, typed as WM_CHAR reaches the menu (MenuTrackingTest sends one
+    // to a sub-menu), chooses the first item whose marked character matches:
+    // the menu's return is set, or stays as it was.
     const UINT kOpen = 99;
     const struct {
         char typed;
         UINT chosen;
-    } cases[] = {
+    } typings[] = {
         {'f', 1}, {'F', 1},          // compared in lower case
         {'l', 3},                    // "&Last" comes before "L&ast"
         {'a', 31},
@@ -154,7 +152,7 @@ TEST(MenuItems, AMnemonicChoosesTheFirstItemWhoseMarkedCharacterMatches)
     menu.AppendItem(Menu::itemDisabled, "&Disabled", 33);
     menu.AppendItem(Menu::itemSeparator, "&Separator", 34);
     menu.AppendItem(0, "Close&", 35);
-    for (const auto& c : cases) {
+    for (const auto& c : typings) {
         menu.m_nReturn = kOpen;
         menu.OnChar(nullptr, static_cast<unsigned char>(c.typed), 1);
         EXPECT_EQ(c.chosen, menu.m_nReturn) << c.typed;
@@ -423,7 +421,7 @@ TEST_F(MenuTrackingTest, ASubMenuOpensAfterTheDelayBesideItsItemAndTakesTheMouse
     EXPECT_EQ(12u, chosen);
 }
 
-TEST_F(MenuTrackingTest, ClosingAMenuWhoseSubMenuIsOpenClosesBoth)
+TEST_F(MenuTrackingTest, ClosingWithASubMenuOpenAndClosingANonModalMenu)
 {
     const struct {
         const char* how;
@@ -437,21 +435,19 @@ TEST_F(MenuTrackingTest, ClosingAMenuWhoseSubMenuIsOpenClosesBoth)
     // A click on "More" opens its sub-menu without waiting.
     for (const auto& c : cases)
         EXPECT_EQ(c.chosen, TrackModal({MoveTo(m_menu, 1), ClickOn(m_menu, 1), IsOpen(m_sub), Do(c.close)})) << c.how;
-}
 
-TEST_F(MenuTrackingTest, ANonModalMenuPostsItsCommandWhenItCloses)
-{
+    // A menu that is not modal posts its command when it closes.
     HWND notify = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     const Step closed = [this] { return m_menu.m_hWnd == nullptr; };
     const struct {
         const char* name;
         std::vector<Step> steps;
         std::vector<UINT> posted;
-    } cases[] = {
+    } nonModal[] = {
         {"an item", {MoveTo(m_menu, 2), ClickOn(m_menu, 2), closed}, {3}},
         {"a click outside", {Do([this] { PostClick(kOutside, m_menu.m_hWnd); }), closed}, {}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : nonModal) {
         EXPECT_EQ(0u, m_menu.Track(kX, kY, notify, false)) << c.name;
         EXPECT_EQ(c.posted, RunToEnd(c.steps)) << c.name;
     }

@@ -263,7 +263,7 @@ protected:
 
 // Only 1 is ever written, but any word other than 0 marks a slot in use: the
 // user keeps the slot and its models, and the slot is not handed to another.
-TEST_F(VoiceDamageTest, AnInUseWordOtherThanZeroOrOneStillMatchesAndIsNotReused)
+TEST_F(VoiceDamageTest, DamagedWordsNeverMatchAnotherUserOrReachOutside)
 {
     Damage(0, 7);
     EXPECT_EQ(0, FindSlot("Alice", "KEY-A"));
@@ -273,12 +273,9 @@ TEST_F(VoiceDamageTest, AnInUseWordOtherThanZeroOrOneStillMatchesAndIsNotReused)
     ASSERT_EQ(3 * kSlot, after.size());
     EXPECT_TRUE(before == after.substr(0, 2 * kSlot));
     EXPECT_EQ(2, FindSlot("Carol", "KEY-C"));
-}
 
-// A length larger than its area: the slot never matches and nothing of it is
-// touched; a model block's reads as no model.
-TEST_F(VoiceDamageTest, LengthsLargerThanTheirAreasNeverReachOutside)
-{
+    // A length larger than its area: the slot never matches and nothing of it
+    // is touched; a model block's reads as no model.
     const struct {
         size_t offset;
         unsigned long length;

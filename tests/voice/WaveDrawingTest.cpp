@@ -126,7 +126,7 @@ TEST(WaveDrawing, Tick30OfATakeDrawsSamples31972To33074)
     EXPECT_EQ(1100, start.back());
 }
 
-TEST(WaveDrawing, SamplesAreScaledToTheHeightAndEndPointsMarked)
+TEST(WaveDrawing, SamplesScaledEndPointsMarkedAndTheDcLeftAsItWas)
 {
     // Positive samples lie below the centre; full scale reaches the edges.
     CTakeRecorder recorder([](int i) { return short(i < 16000 ? 16384 : -32768); });
@@ -154,20 +154,17 @@ TEST(WaveDrawing, SamplesAreScaledToTheHeightAndEndPointsMarked)
     recorder->DrawEndpoints(one.DC(), markers, kInk, 12345, 12345);
     EXPECT_EQ(std::vector<int>{123}, one.InkedColumns(50));
     EXPECT_EQ(60, one.InkedCount());
-}
 
-TEST(WaveDrawing, TheDcGetsBackItsPenAndBrushAndAnEmptyBlockDrawsNothing)
-{
-    CTakeRecorder recorder([](int i) { return short(i % 1000); });
-    CCanvas canvas(300, 100);
-    HGDIOBJ pen = GetCurrentObject(*canvas.DC(), OBJ_PEN);
-    HGDIOBJ brush = GetCurrentObject(*canvas.DC(), OBJ_BRUSH);
-    recorder->DrawMark(canvas.DC(), CRect(0, 0, 300, 100), 1);
-    recorder->DrawTake(canvas.DC(), CRect(0, 0, 300, 100), kInk, 3);
-    recorder->DrawLive(canvas.DC(), CRect(0, 0, 300, 100), kInk, 1, 5);
-    recorder->DrawEndpoints(canvas.DC(), CRect(0, 0, 300, 100), kInk, 0, 100);
-    EXPECT_EQ(pen, GetCurrentObject(*canvas.DC(), OBJ_PEN));
-    EXPECT_EQ(brush, GetCurrentObject(*canvas.DC(), OBJ_BRUSH));
+    // The DC gets back its pen and brush; an empty block draws nothing.
+    CCanvas restored(300, 100);
+    HGDIOBJ pen = GetCurrentObject(*restored.DC(), OBJ_PEN);
+    HGDIOBJ brush = GetCurrentObject(*restored.DC(), OBJ_BRUSH);
+    recorder->DrawMark(restored.DC(), CRect(0, 0, 300, 100), 1);
+    recorder->DrawTake(restored.DC(), CRect(0, 0, 300, 100), kInk, 3);
+    recorder->DrawLive(restored.DC(), CRect(0, 0, 300, 100), kInk, 1, 5);
+    recorder->DrawEndpoints(restored.DC(), CRect(0, 0, 300, 100), kInk, 0, 100);
+    EXPECT_EQ(pen, GetCurrentObject(*restored.DC(), OBJ_PEN));
+    EXPECT_EQ(brush, GetCurrentObject(*restored.DC(), OBJ_BRUSH));
 
     CTakeFileWaveIn source;
     CTakeFileRecorder empty(3000, 100, source);   // size 0: no block
