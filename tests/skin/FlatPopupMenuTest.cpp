@@ -45,19 +45,20 @@ public:
     }
 };
 
-TEST(MenuLayout, TheWidestTextSetsTheWidthAndTheMenuStaysInTheWorkArea)
+TEST(MenuItems, LayoutPlacementPopupsLookupsAndMnemonics)
 {
     CTestMenu more;
-    CTestMenu menu;
-    menu.AppendItem(0, "&Open", 1, 0);
-    menu.AppendItem(Menu::itemSeparator, "", 0);
-    menu.AppendItem(Menu::itemDefault, "Fish && Chips", 2);   // measured as drawn, bold
-    menu.AppendPopup(0, "More", more);
-    menu.Track(100, 120, nullptr, false);   // the items' tops show in MenuDrawingTest's pixels
+    CTestMenu widest;
+    widest.AppendItem(0, "&Open", 1, 0);
+    widest.AppendItem(Menu::itemSeparator, "", 0);
+    widest.AppendItem(Menu::itemDefault, "Fish && Chips", 2);   // measured as drawn, bold
+    widest.AppendPopup(0, "More", more);
+    widest.Track(100, 120, nullptr, false);   // the items' tops show in MenuDrawingTest's pixels
     CClientDC screen(nullptr);
-    screen.SelectObject(menu.m_fontBold);
-    EXPECT_EQ(CRect(100, 120, 100 + screen.GetTextExtent("Fish & Chips").cx + 42, 120 + 61), menu.WindowRect());
-    DestroyWindow(menu.m_hWnd);
+    screen.SelectObject(widest.m_fontBold);
+    const int width = screen.GetTextExtent("Fish & Chips").cx + 42;
+    EXPECT_EQ(CRect(100, 120, 100 + width, 120 + 61), widest.WindowRect());
+    DestroyWindow(widest.m_hWnd);
 
     // The menu moves inside the work area.
     CRect area;
@@ -86,15 +87,13 @@ TEST(MenuLayout, TheWidestTextSetsTheWidthAndTheMenuStaysInTheWorkArea)
         EXPECT_EQ(c.expectedY >= 0 ? c.expectedY : area.bottom - placed.Height(), placed.top) << c.name;
         DestroyWindow(menu.m_hWnd);
     }
-}
 
-TEST(MenuItems, PopupsItemLookupsAndMnemonics)
-{
-    const std::pair<DWORD, bool> cases[] = {
+    // A popup refuses the separator flag.
+    const std::pair<DWORD, bool> popups[] = {
         {0, true}, {Menu::itemDefault | Menu::itemGrayed, true},
         {Menu::itemSeparator, false}, {Menu::itemSeparator | Menu::itemDefault, false},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : popups) {
         CTestMenu menu, sub;
         EXPECT_EQ(c.second, menu.AppendPopup(c.first, "Sub", sub)) << c.first;
         EXPECT_EQ(c.second ? 1u : 0u, menu.m_Items.size()) << c.first;

@@ -296,12 +296,9 @@ TEST_F(VoiceDamageTest, DamagedWordsNeverMatchAnotherUserOrReachOutside)
         Damage(kSlot + 428, length);
         EXPECT_EQ("", Fetched("Bob", "KEY-B", "aaj")) << length;
     }
-}
 
-// A file that is not a whole number of slots: the bytes behind the last whole
-// slot are no slot, and a new slot starts behind the last whole one.
-TEST_F(VoiceDamageTest, BytesBehindTheLastWholeSlotAreNotASlot)
-{
+    // A file that is not a whole number of slots: the bytes behind the last
+    // whole slot are no slot, and a new slot starts behind the last whole one.
     for (const std::string& image : {m_intact + m_intact.substr(0, 428), PatternBytes(2 * kSlot + 999, 4)}) {
         ASSERT_TRUE(WriteRaw(m_dicPath, image));
         if (image.size() < 2 * kSlot + 999) {

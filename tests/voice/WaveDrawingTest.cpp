@@ -80,7 +80,7 @@ private:
 
 // The box is (53, 3)-(150, 97) from the panel's corner; the 5-pixel pen is
 // centred on it. Points are from the panel's corner.
-TEST(WaveDrawing, MarkOfA200By100PanelSitsInItsCentredSquare)
+TEST(WaveDrawing, TheMarkAndTheLiveTrace)
 {
     CTakeRecorder recorder([](int) { return short(0); });
     const struct {
@@ -97,29 +97,26 @@ TEST(WaveDrawing, MarkOfA200By100PanelSitsInItsCentredSquare)
         recorder->DrawMark(canvas.DC(), CRect(10, 20, 210, 120), p.good);
         EXPECT_EQ(p.colour, canvas.At(10 + p.x, 20 + p.y)) << p.good << " at " << p.x << ", " << p.y;
     }
-}
 
-TEST(WaveDrawing, Tick30OfATakeDrawsSamples31972To33074)
-{
-    // One pixel per sample; every sample at the centre line except two
-    // spikes just outside tick 30, which must stay undrawn.
-    CTakeRecorder recorder([](int i) { return short(i == 31971 || i == 31970 ? 30000 : i % 7); });
-    CCanvas canvas(kTakeSamples + 10, 16);
+    // Tick 30 draws samples 31972 to 33074, one pixel a sample; all lie at the
+    // centre line but two spikes just before the tick, which stay undrawn.
+    CTakeRecorder live([](int i) { return short(i == 31971 || i == 31970 ? 30000 : i % 7); });
+    CCanvas trace(kTakeSamples + 10, 16);
     const CRect panel(0, 0, kTakeSamples, 16);
-    const int mean = recorder->DrawLive(canvas.DC(), panel, kInk, 1, 30);
+    const int mean = live->DrawLive(trace.DC(), panel, kInk, 1, 30);
 
     // The trace runs from sample 31972 to the line's end at sample 33074 (a
     // line leaves its last pixel open), on the centre row of 16 / 2 = 8.
-    const std::vector<int> centre = canvas.InkedColumns(8);
+    const std::vector<int> centre = trace.InkedColumns(8);
     ASSERT_FALSE(centre.empty());
     EXPECT_EQ(31972, centre.front());
     EXPECT_EQ(33073, centre.back());
-    EXPECT_EQ(0u, canvas.InkedColumns(15).size());   // the spikes before the tick are not drawn
+    EXPECT_EQ(0u, trace.InkedColumns(15).size());   // the spikes before the tick are not drawn
     EXPECT_EQ(3, mean);   // of i % 7 over samples 31973 to 33074
 
     // Tick 1 starts at sample 0 and stops before sample 1102 (1102.5 per tick).
     CCanvas first(kTakeSamples + 10, 16);
-    recorder->DrawLive(first.DC(), panel, kInk, 1, 1);
+    live->DrawLive(first.DC(), panel, kInk, 1, 1);
     const std::vector<int> start = first.InkedColumns(8);
     ASSERT_FALSE(start.empty());
     EXPECT_EQ(0, start.front());
