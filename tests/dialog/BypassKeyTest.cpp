@@ -47,7 +47,15 @@ protected:
         if (!GetEnvironmentVariableA("SONVERA_REMOVABLE_DRIVE", letter, sizeof letter))
             GTEST_SKIP() << "runs only where with-removable-drive declares a removable drive";
         m_drive = std::string(1, letter[0]) + ":";
-        ASSERT_EQ(static_cast<UINT>(DRIVE_REMOVABLE), GetDriveTypeA((m_drive + "\\").c_str()));
+        // Wine's mount manager starts with the program and tells a drive's
+        // type once it is up; until then the drive reads as a fixed one.
+        UINT type = DRIVE_UNKNOWN;
+        for (int wait = 0; wait < 100 && type != DRIVE_REMOVABLE; ++wait) {
+            type = GetDriveTypeA((m_drive + "\\").c_str());
+            if (type != DRIVE_REMOVABLE)
+                Sleep(100);
+        }
+        ASSERT_EQ(static_cast<UINT>(DRIVE_REMOVABLE), type);
         m_key = m_app.Setup().GetSetupSecure().CreateBackupBypassKey();
         ASSERT_FALSE(m_key.IsEmpty());
         m_app.Setup().GetSetupSecure().SetBackupBypassKey(m_key);
