@@ -47,13 +47,13 @@ protected:
         if (!GetEnvironmentVariableA("SONVERA_REMOVABLE_DRIVE", letter, sizeof letter))
             GTEST_SKIP() << "runs only where with-removable-drive declares a removable drive";
         m_drive = std::string(1, letter[0]) + ":";
-        // Wine's mount manager starts with the program and tells a drive's
-        // type once it is up; until then the drive reads as a fixed one.
-        UINT type = DRIVE_UNKNOWN;
+        // Once in a CI run the drive read as fixed at the program's start,
+        // most likely until Wine's mount manager, started with it, was up.
+        const std::string root = m_drive + "\\";
+        UINT type = GetDriveTypeA(root.c_str());
         for (int wait = 0; wait < 100 && type != DRIVE_REMOVABLE; ++wait) {
-            type = GetDriveTypeA((m_drive + "\\").c_str());
-            if (type != DRIVE_REMOVABLE)
-                Sleep(100);
+            Sleep(100);
+            type = GetDriveTypeA(root.c_str());
         }
         ASSERT_EQ(static_cast<UINT>(DRIVE_REMOVABLE), type);
         m_key = m_app.Setup().GetSetupSecure().CreateBackupBypassKey();
