@@ -1,79 +1,100 @@
-// The evaluation tool's helpers: WAV files, resampling, take synthesis, plots.
+// The evaluation tool's take conditions, on a word of two tones whose levels
+// are known, and its WAV reader, which the tests' recordings come through too.
 #include "EngineTestData.h"
-#include "Resampler.h"
-#include "SvgPlot.h"
-#include "TakeSynthesizer.h"
+#include "TakeCondition.h"
 #include "WaveFile.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string>
 #include <vector>
 
-TEST(WaveFile, WritesAndReadsBackSixteenBitMonoAndRefusesOtherFiles)
+namespace {
+
+using sonvera_test::kRate;
+constexpr int kTake = sonvera_test::kTakeSamples;
+constexpr int kOffset = sonvera_test::kWordOffset;
+const double kWordPower = 3000.0 * 3000.0;
+
+// One second of 150 Hz and 1000 Hz, each at 3000 LSB.
+std::vector<float> TwoTones()
 {
-    const std::string dir = sonvera_test::MakeTempDir("wave");
-    std::vector<short> samples = {0, 1, -1, 32767, -32768, 1234}, back;
+    const double pi = 3.14159265358979323846;
+    std::vector<float> x(kRate);
+    for (int i = 0; i < kRate; ++i) {
+        const double t = 2.0 * pi * i / kRate;
+        x[i] = static_cast<float>(3000.0 * (std::sin(150.0 * t) + std::sin(1000.0 * t)));
+    }
+    return x;
+}
+
+// Mean square of x[from, to).
+double Power(const std::vector<short>& x, int from, int to)
+{
+    double sum = 0.0;
+    for (int i = from; i < to; ++i) sum += static_cast<double>(x[i]) * x[i];
+    return sum / (to - from);
+}
+
+// The power of the difference of neighbouring samples against the power:
+// about 0.16 for the two tones, 0.31 for the upper one alone, 2 for white noise.
+double Brightness(const std::vector<short>& x, int from, int to)
+{
+    double sum = 0.0;
+    for (int i = from; i < to; ++i) sum += static_cast<double>(x[i] - x[i - 1]) * (x[i] - x[i - 1]);
+    return sum / (to - from) / Power(x, from, to);
+}
+
+double Db(double ratio) { return std::max(-99.0, 10.0 * std::log10(ratio)); }
+
+} // namespace
+
+// Each condition on the word, first without its added noise: the level (only
+// a softer take's gain and the telephone line move it), its brightness (a
+// band that cuts 150 Hz raises it), the room ringing on after the word; then
+// the noise's ratio to the speech's active level and its colour.
+TEST(TakeCondition, EachConditionChangesTheTakeAsNamed)
+{
+    const struct {
+        const char* condition;
+        double levelDb, brightness, ringDb, snrDb, noiseBrightness;
+    } cases[] = {
+        {"clean", 0.0, 0.162, -99.0, 0.0, 0.0},     {"soft12", -12.0, 0.162, -99.0, 0.0, 0.0},
+        {"phone", -3.0, 0.315, -99.0, 0.0, 0.0},    {"reverb", 0.4, 0.182, -13.4, 0.0, 0.0},
+        {"replay", 0.5, 0.303, -14.4, 30.0, 1.97},  {"white20", 0.0, 0.162, -99.0, 20.0, 1.97},
+        {"speech20", 0.0, 0.162, -99.0, 20.0, 0.46}, {"white10", 0.0, 0.162, -99.0, 10.0, 1.97},
+    };
+    EXPECT_EQ(std::size(cases), CTakeCondition::Names().size());
+    const int wordFrom = kOffset + 3000, wordTo = kOffset + 8000;
+    for (const auto& c : cases) {
+        STakeConditionRecipe recipe;
+        ASSERT_TRUE(CTakeCondition::Find(c.condition, recipe)) << c.condition;
+        STakeConditionRecipe quiet = recipe;
+        quiet.fNoiseSnrDb = 0.0;
+        std::vector<short> take = CTakeCondition::Make(TwoTones(), quiet, kRate, kTake, kOffset, 0.0, 1);
+        EXPECT_NEAR(c.levelDb, Db(Power(take, wordFrom, wordTo) / kWordPower), 0.5) << c.condition;
+        EXPECT_NEAR(c.brightness, Brightness(take, wordFrom, wordTo), 0.005) << c.condition;
+        const int after = kOffset + kRate;
+        EXPECT_NEAR(c.ringDb, Db(Power(take, after + 200, after + 1300) / kWordPower), 1.0) << c.condition;
+        if (c.snrDb == 0.0) continue;
+        take = CTakeCondition::Make(TwoTones(), recipe, kRate, kTake, kOffset, 0.0, 7);
+        EXPECT_NEAR(c.snrDb, Db(kWordPower / Power(take, 1, kOffset - 100)), 0.5) << c.condition;
+        EXPECT_NEAR(c.noiseBrightness, Brightness(take, 1, kOffset - 100), 0.1) << c.condition;
+    }
+}
+
+// A recording cut off inside its data chunk is refused, not read past its end.
+TEST(WaveFile, ARecordingCutOffInItsDataIsRefused)
+{
+    std::vector<unsigned char> bytes = sonvera_test::ReadBytes(sonvera_test::FsddPath("0_george_0"));
+    ASSERT_GT(bytes.size(), 1000u);
+    bytes.resize(bytes.size() - 4);
+    const std::string path = sonvera_test::MakeTempDir("wave") + "/cut.wav";
+    ASSERT_TRUE(sonvera_test::WriteBytes(path, bytes));
+    std::vector<short> samples;
     int rate = 0;
-    ASSERT_EQ(1, CWaveFile::Write(dir + "/t.wav", samples, 11025));
-    ASSERT_EQ(1, CWaveFile::Read(dir + "/t.wav", back, rate));
-    EXPECT_EQ(11025, rate);
-    EXPECT_EQ(samples, back);
-    ASSERT_EQ(1, CWaveFile::Read(sonvera_test::FsddPath("0_george_0"), back, rate));
-    EXPECT_EQ(8000, rate);
-    EXPECT_GT(back.size(), 1000u);
-    EXPECT_EQ(0, CWaveFile::Read(sonvera_test::FsddPath("no_such_take"), back, rate));
-    ASSERT_TRUE(sonvera_test::WriteBytes(dir + "/bad.wav", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'd', 'a', 't', 'a', 0xFF, 0xFF, 0xFF, 0x7F}));
-    EXPECT_EQ(0, CWaveFile::Read(dir + "/bad.wav", back, rate));
-    // A data chunk longer than what is left of the file: a cut-off recording.
-    std::vector<unsigned char> cut = sonvera_test::ReadBytes(dir + "/t.wav");
-    cut.resize(cut.size() - 4);
-    ASSERT_TRUE(sonvera_test::WriteBytes(dir + "/cut.wav", cut));
-    EXPECT_EQ(0, CWaveFile::Read(dir + "/cut.wav", back, rate));
-}
-
-TEST(Resampler, KeepsAToneAndChangesTheLengthByTheRatio)
-{
-    std::vector<short> tone(8000);
-    for (int i = 0; i < 8000; ++i) tone[i] = static_cast<short>(10000.0 * std::sin(2.0 * 3.14159265358979 * 440.0 * i / 8000));
-    const std::vector<float> out = CResampler::Convert(tone, 8000, 11025);
-    EXPECT_NEAR(11025.0, static_cast<double>(out.size()), 2.0);
-    // Away from the edges, the output is the same 440 Hz tone at 11025 Hz.
-    double err = 0.0;
-    for (int i = 500; i < 10500; ++i)
-        err = std::max(err, std::fabs(out[i] - 10000.0 * std::sin(2.0 * 3.14159265358979 * 440.0 * i / 11025)));
-    EXPECT_LT(err, 100.0);
-}
-
-TEST(TakeSynthesizer, IsDeterministicPerSeedAndPlacesTheWord)
-{
-    std::vector<float> word(1000, 1000.0f);
-    const STakeRecipe recipe = {5000, 2000, 0.0, 10.0, 42};
-    const std::vector<short> a = CTakeSynthesizer::Make(word, recipe), b = CTakeSynthesizer::Make(word, recipe);
-    EXPECT_EQ(a, b);
-    STakeRecipe other = recipe;
-    other.nSeed = 43;
-    EXPECT_NE(a, CTakeSynthesizer::Make(word, other));
-    EXPECT_LT(std::abs(a[1000]), 60);
-    EXPECT_NEAR(1000, a[2500], 60);
-    STakeRecipe louder = recipe;
-    louder.fGainDb = 6.0;
-    louder.fNoiseRms = 0.0;
-    EXPECT_NEAR(1995, CTakeSynthesizer::Make(word, louder)[2500], 2);
-}
-
-TEST(SvgPlot, ProbitInvertsTheNormalDistributionAndBothPicturesAreWritten)
-{
-    const double cases[][2] = {{0.5, 0.0}, {0.025, -1.959964}, {0.99, 2.326348}, {0.001, -3.090232}};
-    for (const auto& c : cases) EXPECT_NEAR(c[1], CSvgPlot::Probit(c[0]), 1e-5) << c[0];
-    const std::string dir = sonvera_test::MakeTempDir("plots");
-    const std::vector<double> g = {0.1, 0.2, 0.3, 0.5}, i = {0.4, 0.8, 0.9, 1.2, 1.5};
-    ASSERT_EQ(1, CSvgPlot::WriteDet(dir + "/det.svg", g, i, 0.45));
-    ASSERT_EQ(1, CSvgPlot::WriteHistogram(dir + "/scores.svg", g, i, 0.45));
-    const std::vector<unsigned char> det = sonvera_test::ReadBytes(dir + "/det.svg");
-    const std::string text(det.begin(), det.end());
-    EXPECT_NE(std::string::npos, text.find("<polyline"));
-    EXPECT_NE(std::string::npos, text.find("</svg>"));
-    EXPECT_EQ(0, CSvgPlot::WriteDet(dir + "/missing/det.svg", g, i, 0.45));
+    EXPECT_EQ(0, CWaveFile::Read(path, samples, rate));
 }
