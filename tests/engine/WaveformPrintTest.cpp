@@ -44,15 +44,6 @@ std::vector<unsigned char> PrintOf(const std::vector<short>& take)
     return print;
 }
 
-// The recording through the evaluation's loudspeaker and room ("replay").
-std::vector<short> PlayedIntoARoom(const std::vector<short>& take, int delay)
-{
-    std::vector<float> speech(take.begin(), take.end());
-    STakeConditionRecipe recipe;
-    EXPECT_TRUE(CTakeCondition::Find("replay", recipe));
-    return CTakeCondition::Make(speech, recipe, kRate, kTakeSamples, delay, sonvera_test::kRoomNoiseRms, 7);
-}
-
 TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes)
 {
     const std::vector<short> enrolled = sonvera_test::FsddTake("0_george_0");
@@ -61,6 +52,12 @@ TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes
     const std::vector<short> copy = sonvera_test::FsddTake("0_george_0", 3.0, 1111, 24.0, 9);
     std::vector<short> inverted = enrolled;
     for (short& v : inverted) v = static_cast<short>(-v);
+    // Through the evaluation's loudspeaker and room ("replay"), 1000 samples later.
+    STakeConditionRecipe loudspeaker;
+    ASSERT_TRUE(CTakeCondition::Find("replay", loudspeaker));
+    const std::vector<short> played = CTakeCondition::Make(std::vector<float>(enrolled.begin(), enrolled.end()),
+                                                           loudspeaker, kRate, kTakeSamples, 1000,
+                                                           sonvera_test::kRoomNoiseRms, 7);
     const struct {
         const char* what;
         std::vector<short> take;
@@ -69,8 +66,7 @@ TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes
     } cases[] = {
         {"a digital copy, 1111 samples later and 3 dB louder", copy, 1000, 0.5f, 1.0f},
         {"the copy with its polarity inverted", inverted, 1000, 0.9f, 1.0f},
-        {"played through a loudspeaker into a room, 1000 samples later", PlayedIntoARoom(enrolled, 1000), 1000,
-         0.3f, 1.0f},
+        {"played through a loudspeaker into a room, 1000 samples later", played, 1000, 0.3f, 1.0f},
         {"the digital copy looked for too near its own place (200 signs of 555)", copy, 200, 0.0f, 0.25f},
         {"another take of the word by the same speaker", sonvera_test::FsddTake("0_george_1"), 1000, 0.0f, 0.25f},
         {"another speaker's take of the word", sonvera_test::FsddTake("0_jackson_0"), 1000, 0.0f, 0.25f},
