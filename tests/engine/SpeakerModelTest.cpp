@@ -86,10 +86,8 @@ void FixHeader(Bytes& bytes)
 // fields are not written.
 TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
 {
-    EXPECT_EQ(0xCBF43926u, CCrc32::Compute("123456789", 9));   // zlib's and PNG's CRC-32
     const Bytes bytes = Serialized(LargestModel());
     EXPECT_LE(bytes.size(), static_cast<size_t>(CSpeakerModel::kMaxFileSize));
-    EXPECT_EQ(0, std::memcmp(bytes.data(), "SVMD", 4));
     CSpeakerModel back;
     ASSERT_EQ(1, back.Parse(bytes.data(), bytes.size()));
     EXPECT_EQ(bytes, Serialized(back));

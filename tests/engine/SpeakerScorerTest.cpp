@@ -46,33 +46,27 @@ CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int first = 0, in
     return take;
 }
 
-// Log filter energies of a spectrum with one formant-like bump at `centre`
-// (channel units), as cepstra c1..c16 (the analysis' orthonormal DCT).
-std::vector<float> BumpCepstra(double centre)
+// A take of 20 frames (10 word frames) whose log filter energies have one
+// formant-like bump at `centre` (channel units), as cepstra c1..c16 (the
+// analysis' orthonormal DCT), and an energy that rises by 1 dB a frame.
+CTakeFeatures BumpTake(double centre)
 {
-    std::vector<float> cep(kCepstra, 0.0f);
-    for (int k = 1; k <= kCepstra; ++k)
-        for (int m = 0; m < kChannels; ++m) {
-            const double level = 20.0 * std::exp(-0.5 * (m - centre) * (m - centre));
-            cep[k - 1] += static_cast<float>(level * CFeatureExtractor::CosineBasis(k, m, kChannels));
+    CFeatureMatrix m;
+    m.SetCapacity(20, kCepstra + 1);
+    m.Resize(20, kCepstra + 1);
+    for (int i = 0; i < 20; ++i) {
+        for (int k = 1; k <= kCepstra; ++k) {
+            double c = 0.0;
+            for (int channel = 0; channel < kChannels; ++channel)
+                c += 20.0 * std::exp(-0.5 * (channel - centre) * (channel - centre)) *
+                     CFeatureExtractor::CosineBasis(k, channel, kChannels);
+            m.Row(i)[k - 1] = static_cast<float>(c);
         }
-    return cep;
-}
-
-// Channel (with the parabola's sub-channel part) where the spectrum rebuilt
-// from frame `frame` of `take` peaks.
-double PeakChannel(const CTakeFeatures& take, int frame)
-{
-    double level[kChannels];
-    for (int m = 0; m < kChannels; ++m) {
-        level[m] = 0.0;
-        for (int k = 1; k <= kCepstra; ++k)
-            level[m] += take.Statics()[frame * CTakeFeatures::kMaxDims + k - 1] *
-                        CFeatureExtractor::CosineBasis(k, m, kChannels);
+        m.Row(i)[kCepstra] = 60.0f + static_cast<float>(i);
     }
-    const int p = static_cast<int>(std::max_element(level + 1, level + kChannels - 1) - level);
-    const double a = level[p - 1], b = level[p], c = level[p + 1];
-    return p + 0.5 * (a - c) / (a - 2.0 * b + c);
+    CTakeFeatures take;
+    take.Build(m, 0, 19, CTakeFeatures::kMaxFrames);
+    return take;
 }
 
 } // namespace
@@ -149,33 +143,23 @@ TEST(SpeakerScorer, TheDistancesAndTheScoreOfTakesAgainstOneModel)
     }
 }
 
+// Moved a channel up, half a channel down (blurred a little by the
+// interpolation between channels) or not at all, the bump's cepstra are those
+// of a bump drawn there; the energy column, the loudness, stays.
 TEST(SpeakerScorer, ANeighbouringVoiceHasItsSpectrumMovedAlongTheMelScale)
 {
-    CFeatureMatrix m;
-    m.SetCapacity(20, kCepstra + 1);
-    m.Resize(20, kCepstra + 1);
-    const std::vector<float> bump = BumpCepstra(8.0);
-    for (int i = 0; i < 20; ++i) {
-        std::copy(bump.begin(), bump.end(), m.Row(i));
-        m.Row(i)[kCepstra] = 60.0f + static_cast<float>(i);
+    const struct {
+        float shift, tolerance;
+    } cases[] = {{1.0f, 0.1f}, {-0.5f, 1.5f}, {0.0f, 1e-3f}};
+    for (const auto& c : cases) {
+        CTakeFeatures take = BumpTake(8.0);
+        const CTakeFeatures drawn = BumpTake(8.0 + c.shift);
+        ASSERT_EQ(1, take.ShiftSpectrum(c.shift, kChannels));
+        for (int i = 0; i < take.Frames() * CTakeFeatures::kMaxDims; ++i)
+            EXPECT_NEAR(drawn.Statics()[i], take.Statics()[i], c.tolerance) << c.shift << " at " << i;
     }
-    CTakeFeatures take;
-    ASSERT_EQ(10, take.Build(m, 0, 19, CTakeFeatures::kMaxFrames));
-    EXPECT_NEAR(8.0, PeakChannel(take, 3), 0.05);
-
-    CTakeFeatures up = take, down = take, still = take;
-    ASSERT_EQ(1, up.ShiftSpectrum(1.0f, kChannels));
-    ASSERT_EQ(1, down.ShiftSpectrum(-0.5f, kChannels));
-    ASSERT_EQ(1, still.ShiftSpectrum(0.0f, kChannels));
-    EXPECT_NEAR(9.0, PeakChannel(up, 3), 0.1);
-    EXPECT_NEAR(7.5, PeakChannel(down, 3), 0.1);
-    for (int d = 0; d < kCepstra; ++d) EXPECT_NEAR(take.Statics()[d], still.Statics()[d], 1e-3f) << "c" << d + 1;
-    // Loudness stays: the energy column is untouched.
-    for (int i = 0; i < take.Frames(); ++i)
-        EXPECT_EQ(take.Statics()[i * CTakeFeatures::kMaxDims + kCepstra],
-                  up.Statics()[i * CTakeFeatures::kMaxDims + kCepstra]);
     // A filter bank too small to hold the cepstra cannot be rebuilt.
-    EXPECT_EQ(0, up.ShiftSpectrum(1.0f, kCepstra));
+    EXPECT_EQ(0, BumpTake(8.0).ShiftSpectrum(1.0f, kCepstra));
 }
 
 // A recording played back keeps its pitch frame for frame, whatever the
@@ -316,9 +300,7 @@ TEST(SpeakerScorer, AnotherStretchNearlyAsLoudIsSearchedToo)
         int frames[CSpeakerScorer::kMaxSearchCentres] = {-1, -1};
         ASSERT_EQ(c.count, CSpeakerScorer::WaveformSearchFrames(levelDb.data(), 5, 55, 80, frames)) << c.what;
         EXPECT_EQ(10, frames[0]) << c.what;
-        if (c.count == 2) {
-            EXPECT_EQ(c.second, frames[1]) << c.what;
-        }
+        EXPECT_EQ(c.second, frames[1]) << c.what;
     }
 }
 
