@@ -8,14 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-const std::string kSep(1, CAnsiFileSystem::kSeparator);
-
-} // namespace
-
 TEST(AnsiFileSystem, AFolderIsJoinedWithOneSeparatorWhateverItsLastCharacter)
 {
+    const std::string kSep(1, CAnsiFileSystem::kSeparator);
     const struct {
         const char* what;
         std::string dir, joined;

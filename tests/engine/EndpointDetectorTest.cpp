@@ -13,55 +13,6 @@ namespace {
 
 using sonvera_test::kTakeSamples, sonvera_test::NoisyWord, sonvera_test::SyntheticWord;
 
-// The dialog's set: 11025 Hz, 240-sample frames every 80 samples.
-class EndpointDetectorTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(1, m_fx.Init(11025, 240, 80, 16, 19, kTakeSamples));
-        m_features.SetCapacity(m_fx.MaxFrames(), m_fx.Dims());
-        m_level.assign(m_fx.MaxFrames(), 0.0f);
-        ASSERT_EQ(1, m_epd.Init(11025, 240, 80, m_fx.MaxFrames(), SEndpointParams{60, 250, 200, 100000}));
-    }
-    SEndpointResult Detect(const std::vector<short>& take, int shortWord = 0)
-    {
-        const int frames = m_fx.Compute(take.data(), static_cast<int>(take.size()), m_features, m_level.data());
-        SEndpointResult r;
-        m_epd.Detect(m_level.data(), m_fx.SpectralSnrDb(), frames, take.data(), static_cast<int>(take.size()), shortWord, r);
-        return r;
-    }
-
-    CFeatureExtractor m_fx;
-    CEndpointDetector m_epd;
-    CFeatureMatrix m_features;
-    std::vector<float> m_level;
-};
-
-// Noise that grows 2.5-fold (8 dB) across the take, with the word late in it:
-// a threshold fixed on the quiet start would take the loud end for speech.
-std::vector<short> SwellingNoise()
-{
-    std::vector<short> take = SyntheticWord(kTakeSamples, 22000, 5000, 12000.0);
-    std::vector<short> noise(kTakeSamples, 0);
-    sonvera_test::AddNoise(noise, 60.0, 8);
-    for (int i = 0; i < kTakeSamples; ++i) {
-        const double grow = 0.6 + 0.9 * i / kTakeSamples;
-        take[i] = static_cast<short>(std::clamp(static_cast<int>(take[i] + grow * noise[i]), -32768, 32767));
-    }
-    return take;
-}
-
-// A cough, then a word broken by a 100 ms pause: the pause is bridged (up
-// to 250 ms), and the word, not the cough, is the strongest stretch.
-std::vector<short> CoughThenBrokenWord()
-{
-    std::vector<short> take = NoisyWord(14000, 3000, 8000.0, 16.0, 15);
-    const std::vector<short> cough = SyntheticWord(kTakeSamples, 2000, 1500, 2500.0);
-    const std::vector<short> rest = SyntheticWord(kTakeSamples, 18100, 3000, 8000.0);
-    for (int i = 0; i < kTakeSamples; ++i) take[i] = static_cast<short>(take[i] + cough[i] + rest[i]);
-    return take;
-}
-
 // `take` with white noise of `rms` LSB added over samples [start, start + length).
 std::vector<short> WithHiss(std::vector<short> take, int start, int length, double rms, uint64_t seed)
 {
@@ -72,21 +23,43 @@ std::vector<short> WithHiss(std::vector<short> take, int start, int length, doub
     return take;
 }
 
-// Room noise of 16 LSB, a breath (250 ms of 18 LSB), then a hiss (455 ms of
-// 145 LSB): the breath lies between the hold and the start levels over the
-// noise's floor, so the word starts with it; the hiss peaks about 21 dB
-// over the floor, under the 22 dB of a confident take.
-std::vector<short> BreathThenMarginalHiss()
-{
-    return WithHiss(WithHiss(NoisyWord(0, 0, 0.0, 16.0, 16), 11025, 2750, 18.0, 17), 13775, 5000, 145.0, 18);
-}
-
 } // namespace
 
 // A take and its verdict; where a word was put (samples first..last, -1: not
 // checked), the core must hold the middle half of it and little more.
-TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
+TEST(EndpointDetector, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
 {
+    // The dialog's set: 11025 Hz, 240-sample frames every 80 samples.
+    CFeatureExtractor fx;
+    ASSERT_EQ(1, fx.Init(11025, 240, 80, 16, 19, kTakeSamples));
+    CFeatureMatrix features;
+    features.SetCapacity(fx.MaxFrames(), fx.Dims());
+    std::vector<float> level(fx.MaxFrames());
+    CEndpointDetector epd;
+    ASSERT_EQ(1, epd.Init(11025, 240, 80, fx.MaxFrames(), SEndpointParams{60, 250, 200, 100000}));
+    auto detect = [&](const std::vector<short>& take, int shortWord) {
+        const int count = static_cast<int>(take.size());
+        const int frames = fx.Compute(take.data(), count, features, level.data());
+        SEndpointResult r;
+        epd.Detect(level.data(), fx.SpectralSnrDb(), frames, take.data(), count, shortWord, r);
+        return r;
+    };
+    // Noise that grows 2.5-fold (8 dB) across the take, with the word late in it:
+    // a threshold fixed on the quiet start would take the loud end for speech.
+    std::vector<short> swelling = SyntheticWord(kTakeSamples, 22000, 5000, 12000.0);
+    std::vector<short> noise(kTakeSamples, 0);
+    sonvera_test::AddNoise(noise, 60.0, 8);
+    for (int i = 0; i < kTakeSamples; ++i) {
+        const int noisy = static_cast<int>(swelling[i] + (0.6 + 0.9 * i / kTakeSamples) * noise[i]);
+        swelling[i] = static_cast<short>(std::clamp(noisy, -32768, 32767));
+    }
+    // A cough, then a word broken by a 100 ms pause: the pause is bridged (up
+    // to 250 ms), and the word, not the cough, is the strongest stretch.
+    std::vector<short> broken = NoisyWord(14000, 3000, 8000.0, 16.0, 15);
+    const std::vector<short> cough = SyntheticWord(kTakeSamples, 2000, 1500, 2500.0);
+    const std::vector<short> rest = SyntheticWord(kTakeSamples, 18100, 3000, 8000.0);
+    for (int i = 0; i < kTakeSamples; ++i)
+        broken[i] = static_cast<short>(broken[i] + cough[i] + rest[i]);
     const struct {
         const char* what;
         std::vector<short> take;
@@ -100,7 +73,7 @@ TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
         {"word in a silent room", SyntheticWord(kTakeSamples, 11025, 5000, 8000.0), 0, 1, kEpdOk, 11025, 16025},
         {"word in a quiet room", NoisyWord(11025, 5000, 8000.0, 16.0, 7), 0, 1, kEpdOk, 11025, 16025},
         {"word in a noisy room", NoisyWord(11025, 5000, 8000.0, 150.0, 7), 0, 1, kEpdOk, 11025, 16025},
-        {"word in swelling noise", SwellingNoise(), 0, 1, kEpdOk, 22000, 27000},
+        {"word in swelling noise", swelling, 0, 1, kEpdOk, 22000, 27000},
         // A few clipped peaks leave a word usable; a word clipped all through is too loud.
         {"clipped peaks", SyntheticWord(kTakeSamples, 11025, 5000, 60000.0), 0, 1, kEpdOk, 11025, 16025},
         {"clipping", SyntheticWord(kTakeSamples, 11025, 5000, 300000.0), 0, 0, kEpdTooLoud, -1, -1},
@@ -110,16 +83,23 @@ TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
         {"short word", NoisyWord(11025, 1700, 8000.0, 16.0, 10), 0, 0, kEpdLengthAbnormal, -1, -1},
         {"short word, flagged", NoisyWord(11025, 1700, 8000.0, 16.0, 10), 1, 1, kEpdOk, 11025, 12725},
         {"a click, flagged", SyntheticWord(kTakeSamples, 11025, 500, 8000.0), 1, 0, kEpdLengthAbnormal, -1, -1},
-        {"speech all through", SyntheticWord(kTakeSamples, 1000, 31000, 8000.0), 0, 0, kEpdLengthAbnormal, -1, -1},
+        {"speech all through", SyntheticWord(kTakeSamples, 1000, 31000, 8000.0),
+         0, 0, kEpdLengthAbnormal, -1, -1},
         {"cut by the start", NoisyWord(-2500, 5000, 8000.0, 16.0, 12), 0, 1, kEpdCutByEdge, -1, -1},
         {"little over the noise", NoisyWord(11025, 5000, 2000.0, 120.0, 13), 0, 1, kEpdLowSnr, 11025, 16025},
         // Only a few dB over white noise, but well out of its few channels' noise.
         {"a soft voice in white noise", NoisyWord(11025, 5000, 700.0, 120.0, 14), 0, 1, kEpdLowSnr, 11025, 16025},
-        {"a cough, then a broken word", CoughThenBrokenWord(), 0, 1, kEpdOk, 14000, 21100},
-        {"a breath, then a marginal hiss", BreathThenMarginalHiss(), 0, 1, kEpdLowSnr, 11025, 18775},
+        {"a cough, then a broken word", broken, 0, 1, kEpdOk, 14000, 21100},
+        // Room noise of 16 LSB, a breath (250 ms of 18 LSB), then a hiss (455 ms
+        // of 145 LSB): the breath lies between the hold and the start levels over
+        // the noise's floor, so the word starts with it; the hiss peaks about 21 dB
+        // over the floor, under the 22 dB of a confident take.
+        {"a breath, then a marginal hiss",
+         WithHiss(WithHiss(NoisyWord(0, 0, 0.0, 16.0, 16), 11025, 2750, 18.0, 17), 13775, 5000, 145.0, 18),
+         0, 1, kEpdLowSnr, 11025, 18775},
     };
     for (const auto& c : cases) {
-        const SEndpointResult r = Detect(c.take, c.shortWord);
+        const SEndpointResult r = detect(c.take, c.shortWord);
         EXPECT_EQ(c.speech, r.bSpeech) << c.what;
         EXPECT_EQ(c.error, r.nError) << c.what;
         if (c.first < 0 || !r.bSpeech) continue;
@@ -133,13 +113,12 @@ TEST_F(EndpointDetectorTest, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
         EXPECT_EQ(r.nCoreLast + 8, r.nLastFrame) << c.what;
     }
     // A word cut by the start begins at the first frame; a faint one says how faint.
-    EXPECT_EQ(0, Detect(cases[15].take).nFirstFrame);
-    EXPECT_LT(Detect(cases[16].take).fSnrDb, 22.0f);
-    const SEndpointResult soft = Detect(cases[17].take);
+    EXPECT_EQ(0, detect(cases[15].take, 0).nFirstFrame);
+    EXPECT_LT(detect(cases[16].take, 0).fSnrDb, 22.0f);
+    const SEndpointResult soft = detect(cases[17].take, 0);
     EXPECT_LT(soft.fSnrDb, 10.0f);
     EXPECT_GT(soft.fSpectralSnrDb, soft.fSnrDb + 3.0f);
     // Unusable framing and empty input are refused; unset parameters take the defaults.
-    CEndpointDetector epd;
     EXPECT_EQ(0, epd.Init(0, 240, 80, 100, SEndpointParams{60, 250, 200, 100000}));
     EXPECT_EQ(0, epd.Init(11025, 240, 0, 100, SEndpointParams{60, 250, 200, 100000}));
     ASSERT_EQ(1, epd.Init(11025, 240, 80, 100, SEndpointParams{0, 0, 0, 0}));

@@ -31,7 +31,6 @@ std::vector<float> TwoTones()
     return x;
 }
 
-// Mean square of x[from, to).
 double Power(const std::vector<short>& x, int from, int to)
 {
     double sum = 0.0;

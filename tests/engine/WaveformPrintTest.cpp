@@ -55,9 +55,9 @@ TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes
     // Through the evaluation's loudspeaker and room ("replay"), 1000 samples later.
     STakeConditionRecipe loudspeaker;
     ASSERT_TRUE(CTakeCondition::Find("replay", loudspeaker));
-    const std::vector<short> played = CTakeCondition::Make(std::vector<float>(enrolled.begin(), enrolled.end()),
-                                                           loudspeaker, kRate, kTakeSamples, 1000,
-                                                           sonvera_test::kRoomNoiseRms, 7);
+    const std::vector<float> speech(enrolled.begin(), enrolled.end());
+    const std::vector<short> played =
+        CTakeCondition::Make(speech, loudspeaker, kRate, kTakeSamples, 1000, sonvera_test::kRoomNoiseRms, 7);
     const struct {
         const char* what;
         std::vector<short> take;
