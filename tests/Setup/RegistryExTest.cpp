@@ -21,12 +21,10 @@ using namespace sonvera_test;
 using Names = std::vector<std::string>;
 
 std::vector<std::string> g_shown;   // the bodies of the message boxes shown
-std::string g_caption;              // the last one's caption
 
-void CaptureMessage(const char* body, const char* caption)
+void CaptureMessage(const char* body, const char*)
 {
     g_shown.emplace_back(body);
-    g_caption = caption;
 }
 
 void SetText(HKEY root, const std::string& path, const char* name = NULL, const char* value = "")
@@ -162,11 +160,6 @@ TEST_F(RegistryKeysTest, ListingsAndTheDepthFirstSearchIgnoringCase)
         ASSERT_EQ(c.shown != nullptr ? 1u : 0u, g_shown.size());
         if (c.shown != nullptr) {
             EXPECT_EQ(0u, g_shown[0].find(c.shown)) << g_shown[0];
-            // The caption is the system's own text for the code.
-            char text[256] = "";
-            FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, c.status,
-                           MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, NULL);
-            EXPECT_EQ(text, g_caption);
         }
     }
 
