@@ -56,11 +56,7 @@ const Row kRows[] = {
     {2245, "The password is shorter than required.", "CP"},
     {2351, "The computer name is invalid.", "Cr En De Ex GI CP"},
     {2452, "The operation is not allowed on the last administrative account..", "En"},
-    // Statuses no operation lists.
-    {1, "", ""},
-    {234, "", ""},
-    {2202, "", ""},
-    {0xFFFFFFFFul, "", ""},
+    {234, "", ""},   // a status no operation lists
 };
 
 bool Recognises(const Row& row, const OperationColumn& op)

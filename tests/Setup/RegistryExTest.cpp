@@ -60,10 +60,9 @@ protected:
     CRegistryEx reg{HKEY_CURRENT_USER};
 };
 
-// A failed open or check records its status; a successful check leaves the
-// fields alone. Checking a subkey descends from the current key and closes
-// the key it left; opening over a held key would lose it, so it is a misuse
-// that leaves the held key current.
+// A failed open or check records its status, a successful check leaves it.
+// Checking a subkey descends and closes the key left; opening over a held key
+// would lose it: a misuse that leaves the held key current.
 TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
 {
     EXPECT_EQ(1, reg.VerifyKey(m_key.Path()));
@@ -110,11 +109,9 @@ TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
     EXPECT_TRUE(HasValue(Sub("made"), "InChild"));
 }
 
-// A listing empties the array and names every subkey or value. A key that
-// cannot be opened or counted leaves the array as it was and shows nothing.
-// A name of 200 or more characters does not fit the name buffer, so its
-// enumeration step fails with ERROR_MORE_DATA after the shorter names, and
-// the failing call is shown.
+// A listing replaces the array's names; a key that cannot be opened or counted
+// leaves it and shows nothing. A name of 200 or more characters fails its
+// enumeration step (ERROR_MORE_DATA) after the shorter names, and is shown.
 TEST_F(RegistryKeysTest, ListingsAndTheDepthFirstSearchIgnoringCase)
 {
     const std::string longest(199, 'n');   // the longest name the buffer takes
@@ -231,10 +228,8 @@ Collection Of(std::initializer_list<Element> elements)
     return c;
 }
 
-// What a write leaves in the registry and in the "last" fields (shapes record
-// 1, a rectangle, or 2, a point, as the type), and a read of it into an object
-// holding something else. The collections are the archive's layout (tests/fw);
-// the list shows that they are stored as it.
+// What a write leaves in the registry and the "last" fields (a shape's type is
+// 1, rectangle, or 2, point), and a read into an object holding something else.
 TEST_F(RegistryValuesTest, EveryFamilyIsStoredAsItsLayoutAndReadsBack)
 {
     const auto expectStored = [this](const std::string& bytes, DWORD type, DWORD lastType, DWORD lastSize) {
@@ -298,9 +293,8 @@ TEST_F(RegistryValuesTest, EveryFamilyIsStoredAsItsLayoutAndReadsBack)
     EXPECT_EQ(CString('a', 199), text);
 }
 
-// A value a read cannot take (another type, or larger than the read's limit)
-// leaves the object as it was; only a too large one fails. A shape read
-// records its own size, every other read the value's.
+// A value a read cannot take (another type, or past the read's limit) leaves
+// the object; only a too large one fails. A shape read records its own size.
 TEST_F(RegistryValuesTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
 {
     const auto expectLeft = [this](int expected, int result, LONG status, DWORD size) {
@@ -352,9 +346,8 @@ TEST_F(RegistryValuesTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
     EXPECT_EQ(CString("default"), back);
 }
 
-// Arrays read back into the size they had on entry. The largest collection a
-// read can take back is 4096 bytes; a larger one is not stored at all. A
-// malformed one raises the archive's error and leaves the collection.
+// Arrays read back into their size on entry; a collection past the 4096 bytes
+// a read takes is not stored; a malformed one raises and leaves the collection.
 TEST_F(RegistryValuesTest, CollectionsPresenceDeletionAndRefusedWrites)
 {
     auto five = Of<CDWordArray, DWORD>({10, 20, 30, 40, 50});
@@ -393,9 +386,8 @@ TEST_F(RegistryValuesTest, CollectionsPresenceDeletionAndRefusedWrites)
     EXPECT_THROW(m_reg.Read("BrokenStrings", list), CArchiveException);
     EXPECT_EQ(Names{"keep"}, Items(list));
 
-    // The unsigned write gives the status itself and leaves the fields alone. A
-    // write the registry refuses (a key made read-only, a full hive) reports the
-    // refusal in the result and the status, and stores nothing.
+    // The unsigned write returns the status and leaves the fields alone. A
+    // refused write (a read-only key, a full hive) reports it and stores nothing.
     ASSERT_EQ(1, m_reg.Write("Gone", 1));
     EXPECT_EQ(1, m_reg.VerifyValue("Gone"));
     ExpectLast(ERROR_SUCCESS, 0, 0);

@@ -69,9 +69,8 @@ protected:
 
 const std::vector<int> kDefaults = {0, 0, 0, 1, 1, 1};
 
-// Every rewrite: the old file, the operation, and what the new file must be
-// made of (the new record's plain text at `changed`, the old bytes kept
-// around it), never shorter than the old one.
+// A rewrite: the old file, the operation, and the new record's plain text at
+// `changed`; the old bytes around it stay, and the file never gets shorter.
 struct Rewrite
 {
     const char* what;
@@ -179,9 +178,8 @@ TEST(SetupSecureBypass, KeyIsThePassPhraseUnderASeedOfLettersThenTheTime)
     EXPECT_TRUE(matched);
 }
 
-// One failing step per rewrite: the object and the file still agree. A
-// damaged file is refused with a file error naming it, by every operation
-// that reads the damaged part, and no write touches it.
+// One failing step per rewrite: the object and the file still agree. Every
+// operation that reads a damaged part refuses it, naming the file, untouched.
 TEST_F(SetupSecureTest, FailedRewritesDamagedAndMissingFilesLeaveTheFileAsItWas)
 {
     m_secure.SetBackupBypassKey("KEEP-THIS-KEY");

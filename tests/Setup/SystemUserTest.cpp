@@ -174,9 +174,8 @@ TEST_F(SystemUserCall, NewAccountIsAddedDisabledAtUserPrivilegeAndEnablingKeepsI
 }
 
 // ---- Wine's Netapi32.dll ----------------------------------------------------
-// Wine 8 keeps the accounts it adds in the memory of netapi32.dll and checks
-// password changes; what it lacks (NetUserSetInfo, flags, privileges, real
-// listings and groups) is covered above. It adds accounts: Wine only.
+// Wine keeps the accounts it adds in netapi32.dll's memory and checks
+// passwords; what it lacks is covered above. It adds accounts: Wine only.
 const char kRaisedInEnable[] = "Error in AccountCreate: Unspecified error.";
 
 class SystemUserWine : public ::testing::Test
@@ -198,8 +197,7 @@ protected:
         }
     }
 
-    // Each operation loads and releases Netapi32.dll, and with it Wine's
-    // accounts: holding the library keeps them from one operation to the next.
+    // Each operation loads and releases Netapi32.dll, and with it Wine's accounts.
     void KeepAccounts() { m_hKeptLibrary = LoadLibraryA("netapi32.dll"); }
 
     CSystemUser user;

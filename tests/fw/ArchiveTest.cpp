@@ -146,7 +146,7 @@ void ExpectRejected(const Bytes& bytes, const char* what, int cause = CArchiveEx
     EXPECT_EQ(collection.GetSize(), 1) << what;
 }
 
-TEST(Archive, ScalarsAreLittleEndianAndTruncatedOrOverlongDataIsRejected)
+TEST(Archive, TruncatedOrOverlongDataIsRejectedAndEachArchiveGoesOneWay)
 {
     ExpectRejected<CStringArray>({}, "no count");
     ExpectRejected<CStringArray>({0x01}, "half a count");
@@ -170,33 +170,13 @@ TEST(Archive, ScalarsAreLittleEndianAndTruncatedOrOverlongDataIsRejected)
     EXPECT_THROW(Load(list, Bytes{0x02, 0x00, 0x01, 'a', 0x09, 'b'}), CArchiveException);
     EXPECT_EQ(Items(list), std::vector<std::string>{"kept"});
 
-    CMemFile file;
-    {
-        CArchive ar(&file, CArchive::store);
-        ar << static_cast<BYTE>(0xAB) << static_cast<WORD>(0x1234) << static_cast<DWORD>(0x01020304)
-           << static_cast<LONG>(-2) << -3 << static_cast<short>(-4) << 7u << CString("ok");
-    }
-    const Bytes expected{0xAB, 0x34, 0x12, 0x04, 0x03, 0x02, 0x01, 0xFE, 0xFF, 0xFF, 0xFF,
-                         0xFD, 0xFF, 0xFF, 0xFF, 0xFC, 0xFF, 0x07, 0x00, 0x00, 0x00, 0x02, 'o', 'k'};
-    EXPECT_EQ(Bytes(file.GetBuffer(), file.GetBuffer() + file.GetSize()), expected);
-    file.SeekToBegin();
-    CArchive ar(&file, CArchive::load);
-    BYTE b = 0;
-    WORD w = 0;
-    DWORD d = 0;
-    LONG l = 0;
-    int i = 0;
-    short s = 0;
-    UINT u = 0;
-    CString text;
-    ar >> b >> w >> d >> l >> i >> s >> u >> text;
-    EXPECT_TRUE(b == 0xAB && w == 0x1234 && d == 0x01020304u && l == -2 && i == -3 && s == -4 && u == 7u);
-    EXPECT_EQ(text, "ok");
-    EXPECT_THROW(ar >> b, CArchiveException);
     // Each archive goes one way only.
-    EXPECT_THROW(ar << 1, CArchiveException);
+    CMemFile file;
+    CArchive loading(&file, CArchive::load);
+    EXPECT_THROW(loading << static_cast<BYTE>(1), CArchiveException);
     CArchive storing(&file, CArchive::store);
-    EXPECT_THROW(storing >> i, CArchiveException);
+    BYTE b = 0;
+    EXPECT_THROW(storing >> b, CArchiveException);
 }
 
 } // namespace

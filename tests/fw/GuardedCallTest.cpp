@@ -8,10 +8,8 @@
 namespace {
 
 const DWORD kOwnCode = 0xE0534E56;
-// What Wine's stand-in for an unimplemented function raises, with the names
-// of the library and the function (Wine reads them to say what was missing).
-// Raised here it comes from a frame that unwinds; Wine's own stub, which
-// does not, is met by the accounts' tests under Wine.
+// What Wine's stub for an unimplemented function raises, with the library's
+// and function's names; Wine's own stub is met by the accounts' Wine tests.
 const DWORD kWineStubCode = 0x80000100;
 
 void Raise(DWORD code, DWORD flags) noexcept

@@ -51,10 +51,8 @@ protected:
     const std::vector<std::wstring> onlyTheFile{L"slots.dat"};
 };
 
-// A clean change is written in place and leaves no journal. Then every call of
-// every step it made fails in turn, alone (the change is undone at once) and
-// with every later call of its step (the undoing fails too, and the next touch
-// undoes the change).
+// Every call of every step of a clean change fails in turn, alone (undone at
+// once) and with every later call of its step (undone at the next touch).
 TEST_F(RollbackJournalTest, WhicheverStepFailsOrCrashesTheFileKeepsItsOldBytes)
 {
     CFaultyFileSystem counted;

@@ -1,11 +1,6 @@
-// What every store keeps to, the user dictionary, the voice dictionary and
-// the secure settings marzet.dat alike:
-//   - only "not found" means absent: a failing existence check, or a file
-//     that appears between the check and the create, is never replaced;
-//   - two hosts changing the same store at once lose no update and get no
-//     error (a second process of this program is the second host);
-//   - what an interrupted rewrite left beside the store is gone the next time
-//     the store is touched.
+// What every store (user dictionary, voice dictionary, marzet.dat) keeps to:
+// an existing file is never replaced by a create, two hosts changing it at
+// once lose no update, and an interrupted rewrite's leftovers go.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -27,9 +22,8 @@ namespace {
 
 using namespace sonvera_test;
 
-// Changes each host makes: with the lock across processes taken out, every
-// store failed in every run at this count here (the voice dictionary passed
-// at 40, the secure settings one run of five at 20).
+// With the cross-process lock taken out, every store failed every run at this
+// count (the voice dictionary passed at 40).
 const int kChanges = 80;
 
 CString Name(char host, int i) { return CString(std::string(1, host) + std::to_string(i)); }
@@ -42,9 +36,8 @@ CSetupSecure::tagSecureSettings SettingsNumber(int i)
 
 std::string Model(char host, int change) { return PatternBytes(500 + change, host * 1000 + change); }
 
-// A store as a host sets it up (the file in the application folder, the call
-// that points an object at it and creates it when missing), the changes one
-// host makes, and the check that both hosts' changes are there.
+// A store: its file, the call that points an object at it (creating it when
+// missing), the changes one host makes, and the check that both hosts' are there.
 struct Store {
     const char* name;
     const char* file;
@@ -53,9 +46,8 @@ struct Store {
     void (*expectBoth)(const CString& folder);
 };
 
-// Host a changes the settings, host b the bypass key: each rewrite carries
-// the other record over, so a rewrite made from a stale read brings back the
-// other host's old value, which that host finds before its next change.
+// Host a changes the settings, host b the bypass key: a rewrite made from a
+// stale read brings back the other host's old value.
 void ChangeSecureSettings(const CString& folder, char host)
 {
     CSetupSecure secure;
@@ -85,8 +77,7 @@ void ExpectBothSecureSettings(const CString& folder)
     EXPECT_EQ(Name('b', kChanges - 1), secure.GetBackupBypassKey());
 }
 
-// Each host adds its own users; a rewrite made from a list read before the
-// other host's change loses that host's users.
+// A rewrite made from a stale list loses the other host's users.
 void AddUsers(const CString& folder, char host)
 {
     CAppUserDic dic;
@@ -107,9 +98,8 @@ void ExpectBothUsers(const CString& folder)
             EXPECT_LE(0, dic.VerifyUserInfo(Name(host, i))) << Name(host, i).str();
 }
 
-// Each host adds a user every fourth change and stores a new model for its
-// latest user in between; two additions at once must not take the same slot,
-// nor one host's crash recovery undo the other's change.
+// A user every fourth change and new models between: two additions at once
+// must not take one slot, nor one host's crash recovery undo the other's change.
 void ChangeModels(const CString& folder, char host)
 {
     CAppUserVoiceDic voice;
@@ -164,9 +154,8 @@ INSTANTIATE_TEST_SUITE_P(EveryStore, StoreTest, ::testing::ValuesIn(kStores),
                              return file.substr(0, file.find('.'));
                          });
 
-// A network share that blinks during the check answers with an error that is
-// not "not found", and a file may appear between the check and the create
-// (another host made it): either way the store is not started again empty.
+// A share that blinks during the existence check, or a file another host
+// makes between the check and the create: the store is never started anew.
 TEST_P(StoreTest, AnExistingFileIsNeverReplacedByACreate)
 {
     for (DWORD checkError : {DWORD(ERROR_BAD_NETPATH), DWORD(ERROR_FILE_NOT_FOUND)}) {
@@ -208,8 +197,7 @@ TEST_P(StoreTest, TwoHostsChangingItAtOnceLoseNoUpdate)
     GetParam().expectBoth(m_folder.Path());
 }
 
-// A rewrite cut off by a crash leaves its temporary file (a whole copy of the
-// store, or of a model) beside the file it was for.
+// A crash mid-rewrite leaves a temporary copy of the store or model beside it.
 TEST(StoreLeftovers, AreGoneTheNextTimeTheStoreIsTouched)
 {
     const struct {

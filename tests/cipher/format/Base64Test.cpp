@@ -31,9 +31,7 @@ std::string Decode(const std::string& text)
 TEST(Base64, EncodesStandardlyAndDecodesOnlyTheCanonicalFormWithinCapacity)
 {
     const std::pair<std::string, std::string> vectors[] = {
-        {"", ""},          {"f", "Zg=="},         {"fo", "Zm8="},
-        {"foo", "Zm9v"},   {"foob", "Zm9vYg=="},  {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"}, {std::string("\xfb\xff\xbf", 3), "+/+/"}};
+        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {std::string("\xfb\xff\xbf", 3), "+/+/"}};
     for (const auto& v : vectors) {
         EXPECT_EQ(Encode(v.first), v.second);
         EXPECT_EQ(Decode(v.second), v.first);
