@@ -14,12 +14,10 @@ class CRegistryValueGuard
 public:
     CRegistryValueGuard(HKEY root, const char* key, const char* name) : m_root(root), m_key(key), m_name(name)
     {
-        DWORD size = 0;
-        if (RegGetValueA(root, key, name, RRF_RT_ANY, &m_type, NULL, &size) != ERROR_SUCCESS)
-            return;
-        m_value.resize(size);
-        m_had = RegGetValueA(root, key, name, RRF_RT_ANY, &m_type, size > 0 ? &m_value[0] : NULL, &size) == 0;
-        m_value.resize(size);
+        char value[4096];   // the guarded values are paths and comments
+        DWORD size = sizeof value;
+        m_had = RegGetValueA(root, key, name, RRF_RT_ANY, &m_type, value, &size) == ERROR_SUCCESS;
+        m_value.assign(value, m_had ? size : 0);
     }
     ~CRegistryValueGuard()
     {

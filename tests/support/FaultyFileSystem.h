@@ -1,11 +1,8 @@
-// The one fault-injecting file system of the tests: the system's own calls,
-// counted, with a chosen step failing while a CFileSystemOverride holds it
-// (tests/support/FaultyZivazoIo.h hands it to ZivazoDi's file streams).
-//
-// A watched call is one on a path that contains the watched text, or on a
-// handle opened with such a path; with nothing watched every call is. Steps
-// are counted per watched call, so a clean run tells how many calls of each
-// step an operation makes, and FailCall fails exactly one of them.
+// The one fault-injecting file system of the tests (FaultyZivazoIo.h hands it
+// to ZivazoDi's streams): the system's calls, counted, with a chosen step
+// failing. A watched call is on a path containing the watched text, or on a
+// handle opened with one; with nothing watched every call is. A clean run
+// counts each step's calls, so that FailCall can fail exactly one of them.
 #pragma once
 
 #include <windows.h>
