@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <ostream>
 #include <string>
 
 #include "Setup/SetupSecure.h"
@@ -39,7 +38,6 @@ std::string Model(char host, int change) { return PatternBytes(500 + change, hos
 // A store: its file, the call that points an object at it (creating it when
 // missing), the changes one host makes, and the check that both hosts' are there.
 struct Store {
-    const char* name;
     const char* file;
     void (*open)(const CString& folder);
     void (*change)(const CString& folder, char host);
@@ -130,16 +128,13 @@ void ExpectBothModels(const CString& folder)
 }
 
 const Store kStores[] = {
-    {"user dictionary", "users.dic", [](const CString& folder) { CAppUserDic().SetUserDicFilePath(folder + "\\users.dic"); },
+    {"users.dic", [](const CString& folder) { CAppUserDic().SetUserDicFilePath(folder + "\\users.dic"); },
      AddUsers, ExpectBothUsers},
-    {"voice dictionary", "marzetuvd.dat", [](const CString& folder) { CAppUserVoiceDic().SetVoiceDicPath(folder); },
-     ChangeModels, ExpectBothModels},
-    {"secure settings", "marzet.dat",
-     [](const CString& folder) { CSetupSecure().SetSetupSecureFilePath(folder + "\\marzet.dat"); },
+    {"marzetuvd.dat", [](const CString& folder) { CAppUserVoiceDic().SetVoiceDicPath(folder); }, ChangeModels,
+     ExpectBothModels},
+    {"marzet.dat", [](const CString& folder) { CSetupSecure().SetSetupSecureFilePath(folder + "\\marzet.dat"); },
      ChangeSecureSettings, ExpectBothSecureSettings},
 };
-
-void PrintTo(const Store& store, std::ostream* out) { *out << store.name; }
 
 class StoreTest : public ::testing::TestWithParam<Store> {
 protected:
