@@ -196,6 +196,7 @@ TEST_F(FileTest, OnlyNotFoundMeansAbsentAndABriefSharingViolationIsWaitedOut)
     const std::pair<DWORD, int> cases[] = {
         {ERROR_FILE_NOT_FOUND, CFileException::none},     {ERROR_PATH_NOT_FOUND, CFileException::none},
         {ERROR_BAD_NETPATH, CFileException::badPath},     {ERROR_ACCESS_DENIED, CFileException::accessDenied},
+        {ERROR_NOT_READY, CFileException::hardIO},        {ERROR_NETNAME_DELETED, CFileException::genericException},
     };
     for (const auto& c : cases) {
         CFaultyFileSystem fs;
