@@ -160,6 +160,7 @@ const Damage kDamages[] = {
     {"nonce base changed", [](S g) { return Flip(g, 23); }, kAuth},
     {"first chunk's data changed", [](S g) { return Flip(g, kHeader); }, kAuth},
     {"first chunk's tag changed", [](S g) { return Flip(g, kHeader + kRecord - 1); }, kAuth},
+    {"last chunk's tag changed", [](S g) { return Flip(g, g.size() - 1); }, kAuth},
     {"cut in the header", [](S g) { return g.substr(0, 10); }, kFormat},
     {"header only", [](S g) { return g.substr(0, kHeader); }, kAuth},
     {"cut inside the first tag", [](S g) { return g.substr(0, kHeader + 15); }, kAuth},
