@@ -27,15 +27,11 @@ void CaptureMessage(const char* body, const char*)
     g_shown.emplace_back(body);
 }
 
+// Makes the key where it is missing, and sets the value (the default one when unnamed).
 void SetText(HKEY root, const std::string& path, const char* name = NULL, const char* value = "")
 {
-    HKEY key = NULL;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL));
-    if (name != NULL) {
-        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                                                static_cast<DWORD>(strlen(value) + 1)));
-    }
-    RegCloseKey(key);
+    const DWORD size = static_cast<DWORD>(strlen(value) + 1);
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(root, path.c_str(), name, REG_SZ, value, size));
 }
 
 bool HasValue(const std::string& path, const char* name)
