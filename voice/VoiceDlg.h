@@ -58,11 +58,12 @@ public:
 
     // Shows a hint in "LABEL_HINT" (and the tooltip when the skin asks for
     // it): a string resource, one used as a format with a text or a number, or
-    // the text itself.
+    // the text itself. Every hint passes through the last, which a derived
+    // dialog may follow.
     void SetLabelPrint(UINT nID);
     void SetLabelPrint(UINT nID, CString s);
     void SetLabelPrint(UINT nID, int n);
-    void SetLabelPrint(CString text);
+    virtual void SetLabelPrint(CString text);
 
     // 1 when the chosen pass phrase is not yet in the user's voice list.
     int VerifyCanRegisterVoicePassword();

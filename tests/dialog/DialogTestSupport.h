@@ -27,11 +27,6 @@
 
 namespace sonvera_test {
 
-inline std::string Recording(const std::string& name)
-{
-    return std::string(SONVERA_TEST_DATA) + "/fsdd/" + name + ".wav";
-}
-
 // The product installed in a scratch folder, as the installer and a host
 // leave it, for the time of one test.
 class CInstalledApp {
@@ -74,16 +69,6 @@ public:
     void AddUser(const char* id)
     {
         ASSERT_EQ(1, m_users.CreateUser("test user", id, "", "secret", 0, 1, 1, 1, ""));
-    }
-
-    // What a host does after a user's first enrolment ended with 1: the model
-    // of the engine's work file goes into a new slot, the nick into the voice list.
-    void StoreEnrolledModel(const char* id, const char* nick)
-    {
-        const CString certiKey = m_users.GetCertiKey(id);
-        m_voices.AddUser(id, certiKey);
-        m_voices.SetUserVoice(id, certiKey, nick);
-        m_users.SetVoiceList(id, nick);
     }
 
     CString ModelFile(const char* nick) const { return File("work\\") + nick + ".bin"; }
@@ -131,16 +116,13 @@ public:
         m_nPurpose = nPurpose;
         m_nVerifyRepeat = 3;
         m_nTimeScale = 5;
-        s_current = this;
-        m_hook = SetWindowsHookExA(WH_CALLWNDPROC, &CTestVoiceDlg::NoteHint, nullptr, GetCurrentThreadId());
-    }
-    ~CTestVoiceDlg() override
-    {
-        UnhookWindowsHookEx(m_hook);
-        s_current = nullptr;
     }
 
-    void QueueTake(const std::string& recording) { ASSERT_TRUE(m_takes.QueueFile(Recording(recording))); }
+    // A recording of tests/data/fsdd.
+    void QueueTake(const std::string& name)
+    {
+        ASSERT_TRUE(m_takes.QueueFile(std::string(SONVERA_TEST_DATA) + "/fsdd/" + name + ".wav"));
+    }
     size_t TakesLeft() const { return m_takes.QueuedTakes(); }
 
     // The skin button of the name, or null.
@@ -200,6 +182,11 @@ protected:
         m_prompts.push_back(strPath.Mid(strPath.ReverseFind('\\') + 1).str());
         return TRUE;
     }
+    void SetLabelPrint(CString text) override
+    {
+        m_hints.push_back(text.str());
+        CVoiceDlg::SetLabelPrint(text);
+    }
     void Wait(int nMs) override
     {
         if (m_onWait)
@@ -221,31 +208,7 @@ protected:
     }
 
 private:
-    static inline CTestVoiceDlg* s_current = nullptr;
-
-    // Every hint the dialog shows is set as the hint label's text.
-    static LRESULT CALLBACK NoteHint(int code, WPARAM wParam, LPARAM lParam)
-    {
-        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        CTestVoiceDlg* dialog = s_current;
-        if (code == HC_ACTION && dialog != nullptr && message->message == WM_SETTEXT) {
-            for (const auto& label : dialog->m_arrLabels)
-                if (label->m_hWnd == message->hwnd && label->GetName() == "LABEL_HINT")
-                    dialog->NoteHintText(reinterpret_cast<const char*>(message->lParam));
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-
-    // Wine may hand the hook one text twice; the dialog never shows the same
-    // hint twice in a row without another between.
-    void NoteHintText(const char* text)
-    {
-        if (m_hints.empty() || m_hints.back() != text)
-            m_hints.push_back(text);
-    }
-
     CTakeFileWaveIn m_takes;
-    HHOOK m_hook = nullptr;
 };
 
 // Acts on a running dialog from its own thread, as a CTimerScript: each step

@@ -189,7 +189,6 @@ TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTak
 {
     ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {1, 1, 0, 1, 1, 1}));
     m_engine.SetLabel("\x95\xCA\x82\xCC\x90\x6C");   // 別の人, the engine's reason
-    m_engine.SetEndpoints(62, 146, 80);                 // 0.45 s to 1.06 s
     m_engine.OnCall("VRE_CheckSexSpeech", &SaveEndPoints);
     CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
     dialog.m_strUserID = "taro";
@@ -328,7 +327,9 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
 {
     s_modelFile = m_app.ModelFile("aaj");
     ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), "enrolled model"));
-    m_app.StoreEnrolledModel("george", "aaj");
+    const CString certiKey = m_app.Users().GetCertiKey("george");
+    m_app.Voices().AddUser("george", certiKey);
+    m_app.Voices().SetUserVoice("george", certiKey, "aaj");
     ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), "someone else's"));
     m_engine.OnCall("VRE_Verify", &AdaptModel);
     ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
@@ -343,7 +344,7 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
     EXPECT_EQ(IDOK, RunFromRecord(dialog));
     EXPECT_EQ("enrolled model", fetched);
     ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), ""));
-    m_app.Voices().GetUserVoice("george", m_app.Users().GetCertiKey("george"), "aaj");
+    m_app.Voices().GetUserVoice("george", certiKey, "aaj");
     EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
 }
 

@@ -26,7 +26,6 @@ struct Script {
                                            {"VRE_GetbUpdate", 0}};
     std::map<std::string, void (*)()> hooks;
     std::string log, label, dir, nick;
-    int firstFrame = 40, lastFrame = 200, shift = 80;
 
     // The next scripted result of a function, or its default.
     int Next(const char* function)
@@ -110,13 +109,6 @@ int Script_Push(const char* function, int result)
 
 void Script_SetLabel(const char* text) { TheScript().label = text != nullptr ? text : ""; }
 
-void Script_SetEndpoints(int firstFrame, int lastFrame, int shift)
-{
-    TheScript().firstFrame = firstFrame;
-    TheScript().lastFrame = lastFrame;
-    TheScript().shift = shift;
-}
-
 void Script_OnCall(const char* function, void (*hook)(void))
 {
     if (function == nullptr)
@@ -127,17 +119,8 @@ void Script_OnCall(const char* function, void (*hook)(void))
         TheScript().hooks.erase(function);
 }
 
-// Copies the call log (NUL-terminated, cut to the buffer) and returns its full length.
-int Script_Log(char* buffer, int size)
-{
-    const std::string& log = TheScript().log;
-    if (buffer != nullptr && size > 0) {
-        const size_t copied = std::min(log.size(), static_cast<size_t>(size - 1));
-        log.copy(buffer, copied);
-        buffer[copied] = '\0';
-    }
-    return static_cast<int>(log.size());
-}
+// The call log, valid until the next call.
+const char* Script_Log(void) { return TheScript().log.c_str(); }
 
 // --- the engine's calls --------------------------------------------------------------
 
@@ -187,14 +170,13 @@ int VRE_CALL VRE_GetEndpointShort(const short* samples, int count, int bShortWor
 {
     return Logged(TheScript().Next(__func__), __func__, Samples(samples, count), bShortWord);
 }
+// Frames 62 to 146 of 80 samples: 0.45 s to 1.06 s.
 long long VRE_CALL VRE_GetEndpointValue(void)
 {
-    const Script& script = TheScript();
     Logged(1, __func__);
-    return static_cast<long long>(static_cast<unsigned long long>(static_cast<unsigned>(script.lastFrame)) << 32 |
-                                  static_cast<unsigned>(script.firstFrame));
+    return (146LL << 32) | 62;
 }
-int VRE_CALL VRE_GetShiftValue(void) { return Logged(TheScript().shift, __func__); }
+int VRE_CALL VRE_GetShiftValue(void) { return Logged(80, __func__); }
 int VRE_CALL VRE_GetErrorNumber(void) { return Logged(TheScript().Next(__func__), __func__); }
 int VRE_CALL VRE_CheckSexSpeech(const short* samples, int count, int index)
 {

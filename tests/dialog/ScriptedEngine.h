@@ -23,10 +23,6 @@ public:
         return std::all_of(results.begin(), results.end(), [&](int result) { return push(function, result) != 0; });
     }
     void SetLabel(const char* text) { Export<void (*)(const char*)>("Script_SetLabel")(text); }
-    void SetEndpoints(int firstFrame, int lastFrame, int shift)
-    {
-        Export<void (*)(int, int, int)>("Script_SetEndpoints")(firstFrame, lastFrame, shift);
-    }
     int Count(const char* function) const { return static_cast<int>(CallsOf({function}).size()); }
     // Has the hook called (on the caller's thread) whenever the function is called; null removes it.
     void OnCall(const char* function, void (*hook)())
@@ -37,9 +33,7 @@ public:
     // The calls of the given functions so far, in order, one "VRE_Name(arguments)" each.
     std::vector<std::string> CallsOf(std::initializer_list<const char*> functions) const
     {
-        const auto log = Export<int (*)(char*, int)>("Script_Log");
-        std::string text(static_cast<size_t>(log(nullptr, 0)) + 1, '\0');
-        log(&text[0], static_cast<int>(text.size()));
+        const std::string text = Export<const char* (*)()>("Script_Log")();
         std::vector<std::string> picked;
         for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
             const std::string call = text.substr(start, end - start);
