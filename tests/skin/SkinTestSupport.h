@@ -23,27 +23,6 @@ namespace sonvera_test
 {
 using ColourAt = std::function<COLORREF(int x, int y)>;
 
-// A 24-bit bitmap file of one colour: bottom-up rows padded to 4 bytes.
-inline bool WriteSolidBmp(const CString& path, int width, int height, COLORREF colour)
-{
-    const int rowBytes = (width * 3 + 3) & ~3;
-    const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    // 0x4D42: "BM".
-    const BITMAPFILEHEADER file{0x4D42, offset + static_cast<DWORD>(rowBytes * height), 0, 0, offset};
-    const BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
-    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
-    std::string row(static_cast<size_t>(rowBytes), '\0');
-    for (int x = 0; x < width; ++x) {
-        row[x * 3 + 0] = static_cast<char>(GetBValue(colour));
-        row[x * 3 + 1] = static_cast<char>(GetGValue(colour));
-        row[x * 3 + 2] = static_cast<char>(GetRValue(colour));
-    }
-    for (int y = 0; y < height; ++y)
-        bytes += row;
-    return WriteRaw(path.GetString(), bytes);
-}
-
 // A bitmap in memory with every pixel from the function.
 inline void MakeBitmap(CBitmap& bitmap, int width, int height, const ColourAt& colourAt)
 {
@@ -275,13 +254,16 @@ class SkinDialogTest : public ::testing::Test
 protected:
     static constexpr COLORREF kFace = RGB(128, 128, 128);
 
-    void SetUp() override { ASSERT_TRUE(WriteSolidBmp(m_skin.File("main.bmp"), 300, 260, kFace)); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(CopyFileA(SONVERA_TEST_DATA "/skin/grey.gif", m_skin.File("grey.gif"), FALSE));
+    }
 
-    // Writes skin.ini, its [SCREEN] section naming main.bmp first, and opens
+    // Writes skin.ini, its [SCREEN] section naming the face (300 x 260) first, and opens
     // the dialog with it, or loads it again when the dialog is open.
     void Load(const std::string& screenLines = "", const std::string& otherSections = "")
     {
-        ASSERT_TRUE(m_skin.WriteIni("[SCREEN]\r\nMAIN=main.bmp\r\n" + screenLines + otherSections));
+        ASSERT_TRUE(m_skin.WriteIni("[SCREEN]\r\nMAIN=grey.gif\r\n" + screenLines + otherSections));
         if (m_dialog.m_hWnd == nullptr)
             ASSERT_TRUE(m_dialog.Open(m_skin));
         else
