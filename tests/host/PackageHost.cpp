@@ -73,6 +73,13 @@ bool MenuOpensForTheHost()
     return window != nullptr;
 }
 
+// One line a check, for the package test's log.
+bool Report(const char* what, bool passed)
+{
+    std::printf("%s: %s\n", what, passed ? "ok" : "FAILED");
+    return passed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -84,29 +91,20 @@ int main(int argc, char** argv)
     const CString app = argv[1];
     CSetupFile setup;
     const CString previousApp = setup.GetAppPath();
-    int status = 1;
+    bool passed = false;
     try {
         setup.SetAppPath(app);
         setup.Initialize();
-        CStringArray words;
-        setup.GetAuthWordList(words);
-        std::printf("settings: skin \"%s\", %d words\n", setup.GetSkinCurrent().str().c_str(),
-                    static_cast<int>(words.GetSize()));
-
         CAppUserDic users;
         users.SetUserDicFilePath(app + "\\users.dat");
         CAppUserVoiceDic voices;
         voices.SetVoiceDicPath(app);
         const int added = users.CreateUser("Package Host", "tiny", "", "secret", 0, 1, 1, 1, "");
         voices.AddUser("tiny", users.GetCertiKey("tiny"));
-        std::printf("user: %s, password %s\n", added ? "added" : "NOT added",
-                    users.VerifyPassWord("tiny", "secret") != -1 ? "matches" : "DOES NOT MATCH");
-        const bool caught = FileErrorReachesHost(app);
-        std::printf("file error: %s\n", caught ? "caught by the host" : "NOT CAUGHT WITH ITS MESSAGE");
-        const bool texts = TextsCrossTheBoundary();
-        std::printf("texts: %s\n", texts ? "cross the boundary" : "DO NOT CROSS THE BOUNDARY");
-        const bool menu = MenuOpensForTheHost();
-        std::printf("menu: %s\n", menu ? "opens" : "DOES NOT OPEN");
+        passed = Report("user added, password matches", added && users.VerifyPassWord("tiny", "secret") != -1);
+        passed = Report("file error caught with its file", FileErrorReachesHost(app)) && passed;
+        passed = Report("texts cross the boundary", TextsCrossTheBoundary()) && passed;
+        passed = Report("menu opens", MenuOpensForTheHost()) && passed;
 
         CLeavingDlg dialog;
         dialog.m_pSetupFile = &setup;
@@ -117,13 +115,11 @@ int main(int argc, char** argv)
         dialog.m_nVerifyRepeat = 5;
         dialog.m_strUserID = "tiny";
         const INT_PTR result = dialog.DoModal();
-        std::printf("dialog: %s, end code %d\n", dialog.m_bWasReady ? "ready" : "NEVER READY",
-                    static_cast<int>(result));
-        status = added && caught && texts && menu && dialog.m_bWasReady && result == IDCANCEL ? 0 : 1;
+        passed = Report("dialog ready, then left", dialog.m_bWasReady && result == IDCANCEL) && passed;
     } catch (const CFileException& error) {
         std::printf("file error: %s\n", error.what());
     }
     if (!previousApp.IsEmpty())
         setup.SetAppPath(previousApp);
-    return status;
+    return passed ? 0 : 1;
 }
