@@ -26,19 +26,6 @@ HWND DriveChoice()
     return found;
 }
 
-// A double click on a line, as the mouse gives it to the list box.
-void DoubleClickLine(HWND choice, int line)
-{
-    HWND list = GetDlgItem(choice, IDC_LIST_DRIVES);
-    RECT item{};
-    SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&item));
-    const LPARAM at = MAKELPARAM(item.left + 4, (item.top + item.bottom) / 2);
-    SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageA(list, WM_LBUTTONUP, 0, at);
-    SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    SendMessageA(list, WM_LBUTTONUP, 0, at);
-}
-
 class BypassKeyOnDrive : public ::testing::Test {
 protected:
     void SetUp() override
@@ -91,7 +78,15 @@ protected:
                                                                 static_cast<WPARAM>(-1),
                                                                 reinterpret_cast<LPARAM>(line.c_str()));
                       ASSERT_NE(LB_ERR, index);
-                      DoubleClickLine(choice, static_cast<int>(index));
+                      // A double click on the line, as the mouse gives it to the list box.
+                      HWND list = GetDlgItem(choice, IDC_LIST_DRIVES);
+                      RECT item{};
+                      SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+                      const LPARAM at = MAKELPARAM(item.left + 4, (item.top + item.bottom) / 2);
+                      SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+                      SendMessageA(list, WM_LBUTTONUP, 0, at);
+                      SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+                      SendMessageA(list, WM_LBUTTONUP, 0, at);
                   });
         if (staysOpen)
             driver.When([&] { return DriveChoice() == nullptr; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });

@@ -35,7 +35,12 @@ public:
     {
         const CString app = m_folder.Path();
         CreateDirectoryA(app + "\\work", nullptr);
-        CopySkin();
+        CreateDirectoryA(app + "\\skin", nullptr);
+        CreateDirectoryA(app + "\\skin\\DEFAULT", nullptr);
+        for (const char* name : {"skin.ini", "main.bmp", "mask.bmp", "over.bmp", "down.bmp", "disabled.bmp"}) {
+            const std::string source = std::string(SONVERA_SOURCE_DIR) + "/skin/DEFAULT/" + name;
+            CopyFileA(source.c_str(), app + "\\skin\\DEFAULT\\" + name, FALSE);
+        }
         CIniFile ini(app + "\\marzet.ini");
         ini.WriteString("VOICE_RECOG_DLL", "Skin", "default");
         ini.WriteString("VOICE_RECOG_DLL", "Narration", "0");
@@ -84,17 +89,6 @@ public:
     }
 
 private:
-    void CopySkin()
-    {
-        const CString target = m_folder.File("skin");
-        CreateDirectoryA(target, nullptr);
-        CreateDirectoryA(target + "\\DEFAULT", nullptr);
-        for (const char* name : {"skin.ini", "main.bmp", "mask.bmp", "over.bmp", "down.bmp", "disabled.bmp"}) {
-            const std::string source = std::string(SONVERA_SOURCE_DIR) + "/skin/DEFAULT/" + name;
-            CopyFileA(source.c_str(), target + "\\DEFAULT\\" + name, FALSE);
-        }
-    }
-
     CTempFolder m_folder;
     CProgramKeyGuard m_programKey;
     CSetupFile m_setup;

@@ -36,15 +36,6 @@ protected:
             control.CutPicture(static_cast<CHoverButton::Picture>(i), m_sources[i], rect);
     }
 
-    // A button's look, asked for as the system does: an owner-draw request to the parent.
-    COLORREF DrawnColour(CHoverButton& button, UINT itemState)
-    {
-        return DrawnPixel(button, CPoint(5, 5), [&](HDC dc, const CRect& client) {
-            DRAWITEMSTRUCT item{ODT_BUTTON, 0, 0, ODA_DRAWENTIRE, itemState, button.m_hWnd, dc, client, 0};
-            m_dialog.SendMessage(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item));
-        });
-    }
-
     static void MoveOver(CWnd& control, int x, int y, UINT flags = 0)
     {
         control.SendMessage(WM_MOUSEMOVE, flags, MAKELPARAM(x, y));
@@ -83,7 +74,12 @@ TEST_F(SkinControlsTest, EachButtonStateShowsItsPicture)
         if (c.hover)
             MoveOver(button, 5, 5);
         ASSERT_EQ(c.hover, button.IsHover() != 0) << c.name;
-        EXPECT_EQ(c.expected, DrawnColour(button, c.itemState)) << c.name;
+        // The look, asked for as the system does: an owner-draw request to the parent.
+        const COLORREF drawn = DrawnPixel(button, CPoint(5, 5), [&](HDC dc, const CRect& client) {
+            DRAWITEMSTRUCT item{ODT_BUTTON, 0, 0, ODA_DRAWENTIRE, c.itemState, button.m_hWnd, dc, client, 0};
+            m_dialog.SendMessage(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item));
+        });
+        EXPECT_EQ(c.expected, drawn) << c.name;
     }
 }
 

@@ -18,8 +18,7 @@ namespace sonvera_test {
 
 struct FakeControl {
     DWORD id, type, maximum;
-    DWORD flags;   // MIXERCONTROL_CONTROLF_MULTIPLE for a control of several items
-    DWORD items;
+    DWORD items;   // several items: MIXERCONTROL_CONTROLF_MULTIPLE
     std::vector<DWORD> values;
 };
 
@@ -36,9 +35,9 @@ public:
 
     static FakeControl Volume(DWORD id, DWORD maximum, DWORD value)
     {
-        return FakeControl{id, MIXERCONTROL_CONTROLTYPE_VOLUME, maximum, 0, 0, {value}};
+        return FakeControl{id, MIXERCONTROL_CONTROLTYPE_VOLUME, maximum, 0, {value}};
     }
-    static FakeControl Mute(DWORD id) { return FakeControl{id, MIXERCONTROL_CONTROLTYPE_MUTE, 1, 0, 0, {0}}; }
+    static FakeControl Mute(DWORD id) { return FakeControl{id, MIXERCONTROL_CONTROLTYPE_MUTE, 1, 0, {0}}; }
 
     static CFakeMixer SoundCard()
     {
@@ -120,7 +119,7 @@ public:
             out.cbStruct = sizeof out;
             out.dwControlID = control.id;
             out.dwControlType = control.type;
-            out.fdwControl = control.flags;
+            out.fdwControl = control.items > 0 ? MIXERCONTROL_CONTROLF_MULTIPLE : 0;
             out.cMultipleItems = control.items;
             out.Bounds.dwMaximum = control.maximum;
         }
