@@ -154,7 +154,6 @@ public:
     using CVoiceDlg::m_comboWord;
     using CVoiceDlg::m_editID;
     using CVoiceDlg::m_editPassword;
-    using CVoiceDlg::m_nAttemptsLeft;
     using CVoiceDlg::m_nTake;
     using CVoiceDlg::m_nTick;
     using CVoiceDlg::m_nTimeScale;

@@ -151,7 +151,6 @@ TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUs
     // and before each of the four new takes.
     EXPECT_EQ(std::vector<std::string>(10, "1 / 3"), counters);
     EXPECT_EQ(2u, dialog.TakesLeft());
-    EXPECT_EQ(1, dialog.m_nAttemptsLeft);
     const std::vector<std::string>& hints = dialog.m_hints;
     EXPECT_EQ(4, Count(hints, IDS_HINT_REJECTED));
     EXPECT_EQ(1, Count(hints, IDS_HINT_READ_ONCE_MORE));

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -78,18 +79,6 @@ std::string Samples(const short* samples, int count)
     return std::to_string(count) + ",peak=" + std::to_string(peak);
 }
 
-void WriteModelFile()
-{
-    const Script& script = TheScript();
-    const std::string folder = script.dir + "\\work";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string path = folder + "\\" + script.nick + ".bin";
-    if (FILE* file = std::fopen(path.c_str(), "wb")) {
-        std::fputs("scripted model\n", file);
-        std::fclose(file);
-    }
-}
-
 }  // namespace
 
 extern "C" {
@@ -109,15 +98,7 @@ int Script_Push(const char* function, int result)
 
 void Script_SetLabel(const char* text) { TheScript().label = text != nullptr ? text : ""; }
 
-void Script_OnCall(const char* function, void (*hook)(void))
-{
-    if (function == nullptr)
-        return;
-    if (hook != nullptr)
-        TheScript().hooks[function] = hook;
-    else
-        TheScript().hooks.erase(function);
-}
+void Script_OnCall(const char* function, void (*hook)(void)) { TheScript().hooks[function] = hook; }
 
 // The call log, valid until the next call.
 const char* Script_Log(void) { return TheScript().log.c_str(); }
@@ -190,9 +171,10 @@ const char* VRE_CALL VRE_GetLabelString(void)
 
 int VRE_CALL VRE_Train(void)
 {
-    const int trained = TheScript().Next(__func__);
-    if (trained)
-        WriteModelFile();
+    Script& script = TheScript();
+    const int trained = script.Next(__func__);
+    if (trained)   // a model where the engine writes its own
+        std::ofstream(script.dir + "\\work\\" + script.nick + ".bin") << "scripted model\n";
     return Logged(trained, __func__);
 }
 int VRE_CALL VRE_VCopy(void) { return Logged(TheScript().Next(__func__), __func__); }

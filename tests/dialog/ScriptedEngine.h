@@ -24,7 +24,7 @@ public:
     }
     void SetLabel(const char* text) { Export<void (*)(const char*)>("Script_SetLabel")(text); }
     int Count(const char* function) const { return static_cast<int>(CallsOf({function}).size()); }
-    // Has the hook called (on the caller's thread) whenever the function is called; null removes it.
+    // Has the hook called (on the caller's thread) whenever the function is called.
     void OnCall(const char* function, void (*hook)())
     {
         Export<void (*)(const char*, void (*)())>("Script_OnCall")(function, hook);

@@ -186,18 +186,18 @@ protected:
     void TearDown() override { CMachineIdentity::ResetSources(); }
 };
 
+// The registry's MachineGuid is read from the 64-bit view and trimmed; an
+// unreadable registry gives no key.
 TEST_F(InstallationIdTest, TheRegistrysMachineGuidIsReadFromThe64BitViewAndTrimmed)
 {
-    CInstalledRegistry registry;
-    CRegistryOverride scope(registry);
-    CString certiKey;
-    ASSERT_EQ(1, CAppUserDic().CreateCertiKey("Carol", certiKey));
-    EXPECT_EQ("4c4c4544-0042-3510-8052-b4c04f4e4d32Carol", certiKey.str());
-    EXPECT_TRUE(registry.openedWith64BitView);
-}
-
-TEST_F(InstallationIdTest, AnUnreadableRegistryGivesNoKey)
-{
+    {
+        CInstalledRegistry registry;
+        CRegistryOverride scope(registry);
+        CString certiKey;
+        ASSERT_EQ(1, CAppUserDic().CreateCertiKey("Carol", certiKey));
+        EXPECT_EQ("4c4c4544-0042-3510-8052-b4c04f4e4d32Carol", certiKey.str());
+        EXPECT_TRUE(registry.openedWith64BitView);
+    }
     for (const auto call : {sonvera_test::CFaultyRegistry::openKey, sonvera_test::CFaultyRegistry::queryValue}) {
         sonvera_test::CFaultyRegistry registry;
         registry.Fail(call, ERROR_ACCESS_DENIED);
