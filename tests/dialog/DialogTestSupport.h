@@ -78,8 +78,7 @@ public:
 
     CString ModelFile(const char* nick) const { return File("work\\") + nick + ".bin"; }
 
-    // The lines of result.log.
-    std::vector<std::string> LogLines() const
+    std::vector<std::string> LogLines() const   // of result.log
     {
         const std::string text = ReadRaw(File("result.log").str());
         std::vector<std::string> lines;
@@ -119,7 +118,6 @@ public:
     }
     size_t TakesLeft() const { return m_takes.QueuedTakes(); }
 
-    // The skin button of the name, or null.
     HWND Button(const char* name) const
     {
         for (const auto& button : m_arrButtons)

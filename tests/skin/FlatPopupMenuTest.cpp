@@ -30,8 +30,7 @@ public:
 
     CTestMenu() { EXPECT_TRUE(Create(GetModuleHandleA(nullptr), kIconStrip)); }
 
-    // The middle of the item's row, on the screen.
-    POINT ItemOnScreen(int index) const
+    POINT ItemOnScreen(int index) const   // the middle of its row
     {
         POINT point{30, m_Items[index].nTop + m_Items[index].nHeight / 2};
         ClientToScreen(m_hWnd, &point);

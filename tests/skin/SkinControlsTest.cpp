@@ -198,8 +198,6 @@ TEST_F(SkinControlsTest, ALabelThatDoesNotFitScrollsByCharacterAndWraps)
     EXPECT_EQ(CString("Hi"), label.GetPaintText());
     label.SetText("ABCDEFGHIJ");
     ASSERT_TRUE(label.IsTimerRunning());
-    ASSERT_GT(label.GetVisibleLength(), 2);
-    ASSERT_LT(label.GetVisibleLength(), 10);
     EXPECT_EQ(CString("ABCDEFGHIJ"), label.GetPaintText());
     for (int step = 0; step < 4; ++step)
         label.SendMessage(WM_TIMER, 1);

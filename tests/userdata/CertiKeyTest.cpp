@@ -220,7 +220,6 @@ TEST(CertiKeyOnThisComputer, IsTheAdapterAddressOrTheInstallationIdentifierAndSt
     CString key, again;
     ASSERT_EQ(1, dic.CreateCertiKey("Alice", key)) << "neither an adapter address nor MachineGuid";
     EXPECT_EQ((address.empty() ? installation : address) + "Alice", key.str());
-    EXPECT_EQ(address.empty() ? 36u : 12u, (address.empty() ? installation : address).size());
     ASSERT_EQ(1, dic.CreateCertiKey("Alice", again));
     EXPECT_EQ(key.str(), again.str());
 }
