@@ -81,7 +81,8 @@ protected:
                       // A double click on the line, as the mouse gives it to the list box.
                       HWND list = GetDlgItem(choice, IDC_LIST_DRIVES);
                       RECT item{};
-                      SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+                      SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index),
+                                   reinterpret_cast<LPARAM>(&item));
                       const LPARAM at = MAKELPARAM(item.left + 4, (item.top + item.bottom) / 2);
                       SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
                       SendMessageA(list, WM_LBUTTONUP, 0, at);

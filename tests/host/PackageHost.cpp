@@ -101,7 +101,8 @@ int main(int argc, char** argv)
         voices.SetVoiceDicPath(app);
         const int added = users.CreateUser("Package Host", "tiny", "", "secret", 0, 1, 1, 1, "");
         voices.AddUser("tiny", users.GetCertiKey("tiny"));
-        passed = Report("user added, password matches", added && users.VerifyPassWord("tiny", "secret") != -1);
+        const bool matches = users.VerifyPassWord("tiny", "secret") != -1;
+        passed = Report("user added, password matches", added && matches);
         passed = Report("file error caught with its file", FileErrorReachesHost(app)) && passed;
         passed = Report("texts cross the boundary", TextsCrossTheBoundary()) && passed;
         passed = Report("menu opens", MenuOpensForTheHost()) && passed;
