@@ -16,6 +16,7 @@ using namespace sonvera_test;
 class CLayoutDlg : public CTestVoiceDlg {
 public:
     using CTestVoiceDlg::CTestVoiceDlg;
+    using CSkinDlg::m_arrLabels;
 
     bool LabelShown(const char* name) const
     {
@@ -36,7 +37,7 @@ public:
 using V = CVoiceDlg;
 
 // Each layout is shown once it is set up, and the two a customer sees most
-// are saved as screenshots for a person to look at.
+// are saved as screenshots for a person to look at, in the default skin.
 TEST(DialogLayout, ShowsTheControlsOfItsMethod)
 {
     const struct {
@@ -84,6 +85,15 @@ TEST(DialogLayout, ShowsTheControlsOfItsMethod)
                                   dialog.Hint());
                         if (c.screenshot != nullptr) {
                             EXPECT_TRUE(SaveScreenshot(dialog.m_hWnd, c.screenshot));
+                            // The default skin: nine labels, a 480 x 360 window with rounded corners.
+                            EXPECT_EQ(9u, dialog.m_arrLabels.size());
+                            CRect window;
+                            dialog.GetWindowRect(&window);
+                            EXPECT_EQ(CSize(480, 360), window.Size());
+                            CRgn outline;
+                            outline.CreateRectRgn(0, 0, 0, 0);
+                            EXPECT_NE(ERROR, GetWindowRgn(dialog.m_hWnd, outline));
+                            EXPECT_FALSE(outline.PtInRegion(0, 0));
                         }
                         EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
                     });

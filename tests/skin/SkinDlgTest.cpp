@@ -1,4 +1,4 @@
-// The skin dialog at run time, and the default skin.
+// The skin dialog at run time: controls by name, callbacks and painting.
 #include <gtest/gtest.h>
 
 #include "fw/ClientDC.h"
@@ -150,25 +150,5 @@ TEST_F(SkinDlgTest, PaintingDrawsTheFaceAndTheWavePanelAsAskedFor)
     m_dialog.DrawWaveRect(0);
     CClientDC dc(m_dialog.m_hWnd);
     EXPECT_EQ(kPanel, dc.GetPixel(50, 50));
-}
-
-// The default skin as the voice dialog opens it (whose tests show it in each
-// layout, with screenshots).
-TEST(DefaultSkin, HoldsEveryControlTheVoiceDialogNamesInARoundedWindow)
-{
-    CTestSkinDlg dialog;
-    // The source tree stands in for the application folder: it holds skin\DEFAULT.
-    dialog.SetSkinFile("default", "Sonver", SONVERA_APP_FOLDER);
-    ASSERT_TRUE(dialog.Create(IDD_VOICE_DIALOG));
-    EXPECT_EQ(3u, dialog.m_arrButtons.size());
-    EXPECT_EQ(9u, dialog.m_arrLabels.size());
-    EXPECT_EQ(2u, dialog.m_arrProgress.size());
-    for (int id = 5000; id <= 5002; ++id)
-        EXPECT_EQ(1, dialog.IsEnabled(id)) << id;
-    EXPECT_EQ(CSize(480, 360), dialog.WindowSize());
-    CRgn outline;
-    ASSERT_TRUE(dialog.GetOutline(outline));
-    EXPECT_FALSE(outline.PtInRegion(0, 0));
-    EXPECT_TRUE(outline.PtInRegion(240, 180));
 }
 } // namespace
