@@ -1,12 +1,10 @@
 // Shift-JIS paths, as the dialog passes them: "能" (0x94 0x5C) ends in the
 // code of the backslash, which is no separator there.
 #include "AnsiFileSystem.h"
-#include "EngineTestData.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 TEST(AnsiFileSystem, AFolderIsJoinedWithOneSeparatorWhateverItsLastCharacter)
 {
@@ -29,27 +27,4 @@ TEST(AnsiFileSystem, AFolderIsJoinedWithOneSeparatorWhateverItsLastCharacter)
         EXPECT_EQ(c.joined.size() == c.dir.size() + 4 && !c.dir.empty(), CAnsiFileSystem::EndsWithSeparator(c.dir))
             << c.what;
     }
-}
-
-TEST(AnsiFileSystem, ReplacePutsTheNewFileInPlaceOrLeavesBothAsTheyWere)
-{
-    // "日本" in Shift-JIS.
-    const std::string dir = sonvera_test::MakeTempDir("replace") + "/\x93\xFA\x96\x7B";
-    ASSERT_TRUE(CAnsiFileSystem::MakeFolder(dir));
-    ASSERT_TRUE(CAnsiFileSystem::MakeFolder(dir)) << "an existing folder is fine";
-    const std::string path = dir + "/aaj.bin", tmp = path + ".tmp";
-    using Bytes = std::vector<unsigned char>;
-    ASSERT_TRUE(sonvera_test::WriteBytes(path, {1, 2, 3}));
-    ASSERT_TRUE(sonvera_test::WriteBytes(tmp, {7, 8, 9}));
-    ASSERT_TRUE(CAnsiFileSystem::Replace(tmp, path));
-    EXPECT_EQ((Bytes{7, 8, 9}), sonvera_test::ReadBytes(path));
-    EXPECT_TRUE(sonvera_test::ReadBytes(tmp).empty());
-    // Without a finished temporary file the old one stays as it was.
-    EXPECT_FALSE(CAnsiFileSystem::Replace(tmp, path));
-    EXPECT_EQ((Bytes{7, 8, 9}), sonvera_test::ReadBytes(path));
-    // Into a folder that does not exist nothing moves.
-    ASSERT_TRUE(sonvera_test::WriteBytes(tmp, {5}));
-    EXPECT_FALSE(CAnsiFileSystem::Replace(tmp, dir + "/missing/aaj.bin"));
-    EXPECT_EQ(Bytes{5}, sonvera_test::ReadBytes(tmp));
-    EXPECT_FALSE(CAnsiFileSystem::MakeFolder(dir + "/missing/work"));
 }

@@ -222,8 +222,11 @@ TEST(SpeakerModel, SaveReplacesTheFileEvenUnderAReaderAndLoadReadsItBack)
     bytes.resize(CSpeakerModel::kMaxFileSize + 10, 0);
     ASSERT_TRUE(sonvera_test::WriteBytes(path, bytes));
     EXPECT_EQ(0, m.Load(path));
-    // A folder that does not exist cannot take the file.
+    // A folder that does not exist cannot take the file, nor can a folder
+    // in the file's place (the new file is written, then cannot replace it).
     EXPECT_EQ(0, second.Save(dir + "/missing/aaj.bin"));
+    EXPECT_EQ(0, second.Save(dir));
+    EXPECT_TRUE(sonvera_test::ReadBytes(dir + ".tmp").empty());
 #ifdef __linux__
     // A disk that fills up while the new file is written (its writes buffered,
     // its flush refused) leaves the old model in place.

@@ -38,13 +38,10 @@ TEST(TakeChecker, PlausibleSpeechIsVoicedAndChangingAndEachVerdictHasItsReason)
         float voiced, slope;
         CTakeChecker::EVerdict verdict;
     } cases[] = {
-        {"hiss: nothing voiced", 0.0f, 1.0f, CTakeChecker::kNotSpeech},
         {"just under the voiced share", 0.09f, 1.0f, CTakeChecker::kNotSpeech},
         {"at the voiced share", 0.1f, 1.0f, CTakeChecker::kTakeOk},
-        {"a whistle: voiced, spectrum still", 1.0f, 0.3f, CTakeChecker::kNotSpeech},
         {"just under the change", 1.0f, 0.5f, CTakeChecker::kNotSpeech},
         {"just over the change", 1.0f, 0.6f, CTakeChecker::kTakeOk},
-        {"a word of fricatives", 0.17f, 0.75f, CTakeChecker::kTakeOk},
     };
     CTakeChecker checker;
     ASSERT_EQ(1, checker.Init());
@@ -72,7 +69,6 @@ TEST(TakeChecker, TheSameWordStaysWithinTheRatioOfTheEarlierTakesAndTheirCourse)
         {"just inside", 1.2f, {0.0f}, 11.9f, 1.19f, CTakeChecker::kTakeOk},
         {"just outside", 1.2f, {0.0f}, 12.1f, 1.21f, CTakeChecker::kOtherWord},
         {"the mean over the takes counts", 1.2f, {0.0f, 30.0f}, 6.0f, 1.5f, CTakeChecker::kOtherWord},
-        {"near all of them", 1.2f, {0.0f, 10.0f}, 5.0f, 0.5f, CTakeChecker::kTakeOk},
         {"a looser ratio", 1.6f, {0.0f}, 15.0f, 1.5f, CTakeChecker::kTakeOk},
     };
     for (const auto& c : cases) {

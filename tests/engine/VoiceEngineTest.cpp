@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <iterator>
@@ -20,8 +19,6 @@ namespace {
 
 using sonvera_test::FsddTake, sonvera_test::kTakeSamples, sonvera_test::NoisyWord;
 using Setup = SDialogEngineSetup;
-
-const double kPi = 3.14159265358979323846;
 
 class VoiceEngineTest : public ::testing::Test {
 protected:
@@ -160,22 +157,9 @@ TEST_F(VoiceEngineTest, EveryKindOfTakeGetsItsResultAndNumber)
 
 // George's "zero" through a user's life with the dialog's calls: enrolment
 // with refused takes, the take check, logins of his and of other speakers,
-// adaptation, a damaged model, and the model the version 5 engine wrote.
+// adaptation and a damaged model.
 TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationToDamage)
 {
-    // George's fresh takes 5..9 are no replays and get in (four at least).
-    auto genuineLogins = [&] {
-        std::vector<double> scores;
-        int accepted = 0;
-        for (int take = 5; take <= 9; ++take) {
-            const SVerdict v = VerifyTake(George(take, 0.0, 0, 16.0, 200 + take));
-            EXPECT_EQ(1, v.copy) << "a fresh take is no replay: " << take;
-            accepted += v.accepted == 1 ? 1 : 0;
-            scores.push_back(v.score);
-        }
-        EXPECT_GE(accepted, 4);
-        return scores;
-    };
     {
         SCOPED_TRACE("enrolment");
         DialogSetUp(Setup::kModeEnrol);
@@ -216,37 +200,30 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         EXPECT_GT(m.templatePitch[0], 60.0f);
     }
     {
-        // Hiss has no voice, a whistle does not change; words pass, also
-        // jackson's "six", voiced for as little as a sixth of its frames.
+        // Hiss has no voice: the take check refuses it, and a refused take is
+        // not verified.
         SCOPED_TRACE("the take check");
-        std::vector<short> hiss(kTakeSamples, 0), burst(8000, 0), whistle(kTakeSamples, 0);
+        std::vector<short> hiss(kTakeSamples, 0), burst(8000, 0);
         sonvera_test::AddNoise(burst, 3000.0, 21);
         std::copy(burst.begin(), burst.end(), hiss.begin() + 9000);
         sonvera_test::AddNoise(hiss, 16.0, 22);
-        for (int i = 0; i < 10000; ++i)   // 1 kHz
-            whistle[6000 + i] = static_cast<short>(3000.0 * std::sin(2.0 * kPi * 1000.0 * i / 11025.0));
-        sonvera_test::AddNoise(whistle, 16.0, 23);
-        const struct {
-            const char* what;
-            std::vector<short> take;
-            int passes;
-        } cases[] = {
-            {"whistle", whistle, 0},
-            {"george's zero", George(7), 1},
-            {"jackson's six", FsddTake("6_jackson_15"), 1},
-            {"hiss", hiss, 0},
-        };
         DialogSetUp(Setup::kModeVerify);
-        for (const auto& c : cases) {
-            ASSERT_NE(0, VRE_GetEndpointShort(c.take.data(), kTakeSamples, 0)) << c.what;
-            EXPECT_EQ(c.passes, VRE_CheckSexSpeech(c.take.data(), kTakeSamples, 0) != 0 ? 1 : 0) << c.what;
-            EXPECT_EQ(c.passes != 0, std::strlen(VRE_GetLabelString()) == 0) << c.what;
-        }
-        EXPECT_EQ(0, VRE_Verify()) << "a refused take is not verified";
+        ASSERT_NE(0, VRE_GetEndpointShort(hiss.data(), kTakeSamples, 0));
+        EXPECT_EQ(0, VRE_CheckSexSpeech(hiss.data(), kTakeSamples, 0));
+        EXPECT_EQ(0, VRE_Verify());
     }
     {
         SCOPED_TRACE("logins");
-        const std::vector<double> genuine = genuineLogins();
+        // George's fresh takes 5..9 are no replays and get in (four at least).
+        std::vector<double> genuine;
+        int accepted = 0;
+        for (int take = 5; take <= 9; ++take) {
+            const SVerdict v = VerifyTake(George(take, 0.0, 0, 16.0, 200 + take));
+            EXPECT_EQ(1, v.copy) << "a fresh take is no replay: " << take;
+            accepted += v.accepted == 1 ? 1 : 0;
+            genuine.push_back(v.score);
+        }
+        EXPECT_GE(accepted, 4);
         std::vector<double> impostor;
         int falseAccepts = 0;
         for (const char* other : {"jackson", "nicolas"})
@@ -322,21 +299,6 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         ASSERT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0));
         ASSERT_NE(0, VRE_CheckSexSpeech(s.data(), kTakeSamples, 0));
         EXPECT_EQ(0, VRE_Verify());
-    }
-    {
-        // Enrolled as above by the version 5 engine: it still verifies its
-        // speaker and knows its enrolment takes' replays, by the print
-        // version 5 kept of each; verification leaves the file.
-        SCOPED_TRACE("the version 5 engine's model");
-        const std::string v5Path = sonvera_test::EngineDataPath("george-zero-v5.bin");
-        const std::vector<unsigned char> v5 = sonvera_test::ReadBytes(v5Path);
-        ASSERT_FALSE(v5.empty());
-        ASSERT_TRUE(sonvera_test::WriteBytes(ModelPath(), v5));
-        genuineLogins();
-        for (int take = 0; take <= 4; ++take) {
-            EXPECT_EQ(0, VerifyTake(George(take, 3.0, 1103, 24.0, 900 + take)).copy) << take;
-        }
-        EXPECT_EQ(v5, sonvera_test::ReadBytes(ModelPath()));
     }
 }
 

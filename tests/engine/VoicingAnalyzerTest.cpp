@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -29,7 +28,6 @@ TEST(VoicingAnalyzer, FindsThePitchOfAVoicedWordNoneInNoiseAndNothingOutsideTheT
     EXPECT_EQ(0.0f, voiced);
     EXPECT_EQ(0.0f, hz);
     EXPECT_EQ(201, va.TrackLength());
-    EXPECT_EQ(0.0f, *std::max_element(va.Track(), va.Track() + va.TrackLength()));
     sonvera_test::AddNoise(noise, 2000.0, 11);
     va.Analyse(noise.data(), 33075, 0, 400, voiced, hz);
     EXPECT_LT(voiced, 0.1f);

@@ -69,7 +69,6 @@ TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes
         {"played through a loudspeaker into a room, 1000 samples later", played, 1000, 0.3f, 1.0f},
         {"the digital copy looked for too near its own place (200 signs of 555)", copy, 200, 0.0f, 0.25f},
         {"another take of the word by the same speaker", sonvera_test::FsddTake("0_george_1"), 1000, 0.0f, 0.25f},
-        {"another speaker's take of the word", sonvera_test::FsddTake("0_jackson_0"), 1000, 0.0f, 0.25f},
         {"silence", std::vector<short>(kTakeSamples, 0), 1000, 0.0f, 0.25f},
         {"a take too short to hold the print", std::vector<short>(kFirst + 1500, 100), 1000, 0.0f, 0.0f},
     };
