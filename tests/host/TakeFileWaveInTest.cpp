@@ -75,7 +75,6 @@ TEST(TakeFile, EachStartConsumesTheNextTakeAndOnlyMono16BitPcmIsQueued)
     source.QueueSamples(std::vector<short>(50000, -9));
     EXPECT_EQ(RecordOneTake(source).samples[50], 7);
     EXPECT_EQ(RecordOneTake(source).samples.back(), -9);
-    EXPECT_EQ(source.QueuedTakes(), 0u);
     EXPECT_EQ(RecordOneTake(source).started, 0);   // nothing left to play
 
     // Files that are not mono 16-bit PCM are refused.

@@ -33,7 +33,6 @@ TEST(AccessLog, LinesNameTimeUserPurposeAndVerdict)
         {leap, "x", 2, 5, "[24-02-29 12:00:59] x : Decrypt : Accept"},
         {leap, "x", 3, 0, "[24-02-29 12:00:59] x : Setting : Denied"},
         {leap, "x", 4, 1, "[24-02-29 12:00:59] x : User : Accept"},
-        {leap, "x", 7, 1, "[24-02-29 12:00:59] x : User : Accept"},
         {leap, "x", -1, 1, "[24-02-29 12:00:59] x : User : Accept"},
     };
     for (const auto& c : cases)

@@ -131,16 +131,11 @@ TEST_F(UserDicTest, IdsMatchWithoutCaseValuesByteForByteAndNobodyGetsNothing)
         EXPECT_EQ("", (m_dic.*get)("Alicia").str());
         EXPECT_NE("", (m_dic.*get)("ALICE").str());
     }
-    EXPECT_EQ("KEY-A", m_dic.GetCertiKey("alice").str());
     CStringArray nicks;
-    CAppUserDic::USER_INFORMATION info;
     CAppUserDic::USER_DICTIONARY dictionary;
     EXPECT_EQ(0, m_dic.GetNickList("Alicia", nicks));
     EXPECT_EQ(0, nicks.GetSize());
-    EXPECT_EQ(0, m_dic.GetUser("Alicia", info));
     EXPECT_EQ(0, m_dic.GetUserInfo("Alicia", dictionary));
-    EXPECT_EQ(-1, m_dic.VerifyUserInfo("Alicia"));
-    EXPECT_EQ(1, m_dic.VerifyUserInfo("ALICE"));
 }
 
 TEST_F(UserDicTest, DoubleByteCharactersAreNeverCaseFoldedAndSixNicksCount)
