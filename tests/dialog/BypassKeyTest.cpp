@@ -9,21 +9,15 @@ namespace {
 
 using namespace sonvera_test;
 
-BOOL CALLBACK FindDriveChoice(HWND window, LPARAM found)
-{
-    if (GetDlgItem(window, IDC_LIST_DRIVES) != nullptr && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The drive choice, once it is open on this thread, or null.
 HWND DriveChoice()
 {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &FindDriveChoice, reinterpret_cast<LPARAM>(&found));
-    return found;
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", nullptr)) != nullptr;) {
+        if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId() &&
+            GetDlgItem(window, IDC_LIST_DRIVES) != nullptr && IsWindowVisible(window))
+            return window;
+    }
+    return nullptr;
 }
 
 class BypassKeyOnDrive : public ::testing::Test {

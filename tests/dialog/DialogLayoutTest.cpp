@@ -12,28 +12,6 @@ namespace {
 
 using namespace sonvera_test;
 
-// The dialog with its labels' and bars' windows open to the checks.
-class CLayoutDlg : public CTestVoiceDlg {
-public:
-    using CTestVoiceDlg::CTestVoiceDlg;
-    using CSkinDlg::m_arrLabels;
-
-    bool LabelShown(const char* name) const
-    {
-        for (const auto& label : m_arrLabels)
-            if (label->GetName() == name)
-                return label->IsWindowVisible() != FALSE;
-        return false;
-    }
-    HWND Bar(const char* name) const
-    {
-        for (const auto& bar : m_arrProgress)
-            if (bar->GetName() == name)
-                return bar->m_hWnd;
-        return nullptr;
-    }
-};
-
 using V = CVoiceDlg;
 
 // Each layout is shown once it is set up, and the two a customer sees most
@@ -71,18 +49,21 @@ TEST(DialogLayout, ShowsTheControlsOfItsMethod)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         app.SetMethods(c.logonMethod, c.cryptMethod);
-        CLayoutDlg dialog(app, c.mode, c.purpose);
+        CTestVoiceDlg dialog(app, c.mode, c.purpose);
         dialog.m_nVerifyRepeat = c.verifyRepeat;
+        auto labelShown = [&dialog](const char* name) {
+            return IsWindowVisible(CTestVoiceDlg::Named(dialog.m_arrLabels, name)) != FALSE;
+        };
         CDialogDriver driver;
         driver.When([&] { return dialog.m_bReady != 0; },
                     [&] {
-                        EXPECT_EQ(c.labelId, dialog.LabelShown("LABEL_ID"));
-                        EXPECT_EQ(c.labelWord, dialog.LabelShown("LABEL_WORD"));
+                        EXPECT_EQ(c.labelId, labelShown("LABEL_ID"));
+                        EXPECT_EQ(c.labelWord, labelShown("LABEL_WORD"));
                         EXPECT_EQ(c.editId, dialog.IsShown(dialog.m_editID));
                         EXPECT_EQ(c.comboWord, dialog.IsShown(dialog.m_comboWord));
                         EXPECT_EQ(c.editPassword, dialog.IsShown(dialog.m_editPassword));
                         EXPECT_EQ(c.hint != 0 ? Resource(c.hint) : std::string(voice_text::kEnterIdAndPassword),
-                                  dialog.Hint());
+                                  dialog.Label("LABEL_HINT"));
                         if (c.screenshot != nullptr) {
                             EXPECT_TRUE(SaveScreenshot(dialog.m_hWnd, c.screenshot));
                             // The default skin: nine labels, a 480 x 360 window with rounded corners.
@@ -105,7 +86,7 @@ TEST(DialogMixer, BarsFollowTheMixerAndAMovedBarIsWrittenBack)
 {
     CInstalledApp app;
     CFakeMixer mixer = CFakeMixer::SoundCard();
-    CLayoutDlg dialog(app, CVoiceDlg::modeEnrol);
+    CTestVoiceDlg dialog(app, CVoiceDlg::modeEnrol);
     dialog.m_pTestMixer = &mixer;
     int position = -1;
     CDialogDriver driver;
@@ -120,7 +101,7 @@ TEST(DialogMixer, BarsFollowTheMixerAndAMovedBarIsWrittenBack)
         .When([&] { return dialog.GetProgressPos("MIC") == 90; },
               [&] {
                   // The user clicks the speaker bar near its end.
-                  HWND bar = dialog.Bar("SPEAKER");
+                  HWND bar = CTestVoiceDlg::Named(dialog.m_arrProgress, "SPEAKER");
                   ASSERT_NE(nullptr, bar);
                   RECT area{};
                   GetClientRect(bar, &area);

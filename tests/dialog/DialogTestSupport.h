@@ -76,8 +76,6 @@ public:
         ASSERT_EQ(1, m_users.CreateUser("test user", id, "", "secret", 0, 1, 1, 1, ""));
     }
 
-    CString ModelFile(const char* nick) const { return File("work\\") + nick + ".bin"; }
-
     std::vector<std::string> LogLines() const   // of result.log
     {
         const std::string text = ReadRaw(File("result.log").str());
@@ -118,13 +116,17 @@ public:
     }
     size_t TakesLeft() const { return m_takes.QueuedTakes(); }
 
-    HWND Button(const char* name) const
+    // The window of the skin control of that name in m_arrButtons, m_arrLabels
+    // or m_arrProgress; null when there is none.
+    template <typename Controls>
+    static HWND Named(const Controls& controls, const char* name)
     {
-        for (const auto& button : m_arrButtons)
-            if (button->GetName() == name)
-                return button->m_hWnd;
+        for (const auto& control : controls)
+            if (control->GetName() == name)
+                return control->m_hWnd;
         return nullptr;
     }
+    HWND Button(const char* name) const { return Named(m_arrButtons, name); }
     // Clicks the button as the mouse would; false when it is disabled (the
     // system would not hand it the click) or missing.
     bool Click(const char* name)
@@ -139,14 +141,12 @@ public:
     bool IsButtonEnabled(const char* name) const { return Button(name) != nullptr && ::IsWindowEnabled(Button(name)); }
     // Enter, as the keyboard gives it to the dialog.
     void PressEnter() { ::PostMessageA(m_hWnd, WM_KEYDOWN, VK_RETURN, 0); }
-    void TypeID(const char* id) { m_editID.SetText(id); }
-    void TypePassword(const char* password) { m_editPassword.SetText(password); }
 
-    std::string Hint() { return GetText("LABEL_HINT").str(); }
     std::string Label(const char* name) { return GetText(name).str(); }
     bool IsShown(CWnd& control) const { return control.m_hWnd != nullptr && control.IsWindowVisible(); }
 
-    using CVoiceDlg::m_bExitRequested;
+    using CSkinDlg::m_arrLabels;
+    using CSkinDlg::m_arrProgress;
     using CVoiceDlg::m_bReady;
     using CVoiceDlg::m_bRecording;
     using CVoiceDlg::m_comboWord;

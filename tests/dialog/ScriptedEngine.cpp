@@ -181,15 +181,4 @@ int VRE_CALL VRE_VCopy(void) { return Logged(TheScript().Next(__func__), __func_
 int VRE_CALL VRE_Verify(void) { return Logged(TheScript().Next(__func__), __func__); }
 int VRE_CALL VRE_GetbUpdate(void) { return Logged(TheScript().Next(__func__), __func__); }
 
-// Diagnostics the dialog never asks for; exported because the engine exports them.
-int VRE_CALL VRE_SetbAdapt(int b) { return Logged(1, __func__, b); }
-double VRE_CALL VRE_GetScore(void) { return 0.0; }
-double VRE_CALL VRE_GetThreshold(void) { return 0.0; }
-double VRE_CALL VRE_GetScorePart(int) { return 0.0; }
-double VRE_CALL VRE_GetModelPart(int) { return 0.0; }
-double VRE_CALL VRE_GetCopyDistance(void) { return 0.0; }
-double VRE_CALL VRE_GetTakeSnr(void) { return 0.0; }
-double VRE_CALL VRE_GetCopyPitchDistance(void) { return 0.0; }
-double VRE_CALL VRE_GetCopyWaveform(void) { return 0.0; }
-
 }  // extern "C"

@@ -242,7 +242,6 @@ TEST_F(MenuDrawingTest, PixelsOfFrameSeparatorIconsSelectionArrowAndText)
         {"below the selection", 4, 40, 76, kBackground},
         {"left of the selection", 4, 2, 67, kBackground},
         {"selected arrow tip", 3, -7, 50, kHighlightText},
-        {"selected arrow base, bottom", 3, -10, 53, kHighlightText},
     };
     for (const auto& c : cases) {
         Select(c.selected >= 0 ? c.selected : 2);   // the grayed item's row holds no checked pixel

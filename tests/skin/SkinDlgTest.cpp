@@ -39,41 +39,26 @@ protected:
     }
 };
 
-struct ToolSearch {
-    HWND control;
-    CString text;
-};
-
-// Asks each tooltip of the thread for the control's tool (identifier 1).
-BOOL CALLBACK AskToolTip(HWND window, LPARAM context)
-{
-    auto* search = reinterpret_cast<ToolSearch*>(context);
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    if (lstrcmpiA(name, TOOLTIPS_CLASSA) != 0)
-        return TRUE;
-    char text[80] = {};
-    TTTOOLINFOA info{};
-    info.cbSize = TTTOOLINFOA_V2_SIZE;
-    info.hwnd = search->control;
-    info.uId = 1;
-    info.lpszText = text;
-    SendMessageA(window, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&info));
-    search->text = text;
-    return search->text.IsEmpty();
-}
-
-// The text of the control's tooltip, once the control has seen the mouse;
-// empty when it has none.
+// The text of the control's tooltip (its tool 1), once the control has seen
+// the mouse; empty when it has none. Only this thread's tooltips are asked.
 CString ToolTipTextOf(CWnd& control)
 {
     MSG move{};
     move.hwnd = control.m_hWnd;
     move.message = WM_MOUSEMOVE;
     control.PreTranslateMessage(&move);
-    ToolSearch search{control.m_hWnd, CString()};
-    EnumThreadWindows(GetCurrentThreadId(), &AskToolTip, reinterpret_cast<LPARAM>(&search));
-    return search.text;
+    char text[80] = {};
+    TTTOOLINFOA info{};
+    info.cbSize = TTTOOLINFOA_V2_SIZE;
+    info.hwnd = control.m_hWnd;
+    info.uId = 1;
+    info.lpszText = text;
+    HWND tip = nullptr;
+    while (text[0] == '\0' && (tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)) != nullptr) {
+        if (GetWindowThreadProcessId(tip, nullptr) == GetCurrentThreadId())
+            SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&info));
+    }
+    return text;
 }
 
 using Calls = std::vector<std::string>;

@@ -79,7 +79,6 @@ public:
         return m_app.File("skin\\") + upper.MakeUpper();
     }
     CString File(const char* name) const { return SkinDir() + "\\" + name; }
-    bool WriteIni(const std::string& text) const { return WriteRaw(File("skin.ini").GetString(), text); }
 
 private:
     CTempFolder m_app;
@@ -207,20 +206,6 @@ public:
         return loaded;
     }
 
-    CSize WindowSize()
-    {
-        CRect window;
-        GetWindowRect(&window);
-        return window.Size();
-    }
-
-    // The window's outline; false when it has none.
-    bool GetOutline(CRgn& outline)
-    {
-        outline.CreateRectRgn(0, 0, 0, 0);
-        return GetWindowRgn(m_hWnd, outline) != ERROR;
-    }
-
     void PressButtonID(int id) override { m_calls.push_back("PressButtonID " + std::to_string(id)); }
     void ProgressChanged(CString name) override { m_calls.push_back("ProgressChanged " + name.str()); }
     void MouseMoved(CString name, int x, int y) override
@@ -230,7 +215,7 @@ public:
 
     using CSkinDlg::m_arrButtons, CSkinDlg::m_arrLabels, CSkinDlg::m_arrProgress;
     using CSkinDlg::m_bHint, CSkinDlg::m_bLabelTip, CSkinDlg::m_bWaveDotLine, CSkinDlg::m_bWaveDraw;
-    using CSkinDlg::m_bmpMain, CSkinDlg::m_bmpDisabled, CSkinDlg::m_bmpDown, CSkinDlg::m_bmpOver;
+    using CSkinDlg::m_bmpDisabled, CSkinDlg::m_bmpDown, CSkinDlg::m_bmpOver;
     using CSkinDlg::m_clrWaveBack, CSkinDlg::m_clrWaveCenter, CSkinDlg::m_clrWaveLine;
     using CSkinDlg::m_nWaveWidth, CSkinDlg::m_rcWave, CSkinDlg::m_strSkinFile, CSkinDlg::m_strWavePath;
 
@@ -263,7 +248,8 @@ protected:
     // the dialog with it, or loads it again when the dialog is open.
     void Load(const std::string& screenLines = "", const std::string& otherSections = "")
     {
-        ASSERT_TRUE(m_skin.WriteIni("[SCREEN]\r\nMAIN=grey.gif\r\n" + screenLines + otherSections));
+        ASSERT_TRUE(WriteRaw(m_skin.File("skin.ini").GetString(),
+                             "[SCREEN]\r\nMAIN=grey.gif\r\n" + screenLines + otherSections));
         if (m_dialog.m_hWnd == nullptr)
             ASSERT_TRUE(m_dialog.Open(m_skin));
         else

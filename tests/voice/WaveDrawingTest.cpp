@@ -70,7 +70,6 @@ public:
         m_recorder.Start();
         m_recorder.Stop();
     }
-    const CWaveRecorder& operator*() const { return m_recorder; }
     const CWaveRecorder* operator->() const { return &m_recorder; }
 
 private:
