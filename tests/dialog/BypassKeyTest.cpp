@@ -58,7 +58,6 @@ protected:
             .When([&] { return DriveChoice() != nullptr; },
                   [&] {
                       HWND choice = DriveChoice();
-                      m_placement = RECT{};
                       GetWindowRect(choice, &m_placement);
                       // Template 2035: a pop-up without title bar, 83 x 67 dialog units.
                       EXPECT_EQ(0, GetWindowLongA(choice, GWL_STYLE) & WS_CAPTION);

@@ -76,14 +76,7 @@ public:
         ASSERT_EQ(1, m_users.CreateUser("test user", id, "", "secret", 0, 1, 1, 1, ""));
     }
 
-    std::vector<std::string> LogLines() const   // of result.log
-    {
-        const std::string text = ReadRaw(File("result.log").str());
-        std::vector<std::string> lines;
-        for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-            lines.push_back(text.substr(start, end - start));
-        return lines;
-    }
+    std::string Log() const { return ReadRaw(File("result.log").str()); }
 
 private:
     CTempFolder m_folder;

@@ -260,11 +260,8 @@ TEST_F(MenuDrawingTest, PixelsOfFrameSeparatorIconsSelectionArrowAndText)
     EXPECT_EQ(0, PixelsOf(0, kText));
 }
 
-// A menu window that is still open. The menu tests run alone: every one is this program's.
-HWND OpenMenuWindow()
-{
-    return FindWindowA("fpmMenuClass", nullptr);
-}
+// The menus' window class. The menu tests run alone: every window of it is this program's.
+const char kMenuClass[] = "fpmMenuClass";
 
 // Posts a mouse message at a screen point to the window that holds the
 // capture, else to `menu`, the menu window meant. Not to the window the display
@@ -294,7 +291,7 @@ using Step = CTimerScript::Step;
 CTimerScript MenuScript(std::vector<Step> steps)
 {
     return CTimerScript(std::move(steps), 5000, [] {
-        while (HWND window = OpenMenuWindow()) {
+        while (HWND window = FindWindowA(kMenuClass, nullptr)) {
             if (!DestroyWindow(window))
                 break;
         }
@@ -354,7 +351,7 @@ protected:
     void TearDown() override
     {
         // Whatever the test did, every level is closed and the mouse is free.
-        EXPECT_EQ(nullptr, OpenMenuWindow());
+        EXPECT_EQ(nullptr, FindWindowA(kMenuClass, nullptr));
         EXPECT_EQ(nullptr, GetCapture());
     }
 

@@ -187,8 +187,7 @@ TEST_F(SkinLoaderTest, ControlsOfASkinLoadedTwice)
 
     EXPECT_EQ(CRect(20, 30, 140, 48), ChildRect(m_dialog, m_dialog.m_editID));
     EXPECT_TRUE(m_dialog.m_editID.IsWindowVisible());
-    EXPECT_EQ(20, ChildRect(m_dialog, m_dialog.m_comboWord).left);
-    EXPECT_EQ(60, ChildRect(m_dialog, m_dialog.m_comboWord).top);
+    EXPECT_EQ(CPoint(20, 60), ChildRect(m_dialog, m_dialog.m_comboWord).TopLeft());
     EXPECT_FALSE(m_dialog.m_comboWord.IsWindowVisible());
     EXPECT_EQ(CRect(20, 60, 140, 78), ChildRect(m_dialog, m_dialog.m_editPassword));
     EXPECT_FALSE(m_dialog.m_editPassword.IsWindowVisible());   // keeps its visibility
