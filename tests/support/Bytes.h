@@ -43,11 +43,6 @@ inline unsigned long Word(const std::string& bytes, size_t offset)
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<unsigned long>(p[3]) << 24);
 }
 
-inline void PutWord(std::string& bytes, size_t offset, unsigned long value)
-{
-    bytes.replace(offset, 4, WordBytes(value));
-}
-
 // A length word and the bytes after it: one record of the stores.
 inline std::string LengthRecord(const std::string& data)
 {

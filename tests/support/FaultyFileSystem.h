@@ -1,8 +1,7 @@
-// The one fault-injecting file system of the tests (FaultyZivazoIo.h hands it
-// to ZivazoDi's streams): the system's calls, counted, with a chosen step
-// failing. A watched call is on a path containing the watched text, or on a
-// handle opened with one; with nothing watched every call is. A clean run
-// counts each step's calls, so that FailCall can fail exactly one of them.
+// The tests' one fault-injecting file system (FaultyZivazoIo.h hands it to
+// ZivazoDi): the system's calls, counted, with a chosen step failing. A watched
+// call is on a path holding the watched text or a handle opened with one (every
+// call when nothing is watched); a clean run counts each step's calls.
 #pragma once
 
 #include <windows.h>
@@ -23,13 +22,11 @@ public:
 
     void Watch(const wchar_t* pathPart) { m_watch = pathPart; }
 
-    // Every watched call of the step fails with the error, from the next one on.
+    // Which watched calls of the step fail with the error, counting from 1 after
+    // the calls made so far: every one, the n-th, the first `times`, the n-th on.
     void Fail(Step step, DWORD error) { Arm(step, 1, -1, error); }
-    // Only the n-th (counting from 1) watched call of the step fails.
     void FailCall(Step step, int n, DWORD error) { Arm(step, n, 1, error); }
-    // The next `times` watched calls of the step fail; later ones pass again.
     void FailTimes(Step step, int times, DWORD error) { Arm(step, 1, times, error); }
-    // The n-th watched call of the step and every later one fail.
     void FailFrom(Step step, int n, DWORD error) { Arm(step, n, -1, error); }
 
     // Once `bytes` have been written in all (to watched handles), writes fail
@@ -45,7 +42,6 @@ public:
     DWORD writeChunk = 0;
     DWORD readChunk = 0;
 
-    // What happened.
     int Calls(Step step) const { return m_calls[step]; }
     int Failures() const { return m_failures; }
     DWORD lastMoveFlags = 0;

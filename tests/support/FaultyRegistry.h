@@ -1,9 +1,5 @@
 // The registry and INI functions of the tests: the system's own, counted,
 // with a chosen call failing, as CFaultyFileSystem does for files.
-//
-//     CFaultyRegistry registry;
-//     registry.Fail(CFaultyRegistry::queryCounts, ERROR_ACCESS_DENIED);
-//     CRegistryOverride scope(registry);
 #pragma once
 
 #include <windows.h>
@@ -58,21 +54,14 @@ private:
     int m_failFrom = 0;
 };
 
-// INI files whose writes fail (as on a read-only folder), counted.
+// INI files whose writes fail, as on a read-only folder.
 class CFaultyPrivateProfile : public CWin32PrivateProfile
 {
 public:
-    bool failWrites = false;
-    int writes = 0;
-
-    BOOL WriteString(const char* section, const char* key, const char* value, const char* path) override
+    BOOL WriteString(const char*, const char*, const char*, const char*) override
     {
-        ++writes;
-        if (failWrites) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return FALSE;
-        }
-        return CWin32PrivateProfile::WriteString(section, key, value, path);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
     }
 };
 } // namespace sonvera_test

@@ -1,9 +1,6 @@
 // The test file system as ZivazoDi's file-stream table (cipher/FileIo.h), so
 // that the C library's steps fail and are counted like the framework's:
 // openRead is an open, createNew a create.
-//
-//     CFaultyFileSystem fs;
-//     CZivazoIoOverride scope(fs);
 #pragma once
 
 #include "FileIo.h"

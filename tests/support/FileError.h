@@ -1,6 +1,5 @@
-// The file error a call raises, for tests that check its cause, system error,
-// path or call; when it raises none the test fails and an error of no cause
-// comes back.
+// The file error a call raises; when it raises none, the test fails and an
+// error of no cause comes back.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 namespace sonvera_test
@@ -14,14 +13,11 @@ public:
     CScratchKey(HKEY root, const char* label) : m_root(root)
     {
         static unsigned int s_sequence = 0;
-        char name[128] = {};
-        snprintf(name, sizeof(name), "Software\\SonveraSetupTest\\%s-%lu-%u", label,
-                 GetCurrentProcessId(), ++s_sequence);
-        m_path = name;
+        m_path = std::string("Software\\SonveraSetupTest\\") + label + "-" +
+                 std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++s_sequence);
         HKEY key = NULL;
         RegCreateKeyExA(m_root, m_path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
-        if (key != NULL)
-            RegCloseKey(key);
+        RegCloseKey(key);
     }
     ~CScratchKey()
     {
@@ -32,7 +28,6 @@ public:
     CScratchKey(const CScratchKey&) = delete;
     CScratchKey& operator=(const CScratchKey&) = delete;
 
-    HKEY Root() const { return m_root; }
     const char* Path() const { return m_path.c_str(); }
 
 private:

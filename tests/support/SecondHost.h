@@ -1,8 +1,7 @@
-// A second host for tests of two processes at once: this test program run
-// again for one test only, with a role and a working folder in its
-// environment. In that test, the second process finds IsSecondHost() true
-// (it returns when the first calls Go) and does its part; the first starts
-// it, calls Go, does its own part and checks Wait(), the second's exit code.
+// A second host for two-process tests: this program run again for one test,
+// with a role and a folder in its environment. There IsSecondHost() is true
+// (returning when the first calls Go); the first starts it, calls Go, does
+// its own part and checks Wait(), the second's exit code.
 #pragma once
 
 #include <windows.h>
@@ -56,7 +55,6 @@ public:
     CSecondHost(const CSecondHost&) = delete;
     CSecondHost& operator=(const CSecondHost&) = delete;
 
-    bool Started() const { return m_process.hProcess != nullptr; }
     void Go() { SetEvent(m_go); }
     // The second host's exit code (0: its test passed); 98 when it did not end in time.
     DWORD Wait(DWORD timeoutMs = 300000)

@@ -1,6 +1,5 @@
-// String arrays and lists as plain vectors (or one bracketed text), so that a
-// test writes an expected content out in full and a failure prints both
-// sides; and a list made from its texts.
+// Arrays and lists as plain vectors or one bracketed text, so that a test
+// writes an expected content out in full and a failure prints both sides.
 #pragma once
 
 #include <initializer_list>

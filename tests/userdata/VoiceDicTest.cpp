@@ -254,7 +254,7 @@ protected:
     void Damage(size_t offset, unsigned long value)
     {
         std::string bytes = m_intact;
-        PutWord(bytes, offset, value);
+        bytes.replace(offset, 4, WordBytes(value));
         ASSERT_TRUE(WriteRaw(m_dicPath, bytes));
     }
 
@@ -336,7 +336,7 @@ TEST_F(VoiceDamageTest, ABlockBeyondFourGigabytesIsNotTakenForOneNearTheStart)
 {
     const ULONGLONG farSlot = 34359;
     std::string bytes = m_intact;
-    PutWord(bytes, 0, 0);
+    bytes.replace(0, 4, WordBytes(0));
     ASSERT_TRUE(WriteRaw(m_dicPath, bytes));
     ASSERT_TRUE(GrowSparse(m_dicPath, (farSlot + 1) * kSlot));
     ASSERT_TRUE(WriteRawAt(m_dicPath, farSlot * kSlot, m_intact.substr(0, 428)));
