@@ -43,20 +43,14 @@ using namespace sonvera_test;
 template <typename T>
 bool Same(const T& a, const T& b) { return a == b; }
 bool Same(const CStringArray& a, const CStringArray& b) { return Items(a) == Items(b); }
-bool Same(const CStringList& a, const CStringList& b) { return Items(a) == Items(b); }
 
-// An array loads over what it held; a list appends to it, so starts empty.
-template <typename T>
-T LoadTarget(const T& collection) { return collection; }
-CStringList LoadTarget(const CStringList&) { return CStringList(); }
-
-// Stores the collection, and loads the bytes back, which must give the
-// collection and nothing of what the target held before.
+// Stores the collection and loads the bytes back over a copy, which must give
+// the collection only. (The string list's layout is the registry list's test.)
 template <typename T>
 void ExpectLayout(T& collection, const Bytes& expected, const char* what)
 {
     EXPECT_EQ(Store(collection), expected) << what;
-    T back = LoadTarget(collection);
+    T back = collection;
     Load(back, expected);
     EXPECT_TRUE(Same(back, collection)) << what;
 }
@@ -67,10 +61,6 @@ TEST(ArchiveLayout, EveryCollectionAsCountThenElementsWithItsPrefixesAtTheBounda
     strings.Add("ab");
     strings.Add("");
     ExpectLayout(strings, {0x02, 0x00, 0x02, 'a', 'b', 0x00}, "strings");
-    CStringList list;
-    list.AddTail("ab");
-    list.AddTail("");
-    ExpectLayout(list, {0x02, 0x00, 0x02, 'a', 'b', 0x00}, "string list");
     CDWordArray rect;   // a rectangle: top 2, bottom 4, left 1, right 3, then 0
     for (DWORD v : {2u, 4u, 1u, 3u, 0u})
         rect.Add(v);

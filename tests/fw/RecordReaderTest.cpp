@@ -1,6 +1,5 @@
-// CRecordReader: every length is checked against what is left of the image,
-// so a damaged store ends its list with the right cause and never reads past
-// the end; the position stays on the damaged record.
+// CRecordReader: each length is checked against what is left, so a damaged store
+// ends its list with the right cause and the position on the damaged record.
 #include <gtest/gtest.h>
 
 #include <string>

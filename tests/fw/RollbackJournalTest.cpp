@@ -1,6 +1,5 @@
-// CRollbackJournal: an in-place change either happens whole or not at all,
-// whichever step fails, and a change cut off by a crash (the journal left
-// beside the file) is undone the next time the file is touched.
+// CRollbackJournal: an in-place change happens whole or not at all, whichever step
+// fails; one cut off by a crash is undone the next time the file is touched.
 #include <gtest/gtest.h>
 
 #include <string>
