@@ -59,11 +59,6 @@ const Row kRows[] = {
     {234, "", ""},   // a status no operation lists
 };
 
-bool Recognises(const Row& row, const OperationColumn& op)
-{
-    return std::string(row.recognisedBy).find(op.column) != std::string::npos;
-}
-
 // Each operation's text for every status, and its exception form (one blank;
 // enabling reports as the create).
 TEST(AccountErrorText, EveryStatusForEveryOperation)
@@ -73,7 +68,8 @@ TEST(AccountErrorText, EveryStatusForEveryOperation)
             // 2245 has a reason for Cr/En and another for CP: take the row that applies.
             std::string reason = "Unspecified error.";
             for (const Row& candidate : kRows) {
-                if (candidate.status == row.status && Recognises(candidate, op))
+                const std::string columns = candidate.recognisedBy;
+                if (candidate.status == row.status && columns.find(op.column) != std::string::npos)
                     reason = candidate.reason;
             }
             EXPECT_EQ(std::string(AccountStatusText(op.operation, row.status)),

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
 namespace sonvera_test
@@ -45,28 +44,22 @@ public:
     static constexpr const char* kCompanyKey = "Software\\Brindlemoorlabs";
     static constexpr const char* kProgramKey = "Software\\Brindlemoorlabs\\DeskWarden\\Program";
 
-    ~CProgramKeyGuard()
-    {
-        m_appPath.reset();   // before the company key can go
-        m_comment.reset();
-        if (!m_companyExisted) {
-            RegDeleteTreeA(HKEY_LOCAL_MACHINE, kCompanyKey);
-            RegDeleteKeyA(HKEY_LOCAL_MACHINE, kCompanyKey);
-        }
-    }
-
-    static bool KeyExists(const char* path)
+private:
+    // Declared first, so it goes last, after the values are put back.
+    struct CCompanyKey
     {
         HKEY key = NULL;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
-    }
-
-private:
-    bool m_companyExisted = KeyExists(kCompanyKey);
-    std::unique_ptr<CRegistryValueGuard> m_appPath{new CRegistryValueGuard(HKEY_LOCAL_MACHINE, kProgramKey, "AppPath")};
-    std::unique_ptr<CRegistryValueGuard> m_comment{new CRegistryValueGuard(HKEY_LOCAL_MACHINE, kProgramKey, "ScrMent")};
+        const bool existed = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCompanyKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+        ~CCompanyKey()
+        {
+            RegCloseKey(key);
+            if (!existed) {
+                RegDeleteTreeA(HKEY_LOCAL_MACHINE, kCompanyKey);
+                RegDeleteKeyA(HKEY_LOCAL_MACHINE, kCompanyKey);
+            }
+        }
+    } m_company;
+    CRegistryValueGuard m_appPath{HKEY_LOCAL_MACHINE, kProgramKey, "AppPath"};
+    CRegistryValueGuard m_comment{HKEY_LOCAL_MACHINE, kProgramKey, "ScrMent"};
 };
 } // namespace sonvera_test

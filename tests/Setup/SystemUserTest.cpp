@@ -172,9 +172,8 @@ TEST_F(SystemUserCall, NewAccountIsAddedDisabledAtUserPrivilegeAndEnablingKeepsI
     EXPECT_TRUE(g_calls.empty());
 }
 
-// ---- Wine's Netapi32.dll ----------------------------------------------------
-// Wine keeps the accounts it adds in netapi32.dll's memory and checks
-// passwords; what it lacks is covered above. It adds accounts: Wine only.
+// ---- Wine's Netapi32.dll, which keeps the accounts it adds in its memory and
+// checks passwords (what it lacks is covered above). It adds accounts: Wine only.
 const char kRaisedInEnable[] = "Error in AccountCreate: Unspecified error.";
 
 class SystemUserWine : public ::testing::Test
