@@ -1,6 +1,5 @@
-// The key cache derives each key text once, with the derivation that stored
-// data depends on, and keeps texts that differ anywhere apart, also after an
-// eviction.
+// The key cache derives each key text once and keeps texts that differ
+// anywhere apart, also after an eviction.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -46,7 +46,6 @@ struct RoundTrip {
 const std::string kPassPhrase(1003, 'Q');
 const RoundTrip kRoundTrips[] = {
     {"", kKey, 40},
-    {"\x93\x6F\x98\x5E", kKey, 44},                         // 登録
     {std::string(64, '\x82'), kKey, 124},                   // a user ID: fits 176
     {"00-1A-2B-3C-" + std::string(64, '\x88'), kKey, 140},  // a machine key: fits 240
     {EveryByteButZero(), kKey, 380},
@@ -74,9 +73,8 @@ struct Stored {
     const char *what, *cipher, *key, *plain;  // plain: nullptr when refused
 };
 
-// Cipher texts as stored (key "string key", nonces 00 01 02 ...), worked out
-// apart from this library, changed ones, and an authentic one that only a
-// careless reader would accept.
+// Cipher texts as stored (key "string key", nonces 00 01 02 ...), worked out apart
+// from this library; changed ones; an authentic one only a careless reader takes.
 const Stored kStored[] = {
     {"record", "AQABAgMEBQYHCAkKC5tJXEJI0ZrdQyc4E4+LQvOT8bNgXqEwxv3NN+AGSfz8", kKey,
      "user01;\x83\x65\x83\x58\x83\x67;pw"},

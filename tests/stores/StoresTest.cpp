@@ -1,6 +1,5 @@
-// What every store (user dictionary, voice dictionary, marzet.dat) keeps to:
-// an existing file is never replaced by a create, two hosts changing it at
-// once lose no update, and an interrupted rewrite's leftovers go.
+// What every store (the user and voice dictionaries, marzet.dat) keeps to: a create
+// never replaces, two hosts at once lose no update, a cut-off rewrite's leftovers go.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -29,8 +28,7 @@ CString Name(char host, int i) { return CString(std::string(1, host) + std::to_s
 
 CSetupSecure::tagSecureSettings SettingsNumber(int i)
 {
-    CSetupSecure::tagSecureSettings s = {i % 10, (i / 10) % 10, i % 2, 1, 0, 1};
-    return s;
+    return {i % 10, (i / 10) % 10, i % 2, 1, 0, 1};
 }
 
 std::string Model(char host, int change) { return PatternBytes(500 + change, host * 1000 + change); }

@@ -1,7 +1,6 @@
-// The dialogs and skins ask for Japanese faces by their Windows names. Under
-// Wine those faces exist only as replacements that the prefix maps to an
-// installed Japanese font (scripts/wine-env); without them the text falls to
-// whatever font Wine finds first, empty boxes at worst.
+// The dialogs and skins ask for Japanese faces by their Windows names; under Wine
+// these are replacements the prefix maps to an installed Japanese font
+// (scripts/wine-env), without which text falls to any font, empty boxes at worst.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -25,9 +24,8 @@ const UINT kShownTexts[] = {
     IDS_ASK_ENROL_ANYWAY, IDS_HINT_WORD_TAKEN, IDS_HINT_NO_AUTHORITY,
 };
 
-// Each face made the way the skin makes it (an ANSI description holding the
-// Shift-JIS face name, default character set) has a glyph for every
-// character of the texts.
+// Each face, made as the skin makes it (an ANSI description holding the
+// Shift-JIS name, default character set), has a glyph for every character.
 TEST(JapaneseFace, HasEveryGlyphOfTheDialogsTexts)
 {
     HDC dc = CreateCompatibleDC(nullptr);

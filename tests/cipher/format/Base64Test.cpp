@@ -1,6 +1,5 @@
-// The cipher text travels as base64: encoding must be standard, and decoding
-// must refuse anything but the one canonical form so that no changed
-// character can slip through to the same bytes.
+// The cipher text travels as base64: standard encoding, and decoding that refuses
+// all but the one canonical form, so that no changed character gives the same bytes.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,6 +1,5 @@
-// The string envelope's edges that no whole cipher text reaches: sizes that
-// would overflow, and envelopes too short or of another version. (Its sizes
-// and layout are held by the string cipher's fixed lengths and stored texts.)
+// The envelope's edges no cipher text reaches (its sizes and layout are held by
+// the string cipher's tests): overflowing sizes, short or foreign envelopes.
 #include <gtest/gtest.h>
 
 #include <vector>
