@@ -163,16 +163,8 @@ CString CArchive::ReadString()
 
 CArchive& CArchive::operator<<(BYTE value) { Put(value); return *this; }
 CArchive& CArchive::operator<<(WORD value) { Put(value); return *this; }
-CArchive& CArchive::operator<<(short value) { Put(static_cast<WORD>(value)); return *this; }
 CArchive& CArchive::operator<<(DWORD value) { Put(value); return *this; }
-CArchive& CArchive::operator<<(LONG value) { Put(static_cast<DWORD>(value)); return *this; }
-CArchive& CArchive::operator<<(int value) { Put(static_cast<DWORD>(value)); return *this; }
-CArchive& CArchive::operator<<(UINT value) { Put(static_cast<DWORD>(value)); return *this; }
 
 CArchive& CArchive::operator>>(BYTE& value) { value = Get<BYTE>(); return *this; }
 CArchive& CArchive::operator>>(WORD& value) { value = Get<WORD>(); return *this; }
-CArchive& CArchive::operator>>(short& value) { value = static_cast<short>(Get<WORD>()); return *this; }
 CArchive& CArchive::operator>>(DWORD& value) { value = Get<DWORD>(); return *this; }
-CArchive& CArchive::operator>>(LONG& value) { value = static_cast<LONG>(Get<DWORD>()); return *this; }
-CArchive& CArchive::operator>>(int& value) { value = static_cast<int>(Get<DWORD>()); return *this; }
-CArchive& CArchive::operator>>(UINT& value) { value = static_cast<UINT>(Get<DWORD>()); return *this; }

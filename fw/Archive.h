@@ -26,10 +26,7 @@ public:
     CArchive(const CArchive&) = delete;
     CArchive& operator=(const CArchive&) = delete;
 
-    bool IsLoading() const { return m_bLoading; }
     bool IsStoring() const { return !m_bLoading; }
-    CFile* GetFile() const { return m_pFile; }
-    void Flush() {}
     void Close() {}
 
     // Raw bytes. Read returns what was available; EnsureRead raises on a short read.
@@ -50,20 +47,12 @@ public:
 
     CArchive& operator<<(BYTE value);
     CArchive& operator<<(WORD value);
-    CArchive& operator<<(short value);
     CArchive& operator<<(DWORD value);
-    CArchive& operator<<(LONG value);
-    CArchive& operator<<(int value);
-    CArchive& operator<<(UINT value);
     CArchive& operator<<(const CString& text) { WriteString(text); return *this; }
 
     CArchive& operator>>(BYTE& value);
     CArchive& operator>>(WORD& value);
-    CArchive& operator>>(short& value);
     CArchive& operator>>(DWORD& value);
-    CArchive& operator>>(LONG& value);
-    CArchive& operator>>(int& value);
-    CArchive& operator>>(UINT& value);
     CArchive& operator>>(CString& text) { text = ReadString(); return *this; }
 
 private:

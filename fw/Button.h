@@ -10,7 +10,6 @@ public:
 
     // The button-type bits of the style (BS_*), set through the control so that it redraws.
     void SetButtonStyle(UINT style, BOOL redraw = TRUE) { SendMessage(BM_SETSTYLE, style, redraw); }
-    UINT GetState() const { return static_cast<UINT>(SendMessage(BM_GETSTATE)); }
 
     // Draws an owner-drawn button; the default draws nothing.
     virtual void DrawItem(LPDRAWITEMSTRUCT item);

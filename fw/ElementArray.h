@@ -5,7 +5,6 @@
 #pragma once
 
 #include <stdexcept>
-#include <utility>
 #include <vector>
 
 template <typename T>
@@ -22,29 +21,13 @@ public:
         (void)growBy;
         m_data.resize(newSize > 0 ? static_cast<size_t>(newSize) : 0);
     }
-    void FreeExtra() { m_data.shrink_to_fit(); }
     void RemoveAll() { m_data.clear(); }
 
     const T& GetAt(int index) const { return m_data.at(Checked(index)); }
     void SetAt(int index, const T& value) { m_data.at(Checked(index)) = value; }
     T& ElementAt(int index) { return m_data.at(Checked(index)); }
-    const T& ElementAt(int index) const { return m_data.at(Checked(index)); }
     T& operator[](int index) { return ElementAt(index); }
     const T& operator[](int index) const { return GetAt(index); }
-    // Sets the element, growing the array with zeros when the index lies beyond it.
-    // The value is copied before growing: it may be one of this array's own
-    // elements, which the growth moves away.
-    void SetAtGrow(int index, const T& value)
-    {
-        const size_t i = Checked(index);
-        if (i >= m_data.size()) {
-            T copy(value);
-            m_data.resize(i + 1);
-            m_data[i] = std::move(copy);
-            return;
-        }
-        m_data[i] = value;
-    }
 
     // Appends and returns the new element's index.
     int Add(const T& value)
@@ -62,26 +45,6 @@ public:
     }
     void Copy(const CElementArray& other) { m_data = other.m_data; }
 
-    // Inserts `count` copies at `index`; an index beyond the end grows the array first.
-    void InsertAt(int index, const T& value, int count = 1)
-    {
-        const size_t i = Checked(index);
-        if (count <= 0)
-            return;
-        // Copied before growing, for the same reason as in SetAtGrow.
-        const T copy(value);
-        if (i > m_data.size())
-            m_data.resize(i);
-        m_data.insert(m_data.begin() + static_cast<std::ptrdiff_t>(i), static_cast<size_t>(count), copy);
-    }
-    void InsertAt(int startIndex, const CElementArray& other)
-    {
-        const size_t i = Checked(startIndex);
-        const std::vector<T> added = SnapshotOf(other);
-        if (i > m_data.size())
-            m_data.resize(i);
-        m_data.insert(m_data.begin() + static_cast<std::ptrdiff_t>(i), added.begin(), added.end());
-    }
     // Removes `count` elements from `index`; raises std::out_of_range when they are not all there.
     void RemoveAt(int index, int count = 1)
     {
@@ -123,9 +86,8 @@ protected:
         m_data.swap(loaded);
     }
 
-    // The elements of `other` as they are now. An array handed itself must not
-    // insert from its own storage: the insertion moves those very elements
-    // (strings come out empty) or reallocates them.
+    // The elements of `other` as they are now. An array appended to itself must
+    // not insert from its own storage: the growth reallocates those very elements.
     std::vector<T> SnapshotOf(const CElementArray& other) const { return other.m_data; }
 
     static size_t Checked(int index)

@@ -188,19 +188,6 @@ void CFile::Abort()
     m_hFile = INVALID_HANDLE_VALUE;
 }
 
-CString CFile::GetFileName() const
-{
-    // The last separator found on a character boundary, so a trail byte 0x5C
-    // inside a Shift-JIS name is not taken for one.
-    int last = -1;
-    for (int i = 0; i < m_strFileName.GetLength(); i += m_strFileName.CharLengthAt(i)) {
-        const char ch = m_strFileName[i];
-        if (m_strFileName.CharLengthAt(i) == 1 && (ch == '\\' || ch == '/' || ch == ':'))
-            last = i;
-    }
-    return m_strFileName.Mid(last + 1);
-}
-
 BOOL CFile::Exists(const char* path, BOOL folderWanted)
 {
     if (path == nullptr)
@@ -225,18 +212,6 @@ void CFile::Remove(const char* path)
     while (!GetFileSystem().Delete(wide.c_str())) {
         if (!retry.Again(GetLastError()))
             CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), name, "DeleteFile");
-    }
-}
-
-void CFile::Rename(const char* from, const char* to)
-{
-    const CString name(from);
-    const std::wstring wideFrom = name.ToWide();
-    const std::wstring wideTo = CString(to).ToWide();
-    CBusyRetry retry;
-    while (!GetFileSystem().Move(wideFrom.c_str(), wideTo.c_str(), 0)) {
-        if (!retry.Again(GetLastError()))
-            CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), name, "MoveFileEx");
     }
 }
 

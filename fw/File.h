@@ -61,7 +61,6 @@ public:
 
     virtual ULONGLONG Seek(LONGLONG offset, UINT from);
     void SeekToBegin() { Seek(0, begin); }
-    ULONGLONG SeekToEnd() { return Seek(0, end); }
     virtual ULONGLONG GetLength() const;
     virtual ULONGLONG GetPosition() const;
     // Cuts or extends the file (extension reads as zeros); the position moves to the new end.
@@ -75,7 +74,6 @@ public:
 
     virtual BOOL IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
     const CString& GetFilePath() const { return m_strFileName; }
-    CString GetFileName() const;   // the last path component
 
     // 1 when the path names an existing file (folderWanted 0) or folder (nonzero), via the
     // installed file system; 0 when it names the other kind, when nothing is there ("file
@@ -86,8 +84,6 @@ public:
     // Deletes a file; raises CFileException on failure (after a moment's retry
     // of a sharing or access error).
     static void Remove(const char* path);
-    // Renames a file (no replacement); raises CFileException on failure, as Remove.
-    static void Rename(const char* from, const char* to);
 
 protected:
     [[noreturn]] void ThrowLastError(const char* apiName) const;

@@ -75,11 +75,6 @@ DWORD CWin32FileSystem::GetAttributes(const wchar_t* path)
     return GetFileAttributesW(path);
 }
 
-BOOL CWin32FileSystem::CreateFolder(const wchar_t* path)
-{
-    return CreateDirectoryW(path, nullptr);
-}
-
 HANDLE CWin32FileSystem::FindFirst(const wchar_t* pattern, WIN32_FIND_DATAW* data)
 {
     return FindFirstFileW(pattern, data);

@@ -28,11 +28,10 @@ public:
     virtual BOOL SetEnd(HANDLE file) = 0;
     virtual BOOL GetSize(HANDLE file, ULONGLONG* size) = 0;
 
-    // MoveFileExW / DeleteFileW / GetFileAttributesW / CreateDirectoryW.
+    // MoveFileExW / DeleteFileW / GetFileAttributesW.
     virtual BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) = 0;
     virtual BOOL Delete(const wchar_t* path) = 0;
     virtual DWORD GetAttributes(const wchar_t* path) = 0;
-    virtual BOOL CreateFolder(const wchar_t* path) = 0;
 
     // FindFirstFileW / FindNextFileW / FindClose.
     virtual HANDLE FindFirst(const wchar_t* pattern, WIN32_FIND_DATAW* data) = 0;
@@ -54,7 +53,6 @@ public:
     BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) override;
     BOOL Delete(const wchar_t* path) override;
     DWORD GetAttributes(const wchar_t* path) override;
-    BOOL CreateFolder(const wchar_t* path) override;
     HANDLE FindFirst(const wchar_t* pattern, WIN32_FIND_DATAW* data) override;
     BOOL FindNext(HANDLE find, WIN32_FIND_DATAW* data) override;
     BOOL FindClose(HANDLE find) override;

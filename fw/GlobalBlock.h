@@ -21,7 +21,6 @@ public:
     // Unlocks and frees the block; harmless when none is held.
     void Free();
 
-    bool IsHeld() const { return m_pData != nullptr; }
     // The block's handle, for calls that take one (a stream over the block).
     HGLOBAL Handle() const { return m_hBlock; }
     void* Data() const { return m_pData; }

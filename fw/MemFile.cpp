@@ -14,13 +14,6 @@ CMemFile::CMemFile(const BYTE* data, UINT size) : CMemFile()
 
 CMemFile::~CMemFile() = default;
 
-BOOL CMemFile::Open(const char*, UINT, CFileException* error)
-{
-    if (error != nullptr)
-        *error = CFileException(CFileException::genericException, -1, m_strFileName, "Open");
-    return FALSE;
-}
-
 UINT CMemFile::Read(void* buffer, UINT count)
 {
     if (m_position >= m_data.size() || count == 0)
@@ -40,24 +33,10 @@ void CMemFile::Write(const void* buffer, UINT count)
     if (endAt > m_data.size()) {
         if (endAt > m_data.capacity())
             m_data.reserve(endAt + m_growBytes);
-        m_data.resize(endAt);   // a gap left by a seek past the end reads as zeros
+        m_data.resize(endAt);
     }
     std::memcpy(m_data.data() + m_position, buffer, count);
     m_position = endAt;
-}
-
-ULONGLONG CMemFile::Seek(LONGLONG offset, UINT from)
-{
-    LONGLONG base = 0;
-    if (from == current)
-        base = static_cast<LONGLONG>(m_position);
-    else if (from == end)
-        base = static_cast<LONGLONG>(m_data.size());
-    const LONGLONG target = base + offset;
-    if (target < 0)
-        throw CFileException(CFileException::badSeek, ERROR_NEGATIVE_SEEK, m_strFileName, "Seek");
-    m_position = static_cast<size_t>(target);
-    return static_cast<ULONGLONG>(target);
 }
 
 ULONGLONG CMemFile::GetLength() const
@@ -68,23 +47,6 @@ ULONGLONG CMemFile::GetLength() const
 ULONGLONG CMemFile::GetPosition() const
 {
     return m_position;
-}
-
-void CMemFile::SetLength(ULONGLONG newLength)
-{
-    m_data.resize(static_cast<size_t>(newLength));
-    m_position = static_cast<size_t>(newLength);
-}
-
-void CMemFile::Close()
-{
-    m_data.clear();
-    m_position = 0;
-}
-
-void CMemFile::Abort()
-{
-    Close();
 }
 
 void CMemFile::Attach(const BYTE* data, UINT size)

@@ -1,6 +1,8 @@
 // CMemFile: a CFile over a growable block of memory, for registry blobs and
-// anything else that is serialised before it is stored. Nothing can fail but
-// a seek before the start.
+// anything else that is serialised before it is stored. It is written or read
+// from start to end, as CArchive does: reading, writing, the length and the
+// position are its own, and none of them can fail. The CFile calls for disk
+// files (Open, Seek, SetLength, Flush, Close) are not for it.
 #pragma once
 
 #include <windows.h>
@@ -18,21 +20,11 @@ public:
     CMemFile(const BYTE* data, UINT size);
     ~CMemFile() override;
 
-    BOOL Open(const char* path, UINT openFlags, CFileException* error = nullptr) override;   // FALSE: not a disk file
     UINT Read(void* buffer, UINT count) override;
     void Write(const void* buffer, UINT count) override;
-    ULONGLONG Seek(LONGLONG offset, UINT from) override;
     ULONGLONG GetLength() const override;
     ULONGLONG GetPosition() const override;
-    void SetLength(ULONGLONG newLength) override;
-    void Flush() override {}
-    void Close() override;   // empties the file
-    void Abort() override;
-    BOOL IsOpen() const override { return TRUE; }
 
-    // The bytes written so far; valid until the next change.
-    const BYTE* GetBuffer() const { return m_data.data(); }
-    UINT GetSize() const { return static_cast<UINT>(m_data.size()); }
     // Replaces the contents with a copy of the bytes and rewinds.
     void Attach(const BYTE* data, UINT size);
     // Hands the bytes over and leaves the file empty.

@@ -12,8 +12,6 @@ public:
         ::EndPaint(m_hWnd, &m_ps);
     }
 
-    const PAINTSTRUCT& GetPaintStruct() const { return m_ps; }
-
 private:
     HWND m_hWnd;
     PAINTSTRUCT m_ps{};

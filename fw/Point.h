@@ -12,7 +12,6 @@ public:
     explicit CPoint(LPARAM packed)
         : POINT{static_cast<short>(LOWORD(packed)), static_cast<short>(HIWORD(packed))} {}
 
-    void Offset(int dx, int dy) { x += dx; y += dy; }
     bool operator==(const POINT& other) const { return x == other.x && y == other.y; }
     bool operator!=(const POINT& other) const { return !(*this == other); }
     CPoint operator+(const POINT& other) const { return CPoint(x + other.x, y + other.y); }

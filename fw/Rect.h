@@ -19,8 +19,6 @@ public:
     int Height() const { return bottom - top; }
     CSize Size() const { return CSize(Width(), Height()); }
     CPoint TopLeft() const { return CPoint(left, top); }
-    CPoint BottomRight() const { return CPoint(right, bottom); }
-    bool IsRectEmpty() const { return Width() <= 0 || Height() <= 0; }
     bool PtInRect(const POINT& point) const
     {
         return point.x >= left && point.x < right && point.y >= top && point.y < bottom;

@@ -16,7 +16,6 @@ public:
     BOOL CreateFromData(const RGNDATA* data, DWORD size) { return Attach(::ExtCreateRegion(nullptr, size, data)); }
     // This region becomes `a` combined with `b`; returns the region's kind or ERROR.
     int CombineRgn(HRGN a, HRGN b, int mode) { return ::CombineRgn(*this, a, b, mode); }
-    BOOL EqualRgn(HRGN other) const { return ::EqualRgn(*this, other); }
     // The bounding rectangle; returns NULLREGION, SIMPLEREGION, COMPLEXREGION or ERROR.
     int GetRgnBox(CRect& box) const { return ::GetRgnBox(*this, &box); }
     BOOL PtInRegion(int x, int y) const { return ::PtInRegion(*this, x, y); }

@@ -8,7 +8,6 @@ namespace {
 // Attempts at a fresh temporary name before giving up (names collide only
 // with leftovers or a concurrent writer).
 const int kNameAttempts = 16;
-const UINT kCopyChunk = 64 * 1024;
 
 CString UniqueSuffix()
 {
@@ -26,18 +25,9 @@ CString CSafeFileWriter::TempPrefix(const CString& targetPath)
     return targetPath + ".~tmp";
 }
 
-CSafeFileWriter::CSafeFileWriter(const CString& targetPath, StartWith start)
-    : m_strTarget(targetPath), m_bDone(false)
+CSafeFileWriter::CSafeFileWriter(const CString& targetPath) : m_strTarget(targetPath), m_bDone(false)
 {
     CreateTemp();
-    if (start == startWithCopy) {
-        try {
-            CopyTarget();
-        } catch (...) {
-            Discard();
-            throw;
-        }
-    }
 }
 
 CSafeFileWriter::~CSafeFileWriter()
@@ -58,21 +48,6 @@ void CSafeFileWriter::CreateTemp()
     }
     m_bDone = true;   // nothing was created, so nothing is to be removed
     throw error;
-}
-
-void CSafeFileWriter::CopyTarget()
-{
-    if (!CFile::Exists(m_strTarget))
-        return;
-    CFile source(m_strTarget, CFile::modeRead | CFile::shareDenyWrite | CFile::shareAllowDelete);
-    std::vector<BYTE> chunk(kCopyChunk);
-    for (;;) {
-        const UINT n = source.Read(chunk.data(), kCopyChunk);
-        if (n == 0)
-            break;
-        m_file.Write(chunk.data(), n);
-    }
-    m_file.SeekToBegin();
 }
 
 void CSafeFileWriter::Write(const void* data, UINT size)
@@ -121,12 +96,6 @@ void CSafeFileWriter::Commit()
 bool CSafeFileWriter::CommitAsNew()
 {
     return Finish(MOVEFILE_WRITE_THROUGH);
-}
-
-void CSafeFileWriter::Abort()
-{
-    if (!m_bDone)
-        Discard();
 }
 
 void CSafeFileWriter::Discard()

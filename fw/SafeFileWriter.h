@@ -8,7 +8,7 @@
 // is removed and the failure is raised as CFileException.
 //
 //     CSafeFileWriter writer(path);
-//     writer.Write(data, size);   // or writer.GetFile() for seeks and CArchive
+//     writer.Write(data, size);
 //     writer.Commit();
 #pragma once
 
@@ -22,19 +22,13 @@
 
 class SONVERA_API CSafeFileWriter {
 public:
-    enum StartWith { startEmpty, startWithCopy };
-
-    // Creates the temporary file. With startWithCopy it first receives the
-    // target's current bytes (none when the target does not exist) and the
-    // position is left at its start, for callers that change a file in place.
-    explicit CSafeFileWriter(const CString& targetPath, StartWith start = startEmpty);
+    // Creates the temporary file, empty.
+    explicit CSafeFileWriter(const CString& targetPath);
     // Without a Commit, the temporary file is removed.
     ~CSafeFileWriter();
     CSafeFileWriter(const CSafeFileWriter&) = delete;
     CSafeFileWriter& operator=(const CSafeFileWriter&) = delete;
 
-    // The temporary file, open for reading and writing.
-    CFile& GetFile() { return m_file; }
     void Write(const void* data, UINT size);
 
     // Flushes, closes and moves the temporary file over the target (a sharing
@@ -44,11 +38,6 @@ public:
     // As Commit, but only when no file is at the target: false, with the
     // temporary removed and the file there untouched, when one is.
     bool CommitAsNew();
-    // Gives up: closes and removes the temporary file. The target stays as it was.
-    void Abort();
-
-    const CString& GetTargetPath() const { return m_strTarget; }
-    const CString& GetTempPath() const { return m_strTemp; }
 
     // Replaces the target's contents with the given bytes in one step.
     static void WriteFile(const CString& targetPath, const void* data, UINT size);
@@ -67,7 +56,6 @@ private:
     // the move found a file there and was not to replace it.
     bool Finish(DWORD moveFlags);
     void CreateTemp();
-    void CopyTarget();
     void Discard();
 
     CString m_strTarget;

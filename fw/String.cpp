@@ -197,19 +197,6 @@ CString& CString::MakeLower()
     return *this;
 }
 
-CString& CString::MakeReverse()
-{
-    std::string reversed;
-    reversed.reserve(m_str.size());
-    for (size_t i = 0; i < m_str.size();) {
-        const size_t w = CharWidth(m_str, i);
-        reversed.insert(0, m_str, i, w);
-        i += w;
-    }
-    m_str.swap(reversed);
-    return *this;
-}
-
 CString CString::Mid(int first) const
 {
     return Mid(first, GetLength());
@@ -232,20 +219,6 @@ CString CString::Right(int count) const
 {
     const size_t n = ClampIndex(count, m_str.size());
     return CString(m_str.substr(m_str.size() - n));
-}
-
-CString CString::SpanIncluding(const char* set) const
-{
-    size_t i = 0;
-    while (i < m_str.size() && CharWidth(m_str, i) == 1 && InSet(set, m_str[i]))
-        ++i;
-    return CString(m_str.substr(0, i));
-}
-
-CString CString::SpanExcluding(const char* set) const
-{
-    const int at = FindOneOf(set);
-    return at < 0 ? *this : Left(at);
 }
 
 int CString::Find(char ch, int start) const
@@ -286,93 +259,6 @@ int CString::ReverseFind(char ch) const
         i += w;
     }
     return found;
-}
-
-int CString::FindOneOf(const char* set) const
-{
-    for (size_t i = 0; i < m_str.size();) {
-        const size_t w = CharWidth(m_str, i);
-        if (w == 1 && InSet(set, m_str[i]))
-            return static_cast<int>(i);
-        i += w;
-    }
-    return -1;
-}
-
-int CString::Replace(char oldCh, char newCh)
-{
-    int count = 0;
-    for (size_t i = 0; i < m_str.size();) {
-        const size_t w = CharWidth(m_str, i);
-        if (w == 1 && m_str[i] == oldCh) {
-            m_str[i] = newCh;
-            ++count;
-        }
-        i += w;
-    }
-    return count;
-}
-
-int CString::Replace(const char* oldText, const char* newText)
-{
-    if (oldText == nullptr || *oldText == '\0')
-        return 0;
-    const std::string from(oldText);
-    const std::string to(newText != nullptr ? newText : "");
-    std::string out;
-    int count = 0;
-    size_t i = 0;
-    while (i < m_str.size()) {
-        if (m_str.compare(i, from.size(), from) == 0) {
-            out += to;
-            i += from.size();
-            ++count;
-        } else {
-            const size_t w = CharWidth(m_str, i);
-            out.append(m_str, i, w);
-            i += w;
-        }
-    }
-    if (count > 0)
-        m_str.swap(out);
-    return count;
-}
-
-int CString::Remove(char ch)
-{
-    std::string out;
-    out.reserve(m_str.size());
-    int count = 0;
-    for (size_t i = 0; i < m_str.size();) {
-        const size_t w = CharWidth(m_str, i);
-        if (w == 1 && m_str[i] == ch)
-            ++count;
-        else
-            out.append(m_str, i, w);
-        i += w;
-    }
-    m_str.swap(out);
-    return count;
-}
-
-int CString::Insert(int index, char ch)
-{
-    m_str.insert(ClampIndex(index, m_str.size()), 1, ch);
-    return GetLength();
-}
-
-int CString::Insert(int index, const char* text)
-{
-    if (text != nullptr)
-        m_str.insert(ClampIndex(index, m_str.size()), text);
-    return GetLength();
-}
-
-int CString::Delete(int index, int count)
-{
-    if (index >= 0 && count > 0 && static_cast<size_t>(index) < m_str.size())
-        m_str.erase(static_cast<size_t>(index), static_cast<size_t>(count));
-    return GetLength();
 }
 
 CString& CString::TrimLeft()

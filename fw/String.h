@@ -59,31 +59,18 @@ public:
     // Case changes of single-byte letters; double-byte characters stay as they are.
     CString& MakeUpper();
     CString& MakeLower();
-    CString& MakeReverse();   // reverses characters, keeping each double-byte pair intact
 
     // Substrings by byte position, clamped to the string.
     CString Mid(int first) const;
     CString Mid(int first, int count) const;
     CString Left(int count) const;
     CString Right(int count) const;
-    // Leading characters that are (SpanIncluding) or are not (SpanExcluding) in the set.
-    CString SpanIncluding(const char* set) const;
-    CString SpanExcluding(const char* set) const;
 
     // Byte index of the first match at or after `start`, or -1. Matches start on
     // character boundaries only, so a trail byte equal to `ch` is never found.
     int Find(char ch, int start = 0) const;
     int Find(const char* sub, int start = 0) const;
     int ReverseFind(char ch) const;
-    int FindOneOf(const char* set) const;
-
-    // Edits; each returns the number of replacements/removals or the new length.
-    int Replace(char oldCh, char newCh);
-    int Replace(const char* oldText, const char* newText);
-    int Remove(char ch);
-    int Insert(int index, char ch);
-    int Insert(int index, const char* text);
-    int Delete(int index, int count = 1);
 
     // Trimming of blanks, tabs and line ends, or of the single-byte characters of a set.
     CString& TrimLeft();

@@ -6,7 +6,6 @@
 
 struct CStringList::CNode : __POSITION {
     CNode* pNext = nullptr;
-    CNode* pPrev = nullptr;
     CString data;
 };
 
@@ -38,47 +37,9 @@ CStringList::~CStringList()
     RemoveAll();
 }
 
-CString& CStringList::GetHead() { return Node(m_pHead)->data; }
-const CString& CStringList::GetHead() const { return Node(m_pHead)->data; }
-CString& CStringList::GetTail() { return Node(m_pTail)->data; }
-const CString& CStringList::GetTail() const { return Node(m_pTail)->data; }
-
-CString CStringList::RemoveHead()
-{
-    CString value = GetHead();
-    RemoveAt(m_pHead);
-    return value;
-}
-
-CString CStringList::RemoveTail()
-{
-    CString value = GetTail();
-    RemoveAt(m_pTail);
-    return value;
-}
-
-POSITION CStringList::AddHead(const CString& value)
-{
-    return InsertBefore(m_pHead, value);
-}
-
 POSITION CStringList::AddTail(const CString& value)
 {
     return InsertAfter(m_pTail, value);
-}
-
-void CStringList::AddHead(const CStringList& other)
-{
-    // A list added to itself is walked as a copy: the walk would otherwise meet
-    // the nodes it adds and never end.
-    if (&other == this) {
-        const CStringList copy(other);
-        AddHead(copy);
-        return;
-    }
-    // Walk backwards so the other list keeps its order in front of ours.
-    for (POSITION pos = other.GetTailPosition(); pos != nullptr;)
-        AddHead(other.GetPrev(pos));
 }
 
 void CStringList::AddTail(const CStringList& other)
@@ -104,14 +65,6 @@ void CStringList::RemoveAll()
 }
 
 POSITION CStringList::GetHeadPosition() const { return m_pHead; }
-POSITION CStringList::GetTailPosition() const { return m_pTail; }
-
-CString& CStringList::GetNext(POSITION& pos)
-{
-    CNode* node = Node(pos);
-    pos = node->pNext;
-    return node->data;
-}
 
 const CString& CStringList::GetNext(POSITION& pos) const
 {
@@ -120,80 +73,16 @@ const CString& CStringList::GetNext(POSITION& pos) const
     return node->data;
 }
 
-CString& CStringList::GetPrev(POSITION& pos)
-{
-    CNode* node = Node(pos);
-    pos = node->pPrev;
-    return node->data;
-}
-
-const CString& CStringList::GetPrev(POSITION& pos) const
-{
-    CNode* node = Node(pos);
-    pos = node->pPrev;
-    return node->data;
-}
-
-CString& CStringList::GetAt(POSITION pos) { return Node(pos)->data; }
-const CString& CStringList::GetAt(POSITION pos) const { return Node(pos)->data; }
-
-void CStringList::SetAt(POSITION pos, const CString& value)
-{
-    Node(pos)->data = value;
-}
-
-void CStringList::RemoveAt(POSITION pos)
-{
-    CNode* node = Node(pos);
-    (node->pPrev != nullptr ? node->pPrev->pNext : m_pHead) = node->pNext;
-    (node->pNext != nullptr ? node->pNext->pPrev : m_pTail) = node->pPrev;
-    delete node;
-    --m_nCount;
-}
-
-POSITION CStringList::InsertBefore(POSITION pos, const CString& value)
-{
-    CNode* node = new CNode;
-    node->data = value;
-    CNode* next = pos != nullptr ? Node(pos) : m_pHead;
-    node->pNext = next;
-    node->pPrev = next != nullptr ? next->pPrev : nullptr;
-    (node->pPrev != nullptr ? node->pPrev->pNext : m_pHead) = node;
-    (next != nullptr ? next->pPrev : m_pTail) = node;
-    ++m_nCount;
-    return node;
-}
-
 POSITION CStringList::InsertAfter(POSITION pos, const CString& value)
 {
     CNode* node = new CNode;
     node->data = value;
     CNode* prev = pos != nullptr ? Node(pos) : m_pTail;
-    node->pPrev = prev;
     node->pNext = prev != nullptr ? prev->pNext : nullptr;
-    (node->pNext != nullptr ? node->pNext->pPrev : m_pTail) = node;
+    if (node->pNext == nullptr)
+        m_pTail = node;
     (prev != nullptr ? prev->pNext : m_pHead) = node;
     ++m_nCount;
-    return node;
-}
-
-POSITION CStringList::Find(const char* value, POSITION startAfter) const
-{
-    CNode* node = startAfter != nullptr ? Node(startAfter)->pNext : m_pHead;
-    for (; node != nullptr; node = node->pNext) {
-        if (node->data == value)
-            return node;
-    }
-    return nullptr;
-}
-
-POSITION CStringList::FindIndex(int index) const
-{
-    if (index < 0 || index >= m_nCount)
-        return nullptr;
-    CNode* node = m_pHead;
-    while (index-- > 0)
-        node = node->pNext;
     return node;
 }
 
