@@ -298,21 +298,6 @@ CTimerScript MenuScript(std::vector<Step> steps)
     });
 }
 
-// Runs the thread's messages until every step is done (for menus that are
-// not modal) and returns the commands posted meanwhile.
-std::vector<UINT> RunToEnd(std::vector<Step> steps)
-{
-    const CTimerScript script = MenuScript(std::move(steps));
-    std::vector<UINT> commands;
-    MSG msg;
-    while (!script.Done() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_COMMAND)
-            commands.push_back(LOWORD(msg.wParam));
-        DispatchMessageA(&msg);
-    }
-    return commands;
-}
-
 Step MoveTo(const CTestMenu& menu, int item)
 {
     return Do([&menu, item] { PostMouse(WM_MOUSEMOVE, menu.ItemOnScreen(item), menu.m_hWnd); });
@@ -429,13 +414,20 @@ TEST_F(MenuTrackingTest, ClosingWithASubMenuOpenAndClosingANonModalMenu)
         {"an item", {MoveTo(m_menu, 2), ClickOn(m_menu, 2), closed}, {3}},
         {"a click outside", {Do([this] { PostClick(kOutside, m_menu.m_hWnd); }), closed}, {}},
     };
+    MSG msg;
     for (const auto& c : nonModal) {
         EXPECT_EQ(0u, m_menu.Track(kX, kY, notify, false)) << c.name;
-        EXPECT_EQ(c.posted, RunToEnd(c.steps)) << c.name;
+        const CTimerScript script = MenuScript(c.steps);
+        std::vector<UINT> posted;
+        while (!script.Done() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (msg.message == WM_COMMAND)
+                posted.push_back(LOWORD(msg.wParam));
+            DispatchMessageA(&msg);
+        }
+        EXPECT_EQ(c.posted, posted) << c.name;
     }
     // A modal menu returns its command and posts nothing.
     EXPECT_EQ(3u, TrackModal({MoveTo(m_menu, 2), ClickOn(m_menu, 2)}, notify));
-    MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, notify, WM_COMMAND, WM_COMMAND, PM_REMOVE));
     DestroyWindow(notify);
 }

@@ -196,16 +196,6 @@ public:
         return true;
     }
 
-    // Loads the skin again, inactive for the same reason as Open.
-    int Reload()
-    {
-        SetActiveWindow(nullptr);
-        const int loaded = LoadSkins();
-        SetActiveWindow(m_hWnd);
-        PumpMessages();
-        return loaded;
-    }
-
     void PressButtonID(int id) override { m_calls.push_back("PressButtonID " + std::to_string(id)); }
     void ProgressChanged(CString name) override { m_calls.push_back("ProgressChanged " + name.str()); }
     void MouseMoved(CString name, int x, int y) override
@@ -250,10 +240,15 @@ protected:
     {
         ASSERT_TRUE(WriteRaw(m_skin.File("skin.ini").GetString(),
                              "[SCREEN]\r\nMAIN=grey.gif\r\n" + screenLines + otherSections));
-        if (m_dialog.m_hWnd == nullptr)
+        if (m_dialog.m_hWnd == nullptr) {
             ASSERT_TRUE(m_dialog.Open(m_skin));
-        else
-            ASSERT_EQ(1, m_dialog.Reload());
+            return;
+        }
+        SetActiveWindow(nullptr);   // inactive for the same reason as in Open
+        const int loaded = m_dialog.LoadSkins();
+        SetActiveWindow(m_dialog.m_hWnd);
+        PumpMessages();
+        ASSERT_EQ(1, loaded);
     }
 
     CTestSkinFolder m_skin;
