@@ -66,11 +66,9 @@ TEST(EndpointDetector, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
         int shortWord, speech, error, first, last;
     } cases[] = {
         {"silence", std::vector<short>(kTakeSamples, 0), 0, 0, kEpdLengthAbnormal, -1, -1},
-        {"faint steady noise", NoisyWord(0, 0, 0.0, 20.0, 5), 0, 0, kEpdLengthAbnormal, -1, -1},
         {"loud steady noise", NoisyWord(0, 0, 0.0, 3000.0, 5), 0, 0, kEpdLengthAbnormal, -1, -1},
         // The raised-cosine envelope is weak at its ends: the core starts a
         // little after the word and ends a little before it.
-        {"word in a silent room", SyntheticWord(kTakeSamples, 11025, 5000, 8000.0), 0, 1, kEpdOk, 11025, 16025},
         {"word in a quiet room", NoisyWord(11025, 5000, 8000.0, 16.0, 7), 0, 1, kEpdOk, 11025, 16025},
         {"word in a noisy room", NoisyWord(11025, 5000, 8000.0, 150.0, 7), 0, 1, kEpdOk, 11025, 16025},
         {"word in swelling noise", swelling, 0, 1, kEpdOk, 22000, 27000},
@@ -113,8 +111,8 @@ TEST(EndpointDetector, EveryKindOfTakeGetsItsVerdictAndTheWordItsPlace)
         EXPECT_EQ(r.nCoreLast + 8, r.nLastFrame) << c.what;
     }
     // A word cut by the start begins at the first frame; a soft one says how faint.
-    EXPECT_EQ(0, detect(cases[15].take, 0).nFirstFrame);
-    const SEndpointResult soft = detect(cases[17].take, 0);
+    EXPECT_EQ(0, detect(cases[13].take, 0).nFirstFrame);
+    const SEndpointResult soft = detect(cases[15].take, 0);
     EXPECT_LT(soft.fSnrDb, 10.0f);
     EXPECT_GT(soft.fSpectralSnrDb, soft.fSnrDb + 3.0f);
     // Unusable framing and empty input are refused; unset parameters take the defaults.
