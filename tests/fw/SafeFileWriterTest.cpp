@@ -2,7 +2,6 @@
 // exactly as it was, with no temporary file left behind, whichever step fails.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,32 +60,28 @@ TEST_F(SafeFileWriterTest, ReplacesTheTargetOnlyOnCommitAndLeavesNoTemporaryFile
     EXPECT_EQ(ReadRaw(path), kOld);
 }
 
-// One failing step: how to arm the fault, and the cause expected.
-struct Fault {
-    const char* step;
-    std::function<void(CFaultyFileSystem&)> arm;
-    int cause;
-};
+using Fs = CFaultyFileSystem;
 
-std::vector<Fault> EveryStep()
-{
-    using Fs = CFaultyFileSystem;
-    return {
-        {"temporary cannot be created", [](Fs& fs) { fs.Watch(L".~tmp"); fs.Fail(Fs::create, ERROR_WRITE_PROTECT); },
-         CFileException::accessDenied},
-        // How CFile tells write errors apart is its own test's; here one of them is enough.
-        {"disk full mid-write", [](Fs& fs) { fs.LimitWrites(7, ERROR_DISK_FULL); }, CFileException::diskFull},
-        {"flush fails", [](Fs& fs) { fs.Fail(Fs::flush, ERROR_IO_DEVICE); }, CFileException::hardIO},
-        {"close fails", [](Fs& fs) { fs.Fail(Fs::close, ERROR_IO_DEVICE); }, CFileException::hardIO},
-        {"move fails", [](Fs& fs) { fs.Fail(Fs::move, ERROR_IO_DEVICE); }, CFileException::hardIO},
-    };
-}
+// One failing step: how to arm the fault, and the cause expected.
+const struct {
+    const char* step;
+    void (*arm)(Fs&);
+    int cause;
+} kEveryStep[] = {
+    {"temporary cannot be created", [](Fs& fs) { fs.Watch(L".~tmp"); fs.Fail(Fs::create, ERROR_WRITE_PROTECT); },
+     CFileException::accessDenied},
+    // How CFile tells write errors apart is its own test's; here one of them is enough.
+    {"disk full mid-write", [](Fs& fs) { fs.LimitWrites(7, ERROR_DISK_FULL); }, CFileException::diskFull},
+    {"flush fails", [](Fs& fs) { fs.Fail(Fs::flush, ERROR_IO_DEVICE); }, CFileException::hardIO},
+    {"close fails", [](Fs& fs) { fs.Fail(Fs::close, ERROR_IO_DEVICE); }, CFileException::hardIO},
+    {"move fails", [](Fs& fs) { fs.Fail(Fs::move, ERROR_IO_DEVICE); }, CFileException::hardIO},
+};
 
 // Over an existing target the old one stays; where there was none, none is made.
 TEST_F(SafeFileWriterTest, EveryFailingStepLeavesTheTargetAsItWas)
 {
     for (const bool targetExists : {true, false}) {
-        for (const Fault& fault : EveryStep()) {
+        for (const auto& fault : kEveryStep) {
             SCOPED_TRACE(std::string(fault.step) + (targetExists ? "" : ", no target"));
             DeleteFileA(path.c_str());
             if (targetExists) {

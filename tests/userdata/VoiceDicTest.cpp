@@ -314,21 +314,6 @@ TEST_F(VoiceDamageTest, DamagedWordsNeverMatchAnotherUserOrReachOutside)
     }
 }
 
-// Makes the file `size` bytes long without writing the zeros: marked sparse
-// where the file system knows sparse files (Wine's host file systems are
-// sparse anyway), so that the test neither fills the disk nor waits for it.
-bool GrowSparse(const CString& path, ULONGLONG size)
-{
-    HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD returned = 0;
-    DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
-    LARGE_INTEGER end;
-    end.QuadPart = static_cast<LONGLONG>(size);
-    const BOOL ok = h != INVALID_HANDLE_VALUE && SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h);
-    CloseHandle(h);
-    return ok != FALSE;
-}
-
 // Slot 34359 starts just below 4 GiB and its last model block just above, so
 // a block offset kept in 32 bits comes out inside slot 0. The slots in front
 // of it are blank.
@@ -338,7 +323,16 @@ TEST_F(VoiceDamageTest, ABlockBeyondFourGigabytesIsNotTakenForOneNearTheStart)
     std::string bytes = m_intact;
     bytes.replace(0, 4, WordBytes(0));
     ASSERT_TRUE(WriteRaw(m_dicPath, bytes));
-    ASSERT_TRUE(GrowSparse(m_dicPath, (farSlot + 1) * kSlot));
+    // Grown without writing the zeros: marked sparse where the file system knows sparse
+    // files (Wine's host file systems are sparse anyway), so that the test neither fills
+    // the disk nor waits for it.
+    HANDLE h = CreateFileA(m_dicPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD returned = 0;
+    DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>((farSlot + 1) * kSlot);
+    ASSERT_TRUE(SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+    CloseHandle(h);
     ASSERT_TRUE(WriteRawAt(m_dicPath, farSlot * kSlot, m_intact.substr(0, 428)));
     ASSERT_EQ(static_cast<int>(farSlot), FindSlot("Alice", "KEY-A"));
 
