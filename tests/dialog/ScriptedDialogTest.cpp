@@ -173,10 +173,6 @@ TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUs
 
 // The window at the moment the engine checks a take: the whole take and its end points.
 HWND s_window = nullptr;
-void SaveEndPoints()
-{
-    EXPECT_TRUE(SaveScreenshot(s_window, "voice-take-endpoints.png"));
-}
 
 // The enrolment shows its mode, word and counter once it is set up, and while
 // a take runs only the exit button answers. It leaves storing the model and
@@ -185,7 +181,8 @@ TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTak
 {
     ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {1, 1, 0, 1, 1, 1}));
     m_engine.SetLabel("\x95\xCA\x82\xCC\x90\x6C");   // 別の人, the engine's reason
-    m_engine.OnCall("VRE_CheckSexSpeech", &SaveEndPoints);
+    m_engine.OnCall("VRE_CheckSexSpeech",
+                    [] { EXPECT_TRUE(SaveScreenshot(s_window, "voice-take-endpoints.png")); });
     CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
     dialog.m_strUserID = "taro";
     QueueTakes(dialog, 6);
@@ -311,10 +308,6 @@ TEST_F(ScriptedDialogTest, TheModelTestEndsAsSoonAsItsOutcomeIsCertain)
 
 // The engine adapts its model file while it verifies; here the test does.
 CString s_modelFile;
-void AdaptModel()
-{
-    sonvera_test::WriteRaw(s_modelFile.str(), "adapted model");
-}
 
 TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
 {
@@ -324,7 +317,7 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
     m_app.Voices().AddUser("george", certiKey);
     m_app.Voices().SetUserVoice("george", certiKey, "aaj");
     ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), "someone else's"));
-    m_engine.OnCall("VRE_Verify", &AdaptModel);
+    m_engine.OnCall("VRE_Verify", [] { sonvera_test::WriteRaw(s_modelFile.str(), "adapted model"); });
     ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
     CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
     dialog.m_strUserID = "george";
