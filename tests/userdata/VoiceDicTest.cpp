@@ -323,9 +323,8 @@ TEST_F(VoiceDamageTest, ABlockBeyondFourGigabytesIsNotTakenForOneNearTheStart)
     std::string bytes = m_intact;
     bytes.replace(0, 4, WordBytes(0));
     ASSERT_TRUE(WriteRaw(m_dicPath, bytes));
-    // Grown without writing the zeros: marked sparse where the file system knows sparse
-    // files (Wine's host file systems are sparse anyway), so that the test neither fills
-    // the disk nor waits for it.
+    // Grown without writing the zeros, sparse (as Wine's host file systems are anyway),
+    // so that the test neither fills the disk nor waits for it.
     HANDLE h = CreateFileA(m_dicPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     DWORD returned = 0;
     DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
