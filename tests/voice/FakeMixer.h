@@ -75,11 +75,12 @@ public:
         caps->cDestinations = static_cast<DWORD>(destinations.size());
         return MMSYSERR_NOERROR;
     }
-    MMRESULT Open(HMIXER* mixer, UINT device, HWND) override
+    MMRESULT Open(HMIXER* mixer, UINT device, HWND notify) override
     {
         if (!present || failOpen || device != 0)
             return MMSYSERR_NODRIVER;
         *mixer = Handle();
+        notifyWindow = notify;
         ++opens;
         return MMSYSERR_NOERROR;
     }
@@ -146,6 +147,7 @@ public:
     bool failOpen = false;
     bool failLineInfo = false;
     std::vector<FakeLine> destinations;
+    HWND notifyWindow = nullptr;
     int opens = 0;
     int closes = 0;
     std::vector<std::pair<DWORD, std::vector<DWORD>>> writes;   // control, values written
