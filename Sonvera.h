@@ -36,7 +36,6 @@
 #include "fw/Button.h"
 #include "fw/Edit.h"
 #include "fw/ComboBox.h"
-#include "fw/Static.h"
 #include "fw/ToolTipCtrl.h"
 
 // Settings and system.
