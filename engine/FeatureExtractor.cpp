@@ -169,10 +169,8 @@ int CFeatureExtractor::BandLevelsDb(float loHz, float hiHz, int frames, float* o
 {
     if (out == nullptr || m_nShift == 0) return 0;
     frames = std::clamp(frames, 0, m_nMaxFrames);
-    int lo = m_nChannels, hi = -1;
-    for (int c = 0; c < m_nChannels; ++c)
-        if (m_melCentreHz[c] >= loHz && m_melCentreHz[c] <= hiHz) { lo = std::min(lo, c); hi = std::max(hi, c); }
-    if (hi < lo) return 0;
+    int lo, hi;
+    if (!ChannelsWithin(loHz, hiHz, lo, hi)) return 0;
     for (int f = 0; f < frames; ++f) {
         const float* power = m_melPower.data() + static_cast<size_t>(f) * m_nChannels;
         double sum = 0.0;
@@ -180,6 +178,25 @@ int CFeatureExtractor::BandLevelsDb(float loHz, float hiHz, int frames, float* o
         out[f] = static_cast<float>(10.0 * std::log10(sum));
     }
     return frames;
+}
+
+int CFeatureExtractor::ChannelsWithin(float loHz, float hiHz, int& first, int& last) const
+{
+    first = m_nChannels;
+    last = -1;
+    for (int c = 0; c < m_nChannels; ++c)
+        if (m_melCentreHz[c] >= loHz && m_melCentreHz[c] <= hiHz) { first = std::min(first, c); last = std::max(last, c); }
+    return last >= first ? 1 : 0;
+}
+
+float CFeatureExtractor::NoiseDropAboveDb(int last) const
+{
+    const int top = 3;
+    if (m_nShift == 0 || last < top - 1 || last >= m_nChannels - 1) return 0.0f;
+    double above = 0.0, inside = 0.0;
+    for (int c = last + 1; c < m_nChannels; ++c) above += m_noiseDb[c];
+    for (int c = last - top + 1; c <= last; ++c) inside += m_noiseDb[c];
+    return static_cast<float>(above / (m_nChannels - 1 - last) - inside / top);
 }
 
 // Level, log filter energies and log energy of frame f.

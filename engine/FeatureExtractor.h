@@ -62,6 +62,16 @@ public:
     // band).
     int BandLevelsDb(float loHz, float hiHz, int frames, float* out) const;
 
+    // How far the last Compute's noise floor lies, in the channels above
+    // `last`, under its level in the band's top three channels (dB, the
+    // mean over each set): a microphone's or a room's noise reaches the top
+    // of the filter bank, a band-limited line carries none of it beyond its
+    // band. 0 when no channel lies above `last`.
+    float NoiseDropAboveDb(int last) const;
+    // The channels centred within loHz..hiHz: first..last. Returns 0 when
+    // none is.
+    int ChannelsWithin(float loHz, float hiHz, int& first, int& last) const;
+
     // Basis of the cosine transform from log filter energies to cepstra:
     // the weight of channel m (0-based) in cepstrum c_k (k >= 1) for
     // `channels` channels. Orthonormal, so that cepstra keep the dB unit and

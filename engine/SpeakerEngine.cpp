@@ -54,6 +54,19 @@ const float kAcceptedPrintWeight = static_cast<float>(2.15 / 2.5);
 // % (92.6 %) and their digital copies 99.7 % (100 %).
 const float kAcceptedContourScale = static_cast<float>(0.07 / 0.04);
 const int kWordLeadFrames = 16;
+// --- Verification ----------------------------------------------------------------------
+// The band a telephone line passes: a take that came through such a line is
+// compared on the channels inside it only (CSpeakerScorer::Score). It is
+// told by its noise floor: a microphone's and a room's noise reach the top
+// of the filter bank (over every clean, soft and noisy take of the tuning
+// speakers the floor above the band lies 0.9 to 4.1 dB over the band's top
+// channels), a line that passes only the band carries none of it beyond
+// (-9.8 to -8.8 dB through a 300-3400 Hz line). The word's own spectrum
+// does not tell: recordings differ more at the band's edges, by
+// microphone and voice, than a line changes them.
+const float kLineLowHz = 300.0f;
+const float kLineHighHz = 3400.0f;
+const float kLineNoiseDropDb = -6.0f;
 const double kFarFromAnyReplay = 1e3;   // VRE_GetCopyDistance when no cue can tell
 
 std::string SafeString(const char* s)
@@ -146,6 +159,9 @@ int CSpeakerEngine::BuildStages()
     if (!m_detector.Init(m_nSampleRate, m_nFrameLength, m_nShift, maxFrames, m_epdParams)) return 0;
     if (!m_voicing.Init(m_nSampleRate, m_nFrameLength, m_nShift)) return 0;
     if (!m_scorer.Init()) return 0;
+    // Analysis settings whose bank holds no channel in the band never tell a line.
+    if (!m_extractor.ChannelsWithin(kLineLowHz, kLineHighHz, m_lineBand.nFirst, m_lineBand.nLast))
+        m_lineBand = SChannelRange{-1, -1};
     m_features.SetCapacity(maxFrames, m_extractor.Dims());
     m_levelDb.assign(maxFrames, 0.0f);
     m_bandDb.assign(maxFrames, 0.0f);
@@ -394,6 +410,7 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     m_bAnalysisOk = false;
     m_bModelReady = false;
     m_bTakeReplayed = false;
+    m_bLineLimited = false;
     m_nTakeHash = hash;
     m_nTakeCount = count;
     m_nAnalysedShortWord = shortWord;
@@ -411,6 +428,7 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
         m_nError = kEpdLengthAbnormal;
         return 0;
     }
+    m_bLineLimited = m_lineBand.nLast >= 0 && m_extractor.NoiseDropAboveDb(m_lineBand.nLast) < kLineNoiseDropDb;
     float pitch = 0.0f;
     m_voicing.Analyse(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_fVoicedFraction, pitch);
     m_take.SetPitch(pitch);
@@ -580,7 +598,8 @@ int CSpeakerEngine::Verify()
     m_fLastScore = 0.0;
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
     if (!LoadModelForTake()) return 0;
-    const float score = m_scorer.Score(m_take, m_model, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts);
+    const float score = m_scorer.Score(m_take, m_model, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts,
+                                       m_bLineLimited ? &m_lineBand : nullptr);
     m_fLastScore = score;
     // A take the replay check recognised is refused whatever its score: a
     // recording of the user's own voice is the best impostor there is, and

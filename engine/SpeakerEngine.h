@@ -133,6 +133,8 @@ private:
     CVoicingAnalyzer m_voicing;
     CTakeChecker m_checker;
     CSpeakerScorer m_scorer;
+    SChannelRange m_lineBand = {-1, -1};   // the channels a telephone line passes
+    bool m_bLineLimited = false;           // the take came through such a line
     CFeatureMatrix m_features;
     std::vector<float> m_levelDb;
     std::vector<float> m_bandDb;        // the waveform print's band level per frame

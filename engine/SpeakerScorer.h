@@ -36,6 +36,12 @@
 
 #include <vector>
 
+// Filter-bank channels first..last (inclusive).
+struct SChannelRange {
+    int nFirst;
+    int nLast;
+};
+
 class CSpeakerScorer {
 public:
     static constexpr int kParts = CSpeakerModel::kScoreParts;
@@ -57,12 +63,24 @@ public:
     void Distances(const CTakeFeatures& test, int exclude, float* parts);
     // Normalised, fused distance (lower = more like the speaker).
     static float Fuse(const float* parts, const CSpeakerModel& model);
+    // The same against the given typical distances (kParts values).
+    static float Fuse(const float* parts, const float* typical);
     // The decision's score (lower = more like the speaker): the fused
     // distance, plus kNeighbourWeight x how much nearer the take is to the
     // model than to the neighbouring voices on average. parts: receives the
     // raw distances to the model (kParts values); neighbourParts (optional):
     // their means over the neighbouring voices.
-    float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts = nullptr);
+    //
+    // band (optional): a take that came through a band-limited line (the
+    // engine tells it by its noise floor, CFeatureExtractor::NoiseDropAboveDb)
+    // is compared on the channels
+    // inside the band only, on both sides: the take, the templates and the
+    // neighbouring voices reduced alike (CTakeFeatures::KeepChannels), and
+    // the typical distances taken between the reduced templates (leave one
+    // out, as training does), so that what the line removed counts neither
+    // against the speaker nor for an impostor.
+    float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts = nullptr,
+                const SChannelRange* band = nullptr);
     // Threshold on the score for a security level (higher = stricter) and a
     // take whose word peaks `snrDb` over its noise floor: a noisy or soft
     // take is further from every model, its own speaker's too, and gets a
@@ -114,10 +132,27 @@ private:
     float PitchDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
     // The templates of neighbouring voice v (kMaxTemplates slots).
     CTakeFeatures* NeighbourSet(int v) { return &m_neighbours[static_cast<size_t>(v) * CSpeakerModel::kMaxTemplates]; }
+    // Set 0: the templates, 1..kNeighbours: the neighbouring voices, each
+    // reduced to the band's channels.
+    CTakeFeatures* BandSet(int set) { return &m_band[static_cast<size_t>(set) * CSpeakerModel::kMaxTemplates]; }
+    // Reduces the loaded templates and neighbours to `band` and learns their
+    // typical distances, once per loaded model and band. Returns 1 on success.
+    int PrepareBand(const SChannelRange& band, int channelCount);
+    // The distances to every set (model, then the neighbours' mean), each
+    // part multiplied by its unit, fused.
+    float ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical, const float* unit,
+                       float* parts, float* neighbourParts);
 
     CDtw m_dtw;
     int m_nTemplates = 0;
     CTakeFeatures m_templates[CSpeakerModel::kMaxTemplates];
     // kNeighbours x kMaxTemplates, on the heap (about 0.8 MB).
     std::vector<CTakeFeatures> m_neighbours;
+    // The band's sets ((1 + kNeighbours) x kMaxTemplates, on the heap, made
+    // when the first band-limited take meets the model), the band they
+    // were made for (nFirst -1: none) and their typical distances.
+    std::vector<CTakeFeatures> m_band;
+    SChannelRange m_preparedBand = {-1, -1};
+    float m_bandTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
+    CTakeFeatures m_bandTest;
 };

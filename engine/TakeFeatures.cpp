@@ -195,28 +195,76 @@ void CTakeFeatures::ComputeVectors()
     }
 }
 
+namespace {
+
+// basis[k][m]: cepstrum c(k+1) over channel m of `channels`, as in the
+// analysis; built once per filter-bank size (a model's neighbouring voices
+// rebuild five templates each). One table per use, so that the full bank's
+// and a band's do not rebuild each other's.
+struct SCosineTable {
+    float basis[CTakeFeatures::kMaxDims][CTakeFeatures::kMaxChannels];
+    int channels = 0;
+    void Prepare(int count)
+    {
+        if (channels == count) return;
+        for (int k = 0; k < CTakeFeatures::kMaxDims; ++k)
+            for (int m = 0; m < count; ++m)
+                basis[k][m] = static_cast<float>(CFeatureExtractor::CosineBasis(k + 1, m, count));
+        channels = count;
+    }
+};
+
+SCosineTable g_fullBank, g_band;
+
+} // namespace
+
+void CTakeFeatures::RebuildChannels(int frame, int channelCount, float* logMel) const
+{
+    const int cep = m_nDims - 1;
+    for (int m = 0; m < channelCount; ++m) {
+        float v = 0.0f;
+        for (int k = 0; k < cep; ++k) v += m_statics[frame][k] * g_fullBank.basis[k][m];
+        logMel[m] = v;
+    }
+}
+
+int CTakeFeatures::KeepChannels(int firstChannel, int lastChannel, int channelCount)
+{
+    const int cep = m_nDims - 1;
+    const int kept = lastChannel - firstChannel + 1;
+    if (channelCount <= cep || channelCount > kMaxChannels || firstChannel < 0 || lastChannel >= channelCount ||
+        kept < 3)
+        return 0;
+    g_fullBank.Prepare(channelCount);
+    g_band.Prepare(kept);
+    // The band's c0 is its level, which the word's energy already carries.
+    const int bandCep = std::min(cep, kept - 1);
+    float logMel[kMaxChannels];
+    for (int i = 0; i < m_nFrames; ++i) {
+        RebuildChannels(i, channelCount, logMel);
+        const float energy = m_statics[i][cep];
+        for (int k = 0; k < bandCep; ++k) {
+            float c = 0.0f;
+            for (int m = 0; m < kept; ++m) c += logMel[firstChannel + m] * g_band.basis[k][m];
+            m_statics[i][k] = c;
+        }
+        for (int d = bandCep; d < kMaxDims; ++d) m_statics[i][d] = 0.0f;
+        m_statics[i][bandCep] = energy;
+    }
+    m_nDims = bandCep + 1;
+    ComputeVectors();
+    return 1;
+}
+
 int CTakeFeatures::ShiftSpectrum(float channels, int channelCount)
 {
     const int cep = m_nDims - 1;
     if (channelCount <= cep || channelCount > kMaxChannels || !std::isfinite(channels)) return 0;
-    // basis[k][m]: cepstrum c(k+1) over channel m, as in the analysis; built
-    // once per filter-bank size (a model's four neighbouring voices rebuild
-    // five templates each).
-    static float basis[kMaxDims][kMaxChannels];
-    static int basisChannels = 0;
-    if (basisChannels != channelCount) {
-        for (int k = 0; k < kMaxDims; ++k)
-            for (int m = 0; m < channelCount; ++m)
-                basis[k][m] = static_cast<float>(CFeatureExtractor::CosineBasis(k + 1, m, channelCount));
-        basisChannels = channelCount;
-    }
+    g_fullBank.Prepare(channelCount);
+    const auto& basis = g_fullBank.basis;
     float logMel[kMaxChannels], moved[kMaxChannels];
     for (int i = 0; i < m_nFrames; ++i) {
-        for (int m = 0; m < channelCount; ++m) {
-            float v = 0.0f;
-            for (int k = 0; k < cep; ++k) v += m_statics[i][k] * basis[k][m];
-            logMel[m] = v;
-        }
+        RebuildChannels(i, channelCount, logMel);
         // Channel m of the moved spectrum shows what channel m - channels showed.
         for (int m = 0; m < channelCount; ++m) {
             const float from = std::clamp(m - channels, 0.0f, static_cast<float>(channelCount - 1));

@@ -51,6 +51,17 @@ public:
     // cannot hold the cepstra).
     int ShiftSpectrum(float channels, int channelCount);
 
+    // Keeps only channels firstChannel..lastChannel of the word's spectrum:
+    // the log filter energies are rebuilt from the cepstra (as ShiftSpectrum
+    // does, over `channelCount` channels), the channels outside the range
+    // dropped and the rest transformed again (orthonormal DCT over those
+    // channels, as many cepstra as they hold, at most the ones there were);
+    // energy and pitch stay. A take and a template reduced alike compare on
+    // what a band-limited line lets through and nothing else. Returns 1 on
+    // success (0 when the range holds fewer than three channels or
+    // channelCount cannot hold the cepstra).
+    int KeepChannels(int firstChannel, int lastChannel, int channelCount);
+
     // Median pitch of the word's voiced frames, Hz (0: unknown).
     void SetPitch(float hz) { m_fPitchHz = hz; }
     // The pitch of every word frame (one per pair of analysis frames from
@@ -77,6 +88,10 @@ public:
     const float* MeanCepstrum() const { return m_meanCepstrum; }
 
 private:
+    // Frame `frame`'s log filter energies rebuilt from its cepstra (no
+    // common level), channelCount values; the full bank's table prepared.
+    void RebuildChannels(int frame, int channelCount, float* logMel) const;
+
     int m_nFrames;
     int m_nDims;                                  // cepstra + 1 (energy last)
     float m_statics[kMaxFrames][kMaxDims];        // row stride kMaxDims

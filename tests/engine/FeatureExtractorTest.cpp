@@ -1,6 +1,7 @@
 #include "EngineTestData.h"
 #include "FeatureExtractor.h"
 #include "FeatureMatrix.h"
+#include "TakeCondition.h"
 
 #include <gtest/gtest.h>
 
@@ -91,5 +92,36 @@ TEST(FeatureExtractor, PausesAreAlikeAndTheWordStandsOut)
             EXPECT_GT(snr[word], c.minWordDb) << c.what;
             EXPECT_GT(snr[word] - snr[10], level[word] - level[10]) << c.what;
         }
+    }
+}
+
+// A room's or a microphone's noise reaches the top of the filter bank at any
+// level; through a 300-3400 Hz line (which carries the room's noise too)
+// nothing is left above the band.
+TEST(FeatureExtractor, TheNoiseFloorAboveTheBandTellsABandLimitedLine)
+{
+    CFeatureExtractor fx;
+    ASSERT_EQ(1, fx.Init(11025, 240, 80, 16, 19, 33075));
+    int first, last;
+    ASSERT_EQ(1, fx.ChannelsWithin(300.0f, 3400.0f, first, last));
+    CFeatureMatrix m;
+    m.SetCapacity(fx.MaxFrames(), fx.Dims());
+    std::vector<float> level(fx.MaxFrames());
+    const struct {
+        double noiseRms;
+        bool line;
+    } cases[] = {{16.0, false}, {4.0, false}, {300.0, false}, {16.0, true}, {4.0, true}};
+    for (const auto& c : cases) {
+        std::vector<short> take = sonvera_test::SyntheticWord(33075, 20000, 6000, 8000.0);
+        sonvera_test::AddNoise(take, c.noiseRms, 3);
+        if (c.line) {
+            std::vector<float> x(take.begin(), take.end());
+            CTakeCondition::BandPass(x, 300.0, 3400.0, 4, 11025);
+            for (size_t i = 0; i < x.size(); ++i) take[i] = static_cast<short>(std::lround(x[i]));
+        }
+        ASSERT_EQ(411, fx.Compute(take.data(), 33075, m, level.data()));
+        const float drop = fx.NoiseDropAboveDb(last);
+        if (c.line) EXPECT_LT(drop, -6.0f) << c.noiseRms;
+        else EXPECT_GT(drop, 0.0f) << c.noiseRms;
     }
 }
