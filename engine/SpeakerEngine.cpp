@@ -611,8 +611,10 @@ int CSpeakerEngine::Verify()
     // an impostor near the boundary, and learning from it would pull the
     // model towards them. The margin is a share of the threshold's size (the
     // score has its speaker's typical distance taken off and may be below 0).
+    // Nor from a take through a telephone line: its distances are the band's,
+    // and its spectrum outside the band is the line's, not the speaker's.
     const float clear = threshold - static_cast<float>(1.0 - m_fAdaptMargin) * std::fabs(threshold);
-    if (m_bAdapt && m_endpoint.nError == kEpdOk && score <= clear) Adapt(m_lastParts);
+    if (m_bAdapt && !m_bLineLimited && m_endpoint.nError == kEpdOk && score <= clear) Adapt(m_lastParts);
     return 1;
 }
 

@@ -4,6 +4,7 @@
 #include "DialogEngineSetup.h"
 #include "EngineTestData.h"
 #include "SpeakerModel.h"
+#include "TakeCondition.h"
 #include "VoiceEngine.h"
 
 #include <gtest/gtest.h>
@@ -250,6 +251,14 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
     {
         SCOPED_TRACE("adaptation");
         EXPECT_EQ(0, VerifyTake(FsddTake("0_jackson_2"), "aaj", true).update);
+        // George's own take through a telephone line gets in on the line's
+        // band, but teaches the model nothing.
+        std::vector<float> line;
+        for (short x : George(7, 0.0, 0, 16.0, 302)) line.push_back(x);
+        CTakeCondition::BandPass(line, 300.0, 3400.0, 4, Setup::kSampleRate);
+        const SVerdict onLine = VerifyTake(std::vector<short>(line.begin(), line.end()), "aaj", true);
+        EXPECT_EQ(1, onLine.accepted);
+        EXPECT_EQ(0, onLine.update);
         EXPECT_EQ(enrolled, sonvera_test::ReadBytes(ModelPath()));
         const SVerdict v = VerifyTake(George(8, 0.0, 0, 16.0, 300), "aaj", true);
         ASSERT_EQ(1, v.update);
