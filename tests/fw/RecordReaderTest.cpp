@@ -28,6 +28,8 @@ TEST(RecordReader, ReadsUpToTheEndOrTheFirstDamagedLength)
          CFileException::none},
         {"length one past the end", LengthRecord("ab") + WordBytes(4) + "abc", {"ab"}, CFileException::invalidFile},
         {"huge length", WordBytes(0xFFFFFFFFul) + "a", {}, CFileException::invalidFile},
+        {"length past the end by its high byte alone", LengthRecord("ab") + WordBytes(0x01000001ul) + "z", {"ab"},
+         CFileException::invalidFile},
         {"length word one byte short", LengthRecord("ab") + std::string("\x01\x00\x00", 3), {"ab"},
          CFileException::endOfFile},
     };

@@ -210,6 +210,7 @@ int Parse(const std::string& image, CStringArray& out)
     return CAppUserDic::ParseDicImage(reinterpret_cast<const unsigned char*>(image.data()), image.size(), out);
 }
 
+// Lengths past the end are the record reader's (tests/fw); empty entries are damage here.
 TEST(UserDicImage, DamageEndsTheListWithTheEntriesBeforeIt)
 {
     const std::string good = WordBytes(3) + "abc";
@@ -220,9 +221,6 @@ TEST(UserDicImage, DamageEndsTheListWithTheEntriesBeforeIt)
     } cases[] = {
         {"no damage", WordBytes(1) + "z", 1},
         {"length one past the end", WordBytes(2) + "x", 0},
-        {"length near 4 GiB", WordBytes(0xFFFFFFF0ul) + "x", 0},
-        {"length past the end by its high byte alone", WordBytes(0x01000001ul) + "z", 0},
-        {"length word cut short", std::string("\x05\x00\x00", 3), 0},
         {"zero length", WordBytes(0) + WordBytes(1) + "q", 0},
         {"zero byte inside the cipher text", WordBytes(3) + std::string("a\0b", 3), 0},
     };
@@ -312,38 +310,26 @@ TEST_F(UserDicTest, AFailedLoadKeepsTheUsersBeforeTheFailureAndLeadsToNoRewrite)
     EXPECT_THROW(unopened.SetUserDicFilePath(m_folder.File("folder.dic")), CFileException);
 }
 
-// The safe rewrite's every step is proved in fw; here one failing step per
-// operation shows the file, the object and a fresh object still agree.
+// The safe rewrite's every step is proved in fw, and every change goes through
+// one rewrite: one failing step shows the file, the object and a fresh object
+// still agree, and the next change works.
 TEST_F(UserDicTest, AFailedRewriteLeavesTheOldDictionaryEverywhere)
 {
     AddAlice();
     AddBob();
     const std::string before = ReadRaw(m_path);
     const Strings records = StoredRecords(m_path);
-    const struct {
-        const char* what;
-        CFaultyFileSystem::Step step;
-        DWORD error;
-        std::function<void()> change;
-    } cases[] = {
-        {"password at the flush", CFaultyFileSystem::flush, ERROR_IO_DEVICE, [this] { m_dic.SetPassWord("Alice", "x"); }},
-        {"create on a full disk", CFaultyFileSystem::write, ERROR_DISK_FULL,
-         [this] { m_dic.CreateUser("t", "Carol", "K", "p", 0, 1, 1, 1, ""); }},
-        {"delete at the replace", CFaultyFileSystem::move, ERROR_IO_DEVICE, [this] { m_dic.DelUserWholeInfo("Bob"); }},
-    };
-    for (const auto& c : cases) {
-        CFaultyFileSystem fs;
-        fs.Watch(L".~tmp");
-        fs.Fail(c.step, c.error);
-        {
-            CFileSystemOverride scope(fs);
-            EXPECT_THROW(c.change(), CFileException) << c.what;
-        }
-        EXPECT_EQ(1, fs.Failures()) << c.what;
-        EXPECT_EQ(before, ReadRaw(m_path)) << c.what;
-        ExpectEverywhere(records, c.what);
-        EXPECT_EQ(1u, m_folder.Entries().size()) << c.what;
+    CFaultyFileSystem fs;
+    fs.Watch(L".~tmp");
+    fs.Fail(CFaultyFileSystem::move, ERROR_IO_DEVICE);
+    {
+        CFileSystemOverride scope(fs);
+        EXPECT_THROW(m_dic.DelUserWholeInfo("Bob"), CFileException);
     }
+    EXPECT_EQ(1, fs.Failures());
+    EXPECT_EQ(before, ReadRaw(m_path));
+    ExpectEverywhere(records);
+    EXPECT_EQ(1u, m_folder.Entries().size());
     ASSERT_EQ(1, m_dic.SetPassWord("Alice", "changed"));
     EXPECT_EQ("changed", CAppUserDic::GetField(CString(Reloaded()[0]), 2).str());
 }
