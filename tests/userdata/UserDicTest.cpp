@@ -205,11 +205,6 @@ TEST_F(UserDicTest, GetUserReadsBothShapesAlikeAndAppendsTheNicks)
                                   dict.strCertiKey + ";" + dict.strAuthority + ";" + dict.strVoiceList).str());
 }
 
-int Parse(const std::string& image, CStringArray& out)
-{
-    return CAppUserDic::ParseDicImage(reinterpret_cast<const unsigned char*>(image.data()), image.size(), out);
-}
-
 // Lengths past the end are the record reader's (tests/fw); empty entries are damage here.
 TEST(UserDicImage, DamageEndsTheListWithTheEntriesBeforeIt)
 {
@@ -225,8 +220,10 @@ TEST(UserDicImage, DamageEndsTheListWithTheEntriesBeforeIt)
         {"zero byte inside the cipher text", WordBytes(3) + std::string("a\0b", 3), 0},
     };
     for (const auto& c : cases) {
+        const std::string image = good + c.tail;
         CStringArray out;
-        EXPECT_EQ(c.whole, Parse(good + c.tail, out)) << c.what;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(image.data());
+        EXPECT_EQ(c.whole, CAppUserDic::ParseDicImage(bytes, image.size(), out)) << c.what;
         EXPECT_EQ(c.whole ? Strings({"abc", "z"}) : Strings({"abc"}), Items(out)) << c.what;
     }
 }
