@@ -84,7 +84,6 @@ TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsAndEachRewriteKeepsEveryOth
     const std::string settings = RecordAt(image, 0);
     EXPECT_EQ(LengthRecord(settings) + std::string(8, '\0'), image);
     EXPECT_EQ(CString("000111"), Decrypt(settings));
-    m_secure.SetBackupBypassKey("KEY-1");
     CSetupSecure other;
     other.SetSetupSecureFilePath(Dat());
     CSetupSecure copy(m_secure);
