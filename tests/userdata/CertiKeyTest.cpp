@@ -89,7 +89,6 @@ TEST_F(CertiKeyTest, TheChosenAddressDependsOnTheAdaptersNotOnTheirOrder)
         std::vector<FakeAdapter> adapters;
         const char* address;
     } cases[] = {
-        {{wireless}, "0800270000EE"},
         {{wired, wireless, local, ppp, zero}, "0800270000EE"},
         {{ppp, local, zero}, "000027000005"},
         {{eightBytes, zero}, ""},
