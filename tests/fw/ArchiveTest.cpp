@@ -138,7 +138,6 @@ void ExpectRejected(const Bytes& bytes, const char* what, int cause = CArchiveEx
 
 TEST(Archive, TruncatedOrOverlongDataIsRejectedAndEachArchiveGoesOneWay)
 {
-    ExpectRejected<CStringArray>({}, "no count");
     ExpectRejected<CStringArray>({0x01}, "half a count");
     ExpectRejected<CStringArray>({0xFF, 0xFF, 0x02, 0x00}, "half a long count");
     ExpectRejected<CStringArray>({0x03, 0x00, 0x01, 'a', 0x00}, "fewer strings than counted");
@@ -148,8 +147,6 @@ TEST(Archive, TruncatedOrOverlongDataIsRejectedAndEachArchiveGoesOneWay)
     ExpectRejected<CStringArray>({0x01, 0x00, 0xFF, 0xFE, 0xFF, 0x03, 'a', 0x00}, "wide string too short");
     ExpectRejected<CStringArray>({0x01, 0x00, 0xFF, 0xFE, 0xFF, 0xFF, 0xFE, 0xFF, 0x00}, "nested wide marker",
                                  CArchiveException::badSchema);
-    ExpectRejected<CByteArray>({0x05, 0x00, 1, 2, 3}, "bytes missing");
-    ExpectRejected<CWordArray>({0x02, 0x00, 1, 2, 3}, "half a word");
     ExpectRejected<CDWordArray>({0x03, 0x00, 1, 2, 3, 4, 5, 6, 7, 8}, "dwords missing");
     // A count that would allocate gigabytes is refused before anything is allocated.
     ExpectRejected<CDWordArray>({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0}, "huge count");
