@@ -7,6 +7,7 @@
 
 #include "UserDataTestSupport.h"
 #include "tests/support/FaultyRegistry.h"
+#include "tests/support/ScratchKey.h"
 #include "userdata/MachineIdentity.h"
 
 namespace {
@@ -149,34 +150,25 @@ TEST_F(CertiKeyTest, WithoutAnAdapterTheInstallationIdentifierIsTakenAndWithNeit
 
 unsigned long __stdcall NoAdapter(_IP_ADAPTER_INFO*, unsigned long*) { return ERROR_NO_DATA; }
 
-// A registry whose installation identifier is a known text.
+// A registry whose installation identifier's key is a scratch key holding a known text.
 class CInstalledRegistry : public CWin32Registry {
 public:
+    CInstalledRegistry()
+    {
+        const char guid[] = " 4c4c4544-0042-3510-8052-b4c04f4e4d32 ";
+        RegSetKeyValueA(HKEY_CURRENT_USER, m_key.Path(), "MachineGuid", REG_SZ, guid, sizeof guid);
+    }
     LONG OpenKey(HKEY parent, const char* subKey, REGSAM access, HKEY* key) override
     {
         openedWith64BitView = (access & KEY_WOW64_64KEY) != 0;
         if (parent != HKEY_LOCAL_MACHINE || std::string(subKey) != "SOFTWARE\\Microsoft\\Cryptography")
             return ERROR_FILE_NOT_FOUND;
-        *key = kKey;
-        return ERROR_SUCCESS;
-    }
-    LONG CloseKey(HKEY key) override { return key == kKey ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; }
-    LONG QueryValue(HKEY, const char* name, DWORD* type, BYTE* data, DWORD* size) override
-    {
-        const std::string guid = " 4c4c4544-0042-3510-8052-b4c04f4e4d32 ";
-        if (std::string(name) != "MachineGuid")
-            return ERROR_FILE_NOT_FOUND;
-        if (*size < guid.size() + 1)
-            return ERROR_MORE_DATA;
-        std::memcpy(data, guid.c_str(), guid.size() + 1);
-        *type = REG_SZ;
-        *size = static_cast<DWORD>(guid.size() + 1);
-        return ERROR_SUCCESS;
+        return CWin32Registry::OpenKey(HKEY_CURRENT_USER, m_key.Path(), KEY_QUERY_VALUE, key);
     }
     bool openedWith64BitView = false;
 
 private:
-    static inline const HKEY kKey = reinterpret_cast<HKEY>(0x5A5A0);
+    sonvera_test::CScratchKey m_key{HKEY_CURRENT_USER, "installation"};
 };
 
 class InstallationIdTest : public ::testing::Test {
