@@ -46,7 +46,6 @@ public:
     int Failures() const { return m_failures; }
     DWORD lastMoveFlags = 0;
     std::wstring lastMoveFrom;
-    std::wstring lastMoveTo;
 
     HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) override
     {
@@ -117,7 +116,6 @@ public:
     BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) override
     {
         lastMoveFrom = from;
-        lastMoveTo = to;
         lastMoveFlags = flags;
         if ((Watched(from) || Watched(to)) && Fails(move))
             return FALSE;
