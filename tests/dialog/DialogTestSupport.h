@@ -138,16 +138,9 @@ public:
     std::string Label(const char* name) { return GetText(name).str(); }
     bool IsShown(CWnd& control) const { return control.m_hWnd != nullptr && control.IsWindowVisible(); }
 
-    using CSkinDlg::m_arrLabels;
-    using CSkinDlg::m_arrProgress;
-    using CVoiceDlg::m_bReady;
-    using CVoiceDlg::m_bRecording;
-    using CVoiceDlg::m_comboWord;
-    using CVoiceDlg::m_editID;
-    using CVoiceDlg::m_editPassword;
-    using CVoiceDlg::m_nTake;
-    using CVoiceDlg::m_nTick;
-    using CVoiceDlg::m_nTimeScale;
+    using CSkinDlg::m_arrLabels, CSkinDlg::m_arrProgress;
+    using CVoiceDlg::m_bReady, CVoiceDlg::m_bRecording, CVoiceDlg::m_nTake, CVoiceDlg::m_nTick;
+    using CVoiceDlg::m_comboWord, CVoiceDlg::m_editID, CVoiceDlg::m_editPassword, CVoiceDlg::m_nTimeScale;
 
     std::vector<std::string> m_prompts;   // prompt files asked for, by name
     std::vector<std::string> m_hints;     // hints as they were shown, in order

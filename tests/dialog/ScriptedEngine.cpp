@@ -4,14 +4,13 @@
 // per function, one a call; an empty queue gives the function's default
 // (speech found, no error, take usable, model trained, no replay, accepted,
 // not updated). Every call is logged with its arguments; a test's hook may
-// run at a call; VRE_Train writes a model file where the engine writes its own.
+// run at a call.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <fstream>
 #include <map>
 #include <string>
 
@@ -26,7 +25,7 @@ struct Script {
                                            {"VRE_VCopy", 1},            {"VRE_Verify", 1},
                                            {"VRE_GetbUpdate", 0}};
     std::map<std::string, void (*)()> hooks;
-    std::string log, label, dir, nick;
+    std::string log, label;
 
     // The next scripted result of a function, or its default.
     int Next(const char* function)
@@ -107,11 +106,7 @@ const char* Script_Log(void) { return TheScript().log.c_str(); }
 
 int VRE_CALL VRE_Initialize(void) { return Logged(1, __func__); }
 int VRE_CALL VRE_SetbNetVersion(int b) { return Logged(1, __func__, b); }
-int VRE_CALL VRE_PutDir(const char* dir)
-{
-    TheScript().dir = dir != nullptr ? dir : "";
-    return Logged(1, __func__, dir);
-}
+int VRE_CALL VRE_PutDir(const char* dir) { return Logged(1, __func__, dir); }
 int VRE_CALL VRE_PutMode(int mode) { return Logged(1, __func__, mode); }
 int VRE_CALL VRE_DestructMemories(void) { return Logged(1, __func__); }
 int VRE_CALL VRE_Destruct(void) { return Logged(1, __func__); }
@@ -141,11 +136,7 @@ int VRE_CALL VRE_Security(float security) { return Logged(1, __func__, double(se
 
 int VRE_CALL VRE_PutID(const char* id) { return Logged(1, __func__, id); }
 int VRE_CALL VRE_PutPW(const char* word) { return Logged(1, __func__, word); }
-int VRE_CALL VRE_PutNick(const char* nick)
-{
-    TheScript().nick = nick != nullptr ? nick : "";
-    return Logged(1, __func__, nick);
-}
+int VRE_CALL VRE_PutNick(const char* nick) { return Logged(1, __func__, nick); }
 
 int VRE_CALL VRE_GetEndpointShort(const short* samples, int count, int bShortWord)
 {
@@ -169,14 +160,7 @@ const char* VRE_CALL VRE_GetLabelString(void)
     return TheScript().label.c_str();
 }
 
-int VRE_CALL VRE_Train(void)
-{
-    Script& script = TheScript();
-    const int trained = script.Next(__func__);
-    if (trained)   // a model where the engine writes its own
-        std::ofstream(script.dir + "\\work\\" + script.nick + ".bin") << "scripted model\n";
-    return Logged(trained, __func__);
-}
+int VRE_CALL VRE_Train(void) { return Logged(TheScript().Next(__func__), __func__); }
 int VRE_CALL VRE_VCopy(void) { return Logged(TheScript().Next(__func__), __func__); }
 int VRE_CALL VRE_Verify(void) { return Logged(TheScript().Next(__func__), __func__); }
 int VRE_CALL VRE_GetbUpdate(void) { return Logged(TheScript().Next(__func__), __func__); }
