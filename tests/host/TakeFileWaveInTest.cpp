@@ -1,31 +1,17 @@
 // Takes from files: what tests and the sample host feed the recorder with.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
 #include "host/takes/TakeFileWaveIn.h"
-#include "tests/support/Bytes.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
-using sonvera_test::WordBytes;
-
-std::string HalfWord(unsigned value) { return WordBytes(value).substr(0, 2); }
-
-// A 16-bit PCM WAV file of a tone at 440 Hz.
-std::string ToneWave(size_t count, unsigned rate, unsigned channels = 1)
-{
-    std::string data;
-    for (size_t i = 0; i < count * channels; ++i)
-        data += HalfWord(static_cast<unsigned short>(8000 * std::sin(2 * 3.14159265358979 * 440 * i / rate)));
-    return "RIFF" + WordBytes(36 + static_cast<unsigned>(data.size())) + "WAVEfmt " + WordBytes(16) + HalfWord(1) +
-           HalfWord(channels) + WordBytes(rate) + WordBytes(rate * 2 * channels) + HalfWord(2 * channels) +
-           HalfWord(16) + "data" + WordBytes(static_cast<unsigned>(data.size())) + data;
-}
+// 2384 samples at 8 kHz, beginning at -1489; at 11025 Hz they are 3285.
+const std::string kRecording = std::string(SONVERA_TEST_DATA) + "/fsdd/0_george_0.wav";
 
 struct RecordedTake {
     int started = 0;
@@ -48,22 +34,17 @@ RecordedTake RecordOneTake(CTakeFileWaveIn& source)
 
 TEST(TakeFile, WordIsResampledAndPlacedHalfASecondIn)
 {
-    sonvera_test::CTempFolder folder;
-    const std::string path = folder.File("tone.wav").str();
-    ASSERT_TRUE(sonvera_test::WriteRaw(path, ToneWave(8000, 8000)));   // one second at 8 kHz
     CTakeFileWaveIn source;
-    ASSERT_TRUE(source.QueueFile(path));
+    ASSERT_TRUE(source.QueueFile(kRecording));
     const RecordedTake take = RecordOneTake(source);
     EXPECT_EQ(take.stopped, 1);
     ASSERT_EQ(take.samples.size(), 33075u);
     for (size_t i = 0; i < 5512; ++i)
         ASSERT_EQ(take.samples[i], 0) << i;
-    // 8000 samples at 8 kHz become 11025 at 11025 Hz: speech up to 1.5 s.
-    double energy = 0;
-    for (size_t i = 5512; i < 5512 + 11025; ++i)
-        energy += std::abs(take.samples[i]);
-    EXPECT_GT(energy / 11025, 4000.0);
-    for (size_t i = 5512 + 11025 + 2; i < take.samples.size(); ++i)
+    EXPECT_EQ(take.samples[5512], -1489);
+    EXPECT_EQ(take.samples[5512 + 441], -3375);   // its sample 320: 441 / 11025 s = 320 / 8000 s
+    EXPECT_EQ(take.samples[5512 + 3284], -72);     // its last
+    for (size_t i = 5512 + 3285; i < take.samples.size(); ++i)
         ASSERT_EQ(take.samples[i], 0) << i;
 }
 
@@ -81,7 +62,9 @@ TEST(TakeFile, EachStartConsumesTheNextTakeAndOnlyMono16BitPcmIsQueued)
     sonvera_test::CTempFolder folder;
     const std::string stereo = folder.File("stereo.wav").str();
     const std::string garbage = folder.File("garbage.wav").str();
-    ASSERT_TRUE(sonvera_test::WriteRaw(stereo, ToneWave(100, 8000, 2)));
+    std::string twoChannels = sonvera_test::ReadRaw(kRecording);
+    twoChannels[22] = 2;
+    ASSERT_TRUE(sonvera_test::WriteRaw(stereo, twoChannels));
     ASSERT_TRUE(sonvera_test::WriteRaw(garbage, "RIFF\xff\xff\xff\x7fWAVEdata"));
     for (const std::string& path : {stereo, garbage, folder.File("missing.wav").str()})
         EXPECT_FALSE(source.QueueFile(path)) << path;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fw/Bitmap.h"
+#include "fw/ClientDC.h"
 #include "fw/MemoryDC.h"
 #include "resources/resource.h"
 #include "skin/SkinCombo.h"
@@ -36,21 +37,57 @@ inline void MakeBitmap(CBitmap& bitmap, int width, int height, const ColourAt& c
             SetPixelV(dc, x, y, colourAt(x, y));
 }
 
-// The colour at a point of what `draw` puts into a memory DC the size of the
-// window's client area, filled first with a colour no picture here uses.
+// A canvas in memory in the screen's format, filled with its paper colour.
+class CCanvas
+{
+public:
+    CCanvas(int width, int height, COLORREF paper = RGB(255, 255, 255))
+        : m_width(width), m_height(height), m_paper(paper)
+    {
+        CClientDC screen(nullptr);
+        m_bitmap.CreateCompatibleBitmap(screen, width, height);
+        m_dc.SelectObject(m_bitmap);
+        m_dc.FillSolidRect(CRect(0, 0, width, height), paper);
+    }
+
+    CDC* DC() { return &m_dc; }
+    COLORREF At(int x, int y) { return m_dc.GetPixel(x, y); }
+
+    // Columns of a row that are not paper.
+    std::vector<int> InkedColumns(int y)
+    {
+        std::vector<int> columns;
+        for (int x = 0; x < m_width; ++x)
+            if (At(x, y) != m_paper)
+                columns.push_back(x);
+        return columns;
+    }
+
+    int InkedCount()
+    {
+        int count = 0;
+        for (int y = 0; y < m_height; ++y)
+            count += static_cast<int>(InkedColumns(y).size());
+        return count;
+    }
+
+private:
+    int m_width;
+    int m_height;
+    COLORREF m_paper;
+    CBitmap m_bitmap;
+    CMemoryDC m_dc;
+};
+
+// The colour at a point of what `draw` puts into a canvas the size of the
+// window's client area, its paper a colour no picture here uses.
 inline COLORREF DrawnPixel(CWnd& window, CPoint point, const std::function<void(HDC, const CRect&)>& draw)
 {
     CRect client;
     window.GetClientRect(&client);
-    HDC screen = GetDC(nullptr);
-    CBitmap canvas;
-    canvas.CreateCompatibleBitmap(screen, client.Width(), client.Height());
-    ReleaseDC(nullptr, screen);
-    CMemoryDC dc;
-    dc.SelectObject(canvas);
-    dc.FillSolidRect(client, RGB(1, 2, 3));
-    draw(dc.GetSafeHdc(), client);
-    return dc.GetPixel(point.x, point.y);
+    CCanvas canvas(client.Width(), client.Height(), RGB(1, 2, 3));
+    draw(canvas.DC()->GetSafeHdc(), client);
+    return canvas.At(point.x, point.y);
 }
 
 // What the window paints of itself (WM_PRINTCLIENT) at the client point.

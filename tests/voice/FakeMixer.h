@@ -8,7 +8,6 @@
 #include <mmsystem.h>
 
 #include <cstring>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -24,7 +23,6 @@ struct FakeControl {
 
 struct FakeLine {
     DWORD componentType, lineId;
-    std::string name;
     std::vector<FakeControl> controls;
     std::vector<FakeLine> sources;
 };
@@ -43,15 +41,15 @@ public:
     {
         CFakeMixer mixer;
         mixer.destinations = {
-            FakeLine{MIXERLINE_COMPONENTTYPE_DST_HEADPHONES, 0x3000, "Phones", {}, {}},
-            FakeLine{MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, 0x1000, "Speakers",
+            FakeLine{MIXERLINE_COMPONENTTYPE_DST_HEADPHONES, 0x3000, {}, {}},
+            FakeLine{MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, 0x1000,
                      {Volume(kSpeakersVolume, 65535, 32768), Mute(kSpeakersMute)},
-                     {FakeLine{MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, 0x1001, "Wave", {Volume(51, 65535, 65535)}, {}},
-                      FakeLine{MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, 0x1002, "Mic",
+                     {FakeLine{MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, 0x1001, {Volume(51, 65535, 65535)}, {}},
+                      FakeLine{MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, 0x1002,
                                {Volume(kSpeakersMicVolume, 65535, 0)}, {}}}},
-            FakeLine{MIXERLINE_COMPONENTTYPE_DST_WAVEIN, 0x2000, "Recording", {},
-                     {FakeLine{MIXERLINE_COMPONENTTYPE_SRC_LINE, 0x2001, "Line", {Volume(kLineInVolume, 65535, 100)}, {}},
-                      FakeLine{MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, 0x2002, "Mic",
+            FakeLine{MIXERLINE_COMPONENTTYPE_DST_WAVEIN, 0x2000, {},
+                     {FakeLine{MIXERLINE_COMPONENTTYPE_SRC_LINE, 0x2001, {Volume(kLineInVolume, 65535, 100)}, {}},
+                      FakeLine{MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, 0x2002,
                                {Volume(kWaveInMicVolume, 1000, 250)}, {}}}}};
         return mixer;
     }
@@ -172,7 +170,6 @@ private:
         line->dwComponentType = found.componentType;
         line->cConnections = static_cast<DWORD>(found.sources.size());
         line->cControls = static_cast<DWORD>(found.controls.size());
-        std::strncpy(line->szName, found.name.c_str(), sizeof line->szName - 1);
         return MMSYSERR_NOERROR;
     }
 

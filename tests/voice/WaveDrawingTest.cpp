@@ -3,57 +3,18 @@
 
 #include <vector>
 
-#include "fw/Bitmap.h"
-#include "fw/ClientDC.h"
-#include "fw/MemoryDC.h"
 #include "host/takes/TakeFileWaveIn.h"
+#include "tests/skin/SkinTestSupport.h"
 
 namespace {
+
+using sonvera_test::CCanvas;
 
 const COLORREF kPaper = RGB(255, 255, 255);
 const COLORREF kInk = RGB(0, 128, 0);
 const COLORREF kBlue = RGB(0, 0, 255);
 const COLORREF kRed = RGB(255, 0, 0);
 const int kTakeSamples = 33075;
-
-// A white canvas in memory, in the screen's format.
-class CCanvas {
-public:
-    CCanvas(int width, int height) : m_width(width), m_height(height)
-    {
-        CClientDC screen(nullptr);
-        m_bitmap.CreateCompatibleBitmap(screen, width, height);
-        m_dc.SelectObject(m_bitmap);
-        m_dc.FillSolidRect(CRect(0, 0, width, height), kPaper);
-    }
-
-    CDC* DC() { return &m_dc; }
-    COLORREF At(int x, int y) { return m_dc.GetPixel(x, y); }
-
-    // Columns of a row that are not paper.
-    std::vector<int> InkedColumns(int y)
-    {
-        std::vector<int> columns;
-        for (int x = 0; x < m_width; ++x)
-            if (At(x, y) != kPaper)
-                columns.push_back(x);
-        return columns;
-    }
-
-    int InkedCount()
-    {
-        int count = 0;
-        for (int y = 0; y < m_height; ++y)
-            count += static_cast<int>(InkedColumns(y).size());
-        return count;
-    }
-
-private:
-    int m_width;
-    int m_height;
-    CBitmap m_bitmap;
-    CMemoryDC m_dc;
-};
 
 // A recorder of one 3 s take whose samples come from the function.
 class CTakeRecorder {

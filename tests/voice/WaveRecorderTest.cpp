@@ -110,31 +110,28 @@ TEST(WaveRecorderMicrophone, StopOfANeverOpenedDeviceAndStartWithoutADeviceFail)
     EXPECT_NE(recorder.GetLastResult(), static_cast<MMRESULT>(MMSYSERR_NOERROR));
 }
 
-TEST_F(WaveRecorderDevice, StartPreparesAddsAndStartsInOrder)
+// Open, prepare, add and start, in order; the first failure ends the start
+// with its result. (A device left open by the failure is released first.)
+TEST_F(WaveRecorderDevice, StartPreparesAddsAndStartsInOrderAndGivesUpAtTheFirstFailure)
 {
-    ::testing::InSequence order;
-    EXPECT_CALL(m_device, Open(_, _));
-    EXPECT_CALL(m_device, PrepareHeader(_, _)).WillOnce([](HWAVEIN, WAVEHDR* header) {
-        EXPECT_EQ(header->dwBufferLength, 66150u);
-        EXPECT_EQ(header->dwBytesRecorded, 66150u);
-        EXPECT_EQ(header->dwFlags, 0u);
-        EXPECT_NE(header->lpData, nullptr);
-        return MMRESULT(MMSYSERR_NOERROR);
-    });
-    EXPECT_CALL(m_device, AddBuffer(_, _)).WillOnce(Return(MMSYSERR_NOERROR));
-    EXPECT_CALL(m_device, Start(_)).WillOnce(Return(MMSYSERR_NOERROR));
-    EXPECT_EQ(StartWithBlock(), 1);
-    EXPECT_TRUE(m_recorder->IsRecording());
-}
-
-TEST_F(WaveRecorderDevice, StartGivesUpAtTheFirstFailure)
-{
-    EXPECT_CALL(m_device, PrepareHeader(_, _)).WillOnce(Return(MMSYSERR_NOMEM));
-    EXPECT_CALL(m_device, AddBuffer(_, _)).Times(0);
-    EXPECT_CALL(m_device, Start(_)).Times(0);
-    EXPECT_EQ(StartWithBlock(), 0);
-    EXPECT_FALSE(m_recorder->IsRecording());
-    EXPECT_EQ(m_recorder->GetLastResult(), static_cast<MMRESULT>(MMSYSERR_NOMEM));
+    for (MMRESULT prepared : {MMRESULT(MMSYSERR_NOMEM), MMRESULT(MMSYSERR_NOERROR)}) {
+        const int started = prepared == MMSYSERR_NOERROR ? 1 : 0;
+        ::testing::InSequence order;
+        EXPECT_CALL(m_device, Open(_, _));
+        EXPECT_CALL(m_device, PrepareHeader(_, _)).WillOnce([prepared](HWAVEIN, WAVEHDR* header) {
+            EXPECT_EQ(header->dwBufferLength, 66150u);
+            EXPECT_EQ(header->dwBytesRecorded, 66150u);
+            EXPECT_EQ(header->dwFlags, 0u);
+            EXPECT_NE(header->lpData, nullptr);
+            return prepared;
+        });
+        EXPECT_CALL(m_device, AddBuffer(_, _)).Times(started);
+        EXPECT_CALL(m_device, Start(_)).Times(started);
+        EXPECT_EQ(StartWithBlock(), started);
+        EXPECT_EQ(m_recorder->IsRecording(), started != 0);
+        EXPECT_EQ(m_recorder->GetLastResult(), prepared);
+        ::testing::Mock::VerifyAndClearExpectations(&m_device);
+    }
 }
 
 // A failed reset ends the stop; a failed unprepare is reported but the stop succeeds.
