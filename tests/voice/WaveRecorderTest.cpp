@@ -1,11 +1,12 @@
 // The recorder's contract with the dialog: fixed format, block bounds, the
-// order in which it drives the wave-in device and gives up; and its four
-// drawings, pixel by pixel on a memory canvas.
+// order in which it drives the wave-in device and gives up; its four
+// drawings, pixel by pixel on a memory canvas; and takes from files.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "host/takes/TakeFileWaveIn.h"
@@ -198,9 +199,11 @@ const COLORREF kBlue = RGB(0, 0, 255);
 const COLORREF kRed = RGB(255, 0, 0);
 const int kTakeSamples = 33075;
 
-// A recorder of one 3 s take whose samples come from the function.
+// One 3 s take recorded from a take source: the source's next take, or one
+// whose samples come from the function.
 class CTakeRecorder {
 public:
+    explicit CTakeRecorder(CTakeFileWaveIn& source) : m_recorder(3000, 100, source) { Record(); }
     template <typename F>
     explicit CTakeRecorder(F sampleAt) : m_recorder(3000, 100, m_source)
     {
@@ -208,14 +211,22 @@ public:
         for (int i = 0; i < kTakeSamples; ++i)
             take[static_cast<size_t>(i)] = sampleAt(i);
         m_source.QueueSamples(take);
-        m_recorder.SetDuration(3);
-        m_recorder.AllocBuffer();
-        m_recorder.Start();
-        m_recorder.Stop();
+        Record();
     }
     const CWaveRecorder* operator->() const { return &m_recorder; }
 
+    int m_started = 0;
+    int m_stopped = 0;
+
 private:
+    void Record()
+    {
+        m_recorder.SetDuration(3);
+        m_recorder.AllocBuffer();
+        m_started = m_recorder.Start();
+        m_stopped = m_recorder.Stop();
+    }
+
     CTakeFileWaveIn m_source;
     CTakeFileRecorder m_recorder;
 };
@@ -312,6 +323,51 @@ TEST(WaveDrawing, SamplesScaledEndPointsMarkedAndTheDcLeftAsItWas)
     empty.DrawTake(blank.DC(), CRect(0, 0, 100, 50), kInk, 1);
     empty.DrawEndpoints(blank.DC(), CRect(0, 0, 100, 50), kInk, 0, 10);
     EXPECT_EQ(0, blank.InkedCount());
+}
+
+
+// Takes from files, as tests and the sample host feed the recorder with them.
+// This recording holds 2384 samples at 8 kHz, beginning at -1489; at the
+// recorder's 11025 Hz they are 3285.
+const std::string kRecording = std::string(SONVERA_TEST_DATA) + "/fsdd/0_george_0.wav";
+
+TEST(TakeFile, WordIsResampledAndPlacedHalfASecondIn)
+{
+    CTakeFileWaveIn source;
+    ASSERT_TRUE(source.QueueFile(kRecording));
+    const CTakeRecorder take(source);
+    EXPECT_EQ(take.m_stopped, 1);
+    ASSERT_EQ(take->GetSampleCount(), kTakeSamples);
+    for (int i = 0; i < 5512; ++i)
+        ASSERT_EQ(take->GetSample(i), 0) << i;
+    EXPECT_EQ(take->GetSample(5512), -1489);
+    EXPECT_EQ(take->GetSample(5512 + 441), -3375);   // its sample 320: 441 / 11025 s = 320 / 8000 s
+    EXPECT_EQ(take->GetSample(5512 + 3284), -72);     // its last
+    for (int i = 5512 + 3285; i < kTakeSamples; ++i)
+        ASSERT_EQ(take->GetSample(i), 0) << i;
+}
+
+// Each start takes the next take, cut to the block when it is longer.
+TEST(TakeFile, EachStartConsumesTheNextTakeAndOnlyMono16BitPcmIsQueued)
+{
+    CTakeFileWaveIn source;
+    source.QueueSamples(std::vector<short>(100, 7));
+    source.QueueSamples(std::vector<short>(50000, -9));
+    EXPECT_EQ(CTakeRecorder(source)->GetSample(50), 7);
+    EXPECT_EQ(CTakeRecorder(source)->GetSample(kTakeSamples - 1), -9);
+    EXPECT_EQ(CTakeRecorder(source).m_started, 0);   // nothing left to play
+
+    // Files that are not mono 16-bit PCM are refused.
+    sonvera_test::CTempFolder folder;
+    const std::string stereo = folder.File("stereo.wav").str();
+    const std::string garbage = folder.File("garbage.wav").str();
+    std::string twoChannels = sonvera_test::ReadRaw(kRecording);
+    twoChannels[22] = 2;
+    ASSERT_TRUE(sonvera_test::WriteRaw(stereo, twoChannels));
+    ASSERT_TRUE(sonvera_test::WriteRaw(garbage, "RIFF\xff\xff\xff\x7fWAVEdata"));
+    for (const std::string& path : {stereo, garbage, folder.File("missing.wav").str()})
+        EXPECT_FALSE(source.QueueFile(path)) << path;
+    EXPECT_EQ(source.QueuedTakes(), 0u);
 }
 
 }  // namespace
