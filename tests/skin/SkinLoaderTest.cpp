@@ -155,7 +155,6 @@ TEST_F(SkinLoaderTest, ControlsOfASkinLoadedTwice)
     ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
     const CSkinButton& button = *m_dialog.m_arrButtons[0];
     EXPECT_EQ(CString("BUTTON_RECORD"), button.GetName());
-    EXPECT_EQ(5000, button.GetID());
     EXPECT_EQ(CRect(10, 10, 50, 30), ChildRect(m_dialog, button));
 
     // Three keys of which "1" and "2" count; only the first letter of the direction matters.
