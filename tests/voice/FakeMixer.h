@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -21,10 +22,11 @@ struct FakeControl {
     std::vector<DWORD> values;
 };
 
+// A destination line (source kDestination) or one of a destination's sources.
+const DWORD kDestination = ~0u;
 struct FakeLine {
-    DWORD componentType, lineId;
+    DWORD destination, source, componentType, lineId;
     std::vector<FakeControl> controls;
-    std::vector<FakeLine> sources;
 };
 
 class CFakeMixer : public IMixerDevice {
@@ -40,17 +42,15 @@ public:
     static CFakeMixer SoundCard()
     {
         CFakeMixer mixer;
-        mixer.destinations = {
-            FakeLine{MIXERLINE_COMPONENTTYPE_DST_HEADPHONES, 0x3000, {}, {}},
-            FakeLine{MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, 0x1000,
-                     {Volume(kSpeakersVolume, 65535, 32768), Mute(kSpeakersMute)},
-                     {FakeLine{MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, 0x1001, {Volume(51, 65535, 65535)}, {}},
-                      FakeLine{MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, 0x1002,
-                               {Volume(kSpeakersMicVolume, 65535, 0)}, {}}}},
-            FakeLine{MIXERLINE_COMPONENTTYPE_DST_WAVEIN, 0x2000, {},
-                     {FakeLine{MIXERLINE_COMPONENTTYPE_SRC_LINE, 0x2001, {Volume(kLineInVolume, 65535, 100)}, {}},
-                      FakeLine{MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, 0x2002,
-                               {Volume(kWaveInMicVolume, 1000, 250)}, {}}}}};
+        mixer.lines = {
+            {0, kDestination, MIXERLINE_COMPONENTTYPE_DST_HEADPHONES, 0x3000, {}},
+            {1, kDestination, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, 0x1000,
+             {Volume(kSpeakersVolume, 65535, 32768), Mute(kSpeakersMute)}},
+            {1, 0, MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, 0x1001, {Volume(51, 65535, 65535)}},
+            {1, 1, MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, 0x1002, {Volume(kSpeakersMicVolume, 65535, 0)}},
+            {2, kDestination, MIXERLINE_COMPONENTTYPE_DST_WAVEIN, 0x2000, {}},
+            {2, 0, MIXERLINE_COMPONENTTYPE_SRC_LINE, 0x2001, {Volume(kLineInVolume, 65535, 100)}},
+            {2, 1, MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, 0x2002, {Volume(kWaveInMicVolume, 1000, 250)}}};
         return mixer;
     }
 
@@ -58,8 +58,8 @@ public:
 
     FakeControl* Control(DWORD id)
     {
-        for (FakeLine* line : Lines())
-            for (FakeControl& control : line->controls)
+        for (FakeLine& line : lines)
+            for (FakeControl& control : line.controls)
                 if (control.id == id)
                     return &control;
         return nullptr;
@@ -70,7 +70,8 @@ public:
         if (!present || (device != 0 && device != reinterpret_cast<UINT_PTR>(Handle())))
             return MMSYSERR_BADDEVICEID;
         *caps = MIXERCAPSA{};
-        caps->cDestinations = static_cast<DWORD>(destinations.size());
+        const auto isDestination = [](const FakeLine& line) { return line.source == kDestination; };
+        caps->cDestinations = static_cast<DWORD>(std::count_if(lines.begin(), lines.end(), isDestination));
         return MMSYSERR_NOERROR;
     }
     MMRESULT Open(HMIXER* mixer, UINT device, HWND notify) override
@@ -92,22 +93,20 @@ public:
         if (mixer != Handle() || line->cbStruct != sizeof(MIXERLINEA) || failLineInfo)
             return MMSYSERR_INVALPARAM;
         const DWORD query = flags & MIXER_GETLINEINFOF_QUERYMASK;
-        for (DWORD d = 0; d < destinations.size(); ++d) {
-            if ((query == MIXER_GETLINEINFOF_DESTINATION && d == line->dwDestination) ||
-                (query == MIXER_GETLINEINFOF_LINEID && destinations[d].lineId == line->dwLineID))
-                return Describe(destinations[d], d, 0, line);
-            for (DWORD s = 0; s < destinations[d].sources.size(); ++s)
-                if ((query == MIXER_GETLINEINFOF_SOURCE && d == line->dwDestination && s == line->dwSource) ||
-                    (query == MIXER_GETLINEINFOF_LINEID && destinations[d].sources[s].lineId == line->dwLineID))
-                    return Describe(destinations[d].sources[s], d, s, line);
+        const DWORD source = query == MIXER_GETLINEINFOF_SOURCE ? line->dwSource : kDestination;
+        for (const FakeLine& found : lines) {
+            const bool byPlace = found.destination == line->dwDestination && found.source == source;
+            if ((query == MIXER_GETLINEINFOF_LINEID && found.lineId == line->dwLineID) ||
+                ((query == MIXER_GETLINEINFOF_DESTINATION || query == MIXER_GETLINEINFOF_SOURCE) && byPlace))
+                return Describe(found, line);
         }
         return MIXERR_INVALLINE;
     }
     MMRESULT GetLineControls(HMIXER mixer, MIXERLINECONTROLSA* query, DWORD flags) override
     {
         const FakeLine* line = nullptr;
-        for (FakeLine* candidate : Lines())
-            line = candidate->lineId == query->dwLineID ? candidate : line;
+        for (const FakeLine& candidate : lines)
+            line = candidate.lineId == query->dwLineID ? &candidate : line;
         if (mixer != Handle() || flags != MIXER_GETLINECONTROLSF_ALL || line == nullptr ||
             query->cbmxctrl != sizeof(MIXERCONTROLA) || query->cControls != line->controls.size())
             return MMSYSERR_INVALPARAM;
@@ -144,31 +143,23 @@ public:
     bool present = true;
     bool failOpen = false;
     bool failLineInfo = false;
-    std::vector<FakeLine> destinations;
+    std::vector<FakeLine> lines;
     HWND notifyWindow = nullptr;
     int opens = 0;
     int closes = 0;
     std::vector<std::pair<DWORD, std::vector<DWORD>>> writes;   // control, values written
 
 private:
-    std::vector<FakeLine*> Lines()
+    MMRESULT Describe(const FakeLine& found, MIXERLINEA* line) const
     {
-        std::vector<FakeLine*> lines;
-        for (FakeLine& destination : destinations) {
-            lines.push_back(&destination);
-            for (FakeLine& source : destination.sources)
-                lines.push_back(&source);
-        }
-        return lines;
-    }
-
-    static MMRESULT Describe(const FakeLine& found, DWORD destination, DWORD source, MIXERLINEA* line)
-    {
-        line->dwDestination = destination;
-        line->dwSource = source;
+        const bool isDestination = found.source == kDestination;
+        line->dwDestination = found.destination;
+        line->dwSource = isDestination ? 0 : found.source;
         line->dwLineID = found.lineId;
         line->dwComponentType = found.componentType;
-        line->cConnections = static_cast<DWORD>(found.sources.size());
+        // A destination's sources: the other lines of its destination.
+        const auto ofDestination = [&found](const FakeLine& other) { return other.destination == found.destination; };
+        line->cConnections = isDestination ? std::count_if(lines.begin(), lines.end(), ofDestination) - 1 : 0;
         line->cControls = static_cast<DWORD>(found.controls.size());
         return MMSYSERR_NOERROR;
     }

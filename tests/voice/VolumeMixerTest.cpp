@@ -37,7 +37,7 @@ protected:
 TEST_F(VolumeMixerTest, FindsTheLinesAndKeepsTheBarsAndTheControlsInStep)
 {
     // The last volume control of a line wins (the speakers' writes go to 13).
-    m_device.destinations[1].controls.push_back(CFakeMixer::Volume(13, 65535, 32768));
+    m_device.lines[1].controls.push_back(CFakeMixer::Volume(13, 65535, 32768));
     m_mixer.Init(kDialog);
     // Where the bars do not show it: the speakers' own microphone source.
     EXPECT_EQ(static_cast<DWORD>(CFakeMixer::kSpeakersMicVolume),
@@ -72,7 +72,7 @@ TEST_F(VolumeMixerTest, FindsTheLinesAndKeepsTheBarsAndTheControlsInStep)
 // the last closed).
 TEST_F(VolumeMixerTest, ControlsUseEverySlotUpToTenAndMuteWritesOneOrZero)
 {
-    FakeControl& volume = m_device.destinations[1].controls[0];
+    FakeControl& volume = m_device.lines[1].controls[0];
     volume = FakeControl{volume.id, volume.type, 65535, 3, {65535, 0, 32768}};
     m_mixer.Init(kDialog);
     m_mixer.Init(kDialog);
