@@ -183,7 +183,6 @@ TEST_F(SkinLoaderTest, ControlsOfASkinLoadedTwice)
     // "LABEL_ID" follows the "LABEL" entries and starts empty.
     const CSkinLabel& id = *m_dialog.m_arrLabels[3];
     EXPECT_EQ(CString("LABEL_ID"), id.GetName());
-    EXPECT_EQ(5003, id.GetID());
     EXPECT_EQ(CString(), id.GetWindowText());
 
     EXPECT_EQ(CRect(20, 30, 140, 48), ChildRect(m_dialog, m_dialog.m_editID));

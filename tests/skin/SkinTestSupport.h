@@ -27,9 +27,7 @@ using ColourAt = std::function<COLORREF(int x, int y)>;
 // A bitmap in memory with every pixel from the function.
 inline void MakeBitmap(CBitmap& bitmap, int width, int height, const ColourAt& colourAt)
 {
-    HDC screen = GetDC(nullptr);
-    bitmap.CreateCompatibleBitmap(screen, width, height);
-    ReleaseDC(nullptr, screen);
+    bitmap.CreateCompatibleBitmap(CClientDC(nullptr), width, height);
     CMemoryDC dc;
     dc.SelectObject(bitmap);
     for (int y = 0; y < height; ++y)
