@@ -179,6 +179,7 @@ int CEvalProtocol::Enrol(const std::string& word, const std::string& speaker, co
     VRE_PutNick(m_strNick.c_str());
     STakeConditionRecipe clean;
     CTakeCondition::Find("clean", clean);
+    m_enrolSnrDb[m_strNick].clear();
     int index = 0;
     for (int take : takes) {
         const std::vector<short> s = MakeTake(word, speaker, take, clean, false);
@@ -191,6 +192,7 @@ int CEvalProtocol::Enrol(const std::string& word, const std::string& speaker, co
             else ++missed;
             continue;
         }
+        m_enrolSnrDb[m_strNick].push_back(VRE_GetTakeSnr());
         if (!VRE_CheckSexSpeech(s.data(), kTakeSamples, index)) ++refused;
         ++index;
     }

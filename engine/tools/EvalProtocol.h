@@ -88,6 +88,13 @@ public:
     // model learns the take when it accepts it clearly. Returns 1 when the
     // model file was adapted.
     int AdaptingLogin(const std::vector<short>& take);
+    // The signal-to-noise ratio of each enrolment take of speaker/word the
+    // end points found (dB, word peak over the take's noise floor).
+    std::vector<double> EnrolSnrDb(const std::string& word, const std::string& speaker) const
+    {
+        const auto it = m_enrolSnrDb.find(Nick(word, speaker));
+        return it == m_enrolSnrDb.end() ? std::vector<double>() : it->second;
+    }
     // The engine's acceptance limit on the score at the dialog's security.
     double OperatingThreshold();
 
@@ -100,4 +107,5 @@ private:
     std::string m_strWorkDir = ".";
     std::string m_strNick;
     std::map<std::string, double> m_speakerGainDb;
+    std::map<std::string, std::vector<double>> m_enrolSnrDb;   // by model nick
 };

@@ -267,6 +267,11 @@ int main(int argc, char** argv)
             }
             models[word].push_back(speaker);
             enrolled[speaker + "|" + word] = enrolTakes;
+            if (!opt.strDump.empty()) {
+                std::fprintf(stderr, "enrolment snr: %s %s", speaker.c_str(), word.c_str());
+                for (double snr : protocol.EnrolSnrDb(word, speaker)) std::fprintf(stderr, " %.2f", snr);
+                std::fprintf(stderr, "\n");
+            }
         }
     }
     long adapted = 0;
