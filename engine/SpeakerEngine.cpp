@@ -138,6 +138,7 @@ void CSpeakerEngine::ResetFields()
     for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
         m_enrol[i].Reset();
         m_enrolFilled[i] = false;
+        m_enrolSnrDb[i] = 0.0f;
     }
     m_model.Reset();
     m_bUpdate = 0;
@@ -201,6 +202,7 @@ int CSpeakerEngine::ForgetTakes()
     for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
         m_enrol[i].Reset();
         m_enrolFilled[i] = false;
+        m_enrolSnrDb[i] = 0.0f;
     }
     m_model.Reset();
     return 1;
@@ -524,6 +526,7 @@ int CSpeakerEngine::CheckTake(const short* samples, int count, int index)
     }
     m_enrol[index] = m_take;
     m_enrolFilled[index] = true;
+    m_enrolSnrDb[index] = m_endpoint.fSnrDb;
     return 1;
 }
 
@@ -532,8 +535,13 @@ int CSpeakerEngine::Train()
     if (!m_bInitialized || m_nMode != kModeEnrol || m_strNick.empty()) return 0;
     CTakeFeatures* takes = new CTakeFeatures[CSpeakerModel::kMaxTemplates];
     int count = 0;
-    for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i)
-        if (m_enrolFilled[i]) takes[count++] = m_enrol[i];
+    double snrSum = 0.0;
+    int snrCount = 0;
+    for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
+        if (!m_enrolFilled[i]) continue;
+        takes[count++] = m_enrol[i];
+        if (std::isfinite(m_enrolSnrDb[i])) { snrSum += m_enrolSnrDb[i]; ++snrCount; }
+    }
     int ok = 0;
     if (count >= m_nMinTakes) {
         m_model.Reset();
@@ -544,6 +552,10 @@ int CSpeakerEngine::Train()
         m_model.nChannels = m_nChannels;
         m_model.nDims = m_nCepstra + 1;
         if (m_scorer.Train(takes, count, m_model)) {
+            // How far the user's logins fall under the enrolment's snr is
+            // what loosens the threshold (CSpeakerScorer::Threshold).
+            if (snrCount > 0)
+                m_model.enrolSnrDb = std::clamp(static_cast<float>(snrSum / snrCount), 0.0f, CSpeakerModel::kMaxSnrDb);
             CAnsiFileSystem::MakeFolder(CAnsiFileSystem::Join(m_strDir, "work"));
             ok = m_model.Save(ModelPath());
         }
@@ -605,7 +617,7 @@ int CSpeakerEngine::Verify()
     // recording of the user's own voice is the best impostor there is, and
     // learning from it would teach the model the recording.
     if (m_bTakeReplayed) return 0;
-    const float threshold = CSpeakerScorer::Threshold(m_fSecurity, m_endpoint.fSnrDb);
+    const float threshold = CSpeakerScorer::Threshold(m_fSecurity, m_endpoint.fSnrDb, m_model.enrolSnrDb);
     if (!(score <= threshold)) return 0;
     // Adapt only on a clear accept of a clean take: a marginal accept may be
     // an impostor near the boundary, and learning from it would pull the
@@ -662,7 +674,8 @@ double CSpeakerEngine::LastScorePart(int index) const
 double CSpeakerEngine::Threshold() const
 {
     // For the last take (a clean one before any take).
-    return CSpeakerScorer::Threshold(m_fSecurity, m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f);
+    return CSpeakerScorer::Threshold(m_fSecurity, m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f,
+                                     m_nMode == kModeVerify ? m_model.enrolSnrDb : 0.0f);
 }
 
 double CSpeakerEngine::ModelPart(int index) const

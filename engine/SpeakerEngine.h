@@ -161,6 +161,7 @@ private:
     // Enrolment takes by take index.
     CTakeFeatures m_enrol[CSpeakerModel::kMaxTemplates];
     bool m_enrolFilled[CSpeakerModel::kMaxTemplates];
+    float m_enrolSnrDb[CSpeakerModel::kMaxTemplates];   // each enrolment take's word peak over its noise
 
     // Verification.
     CSpeakerModel m_model;

@@ -137,6 +137,7 @@ void CSpeakerModel::Reset()
     std::memset(printed, 0, sizeof(printed));
     std::memset(prints, 0, sizeof(prints));
     printTypical = 0.0f;
+    enrolSnrDb = 0.0f;
 }
 
 int CSpeakerModel::TemplateFrameLimit(int dims)
@@ -184,6 +185,8 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
     }
     if (printTypical != 0.0f && !FiniteIn(printTypical, 1e-6f, 1.0f)) return 0;
     w.F32(printTypical);
+    if (!(enrolSnrDb >= 0.0f && enrolSnrDb <= kMaxSnrDb)) return 0;
+    w.F32(enrolSnrDb);
     CWriter h(out);
     for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
     h.U16(kVersion); h.U16(kHeaderSize);
@@ -243,6 +246,10 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
     m.nAdaptations = r.U32();
     if (version >= 6) ReadKnownTakes(r, m);
     else ReadOldKnownTakes(r, version, m);
+    if (version >= 7) {
+        m.enrolSnrDb = r.F32();
+        if (!(m.enrolSnrDb >= 0.0f && m.enrolSnrDb <= kMaxSnrDb)) r.Fail();
+    }
     if (!r.Ok() || r.Left() != 0) return 0;
     *this = m;
     return 1;

@@ -31,7 +31,10 @@
 //       print: CWaveformPrint's signs around the take's loudest frame
 //     f32 typical waveform similarity between the enrolment takes' prints
 //       (0: fewer than two enrolment takes with a print)
-// Older files are still read: version 5 (a cepstral fingerprint before each
+//     f32 enrolment snr: the mean over the enrolment takes of the word's peak
+//       over the take's noise floor, dB (0: unknown)
+// Older files are still read: version 6 (without the enrolment snr, read as
+// unknown), version 5 (a cepstral fingerprint before each
 // pitch contour, skipped; then one waveform print of each enrolment take)
 // and version 4 (the same without waveform prints), as models whose known
 // takes have their pitch contours and the version 5 prints.
@@ -46,11 +49,11 @@
 
 class CSpeakerModel {
 public:
-    // 6: pitch contours and waveform prints of the enrolment and accepted
-    // takes, no cepstral fingerprint; 5: a fingerprint, its pitch contour and a print
+    // 7: the enrolment takes' snr; 6: pitch contours and waveform prints of
+    // the enrolment and accepted takes, no cepstral fingerprint; 5: a fingerprint, its pitch contour and a print
     // of each enrolment take; 4: without the prints (5 and 4 still read); 3:
     // a fingerprint without a pitch contour; 2: with one among the cepstra.
-    static constexpr int kVersion = 6;
+    static constexpr int kVersion = 7;
     static constexpr int kOldestReadVersion = 4;
     static constexpr int kHeaderSize = 24;
     static constexpr int kMaxFileSize = 20655;     // the voice dictionary's model block
@@ -64,7 +67,7 @@ public:
     static constexpr float kPitchContourSteps = 16.0f;    // per semitone: 0.36 % each, +-7.9 semitones
     static constexpr signed char kUnvoiced = -128;
     static constexpr int kWaveformPrintBytes = 128;
-    static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4;
+    static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4 + 4;
     static constexpr int kKnownTakeBytes = 2 + 2 + kMaxContourFrames + 1 + kWaveformPrintBytes;
     static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 4 + kTemplateBudget +
                       kMaxKnownTakes * kKnownTakeBytes <= kMaxFileSize,
@@ -111,4 +114,6 @@ public:
     bool printed[kMaxKnownTakes];                     // the take has a waveform print
     unsigned char prints[kMaxKnownTakes][kWaveformPrintBytes];
     float printTypical;                               // (0, 1], or 0 when no two enrolment takes have prints
+    float enrolSnrDb;                                 // the enrolment takes' mean snr, dB, or 0 when unknown
+    static constexpr float kMaxSnrDb = 200.0f;
 };

@@ -85,8 +85,10 @@ public:
     // take whose word peaks `snrDb` over its noise floor: a noisy or soft
     // take is further from every model, its own speaker's too, and gets a
     // threshold raised by as much as its genuine scores rise on the tuning
-    // speakers.
-    static float Threshold(float security, float snrDb);
+    // speakers; a little more when it lies well under the snr of the
+    // model's own enrolment takes (`enrolSnrDb`, 0: unknown), which its own
+    // speaker's takes, enrolled in a quieter room, lie further from.
+    static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f);
     // Smallest pitch-contour distance of `test` to the known takes of
     // `model`, in semitones (see PitchContourDistance), an accepted take's
     // multiplied by `acceptedScale`; large when no known take has enough

@@ -56,6 +56,7 @@ CSpeakerModel LargestModel()
             m.prints[k][i] = static_cast<unsigned char>(i * 7 + k);
     }
     m.printTypical = 0.15f;
+    m.enrolSnrDb = 47.25f;
     return m;
 }
 
@@ -97,6 +98,7 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
     EXPECT_EQ(-57, back.contourPitch[12][1]);
     EXPECT_EQ(static_cast<unsigned char>(127 * 7 + 12), back.prints[12][127]);
     EXPECT_EQ(7u, back.nAdaptations);
+    EXPECT_FLOAT_EQ(47.25f, back.enrolSnrDb);
     const std::function<void(CSpeakerModel&)> faults[] = {
         [](CSpeakerModel& m) { m.templateFrames[2] = CSpeakerModel::TemplateFrameLimit(m.nDims) + 1; },
         [](CSpeakerModel& m) { m.nTemplates = 0; },
@@ -105,6 +107,9 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
         [](CSpeakerModel& m) { m.contourMedianPitch[3] = 6001.0f; },
         [](CSpeakerModel& m) { m.printTypical = 1.5f; },
         [](CSpeakerModel& m) { m.nNextRingSlot = CSpeakerModel::kMaxKnownTakes; },
+        [](CSpeakerModel& m) { m.enrolSnrDb = -1.0f; },
+        [](CSpeakerModel& m) { m.enrolSnrDb = CSpeakerModel::kMaxSnrDb + 1.0f; },
+        [](CSpeakerModel& m) { m.enrolSnrDb = std::numeric_limits<float>::quiet_NaN(); },
     };
     Bytes refused;
     for (size_t i = 0; i < std::size(faults); ++i) {
@@ -114,10 +119,27 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
     }
 }
 
+// A version 6 file (the same fields without the enrolment snr) reads as a
+// model whose enrolment snr is unknown, and is written back as version 7.
+TEST(SpeakerModel, AFileWithoutTheEnrolmentSnrReadsAsUnknown)
+{
+    Bytes v6 = Serialized(LargestModel());
+    v6.resize(v6.size() - 4);
+    v6[4] = 6;
+    FixHeader(v6);
+    CSpeakerModel m;
+    ASSERT_EQ(1, m.Parse(v6.data(), v6.size()));
+    EXPECT_EQ(0.0f, m.enrolSnrDb);
+    EXPECT_FLOAT_EQ(0.15f, m.printTypical);
+    const Bytes again = Serialized(m);
+    EXPECT_EQ(CSpeakerModel::kVersion, again[4]);
+    EXPECT_EQ(v6.size() + 4, again.size());
+}
+
 // George's model as the version 5 engine wrote it, and without its prints
 // as version 4 had it: the known takes keep their pitch contours (the
-// cepstral fingerprints are skipped) and version 5's prints; written back
-// as version 6.
+// cepstral fingerprints are skipped) and version 5's prints, and no
+// enrolment snr; written back in today's version.
 TEST(SpeakerModel, FilesFromBeforeTheKnownTakesAreReadWithTheirContoursAndPrints)
 {
     const Bytes v5 = sonvera_test::ReadBytes(sonvera_test::EngineDataPath("george-zero-v5.bin"));
@@ -141,6 +163,7 @@ TEST(SpeakerModel, FilesFromBeforeTheKnownTakesAreReadWithTheirContoursAndPrints
             EXPECT_EQ(prints, m.printed[k]) << k;
         }
         EXPECT_EQ(prints, m.printTypical > 0.0f);
+        EXPECT_EQ(0.0f, m.enrolSnrDb);
         const Bytes again = Serialized(m);
         CSpeakerModel back;
         ASSERT_EQ(1, back.Parse(again.data(), again.size()));
@@ -180,6 +203,7 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
         {"32767 frames", firstFrames, {0xFF, 0x7F}, true},
         {"99 templates", payload + 12, {99}, true},
         {"a NaN scale", payload + 14, Bytes(nanBytes, nanBytes + 4), true},
+        {"a NaN enrolment snr", good.size() - 4, Bytes(nanBytes, nanBytes + 4), true},
         {"a byte after the last field", good.size(), {0}, false},
         {"the same with a header that claims it", good.size(), {0}, true},
     };

@@ -378,3 +378,27 @@ TEST(SpeakerScorer, FusionTakesTheTypicalDistancesOffAndTheThresholdFollowsSecur
     for (const auto& c : thresholds)
         EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(c.security, c.snrDb), 1e-5f) << c.security << " " << c.snrDb;
 }
+
+// Beside the snr term, 0.0025 for every dB a take lies more than 4 dB under
+// its model's enrolment snr; nothing when the enrolment snr is unknown (0,
+// a model from before it was kept) or either snr was not measured.
+TEST(SpeakerScorer, TheThresholdLoosensForATakeFarUnderItsEnrolmentSnr)
+{
+    const float nan = std::nanf("");
+    const struct {
+        float snrDb, enrolSnrDb, threshold;
+    } cases[] = {
+        {55.0f, 0.0f, -0.57f + 0.075f},                   // unknown enrolment: the snr term alone
+        {55.0f, 55.0f, -0.57f + 0.075f},                  // as loud as at enrolment
+        {51.0f, 55.0f, -0.57f + 0.135f},                  // within the 4 dB margin
+        {45.0f, 55.0f, -0.57f + 0.225f + 0.015f},         // 6 dB beyond it
+        {20.0f, 55.0f, -0.57f + 0.6f + 0.0775f},          // white noise at 20 dB
+        {20.0f, 30.0f, -0.57f + 0.6f + 0.015f},           // the same take, a model enrolled in noise
+        {65.0f, 45.0f, -0.57f},                           // cleaner than the enrolment
+        {45.0f, nan, -0.57f + 0.225f},
+        {nan, 55.0f, -0.57f},
+    };
+    for (const auto& c : cases)
+        EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb), 1e-5f)
+            << c.snrDb << " " << c.enrolSnrDb;
+}

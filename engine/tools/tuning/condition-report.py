@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Per-condition figures from sonvera-eval --dump files, for a set of speakers.
 
-  condition-report.py --speakers a,b,... [--threshold T] [--snr-slope A --snr-knee S] dump.csv...
+  condition-report.py --speakers a,b,... [--threshold T] [--snr-slope A --snr-knee S]
+                      [--enrol-log FILE --enrol-slope B --enrol-margin D] dump.csv...
 
 Only trials whose model speaker and test speaker are both in the set count
 (the figures of speakers left out of the tuning come from their own trials,
 with each other as impostors). A trial is accepted when its score is at most
-T + A x max(0, S - snr) (the engine's noise-aware threshold; A = 0: a fixed
-one) and the replay check did not flag it (the engine refuses those). Prints
+T + A x max(0, S - snr) + B x max(0, E - snr - D) (the engine's noise-aware
+threshold; A = B = 0: a fixed one; E: the model's enrolment snr, the mean of
+its enrolment takes' snr from the "enrolment snr:" lines sonvera-eval writes
+to stderr with --dump, given as --enrol-log; none without it) and the replay check did not flag it (the engine refuses those). Prints
 per condition: EER, FAR and FRR at that threshold, replays caught, fresh
 genuine takes flagged, the worst model/impostor pair, and, with --fit, the
 largest T at which the clean condition's FAR is at most 1 %.
@@ -18,6 +21,18 @@ import math
 from collections import defaultdict
 
 REFUSED = 1e8
+ENROL = {'slope': 0.0, 'margin': 0.0, 'snr': {}}
+
+
+def read_enrol_log(path):
+    snr = {}
+    for line in open(path):
+        if line.startswith('enrolment snr:'):
+            p = line.split()
+            values = [float(x) for x in p[4:]]
+            if values:
+                snr[(p[2], p[3])] = sum(values) / len(values)
+    return snr
 
 
 def load(paths, speakers):
@@ -28,6 +43,7 @@ def load(paths, speakers):
                 s = float(r['score'])
                 r['s'] = math.inf if s >= REFUSED else s
                 r['snr_db'] = float(r['snr'])
+                r['enrol_db'] = ENROL['snr'].get((r['model_speaker'], r['word']), 0.0)
                 rows.append(r)
     return rows
 
@@ -49,8 +65,14 @@ def eer(genuine, impostor):
     return result
 
 
+def variable_part(row, slope, knee):
+    """The threshold's part that follows the take's snr (and its model's enrolment snr)."""
+    under = max(0.0, row['enrol_db'] - row['snr_db'] - ENROL['margin']) if row['enrol_db'] > 0.0 else 0.0
+    return slope * max(0.0, knee - row['snr_db']) + ENROL['slope'] * under
+
+
 def threshold(row, t0, slope, knee):
-    return t0 + slope * max(0.0, knee - row['snr_db'])
+    return t0 + variable_part(row, slope, knee)
 
 
 def figures(rows, t0, slope, knee):
@@ -67,7 +89,7 @@ def figures(rows, t0, slope, knee):
         p[1] += 1
     worst = max(pairs.items(), key=lambda kv: kv[1][0] / kv[1][1], default=None)
     # EER on the scores less the noise-aware part of the threshold.
-    shift = lambda r: r['s'] - slope * max(0.0, knee - r['snr_db'])
+    shift = lambda r: r['s'] - variable_part(r, slope, knee)
     e = 100.0 * eer([shift(r) for r in g], [shift(r) for r in i])
     caught = 100.0 * sum(copy_flag(r) for r in rp) / max(1, len(rp))
     flagged = 100.0 * sum(copy_flag(r) for r in g) / max(1, len(g))
@@ -97,7 +119,7 @@ def copy_flag(r):
 
 def fit(rows, slope, knee, target=1.0):
     i = [r for r in rows if r['kind'] == 'i' and r['condition'] == 'clean']
-    cuts = sorted(r['s'] - slope * max(0.0, knee - r['snr_db']) for r in i if r['s'] < math.inf)
+    cuts = sorted(r['s'] - variable_part(r, slope, knee) for r in i if r['s'] < math.inf)
     allowed = int(math.floor(target / 100.0 * len(i)))
     # The largest T that accepts at most `allowed` impostor trials.
     return cuts[allowed] - 1e-6 if allowed < len(cuts) else math.inf
@@ -132,6 +154,9 @@ def main():
     ap.add_argument('--threshold', type=float, default=1.40)
     ap.add_argument('--snr-slope', type=float, default=0.0)
     ap.add_argument('--snr-knee', type=float, default=0.0)
+    ap.add_argument('--enrol-log', help='sonvera-eval stderr with the "enrolment snr:" lines')
+    ap.add_argument('--enrol-slope', type=float, default=0.0, help='threshold per dB under the enrolment snr')
+    ap.add_argument('--enrol-margin', type=float, default=0.0, help='dB under the enrolment snr that cost nothing')
     ap.add_argument('--fit', action='store_true', help='T: largest with clean FAR <= 1 %%')
     ap.add_argument('--fit-noise', action='store_true', help='slope, knee and T together: see fit_noise')
     ap.add_argument('--detail', action='store_true', help='FAR per word and FRR per speaker too')
@@ -141,12 +166,15 @@ def main():
     a = ap.parse_args()
     set_limits(a.wave_limit, a.pitch_limit)
     speakers = set(a.speakers.split(','))
+    if a.enrol_log:
+        ENROL.update(slope=a.enrol_slope, margin=a.enrol_margin, snr=read_enrol_log(a.enrol_log))
     rows = load(a.dumps, speakers)
     t0 = fit(rows, a.snr_slope, a.snr_knee) if a.fit else a.threshold
     if a.fit_noise:
         a.snr_slope, a.snr_knee, mean_frr, t0 = fit_noise(rows)
         print('noise fit: slope %.4f per dB below %.1f dB, mean FRR %s' % (a.snr_slope, a.snr_knee, mean_frr))
-    print('threshold %.4f slope %.4f knee %.1f speakers %d' % (t0, a.snr_slope, a.snr_knee, len(speakers)))
+    print('threshold %.4f slope %.4f knee %.1f speakers %d' % (t0, a.snr_slope, a.snr_knee, len(speakers)) +
+          (' enrolment slope %.4f margin %.1f' % (ENROL['slope'], ENROL['margin']) if a.enrol_log else ''))
     conditions = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
     for c in conditions:
         e, far, frr, caught, flagged, miss, worst, ng, ni, nr = figures([r for r in rows if r['condition'] == c], t0, a.snr_slope, a.snr_knee)
