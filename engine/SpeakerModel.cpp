@@ -70,7 +70,7 @@ void ReadContour(CReader& r, CSpeakerModel& m, int k, size_t skippedPerFrame)
     r.Bytes(m.contourPitch[k], static_cast<size_t>(m.contourFrames[k]));
 }
 
-// The known takes of a version 6 file.
+// The known takes of a version 6 or 7 file.
 void ReadKnownTakes(CReader& r, CSpeakerModel& m)
 {
     m.nKnownTakes = r.U16();

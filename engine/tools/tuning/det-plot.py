@@ -3,7 +3,8 @@
 speakers, in one SVG (normal-deviate axes, 0.1 % to 60 %), each curve with
 its operating point (the engine's noise-aware threshold) marked.
 
-  det-plot.py --speakers a,b,... --out FILE.svg [--threshold T --snr-slope A --snr-knee S] dump.csv...
+  det-plot.py --speakers a,b,... --out FILE.svg [--threshold T --snr-slope A --snr-knee S]
+              [--enrol-log FILE --enrol-slope B --enrol-margin D] dump.csv...
 
 Only trials whose model and test speaker are both in the set count, as in
 condition-report.py; the noise-aware part of the threshold is taken off each
@@ -54,10 +55,15 @@ def main():
     ap.add_argument('--threshold', type=float, default=-0.57)
     ap.add_argument('--snr-slope', type=float, default=0.015)
     ap.add_argument('--snr-knee', type=float, default=60.0)
+    ap.add_argument('--enrol-log', help='sonvera-eval stderr with the "enrolment snr:" lines')
+    ap.add_argument('--enrol-slope', type=float, default=0.0025)
+    ap.add_argument('--enrol-margin', type=float, default=4.0)
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
+    if a.enrol_log:
+        cr.ENROL.update(slope=a.enrol_slope, margin=a.enrol_margin, snr=cr.read_enrol_log(a.enrol_log))
     rows = cr.load(a.dumps, set(a.speakers.split(',')))
-    shift = lambda r: r['s'] - a.snr_slope * max(0.0, a.snr_knee - r['snr_db'])
+    shift = lambda r: r['s'] - cr.variable_part(r, a.snr_slope, a.snr_knee)
     conditions = sorted({r['condition'] for r in rows if r['kind'] == 'g'}, key=lambda c: (c != 'clean', c))
     legend = H + 14 * len(conditions) + 10
     out = ['<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" font-family="sans-serif" font-size="11">' % (W, legend),
