@@ -50,9 +50,10 @@
 class CSpeakerModel {
 public:
     // 7: the enrolment takes' snr; 6: pitch contours and waveform prints of
-    // the enrolment and accepted takes, no cepstral fingerprint; 5: a fingerprint, its pitch contour and a print
-    // of each enrolment take; 4: without the prints (5 and 4 still read); 3:
-    // a fingerprint without a pitch contour; 2: with one among the cepstra.
+    // the enrolment and accepted takes, no cepstral fingerprint; 5: a
+    // fingerprint, its pitch contour and a print of each enrolment take; 4:
+    // without the prints (6, 5 and 4 still read); 3: a fingerprint without a
+    // pitch contour; 2: with one among the cepstra.
     static constexpr int kVersion = 7;
     static constexpr int kOldestReadVersion = 4;
     static constexpr int kHeaderSize = 24;

@@ -192,8 +192,9 @@ int CEvalProtocol::Enrol(const std::string& word, const std::string& speaker, co
             else ++missed;
             continue;
         }
-        m_enrolSnrDb[m_strNick].push_back(VRE_GetTakeSnr());
+        const double snr = VRE_GetTakeSnr();
         if (!VRE_CheckSexSpeech(s.data(), kTakeSamples, index)) ++refused;
+        else m_enrolSnrDb[m_strNick].push_back(snr);   // the takes the model learns from
         ++index;
     }
     const double t0 = CpuMs();
