@@ -156,7 +156,7 @@ void CEvalProtocol::SetUp(int mode)
     VRE_AnalParams(Setup::kSampleRate, Setup::kTakeMs, Setup::kFrameLength, Setup::kFrameShift);
     VRE_NoiseParams(Setup::kNoiseSubtraction, Setup::kFixedNoiseFloorDb, Setup::kNoiseFloorMarginDb,
                     Setup::kAdaptiveNoiseFloor);
-    VRE_EngineParams(Setup::kCepstra, Setup::kMelChannels, Setup::kMinTrainTakes, Setup::kMaxTemplateFrames);
+    VRE_EngineParams(Setup::kCepstra, Setup::kMelChannels, m_nMinTrainTakes, Setup::kMaxTemplateFrames);
     VRE_CopyParams(Setup::kReplaySensitivity);
     VRE_SetbSpeech(Setup::kSpeechFlag);
     VRE_SameWordDist(Setup::kSameWordRatio);

@@ -71,6 +71,9 @@ public:
     void SetWorkDir(const std::string& dir) { m_strWorkDir = dir; }
     // Extra gain on one speaker's recordings only (a quiet speaker among loud ones).
     void SetSpeakerGainDb(const std::string& speaker, double gainDb) { m_speakerGainDb[speaker] = gainDb; }
+    // Takes a model needs (the dialog's 5 unless set): a model of four
+    // enrolment takes scores the fifth, left out, as a login.
+    void SetMinTrainTakes(int takes) { m_nMinTrainTakes = takes; }
 
     // Enrols speaker/word from `takes`. refused: takes the end-point detector
     // or the take check refused; missed: of those, the end-point misses;
@@ -106,6 +109,7 @@ private:
     std::map<std::tuple<std::string, std::string, int>, std::vector<float>> m_corpus;
     std::string m_strWorkDir = ".";
     std::string m_strNick;
+    int m_nMinTrainTakes = SDialogEngineSetup::kMinTrainTakes;
     std::map<std::string, double> m_speakerGainDb;
     std::map<std::string, std::vector<double>> m_enrolSnrDb;   // by model nick
 };
