@@ -12,12 +12,26 @@
 #include "TakeCondition.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <sys/stat.h>
+#endif
 
 namespace {
+
+// The engine makes the "work" folder inside it; the folder itself must exist.
+void MakeDir(const std::string& path)
+{
+#ifdef _WIN32
+    _mkdir(path.c_str());
+#else
+    mkdir(path.c_str(), 0777);
+#endif
+}
 
 std::vector<std::string> Split(const std::string& s, char sep)
 {
@@ -65,8 +79,7 @@ int main(int argc, char** argv)
     const int kEnrolTakes = 5;
     CEvalProtocol protocol;
     for (const std::string& dir : opt.data) protocol.LoadCorpus(dir, opt.speakers, opt.words, kEnrolTakes - 1);
-    std::string mk = "mkdir -p '" + opt.strWork + "/work'";
-    if (std::system(mk.c_str()) != 0) return 1;
+    MakeDir(opt.strWork);
     protocol.SetWorkDir(opt.strWork);
     protocol.SetMinTrainTakes(kEnrolTakes - 1);
     std::printf("speaker,word,take,condition,score,snr,checked\n");
