@@ -18,23 +18,22 @@ marked), and the shipped engine's line.
 """
 import argparse
 import csv
-import importlib.util
 import os
+import runpy
 import statistics
+import types
 from collections import defaultdict
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def load(name, file):
-    spec = importlib.util.spec_from_file_location(name, os.path.join(HERE, file))
-    mod = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(mod)
-    return mod
+def load(file):
+    """A sibling script's functions (its name has dashes: no import)."""
+    return types.SimpleNamespace(**runpy.run_path(os.path.join(HERE, file)))
 
 
-fit = load('enrol_snr_fit', 'enrol-snr-fit.py')
-probe_report = load('noise_probe_report', 'noise-probe-report.py')
+fit = load('enrol-snr-fit.py')
+probe_report = load('noise-probe-report.py')
 
 ENROL_SLOPE, ENROL_MARGIN = 0.0025, 4.0
 
