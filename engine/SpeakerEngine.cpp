@@ -141,6 +141,7 @@ void CSpeakerEngine::ResetFields()
         m_enrolSnrDb[i] = 0.0f;
     }
     m_model.Reset();
+    m_strModelNick.clear();
     m_bUpdate = 0;
     m_fLastScore = 0.0;
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
@@ -205,6 +206,7 @@ int CSpeakerEngine::ForgetTakes()
         m_enrolSnrDb[i] = 0.0f;
     }
     m_model.Reset();
+    m_strModelNick.clear();
     return 1;
 }
 
@@ -570,11 +572,13 @@ int CSpeakerEngine::LoadModelForTake()
 {
     if (!m_bInitialized || m_nMode != kModeVerify || !m_bTakeReady || m_strNick.empty()) return 0;
     if (m_bModelReady) return 1;
+    m_strModelNick.clear();
     if (!m_model.Load(ModelPath())) return 0;
     if (m_model.nSampleRate != m_nSampleRate || m_model.nFrameLength != m_nFrameLength ||
         m_model.nShift != m_nShift || m_model.nCepstra != m_nCepstra || m_model.nChannels != m_nChannels)
         return 0;
     m_bModelReady = m_scorer.Load(m_model) != 0;
+    if (m_bModelReady) m_strModelNick = m_strNick;
     return m_bModelReady ? 1 : 0;
 }
 
@@ -617,7 +621,7 @@ int CSpeakerEngine::Verify()
     // recording of the user's own voice is the best impostor there is, and
     // learning from it would teach the model the recording.
     if (m_bTakeReplayed) return 0;
-    const float threshold = CSpeakerScorer::Threshold(m_fSecurity, m_endpoint.fSnrDb, m_model.enrolSnrDb);
+    const float threshold = CSpeakerScorer::Threshold(m_fSecurity, m_endpoint.fSnrDb, m_model.enrolSnrDb, m_bLineLimited);
     if (!(score <= threshold)) return 0;
     // Adapt only on a clear accept of a clean take: a marginal accept may be
     // an impostor near the boundary, and learning from it would pull the
@@ -673,9 +677,11 @@ double CSpeakerEngine::LastScorePart(int index) const
 
 double CSpeakerEngine::Threshold() const
 {
-    // For the last take (a clean one before any take).
+    // For the last take (a clean one before any take), against the current
+    // nick's model: another nick's, still loaded, says nothing about it.
+    const bool ownModel = m_nMode == kModeVerify && !m_strNick.empty() && m_strModelNick == m_strNick;
     return CSpeakerScorer::Threshold(m_fSecurity, m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f,
-                                     m_nMode == kModeVerify ? m_model.enrolSnrDb : 0.0f);
+                                     ownModel ? m_model.enrolSnrDb : 0.0f, m_bAnalysed && m_bLineLimited);
 }
 
 double CSpeakerEngine::ModelPart(int index) const

@@ -126,6 +126,7 @@ private:
     float m_fSecurity;
     bool m_bAdapt;
     std::string m_strDir, m_strId, m_strWord, m_strNick, m_strReason;
+    std::string m_strModelNick;   // whose model m_model holds since a verification loaded it (empty: none)
 
     // Stages and their buffers, sized from the analysis parameters.
     CFeatureExtractor m_extractor;

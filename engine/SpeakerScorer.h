@@ -77,8 +77,9 @@ public:
     // inside the band only, on both sides: the take, the templates and the
     // neighbouring voices reduced alike (CTakeFeatures::KeepChannels), and
     // the typical distances taken between the reduced templates (leave one
-    // out, as training does), so that what the line removed counts neither
-    // against the speaker nor for an impostor.
+    // out, as training does, for every such take: the engine loads the
+    // model afresh for each take), so that what the line removed counts
+    // neither against the speaker nor for an impostor.
     float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts = nullptr,
                 const SChannelRange* band = nullptr);
     // Threshold on the score for a security level (higher = stricter) and a
@@ -87,8 +88,14 @@ public:
     // threshold raised by as much as its genuine scores rise on the tuning
     // speakers; a little more when it lies well under the snr of the
     // model's own enrolment takes (`enrolSnrDb`, 0: unknown), which its own
-    // speaker's takes, enrolled in a quieter room, lie further from.
-    static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f);
+    // speaker's takes, enrolled in a quieter room, lie further from (an
+    // enrolment snr counts up to the knee of the take's own term only: a
+    // noise-gated enrolment's silent pauses read far beyond any room's).
+    // throughLine: the take is compared on a line's band (Score's `band`),
+    // a path anybody can choose by low-passing his voice, whose scores the
+    // clean takes the threshold was fitted on never took: it gets an
+    // offset of its own.
+    static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f, bool throughLine = false);
     // Smallest pitch-contour distance of `test` to the known takes of
     // `model`, in semitones (see PitchContourDistance), an accepted take's
     // multiplied by `acceptedScale`; large when no known take has enough
@@ -138,7 +145,7 @@ private:
     // reduced to the band's channels.
     CTakeFeatures* BandSet(int set) { return &m_band[static_cast<size_t>(set) * CSpeakerModel::kMaxTemplates]; }
     // Reduces the loaded templates and neighbours to `band` and learns their
-    // typical distances, once per loaded model and band. Returns 1 on success.
+    // typical distances. Returns 1 on success.
     int PrepareBand(const SChannelRange& band, int channelCount);
     // The distances to every set (model, then the neighbours' mean), each
     // part multiplied by its unit, fused.
@@ -151,10 +158,8 @@ private:
     // kNeighbours x kMaxTemplates, on the heap (about 0.8 MB).
     std::vector<CTakeFeatures> m_neighbours;
     // The band's sets ((1 + kNeighbours) x kMaxTemplates, on the heap, made
-    // when the first band-limited take meets the model), the band they
-    // were made for (nFirst -1: none) and their typical distances.
+    // for each band-limited take) and their typical distances.
     std::vector<CTakeFeatures> m_band;
-    SChannelRange m_preparedBand = {-1, -1};
     float m_bandTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     CTakeFeatures m_bandTest;
 };

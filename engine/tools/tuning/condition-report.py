@@ -2,18 +2,22 @@
 """Per-condition figures from sonvera-eval --dump files, for a set of speakers.
 
   condition-report.py --speakers a,b,... [--threshold T] [--snr-slope A --snr-knee S]
-                      [--enrol-log FILE --enrol-slope B --enrol-margin D] dump.csv...
+                      [--enrol-log FILE --enrol-slope B --enrol-margin D]
+                      [--line-offset L | --fit-line] dump.csv...
 
 Only trials whose model speaker and test speaker are both in the set count
 (the figures of speakers left out of the tuning come from their own trials,
 with each other as impostors). A trial is accepted when its score is at most
-T + A x max(0, S - snr) + B x max(0, E - snr - D) (the engine's noise-aware
+T + A x max(0, S - snr) + B x max(0, min(E, 60) - snr - D) (+ L for a take
+through a telephone line: every trial of the `phone` condition, and no
+other, takes the band's path in the engine) (the engine's noise-aware
 threshold; A = B = 0: a fixed one; E: the model's enrolment snr, the mean of
 its enrolment takes' snr from the "enrolment snr:" lines sonvera-eval writes
 to stderr with --dump, given as --enrol-log; none without it) and the replay check did not flag it (the engine refuses those). Prints
 per condition: EER, FAR and FRR at that threshold, replays caught, fresh
 genuine takes flagged, the worst model/impostor pair, and, with --fit, the
-largest T at which the clean condition's FAR is at most 1 %.
+largest T at which the clean condition's FAR is at most 1 %, with --fit-line
+the largest L (a multiple of 0.01) at which the `phone` condition's FAR is.
 """
 import argparse
 import csv
@@ -22,6 +26,10 @@ from collections import defaultdict
 
 REFUSED = 1e8
 ENROL = {'slope': 0.0, 'margin': 0.0, 'snr': {}}
+# The engine counts an enrolment snr up to the snr term's knee only (a
+# noise-gated enrolment reads far beyond any room's).
+ENROL_SNR_CAP = 60.0
+LINE = {'offset': 0.0, 'conditions': ('phone',)}
 
 
 def read_enrol_log(path):
@@ -67,12 +75,17 @@ def eer(genuine, impostor):
 
 def variable_part(row, slope, knee):
     """The threshold's part that follows the take's snr (and its model's enrolment snr)."""
-    under = max(0.0, row['enrol_db'] - row['snr_db'] - ENROL['margin']) if row['enrol_db'] > 0.0 else 0.0
+    enrol = min(row['enrol_db'], ENROL_SNR_CAP)
+    under = max(0.0, enrol - row['snr_db'] - ENROL['margin']) if row['enrol_db'] > 0.0 else 0.0
     return slope * max(0.0, knee - row['snr_db']) + ENROL['slope'] * under
 
 
+def line_offset(row):
+    return LINE['offset'] if row['condition'] in LINE['conditions'] else 0.0
+
+
 def threshold(row, t0, slope, knee):
-    return t0 + variable_part(row, slope, knee)
+    return t0 + variable_part(row, slope, knee) + line_offset(row)
 
 
 def figures(rows, t0, slope, knee):
@@ -125,6 +138,16 @@ def fit(rows, slope, knee, target=1.0):
     return cuts[allowed] - 1e-6 if allowed < len(cuts) else math.inf
 
 
+def fit_line(rows, t0, slope, knee, target=1.0):
+    """The largest line offset, a multiple of 0.01, keeping the line's FAR within target %."""
+    i = [r for r in rows if r['kind'] == 'i' and r['condition'] in LINE['conditions']]
+    allowed = int(math.floor(target / 100.0 * len(i)))
+    margins = sorted(r['s'] - t0 - variable_part(r, slope, knee) for r in i if r['s'] < math.inf and not copy_flag(r))
+    # An impostor trial passes when its margin is at most the offset.
+    limit = margins[allowed] - 1e-6 if allowed < len(margins) else 10.0
+    return math.floor(limit * 100.0) / 100.0
+
+
 def fit_noise(rows, conditions=('clean', 'white20', 'speech20', 'soft12'), max_far=2.0):
     """The knee and slope that bring the FRR of the clean and noisy conditions lowest (mean
     over them) while each keeps its FAR within max_far %, with the threshold
@@ -159,6 +182,8 @@ def main():
     ap.add_argument('--enrol-margin', type=float, default=0.0, help='dB under the enrolment snr that cost nothing')
     ap.add_argument('--fit', action='store_true', help='T: largest with clean FAR <= 1 %%')
     ap.add_argument('--fit-noise', action='store_true', help='slope, knee and T together: see fit_noise')
+    ap.add_argument('--line-offset', type=float, default=0.0, help='threshold offset of a take through a line')
+    ap.add_argument('--fit-line', action='store_true', help='line offset: largest with the phone FAR <= 1 %%')
     ap.add_argument('--detail', action='store_true', help='FAR per word and FRR per speaker too')
     ap.add_argument('--wave-limit', type=float, default=WAVE_LIMIT, help='replay check: waveform similarity limit')
     ap.add_argument('--pitch-limit', type=float, default=PITCH_LIMIT, help='replay check: pitch-contour limit')
@@ -173,8 +198,10 @@ def main():
     if a.fit_noise:
         a.snr_slope, a.snr_knee, mean_frr, t0 = fit_noise(rows)
         print('noise fit: slope %.4f per dB below %.1f dB, mean FRR %s' % (a.snr_slope, a.snr_knee, mean_frr))
+    LINE['offset'] = fit_line(rows, t0, a.snr_slope, a.snr_knee) if a.fit_line else a.line_offset
     print('threshold %.4f slope %.4f knee %.1f speakers %d' % (t0, a.snr_slope, a.snr_knee, len(speakers)) +
-          (' enrolment slope %.4f margin %.1f' % (ENROL['slope'], ENROL['margin']) if a.enrol_log else ''))
+          (' enrolment slope %.4f margin %.1f' % (ENROL['slope'], ENROL['margin']) if a.enrol_log else '') +
+          ' line offset %.2f' % LINE['offset'])
     conditions = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
     for c in conditions:
         e, far, frr, caught, flagged, miss, worst, ng, ni, nr = figures([r for r in rows if r['condition'] == c], t0, a.snr_slope, a.snr_knee)
