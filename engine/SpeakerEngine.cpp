@@ -621,7 +621,7 @@ int CSpeakerEngine::Verify()
     // recording of the user's own voice is the best impostor there is, and
     // learning from it would teach the model the recording.
     if (m_bTakeReplayed) return 0;
-    const float threshold = CSpeakerScorer::Threshold(m_fSecurity, m_endpoint.fSnrDb, m_model.enrolSnrDb, m_bLineLimited);
+    const float threshold = static_cast<float>(Threshold());
     if (!(score <= threshold)) return 0;
     // Adapt only on a clear accept of a clean take: a marginal accept may be
     // an impostor near the boundary, and learning from it would pull the
@@ -677,8 +677,9 @@ double CSpeakerEngine::LastScorePart(int index) const
 
 double CSpeakerEngine::Threshold() const
 {
-    // For the last take (a clean one before any take), against the current
-    // nick's model: another nick's, still loaded, says nothing about it.
+    // The limit Verify applies to the last take (a clean one before any
+    // take), against the current nick's model: another nick's, still
+    // loaded, says nothing about it.
     const bool ownModel = m_nMode == kModeVerify && !m_strNick.empty() && m_strModelNick == m_strNick;
     return CSpeakerScorer::Threshold(m_fSecurity, m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f,
                                      ownModel ? m_model.enrolSnrDb : 0.0f, m_bAnalysed && m_bLineLimited);

@@ -380,25 +380,33 @@ TEST(SpeakerScorer, FusionTakesTheTypicalDistancesOffAndTheThresholdFollowsSecur
 }
 
 // Beside the snr term, 0.0025 for every dB a take lies more than 4 dB under
-// its model's enrolment snr; nothing when the enrolment snr is unknown (0,
-// a model from before it was kept) or either snr was not measured.
+// its model's enrolment snr, counted up to 60 dB (a noise-gated enrolment
+// reads 74-88 dB); nothing when the enrolment snr is unknown (0, a model
+// from before it was kept) or either snr was not measured. A take compared
+// on a line's band: 0.17 stricter, whatever its snr.
 TEST(SpeakerScorer, TheThresholdLoosensForATakeFarUnderItsEnrolmentSnr)
 {
     const float nan = std::nanf("");
     const struct {
         float snrDb, enrolSnrDb, threshold;
+        bool throughLine;
     } cases[] = {
-        {55.0f, 0.0f, -0.57f + 0.075f},                   // unknown enrolment: the snr term alone
-        {55.0f, 55.0f, -0.57f + 0.075f},                  // as loud as at enrolment
-        {51.0f, 55.0f, -0.57f + 0.135f},                  // within the 4 dB margin
-        {45.0f, 55.0f, -0.57f + 0.225f + 0.015f},         // 6 dB beyond it
-        {20.0f, 55.0f, -0.57f + 0.6f + 0.0775f},          // white noise at 20 dB
-        {20.0f, 30.0f, -0.57f + 0.6f + 0.015f},           // the same take, a model enrolled in noise
-        {65.0f, 45.0f, -0.57f},                           // cleaner than the enrolment
-        {45.0f, nan, -0.57f + 0.225f},
-        {nan, 55.0f, -0.57f},
+        {55.0f, 0.0f, -0.57f + 0.075f, false},                    // unknown enrolment: the snr term alone
+        {55.0f, 55.0f, -0.57f + 0.075f, false},                   // as loud as at enrolment
+        {51.0f, 55.0f, -0.57f + 0.135f, false},                   // within the 4 dB margin
+        {45.0f, 55.0f, -0.57f + 0.225f + 0.015f, false},          // 6 dB beyond it
+        {20.0f, 55.0f, -0.57f + 0.6f + 0.0775f, false},           // white noise at 20 dB
+        {20.0f, 30.0f, -0.57f + 0.6f + 0.015f, false},            // the same take, a model enrolled in noise
+        {65.0f, 45.0f, -0.57f, false},                            // cleaner than the enrolment
+        {45.0f, nan, -0.57f + 0.225f, false},
+        {nan, 55.0f, -0.57f, false},
+        {45.0f, 60.0f, -0.57f + 0.225f + 0.0275f, false},         // enrolled at the knee
+        {45.0f, 84.0f, -0.57f + 0.225f + 0.0275f, false},         // a noise gate's silent pauses: as at the knee
+        {20.0f, 88.0f, -0.57f + 0.6f + 0.09f, false},
+        {70.0f, 55.0f, -0.57f - 0.17f, true},                     // through a line
+        {20.0f, 55.0f, -0.57f + 0.6f + 0.0775f - 0.17f, true},
     };
     for (const auto& c : cases)
-        EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb), 1e-5f)
-            << c.snrDb << " " << c.enrolSnrDb;
+        EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb, c.throughLine), 1e-5f)
+            << c.snrDb << " " << c.enrolSnrDb << " " << c.throughLine;
 }

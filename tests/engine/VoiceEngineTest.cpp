@@ -4,12 +4,14 @@
 #include "DialogEngineSetup.h"
 #include "EngineTestData.h"
 #include "SpeakerModel.h"
+#include "SpeakerScorer.h"
 #include "TakeCondition.h"
 #include "VoiceEngine.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <iterator>
@@ -85,6 +87,23 @@ std::vector<short> George(int take, double gainDb = 0.0, int shift = 0, double n
                           uint64_t seed = 1)
 {
     return FsddTake("0_george_" + std::to_string(take), gainDb, shift, noise, seed);
+}
+
+// The take through a telephone line (4th-order band-pass 300-3400 Hz).
+std::vector<short> ThroughLine(const std::vector<short>& take)
+{
+    std::vector<float> line(take.begin(), take.end());
+    CTakeCondition::BandPass(line, 300.0, 3400.0, 4, Setup::kSampleRate);
+    return std::vector<short>(line.begin(), line.end());
+}
+
+// The model file's content.
+CSpeakerModel ModelIn(const std::string& path)
+{
+    const std::vector<unsigned char> bytes = sonvera_test::ReadBytes(path);
+    CSpeakerModel m{};
+    EXPECT_EQ(1, m.Parse(bytes.data(), bytes.size())) << path;
+    return m;
 }
 
 // Speech that runs into the end of the take.
@@ -164,6 +183,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
     {
         SCOPED_TRACE("enrolment");
         DialogSetUp(Setup::kModeEnrol);
+        double enrolSnrDb[Setup::kEnrolTakes] = {};   // of the takes the model learns from
         for (int take = 0; take < 4; ++take) {
             const std::vector<short> s = George(take, 0.0, 0, 16.0, 100 + take);
             ASSERT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0)) << take;
@@ -174,6 +194,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             EXPECT_LE(first * 80, sonvera_test::kWordOffset) << take;
             EXPECT_GT(last, first + 20) << take;
             ASSERT_NE(0, VRE_CheckSexSpeech(s.data(), kTakeSamples, take)) << take;
+            enrolSnrDb[take] = VRE_GetTakeSnr();
         }
         const std::vector<short> other = FsddTake("1_george_0");
         ASSERT_NE(0, VRE_GetEndpointShort(other.data(), kTakeSamples, 0));
@@ -189,8 +210,15 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         // An index one past the takes.
         EXPECT_EQ(0, VRE_CheckSexSpeech(retake.data(), kTakeSamples, Setup::kEnrolTakes));
         ASSERT_NE(0, VRE_CheckSexSpeech(retake.data(), kTakeSamples, 4));
+        enrolSnrDb[4] = VRE_GetTakeSnr();
         EXPECT_STREQ("", VRE_GetLabelString());
         ASSERT_NE(0, VRE_Train());
+        // The model keeps the mean snr of the takes it learnt from (the
+        // refused ones' count for nothing).
+        double mean = 0.0;
+        for (double snr : enrolSnrDb) mean += snr / Setup::kEnrolTakes;
+        EXPECT_NEAR(std::clamp(mean, 0.0, static_cast<double>(CSpeakerModel::kMaxSnrDb)),
+                    ModelIn(ModelPath()).enrolSnrDb, 1e-3);
         EXPECT_TRUE(sonvera_test::ReadBytes(m_dir + "work/aaj.bin").empty());
     }
     {
@@ -246,6 +274,64 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             previous = VRE_GetThreshold();
             EXPECT_EQ(VRE_GetScore() <= previous ? 1 : 0, verdict != 0 ? 1 : 0) << security;
         }
+        VRE_Destruct();
+    }
+    const CSpeakerModel model = ModelIn(ModelPath());
+    {
+        // A login in a noisier room than the enrolment's gets the allowance
+        // for its distance under the model's enrolment snr; once another
+        // nick is set, the model still loaded is no longer the take's.
+        SCOPED_TRACE("the threshold of a noisy login");
+        const std::vector<short> noisy = George(6, 0.0, 0, 400.0, 210);
+        DialogSetUp(Setup::kModeVerify);
+        VRE_SetbAdapt(0);
+        ASSERT_NE(0, VRE_GetEndpointShort(noisy.data(), kTakeSamples, 0));
+        ASSERT_NE(0, VRE_CheckSexSpeech(noisy.data(), kTakeSamples, 0));
+        VRE_Verify();
+        const float snr = static_cast<float>(VRE_GetTakeSnr());
+        const float withoutEnrolment = CSpeakerScorer::Threshold(Setup::kSecurity, snr);
+        const float withEnrolment = CSpeakerScorer::Threshold(Setup::kSecurity, snr, model.enrolSnrDb);
+        ASSERT_GT(withEnrolment, withoutEnrolment + 0.01f) << snr << " dB, enrolled at " << model.enrolSnrDb;
+        EXPECT_NEAR(withEnrolment, VRE_GetThreshold(), 1e-5);
+        ASSERT_NE(0, VRE_PutNick("abj"));
+        ASSERT_NE(0, VRE_GetEndpointShort(noisy.data(), kTakeSamples, 0));
+        EXPECT_NEAR(withoutEnrolment, VRE_GetThreshold(), 1e-5);
+        VRE_Destruct();
+    }
+    {
+        // A take through a telephone line is scored on the line's band, whose
+        // typical distances are the reduced templates' own, not the model's;
+        // the take's threshold carries the line's offset. The same take
+        // unfiltered anchors the read-outs: its score is its parts fused
+        // against the model's typical distances, with the neighbouring
+        // voices' weight of 3.
+        SCOPED_TRACE("a take through a telephone line");
+        const std::vector<short> clean = George(7, 0.0, 0, 16.0, 302);
+        DialogSetUp(Setup::kModeVerify);
+        VRE_SetbAdapt(0);
+        for (bool onLine : {false, true}) {
+            const std::vector<short> s = onLine ? ThroughLine(clean) : clean;
+            ASSERT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0)) << onLine;
+            ASSERT_NE(0, VRE_CheckSexSpeech(s.data(), kTakeSamples, 0)) << onLine;
+            EXPECT_EQ(1, VRE_Verify()) << onLine;
+            const float snr = static_cast<float>(VRE_GetTakeSnr());
+            EXPECT_NEAR(CSpeakerScorer::Threshold(Setup::kSecurity, snr, model.enrolSnrDb, onLine), VRE_GetThreshold(),
+                        1e-5)
+                << onLine;
+            float parts[4], neighbours[4], typical[4];
+            for (int p = 0; p < 4; ++p) {
+                parts[p] = static_cast<float>(VRE_GetScorePart(p));
+                neighbours[p] = static_cast<float>(VRE_GetScorePart(4 + p));
+                typical[p] = static_cast<float>(VRE_GetModelPart(p));
+            }
+            const float fused = CSpeakerScorer::Fuse(parts, typical);
+            const float wholeBank = fused + 3.0f * (fused - CSpeakerScorer::Fuse(neighbours, typical));
+            if (onLine)
+                EXPECT_GT(std::fabs(VRE_GetScore() - wholeBank), 0.02) << VRE_GetScore();
+            else
+                EXPECT_NEAR(VRE_GetScore(), wholeBank, 1e-4);
+        }
+        VRE_Destruct();
     }
     const std::vector<unsigned char> enrolled = sonvera_test::ReadBytes(ModelPath());
     {
@@ -253,10 +339,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         EXPECT_EQ(0, VerifyTake(FsddTake("0_jackson_2"), "aaj", true).update);
         // George's own take through a telephone line gets in on the line's
         // band, but teaches the model nothing.
-        std::vector<float> line;
-        for (short x : George(7, 0.0, 0, 16.0, 302)) line.push_back(x);
-        CTakeCondition::BandPass(line, 300.0, 3400.0, 4, Setup::kSampleRate);
-        const SVerdict onLine = VerifyTake(std::vector<short>(line.begin(), line.end()), "aaj", true);
+        const SVerdict onLine = VerifyTake(ThroughLine(George(7, 0.0, 0, 16.0, 302)), "aaj", true);
         EXPECT_EQ(1, onLine.accepted);
         EXPECT_EQ(0, onLine.update);
         EXPECT_EQ(enrolled, sonvera_test::ReadBytes(ModelPath()));
