@@ -13,6 +13,11 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <set>
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -258,4 +263,27 @@ double CEvalProtocol::OperatingThreshold()
     const double t = VRE_GetThreshold();
     VRE_Destruct();
     return t;
+}
+
+std::vector<std::string> CEvalProtocol::SplitList(const std::string& text, char sep)
+{
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = text.find(sep, start);
+        const std::string item = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!item.empty()) out.push_back(item);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return out;
+}
+
+void CEvalProtocol::MakeFolder(const std::string& path)
+{
+#ifdef _WIN32
+    _mkdir(path.c_str());
+#else
+    mkdir(path.c_str(), 0777);
+#endif
 }

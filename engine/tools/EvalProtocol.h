@@ -101,6 +101,12 @@ public:
     // The engine's acceptance limit on the score at the dialog's security.
     double OperatingThreshold();
 
+    // For the tools' options and folders: the non-empty items of a list
+    // separated by `sep` ("a,,b" is a and b), and a folder made (the engine
+    // makes its "work" folder inside the application folder, which must exist).
+    static std::vector<std::string> SplitList(const std::string& text, char sep);
+    static void MakeFolder(const std::string& path);
+
 private:
     void SetUp(int mode);
     std::string Nick(const std::string& word, const std::string& speaker) const;

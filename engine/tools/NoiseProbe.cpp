@@ -12,36 +12,10 @@
 #include "TakeCondition.h"
 
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
-#ifdef _WIN32
-#include <direct.h>
-#else
-#include <sys/stat.h>
-#endif
 
 namespace {
-
-// The engine makes the "work" folder inside it; the folder itself must exist.
-void MakeDir(const std::string& path)
-{
-#ifdef _WIN32
-    _mkdir(path.c_str());
-#else
-    mkdir(path.c_str(), 0777);
-#endif
-}
-
-std::vector<std::string> Split(const std::string& s, char sep)
-{
-    std::vector<std::string> out;
-    std::stringstream ss(s);
-    std::string item;
-    while (std::getline(ss, item, sep))
-        if (!item.empty()) out.push_back(item);
-    return out;
-}
 
 struct SProbeOptions {
     std::vector<std::string> data, speakers, words;
@@ -54,9 +28,9 @@ bool ParseArgs(int argc, char** argv, SProbeOptions& o)
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i], v = argv[i + 1];
         if (a == "--data") o.data.push_back(v);
-        else if (a == "--speakers") o.speakers = Split(v, ',');
-        else if (a == "--words") o.words = Split(v, ',');
-        else if (a == "--conditions") o.conditions = Split(v, ',');
+        else if (a == "--speakers") o.speakers = CEvalProtocol::SplitList(v, ',');
+        else if (a == "--words") o.words = CEvalProtocol::SplitList(v, ',');
+        else if (a == "--conditions") o.conditions = CEvalProtocol::SplitList(v, ',');
         else if (a == "--work") o.strWork = v;
         else return false;
     }
@@ -79,7 +53,7 @@ int main(int argc, char** argv)
     const int kEnrolTakes = 5;
     CEvalProtocol protocol;
     for (const std::string& dir : opt.data) protocol.LoadCorpus(dir, opt.speakers, opt.words, kEnrolTakes - 1);
-    MakeDir(opt.strWork);
+    CEvalProtocol::MakeFolder(opt.strWork);
     protocol.SetWorkDir(opt.strWork);
     protocol.SetMinTrainTakes(kEnrolTakes - 1);
     std::printf("speaker,word,take,condition,score,snr,checked\n");

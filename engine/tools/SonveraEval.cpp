@@ -32,11 +32,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <direct.h>
-#else
-#include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -60,29 +55,6 @@ struct STrial {
     int take;
     STrialResult r;
 };
-
-void MakeDir(const std::string& path)
-{
-#ifdef _WIN32
-    _mkdir(path.c_str());
-#else
-    mkdir(path.c_str(), 0777);
-#endif
-}
-
-std::vector<std::string> Split(const std::string& s, char sep)
-{
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start <= s.size()) {
-        const size_t end = s.find(sep, start);
-        const std::string item = s.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!item.empty()) out.push_back(item);
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return out;
-}
 
 bool ParseRange(const char* text, int& first, int& last)
 {
@@ -114,9 +86,9 @@ bool ParseArgs(int argc, char** argv, SOptions& o)
             if (eq == std::string::npos) return false;
             o.speakerGains.emplace_back(v.substr(0, eq), std::atof(v.c_str() + eq + 1));
         }
-        else if (a == "--speakers" && hasValue) o.speakers = Split(argv[++i], ',');
-        else if (a == "--conditions" && hasValue) o.conditions = Split(argv[++i], ',');
-        else if (a == "--words" && hasValue) o.words = Split(argv[++i], ',');
+        else if (a == "--speakers" && hasValue) o.speakers = CEvalProtocol::SplitList(argv[++i], ',');
+        else if (a == "--conditions" && hasValue) o.conditions = CEvalProtocol::SplitList(argv[++i], ',');
+        else if (a == "--words" && hasValue) o.words = CEvalProtocol::SplitList(argv[++i], ',');
         else if (a == "--enrol-takes" && hasValue) { if (!ParseRange(argv[++i], o.nEnrolFirst, o.nEnrolLast)) return false; }
         else if (a == "--trial-takes" && hasValue) { if (!ParseRange(argv[++i], o.nTrialFirst, o.nTrialLast)) return false; }
         else if (a == "--adapt-takes" && hasValue) { if (!ParseRange(argv[++i], o.nAdaptFirst, o.nAdaptLast)) return false; }
@@ -227,8 +199,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "sonvera-eval: no recordings\n");
         return 1;
     }
-    MakeDir(opt.strWork);
-    MakeDir(opt.strWork + "/work");
+    CEvalProtocol::MakeFolder(opt.strWork);
+    CEvalProtocol::MakeFolder(opt.strWork + "/work");
     protocol.SetWorkDir(opt.strWork);
     for (const auto& sg : opt.speakerGains) protocol.SetSpeakerGainDb(sg.first, sg.second);
 
@@ -315,7 +287,7 @@ int main(int argc, char** argv)
     }
 
     const double threshold = protocol.OperatingThreshold();
-    if (!opt.strPlots.empty()) MakeDir(opt.strPlots);
+    if (!opt.strPlots.empty()) CEvalProtocol::MakeFolder(opt.strPlots);
     std::FILE* dump = opt.strDump.empty() ? nullptr : std::fopen(opt.strDump.c_str(), "w");
     if (dump) std::fprintf(dump, "condition,kind,model_speaker,word,test_speaker,take,score,d0,d1,d2,d3,copy,accept,epd,snr,take_ms,err,m0,m1,m2,m3,copy_pitch,n0,n1,n2,n3,copy_typical,copy_wave\n");
     std::printf("speakers=%zu enrol_marginal=%ld adapted=%ld threshold=%.4f\n", speakers.size(), enrolMarginal, adapted,

@@ -24,10 +24,15 @@ import glob
 import math
 import os
 import re
+import runpy
 import statistics
 import struct
+import types
 
 
+# condition-report.py's figures (its name has dashes: no import).
+REPORT = types.SimpleNamespace(**runpy.run_path(
+    os.path.join(os.path.dirname(os.path.abspath(__file__)), 'condition-report.py')))
 KNEE = 60.0
 SHIPPED_SLOPE = 0.015
 SLACK = 0.1
@@ -84,23 +89,6 @@ class Trial:
                       float(r.get('copy_wave') or 0.0) >= WAVE_LIMIT))
 
 
-def eer(g, i):
-    if not g or not i:
-        return float('nan')
-    trials = sorted([(s, 0) for s in g] + [(s, 1) for s in i])
-    fa, fr = 0, len(g)
-    best, result = 2.0, 0.0
-    for _, imp in trials:
-        if imp:
-            fa += 1
-        else:
-            fr -= 1
-        far, frr = fa / len(i), fr / len(g)
-        if abs(far - frr) < best:
-            best, result = abs(far - frr), 0.5 * (far + frr)
-    return 100.0 * result
-
-
 def evaluate(trials, slope, a, d0):
     """EER per condition (scores less the threshold's variable part), the
     refitted T, FAR and FRR there per condition."""
@@ -114,7 +102,7 @@ def evaluate(trials, slope, a, d0):
     t0 = cuts[allowed] - 1e-6 if allowed < len(cuts) else math.inf
     out = {'T': t0}
     for c, (g, i) in by.items():
-        out[c] = eer([s for s, _ in g], [s for s, _ in i])
+        out[c] = 100.0 * REPORT.eer([s for s, _ in g], [s for s, _ in i])
         out['far_' + c] = 100.0 * sum(s <= t0 and not f for s, f in i) / max(1, len(i))
         out['frr_' + c] = 100.0 * sum(not (s <= t0 and not f) for s, f in g) / max(1, len(g))
     out['far'], out['frr'] = out['far_clean'], out['frr_clean']
