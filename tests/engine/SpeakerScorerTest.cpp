@@ -74,6 +74,19 @@ CTakeFeatures BumpTake(double centre, double glide = 0.0, double edgeDropDb = 0.
     return take;
 }
 
+// An empty model of three templates, each dimension quantised in steps of
+// `scale`.
+CSpeakerModel ModelOfThree(float scale)
+{
+    CSpeakerModel model{};
+    model.nDims = kCepstra + 1;
+    model.nCepstra = kCepstra;
+    model.nChannels = kChannels;
+    for (int d = 0; d < model.nDims; ++d) model.scale[d] = scale;
+    model.nTemplates = 3;
+    return model;
+}
+
 } // namespace
 
 // On the band a line passes, the speaker's own word through the line is
@@ -83,12 +96,7 @@ CTakeFeatures BumpTake(double centre, double glide = 0.0, double edgeDropDb = 0.
 // on the band too.
 TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
 {
-    CSpeakerModel model{};
-    model.nDims = kCepstra + 1;
-    model.nCepstra = kCepstra;
-    model.nChannels = kChannels;
-    for (int d = 0; d < model.nDims; ++d) model.scale[d] = 0.25f;
-    model.nTemplates = 3;
+    CSpeakerModel model = ModelOfThree(0.25f);
     for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, BumpTake(5.0 + 0.2 * t, 0.2).StoreAsTemplate(model, t));
     CSpeakerScorer scorer;
     ASSERT_EQ(1, scorer.Init());
@@ -120,12 +128,7 @@ TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
 TEST(SpeakerScorer, TheDistancesAndTheScoreOfTakesAgainstOneModel)
 {
     const CTakeFeatures own = Take(80, 0.0f, 120.0f);
-    CSpeakerModel model{};
-    model.nDims = kCepstra + 1;
-    model.nCepstra = kCepstra;
-    model.nChannels = kChannels;
-    for (int d = 0; d < model.nDims; ++d) model.scale[d] = 0.1f;
-    model.nTemplates = 3;
+    CSpeakerModel model = ModelOfThree(0.1f);
     for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, own.StoreAsTemplate(model, t));
     CSpeakerScorer scorer;
     ASSERT_EQ(1, scorer.Init());
