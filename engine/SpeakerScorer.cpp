@@ -344,11 +344,6 @@ float CSpeakerScorer::PitchDistance(const CTakeFeatures* templates, const CTakeF
                     static_cast<float>(std::fabs(std::log(test.Pitch()) - sum / n)) + kPitchDistanceFloor);
 }
 
-float CSpeakerScorer::Fuse(const float* parts, const CSpeakerModel& model)
-{
-    return Fuse(parts, model.adaptedMean);
-}
-
 float CSpeakerScorer::Fuse(const float* parts, const float* typical)
 {
     float fused = 0.0f;

@@ -61,9 +61,9 @@ public:
     // Raw distances of `test` to the loaded templates, leaving template
     // `exclude` out (-1: none). parts: receives kParts values.
     void Distances(const CTakeFeatures& test, int exclude, float* parts);
-    // Normalised, fused distance (lower = more like the speaker).
-    static float Fuse(const float* parts, const CSpeakerModel& model);
-    // The same against the given typical distances (kParts values).
+    // Normalised, fused distance (lower = more like the speaker), each part
+    // less its share of the speaker's typical distance (kParts values; the
+    // model's adaptedMean, or the band's).
     static float Fuse(const float* parts, const float* typical);
     // The decision's score (lower = more like the speaker): the fused
     // distance, plus kNeighbourWeight x how much nearer the take is to the
