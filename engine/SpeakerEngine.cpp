@@ -433,6 +433,9 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
         return 0;
     }
     m_bLineLimited = m_lineBand.nLast >= 0 && m_extractor.NoiseDropAboveDb(m_lineBand.nLast) < kLineNoiseDropDb;
+    // Training makes a softer copy of an enrolment take under this noise.
+    m_take.SetNoise(m_extractor.ChannelNoiseDb(), m_extractor.Channels(), m_extractor.PeakCellDb(),
+                    m_extractor.FilterBankOverFrameEnergyDb(m_features, m_endpoint.nCoreFirst, m_endpoint.nCoreLast));
     float pitch = 0.0f;
     m_voicing.Analyse(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_fVoicedFraction, pitch);
     m_take.SetPitch(pitch);
@@ -537,10 +540,12 @@ int CSpeakerEngine::Train()
     if (!m_bInitialized || m_nMode != kModeEnrol || m_strNick.empty()) return 0;
     CTakeFeatures* takes = new CTakeFeatures[CSpeakerModel::kMaxTemplates];
     int count = 0;
+    float snrs[CSpeakerModel::kMaxTemplates];
     double snrSum = 0.0;
     int snrCount = 0;
     for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
         if (!m_enrolFilled[i]) continue;
+        snrs[count] = m_enrolSnrDb[i];
         takes[count++] = m_enrol[i];
         if (std::isfinite(m_enrolSnrDb[i])) { snrSum += m_enrolSnrDb[i]; ++snrCount; }
     }
@@ -558,6 +563,9 @@ int CSpeakerEngine::Train()
             // what loosens the threshold (CSpeakerScorer::Threshold).
             if (snrCount > 0)
                 m_model.enrolSnrDb = std::clamp(static_cast<float>(snrSum / snrCount), 0.0f, CSpeakerModel::kMaxSnrDb);
+            // How far this model's own takes move when softer sets its
+            // allowance for a soft login; a model without it gets none.
+            m_scorer.MeasureSoftMove(takes, snrs, count, m_model);
             CAnsiFileSystem::MakeFolder(CAnsiFileSystem::Join(m_strDir, "work"));
             ok = m_model.Save(ModelPath());
         }
@@ -681,13 +689,15 @@ double CSpeakerEngine::Threshold() const
     // take), against the current nick's model: another nick's, still
     // loaded, says nothing about it.
     const bool ownModel = m_nMode == kModeVerify && !m_strNick.empty() && m_strModelNick == m_strNick;
+    const float* softMove = ownModel && m_model.bSoftMove ? &m_model.softMove : nullptr;
     return CSpeakerScorer::Threshold(m_fSecurity, m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f,
-                                     ownModel ? m_model.enrolSnrDb : 0.0f, m_bAnalysed && m_bLineLimited);
+                                     ownModel ? m_model.enrolSnrDb : 0.0f, m_bAnalysed && m_bLineLimited, softMove);
 }
 
 double CSpeakerEngine::ModelPart(int index) const
 {
     if (index == CSpeakerModel::kScoreParts) return m_model.printTypical;
+    if (index == CSpeakerModel::kScoreParts + 1) return m_model.bSoftMove ? m_model.softMove : 0.0;
     if (index < 0 || index > CSpeakerModel::kScoreParts) return 0.0;
     return m_model.adaptedMean[index];
 }

@@ -138,6 +138,8 @@ void CSpeakerModel::Reset()
     std::memset(prints, 0, sizeof(prints));
     printTypical = 0.0f;
     enrolSnrDb = 0.0f;
+    bSoftMove = false;
+    softMove = 0.0f;
 }
 
 int CSpeakerModel::TemplateFrameLimit(int dims)
@@ -187,6 +189,9 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
     w.F32(printTypical);
     if (!(enrolSnrDb >= 0.0f && enrolSnrDb <= kMaxSnrDb)) return 0;
     w.F32(enrolSnrDb);
+    if (bSoftMove && !FiniteIn(softMove, -kMaxSoftMove, kMaxSoftMove)) return 0;
+    w.U8(bSoftMove ? 1 : 0);
+    w.F32(bSoftMove ? softMove : 0.0f);
     CWriter h(out);
     for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
     h.U16(kVersion); h.U16(kHeaderSize);
@@ -249,6 +254,13 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
     if (version >= 7) {
         m.enrolSnrDb = r.F32();
         if (!(m.enrolSnrDb >= 0.0f && m.enrolSnrDb <= kMaxSnrDb)) r.Fail();
+    }
+    if (version >= 8) {
+        const int known = r.U8();
+        m.softMove = r.F32();
+        if (known > 1 || !FiniteIn(m.softMove, -kMaxSoftMove, kMaxSoftMove) || (known == 0 && m.softMove != 0.0f))
+            r.Fail();
+        m.bSoftMove = known == 1;
     }
     if (!r.Ok() || r.Left() != 0) return 0;
     *this = m;

@@ -100,6 +100,21 @@ const float kThresholdPerDbUnderEnrolment = 0.0025f;
 // (engine/tools/tuning/condition-report.py --fit-line); without it they
 // passed 2.7 % of the time at the shipped point.
 const float kLineThresholdOffset = -0.17f;
+// Each model's own allowance for a soft voice: training makes a copy of
+// every enrolment take kSoftCopyDropDb softer under the take's own room
+// noise (CTakeFeatures::MakeSofter) and measures how far its score moves
+// against the other takes beyond what the terms above allow
+// (MeasureSoftMove); a model whose own takes move further than the tuning
+// models' typical move (kTypicalSoftMove) gets kSoftMoveShare of the
+// difference for every kSoftCopyDropDb that a take lies more than
+// kSoftMarginDb under its enrolment snr (at most kSoftCapDb of them when
+// kSoftCapDb > 0).
+const float kSoftCopyDropDb = 12.0f;
+const float kTypicalSoftMove = 0.0f;
+const float kSoftMoveShare = 0.0f;
+const float kSoftMarginDb = 0.0f;
+const float kSoftCapDb = 0.0f;
+const bool kSoftLooserOnly = false;
 // --- Quantisation -------------------------------------------------------------------
 const float kScaleHeadroom = 1.25f;      // template scale covers 125 % of the largest value
 // --- Replay waveform ---------------------------------------------------------------
@@ -249,9 +264,9 @@ float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& mode
 }
 
 float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical,
-                                   const float* unit, float* parts, float* neighbourParts)
+                                   const float* unit, float* parts, float* neighbourParts, int exclude)
 {
-    DistancesTo(sets[0], test, -1, parts);
+    DistancesTo(sets[0], test, exclude, parts);
     for (int p = 0; p < kParts; ++p) parts[p] *= unit[p];
     const float fused = Fuse(parts, typical);
     float mean[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -261,7 +276,7 @@ float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatur
     // the fusion of their mean distances.
     for (int v = 0; v < kNeighbours; ++v) {
         float other[kParts];
-        DistancesTo(sets[1 + v], test, -1, other);
+        DistancesTo(sets[1 + v], test, exclude, other);
         for (int p = 0; p < kParts; ++p) mean[p] += unit[p] * other[p] / kNeighbours;
     }
     if (neighbourParts != nullptr) std::copy(mean, mean + kParts, neighbourParts);
@@ -352,7 +367,7 @@ float CSpeakerScorer::Fuse(const float* parts, const float* typical)
     return fused;
 }
 
-float CSpeakerScorer::Threshold(float security, float snrDb, float enrolSnrDb, bool throughLine)
+float CSpeakerScorer::Threshold(float security, float snrDb, float enrolSnrDb, bool throughLine, const float* softMove)
 {
     if (!std::isfinite(security)) security = kShippedSecurity;
     security = std::clamp(security, 0.0f, 1.0f);
@@ -363,7 +378,52 @@ float CSpeakerScorer::Threshold(float security, float snrDb, float enrolSnrDb, b
     const float underEnrolment = measured && enrolKnown ? std::max(0.0f, enrol - snrDb - kEnrolSnrMarginDb) : 0.0f;
     return kThresholdAtShipped - (security - kShippedSecurity) * 10.0f * kThresholdPerTenth +
            kThresholdPerSnrDb * noise + kThresholdPerDbUnderEnrolment * underEnrolment +
-           (throughLine ? kLineThresholdOffset : 0.0f);
+           (throughLine ? kLineThresholdOffset : 0.0f) +
+           (measured && enrolKnown ? SoftAllowance(softMove, enrol - snrDb) : 0.0f);
+}
+
+float CSpeakerScorer::SoftAllowance(const float* softMove, float underEnrolmentDb)
+{
+    if (softMove == nullptr || !std::isfinite(*softMove) || !std::isfinite(underEnrolmentDb)) return 0.0f;
+    float own = *softMove - kTypicalSoftMove;
+    if (kSoftLooserOnly) own = std::max(0.0f, own);
+    float counted = std::max(0.0f, underEnrolmentDb - kSoftMarginDb);
+    if (kSoftCapDb > 0.0f) counted = std::min(counted, kSoftCapDb);
+    return kSoftMoveShare * own * counted / kSoftCopyDropDb;
+}
+
+int CSpeakerScorer::MeasureSoftMove(const CTakeFeatures* takes, const float* snrDb, int count, CSpeakerModel& model)
+{
+    model.bSoftMove = false;
+    model.softMove = 0.0f;
+    if (takes == nullptr || snrDb == nullptr || count != m_nTemplates || count < 2) return 0;
+    CTakeFeatures* sets[1 + kNeighbours];
+    sets[0] = m_templates;
+    for (int v = 0; v < kNeighbours; ++v) sets[1 + v] = NeighbourSet(v);
+    const float fullBank[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
+    const float softFactor = std::pow(10.0f, -0.1f * kSoftCopyDropDb);
+    CTakeFeatures soft;
+    double sum = 0.0;
+    for (int t = 0; t < count; ++t) {
+        soft = takes[t];
+        if (!std::isfinite(snrDb[t]) || !soft.MakeSofter(kSoftCopyDropDb, model.nChannels)) return 0;
+        float parts[kParts];
+        const float clean = ScoreAgainst(sets, takes[t], model.adaptedMean, fullBank, parts, nullptr, t);
+        if (parts[0] >= CDtw::kUnreachable) return 0;
+        const float softer = ScoreAgainst(sets, soft, model.adaptedMean, fullBank, parts, nullptr, t);
+        if (parts[0] >= CDtw::kUnreachable) return 0;
+        // The soft take's word peak over the same noise floor.
+        const float softSnr =
+            10.0f * std::log10(std::pow(10.0f, 0.1f * std::min(snrDb[t], CSpeakerModel::kMaxSnrDb)) * softFactor + 1.0f);
+        const float allowed = Threshold(kShippedSecurity, softSnr, model.enrolSnrDb) -
+                              Threshold(kShippedSecurity, snrDb[t], model.enrolSnrDb);
+        sum += softer - clean - allowed;
+    }
+    const float move = static_cast<float>(sum / count);
+    if (!(std::fabs(move) <= CSpeakerModel::kMaxSoftMove)) return 0;
+    model.softMove = move;
+    model.bSoftMove = true;
+    return 1;
 }
 
 int CSpeakerScorer::Train(const CTakeFeatures* takes, int count, CSpeakerModel& model)

@@ -95,7 +95,22 @@ public:
     // a path anybody can choose by low-passing his voice, whose scores the
     // clean takes the threshold was fitted on never took: it gets an
     // offset of its own.
-    static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f, bool throughLine = false);
+    // softMove (optional): the model's own soft-voice figure
+    // (MeasureSoftMove; nullptr: a model from before it), which moves the
+    // threshold for a take under the model's enrolment snr by how much
+    // further than a typical model's its own takes moved when softer.
+    static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f, bool throughLine = false,
+                           const float* softMove = nullptr);
+    // After Train (the model's templates loaded): each of the `count`
+    // enrolment takes (Train's, with their room noise, CTakeFeatures::SetNoise)
+    // and a copy of it made softer under that noise are scored against the
+    // other takes' templates and neighbouring voices; the model's soft move
+    // (CSpeakerModel::softMove) is the mean over the takes of the copy's
+    // score less the take's, less the threshold's own move between the two
+    // takes' snr (snrDb: each take's word peak over its noise floor, dB).
+    // Returns 1 when measured; 0 leaves the model without it (a take
+    // without its noise, or one no template reaches).
+    int MeasureSoftMove(const CTakeFeatures* takes, const float* snrDb, int count, CSpeakerModel& model);
     // Smallest pitch-contour distance of `test` to the known takes of
     // `model`, in semitones (see PitchContourDistance), an accepted take's
     // multiplied by `acceptedScale`; large when no known take has enough
@@ -150,7 +165,10 @@ private:
     // The distances to every set (model, then the neighbours' mean), each
     // part multiplied by its unit, fused.
     float ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical, const float* unit,
-                       float* parts, float* neighbourParts);
+                       float* parts, float* neighbourParts, int exclude = -1);
+    // The threshold's term for the model's soft move (nullptr: none) and a
+    // take underEnrolmentDb under the model's enrolment snr.
+    static float SoftAllowance(const float* softMove, float underEnrolmentDb);
 
     CDtw m_dtw;
     int m_nTemplates = 0;
