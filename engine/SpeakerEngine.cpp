@@ -54,6 +54,75 @@ const float kAcceptedPrintWeight = static_cast<float>(2.15 / 2.5);
 // % (92.6 %) and their digital copies 99.7 % (100 %).
 const float kAcceptedContourScale = static_cast<float>(0.07 / 0.04);
 const int kWordLeadFrames = 16;
+const int kMinNoiseCopies = 3;            // copies whose word was found, for a model's noise figure
+// --- Training: the enrolment takes under noise ---------------------------------------
+// Each take gets noise this far under its active level (the mean power of
+// its frames within kActiveRangeDb of the loudest), white and speech-shaped
+// (first-order low-pass at kSpeechNoiseCornerHz), from a generator of the
+// engine's own with a fixed seed: the same takes give the same figure.
+const double kNoiseCopyDb = 20.0;
+const double kActiveRangeDb = 30.0;
+const double kLevelFrameSeconds = 0.02;
+const double kSpeechNoiseCornerHz = 500.0;
+const uint32_t kNoiseSeed = 0x2545F491u;
+
+// Uniform noise of unit power from a 32-bit xorshift.
+class CNoiseSource {
+public:
+    explicit CNoiseSource(uint32_t seed) : m_state(seed != 0 ? seed : 1u) {}
+    float Next()
+    {
+        m_state ^= m_state << 13;
+        m_state ^= m_state >> 17;
+        m_state ^= m_state << 5;
+        // Uniform on (-sqrt 3, sqrt 3): unit power.
+        return static_cast<float>((static_cast<double>(m_state) / 4294967296.0 * 2.0 - 1.0) * 1.7320508075688772);
+    }
+
+private:
+    uint32_t m_state;
+};
+
+double ActivePower(const std::vector<short>& x, int rate)
+{
+    const size_t frame = std::max<size_t>(1, static_cast<size_t>(kLevelFrameSeconds * rate));
+    std::vector<double> power;
+    for (size_t start = 0; start + frame <= x.size(); start += frame) {
+        double sum = 0.0;
+        for (size_t i = start; i < start + frame; ++i) sum += static_cast<double>(x[i]) * x[i];
+        power.push_back(sum / static_cast<double>(frame));
+    }
+    if (power.empty()) return 0.0;
+    const double limit = *std::max_element(power.begin(), power.end()) * std::pow(10.0, -kActiveRangeDb / 10.0);
+    double sum = 0.0;
+    int n = 0;
+    for (double p : power)
+        if (p >= limit) { sum += p; ++n; }
+    return n > 0 ? sum / n : 0.0;
+}
+
+// The take with noise kNoiseCopyDb under its active level over all of it.
+std::vector<short> NoisyCopy(const std::vector<short>& take, bool speechShaped, int rate, uint32_t seed)
+{
+    std::vector<float> noise(take.size());
+    CNoiseSource source(seed);
+    const double a = 1.0 - std::exp(-2.0 * 3.14159265358979323846 * kSpeechNoiseCornerHz / rate);
+    double y = 0.0;
+    double power = 0.0;
+    for (float& v : noise) {
+        v = source.Next();
+        if (speechShaped) { y += a * (v - y); v = static_cast<float>(y); }
+        power += static_cast<double>(v) * v;
+    }
+    std::vector<short> out(take);
+    const double level = ActivePower(take, rate);
+    if (take.empty() || !(power > 0.0) || !(level > 0.0)) return out;
+    power /= static_cast<double>(take.size());
+    const double scale = std::sqrt(level / std::pow(10.0, kNoiseCopyDb / 10.0) / power);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<short>(std::clamp(std::lround(take[i] + scale * noise[i]), -32768L, 32767L));
+    return out;
+}
 // --- Verification ----------------------------------------------------------------------
 // The band a telephone line passes: a take that came through such a line is
 // compared on the channels inside it only (CSpeakerScorer::Score). It is
@@ -139,6 +208,7 @@ void CSpeakerEngine::ResetFields()
         m_enrol[i].Reset();
         m_enrolFilled[i] = false;
         m_enrolSnrDb[i] = 0.0f;
+        m_enrolSamples[i].clear();
     }
     m_model.Reset();
     m_strModelNick.clear();
@@ -204,6 +274,7 @@ int CSpeakerEngine::ForgetTakes()
         m_enrol[i].Reset();
         m_enrolFilled[i] = false;
         m_enrolSnrDb[i] = 0.0f;
+        m_enrolSamples[i].clear();
     }
     m_model.Reset();
     m_strModelNick.clear();
@@ -530,6 +601,7 @@ int CSpeakerEngine::CheckTake(const short* samples, int count, int index)
         return 0;
     }
     m_enrol[index] = m_take;
+    m_enrolSamples[index].assign(samples, samples + count);
     m_enrolFilled[index] = true;
     m_enrolSnrDb[index] = m_endpoint.fSnrDb;
     return 1;
@@ -541,10 +613,12 @@ int CSpeakerEngine::Train()
     CTakeFeatures* takes = new CTakeFeatures[CSpeakerModel::kMaxTemplates];
     int count = 0;
     float snrs[CSpeakerModel::kMaxTemplates];
+    const std::vector<short>* samples[CSpeakerModel::kMaxTemplates];
     double snrSum = 0.0;
     int snrCount = 0;
     for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
         if (!m_enrolFilled[i]) continue;
+        samples[count] = &m_enrolSamples[i];
         snrs[count] = m_enrolSnrDb[i];
         takes[count++] = m_enrol[i];
         if (std::isfinite(m_enrolSnrDb[i])) { snrSum += m_enrolSnrDb[i]; ++snrCount; }
@@ -566,12 +640,56 @@ int CSpeakerEngine::Train()
             // How far this model's own takes move when softer sets its
             // allowance for a soft login; a model without it gets none.
             m_scorer.MeasureSoftMove(takes, snrs, count, m_model);
+            MeasureNoiseMoves(takes, samples, snrs, count);
             CAnsiFileSystem::MakeFolder(CAnsiFileSystem::Join(m_strDir, "work"));
             ok = m_model.Save(ModelPath());
         }
     }
     delete[] takes;
     return ok;
+}
+
+void CSpeakerEngine::MeasureNoiseMoves(const CTakeFeatures* takes, const std::vector<short>* const* samples,
+                                       const float* snrs, int count)
+{
+    std::vector<CTakeFeatures> copies(static_cast<size_t>(count));
+    for (int n = 0; n < CSpeakerModel::kNoiseCopies; ++n) {
+        bool made[CSpeakerModel::kMaxTemplates] = {};
+        float copySnr[CSpeakerModel::kMaxTemplates] = {};
+        for (int t = 0; t < count; ++t) {
+            const std::vector<short> noisy = NoisyCopy(*samples[t], n == 1, m_nSampleRate, kNoiseSeed + 7919u * t);
+            made[t] = AnalyseCopy(noisy, copies[t], copySnr[t]) != 0;
+        }
+        float move = 0.0f, meanSnr = 0.0f;
+        if (m_scorer.MeasureCopyMove(takes, copies.data(), made, snrs, copySnr, count, m_model, move, meanSnr) >=
+            kMinNoiseCopies) {
+            m_model.bNoiseMove[n] = true;
+            m_model.noiseMove[n] = move;
+            m_model.noiseCopySnrDb[n] = std::clamp(meanSnr, 0.0f, CSpeakerModel::kMaxSnrDb);
+        }
+    }
+    // The analysis buffers now hold the last copy's: the next call analyses
+    // its take afresh.
+    ForgetAnalysis();
+}
+
+int CSpeakerEngine::AnalyseCopy(const std::vector<short>& samples, CTakeFeatures& out, float& snrDb)
+{
+    const int count = static_cast<int>(samples.size());
+    const int frames = m_extractor.Compute(samples.data(), count, m_features, m_levelDb.data());
+    if (frames <= 0) return 0;
+    const int used = std::min(count, (frames - 1) * m_nShift + m_nFrameLength);
+    SEndpointResult endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f, 0.0f};
+    m_detector.Detect(m_levelDb.data(), m_extractor.SpectralSnrDb(), frames, samples.data(), used, 1, endpoint);
+    if (!endpoint.bSpeech) return 0;
+    const int limit = std::min(m_nMaxTemplateFrames, CSpeakerModel::TemplateFrameLimit(m_extractor.Dims()));
+    if (out.Build(m_features, endpoint.nCoreFirst, endpoint.nCoreLast, limit) < 1) return 0;
+    float voiced = 0.0f, pitch = 0.0f;
+    m_voicing.Analyse(samples.data(), count, endpoint.nCoreFirst, endpoint.nCoreLast, voiced, pitch);
+    out.SetPitch(pitch);
+    out.SetPitchTrack(m_voicing.Track(), m_voicing.TrackLength());
+    snrDb = endpoint.fSnrDb;
+    return 1;
 }
 
 // Reads the model file and checks that it was made with this analysis set;
@@ -698,6 +816,10 @@ double CSpeakerEngine::ModelPart(int index) const
 {
     if (index == CSpeakerModel::kScoreParts) return m_model.printTypical;
     if (index == CSpeakerModel::kScoreParts + 1) return m_model.bSoftMove ? m_model.softMove : 0.0;
+    for (int n = 0; n < CSpeakerModel::kNoiseCopies; ++n) {
+        if (index == CSpeakerModel::kScoreParts + 2 + 2 * n) return m_model.bNoiseMove[n] ? m_model.noiseMove[n] : 0.0;
+        if (index == CSpeakerModel::kScoreParts + 3 + 2 * n) return m_model.bNoiseMove[n] ? m_model.noiseCopySnrDb[n] : 0.0;
+    }
     if (index < 0 || index > CSpeakerModel::kScoreParts) return 0.0;
     return m_model.adaptedMean[index];
 }

@@ -109,6 +109,14 @@ private:
     bool RefusedAsMarginal() const;
     int LoadModelForTake();
     void Adapt(const float* parts);
+    // At training: each enrolment take (its features and samples) with the
+    // engine's white and speech-shaped noise added, scored against the other
+    // takes; the moves go into m_model (CSpeakerModel::noiseMove).
+    void MeasureNoiseMoves(const CTakeFeatures* takes, const std::vector<short>* const* samples, const float* snrs,
+                           int count);
+    // A take made at training: the front end, the end points and the word's
+    // features, in the analysis buffers. Returns 1 when its word was found.
+    int AnalyseCopy(const std::vector<short>& samples, CTakeFeatures& out, float& snrDb);
 
     bool m_bInitialized;
     bool m_bStagesReady;
@@ -163,6 +171,7 @@ private:
     CTakeFeatures m_enrol[CSpeakerModel::kMaxTemplates];
     bool m_enrolFilled[CSpeakerModel::kMaxTemplates];
     float m_enrolSnrDb[CSpeakerModel::kMaxTemplates];   // each enrolment take's word peak over its noise
+    std::vector<short> m_enrolSamples[CSpeakerModel::kMaxTemplates];   // kept until training
 
     // Verification.
     CSpeakerModel m_model;

@@ -140,6 +140,11 @@ void CSpeakerModel::Reset()
     enrolSnrDb = 0.0f;
     bSoftMove = false;
     softMove = 0.0f;
+    for (int n = 0; n < kNoiseCopies; ++n) {
+        bNoiseMove[n] = false;
+        noiseMove[n] = 0.0f;
+        noiseCopySnrDb[n] = 0.0f;
+    }
 }
 
 int CSpeakerModel::TemplateFrameLimit(int dims)
@@ -192,6 +197,14 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
     if (bSoftMove && !FiniteIn(softMove, -kMaxSoftMove, kMaxSoftMove)) return 0;
     w.U8(bSoftMove ? 1 : 0);
     w.F32(bSoftMove ? softMove : 0.0f);
+    for (int n = 0; n < kNoiseCopies; ++n) {
+        if (bNoiseMove[n] && (!FiniteIn(noiseMove[n], -kMaxSoftMove, kMaxSoftMove) ||
+                              !(noiseCopySnrDb[n] >= 0.0f && noiseCopySnrDb[n] <= kMaxSnrDb)))
+            return 0;
+        w.U8(bNoiseMove[n] ? 1 : 0);
+        w.F32(bNoiseMove[n] ? noiseMove[n] : 0.0f);
+        w.F32(bNoiseMove[n] ? noiseCopySnrDb[n] : 0.0f);
+    }
     CWriter h(out);
     for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
     h.U16(kVersion); h.U16(kHeaderSize);
@@ -261,6 +274,15 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
         if (known > 1 || !FiniteIn(m.softMove, -kMaxSoftMove, kMaxSoftMove) || (known == 0 && m.softMove != 0.0f))
             r.Fail();
         m.bSoftMove = known == 1;
+        for (int n = 0; n < kNoiseCopies; ++n) {
+            const int noiseKnown = r.U8();
+            m.noiseMove[n] = r.F32();
+            m.noiseCopySnrDb[n] = r.F32();
+            if (noiseKnown > 1 || !FiniteIn(m.noiseMove[n], -kMaxSoftMove, kMaxSoftMove) ||
+                !(m.noiseCopySnrDb[n] >= 0.0f && m.noiseCopySnrDb[n] <= kMaxSnrDb))
+                r.Fail();
+            m.bNoiseMove[n] = noiseKnown == 1;
+        }
     }
     if (!r.Ok() || r.Left() != 0) return 0;
     *this = m;

@@ -36,6 +36,8 @@
 //     u8 soft move known (0 or 1), f32 soft move (0 when unknown): how far
 //       the enrolment takes' scores moved, made softer, against the other
 //       takes (CSpeakerScorer::MeasureSoftMove)
+//     2 x { u8 known, f32 move, f32 copies' snr }: the same under white and
+//       speech-shaped noise added to the takes' samples
 // Older files are still read: version 7 (without the soft move, read as
 // unknown), version 6 (without the enrolment snr, read as
 // unknown), version 5 (a cepstral fingerprint before each
@@ -72,7 +74,7 @@ public:
     static constexpr float kPitchContourSteps = 16.0f;    // per semitone: 0.36 % each, +-7.9 semitones
     static constexpr signed char kUnvoiced = -128;
     static constexpr int kWaveformPrintBytes = 128;
-    static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4 + 4 + 1 + 4;
+    static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4 + 4 + 1 + 4 + 2 * 9;
     static constexpr int kKnownTakeBytes = 2 + 2 + kMaxContourFrames + 1 + kWaveformPrintBytes;
     static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 4 + kTemplateBudget +
                       kMaxKnownTakes * kKnownTakeBytes <= kMaxFileSize,
@@ -124,4 +126,10 @@ public:
     bool bSoftMove;                                   // softMove was measured (not in a model before version 8)
     float softMove;                                   // score units, within +-kMaxSoftMove
     static constexpr float kMaxSoftMove = 100.0f;
+    // The enrolment takes' move under the engine's own noise: white, then
+    // speech-shaped (0, 1), and the copies' mean snr, dB.
+    static constexpr int kNoiseCopies = 2;
+    bool bNoiseMove[kNoiseCopies];
+    float noiseMove[kNoiseCopies];
+    float noiseCopySnrDb[kNoiseCopies];
 };

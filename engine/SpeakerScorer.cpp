@@ -397,33 +397,56 @@ int CSpeakerScorer::MeasureSoftMove(const CTakeFeatures* takes, const float* snr
     model.bSoftMove = false;
     model.softMove = 0.0f;
     if (takes == nullptr || snrDb == nullptr || count != m_nTemplates || count < 2) return 0;
+    const float softFactor = std::pow(10.0f, -0.1f * kSoftCopyDropDb);
+    std::vector<CTakeFeatures> softer(static_cast<size_t>(count));
+    bool made[CSpeakerModel::kMaxTemplates];
+    float softSnr[CSpeakerModel::kMaxTemplates];
+    for (int t = 0; t < count; ++t) {
+        softer[t] = takes[t];
+        made[t] = std::isfinite(snrDb[t]) && softer[t].MakeSofter(kSoftCopyDropDb, model.nChannels);
+        if (!made[t]) return 0;
+        // The soft take's word peak over the same noise floor.
+        softSnr[t] = 10.0f * std::log10(std::pow(10.0f, 0.1f * std::min(snrDb[t], CSpeakerModel::kMaxSnrDb)) *
+                                            softFactor + 1.0f);
+    }
+    float move = 0.0f, meanSnr = 0.0f;
+    if (MeasureCopyMove(takes, softer.data(), made, snrDb, softSnr, count, model, move, meanSnr) < count) return 0;
+    model.softMove = move;
+    model.bSoftMove = true;
+    return 1;
+}
+
+int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatures* copies, const bool* made,
+                                    const float* snrDb, const float* copySnrDb, int count, const CSpeakerModel& model,
+                                    float& move, float& meanCopySnrDb)
+{
+    move = 0.0f;
+    meanCopySnrDb = 0.0f;
+    if (count != m_nTemplates || count < 2) return 0;
     CTakeFeatures* sets[1 + kNeighbours];
     sets[0] = m_templates;
     for (int v = 0; v < kNeighbours; ++v) sets[1 + v] = NeighbourSet(v);
     const float fullBank[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
-    const float softFactor = std::pow(10.0f, -0.1f * kSoftCopyDropDb);
-    CTakeFeatures soft;
-    double sum = 0.0;
+    double sum = 0.0, snrSum = 0.0;
+    int used = 0;
     for (int t = 0; t < count; ++t) {
-        soft = takes[t];
-        if (!std::isfinite(snrDb[t]) || !soft.MakeSofter(kSoftCopyDropDb, model.nChannels)) return 0;
+        if (!made[t] || !std::isfinite(snrDb[t]) || !std::isfinite(copySnrDb[t])) continue;
         float parts[kParts];
         const float clean = ScoreAgainst(sets, takes[t], model.adaptedMean, fullBank, parts, nullptr, t);
-        if (parts[0] >= CDtw::kUnreachable) return 0;
-        const float softer = ScoreAgainst(sets, soft, model.adaptedMean, fullBank, parts, nullptr, t);
-        if (parts[0] >= CDtw::kUnreachable) return 0;
-        // The soft take's word peak over the same noise floor.
-        const float softSnr =
-            10.0f * std::log10(std::pow(10.0f, 0.1f * std::min(snrDb[t], CSpeakerModel::kMaxSnrDb)) * softFactor + 1.0f);
-        const float allowed = Threshold(kShippedSecurity, softSnr, model.enrolSnrDb) -
+        if (parts[0] >= CDtw::kUnreachable) continue;
+        const float copy = ScoreAgainst(sets, copies[t], model.adaptedMean, fullBank, parts, nullptr, t);
+        if (parts[0] >= CDtw::kUnreachable) continue;
+        const float allowed = Threshold(kShippedSecurity, copySnrDb[t], model.enrolSnrDb) -
                               Threshold(kShippedSecurity, snrDb[t], model.enrolSnrDb);
-        sum += softer - clean - allowed;
+        sum += copy - clean - allowed;
+        snrSum += copySnrDb[t];
+        ++used;
     }
-    const float move = static_cast<float>(sum / count);
+    if (used == 0) return 0;
+    move = static_cast<float>(sum / used);
+    meanCopySnrDb = static_cast<float>(snrSum / used);
     if (!(std::fabs(move) <= CSpeakerModel::kMaxSoftMove)) return 0;
-    model.softMove = move;
-    model.bSoftMove = true;
-    return 1;
+    return used;
 }
 
 int CSpeakerScorer::Train(const CTakeFeatures* takes, int count, CSpeakerModel& model)

@@ -111,6 +111,15 @@ public:
     // Returns 1 when measured; 0 leaves the model without it (a take
     // without its noise, or one no template reaches).
     int MeasureSoftMove(const CTakeFeatures* takes, const float* snrDb, int count, CSpeakerModel& model);
+    // After Train: the mean over the enrolment takes t with made[t] of the
+    // score of copies[t] (the take in another condition, its word peak
+    // copySnrDb[t] over its noise) less the score of takes[t], each against
+    // the other takes' templates and neighbouring voices, less the
+    // threshold's own move between the two snr. Returns how many takes
+    // counted (move and meanCopySnrDb: their mean move and copy snr).
+    int MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatures* copies, const bool* made, const float* snrDb,
+                        const float* copySnrDb, int count, const CSpeakerModel& model, float& move,
+                        float& meanCopySnrDb);
     // Smallest pitch-contour distance of `test` to the known takes of
     // `model`, in semitones (see PitchContourDistance), an accepted take's
     // multiplied by `acceptedScale`; large when no known take has enough
