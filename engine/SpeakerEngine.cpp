@@ -2,6 +2,7 @@
 
 #include "AnsiFileSystem.h"
 #include "DialogEngineSetup.h"
+#include "NoisyCopy.h"
 #include "WaveformPrint.h"
 
 #include <algorithm>
@@ -54,75 +55,12 @@ const float kAcceptedPrintWeight = static_cast<float>(2.15 / 2.5);
 // % (92.6 %) and their digital copies 99.7 % (100 %).
 const float kAcceptedContourScale = static_cast<float>(0.07 / 0.04);
 const int kWordLeadFrames = 16;
-const int kMinNoiseCopies = 3;            // copies whose word was found, for a model's noise figure
 // --- Training: the enrolment takes under noise ---------------------------------------
-// Each take gets noise this far under its active level (the mean power of
-// its frames within kActiveRangeDb of the loudest), white and speech-shaped
-// (first-order low-pass at kSpeechNoiseCornerHz), from a generator of the
-// engine's own with a fixed seed: the same takes give the same figure.
-const double kNoiseCopyDb = 20.0;
-const double kActiveRangeDb = 30.0;
-const double kLevelFrameSeconds = 0.02;
-const double kSpeechNoiseCornerHz = 500.0;
+// Each take's noisy copy (CNoisyCopy) has its own seed; fewer copies than
+// kMinNoiseCopies whose word was found leave the model without a figure.
 const uint32_t kNoiseSeed = 0x2545F491u;
-
-// Uniform noise of unit power from a 32-bit xorshift.
-class CNoiseSource {
-public:
-    explicit CNoiseSource(uint32_t seed) : m_state(seed != 0 ? seed : 1u) {}
-    float Next()
-    {
-        m_state ^= m_state << 13;
-        m_state ^= m_state >> 17;
-        m_state ^= m_state << 5;
-        // Uniform on (-sqrt 3, sqrt 3): unit power.
-        return static_cast<float>((static_cast<double>(m_state) / 4294967296.0 * 2.0 - 1.0) * 1.7320508075688772);
-    }
-
-private:
-    uint32_t m_state;
-};
-
-double ActivePower(const std::vector<short>& x, int rate)
-{
-    const size_t frame = std::max<size_t>(1, static_cast<size_t>(kLevelFrameSeconds * rate));
-    std::vector<double> power;
-    for (size_t start = 0; start + frame <= x.size(); start += frame) {
-        double sum = 0.0;
-        for (size_t i = start; i < start + frame; ++i) sum += static_cast<double>(x[i]) * x[i];
-        power.push_back(sum / static_cast<double>(frame));
-    }
-    if (power.empty()) return 0.0;
-    const double limit = *std::max_element(power.begin(), power.end()) * std::pow(10.0, -kActiveRangeDb / 10.0);
-    double sum = 0.0;
-    int n = 0;
-    for (double p : power)
-        if (p >= limit) { sum += p; ++n; }
-    return n > 0 ? sum / n : 0.0;
-}
-
-// The take with noise kNoiseCopyDb under its active level over all of it.
-std::vector<short> NoisyCopy(const std::vector<short>& take, bool speechShaped, int rate, uint32_t seed)
-{
-    std::vector<float> noise(take.size());
-    CNoiseSource source(seed);
-    const double a = 1.0 - std::exp(-2.0 * 3.14159265358979323846 * kSpeechNoiseCornerHz / rate);
-    double y = 0.0;
-    double power = 0.0;
-    for (float& v : noise) {
-        v = source.Next();
-        if (speechShaped) { y += a * (v - y); v = static_cast<float>(y); }
-        power += static_cast<double>(v) * v;
-    }
-    std::vector<short> out(take);
-    const double level = ActivePower(take, rate);
-    if (take.empty() || !(power > 0.0) || !(level > 0.0)) return out;
-    power /= static_cast<double>(take.size());
-    const double scale = std::sqrt(level / std::pow(10.0, kNoiseCopyDb / 10.0) / power);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<short>(std::clamp(std::lround(take[i] + scale * noise[i]), -32768L, 32767L));
-    return out;
-}
+const uint32_t kNoiseSeedStep = 7919u;
+const int kMinNoiseCopies = 3;
 // --- Verification ----------------------------------------------------------------------
 // The band a telephone line passes: a take that came through such a line is
 // compared on the channels inside it only (CSpeakerScorer::Score). It is
@@ -504,9 +442,6 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
         return 0;
     }
     m_bLineLimited = m_lineBand.nLast >= 0 && m_extractor.NoiseDropAboveDb(m_lineBand.nLast) < kLineNoiseDropDb;
-    // Training makes a softer copy of an enrolment take under this noise.
-    m_take.SetNoise(m_extractor.ChannelNoiseDb(), m_extractor.Channels(), m_extractor.PeakCellDb(),
-                    m_extractor.FilterBankOverFrameEnergyDb(m_features, m_endpoint.nCoreFirst, m_endpoint.nCoreLast));
     float pitch = 0.0f;
     m_voicing.Analyse(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_fVoicedFraction, pitch);
     m_take.SetPitch(pitch);
@@ -637,10 +572,9 @@ int CSpeakerEngine::Train()
             // what loosens the threshold (CSpeakerScorer::Threshold).
             if (snrCount > 0)
                 m_model.enrolSnrDb = std::clamp(static_cast<float>(snrSum / snrCount), 0.0f, CSpeakerModel::kMaxSnrDb);
-            // How far this model's own takes move when softer sets its
-            // allowance for a soft login; a model without it gets none.
-            m_scorer.MeasureSoftMove(takes, snrs, count, m_model);
-            MeasureNoiseMoves(takes, samples, snrs, count);
+            // How far this model's own takes move in noise sets its own
+            // allowance for a noisy login; a model without it gets none.
+            MeasureNoiseMove(takes, samples, snrs, count);
             CAnsiFileSystem::MakeFolder(CAnsiFileSystem::Join(m_strDir, "work"));
             ok = m_model.Save(ModelPath());
         }
@@ -649,24 +583,25 @@ int CSpeakerEngine::Train()
     return ok;
 }
 
-void CSpeakerEngine::MeasureNoiseMoves(const CTakeFeatures* takes, const std::vector<short>* const* samples,
-                                       const float* snrs, int count)
+void CSpeakerEngine::MeasureNoiseMove(const CTakeFeatures* takes, const std::vector<short>* const* samples,
+                                      const float* snrs, int count)
 {
     std::vector<CTakeFeatures> copies(static_cast<size_t>(count));
-    for (int n = 0; n < CSpeakerModel::kNoiseCopies; ++n) {
-        bool made[CSpeakerModel::kMaxTemplates] = {};
-        float copySnr[CSpeakerModel::kMaxTemplates] = {};
-        for (int t = 0; t < count; ++t) {
-            const std::vector<short> noisy = NoisyCopy(*samples[t], n == 1, m_nSampleRate, kNoiseSeed + 7919u * t);
-            made[t] = AnalyseCopy(noisy, copies[t], copySnr[t]) != 0;
-        }
-        float move = 0.0f, meanSnr = 0.0f;
-        if (m_scorer.MeasureCopyMove(takes, copies.data(), made, snrs, copySnr, count, m_model, move, meanSnr) >=
-            kMinNoiseCopies) {
-            m_model.bNoiseMove[n] = true;
-            m_model.noiseMove[n] = move;
-            m_model.noiseCopySnrDb[n] = std::clamp(meanSnr, 0.0f, CSpeakerModel::kMaxSnrDb);
-        }
+    bool made[CSpeakerModel::kMaxTemplates] = {};
+    float copySnr[CSpeakerModel::kMaxTemplates] = {};
+    std::vector<short> noisy;
+    for (int t = 0; t < count; ++t) {
+        const std::vector<short>& take = *samples[t];
+        made[t] = CNoisyCopy::Make(take.data(), static_cast<int>(take.size()), m_nSampleRate,
+                                   kNoiseSeed + kNoiseSeedStep * static_cast<uint32_t>(t), noisy) &&
+                  AnalyseCopy(noisy, copies[t], copySnr[t]);
+    }
+    float move = 0.0f, meanSnr = 0.0f;
+    if (m_scorer.MeasureCopyMove(takes, copies.data(), made, snrs, copySnr, count, m_model, move, meanSnr) >=
+        kMinNoiseCopies) {
+        m_model.bNoiseMove = true;
+        m_model.noiseMove = move;
+        m_model.noiseCopySnrDb = std::clamp(meanSnr, 0.0f, CSpeakerModel::kMaxSnrDb);
     }
     // The analysis buffers now hold the last copy's: the next call analyses
     // its take afresh.
@@ -807,19 +742,17 @@ double CSpeakerEngine::Threshold() const
     // take), against the current nick's model: another nick's, still
     // loaded, says nothing about it.
     const bool ownModel = m_nMode == kModeVerify && !m_strNick.empty() && m_strModelNick == m_strNick;
-    const float* softMove = ownModel && m_model.bSoftMove ? &m_model.softMove : nullptr;
+    const SNoiseFigure figure = {m_model.noiseMove, m_model.noiseCopySnrDb};
     return CSpeakerScorer::Threshold(m_fSecurity, m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f,
-                                     ownModel ? m_model.enrolSnrDb : 0.0f, m_bAnalysed && m_bLineLimited, softMove);
+                                     ownModel ? m_model.enrolSnrDb : 0.0f, m_bAnalysed && m_bLineLimited,
+                                     ownModel && m_model.bNoiseMove ? &figure : nullptr);
 }
 
 double CSpeakerEngine::ModelPart(int index) const
 {
     if (index == CSpeakerModel::kScoreParts) return m_model.printTypical;
-    if (index == CSpeakerModel::kScoreParts + 1) return m_model.bSoftMove ? m_model.softMove : 0.0;
-    for (int n = 0; n < CSpeakerModel::kNoiseCopies; ++n) {
-        if (index == CSpeakerModel::kScoreParts + 2 + 2 * n) return m_model.bNoiseMove[n] ? m_model.noiseMove[n] : 0.0;
-        if (index == CSpeakerModel::kScoreParts + 3 + 2 * n) return m_model.bNoiseMove[n] ? m_model.noiseCopySnrDb[n] : 0.0;
-    }
+    if (index == CSpeakerModel::kScoreParts + 1) return m_model.bNoiseMove ? m_model.noiseMove : 0.0;
+    if (index == CSpeakerModel::kScoreParts + 2) return m_model.bNoiseMove ? m_model.noiseCopySnrDb : 0.0;
     if (index < 0 || index > CSpeakerModel::kScoreParts) return 0.0;
     return m_model.adaptedMean[index];
 }

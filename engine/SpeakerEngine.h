@@ -109,11 +109,12 @@ private:
     bool RefusedAsMarginal() const;
     int LoadModelForTake();
     void Adapt(const float* parts);
-    // At training: each enrolment take (its features and samples) with the
-    // engine's white and speech-shaped noise added, scored against the other
-    // takes; the moves go into m_model (CSpeakerModel::noiseMove).
-    void MeasureNoiseMoves(const CTakeFeatures* takes, const std::vector<short>* const* samples, const float* snrs,
-                           int count);
+    // At training, after the scorer's: each enrolment take (its features,
+    // samples and snr) and its noisy copy (CNoisyCopy) scored against the
+    // other takes; the mean move goes into m_model (noiseMove,
+    // noiseCopySnrDb), or none when fewer than three copies were scored.
+    void MeasureNoiseMove(const CTakeFeatures* takes, const std::vector<short>* const* samples, const float* snrs,
+                          int count);
     // A take made at training: the front end, the end points and the word's
     // features, in the analysis buffers. Returns 1 when its word was found.
     int AnalyseCopy(const std::vector<short>& samples, CTakeFeatures& out, float& snrDb);

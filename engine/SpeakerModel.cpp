@@ -138,13 +138,9 @@ void CSpeakerModel::Reset()
     std::memset(prints, 0, sizeof(prints));
     printTypical = 0.0f;
     enrolSnrDb = 0.0f;
-    bSoftMove = false;
-    softMove = 0.0f;
-    for (int n = 0; n < kNoiseCopies; ++n) {
-        bNoiseMove[n] = false;
-        noiseMove[n] = 0.0f;
-        noiseCopySnrDb[n] = 0.0f;
-    }
+    bNoiseMove = false;
+    noiseMove = 0.0f;
+    noiseCopySnrDb = 0.0f;
 }
 
 int CSpeakerModel::TemplateFrameLimit(int dims)
@@ -194,17 +190,12 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
     w.F32(printTypical);
     if (!(enrolSnrDb >= 0.0f && enrolSnrDb <= kMaxSnrDb)) return 0;
     w.F32(enrolSnrDb);
-    if (bSoftMove && !FiniteIn(softMove, -kMaxSoftMove, kMaxSoftMove)) return 0;
-    w.U8(bSoftMove ? 1 : 0);
-    w.F32(bSoftMove ? softMove : 0.0f);
-    for (int n = 0; n < kNoiseCopies; ++n) {
-        if (bNoiseMove[n] && (!FiniteIn(noiseMove[n], -kMaxSoftMove, kMaxSoftMove) ||
-                              !(noiseCopySnrDb[n] >= 0.0f && noiseCopySnrDb[n] <= kMaxSnrDb)))
-            return 0;
-        w.U8(bNoiseMove[n] ? 1 : 0);
-        w.F32(bNoiseMove[n] ? noiseMove[n] : 0.0f);
-        w.F32(bNoiseMove[n] ? noiseCopySnrDb[n] : 0.0f);
-    }
+    if (bNoiseMove && (!FiniteIn(noiseMove, -kMaxNoiseMove, kMaxNoiseMove) ||
+                       !(noiseCopySnrDb >= 0.0f && noiseCopySnrDb <= kMaxSnrDb)))
+        return 0;
+    w.U8(bNoiseMove ? 1 : 0);
+    w.F32(bNoiseMove ? noiseMove : 0.0f);
+    w.F32(bNoiseMove ? noiseCopySnrDb : 0.0f);
     CWriter h(out);
     for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
     h.U16(kVersion); h.U16(kHeaderSize);
@@ -270,19 +261,14 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
     }
     if (version >= 8) {
         const int known = r.U8();
-        m.softMove = r.F32();
-        if (known > 1 || !FiniteIn(m.softMove, -kMaxSoftMove, kMaxSoftMove) || (known == 0 && m.softMove != 0.0f))
+        m.noiseMove = r.F32();
+        m.noiseCopySnrDb = r.F32();
+        // Unknown is all zeros: a file is one thing or the other.
+        if (known > 1 || !FiniteIn(m.noiseMove, -kMaxNoiseMove, kMaxNoiseMove) ||
+            !(m.noiseCopySnrDb >= 0.0f && m.noiseCopySnrDb <= kMaxSnrDb) ||
+            (known == 0 && (m.noiseMove != 0.0f || m.noiseCopySnrDb != 0.0f)))
             r.Fail();
-        m.bSoftMove = known == 1;
-        for (int n = 0; n < kNoiseCopies; ++n) {
-            const int noiseKnown = r.U8();
-            m.noiseMove[n] = r.F32();
-            m.noiseCopySnrDb[n] = r.F32();
-            if (noiseKnown > 1 || !FiniteIn(m.noiseMove[n], -kMaxSoftMove, kMaxSoftMove) ||
-                !(m.noiseCopySnrDb[n] >= 0.0f && m.noiseCopySnrDb[n] <= kMaxSnrDb))
-                r.Fail();
-            m.bNoiseMove[n] = noiseKnown == 1;
-        }
+        m.bNoiseMove = known == 1;
     }
     if (!r.Ok() || r.Left() != 0) return 0;
     *this = m;

@@ -42,6 +42,14 @@ struct SChannelRange {
     int nLast;
 };
 
+// How far a model's enrolment takes moved with noise added (training's
+// CSpeakerScorer::MeasureCopyMove): the mean move in score units and the
+// noisy copies' mean snr, dB.
+struct SNoiseFigure {
+    float fMove;
+    float fCopySnrDb;
+};
+
 class CSpeakerScorer {
 public:
     static constexpr int kParts = CSpeakerModel::kScoreParts;
@@ -95,22 +103,12 @@ public:
     // a path anybody can choose by low-passing his voice, whose scores the
     // clean takes the threshold was fitted on never took: it gets an
     // offset of its own.
-    // softMove (optional): the model's own soft-voice figure
-    // (MeasureSoftMove; nullptr: a model from before it), which moves the
-    // threshold for a take under the model's enrolment snr by how much
-    // further than a typical model's its own takes moved when softer.
+    // noiseFigure (optional): the model's own move in noise (nullptr: a
+    // model from before it, or none measured), which gives a take far under
+    // the model's enrolment snr a threshold looser or tighter by how much
+    // further or less far than a typical model's its own takes moved.
     static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f, bool throughLine = false,
-                           const float* softMove = nullptr);
-    // After Train (the model's templates loaded): each of the `count`
-    // enrolment takes (Train's, with their room noise, CTakeFeatures::SetNoise)
-    // and a copy of it made softer under that noise are scored against the
-    // other takes' templates and neighbouring voices; the model's soft move
-    // (CSpeakerModel::softMove) is the mean over the takes of the copy's
-    // score less the take's, less the threshold's own move between the two
-    // takes' snr (snrDb: each take's word peak over its noise floor, dB).
-    // Returns 1 when measured; 0 leaves the model without it (a take
-    // without its noise, or one no template reaches).
-    int MeasureSoftMove(const CTakeFeatures* takes, const float* snrDb, int count, CSpeakerModel& model);
+                           const SNoiseFigure* noiseFigure = nullptr);
     // After Train: the mean over the enrolment takes t with made[t] of the
     // score of copies[t] (the take in another condition, its word peak
     // copySnrDb[t] over its noise) less the score of takes[t], each against
@@ -175,9 +173,9 @@ private:
     // part multiplied by its unit, fused.
     float ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical, const float* unit,
                        float* parts, float* neighbourParts, int exclude = -1);
-    // The threshold's term for the model's soft move (nullptr: none) and a
-    // take underEnrolmentDb under the model's enrolment snr.
-    static float SoftAllowance(const float* softMove, float underEnrolmentDb);
+    // The threshold's term for the model's noise figure (nullptr: none)
+    // and a take at snrDb, the model's enrolment snr counted up to the knee.
+    static float NoiseAllowance(const SNoiseFigure* figure, float enrolSnrDb, float snrDb);
 
     CDtw m_dtw;
     int m_nTemplates = 0;

@@ -21,13 +21,6 @@ const float kDeltaWeight = 4.0f;        // first differences of c1..cN, dB per f
 const float kDeltaEnergyWeight = 0.5f;  // first difference of the energy
 const bool kRemoveCepstralMean = true; // DTW on raw cepstra keeps the voice's timbre in
 const float kLoudRangeDb = 20.0f;      // mean spectrum: frames within this of the word's peak
-
-// 10 log10(10^(a/10) + 10^(b/10)): two levels' powers added.
-float AddLevelsDb(float a, float b)
-{
-    const float high = std::max(a, b);
-    return high + static_cast<float>(10.0 * std::log10(1.0 + std::pow(10.0, 0.1 * (std::min(a, b) - high))));
-}
 } // namespace
 
 void CTakeFeatures::Reset()
@@ -35,8 +28,6 @@ void CTakeFeatures::Reset()
     m_nFrames = 0;
     m_nDims = 0;
     m_fPitchHz = 0.0f;
-    m_fPeakEnergyDb = 0.0f;
-    m_noise = STakeNoise();
     m_bSqueezed = false;
     std::memset(m_pitchTrack, 0, sizeof(m_pitchTrack));
     std::memset(m_statics, 0, sizeof(m_statics));
@@ -56,7 +47,6 @@ int CTakeFeatures::Build(const CFeatureMatrix& full, int first, int last, int fr
 {
     m_nFrames = 0;
     m_bWaveformPrint = false;
-    m_noise = STakeNoise();
     m_nDims = full.Dims();
     first = std::max(first, 0);
     last = std::min(last, full.Frames() - 1);
@@ -82,7 +72,6 @@ int CTakeFeatures::Build(const CFeatureMatrix& full, int first, int last, int fr
     float peak = -1e9f;
     for (int i = 0; i < frames; ++i) peak = std::max(peak, m_statics[i][m_nDims - 1]);
     for (int i = 0; i < frames; ++i) m_statics[i][m_nDims - 1] -= peak;
-    m_fPeakEnergyDb = peak;
     m_nFrames = frames;
     ComputeVectors();
     return frames;
@@ -91,7 +80,6 @@ int CTakeFeatures::Build(const CFeatureMatrix& full, int first, int last, int fr
 int CTakeFeatures::BuildFromTemplate(const CSpeakerModel& model, int index)
 {
     m_nFrames = 0;
-    m_noise = STakeNoise();
     if (index < 0 || index >= model.nTemplates || model.nDims > kMaxDims || model.nDims < 2) return 0;
     m_nDims = model.nDims;
     const int frames = std::min(model.templateFrames[index], kMaxFrames);
@@ -290,65 +278,6 @@ int CTakeFeatures::ShiftSpectrum(float channels, int channelCount)
             m_statics[i][k] = c;
         }
     }
-    ComputeVectors();
-    return 1;
-}
-
-void CTakeFeatures::SetNoise(const float* channelNoiseDb, int channels, float peakCellDb, float filterBankOffsetDb)
-{
-    m_noise = STakeNoise();
-    if (channelNoiseDb == nullptr || channels < 1 || channels > STakeNoise::kMaxChannels || m_nFrames < 1 ||
-        !std::isfinite(filterBankOffsetDb) || !std::isfinite(peakCellDb))
-        return;
-    // The word's loudest frame on the filter energies' scale.
-    const float reference = m_fPeakEnergyDb + filterBankOffsetDb;
-    STakeNoise noise;
-    for (int c = 0; c < channels; ++c) {
-        if (!std::isfinite(channelNoiseDb[c])) return;
-        noise.channelDb[c] = channelNoiseDb[c] - reference;
-        noise.totalDb = c == 0 ? noise.channelDb[0] : AddLevelsDb(noise.totalDb, noise.channelDb[c]);
-    }
-    noise.maskFloorDb = peakCellDb - CFeatureExtractor::kMaskRangeDb - reference;
-    noise.nChannels = channels;
-    m_noise = noise;
-}
-
-int CTakeFeatures::MakeSofter(float dropDb, int channelCount)
-{
-    const int cep = m_nDims - 1;
-    if (m_noise.nChannels != channelCount || channelCount <= cep || channelCount > kMaxChannels ||
-        !std::isfinite(dropDb))
-        return 0;
-    g_fullBank.Prepare(channelCount);
-    const auto& basis = g_fullBank.basis;
-    const float maskFloor = m_noise.maskFloorDb - dropDb;
-    float logMel[kMaxChannels];
-    float peak = -1e9f;
-    for (int i = 0; i < m_nFrames; ++i) {
-        RebuildChannels(i, channelCount, logMel);
-        // The cepstra from c1 on carry no level common to all channels: the
-        // spectrum is placed so that its summed energy is the frame's.
-        float sum = logMel[0];
-        for (int m = 1; m < channelCount; ++m) sum = AddLevelsDb(sum, logMel[m]);
-        const float level = m_statics[i][cep] - sum - dropDb;
-        for (int m = 0; m < channelCount; ++m) {
-            const float noisy = AddLevelsDb(logMel[m] + level, m_noise.channelDb[m]);
-            logMel[m] = std::max(noisy, std::max(m_noise.channelDb[m] + CFeatureExtractor::kNoiseMaskDb, maskFloor));
-        }
-        for (int k = 0; k < cep; ++k) {
-            float c = 0.0f;
-            for (int m = 0; m < channelCount; ++m) c += logMel[m] * basis[k][m];
-            m_statics[i][k] = c;
-        }
-        m_statics[i][cep] = AddLevelsDb(m_statics[i][cep] - dropDb, m_noise.totalDb);
-        peak = std::max(peak, m_statics[i][cep]);
-    }
-    for (int i = 0; i < m_nFrames; ++i) m_statics[i][cep] -= peak;
-    // Relative to the copy's own loudest frame, as the noise is from now on.
-    for (int m = 0; m < channelCount; ++m) m_noise.channelDb[m] -= peak;
-    m_noise.totalDb -= peak;
-    m_noise.maskFloorDb = maskFloor - peak;
-    m_fPeakEnergyDb += peak;
     ComputeVectors();
     return 1;
 }

@@ -13,17 +13,6 @@
 #include "FeatureMatrix.h"
 #include "SpeakerModel.h"
 
-// A take's room noise as its analysis saw it: every filter-bank channel's
-// noise level, their summed level and the take's mask under its loudest
-// cell, relative to the word's loudest frame on the frame-energy scale, dB.
-struct STakeNoise {
-    static constexpr int kMaxChannels = 40;
-    int nChannels = 0;                  // 0: not known
-    float channelDb[kMaxChannels] = {};
-    float totalDb = 0.0f;
-    float maskFloorDb = -1e9f;
-};
-
 class CTakeFeatures {
 public:
     static constexpr int kMaxFrames = CSpeakerModel::kMaxTemplateFrames;
@@ -73,25 +62,6 @@ public:
     // channelCount cannot hold the cepstra).
     int KeepChannels(int firstChannel, int lastChannel, int channelCount);
 
-    // Keeps the take's noise (CFeatureExtractor::ChannelNoiseDb and
-    // PeakCellDb, dB on the filter energies' scale) relative to the word's
-    // loudest frame, moved onto the frame-energy scale by filterBankOffsetDb
-    // (CFeatureExtractor::FilterBankOverFrameEnergyDb). Call after Build,
-    // which forgets it.
-    void SetNoise(const float* channelNoiseDb, int channels, float peakCellDb, float filterBankOffsetDb);
-    const STakeNoise& Noise() const { return m_noise; }
-    // Turns this word into the same word said `dropDb` softer in the same
-    // room: each frame's log filter energies are rebuilt from its cepstra and
-    // placed at its energy, the word's power is lowered by dropDb and the
-    // room's noise power (SetNoise) added in every channel, and the
-    // analysis' noise mask is applied again (the channel's noise plus its
-    // margin, and the range under the loudest cell, which is dropDb lower
-    // now), then transformed back; the frame energies likewise, relative to
-    // the loudest again. What the copy loses is what a soft take loses: the
-    // cells its noise now covers. Returns 1 on success (0 without the
-    // take's noise, or when channelCount cannot hold the cepstra).
-    int MakeSofter(float dropDb, int channelCount);
-
     // Median pitch of the word's voiced frames, Hz (0: unknown).
     void SetPitch(float hz) { m_fPitchHz = hz; }
     // The pitch of every word frame (one per pair of analysis frames from
@@ -132,6 +102,4 @@ private:
     float m_pitchTrack[kMaxFrames];               // Hz per frame, 0: unvoiced
     bool m_bWaveformPrint;
     unsigned char m_waveformPrint[CSpeakerModel::kWaveformPrintBytes];
-    float m_fPeakEnergyDb;                        // the loudest frame's log energy before Build made it 0
-    STakeNoise m_noise;
 };

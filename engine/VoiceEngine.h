@@ -94,9 +94,8 @@ double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw dist
                                                        4..7 the same, mean over the neighbouring voices */
 double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..3;
                                                        4: typical waveform similarity of its enrolment takes;
-                                                       5: soft move of its enrolment takes (0: none);
-                                                       6, 7: move under white noise, its copies' snr;
-                                                       8, 9: the same under speech-shaped noise */
+                                                       5: its enrolment takes' move in noise (0: none);
+                                                       6: their noisy copies' mean snr, dB */
 double VRE_CALL VRE_GetCopyDistance(void);          /* last VRE_VCopy: the nearer replay cue as a share of its
                                                        limit (at most 1: a replay) */
 double VRE_CALL VRE_GetCopyPitchDistance(void);     /* last VRE_VCopy: pitch-contour distance, semitones

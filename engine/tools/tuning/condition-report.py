@@ -3,6 +3,7 @@
 
   condition-report.py --speakers a,b,... [--threshold T] [--snr-slope A --snr-knee S]
                       [--enrol-log FILE --enrol-slope B --enrol-margin D]
+                      [--noise-share K --noise-typical M --noise-margin N [--noise-min-drop F]]
                       [--line-offset L | --fit-line] dump.csv...
 
 Only trials whose model speaker and test speaker are both in the set count
@@ -13,7 +14,10 @@ through a telephone line: every trial of the `phone` condition, and no
 other, takes the band's path in the engine) (the engine's noise-aware
 threshold; A = B = 0: a fixed one; E: the model's enrolment snr, the mean of
 its enrolment takes' snr from the "enrolment snr:" lines sonvera-eval writes
-to stderr with --dump, given as --enrol-log; none without it) and the replay check did not flag it (the engine refuses those). Prints
+to stderr with --dump, given as --enrol-log; none without it) (+ K x (e - M) /
+max(min(E, 60) - c, F) x max(0, min(E, 60) - snr - N), e and c the model's
+own move in noise and its noisy copies' snr from the dump, none when not
+measured) and the replay check did not flag it (the engine refuses those). Prints
 per condition: EER, FAR and FRR at that threshold, replays caught, fresh
 genuine takes flagged, the worst model/impostor pair, and, with --fit, the
 largest T at which the clean condition's FAR is at most 1 %, with --fit-line
@@ -30,6 +34,11 @@ ENROL = {'slope': 0.0, 'margin': 0.0, 'snr': {}}
 # noise-gated enrolment reads far beyond any room's).
 ENROL_SNR_CAP = 60.0
 LINE = {'offset': 0.0, 'conditions': ('phone',)}
+# Each model's own allowance for noise (twentieth round): share x (its move
+# less the typical move) / max(its copies' drop, min_drop) for every dB more
+# than `margin` under its enrolment snr; the move and the copies' snr are the
+# dump's noise_move and noise_snr (0: none measured).
+NOISE = {'share': 0.0, 'typical': 0.0, 'margin': 0.0, 'min_drop': 10.0}
 
 
 def read_enrol_log(path):
@@ -77,7 +86,16 @@ def variable_part(row, slope, knee):
     """The threshold's part that follows the take's snr (and its model's enrolment snr)."""
     enrol = min(row['enrol_db'], ENROL_SNR_CAP)
     under = max(0.0, enrol - row['snr_db'] - ENROL['margin']) if row['enrol_db'] > 0.0 else 0.0
-    return slope * max(0.0, knee - row['snr_db']) + ENROL['slope'] * under
+    return slope * max(0.0, knee - row['snr_db']) + ENROL['slope'] * under + noise_allowance(row, enrol)
+
+
+def noise_allowance(row, enrol):
+    copy_snr = float(row.get('noise_snr') or 0.0)
+    if NOISE['share'] == 0.0 or row['enrol_db'] <= 0.0 or copy_snr <= 0.0:
+        return 0.0
+    drop = max(enrol - copy_snr, NOISE['min_drop'])
+    under = max(0.0, enrol - row['snr_db'] - NOISE['margin'])
+    return NOISE['share'] * (float(row['noise_move']) - NOISE['typical']) / drop * under
 
 
 def line_offset(row):
@@ -180,6 +198,10 @@ def main():
     ap.add_argument('--enrol-log', help='sonvera-eval stderr with the "enrolment snr:" lines')
     ap.add_argument('--enrol-slope', type=float, default=0.0, help='threshold per dB under the enrolment snr')
     ap.add_argument('--enrol-margin', type=float, default=0.0, help='dB under the enrolment snr that cost nothing')
+    ap.add_argument('--noise-share', type=float, default=0.0, help="the model's own noise allowance: its share")
+    ap.add_argument('--noise-typical', type=float, default=0.0, help='... the typical move it is measured from')
+    ap.add_argument('--noise-margin', type=float, default=0.0, help='... dB under the enrolment snr that cost nothing')
+    ap.add_argument('--noise-min-drop', type=float, default=10.0, help="... the least drop of the copies' snr counted")
     ap.add_argument('--fit', action='store_true', help='T: largest with clean FAR <= 1 %%')
     ap.add_argument('--fit-noise', action='store_true', help='slope, knee and T together: see fit_noise')
     ap.add_argument('--line-offset', type=float, default=0.0, help='threshold offset of a take through a line')
@@ -193,6 +215,7 @@ def main():
     speakers = set(a.speakers.split(','))
     if a.enrol_log:
         ENROL.update(slope=a.enrol_slope, margin=a.enrol_margin, snr=read_enrol_log(a.enrol_log))
+    NOISE.update(share=a.noise_share, typical=a.noise_typical, margin=a.noise_margin, min_drop=a.noise_min_drop)
     rows = load(a.dumps, speakers)
     t0 = fit(rows, a.snr_slope, a.snr_knee) if a.fit else a.threshold
     if a.fit_noise:
@@ -201,7 +224,10 @@ def main():
     LINE['offset'] = fit_line(rows, t0, a.snr_slope, a.snr_knee) if a.fit_line else a.line_offset
     print('threshold %.4f slope %.4f knee %.1f speakers %d' % (t0, a.snr_slope, a.snr_knee, len(speakers)) +
           (' enrolment slope %.4f margin %.1f' % (ENROL['slope'], ENROL['margin']) if a.enrol_log else '') +
-          ' line offset %.2f' % LINE['offset'])
+          ' line offset %.2f' % LINE['offset'] +
+          (' noise share %.2f typical %.3f margin %.1f min drop %.1f' % (NOISE['share'], NOISE['typical'],
+                                                                         NOISE['margin'], NOISE['min_drop'])
+           if NOISE['share'] else ''))
     conditions = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
     for c in conditions:
         e, far, frr, caught, flagged, miss, worst, ng, ni, nr = figures([r for r in rows if r['condition'] == c], t0, a.snr_slope, a.snr_knee)
