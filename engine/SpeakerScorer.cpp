@@ -396,6 +396,7 @@ float CSpeakerScorer::NoiseAllowance(const SNoiseFigure* figure, float enrolSnrD
     const float under = std::max(0.0f, enrolSnrDb - snrDb - kNoiseMarginDb);
     return kNoiseMoveShare * (figure->fMove - kTypicalNoiseMove) / copyDrop * under;
 }
+
 int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatures* copies, const bool* made,
                                     const float* snrDb, const float* copySnrDb, int count, const CSpeakerModel& model,
                                     float& move, float& meanCopySnrDb)

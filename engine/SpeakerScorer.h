@@ -170,7 +170,8 @@ private:
     // typical distances. Returns 1 on success.
     int PrepareBand(const SChannelRange& band, int channelCount);
     // The distances to every set (model, then the neighbours' mean), each
-    // part multiplied by its unit, fused.
+    // part multiplied by its unit, fused; template `exclude` of each set
+    // left out (-1: none).
     float ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical, const float* unit,
                        float* parts, float* neighbourParts, int exclude = -1);
     // The threshold's term for the model's noise figure (nullptr: none)
