@@ -3,7 +3,7 @@
 
   condition-report.py --speakers a,b,... [--threshold T] [--snr-slope A --snr-knee S]
                       [--enrol-log FILE --enrol-slope B --enrol-margin D]
-                      [--noise-share K --noise-typical M --noise-margin N [--noise-min-drop F]]
+                      [--noise-share K --noise-typical M --noise-margin N [--noise-min-drop F] [--noise-cap]]
                       [--line-offset L | --fit-line] dump.csv...
 
 Only trials whose model speaker and test speaker are both in the set count
@@ -17,7 +17,8 @@ its enrolment takes' snr from the "enrolment snr:" lines sonvera-eval writes
 to stderr with --dump, given as --enrol-log; none without it) (+ K x (e - M) /
 max(min(E, 60) - c, F) x max(0, min(E, 60) - snr - N), e and c the model's
 own move in noise and its noisy copies' snr from the dump, none when not
-measured) and the replay check did not flag it (the engine refuses those). Prints
+measured; with --noise-cap, min(E, 60) - snr counted no further than
+max(min(E, 60) - c, F), the depth the copies measured, as the engine does) and the replay check did not flag it (the engine refuses those). Prints
 per condition: EER, FAR and FRR at that threshold, replays caught, fresh
 genuine takes flagged, the worst model/impostor pair, and, with --fit, the
 largest T at which the clean condition's FAR is at most 1 %, with --fit-line
@@ -37,8 +38,10 @@ LINE = {'offset': 0.0, 'conditions': ('phone',)}
 # Each model's own allowance for noise (twentieth round): share x (its move
 # less the typical move) / max(its copies' drop, min_drop) for every dB more
 # than `margin` under its enrolment snr; the move and the copies' snr are the
-# dump's noise_move and noise_snr (0: none measured).
-NOISE = {'share': 0.0, 'typical': 0.0, 'margin': 0.0, 'min_drop': 10.0}
+# dump's noise_move and noise_snr (0: none measured). cap: the dB under the
+# enrolment counted no further than the copies fell (the engine since the
+# twentieth round's figures; without it the move is extrapolated to any depth).
+NOISE = {'share': 0.0, 'typical': 0.0, 'margin': 0.0, 'min_drop': 10.0, 'cap': False}
 
 
 def read_enrol_log(path):
@@ -94,7 +97,10 @@ def noise_allowance(row, enrol):
     if NOISE['share'] == 0.0 or row['enrol_db'] <= 0.0 or copy_snr <= 0.0:
         return 0.0
     drop = max(enrol - copy_snr, NOISE['min_drop'])
-    under = max(0.0, enrol - row['snr_db'] - NOISE['margin'])
+    depth = enrol - row['snr_db']
+    if NOISE['cap']:
+        depth = min(depth, drop)
+    under = max(0.0, depth - NOISE['margin'])
     return NOISE['share'] * (float(row['noise_move']) - NOISE['typical']) / drop * under
 
 
@@ -202,6 +208,7 @@ def main():
     ap.add_argument('--noise-typical', type=float, default=0.0, help='... the typical move it is measured from')
     ap.add_argument('--noise-margin', type=float, default=0.0, help='... dB under the enrolment snr that cost nothing')
     ap.add_argument('--noise-min-drop', type=float, default=10.0, help="... the least drop of the copies' snr counted")
+    ap.add_argument('--noise-cap', action='store_true', help="... the dB under the enrolment counted up to that drop")
     ap.add_argument('--fit', action='store_true', help='T: largest with clean FAR <= 1 %%')
     ap.add_argument('--fit-noise', action='store_true', help='slope, knee and T together: see fit_noise')
     ap.add_argument('--line-offset', type=float, default=0.0, help='threshold offset of a take through a line')
@@ -215,7 +222,8 @@ def main():
     speakers = set(a.speakers.split(','))
     if a.enrol_log:
         ENROL.update(slope=a.enrol_slope, margin=a.enrol_margin, snr=read_enrol_log(a.enrol_log))
-    NOISE.update(share=a.noise_share, typical=a.noise_typical, margin=a.noise_margin, min_drop=a.noise_min_drop)
+    NOISE.update(share=a.noise_share, typical=a.noise_typical, margin=a.noise_margin, min_drop=a.noise_min_drop,
+                 cap=a.noise_cap)
     rows = load(a.dumps, speakers)
     t0 = fit(rows, a.snr_slope, a.snr_knee) if a.fit else a.threshold
     if a.fit_noise:
@@ -225,9 +233,9 @@ def main():
     print('threshold %.4f slope %.4f knee %.1f speakers %d' % (t0, a.snr_slope, a.snr_knee, len(speakers)) +
           (' enrolment slope %.4f margin %.1f' % (ENROL['slope'], ENROL['margin']) if a.enrol_log else '') +
           ' line offset %.2f' % LINE['offset'] +
-          (' noise share %.2f typical %.3f margin %.1f min drop %.1f' % (NOISE['share'], NOISE['typical'],
-                                                                         NOISE['margin'], NOISE['min_drop'])
-           if NOISE['share'] else ''))
+          (' noise share %.2f typical %.3f margin %.1f min drop %.1f%s' % (
+              NOISE['share'], NOISE['typical'], NOISE['margin'], NOISE['min_drop'],
+              ' capped at the drop' if NOISE['cap'] else '') if NOISE['share'] else ''))
     conditions = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
     for c in conditions:
         e, far, frr, caught, flagged, miss, worst, ng, ni, nr = figures([r for r in rows if r['condition'] == c], t0, a.snr_slope, a.snr_knee)
