@@ -100,27 +100,6 @@ const float kThresholdPerDbUnderEnrolment = 0.0025f;
 // (engine/tools/tuning/condition-report.py --fit-line); without it they
 // passed 2.7 % of the time at the shipped point.
 const float kLineThresholdOffset = -0.17f;
-// Each model's own allowance for noise: training scores every enrolment
-// take with noise added (CNoisyCopy) against the other takes; the model's
-// noise move is how far its copies' scores rise beyond what the terms above
-// allow them (CSpeakerScorer::MeasureCopyMove). A model whose takes move
-// further than the tuning models' mean (kTypicalNoiseMove) gets, for every
-// dB that a take lies more than kNoiseMarginDb under its enrolment snr,
-// kNoiseMoveShare x its excess move over the dB its copies fell (never
-// counted under kMinCopyDropDb: a model enrolled in a noisy room has copies
-// only a few dB under its takes, and a rate over so few dB is noise); one
-// whose takes move less gets as much less. Chosen on the tuning speakers
-// (twentieth round, engine/tools/tuning/noise-copy-fit.py, the threshold
-// refitted each time): of the predictors, forms, shares and margins tried,
-// the setting with the lowest mean of the white and speech-shaped noise
-// (20 dB) EERs whose clean EER and FRR, soft-voice and telephone EERs did not
-// rise by more than 0.1 point and whose halves' clean EERs did not rise.
-// The margin keeps the term to takes about as far under their enrolment as
-// noise 20 dB under the word puts them: soft and telephone takes lie closer.
-const float kTypicalNoiseMove = 0.506f;
-const float kNoiseMoveShare = 1.0f;
-const float kNoiseMarginDb = 18.0f;
-const float kMinCopyDropDb = 10.0f;
 // --- Quantisation -------------------------------------------------------------------
 const float kScaleHeadroom = 1.25f;      // template scale covers 125 % of the largest value
 // --- Replay waveform ---------------------------------------------------------------
@@ -270,9 +249,9 @@ float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& mode
 }
 
 float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical,
-                                   const float* unit, float* parts, float* neighbourParts, int exclude)
+                                   const float* unit, float* parts, float* neighbourParts)
 {
-    DistancesTo(sets[0], test, exclude, parts);
+    DistancesTo(sets[0], test, -1, parts);
     for (int p = 0; p < kParts; ++p) parts[p] *= unit[p];
     const float fused = Fuse(parts, typical);
     float mean[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -282,7 +261,7 @@ float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatur
     // the fusion of their mean distances.
     for (int v = 0; v < kNeighbours; ++v) {
         float other[kParts];
-        DistancesTo(sets[1 + v], test, exclude, other);
+        DistancesTo(sets[1 + v], test, -1, other);
         for (int p = 0; p < kParts; ++p) mean[p] += unit[p] * other[p] / kNeighbours;
     }
     if (neighbourParts != nullptr) std::copy(mean, mean + kParts, neighbourParts);
@@ -373,8 +352,7 @@ float CSpeakerScorer::Fuse(const float* parts, const float* typical)
     return fused;
 }
 
-float CSpeakerScorer::Threshold(float security, float snrDb, float enrolSnrDb, bool throughLine,
-                                const SNoiseFigure* noiseFigure)
+float CSpeakerScorer::Threshold(float security, float snrDb, float enrolSnrDb, bool throughLine)
 {
     if (!std::isfinite(security)) security = kShippedSecurity;
     security = std::clamp(security, 0.0f, 1.0f);
@@ -385,49 +363,7 @@ float CSpeakerScorer::Threshold(float security, float snrDb, float enrolSnrDb, b
     const float underEnrolment = measured && enrolKnown ? std::max(0.0f, enrol - snrDb - kEnrolSnrMarginDb) : 0.0f;
     return kThresholdAtShipped - (security - kShippedSecurity) * 10.0f * kThresholdPerTenth +
            kThresholdPerSnrDb * noise + kThresholdPerDbUnderEnrolment * underEnrolment +
-           (throughLine ? kLineThresholdOffset : 0.0f) +
-           (measured && enrolKnown ? NoiseAllowance(noiseFigure, enrol, snrDb) : 0.0f);
-}
-
-float CSpeakerScorer::NoiseAllowance(const SNoiseFigure* figure, float enrolSnrDb, float snrDb)
-{
-    if (figure == nullptr || !std::isfinite(figure->fMove) || !std::isfinite(figure->fCopySnrDb)) return 0.0f;
-    const float copyDrop = std::max(enrolSnrDb - figure->fCopySnrDb, kMinCopyDropDb);
-    const float under = std::max(0.0f, enrolSnrDb - snrDb - kNoiseMarginDb);
-    return kNoiseMoveShare * (figure->fMove - kTypicalNoiseMove) / copyDrop * under;
-}
-
-int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatures* copies, const bool* made,
-                                    const float* snrDb, const float* copySnrDb, int count, const CSpeakerModel& model,
-                                    float& move, float& meanCopySnrDb)
-{
-    move = 0.0f;
-    meanCopySnrDb = 0.0f;
-    if (count != m_nTemplates || count < 2) return 0;
-    CTakeFeatures* sets[1 + kNeighbours];
-    sets[0] = m_templates;
-    for (int v = 0; v < kNeighbours; ++v) sets[1 + v] = NeighbourSet(v);
-    const float fullBank[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
-    double sum = 0.0, snrSum = 0.0;
-    int used = 0;
-    for (int t = 0; t < count; ++t) {
-        if (!made[t] || !std::isfinite(snrDb[t]) || !std::isfinite(copySnrDb[t])) continue;
-        float parts[kParts];
-        const float clean = ScoreAgainst(sets, takes[t], model.adaptedMean, fullBank, parts, nullptr, t);
-        if (parts[0] >= CDtw::kUnreachable) continue;
-        const float copy = ScoreAgainst(sets, copies[t], model.adaptedMean, fullBank, parts, nullptr, t);
-        if (parts[0] >= CDtw::kUnreachable) continue;
-        const float allowed = Threshold(kShippedSecurity, copySnrDb[t], model.enrolSnrDb) -
-                              Threshold(kShippedSecurity, snrDb[t], model.enrolSnrDb);
-        sum += copy - clean - allowed;
-        snrSum += copySnrDb[t];
-        ++used;
-    }
-    if (used == 0) return 0;
-    move = static_cast<float>(sum / used);
-    meanCopySnrDb = static_cast<float>(snrSum / used);
-    if (!(std::fabs(move) <= CSpeakerModel::kMaxNoiseMove)) return 0;
-    return used;
+           (throughLine ? kLineThresholdOffset : 0.0f);
 }
 
 int CSpeakerScorer::Train(const CTakeFeatures* takes, int count, CSpeakerModel& model)

@@ -42,14 +42,6 @@ struct SChannelRange {
     int nLast;
 };
 
-// How far a model's enrolment takes moved with noise added (training's
-// CSpeakerScorer::MeasureCopyMove): the mean move in score units and the
-// noisy copies' mean snr, dB.
-struct SNoiseFigure {
-    float fMove;
-    float fCopySnrDb;
-};
-
 class CSpeakerScorer {
 public:
     static constexpr int kParts = CSpeakerModel::kScoreParts;
@@ -103,21 +95,7 @@ public:
     // a path anybody can choose by low-passing his voice, whose scores the
     // clean takes the threshold was fitted on never took: it gets an
     // offset of its own.
-    // noiseFigure (optional): the model's own move in noise (nullptr: a
-    // model from before it, or none measured), which gives a take far under
-    // the model's enrolment snr a threshold looser or tighter by how much
-    // further or less far than a typical model's its own takes moved.
-    static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f, bool throughLine = false,
-                           const SNoiseFigure* noiseFigure = nullptr);
-    // After Train: the mean over the enrolment takes t with made[t] of the
-    // score of copies[t] (the take in another condition, its word peak
-    // copySnrDb[t] over its noise) less the score of takes[t], each against
-    // the other takes' templates and neighbouring voices, less the
-    // threshold's own move between the two snr. Returns how many takes
-    // counted (move and meanCopySnrDb: their mean move and copy snr).
-    int MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatures* copies, const bool* made, const float* snrDb,
-                        const float* copySnrDb, int count, const CSpeakerModel& model, float& move,
-                        float& meanCopySnrDb);
+    static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f, bool throughLine = false);
     // Smallest pitch-contour distance of `test` to the known takes of
     // `model`, in semitones (see PitchContourDistance), an accepted take's
     // multiplied by `acceptedScale`; large when no known take has enough
@@ -170,13 +148,9 @@ private:
     // typical distances. Returns 1 on success.
     int PrepareBand(const SChannelRange& band, int channelCount);
     // The distances to every set (model, then the neighbours' mean), each
-    // part multiplied by its unit, fused; template `exclude` of each set
-    // left out (-1: none).
+    // part multiplied by its unit, fused.
     float ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical, const float* unit,
-                       float* parts, float* neighbourParts, int exclude = -1);
-    // The threshold's term for the model's noise figure (nullptr: none)
-    // and a take at snrDb, the model's enrolment snr counted up to the knee.
-    static float NoiseAllowance(const SNoiseFigure* figure, float enrolSnrDb, float snrDb);
+                       float* parts, float* neighbourParts);
 
     CDtw m_dtw;
     int m_nTemplates = 0;

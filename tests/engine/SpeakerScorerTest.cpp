@@ -410,36 +410,3 @@ TEST(SpeakerScorer, TheThresholdLoosensForATakeFarUnderItsEnrolmentSnr)
         EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb, c.throughLine), 1e-5f)
             << c.snrDb << " " << c.enrolSnrDb << " " << c.throughLine;
 }
-
-// A model's own move in noise: a take more than 18 dB under the model's
-// enrolment snr (counted up to 60 dB) gets the move's excess over the
-// typical 0.506 per dB the model's noisy copies fell (never fewer than 10),
-// for every dB beyond the 18; none without a figure (a model from before
-// it), an unknown enrolment snr or an unmeasured snr.
-TEST(SpeakerScorer, AModelsOwnMoveInNoiseMovesTheThresholdOfATakeFarUnderItsEnrolment)
-{
-    const float nan = std::nanf("");
-    const struct {
-        float snrDb, enrolSnrDb, move, copySnrDb;
-        bool figure;
-        float change;
-    } cases[] = {
-        {20.0f, 55.0f, 1.506f, 25.0f, false, 0.0f},                  // no figure
-        {20.0f, 55.0f, 0.506f, 25.0f, true, 0.0f},                   // a typical move
-        {20.0f, 55.0f, 1.506f, 25.0f, true, 17.0f / 30.0f},          // 17 dB beyond the margin, copies 30 dB down
-        {20.0f, 55.0f, 0.006f, 25.0f, true, -0.5f * 17.0f / 30.0f},  // a model that moves less: stricter
-        {40.0f, 55.0f, 1.506f, 25.0f, true, 0.0f},                   // within the margin (a soft take)
-        {5.0f, 30.0f, 1.506f, 27.0f, true, 7.0f / 10.0f},            // copies 3 dB down: counted as 10
-        {20.0f, 84.0f, 1.506f, 35.0f, true, 22.0f / 25.0f},          // a noise gate's enrolment: as at 60 dB
-        {20.0f, 0.0f, 1.506f, 25.0f, true, 0.0f},                    // enrolment snr unknown
-        {nan, 55.0f, 1.506f, 25.0f, true, 0.0f},
-    };
-    for (const auto& c : cases) {
-        const SNoiseFigure figure = {c.move, c.copySnrDb};
-        EXPECT_NEAR(c.change,
-                    CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb, false, c.figure ? &figure : nullptr) -
-                        CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb),
-                    1e-5f)
-            << c.snrDb << " " << c.enrolSnrDb << " " << c.move << " " << c.copySnrDb;
-    }
-}

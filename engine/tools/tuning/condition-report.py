@@ -18,7 +18,8 @@ to stderr with --dump, given as --enrol-log; none without it) (+ K x (e - M) /
 max(min(E, 60) - c, F) x max(0, min(E, 60) - snr - N), e and c the model's
 own move in noise and its noisy copies' snr from the dump, none when not
 measured; with --noise-cap, min(E, 60) - snr counted no further than
-max(min(E, 60) - c, F), the depth the copies measured, as the engine does) and the replay check did not flag it (the engine refuses those). Prints
+max(min(E, 60) - c, F), the depth the copies measured: the twentieth
+round's term, which the engine does not have, for that round's dumps) and the replay check did not flag it (the engine refuses those). Prints
 per condition: EER, FAR and FRR at that threshold, replays caught, fresh
 genuine takes flagged, the worst model/impostor pair, and, with --fit, the
 largest T at which the clean condition's FAR is at most 1 %, with --fit-line
@@ -35,12 +36,13 @@ ENROL = {'slope': 0.0, 'margin': 0.0, 'snr': {}}
 # noise-gated enrolment reads far beyond any room's).
 ENROL_SNR_CAP = 60.0
 LINE = {'offset': 0.0, 'conditions': ('phone',)}
-# Each model's own allowance for noise (twentieth round): share x (its move
-# less the typical move) / max(its copies' drop, min_drop) for every dB more
-# than `margin` under its enrolment snr; the move and the copies' snr are the
-# dump's noise_move and noise_snr (0: none measured). cap: the dB under the
-# enrolment counted no further than the copies fell (the engine since the
-# twentieth round's figures; without it the move is extrapolated to any depth).
+# Each model's own allowance for noise (the twentieth round's term, tried and
+# not shipped): share x (its move less the typical move) / max(its copies'
+# drop, min_drop) for every dB more than `margin` under its enrolment snr; the
+# move and the copies' snr are the dump's noise_move and noise_snr (that
+# round's build; 0: none measured). cap: the dB under the enrolment counted no
+# further than the copies fell (without it the move is extrapolated to any
+# depth).
 NOISE = {'share': 0.0, 'typical': 0.0, 'margin': 0.0, 'min_drop': 10.0, 'cap': False}
 
 

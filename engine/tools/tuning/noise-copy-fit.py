@@ -8,8 +8,9 @@ dumps.
   noise-copy-fit.py --speakers a,b,... --enrol-log err.txt [--measure-only | --check] dump.csv...
 
 The figures are the dump's white_move / white_snr and speech_move /
-speech_snr (the trial build's VRE_GetModelPart(6..9); the shipped engine's
-noise_move / noise_snr, VRE_GetModelPart(5, 6), are the speech-shaped ones). First, per model, each against the
+speech_snr (the twentieth round's trial build; its build with the
+speech-shaped copy alone dumped them as noise_move / noise_snr; neither
+shipped). First, per model, each against the
 mean move of its genuine white20 and speech20 trials (less clean, both less
 the threshold's variable part), Pearson and Spearman. Then the grid: the
 threshold of a trial is today's plus
@@ -21,8 +22,8 @@ the copies' mean snr; T refitted to the clean FAR within 1 %. Prints the
 setting with the lowest mean of the white20 and speech20 EERs among those
 whose clean EER and FRR, soft12 and phone EERs stay within SLACK of the
 shipped engine's and whose halves' clean EERs are not higher, and whether
-both noisy EERs fall (the round's rule). --check: the engine's setting
-alone (speech-shaped copy, rate, both ways, k 1, d0 18, typical move
+both noisy EERs fall (the round's rule). --check: the setting that round
+chose alone (speech-shaped copy, rate, both ways, k 1, d0 18, typical move
 0.506), the dB under the enrolment counted to any depth and counted no
 further than the model's copies fell (max(drop, 10)), each judged by that
 rule against the engine without the term.
@@ -49,10 +50,10 @@ probe_report = load('noise-probe-report.py')
 
 ENROL_CAP = 60.0
 DROP_FLOOR = 10.0
-# The engine's typical move (kTypicalNoiseMove).
-ENGINE_TYPICAL = 0.506
+# The typical move that round's build used.
+ROUND_TYPICAL = 0.506
 # The trial build (branch engine-20-trial) dumped both copies' figures; the
-# shipped engine makes the speech-shaped copy only (noise_move, noise_snr).
+# round's build with the speech-shaped copy alone dumped noise_move, noise_snr.
 FIGURES = {'white': (('white_move', 'white_snr'),),
            'speech': (('speech_move', 'speech_snr'), ('noise_move', 'noise_snr'))}
 
@@ -153,7 +154,7 @@ def passes(r, h, base, base_h):
 
 def check(trials, models, figures, base, base_h):
     for label, capped in (('the term, to any depth', False), ('the term, to the copies\' depth', True)):
-        r, h = allowance.evaluate(apply(trials, models, figures, 'speech', ENGINE_TYPICAL, 'rate', 1.0, 18.0, False,
+        r, h = allowance.evaluate(apply(trials, models, figures, 'speech', ROUND_TYPICAL, 'rate', 1.0, 18.0, False,
                                         capped))
         print(allowance.line(label, 1.0, 18.0, r, h))
         print('  %s' % ('passes the rule' if passes(r, h, base, base_h) else 'fails the rule'))
