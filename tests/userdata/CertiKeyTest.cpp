@@ -1,5 +1,4 @@
-// The machine key, from fake adapter lists and registries, and as this
-// computer (or Wine, without a network adapter) really gives it.
+// The machine key, from fake adapter lists and registries.
 #include <winsock2.h>
 #include <iphlpapi.h>
 
@@ -197,22 +196,6 @@ TEST_F(InstallationIdTest, TheRegistrysMachineGuidIsReadFromThe64BitViewAndTrimm
         EXPECT_EQ(0, CAppUserDic().CreateCertiKey("Carol", certiKey)) << call;
         EXPECT_EQ("unchanged", certiKey.str());
     }
-}
-
-// The system's own sources. Where the tests run, Wine has no network adapter
-// with an address: the key comes from the installation identifier (a GUID
-// without braces) Wine made with the prefix, and it stays the same.
-TEST(CertiKeyOnThisComputer, IsTheAdapterAddressOrTheInstallationIdentifierAndStable)
-{
-    CMachineIdentity::ResetSources();
-    CAppUserDic dic;
-    const std::string address = dic.GetMacAddr().str();
-    const std::string installation = CMachineIdentity::InstallationId().str();
-    CString key, again;
-    ASSERT_EQ(1, dic.CreateCertiKey("Alice", key)) << "neither an adapter address nor MachineGuid";
-    EXPECT_EQ((address.empty() ? installation : address) + "Alice", key.str());
-    ASSERT_EQ(1, dic.CreateCertiKey("Alice", again));
-    EXPECT_EQ(key.str(), again.str());
 }
 
 } // namespace
