@@ -161,6 +161,8 @@ TEST(StringMbcs, FindsEditsAndFoldsWholeCharactersNeverATrailByte)
     CString mixed = CString(kFullAB) + "ab" + kA;
     mixed.MakeUpper();
     EXPECT_EQ(Bytes(mixed), std::string(kFullAB) + "AB" + kA);
+    mixed.MakeLower();
+    EXPECT_EQ(Bytes(mixed), std::string(kFullAB) + "ab" + kA);   // Ｂ's trail 0x61 and ア's 0x41 unchanged
     CString fullLower(kFullab);
     fullLower.MakeUpper();
     EXPECT_EQ(Bytes(fullLower), kFullab);
