@@ -18,21 +18,16 @@ mean of the white20, speech20 and soft12 EERs among those whose clean EER
 and FRR and phone EER stay within SLACK of the shipped engine's is printed
 (or, if none does, the lowest mean overall, marked).
 """
-import argparse
-import csv
 import glob
 import math
 import os
 import re
-import runpy
 import statistics
 import struct
-import types
 
+from fitlib import enrol_log, parser, sibling, trial_rows
 
-# condition-report.py's figures (its name has dashes: no import).
-REPORT = types.SimpleNamespace(**runpy.run_path(
-    os.path.join(os.path.dirname(os.path.abspath(__file__)), 'condition-report.py')))
+REPORT = sibling('condition-report.py')
 KNEE = 60.0
 SHIPPED_SLOPE = 0.015
 SLACK = 0.1
@@ -41,15 +36,6 @@ WAVE_LIMIT = 2.15
 CONDITIONS = ('clean', 'white20', 'speech20', 'soft12', 'phone')
 HALVES = ({'george', 'jackson', 'nicolas', 'theo', 'asc01', 'asc03', 'asc04'},
           {'george', 'jackson', 'asc05', 'asc07', 'asc09', 'asc11'})
-
-
-def enrol_log(path):
-    snr = {}
-    for line in open(path):
-        if line.startswith('enrolment snr:'):
-            p = line.split()
-            snr[(p[2], p[3])] = [float(x) for x in p[4:]]
-    return snr
 
 
 def template_depth(folder):
@@ -123,15 +109,10 @@ def line(name, t, slope, a, d0, r):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--speakers', required=True)
-    ap.add_argument('--enrol-log', required=True)
+    ap = parser()
     ap.add_argument('--models', help="the run's model folder: the templates' depth as a variant")
-    ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
-    speakers = set(a.speakers.split(','))
-    rows = [r for p in a.dumps for r in csv.DictReader(open(p))
-            if r['model_speaker'] in speakers and r['test_speaker'] in speakers and r['kind'] in 'gi']
+    rows = trial_rows(a)
     log = enrol_log(a.enrol_log)
     measures = {'mean': {k: statistics.mean(v) for k, v in log.items()},
                 'median': {k: statistics.median(v) for k, v in log.items()}}

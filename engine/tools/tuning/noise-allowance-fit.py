@@ -16,24 +16,14 @@ and FRR, soft12 and phone EERs stay within SLACK of the shipped engine's
 and whose halves' clean EERs are not higher (or the lowest overall,
 marked), and the shipped engine's line.
 """
-import argparse
 import csv
-import os
-import runpy
 import statistics
-import types
 from collections import defaultdict
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+from fitlib import mean_enrol, parser, sibling, trial_rows
 
-
-def load(file):
-    """A sibling script's functions (its name has dashes: no import)."""
-    return types.SimpleNamespace(**runpy.run_path(os.path.join(HERE, file)))
-
-
-fit = load('enrol-snr-fit.py')
-probe_report = load('noise-probe-report.py')
+fit = sibling('enrol-snr-fit.py')
+probe_report = sibling('noise-probe-report.py')
 
 ENROL_SLOPE, ENROL_MARGIN = 0.0025, 4.0
 
@@ -95,16 +85,11 @@ def line(name, k, d0, r, h):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--speakers', required=True)
-    ap.add_argument('--enrol-log', required=True)
+    ap = parser()
     ap.add_argument('--probe', required=True)
-    ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
-    speakers = set(a.speakers.split(','))
-    rows = [r for p in a.dumps for r in csv.DictReader(open(p))
-            if r['model_speaker'] in speakers and r['test_speaker'] in speakers and r['kind'] in 'gi']
-    enrol = {k: statistics.mean(v) for k, v in fit.enrol_log(a.enrol_log).items()}
+    rows = trial_rows(a)
+    enrol = mean_enrol(a.enrol_log)
     trials = [fit.Trial(r, enrol) for r in rows]
     models = [(r['model_speaker'], r['word']) for r in rows]
     base, base_h = evaluate(trials)

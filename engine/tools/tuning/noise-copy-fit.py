@@ -28,25 +28,14 @@ chose alone (speech-shaped copy, rate, both ways, k 1, d0 18, typical move
 further than the model's copies fell (max(drop, 10)), each judged by that
 rule against the engine without the term.
 """
-import argparse
-import csv
-import os
-import runpy
 import statistics
-import types
 from collections import defaultdict
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+from fitlib import mean_enrol, parser, sibling, trial_rows
 
-
-def load(file):
-    """A sibling script's functions (its name has dashes: no import)."""
-    return types.SimpleNamespace(**runpy.run_path(os.path.join(HERE, file)))
-
-
-fit = load('enrol-snr-fit.py')
-allowance = load('noise-allowance-fit.py')
-probe_report = load('noise-probe-report.py')
+fit = sibling('enrol-snr-fit.py')
+allowance = sibling('noise-allowance-fit.py')
+probe_report = sibling('noise-probe-report.py')
 
 ENROL_CAP = 60.0
 DROP_FLOOR = 10.0
@@ -161,17 +150,12 @@ def check(trials, models, figures, base, base_h):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--speakers', required=True)
-    ap.add_argument('--enrol-log', required=True)
+    ap = parser()
     ap.add_argument('--measure-only', action='store_true')
     ap.add_argument('--check', action='store_true', help="the engine's setting alone, uncapped and capped")
-    ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
-    speakers = set(a.speakers.split(','))
-    rows = [r for p in a.dumps for r in csv.DictReader(open(p))
-            if r['model_speaker'] in speakers and r['test_speaker'] in speakers and r['kind'] in 'gi']
-    enrol = {k: statistics.mean(v) for k, v in fit.enrol_log(a.enrol_log).items()}
+    rows = trial_rows(a)
+    enrol = mean_enrol(a.enrol_log)
     figures = model_figures(rows, enrol)
     measure(rows, figures, enrol)
     if a.measure_only:

@@ -27,25 +27,14 @@ reverb EERs stay within SLACK of the shipped engine's, the halves' clean
 EERs are not higher and the white10 FAR at the refitted point is not
 higher; the passing setting with the lowest soft12 EER is chosen.
 """
-import argparse
-import csv
-import os
-import runpy
 import statistics
-import types
 from collections import defaultdict
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+from fitlib import mean_enrol, parser, sibling, trial_rows
 
-
-def load(file):
-    """A sibling script's functions (its name has dashes: no import)."""
-    return types.SimpleNamespace(**runpy.run_path(os.path.join(HERE, file)))
-
-
-fit = load('enrol-snr-fit.py')
-allowance = load('noise-allowance-fit.py')
-probe_report = load('noise-probe-report.py')
+fit = sibling('enrol-snr-fit.py')
+allowance = sibling('noise-allowance-fit.py')
+probe_report = sibling('noise-probe-report.py')
 CONDITIONS = ('clean', 'white20', 'speech20', 'soft12', 'phone', 'reverb', 'white10')
 # evaluate() reads the conditions from its own module's globals (each
 # script loads its own copy of enrol-snr-fit.py).
@@ -160,16 +149,11 @@ def passes(r, h, base, base_h):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--speakers', required=True)
-    ap.add_argument('--enrol-log', required=True)
+    ap = parser()
     ap.add_argument('--measure-only', action='store_true')
-    ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
-    speakers = set(a.speakers.split(','))
-    rows = [r for p in a.dumps for r in csv.DictReader(open(p))
-            if r['model_speaker'] in speakers and r['test_speaker'] in speakers and r['kind'] in 'gi']
-    enrol = {k: statistics.mean(v) for k, v in fit.enrol_log(a.enrol_log).items()}
+    rows = trial_rows(a)
+    enrol = mean_enrol(a.enrol_log)
     figure, floor = model_figures(rows)
     mean_figure, overall = measure(rows, figure, enrol)
     gate_counts(rows, floor)
