@@ -8,11 +8,17 @@ tuning rule? Offline from sonvera-eval dumps of the trial build.
 
   soft-impostor-fit.py --speakers a,b,... --enrol-log err.txt [--measure-only] dump.csv...
   soft-impostor-fit.py --speakers a,b,... --enrol-log err.txt --noise dump.csv...
+  soft-impostor-fit.py --speakers a,b,... --enrol-log err.txt --variant dump.csv...
 
 With --noise, the same measurement for the noisy copies of the twentieth
 round's trial build (columns white_move, speech_move and noise_imp_white,
 noise_imp_speech: the mel-moved takes' move under the engine's own white
 and speech-shaped noise) against the white20 and speech20 trials.
+
+With --variant, the one setting the twenty-third round fixed (the white
+copy, capped, both ways, k 1.25, d0 6) on the dumps of the build that makes
+it (columns noise_move, noise_snr and noise_imp, i from the outer moves
+only): the tuning models' mean of f, the refitted T and the rule.
 
 The dumps need the conditions clean, soft12, white20, speech20, phone,
 reverb and white10 and the columns soft_move, soft_imp, enrol_noise and
@@ -197,6 +203,32 @@ def fit_noise(rows, enrol, trials, base, base_h, slacks):
                                                  soft.line(x[2] + (' (passes)' if x[1] else ' (fails)'), x[3], x[4])))
 
 
+VARIANT = {'name': 'white', 'form': 'capped', 'k': 1.25, 'd0': 6.0, 'looser': False}
+
+
+def variant(rows, enrol, trials, base, base_h, slacks):
+    eer_slack, frr_slack, far_slack, half_slack = slacks
+    for r in rows:
+        r['white_move'], r['white_snr'], r['noise_imp_white'] = r['noise_move'], r['noise_snr'], r['noise_imp']
+        r['speech_move'] = r['speech_snr'] = r['noise_imp_speech'] = '0'
+    figures = noise_figures(rows, enrol)
+    models = [(r['model_speaker'], r['word']) for r in rows]
+    v = VARIANT
+    fs = [FORMS[v['form']](*f[v['name']][:2]) for f in figures.values() if v['name'] in f]
+    mean_f = statistics.mean(fs)
+    r, h = allowance.evaluate(apply_noise(trials, models, figures, v['name'], v['form'], mean_f, v['k'], v['d0'],
+                                          v['looser']))
+    print('models with a figure: %d of %d; mean of f %.4f' % (len(fs), len(set(models)), mean_f))
+    print(soft.line('variant', r, h))
+    checks = [('white20 falls', r['white20'] < base['white20']), ('speech20 falls', r['speech20'] < base['speech20'])]
+    checks += [('%s EER' % c, r[c] <= base[c] + eer_slack[c] + 1e-9) for c in ('clean', 'soft12', 'phone', 'reverb')]
+    checks += [('clean FRR', r['frr'] <= base['frr'] + frr_slack + 1e-9),
+               ('white10 FAR', r['far_white10'] <= base['far_white10'] + far_slack + 1e-9)]
+    checks += [('half %d' % (j + 1), h[j] <= base_h[j] + half_slack[j] + 1e-9) for j in (0, 1)]
+    print('rule: ' + ', '.join('%s %s' % (n, 'ok' if ok else 'FAILS') for n, ok in checks))
+    print('passes' if all(ok for _, ok in checks) else 'fails')
+
+
 def slack(trials, cond, side, speakers=None):
     """The larger of 0.1 point and one trial of the figure's side."""
     ts = [t for t in trials if t.cond == cond and (speakers is None or (t.model in speakers and t.test in speakers))]
@@ -211,17 +243,18 @@ def main():
     ap.add_argument('--enrol-log', required=True)
     ap.add_argument('--measure-only', action='store_true')
     ap.add_argument('--noise', action='store_true')
+    ap.add_argument('--variant', action='store_true')
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     speakers = set(a.speakers.split(','))
     rows = [r for p in a.dumps for r in csv.DictReader(open(p))
             if r['model_speaker'] in speakers and r['test_speaker'] in speakers and r['kind'] in 'gi']
     enrol = {k: statistics.mean(v) for k, v in fit.enrol_log(a.enrol_log).items()}
-    if a.noise:
+    if a.noise and not a.variant:
         measure_noise(rows, enrol)
         if a.measure_only:
             return
-    if not a.noise:
+    if not a.noise and not a.variant:
         figure, floor = soft.model_figures(rows)
         imp_figure = impostor_figures(rows)
         overall = measure(rows, figure, imp_figure, enrol)
@@ -237,6 +270,9 @@ def main():
     print('slack: EER %s | clean FRR %.3f | white10 FAR %.3f | halves %.3f / %.3f' % (
         ' '.join('%s %.3f' % kv for kv in eer_slack.items()), frr_slack, far_slack, *half_slack))
     print(soft.line('shipped', base, base_h))
+    if a.variant:
+        variant(rows, enrol, trials, base, base_h, (eer_slack, frr_slack, far_slack, half_slack))
+        return
     if a.noise:
         fit_noise(rows, enrol, trials, base, base_h, (eer_slack, frr_slack, far_slack, half_slack))
         return
