@@ -21,10 +21,29 @@ public:
     // differ by more than a factor of kMaxLengthRatio.
     float Distance(const float* a, int na, const float* b, int nb, int dims, const float* weights);
 
+    // out[j] = the squared Euclidean distance of frame y to frame j of
+    // `columns`, for j = first..last. columns: dims-major (dimension k of
+    // frame j at columns[k * stride + j]), stride a multiple of kColumnBlock
+    // with the frames beyond the last one padded. The additions run in the
+    // order of one frame pair at a time with four running sums, so the
+    // figures are those of the plain loop, several frames at a time.
+    static void SquaredDistances(const float* columns, int stride, int first, int last, const float* y, int dims,
+                                 float* out);
+    // Lays `frames` frames of `dims` values (row stride rowStride) out as
+    // SquaredDistances' columns; returns the stride.
+    static int ToColumns(const float* rows, int frames, int dims, int rowStride, std::vector<float>& columns);
+
+    static constexpr int kColumnBlock = 8;
     static const float kUnreachable;
 
 private:
+    // values[first..last] replaced by their square roots.
+    static void Roots(float* values, int first, int last);
+    float WeightedDistance(const float* a, int na, const float* b, int nb, int dims, const float* weights);
+
     int m_nMaxFrames = 0;
     std::vector<float> m_prev;
     std::vector<float> m_curr;
+    std::vector<float> m_columns;   // b, dims-major
+    std::vector<float> m_local;     // one row's squared frame distances
 };

@@ -2,6 +2,7 @@
 
 #include "AnsiFileSystem.h"
 #include "DialogEngineSetup.h"
+#include "NoisyCopy.h"
 #include "WaveformPrint.h"
 
 #include <algorithm>
@@ -54,6 +55,12 @@ const float kAcceptedPrintWeight = static_cast<float>(2.15 / 2.5);
 // % (92.6 %) and their digital copies 99.7 % (100 %).
 const float kAcceptedContourScale = static_cast<float>(0.07 / 0.04);
 const int kWordLeadFrames = 16;
+// --- Training: the enrolment takes under noise ---------------------------------------
+// Each take's noisy copy (CNoisyCopy) has its own seed; fewer copies than
+// kMinNoiseCopies whose word was found leave the model without a figure.
+const uint32_t kNoiseSeed = 0x2545F491u;
+const uint32_t kNoiseSeedStep = 7919u;
+const int kMinNoiseCopies = 3;
 // --- Verification ----------------------------------------------------------------------
 // The band a telephone line passes: a take that came through such a line is
 // compared on the channels inside it only (CSpeakerScorer::Score). It is
@@ -139,6 +146,7 @@ void CSpeakerEngine::ResetFields()
         m_enrol[i].Reset();
         m_enrolFilled[i] = false;
         m_enrolSnrDb[i] = 0.0f;
+        m_enrolSamples[i].clear();
     }
     m_model.Reset();
     m_strModelNick.clear();
@@ -204,6 +212,7 @@ int CSpeakerEngine::ForgetTakes()
         m_enrol[i].Reset();
         m_enrolFilled[i] = false;
         m_enrolSnrDb[i] = 0.0f;
+        m_enrolSamples[i].clear();
     }
     m_model.Reset();
     m_strModelNick.clear();
@@ -527,6 +536,7 @@ int CSpeakerEngine::CheckTake(const short* samples, int count, int index)
         return 0;
     }
     m_enrol[index] = m_take;
+    m_enrolSamples[index].assign(samples, samples + count);
     m_enrolFilled[index] = true;
     m_enrolSnrDb[index] = m_endpoint.fSnrDb;
     return 1;
@@ -537,10 +547,14 @@ int CSpeakerEngine::Train()
     if (!m_bInitialized || m_nMode != kModeEnrol || m_strNick.empty()) return 0;
     CTakeFeatures* takes = new CTakeFeatures[CSpeakerModel::kMaxTemplates];
     int count = 0;
+    float snrs[CSpeakerModel::kMaxTemplates];
+    const std::vector<short>* samples[CSpeakerModel::kMaxTemplates];
     double snrSum = 0.0;
     int snrCount = 0;
     for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
         if (!m_enrolFilled[i]) continue;
+        samples[count] = &m_enrolSamples[i];
+        snrs[count] = m_enrolSnrDb[i];
         takes[count++] = m_enrol[i];
         if (std::isfinite(m_enrolSnrDb[i])) { snrSum += m_enrolSnrDb[i]; ++snrCount; }
     }
@@ -558,12 +572,60 @@ int CSpeakerEngine::Train()
             // what loosens the threshold (CSpeakerScorer::Threshold).
             if (snrCount > 0)
                 m_model.enrolSnrDb = std::clamp(static_cast<float>(snrSum / snrCount), 0.0f, CSpeakerModel::kMaxSnrDb);
+            // How far this model's own takes move in noise sets its own
+            // allowance for a noisy login; a model without it gets none.
+            MeasureNoiseMove(takes, samples, snrs, count);
             CAnsiFileSystem::MakeFolder(CAnsiFileSystem::Join(m_strDir, "work"));
             ok = m_model.Save(ModelPath());
         }
     }
     delete[] takes;
     return ok;
+}
+
+void CSpeakerEngine::MeasureNoiseMove(const CTakeFeatures* takes, const std::vector<short>* const* samples,
+                                      const float* snrs, int count)
+{
+    std::vector<CTakeFeatures> copies(static_cast<size_t>(count));
+    bool made[CSpeakerModel::kMaxTemplates] = {};
+    float copySnr[CSpeakerModel::kMaxTemplates] = {};
+    std::vector<short> noisy;
+    for (int t = 0; t < count; ++t) {
+        const std::vector<short>& take = *samples[t];
+        made[t] = CNoisyCopy::Make(take.data(), static_cast<int>(take.size()), m_nSampleRate,
+                                   kNoiseSeed + kNoiseSeedStep * static_cast<uint32_t>(t), noisy) &&
+                  AnalyseCopy(noisy, copies[t], copySnr[t]);
+    }
+    float move = 0.0f, impostorMove = 0.0f, meanSnr = 0.0f;
+    if (m_scorer.MeasureCopyMove(takes, copies.data(), made, snrs, copySnr, count, m_model, move, impostorMove,
+                                 meanSnr) >= kMinNoiseCopies) {
+        m_model.bNoiseMove = true;
+        m_model.noiseMove = move;
+        m_model.noiseImpostorMove = impostorMove;
+        m_model.noiseCopySnrDb = std::clamp(meanSnr, 0.0f, CSpeakerModel::kMaxSnrDb);
+    }
+    // The analysis buffers now hold the last copy's: the next call analyses
+    // its take afresh.
+    ForgetAnalysis();
+}
+
+int CSpeakerEngine::AnalyseCopy(const std::vector<short>& samples, CTakeFeatures& out, float& snrDb)
+{
+    const int count = static_cast<int>(samples.size());
+    const int frames = m_extractor.Compute(samples.data(), count, m_features, m_levelDb.data());
+    if (frames <= 0) return 0;
+    const int used = std::min(count, (frames - 1) * m_nShift + m_nFrameLength);
+    SEndpointResult endpoint = SEndpointResult{0, kEpdLengthAbnormal, 0, 0, 0, 0, 0.0f, 0.0f, 0.0f};
+    m_detector.Detect(m_levelDb.data(), m_extractor.SpectralSnrDb(), frames, samples.data(), used, 1, endpoint);
+    if (!endpoint.bSpeech) return 0;
+    const int limit = std::min(m_nMaxTemplateFrames, CSpeakerModel::TemplateFrameLimit(m_extractor.Dims()));
+    if (out.Build(m_features, endpoint.nCoreFirst, endpoint.nCoreLast, limit) < 1) return 0;
+    float voiced = 0.0f, pitch = 0.0f;
+    m_voicing.Analyse(samples.data(), count, endpoint.nCoreFirst, endpoint.nCoreLast, voiced, pitch);
+    out.SetPitch(pitch);
+    out.SetPitchTrack(m_voicing.Track(), m_voicing.TrackLength());
+    snrDb = endpoint.fSnrDb;
+    return 1;
 }
 
 // Reads the model file and checks that it was made with this analysis set;
@@ -681,13 +743,18 @@ double CSpeakerEngine::Threshold() const
     // take), against the current nick's model: another nick's, still
     // loaded, says nothing about it.
     const bool ownModel = m_nMode == kModeVerify && !m_strNick.empty() && m_strModelNick == m_strNick;
+    const SNoiseFigure figure = {m_model.noiseMove, m_model.noiseImpostorMove, m_model.noiseCopySnrDb};
     return CSpeakerScorer::Threshold(m_fSecurity, m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f,
-                                     ownModel ? m_model.enrolSnrDb : 0.0f, m_bAnalysed && m_bLineLimited);
+                                     ownModel ? m_model.enrolSnrDb : 0.0f, m_bAnalysed && m_bLineLimited,
+                                     ownModel && m_model.bNoiseMove ? &figure : nullptr);
 }
 
 double CSpeakerEngine::ModelPart(int index) const
 {
     if (index == CSpeakerModel::kScoreParts) return m_model.printTypical;
+    if (index == CSpeakerModel::kScoreParts + 1) return m_model.bNoiseMove ? m_model.noiseMove : 0.0;
+    if (index == CSpeakerModel::kScoreParts + 2) return m_model.bNoiseMove ? m_model.noiseCopySnrDb : 0.0;
+    if (index == CSpeakerModel::kScoreParts + 3) return m_model.bNoiseMove ? m_model.noiseImpostorMove : 0.0;
     if (index < 0 || index > CSpeakerModel::kScoreParts) return 0.0;
     return m_model.adaptedMean[index];
 }

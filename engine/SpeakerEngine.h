@@ -109,6 +109,15 @@ private:
     bool RefusedAsMarginal() const;
     int LoadModelForTake();
     void Adapt(const float* parts);
+    // At training, after the scorer's: each enrolment take (its features,
+    // samples and snr) and its noisy copy (CNoisyCopy) scored against the
+    // other takes; the mean move goes into m_model (noiseMove,
+    // noiseCopySnrDb), or none when fewer than three copies were scored.
+    void MeasureNoiseMove(const CTakeFeatures* takes, const std::vector<short>* const* samples, const float* snrs,
+                          int count);
+    // A take made at training: the front end, the end points and the word's
+    // features, in the analysis buffers. Returns 1 when its word was found.
+    int AnalyseCopy(const std::vector<short>& samples, CTakeFeatures& out, float& snrDb);
 
     bool m_bInitialized;
     bool m_bStagesReady;
@@ -163,6 +172,7 @@ private:
     CTakeFeatures m_enrol[CSpeakerModel::kMaxTemplates];
     bool m_enrolFilled[CSpeakerModel::kMaxTemplates];
     float m_enrolSnrDb[CSpeakerModel::kMaxTemplates];   // each enrolment take's word peak over its noise
+    std::vector<short> m_enrolSamples[CSpeakerModel::kMaxTemplates];   // kept until training
 
     // Verification.
     CSpeakerModel m_model;

@@ -138,6 +138,10 @@ void CSpeakerModel::Reset()
     std::memset(prints, 0, sizeof(prints));
     printTypical = 0.0f;
     enrolSnrDb = 0.0f;
+    bNoiseMove = false;
+    noiseMove = 0.0f;
+    noiseImpostorMove = 0.0f;
+    noiseCopySnrDb = 0.0f;
 }
 
 int CSpeakerModel::TemplateFrameLimit(int dims)
@@ -187,6 +191,14 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
     w.F32(printTypical);
     if (!(enrolSnrDb >= 0.0f && enrolSnrDb <= kMaxSnrDb)) return 0;
     w.F32(enrolSnrDb);
+    if (bNoiseMove && (!FiniteIn(noiseMove, -kMaxNoiseMove, kMaxNoiseMove) ||
+                       !FiniteIn(noiseImpostorMove, -kMaxNoiseMove, kMaxNoiseMove) ||
+                       !(noiseCopySnrDb >= 0.0f && noiseCopySnrDb <= kMaxSnrDb)))
+        return 0;
+    w.U8(bNoiseMove ? 1 : 0);
+    w.F32(bNoiseMove ? noiseMove : 0.0f);
+    w.F32(bNoiseMove ? noiseImpostorMove : 0.0f);
+    w.F32(bNoiseMove ? noiseCopySnrDb : 0.0f);
     CWriter h(out);
     for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
     h.U16(kVersion); h.U16(kHeaderSize);
@@ -249,6 +261,19 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
     if (version >= 7) {
         m.enrolSnrDb = r.F32();
         if (!(m.enrolSnrDb >= 0.0f && m.enrolSnrDb <= kMaxSnrDb)) r.Fail();
+    }
+    if (version >= 8) {
+        const int known = r.U8();
+        m.noiseMove = r.F32();
+        m.noiseImpostorMove = r.F32();
+        m.noiseCopySnrDb = r.F32();
+        // Unknown is all zeros: a file is one thing or the other.
+        if (known > 1 || !FiniteIn(m.noiseMove, -kMaxNoiseMove, kMaxNoiseMove) ||
+            !FiniteIn(m.noiseImpostorMove, -kMaxNoiseMove, kMaxNoiseMove) ||
+            !(m.noiseCopySnrDb >= 0.0f && m.noiseCopySnrDb <= kMaxSnrDb) ||
+            (known == 0 && (m.noiseMove != 0.0f || m.noiseImpostorMove != 0.0f || m.noiseCopySnrDb != 0.0f)))
+            r.Fail();
+        m.bNoiseMove = known == 1;
     }
     if (!r.Ok() || r.Left() != 0) return 0;
     *this = m;

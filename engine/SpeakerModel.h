@@ -33,7 +33,13 @@
 //       (0: fewer than two enrolment takes with a print)
 //     f32 enrolment snr: the mean over the enrolment takes of the word's peak
 //       over the take's noise floor, dB (0: unknown)
-// Older files are still read: version 6 (without the enrolment snr, read as
+//     u8 noise move known (0 or 1), f32 noise move, f32 near impostors'
+//       noise move, f32 the noisy copies' mean snr, dB (all 0 when unknown):
+//       how far the enrolment takes' scores, and theirs moved to the near
+//       voices, moved against the other takes with noise added
+//       (CSpeakerScorer::MeasureCopyMove, CNoisyCopy)
+// Older files are still read: version 7 (without the noise move, read as
+// unknown), version 6 (without the enrolment snr, read as
 // unknown), version 5 (a cepstral fingerprint before each
 // pitch contour, skipped; then one waveform print of each enrolment take)
 // and version 4 (the same without waveform prints), as models whose known
@@ -49,12 +55,13 @@
 
 class CSpeakerModel {
 public:
-    // 7: the enrolment takes' snr; 6: pitch contours and waveform prints of
-    // the enrolment and accepted takes, no cepstral fingerprint; 5: a
+    // 8: the enrolment takes' move in noise; 7: the enrolment takes' snr; 6:
+    // pitch contours and waveform prints of the enrolment and accepted
+    // takes, no cepstral fingerprint; 5: a
     // fingerprint, its pitch contour and a print of each enrolment take; 4:
-    // without the prints (6, 5 and 4 still read); 3: a fingerprint without a
+    // without the prints (7, 6, 5 and 4 still read); 3: a fingerprint without a
     // pitch contour; 2: with one among the cepstra.
-    static constexpr int kVersion = 7;
+    static constexpr int kVersion = 8;
     static constexpr int kOldestReadVersion = 4;
     static constexpr int kHeaderSize = 24;
     static constexpr int kMaxFileSize = 20655;     // the voice dictionary's model block
@@ -68,7 +75,7 @@ public:
     static constexpr float kPitchContourSteps = 16.0f;    // per semitone: 0.36 % each, +-7.9 semitones
     static constexpr signed char kUnvoiced = -128;
     static constexpr int kWaveformPrintBytes = 128;
-    static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4 + 4;
+    static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4 + 4 + 1 + 4 + 4 + 4;
     static constexpr int kKnownTakeBytes = 2 + 2 + kMaxContourFrames + 1 + kWaveformPrintBytes;
     static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 4 + kTemplateBudget +
                       kMaxKnownTakes * kKnownTakeBytes <= kMaxFileSize,
@@ -117,4 +124,9 @@ public:
     float printTypical;                               // (0, 1], or 0 when no two enrolment takes have prints
     float enrolSnrDb;                                 // the enrolment takes' mean snr, dB, or 0 when unknown
     static constexpr float kMaxSnrDb = 200.0f;
+    bool bNoiseMove;                                  // noiseMove was measured (never before version 8)
+    float noiseMove;                                  // score units, within +-kMaxNoiseMove
+    float noiseImpostorMove;                          // the same for the takes moved to the near voices
+    float noiseCopySnrDb;                             // the noisy copies' mean snr, dB
+    static constexpr float kMaxNoiseMove = 100.0f;
 };

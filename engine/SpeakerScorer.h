@@ -42,6 +42,16 @@ struct SChannelRange {
     int nLast;
 };
 
+// How far a model's enrolment takes moved with noise added (training's
+// CSpeakerScorer::MeasureCopyMove): the mean move in score units of the
+// takes themselves and of the takes moved to the near voices, and the
+// noisy copies' mean snr, dB.
+struct SNoiseFigure {
+    float fMove;
+    float fImpostorMove;
+    float fCopySnrDb;
+};
+
 class CSpeakerScorer {
 public:
     static constexpr int kParts = CSpeakerModel::kScoreParts;
@@ -95,7 +105,25 @@ public:
     // a path anybody can choose by low-passing his voice, whose scores the
     // clean takes the threshold was fitted on never took: it gets an
     // offset of its own.
-    static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f, bool throughLine = false);
+    // noiseFigure (optional): the model's own move in noise (nullptr: a
+    // model from before it, or none measured), which gives a take far under
+    // the model's enrolment snr a threshold looser or tighter by how much
+    // further or less far than a typical model's its own takes moved,
+    // counted no further than its near impostors moved.
+    static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f, bool throughLine = false,
+                           const SNoiseFigure* noiseFigure = nullptr);
+    // After Train: the mean over the enrolment takes t with made[t] of the
+    // score of copies[t] (the take in another condition, its word peak
+    // copySnrDb[t] over its noise) less the score of takes[t], each against
+    // the other takes' templates and neighbouring voices, less the
+    // threshold's own move between the two snr; impostorMove the same for
+    // each take and its copy moved along the mel scale as the four
+    // neighbouring voices are.
+    // Returns how many takes counted (move and meanCopySnrDb: their mean
+    // move and copy snr), 0 when none or no moved one did.
+    int MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatures* copies, const bool* made, const float* snrDb,
+                        const float* copySnrDb, int count, const CSpeakerModel& model, float& move,
+                        float& impostorMove, float& meanCopySnrDb);
     // Smallest pitch-contour distance of `test` to the known takes of
     // `model`, in semitones (see PitchContourDistance), an accepted take's
     // multiplied by `acceptedScale`; large when no known take has enough
@@ -137,7 +165,7 @@ public:
 private:
     // The distances to one set of templates (the model's, or a neighbour's).
     void DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, float* parts);
-    float NearestFrameDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
+    float NearestFrameDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude);
     float PitchDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
     // The templates of neighbouring voice v (kMaxTemplates slots).
     CTakeFeatures* NeighbourSet(int v) { return &m_neighbours[static_cast<size_t>(v) * CSpeakerModel::kMaxTemplates]; }
@@ -148,11 +176,21 @@ private:
     // typical distances. Returns 1 on success.
     int PrepareBand(const SChannelRange& band, int channelCount);
     // The distances to every set (model, then the neighbours' mean), each
-    // part multiplied by its unit, fused.
+    // part multiplied by its unit, fused; template `exclude` of each set
+    // left out (-1: none).
     float ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical, const float* unit,
-                       float* parts, float* neighbourParts);
+                       float* parts, float* neighbourParts, int exclude = -1);
+    // The score of `copy` less that of `take`, both moved `channels` along
+    // the mel scale, against `sets` without template `exclude`. Returns 0
+    // when either could not be moved or matched.
+    int MovedCopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy, float channels,
+                      const CSpeakerModel& model, int exclude, float& move);
+    // The threshold's term for the model's noise figure (nullptr: none)
+    // and a take at snrDb, the model's enrolment snr counted up to the knee.
+    static float NoiseAllowance(const SNoiseFigure* figure, float enrolSnrDb, float snrDb);
 
     CDtw m_dtw;
+    std::vector<float> m_testColumns;   // the take's statics, dims-major (CDtw::ToColumns)
     int m_nTemplates = 0;
     CTakeFeatures m_templates[CSpeakerModel::kMaxTemplates];
     // kNeighbours x kMaxTemplates, on the heap (about 0.8 MB).

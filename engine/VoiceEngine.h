@@ -93,7 +93,10 @@ double VRE_CALL VRE_GetThreshold(void);             /* acceptance limit on VRE_G
 double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw distance 0 DTW, 1 mean, 2 NN, 3 pitch;
                                                        4..7 the same, mean over the neighbouring voices */
 double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..3;
-                                                       4: typical waveform similarity of its enrolment takes */
+                                                       4: typical waveform similarity of its enrolment takes;
+                                                       5: its enrolment takes' move in noise (0: none);
+                                                       6: their noisy copies' mean snr, dB;
+                                                       7: the near voices' move in noise */
 double VRE_CALL VRE_GetCopyDistance(void);          /* last VRE_VCopy: the nearer replay cue as a share of its
                                                        limit (at most 1: a replay) */
 double VRE_CALL VRE_GetCopyPitchDistance(void);     /* last VRE_VCopy: pitch-contour distance, semitones

@@ -232,6 +232,10 @@ STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
         r.fCopyPitchDistance = VRE_GetCopyPitchDistance();
         r.fCopyWaveform = VRE_GetCopyWaveform();
         r.fCopyTypical = VRE_GetModelPart(4);
+        r.fNoiseMove = VRE_GetModelPart(5);
+        r.fNoiseCopySnrDb = VRE_GetModelPart(6);
+        r.fNoiseImpostorMove = VRE_GetModelPart(7);
+        r.fThreshold = VRE_GetThreshold();
         r.fScore = VRE_GetScore();
         for (int p = 0; p < 8; ++p) r.fParts[p] = VRE_GetScorePart(p);
         for (int p = 0; p < 4; ++p) r.fModelParts[p] = VRE_GetModelPart(p);

@@ -32,6 +32,10 @@ struct STrialResult {
     double fCopyTypical;       // the model's typical waveform similarity between its enrolment takes
     double fCopyPitchDistance;
     double fCopyWaveform;      // waveform similarity to the known takes, relative to the typical
+    double fNoiseMove;         // the model's move in noise (VRE_GetModelPart(5), 0: none)
+    double fNoiseCopySnrDb;    // its noisy copies' mean snr (VRE_GetModelPart(6))
+    double fNoiseImpostorMove; // its near voices' move in noise (VRE_GetModelPart(7))
+    double fThreshold;         // the limit the engine applied (VRE_GetThreshold)
     double fSnrDb;      // the word's peak over the take's noise floor
     double fTakeMs;     // end points, take check, replay check and verification
     int nError;         // VRE_GetErrorNumber after the end points (0, or -1 .. -5)

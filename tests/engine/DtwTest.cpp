@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -46,4 +49,91 @@ TEST(Dtw, TheSameWordSlowerIsCloseAnotherWordFarAndLengthsTooFarApartUnreachable
     const float w[2] = {2.0f, 0.0f};
     EXPECT_NEAR(5.0f, dtw.Distance(zero.data(), 2, b.data(), 2, 2, nullptr), 1e-5f);
     EXPECT_NEAR(6.0f, dtw.Distance(zero.data(), 2, b.data(), 2, 2, w), 1e-5f);
+}
+
+namespace {
+
+// Frames of pseudo-random values in about (-20, 20), as cepstra and their
+// deltas spread.
+std::vector<float> Frames(int n, int dims, uint32_t seed)
+{
+    std::vector<float> v(static_cast<size_t>(n) * dims);
+    for (float& x : v) {
+        seed = seed * 1664525u + 1013904223u;
+        x = static_cast<float>(static_cast<int>(seed >> 8) % 40000) / 1000.0f - 20.0f;
+    }
+    return v;
+}
+
+// The frame distance one pair at a time: four running sums (dimension k
+// into sum k % 4, the rest into the first), added pairwise.
+float PlainSquared(const float* x, const float* y, int dims)
+{
+    float s[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    int k = 0;
+    for (; k + 4 <= dims; k += 4)
+        for (int j = 0; j < 4; ++j) { const float d = x[k + j] - y[k + j]; s[j] += d * d; }
+    for (; k < dims; ++k) { const float d = x[k] - y[k]; s[0] += d * d; }
+    return (s[0] + s[1]) + (s[2] + s[3]);
+}
+
+// The banded path of CDtw over PlainSquared's distances, one cell at a time.
+float PlainDtw(const std::vector<float>& a, int na, const std::vector<float>& b, int nb, int dims)
+{
+    const float inf = 1e30f;
+    const float slope = static_cast<float>(nb) / na;
+    const int band = static_cast<int>(0.35f * std::max(na, nb)) + std::abs(na - nb) / 2 + 1;
+    std::vector<float> prev(nb, inf), curr(nb, inf);
+    for (int i = 0; i < na; ++i) {
+        const int centre = static_cast<int>(i * slope);
+        std::fill(curr.begin(), curr.end(), inf);
+        for (int j = std::max(0, centre - band); j <= std::min(nb - 1, centre + band); ++j) {
+            const float d = std::sqrt(PlainSquared(&a[static_cast<size_t>(i) * dims], &b[static_cast<size_t>(j) * dims],
+                                                   dims));
+            float best = i == 0 && j == 0 ? 2.0f * d : inf;
+            if (i > 0) best = std::min(best, prev[j] + d);
+            if (j > 0) best = std::min(best, curr[j - 1] + d);
+            if (i > 0 && j > 0) best = std::min(best, prev[j - 1] + 2.0f * d);
+            curr[j] = best;
+        }
+        std::swap(prev, curr);
+    }
+    return prev[nb - 1] >= inf ? CDtw::kUnreachable : prev[nb - 1] / static_cast<float>(na + nb);
+}
+
+} // namespace
+
+// The training scores every take many times over: the frame distances are
+// worked out several frames at a time, and must give the one-pair-at-a-time
+// figures to the last bit (a model's decisions may not depend on it).
+TEST(Dtw, SeveralFramesAtATimeGiveThePlainLoopsFiguresExactly)
+{
+    const struct {
+        int frames, dims, first, last;
+    } blocks[] = {{1, 1, 0, 0}, {7, 3, 0, 6}, {8, 4, 0, 7}, {9, 26, 0, 8}, {40, 26, 5, 29}, {150, 13, 149, 149},
+                  {150, 13, 0, 149}, {33, 6, 17, 32}};
+    for (const auto& c : blocks) {
+        const std::vector<float> frames = Frames(c.frames, c.dims, 11u + c.frames);
+        const std::vector<float> y = Frames(1, c.dims, 7u + c.dims);
+        std::vector<float> columns;
+        const int stride = CDtw::ToColumns(frames.data(), c.frames, c.dims, c.dims, columns);
+        std::vector<float> out(static_cast<size_t>(stride), -1.0f);
+        CDtw::SquaredDistances(columns.data(), stride, c.first, c.last, y.data(), c.dims, out.data());
+        for (int j = 0; j < stride; ++j) {
+            const float expected = j >= c.first && j <= c.last
+                                       ? PlainSquared(&frames[static_cast<size_t>(j) * c.dims], y.data(), c.dims)
+                                       : -1.0f;   // outside first..last: untouched
+            ASSERT_EQ(expected, out[j]) << c.frames << " x " << c.dims << ", frame " << j;
+        }
+    }
+    const struct {
+        int na, nb, dims;
+    } words[] = {{50, 50, 26}, {37, 90, 26}, {90, 41, 13}, {1, 2, 5}, {150, 150, 26}, {60, 23, 7}};
+    CDtw dtw;
+    ASSERT_EQ(1, dtw.Init(150));
+    for (const auto& c : words) {
+        const std::vector<float> a = Frames(c.na, c.dims, 3u + c.na), b = Frames(c.nb, c.dims, 5u + c.nb);
+        EXPECT_EQ(PlainDtw(a, c.na, b, c.nb, c.dims), dtw.Distance(a.data(), c.na, b.data(), c.nb, c.dims, nullptr))
+            << c.na << " x " << c.nb << " x " << c.dims;
+    }
 }

@@ -57,6 +57,10 @@ CSpeakerModel LargestModel()
     }
     m.printTypical = 0.15f;
     m.enrolSnrDb = 47.25f;
+    m.bNoiseMove = true;
+    m.noiseMove = -0.75f;
+    m.noiseImpostorMove = 0.5f;
+    m.noiseCopySnrDb = 28.5f;
     return m;
 }
 
@@ -99,6 +103,10 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
     EXPECT_EQ(static_cast<unsigned char>(127 * 7 + 12), back.prints[12][127]);
     EXPECT_EQ(7u, back.nAdaptations);
     EXPECT_FLOAT_EQ(47.25f, back.enrolSnrDb);
+    EXPECT_TRUE(back.bNoiseMove);
+    EXPECT_FLOAT_EQ(-0.75f, back.noiseMove);
+    EXPECT_FLOAT_EQ(0.5f, back.noiseImpostorMove);
+    EXPECT_FLOAT_EQ(28.5f, back.noiseCopySnrDb);
     const std::function<void(CSpeakerModel&)> faults[] = {
         [](CSpeakerModel& m) { m.templateFrames[2] = CSpeakerModel::TemplateFrameLimit(m.nDims) + 1; },
         [](CSpeakerModel& m) { m.nTemplates = 0; },
@@ -110,6 +118,10 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
         [](CSpeakerModel& m) { m.enrolSnrDb = -1.0f; },
         [](CSpeakerModel& m) { m.enrolSnrDb = CSpeakerModel::kMaxSnrDb + 1.0f; },
         [](CSpeakerModel& m) { m.enrolSnrDb = std::numeric_limits<float>::quiet_NaN(); },
+        [](CSpeakerModel& m) { m.noiseMove = std::numeric_limits<float>::quiet_NaN(); },
+        [](CSpeakerModel& m) { m.noiseMove = CSpeakerModel::kMaxNoiseMove + 1.0f; },
+        [](CSpeakerModel& m) { m.noiseImpostorMove = -CSpeakerModel::kMaxNoiseMove - 1.0f; },
+        [](CSpeakerModel& m) { m.noiseCopySnrDb = -1.0f; },
     };
     Bytes refused;
     for (size_t i = 0; i < std::size(faults); ++i) {
@@ -119,21 +131,36 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
     }
 }
 
-// A version 6 file (the same fields without the enrolment snr) reads as a
-// model whose enrolment snr is unknown, and is written back as version 7.
-TEST(SpeakerModel, AFileWithoutTheEnrolmentSnrReadsAsUnknown)
+// A version 7 file (without the noise move) reads as a model without one,
+// a version 6 file (without the enrolment snr either) as one whose
+// enrolment snr is unknown too; both are written back in today's version.
+// A file that says "unknown" but carries a move is refused.
+TEST(SpeakerModel, FilesWithoutTheNoiseMoveOrTheEnrolmentSnrReadAsUnknown)
 {
-    Bytes v6 = Serialized(LargestModel());
-    v6.resize(v6.size() - 4);
-    v6[4] = 6;
-    FixHeader(v6);
+    const Bytes today = Serialized(LargestModel());
+    const struct {
+        int version;
+        size_t cut;
+        float enrolSnrDb;
+    } cases[] = {{7, 13, 47.25f}, {6, 17, 0.0f}};
+    for (const auto& c : cases) {
+        Bytes old(today.begin(), today.end() - static_cast<long>(c.cut));
+        old[4] = static_cast<unsigned char>(c.version);
+        FixHeader(old);
+        CSpeakerModel m;
+        ASSERT_EQ(1, m.Parse(old.data(), old.size())) << c.version;
+        EXPECT_FALSE(m.bNoiseMove) << c.version;
+        EXPECT_EQ(c.enrolSnrDb, m.enrolSnrDb) << c.version;
+        EXPECT_FLOAT_EQ(0.15f, m.printTypical);
+        const Bytes again = Serialized(m);
+        EXPECT_EQ(CSpeakerModel::kVersion, again[4]);
+        EXPECT_EQ(today.size(), again.size());
+    }
+    Bytes unknownWithMove = today;
+    unknownWithMove[today.size() - 13] = 0;
+    FixHeader(unknownWithMove);
     CSpeakerModel m;
-    ASSERT_EQ(1, m.Parse(v6.data(), v6.size()));
-    EXPECT_EQ(0.0f, m.enrolSnrDb);
-    EXPECT_FLOAT_EQ(0.15f, m.printTypical);
-    const Bytes again = Serialized(m);
-    EXPECT_EQ(CSpeakerModel::kVersion, again[4]);
-    EXPECT_EQ(v6.size() + 4, again.size());
+    EXPECT_EQ(0, m.Parse(unknownWithMove.data(), unknownWithMove.size()));
 }
 
 // George's model as the version 5 engine wrote it, and without its prints

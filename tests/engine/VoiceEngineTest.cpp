@@ -217,8 +217,13 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         // refused ones' count for nothing).
         double mean = 0.0;
         for (double snr : enrolSnrDb) mean += snr / Setup::kEnrolTakes;
-        EXPECT_NEAR(std::clamp(mean, 0.0, static_cast<double>(CSpeakerModel::kMaxSnrDb)),
-                    ModelIn(ModelPath()).enrolSnrDb, 1e-3);
+        const CSpeakerModel trained = ModelIn(ModelPath());
+        EXPECT_NEAR(std::clamp(mean, 0.0, static_cast<double>(CSpeakerModel::kMaxSnrDb)), trained.enrolSnrDb, 1e-3);
+        // ... and how far its takes moved with noise 20 dB under the word
+        // added: their copies' snr lies about that far under theirs.
+        ASSERT_TRUE(trained.bNoiseMove);
+        EXPECT_GT(trained.noiseMove, 0.0f);
+        EXPECT_NEAR(trained.enrolSnrDb - 20.0f, trained.noiseCopySnrDb, 8.0f);
         EXPECT_TRUE(sonvera_test::ReadBytes(m_dir + "work/aaj.bin").empty());
     }
     {
@@ -279,8 +284,9 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
     const CSpeakerModel model = ModelIn(ModelPath());
     {
         // A login in a noisier room than the enrolment's gets the allowance
-        // for its distance under the model's enrolment snr; once another
-        // nick is set, the model still loaded is no longer the take's.
+        // for its distance under the model's enrolment snr and the model's
+        // own for its move in noise; once another nick is set, the model
+        // still loaded is no longer the take's.
         SCOPED_TRACE("the threshold of a noisy login");
         const std::vector<short> noisy = George(6, 0.0, 0, 400.0, 210);
         DialogSetUp(Setup::kModeVerify);
@@ -292,11 +298,32 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         const float withoutEnrolment = CSpeakerScorer::Threshold(Setup::kSecurity, snr);
         const float withEnrolment = CSpeakerScorer::Threshold(Setup::kSecurity, snr, model.enrolSnrDb);
         ASSERT_GT(withEnrolment, withoutEnrolment + 0.01f) << snr << " dB, enrolled at " << model.enrolSnrDb;
-        EXPECT_NEAR(withEnrolment, VRE_GetThreshold(), 1e-5);
+        const SNoiseFigure figure = {model.noiseMove, model.noiseImpostorMove, model.noiseCopySnrDb};
+        const float withOwnMove = CSpeakerScorer::Threshold(Setup::kSecurity, snr, model.enrolSnrDb, false, &figure);
+        EXPECT_GT(std::fabs(withOwnMove - withEnrolment), 0.01f) << "more than 6 dB under: the move counts";
+        EXPECT_NEAR(withOwnMove, VRE_GetThreshold(), 1e-5);
+        EXPECT_NEAR(model.noiseMove, VRE_GetModelPart(5), 1e-6);
+        EXPECT_NEAR(model.noiseImpostorMove, VRE_GetModelPart(7), 1e-6);
         ASSERT_NE(0, VRE_PutNick("abj"));
         ASSERT_NE(0, VRE_GetEndpointShort(noisy.data(), kTakeSamples, 0));
         EXPECT_NEAR(withoutEnrolment, VRE_GetThreshold(), 1e-5);
         VRE_Destruct();
+        // A model trained before the move was measured (an older file reads
+        // as one without it) gets no allowance of its own.
+        const std::vector<unsigned char> trained = sonvera_test::ReadBytes(ModelPath());
+        CSpeakerModel older = model;
+        older.bNoiseMove = false;
+        older.noiseMove = older.noiseImpostorMove = older.noiseCopySnrDb = 0.0f;
+        ASSERT_EQ(1, older.Save(ModelPath()));
+        DialogSetUp(Setup::kModeVerify);
+        VRE_SetbAdapt(0);
+        ASSERT_NE(0, VRE_GetEndpointShort(noisy.data(), kTakeSamples, 0));
+        ASSERT_NE(0, VRE_CheckSexSpeech(noisy.data(), kTakeSamples, 0));
+        VRE_Verify();
+        EXPECT_NEAR(withEnrolment, VRE_GetThreshold(), 1e-5);
+        EXPECT_EQ(0.0, VRE_GetModelPart(5));
+        VRE_Destruct();
+        ASSERT_TRUE(sonvera_test::WriteBytes(ModelPath(), trained));
     }
     {
         // A take through a telephone line is scored on the line's band, whose
