@@ -3,7 +3,8 @@
 
   condition-report.py --speakers a,b,... [--threshold T] [--snr-slope A --snr-knee S]
                       [--enrol-log FILE --enrol-slope B --enrol-margin D]
-                      [--noise-share K --noise-typical M --noise-margin N [--noise-min-drop F] [--noise-cap]]
+                      [--noise-share K --noise-typical M --noise-margin N [--noise-min-drop F] [--noise-cap]
+                       [--noise-impostor]]
                       [--line-offset L | --fit-line] dump.csv...
 
 Only trials whose model speaker and test speaker are both in the set count
@@ -19,7 +20,10 @@ max(min(E, 60) - c, F) x max(0, min(E, 60) - snr - N), e and c the model's
 own move in noise and its noisy copies' snr from the dump, none when not
 measured; with --noise-cap, min(E, 60) - snr counted no further than
 max(min(E, 60) - c, F), the depth the copies measured: the twentieth
-round's term, which the engine does not have, for that round's dumps) and the replay check did not flag it (the engine refuses those). Prints
+round's term, for that round's dumps; with --noise-impostor as well, e is
+min(e, i), i the move of the model's near impostors, the dump's noise_imp:
+the engine's term since the twenty-fourth round, with --noise-cap) and the
+replay check did not flag it (the engine refuses those). Prints
 per condition: EER, FAR and FRR at that threshold, replays caught, fresh
 genuine takes flagged, the worst model/impostor pair, and, with --fit, the
 largest T at which the clean condition's FAR is at most 1 %, with --fit-line
@@ -43,7 +47,9 @@ LINE = {'offset': 0.0, 'conditions': ('phone',)}
 # round's build; 0: none measured). cap: the dB under the enrolment counted no
 # further than the copies fell (without it the move is extrapolated to any
 # depth).
-NOISE = {'share': 0.0, 'typical': 0.0, 'margin': 0.0, 'min_drop': 10.0, 'cap': False}
+# impostor: the move counted no further than the model's near impostors'
+# (noise_imp): min(e, i).
+NOISE = {'share': 0.0, 'typical': 0.0, 'margin': 0.0, 'min_drop': 10.0, 'cap': False, 'impostor': False}
 
 
 def read_enrol_log(path):
@@ -103,7 +109,10 @@ def noise_allowance(row, enrol):
     if NOISE['cap']:
         depth = min(depth, drop)
     under = max(0.0, depth - NOISE['margin'])
-    return NOISE['share'] * (float(row['noise_move']) - NOISE['typical']) / drop * under
+    move = float(row['noise_move'])
+    if NOISE['impostor']:
+        move = min(move, float(row['noise_imp']))
+    return NOISE['share'] * (move - NOISE['typical']) / drop * under
 
 
 def line_offset(row):
@@ -211,6 +220,7 @@ def main():
     ap.add_argument('--noise-margin', type=float, default=0.0, help='... dB under the enrolment snr that cost nothing')
     ap.add_argument('--noise-min-drop', type=float, default=10.0, help="... the least drop of the copies' snr counted")
     ap.add_argument('--noise-cap', action='store_true', help="... the dB under the enrolment counted up to that drop")
+    ap.add_argument('--noise-impostor', action='store_true', help="... the move capped at its near impostors' move")
     ap.add_argument('--fit', action='store_true', help='T: largest with clean FAR <= 1 %%')
     ap.add_argument('--fit-noise', action='store_true', help='slope, knee and T together: see fit_noise')
     ap.add_argument('--line-offset', type=float, default=0.0, help='threshold offset of a take through a line')
@@ -225,7 +235,7 @@ def main():
     if a.enrol_log:
         ENROL.update(slope=a.enrol_slope, margin=a.enrol_margin, snr=read_enrol_log(a.enrol_log))
     NOISE.update(share=a.noise_share, typical=a.noise_typical, margin=a.noise_margin, min_drop=a.noise_min_drop,
-                 cap=a.noise_cap)
+                 cap=a.noise_cap, impostor=a.noise_impostor)
     rows = load(a.dumps, speakers)
     t0 = fit(rows, a.snr_slope, a.snr_knee) if a.fit else a.threshold
     if a.fit_noise:
@@ -237,7 +247,8 @@ def main():
           ' line offset %.2f' % LINE['offset'] +
           (' noise share %.2f typical %.3f margin %.1f min drop %.1f%s' % (
               NOISE['share'], NOISE['typical'], NOISE['margin'], NOISE['min_drop'],
-              ' capped at the drop' if NOISE['cap'] else '') if NOISE['share'] else ''))
+              ' capped at the drop' if NOISE['cap'] else '') +
+           (" and at the near impostors' move" if NOISE['impostor'] else '') if NOISE['share'] else ''))
     conditions = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
     for c in conditions:
         e, far, frr, caught, flagged, miss, worst, ng, ni, nr = figures([r for r in rows if r['condition'] == c], t0, a.snr_slope, a.snr_knee)
