@@ -5,7 +5,8 @@ its operating point (the engine's noise-aware threshold) marked.
 
   det-plot.py --speakers a,b,... --out FILE.svg [--threshold T --snr-slope A --snr-knee S]
               [--enrol-log FILE --enrol-slope B --enrol-margin D]
-              [--noise-share K --noise-typical M --noise-margin N --noise-min-drop F] dump.csv...
+              [--noise-share K --noise-typical M --noise-margin N --noise-min-drop F [--noise-cap]
+               [--noise-impostor]] dump.csv...
 
 Only trials whose model and test speaker are both in the set count, as in
 condition-report.py; the noise-aware part of the threshold is taken off each
@@ -59,18 +60,18 @@ def main():
     ap.add_argument('--enrol-log', help='sonvera-eval stderr with the "enrolment snr:" lines')
     ap.add_argument('--enrol-slope', type=float, default=0.0025)
     ap.add_argument('--enrol-margin', type=float, default=4.0)
-    ap.add_argument('--noise-share', type=float, default=0.0, help="the twentieth round's per-model noise term "
-                    "(not shipped; that round's dumps; condition-report.py's)")
+    ap.add_argument('--noise-share', type=float, default=0.0, help="the per-model noise term (condition-report.py's)")
     ap.add_argument('--noise-typical', type=float, default=0.506)
     ap.add_argument('--noise-margin', type=float, default=18.0)
     ap.add_argument('--noise-min-drop', type=float, default=10.0)
     ap.add_argument('--noise-cap', action='store_true')
+    ap.add_argument('--noise-impostor', action='store_true')
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     if a.enrol_log:
         cr.ENROL.update(slope=a.enrol_slope, margin=a.enrol_margin, snr=cr.read_enrol_log(a.enrol_log))
     cr.NOISE.update(share=a.noise_share, typical=a.noise_typical, margin=a.noise_margin, min_drop=a.noise_min_drop,
-                    cap=a.noise_cap)
+                    cap=a.noise_cap, impostor=a.noise_impostor)
     rows = cr.load(a.dumps, set(a.speakers.split(',')))
     shift = lambda r: r['s'] - cr.variable_part(r, a.snr_slope, a.snr_knee)
     conditions = sorted({r['condition'] for r in rows if r['kind'] == 'g'}, key=lambda c: (c != 'clean', c))
