@@ -17,8 +17,10 @@ and speech-shaped noise) against the white20 and speech20 trials.
 
 With --variant, the one setting the twenty-third round fixed (the white
 copy, capped, both ways, k 1.25, d0 6) on the dumps of the build that makes
-it (columns noise_move, noise_snr and noise_imp, i from the outer moves
-only): the tuning models' mean of f, the refitted T and the rule.
+it (columns noise_move, noise_snr and noise_imp: i from the outer moves
+only in the twenty-third round's build, from all four in the engine since
+the twenty-fourth round, which this reproduces the twenty-second round's
+fit with): the tuning models' mean of f, the refitted T and the rule.
 
 The dumps need the conditions clean, soft12, white20, speech20, phone,
 reverb and white10 and the columns soft_move, soft_imp, enrol_noise and
