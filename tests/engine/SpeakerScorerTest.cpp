@@ -367,14 +367,14 @@ TEST(SpeakerScorer, FusionTakesTheTypicalDistancesOffAndTheThresholdFollowsSecur
     };
     for (const auto& c : cases)
         EXPECT_NEAR(c.fused, CSpeakerScorer::Fuse(c.parts, c.typical), 1e-5f) << c.typical[0] << " " << c.typical[2];
-    // The threshold: -0.568 at the shipped security 0.3, 0.11 per tenth of
+    // The threshold: -0.5681 at the shipped security 0.3, 0.11 per tenth of
     // security, 0.015 more for every dB a word peaks less than 60 dB over its noise.
     const float nan = std::nanf("");
     const struct {
         float security, snrDb, threshold;
-    } thresholds[] = {{0.3f, 70.0f, -0.568f}, {0.3f, 60.0f, -0.568f}, {0.3f, 40.0f, -0.268f},
-                      {0.3f, 20.0f, 0.032f},  {0.0f, 70.0f, -0.238f},  {1.0f, 70.0f, -1.338f},
-                      {2.0f, 70.0f, -1.338f}, {nan, 70.0f, -0.568f},   {0.3f, nan, -0.568f}};
+    } thresholds[] = {{0.3f, 70.0f, -0.5681f}, {0.3f, 60.0f, -0.5681f}, {0.3f, 40.0f, -0.2681f},
+                      {0.3f, 20.0f, 0.0319f},  {0.0f, 70.0f, -0.2381f},  {1.0f, 70.0f, -1.3381f},
+                      {2.0f, 70.0f, -1.3381f}, {nan, 70.0f, -0.5681f},   {0.3f, nan, -0.5681f}};
     for (const auto& c : thresholds)
         EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(c.security, c.snrDb), 1e-5f) << c.security << " " << c.snrDb;
 }
@@ -391,20 +391,20 @@ TEST(SpeakerScorer, TheThresholdLoosensForATakeFarUnderItsEnrolmentSnr)
         float snrDb, enrolSnrDb, threshold;
         bool throughLine;
     } cases[] = {
-        {55.0f, 0.0f, -0.568f + 0.075f, false},                    // unknown enrolment: the snr term alone
-        {55.0f, 55.0f, -0.568f + 0.075f, false},                   // as loud as at enrolment
-        {51.0f, 55.0f, -0.568f + 0.135f, false},                   // within the 4 dB margin
-        {45.0f, 55.0f, -0.568f + 0.225f + 0.015f, false},          // 6 dB beyond it
-        {20.0f, 55.0f, -0.568f + 0.6f + 0.0775f, false},           // white noise at 20 dB
-        {20.0f, 30.0f, -0.568f + 0.6f + 0.015f, false},            // the same take, a model enrolled in noise
-        {65.0f, 45.0f, -0.568f, false},                            // cleaner than the enrolment
-        {45.0f, nan, -0.568f + 0.225f, false},
-        {nan, 55.0f, -0.568f, false},
-        {45.0f, 60.0f, -0.568f + 0.225f + 0.0275f, false},         // enrolled at the knee
-        {45.0f, 84.0f, -0.568f + 0.225f + 0.0275f, false},         // a noise gate's silent pauses: as at the knee
-        {20.0f, 88.0f, -0.568f + 0.6f + 0.09f, false},
-        {70.0f, 55.0f, -0.568f - 0.17f, true},                     // through a line
-        {20.0f, 55.0f, -0.568f + 0.6f + 0.0775f - 0.17f, true},
+        {55.0f, 0.0f, -0.5681f + 0.075f, false},                   // unknown enrolment: the snr term alone
+        {55.0f, 55.0f, -0.5681f + 0.075f, false},                  // as loud as at enrolment
+        {51.0f, 55.0f, -0.5681f + 0.135f, false},                  // within the 4 dB margin
+        {45.0f, 55.0f, -0.5681f + 0.225f + 0.015f, false},         // 6 dB beyond it
+        {20.0f, 55.0f, -0.5681f + 0.6f + 0.0775f, false},          // white noise at 20 dB
+        {20.0f, 30.0f, -0.5681f + 0.6f + 0.015f, false},           // the same take, a model enrolled in noise
+        {65.0f, 45.0f, -0.5681f, false},                           // cleaner than the enrolment
+        {45.0f, nan, -0.5681f + 0.225f, false},
+        {nan, 55.0f, -0.5681f, false},
+        {45.0f, 60.0f, -0.5681f + 0.225f + 0.0275f, false},        // enrolled at the knee
+        {45.0f, 84.0f, -0.5681f + 0.225f + 0.0275f, false},        // a noise gate's silent pauses: as at the knee
+        {20.0f, 88.0f, -0.5681f + 0.6f + 0.09f, false},
+        {70.0f, 55.0f, -0.5681f - 0.17f, true},                    // through a line
+        {20.0f, 55.0f, -0.5681f + 0.6f + 0.0775f - 0.17f, true},
     };
     for (const auto& c : cases)
         EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb, c.throughLine), 1e-5f)
