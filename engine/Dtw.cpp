@@ -38,9 +38,8 @@ void CDtw::Reset()
     m_curr.clear();
 }
 
-float CDtw::Distance(const float* a, int na, const float* b, int nb, int dims, const float* weights)
+float CDtw::Distance(const float* a, int na, const float* b, int nb, int dims)
 {
-    if (weights) return WeightedDistance(a, na, b, nb, dims, weights);
     if (na <= 0 || nb <= 0 || na > m_nMaxFrames || nb > m_nMaxFrames || dims <= 0) return kUnreachable;
     if (na > kMaxLengthRatio * nb || nb > kMaxLengthRatio * na) return kUnreachable;
     // The band follows the straight diagonal from (0,0) to (na-1,nb-1); its
@@ -139,41 +138,4 @@ int CDtw::ToColumns(const float* rows, int frames, int dims, int rowStride, std:
         for (int k = 0; k < dims; ++k)
             columns[static_cast<size_t>(k) * stride + j] = rows[static_cast<size_t>(j) * rowStride + k];
     return stride;
-}
-
-float CDtw::WeightedDistance(const float* a, int na, const float* b, int nb, int dims, const float* weights)
-{
-    if (na <= 0 || nb <= 0 || na > m_nMaxFrames || nb > m_nMaxFrames || dims <= 0) return kUnreachable;
-    if (na > kMaxLengthRatio * nb || nb > kMaxLengthRatio * na) return kUnreachable;
-    const float slope = static_cast<float>(nb) / na;
-    const int band = static_cast<int>(kBandFraction * std::max(na, nb)) + std::abs(na - nb) / 2 + 1;
-    auto local = [&](int i, int j) {
-        const float* x = a + static_cast<size_t>(i) * dims;
-        const float* y = b + static_cast<size_t>(j) * dims;
-        float s = 0.0f;
-        for (int k = 0; k < dims; ++k) { const float d = (x[k] - y[k]) * weights[k]; s += d * d; }
-        return std::sqrt(s);
-    };
-    std::fill(m_prev.begin(), m_prev.begin() + nb, kInf);
-    for (int i = 0; i < na; ++i) {
-        const int centre = static_cast<int>(i * slope);
-        const int lo = std::max(0, centre - band), hi = std::min(nb - 1, centre + band);
-        std::fill(m_curr.begin(), m_curr.begin() + nb, kInf);
-        for (int j = lo; j <= hi; ++j) {
-            const float d = local(i, j);
-            float best;
-            if (i == 0 && j == 0) best = 2.0f * d;
-            else {
-                best = kInf;
-                if (i > 0) best = std::min(best, m_prev[j] + d);
-                if (j > 0) best = std::min(best, m_curr[j - 1] + d);
-                if (i > 0 && j > 0) best = std::min(best, m_prev[j - 1] + 2.0f * d);
-            }
-            m_curr[j] = best;
-        }
-        std::swap(m_prev, m_curr);
-    }
-    const float total = m_prev[nb - 1];
-    if (total >= kInf) return kUnreachable;
-    return total / static_cast<float>(na + nb);
 }

@@ -15,11 +15,10 @@ public:
     int Init(int maxFrames);
     void Reset();
 
-    // a (na x dims), b (nb x dims): row-major features; weights: dims values
-    // scaling each dimension (nullptr: all 1). Returns the normalised distance,
-    // or kUnreachable when either sequence is empty, too long, or the lengths
-    // differ by more than a factor of kMaxLengthRatio.
-    float Distance(const float* a, int na, const float* b, int nb, int dims, const float* weights);
+    // a (na x dims), b (nb x dims): row-major features. Returns the
+    // normalised distance, or kUnreachable when either sequence is empty, too
+    // long, or the lengths differ by more than a factor of kMaxLengthRatio.
+    float Distance(const float* a, int na, const float* b, int nb, int dims);
 
     // out[j] = the squared Euclidean distance of frame y to frame j of
     // `columns`, for j = first..last. columns: dims-major (dimension k of
@@ -39,7 +38,6 @@ public:
 private:
     // values[first..last] replaced by their square roots.
     static void Roots(float* values, int first, int last);
-    float WeightedDistance(const float* a, int na, const float* b, int nb, int dims, const float* weights);
 
     int m_nMaxFrames = 0;
     std::vector<float> m_prev;

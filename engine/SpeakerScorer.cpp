@@ -345,7 +345,7 @@ void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeat
         // A template the path cannot reach (lengths too far apart) counts as a
         // poor match, not as infinity, so one odd template cannot dominate.
         dtw[n++] = std::min(kMaxDtwDistance, m_dtw.Distance(test.Vectors(), test.Frames(), tpl.Vectors(),
-                                                            tpl.Frames(), test.VectorDims(), nullptr));
+                                                            tpl.Frames(), test.VectorDims()));
         for (int d = 0; d < cep; ++d) mean[d] += tpl.MeanCepstrum()[d] * tpl.Frames();
         frames += tpl.Frames();
     }

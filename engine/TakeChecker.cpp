@@ -78,7 +78,7 @@ CTakeChecker::EVerdict CTakeChecker::CheckSameWord(const CTakeFeatures& take, co
     for (int i = 0; i < count; ++i) {
         const CTakeFeatures& other = *earlier[i];
         const float dtw = m_dtw.Distance(take.Vectors(), take.Frames(), other.Vectors(), other.Frames(),
-                                         take.VectorDims(), nullptr);
+                                         take.VectorDims());
         double m = 0.0;
         for (int k = 0; k < cep; ++k) {
             const double x = take.MeanCepstrum()[k] - other.MeanCepstrum()[k];
