@@ -54,6 +54,21 @@ def model_figures(rows):
     return figure, floor
 
 
+def within(figure, target, models):
+    """Pearson of figure against target over the models, each speaker's
+    models centred on that speaker's means."""
+    by = defaultdict(list)
+    for m in models:
+        by[m[0]].append(m)
+    a, b = [], []
+    for ms in by.values():
+        pa = statistics.mean(figure[m] for m in ms)
+        pb = statistics.mean(target[m] for m in ms)
+        a += [figure[m] - pa for m in ms]
+        b += [target[m] - pb for m in ms]
+    return probe_report.pearson(a, b)
+
+
 def measure(rows, figure, enrol):
     """The figure against the genuine trials' soft12 move, per model."""
     def moves(kind):
@@ -83,13 +98,9 @@ def measure(rows, figure, enrol):
     by = defaultdict(list)
     for m in models:
         by[m[0]].append(m)
-    a, b = [], []
-    for ms in by.values():
-        pa = statistics.mean(figure[m] for m in ms)
-        pb = statistics.mean(genuine[(m, 'soft12')][1] for m in ms)
-        a += [figure[m] - pa for m in ms]
-        b += [genuine[(m, 'soft12')][1] - pb for m in ms]
-    print('within speaker (centred on each speaker), adjusted: %+.2f (n=%d)' % (probe_report.pearson(a, b), len(a)))
+    soft_move = {m: genuine[(m, 'soft12')][1] for m in models}
+    print('within speaker (centred on each speaker), adjusted: %+.2f (n=%d)'
+          % (within(figure, soft_move, models), len(models)))
     g = [genuine[(m, 'soft12')][1] for m in models]
     f = [figure[m] for m in models]
     print('figure mean %.3f sd %.3f | genuine adjusted move mean %.3f sd %.3f'

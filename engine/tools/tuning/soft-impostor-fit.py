@@ -36,17 +36,13 @@ the clean FAR within 1 %. "Not higher" allows the larger of 0.1 point and
 one trial of the figure's side (an EER: the larger of one genuine and one
 impostor trial of its condition and speakers).
 """
-import argparse
-import csv
-import os
-import runpy
 import statistics
-import types
 from collections import defaultdict
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-soft = types.SimpleNamespace(**runpy.run_path(os.path.join(HERE, 'soft-copy-fit.py')))
-fit, allowance, probe_report = soft.fit, soft.allowance, soft.probe_report
+from fitlib import mean_enrol, parser, sibling, trial_rows
+
+soft = sibling('soft-copy-fit.py')
+fit, allowance, probe_report, within = soft.fit, soft.allowance, soft.probe_report, soft.within
 FORMS = {'capped': min, 'difference': lambda e, i: e - i}
 
 
@@ -60,19 +56,6 @@ def correlations(label, figure, target, models):
     b = [target[m] for m in models]
     return '%s %+.2f / %+.2f (n=%d)' % (label, probe_report.pearson(a, b),
                                        probe_report.pearson(probe_report.ranks(a), probe_report.ranks(b)), len(a))
-
-
-def within(figure, target, models):
-    by = defaultdict(list)
-    for m in models:
-        by[m[0]].append(m)
-    a, b = [], []
-    for ms in by.values():
-        pa = statistics.mean(figure[m] for m in ms)
-        pb = statistics.mean(target[m] for m in ms)
-        a += [figure[m] - pa for m in ms]
-        b += [target[m] - pb for m in ms]
-    return probe_report.pearson(a, b)
 
 
 def measure(rows, figure, imp_figure, enrol):
@@ -240,18 +223,13 @@ def slack(trials, cond, side, speakers=None):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--speakers', required=True)
-    ap.add_argument('--enrol-log', required=True)
+    ap = parser()
     ap.add_argument('--measure-only', action='store_true')
     ap.add_argument('--noise', action='store_true')
     ap.add_argument('--variant', action='store_true')
-    ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
-    speakers = set(a.speakers.split(','))
-    rows = [r for p in a.dumps for r in csv.DictReader(open(p))
-            if r['model_speaker'] in speakers and r['test_speaker'] in speakers and r['kind'] in 'gi']
-    enrol = {k: statistics.mean(v) for k, v in fit.enrol_log(a.enrol_log).items()}
+    rows = trial_rows(a)
+    enrol = mean_enrol(a.enrol_log)
     if a.noise and not a.variant:
         measure_noise(rows, enrol)
         if a.measure_only:
