@@ -426,19 +426,15 @@ int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatu
     CTakeFeatures* sets[1 + kNeighbours];
     sets[0] = m_templates;
     for (int v = 0; v < kNeighbours; ++v) sets[1 + v] = NeighbourSet(v);
-    const float fullBank[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
     double sum = 0.0, snrSum = 0.0, impostorSum = 0.0;
     int used = 0, impostorUsed = 0;
     for (int t = 0; t < count; ++t) {
         if (!made[t] || !std::isfinite(snrDb[t]) || !std::isfinite(copySnrDb[t])) continue;
-        float parts[kParts];
-        const float clean = ScoreAgainst(sets, takes[t], model.adaptedMean, fullBank, parts, nullptr, t);
-        if (parts[0] >= CDtw::kUnreachable) continue;
-        const float copy = ScoreAgainst(sets, copies[t], model.adaptedMean, fullBank, parts, nullptr, t);
-        if (parts[0] >= CDtw::kUnreachable) continue;
+        float own = 0.0f;
+        if (!CopyMove(sets, takes[t], copies[t], model, t, own)) continue;
         const float allowed = Threshold(kShippedSecurity, copySnrDb[t], model.enrolSnrDb) -
                               Threshold(kShippedSecurity, snrDb[t], model.enrolSnrDb);
-        sum += copy - clean - allowed;
+        sum += own - allowed;
         snrSum += copySnrDb[t];
         ++used;
         for (int v = 0; v < kNeighbours; ++v) {
@@ -460,15 +456,21 @@ int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatu
 int CSpeakerScorer::MovedCopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,
                                   float channels, const CSpeakerModel& model, int exclude, float& move)
 {
-    const float fullBank[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
     CTakeFeatures movedTake = take;
     CTakeFeatures movedCopy = copy;
     if (!movedTake.ShiftSpectrum(channels, model.nChannels) || !movedCopy.ShiftSpectrum(channels, model.nChannels))
         return 0;
+    return CopyMove(sets, movedTake, movedCopy, model, exclude, move);
+}
+
+int CSpeakerScorer::CopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,
+                             const CSpeakerModel& model, int exclude, float& move)
+{
+    const float fullBank[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
     float parts[kParts];
-    const float clean = ScoreAgainst(sets, movedTake, model.adaptedMean, fullBank, parts, nullptr, exclude);
+    const float clean = ScoreAgainst(sets, take, model.adaptedMean, fullBank, parts, nullptr, exclude);
     if (parts[0] >= CDtw::kUnreachable) return 0;
-    const float noisy = ScoreAgainst(sets, movedCopy, model.adaptedMean, fullBank, parts, nullptr, exclude);
+    const float noisy = ScoreAgainst(sets, copy, model.adaptedMean, fullBank, parts, nullptr, exclude);
     if (parts[0] >= CDtw::kUnreachable) return 0;
     move = noisy - clean;
     return 1;

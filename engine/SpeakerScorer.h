@@ -180,9 +180,12 @@ private:
     // left out (-1: none).
     float ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical, const float* unit,
                        float* parts, float* neighbourParts, int exclude = -1);
-    // The score of `copy` less that of `take`, both moved `channels` along
-    // the mel scale, against `sets` without template `exclude`. Returns 0
-    // when either could not be moved or matched.
+    // The score of `copy` less that of `take`, against `sets` without
+    // template `exclude`. Returns 0 when either could not be matched.
+    int CopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,
+                 const CSpeakerModel& model, int exclude, float& move);
+    // CopyMove of the two moved `channels` along the mel scale (a near
+    // voice's take and copy). Returns 0 when either could not be moved.
     int MovedCopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy, float channels,
                       const CSpeakerModel& model, int exclude, float& move);
     // The threshold's term for the model's noise figure (nullptr: none)
