@@ -14,6 +14,8 @@ const int kDriveList = 5013;
 // take: the first of them tells which of its labels is the hint label.
 const UINT kFirstHintID = 3003;
 const UINT kLastHintID = 3031;
+// The hint that asks for the next take.
+const UINT kTakePromptID = 3004;
 // The user's part is played from the dialog's own loop.
 const UINT kActForUser = WM_APP + 0x51;
 const UINT kDriveChoiceCheckMs = 20;
@@ -244,6 +246,11 @@ bool CHostVoiceDlg::ChooseKeyDriveIn(HWND choice)
 
 void CHostVoiceDlg::SavePicture()
 {
-    if (!m_strPicturePath.empty() && m_hWnd != nullptr)
+    // Once the last file is used, a prompt for another take is the dialog
+    // waiting for a user who has gone: the picture of the verdict before it
+    // stays.
+    const bool waitingForGoneUser = m_bTakesGiven && m_takes.QueuedTakes() == 0 && !m_hints.empty() &&
+                                    m_hints.back() == LibraryString(kTakePromptID);
+    if (!m_strPicturePath.empty() && m_hWnd != nullptr && !waitingForGoneUser)
         m_bPictureSaved = sonvera_capture::SaveWindowSurface(m_hWnd, m_strPicturePath);
 }
