@@ -81,7 +81,6 @@ protected:
 
 TEST_F(SetupFileTest, TheProgramKeyHoldsFolderAndCommentAndCopiesShareTheSecureFile)
 {
-    EXPECT_EQ((std::vector<int>{0, 0, 0, 1, 1, 1}), Fields(m_setup.GetSecureAppSettings()));
     m_setup.SetSecureAppSettings({1, 0, 1, 0, 1, 0});
     CSetupFile other;
     other.Initialize();
