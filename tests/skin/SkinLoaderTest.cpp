@@ -196,8 +196,6 @@ TEST(BitmapToRegion, OpaquePixelsMakeTheRegion)
         {"all white", 40, 30, [=](int, int) { return kWhite; }},
         {"no white", 40, 30, [](int, int) { return RGB(0, 0, 0); }},
         {"near white", 40, 30, [](int, int) { return RGB(250, 255, 255); }},
-        {"white frame", 40, 30,
-         [=](int x, int y) { return (x == 0 || y == 0 || x == 39 || y == 29) ? kWhite : RGB(10, 200, 10); }},
         {"rounded corner", 4, 2, [=](int x, int y) { return (x == 0 && y == 0) ? kWhite : RGB(1, 1, 1); }},
         // 50 runs a row, 3000 in all: joined in batches.
         {"more than 2000 runs", 100, 60, [=](int x, int) { return x % 2 ? kWhite : RGB(0, 0, 255); }},
