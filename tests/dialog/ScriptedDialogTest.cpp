@@ -368,7 +368,8 @@ using V = CVoiceDlg;
 
 // Each layout is shown once it is set up, and the two a customer sees most
 // are saved as screenshots for a person to look at, in the default skin.
-// Purposes other than these take the encryption's method, as encrypting does.
+// Encrypting and any other purpose take the crypt method as decrypting does
+// (encrypting with it: the password-only test).
 TEST(DialogLayout, ShowsTheControlsOfItsMethod)
 {
     const struct {
@@ -385,7 +386,7 @@ TEST(DialogLayout, ShowsTheControlsOfItsMethod)
          IDS_HINT_PRESS_RECORD, nullptr},
         {"log-on, password first", V::modeVerify, V::purposeLogon, 0, 1, 3, false, false, true, false, true, 0,
          "voice-password.png"},
-        {"encrypt by the crypt method", V::modeVerify, V::purposeEncrypt, 1, 0, 3, false, false, true, false, true, 0,
+        {"decrypt by the crypt method", V::modeVerify, V::purposeDecrypt, 1, 0, 3, false, false, true, false, true, 0,
          nullptr},
         {"setting, always password first", V::modeVerify, V::purposeSetting, 1, 1, 3, false, false, true, false, true,
          0, nullptr},
