@@ -59,6 +59,8 @@ protected:
                   [&] {
                       HWND choice = DriveChoice();
                       GetWindowRect(choice, &m_placement);
+                      // Its template's look, a pop-up without title bar, is for a person to see.
+                      EXPECT_TRUE(SaveScreenshot(choice, "voice-drive-choice.png"));
                       const std::string line = "(" + m_drive + ") Removable Drive";
                       const LRESULT index = SendDlgItemMessageA(choice, IDC_LIST_DRIVES, LB_FINDSTRINGEXACT,
                                                                 static_cast<WPARAM>(-1),

@@ -230,7 +230,7 @@ TEST(WaveDrawing, TheMarkAndTheLiveTrace)
         COLORREF colour;
     } points[] = {
         {1, 101, 3, kBlue}, {1, 149, 50, kBlue}, {1, 101, 50, kPaper},   // the circle
-        {0, 54, 4, kRed}, {0, 148, 95, kRed}, {0, 101, 10, kPaper},      // the cross
+        {0, 54, 4, kRed}, {0, 54, 95, kRed}, {0, 101, 10, kPaper},       // the cross's two lines
     };
     for (const auto& p : points) {
         CCanvas canvas(240, 140);
