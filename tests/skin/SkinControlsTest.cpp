@@ -246,6 +246,9 @@ TEST_F(SkinControlsTest, TheToolTipsLinesAndShowing)
     tip.SetText("Press the record button");
     ASSERT_EQ(1, tip.Attach(&m_dialog, 5, 40));
     EXPECT_TRUE(tip.IsAttached());
+    char className[32] = {};
+    GetClassNameA(tip.m_hWnd, className, sizeof className);
+    EXPECT_STREQ("StaticToolTip", className);   // a host may look the tooltip up by it
     EXPECT_TRUE(tip.IsWindowVisible());
     CPoint origin;
     m_dialog.ClientToScreen(&origin);
