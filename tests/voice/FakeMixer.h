@@ -67,7 +67,7 @@ public:
 
     MMRESULT GetDevCaps(UINT_PTR device, MIXERCAPSA* caps) override
     {
-        if (!present || (device != 0 && device != reinterpret_cast<UINT_PTR>(Handle())))
+        if (device != 0 && device != reinterpret_cast<UINT_PTR>(Handle()))
             return MMSYSERR_BADDEVICEID;
         *caps = MIXERCAPSA{};
         const auto isDestination = [](const FakeLine& line) { return line.source == kDestination; };
@@ -76,7 +76,7 @@ public:
     }
     MMRESULT Open(HMIXER* mixer, UINT device, HWND notify) override
     {
-        if (!present || failOpen || device != 0)
+        if (failOpen || device != 0)
             return MMSYSERR_NODRIVER;
         *mixer = Handle();
         notifyWindow = notify;
@@ -140,7 +140,6 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    bool present = true;
     bool failOpen = false;
     bool failLineInfo = false;
     std::vector<FakeLine> lines;

@@ -95,13 +95,13 @@ TEST_F(VolumeMixerTest, ControlsUseEverySlotUpToTenAndMuteWritesOneOrZero)
     EXPECT_EQ(std::vector<DWORD>{0}, m_device.Control(CFakeMixer::kSpeakersMute)->values);
 }
 
+// A mixer that cannot be opened, or whose lines cannot be read once it is.
 TEST_F(VolumeMixerTest, WithoutAMixerNothingIsDrivenOrWritten)
 {
-    for (int variant = 0; variant < 3; ++variant) {
+    for (bool opens : {false, true}) {
         CFakeMixer device = CFakeMixer::SoundCard();
-        device.present = variant != 0;
-        device.failOpen = variant == 1;
-        device.failLineInfo = variant == 2;
+        device.failOpen = !opens;
+        device.failLineInfo = opens;
         CFakeBars bars;
         {
             CVolumeMixer mixer(device, bars);
@@ -111,9 +111,9 @@ TEST_F(VolumeMixerTest, WithoutAMixerNothingIsDrivenOrWritten)
             mixer.WriteMute(mixer.Speakers(), 1);
             mixer.OnControlChange(device.Handle(), 0);
         }
-        EXPECT_EQ(0, bars.sets) << variant;
-        EXPECT_TRUE(device.writes.empty()) << variant;
-        EXPECT_EQ(device.opens, device.closes) << variant;
+        EXPECT_EQ(0, bars.sets) << opens;
+        EXPECT_TRUE(device.writes.empty()) << opens;
+        EXPECT_EQ(device.opens, device.closes) << opens;
     }
 }
 }  // namespace
