@@ -6,7 +6,7 @@ its operating point (the engine's noise-aware threshold) marked.
   det-plot.py --speakers a,b,... --out FILE.svg [--threshold T --snr-slope A --snr-knee S]
               [--enrol-log FILE --enrol-slope B --enrol-margin D]
               [--noise-share K --noise-typical M --noise-margin N --noise-min-drop F [--noise-cap]
-               [--noise-impostor]] [--weighted S,G,T_w] dump.csv...
+               [--noise-impostor]] [--line-offset L] [--weighted S,G,T_w] dump.csv...
 
 Only trials whose model and test speaker are both in the set count, as in
 condition-report.py; each score's own threshold is taken off it first (the
@@ -67,10 +67,12 @@ def main():
     ap.add_argument('--noise-min-drop', type=float, default=10.0)
     ap.add_argument('--noise-cap', action='store_true')
     ap.add_argument('--noise-impostor', action='store_true')
+    ap.add_argument('--line-offset', type=float, default=0.0, help="the phone condition's offset (condition-report.py's)")
     ap.add_argument('--weighted', help="S,G,T_w: condition-report.py's")
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     cr.set_weighted(a.weighted)
+    cr.LINE['offset'] = a.line_offset
     if a.enrol_log:
         cr.ENROL.update(slope=a.enrol_slope, margin=a.enrol_margin, snr=cr.read_enrol_log(a.enrol_log))
     cr.NOISE.update(share=a.noise_share, typical=a.noise_typical, margin=a.noise_margin, min_drop=a.noise_min_drop,
