@@ -38,26 +38,38 @@ void CDtw::Reset()
     m_curr.clear();
 }
 
-float CDtw::Distance(const float* a, int na, const float* b, int nb, int dims)
+int CDtw::BandOf(int na, int nb)
+{
+    // The band follows the straight diagonal from (0,0) to (na-1,nb-1); its
+    // half-width covers the length difference plus a share of the length.
+    return static_cast<int>(kBandFraction * std::max(na, nb)) + std::abs(na - nb) / 2 + 1;
+}
+
+void CDtw::RowRange(int i, int na, int nb, int band, int& lo, int& hi)
+{
+    const float slope = static_cast<float>(nb) / na;
+    const int centre = static_cast<int>(i * slope);
+    lo = std::max(0, centre - band);
+    hi = std::min(nb - 1, centre + band);
+}
+
+float CDtw::Distance(const float* a, int na, const float* b, int nb, int dims, const float* weights)
 {
     if (na <= 0 || nb <= 0 || na > m_nMaxFrames || nb > m_nMaxFrames || dims <= 0) return kUnreachable;
     if (na > kMaxLengthRatio * nb || nb > kMaxLengthRatio * na) return kUnreachable;
-    // The band follows the straight diagonal from (0,0) to (na-1,nb-1); its
-    // half-width covers the length difference plus a share of the length.
-    const float slope = static_cast<float>(nb) / na;
-    const int band = static_cast<int>(kBandFraction * std::max(na, nb)) + std::abs(na - nb) / 2 + 1;
+    const int band = BandOf(na, nb);
     // Each row's frame distances are worked out together before the path
     // steps through them: the training scores the same templates many times.
     const int stride = ToColumns(b, nb, dims, dims, m_columns);
     m_local.resize(static_cast<size_t>(stride));
     std::fill(m_prev.begin(), m_prev.begin() + nb, kInf);
     for (int i = 0; i < na; ++i) {
-        const int centre = static_cast<int>(i * slope);
-        const int lo = std::max(0, centre - band), hi = std::min(nb - 1, centre + band);
+        int lo = 0, hi = 0;
+        RowRange(i, na, nb, band, lo, hi);
         std::fill(m_curr.begin(), m_curr.begin() + nb, kInf);
         if (lo <= hi) {
             SquaredDistances(m_columns.data(), stride, lo, hi, a + static_cast<size_t>(i) * dims, dims,
-                             m_local.data());
+                             m_local.data(), weights);
             Roots(m_local.data(), lo, hi);
         }
         for (int j = lo; j <= hi; ++j) {
@@ -79,8 +91,63 @@ float CDtw::Distance(const float* a, int na, const float* b, int nb, int dims)
     return total / static_cast<float>(na + nb);
 }
 
+int CDtw::Path(const float* a, int na, const float* b, int nb, int dims, std::vector<int>& pathA,
+               std::vector<int>& pathB)
+{
+    pathA.clear();
+    pathB.clear();
+    if (na <= 0 || nb <= 0 || na > m_nMaxFrames || nb > m_nMaxFrames || dims <= 0) return 0;
+    if (na > kMaxLengthRatio * nb || nb > kMaxLengthRatio * na) return 0;
+    const int band = BandOf(na, nb);
+    const int stride = ToColumns(b, nb, dims, dims, m_columns);
+    m_local.resize(static_cast<size_t>(stride));
+    m_cost.assign(static_cast<size_t>(na) * nb, kInf);
+    m_frameCost.assign(static_cast<size_t>(na) * nb, 0.0f);
+    auto cost = [&](int i, int j) -> float& { return m_cost[static_cast<size_t>(i) * nb + j]; };
+    for (int i = 0; i < na; ++i) {
+        int lo = 0, hi = 0;
+        RowRange(i, na, nb, band, lo, hi);
+        if (lo > hi) continue;
+        SquaredDistances(m_columns.data(), stride, lo, hi, a + static_cast<size_t>(i) * dims, dims, m_local.data());
+        Roots(m_local.data(), lo, hi);
+        for (int j = lo; j <= hi; ++j) {
+            const float d = m_local[j];
+            m_frameCost[static_cast<size_t>(i) * nb + j] = d;
+            float best;
+            if (i == 0 && j == 0) best = 2.0f * d;
+            else {
+                best = kInf;
+                if (i > 0) best = std::min(best, cost(i - 1, j) + d);
+                if (j > 0) best = std::min(best, cost(i, j - 1) + d);
+                if (i > 0 && j > 0) best = std::min(best, cost(i - 1, j - 1) + 2.0f * d);
+            }
+            cost(i, j) = best;
+        }
+    }
+    if (cost(na - 1, nb - 1) >= kInf) return 0;
+    // Back from the end, each step to the predecessor the forward pass chose.
+    int i = na - 1, j = nb - 1;
+    for (;;) {
+        pathA.push_back(i);
+        pathB.push_back(j);
+        if (i == 0 && j == 0) break;
+        const float d = m_frameCost[static_cast<size_t>(i) * nb + j];
+        float best = kInf;
+        int bi = i, bj = j;
+        if (i > 0 && j > 0 && cost(i - 1, j - 1) + 2.0f * d < best) { best = cost(i - 1, j - 1) + 2.0f * d; bi = i - 1; bj = j - 1; }
+        if (i > 0 && cost(i - 1, j) + d < best) { best = cost(i - 1, j) + d; bi = i - 1; bj = j; }
+        if (j > 0 && cost(i, j - 1) + d < best) { best = cost(i, j - 1) + d; bi = i; bj = j - 1; }
+        if (best >= kInf) { pathA.clear(); pathB.clear(); return 0; }
+        i = bi;
+        j = bj;
+    }
+    std::reverse(pathA.begin(), pathA.end());
+    std::reverse(pathB.begin(), pathB.end());
+    return static_cast<int>(pathA.size());
+}
+
 void CDtw::SquaredDistances(const float* columns, int stride, int first, int last, const float* y, int dims,
-                            float* out)
+                            float* out, const float* weights)
 {
     // Four running sums (dimension k into sum k % 4, the rest into the
     // first), added pairwise at the end, for eight frames at a time.
@@ -93,6 +160,12 @@ void CDtw::SquaredDistances(const float* columns, int stride, int first, int las
             const float* col = columns + static_cast<size_t>(k) * stride + j0;
             const __m128 yk = _mm_set1_ps(y[k]);
             const __m128 d0 = _mm_sub_ps(_mm_loadu_ps(col), yk), d1 = _mm_sub_ps(_mm_loadu_ps(col + 4), yk);
+            if (weights != nullptr) {
+                const __m128 wk = _mm_set1_ps(weights[k]);
+                sum[0] = _mm_add_ps(sum[0], _mm_mul_ps(_mm_mul_ps(d0, d0), wk));
+                sum[1] = _mm_add_ps(sum[1], _mm_mul_ps(_mm_mul_ps(d1, d1), wk));
+                return;
+            }
             sum[0] = _mm_add_ps(sum[0], _mm_mul_ps(d0, d0));
             sum[1] = _mm_add_ps(sum[1], _mm_mul_ps(d1, d1));
         };
@@ -106,6 +179,10 @@ void CDtw::SquaredDistances(const float* columns, int stride, int first, int las
         float s[4][kColumnBlock] = {};
         auto add = [&](float* sum, int k) {
             const float* col = columns + static_cast<size_t>(k) * stride + j0;
+            if (weights != nullptr) {
+                for (int j = 0; j < kColumnBlock; ++j) { const float d = col[j] - y[k]; sum[j] += d * d * weights[k]; }
+                return;
+            }
             for (int j = 0; j < kColumnBlock; ++j) { const float d = col[j] - y[k]; sum[j] += d * d; }
         };
         int k = 0;

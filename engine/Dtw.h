@@ -18,7 +18,14 @@ public:
     // a (na x dims), b (nb x dims): row-major features. Returns the
     // normalised distance, or kUnreachable when either sequence is empty, too
     // long, or the lengths differ by more than a factor of kMaxLengthRatio.
-    float Distance(const float* a, int na, const float* b, int nb, int dims);
+    // weights (optional, dims values): each dimension's squared difference
+    // multiplied by its weight.
+    float Distance(const float* a, int na, const float* b, int nb, int dims, const float* weights = nullptr);
+    // The best path of the unweighted Distance as frame pairs (pathA[k],
+    // pathB[k]), from (0, 0) to (na - 1, nb - 1). Returns the pair count (0
+    // when Distance would be kUnreachable).
+    int Path(const float* a, int na, const float* b, int nb, int dims, std::vector<int>& pathA,
+             std::vector<int>& pathB);
 
     // out[j] = the squared Euclidean distance of frame y to frame j of
     // `columns`, for j = first..last. columns: dims-major (dimension k of
@@ -26,8 +33,10 @@ public:
     // with the frames beyond the last one padded. The additions run in the
     // order of one frame pair at a time with four running sums, so the
     // figures are those of the plain loop, several frames at a time.
+    // weights (optional, dims values): each dimension's squared difference
+    // multiplied by its weight.
     static void SquaredDistances(const float* columns, int stride, int first, int last, const float* y, int dims,
-                                 float* out);
+                                 float* out, const float* weights = nullptr);
     // Lays `frames` frames of `dims` values (row stride rowStride) out as
     // SquaredDistances' columns; returns the stride.
     static int ToColumns(const float* rows, int frames, int dims, int rowStride, std::vector<float>& columns);
@@ -36,6 +45,9 @@ public:
     static const float kUnreachable;
 
 private:
+    // The band's half-width, and the frames of b that row i reaches.
+    static int BandOf(int na, int nb);
+    static void RowRange(int i, int na, int nb, int band, int& lo, int& hi);
     // values[first..last] replaced by their square roots.
     static void Roots(float* values, int first, int last);
 
@@ -44,4 +56,6 @@ private:
     std::vector<float> m_curr;
     std::vector<float> m_columns;   // b, dims-major
     std::vector<float> m_local;     // one row's squared frame distances
+    std::vector<float> m_cost;      // Path's accumulated costs, na x nb
+    std::vector<float> m_frameCost; // Path's frame distances, na x nb
 };

@@ -676,8 +676,9 @@ int CSpeakerEngine::Verify()
     m_fLastScore = 0.0;
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
     if (!LoadModelForTake()) return 0;
+    const bool weighted = TakeWeighted();
     const float score = m_scorer.Score(m_take, m_model, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts,
-                                       m_bLineLimited ? &m_lineBand : nullptr);
+                                       m_bLineLimited ? &m_lineBand : nullptr, weighted);
     m_fLastScore = score;
     // A take the replay check recognised is refused whatever its score: a
     // recording of the user's own voice is the best impostor there is, and
@@ -692,7 +693,7 @@ int CSpeakerEngine::Verify()
     // Nor from a take through a telephone line: its distances are the band's,
     // and its spectrum outside the band is the line's, not the speaker's.
     const float clear = threshold - static_cast<float>(1.0 - m_fAdaptMargin) * std::fabs(threshold);
-    if (m_bAdapt && !m_bLineLimited && m_endpoint.nError == kEpdOk && score <= clear) Adapt(m_lastParts);
+    if (m_bAdapt && !m_bLineLimited && m_endpoint.nError == kEpdOk && score <= clear) Adapt(m_lastParts, weighted);
     return 1;
 }
 
@@ -700,15 +701,20 @@ int CSpeakerEngine::Verify()
 // (the last two slots, in turn), so the model follows slow changes of the
 // voice; the first three templates are always the enrolment takes, which
 // bounds the drift to two fifths of the model whatever happens. The typical
-// distances move a step towards the take's, within +-maxDrift of enrolment.
-void CSpeakerEngine::Adapt(const float* parts)
+// distances move a step towards the take's, within +-maxDrift of enrolment:
+// those taken with the weights when the take was scored with them, the
+// others when not (each way's typical distances follow the takes scored
+// that way).
+void CSpeakerEngine::Adapt(const float* parts, bool weighted)
 {
     CSpeakerModel updated = m_model;
+    const float* enrolMean = weighted ? updated.weightedEnrolMean : updated.enrolMean;
+    float* adaptedMean = weighted ? updated.weightedAdaptedMean : updated.adaptedMean;
     for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) {
-        const double moved = (1.0 - m_fAdaptRate) * updated.adaptedMean[p] + m_fAdaptRate * parts[p];
-        const double lo = updated.enrolMean[p] * (1.0 - m_fMaxDrift);
-        const double hi = updated.enrolMean[p] * (1.0 + m_fMaxDrift);
-        updated.adaptedMean[p] = static_cast<float>(std::clamp(moved, lo, hi));
+        const double moved = (1.0 - m_fAdaptRate) * adaptedMean[p] + m_fAdaptRate * parts[p];
+        const double lo = enrolMean[p] * (1.0 - m_fMaxDrift);
+        const double hi = enrolMean[p] * (1.0 + m_fMaxDrift);
+        adaptedMean[p] = static_cast<float>(std::clamp(moved, lo, hi));
     }
     if (updated.nTemplates > kFixedTemplates) {
         const int adaptive = updated.nTemplates - kFixedTemplates;
@@ -737,16 +743,28 @@ double CSpeakerEngine::LastScorePart(int index) const
     return m_lastParts[index];
 }
 
+bool CSpeakerEngine::OwnModelLoaded() const
+{
+    return m_nMode == kModeVerify && !m_strNick.empty() && m_strModelNick == m_strNick;
+}
+
+bool CSpeakerEngine::TakeWeighted() const
+{
+    return m_bAnalysed && OwnModelLoaded() && m_model.bWeighted &&
+           CSpeakerScorer::WeighsTake(m_endpoint.fSnrDb, m_model.enrolSnrDb);
+}
+
 double CSpeakerEngine::Threshold() const
 {
     // The limit Verify applies to the last take (a clean one before any
     // take), against the current nick's model: another nick's, still
-    // loaded, says nothing about it.
-    const bool ownModel = m_nMode == kModeVerify && !m_strNick.empty() && m_strModelNick == m_strNick;
+    // loaded, says nothing about it. A take scored with the model's weights
+    // has a threshold of its own.
+    const bool ownModel = OwnModelLoaded();
     const SNoiseFigure figure = {m_model.noiseMove, m_model.noiseImpostorMove, m_model.noiseCopySnrDb};
     return CSpeakerScorer::Threshold(m_fSecurity, m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f,
                                      ownModel ? m_model.enrolSnrDb : 0.0f, m_bAnalysed && m_bLineLimited,
-                                     ownModel && m_model.bNoiseMove ? &figure : nullptr);
+                                     ownModel && m_model.bNoiseMove ? &figure : nullptr, TakeWeighted());
 }
 
 double CSpeakerEngine::ModelPart(int index) const
@@ -756,5 +774,6 @@ double CSpeakerEngine::ModelPart(int index) const
     if (index == CSpeakerModel::kScoreParts + 2) return m_model.bNoiseMove ? m_model.noiseCopySnrDb : 0.0;
     if (index == CSpeakerModel::kScoreParts + 3) return m_model.bNoiseMove ? m_model.noiseImpostorMove : 0.0;
     if (index < 0 || index > CSpeakerModel::kScoreParts) return 0.0;
-    return m_model.adaptedMean[index];
+    // The typical distances the last take was scored against.
+    return TakeWeighted() ? m_model.weightedAdaptedMean[index] : m_model.adaptedMean[index];
 }

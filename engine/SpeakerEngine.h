@@ -93,6 +93,8 @@ public:
     double LastReplayWaveform() const { return m_fLastReplayWaveform; }
     // The last take's word peak over its noise floor, dB.
     double TakeSnr() const { return m_endpoint.fSnrDb; }
+    // The limit the last take's score is held to (its own path's: with the
+    // model's weights or without).
     double Threshold() const;
     double ModelPart(int index) const;
 
@@ -108,7 +110,13 @@ private:
     void ForgetAnalysis();
     bool RefusedAsMarginal() const;
     int LoadModelForTake();
-    void Adapt(const float* parts);
+    // weighted: the take was scored with the model's weights.
+    void Adapt(const float* parts, bool weighted);
+    // The current nick's model is the one loaded.
+    bool OwnModelLoaded() const;
+    // The last take is scored with its model's weights
+    // (CSpeakerScorer::WeighsTake).
+    bool TakeWeighted() const;
     // At training, after the scorer's: each enrolment take (its features,
     // samples and snr) and its noisy copy (CNoisyCopy) scored against the
     // other takes; the mean move goes into m_model (noiseMove,

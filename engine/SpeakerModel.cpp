@@ -115,6 +115,22 @@ void ReadOldKnownTakes(CReader& r, int version, CSpeakerModel& m)
     }
 }
 
+// The per-dimension weights (version 9): u8 weighted, then when 1 the codes
+// and the typical distances taken with them.
+void ReadWeights(CReader& r, CSpeakerModel& m)
+{
+    const int weighted = r.U8();
+    if (weighted > 1) r.Fail();
+    m.bWeighted = weighted == 1;
+    if (!m.bWeighted) return;
+    r.Bytes(m.weightCodes, static_cast<size_t>(m.nDims));
+    for (int i = 0; i < CSpeakerModel::kScoreParts; ++i) m.weightedEnrolMean[i] = r.F32();
+    for (int i = 0; i < CSpeakerModel::kScoreParts; ++i) m.weightedAdaptedMean[i] = r.F32();
+    for (int i = 0; i < CSpeakerModel::kScoreParts; ++i)
+        if (!FiniteIn(m.weightedEnrolMean[i], 1e-6f, 1e6f) || !FiniteIn(m.weightedAdaptedMean[i], 1e-6f, 1e6f))
+            r.Fail();
+}
+
 } // namespace
 
 void CSpeakerModel::Reset()
@@ -142,6 +158,10 @@ void CSpeakerModel::Reset()
     noiseMove = 0.0f;
     noiseImpostorMove = 0.0f;
     noiseCopySnrDb = 0.0f;
+    bWeighted = false;
+    std::memset(weightCodes, 0, sizeof(weightCodes));
+    std::memset(weightedEnrolMean, 0, sizeof(weightedEnrolMean));
+    std::memset(weightedAdaptedMean, 0, sizeof(weightedAdaptedMean));
 }
 
 int CSpeakerModel::TemplateFrameLimit(int dims)
@@ -199,6 +219,16 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
     w.F32(bNoiseMove ? noiseMove : 0.0f);
     w.F32(bNoiseMove ? noiseImpostorMove : 0.0f);
     w.F32(bNoiseMove ? noiseCopySnrDb : 0.0f);
+    w.U8(bWeighted ? 1 : 0);
+    if (bWeighted) {
+        w.Bytes(weightCodes, static_cast<size_t>(nDims));
+        for (int i = 0; i < kScoreParts; ++i) {
+            if (!FiniteIn(weightedEnrolMean[i], 1e-6f, 1e6f) || !FiniteIn(weightedAdaptedMean[i], 1e-6f, 1e6f))
+                return 0;
+            w.F32(weightedEnrolMean[i]);
+        }
+        for (int i = 0; i < kScoreParts; ++i) w.F32(weightedAdaptedMean[i]);
+    }
     CWriter h(out);
     for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
     h.U16(kVersion); h.U16(kHeaderSize);
@@ -275,6 +305,7 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
             r.Fail();
         m.bNoiseMove = known == 1;
     }
+    if (version >= 9) ReadWeights(r, m);
     if (!r.Ok() || r.Left() != 0) return 0;
     *this = m;
     return 1;

@@ -38,7 +38,12 @@
 //       how far the enrolment takes' scores, and theirs moved to the near
 //       voices, moved against the other takes with noise added
 //       (CSpeakerScorer::MeasureCopyMove, CNoisyCopy)
-// Older files are still read: version 7 (without the noise move, read as
+//     u8 weighted (0 or 1); when 1: u8 weight code[dims]
+//       (CDimensionWeights::WeightOfCode), f32 weightedEnrolMean[kScoreParts],
+//       f32 weightedAdaptedMean[kScoreParts]: the per-dimension weights and
+//       the typical distances taken with them (CSpeakerScorer::WeighsTake)
+// Older files are still read: version 8 (without the weights, read as
+// unweighted), version 7 (without the noise move, read as
 // unknown), version 6 (without the enrolment snr, read as
 // unknown), version 5 (a cepstral fingerprint before each
 // pitch contour, skipped; then one waveform print of each enrolment take)
@@ -55,13 +60,13 @@
 
 class CSpeakerModel {
 public:
-    // 8: the enrolment takes' move in noise; 7: the enrolment takes' snr; 6:
+    // 9: per-dimension weights; 8: the enrolment takes' move in noise; 7: the enrolment takes' snr; 6:
     // pitch contours and waveform prints of the enrolment and accepted
     // takes, no cepstral fingerprint; 5: a
     // fingerprint, its pitch contour and a print of each enrolment take; 4:
-    // without the prints (7, 6, 5 and 4 still read); 3: a fingerprint without a
+    // without the prints (8, 7, 6, 5 and 4 still read); 3: a fingerprint without a
     // pitch contour; 2: with one among the cepstra.
-    static constexpr int kVersion = 8;
+    static constexpr int kVersion = 9;
     static constexpr int kOldestReadVersion = 4;
     static constexpr int kHeaderSize = 24;
     static constexpr int kMaxFileSize = 20655;     // the voice dictionary's model block
@@ -75,7 +80,8 @@ public:
     static constexpr float kPitchContourSteps = 16.0f;    // per semitone: 0.36 % each, +-7.9 semitones
     static constexpr signed char kUnvoiced = -128;
     static constexpr int kWaveformPrintBytes = 128;
-    static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4 + 4 + 1 + 4 + 4 + 4;
+    static constexpr int kFixedPayload =
+        7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4 + 4 + 1 + 4 + 4 + 4 + 1 + kMaxDims + kScoreParts * 2 * 4;
     static constexpr int kKnownTakeBytes = 2 + 2 + kMaxContourFrames + 1 + kWaveformPrintBytes;
     static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 4 + kTemplateBudget +
                       kMaxKnownTakes * kKnownTakeBytes <= kMaxFileSize,
@@ -129,4 +135,8 @@ public:
     float noiseImpostorMove;                          // the same for the takes moved to the near voices
     float noiseCopySnrDb;                             // the noisy copies' mean snr, dB
     static constexpr float kMaxNoiseMove = 100.0f;
+    bool bWeighted;                                   // the weights below were learnt (never before version 9)
+    unsigned char weightCodes[kMaxDims];              // CDimensionWeights' codes, one per dimension
+    float weightedEnrolMean[kScoreParts];             // the typical distances with the weights
+    float weightedAdaptedMean[kScoreParts];           // the same, drifting with the takes scored with them
 };

@@ -90,8 +90,16 @@ public:
     // out, as training does, for every such take: the engine loads the
     // model afresh for each take), so that what the line removed counts
     // neither against the speaker nor for an impostor.
+    //
+    // weighted: with the model's per-dimension weights and the typical
+    // distances taken with them (a model without weights: as without);
+    // for the takes WeighsTake lets through.
     float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts = nullptr,
-                const SChannelRange* band = nullptr);
+                const SChannelRange* band = nullptr, bool weighted = false);
+    // Whether a take whose word peaks snrDb over its noise floor is scored
+    // with its model's weights: clean in itself and recorded about as its
+    // enrolment (enrolSnrDb, 0: unknown, never) was.
+    static bool WeighsTake(float snrDb, float enrolSnrDb);
     // Threshold on the score for a security level (higher = stricter) and a
     // take whose word peaks `snrDb` over its noise floor: a noisy or soft
     // take is further from every model, its own speaker's too, and gets a
@@ -110,8 +118,10 @@ public:
     // the model's enrolment snr a threshold looser or tighter by how much
     // further or less far than a typical model's its own takes moved,
     // counted no further than its near impostors moved.
+    // weighted: the threshold of a take Score weighs (a base of its own, no
+    // noise figure's term).
     static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f, bool throughLine = false,
-                           const SNoiseFigure* noiseFigure = nullptr);
+                           const SNoiseFigure* noiseFigure = nullptr, bool weighted = false);
     // After Train: the mean over the enrolment takes t with made[t] of the
     // score of copies[t] (the take in another condition, its word peak
     // copySnrDb[t] over its noise) less the score of takes[t], each against
@@ -191,6 +201,17 @@ private:
     // The threshold's term for the model's noise figure (nullptr: none)
     // and a take at snrDb, the model's enrolment snr counted up to the knee.
     static float NoiseAllowance(const SNoiseFigure* figure, float enrolSnrDb, float snrDb);
+    // Score with the weighting already chosen (m_bWeigh).
+    float ScoreLoaded(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts,
+                      const SChannelRange* band);
+    // Whether test's distances take the weights now.
+    bool WeightsFor(const CTakeFeatures& test) const;
+    // Leave-one-out over the loaded templates: each part's mean and spread
+    // (kParts values each). Returns 0 when a take is unlike the others.
+    int TypicalDistances(float* mean, float* spread);
+    // Sets model.weightCodes from the loaded templates' alignments with each
+    // other. Returns 0 when no pair aligned.
+    int LearnWeights(CSpeakerModel& model);
 
     CDtw m_dtw;
     std::vector<float> m_testColumns;   // the take's statics, dims-major (CDtw::ToColumns)
@@ -203,4 +224,11 @@ private:
     std::vector<CTakeFeatures> m_band;
     float m_bandTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     CTakeFeatures m_bandTest;
+    // The loaded model's per-dimension weights, and whether the distances
+    // being taken use them.
+    bool m_bModelWeights = false;
+    bool m_bWeigh = false;
+    int m_nWeightDims = 0;
+    float m_vectorWeights[CTakeFeatures::kMaxVectorDims] = {};   // the DTW's vectors
+    float m_staticWeights[CTakeFeatures::kMaxDims] = {};         // the nearest frames' statics
 };

@@ -61,6 +61,12 @@ CSpeakerModel LargestModel()
     m.noiseMove = -0.75f;
     m.noiseImpostorMove = 0.5f;
     m.noiseCopySnrDb = 28.5f;
+    m.bWeighted = true;
+    for (int d = 0; d < m.nDims; ++d) m.weightCodes[d] = static_cast<unsigned char>(96 + 4 * d);
+    for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) {
+        m.weightedEnrolMean[p] = 8.0f + p;
+        m.weightedAdaptedMean[p] = 8.25f + p;
+    }
     return m;
 }
 
@@ -107,6 +113,10 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
     EXPECT_FLOAT_EQ(-0.75f, back.noiseMove);
     EXPECT_FLOAT_EQ(0.5f, back.noiseImpostorMove);
     EXPECT_FLOAT_EQ(28.5f, back.noiseCopySnrDb);
+    EXPECT_TRUE(back.bWeighted);
+    EXPECT_EQ(96 + 4 * 16, back.weightCodes[16]);
+    EXPECT_FLOAT_EQ(11.0f, back.weightedEnrolMean[3]);
+    EXPECT_FLOAT_EQ(11.25f, back.weightedAdaptedMean[3]);
     const std::function<void(CSpeakerModel&)> faults[] = {
         [](CSpeakerModel& m) { m.templateFrames[2] = CSpeakerModel::TemplateFrameLimit(m.nDims) + 1; },
         [](CSpeakerModel& m) { m.nTemplates = 0; },
@@ -122,6 +132,8 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
         [](CSpeakerModel& m) { m.noiseMove = CSpeakerModel::kMaxNoiseMove + 1.0f; },
         [](CSpeakerModel& m) { m.noiseImpostorMove = -CSpeakerModel::kMaxNoiseMove - 1.0f; },
         [](CSpeakerModel& m) { m.noiseCopySnrDb = -1.0f; },
+        [](CSpeakerModel& m) { m.weightedEnrolMean[1] = 0.0f; },
+        [](CSpeakerModel& m) { m.weightedAdaptedMean[2] = std::numeric_limits<float>::quiet_NaN(); },
     };
     Bytes refused;
     for (size_t i = 0; i < std::size(faults); ++i) {
@@ -131,36 +143,53 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
     }
 }
 
-// A version 7 file (without the noise move) reads as a model without one,
+// A version 8 file (without the weights) reads as an unweighted model, a
+// version 7 file (without the noise move either) as a model without one,
 // a version 6 file (without the enrolment snr either) as one whose
-// enrolment snr is unknown too; both are written back in today's version.
-// A file that says "unknown" but carries a move is refused.
-TEST(SpeakerModel, FilesWithoutTheNoiseMoveOrTheEnrolmentSnrReadAsUnknown)
+// enrolment snr is unknown too; all are written back in today's version,
+// still unweighted. A file that says "unknown" but carries a move, or
+// says anything but weighted or not, is refused.
+TEST(SpeakerModel, FilesWithoutTheWeightsTheNoiseMoveOrTheEnrolmentSnrReadAsUnknown)
 {
     const Bytes today = Serialized(LargestModel());
+    const size_t weights = 1 + 17 + 8 * 4;
     const struct {
         int version;
         size_t cut;
+        bool noiseMove;
         float enrolSnrDb;
-    } cases[] = {{7, 13, 47.25f}, {6, 17, 0.0f}};
+    } cases[] = {{8, weights, true, 47.25f}, {7, weights + 13, false, 47.25f}, {6, weights + 17, false, 0.0f}};
     for (const auto& c : cases) {
         Bytes old(today.begin(), today.end() - static_cast<long>(c.cut));
         old[4] = static_cast<unsigned char>(c.version);
         FixHeader(old);
         CSpeakerModel m;
         ASSERT_EQ(1, m.Parse(old.data(), old.size())) << c.version;
-        EXPECT_FALSE(m.bNoiseMove) << c.version;
+        EXPECT_FALSE(m.bWeighted) << c.version;
+        EXPECT_EQ(c.noiseMove, m.bNoiseMove) << c.version;
         EXPECT_EQ(c.enrolSnrDb, m.enrolSnrDb) << c.version;
         EXPECT_FLOAT_EQ(0.15f, m.printTypical);
         const Bytes again = Serialized(m);
         EXPECT_EQ(CSpeakerModel::kVersion, again[4]);
-        EXPECT_EQ(today.size(), again.size());
+        EXPECT_EQ(today.size() - weights + 1, again.size());
     }
-    Bytes unknownWithMove = today;
-    unknownWithMove[today.size() - 13] = 0;
-    FixHeader(unknownWithMove);
-    CSpeakerModel m;
-    EXPECT_EQ(0, m.Parse(unknownWithMove.data(), unknownWithMove.size()));
+    CSpeakerModel unweighted = LargestModel();
+    unweighted.bWeighted = false;
+    const Bytes plain = Serialized(unweighted);
+    const struct {
+        const char* what;
+        const Bytes& file;
+        size_t at;
+        unsigned char value;
+    } faults[] = {{"unknown with a move", today, today.size() - weights - 13, 0},
+                  {"neither weighted nor not", plain, plain.size() - 1, 2}};
+    for (const auto& f : faults) {
+        Bytes bad = f.file;
+        bad[f.at] = f.value;
+        FixHeader(bad);
+        CSpeakerModel m;
+        EXPECT_EQ(0, m.Parse(bad.data(), bad.size())) << f.what;
+    }
 }
 
 // George's model as the version 5 engine wrote it, and without its prints
@@ -230,7 +259,8 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
         {"32767 frames", firstFrames, {0xFF, 0x7F}, true},
         {"99 templates", payload + 12, {99}, true},
         {"a NaN scale", payload + 14, Bytes(nanBytes, nanBytes + 4), true},
-        {"a NaN enrolment snr", good.size() - 4, Bytes(nanBytes, nanBytes + 4), true},
+        {"a NaN enrolment snr", good.size() - 50 - 13 - 4, Bytes(nanBytes, nanBytes + 4), true},
+        {"a NaN typical distance with the weights", good.size() - 4, Bytes(nanBytes, nanBytes + 4), true},
         {"a byte after the last field", good.size(), {0}, false},
         {"the same with a header that claims it", good.size(), {0}, true},
     };

@@ -190,6 +190,40 @@ TEST(SpeakerScorer, TheDistancesAndTheScoreOfTakesAgainstOneModel)
     }
 }
 
+// With its weights a model weighs each dimension's squared differences:
+// every weight 2 makes the DTW and nearest-frame distances sqrt(2) times as
+// long and leaves the mean spectrum and the pitch, and the score is fused
+// against the typical distances taken with the weights. A model without
+// weights (as an older file reads) scores a take it is asked to weigh as
+// any other, and so does one with weights asked not to.
+TEST(SpeakerScorer, AModelsWeightsCountForTheTakesItWeighs)
+{
+    CSpeakerModel model = ModelOfThree(0.1f);
+    for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, Take(76 + 4 * t, 0.0f, 120.0f).StoreAsTemplate(model, t));
+    for (int p = 0; p < CSpeakerScorer::kParts; ++p) {
+        model.adaptedMean[p] = 1.0f + p;
+        model.weightedAdaptedMean[p] = 2.0f + 0.5f * p;
+    }
+    std::fill(model.weightCodes, model.weightCodes + model.nDims, static_cast<unsigned char>(160));
+    const CTakeFeatures take = Take(90, 0.0f, 125.0f);
+    CSpeakerScorer scorer;
+    ASSERT_EQ(1, scorer.Init());
+    float plain[CSpeakerScorer::kParts], weighed[CSpeakerScorer::kParts], neighbours[CSpeakerScorer::kParts];
+    model.bWeighted = false;
+    ASSERT_EQ(1, scorer.Load(model));
+    const float unweighed = scorer.Score(take, model, plain, neighbours, nullptr, false);
+    EXPECT_EQ(unweighed, scorer.Score(take, model, weighed, neighbours, nullptr, true)) << "an older model";
+    model.bWeighted = true;
+    ASSERT_EQ(1, scorer.Load(model));
+    EXPECT_EQ(unweighed, scorer.Score(take, model, weighed, neighbours, nullptr, false)) << "not asked to weigh";
+    const float score = scorer.Score(take, model, weighed, neighbours, nullptr, true);
+    const float ratio[CSpeakerScorer::kParts] = {std::sqrt(2.0f), 1.0f, std::sqrt(2.0f), 1.0f};
+    for (int p = 0; p < CSpeakerScorer::kParts; ++p)
+        EXPECT_NEAR(ratio[p], weighed[p] / plain[p], 1e-5f) << "part " << p;
+    const float fused = CSpeakerScorer::Fuse(weighed, model.weightedAdaptedMean);
+    EXPECT_NEAR(fused + 3.0f * (fused - CSpeakerScorer::Fuse(neighbours, model.weightedAdaptedMean)), score, 1e-4f);
+}
+
 // Moved a channel up, half a channel down (blurred a little by the
 // interpolation between channels) or not at all, the bump's cepstra are those
 // of a bump drawn there; the energy column, the loudness, stays.

@@ -224,6 +224,13 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         ASSERT_TRUE(trained.bNoiseMove);
         EXPECT_GT(trained.noiseMove, 0.0f);
         EXPECT_NEAR(trained.enrolSnrDb - 20.0f, trained.noiseCopySnrDb, 8.0f);
+        // ... and the weights of the dimensions its takes keep steady, with
+        // the typical distances taken with them.
+        ASSERT_TRUE(trained.bWeighted);
+        EXPECT_NE(*std::min_element(trained.weightCodes, trained.weightCodes + trained.nDims),
+                  *std::max_element(trained.weightCodes, trained.weightCodes + trained.nDims));
+        EXPECT_NE(trained.enrolMean[0], trained.weightedEnrolMean[0]);
+        EXPECT_EQ(trained.weightedEnrolMean[0], trained.weightedAdaptedMean[0]);
         EXPECT_TRUE(sonvera_test::ReadBytes(m_dir + "work/aaj.bin").empty());
     }
     {
@@ -342,8 +349,12 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             ASSERT_NE(0, VRE_CheckSexSpeech(s.data(), kTakeSamples, 0)) << onLine;
             EXPECT_EQ(1, VRE_Verify()) << onLine;
             const float snr = static_cast<float>(VRE_GetTakeSnr());
-            EXPECT_NEAR(CSpeakerScorer::Threshold(Setup::kSecurity, snr, model.enrolSnrDb, onLine), VRE_GetThreshold(),
-                        1e-5)
+            // A clean take near the enrolment's level has the weighted
+            // path's threshold, on the line's band too.
+            const bool weighed = CSpeakerScorer::WeighsTake(snr, model.enrolSnrDb);
+            EXPECT_TRUE(weighed) << snr << " dB, enrolled at " << model.enrolSnrDb;
+            EXPECT_NEAR(CSpeakerScorer::Threshold(Setup::kSecurity, snr, model.enrolSnrDb, onLine, nullptr, weighed),
+                        VRE_GetThreshold(), 1e-5)
                 << onLine;
             float parts[4], neighbours[4], typical[4];
             for (int p = 0; p < 4; ++p) {

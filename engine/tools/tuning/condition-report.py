@@ -5,7 +5,7 @@
                       [--enrol-log FILE --enrol-slope B --enrol-margin D]
                       [--noise-share K --noise-typical M --noise-margin N [--noise-min-drop F] [--noise-cap]
                        [--noise-impostor]]
-                      [--line-offset L | --fit-line] dump.csv...
+                      [--line-offset L | --fit-line] [--weighted S,G,T_w] dump.csv...
 
 Only trials whose model speaker and test speaker are both in the set count
 (the figures of speakers left out of the tuning come from their own trials,
@@ -28,6 +28,12 @@ per condition: EER, FAR and FRR at that threshold, replays caught, fresh
 genuine takes flagged, the worst model/impostor pair, and, with --fit, the
 largest T at which the clean condition's FAR is at most 1 %, with --fit-line
 the largest L (a multiple of 0.01) at which the `phone` condition's FAR is.
+--weighted S,G,T_w: a take at least S dB itself and no more than G dB under
+its model's enrolment snr (min(E, 60) - snr <= G, E known) was scored with
+the model's per-dimension weights (the engine's since the twenty-eighth
+round) and is held to T_w + the terms above without the noise figure's;
+every EER is then taken on the margins (the score less the trial's own
+threshold).
 """
 import argparse
 import csv
@@ -50,6 +56,10 @@ LINE = {'offset': 0.0, 'conditions': ('phone',)}
 # impostor: the move counted no further than the model's near impostors'
 # (noise_imp): min(e, i).
 NOISE = {'share': 0.0, 'typical': 0.0, 'margin': 0.0, 'min_drop': 10.0, 'cap': False, 'impostor': False}
+# The takes scored with the model's weights: at least `level` dB themselves,
+# at most `drop` dB under the enrolment snr; their threshold's base (None: no
+# such path).
+WEIGHTED = {'level': 0.0, 'drop': 0.0, 'base': None}
 
 
 def read_enrol_log(path):
@@ -97,7 +107,16 @@ def variable_part(row, slope, knee):
     """The threshold's part that follows the take's snr (and its model's enrolment snr)."""
     enrol = min(row['enrol_db'], ENROL_SNR_CAP)
     under = max(0.0, enrol - row['snr_db'] - ENROL['margin']) if row['enrol_db'] > 0.0 else 0.0
-    return slope * max(0.0, knee - row['snr_db']) + ENROL['slope'] * under + noise_allowance(row, enrol)
+    noise = 0.0 if weighed(row) else noise_allowance(row, enrol)
+    return slope * max(0.0, knee - row['snr_db']) + ENROL['slope'] * under + noise
+
+
+def weighed(row):
+    """The take was scored with its model's weights (--weighted)."""
+    if WEIGHTED['base'] is None or row['enrol_db'] <= 0.0:
+        return False
+    return (row['snr_db'] >= WEIGHTED['level'] and
+            min(row['enrol_db'], ENROL_SNR_CAP) - row['snr_db'] <= WEIGHTED['drop'])
 
 
 def noise_allowance(row, enrol):
@@ -120,7 +139,8 @@ def line_offset(row):
 
 
 def threshold(row, t0, slope, knee):
-    return t0 + variable_part(row, slope, knee) + line_offset(row)
+    base = WEIGHTED['base'] if weighed(row) else t0
+    return base + variable_part(row, slope, knee) + line_offset(row)
 
 
 def figures(rows, t0, slope, knee):
@@ -136,8 +156,8 @@ def figures(rows, t0, slope, knee):
         p[0] += acc(r)
         p[1] += 1
     worst = max(pairs.items(), key=lambda kv: kv[1][0] / kv[1][1], default=None)
-    # EER on the scores less the noise-aware part of the threshold.
-    shift = lambda r: r['s'] - variable_part(r, slope, knee)
+    # EER on the margins: the scores less their own thresholds.
+    shift = lambda r: r['s'] - threshold(r, t0, slope, knee)
     e = 100.0 * eer([shift(r) for r in g], [shift(r) for r in i])
     caught = 100.0 * sum(copy_flag(r) for r in rp) / max(1, len(rp))
     flagged = 100.0 * sum(copy_flag(r) for r in g) / max(1, len(g))
@@ -163,6 +183,13 @@ def copy_flag(r):
     if r['epd'] != '1' or r['s'] == math.inf:
         return False
     return float(r.get('copy_pitch') or 'inf') <= PITCH_LIMIT or float(r.get('copy_wave') or 0.0) >= WAVE_LIMIT
+
+
+def set_weighted(text):
+    """--weighted S,G,T_w (None: every take unweighted)."""
+    if text:
+        level, drop, base = (float(x) for x in text.split(','))
+        WEIGHTED.update(level=level, drop=drop, base=base)
 
 
 def fit(rows, slope, knee, target=1.0):
@@ -228,9 +255,13 @@ def main():
     ap.add_argument('--detail', action='store_true', help='FAR per word and FRR per speaker too')
     ap.add_argument('--wave-limit', type=float, default=WAVE_LIMIT, help='replay check: waveform similarity limit')
     ap.add_argument('--pitch-limit', type=float, default=PITCH_LIMIT, help='replay check: pitch-contour limit')
+    ap.add_argument('--weighted', help="S,G,T_w: the takes scored with the model's weights and their base")
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     set_limits(a.wave_limit, a.pitch_limit)
+    set_weighted(a.weighted)
+    if a.weighted and (a.fit or a.fit_noise or a.fit_line):
+        raise SystemExit('the weighted path is fitted by gate-weight-fit.py')
     speakers = set(a.speakers.split(','))
     if a.enrol_log:
         ENROL.update(slope=a.enrol_slope, margin=a.enrol_margin, snr=read_enrol_log(a.enrol_log))
@@ -248,7 +279,9 @@ def main():
           (' noise share %.2f typical %.3f margin %.1f min drop %.1f%s' % (
               NOISE['share'], NOISE['typical'], NOISE['margin'], NOISE['min_drop'],
               ' capped at the drop' if NOISE['cap'] else '') +
-           (" and at the near impostors' move" if NOISE['impostor'] else '') if NOISE['share'] else ''))
+           (" and at the near impostors' move" if NOISE['impostor'] else '') if NOISE['share'] else '') +
+          (' weighted from %.0f dB, %.0f dB under the enrolment, base %.4f' % (
+              WEIGHTED['level'], WEIGHTED['drop'], WEIGHTED['base']) if WEIGHTED['base'] is not None else ''))
     conditions = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
     for c in conditions:
         e, far, frr, caught, flagged, miss, worst, ng, ni, nr = figures([r for r in rows if r['condition'] == c], t0, a.snr_slope, a.snr_knee)

@@ -6,11 +6,12 @@ its operating point (the engine's noise-aware threshold) marked.
   det-plot.py --speakers a,b,... --out FILE.svg [--threshold T --snr-slope A --snr-knee S]
               [--enrol-log FILE --enrol-slope B --enrol-margin D]
               [--noise-share K --noise-typical M --noise-margin N --noise-min-drop F [--noise-cap]
-               [--noise-impostor]] dump.csv...
+               [--noise-impostor]] [--line-offset L] [--weighted S,G,T_w] dump.csv...
 
 Only trials whose model and test speaker are both in the set count, as in
-condition-report.py; the noise-aware part of the threshold is taken off each
-score first, so that one sweep gives the curve.
+condition-report.py; each score's own threshold is taken off it first (the
+noise-aware one, or with --weighted the weighted path's), so that one sweep
+gives the curve.
 """
 import argparse
 import math
@@ -66,14 +67,18 @@ def main():
     ap.add_argument('--noise-min-drop', type=float, default=10.0)
     ap.add_argument('--noise-cap', action='store_true')
     ap.add_argument('--noise-impostor', action='store_true')
+    ap.add_argument('--line-offset', type=float, default=0.0, help="the phone condition's offset (condition-report.py's)")
+    ap.add_argument('--weighted', help="S,G,T_w: condition-report.py's")
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
+    cr.set_weighted(a.weighted)
+    cr.LINE['offset'] = a.line_offset
     if a.enrol_log:
         cr.ENROL.update(slope=a.enrol_slope, margin=a.enrol_margin, snr=cr.read_enrol_log(a.enrol_log))
     cr.NOISE.update(share=a.noise_share, typical=a.noise_typical, margin=a.noise_margin, min_drop=a.noise_min_drop,
                     cap=a.noise_cap, impostor=a.noise_impostor)
     rows = cr.load(a.dumps, set(a.speakers.split(',')))
-    shift = lambda r: r['s'] - cr.variable_part(r, a.snr_slope, a.snr_knee)
+    shift = lambda r: r['s'] - cr.threshold(r, a.threshold, a.snr_slope, a.snr_knee)
     conditions = sorted({r['condition'] for r in rows if r['kind'] == 'g'}, key=lambda c: (c != 'clean', c))
     legend = H + 14 * len(conditions) + 10
     out = ['<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" font-family="sans-serif" font-size="11">' % (W, legend),
@@ -104,7 +109,7 @@ def main():
         pts = ' '.join('%.1f,%.1f' % p for p in kept)
         out.append('<polyline fill="none" stroke="%s" stroke-width="1.5" points="%s"/>' % (colour, pts))
         # A take the replay check flags is refused, as the engine does.
-        accepted = lambda r: shift(r) <= a.threshold and not cr.copy_flag(r)
+        accepted = lambda r: shift(r) <= 0.0 and not cr.copy_flag(r)
         far = sum(accepted(r) for r in sub if r['kind'] == 'i') / len(imp)
         frr = sum(not accepted(r) for r in sub if r['kind'] == 'g') / len(g)
         out.append('<circle cx="%.1f" cy="%.1f" r="4" fill="%s"/>' % (x0 + axis(far), y0 - axis(frr), colour))

@@ -4,22 +4,27 @@
 
   gate-weight-fit.py --speakers a,b,... --base base.csv --base-log base.err
                      --weighted dump.csv --weighted-log dump.err
-                     [--gates 4,6,8,10] [--choose | --gate G --t-weighted T]
+                     [--gates 4,6,8,10] [--levels 30,35,40]
+                     [--gate G [--level S] --t-weighted T]
 
 --base: the engine without weights (its scores, e, i and copies' snr);
 --weighted: the build with the weights (its scores). Both dumps must hold
 the same trials, one for one, with the same snr and enrolment snr.
 
 A trial whose take lies within G dB of its model's enrolment snr (min(E,
-60) - snr <= G, E known) takes the weighted score against T_w + the snr
+60) - snr <= G, E known) and, with --levels, reads at least S dB itself
+(snr >= S: a take clean in itself; twenty-eighth round) takes the weighted score against T_w + the snr
 term + the enrolment-snr term + the line offset, without the noise
 figure's term; any other trial keeps the base score against the engine's
 whole threshold (T -0.5681). Figures are taken on the margin, the score
 less the trial's own threshold. For each G, T_w is the largest keeping the
 clean FAR within 1 % over all clean impostor trials (those gated out at
 the engine's threshold), rounded down to 4 decimals; the rule's checks
-against the base as in noise-weight-fit.py. --choose: the G that pass,
-lowest clean EER first. --gate with --t-weighted: every condition's
+against the base as in noise-weight-fit.py. The settings that pass,
+lowest clean EER first; ties by the lowest mean of the white20 and
+speech20 EERs, the lowest soft12 EER, the smaller G, the larger S.
+--engine (with --gate): the engine built with the choice, checked trial by
+trial against the offline scores, thresholds and decisions. --gate with --t-weighted: every condition's
 figures at a fixed choice (the left-out and all-19 figures), nothing
 fitted. --with-term: the weighted path with the noise figure's term as
 well (what it would have given there).
@@ -74,12 +79,19 @@ def paired_trials(base_path, base_log, weighted_path, weighted_log, speakers):
             'base_margin': b['s'] - T_TODAY - threshold_parts(b, True),
             'weighted_cut': w['s'] - threshold_parts(b, False),
             'weighted_cut_term': w['s'] - threshold_parts(b, True),
+            'key': key(b), 'base_s': b['s'], 'weighted_s': w['s'],
+            'base_limit': T_TODAY + threshold_parts(b, True), 'weighted_part': threshold_parts(b, False),
         })
     return trials
 
 
 def gated_in(t, gate):
-    return t['enrol_db'] > 0.0 and min(t['enrol_db'], ENROL_CAP) - t['snr_db'] <= gate
+    """gate: G, or (G, S) with the take's own level as well."""
+    level = -math.inf
+    if isinstance(gate, tuple):
+        gate, level = gate
+    return (t['enrol_db'] > 0.0 and t['snr_db'] >= level and
+            min(t['enrol_db'], ENROL_CAP) - t['snr_db'] <= gate)
 
 
 def margin(t, gate, t_weighted, with_term=False):
@@ -164,6 +176,19 @@ def row_text(label, t_weighted, v):
                 *(v[k]['gated'] for k in ('clean', 'white20', 'speech20', 'white10', 'soft12', 'phone', 'reverb'))))
 
 
+def setting_text(gate):
+    return 'G %g S %g' % gate if isinstance(gate, tuple) else 'G %g' % gate
+
+
+def preference(v, gate):
+    """Lowest clean EER; then the two noisy EERs' mean, the soft voice's
+    EER, the smaller G, the larger S (figures to the printed 2 decimals)."""
+    g, s = gate if isinstance(gate, tuple) else (gate, 0.0)
+    r = lambda x: round(x, 2)
+    return (r(v['clean']['eer']), r((v['white20']['eer'] + v['speech20']['eer']) / 2.0),
+            r(v['soft12']['eer']), g, -s)
+
+
 def term_there(trials, gate):
     """What the noise figure's term would give on the gated-in trials."""
     parts = [t['weighted_cut'] - t['weighted_cut_term'] for t in trials if gated_in(t, gate)]
@@ -181,39 +206,82 @@ def full_report(trials, gate, t_weighted):
             c, f['eer'], f['far'], f['frr'], f['gated'], f['g'], f['i']))
 
 
+def engine_check(trials, engine_path, engine_log, speakers, gate, t_weighted):
+    """The engine built with the choice against the offline figures, trial
+    by trial: its score is the path's build's, its threshold the path's,
+    its accept decision the offline one."""
+    offline = {t['key']: t for t in trials}
+    rows = WEIGHTS.load(engine_path, engine_log, speakers)
+    differ = {'missing': 0, 'score': 0, 'threshold': 0, 'decision': 0}
+    worst_limit = 0.0
+    for r in rows:
+        t = offline.get(key(r))
+        if t is None:
+            differ['missing'] += 1
+            continue
+        weighed = gated_in(t, gate)
+        score = t['weighted_s'] if weighed else t['base_s']
+        limit = t_weighted + t['weighted_part'] if weighed else t['base_limit']
+        if not (score == r['s'] or abs(score - r['s']) <= 1e-5):
+            differ['score'] += 1
+        if r['s'] < math.inf:
+            worst_limit = max(worst_limit, abs(limit - float(r['threshold'])))
+            if abs(limit - float(r['threshold'])) > 5e-4:
+                differ['threshold'] += 1
+        if accepted(t, margin(t, gate, t_weighted)) != (r['accept'] == '1'):
+            differ['decision'] += 1
+            print('  decision differs: %s engine score %.5f threshold %s, offline margin %.5f (snr %.2f, enrolment %.2f)' % (
+                t['key'], r['s'], r['threshold'], margin(t, gate, t_weighted), t['snr_db'], t['enrol_db']))
+    print('engine check: %d trials; differing: %s; largest threshold difference %.5f' % (
+        len(rows), ', '.join('%s %d' % kv for kv in differ.items()), worst_limit))
+
+
 def main():
     ap = argparse.ArgumentParser()
     for name in ('--speakers', '--base', '--base-log', '--weighted', '--weighted-log'):
         ap.add_argument(name, required=True)
     ap.add_argument('--gates', default='4,6,8,10')
+    ap.add_argument('--levels', help='S in dB: the take itself at least this clean')
+    ap.add_argument('--level', type=float, help='S of a fixed choice')
     ap.add_argument('--gate', type=float, help='a fixed choice: every condition, nothing fitted')
     ap.add_argument('--t-weighted', type=float)
     ap.add_argument('--with-term', action='store_true')
+    ap.add_argument('--engine', action='append', default=[],
+                    help='with --gate: a dump of the engine built with the choice (its log beside it, .err)')
     a = ap.parse_args()
     trials = paired_trials(a.base, a.base_log, a.weighted, a.weighted_log, set(a.speakers.split(',')))
     print('trials matched one for one: %d' % len(trials))
     if a.gate is not None:
+        chosen = a.gate if a.level is None else (a.gate, a.level)
         print('base (unweighted, T %.4f):' % T_TODAY)
         full_report(trials, None, 0.0)
-        print('gate %.2f dB, T_w %.4f:' % (a.gate, a.t_weighted))
-        full_report(trials, a.gate, a.t_weighted)
+        print('gate %s, T_w %.4f:' % (setting_text(chosen), a.t_weighted))
+        full_report(trials, chosen, a.t_weighted)
+        for path in a.engine:
+            engine_check(trials, path, path.rsplit('.', 1)[0] + '.err', set(a.speakers.split(',')), chosen,
+                         a.t_weighted)
         return
     base = judge(trials, None, 0.0)
     print(row_text('base', T_TODAY, base))
     passing = []
-    for gate in (float(x) for x in a.gates.split(',')):
+    gates = [float(x) for x in a.gates.split(',')]
+    if a.levels:
+        gates = [(g, float(s)) for s in a.levels.split(',') for g in gates]
+    for gate in gates:
         t_weighted = fit_weighted(trials, gate, a.with_term)
         v = judge(trials, gate, t_weighted, a.with_term)
-        print(row_text('G %g' % gate, t_weighted, v))
+        print(row_text(setting_text(gate), t_weighted, v))
         print('  ' + term_there(trials, gate))
         failed = [name for name, before, after, ok in checks(v, base, trials) if not ok]
         for name, before, after, ok in checks(v, base, trials):
             print('  %-40s %.2f -> %.2f%% %s' % (name, before, after, 'ok' if ok else 'FAILS'))
         if not failed:
-            passing.append((v['clean']['eer'], gate, t_weighted))
-    passing.sort()
-    print('passing: ' + (', '.join('G %g (T_w %.4f, clean EER %.2f%%)' % (g, t, e) for e, g, t in passing) or 'none'))
-    print('chosen: G %g, T_w %.4f' % (passing[0][1], passing[0][2]) if passing else 'none passes: nothing ships')
+            passing.append((preference(v, gate), gate, t_weighted))
+    passing.sort(key=lambda p: p[0])
+    print('passing: ' + (', '.join('%s (T_w %.4f, clean EER %.2f%%)' % (setting_text(g), t, k[0])
+                                   for k, g, t in passing) or 'none'))
+    print('chosen: %s, T_w %.4f' % (setting_text(passing[0][1]), passing[0][2]) if passing
+          else 'none passes: nothing ships')
 
 
 if __name__ == '__main__':

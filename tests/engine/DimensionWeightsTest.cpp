@@ -1,0 +1,89 @@
+// The speaker's per-dimension weights: learnt from aligned frame pairs,
+// kept as codes, and used only for a clean take near its enrolment's level.
+#include "DimensionWeights.h"
+#include "SpeakerScorer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+// Three dimensions whose aligned differences spread by known amounts: a
+// steady dimension counts more, a varying one less, within [1/2, 2], the
+// weights scaled to a mean of 1; a dimension that never varies is at the
+// clip; no pairs, no weights. The codes bring a weight back to within
+// half a step (1.1 %).
+TEST(DimensionWeights, FromAlignedPairsAndBackThroughTheirCodes)
+{
+    const struct {
+        const char* what;
+        float offset[3];    // every pair's difference is offset +- spread
+        float spread[3];
+        int pairs;
+        float weights[3];
+    } cases[] = {
+        {"spreads 1, 2, 4", {5.0f, 0.0f, -3.0f}, {1.0f, 2.0f, 4.0f}, 8, {1.6f, 0.93333f, 0.46667f}},
+        {"alike", {0.0f, 1.0f, 2.0f}, {3.0f, 3.0f, 3.0f}, 4, {1.0f, 1.0f, 1.0f}},
+        {"clipped both ways", {0.0f, 0.0f, 0.0f}, {1.0f, 1.0f, 100.0f}, 6, {1.33333f, 1.33333f, 0.33333f}},
+        {"one steady dimension", {2.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 1.0f}, 4, {1.8f, 0.6f, 0.6f}},
+        {"no pairs", {0.0f, 0.0f, 0.0f}, {1.0f, 2.0f, 4.0f}, 0, {1.0f, 1.0f, 1.0f}},
+    };
+    for (const auto& c : cases) {
+        CDimensionWeights learnt;
+        learnt.Reset(3);
+        for (int k = 0; k < c.pairs; ++k) {
+            const float sign = k % 2 == 0 ? 1.0f : -1.0f;
+            float a[3], b[3];
+            for (int d = 0; d < 3; ++d) {
+                b[d] = 10.0f * d - 7.0f;
+                a[d] = b[d] + c.offset[d] + sign * c.spread[d];
+            }
+            learnt.Add(a, b);
+        }
+        float weights[3] = {};
+        EXPECT_EQ(c.pairs > 0 ? 1 : 0, learnt.Weights(weights)) << c.what;
+        for (int d = 0; d < 3; ++d) EXPECT_NEAR(c.weights[d], weights[d], 1e-4f) << c.what << ", dimension " << d;
+    }
+    const struct {
+        float weight;
+        int code;
+    } codes[] = {{1.0f, 128}, {2.0f, 160}, {0.5f, 96}, {1.6f, 150}, {0.0f, 0}, {-1.0f, 0}, {1e3f, 255}, {1e-3f, 0}};
+    for (const auto& c : codes) EXPECT_EQ(c.code, CDimensionWeights::CodeOfWeight(c.weight)) << c.weight;
+    for (float w = 0.5f; w <= 2.0f; w *= 1.013f) {
+        const float back = CDimensionWeights::WeightOfCode(CDimensionWeights::CodeOfWeight(w));
+        EXPECT_NEAR(1.0f, back / w, 0.011f) << w;
+    }
+}
+
+// A take is weighed when it reads at least 40 dB itself and lies no more
+// than 6 dB under its model's enrolment snr (counted up to 60 dB); never
+// when the enrolment snr is unknown. Its threshold then starts at -0.5179
+// with the snr, enrolment and line terms and no noise figure.
+TEST(DimensionWeights, OnlyACleanTakeNearItsEnrolmentIsWeighed)
+{
+    const float nan = std::nanf("");
+    const struct {
+        float snrDb, enrolSnrDb;
+        bool weighed;
+    } gates[] = {
+        {40.0f, 46.0f, true},   {39.99f, 45.0f, false}, {40.0f, 46.01f, false}, {54.0f, 84.0f, true},
+        {53.99f, 84.0f, false}, {65.0f, 50.0f, true},   {58.0f, 0.0f, false},   {nan, 50.0f, false},
+    };
+    for (const auto& c : gates)
+        EXPECT_EQ(c.weighed, CSpeakerScorer::WeighsTake(c.snrDb, c.enrolSnrDb)) << c.snrDb << " " << c.enrolSnrDb;
+    const SNoiseFigure figure = {2.0f, 2.0f, 25.0f};
+    const struct {
+        float snrDb, enrolSnrDb;
+        bool throughLine;
+        float threshold;
+    } thresholds[] = {
+        {60.0f, 60.0f, false, -0.5179f},
+        {45.0f, 55.0f, false, -0.5179f + 0.225f + 0.015f},
+        {45.0f, 55.0f, true, -0.5179f + 0.225f + 0.015f - 0.17f},
+        {20.0f, 55.0f, false, -0.5179f + 0.6f + 0.0775f},
+    };
+    for (const auto& c : thresholds)
+        EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb, c.throughLine, &figure, true),
+                    1e-5f)
+            << c.snrDb << " " << c.enrolSnrDb << " " << c.throughLine;
+}
