@@ -134,7 +134,7 @@ const float kMinCopyDropDb = 10.0f;
 // take that reads at least kWeightsMinSnrDb itself and lies no more than
 // kWeightsMaxDropDb under its model's enrolment snr (counted up to the
 // knee) is scored with them, against a threshold of its own at
-// kWeightedThresholdAtShipped with the snr, enrolment and line terms above
+// kWeightedThresholdAtShipped with the snr and enrolment terms above
 // and no noise figure (what it allows starts further under the enrolment
 // than such a take lies). Any other take is scored without them, exactly
 // as a model without weights, and so is a take compared on a line's band
