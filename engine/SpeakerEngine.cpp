@@ -751,7 +751,7 @@ bool CSpeakerEngine::OwnModelLoaded() const
 bool CSpeakerEngine::TakeWeighted() const
 {
     return m_bAnalysed && OwnModelLoaded() && m_model.bWeighted &&
-           CSpeakerScorer::WeighsTake(m_endpoint.fSnrDb, m_model.enrolSnrDb);
+           CSpeakerScorer::WeighsTake(m_endpoint.fSnrDb, m_model.enrolSnrDb, m_bLineLimited);
 }
 
 double CSpeakerEngine::Threshold() const

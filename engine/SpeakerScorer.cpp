@@ -134,10 +134,13 @@ const float kMinCopyDropDb = 10.0f;
 // take that reads at least kWeightsMinSnrDb itself and lies no more than
 // kWeightsMaxDropDb under its model's enrolment snr (counted up to the
 // knee) is scored with them, against a threshold of its own at
-// kWeightedThresholdAtShipped with the snr, enrolment and line terms above
+// kWeightedThresholdAtShipped with the snr and enrolment terms above
 // and no noise figure (what it allows starts further under the enrolment
 // than such a take lies). Any other take is scored without them, exactly
-// as a model without weights. A noisy take near a noisily enrolled model
+// as a model without weights, and so is a take compared on a line's band
+// whatever its level: the band has fewer dimensions than the weights, and
+// the weighted path's looser base without the weights' separation let the
+// line's impostors in (twenty-ninth round). A noisy take near a noisily enrolled model
 // lies within the drop all the same; noise fills the dimensions the
 // weights count most for every voice alike, hence the take's own level.
 // Chosen on the tuning speakers (twenty-eighth round,
@@ -438,8 +441,9 @@ float CSpeakerScorer::Fuse(const float* parts, const float* typical)
     return fused;
 }
 
-bool CSpeakerScorer::WeighsTake(float snrDb, float enrolSnrDb)
+bool CSpeakerScorer::WeighsTake(float snrDb, float enrolSnrDb, bool throughLine)
 {
+    if (throughLine) return false;
     if (!std::isfinite(snrDb) || !std::isfinite(enrolSnrDb) || !(enrolSnrDb > 0.0f)) return false;
     return snrDb >= kWeightsMinSnrDb && std::min(enrolSnrDb, kSnrKneeDb) - snrDb <= kWeightsMaxDropDb;
 }

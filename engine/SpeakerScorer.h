@@ -98,8 +98,11 @@ public:
                 const SChannelRange* band = nullptr, bool weighted = false);
     // Whether a take whose word peaks snrDb over its noise floor is scored
     // with its model's weights: clean in itself and recorded about as its
-    // enrolment (enrolSnrDb, 0: unknown, never) was.
-    static bool WeighsTake(float snrDb, float enrolSnrDb);
+    // enrolment (enrolSnrDb, 0: unknown, never) was. Never a take compared
+    // on a line's band (throughLine, Threshold's): the band has fewer
+    // dimensions than the weights, so it is scored without them and is held
+    // to the threshold of the takes scored so.
+    static bool WeighsTake(float snrDb, float enrolSnrDb, bool throughLine);
     // Threshold on the score for a security level (higher = stricter) and a
     // take whose word peaks `snrDb` over its noise floor: a noisy or soft
     // take is further from every model, its own speaker's too, and gets a

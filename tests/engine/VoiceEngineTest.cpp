@@ -350,10 +350,14 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             EXPECT_EQ(1, VRE_Verify()) << onLine;
             const float snr = static_cast<float>(VRE_GetTakeSnr());
             // A clean take near the enrolment's level has the weighted
-            // path's threshold, on the line's band too.
-            const bool weighed = CSpeakerScorer::WeighsTake(snr, model.enrolSnrDb);
-            EXPECT_TRUE(weighed) << snr << " dB, enrolled at " << model.enrolSnrDb;
-            EXPECT_NEAR(CSpeakerScorer::Threshold(Setup::kSecurity, snr, model.enrolSnrDb, onLine, nullptr, weighed),
+            // path's threshold; on the line's band, whose scores have no
+            // weights, the unweighted one with the line's offset.
+            const bool weighed = CSpeakerScorer::WeighsTake(snr, model.enrolSnrDb, onLine);
+            EXPECT_NE(onLine, weighed) << snr << " dB, enrolled at " << model.enrolSnrDb;
+            EXPECT_TRUE(CSpeakerScorer::WeighsTake(snr, model.enrolSnrDb, false)) << snr;
+            const SNoiseFigure figure = {model.noiseMove, model.noiseImpostorMove, model.noiseCopySnrDb};
+            EXPECT_NEAR(CSpeakerScorer::Threshold(Setup::kSecurity, snr, model.enrolSnrDb, onLine,
+                                                  model.bNoiseMove ? &figure : nullptr, weighed),
                         VRE_GetThreshold(), 1e-5)
                 << onLine;
             float parts[4], neighbours[4], typical[4];

@@ -31,9 +31,11 @@ the largest L (a multiple of 0.01) at which the `phone` condition's FAR is.
 --weighted S,G,T_w: a take at least S dB itself and no more than G dB under
 its model's enrolment snr (min(E, 60) - snr <= G, E known) was scored with
 the model's per-dimension weights (the engine's since the twenty-eighth
-round) and is held to T_w + the terms above without the noise figure's;
-every EER is then taken on the margins (the score less the trial's own
-threshold).
+round) and is held to T_w + the terms above without the noise figure's,
+unless it went through a telephone line (the `phone` condition: the line's
+band has no weights, and such a take keeps the unweighted threshold at any
+level, the engine's since the twenty-ninth round); every EER is then taken
+on the margins (the score less the trial's own threshold).
 """
 import argparse
 import csv
@@ -112,8 +114,9 @@ def variable_part(row, slope, knee):
 
 
 def weighed(row):
-    """The take was scored with its model's weights (--weighted)."""
-    if WEIGHTED['base'] is None or row['enrol_db'] <= 0.0:
+    """The take was scored with its model's weights (--weighted); never one
+    on a line's band."""
+    if WEIGHTED['base'] is None or row['enrol_db'] <= 0.0 or row['condition'] in LINE['conditions']:
         return False
     return (row['snr_db'] >= WEIGHTED['level'] and
             min(row['enrol_db'], ENROL_SNR_CAP) - row['snr_db'] <= WEIGHTED['drop'])

@@ -10,8 +10,9 @@ its operating point (the engine's noise-aware threshold) marked.
 
 Only trials whose model and test speaker are both in the set count, as in
 condition-report.py; each score's own threshold is taken off it first (the
-noise-aware one, or with --weighted the weighted path's), so that one sweep
-gives the curve.
+noise-aware one, or with --weighted the weighted path's for the takes it
+weighs, never a take through a telephone line), so that one sweep gives the
+curve.
 """
 import argparse
 import math

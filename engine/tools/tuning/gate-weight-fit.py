@@ -15,8 +15,9 @@ A trial whose take lies within G dB of its model's enrolment snr (min(E,
 60) - snr <= G, E known) and, with --levels, reads at least S dB itself
 (snr >= S: a take clean in itself; twenty-eighth round) takes the weighted score against T_w + the snr
 term + the enrolment-snr term + the line offset, without the noise
-figure's term; any other trial keeps the base score against the engine's
-whole threshold (T -0.5681). Figures are taken on the margin, the score
+figure's term; any other trial, and every trial through a telephone line
+(the `phone` condition: its band has no weights; twenty-ninth round), keeps
+the base score against the engine's whole threshold (T -0.5681). Figures are taken on the margin, the score
 less the trial's own threshold. For each G, T_w is the largest keeping the
 clean FAR within 1 % over all clean impostor trials (those gated out at
 the engine's threshold), rounded down to 4 decimals; the rule's checks
@@ -90,7 +91,7 @@ def gated_in(t, gate):
     level = -math.inf
     if isinstance(gate, tuple):
         gate, level = gate
-    return (t['enrol_db'] > 0.0 and t['snr_db'] >= level and
+    return (t['enrol_db'] > 0.0 and t['snr_db'] >= level and t['condition'] not in REPORT.LINE['conditions'] and
             min(t['enrol_db'], ENROL_CAP) - t['snr_db'] <= gate)
 
 
