@@ -55,6 +55,23 @@ private:
 
 bool FiniteIn(float v, float lo, float hi) { return std::isfinite(v) && v >= lo && v <= hi; }
 
+// The noise figure's values within their limits (whether known or not).
+bool NoiseFigureInRange(const CSpeakerModel& m)
+{
+    return FiniteIn(m.noiseMove, -CSpeakerModel::kMaxNoiseMove, CSpeakerModel::kMaxNoiseMove) &&
+           FiniteIn(m.noiseImpostorMove, -CSpeakerModel::kMaxNoiseMove, CSpeakerModel::kMaxNoiseMove) &&
+           m.noiseCopySnrDb >= 0.0f && m.noiseCopySnrDb <= CSpeakerModel::kMaxSnrDb;
+}
+
+// The typical distances taken with the weights, as the unweighted ones.
+bool WeightedTypicalInRange(const CSpeakerModel& m)
+{
+    for (int i = 0; i < CSpeakerModel::kScoreParts; ++i)
+        if (!FiniteIn(m.weightedEnrolMean[i], 1e-6f, 1e6f) || !FiniteIn(m.weightedAdaptedMean[i], 1e-6f, 1e6f))
+            return false;
+    return true;
+}
+
 // A known take's pitch contour: u16 frames, u16 median pitch, i8 pitch[frames].
 void ReadContour(CReader& r, CSpeakerModel& m, int k, size_t skippedPerFrame)
 {
@@ -126,9 +143,7 @@ void ReadWeights(CReader& r, CSpeakerModel& m)
     r.Bytes(m.weightCodes, static_cast<size_t>(m.nDims));
     for (int i = 0; i < CSpeakerModel::kScoreParts; ++i) m.weightedEnrolMean[i] = r.F32();
     for (int i = 0; i < CSpeakerModel::kScoreParts; ++i) m.weightedAdaptedMean[i] = r.F32();
-    for (int i = 0; i < CSpeakerModel::kScoreParts; ++i)
-        if (!FiniteIn(m.weightedEnrolMean[i], 1e-6f, 1e6f) || !FiniteIn(m.weightedAdaptedMean[i], 1e-6f, 1e6f))
-            r.Fail();
+    if (!WeightedTypicalInRange(m)) r.Fail();
 }
 
 } // namespace
@@ -211,10 +226,8 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
     w.F32(printTypical);
     if (!(enrolSnrDb >= 0.0f && enrolSnrDb <= kMaxSnrDb)) return 0;
     w.F32(enrolSnrDb);
-    if (bNoiseMove && (!FiniteIn(noiseMove, -kMaxNoiseMove, kMaxNoiseMove) ||
-                       !FiniteIn(noiseImpostorMove, -kMaxNoiseMove, kMaxNoiseMove) ||
-                       !(noiseCopySnrDb >= 0.0f && noiseCopySnrDb <= kMaxSnrDb)))
-        return 0;
+    if (bNoiseMove && !NoiseFigureInRange(*this)) return 0;
+    if (bWeighted && !WeightedTypicalInRange(*this)) return 0;
     w.U8(bNoiseMove ? 1 : 0);
     w.F32(bNoiseMove ? noiseMove : 0.0f);
     w.F32(bNoiseMove ? noiseImpostorMove : 0.0f);
@@ -222,11 +235,7 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
     w.U8(bWeighted ? 1 : 0);
     if (bWeighted) {
         w.Bytes(weightCodes, static_cast<size_t>(nDims));
-        for (int i = 0; i < kScoreParts; ++i) {
-            if (!FiniteIn(weightedEnrolMean[i], 1e-6f, 1e6f) || !FiniteIn(weightedAdaptedMean[i], 1e-6f, 1e6f))
-                return 0;
-            w.F32(weightedEnrolMean[i]);
-        }
+        for (int i = 0; i < kScoreParts; ++i) w.F32(weightedEnrolMean[i]);
         for (int i = 0; i < kScoreParts; ++i) w.F32(weightedAdaptedMean[i]);
     }
     CWriter h(out);
@@ -298,9 +307,7 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
         m.noiseImpostorMove = r.F32();
         m.noiseCopySnrDb = r.F32();
         // Unknown is all zeros: a file is one thing or the other.
-        if (known > 1 || !FiniteIn(m.noiseMove, -kMaxNoiseMove, kMaxNoiseMove) ||
-            !FiniteIn(m.noiseImpostorMove, -kMaxNoiseMove, kMaxNoiseMove) ||
-            !(m.noiseCopySnrDb >= 0.0f && m.noiseCopySnrDb <= kMaxSnrDb) ||
+        if (known > 1 || !NoiseFigureInRange(m) ||
             (known == 0 && (m.noiseMove != 0.0f || m.noiseImpostorMove != 0.0f || m.noiseCopySnrDb != 0.0f)))
             r.Fail();
         m.bNoiseMove = known == 1;
