@@ -197,6 +197,7 @@ int CSpeakerEngine::Shutdown()
 void CSpeakerEngine::ForgetAnalysis()
 {
     m_bAnalysed = false;
+    m_bTakeScored = false;
     m_bAnalysisOk = false;
     m_bModelReady = false;
     m_bTakeReady = false;
@@ -674,12 +675,14 @@ int CSpeakerEngine::Verify()
 {
     m_bUpdate = 0;
     m_fLastScore = 0.0;
+    m_bTakeScored = false;
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
     if (!LoadModelForTake()) return 0;
     const bool weighted = TakeWeighted();
     const float score = m_scorer.Score(m_take, m_model, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts,
                                        m_bLineLimited ? &m_lineBand : nullptr, weighted);
     m_fLastScore = score;
+    m_bTakeScored = true;
     // A take the replay check recognised is refused whatever its score: a
     // recording of the user's own voice is the best impostor there is, and
     // learning from it would teach the model the recording.
@@ -774,6 +777,8 @@ double CSpeakerEngine::ModelPart(int index) const
     if (index == CSpeakerModel::kScoreParts + 2) return m_model.bNoiseMove ? m_model.noiseCopySnrDb : 0.0;
     if (index == CSpeakerModel::kScoreParts + 3) return m_model.bNoiseMove ? m_model.noiseImpostorMove : 0.0;
     if (index < 0 || index > CSpeakerModel::kScoreParts) return 0.0;
-    // The typical distances the last take was scored against.
+    // The typical distances the last take was scored against (a line's
+    // take: the band's own, taken afresh for it).
+    if (m_bTakeScored) return m_scorer.LastTypical(index);
     return TakeWeighted() ? m_model.weightedAdaptedMean[index] : m_model.adaptedMean[index];
 }

@@ -186,6 +186,7 @@ private:
     CSpeakerModel m_model;
     int m_bUpdate;
     double m_fLastScore;
+    bool m_bTakeScored = false;   // m_scorer scored the take of m_nTakeHash (its LastTypical is the take's)
     float m_lastParts[2 * CSpeakerModel::kScoreParts];   // the model's distances, then the neighbours' means
     double m_fLastReplayDistance;
     double m_fLastReplayPitchDistance;

@@ -326,14 +326,16 @@ float CSpeakerScorer::ScoreLoaded(const CTakeFeatures& test, const CSpeakerModel
         m_bandTest = test;
         if (m_bandTest.KeepChannels(band->nFirst, band->nLast, model.nChannels)) {
             for (int s = 0; s <= kNeighbours; ++s) sets[s] = BandSet(s);
+            std::copy(m_bandTypical, m_bandTypical + kParts, m_lastTypical);
             return ScoreAgainst(sets, m_bandTest, m_bandTypical, kBandUnit, parts, neighbourParts);
         }
     }
     sets[0] = m_templates;
     for (int v = 0; v < kNeighbours; ++v) sets[1 + v] = NeighbourSet(v);
     const float fullBank[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
-    return ScoreAgainst(sets, test, m_bWeigh ? model.weightedAdaptedMean : model.adaptedMean, fullBank, parts,
-                        neighbourParts);
+    const float* typical = m_bWeigh ? model.weightedAdaptedMean : model.adaptedMean;
+    std::copy(typical, typical + kParts, m_lastTypical);
+    return ScoreAgainst(sets, test, typical, fullBank, parts, neighbourParts);
 }
 
 float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical,

@@ -103,6 +103,10 @@ public:
     // dimensions than the weights, so it is scored without them and is held
     // to the threshold of the takes scored so.
     static bool WeighsTake(float snrDb, float enrolSnrDb, bool throughLine);
+    // The typical distances part (0 .. kParts - 1) of the last Score was
+    // taken against: the model's (with or without its weights) or, for a
+    // take on a line's band, the band's own.
+    float LastTypical(int part) const { return m_lastTypical[part]; }
     // Threshold on the score for a security level (higher = stricter) and a
     // take whose word peaks `snrDb` over its noise floor: a noisy or soft
     // take is further from every model, its own speaker's too, and gets a
@@ -226,6 +230,7 @@ private:
     // for each band-limited take) and their typical distances.
     std::vector<CTakeFeatures> m_band;
     float m_bandTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
+    float m_lastTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     CTakeFeatures m_bandTest;
     // The loaded model's per-dimension weights, and whether the distances
     // being taken use them.
