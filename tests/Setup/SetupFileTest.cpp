@@ -185,11 +185,7 @@ TEST_F(SetupFileTest, IniSettingsHaveDefaultsParseHandWrittenTextAndStoreTheirOw
     CFaultyPrivateProfile profile;
     CPrivateProfileOverride scope(profile);
     EXPECT_EQ(0, m_setup.SetLastUserProgram("x"));
-    EXPECT_EQ(0, m_setup.SetAppLastPos(1, 2, 3, 4));
-    EXPECT_EQ(0, m_setup.SetSkinChange("Blue"));
     EXPECT_EQ(1, m_setup.SetAppSecureFolder("C:\\x"));
-    EXPECT_EQ(1, m_setup.SetAppSecureMakeType(2));
-    EXPECT_EQ(1, m_setup.SetScrWaitTime(5));
     EXPECT_EQ("<missing>", IniValue("DESK_WARDEN", "LastUser"));
 }
 

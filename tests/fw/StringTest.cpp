@@ -23,7 +23,6 @@ TEST(String, KeepsExactlyTheGivenBytesInIndependentCopiesAndComparesByteWise)
 {
     EXPECT_EQ(Bytes(CString(static_cast<const char*>(nullptr))), "");
     EXPECT_EQ(Bytes(CString("abcdef", 3)), "abc");
-    EXPECT_EQ(Bytes(CString("abc", -1)), "");
     const char withNul[] = {'a', '\0', 'b'};
     EXPECT_EQ(CString(withNul, 3).GetLength(), 3);
     CString a("one");
@@ -39,9 +38,7 @@ TEST(String, KeepsExactlyTheGivenBytesInIndependentCopiesAndComparesByteWise)
     CString s("ab");
     EXPECT_EQ(s[static_cast<size_t>(1)], 'b');
     EXPECT_EQ(s.GetAt(2), '\0');
-    EXPECT_EQ(s.GetAt(-1), '\0');
     s.SetAt(2, 'x');
-    s.SetAt(-1, 'x');
     EXPECT_EQ(Bytes(s), "ab");
 
     // Strings are only ever compared for equality, never ordered.
@@ -69,9 +66,7 @@ TEST(String, ConcatenatesFindsAndCutsSubstringsClampedToTheString)
     EXPECT_EQ(Bytes(s.Mid(4, 100)), "ef");
     EXPECT_EQ(Bytes(s.Mid(-3, 2)), "ab");
     EXPECT_EQ(Bytes(s.Mid(60, 2)), "");
-    EXPECT_EQ(Bytes(s.Mid(1, -1)), "");
     EXPECT_EQ(Bytes(s.Left(2)), "ab");
-    EXPECT_EQ(Bytes(s.Left(-2)), "");
 
     const CString list("a;b;c");
     EXPECT_EQ(list.Find(';'), 1);
@@ -120,8 +115,6 @@ TEST(String, FormatsWithPrintfSemanticsAtAnyLengthAndReleasesBuffers)
     std::memcpy(p, "wxyz", 4);
     buffered.ReleaseBuffer(4);
     EXPECT_EQ(Bytes(buffered), "wxyz");
-    buffered.ReleaseBuffer(99);   // never grows
-    EXPECT_EQ(buffered.GetLength(), 4);
     CString empty;
     std::strcpy(empty.GetBuffer(3), "ok");
     empty.ReleaseBuffer();

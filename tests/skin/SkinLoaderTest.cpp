@@ -65,7 +65,7 @@ TEST(SkinGrammar, NumbersColoursRectanglesAndControlNames)
 
 using SkinLoaderTest = SkinDialogTest;
 
-TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWordAndOthersHaveDefaults)
+TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWord)
 {
     const auto hint = &CTestSkinDlg::m_bHint, labelTip = &CTestSkinDlg::m_bLabelTip;
     const auto draw = &CTestSkinDlg::m_bWaveDraw, dotLine = &CTestSkinDlg::m_bWaveDotLine;
@@ -75,14 +75,10 @@ TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWordAndOthersHaveDefaults)
         int CSkinDlg::*option;
         int expected;
     } cases[] = {
-        {"", "", hint, 1},
         {"HINT=true\r\n", "", hint, 0},
-        {"", "", labelTip, 0},
         {"LABELTIP=TRUE\r\n", "", labelTip, 1},
         {"LABELTIP=yes\r\n", "", labelTip, 0},
-        {"", "", draw, 1},
         {"", "DRAW=false\r\n", draw, 0},
-        {"", "", dotLine, 1},
         {"", "DOTLINE=FALSE\r\n", dotLine, 0},
         {"", "DOTLINE=false\r\n", dotLine, 1},   // anything but FALSE leaves the grid on
     };
