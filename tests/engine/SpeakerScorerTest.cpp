@@ -388,7 +388,7 @@ TEST(SpeakerScorer, AnotherStretchNearlyAsLoudIsSearchedToo)
 // The speaker's typical distances are taken off before fusing (the DTW's and
 // the pitch's whole, the nearest frame's twice); the mean spectrum, which
 // follows the microphone, has no weight.
-TEST(SpeakerScorer, FusionTakesTheTypicalDistancesOffAndTheThresholdFollowsSecurityAndNoise)
+TEST(SpeakerScorer, FusionTakesTheSpeakersTypicalDistancesOff)
 {
     const struct {
         float parts[4], typical[4], fused;
@@ -401,84 +401,59 @@ TEST(SpeakerScorer, FusionTakesTheTypicalDistancesOffAndTheThresholdFollowsSecur
     };
     for (const auto& c : cases)
         EXPECT_NEAR(c.fused, CSpeakerScorer::Fuse(c.parts, c.typical), 1e-5f) << c.typical[0] << " " << c.typical[2];
-    // The threshold: -0.5681 at the shipped security 0.3, 0.11 per tenth of
-    // security, 0.015 more for every dB a word peaks less than 60 dB over its noise.
-    const float nan = std::nanf("");
-    const struct {
-        float security, snrDb, threshold;
-    } thresholds[] = {{0.3f, 70.0f, -0.5681f}, {0.3f, 60.0f, -0.5681f}, {0.3f, 40.0f, -0.2681f},
-                      {0.3f, 20.0f, 0.0319f},  {0.0f, 70.0f, -0.2381f},  {1.0f, 70.0f, -1.3381f},
-                      {2.0f, 70.0f, -1.3381f}, {nan, 70.0f, -0.5681f},   {0.3f, nan, -0.5681f}};
-    for (const auto& c : thresholds)
-        EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(c.security, c.snrDb), 1e-5f) << c.security << " " << c.snrDb;
 }
 
-// Beside the snr term, 0.0025 for every dB a take lies more than 4 dB under
-// its model's enrolment snr, counted up to 60 dB (a noise-gated enrolment
-// reads 74-88 dB); nothing when the enrolment snr is unknown (0, a model
-// from before it was kept) or either snr was not measured. A take compared
-// on a line's band: 0.17 stricter, whatever its snr.
-TEST(SpeakerScorer, TheThresholdLoosensForATakeFarUnderItsEnrolmentSnr)
+// One row per term of the threshold: -0.5681 at the shipped security 0.3
+// (-0.5179 on the weighted path, which has no noise figure's term), 0.11 per
+// tenth of security; 0.015 for every dB a word peaks less than 60 dB over its
+// noise; 0.0025 for every dB it lies more than 4 dB under its model's
+// enrolment snr (counted up to 60 dB: a noise-gated enrolment reads 74-88 dB);
+// 0.17 stricter on a line's band. A model's own move in noise, counted no
+// further than its near voices' (min(e, i)), moves the threshold of a take
+// more than 6 dB under its enrolment: 1.25 x the figure's excess over the
+// tuning models' mean per dB the model's noisy copies fell (never fewer than
+// 10), for every dB beyond the 6, no deeper than the copies fell. An unknown
+// enrolment snr (0 or NaN), an unmeasured snr or a model without a figure
+// add nothing; an unknown security is the shipped one.
+TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMoveInNoise)
 {
     const float nan = std::nanf("");
-    const struct {
-        float snrDb, enrolSnrDb, threshold;
-        bool throughLine;
-    } cases[] = {
-        {55.0f, 0.0f, -0.5681f + 0.075f, false},                   // unknown enrolment: the snr term alone
-        {55.0f, 55.0f, -0.5681f + 0.075f, false},                  // as loud as at enrolment
-        {51.0f, 55.0f, -0.5681f + 0.135f, false},                  // within the 4 dB margin
-        {45.0f, 55.0f, -0.5681f + 0.225f + 0.015f, false},         // 6 dB beyond it
-        {20.0f, 55.0f, -0.5681f + 0.6f + 0.0775f, false},          // white noise at 20 dB
-        {20.0f, 30.0f, -0.5681f + 0.6f + 0.015f, false},           // the same take, a model enrolled in noise
-        {65.0f, 45.0f, -0.5681f, false},                           // cleaner than the enrolment
-        {45.0f, nan, -0.5681f + 0.225f, false},
-        {nan, 55.0f, -0.5681f, false},
-        {45.0f, 60.0f, -0.5681f + 0.225f + 0.0275f, false},        // enrolled at the knee
-        {45.0f, 84.0f, -0.5681f + 0.225f + 0.0275f, false},        // a noise gate's silent pauses: as at the knee
-        {20.0f, 88.0f, -0.5681f + 0.6f + 0.09f, false},
-        {70.0f, 55.0f, -0.5681f - 0.17f, true},                    // through a line
-        {20.0f, 55.0f, -0.5681f + 0.6f + 0.0775f - 0.17f, true},
-    };
-    for (const auto& c : cases)
-        EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb, c.throughLine), 1e-5f)
-            << c.snrDb << " " << c.enrolSnrDb << " " << c.throughLine;
-}
-
-// A model's own move in noise, counted no further than its near voices'
-// move (min(e, i)): a take more than 6 dB under the model's enrolment snr
-// (counted up to 60 dB) gets 1.25 x that figure's excess over the tuning
-// models' mean per dB the model's noisy copies fell (never fewer than 10),
-// for every dB beyond the 6, counted no deeper than the copies fell; none
-// without a figure (a model from before it), an unknown enrolment snr or an
-// unmeasured snr.
-TEST(SpeakerScorer, AModelsOwnMoveInNoiseMovesTheThresholdOfATakeFarUnderItsEnrolment)
-{
+    const float base = -0.5681f;
     const float typical = 0.28397f;
-    const float nan = std::nanf("");
+    const SNoiseFigure own = {typical + 1.0f, typical + 2.0f, 25.0f};
+    const SNoiseFigure capped = {typical + 2.0f, typical + 1.0f, 25.0f};
+    const SNoiseFigure stricter = {typical - 0.5f, typical + 3.0f, 25.0f};
+    const SNoiseFigure nearCopies = {typical + 1.0f, typical + 2.0f, 27.0f};
+    const SNoiseFigure gated = {typical + 1.0f, typical + 2.0f, 35.0f};
     const struct {
-        float snrDb, enrolSnrDb, move, impostorMove, copySnrDb;
-        bool figure;
-        float change;
+        float security, snrDb, enrolSnrDb;
+        bool throughLine;
+        const SNoiseFigure* figure;
+        bool weighted;
+        float threshold;
     } cases[] = {
-        {40.0f, 55.0f, typical + 1.0f, typical + 2.0f, 25.0f, false, 0.0f},               // no figure
-        {40.0f, 55.0f, typical, typical, 25.0f, true, 0.0f},                              // a typical model
-        {40.0f, 55.0f, typical + 1.0f, typical + 2.0f, 25.0f, true, 1.25f * 9.0f / 30.0f},  // its own move counts
-        {40.0f, 55.0f, typical + 2.0f, typical + 1.0f, 25.0f, true, 1.25f * 9.0f / 30.0f},  // ... up to its impostors'
-        {40.0f, 55.0f, typical - 0.5f, typical + 3.0f, 25.0f, true, -0.5f * 1.25f * 9.0f / 30.0f},  // stricter
-        {5.0f, 55.0f, typical + 1.0f, typical + 2.0f, 25.0f, true, 1.25f * 24.0f / 30.0f},  // deeper than its copies
-        {50.0f, 55.0f, typical + 1.0f, typical + 2.0f, 25.0f, true, 0.0f},                // within the margin
-        {15.0f, 30.0f, typical + 1.0f, typical + 2.0f, 27.0f, true, 1.25f * 4.0f / 10.0f},  // copies 3 dB down: 10
-        {20.0f, 84.0f, typical + 1.0f, typical + 2.0f, 35.0f, true, 1.25f * 19.0f / 25.0f},  // a noise gate: 60 dB
-        {20.0f, 0.0f, typical + 1.0f, typical + 2.0f, 25.0f, true, 0.0f},                 // enrolment snr unknown
-        {nan, 55.0f, typical + 1.0f, typical + 2.0f, 25.0f, true, 0.0f},
+        {nan, 70.0f, 0.0f, false, nullptr, false, base},
+        {2.0f, 70.0f, 0.0f, false, nullptr, false, base - 0.77f},
+        {0.3f, 40.0f, 0.0f, false, &own, false, base + 0.3f},
+        {0.3f, 45.0f, nan, false, &own, false, base + 0.225f},
+        {0.3f, nan, 55.0f, false, &own, false, base},
+        {0.3f, 55.0f, 55.0f, false, nullptr, false, base + 0.075f},
+        {0.3f, 45.0f, 55.0f, false, nullptr, false, base + 0.225f + 0.015f},
+        {0.3f, 70.0f, 55.0f, true, nullptr, false, base - 0.17f},
+        {0.3f, 40.0f, 55.0f, false, &own, false, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
+        {0.3f, 40.0f, 55.0f, false, &capped, false, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
+        {0.3f, 40.0f, 55.0f, false, &stricter, false, base + 0.3f + 0.0275f - 0.625f * 9.0f / 30.0f},
+        {0.3f, 50.0f, 55.0f, false, &own, false, base + 0.15f + 0.0025f},
+        // Deeper than the copies fell; copies only 3 dB down; a noise gate's enrolment.
+        {0.3f, 5.0f, 55.0f, false, &own, false, base + 0.825f + 0.115f + 1.25f * 24.0f / 30.0f},
+        {0.3f, 15.0f, 30.0f, false, &nearCopies, false, base + 0.675f + 0.0275f + 1.25f * 4.0f / 10.0f},
+        {0.3f, 20.0f, 84.0f, false, &gated, false, base + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f},
+        {0.3f, 45.0f, 55.0f, false, &own, true, -0.5179f + 0.225f + 0.015f},
     };
     for (const auto& c : cases) {
-        const SNoiseFigure figure = {c.move, c.impostorMove, c.copySnrDb};
-        EXPECT_NEAR(c.change,
-                    CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb, false, c.figure ? &figure : nullptr) -
-                        CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb),
-                    1e-5f)
-            << c.snrDb << " " << c.enrolSnrDb << " " << c.move << " " << c.impostorMove << " " << c.copySnrDb;
+        const float threshold =
+            CSpeakerScorer::Threshold(c.security, c.snrDb, c.enrolSnrDb, c.throughLine, c.figure, c.weighted);
+        EXPECT_NEAR(c.threshold, threshold, 1e-5f)
+            << c.security << " " << c.snrDb << " " << c.enrolSnrDb << " " << c.throughLine << " " << c.weighted;
     }
 }
