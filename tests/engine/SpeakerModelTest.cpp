@@ -198,7 +198,7 @@ TEST(SpeakerModel, FilesWithoutTheWeightsTheNoiseMoveOrTheEnrolmentSnrReadAsUnkn
 // enrolment snr; written back in today's version.
 TEST(SpeakerModel, FilesFromBeforeTheKnownTakesAreReadWithTheirContoursAndPrints)
 {
-    const Bytes v5 = sonvera_test::ReadBytes(sonvera_test::EngineDataPath("george-zero-v5.bin"));
+    const Bytes v5 = sonvera_test::ReadBytes(SONVERA_TEST_ENGINE_DATA "/george-zero-v5.bin");
     ASSERT_FALSE(v5.empty());
     ASSERT_EQ(5, v5[4]);
     const size_t printSection = 2 + 4 + CSpeakerModel::kMaxTemplates * CSpeakerModel::kWaveformPrintBytes;

@@ -403,18 +403,12 @@ TEST(SpeakerScorer, FusionTakesTheSpeakersTypicalDistancesOff)
         EXPECT_NEAR(c.fused, CSpeakerScorer::Fuse(c.parts, c.typical), 1e-5f) << c.typical[0] << " " << c.typical[2];
 }
 
-// One row per term of the threshold: -0.5681 at the shipped security 0.3
-// (-0.5179 on the weighted path, which has no noise figure's term), 0.11 per
-// tenth of security; 0.015 for every dB a word peaks less than 60 dB over its
-// noise; 0.0025 for every dB it lies more than 4 dB under its model's
-// enrolment snr (counted up to 60 dB: a noise-gated enrolment reads 74-88 dB);
-// 0.17 stricter on a line's band. A model's own move in noise, counted no
-// further than its near voices' (min(e, i)), moves the threshold of a take
-// more than 6 dB under its enrolment: 1.25 x the figure's excess over the
-// tuning models' mean per dB the model's noisy copies fell (never fewer than
-// 10), for every dB beyond the 6, no deeper than the copies fell. An unknown
-// enrolment snr (0 or NaN), an unmeasured snr or a model without a figure
-// add nothing; an unknown security is the shipped one.
+// One row per term of the threshold (base -0.5681 at the shipped security
+// 0.3, -0.5179 on the weighted path): security, the take's snr under 60 dB,
+// its distance under the model's enrolment snr (beyond 4 dB, counted up to
+// 60 dB), a line's band, and the model's own move in noise for a take more
+// than 6 dB under its enrolment, counted no further than its near voices',
+// per dB its noisy copies fell (at least 10) and no deeper than they fell.
 TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMoveInNoise)
 {
     const float nan = std::nanf("");
