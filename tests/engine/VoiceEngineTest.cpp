@@ -292,11 +292,11 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             const char* what;
             std::vector<short> take;
             float security;
-            bool onLine, weighed, farUnderEnrolment;
+            bool onLine, farUnderEnrolment;
         } takes[] = {
-            {"clean", clean, Setup::kSecurity, false, true, false},
-            {"through a telephone line", ThroughLine(clean), 0.0f, true, false, false},
-            {"in a noisy room", noisy, 1.0f, false, false, true},
+            {"clean", clean, Setup::kSecurity, false, false},
+            {"through a telephone line", ThroughLine(clean), 0.0f, true, false},
+            {"in a noisy room", noisy, 1.0f, false, true},
         };
         DialogSetUp(Setup::kModeVerify);
         VRE_SetbAdapt(0);
@@ -306,8 +306,10 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             ASSERT_NE(0, VRE_Security(t.security));
             const int verdict = VRE_Verify();
             const float snr = static_cast<float>(VRE_GetTakeSnr());
+            // Near the enrolment's level each take would be weighed but for the line.
+            ASSERT_EQ(!t.farUnderEnrolment, CSpeakerScorer::WeighsTake(snr, model.enrolSnrDb, false))
+                << t.what << ": " << snr << " dB, enrolled at " << model.enrolSnrDb;
             const bool weighed = CSpeakerScorer::WeighsTake(snr, model.enrolSnrDb, t.onLine);
-            ASSERT_EQ(t.weighed, weighed) << t.what << ": " << snr << " dB, enrolled at " << model.enrolSnrDb;
             const float threshold =
                 CSpeakerScorer::Threshold(t.security, snr, model.enrolSnrDb, t.onLine, &figure, weighed);
             if (t.farUnderEnrolment) {
