@@ -23,7 +23,6 @@ TEST(DimensionWeights, FromAlignedPairsAndBackThroughTheirCodes)
         float weights[3];
     } cases[] = {
         {"spreads 1, 2, 4", {5.0f, 0.0f, -3.0f}, {1.0f, 2.0f, 4.0f}, 8, {1.6f, 0.93333f, 0.46667f}},
-        {"alike", {0.0f, 1.0f, 2.0f}, {3.0f, 3.0f, 3.0f}, 4, {1.0f, 1.0f, 1.0f}},
         {"clipped both ways", {0.0f, 0.0f, 0.0f}, {1.0f, 1.0f, 100.0f}, 6, {1.33333f, 1.33333f, 0.33333f}},
         {"one steady dimension", {2.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 1.0f}, 4, {1.8f, 0.6f, 0.6f}},
         {"no pairs", {0.0f, 0.0f, 0.0f}, {1.0f, 2.0f, 4.0f}, 0, {1.0f, 1.0f, 1.0f}},
