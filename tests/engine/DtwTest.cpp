@@ -72,9 +72,9 @@ constexpr float kRelativeTolerance = 1e-5f;
 } // namespace
 
 // The training scores every take many times over: each row's frame distances
-// are worked out several frames and dimensions at a time, and the path must
-// give the plain loops' figures to the last bit (a model's decisions may not
-// depend on it). Words more than 3.5 times as long as the other, longer than
+// are worked out several frames and dimensions at a time, and must give the
+// plain loops' figures to the last bit (a model's decisions may not depend
+// on it). Words more than 3.5 times as long as the other, longer than
 // Init's length or empty have no path.
 TEST(Dtw, TheBandedPathGivesThePlainLoopsFiguresAndNoneForLengthsTooFarApart)
 {
@@ -89,7 +89,8 @@ TEST(Dtw, TheBandedPathGivesThePlainLoopsFiguresAndNoneForLengthsTooFarApart)
     CDtw dtw;
     ASSERT_EQ(1, dtw.Init(150));
     for (const auto& c : words) {
-        const std::string what = std::to_string(c.na) + " x " + std::to_string(c.nb) + " x " + std::to_string(c.dims);
+        const std::string what =
+            std::to_string(c.na) + " x " + std::to_string(c.nb) + " x " + std::to_string(c.dims);
         const std::vector<float> a = Frames(c.na, c.dims, 3u + c.na), b = Frames(c.nb, c.dims, 5u + c.nb);
         const float distance = dtw.Distance(a.data(), c.na, b.data(), c.nb, c.dims);
         if (!c.reachable) {
@@ -98,6 +99,18 @@ TEST(Dtw, TheBandedPathGivesThePlainLoopsFiguresAndNoneForLengthsTooFarApart)
         }
         const float expected = PlainDtw(a, c.na, b, c.nb, c.dims);
         EXPECT_NEAR(expected, distance, kRelativeTolerance * std::max(1.0f, std::fabs(expected))) << what;
+    }
+    // Frames 1..6 of nine, each worked out as the plain sum does, and nothing
+    // written past the last one asked for (a path's sum hides a last bit).
+    const std::vector<float> frames = Frames(9, 7, 11u), y = Frames(1, 7, 7u);
+    std::vector<float> columns;
+    const int stride = CDtw::ToColumns(frames.data(), 9, 7, 7, columns);
+    std::vector<float> squared(static_cast<size_t>(stride), -1.0f);
+    CDtw::SquaredDistances(columns.data(), stride, 1, 6, y.data(), 7, squared.data());
+    for (int j = 0; j < stride; ++j) {
+        const float* frame = &frames[static_cast<size_t>(j) * 7];
+        const float expected = j >= 1 && j <= 6 ? PlainSquared(frame, y.data(), 7) : -1.0f;
+        EXPECT_NEAR(expected, squared[j], kRelativeTolerance * std::fabs(expected)) << "frame " << j;
     }
     // Two frames each: the diagonal path costs 2 d per step over na + nb = 4.
     const std::vector<float> zero = {0, 0, 0, 0}, b = {3, 4, 3, 4};

@@ -201,9 +201,9 @@ TEST(SpeakerScorer, TheScoreRewardsANearerTakeThanTheNeighbouringVoicesWithAMode
     ASSERT_EQ(1, scorer.Load(model));
     const float unweighed = scorer.Score(take, model, plain, neighbours, nullptr, false);
     const float plainFused = CSpeakerScorer::Fuse(plain, model.adaptedMean);
-    EXPECT_GT(CSpeakerScorer::Fuse(neighbours, model.adaptedMean), plainFused + 0.1f);
-    EXPECT_NEAR(plainFused + 3.0f * (plainFused - CSpeakerScorer::Fuse(neighbours, model.adaptedMean)), unweighed,
-                1e-4f);
+    const float neighboursFused = CSpeakerScorer::Fuse(neighbours, model.adaptedMean);
+    EXPECT_GT(neighboursFused, plainFused + 0.1f);
+    EXPECT_NEAR(plainFused + 3.0f * (plainFused - neighboursFused), unweighed, 1e-4f);
     EXPECT_EQ(unweighed, scorer.Score(take, model, weighed, neighbours, nullptr, true)) << "an older model";
     model.bWeighted = true;
     ASSERT_EQ(1, scorer.Load(model));
@@ -437,9 +437,8 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {0.3f, 45.0f, 55.0f, false, &own, true, -0.5179f + 0.225f + 0.015f},
     };
     for (const auto& c : cases) {
-        const float threshold =
-            CSpeakerScorer::Threshold(c.security, c.snrDb, c.enrolSnrDb, c.throughLine, c.figure, c.weighted);
-        EXPECT_NEAR(c.threshold, threshold, 1e-5f)
-            << c.security << " " << c.snrDb << " " << c.enrolSnrDb << " " << c.throughLine << " " << c.weighted;
+        const float threshold = CSpeakerScorer::Threshold(c.security, c.snrDb, c.enrolSnrDb, c.throughLine,
+                                                          c.figure, c.weighted);
+        EXPECT_NEAR(c.threshold, threshold, 1e-5f) << c.security << " " << c.snrDb << " " << c.enrolSnrDb;
     }
 }
