@@ -178,8 +178,11 @@ TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTod
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
         Bytes old(c.file.begin(), c.file.end() - static_cast<long>(c.cut));
-        old[4] = static_cast<unsigned char>(c.version);
-        FixHeader(old);
+        if (c.cut > 0) {
+            // Cut down from a later one; the version 5 file is read as it was written.
+            old[4] = static_cast<unsigned char>(c.version);
+            FixHeader(old);
+        }
         CSpeakerModel m;
         ASSERT_EQ(1, m.Parse(old.data(), old.size()));
         EXPECT_FALSE(m.bWeighted);
