@@ -329,7 +329,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             const float neighboursFused = CSpeakerScorer::Fuse(neighbours, typical);
             EXPECT_NEAR(VRE_GetScore(), fused + 3.0f * (fused - neighboursFused), 1e-4) << t.what;
             if (t.onLine) {
-                EXPECT_GT(std::fabs(typical[0] - model.adaptedMean[0]), 0.01f) << "the band's, not the model's";
+                EXPECT_GT(std::fabs(typical[0] - model.adaptedMean[0]), 0.01f) << "the band's own";
             }
         }
         EXPECT_NEAR(model.noiseMove, VRE_GetModelPart(5), 1e-6);
