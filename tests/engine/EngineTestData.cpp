@@ -20,11 +20,6 @@ std::string FsddPath(const std::string& name)
     return std::string(SONVERA_TEST_FSDD) + "/" + name + ".wav";
 }
 
-std::string EngineDataPath(const std::string& name)
-{
-    return std::string(SONVERA_TEST_ENGINE_DATA) + "/" + name;
-}
-
 std::vector<short> FsddTake(const std::string& name, double gainDb, int shift, double noiseRms, uint64_t seed)
 {
     std::vector<short> pcm;

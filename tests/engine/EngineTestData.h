@@ -15,8 +15,6 @@ constexpr double kRoomNoiseRms = 16.0;   // LSB
 
 // tests/data/fsdd/<name>.wav.
 std::string FsddPath(const std::string& name);
-// tests/engine/data/<name>.
-std::string EngineDataPath(const std::string& name);
 
 // A 3-second take holding recording `name` (resampled to 11025 Hz) at 0.5 s +
 // shift, with gain and background noise. Empty when the file cannot be read.

@@ -143,35 +143,65 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
     }
 }
 
-// A version 8 file (without the weights) reads as an unweighted model, a
-// version 7 file (without the noise move either) as a model without one,
-// a version 6 file (without the enrolment snr either) as one whose
-// enrolment snr is unknown too; all are written back in today's version,
-// still unweighted. A file that says "unknown" but carries a move, or
-// says anything but weighted or not, is refused.
-TEST(SpeakerModel, FilesWithoutTheWeightsTheNoiseMoveOrTheEnrolmentSnrReadAsUnknown)
+// Files of earlier formats: version 8 (without the weights) reads as an
+// unweighted model, version 7 (without the noise move either) as a model
+// without one, version 6 (without the enrolment snr either) as one whose
+// enrolment snr is unknown; George's model as the version 5 engine wrote it
+// keeps its known takes' pitch contours (the cepstral fingerprints are
+// skipped) and prints, and without its prints, as version 4 had it, its
+// contours. All are written back in today's version, still unweighted. A
+// file that says "unknown" but carries a move, or says anything but weighted
+// or not, is refused.
+TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTodays)
 {
     const Bytes today = Serialized(LargestModel());
+    const Bytes v5 = sonvera_test::ReadBytes(SONVERA_TEST_ENGINE_DATA "/george-zero-v5.bin");
+    ASSERT_EQ(5, v5.empty() ? 0 : v5[4]);
     const size_t weights = 1 + 17 + 8 * 4;
+    const size_t printSection = 2 + 4 + CSpeakerModel::kMaxTemplates * CSpeakerModel::kWaveformPrintBytes;
+    const int allKnown = CSpeakerModel::kMaxKnownTakes;
     const struct {
-        int version;
+        const Bytes& file;
         size_t cut;
+        int version;
         bool noiseMove;
         float enrolSnrDb;
-    } cases[] = {{8, weights, true, 47.25f}, {7, weights + 13, false, 47.25f}, {6, weights + 17, false, 0.0f}};
+        int knownTakes, ringSlot;
+        bool prints;
+    } cases[] = {
+        {today, weights, 8, true, 47.25f, allKnown, 6, true},
+        {today, weights + 13, 7, false, 47.25f, allKnown, 6, true},
+        {today, weights + 17, 6, false, 0.0f, allKnown, 6, true},
+        {v5, 0, 5, false, 0.0f, 5, 5, true},
+        {v5, printSection, 4, false, 0.0f, 5, 5, false},
+    };
     for (const auto& c : cases) {
-        Bytes old(today.begin(), today.end() - static_cast<long>(c.cut));
-        old[4] = static_cast<unsigned char>(c.version);
-        FixHeader(old);
+        SCOPED_TRACE(c.version);
+        Bytes old(c.file.begin(), c.file.end() - static_cast<long>(c.cut));
+        if (c.cut > 0) {
+            // Cut down from a later one; the version 5 file is read as it was written.
+            old[4] = static_cast<unsigned char>(c.version);
+            FixHeader(old);
+        }
         CSpeakerModel m;
-        ASSERT_EQ(1, m.Parse(old.data(), old.size())) << c.version;
-        EXPECT_FALSE(m.bWeighted) << c.version;
-        EXPECT_EQ(c.noiseMove, m.bNoiseMove) << c.version;
-        EXPECT_EQ(c.enrolSnrDb, m.enrolSnrDb) << c.version;
-        EXPECT_FLOAT_EQ(0.15f, m.printTypical);
+        ASSERT_EQ(1, m.Parse(old.data(), old.size()));
+        EXPECT_FALSE(m.bWeighted);
+        EXPECT_EQ(c.noiseMove, m.bNoiseMove);
+        EXPECT_EQ(c.enrolSnrDb, m.enrolSnrDb);
+        EXPECT_EQ(CSpeakerModel::kMaxTemplates, m.nTemplates);
+        EXPECT_EQ(c.knownTakes, m.nKnownTakes);
+        EXPECT_EQ(c.ringSlot, m.nNextRingSlot);
+        for (int k = 0; k < m.nKnownTakes; ++k) {
+            EXPECT_GT(m.contourFrames[k], 10) << k;
+            EXPECT_GT(m.contourMedianPitch[k], 80.0f) << k;
+            EXPECT_EQ(c.prints, m.printed[k]) << k;
+        }
+        EXPECT_EQ(c.prints, m.printTypical > 0.0f);
         const Bytes again = Serialized(m);
         EXPECT_EQ(CSpeakerModel::kVersion, again[4]);
-        EXPECT_EQ(today.size() - weights + 1, again.size());
+        CSpeakerModel back;
+        ASSERT_EQ(1, back.Parse(again.data(), again.size()));
+        EXPECT_EQ(again, Serialized(back));
     }
     CSpeakerModel unweighted = LargestModel();
     unweighted.bWeighted = false;
@@ -189,42 +219,6 @@ TEST(SpeakerModel, FilesWithoutTheWeightsTheNoiseMoveOrTheEnrolmentSnrReadAsUnkn
         FixHeader(bad);
         CSpeakerModel m;
         EXPECT_EQ(0, m.Parse(bad.data(), bad.size())) << f.what;
-    }
-}
-
-// George's model as the version 5 engine wrote it, and without its prints
-// as version 4 had it: the known takes keep their pitch contours (the
-// cepstral fingerprints are skipped) and version 5's prints, and no
-// enrolment snr; written back in today's version.
-TEST(SpeakerModel, FilesFromBeforeTheKnownTakesAreReadWithTheirContoursAndPrints)
-{
-    const Bytes v5 = sonvera_test::ReadBytes(sonvera_test::EngineDataPath("george-zero-v5.bin"));
-    ASSERT_FALSE(v5.empty());
-    ASSERT_EQ(5, v5[4]);
-    const size_t printSection = 2 + 4 + CSpeakerModel::kMaxTemplates * CSpeakerModel::kWaveformPrintBytes;
-    Bytes v4(v5.begin(), v5.end() - static_cast<long>(printSection));
-    v4[4] = 4;
-    FixHeader(v4);
-    for (const Bytes* file : {&v5, static_cast<const Bytes*>(&v4)}) {
-        const bool prints = file == &v5;
-        SCOPED_TRACE(prints ? "version 5" : "version 4");
-        CSpeakerModel m;
-        ASSERT_EQ(1, m.Parse(file->data(), file->size()));
-        EXPECT_EQ(5, m.nTemplates);
-        EXPECT_EQ(5, m.nKnownTakes);
-        EXPECT_EQ(5, m.nNextRingSlot);
-        for (int k = 0; k < m.nKnownTakes; ++k) {
-            EXPECT_GT(m.contourFrames[k], 10) << k;
-            EXPECT_GT(m.contourMedianPitch[k], 80.0f) << k;
-            EXPECT_EQ(prints, m.printed[k]) << k;
-        }
-        EXPECT_EQ(prints, m.printTypical > 0.0f);
-        EXPECT_EQ(0.0f, m.enrolSnrDb);
-        const Bytes again = Serialized(m);
-        CSpeakerModel back;
-        ASSERT_EQ(1, back.Parse(again.data(), again.size()));
-        EXPECT_EQ(CSpeakerModel::kVersion, again[4]);
-        EXPECT_EQ(again, Serialized(back));
     }
 }
 

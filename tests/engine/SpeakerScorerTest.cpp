@@ -124,8 +124,8 @@ TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
 }
 
 // A model of three templates, each the word of Take(80, 0, 120 Hz), and
-// takes' distances to it and scores.
-TEST(SpeakerScorer, TheDistancesAndTheScoreOfTakesAgainstOneModel)
+// takes' distances to it.
+TEST(SpeakerScorer, TheDistancesOfTakesToOneModel)
 {
     const CTakeFeatures own = Take(80, 0.0f, 120.0f);
     CSpeakerModel model = ModelOfThree(0.1f);
@@ -150,13 +150,12 @@ TEST(SpeakerScorer, TheDistancesAndTheScoreOfTakesAgainstOneModel)
         EXPECT_GT(c2, 1.0f);
     }
     {
-        // |ln(ratio)| + 0.02, and a voice an octave or two away is "another
-        // voice", no farther than one five semitones away (the cap, 0.3).
+        // |ln(ratio)| + 0.02, and a voice an octave away, up or down, is
+        // "another voice", no farther than one five semitones away (the cap, 0.3).
         SCOPED_TRACE("pitch");
         const struct {
             float ratio, distance;
-        } cases[] = {{1.0f, 0.02f}, {1.0595f, 0.0778f}, {1.26f, 0.2511f},
-                     {2.0f, 0.3f},  {4.0f, 0.3f},       {0.5f, 0.3f}};
+        } cases[] = {{1.0f, 0.02f}, {1.26f, 0.2511f}, {2.0f, 0.3f}, {0.5f, 0.3f}};
         for (const auto& c : cases) {
             scorer.Distances(Take(80, 0.0f, 120.0f * c.ratio), -1, parts);
             EXPECT_NEAR(c.distance, parts[3], 2e-4f) << c.ratio;
@@ -174,29 +173,18 @@ TEST(SpeakerScorer, TheDistancesAndTheScoreOfTakesAgainstOneModel)
         scorer.Distances(Take(80, 0.0f, 120.0f, 0, -1, 4), -1, parts);
         EXPECT_LT(parts[2], whole[2] + 0.5f);
     }
-    {
-        // The own word is nearer the model than its neighbouring voices are,
-        // which the score rewards; a voice a channel away gets less of that.
-        SCOPED_TRACE("a neighbouring voice");
-        CTakeFeatures neighbour = own;
-        ASSERT_EQ(1, neighbour.ShiftSpectrum(1.0f, kChannels));
-        const float ownScore = scorer.Score(own, model, parts);
-        const float ownFused = CSpeakerScorer::Fuse(parts, model.adaptedMean);
-        const float neighbourScore = scorer.Score(neighbour, model, parts);
-        const float neighbourFused = CSpeakerScorer::Fuse(parts, model.adaptedMean);
-        EXPECT_LT(ownScore, ownFused);
-        EXPECT_GT(neighbourFused, ownFused);
-        EXPECT_GT(neighbourScore - ownScore, 1.2f * (neighbourFused - ownFused));
-    }
 }
 
-// With its weights a model weighs each dimension's squared differences:
-// every weight 2 makes the DTW and nearest-frame distances sqrt(2) times as
-// long and leaves the mean spectrum and the pitch, and the score is fused
-// against the typical distances taken with the weights. A model without
-// weights (as an older file reads) scores a take it is asked to weigh as
-// any other, and so does one with weights asked not to.
-TEST(SpeakerScorer, AModelsWeightsCountForTheTakesItWeighs)
+// The score is the take's parts fused against the typical distances, plus
+// 3 x how much nearer the model it is than the model's neighbouring voices
+// (its spectrum moved along the mel scale), which lie farther. With its
+// weights a model weighs each dimension's squared differences: every weight
+// 2 makes the DTW and nearest-frame distances sqrt(2) times as long and
+// leaves the mean spectrum and the pitch, and the score is fused against the
+// typical distances taken with the weights. A model without weights (as an
+// older file reads) scores a take it is asked to weigh as any other, and so
+// does one with weights asked not to.
+TEST(SpeakerScorer, TheScoreRewardsANearerTakeThanTheNeighbouringVoicesWithAModelsWeights)
 {
     CSpeakerModel model = ModelOfThree(0.1f);
     for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, Take(76 + 4 * t, 0.0f, 120.0f).StoreAsTemplate(model, t));
@@ -212,6 +200,10 @@ TEST(SpeakerScorer, AModelsWeightsCountForTheTakesItWeighs)
     model.bWeighted = false;
     ASSERT_EQ(1, scorer.Load(model));
     const float unweighed = scorer.Score(take, model, plain, neighbours, nullptr, false);
+    const float plainFused = CSpeakerScorer::Fuse(plain, model.adaptedMean);
+    const float neighboursFused = CSpeakerScorer::Fuse(neighbours, model.adaptedMean);
+    EXPECT_GT(neighboursFused, plainFused + 0.1f);
+    EXPECT_NEAR(plainFused + 3.0f * (plainFused - neighboursFused), unweighed, 1e-4f);
     EXPECT_EQ(unweighed, scorer.Score(take, model, weighed, neighbours, nullptr, true)) << "an older model";
     model.bWeighted = true;
     ASSERT_EQ(1, scorer.Load(model));
@@ -388,7 +380,7 @@ TEST(SpeakerScorer, AnotherStretchNearlyAsLoudIsSearchedToo)
 // The speaker's typical distances are taken off before fusing (the DTW's and
 // the pitch's whole, the nearest frame's twice); the mean spectrum, which
 // follows the microphone, has no weight.
-TEST(SpeakerScorer, FusionTakesTheTypicalDistancesOffAndTheThresholdFollowsSecurityAndNoise)
+TEST(SpeakerScorer, FusionTakesTheSpeakersTypicalDistancesOff)
 {
     const struct {
         float parts[4], typical[4], fused;
@@ -401,84 +393,52 @@ TEST(SpeakerScorer, FusionTakesTheTypicalDistancesOffAndTheThresholdFollowsSecur
     };
     for (const auto& c : cases)
         EXPECT_NEAR(c.fused, CSpeakerScorer::Fuse(c.parts, c.typical), 1e-5f) << c.typical[0] << " " << c.typical[2];
-    // The threshold: -0.5681 at the shipped security 0.3, 0.11 per tenth of
-    // security, 0.015 more for every dB a word peaks less than 60 dB over its noise.
-    const float nan = std::nanf("");
-    const struct {
-        float security, snrDb, threshold;
-    } thresholds[] = {{0.3f, 70.0f, -0.5681f}, {0.3f, 60.0f, -0.5681f}, {0.3f, 40.0f, -0.2681f},
-                      {0.3f, 20.0f, 0.0319f},  {0.0f, 70.0f, -0.2381f},  {1.0f, 70.0f, -1.3381f},
-                      {2.0f, 70.0f, -1.3381f}, {nan, 70.0f, -0.5681f},   {0.3f, nan, -0.5681f}};
-    for (const auto& c : thresholds)
-        EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(c.security, c.snrDb), 1e-5f) << c.security << " " << c.snrDb;
 }
 
-// Beside the snr term, 0.0025 for every dB a take lies more than 4 dB under
-// its model's enrolment snr, counted up to 60 dB (a noise-gated enrolment
-// reads 74-88 dB); nothing when the enrolment snr is unknown (0, a model
-// from before it was kept) or either snr was not measured. A take compared
-// on a line's band: 0.17 stricter, whatever its snr.
-TEST(SpeakerScorer, TheThresholdLoosensForATakeFarUnderItsEnrolmentSnr)
+// One row per term of the threshold (base -0.5681 at the shipped security
+// 0.3, -0.5179 on the weighted path): security, the take's snr under 60 dB,
+// its distance under the model's enrolment snr (beyond 4 dB, counted up to
+// 60 dB), a line's band, and the model's own move in noise for a take more
+// than 6 dB under its enrolment, counted no further than its near voices',
+// per dB its noisy copies fell (at least 10) and no deeper than they fell.
+TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMoveInNoise)
 {
     const float nan = std::nanf("");
-    const struct {
-        float snrDb, enrolSnrDb, threshold;
-        bool throughLine;
-    } cases[] = {
-        {55.0f, 0.0f, -0.5681f + 0.075f, false},                   // unknown enrolment: the snr term alone
-        {55.0f, 55.0f, -0.5681f + 0.075f, false},                  // as loud as at enrolment
-        {51.0f, 55.0f, -0.5681f + 0.135f, false},                  // within the 4 dB margin
-        {45.0f, 55.0f, -0.5681f + 0.225f + 0.015f, false},         // 6 dB beyond it
-        {20.0f, 55.0f, -0.5681f + 0.6f + 0.0775f, false},          // white noise at 20 dB
-        {20.0f, 30.0f, -0.5681f + 0.6f + 0.015f, false},           // the same take, a model enrolled in noise
-        {65.0f, 45.0f, -0.5681f, false},                           // cleaner than the enrolment
-        {45.0f, nan, -0.5681f + 0.225f, false},
-        {nan, 55.0f, -0.5681f, false},
-        {45.0f, 60.0f, -0.5681f + 0.225f + 0.0275f, false},        // enrolled at the knee
-        {45.0f, 84.0f, -0.5681f + 0.225f + 0.0275f, false},        // a noise gate's silent pauses: as at the knee
-        {20.0f, 88.0f, -0.5681f + 0.6f + 0.09f, false},
-        {70.0f, 55.0f, -0.5681f - 0.17f, true},                    // through a line
-        {20.0f, 55.0f, -0.5681f + 0.6f + 0.0775f - 0.17f, true},
-    };
-    for (const auto& c : cases)
-        EXPECT_NEAR(c.threshold, CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb, c.throughLine), 1e-5f)
-            << c.snrDb << " " << c.enrolSnrDb << " " << c.throughLine;
-}
-
-// A model's own move in noise, counted no further than its near voices'
-// move (min(e, i)): a take more than 6 dB under the model's enrolment snr
-// (counted up to 60 dB) gets 1.25 x that figure's excess over the tuning
-// models' mean per dB the model's noisy copies fell (never fewer than 10),
-// for every dB beyond the 6, counted no deeper than the copies fell; none
-// without a figure (a model from before it), an unknown enrolment snr or an
-// unmeasured snr.
-TEST(SpeakerScorer, AModelsOwnMoveInNoiseMovesTheThresholdOfATakeFarUnderItsEnrolment)
-{
+    const float base = -0.5681f;
     const float typical = 0.28397f;
-    const float nan = std::nanf("");
+    const SNoiseFigure own = {typical + 1.0f, typical + 2.0f, 25.0f};
+    const SNoiseFigure capped = {typical + 2.0f, typical + 1.0f, 25.0f};
+    const SNoiseFigure stricter = {typical - 0.5f, typical + 3.0f, 25.0f};
+    const SNoiseFigure nearCopies = {typical + 1.0f, typical + 2.0f, 27.0f};
+    const SNoiseFigure gated = {typical + 1.0f, typical + 2.0f, 35.0f};
     const struct {
-        float snrDb, enrolSnrDb, move, impostorMove, copySnrDb;
-        bool figure;
-        float change;
+        float security, snrDb, enrolSnrDb;
+        bool throughLine;
+        const SNoiseFigure* figure;
+        bool weighted;
+        float threshold;
     } cases[] = {
-        {40.0f, 55.0f, typical + 1.0f, typical + 2.0f, 25.0f, false, 0.0f},               // no figure
-        {40.0f, 55.0f, typical, typical, 25.0f, true, 0.0f},                              // a typical model
-        {40.0f, 55.0f, typical + 1.0f, typical + 2.0f, 25.0f, true, 1.25f * 9.0f / 30.0f},  // its own move counts
-        {40.0f, 55.0f, typical + 2.0f, typical + 1.0f, 25.0f, true, 1.25f * 9.0f / 30.0f},  // ... up to its impostors'
-        {40.0f, 55.0f, typical - 0.5f, typical + 3.0f, 25.0f, true, -0.5f * 1.25f * 9.0f / 30.0f},  // stricter
-        {5.0f, 55.0f, typical + 1.0f, typical + 2.0f, 25.0f, true, 1.25f * 24.0f / 30.0f},  // deeper than its copies
-        {50.0f, 55.0f, typical + 1.0f, typical + 2.0f, 25.0f, true, 0.0f},                // within the margin
-        {15.0f, 30.0f, typical + 1.0f, typical + 2.0f, 27.0f, true, 1.25f * 4.0f / 10.0f},  // copies 3 dB down: 10
-        {20.0f, 84.0f, typical + 1.0f, typical + 2.0f, 35.0f, true, 1.25f * 19.0f / 25.0f},  // a noise gate: 60 dB
-        {20.0f, 0.0f, typical + 1.0f, typical + 2.0f, 25.0f, true, 0.0f},                 // enrolment snr unknown
-        {nan, 55.0f, typical + 1.0f, typical + 2.0f, 25.0f, true, 0.0f},
+        {nan, 70.0f, 0.0f, false, nullptr, false, base},
+        {2.0f, 70.0f, 0.0f, false, nullptr, false, base - 0.77f},
+        {0.3f, 40.0f, 0.0f, false, &own, false, base + 0.3f},
+        {0.3f, 45.0f, nan, false, &own, false, base + 0.225f},
+        {0.3f, nan, 55.0f, false, &own, false, base},
+        {0.3f, 55.0f, 55.0f, false, nullptr, false, base + 0.075f},
+        {0.3f, 45.0f, 55.0f, false, nullptr, false, base + 0.225f + 0.015f},
+        {0.3f, 70.0f, 55.0f, true, nullptr, false, base - 0.17f},
+        {0.3f, 40.0f, 55.0f, false, &own, false, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
+        {0.3f, 40.0f, 55.0f, false, &capped, false, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
+        {0.3f, 40.0f, 55.0f, false, &stricter, false, base + 0.3f + 0.0275f - 0.625f * 9.0f / 30.0f},
+        {0.3f, 50.0f, 55.0f, false, &own, false, base + 0.15f + 0.0025f},
+        // Deeper than the copies fell; copies only 3 dB down; a noise gate's enrolment.
+        {0.3f, 5.0f, 55.0f, false, &own, false, base + 0.825f + 0.115f + 1.25f * 24.0f / 30.0f},
+        {0.3f, 15.0f, 30.0f, false, &nearCopies, false, base + 0.675f + 0.0275f + 1.25f * 4.0f / 10.0f},
+        {0.3f, 20.0f, 84.0f, false, &gated, false, base + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f},
+        {0.3f, 45.0f, 55.0f, false, &own, true, -0.5179f + 0.225f + 0.015f},
     };
     for (const auto& c : cases) {
-        const SNoiseFigure figure = {c.move, c.impostorMove, c.copySnrDb};
-        EXPECT_NEAR(c.change,
-                    CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb, false, c.figure ? &figure : nullptr) -
-                        CSpeakerScorer::Threshold(0.3f, c.snrDb, c.enrolSnrDb),
-                    1e-5f)
-            << c.snrDb << " " << c.enrolSnrDb << " " << c.move << " " << c.impostorMove << " " << c.copySnrDb;
+        const float threshold = CSpeakerScorer::Threshold(c.security, c.snrDb, c.enrolSnrDb, c.throughLine,
+                                                          c.figure, c.weighted);
+        EXPECT_NEAR(c.threshold, threshold, 1e-5f) << c.security << " " << c.snrDb << " " << c.enrolSnrDb;
     }
 }
