@@ -123,7 +123,13 @@ TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
         EXPECT_GT(score - ownOnBand, c.low) << c.what;
         EXPECT_LT(score - ownOnBand, c.high) << c.what;
     }
+    // A band too narrow to keep leaves the take on the whole bank, but still
+    // on the line's path.
     EXPECT_EQ(0, BumpTake(5.2).KeepChannels(2, 3, kChannels)) << "too few channels";
+    const SChannelRange narrow = {2, 3};
+    float neighbours[CSpeakerScorer::kParts];
+    const float onBank = scorer.Score(BumpTake(5.2, 0.2, 10.0), model, parts, neighbours, &narrow);
+    EXPECT_NEAR(CSpeakerScorer::Combine(parts, neighbours, model.adaptedMean, kLine), onBank, 1e-5f);
 }
 
 // A model of three templates, each the word of Take(80, 0, 120 Hz), and
