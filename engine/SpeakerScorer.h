@@ -71,13 +71,22 @@ public:
     // Raw distances of `test` to the loaded templates, leaving template
     // `exclude` out (-1: none). parts: receives kParts values.
     void Distances(const CTakeFeatures& test, int exclude, float* parts);
+    // The three ways a take is scored, each with a fusion and a threshold
+    // base of its own: with the model's weights (WeighsTake), on a line's
+    // band (Score's `band`), and every other take without the weights.
+    enum class EScorePath { kWeighted, kUnweighted, kLine };
     // Normalised, fused distance (lower = more like the speaker), each part
     // less its share of the speaker's typical distance (kParts values; the
-    // model's adaptedMean, or the band's).
-    static float Fuse(const float* parts, const float* typical);
-    // The decision's score (lower = more like the speaker): the fused
-    // distance, plus kNeighbourWeight x how much nearer the take is to the
-    // model than to the neighbouring voices on average. parts: receives the
+    // model's adaptedMean, or the band's), with path's weights and shares.
+    static float Fuse(const float* parts, const float* typical, EScorePath path);
+    // The decision's score on path from the distances to the model (parts)
+    // and their means over the neighbouring voices (neighbourParts): the
+    // fused distance, plus path's neighbours' weight x how much nearer the
+    // take is to the model than to the neighbours.
+    static float Combine(const float* parts, const float* neighbourParts, const float* typical, EScorePath path);
+    // The decision's score (lower = more like the speaker; Combine on the
+    // take's path: the line's when band is given, else the weighted or the
+    // unweighted one). parts: receives the
     // raw distances to the model (kParts values); neighbourParts (optional):
     // their means over the neighbouring voices.
     //
@@ -126,7 +135,8 @@ public:
     // further or less far than a typical model's its own takes moved,
     // counted no further than its near impostors moved.
     // weighted: the threshold of a take Score weighs (a base of its own, no
-    // noise figure's term).
+    // noise figure's term). Each path has its own base: weighted, line
+    // (throughLine) or, for every other take, the unweighted path's.
     static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f, bool throughLine = false,
                            const SNoiseFigure* noiseFigure = nullptr, bool weighted = false);
     // After Train: the mean over the enrolment takes t with made[t] of the
@@ -136,6 +146,8 @@ public:
     // threshold's own move between the two snr; impostorMove the same for
     // each take and its copy moved along the mel scale as the four
     // neighbouring voices are.
+    // Every score here is on the line's path's fusion, the one the noise
+    // figure's constants were fitted with, whatever the unweighted path's.
     // Returns how many takes counted (move and meanCopySnrDb: their mean
     // move and copy snr), 0 when none or no moved one did.
     int MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatures* copies, const bool* made, const float* snrDb,
@@ -196,7 +208,7 @@ private:
     // part multiplied by its unit, fused; template `exclude` of each set
     // left out (-1: none).
     float ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical, const float* unit,
-                       float* parts, float* neighbourParts, int exclude = -1);
+                       EScorePath path, float* parts, float* neighbourParts, int exclude = -1);
     // The score of `copy` less that of `take`, against `sets` without
     // template `exclude`. Returns 0 when either could not be matched.
     int CopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,

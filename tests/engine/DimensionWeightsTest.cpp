@@ -57,7 +57,7 @@ TEST(DimensionWeights, FromAlignedPairsAndBackThroughTheirCodes)
 // A take is weighed when it reads at least 40 dB itself and lies no more
 // than 6 dB under its model's enrolment snr (counted up to 60 dB); never
 // when the enrolment snr is unknown, nor when it is compared on a line's
-// band, which keeps the unweighted threshold at any level.
+// band, which keeps the line's threshold at any level.
 TEST(DimensionWeights, OnlyACleanTakeNearItsEnrolmentIsWeighed)
 {
     const float nan = std::nanf("");

@@ -13,6 +13,9 @@
 #include <vector>
 
 namespace {
+constexpr CSpeakerScorer::EScorePath kWeighted = CSpeakerScorer::EScorePath::kWeighted;
+constexpr CSpeakerScorer::EScorePath kUnweighted = CSpeakerScorer::EScorePath::kUnweighted;
+constexpr CSpeakerScorer::EScorePath kLine = CSpeakerScorer::EScorePath::kLine;
 
 constexpr int kCepstra = 16;
 constexpr int kChannels = 19;
@@ -120,7 +123,13 @@ TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
         EXPECT_GT(score - ownOnBand, c.low) << c.what;
         EXPECT_LT(score - ownOnBand, c.high) << c.what;
     }
+    // A band too narrow to keep leaves the take on the whole bank, but still
+    // on the line's path.
     EXPECT_EQ(0, BumpTake(5.2).KeepChannels(2, 3, kChannels)) << "too few channels";
+    const SChannelRange narrow = {2, 3};
+    float neighbours[CSpeakerScorer::kParts];
+    const float onBank = scorer.Score(BumpTake(5.2, 0.2, 10.0), model, parts, neighbours, &narrow);
+    EXPECT_NEAR(CSpeakerScorer::Combine(parts, neighbours, model.adaptedMean, kLine), onBank, 1e-5f);
 }
 
 // A model of three templates, each the word of Take(80, 0, 120 Hz), and
@@ -176,14 +185,15 @@ TEST(SpeakerScorer, TheDistancesOfTakesToOneModel)
 }
 
 // The score is the take's parts fused against the typical distances, plus
-// 3 x how much nearer the model it is than the model's neighbouring voices
-// (its spectrum moved along the mel scale), which lie farther. With its
-// weights a model weighs each dimension's squared differences: every weight
-// 2 makes the DTW and nearest-frame distances sqrt(2) times as long and
-// leaves the mean spectrum and the pitch, and the score is fused against the
-// typical distances taken with the weights. A model without weights (as an
-// older file reads) scores a take it is asked to weigh as any other, and so
-// does one with weights asked not to.
+// the path's neighbours' weight x how much nearer the model it is than the
+// model's neighbouring voices (its spectrum moved along the mel scale), which
+// lie farther: on the unweighted path, or the weighted one for a take
+// weighed. With its weights a model weighs each dimension's squared
+// differences: every weight 2 makes the DTW and nearest-frame distances
+// sqrt(2) times as long and leaves the mean spectrum and the pitch, and the
+// score is fused against the typical distances taken with the weights. A
+// model without weights (as an older file reads) scores a take it is asked
+// to weigh as any other, and so does one with weights asked not to.
 TEST(SpeakerScorer, TheScoreRewardsANearerTakeThanTheNeighbouringVoicesWithAModelsWeights)
 {
     CSpeakerModel model = ModelOfThree(0.1f);
@@ -200,10 +210,10 @@ TEST(SpeakerScorer, TheScoreRewardsANearerTakeThanTheNeighbouringVoicesWithAMode
     model.bWeighted = false;
     ASSERT_EQ(1, scorer.Load(model));
     const float unweighed = scorer.Score(take, model, plain, neighbours, nullptr, false);
-    const float plainFused = CSpeakerScorer::Fuse(plain, model.adaptedMean);
-    const float neighboursFused = CSpeakerScorer::Fuse(neighbours, model.adaptedMean);
-    EXPECT_GT(neighboursFused, plainFused + 0.1f);
-    EXPECT_NEAR(plainFused + 3.0f * (plainFused - neighboursFused), unweighed, 1e-4f);
+    const float* typical = model.adaptedMean;
+    const float plainFused = CSpeakerScorer::Fuse(plain, typical, kUnweighted);
+    EXPECT_GT(CSpeakerScorer::Fuse(neighbours, typical, kUnweighted), plainFused + 0.1f);
+    EXPECT_NEAR(CSpeakerScorer::Combine(plain, neighbours, typical, kUnweighted), unweighed, 1e-4f);
     EXPECT_EQ(unweighed, scorer.Score(take, model, weighed, neighbours, nullptr, true)) << "an older model";
     model.bWeighted = true;
     ASSERT_EQ(1, scorer.Load(model));
@@ -212,8 +222,8 @@ TEST(SpeakerScorer, TheScoreRewardsANearerTakeThanTheNeighbouringVoicesWithAMode
     const float ratio[CSpeakerScorer::kParts] = {std::sqrt(2.0f), 1.0f, std::sqrt(2.0f), 1.0f};
     for (int p = 0; p < CSpeakerScorer::kParts; ++p)
         EXPECT_NEAR(ratio[p], weighed[p] / plain[p], 1e-5f) << "part " << p;
-    const float fused = CSpeakerScorer::Fuse(weighed, model.weightedAdaptedMean);
-    EXPECT_NEAR(fused + 3.0f * (fused - CSpeakerScorer::Fuse(neighbours, model.weightedAdaptedMean)), score, 1e-4f);
+    const float* weightedTypical = model.weightedAdaptedMean;
+    EXPECT_NEAR(CSpeakerScorer::Combine(weighed, neighbours, weightedTypical, kWeighted), score, 1e-4f);
 }
 
 // Moved a channel up, half a channel down (blurred a little by the
@@ -377,34 +387,50 @@ TEST(SpeakerScorer, AnotherStretchNearlyAsLoudIsSearchedToo)
     }
 }
 
-// The speaker's typical distances are taken off before fusing (the DTW's and
-// the pitch's whole, the nearest frame's twice); the mean spectrum, which
-// follows the microphone, has no weight.
-TEST(SpeakerScorer, FusionTakesTheSpeakersTypicalDistancesOff)
+// Each path fuses with its own constants: the weighted path and the line's
+// with w = (1, 0, 0.5, 0.1) and the neighbours' weight 3, the unweighted
+// path with the pitch at 0.15 and the neighbours' weight 4. Every path takes
+// the speaker's typical distances off alike (the DTW's and the pitch's
+// whole, the nearest frame's twice), and on none does the mean spectrum,
+// which follows the microphone, count (99 here, 7 for the neighbours).
+// Each path's threshold base is a row of the threshold's table.
+TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
 {
+    const float parts[4] = {25.0f, 99.0f, 12.0f, 0.085f};
+    const float neighbours[4] = {50.0f, 7.0f, 24.0f, 0.17f};
+    const float none[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const float typical[4] = {25.0f, 99.0f, 3.0f, 0.0425f};
     const struct {
-        float parts[4], typical[4], fused;
+        CSpeakerScorer::EScorePath path;
+        const float* typical;
+        float fused, score;
     } cases[] = {
-        {{25.0f, 10.0f, 12.0f, 0.085f}, {0.0f, 0.0f, 0.0f, 0.0f}, 1.0f + 0.5f + 0.1f},
-        {{25.0f, 10.0f, 12.0f, 0.085f}, {25.0f, 0.0f, 0.0f, 0.0f}, 1.0f - 1.0f + 0.5f + 0.1f},
-        {{25.0f, 10.0f, 12.0f, 0.085f}, {0.0f, 0.0f, 3.0f, 0.0f}, 1.0f + 0.5f - 0.25f + 0.1f},
-        {{25.0f, 10.0f, 12.0f, 0.085f}, {0.0f, 0.0f, 0.0f, 0.0425f}, 1.0f + 0.5f + 0.1f - 0.05f},
-        {{25.0f, 99.0f, 12.0f, 0.085f}, {0.0f, 99.0f, 0.0f, 0.085f}, 1.0f + 0.5f},
+        {kWeighted, none, 1.0f + 0.5f + 0.1f, 1.6f + 3.0f * (1.6f - 3.2f)},
+        {kUnweighted, none, 1.0f + 0.5f + 0.15f, 1.65f + 4.0f * (1.65f - 3.3f)},
+        {kLine, none, 1.0f + 0.5f + 0.1f, 1.6f + 3.0f * (1.6f - 3.2f)},
+        {kWeighted, typical, 0.0f + 0.25f + 0.05f, 0.3f + 3.0f * (0.3f - 1.9f)},
+        {kUnweighted, typical, 0.0f + 0.25f + 0.075f, 0.325f + 4.0f * (0.325f - 1.975f)},
+        {kLine, typical, 0.0f + 0.25f + 0.05f, 0.3f + 3.0f * (0.3f - 1.9f)},
     };
-    for (const auto& c : cases)
-        EXPECT_NEAR(c.fused, CSpeakerScorer::Fuse(c.parts, c.typical), 1e-5f) << c.typical[0] << " " << c.typical[2];
+    for (const auto& c : cases) {
+        const int path = static_cast<int>(c.path);
+        EXPECT_NEAR(c.fused, CSpeakerScorer::Fuse(parts, c.typical, c.path), 1e-5f) << "path " << path;
+        EXPECT_NEAR(c.score, CSpeakerScorer::Combine(parts, neighbours, c.typical, c.path), 1e-5f)
+            << "path " << path;
+    }
 }
 
-// One row per term of the threshold (base -0.5681 at the shipped security
-// 0.3, -0.5179 on the weighted path): security, the take's snr under 60 dB,
-// its distance under the model's enrolment snr (beyond 4 dB, counted up to
-// 60 dB), a line's band, and the model's own move in noise for a take more
-// than 6 dB under its enrolment, counted no further than its near voices',
-// per dB its noisy copies fell (at least 10) and no deeper than they fell.
+// One row per term of the threshold (its base at the shipped security 0.3:
+// -0.6110 on the unweighted path, -0.5681 on the line's, -0.5179 on the
+// weighted one): security, the take's snr under 60 dB, its distance under
+// the model's enrolment snr (beyond 4 dB, counted up to 60 dB), a line's
+// band, and the model's own move in noise for a take more than 6 dB under
+// its enrolment, counted no further than its near voices', per dB its noisy
+// copies fell (at least 10) and no deeper than they fell.
 TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMoveInNoise)
 {
     const float nan = std::nanf("");
-    const float base = -0.5681f;
+    const float base = -0.6110f;   // the unweighted path's
     const float typical = 0.28397f;
     const SNoiseFigure own = {typical + 1.0f, typical + 2.0f, 25.0f};
     const SNoiseFigure capped = {typical + 2.0f, typical + 1.0f, 25.0f};
@@ -425,7 +451,7 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {0.3f, nan, 55.0f, false, &own, false, base},
         {0.3f, 55.0f, 55.0f, false, nullptr, false, base + 0.075f},
         {0.3f, 45.0f, 55.0f, false, nullptr, false, base + 0.225f + 0.015f},
-        {0.3f, 70.0f, 55.0f, true, nullptr, false, base - 0.17f},
+        {0.3f, 70.0f, 55.0f, true, nullptr, false, -0.5681f - 0.17f},
         {0.3f, 40.0f, 55.0f, false, &own, false, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
         {0.3f, 40.0f, 55.0f, false, &capped, false, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
         {0.3f, 40.0f, 55.0f, false, &stricter, false, base + 0.3f + 0.0275f - 0.625f * 9.0f / 30.0f},
@@ -441,4 +467,55 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
                                                           c.figure, c.weighted);
         EXPECT_NEAR(c.threshold, threshold, 1e-5f) << c.security << " " << c.snrDb << " " << c.enrolSnrDb;
     }
+}
+
+// Training's noise figure scores each take and its copy against the other
+// takes' templates on the line's path's fusion, the one its constants were
+// fitted on, whatever fusion the unweighted path has: e is the mean of
+// copy's score less take's (at one snr the threshold does not move between
+// them). Each take's scores are recomputed here from a model of the other
+// two templates alone.
+TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
+{
+    const double centres[3] = {5.0, 5.2, 5.4};
+    CTakeFeatures takes[3], copies[3];
+    CSpeakerModel model = ModelOfThree(0.25f);
+    for (int t = 0; t < 3; ++t) {
+        takes[t] = BumpTake(centres[t], 0.2);
+        copies[t] = BumpTake(centres[t] + 0.6, 0.2);
+        ASSERT_EQ(1, takes[t].StoreAsTemplate(model, t));
+    }
+    const float typical[4] = {0.5f, 0.0f, 0.4f, 0.02f};
+    std::copy(typical, typical + 4, model.adaptedMean);
+    CSpeakerScorer scorer;
+    ASSERT_EQ(1, scorer.Init());
+    ASSERT_EQ(1, scorer.Load(model));
+    const bool made[3] = {true, true, true};
+    const float snr[3] = {60.0f, 60.0f, 60.0f};
+    float move = 0.0f, impostorMove = 0.0f, copySnr = 0.0f;
+    ASSERT_EQ(3,
+              scorer.MeasureCopyMove(takes, copies, made, snr, snr, 3, model, move, impostorMove, copySnr));
+
+    float onLine = 0.0f, unweighted = 0.0f;
+    for (int t = 0; t < 3; ++t) {
+        CSpeakerModel others = ModelOfThree(0.25f);
+        others.nTemplates = 2;
+        for (int o = 0, slot = 0; o < 3; ++o) {
+            if (o != t) {
+                ASSERT_EQ(1, takes[o].StoreAsTemplate(others, slot++));
+            }
+        }
+        CSpeakerScorer without;
+        ASSERT_EQ(1, without.Init());
+        ASSERT_EQ(1, without.Load(others));
+        float take[4], takeNeighbours[4], copy[4], copyNeighbours[4];
+        without.Score(takes[t], others, take, takeNeighbours);
+        without.Score(copies[t], others, copy, copyNeighbours);
+        onLine += (CSpeakerScorer::Combine(copy, copyNeighbours, typical, kLine) -
+                   CSpeakerScorer::Combine(take, takeNeighbours, typical, kLine)) / 3.0f;
+        unweighted += (CSpeakerScorer::Combine(copy, copyNeighbours, typical, kUnweighted) -
+                       CSpeakerScorer::Combine(take, takeNeighbours, typical, kUnweighted)) / 3.0f;
+    }
+    EXPECT_NEAR(onLine, move, 1e-4f);
+    EXPECT_GT(std::fabs(unweighted - onLine), 0.01f) << "the two fusions must tell apart here";
 }

@@ -279,12 +279,13 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         // band and the model's enrolment snr, noise figure and weights, and its
         // verdict follows it: a clean take near the enrolment's level is
         // weighed; one through a telephone line is scored on the line's band,
-        // unweighted, with the line's offset; one in a noisier room gets the
-        // allowances for its distance under the enrolment and for the model's
-        // own move in noise. The read-outs give the score back, as the offline
-        // fits of the evaluation's dumps recompute it: its parts fused against
-        // the typical distances it was scored against (the band's own for the
-        // line's take), with the neighbouring voices' weight of 3.
+        // on the line's path, with the line's offset; one in a noisier room is
+        // on the unweighted path and gets the allowances for its distance under
+        // the enrolment and for the model's own move in noise. The read-outs
+        // give the score back, as the offline fits of the evaluation's dumps
+        // recompute it: its parts fused against the typical distances it was
+        // scored against (the band's own for the line's take), with the fusion
+        // of the take's path.
         SCOPED_TRACE("the threshold and the score of a take");
         const SNoiseFigure figure = {model.noiseMove, model.noiseImpostorMove, model.noiseCopySnrDb};
         const std::vector<short> clean = George(7, 0.0, 0, 16.0, 302);
@@ -325,9 +326,11 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
                 neighbours[p] = static_cast<float>(VRE_GetScorePart(4 + p));
                 typical[p] = static_cast<float>(VRE_GetModelPart(p));
             }
-            const float fused = CSpeakerScorer::Fuse(parts, typical);
-            const float neighboursFused = CSpeakerScorer::Fuse(neighbours, typical);
-            EXPECT_NEAR(VRE_GetScore(), fused + 3.0f * (fused - neighboursFused), 1e-4) << t.what;
+            const CSpeakerScorer::EScorePath path = t.onLine  ? CSpeakerScorer::EScorePath::kLine
+                                                    : weighed ? CSpeakerScorer::EScorePath::kWeighted
+                                                              : CSpeakerScorer::EScorePath::kUnweighted;
+            EXPECT_NEAR(VRE_GetScore(), CSpeakerScorer::Combine(parts, neighbours, typical, path), 1e-4)
+                << t.what;
             if (t.onLine) {
                 EXPECT_GT(std::fabs(typical[0] - model.adaptedMean[0]), 0.01f) << "the band's own";
             }
