@@ -160,7 +160,7 @@ const float kWeightedThresholdAtShipped = -0.5179f;
 // compared on a telephone line's band.
 // The unweighted path's fusion (a larger neighbours' weight and more of the
 // pitch) was searched on the tuning speakers (thirty-first and
-// thirty-second rounds, engine/tools/tuning/fusion-fit.py --part b
+// thirty-second rounds, engine/tools/tuning/fusion-fit.py --search b
 // --line-held) with the weighted path and the line's takes as they were;
 // its base is the largest keeping the clean impostor trials within 1 % and
 // the white noise (10 dB) and speech-shaped noise (20 dB) impostors

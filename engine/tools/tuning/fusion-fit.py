@@ -3,8 +3,8 @@
 offline from sonvera-eval dumps of one build.
 
   fusion-fit.py --speakers a,b,... --enrol-log run.err dump.csv... --check
-  fusion-fit.py ... --part a
-  fusion-fit.py ... --part b [--weighted-fusion W2,W3,K0,K2,K3,G,T_W]
+  fusion-fit.py ... --search a
+  fusion-fit.py ... --search b [--weighted-fusion W2,W3,K0,K2,K3,G,T_W]
   fusion-fit.py ... --weighted-fusion ... --unweighted-fusion W2,W3,K0,K2,K3,G,T_U --report
                     [--engine engine.csv]
 
@@ -19,16 +19,16 @@ gate (snr >= 40, within 6 dB of the enrolment, not through a line) is
 checked against it. --check recomputes the build's own scores and accept
 decisions with the shipped fusion and counts those that differ.
 
---part a: the weighted path's grid (w2, w3, k0, k2, k3, G; w0 1, w1 0),
+--search a: the weighted path's grid (w2, w3, k0, k2, k3, G; w0 1, w1 0),
 the unweighted path as dumped; T_w for each setting the largest keeping
 the clean impostor trials within 1 % (both paths; the seventh round's
-rule), to 4 decimals on the stricter side. --part b: the unweighted
+rule), to 4 decimals on the stricter side. --search b: the unweighted
 path's grid on top of the weighted fusion given (default the shipped
 one); T_u the largest keeping the clean FAR within 1 % and the white10 and
 speech20 FARs at the shipped point not above the shipped engine's. Each
 part's rule against the shipped fusion (engine/README.md, thirty-first
 round); the settings that pass, best first.
---show W2,W3,K0,K2,K3,G (with --part, repeated): those settings only, each
+--show W2,W3,K0,K2,K3,G (with --search, repeated): those settings only, each
 check in full. --line-held (for comparison only): a line's takes kept at
 the shipped fusion and base, as a path of their own would keep them.
 --report: every condition's figures at the two fusions given; --engine: a
@@ -243,7 +243,7 @@ def not_higher(name, before, after, s):
 
 
 def checks_a(v, base, trials):
-    """The weighted path's rule (Part A)."""
+    """The weighted path's rule (Search A)."""
     s = slack(base, 'clean', 'gi')
     out = [('clean EER lower by more than the slack', base['clean']['eer'], v['clean']['eer'],
             v['clean']['eer'] < base['clean']['eer'] - s - 1e-9),
@@ -259,7 +259,7 @@ def checks_a(v, base, trials):
 
 
 def checks_b(v, base, trials):
-    """The unweighted path's rule (Part B)."""
+    """The unweighted path's rule (Search B)."""
     out = []
     for c in ('white20', 'speech20'):
         s = slack(base, c, 'gi')
@@ -413,11 +413,11 @@ def main():
     ap.add_argument('--enrol-log', required=True)
     ap.add_argument('dumps', nargs='+')
     ap.add_argument('--check', action='store_true')
-    ap.add_argument('--part', choices=('a', 'b'))
+    ap.add_argument('--search', choices=('a', 'b'))
     ap.add_argument('--weighted-fusion', help='W2,W3,K0,K2,K3,G,T_W (default: the shipped fusion and T_w)')
     ap.add_argument('--unweighted-fusion', help='W2,W3,K0,K2,K3,G,T_U (default: the shipped fusion and T)')
     ap.add_argument('--show', action='append', default=[],
-                    help='with --part: W2,W3,K0,K2,K3,G, one setting with its checks in full (the grid otherwise)')
+                    help='with --search: W2,W3,K0,K2,K3,G, one setting with its checks in full (the grid otherwise)')
     ap.add_argument('--line-held', action='store_true',
                     help='for comparison only: a line\'s takes at the shipped fusion and base')
     ap.add_argument('--report', action='store_true')
@@ -431,9 +431,9 @@ def main():
     uf, t_u = parse_fusion(a.unweighted_fusion) if a.unweighted_fusion else (SHIPPED, T_UNWEIGHTED)
     if a.check:
         check(trials)
-    if a.part:
+    if a.search:
         only = [tuple(float(x) for x in text.split(',')) for text in a.show]
-        run_grid(trials, a.part, wf, t_w, only)
+        run_grid(trials, a.search, wf, t_w, only)
     if a.report:
         m = report(trials, wf, t_w, uf, t_u)
         if a.engine:
