@@ -397,6 +397,26 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         // With adaptation off nothing is written.
         EXPECT_EQ(0, VerifyTake(George(9), "aaj", false).update);
         EXPECT_EQ(after, sonvera_test::ReadBytes(ModelPath()));
+
+        // However near its takes come, the typical distances stay within
+        // 10 % of enrolment's: here they already sit at that bound, 2.7
+        // times what they were, and a genuine take would pull them lower.
+        for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) {
+            m.enrolMean[p] = 3.0f * m.adaptedMean[p];
+            m.weightedEnrolMean[p] = 3.0f * m.weightedAdaptedMean[p];
+            m.adaptedMean[p] = 0.9f * m.enrolMean[p];
+            m.weightedAdaptedMean[p] = 0.9f * m.weightedEnrolMean[p];
+        }
+        std::vector<unsigned char> atBound;
+        ASSERT_EQ(1, m.Serialize(atBound));
+        ASSERT_TRUE(sonvera_test::WriteBytes(ModelPath(), atBound));
+        ASSERT_EQ(1, VerifyTake(George(9), "aaj", true).update);
+        const std::vector<unsigned char> drifted = sonvera_test::ReadBytes(ModelPath());
+        ASSERT_EQ(1, m.Parse(drifted.data(), drifted.size()));
+        for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) {
+            EXPECT_NEAR(0.9f * m.enrolMean[p], m.adaptedMean[p], 1e-5f * m.enrolMean[p]) << p;
+            EXPECT_NEAR(0.9f * m.weightedEnrolMean[p], m.weightedAdaptedMean[p], 1e-5f * m.weightedEnrolMean[p]) << p;
+        }
     }
     {
         // Each kind of damage is the model parser's; here one shows that a
