@@ -31,6 +31,9 @@ round); the settings that pass, best first.
 --show W2,W3,K0,K2,K3,G (with --search, repeated): those settings only, each
 check in full. --line-held (for comparison only): a line's takes kept at
 the shipped fusion and base, as a path of their own would keep them.
+--clean-held: so too every unweighted take that reads at least 40 dB itself
+(the weighted path's level gate). --clean-rule: the thirty-third round's
+rule, the fusions given with and without the clean takes held.
 --report: every condition's figures at the two fusions given; --engine: a
 dump of the engine built with them, checked trial by trial.
 """
@@ -78,7 +81,9 @@ def load(dumps, log, speakers, t_w=T_WEIGHTED, t_u=T_UNWEIGHTED):
         # term makes the two paths' limits meet (within the dump's
         # rounding), the limit cannot tell the path: the gate does.
         off_weighted = abs(limit - (t_w + weighted_part))
-        off_unweighted = abs(limit - (t_u + unweighted_part))
+        # A clean take held (--clean-held) has the shipped base on the unweighted path.
+        held_base = CLEAN_HELD['on'] and r['condition'] not in REPORT.LINE['conditions'] and r['snr_db'] >= GATE_LEVEL
+        off_unweighted = abs(limit - ((T_UNWEIGHTED if held_base else t_u) + unweighted_part))
         weighted = (r['condition'] not in REPORT.LINE['conditions'] and
                     (off_weighted < off_unweighted if abs(off_weighted - off_unweighted) > 5e-4 else gate(r)))
         t = {k: r[k] for k in KEY}
@@ -115,13 +120,21 @@ def score(t, fusion):
     return total
 
 
-# For comparison only (--line-held): a line's takes kept at the shipped
-# fusion and base, as a path of their own would keep them.
+# --line-held: a line's takes kept at the shipped fusion and base, as a
+# path of their own keeps them (the thirty-second round's engine).
+# --clean-held: so too the unweighted takes that read at least the weighted
+# path's level gate themselves (thirty-third round).
 LINE_HELD = {'on': False}
+CLEAN_HELD = {'on': False}
+
+
+def clean_held(t):
+    return (CLEAN_HELD['on'] and not t['weighted'] and t['condition'] not in REPORT.LINE['conditions'] and
+            t['snr_db'] >= GATE_LEVEL)
 
 
 def held(t):
-    return LINE_HELD['on'] and t['condition'] in REPORT.LINE['conditions']
+    return (LINE_HELD['on'] and t['condition'] in REPORT.LINE['conditions']) or clean_held(t)
 
 
 def cuts(trials, weighted_fusion, unweighted_fusion):
@@ -375,8 +388,9 @@ def report(trials, wf, t_w, uf, t_u):
     for cond in CONDITIONS:
         f = figures(trials, m, cond)
         weighted = sum(1 for t in trials if t['condition'] == cond and t['kind'] in 'gi' and t['weighted'])
-        print('%-9s EER=%.2f%% FAR=%.2f%% FRR=%.2f%% (g=%d i=%d, weighted %d) worst pair %s' % (
-            cond, f['eer'], f['far'], f['frr'], f['g'], f['i'], weighted, worst_pair(trials, m, cond)))
+        kept = sum(1 for t in trials if t['condition'] == cond and t['kind'] in 'gi' and clean_held(t))
+        print('%-9s EER=%.2f%% FAR=%.2f%% FRR=%.2f%% (g=%d i=%d, weighted %d, clean held %d) worst pair %s' % (
+            cond, f['eer'], f['far'], f['frr'], f['g'], f['i'], weighted, kept, worst_pair(trials, m, cond)))
     rp = [t for t in trials if t['kind'] == 'r']
     g = [t for t in trials if t['kind'] == 'g' and t['condition'] == 'clean']
     print('replays caught %.2f%% (%d), fresh clean takes flagged %.2f%%' % (
@@ -407,6 +421,34 @@ def engine_check(trials, m, path, log, speakers, wf, t_w, uf, t_u):
         sum(1 for t in trials if t['kind'] in 'gi'), ', '.join('%s %d' % kv for kv in differ.items())))
 
 
+# The thirty-third round's soft voice FAR before the thirty-second round.
+SOFT12_FAR_BEFORE = 2.27
+
+
+def clean_rule(trials, wf, t_w, uf, t_u):
+    """The clean takes held against the engine without them held (both
+    with the line's takes held), by the thirty-third round's rule."""
+    CLEAN_HELD['on'] = False
+    base = judge(trials, margins(trials, cuts(trials, wf, uf), t_w, t_u))
+    CLEAN_HELD['on'] = True
+    v = judge(trials, margins(trials, cuts(trials, wf, uf), t_w, t_u))
+    print(row_text('without the clean takes held', t_u, base))
+    print(row_text('with them held', t_u, v))
+    out = [not_higher('soft12 FAR against %.2f%%' % SOFT12_FAR_BEFORE, SOFT12_FAR_BEFORE, v['soft12']['far'],
+                      slack(base, 'soft12', 'i')),
+           ('clean FAR within 1%', 1.0, v['clean']['far'], v['clean']['far'] <= 1.0 + 1e-9),
+           not_higher('clean EER', base['clean']['eer'], v['clean']['eer'], slack(base, 'clean', 'gi')),
+           not_higher('clean FRR', base['clean']['frr'], v['clean']['frr'], slack(base, 'clean', 'g'))]
+    for c in ('soft12', 'phone', 'reverb'):
+        out.append(not_higher('%s EER' % c, base[c]['eer'], v[c]['eer'], slack(base, c, 'gi')))
+    for c in ('white20', 'speech20', 'white10'):
+        out.append(not_higher('%s EER' % c, base[c]['eer'], v[c]['eer'], slack(base, c, 'gi')))
+        out.append(not_higher('%s FAR' % c, base[c]['far'], v[c]['far'], slack(base, c, 'i')))
+    for name, before, after, ok in out:
+        print('  %-42s %.4f -> %.4f%% %s' % (name, before, after, 'ok' if ok else 'FAILS'))
+    print('passes' if all(ok for _, _, _, ok in out) else 'fails')
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--speakers', required=True)
@@ -420,11 +462,16 @@ def main():
                     help='with --search: W2,W3,K0,K2,K3,G, one setting with its checks in full (the grid otherwise)')
     ap.add_argument('--line-held', action='store_true',
                     help='for comparison only: a line\'s takes at the shipped fusion and base')
+    ap.add_argument('--clean-held', action='store_true',
+                    help='the unweighted takes reading at least the weighted gate\'s level at the shipped fusion and base')
+    ap.add_argument('--clean-rule', action='store_true',
+                    help='the clean takes held against the fusions given without them (thirty-third round)')
     ap.add_argument('--report', action='store_true')
     ap.add_argument('--engine', help='with --report: a dump of the engine built with the fusions (its log .err)')
     a = ap.parse_args()
     speakers = set(a.speakers.split(','))
     LINE_HELD['on'] = a.line_held
+    CLEAN_HELD['on'] = a.clean_held
     trials = load(a.dumps, a.enrol_log, speakers)
     print('trials: %d' % len(trials))
     wf, t_w = parse_fusion(a.weighted_fusion) if a.weighted_fusion else (SHIPPED, T_WEIGHTED)
@@ -434,6 +481,9 @@ def main():
     if a.search:
         only = [tuple(float(x) for x in text.split(',')) for text in a.show]
         run_grid(trials, a.search, wf, t_w, only)
+    if a.clean_rule:
+        clean_rule(trials, wf, t_w, uf, t_u)
+        CLEAN_HELD['on'] = a.clean_held
     if a.report:
         m = report(trials, wf, t_w, uf, t_u)
         if a.engine:
