@@ -680,7 +680,7 @@ int CSpeakerEngine::Verify()
     if (!LoadModelForTake()) return 0;
     const bool weighted = TakeWeighted();
     const float score = m_scorer.Score(m_take, m_model, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts,
-                                       m_bLineLimited ? &m_lineBand : nullptr, weighted);
+                                       m_bLineLimited ? &m_lineBand : nullptr, weighted, TakeSnrDb());
     m_fLastScore = score;
     m_bTakeScored = true;
     // A take the replay check recognised is refused whatever its score: a
@@ -757,6 +757,12 @@ bool CSpeakerEngine::TakeWeighted() const
            CSpeakerScorer::WeighsTake(m_endpoint.fSnrDb, m_model.enrolSnrDb, m_bLineLimited);
 }
 
+float CSpeakerEngine::TakeSnrDb() const
+{
+    // Before any take: a clean one's.
+    return m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f;
+}
+
 double CSpeakerEngine::Threshold() const
 {
     // The limit Verify applies to the last take (a clean one before any
@@ -765,7 +771,7 @@ double CSpeakerEngine::Threshold() const
     // has a threshold of its own.
     const bool ownModel = OwnModelLoaded();
     const SNoiseFigure figure = {m_model.noiseMove, m_model.noiseImpostorMove, m_model.noiseCopySnrDb};
-    return CSpeakerScorer::Threshold(m_fSecurity, m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f,
+    return CSpeakerScorer::Threshold(m_fSecurity, TakeSnrDb(),
                                      ownModel ? m_model.enrolSnrDb : 0.0f, m_bAnalysed && m_bLineLimited,
                                      ownModel && m_model.bNoiseMove ? &figure : nullptr, TakeWeighted());
 }

@@ -117,6 +117,9 @@ private:
     // The last take is scored with its model's weights
     // (CSpeakerScorer::WeighsTake).
     bool TakeWeighted() const;
+    // The last take's word peak over its noise floor (a clean take's before
+    // any take), which the threshold and the unweighted path go by.
+    float TakeSnrDb() const;
     // At training, after the scorer's: each enrolment take (its features,
     // samples and snr) and its noisy copy (CNoisyCopy) scored against the
     // other takes; the mean move goes into m_model (noiseMove,

@@ -71,10 +71,17 @@ public:
     // Raw distances of `test` to the loaded templates, leaving template
     // `exclude` out (-1: none). parts: receives kParts values.
     void Distances(const CTakeFeatures& test, int exclude, float* parts);
-    // The three ways a take is scored, each with a fusion and a threshold
+    // The four ways a take is scored, each with a fusion and a threshold
     // base of its own: with the model's weights (WeighsTake), on a line's
-    // band (Score's `band`), and every other take without the weights.
-    enum class EScorePath { kWeighted, kUnweighted, kLine };
+    // band (Score's `band`), and every other take without the weights:
+    // clean in itself (UnweightedPath) or not.
+    enum class EScorePath { kWeighted, kUnweighted, kLine, kCleanUnweighted };
+    // The path of a take scored without the weights and not on a line's
+    // band, whose word peaks snrDb over its noise floor: one that reads at
+    // least the weighted path's level gate is clean in itself (only far
+    // under its enrolment's level) and keeps the fusion of every take until
+    // the noisy ones got their own.
+    static EScorePath UnweightedPath(float snrDb);
     // Normalised, fused distance (lower = more like the speaker), each part
     // less its share of the speaker's typical distance (kParts values; the
     // model's adaptedMean, or the band's), with path's weights and shares.
@@ -103,8 +110,11 @@ public:
     // weighted: with the model's per-dimension weights and the typical
     // distances taken with them (a model without weights: as without);
     // for the takes WeighsTake lets through.
+    // snrDb: the take's word peak over its noise floor, which chooses the
+    // path of a take neither weighted nor on a line's band (UnweightedPath;
+    // 0: a noisy take's).
     float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts = nullptr,
-                const SChannelRange* band = nullptr, bool weighted = false);
+                const SChannelRange* band = nullptr, bool weighted = false, float snrDb = 0.0f);
     // Whether a take whose word peaks snrDb over its noise floor is scored
     // with its model's weights: clean in itself and recorded about as its
     // enrolment (enrolSnrDb, 0: unknown, never) was. Never a take compared
@@ -136,7 +146,8 @@ public:
     // counted no further than its near impostors moved.
     // weighted: the threshold of a take Score weighs (a base of its own, no
     // noise figure's term). Each path has its own base: weighted, line
-    // (throughLine) or, for every other take, the unweighted path's.
+    // (throughLine) or, for every other take, the unweighted path snrDb
+    // chooses (UnweightedPath).
     static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f, bool throughLine = false,
                            const SNoiseFigure* noiseFigure = nullptr, bool weighted = false);
     // After Train: the mean over the enrolment takes t with made[t] of the
@@ -220,6 +231,9 @@ private:
     // The threshold's term for the model's noise figure (nullptr: none)
     // and a take at snrDb, the model's enrolment snr counted up to the knee.
     static float NoiseAllowance(const SNoiseFigure* figure, float enrolSnrDb, float snrDb);
+    // Threshold with the path given.
+    static float ThresholdOnPath(EScorePath path, float security, float snrDb, float enrolSnrDb, bool throughLine,
+                                 const SNoiseFigure* noiseFigure);
     // Score with the weighting already chosen (m_bWeigh).
     float ScoreLoaded(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts,
                       const SChannelRange* band);
@@ -248,6 +262,8 @@ private:
     // being taken use them.
     bool m_bModelWeights = false;
     bool m_bWeigh = false;
+    // The take's snr while Score runs (chooses the unweighted path).
+    float m_fTakeSnrDb = 0.0f;
     int m_nWeightDims = 0;
     float m_vectorWeights[CTakeFeatures::kMaxVectorDims] = {};   // the DTW's vectors
     float m_staticWeights[CTakeFeatures::kMaxDims] = {};         // the nearest frames' statics

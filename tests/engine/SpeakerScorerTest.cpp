@@ -16,6 +16,7 @@ namespace {
 constexpr CSpeakerScorer::EScorePath kWeighted = CSpeakerScorer::EScorePath::kWeighted;
 constexpr CSpeakerScorer::EScorePath kUnweighted = CSpeakerScorer::EScorePath::kUnweighted;
 constexpr CSpeakerScorer::EScorePath kLine = CSpeakerScorer::EScorePath::kLine;
+constexpr CSpeakerScorer::EScorePath kCleanUnweighted = CSpeakerScorer::EScorePath::kCleanUnweighted;
 
 constexpr int kCepstra = 16;
 constexpr int kChannels = 19;
@@ -387,9 +388,10 @@ TEST(SpeakerScorer, AnotherStretchNearlyAsLoudIsSearchedToo)
     }
 }
 
-// Each path fuses with its own constants: the weighted path and the line's
-// with w = (1, 0, 0.5, 0.1) and the neighbours' weight 3, the unweighted
-// path with the pitch at 0.15 and the neighbours' weight 4. Every path takes
+// Each path fuses with its own constants: the weighted path, the line's and
+// the clean unweighted one with w = (1, 0, 0.5, 0.1) and the neighbours'
+// weight 3, the (noisy) unweighted path with the pitch at 0.15 and the
+// neighbours' weight 4. Every path takes
 // the speaker's typical distances off alike (the DTW's and the pitch's
 // whole, the nearest frame's twice), and on none does the mean spectrum,
 // which follows the microphone, count (99 here, 7 for the neighbours).
@@ -411,6 +413,7 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
         {kWeighted, typical, 0.0f + 0.25f + 0.05f, 0.3f + 3.0f * (0.3f - 1.9f)},
         {kUnweighted, typical, 0.0f + 0.25f + 0.075f, 0.325f + 4.0f * (0.325f - 1.975f)},
         {kLine, typical, 0.0f + 0.25f + 0.05f, 0.3f + 3.0f * (0.3f - 1.9f)},
+        {kCleanUnweighted, typical, 0.0f + 0.25f + 0.05f, 0.3f + 3.0f * (0.3f - 1.9f)},
     };
     for (const auto& c : cases) {
         const int path = static_cast<int>(c.path);
@@ -421,8 +424,8 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
 }
 
 // One row per term of the threshold (its base at the shipped security 0.3:
-// -0.6110 on the unweighted path, -0.5681 on the line's, -0.5179 on the
-// weighted one): security, the take's snr under 60 dB, its distance under
+// -0.6110 on the unweighted path under 40 dB, -0.5681 on it from 40 dB and
+// on the line's, -0.5179 on the weighted one): security, the take's snr under 60 dB, its distance under
 // the model's enrolment snr (beyond 4 dB, counted up to 60 dB), a line's
 // band, and the model's own move in noise for a take more than 6 dB under
 // its enrolment, counted no further than its near voices', per dB its noisy
@@ -430,7 +433,8 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
 TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMoveInNoise)
 {
     const float nan = std::nanf("");
-    const float base = -0.6110f;   // the unweighted path's
+    const float base = -0.5681f;   // the unweighted path's for a take clean in itself (40 dB and up)
+    const float noisyBase = -0.6110f;
     const float typical = 0.28397f;
     const SNoiseFigure own = {typical + 1.0f, typical + 2.0f, 25.0f};
     const SNoiseFigure capped = {typical + 2.0f, typical + 1.0f, 25.0f};
@@ -448,7 +452,8 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {2.0f, 70.0f, 0.0f, false, nullptr, false, base - 0.77f},
         {0.3f, 40.0f, 0.0f, false, &own, false, base + 0.3f},
         {0.3f, 45.0f, nan, false, &own, false, base + 0.225f},
-        {0.3f, nan, 55.0f, false, &own, false, base},
+        {0.3f, nan, 55.0f, false, &own, false, noisyBase},
+        {0.3f, 39.9f, 0.0f, false, nullptr, false, noisyBase + 0.3015f},
         {0.3f, 55.0f, 55.0f, false, nullptr, false, base + 0.075f},
         {0.3f, 45.0f, 55.0f, false, nullptr, false, base + 0.225f + 0.015f},
         {0.3f, 70.0f, 55.0f, true, nullptr, false, -0.5681f - 0.17f},
@@ -457,9 +462,9 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {0.3f, 40.0f, 55.0f, false, &stricter, false, base + 0.3f + 0.0275f - 0.625f * 9.0f / 30.0f},
         {0.3f, 50.0f, 55.0f, false, &own, false, base + 0.15f + 0.0025f},
         // Deeper than the copies fell; copies only 3 dB down; a noise gate's enrolment.
-        {0.3f, 5.0f, 55.0f, false, &own, false, base + 0.825f + 0.115f + 1.25f * 24.0f / 30.0f},
-        {0.3f, 15.0f, 30.0f, false, &nearCopies, false, base + 0.675f + 0.0275f + 1.25f * 4.0f / 10.0f},
-        {0.3f, 20.0f, 84.0f, false, &gated, false, base + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f},
+        {0.3f, 5.0f, 55.0f, false, &own, false, noisyBase + 0.825f + 0.115f + 1.25f * 24.0f / 30.0f},
+        {0.3f, 15.0f, 30.0f, false, &nearCopies, false, noisyBase + 0.675f + 0.0275f + 1.25f * 4.0f / 10.0f},
+        {0.3f, 20.0f, 84.0f, false, &gated, false, noisyBase + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f},
         {0.3f, 45.0f, 55.0f, false, &own, true, -0.5179f + 0.225f + 0.015f},
     };
     for (const auto& c : cases) {
@@ -518,4 +523,13 @@ TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
     }
     EXPECT_NEAR(onLine, move, 1e-4f);
     EXPECT_GT(std::fabs(unweighted - onLine), 0.01f) << "the two fusions must tell apart here";
+
+    // Copies 30 dB under clean takes: only the snr term's move is taken off
+    // (0.015 per dB under 60 dB, no enrolment snr here), never the step
+    // between the bases of the two paths such takes lie on.
+    const float copyLevel[3] = {30.0f, 30.0f, 30.0f};
+    float movedDown = 0.0f;
+    ASSERT_EQ(3, scorer.MeasureCopyMove(takes, copies, made, snr, copyLevel, 3, model, movedDown, impostorMove,
+                                        copySnr));
+    EXPECT_NEAR(move - 0.015f * 30.0f, movedDown, 1e-4f);
 }

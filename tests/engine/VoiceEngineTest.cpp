@@ -281,7 +281,9 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         // weighed; one through a telephone line is scored on the line's band,
         // on the line's path, with the line's offset; one in a noisier room is
         // on the unweighted path and gets the allowances for its distance under
-        // the enrolment and for the model's own move in noise. The read-outs
+        // the enrolment and for the model's own move in noise; a soft one, far
+        // under the enrolment's level but clean in itself, gets them too, on
+        // the clean unweighted path. The read-outs
         // give the score back, as the offline fits of the evaluation's dumps
         // recompute it: its parts fused against the typical distances it was
         // scored against (the band's own for the line's take), with the fusion
@@ -289,15 +291,18 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         SCOPED_TRACE("the threshold and the score of a take");
         const SNoiseFigure figure = {model.noiseMove, model.noiseImpostorMove, model.noiseCopySnrDb};
         const std::vector<short> clean = George(7, 0.0, 0, 16.0, 302);
+        using EScorePath = CSpeakerScorer::EScorePath;
         const struct {
             const char* what;
             std::vector<short> take;
             float security;
             bool onLine, farUnderEnrolment;
+            EScorePath path;
         } takes[] = {
-            {"clean", clean, Setup::kSecurity, false, false},
-            {"through a telephone line", ThroughLine(clean), 0.0f, true, false},
-            {"in a noisy room", noisy, 1.0f, false, true},
+            {"clean", clean, Setup::kSecurity, false, false, EScorePath::kWeighted},
+            {"through a telephone line", ThroughLine(clean), 0.0f, true, false, EScorePath::kLine},
+            {"soft", George(7, -7.5, 0, 16.0, 302), Setup::kSecurity, false, true, EScorePath::kCleanUnweighted},
+            {"in a noisy room", noisy, 1.0f, false, true, EScorePath::kUnweighted},
         };
         DialogSetUp(Setup::kModeVerify);
         VRE_SetbAdapt(0);
@@ -311,9 +316,15 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             ASSERT_EQ(!t.farUnderEnrolment, CSpeakerScorer::WeighsTake(snr, model.enrolSnrDb, false))
                 << t.what << ": " << snr << " dB, enrolled at " << model.enrolSnrDb;
             const bool weighed = CSpeakerScorer::WeighsTake(snr, model.enrolSnrDb, t.onLine);
+            ASSERT_EQ(t.path == EScorePath::kWeighted, weighed) << t.what;
+            if (!weighed && !t.onLine) {
+                // Clean in itself from the weighted path's own level gate.
+                ASSERT_EQ(t.path == EScorePath::kCleanUnweighted, snr >= 40.0f)
+                    << t.what << ": " << snr << " dB, enrolled at " << model.enrolSnrDb;
+            }
             const float threshold =
                 CSpeakerScorer::Threshold(t.security, snr, model.enrolSnrDb, t.onLine, &figure, weighed);
-            if (t.farUnderEnrolment) {
+            if (t.path == EScorePath::kUnweighted) {
                 const float withoutFigure = CSpeakerScorer::Threshold(t.security, snr, model.enrolSnrDb);
                 ASSERT_GT(withoutFigure, CSpeakerScorer::Threshold(t.security, snr) + 0.01f) << snr;
                 ASSERT_GT(std::fabs(threshold - withoutFigure), 0.01f) << "the model's move counts";
@@ -326,10 +337,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
                 neighbours[p] = static_cast<float>(VRE_GetScorePart(4 + p));
                 typical[p] = static_cast<float>(VRE_GetModelPart(p));
             }
-            const CSpeakerScorer::EScorePath path = t.onLine  ? CSpeakerScorer::EScorePath::kLine
-                                                    : weighed ? CSpeakerScorer::EScorePath::kWeighted
-                                                              : CSpeakerScorer::EScorePath::kUnweighted;
-            EXPECT_NEAR(VRE_GetScore(), CSpeakerScorer::Combine(parts, neighbours, typical, path), 1e-4)
+            EXPECT_NEAR(VRE_GetScore(), CSpeakerScorer::Combine(parts, neighbours, typical, t.path), 1e-4)
                 << t.what;
             if (t.onLine) {
                 EXPECT_GT(std::fabs(typical[0] - model.adaptedMean[0]), 0.01f) << "the band's own";
