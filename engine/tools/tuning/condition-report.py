@@ -62,6 +62,9 @@ NOISE = {'share': 0.0, 'typical': 0.0, 'margin': 0.0, 'min_drop': 10.0, 'cap': F
 # at most `drop` dB under the enrolment snr; their threshold's base (None: no
 # such path).
 WEIGHTED = {'level': 0.0, 'drop': 0.0, 'base': None}
+# --clean-held S,T: an unweighted take that reads at least S dB itself (and
+# is not on a line's band) held to a base of its own (thirty-third round).
+CLEAN_HELD = {'level': 0.0, 'base': None}
 
 
 def read_enrol_log(path):
@@ -141,8 +144,13 @@ def line_offset(row):
     return LINE['offset'] if row['condition'] in LINE['conditions'] else 0.0
 
 
+def clean_held(row):
+    return (CLEAN_HELD['base'] is not None and not weighed(row) and row['condition'] not in LINE['conditions'] and
+            row['snr_db'] >= CLEAN_HELD['level'])
+
+
 def threshold(row, t0, slope, knee):
-    base = WEIGHTED['base'] if weighed(row) else t0
+    base = WEIGHTED['base'] if weighed(row) else CLEAN_HELD['base'] if clean_held(row) else t0
     return base + variable_part(row, slope, knee) + line_offset(row)
 
 
@@ -193,6 +201,13 @@ def set_weighted(text):
     if text:
         level, drop, base = (float(x) for x in text.split(','))
         WEIGHTED.update(level=level, drop=drop, base=base)
+
+
+def set_clean_held(text):
+    """--clean-held S,T (None: every unweighted take at the threshold)."""
+    if text:
+        level, base = (float(x) for x in text.split(','))
+        CLEAN_HELD.update(level=level, base=base)
 
 
 def fit(rows, slope, knee, target=1.0):
@@ -259,12 +274,14 @@ def main():
     ap.add_argument('--wave-limit', type=float, default=WAVE_LIMIT, help='replay check: waveform similarity limit')
     ap.add_argument('--pitch-limit', type=float, default=PITCH_LIMIT, help='replay check: pitch-contour limit')
     ap.add_argument('--weighted', help="S,G,T_w: the takes scored with the model's weights and their base")
+    ap.add_argument('--clean-held', help='S,T: the unweighted takes reading at least S dB themselves and their base')
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     set_limits(a.wave_limit, a.pitch_limit)
     set_weighted(a.weighted)
-    if a.weighted and (a.fit or a.fit_noise or a.fit_line):
-        raise SystemExit('the weighted path is fitted by gate-weight-fit.py')
+    set_clean_held(a.clean_held)
+    if (a.weighted or a.clean_held) and (a.fit or a.fit_noise or a.fit_line):
+        raise SystemExit('the weighted path is fitted by gate-weight-fit.py, the held clean takes take no fit')
     speakers = set(a.speakers.split(','))
     if a.enrol_log:
         ENROL.update(slope=a.enrol_slope, margin=a.enrol_margin, snr=read_enrol_log(a.enrol_log))
@@ -284,7 +301,9 @@ def main():
               ' capped at the drop' if NOISE['cap'] else '') +
            (" and at the near impostors' move" if NOISE['impostor'] else '') if NOISE['share'] else '') +
           (' weighted from %.0f dB, %.0f dB under the enrolment, base %.4f' % (
-              WEIGHTED['level'], WEIGHTED['drop'], WEIGHTED['base']) if WEIGHTED['base'] is not None else ''))
+              WEIGHTED['level'], WEIGHTED['drop'], WEIGHTED['base']) if WEIGHTED['base'] is not None else '') +
+          (' unweighted from %.0f dB base %.4f' % (CLEAN_HELD['level'], CLEAN_HELD['base'])
+           if CLEAN_HELD['base'] is not None else ''))
     conditions = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
     for c in conditions:
         e, far, frr, caught, flagged, miss, worst, ng, ni, nr = figures([r for r in rows if r['condition'] == c], t0, a.snr_slope, a.snr_knee)

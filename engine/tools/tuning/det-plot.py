@@ -6,7 +6,7 @@ its operating point (the engine's noise-aware threshold) marked.
   det-plot.py --speakers a,b,... --out FILE.svg [--threshold T --snr-slope A --snr-knee S]
               [--enrol-log FILE --enrol-slope B --enrol-margin D]
               [--noise-share K --noise-typical M --noise-margin N --noise-min-drop F [--noise-cap]
-               [--noise-impostor]] [--line-offset L] [--weighted S,G,T_w] dump.csv...
+               [--noise-impostor]] [--line-offset L] [--weighted S,G,T_w] [--clean-held S,T] dump.csv...
 
 Only trials whose model and test speaker are both in the set count, as in
 condition-report.py; each score's own threshold is taken off it first (the
@@ -70,9 +70,11 @@ def main():
     ap.add_argument('--noise-impostor', action='store_true')
     ap.add_argument('--line-offset', type=float, default=0.0, help="the phone condition's offset (condition-report.py's)")
     ap.add_argument('--weighted', help="S,G,T_w: condition-report.py's")
+    ap.add_argument('--clean-held', help="S,T: condition-report.py's")
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     cr.set_weighted(a.weighted)
+    cr.set_clean_held(a.clean_held)
     cr.LINE['offset'] = a.line_offset
     if a.enrol_log:
         cr.ENROL.update(slope=a.enrol_slope, margin=a.enrol_margin, snr=cr.read_enrol_log(a.enrol_log))
