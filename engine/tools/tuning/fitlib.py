@@ -1,5 +1,6 @@
 """What the offline fits share: a sibling script's functions, the arguments
-and trials of the tuning protocol's dumps, each model's enrolment snr."""
+and trials of the tuning protocol's dumps, each model's enrolment snr, the
+figures a rule checks as one line of text."""
 import argparse
 import csv
 import os
@@ -44,3 +45,14 @@ def enrol_log(path):
 
 def mean_enrol(path):
     return {k: statistics.mean(v) for k, v in enrol_log(path).items()}
+
+
+def figures_text(v):
+    """The figures a fit's rule checks, as one line: the clean EER, FAR and
+    FRR, each condition's EER, the halves' clean EERs, the noisy FARs."""
+    c = v['clean']
+    return ('clean EER %.2f FAR %.2f FRR %.2f | EER white20 %.2f speech20 %.2f soft12 %.2f phone %.2f '
+            'reverb %.2f white10 %.2f | halves %.2f / %.2f | FAR white10 %.2f speech20 %.2f' % (
+                c['eer'], c['far'], c['frr'], v['white20']['eer'], v['speech20']['eer'], v['soft12']['eer'],
+                v['phone']['eer'], v['reverb']['eer'], v['white10']['eer'], v['halves'][0], v['halves'][1],
+                v['white10']['far'], v['speech20']['far']))

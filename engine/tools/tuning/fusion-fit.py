@@ -41,7 +41,7 @@ import argparse
 import itertools
 import math
 
-from fitlib import sibling
+from fitlib import figures_text, sibling
 
 REPORT = sibling('condition-report.py')
 SCALES = (25.0, 10.0, 12.0, 0.085)
@@ -292,14 +292,8 @@ def checks_b(v, base, trials):
 
 
 def row_text(label, t, v):
-    c = v['clean']
-    return ('%-34s T %8.4f clean EER %.2f FAR %.2f FRR %.2f | EER white20 %.2f speech20 %.2f soft12 %.2f '
-            'phone %.2f reverb %.2f white10 %.2f | halves %.2f / %.2f | FAR white10 %.2f speech20 %.2f | '
-            'FRR white20 %.2f speech20 %.2f' % (
-                label, t, c['eer'], c['far'], c['frr'], v['white20']['eer'], v['speech20']['eer'],
-                v['soft12']['eer'], v['phone']['eer'], v['reverb']['eer'], v['white10']['eer'],
-                v['halves'][0], v['halves'][1], v['white10']['far'], v['speech20']['far'],
-                v['white20']['frr'], v['speech20']['frr']))
+    return '%-34s T %8.4f %s | FRR white20 %.2f speech20 %.2f' % (
+        label, t, figures_text(v), v['white20']['frr'], v['speech20']['frr'])
 
 
 def fusion_text(f):

@@ -33,7 +33,7 @@ well (what it would have given there).
 import argparse
 import math
 
-from fitlib import sibling
+from fitlib import figures_text, sibling
 
 WEIGHTS = sibling('frame-weight-fit.py')
 REPORT = WEIGHTS.REPORT
@@ -167,14 +167,9 @@ def checks(v, base, trials):
 
 
 def row_text(label, t_weighted, v):
-    c = v['clean']
-    return ('%-12s T_w %8.4f clean %.2f / %.2f / %.2f%% | EER white20 %.2f speech20 %.2f soft12 %.2f phone %.2f '
-            'reverb %.2f white10 %.2f | halves %.2f / %.2f | FAR white10 %.2f speech20 %.2f | gated in: clean %.0f '
-            'white20 %.0f speech20 %.0f white10 %.0f soft12 %.0f phone %.0f reverb %.0f%%' % (
-                label, t_weighted, c['eer'], c['far'], c['frr'], v['white20']['eer'], v['speech20']['eer'],
-                v['soft12']['eer'], v['phone']['eer'], v['reverb']['eer'], v['white10']['eer'],
-                v['halves'][0], v['halves'][1], v['white10']['far'], v['speech20']['far'],
-                *(v[k]['gated'] for k in ('clean', 'white20', 'speech20', 'white10', 'soft12', 'phone', 'reverb'))))
+    gated = tuple(v[k]['gated'] for k in ('clean', 'white20', 'speech20', 'white10', 'soft12', 'phone', 'reverb'))
+    return ('%-12s T_w %8.4f %s | gated in: clean %.0f white20 %.0f speech20 %.0f white10 %.0f soft12 %.0f '
+            'phone %.0f reverb %.0f%%' % ((label, t_weighted, figures_text(v)) + gated))
 
 
 def setting_text(gate):
