@@ -57,19 +57,19 @@ protected:
 // would lose it: a misuse that leaves the held key current.
 TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
 {
+    const auto expectResult = [this](int expected, int result, LONG status) {
+        EXPECT_EQ(expected, result);
+        EXPECT_EQ(status, reg.GetLastStatus());
+    };
     EXPECT_EQ(1, reg.VerifyKey(m_key.Path()));
     EXPECT_EQ(1, reg.Write("Marker", 3));
     reg.Close();
     EXPECT_TRUE(HasValue(m_key.Path(), "Marker"));
-    EXPECT_EQ(0, reg.Open(HKEY_CURRENT_USER, Sub("absent").c_str()));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
-    EXPECT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
-    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    expectResult(0, reg.Open(HKEY_CURRENT_USER, Sub("absent").c_str()), ERROR_FILE_NOT_FOUND);
+    expectResult(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()), ERROR_SUCCESS);
     reg.Close();
-    EXPECT_EQ(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("absent").c_str()));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
-    EXPECT_EQ(1, reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
+    expectResult(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("absent").c_str()), ERROR_FILE_NOT_FOUND);
+    expectResult(1, reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()), ERROR_FILE_NOT_FOUND);
     reg.Close();
     // CreateKey makes the key, or opens it when it is there, and it becomes current.
     for (int round = 0; round < 2; ++round) {
@@ -78,8 +78,7 @@ TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
         reg.Close();
     }
     EXPECT_TRUE(HasValue(Sub("made\\deeper"), "Inside"));
-    EXPECT_EQ(1, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
-    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    expectResult(1, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()), ERROR_SUCCESS);
     EXPECT_EQ(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
     EXPECT_EQ(0, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
     EXPECT_NE(ERROR_SUCCESS, reg.GetLastStatus());
@@ -87,10 +86,8 @@ TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
     CFaultyRegistry counting;
     CRegistryOverride scope(counting);
     ASSERT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
-    EXPECT_EQ(0, reg.VerifyKey("nochild"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
-    EXPECT_EQ(1, reg.VerifyKey("made"));
-    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    expectResult(0, reg.VerifyKey("nochild"), ERROR_FILE_NOT_FOUND);
+    expectResult(1, reg.VerifyKey("made"), ERROR_SUCCESS);
     EXPECT_EQ(1, counting.Calls(CFaultyRegistry::closeKey));
     EXPECT_THROW(reg.Open(HKEY_CURRENT_USER, m_key.Path()), std::logic_error);
     EXPECT_THROW(reg.CreateKey(HKEY_CURRENT_USER, m_key.Path()), std::logic_error);
