@@ -57,19 +57,19 @@ protected:
 // would lose it: a misuse that leaves the held key current.
 TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
 {
+    const auto expectResult = [this](int expected, int result, LONG status) {
+        EXPECT_EQ(expected, result);
+        EXPECT_EQ(status, reg.GetLastStatus());
+    };
     EXPECT_EQ(1, reg.VerifyKey(m_key.Path()));
     EXPECT_EQ(1, reg.Write("Marker", 3));
     reg.Close();
     EXPECT_TRUE(HasValue(m_key.Path(), "Marker"));
-    EXPECT_EQ(0, reg.Open(HKEY_CURRENT_USER, Sub("absent").c_str()));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
-    EXPECT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
-    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    expectResult(0, reg.Open(HKEY_CURRENT_USER, Sub("absent").c_str()), ERROR_FILE_NOT_FOUND);
+    expectResult(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()), ERROR_SUCCESS);
     reg.Close();
-    EXPECT_EQ(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("absent").c_str()));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
-    EXPECT_EQ(1, reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
+    expectResult(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("absent").c_str()), ERROR_FILE_NOT_FOUND);
+    expectResult(1, reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()), ERROR_FILE_NOT_FOUND);
     reg.Close();
     // CreateKey makes the key, or opens it when it is there, and it becomes current.
     for (int round = 0; round < 2; ++round) {
@@ -78,8 +78,7 @@ TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
         reg.Close();
     }
     EXPECT_TRUE(HasValue(Sub("made\\deeper"), "Inside"));
-    EXPECT_EQ(1, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
-    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    expectResult(1, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()), ERROR_SUCCESS);
     EXPECT_EQ(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
     EXPECT_EQ(0, reg.DeleteValueKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
     EXPECT_NE(ERROR_SUCCESS, reg.GetLastStatus());
@@ -87,10 +86,8 @@ TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
     CFaultyRegistry counting;
     CRegistryOverride scope(counting);
     ASSERT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
-    EXPECT_EQ(0, reg.VerifyKey("nochild"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg.GetLastStatus());
-    EXPECT_EQ(1, reg.VerifyKey("made"));
-    EXPECT_EQ(ERROR_SUCCESS, reg.GetLastStatus());
+    expectResult(0, reg.VerifyKey("nochild"), ERROR_FILE_NOT_FOUND);
+    expectResult(1, reg.VerifyKey("made"), ERROR_SUCCESS);
     EXPECT_EQ(1, counting.Calls(CFaultyRegistry::closeKey));
     EXPECT_THROW(reg.Open(HKEY_CURRENT_USER, m_key.Path()), std::logic_error);
     EXPECT_THROW(reg.CreateKey(HKEY_CURRENT_USER, m_key.Path()), std::logic_error);
@@ -223,62 +220,59 @@ Collection Of(std::initializer_list<Element> elements)
 // 1, rectangle, or 2, point), and a read into an object holding something else.
 TEST_F(RegistryValuesTest, EveryFamilyIsStoredAsItsLayoutAndReadsBack)
 {
-    const auto expectStored = [this](const std::string& bytes, DWORD type, DWORD lastType, DWORD lastSize) {
+    const auto expectWritten = [this](int result, const std::string& bytes, DWORD type, DWORD lastType,
+                                      DWORD lastSize) {
+        EXPECT_EQ(1, result);
         DWORD storedType = 0;
         EXPECT_EQ(bytes, Stored("V", &storedType));
         EXPECT_EQ(type, storedType);
         ExpectLast(ERROR_SUCCESS, lastType, lastSize);
     };
+    const auto expectRead = [this](int result, DWORD lastType, DWORD lastSize) {
+        EXPECT_EQ(1, result);
+        ExpectLast(ERROR_SUCCESS, lastType, lastSize);
+    };
     RECT rect = {1, 2, 3, 4};
-    EXPECT_EQ(1, m_reg.Write("V", &rect));
-    expectStored(Bytes({5, 0, 2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0}), REG_BINARY, 1, 22);
+    expectWritten(m_reg.Write("V", &rect),
+                  Bytes({5, 0, 2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0}),
+                  REG_BINARY, 1, 22);
     RECT rectBack = {9, 9, 9, 9};
     RECT* rectRead = &rectBack;
-    EXPECT_EQ(1, m_reg.Read("V", rectRead));
-    ExpectLast(ERROR_SUCCESS, 1, 16);
+    expectRead(m_reg.Read("V", rectRead), 1, 16);
     EXPECT_EQ(0, std::memcmp(&rect, &rectBack, sizeof rect));
 
     POINT point = {7, -3};
     POINT* pointWritten = &point;
-    EXPECT_EQ(1, m_reg.Write("V", pointWritten));
-    expectStored(Bytes({5, 0, 7, 0, 0, 0, 0xFD, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), REG_BINARY,
-                 2, 22);
+    expectWritten(m_reg.Write("V", pointWritten),
+                  Bytes({5, 0, 7, 0, 0, 0, 0xFD, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
+                  REG_BINARY, 2, 22);
     POINT pointBack = {9, 9};
     POINT* pointRead = &pointBack;
-    EXPECT_EQ(1, m_reg.Read("V", pointRead));
-    ExpectLast(ERROR_SUCCESS, 2, 8);
+    expectRead(m_reg.Read("V", pointRead), 2, 8);
     EXPECT_TRUE(pointBack.x == 7 && pointBack.y == -3);
 
     CStringList list = ListOf({"ab", ""});
-    EXPECT_EQ(1, m_reg.Write("V", list));
-    expectStored(Bytes({2, 0, 2, 'a', 'b', 0}), REG_BINARY, REG_BINARY, 6);
+    expectWritten(m_reg.Write("V", list), Bytes({2, 0, 2, 'a', 'b', 0}), REG_BINARY, REG_BINARY, 6);
     CStringList listBack = ListOf({"old1", "old2", "old3"});
-    EXPECT_EQ(1, m_reg.Read("V", listBack));
-    ExpectLast(ERROR_SUCCESS, REG_BINARY, 6);
+    expectRead(m_reg.Read("V", listBack), REG_BINARY, 6);
     EXPECT_EQ((Names{"ab", ""}), Items(listBack));
 
-    EXPECT_EQ(1, m_reg.Write("V", -2));
-    expectStored(Bytes({0xFE, 0xFF, 0xFF, 0xFF}), REG_DWORD, REG_DWORD, 4);
+    expectWritten(m_reg.Write("V", -2), Bytes({0xFE, 0xFF, 0xFF, 0xFF}), REG_DWORD, REG_DWORD, 4);
     int number = 0;
-    EXPECT_EQ(1, m_reg.Read("V", number));
-    ExpectLast(ERROR_SUCCESS, REG_DWORD, 4);
+    expectRead(m_reg.Read("V", number), REG_DWORD, 4);
     EXPECT_EQ(-2, number);
 
-    EXPECT_EQ(1, m_reg.Write("V", "abc"));
-    expectStored(std::string("abc", 4), REG_SZ, REG_SZ, 4);
+    expectWritten(m_reg.Write("V", "abc"), std::string("abc", 4), REG_SZ, REG_SZ, 4);
     CString text;
     char buffer[10] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
     EXPECT_EQ(1, m_reg.Read("V", text));
-    EXPECT_EQ(1, m_reg.Read("V", buffer, sizeof(buffer)));
-    ExpectLast(ERROR_SUCCESS, REG_SZ, 4);
+    expectRead(m_reg.Read("V", buffer, sizeof(buffer)), REG_SZ, 4);
     EXPECT_EQ(CString("abc"), text);
     EXPECT_EQ(std::string("abc\0xxxxxx", 10), std::string(buffer, 10));
 
     // A string read takes 199 characters; 200 are refused (below).
-    EXPECT_EQ(1, m_reg.Write("V", CString('a', 199)));
-    expectStored(std::string(199, 'a') + '\0', REG_SZ, REG_SZ, 200);
-    EXPECT_EQ(1, m_reg.Read("V", text));
-    ExpectLast(ERROR_SUCCESS, REG_SZ, 200);
+    expectWritten(m_reg.Write("V", CString('a', 199)), std::string(199, 'a') + '\0', REG_SZ, REG_SZ, 200);
+    expectRead(m_reg.Read("V", text), REG_SZ, 200);
     EXPECT_EQ(CString('a', 199), text);
 }
 
