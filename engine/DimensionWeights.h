@@ -10,7 +10,7 @@
 // the weights scaled to a mean of 1 so that the distances stay on their
 // scale. The weights hold for takes recorded as the enrolment was: noise
 // fills the quiet dimensions they weigh up for every voice alike, so the
-// scorer uses them only for such takes (CSpeakerScorer::WeighsTake).
+// scorer uses them only for such takes (CSpeakerScorer::TakePath).
 #pragma once
 
 #include "SpeakerModel.h"

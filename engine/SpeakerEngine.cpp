@@ -678,16 +678,16 @@ int CSpeakerEngine::Verify()
     m_bTakeScored = false;
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
     if (!LoadModelForTake()) return 0;
-    const bool weighted = TakeWeighted();
-    const float score = m_scorer.Score(m_take, m_model, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts,
-                                       m_bLineLimited ? &m_lineBand : nullptr, weighted, TakeSnrDb());
+    const CSpeakerScorer::EScorePath path = TakePath();
+    const float score = m_scorer.Score(m_take, m_model, path, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts,
+                                       m_bLineLimited ? &m_lineBand : nullptr);
     m_fLastScore = score;
     m_bTakeScored = true;
     // A take the replay check recognised is refused whatever its score: a
     // recording of the user's own voice is the best impostor there is, and
     // learning from it would teach the model the recording.
     if (m_bTakeReplayed) return 0;
-    const float threshold = static_cast<float>(Threshold());
+    const float threshold = static_cast<float>(ThresholdOnPath(path));
     if (!(score <= threshold)) return 0;
     // Adapt only on a clear accept of a clean take: a marginal accept may be
     // an impostor near the boundary, and learning from it would pull the
@@ -696,7 +696,8 @@ int CSpeakerEngine::Verify()
     // Nor from a take through a telephone line: its distances are the band's,
     // and its spectrum outside the band is the line's, not the speaker's.
     const float clear = threshold - static_cast<float>(1.0 - m_fAdaptMargin) * std::fabs(threshold);
-    if (m_bAdapt && !m_bLineLimited && m_endpoint.nError == kEpdOk && score <= clear) Adapt(m_lastParts, weighted);
+    if (m_bAdapt && !m_bLineLimited && m_endpoint.nError == kEpdOk && score <= clear)
+        Adapt(m_lastParts, path == CSpeakerScorer::EScorePath::kWeighted);
     return 1;
 }
 
@@ -751,10 +752,11 @@ bool CSpeakerEngine::OwnModelLoaded() const
     return m_nMode == kModeVerify && !m_strNick.empty() && m_strModelNick == m_strNick;
 }
 
-bool CSpeakerEngine::TakeWeighted() const
+CSpeakerScorer::EScorePath CSpeakerEngine::TakePath() const
 {
-    return m_bAnalysed && OwnModelLoaded() && m_model.bWeighted &&
-           CSpeakerScorer::WeighsTake(m_endpoint.fSnrDb, m_model.enrolSnrDb, m_bLineLimited);
+    // Another nick's model, still loaded, says nothing about the take.
+    const bool modelWeighted = m_bAnalysed && OwnModelLoaded() && m_model.bWeighted;
+    return CSpeakerScorer::TakePath(m_bAnalysed && m_bLineLimited, modelWeighted, TakeSnrDb(), OwnEnrolSnrDb());
 }
 
 float CSpeakerEngine::TakeSnrDb() const
@@ -763,17 +765,25 @@ float CSpeakerEngine::TakeSnrDb() const
     return m_bAnalysed ? m_endpoint.fSnrDb : 1000.0f;
 }
 
+float CSpeakerEngine::OwnEnrolSnrDb() const
+{
+    return OwnModelLoaded() ? m_model.enrolSnrDb : 0.0f;
+}
+
 double CSpeakerEngine::Threshold() const
 {
     // The limit Verify applies to the last take (a clean one before any
-    // take), against the current nick's model: another nick's, still
-    // loaded, says nothing about it. A take scored with the model's weights
-    // has a threshold of its own.
-    const bool ownModel = OwnModelLoaded();
+    // take).
+    return ThresholdOnPath(TakePath());
+}
+
+float CSpeakerEngine::ThresholdOnPath(CSpeakerScorer::EScorePath path) const
+{
+    // Against the current nick's model: another nick's, still loaded, says
+    // nothing about the take.
     const SNoiseFigure figure = {m_model.noiseMove, m_model.noiseImpostorMove, m_model.noiseCopySnrDb};
-    return CSpeakerScorer::Threshold(m_fSecurity, TakeSnrDb(),
-                                     ownModel ? m_model.enrolSnrDb : 0.0f, m_bAnalysed && m_bLineLimited,
-                                     ownModel && m_model.bNoiseMove ? &figure : nullptr, TakeWeighted());
+    const bool ownFigure = OwnModelLoaded() && m_model.bNoiseMove;
+    return CSpeakerScorer::Threshold(path, m_fSecurity, TakeSnrDb(), OwnEnrolSnrDb(), ownFigure ? &figure : nullptr);
 }
 
 double CSpeakerEngine::ModelPart(int index) const
@@ -786,5 +796,6 @@ double CSpeakerEngine::ModelPart(int index) const
     // The typical distances the last take was scored against (a line's
     // take: the band's own, taken afresh for it).
     if (m_bTakeScored) return m_scorer.LastTypical(index);
-    return TakeWeighted() ? m_model.weightedAdaptedMean[index] : m_model.adaptedMean[index];
+    const bool weighted = TakePath() == CSpeakerScorer::EScorePath::kWeighted;
+    return weighted ? m_model.weightedAdaptedMean[index] : m_model.adaptedMean[index];
 }

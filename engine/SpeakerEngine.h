@@ -114,9 +114,14 @@ private:
     void Adapt(const float* parts, bool weighted);
     // The current nick's model is the one loaded.
     bool OwnModelLoaded() const;
-    // The last take is scored with its model's weights
-    // (CSpeakerScorer::WeighsTake).
-    bool TakeWeighted() const;
+    // The path the last take is scored and held to (CSpeakerScorer::TakePath;
+    // before any take, or with another nick's model loaded, a clean take's
+    // without the weights).
+    CSpeakerScorer::EScorePath TakePath() const;
+    // The model's enrolment snr when it is the current nick's (0: unknown).
+    float OwnEnrolSnrDb() const;
+    // The limit on the score of a take on path, at the set security.
+    float ThresholdOnPath(CSpeakerScorer::EScorePath path) const;
     // The last take's word peak over its noise floor (a clean take's before
     // any take), which the threshold and the unweighted path go by.
     float TakeSnrDb() const;

@@ -41,7 +41,7 @@
 //     u8 weighted (0 or 1); when 1: u8 weight code[dims]
 //       (CDimensionWeights::WeightOfCode), f32 weightedEnrolMean[kScoreParts],
 //       f32 weightedAdaptedMean[kScoreParts]: the per-dimension weights and
-//       the typical distances taken with them (CSpeakerScorer::WeighsTake)
+//       the typical distances taken with them (CSpeakerScorer::TakePath)
 // Older files are still read: version 8 (without the weights, read as
 // unweighted), version 7 (without the noise move, read as
 // unknown), version 6 (without the enrolment snr, read as

@@ -299,8 +299,6 @@ int CSpeakerScorer::Load(const CSpeakerModel& model)
         }
     }
     m_nTemplates = model.nTemplates;
-    m_bWeigh = false;
-    m_bModelWeights = model.bWeighted;
     m_nWeightDims = model.nDims;
     for (int d = 0; d < model.nDims; ++d) {
         // The DTW's vectors hold the statics, then their differences.
@@ -317,12 +315,13 @@ int CSpeakerScorer::Load(const CSpeakerModel& model)
 // take (sounds of the speaker the take lacks); the mean of the two means. One
 // way alone lets an impostor whose few sounds all resemble some of the
 // speaker's pass.
-float CSpeakerScorer::NearestFrameDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude)
+float CSpeakerScorer::NearestFrameDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude,
+                                           bool weigh)
 {
     constexpr int kStride = CTakeFeatures::kMaxDims;
     const int cep = test.Dims() - 1;
     const int frames = test.Frames();
-    const float* weights = WeightsFor(test) ? m_staticWeights : nullptr;
+    const float* weights = WeightsFor(test, weigh) ? m_staticWeights : nullptr;
     // The nearest frames are found on squared distances, the root taken of
     // the nearest only: the root keeps the order, so the figure is the same.
     const int columns = CDtw::ToColumns(test.Statics(), frames, cep, kStride, m_testColumns);
@@ -353,31 +352,20 @@ float CSpeakerScorer::NearestFrameDistance(const CTakeFeatures* templates, const
 
 void CSpeakerScorer::Distances(const CTakeFeatures& test, int exclude, float* parts)
 {
-    DistancesTo(m_templates, test, exclude, parts);
+    DistancesTo(m_templates, test, exclude, false, parts);
 }
 
-bool CSpeakerScorer::WeightsFor(const CTakeFeatures& test) const
+bool CSpeakerScorer::WeightsFor(const CTakeFeatures& test, bool weigh) const
 {
     // A line's band has fewer dimensions than the weights: none there.
-    return m_bWeigh && test.Dims() == m_nWeightDims;
+    return weigh && test.Dims() == m_nWeightDims;
 }
 
-float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts,
-                            const SChannelRange* band, bool weighted, float snrDb)
-{
-    m_bWeigh = weighted && m_bModelWeights;
-    m_fTakeSnrDb = snrDb;
-    const float score = ScoreLoaded(test, model, parts, neighbourParts, band);
-    m_bWeigh = false;
-    m_fTakeSnrDb = 0.0f;
-    return score;
-}
-
-float CSpeakerScorer::ScoreLoaded(const CTakeFeatures& test, const CSpeakerModel& model, float* parts,
-                                  float* neighbourParts, const SChannelRange* band)
+float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& model, EScorePath path, float* parts,
+                            float* neighbourParts, const SChannelRange* band)
 {
     CTakeFeatures* sets[1 + kNeighbours];
-    if (band != nullptr && PrepareBand(*band, model.nChannels)) {
+    if (path == EScorePath::kLine && band != nullptr && PrepareBand(*band, model.nChannels)) {
         m_bandTest = test;
         if (m_bandTest.KeepChannels(band->nFirst, band->nLast, model.nChannels)) {
             for (int s = 0; s <= kNeighbours; ++s) sets[s] = BandSet(s);
@@ -385,23 +373,22 @@ float CSpeakerScorer::ScoreLoaded(const CTakeFeatures& test, const CSpeakerModel
             return ScoreAgainst(sets, m_bandTest, m_bandTypical, kBandUnit, EScorePath::kLine, parts, neighbourParts);
         }
     }
+    // A take on the line's path whose band could not be made keeps the
+    // line's fusion (and, at the engine, the line's threshold).
     sets[0] = m_templates;
     for (int v = 0; v < kNeighbours; ++v) sets[1 + v] = NeighbourSet(v);
     const float fullBank[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
-    const float* typical = m_bWeigh ? model.weightedAdaptedMean : model.adaptedMean;
+    // Each way's typical distances were taken as its takes' distances are.
+    const float* typical = path == EScorePath::kWeighted ? model.weightedAdaptedMean : model.adaptedMean;
     std::copy(typical, typical + kParts, m_lastTypical);
-    // A take the engine sent through the line's band keeps the line's
-    // fusion and threshold even when the band could not be made.
-    const EScorePath path = band != nullptr ? EScorePath::kLine
-                            : m_bWeigh      ? EScorePath::kWeighted
-                                            : UnweightedPath(m_fTakeSnrDb);
     return ScoreAgainst(sets, test, typical, fullBank, path, parts, neighbourParts);
 }
 
 float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical,
                                    const float* unit, EScorePath path, float* parts, float* neighbourParts, int exclude)
 {
-    DistancesTo(sets[0], test, exclude, parts);
+    const bool weigh = path == EScorePath::kWeighted;
+    DistancesTo(sets[0], test, exclude, weigh, parts);
     for (int p = 0; p < kParts; ++p) parts[p] *= unit[p];
     const float fused = Fuse(parts, typical, path);
     float mean[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -411,7 +398,7 @@ float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatur
     // the fusion of their mean distances.
     for (int v = 0; v < kNeighbours; ++v) {
         float other[kParts];
-        DistancesTo(sets[1 + v], test, exclude, other);
+        DistancesTo(sets[1 + v], test, exclude, weigh, other);
         for (int p = 0; p < kParts; ++p) mean[p] += unit[p] * other[p] / kNeighbours;
     }
     if (neighbourParts != nullptr) std::copy(mean, mean + kParts, neighbourParts);
@@ -436,19 +423,20 @@ int CSpeakerScorer::PrepareBand(const SChannelRange& band, int channelCount)
     double sum[kParts] = {0.0, 0.0, 0.0, 0.0};
     for (int t = 0; t < m_nTemplates; ++t) {
         float loo[kParts];
-        DistancesTo(BandSet(0), BandSet(0)[t], t, loo);
+        DistancesTo(BandSet(0), BandSet(0)[t], t, false, loo);
         for (int p = 0; p < kParts; ++p) sum[p] += loo[p];
     }
     for (int p = 0; p < kParts; ++p) m_bandTypical[p] = static_cast<float>(kBandUnit[p] * sum[p] / m_nTemplates);
     return m_bandTypical[0] < CDtw::kUnreachable ? 1 : 0;
 }
 
-void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, float* parts)
+void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh,
+                                 float* parts)
 {
     for (int p = 0; p < kParts; ++p) parts[p] = CDtw::kUnreachable;
     if (m_nTemplates == 0 || test.Frames() == 0 || test.Dims() != templates[0].Dims()) return;
 
-    const float* weights = WeightsFor(test) ? m_vectorWeights : nullptr;
+    const float* weights = WeightsFor(test, weigh) ? m_vectorWeights : nullptr;
     float dtw[CSpeakerModel::kMaxTemplates];
     int n = 0;
     float mean[CTakeFeatures::kMaxDims] = {0.0f};
@@ -475,7 +463,7 @@ void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeat
     parts[0] = sum / static_cast<float>(best);
     for (int d = 0; d < cep; ++d) mean[d] /= static_cast<float>(frames);
     parts[1] = EuclidStride(test.MeanCepstrum(), mean, cep);
-    parts[2] = NearestFrameDistance(templates, test, exclude);
+    parts[2] = NearestFrameDistance(templates, test, exclude, weigh);
     parts[3] = PitchDistance(templates, test, exclude);
 }
 
@@ -509,31 +497,30 @@ float CSpeakerScorer::Combine(const float* parts, const float* neighbourParts, c
     return fused + PathConstants(path).neighbourWeight * (fused - Fuse(neighbourParts, typical, path));
 }
 
+CSpeakerScorer::EScorePath CSpeakerScorer::TakePath(bool throughLine, bool modelWeighted, float snrDb, float enrolSnrDb)
+{
+    // The line first: the band has fewer dimensions than the weights.
+    if (throughLine) return EScorePath::kLine;
+    if (modelWeighted && PassesWeightGate(snrDb, enrolSnrDb)) return EScorePath::kWeighted;
+    return UnweightedPath(snrDb);
+}
+
 CSpeakerScorer::EScorePath CSpeakerScorer::UnweightedPath(float snrDb)
 {
     return snrDb >= kWeightsMinSnrDb ? EScorePath::kCleanUnweighted : EScorePath::kUnweighted;
 }
 
-bool CSpeakerScorer::WeighsTake(float snrDb, float enrolSnrDb, bool throughLine)
+bool CSpeakerScorer::PassesWeightGate(float snrDb, float enrolSnrDb)
 {
-    if (throughLine) return false;
     if (!std::isfinite(snrDb) || !std::isfinite(enrolSnrDb) || !(enrolSnrDb > 0.0f)) return false;
     return snrDb >= kWeightsMinSnrDb && std::min(enrolSnrDb, kSnrKneeDb) - snrDb <= kWeightsMaxDropDb;
 }
 
-float CSpeakerScorer::Threshold(float security, float snrDb, float enrolSnrDb, bool throughLine,
-                                const SNoiseFigure* noiseFigure, bool weighted)
-{
-    const EScorePath path = weighted      ? EScorePath::kWeighted
-                            : throughLine ? EScorePath::kLine
-                                          : UnweightedPath(snrDb);
-    return ThresholdOnPath(path, security, snrDb, enrolSnrDb, throughLine, noiseFigure);
-}
-
-float CSpeakerScorer::ThresholdOnPath(EScorePath path, float security, float snrDb, float enrolSnrDb, bool throughLine,
-                                      const SNoiseFigure* noiseFigure)
+float CSpeakerScorer::Threshold(EScorePath path, float security, float snrDb, float enrolSnrDb,
+                                const SNoiseFigure* noiseFigure)
 {
     const bool weighted = path == EScorePath::kWeighted;
+    const bool throughLine = path == EScorePath::kLine;
     if (!std::isfinite(security)) security = kShippedSecurity;
     security = std::clamp(security, 0.0f, 1.0f);
     const bool measured = std::isfinite(snrDb);
@@ -579,8 +566,8 @@ int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatu
         // step between two paths' bases (a clean take and its noisy copy
         // lie on two).
         const float allowed =
-            ThresholdOnPath(EScorePath::kUnweighted, kShippedSecurity, copySnrDb[t], model.enrolSnrDb, false, nullptr) -
-            ThresholdOnPath(EScorePath::kUnweighted, kShippedSecurity, snrDb[t], model.enrolSnrDb, false, nullptr);
+            Threshold(EScorePath::kUnweighted, kShippedSecurity, copySnrDb[t], model.enrolSnrDb, nullptr) -
+            Threshold(EScorePath::kUnweighted, kShippedSecurity, snrDb[t], model.enrolSnrDb, nullptr);
         sum += own - allowed;
         snrSum += copySnrDb[t];
         ++used;
@@ -649,7 +636,7 @@ int CSpeakerScorer::Train(const CTakeFeatures* takes, int count, CSpeakerModel& 
     model.bWeighted = false;
     if (!Load(model)) return 0;
     float spread[kParts];
-    if (!TypicalDistances(model.enrolMean, spread)) return 0;
+    if (!TypicalDistances(false, model.enrolMean, spread)) return 0;
     for (int p = 0; p < kParts; ++p) {
         model.enrolSpread[p] = spread[p];
         model.adaptedMean[p] = model.enrolMean[p];
@@ -657,10 +644,7 @@ int CSpeakerScorer::Train(const CTakeFeatures* takes, int count, CSpeakerModel& 
     // The same with the speaker's weights, for the takes scored with them.
     if (LearnWeights(model)) {
         if (!Load(model)) return 0;
-        m_bWeigh = true;
-        const bool typical = TypicalDistances(model.weightedEnrolMean, spread);
-        m_bWeigh = false;
-        model.bWeighted = typical;
+        model.bWeighted = TypicalDistances(true, model.weightedEnrolMean, spread);
         std::copy(model.weightedEnrolMean, model.weightedEnrolMean + kParts, model.weightedAdaptedMean);
         if (!Load(model)) return 0;
     }
@@ -676,10 +660,10 @@ int CSpeakerScorer::Train(const CTakeFeatures* takes, int count, CSpeakerModel& 
     return 1;
 }
 
-int CSpeakerScorer::TypicalDistances(float* mean, float* spread)
+int CSpeakerScorer::TypicalDistances(bool weigh, float* mean, float* spread)
 {
     float loo[CSpeakerModel::kMaxTemplates][kParts];
-    for (int t = 0; t < m_nTemplates; ++t) Distances(m_templates[t], t, loo[t]);
+    for (int t = 0; t < m_nTemplates; ++t) DistancesTo(m_templates, m_templates[t], t, weigh, loo[t]);
     for (int p = 0; p < kParts; ++p) {
         double sum = 0.0, sq = 0.0;
         for (int t = 0; t < m_nTemplates; ++t) { sum += loo[t][p]; sq += static_cast<double>(loo[t][p]) * loo[t][p]; }

@@ -68,20 +68,28 @@ public:
 
     // Prepares the templates of `model` for scoring. Returns 1 on success.
     int Load(const CSpeakerModel& model);
-    // Raw distances of `test` to the loaded templates, leaving template
-    // `exclude` out (-1: none). parts: receives kParts values.
+    // Raw distances of `test` to the loaded templates, without the model's
+    // weights, leaving template `exclude` out (-1: none). parts: receives
+    // kParts values.
     void Distances(const CTakeFeatures& test, int exclude, float* parts);
     // The four ways a take is scored, each with a fusion and a threshold
-    // base of its own: with the model's weights (WeighsTake), on a line's
-    // band (Score's `band`), and every other take without the weights:
-    // clean in itself (UnweightedPath) or not.
+    // base of its own: with the model's weights, on a line's band, and
+    // every other take without the weights: clean in itself or not.
     enum class EScorePath { kWeighted, kUnweighted, kLine, kCleanUnweighted };
-    // The path of a take scored without the weights and not on a line's
-    // band, whose word peaks snrDb over its noise floor: one that reads at
-    // least the weighted path's level gate is clean in itself (only far
-    // under its enrolment's level) and keeps the fusion of every take until
-    // the noisy ones got their own.
-    static EScorePath UnweightedPath(float snrDb);
+    // The path of a take, decided once and handed to Score and Threshold
+    // alike, so that a take is always held to the threshold of the path it
+    // was scored on.
+    // throughLine: the take is compared on a line's band (Score's `band`);
+    // its path is the line's at any level: the band has fewer dimensions
+    // than the weights.
+    // modelWeighted: its model has weights (CSpeakerModel::bWeighted); they
+    // weigh a take clean in itself and recorded about as its enrolment
+    // (enrolSnrDb, 0: unknown, never) was.
+    // snrDb: the take's word peak over its noise floor. A take neither
+    // weighted nor on a line's band that reads at least the weighted path's
+    // level gate is clean in itself (only far under its enrolment's level)
+    // and keeps the fusion of every take until the noisy ones got their own.
+    static EScorePath TakePath(bool throughLine, bool modelWeighted, float snrDb, float enrolSnrDb);
     // Normalised, fused distance (lower = more like the speaker), each part
     // less its share of the speaker's typical distance (kParts values; the
     // model's adaptedMean, or the band's), with path's weights and shares.
@@ -91,65 +99,50 @@ public:
     // fused distance, plus path's neighbours' weight x how much nearer the
     // take is to the model than to the neighbours.
     static float Combine(const float* parts, const float* neighbourParts, const float* typical, EScorePath path);
-    // The decision's score (lower = more like the speaker; Combine on the
-    // take's path: the line's when band is given, else the weighted or the
-    // unweighted one). parts: receives the
-    // raw distances to the model (kParts values); neighbourParts (optional):
-    // their means over the neighbouring voices.
+    // The decision's score on the take's path (TakePath; lower = more like
+    // the speaker). parts: receives the raw distances to the model (kParts
+    // values); neighbourParts (optional): their means over the neighbouring
+    // voices. On the weighted path (only for a model with weights) the
+    // distances take the model's per-dimension weights and are fused
+    // against the typical distances taken with them.
     //
-    // band (optional): a take that came through a band-limited line (the
-    // engine tells it by its noise floor, CFeatureExtractor::NoiseDropAboveDb)
-    // is compared on the channels
+    // band (optional, the line's path only): a take that came through a
+    // band-limited line (the engine tells it by its noise floor,
+    // CFeatureExtractor::NoiseDropAboveDb) is compared on the channels
     // inside the band only, on both sides: the take, the templates and the
     // neighbouring voices reduced alike (CTakeFeatures::KeepChannels), and
     // the typical distances taken between the reduced templates (leave one
     // out, as training does, for every such take: the engine loads the
     // model afresh for each take), so that what the line removed counts
-    // neither against the speaker nor for an impostor.
-    //
-    // weighted: with the model's per-dimension weights and the typical
-    // distances taken with them (a model without weights: as without);
-    // for the takes WeighsTake lets through.
-    // snrDb: the take's word peak over its noise floor, which chooses the
-    // path of a take neither weighted nor on a line's band (UnweightedPath;
-    // 0: a noisy take's).
-    float Score(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts = nullptr,
-                const SChannelRange* band = nullptr, bool weighted = false, float snrDb = 0.0f);
-    // Whether a take whose word peaks snrDb over its noise floor is scored
-    // with its model's weights: clean in itself and recorded about as its
-    // enrolment (enrolSnrDb, 0: unknown, never) was. Never a take compared
-    // on a line's band (throughLine, Threshold's): the band has fewer
-    // dimensions than the weights, so it is scored without them and is held
-    // to the threshold of the takes scored so.
-    static bool WeighsTake(float snrDb, float enrolSnrDb, bool throughLine);
+    // neither against the speaker nor for an impostor. Without a band, or
+    // with one too narrow to keep, the take is compared on the whole bank,
+    // still with the line's fusion.
+    float Score(const CTakeFeatures& test, const CSpeakerModel& model, EScorePath path, float* parts,
+                float* neighbourParts = nullptr, const SChannelRange* band = nullptr);
     // The typical distances part (0 .. kParts - 1) of the last Score was
     // taken against: the model's (with or without its weights) or, for a
     // take on a line's band, the band's own.
     float LastTypical(int part) const { return m_lastTypical[part]; }
-    // Threshold on the score for a security level (higher = stricter) and a
-    // take whose word peaks `snrDb` over its noise floor: a noisy or soft
-    // take is further from every model, its own speaker's too, and gets a
+    // Threshold on the score of a take on `path` (TakePath; each path has
+    // its own base) for a security level (higher = stricter) and a take
+    // whose word peaks `snrDb` over its noise floor: a noisy or soft take
+    // is further from every model, its own speaker's too, and gets a
     // threshold raised by as much as its genuine scores rise on the tuning
     // speakers; a little more when it lies well under the snr of the
     // model's own enrolment takes (`enrolSnrDb`, 0: unknown), which its own
     // speaker's takes, enrolled in a quieter room, lie further from (an
     // enrolment snr counts up to the knee of the take's own term only: a
     // noise-gated enrolment's silent pauses read far beyond any room's).
-    // throughLine: the take is compared on a line's band (Score's `band`),
-    // a path anybody can choose by low-passing his voice, whose scores the
-    // clean takes the threshold was fitted on never took: it gets an
-    // offset of its own.
-    // noiseFigure (optional): the model's own move in noise (nullptr: a
-    // model from before it, or none measured), which gives a take far under
-    // the model's enrolment snr a threshold looser or tighter by how much
-    // further or less far than a typical model's its own takes moved,
-    // counted no further than its near impostors moved.
-    // weighted: the threshold of a take Score weighs (a base of its own, no
-    // noise figure's term). Each path has its own base: weighted, line
-    // (throughLine) or, for every other take, the unweighted path snrDb
-    // chooses (UnweightedPath).
-    static float Threshold(float security, float snrDb, float enrolSnrDb = 0.0f, bool throughLine = false,
-                           const SNoiseFigure* noiseFigure = nullptr, bool weighted = false);
+    // The line's path, which anybody can choose by low-passing his voice
+    // and whose scores the clean takes the threshold was fitted on never
+    // took, gets an offset of its own.
+    // noiseFigure (nullptr: a model from before it, or none measured): the
+    // model's own move in noise, which gives a take far under the model's
+    // enrolment snr a threshold looser or tighter by how much further or
+    // less far than a typical model's its own takes moved, counted no
+    // further than its near impostors moved; not on the weighted path.
+    static float Threshold(EScorePath path, float security, float snrDb, float enrolSnrDb,
+                           const SNoiseFigure* noiseFigure);
     // After Train: the mean over the enrolment takes t with made[t] of the
     // score of copies[t] (the take in another condition, its word peak
     // copySnrDb[t] over its noise) less the score of takes[t], each against
@@ -203,9 +196,10 @@ public:
     static constexpr int kNeighbours = 4;
 
 private:
-    // The distances to one set of templates (the model's, or a neighbour's).
-    void DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, float* parts);
-    float NearestFrameDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude);
+    // The distances to one set of templates (the model's, or a neighbour's),
+    // with the model's weights or without (weigh).
+    void DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh, float* parts);
+    float NearestFrameDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh);
     float PitchDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
     // The templates of neighbouring voice v (kMaxTemplates slots).
     CTakeFeatures* NeighbourSet(int v) { return &m_neighbours[static_cast<size_t>(v) * CSpeakerModel::kMaxTemplates]; }
@@ -216,7 +210,8 @@ private:
     // typical distances. Returns 1 on success.
     int PrepareBand(const SChannelRange& band, int channelCount);
     // The distances to every set (model, then the neighbours' mean), each
-    // part multiplied by its unit, fused; template `exclude` of each set
+    // part multiplied by its unit, fused on path (the weighted path's
+    // distances with the model's weights); template `exclude` of each set
     // left out (-1: none).
     float ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical, const float* unit,
                        EScorePath path, float* parts, float* neighbourParts, int exclude = -1);
@@ -231,17 +226,19 @@ private:
     // The threshold's term for the model's noise figure (nullptr: none)
     // and a take at snrDb, the model's enrolment snr counted up to the knee.
     static float NoiseAllowance(const SNoiseFigure* figure, float enrolSnrDb, float snrDb);
-    // Threshold with the path given.
-    static float ThresholdOnPath(EScorePath path, float security, float snrDb, float enrolSnrDb, bool throughLine,
-                                 const SNoiseFigure* noiseFigure);
-    // Score with the weighting already chosen (m_bWeigh).
-    float ScoreLoaded(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts,
-                      const SChannelRange* band);
-    // Whether test's distances take the weights now.
-    bool WeightsFor(const CTakeFeatures& test) const;
-    // Leave-one-out over the loaded templates: each part's mean and spread
-    // (kParts values each). Returns 0 when a take is unlike the others.
-    int TypicalDistances(float* mean, float* spread);
+    // TakePath's weight gate: a take whose word peaks snrDb over its noise
+    // floor is clean in itself and lies near its enrolment's level
+    // (enrolSnrDb, 0: unknown, never).
+    static bool PassesWeightGate(float snrDb, float enrolSnrDb);
+    // The path of a take neither weighted nor on a line's band, by its snr.
+    static EScorePath UnweightedPath(float snrDb);
+    // Whether test's distances take the model's weights when asked to
+    // (weigh): never on a line's band, which has fewer dimensions.
+    bool WeightsFor(const CTakeFeatures& test, bool weigh) const;
+    // Leave-one-out over the loaded templates, with the model's weights or
+    // without (weigh): each part's mean and spread (kParts values each).
+    // Returns 0 when a take is unlike the others.
+    int TypicalDistances(bool weigh, float* mean, float* spread);
     // Sets model.weightCodes from the loaded templates' alignments with each
     // other. Returns 0 when no pair aligned.
     int LearnWeights(CSpeakerModel& model);
@@ -258,12 +255,7 @@ private:
     float m_bandTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_lastTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     CTakeFeatures m_bandTest;
-    // The loaded model's per-dimension weights, and whether the distances
-    // being taken use them.
-    bool m_bModelWeights = false;
-    bool m_bWeigh = false;
-    // The take's snr while Score runs (chooses the unweighted path).
-    float m_fTakeSnrDb = 0.0f;
+    // The loaded model's per-dimension weights.
     int m_nWeightDims = 0;
     float m_vectorWeights[CTakeFeatures::kMaxVectorDims] = {};   // the DTW's vectors
     float m_staticWeights[CTakeFeatures::kMaxDims] = {};         // the nearest frames' statics

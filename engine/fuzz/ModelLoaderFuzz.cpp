@@ -107,8 +107,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ++g_scored;
     // The probe is the model's last template.
     probe.BuildFromTemplate(model, model.nTemplates - 1);
+    // Scored as a take at the model's own enrolment snr: a model with
+    // weights gets them fuzzed too.
     float parts[CSpeakerModel::kScoreParts];
-    scorer.Score(probe, model, parts);
+    const CSpeakerScorer::EScorePath path =
+        CSpeakerScorer::TakePath(false, model.bWeighted, model.enrolSnrDb, model.enrolSnrDb);
+    scorer.Score(probe, model, path, parts);
     scorer.ReplayPitchDistance(probe, model, 1.75f);
     return 0;
 }

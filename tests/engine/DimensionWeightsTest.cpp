@@ -1,11 +1,9 @@
-// The speaker's per-dimension weights: learnt from aligned frame pairs,
-// kept as codes, and used only for a clean take near its enrolment's level.
+// The speaker's per-dimension weights: learnt from aligned frame pairs and
+// kept as codes (which takes they weigh: the scorer's take path).
 #include "DimensionWeights.h"
-#include "SpeakerScorer.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <vector>
 
 // Three dimensions whose aligned differences spread by known amounts: a
@@ -52,25 +50,4 @@ TEST(DimensionWeights, FromAlignedPairsAndBackThroughTheirCodes)
         const float back = CDimensionWeights::WeightOfCode(CDimensionWeights::CodeOfWeight(w));
         EXPECT_NEAR(1.0f, back / w, 0.011f) << w;
     }
-}
-
-// A take is weighed when it reads at least 40 dB itself and lies no more
-// than 6 dB under its model's enrolment snr (counted up to 60 dB); never
-// when the enrolment snr is unknown, nor when it is compared on a line's
-// band, which keeps the line's threshold at any level.
-TEST(DimensionWeights, OnlyACleanTakeNearItsEnrolmentIsWeighed)
-{
-    const float nan = std::nanf("");
-    const struct {
-        float snrDb, enrolSnrDb;
-        bool throughLine, weighed;
-    } gates[] = {
-        {40.0f, 46.0f, false, true},   {39.99f, 45.0f, false, false}, {40.0f, 46.01f, false, false},
-        {54.0f, 84.0f, false, true},   {53.99f, 84.0f, false, false}, {65.0f, 50.0f, false, true},
-        {58.0f, 0.0f, false, false},   {nan, 50.0f, false, false},    {40.0f, 46.0f, true, false},
-        {60.0f, 60.0f, true, false},
-    };
-    for (const auto& c : gates)
-        EXPECT_EQ(c.weighed, CSpeakerScorer::WeighsTake(c.snrDb, c.enrolSnrDb, c.throughLine))
-            << c.snrDb << " " << c.enrolSnrDb << " " << c.throughLine;
 }

@@ -107,7 +107,7 @@ TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
     ASSERT_EQ(1, scorer.Load(model));
     const SChannelRange line = {2, 15};
     float parts[CSpeakerScorer::kParts];
-    const float ownOnBand = scorer.Score(BumpTake(5.2, 0.2), model, parts, nullptr, &line);
+    const float ownOnBand = scorer.Score(BumpTake(5.2, 0.2), model, kLine, parts, nullptr, &line);
     const struct {
         const char* what;
         double centre, edgeDropDb;
@@ -119,7 +119,7 @@ TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
         {"another voice, through the line, on the band", 7.2, 10.0, true, 1.0f, 1e9f},
     };
     for (const auto& c : cases) {
-        const float score = scorer.Score(BumpTake(c.centre, 0.2, c.edgeDropDb), model, parts, nullptr,
+        const float score = scorer.Score(BumpTake(c.centre, 0.2, c.edgeDropDb), model, kLine, parts, nullptr,
                                          c.onBand ? &line : nullptr);
         EXPECT_GT(score - ownOnBand, c.low) << c.what;
         EXPECT_LT(score - ownOnBand, c.high) << c.what;
@@ -129,7 +129,7 @@ TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
     EXPECT_EQ(0, BumpTake(5.2).KeepChannels(2, 3, kChannels)) << "too few channels";
     const SChannelRange narrow = {2, 3};
     float neighbours[CSpeakerScorer::kParts];
-    const float onBank = scorer.Score(BumpTake(5.2, 0.2, 10.0), model, parts, neighbours, &narrow);
+    const float onBank = scorer.Score(BumpTake(5.2, 0.2, 10.0), model, kLine, parts, neighbours, &narrow);
     EXPECT_NEAR(CSpeakerScorer::Combine(parts, neighbours, model.adaptedMean, kLine), onBank, 1e-5f);
 }
 
@@ -193,8 +193,7 @@ TEST(SpeakerScorer, TheDistancesOfTakesToOneModel)
 // differences: every weight 2 makes the DTW and nearest-frame distances
 // sqrt(2) times as long and leaves the mean spectrum and the pitch, and the
 // score is fused against the typical distances taken with the weights. A
-// model without weights (as an older file reads) scores a take it is asked
-// to weigh as any other, and so does one with weights asked not to.
+// model with weights scores a take on another path as any model does.
 TEST(SpeakerScorer, TheScoreRewardsANearerTakeThanTheNeighbouringVoicesWithAModelsWeights)
 {
     CSpeakerModel model = ModelOfThree(0.1f);
@@ -210,16 +209,15 @@ TEST(SpeakerScorer, TheScoreRewardsANearerTakeThanTheNeighbouringVoicesWithAMode
     float plain[CSpeakerScorer::kParts], weighed[CSpeakerScorer::kParts], neighbours[CSpeakerScorer::kParts];
     model.bWeighted = false;
     ASSERT_EQ(1, scorer.Load(model));
-    const float unweighed = scorer.Score(take, model, plain, neighbours, nullptr, false);
+    const float unweighed = scorer.Score(take, model, kUnweighted, plain, neighbours);
     const float* typical = model.adaptedMean;
     const float plainFused = CSpeakerScorer::Fuse(plain, typical, kUnweighted);
     EXPECT_GT(CSpeakerScorer::Fuse(neighbours, typical, kUnweighted), plainFused + 0.1f);
     EXPECT_NEAR(CSpeakerScorer::Combine(plain, neighbours, typical, kUnweighted), unweighed, 1e-4f);
-    EXPECT_EQ(unweighed, scorer.Score(take, model, weighed, neighbours, nullptr, true)) << "an older model";
     model.bWeighted = true;
     ASSERT_EQ(1, scorer.Load(model));
-    EXPECT_EQ(unweighed, scorer.Score(take, model, weighed, neighbours, nullptr, false)) << "not asked to weigh";
-    const float score = scorer.Score(take, model, weighed, neighbours, nullptr, true);
+    EXPECT_EQ(unweighed, scorer.Score(take, model, kUnweighted, weighed, neighbours)) << "not on the weighted path";
+    const float score = scorer.Score(take, model, kWeighted, weighed, neighbours);
     const float ratio[CSpeakerScorer::kParts] = {std::sqrt(2.0f), 1.0f, std::sqrt(2.0f), 1.0f};
     for (int p = 0; p < CSpeakerScorer::kParts; ++p)
         EXPECT_NEAR(ratio[p], weighed[p] / plain[p], 1e-5f) << "part " << p;
@@ -388,6 +386,35 @@ TEST(SpeakerScorer, AnotherStretchNearlyAsLoudIsSearchedToo)
     }
 }
 
+// A take's path, decided once for its score and its threshold: a take
+// compared on a line's band is on the line's path at any level; one whose
+// model has weights is weighed when it reads at least 40 dB itself and lies
+// no more than 6 dB under its model's enrolment snr (counted up to 60 dB),
+// never when the enrolment snr is unknown; every other take is on the
+// unweighted path, the clean one from 40 dB (a model without weights, as an
+// older file reads, alike).
+TEST(SpeakerScorer, ATakesPathFollowsTheLineTheModelsWeightsAndItsSnr)
+{
+    const float nan = std::nanf("");
+    const struct {
+        float snrDb, enrolSnrDb;
+        bool throughLine, modelWeighted;
+        CSpeakerScorer::EScorePath path;
+    } takes[] = {
+        {40.0f, 46.0f, false, true, kWeighted},          {39.99f, 45.0f, false, true, kUnweighted},
+        {40.0f, 46.01f, false, true, kCleanUnweighted},  {54.0f, 84.0f, false, true, kWeighted},
+        {53.99f, 84.0f, false, true, kCleanUnweighted},  {65.0f, 50.0f, false, true, kWeighted},
+        {58.0f, 0.0f, false, true, kCleanUnweighted},    {nan, 50.0f, false, true, kUnweighted},
+        {40.0f, 46.0f, true, true, kLine},               {60.0f, 60.0f, true, true, kLine},
+        {5.0f, 0.0f, true, false, kLine},                {50.0f, 50.0f, false, false, kCleanUnweighted},
+        {39.99f, 40.0f, false, false, kUnweighted},
+    };
+    for (const auto& c : takes)
+        EXPECT_EQ(static_cast<int>(c.path),
+                  static_cast<int>(CSpeakerScorer::TakePath(c.throughLine, c.modelWeighted, c.snrDb, c.enrolSnrDb)))
+            << c.snrDb << " " << c.enrolSnrDb << " " << c.throughLine << " " << c.modelWeighted;
+}
+
 // Each path fuses with its own constants: the weighted path, the line's and
 // the clean unweighted one with w = (1, 0, 0.5, 0.1) and the neighbours'
 // weight 3, the (noisy) unweighted path with the pitch at 0.15 and the
@@ -423,17 +450,19 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
     }
 }
 
-// One row per term of the threshold (its base at the shipped security 0.3:
-// -0.6110 on the unweighted path under 40 dB, -0.5681 on it from 40 dB and
-// on the line's, -0.5179 on the weighted one): security, the take's snr under 60 dB, its distance under
-// the model's enrolment snr (beyond 4 dB, counted up to 60 dB), a line's
-// band, and the model's own move in noise for a take more than 6 dB under
+// One row per term of the threshold, on the path of the row's take (its
+// base at the shipped security 0.3: -0.6110 on the unweighted path, -0.5681
+// on the clean unweighted one and on the line's, -0.5179 on the weighted
+// one): security, the take's snr under 60 dB, its distance under the
+// model's enrolment snr (beyond 4 dB, counted up to 60 dB), the line's
+// offset, and the model's own move in noise for a take more than 6 dB under
 // its enrolment, counted no further than its near voices', per dB its noisy
-// copies fell (at least 10) and no deeper than they fell.
+// copies fell (at least 10) and no deeper than they fell; none on the
+// weighted path.
 TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMoveInNoise)
 {
     const float nan = std::nanf("");
-    const float base = -0.5681f;   // the unweighted path's for a take clean in itself (40 dB and up)
+    const float base = -0.5681f;   // the clean unweighted path's
     const float noisyBase = -0.6110f;
     const float typical = 0.28397f;
     const SNoiseFigure own = {typical + 1.0f, typical + 2.0f, 25.0f};
@@ -442,35 +471,34 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
     const SNoiseFigure nearCopies = {typical + 1.0f, typical + 2.0f, 27.0f};
     const SNoiseFigure gated = {typical + 1.0f, typical + 2.0f, 35.0f};
     const struct {
+        CSpeakerScorer::EScorePath path;
         float security, snrDb, enrolSnrDb;
-        bool throughLine;
         const SNoiseFigure* figure;
-        bool weighted;
         float threshold;
     } cases[] = {
-        {nan, 70.0f, 0.0f, false, nullptr, false, base},
-        {2.0f, 70.0f, 0.0f, false, nullptr, false, base - 0.77f},
-        {0.3f, 40.0f, 0.0f, false, &own, false, base + 0.3f},
-        {0.3f, 45.0f, nan, false, &own, false, base + 0.225f},
-        {0.3f, nan, 55.0f, false, &own, false, noisyBase},
-        {0.3f, 39.9f, 0.0f, false, nullptr, false, noisyBase + 0.3015f},
-        {0.3f, 55.0f, 55.0f, false, nullptr, false, base + 0.075f},
-        {0.3f, 45.0f, 55.0f, false, nullptr, false, base + 0.225f + 0.015f},
-        {0.3f, 70.0f, 55.0f, true, nullptr, false, -0.5681f - 0.17f},
-        {0.3f, 40.0f, 55.0f, false, &own, false, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
-        {0.3f, 40.0f, 55.0f, false, &capped, false, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
-        {0.3f, 40.0f, 55.0f, false, &stricter, false, base + 0.3f + 0.0275f - 0.625f * 9.0f / 30.0f},
-        {0.3f, 50.0f, 55.0f, false, &own, false, base + 0.15f + 0.0025f},
+        {kCleanUnweighted, nan, 70.0f, 0.0f, nullptr, base},
+        {kCleanUnweighted, 2.0f, 70.0f, 0.0f, nullptr, base - 0.77f},
+        {kCleanUnweighted, 0.3f, 40.0f, 0.0f, &own, base + 0.3f},
+        {kCleanUnweighted, 0.3f, 45.0f, nan, &own, base + 0.225f},
+        {kUnweighted, 0.3f, nan, 55.0f, &own, noisyBase},
+        {kUnweighted, 0.3f, 39.9f, 0.0f, nullptr, noisyBase + 0.3015f},
+        {kCleanUnweighted, 0.3f, 55.0f, 55.0f, nullptr, base + 0.075f},
+        {kCleanUnweighted, 0.3f, 45.0f, 55.0f, nullptr, base + 0.225f + 0.015f},
+        {kLine, 0.3f, 70.0f, 55.0f, nullptr, -0.5681f - 0.17f},
+        {kCleanUnweighted, 0.3f, 40.0f, 55.0f, &own, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
+        {kCleanUnweighted, 0.3f, 40.0f, 55.0f, &capped, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
+        {kCleanUnweighted, 0.3f, 40.0f, 55.0f, &stricter, base + 0.3f + 0.0275f - 0.625f * 9.0f / 30.0f},
+        {kCleanUnweighted, 0.3f, 50.0f, 55.0f, &own, base + 0.15f + 0.0025f},
         // Deeper than the copies fell; copies only 3 dB down; a noise gate's enrolment.
-        {0.3f, 5.0f, 55.0f, false, &own, false, noisyBase + 0.825f + 0.115f + 1.25f * 24.0f / 30.0f},
-        {0.3f, 15.0f, 30.0f, false, &nearCopies, false, noisyBase + 0.675f + 0.0275f + 1.25f * 4.0f / 10.0f},
-        {0.3f, 20.0f, 84.0f, false, &gated, false, noisyBase + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f},
-        {0.3f, 45.0f, 55.0f, false, &own, true, -0.5179f + 0.225f + 0.015f},
+        {kUnweighted, 0.3f, 5.0f, 55.0f, &own, noisyBase + 0.825f + 0.115f + 1.25f * 24.0f / 30.0f},
+        {kUnweighted, 0.3f, 15.0f, 30.0f, &nearCopies, noisyBase + 0.675f + 0.0275f + 1.25f * 4.0f / 10.0f},
+        {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, noisyBase + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f},
+        {kWeighted, 0.3f, 45.0f, 55.0f, &own, -0.5179f + 0.225f + 0.015f},
     };
     for (const auto& c : cases) {
-        const float threshold = CSpeakerScorer::Threshold(c.security, c.snrDb, c.enrolSnrDb, c.throughLine,
-                                                          c.figure, c.weighted);
-        EXPECT_NEAR(c.threshold, threshold, 1e-5f) << c.security << " " << c.snrDb << " " << c.enrolSnrDb;
+        const float threshold = CSpeakerScorer::Threshold(c.path, c.security, c.snrDb, c.enrolSnrDb, c.figure);
+        EXPECT_NEAR(c.threshold, threshold, 1e-5f)
+            << static_cast<int>(c.path) << " " << c.security << " " << c.snrDb << " " << c.enrolSnrDb;
     }
 }
 
@@ -514,8 +542,8 @@ TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
         ASSERT_EQ(1, without.Init());
         ASSERT_EQ(1, without.Load(others));
         float take[4], takeNeighbours[4], copy[4], copyNeighbours[4];
-        without.Score(takes[t], others, take, takeNeighbours);
-        without.Score(copies[t], others, copy, copyNeighbours);
+        without.Score(takes[t], others, kLine, take, takeNeighbours);
+        without.Score(copies[t], others, kLine, copy, copyNeighbours);
         onLine += (CSpeakerScorer::Combine(copy, copyNeighbours, typical, kLine) -
                    CSpeakerScorer::Combine(take, takeNeighbours, typical, kLine)) / 3.0f;
         unweighted += (CSpeakerScorer::Combine(copy, copyNeighbours, typical, kUnweighted) -

@@ -326,21 +326,19 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             const int verdict = VRE_Verify();
             const float snr = static_cast<float>(VRE_GetTakeSnr());
             // Near the enrolment's level each take would be weighed but for the line.
-            ASSERT_EQ(!t.farUnderEnrolment, CSpeakerScorer::WeighsTake(snr, model.enrolSnrDb, false))
+            const bool nearEnrolment =
+                CSpeakerScorer::TakePath(false, true, snr, model.enrolSnrDb) == EScorePath::kWeighted;
+            ASSERT_EQ(!t.farUnderEnrolment, nearEnrolment)
                 << t.what << ": " << snr << " dB, enrolled at " << model.enrolSnrDb;
-            const bool weighed = CSpeakerScorer::WeighsTake(snr, model.enrolSnrDb, t.onLine);
-            ASSERT_EQ(t.path == EScorePath::kWeighted, weighed) << t.what;
-            if (!weighed && !t.onLine) {
-                // Clean in itself from the weighted path's own level gate.
-                ASSERT_EQ(t.path == EScorePath::kCleanUnweighted, snr >= 40.0f)
-                    << t.what << ": " << snr << " dB, enrolled at " << model.enrolSnrDb;
-            }
+            const EScorePath path = CSpeakerScorer::TakePath(t.onLine, model.bWeighted, snr, model.enrolSnrDb);
+            ASSERT_EQ(static_cast<int>(t.path), static_cast<int>(path))
+                << t.what << ": " << snr << " dB, enrolled at " << model.enrolSnrDb;
             const SNoiseFigure* own = t.withoutMove ? nullptr : &figure;
-            const float threshold =
-                CSpeakerScorer::Threshold(t.security, snr, model.enrolSnrDb, t.onLine, own, weighed);
-            if (t.path == EScorePath::kUnweighted) {
-                const float withoutFigure = CSpeakerScorer::Threshold(t.security, snr, model.enrolSnrDb);
-                ASSERT_GT(withoutFigure, CSpeakerScorer::Threshold(t.security, snr) + 0.01f) << snr;
+            const float threshold = CSpeakerScorer::Threshold(path, t.security, snr, model.enrolSnrDb, own);
+            if (path == EScorePath::kUnweighted) {
+                const float withoutFigure = CSpeakerScorer::Threshold(path, t.security, snr, model.enrolSnrDb, nullptr);
+                ASSERT_GT(withoutFigure, CSpeakerScorer::Threshold(path, t.security, snr, 0.0f, nullptr) + 0.01f)
+                    << snr;
                 ASSERT_EQ(!t.withoutMove, std::fabs(threshold - withoutFigure) > 0.01f) << "the model's move";
             }
             EXPECT_NEAR(threshold, VRE_GetThreshold(), 1e-5) << t.what;
@@ -363,7 +361,8 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         // take's (security 1, the noisy take's, still set).
         ASSERT_NE(0, VRE_PutNick("abj"));
         ASSERT_NE(0, VRE_GetEndpointShort(noisy.data(), kTakeSamples, 0));
-        EXPECT_NEAR(CSpeakerScorer::Threshold(1.0f, static_cast<float>(VRE_GetTakeSnr())),
+        const float noisySnr = static_cast<float>(VRE_GetTakeSnr());
+        EXPECT_NEAR(CSpeakerScorer::Threshold(EScorePath::kUnweighted, 1.0f, noisySnr, 0.0f, nullptr),
                     VRE_GetThreshold(), 1e-5);
         VRE_Destruct();
     }
