@@ -154,6 +154,58 @@ void ScaleToMeanOne(std::vector<double>& v)
     for (double& x : v) x *= static_cast<double>(v.size()) / sum;
 }
 
+// Every pair of takes of each word, aligned: within[d] and between[d], the
+// mean over the words of their mean squared differences. Returns 0 when
+// either side has no word.
+int SpreadsOfPairs(const std::map<std::string, std::vector<SWordTake>>& byWord, int dims,
+                   std::vector<double>& within, std::vector<double>& between)
+{
+    CDtw dtw;
+    dtw.Init(CTakeFeatures::kMaxFrames);
+    within.assign(dims, 0.0);
+    between.assign(dims, 0.0);
+    int withinWords = 0, betweenWords = 0;
+    long long withinPairs = 0, betweenPairs = 0;
+    for (const auto& [word, takes] : byWord) {
+        SPairSums same{std::vector<double>(dims, 0.0)}, other{std::vector<double>(dims, 0.0)};
+        for (size_t i = 0; i < takes.size(); ++i)
+            for (size_t j = i + 1; j < takes.size(); ++j) {
+                const bool one = takes[i].strSpeaker == takes[j].strSpeaker;
+                AddPair(dtw, takes[i].features, takes[j].features, one ? same : other);
+                ++(one ? withinPairs : betweenPairs);
+            }
+        AddWordMean(same, within, withinWords);
+        AddWordMean(other, between, betweenWords);
+    }
+    std::printf("words %zu, pairs within %lld between %lld\n", byWord.size(), withinPairs, betweenPairs);
+    if (withinWords == 0 || betweenWords == 0) return 0;
+    for (int d = 0; d < dims; ++d) {
+        within[d] /= withinWords;
+        between[d] /= betweenWords;
+    }
+    return 1;
+}
+
+// g as the engine would keep it: the ratio scaled to a mean of 1, clipped,
+// scaled again.
+std::vector<double> WeightsOfRatios(const std::vector<double>& ratio)
+{
+    std::vector<double> g = ratio;
+    ScaleToMeanOne(g);
+    for (double& x : g) x = std::clamp(x, 1.0 / kClip, static_cast<double>(kClip));
+    ScaleToMeanOne(g);
+    return g;
+}
+
+int WriteTable(const std::string& path, const std::vector<double>& g)
+{
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (!f) return 0;
+    for (size_t d = 0; d < g.size(); ++d) std::fprintf(f, "%s%.4ff", d ? ", " : "", g[d]);
+    std::fprintf(f, "\n");
+    return std::fclose(f) == 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -177,45 +229,13 @@ int main(int argc, char** argv)
     for (const SSource& s : sources) ReadSource(s, *engine, byWord);
     if (byWord.empty()) return 1;
     const int dims = byWord.begin()->second.front().features.Dims();
-
-    CDtw dtw;
-    dtw.Init(CTakeFeatures::kMaxFrames);
-    std::vector<double> within(dims, 0.0), between(dims, 0.0);
-    int withinWords = 0, betweenWords = 0;
-    long long withinPairs = 0, betweenPairs = 0;
-    for (const auto& [word, takes] : byWord) {
-        SPairSums same{std::vector<double>(dims, 0.0)}, other{std::vector<double>(dims, 0.0)};
-        for (size_t i = 0; i < takes.size(); ++i)
-            for (size_t j = i + 1; j < takes.size(); ++j) {
-                const bool one = takes[i].strSpeaker == takes[j].strSpeaker;
-                AddPair(dtw, takes[i].features, takes[j].features, one ? same : other);
-                ++(one ? withinPairs : betweenPairs);
-            }
-        AddWordMean(same, within, withinWords);
-        AddWordMean(other, between, betweenWords);
-    }
-    if (withinWords == 0 || betweenWords == 0) return 1;
-    std::vector<double> ratio(dims), g(dims);
-    for (int d = 0; d < dims; ++d) {
-        within[d] /= withinWords;
-        between[d] /= betweenWords;
-        ratio[d] = within[d] > 0.0 ? between[d] / within[d] : 1.0;
-    }
-    g = ratio;
-    ScaleToMeanOne(g);
-    for (double& x : g) x = std::clamp(x, 1.0 / kClip, static_cast<double>(kClip));
-    ScaleToMeanOne(g);
-
-    std::printf("words %zu, pairs within %lld between %lld\n", byWord.size(), withinPairs, betweenPairs);
+    std::vector<double> within, between;
+    if (!SpreadsOfPairs(byWord, dims, within, between)) return 1;
+    std::vector<double> ratio(dims);
+    for (int d = 0; d < dims; ++d) ratio[d] = within[d] > 0.0 ? between[d] / within[d] : 1.0;
+    const std::vector<double> g = WeightsOfRatios(ratio);
     std::printf("dim,within,between,ratio,g\n");
     for (int d = 0; d < dims; ++d)
         std::printf("%d,%.4f,%.4f,%.4f,%.4f\n", d, within[d], between[d], ratio[d], g[d]);
-    if (!table.empty()) {
-        FILE* f = std::fopen(table.c_str(), "w");
-        if (!f) return 1;
-        for (int d = 0; d < dims; ++d) std::fprintf(f, "%s%.4ff", d ? ", " : "", g[d]);
-        std::fprintf(f, "\n");
-        std::fclose(f);
-    }
-    return 0;
+    return table.empty() || WriteTable(table, g) ? 0 : 1;
 }
