@@ -453,6 +453,13 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
     return 1;
 }
 
+int CSpeakerEngine::WordFeatures(const short* samples, int count, CTakeFeatures& out)
+{
+    if (!AnalyseTake(samples, count, 1)) return 0;
+    out = m_take;
+    return 1;
+}
+
 // The signs of the word's waveform (from a few frames before its first frame
 // above the hold level, so that its start is in them whole), and the print
 // of the middle of its loudest frame in the print's band: the part of the

@@ -74,6 +74,10 @@ public:
     int FrameShift() const;
     int ErrorNumber() const { return m_nError; }
     int CheckTake(const short* samples, int count, int index);
+    // The word's features of a take as enrolment keeps them (the short-word
+    // flag on), for tools that learn from recordings; 0 when no usable word
+    // was found.
+    int WordFeatures(const short* samples, int count, CTakeFeatures& out);
     const char* Reason() const { return m_strReason.c_str(); }
 
     // Enrolment end and verification (VRE_Train; VRE_VCopy, which returns
