@@ -15,7 +15,7 @@ foreach(line "training, 5 takes${figure} +\\(limit 50 ms\\)"
              "take check${figure}"
              "replay check${figure}"
              "verification${figure}"
-             "build [^;\n]+; clock [^;\n]+; wall time"
+             "build [^;\n]+; clock: wall time"
              "2 repetitions per figure after 1 warm-up")
   if(NOT out MATCHES "${line}")
     message(FATAL_ERROR "no line matching \"${line}\" in:\n${out}${err}")
