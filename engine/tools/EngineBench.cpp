@@ -1,5 +1,5 @@
-// sonvera-engine-bench - how fast the engine trains and verifies, natively,
-// through the voice dialog's calls and set-up values (DialogEngineSetup.h).
+// sonvera-engine-bench - how fast the engine trains and verifies, through
+// the voice dialog's calls and set-up values (DialogEngineSetup.h).
 //
 // One speaker's word is enrolled from five takes (the evaluation's way:
 // EvalProtocol.h), over and over, timing training (VRE_Train); then one of
@@ -8,10 +8,9 @@
 // end points (VRE_GetEndpointShort), take check (VRE_CheckSexSpeech), replay
 // check (VRE_VCopy) and verification (VRE_Verify), each timed. Wall time of
 // the steady clock, or with --clock processor this process's processor time
-// (what a busy machine's other work does not add to); the warm-up
-// repetitions are not counted. One line per
-// figure: median, 90th percentile and maximum in ms, and each stage's share
-// of the whole take path.
+// (which a busy machine's other work does not add to); the warm-up
+// repetitions are not counted. One line per figure: median, 90th percentile
+// and maximum in ms, and each stage's share of the whole take path.
 //
 // Usage: sonvera-engine-bench [--data DIR] [--speaker NAME] [--word WORD] [--take N]
 //                             [--repetitions N] [--warm-up N] [--work DIR] [--clock wall|processor]
