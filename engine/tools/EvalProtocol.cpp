@@ -21,15 +21,6 @@
 
 namespace {
 
-// Processor time of this process, ms: the figures hold on a busy machine too.
-double CpuMs()
-{
-    return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
-}
-} // namespace
-
-namespace {
-
 bool IsName(const std::string& s)
 {
     if (s.empty() || s.size() > 40) return false;
@@ -63,6 +54,11 @@ std::string FolderName(std::string dir)
 }
 
 } // namespace
+
+double CEvalProtocol::ProcessorMs()
+{
+    return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 int CEvalProtocol::LoadCorpus(const std::string& dir, const std::vector<std::string>& speakers,
                               const std::vector<std::string>& words, int lastTake)
@@ -202,9 +198,9 @@ int CEvalProtocol::Enrol(const std::string& word, const std::string& speaker, co
         else m_enrolSnrDb[m_strNick].push_back(snr);   // the takes the model learns from
         ++index;
     }
-    const double t0 = CpuMs();
+    const double t0 = m_clock();
     const int ok = VRE_Train();
-    trainMs = CpuMs() - t0;
+    trainMs = m_clock() - t0;
     VRE_DestructMemories();
     VRE_Destruct();
     return ok;
@@ -217,15 +213,21 @@ STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
     SetUp(SDialogEngineSetup::kModeVerify);
     VRE_PutNick(m_strNick.c_str());
     VRE_Security(SDialogEngineSetup::kSecurity);
-    const double t0 = CpuMs();
+    const double t0 = m_clock();
     r.bEndpoint = VRE_GetEndpointShort(take.data(), kTakeSamples, 1) != 0;
     r.nError = VRE_GetErrorNumber();
+    const double t1 = m_clock();
     if (r.bEndpoint) r.bChecked = VRE_CheckSexSpeech(take.data(), kTakeSamples, 0) != 0;
-    if (r.bChecked) {
-        r.bCopy = VRE_VCopy() == 0;
-        r.bAccepted = VRE_Verify() != 0;
-    }
-    r.fTakeMs = CpuMs() - t0;
+    const double t2 = m_clock();
+    if (r.bChecked) r.bCopy = VRE_VCopy() == 0;
+    const double t3 = m_clock();
+    if (r.bChecked) r.bAccepted = VRE_Verify() != 0;
+    const double t4 = m_clock();
+    r.fTakeMs = t4 - t0;
+    r.fStageMs[0] = t1 - t0;
+    r.fStageMs[1] = t2 - t1;
+    r.fStageMs[2] = t3 - t2;
+    r.fStageMs[3] = t4 - t3;
     r.fSnrDb = VRE_GetTakeSnr();
     if (r.bChecked) {
         r.fCopyDistance = VRE_GetCopyDistance();

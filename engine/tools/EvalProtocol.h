@@ -38,6 +38,7 @@ struct STrialResult {
     double fThreshold;         // the limit the engine applied (VRE_GetThreshold)
     double fSnrDb;      // the word's peak over the take's noise floor
     double fTakeMs;     // end points, take check, replay check and verification
+    double fStageMs[4]; // each of them (0 for a stage the take did not reach)
     int nError;         // VRE_GetErrorNumber after the end points (0, or -1 .. -5)
 };
 
@@ -70,6 +71,12 @@ public:
     // replayed version (louder, later, more noise) of an enrolment take.
     std::vector<short> MakeTake(const std::string& word, const std::string& speaker, int take,
                                 const STakeConditionRecipe& condition, bool copy) const;
+
+    // The clock of trainMs and the take path's times, ms (processor time of
+    // this process unless set: the figures hold on a busy machine too).
+    using Clock = double (*)();
+    void SetClock(Clock nowMs) { m_clock = nowMs; }
+    static double ProcessorMs();
 
     // workDir: the engine's application folder (models in workDir/work).
     void SetWorkDir(const std::string& dir) { m_strWorkDir = dir; }
@@ -117,6 +124,7 @@ private:
     uint64_t SeedOf(const std::string& word, const std::string& speaker, int take, bool copy) const;
 
     std::map<std::tuple<std::string, std::string, int>, std::vector<float>> m_corpus;
+    Clock m_clock = ProcessorMs;
     std::string m_strWorkDir = ".";
     std::string m_strNick;
     int m_nMinTrainTakes = SDialogEngineSetup::kMinTrainTakes;
