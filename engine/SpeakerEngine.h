@@ -199,7 +199,8 @@ private:
     int m_bUpdate;
     double m_fLastScore;
     bool m_bTakeScored = false;   // m_scorer scored the take of m_nTakeHash (its LastTypical is the take's)
-    float m_lastParts[2 * CSpeakerModel::kScoreParts];   // the model's distances, then the neighbours' means
+    // The model's distances, the neighbours' means, then each neighbour's.
+    float m_lastParts[(2 + CSpeakerScorer::kNeighbours) * CSpeakerModel::kScoreParts];
     double m_fLastReplayDistance;
     double m_fLastReplayPitchDistance;
     double m_fLastReplayWaveform;

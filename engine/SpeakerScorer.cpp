@@ -393,13 +393,17 @@ float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatur
     const float fused = Fuse(parts, typical, path);
     float mean[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     if (neighbourParts != nullptr) std::copy(mean, mean + kParts, neighbourParts);
+    std::fill(m_lastEachNeighbour, m_lastEachNeighbour + kNeighbours * kParts, 0.0f);
     if (parts[0] >= CDtw::kUnreachable) return fused;   // no model or no take
     // The fusion is linear: the mean of the neighbours' fused distances is
     // the fusion of their mean distances.
     for (int v = 0; v < kNeighbours; ++v) {
         float other[kParts];
         DistancesTo(sets[1 + v], test, exclude, weigh, other);
-        for (int p = 0; p < kParts; ++p) mean[p] += unit[p] * other[p] / kNeighbours;
+        for (int p = 0; p < kParts; ++p) {
+            m_lastEachNeighbour[v * kParts + p] = unit[p] * other[p];
+            mean[p] += unit[p] * other[p] / kNeighbours;
+        }
     }
     if (neighbourParts != nullptr) std::copy(mean, mean + kParts, neighbourParts);
     return Combine(parts, mean, typical, path);

@@ -123,6 +123,9 @@ public:
     // taken against: the model's (with or without its weights) or, for a
     // take on a line's band, the band's own.
     float LastTypical(int part) const { return m_lastTypical[part]; }
+    // Distance part of neighbouring voice v (kNeighbourShift's order) in
+    // the last Score, on the unit the score took it (0 when unscored).
+    float LastNeighbourPart(int v, int part) const { return m_lastEachNeighbour[v * kParts + part]; }
     // Threshold on the score of a take on `path` (TakePath; each path has
     // its own base) for a security level (higher = stricter) and a take
     // whose word peaks `snrDb` over its noise floor: a noisy or soft take
@@ -254,6 +257,7 @@ private:
     std::vector<CTakeFeatures> m_band;
     float m_bandTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_lastTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
+    float m_lastEachNeighbour[kNeighbours * kParts] = {};
     CTakeFeatures m_bandTest;
     // The loaded model's per-dimension weights.
     int m_nWeightDims = 0;

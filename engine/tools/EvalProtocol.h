@@ -26,7 +26,9 @@ struct STrialResult {
     bool bAccepted;     // VRE_Verify
     bool bCopy;         // VRE_VCopy said "replay"
     double fScore;      // the decision's score (1e9 when not scored)
-    double fParts[8];   // raw distances (DTW, mean, NN, pitch), then their means over the neighbouring voices
+    // Raw distances (DTW, mean, NN, pitch), their means over the
+    // neighbouring voices, then each neighbouring voice's.
+    double fParts[24];
     double fModelParts[4];   // the model's typical distances (leave-one-out over its enrolment takes)
     double fCopyDistance;      // the replay check's nearer cue as a share of its limit (<= 1: a replay)
     double fCopyTypical;       // the model's typical waveform similarity between its enrolment takes

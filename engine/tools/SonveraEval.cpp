@@ -289,15 +289,19 @@ int main(int argc, char** argv)
     const double threshold = protocol.OperatingThreshold();
     if (!opt.strPlots.empty()) CEvalProtocol::MakeFolder(opt.strPlots);
     std::FILE* dump = opt.strDump.empty() ? nullptr : std::fopen(opt.strDump.c_str(), "w");
-    if (dump) std::fprintf(dump, "condition,kind,model_speaker,word,test_speaker,take,score,d0,d1,d2,d3,copy,accept,epd,snr,take_ms,err,m0,m1,m2,m3,copy_pitch,n0,n1,n2,n3,copy_typical,copy_wave,noise_move,noise_snr,threshold,noise_imp\n");
+    if (dump) std::fprintf(dump, "condition,kind,model_speaker,word,test_speaker,take,score,d0,d1,d2,d3,copy,accept,epd,snr,take_ms,err,m0,m1,m2,m3,copy_pitch,n0,n1,n2,n3,copy_typical,copy_wave,noise_move,noise_snr,threshold,noise_imp");
+    // Each neighbouring voice's four distances (moved -1, -0.5, +0.5, +1 channel).
+    for (int v = 0; dump && v < 4; ++v)
+        for (int p = 0; p < 4; ++p) std::fprintf(dump, ",v%d_d%d", v, p);
+    if (dump) std::fprintf(dump, "\n");
     std::printf("speakers=%zu enrol_marginal=%ld adapted=%ld threshold=%.4f\n", speakers.size(), enrolMarginal, adapted,
                 threshold);
     for (const std::string& condition : opt.conditions) {
         const std::vector<STrial>& trials = results[condition];
         Report(condition, trials, threshold, enrolFail, trainCalls > 0 ? trainMs / trainCalls : 0.0, opt.strPlots);
         if (!dump) continue;
-        for (const STrial& t : trials)
-            std::fprintf(dump, "%s,%c,%s,%s,%s,%d,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%d,%d,%.2f,%.3f,%d,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.3f,%.5f,%.5f\n", condition.c_str(), t.kind,
+        for (const STrial& t : trials) {
+            std::fprintf(dump, "%s,%c,%s,%s,%s,%d,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%d,%d,%.2f,%.3f,%d,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.5f,%.3f,%.5f,%.5f", condition.c_str(), t.kind,
                          t.model.c_str(), t.word.c_str(), t.test.c_str(), t.take, t.r.fScore, t.r.fParts[0],
                          t.r.fParts[1], t.r.fParts[2], t.r.fParts[3], t.r.fCopyDistance, t.r.bAccepted ? 1 : 0,
                          t.r.bEndpoint ? 1 : 0, t.r.fSnrDb, t.r.fTakeMs, t.r.nError,
@@ -305,6 +309,9 @@ int main(int argc, char** argv)
                          t.r.fCopyPitchDistance, t.r.fParts[4], t.r.fParts[5], t.r.fParts[6], t.r.fParts[7], t.r.fCopyTypical,
                          t.r.fCopyWaveform, t.r.fNoiseMove, t.r.fNoiseCopySnrDb, t.r.fThreshold,
                          t.r.fNoiseImpostorMove);
+            for (int p = 8; p < 24; ++p) std::fprintf(dump, ",%.5f", t.r.fParts[p]);
+            std::fprintf(dump, "\n");
+        }
     }
     if (dump) std::fclose(dump);
     return 0;

@@ -352,6 +352,14 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             }
             EXPECT_NEAR(VRE_GetScore(), CSpeakerScorer::Combine(parts, neighbours, typical, t.path), 1e-4)
                 << t.what;
+            // Each neighbouring voice's distances (the dump's columns for
+            // other forms of the neighbours' term) make the mean the score took.
+            for (int p = 0; p < 4; ++p) {
+                double mean = 0.0;
+                for (int v = 0; v < CSpeakerScorer::kNeighbours; ++v) mean += VRE_GetScorePart(8 + 4 * v + p) / 4.0;
+                EXPECT_NEAR(neighbours[p], mean, 1e-4 * (1.0 + std::fabs(mean))) << t.what << ", part " << p;
+            }
+            EXPECT_NE(VRE_GetScorePart(8), VRE_GetScorePart(8 + 12)) << t.what << ": the -1 and +1 channel voices";
             if (t.onLine) {
                 EXPECT_GT(std::fabs(typical[0] - model.adaptedMean[0]), 0.01f) << "the band's own";
             }

@@ -1,0 +1,239 @@
+#!/usr/bin/env python3
+"""Which neighbouring voices the weighted path's score is measured against
+(thirty-fifth round), offline from the dumps of a build that writes each
+neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
+-1, -0.5, +0.5, +1 channel).
+
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --check
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --grid [--show FORM,G1[,G2]]...
+
+With the weighted path's fusion each voice's fused distance is fused_s =
+sum_p w_p (d_sp - k_p m_p) / s_p, the model's own fused is fused, and the
+weighted path's score takes one of the forms
+  min:   fused + G (fused - min_s fused_s)
+  split: fused + Gn (fused - mean of the +-0.5 pair) + Gf (fused - mean of the +-1 pair)
+  near2: fused + G (fused - mean of the two smallest fused_s)
+(split 1.5,1.5 is the engine's: the mean of the four with gain 3). Every
+other path keeps its fusion and base (global-weight-fit.py reads the
+paths). For each setting the weighted path's base T_w is refitted by the
+seventh round's rule (global-weight-fit.py's refit).
+
+--check: every scored trial's dumped score against its path's fusion with
+the neighbours' mean taken from the 16 columns.
+--grid: every setting on all the dumps' tuning speakers against the engine
+at its shipped point, the choice by the thirty-fifth round's rule, each
+family's best, and the chosen setting's checks (the halves, each with T_w
+refitted on its own clean impostor trials for both forms, and the other
+conditions at the setting's T_w). --show: those settings' checks in full.
+"""
+import argparse
+import csv
+import math
+
+from fitlib import sibling
+
+GW = sibling('global-weight-fit.py')
+FIT = GW.FIT
+SCALES = FIT.SCALES
+NEAR, FAR = (1, 2), (0, 3)   # the +-0.5 and the +-1 channel voices
+ENGINE_FORM = ('split', 1.5, 1.5)
+GAINS = (2.0, 3.0, 4.0, 5.0)
+PAIR_GAINS = (0.0, 1.0, 1.5, 2.0, 3.0)
+FAMILIES = ('split', 'near2', 'min')   # the order of nearness to the engine's form
+
+
+def settings():
+    out = [('split', gn, gf) for gn in PAIR_GAINS for gf in PAIR_GAINS]
+    out += [('near2', g) for g in GAINS] + [('min', g) for g in GAINS]
+    return out
+
+
+def nearness(form):
+    """How far a setting lies from the engine's form (the rule's tie-break)."""
+    if form[0] == 'split':
+        return (0, abs(form[1] - 1.5) + abs(form[2] - 1.5), form[1], form[2])
+    return (FAMILIES.index(form[0]), abs(form[1] - 3.0), form[1], 0.0)
+
+
+def form_text(form):
+    return '%s %s' % (form[0], ','.join('%g' % g for g in form[1:]))
+
+
+def attach_voices(trials, dumps):
+    """Each trial's 16 distances to the neighbouring voices."""
+    voices = {}
+    for path in dumps:
+        for r in csv.DictReader(open(path)):
+            voices[tuple(r[k] for k in FIT.KEY)] = [[float(r['v%d_d%d' % (s, p)]) for p in range(4)] for s in range(4)]
+    for t in trials:
+        t['v'] = voices[t['key']]
+
+
+def fused_of(d, m, fusion):
+    w2, w3, k0, k2, k3, _ = fusion
+    return sum(w * (d[p] - k * m[p]) / SCALES[p] for p, w, k in ((0, 1.0, k0), (2, w2, k2), (3, w3, k3)))
+
+
+def form_score(t, fusion, form):
+    """The trial's score with fusion's weights and shares and the
+    neighbours' term of form (a refused take stays refused)."""
+    if t['s'] == math.inf:
+        return math.inf
+    own = fused_of(t['d'], t['m'], fusion)
+    voices = [fused_of(v, t['m'], fusion) for v in t['v']]
+    if form[0] == 'split':
+        near = sum(voices[s] for s in NEAR) / 2.0
+        far = sum(voices[s] for s in FAR) / 2.0
+        return own + form[1] * (own - near) + form[2] * (own - far)
+    if form[0] == 'near2':
+        return own + form[1] * (own - sum(sorted(voices)[:2]) / 2.0)
+    return own + form[1] * (own - min(voices))
+
+
+def path_fusion(t):
+    return FIT.SHIPPED if t['weighted'] or FIT.held(t) else GW.NOISY_FUSION
+
+
+def check(trials):
+    """The dumped scores from the 16 columns, each path's fusion with the
+    four voices' mean (its gain split evenly between the pairs)."""
+    by = {}
+    for t in trials:
+        if t['s'] == math.inf:
+            continue
+        f = path_fusion(t)
+        s = form_score(t, f, ('split', f[5] / 2.0, f[5] / 2.0))
+        row = by.setdefault(t['condition'], [0, 0, 0.0])
+        row[0] += 1
+        row[1] += abs(s - t['s']) > 2e-4
+        row[2] = max(row[2], abs(s - t['s']))
+    print('condition: scored trials, differing by more than 2e-4, largest difference')
+    for c, row in sorted(by.items()):
+        print('  %-9s %6d %6d %9.6f' % (c, *row))
+    print('check %s' % ('passes' if all(row[1] == 0 for row in by.values()) else 'FAILS'))
+
+
+def cuts_with(trials, form):
+    """The weighted trials' cuts with form, the others' margins (None on
+    the weighted path), as global-weight-fit.py's cut_and_rest."""
+    c, rest = GW.cut_and_rest(trials)
+    if form is not None:
+        c = [form_score(t, FIT.SHIPPED, form) - t['part'] if t['weighted'] else x for t, x in zip(trials, c)]
+    return c, rest
+
+
+def at(trials, form, t_w=None):
+    """Every condition's figures with form (None: the engine's dumped
+    neighbours' mean) at t_w (None: refitted)."""
+    c, rest = cuts_with(trials, form)
+    if t_w is None:
+        t_w = GW.refit(trials, c, rest)
+    m = GW.margins_at(trials, c, rest, t_w)
+    return t_w, {cond: FIT.figures(trials, m, cond) for cond in FIT.CONDITIONS}
+
+
+def one_trial(count):
+    return 100.0 / count if count else 0.0
+
+
+def slack(f, sides):
+    return max([FIT.SLACK] + [one_trial(f[k]) for k in sides])
+
+
+def clears(v, base):
+    """Both clean figures lower than the engine's by more than the slack."""
+    b = base['clean']
+    return (v['clean']['eer'] < b['eer'] - slack(b, 'gi') - 1e-9 and
+            v['clean']['frr'] < b['frr'] - slack(b, 'g') - 1e-9)
+
+
+def rank(form, v):
+    return (round(v['clean']['frr'], 6), round(v['clean']['eer'], 6), nearness(form))
+
+
+def halves_checks(trials, form):
+    out = []
+    for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B)):
+        sel = [t for t in GW.within(trials, half) if t['condition'] == 'clean']
+        tb, b = at(sel, None)
+        tv, v = at(sel, form)
+        s = slack(b['clean'], 'gi')
+        print('  half %s: T_w %.4f -> %.4f, clean EER %.2f -> %.2f, FRR %.2f -> %.2f (g %d, i %d)' % (
+            name, tb, tv, b['clean']['eer'], v['clean']['eer'], b['clean']['frr'], v['clean']['frr'],
+            b['clean']['g'], b['clean']['i']))
+        out.append(('half %s clean EER not higher (slack %.2f)' % (name, s), b['clean']['eer'], v['clean']['eer'],
+                    v['clean']['eer'] <= b['clean']['eer'] + s + 1e-9))
+    return out
+
+
+def condition_checks(base, v):
+    out = []
+    for cond in GW.CHECKED:
+        for side, key in (('eer', 'gi'), ('far', 'i')):
+            s = slack(base[cond], key)
+            out.append(('%s %s not higher (slack %.2f)' % (cond, side.upper(), s), base[cond][side], v[cond][side],
+                        v[cond][side] <= base[cond][side] + s + 1e-9))
+    return out
+
+
+def full_checks(trials, base, form, v):
+    result = halves_checks(trials, form) + condition_checks(base, v)
+    for name, before, after, ok in result:
+        print('  %-44s %.4f -> %.4f %s' % (name, before, after, 'ok' if ok else 'FAILS'))
+    return all(ok for _, _, _, ok in result)
+
+
+def row_text(form, t_w, v):
+    c = v['clean']
+    return '%-14s T_w %.4f clean EER %.2f FAR %.2f FRR %.2f | soft12 %.2f/%.2f reverb %.2f/%.2f' % (
+        form_text(form), t_w, c['eer'], c['far'], c['frr'], v['soft12']['eer'], v['soft12']['far'],
+        v['reverb']['eer'], v['reverb']['far'])
+
+
+def grid(trials, shows):
+    _, base = at(trials, None, FIT.T_WEIGHTED)
+    b = base['clean']
+    print('engine at its shipped point: T_w %.4f clean EER %.2f FAR %.2f FRR %.2f (g %d, i %d); slack EER %.2f, '
+          'FRR %.2f' % (FIT.T_WEIGHTED, b['eer'], b['far'], b['frr'], b['g'], b['i'], slack(b, 'gi'), slack(b, 'g')))
+    rows = []
+    for form in settings():
+        t_w, v = at(trials, form)
+        rows.append((form, t_w, v))
+        print(row_text(form, t_w, v) + (' | clears the slack' if clears(v, base) else ''))
+    for family in FAMILIES:
+        form, t_w, v = min((r for r in rows if r[0][0] == family), key=lambda r: rank(r[0], r[2]))
+        print('best of %-6s %s' % (family, row_text(form, t_w, v)))
+    for text in shows:
+        p = text.split(',')
+        form = (p[0],) + tuple(float(x) for x in p[1:])
+        t_w, v = at(trials, form)
+        print('show: ' + row_text(form, t_w, v))
+        full_checks(trials, base, form, v)
+    candidates = [r for r in rows if clears(r[2], base)]
+    if not candidates:
+        print('chosen: none clears the slack; nothing ships')
+        return
+    form, t_w, v = min(candidates, key=lambda r: rank(r[0], r[2]))
+    print('chosen: ' + row_text(form, t_w, v))
+    print('passes' if full_checks(trials, base, form, v) else 'fails')
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument('--enrol-log', required=True)
+    ap.add_argument('dumps', nargs='+')
+    ap.add_argument('--check', action='store_true')
+    ap.add_argument('--grid', action='store_true')
+    ap.add_argument('--show', action='append', default=[], help='FORM,G or split,GN,GF: that setting\'s checks')
+    a = ap.parse_args()
+    trials = GW.read(a.dumps, a.enrol_log, set(GW.TUNING.split(',')))
+    attach_voices(trials, a.dumps)
+    print('trials: %d' % len(trials))
+    if a.check:
+        check(trials)
+    if a.grid:
+        grid(trials, a.show)
+
+
+if __name__ == '__main__':
+    main()
