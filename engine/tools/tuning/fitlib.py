@@ -56,3 +56,11 @@ def figures_text(v):
                 c['eer'], c['far'], c['frr'], v['white20']['eer'], v['speech20']['eer'], v['soft12']['eer'],
                 v['phone']['eer'], v['reverb']['eer'], v['white10']['eer'], v['halves'][0], v['halves'][1],
                 v['white10']['far'], v['speech20']['far']))
+
+
+def print_checks(checks, width=40, unit=''):
+    """A rule's checks (name, before, after, ok), one line each, then
+    whether the rule passes."""
+    for name, before, after, ok in checks:
+        print('  %-*s %.4f -> %.4f%s %s' % (width, name, before, after, unit, 'ok' if ok else 'FAILS'))
+    print('passes' if all(ok for _, _, _, ok in checks) else 'fails')

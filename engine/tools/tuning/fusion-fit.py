@@ -41,7 +41,7 @@ import argparse
 import itertools
 import math
 
-from fitlib import figures_text, sibling
+from fitlib import figures_text, print_checks, sibling
 
 REPORT = sibling('condition-report.py')
 SCALES = (25.0, 10.0, 12.0, 0.085)
@@ -438,9 +438,7 @@ def clean_rule(trials, wf, t_w, uf, t_u):
     for c in ('white20', 'speech20', 'white10'):
         out.append(not_higher('%s EER' % c, base[c]['eer'], v[c]['eer'], slack(base, c, 'gi')))
         out.append(not_higher('%s FAR' % c, base[c]['far'], v[c]['far'], slack(base, c, 'i')))
-    for name, before, after, ok in out:
-        print('  %-42s %.4f -> %.4f%% %s' % (name, before, after, 'ok' if ok else 'FAILS'))
-    print('passes' if all(ok for _, _, _, ok in out) else 'fails')
+    print_checks(out, width=42, unit='%')
 
 
 def main():

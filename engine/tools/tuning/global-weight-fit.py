@@ -32,7 +32,7 @@ count).
 import argparse
 import math
 
-from fitlib import sibling
+from fitlib import print_checks, sibling
 
 FIT = sibling('fusion-fit.py')
 TUNING = 'george,jackson,nicolas,theo,asc01,asc03,asc04,asc05,asc07,asc09,asc11'
@@ -136,9 +136,7 @@ def variant(a):
             s = max([FIT.SLACK] + [one_trial(b[k]) for k in key])
             checks.append(('%s %s not higher' % (cond, side.upper()), b[side], v[cond][side],
                            v[cond][side] <= b[side] + s + 1e-9))
-    for name, before, after, ok in checks:
-        print('  %-40s %.4f -> %.4f %s' % (name, before, after, 'ok' if ok else 'FAILS'))
-    print('passes' if all(ok for _, _, _, ok in checks) else 'fails')
+    print_checks(checks)
 
 
 def main():
