@@ -39,7 +39,7 @@ import argparse
 import csv
 import math
 
-from fitlib import sibling
+from fitlib import print_checks, sibling
 
 GW = sibling('global-weight-fit.py')
 FIT = GW.FIT
@@ -313,8 +313,7 @@ def noisy_checks(base, v):
         s = slack(base[name], 'gi')
         out.append(('%s EER not higher (slack %.2f)' % (name, s), base[name]['eer'], v[name]['eer'],
                     v[name]['eer'] <= base[name]['eer'] + s + 1e-9))
-    for name, before, after, ok in out:
-        print('  %-44s %.4f -> %.4f %s' % (name, before, after, 'ok' if ok else 'FAILS'))
+    print_checks(out, 44)
     return all(ok for _, _, _, ok in out)
 
 
@@ -361,7 +360,7 @@ def noisy_grid(trials, shows):
         return
     form, t_u, v = min(candidates, key=lambda r: noisy_rank(r[0], r[2]))
     print('chosen: ' + noisy_row_text(form, t_u, v))
-    print('passes' if noisy_checks(base, v) else 'fails')
+    noisy_checks(base, v)
 
 
 def main():
