@@ -6,6 +6,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
 
   neighbour-form-fit.py --enrol-log run.err dump.csv... --check
   neighbour-form-fit.py --enrol-log run.err dump.csv... --grid [--show FORM,G1[,G2]]...
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-grid [--noisy-show GN,GF]...
 
 With the weighted path's fusion each voice's fused distance is fused_s =
 sum_p w_p (d_sp - k_p m_p) / s_p, the model's own fused is fused, and the
@@ -25,12 +26,20 @@ at its shipped point, the choice by the thirty-fifth round's rule, each
 family's best, and the chosen setting's checks (the halves, each with T_w
 refitted on its own clean impostor trials for both forms, and the other
 conditions at the setting's T_w). --show: those settings' checks in full.
+--noisy-grid (thirty-sixth round): the split form on the unweighted path
+for takes under 40 dB instead (its fusion as the engine has it, gains
+Gn, Gf in {0, ..., 5}; Gn = Gf = 2 is the engine's), its base T_u refitted
+for each setting (the clean impostor trials within 1 %, the white10 and
+speech20 impostors accepted no more often than the engine's), the choice
+by the thirty-sixth round's rule and the chosen setting's checks (the
+clean, soft12, phone and reverb figures; each half's noisy EERs).
+--noisy-show: those settings' checks in full.
 """
 import argparse
 import csv
 import math
 
-from fitlib import sibling
+from fitlib import print_checks, sibling
 
 GW = sibling('global-weight-fit.py')
 FIT = GW.FIT
@@ -218,6 +227,142 @@ def grid(trials, shows):
     print('passes' if full_checks(trials, base, form, v) else 'fails')
 
 
+NOISY_GAINS = (0.0, 1.0, 2.0, 3.0, 4.0, 5.0)
+NOISY_ENGINE = ('split', 2.0, 2.0)
+NOISY_CONDITIONS = ('white20', 'speech20', 'white10')
+OTHER_CONDITIONS = ('clean', 'soft12', 'phone', 'reverb')
+
+
+def on_noisy_path(t):
+    """The unweighted path for takes under 40 dB (neither weighted, nor a
+    line's, nor held at the clean unweighted path's fusion)."""
+    return not t['weighted'] and not FIT.held(t)
+
+
+def noisy_cuts(trials, form):
+    """Each trial's cut; the noisy path's with form (None: as dumped)."""
+    c, _ = GW.cut_and_rest(trials)
+    if form is None:
+        return c
+    return [form_score(t, GW.NOISY_FUSION, form) - t['part'] if on_noisy_path(t) else x for t, x in zip(trials, c)]
+
+
+def other_base(t):
+    return FIT.T_WEIGHTED if t['weighted'] else FIT.T_UNWEIGHTED
+
+
+def noisy_margins(trials, c, t_u):
+    return [x - (t_u if on_noisy_path(t) else other_base(t)) for t, x in zip(trials, c)]
+
+
+def largest_t_u(trials, c, cond, allowed):
+    """The largest T_u at which at most `allowed` unflagged impostor trials
+    of cond pass, the other paths at their bases."""
+    idx = [j for j, t in enumerate(trials) if t['condition'] == cond and t['kind'] == 'i' and not t['flag']]
+    fixed = sum(1 for j in idx if not on_noisy_path(trials[j]) and c[j] - other_base(trials[j]) <= 0.0)
+    u = sorted(c[j] for j in idx if on_noisy_path(trials[j]) and c[j] < math.inf)
+    room = allowed - fixed
+    if room < 0:
+        return -math.inf
+    return u[room] - 1e-6 if room < len(u) else math.inf
+
+
+def refit_noisy(trials, c, caps):
+    """T_u by the thirty-second round's rule, four decimals on the stricter side."""
+    n_clean = sum(1 for t in trials if t['condition'] == 'clean' and t['kind'] == 'i')
+    limits = [largest_t_u(trials, c, 'clean', int(math.floor(0.01 * n_clean)))]
+    limits += [largest_t_u(trials, c, cond, cap) for cond, cap in caps.items()]
+    return math.floor(min(limits) * 1e4) / 1e4
+
+
+def noisy_at(trials, form, t_u):
+    m = noisy_margins(trials, noisy_cuts(trials, form), t_u)
+    v = {cond: FIT.figures(trials, m, cond) for cond in FIT.CONDITIONS}
+    for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B)):
+        for cond in ('white20', 'speech20'):
+            v['half %s %s' % (name, cond)] = FIT.figures(trials, m, cond, half)
+    return v
+
+
+def noisy_clears(v, base):
+    return all(v[c]['eer'] < base[c]['eer'] - slack(base[c], 'gi') - 1e-9 and
+               v[c]['far'] <= base[c]['far'] + slack(base[c], 'i') + 1e-9 for c in NOISY_CONDITIONS)
+
+
+def noisy_rank(form, v):
+    mean = lambda side: sum(v[c][side] for c in NOISY_CONDITIONS) / 3.0
+    return (round(mean('frr'), 6), round(mean('eer'), 6), abs(form[1] - 2.0) + abs(form[2] - 2.0), form[1])
+
+
+def noisy_row_text(form, t_u, v):
+    return '%-11s T_u %.4f | %s | mean FRR %.2f | clean %.2f/%.2f soft12 %.2f/%.2f phone %.2f/%.2f reverb %.2f/%.2f' % (
+        form_text(form), t_u, ' '.join('%s %.2f/%.2f/%.2f' % (c, v[c]['eer'], v[c]['far'], v[c]['frr'])
+                                       for c in NOISY_CONDITIONS),
+        sum(v[c]['frr'] for c in NOISY_CONDITIONS) / 3.0,
+        *[v[c][k] for c in OTHER_CONDITIONS for k in ('eer', 'far')])
+
+
+def noisy_checks(base, v):
+    out = []
+    for c in OTHER_CONDITIONS:
+        for side, key in (('eer', 'gi'), ('far', 'i')):
+            s = slack(base[c], key)
+            out.append(('%s %s not higher (slack %.2f)' % (c, side.upper(), s), base[c][side], v[c][side],
+                        v[c][side] <= base[c][side] + s + 1e-9))
+    for name in ('half A white20', 'half A speech20', 'half B white20', 'half B speech20'):
+        s = slack(base[name], 'gi')
+        out.append(('%s EER not higher (slack %.2f)' % (name, s), base[name]['eer'], v[name]['eer'],
+                    v[name]['eer'] <= base[name]['eer'] + s + 1e-9))
+    print_checks(out, 44)
+    return all(ok for _, _, _, ok in out)
+
+
+def noisy_grid(trials, shows):
+    base_c = noisy_cuts(trials, None)
+    base_m = noisy_margins(trials, base_c, GW.T_NOISY)
+    caps = {cond: sum(1 for t, x in zip(trials, base_m) if t['condition'] == cond and t['kind'] == 'i' and
+                      x <= 0.0 and not t['flag']) for cond in ('white10', 'speech20')}
+    base = noisy_at(trials, None, GW.T_NOISY)
+    print('noisy path trials (genuine and impostor): %s' % ', '.join(
+        '%s %d' % (cond, sum(1 for t in trials if t['condition'] == cond and t['kind'] in 'gi' and on_noisy_path(t)))
+        for cond in FIT.CONDITIONS))
+    print('white10 / speech20 impostors accepted by the engine: %d / %d' % (caps['white10'], caps['speech20']))
+    print('engine as dumped: ' + noisy_row_text(NOISY_ENGINE, GW.T_NOISY, base))
+    own = noisy_at(trials, NOISY_ENGINE, GW.T_NOISY)
+    print('engine recomputed: ' + noisy_row_text(NOISY_ENGINE, GW.T_NOISY, own))
+    print('engine\'s form refitted: T_u %.4f' % refit_noisy(trials, noisy_cuts(trials, NOISY_ENGINE), caps))
+    print('slack: ' + ', '.join('%s EER %.2f FAR %.2f' % (c, slack(base[c], 'gi'), slack(base[c], 'i'))
+                                for c in NOISY_CONDITIONS))
+    rows = []
+    for gn in NOISY_GAINS:
+        for gf in NOISY_GAINS:
+            form = ('split', gn, gf)
+            t_u = refit_noisy(trials, noisy_cuts(trials, form), caps)
+            v = noisy_at(trials, form, t_u)
+            rows.append((form, t_u, v))
+            print(noisy_row_text(form, t_u, v) + (' | clears' if noisy_clears(v, base) else ''))
+    print('best rows by the choice\'s order (whether or not they clear):')
+    for form, t_u, v in sorted(rows, key=lambda r: noisy_rank(r[0], r[2]))[:6]:
+        print('  ' + noisy_row_text(form, t_u, v))
+    for text in shows:
+        gn, gf = (float(x) for x in text.split(','))
+        form = ('split', gn, gf)
+        t_u = refit_noisy(trials, noisy_cuts(trials, form), caps)
+        v = noisy_at(trials, form, t_u)
+        print('show: ' + noisy_row_text(form, t_u, v))
+        for name in ('half A white20', 'half A speech20', 'half B white20', 'half B speech20'):
+            print('  %s EER %.2f -> %.2f' % (name, base[name]['eer'], v[name]['eer']))
+        noisy_checks(base, v)
+    candidates = [r for r in rows if noisy_clears(r[2], base)]
+    print('clearing: %d' % len(candidates))
+    if not candidates:
+        print('chosen: none clears the slack; nothing ships')
+        return
+    form, t_u, v = min(candidates, key=lambda r: noisy_rank(r[0], r[2]))
+    print('chosen: ' + noisy_row_text(form, t_u, v))
+    noisy_checks(base, v)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--enrol-log', required=True)
@@ -225,6 +370,8 @@ def main():
     ap.add_argument('--check', action='store_true')
     ap.add_argument('--grid', action='store_true')
     ap.add_argument('--show', action='append', default=[], help='FORM,G or split,GN,GF: that setting\'s checks')
+    ap.add_argument('--noisy-grid', action='store_true')
+    ap.add_argument('--noisy-show', action='append', default=[], help='GN,GF: that noisy-path setting\'s checks')
     a = ap.parse_args()
     trials = GW.read(a.dumps, a.enrol_log, set(GW.TUNING.split(',')))
     attach_voices(trials, a.dumps)
@@ -233,6 +380,8 @@ def main():
         check(trials)
     if a.grid:
         grid(trials, a.show)
+    if a.noisy_grid:
+        noisy_grid(trials, a.noisy_show)
 
 
 if __name__ == '__main__':
