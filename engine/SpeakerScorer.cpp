@@ -516,22 +516,23 @@ float CSpeakerScorer::Fuse(const float* parts, const float* typical, EScorePath 
 
 float CSpeakerScorer::Combine(const float* parts, const float* voiceParts, const float* typical, EScorePath path)
 {
-    // The fusion is linear: the mean of a pair's fused distances is the
-    // fusion of its mean distances.
-    float nearMean[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
-    float farMean[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
+    // The fusion is linear, so nearGain x (fused - fused of the near pair's
+    // mean) + farGain x (the same for the far pair) is their sum x (fused -
+    // fused of the voices' mean, each voice weighed by its pair's gain). With
+    // equal gains every voice weighs a quarter: the four voices' mean.
+    const SPathConstants& c = PathConstants(path);
+    const float gain = c.nearGain + c.farGain;
+    const float fused = Fuse(parts, typical, path);
+    if (!(gain > 0.0f)) return fused;
     int nearCount = 0;
     for (int v = 0; v < kNeighbours; ++v) nearCount += IsNearVoice(v) ? 1 : 0;
+    float mean[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     for (int v = 0; v < kNeighbours; ++v) {
-        const bool inNearPair = IsNearVoice(v);
-        float* mean = inNearPair ? nearMean : farMean;
-        const int count = inNearPair ? nearCount : kNeighbours - nearCount;
-        for (int p = 0; p < kParts; ++p) mean[p] += voiceParts[v * kParts + p] / count;
+        const float share = IsNearVoice(v) ? c.nearGain / (nearCount * gain)
+                                           : c.farGain / ((kNeighbours - nearCount) * gain);
+        for (int p = 0; p < kParts; ++p) mean[p] += voiceParts[v * kParts + p] * share;
     }
-    const SPathConstants& c = PathConstants(path);
-    const float fused = Fuse(parts, typical, path);
-    return fused + c.nearGain * (fused - Fuse(nearMean, typical, path)) +
-           c.farGain * (fused - Fuse(farMean, typical, path));
+    return fused + gain * (fused - Fuse(mean, typical, path));
 }
 
 CSpeakerScorer::EScorePath CSpeakerScorer::TakePath(bool throughLine, bool modelWeighted, float snrDb, float enrolSnrDb)
