@@ -95,10 +95,11 @@ public:
     // model's adaptedMean, or the band's), with path's weights and shares.
     static float Fuse(const float* parts, const float* typical, EScorePath path);
     // The decision's score on path from the distances to the model (parts)
-    // and their means over the neighbouring voices (neighbourParts): the
-    // fused distance, plus path's neighbours' weight x how much nearer the
-    // take is to the model than to the neighbours.
-    static float Combine(const float* parts, const float* neighbourParts, const float* typical, EScorePath path);
+    // and to each neighbouring voice (voiceParts: kNeighbours x kParts, in
+    // LastNeighbourPart's order): the fused distance, plus path's near gain x
+    // how much nearer the take is to the model than to the near pair, plus
+    // its far gain x the same for the far pair.
+    static float Combine(const float* parts, const float* voiceParts, const float* typical, EScorePath path);
     // The decision's score on the take's path (TakePath; lower = more like
     // the speaker). parts: receives the raw distances to the model (kParts
     // values); neighbourParts (optional): their means over the neighbouring

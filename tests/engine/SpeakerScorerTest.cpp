@@ -80,6 +80,15 @@ CTakeFeatures BumpTake(double centre, double glide = 0.0, double edgeDropDb = 0.
 
 // An empty model of three templates, each dimension quantised in steps of
 // `scale`.
+// Each neighbouring voice's distances in the scorer's last Score, the way
+// Combine takes them.
+void LastVoices(const CSpeakerScorer& scorer, float* voices)
+{
+    for (int v = 0; v < CSpeakerScorer::kNeighbours; ++v)
+        for (int p = 0; p < CSpeakerScorer::kParts; ++p)
+            voices[v * CSpeakerScorer::kParts + p] = scorer.LastNeighbourPart(v, p);
+}
+
 CSpeakerModel ModelOfThree(float scale)
 {
     CSpeakerModel model{};
@@ -128,9 +137,10 @@ TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
     // on the line's path.
     EXPECT_EQ(0, BumpTake(5.2).KeepChannels(2, 3, kChannels)) << "too few channels";
     const SChannelRange narrow = {2, 3};
-    float neighbours[CSpeakerScorer::kParts];
-    const float onBank = scorer.Score(BumpTake(5.2, 0.2, 10.0), model, kLine, parts, neighbours, &narrow);
-    EXPECT_NEAR(CSpeakerScorer::Combine(parts, neighbours, model.adaptedMean, kLine), onBank, 1e-5f);
+    float voices[CSpeakerScorer::kNeighbours * CSpeakerScorer::kParts];
+    const float onBank = scorer.Score(BumpTake(5.2, 0.2, 10.0), model, kLine, parts, nullptr, &narrow);
+    LastVoices(scorer, voices);
+    EXPECT_NEAR(CSpeakerScorer::Combine(parts, voices, model.adaptedMean, kLine), onBank, 1e-5f);
 }
 
 // A model of three templates, each the word of Take(80, 0, 120 Hz), and
@@ -207,22 +217,25 @@ TEST(SpeakerScorer, TheScoreRewardsANearerTakeThanTheNeighbouringVoicesWithAMode
     CSpeakerScorer scorer;
     ASSERT_EQ(1, scorer.Init());
     float plain[CSpeakerScorer::kParts], weighed[CSpeakerScorer::kParts], neighbours[CSpeakerScorer::kParts];
+    float voices[CSpeakerScorer::kNeighbours * CSpeakerScorer::kParts];
     model.bWeighted = false;
     ASSERT_EQ(1, scorer.Load(model));
     const float unweighed = scorer.Score(take, model, kUnweighted, plain, neighbours);
+    LastVoices(scorer, voices);
     const float* typical = model.adaptedMean;
     const float plainFused = CSpeakerScorer::Fuse(plain, typical, kUnweighted);
     EXPECT_GT(CSpeakerScorer::Fuse(neighbours, typical, kUnweighted), plainFused + 0.1f);
-    EXPECT_NEAR(CSpeakerScorer::Combine(plain, neighbours, typical, kUnweighted), unweighed, 1e-4f);
+    EXPECT_NEAR(CSpeakerScorer::Combine(plain, voices, typical, kUnweighted), unweighed, 1e-4f);
     model.bWeighted = true;
     ASSERT_EQ(1, scorer.Load(model));
     EXPECT_EQ(unweighed, scorer.Score(take, model, kUnweighted, weighed, neighbours)) << "not on the weighted path";
     const float score = scorer.Score(take, model, kWeighted, weighed, neighbours);
+    LastVoices(scorer, voices);
     const float ratio[CSpeakerScorer::kParts] = {std::sqrt(2.0f), 1.0f, std::sqrt(2.0f), 1.0f};
     for (int p = 0; p < CSpeakerScorer::kParts; ++p)
         EXPECT_NEAR(ratio[p], weighed[p] / plain[p], 1e-5f) << "part " << p;
     const float* weightedTypical = model.weightedAdaptedMean;
-    EXPECT_NEAR(CSpeakerScorer::Combine(weighed, neighbours, weightedTypical, kWeighted), score, 1e-4f);
+    EXPECT_NEAR(CSpeakerScorer::Combine(weighed, voices, weightedTypical, kWeighted), score, 1e-4f);
 }
 
 // Moved a channel up, half a channel down (blurred a little by the
@@ -416,9 +429,11 @@ TEST(SpeakerScorer, ATakesPathFollowsTheLineTheModelsWeightsAndItsSnr)
 }
 
 // Each path fuses with its own constants: the weighted path, the line's and
-// the clean unweighted one with w = (1, 0, 0.5, 0.1) and the neighbours'
-// weight 3, the (noisy) unweighted path with the pitch at 0.15 and the
-// neighbours' weight 4. Every path takes
+// the clean unweighted one with w = (1, 0, 0.5, 0.1) and a gain of 1.5 for
+// each pair of neighbouring voices (3 for their mean), the (noisy) unweighted
+// path with the pitch at 0.15, a gain of 4 for the near pair (the voices
+// moved half a channel) and 3 for the far pair (a whole channel), the pairs
+// lying at different distances here. Every path takes
 // the speaker's typical distances off alike (the DTW's and the pitch's
 // whole, the nearest frame's twice), and on none does the mean spectrum,
 // which follows the microphone, count (99 here, 7 for the neighbours).
@@ -426,7 +441,10 @@ TEST(SpeakerScorer, ATakesPathFollowsTheLineTheModelsWeightsAndItsSnr)
 TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
 {
     const float parts[4] = {25.0f, 99.0f, 12.0f, 0.085f};
-    const float neighbours[4] = {50.0f, 7.0f, 24.0f, 0.17f};
+    // Moved -1, -0.5, +0.5 and +1 channel: the near pair's mean is (35, 7,
+    // 15, 0.1275), the far pair's (50, 7, 24, 0.17).
+    const float voices[16] = {45.0f, 3.0f, 20.0f, 0.17f, 30.0f, 7.0f, 12.0f, 0.085f,
+                              40.0f, 7.0f, 18.0f, 0.17f, 55.0f, 11.0f, 28.0f, 0.17f};
     const float none[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     const float typical[4] = {25.0f, 99.0f, 3.0f, 0.0425f};
     const struct {
@@ -434,24 +452,24 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
         const float* typical;
         float fused, score;
     } cases[] = {
-        {kWeighted, none, 1.0f + 0.5f + 0.1f, 1.6f + 3.0f * (1.6f - 3.2f)},
-        {kUnweighted, none, 1.0f + 0.5f + 0.15f, 1.65f + 4.0f * (1.65f - 3.3f)},
-        {kLine, none, 1.0f + 0.5f + 0.1f, 1.6f + 3.0f * (1.6f - 3.2f)},
-        {kWeighted, typical, 0.0f + 0.25f + 0.05f, 0.3f + 3.0f * (0.3f - 1.9f)},
-        {kUnweighted, typical, 0.0f + 0.25f + 0.075f, 0.325f + 4.0f * (0.325f - 1.975f)},
-        {kLine, typical, 0.0f + 0.25f + 0.05f, 0.3f + 3.0f * (0.3f - 1.9f)},
-        {kCleanUnweighted, typical, 0.0f + 0.25f + 0.05f, 0.3f + 3.0f * (0.3f - 1.9f)},
+        {kWeighted, none, 1.0f + 0.5f + 0.1f, 1.6f + 1.5f * (1.6f - 2.175f) + 1.5f * (1.6f - 3.2f)},
+        {kUnweighted, none, 1.0f + 0.5f + 0.15f, 1.65f + 4.0f * (1.65f - 2.25f) + 3.0f * (1.65f - 3.3f)},
+        {kLine, none, 1.0f + 0.5f + 0.1f, 1.6f + 1.5f * (1.6f - 2.175f) + 1.5f * (1.6f - 3.2f)},
+        {kWeighted, typical, 0.0f + 0.25f + 0.05f, 0.3f + 1.5f * (0.3f - 0.875f) + 1.5f * (0.3f - 1.9f)},
+        {kUnweighted, typical, 0.0f + 0.25f + 0.075f, 0.325f + 4.0f * (0.325f - 0.925f) + 3.0f * (0.325f - 1.975f)},
+        {kLine, typical, 0.0f + 0.25f + 0.05f, 0.3f + 1.5f * (0.3f - 0.875f) + 1.5f * (0.3f - 1.9f)},
+        {kCleanUnweighted, typical, 0.0f + 0.25f + 0.05f, 0.3f + 1.5f * (0.3f - 0.875f) + 1.5f * (0.3f - 1.9f)},
     };
     for (const auto& c : cases) {
         const int path = static_cast<int>(c.path);
         EXPECT_NEAR(c.fused, CSpeakerScorer::Fuse(parts, c.typical, c.path), 1e-5f) << "path " << path;
-        EXPECT_NEAR(c.score, CSpeakerScorer::Combine(parts, neighbours, c.typical, c.path), 1e-5f)
+        EXPECT_NEAR(c.score, CSpeakerScorer::Combine(parts, voices, c.typical, c.path), 1e-5f)
             << "path " << path;
     }
 }
 
 // One row per term of the threshold, on the path of the row's take (its
-// base at the shipped security 0.3: -0.6110 on the unweighted path, -0.5681
+// base at the shipped security 0.3: -0.6192 on the unweighted path, -0.5681
 // on the clean unweighted one and on the line's, -0.5179 on the weighted
 // one): security, the take's snr under 60 dB, its distance under the
 // model's enrolment snr (beyond 4 dB, counted up to 60 dB), the line's
@@ -463,7 +481,7 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
 {
     const float nan = std::nanf("");
     const float base = -0.5681f;   // the clean unweighted path's
-    const float noisyBase = -0.6110f;
+    const float noisyBase = -0.6192f;
     const float typical = 0.28397f;
     const SNoiseFigure own = {typical + 1.0f, typical + 2.0f, 25.0f};
     const SNoiseFigure capped = {typical + 2.0f, typical + 1.0f, 25.0f};
@@ -541,9 +559,11 @@ TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
         CSpeakerScorer without;
         ASSERT_EQ(1, without.Init());
         ASSERT_EQ(1, without.Load(others));
-        float take[4], takeNeighbours[4], copy[4], copyNeighbours[4];
-        without.Score(takes[t], others, kLine, take, takeNeighbours);
-        without.Score(copies[t], others, kLine, copy, copyNeighbours);
+        float take[4], takeNeighbours[16], copy[4], copyNeighbours[16];
+        without.Score(takes[t], others, kLine, take);
+        LastVoices(without, takeNeighbours);
+        without.Score(copies[t], others, kLine, copy);
+        LastVoices(without, copyNeighbours);
         onLine += (CSpeakerScorer::Combine(copy, copyNeighbours, typical, kLine) -
                    CSpeakerScorer::Combine(take, takeNeighbours, typical, kLine)) / 3.0f;
         unweighted += (CSpeakerScorer::Combine(copy, copyNeighbours, typical, kUnweighted) -

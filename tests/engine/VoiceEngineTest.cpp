@@ -344,16 +344,18 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             EXPECT_NEAR(threshold, VRE_GetThreshold(), 1e-5) << t.what;
             EXPECT_NEAR(t.withoutMove ? 0.0f : model.noiseMove, VRE_GetModelPart(5), 1e-6) << t.what;
             EXPECT_EQ(VRE_GetScore() <= threshold ? 1 : 0, verdict) << t.what << ": " << VRE_GetScore();
-            float parts[4], neighbours[4], typical[4];
+            float parts[4], neighbours[4], typical[4], voices[4 * CSpeakerScorer::kNeighbours];
             for (int p = 0; p < 4; ++p) {
                 parts[p] = static_cast<float>(VRE_GetScorePart(p));
                 neighbours[p] = static_cast<float>(VRE_GetScorePart(4 + p));
                 typical[p] = static_cast<float>(VRE_GetModelPart(p));
             }
-            EXPECT_NEAR(VRE_GetScore(), CSpeakerScorer::Combine(parts, neighbours, typical, t.path), 1e-4)
+            for (int i = 0; i < 4 * CSpeakerScorer::kNeighbours; ++i)
+                voices[i] = static_cast<float>(VRE_GetScorePart(8 + i));
+            EXPECT_NEAR(VRE_GetScore(), CSpeakerScorer::Combine(parts, voices, typical, t.path), 1e-4)
                 << t.what;
-            // Each neighbouring voice's distances (the dump's columns for
-            // other forms of the neighbours' term) make the mean the score took.
+            // Each neighbouring voice's distances (the dump's columns, and
+            // the pairs the score took) make the mean dumped beside them.
             for (int p = 0; p < 4; ++p) {
                 double mean = 0.0;
                 for (int v = 0; v < CSpeakerScorer::kNeighbours; ++v) mean += VRE_GetScorePart(8 + 4 * v + p) / 4.0;

@@ -34,6 +34,11 @@ speech20 impostors accepted no more often than the engine's), the choice
 by the thirty-sixth round's rule and the chosen setting's checks (the
 clean, soft12, phone and reverb figures; each half's noisy EERs).
 --noisy-show: those settings' checks in full.
+--noisy-engine GN,GF,T_U DUMP... (thirty-seventh round): the engine built
+with that setting on the noisy path, run on the same trials, against the
+offline one from these dumps, trial by trial: on the noisy path its score,
+threshold and decision; off it every column of its dump but the take's
+time (the noise figure's columns among them) equal to these dumps'.
 """
 import argparse
 import csv
@@ -363,6 +368,64 @@ def noisy_grid(trials, shows):
     noisy_checks(base, v)
 
 
+# A dump's columns that no choice of scoring moves: all but the take's time
+# and, on the noisy path, the score, its threshold and the decision.
+TIMED = ('take_ms',)
+SCORED = ('score', 'threshold', 'accept')
+
+
+def raw_rows(dumps):
+    return {tuple(r[k] for k in FIT.KEY): r for path in dumps for r in csv.DictReader(open(path))}
+
+
+def noisy_engine_check(trials, text, dumps, built_dumps, log):
+    """The engine built with the split form on the noisy path against the
+    offline form from the dumps trials were read from."""
+    gn, gf, t_u = (float(x) for x in text.split(','))
+    form = ('split', gn, gf)
+    speakers = set(GW.TUNING.split(','))
+    built = {t['key']: t for t in FIT.load(built_dumps, log, speakers, FIT.T_WEIGHTED, t_u)}
+    before = raw_rows(dumps)
+    after = raw_rows(built_dumps)
+    differ = {'missing': 0, 'noisy score': 0, 'noisy threshold': 0, 'decision': 0, 'other column': 0}
+    compared = {'noisy': 0, 'other': 0, 'decisions': 0}
+    for t in trials:
+        e = built.get(t['key'])
+        if e is None or t['key'] not in after:
+            differ['missing'] += 1
+            continue
+        old, new = before[t['key']], after[t['key']]
+        noisy = on_noisy_path(t)
+        compared['noisy' if noisy else 'other'] += 1
+        skip = TIMED + (SCORED if noisy else ())
+        changed = [k for k in old if k not in skip and old[k] != new.get(k)]
+        if changed:
+            differ['other column'] += 1
+            print('  columns differ: %s %s' % (t['key'], ', '.join('%s %s -> %s' % (k, old[k], new.get(k))
+                                                                   for k in changed)))
+        if noisy:
+            s = form_score(t, GW.NOISY_FUSION, form)
+            limit = t['part'] + t_u
+            differ['noisy score'] += not (s == e['s'] or abs(s - e['s']) <= 2e-4)
+            # The dumped limit moves by the base alone (both dumps rounded to
+            # five decimals; the offline part is rebuilt from rounded columns);
+            # an unscored take has none.
+            moved = 0.0 if t['s'] == math.inf else t_u - GW.T_NOISY
+            differ['noisy threshold'] += abs(t['engine_limit'] + moved - e['engine_limit']) > 1.5e-5
+            offline = s - limit <= 0.0 and not t['flag']
+        else:
+            offline = t['accept']
+        if t['kind'] in 'gi':
+            compared['decisions'] += 1
+            if offline != e['accept']:
+                differ['decision'] += 1
+                print('  decision differs: %s engine score %.5f limit %.5f accept %d, offline %d' % (
+                    t['key'], e['s'], e['engine_limit'], e['accept'], offline))
+    print('engine check (%s): %d trials on the noisy path, %d off it, %d genuine and impostor decisions; '
+          'differing: %s' % (form_text(form) + ' T_u %.4f' % t_u, compared['noisy'], compared['other'],
+                             compared['decisions'], ', '.join('%s %d' % kv for kv in differ.items())))
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--enrol-log', required=True)
@@ -372,6 +435,8 @@ def main():
     ap.add_argument('--show', action='append', default=[], help='FORM,G or split,GN,GF: that setting\'s checks')
     ap.add_argument('--noisy-grid', action='store_true')
     ap.add_argument('--noisy-show', action='append', default=[], help='GN,GF: that noisy-path setting\'s checks')
+    ap.add_argument('--noisy-engine', nargs='+', metavar='GN,GF,T_U DUMP',
+                    help='the engine built with that setting, its dumps of the same trials')
     a = ap.parse_args()
     trials = GW.read(a.dumps, a.enrol_log, set(GW.TUNING.split(',')))
     attach_voices(trials, a.dumps)
@@ -382,6 +447,8 @@ def main():
         grid(trials, a.show)
     if a.noisy_grid:
         noisy_grid(trials, a.noisy_show)
+    if a.noisy_engine:
+        noisy_engine_check(trials, a.noisy_engine[0], a.dumps, a.noisy_engine[1:], a.enrol_log)
 
 
 if __name__ == '__main__':
