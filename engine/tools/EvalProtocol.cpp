@@ -239,7 +239,7 @@ STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
         r.fNoiseImpostorMove = VRE_GetModelPart(7);
         r.fThreshold = VRE_GetThreshold();
         r.fScore = VRE_GetScore();
-        for (int p = 0; p < 24; ++p) r.fParts[p] = VRE_GetScorePart(p);
+        for (int p = 0; p < kScorePartCount; ++p) r.fParts[p] = VRE_GetScorePart(p);
         for (int p = 0; p < 4; ++p) r.fModelParts[p] = VRE_GetModelPart(p);
     }
     VRE_DestructMemories();

@@ -20,6 +20,10 @@
 #include <tuple>
 #include <vector>
 
+// VRE_GetScorePart's parts: the four raw distances to the model, their
+// means over the four neighbouring voices, then each voice's four.
+constexpr int kScorePartCount = 4 + 4 + 4 * 4;
+
 struct STrialResult {
     bool bEndpoint;     // VRE_GetEndpointShort found the word
     bool bChecked;      // VRE_CheckSexSpeech let it through
@@ -28,7 +32,7 @@ struct STrialResult {
     double fScore;      // the decision's score (1e9 when not scored)
     // Raw distances (DTW, mean, NN, pitch), their means over the
     // neighbouring voices, then each neighbouring voice's.
-    double fParts[24];
+    double fParts[kScorePartCount];
     double fModelParts[4];   // the model's typical distances (leave-one-out over its enrolment takes)
     double fCopyDistance;      // the replay check's nearer cue as a share of its limit (<= 1: a replay)
     double fCopyTypical;       // the model's typical waveform similarity between its enrolment takes

@@ -309,7 +309,7 @@ int main(int argc, char** argv)
                          t.r.fCopyPitchDistance, t.r.fParts[4], t.r.fParts[5], t.r.fParts[6], t.r.fParts[7], t.r.fCopyTypical,
                          t.r.fCopyWaveform, t.r.fNoiseMove, t.r.fNoiseCopySnrDb, t.r.fThreshold,
                          t.r.fNoiseImpostorMove);
-            for (int p = 8; p < 24; ++p) std::fprintf(dump, ",%.5f", t.r.fParts[p]);
+            for (int p = 8; p < kScorePartCount; ++p) std::fprintf(dump, ",%.5f", t.r.fParts[p]);
             std::fprintf(dump, "\n");
         }
     }
