@@ -46,14 +46,14 @@ bool ParseName(const std::string& name, std::string& word, std::string& speaker,
     return true;
 }
 
-std::string FolderName(std::string dir)
+} // namespace
+
+std::string CEvalProtocol::CorpusName(std::string dir)
 {
     while (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
     const size_t slash = dir.find_last_of("/\\");
     return slash == std::string::npos ? dir : dir.substr(slash + 1);
 }
-
-} // namespace
 
 double CEvalProtocol::ProcessorMs()
 {
@@ -69,7 +69,7 @@ int CEvalProtocol::LoadCorpus(const std::string& dir, const std::vector<std::str
     while (dirent* e = readdir(d)) names.push_back(e->d_name);
     closedir(d);
     std::sort(names.begin(), names.end());
-    const std::string corpus = FolderName(dir);
+    const std::string corpus = CorpusName(dir);
     int read = 0;
     for (const std::string& name : names) {
         std::string word, speaker;

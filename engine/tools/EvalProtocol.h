@@ -66,6 +66,8 @@ public:
     // are named "<folder name>/<word>". Returns the number of recordings read.
     int LoadCorpus(const std::string& dir, const std::vector<std::string>& speakers,
                    const std::vector<std::string>& words = {}, int lastTake = -1);
+    // The name a corpus's words are prefixed with: its folder's last part.
+    static std::string CorpusName(std::string dir);
     std::vector<std::string> Speakers() const;
     // The words `speaker` has recorded.
     std::vector<std::string> Words(const std::string& speaker) const;

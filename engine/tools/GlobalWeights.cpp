@@ -67,14 +67,6 @@ bool ParseSource(const std::string& text, SSource& out)
     return !out.speakers.empty() && !out.words.empty();
 }
 
-std::string FolderName(const std::string& dir)
-{
-    std::string d = dir;
-    while (!d.empty() && d.back() == '/') d.pop_back();
-    const size_t slash = d.find_last_of('/');
-    return slash == std::string::npos ? d : d.substr(slash + 1);
-}
-
 // The dialog's engine set-up, as the evaluation makes it for enrolment.
 std::unique_ptr<CSpeakerEngine> MakeEngine()
 {
@@ -96,7 +88,7 @@ std::unique_ptr<CSpeakerEngine> MakeEngine()
 int ReadSource(const SSource& source, CSpeakerEngine& engine, std::map<std::string, std::vector<SWordTake>>& byWord)
 {
     CEvalProtocol protocol;
-    const std::string corpus = FolderName(source.strDir);
+    const std::string corpus = CEvalProtocol::CorpusName(source.strDir);
     std::vector<std::string> words;
     for (const std::string& w : source.words) words.push_back(corpus + "/" + w);
     protocol.LoadCorpus(source.strDir, source.speakers, words, source.nLastTake);
