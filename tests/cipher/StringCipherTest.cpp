@@ -47,7 +47,6 @@ const std::string kPassPhrase(1003, 'Q');
 const RoundTrip kRoundTrips[] = {
     {"", kKey, 40},
     {std::string(64, '\x82'), kKey, 124},                   // a user ID: fits 176
-    {"00-1A-2B-3C-" + std::string(64, '\x88'), kKey, 140},  // a machine key: fits 240
     {EveryByteButZero(), kKey, 380},
     {kPassPhrase, "QZKA250101120000", 1376},                // how a bypass key is made
     {"x", kPassPhrase, 40},
@@ -81,8 +80,6 @@ const Stored kStored[] = {
     {"record, key differing in its last byte",
      "AQABAgMEBQYHCAkKC5tJXEJI0ZrdQyc4E4+LQvOT8bNgXqEwxv3NN+AGSfz8", "string kez", nullptr},
     {"empty text", "AQwNDg8QERITFBUWF7zBo6DEjZyKThC0HvMK1e4=", kKey, ""},
-    {"empty text, wrong key", "AQwNDg8QERITFBUWF7zBo6DEjZyKThC0HvMK1e4=", "other", nullptr},
-    {"empty text, changed tag", "AQwNDg8QERITFBUWF7zBo6DEjZyKThC0HvMK1e8=", kKey, nullptr},
     {"a text holding a zero byte", "ARgZGhscHR4fICEiI9J9YufGAaYrtdmgBK96AAmy9/4=", kKey, nullptr},
 };
 
@@ -111,7 +108,9 @@ TEST(StringCipherText, DecryptsWhatWasStoredAndNothingChangedCutAddedOrNull)
     EXPECT_EQ(DecryptStr(nullptr, kKey), nullptr);
     EXPECT_EQ(DecryptStr(kStored[0].cipher, nullptr), nullptr);
     DeleteStringMemory(nullptr);
-    for (const char* text : {"", "plain words, not base64", "QUJD", "\x93\x6F\x98\x5E"})
+    // Text the decoder refuses is the base64 test's; here nothing, and base64
+    // too short to hold an envelope.
+    for (const char* text : {"", "QUJD"})
         EXPECT_EQ(Decrypt(text), kRefused) << text;
 }
 

