@@ -11,7 +11,6 @@
 
 #include "Setup/SetupSecure.h"
 #include "fw/FileException.h"
-#include "fw/FileLock.h"
 #include "fw/FileSystem.h"
 #include "fw/RecordReader.h"
 #include "tests/support/Bytes.h"
@@ -182,15 +181,6 @@ TEST_F(SetupSecureTest, FailedRewritesDamagedAndMissingFilesLeaveTheFileAsItWas)
         EXPECT_THROW(m_secure.SetBackupBypassKey("LOST"), CFileException);
         EXPECT_THROW(m_secure.CreateSetupSecure(Dat()), CFileException);
     }
-    // Each rewrite holds the store's lock: while another holder keeps it, it fails.
-    const DWORD wait = CFileLock::DefaultWait();
-    CFileLock::SetDefaultWait(50);
-    {
-        CFileLock held(Dat());
-        EXPECT_THROW(m_secure.SetAppSettings({1, 1, 1, 1, 1, 1}), CFileException);
-        EXPECT_THROW(m_secure.SetBackupBypassKey("LOST"), CFileException);
-    }
-    CFileLock::SetDefaultWait(wait);
     EXPECT_EQ(before, ReadRaw(Dat()));
     EXPECT_EQ(CString("KEEP-THIS-KEY"), m_secure.GetBackupBypassKey());
     EXPECT_EQ(kDefaults, ReadSettings());
