@@ -322,7 +322,6 @@ TEST_F(UserDicTest, AFailedRewriteLeavesTheOldDictionaryEverywhere)
     EXPECT_EQ(1, fs.Failures());
     EXPECT_EQ(before, ReadRaw(m_path));
     ExpectEverywhere(records);
-    EXPECT_EQ(1u, m_folder.Entries().size());
     ASSERT_EQ(1, m_dic.SetPassWord("Alice", "changed"));
     EXPECT_EQ("changed", CAppUserDic::GetField(CString(Reloaded()[0]), 2).str());
 }
