@@ -243,8 +243,6 @@ TEST_F(UserDicTest, DamagedEntriesAndTailMatchNobodyAndAreKeptAsTheyWere)
     EXPECT_EQ(Strings({"u1", "", "u3"}), Items(ids));
     EXPECT_EQ(-1, dic.VerifyUserInfo(""));
     EXPECT_EQ(-1, dic.VerifyPassWord("", ""));
-    CAppUserDic::USER_INFORMATION info;
-    EXPECT_EQ(0, dic.GetUser("", info));
     EXPECT_EQ(0, dic.SetPassWord("", "taken over"));
     EXPECT_EQ(2, dic.VerifyPassWord("U3", "p"));
     ASSERT_EQ(1, dic.SetPassWord("u1", "q"));
