@@ -45,7 +45,6 @@ TEST(AccessLog, TheFileIsCreatedAppendedToAndSkippedWhenItCannotBeWritten)
     EXPECT_EQ(1, log.Append("jiro", 2, 0));   // now, in local time
     const std::string text = ReadRaw(path);
     ASSERT_EQ(43u + 45u, text.size());
-    EXPECT_EQ("[04-12-31 23:59:07] taro : Logon : Accept\r\n", text.substr(0, 43));
     EXPECT_EQ("] jiro : Decrypt : Denied\r\n", text.substr(43 + 18));
 
     ASSERT_TRUE(WriteRaw(path, text + "[05-01-01 00:0"));

