@@ -165,9 +165,9 @@ TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUs
 // The window at the moment the engine checks a take: the whole take and its end points.
 HWND s_window = nullptr;
 
-// The enrolment shows its mode, word and counter once it is set up, and while
-// a take runs the record button does not answer (the exit button does: see
-// the last test). It leaves storing the model and the nick to the host.
+// While an enrolment's take runs the record button does not answer (the exit
+// button does: see the last test). It leaves storing the model and the nick to
+// the host.
 TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTakeAgainWithItsNumber)
 {
     ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {1, 1, 0, 1, 1, 1}));
@@ -181,9 +181,6 @@ TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTak
     driver.When([&] { return dialog.m_bReady != 0; },
                 [&] {
                     s_window = dialog.m_hWnd;
-                    EXPECT_EQ("0 / 5", dialog.Label("LABEL_REPEAT"));
-                    EXPECT_EQ(Resource(IDS_MODE_ENROL), dialog.Label("LABEL_MODE"));
-                    EXPECT_EQ("zero", dialog.m_comboWord.GetWindowText().str());
                     EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
                 })
         .When([&] { return dialog.m_nTick >= 15; },
