@@ -44,7 +44,7 @@ public:
     }
 };
 
-TEST(MenuItems, LayoutPlacementPopupsLookupsAndMnemonics)
+TEST(MenuItems, LayoutPlacementLookupsAndMnemonics)
 {
     CTestMenu more;
     CTestMenu widest;
@@ -83,15 +83,6 @@ TEST(MenuItems, LayoutPlacementPopupsLookupsAndMnemonics)
         EXPECT_EQ(c.expectedX >= 0 ? c.expectedX : area.right - placed.Width(), placed.left) << c.name;
         EXPECT_EQ(c.expectedY >= 0 ? c.expectedY : area.bottom - placed.Height(), placed.top) << c.name;
         DestroyWindow(menu.m_hWnd);
-    }
-
-    // A popup refuses the separator flag.
-    const std::pair<DWORD, bool> popups[] = {{Menu::itemDefault, true},
-                                             {Menu::itemSeparator | Menu::itemDefault, false}};
-    for (const auto& c : popups) {
-        CTestMenu menu, sub;
-        EXPECT_EQ(c.second, menu.AppendPopup(c.first, "Sub", sub)) << c.first;
-        EXPECT_EQ(c.second ? 1u : 0u, menu.m_Items.size()) << c.first;
     }
 
     // Items are found by command or by position.

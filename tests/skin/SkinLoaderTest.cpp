@@ -86,9 +86,8 @@ TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWord)
         EXPECT_EQ(c.expected, m_dialog.*c.option) << c.screen << c.wave;
     }
 
-    // Paths follow the application folder.
+    // The prompts are played from the application folder's wave folder.
     Load();
-    EXPECT_EQ(m_skin.AppDir() + "\\skin\\TEST\\skin.ini", m_dialog.m_strSkinFile);
     EXPECT_EQ(m_skin.AppDir() + "\\wave", m_dialog.m_strWavePath);
 }
 
