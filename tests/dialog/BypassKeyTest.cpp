@@ -131,8 +131,7 @@ TEST(BypassKeyWithoutDrive, WarnsOrDoesNothing)
         std::vector<std::string> boxes;
     } cases[] = {{CVoiceDlg::purposeLogon, warning},
                  {CVoiceDlg::purposeSetting, warning},
-                 {CVoiceDlg::purposeEncrypt, {}},
-                 {CVoiceDlg::purposeUser, {}}};
+                 {CVoiceDlg::purposeEncrypt, {}}};
     CInstalledApp app;
     for (const auto& c : cases) {
         CTestVoiceDlg dialog(app, CVoiceDlg::modeVerify, c.purpose);

@@ -96,7 +96,6 @@ TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpTwiceAndPasswordOnlyNotAt
         "VRE_PutID(\"george\")", "VRE_PutPW(\"zero\")", "VRE_PutNick(\"aaj\")", "VRE_Security(0.3)"};
     EXPECT_EQ(stages, m_engine.CallsOf({"VRE_PutMode", "VRE_PutMaxRepeat", "VRE_Security", "VRE_PutID",
                                         "VRE_PutPW", "VRE_PutNick"}));
-    EXPECT_EQ(1, m_engine.Count("VRE_VCopy"));
 
     // The password-only method ends with 1 without a take.
     m_app.SetMethods(1, 2);
@@ -165,9 +164,9 @@ TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUs
 // The window at the moment the engine checks a take: the whole take and its end points.
 HWND s_window = nullptr;
 
-// The enrolment shows its mode, word and counter once it is set up, and while
-// a take runs the record button does not answer (the exit button does: see
-// the last test). It leaves storing the model and the nick to the host.
+// While an enrolment's take runs the record button does not answer (the exit
+// button does: see the last test). It leaves storing the model and the nick to
+// the host.
 TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTakeAgainWithItsNumber)
 {
     ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {1, 1, 0, 1, 1, 1}));
@@ -181,9 +180,6 @@ TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTak
     driver.When([&] { return dialog.m_bReady != 0; },
                 [&] {
                     s_window = dialog.m_hWnd;
-                    EXPECT_EQ("0 / 5", dialog.Label("LABEL_REPEAT"));
-                    EXPECT_EQ(Resource(IDS_MODE_ENROL), dialog.Label("LABEL_MODE"));
-                    EXPECT_EQ("zero", dialog.m_comboWord.GetWindowText().str());
                     EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
                 })
         .When([&] { return dialog.m_nTick >= 15; },
@@ -277,7 +273,6 @@ TEST_F(ScriptedDialogTest, TheModelTestEndsAsSoonAsItsOutcomeIsCertain)
         int takes;
     } cases[] = {{{1, 1, 1, 1}, IDOK, 4},
                  {{0, 0, 0, 0, 0}, IDCANCEL, 5},
-                 {{1, 0, 0, 0, 0, 0}, IDCANCEL, 6},
                  {{1, 0, 1, 0, 0, 1, 0, 0}, IDCANCEL, 8},
                  {{1, 1, 0, 1, 0, 0, 0, 1}, IDOK, 8}};
     for (const auto& c : cases) {

