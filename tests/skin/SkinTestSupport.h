@@ -241,7 +241,7 @@ public:
     using CSkinDlg::m_arrButtons, CSkinDlg::m_arrLabels, CSkinDlg::m_arrProgress;
     using CSkinDlg::m_bHint, CSkinDlg::m_bLabelTip, CSkinDlg::m_bWaveDotLine, CSkinDlg::m_bWaveDraw;
     using CSkinDlg::m_bmpDisabled, CSkinDlg::m_bmpDown, CSkinDlg::m_bmpOver;
-    using CSkinDlg::m_strSkinFile, CSkinDlg::m_strWavePath;
+    using CSkinDlg::m_strWavePath;
 
     CSkinEdit m_editID;
     CSkinCombo m_comboWord;
