@@ -10,12 +10,3 @@ const CRuntimeClass* CObject::GetRuntimeClass() const
 CObject::~CObject() = default;
 
 void CObject::Serialize(CArchive&) {}
-
-bool CObject::IsKindOf(const CRuntimeClass* cls) const
-{
-    for (const CRuntimeClass* c = GetRuntimeClass(); c != nullptr; c = c->m_pBaseClass) {
-        if (c == cls)
-            return true;
-    }
-    return false;
-}

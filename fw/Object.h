@@ -24,9 +24,6 @@ public:
     // Does nothing; classes with a stored form override it.
     virtual void Serialize(CArchive& ar);
 
-    // True when this object's class is `cls` or derives from it.
-    bool IsKindOf(const CRuntimeClass* cls) const;
-
     static const CRuntimeClass classCObject;
 
 protected:

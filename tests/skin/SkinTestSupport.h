@@ -39,8 +39,7 @@ inline void MakeBitmap(CBitmap& bitmap, int width, int height, const ColourAt& c
 class CCanvas
 {
 public:
-    CCanvas(int width, int height, COLORREF paper = RGB(255, 255, 255))
-        : m_width(width), m_height(height), m_paper(paper)
+    CCanvas(int width, int height, COLORREF paper = RGB(255, 255, 255)) : m_width(width), m_paper(paper)
     {
         CClientDC screen(nullptr);
         m_bitmap.CreateCompatibleBitmap(screen, width, height);
@@ -61,17 +60,8 @@ public:
         return columns;
     }
 
-    int InkedCount()
-    {
-        int count = 0;
-        for (int y = 0; y < m_height; ++y)
-            count += static_cast<int>(InkedColumns(y).size());
-        return count;
-    }
-
 private:
     int m_width;
-    int m_height;
     COLORREF m_paper;
     CBitmap m_bitmap;
     CMemoryDC m_dc;
@@ -102,22 +92,20 @@ class CTestSkinFolder
 public:
     explicit CTestSkinFolder(const char* name = "Test") : m_name(name)
     {
+        CString upper = m_name;
+        m_dir = m_app.File("skin\\") + upper.MakeUpper();
         CreateDirectoryA(m_app.File("skin"), nullptr);
-        CreateDirectoryA(SkinDir(), nullptr);
+        CreateDirectoryA(m_dir, nullptr);
     }
 
     CString AppDir() const { return m_app.Path(); }
     CString Name() const { return m_name; }
-    CString SkinDir() const
-    {
-        CString upper = m_name;
-        return m_app.File("skin\\") + upper.MakeUpper();
-    }
-    CString File(const char* name) const { return SkinDir() + "\\" + name; }
+    CString File(const char* name) const { return m_dir + "\\" + name; }
 
 private:
     CTempFolder m_app;
     CString m_name;
+    CString m_dir;
 };
 
 // Lets the thread's pending messages (paints, timers, posted commands) run.
@@ -241,7 +229,7 @@ public:
     using CSkinDlg::m_arrButtons, CSkinDlg::m_arrLabels, CSkinDlg::m_arrProgress;
     using CSkinDlg::m_bHint, CSkinDlg::m_bLabelTip, CSkinDlg::m_bWaveDotLine, CSkinDlg::m_bWaveDraw;
     using CSkinDlg::m_bmpDisabled, CSkinDlg::m_bmpDown, CSkinDlg::m_bmpOver;
-    using CSkinDlg::m_strSkinFile, CSkinDlg::m_strWavePath;
+    using CSkinDlg::m_strWavePath;
 
     CSkinEdit m_editID;
     CSkinCombo m_comboWord;

@@ -31,7 +31,7 @@ struct FakeLine {
 
 class CFakeMixer : public IMixerDevice {
 public:
-    enum : DWORD { kSpeakersVolume = 11, kSpeakersMute = 12, kSpeakersMicVolume = 21, kWaveInMicVolume = 31, kLineInVolume = 41 };
+    enum : DWORD { kSpeakersVolume = 11, kSpeakersMute = 12, kSpeakersMicVolume = 21, kWaveInMicVolume = 31 };
 
     static FakeControl Volume(DWORD id, DWORD maximum, DWORD value)
     {
@@ -49,7 +49,7 @@ public:
             {1, 0, MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, 0x1001, {Volume(51, 65535, 65535)}},
             {1, 1, MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, 0x1002, {Volume(kSpeakersMicVolume, 65535, 0)}},
             {2, kDestination, MIXERLINE_COMPONENTTYPE_DST_WAVEIN, 0x2000, {}},
-            {2, 0, MIXERLINE_COMPONENTTYPE_SRC_LINE, 0x2001, {Volume(kLineInVolume, 65535, 100)}},
+            {2, 0, MIXERLINE_COMPONENTTYPE_SRC_LINE, 0x2001, {Volume(41, 65535, 100)}},
             {2, 1, MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, 0x2002, {Volume(kWaveInMicVolume, 1000, 250)}}};
         return mixer;
     }
