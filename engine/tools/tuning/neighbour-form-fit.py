@@ -7,6 +7,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --check
   neighbour-form-fit.py --enrol-log run.err dump.csv... --grid [--show FORM,G1[,G2]]...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-grid [--noisy-show GN,GF]...
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --soft-held-grid [--soft-held-show S,GN,GF]...
 
 With the weighted path's fusion each voice's fused distance is fused_s =
 sum_p w_p (d_sp - k_p m_p) / s_p, the model's own fused is fused, and the
@@ -39,6 +40,15 @@ with that setting on the noisy path, run on the same trials, against the
 offline one from these dumps, trial by trial: on the noisy path its score,
 threshold and decision; off it every column of its dump but the take's
 time (the noise figure's columns among them) equal to these dumps'.
+--soft-held-grid (thirty-eighth round, on dumps of the engine with the
+split form 4,3 at -0.6192 on the noisy path): only the noisy path's takes
+under S dB change, to the split form Gn, Gf in {0, ..., 6} with a base of
+their own T_n refitted by the same rule for each (S, Gn, Gf), S in {30, 32,
+34, 36}; takes from S to 40 dB keep the engine's form and base. The
+settings that clear the noisy EERs and FARs are ordered (mean FRR, mean
+EER, nearness to the engine's gains, the larger S) and checked in that
+order; the first that passes every check is chosen.
+--soft-held-show S,GN,GF: that setting's checks in full.
 """
 import argparse
 import csv
@@ -426,6 +436,147 @@ def noisy_engine_check(trials, text, dumps, built_dumps, log):
                              compared['decisions'], ', '.join('%s %d' % kv for kv in differ.items())))
 
 
+# The noisy path's takes under an snr boundary with gains and a base of
+# their own; from S to 40 dB the engine's split form and base.
+SOFT_HELD_BOUNDS = (30.0, 32.0, 34.0, 36.0)
+SOFT_HELD_GAINS = (0.0, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0)
+SPLIT_ENGINE = ('split', 4.0, 3.0)
+T_SPLIT = -0.6192
+
+
+def read_split_engine(dumps, log):
+    """The tuning trials of dumps made by the engine with SPLIT_ENGINE at
+    T_SPLIT on the noisy path."""
+    FIT.LINE_HELD['on'] = True
+    FIT.CLEAN_HELD['on'] = True
+    return FIT.load(dumps, log, set(GW.TUNING.split(',')), FIT.T_WEIGHTED, T_SPLIT)
+
+
+def under_bound(t, bound):
+    return on_noisy_path(t) and t['snr_db'] < bound
+
+
+def split_engine_cuts(trials):
+    """Each trial's cut with the engine's form (the noisy path's recomputed
+    from the voices' columns, the others as global-weight-fit.py reads them)."""
+    c, _ = GW.cut_and_rest(trials)
+    return [form_score(t, GW.NOISY_FUSION, SPLIT_ENGINE) - t['part'] if on_noisy_path(t) else x
+            for t, x in zip(trials, c)]
+
+
+def soft_held_cuts(trials, engine_c, bound, form):
+    return [form_score(t, GW.NOISY_FUSION, form) - t['part'] if under_bound(t, bound) else x
+            for t, x in zip(trials, engine_c)]
+
+
+def soft_held_base(t, bound, t_n):
+    if under_bound(t, bound):
+        return t_n
+    return T_SPLIT if on_noisy_path(t) else other_base(t)
+
+
+def soft_held_margins(trials, c, bound, t_n):
+    return [x - soft_held_base(t, bound, t_n) for t, x in zip(trials, c)]
+
+
+def largest_t_n(trials, c, bound, cond, allowed):
+    """The largest T_n at which at most `allowed` unflagged impostor trials
+    of cond pass, every take not under the bound at its own base."""
+    idx = [j for j, t in enumerate(trials) if t['condition'] == cond and t['kind'] == 'i' and not t['flag']]
+    fixed = sum(1 for j in idx if not under_bound(trials[j], bound) and
+                c[j] - soft_held_base(trials[j], bound, 0.0) <= 0.0)
+    u = sorted(c[j] for j in idx if under_bound(trials[j], bound) and c[j] < math.inf)
+    room = allowed - fixed
+    if room < 0:
+        return -math.inf
+    return u[room] - 1e-6 if room < len(u) else math.inf
+
+
+def refit_soft_held(trials, c, bound, caps):
+    n_clean = sum(1 for t in trials if t['condition'] == 'clean' and t['kind'] == 'i')
+    limits = [largest_t_n(trials, c, bound, 'clean', int(math.floor(0.01 * n_clean)))]
+    limits += [largest_t_n(trials, c, bound, cond, cap) for cond, cap in caps.items()]
+    return math.floor(min(limits) * 1e4) / 1e4
+
+
+def figures_of(trials, m):
+    v = {cond: FIT.figures(trials, m, cond) for cond in FIT.CONDITIONS}
+    for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B)):
+        for cond in ('white20', 'speech20'):
+            v['half %s %s' % (name, cond)] = FIT.figures(trials, m, cond, half)
+    return v
+
+
+def soft_held_rank(bound, form, v):
+    mean = lambda side: sum(v[c][side] for c in NOISY_CONDITIONS) / 3.0
+    return (round(mean('frr'), 6), round(mean('eer'), 6), abs(form[1] - 4.0) + abs(form[2] - 3.0), -bound)
+
+
+def soft_held_text(bound, form, t_n, v):
+    return 'S %2.0f %s' % (bound, noisy_row_text(form, t_n, v).replace('T_u', 'T_n'))
+
+
+def soft_held_setting(trials, engine_c, caps, bound, form):
+    c = soft_held_cuts(trials, engine_c, bound, form)
+    t_n = refit_soft_held(trials, c, bound, caps)
+    return t_n, figures_of(trials, soft_held_margins(trials, c, bound, t_n))
+
+
+def soft_held_show_halves(base, v):
+    for name in ('half A white20', 'half A speech20', 'half B white20', 'half B speech20'):
+        print('  %s EER %.2f -> %.2f' % (name, base[name]['eer'], v[name]['eer']))
+
+
+def soft_held_grid(trials, shows):
+    dumped_c, _ = GW.cut_and_rest(trials)
+    dumped_c = [t['s'] - t['part'] if on_noisy_path(t) else x for t, x in zip(trials, dumped_c)]
+    engine_c = split_engine_cuts(trials)
+    base_m = soft_held_margins(trials, dumped_c, 0.0, None)
+    caps = {cond: sum(1 for t, x in zip(trials, base_m) if t['condition'] == cond and t['kind'] == 'i' and
+                      x <= 0.0 and not t['flag']) for cond in ('white10', 'speech20')}
+    base = figures_of(trials, base_m)
+    own = figures_of(trials, soft_held_margins(trials, engine_c, 0.0, None))
+    print('white10 / speech20 impostors accepted by the engine: %d / %d' % (caps['white10'], caps['speech20']))
+    print('engine as dumped:   ' + noisy_row_text(SPLIT_ENGINE, T_SPLIT, base))
+    print('engine recomputed:  ' + noisy_row_text(SPLIT_ENGINE, T_SPLIT, own))
+    print('slack: ' + ', '.join('%s EER %.2f FAR %.2f' % (c, slack(base[c], 'gi'), slack(base[c], 'i'))
+                                for c in NOISY_CONDITIONS))
+    for bound in SOFT_HELD_BOUNDS:
+        print('S %.0f: noisy path trials under it (genuine and impostor): %s' % (bound, ', '.join(
+            '%s %d' % (cond, sum(1 for t in trials if t['condition'] == cond and t['kind'] in 'gi' and
+                                 under_bound(t, bound))) for cond in FIT.CONDITIONS)))
+    rows = []
+    for bound in SOFT_HELD_BOUNDS:
+        for gn in SOFT_HELD_GAINS:
+            for gf in SOFT_HELD_GAINS:
+                form = ('split', gn, gf)
+                t_n, v = soft_held_setting(trials, engine_c, caps, bound, form)
+                rows.append((bound, form, t_n, v))
+                print(soft_held_text(bound, form, t_n, v) + (' | clears' if noisy_clears(v, base) else ''))
+    order = lambda r: soft_held_rank(r[0], r[1], r[3])
+    print('best rows by the order (whether or not they clear):')
+    for r in sorted(rows, key=order)[:8]:
+        print('  ' + soft_held_text(*r) + (' | clears' if noisy_clears(r[3], base) else ''))
+    for text in shows:
+        bound, gn, gf = (float(x) for x in text.split(','))
+        form = ('split', gn, gf)
+        t_n, v = soft_held_setting(trials, engine_c, caps, bound, form)
+        print('show: ' + soft_held_text(bound, form, t_n, v))
+        soft_held_show_halves(base, v)
+        noisy_checks(base, v)
+    candidates = sorted((r for r in rows if noisy_clears(r[3], base)), key=order)
+    print('clearing: %d, in order:' % len(candidates))
+    for r in candidates:
+        print('  ' + soft_held_text(*r))
+    for r in candidates:
+        print('checked: ' + soft_held_text(*r))
+        soft_held_show_halves(base, r[3])
+        if noisy_checks(base, r[3]):
+            print('chosen: ' + soft_held_text(*r))
+            return
+    print('chosen: none passes every check; nothing ships')
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--enrol-log', required=True)
@@ -437,8 +588,13 @@ def main():
     ap.add_argument('--noisy-show', action='append', default=[], help='GN,GF: that noisy-path setting\'s checks')
     ap.add_argument('--noisy-engine', nargs='+', metavar='GN,GF,T_U DUMP',
                     help='the engine built with that setting, its dumps of the same trials')
+    ap.add_argument('--soft-held-grid', action='store_true')
+    ap.add_argument('--soft-held-show', action='append', default=[], help='S,GN,GF: that setting\'s checks')
     a = ap.parse_args()
-    trials = GW.read(a.dumps, a.enrol_log, set(GW.TUNING.split(',')))
+    if a.soft_held_grid:
+        trials = read_split_engine(a.dumps, a.enrol_log)
+    else:
+        trials = GW.read(a.dumps, a.enrol_log, set(GW.TUNING.split(',')))
     attach_voices(trials, a.dumps)
     print('trials: %d' % len(trials))
     if a.check:
@@ -449,6 +605,8 @@ def main():
         noisy_grid(trials, a.noisy_show)
     if a.noisy_engine:
         noisy_engine_check(trials, a.noisy_engine[0], a.dumps, a.noisy_engine[1:], a.enrol_log)
+    if a.soft_held_grid:
+        soft_held_grid(trials, a.soft_held_show)
 
 
 if __name__ == '__main__':
