@@ -160,7 +160,6 @@ const Damage kDamages[] = {
     {"last chunk dropped", [](S g) { return Chunks(g, {0, 1, 2}); }, kAuth},
     {"last chunk repeated", [](S g) { return Chunks(g, {0, 1, 2, 3, 3}); }, kAuth},
     {"wrong key", [](S g) { return g; }, kAuth, "file key"},
-    {"never encrypted", [](S) { return PatternBytes(5000); }, kFormat},
 };
 
 INSTANTIATE_TEST_SUITE_P(Damages, FileDamage, ::testing::ValuesIn(kDamages));
