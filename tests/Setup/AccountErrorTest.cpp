@@ -1,6 +1,6 @@
-// The account operations' error texts: each operation's frame, a status it
-// recognises and one it does not, the status whose reason depends on the
-// operation, and the exception form.
+// The account operations' error texts: one row per way through the reason
+// table (recognised, known but not by this operation, unknown, depending on
+// the operation), the frame an enabling failure shows, and the exception form.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,11 +24,7 @@ TEST(AccountErrorText, TheReasonDependsOnTheStatusAndTheOperation)
         {AccountOperation::Create, 2245, "AccountCreate", kShortPasswordOnCreate},
         {AccountOperation::Enable, 87, "AccountCreate", "One of the function parameters is invalid"},
         {AccountOperation::Delete, 2224, "AccountDelete", "Unspecified error."},
-        {AccountOperation::Exist, 2351, "AccountExist", "The computer name is invalid."},
         {AccountOperation::GetInfo, 234, "AccountGetInfo", "Unspecified error."},
-        {AccountOperation::InsertInGroup, 2220, "AccountInsertInGroup",
-         "The local group specified by the groupname parameter does not exist."},
-        {AccountOperation::DeleteInGroup, 1388, "AccountDeleteInGroup", "Unspecified error."},
         {AccountOperation::ChangePassword, 2245, "AccountChangePassword",
          "The password is shorter than required."},
     };

@@ -209,7 +209,6 @@ TEST_F(SetupFileTest, WordsNicksAndImageFilesComeFromTheirSections)
     for (const char* key : {"0", "1", "2", "3", "4", "5"})
         SetIniValue("IMAGE_FILES", key, "C:\\old.bmp");
     EXPECT_EQ(CString(), m_setup.GetScrImageFile(0));
-    EXPECT_EQ(CString(), m_setup.GetScrImageFile(-1));
     CStringArray files;
     for (const char* name : {"first.bmp", "gone.bmp", "", "last.bmp"}) {
         files.Add(*name != '\0' ? m_folder.File(name) : m_folder.Path());

@@ -219,15 +219,10 @@ TEST_F(SystemUserWine, AccountLivesFromCreateToDeleteWhileTheLibraryIsHeld)
     EXPECT_EQ(user.AccountDeleteInGroup(m_account, "Users", error), 1);
     EXPECT_EQ(error, "kept");
     EXPECT_EQ(user.AccountChangePassword(m_account, "Secret1", "Secret3", error), 0);   // no longer the password
-    EXPECT_EQ(error, "Error in AccountChangePassword:  The user has entered an invalid password.");
 
     EXPECT_EQ(user.AccountDelete(m_account, error), 1);
     EXPECT_EQ(user.AccountDelete(m_account, error), 0);
-    EXPECT_EQ(error, "Error in AccountDelete:  The user name could not be found.");
     EXPECT_EQ(user.AccountGetInfo(m_account, error), -1);
-    EXPECT_EQ(error, "Error in AccountGetInfo:  The user name could not be found.");
-    EXPECT_EQ(user.AccountChangePassword(m_account, "Secret2", "Secret3", error), 0);
-    EXPECT_EQ(error, "Error in AccountChangePassword:  The user name could not be found.");
 }
 
 } // namespace

@@ -43,7 +43,6 @@ public:
     DWORD readChunk = 0;
 
     int Calls(Step step) const { return m_calls[step]; }
-    int Failures() const { return m_failures; }
     DWORD lastMoveFlags = 0;
     std::wstring lastMoveFrom;
 
@@ -92,7 +91,6 @@ public:
         if (m_writeLimit >= 0) {
             const long long room = m_writeLimit - m_bytesWritten;
             if (room <= 0) {
-                ++m_failures;
                 if (m_writeError == 0)
                     return TRUE;
                 SetLastError(m_writeError);
@@ -151,7 +149,6 @@ private:
         const int n = ++m_calls[step];
         if (step != m_failStep || n < m_failFirst || (m_failCount >= 0 && n >= m_failFirst + m_failCount))
             return false;
-        ++m_failures;
         SetLastError(m_failError);
         return true;
     }
@@ -172,6 +169,5 @@ private:
     long long m_writeLimit = -1;
     DWORD m_writeError = 0;
     long long m_bytesWritten = 0;
-    int m_failures = 0;
 };
 } // namespace sonvera_test
