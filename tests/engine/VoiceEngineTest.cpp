@@ -131,12 +131,11 @@ TEST_F(VoiceEngineTest, CallsBeforeInitialiseAndValuesItCannotTakeAreRefused)
     ASSERT_NE(0, VRE_Initialize());
     const std::function<int()> refused[] = {
         [] { return VRE_PutMode(0); }, [] { return VRE_PutMode(3); }, [] { return VRE_PutMaxRepeat(9); },
-        [] { return VRE_AnalParams(11025, 3000, 240, 0); }, [] { return VRE_AnalParams(11025, 3000, 16, 8); },
-        [] { return VRE_EngineParams(30, 19, 5, 128); }, [] { return VRE_PutNick("..\\evil"); },
-        [] { return VRE_PutNick("a/b"); }, [] { return VRE_PutNick(""); }, [] { return VRE_PutDir(nullptr); },
-        [] { return VRE_HMMParams(1, 0.0005, 1.5, 0.1, 0.1); }, [] { return VRE_SameWordDist(0.0f); },
-        [&] { return VRE_GetEndpointShort(nullptr, kTakeSamples, 0); },
-        [&] { return VRE_GetEndpointShort(s.data(), 0, 0); }};
+        [] { return VRE_AnalParams(11025, 3000, 240, 0); }, [] { return VRE_EngineParams(30, 19, 5, 128); },
+        [] { return VRE_PutNick("..\\evil"); }, [] { return VRE_PutNick("a/b"); }, [] { return VRE_PutNick(""); },
+        [] { return VRE_PutDir(nullptr); }, [] { return VRE_HMMParams(1, 0.0005, 1.5, 0.1, 0.1); },
+        [] { return VRE_SameWordDist(0.0f); }, [&] { return VRE_GetEndpointShort(s.data(), 0, 0); },
+        [&] { return VRE_GetEndpointShort(nullptr, kTakeSamples, 0); }};
     for (size_t i = 0; i < std::size(refused); ++i) EXPECT_EQ(0, refused[i]()) << i;
     EXPECT_EQ(-1, VRE_GetErrorNumber());
     // A refused analysis set leaves the working one in place.
@@ -293,16 +292,15 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             const char* what;
             std::vector<short> take;
             float security;
-            bool onLine;
             EScorePath path;
             bool withoutMove;
         } takes[] = {
-            {"clean", clean, Setup::kSecurity, false, EScorePath::kWeighted, false},
-            {"through a telephone line", ThroughLine(clean), 0.0f, true, EScorePath::kLine, false},
-            {"soft", George(7, -7.5, 0, 16.0, 302), Setup::kSecurity, false, EScorePath::kCleanUnweighted, false},
+            {"clean", clean, Setup::kSecurity, EScorePath::kWeighted, false},
+            {"through a telephone line", ThroughLine(clean), 0.0f, EScorePath::kLine, false},
+            {"soft", George(7, -7.5, 0, 16.0, 302), Setup::kSecurity, EScorePath::kCleanUnweighted, false},
             {"in a noisy room, a model without its move", George(6, 0.0, 0, 400.0, 211), Setup::kSecurity,
-             false, EScorePath::kUnweighted, true},
-            {"in a noisy room", noisy, 1.0f, false, EScorePath::kUnweighted, false},
+             EScorePath::kUnweighted, true},
+            {"in a noisy room", noisy, 1.0f, EScorePath::kUnweighted, false},
         };
         DialogSetUp(Setup::kModeVerify);
         VRE_SetbAdapt(0);
@@ -315,7 +313,8 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             ASSERT_NE(0, VRE_Security(t.security));
             const int verdict = VRE_Verify();
             const float snr = static_cast<float>(VRE_GetTakeSnr());
-            const EScorePath path = CSpeakerScorer::TakePath(t.onLine, model.bWeighted, snr, model.enrolSnrDb);
+            const bool onLine = t.path == EScorePath::kLine;
+            const EScorePath path = CSpeakerScorer::TakePath(onLine, model.bWeighted, snr, model.enrolSnrDb);
             ASSERT_EQ(static_cast<int>(t.path), static_cast<int>(path))
                 << t.what << ": " << snr << " dB, enrolled at " << model.enrolSnrDb;
             const SNoiseFigure* own = t.withoutMove ? nullptr : &figure;
@@ -341,7 +340,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
                 EXPECT_NEAR(neighbours[p], mean, 1e-4 * (1.0 + std::fabs(mean))) << t.what << ", part " << p;
             }
             EXPECT_NE(VRE_GetScorePart(8), VRE_GetScorePart(8 + 12)) << t.what << ": the -1 and +1 channel voices";
-            if (t.onLine) {
+            if (onLine) {
                 EXPECT_GT(std::fabs(typical[0] - model.adaptedMean[0]), 0.01f) << "the band's own";
             }
         }
