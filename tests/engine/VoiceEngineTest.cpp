@@ -132,9 +132,10 @@ TEST_F(VoiceEngineTest, CallsBeforeInitialiseAndValuesItCannotTakeAreRefused)
     const std::function<int()> refused[] = {
         [] { return VRE_PutMode(0); }, [] { return VRE_PutMode(3); }, [] { return VRE_PutMaxRepeat(9); },
         [] { return VRE_AnalParams(11025, 3000, 240, 0); }, [] { return VRE_EngineParams(30, 19, 5, 128); },
-        [] { return VRE_PutNick("..\\evil"); }, [] { return VRE_PutNick("a/b"); }, [] { return VRE_PutNick(""); },
-        [] { return VRE_PutDir(nullptr); }, [] { return VRE_HMMParams(1, 0.0005, 1.5, 0.1, 0.1); },
-        [] { return VRE_SameWordDist(0.0f); }, [&] { return VRE_GetEndpointShort(s.data(), 0, 0); },
+        [] { return VRE_PutNick("..\\evil"); }, [] { return VRE_PutNick("a/b"); },
+        [] { return VRE_PutNick(""); }, [] { return VRE_PutDir(nullptr); },
+        [] { return VRE_HMMParams(1, 0.0005, 1.5, 0.1, 0.1); }, [] { return VRE_SameWordDist(0.0f); },
+        [&] { return VRE_GetEndpointShort(s.data(), 0, 0); },
         [&] { return VRE_GetEndpointShort(nullptr, kTakeSamples, 0); }};
     for (size_t i = 0; i < std::size(refused); ++i) EXPECT_EQ(0, refused[i]()) << i;
     EXPECT_EQ(-1, VRE_GetErrorNumber());
