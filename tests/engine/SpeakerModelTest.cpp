@@ -124,12 +124,8 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
         [](CSpeakerModel& m) { m.contourFrames[0] = 0; },
         [](CSpeakerModel& m) { m.contourMedianPitch[3] = 6001.0f; },
         [](CSpeakerModel& m) { m.printTypical = 1.5f; },
-        [](CSpeakerModel& m) { m.nNextRingSlot = CSpeakerModel::kMaxKnownTakes; },
-        [](CSpeakerModel& m) { m.enrolSnrDb = -1.0f; },
-        [](CSpeakerModel& m) { m.enrolSnrDb = CSpeakerModel::kMaxSnrDb + 1.0f; },
         [](CSpeakerModel& m) { m.enrolSnrDb = std::numeric_limits<float>::quiet_NaN(); },
         [](CSpeakerModel& m) { m.noiseMove = std::numeric_limits<float>::quiet_NaN(); },
-        [](CSpeakerModel& m) { m.noiseMove = CSpeakerModel::kMaxNoiseMove + 1.0f; },
         [](CSpeakerModel& m) { m.noiseImpostorMove = -CSpeakerModel::kMaxNoiseMove - 1.0f; },
         [](CSpeakerModel& m) { m.noiseCopySnrDb = -1.0f; },
         [](CSpeakerModel& m) { m.weightedEnrolMean[1] = 0.0f; },
@@ -238,6 +234,13 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
     // Payload offsets: 7 u16 fields, then dims f32 scales, then the first
     // template's frame count.
     const size_t payload = CSpeakerModel::kHeaderSize, firstFrames = payload + 14 + 17 * 4;
+    // The next ring slot's offset: where the payload of a model that differs
+    // only there differs.
+    CSpeakerModel otherSlot = LargestModel();
+    otherSlot.nNextRingSlot = 5;
+    const Bytes moved = Serialized(otherSlot);
+    const auto payloadOf = [&](const Bytes& b) { return b.begin() + static_cast<long>(payload); };
+    const size_t ringSlot = std::mismatch(payloadOf(good), good.end(), payloadOf(moved)).first - good.begin();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     unsigned char nanBytes[4];
     std::memcpy(nanBytes, &nan, 4);
@@ -251,6 +254,7 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
         {"a later format", 4, {CSpeakerModel::kVersion + 1}, false},
         {"32767 frames", firstFrames, {0xFF, 0x7F}, true},
         {"99 templates", payload + 12, {99}, true},
+        {"a next ring slot past the ring", ringSlot, {CSpeakerModel::kMaxKnownTakes, 0}, true},
         {"a NaN scale", payload + 14, Bytes(nanBytes, nanBytes + 4), true},
         {"a NaN enrolment snr", good.size() - 50 - 13 - 4, Bytes(nanBytes, nanBytes + 4), true},
         {"a NaN typical distance with the weights", good.size() - 4, Bytes(nanBytes, nanBytes + 4), true},
