@@ -320,6 +320,12 @@ int CSpeakerScorer::Load(const CSpeakerModel& model)
         }
     }
     m_nTemplates = model.nTemplates;
+    LoadWeights(model);
+    return 1;
+}
+
+void CSpeakerScorer::LoadWeights(const CSpeakerModel& model)
+{
     m_nWeightDims = model.nDims;
     for (int d = 0; d < model.nDims; ++d) {
         // The DTW's vectors hold the statics, then their differences.
@@ -328,7 +334,6 @@ int CSpeakerScorer::Load(const CSpeakerModel& model)
         m_vectorWeights[d] = w;
         m_vectorWeights[model.nDims + d] = w;
     }
-    return 1;
 }
 
 // Both ways: each frame of the take to its nearest template frame (sounds the
@@ -680,11 +685,11 @@ int CSpeakerScorer::Train(const CTakeFeatures* takes, int count, CSpeakerModel& 
         model.adaptedMean[p] = model.enrolMean[p];
     }
     // The same with the speaker's weights, for the takes scored with them.
+    // The templates stay as loaded: only the weights are new.
     if (LearnWeights(model)) {
-        if (!Load(model)) return 0;
+        LoadWeights(model);
         model.bWeighted = TypicalDistances(true, model.weightedEnrolMean, spread);
         std::copy(model.weightedEnrolMean, model.weightedEnrolMean + kParts, model.weightedAdaptedMean);
-        if (!Load(model)) return 0;
     }
     model.nAdaptations = 0;
     model.nKnownTakes = 0;

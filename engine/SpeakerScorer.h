@@ -246,6 +246,9 @@ private:
     // Sets model.weightCodes from the loaded templates' alignments with each
     // other. Returns 0 when no pair aligned.
     int LearnWeights(CSpeakerModel& model);
+    // Takes the per-dimension weights of `model` alone: its templates are
+    // the ones loaded.
+    void LoadWeights(const CSpeakerModel& model);
 
     CDtw m_dtw;
     std::vector<float> m_testColumns;   // the take's statics, dims-major (CDtw::ToColumns)
