@@ -48,6 +48,9 @@ private:
     // The band's half-width, and the frames of b that row i reaches.
     static int BandOf(int na, int nb);
     static void RowRange(int i, int na, int nb, int band, int& lo, int& hi);
+    // Row i's accumulated costs curr[lo..hi] from the row before (prev) and
+    // the row's frame distances (local).
+    static void StepRow(const float* prev, float* curr, const float* local, int i, int lo, int hi);
     // values[first..last] replaced by their square roots.
     static void Roots(float* values, int first, int last);
 
