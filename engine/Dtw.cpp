@@ -6,7 +6,7 @@
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 // Four frames per instruction; the additions keep the order of the plain
-// loop below, so both give the same figures.
+// loop (PlainSquaredDistances), so both give the same figures.
 #define SONVERA_DTW_SSE 1
 #endif
 
@@ -88,7 +88,10 @@ float CDtw::Distance(const float* a, int na, const float* b, int nb, int dims, c
 void CDtw::StepRow(const float* prev, float* curr, const float* local, int i, int lo, int hi)
 {
     // The first cell and the first row and column tested once, outside the
-    // loop; every cell takes its steps in the same order as in the others.
+    // loop. A cell's cost is the least of its steps' (never a NaN: a step
+    // that is one loses to kInf), whatever the order they are compared in:
+    // the two from the row before first, so that the one chain from cell
+    // to cell along the row is an addition and one comparison.
     int j = lo;
     if (j == 0) {
         curr[0] = i == 0 ? 2.0f * local[0] : std::min(kInf, prev[0] + local[0]);
@@ -100,10 +103,8 @@ void CDtw::StepRow(const float* prev, float* curr, const float* local, int i, in
     }
     for (; j <= hi; ++j) {
         const float d = local[j];
-        float best = std::min(kInf, prev[j] + d);
-        best = std::min(best, curr[j - 1] + d);
-        best = std::min(best, prev[j - 1] + 2.0f * d);
-        curr[j] = best;
+        const float fromRowBefore = std::min(std::min(kInf, prev[j] + d), prev[j - 1] + 2.0f * d);
+        curr[j] = std::min(fromRowBefore, curr[j - 1] + d);
     }
 }
 
@@ -162,21 +163,53 @@ int CDtw::Path(const float* a, int na, const float* b, int nb, int dims, std::ve
     return static_cast<int>(pathA.size());
 }
 
-#if defined(SONVERA_DTW_SSE)
 namespace {
 
-// Frame y's squared distance to the four frames of `columns` from frame j0
-// on: four running sums (dimension k into sum k % 4, the rest into the
-// first), added pairwise at the end. Four frames at a time, so that the
-// sums and their operands stay in the eight registers of the 32-bit build
-// (eight frames' sums did not, and went through memory at every dimension).
+// The plain loop: frame y's squared distances to frames first..last of
+// `columns`, four running sums (dimension k into sum k % 4, the rest into
+// the first) added pairwise at the end, eight frames at a time.
+void PlainSquaredDistances(const float* columns, int stride, int first, int last, const float* y, int dims,
+                           float* out, const float* weights)
+{
+    constexpr int kBlock = CDtw::kColumnBlock;
+    for (int j0 = first; j0 <= last; j0 += kBlock) {
+        float block[kBlock];
+        float s[4][kBlock] = {};
+        auto add = [&](float* sum, int k) {
+            const float* col = columns + static_cast<size_t>(k) * stride + j0;
+            if (weights != nullptr) {
+                for (int j = 0; j < kBlock; ++j) { const float d = col[j] - y[k]; sum[j] += d * d * weights[k]; }
+                return;
+            }
+            for (int j = 0; j < kBlock; ++j) { const float d = col[j] - y[k]; sum[j] += d * d; }
+        };
+        int k = 0;
+        for (; k + 4 <= dims; k += 4)
+            for (int lane = 0; lane < 4; ++lane) add(s[lane], k + lane);
+        for (; k < dims; ++k) add(s[0], k);
+        for (int j = 0; j < kBlock; ++j) block[j] = (s[0][j] + s[1][j]) + (s[2][j] + s[3][j]);
+        const int n = std::min(kBlock, last + 1 - j0);
+        std::copy(block, block + n, out + j0);
+    }
+}
+
+#if defined(SONVERA_DTW_SSE)
+// Dimensions whose values SquaredDistances spreads over the four lanes
+// once per frame y (the DTW's vectors have 34).
+const int kMaxSpreadDims = 64;
+
+// The plain loop's sums for the four frames of `columns` from frame j0 on;
+// y and weights: each dimension's value in all four lanes. Four frames at
+// a time, so that the sums and their operands stay in the eight registers
+// of the 32-bit build (eight frames' sums did not, and went through memory
+// at every dimension).
 template <bool kWeighted>
-__m128 FourFrames(const float* columns, int stride, int j0, const float* y, int dims, const float* weights)
+__m128 FourFrames(const float* columns, int stride, int j0, const __m128* y, int dims, const __m128* weights)
 {
     auto term = [&](int k) {
-        const __m128 d = _mm_sub_ps(_mm_loadu_ps(columns + static_cast<size_t>(k) * stride + j0), _mm_set1_ps(y[k]));
+        const __m128 d = _mm_sub_ps(_mm_loadu_ps(columns + static_cast<size_t>(k) * stride + j0), y[k]);
         const __m128 squared = _mm_mul_ps(d, d);
-        return kWeighted ? _mm_mul_ps(squared, _mm_set1_ps(weights[k])) : squared;
+        return kWeighted ? _mm_mul_ps(squared, weights[k]) : squared;
     };
     __m128 s0 = _mm_setzero_ps(), s1 = _mm_setzero_ps(), s2 = _mm_setzero_ps(), s3 = _mm_setzero_ps();
     int k = 0;
@@ -190,43 +223,37 @@ __m128 FourFrames(const float* columns, int stride, int j0, const float* y, int 
     return _mm_add_ps(_mm_add_ps(s0, s1), _mm_add_ps(s2, s3));
 }
 
-} // namespace
+template <bool kWeighted>
+void SpreadSquaredDistances(const float* columns, int stride, int first, int last, const float* y, int dims,
+                            float* out, const float* weights)
+{
+    __m128 ys[kMaxSpreadDims], ws[kMaxSpreadDims];
+    for (int k = 0; k < dims; ++k) {
+        ys[k] = _mm_set1_ps(y[k]);
+        if (kWeighted) ws[k] = _mm_set1_ps(weights[k]);
+    }
+    for (int j0 = first; j0 <= last; j0 += 4) {
+        float block[4];
+        _mm_storeu_ps(block, FourFrames<kWeighted>(columns, stride, j0, ys, dims, ws));
+        const int n = std::min(4, last + 1 - j0);
+        std::copy(block, block + n, out + j0);
+    }
+}
 #endif
+
+} // namespace
 
 void CDtw::SquaredDistances(const float* columns, int stride, int first, int last, const float* y, int dims,
                             float* out, const float* weights)
 {
 #if defined(SONVERA_DTW_SSE)
-    for (int j0 = first; j0 <= last; j0 += 4) {
-        float block[4];
-        _mm_storeu_ps(block, weights != nullptr ? FourFrames<true>(columns, stride, j0, y, dims, weights)
-                                                : FourFrames<false>(columns, stride, j0, y, dims, nullptr));
-        const int n = std::min(4, last + 1 - j0);
-        std::copy(block, block + n, out + j0);
-    }
-#else
-    // Four running sums (dimension k into sum k % 4, the rest into the
-    // first), added pairwise at the end, for eight frames at a time.
-    for (int j0 = first; j0 <= last; j0 += kColumnBlock) {
-        float block[kColumnBlock];
-        float s[4][kColumnBlock] = {};
-        auto add = [&](float* sum, int k) {
-            const float* col = columns + static_cast<size_t>(k) * stride + j0;
-            if (weights != nullptr) {
-                for (int j = 0; j < kColumnBlock; ++j) { const float d = col[j] - y[k]; sum[j] += d * d * weights[k]; }
-                return;
-            }
-            for (int j = 0; j < kColumnBlock; ++j) { const float d = col[j] - y[k]; sum[j] += d * d; }
-        };
-        int k = 0;
-        for (; k + 4 <= dims; k += 4)
-            for (int lane = 0; lane < 4; ++lane) add(s[lane], k + lane);
-        for (; k < dims; ++k) add(s[0], k);
-        for (int j = 0; j < kColumnBlock; ++j) block[j] = (s[0][j] + s[1][j]) + (s[2][j] + s[3][j]);
-        const int n = std::min(kColumnBlock, last + 1 - j0);
-        std::copy(block, block + n, out + j0);
+    if (dims <= kMaxSpreadDims) {
+        if (weights != nullptr) SpreadSquaredDistances<true>(columns, stride, first, last, y, dims, out, weights);
+        else SpreadSquaredDistances<false>(columns, stride, first, last, y, dims, out, nullptr);
+        return;
     }
 #endif
+    PlainSquaredDistances(columns, stride, first, last, y, dims, out, weights);
 }
 
 void CDtw::Roots(float* values, int first, int last)
