@@ -313,11 +313,9 @@ int CSpeakerScorer::Load(const CSpeakerModel& model)
     if (m_neighbours.size() != static_cast<size_t>(kNeighbours) * CSpeakerModel::kMaxTemplates) return 0;
     for (int t = 0; t < model.nTemplates; ++t) {
         if (m_templates[t].BuildFromTemplate(model, t) < 1) return 0;
-        for (int v = 0; v < kNeighbours; ++v) {
-            CTakeFeatures& neighbour = NeighbourSet(v)[t];
-            neighbour = m_templates[t];
-            if (!neighbour.ShiftSpectrum(kNeighbourShift[v], model.nChannels)) return 0;
-        }
+        CTakeFeatures* neighbours[kNeighbours];
+        for (int v = 0; v < kNeighbours; ++v) neighbours[v] = &NeighbourSet(v)[t];
+        if (!m_templates[t].ShiftedCopies(kNeighbourShift, kNeighbours, model.nChannels, neighbours)) return 0;
     }
     m_nTemplates = model.nTemplates;
     LoadWeights(model);
@@ -601,6 +599,14 @@ int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatu
     for (int v = 0; v < kNeighbours; ++v) sets[1 + v] = NeighbourSet(v);
     double sum = 0.0, snrSum = 0.0, impostorSum = 0.0;
     int used = 0, impostorUsed = 0;
+    // Each take and its copy as the near voices say them, one of each per move.
+    std::vector<CTakeFeatures> moved(static_cast<size_t>(2 * kNeighbours));
+    CTakeFeatures* movedTakes[kNeighbours];
+    CTakeFeatures* movedCopies[kNeighbours];
+    for (int v = 0; v < kNeighbours; ++v) {
+        movedTakes[v] = &moved[static_cast<size_t>(v)];
+        movedCopies[v] = &moved[static_cast<size_t>(kNeighbours + v)];
+    }
     for (int t = 0; t < count; ++t) {
         if (!made[t] || !std::isfinite(snrDb[t]) || !std::isfinite(copySnrDb[t])) continue;
         float own = 0.0f;
@@ -614,10 +620,13 @@ int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatu
         sum += own - allowed;
         snrSum += copySnrDb[t];
         ++used;
+        if (!takes[t].ShiftedCopies(kNeighbourShift, kNeighbours, model.nChannels, movedTakes) ||
+            !copies[t].ShiftedCopies(kNeighbourShift, kNeighbours, model.nChannels, movedCopies))
+            continue;
         for (int v = 0; v < kNeighbours; ++v) {
-            float moved = 0.0f;
-            if (!MovedCopyMove(sets, takes[t], copies[t], kNeighbourShift[v], model, t, moved)) continue;
-            impostorSum += moved - allowed;
+            float impostor = 0.0f;
+            if (!CopyMove(sets, *movedTakes[v], *movedCopies[v], model, t, impostor)) continue;
+            impostorSum += impostor - allowed;
             ++impostorUsed;
         }
     }
@@ -628,16 +637,6 @@ int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatu
     if (!(std::fabs(move) <= CSpeakerModel::kMaxNoiseMove) || !(std::fabs(impostorMove) <= CSpeakerModel::kMaxNoiseMove))
         return 0;
     return used;
-}
-
-int CSpeakerScorer::MovedCopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,
-                                  float channels, const CSpeakerModel& model, int exclude, float& move)
-{
-    CTakeFeatures movedTake = take;
-    CTakeFeatures movedCopy = copy;
-    if (!movedTake.ShiftSpectrum(channels, model.nChannels) || !movedCopy.ShiftSpectrum(channels, model.nChannels))
-        return 0;
-    return CopyMove(sets, movedTake, movedCopy, model, exclude, move);
 }
 
 int CSpeakerScorer::CopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,

@@ -223,10 +223,6 @@ private:
     // template `exclude`. Returns 0 when either could not be matched.
     int CopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,
                  const CSpeakerModel& model, int exclude, float& move);
-    // CopyMove of the two moved `channels` along the mel scale (a near
-    // voice's take and copy). Returns 0 when either could not be moved.
-    int MovedCopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy, float channels,
-                      const CSpeakerModel& model, int exclude, float& move);
     // The threshold's term for the model's noise figure (nullptr: none)
     // and a take at snrDb, the model's enrolment snr counted up to the knee.
     static float NoiseAllowance(const SNoiseFigure* figure, float enrolSnrDb, float snrDb);
