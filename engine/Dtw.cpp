@@ -57,10 +57,18 @@ float CDtw::Distance(const float* a, int na, const float* b, int nb, int dims, c
 {
     if (na <= 0 || nb <= 0 || na > m_nMaxFrames || nb > m_nMaxFrames || dims <= 0) return kUnreachable;
     if (na > kMaxLengthRatio * nb || nb > kMaxLengthRatio * na) return kUnreachable;
+    const int stride = ToColumns(b, nb, dims, dims, m_columns);
+    return DistanceToColumns(a, na, m_columns.data(), stride, nb, dims, weights);
+}
+
+float CDtw::DistanceToColumns(const float* a, int na, const float* columns, int stride, int nb, int dims,
+                              const float* weights)
+{
+    if (na <= 0 || nb <= 0 || na > m_nMaxFrames || nb > m_nMaxFrames || dims <= 0) return kUnreachable;
+    if (na > kMaxLengthRatio * nb || nb > kMaxLengthRatio * na) return kUnreachable;
     const int band = BandOf(na, nb);
     // Each row's frame distances are worked out together before the path
-    // steps through them: the training scores the same templates many times.
-    const int stride = ToColumns(b, nb, dims, dims, m_columns);
+    // steps through them.
     m_local.resize(static_cast<size_t>(stride));
     // Plain pointers, swapped per row: the rows' loops read nothing through
     // `this` (the 32-bit build has few registers to keep it all in).
@@ -73,8 +81,7 @@ float CDtw::Distance(const float* a, int na, const float* b, int nb, int dims, c
         RowRange(i, na, nb, band, lo, hi);
         std::fill(curr, curr + nb, kInf);
         if (lo <= hi) {
-            SquaredDistances(m_columns.data(), stride, lo, hi, a + static_cast<size_t>(i) * dims, dims, local,
-                             weights);
+            SquaredDistances(columns, stride, lo, hi, a + static_cast<size_t>(i) * dims, dims, local, weights);
             Roots(local, lo, hi);
             StepRow(prev, curr, local, i, lo, hi);
         }

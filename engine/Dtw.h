@@ -21,6 +21,10 @@ public:
     // weights (optional, dims values): each dimension's squared difference
     // multiplied by its weight.
     float Distance(const float* a, int na, const float* b, int nb, int dims, const float* weights = nullptr);
+    // Distance to b laid out by ToColumns(b, nb, dims, dims, ...) (stride
+    // its return), for a b that many sequences are matched against.
+    float DistanceToColumns(const float* a, int na, const float* columns, int stride, int nb, int dims,
+                            const float* weights = nullptr);
     // The best path of the unweighted Distance as frame pairs (pathA[k],
     // pathB[k]), from (0, 0) to (na - 1, nb - 1). Returns the pair count (0
     // when Distance would be kUnreachable).

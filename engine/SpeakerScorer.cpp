@@ -294,6 +294,7 @@ int CSpeakerScorer::Init()
 {
     Reset();
     m_neighbours.resize(static_cast<size_t>(kNeighbours) * CSpeakerModel::kMaxTemplates);
+    m_columns.resize(static_cast<size_t>(1 + kNeighbours) * CSpeakerModel::kMaxTemplates);
     return m_dtw.Init(CTakeFeatures::kMaxFrames);
 }
 
@@ -304,6 +305,33 @@ void CSpeakerScorer::Reset()
     for (auto& t : m_templates) t.Reset();
     m_neighbours.clear();
     m_band.clear();
+    m_columns.clear();
+    m_bandColumns.clear();
+}
+
+void CSpeakerScorer::LayOutColumns(const CTakeFeatures* templates, int count, STemplateColumns* columns)
+{
+    for (int t = 0; t < count; ++t) {
+        const CTakeFeatures& tpl = templates[t];
+        STemplateColumns& laid = columns[t];
+        laid.nStride = CDtw::ToColumns(tpl.Vectors(), tpl.Frames(), tpl.VectorDims(), tpl.VectorDims(), laid.values);
+        laid.nFrames = tpl.Frames();
+        laid.nDims = tpl.VectorDims();
+    }
+}
+
+const CSpeakerScorer::STemplateColumns* CSpeakerScorer::ColumnsOf(const CTakeFeatures* set) const
+{
+    const size_t size = CSpeakerModel::kMaxTemplates;
+    if (m_columns.size() == (1 + kNeighbours) * size) {
+        if (set == m_templates) return &m_columns[0];
+        for (int v = 0; v < kNeighbours && m_neighbours.size() == kNeighbours * size; ++v)
+            if (set == &m_neighbours[v * size]) return &m_columns[(1 + v) * size];
+    }
+    if (m_band.size() == (1 + kNeighbours) * size && m_bandColumns.size() == m_band.size())
+        for (int s = 0; s <= kNeighbours; ++s)
+            if (set == &m_band[s * size]) return &m_bandColumns[s * size];
+    return nullptr;
 }
 
 int CSpeakerScorer::Load(const CSpeakerModel& model)
@@ -317,6 +345,11 @@ int CSpeakerScorer::Load(const CSpeakerModel& model)
         for (int v = 0; v < kNeighbours; ++v) neighbours[v] = &NeighbourSet(v)[t];
         if (!m_templates[t].ShiftedCopies(kNeighbourShift, kNeighbours, model.nChannels, neighbours)) return 0;
     }
+    if (m_columns.size() != static_cast<size_t>(1 + kNeighbours) * CSpeakerModel::kMaxTemplates) return 0;
+    const size_t setSize = CSpeakerModel::kMaxTemplates;
+    LayOutColumns(m_templates, model.nTemplates, &m_columns[0]);
+    for (int v = 0; v < kNeighbours; ++v)
+        LayOutColumns(NeighbourSet(v), model.nTemplates, &m_columns[static_cast<size_t>(1 + v) * setSize]);
     m_nTemplates = model.nTemplates;
     LoadWeights(model);
     return 1;
@@ -358,10 +391,10 @@ float CSpeakerScorer::NearestFrameDistance(const CTakeFeatures* templates, const
         if (t == exclude) continue;
         const float* y = templates[t].Statics();
         for (int j = 0; j < templates[t].Frames(); ++j) {
-            float best = std::numeric_limits<float>::infinity();
             if (frames > 0)
                 CDtw::SquaredDistances(m_testColumns.data(), columns, 0, frames - 1, y + j * kStride, cep, squared,
                                        weights);
+            float best = std::numeric_limits<float>::infinity();
             for (int i = 0; i < frames; ++i) {
                 best = std::min(best, squared[i]);
                 takeBest[i] = std::min(takeBest[i], squared[i]);
@@ -435,6 +468,7 @@ int CSpeakerScorer::PrepareBand(const SChannelRange& band, int channelCount)
 {
     if (m_nTemplates < 2) return 0;
     m_band.resize(static_cast<size_t>(1 + kNeighbours) * CSpeakerModel::kMaxTemplates);
+    m_bandColumns.resize(m_band.size());
     for (int t = 0; t < m_nTemplates; ++t) {
         BandSet(0)[t] = m_templates[t];
         if (!BandSet(0)[t].KeepChannels(band.nFirst, band.nLast, channelCount)) return 0;
@@ -444,6 +478,8 @@ int CSpeakerScorer::PrepareBand(const SChannelRange& band, int channelCount)
             if (!neighbour.KeepChannels(band.nFirst, band.nLast, channelCount)) return 0;
         }
     }
+    for (int s = 0; s <= kNeighbours; ++s)
+        LayOutColumns(BandSet(s), m_nTemplates, &m_bandColumns[static_cast<size_t>(s) * CSpeakerModel::kMaxTemplates]);
     // Leave-one-out between the reduced templates, as training does for the
     // full bank: the speaker's own spread on the band's footing.
     double sum[kParts] = {0.0, 0.0, 0.0, 0.0};
@@ -463,6 +499,7 @@ void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeat
     if (m_nTemplates == 0 || test.Frames() == 0 || test.Dims() != templates[0].Dims()) return;
 
     const float* weights = WeightsFor(test, weigh) ? m_vectorWeights : nullptr;
+    const STemplateColumns* columns = ColumnsOf(templates);
     float dtw[CSpeakerModel::kMaxTemplates];
     int n = 0;
     float mean[CTakeFeatures::kMaxDims] = {0.0f};
@@ -473,8 +510,14 @@ void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeat
         const CTakeFeatures& tpl = templates[t];
         // A template the path cannot reach (lengths too far apart) counts as a
         // poor match, not as infinity, so one odd template cannot dominate.
-        dtw[n++] = std::min(kMaxDtwDistance, m_dtw.Distance(test.Vectors(), test.Frames(), tpl.Vectors(),
-                                                            tpl.Frames(), test.VectorDims(), weights));
+        const STemplateColumns* laid = columns != nullptr ? &columns[t] : nullptr;
+        const bool ready = laid != nullptr && laid->nFrames == tpl.Frames() && laid->nDims == test.VectorDims();
+        const float distance =
+            ready ? m_dtw.DistanceToColumns(test.Vectors(), test.Frames(), laid->values.data(), laid->nStride,
+                                            tpl.Frames(), test.VectorDims(), weights)
+                  : m_dtw.Distance(test.Vectors(), test.Frames(), tpl.Vectors(), tpl.Frames(), test.VectorDims(),
+                                   weights);
+        dtw[n++] = std::min(kMaxDtwDistance, distance);
         for (int d = 0; d < cep; ++d) mean[d] += tpl.MeanCepstrum()[d] * tpl.Frames();
         frames += tpl.Frames();
     }

@@ -245,6 +245,20 @@ private:
     // Takes the per-dimension weights of `model` alone: its templates are
     // the ones loaded.
     void LoadWeights(const CSpeakerModel& model);
+    // A template's DTW vectors as CDtw reads them (CDtw::ToColumns), laid
+    // out once when its set is made: a training matches the same templates
+    // some fifty times with each enrolment take.
+    struct STemplateColumns {
+        std::vector<float> values;
+        int nStride = 0;
+        int nFrames = 0;
+        int nDims = 0;
+    };
+    // Lays out templates[0 .. count - 1] into columns[0 .. count - 1].
+    static void LayOutColumns(const CTakeFeatures* templates, int count, STemplateColumns* columns);
+    // The columns laid out for a set (the templates, a neighbouring voice,
+    // or either on the band's channels); nullptr for any other.
+    const STemplateColumns* ColumnsOf(const CTakeFeatures* set) const;
 
     CDtw m_dtw;
     std::vector<float> m_testColumns;   // the take's statics, dims-major (CDtw::ToColumns)
@@ -255,6 +269,10 @@ private:
     // The band's sets ((1 + kNeighbours) x kMaxTemplates, on the heap, made
     // for each band-limited take) and their typical distances.
     std::vector<CTakeFeatures> m_band;
+    // The sets' columns, in the sets' order (m_columns: the templates, then
+    // the neighbouring voices; m_bandColumns: BandSet's).
+    std::vector<STemplateColumns> m_columns;
+    std::vector<STemplateColumns> m_bandColumns;
     float m_bandTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_lastTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_lastEachNeighbour[kNeighbours * kParts] = {};
