@@ -6,7 +6,7 @@
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 // Four frames per instruction; the additions keep the order of the plain
-// loop below, so both give the same figures.
+// loop (PlainSquaredDistances), so both give the same figures.
 #define SONVERA_DTW_SSE 1
 #endif
 
@@ -57,38 +57,62 @@ float CDtw::Distance(const float* a, int na, const float* b, int nb, int dims, c
 {
     if (na <= 0 || nb <= 0 || na > m_nMaxFrames || nb > m_nMaxFrames || dims <= 0) return kUnreachable;
     if (na > kMaxLengthRatio * nb || nb > kMaxLengthRatio * na) return kUnreachable;
+    const int stride = ToColumns(b, nb, dims, dims, m_columns);
+    return DistanceToColumns(a, na, m_columns.data(), stride, nb, dims, weights);
+}
+
+float CDtw::DistanceToColumns(const float* a, int na, const float* columns, int stride, int nb, int dims,
+                              const float* weights)
+{
+    if (na <= 0 || nb <= 0 || na > m_nMaxFrames || nb > m_nMaxFrames || dims <= 0) return kUnreachable;
+    if (na > kMaxLengthRatio * nb || nb > kMaxLengthRatio * na) return kUnreachable;
     const int band = BandOf(na, nb);
     // Each row's frame distances are worked out together before the path
-    // steps through them: the training scores the same templates many times.
-    const int stride = ToColumns(b, nb, dims, dims, m_columns);
+    // steps through them.
     m_local.resize(static_cast<size_t>(stride));
-    std::fill(m_prev.begin(), m_prev.begin() + nb, kInf);
+    // Plain pointers, swapped per row: the rows' loops read nothing through
+    // `this` (the 32-bit build has few registers to keep it all in).
+    float* prev = m_prev.data();
+    float* curr = m_curr.data();
+    float* local = m_local.data();
+    std::fill(prev, prev + nb, kInf);
     for (int i = 0; i < na; ++i) {
         int lo = 0, hi = 0;
         RowRange(i, na, nb, band, lo, hi);
-        std::fill(m_curr.begin(), m_curr.begin() + nb, kInf);
+        std::fill(curr, curr + nb, kInf);
         if (lo <= hi) {
-            SquaredDistances(m_columns.data(), stride, lo, hi, a + static_cast<size_t>(i) * dims, dims,
-                             m_local.data(), weights);
-            Roots(m_local.data(), lo, hi);
+            SquaredDistances(columns, stride, lo, hi, a + static_cast<size_t>(i) * dims, dims, local, weights);
+            Roots(local, lo, hi);
+            StepRow(prev, curr, local, i, lo, hi);
         }
-        for (int j = lo; j <= hi; ++j) {
-            const float d = m_local[j];
-            float best;
-            if (i == 0 && j == 0) best = 2.0f * d;
-            else {
-                best = kInf;
-                if (i > 0) best = std::min(best, m_prev[j] + d);
-                if (j > 0) best = std::min(best, m_curr[j - 1] + d);
-                if (i > 0 && j > 0) best = std::min(best, m_prev[j - 1] + 2.0f * d);
-            }
-            m_curr[j] = best;
-        }
-        std::swap(m_prev, m_curr);
+        std::swap(prev, curr);
     }
-    const float total = m_prev[nb - 1];
+    const float total = prev[nb - 1];
     if (total >= kInf) return kUnreachable;
     return total / static_cast<float>(na + nb);
+}
+
+void CDtw::StepRow(const float* prev, float* curr, const float* local, int i, int lo, int hi)
+{
+    // The first cell and the first row and column tested once, outside the
+    // loop. A cell's cost is the least of its steps' (never a NaN: a step
+    // that is one loses to kInf), whatever the order they are compared in:
+    // the two from the row before first, so that the one chain from cell
+    // to cell along the row is an addition and one comparison.
+    int j = lo;
+    if (j == 0) {
+        curr[0] = i == 0 ? 2.0f * local[0] : std::min(kInf, prev[0] + local[0]);
+        ++j;
+    }
+    if (i == 0) {
+        for (; j <= hi; ++j) curr[j] = std::min(kInf, curr[j - 1] + local[j]);
+        return;
+    }
+    for (; j <= hi; ++j) {
+        const float d = local[j];
+        const float fromRowBefore = std::min(std::min(kInf, prev[j] + d), prev[j - 1] + 2.0f * d);
+        curr[j] = std::min(fromRowBefore, curr[j - 1] + d);
+    }
 }
 
 int CDtw::Path(const float* a, int na, const float* b, int nb, int dims, std::vector<int>& pathA,
@@ -146,54 +170,97 @@ int CDtw::Path(const float* a, int na, const float* b, int nb, int dims, std::ve
     return static_cast<int>(pathA.size());
 }
 
-void CDtw::SquaredDistances(const float* columns, int stride, int first, int last, const float* y, int dims,
-                            float* out, const float* weights)
+namespace {
+
+// The plain loop: frame y's squared distances to frames first..last of
+// `columns`, four running sums (dimension k into sum k % 4, the rest into
+// the first) added pairwise at the end, eight frames at a time.
+void PlainSquaredDistances(const float* columns, int stride, int first, int last, const float* y, int dims,
+                           float* out, const float* weights)
 {
-    // Four running sums (dimension k into sum k % 4, the rest into the
-    // first), added pairwise at the end, for eight frames at a time.
-    for (int j0 = first; j0 <= last; j0 += kColumnBlock) {
-        float block[kColumnBlock];
-#if defined(SONVERA_DTW_SSE)
-        __m128 s[4][2];
-        for (auto& lane : s) lane[0] = lane[1] = _mm_setzero_ps();
-        auto add = [&](__m128* sum, int k) {
-            const float* col = columns + static_cast<size_t>(k) * stride + j0;
-            const __m128 yk = _mm_set1_ps(y[k]);
-            const __m128 d0 = _mm_sub_ps(_mm_loadu_ps(col), yk), d1 = _mm_sub_ps(_mm_loadu_ps(col + 4), yk);
-            if (weights != nullptr) {
-                const __m128 wk = _mm_set1_ps(weights[k]);
-                sum[0] = _mm_add_ps(sum[0], _mm_mul_ps(_mm_mul_ps(d0, d0), wk));
-                sum[1] = _mm_add_ps(sum[1], _mm_mul_ps(_mm_mul_ps(d1, d1), wk));
-                return;
-            }
-            sum[0] = _mm_add_ps(sum[0], _mm_mul_ps(d0, d0));
-            sum[1] = _mm_add_ps(sum[1], _mm_mul_ps(d1, d1));
-        };
-        int k = 0;
-        for (; k + 4 <= dims; k += 4)
-            for (int lane = 0; lane < 4; ++lane) add(s[lane], k + lane);
-        for (; k < dims; ++k) add(s[0], k);
-        for (int h = 0; h < 2; ++h)
-            _mm_storeu_ps(block + 4 * h, _mm_add_ps(_mm_add_ps(s[0][h], s[1][h]), _mm_add_ps(s[2][h], s[3][h])));
-#else
-        float s[4][kColumnBlock] = {};
+    constexpr int kBlock = CDtw::kColumnBlock;
+    for (int j0 = first; j0 <= last; j0 += kBlock) {
+        float block[kBlock];
+        float s[4][kBlock] = {};
         auto add = [&](float* sum, int k) {
             const float* col = columns + static_cast<size_t>(k) * stride + j0;
             if (weights != nullptr) {
-                for (int j = 0; j < kColumnBlock; ++j) { const float d = col[j] - y[k]; sum[j] += d * d * weights[k]; }
+                for (int j = 0; j < kBlock; ++j) { const float d = col[j] - y[k]; sum[j] += d * d * weights[k]; }
                 return;
             }
-            for (int j = 0; j < kColumnBlock; ++j) { const float d = col[j] - y[k]; sum[j] += d * d; }
+            for (int j = 0; j < kBlock; ++j) { const float d = col[j] - y[k]; sum[j] += d * d; }
         };
         int k = 0;
         for (; k + 4 <= dims; k += 4)
             for (int lane = 0; lane < 4; ++lane) add(s[lane], k + lane);
         for (; k < dims; ++k) add(s[0], k);
-        for (int j = 0; j < kColumnBlock; ++j) block[j] = (s[0][j] + s[1][j]) + (s[2][j] + s[3][j]);
-#endif
-        const int n = std::min(kColumnBlock, last + 1 - j0);
+        for (int j = 0; j < kBlock; ++j) block[j] = (s[0][j] + s[1][j]) + (s[2][j] + s[3][j]);
+        const int n = std::min(kBlock, last + 1 - j0);
         std::copy(block, block + n, out + j0);
     }
+}
+
+#if defined(SONVERA_DTW_SSE)
+// Dimensions whose values SquaredDistances spreads over the four lanes
+// once per frame y (the DTW's vectors have 34).
+const int kMaxSpreadDims = 64;
+
+// The plain loop's sums for the four frames of `columns` from frame j0 on;
+// y and weights: each dimension's value in all four lanes. Four frames at
+// a time, so that the sums and their operands stay in the eight registers
+// of the 32-bit build (eight frames' sums did not, and went through memory
+// at every dimension).
+template <bool kWeighted>
+__m128 FourFrames(const float* columns, int stride, int j0, const __m128* y, int dims, const __m128* weights)
+{
+    auto term = [&](int k) {
+        const __m128 d = _mm_sub_ps(_mm_loadu_ps(columns + static_cast<size_t>(k) * stride + j0), y[k]);
+        const __m128 squared = _mm_mul_ps(d, d);
+        return kWeighted ? _mm_mul_ps(squared, weights[k]) : squared;
+    };
+    __m128 s0 = _mm_setzero_ps(), s1 = _mm_setzero_ps(), s2 = _mm_setzero_ps(), s3 = _mm_setzero_ps();
+    int k = 0;
+    for (; k + 4 <= dims; k += 4) {
+        s0 = _mm_add_ps(s0, term(k));
+        s1 = _mm_add_ps(s1, term(k + 1));
+        s2 = _mm_add_ps(s2, term(k + 2));
+        s3 = _mm_add_ps(s3, term(k + 3));
+    }
+    for (; k < dims; ++k) s0 = _mm_add_ps(s0, term(k));
+    return _mm_add_ps(_mm_add_ps(s0, s1), _mm_add_ps(s2, s3));
+}
+
+template <bool kWeighted>
+void SpreadSquaredDistances(const float* columns, int stride, int first, int last, const float* y, int dims,
+                            float* out, const float* weights)
+{
+    __m128 ys[kMaxSpreadDims], ws[kMaxSpreadDims];
+    for (int k = 0; k < dims; ++k) {
+        ys[k] = _mm_set1_ps(y[k]);
+        if (kWeighted) ws[k] = _mm_set1_ps(weights[k]);
+    }
+    for (int j0 = first; j0 <= last; j0 += 4) {
+        float block[4];
+        _mm_storeu_ps(block, FourFrames<kWeighted>(columns, stride, j0, ys, dims, ws));
+        const int n = std::min(4, last + 1 - j0);
+        std::copy(block, block + n, out + j0);
+    }
+}
+#endif
+
+} // namespace
+
+void CDtw::SquaredDistances(const float* columns, int stride, int first, int last, const float* y, int dims,
+                            float* out, const float* weights)
+{
+#if defined(SONVERA_DTW_SSE)
+    if (dims <= kMaxSpreadDims) {
+        if (weights != nullptr) SpreadSquaredDistances<true>(columns, stride, first, last, y, dims, out, weights);
+        else SpreadSquaredDistances<false>(columns, stride, first, last, y, dims, out, nullptr);
+        return;
+    }
+#endif
+    PlainSquaredDistances(columns, stride, first, last, y, dims, out, weights);
 }
 
 void CDtw::Roots(float* values, int first, int last)

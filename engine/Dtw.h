@@ -21,6 +21,10 @@ public:
     // weights (optional, dims values): each dimension's squared difference
     // multiplied by its weight.
     float Distance(const float* a, int na, const float* b, int nb, int dims, const float* weights = nullptr);
+    // Distance to b laid out by ToColumns(b, nb, dims, dims, ...) (stride
+    // its return), for a b that many sequences are matched against.
+    float DistanceToColumns(const float* a, int na, const float* columns, int stride, int nb, int dims,
+                            const float* weights = nullptr);
     // The best path of the unweighted Distance as frame pairs (pathA[k],
     // pathB[k]), from (0, 0) to (na - 1, nb - 1). Returns the pair count (0
     // when Distance would be kUnreachable).
@@ -48,6 +52,9 @@ private:
     // The band's half-width, and the frames of b that row i reaches.
     static int BandOf(int na, int nb);
     static void RowRange(int i, int na, int nb, int band, int& lo, int& hi);
+    // Row i's accumulated costs curr[lo..hi] from the row before (prev) and
+    // the row's frame distances (local).
+    static void StepRow(const float* prev, float* curr, const float* local, int i, int lo, int hi);
     // values[first..last] replaced by their square roots.
     static void Roots(float* values, int first, int last);
 

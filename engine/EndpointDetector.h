@@ -68,7 +68,7 @@ public:
 private:
     int CountClipped(const short* samples, int count) const;
     // Smooths `track` into `smooth` and tracks its floor into `floor`.
-    void TrackFloor(const float* track, int frames, float* smooth, float* floor) const;
+    void TrackFloor(const float* track, int frames, float* smooth, float* floor);
 
     int m_nSampleRate = 0;
     int m_nFrameLength = 0;
@@ -80,4 +80,5 @@ private:
     std::vector<float> m_spectralSmooth;   // the same for the spectral track
     std::vector<float> m_spectralFloor;
     std::vector<char> m_active;    // frame above the speech threshold
+    std::vector<int> m_floorQueue;   // TrackFloor's frames that may still be a window's least
 };

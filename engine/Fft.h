@@ -17,6 +17,10 @@ public:
     void Power(const float* in, int count, float* power);
 
 private:
+    // Bin k (0 .. half) of the power spectrum from the half-size transform
+    // in m_re, m_im.
+    void UnpackBin(int k, float* power) const;
+
     int m_nSize = 0;
     std::vector<int> m_bitReverse;
     std::vector<float> m_cos;

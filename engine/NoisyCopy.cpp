@@ -17,6 +17,18 @@ float NextNoise(uint32_t& state)
     return static_cast<float>((static_cast<double>(state) / 4294967296.0 * 2.0 - 1.0) * kUniformToUnitPower);
 }
 
+// std::clamp(std::lround(v), -32768, 32767) without the library call, which
+// the 32-bit Windows build makes for every sample: clamped first (a value
+// beyond the range rounds to its end either way), then rounded half away
+// from zero. v - its whole part is exact, so the halves are told exactly.
+short RoundToSample(double v)
+{
+    v = std::clamp(v, -32768.0, 32767.0);
+    const int whole = static_cast<int>(v);
+    const double rest = v - whole;
+    return static_cast<short>(whole + (rest >= 0.5 ? 1 : 0) - (rest <= -0.5 ? 1 : 0));
+}
+
 } // namespace
 
 double CNoisyCopy::ActivePower(const short* x, int count, int sampleRate)
@@ -58,6 +70,6 @@ int CNoisyCopy::Make(const short* take, int count, int sampleRate, uint32_t seed
     if (!(power > 0.0)) return 0;
     const double scale = std::sqrt(level / std::pow(10.0, kNoiseUnderWordDb / 10.0) / power);
     for (int i = 0; i < count; ++i)
-        out[i] = static_cast<short>(std::clamp(std::lround(take[i] + scale * noise[i]), -32768L, 32767L));
+        out[i] = RoundToSample(take[i] + scale * noise[i]);
     return 1;
 }

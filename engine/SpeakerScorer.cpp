@@ -8,6 +8,11 @@
 #include <cmath>
 #include <cstdlib>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define SONVERA_SCORER_SSE 1
+#endif
+
 namespace {
 
 // --- Comparison ---------------------------------------------------------------
@@ -277,6 +282,36 @@ double MeanOfClosest(float* distances, int count)
     return sum / keep;
 }
 
+// One template frame's squared distances to the take's frames: each frame
+// of the take keeps its nearest so far (takeBest), and the template frame's
+// nearest is returned (infinity for none). Four frames at a time: minps
+// gives (d < x) ? d : x, which is std::min(x, d) exactly, NaN and ties
+// alike. The template frame's nearest is the least distance in whatever
+// order it is looked for: a NaN is never kept (infinity is kept over it),
+// and no distance is -0 (sums of squares from +0), so equal distances are
+// the same bits.
+float FoldNearest(const float* squared, int frames, float* takeBest)
+{
+    float best = std::numeric_limits<float>::infinity();
+    int i = 0;
+#if defined(SONVERA_SCORER_SSE)
+    __m128 lanes = _mm_set1_ps(best);
+    for (; i + 4 <= frames; i += 4) {
+        const __m128 d = _mm_loadu_ps(squared + i);
+        _mm_storeu_ps(takeBest + i, _mm_min_ps(d, _mm_loadu_ps(takeBest + i)));
+        lanes = _mm_min_ps(d, lanes);
+    }
+    float lane[4];
+    _mm_storeu_ps(lane, lanes);
+    for (const float v : lane) best = std::min(best, v);
+#endif
+    for (; i < frames; ++i) {
+        best = std::min(best, squared[i]);
+        takeBest[i] = std::min(takeBest[i], squared[i]);
+    }
+    return best;
+}
+
 float EuclidStride(const float* a, const float* b, int dims)
 {
     // Four running sums, so that the additions overlap in the processor.
@@ -294,6 +329,7 @@ int CSpeakerScorer::Init()
 {
     Reset();
     m_neighbours.resize(static_cast<size_t>(kNeighbours) * CSpeakerModel::kMaxTemplates);
+    m_columns.resize(static_cast<size_t>(1 + kNeighbours) * CSpeakerModel::kMaxTemplates);
     return m_dtw.Init(CTakeFeatures::kMaxFrames);
 }
 
@@ -304,6 +340,33 @@ void CSpeakerScorer::Reset()
     for (auto& t : m_templates) t.Reset();
     m_neighbours.clear();
     m_band.clear();
+    m_columns.clear();
+    m_bandColumns.clear();
+}
+
+void CSpeakerScorer::LayOutColumns(const CTakeFeatures* templates, int count, STemplateColumns* columns)
+{
+    for (int t = 0; t < count; ++t) {
+        const CTakeFeatures& tpl = templates[t];
+        STemplateColumns& laid = columns[t];
+        laid.nStride = CDtw::ToColumns(tpl.Vectors(), tpl.Frames(), tpl.VectorDims(), tpl.VectorDims(), laid.values);
+        laid.nFrames = tpl.Frames();
+        laid.nDims = tpl.VectorDims();
+    }
+}
+
+const CSpeakerScorer::STemplateColumns* CSpeakerScorer::ColumnsOf(const CTakeFeatures* set) const
+{
+    const size_t size = CSpeakerModel::kMaxTemplates;
+    if (m_columns.size() == (1 + kNeighbours) * size) {
+        if (set == m_templates) return &m_columns[0];
+        for (int v = 0; v < kNeighbours && m_neighbours.size() == kNeighbours * size; ++v)
+            if (set == &m_neighbours[v * size]) return &m_columns[(1 + v) * size];
+    }
+    if (m_band.size() == (1 + kNeighbours) * size && m_bandColumns.size() == m_band.size())
+        for (int s = 0; s <= kNeighbours; ++s)
+            if (set == &m_band[s * size]) return &m_bandColumns[s * size];
+    return nullptr;
 }
 
 int CSpeakerScorer::Load(const CSpeakerModel& model)
@@ -313,13 +376,22 @@ int CSpeakerScorer::Load(const CSpeakerModel& model)
     if (m_neighbours.size() != static_cast<size_t>(kNeighbours) * CSpeakerModel::kMaxTemplates) return 0;
     for (int t = 0; t < model.nTemplates; ++t) {
         if (m_templates[t].BuildFromTemplate(model, t) < 1) return 0;
-        for (int v = 0; v < kNeighbours; ++v) {
-            CTakeFeatures& neighbour = NeighbourSet(v)[t];
-            neighbour = m_templates[t];
-            if (!neighbour.ShiftSpectrum(kNeighbourShift[v], model.nChannels)) return 0;
-        }
+        CTakeFeatures* neighbours[kNeighbours];
+        for (int v = 0; v < kNeighbours; ++v) neighbours[v] = &NeighbourSet(v)[t];
+        if (!m_templates[t].ShiftedCopies(kNeighbourShift, kNeighbours, model.nChannels, neighbours)) return 0;
     }
+    if (m_columns.size() != static_cast<size_t>(1 + kNeighbours) * CSpeakerModel::kMaxTemplates) return 0;
+    const size_t setSize = CSpeakerModel::kMaxTemplates;
+    LayOutColumns(m_templates, model.nTemplates, &m_columns[0]);
+    for (int v = 0; v < kNeighbours; ++v)
+        LayOutColumns(NeighbourSet(v), model.nTemplates, &m_columns[static_cast<size_t>(1 + v) * setSize]);
     m_nTemplates = model.nTemplates;
+    LoadWeights(model);
+    return 1;
+}
+
+void CSpeakerScorer::LoadWeights(const CSpeakerModel& model)
+{
     m_nWeightDims = model.nDims;
     for (int d = 0; d < model.nDims; ++d) {
         // The DTW's vectors hold the statics, then their differences.
@@ -328,7 +400,6 @@ int CSpeakerScorer::Load(const CSpeakerModel& model)
         m_vectorWeights[d] = w;
         m_vectorWeights[model.nDims + d] = w;
     }
-    return 1;
 }
 
 // Both ways: each frame of the take to its nearest template frame (sounds the
@@ -355,14 +426,10 @@ float CSpeakerScorer::NearestFrameDistance(const CTakeFeatures* templates, const
         if (t == exclude) continue;
         const float* y = templates[t].Statics();
         for (int j = 0; j < templates[t].Frames(); ++j) {
-            float best = std::numeric_limits<float>::infinity();
             if (frames > 0)
                 CDtw::SquaredDistances(m_testColumns.data(), columns, 0, frames - 1, y + j * kStride, cep, squared,
                                        weights);
-            for (int i = 0; i < frames; ++i) {
-                best = std::min(best, squared[i]);
-                takeBest[i] = std::min(takeBest[i], squared[i]);
-            }
+            const float best = FoldNearest(squared, frames, takeBest);
             templateBest[templateFrames++] = std::min(kNoFrameDistance, std::sqrt(best));
         }
     }
@@ -432,6 +499,7 @@ int CSpeakerScorer::PrepareBand(const SChannelRange& band, int channelCount)
 {
     if (m_nTemplates < 2) return 0;
     m_band.resize(static_cast<size_t>(1 + kNeighbours) * CSpeakerModel::kMaxTemplates);
+    m_bandColumns.resize(m_band.size());
     for (int t = 0; t < m_nTemplates; ++t) {
         BandSet(0)[t] = m_templates[t];
         if (!BandSet(0)[t].KeepChannels(band.nFirst, band.nLast, channelCount)) return 0;
@@ -441,6 +509,8 @@ int CSpeakerScorer::PrepareBand(const SChannelRange& band, int channelCount)
             if (!neighbour.KeepChannels(band.nFirst, band.nLast, channelCount)) return 0;
         }
     }
+    for (int s = 0; s <= kNeighbours; ++s)
+        LayOutColumns(BandSet(s), m_nTemplates, &m_bandColumns[static_cast<size_t>(s) * CSpeakerModel::kMaxTemplates]);
     // Leave-one-out between the reduced templates, as training does for the
     // full bank: the speaker's own spread on the band's footing.
     double sum[kParts] = {0.0, 0.0, 0.0, 0.0};
@@ -460,6 +530,7 @@ void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeat
     if (m_nTemplates == 0 || test.Frames() == 0 || test.Dims() != templates[0].Dims()) return;
 
     const float* weights = WeightsFor(test, weigh) ? m_vectorWeights : nullptr;
+    const STemplateColumns* columns = ColumnsOf(templates);
     float dtw[CSpeakerModel::kMaxTemplates];
     int n = 0;
     float mean[CTakeFeatures::kMaxDims] = {0.0f};
@@ -470,8 +541,14 @@ void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeat
         const CTakeFeatures& tpl = templates[t];
         // A template the path cannot reach (lengths too far apart) counts as a
         // poor match, not as infinity, so one odd template cannot dominate.
-        dtw[n++] = std::min(kMaxDtwDistance, m_dtw.Distance(test.Vectors(), test.Frames(), tpl.Vectors(),
-                                                            tpl.Frames(), test.VectorDims(), weights));
+        const STemplateColumns* laid = columns != nullptr ? &columns[t] : nullptr;
+        const bool ready = laid != nullptr && laid->nFrames == tpl.Frames() && laid->nDims == test.VectorDims();
+        const float distance =
+            ready ? m_dtw.DistanceToColumns(test.Vectors(), test.Frames(), laid->values.data(), laid->nStride,
+                                            tpl.Frames(), test.VectorDims(), weights)
+                  : m_dtw.Distance(test.Vectors(), test.Frames(), tpl.Vectors(), tpl.Frames(), test.VectorDims(),
+                                   weights);
+        dtw[n++] = std::min(kMaxDtwDistance, distance);
         for (int d = 0; d < cep; ++d) mean[d] += tpl.MeanCepstrum()[d] * tpl.Frames();
         frames += tpl.Frames();
     }
@@ -596,6 +673,14 @@ int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatu
     for (int v = 0; v < kNeighbours; ++v) sets[1 + v] = NeighbourSet(v);
     double sum = 0.0, snrSum = 0.0, impostorSum = 0.0;
     int used = 0, impostorUsed = 0;
+    // Each take and its copy as the near voices say them, one of each per move.
+    std::vector<CTakeFeatures> moved(static_cast<size_t>(2 * kNeighbours));
+    CTakeFeatures* movedTakes[kNeighbours];
+    CTakeFeatures* movedCopies[kNeighbours];
+    for (int v = 0; v < kNeighbours; ++v) {
+        movedTakes[v] = &moved[static_cast<size_t>(v)];
+        movedCopies[v] = &moved[static_cast<size_t>(kNeighbours + v)];
+    }
     for (int t = 0; t < count; ++t) {
         if (!made[t] || !std::isfinite(snrDb[t]) || !std::isfinite(copySnrDb[t])) continue;
         float own = 0.0f;
@@ -609,10 +694,13 @@ int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatu
         sum += own - allowed;
         snrSum += copySnrDb[t];
         ++used;
+        if (!takes[t].ShiftedCopies(kNeighbourShift, kNeighbours, model.nChannels, movedTakes) ||
+            !copies[t].ShiftedCopies(kNeighbourShift, kNeighbours, model.nChannels, movedCopies))
+            continue;
         for (int v = 0; v < kNeighbours; ++v) {
-            float moved = 0.0f;
-            if (!MovedCopyMove(sets, takes[t], copies[t], kNeighbourShift[v], model, t, moved)) continue;
-            impostorSum += moved - allowed;
+            float impostor = 0.0f;
+            if (!CopyMove(sets, *movedTakes[v], *movedCopies[v], model, t, impostor)) continue;
+            impostorSum += impostor - allowed;
             ++impostorUsed;
         }
     }
@@ -623,16 +711,6 @@ int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatu
     if (!(std::fabs(move) <= CSpeakerModel::kMaxNoiseMove) || !(std::fabs(impostorMove) <= CSpeakerModel::kMaxNoiseMove))
         return 0;
     return used;
-}
-
-int CSpeakerScorer::MovedCopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,
-                                  float channels, const CSpeakerModel& model, int exclude, float& move)
-{
-    CTakeFeatures movedTake = take;
-    CTakeFeatures movedCopy = copy;
-    if (!movedTake.ShiftSpectrum(channels, model.nChannels) || !movedCopy.ShiftSpectrum(channels, model.nChannels))
-        return 0;
-    return CopyMove(sets, movedTake, movedCopy, model, exclude, move);
 }
 
 int CSpeakerScorer::CopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,
@@ -680,11 +758,11 @@ int CSpeakerScorer::Train(const CTakeFeatures* takes, int count, CSpeakerModel& 
         model.adaptedMean[p] = model.enrolMean[p];
     }
     // The same with the speaker's weights, for the takes scored with them.
+    // The templates stay as loaded: only the weights are new.
     if (LearnWeights(model)) {
-        if (!Load(model)) return 0;
+        LoadWeights(model);
         model.bWeighted = TypicalDistances(true, model.weightedEnrolMean, spread);
         std::copy(model.weightedEnrolMean, model.weightedEnrolMean + kParts, model.weightedAdaptedMean);
-        if (!Load(model)) return 0;
     }
     model.nAdaptations = 0;
     model.nKnownTakes = 0;

@@ -223,10 +223,6 @@ private:
     // template `exclude`. Returns 0 when either could not be matched.
     int CopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,
                  const CSpeakerModel& model, int exclude, float& move);
-    // CopyMove of the two moved `channels` along the mel scale (a near
-    // voice's take and copy). Returns 0 when either could not be moved.
-    int MovedCopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy, float channels,
-                      const CSpeakerModel& model, int exclude, float& move);
     // The threshold's term for the model's noise figure (nullptr: none)
     // and a take at snrDb, the model's enrolment snr counted up to the knee.
     static float NoiseAllowance(const SNoiseFigure* figure, float enrolSnrDb, float snrDb);
@@ -246,6 +242,23 @@ private:
     // Sets model.weightCodes from the loaded templates' alignments with each
     // other. Returns 0 when no pair aligned.
     int LearnWeights(CSpeakerModel& model);
+    // Takes the per-dimension weights of `model` alone: its templates are
+    // the ones loaded.
+    void LoadWeights(const CSpeakerModel& model);
+    // A template's DTW vectors as CDtw reads them (CDtw::ToColumns), laid
+    // out once when its set is made: a training matches the same templates
+    // some fifty times with each enrolment take.
+    struct STemplateColumns {
+        std::vector<float> values;
+        int nStride = 0;
+        int nFrames = 0;
+        int nDims = 0;
+    };
+    // Lays out templates[0 .. count - 1] into columns[0 .. count - 1].
+    static void LayOutColumns(const CTakeFeatures* templates, int count, STemplateColumns* columns);
+    // The columns laid out for a set (the templates, a neighbouring voice,
+    // or either on the band's channels); nullptr for any other.
+    const STemplateColumns* ColumnsOf(const CTakeFeatures* set) const;
 
     CDtw m_dtw;
     std::vector<float> m_testColumns;   // the take's statics, dims-major (CDtw::ToColumns)
@@ -256,6 +269,10 @@ private:
     // The band's sets ((1 + kNeighbours) x kMaxTemplates, on the heap, made
     // for each band-limited take) and their typical distances.
     std::vector<CTakeFeatures> m_band;
+    // The sets' columns, in the sets' order (m_columns: the templates, then
+    // the neighbouring voices; m_bandColumns: BandSet's).
+    std::vector<STemplateColumns> m_columns;
+    std::vector<STemplateColumns> m_bandColumns;
     float m_bandTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_lastTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_lastEachNeighbour[kNeighbours * kParts] = {};

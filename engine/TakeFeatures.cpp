@@ -256,28 +256,52 @@ int CTakeFeatures::KeepChannels(int firstChannel, int lastChannel, int channelCo
     return 1;
 }
 
+void CTakeFeatures::MoveFrame(const float* logMel, float channels, int channelCount, float* statics) const
+{
+    const int cep = m_nDims - 1;
+    const auto& basis = g_fullBank.basis;
+    float moved[kMaxChannels];
+    // Channel m of the moved spectrum shows what channel m - channels showed.
+    for (int m = 0; m < channelCount; ++m) {
+        const float from = std::clamp(m - channels, 0.0f, static_cast<float>(channelCount - 1));
+        const int a = std::min(static_cast<int>(from), channelCount - 2);
+        const float f = from - static_cast<float>(a);
+        moved[m] = (1.0f - f) * logMel[a] + f * logMel[a + 1];
+    }
+    for (int k = 0; k < cep; ++k) {
+        float c = 0.0f;
+        for (int m = 0; m < channelCount; ++m) c += moved[m] * basis[k][m];
+        statics[k] = c;
+    }
+}
+
 int CTakeFeatures::ShiftSpectrum(float channels, int channelCount)
 {
     const int cep = m_nDims - 1;
     if (channelCount <= cep || channelCount > kMaxChannels || !std::isfinite(channels)) return 0;
     g_fullBank.Prepare(channelCount);
-    const auto& basis = g_fullBank.basis;
-    float logMel[kMaxChannels], moved[kMaxChannels];
+    float logMel[kMaxChannels];
     for (int i = 0; i < m_nFrames; ++i) {
         RebuildChannels(i, channelCount, logMel);
-        // Channel m of the moved spectrum shows what channel m - channels showed.
-        for (int m = 0; m < channelCount; ++m) {
-            const float from = std::clamp(m - channels, 0.0f, static_cast<float>(channelCount - 1));
-            const int a = std::min(static_cast<int>(from), channelCount - 2);
-            const float f = from - static_cast<float>(a);
-            moved[m] = (1.0f - f) * logMel[a] + f * logMel[a + 1];
-        }
-        for (int k = 0; k < cep; ++k) {
-            float c = 0.0f;
-            for (int m = 0; m < channelCount; ++m) c += moved[m] * basis[k][m];
-            m_statics[i][k] = c;
-        }
+        MoveFrame(logMel, channels, channelCount, m_statics[i]);
     }
     ComputeVectors();
+    return 1;
+}
+
+int CTakeFeatures::ShiftedCopies(const float* channels, int count, int channelCount, CTakeFeatures* const* out) const
+{
+    const int cep = m_nDims - 1;
+    if (channelCount <= cep || channelCount > kMaxChannels) return 0;
+    for (int s = 0; s < count; ++s)
+        if (!std::isfinite(channels[s]) || out[s] == this) return 0;
+    g_fullBank.Prepare(channelCount);
+    for (int s = 0; s < count; ++s) *out[s] = *this;
+    float logMel[kMaxChannels];
+    for (int i = 0; i < m_nFrames; ++i) {
+        RebuildChannels(i, channelCount, logMel);
+        for (int s = 0; s < count; ++s) MoveFrame(logMel, channels[s], channelCount, out[s]->m_statics[i]);
+    }
+    for (int s = 0; s < count; ++s) out[s]->ComputeVectors();
     return 1;
 }

@@ -50,6 +50,11 @@ public:
     // scale is nearly a shift. Returns 1 on success (0 when channelCount
     // cannot hold the cepstra).
     int ShiftSpectrum(float channels, int channelCount);
+    // ShiftSpectrum of a copy of this word into each of out[0..count-1]
+    // (none of them this word), by channels[s] each: the log filter
+    // energies are rebuilt once for all the moves. Returns 1 on success (0,
+    // with out untouched, when ShiftSpectrum would fail for one).
+    int ShiftedCopies(const float* channels, int count, int channelCount, CTakeFeatures* const* out) const;
 
     // Keeps only channels firstChannel..lastChannel of the word's spectrum:
     // the log filter energies are rebuilt from the cepstra (as ShiftSpectrum
@@ -91,6 +96,10 @@ private:
     // Frame `frame`'s log filter energies rebuilt from its cepstra (no
     // common level), channelCount values; the full bank's table prepared.
     void RebuildChannels(int frame, int channelCount, float* logMel) const;
+    // One frame's cepstra (statics, cepstra only) of its log filter
+    // energies logMel moved `channels` channels; the full bank's table
+    // prepared.
+    void MoveFrame(const float* logMel, float channels, int channelCount, float* statics) const;
 
     int m_nFrames;
     int m_nDims;                                  // cepstra + 1 (energy last)

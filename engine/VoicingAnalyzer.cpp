@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define SONVERA_VOICING_SSE 1
+#endif
+
 namespace {
 // --- Pitch range -----------------------------------------------------------------
 const double kMinPitchRatio = 400.0;   // highest pitch, Hz
@@ -12,6 +17,60 @@ const int kFrameStep = 2;              // every second frame is judged (pitch mo
 const float kVoicedCorrelation = 0.45f;   // normalised autocorrelation peak for "voiced"
 const float kOctaveShare = 0.95f;         // a shorter lag wins with this share of the best peak
 const double kSilentPower = 4.0;          // frames below this mean square (LSB^2) are not voiced
+
+// Sum of x[i] x[i + lag] over i < window - lag: four running sums (i % 4,
+// the last (window - lag) % 4 terms into the first), so that the additions
+// overlap in the processor, added up in double.
+double LaggedSum(const float* x, int window, int lag)
+{
+    const int n = window - lag;
+    float acc[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const float* y = x + lag;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        acc[0] += x[i] * y[i];
+        acc[1] += x[i + 1] * y[i + 1];
+        acc[2] += x[i + 2] * y[i + 2];
+        acc[3] += x[i + 3] * y[i + 3];
+    }
+    for (; i < n; ++i) acc[0] += x[i] * y[i];
+    return static_cast<double>(acc[0]) + acc[1] + acc[2] + acc[3];
+}
+
+// LaggedSum of lag and of lag + 1 (sums[0], sums[1]). Each lag's four sums
+// form one chain of additions, which waits on itself; two lags' chains
+// overlap. Each is added in LaggedSum's order, so the figures are its own.
+void TwoLaggedSums(const float* x, int window, int lag, double* sums)
+{
+#if defined(SONVERA_VOICING_SSE)
+    const int n0 = window - lag, n1 = n0 - 1;
+    const float* y0 = x + lag;
+    const float* y1 = y0 + 1;
+    __m128 acc0 = _mm_setzero_ps(), acc1 = _mm_setzero_ps();
+    int i = 0;
+    for (; i + 4 <= n1; i += 4) {
+        const __m128 xi = _mm_loadu_ps(x + i);
+        acc0 = _mm_add_ps(acc0, _mm_mul_ps(xi, _mm_loadu_ps(y0 + i)));
+        acc1 = _mm_add_ps(acc1, _mm_mul_ps(xi, _mm_loadu_ps(y1 + i)));
+    }
+    int i1 = i;
+    if (i + 4 <= n0) {
+        acc0 = _mm_add_ps(acc0, _mm_mul_ps(_mm_loadu_ps(x + i), _mm_loadu_ps(y0 + i)));
+        i += 4;
+    }
+    float a0[4], a1[4];
+    _mm_storeu_ps(a0, acc0);
+    _mm_storeu_ps(a1, acc1);
+    for (; i < n0; ++i) a0[0] += x[i] * y0[i];
+    for (; i1 < n1; ++i1) a1[0] += x[i1] * y1[i1];
+    sums[0] = static_cast<double>(a0[0]) + a0[1] + a0[2] + a0[3];
+    sums[1] = static_cast<double>(a1[0]) + a1[1] + a1[2] + a1[3];
+#else
+    sums[0] = LaggedSum(x, window, lag);
+    sums[1] = LaggedSum(x, window, lag + 1);
+#endif
+}
+
 } // namespace
 
 int CVoicingAnalyzer::Init(int sampleRate, int frameLength, int shift)
@@ -76,28 +135,24 @@ void CVoicingAnalyzer::Analyse(const short* samples, int count, int firstFrame, 
         // of squares: energy[n] = sum of x[i]^2 for i < n.
         m_energy[0] = 0.0;
         for (int i = 0; i < m_nWindow; ++i) m_energy[i + 1] = m_energy[i] + static_cast<double>(m_frame[i]) * m_frame[i];
+        for (int lag = m_nMinLag - 1; lag <= m_nMaxLag + 1; lag += 2) {
+            double xy[2];
+            const int lags = std::min(2, m_nMaxLag + 2 - lag);
+            if (lags == 2) TwoLaggedSums(m_frame.data(), m_nWindow, lag, xy);
+            else xy[0] = LaggedSum(m_frame.data(), m_nWindow, lag);
+            for (int k = 0; k < lags; ++k) {
+                const int n = m_nWindow - (lag + k);
+                const double xx = m_energy[n];
+                const double yy = m_energy[m_nWindow] - m_energy[lag + k];
+                m_corr[static_cast<size_t>(lag + k)] =
+                    xx > 0.0 && yy > 0.0 ? static_cast<float>(xy[k] / std::sqrt(xx * yy)) : 0.0f;
+            }
+        }
         int bestLag = 0;
         float best = 0.0f;
-        for (int lag = m_nMinLag - 1; lag <= m_nMaxLag + 1; ++lag) {
-            const int n = m_nWindow - lag;
-            // Four running sums, so that the additions overlap in the processor.
-            float acc[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-            const float* x = m_frame.data();
-            const float* y = x + lag;
-            int i = 0;
-            for (; i + 4 <= n; i += 4) {
-                acc[0] += x[i] * y[i];
-                acc[1] += x[i + 1] * y[i + 1];
-                acc[2] += x[i + 2] * y[i + 2];
-                acc[3] += x[i + 3] * y[i + 3];
-            }
-            for (; i < n; ++i) acc[0] += x[i] * y[i];
-            const double xy = static_cast<double>(acc[0]) + acc[1] + acc[2] + acc[3];
-            const double xx = m_energy[n];
-            const double yy = m_energy[m_nWindow] - m_energy[lag];
-            const float r = xx > 0.0 && yy > 0.0 ? static_cast<float>(xy / std::sqrt(xx * yy)) : 0.0f;
-            m_corr[static_cast<size_t>(lag)] = r;
-            if (lag >= m_nMinLag && lag <= m_nMaxLag && r > best) { best = r; bestLag = lag; }
+        for (int lag = m_nMinLag; lag <= m_nMaxLag; ++lag) {
+            const float r = m_corr[static_cast<size_t>(lag)];
+            if (r > best) { best = r; bestLag = lag; }
         }
         if (best < kVoicedCorrelation) continue;
         // A periodic frame correlates as well at two or three periods as at

@@ -94,11 +94,6 @@ int SumOfBytes(uint64_t counts)
     return static_cast<int>((quads + (quads >> 32)) & 0xFFFF);
 }
 
-int PopCount(uint64_t x)
-{
-    return SumOfBytes(ByteCounts(x));
-}
-
 // Signs that disagree between the whole print and the take's signs from
 // words[0] on (words[64 w]: the 64 signs of print word w).
 int Disagreeing(const uint64_t* words, const uint64_t* p)
@@ -279,15 +274,26 @@ float CWaveformPrint::PairSimilarity(const unsigned char* a, const unsigned char
     }
     uint64_t p[kWords];
     PrintWords(a, p);
+    // Every 64-sign window of print b and of its mask, cut once: an offset
+    // and its print word read the window from at + 64 w.
+    const int windows = 2 * kPairReach + 64 * (kWords - 1) + 1;
+    std::vector<uint64_t> signs(static_cast<size_t>(windows)), inside(static_cast<size_t>(windows));
+    for (int x = 0; x < windows; ++x) {
+        signs[static_cast<size_t>(x)] = WordAt(padded, x);
+        inside[static_cast<size_t>(x)] = WordAt(mask, x);
+    }
     float best = 0.0f;
     for (int at = 0; at <= 2 * kPairReach; ++at) {
-        int differ = 0, overlap = 0;
-        for (int w = 0; w < kWords; ++w) {
-            const uint64_t m = WordAt(mask, at + 64 * w);
-            differ += PopCount((WordAt(padded, at + 64 * w) ^ p[w]) & m);
-            overlap += PopCount(m);
-        }
+        // The signs the two prints share: print a from `at` over print b
+        // from kPairReach.
+        const int overlap = kBits - std::abs(at - kPairReach);
         if (overlap < kPairMinOverlap) continue;
+        uint64_t counts = 0;
+        for (int w = 0; w < kWords; ++w) {
+            const size_t x = static_cast<size_t>(at + 64 * w);
+            counts += ByteCounts((signs[x] ^ p[w]) & inside[x]);
+        }
+        const int differ = SumOfBytes(counts);
         best = std::max(best, static_cast<float>(std::abs(overlap - 2 * differ)) / static_cast<float>(overlap));
     }
     return best;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -255,6 +256,33 @@ TEST(SpeakerScorer, ANeighbouringVoiceHasItsSpectrumMovedAlongTheMelScale)
     }
     // A filter bank too small to hold the cepstra cannot be rebuilt.
     EXPECT_EQ(0, BumpTake(8.0).ShiftSpectrum(1.0f, kCepstra));
+
+    // All moves of one word at once (its filter energies rebuilt once) are
+    // each move's own word to the last bit: the models' distances to their
+    // neighbouring voices may not depend on which way they were made.
+    const float moves[] = {-1.0f, -0.5f, 0.5f, 1.0f};
+    const CTakeFeatures word = BumpTake(6.0, 0.3);
+    CTakeFeatures copies[4];
+    CTakeFeatures* out[4] = {&copies[0], &copies[1], &copies[2], &copies[3]};
+    ASSERT_EQ(1, word.ShiftedCopies(moves, 4, kChannels, out));
+    for (int s = 0; s < 4; ++s) {
+        CTakeFeatures alone = word;
+        ASSERT_EQ(1, alone.ShiftSpectrum(moves[s], kChannels));
+        ASSERT_EQ(alone.Frames(), copies[s].Frames());
+        EXPECT_EQ(0, std::memcmp(alone.Statics(), copies[s].Statics(),
+                                 sizeof(float) * alone.Frames() * CTakeFeatures::kMaxDims))
+            << "statics, move " << moves[s];
+        EXPECT_EQ(0, std::memcmp(alone.Vectors(), copies[s].Vectors(),
+                                 sizeof(float) * alone.Frames() * alone.VectorDims()))
+            << "vectors, move " << moves[s];
+    }
+    // Refused as ShiftSpectrum would refuse one of them, with no copy made.
+    const float notAMove[] = {1.0f, NAN};
+    CTakeFeatures untouched[2];
+    CTakeFeatures* kept[2] = {&untouched[0], &untouched[1]};
+    EXPECT_EQ(0, word.ShiftedCopies(moves, 2, kCepstra, kept));
+    EXPECT_EQ(0, word.ShiftedCopies(notAMove, 2, kChannels, kept));
+    EXPECT_EQ(0, untouched[0].Frames() + untouched[1].Frames());
 }
 
 // A recording played back keeps its pitch frame for frame, whatever the
