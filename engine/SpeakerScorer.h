@@ -270,7 +270,9 @@ private:
     // for each band-limited take) and their typical distances.
     std::vector<CTakeFeatures> m_band;
     // The sets' columns, in the sets' order (m_columns: the templates, then
-    // the neighbouring voices; m_bandColumns: BandSet's).
+    // the neighbouring voices; m_bandColumns: BandSet's). Only Load and
+    // PrepareBand write the sets, and both lay them out again: anything else
+    // that writes a set must do the same, or the DTW matches stale columns.
     std::vector<STemplateColumns> m_columns;
     std::vector<STemplateColumns> m_bandColumns;
     float m_bandTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
