@@ -98,7 +98,8 @@ public:
     // and to each neighbouring voice (voiceParts: kNeighbours x kParts, in
     // LastNeighbourPart's order): the fused distance, plus path's near gain x
     // how much nearer the take is to the model than to the near pair, plus
-    // its far gain x the same for the far pair.
+    // its far gain x the same for the far pair, each distance's share of
+    // both terms scaled by path's gain of that distance.
     static float Combine(const float* parts, const float* voiceParts, const float* typical, EScorePath path);
     // The decision's score on the take's path (TakePath; lower = more like
     // the speaker). parts: receives the raw distances to the model (kParts
@@ -232,6 +233,8 @@ private:
     static bool PassesWeightGate(float snrDb, float enrolSnrDb);
     // The path of a take neither weighted nor on a line's band, by its snr.
     static EScorePath UnweightedPath(float snrDb);
+    // Fuse with each distance's weight scaled by scale[p] (nullptr: none).
+    static float FuseScaled(const float* parts, const float* typical, EScorePath path, const float* scale);
     // Whether test's distances take the model's weights when asked to
     // (weigh): never on a line's band, which has fewer dimensions.
     bool WeightsFor(const CTakeFeatures& test, bool weigh) const;

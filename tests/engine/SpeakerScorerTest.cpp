@@ -455,15 +455,18 @@ TEST(SpeakerScorer, ATakesPathFollowsTheLineTheModelsWeightsAndItsSnr)
 }
 
 // Each path fuses with its own constants: the weighted path, the line's and
-// the clean unweighted one with w = (1, 0, 0.5, 0.1) and a gain of 1.5 for
-// each pair of neighbouring voices (3 for their mean), the (noisy) unweighted
-// path with the pitch at 0.15, a gain of 4 for the near pair (the voices
-// moved half a channel) and 3 for the far pair (a whole channel), the pairs
-// lying at different distances here. Every path takes the speaker's typical
-// distances off alike (the DTW's and the pitch's whole, the nearest frame's
-// twice) before it scales each part (the DTW by 25, the nearest frame by 12,
-// the pitch by 0.085), and on none does the mean spectrum, which follows the
-// microphone, count (99 here, 7 for the neighbours).
+// the clean unweighted one with w = (1, 0, 0.5, 0.1); the line's and the
+// clean unweighted one with a gain of 1.5 for each pair of neighbouring
+// voices (3 for their mean), the weighted one with a gain per distance
+// against the four voices' mean (the DTW 2, the nearest frames 6, the pitch
+// 3); the (noisy) unweighted path with the pitch at 0.15, a gain of 4 for
+// the near pair (the voices moved half a channel) and 3 for the far pair (a
+// whole channel), the pairs lying at different distances here. Every path
+// takes the speaker's typical distances off alike (the DTW's and the
+// pitch's whole, the nearest frame's twice) before it scales each part (the
+// DTW by 25, the nearest frame by 12, the pitch by 0.085), and on none does
+// the mean spectrum, which follows the microphone, count (99 here, 7 for
+// the neighbours).
 // Each path's threshold base is a row of the threshold's table.
 TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
 {
@@ -477,7 +480,8 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
         CSpeakerScorer::EScorePath path;
         float fused, score;
     } cases[] = {
-        {kWeighted, 0.2f + 0.25f + 0.05f, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
+        {kWeighted, 0.2f + 0.25f + 0.05f,
+         0.5f + 2.0f * (0.2f - 0.9f) + 6.0f * (0.25f - 0.5625f) + 3.0f * (0.05f - 0.125f)},
         {kUnweighted, 0.2f + 0.25f + 0.075f, 0.525f + 4.0f * (0.525f - 1.125f) + 3.0f * (0.525f - 2.175f)},
         {kLine, 0.2f + 0.25f + 0.05f, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
         {kCleanUnweighted, 0.2f + 0.25f + 0.05f, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
@@ -491,7 +495,7 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
 
 // One row per term of the threshold, on the path of the row's take (its
 // base at the shipped security 0.3: -0.6192 on the unweighted path, -0.5681
-// on the clean unweighted one and on the line's, -0.5179 on the weighted
+// on the clean unweighted one and on the line's, -0.5129 on the weighted
 // one): security, the take's snr under 60 dB, its distance under the
 // model's enrolment snr (beyond 4 dB, counted up to 60 dB), the line's
 // offset, and the model's own move in noise for a take more than 6 dB under
@@ -532,7 +536,7 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {kUnweighted, 0.3f, 5.0f, 55.0f, &own, noisyBase + 0.825f + 0.115f + 1.25f * 24.0f / 30.0f},
         {kUnweighted, 0.3f, 15.0f, 30.0f, &nearCopies, noisyBase + 0.675f + 0.0275f + 1.25f * 4.0f / 10.0f},
         {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, noisyBase + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f},
-        {kWeighted, 0.3f, 45.0f, 55.0f, &own, -0.5179f + 0.225f + 0.015f},
+        {kWeighted, 0.3f, 45.0f, 55.0f, &own, -0.5129f + 0.225f + 0.015f},
     };
     for (const auto& c : cases) {
         const float threshold = CSpeakerScorer::Threshold(c.path, c.security, c.snrDb, c.enrolSnrDb, c.figure);

@@ -8,6 +8,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --grid [--show FORM,G1[,G2]]...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-grid [--noisy-show GN,GF]...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --soft-held-grid [--soft-held-show S,GN,GF]...
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --distance-grid [--distance-engine GD,GN,T_W DUMP...]
 
 With the weighted path's fusion each voice's fused distance is fused_s =
 sum_p w_p (d_sp - k_p m_p) / s_p, the model's own fused is fused, and the
@@ -49,6 +50,22 @@ settings that clear the noisy EERs and FARs are ordered (mean FRR, mean
 EER, nearness to the engine's gains, the larger S) and checked in that
 order; the first that passes every check is chosen.
 --soft-held-show S,GN,GF: that setting's checks in full.
+--distance-grid (thirty-ninth round, on dumps of the engine with the split
+form 4,3 at -0.6192 on the noisy path): only the weighted path's takes
+change, to a neighbours' term per distance, fused + sum_p G_p w_p ((d_p -
+k_p m_p) - mean over the four voices of (d_sp - k_p m_p)) / s_p, G_DTW and
+G_nearest in {0, ..., 6} (the pitch's gain the engine's 3; its distance is
+the same to every voice), T_w refitted for each by the thirty-fifth round's
+rule; every other trial keeps its dumped score and base. The settings that
+clear the clean EER and FRR are ordered (clean FRR, clean EER, nearness to
+the engine's gains) and checked in that order (the halves, each with T_w
+refitted on its own clean impostor trials for both forms; the other
+conditions at the setting's T_w); the first that passes every check is
+chosen.
+--distance-engine GD,GN,T_W DUMP...: the engine built with that setting,
+run on the same trials, against the offline one, trial by trial: on the
+weighted path its score and decision; off it every column of its dump but
+the take's time equal to these dumps'.
 """
 import argparse
 import csv
@@ -577,6 +594,173 @@ def soft_held_grid(trials, shows):
     print('chosen: none passes every check; nothing ships')
 
 
+# The weighted path's neighbours' term with a gain per distance.
+DISTANCE_GAINS = (0.0, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0)
+DISTANCE_ENGINE = (3.0, 3.0)   # G_DTW, G_nearest: the one gain the engine has
+PITCH_GAIN = 3.0
+
+
+def distance_score(t, gains):
+    """The weighted path's score with a neighbours' gain per distance
+    (gains: DTW, nearest frames; the pitch's the engine's)."""
+    if t['s'] == math.inf:
+        return math.inf
+    w2, w3, k0, k2, k3, _ = FIT.SHIPPED
+    total = 0.0
+    for p, w, k, g in ((0, 1.0, k0, gains[0]), (2, w2, k2, gains[1]), (3, w3, k3, PITCH_GAIN)):
+        own = t['d'][p] - k * t['m'][p]
+        voices = sum(v[p] - k * t['m'][p] for v in t['v']) / len(t['v'])
+        total += w * (own + g * (own - voices)) / SCALES[p]
+    return total
+
+
+def split_engine_base(t, t_w):
+    if t['weighted']:
+        return t_w
+    return FIT.T_UNWEIGHTED if FIT.held(t) else T_SPLIT
+
+
+def distance_cuts(trials, gains):
+    """Each trial's cut: the weighted path's with gains (None: as dumped),
+    every other trial's as dumped."""
+    return [distance_score(t, gains) - t['part'] if gains is not None and t['weighted'] else t['s'] - t['part']
+            for t in trials]
+
+
+def distance_at(trials, gains, t_w=None):
+    """T_w (None: refitted by the thirty-fifth round's rule) and every
+    condition's figures."""
+    c = distance_cuts(trials, gains)
+    rest = [None if t['weighted'] else x - split_engine_base(t, 0.0) for t, x in zip(trials, c)]
+    if t_w is None:
+        t_w = GW.refit(trials, c, rest)
+    m = GW.margins_at(trials, c, rest, t_w)
+    return t_w, {cond: FIT.figures(trials, m, cond) for cond in FIT.CONDITIONS}, m
+
+
+def distance_text(gains, t_w, v):
+    c = v['clean']
+    return 'G %g,%g T_w %.4f clean EER %.2f FAR %.2f FRR %.2f | %s' % (
+        gains[0], gains[1], t_w, c['eer'], c['far'], c['frr'],
+        ' '.join('%s %.2f/%.2f' % (cond, v[cond]['eer'], v[cond]['far']) for cond in GW.CHECKED))
+
+
+def distance_clears(v, base):
+    b = base['clean']
+    return (v['clean']['eer'] < b['eer'] - slack(b, 'gi') - 1e-9 and
+            v['clean']['frr'] < b['frr'] - slack(b, 'g') - 1e-9 and
+            v['clean']['far'] <= b['far'] + slack(b, 'i') + 1e-9)
+
+
+def distance_rank(gains, v):
+    return (round(v['clean']['frr'], 6), round(v['clean']['eer'], 6),
+            abs(gains[0] - DISTANCE_ENGINE[0]) + abs(gains[1] - DISTANCE_ENGINE[1]), gains[0])
+
+
+def distance_checks(trials, base, gains, v):
+    out = []
+    for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B)):
+        sel = [t for t in GW.within(trials, half) if t['condition'] == 'clean']
+        tb, b, _ = distance_at(sel, None)
+        tv, h, _ = distance_at(sel, gains)
+        s = slack(b['clean'], 'gi')
+        print('  half %s: T_w %.4f -> %.4f, clean EER %.2f -> %.2f, FRR %.2f -> %.2f (g %d, i %d)' % (
+            name, tb, tv, b['clean']['eer'], h['clean']['eer'], b['clean']['frr'], h['clean']['frr'],
+            b['clean']['g'], b['clean']['i']))
+        out.append(('half %s clean EER not higher (slack %.2f)' % (name, s), b['clean']['eer'], h['clean']['eer'],
+                    h['clean']['eer'] <= b['clean']['eer'] + s + 1e-9))
+    out += condition_checks(base, v)
+    print_checks(out, 44)
+    return all(ok for _, _, _, ok in out)
+
+
+def distance_grid(trials):
+    dumped_t_w, base, base_m = distance_at(trials, None, FIT.T_WEIGHTED)
+    _, own, own_m = distance_at(trials, DISTANCE_ENGINE, FIT.T_WEIGHTED)
+    mismatch = sum(1 for t, x in zip(trials, base_m) if t['kind'] in 'gi' and (x <= 0.0 and not t['flag']) != t['accept'])
+    print('main as dumped, margins against the dumped decisions: %d of %d differ' % (
+        mismatch, sum(1 for t in trials if t['kind'] in 'gi')))
+    print('main as dumped:     ' + distance_text(DISTANCE_ENGINE, dumped_t_w, base))
+    print('main recomputed:    ' + distance_text(DISTANCE_ENGINE, dumped_t_w, own))
+    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in FIT.CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('main recomputed gives its dumped figures: %s' % ('yes' if same else 'NO'))
+    weighted = sum(1 for t in trials if t['weighted'] and t['s'] < math.inf)
+    worst = max(abs(distance_score(t, DISTANCE_ENGINE) - t['s']) for t in trials if t['weighted'] and t['s'] < math.inf)
+    print('weighted scored trials %d, largest |recomputed - dumped| %.6f' % (weighted, worst))
+    b = base['clean']
+    print('slack: clean EER %.2f FRR %.2f FAR %.2f' % (slack(b, 'gi'), slack(b, 'g'), slack(b, 'i')))
+    rows = []
+    for gd in DISTANCE_GAINS:
+        for gn in DISTANCE_GAINS:
+            t_w, v, _ = distance_at(trials, (gd, gn))
+            rows.append(((gd, gn), t_w, v))
+            print(distance_text((gd, gn), t_w, v) + (' | clears' if distance_clears(v, base) else ''))
+    order = lambda r: distance_rank(r[0], r[2])
+    print('best rows by the order (whether or not they clear):')
+    for r in sorted(rows, key=order)[:8]:
+        print('  ' + distance_text(*r) + (' | clears' if distance_clears(r[2], base) else ''))
+    candidates = sorted((r for r in rows if distance_clears(r[2], base)), key=order)
+    print('clearing: %d, in order:' % len(candidates))
+    for r in candidates:
+        print('  ' + distance_text(*r))
+    for r in candidates:
+        print('checked: ' + distance_text(*r))
+        if distance_checks(trials, base, r[0], r[2]):
+            print('chosen: ' + distance_text(*r))
+            return
+    print('chosen: none passes every check; nothing ships')
+
+
+def distance_engine_check(trials, text, dumps, built_dumps, log):
+    """The engine built with a gain per distance on the weighted path
+    against the offline setting from the dumps trials were read from."""
+    gd, gn, t_w = (float(x) for x in text.split(','))
+    gains = (gd, gn)
+    speakers = set(GW.TUNING.split(','))
+    built = {t['key']: t for t in FIT.load(built_dumps, log, speakers, t_w, T_SPLIT)}
+    before = raw_rows(dumps)
+    after = raw_rows(built_dumps)
+    c = distance_cuts(trials, gains)
+    differ = {'missing': 0, 'path': 0, 'weighted score': 0, 'weighted threshold': 0, 'decision': 0,
+              'other column': 0}
+    compared = {'weighted': 0, 'other': 0, 'decisions': 0}
+    changed_decisions = 0
+    for t, x in zip(trials, c):
+        e = built.get(t['key'])
+        if e is None or t['key'] not in after:
+            differ['missing'] += 1
+            continue
+        old, new = before[t['key']], after[t['key']]
+        weighted = t['weighted']
+        differ['path'] += weighted != e['weighted']
+        compared['weighted' if weighted else 'other'] += 1
+        skip = TIMED + (SCORED if weighted else ())
+        changed = [k for k in old if k not in skip and old[k] != new.get(k)]
+        if changed:
+            differ['other column'] += 1
+            print('  columns differ: %s %s' % (t['key'], ', '.join('%s %s -> %s' % (k, old[k], new.get(k))
+                                                                   for k in changed)))
+        if weighted:
+            s = distance_score(t, gains)
+            differ['weighted score'] += not (s == e['s'] or abs(s - e['s']) <= 2e-4)
+            moved = 0.0 if t['s'] == math.inf else t_w - FIT.T_WEIGHTED
+            differ['weighted threshold'] += abs(t['engine_limit'] + moved - e['engine_limit']) > 1.5e-5
+            offline = x - t_w <= 0.0 and not t['flag']
+        else:
+            offline = t['accept']
+        if t['kind'] in 'gi':
+            compared['decisions'] += 1
+            changed_decisions += e['accept'] != t['accept']
+            if offline != e['accept']:
+                differ['decision'] += 1
+                print('  decision differs: %s engine score %.5f limit %.5f accept %d, offline %d' % (
+                    t['key'], e['s'], e['engine_limit'], e['accept'], offline))
+    print('engine check (G %g,%g T_w %.4f): %d trials on the weighted path, %d off it, %d genuine and impostor '
+          'decisions (%d changed against the dumps); differing: %s' % (
+              gd, gn, t_w, compared['weighted'], compared['other'], compared['decisions'], changed_decisions,
+              ', '.join('%s %d' % kv for kv in differ.items())))
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--enrol-log', required=True)
@@ -590,8 +774,11 @@ def main():
                     help='the engine built with that setting, its dumps of the same trials')
     ap.add_argument('--soft-held-grid', action='store_true')
     ap.add_argument('--soft-held-show', action='append', default=[], help='S,GN,GF: that setting\'s checks')
+    ap.add_argument('--distance-grid', action='store_true')
+    ap.add_argument('--distance-engine', nargs='+', metavar='GD,GN,T_W DUMP',
+                    help='the engine built with that setting on the weighted path, its dumps of the same trials')
     a = ap.parse_args()
-    if a.soft_held_grid:
+    if a.soft_held_grid or a.distance_grid or a.distance_engine:
         trials = read_split_engine(a.dumps, a.enrol_log)
     else:
         trials = GW.read(a.dumps, a.enrol_log, set(GW.TUNING.split(',')))
@@ -607,6 +794,10 @@ def main():
         noisy_engine_check(trials, a.noisy_engine[0], a.dumps, a.noisy_engine[1:], a.enrol_log)
     if a.soft_held_grid:
         soft_held_grid(trials, a.soft_held_show)
+    if a.distance_grid:
+        distance_grid(trials)
+    if a.distance_engine:
+        distance_engine_check(trials, a.distance_engine[0], a.dumps, a.distance_engine[1:], a.enrol_log)
 
 
 if __name__ == '__main__':
