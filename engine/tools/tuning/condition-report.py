@@ -5,7 +5,8 @@
                       [--enrol-log FILE --enrol-slope B --enrol-margin D]
                       [--noise-share K --noise-typical M --noise-margin N [--noise-min-drop F] [--noise-cap]
                        [--noise-impostor]]
-                      [--line-offset L | --fit-line] [--weighted S,G,T_w] dump.csv...
+                      [--line-offset L | --fit-line] [--weighted S,G,T_w] [--clean-held S,T]
+                      [--noisy-term K,s] dump.csv...
 
 Only trials whose model speaker and test speaker are both in the set count
 (the figures of speakers left out of the tuning come from their own trials,
@@ -36,6 +37,9 @@ unless it went through a telephone line (the `phone` condition: the line's
 band has no weights, and such a take keeps the unweighted threshold at any
 level, the engine's since the twenty-ninth round); every EER is then taken
 on the margins (the score less the trial's own threshold).
+--noisy-term K,s: a take on the unweighted path under 40 dB (neither
+weighted, nor held clean, nor through a line) is held to a threshold raised
+by s x max(0, K - snr) beside every term above (fortieth round).
 """
 import argparse
 import csv
@@ -65,6 +69,8 @@ WEIGHTED = {'level': 0.0, 'drop': 0.0, 'base': None}
 # --clean-held S,T: an unweighted take that reads at least S dB itself (and
 # is not on a line's band) held to a base of its own (thirty-third round).
 CLEAN_HELD = {'level': 0.0, 'base': None}
+# --noisy-term K,s: the noisy takes' own term, s per dB under K (slope 0: none).
+NOISY = {'knee': 0.0, 'slope': 0.0}
 
 
 def read_enrol_log(path):
@@ -149,9 +155,21 @@ def clean_held(row):
             row['snr_db'] >= CLEAN_HELD['level'])
 
 
+def on_noisy_path(row):
+    """The take is on the unweighted path for noisy takes: not weighted,
+    not through a line, not held clean."""
+    return not weighed(row) and row['condition'] not in LINE['conditions'] and not clean_held(row)
+
+
+def noisy_term(row):
+    if NOISY['slope'] == 0.0 or not on_noisy_path(row):
+        return 0.0
+    return NOISY['slope'] * max(0.0, NOISY['knee'] - row['snr_db'])
+
+
 def threshold(row, t0, slope, knee):
     base = WEIGHTED['base'] if weighed(row) else CLEAN_HELD['base'] if clean_held(row) else t0
-    return base + variable_part(row, slope, knee) + line_offset(row)
+    return base + variable_part(row, slope, knee) + line_offset(row) + noisy_term(row)
 
 
 def figures(rows, t0, slope, knee):
@@ -208,6 +226,13 @@ def set_clean_held(text):
     if text:
         level, base = (float(x) for x in text.split(','))
         CLEAN_HELD.update(level=level, base=base)
+
+
+def set_noisy_term(text):
+    """--noisy-term K,s (None: no such term)."""
+    if text:
+        knee, slope = (float(x) for x in text.split(','))
+        NOISY.update(knee=knee, slope=slope)
 
 
 def fit(rows, slope, knee, target=1.0):
@@ -275,12 +300,14 @@ def main():
     ap.add_argument('--pitch-limit', type=float, default=PITCH_LIMIT, help='replay check: pitch-contour limit')
     ap.add_argument('--weighted', help="S,G,T_w: the takes scored with the model's weights and their base")
     ap.add_argument('--clean-held', help='S,T: the unweighted takes reading at least S dB themselves and their base')
+    ap.add_argument('--noisy-term', help='K,s: the noisy takes\' threshold raised by s a dB under K')
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     set_limits(a.wave_limit, a.pitch_limit)
     set_weighted(a.weighted)
     set_clean_held(a.clean_held)
-    if (a.weighted or a.clean_held) and (a.fit or a.fit_noise or a.fit_line):
+    set_noisy_term(a.noisy_term)
+    if (a.weighted or a.clean_held or a.noisy_term) and (a.fit or a.fit_noise or a.fit_line):
         raise SystemExit('the weighted path is fitted by gate-weight-fit.py, the held clean takes take no fit')
     speakers = set(a.speakers.split(','))
     if a.enrol_log:
@@ -303,7 +330,8 @@ def main():
           (' weighted from %.0f dB, %.0f dB under the enrolment, base %.4f' % (
               WEIGHTED['level'], WEIGHTED['drop'], WEIGHTED['base']) if WEIGHTED['base'] is not None else '') +
           (' unweighted from %.0f dB base %.4f' % (CLEAN_HELD['level'], CLEAN_HELD['base'])
-           if CLEAN_HELD['base'] is not None else ''))
+           if CLEAN_HELD['base'] is not None else '') +
+          (' noisy takes %.4f a dB under %.0f dB' % (NOISY['slope'], NOISY['knee']) if NOISY['slope'] else ''))
     conditions = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
     for c in conditions:
         e, far, frr, caught, flagged, miss, worst, ng, ni, nr = figures([r for r in rows if r['condition'] == c], t0, a.snr_slope, a.snr_knee)
