@@ -201,13 +201,13 @@ public:
     }
     CDialogDriver& Then(std::function<void()> action) { return When([] { return true; }, std::move(action)); }
 
-    // Runs the dialog modally with the steps; a dialog still open after the
-    // time limit is ended with -2, whatever it opened cancelled first so that
+    // Runs the dialog modally with the steps; a dialog still open after 30
+    // seconds is ended with -2, whatever it opened cancelled first so that
     // its loop ends too.
-    INT_PTR Run(CVoiceDlg& dialog, DWORD limitMs = 30000)
+    INT_PTR Run(CVoiceDlg& dialog)
     {
         m_dialog = &dialog;
-        const CTimerScript script(m_steps, limitMs, [&dialog] {
+        const CTimerScript script(m_steps, 30000, [&dialog] {
             EnumThreadWindows(GetCurrentThreadId(), &CancelOther, reinterpret_cast<LPARAM>(dialog.m_hWnd));
             dialog.EndDialog(-2);
         });
