@@ -461,7 +461,10 @@ TEST(SpeakerScorer, ATakesPathFollowsTheLineTheModelsWeightsAndItsSnr)
 // against the four voices' mean (the DTW 2, the nearest frames 6, the pitch
 // 3); the (noisy) unweighted path with the pitch at 0.15, a gain of 4 for
 // the near pair (the voices moved half a channel) and 3 for the far pair (a
-// whole channel), the pairs lying at different distances here. Every path
+// whole channel), the pairs lying at different distances here, and both
+// pairs' terms of the DTW scaled by 1.25 (the nearest frame's and the
+// pitch's by 1; the voices' pitch differs from the take's here, so its term
+// shows). Every path
 // takes the speaker's typical distances off alike (the DTW's and the
 // pitch's whole, the nearest frame's twice) before it scales each part (the
 // DTW by 25, the nearest frame by 12, the pitch by 0.085), and on none does
@@ -482,7 +485,9 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
     } cases[] = {
         {kWeighted, 0.2f + 0.25f + 0.05f,
          0.5f + 2.0f * (0.2f - 0.9f) + 6.0f * (0.25f - 0.5625f) + 3.0f * (0.05f - 0.125f)},
-        {kUnweighted, 0.2f + 0.25f + 0.075f, 0.525f + 4.0f * (0.525f - 1.125f) + 3.0f * (0.525f - 2.175f)},
+        {kUnweighted, 0.2f + 0.25f + 0.075f,
+         0.525f + 1.25f * (4.0f * (0.2f - 0.6f) + 3.0f * (0.2f - 1.2f)) +
+             (4.0f * (0.25f - 0.375f) + 3.0f * (0.25f - 0.75f)) + (4.0f * (0.075f - 0.15f) + 3.0f * (0.075f - 0.225f))},
         {kLine, 0.2f + 0.25f + 0.05f, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
         {kCleanUnweighted, 0.2f + 0.25f + 0.05f, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
     };
@@ -494,7 +499,7 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
 }
 
 // One row per term of the threshold, on the path of the row's take (its
-// base at the shipped security 0.3: -0.6192 on the unweighted path, -0.5681
+// base at the shipped security 0.3: -0.6636 on the unweighted path, -0.5681
 // on the clean unweighted one and on the line's, -0.5129 on the weighted
 // one): security, the take's snr under 60 dB, its distance under the
 // model's enrolment snr (beyond 4 dB, counted up to 60 dB), the line's
@@ -506,7 +511,7 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
 {
     const float nan = std::nanf("");
     const float base = -0.5681f;   // the clean unweighted path's
-    const float noisyBase = -0.6192f;
+    const float noisyBase = -0.6636f;
     const float typical = 0.28397f;
     const SNoiseFigure own = {typical + 1.0f, typical + 2.0f, 25.0f};
     const SNoiseFigure capped = {typical + 2.0f, typical + 1.0f, 25.0f};

@@ -9,6 +9,8 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-grid [--noisy-show GN,GF]...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --soft-held-grid [--soft-held-show S,GN,GF]...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --distance-grid [--distance-engine GD,GN,T_W DUMP...]
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-distance-grid
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-distance-engine GD,GN,T_U DUMP...
 
 With the weighted path's fusion each voice's fused distance is fused_s =
 sum_p w_p (d_sp - k_p m_p) / s_p, the model's own fused is fused, and the
@@ -66,6 +68,20 @@ chosen.
 run on the same trials, against the offline one, trial by trial: on the
 weighted path its score and decision; off it every column of its dump but
 the take's time equal to these dumps'.
+--noisy-distance-grid (forty-first round, on the main branch's dumps: the
+weighted path with a gain per distance at -0.5129, the split form 4,3 at
+-0.6192 on the noisy path): only the noisy path's takes change, the split
+form's two pair terms of each distance scaled by its gain g_p, g_DTW and
+g_nearest in {0, 0.25, ..., 2} (the pitch's 1; g = (1, 1) is the engine),
+T_u refitted for each by the thirty-sixth round's rule; every other trial
+keeps its dumped score and threshold, a noisy take's threshold is its
+dumped one moved by the base. The settings that clear the three noisy
+EERs (their FARs within one impostor trial) are ordered (mean EER, mean
+FRR, nearness to (1, 1)) and checked in that order (each half's noisy
+EERs, T_u refitted on the half; the soft12, reverb, phone and clean EERs
+and FARs); the first that passes every check is chosen.
+--noisy-distance-engine GD,GN,T_U DUMP...: the engine built with that
+setting, run on the same trials, against the offline one, trial by trial.
 """
 import argparse
 import csv
@@ -761,6 +777,274 @@ def distance_engine_check(trials, text, dumps, built_dumps, log):
               ', '.join('%s %d' % kv for kv in differ.items())))
 
 
+
+# The noisy path's neighbours' term with a gain per distance (forty-first
+# round), read as condition-report.py reads the main branch's dumps: every
+# trial keeps its dumped score and threshold, and only the noisy path's
+# scores are made again from the voices' columns.
+NOISY_DISTANCE_GAINS = tuple(0.25 * k for k in range(9))
+NOISY_DISTANCE_ENGINE = (1.0, 1.0)   # g_DTW, g_nearest: the engine's split form as it is
+NOISY_PITCH_GAIN = 1.0
+REPORT = FIT.REPORT
+ALL_CONDITIONS = ('clean', 'white20', 'speech20', 'white10', 'soft12', 'phone', 'reverb')
+HELD_CHECKED = ('soft12', 'reverb', 'phone', 'clean')
+
+
+def read_main_rows(dumps, log):
+    """The tuning trials of the main branch's dumps (weighted base -0.5129,
+    the noisy path's split form 4,3 at -0.6192), each with its path."""
+    REPORT.ENROL.update(slope=0.0025, margin=4.0, snr=REPORT.read_enrol_log(log))
+    REPORT.NOISE.update(share=1.25, typical=0.28397, margin=6.0, min_drop=10.0, cap=True, impostor=True)
+    REPORT.LINE['offset'] = -0.1189
+    REPORT.set_weighted('40,6,-0.5129')
+    REPORT.set_clean_held('40,-0.5681')
+    rows = [r for r in REPORT.load(dumps, set(GW.TUNING.split(','))) if r['kind'] in 'gir']
+    for r in rows:
+        r['key'] = tuple(r[k] for k in FIT.KEY)
+        r['t'] = float(r['threshold'])
+        r['flag'] = REPORT.copy_flag(r)
+        r['noisy'] = REPORT.on_noisy_path(r)
+        r['d'] = [float(r['d%d' % p]) for p in range(4)]
+        r['m'] = [float(r['m%d' % p]) for p in range(4)]
+        r['v'] = [[float(r['v%d_d%d' % (s, p)]) for p in range(4)] for s in range(4)]
+    return rows
+
+
+def noisy_distance_score(r, gains):
+    """The noisy path's score with the split form's two pair terms of each
+    distance scaled by its gain (gains: DTW, nearest frames; the pitch's 1)."""
+    if r['s'] == math.inf:
+        return math.inf
+    w2, w3, k0, k2, k3, _ = GW.NOISY_FUSION
+    gn, gf = SPLIT_ENGINE[1], SPLIT_ENGINE[2]
+    total = 0.0
+    for p, w, k, g in ((0, 1.0, k0, gains[0]), (2, w2, k2, gains[1]), (3, w3, k3, NOISY_PITCH_GAIN)):
+        own = r['d'][p] - k * r['m'][p]
+        near = sum(r['v'][s][p] - k * r['m'][p] for s in NEAR) / len(NEAR)
+        far = sum(r['v'][s][p] - k * r['m'][p] for s in FAR) / len(FAR)
+        total += w * (own + g * (gn * (own - near) + gf * (own - far))) / SCALES[p]
+    return total
+
+
+def noisy_distance_cuts(rows, gains):
+    """Each trial's score less its threshold but the noisy path's base: the
+    noisy path's margin is this less T_u, every other trial's is final
+    (gains None: the dumped scores)."""
+    out = []
+    for r in rows:
+        if not r['noisy']:
+            out.append(r['s'] - r['t'])
+            continue
+        s = r['s'] if gains is None else noisy_distance_score(r, gains)
+        out.append(s - (r['t'] - T_SPLIT))
+    return out
+
+
+def noisy_distance_margins(rows, c, t_u):
+    return [x - t_u if r['noisy'] else x for r, x in zip(rows, c)]
+
+
+def accepted_impostors(rows, m, cond):
+    return sum(1 for r, x in zip(rows, m) if r['condition'] == cond and r['kind'] == 'i' and x <= 0.0 and not r['flag'])
+
+
+def largest_noisy_base(rows, c, cond, allowed):
+    """The largest T_u at which at most `allowed` unflagged impostor trials
+    of cond pass, every trial off the noisy path at its own threshold."""
+    idx = [j for j, r in enumerate(rows) if r['condition'] == cond and r['kind'] == 'i' and not r['flag']]
+    fixed = sum(1 for j in idx if not rows[j]['noisy'] and c[j] <= 0.0)
+    u = sorted(c[j] for j in idx if rows[j]['noisy'] and c[j] < math.inf)
+    room = allowed - fixed
+    if room < 0:
+        return -math.inf
+    return u[room] - 1e-6 if room < len(u) else math.inf
+
+
+def refit_noisy_base(rows, c, caps):
+    """T_u by the thirty-sixth round's rule, four decimals on the stricter side."""
+    n_clean = sum(1 for r in rows if r['condition'] == 'clean' and r['kind'] == 'i')
+    limits = [largest_noisy_base(rows, c, 'clean', int(math.floor(0.01 * n_clean)))]
+    limits += [largest_noisy_base(rows, c, cond, cap) for cond, cap in caps.items()]
+    return math.floor(min(limits) * 1e4) / 1e4
+
+
+def noisy_distance_figures(rows, m):
+    """Each condition's EER (on the margins), FAR and FRR at the shipped
+    point, and the trial counts."""
+    v = {}
+    for cond in ALL_CONDITIONS:
+        sel = [(r, x) for r, x in zip(rows, m) if r['condition'] == cond]
+        g = [x for r, x in sel if r['kind'] == 'g']
+        i = [x for r, x in sel if r['kind'] == 'i']
+        acc = lambda r, x: x <= 0.0 and not r['flag']
+        fa = sum(acc(r, x) for r, x in sel if r['kind'] == 'i')
+        fr = sum(not acc(r, x) for r, x in sel if r['kind'] == 'g')
+        v[cond] = {'eer': 100.0 * REPORT.eer(g, i), 'far': 100.0 * fa / max(1, len(i)),
+                   'frr': 100.0 * fr / max(1, len(g)), 'fa': fa, 'g': len(g), 'i': len(i)}
+    return v
+
+
+def noisy_distance_setting(rows, caps, gains, t_u=None):
+    """T_u (None: refitted) and the figures of a setting on rows."""
+    c = noisy_distance_cuts(rows, gains)
+    if t_u is None:
+        t_u = refit_noisy_base(rows, c, caps)
+    return t_u, noisy_distance_figures(rows, noisy_distance_margins(rows, c, t_u))
+
+
+def main_caps(rows):
+    m = noisy_distance_cuts(rows, None)
+    m = noisy_distance_margins(rows, m, T_SPLIT)
+    return {cond: accepted_impostors(rows, m, cond) for cond in ('white10', 'speech20')}
+
+
+def noisy_distance_clears(v, base):
+    return all(v[c]['eer'] < base[c]['eer'] - slack(base[c], 'gi') - 1e-9 and v[c]['fa'] <= base[c]['fa'] + 1
+               for c in NOISY_CONDITIONS)
+
+
+def noisy_distance_rank(gains, v):
+    mean = lambda side: sum(v[c][side] for c in NOISY_CONDITIONS) / 3.0
+    return (round(mean('eer'), 6), round(mean('frr'), 6),
+            abs(gains[0] - NOISY_DISTANCE_ENGINE[0]) + abs(gains[1] - NOISY_DISTANCE_ENGINE[1]), gains[0])
+
+
+def noisy_distance_text(gains, t_u, v):
+    mean = lambda side: sum(v[c][side] for c in NOISY_CONDITIONS) / 3.0
+    return 'g %.2f,%.2f T_u %.4f | %s | mean EER %.2f FRR %.2f | %s' % (
+        gains[0], gains[1], t_u,
+        ' '.join('%s %.2f/%.2f/%.2f' % (c, v[c]['eer'], v[c]['far'], v[c]['frr']) for c in NOISY_CONDITIONS),
+        mean('eer'), mean('frr'),
+        ' '.join('%s %.2f/%.2f' % (c, v[c]['eer'], v[c]['far']) for c in HELD_CHECKED))
+
+
+def noisy_distance_checks(rows, halves, base, gains, v):
+    """Item 4's checks of a clearing setting: each half's noisy EERs (T_u
+    refitted on the half for the main form and the setting alike), the
+    held conditions' EERs and FARs."""
+    out = []
+    for name, sel in halves:
+        caps = main_caps(sel)
+        tb, b = noisy_distance_setting(sel, caps, NOISY_DISTANCE_ENGINE)
+        tv, h = noisy_distance_setting(sel, caps, gains)
+        print('  half %s: caps white10 %d speech20 %d, T_u %.4f -> %.4f' % (
+            name, caps['white10'], caps['speech20'], tb, tv))
+        for c in NOISY_CONDITIONS:
+            s = slack(b[c], 'gi')
+            out.append(('half %s %s EER not higher (slack %.2f)' % (name, c, s), b[c]['eer'], h[c]['eer'],
+                        h[c]['eer'] <= b[c]['eer'] + s + 1e-9))
+    for c in HELD_CHECKED:
+        for side, key in (('eer', 'gi'), ('far', 'i')):
+            s = slack(base[c], key)
+            out.append(('%s %s not higher (slack %.2f)' % (c, side.upper(), s), base[c][side], v[c][side],
+                        v[c][side] <= base[c][side] + s + 1e-9))
+    print_checks(out, 44)
+    return all(ok for _, _, _, ok in out)
+
+
+def figures_line(v):
+    return ' '.join('%s %.2f/%.2f/%.2f' % (c, v[c]['eer'], v[c]['far'], v[c]['frr']) for c in ALL_CONDITIONS)
+
+
+def noisy_distance_grid(rows):
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
+    dumped_m = noisy_distance_margins(rows, noisy_distance_cuts(rows, None), T_SPLIT)
+    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
+                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
+    print('trials %d; genuine and impostor decisions from the dumped scores and thresholds differing from the '
+          'dumped ones: %d' % (len(rows), differ))
+    print('noisy path trials (genuine / impostor / replays): %s' % ', '.join(
+        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['noisy'] and r['kind'] == k))
+                               for k in 'gir')) for c in ALL_CONDITIONS + ('replay',)))
+    worst = max(abs(noisy_distance_score(r, NOISY_DISTANCE_ENGINE) - r['s']) for r in rows
+                if r['noisy'] and r['s'] < math.inf)
+    print('noisy path scored trials %d, largest |recomputed - dumped| score %.6f' % (
+        sum(1 for r in rows if r['noisy'] and r['s'] < math.inf), worst))
+    caps = main_caps(rows)
+    print('white10 / speech20 impostors accepted by the main branch: %d / %d' % (caps['white10'], caps['speech20']))
+    base = noisy_distance_figures(rows, dumped_m)
+    _, own = noisy_distance_setting(rows, caps, NOISY_DISTANCE_ENGINE, T_SPLIT)
+    print('main as dumped:      ' + figures_line(base))
+    print('main recomputed:     ' + figures_line(own))
+    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('main recomputed gives its dumped figures: %s' % ('yes' if same else 'NO'))
+    t_own, _ = noisy_distance_setting(rows, caps, NOISY_DISTANCE_ENGINE)
+    print('main\'s form refitted by the rule: T_u %.4f' % t_own)
+    print('slack: ' + ', '.join('%s EER %.2f (FAR: %d impostor trials + 1)' % (c, slack(base[c], 'gi'), base[c]['fa'])
+                                for c in NOISY_CONDITIONS))
+    print('main: ' + noisy_distance_text(NOISY_DISTANCE_ENGINE, T_SPLIT, base))
+    rows_out = []
+    for gd in NOISY_DISTANCE_GAINS:
+        for gn in NOISY_DISTANCE_GAINS:
+            t_u, v = noisy_distance_setting(rows, caps, (gd, gn))
+            rows_out.append(((gd, gn), t_u, v))
+            print(noisy_distance_text((gd, gn), t_u, v) + (' | clears' if noisy_distance_clears(v, base) else ''))
+    order = lambda x: noisy_distance_rank(x[0], x[2])
+    print('best rows by the order (whether or not they clear):')
+    for x in sorted(rows_out, key=order)[:10]:
+        print('  ' + noisy_distance_text(*x) + (' | clears' if noisy_distance_clears(x[2], base) else ''))
+    candidates = sorted((x for x in rows_out if noisy_distance_clears(x[2], base)), key=order)
+    print('clearing: %d, in order:' % len(candidates))
+    for x in candidates:
+        print('  ' + noisy_distance_text(*x))
+    for x in candidates:
+        print('checked: ' + noisy_distance_text(*x))
+        if noisy_distance_checks(rows, halves, base, x[0], x[2]):
+            print('chosen: ' + noisy_distance_text(*x))
+            return
+    print('chosen: none passes every check; nothing ships')
+
+
+def noisy_distance_engine_check(rows, text, dumps, built_dumps):
+    """The engine built with a gain per distance on the noisy path against
+    the offline setting, trial by trial: on the noisy path its score,
+    threshold (main's moved by the base) and decision; off it every column
+    of its dump but the take's time."""
+    gd, gn, t_u = (float(x) for x in text.split(','))
+    gains = (gd, gn)
+    before = raw_rows(dumps)
+    after = raw_rows(built_dumps)
+    differ = {'missing': 0, 'noisy score': 0, 'noisy threshold': 0, 'decision': 0, 'other column': 0}
+    compared = {'noisy': 0, 'other': 0, 'decisions': 0}
+    changed_decisions = 0
+    for r in rows:
+        new = after.get(r['key'])
+        if new is None:
+            differ['missing'] += 1
+            continue
+        old = before[r['key']]
+        compared['noisy' if r['noisy'] else 'other'] += 1
+        skip = TIMED + (SCORED if r['noisy'] else ())
+        changed = [k for k in old if k not in skip and old[k] != new.get(k)]
+        if changed:
+            differ['other column'] += 1
+            print('  columns differ: %s %s' % (r['key'], ', '.join('%s %s -> %s' % (k, old[k], new.get(k))
+                                                                   for k in changed)))
+        accept = new['accept'] == '1'
+        if r['noisy']:
+            s = noisy_distance_score(r, gains)
+            e_s = float(new['score'])
+            e_s = math.inf if e_s >= REPORT.REFUSED else e_s
+            differ['noisy score'] += not (s == e_s or abs(s - e_s) <= 2e-4)
+            moved = 0.0 if r['s'] == math.inf else t_u - T_SPLIT
+            differ['noisy threshold'] += abs(r['t'] + moved - float(new['threshold'])) > 1.5e-5
+            offline = s <= r['t'] + moved and not r['flag']
+        else:
+            offline = r['accept'] == '1'
+        if r['kind'] in 'gi':
+            compared['decisions'] += 1
+            changed_decisions += accept != (r['accept'] == '1')
+            if offline != accept:
+                differ['decision'] += 1
+                print('  decision differs: %s engine score %s limit %s accept %d, offline %d' % (
+                    r['key'], new['score'], new['threshold'], accept, offline))
+    print('engine check (g %g,%g T_u %.4f): %d trials on the noisy path, %d off it, %d genuine and impostor '
+          'decisions (%d changed against the dumps); differing: %s' % (
+              gd, gn, t_u, compared['noisy'], compared['other'], compared['decisions'], changed_decisions,
+              ', '.join('%s %d' % kv for kv in differ.items())))
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--enrol-log', required=True)
@@ -777,7 +1061,17 @@ def main():
     ap.add_argument('--distance-grid', action='store_true')
     ap.add_argument('--distance-engine', nargs='+', metavar='GD,GN,T_W DUMP',
                     help='the engine built with that setting on the weighted path, its dumps of the same trials')
+    ap.add_argument('--noisy-distance-grid', action='store_true')
+    ap.add_argument('--noisy-distance-engine', nargs='+', metavar='GD,GN,T_U DUMP',
+                    help='the engine built with that setting on the noisy path, its dumps of the same trials')
     a = ap.parse_args()
+    if a.noisy_distance_grid or a.noisy_distance_engine:
+        rows = read_main_rows(a.dumps, a.enrol_log)
+        if a.noisy_distance_grid:
+            noisy_distance_grid(rows)
+        if a.noisy_distance_engine:
+            noisy_distance_engine_check(rows, a.noisy_distance_engine[0], a.dumps, a.noisy_distance_engine[1:])
+        return
     if a.soft_held_grid or a.distance_grid or a.distance_engine:
         trials = read_split_engine(a.dumps, a.enrol_log)
     else:
