@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -241,48 +240,29 @@ TEST(SpeakerScorer, TheScoreRewardsANearerTakeThanTheNeighbouringVoicesWithAMode
 
 // Moved a channel up, half a channel down (blurred a little by the
 // interpolation between channels) or not at all, the bump's cepstra are those
-// of a bump drawn there; the energy column, the loudness, stays.
+// of a bump drawn there; the energy column, the loudness, stays. A filter
+// bank too small to hold the cepstra, or a move that is no number, makes no
+// copy.
 TEST(SpeakerScorer, ANeighbouringVoiceHasItsSpectrumMovedAlongTheMelScale)
 {
-    const struct {
-        float shift, tolerance;
-    } cases[] = {{1.0f, 0.1f}, {-0.5f, 1.5f}, {0.0f, 1e-3f}};
-    for (const auto& c : cases) {
-        CTakeFeatures take = BumpTake(8.0);
-        const CTakeFeatures drawn = BumpTake(8.0 + c.shift);
-        ASSERT_EQ(1, take.ShiftSpectrum(c.shift, kChannels));
-        for (int i = 0; i < take.Frames() * CTakeFeatures::kMaxDims; ++i)
-            EXPECT_NEAR(drawn.Statics()[i], take.Statics()[i], c.tolerance) << c.shift << " at " << i;
-    }
-    // A filter bank too small to hold the cepstra cannot be rebuilt.
-    EXPECT_EQ(0, BumpTake(8.0).ShiftSpectrum(1.0f, kCepstra));
-
-    // All moves of one word at once (its filter energies rebuilt once) are
-    // each move's own word to the last bit: the models' distances to their
-    // neighbouring voices may not depend on which way they were made.
-    const float moves[] = {-1.0f, -0.5f, 0.5f, 1.0f};
+    const float moves[] = {1.0f, -0.5f, 0.0f}, tolerance[] = {0.1f, 1.5f, 1e-3f}, notAMove[] = {1.0f, NAN, 0.0f};
     const CTakeFeatures word = BumpTake(6.0, 0.3);
-    CTakeFeatures copies[4];
-    CTakeFeatures* out[4] = {&copies[0], &copies[1], &copies[2], &copies[3]};
-    ASSERT_EQ(1, word.ShiftedCopies(moves, 4, kChannels, out));
-    for (int s = 0; s < 4; ++s) {
-        CTakeFeatures alone = word;
-        ASSERT_EQ(1, alone.ShiftSpectrum(moves[s], kChannels));
-        ASSERT_EQ(alone.Frames(), copies[s].Frames());
-        EXPECT_EQ(0, std::memcmp(alone.Statics(), copies[s].Statics(),
-                                 sizeof(float) * alone.Frames() * CTakeFeatures::kMaxDims))
-            << "statics, move " << moves[s];
-        EXPECT_EQ(0, std::memcmp(alone.Vectors(), copies[s].Vectors(),
-                                 sizeof(float) * alone.Frames() * alone.VectorDims()))
-            << "vectors, move " << moves[s];
+    CTakeFeatures copies[3];
+    CTakeFeatures* out[3] = {&copies[0], &copies[1], &copies[2]};
+    EXPECT_EQ(0, word.ShiftedCopies(moves, 3, kCepstra, out));
+    EXPECT_EQ(0, word.ShiftedCopies(notAMove, 3, kChannels, out));
+    EXPECT_EQ(0, copies[0].Frames());
+    ASSERT_EQ(1, word.ShiftedCopies(moves, 3, kChannels, out));
+    for (int s = 0; s < 3; ++s) {
+        const CTakeFeatures drawn = BumpTake(6.0 + moves[s], 0.3);
+        for (int i = 0; i < drawn.Frames() * CTakeFeatures::kMaxDims; ++i)
+            EXPECT_NEAR(drawn.Statics()[i], copies[s].Statics()[i], tolerance[s]) << moves[s] << " at " << i;
+        // The DTW's vectors are the moved word's own.
+        CTakeFeatures moved = copies[s];
+        moved.ComputeVectors();
+        const float* vectors = moved.Vectors();
+        EXPECT_TRUE(std::equal(vectors, vectors + moved.Frames() * moved.VectorDims(), copies[s].Vectors())) << moves[s];
     }
-    // Refused as ShiftSpectrum would refuse one of them, with no copy made.
-    const float notAMove[] = {1.0f, NAN};
-    CTakeFeatures untouched[2];
-    CTakeFeatures* kept[2] = {&untouched[0], &untouched[1]};
-    EXPECT_EQ(0, word.ShiftedCopies(moves, 2, kCepstra, kept));
-    EXPECT_EQ(0, word.ShiftedCopies(notAMove, 2, kChannels, kept));
-    EXPECT_EQ(0, untouched[0].Frames() + untouched[1].Frames());
 }
 
 // A recording played back keeps its pitch frame for frame, whatever the
