@@ -275,20 +275,6 @@ void CTakeFeatures::MoveFrame(const float* logMel, float channels, int channelCo
     }
 }
 
-int CTakeFeatures::ShiftSpectrum(float channels, int channelCount)
-{
-    const int cep = m_nDims - 1;
-    if (channelCount <= cep || channelCount > kMaxChannels || !std::isfinite(channels)) return 0;
-    g_fullBank.Prepare(channelCount);
-    float logMel[kMaxChannels];
-    for (int i = 0; i < m_nFrames; ++i) {
-        RebuildChannels(i, channelCount, logMel);
-        MoveFrame(logMel, channels, channelCount, m_statics[i]);
-    }
-    ComputeVectors();
-    return 1;
-}
-
 int CTakeFeatures::ShiftedCopies(const float* channels, int count, int channelCount, CTakeFeatures* const* out) const
 {
     const int cep = m_nDims - 1;

@@ -18,7 +18,7 @@ public:
     static constexpr int kMaxFrames = CSpeakerModel::kMaxTemplateFrames;
     static constexpr int kMaxDims = CSpeakerModel::kMaxDims;
     static constexpr int kMaxVectorDims = 2 * kMaxDims;
-    static constexpr int kMaxChannels = 40;   // filter-bank channels ShiftSpectrum handles
+    static constexpr int kMaxChannels = 40;   // filter-bank channels a word is rebuilt on
 
     CTakeFeatures() { Reset(); }
     void Reset();
@@ -41,23 +41,19 @@ public:
     // Builds the weighted scorer vectors (statics, optional per-word cepstral
     // mean removal, dynamics) and the mean cepstrum.
     void ComputeVectors();
-    // Turns this word into the same word from a neighbouring voice: the log
-    // filter energies are rebuilt from the cepstra (orthonormal DCT over
-    // `channelCount` channels, as in the analysis), moved `channels` channels
-    // up the mel scale (negative: down; the edge channels repeat), and
+    // This word as neighbouring voices say it, one copy into each of
+    // out[0..count-1] (none of them this word), moved channels[s] channels up
+    // the mel scale (negative: down; the edge channels repeat): the log
+    // filter energies are rebuilt once from the cepstra (orthonormal DCT over
+    // `channelCount` channels, as in the analysis), moved for each copy and
     // transformed back; energy and pitch stay. A vocal tract a few per cent
     // shorter moves every formant up by about the same share, which on the mel
-    // scale is nearly a shift. Returns 1 on success (0 when channelCount
-    // cannot hold the cepstra).
-    int ShiftSpectrum(float channels, int channelCount);
-    // ShiftSpectrum of a copy of this word into each of out[0..count-1]
-    // (none of them this word), by channels[s] each: the log filter
-    // energies are rebuilt once for all the moves. Returns 1 on success (0,
-    // with out untouched, when ShiftSpectrum would fail for one).
+    // scale is nearly a shift. Returns 1 on success (0, with out untouched,
+    // when channelCount cannot hold the cepstra or a move is not finite).
     int ShiftedCopies(const float* channels, int count, int channelCount, CTakeFeatures* const* out) const;
 
     // Keeps only channels firstChannel..lastChannel of the word's spectrum:
-    // the log filter energies are rebuilt from the cepstra (as ShiftSpectrum
+    // the log filter energies are rebuilt from the cepstra (as ShiftedCopies
     // does, over `channelCount` channels), the channels outside the range
     // dropped and the rest transformed again (orthonormal DCT over those
     // channels, as many cepstra as they hold, at most the ones there were);

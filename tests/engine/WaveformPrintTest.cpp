@@ -50,8 +50,6 @@ TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes
     ASSERT_FALSE(enrolled.empty());
     const std::vector<unsigned char> print = PrintOf(enrolled);
     const std::vector<short> copy = sonvera_test::FsddTake("0_george_0", 3.0, 1111, 24.0, 9);
-    std::vector<short> inverted = enrolled;
-    for (short& v : inverted) v = static_cast<short>(-v);
     // Through the evaluation's loudspeaker and room ("replay"), 1000 samples later.
     STakeConditionRecipe loudspeaker;
     ASSERT_TRUE(CTakeCondition::Find("replay", loudspeaker));
@@ -65,7 +63,6 @@ TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes
         float atLeast, atMost;
     } cases[] = {
         {"a digital copy, 1111 samples later and 3 dB louder", copy, 1000, 0.5f, 1.0f},
-        {"the copy with its polarity inverted", inverted, 1000, 0.9f, 1.0f},
         {"played through a loudspeaker into a room, 1000 samples later", played, 1000, 0.3f, 1.0f},
         {"the digital copy looked for too near its own place (200 signs of 555)", copy, 200, 0.0f, 0.25f},
         {"another take of the word by the same speaker", sonvera_test::FsddTake("0_george_1"), 1000, 0.0f, 0.25f},
@@ -94,7 +91,8 @@ TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes
 // The search counts agreeing signs exactly at every bit alignment of the
 // packed signs, up to the ends of the signs and of the searched span: a print
 // cut from the signs themselves, some of its signs flipped (or all of them:
-// an inverted waveform), comes out at exactly its share of agreeing signs.
+// an inverted waveform), comes out at exactly its share of agreeing signs. A
+// print asked for beyond the signs' end is the last one they hold.
 TEST(WaveformPrint, TheSearchCountsAgreeingSignsExactlyAtEveryAlignment)
 {
     constexpr int kSigns = 3000;
@@ -107,7 +105,7 @@ TEST(WaveformPrint, TheSearchCountsAgreeingSignsExactlyAtEveryAlignment)
         {63, 0, 37, 40, 0},
         {64, 1, 100, 1000, -700},                          // found 700 signs from the centre
         {65, 0, 0, 3, 3},                                  // at the edge of the searched span
-        {kSigns - CWaveformPrint::kBits, 1, 250, 1000, 0}, // last sign
+        {kSigns, 1, 250, 0, -CWaveformPrint::kBits},       // beyond the last sign, found only at its end
         {977, 0, CWaveformPrint::kBits, 1000, 0},          // inverted
     };
     for (const SCase& c : cases) {
@@ -123,11 +121,6 @@ TEST(WaveformPrint, TheSearchCountsAgreeingSignsExactlyAtEveryAlignment)
         const float expected = std::abs(2.0f * agreeing - CWaveformPrint::kBits) / CWaveformPrint::kBits;
         EXPECT_EQ(expected, CWaveformPrint::Similarity(s.bits, s.counts, print.data(), centre, c.reach));
     }
-    // A print asked for beyond the signs' end is the last one they hold.
-    std::vector<unsigned char> last(CWaveformPrint::kBytes), beyond(CWaveformPrint::kBytes);
-    ASSERT_EQ(1, CWaveformPrint::Excerpt(s.bits[0], kSigns, kSigns - CWaveformPrint::kBits, last.data()));
-    ASSERT_EQ(1, CWaveformPrint::Excerpt(s.bits[0], kSigns, kSigns, beyond.data()));
-    EXPECT_EQ(last, beyond);
 }
 
 } // namespace
