@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -245,7 +246,16 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
     h.U32(CCrc32::Compute(payload.data(), payload.size()));
     h.U32(0); h.U32(0);
     out.insert(out.end(), payload.begin(), payload.end());
-    return out.size() <= static_cast<size_t>(kMaxFileSize) ? 1 : 0;
+    if (out.size() > static_cast<size_t>(kMaxFileSize)) return 0;
+    // Parse holds some fields to more than the writer checks (the framing,
+    // scales, enrolment statistics). Bytes it would refuse must never reach
+    // Save: the model file it replaced would be lost and the new one unread.
+    const auto readBack = std::make_unique<CSpeakerModel>();
+    if (!readBack->Parse(out.data(), out.size())) {
+        out.clear();
+        return 0;
+    }
+    return 1;
 }
 
 int CSpeakerModel::Parse(const unsigned char* data, size_t size)

@@ -94,7 +94,8 @@ public:
     // Largest frames per template that keeps the templates within their budget.
     static int TemplateFrameLimit(int dims);
 
-    // Serialises into `out`. Returns 1, or 0 when a field is out of its limits.
+    // Serialises into `out`. Returns 1, or 0 when a field is out of the limits
+    // Parse holds a file to: what it writes, Parse reads back.
     int Serialize(std::vector<unsigned char>& out) const;
     // Parses `size` bytes. Returns 1 and replaces the content on success; on
     // any fault (magic, version, checksum, a length or a value out of range)

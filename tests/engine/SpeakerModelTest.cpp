@@ -130,6 +130,12 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
         [](CSpeakerModel& m) { m.noiseCopySnrDb = -1.0f; },
         [](CSpeakerModel& m) { m.weightedEnrolMean[1] = 0.0f; },
         [](CSpeakerModel& m) { m.weightedAdaptedMean[2] = std::numeric_limits<float>::quiet_NaN(); },
+        // Fields only the reader held to their limits once.
+        [](CSpeakerModel& m) { m.nSampleRate = 0; },
+        [](CSpeakerModel& m) { m.nChannels = m.nCepstra; },
+        [](CSpeakerModel& m) { m.scale[0] = 0.0f; },
+        [](CSpeakerModel& m) { m.enrolSpread[1] = std::numeric_limits<float>::quiet_NaN(); },
+        [](CSpeakerModel& m) { m.adaptedMean[2] = 0.0f; },
     };
     Bytes refused;
     for (size_t i = 0; i < std::size(faults); ++i) {
