@@ -260,9 +260,7 @@ TEST_F(RegistryValuesTest, EveryFamilyIsStoredAsItsLayoutAndReadsBack)
     expectWritten(m_reg.Write("V", "abc"), std::string("abc", 4), REG_SZ, REG_SZ, 4);
     CString text;
     char buffer[10] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
-    EXPECT_EQ(1, m_reg.Read("V", text));
     expectRead(m_reg.Read("V", buffer, sizeof(buffer)), REG_SZ, 4);
-    EXPECT_EQ(CString("abc"), text);
     EXPECT_EQ(std::string("abc\0xxxxxx", 10), std::string(buffer, 10));
 
     // A string read takes 199 characters; 200 are refused (below).

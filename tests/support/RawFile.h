@@ -41,8 +41,8 @@ inline std::string ReadRaw(const char* path)
 
 inline std::string ReadRaw(const std::string& path) { return ReadRaw(path.c_str()); }
 
-// `size` bytes from an offset of the file (fewer where it ends), and bytes
-// written over the file at an offset; 64-bit offsets, for files past 4 GiB.
+// `size` bytes from an offset of the file (fewer where it ends); 64-bit
+// offsets, for files past 4 GiB.
 inline std::string ReadRawAt(const char* path, ULONGLONG offset, size_t size)
 {
     HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -56,18 +56,6 @@ inline std::string ReadRawAt(const char* path, ULONGLONG offset, size_t size)
     CloseHandle(h);
     bytes.resize(done);
     return bytes;
-}
-
-inline bool WriteRawAt(const char* path, ULONGLONG offset, const std::string& bytes)
-{
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    DWORD done = 0;
-    const BOOL ok = h != INVALID_HANDLE_VALUE && SetFilePointerEx(h, at, nullptr, FILE_BEGIN) &&
-                    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    CloseHandle(h);
-    return ok && done == bytes.size();
 }
 
 // True when anything (a file or a folder) is at the path.

@@ -52,8 +52,6 @@ UINT FakeDrives(const char* root)
         return DRIVE_CDROM;
     case 'C':
         return DRIVE_FIXED;
-    case 'F':
-        return DRIVE_REMOTE;
     case 'Z':
         return std::string(root) == "Z:\\" ? DRIVE_REMOVABLE : DRIVE_UNKNOWN;
     default:

