@@ -100,8 +100,9 @@ TEST(String, FormatsWithPrintfSemanticsAtAnyLengthAndReleasesBuffers)
         EXPECT_EQ(Bytes(s), "<" + body + ">" + std::to_string(n)) << n;
     }
 
+    // A buffer grown to hold the text and its terminator exactly.
     CString buffered("abc");
-    char* p = buffered.GetBuffer(10);
+    char* p = buffered.GetBuffer(6);
     std::strcpy(p, "hello");
     buffered.ReleaseBuffer();
     EXPECT_EQ(Bytes(buffered), "hello");
