@@ -97,15 +97,6 @@ std::vector<short> ThroughLine(const std::vector<short>& take)
     return std::vector<short>(line.begin(), line.end());
 }
 
-// The model file's content.
-CSpeakerModel ModelIn(const std::string& path)
-{
-    const std::vector<unsigned char> bytes = sonvera_test::ReadBytes(path);
-    CSpeakerModel m{};
-    EXPECT_EQ(1, m.Parse(bytes.data(), bytes.size())) << path;
-    return m;
-}
-
 // Speech that runs into the end of the take.
 std::vector<short> Late(const char* name = "0_george_1")
 {
@@ -178,6 +169,8 @@ TEST_F(VoiceEngineTest, EveryKindOfTakeGetsItsResultAndNumber)
 // adaptation and a damaged model.
 TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationToDamage)
 {
+    std::vector<unsigned char> enrolled;   // the model file as enrolment left it
+    CSpeakerModel model{};
     {
         SCOPED_TRACE("enrolment");
         DialogSetUp(Setup::kModeEnrol);
@@ -215,20 +208,21 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         // refused ones' count for nothing).
         double mean = 0.0;
         for (double snr : enrolSnrDb) mean += snr / Setup::kEnrolTakes;
-        const CSpeakerModel trained = ModelIn(ModelPath());
-        EXPECT_NEAR(std::clamp(mean, 0.0, static_cast<double>(CSpeakerModel::kMaxSnrDb)), trained.enrolSnrDb, 1e-3);
+        enrolled = sonvera_test::ReadBytes(ModelPath());
+        ASSERT_EQ(1, model.Parse(enrolled.data(), enrolled.size()));
+        EXPECT_NEAR(std::clamp(mean, 0.0, static_cast<double>(CSpeakerModel::kMaxSnrDb)), model.enrolSnrDb, 1e-3);
         // ... and how far its takes moved with noise 20 dB under the word
         // added: their copies' snr lies about that far under theirs.
-        ASSERT_TRUE(trained.bNoiseMove);
-        EXPECT_GT(trained.noiseMove, 0.0f);
-        EXPECT_NEAR(trained.enrolSnrDb - 20.0f, trained.noiseCopySnrDb, 8.0f);
+        ASSERT_TRUE(model.bNoiseMove);
+        EXPECT_GT(model.noiseMove, 0.0f);
+        EXPECT_NEAR(model.enrolSnrDb - 20.0f, model.noiseCopySnrDb, 8.0f);
         // ... and the weights of the dimensions its takes keep steady, with
         // the typical distances taken with them.
-        ASSERT_TRUE(trained.bWeighted);
-        EXPECT_NE(*std::min_element(trained.weightCodes, trained.weightCodes + trained.nDims),
-                  *std::max_element(trained.weightCodes, trained.weightCodes + trained.nDims));
-        EXPECT_NE(trained.enrolMean[0], trained.weightedEnrolMean[0]);
-        EXPECT_EQ(trained.weightedEnrolMean[0], trained.weightedAdaptedMean[0]);
+        ASSERT_TRUE(model.bWeighted);
+        EXPECT_NE(*std::min_element(model.weightCodes, model.weightCodes + model.nDims),
+                  *std::max_element(model.weightCodes, model.weightCodes + model.nDims));
+        EXPECT_NE(model.enrolMean[0], model.weightedEnrolMean[0]);
+        EXPECT_EQ(model.weightedEnrolMean[0], model.weightedAdaptedMean[0]);
     }
     {
         // Hiss has no voice: the take check refuses it, and a refused take is
@@ -270,7 +264,6 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
                   *std::min_element(impostor.begin(), impostor.end()));
         EXPECT_EQ(0, falseAccepts);
     }
-    const CSpeakerModel model = ModelIn(ModelPath());
     const std::vector<short> noisy = George(6, 0.0, 0, 400.0, 210);
     {
         // The engine applies to each take the scorer's path and threshold for
@@ -283,7 +276,6 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         // evaluation's dumps recompute it.
         SCOPED_TRACE("the threshold and the score of a take");
         const SNoiseFigure figure = {model.noiseMove, model.noiseImpostorMove, model.noiseCopySnrDb};
-        const std::vector<unsigned char> trained = sonvera_test::ReadBytes(ModelPath());
         CSpeakerModel older = model;
         older.bNoiseMove = false;
         older.noiseMove = older.noiseImpostorMove = older.noiseCopySnrDb = 0.0f;
@@ -307,7 +299,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         VRE_SetbAdapt(0);
         for (const auto& t : takes) {
             const bool written =
-                t.withoutMove ? older.Save(ModelPath()) == 1 : sonvera_test::WriteBytes(ModelPath(), trained);
+                t.withoutMove ? older.Save(ModelPath()) == 1 : sonvera_test::WriteBytes(ModelPath(), enrolled);
             ASSERT_TRUE(written) << t.what;
             ASSERT_NE(0, VRE_GetEndpointShort(t.take.data(), kTakeSamples, 0)) << t.what;
             ASSERT_NE(0, VRE_CheckSexSpeech(t.take.data(), kTakeSamples, 0)) << t.what;
@@ -355,7 +347,6 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
                     VRE_GetThreshold(), 1e-5);
         VRE_Destruct();
     }
-    const std::vector<unsigned char> enrolled = sonvera_test::ReadBytes(ModelPath());
     {
         SCOPED_TRACE("adaptation");
         EXPECT_EQ(0, VerifyTake(FsddTake("0_jackson_2"), "aaj", true).update);
@@ -368,17 +359,16 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         const SVerdict v = VerifyTake(George(8, 0.0, 0, 16.0, 300), "aaj", true);
         ASSERT_EQ(1, v.update);
         const std::vector<unsigned char> after = sonvera_test::ReadBytes(ModelPath());
-        CSpeakerModel m, old;
+        CSpeakerModel m;
         ASSERT_EQ(1, m.Parse(after.data(), after.size()));
-        ASSERT_EQ(1, old.Parse(enrolled.data(), enrolled.size()));
         EXPECT_EQ(1u, m.nAdaptations);
         EXPECT_TRUE(m.printed[5]);
         // The first three templates are the enrolment's for good; the take
         // went into the first adaptive slot.
         for (int t = 0; t < 4; ++t) {
             const size_t bytes = static_cast<size_t>(m.templateFrames[t]) * m.nDims;
-            const bool same = old.templateFrames[t] == m.templateFrames[t] &&
-                              std::memcmp(old.templates[t], m.templates[t], bytes) == 0;
+            const bool same = model.templateFrames[t] == m.templateFrames[t] &&
+                              std::memcmp(model.templates[t], m.templates[t], bytes) == 0;
             EXPECT_EQ(t < 3, same) << t;
         }
         // The accepted take, played back later, is now known.
