@@ -303,24 +303,32 @@ def noisy_margins(trials, c, t_u):
     return [x - (t_u if on_noisy_path(t) else other_base(t)) for t, x in zip(trials, c)]
 
 
-def largest_t_u(trials, c, cond, allowed):
-    """The largest T_u at which at most `allowed` unflagged impostor trials
-    of cond pass, the other paths at their bases."""
+def largest_base(trials, c, cond, allowed, on_path, off_margin):
+    """The largest base of a path at which at most `allowed` unflagged
+    impostor trials of cond pass: c holds the trials' scores (on_path(t))
+    less everything but that base, off_margin(t, x) a trial's margin off
+    the path."""
     idx = [j for j, t in enumerate(trials) if t['condition'] == cond and t['kind'] == 'i' and not t['flag']]
-    fixed = sum(1 for j in idx if not on_noisy_path(trials[j]) and c[j] - other_base(trials[j]) <= 0.0)
-    u = sorted(c[j] for j in idx if on_noisy_path(trials[j]) and c[j] < math.inf)
+    fixed = sum(1 for j in idx if not on_path(trials[j]) and off_margin(trials[j], c[j]) <= 0.0)
+    u = sorted(c[j] for j in idx if on_path(trials[j]) and c[j] < math.inf)
     room = allowed - fixed
     if room < 0:
         return -math.inf
     return u[room] - 1e-6 if room < len(u) else math.inf
 
 
-def refit_noisy(trials, c, caps):
-    """T_u by the thirty-second round's rule, four decimals on the stricter side."""
+def refit_base(trials, c, caps, on_path, off_margin):
+    """A path's base by the thirty-second round's rule: the clean impostor
+    trials within 1 %, each of caps' conditions within its count; four
+    decimals on the stricter side."""
     n_clean = sum(1 for t in trials if t['condition'] == 'clean' and t['kind'] == 'i')
-    limits = [largest_t_u(trials, c, 'clean', int(math.floor(0.01 * n_clean)))]
-    limits += [largest_t_u(trials, c, cond, cap) for cond, cap in caps.items()]
+    limits = [largest_base(trials, c, 'clean', int(math.floor(0.01 * n_clean)), on_path, off_margin)]
+    limits += [largest_base(trials, c, cond, cap, on_path, off_margin) for cond, cap in caps.items()]
     return math.floor(min(limits) * 1e4) / 1e4
+
+
+def refit_noisy(trials, c, caps):
+    return refit_base(trials, c, caps, on_noisy_path, lambda t, x: x - other_base(t))
 
 
 def noisy_at(trials, form, t_u):
@@ -690,6 +698,34 @@ def distance_checks(trials, base, gains, v):
     return all(ok for _, _, _, ok in out)
 
 
+def grid_and_choose(gains, evaluate, text, clears, rank, checks, best):
+    """Every (DTW, nearest frames) pair of gains: evaluate(g) gives the
+    refitted base and the figures, text(g, base, figures) a row; then the
+    rows in the round's order (rank(g, figures)), the clearing ones
+    (clears(figures)) and the first of those that passes checks(g,
+    figures), which is the one chosen."""
+    rows = []
+    for gd in gains:
+        for gn in gains:
+            t, v = evaluate((gd, gn))
+            rows.append(((gd, gn), t, v))
+            print(text((gd, gn), t, v) + (' | clears' if clears(v) else ''))
+    order = lambda r: rank(r[0], r[2])
+    print('best rows by the order (whether or not they clear):')
+    for r in sorted(rows, key=order)[:best]:
+        print('  ' + text(*r) + (' | clears' if clears(r[2]) else ''))
+    candidates = sorted((r for r in rows if clears(r[2])), key=order)
+    print('clearing: %d, in order:' % len(candidates))
+    for r in candidates:
+        print('  ' + text(*r))
+    for r in candidates:
+        print('checked: ' + text(*r))
+        if checks(r[0], r[2]):
+            print('chosen: ' + text(*r))
+            return
+    print('chosen: none passes every check; nothing ships')
+
+
 def distance_grid(trials):
     dumped_t_w, base, base_m = distance_at(trials, None, FIT.T_WEIGHTED)
     _, own, own_m = distance_at(trials, DISTANCE_ENGINE, FIT.T_WEIGHTED)
@@ -705,26 +741,9 @@ def distance_grid(trials):
     print('weighted scored trials %d, largest |recomputed - dumped| %.6f' % (weighted, worst))
     b = base['clean']
     print('slack: clean EER %.2f FRR %.2f FAR %.2f' % (slack(b, 'gi'), slack(b, 'g'), slack(b, 'i')))
-    rows = []
-    for gd in DISTANCE_GAINS:
-        for gn in DISTANCE_GAINS:
-            t_w, v, _ = distance_at(trials, (gd, gn))
-            rows.append(((gd, gn), t_w, v))
-            print(distance_text((gd, gn), t_w, v) + (' | clears' if distance_clears(v, base) else ''))
-    order = lambda r: distance_rank(r[0], r[2])
-    print('best rows by the order (whether or not they clear):')
-    for r in sorted(rows, key=order)[:8]:
-        print('  ' + distance_text(*r) + (' | clears' if distance_clears(r[2], base) else ''))
-    candidates = sorted((r for r in rows if distance_clears(r[2], base)), key=order)
-    print('clearing: %d, in order:' % len(candidates))
-    for r in candidates:
-        print('  ' + distance_text(*r))
-    for r in candidates:
-        print('checked: ' + distance_text(*r))
-        if distance_checks(trials, base, r[0], r[2]):
-            print('chosen: ' + distance_text(*r))
-            return
-    print('chosen: none passes every check; nothing ships')
+    grid_and_choose(DISTANCE_GAINS, lambda g: distance_at(trials, g)[:2], distance_text,
+                    lambda v: distance_clears(v, base), distance_rank,
+                    lambda g, v: distance_checks(trials, base, g, v), best=8)
 
 
 def distance_engine_check(trials, text, dumps, built_dumps, log):
@@ -848,24 +867,10 @@ def accepted_impostors(rows, m, cond):
     return sum(1 for r, x in zip(rows, m) if r['condition'] == cond and r['kind'] == 'i' and x <= 0.0 and not r['flag'])
 
 
-def largest_noisy_base(rows, c, cond, allowed):
-    """The largest T_u at which at most `allowed` unflagged impostor trials
-    of cond pass, every trial off the noisy path at its own threshold."""
-    idx = [j for j, r in enumerate(rows) if r['condition'] == cond and r['kind'] == 'i' and not r['flag']]
-    fixed = sum(1 for j in idx if not rows[j]['noisy'] and c[j] <= 0.0)
-    u = sorted(c[j] for j in idx if rows[j]['noisy'] and c[j] < math.inf)
-    room = allowed - fixed
-    if room < 0:
-        return -math.inf
-    return u[room] - 1e-6 if room < len(u) else math.inf
-
-
 def refit_noisy_base(rows, c, caps):
-    """T_u by the thirty-sixth round's rule, four decimals on the stricter side."""
-    n_clean = sum(1 for r in rows if r['condition'] == 'clean' and r['kind'] == 'i')
-    limits = [largest_noisy_base(rows, c, 'clean', int(math.floor(0.01 * n_clean)))]
-    limits += [largest_noisy_base(rows, c, cond, cap) for cond, cap in caps.items()]
-    return math.floor(min(limits) * 1e4) / 1e4
+    """T_u by the thirty-sixth round's rule: every trial off the noisy path
+    at its own threshold (c holds its margin)."""
+    return refit_base(rows, c, caps, lambda r: r['noisy'], lambda r, x: x)
 
 
 def noisy_distance_figures(rows, m):
@@ -974,26 +979,9 @@ def noisy_distance_grid(rows):
     print('slack: ' + ', '.join('%s EER %.2f (FAR: %d impostor trials + 1)' % (c, slack(base[c], 'gi'), base[c]['fa'])
                                 for c in NOISY_CONDITIONS))
     print('main: ' + noisy_distance_text(NOISY_DISTANCE_ENGINE, T_SPLIT, base))
-    rows_out = []
-    for gd in NOISY_DISTANCE_GAINS:
-        for gn in NOISY_DISTANCE_GAINS:
-            t_u, v = noisy_distance_setting(rows, caps, (gd, gn))
-            rows_out.append(((gd, gn), t_u, v))
-            print(noisy_distance_text((gd, gn), t_u, v) + (' | clears' if noisy_distance_clears(v, base) else ''))
-    order = lambda x: noisy_distance_rank(x[0], x[2])
-    print('best rows by the order (whether or not they clear):')
-    for x in sorted(rows_out, key=order)[:10]:
-        print('  ' + noisy_distance_text(*x) + (' | clears' if noisy_distance_clears(x[2], base) else ''))
-    candidates = sorted((x for x in rows_out if noisy_distance_clears(x[2], base)), key=order)
-    print('clearing: %d, in order:' % len(candidates))
-    for x in candidates:
-        print('  ' + noisy_distance_text(*x))
-    for x in candidates:
-        print('checked: ' + noisy_distance_text(*x))
-        if noisy_distance_checks(rows, halves, base, x[0], x[2]):
-            print('chosen: ' + noisy_distance_text(*x))
-            return
-    print('chosen: none passes every check; nothing ships')
+    grid_and_choose(NOISY_DISTANCE_GAINS, lambda g: noisy_distance_setting(rows, caps, g), noisy_distance_text,
+                    lambda v: noisy_distance_clears(v, base), noisy_distance_rank,
+                    lambda g, v: noisy_distance_checks(rows, halves, base, g, v), best=10)
 
 
 def noisy_distance_engine_check(rows, text, dumps, built_dumps):
