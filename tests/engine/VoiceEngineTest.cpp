@@ -136,7 +136,8 @@ TEST_F(VoiceEngineTest, CallsBeforeInitialiseAndValuesItCannotTakeAreRefused)
 }
 
 // What VRE_GetEndpointShort and VRE_GetErrorNumber say about a take: the
-// end point detector's number, the short-word flag passed on, and the
+// end point detector's number, the short-word flag passed on, the shortest
+// word's 200 ms (not the longest pause's 250: a 209 ms word is found), the
 // dialog's refusal of a marginal take (-4 and -5), which it counts in
 // enrolment, while in verification such a take is still judged.
 TEST_F(VoiceEngineTest, EveryKindOfTakeGetsItsResultAndNumber)
@@ -150,6 +151,7 @@ TEST_F(VoiceEngineTest, EveryKindOfTakeGetsItsResultAndNumber)
     } cases[] = {
         {"short word without the flag", shortWord, 1, 0, 0, -1},
         {"short word with the flag", shortWord, 1, 1, 1, 0},
+        {"a word just over the shortest", NoisyWord(8000, 2300, 8000.0, 16.0, 2), 1, 0, 1, 0},
         {"cut by the edge, enrolment", Late(), 1, 0, 0, -5},
         {"low SNR, enrolment", faint, 1, 0, 0, -4},
         {"cut by the edge, verification", Late(), 2, 0, 1, -5},
