@@ -181,6 +181,8 @@ TEST_F(FileTest, OnlyNotFoundMeansAbsentAndABriefSharingViolationIsWaitedOut)
         CFaultyFileSystem fs;
         fs.Fail(CFaultyFileSystem::attributes, c.first);
         CFileSystemOverride scope(fs);
+        // A null path names nothing and asks the file system nothing.
+        EXPECT_FALSE(CFile::Exists(nullptr) || CFile::Exists(nullptr, TRUE)) << c.first;
         if (c.second == CFileException::none) {
             EXPECT_FALSE(CFile::Exists(path.c_str())) << c.first;
             continue;
