@@ -255,6 +255,13 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
         if (c.fixHeader) FixHeader(bad);
         EXPECT_EQ(0, m.Parse(bad.data(), bad.size())) << c.what;
     }
+    // The first known take's contour (its frame count right after the ring
+    // slot) one frame longer than a model keeps, that frame's byte there too.
+    Bytes longContour = good;
+    longContour[ringSlot + 2] = CSpeakerModel::kMaxContourFrames + 1;
+    longContour.insert(longContour.begin() + static_cast<long>(ringSlot + 6 + CSpeakerModel::kMaxContourFrames), 0);
+    FixHeader(longContour);
+    EXPECT_EQ(0, m.Parse(longContour.data(), longContour.size())) << "a contour one frame too long";
     // The last byte of an unweighted model's file says whether it is weighted.
     CSpeakerModel unweighted = LargestModel();
     unweighted.bWeighted = false;

@@ -98,7 +98,8 @@ TEST_F(FileTest, RoundTripWithSeeksAndLengthsAndAppendsBehindAnotherWriter)
     file.SeekToBegin();
     EXPECT_EQ(file.Read(buffer, 16), 7u);
     EXPECT_EQ(std::string(buffer, 7), std::string("0123\0\0z", 7));
-    EXPECT_EQ(FileErrorOf([&] { file.ReadExact(buffer, 1); }).m_cause, CFileException::endOfFile);
+    file.Seek(-1, CFile::end);   // one byte left of the two asked for
+    EXPECT_EQ(FileErrorOf([&] { file.ReadExact(buffer, 2); }).m_cause, CFileException::endOfFile);
     file.Close();
 
     ASSERT_TRUE(WriteRaw(path, "first\n"));
@@ -149,6 +150,11 @@ TEST_F(FileTest, FailuresCarryTheirCauseAndShortWritesAndReadsAreCompleted)
     std::string back(text.size(), '\0');
     reader.ReadExact(&back[0], static_cast<UINT>(back.size()));
     EXPECT_EQ(back, text);
+    // A failure of the last piece fails the read: it is no shorter file.
+    reader.SeekToBegin();
+    chunked.FailCall(CFaultyFileSystem::read, static_cast<int>(text.size() + 1) / 2, ERROR_IO_DEVICE);
+    EXPECT_EQ(FileErrorOf([&] { reader.Read(&back[0], static_cast<UINT>(back.size())); }).m_cause,
+              CFileException::hardIO);
 
     // An error of 0: the write reports success with nothing taken.
     for (const DWORD error : {DWORD(ERROR_DISK_FULL), DWORD(0)}) {
@@ -175,6 +181,8 @@ TEST_F(FileTest, OnlyNotFoundMeansAbsentAndABriefSharingViolationIsWaitedOut)
         CFaultyFileSystem fs;
         fs.Fail(CFaultyFileSystem::attributes, c.first);
         CFileSystemOverride scope(fs);
+        // A null path names nothing and asks the file system nothing.
+        EXPECT_FALSE(CFile::Exists(nullptr) || CFile::Exists(nullptr, TRUE)) << c.first;
         if (c.second == CFileException::none) {
             EXPECT_FALSE(CFile::Exists(path.c_str())) << c.first;
             continue;

@@ -225,6 +225,16 @@ TEST_F(SkinControlsTest, TypingCompletesTheFirstEntryThatBeginsSo)
     }
 }
 
+// A host's framework asks an exported combo box what it is, and what it
+// derives from, through its run-time class and the bases' chain under it.
+TEST(SkinCombo, NamesItsRunTimeClassAndEachBase)
+{
+    std::string chain;
+    for (const CRuntimeClass* c = CSkinCombo().GetRuntimeClass(); c != nullptr; c = c->m_pBaseClass)
+        chain += std::string(c->m_lpszClassName) + " ";
+    EXPECT_EQ("CSkinCombo CComboBox CWnd CObject ", chain);
+}
+
 // Opens the tooltip's protected line counting.
 class CMeasuredToolTip : public CStaticToolTip
 {
