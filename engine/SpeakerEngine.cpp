@@ -141,15 +141,7 @@ void CSpeakerEngine::ResetFields()
     m_nError = 0;
     m_bTakeReady = false;
     m_fVoicedFraction = 0.0f;
-    m_take.Reset();
-    for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
-        m_enrol[i].Reset();
-        m_enrolFilled[i] = false;
-        m_enrolSnrDb[i] = 0.0f;
-        m_enrolSamples[i].clear();
-    }
-    m_model.Reset();
-    m_strModelNick.clear();
+    ClearTakesAndModel();
     m_bUpdate = 0;
     m_fLastScore = 0.0;
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
@@ -204,10 +196,8 @@ void CSpeakerEngine::ForgetAnalysis()
     m_bTakeReplayed = false;
 }
 
-int CSpeakerEngine::ForgetTakes()
+void CSpeakerEngine::ClearTakesAndModel()
 {
-    if (!m_bInitialized) return 0;
-    ForgetAnalysis();
     m_take.Reset();
     for (int i = 0; i < CSpeakerModel::kMaxTemplates; ++i) {
         m_enrol[i].Reset();
@@ -217,6 +207,13 @@ int CSpeakerEngine::ForgetTakes()
     }
     m_model.Reset();
     m_strModelNick.clear();
+}
+
+int CSpeakerEngine::ForgetTakes()
+{
+    if (!m_bInitialized) return 0;
+    ForgetAnalysis();
+    ClearTakesAndModel();
     return 1;
 }
 

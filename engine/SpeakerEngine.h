@@ -108,6 +108,8 @@ public:
 
 private:
     void ResetFields();
+    // The take, the enrolment takes gathered so far and the loaded model.
+    void ClearTakesAndModel();
     int BuildStages();
     int AnalyseTake(const short* samples, int count, int shortWord);
     void StoreWaveformPrint(const short* samples, int count, int frames);
