@@ -487,12 +487,17 @@ float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& mode
                             float* neighbourParts, const SChannelRange* band)
 {
     CTakeFeatures* sets[1 + kNeighbours];
+    std::fill(m_lastCues, m_lastCues + kCues, 0.0f);
+    m_nLastKept = 0;
     if (path == EScorePath::kLine && band != nullptr && PrepareBand(*band, model.nChannels)) {
         m_bandTest = test;
         if (m_bandTest.KeepChannels(band->nFirst, band->nLast, model.nChannels)) {
             for (int s = 0; s <= kNeighbours; ++s) sets[s] = BandSet(s);
             std::copy(m_bandTypical, m_bandTypical + kParts, m_lastTypical);
-            return ScoreAgainst(sets, m_bandTest, m_bandTypical, kBandUnit, EScorePath::kLine, parts, neighbourParts);
+            const float score =
+                ScoreAgainst(sets, m_bandTest, m_bandTypical, kBandUnit, EScorePath::kLine, parts, neighbourParts);
+            MeasureCues(m_bandTest, sets[0], model);
+            return score;
         }
     }
     // A take on the line's path whose band could not be made keeps the
@@ -503,14 +508,70 @@ float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& mode
     // Each way's typical distances were taken as its takes' distances are.
     const float* typical = path == EScorePath::kWeighted ? model.weightedAdaptedMean : model.adaptedMean;
     std::copy(typical, typical + kParts, m_lastTypical);
-    return ScoreAgainst(sets, test, typical, fullBank, path, parts, neighbourParts);
+    const float score = ScoreAgainst(sets, test, typical, fullBank, path, parts, neighbourParts);
+    MeasureCues(test, sets[0], model);
+    return score;
+}
+
+// The word's frames and its pitch are what a moved spectrum keeps: the cues
+// are taken against the model alone. The templates are the ones the DTW
+// distance kept: the takes said most like this one, as the DTW distance
+// counts them. An enrolment take's contour is in the known takes' slot of
+// its template (training stores both from the same take); a template that
+// adaptation replaced is compared with the contour of the enrolment take it
+// replaced, the one the model still keeps.
+void CSpeakerScorer::MeasureCues(const CTakeFeatures& test, const CTakeFeatures* templates, const CSpeakerModel& model)
+{
+    std::fill(m_lastCues, m_lastCues + kCues, 0.0f);
+    if (m_nLastKept < 1 || test.Frames() < 1) return;
+    double frames = 0.0;
+    for (int k = 0; k < m_nLastKept; ++k) frames += templates[m_lastKept[k]].Frames();
+    frames /= m_nLastKept;
+    m_lastCues[kCueDuration] = static_cast<float>(std::fabs(std::log(test.Frames() / frames)));
+    // The take's contour as the model keeps its enrolment takes' (the middle
+    // of a longer word), so that both sides cover the same stretch of it.
+    signed char contour[CSpeakerModel::kMaxContourFrames];
+    float medianHz = 0.0f;
+    const int n = test.PitchContour(contour, CSpeakerModel::kMaxContourFrames, medianHz);
+    double sum = 0.0;
+    int counted = 0;
+    for (int k = 0; k < m_nLastKept && medianHz > 0.0f; ++k) {
+        const int t = m_lastKept[k];
+        if (t >= model.nKnownTakes || !(model.contourMedianPitch[t] > 0.0f)) continue;
+        int pairs = 0;
+        const float distance = ContourShapeDistance(contour, n, model.contourPitch[t], model.contourFrames[t], pairs);
+        if (pairs < kMinShapePairs) continue;
+        sum += distance;
+        ++counted;
+    }
+    m_lastCues[kCueIntonation] = counted > 0 ? static_cast<float>(sum / counted) : kNeutralIntonation;
+}
+
+float CSpeakerScorer::ContourShapeDistance(const signed char* a, int na, const signed char* b, int nb, int& voicedPairs)
+{
+    voicedPairs = 0;
+    if (a == nullptr || b == nullptr || na < 1 || nb < 1) return 0.0f;
+    // Linear time normalisation: each contour's frame at the same share of
+    // its length (the middle of step k of n), the longer one's frames each
+    // counted once.
+    const int n = std::max(na, nb);
+    long sum = 0;
+    for (int k = 0; k < n; ++k) {
+        const long at = 2L * k + 1;
+        const signed char x = a[at * na / (2L * n)], y = b[at * nb / (2L * n)];
+        if (x == CSpeakerModel::kUnvoiced || y == CSpeakerModel::kUnvoiced) continue;
+        sum += std::labs(static_cast<long>(x) - y);
+        ++voicedPairs;
+    }
+    if (voicedPairs == 0) return 0.0f;
+    return static_cast<float>(sum) / (CSpeakerModel::kPitchContourSteps * static_cast<float>(voicedPairs));
 }
 
 float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical,
                                    const float* unit, EScorePath path, float* parts, float* neighbourParts, int exclude)
 {
     const bool weigh = path == EScorePath::kWeighted;
-    DistancesTo(sets[0], test, exclude, weigh, parts);
+    DistancesTo(sets[0], test, exclude, weigh, parts, m_lastKept, &m_nLastKept);
     for (int p = 0; p < kParts; ++p) parts[p] *= unit[p];
     const float fused = Fuse(parts, typical, path);
     float mean[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -558,14 +619,16 @@ int CSpeakerScorer::PrepareBand(const SChannelRange& band, int channelCount)
 }
 
 void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh,
-                                 float* parts)
+                                 float* parts, int* kept, int* keptCount)
 {
     for (int p = 0; p < kParts; ++p) parts[p] = CDtw::kUnreachable;
+    if (keptCount != nullptr) *keptCount = 0;
     if (m_nTemplates == 0 || test.Frames() == 0 || test.Dims() != templates[0].Dims()) return;
 
     const float* weights = WeightsFor(test, weigh) ? m_vectorWeights : nullptr;
     const STemplateColumns* columns = ColumnsOf(templates);
     float dtw[CSpeakerModel::kMaxTemplates];
+    int index[CSpeakerModel::kMaxTemplates];
     int n = 0;
     float mean[CTakeFeatures::kMaxDims] = {0.0f};
     int frames = 0;
@@ -582,6 +645,7 @@ void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeat
                                             tpl.Frames(), test.VectorDims(), weights)
                   : m_dtw.Distance(test.Vectors(), test.Frames(), tpl.Vectors(), tpl.Frames(), test.VectorDims(),
                                    weights);
+        index[n] = t;
         dtw[n++] = std::min(kMaxDtwDistance, distance);
         for (int d = 0; d < cep; ++d) mean[d] += tpl.MeanCepstrum()[d] * tpl.Frames();
         frames += tpl.Frames();
@@ -590,8 +654,13 @@ void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeat
     // Insertion sort of at most five values (std::sort trips a false
     // array-bounds warning of g++ 12 on such a small array).
     for (int i = 1; i < n; ++i)
-        for (int j = i; j > 0 && dtw[j] < dtw[j - 1]; --j) std::swap(dtw[j], dtw[j - 1]);
+        for (int j = i; j > 0 && dtw[j] < dtw[j - 1]; --j) {
+            std::swap(dtw[j], dtw[j - 1]);
+            std::swap(index[j], index[j - 1]);
+        }
     const int best = std::min(n, kBestTemplates);
+    if (kept != nullptr) std::copy(index, index + best, kept);
+    if (keptCount != nullptr) *keptCount = best;
     float sum = 0.0f;
     for (int i = 0; i < best; ++i) sum += dtw[i];
     parts[0] = sum / static_cast<float>(best);

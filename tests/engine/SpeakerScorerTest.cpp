@@ -322,6 +322,70 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
     }
 }
 
+// Beside the spectral distances the scorer measures the word itself against
+// the templates the DTW distance kept: how much longer or shorter it was
+// said (|ln| of the frame counts' ratio) and how far its melody lies from
+// theirs, each contour relative to its own median (semitones, frames voiced
+// in both, linear time normalisation). Two far templates of another length
+// and melody are left out, as the DTW distance leaves them.
+TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKept)
+{
+    constexpr int kWordFrames = 40;
+    // Hz per word frame: `low` Hz for the first `lowFrames`, 2 semitones
+    // higher for the rest, the word `frames` long (0 Hz: unvoiced).
+    auto melody = [](int frames, int lowFrames, float low) {
+        std::vector<float> hz(CTakeFeatures::kMaxFrames, 0.0f);
+        for (int i = 0; i < frames; ++i)
+            hz[static_cast<size_t>(i)] = i < lowFrames ? low : low * static_cast<float>(std::pow(2.0, 2.0 / 12.0));
+        return hz;
+    };
+    auto word = [](int frames, const std::vector<float>& hz, int clicks = 0) {
+        CTakeFeatures take = Take(2 * frames, 0.0f, hz[0] > 0.0f ? hz[0] : 0.0f, 0, -1, clicks);
+        take.SetPitchTrack(hz.data(), static_cast<int>(hz.size()));
+        return take;
+    };
+    // Three templates of the stepped melody, two far ones (a burst over half
+    // the word) of 60 frames and a flat melody.
+    CSpeakerModel model = ModelOfThree(0.1f);
+    model.nTemplates = 5;
+    const std::vector<float> stepped = melody(kWordFrames, kWordFrames / 2, 140.0f);
+    for (int t = 0; t < model.nTemplates; ++t) {
+        const CTakeFeatures tpl = t < 3 ? word(kWordFrames, stepped) : word(60, melody(60, 60, 140.0f), 60);
+        ASSERT_EQ(1, tpl.StoreAsTemplate(model, t));
+        ASSERT_EQ(1, tpl.StoreKnownTake(model, t));
+    }
+    model.nKnownTakes = model.nTemplates;
+    CSpeakerScorer scorer;
+    ASSERT_EQ(1, scorer.Init());
+    ASSERT_EQ(1, scorer.Load(model));
+    const float neutral = CSpeakerScorer::kNeutralIntonation;
+    const struct {
+        const char* what;
+        CTakeFeatures take;
+        float duration, intonation;
+    } cases[] = {
+        {"the same word", word(kWordFrames, stepped), 0.0f, 0.0f},
+        {"the same melody 3 semitones higher", word(kWordFrames, melody(kWordFrames, 20, 166.5f)), 0.0f, 0.0f},
+        {"a quarter longer, the melody stretched", word(50, melody(50, 25, 140.0f)), std::log(1.25f), 0.0f},
+        {"a flat melody: 2 semitones off over half the word", word(kWordFrames, melody(kWordFrames, 0, 140.0f)),
+         0.0f, 1.0f},
+        {"nothing voiced", word(kWordFrames, std::vector<float>(CTakeFeatures::kMaxFrames, 0.0f)), 0.0f, neutral},
+    };
+    float parts[CSpeakerScorer::kParts];
+    for (const auto& c : cases) {
+        scorer.Score(c.take, model, kUnweighted, parts);
+        EXPECT_NEAR(c.duration, scorer.LastCue(CSpeakerScorer::kCueDuration), 1e-4f) << c.what;
+        EXPECT_NEAR(c.intonation, scorer.LastCue(CSpeakerScorer::kCueIntonation), 1e-4f) << c.what;
+    }
+    // Each frame of the longer contour counts once, against the shorter
+    // one's frame at the same share of its length; unvoiced frames do not.
+    const signed char sparse[] = {0, CSpeakerModel::kUnvoiced, 16, CSpeakerModel::kUnvoiced};
+    const signed char stored[] = {16, 16, 16, 16, 16, 16, 16, 16};
+    int pairs = -1;
+    EXPECT_FLOAT_EQ(0.5f, CSpeakerScorer::ContourShapeDistance(sparse, 4, stored, 8, pairs));
+    EXPECT_EQ(4, pairs);   // frames 0 and 2 of the take, each laid over two stored frames
+}
+
 // Every known take's print is looked for around the take's loudest frame
 // (and its other loud stretch) and counts as a multiple of the enrolment
 // prints' typical similarity (an accepted take's at its weight); without a
