@@ -11,6 +11,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --distance-grid [--distance-engine GD,GN,T_W DUMP...]
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-distance-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-distance-engine GD,GN,T_U DUMP...
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-grid
 
 With the weighted path's fusion each voice's fused distance is fused_s =
 sum_p w_p (d_sp - k_p m_p) / s_p, the model's own fused is fused, and the
@@ -82,10 +83,24 @@ EERs, T_u refitted on the half; the soft12, reverb, phone and clean EERs
 and FARs); the first that passes every check is chosen.
 --noisy-distance-engine GD,GN,T_U DUMP...: the engine built with that
 setting, run on the same trials, against the offline one, trial by trial.
+--cue-grid (forty-second round, on dumps with the columns cue_dur and
+cue_int, the main branch's scoring otherwise): only the weighted path's
+scored takes change, fused + w_dur x dur / s_dur + w_int x int / s_int (s
+each cue's spread over the scored genuine clean trials; the neighbours'
+term unchanged: the cues are the same for every voice), w_dur and w_int in
+{0, 0.05, 0.1, 0.15, 0.2, 0.3, 0.4}, T_w refitted for each by the
+thirty-ninth round's rule on all tuning speakers and on each half; every
+other trial keeps its dumped score and threshold. The settings that lower
+the clean EER by more than the slack (the FRR not higher) there and on
+each half are ordered (clean EER, clean FRR, w_dur + w_int) and checked in
+that order (soft12, reverb and phone EERs and FARs); nothing is chosen
+unless the best setting on either half alone lowers the other half's clean
+EER by more than its slack.
 """
 import argparse
 import csv
 import math
+import statistics
 
 from fitlib import print_checks, sibling
 
@@ -1033,6 +1048,181 @@ def noisy_distance_engine_check(rows, text, dumps, built_dumps):
               ', '.join('%s %d' % kv for kv in differ.items())))
 
 
+# The word's duration and intonation on the weighted path (forty-second
+# round), read as condition-report.py reads the main branch's dumps: every
+# trial keeps its dumped score and threshold, and only the weighted path's
+# scored trials take the cues, their thresholds moved by the base.
+CUE_WEIGHTS = (0.0, 0.05, 0.1, 0.15, 0.2, 0.3, 0.4)
+CUE_T_WEIGHTED = -0.5129   # the weighted path's base the dumps were made with
+CUE_CHECKED = ('soft12', 'reverb', 'phone')
+CUE_HALVES = (('A', GW.HALF_A), ('B', GW.HALF_B))
+
+
+def read_cue_rows(dumps, log):
+    """The tuning trials of dumps made with the cues' columns by the main
+    branch's scoring (weighted base -0.5129, the noisy path's gain per
+    distance at -0.6636, a line's take at -0.5681 - 0.17), each with its
+    path and its two cues."""
+    REPORT.ENROL.update(slope=0.0025, margin=4.0, snr=REPORT.read_enrol_log(log))
+    REPORT.NOISE.update(share=1.25, typical=0.28397, margin=6.0, min_drop=10.0, cap=True, impostor=True)
+    REPORT.LINE['offset'] = -0.0745
+    REPORT.set_weighted('40,6,%.4f' % CUE_T_WEIGHTED)
+    REPORT.set_clean_held('40,-0.5681')
+    rows = [r for r in REPORT.load(dumps, set(GW.TUNING.split(','))) if r['kind'] in 'gir']
+    for r in rows:
+        r['key'] = tuple(r[k] for k in FIT.KEY)
+        r['t'] = float(r['threshold'])
+        r['flag'] = REPORT.copy_flag(r)
+        r['weighted'] = REPORT.weighed(r)
+        r['noisy'] = REPORT.on_noisy_path(r)
+        r['cue'] = (float(r['cue_dur']), float(r['cue_int']))
+    return rows
+
+
+def cue_scales(rows):
+    """Each cue's spread over the scored genuine clean trials."""
+    g = [r['cue'] for r in rows if r['condition'] == 'clean' and r['kind'] == 'g' and r['s'] < math.inf]
+    return tuple(statistics.pstdev(c[k] for c in g) for k in range(2))
+
+
+def cue_cuts(rows, weights, scales):
+    """Each trial's score less its threshold but the weighted path's base:
+    a weighted trial's margin is this less T_w, every other trial's is
+    final."""
+    out = []
+    for r in rows:
+        if not r['weighted']:
+            out.append(r['s'] - r['t'])
+            continue
+        s = r['s'] + sum(w * c / sc for w, c, sc in zip(weights, r['cue'], scales))
+        out.append(s - (r['t'] - CUE_T_WEIGHTED))
+    return out
+
+
+def cue_margins(rows, c, t_w):
+    return [x - t_w if r['weighted'] else x for r, x in zip(rows, c)]
+
+
+def cue_setting(rows, weights, scales, t_w=None):
+    """T_w (None: refitted by the thirty-ninth round's rule on rows) and the
+    figures of a setting."""
+    c = cue_cuts(rows, weights, scales)
+    if t_w is None:
+        t_w = refit_base(rows, c, {}, lambda r: r['weighted'], lambda r, x: x)
+    return t_w, noisy_distance_figures(rows, cue_margins(rows, c, t_w))
+
+
+def cue_evaluate(rows, halves, weights, scales):
+    """A setting on all tuning speakers and on each half, T_w refitted on
+    each."""
+    t_w, v = cue_setting(rows, weights, scales)
+    for name, sel in halves:
+        v[name] = cue_setting(sel, weights, scales)
+    return t_w, v
+
+
+def cue_text(weights, t_w, v):
+    c = v['clean']
+    return 'w %.2f,%.2f T_w %.4f clean EER %.2f FAR %.2f FRR %.2f | A %.4f %.2f/%.2f B %.4f %.2f/%.2f | %s' % (
+        weights[0], weights[1], t_w, c['eer'], c['far'], c['frr'],
+        v['A'][0], v['A'][1]['clean']['eer'], v['A'][1]['clean']['frr'],
+        v['B'][0], v['B'][1]['clean']['eer'], v['B'][1]['clean']['frr'],
+        ' '.join('%s %.2f/%.2f' % (k, v[k]['eer'], v[k]['far']) for k in CUE_CHECKED))
+
+
+def lowers(after, before):
+    """A clean EER lower than before's by more than its slack."""
+    return after['eer'] < before['eer'] - slack(before, 'gi') - 1e-9
+
+
+def cue_clears(v, base, half_base):
+    """Item 2 (all tuning speakers) and item 3's halves."""
+    return (lowers(v['clean'], base['clean']) and v['clean']['frr'] <= base['clean']['frr'] + 1e-9 and
+            all(lowers(v[name][1]['clean'], half_base[name][1]['clean']) for name, _ in CUE_HALVES))
+
+
+def cue_rank(weights, figures):
+    c = figures['clean']
+    return (round(c['eer'], 6), round(c['frr'], 6), round(weights[0] + weights[1], 6), weights[0])
+
+
+def cue_checks(base, v):
+    out = []
+    for cond in CUE_CHECKED:
+        for side, key in (('eer', 'gi'), ('far', 'i')):
+            s = slack(base[cond], key)
+            out.append(('%s %s not higher (slack %.2f)' % (cond, side.upper(), s), base[cond][side], v[cond][side],
+                        v[cond][side] <= base[cond][side] + s + 1e-9))
+    print_checks(out, 44)
+    return all(ok for _, _, _, ok in out)
+
+
+def cue_grid(rows):
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in CUE_HALVES]
+    scored = [r for r in rows if r['s'] < math.inf]
+    worst = max(abs(REPORT.threshold(r, -0.6636, 0.015, 60.0) - r['t']) for r in scored)
+    dumped_m = [r['s'] - r['t'] for r in rows]
+    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
+                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
+    print('trials %d; scored thresholds recomputed by condition-report.py against the dumped: largest difference '
+          '%.6f; genuine and impostor decisions from the dumped scores and thresholds differing from the dumped '
+          'ones: %d' % (len(rows), worst, differ))
+    print('weighted path trials (genuine / impostor / replays): %s' % ', '.join(
+        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['weighted'] and r['kind'] == k))
+                               for k in 'gir')) for c in ALL_CONDITIONS))
+    scales = cue_scales(rows)
+    print('cue spreads over the scored genuine clean trials: duration %.5f, intonation %.5f semitones' % scales)
+    base = noisy_distance_figures(rows, dumped_m)
+    _, own = cue_setting(rows, (0.0, 0.0), scales, CUE_T_WEIGHTED)
+    print('main as dumped:  ' + figures_line(base))
+    print('(0, 0) at %.4f: ' % CUE_T_WEIGHTED + figures_line(own))
+    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
+    half_base = {name: cue_setting(sel, (0.0, 0.0), scales) for name, sel in halves}
+    t_own, _ = cue_setting(rows, (0.0, 0.0), scales)
+    print('(0, 0) refitted by the rule: T_w %.4f' % t_own)
+    for name, _ in CUE_HALVES:
+        t, f = half_base[name]
+        print('main on half %s (T_w refitted on it %.4f): clean EER %.2f FAR %.2f FRR %.2f (g %d, i %d), slack %.2f'
+              % (name, t, f['clean']['eer'], f['clean']['far'], f['clean']['frr'], f['clean']['g'], f['clean']['i'],
+                 slack(f['clean'], 'gi')))
+    print('slack: clean EER %.2f; the clean FRR not higher than %.2f' % (slack(base['clean'], 'gi'),
+                                                                       base['clean']['frr']))
+    rows_out = []
+    for wd in CUE_WEIGHTS:
+        for wi in CUE_WEIGHTS:
+            t_w, v = cue_evaluate(rows, halves, (wd, wi), scales)
+            rows_out.append(((wd, wi), t_w, v))
+            print(cue_text((wd, wi), t_w, v) + (' | clears' if cue_clears(v, base, half_base) else ''))
+    order = lambda r: cue_rank(r[0], r[2])
+    print('best rows by the order (whether or not they clear):')
+    for r in sorted(rows_out, key=order)[:10]:
+        print('  ' + cue_text(*r) + (' | clears' if cue_clears(r[2], base, half_base) else ''))
+    cross = True
+    for name, other in (('A', 'B'), ('B', 'A')):
+        best = min(rows_out, key=lambda r: cue_rank(r[0], r[2][name][1]))
+        after, before = best[2][other][1]['clean'], half_base[other][1]['clean']
+        ok = lowers(after, before)
+        cross = cross and ok
+        print('cross: best on %s alone w %.2f,%.2f (%s clean EER %.2f); on %s: clean EER %.2f -> %.2f (slack %.2f) %s' % (
+            name, best[0][0], best[0][1], name, best[2][name][1]['clean']['eer'], other, before['eer'],
+            after['eer'], slack(before, 'gi'), 'ok' if ok else 'FAILS'))
+    candidates = sorted((r for r in rows_out if cue_clears(r[2], base, half_base)), key=order)
+    print('clearing: %d, in order:' % len(candidates))
+    for r in candidates:
+        print('  ' + cue_text(*r))
+    if not cross:
+        print('chosen: none; the cross check fails, nothing ships')
+        return
+    for r in candidates:
+        print('checked: ' + cue_text(*r))
+        if cue_checks(base, r[2]):
+            print('chosen: ' + cue_text(*r))
+            return
+    print('chosen: none passes every check; nothing ships')
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--enrol-log', required=True)
@@ -1052,7 +1242,11 @@ def main():
     ap.add_argument('--noisy-distance-grid', action='store_true')
     ap.add_argument('--noisy-distance-engine', nargs='+', metavar='GD,GN,T_U DUMP',
                     help='the engine built with that setting on the noisy path, its dumps of the same trials')
+    ap.add_argument('--cue-grid', action='store_true')
     a = ap.parse_args()
+    if a.cue_grid:
+        cue_grid(read_cue_rows(a.dumps, a.enrol_log))
+        return
     if a.noisy_distance_grid or a.noisy_distance_engine:
         rows = read_main_rows(a.dumps, a.enrol_log)
         if a.noisy_distance_grid:
