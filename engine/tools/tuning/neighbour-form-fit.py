@@ -12,6 +12,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-distance-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-distance-engine GD,GN,T_U DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-grid
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-cue-grid
 
 With the weighted path's fusion each voice's fused distance is fused_s =
 sum_p w_p (d_sp - k_p m_p) / s_p, the model's own fused is fused, and the
@@ -96,8 +97,20 @@ each half are ordered (clean EER, clean FRR, w_dur + w_int) and checked in
 that order (soft12, reverb and phone EERs and FARs); nothing is chosen
 unless the best setting on either half alone lowers the other half's clean
 EER by more than its slack.
+--noisy-cue-grid (forty-third round, on the same dumps): the cues on the
+unweighted path under 40 dB instead (s each cue's spread over the scored
+genuine white20, speech20 and white10 trials on that path), T_u refitted
+for each by the thirty-sixth round's rule on all tuning speakers and on
+each half (the half's own caps). The settings that lower the mean of the
+three noisy EERs by more than the pooled slack (none of the three EERs
+higher than its own slack, no FAR up by more than one impostor trial)
+there and on each half are ordered (mean noisy EER, mean noisy FRR, w_dur
++ w_int) and checked in that order (soft12, reverb, phone and clean EERs
+and FARs); nothing is chosen unless the best setting on either half alone
+lowers the other half's mean noisy EER by more than its slack.
 """
 import argparse
+import bisect
 import csv
 import math
 import statistics
@@ -1223,6 +1236,225 @@ def cue_grid(rows):
     print('chosen: none passes every check; nothing ships')
 
 
+# The word's duration and intonation on the noisy path (forty-third round),
+# read as the forty-second round read its dumps: only the unweighted path's
+# scored takes under 40 dB take the cues, their thresholds moved by the base.
+CUE_T_NOISY = -0.6636   # the noisy path's base the dumps were made with
+NOISY_CUE_CHECKED = ('soft12', 'reverb', 'phone', 'clean')
+
+
+def noisy_cue_scales(rows):
+    """Each cue's spread over the scored genuine trials on the noisy path
+    in the three noisy conditions."""
+    g = [r['cue'] for r in rows if r['condition'] in NOISY_CONDITIONS and r['noisy'] and r['kind'] == 'g' and
+         r['s'] < math.inf]
+    return tuple(statistics.pstdev(c[k] for c in g) for k in range(2))
+
+
+def noisy_cue_cuts(rows, weights, scales):
+    """Each trial's score less its threshold but the noisy path's base: a
+    noisy trial's margin is this less T_u, every other trial's is final."""
+    out = []
+    for r in rows:
+        if not r['noisy']:
+            out.append(r['s'] - r['t'])
+            continue
+        s = r['s'] + sum(w * c / sc for w, c, sc in zip(weights, r['cue'], scales))
+        out.append(s - (r['t'] - CUE_T_NOISY))
+    return out
+
+
+def noisy_cue_caps(rows):
+    """The white10 and speech20 impostor trials the dumps accept."""
+    m = [r['s'] - r['t'] for r in rows]
+    return {cond: accepted_impostors(rows, m, cond) for cond in ('white10', 'speech20')}
+
+
+def noisy_cue_setting(rows, caps, weights, scales, t_u=None):
+    """T_u (None: refitted by the thirty-sixth round's rule on rows with
+    caps) and the figures of a setting, with the noisy conditions pooled."""
+    c = noisy_cue_cuts(rows, weights, scales)
+    if t_u is None:
+        t_u = refit_noisy_base(rows, c, caps)
+    v = noisy_distance_figures(rows, noisy_distance_margins(rows, c, t_u))
+    v['mean eer'] = sum(v[k]['eer'] for k in NOISY_CONDITIONS) / 3.0
+    v['mean frr'] = sum(v[k]['frr'] for k in NOISY_CONDITIONS) / 3.0
+    v['pooled'] = {'g': sum(v[k]['g'] for k in NOISY_CONDITIONS), 'i': sum(v[k]['i'] for k in NOISY_CONDITIONS)}
+    return t_u, v
+
+
+def noisy_cue_evaluate(rows, halves, weights, scales):
+    """A setting on all tuning speakers and on each half, T_u refitted on
+    each with its own caps."""
+    t_u, v = noisy_cue_setting(rows, noisy_cue_caps(rows), weights, scales)
+    for name, sel in halves:
+        v[name] = noisy_cue_setting(sel, noisy_cue_caps(sel), weights, scales)
+    return t_u, v
+
+
+def pooled_slack(v):
+    """The larger of 0.1 point and one trial of either side of the three
+    noisy conditions pooled."""
+    return max([FIT.SLACK] + [one_trial(v['pooled'][k]) for k in 'gi'])
+
+
+def lowers_mean(after, before):
+    """A mean noisy EER lower than before's by more than the pooled slack."""
+    return after['mean eer'] < before['mean eer'] - pooled_slack(before) - 1e-9
+
+
+def noisy_cue_text(weights, t_u, v):
+    half = lambda name: '%s %.4f %.2f/%.2f' % (name, v[name][0], v[name][1]['mean eer'], v[name][1]['mean frr'])
+    return 'w %.2f,%.2f T_u %.4f | %s | mean EER %.2f FRR %.2f | %s %s | %s' % (
+        weights[0], weights[1], t_u,
+        ' '.join('%s %.2f/%.2f/%.2f' % (c, v[c]['eer'], v[c]['far'], v[c]['frr']) for c in NOISY_CONDITIONS),
+        v['mean eer'], v['mean frr'], half('A'), half('B'),
+        ' '.join('%s %.2f/%.2f' % (c, v[c]['eer'], v[c]['far']) for c in NOISY_CUE_CHECKED))
+
+
+def noisy_cue_clears(v, base, half_base):
+    """Item 2 (all tuning speakers) and item 3's halves."""
+    return (lowers_mean(v, base) and
+            all(v[c]['eer'] <= base[c]['eer'] + slack(base[c], 'gi') + 1e-9 and v[c]['fa'] <= base[c]['fa'] + 1
+                for c in NOISY_CONDITIONS) and
+            all(lowers_mean(v[name][1], half_base[name][1]) for name, _ in CUE_HALVES))
+
+
+def noisy_cue_misses(v, base, half_base):
+    """What keeps a setting from clearing items 2 and 3, in words."""
+    out = []
+    if not lowers_mean(v, base):
+        out.append('mean EER %.2f -> %.2f not lower by %.2f' % (base['mean eer'], v['mean eer'], pooled_slack(base)))
+    for c in NOISY_CONDITIONS:
+        if v[c]['eer'] > base[c]['eer'] + slack(base[c], 'gi') + 1e-9:
+            out.append('%s EER %.2f -> %.2f' % (c, base[c]['eer'], v[c]['eer']))
+        if v[c]['fa'] > base[c]['fa'] + 1:
+            out.append('%s FAR %d -> %d impostor trials' % (c, base[c]['fa'], v[c]['fa']))
+    for name, _ in CUE_HALVES:
+        before, after = half_base[name][1], v[name][1]
+        if not lowers_mean(after, before):
+            out.append('half %s mean EER %.2f -> %.2f not lower by %.2f' % (
+                name, before['mean eer'], after['mean eer'], pooled_slack(before)))
+    return out
+
+
+def cue_separation(rows):
+    """Each cue alone in each condition, on the noisy path's scored trials
+    and on the weighted path's: the genuine and impostor medians and the
+    share of genuine-impostor pairs the cue orders rightly (ties half)."""
+    for cond in ('clean',) + NOISY_CONDITIONS + ('soft12',):
+        for path in ('noisy', 'weighted'):
+            sel = [r for r in rows if r['condition'] == cond and r[path] and r['s'] < math.inf]
+            for k, name in ((0, 'duration'), (1, 'intonation')):
+                g = sorted(r['cue'][k] for r in sel if r['kind'] == 'g')
+                i = [r['cue'][k] for r in sel if r['kind'] == 'i']
+                if len(g) < 20 or not i:
+                    continue
+                right = sum(bisect.bisect_left(g, x) + 0.5 * (bisect.bisect_right(g, x) - bisect.bisect_left(g, x))
+                            for x in i) / (len(g) * len(i))
+                print('  %-8s %-8s %-10s genuine %4d median %.3f, impostor %4d median %.3f, pairs ordered %.3f' % (
+                    cond, path, name, len(g), statistics.median(g), len(i), statistics.median(i), right))
+
+
+def noisy_cue_rank(weights, v):
+    return (round(v['mean eer'], 6), round(v['mean frr'], 6), round(weights[0] + weights[1], 6), weights[0])
+
+
+def noisy_cue_checks(base, v):
+    out = []
+    for cond in NOISY_CUE_CHECKED:
+        for side, key in (('eer', 'gi'), ('far', 'i')):
+            s = slack(base[cond], key)
+            out.append(('%s %s not higher (slack %.2f)' % (cond, side.upper(), s), base[cond][side], v[cond][side],
+                        v[cond][side] <= base[cond][side] + s + 1e-9))
+    print_checks(out, 44)
+    return all(ok for _, _, _, ok in out)
+
+
+def noisy_cue_grid(rows):
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in CUE_HALVES]
+    dumped_m = [r['s'] - r['t'] for r in rows]
+    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
+                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
+    print('trials %d; genuine and impostor decisions from the dumped scores and thresholds differing from the '
+          'dumped ones: %d' % (len(rows), differ))
+    print('noisy path trials (genuine / impostor / replays): %s' % ', '.join(
+        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['noisy'] and r['kind'] == k))
+                               for k in 'gir')) for c in ALL_CONDITIONS + ('replay',)))
+    scales = noisy_cue_scales(rows)
+    print('cue spreads over the scored genuine white20, speech20 and white10 trials on the noisy path: duration '
+          '%.5f, intonation %.5f semitones' % scales)
+    caps = noisy_cue_caps(rows)
+    print('white10 / speech20 impostors accepted by the main branch: %d / %d' % (caps['white10'], caps['speech20']))
+    base = noisy_distance_figures(rows, dumped_m)
+    base['mean eer'] = sum(base[k]['eer'] for k in NOISY_CONDITIONS) / 3.0
+    base['mean frr'] = sum(base[k]['frr'] for k in NOISY_CONDITIONS) / 3.0
+    base['pooled'] = {'g': sum(base[k]['g'] for k in NOISY_CONDITIONS),
+                      'i': sum(base[k]['i'] for k in NOISY_CONDITIONS)}
+    _, own = noisy_cue_setting(rows, caps, (0.0, 0.0), scales, CUE_T_NOISY)
+    print('main as dumped:  ' + figures_line(base))
+    print('(0, 0) at %.4f: ' % CUE_T_NOISY + figures_line(own))
+    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
+    t_own, _ = noisy_cue_setting(rows, caps, (0.0, 0.0), scales)
+    print('(0, 0) refitted by the rule: T_u %.4f' % t_own)
+    print('main: mean noisy EER %.2f, mean FRR %.2f; slack: mean EER %.2f (pooled g %d, i %d), %s; FARs: %s' % (
+        base['mean eer'], base['mean frr'], pooled_slack(base), base['pooled']['g'], base['pooled']['i'],
+        ', '.join('%s EER %.2f' % (c, slack(base[c], 'gi')) for c in NOISY_CONDITIONS),
+        ', '.join('%s %d of %d (+1)' % (c, base[c]['fa'], base[c]['i']) for c in NOISY_CONDITIONS)))
+    half_base = {}
+    for name, sel in halves:
+        half_caps = noisy_cue_caps(sel)
+        half_base[name] = noisy_cue_setting(sel, half_caps, (0.0, 0.0), scales)
+        t, f = half_base[name]
+        print('main on half %s (caps white10 %d speech20 %d, T_u refitted on it %.4f): %s | mean EER %.2f FRR %.2f, '
+              'slack %.2f (pooled g %d, i %d)' % (
+                  name, half_caps['white10'], half_caps['speech20'], t,
+                  ' '.join('%s %.2f/%.2f/%.2f' % (c, f[c]['eer'], f[c]['far'], f[c]['frr']) for c in NOISY_CONDITIONS),
+                  f['mean eer'], f['mean frr'], pooled_slack(f), f['pooled']['g'], f['pooled']['i']))
+    rows_out = []
+    for wd in CUE_WEIGHTS:
+        for wi in CUE_WEIGHTS:
+            t_u, v = noisy_cue_evaluate(rows, halves, (wd, wi), scales)
+            rows_out.append(((wd, wi), t_u, v))
+            print(noisy_cue_text((wd, wi), t_u, v) + (' | clears' if noisy_cue_clears(v, base, half_base) else ''))
+    order = lambda r: noisy_cue_rank(r[0], r[2])
+    print('best rows by the order (whether or not they clear), and what each misses:')
+    for r in sorted(rows_out, key=order)[:10]:
+        print('  ' + noisy_cue_text(*r) + (' | clears' if noisy_cue_clears(r[2], base, half_base) else ''))
+        print('    ' + ('; '.join(noisy_cue_misses(r[2], base, half_base)) or 'nothing'))
+    for name in ('A', 'B'):
+        print('best rows on half %s alone:' % name)
+        for r in sorted(rows_out, key=lambda r: noisy_cue_rank(r[0], r[2][name][1]))[:5]:
+            print('  ' + noisy_cue_text(*r))
+    cross = True
+    for name, other in (('A', 'B'), ('B', 'A')):
+        best = min(rows_out, key=lambda r: noisy_cue_rank(r[0], r[2][name][1]))
+        after, before = best[2][other][1], half_base[other][1]
+        ok = lowers_mean(after, before)
+        cross = cross and ok
+        print('cross: best on %s alone w %.2f,%.2f (%s mean noisy EER %.2f); on %s: mean noisy EER %.2f -> %.2f '
+              '(slack %.2f) %s' % (name, best[0][0], best[0][1], name, best[2][name][1]['mean eer'], other,
+                                   before['mean eer'], after['mean eer'], pooled_slack(before),
+                                   'ok' if ok else 'FAILS'))
+    candidates = sorted((r for r in rows_out if noisy_cue_clears(r[2], base, half_base)), key=order)
+    print('clearing: %d, in order:' % len(candidates))
+    for r in candidates:
+        print('  ' + noisy_cue_text(*r))
+    print('each cue alone:')
+    cue_separation(rows)
+    if not cross:
+        print('chosen: none; the cross check fails, nothing ships')
+        return
+    for r in candidates:
+        print('checked: ' + noisy_cue_text(*r))
+        if noisy_cue_checks(base, r[2]):
+            print('chosen: ' + noisy_cue_text(*r))
+            return
+    print('chosen: none passes every check; nothing ships')
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--enrol-log', required=True)
@@ -1243,9 +1475,13 @@ def main():
     ap.add_argument('--noisy-distance-engine', nargs='+', metavar='GD,GN,T_U DUMP',
                     help='the engine built with that setting on the noisy path, its dumps of the same trials')
     ap.add_argument('--cue-grid', action='store_true')
+    ap.add_argument('--noisy-cue-grid', action='store_true')
     a = ap.parse_args()
     if a.cue_grid:
         cue_grid(read_cue_rows(a.dumps, a.enrol_log))
+        return
+    if a.noisy_cue_grid:
+        noisy_cue_grid(read_cue_rows(a.dumps, a.enrol_log))
         return
     if a.noisy_distance_grid or a.noisy_distance_engine:
         rows = read_main_rows(a.dumps, a.enrol_log)
