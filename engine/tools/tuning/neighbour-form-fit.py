@@ -13,6 +13,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-distance-engine GD,GN,T_U DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-cue-grid
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid
 
 With the weighted path's fusion each voice's fused distance is fused_s =
 sum_p w_p (d_sp - k_p m_p) / s_p, the model's own fused is fused, and the
@@ -108,6 +109,16 @@ there and on each half are ordered (mean noisy EER, mean noisy FRR, w_dur
 + w_int) and checked in that order (soft12, reverb, phone and clean EERs
 and FARs); nothing is chosen unless the best setting on either half alone
 lowers the other half's mean noisy EER by more than its slack.
+--cue-frr-grid (forty-fourth round, on the same dumps): the forty-second
+round's cues on the weighted path with its scales fixed (0.12458, 1.50899),
+w_dur and w_int in {0, 0.025, 0.05, 0.075, 0.1, 0.15, 0.2}, judged by the
+clean FRR at the refitted point: the settings that lower it by more than
+the slack (the clean EER not higher than its slack, the clean FAR up by
+one impostor trial at most) there and on each half are ordered (clean
+FRR, clean EER, w_dur + w_int) and checked in that order (soft12, reverb
+and phone EERs and FARs, the worst clean model/impostor pair); nothing is
+chosen unless the best setting on either half alone lowers the other
+half's clean FRR by more than its slack.
 """
 import argparse
 import bisect
@@ -1134,10 +1145,15 @@ def cue_evaluate(rows, halves, weights, scales):
     return t_w, v
 
 
+def weight_text(w):
+    """A weight to two decimals, to three where it has them (0.025)."""
+    return '%.2f' % w if abs(w * 100.0 - round(w * 100.0)) < 1e-9 else '%.3f' % w
+
+
 def cue_text(weights, t_w, v):
     c = v['clean']
-    return 'w %.2f,%.2f T_w %.4f clean EER %.2f FAR %.2f FRR %.2f | A %.4f %.2f/%.2f B %.4f %.2f/%.2f | %s' % (
-        weights[0], weights[1], t_w, c['eer'], c['far'], c['frr'],
+    return 'w %s,%s T_w %.4f clean EER %.2f FAR %.2f FRR %.2f | A %.4f %.2f/%.2f B %.4f %.2f/%.2f | %s' % (
+        weight_text(weights[0]), weight_text(weights[1]), t_w, c['eer'], c['far'], c['frr'],
         v['A'][0], v['A'][1]['clean']['eer'], v['A'][1]['clean']['frr'],
         v['B'][0], v['B'][1]['clean']['eer'], v['B'][1]['clean']['frr'],
         ' '.join('%s %.2f/%.2f' % (k, v[k]['eer'], v[k]['far']) for k in CUE_CHECKED))
@@ -1159,13 +1175,18 @@ def cue_rank(weights, figures):
     return (round(c['eer'], 6), round(c['frr'], 6), round(weights[0] + weights[1], 6), weights[0])
 
 
-def cue_checks(base, v):
+def cue_condition_checks(base, v):
     out = []
     for cond in CUE_CHECKED:
         for side, key in (('eer', 'gi'), ('far', 'i')):
             s = slack(base[cond], key)
             out.append(('%s %s not higher (slack %.2f)' % (cond, side.upper(), s), base[cond][side], v[cond][side],
                         v[cond][side] <= base[cond][side] + s + 1e-9))
+    return out
+
+
+def cue_checks(base, v):
+    out = cue_condition_checks(base, v)
     print_checks(out, 44)
     return all(ok for _, _, _, ok in out)
 
@@ -1455,6 +1476,154 @@ def noisy_cue_grid(rows):
     print('chosen: none passes every check; nothing ships')
 
 
+# The same cues on the weighted path judged at the shipped point (forty-
+# fourth round): the forty-second round's reading, form and scales, a finer
+# grid, and the clean FRR at the refitted point as the figure that clears.
+CUE_FRR_WEIGHTS = (0.0, 0.025, 0.05, 0.075, 0.1, 0.15, 0.2)
+CUE_FRR_SCALES = (0.12458, 1.50899)   # the forty-second round's spreads, as the engine would carry them
+
+
+def lowers_frr(after, before):
+    """A clean FRR lower than before's by more than the slack (the larger
+    of 0.1 point and one genuine trial)."""
+    return after['frr'] < before['frr'] - slack(before, 'g') - 1e-9
+
+
+def worst_pair(rows, m, cond='clean'):
+    """The model (a speaker's word) and impostor speaker whose takes of
+    cond are accepted most often at margins m: (share in %, accepted,
+    trials, key)."""
+    pairs = {}
+    for r, x in zip(rows, m):
+        if r['condition'] == cond and r['kind'] == 'i':
+            p = pairs.setdefault((r['model_speaker'], r['word'], r['test_speaker']), [0, 0])
+            p[0] += x <= 0.0 and not r['flag']
+            p[1] += 1
+    key, (a, n) = max(pairs.items(), key=lambda kv: (kv[1][0] / kv[1][1], kv[0]))
+    return 100.0 * a / n, a, n, key
+
+
+def cue_frr_worst(rows, weights, t_w):
+    c = cue_cuts(rows, weights, CUE_FRR_SCALES)
+    return worst_pair(rows, cue_margins(rows, c, t_w))
+
+
+def cue_frr_clears(v, base, half_base):
+    """Item 2 (all tuning speakers) and item 3's halves."""
+    c, b = v['clean'], base['clean']
+    return (lowers_frr(c, b) and c['eer'] <= b['eer'] + slack(b, 'gi') + 1e-9 and c['fa'] <= b['fa'] + 1 and
+            all(lowers_frr(v[name][1]['clean'], half_base[name][1]['clean']) for name, _ in CUE_HALVES))
+
+
+def cue_frr_misses(v, base, half_base):
+    """What keeps a setting from clearing items 2 and 3, in words."""
+    c, b = v['clean'], base['clean']
+    out = []
+    if not lowers_frr(c, b):
+        out.append('FRR %.2f -> %.2f not lower by %.2f' % (b['frr'], c['frr'], slack(b, 'g')))
+    if c['eer'] > b['eer'] + slack(b, 'gi') + 1e-9:
+        out.append('EER %.2f -> %.2f higher by more than %.2f' % (b['eer'], c['eer'], slack(b, 'gi')))
+    if c['fa'] > b['fa'] + 1:
+        out.append('FAR %d -> %d impostor trials' % (b['fa'], c['fa']))
+    for name, _ in CUE_HALVES:
+        before, after = half_base[name][1]['clean'], v[name][1]['clean']
+        if not lowers_frr(after, before):
+            out.append('half %s FRR %.2f -> %.2f not lower by %.2f' % (
+                name, before['frr'], after['frr'], slack(before, 'g')))
+    return out
+
+
+def cue_frr_rank(weights, figures):
+    c = figures['clean']
+    return (round(c['frr'], 6), round(c['eer'], 6), round(weights[0] + weights[1], 6), weights[0])
+
+
+def cue_frr_checks(rows, base_worst, weights, t_w, v, base):
+    """Item 4: the other conditions as the forty-second round checked
+    them, and the worst clean pair no worse than main's."""
+    worst = cue_frr_worst(rows, weights, t_w)
+    print('  worst clean pair: %s\'s %s by %s, %d of %d' % (worst[3] + worst[1:3]))
+    out = cue_condition_checks(base, v)
+    out.append(('worst clean pair\'s FAR not higher', base_worst[0], worst[0], worst[0] <= base_worst[0] + 1e-9))
+    print_checks(out, 44)
+    return all(ok for _, _, _, ok in out)
+
+
+def cue_frr_grid(rows):
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in CUE_HALVES]
+    dumped_m = [r['s'] - r['t'] for r in rows]
+    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
+                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
+    print('trials %d; genuine and impostor decisions from the dumped scores and thresholds differing from the '
+          'dumped ones: %d' % (len(rows), differ))
+    print('weighted path trials (genuine / impostor / replays): %s' % ', '.join(
+        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['weighted'] and r['kind'] == k))
+                               for k in 'gir')) for c in ALL_CONDITIONS))
+    scales = CUE_FRR_SCALES
+    print('cue scales: duration %.5f, intonation %.5f semitones; recomputed from these dumps %.5f, %.5f' % (
+        scales + cue_scales(rows)))
+    base = noisy_distance_figures(rows, dumped_m)
+    base_worst = worst_pair(rows, dumped_m)
+    _, own = cue_setting(rows, (0.0, 0.0), scales, CUE_T_WEIGHTED)
+    print('main as dumped:  ' + figures_line(base))
+    print('(0, 0) at %.4f: ' % CUE_T_WEIGHTED + figures_line(own))
+    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
+    t_own, _ = cue_setting(rows, (0.0, 0.0), scales)
+    print('(0, 0) refitted by the rule: T_w %.4f' % t_own)
+    b = base['clean']
+    print('main: clean EER %.2f FAR %.2f (%d of %d) FRR %.2f (g %d); slack: FRR %.2f, EER %.2f, FAR %d impostor '
+          'trials + 1; worst clean pair %.1f %% (%s\'s %s by %s, %d of %d)' % (
+              b['eer'], b['far'], b['fa'], b['i'], b['frr'], b['g'], slack(b, 'g'), slack(b, 'gi'), b['fa'],
+              base_worst[0], base_worst[3][0], base_worst[3][1], base_worst[3][2], base_worst[1], base_worst[2]))
+    half_base = {name: cue_setting(sel, (0.0, 0.0), scales) for name, sel in halves}
+    for name, _ in CUE_HALVES:
+        t, f = half_base[name]
+        print('main on half %s (T_w refitted on it %.4f): clean EER %.2f FAR %.2f FRR %.2f (g %d, i %d), FRR slack '
+              '%.2f' % (name, t, f['clean']['eer'], f['clean']['far'], f['clean']['frr'], f['clean']['g'],
+                        f['clean']['i'], slack(f['clean'], 'g')))
+    rows_out = []
+    for wd in CUE_FRR_WEIGHTS:
+        for wi in CUE_FRR_WEIGHTS:
+            t_w, v = cue_evaluate(rows, halves, (wd, wi), scales)
+            rows_out.append(((wd, wi), t_w, v))
+            print(cue_text((wd, wi), t_w, v) + (' | clears' if cue_frr_clears(v, base, half_base) else ''))
+    order = lambda r: cue_frr_rank(r[0], r[2])
+    print('best rows by the order (whether or not they clear), and what each misses:')
+    for r in sorted(rows_out, key=order)[:10]:
+        print('  ' + cue_text(*r) + (' | clears' if cue_frr_clears(r[2], base, half_base) else ''))
+        print('    ' + ('; '.join(cue_frr_misses(r[2], base, half_base)) or 'nothing'))
+    for name in ('A', 'B'):
+        print('best rows on half %s alone:' % name)
+        for r in sorted(rows_out, key=lambda r: cue_frr_rank(r[0], r[2][name][1]))[:5]:
+            print('  ' + cue_text(*r))
+    cross = True
+    for name, other in (('A', 'B'), ('B', 'A')):
+        best = min(rows_out, key=lambda r: cue_frr_rank(r[0], r[2][name][1]))
+        after, before = best[2][other][1]['clean'], half_base[other][1]['clean']
+        ok = lowers_frr(after, before)
+        cross = cross and ok
+        print('cross: best on %s alone w %s,%s (%s clean FRR %.2f at %.4f); on %s at its own T_w %.4f: clean FRR '
+              '%.2f -> %.2f (slack %.2f) %s' % (
+                  name, weight_text(best[0][0]), weight_text(best[0][1]), name, best[2][name][1]['clean']['frr'],
+                  best[2][name][0], other, best[2][other][0], before['frr'], after['frr'], slack(before, 'g'),
+                  'ok' if ok else 'FAILS'))
+    candidates = sorted((r for r in rows_out if cue_frr_clears(r[2], base, half_base)), key=order)
+    print('clearing: %d, in order:' % len(candidates))
+    for r in candidates:
+        print('  ' + cue_text(*r))
+    if not cross:
+        print('chosen: none; the cross check fails, nothing ships')
+        return
+    for weights, t_w, v in candidates:
+        print('checked: ' + cue_text(weights, t_w, v))
+        if cue_frr_checks(rows, base_worst, weights, t_w, v, base):
+            print('chosen: ' + cue_text(weights, t_w, v))
+            return
+    print('chosen: none passes every check; nothing ships')
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--enrol-log', required=True)
@@ -1476,7 +1645,11 @@ def main():
                     help='the engine built with that setting on the noisy path, its dumps of the same trials')
     ap.add_argument('--cue-grid', action='store_true')
     ap.add_argument('--noisy-cue-grid', action='store_true')
+    ap.add_argument('--cue-frr-grid', action='store_true')
     a = ap.parse_args()
+    if a.cue_frr_grid:
+        cue_frr_grid(read_cue_rows(a.dumps, a.enrol_log))
+        return
     if a.cue_grid:
         cue_grid(read_cue_rows(a.dumps, a.enrol_log))
         return
