@@ -102,7 +102,7 @@ public:
     // both terms scaled by path's gain of that distance.
     static float Combine(const float* parts, const float* voiceParts, const float* typical, EScorePath path);
     // The decision's score on the take's path (TakePath; lower = more like
-    // the speaker). parts: receives the raw distances to the model (kParts
+    // the speaker): Combine's, plus CueTerm of the take's cues. parts: receives the raw distances to the model (kParts
     // values); neighbourParts (optional): their means over the neighbouring
     // voices. On the weighted path (only for a model with weights) the
     // distances take the model's per-dimension weights and are fused
@@ -130,9 +130,9 @@ public:
     float LastNeighbourPart(int v, int part) const { return m_lastEachNeighbour[v * kParts + part]; }
     // Two cues of the word itself beside the spectral distances, each
     // against the templates the last Score's DTW distance kept (0 when
-    // unscored); no score uses them yet. Both are the same to every
-    // neighbouring voice (a moved spectrum keeps the word's frames and
-    // pitch), so they have no neighbours' term.
+    // unscored); the weighted path's score adds them (CueTerm). Both are
+    // the same to every neighbouring voice (a moved spectrum keeps the
+    // word's frames and pitch), so they have no neighbours' term.
     //   kCueDuration: |ln(the take's word frames / the kept templates' mean
     //     word frames)|, how much faster or slower the word was said;
     //   kCueIntonation: the mean over the kept templates' enrolment takes
@@ -143,6 +143,11 @@ public:
     //     frames voiced in both.
     enum ECue { kCueDuration, kCueIntonation, kCues };
     float LastCue(int cue) const { return cue >= 0 && cue < kCues ? m_lastCues[cue] : 0.0f; }
+    // What path's score adds for a take's cues (kCues values, LastCue's):
+    // each cue's weight on path x the cue / its spread over genuine takes;
+    // 0 on a path whose cues weigh nothing. Score's value is Combine's plus
+    // this.
+    static float CueTerm(const float* cues, EScorePath path);
     // The mean absolute difference, semitones, of two pitch contours
     // (CSpeakerModel's units, each relative to its own median) over the
     // frames voiced in both, the two laid over each other by linear time

@@ -14,6 +14,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-engine W_DUR,W_INT,T_W DUMP...
 
 With the weighted path's fusion each voice's fused distance is fused_s =
 sum_p w_p (d_sp - k_p m_p) / s_p, the model's own fused is fused, and the
@@ -119,6 +120,10 @@ FRR, clean EER, w_dur + w_int) and checked in that order (soft12, reverb
 and phone EERs and FARs, the worst clean model/impostor pair); nothing is
 chosen unless the best setting on either half alone lowers the other
 half's clean FRR by more than its slack.
+--cue-engine W_DUR,W_INT,T_W DUMP...: the engine built with that setting on
+the weighted path, run on the same trials, against the offline one, trial
+by trial: on the weighted path its score, threshold and decision; off it
+every column of its dump but the take's time.
 """
 import argparse
 import bisect
@@ -1029,11 +1034,21 @@ def noisy_distance_engine_check(rows, text, dumps, built_dumps):
     threshold (main's moved by the base) and decision; off it every column
     of its dump but the take's time."""
     gd, gn, t_u = (float(x) for x in text.split(','))
-    gains = (gd, gn)
+    path_engine_check(rows, dumps, built_dumps, 'noisy', lambda r: r['noisy'],
+                      lambda r: noisy_distance_score(r, (gd, gn)), t_u - T_SPLIT,
+                      'g %g,%g T_u %.4f' % (gd, gn, t_u))
+
+
+def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_base, setting):
+    """A build that changed one path's score and base against the offline
+    setting from the dumps rows were read from, trial by trial: on the path
+    (on_path(r)) the score score_of(r), the threshold the dumped one moved
+    by moved_base (a refused take's unmoved) and the decision; off it every
+    column but the take's time."""
     before = raw_rows(dumps)
     after = raw_rows(built_dumps)
-    differ = {'missing': 0, 'noisy score': 0, 'noisy threshold': 0, 'decision': 0, 'other column': 0}
-    compared = {'noisy': 0, 'other': 0, 'decisions': 0}
+    differ = {'missing': 0, path + ' score': 0, path + ' threshold': 0, 'decision': 0, 'other column': 0}
+    compared = {path: 0, 'other': 0, 'decisions': 0}
     changed_decisions = 0
     for r in rows:
         new = after.get(r['key'])
@@ -1041,21 +1056,26 @@ def noisy_distance_engine_check(rows, text, dumps, built_dumps):
             differ['missing'] += 1
             continue
         old = before[r['key']]
-        compared['noisy' if r['noisy'] else 'other'] += 1
-        skip = TIMED + (SCORED if r['noisy'] else ())
+        compared[path if on_path(r) else 'other'] += 1
+        skip = TIMED + (SCORED if on_path(r) else ())
         changed = [k for k in old if k not in skip and old[k] != new.get(k)]
         if changed:
             differ['other column'] += 1
             print('  columns differ: %s %s' % (r['key'], ', '.join('%s %s -> %s' % (k, old[k], new.get(k))
                                                                    for k in changed)))
         accept = new['accept'] == '1'
-        if r['noisy']:
-            s = noisy_distance_score(r, gains)
+        if on_path(r):
+            s = score_of(r)
             e_s = float(new['score'])
             e_s = math.inf if e_s >= REPORT.REFUSED else e_s
-            differ['noisy score'] += not (s == e_s or abs(s - e_s) <= 2e-4)
-            moved = 0.0 if r['s'] == math.inf else t_u - T_SPLIT
-            differ['noisy threshold'] += abs(r['t'] + moved - float(new['threshold'])) > 1.5e-5
+            moved = 0.0 if r['s'] == math.inf else moved_base
+            score_differs = not (s == e_s or abs(s - e_s) <= 2e-4)
+            threshold_differs = abs(r['t'] + moved - float(new['threshold'])) > 1.5e-5
+            differ[path + ' score'] += score_differs
+            differ[path + ' threshold'] += threshold_differs
+            if score_differs or threshold_differs:
+                print('  score or threshold differs: %s engine %s / %s, offline %.5f / %.5f' % (
+                    r['key'], new['score'], new['threshold'], s, r['t'] + moved))
             offline = s <= r['t'] + moved and not r['flag']
         else:
             offline = r['accept'] == '1'
@@ -1066,9 +1086,9 @@ def noisy_distance_engine_check(rows, text, dumps, built_dumps):
                 differ['decision'] += 1
                 print('  decision differs: %s engine score %s limit %s accept %d, offline %d' % (
                     r['key'], new['score'], new['threshold'], accept, offline))
-    print('engine check (g %g,%g T_u %.4f): %d trials on the noisy path, %d off it, %d genuine and impostor '
+    print('engine check (%s): %d trials on the %s path, %d off it, %d genuine and impostor '
           'decisions (%d changed against the dumps); differing: %s' % (
-              gd, gn, t_u, compared['noisy'], compared['other'], compared['decisions'], changed_decisions,
+              setting, compared[path], path, compared['other'], compared['decisions'], changed_decisions,
               ', '.join('%s %d' % kv for kv in differ.items())))
 
 
@@ -1624,6 +1644,15 @@ def cue_frr_grid(rows):
     print('chosen: none passes every check; nothing ships')
 
 
+def cue_engine_check(rows, text, dumps, built_dumps):
+    """The engine built with the cues on the weighted path against the
+    offline setting (the fixed scales), trial by trial."""
+    wd, wi, t_w = (float(x) for x in text.split(','))
+    cue_score = lambda r: r['s'] + wd * r['cue'][0] / CUE_FRR_SCALES[0] + wi * r['cue'][1] / CUE_FRR_SCALES[1]
+    path_engine_check(rows, dumps, built_dumps, 'weighted', lambda r: r['weighted'], cue_score,
+                      t_w - CUE_T_WEIGHTED, 'w %s,%s T_w %.4f' % (weight_text(wd), weight_text(wi), t_w))
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--enrol-log', required=True)
@@ -1646,9 +1675,15 @@ def main():
     ap.add_argument('--cue-grid', action='store_true')
     ap.add_argument('--noisy-cue-grid', action='store_true')
     ap.add_argument('--cue-frr-grid', action='store_true')
+    ap.add_argument('--cue-engine', nargs='+', metavar='W_DUR,W_INT,T_W DUMP',
+                    help='the engine built with the cues on the weighted path, its dumps of the same trials')
     a = ap.parse_args()
-    if a.cue_frr_grid:
-        cue_frr_grid(read_cue_rows(a.dumps, a.enrol_log))
+    if a.cue_frr_grid or a.cue_engine:
+        rows = read_cue_rows(a.dumps, a.enrol_log)
+        if a.cue_frr_grid:
+            cue_frr_grid(rows)
+        if a.cue_engine:
+            cue_engine_check(rows, a.cue_engine[0], a.dumps, a.cue_engine[1:])
         return
     if a.cue_grid:
         cue_grid(read_cue_rows(a.dumps, a.enrol_log))
