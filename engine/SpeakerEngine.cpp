@@ -690,6 +690,7 @@ int CSpeakerEngine::Verify()
     for (int v = 0; v < CSpeakerScorer::kNeighbours; ++v)
         for (int p = 0; p < CSpeakerModel::kScoreParts; ++p)
             m_lastParts[(2 + v) * CSpeakerModel::kScoreParts + p] = m_scorer.LastNeighbourPart(v, p);
+    for (int c = 0; c < CSpeakerScorer::kCues; ++c) m_lastParts[kCuePartsAt + c] = m_scorer.LastCue(c);
     // A take the replay check recognised is refused whatever its score: a
     // recording of the user's own voice is the best impostor there is, and
     // learning from it would teach the model the recording.
@@ -750,7 +751,7 @@ void CSpeakerEngine::Adapt(const float* parts, bool weighted)
 
 double CSpeakerEngine::LastScorePart(int index) const
 {
-    if (index < 0 || index >= (2 + CSpeakerScorer::kNeighbours) * CSpeakerModel::kScoreParts) return 0.0;
+    if (index < 0 || index >= kCuePartsAt + CSpeakerScorer::kCues) return 0.0;
     return m_lastParts[index];
 }
 

@@ -201,8 +201,10 @@ private:
     int m_bUpdate;
     double m_fLastScore;
     bool m_bTakeScored = false;   // m_scorer scored the take of m_nTakeHash (its LastTypical is the take's)
-    // The model's distances, the neighbours' means, then each neighbour's.
-    float m_lastParts[(2 + CSpeakerScorer::kNeighbours) * CSpeakerModel::kScoreParts];
+    // The model's distances, the neighbours' means, then each neighbour's,
+    // then the word's cues (CSpeakerScorer::LastCue).
+    static constexpr int kCuePartsAt = (2 + CSpeakerScorer::kNeighbours) * CSpeakerModel::kScoreParts;
+    float m_lastParts[kCuePartsAt + CSpeakerScorer::kCues];
     double m_fLastReplayDistance;
     double m_fLastReplayPitchDistance;
     double m_fLastReplayWaveform;

@@ -102,7 +102,7 @@ public:
     // both terms scaled by path's gain of that distance.
     static float Combine(const float* parts, const float* voiceParts, const float* typical, EScorePath path);
     // The decision's score on the take's path (TakePath; lower = more like
-    // the speaker). parts: receives the raw distances to the model (kParts
+    // the speaker): Combine's, plus CueTerm of the take's cues. parts: receives the raw distances to the model (kParts
     // values); neighbourParts (optional): their means over the neighbouring
     // voices. On the weighted path (only for a model with weights) the
     // distances take the model's per-dimension weights and are fused
@@ -128,6 +128,38 @@ public:
     // Distance part of neighbouring voice v (kNeighbourShift's order) in
     // the last Score, on the unit the score took it (0 when unscored).
     float LastNeighbourPart(int v, int part) const { return m_lastEachNeighbour[v * kParts + part]; }
+    // Two cues of the word itself beside the spectral distances, each
+    // against the templates the last Score's DTW distance kept (0 when
+    // unscored); the weighted path's score adds them (CueTerm). Both are
+    // the same to every neighbouring voice (a moved spectrum keeps the
+    // word's frames and pitch), so they have no neighbours' term.
+    //   kCueDuration: |ln(the take's word frames / the kept templates' mean
+    //     word frames)|, how much faster or slower the word was said;
+    //   kCueIntonation: the mean over the kept templates' enrolment takes
+    //     of ContourShapeDistance between the take's pitch contour and
+    //     theirs, semitones: the melody of the word, each contour relative
+    //     to its own median (the pitch distance keeps the level);
+    //     kNeutralIntonation when no kept template has kMinShapePairs
+    //     frames voiced in both.
+    enum ECue { kCueDuration, kCueIntonation, kCues };
+    float LastCue(int cue) const { return cue >= 0 && cue < kCues ? m_lastCues[cue] : 0.0f; }
+    // What path's score adds for a take's cues (kCues values, LastCue's):
+    // each cue's weight on path x the cue / its spread over genuine takes;
+    // 0 on a path whose cues weigh nothing. Score's value is Combine's plus
+    // this.
+    static float CueTerm(const float* cues, EScorePath path);
+    // The mean absolute difference, semitones, of two pitch contours
+    // (CSpeakerModel's units, each relative to its own median) over the
+    // frames voiced in both, the two laid over each other by linear time
+    // normalisation (position k of max(na, nb) in each); voicedPairs
+    // receives how many frames counted. Returns 0 when none did.
+    static float ContourShapeDistance(const signed char* a, int na, const signed char* b, int nb, int& voicedPairs);
+    static constexpr int kMinShapePairs = 8;
+    // A take whose melody cannot be compared is held as far as another
+    // voice's typically lies (the tuning speakers' clean impostor trials:
+    // median 3.4 semitones, genuine 2.4): any nearer, and a take with its
+    // voicing hidden would gain by it.
+    static constexpr float kNeutralIntonation = 3.5f;   // semitones
     // Threshold on the score of a take on `path` (TakePath; each path has
     // its own base) for a security level (higher = stricter) and a take
     // whose word peaks `snrDb` over its noise floor: a noisy or soft take
@@ -203,7 +235,13 @@ public:
 private:
     // The distances to one set of templates (the model's, or a neighbour's),
     // with the model's weights or without (weigh).
-    void DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh, float* parts);
+    // kept (optional, kMaxTemplates values): the templates the DTW distance
+    // kept, nearest first; keptCount their number (0 when none).
+    void DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh, float* parts,
+                     int* kept = nullptr, int* keptCount = nullptr);
+    // m_lastCues for test against the kept templates (m_lastKept) of
+    // `model`, whose templates are `templates`.
+    void MeasureCues(const CTakeFeatures& test, const CTakeFeatures* templates, const CSpeakerModel& model);
     float NearestFrameDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh);
     float PitchDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
     // The templates of neighbouring voice v (kMaxTemplates slots).
@@ -281,6 +319,9 @@ private:
     float m_bandTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_lastTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_lastEachNeighbour[kNeighbours * kParts] = {};
+    int m_lastKept[CSpeakerModel::kMaxTemplates] = {};   // the last ScoreAgainst's kept templates
+    int m_nLastKept = 0;
+    float m_lastCues[kCues] = {0.0f, 0.0f};
     CTakeFeatures m_bandTest;
     // The loaded model's per-dimension weights.
     int m_nWeightDims = 0;

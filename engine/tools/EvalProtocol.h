@@ -21,8 +21,9 @@
 #include <vector>
 
 // VRE_GetScorePart's parts: the four raw distances to the model, their
-// means over the four neighbouring voices, then each voice's four.
-constexpr int kScorePartCount = 4 + 4 + 4 * 4;
+// means over the four neighbouring voices, then each voice's four, then
+// the word's duration and intonation cues.
+constexpr int kScorePartCount = 4 + 4 + 4 * 4 + 2;
 
 struct STrialResult {
     bool bEndpoint;     // VRE_GetEndpointShort found the word
@@ -31,7 +32,7 @@ struct STrialResult {
     bool bCopy;         // VRE_VCopy said "replay"
     double fScore;      // the decision's score (1e9 when not scored)
     // Raw distances (DTW, mean, NN, pitch), their means over the
-    // neighbouring voices, then each neighbouring voice's.
+    // neighbouring voices, then each neighbouring voice's, then the cues.
     double fParts[kScorePartCount];
     double fModelParts[4];   // the model's typical distances (leave-one-out over its enrolment takes)
     double fCopyDistance;      // the replay check's nearer cue as a share of its limit (<= 1: a replay)

@@ -322,7 +322,11 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             }
             for (int i = 0; i < 4 * CSpeakerScorer::kNeighbours; ++i)
                 voices[i] = static_cast<float>(VRE_GetScorePart(8 + i));
-            EXPECT_NEAR(VRE_GetScore(), CSpeakerScorer::Combine(parts, voices, typical, t.path), 1e-4)
+            const float cues[CSpeakerScorer::kCues] = {static_cast<float>(VRE_GetScorePart(24)),
+                                                       static_cast<float>(VRE_GetScorePart(25))};
+            EXPECT_NEAR(VRE_GetScore(),
+                        CSpeakerScorer::Combine(parts, voices, typical, t.path) + CSpeakerScorer::CueTerm(cues, t.path),
+                        1e-4)
                 << t.what;
             // Each neighbouring voice's distances (the dump's columns, and
             // the pairs the score took) make the mean dumped beside them.

@@ -11,6 +11,10 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --distance-grid [--distance-engine GD,GN,T_W DUMP...]
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-distance-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-distance-engine GD,GN,T_U DUMP...
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-grid
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-cue-grid
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-engine W_DUR,W_INT,T_W DUMP...
 
 With the weighted path's fusion each voice's fused distance is fused_s =
 sum_p w_p (d_sp - k_p m_p) / s_p, the model's own fused is fused, and the
@@ -82,10 +86,50 @@ EERs, T_u refitted on the half; the soft12, reverb, phone and clean EERs
 and FARs); the first that passes every check is chosen.
 --noisy-distance-engine GD,GN,T_U DUMP...: the engine built with that
 setting, run on the same trials, against the offline one, trial by trial.
+--cue-grid (forty-second round, on dumps with the columns cue_dur and
+cue_int, the main branch's scoring otherwise): only the weighted path's
+scored takes change, fused + w_dur x dur / s_dur + w_int x int / s_int (s
+each cue's spread over the scored genuine clean trials; the neighbours'
+term unchanged: the cues are the same for every voice), w_dur and w_int in
+{0, 0.05, 0.1, 0.15, 0.2, 0.3, 0.4}, T_w refitted for each by the
+thirty-ninth round's rule on all tuning speakers and on each half; every
+other trial keeps its dumped score and threshold. The settings that lower
+the clean EER by more than the slack (the FRR not higher) there and on
+each half are ordered (clean EER, clean FRR, w_dur + w_int) and checked in
+that order (soft12, reverb and phone EERs and FARs); nothing is chosen
+unless the best setting on either half alone lowers the other half's clean
+EER by more than its slack.
+--noisy-cue-grid (forty-third round, on the same dumps): the cues on the
+unweighted path under 40 dB instead (s each cue's spread over the scored
+genuine white20, speech20 and white10 trials on that path), T_u refitted
+for each by the thirty-sixth round's rule on all tuning speakers and on
+each half (the half's own caps). The settings that lower the mean of the
+three noisy EERs by more than the pooled slack (none of the three EERs
+higher than its own slack, no FAR up by more than one impostor trial)
+there and on each half are ordered (mean noisy EER, mean noisy FRR, w_dur
++ w_int) and checked in that order (soft12, reverb, phone and clean EERs
+and FARs); nothing is chosen unless the best setting on either half alone
+lowers the other half's mean noisy EER by more than its slack.
+--cue-frr-grid (forty-fourth round, on the same dumps): the forty-second
+round's cues on the weighted path with its scales fixed (0.12458, 1.50899),
+w_dur and w_int in {0, 0.025, 0.05, 0.075, 0.1, 0.15, 0.2}, judged by the
+clean FRR at the refitted point: the settings that lower it by more than
+the slack (the clean EER not higher than its slack, the clean FAR up by
+one impostor trial at most) there and on each half are ordered (clean
+FRR, clean EER, w_dur + w_int) and checked in that order (soft12, reverb
+and phone EERs and FARs, the worst clean model/impostor pair); nothing is
+chosen unless the best setting on either half alone lowers the other
+half's clean FRR by more than its slack.
+--cue-engine W_DUR,W_INT,T_W DUMP...: the engine built with that setting on
+the weighted path, run on the same trials, against the offline one, trial
+by trial: on the weighted path its score, threshold and decision; off it
+every column of its dump but the take's time.
 """
 import argparse
+import bisect
 import csv
 import math
+import statistics
 
 from fitlib import print_checks, sibling
 
@@ -990,11 +1034,21 @@ def noisy_distance_engine_check(rows, text, dumps, built_dumps):
     threshold (main's moved by the base) and decision; off it every column
     of its dump but the take's time."""
     gd, gn, t_u = (float(x) for x in text.split(','))
-    gains = (gd, gn)
+    path_engine_check(rows, dumps, built_dumps, 'noisy', lambda r: r['noisy'],
+                      lambda r: noisy_distance_score(r, (gd, gn)), t_u - T_SPLIT,
+                      'g %g,%g T_u %.4f' % (gd, gn, t_u))
+
+
+def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_base, setting):
+    """A build that changed one path's score and base against the offline
+    setting from the dumps rows were read from, trial by trial: on the path
+    (on_path(r)) the score score_of(r), the threshold the dumped one moved
+    by moved_base (a refused take's unmoved) and the decision; off it every
+    column but the take's time."""
     before = raw_rows(dumps)
     after = raw_rows(built_dumps)
-    differ = {'missing': 0, 'noisy score': 0, 'noisy threshold': 0, 'decision': 0, 'other column': 0}
-    compared = {'noisy': 0, 'other': 0, 'decisions': 0}
+    differ = {'missing': 0, path + ' score': 0, path + ' threshold': 0, 'decision': 0, 'other column': 0}
+    compared = {path: 0, 'other': 0, 'decisions': 0}
     changed_decisions = 0
     for r in rows:
         new = after.get(r['key'])
@@ -1002,21 +1056,26 @@ def noisy_distance_engine_check(rows, text, dumps, built_dumps):
             differ['missing'] += 1
             continue
         old = before[r['key']]
-        compared['noisy' if r['noisy'] else 'other'] += 1
-        skip = TIMED + (SCORED if r['noisy'] else ())
+        compared[path if on_path(r) else 'other'] += 1
+        skip = TIMED + (SCORED if on_path(r) else ())
         changed = [k for k in old if k not in skip and old[k] != new.get(k)]
         if changed:
             differ['other column'] += 1
             print('  columns differ: %s %s' % (r['key'], ', '.join('%s %s -> %s' % (k, old[k], new.get(k))
                                                                    for k in changed)))
         accept = new['accept'] == '1'
-        if r['noisy']:
-            s = noisy_distance_score(r, gains)
+        if on_path(r):
+            s = score_of(r)
             e_s = float(new['score'])
             e_s = math.inf if e_s >= REPORT.REFUSED else e_s
-            differ['noisy score'] += not (s == e_s or abs(s - e_s) <= 2e-4)
-            moved = 0.0 if r['s'] == math.inf else t_u - T_SPLIT
-            differ['noisy threshold'] += abs(r['t'] + moved - float(new['threshold'])) > 1.5e-5
+            moved = 0.0 if r['s'] == math.inf else moved_base
+            score_differs = not (s == e_s or abs(s - e_s) <= 2e-4)
+            threshold_differs = abs(r['t'] + moved - float(new['threshold'])) > 1.5e-5
+            differ[path + ' score'] += score_differs
+            differ[path + ' threshold'] += threshold_differs
+            if score_differs or threshold_differs:
+                print('  score or threshold differs: %s engine %s / %s, offline %.5f / %.5f' % (
+                    r['key'], new['score'], new['threshold'], s, r['t'] + moved))
             offline = s <= r['t'] + moved and not r['flag']
         else:
             offline = r['accept'] == '1'
@@ -1027,10 +1086,571 @@ def noisy_distance_engine_check(rows, text, dumps, built_dumps):
                 differ['decision'] += 1
                 print('  decision differs: %s engine score %s limit %s accept %d, offline %d' % (
                     r['key'], new['score'], new['threshold'], accept, offline))
-    print('engine check (g %g,%g T_u %.4f): %d trials on the noisy path, %d off it, %d genuine and impostor '
+    print('engine check (%s): %d trials on the %s path, %d off it, %d genuine and impostor '
           'decisions (%d changed against the dumps); differing: %s' % (
-              gd, gn, t_u, compared['noisy'], compared['other'], compared['decisions'], changed_decisions,
+              setting, compared[path], path, compared['other'], compared['decisions'], changed_decisions,
               ', '.join('%s %d' % kv for kv in differ.items())))
+
+
+# The word's duration and intonation on the weighted path (forty-second
+# round), read as condition-report.py reads the main branch's dumps: every
+# trial keeps its dumped score and threshold, and only the weighted path's
+# scored trials take the cues, their thresholds moved by the base.
+CUE_WEIGHTS = (0.0, 0.05, 0.1, 0.15, 0.2, 0.3, 0.4)
+CUE_T_WEIGHTED = -0.5129   # the weighted path's base the dumps were made with
+CUE_CHECKED = ('soft12', 'reverb', 'phone')
+CUE_HALVES = (('A', GW.HALF_A), ('B', GW.HALF_B))
+
+
+def read_cue_rows(dumps, log):
+    """The tuning trials of dumps made with the cues' columns by the main
+    branch's scoring (weighted base -0.5129, the noisy path's gain per
+    distance at -0.6636, a line's take at -0.5681 - 0.17), each with its
+    path and its two cues."""
+    REPORT.ENROL.update(slope=0.0025, margin=4.0, snr=REPORT.read_enrol_log(log))
+    REPORT.NOISE.update(share=1.25, typical=0.28397, margin=6.0, min_drop=10.0, cap=True, impostor=True)
+    REPORT.LINE['offset'] = -0.0745
+    REPORT.set_weighted('40,6,%.4f' % CUE_T_WEIGHTED)
+    REPORT.set_clean_held('40,-0.5681')
+    rows = [r for r in REPORT.load(dumps, set(GW.TUNING.split(','))) if r['kind'] in 'gir']
+    for r in rows:
+        r['key'] = tuple(r[k] for k in FIT.KEY)
+        r['t'] = float(r['threshold'])
+        r['flag'] = REPORT.copy_flag(r)
+        r['weighted'] = REPORT.weighed(r)
+        r['noisy'] = REPORT.on_noisy_path(r)
+        r['cue'] = (float(r['cue_dur']), float(r['cue_int']))
+    return rows
+
+
+def cue_scales(rows):
+    """Each cue's spread over the scored genuine clean trials."""
+    g = [r['cue'] for r in rows if r['condition'] == 'clean' and r['kind'] == 'g' and r['s'] < math.inf]
+    return tuple(statistics.pstdev(c[k] for c in g) for k in range(2))
+
+
+def cue_cuts(rows, weights, scales):
+    """Each trial's score less its threshold but the weighted path's base:
+    a weighted trial's margin is this less T_w, every other trial's is
+    final."""
+    out = []
+    for r in rows:
+        if not r['weighted']:
+            out.append(r['s'] - r['t'])
+            continue
+        s = r['s'] + sum(w * c / sc for w, c, sc in zip(weights, r['cue'], scales))
+        out.append(s - (r['t'] - CUE_T_WEIGHTED))
+    return out
+
+
+def cue_margins(rows, c, t_w):
+    return [x - t_w if r['weighted'] else x for r, x in zip(rows, c)]
+
+
+def cue_setting(rows, weights, scales, t_w=None):
+    """T_w (None: refitted by the thirty-ninth round's rule on rows) and the
+    figures of a setting."""
+    c = cue_cuts(rows, weights, scales)
+    if t_w is None:
+        t_w = refit_base(rows, c, {}, lambda r: r['weighted'], lambda r, x: x)
+    return t_w, noisy_distance_figures(rows, cue_margins(rows, c, t_w))
+
+
+def cue_evaluate(rows, halves, weights, scales):
+    """A setting on all tuning speakers and on each half, T_w refitted on
+    each."""
+    t_w, v = cue_setting(rows, weights, scales)
+    for name, sel in halves:
+        v[name] = cue_setting(sel, weights, scales)
+    return t_w, v
+
+
+def weight_text(w):
+    """A weight to two decimals, to three where it has them (0.025)."""
+    return '%.2f' % w if abs(w * 100.0 - round(w * 100.0)) < 1e-9 else '%.3f' % w
+
+
+def cue_text(weights, t_w, v):
+    c = v['clean']
+    return 'w %s,%s T_w %.4f clean EER %.2f FAR %.2f FRR %.2f | A %.4f %.2f/%.2f B %.4f %.2f/%.2f | %s' % (
+        weight_text(weights[0]), weight_text(weights[1]), t_w, c['eer'], c['far'], c['frr'],
+        v['A'][0], v['A'][1]['clean']['eer'], v['A'][1]['clean']['frr'],
+        v['B'][0], v['B'][1]['clean']['eer'], v['B'][1]['clean']['frr'],
+        ' '.join('%s %.2f/%.2f' % (k, v[k]['eer'], v[k]['far']) for k in CUE_CHECKED))
+
+
+def lowers(after, before):
+    """A clean EER lower than before's by more than its slack."""
+    return after['eer'] < before['eer'] - slack(before, 'gi') - 1e-9
+
+
+def cue_clears(v, base, half_base):
+    """Item 2 (all tuning speakers) and item 3's halves."""
+    return (lowers(v['clean'], base['clean']) and v['clean']['frr'] <= base['clean']['frr'] + 1e-9 and
+            all(lowers(v[name][1]['clean'], half_base[name][1]['clean']) for name, _ in CUE_HALVES))
+
+
+def cue_rank(weights, figures):
+    c = figures['clean']
+    return (round(c['eer'], 6), round(c['frr'], 6), round(weights[0] + weights[1], 6), weights[0])
+
+
+def cue_condition_checks(base, v):
+    out = []
+    for cond in CUE_CHECKED:
+        for side, key in (('eer', 'gi'), ('far', 'i')):
+            s = slack(base[cond], key)
+            out.append(('%s %s not higher (slack %.2f)' % (cond, side.upper(), s), base[cond][side], v[cond][side],
+                        v[cond][side] <= base[cond][side] + s + 1e-9))
+    return out
+
+
+def cue_checks(base, v):
+    out = cue_condition_checks(base, v)
+    print_checks(out, 44)
+    return all(ok for _, _, _, ok in out)
+
+
+def cue_grid(rows):
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in CUE_HALVES]
+    scored = [r for r in rows if r['s'] < math.inf]
+    worst = max(abs(REPORT.threshold(r, -0.6636, 0.015, 60.0) - r['t']) for r in scored)
+    dumped_m = [r['s'] - r['t'] for r in rows]
+    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
+                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
+    print('trials %d; scored thresholds recomputed by condition-report.py against the dumped: largest difference '
+          '%.6f; genuine and impostor decisions from the dumped scores and thresholds differing from the dumped '
+          'ones: %d' % (len(rows), worst, differ))
+    print('weighted path trials (genuine / impostor / replays): %s' % ', '.join(
+        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['weighted'] and r['kind'] == k))
+                               for k in 'gir')) for c in ALL_CONDITIONS))
+    scales = cue_scales(rows)
+    print('cue spreads over the scored genuine clean trials: duration %.5f, intonation %.5f semitones' % scales)
+    base = noisy_distance_figures(rows, dumped_m)
+    _, own = cue_setting(rows, (0.0, 0.0), scales, CUE_T_WEIGHTED)
+    print('main as dumped:  ' + figures_line(base))
+    print('(0, 0) at %.4f: ' % CUE_T_WEIGHTED + figures_line(own))
+    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
+    half_base = {name: cue_setting(sel, (0.0, 0.0), scales) for name, sel in halves}
+    t_own, _ = cue_setting(rows, (0.0, 0.0), scales)
+    print('(0, 0) refitted by the rule: T_w %.4f' % t_own)
+    for name, _ in CUE_HALVES:
+        t, f = half_base[name]
+        print('main on half %s (T_w refitted on it %.4f): clean EER %.2f FAR %.2f FRR %.2f (g %d, i %d), slack %.2f'
+              % (name, t, f['clean']['eer'], f['clean']['far'], f['clean']['frr'], f['clean']['g'], f['clean']['i'],
+                 slack(f['clean'], 'gi')))
+    print('slack: clean EER %.2f; the clean FRR not higher than %.2f' % (slack(base['clean'], 'gi'),
+                                                                       base['clean']['frr']))
+    rows_out = []
+    for wd in CUE_WEIGHTS:
+        for wi in CUE_WEIGHTS:
+            t_w, v = cue_evaluate(rows, halves, (wd, wi), scales)
+            rows_out.append(((wd, wi), t_w, v))
+            print(cue_text((wd, wi), t_w, v) + (' | clears' if cue_clears(v, base, half_base) else ''))
+    order = lambda r: cue_rank(r[0], r[2])
+    print('best rows by the order (whether or not they clear):')
+    for r in sorted(rows_out, key=order)[:10]:
+        print('  ' + cue_text(*r) + (' | clears' if cue_clears(r[2], base, half_base) else ''))
+    cross = True
+    for name, other in (('A', 'B'), ('B', 'A')):
+        best = min(rows_out, key=lambda r: cue_rank(r[0], r[2][name][1]))
+        after, before = best[2][other][1]['clean'], half_base[other][1]['clean']
+        ok = lowers(after, before)
+        cross = cross and ok
+        print('cross: best on %s alone w %.2f,%.2f (%s clean EER %.2f); on %s: clean EER %.2f -> %.2f (slack %.2f) %s' % (
+            name, best[0][0], best[0][1], name, best[2][name][1]['clean']['eer'], other, before['eer'],
+            after['eer'], slack(before, 'gi'), 'ok' if ok else 'FAILS'))
+    candidates = sorted((r for r in rows_out if cue_clears(r[2], base, half_base)), key=order)
+    print('clearing: %d, in order:' % len(candidates))
+    for r in candidates:
+        print('  ' + cue_text(*r))
+    if not cross:
+        print('chosen: none; the cross check fails, nothing ships')
+        return
+    for r in candidates:
+        print('checked: ' + cue_text(*r))
+        if cue_checks(base, r[2]):
+            print('chosen: ' + cue_text(*r))
+            return
+    print('chosen: none passes every check; nothing ships')
+
+
+# The word's duration and intonation on the noisy path (forty-third round),
+# read as the forty-second round read its dumps: only the unweighted path's
+# scored takes under 40 dB take the cues, their thresholds moved by the base.
+CUE_T_NOISY = -0.6636   # the noisy path's base the dumps were made with
+NOISY_CUE_CHECKED = ('soft12', 'reverb', 'phone', 'clean')
+
+
+def noisy_cue_scales(rows):
+    """Each cue's spread over the scored genuine trials on the noisy path
+    in the three noisy conditions."""
+    g = [r['cue'] for r in rows if r['condition'] in NOISY_CONDITIONS and r['noisy'] and r['kind'] == 'g' and
+         r['s'] < math.inf]
+    return tuple(statistics.pstdev(c[k] for c in g) for k in range(2))
+
+
+def noisy_cue_cuts(rows, weights, scales):
+    """Each trial's score less its threshold but the noisy path's base: a
+    noisy trial's margin is this less T_u, every other trial's is final."""
+    out = []
+    for r in rows:
+        if not r['noisy']:
+            out.append(r['s'] - r['t'])
+            continue
+        s = r['s'] + sum(w * c / sc for w, c, sc in zip(weights, r['cue'], scales))
+        out.append(s - (r['t'] - CUE_T_NOISY))
+    return out
+
+
+def noisy_cue_caps(rows):
+    """The white10 and speech20 impostor trials the dumps accept."""
+    m = [r['s'] - r['t'] for r in rows]
+    return {cond: accepted_impostors(rows, m, cond) for cond in ('white10', 'speech20')}
+
+
+def noisy_cue_setting(rows, caps, weights, scales, t_u=None):
+    """T_u (None: refitted by the thirty-sixth round's rule on rows with
+    caps) and the figures of a setting, with the noisy conditions pooled."""
+    c = noisy_cue_cuts(rows, weights, scales)
+    if t_u is None:
+        t_u = refit_noisy_base(rows, c, caps)
+    v = noisy_distance_figures(rows, noisy_distance_margins(rows, c, t_u))
+    v['mean eer'] = sum(v[k]['eer'] for k in NOISY_CONDITIONS) / 3.0
+    v['mean frr'] = sum(v[k]['frr'] for k in NOISY_CONDITIONS) / 3.0
+    v['pooled'] = {'g': sum(v[k]['g'] for k in NOISY_CONDITIONS), 'i': sum(v[k]['i'] for k in NOISY_CONDITIONS)}
+    return t_u, v
+
+
+def noisy_cue_evaluate(rows, halves, weights, scales):
+    """A setting on all tuning speakers and on each half, T_u refitted on
+    each with its own caps."""
+    t_u, v = noisy_cue_setting(rows, noisy_cue_caps(rows), weights, scales)
+    for name, sel in halves:
+        v[name] = noisy_cue_setting(sel, noisy_cue_caps(sel), weights, scales)
+    return t_u, v
+
+
+def pooled_slack(v):
+    """The larger of 0.1 point and one trial of either side of the three
+    noisy conditions pooled."""
+    return max([FIT.SLACK] + [one_trial(v['pooled'][k]) for k in 'gi'])
+
+
+def lowers_mean(after, before):
+    """A mean noisy EER lower than before's by more than the pooled slack."""
+    return after['mean eer'] < before['mean eer'] - pooled_slack(before) - 1e-9
+
+
+def noisy_cue_text(weights, t_u, v):
+    half = lambda name: '%s %.4f %.2f/%.2f' % (name, v[name][0], v[name][1]['mean eer'], v[name][1]['mean frr'])
+    return 'w %.2f,%.2f T_u %.4f | %s | mean EER %.2f FRR %.2f | %s %s | %s' % (
+        weights[0], weights[1], t_u,
+        ' '.join('%s %.2f/%.2f/%.2f' % (c, v[c]['eer'], v[c]['far'], v[c]['frr']) for c in NOISY_CONDITIONS),
+        v['mean eer'], v['mean frr'], half('A'), half('B'),
+        ' '.join('%s %.2f/%.2f' % (c, v[c]['eer'], v[c]['far']) for c in NOISY_CUE_CHECKED))
+
+
+def noisy_cue_clears(v, base, half_base):
+    """Item 2 (all tuning speakers) and item 3's halves."""
+    return (lowers_mean(v, base) and
+            all(v[c]['eer'] <= base[c]['eer'] + slack(base[c], 'gi') + 1e-9 and v[c]['fa'] <= base[c]['fa'] + 1
+                for c in NOISY_CONDITIONS) and
+            all(lowers_mean(v[name][1], half_base[name][1]) for name, _ in CUE_HALVES))
+
+
+def noisy_cue_misses(v, base, half_base):
+    """What keeps a setting from clearing items 2 and 3, in words."""
+    out = []
+    if not lowers_mean(v, base):
+        out.append('mean EER %.2f -> %.2f not lower by %.2f' % (base['mean eer'], v['mean eer'], pooled_slack(base)))
+    for c in NOISY_CONDITIONS:
+        if v[c]['eer'] > base[c]['eer'] + slack(base[c], 'gi') + 1e-9:
+            out.append('%s EER %.2f -> %.2f' % (c, base[c]['eer'], v[c]['eer']))
+        if v[c]['fa'] > base[c]['fa'] + 1:
+            out.append('%s FAR %d -> %d impostor trials' % (c, base[c]['fa'], v[c]['fa']))
+    for name, _ in CUE_HALVES:
+        before, after = half_base[name][1], v[name][1]
+        if not lowers_mean(after, before):
+            out.append('half %s mean EER %.2f -> %.2f not lower by %.2f' % (
+                name, before['mean eer'], after['mean eer'], pooled_slack(before)))
+    return out
+
+
+def cue_separation(rows):
+    """Each cue alone in each condition, on the noisy path's scored trials
+    and on the weighted path's: the genuine and impostor medians and the
+    share of genuine-impostor pairs the cue orders rightly (ties half)."""
+    for cond in ('clean',) + NOISY_CONDITIONS + ('soft12',):
+        for path in ('noisy', 'weighted'):
+            sel = [r for r in rows if r['condition'] == cond and r[path] and r['s'] < math.inf]
+            for k, name in ((0, 'duration'), (1, 'intonation')):
+                g = sorted(r['cue'][k] for r in sel if r['kind'] == 'g')
+                i = [r['cue'][k] for r in sel if r['kind'] == 'i']
+                if len(g) < 20 or not i:
+                    continue
+                right = sum(bisect.bisect_left(g, x) + 0.5 * (bisect.bisect_right(g, x) - bisect.bisect_left(g, x))
+                            for x in i) / (len(g) * len(i))
+                print('  %-8s %-8s %-10s genuine %4d median %.3f, impostor %4d median %.3f, pairs ordered %.3f' % (
+                    cond, path, name, len(g), statistics.median(g), len(i), statistics.median(i), right))
+
+
+def noisy_cue_rank(weights, v):
+    return (round(v['mean eer'], 6), round(v['mean frr'], 6), round(weights[0] + weights[1], 6), weights[0])
+
+
+def noisy_cue_checks(base, v):
+    out = []
+    for cond in NOISY_CUE_CHECKED:
+        for side, key in (('eer', 'gi'), ('far', 'i')):
+            s = slack(base[cond], key)
+            out.append(('%s %s not higher (slack %.2f)' % (cond, side.upper(), s), base[cond][side], v[cond][side],
+                        v[cond][side] <= base[cond][side] + s + 1e-9))
+    print_checks(out, 44)
+    return all(ok for _, _, _, ok in out)
+
+
+def noisy_cue_grid(rows):
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in CUE_HALVES]
+    dumped_m = [r['s'] - r['t'] for r in rows]
+    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
+                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
+    print('trials %d; genuine and impostor decisions from the dumped scores and thresholds differing from the '
+          'dumped ones: %d' % (len(rows), differ))
+    print('noisy path trials (genuine / impostor / replays): %s' % ', '.join(
+        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['noisy'] and r['kind'] == k))
+                               for k in 'gir')) for c in ALL_CONDITIONS + ('replay',)))
+    scales = noisy_cue_scales(rows)
+    print('cue spreads over the scored genuine white20, speech20 and white10 trials on the noisy path: duration '
+          '%.5f, intonation %.5f semitones' % scales)
+    caps = noisy_cue_caps(rows)
+    print('white10 / speech20 impostors accepted by the main branch: %d / %d' % (caps['white10'], caps['speech20']))
+    base = noisy_distance_figures(rows, dumped_m)
+    base['mean eer'] = sum(base[k]['eer'] for k in NOISY_CONDITIONS) / 3.0
+    base['mean frr'] = sum(base[k]['frr'] for k in NOISY_CONDITIONS) / 3.0
+    base['pooled'] = {'g': sum(base[k]['g'] for k in NOISY_CONDITIONS),
+                      'i': sum(base[k]['i'] for k in NOISY_CONDITIONS)}
+    _, own = noisy_cue_setting(rows, caps, (0.0, 0.0), scales, CUE_T_NOISY)
+    print('main as dumped:  ' + figures_line(base))
+    print('(0, 0) at %.4f: ' % CUE_T_NOISY + figures_line(own))
+    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
+    t_own, _ = noisy_cue_setting(rows, caps, (0.0, 0.0), scales)
+    print('(0, 0) refitted by the rule: T_u %.4f' % t_own)
+    print('main: mean noisy EER %.2f, mean FRR %.2f; slack: mean EER %.2f (pooled g %d, i %d), %s; FARs: %s' % (
+        base['mean eer'], base['mean frr'], pooled_slack(base), base['pooled']['g'], base['pooled']['i'],
+        ', '.join('%s EER %.2f' % (c, slack(base[c], 'gi')) for c in NOISY_CONDITIONS),
+        ', '.join('%s %d of %d (+1)' % (c, base[c]['fa'], base[c]['i']) for c in NOISY_CONDITIONS)))
+    half_base = {}
+    for name, sel in halves:
+        half_caps = noisy_cue_caps(sel)
+        half_base[name] = noisy_cue_setting(sel, half_caps, (0.0, 0.0), scales)
+        t, f = half_base[name]
+        print('main on half %s (caps white10 %d speech20 %d, T_u refitted on it %.4f): %s | mean EER %.2f FRR %.2f, '
+              'slack %.2f (pooled g %d, i %d)' % (
+                  name, half_caps['white10'], half_caps['speech20'], t,
+                  ' '.join('%s %.2f/%.2f/%.2f' % (c, f[c]['eer'], f[c]['far'], f[c]['frr']) for c in NOISY_CONDITIONS),
+                  f['mean eer'], f['mean frr'], pooled_slack(f), f['pooled']['g'], f['pooled']['i']))
+    rows_out = []
+    for wd in CUE_WEIGHTS:
+        for wi in CUE_WEIGHTS:
+            t_u, v = noisy_cue_evaluate(rows, halves, (wd, wi), scales)
+            rows_out.append(((wd, wi), t_u, v))
+            print(noisy_cue_text((wd, wi), t_u, v) + (' | clears' if noisy_cue_clears(v, base, half_base) else ''))
+    order = lambda r: noisy_cue_rank(r[0], r[2])
+    print('best rows by the order (whether or not they clear), and what each misses:')
+    for r in sorted(rows_out, key=order)[:10]:
+        print('  ' + noisy_cue_text(*r) + (' | clears' if noisy_cue_clears(r[2], base, half_base) else ''))
+        print('    ' + ('; '.join(noisy_cue_misses(r[2], base, half_base)) or 'nothing'))
+    for name in ('A', 'B'):
+        print('best rows on half %s alone:' % name)
+        for r in sorted(rows_out, key=lambda r: noisy_cue_rank(r[0], r[2][name][1]))[:5]:
+            print('  ' + noisy_cue_text(*r))
+    cross = True
+    for name, other in (('A', 'B'), ('B', 'A')):
+        best = min(rows_out, key=lambda r: noisy_cue_rank(r[0], r[2][name][1]))
+        after, before = best[2][other][1], half_base[other][1]
+        ok = lowers_mean(after, before)
+        cross = cross and ok
+        print('cross: best on %s alone w %.2f,%.2f (%s mean noisy EER %.2f); on %s: mean noisy EER %.2f -> %.2f '
+              '(slack %.2f) %s' % (name, best[0][0], best[0][1], name, best[2][name][1]['mean eer'], other,
+                                   before['mean eer'], after['mean eer'], pooled_slack(before),
+                                   'ok' if ok else 'FAILS'))
+    candidates = sorted((r for r in rows_out if noisy_cue_clears(r[2], base, half_base)), key=order)
+    print('clearing: %d, in order:' % len(candidates))
+    for r in candidates:
+        print('  ' + noisy_cue_text(*r))
+    print('each cue alone:')
+    cue_separation(rows)
+    if not cross:
+        print('chosen: none; the cross check fails, nothing ships')
+        return
+    for r in candidates:
+        print('checked: ' + noisy_cue_text(*r))
+        if noisy_cue_checks(base, r[2]):
+            print('chosen: ' + noisy_cue_text(*r))
+            return
+    print('chosen: none passes every check; nothing ships')
+
+
+# The same cues on the weighted path judged at the shipped point (forty-
+# fourth round): the forty-second round's reading, form and scales, a finer
+# grid, and the clean FRR at the refitted point as the figure that clears.
+CUE_FRR_WEIGHTS = (0.0, 0.025, 0.05, 0.075, 0.1, 0.15, 0.2)
+CUE_FRR_SCALES = (0.12458, 1.50899)   # the forty-second round's spreads, as the engine would carry them
+
+
+def lowers_frr(after, before):
+    """A clean FRR lower than before's by more than the slack (the larger
+    of 0.1 point and one genuine trial)."""
+    return after['frr'] < before['frr'] - slack(before, 'g') - 1e-9
+
+
+def worst_pair(rows, m, cond='clean'):
+    """The model (a speaker's word) and impostor speaker whose takes of
+    cond are accepted most often at margins m: (share in %, accepted,
+    trials, key)."""
+    pairs = {}
+    for r, x in zip(rows, m):
+        if r['condition'] == cond and r['kind'] == 'i':
+            p = pairs.setdefault((r['model_speaker'], r['word'], r['test_speaker']), [0, 0])
+            p[0] += x <= 0.0 and not r['flag']
+            p[1] += 1
+    key, (a, n) = max(pairs.items(), key=lambda kv: (kv[1][0] / kv[1][1], kv[0]))
+    return 100.0 * a / n, a, n, key
+
+
+def cue_frr_worst(rows, weights, t_w):
+    c = cue_cuts(rows, weights, CUE_FRR_SCALES)
+    return worst_pair(rows, cue_margins(rows, c, t_w))
+
+
+def cue_frr_clears(v, base, half_base):
+    """Item 2 (all tuning speakers) and item 3's halves."""
+    c, b = v['clean'], base['clean']
+    return (lowers_frr(c, b) and c['eer'] <= b['eer'] + slack(b, 'gi') + 1e-9 and c['fa'] <= b['fa'] + 1 and
+            all(lowers_frr(v[name][1]['clean'], half_base[name][1]['clean']) for name, _ in CUE_HALVES))
+
+
+def cue_frr_misses(v, base, half_base):
+    """What keeps a setting from clearing items 2 and 3, in words."""
+    c, b = v['clean'], base['clean']
+    out = []
+    if not lowers_frr(c, b):
+        out.append('FRR %.2f -> %.2f not lower by %.2f' % (b['frr'], c['frr'], slack(b, 'g')))
+    if c['eer'] > b['eer'] + slack(b, 'gi') + 1e-9:
+        out.append('EER %.2f -> %.2f higher by more than %.2f' % (b['eer'], c['eer'], slack(b, 'gi')))
+    if c['fa'] > b['fa'] + 1:
+        out.append('FAR %d -> %d impostor trials' % (b['fa'], c['fa']))
+    for name, _ in CUE_HALVES:
+        before, after = half_base[name][1]['clean'], v[name][1]['clean']
+        if not lowers_frr(after, before):
+            out.append('half %s FRR %.2f -> %.2f not lower by %.2f' % (
+                name, before['frr'], after['frr'], slack(before, 'g')))
+    return out
+
+
+def cue_frr_rank(weights, figures):
+    c = figures['clean']
+    return (round(c['frr'], 6), round(c['eer'], 6), round(weights[0] + weights[1], 6), weights[0])
+
+
+def cue_frr_checks(rows, base_worst, weights, t_w, v, base):
+    """Item 4: the other conditions as the forty-second round checked
+    them, and the worst clean pair no worse than main's."""
+    worst = cue_frr_worst(rows, weights, t_w)
+    print('  worst clean pair: %s\'s %s by %s, %d of %d' % (worst[3] + worst[1:3]))
+    out = cue_condition_checks(base, v)
+    out.append(('worst clean pair\'s FAR not higher', base_worst[0], worst[0], worst[0] <= base_worst[0] + 1e-9))
+    print_checks(out, 44)
+    return all(ok for _, _, _, ok in out)
+
+
+def cue_frr_grid(rows):
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in CUE_HALVES]
+    dumped_m = [r['s'] - r['t'] for r in rows]
+    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
+                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
+    print('trials %d; genuine and impostor decisions from the dumped scores and thresholds differing from the '
+          'dumped ones: %d' % (len(rows), differ))
+    print('weighted path trials (genuine / impostor / replays): %s' % ', '.join(
+        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['weighted'] and r['kind'] == k))
+                               for k in 'gir')) for c in ALL_CONDITIONS))
+    scales = CUE_FRR_SCALES
+    print('cue scales: duration %.5f, intonation %.5f semitones; recomputed from these dumps %.5f, %.5f' % (
+        scales + cue_scales(rows)))
+    base = noisy_distance_figures(rows, dumped_m)
+    base_worst = worst_pair(rows, dumped_m)
+    _, own = cue_setting(rows, (0.0, 0.0), scales, CUE_T_WEIGHTED)
+    print('main as dumped:  ' + figures_line(base))
+    print('(0, 0) at %.4f: ' % CUE_T_WEIGHTED + figures_line(own))
+    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
+    t_own, _ = cue_setting(rows, (0.0, 0.0), scales)
+    print('(0, 0) refitted by the rule: T_w %.4f' % t_own)
+    b = base['clean']
+    print('main: clean EER %.2f FAR %.2f (%d of %d) FRR %.2f (g %d); slack: FRR %.2f, EER %.2f, FAR %d impostor '
+          'trials + 1; worst clean pair %.1f %% (%s\'s %s by %s, %d of %d)' % (
+              b['eer'], b['far'], b['fa'], b['i'], b['frr'], b['g'], slack(b, 'g'), slack(b, 'gi'), b['fa'],
+              base_worst[0], base_worst[3][0], base_worst[3][1], base_worst[3][2], base_worst[1], base_worst[2]))
+    half_base = {name: cue_setting(sel, (0.0, 0.0), scales) for name, sel in halves}
+    for name, _ in CUE_HALVES:
+        t, f = half_base[name]
+        print('main on half %s (T_w refitted on it %.4f): clean EER %.2f FAR %.2f FRR %.2f (g %d, i %d), FRR slack '
+              '%.2f' % (name, t, f['clean']['eer'], f['clean']['far'], f['clean']['frr'], f['clean']['g'],
+                        f['clean']['i'], slack(f['clean'], 'g')))
+    rows_out = []
+    for wd in CUE_FRR_WEIGHTS:
+        for wi in CUE_FRR_WEIGHTS:
+            t_w, v = cue_evaluate(rows, halves, (wd, wi), scales)
+            rows_out.append(((wd, wi), t_w, v))
+            print(cue_text((wd, wi), t_w, v) + (' | clears' if cue_frr_clears(v, base, half_base) else ''))
+    order = lambda r: cue_frr_rank(r[0], r[2])
+    print('best rows by the order (whether or not they clear), and what each misses:')
+    for r in sorted(rows_out, key=order)[:10]:
+        print('  ' + cue_text(*r) + (' | clears' if cue_frr_clears(r[2], base, half_base) else ''))
+        print('    ' + ('; '.join(cue_frr_misses(r[2], base, half_base)) or 'nothing'))
+    for name in ('A', 'B'):
+        print('best rows on half %s alone:' % name)
+        for r in sorted(rows_out, key=lambda r: cue_frr_rank(r[0], r[2][name][1]))[:5]:
+            print('  ' + cue_text(*r))
+    cross = True
+    for name, other in (('A', 'B'), ('B', 'A')):
+        best = min(rows_out, key=lambda r: cue_frr_rank(r[0], r[2][name][1]))
+        after, before = best[2][other][1]['clean'], half_base[other][1]['clean']
+        ok = lowers_frr(after, before)
+        cross = cross and ok
+        print('cross: best on %s alone w %s,%s (%s clean FRR %.2f at %.4f); on %s at its own T_w %.4f: clean FRR '
+              '%.2f -> %.2f (slack %.2f) %s' % (
+                  name, weight_text(best[0][0]), weight_text(best[0][1]), name, best[2][name][1]['clean']['frr'],
+                  best[2][name][0], other, best[2][other][0], before['frr'], after['frr'], slack(before, 'g'),
+                  'ok' if ok else 'FAILS'))
+    candidates = sorted((r for r in rows_out if cue_frr_clears(r[2], base, half_base)), key=order)
+    print('clearing: %d, in order:' % len(candidates))
+    for r in candidates:
+        print('  ' + cue_text(*r))
+    if not cross:
+        print('chosen: none; the cross check fails, nothing ships')
+        return
+    for weights, t_w, v in candidates:
+        print('checked: ' + cue_text(weights, t_w, v))
+        if cue_frr_checks(rows, base_worst, weights, t_w, v, base):
+            print('chosen: ' + cue_text(weights, t_w, v))
+            return
+    print('chosen: none passes every check; nothing ships')
+
+
+def cue_engine_check(rows, text, dumps, built_dumps):
+    """The engine built with the cues on the weighted path against the
+    offline setting (the fixed scales), trial by trial."""
+    wd, wi, t_w = (float(x) for x in text.split(','))
+    cue_score = lambda r: r['s'] + wd * r['cue'][0] / CUE_FRR_SCALES[0] + wi * r['cue'][1] / CUE_FRR_SCALES[1]
+    path_engine_check(rows, dumps, built_dumps, 'weighted', lambda r: r['weighted'], cue_score,
+                      t_w - CUE_T_WEIGHTED, 'w %s,%s T_w %.4f' % (weight_text(wd), weight_text(wi), t_w))
 
 
 def main():
@@ -1052,7 +1672,25 @@ def main():
     ap.add_argument('--noisy-distance-grid', action='store_true')
     ap.add_argument('--noisy-distance-engine', nargs='+', metavar='GD,GN,T_U DUMP',
                     help='the engine built with that setting on the noisy path, its dumps of the same trials')
+    ap.add_argument('--cue-grid', action='store_true')
+    ap.add_argument('--noisy-cue-grid', action='store_true')
+    ap.add_argument('--cue-frr-grid', action='store_true')
+    ap.add_argument('--cue-engine', nargs='+', metavar='W_DUR,W_INT,T_W DUMP',
+                    help='the engine built with the cues on the weighted path, its dumps of the same trials')
     a = ap.parse_args()
+    if a.cue_frr_grid or a.cue_engine:
+        rows = read_cue_rows(a.dumps, a.enrol_log)
+        if a.cue_frr_grid:
+            cue_frr_grid(rows)
+        if a.cue_engine:
+            cue_engine_check(rows, a.cue_engine[0], a.dumps, a.cue_engine[1:])
+        return
+    if a.cue_grid:
+        cue_grid(read_cue_rows(a.dumps, a.enrol_log))
+        return
+    if a.noisy_cue_grid:
+        noisy_cue_grid(read_cue_rows(a.dumps, a.enrol_log))
+        return
     if a.noisy_distance_grid or a.noisy_distance_engine:
         rows = read_main_rows(a.dumps, a.enrol_log)
         if a.noisy_distance_grid:
