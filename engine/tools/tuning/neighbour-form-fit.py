@@ -16,6 +16,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-engine W_DUR,W_INT,T_W DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --held-cue-grid
 
 With the weighted path's fusion each voice's fused distance is fused_s =
 sum_p w_p (d_sp - k_p m_p) / s_p, the model's own fused is fused, and the
@@ -135,6 +136,14 @@ point as --cue-frr-grid judges the clean one; the checks: every other
 condition's EER and FAR, the worst phone model/impostor pair; nothing is
 chosen unless the best setting on either half alone lowers the other
 half's phone FRR by more than its slack.
+--held-cue-grid (forty-sixth round, on the same dumps): the cues on the
+clean unweighted path instead (the takes condition-report.py --clean-held
+40,-0.5681 holds: at least 40 dB themselves, far under their enrolment's
+level; mostly soft12's), s each cue's spread over the scored genuine
+trials on that path, its base T_c refitted for each setting (the path's
+impostor trials accepted no more than main's at -0.5681, the clean
+impostor trials within 1 %, every path counted), judged by the soft12 FRR
+at the refitted point as --line-cue-grid judges the phone one.
 """
 import argparse
 import bisect
@@ -1664,38 +1673,26 @@ def cue_engine_check(rows, text, dumps, built_dumps):
                       t_w - CUE_T_WEIGHTED, 'w %s,%s T_w %.4f' % (weight_text(wd), weight_text(wi), t_w))
 
 
-# The same cues on the line's path (forty-fifth round), read from the
-# forty-fourth round's dumps of the main branch's engine: every trial keeps
-# its dumped score and threshold, and only the line's scored trials (the
-# `phone` condition) take the cues, their thresholds moved by the line's
-# offset, refitted by its own rule (condition-report.py --fit-line).
+# The same cues on a path of their own, read from the forty-fourth round's
+# dumps of the main branch's engine: every trial keeps its dumped score and
+# threshold, and only the path's scored trials take the cues, their
+# thresholds moved by the path's base (or offset), refitted for each
+# setting by the path's own rule. Two paths are read so: the line's
+# (forty-fifth round; the `phone` trials, its offset refitted as
+# condition-report.py --fit-line does) and the clean unweighted path
+# (forty-sixth round; mostly the soft voice's takes at 40 dB or more, its
+# base T_c refitted within main's accepted impostors on the path and the
+# clean FAR's 1 %).
 LINE_CUE_OFFSET = -0.17   # the line's offset the dumps were made with
+HELD_CUE_BASE = -0.5681   # the clean unweighted path's base the dumps were made with
 
 
 def on_line(r):
     return r['condition'] in REPORT.LINE['conditions']
 
 
-def line_cue_scales(rows):
-    """Each cue's spread over the scored genuine trials on the line's path,
-    to five decimals (as the engine would carry them)."""
-    g = [r['cue'] for r in rows if on_line(r) and r['kind'] == 'g' and r['s'] < math.inf]
-    return tuple(round(statistics.pstdev(c[k] for c in g), 5) for k in range(2))
-
-
-def line_cue_score(r, weights, scales):
-    return r['s'] + sum(w * c / sc for w, c, sc in zip(weights, r['cue'], scales))
-
-
-def line_cue_cuts(rows, weights, scales):
-    """Each trial's score less its threshold but the line's offset: a line
-    trial's margin is this less L, every other trial's is final."""
-    return [line_cue_score(r, weights, scales) - (r['t'] - LINE_CUE_OFFSET) if on_line(r) else r['s'] - r['t']
-            for r in rows]
-
-
-def line_cue_margins(rows, c, offset):
-    return [x - offset if on_line(r) else x for r, x in zip(rows, c)]
+def on_held(r):
+    return REPORT.clean_held(r)
 
 
 def refit_line_offset(rows, c):
@@ -1708,33 +1705,92 @@ def refit_line_offset(rows, c):
     return round(math.floor(limit * 100.0) / 100.0, 2)
 
 
-def line_cue_setting(rows, weights, scales, offset=None):
-    """The line's offset (None: refitted on rows) and every condition's
+def held_impostors_accepted(rows):
+    """Main's unflagged impostor trials on the clean unweighted path
+    accepted at their dumped thresholds."""
+    return sum(1 for r in rows if on_held(r) and r['kind'] == 'i' and not r['flag'] and r['s'] - r['t'] <= 0.0)
+
+
+def refit_held_base(rows, c):
+    """T_c: the largest base, four decimals on the stricter side, at which
+    the path's impostor trials accepted (every condition) are no more than
+    main's on rows, and the clean impostor trials (every path counted)
+    within 1 %."""
+    cap = held_impostors_accepted(rows)
+    u = sorted(x for r, x in zip(rows, c) if on_held(r) and r['kind'] == 'i' and not r['flag'] and x < math.inf)
+    own = u[cap] - 1e-6 if cap < len(u) else math.inf
+    n_clean = sum(1 for r in rows if r['condition'] == 'clean' and r['kind'] == 'i')
+    clean = largest_base(rows, c, 'clean', int(math.floor(0.01 * n_clean)), on_held, lambda r, x: x)
+    return math.floor(min(own, clean) * 1e4) / 1e4
+
+
+class CuePath:
+    """A path the cues are tried on: which trials are on it, the condition
+    it is judged by, its base as dumped and how it is refitted."""
+
+    def __init__(self, name, on, cond, dumped, refit, label, digits):
+        self.name, self.on, self.cond, self.dumped, self.refit = name, on, cond, dumped, refit
+        self.label, self.digits = label, digits
+        self.others = tuple(c for c in ALL_CONDITIONS if c != cond)
+
+    def base_text(self, base):
+        return '%s %.*f' % (self.label, self.digits, base)
+
+
+LINE_PATH = CuePath('line', on_line, 'phone', LINE_CUE_OFFSET, refit_line_offset, 'L', 2)
+HELD_PATH = CuePath('clean unweighted', on_held, 'soft12', HELD_CUE_BASE, refit_held_base, 'T_c', 4)
+
+
+def path_cue_scales(rows, path):
+    """Each cue's spread over the scored genuine trials on the path, to
+    five decimals (as the engine would carry them)."""
+    g = [r['cue'] for r in rows if path.on(r) and r['kind'] == 'g' and r['s'] < math.inf]
+    return tuple(round(statistics.pstdev(c[k] for c in g), 5) for k in range(2))
+
+
+def path_cue_score(r, weights, scales):
+    return r['s'] + sum(w * c / sc for w, c, sc in zip(weights, r['cue'], scales))
+
+
+def path_cue_cuts(rows, path, weights, scales):
+    """Each trial's score less its threshold but the path's base: a trial
+    on the path has its margin this less the base, every other trial's is
+    final."""
+    return [path_cue_score(r, weights, scales) - (r['t'] - path.dumped) if path.on(r) else r['s'] - r['t']
+            for r in rows]
+
+
+def path_cue_margins(rows, path, c, base):
+    return [x - base if path.on(r) else x for r, x in zip(rows, c)]
+
+
+def path_cue_setting(rows, path, weights, scales, base=None):
+    """The path's base (None: refitted on rows) and every condition's
     figures of a setting."""
-    c = line_cue_cuts(rows, weights, scales)
-    if offset is None:
-        offset = refit_line_offset(rows, c)
-    return offset, noisy_distance_figures(rows, line_cue_margins(rows, c, offset))
+    c = path_cue_cuts(rows, path, weights, scales)
+    if base is None:
+        base = path.refit(rows, c)
+    return base, noisy_distance_figures(rows, path_cue_margins(rows, path, c, base))
 
 
-def line_cue_evaluate(rows, halves, weights, scales):
-    offset, v = line_cue_setting(rows, weights, scales)
+def path_cue_evaluate(rows, path, halves, weights, scales):
+    base, v = path_cue_setting(rows, path, weights, scales)
     for name, sel in halves:
-        v[name] = line_cue_setting(sel, weights, scales)
-    return offset, v
+        v[name] = path_cue_setting(sel, path, weights, scales)
+    return base, v
 
 
-def line_cue_text(weights, offset, v):
-    p = v['phone']
-    return 'w %s,%s L %.2f phone EER %.2f FAR %.2f (%d) FRR %.2f | A %.2f %.2f/%.2f B %.2f %.2f/%.2f' % (
-        weight_text(weights[0]), weight_text(weights[1]), offset, p['eer'], p['far'], p['fa'], p['frr'],
-        v['A'][0], v['A'][1]['phone']['eer'], v['A'][1]['phone']['frr'],
-        v['B'][0], v['B'][1]['phone']['eer'], v['B'][1]['phone']['frr'])
+def path_cue_text(path, weights, base, v):
+    p, k = v[path.cond], path.cond
+    return 'w %s,%s %s %s EER %.2f FAR %.2f (%d) FRR %.2f | A %s %.2f/%.2f B %s %.2f/%.2f' % (
+        weight_text(weights[0]), weight_text(weights[1]), path.base_text(base), k, p['eer'], p['far'], p['fa'],
+        p['frr'], path.base_text(v['A'][0]), v['A'][1][k]['eer'], v['A'][1][k]['frr'],
+        path.base_text(v['B'][0]), v['B'][1][k]['eer'], v['B'][1][k]['frr'])
 
 
-def line_cue_misses(v, base, half_base):
+def path_cue_misses(path, v, base, half_base):
     """What keeps a setting from clearing items 2 and 3 (empty: it clears)."""
-    p, b = v['phone'], base['phone']
+    p, b = v[path.cond], base[path.cond]
     out = []
     if not lowers_frr(p, b):
         out.append('FRR %.2f -> %.2f not lower by %.2f' % (b['frr'], p['frr'], slack(b, 'g')))
@@ -1743,39 +1799,38 @@ def line_cue_misses(v, base, half_base):
     if p['fa'] > b['fa'] + 1:
         out.append('FAR %d -> %d impostor trials' % (b['fa'], p['fa']))
     for name, _ in CUE_HALVES:
-        before, after = half_base[name][1]['phone'], v[name][1]['phone']
+        before, after = half_base[name][1][path.cond], v[name][1][path.cond]
         if not lowers_frr(after, before):
             out.append('half %s FRR %.2f -> %.2f not lower by %.2f' % (
                 name, before['frr'], after['frr'], slack(before, 'g')))
     return out
 
 
-def line_cue_rank(weights, figures):
-    p = figures['phone']
+def path_cue_rank(path, weights, figures):
+    p = figures[path.cond]
     return (round(p['frr'], 6), round(p['eer'], 6), round(weights[0] + weights[1], 6), weights[0])
 
 
-LINE_CUE_OTHERS = ('clean', 'white20', 'speech20', 'white10', 'soft12', 'reverb')
-
-
-def line_cue_checks(rows, base, base_worst, weights, scales, offset, v):
-    """Item 4: every other condition's EER and FAR, and the worst phone
-    pair no worse than main's."""
-    m = line_cue_margins(rows, line_cue_cuts(rows, weights, scales), offset)
-    worst = worst_pair(rows, m, 'phone')
-    print('  worst phone pair: %s\'s %s by %s, %d of %d' % (worst[3] + worst[1:3]))
+def path_cue_checks(rows, path, base, base_worst, weights, scales, at, v):
+    """Item 4: every other condition's EER and FAR, and the worst pair of
+    the path's condition no worse than main's."""
+    m = path_cue_margins(rows, path, path_cue_cuts(rows, path, weights, scales), at)
+    worst = worst_pair(rows, m, path.cond)
+    print('  worst %s pair: %s\'s %s by %s, %d of %d' % ((path.cond,) + worst[3] + worst[1:3]))
     out = []
-    for cond in LINE_CUE_OTHERS:
+    for cond in path.others:
         for side, key in (('eer', 'gi'), ('far', 'i')):
             s = slack(base[cond], key)
             out.append(('%s %s not higher (slack %.2f)' % (cond, side.upper(), s), base[cond][side], v[cond][side],
                         v[cond][side] <= base[cond][side] + s + 1e-9))
-    out.append(('worst phone pair\'s FAR not higher', base_worst[0], worst[0], worst[0] <= base_worst[0] + 1e-9))
+    out.append(('worst %s pair\'s FAR not higher' % path.cond, base_worst[0], worst[0],
+                worst[0] <= base_worst[0] + 1e-9))
     print_checks(out, 44)
     return all(ok for _, _, _, ok in out)
 
 
-def line_cue_grid(rows):
+def path_cue_grid(rows, path):
+    k = path.cond
     halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
               for name, half in CUE_HALVES]
     dumped_m = [r['s'] - r['t'] for r in rows]
@@ -1783,68 +1838,70 @@ def line_cue_grid(rows):
                  (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
     print('trials %d; genuine and impostor decisions from the dumped scores and thresholds differing from the '
           'dumped ones: %d' % (len(rows), differ))
-    print('line path trials (genuine / impostor / replays): %s' % ', '.join(
-        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and on_line(r) and r['kind'] == k))
-                               for k in 'gir')) for c in ALL_CONDITIONS))
-    scales = line_cue_scales(rows)
-    print('cue spreads over the scored genuine phone trials: duration %.5f, intonation %.5f semitones' % scales)
+    print('%s path trials (genuine / impostor / replays): %s' % (path.name, ', '.join(
+        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and path.on(r) and r['kind'] == t))
+                               for t in 'gir')) for c in ALL_CONDITIONS)))
+    scales = path_cue_scales(rows, path)
+    print('cue spreads over the scored genuine trials on the %s path: duration %.5f, intonation %.5f semitones' % (
+        (path.name,) + scales))
     base = noisy_distance_figures(rows, dumped_m)
-    base_worst = worst_pair(rows, dumped_m, 'phone')
-    _, own = line_cue_setting(rows, (0.0, 0.0), scales, LINE_CUE_OFFSET)
+    base_worst = worst_pair(rows, dumped_m, k)
+    _, own = path_cue_setting(rows, path, (0.0, 0.0), scales, path.dumped)
     print('main as dumped:  ' + figures_line(base))
-    print('(0, 0) at %.2f:  ' % LINE_CUE_OFFSET + figures_line(own))
-    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('(0, 0) at %s: ' % path.base_text(path.dumped) + figures_line(own))
+    same = all('%.2f' % base[c][f] == '%.2f' % own[c][f] for c in ALL_CONDITIONS for f in ('eer', 'far', 'frr'))
     print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
-    l_own, _ = line_cue_setting(rows, (0.0, 0.0), scales)
-    print('(0, 0) refitted by the rule: L %.2f' % l_own)
-    b = base['phone']
-    print('main: phone EER %.2f FAR %.2f (%d of %d) FRR %.2f (g %d); slack: FRR %.2f, EER %.2f, FAR %d impostor '
-          'trials + 1; worst phone pair %.1f %% (%s\'s %s by %s, %d of %d)' % (
-              b['eer'], b['far'], b['fa'], b['i'], b['frr'], b['g'], slack(b, 'g'), slack(b, 'gi'), b['fa'],
-              base_worst[0], base_worst[3][0], base_worst[3][1], base_worst[3][2], base_worst[1], base_worst[2]))
-    half_base = {name: line_cue_setting(sel, (0.0, 0.0), scales) for name, sel in halves}
+    b_own, _ = path_cue_setting(rows, path, (0.0, 0.0), scales)
+    print('(0, 0) refitted by the rule: %s' % path.base_text(b_own))
+    b = base[k]
+    print('main: %s EER %.2f FAR %.2f (%d of %d) FRR %.2f (g %d); slack: FRR %.2f, EER %.2f, FAR %d impostor '
+          'trials + 1; worst %s pair %.1f %% (%s\'s %s by %s, %d of %d)' % (
+              k, b['eer'], b['far'], b['fa'], b['i'], b['frr'], b['g'], slack(b, 'g'), slack(b, 'gi'), b['fa'],
+              k, base_worst[0], base_worst[3][0], base_worst[3][1], base_worst[3][2], base_worst[1], base_worst[2]))
+    half_base = {name: path_cue_setting(sel, path, (0.0, 0.0), scales) for name, sel in halves}
     for name, _ in CUE_HALVES:
-        off, f = half_base[name]
-        print('main on half %s (L refitted on it %.2f): phone EER %.2f FAR %.2f FRR %.2f (g %d, i %d), FRR slack '
-              '%.2f' % (name, off, f['phone']['eer'], f['phone']['far'], f['phone']['frr'], f['phone']['g'],
-                        f['phone']['i'], slack(f['phone'], 'g')))
+        at, f = half_base[name]
+        print('main on half %s (refitted on it %s): %s EER %.2f FAR %.2f FRR %.2f (g %d, i %d), FRR slack '
+              '%.2f' % (name, path.base_text(at), k, f[k]['eer'], f[k]['far'], f[k]['frr'], f[k]['g'],
+                        f[k]['i'], slack(f[k], 'g')))
     rows_out = []
     for wd in CUE_FRR_WEIGHTS:
         for wi in CUE_FRR_WEIGHTS:
-            offset, v = line_cue_evaluate(rows, halves, (wd, wi), scales)
-            rows_out.append(((wd, wi), offset, v))
-            print(line_cue_text((wd, wi), offset, v) + ('' if line_cue_misses(v, base, half_base) else ' | clears'))
-    order = lambda r: line_cue_rank(r[0], r[2])
+            at, v = path_cue_evaluate(rows, path, halves, (wd, wi), scales)
+            rows_out.append(((wd, wi), at, v))
+            print(path_cue_text(path, (wd, wi), at, v) +
+                  ('' if path_cue_misses(path, v, base, half_base) else ' | clears'))
+    order = lambda r: path_cue_rank(path, r[0], r[2])
     print('best rows by the order (whether or not they clear), and what each misses:')
     for r in sorted(rows_out, key=order)[:10]:
-        print('  ' + line_cue_text(*r))
-        print('    ' + ('; '.join(line_cue_misses(r[2], base, half_base)) or 'nothing'))
+        print('  ' + path_cue_text(path, *r))
+        print('    ' + ('; '.join(path_cue_misses(path, r[2], base, half_base)) or 'nothing'))
     for name in ('A', 'B'):
         print('best rows on half %s alone:' % name)
-        for r in sorted(rows_out, key=lambda r: line_cue_rank(r[0], r[2][name][1]))[:5]:
-            print('  ' + line_cue_text(*r))
+        for r in sorted(rows_out, key=lambda r: path_cue_rank(path, r[0], r[2][name][1]))[:5]:
+            print('  ' + path_cue_text(path, *r))
     cross = True
     for name, other in (('A', 'B'), ('B', 'A')):
-        best = min(rows_out, key=lambda r: line_cue_rank(r[0], r[2][name][1]))
-        after, before = best[2][other][1]['phone'], half_base[other][1]['phone']
+        best = min(rows_out, key=lambda r: path_cue_rank(path, r[0], r[2][name][1]))
+        after, before = best[2][other][1][k], half_base[other][1][k]
         ok = lowers_frr(after, before)
         cross = cross and ok
-        print('cross: best on %s alone w %s,%s (%s phone FRR %.2f at L %.2f); on %s at its own L %.2f: phone FRR '
+        print('cross: best on %s alone w %s,%s (%s %s FRR %.2f at %s); on %s at its own %s: %s FRR '
               '%.2f -> %.2f (slack %.2f) %s' % (
-                  name, weight_text(best[0][0]), weight_text(best[0][1]), name, best[2][name][1]['phone']['frr'],
-                  best[2][name][0], other, best[2][other][0], before['frr'], after['frr'], slack(before, 'g'),
-                  'ok' if ok else 'FAILS'))
-    candidates = sorted((r for r in rows_out if not line_cue_misses(r[2], base, half_base)), key=order)
+                  name, weight_text(best[0][0]), weight_text(best[0][1]), name, k, best[2][name][1][k]['frr'],
+                  path.base_text(best[2][name][0]), other, path.base_text(best[2][other][0]), k, before['frr'],
+                  after['frr'], slack(before, 'g'), 'ok' if ok else 'FAILS'))
+    candidates = sorted((r for r in rows_out if not path_cue_misses(path, r[2], base, half_base)), key=order)
     print('clearing: %d, in order:' % len(candidates))
     for r in candidates:
-        print('  ' + line_cue_text(*r))
+        print('  ' + path_cue_text(path, *r))
     if not cross:
         print('chosen: none; the cross check fails, nothing ships')
         return
-    for weights, offset, v in candidates:
-        print('checked: ' + line_cue_text(weights, offset, v))
-        if line_cue_checks(rows, base, base_worst, weights, scales, offset, v):
-            print('chosen: ' + line_cue_text(weights, offset, v))
+    for weights, at, v in candidates:
+        print('checked: ' + path_cue_text(path, weights, at, v))
+        if path_cue_checks(rows, path, base, base_worst, weights, scales, at, v):
+            print('chosen: ' + path_cue_text(path, weights, at, v))
             return
     print('chosen: none passes every check; nothing ships')
 
@@ -1872,6 +1929,7 @@ def main():
     ap.add_argument('--noisy-cue-grid', action='store_true')
     ap.add_argument('--cue-frr-grid', action='store_true')
     ap.add_argument('--line-cue-grid', action='store_true')
+    ap.add_argument('--held-cue-grid', action='store_true')
     ap.add_argument('--cue-engine', nargs='+', metavar='W_DUR,W_INT,T_W DUMP',
                     help='the engine built with the cues on the weighted path, its dumps of the same trials')
     a = ap.parse_args()
@@ -1882,8 +1940,8 @@ def main():
         if a.cue_engine:
             cue_engine_check(rows, a.cue_engine[0], a.dumps, a.cue_engine[1:])
         return
-    if a.line_cue_grid:
-        line_cue_grid(read_cue_rows(a.dumps, a.enrol_log))
+    if a.line_cue_grid or a.held_cue_grid:
+        path_cue_grid(read_cue_rows(a.dumps, a.enrol_log), LINE_PATH if a.line_cue_grid else HELD_PATH)
         return
     if a.cue_grid:
         cue_grid(read_cue_rows(a.dumps, a.enrol_log))
