@@ -287,9 +287,11 @@ def halves_checks(trials, form):
     return out
 
 
-def condition_checks(base, v):
+def condition_checks(base, v, conds=GW.CHECKED):
+    """Each of conds' EER and FAR not higher than base's by more than its
+    slack."""
     out = []
-    for cond in GW.CHECKED:
+    for cond in conds:
         for side, key in (('eer', 'gi'), ('far', 'i')):
             s = slack(base[cond], key)
             out.append(('%s %s not higher (slack %.2f)' % (cond, side.upper(), s), base[cond][side], v[cond][side],
@@ -423,12 +425,7 @@ def noisy_row_text(form, t_u, v):
 
 
 def noisy_checks(base, v):
-    out = []
-    for c in OTHER_CONDITIONS:
-        for side, key in (('eer', 'gi'), ('far', 'i')):
-            s = slack(base[c], key)
-            out.append(('%s %s not higher (slack %.2f)' % (c, side.upper(), s), base[c][side], v[c][side],
-                        v[c][side] <= base[c][side] + s + 1e-9))
+    out = condition_checks(base, v, OTHER_CONDITIONS)
     for name in ('half A white20', 'half A speech20', 'half B white20', 'half B speech20'):
         s = slack(base[name], 'gi')
         out.append(('%s EER not higher (slack %.2f)' % (name, s), base[name]['eer'], v[name]['eer'],
@@ -1002,11 +999,7 @@ def noisy_distance_checks(rows, halves, base, gains, v):
             s = slack(b[c], 'gi')
             out.append(('half %s %s EER not higher (slack %.2f)' % (name, c, s), b[c]['eer'], h[c]['eer'],
                         h[c]['eer'] <= b[c]['eer'] + s + 1e-9))
-    for c in HELD_CHECKED:
-        for side, key in (('eer', 'gi'), ('far', 'i')):
-            s = slack(base[c], key)
-            out.append(('%s %s not higher (slack %.2f)' % (c, side.upper(), s), base[c][side], v[c][side],
-                        v[c][side] <= base[c][side] + s + 1e-9))
+    out += condition_checks(base, v, HELD_CHECKED)
     print_checks(out, 44)
     return all(ok for _, _, _, ok in out)
 
@@ -1112,14 +1105,28 @@ def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_b
               ', '.join('%s %d' % kv for kv in differ.items())))
 
 
-# The word's duration and intonation on the weighted path (forty-second
-# round), read as condition-report.py reads the main branch's dumps: every
-# trial keeps its dumped score and threshold, and only the weighted path's
-# scored trials take the cues, their thresholds moved by the base.
+# The word's duration and intonation (forty-second round on), read as
+# condition-report.py reads the main branch's dumps: every trial keeps its
+# dumped score and threshold, and only one path's scored trials take the
+# cues, their thresholds moved by the path's base (or offset), refitted
+# for each setting by the path's own rule. The paths tried: the weighted
+# one (forty-second and forty-fourth rounds), the unweighted one under 40
+# dB (forty-third), the line's (forty-fifth; the `phone` trials, its offset
+# refitted as condition-report.py --fit-line does) and the clean
+# unweighted one (forty-sixth; mostly the soft voice's takes at 40 dB or
+# more, its base T_c refitted within main's accepted impostors on the path
+# and the clean FAR's 1 %).
 CUE_WEIGHTS = (0.0, 0.05, 0.1, 0.15, 0.2, 0.3, 0.4)
+CUE_FRR_WEIGHTS = (0.0, 0.025, 0.05, 0.075, 0.1, 0.15, 0.2)
+CUE_FRR_SCALES = (0.12458, 1.50899)   # the forty-second round's spreads, as the engine would carry them
 CUE_T_WEIGHTED = -0.5129   # the weighted path's base the dumps were made with
+CUE_T_NOISY = -0.6636   # the noisy path's base the dumps were made with
+LINE_CUE_OFFSET = -0.17   # the line's offset the dumps were made with
+HELD_CUE_BASE = -0.5681   # the clean unweighted path's base the dumps were made with
 CUE_CHECKED = ('soft12', 'reverb', 'phone')
+NOISY_CUE_CHECKED = ('soft12', 'reverb', 'phone', 'clean')
 CUE_HALVES = (('A', GW.HALF_A), ('B', GW.HALF_B))
+NO_CUES = (0.0, 0.0)
 
 
 def read_cue_rows(dumps, log):
@@ -1143,548 +1150,12 @@ def read_cue_rows(dumps, log):
     return rows
 
 
-def cue_scales(rows):
-    """Each cue's spread over the scored genuine clean trials."""
-    g = [r['cue'] for r in rows if r['condition'] == 'clean' and r['kind'] == 'g' and r['s'] < math.inf]
-    return tuple(statistics.pstdev(c[k] for c in g) for k in range(2))
+def on_weighted(r):
+    return r['weighted']
 
 
-def cue_cuts(rows, weights, scales):
-    """Each trial's score less its threshold but the weighted path's base:
-    a weighted trial's margin is this less T_w, every other trial's is
-    final."""
-    out = []
-    for r in rows:
-        if not r['weighted']:
-            out.append(r['s'] - r['t'])
-            continue
-        s = r['s'] + sum(w * c / sc for w, c, sc in zip(weights, r['cue'], scales))
-        out.append(s - (r['t'] - CUE_T_WEIGHTED))
-    return out
-
-
-def cue_margins(rows, c, t_w):
-    return [x - t_w if r['weighted'] else x for r, x in zip(rows, c)]
-
-
-def cue_setting(rows, weights, scales, t_w=None):
-    """T_w (None: refitted by the thirty-ninth round's rule on rows) and the
-    figures of a setting."""
-    c = cue_cuts(rows, weights, scales)
-    if t_w is None:
-        t_w = refit_base(rows, c, {}, lambda r: r['weighted'], lambda r, x: x)
-    return t_w, noisy_distance_figures(rows, cue_margins(rows, c, t_w))
-
-
-def cue_evaluate(rows, halves, weights, scales):
-    """A setting on all tuning speakers and on each half, T_w refitted on
-    each."""
-    t_w, v = cue_setting(rows, weights, scales)
-    for name, sel in halves:
-        v[name] = cue_setting(sel, weights, scales)
-    return t_w, v
-
-
-def weight_text(w):
-    """A weight to two decimals, to three where it has them (0.025)."""
-    return '%.2f' % w if abs(w * 100.0 - round(w * 100.0)) < 1e-9 else '%.3f' % w
-
-
-def cue_text(weights, t_w, v):
-    c = v['clean']
-    return 'w %s,%s T_w %.4f clean EER %.2f FAR %.2f FRR %.2f | A %.4f %.2f/%.2f B %.4f %.2f/%.2f | %s' % (
-        weight_text(weights[0]), weight_text(weights[1]), t_w, c['eer'], c['far'], c['frr'],
-        v['A'][0], v['A'][1]['clean']['eer'], v['A'][1]['clean']['frr'],
-        v['B'][0], v['B'][1]['clean']['eer'], v['B'][1]['clean']['frr'],
-        ' '.join('%s %.2f/%.2f' % (k, v[k]['eer'], v[k]['far']) for k in CUE_CHECKED))
-
-
-def lowers(after, before):
-    """A clean EER lower than before's by more than its slack."""
-    return after['eer'] < before['eer'] - slack(before, 'gi') - 1e-9
-
-
-def cue_clears(v, base, half_base):
-    """Item 2 (all tuning speakers) and item 3's halves."""
-    return (lowers(v['clean'], base['clean']) and v['clean']['frr'] <= base['clean']['frr'] + 1e-9 and
-            all(lowers(v[name][1]['clean'], half_base[name][1]['clean']) for name, _ in CUE_HALVES))
-
-
-def cue_rank(weights, figures):
-    c = figures['clean']
-    return (round(c['eer'], 6), round(c['frr'], 6), round(weights[0] + weights[1], 6), weights[0])
-
-
-def cue_condition_checks(base, v):
-    out = []
-    for cond in CUE_CHECKED:
-        for side, key in (('eer', 'gi'), ('far', 'i')):
-            s = slack(base[cond], key)
-            out.append(('%s %s not higher (slack %.2f)' % (cond, side.upper(), s), base[cond][side], v[cond][side],
-                        v[cond][side] <= base[cond][side] + s + 1e-9))
-    return out
-
-
-def cue_checks(base, v):
-    out = cue_condition_checks(base, v)
-    print_checks(out, 44)
-    return all(ok for _, _, _, ok in out)
-
-
-def cue_grid(rows):
-    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
-              for name, half in CUE_HALVES]
-    scored = [r for r in rows if r['s'] < math.inf]
-    worst = max(abs(REPORT.threshold(r, -0.6636, 0.015, 60.0) - r['t']) for r in scored)
-    dumped_m = [r['s'] - r['t'] for r in rows]
-    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
-                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
-    print('trials %d; scored thresholds recomputed by condition-report.py against the dumped: largest difference '
-          '%.6f; genuine and impostor decisions from the dumped scores and thresholds differing from the dumped '
-          'ones: %d' % (len(rows), worst, differ))
-    print('weighted path trials (genuine / impostor / replays): %s' % ', '.join(
-        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['weighted'] and r['kind'] == k))
-                               for k in 'gir')) for c in ALL_CONDITIONS))
-    scales = cue_scales(rows)
-    print('cue spreads over the scored genuine clean trials: duration %.5f, intonation %.5f semitones' % scales)
-    base = noisy_distance_figures(rows, dumped_m)
-    _, own = cue_setting(rows, (0.0, 0.0), scales, CUE_T_WEIGHTED)
-    print('main as dumped:  ' + figures_line(base))
-    print('(0, 0) at %.4f: ' % CUE_T_WEIGHTED + figures_line(own))
-    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
-    print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
-    half_base = {name: cue_setting(sel, (0.0, 0.0), scales) for name, sel in halves}
-    t_own, _ = cue_setting(rows, (0.0, 0.0), scales)
-    print('(0, 0) refitted by the rule: T_w %.4f' % t_own)
-    for name, _ in CUE_HALVES:
-        t, f = half_base[name]
-        print('main on half %s (T_w refitted on it %.4f): clean EER %.2f FAR %.2f FRR %.2f (g %d, i %d), slack %.2f'
-              % (name, t, f['clean']['eer'], f['clean']['far'], f['clean']['frr'], f['clean']['g'], f['clean']['i'],
-                 slack(f['clean'], 'gi')))
-    print('slack: clean EER %.2f; the clean FRR not higher than %.2f' % (slack(base['clean'], 'gi'),
-                                                                       base['clean']['frr']))
-    rows_out = []
-    for wd in CUE_WEIGHTS:
-        for wi in CUE_WEIGHTS:
-            t_w, v = cue_evaluate(rows, halves, (wd, wi), scales)
-            rows_out.append(((wd, wi), t_w, v))
-            print(cue_text((wd, wi), t_w, v) + (' | clears' if cue_clears(v, base, half_base) else ''))
-    order = lambda r: cue_rank(r[0], r[2])
-    print('best rows by the order (whether or not they clear):')
-    for r in sorted(rows_out, key=order)[:10]:
-        print('  ' + cue_text(*r) + (' | clears' if cue_clears(r[2], base, half_base) else ''))
-    cross = True
-    for name, other in (('A', 'B'), ('B', 'A')):
-        best = min(rows_out, key=lambda r: cue_rank(r[0], r[2][name][1]))
-        after, before = best[2][other][1]['clean'], half_base[other][1]['clean']
-        ok = lowers(after, before)
-        cross = cross and ok
-        print('cross: best on %s alone w %.2f,%.2f (%s clean EER %.2f); on %s: clean EER %.2f -> %.2f (slack %.2f) %s' % (
-            name, best[0][0], best[0][1], name, best[2][name][1]['clean']['eer'], other, before['eer'],
-            after['eer'], slack(before, 'gi'), 'ok' if ok else 'FAILS'))
-    candidates = sorted((r for r in rows_out if cue_clears(r[2], base, half_base)), key=order)
-    print('clearing: %d, in order:' % len(candidates))
-    for r in candidates:
-        print('  ' + cue_text(*r))
-    if not cross:
-        print('chosen: none; the cross check fails, nothing ships')
-        return
-    for r in candidates:
-        print('checked: ' + cue_text(*r))
-        if cue_checks(base, r[2]):
-            print('chosen: ' + cue_text(*r))
-            return
-    print('chosen: none passes every check; nothing ships')
-
-
-# The word's duration and intonation on the noisy path (forty-third round),
-# read as the forty-second round read its dumps: only the unweighted path's
-# scored takes under 40 dB take the cues, their thresholds moved by the base.
-CUE_T_NOISY = -0.6636   # the noisy path's base the dumps were made with
-NOISY_CUE_CHECKED = ('soft12', 'reverb', 'phone', 'clean')
-
-
-def noisy_cue_scales(rows):
-    """Each cue's spread over the scored genuine trials on the noisy path
-    in the three noisy conditions."""
-    g = [r['cue'] for r in rows if r['condition'] in NOISY_CONDITIONS and r['noisy'] and r['kind'] == 'g' and
-         r['s'] < math.inf]
-    return tuple(statistics.pstdev(c[k] for c in g) for k in range(2))
-
-
-def noisy_cue_cuts(rows, weights, scales):
-    """Each trial's score less its threshold but the noisy path's base: a
-    noisy trial's margin is this less T_u, every other trial's is final."""
-    out = []
-    for r in rows:
-        if not r['noisy']:
-            out.append(r['s'] - r['t'])
-            continue
-        s = r['s'] + sum(w * c / sc for w, c, sc in zip(weights, r['cue'], scales))
-        out.append(s - (r['t'] - CUE_T_NOISY))
-    return out
-
-
-def noisy_cue_caps(rows):
-    """The white10 and speech20 impostor trials the dumps accept."""
-    m = [r['s'] - r['t'] for r in rows]
-    return {cond: accepted_impostors(rows, m, cond) for cond in ('white10', 'speech20')}
-
-
-def noisy_cue_setting(rows, caps, weights, scales, t_u=None):
-    """T_u (None: refitted by the thirty-sixth round's rule on rows with
-    caps) and the figures of a setting, with the noisy conditions pooled."""
-    c = noisy_cue_cuts(rows, weights, scales)
-    if t_u is None:
-        t_u = refit_noisy_base(rows, c, caps)
-    v = noisy_distance_figures(rows, noisy_distance_margins(rows, c, t_u))
-    v['mean eer'] = sum(v[k]['eer'] for k in NOISY_CONDITIONS) / 3.0
-    v['mean frr'] = sum(v[k]['frr'] for k in NOISY_CONDITIONS) / 3.0
-    v['pooled'] = {'g': sum(v[k]['g'] for k in NOISY_CONDITIONS), 'i': sum(v[k]['i'] for k in NOISY_CONDITIONS)}
-    return t_u, v
-
-
-def noisy_cue_evaluate(rows, halves, weights, scales):
-    """A setting on all tuning speakers and on each half, T_u refitted on
-    each with its own caps."""
-    t_u, v = noisy_cue_setting(rows, noisy_cue_caps(rows), weights, scales)
-    for name, sel in halves:
-        v[name] = noisy_cue_setting(sel, noisy_cue_caps(sel), weights, scales)
-    return t_u, v
-
-
-def pooled_slack(v):
-    """The larger of 0.1 point and one trial of either side of the three
-    noisy conditions pooled."""
-    return max([FIT.SLACK] + [one_trial(v['pooled'][k]) for k in 'gi'])
-
-
-def lowers_mean(after, before):
-    """A mean noisy EER lower than before's by more than the pooled slack."""
-    return after['mean eer'] < before['mean eer'] - pooled_slack(before) - 1e-9
-
-
-def noisy_cue_text(weights, t_u, v):
-    half = lambda name: '%s %.4f %.2f/%.2f' % (name, v[name][0], v[name][1]['mean eer'], v[name][1]['mean frr'])
-    return 'w %.2f,%.2f T_u %.4f | %s | mean EER %.2f FRR %.2f | %s %s | %s' % (
-        weights[0], weights[1], t_u,
-        ' '.join('%s %.2f/%.2f/%.2f' % (c, v[c]['eer'], v[c]['far'], v[c]['frr']) for c in NOISY_CONDITIONS),
-        v['mean eer'], v['mean frr'], half('A'), half('B'),
-        ' '.join('%s %.2f/%.2f' % (c, v[c]['eer'], v[c]['far']) for c in NOISY_CUE_CHECKED))
-
-
-def noisy_cue_clears(v, base, half_base):
-    """Item 2 (all tuning speakers) and item 3's halves."""
-    return (lowers_mean(v, base) and
-            all(v[c]['eer'] <= base[c]['eer'] + slack(base[c], 'gi') + 1e-9 and v[c]['fa'] <= base[c]['fa'] + 1
-                for c in NOISY_CONDITIONS) and
-            all(lowers_mean(v[name][1], half_base[name][1]) for name, _ in CUE_HALVES))
-
-
-def noisy_cue_misses(v, base, half_base):
-    """What keeps a setting from clearing items 2 and 3, in words."""
-    out = []
-    if not lowers_mean(v, base):
-        out.append('mean EER %.2f -> %.2f not lower by %.2f' % (base['mean eer'], v['mean eer'], pooled_slack(base)))
-    for c in NOISY_CONDITIONS:
-        if v[c]['eer'] > base[c]['eer'] + slack(base[c], 'gi') + 1e-9:
-            out.append('%s EER %.2f -> %.2f' % (c, base[c]['eer'], v[c]['eer']))
-        if v[c]['fa'] > base[c]['fa'] + 1:
-            out.append('%s FAR %d -> %d impostor trials' % (c, base[c]['fa'], v[c]['fa']))
-    for name, _ in CUE_HALVES:
-        before, after = half_base[name][1], v[name][1]
-        if not lowers_mean(after, before):
-            out.append('half %s mean EER %.2f -> %.2f not lower by %.2f' % (
-                name, before['mean eer'], after['mean eer'], pooled_slack(before)))
-    return out
-
-
-def cue_separation(rows):
-    """Each cue alone in each condition, on the noisy path's scored trials
-    and on the weighted path's: the genuine and impostor medians and the
-    share of genuine-impostor pairs the cue orders rightly (ties half)."""
-    for cond in ('clean',) + NOISY_CONDITIONS + ('soft12',):
-        for path in ('noisy', 'weighted'):
-            sel = [r for r in rows if r['condition'] == cond and r[path] and r['s'] < math.inf]
-            for k, name in ((0, 'duration'), (1, 'intonation')):
-                g = sorted(r['cue'][k] for r in sel if r['kind'] == 'g')
-                i = [r['cue'][k] for r in sel if r['kind'] == 'i']
-                if len(g) < 20 or not i:
-                    continue
-                right = sum(bisect.bisect_left(g, x) + 0.5 * (bisect.bisect_right(g, x) - bisect.bisect_left(g, x))
-                            for x in i) / (len(g) * len(i))
-                print('  %-8s %-8s %-10s genuine %4d median %.3f, impostor %4d median %.3f, pairs ordered %.3f' % (
-                    cond, path, name, len(g), statistics.median(g), len(i), statistics.median(i), right))
-
-
-def noisy_cue_rank(weights, v):
-    return (round(v['mean eer'], 6), round(v['mean frr'], 6), round(weights[0] + weights[1], 6), weights[0])
-
-
-def noisy_cue_checks(base, v):
-    out = []
-    for cond in NOISY_CUE_CHECKED:
-        for side, key in (('eer', 'gi'), ('far', 'i')):
-            s = slack(base[cond], key)
-            out.append(('%s %s not higher (slack %.2f)' % (cond, side.upper(), s), base[cond][side], v[cond][side],
-                        v[cond][side] <= base[cond][side] + s + 1e-9))
-    print_checks(out, 44)
-    return all(ok for _, _, _, ok in out)
-
-
-def noisy_cue_grid(rows):
-    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
-              for name, half in CUE_HALVES]
-    dumped_m = [r['s'] - r['t'] for r in rows]
-    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
-                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
-    print('trials %d; genuine and impostor decisions from the dumped scores and thresholds differing from the '
-          'dumped ones: %d' % (len(rows), differ))
-    print('noisy path trials (genuine / impostor / replays): %s' % ', '.join(
-        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['noisy'] and r['kind'] == k))
-                               for k in 'gir')) for c in ALL_CONDITIONS + ('replay',)))
-    scales = noisy_cue_scales(rows)
-    print('cue spreads over the scored genuine white20, speech20 and white10 trials on the noisy path: duration '
-          '%.5f, intonation %.5f semitones' % scales)
-    caps = noisy_cue_caps(rows)
-    print('white10 / speech20 impostors accepted by the main branch: %d / %d' % (caps['white10'], caps['speech20']))
-    base = noisy_distance_figures(rows, dumped_m)
-    base['mean eer'] = sum(base[k]['eer'] for k in NOISY_CONDITIONS) / 3.0
-    base['mean frr'] = sum(base[k]['frr'] for k in NOISY_CONDITIONS) / 3.0
-    base['pooled'] = {'g': sum(base[k]['g'] for k in NOISY_CONDITIONS),
-                      'i': sum(base[k]['i'] for k in NOISY_CONDITIONS)}
-    _, own = noisy_cue_setting(rows, caps, (0.0, 0.0), scales, CUE_T_NOISY)
-    print('main as dumped:  ' + figures_line(base))
-    print('(0, 0) at %.4f: ' % CUE_T_NOISY + figures_line(own))
-    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
-    print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
-    t_own, _ = noisy_cue_setting(rows, caps, (0.0, 0.0), scales)
-    print('(0, 0) refitted by the rule: T_u %.4f' % t_own)
-    print('main: mean noisy EER %.2f, mean FRR %.2f; slack: mean EER %.2f (pooled g %d, i %d), %s; FARs: %s' % (
-        base['mean eer'], base['mean frr'], pooled_slack(base), base['pooled']['g'], base['pooled']['i'],
-        ', '.join('%s EER %.2f' % (c, slack(base[c], 'gi')) for c in NOISY_CONDITIONS),
-        ', '.join('%s %d of %d (+1)' % (c, base[c]['fa'], base[c]['i']) for c in NOISY_CONDITIONS)))
-    half_base = {}
-    for name, sel in halves:
-        half_caps = noisy_cue_caps(sel)
-        half_base[name] = noisy_cue_setting(sel, half_caps, (0.0, 0.0), scales)
-        t, f = half_base[name]
-        print('main on half %s (caps white10 %d speech20 %d, T_u refitted on it %.4f): %s | mean EER %.2f FRR %.2f, '
-              'slack %.2f (pooled g %d, i %d)' % (
-                  name, half_caps['white10'], half_caps['speech20'], t,
-                  ' '.join('%s %.2f/%.2f/%.2f' % (c, f[c]['eer'], f[c]['far'], f[c]['frr']) for c in NOISY_CONDITIONS),
-                  f['mean eer'], f['mean frr'], pooled_slack(f), f['pooled']['g'], f['pooled']['i']))
-    rows_out = []
-    for wd in CUE_WEIGHTS:
-        for wi in CUE_WEIGHTS:
-            t_u, v = noisy_cue_evaluate(rows, halves, (wd, wi), scales)
-            rows_out.append(((wd, wi), t_u, v))
-            print(noisy_cue_text((wd, wi), t_u, v) + (' | clears' if noisy_cue_clears(v, base, half_base) else ''))
-    order = lambda r: noisy_cue_rank(r[0], r[2])
-    print('best rows by the order (whether or not they clear), and what each misses:')
-    for r in sorted(rows_out, key=order)[:10]:
-        print('  ' + noisy_cue_text(*r) + (' | clears' if noisy_cue_clears(r[2], base, half_base) else ''))
-        print('    ' + ('; '.join(noisy_cue_misses(r[2], base, half_base)) or 'nothing'))
-    for name in ('A', 'B'):
-        print('best rows on half %s alone:' % name)
-        for r in sorted(rows_out, key=lambda r: noisy_cue_rank(r[0], r[2][name][1]))[:5]:
-            print('  ' + noisy_cue_text(*r))
-    cross = True
-    for name, other in (('A', 'B'), ('B', 'A')):
-        best = min(rows_out, key=lambda r: noisy_cue_rank(r[0], r[2][name][1]))
-        after, before = best[2][other][1], half_base[other][1]
-        ok = lowers_mean(after, before)
-        cross = cross and ok
-        print('cross: best on %s alone w %.2f,%.2f (%s mean noisy EER %.2f); on %s: mean noisy EER %.2f -> %.2f '
-              '(slack %.2f) %s' % (name, best[0][0], best[0][1], name, best[2][name][1]['mean eer'], other,
-                                   before['mean eer'], after['mean eer'], pooled_slack(before),
-                                   'ok' if ok else 'FAILS'))
-    candidates = sorted((r for r in rows_out if noisy_cue_clears(r[2], base, half_base)), key=order)
-    print('clearing: %d, in order:' % len(candidates))
-    for r in candidates:
-        print('  ' + noisy_cue_text(*r))
-    print('each cue alone:')
-    cue_separation(rows)
-    if not cross:
-        print('chosen: none; the cross check fails, nothing ships')
-        return
-    for r in candidates:
-        print('checked: ' + noisy_cue_text(*r))
-        if noisy_cue_checks(base, r[2]):
-            print('chosen: ' + noisy_cue_text(*r))
-            return
-    print('chosen: none passes every check; nothing ships')
-
-
-# The same cues on the weighted path judged at the shipped point (forty-
-# fourth round): the forty-second round's reading, form and scales, a finer
-# grid, and the clean FRR at the refitted point as the figure that clears.
-CUE_FRR_WEIGHTS = (0.0, 0.025, 0.05, 0.075, 0.1, 0.15, 0.2)
-CUE_FRR_SCALES = (0.12458, 1.50899)   # the forty-second round's spreads, as the engine would carry them
-
-
-def lowers_frr(after, before):
-    """A clean FRR lower than before's by more than the slack (the larger
-    of 0.1 point and one genuine trial)."""
-    return after['frr'] < before['frr'] - slack(before, 'g') - 1e-9
-
-
-def worst_pair(rows, m, cond='clean'):
-    """The model (a speaker's word) and impostor speaker whose takes of
-    cond are accepted most often at margins m: (share in %, accepted,
-    trials, key)."""
-    pairs = {}
-    for r, x in zip(rows, m):
-        if r['condition'] == cond and r['kind'] == 'i':
-            p = pairs.setdefault((r['model_speaker'], r['word'], r['test_speaker']), [0, 0])
-            p[0] += x <= 0.0 and not r['flag']
-            p[1] += 1
-    key, (a, n) = max(pairs.items(), key=lambda kv: (kv[1][0] / kv[1][1], kv[0]))
-    return 100.0 * a / n, a, n, key
-
-
-def cue_frr_worst(rows, weights, t_w):
-    c = cue_cuts(rows, weights, CUE_FRR_SCALES)
-    return worst_pair(rows, cue_margins(rows, c, t_w))
-
-
-def cue_frr_clears(v, base, half_base):
-    """Item 2 (all tuning speakers) and item 3's halves."""
-    c, b = v['clean'], base['clean']
-    return (lowers_frr(c, b) and c['eer'] <= b['eer'] + slack(b, 'gi') + 1e-9 and c['fa'] <= b['fa'] + 1 and
-            all(lowers_frr(v[name][1]['clean'], half_base[name][1]['clean']) for name, _ in CUE_HALVES))
-
-
-def cue_frr_misses(v, base, half_base):
-    """What keeps a setting from clearing items 2 and 3, in words."""
-    c, b = v['clean'], base['clean']
-    out = []
-    if not lowers_frr(c, b):
-        out.append('FRR %.2f -> %.2f not lower by %.2f' % (b['frr'], c['frr'], slack(b, 'g')))
-    if c['eer'] > b['eer'] + slack(b, 'gi') + 1e-9:
-        out.append('EER %.2f -> %.2f higher by more than %.2f' % (b['eer'], c['eer'], slack(b, 'gi')))
-    if c['fa'] > b['fa'] + 1:
-        out.append('FAR %d -> %d impostor trials' % (b['fa'], c['fa']))
-    for name, _ in CUE_HALVES:
-        before, after = half_base[name][1]['clean'], v[name][1]['clean']
-        if not lowers_frr(after, before):
-            out.append('half %s FRR %.2f -> %.2f not lower by %.2f' % (
-                name, before['frr'], after['frr'], slack(before, 'g')))
-    return out
-
-
-def cue_frr_rank(weights, figures):
-    c = figures['clean']
-    return (round(c['frr'], 6), round(c['eer'], 6), round(weights[0] + weights[1], 6), weights[0])
-
-
-def cue_frr_checks(rows, base_worst, weights, t_w, v, base):
-    """Item 4: the other conditions as the forty-second round checked
-    them, and the worst clean pair no worse than main's."""
-    worst = cue_frr_worst(rows, weights, t_w)
-    print('  worst clean pair: %s\'s %s by %s, %d of %d' % (worst[3] + worst[1:3]))
-    out = cue_condition_checks(base, v)
-    out.append(('worst clean pair\'s FAR not higher', base_worst[0], worst[0], worst[0] <= base_worst[0] + 1e-9))
-    print_checks(out, 44)
-    return all(ok for _, _, _, ok in out)
-
-
-def cue_frr_grid(rows):
-    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
-              for name, half in CUE_HALVES]
-    dumped_m = [r['s'] - r['t'] for r in rows]
-    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
-                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
-    print('trials %d; genuine and impostor decisions from the dumped scores and thresholds differing from the '
-          'dumped ones: %d' % (len(rows), differ))
-    print('weighted path trials (genuine / impostor / replays): %s' % ', '.join(
-        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['weighted'] and r['kind'] == k))
-                               for k in 'gir')) for c in ALL_CONDITIONS))
-    scales = CUE_FRR_SCALES
-    print('cue scales: duration %.5f, intonation %.5f semitones; recomputed from these dumps %.5f, %.5f' % (
-        scales + cue_scales(rows)))
-    base = noisy_distance_figures(rows, dumped_m)
-    base_worst = worst_pair(rows, dumped_m)
-    _, own = cue_setting(rows, (0.0, 0.0), scales, CUE_T_WEIGHTED)
-    print('main as dumped:  ' + figures_line(base))
-    print('(0, 0) at %.4f: ' % CUE_T_WEIGHTED + figures_line(own))
-    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
-    print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
-    t_own, _ = cue_setting(rows, (0.0, 0.0), scales)
-    print('(0, 0) refitted by the rule: T_w %.4f' % t_own)
-    b = base['clean']
-    print('main: clean EER %.2f FAR %.2f (%d of %d) FRR %.2f (g %d); slack: FRR %.2f, EER %.2f, FAR %d impostor '
-          'trials + 1; worst clean pair %.1f %% (%s\'s %s by %s, %d of %d)' % (
-              b['eer'], b['far'], b['fa'], b['i'], b['frr'], b['g'], slack(b, 'g'), slack(b, 'gi'), b['fa'],
-              base_worst[0], base_worst[3][0], base_worst[3][1], base_worst[3][2], base_worst[1], base_worst[2]))
-    half_base = {name: cue_setting(sel, (0.0, 0.0), scales) for name, sel in halves}
-    for name, _ in CUE_HALVES:
-        t, f = half_base[name]
-        print('main on half %s (T_w refitted on it %.4f): clean EER %.2f FAR %.2f FRR %.2f (g %d, i %d), FRR slack '
-              '%.2f' % (name, t, f['clean']['eer'], f['clean']['far'], f['clean']['frr'], f['clean']['g'],
-                        f['clean']['i'], slack(f['clean'], 'g')))
-    rows_out = []
-    for wd in CUE_FRR_WEIGHTS:
-        for wi in CUE_FRR_WEIGHTS:
-            t_w, v = cue_evaluate(rows, halves, (wd, wi), scales)
-            rows_out.append(((wd, wi), t_w, v))
-            print(cue_text((wd, wi), t_w, v) + (' | clears' if cue_frr_clears(v, base, half_base) else ''))
-    order = lambda r: cue_frr_rank(r[0], r[2])
-    print('best rows by the order (whether or not they clear), and what each misses:')
-    for r in sorted(rows_out, key=order)[:10]:
-        print('  ' + cue_text(*r) + (' | clears' if cue_frr_clears(r[2], base, half_base) else ''))
-        print('    ' + ('; '.join(cue_frr_misses(r[2], base, half_base)) or 'nothing'))
-    for name in ('A', 'B'):
-        print('best rows on half %s alone:' % name)
-        for r in sorted(rows_out, key=lambda r: cue_frr_rank(r[0], r[2][name][1]))[:5]:
-            print('  ' + cue_text(*r))
-    cross = True
-    for name, other in (('A', 'B'), ('B', 'A')):
-        best = min(rows_out, key=lambda r: cue_frr_rank(r[0], r[2][name][1]))
-        after, before = best[2][other][1]['clean'], half_base[other][1]['clean']
-        ok = lowers_frr(after, before)
-        cross = cross and ok
-        print('cross: best on %s alone w %s,%s (%s clean FRR %.2f at %.4f); on %s at its own T_w %.4f: clean FRR '
-              '%.2f -> %.2f (slack %.2f) %s' % (
-                  name, weight_text(best[0][0]), weight_text(best[0][1]), name, best[2][name][1]['clean']['frr'],
-                  best[2][name][0], other, best[2][other][0], before['frr'], after['frr'], slack(before, 'g'),
-                  'ok' if ok else 'FAILS'))
-    candidates = sorted((r for r in rows_out if cue_frr_clears(r[2], base, half_base)), key=order)
-    print('clearing: %d, in order:' % len(candidates))
-    for r in candidates:
-        print('  ' + cue_text(*r))
-    if not cross:
-        print('chosen: none; the cross check fails, nothing ships')
-        return
-    for weights, t_w, v in candidates:
-        print('checked: ' + cue_text(weights, t_w, v))
-        if cue_frr_checks(rows, base_worst, weights, t_w, v, base):
-            print('chosen: ' + cue_text(weights, t_w, v))
-            return
-    print('chosen: none passes every check; nothing ships')
-
-
-def cue_engine_check(rows, text, dumps, built_dumps):
-    """The engine built with the cues on the weighted path against the
-    offline setting (the fixed scales), trial by trial."""
-    wd, wi, t_w = (float(x) for x in text.split(','))
-    cue_score = lambda r: r['s'] + wd * r['cue'][0] / CUE_FRR_SCALES[0] + wi * r['cue'][1] / CUE_FRR_SCALES[1]
-    path_engine_check(rows, dumps, built_dumps, 'weighted', lambda r: r['weighted'], cue_score,
-                      t_w - CUE_T_WEIGHTED, 'w %s,%s T_w %.4f' % (weight_text(wd), weight_text(wi), t_w))
-
-
-# The same cues on a path of their own, read from the forty-fourth round's
-# dumps of the main branch's engine: every trial keeps its dumped score and
-# threshold, and only the path's scored trials take the cues, their
-# thresholds moved by the path's base (or offset), refitted for each
-# setting by the path's own rule. Two paths are read so: the line's
-# (forty-fifth round; the `phone` trials, its offset refitted as
-# condition-report.py --fit-line does) and the clean unweighted path
-# (forty-sixth round; mostly the soft voice's takes at 40 dB or more, its
-# base T_c refitted within main's accepted impostors on the path and the
-# clean FAR's 1 %).
-LINE_CUE_OFFSET = -0.17   # the line's offset the dumps were made with
-HELD_CUE_BASE = -0.5681   # the clean unweighted path's base the dumps were made with
+def on_noisy(r):
+    return r['noisy']
 
 
 def on_line(r):
@@ -1693,6 +1164,22 @@ def on_line(r):
 
 def on_held(r):
     return REPORT.clean_held(r)
+
+
+def refit_weighted_base(rows, c):
+    """T_w by the thirty-ninth round's rule on rows."""
+    return refit_base(rows, c, {}, on_weighted, lambda r, x: x)
+
+
+def noisy_cue_caps(rows):
+    """The white10 and speech20 impostor trials the dumps accept."""
+    m = [r['s'] - r['t'] for r in rows]
+    return {cond: accepted_impostors(rows, m, cond) for cond in ('white10', 'speech20')}
+
+
+def refit_noisy_cue_base(rows, c):
+    """T_u by the thirty-sixth round's rule on rows, within their own caps."""
+    return refit_noisy_base(rows, c, noisy_cue_caps(rows))
 
 
 def refit_line_offset(rows, c):
@@ -1737,8 +1224,24 @@ class CuePath:
         return '%s %.*f' % (self.label, self.digits, base)
 
 
+WEIGHTED_PATH = CuePath('weighted', on_weighted, 'clean', CUE_T_WEIGHTED, refit_weighted_base, 'T_w', 4)
+NOISY_PATH = CuePath('noisy', on_noisy, None, CUE_T_NOISY, refit_noisy_cue_base, 'T_u', 4)
 LINE_PATH = CuePath('line', on_line, 'phone', LINE_CUE_OFFSET, refit_line_offset, 'L', 2)
 HELD_PATH = CuePath('clean unweighted', on_held, 'soft12', HELD_CUE_BASE, refit_held_base, 'T_c', 4)
+
+
+def cue_scales(rows):
+    """Each cue's spread over the scored genuine clean trials."""
+    g = [r['cue'] for r in rows if r['condition'] == 'clean' and r['kind'] == 'g' and r['s'] < math.inf]
+    return tuple(statistics.pstdev(c[k] for c in g) for k in range(2))
+
+
+def noisy_cue_scales(rows):
+    """Each cue's spread over the scored genuine trials on the noisy path
+    in the three noisy conditions."""
+    g = [r['cue'] for r in rows if r['condition'] in NOISY_CONDITIONS and r['noisy'] and r['kind'] == 'g' and
+         r['s'] < math.inf]
+    return tuple(statistics.pstdev(c[k] for c in g) for k in range(2))
 
 
 def path_cue_scales(rows, path):
@@ -1764,146 +1267,522 @@ def path_cue_margins(rows, path, c, base):
     return [x - base if path.on(r) else x for r, x in zip(rows, c)]
 
 
-def path_cue_setting(rows, path, weights, scales, base=None):
-    """The path's base (None: refitted on rows) and every condition's
-    figures of a setting."""
-    c = path_cue_cuts(rows, path, weights, scales)
-    if base is None:
-        base = path.refit(rows, c)
-    return base, noisy_distance_figures(rows, path_cue_margins(rows, path, c, base))
+def pooled_noisy_figures(rows, m):
+    """Every condition's figures, and the three noisy conditions pooled."""
+    v = noisy_distance_figures(rows, m)
+    v['mean eer'] = sum(v[k]['eer'] for k in NOISY_CONDITIONS) / 3.0
+    v['mean frr'] = sum(v[k]['frr'] for k in NOISY_CONDITIONS) / 3.0
+    v['pooled'] = {'g': sum(v[k]['g'] for k in NOISY_CONDITIONS), 'i': sum(v[k]['i'] for k in NOISY_CONDITIONS)}
+    return v
 
 
-def path_cue_evaluate(rows, path, halves, weights, scales):
-    base, v = path_cue_setting(rows, path, weights, scales)
-    for name, sel in halves:
-        v[name] = path_cue_setting(sel, path, weights, scales)
-    return base, v
+def pooled_slack(v):
+    """The larger of 0.1 point and one trial of either side of the three
+    noisy conditions pooled."""
+    return max([FIT.SLACK] + [one_trial(v['pooled'][k]) for k in 'gi'])
 
 
-def path_cue_text(path, weights, base, v):
-    p, k = v[path.cond], path.cond
-    return 'w %s,%s %s %s EER %.2f FAR %.2f (%d) FRR %.2f | A %s %.2f/%.2f B %s %.2f/%.2f' % (
-        weight_text(weights[0]), weight_text(weights[1]), path.base_text(base), k, p['eer'], p['far'], p['fa'],
-        p['frr'], path.base_text(v['A'][0]), v['A'][1][k]['eer'], v['A'][1][k]['frr'],
-        path.base_text(v['B'][0]), v['B'][1][k]['eer'], v['B'][1][k]['frr'])
+def weight_text(w):
+    """A weight to two decimals, to three where it has them (0.025)."""
+    return '%.2f' % w if abs(w * 100.0 - round(w * 100.0)) < 1e-9 else '%.3f' % w
 
 
-def path_cue_misses(path, v, base, half_base):
-    """What keeps a setting from clearing items 2 and 3 (empty: it clears)."""
-    p, b = v[path.cond], base[path.cond]
-    out = []
-    if not lowers_frr(p, b):
-        out.append('FRR %.2f -> %.2f not lower by %.2f' % (b['frr'], p['frr'], slack(b, 'g')))
-    if p['eer'] > b['eer'] + slack(b, 'gi') + 1e-9:
-        out.append('EER %.2f -> %.2f higher by more than %.2f' % (b['eer'], p['eer'], slack(b, 'gi')))
-    if p['fa'] > b['fa'] + 1:
-        out.append('FAR %d -> %d impostor trials' % (b['fa'], p['fa']))
-    for name, _ in CUE_HALVES:
-        before, after = half_base[name][1][path.cond], v[name][1][path.cond]
-        if not lowers_frr(after, before):
-            out.append('half %s FRR %.2f -> %.2f not lower by %.2f' % (
-                name, before['frr'], after['frr'], slack(before, 'g')))
-    return out
+def worst_pair(rows, m, cond='clean'):
+    """The model (a speaker's word) and impostor speaker whose takes of
+    cond are accepted most often at margins m: (share in %, accepted,
+    trials, key)."""
+    pairs = {}
+    for r, x in zip(rows, m):
+        if r['condition'] == cond and r['kind'] == 'i':
+            p = pairs.setdefault((r['model_speaker'], r['word'], r['test_speaker']), [0, 0])
+            p[0] += x <= 0.0 and not r['flag']
+            p[1] += 1
+    key, (a, n) = max(pairs.items(), key=lambda kv: (kv[1][0] / kv[1][1], kv[0]))
+    return 100.0 * a / n, a, n, key
 
 
-def path_cue_rank(path, weights, figures):
-    p = figures[path.cond]
-    return (round(p['frr'], 6), round(p['eer'], 6), round(weights[0] + weights[1], 6), weights[0])
+def cue_separation(rows):
+    """Each cue alone in each condition, on the noisy path's scored trials
+    and on the weighted path's: the genuine and impostor medians and the
+    share of genuine-impostor pairs the cue orders rightly (ties half)."""
+    for cond in ('clean',) + NOISY_CONDITIONS + ('soft12',):
+        for path in ('noisy', 'weighted'):
+            sel = [r for r in rows if r['condition'] == cond and r[path] and r['s'] < math.inf]
+            for k, name in ((0, 'duration'), (1, 'intonation')):
+                g = sorted(r['cue'][k] for r in sel if r['kind'] == 'g')
+                i = [r['cue'][k] for r in sel if r['kind'] == 'i']
+                if len(g) < 20 or not i:
+                    continue
+                right = sum(bisect.bisect_left(g, x) + 0.5 * (bisect.bisect_right(g, x) - bisect.bisect_left(g, x))
+                            for x in i) / (len(g) * len(i))
+                print('  %-8s %-8s %-10s genuine %4d median %.3f, impostor %4d median %.3f, pairs ordered %.3f' % (
+                    cond, path, name, len(g), statistics.median(g), len(i), statistics.median(i), right))
 
 
-def path_cue_checks(rows, path, base, base_worst, weights, scales, at, v):
-    """Item 4: every other condition's EER and FAR, and the worst pair of
-    the path's condition no worse than main's."""
-    m = path_cue_margins(rows, path, path_cue_cuts(rows, path, weights, scales), at)
-    worst = worst_pair(rows, m, path.cond)
-    print('  worst %s pair: %s\'s %s by %s, %d of %d' % ((path.cond,) + worst[3] + worst[1:3]))
-    out = []
-    for cond in path.others:
-        for side, key in (('eer', 'gi'), ('far', 'i')):
-            s = slack(base[cond], key)
-            out.append(('%s %s not higher (slack %.2f)' % (cond, side.upper(), s), base[cond][side], v[cond][side],
-                        v[cond][side] <= base[cond][side] + s + 1e-9))
-    out.append(('worst %s pair\'s FAR not higher' % path.cond, base_worst[0], worst[0],
-                worst[0] <= base_worst[0] + 1e-9))
-    print_checks(out, 44)
-    return all(ok for _, _, _, ok in out)
+class CueGrid:
+    """A grid of the two cue weights on one path, judged on all tuning
+    speakers, on each half and across the halves. run() writes the frame
+    every round of the cues shares: main's figures as dumped and refitted,
+    each setting's row, the best rows by the round's order with what each
+    misses, the best on each half alone, the cross check (the best setting
+    on either half alone must lower the judged figure on the other) and the
+    first clearing setting that passes every check. A round gives what
+    differs: the path and its scales, the figure judged (value, slack,
+    what a row must not raise besides), the order, a row's text and the
+    checks of a clearing setting."""
 
+    weights = CUE_FRR_WEIGHTS
+    checked = CUE_CHECKED
+    shows_misses = True      # under each best row, what keeps it from clearing
+    marks_best = True        # the best rows say which clear
+    best_on_halves = 5       # rows listed for each half alone
+    judged_name = ''         # the judged figure in a miss
+    cross_name = ''          # and in the cross check
 
-def path_cue_grid(rows, path):
-    k = path.cond
-    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
-              for name, half in CUE_HALVES]
-    dumped_m = [r['s'] - r['t'] for r in rows]
-    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
-                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
-    print('trials %d; genuine and impostor decisions from the dumped scores and thresholds differing from the '
-          'dumped ones: %d' % (len(rows), differ))
-    print('%s path trials (genuine / impostor / replays): %s' % (path.name, ', '.join(
-        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and path.on(r) and r['kind'] == t))
-                               for t in 'gir')) for c in ALL_CONDITIONS)))
-    scales = path_cue_scales(rows, path)
-    print('cue spreads over the scored genuine trials on the %s path: duration %.5f, intonation %.5f semitones' % (
-        (path.name,) + scales))
-    base = noisy_distance_figures(rows, dumped_m)
-    base_worst = worst_pair(rows, dumped_m, k)
-    _, own = path_cue_setting(rows, path, (0.0, 0.0), scales, path.dumped)
-    print('main as dumped:  ' + figures_line(base))
-    print('(0, 0) at %s: ' % path.base_text(path.dumped) + figures_line(own))
-    same = all('%.2f' % base[c][f] == '%.2f' % own[c][f] for c in ALL_CONDITIONS for f in ('eer', 'far', 'frr'))
-    print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
-    b_own, _ = path_cue_setting(rows, path, (0.0, 0.0), scales)
-    print('(0, 0) refitted by the rule: %s' % path.base_text(b_own))
-    b = base[k]
-    print('main: %s EER %.2f FAR %.2f (%d of %d) FRR %.2f (g %d); slack: FRR %.2f, EER %.2f, FAR %d impostor '
-          'trials + 1; worst %s pair %.1f %% (%s\'s %s by %s, %d of %d)' % (
-              k, b['eer'], b['far'], b['fa'], b['i'], b['frr'], b['g'], slack(b, 'g'), slack(b, 'gi'), b['fa'],
-              k, base_worst[0], base_worst[3][0], base_worst[3][1], base_worst[3][2], base_worst[1], base_worst[2]))
-    half_base = {name: path_cue_setting(sel, path, (0.0, 0.0), scales) for name, sel in halves}
-    for name, _ in CUE_HALVES:
-        at, f = half_base[name]
-        print('main on half %s (refitted on it %s): %s EER %.2f FAR %.2f FRR %.2f (g %d, i %d), FRR slack '
-              '%.2f' % (name, path.base_text(at), k, f[k]['eer'], f[k]['far'], f[k]['frr'], f[k]['g'],
-                        f[k]['i'], slack(f[k], 'g')))
-    rows_out = []
-    for wd in CUE_FRR_WEIGHTS:
-        for wi in CUE_FRR_WEIGHTS:
-            at, v = path_cue_evaluate(rows, path, halves, (wd, wi), scales)
-            rows_out.append(((wd, wi), at, v))
-            print(path_cue_text(path, (wd, wi), at, v) +
-                  ('' if path_cue_misses(path, v, base, half_base) else ' | clears'))
-    order = lambda r: path_cue_rank(path, r[0], r[2])
-    print('best rows by the order (whether or not they clear), and what each misses:')
-    for r in sorted(rows_out, key=order)[:10]:
-        print('  ' + path_cue_text(path, *r))
-        print('    ' + ('; '.join(path_cue_misses(path, r[2], base, half_base)) or 'nothing'))
-    for name in ('A', 'B'):
-        print('best rows on half %s alone:' % name)
-        for r in sorted(rows_out, key=lambda r: path_cue_rank(path, r[0], r[2][name][1]))[:5]:
-            print('  ' + path_cue_text(path, *r))
-    cross = True
-    for name, other in (('A', 'B'), ('B', 'A')):
-        best = min(rows_out, key=lambda r: path_cue_rank(path, r[0], r[2][name][1]))
-        after, before = best[2][other][1][k], half_base[other][1][k]
-        ok = lowers_frr(after, before)
-        cross = cross and ok
-        print('cross: best on %s alone w %s,%s (%s %s FRR %.2f at %s); on %s at its own %s: %s FRR '
-              '%.2f -> %.2f (slack %.2f) %s' % (
-                  name, weight_text(best[0][0]), weight_text(best[0][1]), name, k, best[2][name][1][k]['frr'],
-                  path.base_text(best[2][name][0]), other, path.base_text(best[2][other][0]), k, before['frr'],
-                  after['frr'], slack(before, 'g'), 'ok' if ok else 'FAILS'))
-    candidates = sorted((r for r in rows_out if not path_cue_misses(path, r[2], base, half_base)), key=order)
-    print('clearing: %d, in order:' % len(candidates))
-    for r in candidates:
-        print('  ' + path_cue_text(path, *r))
-    if not cross:
-        print('chosen: none; the cross check fails, nothing ships')
-        return
-    for weights, at, v in candidates:
-        print('checked: ' + path_cue_text(path, weights, at, v))
-        if path_cue_checks(rows, path, base, base_worst, weights, scales, at, v):
-            print('chosen: ' + path_cue_text(path, weights, at, v))
+    def __init__(self, rows, path):
+        self.rows, self.path = rows, path
+        self.halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+                       for name, half in CUE_HALVES]
+        self.scales = None
+
+    # What a round gives.
+    def head(self, dumped_m):
+        """The lines before main's figures; sets the cues' scales."""
+        raise NotImplementedError
+
+    def summary(self):
+        """Main's judged figures on all tuning speakers and on each half."""
+        raise NotImplementedError
+
+    def value(self, v):
+        """The judged figure of figures v."""
+        raise NotImplementedError
+
+    def judged_slack(self, v):
+        raise NotImplementedError
+
+    def ranked(self, v):
+        """The two figures of the order, before the weights' sum."""
+        raise NotImplementedError
+
+    def limits_missed(self, v):
+        """What a setting raises beyond its limits on all tuning speakers."""
+        return []
+
+    def text(self, weights, base, v):
+        raise NotImplementedError
+
+    def worst_cond(self):
+        """The condition whose worst model/impostor pair is checked (None:
+        no pair is)."""
+        return None
+
+    def point_text(self, base):
+        return '%.4f' % base
+
+    def cross_at(self, alone, own):
+        """Where the cross check says a half's best was found (alone) and
+        judged (own): nowhere unless a round names its bases."""
+        return '', ''
+
+    def before_choice(self):
+        pass
+
+    # The frame.
+    def figures(self, rows, m):
+        return noisy_distance_figures(rows, m)
+
+    def setting(self, rows, weights, base=None):
+        """The path's base (None: refitted on rows) and every condition's
+        figures of a setting."""
+        c = path_cue_cuts(rows, self.path, weights, self.scales)
+        if base is None:
+            base = self.path.refit(rows, c)
+        return base, self.figures(rows, path_cue_margins(rows, self.path, c, base))
+
+    def evaluate(self, weights):
+        """A setting on all tuning speakers and on each half, the base
+        refitted on each."""
+        base, v = self.setting(self.rows, weights)
+        for name, sel in self.halves:
+            v[name] = self.setting(sel, weights)
+        return base, v
+
+    def lowers(self, after, before):
+        """The judged figure lower than before's by more than its slack."""
+        return self.value(after) < self.value(before) - self.judged_slack(before) - 1e-9
+
+    def not_lowered(self, prefix, after, before):
+        if self.lowers(after, before):
+            return []
+        return ['%s%s %.2f -> %.2f not lower by %.2f' % (prefix, self.judged_name, self.value(before),
+                                                         self.value(after), self.judged_slack(before))]
+
+    def misses(self, v):
+        """What keeps a setting from clearing items 2 and 3 (empty: it
+        clears)."""
+        out = self.not_lowered('', v, self.base) + self.limits_missed(v)
+        for name, _ in self.halves:
+            out += self.not_lowered('half %s ' % name, v[name][1], self.half_base[name][1])
+        return out
+
+    def clears(self, v):
+        return not self.misses(v)
+
+    def rank(self, weights, v):
+        first, second = self.ranked(v)
+        return (round(first, 6), round(second, 6), round(weights[0] + weights[1], 6), weights[0])
+
+    def checks(self, weights, base, v):
+        """Item 4: the checked conditions' EERs and FARs, and the worst pair
+        of worst_cond() (where a round names one) no worse than main's."""
+        cond = self.worst_cond()
+        if cond is not None:
+            c = path_cue_cuts(self.rows, self.path, weights, self.scales)
+            worst = worst_pair(self.rows, path_cue_margins(self.rows, self.path, c, base), cond)
+            print('  worst %s pair: %s\'s %s by %s, %d of %d' % ((cond,) + worst[3] + worst[1:3]))
+        out = condition_checks(self.base, v, self.checked)
+        if cond is not None:
+            out.append(('worst %s pair\'s FAR not higher' % cond, self.base_worst[0], worst[0],
+                        worst[0] <= self.base_worst[0] + 1e-9))
+        print_checks(out, 44)
+        return all(ok for _, _, _, ok in out)
+
+    def marked(self, r):
+        return self.text(*r) + (' | clears' if self.clears(r[2]) else '')
+
+    def cross(self, rows_out):
+        """Whether the best setting on each half alone lowers the other's
+        judged figure at that half's own refitted base."""
+        passes = True
+        for name, other in (('A', 'B'), ('B', 'A')):
+            best = min(rows_out, key=lambda r: self.rank(r[0], r[2][name][1]))
+            after, before = best[2][other][1], self.half_base[other][1]
+            ok = self.lowers(after, before)
+            passes = passes and ok
+            alone, own = self.cross_at(best[2][name][0], best[2][other][0])
+            print('cross: best on %s alone w %s,%s (%s %s %.2f%s); on %s%s: %s %.2f -> %.2f (slack %.2f) %s' % (
+                name, weight_text(best[0][0]), weight_text(best[0][1]), name, self.cross_name,
+                self.value(best[2][name][1]), alone, other, own, self.cross_name, self.value(before),
+                self.value(after), self.judged_slack(before), 'ok' if ok else 'FAILS'))
+        return passes
+
+    def run(self):
+        rows = self.rows
+        self.dumped_m = [r['s'] - r['t'] for r in rows]
+        self.head(self.dumped_m)
+        self.base = self.figures(rows, self.dumped_m)
+        cond = self.worst_cond()
+        self.base_worst = worst_pair(rows, self.dumped_m, cond) if cond is not None else None
+        _, own = self.setting(rows, NO_CUES, self.path.dumped)
+        print('main as dumped:  ' + figures_line(self.base))
+        print('(0, 0) at %s: ' % self.point_text(self.path.dumped) + figures_line(own))
+        same = all('%.2f' % self.base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS
+                   for k in ('eer', 'far', 'frr'))
+        print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
+        refitted, _ = self.setting(rows, NO_CUES)
+        print('(0, 0) refitted by the rule: %s' % self.path.base_text(refitted))
+        self.half_base = {name: self.setting(sel, NO_CUES) for name, sel in self.halves}
+        self.summary()
+        rows_out = []
+        for wd in self.weights:
+            for wi in self.weights:
+                base, v = self.evaluate((wd, wi))
+                rows_out.append(((wd, wi), base, v))
+                print(self.marked(rows_out[-1]))
+        order = lambda r: self.rank(r[0], r[2])
+        print('best rows by the order (whether or not they clear)%s:' % (
+            ', and what each misses' if self.shows_misses else ''))
+        for r in sorted(rows_out, key=order)[:10]:
+            print('  ' + (self.marked(r) if self.marks_best else self.text(*r)))
+            if self.shows_misses:
+                print('    ' + ('; '.join(self.misses(r[2])) or 'nothing'))
+        for name, _ in self.halves if self.best_on_halves else ():
+            print('best rows on half %s alone:' % name)
+            for r in sorted(rows_out, key=lambda r: self.rank(r[0], r[2][name][1]))[:self.best_on_halves]:
+                print('  ' + self.text(*r))
+        cross = self.cross(rows_out)
+        candidates = sorted((r for r in rows_out if self.clears(r[2])), key=order)
+        print('clearing: %d, in order:' % len(candidates))
+        for r in candidates:
+            print('  ' + self.text(*r))
+        self.before_choice()
+        if not cross:
+            print('chosen: none; the cross check fails, nothing ships')
             return
-    print('chosen: none passes every check; nothing ships')
+        for weights, base, v in candidates:
+            print('checked: ' + self.text(weights, base, v))
+            if self.checks(weights, base, v):
+                print('chosen: ' + self.text(weights, base, v))
+                return
+        print('chosen: none passes every check; nothing ships')
+
+
+def dumped_decisions_differing(rows, dumped_m):
+    """The genuine and impostor trials whose decision from the dumped score
+    and threshold is not the dumped one."""
+    return sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
+               (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
+
+
+def print_dumped_decisions(rows, dumped_m):
+    print('trials %d; genuine and impostor decisions from the dumped scores and thresholds differing from the '
+          'dumped ones: %d' % (len(rows), dumped_decisions_differing(rows, dumped_m)))
+
+
+def print_path_trials(rows, path, conds=ALL_CONDITIONS):
+    print('%s path trials (genuine / impostor / replays): %s' % (path.name, ', '.join(
+        '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and path.on(r) and r['kind'] == k))
+                               for k in 'gir')) for c in conds)))
+
+
+def weighted_text(weights, t_w, v):
+    c = v['clean']
+    return 'w %s,%s T_w %.4f clean EER %.2f FAR %.2f FRR %.2f | A %.4f %.2f/%.2f B %.4f %.2f/%.2f | %s' % (
+        weight_text(weights[0]), weight_text(weights[1]), t_w, c['eer'], c['far'], c['frr'],
+        v['A'][0], v['A'][1]['clean']['eer'], v['A'][1]['clean']['frr'],
+        v['B'][0], v['B'][1]['clean']['eer'], v['B'][1]['clean']['frr'],
+        ' '.join('%s %.2f/%.2f' % (k, v[k]['eer'], v[k]['far']) for k in CUE_CHECKED))
+
+
+class CleanEerCueGrid(CueGrid):
+    """--cue-grid (forty-second round): the weighted path, the clean EER
+    judged, the clean FRR not higher."""
+
+    weights = CUE_WEIGHTS
+    shows_misses = False
+    best_on_halves = 0
+    judged_name = 'EER'
+    cross_name = 'clean EER'
+
+    def __init__(self, rows):
+        super().__init__(rows, WEIGHTED_PATH)
+
+    def head(self, dumped_m):
+        rows = self.rows
+        scored = [r for r in rows if r['s'] < math.inf]
+        worst = max(abs(REPORT.threshold(r, -0.6636, 0.015, 60.0) - r['t']) for r in scored)
+        differ = dumped_decisions_differing(rows, dumped_m)
+        print('trials %d; scored thresholds recomputed by condition-report.py against the dumped: largest '
+              'difference %.6f; genuine and impostor decisions from the dumped scores and thresholds differing from '
+              'the dumped ones: %d' % (len(rows), worst, differ))
+        print_path_trials(rows, self.path)
+        self.scales = cue_scales(rows)
+        print('cue spreads over the scored genuine clean trials: duration %.5f, intonation %.5f semitones' %
+              self.scales)
+
+    def summary(self):
+        for name, _ in self.halves:
+            t, f = self.half_base[name]
+            print('main on half %s (T_w refitted on it %.4f): clean EER %.2f FAR %.2f FRR %.2f (g %d, i %d), slack '
+                  '%.2f' % (name, t, f['clean']['eer'], f['clean']['far'], f['clean']['frr'], f['clean']['g'],
+                            f['clean']['i'], slack(f['clean'], 'gi')))
+        print('slack: clean EER %.2f; the clean FRR not higher than %.2f' % (slack(self.base['clean'], 'gi'),
+                                                                           self.base['clean']['frr']))
+
+    def value(self, v):
+        return v['clean']['eer']
+
+    def judged_slack(self, v):
+        return slack(v['clean'], 'gi')
+
+    def ranked(self, v):
+        return v['clean']['eer'], v['clean']['frr']
+
+    def limits_missed(self, v):
+        b, c = self.base['clean'], v['clean']
+        return [] if c['frr'] <= b['frr'] + 1e-9 else ['FRR %.2f -> %.2f higher' % (b['frr'], c['frr'])]
+
+    def text(self, weights, t_w, v):
+        return weighted_text(weights, t_w, v)
+
+
+class NoisyCueGrid(CueGrid):
+    """--noisy-cue-grid (forty-third round): the noisy path, the mean of
+    the three noisy EERs judged (pooled slack), none of them higher than
+    its slack nor its FAR up by more than one impostor trial."""
+
+    weights = CUE_WEIGHTS
+    checked = NOISY_CUE_CHECKED
+    judged_name = 'mean EER'
+    cross_name = 'mean noisy EER'
+
+    def __init__(self, rows):
+        super().__init__(rows, NOISY_PATH)
+
+    def head(self, dumped_m):
+        rows = self.rows
+        print_dumped_decisions(rows, dumped_m)
+        print_path_trials(rows, self.path, ALL_CONDITIONS + ('replay',))
+        self.scales = noisy_cue_scales(rows)
+        print('cue spreads over the scored genuine white20, speech20 and white10 trials on the noisy path: duration '
+              '%.5f, intonation %.5f semitones' % self.scales)
+        caps = noisy_cue_caps(rows)
+        print('white10 / speech20 impostors accepted by the main branch: %d / %d' % (caps['white10'],
+                                                                                    caps['speech20']))
+
+    def figures(self, rows, m):
+        return pooled_noisy_figures(rows, m)
+
+    def summary(self):
+        base = self.base
+        print('main: mean noisy EER %.2f, mean FRR %.2f; slack: mean EER %.2f (pooled g %d, i %d), %s; FARs: %s' % (
+            base['mean eer'], base['mean frr'], pooled_slack(base), base['pooled']['g'], base['pooled']['i'],
+            ', '.join('%s EER %.2f' % (c, slack(base[c], 'gi')) for c in NOISY_CONDITIONS),
+            ', '.join('%s %d of %d (+1)' % (c, base[c]['fa'], base[c]['i']) for c in NOISY_CONDITIONS)))
+        for name, sel in self.halves:
+            half_caps = noisy_cue_caps(sel)
+            t, f = self.half_base[name]
+            print('main on half %s (caps white10 %d speech20 %d, T_u refitted on it %.4f): %s | mean EER %.2f FRR '
+                  '%.2f, slack %.2f (pooled g %d, i %d)' % (
+                      name, half_caps['white10'], half_caps['speech20'], t,
+                      ' '.join('%s %.2f/%.2f/%.2f' % (c, f[c]['eer'], f[c]['far'], f[c]['frr'])
+                               for c in NOISY_CONDITIONS),
+                      f['mean eer'], f['mean frr'], pooled_slack(f), f['pooled']['g'], f['pooled']['i']))
+
+    def value(self, v):
+        return v['mean eer']
+
+    def judged_slack(self, v):
+        return pooled_slack(v)
+
+    def ranked(self, v):
+        return v['mean eer'], v['mean frr']
+
+    def limits_missed(self, v):
+        out = []
+        for c in NOISY_CONDITIONS:
+            b = self.base[c]
+            if v[c]['eer'] > b['eer'] + slack(b, 'gi') + 1e-9:
+                out.append('%s EER %.2f -> %.2f' % (c, b['eer'], v[c]['eer']))
+            if v[c]['fa'] > b['fa'] + 1:
+                out.append('%s FAR %d -> %d impostor trials' % (c, b['fa'], v[c]['fa']))
+        return out
+
+    def text(self, weights, t_u, v):
+        half = lambda name: '%s %.4f %.2f/%.2f' % (name, v[name][0], v[name][1]['mean eer'], v[name][1]['mean frr'])
+        return 'w %.2f,%.2f T_u %.4f | %s | mean EER %.2f FRR %.2f | %s %s | %s' % (
+            weights[0], weights[1], t_u,
+            ' '.join('%s %.2f/%.2f/%.2f' % (c, v[c]['eer'], v[c]['far'], v[c]['frr']) for c in NOISY_CONDITIONS),
+            v['mean eer'], v['mean frr'], half('A'), half('B'),
+            ' '.join('%s %.2f/%.2f' % (c, v[c]['eer'], v[c]['far']) for c in NOISY_CUE_CHECKED))
+
+    def before_choice(self):
+        print('each cue alone:')
+        cue_separation(self.rows)
+
+
+class FrrCueGrid(CueGrid):
+    """The path's condition's FRR at the refitted point judged (forty-fourth
+    round on): its EER not higher than its slack, its FAR up by one impostor
+    trial at most; a clearing setting's worst pair of that condition no
+    worse than main's."""
+
+    judged_name = 'FRR'
+
+    def worst_cond(self):
+        return self.path.cond
+
+    def value(self, v):
+        return v[self.path.cond]['frr']
+
+    def judged_slack(self, v):
+        return slack(v[self.path.cond], 'g')
+
+    def ranked(self, v):
+        p = v[self.path.cond]
+        return p['frr'], p['eer']
+
+    def limits_missed(self, v):
+        p, b = v[self.path.cond], self.base[self.path.cond]
+        out = []
+        if p['eer'] > b['eer'] + slack(b, 'gi') + 1e-9:
+            out.append('EER %.2f -> %.2f higher by more than %.2f' % (b['eer'], p['eer'], slack(b, 'gi')))
+        if p['fa'] > b['fa'] + 1:
+            out.append('FAR %d -> %d impostor trials' % (b['fa'], p['fa']))
+        return out
+
+    def cross_at(self, alone, own):
+        return ' at ' + self.point_text(alone), ' at its own ' + self.path.base_text(own)
+
+    def refitted_on_half(self, base):
+        return 'refitted on it ' + self.path.base_text(base)
+
+    def summary(self):
+        k, b, w = self.path.cond, self.base[self.path.cond], self.base_worst
+        print('main: %s EER %.2f FAR %.2f (%d of %d) FRR %.2f (g %d); slack: FRR %.2f, EER %.2f, FAR %d impostor '
+              'trials + 1; worst %s pair %.1f %% (%s\'s %s by %s, %d of %d)' % (
+                  k, b['eer'], b['far'], b['fa'], b['i'], b['frr'], b['g'], slack(b, 'g'), slack(b, 'gi'), b['fa'],
+                  k, w[0], w[3][0], w[3][1], w[3][2], w[1], w[2]))
+        for name, _ in self.halves:
+            at, f = self.half_base[name]
+            print('main on half %s (%s): %s EER %.2f FAR %.2f FRR %.2f (g %d, i %d), FRR slack %.2f' % (
+                name, self.refitted_on_half(at), k, f[k]['eer'], f[k]['far'], f[k]['frr'], f[k]['g'], f[k]['i'],
+                slack(f[k], 'g')))
+
+
+class CleanFrrCueGrid(FrrCueGrid):
+    """--cue-frr-grid (forty-fourth round): the weighted path with the
+    forty-second round's scales fixed, the clean FRR judged."""
+
+    cross_name = 'clean FRR'
+
+    def __init__(self, rows):
+        super().__init__(rows, WEIGHTED_PATH)
+
+    def head(self, dumped_m):
+        rows = self.rows
+        print_dumped_decisions(rows, dumped_m)
+        print_path_trials(rows, self.path)
+        self.scales = CUE_FRR_SCALES
+        print('cue scales: duration %.5f, intonation %.5f semitones; recomputed from these dumps %.5f, %.5f' % (
+            self.scales + cue_scales(rows)))
+
+    def refitted_on_half(self, base):
+        return 'T_w refitted on it %.4f' % base
+
+    def text(self, weights, t_w, v):
+        return weighted_text(weights, t_w, v)
+
+
+class PathFrrCueGrid(FrrCueGrid):
+    """--line-cue-grid (forty-fifth round) and --held-cue-grid (forty-sixth):
+    the cues on the line's path or the clean unweighted one, s each cue's
+    spread over the path's scored genuine trials; every other condition
+    checked."""
+
+    def __init__(self, rows, path):
+        super().__init__(rows, path)
+        self.checked = path.others
+        self.cross_name = '%s FRR' % path.cond
+
+    def head(self, dumped_m):
+        rows = self.rows
+        print_dumped_decisions(rows, dumped_m)
+        print_path_trials(rows, self.path)
+        self.scales = path_cue_scales(rows, self.path)
+        print('cue spreads over the scored genuine trials on the %s path: duration %.5f, intonation %.5f semitones' %
+              ((self.path.name,) + self.scales))
+
+    def point_text(self, base):
+        return self.path.base_text(base)
+
+    def text(self, weights, base, v):
+        path = self.path
+        p, k = v[path.cond], path.cond
+        return 'w %s,%s %s %s EER %.2f FAR %.2f (%d) FRR %.2f | A %s %.2f/%.2f B %s %.2f/%.2f' % (
+            weight_text(weights[0]), weight_text(weights[1]), path.base_text(base), k, p['eer'], p['far'], p['fa'],
+            p['frr'], path.base_text(v['A'][0]), v['A'][1][k]['eer'], v['A'][1][k]['frr'],
+            path.base_text(v['B'][0]), v['B'][1][k]['eer'], v['B'][1][k]['frr'])
+
+
+def cue_engine_check(rows, text, dumps, built_dumps):
+    """The engine built with the cues on the weighted path against the
+    offline setting (the fixed scales), trial by trial."""
+    wd, wi, t_w = (float(x) for x in text.split(','))
+    cue_score = lambda r: r['s'] + wd * r['cue'][0] / CUE_FRR_SCALES[0] + wi * r['cue'][1] / CUE_FRR_SCALES[1]
+    path_engine_check(rows, dumps, built_dumps, 'weighted', lambda r: r['weighted'], cue_score,
+                      t_w - CUE_T_WEIGHTED, 'w %s,%s T_w %.4f' % (weight_text(wd), weight_text(wi), t_w))
 
 
 def main():
@@ -1936,18 +1815,18 @@ def main():
     if a.cue_frr_grid or a.cue_engine:
         rows = read_cue_rows(a.dumps, a.enrol_log)
         if a.cue_frr_grid:
-            cue_frr_grid(rows)
+            CleanFrrCueGrid(rows).run()
         if a.cue_engine:
             cue_engine_check(rows, a.cue_engine[0], a.dumps, a.cue_engine[1:])
         return
     if a.line_cue_grid or a.held_cue_grid:
-        path_cue_grid(read_cue_rows(a.dumps, a.enrol_log), LINE_PATH if a.line_cue_grid else HELD_PATH)
+        PathFrrCueGrid(read_cue_rows(a.dumps, a.enrol_log), LINE_PATH if a.line_cue_grid else HELD_PATH).run()
         return
     if a.cue_grid:
-        cue_grid(read_cue_rows(a.dumps, a.enrol_log))
+        CleanEerCueGrid(read_cue_rows(a.dumps, a.enrol_log)).run()
         return
     if a.noisy_cue_grid:
-        noisy_cue_grid(read_cue_rows(a.dumps, a.enrol_log))
+        NoisyCueGrid(read_cue_rows(a.dumps, a.enrol_log)).run()
         return
     if a.noisy_distance_grid or a.noisy_distance_engine:
         rows = read_main_rows(a.dumps, a.enrol_log)
