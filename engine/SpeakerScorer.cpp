@@ -250,9 +250,11 @@ const float kUnweightedThresholdAtShipped = -0.6636f;
 // no cue (a cue weight of 0 adds nothing: their scores are as before to the
 // bit); on noisy takes the word's length follows the end points the noise
 // moves (forty-third round).
-const float kWeightedCueWeight[CSpeakerScorer::kCues] = {0.05f, 0.05f};
-const float kCueScale[CSpeakerScorer::kCues] = {0.12458f, 1.50899f};
-const float kNoCueWeight[CSpeakerScorer::kCues] = {0.0f, 0.0f};
+// The folded intonation is weighed by no path: its scale is a placeholder
+// CueTerm never divides by (a cue weight of 0 adds nothing).
+const float kWeightedCueWeight[CSpeakerScorer::kCues] = {0.05f, 0.05f, 0.0f};
+const float kCueScale[CSpeakerScorer::kCues] = {0.12458f, 1.50899f, 1.0f};
+const float kNoCueWeight[CSpeakerScorer::kCues] = {0.0f, 0.0f, 0.0f};
 struct SPathConstants {
     float weights[CSpeakerModel::kScoreParts];        // w_p
     float typicalShare[CSpeakerModel::kScoreParts];   // k_p
@@ -566,7 +568,7 @@ void CSpeakerScorer::MeasureCues(const CTakeFeatures& test, const CTakeFeatures*
     signed char contour[CSpeakerModel::kMaxContourFrames];
     float medianHz = 0.0f;
     const int n = test.PitchContour(contour, CSpeakerModel::kMaxContourFrames, medianHz);
-    double sum = 0.0;
+    double sum = 0.0, foldedSum = 0.0;
     int counted = 0;
     for (int k = 0; k < m_nLastKept && medianHz > 0.0f; ++k) {
         const int t = m_lastKept[k];
@@ -574,14 +576,19 @@ void CSpeakerScorer::MeasureCues(const CTakeFeatures& test, const CTakeFeatures*
         int pairs = 0;
         const float distance = ContourShapeDistance(contour, n, model.contourPitch[t], model.contourFrames[t], pairs);
         if (pairs < kMinShapePairs) continue;
+        // The same frames count folded (voicing decides which, not the pitch).
+        foldedSum += ContourShapeDistance(contour, n, model.contourPitch[t], model.contourFrames[t], pairs, true);
         sum += distance;
         ++counted;
     }
     m_lastCues[kCueIntonation] = counted > 0 ? static_cast<float>(sum / counted) : kNeutralIntonation;
+    m_lastCues[kCueIntonationFolded] = counted > 0 ? static_cast<float>(foldedSum / counted) : kNeutralIntonation;
 }
 
-float CSpeakerScorer::ContourShapeDistance(const signed char* a, int na, const signed char* b, int nb, int& voicedPairs)
+float CSpeakerScorer::ContourShapeDistance(const signed char* a, int na, const signed char* b, int nb, int& voicedPairs,
+                                           bool foldOctaves)
 {
+    const long octave = std::lround(12.0f * CSpeakerModel::kPitchContourSteps);
     voicedPairs = 0;
     if (a == nullptr || b == nullptr || na < 1 || nb < 1) return 0.0f;
     // Linear time normalisation: each contour's frame at the same share of
@@ -593,7 +600,8 @@ float CSpeakerScorer::ContourShapeDistance(const signed char* a, int na, const s
         const long at = 2L * k + 1;
         const signed char x = a[at * na / (2L * n)], y = b[at * nb / (2L * n)];
         if (x == CSpeakerModel::kUnvoiced || y == CSpeakerModel::kUnvoiced) continue;
-        sum += std::labs(static_cast<long>(x) - y);
+        const long d = static_cast<long>(x) - y;
+        sum += foldOctaves ? std::min({std::labs(d), std::labs(d - octave), std::labs(d + octave)}) : std::labs(d);
         ++voicedPairs;
     }
     if (voicedPairs == 0) return 0.0f;

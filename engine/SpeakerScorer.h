@@ -140,8 +140,15 @@ public:
     //     theirs, semitones: the melody of the word, each contour relative
     //     to its own median (the pitch distance keeps the level);
     //     kNeutralIntonation when no kept template has kMinShapePairs
-    //     frames voiced in both.
-    enum ECue { kCueDuration, kCueIntonation, kCues };
+    //     frames voiced in both;
+    //   kCueIntonationFolded: the same with each frame's difference folded
+    //     to the nearest octave (ContourShapeDistance's foldOctaves), so that
+    //     a frame where the pitch tracker took the octave below or above
+    //     counts what is left of its difference, not 12 semitones (within
+    //     what the contour holds: a frame is clamped at +-7.9 semitones from
+    //     its median, so an octave error folds back only part of the way).
+    //     No path weighs it (measured beside the others).
+    enum ECue { kCueDuration, kCueIntonation, kCueIntonationFolded, kCues };
     float LastCue(int cue) const { return cue >= 0 && cue < kCues ? m_lastCues[cue] : 0.0f; }
     // What path's score adds for a take's cues (kCues values, LastCue's):
     // each cue's weight on path x the cue / its spread over genuine takes;
@@ -153,7 +160,10 @@ public:
     // frames voiced in both, the two laid over each other by linear time
     // normalisation (position k of max(na, nb) in each); voicedPairs
     // receives how many frames counted. Returns 0 when none did.
-    static float ContourShapeDistance(const signed char* a, int na, const signed char* b, int nb, int& voicedPairs);
+    // foldOctaves: each frame's difference d counts as the smallest of |d|,
+    // |d - 12| and |d + 12| semitones.
+    static float ContourShapeDistance(const signed char* a, int na, const signed char* b, int nb, int& voicedPairs,
+                                      bool foldOctaves = false);
     static constexpr int kMinShapePairs = 8;
     // A take whose melody cannot be compared is held as far as another
     // voice's typically lies (the tuning speakers' clean impostor trials:
@@ -321,7 +331,7 @@ private:
     float m_lastEachNeighbour[kNeighbours * kParts] = {};
     int m_lastKept[CSpeakerModel::kMaxTemplates] = {};   // the last ScoreAgainst's kept templates
     int m_nLastKept = 0;
-    float m_lastCues[kCues] = {0.0f, 0.0f};
+    float m_lastCues[kCues] = {0.0f, 0.0f, 0.0f};
     CTakeFeatures m_bandTest;
     // The loaded model's per-dimension weights.
     int m_nWeightDims = 0;

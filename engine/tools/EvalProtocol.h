@@ -22,8 +22,9 @@
 
 // VRE_GetScorePart's parts: the four raw distances to the model, their
 // means over the four neighbouring voices, then each voice's four, then
-// the word's duration and intonation cues.
-constexpr int kScorePartCount = 4 + 4 + 4 * 4 + 2;
+// the word's cues: duration, intonation, intonation with octave errors
+// folded back.
+constexpr int kScorePartCount = 4 + 4 + 4 * 4 + 3;
 
 struct STrialResult {
     bool bEndpoint;     // VRE_GetEndpointShort found the word

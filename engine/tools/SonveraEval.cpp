@@ -293,8 +293,9 @@ int main(int argc, char** argv)
     // Each neighbouring voice's four distances (moved -1, -0.5, +0.5, +1 channel).
     for (int v = 0; dump && v < 4; ++v)
         for (int p = 0; p < 4; ++p) std::fprintf(dump, ",v%d_d%d", v, p);
-    // The word's cues against the model: duration and intonation.
-    if (dump) std::fprintf(dump, ",cue_dur,cue_int");
+    // The word's cues against the model: duration, intonation, and the
+    // intonation with each frame's octave error folded back.
+    if (dump) std::fprintf(dump, ",cue_dur,cue_int,cue_int_fold");
     if (dump) std::fprintf(dump, "\n");
     std::printf("speakers=%zu enrol_marginal=%ld adapted=%ld threshold=%.4f\n", speakers.size(), enrolMarginal, adapted,
                 threshold);

@@ -266,7 +266,8 @@ TEST(SpeakerScorer, TheScoreRewardsANearerTakeThanTheNeighbouringVoicesWithAMode
     // The weighted path's score carries the word's cues besides (their own
     // test shows by how much).
     const float cues[CSpeakerScorer::kCues] = {scorer.LastCue(CSpeakerScorer::kCueDuration),
-                                               scorer.LastCue(CSpeakerScorer::kCueIntonation)};
+                                               scorer.LastCue(CSpeakerScorer::kCueIntonation),
+                                               scorer.LastCue(CSpeakerScorer::kCueIntonationFolded)};
     EXPECT_NEAR(CSpeakerScorer::Combine(weighed, voices, model.weightedAdaptedMean, kWeighted) +
                     CSpeakerScorer::CueTerm(cues, kWeighted),
                 score, 1e-4f);
@@ -374,8 +375,9 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
 // the templates the DTW distance kept: how much longer or shorter it was
 // said (|ln| of the frame counts' ratio) and how far its melody lies from
 // theirs, each contour relative to its own median (semitones, frames voiced
-// in both, linear time normalisation). Two far templates of another length
-// and melody are left out, as the DTW distance leaves them.
+// in both, linear time normalisation), and that melody again with each
+// frame's octave error folded back. Two far templates of another length and
+// melody are left out, as the DTW distance leaves them.
 TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKept)
 {
     const CSpeakerModel model = ModelOfSteppedMelody();
@@ -383,24 +385,33 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKept)
     ASSERT_EQ(1, scorer.Init());
     ASSERT_EQ(1, scorer.Load(model));
     const std::vector<float> stepped = Melody(kWordFrames, kWordFrames / 2, 140.0f);
+    // Four frames of the low step (2 semitones under the median) tracked an
+    // octave up: 10 semitones over the median, which the contour holds as
+    // its limit of 127 steps. 159 steps off each, 33 folded.
+    std::vector<float> octaveUp = stepped;
+    for (int i = 4; i < 8; ++i) octaveUp[static_cast<size_t>(i)] *= 2.0f;
     const float neutral = CSpeakerScorer::kNeutralIntonation;
     const struct {
         const char* what;
         CTakeFeatures take;
-        float duration, intonation;
+        float duration, intonation, folded;
     } cases[] = {
-        {"the same word", Word(kWordFrames, stepped), 0.0f, 0.0f},
-        {"the same melody 3 semitones higher", Word(kWordFrames, Melody(kWordFrames, 20, 166.5f)), 0.0f, 0.0f},
-        {"a quarter longer, the melody stretched", Word(50, Melody(50, 25, 140.0f)), std::log(1.25f), 0.0f},
+        {"the same word", Word(kWordFrames, stepped), 0.0f, 0.0f, 0.0f},
+        {"the same melody 3 semitones higher", Word(kWordFrames, Melody(kWordFrames, 20, 166.5f)), 0.0f, 0.0f, 0.0f},
+        {"a quarter longer, the melody stretched", Word(50, Melody(50, 25, 140.0f)), std::log(1.25f), 0.0f, 0.0f},
         {"a flat melody: 2 semitones off over half the word", Word(kWordFrames, Melody(kWordFrames, 0, 140.0f)),
-         0.0f, 1.0f},
-        {"nothing voiced", Word(kWordFrames, std::vector<float>(CTakeFeatures::kMaxFrames, 0.0f)), 0.0f, neutral},
+         0.0f, 1.0f, 1.0f},
+        {"four frames an octave up", Word(kWordFrames, octaveUp), 0.0f, 4.0f * 159.0f / (16.0f * kWordFrames),
+         4.0f * 33.0f / (16.0f * kWordFrames)},
+        {"nothing voiced", Word(kWordFrames, std::vector<float>(CTakeFeatures::kMaxFrames, 0.0f)), 0.0f, neutral,
+         neutral},
     };
     float parts[CSpeakerScorer::kParts];
     for (const auto& c : cases) {
         scorer.Score(c.take, model, kUnweighted, parts);
         EXPECT_NEAR(c.duration, scorer.LastCue(CSpeakerScorer::kCueDuration), 1e-4f) << c.what;
         EXPECT_NEAR(c.intonation, scorer.LastCue(CSpeakerScorer::kCueIntonation), 1e-4f) << c.what;
+        EXPECT_NEAR(c.folded, scorer.LastCue(CSpeakerScorer::kCueIntonationFolded), 1e-4f) << c.what;
     }
     // Each frame of the longer contour counts once, against the shorter
     // one's frame at the same share of its length; unvoiced frames do not.

@@ -323,7 +323,8 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             for (int i = 0; i < 4 * CSpeakerScorer::kNeighbours; ++i)
                 voices[i] = static_cast<float>(VRE_GetScorePart(8 + i));
             const float cues[CSpeakerScorer::kCues] = {static_cast<float>(VRE_GetScorePart(24)),
-                                                       static_cast<float>(VRE_GetScorePart(25))};
+                                                       static_cast<float>(VRE_GetScorePart(25)),
+                                                       static_cast<float>(VRE_GetScorePart(26))};
             EXPECT_NEAR(VRE_GetScore(),
                         CSpeakerScorer::Combine(parts, voices, typical, t.path) + CSpeakerScorer::CueTerm(cues, t.path),
                         1e-4)

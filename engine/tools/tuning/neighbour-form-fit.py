@@ -13,7 +13,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-distance-engine GD,GN,T_U DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-cue-grid
-  neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid [--intonation-column COLUMN]
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-engine W_DUR,W_INT,T_W DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --held-cue-grid
@@ -122,6 +122,15 @@ FRR, clean EER, w_dur + w_int) and checked in that order (soft12, reverb
 and phone EERs and FARs, the worst clean model/impostor pair); nothing is
 chosen unless the best setting on either half alone lowers the other
 half's clean FRR by more than its slack.
+--cue-frr-grid --intonation-column COLUMN (forty-seventh round, on the
+dumps of the engine that ships the cues on the weighted path, 0.05 and
+0.05 over the fixed scales, base -0.2984): the same grid and judgement
+with the intonation read from COLUMN (cue_int_fold: each frame's octave
+error folded back) in place of the shipped one: a weighted trial's score
+is the dumped one less the shipped cue term, plus w_dur x cue_dur /
+0.12458 + w_int x COLUMN / s, s the column's spread over the scored
+genuine clean trials on the weighted path (five decimals); main is the
+shipped form, recomputed the same way.
 --cue-engine W_DUR,W_INT,T_W DUMP...: the engine built with that setting on
 the weighted path, run on the same trials, against the offline one, trial
 by trial: on the weighted path its score, threshold and decision; off it
@@ -1120,6 +1129,8 @@ CUE_WEIGHTS = (0.0, 0.05, 0.1, 0.15, 0.2, 0.3, 0.4)
 CUE_FRR_WEIGHTS = (0.0, 0.025, 0.05, 0.075, 0.1, 0.15, 0.2)
 CUE_FRR_SCALES = (0.12458, 1.50899)   # the forty-second round's spreads, as the engine would carry them
 CUE_T_WEIGHTED = -0.5129   # the weighted path's base the dumps were made with
+SHIPPED_CUE_WEIGHTS = (0.05, 0.05)   # the cues the engine ships on the weighted path (forty-fourth round)
+SHIPPED_T_WEIGHTED = -0.2984         # and the weighted path's base it ships with them
 CUE_T_NOISY = -0.6636   # the noisy path's base the dumps were made with
 LINE_CUE_OFFSET = -0.17   # the line's offset the dumps were made with
 HELD_CUE_BASE = -0.5681   # the clean unweighted path's base the dumps were made with
@@ -1225,6 +1236,7 @@ class CuePath:
 
 
 WEIGHTED_PATH = CuePath('weighted', on_weighted, 'clean', CUE_T_WEIGHTED, refit_weighted_base, 'T_w', 4)
+SHIPPED_WEIGHTED_PATH = CuePath('weighted', on_weighted, 'clean', SHIPPED_T_WEIGHTED, refit_weighted_base, 'T_w', 4)
 NOISY_PATH = CuePath('noisy', on_noisy, None, CUE_T_NOISY, refit_noisy_cue_base, 'T_u', 4)
 LINE_PATH = CuePath('line', on_line, 'phone', LINE_CUE_OFFSET, refit_line_offset, 'L', 2)
 HELD_PATH = CuePath('clean unweighted', on_held, 'soft12', HELD_CUE_BASE, refit_held_base, 'T_c', 4)
@@ -1338,6 +1350,8 @@ class CueGrid:
     best_on_halves = 5       # rows listed for each half alone
     judged_name = ''         # the judged figure in a miss
     cross_name = ''          # and in the cross check
+    main_form = NO_CUES      # the weights (or a round's own token) main's dumps were scored with
+    main_name = '(0, 0)'
 
     def __init__(self, rows, path):
         self.rows, self.path = rows, path
@@ -1388,6 +1402,11 @@ class CueGrid:
     def before_choice(self):
         pass
 
+    def cuts(self, rows, weights):
+        """Each trial's score less its threshold but the path's base
+        (path_cue_cuts)."""
+        return path_cue_cuts(rows, self.path, weights, self.scales)
+
     # The frame.
     def figures(self, rows, m):
         return noisy_distance_figures(rows, m)
@@ -1395,7 +1414,7 @@ class CueGrid:
     def setting(self, rows, weights, base=None):
         """The path's base (None: refitted on rows) and every condition's
         figures of a setting."""
-        c = path_cue_cuts(rows, self.path, weights, self.scales)
+        c = self.cuts(rows, weights)
         if base is None:
             base = self.path.refit(rows, c)
         return base, self.figures(rows, path_cue_margins(rows, self.path, c, base))
@@ -1438,7 +1457,7 @@ class CueGrid:
         of worst_cond() (where a round names one) no worse than main's."""
         cond = self.worst_cond()
         if cond is not None:
-            c = path_cue_cuts(self.rows, self.path, weights, self.scales)
+            c = self.cuts(self.rows, weights)
             worst = worst_pair(self.rows, path_cue_margins(self.rows, self.path, c, base), cond)
             print('  worst %s pair: %s\'s %s by %s, %d of %d' % ((cond,) + worst[3] + worst[1:3]))
         out = condition_checks(self.base, v, self.checked)
@@ -1474,15 +1493,15 @@ class CueGrid:
         self.base = self.figures(rows, self.dumped_m)
         cond = self.worst_cond()
         self.base_worst = worst_pair(rows, self.dumped_m, cond) if cond is not None else None
-        _, own = self.setting(rows, NO_CUES, self.path.dumped)
+        _, own = self.setting(rows, self.main_form, self.path.dumped)
         print('main as dumped:  ' + figures_line(self.base))
-        print('(0, 0) at %s: ' % self.point_text(self.path.dumped) + figures_line(own))
+        print('%s at %s: ' % (self.main_name, self.point_text(self.path.dumped)) + figures_line(own))
         same = all('%.2f' % self.base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS
                    for k in ('eer', 'far', 'frr'))
-        print('(0, 0) gives the dumped figures: %s' % ('yes' if same else 'NO'))
-        refitted, _ = self.setting(rows, NO_CUES)
-        print('(0, 0) refitted by the rule: %s' % self.path.base_text(refitted))
-        self.half_base = {name: self.setting(sel, NO_CUES) for name, sel in self.halves}
+        print('%s gives the dumped figures: %s' % (self.main_name, 'yes' if same else 'NO'))
+        refitted, _ = self.setting(rows, self.main_form)
+        print('%s refitted by the rule: %s' % (self.main_name, self.path.base_text(refitted)))
+        self.half_base = {name: self.setting(sel, self.main_form) for name, sel in self.halves}
         self.summary()
         rows_out = []
         for wd in self.weights:
@@ -1776,6 +1795,49 @@ class PathFrrCueGrid(FrrCueGrid):
             path.base_text(v['B'][0]), v['B'][1][k]['eer'], v['B'][1][k]['frr'])
 
 
+class ColumnIntonationFrrCueGrid(CleanFrrCueGrid):
+    """--cue-frr-grid --intonation-column (forty-seventh round): the
+    weighted path's intonation read from another column of the shipped
+    engine's dumps in place of the one it ships, judged as --cue-frr-grid
+    judges the shipped cues. Main's form is the shipped one, recomputed
+    from the same trial's spectral score (the dumped one less the shipped
+    cue term); a setting (w_dur, w_int) weighs the duration and the
+    column."""
+
+    main_form = None   # the shipped cues, not a setting of the grid
+    main_name = 'main (%s, %s with cue_int)' % SHIPPED_CUE_WEIGHTS
+
+    def __init__(self, rows, column):
+        super().__init__(rows)
+        self.path, self.column = SHIPPED_WEIGHTED_PATH, column
+        for r in rows:
+            r['alt'] = float(r[column])
+
+    def head(self, dumped_m):
+        rows = self.rows
+        print_dumped_decisions(rows, dumped_m)
+        print_path_trials(rows, self.path)
+        g = [r['alt'] for r in rows if r['condition'] == 'clean' and self.path.on(r) and r['kind'] == 'g' and
+             r['s'] < math.inf]
+        self.scales = (CUE_FRR_SCALES[0], round(statistics.pstdev(g), 5))
+        print('scales: duration %.5f (fixed); %s %.5f semitones, its spread over the %d scored genuine clean '
+              'trials on the weighted path' % (self.scales[0], self.column, self.scales[1], len(g)))
+
+    def score(self, r, weights):
+        """A weighted trial's score: its spectral part (the dumped score
+        less the shipped cue term) plus the cues of weights (None: the
+        shipped ones)."""
+        shipped = sum(w * c / s for w, c, s in zip(SHIPPED_CUE_WEIGHTS, r['cue'], CUE_FRR_SCALES))
+        spectral = r['s'] - shipped
+        if weights is None:
+            return spectral + shipped
+        return spectral + weights[0] * r['cue'][0] / self.scales[0] + weights[1] * r['alt'] / self.scales[1]
+
+    def cuts(self, rows, weights):
+        return [self.score(r, weights) - (r['t'] - self.path.dumped) if self.path.on(r) else r['s'] - r['t']
+                for r in rows]
+
+
 def cue_engine_check(rows, text, dumps, built_dumps):
     """The engine built with the cues on the weighted path against the
     offline setting (the fixed scales), trial by trial."""
@@ -1807,6 +1869,8 @@ def main():
     ap.add_argument('--cue-grid', action='store_true')
     ap.add_argument('--noisy-cue-grid', action='store_true')
     ap.add_argument('--cue-frr-grid', action='store_true')
+    ap.add_argument('--intonation-column', help='with --cue-frr-grid, on the dumps of the engine that ships the '
+                    'cues: the weighted path\'s intonation read from this column instead (cue_int_fold)')
     ap.add_argument('--line-cue-grid', action='store_true')
     ap.add_argument('--held-cue-grid', action='store_true')
     ap.add_argument('--cue-engine', nargs='+', metavar='W_DUR,W_INT,T_W DUMP',
@@ -1814,7 +1878,9 @@ def main():
     a = ap.parse_args()
     if a.cue_frr_grid or a.cue_engine:
         rows = read_cue_rows(a.dumps, a.enrol_log)
-        if a.cue_frr_grid:
+        if a.cue_frr_grid and a.intonation_column:
+            ColumnIntonationFrrCueGrid(rows, a.intonation_column).run()
+        elif a.cue_frr_grid:
             CleanFrrCueGrid(rows).run()
         if a.cue_engine:
             cue_engine_check(rows, a.cue_engine[0], a.dumps, a.cue_engine[1:])
