@@ -377,8 +377,11 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
 // theirs, each contour relative to its own median (semitones, frames voiced
 // in both, linear time normalisation), and that melody again with each
 // frame's octave error folded back. Two far templates of another length and
-// melody are left out, as the DTW distance leaves them.
-TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKept)
+// melody are left out, as the DTW distance leaves them. The weighted path's
+// score adds the first two x their weights / their spreads over genuine
+// takes (0.05 / 0.12458, 0.05 / 1.50899 semitones) to what its distances
+// and neighbours give; on every other path a cue moves nothing.
+TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWhatTheyMove)
 {
     const CSpeakerModel model = ModelOfSteppedMelody();
     CSpeakerScorer scorer;
@@ -391,6 +394,7 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKept)
     std::vector<float> octaveUp = stepped;
     for (int i = 4; i < 8; ++i) octaveUp[static_cast<size_t>(i)] *= 2.0f;
     const float neutral = CSpeakerScorer::kNeutralIntonation;
+    const float perDuration = 0.05f / 0.12458f, perSemitone = 0.05f / 1.50899f;
     const struct {
         const char* what;
         CTakeFeatures take;
@@ -401,14 +405,25 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKept)
         {"a quarter longer, the melody stretched", Word(50, Melody(50, 25, 140.0f)), std::log(1.25f), 0.0f, 0.0f},
         {"a flat melody: 2 semitones off over half the word", Word(kWordFrames, Melody(kWordFrames, 0, 140.0f)),
          0.0f, 1.0f, 1.0f},
+        {"a quarter longer and flat", Word(50, Melody(50, 0, 140.0f)), std::log(1.25f), 1.0f, 1.0f},
         {"four frames an octave up", Word(kWordFrames, octaveUp), 0.0f, 4.0f * 159.0f / (16.0f * kWordFrames),
          4.0f * 33.0f / (16.0f * kWordFrames)},
         {"nothing voiced", Word(kWordFrames, std::vector<float>(CTakeFeatures::kMaxFrames, 0.0f)), 0.0f, neutral,
          neutral},
     };
     float parts[CSpeakerScorer::kParts];
+    float voices[CSpeakerScorer::kNeighbours * CSpeakerScorer::kParts];
     for (const auto& c : cases) {
-        scorer.Score(c.take, model, kUnweighted, parts);
+        for (const auto path : {kWeighted, kLine, kCleanUnweighted, kUnweighted}) {
+            const float score = scorer.Score(c.take, model, path, parts);
+            LastVoices(scorer, voices);
+            const float* typical = path == kWeighted ? model.weightedAdaptedMean : model.adaptedMean;
+            const float spectral = CSpeakerScorer::Combine(parts, voices, typical, path);
+            if (path == kWeighted)
+                EXPECT_NEAR(perDuration * c.duration + perSemitone * c.intonation, score - spectral, 1e-4f) << c.what;
+            else
+                EXPECT_EQ(spectral, score) << c.what << ", path " << static_cast<int>(path);
+        }
         EXPECT_NEAR(c.duration, scorer.LastCue(CSpeakerScorer::kCueDuration), 1e-4f) << c.what;
         EXPECT_NEAR(c.intonation, scorer.LastCue(CSpeakerScorer::kCueIntonation), 1e-4f) << c.what;
         EXPECT_NEAR(c.folded, scorer.LastCue(CSpeakerScorer::kCueIntonationFolded), 1e-4f) << c.what;
@@ -420,46 +435,6 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKept)
     int pairs = -1;
     EXPECT_FLOAT_EQ(0.5f, CSpeakerScorer::ContourShapeDistance(sparse, 4, stored, 8, pairs));
     EXPECT_EQ(4, pairs);   // frames 0 and 2 of the take, each laid over two stored frames
-}
-
-// The weighted path's score adds each cue x its weight / its spread over
-// genuine takes (0.05 / 0.12458 for the duration, 0.05 / 1.50899 semitones
-// for the intonation) to what its distances and neighbours give; on every
-// other path a cue moves nothing. Each row's take differs from the
-// templates in one cue (or none, or both).
-TEST(SpeakerScorer, TheWeightedPathsScoreMovesWithTheWordsCuesAndNoOtherPathDoes)
-{
-    const CSpeakerModel model = ModelOfSteppedMelody();
-    CSpeakerScorer scorer;
-    ASSERT_EQ(1, scorer.Init());
-    ASSERT_EQ(1, scorer.Load(model));
-    const std::vector<float> stepped = Melody(kWordFrames, kWordFrames / 2, 140.0f);
-    const float perDuration = 0.05f / 0.12458f, perSemitone = 0.05f / 1.50899f;
-    const struct {
-        const char* what;
-        CTakeFeatures take;
-        float duration, intonation;
-    } cases[] = {
-        {"the same word", Word(kWordFrames, stepped), 0.0f, 0.0f},
-        {"a quarter longer", Word(50, Melody(50, 25, 140.0f)), std::log(1.25f), 0.0f},
-        {"a flat melody", Word(kWordFrames, Melody(kWordFrames, 0, 140.0f)), 0.0f, 1.0f},
-        {"a quarter longer and flat", Word(50, Melody(50, 0, 140.0f)), std::log(1.25f), 1.0f},
-    };
-    float parts[CSpeakerScorer::kParts];
-    float voices[CSpeakerScorer::kNeighbours * CSpeakerScorer::kParts];
-    for (const auto& c : cases) {
-        for (const auto path : {kWeighted, kUnweighted, kLine, kCleanUnweighted}) {
-            const float score = scorer.Score(c.take, model, path, parts);
-            LastVoices(scorer, voices);
-            const float* typical = path == kWeighted ? model.weightedAdaptedMean : model.adaptedMean;
-            const float spectral = CSpeakerScorer::Combine(parts, voices, typical, path);
-            const int at = static_cast<int>(path);
-            if (path == kWeighted)
-                EXPECT_NEAR(perDuration * c.duration + perSemitone * c.intonation, score - spectral, 1e-4f) << c.what;
-            else
-                EXPECT_EQ(spectral, score) << c.what << ", path " << at;
-        }
-    }
 }
 
 // Every known take's print is looked for around the take's loudest frame
