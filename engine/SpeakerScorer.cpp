@@ -120,8 +120,10 @@ const float kThresholdPerDbUnderEnrolment = 0.0025f;
 // A take compared on a line's band: the largest offset (in hundredths)
 // keeping the tuning speakers' impostor trials through the line within 1 %
 // (engine/tools/tuning/condition-report.py --fit-line); without it they
-// passed 2.7 % of the time at the shipped point.
-const float kLineThresholdOffset = -0.17f;
+// passed 2.7 % of the time at the shipped point. Refitted by the same rule
+// in the forty-eighth round (-0.17 before): the line's scores had moved
+// since the eighteenth round's fit, and -0.17 left the line's FAR at 0.86 %.
+const float kLineThresholdOffset = -0.15f;
 // Each model's own allowance for noise: training scores every enrolment
 // take with white noise added (CNoisyCopy) against the other takes, and the
 // take and its copy moved along the mel scale as the neighbouring voices are
