@@ -102,9 +102,9 @@ public:
     // both terms scaled by path's gain of that distance.
     static float Combine(const float* parts, const float* voiceParts, const float* typical, EScorePath path);
     // The decision's score on the take's path (TakePath; lower = more like
-    // the speaker): Combine's, plus CueTerm of the take's cues. parts: receives the raw distances to the model (kParts
-    // values); neighbourParts (optional): their means over the neighbouring
-    // voices. On the weighted path (only for a model with weights) the
+    // the speaker): Combine's, plus CueTerm of the take's cues. parts:
+    // receives the raw distances to the model (kParts values);
+    // neighbourParts (optional): their means over the neighbouring voices. On the weighted path (only for a model with weights) the
     // distances take the model's per-dimension weights and are fused
     // against the typical distances taken with them.
     //

@@ -16,10 +16,11 @@ def sibling(name):
     return types.SimpleNamespace(**runpy.run_path(os.path.join(HERE, name)))
 
 
-def parser():
-    """The arguments of every fit; each adds its own."""
+def parser(speakers=None):
+    """The arguments of every fit; each adds its own. speakers: the
+    default speaker list (required when None)."""
     ap = argparse.ArgumentParser()
-    ap.add_argument('--speakers', required=True)
+    ap.add_argument('--speakers', required=speakers is None, default=speakers)
     ap.add_argument('--enrol-log', required=True)
     ap.add_argument('dumps', nargs='+')
     return ap
@@ -30,6 +31,19 @@ def trial_rows(args):
     speakers = set(args.speakers.split(','))
     return [r for p in args.dumps for r in csv.DictReader(open(p))
             if r['model_speaker'] in speakers and r['test_speaker'] in speakers and r['kind'] in 'gi']
+
+
+def impostor_pairs(rows, m, cond):
+    """Per model (a speaker's word) and impostor speaker, [accepted, trials]
+    over the impostor takes of cond at margins m (accepted: margin <= 0 and
+    not flagged as a replay)."""
+    pairs = {}
+    for r, x in zip(rows, m):
+        if r['condition'] == cond and r['kind'] == 'i':
+            p = pairs.setdefault((r['model_speaker'], r['word'], r['test_speaker']), [0, 0])
+            p[0] += x <= 0.0 and not r['flag']
+            p[1] += 1
+    return pairs
 
 
 def enrol_log(path):

@@ -37,11 +37,10 @@ rule, the fusions given with and without the clean takes held.
 --report: every condition's figures at the two fusions given; --engine: a
 dump of the engine built with them, checked trial by trial.
 """
-import argparse
 import itertools
 import math
 
-from fitlib import figures_text, print_checks, sibling
+from fitlib import figures_text, impostor_pairs, parser, print_checks, sibling
 
 REPORT = sibling('condition-report.py')
 SCALES = (25.0, 10.0, 12.0, 0.085)
@@ -367,13 +366,7 @@ def run_grid(trials, part, weighted_fusion, t_w_fixed, only=None):
 
 
 def worst_pair(trials, m, cond):
-    pairs = {}
-    for t, x in zip(trials, m):
-        if t['condition'] == cond and t['kind'] == 'i':
-            p = pairs.setdefault((t['model_speaker'], t['word'], t['test_speaker']), [0, 0])
-            p[0] += x <= 0.0 and not t['flag']
-            p[1] += 1
-    k, (a, n) = max(pairs.items(), key=lambda kv: kv[1][0] / kv[1][1])
+    k, (a, n) = max(impostor_pairs(trials, m, cond).items(), key=lambda kv: kv[1][0] / kv[1][1])
     return '%.0f%% (%s %s by %s)' % (100.0 * a / n, k[0], k[1], k[2])
 
 
@@ -442,10 +435,7 @@ def clean_rule(trials, wf, t_w, uf, t_u):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--speakers', required=True)
-    ap.add_argument('--enrol-log', required=True)
-    ap.add_argument('dumps', nargs='+')
+    ap = parser()
     ap.add_argument('--check', action='store_true')
     ap.add_argument('--search', choices=('a', 'b'))
     ap.add_argument('--weighted-fusion', help='W2,W3,K0,K2,K3,G,T_W (default: the shipped fusion and T_w)')

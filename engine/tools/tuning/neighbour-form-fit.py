@@ -160,7 +160,7 @@ import csv
 import math
 import statistics
 
-from fitlib import print_checks, sibling
+from fitlib import impostor_pairs, print_checks, sibling
 
 GW = sibling('global-weight-fit.py')
 FIT = GW.FIT
@@ -1303,12 +1303,7 @@ def worst_pair(rows, m, cond='clean'):
     """The model (a speaker's word) and impostor speaker whose takes of
     cond are accepted most often at margins m: (share in %, accepted,
     trials, key)."""
-    pairs = {}
-    for r, x in zip(rows, m):
-        if r['condition'] == cond and r['kind'] == 'i':
-            p = pairs.setdefault((r['model_speaker'], r['word'], r['test_speaker']), [0, 0])
-            p[0] += x <= 0.0 and not r['flag']
-            p[1] += 1
+    pairs = impostor_pairs(rows, m, cond)
     key, (a, n) = max(pairs.items(), key=lambda kv: (kv[1][0] / kv[1][1], kv[0]))
     return 100.0 * a / n, a, n, key
 

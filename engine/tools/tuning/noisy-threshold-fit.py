@@ -30,10 +30,9 @@ the smaller s, the larger K), and the best N rows by that order whether or
 not they clear, each with why it fails.
 --show: those settings' figures in full.
 """
-import argparse
 import math
 
-from fitlib import sibling
+from fitlib import parser, sibling
 
 REPORT = sibling('condition-report.py')
 TUNING = 'george,jackson,nicolas,theo,asc01,asc03,asc04,asc05,asc07,asc09,asc11'
@@ -176,14 +175,11 @@ def check(rows):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--enrol-log', required=True)
-    ap.add_argument('--speakers', default=TUNING)
+    ap = parser(TUNING)
     ap.add_argument('--check', action='store_true')
     ap.add_argument('--grid', action='store_true')
     ap.add_argument('--best', type=int, default=10)
     ap.add_argument('--show', nargs='*', default=[], help='K,s')
-    ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     configure(a.enrol_log)
     rows = REPORT.load(a.dumps, set(a.speakers.split(',')))
