@@ -313,40 +313,31 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             ASSERT_NE(0, VRE_Security(t.security));
             const int verdict = VRE_Verify();
             const float snr = static_cast<float>(VRE_GetTakeSnr());
-            const bool onLine = t.path == EScorePath::kLine;
             const SNoiseFigure* own = t.withoutMove ? nullptr : &figure;
             const float threshold = CSpeakerScorer::Threshold(t.path, t.security, snr, model.enrolSnrDb, own);
             EXPECT_NEAR(threshold, VRE_GetThreshold(), 1e-5) << t.what << ": " << snr << " dB";
             EXPECT_NEAR(t.withoutMove ? 0.0f : model.noiseMove, VRE_GetModelPart(5), 1e-6) << t.what;
             EXPECT_EQ(VRE_GetScore() <= threshold ? 1 : 0, verdict) << t.what << ": " << VRE_GetScore();
             EXPECT_TRUE(!t.nearThreshold || std::fabs(VRE_GetScore() - threshold) < 0.2) << t.what;
-            float parts[4], neighbours[4], typical[4], voices[4 * CSpeakerScorer::kNeighbours];
-            for (int p = 0; p < 4; ++p) {
-                parts[p] = static_cast<float>(VRE_GetScorePart(p));
-                neighbours[p] = static_cast<float>(VRE_GetScorePart(4 + p));
-                typical[p] = static_cast<float>(VRE_GetModelPart(p));
-            }
-            for (int i = 0; i < 4 * CSpeakerScorer::kNeighbours; ++i)
-                voices[i] = static_cast<float>(VRE_GetScorePart(8 + i));
-            const float cues[CSpeakerScorer::kCues] = {static_cast<float>(VRE_GetScorePart(24)),
-                                                       static_cast<float>(VRE_GetScorePart(25)),
-                                                       static_cast<float>(VRE_GetScorePart(26))};
+            // The read-outs: the take's four distances, their mean over the
+            // neighbouring voices, each voice's four, the cues.
+            float read[27], typical[4];
+            for (int i = 0; i < 27; ++i) read[i] = static_cast<float>(VRE_GetScorePart(i));
+            for (int p = 0; p < 4; ++p) typical[p] = static_cast<float>(VRE_GetModelPart(p));
+            const float *parts = read, *neighbours = read + 4, *voices = read + 8, *cues = read + 24;
             EXPECT_NEAR(VRE_GetScore(),
                         CSpeakerScorer::Combine(parts, voices, typical, t.path) + CSpeakerScorer::CueTerm(cues, t.path),
                         1e-4)
                 << t.what;
-            // Each neighbouring voice's distances (the dump's columns, and
-            // the pairs the score took) make the mean dumped beside them.
             for (int p = 0; p < 4; ++p) {
-                double mean = 0.0;
-                for (int v = 0; v < CSpeakerScorer::kNeighbours; ++v) mean += VRE_GetScorePart(8 + 4 * v + p) / 4.0;
+                const float mean = (voices[p] + voices[4 + p] + voices[8 + p] + voices[12 + p]) / 4;
                 EXPECT_NEAR(neighbours[p], mean, 1e-4 * (1.0 + std::fabs(mean))) << t.what << ", part " << p;
             }
             // The voices come moved -1, -0.5, +0.5 and +1 channel: a take a
             // channel higher lies nearer each in turn.
             for (int v = 1; t.raised && v < CSpeakerScorer::kNeighbours; ++v)
-                EXPECT_LT(VRE_GetScorePart(8 + 4 * v), VRE_GetScorePart(4 + 4 * v)) << "voice " << v;
-            if (onLine) {
+                EXPECT_LT(voices[4 * v], voices[4 * v - 4]) << "voice " << v;
+            if (t.path == EScorePath::kLine) {
                 EXPECT_GT(std::fabs(typical[0] - model.adaptedMean[0]), 0.01f) << "the band's own";
             }
         }
