@@ -271,9 +271,11 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         // The engine applies to each take the scorer's path and threshold for
         // the take's snr and the model's enrolment snr, noise figure and weights,
         // and its verdict follows them: a clean take near the enrolment's level,
-        // a soft one, one through a telephone line (scored on the line's band),
-        // one in a noisy room, and one scored with a model trained before its
-        // move in noise was measured (an older file reads as one without it).
+        // one played a fifth faster (its spectrum about a channel higher), a
+        // soft one, one through a telephone line (scored on the line's band),
+        // one scored with a model trained before its move in noise was
+        // measured (an older file reads as one without it), and one in a noisy
+        // room held to a threshold just under its score, then just over it.
         // The read-outs give the score back, as the offline fits of the
         // evaluation's dumps recompute it.
         SCOPED_TRACE("the threshold and the score of a take");
@@ -298,7 +300,6 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
              false},
             {"in a noisy room, a model without its move", George(6, 0.0, 0, 400.0, 211), Setup::kSecurity,
              EScorePath::kUnweighted, true, false, false},
-            // The same take held to a threshold just under its score, then just over it.
             {"in a noisy room, just refused", noisy, 0.9f, EScorePath::kUnweighted, false, true, false},
             {"in a noisy room, just accepted", noisy, 0.7f, EScorePath::kUnweighted, false, true, false},
         };
