@@ -20,13 +20,14 @@ std::string FsddPath(const std::string& name)
     return std::string(SONVERA_TEST_FSDD) + "/" + name + ".wav";
 }
 
-std::vector<short> FsddTake(const std::string& name, double gainDb, int shift, double noiseRms, uint64_t seed)
+std::vector<short> FsddTake(const std::string& name, double gainDb, int shift, double noiseRms, uint64_t seed,
+                            double speed)
 {
     std::vector<short> pcm;
     int rate = 0;
     if (!CWaveFile::Read(FsddPath(name), pcm, rate)) return {};
     const STakeRecipe recipe = {kTakeSamples, kWordOffset + shift, gainDb, noiseRms, seed};
-    return CTakeSynthesizer::Make(CResampler::Convert(pcm, rate, kRate), recipe);
+    return CTakeSynthesizer::Make(CResampler::Convert(pcm, static_cast<int>(std::lround(rate * speed)), kRate), recipe);
 }
 
 std::vector<short> SyntheticWord(int takeLength, int start, int length, double peak, double pitchHz)

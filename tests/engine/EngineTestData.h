@@ -17,9 +17,10 @@ constexpr double kRoomNoiseRms = 16.0;   // LSB
 std::string FsddPath(const std::string& name);
 
 // A 3-second take holding recording `name` (resampled to 11025 Hz) at 0.5 s +
-// shift, with gain and background noise. Empty when the file cannot be read.
+// shift, with gain and background noise, played `speed` times as fast (each
+// frequency that much higher). Empty when the file cannot be read.
 std::vector<short> FsddTake(const std::string& name, double gainDb = 0.0, int shift = 0,
-                            double noiseRms = kRoomNoiseRms, uint64_t seed = 1);
+                            double noiseRms = kRoomNoiseRms, uint64_t seed = 1, double speed = 1.0);
 
 // A synthetic voiced word: a 120 Hz pulse train through two formant
 // resonances, with a raised-cosine envelope peaking at `peak` LSB, from
