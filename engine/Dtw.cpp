@@ -116,7 +116,7 @@ void CDtw::StepRow(const float* prev, float* curr, const float* local, int i, in
 }
 
 int CDtw::Path(const float* a, int na, const float* b, int nb, int dims, std::vector<int>& pathA,
-               std::vector<int>& pathB)
+               std::vector<int>& pathB, const float* weights)
 {
     pathA.clear();
     pathB.clear();
@@ -132,7 +132,8 @@ int CDtw::Path(const float* a, int na, const float* b, int nb, int dims, std::ve
         int lo = 0, hi = 0;
         RowRange(i, na, nb, band, lo, hi);
         if (lo > hi) continue;
-        SquaredDistances(m_columns.data(), stride, lo, hi, a + static_cast<size_t>(i) * dims, dims, m_local.data());
+        SquaredDistances(m_columns.data(), stride, lo, hi, a + static_cast<size_t>(i) * dims, dims, m_local.data(),
+                         weights);
         Roots(m_local.data(), lo, hi);
         for (int j = lo; j <= hi; ++j) {
             const float d = m_local[j];

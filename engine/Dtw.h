@@ -25,11 +25,11 @@ public:
     // its return), for a b that many sequences are matched against.
     float DistanceToColumns(const float* a, int na, const float* columns, int stride, int nb, int dims,
                             const float* weights = nullptr);
-    // The best path of the unweighted Distance as frame pairs (pathA[k],
-    // pathB[k]), from (0, 0) to (na - 1, nb - 1). Returns the pair count (0
-    // when Distance would be kUnreachable).
+    // The best path of Distance (with the same weights) as frame pairs
+    // (pathA[k], pathB[k]), from (0, 0) to (na - 1, nb - 1). Returns the
+    // pair count (0 when Distance would be kUnreachable).
     int Path(const float* a, int na, const float* b, int nb, int dims, std::vector<int>& pathA,
-             std::vector<int>& pathB);
+             std::vector<int>& pathB, const float* weights = nullptr);
 
     // out[j] = the squared Euclidean distance of frame y to frame j of
     // `columns`, for j = first..last. columns: dims-major (dimension k of

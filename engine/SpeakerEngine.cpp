@@ -17,9 +17,6 @@ using Dialog = SDialogEngineSetup;
 const int kDefaultMinTakes = 3;           // fewest enrolment takes that train (the dialog asks for 5)
 const int kMaxTakeMs = 10000;
 
-// --- Adaptation -----------------------------------------------------------------------
-const int kFixedTemplates = 3;            // enrolment templates adaptation never replaces
-
 // --- Replay check -------------------------------------------------------------------
 // A take replays a known take (enrolment or accepted) when its pitch contour
 // is within replay sensitivity x kReplayPitchUnit semitones of the known
@@ -728,9 +725,10 @@ void CSpeakerEngine::Adapt(const float* parts, bool weighted)
         const double hi = enrolMean[p] * (1.0 + m_fMaxDrift);
         adaptedMean[p] = static_cast<float>(std::clamp(moved, lo, hi));
     }
-    if (updated.nTemplates > kFixedTemplates) {
-        const int adaptive = updated.nTemplates - kFixedTemplates;
-        const int slot = kFixedTemplates + static_cast<int>(updated.nAdaptations % static_cast<uint32_t>(adaptive));
+    constexpr int kFixed = CSpeakerModel::kFixedTemplates;
+    if (updated.nTemplates > kFixed) {
+        const int adaptive = updated.nTemplates - kFixed;
+        const int slot = kFixed + static_cast<int>(updated.nAdaptations % static_cast<uint32_t>(adaptive));
         if (!m_take.StoreAsTemplate(updated, slot)) return;
     }
     ++updated.nAdaptations;

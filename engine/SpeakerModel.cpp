@@ -187,6 +187,13 @@ int CSpeakerModel::TemplateFrameLimit(int dims)
     return byBudget < kMaxTemplateFrames ? byBudget : kMaxTemplateFrames;
 }
 
+bool CSpeakerModel::HoldsEnrolmentTake(int t) const
+{
+    if (t < 0 || t >= nTemplates) return false;
+    if (t < kFixedTemplates) return true;
+    return nAdaptations <= static_cast<uint32_t>(t - kFixedTemplates);
+}
+
 int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
 {
     out.clear();

@@ -72,6 +72,9 @@ public:
     static constexpr int kMaxFileSize = 20655;     // the voice dictionary's model block
     static constexpr int kMaxDims = 21;            // up to 20 cepstra + energy
     static constexpr int kMaxTemplates = 5;
+    // Templates 0 .. kFixedTemplates - 1 are always the enrolment takes;
+    // adaptation replaces the others in turn (the accepted take's template).
+    static constexpr int kFixedTemplates = 3;
     static constexpr int kMaxTemplateFrames = 128;
     static constexpr int kTemplateBudget = 11000;  // bytes of template data at most
     static constexpr int kScoreParts = 4;
@@ -93,6 +96,10 @@ public:
 
     // Largest frames per template that keeps the templates within their budget.
     static int TemplateFrameLimit(int dims);
+    // Template t is still the enrolment take whose known-take slot t holds
+    // its pitch contour: adaptation k replaced template kFixedTemplates +
+    // k % (nTemplates - kFixedTemplates), and none has reached t yet.
+    bool HoldsEnrolmentTake(int t) const;
 
     // Serialises into `out`. Returns 1, or 0 when a field is out of the limits
     // Parse holds a file to: what it writes, Parse reads back.

@@ -252,11 +252,12 @@ const float kUnweightedThresholdAtShipped = -0.6636f;
 // no cue (a cue weight of 0 adds nothing: their scores are as before to the
 // bit); on noisy takes the word's length follows the end points the noise
 // moves (forty-third round).
-// The folded intonation is weighed by no path: its scale is a placeholder
+// The folded intonation, the loudness, the melody along the DTW path and
+// the voiced share are weighed by no path: their scales are placeholders
 // CueTerm never divides by (a cue weight of 0 adds nothing).
-const float kWeightedCueWeight[CSpeakerScorer::kCues] = {0.05f, 0.05f, 0.0f};
-const float kCueScale[CSpeakerScorer::kCues] = {0.12458f, 1.50899f, 1.0f};
-const float kNoCueWeight[CSpeakerScorer::kCues] = {0.0f, 0.0f, 0.0f};
+const float kWeightedCueWeight[CSpeakerScorer::kCues] = {0.05f, 0.05f, 0.0f, 0.0f, 0.0f, 0.0f};
+const float kCueScale[CSpeakerScorer::kCues] = {0.12458f, 1.50899f, 1.0f, 1.0f, 1.0f, 1.0f};
+const float kNoCueWeight[CSpeakerScorer::kCues] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
 struct SPathConstants {
     float weights[CSpeakerModel::kScoreParts];        // w_p
     float typicalShare[CSpeakerModel::kScoreParts];   // k_p
@@ -524,7 +525,7 @@ float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& mode
             std::copy(m_bandTypical, m_bandTypical + kParts, m_lastTypical);
             const float score =
                 ScoreAgainst(sets, m_bandTest, m_bandTypical, kBandUnit, EScorePath::kLine, parts, neighbourParts);
-            MeasureCues(m_bandTest, sets[0], model);
+            MeasureCues(m_bandTest, sets[0], model, false);
             return score + CueTerm(m_lastCues, EScorePath::kLine);
         }
     }
@@ -537,7 +538,7 @@ float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& mode
     const float* typical = path == EScorePath::kWeighted ? model.weightedAdaptedMean : model.adaptedMean;
     std::copy(typical, typical + kParts, m_lastTypical);
     const float score = ScoreAgainst(sets, test, typical, fullBank, path, parts, neighbourParts);
-    MeasureCues(test, sets[0], model);
+    MeasureCues(test, sets[0], model, path == EScorePath::kWeighted);
     return score + CueTerm(m_lastCues, path);
 }
 
@@ -557,7 +558,8 @@ float CSpeakerScorer::CueTerm(const float* cues, EScorePath path)
 // its template (training stores both from the same take); a template that
 // adaptation replaced is compared with the contour of the enrolment take it
 // replaced, the one the model still keeps.
-void CSpeakerScorer::MeasureCues(const CTakeFeatures& test, const CTakeFeatures* templates, const CSpeakerModel& model)
+void CSpeakerScorer::MeasureCues(const CTakeFeatures& test, const CTakeFeatures* templates, const CSpeakerModel& model,
+                                 bool weigh)
 {
     std::fill(m_lastCues, m_lastCues + kCues, 0.0f);
     if (m_nLastKept < 1 || test.Frames() < 1) return;
@@ -585,6 +587,88 @@ void CSpeakerScorer::MeasureCues(const CTakeFeatures& test, const CTakeFeatures*
     }
     m_lastCues[kCueIntonation] = counted > 0 ? static_cast<float>(sum / counted) : kNeutralIntonation;
     m_lastCues[kCueIntonationFolded] = counted > 0 ? static_cast<float>(foldedSum / counted) : kNeutralIntonation;
+    // The voiced share over the same stretch of the word on both sides.
+    double shareSum = 0.0;
+    int shares = 0;
+    for (int k = 0; k < m_nLastKept; ++k) {
+        const int t = m_lastKept[k];
+        if (t >= model.nKnownTakes || model.contourFrames[t] < 1) continue;
+        shareSum += VoicedShare(model.contourPitch[t], model.contourFrames[t]);
+        ++shares;
+    }
+    m_lastCues[kCueVoicedShare] =
+        shares > 0 ? static_cast<float>(std::fabs(VoicedShare(contour, n) - shareSum / shares)) : kNeutralVoicedShare;
+    // Along the path the DTW distance takes to each kept template (the
+    // distance keeps two rows of its costs, not its path: one more pass per
+    // template, with the whole matrix kept to trace it back).
+    const float* weights = WeightsFor(test, weigh) ? m_vectorWeights : nullptr;
+    const int takeOffset = (test.Frames() - n) / 2;   // where PitchContour's middle starts
+    double loudSum = 0.0, pathSum = 0.0;
+    int louds = 0, paths = 0;
+    for (int k = 0; k < m_nLastKept; ++k) {
+        const int t = m_lastKept[k];
+        const CTakeFeatures& tpl = templates[t];
+        const int steps = m_dtw.Path(test.Vectors(), test.Frames(), tpl.Vectors(), tpl.Frames(), test.VectorDims(),
+                                     m_pathTake, m_pathTemplate, weights);
+        if (steps < 1) continue;
+        loudSum += LoudnessAlongPath(test, tpl, m_pathTake.data(), m_pathTemplate.data(), steps);
+        ++louds;
+        // Template t's frames are its contour's only while it is the
+        // enrolment take the contour came from.
+        const int contourFrames = t < model.nKnownTakes ? model.contourFrames[t] : 0;
+        if (!(medianHz > 0.0f) || !model.HoldsEnrolmentTake(t) || !(model.contourMedianPitch[t] > 0.0f) ||
+            contourFrames != std::min(tpl.Frames(), CSpeakerModel::kMaxContourFrames))
+            continue;
+        int pairs = 0;
+        const float distance = ShapeAlongPath(contour, takeOffset, n, model.contourPitch[t],
+                                              (tpl.Frames() - contourFrames) / 2, contourFrames, m_pathTake.data(),
+                                              m_pathTemplate.data(), steps, pairs);
+        if (pairs < kMinShapePairs) continue;
+        pathSum += distance;
+        ++paths;
+    }
+    m_lastCues[kCueLoudness] = louds > 0 ? static_cast<float>(loudSum / louds) : kNeutralLoudness;
+    m_lastCues[kCueIntonationPath] = paths > 0 ? static_cast<float>(pathSum / paths) : kNeutralIntonation;
+}
+
+float CSpeakerScorer::ShapeAlongPath(const signed char* a, int offsetA, int na, const signed char* b, int offsetB,
+                                     int nb, const int* pathA, const int* pathB, int n, int& voicedPairs)
+{
+    voicedPairs = 0;
+    if (a == nullptr || b == nullptr || pathA == nullptr || pathB == nullptr) return 0.0f;
+    long sum = 0;
+    for (int k = 0; k < n; ++k) {
+        const int i = pathA[k] - offsetA, j = pathB[k] - offsetB;
+        if (i < 0 || i >= na || j < 0 || j >= nb) continue;
+        if (a[i] == CSpeakerModel::kUnvoiced || b[j] == CSpeakerModel::kUnvoiced) continue;
+        sum += std::labs(static_cast<long>(a[i]) - b[j]);
+        ++voicedPairs;
+    }
+    if (voicedPairs == 0) return 0.0f;
+    return static_cast<float>(sum) / (CSpeakerModel::kPitchContourSteps * static_cast<float>(voicedPairs));
+}
+
+float CSpeakerScorer::LoudnessAlongPath(const CTakeFeatures& a, const CTakeFeatures& b, const int* pathA,
+                                        const int* pathB, int n)
+{
+    if (n < 1 || pathA == nullptr || pathB == nullptr || a.Dims() < 1 || a.Dims() != b.Dims()) return 0.0f;
+    constexpr int kStride = CTakeFeatures::kMaxDims;
+    const int energy = a.Dims() - 1;
+    double sum = 0.0;
+    for (int k = 0; k < n; ++k) {
+        const float x = std::max(kLoudnessFloorDb, a.Statics()[pathA[k] * kStride + energy]);
+        const float y = std::max(kLoudnessFloorDb, b.Statics()[pathB[k] * kStride + energy]);
+        sum += std::fabs(x - y);
+    }
+    return static_cast<float>(sum / n);
+}
+
+float CSpeakerScorer::VoicedShare(const signed char* contour, int frames)
+{
+    if (contour == nullptr || frames < 1) return 0.0f;
+    int voiced = 0;
+    for (int i = 0; i < frames; ++i) voiced += contour[i] != CSpeakerModel::kUnvoiced ? 1 : 0;
+    return static_cast<float>(voiced) / static_cast<float>(frames);
 }
 
 float CSpeakerScorer::ContourShapeDistance(const signed char* a, int na, const signed char* b, int nb, int& voicedPairs,

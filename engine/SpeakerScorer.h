@@ -148,7 +148,33 @@ public:
     //     what the contour holds: a frame is clamped at +-7.9 semitones from
     //     its median, so an octave error folds back only part of the way).
     //     No path weighs it (measured beside the others).
-    enum ECue { kCueDuration, kCueIntonation, kCueIntonationFolded, kCues };
+    // Three more, measured beside them and weighed by no path:
+    //   kCueLoudness: how the word's energy rises and falls, the mean over
+    //     the kept templates of LoudnessAlongPath: along the DTW path that
+    //     lays the take over the template (the distance's own weights), the
+    //     mean |difference| of the two energies, dB, each relative to its
+    //     own word's peak and held at kLoudnessFloorDb under it (what lies
+    //     deeper is the room's noise around the word, not the voice);
+    //     kNeutralLoudness when no kept template has such a path;
+    //   kCueIntonationPath: the melody as kCueIntonation compares it, but
+    //     laid along the same DTW path instead of a linear time
+    //     normalisation (ShapeAlongPath), over the kept templates that are
+    //     still their enrolment takes (an adapted template's frames are not
+    //     the contour's) with kMinShapePairs path pairs voiced in both;
+    //     kNeutralIntonation when none has;
+    //   kCueVoicedShare: |the take's share of voiced frames - the mean share
+    //     of the kept templates' enrolment takes| (VoicedShare, over the
+    //     stretch of the word the contours keep: the middle of a longer
+    //     word); kNeutralVoicedShare when no kept template has a contour.
+    enum ECue {
+        kCueDuration,
+        kCueIntonation,
+        kCueIntonationFolded,
+        kCueLoudness,
+        kCueIntonationPath,
+        kCueVoicedShare,
+        kCues
+    };
     float LastCue(int cue) const { return cue >= 0 && cue < kCues ? m_lastCues[cue] : 0.0f; }
     // What path's score adds for a take's cues (kCues values, LastCue's):
     // each cue's weight on path x the cue / its spread over genuine takes;
@@ -165,11 +191,33 @@ public:
     static float ContourShapeDistance(const signed char* a, int na, const signed char* b, int nb, int& voicedPairs,
                                       bool foldOctaves = false);
     static constexpr int kMinShapePairs = 8;
+    // ContourShapeDistance along a DTW path instead: the n frame pairs
+    // (pathA[k], pathB[k]) of two words, contour a holding word a's frames
+    // offsetA .. offsetA + na - 1 (the middle the contour keeps) and b
+    // likewise; a pair counts when both frames are in their contours and
+    // voiced. voicedPairs receives how many did. Returns 0 when none did.
+    static float ShapeAlongPath(const signed char* a, int offsetA, int na, const signed char* b, int offsetB, int nb,
+                                const int* pathA, const int* pathB, int n, int& voicedPairs);
+    // The mean |difference| of two words' energies (the statics' last
+    // dimension, dB under each word's peak, held at kLoudnessFloorDb) over
+    // the n frame pairs of a DTW path between them; 0 when n < 1.
+    static float LoudnessAlongPath(const CTakeFeatures& a, const CTakeFeatures& b, const int* pathA, const int* pathB,
+                                   int n);
+    // The share of a contour's frames that are voiced (0 when it has none).
+    static float VoicedShare(const signed char* contour, int frames);
+    static constexpr float kLoudnessFloorDb = -30.0f;
     // A take whose melody cannot be compared is held as far as another
     // voice's typically lies (the tuning speakers' clean impostor trials:
     // median 3.4 semitones, genuine 2.4): any nearer, and a take with its
     // voicing hidden would gain by it.
     static constexpr float kNeutralIntonation = 3.5f;   // semitones
+    // The same for the loudness and the voiced share, left unmeasured only
+    // for a take no kept template's path reaches (lengths too far apart) or
+    // a model without contours: held further than another voice's typical
+    // value (the tuning speakers' clean impostor trials: medians 4.3 dB
+    // and 0.11, genuine 2.0 dB and 0.06).
+    static constexpr float kNeutralLoudness = 6.0f;      // dB
+    static constexpr float kNeutralVoicedShare = 0.3f;
     // Threshold on the score of a take on `path` (TakePath; each path has
     // its own base) for a security level (higher = stricter) and a take
     // whose word peaks `snrDb` over its noise floor: a noisy or soft take
@@ -250,8 +298,9 @@ private:
     void DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh, float* parts,
                      int* kept = nullptr, int* keptCount = nullptr);
     // m_lastCues for test against the kept templates (m_lastKept) of
-    // `model`, whose templates are `templates`.
-    void MeasureCues(const CTakeFeatures& test, const CTakeFeatures* templates, const CSpeakerModel& model);
+    // `model`, whose templates are `templates`; weigh: the DTW distance took
+    // the model's weights (the path along which the cues are laid does too).
+    void MeasureCues(const CTakeFeatures& test, const CTakeFeatures* templates, const CSpeakerModel& model, bool weigh);
     float NearestFrameDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh);
     float PitchDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
     // The templates of neighbouring voice v (kMaxTemplates slots).
@@ -331,7 +380,8 @@ private:
     float m_lastEachNeighbour[kNeighbours * kParts] = {};
     int m_lastKept[CSpeakerModel::kMaxTemplates] = {};   // the last ScoreAgainst's kept templates
     int m_nLastKept = 0;
-    float m_lastCues[kCues] = {0.0f, 0.0f, 0.0f};
+    float m_lastCues[kCues] = {};
+    std::vector<int> m_pathTake, m_pathTemplate;   // MeasureCues' DTW path, kept to spare the allocations
     CTakeFeatures m_bandTest;
     // The loaded model's per-dimension weights.
     int m_nWeightDims = 0;

@@ -94,8 +94,10 @@ double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw dist
                                                        4..7 the same, mean over the neighbouring voices;
                                                        8..23 each neighbouring voice's four (moved -1, -0.5,
                                                        +0.5, +1 channel); 24 the word's duration,
-                                                       25 its intonation against the model and 26
-                                                       the intonation with octave errors folded */
+                                                       25 its intonation against the model, 26
+                                                       the intonation with octave errors folded,
+                                                       27 its loudness contour and 28 its intonation
+                                                       along the DTW path, 29 its voiced share */
 double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..3;
                                                        4: typical waveform similarity of its enrolment takes;
                                                        5: its enrolment takes' move in noise (0: none);

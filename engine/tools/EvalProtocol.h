@@ -23,8 +23,9 @@
 // VRE_GetScorePart's parts: the four raw distances to the model, their
 // means over the four neighbouring voices, then each voice's four, then
 // the word's cues: duration, intonation, intonation with octave errors
-// folded back.
-constexpr int kScorePartCount = 4 + 4 + 4 * 4 + 3;
+// folded back, loudness contour, intonation along the DTW path, voiced
+// share.
+constexpr int kScorePartCount = 4 + 4 + 4 * 4 + 6;
 
 struct STrialResult {
     bool bEndpoint;     // VRE_GetEndpointShort found the word

@@ -293,9 +293,10 @@ int main(int argc, char** argv)
     // Each neighbouring voice's four distances (moved -1, -0.5, +0.5, +1 channel).
     for (int v = 0; dump && v < 4; ++v)
         for (int p = 0; p < 4; ++p) std::fprintf(dump, ",v%d_d%d", v, p);
-    // The word's cues against the model: duration, intonation, and the
-    // intonation with each frame's octave error folded back.
-    if (dump) std::fprintf(dump, ",cue_dur,cue_int,cue_int_fold");
+    // The word's cues against the model: duration, intonation, the
+    // intonation with each frame's octave error folded back, the loudness
+    // contour and the intonation along the DTW path, the voiced share.
+    if (dump) std::fprintf(dump, ",cue_dur,cue_int,cue_int_fold,cue_loud,cue_int_path,cue_voiced");
     if (dump) std::fprintf(dump, "\n");
     std::printf("speakers=%zu enrol_marginal=%ld adapted=%ld threshold=%.4f\n", speakers.size(), enrolMarginal, adapted,
                 threshold);

@@ -116,3 +116,43 @@ TEST(Dtw, TheBandedPathGivesThePlainLoopsFiguresAndNoneForLengthsTooFarApart)
     const std::vector<float> zero = {0, 0, 0, 0}, b = {3, 4, 3, 4};
     EXPECT_NEAR(5.0f, dtw.Distance(zero.data(), 2, b.data(), 2, 2), 1e-5f);
 }
+
+// The path traced back is the one the distance took, with the same weights:
+// summed along it (a diagonal step counting its frame distance twice) it
+// gives the distance itself, and weights that change the distance change
+// the path with it.
+TEST(Dtw, ThePathIsTheOneTheDistanceTookWithTheSameWeights)
+{
+    const struct {
+        int na, nb, dims;
+        bool weighed;
+    } words[] = {{40, 40, 6, false}, {40, 40, 6, true}, {37, 52, 9, false}, {37, 52, 9, true}, {30, 18, 5, true}};
+    CDtw dtw;
+    ASSERT_EQ(1, dtw.Init(128));
+    for (const auto& c : words) {
+        const std::string what = std::to_string(c.na) + " x " + std::to_string(c.nb) + (c.weighed ? ", weighed" : "");
+        const std::vector<float> a = Frames(c.na, c.dims, 7u + c.na), b = Frames(c.nb, c.dims, 9u + c.nb);
+        std::vector<float> weights(static_cast<size_t>(c.dims), 1.0f);
+        for (int k = 0; k < c.dims; ++k) weights[static_cast<size_t>(k)] = c.weighed ? 0.25f + 0.5f * (k % 4) : 1.0f;
+        const float* w = c.weighed ? weights.data() : nullptr;
+        std::vector<int> pathA, pathB;
+        const int n = dtw.Path(a.data(), c.na, b.data(), c.nb, c.dims, pathA, pathB, w);
+        ASSERT_GT(n, 0) << what;
+        double sum = 0.0;
+        for (int k = 0; k < n; ++k) {
+            double squared = 0.0;
+            for (int d = 0; d < c.dims; ++d) {
+                const double x = a[static_cast<size_t>(pathA[k]) * c.dims + d] -
+                                 b[static_cast<size_t>(pathB[k]) * c.dims + d];
+                squared += x * x * weights[static_cast<size_t>(d)];
+            }
+            const bool diagonal = k == 0 || (pathA[k] != pathA[k - 1] && pathB[k] != pathB[k - 1]);
+            sum += (diagonal ? 2.0 : 1.0) * std::sqrt(squared);
+        }
+        const float distance = dtw.Distance(a.data(), c.na, b.data(), c.nb, c.dims, w);
+        EXPECT_NEAR(distance, sum / (c.na + c.nb), 1e-4 * distance) << what;
+        EXPECT_EQ(0, pathA.front() + pathB.front()) << what;
+        EXPECT_EQ(c.na - 1, pathA.back()) << what;
+        EXPECT_EQ(c.nb - 1, pathB.back()) << what;
+    }
+}

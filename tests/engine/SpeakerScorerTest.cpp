@@ -24,8 +24,10 @@ constexpr int kChannels = 19;
 // The frames first..last (-1: to the end) of a word of `frames` analysis
 // frames: c1 (the tilt) drifts by `tiltSlope` dB a frame, c2..c16 follow
 // their own courses, the energy rises and falls; `clicks` frames from the
-// middle on are 30 dB off, as a click makes them.
-CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int first = 0, int last = -1, int clicks = 0)
+// middle on are 30 dB off, as a click makes them; the energy of the
+// `softFrames` frames from softFirst on softDb lower.
+CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int first = 0, int last = -1, int clicks = 0,
+                   int softFirst = 0, int softFrames = 0, float softDb = 0.0f)
 {
     CFeatureMatrix m;
     m.SetCapacity(frames, kCepstra + 1);
@@ -37,6 +39,7 @@ CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int first = 0, in
         row[kCepstra] = static_cast<float>(70.0 - 0.02 * (i - frames / 2) * (i - frames / 2));
         if (i >= frames / 2 && i < frames / 2 + clicks)
             for (int k = 0; k < kCepstra; ++k) row[k] += 30.0f;
+        if (i >= softFirst && i < softFirst + softFrames) row[kCepstra] -= softDb;
     }
     CTakeFeatures take;
     take.Build(m, first, last < 0 ? frames - 1 : last, CTakeFeatures::kMaxFrames);
@@ -105,10 +108,13 @@ std::vector<float> Melody(int frames, int lowFrames, float low)
 }
 
 // A word of `frames` frames (Take's, twice as many analysis frames) with
-// the pitch track hz.
-CTakeFeatures Word(int frames, const std::vector<float>& hz, int clicks = 0)
+// the pitch track hz; word frames softFirst .. softFirst + softFrames - 1
+// softDb softer.
+CTakeFeatures Word(int frames, const std::vector<float>& hz, int clicks = 0, int softFirst = 0, int softFrames = 0,
+                   float softDb = 0.0f)
 {
-    CTakeFeatures take = Take(2 * frames, 0.0f, hz[0] > 0.0f ? hz[0] : 0.0f, 0, -1, clicks);
+    CTakeFeatures take =
+        Take(2 * frames, 0.0f, hz[0] > 0.0f ? hz[0] : 0.0f, 0, -1, clicks, 2 * softFirst, 2 * softFrames, softDb);
     take.SetPitchTrack(hz.data(), static_cast<int>(hz.size()));
     return take;
 }
@@ -118,9 +124,11 @@ constexpr int kWordFrames = 40;
 // Three templates (and known takes) of a stepped melody, kWordFrames long,
 // and two far ones (a burst over half the word) of 60 frames and a flat
 // melody, which the DTW distance leaves out; every dimension weighed alike.
+// The energy is held in steps of 0.25 dB, down to 31.75 dB under the peak.
 CSpeakerModel ModelOfSteppedMelody()
 {
     CSpeakerModel model = ModelOfThree(0.1f);
+    model.scale[kCepstra] = 0.25f;
     model.nTemplates = 5;
     const std::vector<float> stepped = Melody(kWordFrames, kWordFrames / 2, 140.0f);
     for (int t = 0; t < model.nTemplates; ++t) {
@@ -350,11 +358,14 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
 // said (|ln| of the frame counts' ratio) and how far its melody lies from
 // theirs, each contour relative to its own median (semitones, frames voiced
 // in both, linear time normalisation), and that melody again with each
-// frame's octave error folded back. Two far templates of another length and
-// melody are left out, as the DTW distance leaves them. The weighted path's
-// score adds the first two x their weights / their spreads over genuine
-// takes (0.05 / 0.12458, 0.05 / 1.50899 semitones) to what its distances
-// and neighbours give; on every other path a cue moves nothing.
+// frame's octave error folded back; how far its loudness contour lies (dB
+// under each word's peak, along the DTW path), its melody along that path,
+// and how far its share of voiced frames lies from theirs. Two far
+// templates of another length and melody are left out, as the DTW distance
+// leaves them. The weighted path's score adds the first two x their
+// weights / their spreads over genuine takes (0.05 / 0.12458, 0.05 /
+// 1.50899 semitones) to what its distances and neighbours give; on every
+// other path a cue moves nothing, and no path weighs the other four.
 TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWhatTheyMove)
 {
     const CSpeakerModel model = ModelOfSteppedMelody();
@@ -367,23 +378,56 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
     // its limit of 127 steps. 159 steps off each, 33 folded.
     std::vector<float> octaveUp = stepped;
     for (int i = 4; i < 8; ++i) octaveUp[static_cast<size_t>(i)] *= 2.0f;
+    // A quarter of the word unvoiced (frames 10-19 of the low step): the
+    // median stays the high step's, the voiced frames match.
+    std::vector<float> gapped = stepped;
+    for (int i = 10; i < 20; ++i) gapped[static_cast<size_t>(i)] = 0.0f;
     const float neutral = CSpeakerScorer::kNeutralIntonation;
     const float perDuration = 0.05f / 0.12458f, perSemitone = 0.05f / 1.50899f;
+    // The templates' energies are quantised in steps of 0.25 dB (the
+    // longer words' expected loudness is taken against a template, exact).
+    const float loudTolerance = 0.125f;
     const struct {
         const char* what;
         CTakeFeatures take;
-        float duration, intonation, folded;
+        float duration, intonation, folded, loudness, pathMelody, voiced;
     } cases[] = {
-        {"the same word", Word(kWordFrames, stepped), 0.0f, 0.0f, 0.0f},
-        {"the same melody 3 semitones higher", Word(kWordFrames, Melody(kWordFrames, 20, 166.5f)), 0.0f, 0.0f, 0.0f},
-        {"a quarter longer, the melody stretched", Word(50, Melody(50, 25, 140.0f)), std::log(1.25f), 0.0f, 0.0f},
+        {"the same word", Word(kWordFrames, stepped), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f},
+        {"the same melody 3 semitones higher", Word(kWordFrames, Melody(kWordFrames, 20, 166.5f)), 0.0f, 0.0f, 0.0f,
+         0.0f, 0.0f, 0.0f},
         {"a flat melody: 2 semitones off over half the word", Word(kWordFrames, Melody(kWordFrames, 0, 140.0f)),
-         0.0f, 1.0f, 1.0f},
-        {"a quarter longer and flat", Word(50, Melody(50, 0, 140.0f)), std::log(1.25f), 1.0f, 1.0f},
+         0.0f, 1.0f, 1.0f, 0.0f, 1.0f, 0.0f},
         {"four frames an octave up", Word(kWordFrames, octaveUp), 0.0f, 4.0f * 159.0f / (16.0f * kWordFrames),
-         4.0f * 33.0f / (16.0f * kWordFrames)},
+         4.0f * 33.0f / (16.0f * kWordFrames), 0.0f, 4.0f * 159.0f / (16.0f * kWordFrames), 0.0f},
+        {"a quarter of the word unvoiced", Word(kWordFrames, gapped), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.25f},
+        // Frames 10-19 lie 8 dB and less under the peak: none reaches the floor.
+        {"a quarter of the word 6 dB softer", Word(kWordFrames, stepped, 0, 10, 10, 6.0f), 0.0f, 0.0f, 0.0f,
+         6.0f * 10.0f / kWordFrames, 0.0f, 0.0f},
         {"nothing voiced", Word(kWordFrames, std::vector<float>(CTakeFeatures::kMaxFrames, 0.0f)), 0.0f, neutral,
-         neutral},
+         neutral, 0.0f, neutral, 1.0f},
+        // The same sounds said on, ten frames longer: the path lays the
+        // take's first 40 frames over the template's, the last ten over its
+        // last frame, and the take's later step puts its frames 20-24 two
+        // semitones under the template's (5 x 32 steps over 50 pairs); the
+        // linear normalisation stretches the melody over the word and finds
+        // none of it. Its energy falls off later: the loudness is what that
+        // path gives.
+        {"a quarter longer, the melody stretched", Word(50, Melody(50, 25, 140.0f)), std::log(1.25f), 0.0f, 0.0f,
+         -1.0f, 5.0f * 32.0f / (16.0f * 50.0f), 0.0f},
+        {"a quarter longer and flat", Word(50, Melody(50, 0, 140.0f)), std::log(1.25f), 1.0f, 1.0f, -1.0f,
+         20.0f * 32.0f / (16.0f * 50.0f), 0.0f},
+    };
+    // A longer word's loudness (-1 in the table) along the path described
+    // there, against the three kept templates (all alike).
+    CTakeFeatures kept;
+    ASSERT_EQ(kWordFrames, kept.BuildFromTemplate(model, 0));
+    auto longerLoudness = [&](const CTakeFeatures& take) {
+        std::vector<int> alongTake, alongHeld;
+        for (int i = 0; i < take.Frames(); ++i) {
+            alongTake.push_back(i);
+            alongHeld.push_back(std::min(i, kWordFrames - 1));
+        }
+        return CSpeakerScorer::LoudnessAlongPath(take, kept, alongTake.data(), alongHeld.data(), take.Frames());
     };
     float parts[CSpeakerScorer::kParts];
     float voices[CSpeakerScorer::kNeighbours * CSpeakerScorer::kParts];
@@ -401,6 +445,11 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
         EXPECT_NEAR(c.duration, scorer.LastCue(CSpeakerScorer::kCueDuration), 1e-4f) << c.what;
         EXPECT_NEAR(c.intonation, scorer.LastCue(CSpeakerScorer::kCueIntonation), 1e-4f) << c.what;
         EXPECT_NEAR(c.folded, scorer.LastCue(CSpeakerScorer::kCueIntonationFolded), 1e-4f) << c.what;
+        EXPECT_NEAR(c.loudness < 0.0f ? longerLoudness(c.take) : c.loudness,
+                    scorer.LastCue(CSpeakerScorer::kCueLoudness), loudTolerance)
+            << c.what;
+        EXPECT_NEAR(c.pathMelody, scorer.LastCue(CSpeakerScorer::kCueIntonationPath), 1e-4f) << c.what;
+        EXPECT_NEAR(c.voiced, scorer.LastCue(CSpeakerScorer::kCueVoicedShare), 1e-4f) << c.what;
     }
     // Each frame of the longer contour counts once, against the shorter
     // one's frame at the same share of its length; unvoiced frames do not.
@@ -409,6 +458,30 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
     int pairs = -1;
     EXPECT_FLOAT_EQ(0.5f, CSpeakerScorer::ContourShapeDistance(sparse, 4, stored, 8, pairs));
     EXPECT_EQ(4, pairs);   // frames 0 and 2 of the take, each laid over two stored frames
+    // Along a path, a pair counts when both frames lie in their contours'
+    // stretches (the take's from word frame 2 on, the template's from 0)
+    // and both are voiced: (2, 1) 0, (3, 2) 0, (4, 3) 16 steps; (5, 3) is
+    // unvoiced, (0, 0) and (1, 0) before the take's contour.
+    const signed char take[] = {0, 16, 32, CSpeakerModel::kUnvoiced};
+    const signed char held[] = {0, 0, 16, 16};
+    const int alongTake[] = {0, 1, 2, 3, 4, 5}, alongHeld[] = {0, 0, 1, 2, 3, 3};
+    EXPECT_FLOAT_EQ(1.0f / 3.0f,
+                    CSpeakerScorer::ShapeAlongPath(take, 2, 4, held, 0, 4, alongTake, alongHeld, 6, pairs));
+    EXPECT_EQ(3, pairs);
+    // The loudness along the diagonal: the first five frames 20 dB softer
+    // count only down to 30 dB under the peak, where the room's noise lies.
+    const CTakeFeatures loud = Word(kWordFrames, stepped), soft = Word(kWordFrames, stepped, 0, 0, 5, 20.0f);
+    std::vector<int> diagonal(kWordFrames);
+    for (int i = 0; i < kWordFrames; ++i) diagonal[static_cast<size_t>(i)] = i;
+    const float* energy = loud.Statics() + (loud.Dims() - 1);
+    double expected = 0.0;
+    for (int i = 0; i < 5; ++i) {
+        const float db = energy[i * CTakeFeatures::kMaxDims];
+        expected += std::max(db, -30.0f) - std::max(db - 20.0f, -30.0f);
+    }
+    EXPECT_LT(energy[0], -20.0f);   // the floor binds on the first frames
+    EXPECT_NEAR(expected / kWordFrames,
+                CSpeakerScorer::LoudnessAlongPath(loud, soft, diagonal.data(), diagonal.data(), kWordFrames), 1e-5);
 }
 
 // Every known take's print is looked for around the take's loudest frame

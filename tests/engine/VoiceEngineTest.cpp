@@ -322,8 +322,8 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             EXPECT_TRUE(!t.nearThreshold || std::fabs(VRE_GetScore() - threshold) < 0.2) << t.what;
             // The read-outs: the take's four distances, their mean over the
             // neighbouring voices, each voice's four, the cues.
-            float read[27], typical[4];
-            for (int i = 0; i < 27; ++i) read[i] = static_cast<float>(VRE_GetScorePart(i));
+            float read[24 + CSpeakerScorer::kCues], typical[4];
+            for (int i = 0; i < 24 + CSpeakerScorer::kCues; ++i) read[i] = static_cast<float>(VRE_GetScorePart(i));
             for (int p = 0; p < 4; ++p) typical[p] = static_cast<float>(VRE_GetModelPart(p));
             const float *parts = read, *neighbours = read + 4, *voices = read + 8, *cues = read + 24;
             EXPECT_NEAR(VRE_GetScore(),
@@ -369,12 +369,15 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         EXPECT_EQ(1u, m.nAdaptations);
         EXPECT_TRUE(m.printed[5]);
         // The first three templates are the enrolment's for good; the take
-        // went into the first adaptive slot.
-        for (int t = 0; t < 4; ++t) {
+        // went into the first adaptive slot, and the model tells which
+        // templates are still their enrolment takes (the ones whose pitch
+        // contours the known takes' first slots hold).
+        for (int t = 0; t < m.nTemplates; ++t) {
             const size_t bytes = static_cast<size_t>(m.templateFrames[t]) * m.nDims;
             const bool same = model.templateFrames[t] == m.templateFrames[t] &&
                               std::memcmp(model.templates[t], m.templates[t], bytes) == 0;
-            EXPECT_EQ(t < 3, same) << t;
+            EXPECT_EQ(t != 3, same) << t;
+            EXPECT_EQ(t != 3, m.HoldsEnrolmentTake(t)) << t;
         }
         // The accepted take, played back later, is now known.
         EXPECT_EQ(0, VerifyTake(George(8, 3.0, 1103, 24.0, 301)).copy);

@@ -14,6 +14,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid [--intonation-column COLUMN]
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid --contour-cues
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-engine W_DUR,W_INT,T_W DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --held-cue-grid
@@ -131,6 +132,17 @@ is the dumped one less the shipped cue term, plus w_dur x cue_dur /
 0.12458 + w_int x COLUMN / s, s the column's spread over the scored
 genuine clean trials on the weighted path (five decimals); main is the
 shipped form, recomputed the same way.
+--cue-frr-grid --contour-cues (forty-ninth round, on the dumps of the
+engine that ships the cues, with the columns cue_loud, cue_int_path and
+cue_voiced): three more cues on the weighted path beside the shipped
+duration (0.05): a weighted trial's score is the dumped one plus (w_int -
+0.05) x cue_int / 1.50899 + w_e x cue_loud / s_e + w_m x cue_int_path /
+s_m + w_v x cue_voiced / s_v, s each column's spread over the scored
+genuine clean trials on the weighted path (five decimals); w_e, w_m, w_v
+in {0, 0.025, 0.05, 0.1, 0.15} with w_int 0.05 (the shipped linear
+melody) and with w_int 0 (the path melody in its place), judged as
+--cue-frr-grid judges the shipped cues (the order's weights' sum is
+w_e + w_m + w_v + w_int); main is the shipped form.
 --cue-engine W_DUR,W_INT,T_W DUMP...: the engine built with that setting on
 the weighted path, run on the same trials, against the offline one, trial
 by trial: on the weighted path its score, threshold and decision; off it
@@ -1443,9 +1455,17 @@ class CueGrid:
     def clears(self, v):
         return not self.misses(v)
 
+    def settings(self):
+        """The grid's settings, each a tuple of weights."""
+        return [(wd, wi) for wd in self.weights for wi in self.weights]
+
+    def tiebreak(self, weights):
+        """The order's last keys, after the weights' sum."""
+        return (weights[0],)
+
     def rank(self, weights, v):
         first, second = self.ranked(v)
-        return (round(first, 6), round(second, 6), round(weights[0] + weights[1], 6), weights[0])
+        return (round(first, 6), round(second, 6), round(sum(weights), 6)) + self.tiebreak(weights)
 
     def checks(self, weights, base, v):
         """Item 4: the checked conditions' EERs and FARs, and the worst pair
@@ -1475,8 +1495,8 @@ class CueGrid:
             ok = self.lowers(after, before)
             passes = passes and ok
             alone, own = self.cross_at(best[2][name][0], best[2][other][0])
-            print('cross: best on %s alone w %s,%s (%s %s %.2f%s); on %s%s: %s %.2f -> %.2f (slack %.2f) %s' % (
-                name, weight_text(best[0][0]), weight_text(best[0][1]), name, self.cross_name,
+            print('cross: best on %s alone w %s (%s %s %.2f%s); on %s%s: %s %.2f -> %.2f (slack %.2f) %s' % (
+                name, weights_text(best[0]), name, self.cross_name,
                 self.value(best[2][name][1]), alone, other, own, self.cross_name, self.value(before),
                 self.value(after), self.judged_slack(before), 'ok' if ok else 'FAILS'))
         return passes
@@ -1499,11 +1519,10 @@ class CueGrid:
         self.half_base = {name: self.setting(sel, self.main_form) for name, sel in self.halves}
         self.summary()
         rows_out = []
-        for wd in self.weights:
-            for wi in self.weights:
-                base, v = self.evaluate((wd, wi))
-                rows_out.append(((wd, wi), base, v))
-                print(self.marked(rows_out[-1]))
+        for weights in self.settings():
+            base, v = self.evaluate(weights)
+            rows_out.append((weights, base, v))
+            print(self.marked(rows_out[-1]))
         order = lambda r: self.rank(r[0], r[2])
         print('best rows by the order (whether or not they clear)%s:' % (
             ', and what each misses' if self.shows_misses else ''))
@@ -1550,10 +1569,14 @@ def print_path_trials(rows, path, conds=ALL_CONDITIONS):
                                for k in 'gir')) for c in conds)))
 
 
+def weights_text(weights):
+    return ','.join(weight_text(w) for w in weights)
+
+
 def weighted_text(weights, t_w, v):
     c = v['clean']
-    return 'w %s,%s T_w %.4f clean EER %.2f FAR %.2f FRR %.2f | A %.4f %.2f/%.2f B %.4f %.2f/%.2f | %s' % (
-        weight_text(weights[0]), weight_text(weights[1]), t_w, c['eer'], c['far'], c['frr'],
+    return 'w %s T_w %.4f clean EER %.2f FAR %.2f FRR %.2f | A %.4f %.2f/%.2f B %.4f %.2f/%.2f | %s' % (
+        weights_text(weights), t_w, c['eer'], c['far'], c['frr'],
         v['A'][0], v['A'][1]['clean']['eer'], v['A'][1]['clean']['frr'],
         v['B'][0], v['B'][1]['clean']['eer'], v['B'][1]['clean']['frr'],
         ' '.join('%s %.2f/%.2f' % (k, v[k]['eer'], v[k]['far']) for k in CUE_CHECKED))
@@ -1833,6 +1856,58 @@ class ColumnIntonationFrrCueGrid(CleanFrrCueGrid):
                 for r in rows]
 
 
+CONTOUR_CUE_WEIGHTS = (0.0, 0.025, 0.05, 0.1, 0.15)
+CONTOUR_CUE_COLUMNS = ('cue_loud', 'cue_int_path', 'cue_voiced')
+LINEAR_MELODY_WEIGHTS = (0.05, 0.0)   # the shipped linear melody kept, or the path melody in its place
+
+
+class ContourCueFrrGrid(CleanFrrCueGrid):
+    """--cue-frr-grid --contour-cues (forty-ninth round): the loudness
+    contour, the melody along the DTW path and the voiced share on the
+    weighted path beside the shipped duration, with the shipped linear
+    melody or without it, judged as --cue-frr-grid judges the shipped
+    cues. A setting is (w_e, w_m, w_v, w_int); main's form is the shipped
+    one, (0, 0, 0, 0.05)."""
+
+    weights = CONTOUR_CUE_WEIGHTS
+    main_form = (0.0, 0.0, 0.0, SHIPPED_CUE_WEIGHTS[1])
+    main_name = 'main (0, 0, 0 with w_int %s)' % SHIPPED_CUE_WEIGHTS[1]
+
+    def __init__(self, rows):
+        super().__init__(rows)
+        self.path = SHIPPED_WEIGHTED_PATH
+        for r in rows:
+            r['more'] = tuple(float(r[k]) for k in CONTOUR_CUE_COLUMNS)
+
+    def settings(self):
+        return [(we, wm, wv, wi) for wi in LINEAR_MELODY_WEIGHTS for we in self.weights for wm in self.weights
+                for wv in self.weights]
+
+    def tiebreak(self, weights):
+        return tuple(weights)
+
+    def head(self, dumped_m):
+        rows = self.rows
+        print_dumped_decisions(rows, dumped_m)
+        print_path_trials(rows, self.path)
+        g = [r['more'] for r in rows if r['condition'] == 'clean' and self.path.on(r) and r['kind'] == 'g' and
+             r['s'] < math.inf]
+        self.scales = tuple(round(statistics.pstdev(c[k] for c in g), 5) for k in range(len(CONTOUR_CUE_COLUMNS)))
+        print('scales over the %d scored genuine clean trials on the weighted path: %s' % (
+            len(g), ', '.join('%s %.5f' % kv for kv in zip(CONTOUR_CUE_COLUMNS, self.scales))))
+
+    def score(self, r, weights):
+        """A weighted trial's score: the dumped one with the linear
+        melody's weight moved to w_int and the three cues added."""
+        we, wm, wv, wi = weights
+        linear = (wi - SHIPPED_CUE_WEIGHTS[1]) * r['cue'][1] / CUE_FRR_SCALES[1]
+        return r['s'] + linear + sum(w * c / s for w, c, s in zip((we, wm, wv), r['more'], self.scales))
+
+    def cuts(self, rows, weights):
+        return [self.score(r, weights) - (r['t'] - self.path.dumped) if self.path.on(r) else r['s'] - r['t']
+                for r in rows]
+
+
 def cue_engine_check(rows, text, dumps, built_dumps):
     """The engine built with the cues on the weighted path against the
     offline setting (the fixed scales), trial by trial."""
@@ -1866,6 +1941,9 @@ def main():
     ap.add_argument('--cue-frr-grid', action='store_true')
     ap.add_argument('--intonation-column', help='with --cue-frr-grid, on the dumps of the engine that ships the '
                     'cues: the weighted path\'s intonation read from this column instead (cue_int_fold)')
+    ap.add_argument('--contour-cues', action='store_true', help='with --cue-frr-grid, on the dumps of the engine '
+                    'that ships the cues: the loudness contour, the melody along the DTW path and the voiced share '
+                    'beside them (forty-ninth round)')
     ap.add_argument('--line-cue-grid', action='store_true')
     ap.add_argument('--held-cue-grid', action='store_true')
     ap.add_argument('--cue-engine', nargs='+', metavar='W_DUR,W_INT,T_W DUMP',
@@ -1873,7 +1951,9 @@ def main():
     a = ap.parse_args()
     if a.cue_frr_grid or a.cue_engine:
         rows = read_cue_rows(a.dumps, a.enrol_log)
-        if a.cue_frr_grid and a.intonation_column:
+        if a.cue_frr_grid and a.contour_cues:
+            ContourCueFrrGrid(rows).run()
+        elif a.cue_frr_grid and a.intonation_column:
             ColumnIntonationFrrCueGrid(rows, a.intonation_column).run()
         elif a.cue_frr_grid:
             CleanFrrCueGrid(rows).run()
