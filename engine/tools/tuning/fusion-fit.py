@@ -26,8 +26,8 @@ rule), to 4 decimals on the stricter side. --search b: the unweighted
 path's grid on top of the weighted fusion given (default the shipped
 one); T_u the largest keeping the clean FAR within 1 % and the white10 and
 speech20 FARs at the shipped point not above the shipped engine's. Each
-part's rule against the shipped fusion (engine/README.md, thirty-first
-round); the settings that pass, best first.
+part's rule against the shipped fusion (engine/doc/tuning-rounds.md,
+thirty-first round); the settings that pass, best first.
 --show W2,W3,K0,K2,K3,G (with --search, repeated): those settings only, each
 check in full. --line-held (for comparison only): a line's takes kept at
 the shipped fusion and base, as a path of their own would keep them.
