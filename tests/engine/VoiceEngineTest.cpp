@@ -273,16 +273,16 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         // and its verdict follows them: a clean take near the enrolment's level,
         // one played a fifth faster (its spectrum about a channel higher), a
         // soft one, one through a telephone line (scored on the line's band),
-        // one scored with a model trained before its move in noise was
-        // measured (an older file reads as one without it), and one in a noisy
-        // room held to a threshold just under its score, then just over it.
+        // one scored with a model whose fields hold a move in noise it says
+        // it has none of (written, it holds none, as an older file reads),
+        // and one in a noisy room held to a threshold just under its score,
+        // then just over it.
         // The read-outs give the score back, as the offline fits of the
         // evaluation's dumps recompute it.
         SCOPED_TRACE("the threshold and the score of a take");
         const SNoiseFigure figure = {model.noiseMove, model.noiseImpostorMove, model.noiseCopySnrDb};
         CSpeakerModel older = model;
         older.bNoiseMove = false;
-        older.noiseMove = older.noiseImpostorMove = older.noiseCopySnrDb = 0.0f;
         const std::vector<short> clean = George(7, 0.0, 0, 16.0, 302);
         using EScorePath = CSpeakerScorer::EScorePath;
         const struct {
