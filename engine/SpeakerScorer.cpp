@@ -386,6 +386,15 @@ float EuclidStride(const float* a, const float* b, int dims)
     return std::sqrt((s[0] + s[1]) + (s[2] + s[3]));
 }
 
+// Both ways of laying two contours over each other sum |differences| in
+// the contours' steps over the pairs voiced in both: their mean, semitones
+// (0 when no pair was).
+float MeanSemitones(long steps, int pairs)
+{
+    if (pairs == 0) return 0.0f;
+    return static_cast<float>(steps) / (CSpeakerModel::kPitchContourSteps * static_cast<float>(pairs));
+}
+
 } // namespace
 
 int CSpeakerScorer::Init()
@@ -671,8 +680,7 @@ float CSpeakerScorer::ShapeAlongPath(const signed char* a, int offsetA, int na, 
         sum += std::labs(static_cast<long>(a[i]) - b[j]);
         ++voicedPairs;
     }
-    if (voicedPairs == 0) return 0.0f;
-    return static_cast<float>(sum) / (CSpeakerModel::kPitchContourSteps * static_cast<float>(voicedPairs));
+    return MeanSemitones(sum, voicedPairs);
 }
 
 float CSpeakerScorer::LoudnessAlongPath(const CTakeFeatures& a, const CTakeFeatures& b, const int* pathA,
@@ -717,8 +725,7 @@ float CSpeakerScorer::ContourShapeDistance(const signed char* a, int na, const s
         sum += foldOctaves ? std::min({std::labs(d), std::labs(d - octave), std::labs(d + octave)}) : std::labs(d);
         ++voicedPairs;
     }
-    if (voicedPairs == 0) return 0.0f;
-    return static_cast<float>(sum) / (CSpeakerModel::kPitchContourSteps * static_cast<float>(voicedPairs));
+    return MeanSemitones(sum, voicedPairs);
 }
 
 float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical,
