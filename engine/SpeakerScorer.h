@@ -128,11 +128,11 @@ public:
     // Distance part of neighbouring voice v (kNeighbourShift's order) in
     // the last Score, on the unit the score took it (0 when unscored).
     float LastNeighbourPart(int v, int part) const { return m_lastEachNeighbour[v * kParts + part]; }
-    // Two cues of the word itself beside the spectral distances, each
-    // against the templates the last Score's DTW distance kept (0 when
-    // unscored); the weighted path's score adds them (CueTerm). Both are
-    // the same to every neighbouring voice (a moved spectrum keeps the
-    // word's frames and pitch), so they have no neighbours' term.
+    // The word's own cues beside the spectral distances, each against the
+    // templates the last Score's DTW distance kept (0 when unscored). The
+    // weighted path's score adds the first two (CueTerm); both are the same
+    // to every neighbouring voice (a moved spectrum keeps the word's frames
+    // and pitch), so they have no neighbours' term.
     //   kCueDuration: |ln(the take's word frames / the kept templates' mean
     //     word frames)|, how much faster or slower the word was said;
     //   kCueIntonation: the mean over the kept templates' enrolment takes
