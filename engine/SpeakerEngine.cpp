@@ -725,12 +725,8 @@ void CSpeakerEngine::Adapt(const float* parts, bool weighted)
         const double hi = enrolMean[p] * (1.0 + m_fMaxDrift);
         adaptedMean[p] = static_cast<float>(std::clamp(moved, lo, hi));
     }
-    constexpr int kFixed = CSpeakerModel::kFixedTemplates;
-    if (updated.nTemplates > kFixed) {
-        const int adaptive = updated.nTemplates - kFixed;
-        const int slot = kFixed + static_cast<int>(updated.nAdaptations % static_cast<uint32_t>(adaptive));
-        if (!m_take.StoreAsTemplate(updated, slot)) return;
-    }
+    const int replaced = updated.NextAdaptedTemplate();
+    if (replaced >= 0 && !m_take.StoreAsTemplate(updated, replaced)) return;
     ++updated.nAdaptations;
     // The accepted take joins the ring of known takes, so that a recording
     // of it is recognised as a replay later on.

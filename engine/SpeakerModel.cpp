@@ -187,6 +187,15 @@ int CSpeakerModel::TemplateFrameLimit(int dims)
     return byBudget < kMaxTemplateFrames ? byBudget : kMaxTemplateFrames;
 }
 
+int CSpeakerModel::NextAdaptedTemplate() const
+{
+    if (nTemplates <= kFixedTemplates) return -1;
+    const int adaptive = nTemplates - kFixedTemplates;
+    return kFixedTemplates + static_cast<int>(nAdaptations % static_cast<uint32_t>(adaptive));
+}
+
+// The turns run through the adaptive templates in order from the first, so
+// template t has been replaced once nAdaptations passes its place.
 bool CSpeakerModel::HoldsEnrolmentTake(int t) const
 {
     if (t < 0 || t >= nTemplates) return false;

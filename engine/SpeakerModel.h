@@ -96,9 +96,13 @@ public:
 
     // Largest frames per template that keeps the templates within their budget.
     static int TemplateFrameLimit(int dims);
+    // The template the next adaptation replaces: the ones past the fixed
+    // templates in turn, kFixedTemplates + nAdaptations % (nTemplates -
+    // kFixedTemplates); -1 when there is none past them.
+    int NextAdaptedTemplate() const;
     // Template t is still the enrolment take whose known-take slot t holds
-    // its pitch contour: adaptation k replaced template kFixedTemplates +
-    // k % (nTemplates - kFixedTemplates), and none has reached t yet.
+    // its pitch contour: no adaptation's turn (NextAdaptedTemplate) has
+    // reached it yet.
     bool HoldsEnrolmentTake(int t) const;
 
     // Serialises into `out`. Returns 1, or 0 when a field is out of the limits

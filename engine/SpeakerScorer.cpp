@@ -386,6 +386,15 @@ float EuclidStride(const float* a, const float* b, int dims)
     return std::sqrt((s[0] + s[1]) + (s[2] + s[3]));
 }
 
+// Both ways of laying two contours over each other sum |differences| in
+// the contours' steps over the pairs voiced in both: their mean, semitones
+// (0 when no pair was).
+float MeanSemitones(long steps, int pairs)
+{
+    if (pairs == 0) return 0.0f;
+    return static_cast<float>(steps) / (CSpeakerModel::kPitchContourSteps * static_cast<float>(pairs));
+}
+
 } // namespace
 
 int CSpeakerScorer::Init()
@@ -554,40 +563,56 @@ float CSpeakerScorer::CueTerm(const float* cues, EScorePath path)
 // The word's frames and its pitch are what a moved spectrum keeps: the cues
 // are taken against the model alone. The templates are the ones the DTW
 // distance kept: the takes said most like this one, as the DTW distance
-// counts them. An enrolment take's contour is in the known takes' slot of
-// its template (training stores both from the same take); a template that
-// adaptation replaced is compared with the contour of the enrolment take it
-// replaced, the one the model still keeps.
+// counts them.
 void CSpeakerScorer::MeasureCues(const CTakeFeatures& test, const CTakeFeatures* templates, const CSpeakerModel& model,
                                  bool weigh)
 {
     std::fill(m_lastCues, m_lastCues + kCues, 0.0f);
     if (m_nLastKept < 1 || test.Frames() < 1) return;
+    MeasureDuration(test, templates);
+    STakeContour contour;
+    contour.nFrames = test.PitchContour(contour.pitch, CSpeakerModel::kMaxContourFrames, contour.medianHz);
+    contour.nFirstFrame = (test.Frames() - contour.nFrames) / 2;
+    MeasureMelody(contour, model);
+    MeasureVoicedShare(contour, model);
+    MeasureAlongPaths(test, templates, model, weigh, contour);
+}
+
+void CSpeakerScorer::MeasureDuration(const CTakeFeatures& test, const CTakeFeatures* templates)
+{
     double frames = 0.0;
     for (int k = 0; k < m_nLastKept; ++k) frames += templates[m_lastKept[k]].Frames();
     frames /= m_nLastKept;
     m_lastCues[kCueDuration] = static_cast<float>(std::fabs(std::log(test.Frames() / frames)));
-    // The take's contour as the model keeps its enrolment takes' (the middle
-    // of a longer word), so that both sides cover the same stretch of it.
-    signed char contour[CSpeakerModel::kMaxContourFrames];
-    float medianHz = 0.0f;
-    const int n = test.PitchContour(contour, CSpeakerModel::kMaxContourFrames, medianHz);
+}
+
+// An enrolment take's contour is in the known takes' slot of its template
+// (training stores both from the same take); a template that adaptation
+// replaced is compared with the contour of the enrolment take it replaced,
+// the one the model still keeps.
+void CSpeakerScorer::MeasureMelody(const STakeContour& contour, const CSpeakerModel& model)
+{
     double sum = 0.0, foldedSum = 0.0;
     int counted = 0;
-    for (int k = 0; k < m_nLastKept && medianHz > 0.0f; ++k) {
+    for (int k = 0; k < m_nLastKept && contour.medianHz > 0.0f; ++k) {
         const int t = m_lastKept[k];
         if (t >= model.nKnownTakes || !(model.contourMedianPitch[t] > 0.0f)) continue;
         int pairs = 0;
-        const float distance = ContourShapeDistance(contour, n, model.contourPitch[t], model.contourFrames[t], pairs);
+        const float distance = ContourShapeDistance(contour.pitch, contour.nFrames, model.contourPitch[t],
+                                                    model.contourFrames[t], pairs);
         if (pairs < kMinShapePairs) continue;
         // The same frames count folded (voicing decides which, not the pitch).
-        foldedSum += ContourShapeDistance(contour, n, model.contourPitch[t], model.contourFrames[t], pairs, true);
+        foldedSum += ContourShapeDistance(contour.pitch, contour.nFrames, model.contourPitch[t],
+                                          model.contourFrames[t], pairs, true);
         sum += distance;
         ++counted;
     }
     m_lastCues[kCueIntonation] = counted > 0 ? static_cast<float>(sum / counted) : kNeutralIntonation;
     m_lastCues[kCueIntonationFolded] = counted > 0 ? static_cast<float>(foldedSum / counted) : kNeutralIntonation;
-    // The voiced share over the same stretch of the word on both sides.
+}
+
+void CSpeakerScorer::MeasureVoicedShare(const STakeContour& contour, const CSpeakerModel& model)
+{
     double shareSum = 0.0;
     int shares = 0;
     for (int k = 0; k < m_nLastKept; ++k) {
@@ -597,12 +622,16 @@ void CSpeakerScorer::MeasureCues(const CTakeFeatures& test, const CTakeFeatures*
         ++shares;
     }
     m_lastCues[kCueVoicedShare] =
-        shares > 0 ? static_cast<float>(std::fabs(VoicedShare(contour, n) - shareSum / shares)) : kNeutralVoicedShare;
-    // Along the path the DTW distance takes to each kept template (the
-    // distance keeps two rows of its costs, not its path: one more pass per
-    // template, with the whole matrix kept to trace it back).
+        shares > 0 ? static_cast<float>(std::fabs(VoicedShare(contour.pitch, contour.nFrames) - shareSum / shares))
+                   : kNeutralVoicedShare;
+}
+
+// The DTW distance keeps two rows of its costs, not its path: one more pass
+// per template, with the whole matrix kept to trace it back.
+void CSpeakerScorer::MeasureAlongPaths(const CTakeFeatures& test, const CTakeFeatures* templates,
+                                       const CSpeakerModel& model, bool weigh, const STakeContour& contour)
+{
     const float* weights = WeightsFor(test, weigh) ? m_vectorWeights : nullptr;
-    const int takeOffset = (test.Frames() - n) / 2;   // where PitchContour's middle starts
     double loudSum = 0.0, pathSum = 0.0;
     int louds = 0, paths = 0;
     for (int k = 0; k < m_nLastKept; ++k) {
@@ -613,22 +642,29 @@ void CSpeakerScorer::MeasureCues(const CTakeFeatures& test, const CTakeFeatures*
         if (steps < 1) continue;
         loudSum += LoudnessAlongPath(test, tpl, m_pathTake.data(), m_pathTemplate.data(), steps);
         ++louds;
-        // Template t's frames are its contour's only while it is the
-        // enrolment take the contour came from.
-        const int contourFrames = t < model.nKnownTakes ? model.contourFrames[t] : 0;
-        if (!(medianHz > 0.0f) || !model.HoldsEnrolmentTake(t) || !(model.contourMedianPitch[t] > 0.0f) ||
-            contourFrames != std::min(tpl.Frames(), CSpeakerModel::kMaxContourFrames))
-            continue;
-        int pairs = 0;
-        const float distance = ShapeAlongPath(contour, takeOffset, n, model.contourPitch[t],
-                                              (tpl.Frames() - contourFrames) / 2, contourFrames, m_pathTake.data(),
-                                              m_pathTemplate.data(), steps, pairs);
-        if (pairs < kMinShapePairs) continue;
+        float distance = 0.0f;
+        if (!MelodyAlongPath(contour, model, t, tpl.Frames(), steps, distance)) continue;
         pathSum += distance;
         ++paths;
     }
     m_lastCues[kCueLoudness] = louds > 0 ? static_cast<float>(loudSum / louds) : kNeutralLoudness;
     m_lastCues[kCueIntonationPath] = paths > 0 ? static_cast<float>(pathSum / paths) : kNeutralIntonation;
+}
+
+// Template t's frames are its contour's only while it is the enrolment take
+// the contour came from.
+bool CSpeakerScorer::MelodyAlongPath(const STakeContour& contour, const CSpeakerModel& model, int t,
+                                     int templateFrames, int steps, float& distance) const
+{
+    const int contourFrames = t < model.nKnownTakes ? model.contourFrames[t] : 0;
+    if (!(contour.medianHz > 0.0f) || !model.HoldsEnrolmentTake(t) || !(model.contourMedianPitch[t] > 0.0f) ||
+        contourFrames != std::min(templateFrames, CSpeakerModel::kMaxContourFrames))
+        return false;
+    int pairs = 0;
+    distance = ShapeAlongPath(contour.pitch, contour.nFirstFrame, contour.nFrames, model.contourPitch[t],
+                              (templateFrames - contourFrames) / 2, contourFrames, m_pathTake.data(),
+                              m_pathTemplate.data(), steps, pairs);
+    return pairs >= kMinShapePairs;
 }
 
 float CSpeakerScorer::ShapeAlongPath(const signed char* a, int offsetA, int na, const signed char* b, int offsetB,
@@ -644,8 +680,7 @@ float CSpeakerScorer::ShapeAlongPath(const signed char* a, int offsetA, int na, 
         sum += std::labs(static_cast<long>(a[i]) - b[j]);
         ++voicedPairs;
     }
-    if (voicedPairs == 0) return 0.0f;
-    return static_cast<float>(sum) / (CSpeakerModel::kPitchContourSteps * static_cast<float>(voicedPairs));
+    return MeanSemitones(sum, voicedPairs);
 }
 
 float CSpeakerScorer::LoudnessAlongPath(const CTakeFeatures& a, const CTakeFeatures& b, const int* pathA,
@@ -690,8 +725,7 @@ float CSpeakerScorer::ContourShapeDistance(const signed char* a, int na, const s
         sum += foldOctaves ? std::min({std::labs(d), std::labs(d - octave), std::labs(d + octave)}) : std::labs(d);
         ++voicedPairs;
     }
-    if (voicedPairs == 0) return 0.0f;
-    return static_cast<float>(sum) / (CSpeakerModel::kPitchContourSteps * static_cast<float>(voicedPairs));
+    return MeanSemitones(sum, voicedPairs);
 }
 
 float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical,

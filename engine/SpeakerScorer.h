@@ -128,11 +128,11 @@ public:
     // Distance part of neighbouring voice v (kNeighbourShift's order) in
     // the last Score, on the unit the score took it (0 when unscored).
     float LastNeighbourPart(int v, int part) const { return m_lastEachNeighbour[v * kParts + part]; }
-    // Two cues of the word itself beside the spectral distances, each
-    // against the templates the last Score's DTW distance kept (0 when
-    // unscored); the weighted path's score adds them (CueTerm). Both are
-    // the same to every neighbouring voice (a moved spectrum keeps the
-    // word's frames and pitch), so they have no neighbours' term.
+    // The word's own cues beside the spectral distances, each against the
+    // templates the last Score's DTW distance kept (0 when unscored). The
+    // weighted path's score adds the first two (CueTerm); both are the same
+    // to every neighbouring voice (a moved spectrum keeps the word's frames
+    // and pitch), so they have no neighbours' term.
     //   kCueDuration: |ln(the take's word frames / the kept templates' mean
     //     word frames)|, how much faster or slower the word was said;
     //   kCueIntonation: the mean over the kept templates' enrolment takes
@@ -299,8 +299,36 @@ private:
                      int* kept = nullptr, int* keptCount = nullptr);
     // m_lastCues for test against the kept templates (m_lastKept) of
     // `model`, whose templates are `templates`; weigh: the DTW distance took
-    // the model's weights (the path along which the cues are laid does too).
+    // the model's weights.
     void MeasureCues(const CTakeFeatures& test, const CTakeFeatures* templates, const CSpeakerModel& model, bool weigh);
+    // The take's pitch contour as the model keeps its enrolment takes' (the
+    // middle of a longer word), so that both sides cover the same stretch of
+    // it.
+    struct STakeContour {
+        signed char pitch[CSpeakerModel::kMaxContourFrames];
+        int nFrames = 0;
+        int nFirstFrame = 0;    // the take's frame the contour starts at
+        float medianHz = 0.0f;  // the contour's reference (0: the take has no pitch)
+    };
+    // MeasureCues' measurements, each setting its own cues in m_lastCues
+    // against the kept templates (m_lastKept).
+    // Sets kCueDuration.
+    void MeasureDuration(const CTakeFeatures& test, const CTakeFeatures* templates);
+    // Sets kCueIntonation and kCueIntonationFolded.
+    void MeasureMelody(const STakeContour& contour, const CSpeakerModel& model);
+    // Sets kCueVoicedShare.
+    void MeasureVoicedShare(const STakeContour& contour, const CSpeakerModel& model);
+    // Sets kCueLoudness and kCueIntonationPath, along the DTW path to each
+    // template, laid with the model's weights when the distance took them
+    // (weigh).
+    void MeasureAlongPaths(const CTakeFeatures& test, const CTakeFeatures* templates, const CSpeakerModel& model,
+                           bool weigh, const STakeContour& contour);
+    // ShapeAlongPath of the take's contour and kept template t's (of
+    // templateFrames frames) along the last path (m_pathTake, m_pathTemplate,
+    // steps pairs) into distance. Returns whether it counts: t still holds
+    // its enrolment take and kMinShapePairs pairs were voiced in both.
+    bool MelodyAlongPath(const STakeContour& contour, const CSpeakerModel& model, int t, int templateFrames, int steps,
+                         float& distance) const;
     float NearestFrameDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh);
     float PitchDistance(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude) const;
     // The templates of neighbouring voice v (kMaxTemplates slots).
@@ -381,7 +409,7 @@ private:
     int m_lastKept[CSpeakerModel::kMaxTemplates] = {};   // the last ScoreAgainst's kept templates
     int m_nLastKept = 0;
     float m_lastCues[kCues] = {};
-    std::vector<int> m_pathTake, m_pathTemplate;   // MeasureCues' DTW path, kept to spare the allocations
+    std::vector<int> m_pathTake, m_pathTemplate;   // MeasureAlongPaths' DTW path, kept to spare the allocations
     CTakeFeatures m_bandTest;
     // The loaded model's per-dimension weights.
     int m_nWeightDims = 0;

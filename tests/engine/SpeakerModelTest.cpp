@@ -311,3 +311,35 @@ TEST(SpeakerModel, SaveReplacesTheFileEvenUnderAReaderAndLoadReadsItBack)
     EXPECT_EQ(Serialized(second), Serialized(m));
 #endif
 }
+
+// Adaptation's turns and the templates still holding their enrolment takes
+// are two views of one rotation: taking the turns one by one must leave
+// exactly the templates no turn reached holding theirs.
+TEST(SpeakerModel, AdaptationReplacesTheAdaptiveTemplatesInTurnAndTellsWhichStillHoldEnrolmentTakes)
+{
+    constexpr int kTurns = 5;
+    const struct {
+        int templates;
+        int turns[kTurns];   // NextAdaptedTemplate before each adaptation
+    } kCases[] = {
+        {3, {-1, -1, -1, -1, -1}},   // the fixed templates alone: none is replaced
+        {4, {3, 3, 3, 3, 3}},
+        {5, {3, 4, 3, 4, 3}},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.templates);
+        CSpeakerModel m;
+        m.nTemplates = c.templates;
+        bool replaced[CSpeakerModel::kMaxTemplates] = {};
+        for (int turn = 0; turn < kTurns; ++turn) {
+            SCOPED_TRACE(turn);
+            for (int t = 0; t < m.nTemplates; ++t) EXPECT_EQ(!replaced[t], m.HoldsEnrolmentTake(t)) << t;
+            EXPECT_FALSE(m.HoldsEnrolmentTake(-1));
+            EXPECT_FALSE(m.HoldsEnrolmentTake(m.nTemplates));
+            const int next = m.NextAdaptedTemplate();
+            EXPECT_EQ(c.turns[turn], next);
+            if (next >= 0) replaced[next] = true;
+            ++m.nAdaptations;
+        }
+    }
+}
