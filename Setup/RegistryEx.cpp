@@ -388,7 +388,10 @@ int CRegistryEx::Read(const char* pszName, CString& strValue)
     return 1;
 }
 
-int CRegistryEx::Read(const char* pszName, CStringList& list)
+// The collections are stored as one binary value; what is loaded from it goes
+// to `store`. A value of another type reads as success and stores nothing.
+template <class TCollection, class Store>
+int CRegistryEx::ReadCollection(const char* pszName, Store store)
 {
     std::vector<BYTE> data(kCollectionBufferSize);
     DWORD type = 0;
@@ -396,12 +399,19 @@ int CRegistryEx::Read(const char* pszName, CStringList& list)
     if (QueryValue(pszName, data.data(), kCollectionBufferSize, type, size) != ERROR_SUCCESS)
         return 0;
     if (type == REG_BINARY) {
-        CStringList loaded;
+        TCollection loaded;
         LoadCollection(loaded, data.data(), size);
-        list.RemoveAll();
-        list.AddTail(loaded);
+        store(loaded);
     }
     return 1;
+}
+
+int CRegistryEx::Read(const char* pszName, CStringList& list)
+{
+    return ReadCollection<CStringList>(pszName, [&](CStringList& loaded) {
+        list.RemoveAll();
+        list.AddTail(loaded);
+    });
 }
 
 // The array keeps the element count it had on entry: stored elements beyond it
@@ -409,19 +419,10 @@ int CRegistryEx::Read(const char* pszName, CStringList& list)
 template <class TArray>
 int CRegistryEx::ReadArray(const char* pszName, TArray& array)
 {
-    std::vector<BYTE> data(kCollectionBufferSize);
-    DWORD type = 0;
-    DWORD size = 0;
-    if (QueryValue(pszName, data.data(), kCollectionBufferSize, type, size) != ERROR_SUCCESS)
-        return 0;
-    if (type == REG_BINARY) {
-        TArray loaded;
-        LoadCollection(loaded, data.data(), size);
-        int count = array.GetSize();
-        loaded.SetSize(count);
+    return ReadCollection<TArray>(pszName, [&](TArray& loaded) {
+        loaded.SetSize(array.GetSize());
         array.Copy(loaded);
-    }
-    return 1;
+    });
 }
 
 int CRegistryEx::Read(const char* pszName, CByteArray& array) { return ReadArray(pszName, array); }

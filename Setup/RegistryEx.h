@@ -93,6 +93,8 @@ private:
     int WriteBinary(const char* pszName, const BYTE* pData, DWORD dwSize, DWORD dwLastType);
     template <class TCollection>
     int WriteCollection(const char* pszName, TCollection& collection, UINT nInitialBlock, DWORD dwLastType);
+    template <class TCollection, class Store>
+    int ReadCollection(const char* pszName, Store store);
     template <class TArray>
     int ReadArray(const char* pszName, TArray& array);
     int ReadShape(const char* pszName, CDWordArray& elements, DWORD dwLastType, DWORD dwLastSize);

@@ -152,6 +152,22 @@ int RunOperation(AccountOperation operation, CString& strError, int failed, Body
     }
 }
 
+// The operations that are one network call on this computer: loads the
+// function, calls it with the local server before `arguments`, and turns its
+// status into kSuccess or kFailure with the status's text.
+template <class Function, class... Arguments>
+int CallOnLocalServer(AccountOperation operation, const char* functionName, CString& strError,
+                      Arguments... arguments)
+{
+    const std::wstring server = LocalServerName();
+    CLibrary netapi;
+    auto function = LoadNetworkFunction<Function>(netapi, functionName);
+    if (function == nullptr)
+        return kFailure;
+    const NET_API_STATUS status = CallNetwork(function, ServerArgument(server), arguments...);
+    return Succeeded(operation, status, strError) ? kSuccess : kFailure;
+}
+
 // Both group operations: one member entry naming the user.
 int ChangeGroupMembers(AccountOperation operation, const char* functionName, const CString& strUser,
                        const CString& strGroup, CString& strError)
@@ -159,15 +175,10 @@ int ChangeGroupMembers(AccountOperation operation, const char* functionName, con
     return RunOperation(operation, strError, kFailure, [&] {
         const std::wstring user = strUser.ToWide();
         const std::wstring group = strGroup.ToWide();
-        const std::wstring server = LocalServerName();
-        CLibrary netapi;
-        auto changeMembers = LoadNetworkFunction<PFN_NET_LOCAL_GROUP_MEMBERS>(netapi, functionName);
-        if (changeMembers == nullptr)
-            return kFailure;
         LOCALGROUP_MEMBERS_INFO_3 member = {Writable(user)};
-        const NET_API_STATUS status = CallNetwork(changeMembers, ServerArgument(server), group.c_str(),
-                                                  kLevelMemberName, reinterpret_cast<LPBYTE>(&member), DWORD(1));
-        return Succeeded(operation, status, strError) ? kSuccess : kFailure;
+        return CallOnLocalServer<PFN_NET_LOCAL_GROUP_MEMBERS>(operation, functionName, strError, group.c_str(),
+                                                             kLevelMemberName, reinterpret_cast<LPBYTE>(&member),
+                                                             DWORD(1));
     });
 }
 
@@ -210,20 +221,14 @@ int CSystemUser::AccountCreate(CString strUser, CString strPassword, CString& st
     const int created = RunOperation(AccountOperation::Create, strError, kFailure, [&] {
         const std::wstring user = strUser.ToWide();
         const std::wstring password = strPassword.ToWide();
-        const std::wstring server = LocalServerName();
-        CLibrary netapi;
-        auto netUserAdd = LoadNetworkFunction<PFN_NET_USER_ADD>(netapi, "NetUserAdd");
-        if (netUserAdd == nullptr)
-            return kFailure;
         USER_INFO_1 account = {};
         account.usri1_name = Writable(user);
         account.usri1_password = Writable(password);
         account.usri1_priv = USER_PRIV_USER;
         account.usri1_flags = kDisabledFlags;
         DWORD badField = 0;
-        const NET_API_STATUS status = CallNetwork(netUserAdd, ServerArgument(server), kLevelAccount,
-                                                  reinterpret_cast<LPBYTE>(&account), &badField);
-        return Succeeded(AccountOperation::Create, status, strError) ? kSuccess : kFailure;
+        return CallOnLocalServer<PFN_NET_USER_ADD>(AccountOperation::Create, "NetUserAdd", strError, kLevelAccount,
+                                                   reinterpret_cast<LPBYTE>(&account), &badField);
     });
     if (created == kSuccess)
         AccountEnable(strUser, 0, strError);
@@ -234,16 +239,11 @@ int CSystemUser::AccountEnable(CString strUser, int nEnable, CString& strError)
 {
     return RunOperation(AccountOperation::Enable, strError, kFailure, [&] {
         const std::wstring user = strUser.ToWide();
-        const std::wstring server = LocalServerName();
-        CLibrary netapi;
-        auto netUserSetInfo = LoadNetworkFunction<PFN_NET_USER_SET_INFO>(netapi, "NetUserSetInfo");
-        if (netUserSetInfo == nullptr)
-            return kFailure;
         USER_INFO_1008 flags = {nEnable != 0 ? kEnabledFlags : kDisabledFlags};
         DWORD badField = 0;
-        const NET_API_STATUS status = CallNetwork(netUserSetInfo, ServerArgument(server), user.c_str(), kLevelFlags,
-                                                  reinterpret_cast<LPBYTE>(&flags), &badField);
-        return Succeeded(AccountOperation::Enable, status, strError) ? kSuccess : kFailure;
+        return CallOnLocalServer<PFN_NET_USER_SET_INFO>(AccountOperation::Enable, "NetUserSetInfo", strError,
+                                                        user.c_str(), kLevelFlags, reinterpret_cast<LPBYTE>(&flags),
+                                                        &badField);
     });
 }
 
@@ -251,13 +251,7 @@ int CSystemUser::AccountDelete(CString strUser, CString& strError)
 {
     return RunOperation(AccountOperation::Delete, strError, kFailure, [&] {
         const std::wstring user = strUser.ToWide();
-        const std::wstring server = LocalServerName();
-        CLibrary netapi;
-        auto netUserDel = LoadNetworkFunction<PFN_NET_USER_DEL>(netapi, "NetUserDel");
-        if (netUserDel == nullptr)
-            return kFailure;
-        const NET_API_STATUS status = CallNetwork(netUserDel, ServerArgument(server), user.c_str());
-        return Succeeded(AccountOperation::Delete, status, strError) ? kSuccess : kFailure;
+        return CallOnLocalServer<PFN_NET_USER_DEL>(AccountOperation::Delete, "NetUserDel", strError, user.c_str());
     });
 }
 
@@ -293,14 +287,9 @@ int CSystemUser::AccountChangePassword(CString strUser, CString strOldPassword, 
         const std::wstring user = strUser.ToWide();
         const std::wstring oldPassword = strOldPassword.ToWide();
         const std::wstring newPassword = strNewPassword.ToWide();
-        const std::wstring domain = LocalServerName();
-        CLibrary netapi;
-        auto netUserChangePassword = LoadNetworkFunction<PFN_NET_USER_CHANGE_PASSWORD>(netapi, "NetUserChangePassword");
-        if (netUserChangePassword == nullptr)
-            return kFailure;
-        const NET_API_STATUS status = CallNetwork(netUserChangePassword, ServerArgument(domain), user.c_str(),
-                                                  oldPassword.c_str(), newPassword.c_str());
-        return Succeeded(AccountOperation::ChangePassword, status, strError) ? kSuccess : kFailure;
+        return CallOnLocalServer<PFN_NET_USER_CHANGE_PASSWORD>(AccountOperation::ChangePassword,
+                                                               "NetUserChangePassword", strError, user.c_str(),
+                                                               oldPassword.c_str(), newPassword.c_str());
     });
 }
 

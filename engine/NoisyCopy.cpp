@@ -29,29 +29,46 @@ short RoundToSample(double v)
     return static_cast<short>(whole + (rest >= 0.5 ? 1 : 0) - (rest <= -0.5 ? 1 : 0));
 }
 
-} // namespace
-
-double CNoisyCopy::ActivePower(const short* x, int count, int sampleRate)
+// The mean power of x's stretches of `frame` samples within kActiveRangeDb
+// of the loudest one; 0 when x holds no whole stretch or only silence.
+template <class Sample>
+double MeanActivePower(const Sample* x, size_t count, size_t frame)
 {
-    if (x == nullptr || count <= 0 || sampleRate < 1000 || sampleRate > 200000) return 0.0;
-    const int frame = std::max(1, static_cast<int>(kLevelFrameSeconds * sampleRate));
-    const int frames = count / frame;
+    const size_t frames = count / frame;
     if (frames == 0) return 0.0;
     double loudest = 0.0;
-    std::vector<double> power(static_cast<size_t>(frames));
-    for (int f = 0; f < frames; ++f) {
+    std::vector<double> power(frames);
+    for (size_t f = 0; f < frames; ++f) {
         double sum = 0.0;
-        for (int i = f * frame; i < (f + 1) * frame; ++i) sum += static_cast<double>(x[i]) * x[i];
+        for (size_t i = f * frame; i < (f + 1) * frame; ++i) sum += static_cast<double>(x[i]) * x[i];
         power[f] = sum / frame;
         loudest = std::max(loudest, power[f]);
     }
     if (!(loudest > 0.0)) return 0.0;
-    const double limit = loudest * std::pow(10.0, -kActiveRangeDb / 10.0);
+    const double limit = loudest * std::pow(10.0, -CNoisyCopy::kActiveRangeDb / 10.0);
     double sum = 0.0;
     int n = 0;
     for (double p : power)
         if (p >= limit) { sum += p; ++n; }
     return sum / n;
+}
+
+size_t LevelFrame(int sampleRate)
+{
+    return std::max<size_t>(1, static_cast<size_t>(CNoisyCopy::kLevelFrameSeconds * sampleRate));
+}
+
+} // namespace
+
+double CNoisyCopy::ActivePower(const short* x, int count, int sampleRate)
+{
+    if (x == nullptr || count <= 0 || sampleRate < 1000 || sampleRate > 200000) return 0.0;
+    return MeanActivePower(x, static_cast<size_t>(count), LevelFrame(sampleRate));
+}
+
+double CNoisyCopy::ActivePower(const std::vector<float>& x, int sampleRate)
+{
+    return MeanActivePower(x.data(), x.size(), LevelFrame(sampleRate));
 }
 
 int CNoisyCopy::Make(const short* take, int count, int sampleRate, uint32_t seed, std::vector<short>& out)

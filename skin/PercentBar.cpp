@@ -5,15 +5,9 @@
 
 LRESULT CPercentBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (AnswerPaintMessage(m_hWnd, message, wParam, [this](HDC dc) { Paint(dc); }))
+        return 0;
     switch (message) {
-    case WM_PAINT: {
-        CPaintDC dc(m_hWnd);
-        Paint(dc);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wParam));
-        return 0;
     case WM_LBUTTONDOWN:
         return OnLButtonDown(static_cast<UINT>(wParam), CPoint(lParam));
     case WM_LBUTTONUP:

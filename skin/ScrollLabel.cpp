@@ -13,17 +13,11 @@ const char kWrapSeparator[] = " <-- ";
 
 LRESULT CScrollLabel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (AnswerPaintMessage(m_hWnd, message, wParam, [this](HDC dc) { Paint(dc); }))
+        return 0;
     switch (message) {
     case WM_TIMER:
         ScrollStep();
-        return 0;
-    case WM_PAINT: {
-        CPaintDC dc(m_hWnd);
-        Paint(dc);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wParam));
         return 0;
     case WM_ERASEBKGND:
         return TRUE;   // the paint covers the whole label

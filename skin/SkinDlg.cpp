@@ -135,13 +135,9 @@ CSkinDlg* CSkinDlg::FromChild(HWND child)
 
 LRESULT CSkinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (AnswerPaintMessage(m_hWnd, message, wParam, [this](HDC dc) { PaintFace(dc); }))
+        return 0;
     switch (message) {
-    case WM_PAINT:
-        OnPaint();
-        return 0;
-    case WM_PRINTCLIENT:
-        PaintFace(reinterpret_cast<HDC>(wParam));
-        return 0;
     case WM_LBUTTONDOWN:
         OnLButtonDown(static_cast<UINT>(wParam), CPoint(lParam));
         return 0;
@@ -166,12 +162,6 @@ void CSkinDlg::OnMouseMove(UINT nFlags, CPoint point)
 {
     DefWindowProc(WM_MOUSEMOVE, nFlags, point.ToLParam());
     MouseMoved(CString(), point.x, point.y);
-}
-
-void CSkinDlg::OnPaint()
-{
-    CPaintDC dc(m_hWnd);
-    PaintFace(dc);
 }
 
 void CSkinDlg::PaintFace(HDC target)

@@ -109,7 +109,6 @@ public:
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void OnPaint();
     void OnMouseMove(UINT nFlags, CPoint point);
 
     // The section readers, in the order LoadSkins runs them.

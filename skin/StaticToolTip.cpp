@@ -159,15 +159,9 @@ void CStaticToolTip::Show()
 
 LRESULT CStaticToolTip::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (AnswerPaintMessage(m_hWnd, message, wParam, [this](HDC dc) { Paint(dc); }))
+        return 0;
     switch (message) {
-    case WM_PAINT: {
-        CPaintDC dc(m_hWnd);
-        Paint(dc);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wParam));
-        return 0;
     case WM_TIMER:
         if (wParam == kFollowTimer) {
             Show();

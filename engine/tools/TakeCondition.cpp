@@ -1,6 +1,7 @@
 #include "TakeCondition.h"
 
 #include "GaussianNoise.h"
+#include "NoisyCopy.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,9 +9,6 @@
 namespace {
 
 const double kPi = 3.14159265358979323846;
-// --- Active speech level -------------------------------------------------------
-const double kLevelFrameSeconds = 0.02;
-const double kActiveRangeDb = 30.0;        // frames within this of the loudest count
 // --- Room ------------------------------------------------------------------------
 const double kTailEnergy = 0.5;            // reverberant tail / direct sound energy (+3 dB direct)
 const double kDecayDb = 60.0;              // over the reverberation time
@@ -108,26 +106,6 @@ std::vector<std::string> CTakeCondition::Names()
     return names;
 }
 
-double CTakeCondition::ActiveLevel(const std::vector<float>& speech, int rate)
-{
-    const size_t frame = std::max<size_t>(1, static_cast<size_t>(kLevelFrameSeconds * rate));
-    std::vector<double> power;
-    for (size_t start = 0; start + frame <= speech.size(); start += frame) {
-        double sum = 0.0;
-        for (size_t i = start; i < start + frame; ++i) sum += static_cast<double>(speech[i]) * speech[i];
-        power.push_back(sum / frame);
-    }
-    if (power.empty()) return 0.0;
-    const double loudest = *std::max_element(power.begin(), power.end());
-    if (loudest <= 0.0) return 0.0;
-    const double limit = loudest * std::pow(10.0, -kActiveRangeDb / 10.0);
-    double sum = 0.0;
-    int n = 0;
-    for (double p : power)
-        if (p >= limit) { sum += p; ++n; }
-    return sum / n;
-}
-
 std::vector<float> CTakeCondition::RoomResponse(double seconds, int rate, uint64_t seed)
 {
     const size_t length = std::max<size_t>(2, static_cast<size_t>(seconds * rate));
@@ -165,12 +143,12 @@ std::vector<short> CTakeCondition::Make(const std::vector<float>& speech, const 
     std::vector<float> x = speech;
     const double gain = std::pow(10.0, recipe.fGainDb / 20.0);
     for (float& v : x) v = static_cast<float>(v * gain);
-    const double level = ActiveLevel(x, rate);
+    const double level = CNoisyCopy::ActivePower(x, rate);
     if (recipe.fBandLowHz > 0.0 && !recipe.bBandOnWholeTake) BandPass(x, recipe.fBandLowHz, recipe.fBandHighHz, recipe.nBandOrder, rate);
     if (recipe.fReverbSeconds > 0.0) x = Convolve(x, RoomResponse(recipe.fReverbSeconds, rate, kRoomSeed));
     // Back to the speech's own active level: a loudspeaker or a room changes the
     // sound, not the loudness the protocol set.
-    const double now = ActiveLevel(x, rate);
+    const double now = CNoisyCopy::ActivePower(x, rate);
     if (now > 0.0 && level > 0.0)
         for (float& v : x) v = static_cast<float>(v * std::sqrt(level / now));
 

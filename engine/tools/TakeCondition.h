@@ -47,9 +47,6 @@ public:
     static std::vector<short> Make(const std::vector<float>& speech, const STakeConditionRecipe& recipe, int rate,
                                    int takeLength, int offset, double backgroundRms, uint64_t seed);
 
-    // Active speech level: mean square over the 20-ms frames within 30 dB of
-    // the loudest one, in LSB^2 (0 for silence).
-    static double ActiveLevel(const std::vector<float>& speech, int rate);
     // A room's impulse response: the direct sound, then a tail of decaying
     // noise (60 dB down after `seconds`) holding half the direct sound's energy.
     static std::vector<float> RoomResponse(double seconds, int rate, uint64_t seed);

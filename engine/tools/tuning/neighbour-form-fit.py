@@ -511,6 +511,37 @@ def raw_rows(dumps):
     return {tuple(r[k] for k in FIT.KEY): r for path in dumps for r in csv.DictReader(open(path))}
 
 
+def columns_differ(key, old, new, scored_path):
+    """Whether a trial's dumped row changed in a column the build must not
+    move (SCORED ones too off the path whose scoring changed); a changed
+    trial's columns are printed."""
+    skip = TIMED + (SCORED if scored_path else ())
+    changed = [k for k in old if k not in skip and old[k] != new.get(k)]
+    if changed:
+        print('  columns differ: %s %s' % (key, ', '.join('%s %s -> %s' % (k, old[k], new.get(k)) for k in changed)))
+    return len(changed) > 0
+
+
+# How near the build's score and threshold must come to the offline ones:
+# the dumps hold five decimals and the offline score is rebuilt from them.
+def score_differs(offline, built):
+    return not (offline == built or abs(offline - built) <= 2e-4)
+
+
+def threshold_differs(offline, built):
+    return abs(offline - built) > 1.5e-5
+
+
+def decision_differs(key, e, offline):
+    """Whether the build's decision e['accept'] on a trial differs from the
+    offline one; such a trial is printed."""
+    if offline == e['accept']:
+        return False
+    print('  decision differs: %s engine score %.5f limit %.5f accept %d, offline %d' % (
+        key, e['s'], e['engine_limit'], e['accept'], offline))
+    return True
+
+
 def noisy_engine_check(trials, text, dumps, built_dumps, log):
     """The engine built with the split form on the noisy path against the
     offline form from the dumps trials were read from."""
@@ -530,30 +561,22 @@ def noisy_engine_check(trials, text, dumps, built_dumps, log):
         old, new = before[t['key']], after[t['key']]
         noisy = on_noisy_path(t)
         compared['noisy' if noisy else 'other'] += 1
-        skip = TIMED + (SCORED if noisy else ())
-        changed = [k for k in old if k not in skip and old[k] != new.get(k)]
-        if changed:
-            differ['other column'] += 1
-            print('  columns differ: %s %s' % (t['key'], ', '.join('%s %s -> %s' % (k, old[k], new.get(k))
-                                                                   for k in changed)))
+        differ['other column'] += columns_differ(t['key'], old, new, noisy)
         if noisy:
             s = form_score(t, GW.NOISY_FUSION, form)
             limit = t['part'] + t_u
-            differ['noisy score'] += not (s == e['s'] or abs(s - e['s']) <= 2e-4)
+            differ['noisy score'] += score_differs(s, e['s'])
             # The dumped limit moves by the base alone (both dumps rounded to
             # five decimals; the offline part is rebuilt from rounded columns);
             # an unscored take has none.
             moved = 0.0 if t['s'] == math.inf else t_u - GW.T_NOISY
-            differ['noisy threshold'] += abs(t['engine_limit'] + moved - e['engine_limit']) > 1.5e-5
+            differ['noisy threshold'] += threshold_differs(t['engine_limit'] + moved, e['engine_limit'])
             offline = s - limit <= 0.0 and not t['flag']
         else:
             offline = t['accept']
         if t['kind'] in 'gi':
             compared['decisions'] += 1
-            if offline != e['accept']:
-                differ['decision'] += 1
-                print('  decision differs: %s engine score %.5f limit %.5f accept %d, offline %d' % (
-                    t['key'], e['s'], e['engine_limit'], e['accept'], offline))
+            differ['decision'] += decision_differs(t['key'], e, offline)
     print('engine check (%s): %d trials on the noisy path, %d off it, %d genuine and impostor decisions; '
           'differing: %s' % (form_text(form) + ' T_u %.4f' % t_u, compared['noisy'], compared['other'],
                              compared['decisions'], ', '.join('%s %d' % kv for kv in differ.items())))
@@ -851,27 +874,19 @@ def distance_engine_check(trials, text, dumps, built_dumps, log):
         weighted = t['weighted']
         differ['path'] += weighted != e['weighted']
         compared['weighted' if weighted else 'other'] += 1
-        skip = TIMED + (SCORED if weighted else ())
-        changed = [k for k in old if k not in skip and old[k] != new.get(k)]
-        if changed:
-            differ['other column'] += 1
-            print('  columns differ: %s %s' % (t['key'], ', '.join('%s %s -> %s' % (k, old[k], new.get(k))
-                                                                   for k in changed)))
+        differ['other column'] += columns_differ(t['key'], old, new, weighted)
         if weighted:
             s = distance_score(t, gains)
-            differ['weighted score'] += not (s == e['s'] or abs(s - e['s']) <= 2e-4)
+            differ['weighted score'] += score_differs(s, e['s'])
             moved = 0.0 if t['s'] == math.inf else t_w - FIT.T_WEIGHTED
-            differ['weighted threshold'] += abs(t['engine_limit'] + moved - e['engine_limit']) > 1.5e-5
+            differ['weighted threshold'] += threshold_differs(t['engine_limit'] + moved, e['engine_limit'])
             offline = x - t_w <= 0.0 and not t['flag']
         else:
             offline = t['accept']
         if t['kind'] in 'gi':
             compared['decisions'] += 1
             changed_decisions += e['accept'] != t['accept']
-            if offline != e['accept']:
-                differ['decision'] += 1
-                print('  decision differs: %s engine score %.5f limit %.5f accept %d, offline %d' % (
-                    t['key'], e['s'], e['engine_limit'], e['accept'], offline))
+            differ['decision'] += decision_differs(t['key'], e, offline)
     print('engine check (G %g,%g T_w %.4f): %d trials on the weighted path, %d off it, %d genuine and impostor '
           'decisions (%d changed against the dumps); differing: %s' % (
               gd, gn, t_w, compared['weighted'], compared['other'], compared['decisions'], changed_decisions,
@@ -1091,23 +1106,18 @@ def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_b
             continue
         old = before[r['key']]
         compared[path if on_path(r) else 'other'] += 1
-        skip = TIMED + (SCORED if on_path(r) else ())
-        changed = [k for k in old if k not in skip and old[k] != new.get(k)]
-        if changed:
-            differ['other column'] += 1
-            print('  columns differ: %s %s' % (r['key'], ', '.join('%s %s -> %s' % (k, old[k], new.get(k))
-                                                                   for k in changed)))
+        differ['other column'] += columns_differ(r['key'], old, new, on_path(r))
         accept = new['accept'] == '1'
         if on_path(r):
             s = score_of(r)
             e_s = float(new['score'])
             e_s = math.inf if e_s >= REPORT.REFUSED else e_s
             moved = 0.0 if r['s'] == math.inf else moved_base
-            score_differs = not (s == e_s or abs(s - e_s) <= 2e-4)
-            threshold_differs = abs(r['t'] + moved - float(new['threshold'])) > 1.5e-5
-            differ[path + ' score'] += score_differs
-            differ[path + ' threshold'] += threshold_differs
-            if score_differs or threshold_differs:
+            score_moved = score_differs(s, e_s)
+            threshold_moved = threshold_differs(r['t'] + moved, float(new['threshold']))
+            differ[path + ' score'] += score_moved
+            differ[path + ' threshold'] += threshold_moved
+            if score_moved or threshold_moved:
                 print('  score or threshold differs: %s engine %s / %s, offline %.5f / %.5f' % (
                     r['key'], new['score'], new['threshold'], s, r['t'] + moved))
             offline = s <= r['t'] + moved and not r['flag']
