@@ -53,6 +53,8 @@ double MeanActivePower(const Sample* x, size_t count, size_t frame)
     return sum / n;
 }
 
+bool PlausibleRate(int sampleRate) { return sampleRate >= 1000 && sampleRate <= 200000; }
+
 size_t LevelFrame(int sampleRate)
 {
     return std::max<size_t>(1, static_cast<size_t>(CNoisyCopy::kLevelFrameSeconds * sampleRate));
@@ -62,12 +64,13 @@ size_t LevelFrame(int sampleRate)
 
 double CNoisyCopy::ActivePower(const short* x, int count, int sampleRate)
 {
-    if (x == nullptr || count <= 0 || sampleRate < 1000 || sampleRate > 200000) return 0.0;
+    if (x == nullptr || count <= 0 || !PlausibleRate(sampleRate)) return 0.0;
     return MeanActivePower(x, static_cast<size_t>(count), LevelFrame(sampleRate));
 }
 
 double CNoisyCopy::ActivePower(const std::vector<float>& x, int sampleRate)
 {
+    if (!PlausibleRate(sampleRate)) return 0.0;
     return MeanActivePower(x.data(), x.size(), LevelFrame(sampleRate));
 }
 

@@ -28,6 +28,7 @@ public:
     // Mean power (LSB^2) of the 20-ms stretches of x within kActiveRangeDb
     // of the loudest one; 0 for a silent or too short take.
     static double ActivePower(const short* x, int count, int sampleRate);
-    // The same of samples held as floats on the 16-bit scale, at any rate.
+    // The same of samples held as floats on the 16-bit scale (0 as well at a
+    // rate outside 1000 .. 200000 Hz, where a stretch has no sensible length).
     static double ActivePower(const std::vector<float>& x, int sampleRate);
 };
