@@ -16,6 +16,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid [--intonation-column COLUMN]
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid --contour-cues
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-engine W_DUR,W_INT,T_W DUMP...
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --noise-match-grid TRIAL_DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --held-cue-grid
 
@@ -89,6 +90,18 @@ EERs, T_u refitted on the half; the soft12, reverb, phone and clean EERs
 and FARs); the first that passes every check is chosen.
 --noisy-distance-engine GD,GN,T_U DUMP...: the engine built with that
 setting, run on the same trials, against the offline one, trial by trial.
+--noise-match-grid TRIAL_DUMP... (fifty-sixth round, on main's dumps and a
+trial build's dumps of the same trials, whose unweighted path matched the
+model to each take's noise): four settings, the gate G1 (every noisy-path
+trial takes the trial's score) or G2 (only those at least 10 dB under
+min(snrEnrol, 60)), each with the noise figure's threshold term kept (N1)
+or dropped (N0) for the matched trials; T_u refitted for each as above;
+the clearing (the three noisy EERs lower by more than the slack, their
+FARs within one impostor trial), the order (mean noisy EER, mean noisy
+FRR, G1 before G2, N1 before N0) and each setting's checks (each half's
+noisy EERs and their mean, T_u refitted on the half; the soft12, reverb,
+phone and clean EERs and FARs and the clean FRR); the first clearing
+setting that passes every check is chosen.
 --cue-grid (forty-second round, on dumps with the columns cue_dur and
 cue_int, the main branch's scoring otherwise): only the weighted path's
 scored takes change, fused + w_dur x dur / s_dur + w_int x int / s_int (s
@@ -1088,6 +1101,205 @@ def noisy_distance_engine_check(rows, text, dumps, built_dumps):
                       'g %g,%g T_u %.4f' % (gd, gn, t_u))
 
 
+# The take's noise added to the templates on the noisy path (fifty-sixth
+# round), offline from main's dumps and a trial build's of the same trials
+# (the unweighted path matched to each take's noise): a setting is a gate
+# (G1: every trial on the noisy path takes the trial's score; G2: only
+# those whose snr lies at least MATCH_GATE_DB under min(snrEnrol, 60), the
+# room's noise rather than the recording's own) and the noise figure's term
+# kept (N1) or dropped (N0) for the matched trials. Every other trial keeps
+# its dumped score and threshold; a noisy-path trial's threshold is its
+# dumped one moved by T_u - MATCH_T_MAIN.
+MATCH_T_MAIN = -0.6636   # main's unweighted base, the dumps' own
+MATCH_GATE_DB = 10.0
+MATCH_SETTINGS = (('G1', 'N1'), ('G1', 'N0'), ('G2', 'N1'), ('G2', 'N0'))
+MATCH_MAIN = ('main', 'N1')
+
+
+def read_match_rows(dumps, trial_dumps, log):
+    """Main's tuning trials (paths as read_main_rows tells them, the
+    present constants for the threshold's recomputation), each with the
+    trial build's score of the same trial and its noise figure's term."""
+    rows = read_main_rows(dumps, log)
+    REPORT.set_weighted('40,6,-0.2984')
+    REPORT.LINE['offset'] = -0.15
+    trial = raw_rows(trial_dumps)
+    for r in rows:
+        t = trial[r['key']]
+        s = float(t['score'])
+        r['s_match'] = math.inf if s >= REPORT.REFUSED else s
+        r['t_match'] = float(t['threshold'])
+        enrol = min(r['enrol_db'], REPORT.ENROL_SNR_CAP)
+        r['allow'] = REPORT.noise_allowance(r, enrol) if r['noisy'] and r['enrol_db'] > 0.0 else 0.0
+        r['room'] = r['snr_db'] <= min(r['enrol_db'], REPORT.ENROL_SNR_CAP) - MATCH_GATE_DB
+    return rows
+
+
+def matched(r, gate):
+    return gate != 'main' and r['noisy'] and (gate == 'G1' or r['room'])
+
+
+def match_cuts(rows, setting):
+    """Each trial's margin but the noisy path's base (off the path: its
+    final margin)."""
+    gate, term = setting
+    out = []
+    for r in rows:
+        if not r['noisy']:
+            out.append(r['s'] - r['t'])
+        elif matched(r, gate):
+            out.append(r['s_match'] - (r['t'] - MATCH_T_MAIN - (r['allow'] if term == 'N0' else 0.0)))
+        else:
+            out.append(r['s'] - (r['t'] - MATCH_T_MAIN))
+    return out
+
+
+def match_limits(rows, c, caps):
+    """Each limit of the refit apart (the clean FAR's 1 %, each cap's
+    count), unrounded: which one binds."""
+    n_clean = sum(1 for r in rows if r['condition'] == 'clean' and r['kind'] == 'i')
+    out = {'clean': largest_base(rows, c, 'clean', int(math.floor(0.01 * n_clean)), lambda r: r['noisy'],
+                                 lambda r, x: x)}
+    for cond, cap in caps.items():
+        out[cond] = largest_base(rows, c, cond, cap, lambda r: r['noisy'], lambda r, x: x)
+    return out
+
+
+def match_setting(rows, caps, setting, t_u=None):
+    c = match_cuts(rows, setting)
+    if t_u is None:
+        t_u = refit_noisy_base(rows, c, caps)
+    return t_u, noisy_distance_figures(rows, noisy_distance_margins(rows, c, t_u))
+
+
+def match_caps(rows):
+    m = noisy_distance_margins(rows, match_cuts(rows, MATCH_MAIN), MATCH_T_MAIN)
+    return {cond: accepted_impostors(rows, m, cond) for cond in ('white10', 'speech20')}
+
+
+def match_text(setting, t_u, v):
+    mean = lambda side: sum(v[c][side] for c in NOISY_CONDITIONS) / 3.0
+    return '%s %s T_u %.4f | %s | mean EER %.2f FRR %.2f | %s | clean FRR %.2f' % (
+        setting[0], setting[1], t_u,
+        ' '.join('%s %.2f/%.2f/%.2f (%d)' % (c, v[c]['eer'], v[c]['far'], v[c]['frr'], v[c]['fa'])
+                 for c in NOISY_CONDITIONS),
+        mean('eer'), mean('frr'),
+        ' '.join('%s %.2f/%.2f' % (c, v[c]['eer'], v[c]['far']) for c in HELD_CHECKED), v['clean']['frr'])
+
+
+def match_rank(setting, v):
+    mean = lambda side: sum(v[c][side] for c in NOISY_CONDITIONS) / 3.0
+    return (round(mean('eer'), 6), round(mean('frr'), 6), MATCH_SETTINGS.index(setting))
+
+
+def match_clears(v, base):
+    """Each noisy EER lower than main's by more than the slack, no noisy
+    FAR up by more than one impostor trial; the failing parts."""
+    why = []
+    for c in NOISY_CONDITIONS:
+        if not v[c]['eer'] < base[c]['eer'] - slack(base[c], 'gi') - 1e-9:
+            why.append('%s EER %.2f (main %.2f, slack %.2f)' % (c, v[c]['eer'], base[c]['eer'], slack(base[c], 'gi')))
+        if v[c]['fa'] > base[c]['fa'] + 1:
+            why.append('%s FAR %d of %d (main %d)' % (c, v[c]['fa'], v[c]['i'], base[c]['fa']))
+    return why
+
+
+def match_checks(rows, halves, base, setting, v):
+    """Item 5's checks: each half's noisy EERs (T_u refitted on the half
+    for main's form and the setting alike) and their mean; the held
+    conditions' EERs and FARs and the clean FRR."""
+    out = []
+    for name, sel in halves:
+        caps = match_caps(sel)
+        tb, b = match_setting(sel, caps, MATCH_MAIN)
+        tv, h = match_setting(sel, caps, setting)
+        print('  half %s: caps white10 %d speech20 %d, T_u %.4f -> %.4f (limits %s); main %s; setting %s' % (
+            name, caps['white10'], caps['speech20'], tb, tv,
+            ' '.join('%s %.4f' % kv for kv in match_limits(sel, match_cuts(sel, setting), caps).items()),
+            ' '.join('%s %.2f/%.2f/%.2f' % (c, b[c]['eer'], b[c]['far'], b[c]['frr']) for c in NOISY_CONDITIONS),
+            ' '.join('%s %.2f/%.2f/%.2f' % (c, h[c]['eer'], h[c]['far'], h[c]['frr']) for c in NOISY_CONDITIONS)))
+        for c in NOISY_CONDITIONS:
+            s = slack(b[c], 'gi')
+            out.append(('half %s %s EER not higher (slack %.2f)' % (name, c, s), b[c]['eer'], h[c]['eer'],
+                        h[c]['eer'] <= b[c]['eer'] + s + 1e-9))
+        mb = sum(b[c]['eer'] for c in NOISY_CONDITIONS) / 3.0
+        mh = sum(h[c]['eer'] for c in NOISY_CONDITIONS) / 3.0
+        out.append(('half %s mean noisy EER lower' % name, mb, mh, mh < mb - 1e-9))
+    out += condition_checks(base, v, HELD_CHECKED)
+    s = slack(base['clean'], 'g')
+    out.append(('clean FRR not higher (slack %.2f)' % s, base['clean']['frr'], v['clean']['frr'],
+                v['clean']['frr'] <= base['clean']['frr'] + s + 1e-9))
+    print_checks(out, 44)
+    return all(ok for _, _, _, ok in out)
+
+
+def match_recomputation(rows):
+    """Main's dumped thresholds of the noisy path against the present
+    constants, the noise figure's term among them; the trials the trial
+    build scored differently, by path."""
+    worst, off = 0.0, 0
+    for r in rows:
+        if not r['noisy'] or r['s'] == math.inf:
+            continue
+        d = abs(REPORT.threshold(r, MATCH_T_MAIN, 0.015, 60.0) - r['t'])
+        worst = max(worst, d)
+        off += d > 5e-4
+    print('noisy path: thresholds recomputed with the present constants within 5e-4 of the dumped ones but %d '
+          '(largest difference %.6f); trials with a noise figure\'s term %d (from %.4f to %.4f)' % (
+              off, worst, sum(1 for r in rows if r['noisy'] and r['allow'] != 0.0),
+              min(r['allow'] for r in rows if r['noisy']), max(r['allow'] for r in rows if r['noisy'])))
+    moved = [r for r in rows if r['s_match'] != r['s']]
+    print('trials the trial build scored differently: %d on the noisy path, %d off it; thresholds differing %d' % (
+        sum(1 for r in moved if r['noisy']), sum(1 for r in moved if not r['noisy']),
+        sum(1 for r in rows if abs(r['t_match'] - r['t']) > 1e-9)))
+    print('noisy path trials (genuine / impostor / replays) and of them at least %.0f dB under min(snrEnrol, 60): %s'
+          % (MATCH_GATE_DB, ', '.join('%s %s, %s' % (
+              c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['noisy'] and r['kind'] == k))
+                          for k in 'gir'),
+              '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['noisy'] and r['room'] and r['kind'] == k))
+                       for k in 'gir')) for c in ALL_CONDITIONS + ('replay',))))
+
+
+def noise_match_grid(rows):
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
+    match_recomputation(rows)
+    dumped_m = [r['s'] - r['t'] for r in rows]
+    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
+                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
+    print('genuine and impostor decisions from the dumped scores and thresholds differing from the dumped ones: %d'
+          % differ)
+    caps = match_caps(rows)
+    print('white10 / speech20 impostors accepted by main: %d / %d' % (caps['white10'], caps['speech20']))
+    base = noisy_distance_figures(rows, dumped_m)
+    _, own = match_setting(rows, caps, MATCH_MAIN, MATCH_T_MAIN)
+    print('main as dumped:   ' + figures_line(base))
+    print('main recomputed:  ' + figures_line(own))
+    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('main recomputed gives its dumped figures: %s' % ('yes' if same else 'NO'))
+    t_own, v_own = match_setting(rows, caps, MATCH_MAIN)
+    print('main refitted:    ' + match_text(MATCH_MAIN, t_own, v_own))
+    print('main:             ' + match_text(MATCH_MAIN, MATCH_T_MAIN, base))
+    print('slack: ' + ', '.join('%s EER %.2f (FAR: %d impostor trials + 1)' % (c, slack(base[c], 'gi'), base[c]['fa'])
+                                for c in NOISY_CONDITIONS))
+    results = []
+    for setting in MATCH_SETTINGS:
+        t_u, v = match_setting(rows, caps, setting)
+        results.append((setting, t_u, v))
+        why = match_clears(v, base)
+        print(match_text(setting, t_u, v) + (' | clears' if not why else ' | fails: ' + '; '.join(why)))
+        print('    T_u limits: ' + ' '.join('%s %.4f' % kv for kv in
+                                        match_limits(rows, match_cuts(rows, setting), caps).items()))
+        print('    all: ' + figures_line(v))
+    for setting, t_u, v in sorted(results, key=lambda x: match_rank(x[0], x[2])):
+        print('halves and held conditions of %s %s (whether or not it clears):' % setting)
+        passed = match_checks(rows, halves, base, setting, v)
+        if not match_clears(v, base) and passed:
+            print('chosen: ' + match_text(setting, t_u, v))
+            return
+    print('chosen: none clears and passes every check; nothing ships')
+
+
 def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_base, setting):
     """A build that changed one path's score and base against the offline
     setting from the dumps rows were read from, trial by trial: on the path
@@ -1946,6 +2158,8 @@ def main():
     ap.add_argument('--noisy-distance-grid', action='store_true')
     ap.add_argument('--noisy-distance-engine', nargs='+', metavar='GD,GN,T_U DUMP',
                     help='the engine built with that setting on the noisy path, its dumps of the same trials')
+    ap.add_argument('--noise-match-grid', nargs='+', metavar='TRIAL_DUMP',
+                    help='the trial build\'s dumps of the same trials, the noisy path matched to the take\'s noise')
     ap.add_argument('--cue-grid', action='store_true')
     ap.add_argument('--noisy-cue-grid', action='store_true')
     ap.add_argument('--cue-frr-grid', action='store_true')
@@ -1978,6 +2192,9 @@ def main():
         return
     if a.noisy_cue_grid:
         NoisyCueGrid(read_cue_rows(a.dumps, a.enrol_log)).run()
+        return
+    if a.noise_match_grid:
+        noise_match_grid(read_match_rows(a.dumps, a.noise_match_grid, a.enrol_log))
         return
     if a.noisy_distance_grid or a.noisy_distance_engine:
         rows = read_main_rows(a.dumps, a.enrol_log)
