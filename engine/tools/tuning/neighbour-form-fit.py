@@ -17,6 +17,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid --contour-cues
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-engine W_DUR,W_INT,T_W DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noise-match-grid TRIAL_DUMP...
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --held-cue-grid
 
@@ -102,6 +103,24 @@ FRR, G1 before G2, N1 before N0) and each setting's checks (each half's
 noisy EERs and their mean, T_u refitted on the half; the soft12, reverb,
 phone and clean EERs and FARs and the clean FRR); the first clearing
 setting that passes every check is chosen.
+--own-threshold-grid TRIAL_DUMP... (fifty-seventh round, the same dumps):
+only the matched trials change: on the noisy path, under G2's gate and at
+most K dB (K in {30, 34, 40}), each takes the trial's score and a threshold
+of its own, T_m + s_m x max(0, 60 - snr) with main's enrolment and
+security terms, the noise figure's term kept (N1) or dropped (N0), s_m in
+{0, 0.005, ..., 0.03}; every other trial, the noisy path's unmatched ones
+among them, keeps its dumped score and threshold. T_m refitted for each
+(the clean impostor trials within 1 %, each noisy condition's accepted
+impostors within the larger of main's count and 1.5 % of its impostor
+trials); main's one base refitted by the same rule is "main refit". The
+clearing (each noisy EER lower than main's by more than the slack, the
+mean noisy FRR lower than main refit's by more than the slack, the clean
+FAR up by one impostor trial at most), the order (mean noisy FRR, mean
+noisy EER, N0 before N1, the larger K, s_m nearest 0.015) and the checks
+(each half's noisy EERs against main, their mean, its mean noisy FRR
+against main refit on the half; the held conditions' EERs and FARs and
+the clean, soft12 and reverberation FRRs); when none clears, the best
+rows' checks are shown for the record.
 --cue-grid (forty-second round, on dumps with the columns cue_dur and
 cue_int, the main branch's scoring otherwise): only the weighted path's
 scored takes change, fused + w_dur x dur / s_dur + w_int x int / s_int (s
@@ -1300,6 +1319,205 @@ def noise_match_grid(rows):
     print('chosen: none clears and passes every check; nothing ships')
 
 
+
+# The matched takes held to a threshold of their own (fifty-seventh round),
+# from the same dumps as the fifty-sixth: a trial is matched when it is on
+# the noisy path, under G2's gate and at most K dB itself; it takes the
+# trial build's score and a threshold T_m + s_m x max(0, 60 - snr) + the
+# enrolment and security terms as main has them, the noise figure's term
+# kept (N1) or dropped (N0). Every other trial keeps its dumped score and
+# threshold, the noisy path's unmatched ones main's base among them. T_m
+# is refitted within the clean FAR's 1 % and a cap for each noisy
+# condition: main's accepted impostors or 1.5 % of its impostor trials,
+# whichever is more.
+OWN_BOUNDS = (30.0, 34.0, 40.0)
+OWN_SLOPES = (0.0, 0.005, 0.01, 0.015, 0.02, 0.025, 0.03)
+OWN_TERMS = ('N0', 'N1')
+MAIN_SLOPE = 0.015   # per dB under SNR_KNEE, main's noisy-path slope
+SNR_KNEE = 60.0
+OWN_CAP_SHARE = 0.015
+OWN_MAIN = None      # the setting "main": no matched trial, one base for the path
+OWN_FRR_CHECKED = ('clean', 'soft12', 'reverb')
+OWN_SHOWN = 4      # the best rows whose checks are shown when none clears
+
+
+def own_matched(r, setting):
+    return setting is not OWN_MAIN and r['noisy'] and r['room'] and r['snr_db'] <= setting[0]
+
+
+def own_on_path(setting):
+    """The trials whose base the refit moves: the matched ones (main: the
+    whole noisy path)."""
+    if setting is OWN_MAIN:
+        return lambda r: r['noisy']
+    return lambda r: own_matched(r, setting)
+
+
+def own_cuts(rows, setting):
+    """Each trial's score less its threshold but the moved base (a trial
+    the base does not move: its final margin)."""
+    out = []
+    for r in rows:
+        if setting is OWN_MAIN and r['noisy']:
+            out.append(r['s'] - (r['t'] - MATCH_T_MAIN))
+        elif own_matched(r, setting):
+            bound, slope, term = setting
+            knee = max(0.0, SNR_KNEE - r['snr_db'])
+            part = r['t'] - MATCH_T_MAIN + (slope - MAIN_SLOPE) * knee - (r['allow'] if term == 'N0' else 0.0)
+            out.append(r['s_match'] - part)
+        else:
+            out.append(r['s'] - r['t'])
+    return out
+
+
+def own_caps(rows):
+    """Each noisy condition's cap: main's accepted impostors at its base or
+    OWN_CAP_SHARE of the condition's impostor trials, whichever is more."""
+    m = [r['s'] - r['t'] for r in rows]
+    return {c: max(accepted_impostors(rows, m, c),
+                   int(math.floor(OWN_CAP_SHARE * sum(1 for r in rows if r['condition'] == c and r['kind'] == 'i'))))
+            for c in NOISY_CONDITIONS}
+
+
+def own_setting(rows, caps, setting, base=None):
+    """The moved base (None: refitted) and the figures of a setting."""
+    c = own_cuts(rows, setting)
+    on = own_on_path(setting)
+    if base is None:
+        base = refit_base(rows, c, caps, on, lambda r, x: x)
+    return base, noisy_distance_figures(rows, [x - base if on(r) else x for r, x in zip(rows, c)])
+
+
+def own_name(setting):
+    return 'main' if setting is OWN_MAIN else 'K %2.0f s_m %.3f %s' % setting
+
+
+def noisy_mean(v, side):
+    return sum(v[c][side] for c in NOISY_CONDITIONS) / 3.0
+
+
+def genuine_slack(v):
+    return max([FIT.SLACK] + [one_trial(v[c]['g']) for c in NOISY_CONDITIONS])
+
+
+def own_text(setting, base, v):
+    return '%-20s T %.4f | %s | mean EER %.2f FRR %.2f | %s | clean FRR %.2f soft12 FRR %.2f reverb FRR %.2f' % (
+        own_name(setting), base,
+        ' '.join('%s %.2f/%.2f/%.2f (%d)' % (c, v[c]['eer'], v[c]['far'], v[c]['frr'], v[c]['fa'])
+                 for c in NOISY_CONDITIONS),
+        noisy_mean(v, 'eer'), noisy_mean(v, 'frr'),
+        ' '.join('%s %.2f/%.2f' % (c, v[c]['eer'], v[c]['far']) for c in HELD_CHECKED),
+        v['clean']['frr'], v['soft12']['frr'], v['reverb']['frr'])
+
+
+def own_clears(v, main, refit):
+    """Item 4's failing parts: each noisy EER lower than main's by more
+    than its slack, the mean noisy FRR lower than main refit's by more
+    than the slack, the clean FAR up by one impostor trial at most."""
+    why = []
+    for c in NOISY_CONDITIONS:
+        if not v[c]['eer'] < main[c]['eer'] - slack(main[c], 'gi') - 1e-9:
+            why.append('%s EER %.2f (main %.2f, slack %.2f)' % (c, v[c]['eer'], main[c]['eer'], slack(main[c], 'gi')))
+    s = genuine_slack(refit)
+    if not noisy_mean(v, 'frr') < noisy_mean(refit, 'frr') - s - 1e-9:
+        why.append('mean FRR %.2f (main refit %.2f, slack %.2f)' % (noisy_mean(v, 'frr'), noisy_mean(refit, 'frr'), s))
+    if v['clean']['fa'] > main['clean']['fa'] + 1:
+        why.append('clean FAR %d of %d (main %d)' % (v['clean']['fa'], v['clean']['i'], main['clean']['fa']))
+    return why
+
+
+def own_rank(setting, v):
+    bound, slope, term = setting
+    return (round(noisy_mean(v, 'frr'), 6), round(noisy_mean(v, 'eer'), 6), OWN_TERMS.index(term), -bound,
+            abs(slope - MAIN_SLOPE), slope)
+
+
+def own_half_checks(name, sel, setting):
+    """A half's checks, T_m and main's base refitted on the half's own
+    trials with its own caps."""
+    caps = own_caps(sel)
+    _, main = own_setting(sel, caps, OWN_MAIN, MATCH_T_MAIN)
+    tr, refit = own_setting(sel, caps, OWN_MAIN)
+    tv, v = own_setting(sel, caps, setting)
+    print('  half %s: caps %s; main     %s' % (name, ' '.join('%s %d' % kv for kv in caps.items()),
+                                              own_text(OWN_MAIN, MATCH_T_MAIN, main)))
+    print('  half %s: main refit %s' % (name, own_text(OWN_MAIN, tr, refit)))
+    print('  half %s: setting    %s' % (name, own_text(setting, tv, v)))
+    out = []
+    for c in NOISY_CONDITIONS:
+        s = slack(main[c], 'gi')
+        out.append(('half %s %s EER not higher (slack %.2f)' % (name, c, s), main[c]['eer'], v[c]['eer'],
+                    v[c]['eer'] <= main[c]['eer'] + s + 1e-9))
+    out.append(('half %s mean noisy EER lower' % name, noisy_mean(main, 'eer'), noisy_mean(v, 'eer'),
+                noisy_mean(v, 'eer') < noisy_mean(main, 'eer') - 1e-9))
+    s = genuine_slack(refit)
+    out.append(('half %s mean noisy FRR lower than refit (slack %.2f)' % (name, s), noisy_mean(refit, 'frr'),
+                noisy_mean(v, 'frr'), noisy_mean(v, 'frr') < noisy_mean(refit, 'frr') - s - 1e-9))
+    return out
+
+
+def own_checks(rows, halves, main, setting, v):
+    """Item 5's checks: each half's, then the held conditions' EERs and
+    FARs and the clean, soft12 and reverberation FRRs against main."""
+    out = []
+    for name, sel in halves:
+        out += own_half_checks(name, sel, setting)
+    out += condition_checks(main, v, HELD_CHECKED)
+    for c in OWN_FRR_CHECKED:
+        s = slack(main[c], 'g')
+        out.append(('%s FRR not higher (slack %.2f)' % (c, s), main[c]['frr'], v[c]['frr'],
+                    v[c]['frr'] <= main[c]['frr'] + s + 1e-9))
+    print_checks(out, 50)
+    return all(ok for _, _, _, ok in out)
+
+
+def own_threshold_grid(rows):
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
+    match_recomputation(rows)
+    caps = own_caps(rows)
+    print('caps (main\'s count or %.1f %% of the impostor trials): %s' % (
+        100.0 * OWN_CAP_SHARE, ' '.join('%s %d' % kv for kv in caps.items())))
+    for bound in OWN_BOUNDS:
+        print('matched under %.0f dB (genuine / impostor / replays): %s' % (bound, ', '.join(
+            '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['kind'] == k and
+                                           own_matched(r, (bound, 0.0, 'N0')))) for k in 'gir'))
+            for c in ALL_CONDITIONS + ('replay',))))
+    dumped = noisy_distance_figures(rows, [r['s'] - r['t'] for r in rows])
+    _, main = own_setting(rows, caps, OWN_MAIN, MATCH_T_MAIN)
+    same = all('%.2f' % dumped[c][k] == '%.2f' % main[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('main recomputed at %.4f gives its dumped figures: %s' % (MATCH_T_MAIN, 'yes' if same else 'NO'))
+    t_refit, refit = own_setting(rows, caps, OWN_MAIN)
+    print('main:        ' + own_text(OWN_MAIN, MATCH_T_MAIN, main))
+    print('main refit:  ' + own_text(OWN_MAIN, t_refit, refit))
+    print('    all: ' + figures_line(refit))
+    results = []
+    for bound in OWN_BOUNDS:
+        for slope in OWN_SLOPES:
+            for term in OWN_TERMS:
+                setting = (bound, slope, term)
+                t_m, v = own_setting(rows, caps, setting)
+                results.append((setting, t_m, v))
+    results.sort(key=lambda x: own_rank(x[0], x[2]))
+    for setting, t_m, v in results:
+        why = own_clears(v, main, refit)
+        print(own_text(setting, t_m, v) + (' | clears' if not why else ' | fails: ' + '; '.join(why)))
+    clearing = [x for x in results if not own_clears(x[2], main, refit)]
+    print('clearing settings: %d of %d' % (len(clearing), len(results)))
+    for setting, t_m, v in clearing:
+        print('checks of ' + own_text(setting, t_m, v))
+        print('    all: ' + figures_line(v))
+        if own_checks(rows, halves, main, setting, v):
+            print('chosen: ' + own_text(setting, t_m, v))
+            return
+    if not clearing:
+        # For the record only: what the best rows would have met.
+        for setting, t_m, v in results[:OWN_SHOWN]:
+            print('checks of %s (does not clear)' % own_name(setting))
+            own_checks(rows, halves, main, setting, v)
+    print('chosen: none clears and passes every check; nothing ships')
+
+
 def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_base, setting):
     """A build that changed one path's score and base against the offline
     setting from the dumps rows were read from, trial by trial: on the path
@@ -2160,6 +2378,8 @@ def main():
                     help='the engine built with that setting on the noisy path, its dumps of the same trials')
     ap.add_argument('--noise-match-grid', nargs='+', metavar='TRIAL_DUMP',
                     help='the trial build\'s dumps of the same trials, the noisy path matched to the take\'s noise')
+    ap.add_argument('--own-threshold-grid', nargs='+', metavar='TRIAL_DUMP',
+                    help='the same trial dumps: the matched takes held to a base and slope of their own')
     ap.add_argument('--cue-grid', action='store_true')
     ap.add_argument('--noisy-cue-grid', action='store_true')
     ap.add_argument('--cue-frr-grid', action='store_true')
@@ -2192,6 +2412,9 @@ def main():
         return
     if a.noisy_cue_grid:
         NoisyCueGrid(read_cue_rows(a.dumps, a.enrol_log)).run()
+        return
+    if a.own_threshold_grid:
+        own_threshold_grid(read_match_rows(a.dumps, a.own_threshold_grid, a.enrol_log))
         return
     if a.noise_match_grid:
         noise_match_grid(read_match_rows(a.dumps, a.noise_match_grid, a.enrol_log))
