@@ -17,7 +17,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid --contour-cues
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-engine W_DUR,W_INT,T_W DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noise-match-grid TRIAL_DUMP...
-  neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP...
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... [--gate G1]
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --held-cue-grid
 
@@ -120,7 +120,9 @@ noisy EER, N0 before N1, the larger K, s_m nearest 0.015) and the checks
 (each half's noisy EERs against main, their mean, its mean noisy FRR
 against main refit on the half; the held conditions' EERs and FARs and
 the clean, soft12 and reverberation FRRs); when none clears, the best
-rows' checks are shown for the record.
+rows' checks are shown for the record. --gate G1 (fifty-eighth round)
+drops G2's condition on the enrolment's noise: every noisy-path trial at
+most K dB is matched, the noisiest model's own trials among them.
 --cue-grid (forty-second round, on dumps with the columns cue_dur and
 cue_int, the main branch's scoring otherwise): only the weighted path's
 scored takes change, fused + w_dur x dur / s_dur + w_int x int / s_int (s
@@ -1339,10 +1341,15 @@ OWN_CAP_SHARE = 0.015
 OWN_MAIN = None      # the setting "main": no matched trial, one base for the path
 OWN_FRR_CHECKED = ('clean', 'soft12', 'reverb')
 OWN_SHOWN = 4      # the best rows whose checks are shown when none clears
+OWN_GATES = ('G1', 'G2')
+# G2 leaves a model whose enrolment is too noisy for any take to lie 10 dB
+# under it unmatched at main's base; G1 matches its trials with the rest.
+OWN_GATE = 'G2'
 
 
 def own_matched(r, setting):
-    return setting is not OWN_MAIN and r['noisy'] and r['room'] and r['snr_db'] <= setting[0]
+    return (setting is not OWN_MAIN and r['noisy'] and (OWN_GATE == 'G1' or r['room'])
+            and r['snr_db'] <= setting[0])
 
 
 def own_on_path(setting):
@@ -1471,7 +1478,12 @@ def own_checks(rows, halves, main, setting, v):
     return all(ok for _, _, _, ok in out)
 
 
-def own_threshold_grid(rows):
+def own_threshold_grid(rows, gate):
+    global OWN_GATE
+    OWN_GATE = gate
+    print('gate %s: %s' % (gate, 'every noisy-path trial at most K dB' if gate == 'G1' else
+                           'noisy-path trials at most K dB and %.0f dB under min(snrEnrol, %.0f)'
+                           % (MATCH_GATE_DB, REPORT.ENROL_SNR_CAP)))
     halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
               for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
     match_recomputation(rows)
@@ -2380,6 +2392,8 @@ def main():
                     help='the trial build\'s dumps of the same trials, the noisy path matched to the take\'s noise')
     ap.add_argument('--own-threshold-grid', nargs='+', metavar='TRIAL_DUMP',
                     help='the same trial dumps: the matched takes held to a base and slope of their own')
+    ap.add_argument('--gate', choices=OWN_GATES, default='G2',
+                    help='--own-threshold-grid\'s gate: G2 also asks 10 dB under the enrolment, G1 does not')
     ap.add_argument('--cue-grid', action='store_true')
     ap.add_argument('--noisy-cue-grid', action='store_true')
     ap.add_argument('--cue-frr-grid', action='store_true')
@@ -2414,7 +2428,7 @@ def main():
         NoisyCueGrid(read_cue_rows(a.dumps, a.enrol_log)).run()
         return
     if a.own_threshold_grid:
-        own_threshold_grid(read_match_rows(a.dumps, a.own_threshold_grid, a.enrol_log))
+        own_threshold_grid(read_match_rows(a.dumps, a.own_threshold_grid, a.enrol_log), a.gate)
         return
     if a.noise_match_grid:
         noise_match_grid(read_match_rows(a.dumps, a.noise_match_grid, a.enrol_log))
