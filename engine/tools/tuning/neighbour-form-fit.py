@@ -18,6 +18,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-engine W_DUR,W_INT,T_W DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noise-match-grid TRIAL_DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... [--gate G1]
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6,10
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --held-cue-grid
 
@@ -123,6 +124,11 @@ the clean, soft12 and reverberation FRRs); when none clears, the best
 rows' checks are shown for the record. --gate G1 (fifty-eighth round)
 drops G2's condition on the enrolment's noise: every noisy-path trial at
 most K dB is matched, the noisiest model's own trials among them.
+--excess-gate X0,... (fifty-ninth round, trial dumps with the column
+noise_excess) gates on the take's own noise instead: a noisy-path trial
+at most K dB is matched when its noise lies X0 dB or more over what the
+model's templates keep of their own (G1 otherwise); each X0 is a setting
+beside K, s_m and the term, and the order adds the larger X0 last.
 --cue-grid (forty-second round, on dumps with the columns cue_dur and
 cue_int, the main branch's scoring otherwise): only the weighted path's
 scored takes change, fused + w_dur x dur / s_dur + w_int x int / s_int (s
@@ -1153,6 +1159,7 @@ def read_match_rows(dumps, trial_dumps, log):
         enrol = min(r['enrol_db'], REPORT.ENROL_SNR_CAP)
         r['allow'] = REPORT.noise_allowance(r, enrol) if r['noisy'] and r['enrol_db'] > 0.0 else 0.0
         r['room'] = r['snr_db'] <= min(r['enrol_db'], REPORT.ENROL_SNR_CAP) - MATCH_GATE_DB
+        r['excess'] = float(t['noise_excess']) if 'noise_excess' in t else math.nan
     return rows
 
 
@@ -1345,11 +1352,16 @@ OWN_GATES = ('G1', 'G2')
 # G2 leaves a model whose enrolment is too noisy for any take to lie 10 dB
 # under it unmatched at main's base; G1 matches its trials with the rest.
 OWN_GATE = 'G2'
+# The take's noise over the model's own (the trial dump's noise_excess,
+# dB): a take at its enrolment's own noise stays unmatched however low its
+# snr. None: no such gate; otherwise the X0 values of the grid.
+OWN_EXCESS = None
 
 
 def own_matched(r, setting):
+    """setting: (K, s_m, term), with the excess gate (K, s_m, term, X0)."""
     return (setting is not OWN_MAIN and r['noisy'] and (OWN_GATE == 'G1' or r['room'])
-            and r['snr_db'] <= setting[0])
+            and r['snr_db'] <= setting[0] and (len(setting) < 4 or r['excess'] >= setting[3]))
 
 
 def own_on_path(setting):
@@ -1368,7 +1380,7 @@ def own_cuts(rows, setting):
         if setting is OWN_MAIN and r['noisy']:
             out.append(r['s'] - (r['t'] - MATCH_T_MAIN))
         elif own_matched(r, setting):
-            bound, slope, term = setting
+            bound, slope, term = setting[:3]
             knee = max(0.0, SNR_KNEE - r['snr_db'])
             part = r['t'] - MATCH_T_MAIN + (slope - MAIN_SLOPE) * knee - (r['allow'] if term == 'N0' else 0.0)
             out.append(r['s_match'] - part)
@@ -1396,7 +1408,9 @@ def own_setting(rows, caps, setting, base=None):
 
 
 def own_name(setting):
-    return 'main' if setting is OWN_MAIN else 'K %2.0f s_m %.3f %s' % setting
+    if setting is OWN_MAIN:
+        return 'main'
+    return 'K %2.0f s_m %.3f %s' % setting[:3] + (' X0 %2.0f' % setting[3] if len(setting) > 3 else '')
 
 
 def noisy_mean(v, side):
@@ -1434,9 +1448,9 @@ def own_clears(v, main, refit):
 
 
 def own_rank(setting, v):
-    bound, slope, term = setting
+    bound, slope, term = setting[:3]
     return (round(noisy_mean(v, 'frr'), 6), round(noisy_mean(v, 'eer'), 6), OWN_TERMS.index(term), -bound,
-            abs(slope - MAIN_SLOPE), slope)
+            abs(slope - MAIN_SLOPE), slope, -(setting[3] if len(setting) > 3 else 0.0))
 
 
 def own_half_checks(name, sel, setting):
@@ -1478,12 +1492,19 @@ def own_checks(rows, halves, main, setting, v):
     return all(ok for _, _, _, ok in out)
 
 
-def own_threshold_grid(rows, gate):
-    global OWN_GATE
-    OWN_GATE = gate
-    print('gate %s: %s' % (gate, 'every noisy-path trial at most K dB' if gate == 'G1' else
+def own_threshold_grid(rows, gate, excess=None):
+    global OWN_GATE, OWN_EXCESS
+    OWN_GATE = 'G1' if excess else gate
+    OWN_EXCESS = excess
+    print('gate %s: %s' % (OWN_GATE, 'every noisy-path trial at most K dB' if OWN_GATE == 'G1' else
                            'noisy-path trials at most K dB and %.0f dB under min(snrEnrol, %.0f)'
                            % (MATCH_GATE_DB, REPORT.ENROL_SNR_CAP)))
+    if excess:
+        print('excess gate: and its noise X0 dB or more over the model\'s own, X0 in %s' %
+              ', '.join('%g' % x for x in excess))
+    gates = [(x,) for x in excess] if excess else [()]
+    if excess and any(math.isnan(r['excess']) for r in rows):
+        raise SystemExit('--excess-gate needs trial dumps with the column noise_excess')
     halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
               for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
     match_recomputation(rows)
@@ -1491,10 +1512,12 @@ def own_threshold_grid(rows, gate):
     print('caps (main\'s count or %.1f %% of the impostor trials): %s' % (
         100.0 * OWN_CAP_SHARE, ' '.join('%s %d' % kv for kv in caps.items())))
     for bound in OWN_BOUNDS:
-        print('matched under %.0f dB (genuine / impostor / replays): %s' % (bound, ', '.join(
-            '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['kind'] == k and
-                                           own_matched(r, (bound, 0.0, 'N0')))) for k in 'gir'))
-            for c in ALL_CONDITIONS + ('replay',))))
+        for g in gates:
+            print('matched under %.0f dB%s (genuine / impostor / replays): %s' % (
+                bound, ''.join(' X0 %g' % x for x in g), ', '.join(
+                    '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['kind'] == k and
+                                                   own_matched(r, (bound, 0.0, 'N0') + g))) for k in 'gir'))
+                    for c in ALL_CONDITIONS + ('replay',))))
     dumped = noisy_distance_figures(rows, [r['s'] - r['t'] for r in rows])
     _, main = own_setting(rows, caps, OWN_MAIN, MATCH_T_MAIN)
     same = all('%.2f' % dumped[c][k] == '%.2f' % main[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
@@ -1507,9 +1530,10 @@ def own_threshold_grid(rows, gate):
     for bound in OWN_BOUNDS:
         for slope in OWN_SLOPES:
             for term in OWN_TERMS:
-                setting = (bound, slope, term)
-                t_m, v = own_setting(rows, caps, setting)
-                results.append((setting, t_m, v))
+                for g in gates:
+                    setting = (bound, slope, term) + g
+                    t_m, v = own_setting(rows, caps, setting)
+                    results.append((setting, t_m, v))
     results.sort(key=lambda x: own_rank(x[0], x[2]))
     for setting, t_m, v in results:
         why = own_clears(v, main, refit)
@@ -2394,6 +2418,9 @@ def main():
                     help='the same trial dumps: the matched takes held to a base and slope of their own')
     ap.add_argument('--gate', choices=OWN_GATES, default='G2',
                     help='--own-threshold-grid\'s gate: G2 also asks 10 dB under the enrolment, G1 does not')
+    ap.add_argument('--excess-gate', metavar='X0,...',
+                    help='--own-threshold-grid: G1 and the take\'s noise X0 dB or more over the model\'s own '
+                         '(the trial dumps\' noise_excess), one setting per X0')
     ap.add_argument('--cue-grid', action='store_true')
     ap.add_argument('--noisy-cue-grid', action='store_true')
     ap.add_argument('--cue-frr-grid', action='store_true')
@@ -2428,7 +2455,8 @@ def main():
         NoisyCueGrid(read_cue_rows(a.dumps, a.enrol_log)).run()
         return
     if a.own_threshold_grid:
-        own_threshold_grid(read_match_rows(a.dumps, a.own_threshold_grid, a.enrol_log), a.gate)
+        excess = tuple(float(x) for x in a.excess_gate.split(',')) if a.excess_gate else None
+        own_threshold_grid(read_match_rows(a.dumps, a.own_threshold_grid, a.enrol_log), a.gate, excess)
         return
     if a.noise_match_grid:
         noise_match_grid(read_match_rows(a.dumps, a.noise_match_grid, a.enrol_log))
