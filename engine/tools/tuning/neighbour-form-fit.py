@@ -19,6 +19,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noise-match-grid TRIAL_DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... [--gate G1]
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6,10
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0,0.25,0.5,0.75,1
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --held-cue-grid
 
@@ -129,6 +130,20 @@ noise_excess) gates on the take's own noise instead: a noisy-path trial
 at most K dB is matched when its noise lies X0 dB or more over what the
 model's templates keep of their own (G1 otherwise); each X0 is a setting
 beside K, s_m and the term, and the order adds the larger X0 last.
+--level-allowance C,... (sixtieth round, main's dumps alone): the
+unweighted path's snr term counted from the model's own level, 0.015 x
+[max(0, 60 - snr) - c x max(0, 60 - max(snr, min(snrEnrol, 60)))], one
+setting per c (0 is main's form); every score and every other threshold
+main's. T_u refitted for each by the forty-first round's rule (the clean
+impostor trials within 1 %, the white10 and speech20 impostors accepted
+no more often than main's at -0.6636); the clearing (the mean noisy EER
+lower by more than the pooled slack, none of the three higher than its
+slack, the clean FAR up by one impostor trial at most), the order (mean
+noisy EER, mean noisy FRR, the smaller c), each setting's checks (each
+half's noisy EERs and their mean against main, T_u refitted on the half;
+the held conditions' EERs and FARs and the clean, soft12 and
+reverberation FRRs) and the cross check (the best c on either half alone
+must not raise the other half's mean noisy EER).
 --cue-grid (forty-second round, on dumps with the columns cue_dur and
 cue_int, the main branch's scoring otherwise): only the weighted path's
 scored takes change, fused + w_dur x dur / s_dur + w_int x int / s_int (s
@@ -1150,9 +1165,9 @@ def read_match_rows(dumps, trial_dumps, log):
     rows = read_main_rows(dumps, log)
     REPORT.set_weighted('40,6,-0.2984')
     REPORT.LINE['offset'] = -0.15
-    trial = raw_rows(trial_dumps)
+    trial = raw_rows(trial_dumps) if trial_dumps else None
     for r in rows:
-        t = trial[r['key']]
+        t = trial[r['key']] if trial is not None else r
         s = float(t['score'])
         r['s_match'] = math.inf if s >= REPORT.REFUSED else s
         r['t_match'] = float(t['threshold'])
@@ -1552,6 +1567,163 @@ def own_threshold_grid(rows, gate, excess=None):
             print('checks of %s (does not clear)' % own_name(setting))
             own_checks(rows, halves, main, setting, v)
     print('chosen: none clears and passes every check; nothing ships')
+
+
+# The unweighted path's noise allowance counted from the model's own level
+# (sixtieth round), offline from main's dumps alone: the path's snr term
+# 0.015 x max(0, 60 - snr) less c x 0.015 x max(0, 60 - max(snr, snrE)),
+# snrE = min(snrEnrol, 60): a take as noisy as the model's enrolment has not
+# moved away from it for its noise, so at c 1 it gets no loosening and a
+# noisier take only the loosening from the model's level down. Every trial
+# keeps its dumped score; one on the path its dumped threshold moved by
+# that change and by the base. T_u is refitted by the forty-first round's
+# rule (the clean FAR's 1 %, white10 and speech20 within main's counts).
+LEVEL_ALLOWANCES = (0.0, 0.25, 0.5, 0.75, 1.0)
+
+
+def level_change(r, c):
+    """The change of a trial's threshold at c (none off the path, none for
+    a model without an enrolment snr)."""
+    if c == 0.0 or not r['noisy'] or not r['enrol_db'] > 0.0:
+        return 0.0
+    level = min(r['enrol_db'], SNR_KNEE)
+    return -c * MAIN_SLOPE * max(0.0, SNR_KNEE - max(r['snr_db'], level))
+
+
+def level_cuts(rows, c):
+    """Each trial's margin but the path's base (off the path: its final
+    margin)."""
+    return [r['s'] - (r['t'] - MATCH_T_MAIN + level_change(r, c)) if r['noisy'] else r['s'] - r['t'] for r in rows]
+
+
+def level_setting(rows, caps, c, t_u=None):
+    """T_u (None: refitted) and the figures of c on rows, the three noisy
+    conditions pooled among them."""
+    cut = level_cuts(rows, c)
+    if t_u is None:
+        t_u = refit_noisy_base(rows, cut, caps)
+    return t_u, pooled_noisy_figures(rows, noisy_distance_margins(rows, cut, t_u))
+
+
+def level_text(name, t_u, v):
+    return '%-10s T_u %.4f | %s | mean EER %.2f FRR %.2f | %s | FRR clean %.2f soft12 %.2f reverb %.2f' % (
+        name, t_u, ' '.join('%s %.2f/%.2f/%.2f (%d)' % (c, v[c]['eer'], v[c]['far'], v[c]['frr'], v[c]['fa'])
+                            for c in NOISY_CONDITIONS),
+        v['mean eer'], v['mean frr'], ' '.join('%s %.2f/%.2f' % (c, v[c]['eer'], v[c]['far']) for c in HELD_CHECKED),
+        v['clean']['frr'], v['soft12']['frr'], v['reverb']['frr'])
+
+
+def level_clears(v, main):
+    """Item 3's failing parts: the mean noisy EER lower than main's by more
+    than the pooled slack, none of the three higher than its slack, the
+    clean FAR up by one impostor trial at most."""
+    why = []
+    s = pooled_slack(main)
+    if not v['mean eer'] < main['mean eer'] - s - 1e-9:
+        why.append('mean EER %.2f (main %.2f, slack %.2f)' % (v['mean eer'], main['mean eer'], s))
+    for c in NOISY_CONDITIONS:
+        if v[c]['eer'] > main[c]['eer'] + slack(main[c], 'gi') + 1e-9:
+            why.append('%s EER %.2f (main %.2f, slack %.2f)' % (c, v[c]['eer'], main[c]['eer'], slack(main[c], 'gi')))
+    if v['clean']['fa'] > main['clean']['fa'] + 1:
+        why.append('clean FAR %d of %d (main %d)' % (v['clean']['fa'], v['clean']['i'], main['clean']['fa']))
+    return why
+
+
+def level_rank(c, v):
+    return (round(v['mean eer'], 6), round(v['mean frr'], 6), c)
+
+
+def level_half(sel, c):
+    """A half's main at -0.6636 and c with T_u refitted on the half's own
+    trials and caps."""
+    caps = match_caps(sel)
+    _, main = level_setting(sel, caps, 0.0, MATCH_T_MAIN)
+    t_u, v = level_setting(sel, caps, c)
+    return caps, main, t_u, v
+
+
+def level_checks(halves, main, c, v):
+    """Item 4's checks but the cross check: each half's noisy EERs and
+    their mean, the held conditions' EERs and FARs and the clean, soft12
+    and reverberation FRRs."""
+    out = []
+    for name, sel in halves:
+        caps, hm, t_u, hv = level_half(sel, c)
+        t_r, hr = level_setting(sel, caps, 0.0)
+        print('  half %s: caps %s; main       %s' % (name, ' '.join('%s %d' % kv for kv in caps.items()),
+                                                  level_text('main', MATCH_T_MAIN, hm)))
+        print('  half %s: main refit %s' % (name, level_text('c 0', t_r, hr)))
+        print('  half %s: setting    %s' % (name, level_text('c %.2f' % c, t_u, hv)))
+        for k in NOISY_CONDITIONS:
+            s = slack(hm[k], 'gi')
+            out.append(('half %s %s EER not higher (slack %.2f)' % (name, k, s), hm[k]['eer'], hv[k]['eer'],
+                        hv[k]['eer'] <= hm[k]['eer'] + s + 1e-9))
+        out.append(('half %s mean noisy EER lower' % name, hm['mean eer'], hv['mean eer'],
+                    hv['mean eer'] < hm['mean eer'] - 1e-9))
+    out += condition_checks(main, v, HELD_CHECKED)
+    for k in OWN_FRR_CHECKED:
+        s = slack(main[k], 'g')
+        out.append(('%s FRR not higher (slack %.2f)' % (k, s), main[k]['frr'], v[k]['frr'],
+                    v[k]['frr'] <= main[k]['frr'] + s + 1e-9))
+    print_checks(out, 50)
+    return all(ok for _, _, _, ok in out)
+
+
+def level_cross(halves):
+    """The cross check: the best c on each half alone (item 4's order over
+    every c, T_u refitted on that half) must not raise the other half's
+    mean noisy EER above main's there at -0.6636."""
+    ok = True
+    for (name, sel), (other, rest) in ((halves[0], halves[1]), (halves[1], halves[0])):
+        best = min(LEVEL_ALLOWANCES, key=lambda c: level_rank(c, level_half(sel, c)[3]))
+        _, om, t_u, ov = level_half(rest, best)
+        fine = ov['mean eer'] <= om['mean eer'] + 1e-9
+        print('  cross: best c on half %s alone %.2f; half %s at it (T_u %.4f): mean noisy EER %.2f, main %.2f: %s' % (
+            name, best, other, t_u, ov['mean eer'], om['mean eer'], 'ok' if fine else 'RAISED'))
+        ok = ok and fine
+    return ok
+
+
+def level_allowance_grid(rows, allowances):
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
+    match_recomputation(rows)
+    on = [r for r in rows if r['noisy'] and r['enrol_db'] > 0.0]
+    print('trials on the path with an enrolment snr: %d; under their model\'s level: %d' % (
+        len(on), sum(1 for r in on if r['snr_db'] < min(r['enrol_db'], SNR_KNEE))))
+    caps = match_caps(rows)
+    print('caps (main\'s accepted impostors at %.4f): %s' % (MATCH_T_MAIN, ' '.join('%s %d' % kv for kv in caps.items())))
+    dumped = noisy_distance_figures(rows, [r['s'] - r['t'] for r in rows])
+    _, main = level_setting(rows, caps, 0.0, MATCH_T_MAIN)
+    same = all('%.2f' % dumped[c][k] == '%.2f' % main[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('main recomputed at %.4f gives its dumped figures: %s' % (MATCH_T_MAIN, 'yes' if same else 'NO'))
+    print('slack: mean EER %.2f (pooled g %d, i %d), %s' % (
+        pooled_slack(main), main['pooled']['g'], main['pooled']['i'],
+        ', '.join('%s EER %.2f' % (c, slack(main[c], 'gi')) for c in NOISY_CONDITIONS)))
+    print(level_text('main', MATCH_T_MAIN, main))
+    print('    all: ' + figures_line(main))
+    results = []
+    for c in allowances:
+        t_u, v = level_setting(rows, caps, c)
+        results.append((c, t_u, v))
+        why = level_clears(v, main)
+        print(level_text('c %.2f' % c, t_u, v) + (' | clears' if not why else ' | fails: ' + '; '.join(why)))
+        print('    T_u limits: ' + ' '.join('%s %.4f' % kv for kv in match_limits(rows, level_cuts(rows, c), caps).items()))
+        print('    all: ' + figures_line(v))
+    results.sort(key=lambda x: level_rank(x[0], x[2]))
+    chosen = None
+    for c, t_u, v in results:
+        why = level_clears(v, main)
+        print('checks of c %.2f (%s):' % (c, 'clears' if not why else 'does not clear'))
+        passed = level_checks(halves, main, c, v)
+        if not why and passed and chosen is None:
+            chosen = (c, t_u, v)
+    cross = level_cross(halves)
+    if chosen is not None and cross:
+        print('chosen: ' + level_text('c %.2f' % chosen[0], chosen[1], chosen[2]))
+        return chosen
+    print('chosen: none clears and passes every check%s; nothing ships' % ('' if cross else ' (the cross check fails)'))
+    return None
 
 
 def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_base, setting):
@@ -2421,6 +2593,9 @@ def main():
     ap.add_argument('--excess-gate', metavar='X0,...',
                     help='--own-threshold-grid: G1 and the take\'s noise X0 dB or more over the model\'s own '
                          '(the trial dumps\' noise_excess), one setting per X0')
+    ap.add_argument('--level-allowance', metavar='C,...',
+                    help='the unweighted path\'s snr term less c x its part above the model\'s own level, one '
+                         'setting per c, its base refitted (main\'s dumps alone)')
     ap.add_argument('--cue-grid', action='store_true')
     ap.add_argument('--noisy-cue-grid', action='store_true')
     ap.add_argument('--cue-frr-grid', action='store_true')
@@ -2453,6 +2628,10 @@ def main():
         return
     if a.noisy_cue_grid:
         NoisyCueGrid(read_cue_rows(a.dumps, a.enrol_log)).run()
+        return
+    if a.level_allowance and not a.own_threshold_grid:
+        level_allowance_grid(read_match_rows(a.dumps, None, a.enrol_log),
+                             tuple(float(x) for x in a.level_allowance.split(',')))
         return
     if a.own_threshold_grid:
         excess = tuple(float(x) for x in a.excess_gate.split(',')) if a.excess_gate else None
