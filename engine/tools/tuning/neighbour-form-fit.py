@@ -16,6 +16,10 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid [--intonation-column COLUMN]
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid --contour-cues
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-engine W_DUR,W_INT,T_W DUMP...
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --noise-match-grid TRIAL_DUMP...
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... [--gate G1]
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6,10
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0,0.25,0.5,0.75,1
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --held-cue-grid
 
@@ -89,6 +93,57 @@ EERs, T_u refitted on the half; the soft12, reverb, phone and clean EERs
 and FARs); the first that passes every check is chosen.
 --noisy-distance-engine GD,GN,T_U DUMP...: the engine built with that
 setting, run on the same trials, against the offline one, trial by trial.
+--noise-match-grid TRIAL_DUMP... (fifty-sixth round, on main's dumps and a
+trial build's dumps of the same trials, whose unweighted path matched the
+model to each take's noise): four settings, the gate G1 (every noisy-path
+trial takes the trial's score) or G2 (only those at least 10 dB under
+min(snrEnrol, 60)), each with the noise figure's threshold term kept (N1)
+or dropped (N0) for the matched trials; T_u refitted for each as above;
+the clearing (the three noisy EERs lower by more than the slack, their
+FARs within one impostor trial), the order (mean noisy EER, mean noisy
+FRR, G1 before G2, N1 before N0) and each setting's checks (each half's
+noisy EERs and their mean, T_u refitted on the half; the soft12, reverb,
+phone and clean EERs and FARs and the clean FRR); the first clearing
+setting that passes every check is chosen.
+--own-threshold-grid TRIAL_DUMP... (fifty-seventh round, the same dumps):
+only the matched trials change: on the noisy path, under G2's gate and at
+most K dB (K in {30, 34, 40}), each takes the trial's score and a threshold
+of its own, T_m + s_m x max(0, 60 - snr) with main's enrolment and
+security terms, the noise figure's term kept (N1) or dropped (N0), s_m in
+{0, 0.005, ..., 0.03}; every other trial, the noisy path's unmatched ones
+among them, keeps its dumped score and threshold. T_m refitted for each
+(the clean impostor trials within 1 %, each noisy condition's accepted
+impostors within the larger of main's count and 1.5 % of its impostor
+trials); main's one base refitted by the same rule is "main refit". The
+clearing (each noisy EER lower than main's by more than the slack, the
+mean noisy FRR lower than main refit's by more than the slack, the clean
+FAR up by one impostor trial at most), the order (mean noisy FRR, mean
+noisy EER, N0 before N1, the larger K, s_m nearest 0.015) and the checks
+(each half's noisy EERs against main, their mean, its mean noisy FRR
+against main refit on the half; the held conditions' EERs and FARs and
+the clean, soft12 and reverberation FRRs); when none clears, the best
+rows' checks are shown for the record. --gate G1 (fifty-eighth round)
+drops G2's condition on the enrolment's noise: every noisy-path trial at
+most K dB is matched, the noisiest model's own trials among them.
+--excess-gate X0,... (fifty-ninth round, trial dumps with the column
+noise_excess) gates on the take's own noise instead: a noisy-path trial
+at most K dB is matched when its noise lies X0 dB or more over what the
+model's templates keep of their own (G1 otherwise); each X0 is a setting
+beside K, s_m and the term, and the order adds the larger X0 last.
+--level-allowance C,... (sixtieth round, main's dumps alone): the
+unweighted path's snr term counted from the model's own level, 0.015 x
+[max(0, 60 - snr) - c x max(0, 60 - max(snr, min(snrEnrol, 60)))], one
+setting per c (0 is main's form); every score and every other threshold
+main's. T_u refitted for each by the forty-first round's rule (the clean
+impostor trials within 1 %, the white10 and speech20 impostors accepted
+no more often than main's at -0.6636); the clearing (the mean noisy EER
+lower by more than the pooled slack, none of the three higher than its
+slack, the clean FAR up by one impostor trial at most), the order (mean
+noisy EER, mean noisy FRR, the smaller c), each setting's checks (each
+half's noisy EERs and their mean against main, T_u refitted on the half;
+the held conditions' EERs and FARs and the clean, soft12 and
+reverberation FRRs) and the cross check (the best c on either half alone
+must not raise the other half's mean noisy EER).
 --cue-grid (forty-second round, on dumps with the columns cue_dur and
 cue_int, the main branch's scoring otherwise): only the weighted path's
 scored takes change, fused + w_dur x dur / s_dur + w_int x int / s_int (s
@@ -1088,6 +1143,589 @@ def noisy_distance_engine_check(rows, text, dumps, built_dumps):
                       'g %g,%g T_u %.4f' % (gd, gn, t_u))
 
 
+# The take's noise added to the templates on the noisy path (fifty-sixth
+# round), offline from main's dumps and a trial build's of the same trials
+# (the unweighted path matched to each take's noise): a setting is a gate
+# (G1: every trial on the noisy path takes the trial's score; G2: only
+# those whose snr lies at least MATCH_GATE_DB under min(snrEnrol, 60), the
+# room's noise rather than the recording's own) and the noise figure's term
+# kept (N1) or dropped (N0) for the matched trials. Every other trial keeps
+# its dumped score and threshold; a noisy-path trial's threshold is its
+# dumped one moved by T_u - MATCH_T_MAIN.
+MATCH_T_MAIN = -0.6636   # main's unweighted base, the dumps' own
+MATCH_GATE_DB = 10.0
+MATCH_SETTINGS = (('G1', 'N1'), ('G1', 'N0'), ('G2', 'N1'), ('G2', 'N0'))
+MATCH_MAIN = ('main', 'N1')
+
+
+def read_match_rows(dumps, trial_dumps, log):
+    """Main's tuning trials (paths as read_main_rows tells them, the
+    present constants for the threshold's recomputation), each with the
+    trial build's score of the same trial and its noise figure's term."""
+    rows = read_main_rows(dumps, log)
+    REPORT.set_weighted('40,6,-0.2984')
+    REPORT.LINE['offset'] = -0.15
+    trial = raw_rows(trial_dumps) if trial_dumps else None
+    for r in rows:
+        t = trial[r['key']] if trial is not None else r
+        s = float(t['score'])
+        r['s_match'] = math.inf if s >= REPORT.REFUSED else s
+        r['t_match'] = float(t['threshold'])
+        enrol = min(r['enrol_db'], REPORT.ENROL_SNR_CAP)
+        r['allow'] = REPORT.noise_allowance(r, enrol) if r['noisy'] and r['enrol_db'] > 0.0 else 0.0
+        r['room'] = r['snr_db'] <= min(r['enrol_db'], REPORT.ENROL_SNR_CAP) - MATCH_GATE_DB
+        r['excess'] = float(t['noise_excess']) if 'noise_excess' in t else math.nan
+    return rows
+
+
+def matched(r, gate):
+    return gate != 'main' and r['noisy'] and (gate == 'G1' or r['room'])
+
+
+def match_cuts(rows, setting):
+    """Each trial's margin but the noisy path's base (off the path: its
+    final margin)."""
+    gate, term = setting
+    out = []
+    for r in rows:
+        if not r['noisy']:
+            out.append(r['s'] - r['t'])
+        elif matched(r, gate):
+            out.append(r['s_match'] - (r['t'] - MATCH_T_MAIN - (r['allow'] if term == 'N0' else 0.0)))
+        else:
+            out.append(r['s'] - (r['t'] - MATCH_T_MAIN))
+    return out
+
+
+def match_limits(rows, c, caps):
+    """Each limit of the refit apart (the clean FAR's 1 %, each cap's
+    count), unrounded: which one binds."""
+    n_clean = sum(1 for r in rows if r['condition'] == 'clean' and r['kind'] == 'i')
+    out = {'clean': largest_base(rows, c, 'clean', int(math.floor(0.01 * n_clean)), lambda r: r['noisy'],
+                                 lambda r, x: x)}
+    for cond, cap in caps.items():
+        out[cond] = largest_base(rows, c, cond, cap, lambda r: r['noisy'], lambda r, x: x)
+    return out
+
+
+def match_setting(rows, caps, setting, t_u=None):
+    c = match_cuts(rows, setting)
+    if t_u is None:
+        t_u = refit_noisy_base(rows, c, caps)
+    return t_u, noisy_distance_figures(rows, noisy_distance_margins(rows, c, t_u))
+
+
+def match_caps(rows):
+    m = noisy_distance_margins(rows, match_cuts(rows, MATCH_MAIN), MATCH_T_MAIN)
+    return {cond: accepted_impostors(rows, m, cond) for cond in ('white10', 'speech20')}
+
+
+def match_text(setting, t_u, v):
+    mean = lambda side: sum(v[c][side] for c in NOISY_CONDITIONS) / 3.0
+    return '%s %s T_u %.4f | %s | mean EER %.2f FRR %.2f | %s | clean FRR %.2f' % (
+        setting[0], setting[1], t_u,
+        ' '.join('%s %.2f/%.2f/%.2f (%d)' % (c, v[c]['eer'], v[c]['far'], v[c]['frr'], v[c]['fa'])
+                 for c in NOISY_CONDITIONS),
+        mean('eer'), mean('frr'),
+        ' '.join('%s %.2f/%.2f' % (c, v[c]['eer'], v[c]['far']) for c in HELD_CHECKED), v['clean']['frr'])
+
+
+def match_rank(setting, v):
+    mean = lambda side: sum(v[c][side] for c in NOISY_CONDITIONS) / 3.0
+    return (round(mean('eer'), 6), round(mean('frr'), 6), MATCH_SETTINGS.index(setting))
+
+
+def match_clears(v, base):
+    """Each noisy EER lower than main's by more than the slack, no noisy
+    FAR up by more than one impostor trial; the failing parts."""
+    why = []
+    for c in NOISY_CONDITIONS:
+        if not v[c]['eer'] < base[c]['eer'] - slack(base[c], 'gi') - 1e-9:
+            why.append('%s EER %.2f (main %.2f, slack %.2f)' % (c, v[c]['eer'], base[c]['eer'], slack(base[c], 'gi')))
+        if v[c]['fa'] > base[c]['fa'] + 1:
+            why.append('%s FAR %d of %d (main %d)' % (c, v[c]['fa'], v[c]['i'], base[c]['fa']))
+    return why
+
+
+def match_checks(rows, halves, base, setting, v):
+    """Item 5's checks: each half's noisy EERs (T_u refitted on the half
+    for main's form and the setting alike) and their mean; the held
+    conditions' EERs and FARs and the clean FRR."""
+    out = []
+    for name, sel in halves:
+        caps = match_caps(sel)
+        tb, b = match_setting(sel, caps, MATCH_MAIN)
+        tv, h = match_setting(sel, caps, setting)
+        print('  half %s: caps white10 %d speech20 %d, T_u %.4f -> %.4f (limits %s); main %s; setting %s' % (
+            name, caps['white10'], caps['speech20'], tb, tv,
+            ' '.join('%s %.4f' % kv for kv in match_limits(sel, match_cuts(sel, setting), caps).items()),
+            ' '.join('%s %.2f/%.2f/%.2f' % (c, b[c]['eer'], b[c]['far'], b[c]['frr']) for c in NOISY_CONDITIONS),
+            ' '.join('%s %.2f/%.2f/%.2f' % (c, h[c]['eer'], h[c]['far'], h[c]['frr']) for c in NOISY_CONDITIONS)))
+        for c in NOISY_CONDITIONS:
+            s = slack(b[c], 'gi')
+            out.append(('half %s %s EER not higher (slack %.2f)' % (name, c, s), b[c]['eer'], h[c]['eer'],
+                        h[c]['eer'] <= b[c]['eer'] + s + 1e-9))
+        mb = sum(b[c]['eer'] for c in NOISY_CONDITIONS) / 3.0
+        mh = sum(h[c]['eer'] for c in NOISY_CONDITIONS) / 3.0
+        out.append(('half %s mean noisy EER lower' % name, mb, mh, mh < mb - 1e-9))
+    out += condition_checks(base, v, HELD_CHECKED)
+    s = slack(base['clean'], 'g')
+    out.append(('clean FRR not higher (slack %.2f)' % s, base['clean']['frr'], v['clean']['frr'],
+                v['clean']['frr'] <= base['clean']['frr'] + s + 1e-9))
+    print_checks(out, 44)
+    return all(ok for _, _, _, ok in out)
+
+
+def match_recomputation(rows):
+    """Main's dumped thresholds of the noisy path against the present
+    constants, the noise figure's term among them; the trials the trial
+    build scored differently, by path."""
+    worst, off = 0.0, 0
+    for r in rows:
+        if not r['noisy'] or r['s'] == math.inf:
+            continue
+        d = abs(REPORT.threshold(r, MATCH_T_MAIN, 0.015, 60.0) - r['t'])
+        worst = max(worst, d)
+        off += d > 5e-4
+    print('noisy path: thresholds recomputed with the present constants within 5e-4 of the dumped ones but %d '
+          '(largest difference %.6f); trials with a noise figure\'s term %d (from %.4f to %.4f)' % (
+              off, worst, sum(1 for r in rows if r['noisy'] and r['allow'] != 0.0),
+              min(r['allow'] for r in rows if r['noisy']), max(r['allow'] for r in rows if r['noisy'])))
+    moved = [r for r in rows if r['s_match'] != r['s']]
+    print('trials the trial build scored differently: %d on the noisy path, %d off it; thresholds differing %d' % (
+        sum(1 for r in moved if r['noisy']), sum(1 for r in moved if not r['noisy']),
+        sum(1 for r in rows if abs(r['t_match'] - r['t']) > 1e-9)))
+    print('noisy path trials (genuine / impostor / replays) and of them at least %.0f dB under min(snrEnrol, 60): %s'
+          % (MATCH_GATE_DB, ', '.join('%s %s, %s' % (
+              c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['noisy'] and r['kind'] == k))
+                          for k in 'gir'),
+              '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['noisy'] and r['room'] and r['kind'] == k))
+                       for k in 'gir')) for c in ALL_CONDITIONS + ('replay',))))
+
+
+def noise_match_grid(rows):
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
+    match_recomputation(rows)
+    dumped_m = [r['s'] - r['t'] for r in rows]
+    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
+                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
+    print('genuine and impostor decisions from the dumped scores and thresholds differing from the dumped ones: %d'
+          % differ)
+    caps = match_caps(rows)
+    print('white10 / speech20 impostors accepted by main: %d / %d' % (caps['white10'], caps['speech20']))
+    base = noisy_distance_figures(rows, dumped_m)
+    _, own = match_setting(rows, caps, MATCH_MAIN, MATCH_T_MAIN)
+    print('main as dumped:   ' + figures_line(base))
+    print('main recomputed:  ' + figures_line(own))
+    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('main recomputed gives its dumped figures: %s' % ('yes' if same else 'NO'))
+    t_own, v_own = match_setting(rows, caps, MATCH_MAIN)
+    print('main refitted:    ' + match_text(MATCH_MAIN, t_own, v_own))
+    print('main:             ' + match_text(MATCH_MAIN, MATCH_T_MAIN, base))
+    print('slack: ' + ', '.join('%s EER %.2f (FAR: %d impostor trials + 1)' % (c, slack(base[c], 'gi'), base[c]['fa'])
+                                for c in NOISY_CONDITIONS))
+    results = []
+    for setting in MATCH_SETTINGS:
+        t_u, v = match_setting(rows, caps, setting)
+        results.append((setting, t_u, v))
+        why = match_clears(v, base)
+        print(match_text(setting, t_u, v) + (' | clears' if not why else ' | fails: ' + '; '.join(why)))
+        print('    T_u limits: ' + ' '.join('%s %.4f' % kv for kv in
+                                        match_limits(rows, match_cuts(rows, setting), caps).items()))
+        print('    all: ' + figures_line(v))
+    for setting, t_u, v in sorted(results, key=lambda x: match_rank(x[0], x[2])):
+        print('halves and held conditions of %s %s (whether or not it clears):' % setting)
+        passed = match_checks(rows, halves, base, setting, v)
+        if not match_clears(v, base) and passed:
+            print('chosen: ' + match_text(setting, t_u, v))
+            return
+    print('chosen: none clears and passes every check; nothing ships')
+
+
+
+# The matched takes held to a threshold of their own (fifty-seventh round),
+# from the same dumps as the fifty-sixth: a trial is matched when it is on
+# the noisy path, under G2's gate and at most K dB itself; it takes the
+# trial build's score and a threshold T_m + s_m x max(0, 60 - snr) + the
+# enrolment and security terms as main has them, the noise figure's term
+# kept (N1) or dropped (N0). Every other trial keeps its dumped score and
+# threshold, the noisy path's unmatched ones main's base among them. T_m
+# is refitted within the clean FAR's 1 % and a cap for each noisy
+# condition: main's accepted impostors or 1.5 % of its impostor trials,
+# whichever is more.
+OWN_BOUNDS = (30.0, 34.0, 40.0)
+OWN_SLOPES = (0.0, 0.005, 0.01, 0.015, 0.02, 0.025, 0.03)
+OWN_TERMS = ('N0', 'N1')
+MAIN_SLOPE = 0.015   # per dB under SNR_KNEE, main's noisy-path slope
+SNR_KNEE = 60.0
+OWN_CAP_SHARE = 0.015
+OWN_MAIN = None      # the setting "main": no matched trial, one base for the path
+OWN_FRR_CHECKED = ('clean', 'soft12', 'reverb')
+OWN_SHOWN = 4      # the best rows whose checks are shown when none clears
+OWN_GATES = ('G1', 'G2')
+# G2 leaves a model whose enrolment is too noisy for any take to lie 10 dB
+# under it unmatched at main's base; G1 matches its trials with the rest.
+OWN_GATE = 'G2'
+# The take's noise over the model's own (the trial dump's noise_excess,
+# dB): a take at its enrolment's own noise stays unmatched however low its
+# snr. None: no such gate; otherwise the X0 values of the grid.
+OWN_EXCESS = None
+
+
+def own_matched(r, setting):
+    """setting: (K, s_m, term), with the excess gate (K, s_m, term, X0)."""
+    return (setting is not OWN_MAIN and r['noisy'] and (OWN_GATE == 'G1' or r['room'])
+            and r['snr_db'] <= setting[0] and (len(setting) < 4 or r['excess'] >= setting[3]))
+
+
+def own_on_path(setting):
+    """The trials whose base the refit moves: the matched ones (main: the
+    whole noisy path)."""
+    if setting is OWN_MAIN:
+        return lambda r: r['noisy']
+    return lambda r: own_matched(r, setting)
+
+
+def own_cuts(rows, setting):
+    """Each trial's score less its threshold but the moved base (a trial
+    the base does not move: its final margin)."""
+    out = []
+    for r in rows:
+        if setting is OWN_MAIN and r['noisy']:
+            out.append(r['s'] - (r['t'] - MATCH_T_MAIN))
+        elif own_matched(r, setting):
+            bound, slope, term = setting[:3]
+            knee = max(0.0, SNR_KNEE - r['snr_db'])
+            part = r['t'] - MATCH_T_MAIN + (slope - MAIN_SLOPE) * knee - (r['allow'] if term == 'N0' else 0.0)
+            out.append(r['s_match'] - part)
+        else:
+            out.append(r['s'] - r['t'])
+    return out
+
+
+def own_caps(rows):
+    """Each noisy condition's cap: main's accepted impostors at its base or
+    OWN_CAP_SHARE of the condition's impostor trials, whichever is more."""
+    m = [r['s'] - r['t'] for r in rows]
+    return {c: max(accepted_impostors(rows, m, c),
+                   int(math.floor(OWN_CAP_SHARE * sum(1 for r in rows if r['condition'] == c and r['kind'] == 'i'))))
+            for c in NOISY_CONDITIONS}
+
+
+def own_setting(rows, caps, setting, base=None):
+    """The moved base (None: refitted) and the figures of a setting."""
+    c = own_cuts(rows, setting)
+    on = own_on_path(setting)
+    if base is None:
+        base = refit_base(rows, c, caps, on, lambda r, x: x)
+    return base, noisy_distance_figures(rows, [x - base if on(r) else x for r, x in zip(rows, c)])
+
+
+def own_name(setting):
+    if setting is OWN_MAIN:
+        return 'main'
+    return 'K %2.0f s_m %.3f %s' % setting[:3] + (' X0 %2.0f' % setting[3] if len(setting) > 3 else '')
+
+
+def noisy_mean(v, side):
+    return sum(v[c][side] for c in NOISY_CONDITIONS) / 3.0
+
+
+def genuine_slack(v):
+    return max([FIT.SLACK] + [one_trial(v[c]['g']) for c in NOISY_CONDITIONS])
+
+
+def own_text(setting, base, v):
+    return '%-20s T %.4f | %s | mean EER %.2f FRR %.2f | %s | clean FRR %.2f soft12 FRR %.2f reverb FRR %.2f' % (
+        own_name(setting), base,
+        ' '.join('%s %.2f/%.2f/%.2f (%d)' % (c, v[c]['eer'], v[c]['far'], v[c]['frr'], v[c]['fa'])
+                 for c in NOISY_CONDITIONS),
+        noisy_mean(v, 'eer'), noisy_mean(v, 'frr'),
+        ' '.join('%s %.2f/%.2f' % (c, v[c]['eer'], v[c]['far']) for c in HELD_CHECKED),
+        v['clean']['frr'], v['soft12']['frr'], v['reverb']['frr'])
+
+
+def own_clears(v, main, refit):
+    """Item 4's failing parts: each noisy EER lower than main's by more
+    than its slack, the mean noisy FRR lower than main refit's by more
+    than the slack, the clean FAR up by one impostor trial at most."""
+    why = []
+    for c in NOISY_CONDITIONS:
+        if not v[c]['eer'] < main[c]['eer'] - slack(main[c], 'gi') - 1e-9:
+            why.append('%s EER %.2f (main %.2f, slack %.2f)' % (c, v[c]['eer'], main[c]['eer'], slack(main[c], 'gi')))
+    s = genuine_slack(refit)
+    if not noisy_mean(v, 'frr') < noisy_mean(refit, 'frr') - s - 1e-9:
+        why.append('mean FRR %.2f (main refit %.2f, slack %.2f)' % (noisy_mean(v, 'frr'), noisy_mean(refit, 'frr'), s))
+    if v['clean']['fa'] > main['clean']['fa'] + 1:
+        why.append('clean FAR %d of %d (main %d)' % (v['clean']['fa'], v['clean']['i'], main['clean']['fa']))
+    return why
+
+
+def own_rank(setting, v):
+    bound, slope, term = setting[:3]
+    return (round(noisy_mean(v, 'frr'), 6), round(noisy_mean(v, 'eer'), 6), OWN_TERMS.index(term), -bound,
+            abs(slope - MAIN_SLOPE), slope, -(setting[3] if len(setting) > 3 else 0.0))
+
+
+def own_half_checks(name, sel, setting):
+    """A half's checks, T_m and main's base refitted on the half's own
+    trials with its own caps."""
+    caps = own_caps(sel)
+    _, main = own_setting(sel, caps, OWN_MAIN, MATCH_T_MAIN)
+    tr, refit = own_setting(sel, caps, OWN_MAIN)
+    tv, v = own_setting(sel, caps, setting)
+    print('  half %s: caps %s; main     %s' % (name, ' '.join('%s %d' % kv for kv in caps.items()),
+                                              own_text(OWN_MAIN, MATCH_T_MAIN, main)))
+    print('  half %s: main refit %s' % (name, own_text(OWN_MAIN, tr, refit)))
+    print('  half %s: setting    %s' % (name, own_text(setting, tv, v)))
+    out = []
+    for c in NOISY_CONDITIONS:
+        s = slack(main[c], 'gi')
+        out.append(('half %s %s EER not higher (slack %.2f)' % (name, c, s), main[c]['eer'], v[c]['eer'],
+                    v[c]['eer'] <= main[c]['eer'] + s + 1e-9))
+    out.append(('half %s mean noisy EER lower' % name, noisy_mean(main, 'eer'), noisy_mean(v, 'eer'),
+                noisy_mean(v, 'eer') < noisy_mean(main, 'eer') - 1e-9))
+    s = genuine_slack(refit)
+    out.append(('half %s mean noisy FRR lower than refit (slack %.2f)' % (name, s), noisy_mean(refit, 'frr'),
+                noisy_mean(v, 'frr'), noisy_mean(v, 'frr') < noisy_mean(refit, 'frr') - s - 1e-9))
+    return out
+
+
+def own_checks(rows, halves, main, setting, v):
+    """Item 5's checks: each half's, then the held conditions' EERs and
+    FARs and the clean, soft12 and reverberation FRRs against main."""
+    out = []
+    for name, sel in halves:
+        out += own_half_checks(name, sel, setting)
+    out += condition_checks(main, v, HELD_CHECKED)
+    for c in OWN_FRR_CHECKED:
+        s = slack(main[c], 'g')
+        out.append(('%s FRR not higher (slack %.2f)' % (c, s), main[c]['frr'], v[c]['frr'],
+                    v[c]['frr'] <= main[c]['frr'] + s + 1e-9))
+    print_checks(out, 50)
+    return all(ok for _, _, _, ok in out)
+
+
+def own_threshold_grid(rows, gate, excess=None):
+    global OWN_GATE, OWN_EXCESS
+    OWN_GATE = 'G1' if excess else gate
+    OWN_EXCESS = excess
+    print('gate %s: %s' % (OWN_GATE, 'every noisy-path trial at most K dB' if OWN_GATE == 'G1' else
+                           'noisy-path trials at most K dB and %.0f dB under min(snrEnrol, %.0f)'
+                           % (MATCH_GATE_DB, REPORT.ENROL_SNR_CAP)))
+    if excess:
+        print('excess gate: and its noise X0 dB or more over the model\'s own, X0 in %s' %
+              ', '.join('%g' % x for x in excess))
+    gates = [(x,) for x in excess] if excess else [()]
+    if excess and any(math.isnan(r['excess']) for r in rows):
+        raise SystemExit('--excess-gate needs trial dumps with the column noise_excess')
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
+    match_recomputation(rows)
+    caps = own_caps(rows)
+    print('caps (main\'s count or %.1f %% of the impostor trials): %s' % (
+        100.0 * OWN_CAP_SHARE, ' '.join('%s %d' % kv for kv in caps.items())))
+    for bound in OWN_BOUNDS:
+        for g in gates:
+            print('matched under %.0f dB%s (genuine / impostor / replays): %s' % (
+                bound, ''.join(' X0 %g' % x for x in g), ', '.join(
+                    '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['kind'] == k and
+                                                   own_matched(r, (bound, 0.0, 'N0') + g))) for k in 'gir'))
+                    for c in ALL_CONDITIONS + ('replay',))))
+    dumped = noisy_distance_figures(rows, [r['s'] - r['t'] for r in rows])
+    _, main = own_setting(rows, caps, OWN_MAIN, MATCH_T_MAIN)
+    same = all('%.2f' % dumped[c][k] == '%.2f' % main[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('main recomputed at %.4f gives its dumped figures: %s' % (MATCH_T_MAIN, 'yes' if same else 'NO'))
+    t_refit, refit = own_setting(rows, caps, OWN_MAIN)
+    print('main:        ' + own_text(OWN_MAIN, MATCH_T_MAIN, main))
+    print('main refit:  ' + own_text(OWN_MAIN, t_refit, refit))
+    print('    all: ' + figures_line(refit))
+    results = []
+    for bound in OWN_BOUNDS:
+        for slope in OWN_SLOPES:
+            for term in OWN_TERMS:
+                for g in gates:
+                    setting = (bound, slope, term) + g
+                    t_m, v = own_setting(rows, caps, setting)
+                    results.append((setting, t_m, v))
+    results.sort(key=lambda x: own_rank(x[0], x[2]))
+    for setting, t_m, v in results:
+        why = own_clears(v, main, refit)
+        print(own_text(setting, t_m, v) + (' | clears' if not why else ' | fails: ' + '; '.join(why)))
+    clearing = [x for x in results if not own_clears(x[2], main, refit)]
+    print('clearing settings: %d of %d' % (len(clearing), len(results)))
+    for setting, t_m, v in clearing:
+        print('checks of ' + own_text(setting, t_m, v))
+        print('    all: ' + figures_line(v))
+        if own_checks(rows, halves, main, setting, v):
+            print('chosen: ' + own_text(setting, t_m, v))
+            return
+    if not clearing:
+        # For the record only: what the best rows would have met.
+        for setting, t_m, v in results[:OWN_SHOWN]:
+            print('checks of %s (does not clear)' % own_name(setting))
+            own_checks(rows, halves, main, setting, v)
+    print('chosen: none clears and passes every check; nothing ships')
+
+
+# The unweighted path's noise allowance counted from the model's own level
+# (sixtieth round), offline from main's dumps alone: the path's snr term
+# 0.015 x max(0, 60 - snr) less c x 0.015 x max(0, 60 - max(snr, snrE)),
+# snrE = min(snrEnrol, 60): a take as noisy as the model's enrolment has not
+# moved away from it for its noise, so at c 1 it gets no loosening and a
+# noisier take only the loosening from the model's level down. Every trial
+# keeps its dumped score; one on the path its dumped threshold moved by
+# that change and by the base. T_u is refitted by the forty-first round's
+# rule (the clean FAR's 1 %, white10 and speech20 within main's counts).
+LEVEL_ALLOWANCES = (0.0, 0.25, 0.5, 0.75, 1.0)
+
+
+def level_change(r, c):
+    """The change of a trial's threshold at c (none off the path, none for
+    a model without an enrolment snr)."""
+    if c == 0.0 or not r['noisy'] or not r['enrol_db'] > 0.0:
+        return 0.0
+    level = min(r['enrol_db'], SNR_KNEE)
+    return -c * MAIN_SLOPE * max(0.0, SNR_KNEE - max(r['snr_db'], level))
+
+
+def level_cuts(rows, c):
+    """Each trial's margin but the path's base (off the path: its final
+    margin)."""
+    return [r['s'] - (r['t'] - MATCH_T_MAIN + level_change(r, c)) if r['noisy'] else r['s'] - r['t'] for r in rows]
+
+
+def level_setting(rows, caps, c, t_u=None):
+    """T_u (None: refitted) and the figures of c on rows, the three noisy
+    conditions pooled among them."""
+    cut = level_cuts(rows, c)
+    if t_u is None:
+        t_u = refit_noisy_base(rows, cut, caps)
+    return t_u, pooled_noisy_figures(rows, noisy_distance_margins(rows, cut, t_u))
+
+
+def level_text(name, t_u, v):
+    return '%-10s T_u %.4f | %s | mean EER %.2f FRR %.2f | %s | FRR clean %.2f soft12 %.2f reverb %.2f' % (
+        name, t_u, ' '.join('%s %.2f/%.2f/%.2f (%d)' % (c, v[c]['eer'], v[c]['far'], v[c]['frr'], v[c]['fa'])
+                            for c in NOISY_CONDITIONS),
+        v['mean eer'], v['mean frr'], ' '.join('%s %.2f/%.2f' % (c, v[c]['eer'], v[c]['far']) for c in HELD_CHECKED),
+        v['clean']['frr'], v['soft12']['frr'], v['reverb']['frr'])
+
+
+def level_clears(v, main):
+    """Item 3's failing parts: the mean noisy EER lower than main's by more
+    than the pooled slack, none of the three higher than its slack, the
+    clean FAR up by one impostor trial at most."""
+    why = []
+    s = pooled_slack(main)
+    if not v['mean eer'] < main['mean eer'] - s - 1e-9:
+        why.append('mean EER %.2f (main %.2f, slack %.2f)' % (v['mean eer'], main['mean eer'], s))
+    for c in NOISY_CONDITIONS:
+        if v[c]['eer'] > main[c]['eer'] + slack(main[c], 'gi') + 1e-9:
+            why.append('%s EER %.2f (main %.2f, slack %.2f)' % (c, v[c]['eer'], main[c]['eer'], slack(main[c], 'gi')))
+    if v['clean']['fa'] > main['clean']['fa'] + 1:
+        why.append('clean FAR %d of %d (main %d)' % (v['clean']['fa'], v['clean']['i'], main['clean']['fa']))
+    return why
+
+
+def level_rank(c, v):
+    return (round(v['mean eer'], 6), round(v['mean frr'], 6), c)
+
+
+def level_half(sel, c):
+    """A half's main at -0.6636 and c with T_u refitted on the half's own
+    trials and caps."""
+    caps = match_caps(sel)
+    _, main = level_setting(sel, caps, 0.0, MATCH_T_MAIN)
+    t_u, v = level_setting(sel, caps, c)
+    return caps, main, t_u, v
+
+
+def level_checks(halves, main, c, v):
+    """Item 4's checks but the cross check: each half's noisy EERs and
+    their mean, the held conditions' EERs and FARs and the clean, soft12
+    and reverberation FRRs."""
+    out = []
+    for name, sel in halves:
+        caps, hm, t_u, hv = level_half(sel, c)
+        t_r, hr = level_setting(sel, caps, 0.0)
+        print('  half %s: caps %s; main       %s' % (name, ' '.join('%s %d' % kv for kv in caps.items()),
+                                                  level_text('main', MATCH_T_MAIN, hm)))
+        print('  half %s: main refit %s' % (name, level_text('c 0', t_r, hr)))
+        print('  half %s: setting    %s' % (name, level_text('c %.2f' % c, t_u, hv)))
+        for k in NOISY_CONDITIONS:
+            s = slack(hm[k], 'gi')
+            out.append(('half %s %s EER not higher (slack %.2f)' % (name, k, s), hm[k]['eer'], hv[k]['eer'],
+                        hv[k]['eer'] <= hm[k]['eer'] + s + 1e-9))
+        out.append(('half %s mean noisy EER lower' % name, hm['mean eer'], hv['mean eer'],
+                    hv['mean eer'] < hm['mean eer'] - 1e-9))
+    out += condition_checks(main, v, HELD_CHECKED)
+    for k in OWN_FRR_CHECKED:
+        s = slack(main[k], 'g')
+        out.append(('%s FRR not higher (slack %.2f)' % (k, s), main[k]['frr'], v[k]['frr'],
+                    v[k]['frr'] <= main[k]['frr'] + s + 1e-9))
+    print_checks(out, 50)
+    return all(ok for _, _, _, ok in out)
+
+
+def level_cross(halves):
+    """The cross check: the best c on each half alone (item 4's order over
+    every c, T_u refitted on that half) must not raise the other half's
+    mean noisy EER above main's there at -0.6636."""
+    ok = True
+    for (name, sel), (other, rest) in ((halves[0], halves[1]), (halves[1], halves[0])):
+        best = min(LEVEL_ALLOWANCES, key=lambda c: level_rank(c, level_half(sel, c)[3]))
+        _, om, t_u, ov = level_half(rest, best)
+        fine = ov['mean eer'] <= om['mean eer'] + 1e-9
+        print('  cross: best c on half %s alone %.2f; half %s at it (T_u %.4f): mean noisy EER %.2f, main %.2f: %s' % (
+            name, best, other, t_u, ov['mean eer'], om['mean eer'], 'ok' if fine else 'RAISED'))
+        ok = ok and fine
+    return ok
+
+
+def level_allowance_grid(rows, allowances):
+    halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
+              for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
+    match_recomputation(rows)
+    on = [r for r in rows if r['noisy'] and r['enrol_db'] > 0.0]
+    print('trials on the path with an enrolment snr: %d; under their model\'s level: %d' % (
+        len(on), sum(1 for r in on if r['snr_db'] < min(r['enrol_db'], SNR_KNEE))))
+    caps = match_caps(rows)
+    print('caps (main\'s accepted impostors at %.4f): %s' % (MATCH_T_MAIN, ' '.join('%s %d' % kv for kv in caps.items())))
+    dumped = noisy_distance_figures(rows, [r['s'] - r['t'] for r in rows])
+    _, main = level_setting(rows, caps, 0.0, MATCH_T_MAIN)
+    same = all('%.2f' % dumped[c][k] == '%.2f' % main[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('main recomputed at %.4f gives its dumped figures: %s' % (MATCH_T_MAIN, 'yes' if same else 'NO'))
+    print('slack: mean EER %.2f (pooled g %d, i %d), %s' % (
+        pooled_slack(main), main['pooled']['g'], main['pooled']['i'],
+        ', '.join('%s EER %.2f' % (c, slack(main[c], 'gi')) for c in NOISY_CONDITIONS)))
+    print(level_text('main', MATCH_T_MAIN, main))
+    print('    all: ' + figures_line(main))
+    results = []
+    for c in allowances:
+        t_u, v = level_setting(rows, caps, c)
+        results.append((c, t_u, v))
+        why = level_clears(v, main)
+        print(level_text('c %.2f' % c, t_u, v) + (' | clears' if not why else ' | fails: ' + '; '.join(why)))
+        print('    T_u limits: ' + ' '.join('%s %.4f' % kv for kv in match_limits(rows, level_cuts(rows, c), caps).items()))
+        print('    all: ' + figures_line(v))
+    results.sort(key=lambda x: level_rank(x[0], x[2]))
+    chosen = None
+    for c, t_u, v in results:
+        why = level_clears(v, main)
+        print('checks of c %.2f (%s):' % (c, 'clears' if not why else 'does not clear'))
+        passed = level_checks(halves, main, c, v)
+        if not why and passed and chosen is None:
+            chosen = (c, t_u, v)
+    cross = level_cross(halves)
+    if chosen is not None and cross:
+        print('chosen: ' + level_text('c %.2f' % chosen[0], chosen[1], chosen[2]))
+        return chosen
+    print('chosen: none clears and passes every check%s; nothing ships' % ('' if cross else ' (the cross check fails)'))
+    return None
+
+
 def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_base, setting):
     """A build that changed one path's score and base against the offline
     setting from the dumps rows were read from, trial by trial: on the path
@@ -1946,6 +2584,18 @@ def main():
     ap.add_argument('--noisy-distance-grid', action='store_true')
     ap.add_argument('--noisy-distance-engine', nargs='+', metavar='GD,GN,T_U DUMP',
                     help='the engine built with that setting on the noisy path, its dumps of the same trials')
+    ap.add_argument('--noise-match-grid', nargs='+', metavar='TRIAL_DUMP',
+                    help='the trial build\'s dumps of the same trials, the noisy path matched to the take\'s noise')
+    ap.add_argument('--own-threshold-grid', nargs='+', metavar='TRIAL_DUMP',
+                    help='the same trial dumps: the matched takes held to a base and slope of their own')
+    ap.add_argument('--gate', choices=OWN_GATES, default='G2',
+                    help='--own-threshold-grid\'s gate: G2 also asks 10 dB under the enrolment, G1 does not')
+    ap.add_argument('--excess-gate', metavar='X0,...',
+                    help='--own-threshold-grid: G1 and the take\'s noise X0 dB or more over the model\'s own '
+                         '(the trial dumps\' noise_excess), one setting per X0')
+    ap.add_argument('--level-allowance', metavar='C,...',
+                    help='the unweighted path\'s snr term less c x its part above the model\'s own level, one '
+                         'setting per c, its base refitted (main\'s dumps alone)')
     ap.add_argument('--cue-grid', action='store_true')
     ap.add_argument('--noisy-cue-grid', action='store_true')
     ap.add_argument('--cue-frr-grid', action='store_true')
@@ -1978,6 +2628,17 @@ def main():
         return
     if a.noisy_cue_grid:
         NoisyCueGrid(read_cue_rows(a.dumps, a.enrol_log)).run()
+        return
+    if a.level_allowance and not a.own_threshold_grid:
+        level_allowance_grid(read_match_rows(a.dumps, None, a.enrol_log),
+                             tuple(float(x) for x in a.level_allowance.split(',')))
+        return
+    if a.own_threshold_grid:
+        excess = tuple(float(x) for x in a.excess_gate.split(',')) if a.excess_gate else None
+        own_threshold_grid(read_match_rows(a.dumps, a.own_threshold_grid, a.enrol_log), a.gate, excess)
+        return
+    if a.noise_match_grid:
+        noise_match_grid(read_match_rows(a.dumps, a.noise_match_grid, a.enrol_log))
         return
     if a.noisy_distance_grid or a.noisy_distance_engine:
         rows = read_main_rows(a.dumps, a.enrol_log)
