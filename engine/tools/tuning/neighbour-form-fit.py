@@ -15,6 +15,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noisy-cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid [--intonation-column COLUMN]
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-frr-grid --contour-cues
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-confirm W_E,W_M,W_V,W_INT,T_W
   neighbour-form-fit.py --enrol-log run.err dump.csv... --cue-engine W_DUR,W_INT,T_W DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noise-match-grid TRIAL_DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... [--gate G1]
@@ -198,6 +199,15 @@ in {0, 0.025, 0.05, 0.1, 0.15} with w_int 0.05 (the shipped linear
 melody) and with w_int 0 (the path melody in its place), judged as
 --cue-frr-grid judges the shipped cues (the order's weights' sum is
 w_e + w_m + w_v + w_int); main is the shipped form.
+--cue-confirm W_E,W_M,W_V,W_INT,T_W (sixty-first round): one setting of
+--contour-cues' form, its scales (the forty-ninth round's spreads on the
+digits: 0.90653, 1.39877, 0.07966) and its base fixed, nothing refitted,
+against main's shipped form at -0.2984 on dumps of trials no setting was
+chosen on (the tuning speakers' other words): every condition's figures
+on all the dumps' speakers and on each half, the worst clean pair, and
+the rule: the clean FRR at the shipped point lower than main's by more
+than its slack, the clean FAR and EER and the soft12, reverb and phone
+EERs and FARs not higher than main's by more than theirs.
 --cue-engine W_DUR,W_INT,T_W DUMP...: the engine built with that setting on
 the weighted path, run on the same trials, against the offline one, trial
 by trial: on the weighted path its score, threshold and decision; off it
@@ -2556,6 +2566,93 @@ class ContourCueFrrGrid(CleanFrrCueGrid):
                 for r in rows]
 
 
+CONTOUR_CUE_SCALES = (0.90653, 1.39877, 0.07966)   # the forty-ninth round's spreads on the digits, fixed
+
+
+class ContourCueConfirm(ContourCueFrrGrid):
+    """--cue-confirm W_E,W_M,W_V,W_INT,T_W (sixty-first round): one setting
+    of the forty-ninth round's form, fixed with its scales and base as
+    fitted on the digits (nothing refitted), against main's shipped form
+    at -0.2984 on dumps no setting was chosen on. It passes if the clean
+    FRR at the shipped point is lower than main's by more than its slack,
+    and the clean FAR and EER and the soft12, reverberation and telephone
+    EERs and FARs are not higher than main's by more than theirs; the
+    halves and the worst clean pair are reported beside, not judged."""
+
+    checked = ('clean',) + CUE_CHECKED
+
+    def __init__(self, rows, weights, t_w):
+        super().__init__(rows)
+        self.scales = CONTOUR_CUE_SCALES
+        self.confirmed, self.t_w = weights, t_w
+
+    def margins(self, rows, weights, base):
+        return path_cue_margins(rows, self.path, self.cuts(rows, weights), base)
+
+    def print_figures(self, name, v):
+        for cond in ALL_CONDITIONS:
+            f = v[cond]
+            print('  %-6s %-8s EER %5.2f FAR %5.2f (%d of %d) FRR %6.2f (%d of %d refused)' % (
+                name, cond, f['eer'], f['far'], f['fa'], f['i'], f['frr'], round(f['frr'] * f['g'] / 100.0), f['g']))
+
+    def print_worst(self, name, rows, m):
+        share, a, n, key = worst_pair(rows, m)
+        print('  %-6s worst clean pair %.1f %% (%s\'s %s by %s, %d of %d)' % ((name, share) + key + (a, n)))
+
+    def print_turned(self, rows, main_m, new_m):
+        """The trials whose decision the setting turns, by condition and
+        side: now accepted, now refused."""
+        accepted = lambda r, x: x <= 0.0 and not r['flag']
+        for cond in ALL_CONDITIONS:
+            turned = {(k, now): 0 for k in 'gi' for now in (True, False)}
+            for r, x, y in zip(rows, main_m, new_m):
+                if r['condition'] == cond and r['kind'] in 'gi' and accepted(r, x) != accepted(r, y):
+                    turned[(r['kind'], accepted(r, y))] += 1
+            if any(turned.values()):
+                print('  turned, %-8s genuine %d now accepted, %d now refused; impostor %d now accepted, %d now '
+                      'refused' % (cond, turned[('g', True)], turned[('g', False)], turned[('i', True)],
+                                   turned[('i', False)]))
+
+    def judged(self, base, v):
+        b, c = base['clean'], v['clean']
+        out = [('clean FRR lower (slack %.2f)' % slack(b, 'g'), b['frr'], c['frr'],
+                c['frr'] < b['frr'] - slack(b, 'g') - 1e-9)]
+        return out + condition_checks(base, v, self.checked)
+
+    def run(self):
+        rows = self.rows
+        dumped_m = [r['s'] - r['t'] for r in rows]
+        print_dumped_decisions(rows, dumped_m)
+        print_path_trials(rows, self.path)
+        print('scales (fixed): %s' % ', '.join('%s %.5f' % kv for kv in zip(CONTOUR_CUE_COLUMNS, self.scales)))
+        base = self.figures(rows, dumped_m)
+        main_m = self.margins(rows, self.main_form, self.path.dumped)
+        own = self.figures(rows, main_m)
+        same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+        print('%s at %s gives the dumped figures: %s' % (self.main_name, self.point_text(self.path.dumped),
+                                                         'yes' if same else 'NO'))
+        setting = 'w %s T_w %.4f' % (weights_text(self.confirmed), self.t_w)
+        for part, sel in [('all', rows)] + self.halves:
+            print('%s (%s):' % ('all speakers' if part == 'all' else 'half %s' % part,
+                                ', '.join(sorted({r['model_speaker'] for r in sel}))))
+            main_v = self.figures(sel, self.margins(sel, self.main_form, self.path.dumped))
+            new_m = self.margins(sel, self.confirmed, self.t_w)
+            self.print_figures('main', main_v)
+            self.print_figures('set', self.figures(sel, new_m))
+            self.print_worst('main', sel, self.margins(sel, self.main_form, self.path.dumped))
+            self.print_worst('set', sel, new_m)
+        new_m = self.margins(rows, self.confirmed, self.t_w)
+        self.print_turned(rows, main_m, new_m)
+        v = self.figures(rows, new_m)
+        print('the rule, %s against main at %s, all speakers:' % (setting, self.point_text(self.path.dumped)))
+        print_checks(self.judged(base, v), 44)
+
+
+def cue_confirm(rows, text):
+    values = tuple(float(x) for x in text.split(','))
+    ContourCueConfirm(rows, values[:4], values[4]).run()
+
+
 def cue_engine_check(rows, text, dumps, built_dumps):
     """The engine built with the cues on the weighted path against the
     offline setting (the fixed scales), trial by trial."""
@@ -2606,9 +2703,15 @@ def main():
                     'beside them (forty-ninth round)')
     ap.add_argument('--line-cue-grid', action='store_true')
     ap.add_argument('--held-cue-grid', action='store_true')
+    ap.add_argument('--cue-confirm', metavar='W_E,W_M,W_V,W_INT,T_W',
+                    help='one setting of --contour-cues\' form, its scales and base fixed, judged against main on '
+                         'dumps of trials it was not chosen on')
     ap.add_argument('--cue-engine', nargs='+', metavar='W_DUR,W_INT,T_W DUMP',
                     help='the engine built with the cues on the weighted path, its dumps of the same trials')
     a = ap.parse_args()
+    if a.cue_confirm:
+        cue_confirm(read_cue_rows(a.dumps, a.enrol_log), a.cue_confirm)
+        return
     if a.cue_frr_grid or a.cue_engine:
         rows = read_cue_rows(a.dumps, a.enrol_log)
         if a.cue_frr_grid and a.contour_cues:
