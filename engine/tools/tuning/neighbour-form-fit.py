@@ -1051,18 +1051,50 @@ def noisy_distance_figures(rows, m):
     return v
 
 
-def noisy_distance_setting(rows, caps, gains, t_u=None):
-    """T_u (None: refitted) and the figures of a setting on rows."""
-    c = noisy_distance_cuts(rows, gains)
+def noisy_base_figures(rows, cuts, caps, t_u=None):
+    """T_u (None: refitted) and the figures of a setting's margins but the
+    noisy path's base (`cuts`) on rows."""
     if t_u is None:
-        t_u = refit_noisy_base(rows, c, caps)
-    return t_u, noisy_distance_figures(rows, noisy_distance_margins(rows, c, t_u))
+        t_u = refit_noisy_base(rows, cuts, caps)
+    return t_u, noisy_distance_figures(rows, noisy_distance_margins(rows, cuts, t_u))
+
+
+def noisy_caps(rows, cuts, t_u):
+    """The white10 and speech20 impostors accepted at T_u: the caps of the
+    noisy base's refit."""
+    m = noisy_distance_margins(rows, cuts, t_u)
+    return {cond: accepted_impostors(rows, m, cond) for cond in ('white10', 'speech20')}
+
+
+def noisy_distance_setting(rows, caps, gains, t_u=None):
+    return noisy_base_figures(rows, noisy_distance_cuts(rows, gains), caps, t_u)
 
 
 def main_caps(rows):
-    m = noisy_distance_cuts(rows, None)
-    m = noisy_distance_margins(rows, m, T_SPLIT)
-    return {cond: accepted_impostors(rows, m, cond) for cond in ('white10', 'speech20')}
+    return noisy_caps(rows, noisy_distance_cuts(rows, None), T_SPLIT)
+
+
+def half_noisy_eer_checks(name, main, v):
+    """A half's three noisy EERs, each not higher than main's by more than
+    its slack."""
+    return [('half %s %s EER not higher (slack %.2f)' % (name, c, slack(main[c], 'gi')), main[c]['eer'],
+             v[c]['eer'], v[c]['eer'] <= main[c]['eer'] + slack(main[c], 'gi') + 1e-9) for c in NOISY_CONDITIONS]
+
+
+def frr_not_higher_checks(main, v, conds):
+    """Each condition's FRR at the shipped point not higher than main's by
+    more than one genuine trial's slack."""
+    return [('%s FRR not higher (slack %.2f)' % (c, slack(main[c], 'g')), main[c]['frr'], v[c]['frr'],
+             v[c]['frr'] <= main[c]['frr'] + slack(main[c], 'g') + 1e-9) for c in conds]
+
+
+def print_main_recomputed(base, own, width):
+    """Main's figures as dumped and as recomputed from the dump's parts,
+    and whether they agree to the report's last digit."""
+    print('main as dumped:'.ljust(width) + figures_line(base))
+    print('main recomputed:'.ljust(width) + figures_line(own))
+    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
+    print('main recomputed gives its dumped figures: %s' % ('yes' if same else 'NO'))
 
 
 def noisy_distance_clears(v, base):
@@ -1096,10 +1128,7 @@ def noisy_distance_checks(rows, halves, base, gains, v):
         tv, h = noisy_distance_setting(sel, caps, gains)
         print('  half %s: caps white10 %d speech20 %d, T_u %.4f -> %.4f' % (
             name, caps['white10'], caps['speech20'], tb, tv))
-        for c in NOISY_CONDITIONS:
-            s = slack(b[c], 'gi')
-            out.append(('half %s %s EER not higher (slack %.2f)' % (name, c, s), b[c]['eer'], h[c]['eer'],
-                        h[c]['eer'] <= b[c]['eer'] + s + 1e-9))
+        out += half_noisy_eer_checks(name, b, h)
     out += condition_checks(base, v, HELD_CHECKED)
     print_checks(out, 44)
     return all(ok for _, _, _, ok in out)
@@ -1113,10 +1142,7 @@ def noisy_distance_grid(rows):
     halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
               for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
     dumped_m = noisy_distance_margins(rows, noisy_distance_cuts(rows, None), T_SPLIT)
-    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
-                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
-    print('trials %d; genuine and impostor decisions from the dumped scores and thresholds differing from the '
-          'dumped ones: %d' % (len(rows), differ))
+    print_dumped_decisions(rows, dumped_m)
     print('noisy path trials (genuine / impostor / replays): %s' % ', '.join(
         '%s %s' % (c, '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['noisy'] and r['kind'] == k))
                                for k in 'gir')) for c in ALL_CONDITIONS + ('replay',)))
@@ -1128,10 +1154,7 @@ def noisy_distance_grid(rows):
     print('white10 / speech20 impostors accepted by the main branch: %d / %d' % (caps['white10'], caps['speech20']))
     base = noisy_distance_figures(rows, dumped_m)
     _, own = noisy_distance_setting(rows, caps, NOISY_DISTANCE_ENGINE, T_SPLIT)
-    print('main as dumped:      ' + figures_line(base))
-    print('main recomputed:     ' + figures_line(own))
-    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
-    print('main recomputed gives its dumped figures: %s' % ('yes' if same else 'NO'))
+    print_main_recomputed(base, own, 21)
     t_own, _ = noisy_distance_setting(rows, caps, NOISY_DISTANCE_ENGINE)
     print('main\'s form refitted by the rule: T_u %.4f' % t_own)
     print('slack: ' + ', '.join('%s EER %.2f (FAR: %d impostor trials + 1)' % (c, slack(base[c], 'gi'), base[c]['fa'])
@@ -1219,15 +1242,11 @@ def match_limits(rows, c, caps):
 
 
 def match_setting(rows, caps, setting, t_u=None):
-    c = match_cuts(rows, setting)
-    if t_u is None:
-        t_u = refit_noisy_base(rows, c, caps)
-    return t_u, noisy_distance_figures(rows, noisy_distance_margins(rows, c, t_u))
+    return noisy_base_figures(rows, match_cuts(rows, setting), caps, t_u)
 
 
 def match_caps(rows):
-    m = noisy_distance_margins(rows, match_cuts(rows, MATCH_MAIN), MATCH_T_MAIN)
-    return {cond: accepted_impostors(rows, m, cond) for cond in ('white10', 'speech20')}
+    return noisy_caps(rows, match_cuts(rows, MATCH_MAIN), MATCH_T_MAIN)
 
 
 def match_text(setting, t_u, v):
@@ -1271,17 +1290,12 @@ def match_checks(rows, halves, base, setting, v):
             ' '.join('%s %.4f' % kv for kv in match_limits(sel, match_cuts(sel, setting), caps).items()),
             ' '.join('%s %.2f/%.2f/%.2f' % (c, b[c]['eer'], b[c]['far'], b[c]['frr']) for c in NOISY_CONDITIONS),
             ' '.join('%s %.2f/%.2f/%.2f' % (c, h[c]['eer'], h[c]['far'], h[c]['frr']) for c in NOISY_CONDITIONS)))
-        for c in NOISY_CONDITIONS:
-            s = slack(b[c], 'gi')
-            out.append(('half %s %s EER not higher (slack %.2f)' % (name, c, s), b[c]['eer'], h[c]['eer'],
-                        h[c]['eer'] <= b[c]['eer'] + s + 1e-9))
+        out += half_noisy_eer_checks(name, b, h)
         mb = sum(b[c]['eer'] for c in NOISY_CONDITIONS) / 3.0
         mh = sum(h[c]['eer'] for c in NOISY_CONDITIONS) / 3.0
         out.append(('half %s mean noisy EER lower' % name, mb, mh, mh < mb - 1e-9))
     out += condition_checks(base, v, HELD_CHECKED)
-    s = slack(base['clean'], 'g')
-    out.append(('clean FRR not higher (slack %.2f)' % s, base['clean']['frr'], v['clean']['frr'],
-                v['clean']['frr'] <= base['clean']['frr'] + s + 1e-9))
+    out += frr_not_higher_checks(base, v, ('clean',))
     print_checks(out, 44)
     return all(ok for _, _, _, ok in out)
 
@@ -1318,18 +1332,13 @@ def noise_match_grid(rows):
               for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
     match_recomputation(rows)
     dumped_m = [r['s'] - r['t'] for r in rows]
-    differ = sum(1 for r, x in zip(rows, dumped_m) if r['kind'] in 'gi' and
-                 (x <= 0.0 and not r['flag']) != (r['accept'] == '1'))
     print('genuine and impostor decisions from the dumped scores and thresholds differing from the dumped ones: %d'
-          % differ)
+          % dumped_decisions_differing(rows, dumped_m))
     caps = match_caps(rows)
     print('white10 / speech20 impostors accepted by main: %d / %d' % (caps['white10'], caps['speech20']))
     base = noisy_distance_figures(rows, dumped_m)
     _, own = match_setting(rows, caps, MATCH_MAIN, MATCH_T_MAIN)
-    print('main as dumped:   ' + figures_line(base))
-    print('main recomputed:  ' + figures_line(own))
-    same = all('%.2f' % base[c][k] == '%.2f' % own[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
-    print('main recomputed gives its dumped figures: %s' % ('yes' if same else 'NO'))
+    print_main_recomputed(base, own, 18)
     t_own, v_own = match_setting(rows, caps, MATCH_MAIN)
     print('main refitted:    ' + match_text(MATCH_MAIN, t_own, v_own))
     print('main:             ' + match_text(MATCH_MAIN, MATCH_T_MAIN, base))
@@ -1490,10 +1499,7 @@ def own_half_checks(name, sel, setting):
     print('  half %s: main refit %s' % (name, own_text(OWN_MAIN, tr, refit)))
     print('  half %s: setting    %s' % (name, own_text(setting, tv, v)))
     out = []
-    for c in NOISY_CONDITIONS:
-        s = slack(main[c], 'gi')
-        out.append(('half %s %s EER not higher (slack %.2f)' % (name, c, s), main[c]['eer'], v[c]['eer'],
-                    v[c]['eer'] <= main[c]['eer'] + s + 1e-9))
+    out += half_noisy_eer_checks(name, main, v)
     out.append(('half %s mean noisy EER lower' % name, noisy_mean(main, 'eer'), noisy_mean(v, 'eer'),
                 noisy_mean(v, 'eer') < noisy_mean(main, 'eer') - 1e-9))
     s = genuine_slack(refit)
@@ -1509,10 +1515,7 @@ def own_checks(rows, halves, main, setting, v):
     for name, sel in halves:
         out += own_half_checks(name, sel, setting)
     out += condition_checks(main, v, HELD_CHECKED)
-    for c in OWN_FRR_CHECKED:
-        s = slack(main[c], 'g')
-        out.append(('%s FRR not higher (slack %.2f)' % (c, s), main[c]['frr'], v[c]['frr'],
-                    v[c]['frr'] <= main[c]['frr'] + s + 1e-9))
+    out += frr_not_higher_checks(main, v, OWN_FRR_CHECKED)
     print_checks(out, 50)
     return all(ok for _, _, _, ok in out)
 
@@ -1664,17 +1667,11 @@ def level_checks(halves, main, c, v):
                                                   level_text('main', MATCH_T_MAIN, hm)))
         print('  half %s: main refit %s' % (name, level_text('c 0', t_r, hr)))
         print('  half %s: setting    %s' % (name, level_text('c %.2f' % c, t_u, hv)))
-        for k in NOISY_CONDITIONS:
-            s = slack(hm[k], 'gi')
-            out.append(('half %s %s EER not higher (slack %.2f)' % (name, k, s), hm[k]['eer'], hv[k]['eer'],
-                        hv[k]['eer'] <= hm[k]['eer'] + s + 1e-9))
+        out += half_noisy_eer_checks(name, hm, hv)
         out.append(('half %s mean noisy EER lower' % name, hm['mean eer'], hv['mean eer'],
                     hv['mean eer'] < hm['mean eer'] - 1e-9))
     out += condition_checks(main, v, HELD_CHECKED)
-    for k in OWN_FRR_CHECKED:
-        s = slack(main[k], 'g')
-        out.append(('%s FRR not higher (slack %.2f)' % (k, s), main[k]['frr'], v[k]['frr'],
-                    v[k]['frr'] <= main[k]['frr'] + s + 1e-9))
+    out += frr_not_higher_checks(main, v, OWN_FRR_CHECKED)
     print_checks(out, 50)
     return all(ok for _, _, _, ok in out)
 
