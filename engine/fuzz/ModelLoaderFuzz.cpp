@@ -9,13 +9,16 @@
 // scorer.
 //
 // With SONVERA_FUZZ_SEED_DIR set, the target first writes a valid model of
-// short templates there (seed-small.bin): a corpus to start from, small
-// enough that scoring stays cheap (run with -max_len=4096).
+// short templates there (seed-small.bin), with weights, a noise figure and
+// an adapted template: a corpus to start from, small enough that scoring
+// stays cheap (run with -max_len=4096).
 #include "Crc32.h"
 #include "SpeakerModel.h"
 #include "SpeakerScorer.h"
 #include "TakeFeatures.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -40,8 +43,10 @@ void PutU32(std::vector<unsigned char>& bytes, size_t at, uint32_t v)
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-// Five templates of 12 frames and five known takes with pitch contours of 10
-// frames and a waveform print each, every value in range.
+// Five templates of 12 frames and five enrolment takes with pitch contours
+// of as many frames and a waveform print each, one accepted take after them,
+// per-dimension weights, a noise figure and one adaptation's turn taken (the
+// first adaptive template replaced), every value in range.
 void WriteSeed(const char* dir)
 {
     CSpeakerModel m;
@@ -49,19 +54,35 @@ void WriteSeed(const char* dir)
     m.nCepstra = 16; m.nChannels = 19; m.nDims = 17;
     m.nTemplates = CSpeakerModel::kMaxTemplates;
     for (int d = 0; d < m.nDims; ++d) m.scale[d] = 0.25f;
+    const int frames = 12;
     for (int t = 0; t < m.nTemplates; ++t) {
-        m.templateFrames[t] = 12;
+        m.templateFrames[t] = frames;
         m.templatePitch[t] = 110.0f + 5.0f * t;
-        for (int i = 0; i < 12 * m.nDims; ++i) m.templates[t][i] = static_cast<signed char>((i * 7 + t) % 61 - 30);
-        m.contourFrames[t] = 10;
-        m.contourMedianPitch[t] = 120.0f;
-        for (int i = 0; i < 10; ++i) m.contourPitch[t][i] = static_cast<signed char>((i * 5 + t) % 41 - 20);
-        m.printed[t] = true;
-        for (int i = 0; i < CSpeakerModel::kWaveformPrintBytes; ++i) m.prints[t][i] = static_cast<unsigned char>(i * 3 + t);
+        for (int i = 0; i < frames * m.nDims; ++i) m.templates[t][i] = static_cast<signed char>((i * 7 + t) % 61 - 30);
     }
-    for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) m.enrolMean[p] = m.enrolSpread[p] = m.adaptedMean[p] = 1.0f;
-    m.nKnownTakes = m.nNextRingSlot = m.nTemplates;
+    m.nKnownTakes = m.nTemplates + 1;
+    for (int k = 0; k < m.nKnownTakes; ++k) {
+        m.contourFrames[k] = frames;
+        m.contourMedianPitch[k] = 120.0f;
+        for (int i = 0; i < frames; ++i)
+            m.contourPitch[k][i] = i % 5 == 4 ? CSpeakerModel::kUnvoiced : static_cast<signed char>((i * 5 + k) % 41 - 20);
+        m.printed[k] = true;
+        for (int i = 0; i < CSpeakerModel::kWaveformPrintBytes; ++i) m.prints[k][i] = static_cast<unsigned char>(i * 3 + k);
+    }
+    m.nNextRingSlot = m.nKnownTakes;
+    m.nAdaptations = 1;
+    for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) {
+        m.enrolMean[p] = m.enrolSpread[p] = m.adaptedMean[p] = 1.0f;
+        m.weightedEnrolMean[p] = m.weightedAdaptedMean[p] = 0.8f;
+    }
     m.printTypical = 0.2f;
+    m.enrolSnrDb = 45.0f;
+    m.bNoiseMove = true;
+    m.noiseMove = 2.0f;
+    m.noiseImpostorMove = 3.0f;
+    m.noiseCopySnrDb = 25.0f;
+    m.bWeighted = true;
+    for (int d = 0; d < m.nDims; ++d) m.weightCodes[d] = static_cast<unsigned char>(112 + 2 * d);
     std::vector<unsigned char> bytes;
     if (!m.Serialize(bytes)) return;
     const std::string path = std::string(dir) + "/seed-small.bin";
@@ -69,6 +90,25 @@ void WriteSeed(const char* dir)
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     }
+}
+
+// The probe's pitch track: the contour the model keeps of template t's take
+// (its middle frames), in Hz, so that the cues that compare melodies have a
+// voiced take to compare (a template alone carries no pitch track).
+void PitchTrackOfTemplate(const CSpeakerModel& model, int t, CTakeFeatures& probe)
+{
+    float hz[CTakeFeatures::kMaxFrames] = {};
+    if (t < model.nKnownTakes && model.contourMedianPitch[t] > 0.0f) {
+        const int frames = model.contourFrames[t];
+        const int first = std::max(0, (model.templateFrames[t] - frames) / 2);
+        for (int i = 0; i < frames && first + i < CTakeFeatures::kMaxFrames; ++i) {
+            const signed char step = model.contourPitch[t][i];
+            if (step == CSpeakerModel::kUnvoiced) continue;
+            hz[first + i] =
+                model.contourMedianPitch[t] * std::exp2(step / (12.0f * CSpeakerModel::kPitchContourSteps));
+        }
+    }
+    probe.SetPitchTrack(hz, CTakeFeatures::kMaxFrames);
 }
 
 } // namespace
@@ -105,14 +145,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // ...and every template must be usable for scoring.
     if (!scorer.Load(model)) return 0;
     ++g_scored;
-    // The probe is the model's last template.
-    probe.BuildFromTemplate(model, model.nTemplates - 1);
-    // Scored as a take at the model's own enrolment snr: a model with
-    // weights gets them fuzzed too.
+    // The probe is the model's last template, said with its take's melody.
+    const int last = model.nTemplates - 1;
+    probe.BuildFromTemplate(model, last);
+    PitchTrackOfTemplate(model, last, probe);
+    // Scored on every path, each with its threshold for a take 20 dB under
+    // the model's enrolment (so that the model's noise figure counts): the
+    // weights, the typical distances and the contours of any model get
+    // fuzzed on each, and the line's path on a band.
+    using EPath = CSpeakerScorer::EScorePath;
+    const SNoiseFigure figure = {model.noiseMove, model.noiseImpostorMove, model.noiseCopySnrDb};
+    const SChannelRange band = {1, model.nChannels - 4};
     float parts[CSpeakerModel::kScoreParts];
-    const CSpeakerScorer::EScorePath path =
-        CSpeakerScorer::TakePath(false, model.bWeighted, model.enrolSnrDb, model.enrolSnrDb);
-    scorer.Score(probe, model, path, parts);
+    float neighbourParts[CSpeakerModel::kScoreParts];
+    for (EPath path : {EPath::kWeighted, EPath::kUnweighted, EPath::kLine, EPath::kCleanUnweighted}) {
+        scorer.Score(probe, model, path, parts, neighbourParts, path == EPath::kLine ? &band : nullptr);
+        CSpeakerScorer::Threshold(path, 0.3f, model.enrolSnrDb - 20.0f, model.enrolSnrDb,
+                                  model.bNoiseMove ? &figure : nullptr);
+    }
     scorer.ReplayPitchDistance(probe, model, 1.75f);
     return 0;
 }
