@@ -154,7 +154,10 @@ other keeps main's term. Each (c, X0) with c above 0 is a setting, c 0
 main refit; the order adds the smaller X0 after the smaller c, the cross
 check takes the best over every setting, and each setting's row shows
 the noisiest-enrolled speaker's models' white20 and speech20 impostors
-accepted and soft12 takes refused.
+accepted and soft12 takes refused. --hold-untouched-half (sixty-third
+round) judges a half in which a setting moves no trial's threshold by
+its three noisy EERs and their mean not higher than main's; a half with
+any trial moved keeps the check above.
 --cue-grid (forty-second round, on dumps with the columns cue_dur and
 cue_int, the main branch's scoring otherwise): only the weighted path's
 scored takes change, fused + w_dur x dur / s_dur + w_int x int / s_int (s
@@ -1684,10 +1687,28 @@ def level_half(sel, setting):
     return caps, main, t_u, v
 
 
-def level_checks(halves, main, setting, v):
+def level_moved(sel, setting):
+    """How many of a half's trials the setting gives a term other than
+    main's."""
+    return sum(1 for r in sel if level_change(r, setting) != 0.0)
+
+
+def held_half_checks(name, main, v):
+    """A half the setting moves no threshold in: its three noisy EERs and
+    their mean each not higher than main's (a term that leaves every model
+    of the half alone can hold it, never better it)."""
+    out = [('half %s %s EER not higher (untouched)' % (name, c), main[c]['eer'], v[c]['eer'],
+            v[c]['eer'] <= main[c]['eer'] + 1e-9) for c in NOISY_CONDITIONS]
+    out.append(('half %s mean noisy EER not higher (untouched)' % name, main['mean eer'], v['mean eer'],
+                v['mean eer'] <= main['mean eer'] + 1e-9))
+    return out
+
+
+def level_checks(halves, main, setting, v, hold_untouched=False):
     """Item 4's checks but the cross check: each half's noisy EERs and
     their mean, the held conditions' EERs and FARs and the clean, soft12
-    and reverberation FRRs."""
+    and reverberation FRRs. hold_untouched (sixty-third round): a half in
+    which the setting moves no trial's threshold is asked to be held."""
     out = []
     for name, sel in halves:
         caps, hm, t_u, hv = level_half(sel, setting)
@@ -1696,6 +1717,12 @@ def level_checks(halves, main, setting, v):
                                                   level_text('main', MATCH_T_MAIN, hm)))
         print('  half %s: main refit %s' % (name, level_text('c 0', t_r, hr)))
         print('  half %s: setting    %s' % (name, level_text(level_name(setting), t_u, hv)))
+        moved = level_moved(sel, setting)
+        if hold_untouched:
+            print('  half %s: trials whose threshold the setting moves: %d of %d' % (name, moved, len(sel)))
+        if hold_untouched and moved == 0:
+            out += held_half_checks(name, hm, hv)
+            continue
         out += half_noisy_eer_checks(name, hm, hv)
         out.append(('half %s mean noisy EER lower' % name, hm['mean eer'], hv['mean eer'],
                     hv['mean eer'] < hm['mean eer'] - 1e-9))
@@ -1756,7 +1783,7 @@ def level_speaker_text(rows, cut, t_u, speaker):
         (speaker,) + count('white20', 'i', True) + count('speech20', 'i', True) + count('soft12', 'g', False))
 
 
-def level_allowance_grid(rows, allowances, excess_gates=None):
+def level_allowance_grid(rows, allowances, excess_gates=None, hold_untouched=False):
     halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
               for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
     match_recomputation(rows)
@@ -1797,7 +1824,7 @@ def level_allowance_grid(rows, allowances, excess_gates=None):
     for setting, t_u, v in results:
         why = level_clears(v, main)
         print('checks of %s (%s):' % (level_name(setting), 'clears' if not why else 'does not clear'))
-        passed = level_checks(halves, main, setting, v)
+        passed = level_checks(halves, main, setting, v, hold_untouched)
         if not why and passed and chosen is None:
             chosen = (setting, t_u, v)
     cross = level_cross(halves, settings if excess_gates else [(c, None) for c in LEVEL_ALLOWANCES])
@@ -2768,6 +2795,9 @@ def main():
     ap.add_argument('--level-excess', metavar='X0,...',
                     help='--level-allowance: the change only for a take whose noise_excess (--excess-dumps) is '
                          'under X0 dB, one setting per c and X0')
+    ap.add_argument('--hold-untouched-half', action='store_true',
+                    help='--level-allowance: a half in which a setting moves no trial\'s threshold is asked '
+                         'only not to be worse than main (sixty-third round)')
     ap.add_argument('--excess-dumps', nargs='+', metavar='TRIAL_DUMP',
                     help='a trial build\'s dumps of the same trials, read for their noise_excess only')
     ap.add_argument('--cue-grid', action='store_true')
@@ -2815,7 +2845,8 @@ def main():
         if a.level_excess:
             gates = tuple(float(x) for x in a.level_excess.split(','))
             read_excess(rows, a.excess_dumps or [], gates)
-        level_allowance_grid(rows, tuple(float(x) for x in a.level_allowance.split(',')), gates)
+        level_allowance_grid(rows, tuple(float(x) for x in a.level_allowance.split(',')), gates,
+                             a.hold_untouched_half)
         return
     if a.own_threshold_grid:
         excess = tuple(float(x) for x in a.excess_gate.split(',')) if a.excess_gate else None
