@@ -1835,12 +1835,30 @@ def level_allowance_grid(rows, allowances, excess_gates=None, hold_untouched=Fal
     return None
 
 
+def level_engine_check(rows, text, dumps, built_dumps):
+    """The engine built with a level-allowance setting ('C,X0,T_U'): on the
+    unweighted path every score main's, every threshold main's moved by the
+    base and the setting's term, the decisions the offline fit's; off it
+    every column main's; and the build's noise_excess the trial build's."""
+    c, x0, t_u = (float(x) for x in text.split(','))
+    setting = (c, x0)
+    built = raw_rows(built_dumps)
+    excess_differ = sum(1 for r in rows if r['key'] in built and
+                        abs(float(built[r['key']]['noise_excess']) - r['excess']) > 1e-4)
+    print('noise_excess of the build against the trial build\'s: %d of %d trials differ' % (excess_differ, len(rows)))
+    reached = [r for r in rows if level_change(r, setting) != 0.0]
+    print('trials whose threshold the term moves: %d (%s)' % (len(reached), ', '.join(
+        '%s %d' % (cond, sum(1 for r in reached if r['condition'] == cond)) for cond in ALL_CONDITIONS + ('replay',))))
+    path_engine_check(rows, dumps, built_dumps, 'noisy', lambda r: r['noisy'], lambda r: r['s'],
+                      lambda r: t_u - MATCH_T_MAIN + level_change(r, setting), level_name(setting))
+
+
 def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_base, setting):
     """A build that changed one path's score and base against the offline
     setting from the dumps rows were read from, trial by trial: on the path
     (on_path(r)) the score score_of(r), the threshold the dumped one moved
     by moved_base (a refused take's unmoved) and the decision; off it every
-    column but the take's time."""
+    column but the take's time. moved_base may be a function of the row."""
     before = raw_rows(dumps)
     after = raw_rows(built_dumps)
     differ = {'missing': 0, path + ' score': 0, path + ' threshold': 0, 'decision': 0, 'other column': 0}
@@ -1859,7 +1877,7 @@ def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_b
             s = score_of(r)
             e_s = float(new['score'])
             e_s = math.inf if e_s >= REPORT.REFUSED else e_s
-            moved = 0.0 if r['s'] == math.inf else moved_base
+            moved = 0.0 if r['s'] == math.inf else moved_base(r) if callable(moved_base) else moved_base
             score_moved = score_differs(s, e_s)
             threshold_moved = threshold_differs(r['t'] + moved, float(new['threshold']))
             differ[path + ' score'] += score_moved
@@ -2798,6 +2816,9 @@ def main():
     ap.add_argument('--hold-untouched-half', action='store_true',
                     help='--level-allowance: a half in which a setting moves no trial\'s threshold is asked '
                          'only not to be worse than main (sixty-third round)')
+    ap.add_argument('--level-engine', nargs='+', metavar='C,X0,T_U DUMP',
+                    help='the engine built with that level-allowance setting, its dumps of the same trials '
+                         '(with --excess-dumps)')
     ap.add_argument('--excess-dumps', nargs='+', metavar='TRIAL_DUMP',
                     help='a trial build\'s dumps of the same trials, read for their noise_excess only')
     ap.add_argument('--cue-grid', action='store_true')
@@ -2847,6 +2868,11 @@ def main():
             read_excess(rows, a.excess_dumps or [], gates)
         level_allowance_grid(rows, tuple(float(x) for x in a.level_allowance.split(',')), gates,
                              a.hold_untouched_half)
+        return
+    if a.level_engine:
+        rows = read_match_rows(a.dumps, None, a.enrol_log)
+        read_excess(rows, a.excess_dumps or [], (float(a.level_engine[0].split(',')[1]),))
+        level_engine_check(rows, a.level_engine[0], a.dumps, a.level_engine[1:])
         return
     if a.own_threshold_grid:
         excess = tuple(float(x) for x in a.excess_gate.split(',')) if a.excess_gate else None
