@@ -15,8 +15,10 @@ const float kLevelFloor = 1e-2f;         // added to frame mean square, LSB^2
 // --- Noise masking -----------------------------------------------------------
 const float kQuietFraction = 0.2f;       // quietest share of frames taken as noise
 const int kMinQuietFrames = 5;
-const float kNoiseMaskDb = 6.0f;         // filter energies are raised to noise + this, dB
-const float kMaskRangeDb = 34.0f;        // ... and to the take's loudest cell - this, dB
+const float kNoiseMaskDb = CFeatureExtractor::kNoiseMaskDb;  // filter energies are raised to noise + this, dB
+const float kMaskRangeDb = CFeatureExtractor::kMaskRangeDb;  // ... and to the take's loudest cell - this, dB
+// --- Filter-bank scale -------------------------------------------------------
+const float kLoudRangeDb = 20.0f;        // frames within this of the loudest count, dB
 
 const double kPi = 3.14159265358979323846;
 
@@ -197,6 +199,27 @@ float CFeatureExtractor::NoiseDropAboveDb(int last) const
     for (int c = last + 1; c < m_nChannels; ++c) above += m_noiseDb[c];
     for (int c = last - top + 1; c <= last; ++c) inside += m_noiseDb[c];
     return static_cast<float>(above / (m_nChannels - 1 - last) - inside / top);
+}
+
+float CFeatureExtractor::FilterBankOverFrameEnergyDb(const CFeatureMatrix& features, int first, int last)
+{
+    first = std::max(first, 0);
+    last = std::min({last, features.Frames() - 1, m_nMaxFrames - 1});
+    if (m_nShift == 0 || last < first || features.Dims() != Dims()) return 0.0f;
+    float loudest = -1e9f;
+    for (int f = first; f <= last; ++f) loudest = std::max(loudest, features.Row(f)[m_nCepstra]);
+    // The quiet-frame scratch is free once the noise is known.
+    int n = 0;
+    for (int f = first; f <= last; ++f) {
+        const float energy = features.Row(f)[m_nCepstra];
+        if (energy < loudest - kLoudRangeDb) continue;
+        const float* power = m_melPower.data() + static_cast<size_t>(f) * m_nChannels;
+        double sum = 0.0;
+        for (int c = 0; c < m_nChannels; ++c) sum += power[c];
+        m_sortedLevels[n++] = static_cast<float>(10.0 * std::log10(sum)) - energy;
+    }
+    std::nth_element(m_sortedLevels.begin(), m_sortedLevels.begin() + n / 2, m_sortedLevels.begin() + n);
+    return m_sortedLevels[n / 2];
 }
 
 // Level, log filter energies and log energy of frame f.

@@ -78,6 +78,21 @@ public:
     // the transform back is the same basis.
     static double CosineBasis(int k, int m, int channels);
 
+    // Filter energies are raised to at least their channel's noise level
+    // plus this margin before the cosine transform, dB.
+    static constexpr float kNoiseMaskDb = 6.0f;
+    // ... and to at least the take's loudest cell less this range, dB.
+    static constexpr float kMaskRangeDb = 34.0f;
+    // The last Compute's noise level of every channel (the mean filter
+    // energy of the take's quietest frames), dB; Init's channel count values.
+    const float* ChannelNoiseDb() const { return m_noiseDb.data(); }
+    // How far the filter bank's summed energy lies over the frame's log
+    // energy (features' last column), dB: the median over the frames of
+    // first..last within kLoudRangeDb of the loudest of them, in the last
+    // Compute. It turns a level on the frame-energy scale (as templates keep
+    // it) into the filter energies' scale. 0 when the range is empty.
+    float FilterBankOverFrameEnergyDb(const CFeatureMatrix& features, int first, int last);
+
 private:
     void BuildMelBank(int channels);
     void BuildCosineTable();

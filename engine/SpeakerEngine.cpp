@@ -437,6 +437,8 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
         return 0;
     }
     m_bLineLimited = m_lineBand.nLast >= 0 && m_extractor.NoiseDropAboveDb(m_lineBand.nLast) < kLineNoiseDropDb;
+    m_take.SetNoise(m_extractor.ChannelNoiseDb(), m_nChannels,
+                    m_extractor.FilterBankOverFrameEnergyDb(m_features, m_endpoint.nCoreFirst, m_endpoint.nCoreLast));
     float pitch = 0.0f;
     m_voicing.Analyse(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_fVoicedFraction, pitch);
     m_take.SetPitch(pitch);
@@ -688,6 +690,7 @@ int CSpeakerEngine::Verify()
         for (int p = 0; p < CSpeakerModel::kScoreParts; ++p)
             m_lastParts[(2 + v) * CSpeakerModel::kScoreParts + p] = m_scorer.LastNeighbourPart(v, p);
     for (int c = 0; c < CSpeakerScorer::kCues; ++c) m_lastParts[kCuePartsAt + c] = m_scorer.LastCue(c);
+    m_lastParts[kNoiseExcessPartAt] = m_scorer.NoiseExcessDb(m_take.Noise(), m_model.nChannels);
     // A take the replay check recognised is refused whatever its score: a
     // recording of the user's own voice is the best impostor there is, and
     // learning from it would teach the model the recording.
@@ -745,7 +748,7 @@ void CSpeakerEngine::Adapt(const float* parts, bool weighted)
 
 double CSpeakerEngine::LastScorePart(int index) const
 {
-    if (index < 0 || index >= kCuePartsAt + CSpeakerScorer::kCues) return 0.0;
+    if (index < 0 || index > kNoiseExcessPartAt) return 0.0;
     return m_lastParts[index];
 }
 
@@ -785,7 +788,11 @@ float CSpeakerEngine::ThresholdOnPath(CSpeakerScorer::EScorePath path) const
     // nothing about the take.
     const SNoiseFigure figure = {m_model.noiseMove, m_model.noiseImpostorMove, m_model.noiseCopySnrDb};
     const bool ownFigure = OwnModelLoaded() && m_model.bNoiseMove;
-    return CSpeakerScorer::Threshold(path, m_fSecurity, TakeSnrDb(), OwnEnrolSnrDb(), ownFigure ? &figure : nullptr);
+    // The excess is the scored take's against the model it was scored on;
+    // before a take is scored there is none.
+    const float excess = m_bTakeScored ? m_lastParts[kNoiseExcessPartAt] : CSpeakerScorer::kNoExcess;
+    return CSpeakerScorer::Threshold(path, m_fSecurity, TakeSnrDb(), OwnEnrolSnrDb(), ownFigure ? &figure : nullptr,
+                                     excess);
 }
 
 double CSpeakerEngine::ModelPart(int index) const

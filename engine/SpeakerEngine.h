@@ -202,9 +202,11 @@ private:
     double m_fLastScore;
     bool m_bTakeScored = false;   // m_scorer scored the take of m_nTakeHash (its LastTypical is the take's)
     // The model's distances, the neighbours' means, then each neighbour's,
-    // then the word's cues (CSpeakerScorer::LastCue).
+    // then the word's cues (CSpeakerScorer::LastCue), then the take's noise
+    // over the templates' own (CSpeakerScorer::NoiseExcessDb).
     static constexpr int kCuePartsAt = (2 + CSpeakerScorer::kNeighbours) * CSpeakerModel::kScoreParts;
-    float m_lastParts[kCuePartsAt + CSpeakerScorer::kCues];
+    static constexpr int kNoiseExcessPartAt = kCuePartsAt + CSpeakerScorer::kCues;
+    float m_lastParts[kNoiseExcessPartAt + 1];
     double m_fLastReplayDistance;
     double m_fLastReplayPitchDistance;
     double m_fLastReplayWaveform;

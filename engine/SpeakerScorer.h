@@ -34,6 +34,7 @@
 #include "SpeakerModel.h"
 #include "TakeFeatures.h"
 
+#include <limits>
 #include <vector>
 
 // Filter-bank channels first..last (inclusive).
@@ -176,6 +177,13 @@ public:
         kCues
     };
     float LastCue(int cue) const { return cue >= 0 && cue < kCues ? m_lastCues[cue] : 0.0f; }
+    // How far a take's noise lies over what the loaded templates keep of
+    // their own recordings' noise: the mean over the channels of max(0,
+    // take's - templates'), dB, the templates' level of a channel being the
+    // mean over the templates of their quietest frame's
+    // (CTakeFeatures::QuietestFrameChannelsDb). 0 when either is unknown
+    // (the threshold then holds the take to the stricter, held-noise form).
+    float NoiseExcessDb(const STakeNoise& noise, int channelCount) const;
     // What path's score adds for a take's cues (kCues values, LastCue's):
     // each cue's weight on path x the cue / its spread over genuine takes;
     // 0 on a path whose cues weigh nothing. Score's value is Combine's plus
@@ -236,8 +244,19 @@ public:
     // enrolment snr a threshold looser or tighter by how much further or
     // less far than a typical model's its own takes moved, counted no
     // further than its near impostors moved; not on the weighted path.
+    // noiseExcessDb: the take's noise over what the model's templates keep
+    // of their own (NoiseExcessDb; kNoExcess: not measured). On the
+    // unweighted path a take that brings no more noise than the model holds
+    // loses part of the loosening it would get under the model's enrolment
+    // level (OwnLevelAllowanceTaken).
+    static constexpr float kNoExcess = std::numeric_limits<float>::quiet_NaN();
     static float Threshold(EScorePath path, float security, float snrDb, float enrolSnrDb,
-                           const SNoiseFigure* noiseFigure);
+                           const SNoiseFigure* noiseFigure, float noiseExcessDb);
+    // What the unweighted path's threshold gives back of its snr loosening
+    // for a take whose noise the model already holds (noiseExcessDb under
+    // the gate): a share of the loosening from the model's own level
+    // (enrolSnrDb, capped at the knee) down to the take's; 0 otherwise.
+    static float OwnLevelAllowanceTaken(float snrDb, float enrolSnrDb, float noiseExcessDb);
     // After Train: the mean over the enrolment takes t with made[t] of the
     // score of copies[t] (the take in another condition, its word peak
     // copySnrDb[t] over its noise) less the score of takes[t], each against

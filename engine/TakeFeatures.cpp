@@ -3,6 +3,7 @@
 #include "FeatureExtractor.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -21,6 +22,33 @@ const float kDeltaWeight = 4.0f;        // first differences of c1..cN, dB per f
 const float kDeltaEnergyWeight = 0.5f;  // first difference of the energy
 const bool kRemoveCepstralMean = true; // DTW on raw cepstra keeps the voice's timbre in
 const float kLoudRangeDb = 20.0f;      // mean spectrum: frames within this of the word's peak
+// --- Adding levels ---------------------------------------------------------------
+// Two levels (dB) add through a table of what the smaller adds to the larger,
+// by their gap: every channel of every template's quietest frame is summed
+// for each scored take, too often for a logarithm each time.
+const float kAddStepDb = 0.05f;        // table step, dB of gap
+const float kAddRangeDb = 40.0f;       // beyond this gap the smaller adds under 0.0005 dB
+const int kAddTableSize = static_cast<int>(kAddRangeDb / kAddStepDb) + 2;
+
+std::array<float, kAddTableSize> BuildAddTable()
+{
+    std::array<float, kAddTableSize> table{};
+    for (int i = 0; i < kAddTableSize; ++i)
+        table[i] = static_cast<float>(10.0 * std::log10(1.0 + std::pow(10.0, -0.1 * i * kAddStepDb)));
+    return table;
+}
+
+// 10 log10(10^(a/10) + 10^(b/10)), to about 0.0005 dB.
+float AddLevelsDb(float a, float b)
+{
+    static const std::array<float, kAddTableSize> table = BuildAddTable();
+    const float high = std::max(a, b);
+    const float gap = high - std::min(a, b);
+    if (!(gap < kAddRangeDb)) return high;
+    const float x = gap / kAddStepDb;
+    const int i = static_cast<int>(x);
+    return high + table[i] + (x - static_cast<float>(i)) * (table[i + 1] - table[i]);
+}
 } // namespace
 
 void CTakeFeatures::Reset()
@@ -28,6 +56,8 @@ void CTakeFeatures::Reset()
     m_nFrames = 0;
     m_nDims = 0;
     m_fPitchHz = 0.0f;
+    m_fPeakEnergyDb = 0.0f;
+    m_noise = STakeNoise();
     m_bSqueezed = false;
     std::memset(m_pitchTrack, 0, sizeof(m_pitchTrack));
     std::memset(m_statics, 0, sizeof(m_statics));
@@ -47,6 +77,7 @@ int CTakeFeatures::Build(const CFeatureMatrix& full, int first, int last, int fr
 {
     m_nFrames = 0;
     m_bWaveformPrint = false;
+    m_noise = STakeNoise();
     m_nDims = full.Dims();
     first = std::max(first, 0);
     last = std::min(last, full.Frames() - 1);
@@ -72,6 +103,7 @@ int CTakeFeatures::Build(const CFeatureMatrix& full, int first, int last, int fr
     float peak = -1e9f;
     for (int i = 0; i < frames; ++i) peak = std::max(peak, m_statics[i][m_nDims - 1]);
     for (int i = 0; i < frames; ++i) m_statics[i][m_nDims - 1] -= peak;
+    m_fPeakEnergyDb = peak;
     m_nFrames = frames;
     ComputeVectors();
     return frames;
@@ -80,6 +112,7 @@ int CTakeFeatures::Build(const CFeatureMatrix& full, int first, int last, int fr
 int CTakeFeatures::BuildFromTemplate(const CSpeakerModel& model, int index)
 {
     m_nFrames = 0;
+    m_noise = STakeNoise();
     if (index < 0 || index >= model.nTemplates || model.nDims > kMaxDims || model.nDims < 2) return 0;
     m_nDims = model.nDims;
     const int frames = std::min(model.templateFrames[index], kMaxFrames);
@@ -289,5 +322,38 @@ int CTakeFeatures::ShiftedCopies(const float* channels, int count, int channelCo
         for (int s = 0; s < count; ++s) MoveFrame(logMel, channels[s], channelCount, out[s]->m_statics[i]);
     }
     for (int s = 0; s < count; ++s) out[s]->ComputeVectors();
+    return 1;
+}
+
+void CTakeFeatures::SetNoise(const float* channelNoiseDb, int channels, float filterBankOffsetDb)
+{
+    m_noise = STakeNoise();
+    if (channelNoiseDb == nullptr || channels < 1 || channels > STakeNoise::kMaxChannels || m_nFrames < 1 ||
+        !std::isfinite(filterBankOffsetDb))
+        return;
+    // The word's loudest frame on the filter energies' scale.
+    const float reference = m_fPeakEnergyDb + filterBankOffsetDb;
+    STakeNoise noise;
+    for (int c = 0; c < channels; ++c) {
+        if (!std::isfinite(channelNoiseDb[c])) return;
+        noise.channelDb[c] = channelNoiseDb[c] - reference;
+    }
+    noise.nChannels = channels;
+    m_noise = noise;
+}
+
+int CTakeFeatures::QuietestFrameChannelsDb(int channelCount, float* out) const
+{
+    const int cep = m_nDims - 1;
+    if (channelCount <= cep || channelCount > kMaxChannels || m_nFrames < 1) return 0;
+    g_fullBank.Prepare(channelCount);
+    int quietest = 0;
+    for (int i = 1; i < m_nFrames; ++i)
+        if (m_statics[i][cep] < m_statics[quietest][cep]) quietest = i;
+    RebuildChannels(quietest, channelCount, out);
+    float sum = out[0];
+    for (int m = 1; m < channelCount; ++m) sum = AddLevelsDb(sum, out[m]);
+    const float level = m_statics[quietest][cep] - sum;
+    for (int m = 0; m < channelCount; ++m) out[m] += level;
     return 1;
 }

@@ -13,6 +13,15 @@
 #include "FeatureMatrix.h"
 #include "SpeakerModel.h"
 
+// A take's noise on the scale its templates keep their own: every
+// filter-bank channel's noise level relative to the word's loudest frame on
+// the frame-energy scale, dB.
+struct STakeNoise {
+    static constexpr int kMaxChannels = 40;
+    int nChannels = 0;                  // 0: no noise known
+    float channelDb[kMaxChannels] = {};
+};
+
 class CTakeFeatures {
 public:
     static constexpr int kMaxFrames = CSpeakerModel::kMaxTemplateFrames;
@@ -63,6 +72,22 @@ public:
     // channelCount cannot hold the cepstra).
     int KeepChannels(int firstChannel, int lastChannel, int channelCount);
 
+    // Keeps the take's noise to set against what its templates keep of
+    // theirs: the analysis' channel noise levels (dB, `channels` values)
+    // moved onto the frame-energy scale by filterBankOffsetDb (how far the
+    // filter bank's summed energy lies over the frame's log energy) and made
+    // relative to the word's loudest frame. Call after Build.
+    void SetNoise(const float* channelNoiseDb, int channels, float filterBankOffsetDb);
+    // The log filter energies of the word's quietest frame (its lowest frame
+    // energy), rebuilt from the cepstra and placed so that their summed
+    // energy is that frame's: relative to the word's loudest frame, on the
+    // scale STakeNoise uses. What a template keeps of its recording's noise
+    // (the analysis' masks had raised each cell to at least the channel's
+    // noise + kNoiseMaskDb and the loudest cell - kMaskRangeDb). Returns 1
+    // on success (0 when channelCount cannot hold the cepstra).
+    int QuietestFrameChannelsDb(int channelCount, float* out) const;
+    const STakeNoise& Noise() const { return m_noise; }
+
     // Median pitch of the word's voiced frames, Hz (0: unknown).
     void SetPitch(float hz) { m_fPitchHz = hz; }
     // The pitch of every word frame (one per pair of analysis frames from
@@ -107,4 +132,6 @@ private:
     float m_pitchTrack[kMaxFrames];               // Hz per frame, 0: unvoiced
     bool m_bWaveformPrint;
     unsigned char m_waveformPrint[CSpeakerModel::kWaveformPrintBytes];
+    float m_fPeakEnergyDb;                        // the loudest frame's log energy before Build made it 0
+    STakeNoise m_noise;
 };

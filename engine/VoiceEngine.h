@@ -97,7 +97,10 @@ double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw dist
                                                        25 its intonation against the model, 26
                                                        the intonation with octave errors folded,
                                                        27 its loudness contour and 28 its intonation
-                                                       along the DTW path, 29 its voiced share */
+                                                       along the DTW path, 29 its voiced share;
+                                                       30 the take's noise over what the model's
+                                                       templates keep of their own, dB (mean over
+                                                       the filter channels of the excess) */
 double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..3;
                                                        4: typical waveform similarity of its enrolment takes;
                                                        5: its enrolment takes' move in noise (0: none);

@@ -25,7 +25,7 @@
 // the word's cues: duration, intonation, intonation with octave errors
 // folded back, loudness contour, intonation along the DTW path, voiced
 // share.
-constexpr int kScorePartCount = 4 + 4 + 4 * 4 + 6;
+constexpr int kScorePartCount = 4 + 4 + 4 * 4 + 6 + 1;
 
 struct STrialResult {
     bool bEndpoint;     // VRE_GetEndpointShort found the word

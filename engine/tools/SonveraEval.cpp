@@ -297,6 +297,8 @@ int main(int argc, char** argv)
     // intonation with each frame's octave error folded back, the loudness
     // contour and the intonation along the DTW path, the voiced share.
     if (dump) std::fprintf(dump, ",cue_dur,cue_int,cue_int_fold,cue_loud,cue_int_path,cue_voiced");
+    // The take's noise over what the model's templates keep of their own, dB.
+    if (dump) std::fprintf(dump, ",noise_excess");
     if (dump) std::fprintf(dump, "\n");
     std::printf("speakers=%zu enrol_marginal=%ld adapted=%ld threshold=%.4f\n", speakers.size(), enrolMarginal, adapted,
                 threshold);

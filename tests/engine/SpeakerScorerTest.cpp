@@ -617,19 +617,21 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
 }
 
 // One row per term of the threshold, on the path of the row's take (its
-// base at the shipped security 0.3: -0.6636 on the unweighted path, -0.5681
+// base at the shipped security 0.3: -0.6337 on the unweighted path, -0.5681
 // on the clean unweighted one and on the line's, -0.2984 on the weighted
 // one): security, the take's snr under 60 dB, its distance under the
 // model's enrolment snr (beyond 4 dB, counted up to 60 dB), the line's
 // offset, and the model's own move in noise for a take more than 6 dB under
 // its enrolment, counted no further than its near voices', per dB its noisy
 // copies fell (at least 10) and no deeper than they fell; none on the
-// weighted path.
+// weighted path. On the unweighted path alone, a take whose noise lies
+// under 1.5 dB over the model's templates' own gives back 0.75 of the snr
+// loosening below the model's enrolment level (counted up to 60 dB).
 TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMoveInNoise)
 {
     const float nan = std::nanf("");
     const float base = -0.5681f;   // the clean unweighted path's
-    const float noisyBase = -0.6636f;
+    const float noisyBase = -0.6337f;
     const float typical = 0.28397f;
     const SNoiseFigure own = {typical + 1.0f, typical + 2.0f, 25.0f};
     const SNoiseFigure capped = {typical + 2.0f, typical + 1.0f, 25.0f};
@@ -641,6 +643,7 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         float security, snrDb, enrolSnrDb;
         const SNoiseFigure* figure;
         float threshold;
+        float excessDb = CSpeakerScorer::kNoExcess;
     } cases[] = {
         {kCleanUnweighted, nan, 70.0f, 0.0f, nullptr, base},
         {kCleanUnweighted, 2.0f, 70.0f, 0.0f, nullptr, base - 0.77f},
@@ -658,11 +661,24 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {kUnweighted, 0.3f, 15.0f, 30.0f, &nearCopies, noisyBase + 0.675f + 0.0275f + 1.25f * 4.0f / 10.0f},
         {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, noisyBase + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f},
         {kWeighted, 0.3f, 45.0f, 55.0f, &own, -0.2984f + 0.225f + 0.015f},
+        // The take's noise under the gate, at it, on other paths; a take over
+        // the model's level; a model enrolled at the knee or above.
+        {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f - 0.75f * 0.075f, 1.0f},
+        {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f - 0.75f * 0.075f, 0.0f},
+        {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f, 1.5f},
+        {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f, 9.0f},
+        {kUnweighted, 0.3f, nan, 55.0f, nullptr, noisyBase, 1.0f},
+        {kUnweighted, 0.3f, 50.0f, 30.0f, nullptr, noisyBase + 0.15f - 0.75f * 0.15f, 1.0f},
+        {kUnweighted, 0.3f, 20.0f, 84.0f, nullptr, noisyBase + 0.6f + 0.09f, 1.0f},
+        {kCleanUnweighted, 0.3f, 40.0f, 55.0f, nullptr, base + 0.3f + 0.0275f, 1.0f},
+        {kLine, 0.3f, 40.0f, 55.0f, nullptr, -0.5681f - 0.15f + 0.3f + 0.0275f, 1.0f},
+        {kWeighted, 0.3f, 45.0f, 55.0f, nullptr, -0.2984f + 0.225f + 0.015f, 1.0f},
     };
     for (const auto& c : cases) {
-        const float threshold = CSpeakerScorer::Threshold(c.path, c.security, c.snrDb, c.enrolSnrDb, c.figure);
-        EXPECT_NEAR(c.threshold, threshold, 1e-5f)
-            << static_cast<int>(c.path) << " " << c.security << " " << c.snrDb << " " << c.enrolSnrDb;
+        const float threshold =
+            CSpeakerScorer::Threshold(c.path, c.security, c.snrDb, c.enrolSnrDb, c.figure, c.excessDb);
+        EXPECT_NEAR(c.threshold, threshold, 1e-5f) << static_cast<int>(c.path) << " " << c.security << " " << c.snrDb
+                                                   << " " << c.enrolSnrDb << " " << c.excessDb;
     }
 }
 

@@ -316,7 +316,8 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             const int verdict = VRE_Verify();
             const float snr = static_cast<float>(VRE_GetTakeSnr());
             const SNoiseFigure* own = t.withoutMove ? nullptr : &figure;
-            const float threshold = CSpeakerScorer::Threshold(t.path, t.security, snr, model.enrolSnrDb, own);
+            const float excess = static_cast<float>(VRE_GetScorePart(24 + CSpeakerScorer::kCues));
+            const float threshold = CSpeakerScorer::Threshold(t.path, t.security, snr, model.enrolSnrDb, own, excess);
             EXPECT_NEAR(threshold, VRE_GetThreshold(), 1e-5) << t.what << ": " << snr << " dB";
             EXPECT_NEAR(t.withoutMove ? 0.0f : model.noiseMove, VRE_GetModelPart(5), 1e-6) << t.what;
             EXPECT_EQ(VRE_GetScore() <= threshold ? 1 : 0, verdict) << t.what << ": " << VRE_GetScore();
@@ -349,8 +350,35 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         ASSERT_NE(0, VRE_PutNick("abj"));
         ASSERT_NE(0, VRE_GetEndpointShort(noisy.data(), kTakeSamples, 0));
         const float noisySnr = static_cast<float>(VRE_GetTakeSnr());
-        EXPECT_NEAR(CSpeakerScorer::Threshold(EScorePath::kUnweighted, 0.7f, noisySnr, 0.0f, nullptr),
+        EXPECT_NEAR(CSpeakerScorer::Threshold(EScorePath::kUnweighted, 0.7f, noisySnr, 0.0f, nullptr,
+                                              CSpeakerScorer::kNoExcess),
                     VRE_GetThreshold(), 1e-5);
+        VRE_Destruct();
+    }
+    {
+        // How far a take's noise lies over what the model's templates keep
+        // of their own: a take recorded in the enrolment's noise brings
+        // none worth the name (under the threshold's gate); one in a louder
+        // room brings its noise over the templates', every channel then
+        // over them, so that 8 dB more noise reads 8 dB more excess.
+        SCOPED_TRACE("the take's noise over the model's own");
+        ASSERT_TRUE(sonvera_test::WriteBytes(ModelPath(), enrolled));
+        DialogSetUp(Setup::kModeVerify);
+        VRE_SetbAdapt(0);
+        const int excessPart = 24 + CSpeakerScorer::kCues;
+        const double noiseRms[] = {16.0, 160.0, 400.0};   // the enrolment's, 20 and 28 dB louder
+        double excess[3];
+        for (int i = 0; i < 3; ++i) {
+            const std::vector<short> take = George(7, 0.0, 0, noiseRms[i], 302);
+            ASSERT_NE(0, VRE_GetEndpointShort(take.data(), kTakeSamples, 0)) << noiseRms[i];
+            ASSERT_NE(0, VRE_CheckSexSpeech(take.data(), kTakeSamples, 0)) << noiseRms[i];
+            VRE_Verify();
+            excess[i] = VRE_GetScorePart(excessPart);
+        }
+        EXPECT_GE(excess[0], 0.0);
+        EXPECT_LT(excess[0], 1.5);
+        EXPECT_GT(excess[1], 10.0);
+        EXPECT_NEAR(excess[2] - excess[1], 20.0 * std::log10(400.0 / 160.0), 1.0);
         VRE_Destruct();
     }
     {

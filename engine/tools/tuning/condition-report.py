@@ -71,6 +71,10 @@ WEIGHTED = {'level': 0.0, 'drop': 0.0, 'base': None}
 CLEAN_HELD = {'level': 0.0, 'base': None}
 # --noisy-term K,s: the noisy takes' own term, s per dB under K (slope 0: none).
 NOISY = {'knee': 0.0, 'slope': 0.0}
+# The unweighted path's loosening below the model's own level given back by
+# a share for a take whose noise lies under X0 dB over the model's templates'
+# own (the dumps' noise_excess; sixty-third round): --level-allowance C,X0.
+LEVEL = {'share': 0.0, 'excess': 0.0}
 
 
 def read_enrol_log(path):
@@ -167,9 +171,20 @@ def noisy_term(row):
     return NOISY['slope'] * max(0.0, NOISY['knee'] - row['snr_db'])
 
 
+def level_taken(row, slope, knee):
+    """What the unweighted path gives back of its snr loosening for a take
+    whose noise the model already holds (--level-allowance)."""
+    if LEVEL['share'] == 0.0 or not on_noisy_path(row) or row['enrol_db'] <= 0.0:
+        return 0.0
+    if not float(row['noise_excess']) < LEVEL['excess']:
+        return 0.0
+    level = min(row['enrol_db'], ENROL_SNR_CAP)
+    return LEVEL['share'] * slope * max(0.0, knee - max(row['snr_db'], level))
+
+
 def threshold(row, t0, slope, knee):
     base = WEIGHTED['base'] if weighed(row) else CLEAN_HELD['base'] if clean_held(row) else t0
-    return base + variable_part(row, slope, knee) + line_offset(row) + noisy_term(row)
+    return base + variable_part(row, slope, knee) + line_offset(row) + noisy_term(row) - level_taken(row, slope, knee)
 
 
 def figures(rows, t0, slope, knee):
@@ -301,8 +316,14 @@ def main():
     ap.add_argument('--weighted', help="S,G,T_w: the takes scored with the model's weights and their base")
     ap.add_argument('--clean-held', help='S,T: the unweighted takes reading at least S dB themselves and their base')
     ap.add_argument('--noisy-term', help='K,s: the noisy takes\' threshold raised by s a dB under K')
+    ap.add_argument('--level-allowance', metavar='C,X0',
+                    help='the unweighted path gives back c of its loosening below the model\'s level for a take '
+                         'whose noise_excess is under X0 dB')
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
+    if a.level_allowance:
+        share, excess = (float(x) for x in a.level_allowance.split(','))
+        LEVEL.update(share=share, excess=excess)
     set_limits(a.wave_limit, a.pitch_limit)
     set_weighted(a.weighted)
     set_clean_held(a.clean_held)
@@ -331,7 +352,9 @@ def main():
               WEIGHTED['level'], WEIGHTED['drop'], WEIGHTED['base']) if WEIGHTED['base'] is not None else '') +
           (' unweighted from %.0f dB base %.4f' % (CLEAN_HELD['level'], CLEAN_HELD['base'])
            if CLEAN_HELD['base'] is not None else '') +
-          (' noisy takes %.4f a dB under %.0f dB' % (NOISY['slope'], NOISY['knee']) if NOISY['slope'] else ''))
+          (' noisy takes %.4f a dB under %.0f dB' % (NOISY['slope'], NOISY['knee']) if NOISY['slope'] else '') +
+          (' level allowance given back %.2f under %g dB of excess' % (LEVEL['share'], LEVEL['excess'])
+           if LEVEL['share'] else ''))
     conditions = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
     for c in conditions:
         e, far, frr, caught, flagged, miss, worst, ng, ni, nr = figures([r for r in rows if r['condition'] == c], t0, a.snr_slope, a.snr_knee)

@@ -71,8 +71,12 @@ def main():
     ap.add_argument('--line-offset', type=float, default=0.0, help="the phone condition's offset (condition-report.py's)")
     ap.add_argument('--weighted', help="S,G,T_w: condition-report.py's")
     ap.add_argument('--clean-held', help="S,T: condition-report.py's")
+    ap.add_argument('--level-allowance', metavar='C,X0', help="condition-report.py's")
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
+    if a.level_allowance:
+        share, excess = (float(x) for x in a.level_allowance.split(','))
+        cr.LEVEL.update(share=share, excess=excess)
     cr.set_weighted(a.weighted)
     cr.set_clean_held(a.clean_held)
     cr.LINE['offset'] = a.line_offset

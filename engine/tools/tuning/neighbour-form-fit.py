@@ -21,6 +21,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... [--gate G1]
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6,10
   neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0,0.25,0.5,0.75,1
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0.25,0.5,0.75,1 --level-excess 1.5,3,6 --excess-dumps TRIAL_DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
   neighbour-form-fit.py --enrol-log run.err dump.csv... --held-cue-grid
 
@@ -144,7 +145,19 @@ noisy EER, mean noisy FRR, the smaller c), each setting's checks (each
 half's noisy EERs and their mean against main, T_u refitted on the half;
 the held conditions' EERs and FARs and the clean, soft12 and
 reverberation FRRs) and the cross check (the best c on either half alone
-must not raise the other half's mean noisy EER).
+must not raise the other half's mean noisy EER). --level-excess X0,...
+(sixty-second round, with --excess-dumps, a trial build's dumps of the
+same trials with the column noise_excess, read for that column alone and
+found for every trial) gives the change only to a trial whose noise lies
+under X0 dB over what the model's templates keep of their own; every
+other keeps main's term. Each (c, X0) with c above 0 is a setting, c 0
+main refit; the order adds the smaller X0 after the smaller c, the cross
+check takes the best over every setting, and each setting's row shows
+the noisiest-enrolled speaker's models' white20 and speech20 impostors
+accepted and soft12 takes refused. --hold-untouched-half (sixty-third
+round) judges a half in which a setting moves no trial's threshold by
+its three noisy EERs and their mean not higher than main's; a half with
+any trial moved keeps the check above.
 --cue-grid (forty-second round, on dumps with the columns cue_dur and
 cue_int, the main branch's scoring otherwise): only the weighted path's
 scored takes change, fused + w_dur x dur / s_dur + w_int x int / s_int (s
@@ -1591,31 +1604,48 @@ def own_threshold_grid(rows, gate, excess=None):
 # keeps its dumped score; one on the path its dumped threshold moved by
 # that change and by the base. T_u is refitted by the forty-first round's
 # rule (the clean FAR's 1 %, white10 and speech20 within main's counts).
+#
+# The excess gate (sixty-second round) gives that change only to a take
+# whose noise the model already holds, its noise_excess (read from a trial
+# build's dumps) under X0 dB: a take noisier than the model's templates
+# was moved by its noise and keeps main's loosening. A setting is (c, X0),
+# X0 None for the ungated form.
 LEVEL_ALLOWANCES = (0.0, 0.25, 0.5, 0.75, 1.0)
+LEVEL_MAIN = (0.0, None)
 
 
-def level_change(r, c):
-    """The change of a trial's threshold at c (none off the path, none for
-    a model without an enrolment snr)."""
+def level_change(r, setting):
+    """The change of a trial's threshold at a setting (none off the path,
+    none for a model without an enrolment snr, none past the excess
+    gate)."""
+    c, x0 = setting
     if c == 0.0 or not r['noisy'] or not r['enrol_db'] > 0.0:
+        return 0.0
+    if x0 is not None and not r['excess'] < x0:
         return 0.0
     level = min(r['enrol_db'], SNR_KNEE)
     return -c * MAIN_SLOPE * max(0.0, SNR_KNEE - max(r['snr_db'], level))
 
 
-def level_cuts(rows, c):
+def level_cuts(rows, setting):
     """Each trial's margin but the path's base (off the path: its final
     margin)."""
-    return [r['s'] - (r['t'] - MATCH_T_MAIN + level_change(r, c)) if r['noisy'] else r['s'] - r['t'] for r in rows]
+    return [r['s'] - (r['t'] - MATCH_T_MAIN + level_change(r, setting)) if r['noisy'] else r['s'] - r['t']
+            for r in rows]
 
 
-def level_setting(rows, caps, c, t_u=None):
-    """T_u (None: refitted) and the figures of c on rows, the three noisy
-    conditions pooled among them."""
-    cut = level_cuts(rows, c)
+def level_setting(rows, caps, setting, t_u=None):
+    """T_u (None: refitted) and the figures of a setting on rows, the three
+    noisy conditions pooled among them."""
+    cut = level_cuts(rows, setting)
     if t_u is None:
         t_u = refit_noisy_base(rows, cut, caps)
     return t_u, pooled_noisy_figures(rows, noisy_distance_margins(rows, cut, t_u))
+
+
+def level_name(setting):
+    c, x0 = setting
+    return 'c %.2f' % c + ('' if x0 is None or c == 0.0 else ' X0 %g' % x0)
 
 
 def level_text(name, t_u, v):
@@ -1642,31 +1672,57 @@ def level_clears(v, main):
     return why
 
 
-def level_rank(c, v):
-    return (round(v['mean eer'], 6), round(v['mean frr'], 6), c)
+def level_rank(setting, v):
+    """Mean noisy EER, mean noisy FRR, the smaller c, the smaller X0."""
+    c, x0 = setting
+    return (round(v['mean eer'], 6), round(v['mean frr'], 6), c, -1.0 if x0 is None else x0)
 
 
-def level_half(sel, c):
-    """A half's main at -0.6636 and c with T_u refitted on the half's own
-    trials and caps."""
+def level_half(sel, setting):
+    """A half's main at -0.6636 and the setting with T_u refitted on the
+    half's own trials and caps."""
     caps = match_caps(sel)
-    _, main = level_setting(sel, caps, 0.0, MATCH_T_MAIN)
-    t_u, v = level_setting(sel, caps, c)
+    _, main = level_setting(sel, caps, LEVEL_MAIN, MATCH_T_MAIN)
+    t_u, v = level_setting(sel, caps, setting)
     return caps, main, t_u, v
 
 
-def level_checks(halves, main, c, v):
+def level_moved(sel, setting):
+    """How many of a half's trials the setting gives a term other than
+    main's."""
+    return sum(1 for r in sel if level_change(r, setting) != 0.0)
+
+
+def held_half_checks(name, main, v):
+    """A half the setting moves no threshold in: its three noisy EERs and
+    their mean each not higher than main's (a term that leaves every model
+    of the half alone can hold it, never better it)."""
+    out = [('half %s %s EER not higher (untouched)' % (name, c), main[c]['eer'], v[c]['eer'],
+            v[c]['eer'] <= main[c]['eer'] + 1e-9) for c in NOISY_CONDITIONS]
+    out.append(('half %s mean noisy EER not higher (untouched)' % name, main['mean eer'], v['mean eer'],
+                v['mean eer'] <= main['mean eer'] + 1e-9))
+    return out
+
+
+def level_checks(halves, main, setting, v, hold_untouched=False):
     """Item 4's checks but the cross check: each half's noisy EERs and
     their mean, the held conditions' EERs and FARs and the clean, soft12
-    and reverberation FRRs."""
+    and reverberation FRRs. hold_untouched (sixty-third round): a half in
+    which the setting moves no trial's threshold is asked to be held."""
     out = []
     for name, sel in halves:
-        caps, hm, t_u, hv = level_half(sel, c)
-        t_r, hr = level_setting(sel, caps, 0.0)
+        caps, hm, t_u, hv = level_half(sel, setting)
+        t_r, hr = level_setting(sel, caps, LEVEL_MAIN)
         print('  half %s: caps %s; main       %s' % (name, ' '.join('%s %d' % kv for kv in caps.items()),
                                                   level_text('main', MATCH_T_MAIN, hm)))
         print('  half %s: main refit %s' % (name, level_text('c 0', t_r, hr)))
-        print('  half %s: setting    %s' % (name, level_text('c %.2f' % c, t_u, hv)))
+        print('  half %s: setting    %s' % (name, level_text(level_name(setting), t_u, hv)))
+        moved = level_moved(sel, setting)
+        if hold_untouched:
+            print('  half %s: trials whose threshold the setting moves: %d of %d' % (name, moved, len(sel)))
+        if hold_untouched and moved == 0:
+            out += held_half_checks(name, hm, hv)
+            continue
         out += half_noisy_eer_checks(name, hm, hv)
         out.append(('half %s mean noisy EER lower' % name, hm['mean eer'], hv['mean eer'],
                     hv['mean eer'] < hm['mean eer'] - 1e-9))
@@ -1676,22 +1732,58 @@ def level_checks(halves, main, c, v):
     return all(ok for _, _, _, ok in out)
 
 
-def level_cross(halves):
-    """The cross check: the best c on each half alone (item 4's order over
-    every c, T_u refitted on that half) must not raise the other half's
-    mean noisy EER above main's there at -0.6636."""
+def level_cross(halves, settings):
+    """The cross check: the best setting on each half alone (item 4's order
+    over every setting, T_u refitted on that half) must not raise the other
+    half's mean noisy EER above main's there at -0.6636."""
     ok = True
     for (name, sel), (other, rest) in ((halves[0], halves[1]), (halves[1], halves[0])):
-        best = min(LEVEL_ALLOWANCES, key=lambda c: level_rank(c, level_half(sel, c)[3]))
+        best = min(settings, key=lambda x: level_rank(x, level_half(sel, x)[3]))
         _, om, t_u, ov = level_half(rest, best)
         fine = ov['mean eer'] <= om['mean eer'] + 1e-9
-        print('  cross: best c on half %s alone %.2f; half %s at it (T_u %.4f): mean noisy EER %.2f, main %.2f: %s' % (
-            name, best, other, t_u, ov['mean eer'], om['mean eer'], 'ok' if fine else 'RAISED'))
+        print('  cross: best %s on half %s alone %s; half %s at it (T_u %.4f): mean noisy EER %.2f, main %.2f: %s' % (
+            'c' if best[1] is None else 'setting', name, level_name(best)[2:] if best[1] is None else level_name(best),
+            other, t_u, ov['mean eer'], om['mean eer'], 'ok' if fine else 'RAISED'))
         ok = ok and fine
     return ok
 
 
-def level_allowance_grid(rows, allowances):
+def read_excess(rows, trial_dumps, gates):
+    """Each trial's noise_excess from a trial build's dumps of the same
+    trials (only that column: scores and thresholds stay main's); every
+    trial must be there."""
+    trial = raw_rows(trial_dumps)
+    missing = [r['key'] for r in rows if r['key'] not in trial or trial[r['key']].get('noise_excess', '') == '']
+    if missing:
+        raise SystemExit('%d trials without a noise_excess in the trial dumps (first %s)' % (len(missing), missing[0]))
+    for r in rows:
+        r['excess'] = float(trial[r['key']]['noise_excess'])
+    on = [r for r in rows if r['noisy'] and r['enrol_db'] > 0.0]
+    print('noise_excess found for every one of the %d trials; on the path with an enrolment snr and under '
+          'their model\'s level, under X0: %s' % (len(rows), ', '.join(
+              '%g dB %d' % (x0, sum(1 for r in on if r['excess'] < x0 and r['snr_db'] < min(r['enrol_db'], SNR_KNEE)))
+              for x0 in gates)))
+
+
+def noisiest_speaker(rows):
+    """The model speaker enrolled at the lowest snr."""
+    return min((r for r in rows if r['enrol_db'] > 0.0), key=lambda r: r['enrol_db'])['model_speaker']
+
+
+def level_speaker_text(rows, cut, t_u, speaker):
+    """A speaker's models: white20 and speech20 impostor trials accepted
+    and soft12 genuine trials refused, of how many."""
+    m = noisy_distance_margins(rows, cut, t_u)
+    acc = lambda r, x: x <= 0.0 and not r['flag']
+    own = [(r, x) for r, x in zip(rows, m) if r['model_speaker'] == speaker]
+    count = lambda cond, kind, want: (sum(1 for r, x in own if r['condition'] == cond and r['kind'] == kind
+                                          and acc(r, x) == want),
+                                      sum(1 for r, x in own if r['condition'] == cond and r['kind'] == kind))
+    return '%s\'s models: white20 impostors accepted %d of %d, speech20 %d of %d, soft12 genuine refused %d of %d' % (
+        (speaker,) + count('white20', 'i', True) + count('speech20', 'i', True) + count('soft12', 'g', False))
+
+
+def level_allowance_grid(rows, allowances, excess_gates=None, hold_untouched=False):
     halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
               for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
     match_recomputation(rows)
@@ -1701,7 +1793,7 @@ def level_allowance_grid(rows, allowances):
     caps = match_caps(rows)
     print('caps (main\'s accepted impostors at %.4f): %s' % (MATCH_T_MAIN, ' '.join('%s %d' % kv for kv in caps.items())))
     dumped = noisy_distance_figures(rows, [r['s'] - r['t'] for r in rows])
-    _, main = level_setting(rows, caps, 0.0, MATCH_T_MAIN)
+    _, main = level_setting(rows, caps, LEVEL_MAIN, MATCH_T_MAIN)
     same = all('%.2f' % dumped[c][k] == '%.2f' % main[c][k] for c in ALL_CONDITIONS for k in ('eer', 'far', 'frr'))
     print('main recomputed at %.4f gives its dumped figures: %s' % (MATCH_T_MAIN, 'yes' if same else 'NO'))
     print('slack: mean EER %.2f (pooled g %d, i %d), %s' % (
@@ -1709,28 +1801,56 @@ def level_allowance_grid(rows, allowances):
         ', '.join('%s EER %.2f' % (c, slack(main[c], 'gi')) for c in NOISY_CONDITIONS)))
     print(level_text('main', MATCH_T_MAIN, main))
     print('    all: ' + figures_line(main))
+    speaker = noisiest_speaker(rows) if excess_gates else None
+    if speaker:
+        print('    ' + level_speaker_text(rows, level_cuts(rows, LEVEL_MAIN), MATCH_T_MAIN, speaker))
+    if excess_gates:
+        settings = [LEVEL_MAIN] + [(c, x0) for c in allowances if c != 0.0 for x0 in excess_gates]
+    else:
+        settings = [(c, None) for c in allowances]
     results = []
-    for c in allowances:
-        t_u, v = level_setting(rows, caps, c)
-        results.append((c, t_u, v))
+    for setting in settings:
+        t_u, v = level_setting(rows, caps, setting)
+        results.append((setting, t_u, v))
         why = level_clears(v, main)
-        print(level_text('c %.2f' % c, t_u, v) + (' | clears' if not why else ' | fails: ' + '; '.join(why)))
-        print('    T_u limits: ' + ' '.join('%s %.4f' % kv for kv in match_limits(rows, level_cuts(rows, c), caps).items()))
+        print(level_text(level_name(setting), t_u, v) + (' | clears' if not why else ' | fails: ' + '; '.join(why)))
+        cut = level_cuts(rows, setting)
+        print('    T_u limits: ' + ' '.join('%s %.4f' % kv for kv in match_limits(rows, cut, caps).items()))
         print('    all: ' + figures_line(v))
+        if speaker:
+            print('    ' + level_speaker_text(rows, cut, t_u, speaker))
     results.sort(key=lambda x: level_rank(x[0], x[2]))
     chosen = None
-    for c, t_u, v in results:
+    for setting, t_u, v in results:
         why = level_clears(v, main)
-        print('checks of c %.2f (%s):' % (c, 'clears' if not why else 'does not clear'))
-        passed = level_checks(halves, main, c, v)
+        print('checks of %s (%s):' % (level_name(setting), 'clears' if not why else 'does not clear'))
+        passed = level_checks(halves, main, setting, v, hold_untouched)
         if not why and passed and chosen is None:
-            chosen = (c, t_u, v)
-    cross = level_cross(halves)
+            chosen = (setting, t_u, v)
+    cross = level_cross(halves, settings if excess_gates else [(c, None) for c in LEVEL_ALLOWANCES])
     if chosen is not None and cross:
-        print('chosen: ' + level_text('c %.2f' % chosen[0], chosen[1], chosen[2]))
+        print('chosen: ' + level_text(level_name(chosen[0]), chosen[1], chosen[2]))
         return chosen
     print('chosen: none clears and passes every check%s; nothing ships' % ('' if cross else ' (the cross check fails)'))
     return None
+
+
+def level_engine_check(rows, text, dumps, built_dumps):
+    """The engine built with a level-allowance setting ('C,X0,T_U'): on the
+    unweighted path every score main's, every threshold main's moved by the
+    base and the setting's term, the decisions the offline fit's; off it
+    every column main's; and the build's noise_excess the trial build's."""
+    c, x0, t_u = (float(x) for x in text.split(','))
+    setting = (c, x0)
+    built = raw_rows(built_dumps)
+    excess_differ = sum(1 for r in rows if r['key'] in built and
+                        abs(float(built[r['key']]['noise_excess']) - r['excess']) > 1e-4)
+    print('noise_excess of the build against the trial build\'s: %d of %d trials differ' % (excess_differ, len(rows)))
+    reached = [r for r in rows if level_change(r, setting) != 0.0]
+    print('trials whose threshold the term moves: %d (%s)' % (len(reached), ', '.join(
+        '%s %d' % (cond, sum(1 for r in reached if r['condition'] == cond)) for cond in ALL_CONDITIONS + ('replay',))))
+    path_engine_check(rows, dumps, built_dumps, 'noisy', lambda r: r['noisy'], lambda r: r['s'],
+                      lambda r: t_u - MATCH_T_MAIN + level_change(r, setting), level_name(setting))
 
 
 def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_base, setting):
@@ -1738,7 +1858,7 @@ def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_b
     setting from the dumps rows were read from, trial by trial: on the path
     (on_path(r)) the score score_of(r), the threshold the dumped one moved
     by moved_base (a refused take's unmoved) and the decision; off it every
-    column but the take's time."""
+    column but the take's time. moved_base may be a function of the row."""
     before = raw_rows(dumps)
     after = raw_rows(built_dumps)
     differ = {'missing': 0, path + ' score': 0, path + ' threshold': 0, 'decision': 0, 'other column': 0}
@@ -1757,7 +1877,7 @@ def path_engine_check(rows, dumps, built_dumps, path, on_path, score_of, moved_b
             s = score_of(r)
             e_s = float(new['score'])
             e_s = math.inf if e_s >= REPORT.REFUSED else e_s
-            moved = 0.0 if r['s'] == math.inf else moved_base
+            moved = 0.0 if r['s'] == math.inf else moved_base(r) if callable(moved_base) else moved_base
             score_moved = score_differs(s, e_s)
             threshold_moved = threshold_differs(r['t'] + moved, float(new['threshold']))
             differ[path + ' score'] += score_moved
@@ -2690,6 +2810,17 @@ def main():
     ap.add_argument('--level-allowance', metavar='C,...',
                     help='the unweighted path\'s snr term less c x its part above the model\'s own level, one '
                          'setting per c, its base refitted (main\'s dumps alone)')
+    ap.add_argument('--level-excess', metavar='X0,...',
+                    help='--level-allowance: the change only for a take whose noise_excess (--excess-dumps) is '
+                         'under X0 dB, one setting per c and X0')
+    ap.add_argument('--hold-untouched-half', action='store_true',
+                    help='--level-allowance: a half in which a setting moves no trial\'s threshold is asked '
+                         'only not to be worse than main (sixty-third round)')
+    ap.add_argument('--level-engine', nargs='+', metavar='C,X0,T_U DUMP',
+                    help='the engine built with that level-allowance setting, its dumps of the same trials '
+                         '(with --excess-dumps)')
+    ap.add_argument('--excess-dumps', nargs='+', metavar='TRIAL_DUMP',
+                    help='a trial build\'s dumps of the same trials, read for their noise_excess only')
     ap.add_argument('--cue-grid', action='store_true')
     ap.add_argument('--noisy-cue-grid', action='store_true')
     ap.add_argument('--cue-frr-grid', action='store_true')
@@ -2730,8 +2861,18 @@ def main():
         NoisyCueGrid(read_cue_rows(a.dumps, a.enrol_log)).run()
         return
     if a.level_allowance and not a.own_threshold_grid:
-        level_allowance_grid(read_match_rows(a.dumps, None, a.enrol_log),
-                             tuple(float(x) for x in a.level_allowance.split(',')))
+        rows = read_match_rows(a.dumps, None, a.enrol_log)
+        gates = None
+        if a.level_excess:
+            gates = tuple(float(x) for x in a.level_excess.split(','))
+            read_excess(rows, a.excess_dumps or [], gates)
+        level_allowance_grid(rows, tuple(float(x) for x in a.level_allowance.split(',')), gates,
+                             a.hold_untouched_half)
+        return
+    if a.level_engine:
+        rows = read_match_rows(a.dumps, None, a.enrol_log)
+        read_excess(rows, a.excess_dumps or [], (float(a.level_engine[0].split(',')[1]),))
+        level_engine_check(rows, a.level_engine[0], a.dumps, a.level_engine[1:])
         return
     if a.own_threshold_grid:
         excess = tuple(float(x) for x in a.excess_gate.split(',')) if a.excess_gate else None
