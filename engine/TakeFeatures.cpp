@@ -3,7 +3,6 @@
 #include "FeatureExtractor.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -22,33 +21,6 @@ const float kDeltaWeight = 4.0f;        // first differences of c1..cN, dB per f
 const float kDeltaEnergyWeight = 0.5f;  // first difference of the energy
 const bool kRemoveCepstralMean = true; // DTW on raw cepstra keeps the voice's timbre in
 const float kLoudRangeDb = 20.0f;      // mean spectrum: frames within this of the word's peak
-// --- Adding levels ---------------------------------------------------------------
-// Two levels (dB) add through a table of what the smaller adds to the larger,
-// by their gap: every channel of every template's quietest frame is summed
-// for each scored take, too often for a logarithm each time.
-const float kAddStepDb = 0.05f;        // table step, dB of gap
-const float kAddRangeDb = 40.0f;       // beyond this gap the smaller adds under 0.0005 dB
-const int kAddTableSize = static_cast<int>(kAddRangeDb / kAddStepDb) + 2;
-
-std::array<float, kAddTableSize> BuildAddTable()
-{
-    std::array<float, kAddTableSize> table{};
-    for (int i = 0; i < kAddTableSize; ++i)
-        table[i] = static_cast<float>(10.0 * std::log10(1.0 + std::pow(10.0, -0.1 * i * kAddStepDb)));
-    return table;
-}
-
-// 10 log10(10^(a/10) + 10^(b/10)), to about 0.0005 dB.
-float AddLevelsDb(float a, float b)
-{
-    static const std::array<float, kAddTableSize> table = BuildAddTable();
-    const float high = std::max(a, b);
-    const float gap = high - std::min(a, b);
-    if (!(gap < kAddRangeDb)) return high;
-    const float x = gap / kAddStepDb;
-    const int i = static_cast<int>(x);
-    return high + table[i] + (x - static_cast<float>(i)) * (table[i + 1] - table[i]);
-}
 } // namespace
 
 void CTakeFeatures::Reset()
@@ -351,9 +323,9 @@ int CTakeFeatures::QuietestFrameChannelsDb(int channelCount, float* out) const
     for (int i = 1; i < m_nFrames; ++i)
         if (m_statics[i][cep] < m_statics[quietest][cep]) quietest = i;
     RebuildChannels(quietest, channelCount, out);
-    float sum = out[0];
-    for (int m = 1; m < channelCount; ++m) sum = AddLevelsDb(sum, out[m]);
-    const float level = m_statics[quietest][cep] - sum;
+    double power = 0.0;
+    for (int m = 0; m < channelCount; ++m) power += std::pow(10.0, 0.1 * out[m]);
+    const float level = m_statics[quietest][cep] - static_cast<float>(10.0 * std::log10(power));
     for (int m = 0; m < channelCount; ++m) out[m] += level;
     return 1;
 }

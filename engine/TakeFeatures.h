@@ -17,7 +17,7 @@
 // filter-bank channel's noise level relative to the word's loudest frame on
 // the frame-energy scale, dB.
 struct STakeNoise {
-    static constexpr int kMaxChannels = 40;
+    static constexpr int kMaxChannels = 40;   // as many as a word is rebuilt on
     int nChannels = 0;                  // 0: no noise known
     float channelDb[kMaxChannels] = {};
 };
@@ -27,7 +27,7 @@ public:
     static constexpr int kMaxFrames = CSpeakerModel::kMaxTemplateFrames;
     static constexpr int kMaxDims = CSpeakerModel::kMaxDims;
     static constexpr int kMaxVectorDims = 2 * kMaxDims;
-    static constexpr int kMaxChannels = 40;   // filter-bank channels a word is rebuilt on
+    static constexpr int kMaxChannels = STakeNoise::kMaxChannels;   // filter-bank channels a word is rebuilt on
 
     CTakeFeatures() { Reset(); }
     void Reset();
