@@ -157,7 +157,18 @@ the noisiest-enrolled speaker's models' white20 and speech20 impostors
 accepted and soft12 takes refused. --hold-untouched-half (sixty-third
 round) judges a half in which a setting moves no trial's threshold by
 its three noisy EERs and their mean not higher than main's; a half with
-any trial moved keeps the check above.
+any trial moved keeps the check above. With --own-threshold-grid it
+judges a half in which a setting matches no trial by its three noisy
+EERs, their mean and its mean noisy FRR not higher than main's.
+--main-level C,X0,T_U (sixty-fourth round, with --own-threshold-grid):
+main's dumps were made with the give-back c under X0 dB of excess at the
+unweighted base T_U; their thresholds are recomputed with it, every
+unmatched trial keeps it, and no matched trial may carry it (each is
+checked against its recomputation without it). --excess-from-main: the
+excess gate reads main's own noise_excess column, which the trial dumps'
+must equal within 1e-3 dB on every trial. Each row then shows the
+noisiest-enrolled speaker's models' white20 and speech20 impostors
+accepted and clean, reverberated and soft12 takes refused.
 --cue-grid (forty-second round, on dumps with the columns cue_dur and
 cue_int, the main branch's scoring otherwise): only the weighted path's
 scored takes change, fused + w_dur x dur / s_dur + w_int x int / s_int (s
@@ -1321,7 +1332,7 @@ def match_recomputation(rows):
     for r in rows:
         if not r['noisy'] or r['s'] == math.inf:
             continue
-        d = abs(REPORT.threshold(r, MATCH_T_MAIN, 0.015, 60.0) - r['t'])
+        d = abs(REPORT.threshold(r, MATCH_T_MAIN, 0.015, 60.0) - r['t'])   # the give-back in it if main has one
         worst = max(worst, d)
         off += d > 5e-4
     print('noisy path: thresholds recomputed with the present constants within 5e-4 of the dumped ones but %d '
@@ -1403,6 +1414,60 @@ OWN_GATE = 'G2'
 # dB): a take at its enrolment's own noise stays unmatched however low its
 # snr. None: no such gate; otherwise the X0 values of the grid.
 OWN_EXCESS = None
+
+
+# Main's dumps may carry the sixty-third round's give-back (a take under X0
+# dB of excess gets back c of the path's loosening below the model's
+# level) at a base of their own: --main-level C,X0,T_U. Main's thresholds
+# are then recomputed with it, and an unmatched trial keeps it in its
+# dumped threshold; a matched trial's threshold is rebuilt from its dumped
+# one, which must carry none.
+OWN_HOLD_UNTOUCHED = False
+
+
+def set_main_level(text):
+    """Main's dumps made with the give-back (c, X0) and the unweighted base
+    T_U: the recomputation and every move of the path's base count from
+    there."""
+    global MATCH_T_MAIN
+    share, excess, base = (float(x) for x in text.split(','))
+    REPORT.LEVEL.update(share=share, excess=excess)
+    MATCH_T_MAIN = base
+    print('main: the unweighted base %.4f, the give-back %.2f under %g dB of noise_excess' % (base, share, excess))
+
+
+def excess_from_main(rows):
+    """The gate reads main's own noise_excess column; the trial build's must
+    agree with it within 1e-3 dB on every trial, every trial in both."""
+    worst = 0.0
+    for r in rows:
+        main, trial = r.get('noise_excess', ''), r['excess']
+        if main == '' or math.isnan(trial):
+            raise SystemExit('trial %s lacks a noise_excess in %s' % (
+                '/'.join(r['key']), 'main\'s dumps' if main == '' else 'the trial dumps'))
+        worst = max(worst, abs(float(main) - trial))
+        r['excess'] = float(main)
+    print('noise_excess: main\'s column against the trial build\'s, every one of the %d trials in both, largest '
+          'difference %.6f dB' % (len(rows), worst))
+    if worst > 1e-3:
+        raise SystemExit('the two noise_excess columns differ by more than 1e-3 dB')
+
+
+def matched_give_back_check(rows, settings):
+    """No trial any setting matches may carry the give-back: its excess is
+    at least 1.5 dB, and its dumped threshold is its recomputation without
+    the give-back."""
+    hit = [r for r in rows if any(own_matched(r, s) for s in settings)]
+    if REPORT.LEVEL['share'] == 0.0:
+        return
+    under = sum(1 for r in hit if r['excess'] < REPORT.LEVEL['excess'])
+    level = dict(REPORT.LEVEL)
+    REPORT.LEVEL.update(share=0.0)
+    off = sum(1 for r in hit if r['s'] != math.inf and
+              abs(REPORT.threshold(r, MATCH_T_MAIN, MAIN_SLOPE, SNR_KNEE) - r['t']) > 5e-4)
+    REPORT.LEVEL.update(level)
+    print('trials matched by any setting: %d; reading under %g dB of excess: %d; dumped threshold off its '
+          'recomputation without the give-back by more than 5e-4: %d' % (len(hit), level['excess'], under, off))
 
 
 def own_matched(r, setting):
@@ -1511,6 +1576,11 @@ def own_half_checks(name, sel, setting):
                                               own_text(OWN_MAIN, MATCH_T_MAIN, main)))
     print('  half %s: main refit %s' % (name, own_text(OWN_MAIN, tr, refit)))
     print('  half %s: setting    %s' % (name, own_text(setting, tv, v)))
+    moved = sum(1 for r in sel if own_matched(r, setting))
+    if OWN_HOLD_UNTOUCHED:
+        print('  half %s: trials the setting matches: %d of %d' % (name, moved, len(sel)))
+    if OWN_HOLD_UNTOUCHED and moved == 0:
+        return own_held_half_checks(name, main, v)
     out = []
     out += half_noisy_eer_checks(name, main, v)
     out.append(('half %s mean noisy EER lower' % name, noisy_mean(main, 'eer'), noisy_mean(v, 'eer'),
@@ -1519,6 +1589,34 @@ def own_half_checks(name, sel, setting):
     out.append(('half %s mean noisy FRR lower than refit (slack %.2f)' % (name, s), noisy_mean(refit, 'frr'),
                 noisy_mean(v, 'frr'), noisy_mean(v, 'frr') < noisy_mean(refit, 'frr') - s - 1e-9))
     return out
+
+
+def own_held_half_checks(name, main, v):
+    """A half in which the setting matches no trial: its three noisy EERs,
+    their mean and its mean noisy FRR each not higher than main's (nothing
+    of the half moved, so it can be held, never bettered)."""
+    out = [('half %s %s EER not higher (untouched)' % (name, c), main[c]['eer'], v[c]['eer'],
+            v[c]['eer'] <= main[c]['eer'] + 1e-9) for c in NOISY_CONDITIONS]
+    for side in ('eer', 'frr'):
+        out.append(('half %s mean noisy %s not higher (untouched)' % (name, side.upper()), noisy_mean(main, side),
+                    noisy_mean(v, side), noisy_mean(v, side) <= noisy_mean(main, side) + 1e-9))
+    return out
+
+
+def own_speaker_text(rows, setting, base, speaker):
+    """A speaker's models at a setting: white20 and speech20 impostors
+    accepted, clean, reverberated and soft12 genuine takes refused."""
+    c = own_cuts(rows, setting)
+    on = own_on_path(setting)
+    m = [x - base if on(r) else x for r, x in zip(rows, c)]
+    own = [(r, x) for r, x in zip(rows, m) if r['model_speaker'] == speaker]
+    acc = lambda r, x: x <= 0.0 and not r['flag']
+    count = lambda cond, kind, want: '%d of %d' % (
+        sum(1 for r, x in own if r['condition'] == cond and r['kind'] == kind and acc(r, x) == want),
+        sum(1 for r, x in own if r['condition'] == cond and r['kind'] == kind))
+    return '%s\'s models: impostors accepted white20 %s, speech20 %s; genuine refused clean %s, reverb %s, ' \
+           'soft12 %s' % (speaker, count('white20', 'i', True), count('speech20', 'i', True),
+                          count('clean', 'g', False), count('reverb', 'g', False), count('soft12', 'g', False))
 
 
 def own_checks(rows, halves, main, setting, v):
@@ -1533,10 +1631,11 @@ def own_checks(rows, halves, main, setting, v):
     return all(ok for _, _, _, ok in out)
 
 
-def own_threshold_grid(rows, gate, excess=None):
-    global OWN_GATE, OWN_EXCESS
+def own_threshold_grid(rows, gate, excess=None, hold_untouched=False):
+    global OWN_GATE, OWN_EXCESS, OWN_HOLD_UNTOUCHED
     OWN_GATE = 'G1' if excess else gate
     OWN_EXCESS = excess
+    OWN_HOLD_UNTOUCHED = hold_untouched
     print('gate %s: %s' % (OWN_GATE, 'every noisy-path trial at most K dB' if OWN_GATE == 'G1' else
                            'noisy-path trials at most K dB and %.0f dB under min(snrEnrol, %.0f)'
                            % (MATCH_GATE_DB, REPORT.ENROL_SNR_CAP)))
@@ -1549,6 +1648,7 @@ def own_threshold_grid(rows, gate, excess=None):
     halves = [(name, [r for r in rows if r['model_speaker'] in half and r['test_speaker'] in half])
               for name, half in (('A', GW.HALF_A), ('B', GW.HALF_B))]
     match_recomputation(rows)
+    matched_give_back_check(rows, [(bound, 0.0, 'N0') + g for bound in OWN_BOUNDS for g in gates])
     caps = own_caps(rows)
     print('caps (main\'s count or %.1f %% of the impostor trials): %s' % (
         100.0 * OWN_CAP_SHARE, ' '.join('%s %d' % kv for kv in caps.items())))
@@ -1567,6 +1667,9 @@ def own_threshold_grid(rows, gate, excess=None):
     print('main:        ' + own_text(OWN_MAIN, MATCH_T_MAIN, main))
     print('main refit:  ' + own_text(OWN_MAIN, t_refit, refit))
     print('    all: ' + figures_line(refit))
+    speaker = noisiest_speaker(rows)
+    print('    main:       ' + own_speaker_text(rows, OWN_MAIN, MATCH_T_MAIN, speaker))
+    print('    main refit: ' + own_speaker_text(rows, OWN_MAIN, t_refit, speaker))
     results = []
     for bound in OWN_BOUNDS:
         for slope in OWN_SLOPES:
@@ -1579,6 +1682,7 @@ def own_threshold_grid(rows, gate, excess=None):
     for setting, t_m, v in results:
         why = own_clears(v, main, refit)
         print(own_text(setting, t_m, v) + (' | clears' if not why else ' | fails: ' + '; '.join(why)))
+        print('    ' + own_speaker_text(rows, setting, t_m, speaker))
     clearing = [x for x in results if not own_clears(x[2], main, refit)]
     print('clearing settings: %d of %d' % (len(clearing), len(results)))
     for setting, t_m, v in clearing:
@@ -2807,6 +2911,12 @@ def main():
     ap.add_argument('--excess-gate', metavar='X0,...',
                     help='--own-threshold-grid: G1 and the take\'s noise X0 dB or more over the model\'s own '
                          '(the trial dumps\' noise_excess), one setting per X0')
+    ap.add_argument('--main-level', metavar='C,X0,T_U',
+                    help='--own-threshold-grid: main\'s dumps carry the give-back c under X0 dB of excess at the '
+                         'unweighted base T_U (sixty-third round); unmatched trials keep it')
+    ap.add_argument('--excess-from-main', action='store_true',
+                    help='--excess-gate: the gate reads main\'s noise_excess column, checked against the trial '
+                         'dumps\' within 1e-3 dB')
     ap.add_argument('--level-allowance', metavar='C,...',
                     help='the unweighted path\'s snr term less c x its part above the model\'s own level, one '
                          'setting per c, its base refitted (main\'s dumps alone)')
@@ -2814,8 +2924,8 @@ def main():
                     help='--level-allowance: the change only for a take whose noise_excess (--excess-dumps) is '
                          'under X0 dB, one setting per c and X0')
     ap.add_argument('--hold-untouched-half', action='store_true',
-                    help='--level-allowance: a half in which a setting moves no trial\'s threshold is asked '
-                         'only not to be worse than main (sixty-third round)')
+                    help='--level-allowance / --own-threshold-grid: a half in which a setting moves no trial is '
+                         'asked only not to be worse than main (sixty-third round)')
     ap.add_argument('--level-engine', nargs='+', metavar='C,X0,T_U DUMP',
                     help='the engine built with that level-allowance setting, its dumps of the same trials '
                          '(with --excess-dumps)')
@@ -2876,7 +2986,12 @@ def main():
         return
     if a.own_threshold_grid:
         excess = tuple(float(x) for x in a.excess_gate.split(',')) if a.excess_gate else None
-        own_threshold_grid(read_match_rows(a.dumps, a.own_threshold_grid, a.enrol_log), a.gate, excess)
+        if a.main_level:
+            set_main_level(a.main_level)
+        rows = read_match_rows(a.dumps, a.own_threshold_grid, a.enrol_log)
+        if a.excess_from_main:
+            excess_from_main(rows)
+        own_threshold_grid(rows, a.gate, excess, a.hold_untouched_half)
         return
     if a.noise_match_grid:
         noise_match_grid(read_match_rows(a.dumps, a.noise_match_grid, a.enrol_log))
