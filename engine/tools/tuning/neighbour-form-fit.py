@@ -20,6 +20,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --noise-match-grid TRIAL_DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... [--gate G1]
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6,10
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --matched-parts K,S_M,TERM,X0,T_M
   neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0,0.25,0.5,0.75,1
   neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0.25,0.5,0.75,1 --level-excess 1.5,3,6 --excess-dumps TRIAL_DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
@@ -169,6 +170,16 @@ excess gate reads main's own noise_excess column, which the trial dumps'
 must equal within 1e-3 dB on every trial. Each row then shows the
 noisiest-enrolled speaker's models' white20 and speech20 impostors
 accepted and clean, reverberated and soft12 takes refused.
+--matched-parts K,S_M,TERM,X0,T_M (sixty-fifth round, with --own-threshold-grid's
+dumps and options): instead of the grid, that excess-gated setting at
+T_m against main, each unweighted-path margin split into the score's
+terms (each distance in the fusion, each typical taken off, each
+distance's neighbours' term) and the threshold (the matched base, slope
+and noise term), recomposed to the dumped scores; for speech20, white20
+and white10 and the groups half A without the noisiest-enrolled
+speaker's models, its fsdd and its arabicsc models, and half B: the EERs,
+the trials that change side at each side's own EER point, and how many
+of them each part put back undoes, with the EER so.
 --cue-grid (forty-second round, on dumps with the columns cue_dur and
 cue_int, the main branch's scoring otherwise): only the weighted path's
 scored takes change, fused + w_dur x dur / s_dur + w_int x int / s_int (s
@@ -1699,6 +1710,149 @@ def own_threshold_grid(rows, gate, excess=None, hold_untouched=False):
     print('chosen: none clears and passes every check; nothing ships')
 
 
+# Where a matched setting's margin moves against main's (sixty-fifth
+# round), trial for trial: each unweighted-path margin split into what the
+# scorer sums, on main's dumps and the trial build's alike: each distance
+# in the fusion w d / s, each typical taken off - w k m / s, each
+# distance's neighbours' term (Gn + Gf) w g (d - v) / s (v the voices'
+# mean, each pair weighed by its gain), and the threshold; a matched
+# trial's threshold moved by its base (T_m - T_u) and its variable part
+# (the slope s_m for main's, the noise figure's term dropped under N0).
+# The recomposed score must give the dumped one of every scored trial on
+# the path in both dumps. Each side is taken at its own EER point on a
+# group's trials of a condition; a trial changes side when main accepts it
+# there and the setting refuses it at its own (genuine lost), or the
+# reverse. A part is put back by giving the setting's margin main's value
+# of it, taken again at its own EER point; a flip is undone when the trial
+# is back on main's side.
+PARTS_DISTANCE_GAINS = {0: 1.25, 2: 1.0, 3: 1.0}   # the unweighted path's gain of each distance
+PARTS_ONE = (('d0', 'DTW distance d0'), ('d2', 'nearest frames d2'), ('m0', 'DTW typical, - m0'),
+             ('m2', 'nearest frames typical, - 2 m2'), ('n0', 'neighbours\' term, DTW'),
+             ('n2', 'neighbours\' term, nearest frames'), ('tb', 'threshold: the base T_m'),
+             ('tvs', 'threshold: the slope s_m'), ('tva', 'threshold: the noise term dropped'))
+PARTS_TOGETHER = (('the distances together', ('d0', 'd2', 'd3')), ('the typicals together', ('m0', 'm2', 'm3')),
+                  ('the neighbours\' term together', ('n0', 'n2', 'n3')),
+                  ('the whole score', ('d0', 'd2', 'd3', 'm0', 'm2', 'm3', 'n0', 'n2', 'n3')),
+                  ('the threshold whole', ('tb', 'tvs', 'tva')))
+PARTS_SCORE = ('d0', 'd2', 'd3', 'm0', 'm2', 'm3', 'n0', 'n2', 'n3')
+PARTS_FLOWS = ('genuine lost', 'impostor gained', 'genuine gained', 'impostor lost')
+PARTS_CONDITIONS = ('speech20', 'white20', 'white10')
+
+
+def score_parts(src):
+    """The unweighted path's score of a dump row, term by term."""
+    w2, w3, k0, k2, k3, _ = GW.NOISY_FUSION
+    gn, gf = SPLIT_ENGINE[1], SPLIT_ENGINE[2]
+    share = [gf / (2.0 * (gn + gf)) if s in FAR else gn / (2.0 * (gn + gf)) for s in range(4)]
+    out = {}
+    for p, w, k in ((0, 1.0, k0), (2, w2, k2), (3, w3, k3)):
+        d, m = float(src['d%d' % p]), float(src['m%d' % p])
+        v = sum(share[s] * float(src['v%d_d%d' % (s, p)]) for s in range(4))
+        out['d%d' % p] = w * d / SCALES[p]
+        out['m%d' % p] = -w * k * m / SCALES[p]
+        out['n%d' % p] = (gn + gf) * w * PARTS_DISTANCE_GAINS[p] * (d - v) / SCALES[p]
+    return out
+
+
+def attach_parts(rows, trial_dumps, setting, t_m):
+    """Each trial's margin terms on main's side ('main_parts') and the
+    setting's ('set_parts'), its two margins; the recomposition's largest
+    differences printed."""
+    trial = raw_rows(trial_dumps)
+    cuts = own_cuts(rows, setting)
+    worst, scored = [0.0, 0.0], 0
+    for r, c in zip(rows, cuts):
+        r['on_setting'] = own_matched(r, setting)
+        r['margin_main'] = r['s'] - r['t']
+        r['margin_set'] = c - t_m if r['on_setting'] else r['margin_main']
+        r['main_parts'] = score_parts(r)
+        r['set_parts'] = score_parts(trial[r['key']])
+        if r['noisy'] and r['s'] != math.inf and r['s_match'] != math.inf:
+            scored += 1
+            worst[0] = max(worst[0], abs(sum(r['main_parts'].values()) - r['s']))
+            worst[1] = max(worst[1], abs(sum(r['set_parts'].values()) - r['s_match']))
+        # A trial the setting leaves unmatched keeps main's score, whatever
+        # the trial build gave it.
+        if not r['on_setting']:
+            r['set_parts'] = dict(r['main_parts'])
+        for side in ('main_parts', 'set_parts'):
+            r[side].update(tb=0.0, tvs=0.0, tva=0.0)
+        if r['on_setting']:
+            slope, term = setting[1], setting[2]
+            r['set_parts']['tb'] = -(t_m - MATCH_T_MAIN)
+            r['set_parts']['tvs'] = -(slope - MAIN_SLOPE) * max(0.0, SNR_KNEE - r['snr_db'])
+            r['set_parts']['tva'] = r['allow'] if term == 'N0' else 0.0
+    print('recomposition: %d scored unweighted-path trials, the dumped score within %.6f (main) and %.6f (the '
+          'trial build)' % (scored, worst[0], worst[1]))
+    off = max(abs(r['margin_set'] - r['margin_main'] - sum(r['set_parts'][p] - r['main_parts'][p]
+                                                            for p in r['set_parts']))
+              for r in rows if r['s'] != math.inf and r['s_match'] != math.inf)
+    print('every margin\'s move the sum of its terms\' moves within %.6f' % off)
+
+
+def eer_point(rows, margins):
+    """Each trial's side (accepted) at the margins' own EER point, and the
+    EER (REPORT.eer's point: the least |FAR - FRR|)."""
+    g = sorted(x for r, x in zip(rows, margins) if r['kind'] == 'g')
+    i = [x for r, x in zip(rows, margins) if r['kind'] == 'i']
+    fa, fr, best, cut = 0, len(g), 2.0, None
+    for x, imp in sorted([(x, 0) for x in g] + [(x, 1) for x in i]):
+        fa, fr = fa + imp, fr - (1 - imp)
+        if abs(fa / len(i) - fr / len(g)) < best:
+            best, cut = abs(fa / len(i) - fr / len(g)), x
+    return [x <= cut for x in margins], 100.0 * REPORT.eer(g, i)
+
+
+def parts_flow(r, before, after):
+    if before == after:
+        return None
+    if r['kind'] == 'g':
+        return 'genuine lost' if before else 'genuine gained'
+    return 'impostor gained' if after else 'impostor lost'
+
+
+def parts_study(sel):
+    """A group's EERs, its flips and, per part put back, the flips undone
+    and the EER."""
+    main_side, e_main = eer_point(sel, [r['margin_main'] for r in sel])
+    set_side, e_set = eer_point(sel, [r['margin_set'] for r in sel])
+    flows = [parts_flow(r, a, b) for r, a, b in zip(sel, main_side, set_side)]
+    out = {'eer': (e_main, e_set), 'flows': [sum(1 for f in flows if f == k) for k in PARTS_FLOWS]}
+    for name, parts in [(label, (p,)) for p, label in PARTS_ONE] + list(PARTS_TOGETHER):
+        back, e_back = eer_point(sel, [r['margin_set'] + sum(r['main_parts'][p] - r['set_parts'][p] for p in parts)
+                                       for r in sel])
+        undone = [sum(1 for j, f in enumerate(flows) if f == k and back[j] == main_side[j]) for k in PARTS_FLOWS[:2]]
+        out[name] = (undone, e_back)
+    return out
+
+
+def matched_parts(rows, trial_dumps, text):
+    """The sixty-fifth round's tables for setting K,S_M,TERM,X0 at T_m."""
+    bound, slope, term, x0, t_m = text.split(',')
+    setting = (float(bound), float(slope), term, float(x0))
+    global OWN_GATE
+    OWN_GATE = 'G1'
+    print('setting %s at T_m %.4f against main at %.4f' % (own_name(setting), float(t_m), MATCH_T_MAIN))
+    attach_parts(rows, trial_dumps, setting, float(t_m))
+    noisiest = noisiest_speaker(rows)
+    in_a = lambda r: r['model_speaker'] in GW.HALF_A and r['test_speaker'] in GW.HALF_A and r['model_speaker'] != noisiest
+    groups = (('half A without %s\'s models' % noisiest, in_a),
+              ('its fsdd models', lambda r: in_a(r) and not r['model_speaker'].startswith('asc')),
+              ('its arabicsc models', lambda r: in_a(r) and r['model_speaker'].startswith('asc')),
+              ('half B', lambda r: r['model_speaker'] in GW.HALF_B and r['test_speaker'] in GW.HALF_B))
+    for cond in PARTS_CONDITIONS:
+        res = [parts_study([r for r in rows if r['condition'] == cond and f(r)]) for _, f in groups]
+        print('\n%s (a part\'s row: genuine lost / impostors gained undone by putting it back; the EER so, %%)' % cond)
+        print('| | ' + ' | '.join(name for name, _ in groups) + ' |')
+        print('|---|' + '---|' * len(groups))
+        print('| EER main -> setting | ' + ' | '.join('%.2f -> %.2f' % v['eer'] for v in res) + ' |')
+        print('| flips (genuine gained / impostors lost) | ' + ' | '.join(
+            '%d / %d (%d / %d)' % tuple(v['flows']) for v in res) + ' |')
+        for name in [label for _, label in PARTS_ONE] + [label for label, _ in PARTS_TOGETHER]:
+            print('| %s | %s |' % (name, ' | '.join('%d / %d; %.2f' % (v[name][0][0], v[name][0][1], v[name][1])
+                                                    for v in res)))
+
+
 # The unweighted path's noise allowance counted from the model's own level
 # (sixtieth round), offline from main's dumps alone: the path's snr term
 # 0.015 x max(0, 60 - snr) less c x 0.015 x max(0, 60 - max(snr, snrE)),
@@ -2917,6 +3071,10 @@ def main():
     ap.add_argument('--excess-from-main', action='store_true',
                     help='--excess-gate: the gate reads main\'s noise_excess column, checked against the trial '
                          'dumps\' within 1e-3 dB')
+    ap.add_argument('--matched-parts', metavar='K,S_M,TERM,X0,T_M',
+                    help='--own-threshold-grid\'s dumps: that excess-gated setting\'s margins split into the '
+                         'score\'s terms and the threshold against main\'s, and which part turns the trials that '
+                         'change side (sixty-fifth round) instead of the grid')
     ap.add_argument('--level-allowance', metavar='C,...',
                     help='the unweighted path\'s snr term less c x its part above the model\'s own level, one '
                          'setting per c, its base refitted (main\'s dumps alone)')
@@ -2991,6 +3149,9 @@ def main():
         rows = read_match_rows(a.dumps, a.own_threshold_grid, a.enrol_log)
         if a.excess_from_main:
             excess_from_main(rows)
+        if a.matched_parts:
+            matched_parts(rows, a.own_threshold_grid, a.matched_parts)
+            return
         own_threshold_grid(rows, a.gate, excess, a.hold_untouched_half)
         return
     if a.noise_match_grid:
