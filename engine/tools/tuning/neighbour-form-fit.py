@@ -1450,6 +1450,15 @@ OWN_HOLD_UNTOUCHED = False
 # plus a x (min(e_m, i_m) - M), M the tuning models' mean of min(e_m, i_m)
 # at that s_m, fixed before the grid (MOVE_TYPICAL); a model without the
 # parts gets no such term.
+#
+# N3 (sixty-seventh round) reads the same parts for another figure, D: the
+# takes' mean of the matched copy's score less the unmatched copy's, the
+# matching's own move on the model's copies, which follows the model's
+# genuine move under the matching within each corpus as min(e_m, i_m) does
+# not. Both scores are the same copy's at the same snr, so no threshold
+# move is taken off and D is one figure at every s_m. N3: the matched
+# threshold without the noise figure's term, plus a x (D - M_D), M_D the
+# tuning models' mean of D, fixed before the grid (MOVE_TYPICAL_COPY).
 MOVE_GROUPS = 5
 FSDD_SPEAKERS = {'george', 'jackson', 'nicolas', 'theo'}
 MOVE_FIELDS = 9
@@ -1458,6 +1467,9 @@ MOVE_SHARES = (0.5, 1.0, 1.5)
 # M at each s_m of the grid, from the trial build's tuning models (105),
 # fixed before any figure of the grid; the log's own mean is printed beside.
 MOVE_TYPICAL = {0.01: -0.1072, 0.02: -0.3469, 0.03: -0.5866}
+# M_D from the same 105 tuning models, fixed before any figure of N3's grid.
+MOVE_TYPICAL_COPY = -1.1367
+MOVE_TERMS = ('N2', 'N3')
 MATCHED_MOVES = {}   # (model speaker, word) -> {'ms': training ms, 'groups': [(count, sums)]}
 
 
@@ -1495,22 +1507,44 @@ def matched_move(parts, slope):
     return (group_move_sum(sums, slope) / n, sum(group_move_sum(s, slope) for k, s in moved if k) / n_moved)
 
 
-def matched_move_figure(r, slope):
-    move = matched_move(MATCHED_MOVES.get((r['model_speaker'], r['word'])), slope)
+def matched_copy_move(parts):
+    """D of a model's parts: its takes' mean of matched copy less unmatched
+    copy, None when it has none."""
+    if parts is None:
+        return None
+    n, sums = parts['groups'][0]
+    return (sums[0] - sums[2]) / n if n else None
+
+
+def matched_move_figure(r, slope, term='N2'):
+    parts = MATCHED_MOVES.get((r['model_speaker'], r['word']))
+    if term == 'N3':
+        return matched_copy_move(parts)
+    move = matched_move(parts, slope)
     return None if move is None else min(move)
 
 
-def set_matched_moves(log, shares, rows, slopes):
-    """Reads the parts, fixes a's values; prints M as the log gives it
-    beside the fixed one, and the tuning models the log lacks."""
+def move_typical(slope, term):
+    return MOVE_TYPICAL_COPY if term == 'N3' else MOVE_TYPICAL[slope]
+
+
+def set_matched_moves(log, shares, rows, slopes, term='N2'):
+    """Reads the parts, fixes a's values; prints M (M_D) as the log gives
+    it beside the fixed one, and the tuning models the log lacks."""
     global MOVE_SHARES
     MATCHED_MOVES.update(read_matched_moves(log))
     MOVE_SHARES = shares
     models = sorted({(r['model_speaker'], r['word']) for r in rows})
-    lacking = [m for m in models if matched_move(MATCHED_MOVES.get(m), 0.0) is None]
+    lacking = [m for m in models if matched_move_figure({'model_speaker': m[0], 'word': m[1]}, 0.0, term) is None]
     print('matched moves: %d models in the log, %d models in the dumps, %d of them without one%s' % (
         len(MATCHED_MOVES), len(models), len(lacking), (': ' + ' '.join('/'.join(m) for m in lacking)) if lacking
         else ''))
+    if term == 'N3':
+        figs = [matched_copy_move(MATCHED_MOVES.get(m)) for m in models]
+        figs = [x for x in figs if x is not None]
+        print('  N3: M_D fixed %.4f, the tuning models\' mean of D %.4f (%d models)' % (
+            MOVE_TYPICAL_COPY, sum(figs) / len(figs), len(figs)))
+        return
     for slope in slopes:
         figs = [matched_move_figure({'model_speaker': m[0], 'word': m[1]}, slope) for m in models]
         figs = [x for x in figs if x is not None]
@@ -1522,10 +1556,11 @@ def set_matched_moves(log, shares, rows, slopes):
 
 
 def matched_move_term(r, setting):
-    """N2's term of a matched trial: a x (min(e_m, i_m) - M)."""
-    slope, share = setting[1], setting[4]
-    figure = matched_move_figure(r, slope)
-    return 0.0 if figure is None else share * (figure - MOVE_TYPICAL[slope])
+    """N2's term of a matched trial, a x (min(e_m, i_m) - M), or N3's,
+    a x (D - M_D)."""
+    slope, term, share = setting[1], setting[2], setting[4]
+    figure = matched_move_figure(r, slope, term)
+    return 0.0 if figure is None else share * (figure - move_typical(slope, term))
 
 
 def own_corpus_text(rows, setting, base):
@@ -1618,7 +1653,7 @@ def own_cuts(rows, setting):
             bound, slope, term = setting[:3]
             knee = max(0.0, SNR_KNEE - r['snr_db'])
             part = r['t'] - MATCH_T_MAIN + (slope - MAIN_SLOPE) * knee - (r['allow'] if term != 'N1' else 0.0)
-            if term == 'N2':
+            if term in MOVE_TERMS:
                 part += matched_move_term(r, setting)
             out.append(r['s_match'] - part)
         else:
@@ -1804,7 +1839,7 @@ def own_threshold_grid(rows, gate, excess=None, hold_untouched=False):
         for slope in OWN_SLOPES:
             for term in OWN_TERMS:
                 for g in gates:
-                    for share in (MOVE_SHARES if term == 'N2' else (None,)):
+                    for share in (MOVE_SHARES if term in MOVE_TERMS else (None,)):
                         setting = (bound, slope, term) + g + ((share,) if share is not None else ())
                         t_m, v = own_setting(rows, caps, setting)
                         results.append((setting, t_m, v))
@@ -3195,6 +3230,9 @@ def main():
                          'figure\'s term and with a x (min(e_m, i_m) - M), the model\'s own move under the matching '
                          'from this log\'s "matched copy parts" (sixty-sixth round)')
     ap.add_argument('--move-share', metavar='A,...', default='0.5,1,1.5', help='--matched-move: the values of a')
+    ap.add_argument('--move-figure', choices=('min', 'copy'), default='min',
+                    help='--matched-move: min, N2\'s a x (min(e_m, i_m) - M); copy, N3\'s a x (D - M_D), D the takes\' '
+                         'mean of matched copy less unmatched copy (sixty-seventh round)')
     ap.add_argument('--own-bounds', metavar='K,...', help='--own-threshold-grid: the values of K')
     ap.add_argument('--own-slopes', metavar='S_M,...', help='--own-threshold-grid: the values of s_m')
     ap.add_argument('--matched-parts', metavar='K,S_M,TERM,X0,T_M',
@@ -3286,8 +3324,9 @@ def main():
         if a.matched_move:
             if not excess:
                 raise SystemExit('--matched-move needs --excess-gate')
-            OWN_TERMS = ('N2',)
-            set_matched_moves(a.matched_move, tuple(float(x) for x in a.move_share.split(',')), rows, OWN_SLOPES)
+            OWN_TERMS = ('N3',) if a.move_figure == 'copy' else ('N2',)
+            set_matched_moves(a.matched_move, tuple(float(x) for x in a.move_share.split(',')), rows, OWN_SLOPES,
+                              OWN_TERMS[0])
         own_threshold_grid(rows, a.gate, excess, a.hold_untouched_half)
         return
     if a.noise_match_grid:
