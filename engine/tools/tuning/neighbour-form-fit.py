@@ -1435,6 +1435,153 @@ OWN_EXCESS = None
 # one, which must carry none.
 OWN_HOLD_UNTOUCHED = False
 
+# The model's own move under the matching (sixty-sixth round): training
+# scores each enrolment take's noisy copy, and each take and copy moved as
+# the four near voices say them, with the templates and voices given the
+# copy's noise, as a matched take is scored. The enrolment log's "matched
+# copy parts" give per model and group (the takes, then each moved voice)
+# the count of takes and the sums of the matched copy's score, the take's
+# (unmatched, the unweighted path's fusion), the unmatched copy's, the dB
+# under the knee and under the enrolment (the threshold's two snr terms)
+# of copy and take, and the two snr. e_m = the takes' mean of matched copy
+# less take, less the matched threshold's own move between the two snr at
+# slope s_m (and the enrolment term's 0.0025 a dB); i_m the same over every
+# moved take. N2: the matched threshold without the noise figure's term,
+# plus a x (min(e_m, i_m) - M), M the tuning models' mean of min(e_m, i_m)
+# at that s_m, fixed before the grid (MOVE_TYPICAL); a model without the
+# parts gets no such term.
+#
+# N3 (sixty-seventh round) reads the same parts for another figure, D: the
+# takes' mean of the matched copy's score less the unmatched copy's, the
+# matching's own move on the model's copies, which follows the model's
+# genuine move under the matching within each corpus as min(e_m, i_m) does
+# not. Both scores are the same copy's at the same snr, so no threshold
+# move is taken off and D is one figure at every s_m. N3: the matched
+# threshold without the noise figure's term, plus a x (D - M_D), M_D the
+# tuning models' mean of D, fixed before the grid (MOVE_TYPICAL_COPY).
+MOVE_GROUPS = 5
+FSDD_SPEAKERS = {'george', 'jackson', 'nicolas', 'theo'}
+MOVE_FIELDS = 9
+MOVE_ENROL_SLOPE = 0.0025
+MOVE_SHARES = (0.5, 1.0, 1.5)
+# M at each s_m of the grid, from the trial build's tuning models (105),
+# fixed before any figure of the grid; the log's own mean is printed beside.
+MOVE_TYPICAL = {0.01: -0.1072, 0.02: -0.3469, 0.03: -0.5866}
+# M_D from the same 105 tuning models, fixed before any figure of N3's grid.
+MOVE_TYPICAL_COPY = -1.1367
+MOVE_TERMS = ('N2', 'N3')
+MATCHED_MOVES = {}   # (model speaker, word) -> {'ms': training ms, 'groups': [(count, sums)]}
+
+
+def read_matched_moves(log):
+    out = {}
+    for line in open(log):
+        if not line.startswith('matched copy parts: '):
+            continue
+        f = line.split()
+        v = [float(x) for x in f[6:]]
+        if len(v) != MOVE_GROUPS * (1 + MOVE_FIELDS):
+            raise SystemExit('a matched copy parts line of %d values: %s' % (len(v), line.strip()))
+        step = 1 + MOVE_FIELDS
+        out[(f[3], f[4])] = {'ms': float(f[5]),
+                             'groups': [(int(v[g * step]), v[g * step + 1:(g + 1) * step]) for g in range(MOVE_GROUPS)]}
+    return out
+
+
+def group_move_sum(sums, slope):
+    """A group's summed matched copy score less take score, less the
+    matched threshold's own move between the copies' snr and the takes'."""
+    copy, take, _, copy_knee, take_knee, copy_under, take_under = sums[:7]
+    return copy - take - slope * (copy_knee - take_knee) - MOVE_ENROL_SLOPE * (copy_under - take_under)
+
+
+def matched_move(parts, slope):
+    """(e_m, i_m) of a model's parts at slope s_m, None when it has none."""
+    if parts is None:
+        return None
+    n, sums = parts['groups'][0]
+    moved = parts['groups'][1:]
+    n_moved = sum(k for k, _ in moved)
+    if n == 0 or n_moved == 0:
+        return None
+    return (group_move_sum(sums, slope) / n, sum(group_move_sum(s, slope) for k, s in moved if k) / n_moved)
+
+
+def matched_copy_move(parts):
+    """D of a model's parts: its takes' mean of matched copy less unmatched
+    copy, None when it has none."""
+    if parts is None:
+        return None
+    n, sums = parts['groups'][0]
+    return (sums[0] - sums[2]) / n if n else None
+
+
+def matched_move_figure(r, slope, term='N2'):
+    parts = MATCHED_MOVES.get((r['model_speaker'], r['word']))
+    if term == 'N3':
+        return matched_copy_move(parts)
+    move = matched_move(parts, slope)
+    return None if move is None else min(move)
+
+
+def move_typical(slope, term):
+    return MOVE_TYPICAL_COPY if term == 'N3' else MOVE_TYPICAL[slope]
+
+
+def set_matched_moves(log, shares, rows, slopes, term='N2'):
+    """Reads the parts, fixes a's values; prints M (M_D) as the log gives
+    it beside the fixed one, and the tuning models the log lacks."""
+    global MOVE_SHARES
+    MATCHED_MOVES.update(read_matched_moves(log))
+    MOVE_SHARES = shares
+    models = sorted({(r['model_speaker'], r['word']) for r in rows})
+    lacking = [m for m in models if matched_move_figure({'model_speaker': m[0], 'word': m[1]}, 0.0, term) is None]
+    print('matched moves: %d models in the log, %d models in the dumps, %d of them without one%s' % (
+        len(MATCHED_MOVES), len(models), len(lacking), (': ' + ' '.join('/'.join(m) for m in lacking)) if lacking
+        else ''))
+    if term == 'N3':
+        figs = [matched_copy_move(MATCHED_MOVES.get(m)) for m in models]
+        figs = [x for x in figs if x is not None]
+        print('  N3: M_D fixed %.4f, the tuning models\' mean of D %.4f (%d models)' % (
+            MOVE_TYPICAL_COPY, sum(figs) / len(figs), len(figs)))
+        return
+    for slope in slopes:
+        figs = [matched_move_figure({'model_speaker': m[0], 'word': m[1]}, slope) for m in models]
+        figs = [x for x in figs if x is not None]
+        mean = sum(figs) / len(figs)
+        if slope not in MOVE_TYPICAL:
+            raise SystemExit('no fixed M for s_m %g' % slope)
+        print('  s_m %.3f: M fixed %.4f, the tuning models\' mean of min(e_m, i_m) %.4f (%d models)' % (
+            slope, MOVE_TYPICAL[slope], mean, len(figs)))
+
+
+def matched_move_term(r, setting):
+    """N2's term of a matched trial, a x (min(e_m, i_m) - M), or N3's,
+    a x (D - M_D)."""
+    slope, term, share = setting[1], setting[2], setting[4]
+    figure = matched_move_figure(r, slope, term)
+    return 0.0 if figure is None else share * (figure - move_typical(slope, term))
+
+
+def own_corpus_text(rows, setting, base):
+    """Recorded, not a check: the setting's noisy EERs against main's on
+    each half's trials of one corpus (model and test speaker both of it),
+    at the pooled base."""
+    c = own_cuts(rows, setting)
+    on = own_on_path(setting)
+    m = [x - base if on(r) else x for r, x in zip(rows, c)]
+    main = [r['s'] - r['t'] for r in rows]
+    out = []
+    for name, half in (('A fsdd', GW.HALF_A & FSDD_SPEAKERS), ('A arabicsc', GW.HALF_A - FSDD_SPEAKERS),
+                       ('B', GW.HALF_B)):
+        keep = [j for j, r in enumerate(rows) if r['model_speaker'] in half and r['test_speaker'] in half]
+        sel = [rows[j] for j in keep]
+        b = noisy_distance_figures(sel, [main[j] for j in keep])
+        v = noisy_distance_figures(sel, [m[j] for j in keep])
+        out.append('%s %s' % (name, ' '.join('%s %.2f -> %.2f' % (k, b[k]['eer'], v[k]['eer'])
+                                               for k in NOISY_CONDITIONS)))
+    return 'by corpus (EERs, main -> setting): ' + '; '.join(out)
+
 
 def set_main_level(text):
     """Main's dumps made with the give-back (c, X0) and the unweighted base
@@ -1505,7 +1652,9 @@ def own_cuts(rows, setting):
         elif own_matched(r, setting):
             bound, slope, term = setting[:3]
             knee = max(0.0, SNR_KNEE - r['snr_db'])
-            part = r['t'] - MATCH_T_MAIN + (slope - MAIN_SLOPE) * knee - (r['allow'] if term == 'N0' else 0.0)
+            part = r['t'] - MATCH_T_MAIN + (slope - MAIN_SLOPE) * knee - (r['allow'] if term != 'N1' else 0.0)
+            if term in MOVE_TERMS:
+                part += matched_move_term(r, setting)
             out.append(r['s_match'] - part)
         else:
             out.append(r['s'] - r['t'])
@@ -1533,7 +1682,8 @@ def own_setting(rows, caps, setting, base=None):
 def own_name(setting):
     if setting is OWN_MAIN:
         return 'main'
-    return 'K %2.0f s_m %.3f %s' % setting[:3] + (' X0 %2.0f' % setting[3] if len(setting) > 3 else '')
+    return 'K %2.0f s_m %.3f %s' % setting[:3] + (' X0 %2.0f' % setting[3] if len(setting) > 3 else '') + (
+        ' a %.2f' % setting[4] if len(setting) > 4 else '')
 
 
 def noisy_mean(v, side):
@@ -1573,7 +1723,8 @@ def own_clears(v, main, refit):
 def own_rank(setting, v):
     bound, slope, term = setting[:3]
     return (round(noisy_mean(v, 'frr'), 6), round(noisy_mean(v, 'eer'), 6), OWN_TERMS.index(term), -bound,
-            abs(slope - MAIN_SLOPE), slope, -(setting[3] if len(setting) > 3 else 0.0))
+            abs(slope - MAIN_SLOPE), slope, -(setting[3] if len(setting) > 3 else 0.0),
+            abs(setting[4] - 1.0) if len(setting) > 4 else 0.0)
 
 
 def own_half_checks(name, sel, setting):
@@ -1639,6 +1790,8 @@ def own_checks(rows, halves, main, setting, v):
     out += condition_checks(main, v, HELD_CHECKED)
     out += frr_not_higher_checks(main, v, OWN_FRR_CHECKED)
     print_checks(out, 50)
+    if len(setting) > 4:
+        print('  ' + own_corpus_text(rows, setting, own_setting(rows, own_caps(rows), setting)[0]))
     return all(ok for _, _, _, ok in out)
 
 
@@ -1686,9 +1839,10 @@ def own_threshold_grid(rows, gate, excess=None, hold_untouched=False):
         for slope in OWN_SLOPES:
             for term in OWN_TERMS:
                 for g in gates:
-                    setting = (bound, slope, term) + g
-                    t_m, v = own_setting(rows, caps, setting)
-                    results.append((setting, t_m, v))
+                    for share in (MOVE_SHARES if term in MOVE_TERMS else (None,)):
+                        setting = (bound, slope, term) + g + ((share,) if share is not None else ())
+                        t_m, v = own_setting(rows, caps, setting)
+                        results.append((setting, t_m, v))
     results.sort(key=lambda x: own_rank(x[0], x[2]))
     for setting, t_m, v in results:
         why = own_clears(v, main, refit)
@@ -3071,6 +3225,16 @@ def main():
     ap.add_argument('--excess-from-main', action='store_true',
                     help='--excess-gate: the gate reads main\'s noise_excess column, checked against the trial '
                          'dumps\' within 1e-3 dB')
+    ap.add_argument('--matched-move', metavar='ENROL_LOG',
+                    help='--own-threshold-grid --excess-gate: the matched threshold N2 alone, without the noise '
+                         'figure\'s term and with a x (min(e_m, i_m) - M), the model\'s own move under the matching '
+                         'from this log\'s "matched copy parts" (sixty-sixth round)')
+    ap.add_argument('--move-share', metavar='A,...', default='0.5,1,1.5', help='--matched-move: the values of a')
+    ap.add_argument('--move-figure', choices=('min', 'copy'), default='min',
+                    help='--matched-move: min, N2\'s a x (min(e_m, i_m) - M); copy, N3\'s a x (D - M_D), D the takes\' '
+                         'mean of matched copy less unmatched copy (sixty-seventh round)')
+    ap.add_argument('--own-bounds', metavar='K,...', help='--own-threshold-grid: the values of K')
+    ap.add_argument('--own-slopes', metavar='S_M,...', help='--own-threshold-grid: the values of s_m')
     ap.add_argument('--matched-parts', metavar='K,S_M,TERM,X0,T_M',
                     help='--own-threshold-grid\'s dumps: that excess-gated setting\'s margins split into the '
                          'score\'s terms and the threshold against main\'s, and which part turns the trials that '
@@ -3152,6 +3316,17 @@ def main():
         if a.matched_parts:
             matched_parts(rows, a.own_threshold_grid, a.matched_parts)
             return
+        global OWN_BOUNDS, OWN_SLOPES, OWN_TERMS
+        if a.own_bounds:
+            OWN_BOUNDS = tuple(float(x) for x in a.own_bounds.split(','))
+        if a.own_slopes:
+            OWN_SLOPES = tuple(float(x) for x in a.own_slopes.split(','))
+        if a.matched_move:
+            if not excess:
+                raise SystemExit('--matched-move needs --excess-gate')
+            OWN_TERMS = ('N3',) if a.move_figure == 'copy' else ('N2',)
+            set_matched_moves(a.matched_move, tuple(float(x) for x in a.move_share.split(',')), rows, OWN_SLOPES,
+                              OWN_TERMS[0])
         own_threshold_grid(rows, a.gate, excess, a.hold_untouched_half)
         return
     if a.noise_match_grid:
