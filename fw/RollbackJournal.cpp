@@ -114,7 +114,16 @@ bool CRollbackJournal::Recover(const CString& path)
         RemoveJournal(journalPath);
         return false;
     }
-    CFile file(path, CFile::modeReadWrite | CFile::shareExclusive);
+    // A file deleted since the crash (to start the store anew) has nothing
+    // to put back, and its journal must not be applied to the next file made
+    // at its place; any other failure to open it keeps the journal.
+    CFile file;
+    if (!file.Open(path, CFile::modeReadWrite | CFile::shareExclusive, &error)) {
+        if (error.m_lOsError != ERROR_FILE_NOT_FOUND)
+            throw error;
+        RemoveJournal(journalPath);
+        return false;
+    }
     PutBack(file, saved);
     file.Close();
     RemoveJournal(journalPath);

@@ -9,7 +9,8 @@
 // A journal found beside the file means a change was cut off before its
 // step 3: Recover puts the saved bytes back, cuts the file to its old length
 // and deletes the journal. A journal that is not whole (cut off in step 1,
-// before the file was touched) is only deleted.
+// before the file was touched) is only deleted, and so is one whose file is
+// no longer there.
 //
 // Callers hold the file's CFileLock around Recover and Write, and call
 // Recover whenever they touch the file, before they read it.

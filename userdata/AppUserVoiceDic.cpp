@@ -169,15 +169,21 @@ int CAppUserVoiceDic::FindIDPos(CString strUserID, CString strCertiKey, CFile& f
         // Everything read below is bounded by the slot's areas.
         if (LittleEndian32(head + kInUseOffset) == 0)
             continue;
+        // A text that does not decrypt comes back empty and matches nothing,
+        // not even an empty ID or key (the key of a user the user dictionary
+        // no longer has): a damaged slot is never taken for anyone's.
         CString id;
-        if (!AreaText(head, kIdLengthOffset, kIdArea, id) ||
-            crypto.DecryptString(id, passPhrase).CompareNoCase(strUserID) != 0)
+        if (!AreaText(head, kIdLengthOffset, kIdArea, id))
+            continue;
+        const CString slotId = crypto.DecryptString(id, passPhrase);
+        if (slotId.IsEmpty() || slotId.CompareNoCase(strUserID) != 0)
             continue;
         // The first slot with the ID decides; a later one with the same ID is not looked at.
         CString key;
         if (!AreaText(head, kKeyLengthOffset, kKeyArea, key))
             return -1;
-        return crypto.DecryptString(key, passPhrase).CompareNoCase(strCertiKey) == 0 ? k : -1;
+        const CString slotKey = crypto.DecryptString(key, passPhrase);
+        return !slotKey.IsEmpty() && slotKey.CompareNoCase(strCertiKey) == 0 ? k : -1;
     }
     return -1;
 }
@@ -210,6 +216,9 @@ void CAppUserVoiceDic::AddUser(CString strUserID, CString strCertiKey)
 {
     CDictionaryHold hold(m_strDicFile);
     CFile file(m_strDicFile, kDicUpdateFlags);
+    // An empty ID or key could never be found again: no slot is taken for it.
+    if (strUserID.IsEmpty() || strCertiKey.IsEmpty())
+        return;
     CCrypto crypto;
     const CString passPhrase = CCrypto::GetProcessKey();
     const CString id = crypto.EncryptString(strUserID, passPhrase);

@@ -22,14 +22,16 @@
 // Damaged files: the slot count is the file length divided by 125000, rounded
 // down; bytes behind the last whole slot are not read. Any in-use word but 0
 // marks a slot in use (it can match a user and is never reused as blank); a
-// slot whose ID or certi key length does not fit its area never matches. A
+// slot whose ID or certi key length does not fit its area, or whose text does
+// not decrypt, never matches (not even an empty ID or key). A
 // model length larger than its block reads as no model. No operation reads or
 // writes outside the slot it works on.
 //
 // Refusals (the operations have no result; the caller sees no exception and
 // the file is left byte for byte as it was):
 //   - AddUser when the cipher text of the ID exceeds 176 bytes or that of the
-//     certi key 240 bytes: no slot is taken, so FindIDPos keeps giving -1;
+//     certi key 240 bytes, or when either is empty (an empty text matches
+//     nothing): no slot is taken, so FindIDPos keeps giving -1;
 //   - SetUserVoice when the model file is larger than 20655 bytes: the block
 //     keeps its previous model;
 //   - SetUserVoice, GetUserVoice and DelUserVoice with a nick other than the

@@ -10,6 +10,7 @@
 #include "engine/DialogEngineSetup.h"
 #include "engine/VoiceEngine.h"
 #include "fw/ClientDC.h"
+#include "fw/File.h"
 #include "fw/StringArray.h"
 #include "resources/resource.h"
 #include "userdata/AppUserDic.h"
@@ -290,6 +291,13 @@ bool CVoiceDlg::ChooseVerificationWord()
         m_strNick = m_pSetupFile->GetAuthNick(m_strWord);
         SetText("LABEL_WORD", m_strWord);
         const CString certiKey = m_pUserDic->GetCertiKey(m_strUserID);
+        // The engine verifies against whatever its model file holds, and the
+        // voice dictionary leaves the file alone when it has no slot for this
+        // ID and key: the model an earlier verification of another user left
+        // there goes first, so that such a user meets no model at all.
+        const CString engineModel = m_strAppPath + "\\work\\" + m_strNick + ".bin";
+        if (CFile::Exists(engineModel))
+            CFile::Remove(engineModel);
         m_pVoiceDic->GetUserVoice(m_strUserID, certiKey, m_strNick);
         Wait(kModelWaitMs);
     }

@@ -310,6 +310,25 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
     EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
 }
 
+// george has enrolled "zero" but the voice dictionary holds no slot of his
+// (never added, deleted, or its key no longer his): the engine must not
+// verify him against the model another user's verification left in its file.
+TEST_F(ScriptedDialogTest, AUserWithoutAVoiceSlotMeetsNoOtherUsersModel)
+{
+    const CString modelFile = m_app.File("work\\aaj.bin");
+    ASSERT_TRUE(sonvera_test::WriteRaw(modelFile.str(), "another user's model"));
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+    dialog.m_strUserID = "george";
+    QueueTakes(dialog, 1);
+    bool modelLeft = true;
+    dialog.m_onWait = [&](int ms) {
+        if (ms == 100)   // right after the model would have come out of the dictionary
+            modelLeft = sonvera_test::Exists(modelFile);
+    };
+    RunFromRecord(dialog);
+    EXPECT_FALSE(modelLeft);
+}
+
 // Enter before the set-up does nothing, after it starts a take; exit during
 // the take ends the dialog with 2 once the take is done, unjudged. Without
 // the narration key the prompts are played.

@@ -109,4 +109,15 @@ TEST_F(RollbackJournalTest, WhicheverStepFailsOrCrashesTheFileKeepsItsOldBytes)
     }
 }
 
+// The file was deleted after a crash (to start the store anew): its journal
+// has nothing left to put back, and must neither block the new file's
+// creation nor be applied to it.
+TEST_F(RollbackJournalTest, AJournalWhoseFileIsGoneIsRemoved)
+{
+    LeaveAJournal();
+    ASSERT_TRUE(DeleteFileA(path));
+    EXPECT_FALSE(CRollbackJournal::Recover(path));
+    EXPECT_TRUE(dir.Entries().empty());
+}
+
 } // namespace

@@ -145,6 +145,9 @@ TEST_F(VoiceDicTest, RefusalsWriteNothing)
         // 4 * ceil((29 + n) / 3) cipher bytes: 104 ID bytes need 180 > 176, 152 key bytes 244 > 240.
         {"an ID too long for its area", [this] { m_voice.AddUser(CString(std::string(104, 'i')), "KEY"); }},
         {"a key too long for its area", [this] { m_voice.AddUser("Carol", CString(std::string(152, 'k'))); }},
+        // A slot no call could ever find again (an empty text matches nothing).
+        {"an empty ID", [this] { m_voice.AddUser("", "KEY"); }},
+        {"an empty key", [this] { m_voice.AddUser("Carol", ""); }},
     };
     for (const auto& c : cases) {
         c.call();
@@ -295,6 +298,29 @@ TEST_F(VoiceDamageTest, DamagedWordsNeverMatchAnotherUserOrReachOutside)
     EXPECT_EQ(2, FindSlot("Erin", "KEY-E"));
     EXPECT_EQ(0ul, Word(grown, 2 * kSlot + 428));
     EXPECT_TRUE(image.substr(0, 2 * kSlot) == grown.substr(0, 2 * kSlot));
+}
+
+// A cipher text changed on disk decrypts to nothing: the slot's ID then names
+// nobody and its key fits no key, not even the empty ones (the key of a user
+// the user dictionary no longer has): no call takes, changes or frees Bob's slot.
+TEST_F(VoiceDamageTest, ATextThatDoesNotDecryptMatchesNobodyNotEvenTheEmptyText)
+{
+    const struct {
+        size_t offset;
+        const char* id;
+        const char* key;
+    } texts[] = {{kSlot + 8 + 20, "", "KEY-B"}, {kSlot + 188 + 20, "Bob", ""}};
+    for (const auto& c : texts) {
+        Damage(c.offset, 0x21212121);   // "!!!!" is no base64
+        const std::string before = Dic();
+        EXPECT_EQ(-1, FindSlot(c.id, c.key)) << c.offset;
+        PutModel("aaj", "another's model");
+        m_voice.SetUserVoice(c.id, c.key, "aaj");
+        m_voice.DelUserVoice(c.id, c.key, "aaj");
+        m_voice.DelUser(c.id, c.key);
+        EXPECT_EQ("stale", Fetched(c.id, c.key, "aaj")) << c.offset;
+        EXPECT_TRUE(before == Dic()) << c.offset;
+    }
 }
 
 // Slot 34359 starts just below 4 GiB and its last model block just above, so
