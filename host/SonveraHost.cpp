@@ -27,6 +27,7 @@ const char kUsage[] =
     "  user del ID                 delete a user and the user's voice slot\n"
     "  user set ID FIELD VALUE     FIELD: password, text, group (0, 1, 2) or rights (three digits 0 or 1:\n"
     "                              log-on, encrypt, decrypt)\n"
+    "                              (IDs, passwords and texts may not contain \";\")\n"
     "  enrol ID                    enrol a pass phrase through the voice dialog, store it, run the model test\n"
     "  verify ID [--purpose N]     verify through the voice dialog (N: 0 log-on, 1 encrypt, 2 decrypt,\n"
     "                              3 settings, 4 users; 0 when not given) and print its end code\n"
@@ -317,13 +318,24 @@ int RunUserSet(Stores& stores, const Arguments& args)
     return done ? exitDone : exitError;
 }
 
+// The user dictionary separates a record's fields with ';' and stores a value
+// as given: a password such as "x;0;key;111" would rewrite the user's group
+// and rights, so no word of a user command may hold one.
+bool HoldsFieldSeparator(const Arguments& args)
+{
+    for (size_t i = 2; i < args.words.size(); ++i)
+        if (args.words[i].find(';') != std::string::npos)
+            return true;
+    return false;
+}
+
 int RunUser(const Arguments& args)
 {
     const std::string sub = args.words.size() > 1 ? args.words[1] : "";
     const bool valid = (sub == "add" && Takes(args, 2, 2, 3)) || (sub == "list" && Takes(args, 2, 0, 0)) ||
                        (sub == "del" && Takes(args, 2, 1, 1)) ||
                        (sub == "set" && Takes(args, 2, 3, 3) && IsUserSetting(args.words[3], args.words[4]));
-    if (!valid)
+    if (!valid || HoldsFieldSeparator(args))
         return Usage();
     Stores stores;
     if (!stores.Open())
