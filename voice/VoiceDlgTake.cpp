@@ -289,8 +289,11 @@ bool CVoiceDlg::ChooseVerificationWord()
         m_strWord = m_comboWord.GetLBText(chosen);
         m_strNick = m_pSetupFile->GetAuthNick(m_strWord);
         SetText("LABEL_WORD", m_strWord);
-        const CString certiKey = m_pUserDic->GetCertiKey(m_strUserID);
-        m_pVoiceDic->GetUserVoice(m_strUserID, certiKey, m_strNick);
+        if (!FetchUserModel()) {
+            SetLabelPrint(CString(voice_text::kNoVoiceEnrolled));
+            EnableButtons();
+            return false;
+        }
         Wait(kModelWaitMs);
     }
     VRE_PutID(m_strUserID);
@@ -298,6 +301,22 @@ bool CVoiceDlg::ChooseVerificationWord()
     VRE_PutNick(m_strNick);
     VRE_Security(static_cast<float>(m_dSecurity));
     return true;
+}
+
+// Puts the user's model of m_strNick into the engine's model file. The
+// engine judges a take against whatever that file holds, and the store
+// leaves it alone for a user it has no model of; a model another user's
+// verification left there must never stand in for this user's, so the file
+// goes first and only the store's copy may come back. False when none did.
+bool CVoiceDlg::FetchUserModel()
+{
+    const CString modelFile = m_strAppPath + "\\work\\" + m_strNick + ".bin";
+    if (!DeleteFileA(modelFile) && GetFileAttributesA(modelFile) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    m_pVoiceDic->GetUserVoice(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
+    WIN32_FILE_ATTRIBUTE_DATA model = {};
+    return GetFileAttributesExA(modelFile, GetFileExInfoStandard, &model) &&
+           (model.nFileSizeLow != 0 || model.nFileSizeHigh != 0);
 }
 
 int CVoiceDlg::VerifyCanRegisterVoicePassword()
