@@ -196,6 +196,9 @@ BOOL CVoiceDlg::OnInitDialog()
             EndDialog(IDCANCEL);
             return FALSE;
         }
+        // A new recorder has no block yet. A run left during a take keeps the
+        // flag of its own recorder's block, and this run would record into none.
+        m_bBufferReady = 0;
         m_nSamples = static_cast<int>(m_nRecordMs * m_nSampleRate * 0.001);
         m_pSamples.reset(new short[static_cast<size_t>(m_nSamples)]());
 
