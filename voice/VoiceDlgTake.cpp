@@ -239,6 +239,13 @@ bool CVoiceDlg::ChooseEnrolmentWord()
 {
     m_strWord = m_comboWord.GetWindowText();
     m_strNick = m_pSetupFile->GetAuthNick(m_strWord);
+    // No word chosen (the word list was unreadable at set-up): there is no
+    // pass phrase to enrol, and no model the store could keep.
+    if (m_strNick.IsEmpty()) {
+        SetLabelPrint(IDS_HINT_CHOOSE_WORD);
+        EnableButtons();
+        return false;
+    }
     if (!VerifyCanRegisterVoicePassword()) {
         EnableButtons();
         return false;
