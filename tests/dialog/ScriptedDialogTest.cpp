@@ -398,6 +398,29 @@ TEST_F(ScriptedDialogTest, ASecondRunAfterExitDuringATakeRecordsItsTake)
     EXPECT_EQ((std::vector<std::string>{wholeTake, wholeTake}), m_engine.CallsOf({"VRE_GetEndpointShort"}));
 }
 
+// An enrolment never asks for a password, whose edit it does not show, even
+// on an object whose last run verified by password alone.
+TEST_F(ScriptedDialogTest, AnEnrolmentAfterAPasswordVerificationOnTheSameObjectAsksNoPassword)
+{
+    m_app.SetMethods(1, 2);
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeEncrypt);
+    CDialogDriver password;
+    password.When([&] { return dialog.m_bReady != 0; },
+                  [&] {
+                      dialog.m_editID.SetText("george");
+                      dialog.m_editPassword.SetText("secret");
+                      EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
+                  });
+    ASSERT_EQ(IDOK, password.Run(dialog));
+    dialog.m_nMode = CVoiceDlg::modeEnrol;
+    dialog.m_strUserID = "taro";
+    dialog.m_nMaxRepeat = 1;
+    QueueTakes(dialog, 1);
+    EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    EXPECT_EQ(1, dialog.m_bTrained);
+    EXPECT_EQ(0u, dialog.TakesLeft());
+}
+
 // Without a word list there is no pass phrase to enrol: the set-up stops
 // after showing the ID, and the record button, enabled so that the user can
 // press it, records nothing but asks for a word to be chosen, whether the
