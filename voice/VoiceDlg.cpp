@@ -249,6 +249,9 @@ void CVoiceDlg::CentreOnScreen()
 void CVoiceDlg::ChooseLayout()
 {
     if (m_nMode == modeEnrol) {
+        // An enrolment asks for no password (its layout has no password
+        // edit), whatever method a verification of this object chose before.
+        m_nAuthMethod = methodVoiceOnly;
         m_nLayout = 2;
     } else {
         const CSetupSecure::tagSecureSettings secure = m_pSetupFile->GetSecureAppSettings();
