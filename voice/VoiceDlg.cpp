@@ -196,6 +196,9 @@ BOOL CVoiceDlg::OnInitDialog()
             EndDialog(IDCANCEL);
             return FALSE;
         }
+        // A new recorder has no block yet. A run left during a take keeps the
+        // flag of its own recorder's block, and this run would record into none.
+        m_bBufferReady = 0;
         m_nSamples = static_cast<int>(m_nRecordMs * m_nSampleRate * 0.001);
         m_pSamples.reset(new short[static_cast<size_t>(m_nSamples)]());
 
@@ -246,6 +249,9 @@ void CVoiceDlg::CentreOnScreen()
 void CVoiceDlg::ChooseLayout()
 {
     if (m_nMode == modeEnrol) {
+        // An enrolment asks for no password (its layout has no password
+        // edit), whatever method a verification of this object chose before.
+        m_nAuthMethod = methodVoiceOnly;
         m_nLayout = 2;
     } else {
         const CSetupSecure::tagSecureSettings secure = m_pSetupFile->GetSecureAppSettings();

@@ -216,6 +216,7 @@ private:
     bool ChoosePassPhrase();
     bool ChooseEnrolmentWord();
     bool ChooseVerificationWord();
+    bool FetchUserModel();
     void PromptTake();
     void ShowCounter();
     void OnTick();

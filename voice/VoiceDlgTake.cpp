@@ -240,6 +240,13 @@ bool CVoiceDlg::ChooseEnrolmentWord()
 {
     m_strWord = m_comboWord.GetWindowText();
     m_strNick = m_pSetupFile->GetAuthNick(m_strWord);
+    // No word chosen (the word list was unreadable at set-up): there is no
+    // pass phrase to enrol, and no model the store could keep.
+    if (m_strNick.IsEmpty()) {
+        SetLabelPrint(IDS_HINT_CHOOSE_WORD);
+        EnableButtons();
+        return false;
+    }
     if (!VerifyCanRegisterVoicePassword()) {
         EnableButtons();
         return false;
@@ -290,15 +297,11 @@ bool CVoiceDlg::ChooseVerificationWord()
         m_strWord = m_comboWord.GetLBText(chosen);
         m_strNick = m_pSetupFile->GetAuthNick(m_strWord);
         SetText("LABEL_WORD", m_strWord);
-        const CString certiKey = m_pUserDic->GetCertiKey(m_strUserID);
-        // The engine verifies against whatever its model file holds, and the
-        // voice dictionary leaves the file alone when it has no slot for this
-        // ID and key: the model an earlier verification of another user left
-        // there goes first, so that such a user meets no model at all.
-        const CString engineModel = m_strAppPath + "\\work\\" + m_strNick + ".bin";
-        if (CFile::Exists(engineModel))
-            CFile::Remove(engineModel);
-        m_pVoiceDic->GetUserVoice(m_strUserID, certiKey, m_strNick);
+        if (!FetchUserModel()) {
+            SetLabelPrint(CString(voice_text::kNoVoiceEnrolled));
+            EnableButtons();
+            return false;
+        }
         Wait(kModelWaitMs);
     }
     VRE_PutID(m_strUserID);
@@ -306,6 +309,20 @@ bool CVoiceDlg::ChooseVerificationWord()
     VRE_PutNick(m_strNick);
     VRE_Security(static_cast<float>(m_dSecurity));
     return true;
+}
+
+// Puts the user's model of m_strNick into the engine's model file. The
+// engine judges a take against whatever that file holds, and the store
+// leaves it alone for a user it has no model of; a model another user's
+// verification left there must never stand in for this user's, so the file
+// goes first and only the store's copy may come back. False when none did.
+bool CVoiceDlg::FetchUserModel()
+{
+    const CString modelFile = m_strAppPath + "\\work\\" + m_strNick + ".bin";
+    if (CFile::Exists(modelFile))
+        CFile::Remove(modelFile);
+    m_pVoiceDic->GetUserVoice(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
+    return CFile::Exists(modelFile) && CFile(modelFile, CFile::modeRead | CFile::shareDenyNone).GetLength() > 0;
 }
 
 int CVoiceDlg::VerifyCanRegisterVoicePassword()

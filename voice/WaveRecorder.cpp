@@ -1,5 +1,7 @@
 #include "voice/WaveRecorder.h"
 
+#include <cstring>
+
 #include "voice/WinmmWaveIn.h"
 
 namespace {
@@ -101,6 +103,9 @@ int CWaveRecorder::Start()
     }
     if (m_waveIn.IsOpen() && !ReleaseDevice())
         return 0;
+    // The block is reallocated between takes and not cleared by that; what
+    // the device does not fill must be silence, not the last take's speech.
+    std::memset(m_block.Data(), 0, UsableBytes());
     PrepareHeader();
     if (!Open())
         return 0;

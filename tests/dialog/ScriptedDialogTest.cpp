@@ -23,9 +23,14 @@ protected:
     {
         ASSERT_TRUE(m_engine.IsLoaded()) << "this program must run beside the scripted engine";
         m_engine.Reset();
-        // george has enrolled "zero" (aaj); taro enrols it.
+        // george has enrolled "zero" (aaj), and the host has stored his
+        // model; taro enrols it.
         m_app.AddUser("george");
         ASSERT_EQ(1, m_app.Users().SetVoiceList("george", "aaj"));
+        const CString certiKey = m_app.Users().GetCertiKey("george");
+        m_app.Voices().AddUser("george", certiKey);
+        ASSERT_TRUE(sonvera_test::WriteRaw(m_app.File("work\\aaj.bin").str(), "george's model"));
+        m_app.Voices().SetUserVoice("george", certiKey, "aaj");
         m_app.AddUser("taro");
     }
 
@@ -310,23 +315,43 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
     EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
 }
 
-// george has enrolled "zero" but the voice dictionary holds no slot of his
-// (never added, deleted, or its key no longer his): the engine must not
-// verify him against the model another user's verification left in its file.
-TEST_F(ScriptedDialogTest, AUserWithoutAVoiceSlotMeetsNoOtherUsersModel)
+// A user whose voice list names a word without a model in the voice
+// dictionary (no slot of theirs, or the model deleted) is never judged
+// against the model another user's verification left in the engine's file:
+// no take is recorded, the hint says no voice is enrolled, and the user can
+// only leave. Nothing is logged; the attempts are not used.
+TEST_F(ScriptedDialogTest, AWordWithoutAStoredModelIsNotVerifiedAgainstAnotherUsersModel)
 {
-    const CString modelFile = m_app.File("work\\aaj.bin");
-    ASSERT_TRUE(sonvera_test::WriteRaw(modelFile.str(), "another user's model"));
-    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
-    dialog.m_strUserID = "george";
-    QueueTakes(dialog, 1);
-    bool modelLeft = true;
-    dialog.m_onWait = [&](int ms) {
-        if (ms == 100)   // right after the model would have come out of the dictionary
-            modelLeft = sonvera_test::Exists(modelFile);
-    };
-    RunFromRecord(dialog);
-    EXPECT_FALSE(modelLeft);
+    const struct {
+        const char* name;
+        bool slotKept;   // only the model of "aaj" is deleted
+    } cases[] = {{"model deleted", true}, {"no voice slot", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_engine.Reset();
+        const CString certiKey = m_app.Users().GetCertiKey("george");
+        if (c.slotKept)
+            m_app.Voices().DelUserVoice("george", certiKey, "aaj");
+        else
+            m_app.Voices().DelUser("george", certiKey);
+        ASSERT_TRUE(sonvera_test::WriteRaw(m_app.File("work\\aaj.bin").str(), "someone else's"));
+        m_app.SetMethods(1, 1);
+        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+        dialog.m_strUserID = "george";
+        QueueTakes(dialog, 1);
+        CDialogDriver driver;
+        driver.When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); })
+            .When([&] { return dialog.IsButtonEnabled("BUTTON_RECORD"); },
+                  [&] {
+                      EXPECT_EQ(voice_text::kNoVoiceEnrolled, dialog.Label("LABEL_HINT"));
+                      EXPECT_TRUE(SaveScreenshot(dialog.m_hWnd, "voice-no-stored-model.png"));
+                      EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
+                  });
+        EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+        EXPECT_EQ(1u, dialog.TakesLeft());
+        EXPECT_EQ(0, m_engine.Count("VRE_Verify"));
+        EXPECT_EQ("<missing>", m_app.Log());
+    }
 }
 
 // Enter before the set-up does nothing, after it starts a take; exit during
@@ -353,6 +378,80 @@ TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATake)
     EXPECT_EQ(1u, dialog.TakesLeft());   // and no further take began
     EXPECT_EQ(0, m_engine.Count("VRE_CheckSexSpeech"));   // nor was it judged
     EXPECT_EQ((std::vector<std::string>{"sv_wordrec.wav", "sv_read.wav"}), dialog.m_prompts);
+}
+
+// A run left by exit during a take does not leave the next run of the same
+// object recording into no buffer: its take reaches the engine whole.
+TEST_F(ScriptedDialogTest, ASecondRunAfterExitDuringATakeRecordsItsTake)
+{
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
+    dialog.m_strUserID = "taro";
+    dialog.m_nMaxRepeat = 1;
+    dialog.QueueTake("0_george_0");
+    CDialogDriver leave;
+    leave.When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); })
+        .When([&] { return dialog.m_nTick >= 10; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });
+    EXPECT_EQ(IDCANCEL, leave.Run(dialog));
+    dialog.QueueTake("0_george_0");
+    EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    const std::string wholeTake = "VRE_GetEndpointShort(33075,peak=9115,0)";
+    EXPECT_EQ((std::vector<std::string>{wholeTake, wholeTake}), m_engine.CallsOf({"VRE_GetEndpointShort"}));
+}
+
+// An enrolment never asks for a password, whose edit it does not show, even
+// on an object whose last run verified by password alone.
+TEST_F(ScriptedDialogTest, AnEnrolmentAfterAPasswordVerificationOnTheSameObjectAsksNoPassword)
+{
+    m_app.SetMethods(1, 2);
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeEncrypt);
+    CDialogDriver password;
+    password.When([&] { return dialog.m_bReady != 0; },
+                  [&] {
+                      dialog.m_editID.SetText("george");
+                      dialog.m_editPassword.SetText("secret");
+                      EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
+                  });
+    ASSERT_EQ(IDOK, password.Run(dialog));
+    dialog.m_nMode = CVoiceDlg::modeEnrol;
+    dialog.m_strUserID = "taro";
+    dialog.m_nMaxRepeat = 1;
+    QueueTakes(dialog, 1);
+    EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    EXPECT_EQ(1, dialog.m_bTrained);
+    EXPECT_EQ(0u, dialog.TakesLeft());
+}
+
+// Without a word list there is no pass phrase to enrol: the set-up stops
+// after showing the ID, and the record button, enabled so that the user can
+// press it, records nothing but asks for a word to be chosen, whether the
+// user has no voice yet or is enrolling a further word.
+TEST_F(ScriptedDialogTest, EnrolmentWithoutAWordListRecordsNothing)
+{
+    WritePrivateProfileStringA("WORD_LIST", nullptr, nullptr, m_app.File("marzet.ini"));
+    for (const char* user : {"taro", "george"}) {
+        SCOPED_TRACE(user);
+        m_engine.Reset();
+        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
+        dialog.m_strUserID = user;
+        QueueTakes(dialog, 5);
+        CDialogDriver driver;
+        driver.When([&] { return dialog.Label("LABEL_ID") == user; },
+                    [&] {
+                        EXPECT_EQ(0, dialog.m_bReady);
+                        EXPECT_EQ(0, dialog.m_comboWord.GetCount());
+                        EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
+                    })
+            .When([&] { return dialog.IsButtonEnabled("BUTTON_RECORD"); },
+                  [&] {
+                      EXPECT_EQ(Resource(IDS_HINT_CHOOSE_WORD), dialog.Label("LABEL_HINT"));
+                      EXPECT_TRUE(SaveScreenshot(dialog.m_hWnd, "voice-enrol-no-word-list.png"));
+                      EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
+                  });
+        EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+        EXPECT_EQ(0, dialog.m_bTrained);
+        EXPECT_EQ(5u, dialog.TakesLeft());
+        EXPECT_EQ(0, m_engine.Count("VRE_PutNick"));
+    }
 }
 
 using V = CVoiceDlg;

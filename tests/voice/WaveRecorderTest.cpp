@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -166,6 +167,33 @@ TEST_F(WaveRecorderDevice, ADeviceLeftOpenIsReleasedBeforeItsBlockIsUsedAgainOrF
     EXPECT_CALL(m_device, UnprepareHeader(kHandle, _));
     EXPECT_CALL(m_device, Close(kHandle)).WillOnce(Return(MMSYSERR_NOERROR));
     m_recorder.reset();
+}
+
+// The block is handed to the device empty: a take the device does not fill
+// (it failed to start, or was unplugged since the last take) is silence,
+// never the last take's speech, which the block reallocated between takes
+// may still hold.
+TEST_F(WaveRecorderDevice, AFailedStartGivesSilenceNotTheLastTake)
+{
+    const short kSpeech = 1000;
+    ON_CALL(m_device, AddBuffer(_, _)).WillByDefault([kSpeech](HWAVEIN, WAVEHDR* header) {
+        short* samples = reinterpret_cast<short*>(header->lpData);
+        std::fill(samples, samples + header->dwBufferLength / sizeof(short), kSpeech);
+        return MMRESULT(MMSYSERR_NOERROR);
+    });
+    ASSERT_EQ(StartWithBlock(), 1);
+    ASSERT_EQ(m_recorder->Stop(), 1);
+    ASSERT_EQ(m_recorder->GetSample(20000), kSpeech);
+    // The dialog's release after a judged take, then the next take's block.
+    m_recorder->FreeBuffer();
+    m_recorder->SetDuration(0);
+    m_recorder->AllocBuffer();
+    EXPECT_CALL(m_device, Open(_, _)).WillOnce(Return(MMSYSERR_NODRIVER));
+    EXPECT_EQ(StartWithBlock(), 0);
+    int leftOver = 0;
+    for (int i = 0; i < m_recorder->GetSampleCount(); ++i)
+        leftOver += m_recorder->GetSample(i) != 0 ? 1 : 0;
+    EXPECT_EQ(0, leftOver);
 }
 
 TEST_F(WaveRecorderDevice, ARefusedCloseKeepsTheHandle)
