@@ -1,5 +1,7 @@
 #include "fw/FileSystem.h"
 
+#include <aclapi.h>
+
 namespace {
 
 CWin32FileSystem g_win32;
@@ -73,6 +75,27 @@ BOOL CWin32FileSystem::Delete(const wchar_t* path)
 DWORD CWin32FileSystem::GetAttributes(const wchar_t* path)
 {
     return GetFileAttributesW(path);
+}
+
+BOOL CWin32FileSystem::SetAttributes(const wchar_t* path, DWORD attributes)
+{
+    return SetFileAttributesW(path, attributes);
+}
+
+BOOL CWin32FileSystem::GetSecurity(const wchar_t* path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR* descriptor)
+{
+    *descriptor = nullptr;
+    const DWORD error = GetNamedSecurityInfoW(path, SE_FILE_OBJECT, what, nullptr, nullptr, nullptr, nullptr, descriptor);
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
+}
+
+BOOL CWin32FileSystem::SetDacl(const wchar_t* path, SECURITY_INFORMATION what, PACL dacl)
+{
+    const DWORD error =
+        SetNamedSecurityInfoW(const_cast<wchar_t*>(path), SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
 }
 
 HANDLE CWin32FileSystem::FindFirst(const wchar_t* pattern, WIN32_FIND_DATAW* data)

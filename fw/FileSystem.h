@@ -28,10 +28,17 @@ public:
     virtual BOOL SetEnd(HANDLE file) = 0;
     virtual BOOL GetSize(HANDLE file, ULONGLONG* size) = 0;
 
-    // MoveFileExW / DeleteFileW / GetFileAttributesW.
+    // MoveFileExW / DeleteFileW / GetFileAttributesW / SetFileAttributesW.
     virtual BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) = 0;
     virtual BOOL Delete(const wchar_t* path) = 0;
     virtual DWORD GetAttributes(const wchar_t* path) = 0;
+    virtual BOOL SetAttributes(const wchar_t* path, DWORD attributes) = 0;
+
+    // GetNamedSecurityInfoW / SetNamedSecurityInfoW on a file, reporting as the
+    // calls above do. The descriptor read is freed with LocalFree; only the DACL
+    // is written (`what` says whether it is protected from inheritance).
+    virtual BOOL GetSecurity(const wchar_t* path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR* descriptor) = 0;
+    virtual BOOL SetDacl(const wchar_t* path, SECURITY_INFORMATION what, PACL dacl) = 0;
 
     // FindFirstFileW / FindNextFileW / FindClose.
     virtual HANDLE FindFirst(const wchar_t* pattern, WIN32_FIND_DATAW* data) = 0;
@@ -53,6 +60,9 @@ public:
     BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) override;
     BOOL Delete(const wchar_t* path) override;
     DWORD GetAttributes(const wchar_t* path) override;
+    BOOL SetAttributes(const wchar_t* path, DWORD attributes) override;
+    BOOL GetSecurity(const wchar_t* path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR* descriptor) override;
+    BOOL SetDacl(const wchar_t* path, SECURITY_INFORMATION what, PACL dacl) override;
     HANDLE FindFirst(const wchar_t* pattern, WIN32_FIND_DATAW* data) override;
     BOOL FindNext(HANDLE find, WIN32_FIND_DATAW* data) override;
     BOOL FindClose(HANDLE find) override;

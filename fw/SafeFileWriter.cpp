@@ -1,5 +1,7 @@
 #include "fw/SafeFileWriter.h"
 
+#include <memory>
+
 #include "fw/BusyRetry.h"
 #include "fw/FileSystem.h"
 
@@ -8,6 +10,20 @@ namespace {
 // Attempts at a fresh temporary name before giving up (names collide only
 // with leftovers or a concurrent writer).
 const int kNameAttempts = 16;
+
+// The attributes a rewritten file keeps. A read-only target is refused, not
+// rewritten. Archive is always set, as any write sets it, so that a backup
+// sees the new contents.
+const DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+struct LocalFreeDeleter {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+
+[[noreturn]] void ThrowLastError(const CString& path, const char* apiName)
+{
+    CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), path, apiName);
+}
 
 CString UniqueSuffix()
 {
@@ -67,6 +83,8 @@ bool CSafeFileWriter::Finish(DWORD moveFlags)
     try {
         m_file.Flush();
         m_file.Close();
+        if (moveFlags & MOVEFILE_REPLACE_EXISTING)
+            KeepTargetRights();
         const std::wstring from = m_strTemp.ToWide();
         const std::wstring to = m_strTarget.ToWide();
         CBusyRetry retry;
@@ -86,6 +104,48 @@ bool CSafeFileWriter::Finish(DWORD moveFlags)
     }
     m_bDone = true;
     return true;
+}
+
+void CSafeFileWriter::KeepTargetRights()
+{
+    IFileSystem& fs = GetFileSystem();
+    const std::wstring target = m_strTarget.ToWide();
+    const std::wstring temp = m_strTemp.ToWide();
+    const DWORD attributes = fs.GetAttributes(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return;   // nothing to keep: a new file takes what its folder gives
+        ThrowLastError(m_strTarget, "GetFileAttributes");
+    }
+    // Windows' move refuses a read-only target, Wine's replaces it; refused
+    // here, a store marked read-only is never rewritten.
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        CFileException::ThrowOsError(ERROR_ACCESS_DENIED, m_strTarget, "MoveFileEx");
+    // Attributes before the DACL, which may not let this process change them.
+    if (!fs.SetAttributes(temp.c_str(), (attributes & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE))
+        ThrowLastError(m_strTarget, "SetFileAttributes");
+
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!fs.GetSecurity(target.c_str(), DACL_SECURITY_INFORMATION, &descriptor))
+        ThrowLastError(m_strTarget, "GetNamedSecurityInfo");
+    const std::unique_ptr<void, LocalFreeDeleter> owned(descriptor);
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) ||
+        !GetSecurityDescriptorControl(descriptor, &control, &revision))
+        ThrowLastError(m_strTarget, "GetSecurityDescriptorDacl");
+    // Unprotected, the inherited entries are taken afresh from the folder,
+    // which is the target's own; protected, the list is copied as it stands.
+    const SECURITY_INFORMATION what =
+        DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                        : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    // No DACL at all grants everyone everything, and so does a null one.
+    if (!fs.SetDacl(temp.c_str(), what, present ? dacl : nullptr))
+        ThrowLastError(m_strTarget, "SetNamedSecurityInfo");
 }
 
 void CSafeFileWriter::Commit()

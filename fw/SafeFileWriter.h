@@ -7,6 +7,13 @@
 // Commit succeeds the target is untouched; on any failure the temporary file
 // is removed and the failure is raised as CFileException.
 //
+// A moved-in file keeps its own attributes and access rights, so before the
+// move the temporary takes over the target's hidden, system and
+// not-content-indexed attributes and its DACL with its protection from
+// inheritance: a store locked down by an administrator stays locked down. If
+// that cannot be done the rewrite fails like any other step; a created file
+// takes what its folder gives. A read-only target is refused.
+//
 //     CSafeFileWriter writer(path);
 //     writer.Write(data, size);
 //     writer.Commit();
@@ -55,6 +62,8 @@ private:
     // Flushes and closes the temporary and moves it to the target; false when
     // the move found a file there and was not to replace it.
     bool Finish(DWORD moveFlags);
+    // Gives the closed temporary the existing target's attributes and DACL.
+    void KeepTargetRights();
     void CreateTemp();
     void Discard();
 

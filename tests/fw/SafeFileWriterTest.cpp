@@ -2,6 +2,12 @@
 // exactly as it was, with no temporary file left behind, whichever step fails.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -140,6 +146,244 @@ TEST_F(SafeFileWriterTest, WaitsForReadersNeverReplacesOnCreateAndRemovesOnlyIts
     EXPECT_EQ(ReadRaw(target), kOld);
     EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(CString(target.c_str())), 0);
     EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(dir.File("none\\x.dat")), 0);
+}
+
+// Access rights as the layer meets them, kept per path: the file systems the
+// tests run on under Wine report a DACL made from the Unix mode bits and drop
+// the one set. A DACL set on a path is reported for it until the file is
+// deleted or moved (a moved file takes its rights along); paths never given
+// one report what the file system does.
+class CRightsKeepingFileSystem : public CFaultyFileSystem {
+public:
+    BOOL GetSecurity(const wchar_t* path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR* descriptor) override
+    {
+        *descriptor = nullptr;
+        const auto kept = m_sddl.find(path);
+        if (kept == m_sddl.end())
+            return CFaultyFileSystem::GetSecurity(path, what, descriptor);
+        if (FailsOn(getSecurity, path))
+            return FALSE;
+        return ConvertStringSecurityDescriptorToSecurityDescriptorW(kept->second.c_str(), SDDL_REVISION_1, descriptor,
+                                                                    nullptr);
+    }
+
+    BOOL SetDacl(const wchar_t* path, SECURITY_INFORMATION what, PACL dacl) override
+    {
+        if (FailsOn(setDacl, path))
+            return FALSE;
+        SECURITY_DESCRIPTOR descriptor;
+        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE);
+        if (what & PROTECTED_DACL_SECURITY_INFORMATION)
+            SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+        m_sddl[path] = Sddl(&descriptor);
+        return TRUE;
+    }
+
+    BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) override
+    {
+        const std::wstring source = from;
+        if (!CFaultyFileSystem::Move(from, to, flags))
+            return FALSE;
+        const auto kept = m_sddl.find(source);
+        if (kept != m_sddl.end()) {
+            m_sddl[to] = kept->second;
+            m_sddl.erase(kept);
+        } else {
+            m_sddl.erase(to);
+        }
+        return TRUE;
+    }
+
+    BOOL Delete(const wchar_t* path) override
+    {
+        if (!CFaultyFileSystem::Delete(path))
+            return FALSE;
+        m_sddl.erase(path);
+        return TRUE;
+    }
+
+    // The DACL of a descriptor in SDDL ("D:P(...)" when protected).
+    static std::wstring Sddl(PSECURITY_DESCRIPTOR descriptor)
+    {
+        wchar_t* text = nullptr;
+        if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                  DACL_SECURITY_INFORMATION, &text, nullptr))
+            return L"<unreadable>";
+        const std::wstring sddl = text;
+        LocalFree(text);
+        return sddl;
+    }
+
+private:
+    std::map<std::wstring, std::wstring> m_sddl;
+};
+
+std::wstring CurrentUserSid()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return L"<no token>";
+    BYTE buffer[256] = {};
+    DWORD size = 0;
+    std::wstring sid = L"<no user>";
+    wchar_t* text = nullptr;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
+        sid = text;
+        LocalFree(text);
+    }
+    CloseHandle(token);
+    return sid;
+}
+
+// Gives the file the DACL in SDDL, through the layer.
+void SetRights(IFileSystem& fs, const std::wstring& path, const std::wstring& sddl)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0
+                                                                       ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                       : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    EXPECT_TRUE(fs.SetDacl(path.c_str(), what, dacl));
+    LocalFree(descriptor);
+}
+
+// The file's DACL in SDDL, as the layer reads it.
+std::wstring RightsOf(IFileSystem& fs, const std::wstring& path)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!fs.GetSecurity(path.c_str(), DACL_SECURITY_INFORMATION, &descriptor))
+        return L"<unreadable>";
+    const std::wstring sddl = CRightsKeepingFileSystem::Sddl(descriptor);
+    LocalFree(descriptor);
+    return sddl;
+}
+
+const DWORD kShownAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+DWORD AttributesOf(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) & kShownAttributes;
+}
+
+// A store an administrator has hidden and given rights of its own.
+const struct {
+    const char* store;
+    DWORD attributes;
+    std::wstring dacl;   // SDDL; "$user" stands for the current user's SID
+} kLockedDown[] = {
+    {"hidden, system, its owner's alone", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, L"D:P(A;;FA;;;$user)"},
+    {"hidden, an entry besides the folder's", FILE_ATTRIBUTE_HIDDEN, L"D:(A;;FR;;;BU)(A;;FA;;;$user)"},
+};
+
+std::wstring WithUser(std::wstring sddl)
+{
+    const std::wstring user = CurrentUserSid();
+    for (size_t at = sddl.find(L"$user"); at != std::wstring::npos; at = sddl.find(L"$user"))
+        sddl.replace(at, 5, user);
+    return sddl;
+}
+
+class SafeFileWriterRightsTest : public SafeFileWriterTest {
+protected:
+    const std::wstring target = CString(path.c_str()).ToWide();
+
+    void LockDown(IFileSystem& fs, DWORD attributes, const std::wstring& dacl)
+    {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ASSERT_TRUE(WriteRaw(path, kOld));
+        SetRights(fs, target, dacl);
+        ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes));
+        ASSERT_EQ(AttributesOf(path), attributes) << "the file system does not keep the attributes";
+        ASSERT_EQ(RightsOf(fs, target), dacl);
+    }
+
+    void TearDown() override { SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL); }
+};
+
+TEST_F(SafeFileWriterRightsTest, ARewrittenStoreKeepsItsAttributesAndRights)
+{
+    for (const auto& store : kLockedDown) {
+        SCOPED_TRACE(store.store);
+        CRightsKeepingFileSystem fs;
+        const std::wstring dacl = WithUser(store.dacl);
+        LockDown(fs, store.attributes, dacl);
+        {
+            CFileSystemOverride scope(fs);
+            Rewrite(path, kNew);
+        }
+        EXPECT_EQ(ReadRaw(path), kNew);
+        EXPECT_EQ(AttributesOf(path), store.attributes);
+        EXPECT_EQ(RightsOf(fs, target), dacl);
+        EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
+    }
+}
+
+// Each step of carrying the rights over, failing: the store keeps its contents
+// and its rights, and no store is ever left with wider ones.
+const struct {
+    const char* step;
+    Fs::Step fails;
+    DWORD error;
+    int cause;
+} kRightsSteps[] = {
+    {"the target's attributes cannot be read", Fs::attributes, ERROR_IO_DEVICE, CFileException::hardIO},
+    {"the attributes cannot be set", Fs::setAttributes, ERROR_ACCESS_DENIED, CFileException::accessDenied},
+    {"the target's rights cannot be read", Fs::getSecurity, ERROR_ACCESS_DENIED, CFileException::accessDenied},
+    {"the rights cannot be set", Fs::setDacl, ERROR_IO_DEVICE, CFileException::hardIO},
+};
+
+TEST_F(SafeFileWriterRightsTest, AStoreWhoseRightsCannotBeCarriedOverIsLeftAsItWas)
+{
+    const auto& store = kLockedDown[0];
+    const std::wstring dacl = WithUser(store.dacl);
+    for (const auto& fault : kRightsSteps) {
+        SCOPED_TRACE(fault.step);
+        CRightsKeepingFileSystem fs;
+        LockDown(fs, store.attributes, dacl);
+        fs.Fail(fault.fails, fault.error);
+        {
+            CFileSystemOverride scope(fs);
+            EXPECT_EQ(FileErrorOf([&] { Rewrite(path, kNew); }).m_cause, fault.cause);
+        }
+        fs.Heal();
+        EXPECT_EQ(ReadRaw(path), kOld);
+        EXPECT_EQ(AttributesOf(path), store.attributes);
+        EXPECT_EQ(RightsOf(fs, target), dacl);
+        EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
+    }
+}
+
+// A read-only store stays refused, whatever else it is; a new file has nothing
+// to keep and takes what its folder gives.
+TEST_F(SafeFileWriterRightsTest, AReadOnlyStoreIsRefusedAndANewFileTakesItsFoldersRights)
+{
+    ASSERT_TRUE(WriteRaw(path, kOld));
+    const DWORD readOnly = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), readOnly));
+    EXPECT_EQ(FileErrorOf([&] { Rewrite(path, kNew); }).m_cause, CFileException::accessDenied);
+    EXPECT_EQ(ReadRaw(path), kOld);
+    EXPECT_EQ(AttributesOf(path), readOnly);
+    EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
+
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+    ASSERT_TRUE(DeleteFileA(path.c_str()));
+    CFaultyFileSystem fs;
+    {
+        CFileSystemOverride scope(fs);
+        Rewrite(path, kNew);
+    }
+    EXPECT_EQ(ReadRaw(path), kNew);
+    EXPECT_EQ(AttributesOf(path), 0u);
+    EXPECT_EQ(fs.Calls(Fs::getSecurity) + fs.Calls(Fs::setDacl), 0);
 }
 
 } // namespace

@@ -18,7 +18,12 @@ class CFaultyFileSystem : public CWin32FileSystem
 {
 public:
     // open: an existing file only (OPEN_EXISTING); create: any open that may make one.
-    enum Step { open, create, read, write, flush, close, move, remove, attributes, stepCount };
+    // attributes reads them, setAttributes writes them; getSecurity reads a
+    // file's security descriptor, setDacl writes its access rights.
+    enum Step {
+        open, create, read, write, flush, close, move, remove, attributes, setAttributes, getSecurity, setDacl,
+        stepCount
+    };
 
     void Watch(const wchar_t* pathPart) { m_watch = pathPart; }
 
@@ -28,6 +33,8 @@ public:
     void FailCall(Step step, int n, DWORD error) { Arm(step, n, 1, error); }
     void FailTimes(Step step, int times, DWORD error) { Arm(step, 1, times, error); }
     void FailFrom(Step step, int n, DWORD error) { Arm(step, n, -1, error); }
+    // No call fails from now on.
+    void Heal() { m_failStep = stepCount; }
 
     // Once `bytes` have been written in all (to watched handles), writes fail
     // with the error, or report success with nothing written when the error
@@ -133,6 +140,32 @@ public:
             return INVALID_FILE_ATTRIBUTES;
         return CWin32FileSystem::GetAttributes(path);
     }
+
+    BOOL SetAttributes(const wchar_t* path, DWORD attributes) override
+    {
+        if (Watched(path) && Fails(setAttributes))
+            return FALSE;
+        return CWin32FileSystem::SetAttributes(path, attributes);
+    }
+
+    BOOL GetSecurity(const wchar_t* path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR* descriptor) override
+    {
+        *descriptor = nullptr;
+        if (Watched(path) && Fails(getSecurity))
+            return FALSE;
+        return CWin32FileSystem::GetSecurity(path, what, descriptor);
+    }
+
+    BOOL SetDacl(const wchar_t* path, SECURITY_INFORMATION what, PACL dacl) override
+    {
+        if (Watched(path) && Fails(setDacl))
+            return FALSE;
+        return CWin32FileSystem::SetDacl(path, what, dacl);
+    }
+
+protected:
+    // Counts a call of the step on the path; true (with the error set) when it is to fail.
+    bool FailsOn(Step step, const wchar_t* path) { return Watched(path) && Fails(step); }
 
 private:
     void Arm(Step step, int first, int count, DWORD error)
