@@ -138,13 +138,17 @@ void CSafeFileWriter::KeepTargetRights()
     if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) ||
         !GetSecurityDescriptorControl(descriptor, &control, &revision))
         ThrowLastError(m_strTarget, "GetSecurityDescriptorDacl");
+    // A target without a DACL (as on a FAT volume) grants everyone everything:
+    // the rights the temporary has from its folder are never wider, and a
+    // volume without security is never asked to set any.
+    if (!present || dacl == nullptr)
+        return;
     // Unprotected, the inherited entries are taken afresh from the folder,
     // which is the target's own; protected, the list is copied as it stands.
     const SECURITY_INFORMATION what =
         DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
                                                                         : UNPROTECTED_DACL_SECURITY_INFORMATION);
-    // No DACL at all grants everyone everything, and so does a null one.
-    if (!fs.SetDacl(temp.c_str(), what, present ? dacl : nullptr))
+    if (!fs.SetDacl(temp.c_str(), what, dacl))
         ThrowLastError(m_strTarget, "SetNamedSecurityInfo");
 }
 

@@ -163,9 +163,14 @@ public:
             return CFaultyFileSystem::GetSecurity(path, what, descriptor);
         if (FailsOn(getSecurity, path))
             return FALSE;
+        if (kept->second.empty())
+            return NoDacl(descriptor);
         return ConvertStringSecurityDescriptorToSecurityDescriptorW(kept->second.c_str(), SDDL_REVISION_1, descriptor,
                                                                     nullptr);
     }
+
+    // The file reads as having no DACL at all, as on a FAT volume.
+    void DropDacl(const std::wstring& path) { m_sddl[path].clear(); }
 
     BOOL SetDacl(const wchar_t* path, SECURITY_INFORMATION what, PACL dacl) override
     {
@@ -216,26 +221,18 @@ public:
     }
 
 private:
-    std::map<std::wstring, std::wstring> m_sddl;
-};
-
-std::wstring CurrentUserSid()
-{
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return L"<no token>";
-    BYTE buffer[256] = {};
-    DWORD size = 0;
-    std::wstring sid = L"<no user>";
-    wchar_t* text = nullptr;
-    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
-        sid = text;
-        LocalFree(text);
+    static BOOL NoDacl(PSECURITY_DESCRIPTOR* descriptor)
+    {
+        SECURITY_DESCRIPTOR absolute;
+        InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
+        DWORD size = 0;
+        MakeSelfRelativeSD(&absolute, nullptr, &size);
+        *descriptor = LocalAlloc(LMEM_FIXED, size);
+        return *descriptor != nullptr && MakeSelfRelativeSD(&absolute, *descriptor, &size);
     }
-    CloseHandle(token);
-    return sid;
-}
+
+    std::map<std::wstring, std::wstring> m_sddl;   // empty: no DACL
+};
 
 // Gives the file the DACL in SDDL, through the layer.
 void SetRights(IFileSystem& fs, const std::wstring& path, const std::wstring& sddl)
@@ -274,23 +271,16 @@ DWORD AttributesOf(const std::string& path)
     return GetFileAttributesA(path.c_str()) & kShownAttributes;
 }
 
-// A store an administrator has hidden and given rights of its own.
+// A store an administrator has hidden and given rights of its own (the test
+// file system keeps them without enforcing them).
 const struct {
     const char* store;
     DWORD attributes;
-    std::wstring dacl;   // SDDL; "$user" stands for the current user's SID
+    const wchar_t* dacl;   // SDDL
 } kLockedDown[] = {
-    {"hidden, system, its owner's alone", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, L"D:P(A;;FA;;;$user)"},
-    {"hidden, an entry besides the folder's", FILE_ATTRIBUTE_HIDDEN, L"D:(A;;FR;;;BU)(A;;FA;;;$user)"},
+    {"hidden, system, the administrators' alone", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, L"D:P(A;;FA;;;BA)"},
+    {"hidden, an entry besides the folder's", FILE_ATTRIBUTE_HIDDEN, L"D:(A;;FR;;;BU)(A;;FA;;;BA)"},
 };
-
-std::wstring WithUser(std::wstring sddl)
-{
-    const std::wstring user = CurrentUserSid();
-    for (size_t at = sddl.find(L"$user"); at != std::wstring::npos; at = sddl.find(L"$user"))
-        sddl.replace(at, 5, user);
-    return sddl;
-}
 
 class SafeFileWriterRightsTest : public SafeFileWriterTest {
 protected:
@@ -314,7 +304,7 @@ TEST_F(SafeFileWriterRightsTest, ARewrittenStoreKeepsItsAttributesAndRights)
     for (const auto& store : kLockedDown) {
         SCOPED_TRACE(store.store);
         CRightsKeepingFileSystem fs;
-        const std::wstring dacl = WithUser(store.dacl);
+        const std::wstring dacl = store.dacl;
         LockDown(fs, store.attributes, dacl);
         {
             CFileSystemOverride scope(fs);
@@ -344,7 +334,7 @@ const struct {
 TEST_F(SafeFileWriterRightsTest, AStoreWhoseRightsCannotBeCarriedOverIsLeftAsItWas)
 {
     const auto& store = kLockedDown[0];
-    const std::wstring dacl = WithUser(store.dacl);
+    const std::wstring dacl = store.dacl;
     for (const auto& fault : kRightsSteps) {
         SCOPED_TRACE(fault.step);
         CRightsKeepingFileSystem fs;
@@ -363,9 +353,18 @@ TEST_F(SafeFileWriterRightsTest, AStoreWhoseRightsCannotBeCarriedOverIsLeftAsItW
 }
 
 // A read-only store stays refused, whatever else it is; a new file has nothing
-// to keep and takes what its folder gives.
-TEST_F(SafeFileWriterRightsTest, AReadOnlyStoreIsRefusedAndANewFileTakesItsFoldersRights)
+// to keep and takes what its folder gives, and so does a store without a DACL
+// (a FAT volume's, which could not be given one).
+TEST_F(SafeFileWriterRightsTest, AReadOnlyStoreIsRefusedAndOneWithNoRightsToKeepTakesItsFoldersRights)
 {
+    {
+        CRightsKeepingFileSystem fs;
+        ASSERT_TRUE(WriteRaw(path, kOld));
+        fs.DropDacl(target);
+        CFileSystemOverride scope(fs);
+        Rewrite(path, kNew);
+        EXPECT_EQ(fs.Calls(Fs::setDacl), 0);
+    }
     ASSERT_TRUE(WriteRaw(path, kOld));
     const DWORD readOnly = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), readOnly));
