@@ -1,5 +1,7 @@
 #include "FileIo.h"
 
+#include <aclapi.h>
+
 static DWORD ErrorOf(BOOL ok)
 {
     if (ok) return 0;
@@ -45,8 +47,33 @@ static DWORD PlatformMove(const wchar_t *from, const wchar_t *to, int replace)
     return ErrorOf(MoveFileExW(from, to, flags));
 }
 
-static const zv_file_io kPlatform = {PlatformOpenRead, PlatformCreateNew, PlatformRead,
-                                     PlatformWrite,    PlatformFlush,     PlatformMove};
+static DWORD PlatformGetAttributes(const wchar_t *path, DWORD *attributes)
+{
+    *attributes = GetFileAttributesW(path);
+    return ErrorOf(*attributes != INVALID_FILE_ATTRIBUTES);
+}
+
+static DWORD PlatformSetAttributes(const wchar_t *path, DWORD attributes)
+{
+    return ErrorOf(SetFileAttributesW(path, attributes));
+}
+
+static DWORD PlatformGetSecurity(const wchar_t *path, PSECURITY_DESCRIPTOR *descriptor)
+{
+    *descriptor = NULL;
+    return GetNamedSecurityInfoW(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL, NULL, NULL,
+                                 descriptor);
+}
+
+static DWORD PlatformSetDacl(const wchar_t *path, SECURITY_INFORMATION what, PACL dacl)
+{
+    return SetNamedSecurityInfoW((wchar_t *)path, SE_FILE_OBJECT, what, NULL, NULL, dacl, NULL);
+}
+
+static const zv_file_io kPlatform = {PlatformOpenRead,      PlatformCreateNew,     PlatformRead,
+                                     PlatformWrite,         PlatformFlush,         PlatformMove,
+                                     PlatformGetAttributes, PlatformSetAttributes, PlatformGetSecurity,
+                                     PlatformSetDacl};
 
 static const zv_file_io *volatile g_current = &kPlatform;
 

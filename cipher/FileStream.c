@@ -293,6 +293,42 @@ static void CloseHandleOnce(HANDLE *handle)
     *handle = INVALID_HANDLE_VALUE;
 }
 
+#define KEPT_ATTRIBUTES (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)
+
+/* A file decrypted in place must not come out with only its folder's rights:
+ * before the temporary file replaces the destination it takes the
+ * destination's hidden, system and not-indexed attributes (archive set, as by
+ * any write), then its DACL with its protection; attributes first, as the
+ * DACL may not let this process set them. A destination without a DACL (FAT)
+ * grants everything, so none is set; a read-only one is refused, as Windows'
+ * move refuses it (Wine's replaces it). Sonvera's safe file writer does the
+ * same; a plain C DLL cannot share its code. */
+static int KeepDestinationRights(Job *job)
+{
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = NULL;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD attributes = 0, revision = 0;
+    int result = ZIVAZO_FILE_E_DESTINATION;
+    const DWORD error = job->io->getAttributes(job->destinationPath, &attributes);
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return ZIVAZO_FILE_OK;
+    if (error != 0 || (attributes & FILE_ATTRIBUTE_READONLY) != 0) return ZIVAZO_FILE_E_DESTINATION;
+    if (job->io->setAttributes(job->tempPath, (attributes & KEPT_ATTRIBUTES) | FILE_ATTRIBUTE_ARCHIVE) != 0 ||
+        job->io->getSecurity(job->destinationPath, &descriptor) != 0)
+        return ZIVAZO_FILE_E_DESTINATION;
+    if (GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
+        GetSecurityDescriptorControl(descriptor, &control, &revision)) {
+        const SECURITY_INFORMATION what =
+            DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        if (!present || dacl == NULL || job->io->setDacl(job->tempPath, what, dacl) == 0)
+            result = ZIVAZO_FILE_OK;
+    }
+    LocalFree(descriptor);
+    return result;
+}
+
 /* Puts the finished output in place; the temporary file must be complete. */
 static int Commit(Job *job)
 {
@@ -301,6 +337,10 @@ static int Commit(Job *job)
     CloseHandleOnce(&job->temp);
     /* The source may be the destination itself: it must be closed to be replaced. */
     CloseHandleOnce(&job->source);
+    if (job->replace) {
+        const int result = KeepDestinationRights(job);
+        if (result != ZIVAZO_FILE_OK) return result;
+    }
     error = job->io->move(job->tempPath, job->destinationPath, job->replace);
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return ZIVAZO_FILE_E_EXISTS;
     return error == 0 ? ZIVAZO_FILE_OK : ZIVAZO_FILE_E_DESTINATION;

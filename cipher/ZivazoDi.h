@@ -51,6 +51,9 @@ ZIVAZO_API void ZIVAZO_CALL DeleteStringMemory(char *text);
  *                written to a temporary file in the destination's folder,
  *                flushed, and moved into place; on any failure the temporary
  *                file is deleted and an existing destination stays untouched.
+ *                A destination replaced keeps its hidden, system and
+ *                not-indexed attributes and its DACL; a read-only one is
+ *                refused (ZIVAZO_FILE_E_DESTINATION).
  *                Decryption writes nothing that has not been authenticated,
  *                and the move happens only when the whole file has been.
  *   key          the key text.

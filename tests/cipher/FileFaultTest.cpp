@@ -1,5 +1,6 @@
 // Each file step of the streams fails in turn: each failure gives its result
-// code, removes the temporary file and leaves the destination as it was.
+// code, removes the temporary file and leaves the destination as it was. A
+// replaced destination keeps its attributes and access rights.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +11,7 @@
 #include "tests/support/Bytes.h"
 #include "tests/support/FaultyZivazoIo.h"
 #include "tests/support/RawFile.h"
+#include "tests/support/RightsKeepingFileSystem.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -30,10 +32,15 @@ const StreamStep kSteps[] = {
     {CFaultyFileSystem::write, "write", ZIVAZO_FILE_E_DESTINATION},
     {CFaultyFileSystem::flush, "flush", ZIVAZO_FILE_E_DESTINATION},
     {CFaultyFileSystem::move, "move", ZIVAZO_FILE_E_DESTINATION},
+    {CFaultyFileSystem::attributes, "getAttributes", ZIVAZO_FILE_E_DESTINATION},
+    {CFaultyFileSystem::setAttributes, "setAttributes", ZIVAZO_FILE_E_DESTINATION},
+    {CFaultyFileSystem::getSecurity, "getSecurity", ZIVAZO_FILE_E_DESTINATION},
+    {CFaultyFileSystem::setDacl, "setDacl", ZIVAZO_FILE_E_DESTINATION},
 };
 
 const char kKey[] = "fault key";
 const std::vector<std::wstring> kUntouched = {L"enc", L"out", L"plain"};
+const DWORD kShownAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 class FileFaults : public ::testing::Test {
 public:
@@ -45,6 +52,15 @@ public:
     int Decrypt()
     {
         return zv_decrypt_file(nullptr, ZIVAZO_FILE_REPLACE, P("enc").c_str(), P("out").c_str(), kKey, nullptr);
+    }
+    int EncryptInPlace()
+    {
+        return zv_encrypt_file(nullptr, ZIVAZO_FILE_REPLACE, P("plain").c_str(), P("plain").c_str(), kKey, nullptr,
+                               1024);
+    }
+    int DecryptInPlace()
+    {
+        return zv_decrypt_file(nullptr, ZIVAZO_FILE_REPLACE, P("plain").c_str(), P("plain").c_str(), kKey, nullptr);
     }
 
 protected:
@@ -59,6 +75,7 @@ protected:
     }
 
     std::string P(const char* name) const { return folder_.File(name).str(); }
+    DWORD AttributesOf(const char* name) const { return GetFileAttributesA(P(name).c_str()) & kShownAttributes; }
 
     int RunOver(CFaultyFileSystem& fs, Run run)
     {
@@ -110,6 +127,66 @@ TEST_F(FileFaults, NothingIsLeftBehindWhicheverStepFailsAndAFullDiskIsToldApart)
     CFaultyFileSystem taken;
     taken.FailCall(CFaultyFileSystem::create, 1, ERROR_FILE_EXISTS);
     EXPECT_EQ(RunOver(taken, &FileFaults::Encrypt), ZIVAZO_FILE_OK);
+}
+
+// A file an administrator hid and restricted (the test file system keeps its
+// DACL without enforcing it), or one without a DACL, as on a FAT volume.
+const struct {
+    const char* file;
+    DWORD attributes;
+    const wchar_t* dacl;   // SDDL; none when null
+} kRestricted[] = {
+    {"hidden, system, the administrators' alone", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, L"D:P(A;;FA;;;BA)"},
+    {"hidden, an entry besides the folder's", FILE_ATTRIBUTE_HIDDEN, L"D:(A;;FR;;;BU)(A;;FA;;;BA)"},
+    {"system, no DACL", FILE_ATTRIBUTE_SYSTEM, nullptr},
+};
+
+TEST_F(FileFaults, AFileEncryptedAndDecryptedInPlaceKeepsItsAttributesAndRights)
+{
+    const std::string plain = ReadRaw(P("plain"));
+    const std::wstring path = folder_.File("plain").ToWide();
+    for (const auto& file : kRestricted) {
+        SCOPED_TRACE(file.file);
+        CRightsKeepingFileSystem fs;
+        ASSERT_TRUE(SetFileAttributesA(P("plain").c_str(), FILE_ATTRIBUTE_NORMAL));
+        ASSERT_TRUE(WriteRaw(P("plain"), plain));
+        if (file.dacl != nullptr)
+            SetRights(fs, path, file.dacl);
+        ASSERT_TRUE(SetFileAttributesA(P("plain").c_str(), file.attributes));
+        const int daclsSetBefore = fs.Calls(CFaultyFileSystem::setDacl);
+        for (Run run : {&FileFaults::EncryptInPlace, &FileFaults::DecryptInPlace}) {
+            if (file.dacl == nullptr)
+                fs.DropDacl(path);   // again: a replaced file reads as the file system has it
+            ASSERT_EQ(RunOver(fs, run), ZIVAZO_FILE_OK);
+            EXPECT_EQ(AttributesOf("plain"), file.attributes);
+            if (file.dacl != nullptr) {
+                EXPECT_EQ(RightsOf(fs, path), file.dacl);
+            }
+        }
+        EXPECT_EQ(ReadRaw(P("plain")), plain);
+        EXPECT_EQ(fs.Calls(CFaultyFileSystem::setDacl) - daclsSetBefore, file.dacl != nullptr ? 2 : 0);
+        EXPECT_EQ(folder_.Entries(), kUntouched);
+    }
+}
+
+// Windows' move refuses a read-only destination (Wine's would replace it); a
+// destination not there yet has nothing to keep and takes its folder's rights.
+TEST_F(FileFaults, AReadOnlyDestinationIsRefusedAndANewOneHasNothingToKeep)
+{
+    const DWORD readOnly = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    ASSERT_TRUE(SetFileAttributesA(P("out").c_str(), readOnly));
+    EXPECT_EQ(Decrypt(), ZIVAZO_FILE_E_DESTINATION);
+    EXPECT_EQ(ReadRaw(P("out")), "old");
+    EXPECT_EQ(AttributesOf("out"), readOnly);
+    EXPECT_EQ(folder_.Entries(), kUntouched);
+
+    ASSERT_TRUE(SetFileAttributesA(P("out").c_str(), FILE_ATTRIBUTE_NORMAL));
+    ASSERT_TRUE(DeleteFileA(P("out").c_str()));
+    CFaultyFileSystem fs;
+    ASSERT_EQ(RunOver(fs, &FileFaults::Decrypt), ZIVAZO_FILE_OK);
+    EXPECT_EQ(ReadRaw(P("out")), ReadRaw(P("plain")));
+    EXPECT_EQ(fs.Calls(CFaultyFileSystem::attributes), 1);
+    EXPECT_EQ(fs.Calls(CFaultyFileSystem::setAttributes) + fs.Calls(CFaultyFileSystem::getSecurity), 0);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The test file system as ZivazoDi's file-stream table (cipher/FileIo.h), so
 // that the C library's steps fail and are counted like the framework's:
-// openRead is an open, createNew a create.
+// openRead is an open, createNew a create, getAttributes an attributes read.
 #pragma once
 
 #include "FileIo.h"
@@ -54,8 +54,26 @@ private:
     {
         return Result(s_fs->Move(from, to, MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0)));
     }
+    static DWORD GetAttributes(const wchar_t* path, DWORD* attributes)
+    {
+        *attributes = s_fs->GetAttributes(path);
+        return Result(*attributes != INVALID_FILE_ATTRIBUTES);
+    }
+    static DWORD SetAttributes(const wchar_t* path, DWORD attributes)
+    {
+        return Result(s_fs->SetAttributes(path, attributes));
+    }
+    static DWORD GetSecurity(const wchar_t* path, PSECURITY_DESCRIPTOR* descriptor)
+    {
+        return Result(s_fs->GetSecurity(path, DACL_SECURITY_INFORMATION, descriptor));
+    }
+    static DWORD SetDacl(const wchar_t* path, SECURITY_INFORMATION what, PACL dacl)
+    {
+        return Result(s_fs->SetDacl(path, what, dacl));
+    }
 
     static inline CFaultyFileSystem* s_fs = nullptr;
-    static inline const zv_file_io kTable = {OpenRead, CreateNew, Read, Write, Flush, Move};
+    static inline const zv_file_io kTable = {OpenRead,      CreateNew,     Read,        Write,  Flush, Move,
+                                             GetAttributes, SetAttributes, GetSecurity, SetDacl};
 };
 } // namespace sonvera_test
