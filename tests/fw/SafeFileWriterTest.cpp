@@ -196,10 +196,7 @@ TEST_F(SafeFileWriterRightsTest, ARewrittenStoreKeepsItsAttributesAndRights)
         ASSERT_TRUE(SetFileAttributesA(path.c_str(), store.attributes));
         ASSERT_EQ(AttributesOf(path), store.attributes) << "the file system does not keep the attributes";
         CRightsKeepingFileSystem fs;
-        if (hasDacl)
-            SetRights(fs, target, store.dacl);
-        else
-            fs.DropDacl(target);
+        fs.SetRights(target, store.dacl);
         if (store.error != 0)
             fs.FailCall(store.fails, 1, store.error);
         int cause = CFileException::none;
@@ -213,7 +210,7 @@ TEST_F(SafeFileWriterRightsTest, ARewrittenStoreKeepsItsAttributesAndRights)
         EXPECT_EQ(ReadRaw(path), cause == CFileException::none ? kNew : kOld);
         EXPECT_EQ(AttributesOf(path), store.attributes);
         if (hasDacl) {
-            EXPECT_EQ(RightsOf(fs, target), store.dacl);
+            EXPECT_EQ(fs.RightsOf(target), store.dacl);
         } else {   // a volume without security is never asked to set any
             EXPECT_EQ(fs.Calls(Fs::setDacl), 0);
         }
