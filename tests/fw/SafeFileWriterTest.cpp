@@ -145,126 +145,73 @@ TEST_F(SafeFileWriterTest, WaitsForReadersNeverReplacesOnCreateAndRemovesOnlyIts
     EXPECT_EQ(CSafeFileWriter::RemoveLeftovers(dir.File("none\\x.dat")), 0);
 }
 
-const DWORD kShownAttributes =
-    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
 DWORD AttributesOf(const std::string& path)
 {
-    return GetFileAttributesA(path.c_str()) & kShownAttributes;
+    const DWORD shown = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    return GetFileAttributesA(path.c_str()) & shown;
 }
 
-// A store an administrator has hidden and given rights of its own (the test
-// file system keeps them without enforcing them).
+const DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+const wchar_t* const kAdminsAlone = L"D:P(A;;FA;;;BA)";
+
+// A store an administrator has hidden and given rights of its own (kept, not
+// enforced), rewritten as it is or with one step of carrying them over
+// failing: it keeps its attributes and rights, and its contents on a failure.
 const struct {
     const char* store;
     DWORD attributes;
-    const wchar_t* dacl;   // SDDL
+    const wchar_t* dacl;   // SDDL; empty: none at all, as on a FAT volume
+    Fs::Step fails;        // with error 0, nothing fails
+    DWORD error;
+    int cause;
 } kLockedDown[] = {
-    {"hidden, system, the administrators' alone", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, L"D:P(A;;FA;;;BA)"},
-    {"hidden, an entry besides the folder's", FILE_ATTRIBUTE_HIDDEN, L"D:(A;;FR;;;BU)(A;;FA;;;BA)"},
+    {"the administrators' alone", kHiddenSystem, kAdminsAlone, Fs::stepCount, 0, CFileException::none},
+    {"an entry besides the folder's", FILE_ATTRIBUTE_HIDDEN, L"D:(A;;FR;;;BU)(A;;FA;;;BA)", Fs::stepCount, 0,
+     CFileException::none},
+    {"no DACL, which is not given one", FILE_ATTRIBUTE_HIDDEN, L"", Fs::stepCount, 0, CFileException::none},
+    {"read-only, refused as Windows' move refuses it", kHiddenSystem | FILE_ATTRIBUTE_READONLY, kAdminsAlone,
+     Fs::stepCount, 0, CFileException::accessDenied},
+    {"attributes unreadable", kHiddenSystem, kAdminsAlone, Fs::attributes, ERROR_IO_DEVICE, CFileException::hardIO},
+    {"attributes not set", kHiddenSystem, kAdminsAlone, Fs::setAttributes, ERROR_ACCESS_DENIED,
+     CFileException::accessDenied},
+    {"rights unreadable", kHiddenSystem, kAdminsAlone, Fs::getSecurity, ERROR_ACCESS_DENIED,
+     CFileException::accessDenied},
+    {"rights not set", kHiddenSystem, kAdminsAlone, Fs::setDacl, ERROR_IO_DEVICE, CFileException::hardIO},
 };
 
 class SafeFileWriterRightsTest : public SafeFileWriterTest {
 protected:
-    const std::wstring target = CString(path.c_str()).ToWide();
-
-    void LockDown(IFileSystem& fs, DWORD attributes, const std::wstring& dacl)
-    {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ASSERT_TRUE(WriteRaw(path, kOld));
-        SetRights(fs, target, dacl);
-        ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes));
-        ASSERT_EQ(AttributesOf(path), attributes) << "the file system does not keep the attributes";
-        ASSERT_EQ(RightsOf(fs, target), dacl);
-    }
-
     void TearDown() override { SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL); }
 };
 
 TEST_F(SafeFileWriterRightsTest, ARewrittenStoreKeepsItsAttributesAndRights)
 {
+    const std::wstring target = CString(path.c_str()).ToWide();
     for (const auto& store : kLockedDown) {
         SCOPED_TRACE(store.store);
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ASSERT_TRUE(WriteRaw(path, kOld));
+        ASSERT_TRUE(SetFileAttributesA(path.c_str(), store.attributes));
+        ASSERT_EQ(AttributesOf(path), store.attributes) << "the file system does not keep the attributes";
         CRightsKeepingFileSystem fs;
-        const std::wstring dacl = store.dacl;
-        LockDown(fs, store.attributes, dacl);
-        {
+        fs.SetRights(target, store.dacl);
+        if (store.error != 0)
+            fs.FailCall(store.fails, 1, store.error);
+        int cause = CFileException::none;
+        try {
             CFileSystemOverride scope(fs);
             Rewrite(path, kNew);
+        } catch (const CFileException& e) {
+            cause = e.m_cause;
         }
-        EXPECT_EQ(ReadRaw(path), kNew);
+        EXPECT_EQ(cause, store.cause);
+        EXPECT_EQ(ReadRaw(path), cause == CFileException::none ? kNew : kOld);
         EXPECT_EQ(AttributesOf(path), store.attributes);
-        EXPECT_EQ(RightsOf(fs, target), dacl);
+        // Never given one, a store without a DACL reads as its file system has it.
+        EXPECT_EQ(fs.RightsOf(target), *store.dacl != L'\0' ? store.dacl : L"<the file system's>");
         EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
     }
-}
-
-// Each step of carrying the rights over, failing: the store keeps its contents
-// and its rights, and no store is ever left with wider ones.
-const struct {
-    const char* step;
-    Fs::Step fails;
-    DWORD error;
-    int cause;
-} kRightsSteps[] = {
-    {"the target's attributes cannot be read", Fs::attributes, ERROR_IO_DEVICE, CFileException::hardIO},
-    {"the attributes cannot be set", Fs::setAttributes, ERROR_ACCESS_DENIED, CFileException::accessDenied},
-    {"the target's rights cannot be read", Fs::getSecurity, ERROR_ACCESS_DENIED, CFileException::accessDenied},
-    {"the rights cannot be set", Fs::setDacl, ERROR_IO_DEVICE, CFileException::hardIO},
-};
-
-TEST_F(SafeFileWriterRightsTest, AStoreWhoseRightsCannotBeCarriedOverIsLeftAsItWas)
-{
-    const auto& store = kLockedDown[0];
-    const std::wstring dacl = store.dacl;
-    for (const auto& fault : kRightsSteps) {
-        SCOPED_TRACE(fault.step);
-        CRightsKeepingFileSystem fs;
-        LockDown(fs, store.attributes, dacl);
-        fs.Fail(fault.fails, fault.error);
-        {
-            CFileSystemOverride scope(fs);
-            EXPECT_EQ(FileErrorOf([&] { Rewrite(path, kNew); }).m_cause, fault.cause);
-        }
-        fs.Heal();
-        EXPECT_EQ(ReadRaw(path), kOld);
-        EXPECT_EQ(AttributesOf(path), store.attributes);
-        EXPECT_EQ(RightsOf(fs, target), dacl);
-        EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
-    }
-}
-
-// A read-only store stays refused, whatever else it is; a new file has nothing
-// to keep and takes what its folder gives, and so does a store without a DACL
-// (a FAT volume's, which could not be given one).
-TEST_F(SafeFileWriterRightsTest, AReadOnlyStoreIsRefusedAndOneWithNoRightsToKeepTakesItsFoldersRights)
-{
-    {
-        CRightsKeepingFileSystem fs;
-        ASSERT_TRUE(WriteRaw(path, kOld));
-        fs.DropDacl(target);
-        CFileSystemOverride scope(fs);
-        Rewrite(path, kNew);
-        EXPECT_EQ(fs.Calls(Fs::setDacl), 0);
-    }
-    ASSERT_TRUE(WriteRaw(path, kOld));
-    const DWORD readOnly = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
-    ASSERT_TRUE(SetFileAttributesA(path.c_str(), readOnly));
-    EXPECT_EQ(FileErrorOf([&] { Rewrite(path, kNew); }).m_cause, CFileException::accessDenied);
-    EXPECT_EQ(ReadRaw(path), kOld);
-    EXPECT_EQ(AttributesOf(path), readOnly);
-    EXPECT_EQ(dir.Entries(), Names{L"users.dat"});
-
-    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
-    ASSERT_TRUE(DeleteFileA(path.c_str()));
-    CFaultyFileSystem fs;
-    {
-        CFileSystemOverride scope(fs);
-        Rewrite(path, kNew);
-    }
-    EXPECT_EQ(ReadRaw(path), kNew);
-    EXPECT_EQ(AttributesOf(path), 0u);
-    EXPECT_EQ(fs.Calls(Fs::getSecurity) + fs.Calls(Fs::setDacl), 0);
 }
 
 } // namespace

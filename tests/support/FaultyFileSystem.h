@@ -33,8 +33,6 @@ public:
     void FailCall(Step step, int n, DWORD error) { Arm(step, n, 1, error); }
     void FailTimes(Step step, int times, DWORD error) { Arm(step, 1, times, error); }
     void FailFrom(Step step, int n, DWORD error) { Arm(step, n, -1, error); }
-    // No call fails from now on.
-    void Heal() { m_failStep = stepCount; }
 
     // Once `bytes` have been written in all (to watched handles), writes fail
     // with the error, or report success with nothing written when the error
