@@ -108,26 +108,35 @@ bool CSafeFileWriter::Finish(DWORD moveFlags)
 
 void CSafeFileWriter::KeepTargetRights()
 {
+    // Attributes before the DACL, which may not let this process change them.
+    if (KeepTargetAttributes())
+        KeepTargetDacl();
+}
+
+bool CSafeFileWriter::KeepTargetAttributes()
+{
     IFileSystem& fs = GetFileSystem();
-    const std::wstring target = m_strTarget.ToWide();
-    const std::wstring temp = m_strTemp.ToWide();
-    const DWORD attributes = fs.GetAttributes(target.c_str());
+    const DWORD attributes = fs.GetAttributes(m_strTarget.ToWide().c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return;   // nothing to keep: a new file takes what its folder gives
+            return false;   // nothing to keep: a new file takes what its folder gives
         ThrowLastError(m_strTarget, "GetFileAttributes");
     }
     // Windows' move refuses a read-only target, Wine's replaces it; refused
     // here, a store marked read-only is never rewritten.
     if (attributes & FILE_ATTRIBUTE_READONLY)
         CFileException::ThrowOsError(ERROR_ACCESS_DENIED, m_strTarget, "MoveFileEx");
-    // Attributes before the DACL, which may not let this process change them.
-    if (!fs.SetAttributes(temp.c_str(), (attributes & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE))
+    if (!fs.SetAttributes(m_strTemp.ToWide().c_str(), (attributes & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE))
         ThrowLastError(m_strTarget, "SetFileAttributes");
+    return true;
+}
 
+void CSafeFileWriter::KeepTargetDacl()
+{
+    IFileSystem& fs = GetFileSystem();
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!fs.GetSecurity(target.c_str(), DACL_SECURITY_INFORMATION, &descriptor))
+    if (!fs.GetSecurity(m_strTarget.ToWide().c_str(), DACL_SECURITY_INFORMATION, &descriptor))
         ThrowLastError(m_strTarget, "GetNamedSecurityInfo");
     const std::unique_ptr<void, LocalFreeDeleter> owned(descriptor);
     BOOL present = FALSE;
@@ -148,7 +157,7 @@ void CSafeFileWriter::KeepTargetRights()
     const SECURITY_INFORMATION what =
         DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
                                                                         : UNPROTECTED_DACL_SECURITY_INFORMATION);
-    if (!fs.SetDacl(temp.c_str(), what, dacl))
+    if (!fs.SetDacl(m_strTemp.ToWide().c_str(), what, dacl))
         ThrowLastError(m_strTarget, "SetNamedSecurityInfo");
 }
 

@@ -64,6 +64,9 @@ private:
     bool Finish(DWORD moveFlags);
     // Gives the closed temporary the existing target's attributes and DACL.
     void KeepTargetRights();
+    // False when there is no target (a create keeps nothing).
+    bool KeepTargetAttributes();
+    void KeepTargetDacl();
     void CreateTemp();
     void Discard();
 
