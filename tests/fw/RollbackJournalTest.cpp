@@ -107,13 +107,9 @@ TEST_F(RollbackJournalTest, WhicheverStepFailsOrCrashesTheFileKeepsItsOldBytes)
         EXPECT_TRUE(kOld == ReadRaw(path)) << journal.size();
         EXPECT_EQ(onlyTheFile, dir.Entries()) << journal.size();
     }
-}
 
-// The file was deleted after a crash (to start the store anew): its journal
-// has nothing left to put back, and must neither block the new file's
-// creation nor be applied to it.
-TEST_F(RollbackJournalTest, AJournalWhoseFileIsGoneIsRemoved)
-{
+    // A file deleted after the crash to start anew has nothing to put back,
+    // and its journal must not block the new file nor be applied to it.
     LeaveAJournal();
     ASSERT_TRUE(DeleteFileA(path));
     EXPECT_FALSE(CRollbackJournal::Recover(path));

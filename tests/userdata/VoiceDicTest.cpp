@@ -145,7 +145,6 @@ TEST_F(VoiceDicTest, RefusalsWriteNothing)
         // 4 * ceil((29 + n) / 3) cipher bytes: 104 ID bytes need 180 > 176, 152 key bytes 244 > 240.
         {"an ID too long for its area", [this] { m_voice.AddUser(CString(std::string(104, 'i')), "KEY"); }},
         {"a key too long for its area", [this] { m_voice.AddUser("Carol", CString(std::string(152, 'k'))); }},
-        // A slot no call could ever find again (an empty text matches nothing).
         {"an empty ID", [this] { m_voice.AddUser("", "KEY"); }},
         {"an empty key", [this] { m_voice.AddUser("Carol", ""); }},
     };
@@ -262,24 +261,31 @@ TEST_F(VoiceDamageTest, DamagedWordsNeverMatchAnotherUserOrReachOutside)
     EXPECT_TRUE(before == after.substr(0, 2 * kSlot));
     EXPECT_EQ(2, FindSlot("Carol", "KEY-C"));
 
-    // A length one past its area (larger ones are the record reader's, tests/fw):
-    // the slot never matches and nothing of it is touched; a model block's reads
-    // as no model.
+    // A length one past its area (larger ones are the record reader's, tests/fw),
+    // or a text that does not decrypt ("!!!!" is no base64), which must not fit
+    // even the empty ID or key of a user the user dictionary no longer has: the
+    // slot never matches and nothing of it is touched; a model block's reads as
+    // no model.
     const struct {
         size_t offset;
-        unsigned long length;
-    } lengths[] = {{4, 177}, {kSlot + 184, 241}};
-    for (const auto& c : lengths) {
-        Damage(c.offset, c.length);
+        unsigned long value;
+        const char* id;
+        const char* key;
+    } damages[] = {{4, 177, "Alice", "KEY-A"},
+                   {kSlot + 184, 241, "Bob", "KEY-B"},
+                   {kSlot + 8 + 20, 0x21212121, "", "KEY-B"},
+                   {kSlot + 188 + 20, 0x21212121, "Bob", ""}};
+    for (const auto& c : damages) {
+        SCOPED_TRACE(c.offset);
+        Damage(c.offset, c.value);
         const std::string before = Dic();
-        const char* id = c.offset < kSlot ? "Alice" : "Bob";
-        const char* key = c.offset < kSlot ? "KEY-A" : "KEY-B";
-        EXPECT_EQ(-1, FindSlot(id, key)) << c.offset << " " << c.length;
-        m_voice.SetUserVoice(id, key, "aaj");
-        m_voice.DelUserVoice(id, key, "aaj");
-        m_voice.DelUser(id, key);
-        EXPECT_EQ("stale", Fetched(id, key, "aaj"));
-        EXPECT_TRUE(before == Dic()) << c.offset << " " << c.length;
+        EXPECT_EQ(-1, FindSlot(c.id, c.key));
+        PutModel("aaj", "another's model");
+        m_voice.SetUserVoice(c.id, c.key, "aaj");
+        m_voice.DelUserVoice(c.id, c.key, "aaj");
+        m_voice.DelUser(c.id, c.key);
+        EXPECT_EQ("stale", Fetched(c.id, c.key, "aaj"));
+        EXPECT_TRUE(before == Dic());
     }
     Damage(kSlot + 428, kBlockArea + 1);
     EXPECT_EQ("", Fetched("Bob", "KEY-B", "aaj"));
@@ -298,29 +304,6 @@ TEST_F(VoiceDamageTest, DamagedWordsNeverMatchAnotherUserOrReachOutside)
     EXPECT_EQ(2, FindSlot("Erin", "KEY-E"));
     EXPECT_EQ(0ul, Word(grown, 2 * kSlot + 428));
     EXPECT_TRUE(image.substr(0, 2 * kSlot) == grown.substr(0, 2 * kSlot));
-}
-
-// A cipher text changed on disk decrypts to nothing: the slot's ID then names
-// nobody and its key fits no key, not even the empty ones (the key of a user
-// the user dictionary no longer has): no call takes, changes or frees Bob's slot.
-TEST_F(VoiceDamageTest, ATextThatDoesNotDecryptMatchesNobodyNotEvenTheEmptyText)
-{
-    const struct {
-        size_t offset;
-        const char* id;
-        const char* key;
-    } texts[] = {{kSlot + 8 + 20, "", "KEY-B"}, {kSlot + 188 + 20, "Bob", ""}};
-    for (const auto& c : texts) {
-        Damage(c.offset, 0x21212121);   // "!!!!" is no base64
-        const std::string before = Dic();
-        EXPECT_EQ(-1, FindSlot(c.id, c.key)) << c.offset;
-        PutModel("aaj", "another's model");
-        m_voice.SetUserVoice(c.id, c.key, "aaj");
-        m_voice.DelUserVoice(c.id, c.key, "aaj");
-        m_voice.DelUser(c.id, c.key);
-        EXPECT_EQ("stale", Fetched(c.id, c.key, "aaj")) << c.offset;
-        EXPECT_TRUE(before == Dic()) << c.offset;
-    }
 }
 
 // Slot 34359 starts just below 4 GiB and its last model block just above, so
