@@ -1243,6 +1243,7 @@ def read_match_rows(dumps, trial_dumps, log):
         r['allow'] = REPORT.noise_allowance(r, enrol) if r['noisy'] and r['enrol_db'] > 0.0 else 0.0
         r['room'] = r['snr_db'] <= min(r['enrol_db'], REPORT.ENROL_SNR_CAP) - MATCH_GATE_DB
         r['excess'] = float(t['noise_excess']) if 'noise_excess' in t else math.nan
+        r['take_move'] = float(t['take_move']) if 'take_move' in t else math.nan
     return rows
 
 
@@ -1459,6 +1460,14 @@ OWN_HOLD_UNTOUCHED = False
 # move is taken off and D is one figure at every s_m. N3: the matched
 # threshold without the noise figure's term, plus a x (D - M_D), M_D the
 # tuning models' mean of D, fixed before the grid (MOVE_TYPICAL_COPY).
+#
+# N4 (sixty-eighth round) takes the same move at the take's own noise, not
+# the copies': the trial build gives each template the take's noise as the
+# matching does and scores it as a matched take less as an unmatched one,
+# the mean over the templates (the trial dump's take_move, one figure per
+# take). N4: the matched threshold without the noise figure's term, plus
+# a x (D_t - M_t), M_t fixed before the grid (MOVE_TYPICAL_TAKE); a matched
+# trial without a take_move gets no such term.
 MOVE_GROUPS = 5
 FSDD_SPEAKERS = {'george', 'jackson', 'nicolas', 'theo'}
 MOVE_FIELDS = 9
@@ -1469,7 +1478,10 @@ MOVE_SHARES = (0.5, 1.0, 1.5)
 MOVE_TYPICAL = {0.01: -0.1072, 0.02: -0.3469, 0.03: -0.5866}
 # M_D from the same 105 tuning models, fixed before any figure of N3's grid.
 MOVE_TYPICAL_COPY = -1.1367
-MOVE_TERMS = ('N2', 'N3')
+# M_t: the tuning genuine trials' mean of D_t, the white20, speech20 and
+# white10 takes on the noisy path that carry one, fixed before N4's grid.
+MOVE_TYPICAL_TAKE = -1.4655
+MOVE_TERMS = ('N2', 'N3', 'N4')
 MATCHED_MOVES = {}   # (model speaker, word) -> {'ms': training ms, 'groups': [(count, sums)]}
 
 
@@ -1516,7 +1528,15 @@ def matched_copy_move(parts):
     return (sums[0] - sums[2]) / n if n else None
 
 
+def take_move(r):
+    """D_t of a trial (its trial dump's take_move), None when it has none."""
+    x = r.get('take_move', math.nan)
+    return None if math.isnan(x) or x == 0.0 else x
+
+
 def matched_move_figure(r, slope, term='N2'):
+    if term == 'N4':
+        return take_move(r)
     parts = MATCHED_MOVES.get((r['model_speaker'], r['word']))
     if term == 'N3':
         return matched_copy_move(parts)
@@ -1525,7 +1545,25 @@ def matched_move_figure(r, slope, term='N2'):
 
 
 def move_typical(slope, term):
+    if term == 'N4':
+        return MOVE_TYPICAL_TAKE
     return MOVE_TYPICAL_COPY if term == 'N3' else MOVE_TYPICAL[slope]
+
+
+def set_take_moves(shares, rows):
+    """Fixes a's values for N4; prints M_t beside the dumps' own mean and
+    how many noisy-path trials carry a D_t."""
+    global MOVE_SHARES
+    MOVE_SHARES = shares
+    if MOVE_TYPICAL_TAKE is None:
+        raise SystemExit('N4 needs M_t fixed (MOVE_TYPICAL_TAKE)')
+    noisy = [r for r in rows if r['noisy']]
+    carry = [r for r in noisy if take_move(r) is not None]
+    genuine = [take_move(r) for r in carry if r['kind'] == 'g' and r['condition'] in NOISY_CONDITIONS]
+    print('take moves: %d of the %d noisy-path trials carry a D_t, %d off the path' % (
+        len(carry), len(noisy), sum(1 for r in rows if not r['noisy'] and take_move(r) is not None)))
+    print('  N4: M_t fixed %.4f, the genuine white20, speech20, white10 trials\' mean of D_t %.4f (%d trials)' % (
+        MOVE_TYPICAL_TAKE, sum(genuine) / len(genuine), len(genuine)))
 
 
 def set_matched_moves(log, shares, rows, slopes, term='N2'):
@@ -1556,8 +1594,8 @@ def set_matched_moves(log, shares, rows, slopes, term='N2'):
 
 
 def matched_move_term(r, setting):
-    """N2's term of a matched trial, a x (min(e_m, i_m) - M), or N3's,
-    a x (D - M_D)."""
+    """N2's term of a matched trial, a x (min(e_m, i_m) - M), N3's,
+    a x (D - M_D), or N4's, a x (D_t - M_t)."""
     slope, term, share = setting[1], setting[2], setting[4]
     figure = matched_move_figure(r, slope, term)
     return 0.0 if figure is None else share * (figure - move_typical(slope, term))
@@ -3230,9 +3268,10 @@ def main():
                          'figure\'s term and with a x (min(e_m, i_m) - M), the model\'s own move under the matching '
                          'from this log\'s "matched copy parts" (sixty-sixth round)')
     ap.add_argument('--move-share', metavar='A,...', default='0.5,1,1.5', help='--matched-move: the values of a')
-    ap.add_argument('--move-figure', choices=('min', 'copy'), default='min',
+    ap.add_argument('--move-figure', choices=('min', 'copy', 'take'), default='min',
                     help='--matched-move: min, N2\'s a x (min(e_m, i_m) - M); copy, N3\'s a x (D - M_D), D the takes\' '
-                         'mean of matched copy less unmatched copy (sixty-seventh round)')
+                         'mean of matched copy less unmatched copy (sixty-seventh round); take (no log needed), '
+                         'N4\'s a x (D_t - M_t), D_t the trial dumps\' take_move (sixty-eighth round)')
     ap.add_argument('--own-bounds', metavar='K,...', help='--own-threshold-grid: the values of K')
     ap.add_argument('--own-slopes', metavar='S_M,...', help='--own-threshold-grid: the values of s_m')
     ap.add_argument('--matched-parts', metavar='K,S_M,TERM,X0,T_M',
@@ -3321,7 +3360,12 @@ def main():
             OWN_BOUNDS = tuple(float(x) for x in a.own_bounds.split(','))
         if a.own_slopes:
             OWN_SLOPES = tuple(float(x) for x in a.own_slopes.split(','))
-        if a.matched_move:
+        if a.move_figure == 'take':
+            if not excess:
+                raise SystemExit('--move-figure take needs --excess-gate')
+            OWN_TERMS = ('N4',)
+            set_take_moves(tuple(float(x) for x in a.move_share.split(',')), rows)
+        elif a.matched_move:
             if not excess:
                 raise SystemExit('--matched-move needs --excess-gate')
             OWN_TERMS = ('N3',) if a.move_figure == 'copy' else ('N2',)
