@@ -169,6 +169,7 @@ int main(int argc, char** argv)
     STakeConditionRecipe clean;
     CTakeCondition::Find("clean", clean);
     std::map<SModelKey, std::vector<std::vector<double>>> adapted;
+    std::vector<std::vector<double>> adaptingMs(mixtures.size());   // per mixture size
     for (const std::string& speaker : o.models)
         for (const std::string& word : protocol.Words(speaker)) {
             std::vector<float> frames;
@@ -180,9 +181,13 @@ int main(int argc, char** argv)
             }
             if (frames.empty()) continue;
             auto& means = adapted[SModelKey{speaker, word}];
-            for (const CBackgroundMixture& m : mixtures)
-                for (double r : o.relevance)
-                    means.push_back(m.AdaptMeans(frames.data(), static_cast<int>(frames.size()) / dims, r));
+            for (size_t k = 0; k < mixtures.size(); ++k)
+                for (double r : o.relevance) {
+                    const auto start = std::chrono::steady_clock::now();
+                    means.push_back(mixtures[k].AdaptMeans(frames.data(), static_cast<int>(frames.size()) / dims, r));
+                    adaptingMs[k].push_back(
+                        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+                }
         }
 
     FILE* out = std::fopen(o.strOut.c_str(), "w");
@@ -229,6 +234,9 @@ int main(int argc, char** argv)
                     }
                 }
     }
+    for (size_t k = 0; k < mixtures.size(); ++k)
+        std::fprintf(stderr, "adapting one model's means from its enrolment frames, %d components: median %.4f ms over %zu\n",
+                     o.components[k], Median(adaptingMs[k]), adaptingMs[k].size());
     for (size_t k = 0; k < mixtures.size(); ++k)
         std::fprintf(stderr, "scoring one take's frames, %d components, top %d: median %.4f ms over %zu\n",
                      o.components[k], o.nTop, Median(scoringMs[k]), scoringMs[k].size());
