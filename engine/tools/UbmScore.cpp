@@ -23,7 +23,7 @@
 //   the key of sonvera-eval's dumps, the word's frames and one column per
 //   size and relevance, llr_k<K>_r<R> (empty when the take has no word or
 //   the model no enrolment take). On stderr: the learning, and the median
-//   time of one take's scoring (the frames given).
+//   times of adapting one model and of scoring one take (its frames given).
 #include "BackgroundMixture.h"
 #include "WordTakes.h"
 
