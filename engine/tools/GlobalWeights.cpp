@@ -19,33 +19,21 @@
 //   "A-B" or "all". Prints each dimension's within, between, ratio and g;
 //   --table writes g as a C++ initialiser list.
 // A tuning aid: give it learning recordings only, never a trial take.
-#include "EvalProtocol.h"
-#include "SpeakerEngine.h"
+#include "WordTakes.h"
 
 #include "Dtw.h"
-#include "TakeFeatures.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr float kClip = 2.0f;
-
-struct SSource {
-    std::string strDir;
-    std::vector<std::string> speakers, words;
-    int nFirstTake = 0, nLastTake = -1;   // -1: every take
-};
-
-struct SWordTake {
-    std::string strSpeaker;
-    CTakeFeatures features;
-};
 
 // Sums of one word's aligned frame pairs, per dimension.
 struct SPairSums {
@@ -53,64 +41,14 @@ struct SPairSums {
     long long frames = 0;
 };
 
-bool ParseSource(const std::string& text, SSource& out)
-{
-    const std::vector<std::string> parts = CEvalProtocol::SplitList(text, ':');
-    if (parts.size() != 4) return false;
-    out.strDir = parts[0];
-    out.speakers = CEvalProtocol::SplitList(parts[1], ',');
-    out.words = CEvalProtocol::SplitList(parts[2], ',');
-    if (parts[3] != "all") {
-        if (std::sscanf(parts[3].c_str(), "%d-%d", &out.nFirstTake, &out.nLastTake) != 2) return false;
-        if (out.nFirstTake < 0 || out.nLastTake < out.nFirstTake) return false;
-    }
-    return !out.speakers.empty() && !out.words.empty();
-}
-
-// The dialog's engine set-up, as the evaluation makes it for enrolment.
-std::unique_ptr<CSpeakerEngine> MakeEngine()
-{
-    using Setup = SDialogEngineSetup;
-    auto engine = std::make_unique<CSpeakerEngine>();
-    engine->Initialize();
-    engine->SetNetVersion(Setup::kNetVersion);
-    engine->SetMode(Setup::kModeEnrol);
-    engine->SetEnrolTakes(Setup::kEnrolTakes);
-    engine->SetAnalysis(Setup::kSampleRate, Setup::kTakeMs, Setup::kFrameLength, Setup::kFrameShift);
-    engine->SetNoiseParams(SNoiseParams{Setup::kNoiseSubtraction, Setup::kFixedNoiseFloorDb,
-                                        Setup::kNoiseFloorMarginDb, Setup::kAdaptiveNoiseFloor});
-    engine->SetModelShape(Setup::kCepstra, Setup::kMelChannels, Setup::kMinTrainTakes, Setup::kMaxTemplateFrames);
-    engine->SetEndpointParams(Setup::kMarginMs, Setup::kMaxGapMs, Setup::kMinSpeechMs, Setup::kQuietPower);
-    return engine;
-}
-
 // Every found word of one source, by corpus word.
-int ReadSource(const SSource& source, CSpeakerEngine& engine, std::map<std::string, std::vector<SWordTake>>& byWord)
+int ReadSource(const SWordSource& source, CSpeakerEngine& engine, std::map<std::string, std::vector<SWordTake>>& byWord)
 {
-    CEvalProtocol protocol;
-    const std::string corpus = CEvalProtocol::CorpusName(source.strDir);
-    std::vector<std::string> words;
-    for (const std::string& w : source.words) words.push_back(corpus + "/" + w);
-    protocol.LoadCorpus(source.strDir, source.speakers, words, source.nLastTake);
-    STakeConditionRecipe clean;
-    CTakeCondition::Find("clean", clean);
-    int found = 0, missed = 0;
-    for (const std::string& speaker : protocol.Speakers())
-        for (const std::string& word : protocol.Words(speaker))
-            for (int take : protocol.Takes(word, speaker)) {
-                if (take < source.nFirstTake) continue;
-                const std::vector<short> samples = protocol.MakeTake(word, speaker, take, clean, false);
-                SWordTake w;
-                w.strSpeaker = speaker;
-                if (!engine.WordFeatures(samples.data(), static_cast<int>(samples.size()), w.features)) {
-                    ++missed;
-                    continue;
-                }
-                byWord[word].push_back(w);
-                ++found;
-            }
-    std::fprintf(stderr, "%s: %d takes, %d without a word found\n", source.strDir.c_str(), found, missed);
-    return found;
+    int missed = 0;
+    std::vector<SWordTake> takes = ReadWordSource(source, engine, missed);
+    for (SWordTake& w : takes) byWord[w.strWord].push_back(std::move(w));
+    std::fprintf(stderr, "%s: %zu takes, %d without a word found\n", source.strDir.c_str(), takes.size(), missed);
+    return static_cast<int>(takes.size());
 }
 
 // Adds the squared differences along the unweighted path of a and b.
@@ -202,12 +140,12 @@ int WriteTable(const std::string& path, const std::vector<double>& g)
 
 int main(int argc, char** argv)
 {
-    std::vector<SSource> sources;
+    std::vector<SWordSource> sources;
     std::string table;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i], v = argv[i + 1];
-        SSource s;
-        if (a == "--source" && ParseSource(v, s)) sources.push_back(s);
+        SWordSource s;
+        if (a == "--source" && ParseWordSource(v, s)) sources.push_back(s);
         else if (a == "--table") table = v;
         else sources.clear(), i = argc;
     }
@@ -216,9 +154,9 @@ int main(int argc, char** argv)
                              "[--table FILE]\n");
         return 2;
     }
-    std::unique_ptr<CSpeakerEngine> engine = MakeEngine();
+    std::unique_ptr<CSpeakerEngine> engine = MakeEnrolmentEngine();
     std::map<std::string, std::vector<SWordTake>> byWord;
-    for (const SSource& s : sources) ReadSource(s, *engine, byWord);
+    for (const SWordSource& s : sources) ReadSource(s, *engine, byWord);
     if (byWord.empty()) return 1;
     const int dims = byWord.begin()->second.front().features.Dims();
     std::vector<double> within, between;

@@ -1,0 +1,244 @@
+// sonvera-ubm-score: a score of another kind beside the engine's, measured
+// offline: how much likelier a take's word frames are under a mixture
+// adapted to the speaker's enrolment takes than under a background mixture
+// learnt from other voices (GMM-UBM; BackgroundMixture.h).
+//
+// Frames: the word's frames as enrolment and verification keep them
+// (CTakeFeatures: paired frames, end points, cepstral mean over the loud
+// frames taken off), the DTW vector's values less c1's static (weight 0
+// there, so constant): c2..c16, the energy and, unless --statics, the 17
+// first differences (33 or 16 values). The differences carry how the word
+// moves, which a frame-by-frame model has no other way of seeing.
+//
+// sonvera-ubm-score --ubm DIR:SPEAKERS:WORDS:TAKES [--ubm ...]
+//                   --data DIR [--data DIR]... --models a,b,... --tests a,b,...
+//                   --words corpus/w,... [--conditions clean,...]
+//                   [--components 16,32,64] [--relevance 4,16] [--top 5]
+//                   [--iterations 20] [--statics] --out FILE
+//   Every mixture size is learnt once on the --ubm recordings (never a
+//   trial take); every model (--models speaker, word) is adapted from its
+//   clean takes 0-4 and scored against every --tests speaker's takes 5-9
+//   of its word under each condition (kind g for its own speaker, i for the
+//   others), as the evaluation enrols and tries. One CSV line per trial:
+//   the key of sonvera-eval's dumps, the word's frames and one column per
+//   size and relevance, llr_k<K>_r<R> (empty when the take has no word or
+//   the model no enrolment take). On stderr: the learning, and the median
+//   times of adapting one model and of scoring one take (its frames given).
+#include "BackgroundMixture.h"
+#include "WordTakes.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kEnrolFirst = 0, kEnrolLast = 4, kTrialFirst = 5, kTrialLast = 9;
+constexpr uint64_t kSeed = 20261209;
+
+struct SOptions {
+    std::vector<SWordSource> ubm;
+    std::vector<std::string> dataDirs, models, tests, words, conditions{"clean"};
+    std::vector<int> components{16, 32, 64};
+    std::vector<double> relevance{4.0, 16.0};
+    int nTop = 5, nIterations = 20;
+    bool bStatics = false;
+    std::string strOut;
+};
+
+// The frame values the mixtures see, appended row after row; the frames added.
+int AppendFrames(const CTakeFeatures& f, bool staticsOnly, std::vector<float>& out)
+{
+    const int vd = staticsOnly ? f.Dims() : f.VectorDims();
+    for (int i = 0; i < f.Frames(); ++i) {
+        const float* row = f.Vectors() + i * f.VectorDims();
+        out.insert(out.end(), row + 1, row + vd);   // c1's static is 0 in every frame
+    }
+    return f.Frames();
+}
+
+int FrameDims(const CTakeFeatures& f, bool staticsOnly) { return (staticsOnly ? f.Dims() : f.VectorDims()) - 1; }
+
+std::vector<int> ParseInts(const std::string& text)
+{
+    std::vector<int> v;
+    for (const std::string& s : CEvalProtocol::SplitList(text, ',')) v.push_back(std::atoi(s.c_str()));
+    return v;
+}
+
+std::vector<double> ParseDoubles(const std::string& text)
+{
+    std::vector<double> v;
+    for (const std::string& s : CEvalProtocol::SplitList(text, ',')) v.push_back(std::atof(s.c_str()));
+    return v;
+}
+
+bool ParseOptions(int argc, char** argv, SOptions& o)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--statics") {
+            o.bStatics = true;
+            continue;
+        }
+        if (i + 1 >= argc) return false;
+        const std::string v = argv[++i];
+        SWordSource s;
+        if (a == "--ubm" && ParseWordSource(v, s)) o.ubm.push_back(s);
+        else if (a == "--data") o.dataDirs.push_back(v);
+        else if (a == "--models") o.models = CEvalProtocol::SplitList(v, ',');
+        else if (a == "--tests") o.tests = CEvalProtocol::SplitList(v, ',');
+        else if (a == "--words") o.words = CEvalProtocol::SplitList(v, ',');
+        else if (a == "--conditions") o.conditions = CEvalProtocol::SplitList(v, ',');
+        else if (a == "--components") o.components = ParseInts(v);
+        else if (a == "--relevance") o.relevance = ParseDoubles(v);
+        else if (a == "--top") o.nTop = std::atoi(v.c_str());
+        else if (a == "--iterations") o.nIterations = std::atoi(v.c_str());
+        else if (a == "--out") o.strOut = v;
+        else return false;
+    }
+    return !o.ubm.empty() && !o.dataDirs.empty() && !o.models.empty() && !o.words.empty() && !o.strOut.empty() &&
+           !o.components.empty() && !o.relevance.empty();
+}
+
+struct SModelKey {
+    std::string strSpeaker, strWord;
+    bool operator<(const SModelKey& o) const
+    {
+        return strSpeaker != o.strSpeaker ? strSpeaker < o.strSpeaker : strWord < o.strWord;
+    }
+};
+
+double Median(std::vector<double> v)
+{
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    SOptions o;
+    if (!ParseOptions(argc, argv, o)) {
+        std::fprintf(stderr, "usage: sonvera-ubm-score --ubm DIR:SPEAKERS:WORDS:TAKES [--ubm ...] --data DIR... "
+                             "--models a,b --tests a,b --words corpus/w,... [--conditions c,...] "
+                             "[--components 16,32,64] [--relevance 4,16] [--top 5] [--iterations 20] "
+                             "[--statics] --out FILE\n");
+        return 2;
+    }
+    if (o.tests.empty()) o.tests = o.models;
+    std::unique_ptr<CSpeakerEngine> engine = MakeEnrolmentEngine();
+
+    // The background's frames: learning recordings only.
+    std::vector<float> learning;
+    int learningTakes = 0, dims = 0;
+    for (const SWordSource& s : o.ubm) {
+        int missed = 0;
+        for (const SWordTake& w : ReadWordSource(s, *engine, missed)) {
+            AppendFrames(w.features, o.bStatics, learning);
+            dims = FrameDims(w.features, o.bStatics);
+            ++learningTakes;
+        }
+        std::fprintf(stderr, "background %s: %d takes so far, %d without a word found\n", s.strDir.c_str(),
+                     learningTakes, missed);
+    }
+    if (dims <= 0) return 1;
+    const int learningFrames = static_cast<int>(learning.size()) / dims;
+    std::fprintf(stderr, "background frames %d of %d values\n", learningFrames, dims);
+    std::vector<CBackgroundMixture> mixtures(o.components.size());
+    for (size_t k = 0; k < o.components.size(); ++k) {
+        if (!mixtures[k].Learn(learning.data(), learningFrames, dims, o.components[k], o.nIterations, kSeed))
+            return 1;
+        std::fprintf(stderr, "mixture %d: mean log-likelihood %.3f\n", o.components[k],
+                     mixtures[k].MeanLogLikelihood(learning.data(), learningFrames));
+    }
+
+    CEvalProtocol protocol;
+    std::vector<std::string> speakers = o.models;
+    for (const std::string& t : o.tests)
+        if (std::find(speakers.begin(), speakers.end(), t) == speakers.end()) speakers.push_back(t);
+    for (const std::string& dir : o.dataDirs) protocol.LoadCorpus(dir, speakers, o.words, kTrialLast);
+
+    // Every model's adapted means, per size and relevance.
+    STakeConditionRecipe clean;
+    CTakeCondition::Find("clean", clean);
+    std::map<SModelKey, std::vector<std::vector<double>>> adapted;
+    std::vector<std::vector<double>> adaptingMs(mixtures.size());   // per mixture size
+    for (const std::string& speaker : o.models)
+        for (const std::string& word : protocol.Words(speaker)) {
+            std::vector<float> frames;
+            for (int take : protocol.Takes(word, speaker)) {
+                CTakeFeatures f;
+                if (take < kEnrolFirst || take > kEnrolLast) continue;
+                if (TakeWordFeatures(*engine, protocol, word, speaker, take, clean, f))
+                    AppendFrames(f, o.bStatics, frames);
+            }
+            if (frames.empty()) continue;
+            auto& means = adapted[SModelKey{speaker, word}];
+            for (size_t k = 0; k < mixtures.size(); ++k)
+                for (double r : o.relevance) {
+                    const auto start = std::chrono::steady_clock::now();
+                    means.push_back(mixtures[k].AdaptMeans(frames.data(), static_cast<int>(frames.size()) / dims, r));
+                    adaptingMs[k].push_back(
+                        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+                }
+        }
+
+    FILE* out = std::fopen(o.strOut.c_str(), "w");
+    if (!out) return 1;
+    std::fprintf(out, "condition,kind,model_speaker,word,test_speaker,take,frames");
+    for (int k : o.components)
+        for (double r : o.relevance) std::fprintf(out, ",llr_k%d_r%g", k, r);
+    std::fprintf(out, "\n");
+    std::vector<std::vector<double>> scoringMs(mixtures.size());   // per mixture size
+    for (const std::string& name : o.conditions) {
+        STakeConditionRecipe recipe;
+        if (!CTakeCondition::Find(name, recipe)) return 2;
+        for (const std::string& tester : o.tests)
+            for (const std::string& word : protocol.Words(tester))
+                for (int take : protocol.Takes(word, tester)) {
+                    if (take < kTrialFirst || take > kTrialLast) continue;
+                    CTakeFeatures f;
+                    std::vector<float> frames;
+                    if (TakeWordFeatures(*engine, protocol, word, tester, take, recipe, f))
+                        AppendFrames(f, o.bStatics, frames);
+                    const int n = static_cast<int>(frames.size()) / dims;
+                    for (const std::string& model : o.models) {
+                        // Impostors say the model's own word; a speaker without it has no model to try.
+                        if (protocol.Takes(word, model).empty()) continue;
+                        const auto it = adapted.find(SModelKey{model, word});
+                        std::fprintf(out, "%s,%s,%s,%s,%s,%d,%d", name.c_str(), model == tester ? "g" : "i",
+                                     model.c_str(), word.c_str(), tester.c_str(), take, n);
+                        std::vector<double> llr;
+                        if (n > 0 && it != adapted.end()) {
+                            size_t j = 0;
+                            for (size_t k = 0; k < mixtures.size(); ++k)
+                                for (size_t r = 0; r < o.relevance.size(); ++r, ++j) {
+                                    const auto start = std::chrono::steady_clock::now();
+                                    llr.push_back(mixtures[k].MeanLogRatio(frames.data(), n, it->second[j], o.nTop));
+                                    scoringMs[k].push_back(std::chrono::duration<double, std::milli>(
+                                                               std::chrono::steady_clock::now() - start).count());
+                                }
+                        }
+                        for (size_t j = 0; j < o.components.size() * o.relevance.size(); ++j) {
+                            if (j < llr.size()) std::fprintf(out, ",%.5f", llr[j]);
+                            else std::fprintf(out, ",");
+                        }
+                        std::fprintf(out, "\n");
+                    }
+                }
+    }
+    for (size_t k = 0; k < mixtures.size(); ++k)
+        std::fprintf(stderr, "adapting one model's means from its enrolment frames, %d components: median %.4f ms over %zu\n",
+                     o.components[k], Median(adaptingMs[k]), adaptingMs[k].size());
+    for (size_t k = 0; k < mixtures.size(); ++k)
+        std::fprintf(stderr, "scoring one take's frames, %d components, top %d: median %.4f ms over %zu\n",
+                     o.components[k], o.nTop, Median(scoringMs[k]), scoringMs[k].size());
+    return std::fclose(out) == 0 ? 0 : 1;
+}

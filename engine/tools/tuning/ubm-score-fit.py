@@ -1,0 +1,269 @@
+#!/usr/bin/env python3
+"""The background-mixture score (sonvera-ubm-score) against the engine's,
+offline on the tuning speakers' dumps (sixty-ninth round).
+
+  ubm-score-fit.py --enrol-log main-a.err --main main-a.csv main-b.csv \\
+                   --llr-a ubm-a.csv --llr-b ubm-b.csv --measure [--conditions clean,...]
+  ubm-score-fit.py ... --grid --columns llr_k16_r4,... --centre M --scale R --shares 0.25,0.5,...
+
+Each half's trials are those whose model and test speaker are both in it,
+its likelihood ratios from the mixture learnt on the other half's speakers
+(--llr-a for half A's models, --llr-b for half B's); pooled is the two sets
+together. Main's trials are the set, row for row; a trial without a ratio
+(no word found, or a model without enrolment takes) counts as refused on
+the ratio's side.
+
+--measure: per ratio column, the clean EER of the ratio alone per half and
+pooled against main's (its margin, score less the limit it applied); the
+ratio's correlation with main's score over genuine and impostor trials;
+the worst model/impostor pair of each (the pair with most of its trials
+within the other side's genuine trials' EER point).
+--grid: the fused score on the weighted path, score - s R (llr - M) (a
+likelier take scores lower; R the scale fixed in the rule, s a share from
+the grid), the path's base refitted as the engine's clean base is fitted:
+the largest keeping the set's clean impostor acceptances at most main's at
+its shipped point, four decimals on the stricter side, every other path at
+its limit; a take flagged as a replay never passes. Checks per set
+(pooled, half A, half B): clean EER lower by more than the slack (the
+larger of 0.1 point and one trial of either side), clean FRR at the
+refitted point not higher than main's at the shipped point, the worst
+pair's acceptances not more.
+"""
+import argparse
+import csv
+import math
+import statistics
+
+from fitlib import sibling
+
+REPORT = sibling('condition-report.py')
+HALF_A = {'george', 'jackson', 'nicolas', 'theo', 'asc01', 'asc03', 'asc04'}
+HALF_B = {'asc05', 'asc07', 'asc09', 'asc11'}
+KEY = ('condition', 'kind', 'model_speaker', 'word', 'test_speaker', 'take')
+T_WEIGHTED = -0.2984
+SNR_SLOPE, SNR_KNEE, ENROL_SLOPE, ENROL_MARGIN, ENROL_CAP = 0.015, 60.0, 0.0025, 4.0, 60.0
+SLACK = 0.1
+
+
+def weighted_part(snr, enrol):
+    under = max(0.0, min(enrol, ENROL_CAP) - snr - ENROL_MARGIN) if enrol > 0.0 else 0.0
+    return SNR_SLOPE * max(0.0, SNR_KNEE - snr) + ENROL_SLOPE * under
+
+
+def load(a):
+    enrol = REPORT.read_enrol_log(a.enrol_log)
+    llr = {}
+    for path in (a.llr_a, a.llr_b):
+        for r in csv.DictReader(open(path)):
+            llr[tuple(r[k] for k in KEY)] = r
+    conds = set(a.conditions.split(','))
+    trials, missing = [], 0
+    for path in a.main:
+        for r in csv.DictReader(open(path)):
+            if r['kind'] not in 'gi' or r['condition'] not in conds:
+                continue
+            ms, ts = r['model_speaker'], r['test_speaker']
+            half = 'A' if ms in HALF_A and ts in HALF_A else 'B' if ms in HALF_B and ts in HALF_B else None
+            if half is None:
+                continue
+            s = float(r['score'])
+            refused = r['epd'] != '1' or s >= 1e8
+            snr = float(r['snr'])
+            e = enrol.get((ms, r['word']), 0.0)
+            limit = float(r['threshold'])
+            part = weighted_part(snr, e)
+            weighted = not refused and abs(limit - (T_WEIGHTED + part)) < 2e-3
+            row = {'epd': r['epd'], 's': math.inf if refused else s, 'copy_pitch': r['copy_pitch'],
+                   'copy_wave': r['copy_wave']}
+            lr = llr.get(tuple(r[k] for k in KEY))
+            if lr is None:
+                missing += 1
+            trials.append(dict(key=tuple(r[k] for k in KEY), cond=r['condition'], kind=r['kind'], half=half,
+                               model=(ms, r['word']), test=ts, score=row['s'], limit=limit, part=part,
+                               weighted=weighted, flag=REPORT.copy_flag(row), llr=lr))
+    return trials, missing
+
+
+def ratio(t, col):
+    v = t['llr'].get(col, '') if t['llr'] else ''
+    return float(v) if v not in ('', None) else -math.inf
+
+
+def eer_of(gen, imp):
+    return 100.0 * REPORT.eer(gen, imp)
+
+
+def sets(trials, cond):
+    return {'pooled': [t for t in trials if t['cond'] == cond],
+            'A': [t for t in trials if t['cond'] == cond and t['half'] == 'A'],
+            'B': [t for t in trials if t['cond'] == cond and t['half'] == 'B']}
+
+
+def corr(x, y):
+    pairs = [(p, q) for p, q in zip(x, y) if math.isfinite(p) and math.isfinite(q)]
+    if len(pairs) < 3:
+        return float('nan')
+    return statistics.correlation([p for p, _ in pairs], [q for _, q in pairs])
+
+
+def worst_pair(trials, values):
+    """values: lower = accepted sooner. The pair (model, impostor) with most
+    impostor trials at or under the EER point's value, and that count."""
+    g = sorted(v for t, v in zip(trials, values) if t['kind'] == 'g')
+    i = [v for t, v in zip(trials, values) if t['kind'] == 'i']
+    cut = eer_cut(g, i)
+    pairs = {}
+    for t, v in zip(trials, values):
+        if t['kind'] == 'i':
+            p = pairs.setdefault((t['model'][0], t['model'][1], t['test']), [0, 0])
+            p[0] += v <= cut
+            p[1] += 1
+    k = max(pairs, key=lambda p: (pairs[p][0], p))
+    return k, pairs[k]
+
+
+def eer_cut(g, i):
+    best, cut = 2.0, 0.0
+    for c in sorted(set(g + i)):
+        if not math.isfinite(c):
+            continue
+        frr = sum(x > c for x in g) / len(g)
+        far = sum(x <= c for x in i) / len(i)
+        if abs(far - frr) < best:
+            best, cut = abs(far - frr), c
+    return cut
+
+
+def margin_main(t):
+    return t['score'] - t['limit']
+
+
+def measure(a, trials):
+    cols = [c for c in next(t['llr'] for t in trials if t['llr']).keys() if c.startswith('llr_')]
+    for cond in a.conditions.split(','):
+        for name, s in sets(trials, cond).items():
+            gm = [margin_main(t) for t in s if t['kind'] == 'g']
+            im = [margin_main(t) for t in s if t['kind'] == 'i']
+            wp, wc = worst_pair(s, [margin_main(t) for t in s])
+            print('%s %-6s main EER %.2f (g %d, i %d, weighted %d, without ratio %d) worst pair %s/%s<-%s %d/%d' % (
+                cond, name, eer_of(gm, im), len(gm), len(im), sum(t['weighted'] for t in s),
+                sum(t['llr'] is None or not math.isfinite(ratio(t, cols[0])) for t in s), wp[0], wp[1], wp[2],
+                wc[0], wc[1]))
+            for col in cols:
+                neg = [-ratio(t, col) for t in s]
+                g = [v for t, v in zip(s, neg) if t['kind'] == 'g']
+                i = [v for t, v in zip(s, neg) if t['kind'] == 'i']
+                cg = corr([t['score'] for t in s if t['kind'] == 'g'], [ratio(t, col) for t in s if t['kind'] == 'g'])
+                ci = corr([t['score'] for t in s if t['kind'] == 'i'], [ratio(t, col) for t in s if t['kind'] == 'i'])
+                fin = lambda v: [x for x in v if math.isfinite(x)]
+                wp, wc = worst_pair(s, neg)
+                print('    %-14s EER %.2f  r(score, llr) genuine %+.3f impostor %+.3f  llr genuine %.3f sd %.3f '
+                      'impostor %.3f sd %.3f  worst pair %s/%s<-%s %d/%d' % (
+                          col, eer_of(g, i), cg, ci, -statistics.mean(fin(g)), statistics.stdev(fin(g)),
+                          -statistics.mean(fin(i)), statistics.stdev(fin(i)), wp[0], wp[1], wp[2], wc[0], wc[1]))
+
+
+def accepted(t, m):
+    return m <= 0.0 and not t['flag']
+
+
+def fused_margins(s, col, share, centre, scale, t_w):
+    out = []
+    for t in s:
+        if t['weighted']:
+            x = t['score'] - share * scale * (ratio(t, col) - centre)
+            out.append(x - (t_w + t['part']) if math.isfinite(x) else math.inf)
+        else:
+            out.append(margin_main(t))
+    return out
+
+
+def refit(s, col, share, centre, scale, allowed):
+    """The largest T_w keeping the impostor acceptances at most `allowed`."""
+    fixed = sum(1 for t in s if t['kind'] == 'i' and not t['weighted'] and accepted(t, margin_main(t)))
+    cuts = sorted(t['score'] - share * scale * (ratio(t, col) - centre) - t['part']
+                  for t in s if t['kind'] == 'i' and t['weighted'] and not t['flag'])
+    cuts = [c for c in cuts if math.isfinite(c)]
+    room = allowed - fixed
+    if room < 0:
+        return -math.inf
+    exact = cuts[room] - 1e-6 if room < len(cuts) else math.inf
+    return math.floor(exact * 1e4) / 1e4
+
+
+def figures(s, m):
+    g = [x for t, x in zip(s, m) if t['kind'] == 'g']
+    i = [x for t, x in zip(s, m) if t['kind'] == 'i']
+    fa = sum(accepted(t, x) for t, x in zip(s, m) if t['kind'] == 'i')
+    fr = sum(not accepted(t, x) for t, x in zip(s, m) if t['kind'] == 'g')
+    pairs = {}
+    for t, x in zip(s, m):
+        if t['kind'] == 'i':
+            p = pairs.setdefault((t['model'][0], t['model'][1], t['test']), [0, 0])
+            p[0] += accepted(t, x)
+            p[1] += 1
+    worst = max(pairs, key=lambda p: (pairs[p][0], p))
+    return {'eer': eer_of(g, i), 'fa': fa, 'fr': fr, 'g': len(g), 'i': len(i), 'far': 100.0 * fa / len(i),
+            'frr': 100.0 * fr / len(g), 'worst': pairs[worst][0], 'worst_pair': worst, 'worst_n': pairs[worst][1]}
+
+
+def grid(a, trials):
+    s_all = sets(trials, 'clean')
+    base = {n: figures(s, [margin_main(t) for t in s]) for n, s in s_all.items()}
+    for n, b in base.items():
+        print('main %-6s EER %.2f FAR %.2f (%d/%d) FRR %.2f (%d/%d) worst %s/%s<-%s %d/%d' % (
+            n, b['eer'], b['far'], b['fa'], b['i'], b['frr'], b['fr'], b['g'], *b['worst_pair'], b['worst'],
+            b['worst_n']))
+    shares = [float(x) for x in a.shares.split(',')]
+    rows = []
+    for col in a.columns.split(','):
+        for share in shares:
+            res, ok_all = {}, True
+            for n, s in s_all.items():
+                t_w = refit(s, col, share, a.centre, a.scale, base[n]['fa'])
+                f = figures(s, fused_margins(s, col, share, a.centre, a.scale, t_w))
+                b = base[n]
+                slack = max(SLACK, 100.0 / b['g'], 100.0 / b['i'])
+                checks = [f['eer'] < b['eer'] - slack - 1e-9, f['frr'] <= b['frr'] + 1e-9, f['worst'] <= b['worst']]
+                ok_all = ok_all and all(checks)
+                res[n] = (t_w, f, checks)
+            rows.append((col, share, ok_all, res))
+            print('%-14s s %.2f %s' % (col, share, 'PASSES' if ok_all else 'fails'))
+            for n in ('pooled', 'A', 'B'):
+                t_w, f, checks = res[n]
+                print('    %-6s T_w %.4f EER %.2f%s FAR %.2f (%d) FRR %.2f (%d)%s worst %s/%s<-%s %d/%d%s' % (
+                    n, t_w, f['eer'], '' if checks[0] else '*', f['far'], f['fa'], f['frr'], f['fr'],
+                    '' if checks[1] else '*', *f['worst_pair'], f['worst'], f['worst_n'], '' if checks[2] else '*'))
+    passing = [r for r in rows if r[2]]
+    if not passing:
+        print('chosen: none')
+        return
+    order = sorted(passing, key=lambda r: (r[3]['pooled'][1]['eer'], int(r[0].split('_k')[1].split('_')[0]),
+                                           r[1], -float(r[0].split('_r')[1])))
+    print('chosen: %s s %.2f' % (order[0][0], order[0][1]))
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument('--enrol-log', required=True)
+    ap.add_argument('--main', nargs='+', required=True)
+    ap.add_argument('--llr-a', required=True)
+    ap.add_argument('--llr-b', required=True)
+    ap.add_argument('--conditions', default='clean')
+    ap.add_argument('--measure', action='store_true')
+    ap.add_argument('--grid', action='store_true')
+    ap.add_argument('--columns')
+    ap.add_argument('--centre', type=float)
+    ap.add_argument('--scale', type=float)
+    ap.add_argument('--shares')
+    a = ap.parse_args()
+    trials, missing = load(a)
+    print('trials %d, without a ratio row %d' % (len(trials), missing))
+    if a.measure:
+        measure(a, trials)
+    if a.grid:
+        grid(a, trials)
+
+
+if __name__ == '__main__':
+    main()

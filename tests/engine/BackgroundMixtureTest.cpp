@@ -1,0 +1,91 @@
+// The background mixture of the offline GMM-UBM score: it finds clusters
+// that are there, its adaptation moves only as far as the frames ask, and
+// the ratio prefers the frames a mixture was adapted to.
+#include "BackgroundMixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr int kDims = 2;
+
+// `count` frames around (centre, -centre), unit spread, from `seed`.
+std::vector<float> Cluster(double centre, int count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::normal_distribution<float> unit(0.0f, 1.0f);
+    std::vector<float> x;
+    for (int i = 0; i < count; ++i) {
+        x.push_back(static_cast<float>(centre) + unit(random));
+        x.push_back(static_cast<float>(-centre) + unit(random));
+    }
+    return x;
+}
+
+std::vector<float> Joined(std::vector<float> a, const std::vector<float>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+int Frames(const std::vector<float>& x) { return static_cast<int>(x.size()) / kDims; }
+
+CBackgroundMixture TwoClusters()
+{
+    const std::vector<float> x = Joined(Cluster(-5.0, 300, 1), Cluster(5.0, 700, 2));
+    CBackgroundMixture m;
+    EXPECT_EQ(m.Learn(x.data(), Frames(x), kDims, 2, 30, 7), 1);
+    return m;
+}
+
+} // namespace
+
+TEST(BackgroundMixture, RefusesFewerFramesThanComponents)
+{
+    const std::vector<float> x = Cluster(0.0, 3, 1);
+    CBackgroundMixture m;
+    EXPECT_EQ(m.Learn(x.data(), Frames(x), kDims, 4, 10, 1), 0);
+    EXPECT_EQ(m.Learn(x.data(), Frames(x), kDims, 3, 10, 1), 1);
+}
+
+// Two clusters far apart: two components, one on each, weighted by its share.
+TEST(BackgroundMixture, LearnsTheClustersThatAreThere)
+{
+    const CBackgroundMixture m = TwoClusters();
+    const std::vector<double> means = m.AdaptMeans(nullptr, 0, 16.0);   // no frames: the background's own
+    ASSERT_EQ(means.size(), 2u * kDims);
+    const double low = std::min(means[0], means[2]), high = std::max(means[0], means[2]);
+    EXPECT_NEAR(low, -5.0, 0.2);
+    EXPECT_NEAR(high, 5.0, 0.2);
+}
+
+// A speaker whose frames lie one step off the background: adapted with a
+// small relevance his own other frames score above the background, a voice
+// off the other way below it; with a relevance no frames can outweigh, the
+// mixture stays the background and every ratio is 0.
+TEST(BackgroundMixture, RatioPrefersTheFramesItWasAdaptedTo)
+{
+    const CBackgroundMixture m = TwoClusters();
+    const std::vector<float> enrol = Cluster(6.0, 200, 3), own = Cluster(6.0, 100, 4), other = Cluster(4.0, 100, 5);
+    const std::vector<double> adapted = m.AdaptMeans(enrol.data(), Frames(enrol), 4.0);
+    EXPECT_GT(m.MeanLogRatio(own.data(), Frames(own), adapted, 1), 0.3);
+    EXPECT_LT(m.MeanLogRatio(other.data(), Frames(other), adapted, 1), -0.3);
+    const std::vector<double> unmoved = m.AdaptMeans(enrol.data(), Frames(enrol), 1e12);
+    EXPECT_NEAR(m.MeanLogRatio(own.data(), Frames(own), unmoved, 2), 0.0, 1e-6);
+    EXPECT_EQ(m.MeanLogRatio(own.data(), 0, adapted, 2), 0.0);
+}
+
+// The seed fixes the learning: the same frames and seed give the same mixture.
+TEST(BackgroundMixture, SameSeedSameMixture)
+{
+    const std::vector<float> x = Joined(Cluster(-1.0, 200, 1), Cluster(2.0, 200, 2));
+    CBackgroundMixture a, b;
+    ASSERT_EQ(a.Learn(x.data(), Frames(x), kDims, 4, 10, 9), 1);
+    ASSERT_EQ(b.Learn(x.data(), Frames(x), kDims, 4, 10, 9), 1);
+    EXPECT_EQ(a.AdaptMeans(nullptr, 0, 16.0), b.AdaptMeans(nullptr, 0, 16.0));
+    EXPECT_EQ(a.MeanLogLikelihood(x.data(), Frames(x)), b.MeanLogLikelihood(x.data(), Frames(x)));
+}
