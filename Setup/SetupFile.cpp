@@ -93,7 +93,7 @@ CString CSetupFile::ReadProgramValue(const char* pszName)
 {
     CString value;
     CRegistryEx registry(m_hRootKey);
-    if (registry.VerifyKey(m_hRootKey, ProgramKey()))
+    if (registry.VerifyKeyReadOnly(m_hRootKey, ProgramKey()))
         registry.Read(pszName, value);
     registry.Close();
     return value;
@@ -319,7 +319,7 @@ CString CSetupFile::GetLastUserLogon()
 {
     CString name;
     CRegistryEx registry(HKEY_LOCAL_MACHINE);
-    if (registry.VerifyKey(HKEY_LOCAL_MACHINE, kWinlogonKey))
+    if (registry.VerifyKeyReadOnly(HKEY_LOCAL_MACHINE, kWinlogonKey))
         registry.Read("AltDefaultUserName", name);
     registry.Close();
     return name;

@@ -69,6 +69,13 @@ TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
     expectResult(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("absent").c_str()), ERROR_FILE_NOT_FOUND);
     expectResult(1, reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()), ERROR_FILE_NOT_FOUND);
     reg.Close();
+    // The read-only check opens the same way, and the key then refuses changes.
+    expectResult(1, reg.VerifyKeyReadOnly(HKEY_CURRENT_USER, m_key.Path()), ERROR_FILE_NOT_FOUND);
+    int marker = 0;
+    EXPECT_EQ(1, reg.Read("Marker", marker));
+    EXPECT_EQ(3, marker);
+    expectResult(0, reg.Write("Marker", 4), ERROR_ACCESS_DENIED);
+    reg.Close();
     // CreateKey makes the key, or opens it when it is there, and it becomes current.
     for (int round = 0; round < 2; ++round) {
         EXPECT_EQ(1, reg.CreateKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));

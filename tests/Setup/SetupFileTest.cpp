@@ -120,6 +120,31 @@ TEST_F(SetupFileTest, TheProgramKeyHoldsFolderAndCommentAndCopiesShareTheSecureF
     EXPECT_EQ(CString(), m_setup.GetLastUserLogon());
 }
 
+// The machine's keys change only for an administrator; everybody reads them.
+TEST_F(SetupFileTest, TheRegistrySettingsReadWithoutTheRightToChangeThem)
+{
+    const char* winlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+    CRegistryValueGuard guard(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName");
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName", REG_SZ, "taro", 5));
+    ASSERT_EQ(1, m_setup.SetScrComment("screen comment"));
+    CFaultyRegistry standardUser;
+    standardUser.RefuseChanges();
+    CRegistryOverride scope(standardUser);
+    const struct
+    {
+        const char* getter;
+        std::function<CString()> read;
+        std::string expected;
+    } cases[] = {
+        {"GetAppPath", [this] { return m_setup.GetAppPath(); }, m_folder.Path().str()},
+        {"CSetupSecure::GetAppPath", [] { return CSetupSecure().GetAppPath(); }, m_folder.Path().str()},
+        {"GetScrComment", [this] { return m_setup.GetScrComment(); }, "screen comment"},
+        {"GetLastUserLogon", [this] { return m_setup.GetLastUserLogon(); }, "taro"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.expected, c.read().str()) << c.getter;
+}
+
 TEST_F(SetupFileTest, IniSettingsHaveDefaultsParseHandWrittenTextAndStoreTheirOwn)
 {
     // Without a file there are no words, and the enrolment set-up stops.
