@@ -529,8 +529,10 @@ CString CRegistryEx::FindKey(const char* pszKeyPath, const char* pszValueName, c
     CString keyPath(pszKeyPath);
     CString value;
     {
+        // The search only reads, so it asks for no more than that: a user who
+        // is not an administrator may search the machine's keys too.
         CRegistryEx probe(HKEY_LOCAL_MACHINE);
-        if (probe.Open(HKEY_LOCAL_MACHINE, keyPath))
+        if (probe.VerifyKeyReadOnly(HKEY_LOCAL_MACHINE, keyPath))
             probe.Read(pszValueName, value);
         probe.Close();
     }

@@ -152,23 +152,30 @@ TEST_F(RegistryKeysTest, ListingsAndTheDepthFirstSearchIgnoringCase)
     }
 
     // Each tree: the values below the scratch key (path, value of "Name"), the
-    // text searched for, and the key expected (below the scratch key, "-" none).
+    // text searched for, and the key expected (below the scratch key, "-" none);
+    // searched by a user who may read the machine's keys but not change them.
     const struct
     {
         std::vector<std::pair<const char*, const char*>> tree;
         const char* wanted;
         const char* found;
+        bool standardUser = false;
     } trees[] = {
         {{{"\\A\\A1", "other"}, {"\\A\\A1\\Deep", "wanted"}, {"\\B", "Wanted"}}, "WANTED", "\\A\\A1\\Deep"},
         {{{"", "Here"}, {"\\Child", "here"}}, "here", ""},
         {{{"\\A\\A1", "nope"}, {"\\C", "nope"}, {"\\C\\C2", "target"}}, "Target", "\\C\\C2"},
         {{{"\\A", "one"}}, "wanted", "-"},
+        {{{"\\A", "nope"}, {"\\A\\A1", "target"}}, "target", "\\A\\A1", true},
     };
     for (const auto& c : trees) {
         CScratchKey tree{HKEY_LOCAL_MACHINE, "find"};
         const std::string root = tree.Path();
         for (const auto& value : c.tree)
             SetText(HKEY_LOCAL_MACHINE, root + value.first, "Name", value.second);
+        CFaultyRegistry registry;
+        if (c.standardUser)
+            registry.RefuseChanges();
+        CRegistryOverride scope(registry);
         CRegistryEx machine(HKEY_LOCAL_MACHINE);
         const std::string expected = std::string(c.found) == "-" ? "" : root + c.found;
         EXPECT_EQ(CString(expected.c_str()), machine.FindKey(root.c_str(), "Name", c.wanted)) << c.wanted;
