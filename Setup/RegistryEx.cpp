@@ -171,10 +171,10 @@ int CRegistryEx::VerifyKey(HKEY hRootKey, const char* pszSubKey)
     return OpenCurrent(hRootKey, pszSubKey, KEY_ALL_ACCESS, false);
 }
 
-int CRegistryEx::VerifyKeyReadOnly(HKEY hRootKey, const char* pszSubKey)
+int CRegistryEx::VerifyKeyReadOnly(HKEY hRootKey, const char* pszSubKey, REGSAM view)
 {
     RefuseIfHeld("VerifyKeyReadOnly");
-    return OpenCurrent(hRootKey, pszSubKey, KEY_READ, false);
+    return OpenCurrent(hRootKey, pszSubKey, KEY_READ | view, false);
 }
 
 // Descends from the current key: once the subkey is open, the key it was

@@ -34,8 +34,9 @@ public:
     // As VerifyKey (root, subkey), with the right to read only: values can be
     // read but not changed. A user who is not an administrator may read the
     // machine's keys (HKEY_LOCAL_MACHINE) but is refused the full access the
-    // other forms ask for.
-    int VerifyKeyReadOnly(HKEY hRootKey, const char* pszSubKey);
+    // other forms ask for. `view` may be KEY_WOW64_64KEY, for a key that
+    // 64-bit Windows keeps in its own view only.
+    int VerifyKeyReadOnly(HKEY hRootKey, const char* pszSubKey, REGSAM view = 0);
     int VerifyKey(const char* pszSubKey);
     int VerifyValue(const char* pszName);
     void Close();

@@ -315,11 +315,14 @@ int CSetupFile::SetScrComment(CString strComment)
     return 1;
 }
 
+// Winlogon keeps its values in the system's own view of the registry; on
+// 64-bit Windows a 32-bit program asking for its own view would be shown the
+// redirected copy of the key, which never holds the last user.
 CString CSetupFile::GetLastUserLogon()
 {
     CString name;
     CRegistryEx registry(HKEY_LOCAL_MACHINE);
-    if (registry.VerifyKeyReadOnly(HKEY_LOCAL_MACHINE, kWinlogonKey))
+    if (registry.VerifyKeyReadOnly(HKEY_LOCAL_MACHINE, kWinlogonKey, KEY_WOW64_64KEY))
         registry.Read("AltDefaultUserName", name);
     registry.Close();
     return name;
