@@ -101,10 +101,12 @@ CString CSetupFile::ReadProgramValue(const char* pszName)
 
 void CSetupFile::WriteProgramValue(const char* pszName, const CString& strValue)
 {
+    // A fresh registry object acts on the root itself: when the Program key
+    // can be neither opened nor made, nothing is written rather than the
+    // value landing in the root.
     CRegistryEx registry(m_hRootKey);
-    if (!registry.VerifyKey(m_hRootKey, ProgramKey()))
-        registry.CreateKey(m_hRootKey, ProgramKey());
-    registry.Write(pszName, strValue.GetString());
+    if (registry.VerifyKey(m_hRootKey, ProgramKey()) || registry.CreateKey(m_hRootKey, ProgramKey()))
+        registry.Write(pszName, strValue.GetString());
     registry.Close();
 }
 

@@ -137,9 +137,12 @@ TEST_F(SetupFileTest, TheProgramKeyHoldsFolderAndCommentAndCopiesShareTheSecureF
     EXPECT_EQ(CString(), m_setup.GetLastUserLogon());
 }
 
-// The machine's keys change only for an administrator; everybody reads them.
+// The machine's keys change only for an administrator; everybody reads them,
+// and a change refused to the others is made nowhere else either.
 TEST_F(SetupFileTest, TheRegistrySettingsReadWithoutTheRightToChangeThem)
 {
+    CRegistryValueGuard rootPath(HKEY_LOCAL_MACHINE, "", "AppPath");
+    CRegistryValueGuard rootComment(HKEY_LOCAL_MACHINE, "", "ScrMent");
     CRegistryValueGuard guard(HKEY_LOCAL_MACHINE, kWinlogonKey, "AltDefaultUserName", KEY_WOW64_64KEY);
     ASSERT_EQ(ERROR_SUCCESS, SetLastLogonUser("taro"));
     ASSERT_EQ(1, m_setup.SetScrComment("screen comment"));
@@ -159,6 +162,13 @@ TEST_F(SetupFileTest, TheRegistrySettingsReadWithoutTheRightToChangeThem)
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, c.read().str()) << c.getter;
+
+    m_setup.SetAppPath("C:\\Elsewhere");
+    EXPECT_EQ(1, m_setup.SetScrComment("other comment"));
+    EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
+    EXPECT_EQ(CString("screen comment"), m_setup.GetScrComment());
+    for (const char* name : {"AppPath", "ScrMent"})
+        EXPECT_NE(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, NULL, name, RRF_RT_ANY, NULL, NULL, NULL)) << name;
 }
 
 TEST_F(SetupFileTest, IniSettingsHaveDefaultsParseHandWrittenTextAndStoreTheirOwn)

@@ -34,6 +34,10 @@ public:
             return ERROR_ACCESS_DENIED;
         return CWin32Registry::OpenKey(parent, subKey, access, key);
     }
+    LONG CreateKey(HKEY parent, const char* subKey, REGSAM access, HKEY* key) override
+    {
+        return m_refuseChanges ? ERROR_ACCESS_DENIED : CWin32Registry::CreateKey(parent, subKey, access, key);
+    }
     LONG CloseKey(HKEY key) override
     {
         ++m_calls[closeKey];
