@@ -40,6 +40,19 @@ void SplitAtCommas(const CString& text, CStringArray& pieces)
     }
 }
 
+// True when this program is a 32-bit one running on 64-bit Windows, where the
+// system's own registry view is not the program's. IsWow64Process is looked
+// up at run time: Windows 2000 and XP before SP2 lack it (and know no other
+// view; Windows 2000 refuses a key asked for with a view flag).
+bool RunsOnWow64()
+{
+    typedef BOOL(WINAPI * PFN_IS_WOW64_PROCESS)(HANDLE, PBOOL);
+    const FARPROC address = GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process");
+    const auto isWow64Process = reinterpret_cast<PFN_IS_WOW64_PROCESS>(reinterpret_cast<void*>(address));
+    BOOL wow64 = FALSE;
+    return isWow64Process != NULL && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
 CString Decimal(int value)
 {
     CString text;
@@ -324,7 +337,8 @@ CString CSetupFile::GetLastUserLogon()
 {
     CString name;
     CRegistryEx registry(HKEY_LOCAL_MACHINE);
-    if (registry.VerifyKeyReadOnly(HKEY_LOCAL_MACHINE, kWinlogonKey, KEY_WOW64_64KEY))
+    const REGSAM view = RunsOnWow64() ? KEY_WOW64_64KEY : 0;
+    if (registry.VerifyKeyReadOnly(HKEY_LOCAL_MACHINE, kWinlogonKey, view))
         registry.Read("AltDefaultUserName", name);
     registry.Close();
     return name;
