@@ -135,10 +135,10 @@ void CRegistryEx::RefuseIfHeld(const char* pszOperation) const
 }
 
 // A failed open keeps the key held before, so that nothing is leaked or lost.
-int CRegistryEx::OpenCurrent(HKEY hParent, const char* pszSubKey, bool bRecordAlways)
+int CRegistryEx::OpenCurrent(HKEY hParent, const char* pszSubKey, REGSAM access, bool bRecordAlways)
 {
     HKEY hKey = NULL;
-    LONG status = GetRegistry().OpenKey(hParent, pszSubKey, KEY_ALL_ACCESS, &hKey);
+    LONG status = GetRegistry().OpenKey(hParent, pszSubKey, access, &hKey);
     if (status == ERROR_SUCCESS)
         m_hKey = hKey;
     if (bRecordAlways || status != ERROR_SUCCESS)
@@ -150,7 +150,7 @@ int CRegistryEx::Open(HKEY hRootKey, const char* pszSubKey)
 {
     RefuseIfHeld("Open");
     m_strKeyName = pszSubKey;
-    return OpenCurrent(hRootKey, pszSubKey, true);
+    return OpenCurrent(hRootKey, pszSubKey, KEY_ALL_ACCESS, true);
 }
 
 int CRegistryEx::CreateKey(HKEY hRootKey, const char* pszSubKey)
@@ -168,7 +168,13 @@ int CRegistryEx::CreateKey(HKEY hRootKey, const char* pszSubKey)
 int CRegistryEx::VerifyKey(HKEY hRootKey, const char* pszSubKey)
 {
     RefuseIfHeld("VerifyKey");
-    return OpenCurrent(hRootKey, pszSubKey, false);
+    return OpenCurrent(hRootKey, pszSubKey, KEY_ALL_ACCESS, false);
+}
+
+int CRegistryEx::VerifyKeyReadOnly(HKEY hRootKey, const char* pszSubKey, REGSAM view)
+{
+    RefuseIfHeld("VerifyKeyReadOnly");
+    return OpenCurrent(hRootKey, pszSubKey, KEY_READ | view, false);
 }
 
 // Descends from the current key: once the subkey is open, the key it was
@@ -176,7 +182,7 @@ int CRegistryEx::VerifyKey(HKEY hRootKey, const char* pszSubKey)
 int CRegistryEx::VerifyKey(const char* pszSubKey)
 {
     const HKEY hParent = m_hKey;
-    if (!OpenCurrent(hParent, pszSubKey, true))
+    if (!OpenCurrent(hParent, pszSubKey, KEY_ALL_ACCESS, true))
         return 0;
     if (hParent != NULL && !IsPredefinedKey(hParent))
         GetRegistry().CloseKey(hParent);
@@ -523,8 +529,10 @@ CString CRegistryEx::FindKey(const char* pszKeyPath, const char* pszValueName, c
     CString keyPath(pszKeyPath);
     CString value;
     {
+        // The search only reads, so it asks for no more than that: a user who
+        // is not an administrator may search the machine's keys too.
         CRegistryEx probe(HKEY_LOCAL_MACHINE);
-        if (probe.Open(HKEY_LOCAL_MACHINE, keyPath))
+        if (probe.VerifyKeyReadOnly(HKEY_LOCAL_MACHINE, keyPath))
             probe.Read(pszValueName, value);
         probe.Close();
     }

@@ -31,6 +31,12 @@ public:
     int Open(HKEY hRootKey, const char* pszSubKey);
     int CreateKey(HKEY hRootKey, const char* pszSubKey);
     int VerifyKey(HKEY hRootKey, const char* pszSubKey);
+    // As VerifyKey (root, subkey), with the right to read only: values can be
+    // read but not changed. A user who is not an administrator may read the
+    // machine's keys (HKEY_LOCAL_MACHINE) but is refused the full access the
+    // other forms ask for. `view` may be KEY_WOW64_64KEY, for a key that
+    // 64-bit Windows keeps in its own view only.
+    int VerifyKeyReadOnly(HKEY hRootKey, const char* pszSubKey, REGSAM view = 0);
     int VerifyKey(const char* pszSubKey);
     int VerifyValue(const char* pszName);
     void Close();
@@ -87,7 +93,7 @@ private:
 
     void Record(LONG lStatus, DWORD dwType, DWORD dwSize);
     void RefuseIfHeld(const char* pszOperation) const;
-    int OpenCurrent(HKEY hParent, const char* pszSubKey, bool bRecordAlways);
+    int OpenCurrent(HKEY hParent, const char* pszSubKey, REGSAM access, bool bRecordAlways);
     LONG QueryValue(const char* pszName, BYTE* pData, DWORD dwCapacity, DWORD& dwType, DWORD& dwSize);
     int ReadDword(const char* pszName, DWORD& dwValue);
     int WriteBinary(const char* pszName, const BYTE* pData, DWORD dwSize, DWORD dwLastType);

@@ -40,6 +40,19 @@ void SplitAtCommas(const CString& text, CStringArray& pieces)
     }
 }
 
+// True when this program is a 32-bit one running on 64-bit Windows, where the
+// system's own registry view is not the program's. IsWow64Process is looked
+// up at run time: Windows 2000 and XP before SP2 lack it (and know no other
+// view; Windows 2000 refuses a key asked for with a view flag).
+bool RunsOnWow64()
+{
+    typedef BOOL(WINAPI * PFN_IS_WOW64_PROCESS)(HANDLE, PBOOL);
+    const FARPROC address = GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process");
+    const auto isWow64Process = reinterpret_cast<PFN_IS_WOW64_PROCESS>(reinterpret_cast<void*>(address));
+    BOOL wow64 = FALSE;
+    return isWow64Process != NULL && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
 CString Decimal(int value)
 {
     CString text;
@@ -93,7 +106,7 @@ CString CSetupFile::ReadProgramValue(const char* pszName)
 {
     CString value;
     CRegistryEx registry(m_hRootKey);
-    if (registry.VerifyKey(m_hRootKey, ProgramKey()))
+    if (registry.VerifyKeyReadOnly(m_hRootKey, ProgramKey()))
         registry.Read(pszName, value);
     registry.Close();
     return value;
@@ -101,10 +114,12 @@ CString CSetupFile::ReadProgramValue(const char* pszName)
 
 void CSetupFile::WriteProgramValue(const char* pszName, const CString& strValue)
 {
+    // A fresh registry object acts on the root itself: when the Program key
+    // can be neither opened nor made, nothing is written rather than the
+    // value landing in the root.
     CRegistryEx registry(m_hRootKey);
-    if (!registry.VerifyKey(m_hRootKey, ProgramKey()))
-        registry.CreateKey(m_hRootKey, ProgramKey());
-    registry.Write(pszName, strValue.GetString());
+    if (registry.VerifyKey(m_hRootKey, ProgramKey()) || registry.CreateKey(m_hRootKey, ProgramKey()))
+        registry.Write(pszName, strValue.GetString());
     registry.Close();
 }
 
@@ -315,11 +330,15 @@ int CSetupFile::SetScrComment(CString strComment)
     return 1;
 }
 
+// Winlogon keeps its values in the system's own view of the registry; on
+// 64-bit Windows a 32-bit program asking for its own view would be shown the
+// redirected copy of the key, which never holds the last user.
 CString CSetupFile::GetLastUserLogon()
 {
     CString name;
     CRegistryEx registry(HKEY_LOCAL_MACHINE);
-    if (registry.VerifyKey(HKEY_LOCAL_MACHINE, kWinlogonKey))
+    const REGSAM view = RunsOnWow64() ? KEY_WOW64_64KEY : 0;
+    if (registry.VerifyKeyReadOnly(HKEY_LOCAL_MACHINE, kWinlogonKey, view))
         registry.Read("AltDefaultUserName", name);
     registry.Close();
     return name;

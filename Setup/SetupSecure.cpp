@@ -227,7 +227,7 @@ CString CSetupSecure::GetAppPath()
 {
     CString path;
     CRegistryEx registry(HKEY_LOCAL_MACHINE);
-    if (registry.VerifyKey(HKEY_LOCAL_MACHINE, kProgramKey))
+    if (registry.VerifyKeyReadOnly(HKEY_LOCAL_MACHINE, kProgramKey))
         registry.Read(kAppPathValue, path);
     registry.Close();
     return path;

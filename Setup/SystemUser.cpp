@@ -12,7 +12,7 @@
 
 namespace
 {
-const char kNetworkLibrary[] = "Netapi32.dll";
+const char kNetworkLibrary[] = "\\Netapi32.dll";
 
 // The network functions, typed as the system declares them; they are only
 // ever reached through the library loaded for one operation.
@@ -59,12 +59,27 @@ NET_API_STATUS CallNetwork(Function function, Arguments... arguments)
     return status;
 }
 
+// The system's own Netapi32.dll, by its full path. A bare name is also looked
+// for in the host's folder (and on older systems in the current folder before
+// the system's), where a file planted under that name would run with the
+// rights of a host that manages accounts. Empty when the system folder cannot
+// be told, which no load accepts.
+CString NetworkLibraryPath()
+{
+    char folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return CString();
+    return CString(folder, static_cast<int>(length)) + kNetworkLibrary;
+}
+
 // Loads Netapi32.dll into `library` and looks up the function: null when
 // either fails.
 template <class Function>
 Function LoadNetworkFunction(CLibrary& library, const char* name)
 {
-    return library.Load(kNetworkLibrary) ? library.Find<Function>(name) : nullptr;
+    const CString path = NetworkLibraryPath();
+    return !path.IsEmpty() && library.Load(path) ? library.Find<Function>(name) : nullptr;
 }
 
 // A buffer a network function filled, released through the library's own

@@ -1,5 +1,7 @@
 #include "userdata/AccessLog.h"
 
+#include <string>
+
 #include "fw/File.h"
 #include "fw/FileException.h"
 
@@ -18,6 +20,21 @@ bool EndsWithLineEnd(CFile& file)
     file.Seek(static_cast<LONGLONG>(length) - 1, CFile::begin);
     char last = 0;
     return file.Read(&last, 1) == 1 && last == '\n';
+}
+
+// The user ID as one field of one line. It is the text of the dialog's ID
+// edit, which another program can fill with anything: a line break in it
+// would let a forged line stand in the log as if written by the system. Such
+// control characters are written as '?'. No byte of a double-byte character
+// lies below 0x20, so Shift-JIS text passes unchanged.
+CString OneLineField(const CString& text)
+{
+    std::string field = text.str();
+    for (char& c : field) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    }
+    return CString(field);
 }
 
 }  // namespace
@@ -54,7 +71,7 @@ CString CAccessLog::FormatLine(const SYSTEMTIME& when, const CString& strUserID,
 {
     CString line;
     line.Format("[%02u-%02u-%02u %02u:%02u:%02u] %s : %s : %s", when.wYear % 100u, when.wMonth, when.wDay,
-                when.wHour, when.wMinute, when.wSecond, strUserID.GetString(), PurposeWord(nPurpose),
+                when.wHour, when.wMinute, when.wSecond, OneLineField(strUserID).GetString(), PurposeWord(nPurpose),
                 bAccepted ? "Accept" : "Denied");
     return line;
 }

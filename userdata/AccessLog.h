@@ -4,6 +4,8 @@
 // Line (Shift-JIS, CR LF): "[yy-mm-dd hh:mm:ss] <user ID> : <purpose> : <result>"
 //   purpose: "Logon", "Encrypt", "Decrypt", "Setting", any other value "User"
 //   result:  "Accept" or "Denied"
+//   Control characters in the user ID (a line break would forge a line) are
+//   written as '?'.
 //
 // The file is only ever appended to, with append access (the system puts each
 // write at the end) and the whole line in one write, so no write can reach the

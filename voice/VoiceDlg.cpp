@@ -292,6 +292,17 @@ void CVoiceDlg::ApplyLayout()
     Show(m_editPassword, row.editPassword);
 }
 
+// The ID edit is input only while the layout shows it. Once it is hidden the
+// user has been fixed (by the first take, the password or the host), and
+// text the hidden edit is given then (another program can set it) names
+// nobody: taking it would verify one user's voice and report another.
+CString CVoiceDlg::EnteredUserID()
+{
+    const bool shown = m_nLayout >= 0 && m_nLayout < static_cast<int>(sizeof kLayouts / sizeof kLayouts[0]) &&
+                       kLayouts[m_nLayout].editId;
+    return shown ? m_editID.GetWindowText() : m_strUserID;
+}
+
 // --- the window's messages ---------------------------------------------------------
 
 LRESULT CVoiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

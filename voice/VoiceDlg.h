@@ -205,6 +205,7 @@ private:
     void CentreOnScreen();
     void ChooseLayout();
     void ApplyLayout();
+    CString EnteredUserID();
     void OnVoiceSetup();
     void OnPasswordSetup();
     void SetUpEngine(bool bMaxRepeat, bool bFinalMode);

@@ -144,7 +144,7 @@ void CVoiceDlg::SetUpEngine(bool bMaxRepeat, bool bFinalMode)
 
 void CVoiceDlg::OnRecord()
 {
-    m_strUserID = m_editID.GetWindowText();
+    m_strUserID = EnteredUserID();
     m_strPassword = m_editPassword.GetWindowText();
     if (m_bExitRequested) {
         EndWithExit(IDCANCEL);
@@ -218,7 +218,7 @@ bool CVoiceDlg::PassPasswordStage()
 // (with a hint and the buttons back) when there is none to take.
 bool CVoiceDlg::ChoosePassPhrase()
 {
-    const CString id = m_editID.GetWindowText();
+    const CString id = EnteredUserID();
     if (id.IsEmpty()) {
         SetLabelPrint(IDS_HINT_ENTER_ID);
         EnableButtons();

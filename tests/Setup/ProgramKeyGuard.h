@@ -11,20 +11,32 @@ namespace sonvera_test
 class CRegistryValueGuard
 {
 public:
-    CRegistryValueGuard(HKEY root, const char* key, const char* name) : m_root(root), m_key(key), m_name(name)
+    // `view` is KEY_WOW64_64KEY for a value the system keeps in its own view
+    // only, where a 32-bit program must ask for it.
+    CRegistryValueGuard(HKEY root, const char* key, const char* name, REGSAM view = 0)
+        : m_root(root), m_key(key), m_name(name), m_view(view)
     {
         char value[4096];   // the guarded values are paths and comments
         DWORD size = sizeof value;
-        m_had = RegGetValueA(root, key, name, RRF_RT_ANY, &m_type, value, &size) == ERROR_SUCCESS;
+        HKEY opened = NULL;
+        m_had = RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE | view, &opened) == ERROR_SUCCESS &&
+                RegQueryValueExA(opened, name, NULL, &m_type, reinterpret_cast<BYTE*>(value), &size) ==
+                    ERROR_SUCCESS;
+        RegCloseKey(opened);
         m_value.assign(value, m_had ? size : 0);
     }
     ~CRegistryValueGuard()
     {
-        if (m_had)
-            RegSetKeyValueA(m_root, m_key.c_str(), m_name.c_str(), m_type, m_value.data(),
-                            static_cast<DWORD>(m_value.size()));
-        else
-            RegDeleteKeyValueA(m_root, m_key.c_str(), m_name.c_str());
+        HKEY opened = NULL;
+        if (m_had) {
+            if (RegCreateKeyExA(m_root, m_key.c_str(), 0, NULL, 0, KEY_SET_VALUE | m_view, NULL, &opened, NULL) ==
+                ERROR_SUCCESS)
+                RegSetValueExA(opened, m_name.c_str(), 0, m_type, reinterpret_cast<const BYTE*>(m_value.data()),
+                               static_cast<DWORD>(m_value.size()));
+        } else if (RegOpenKeyExA(m_root, m_key.c_str(), 0, KEY_SET_VALUE | m_view, &opened) == ERROR_SUCCESS) {
+            RegDeleteValueA(opened, m_name.c_str());
+        }
+        RegCloseKey(opened);
     }
     CRegistryValueGuard(const CRegistryValueGuard&) = delete;
     CRegistryValueGuard& operator=(const CRegistryValueGuard&) = delete;
@@ -32,6 +44,7 @@ public:
 private:
     HKEY m_root;
     std::string m_key, m_name, m_value;
+    REGSAM m_view;
     bool m_had = false;
     DWORD m_type = 0;
 };

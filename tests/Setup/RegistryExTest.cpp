@@ -69,6 +69,13 @@ TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
     expectResult(0, reg.VerifyKey(HKEY_CURRENT_USER, Sub("absent").c_str()), ERROR_FILE_NOT_FOUND);
     expectResult(1, reg.VerifyKey(HKEY_CURRENT_USER, m_key.Path()), ERROR_FILE_NOT_FOUND);
     reg.Close();
+    // The read-only check opens the same way, and the key then refuses changes.
+    expectResult(1, reg.VerifyKeyReadOnly(HKEY_CURRENT_USER, m_key.Path()), ERROR_FILE_NOT_FOUND);
+    int marker = 0;
+    EXPECT_EQ(1, reg.Read("Marker", marker));
+    EXPECT_EQ(3, marker);
+    expectResult(0, reg.Write("Marker", 4), ERROR_ACCESS_DENIED);
+    reg.Close();
     // CreateKey makes the key, or opens it when it is there, and it becomes current.
     for (int round = 0; round < 2; ++round) {
         EXPECT_EQ(1, reg.CreateKey(HKEY_CURRENT_USER, Sub("made\\deeper").c_str()));
@@ -145,23 +152,30 @@ TEST_F(RegistryKeysTest, ListingsAndTheDepthFirstSearchIgnoringCase)
     }
 
     // Each tree: the values below the scratch key (path, value of "Name"), the
-    // text searched for, and the key expected (below the scratch key, "-" none).
+    // text searched for, and the key expected (below the scratch key, "-" none);
+    // searched by a user who may read the machine's keys but not change them.
     const struct
     {
         std::vector<std::pair<const char*, const char*>> tree;
         const char* wanted;
         const char* found;
+        bool standardUser = false;
     } trees[] = {
         {{{"\\A\\A1", "other"}, {"\\A\\A1\\Deep", "wanted"}, {"\\B", "Wanted"}}, "WANTED", "\\A\\A1\\Deep"},
         {{{"", "Here"}, {"\\Child", "here"}}, "here", ""},
         {{{"\\A\\A1", "nope"}, {"\\C", "nope"}, {"\\C\\C2", "target"}}, "Target", "\\C\\C2"},
         {{{"\\A", "one"}}, "wanted", "-"},
+        {{{"\\A", "nope"}, {"\\A\\A1", "target"}}, "target", "\\A\\A1", true},
     };
     for (const auto& c : trees) {
         CScratchKey tree{HKEY_LOCAL_MACHINE, "find"};
         const std::string root = tree.Path();
         for (const auto& value : c.tree)
             SetText(HKEY_LOCAL_MACHINE, root + value.first, "Name", value.second);
+        CFaultyRegistry registry;
+        if (c.standardUser)
+            registry.RefuseChanges();
+        CRegistryOverride scope(registry);
         CRegistryEx machine(HKEY_LOCAL_MACHINE);
         const std::string expected = std::string(c.found) == "-" ? "" : root + c.found;
         EXPECT_EQ(CString(expected.c_str()), machine.FindKey(root.c_str(), "Name", c.wanted)) << c.wanted;

@@ -2,6 +2,7 @@
 // text and parsing, and the secure settings it passes through.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -18,6 +19,23 @@
 namespace
 {
 using namespace sonvera_test;
+
+// Windows keeps the last logon user in its own view of the registry, the
+// 64-bit one on 64-bit Windows, where a 32-bit program must ask for it.
+const char kWinlogonKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+
+LONG SetLastLogonUser(const char* name)
+{
+    HKEY key = NULL;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kWinlogonKey, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = name != NULL ? RegSetValueExA(key, "AltDefaultUserName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
+                                           static_cast<DWORD>(strlen(name) + 1))
+                          : RegDeleteValueA(key, "AltDefaultUserName");
+    RegCloseKey(key);
+    return status;
+}
 
 std::vector<int> Fields(const CSetupSecure::tagSecureSettings& s)
 {
@@ -111,13 +129,46 @@ TEST_F(SetupFileTest, TheProgramKeyHoldsFolderAndCommentAndCopiesShareTheSecureF
     m_setup.SetAppPath(m_folder.Path());
     EXPECT_EQ(CString("screen comment"), m_setup.GetScrComment());
     EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
-    // The last logon user is the Winlogon key's.
-    const char* winlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-    CRegistryValueGuard guard(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName");
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName", REG_SZ, "taro", 5));
+    // The last logon user is the Winlogon key's, in the view Windows keeps it in.
+    CRegistryValueGuard guard(HKEY_LOCAL_MACHINE, kWinlogonKey, "AltDefaultUserName", KEY_WOW64_64KEY);
+    ASSERT_EQ(ERROR_SUCCESS, SetLastLogonUser("taro"));
     EXPECT_EQ(CString("taro"), m_setup.GetLastUserLogon());
-    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, winlogon, "AltDefaultUserName"));
+    ASSERT_EQ(ERROR_SUCCESS, SetLastLogonUser(NULL));
     EXPECT_EQ(CString(), m_setup.GetLastUserLogon());
+}
+
+// The machine's keys change only for an administrator; everybody reads them,
+// and a change refused to the others is made nowhere else either.
+TEST_F(SetupFileTest, TheRegistrySettingsReadWithoutTheRightToChangeThem)
+{
+    CRegistryValueGuard rootPath(HKEY_LOCAL_MACHINE, "", "AppPath");
+    CRegistryValueGuard rootComment(HKEY_LOCAL_MACHINE, "", "ScrMent");
+    CRegistryValueGuard guard(HKEY_LOCAL_MACHINE, kWinlogonKey, "AltDefaultUserName", KEY_WOW64_64KEY);
+    ASSERT_EQ(ERROR_SUCCESS, SetLastLogonUser("taro"));
+    ASSERT_EQ(1, m_setup.SetScrComment("screen comment"));
+    CFaultyRegistry standardUser;
+    standardUser.RefuseChanges();
+    CRegistryOverride scope(standardUser);
+    const struct
+    {
+        const char* getter;
+        std::function<CString()> read;
+        std::string expected;
+    } cases[] = {
+        {"GetAppPath", [this] { return m_setup.GetAppPath(); }, m_folder.Path().str()},
+        {"CSetupSecure::GetAppPath", [] { return CSetupSecure().GetAppPath(); }, m_folder.Path().str()},
+        {"GetScrComment", [this] { return m_setup.GetScrComment(); }, "screen comment"},
+        {"GetLastUserLogon", [this] { return m_setup.GetLastUserLogon(); }, "taro"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.expected, c.read().str()) << c.getter;
+
+    m_setup.SetAppPath("C:\\Elsewhere");
+    EXPECT_EQ(1, m_setup.SetScrComment("other comment"));
+    EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
+    EXPECT_EQ(CString("screen comment"), m_setup.GetScrComment());
+    for (const char* name : {"AppPath", "ScrMent"})
+        EXPECT_NE(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, NULL, name, RRF_RT_ANY, NULL, NULL, NULL)) << name;
 }
 
 TEST_F(SetupFileTest, IniSettingsHaveDefaultsParseHandWrittenTextAndStoreTheirOwn)

@@ -77,7 +77,18 @@ FARPROC Export(F function)
     return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
 }
 
-// Netapi32.dll with the four functions above and no others.
+// The system's Netapi32.dll. By its bare name it would also be looked for in
+// the host's folder and the current one, where anybody may have put a file
+// of that name to run with the rights of a host that manages accounts.
+std::string SystemNetapi()
+{
+    char folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    return std::string(folder, length) + "\\Netapi32.dll";
+}
+
+// Netapi32.dll with the four functions above and no others, found only in
+// the system folder.
 class CFakeNetapiLoader : public ILibraryLoader
 {
 public:
@@ -86,8 +97,9 @@ public:
 
     HMODULE Load(const char* name) override
     {
-        loads += present;
-        return present && std::string(name) == "Netapi32.dll" ? reinterpret_cast<HMODULE>(0x10000) : nullptr;
+        const bool found = present && std::string(name) == SystemNetapi();
+        loads += found;
+        return found ? reinterpret_cast<HMODULE>(0x10000) : nullptr;
     }
     FARPROC Find(HMODULE, const char* name) override
     {

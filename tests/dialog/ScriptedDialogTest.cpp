@@ -165,6 +165,26 @@ TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUs
                                                      "\\[.*\\] george : Decrypt : Denied\r\n"));
 }
 
+// Once a take has fixed the user, the hidden ID edit no longer names him:
+// text another program puts there between takes changes neither who is
+// verified nor who is logged and remembered.
+TEST_F(ScriptedDialogTest, TheUserFixedByTheFirstTakeStaysForTheRetakes)
+{
+    ASSERT_TRUE(m_engine.Push("VRE_Verify", {0, 1}));
+    m_app.SetMethods(1, 1);
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+    dialog.m_strUserID = "george";
+    QueueTakes(dialog, 2);
+    dialog.m_onWait = [&](int) {
+        if (Count(dialog.m_hints, IDS_HINT_REJECTED) > 0)
+            dialog.m_editID.SetText("taro");
+    };
+    EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    EXPECT_EQ("george", dialog.m_strUserID.str());
+    EXPECT_EQ("george", m_app.Setup().GetLastUserProgram().str());
+    EXPECT_THAT(m_app.Log(), ::testing::MatchesRegex("\\[.*\\] george : Logon : Accept\r\n"));
+}
+
 // The window at the moment the engine checks a take: the whole take and its end points.
 HWND s_window = nullptr;
 

@@ -22,10 +22,21 @@ public:
         m_failFrom = m_calls[call] + 1;
     }
     int Calls(Call call) const { return m_calls[call]; }
+    // Keys opened for more than reading are refused, as HKEY_LOCAL_MACHINE
+    // refuses them to a user without administrator rights.
+    void RefuseChanges() { m_refuseChanges = true; }
 
     LONG OpenKey(HKEY parent, const char* subKey, REGSAM access, HKEY* key) override
     {
-        return Fails(openKey) ? m_failStatus : CWin32Registry::OpenKey(parent, subKey, access, key);
+        if (Fails(openKey))
+            return m_failStatus;
+        if (m_refuseChanges && (access & ~(KEY_READ | KEY_WOW64_RES)) != 0)
+            return ERROR_ACCESS_DENIED;
+        return CWin32Registry::OpenKey(parent, subKey, access, key);
+    }
+    LONG CreateKey(HKEY parent, const char* subKey, REGSAM access, HKEY* key) override
+    {
+        return m_refuseChanges ? ERROR_ACCESS_DENIED : CWin32Registry::CreateKey(parent, subKey, access, key);
     }
     LONG CloseKey(HKEY key) override
     {
@@ -52,6 +63,7 @@ private:
     Call m_failCall = callCount;
     LONG m_failStatus = ERROR_SUCCESS;
     int m_failFrom = 0;
+    bool m_refuseChanges = false;
 };
 
 // INI files whose writes fail, as on a read-only folder.

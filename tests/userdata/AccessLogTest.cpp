@@ -29,6 +29,9 @@ TEST(AccessLog, LinesNameTimeUserPurposeAndVerdict)
     } cases[] = {
         {At(2004, 12, 31, 23, 59, 7), "taro", 0, 1, "[04-12-31 23:59:07] taro : Logon : Accept"},
         {At(2024, 2, 29, 12, 0, 59), "x", -1, 5, "[24-02-29 12:00:59] x : User : Accept"},   // out of range
+        // A line break in the ID would start a forged line of its own.
+        {At(2005, 1, 1, 0, 0, 2), "x\r\n[05-01-01 00:00:03] admin\t", 0, 0,
+         "[05-01-01 00:00:02] x??[05-01-01 00:00:03] admin? : Logon : Denied"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.line, CAccessLog::FormatLine(c.when, c.user, c.purpose, c.accepted).str());
