@@ -14,7 +14,7 @@
 //                   --data DIR [--data DIR]... --models a,b,... --tests a,b,...
 //                   --words corpus/w,... [--conditions clean,...]
 //                   [--components 16,32,64] [--relevance 4,16] [--top 5]
-//                   [--iterations 20] [--statics] --out FILE
+//                   [--iterations 20] [--statics] [--norm-out FILE] --out FILE
 //   Every mixture size is learnt once on the --ubm recordings (never a
 //   trial take); every model (--models speaker, word) is adapted from its
 //   clean takes 0-4 and scored against every --tests speaker's takes 5-9
@@ -24,11 +24,25 @@
 //   size and relevance, llr_k<K>_r<R> (empty when the take has no word or
 //   the model no enrolment take). On stderr: the learning, and the median
 //   times of adapting one model and of scoring one take (its frames given).
+//
+//   --norm-out FILE: each model's levels, per size and relevance, for
+//   normalising its ratio (one CSV line per model):
+//   loo_*  each enrolment take scored against the mixture adapted from the
+//          model's other enrolment takes (leave one out): where the model's
+//          own voice lies, from its training takes alone;
+//   zo_*   the learning takes of words other than the model's: where other
+//          voices lie, from recordings a product could carry (it never has
+//          other voices saying a user's own pass phrase);
+//   zw_*   the learning takes of the model's own word, beside it to show how
+//          much the word's mismatch costs (no product has these takes).
+//   Each as mean, sample sd and count; the median times of the leave-one-out
+//   adaptations and of one background take's score are on stderr.
 #include "BackgroundMixture.h"
 #include "WordTakes.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -47,7 +61,7 @@ struct SOptions {
     std::vector<double> relevance{4.0, 16.0};
     int nTop = 5, nIterations = 20;
     bool bStatics = false;
-    std::string strOut;
+    std::string strOut, strNormOut;
 };
 
 // The frame values the mixtures see, appended row after row; the frames added.
@@ -99,6 +113,7 @@ bool ParseOptions(int argc, char** argv, SOptions& o)
         else if (a == "--top") o.nTop = std::atoi(v.c_str());
         else if (a == "--iterations") o.nIterations = std::atoi(v.c_str());
         else if (a == "--out") o.strOut = v;
+        else if (a == "--norm-out") o.strNormOut = v;
         else return false;
     }
     return !o.ubm.empty() && !o.dataDirs.empty() && !o.models.empty() && !o.words.empty() && !o.strOut.empty() &&
@@ -113,11 +128,99 @@ struct SModelKey {
     }
 };
 
+// A learning take's frames kept apart, for scoring the models against voices
+// the mixture has heard.
+struct SLearningTake {
+    std::string strWord;
+    std::vector<float> frames;
+};
+
+struct SLevel {
+    double sum = 0.0, sumSq = 0.0;
+    int n = 0;
+    void Add(double v)
+    {
+        sum += v;
+        sumSq += v * v;
+        ++n;
+    }
+    double Mean() const { return n ? sum / n : 0.0; }
+    double Sd() const { return n > 1 ? std::sqrt(std::max(0.0, (sumSq - sum * sum / n) / (n - 1))) : 0.0; }
+};
+
+void PrintLevel(FILE* out, const SLevel& l)
+{
+    if (l.n) std::fprintf(out, ",%.5f,%.5f,%d", l.Mean(), l.Sd(), l.n);
+    else std::fprintf(out, ",,,0");
+}
+
 double Median(std::vector<double> v)
 {
     if (v.empty()) return 0.0;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+// Every model's levels (--norm-out): leave-one-out over its enrolment takes,
+// and its ratio on the learning takes of other words and of its own word.
+bool WriteLevels(const SOptions& o, const std::vector<CBackgroundMixture>& mixtures, int dims,
+                 const std::map<SModelKey, std::vector<std::vector<double>>>& adapted,
+                 const std::map<SModelKey, std::vector<std::vector<float>>>& enrolTakes,
+                 const std::vector<SLearningTake>& learningTakes)
+{
+    FILE* out = std::fopen(o.strNormOut.c_str(), "w");
+    if (!out) return false;
+    std::fprintf(out, "model_speaker,word,enrol_takes");
+    for (int k : o.components)
+        for (double r : o.relevance)
+            for (const char* kind : {"loo", "zo", "zw"})
+                std::fprintf(out, ",%s_k%d_r%g_mean,%s_k%d_r%g_sd,%s_k%d_r%g_n", kind, k, r, kind, k, r, kind, k, r);
+    std::fprintf(out, "\n");
+    std::vector<std::vector<double>> leaveOneOutMs(mixtures.size()), backgroundMs(mixtures.size());
+    for (const auto& [key, means] : adapted) {
+        const std::vector<std::vector<float>>& takes = enrolTakes.at(key);
+        std::fprintf(out, "%s,%s,%zu", key.strSpeaker.c_str(), key.strWord.c_str(), takes.size());
+        size_t j = 0;
+        for (size_t k = 0; k < mixtures.size(); ++k)
+            for (double r : o.relevance) {
+                const CBackgroundMixture& m = mixtures[k];
+                SLevel loo, zo, zw;
+                // A single take leaves nothing to adapt from.
+                for (size_t left = 0; takes.size() > 1 && left < takes.size(); ++left) {
+                    const auto start = std::chrono::steady_clock::now();
+                    std::vector<float> others;
+                    for (size_t t = 0; t < takes.size(); ++t)
+                        if (t != left) others.insert(others.end(), takes[t].begin(), takes[t].end());
+                    const std::vector<double> leftOut =
+                        m.AdaptMeans(others.data(), static_cast<int>(others.size()) / dims, r);
+                    const std::vector<float>& x = takes[left];
+                    loo.Add(m.MeanLogRatio(x.data(), static_cast<int>(x.size()) / dims, leftOut, o.nTop));
+                    leaveOneOutMs[k].push_back(
+                        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+                }
+                for (const SLearningTake& l : learningTakes) {
+                    const auto start = std::chrono::steady_clock::now();
+                    const double v = m.MeanLogRatio(l.frames.data(), static_cast<int>(l.frames.size()) / dims,
+                                                    means[j], o.nTop);
+                    backgroundMs[k].push_back(
+                        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+                    (l.strWord == key.strWord ? zw : zo).Add(v);
+                }
+                PrintLevel(out, loo);
+                PrintLevel(out, zo);
+                PrintLevel(out, zw);
+                ++j;
+            }
+        std::fprintf(out, "\n");
+    }
+    for (size_t k = 0; k < mixtures.size(); ++k)
+        std::fprintf(stderr, "one leave-one-out take (adapting from the others, scoring it), %d components: "
+                             "median %.4f ms over %zu\n",
+                     o.components[k], Median(leaveOneOutMs[k]), leaveOneOutMs[k].size());
+    for (size_t k = 0; k < mixtures.size(); ++k)
+        std::fprintf(stderr, "scoring one background take against a model, %d components: median %.4f ms over %zu\n",
+                     o.components[k], Median(backgroundMs[k]), backgroundMs[k].size());
+    return std::fclose(out) == 0;
 }
 
 } // namespace
@@ -129,7 +232,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: sonvera-ubm-score --ubm DIR:SPEAKERS:WORDS:TAKES [--ubm ...] --data DIR... "
                              "--models a,b --tests a,b --words corpus/w,... [--conditions c,...] "
                              "[--components 16,32,64] [--relevance 4,16] [--top 5] [--iterations 20] "
-                             "[--statics] --out FILE\n");
+                             "[--statics] [--norm-out FILE] --out FILE\n");
         return 2;
     }
     if (o.tests.empty()) o.tests = o.models;
@@ -137,11 +240,16 @@ int main(int argc, char** argv)
 
     // The background's frames: learning recordings only.
     std::vector<float> learning;
+    std::vector<SLearningTake> learningTakesKept;
     int learningTakes = 0, dims = 0;
     for (const SWordSource& s : o.ubm) {
         int missed = 0;
         for (const SWordTake& w : ReadWordSource(s, *engine, missed)) {
             AppendFrames(w.features, o.bStatics, learning);
+            if (!o.strNormOut.empty()) {
+                learningTakesKept.push_back(SLearningTake{w.strWord, {}});
+                AppendFrames(w.features, o.bStatics, learningTakesKept.back().frames);
+            }
             dims = FrameDims(w.features, o.bStatics);
             ++learningTakes;
         }
@@ -169,17 +277,23 @@ int main(int argc, char** argv)
     STakeConditionRecipe clean;
     CTakeCondition::Find("clean", clean);
     std::map<SModelKey, std::vector<std::vector<double>>> adapted;
+    std::map<SModelKey, std::vector<std::vector<float>>> enrolTakes;   // each found take's frames
     std::vector<std::vector<double>> adaptingMs(mixtures.size());   // per mixture size
     for (const std::string& speaker : o.models)
         for (const std::string& word : protocol.Words(speaker)) {
             std::vector<float> frames;
+            std::vector<std::vector<float>> takes;
             for (int take : protocol.Takes(word, speaker)) {
                 CTakeFeatures f;
                 if (take < kEnrolFirst || take > kEnrolLast) continue;
-                if (TakeWordFeatures(*engine, protocol, word, speaker, take, clean, f))
+                if (TakeWordFeatures(*engine, protocol, word, speaker, take, clean, f)) {
                     AppendFrames(f, o.bStatics, frames);
+                    takes.emplace_back();
+                    AppendFrames(f, o.bStatics, takes.back());
+                }
             }
             if (frames.empty()) continue;
+            enrolTakes[SModelKey{speaker, word}] = std::move(takes);
             auto& means = adapted[SModelKey{speaker, word}];
             for (size_t k = 0; k < mixtures.size(); ++k)
                 for (double r : o.relevance) {
@@ -189,6 +303,10 @@ int main(int argc, char** argv)
                         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
                 }
         }
+
+    if (!o.strNormOut.empty() &&
+        !WriteLevels(o, mixtures, dims, adapted, enrolTakes, learningTakesKept))
+        return 1;
 
     FILE* out = std::fopen(o.strOut.c_str(), "w");
     if (!out) return 1;
