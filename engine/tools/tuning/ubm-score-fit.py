@@ -46,6 +46,17 @@ enrolment takes can lie closer together than the ratio's own noise.
 --measure --norm raw,loo,... prints each normalised column's figures, half
 A by corpus beside the halves, and its mean and sd over the pooled genuine
 trials on the weighted path (where a fusion's centre and scale come from).
+
+--confirm COLUMN --share s --centre M --scale R --base T_w (seventy-first
+round): one fused setting, fixed, on trials it was not chosen on, every
+condition of --conditions: main's figures (its dumped decisions recomputed,
+and any disagreement counted) and the setting's at the fixed base, EER,
+FAR, FRR and the worst pair, for the judged set and each half beside;
+--hold clean,reverb then judges the FAR and FRR of those conditions not
+higher than main's by more than the larger of 0.1 point and one trial of
+their side. --speakers a,b,...: one set of those speakers' trials among
+themselves (the speakers left out of the tuning) instead of the halves;
+--llr-b and --norm-b are then not needed.
 """
 import argparse
 import csv
@@ -81,7 +92,7 @@ def read_levels(paths):
 def load(a):
     enrol = REPORT.read_enrol_log(a.enrol_log)
     llr = {}
-    for path in (a.llr_a, a.llr_b):
+    for path in (p for p in (a.llr_a, a.llr_b) if p):
         for r in csv.DictReader(open(path)):
             llr[tuple(r[k] for k in KEY)] = r
     levels = read_levels([p for p in (a.norm_a, a.norm_b) if p])
@@ -92,7 +103,7 @@ def load(a):
             if r['kind'] not in 'gi' or r['condition'] not in conds:
                 continue
             ms, ts = r['model_speaker'], r['test_speaker']
-            half = 'A' if ms in HALF_A and ts in HALF_A else 'B' if ms in HALF_B and ts in HALF_B else None
+            half = set_of(ms, ts, a.speakers)
             if half is None:
                 continue
             s = float(r['score'])
@@ -110,8 +121,23 @@ def load(a):
             trials.append(dict(key=tuple(r[k] for k in KEY), cond=r['condition'], kind=r['kind'], half=half,
                                model=(ms, r['word']), test=ts, score=row['s'], limit=limit, part=part,
                                weighted=weighted, flag=REPORT.copy_flag(row), llr=lr,
-                               levels=levels.get((ms, r['word']))))
+                               levels=levels.get((ms, r['word'])), dumped_accept=r['accept'] == '1'))
     return trials, missing
+
+
+def set_of(model_speaker, test_speaker, speakers=None):
+    """The set a trial is judged in: a half of the tuning split when both
+    speakers lie in it (a trial across the halves would be scored by a
+    mixture that heard one of them), or 'L' when both are among the given
+    speakers; None: not judged."""
+    if speakers:
+        chosen = set(speakers.split(','))
+        return 'L' if model_speaker in chosen and test_speaker in chosen else None
+    if model_speaker in HALF_A and test_speaker in HALF_A:
+        return 'A'
+    if model_speaker in HALF_B and test_speaker in HALF_B:
+        return 'B'
+    return None
 
 
 def level(t, name):
@@ -312,6 +338,16 @@ def figures(s, m):
             'frr': 100.0 * fr / len(g), 'worst': pairs[worst][0], 'worst_pair': worst, 'worst_n': pairs[worst][1]}
 
 
+def set_checks(f, b, slack, held):
+    """EER, FRR, worst pair against main's. A set that must gain: the EER
+    lower beyond the slack, the FRR not higher. A set only held (a half the
+    fusion can hardly better, its EER already near nothing): the EER and the
+    FRR not higher beyond the slack. The worst pair never more."""
+    if held:
+        return [f['eer'] <= b['eer'] + slack + 1e-9, f['frr'] <= b['frr'] + slack + 1e-9, f['worst'] <= b['worst']]
+    return [f['eer'] < b['eer'] - slack - 1e-9, f['frr'] <= b['frr'] + 1e-9, f['worst'] <= b['worst']]
+
+
 def grid(a, trials):
     s_all = sets(trials, 'clean', by_corpus=a.by_corpus)
     checked = ('pooled', 'A', 'B')
@@ -330,7 +366,7 @@ def grid(a, trials):
                 f = figures(s, fused_margins(s, col, share, a.centre, a.scale, t_w))
                 b = base[n]
                 slack = max(SLACK, 100.0 / b['g'], 100.0 / b['i'])
-                checks = [f['eer'] < b['eer'] - slack - 1e-9, f['frr'] <= b['frr'] + 1e-9, f['worst'] <= b['worst']]
+                checks = set_checks(f, b, slack, held=a.halves == 'held' and n != 'pooled')
                 ok_all = ok_all and (all(checks) or n not in checked)
                 res[n] = (t_w, f, checks)
             rows.append((col, share, ok_all, res))
@@ -350,12 +386,58 @@ def grid(a, trials):
     print('chosen: %s s %.2f' % (order[0][0], order[0][1]))
 
 
+def trial_slack(side_count):
+    return max(SLACK, 100.0 / side_count) if side_count else SLACK
+
+
+def confirm(a, trials):
+    """One fixed setting on trials it was not chosen on, condition by
+    condition; returns whether every held figure is within its slack."""
+    held = set(a.hold.split(',')) if a.hold else set()
+    names = ['L'] if a.speakers else ['pooled', 'A', 'B']
+    ok = True
+    for cond in a.conditions.split(','):
+        s_all = sets(trials, cond)
+        if a.speakers:
+            s_all = {'L': s_all['pooled']}
+        for n in names:
+            s = s_all[n]
+            if not s:
+                continue
+            main_m = [margin_main(t) for t in s]
+            disagree = sum(accepted(t, m) != t['dumped_accept'] for t, m in zip(s, main_m))
+            new_m = fused_margins(s, a.confirm, a.share, a.centre, a.scale, a.base)
+            b, f = figures(s, main_m), figures(s, new_m)
+            weighted = sum(t['weighted'] for t in s)
+            no_ratio = sum(t['weighted'] and not math.isfinite(ratio(t, a.confirm)) for t in s)
+            moved_g = sum(accepted(t, x) != accepted(t, y) for t, x, y in zip(s, main_m, new_m) if t['kind'] == 'g')
+            moved_i = sum(accepted(t, x) != accepted(t, y) for t, x, y in zip(s, main_m, new_m) if t['kind'] == 'i')
+            print('%-8s %-6s g %d i %d weighted %d (without ratio or level %d) main disagrees with the dump %d; '
+                  'decisions turned g %d i %d' % (cond, n, b['g'], b['i'], weighted, no_ratio, disagree, moved_g,
+                                                  moved_i))
+            for label, x in (('main', b), ('fused', f)):
+                print('    %-5s EER %.2f FAR %.2f (%d) FRR %.2f (%d) worst %s/%s<-%s %d/%d (%.0f %%)' % (
+                    label, x['eer'], x['far'], x['fa'], x['frr'], x['fr'], *x['worst_pair'], x['worst'],
+                    x['worst_n'], 100.0 * x['worst'] / x['worst_n']))
+            if cond in held and n == names[0]:
+                far_slack, frr_slack = trial_slack(b['i']), trial_slack(b['g'])
+                far_ok = f['far'] <= b['far'] + far_slack + 1e-9
+                frr_ok = f['frr'] <= b['frr'] + frr_slack + 1e-9
+                print('    held: FAR %.2f -> %.2f (slack %.2f) %s; FRR %.2f -> %.2f (slack %.2f) %s' % (
+                    b['far'], f['far'], far_slack, 'holds' if far_ok else 'FAILS', b['frr'], f['frr'], frr_slack,
+                    'holds' if frr_ok else 'FAILS'))
+                ok = ok and far_ok and frr_ok
+    if held:
+        print('verdict: %s' % ('passes' if ok else 'fails'))
+    return ok
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--enrol-log', required=True)
     ap.add_argument('--main', nargs='+', required=True)
     ap.add_argument('--llr-a', required=True)
-    ap.add_argument('--llr-b', required=True)
+    ap.add_argument('--llr-b')
     ap.add_argument('--conditions', default='clean')
     ap.add_argument('--measure', action='store_true')
     ap.add_argument('--grid', action='store_true')
@@ -366,6 +448,13 @@ def main():
     ap.add_argument('--norm-a')
     ap.add_argument('--norm-b')
     ap.add_argument('--norm', default='raw')
+    ap.add_argument('--confirm', help='NORM:column of one fixed setting (with --share, --centre, --scale, --base)')
+    ap.add_argument('--share', type=float)
+    ap.add_argument('--base', type=float, help='--confirm: the weighted path\'s fixed base T_w')
+    ap.add_argument('--hold', help='--confirm: conditions whose FAR and FRR must hold within the slack')
+    ap.add_argument('--speakers', help='one set of these speakers\' trials among themselves instead of the halves')
+    ap.add_argument('--halves', choices=('bettered', 'held'), default='bettered',
+                    help='--grid: each half must gain as the pooled set does, or only be held within the slack')
     ap.add_argument('--by-corpus', action='store_true',
                     help='--grid: half A by corpus beside the checked sets, each its own base (not checked)')
     a = ap.parse_args()
@@ -375,6 +464,8 @@ def main():
         measure(a, trials)
     if a.grid:
         grid(a, trials)
+    if a.confirm:
+        confirm(a, trials)
 
 
 if __name__ == '__main__':
