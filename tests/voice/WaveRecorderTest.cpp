@@ -360,6 +360,16 @@ TEST(TakeFile, WordIsResampledAndPlacedHalfASecondIn)
         ASSERT_EQ(take->GetSample(i), 0) << i;
 }
 
+// A recording long enough that its length times the take's rate passes 32
+// bits (ten seconds at 44.1 kHz) is resampled whole, on 32-bit Windows too.
+TEST(TakeFile, ALongRecordingAtAHighRateIsResampledWhole)
+{
+    const std::vector<short> tenSeconds(441000, 5);
+    const std::vector<short> resampled = Resample(tenSeconds, 44100, 11025);
+    EXPECT_EQ(resampled.size(), 110250u);
+    EXPECT_EQ(std::count(resampled.begin(), resampled.end(), short(5)), 110250);
+}
+
 // Each start takes the next take, cut to the block when it is longer.
 TEST(TakeFile, EachStartConsumesTheNextTakeAndOnlyMono16BitPcmIsQueued)
 {
