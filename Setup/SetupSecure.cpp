@@ -59,10 +59,16 @@ CString PassPhrase()
     return CCrypto::GetProcessKey();
 }
 
-CString Encrypt(const CString& text)
+// A record the crypto library gives no cipher text for would be stored
+// empty, and read back as damage or as no bypass key: the file of the path
+// is left as it was instead.
+CString Encrypt(const CString& text, const CString& path)
 {
     CCrypto crypto;
-    return crypto.EncryptString(text, PassPhrase());
+    const CString cipher = crypto.EncryptString(text, PassPhrase());
+    if (cipher.IsEmpty())
+        CFileException::Throw(CFileException::genericException, path, "EncryptString");
+    return cipher;
 }
 
 CString Decrypt(const CString& cipher)
@@ -80,10 +86,10 @@ CString SettingsText(const CSetupSecure::tagSecureSettings& s)
 }
 
 // The contents of a new file: the default settings and two empty records.
-CRecordWriter DefaultImage()
+CRecordWriter DefaultImage(const CString& path)
 {
     CRecordWriter image;
-    image.Append(Encrypt(SettingsText(kDefaultSettings)));
+    image.Append(Encrypt(SettingsText(kDefaultSettings), path));
     image.Append(CString());
     image.Append(CString());
     return image;
@@ -124,7 +130,7 @@ void CSetupSecure::SetSetupSecureFilePath(CString strPath)
         // Only "not found" means absent (IsFileExist raises on any other
         // failure), and a file that appeared since the check is kept.
         if (!IsFileExist(strPath, 0)) {
-            const CRecordWriter image = DefaultImage();
+            const CRecordWriter image = DefaultImage(strPath);
             CSafeFileWriter::WriteNewFile(strPath, image.Bytes().data(), static_cast<UINT>(image.Size()));
         }
     }
@@ -134,7 +140,7 @@ void CSetupSecure::SetSetupSecureFilePath(CString strPath)
 void CSetupSecure::CreateSetupSecure(CString strPath)
 {
     CFileLock lock(strPath);
-    WriteImage(strPath, DefaultImage());
+    WriteImage(strPath, DefaultImage(strPath));
 }
 
 void CSetupSecure::GetAppSettings(tagSecureSettings& settings)
@@ -156,7 +162,7 @@ void CSetupSecure::GetAppSettings(tagSecureSettings& settings)
 // it is carried over byte for byte behind the new record.
 void CSetupSecure::SetAppSettings(tagSecureSettings settings)
 {
-    CString cipher = Encrypt(SettingsText(settings));
+    CString cipher = Encrypt(SettingsText(settings), m_strFilePath);
     CFileLock lock(m_strFilePath);
     CSafeFileWriter::RemoveLeftovers(m_strFilePath);
     const std::string image = ReadImage(m_strFilePath);
@@ -173,7 +179,7 @@ void CSetupSecure::SetAppSettings(tagSecureSettings settings)
 // followed it in the old file is kept, byte for byte, after the new record.
 void CSetupSecure::SetBackupBypassKey(CString strKey)
 {
-    CString cipher = Encrypt(strKey);
+    CString cipher = Encrypt(strKey, m_strFilePath);
     CFileLock lock(m_strFilePath);
     CSafeFileWriter::RemoveLeftovers(m_strFilePath);
     const std::string image = ReadImage(m_strFilePath);

@@ -223,7 +223,8 @@ void CAppUserVoiceDic::AddUser(CString strUserID, CString strCertiKey)
     const CString passPhrase = CCrypto::GetProcessKey();
     const CString id = crypto.EncryptString(strUserID, passPhrase);
     const CString key = crypto.EncryptString(strCertiKey, passPhrase);
-    if (static_cast<unsigned long>(id.GetLength()) > kIdArea ||
+    // No cipher text (the library failed) would be found as little as an empty text.
+    if (id.IsEmpty() || key.IsEmpty() || static_cast<unsigned long>(id.GetLength()) > kIdArea ||
         static_cast<unsigned long>(key.GetLength()) > kKeyArea)
         return;
 

@@ -74,6 +74,10 @@ int CWaveRecorder::AllocBuffer()
 
 void CWaveRecorder::FreeBuffer()
 {
+    // A stop that failed leaves the device open and its header on the
+    // block; the driver lets go of the block before it is freed.
+    if (m_waveIn.IsOpen())
+        ReleaseDevice();
     m_block.Free();
 }
 

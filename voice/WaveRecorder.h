@@ -40,6 +40,7 @@ public:
     // size (not cleared). Returns 1 when a usable block exists afterwards, 0
     // when the allocation failed or the size is 0.
     int AllocBuffer();
+    // Frees the block, after releasing a device that a failed stop left open.
     void FreeBuffer();
     void PrepareHeader();
     // Opens the wave mapper and prepares the header; 1 only when both succeed.

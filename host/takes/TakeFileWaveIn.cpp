@@ -50,7 +50,9 @@ std::vector<short> Resample(const std::vector<short>& samples, unsigned fromRate
 {
     if (samples.empty() || fromRate == 0 || fromRate == toRate)
         return samples;
-    const size_t count = samples.size() * toRate / fromRate;
+    // In 64 bits: on 32-bit Windows the product passes size_t for recordings
+    // longer than about 9 s at 44.1 kHz.
+    const size_t count = static_cast<size_t>(static_cast<uint64_t>(samples.size()) * toRate / fromRate);
     std::vector<short> out(count);
     for (size_t i = 0; i < count; ++i) {
         const double source = static_cast<double>(i) * fromRate / toRate;

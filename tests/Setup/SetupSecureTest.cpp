@@ -174,6 +174,10 @@ TEST_F(SetupSecureTest, FailedRewritesDamagedAndMissingFilesLeaveTheFileAsItWas)
         EXPECT_THROW(m_secure.SetBackupBypassKey("LOST"), CFileException);
     }
     EXPECT_EQ(before, ReadRaw(Dat()));
+    // Past the longest text the crypto library encrypts it gives no cipher
+    // text, as when it fails: the key is not stored as an empty record.
+    EXPECT_THROW(m_secure.SetBackupBypassKey(CString(std::string(64 << 20 | 1, 'k'))), CFileException);
+    EXPECT_EQ(before, ReadRaw(Dat()));
 
     enum { getSettings = 1, setSettings = 2, bypass = 4, all = 7 };
     const std::string image = ReadRaw(Dat());

@@ -147,6 +147,8 @@ TEST_F(VoiceDicTest, RefusalsWriteNothing)
         {"a key too long for its area", [this] { m_voice.AddUser("Carol", CString(std::string(152, 'k'))); }},
         {"an empty ID", [this] { m_voice.AddUser("", "KEY"); }},
         {"an empty key", [this] { m_voice.AddUser("Carol", ""); }},
+        // Past the longest text the library encrypts it gives no cipher text, as when it fails.
+        {"a key with no cipher text", [this] { m_voice.AddUser("Carol", CString(std::string(64 << 20 | 1, 'k'))); }},
     };
     for (const auto& c : cases) {
         c.call();

@@ -169,6 +169,32 @@ TEST_F(WaveRecorderDevice, ADeviceLeftOpenIsReleasedBeforeItsBlockIsUsedAgainOrF
     m_recorder.reset();
 }
 
+// After a take the dialog frees the block whatever the stop gave: a device
+// the stop left open (its stop failed, or its header would not unprepare)
+// still holds the block and lets go of it while the block is still there.
+TEST_F(WaveRecorderDevice, ADeviceLeftOpenByAStopLetsGoBeforeTheDialogFreesTheBlock)
+{
+    const struct {
+        MMRESULT stop, unprepare;
+    } stops[] = {{MMSYSERR_ERROR, MMSYSERR_NOERROR}, {MMSYSERR_NOERROR, WAVERR_STILLPLAYING}};
+    for (const auto& s : stops) {
+        ASSERT_EQ(StartWithBlock(), 1);
+        EXPECT_CALL(m_device, Stop(_)).WillOnce(Return(s.stop));
+        ON_CALL(m_device, UnprepareHeader(_, _)).WillByDefault(Return(s.unprepare));
+        m_recorder->Stop();
+        ASSERT_TRUE(::testing::Mock::VerifyAndClearExpectations(&m_device));
+        ::testing::InSequence order;
+        EXPECT_CALL(m_device, Reset(kHandle)).WillOnce([this](HWAVEIN) {
+            EXPECT_GT(m_recorder->GetSampleCount(), 0);
+            return MMRESULT(MMSYSERR_NOERROR);
+        });
+        EXPECT_CALL(m_device, UnprepareHeader(kHandle, _));
+        EXPECT_CALL(m_device, Close(kHandle)).WillOnce(Return(MMSYSERR_NOERROR));
+        m_recorder->FreeBuffer();
+        ::testing::Mock::VerifyAndClearExpectations(&m_device);
+    }
+}
+
 // A take the device does not fill (it failed to start, or was unplugged) is
 // silence, never the last take's speech the reallocated block may still hold.
 TEST_F(WaveRecorderDevice, AFailedStartGivesSilenceNotTheLastTake)
@@ -332,6 +358,16 @@ TEST(TakeFile, WordIsResampledAndPlacedHalfASecondIn)
     EXPECT_EQ(take->GetSample(5512 + 3284), -72);     // its last
     for (int i = 5512 + 3285; i < kTakeSamples; ++i)
         ASSERT_EQ(take->GetSample(i), 0) << i;
+}
+
+// A recording long enough that its length times the take's rate passes 32
+// bits (ten seconds at 44.1 kHz) is resampled whole, on 32-bit Windows too.
+TEST(TakeFile, ALongRecordingAtAHighRateIsResampledWhole)
+{
+    const std::vector<short> tenSeconds(441000, 5);
+    const std::vector<short> resampled = Resample(tenSeconds, 44100, 11025);
+    EXPECT_EQ(resampled.size(), 110250u);
+    EXPECT_EQ(std::count(resampled.begin(), resampled.end(), short(5)), 110250);
 }
 
 // Each start takes the next take, cut to the block when it is longer.
