@@ -14,7 +14,8 @@
 //                   --data DIR [--data DIR]... --models a,b,... --tests a,b,...
 //                   --words corpus/w,... [--conditions clean,...]
 //                   [--components 16,32,64] [--relevance 4,16] [--top 5]
-//                   [--iterations 20] [--statics] [--norm-out FILE] --out FILE
+//                   [--iterations 20] [--statics] [--norm-out FILE]
+//                   [--moves NAME:s,s,... [--moves ...]] --out FILE
 //   Every mixture size is learnt once on the --ubm recordings (never a
 //   trial take); every model (--models speaker, word) is adapted from its
 //   clean takes 0-4 and scored against every --tests speaker's takes 5-9
@@ -37,7 +38,21 @@
 //          much the word's mismatch costs (no product has these takes).
 //   Each as mean, sample sd and count; the median times of the leave-one-out
 //   adaptations and of one background take's score are on stderr.
+//
+//   --moves NAME:s,s,... (with --norm-out, repeatable): where other voices
+//   saying the model's own word lie, from its enrolment takes alone: each
+//   take's filter energies moved s channels along the mel scale, one copy
+//   per s (CTakeFeatures::ShiftedCopies, the engine's neighbouring voices;
+//   a larger move is a vocal tract further from the speaker's). Two levels
+//   per set of moves:
+//   mo-NAME_*  every moved copy scored against the model adapted from all
+//              its enrolment takes (what a model trained as it ships sees);
+//   ml-NAME_*  the moved copies of each left-out take scored against the
+//              mixture adapted from the others, beside loo_* (the move the
+//              only difference between the two).
+//   The median time of scoring one moved copy is on stderr.
 #include "BackgroundMixture.h"
+#include "DialogEngineSetup.h"
 #include "WordTakes.h"
 
 #include <algorithm>
@@ -54,6 +69,12 @@ namespace {
 constexpr int kEnrolFirst = 0, kEnrolLast = 4, kTrialFirst = 5, kTrialLast = 9;
 constexpr uint64_t kSeed = 20261209;
 
+// A named set of moves along the mel scale (channels; negative: down).
+struct SMoveSet {
+    std::string strName;
+    std::vector<float> channels;
+};
+
 struct SOptions {
     std::vector<SWordSource> ubm;
     std::vector<std::string> dataDirs, models, tests, words, conditions{"clean"};
@@ -62,6 +83,7 @@ struct SOptions {
     int nTop = 5, nIterations = 20;
     bool bStatics = false;
     std::string strOut, strNormOut;
+    std::vector<SMoveSet> moves;
 };
 
 // The frame values the mixtures see, appended row after row; the frames added.
@@ -91,6 +113,16 @@ std::vector<double> ParseDoubles(const std::string& text)
     return v;
 }
 
+bool ParseMoveSet(const std::string& text, SMoveSet& out)
+{
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos || colon == 0) return false;
+    out.strName = text.substr(0, colon);
+    out.channels.clear();
+    for (double d : ParseDoubles(text.substr(colon + 1))) out.channels.push_back(static_cast<float>(d));
+    return !out.channels.empty();
+}
+
 bool ParseOptions(int argc, char** argv, SOptions& o)
 {
     for (int i = 1; i < argc; ++i) {
@@ -102,7 +134,9 @@ bool ParseOptions(int argc, char** argv, SOptions& o)
         if (i + 1 >= argc) return false;
         const std::string v = argv[++i];
         SWordSource s;
+        SMoveSet m;
         if (a == "--ubm" && ParseWordSource(v, s)) o.ubm.push_back(s);
+        else if (a == "--moves" && ParseMoveSet(v, m)) o.moves.push_back(m);
         else if (a == "--data") o.dataDirs.push_back(v);
         else if (a == "--models") o.models = CEvalProtocol::SplitList(v, ',');
         else if (a == "--tests") o.tests = CEvalProtocol::SplitList(v, ',');
@@ -116,6 +150,7 @@ bool ParseOptions(int argc, char** argv, SOptions& o)
         else if (a == "--norm-out") o.strNormOut = v;
         else return false;
     }
+    if (!o.moves.empty() && o.strNormOut.empty()) return false;
     return !o.ubm.empty() && !o.dataDirs.empty() && !o.models.empty() && !o.words.empty() && !o.strOut.empty() &&
            !o.components.empty() && !o.relevance.empty();
 }
@@ -133,6 +168,12 @@ struct SModelKey {
 struct SLearningTake {
     std::string strWord;
     std::vector<float> frames;
+};
+
+// An enrolment take's frames and, per set of moves, each moved copy's.
+struct SEnrolTake {
+    std::vector<float> frames;
+    std::vector<std::vector<std::vector<float>>> moved;   // [set][move] frames
 };
 
 struct SLevel {
@@ -165,39 +206,60 @@ double Median(std::vector<double> v)
 // and its ratio on the learning takes of other words and of its own word.
 bool WriteLevels(const SOptions& o, const std::vector<CBackgroundMixture>& mixtures, int dims,
                  const std::map<SModelKey, std::vector<std::vector<double>>>& adapted,
-                 const std::map<SModelKey, std::vector<std::vector<float>>>& enrolTakes,
+                 const std::map<SModelKey, std::vector<SEnrolTake>>& enrolTakes,
                  const std::vector<SLearningTake>& learningTakes)
 {
     FILE* out = std::fopen(o.strNormOut.c_str(), "w");
     if (!out) return false;
     std::fprintf(out, "model_speaker,word,enrol_takes");
     for (int k : o.components)
-        for (double r : o.relevance)
+        for (double r : o.relevance) {
             for (const char* kind : {"loo", "zo", "zw"})
                 std::fprintf(out, ",%s_k%d_r%g_mean,%s_k%d_r%g_sd,%s_k%d_r%g_n", kind, k, r, kind, k, r, kind, k, r);
+            for (const SMoveSet& mv : o.moves)
+                for (const char* kind : {"mo", "ml"}) {
+                    const std::string name = std::string(kind) + "-" + mv.strName;
+                    std::fprintf(out, ",%s_k%d_r%g_mean,%s_k%d_r%g_sd,%s_k%d_r%g_n", name.c_str(), k, r,
+                                 name.c_str(), k, r, name.c_str(), k, r);
+                }
+        }
     std::fprintf(out, "\n");
-    std::vector<std::vector<double>> leaveOneOutMs(mixtures.size()), backgroundMs(mixtures.size());
+    std::vector<std::vector<double>> leaveOneOutMs(mixtures.size()), backgroundMs(mixtures.size()),
+        movedMs(mixtures.size());
     for (const auto& [key, means] : adapted) {
-        const std::vector<std::vector<float>>& takes = enrolTakes.at(key);
+        const std::vector<SEnrolTake>& takes = enrolTakes.at(key);
         std::fprintf(out, "%s,%s,%zu", key.strSpeaker.c_str(), key.strWord.c_str(), takes.size());
         size_t j = 0;
         for (size_t k = 0; k < mixtures.size(); ++k)
             for (double r : o.relevance) {
                 const CBackgroundMixture& m = mixtures[k];
                 SLevel loo, zo, zw;
+                std::vector<SLevel> movedOwn(o.moves.size()), movedLeftOut(o.moves.size());
+                const auto ratioOf = [&](const std::vector<float>& x, const std::vector<double>& model) {
+                    return m.MeanLogRatio(x.data(), static_cast<int>(x.size()) / dims, model, o.nTop);
+                };
                 // A single take leaves nothing to adapt from.
                 for (size_t left = 0; takes.size() > 1 && left < takes.size(); ++left) {
                     const auto start = std::chrono::steady_clock::now();
                     std::vector<float> others;
                     for (size_t t = 0; t < takes.size(); ++t)
-                        if (t != left) others.insert(others.end(), takes[t].begin(), takes[t].end());
+                        if (t != left) others.insert(others.end(), takes[t].frames.begin(), takes[t].frames.end());
                     const std::vector<double> leftOut =
                         m.AdaptMeans(others.data(), static_cast<int>(others.size()) / dims, r);
-                    const std::vector<float>& x = takes[left];
-                    loo.Add(m.MeanLogRatio(x.data(), static_cast<int>(x.size()) / dims, leftOut, o.nTop));
+                    loo.Add(ratioOf(takes[left].frames, leftOut));
                     leaveOneOutMs[k].push_back(
                         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+                    for (size_t v = 0; v < o.moves.size(); ++v)
+                        for (const std::vector<float>& x : takes[left].moved[v]) movedLeftOut[v].Add(ratioOf(x, leftOut));
                 }
+                for (const SEnrolTake& take : takes)
+                    for (size_t v = 0; v < o.moves.size(); ++v)
+                        for (const std::vector<float>& x : take.moved[v]) {
+                            const auto start = std::chrono::steady_clock::now();
+                            movedOwn[v].Add(ratioOf(x, means[j]));
+                            movedMs[k].push_back(std::chrono::duration<double, std::milli>(
+                                                     std::chrono::steady_clock::now() - start).count());
+                        }
                 for (const SLearningTake& l : learningTakes) {
                     const auto start = std::chrono::steady_clock::now();
                     const double v = m.MeanLogRatio(l.frames.data(), static_cast<int>(l.frames.size()) / dims,
@@ -209,6 +271,10 @@ bool WriteLevels(const SOptions& o, const std::vector<CBackgroundMixture>& mixtu
                 PrintLevel(out, loo);
                 PrintLevel(out, zo);
                 PrintLevel(out, zw);
+                for (size_t v = 0; v < o.moves.size(); ++v) {
+                    PrintLevel(out, movedOwn[v]);
+                    PrintLevel(out, movedLeftOut[v]);
+                }
                 ++j;
             }
         std::fprintf(out, "\n");
@@ -220,7 +286,30 @@ bool WriteLevels(const SOptions& o, const std::vector<CBackgroundMixture>& mixtu
     for (size_t k = 0; k < mixtures.size(); ++k)
         std::fprintf(stderr, "scoring one background take against a model, %d components: median %.4f ms over %zu\n",
                      o.components[k], Median(backgroundMs[k]), backgroundMs[k].size());
+    for (size_t k = 0; k < mixtures.size() && !o.moves.empty(); ++k)
+        std::fprintf(stderr, "scoring one moved enrolment copy against its model, %d components: median %.4f ms over %zu\n",
+                     o.components[k], Median(movedMs[k]), movedMs[k].size());
     return std::fclose(out) == 0;
+}
+
+// Each set's moved copies of an enrolment take, as the engine makes its
+// neighbouring voices (over the analysis' own channel count).
+bool MoveTake(const CTakeFeatures& f, const SOptions& o, SEnrolTake& take)
+{
+    for (const SMoveSet& mv : o.moves) {
+        std::vector<CTakeFeatures> copies(mv.channels.size());
+        std::vector<CTakeFeatures*> out;
+        for (CTakeFeatures& c : copies) out.push_back(&c);
+        if (!f.ShiftedCopies(mv.channels.data(), static_cast<int>(mv.channels.size()),
+                             SDialogEngineSetup::kMelChannels, out.data()))
+            return false;
+        take.moved.emplace_back();
+        for (const CTakeFeatures& c : copies) {
+            take.moved.back().emplace_back();
+            AppendFrames(c, o.bStatics, take.moved.back().back());
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -232,7 +321,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: sonvera-ubm-score --ubm DIR:SPEAKERS:WORDS:TAKES [--ubm ...] --data DIR... "
                              "--models a,b --tests a,b --words corpus/w,... [--conditions c,...] "
                              "[--components 16,32,64] [--relevance 4,16] [--top 5] [--iterations 20] "
-                             "[--statics] [--norm-out FILE] --out FILE\n");
+                             "[--statics] [--norm-out FILE] [--moves NAME:s,s,...] --out FILE\n");
         return 2;
     }
     if (o.tests.empty()) o.tests = o.models;
@@ -277,19 +366,20 @@ int main(int argc, char** argv)
     STakeConditionRecipe clean;
     CTakeCondition::Find("clean", clean);
     std::map<SModelKey, std::vector<std::vector<double>>> adapted;
-    std::map<SModelKey, std::vector<std::vector<float>>> enrolTakes;   // each found take's frames
+    std::map<SModelKey, std::vector<SEnrolTake>> enrolTakes;   // each found take's frames and moved copies
     std::vector<std::vector<double>> adaptingMs(mixtures.size());   // per mixture size
     for (const std::string& speaker : o.models)
         for (const std::string& word : protocol.Words(speaker)) {
             std::vector<float> frames;
-            std::vector<std::vector<float>> takes;
+            std::vector<SEnrolTake> takes;
             for (int take : protocol.Takes(word, speaker)) {
                 CTakeFeatures f;
                 if (take < kEnrolFirst || take > kEnrolLast) continue;
                 if (TakeWordFeatures(*engine, protocol, word, speaker, take, clean, f)) {
                     AppendFrames(f, o.bStatics, frames);
                     takes.emplace_back();
-                    AppendFrames(f, o.bStatics, takes.back());
+                    AppendFrames(f, o.bStatics, takes.back().frames);
+                    if (!MoveTake(f, o, takes.back())) return 1;
                 }
             }
             if (frames.empty()) continue;

@@ -41,11 +41,24 @@ ratio normalised by its own levels so that one base can hold every model's:
             has them: it shows what the word's mismatch costs)
   both      less the other words' mean, divided by the distance from it
             to the leave-one-out mean (other voices at 0, its own at 1)
+  mo-NAME   less the mean of its enrolment takes' copies moved along the
+            mel scale (--moves NAME, scored against the model), divided by
+            their sd: Z-norm on other voices saying the model's own word,
+            made from its own takes (seventy-second round)
+  ml-NAME   the same with each left-out take's copies scored against the
+            mixture adapted from the other takes
+  both-mo-NAME, both-ml-NAME  as both, the moved copies' mean in place of
+            the other words' (moved voices at 0, its own at 1)
 Each spread or distance is kept at least SD_FLOOR or SPAN_FLOOR: five
 enrolment takes can lie closer together than the ratio's own noise.
 --measure --norm raw,loo,... prints each normalised column's figures, half
 A by corpus beside the halves, and its mean and sd over the pooled genuine
 trials on the weighted path (where a fusion's centre and scale come from).
+
+--levels: per half, each normalised column's genuine and impostor means
+and sds over the clean weighted trials (of arabicsc models with
+--arabicsc-models), and nothing else: how far a level carries to words a
+setting is later to be judged on, without any figure of that judgment.
 
 --confirm COLUMN --share s --centre M --scale R --base T_w (seventy-first
 round): one fused setting, fixed, on trials it was not chosen on, every
@@ -72,7 +85,8 @@ KEY = ('condition', 'kind', 'model_speaker', 'word', 'test_speaker', 'take')
 T_WEIGHTED = -0.2984
 SNR_SLOPE, SNR_KNEE, ENROL_SLOPE, ENROL_MARGIN, ENROL_CAP = 0.015, 60.0, 0.0025, 4.0, 60.0
 SLACK = 0.1
-NORMS = ('raw', 'loo-mean', 'loo', 'zo', 'zw', 'both')
+NORMS = ('raw', 'loo-mean', 'loo', 'zo', 'zw', 'both', 'mo-NAME', 'ml-NAME', 'both-mo-NAME', 'both-ml-NAME')
+MOVED = ('mo-', 'ml-')
 SD_FLOOR, SPAN_FLOOR = 0.5, 1.0
 
 
@@ -155,8 +169,11 @@ def normalised(x, t, norm, col):
         centre = level(t, kind + tail + '_mean')
         spread = 1.0 if norm == 'loo-mean' else max(level(t, kind + tail + '_sd'), SD_FLOOR)
         return (x - centre) / spread
-    if norm == 'both':
-        other, own = level(t, 'zo' + tail + '_mean'), level(t, 'loo' + tail + '_mean')
+    if norm.startswith(MOVED):
+        return (x - level(t, norm + tail + '_mean')) / max(level(t, norm + tail + '_sd'), SD_FLOOR)
+    if norm == 'both' or norm.startswith('both-'):
+        other = level(t, (norm[len('both-'):] if norm != 'both' else 'zo') + tail + '_mean')
+        own = level(t, 'loo' + tail + '_mean')
         return (x - other) / max(own - other, SPAN_FLOOR)
     raise ValueError(norm)
 
@@ -272,15 +289,32 @@ def print_floors(trials, cols):
     for spec in cols:
         norm, col = spec.split(':') if ':' in spec else ('raw', spec)
         tail = col[len('llr'):]
-        if norm in ('loo', 'zo', 'zw'):
+        if norm in ('loo', 'zo', 'zw') or norm.startswith(MOVED):
             kind = 'loo' if norm == 'loo' else norm
             held = sum(level(t, kind + tail + '_sd') < SD_FLOOR for t in models.values())
-        elif norm == 'both':
-            held = sum(level(t, 'loo' + tail + '_mean') - level(t, 'zo' + tail + '_mean') < SPAN_FLOOR
+        elif norm == 'both' or norm.startswith('both-'):
+            other = norm[len('both-'):] if norm != 'both' else 'zo'
+            held = sum(level(t, 'loo' + tail + '_mean') - level(t, other + tail + '_mean') < SPAN_FLOOR
                        for t in models.values())
         else:
             continue
         print('    %-22s held at the floor %d' % (spec, held))
+
+
+def print_levels(a, trials):
+    """Each normalised column's genuine and impostor level per half (clean,
+    weighted trials): where the normalisation puts the two sides, no EER."""
+    cols = [n + ':' + c if n != 'raw' else c for n in a.norm.split(',') for c in a.columns.split(',')]
+    for half in ('A', 'B'):
+        s = [t for t in trials if t['cond'] == 'clean' and t['half'] == half and t['weighted'] and
+             (not a.arabicsc_models or t['model'][1].startswith('arabicsc/'))]
+        print('half %s: clean weighted trials g %d i %d' % (half, sum(t['kind'] == 'g' for t in s),
+                                                            sum(t['kind'] == 'i' for t in s)))
+        for spec in cols:
+            side = {k: [x for x in (ratio(t, spec) for t in s if t['kind'] == k) if math.isfinite(x)] for k in 'gi'}
+            print('    %-26s genuine %.3f sd %.3f (%d)  impostor %.3f sd %.3f (%d)  gap %.3f' % (
+                spec, mean_of(side['g']), sd_of(side['g']), len(side['g']), mean_of(side['i']), sd_of(side['i']),
+                len(side['i']), mean_of(side['g']) - mean_of(side['i'])))
 
 
 def print_centres(trials, cols):
@@ -448,6 +482,9 @@ def main():
     ap.add_argument('--norm-a')
     ap.add_argument('--norm-b')
     ap.add_argument('--norm', default='raw')
+    ap.add_argument('--levels', action='store_true', help='per half, each --norm of each --columns: '
+                    'genuine and impostor levels on the clean weighted trials, nothing else')
+    ap.add_argument('--arabicsc-models', action='store_true', help='--levels: arabicsc models\' trials alone')
     ap.add_argument('--confirm', help='NORM:column of one fixed setting (with --share, --centre, --scale, --base)')
     ap.add_argument('--share', type=float)
     ap.add_argument('--base', type=float, help='--confirm: the weighted path\'s fixed base T_w')
@@ -462,6 +499,8 @@ def main():
     print('trials %d, without a ratio row %d' % (len(trials), missing))
     if a.measure:
         measure(a, trials)
+    if a.levels:
+        print_levels(a, trials)
     if a.grid:
         grid(a, trials)
     if a.confirm:
