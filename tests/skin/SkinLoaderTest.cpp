@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 #include <utility>
 
 #include "fw/ClientDC.h"
 #include "skin/BitmapRegion.h"
+#include "skin/PictureFile.h"
 #include "skin/SkinButton.h"
 #include "skin/SkinLabel.h"
 #include "skin/SkinProgress.h"
@@ -173,6 +175,52 @@ TEST_F(SkinLoaderTest, PicturesOfEveryKindAndNone)
     EXPECT_TRUE(m_dialog.m_bmpOver.IsNull());
     EXPECT_TRUE(m_dialog.m_bmpDown.IsNull());
     ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
+}
+
+// A bitmap file of `rows` rows of `width` pixels (negative: top-down) at
+// `bitsPerPixel`, its pixel data cut to `pixelBytes`.
+std::string BitmapFile(int width, int rows, WORD bitsPerPixel, size_t pixelBytes)
+{
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    const DWORD palette = bitsPerPixel <= 8 ? (4u << bitsPerPixel) : 0;
+    file.bfType = 0x4D42;   // "BM"
+    file.bfOffBits = sizeof file + sizeof info + palette;
+    file.bfSize = static_cast<DWORD>(file.bfOffBits + pixelBytes);
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = rows;
+    info.biPlanes = 1;
+    info.biBitCount = bitsPerPixel;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    bytes.append(palette + pixelBytes, '\x55');
+    return bytes;
+}
+
+// The system's decoder trusts a bitmap's header: a file cut short is no
+// picture (a 32-bit one used to take the program down).
+TEST(SkinPictures, ABitmapCutShortIsLeftEmpty)
+{
+    const struct {
+        const char* name;
+        std::string file;
+        CSize size;   // 0 x 0: left empty
+    } cases[] = {
+        {"whole", BitmapFile(400, 300, 32, 400 * 300 * 4), CSize(400, 300)},
+        {"one byte short", BitmapFile(400, 300, 32, 400 * 300 * 4 - 1), CSize()},
+        {"32-bit cut short", BitmapFile(400, 300, 32, 100), CSize()},
+        {"32-bit top-down cut short", BitmapFile(400, -300, 32, 100), CSize()},
+        {"1-bit cut short", BitmapFile(400, 300, 1, 100), CSize()},
+        {"header cut short", BitmapFile(400, 300, 32, 0).substr(0, 20), CSize()},
+    };
+    CTempFolder folder;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteRaw(folder.File("picture.bmp").GetString(), c.file)) << c.name;
+        CBitmap picture;
+        EXPECT_EQ(c.size.cx != 0, LoadPictureFile(folder.File("picture.bmp"), picture) != FALSE) << c.name;
+        EXPECT_EQ(c.size, picture.GetSize()) << c.name;
+    }
 }
 
 // BitmapToRegion: the window outline from a mask picture, in which pure white
