@@ -274,6 +274,10 @@ TEST_F(SkinLoaderTest, AMaskThatCannotBeReadIsReportedAndTheDialogGoesOn)
     PumpMessages(50);
     EXPECT_EQ(std::vector<std::string>{"Hata: !BitmapToRegion"}, boxes.m_boxes);
     EXPECT_TRUE(m_dialog.IsWindowVisible());
+    // It stays rectangular, the size of the face, the last picture that loaded.
+    CRect window;
+    m_dialog.GetWindowRect(&window);
+    EXPECT_EQ(CSize(300, 260), window.Size());
 }
 
 const COLORREF kPanel = RGB(0, 0, 128);
