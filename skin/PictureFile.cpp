@@ -1,5 +1,8 @@
 #include "skin/PictureFile.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
@@ -50,6 +53,52 @@ bool ReadPictureFile(const CString& path, CGlobalBlock& block)
     }
 }
 
+// Whether a bitmap file ("BM") holds fewer bytes than its header promises.
+// The system's decoder reads an uncompressed bitmap's rows by the header
+// alone: given a file that was cut short (a copy broken off), it reads past
+// the end of the file's memory, and a 32-bit one takes the program down.
+bool IsCutShortBitmap(const BYTE* data, DWORD length)
+{
+    BITMAPFILEHEADER file{};
+    if (length < sizeof file.bfType || data[0] != 'B' || data[1] != 'M')
+        return false;
+    DWORD infoBytes = 0;
+    if (length < sizeof file + sizeof infoBytes)
+        return true;
+    std::memcpy(&file, data, sizeof file);
+    std::memcpy(&infoBytes, data + sizeof file, sizeof infoBytes);
+
+    // The old core header or any later one, which all begin as BITMAPINFOHEADER does.
+    ULONGLONG width = 0, rows = 0, bitsPerPixel = 0;
+    DWORD compression = BI_RGB;
+    if (infoBytes == sizeof(BITMAPCOREHEADER)) {
+        BITMAPCOREHEADER core{};
+        if (length < sizeof file + sizeof core)
+            return true;
+        std::memcpy(&core, data + sizeof file, sizeof core);
+        width = core.bcWidth;
+        rows = core.bcHeight;
+        bitsPerPixel = core.bcBitCount;
+    } else {
+        BITMAPINFOHEADER info{};
+        if (length < sizeof file + sizeof info)
+            return true;
+        std::memcpy(&info, data + sizeof file, sizeof info);
+        // A negative height is a top-down bitmap of as many rows.
+        width = static_cast<ULONGLONG>(std::llabs(info.biWidth));
+        rows = static_cast<ULONGLONG>(std::llabs(info.biHeight));
+        bitsPerPixel = info.biBitCount;
+        compression = info.biCompression;
+    }
+    // Compressed rows are read only as far as their data goes.
+    if (compression != BI_RGB && compression != BI_BITFIELDS)
+        return false;
+    const ULONGLONG rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
+    if (file.bfOffBits > length)
+        return true;
+    return rowBytes != 0 && rows > (length - file.bfOffBits) / rowBytes;
+}
+
 } // namespace
 
 BOOL LoadPictureFile(const CString& path, CBitmap& picture)
@@ -57,7 +106,7 @@ BOOL LoadPictureFile(const CString& path, CBitmap& picture)
     picture.DeleteObject();
     // The block outlives the stream and the picture that read from it.
     CGlobalBlock file;
-    if (!ReadPictureFile(path, file))
+    if (!ReadPictureFile(path, file) || IsCutShortBitmap(static_cast<const BYTE*>(file.Data()), file.Size()))
         return FALSE;
     // JPEG and GIF are decoded by COM objects.
     CComScope com;

@@ -2,6 +2,8 @@
 // the control API. The skin loader is in SkinDlgLoad.cpp.
 #include "skin/SkinDlg.h"
 
+#include <algorithm>
+
 #include "fw/ClientDC.h"
 #include "fw/MemoryDC.h"
 #include "fw/PaintDC.h"
@@ -28,6 +30,19 @@ const double kGridRows[] = {0.25, 0.5, 0.75};
 const double kGridColumns[] = {0.2, 0.8};
 const int kDashLength = 2;
 const int kDashPeriod = 4;
+
+// The offsets of a dotted line's dashes (every kDashPeriod from 0, below
+// `length`) that lie between `low` and `high`, for a line that starts at `start`.
+// (Wide enough that stepping past the last one cannot overflow.)
+struct DashRange {
+    long long first;
+    long long end;
+};
+DashRange DashesShown(int start, int length, long long low, long long high)
+{
+    return DashRange{std::max(0LL, (low - start) / kDashPeriod * kDashPeriod),
+                     std::min(static_cast<long long>(length), high - start)};
+}
 
 // The bars that painting the dialog repaints; other bars keep their look.
 bool IsVolumeBar(const CString& name)
@@ -213,24 +228,31 @@ void CSkinDlg::DrawWavePanel(HDC target, bool fill)
     dc.LineTo(panel.left, panel.top);
     if (!m_bWaveDotLine)
         return;
+    // Only the dashes that can show are drawn: a panel far larger than the
+    // window would otherwise keep every paint busy for minutes. A dash shows
+    // up to half the pen's width beyond its ends; a pen wider than what shows
+    // covers it from the nearer dashes alone.
+    CRect shown;
+    ::GetClipBox(dc, &shown);
+    const int reach = kDashPeriod + std::clamp(m_nWaveWidth, 0, shown.Width() + shown.Height());
     const int width = panel.Width();
     const int height = panel.Height();
     for (double fraction : kGridRows) {
         const int y = panel.top + static_cast<int>(height * fraction);
-        for (int x = 0; x < width; x += kDashLength) {
-            if (x % kDashPeriod == 0) {
-                dc.MoveTo(panel.left + x, y);
-                dc.LineTo(panel.left + x + kDashLength, y);
-            }
+        const DashRange dashes = DashesShown(panel.left, width, shown.left - reach, shown.right + reach);
+        for (long long x = dashes.first; x < dashes.end; x += kDashPeriod) {
+            const int dashLeft = static_cast<int>(panel.left + x);
+            dc.MoveTo(dashLeft, y);
+            dc.LineTo(dashLeft + kDashLength, y);
         }
     }
     for (double fraction : kGridColumns) {
         const int x = panel.left + static_cast<int>(width * fraction);
-        for (int y = 0; y < height; y += kDashLength) {
-            if (y % kDashPeriod == 0) {
-                dc.MoveTo(x, panel.top + y);
-                dc.LineTo(x, panel.top + y + kDashLength);
-            }
+        const DashRange dashes = DashesShown(panel.top, height, shown.top - reach, shown.bottom + reach);
+        for (long long y = dashes.first; y < dashes.end; y += kDashPeriod) {
+            const int dashTop = static_cast<int>(panel.top + y);
+            dc.MoveTo(x, dashTop);
+            dc.LineTo(x, dashTop + kDashLength);
         }
     }
 }

@@ -91,7 +91,10 @@ int CSkinDlg::LoadSkins()
     LoadPictureFile(folder + main, m_bmpMain);
     CBitmap bmpMask;
     LoadPictureFile(folder + mask, bmpMask);
-    const CSize size = bmpMask.GetSize();
+    // The window takes the size of the last picture that loaded: a mask that
+    // cannot be read leaves the window the face's size (rectangular, as the
+    // outline then is) instead of shrinking it to nothing.
+    const CSize size = !bmpMask.IsNull() ? bmpMask.GetSize() : m_bmpMain.GetSize();
     // Loading does not activate the window: showing it does.
     SetWindowPos(HWND_TOP, 0, 0, size.cx, size.cy, SWP_NOOWNERZORDER | SWP_NOACTIVATE);
 

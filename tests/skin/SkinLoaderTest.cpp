@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 #include <utility>
 
 #include "fw/ClientDC.h"
 #include "skin/BitmapRegion.h"
+#include "skin/PictureFile.h"
 #include "skin/SkinButton.h"
 #include "skin/SkinLabel.h"
 #include "skin/SkinProgress.h"
@@ -175,6 +177,52 @@ TEST_F(SkinLoaderTest, PicturesOfEveryKindAndNone)
     ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
 }
 
+// A bitmap file of `rows` rows of `width` pixels (negative: top-down) at
+// `bitsPerPixel`, its pixel data cut to `pixelBytes`.
+std::string BitmapFile(int width, int rows, WORD bitsPerPixel, size_t pixelBytes)
+{
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    const DWORD palette = bitsPerPixel <= 8 ? (4u << bitsPerPixel) : 0;
+    file.bfType = 0x4D42;   // "BM"
+    file.bfOffBits = sizeof file + sizeof info + palette;
+    file.bfSize = static_cast<DWORD>(file.bfOffBits + pixelBytes);
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = rows;
+    info.biPlanes = 1;
+    info.biBitCount = bitsPerPixel;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    bytes.append(palette + pixelBytes, '\x55');
+    return bytes;
+}
+
+// The system's decoder trusts a bitmap's header: a file cut short is no
+// picture (a 32-bit one used to take the program down).
+TEST(SkinPictures, ABitmapCutShortIsLeftEmpty)
+{
+    const struct {
+        const char* name;
+        std::string file;
+        CSize size;   // 0 x 0: left empty
+    } cases[] = {
+        {"whole", BitmapFile(400, 300, 32, 400 * 300 * 4), CSize(400, 300)},
+        {"one byte short", BitmapFile(400, 300, 32, 400 * 300 * 4 - 1), CSize()},
+        {"32-bit cut short", BitmapFile(400, 300, 32, 100), CSize()},
+        {"32-bit top-down cut short", BitmapFile(400, -300, 32, 100), CSize()},
+        {"1-bit cut short", BitmapFile(400, 300, 1, 100), CSize()},
+        {"header cut short", BitmapFile(400, 300, 32, 0).substr(0, 20), CSize()},
+    };
+    CTempFolder folder;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteRaw(folder.File("picture.bmp").GetString(), c.file)) << c.name;
+        CBitmap picture;
+        EXPECT_EQ(c.size.cx != 0, LoadPictureFile(folder.File("picture.bmp"), picture) != FALSE) << c.name;
+        EXPECT_EQ(c.size, picture.GetSize()) << c.name;
+    }
+}
+
 // BitmapToRegion: the window outline from a mask picture, in which pure white
 // is outside and every other pixel inside.
 TEST(BitmapToRegion, OpaquePixelsMakeTheRegion)
@@ -226,6 +274,10 @@ TEST_F(SkinLoaderTest, AMaskThatCannotBeReadIsReportedAndTheDialogGoesOn)
     PumpMessages(50);
     EXPECT_EQ(std::vector<std::string>{"Hata: !BitmapToRegion"}, boxes.m_boxes);
     EXPECT_TRUE(m_dialog.IsWindowVisible());
+    // It stays rectangular, the size of the face, the last picture that loaded.
+    CRect window;
+    m_dialog.GetWindowRect(&window);
+    EXPECT_EQ(CSize(300, 260), window.Size());
 }
 
 const COLORREF kPanel = RGB(0, 0, 128);
@@ -344,5 +396,27 @@ TEST_F(SkinDlgTest, PaintingDrawsTheFaceAndTheWavePanelAsAskedFor)
     m_dialog.DrawWaveRect(0);
     CClientDC dc(m_dialog.m_hWnd);
     EXPECT_EQ(kPanel, dc.GetPixel(50, 50));
+}
+
+// A panel fifty million pixels wide and high (a skin's slip) paints as fast as
+// one that fits, with its dashes where they belong: this one's left edge lies
+// far off to the left so that its grid line at 1/5 of the width is at x 40,
+// and its line at 1/4 of the height at y 40.
+TEST_F(SkinDlgTest, AWavePanelFarLargerThanTheWindowPaintsAtOnce)
+{
+    Open("RECT=-9999960,20,50000000,80\r\nBACKGROUND=0,0,128\r\nCENTER=255,255,0\r\n");
+    const struct {
+        CPoint point;
+        COLORREF colour;
+    } cases[] = {
+        {CPoint(40, 24), kGrid},  {CPoint(40, 22), kPanel},   // a dash of the vertical line, a gap
+        {CPoint(41, 40), kGrid},  {CPoint(42, 40), kPanel},   // of the horizontal line
+        {CPoint(200, 40), kGrid}, {CPoint(202, 40), kPanel},
+    };
+    const DWORD start = GetTickCount();
+    for (const auto& c : cases)
+        EXPECT_EQ(c.colour, PaintedPixel(m_dialog, c.point.x, c.point.y)) << c.point.x << "," << c.point.y;
+    m_dialog.DrawWaveRect(0);
+    EXPECT_LT(GetTickCount() - start, 1000u);
 }
 } // namespace
