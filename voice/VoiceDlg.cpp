@@ -157,8 +157,9 @@ void CVoiceDlg::DoDataExchange()
 
 BOOL CVoiceDlg::OnInitDialog()
 {
-    // Without its settings and dictionaries the dialog can decide nothing.
-    if (!HasHostObjects()) {
+    // Without its settings and dictionaries the dialog can decide nothing;
+    // with take values out of range it could record nothing it can judge.
+    if (!HasHostObjects() || !HasUsableTakeValues()) {
         EndDialog(IDCANCEL);
         return FALSE;
     }
@@ -228,6 +229,19 @@ BOOL CVoiceDlg::OnInitDialog()
 bool CVoiceDlg::HasHostObjects() const
 {
     return m_pSetupFile != nullptr && m_pUserDic != nullptr && m_pVoiceDic != nullptr;
+}
+
+// The take values the host may change: the recorder records whole seconds,
+// the progress timer divides the take, and a take's samples are counted in
+// an int. A minute is far beyond one spoken word, and no sound card records
+// speech faster than 48 kHz.
+bool CVoiceDlg::HasUsableTakeValues() const
+{
+    const int kMaxTakeMs = 60000;
+    const int kMaxSampleRate = 48000;
+    return (m_nMode == modeEnrol || m_nMode == modeVerify) && m_nRecordMs >= 1000 && m_nRecordMs <= kMaxTakeMs &&
+           m_nTickMs > 0 && m_nTickMs <= m_nRecordMs && m_nSampleRate > 0 && m_nSampleRate <= kMaxSampleRate &&
+           m_nMaxRepeat > 0;
 }
 
 void CVoiceDlg::ReadNarration()

@@ -452,6 +452,34 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
     }
 }
 
+// Take values a host sets out of range are refused before the engine starts,
+// never divided by or allocated from.
+TEST_F(ScriptedDialogTest, TakeValuesOutOfRangeAreRefused)
+{
+    const struct {
+        const char* name;
+        std::function<void(CVoiceDlg&)> set;
+    } cases[] = {
+        {"no tick", [](CVoiceDlg& d) { d.m_nTickMs = 0; }},
+        {"tick longer than the take", [](CVoiceDlg& d) { d.m_nTickMs = 4000; }},
+        {"take shorter than the recorder's second", [](CVoiceDlg& d) { d.m_nRecordMs = 999; }},
+        {"no sample rate", [](CVoiceDlg& d) { d.m_nSampleRate = 0; }},
+        {"unknown mode", [](CVoiceDlg& d) { d.m_nMode = 3; }},
+        {"no enrolment take", [](CVoiceDlg& d) { d.m_nMaxRepeat = 0; }},
+        {"negative take", [](CVoiceDlg& d) { d.m_nRecordMs = -3000; }},
+        {"sample rate beyond sound cards", [](CVoiceDlg& d) { d.m_nSampleRate = 1000000; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_engine.Reset();
+        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
+        dialog.m_strUserID = "taro";
+        c.set(dialog);
+        EXPECT_EQ(IDCANCEL, CDialogDriver().Run(dialog));
+        EXPECT_EQ(0, m_engine.Count("VRE_Initialize"));
+    }
+}
+
 using V = CVoiceDlg;
 
 // Each layout is shown once it is set up, and the two a customer sees most
