@@ -375,17 +375,25 @@ void CVoiceDlg::OnDestroy()
     m_pMixer.reset();
 }
 
+// Another program can post WM_TIMER with any ID at any time. A set-up runs
+// only while its one-shot timer is pending, and a tick counts only during a
+// take: a tick outside one would end a take that never started and judge it,
+// before any password or voice. A take started by a press before the voice
+// set-up has run is still recording when the set-up clears m_bRecording.
 void CVoiceDlg::OnTimer(UINT_PTR nIDEvent)
 {
     switch (nIDEvent) {
     case kVoiceSetupTimer:
-        Guarded([this] { OnVoiceSetup(); });
+        if (KillTimer(kVoiceSetupTimer))
+            Guarded([this] { OnVoiceSetup(); });
         break;
     case kPasswordSetupTimer:
-        Guarded([this] { OnPasswordSetup(); });
+        if (KillTimer(kPasswordSetupTimer))
+            Guarded([this] { OnPasswordSetup(); });
         break;
     case kTickTimer:
-        Guarded([this] { OnTick(); });
+        if (m_bRecording || (m_pRecorder != nullptr && m_pRecorder->IsRecording()))
+            Guarded([this] { OnTick(); });
         break;
     case kSpareTimer:
         KillTimer(kSpareTimer);

@@ -335,6 +335,26 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
     EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
 }
 
+// Another program can post the progress timer's message at any time; outside
+// a take it ends nothing, here while the password is still asked.
+TEST_F(ScriptedDialogTest, ProgressTicksOutsideATakeEndNoTake)
+{
+    m_app.SetMethods(0, 0);
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+    dialog.m_strUserID = "george";
+    QueueTakes(dialog, 1);
+    CDialogDriver driver;
+    driver.When([&] { return dialog.m_bReady != 0; },
+                [&] {
+                    for (int tick = 0; tick < 30; ++tick)
+                        ::SendMessageA(dialog.m_hWnd, WM_TIMER, 1, 0);
+                })
+        .Then([&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });
+    EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+    EXPECT_EQ(0, m_engine.Count("VRE_Verify"));
+    EXPECT_EQ("<missing>", m_app.Log());
+}
+
 // Enter before the set-up does nothing, after it starts a take; exit during
 // the take ends the dialog with 2 once the take is done, unjudged. Without
 // the narration key the prompts are played.
