@@ -189,6 +189,12 @@ BOOL CVoiceDlg::OnInitDialog()
             m_tooltip.SetTextColor(kTipText);
         }
         ChooseLayout();
+        // An unknown method would pass for voice only: a setting this dialog
+        // cannot read must not weaken how the user proves who they are.
+        if (m_nAuthMethod < methodPasswordThenVoice || m_nAuthMethod > methodPasswordOnly) {
+            EndDialog(IDCANCEL);
+            return FALSE;
+        }
         ApplyLayout();
 
         EnableButtons();

@@ -472,8 +472,9 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
     }
 }
 
-// Take values a host sets out of range are refused before the engine starts,
-// never divided by or allocated from.
+// Take values a host sets out of range, and a method the secure settings
+// name that the dialog does not know, are refused before a take can be set
+// up; the values are never divided by or allocated from.
 TEST_F(ScriptedDialogTest, TakeValuesOutOfRangeAreRefused)
 {
     const struct {
@@ -488,6 +489,10 @@ TEST_F(ScriptedDialogTest, TakeValuesOutOfRangeAreRefused)
         {"no enrolment take", [](CVoiceDlg& d) { d.m_nMaxRepeat = 0; }},
         {"negative take", [](CVoiceDlg& d) { d.m_nRecordMs = -3000; }},
         {"sample rate beyond sound cards", [](CVoiceDlg& d) { d.m_nSampleRate = 1000000; }},
+        {"unknown log-on method", [&](CVoiceDlg& d) {
+             d.m_nMode = CVoiceDlg::modeVerify;
+             m_app.SetMethods(3, 1);
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -496,7 +501,7 @@ TEST_F(ScriptedDialogTest, TakeValuesOutOfRangeAreRefused)
         dialog.m_strUserID = "taro";
         c.set(dialog);
         EXPECT_EQ(IDCANCEL, CDialogDriver().Run(dialog));
-        EXPECT_EQ(0, m_engine.Count("VRE_Initialize"));
+        EXPECT_EQ(0, m_engine.Count("VRE_PutMode"));
     }
 }
 
