@@ -240,14 +240,15 @@ bool CVoiceDlg::HasHostObjects() const
 // The take values the host may change: the recorder records whole seconds,
 // the progress timer divides the take, and a take's samples are counted in
 // an int. A minute is far beyond one spoken word, and no sound card records
-// speech faster than 48 kHz.
+// speech faster than 48 kHz. The engine keeps the takes of one enrolment and
+// refuses every take beyond them, so more would never train.
 bool CVoiceDlg::HasUsableTakeValues() const
 {
     const int kMaxTakeMs = 60000;
     const int kMaxSampleRate = 48000;
     return (m_nMode == modeEnrol || m_nMode == modeVerify) && m_nRecordMs >= 1000 && m_nRecordMs <= kMaxTakeMs &&
            m_nTickMs > 0 && m_nTickMs <= m_nRecordMs && m_nSampleRate > 0 && m_nSampleRate <= kMaxSampleRate &&
-           m_nMaxRepeat > 0;
+           m_nMaxRepeat > 0 && m_nMaxRepeat <= Setup::kEnrolTakes;
 }
 
 void CVoiceDlg::ReadNarration()

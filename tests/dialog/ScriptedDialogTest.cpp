@@ -487,6 +487,7 @@ TEST_F(ScriptedDialogTest, TakeValuesOutOfRangeAreRefused)
         {"no sample rate", [](CVoiceDlg& d) { d.m_nSampleRate = 0; }},
         {"unknown mode", [](CVoiceDlg& d) { d.m_nMode = 3; }},
         {"no enrolment take", [](CVoiceDlg& d) { d.m_nMaxRepeat = 0; }},
+        {"more enrolment takes than the engine keeps", [](CVoiceDlg& d) { d.m_nMaxRepeat = 6; }},
         {"negative take", [](CVoiceDlg& d) { d.m_nRecordMs = -3000; }},
         {"sample rate beyond sound cards", [](CVoiceDlg& d) { d.m_nSampleRate = 1000000; }},
         {"unknown log-on method", [&](CVoiceDlg& d) {
