@@ -157,8 +157,9 @@ void CVoiceDlg::DoDataExchange()
 
 BOOL CVoiceDlg::OnInitDialog()
 {
-    // Without its settings and dictionaries the dialog can decide nothing.
-    if (!HasHostObjects()) {
+    // Without its settings and dictionaries the dialog can decide nothing;
+    // with take values out of range it could record nothing it can judge.
+    if (!HasHostObjects() || !HasUsableTakeValues()) {
         EndDialog(IDCANCEL);
         return FALSE;
     }
@@ -188,6 +189,12 @@ BOOL CVoiceDlg::OnInitDialog()
             m_tooltip.SetTextColor(kTipText);
         }
         ChooseLayout();
+        // An unknown method would pass for voice only: a setting this dialog
+        // cannot read must not weaken how the user proves who they are.
+        if (m_nAuthMethod < methodPasswordThenVoice || m_nAuthMethod > methodPasswordOnly) {
+            EndDialog(IDCANCEL);
+            return FALSE;
+        }
         ApplyLayout();
 
         EnableButtons();
@@ -228,6 +235,20 @@ BOOL CVoiceDlg::OnInitDialog()
 bool CVoiceDlg::HasHostObjects() const
 {
     return m_pSetupFile != nullptr && m_pUserDic != nullptr && m_pVoiceDic != nullptr;
+}
+
+// The take values the host may change: the recorder records whole seconds,
+// the progress timer divides the take, and a take's samples are counted in
+// an int. A minute is far beyond one spoken word, and no sound card records
+// speech faster than 48 kHz. The engine keeps the takes of one enrolment and
+// refuses every take beyond them, so more would never train.
+bool CVoiceDlg::HasUsableTakeValues() const
+{
+    const int kMaxTakeMs = 60000;
+    const int kMaxSampleRate = 48000;
+    return (m_nMode == modeEnrol || m_nMode == modeVerify) && m_nRecordMs >= 1000 && m_nRecordMs <= kMaxTakeMs &&
+           m_nTickMs > 0 && m_nTickMs <= m_nRecordMs && m_nSampleRate > 0 && m_nSampleRate <= kMaxSampleRate &&
+           m_nMaxRepeat > 0 && m_nMaxRepeat <= Setup::kEnrolTakes;
 }
 
 void CVoiceDlg::ReadNarration()
@@ -361,17 +382,25 @@ void CVoiceDlg::OnDestroy()
     m_pMixer.reset();
 }
 
+// Another program can post WM_TIMER with any ID at any time. A set-up runs
+// only while its one-shot timer is pending, and a tick counts only during a
+// take: a tick outside one would end a take that never started and judge it,
+// before any password or voice. A take started by a press before the voice
+// set-up has run is still recording when the set-up clears m_bRecording.
 void CVoiceDlg::OnTimer(UINT_PTR nIDEvent)
 {
     switch (nIDEvent) {
     case kVoiceSetupTimer:
-        Guarded([this] { OnVoiceSetup(); });
+        if (KillTimer(kVoiceSetupTimer))
+            Guarded([this] { OnVoiceSetup(); });
         break;
     case kPasswordSetupTimer:
-        Guarded([this] { OnPasswordSetup(); });
+        if (KillTimer(kPasswordSetupTimer))
+            Guarded([this] { OnPasswordSetup(); });
         break;
     case kTickTimer:
-        Guarded([this] { OnTick(); });
+        if (m_bRecording || (m_pRecorder != nullptr && m_pRecorder->IsRecording()))
+            Guarded([this] { OnTick(); });
         break;
     case kSpareTimer:
         KillTimer(kSpareTimer);

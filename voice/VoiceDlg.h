@@ -201,6 +201,7 @@ private:
 
     // Initialisation and set-up.
     bool HasHostObjects() const;
+    bool HasUsableTakeValues() const;
     void ReadNarration();
     void CentreOnScreen();
     void ChooseLayout();

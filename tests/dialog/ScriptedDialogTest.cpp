@@ -335,6 +335,26 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
     EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
 }
 
+// Another program can post the progress timer's message at any time; outside
+// a take it ends nothing, here while the password is still asked.
+TEST_F(ScriptedDialogTest, ProgressTicksOutsideATakeEndNoTake)
+{
+    m_app.SetMethods(0, 0);
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify);
+    dialog.m_strUserID = "george";
+    QueueTakes(dialog, 1);
+    CDialogDriver driver;
+    driver.When([&] { return dialog.m_bReady != 0; },
+                [&] {
+                    for (int tick = 0; tick < 30; ++tick)
+                        ::SendMessageA(dialog.m_hWnd, WM_TIMER, 1, 0);
+                })
+        .Then([&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });
+    EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+    EXPECT_EQ(0, m_engine.Count("VRE_Verify"));
+    EXPECT_EQ("<missing>", m_app.Log());
+}
+
 // Enter before the set-up does nothing, after it starts a take; exit during
 // the take ends the dialog with 2 once the take is done, unjudged. Without
 // the narration key the prompts are played.
@@ -449,6 +469,40 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
         EXPECT_EQ(1u, dialog.TakesLeft());
         EXPECT_EQ(0, m_engine.Count(c.neverCalled));
         EXPECT_EQ("<missing>", m_app.Log());
+    }
+}
+
+// Take values a host sets out of range, and a method the secure settings
+// name that the dialog does not know, are refused before a take can be set
+// up; the values are never divided by or allocated from.
+TEST_F(ScriptedDialogTest, TakeValuesOutOfRangeAreRefused)
+{
+    const struct {
+        const char* name;
+        std::function<void(CVoiceDlg&)> set;
+    } cases[] = {
+        {"no tick", [](CVoiceDlg& d) { d.m_nTickMs = 0; }},
+        {"tick longer than the take", [](CVoiceDlg& d) { d.m_nTickMs = 4000; }},
+        {"take shorter than the recorder's second", [](CVoiceDlg& d) { d.m_nRecordMs = 999; }},
+        {"no sample rate", [](CVoiceDlg& d) { d.m_nSampleRate = 0; }},
+        {"unknown mode", [](CVoiceDlg& d) { d.m_nMode = 3; }},
+        {"no enrolment take", [](CVoiceDlg& d) { d.m_nMaxRepeat = 0; }},
+        {"more enrolment takes than the engine keeps", [](CVoiceDlg& d) { d.m_nMaxRepeat = 6; }},
+        {"negative take", [](CVoiceDlg& d) { d.m_nRecordMs = -3000; }},
+        {"sample rate beyond sound cards", [](CVoiceDlg& d) { d.m_nSampleRate = 1000000; }},
+        {"unknown log-on method", [&](CVoiceDlg& d) {
+             d.m_nMode = CVoiceDlg::modeVerify;
+             m_app.SetMethods(3, 1);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_engine.Reset();
+        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol);
+        dialog.m_strUserID = "taro";
+        c.set(dialog);
+        EXPECT_EQ(IDCANCEL, CDialogDriver().Run(dialog));
+        EXPECT_EQ(0, m_engine.Count("VRE_PutMode"));
     }
 }
 
