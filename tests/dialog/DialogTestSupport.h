@@ -91,7 +91,9 @@ private:
 // prompts noted instead of played, and its state open to the checks.
 class CTestVoiceDlg : public CVoiceDlg {
 public:
-    explicit CTestVoiceDlg(CInstalledApp& app, int nMode = modeEnrol, int nPurpose = purposeLogon)
+    // For the user (when given), with that many takes queued.
+    explicit CTestVoiceDlg(CInstalledApp& app, int nMode = modeEnrol, int nPurpose = purposeLogon,
+                           const char* user = nullptr, int takes = 0)
     {
         m_pSetupFile = &app.Setup();
         m_pUserDic = &app.Users();
@@ -100,12 +102,17 @@ public:
         m_nPurpose = nPurpose;
         m_nVerifyRepeat = 3;
         m_nTimeScale = 5;
+        if (user != nullptr)
+            m_strUserID = user;
+        QueueTakes(takes);
     }
 
-    // A recording of tests/data/fsdd.
-    void QueueTake(const std::string& name)
+    // Recordings of tests/data/fsdd; the scripted engine does not listen to them.
+    void QueueTakes(int count)
     {
-        ASSERT_TRUE(m_takes.QueueFile(std::string(SONVERA_TEST_DATA) + "/fsdd/" + name + ".wav"));
+        for (int take = 0; take < count; ++take)
+            ASSERT_TRUE(m_takes.QueueFile(std::string(SONVERA_TEST_DATA) + "/fsdd/0_george_" +
+                                          std::to_string(take % 10) + ".wav"));
     }
     size_t TakesLeft() const { return m_takes.QueuedTakes(); }
 
@@ -200,11 +207,16 @@ public:
         return *this;
     }
     CDialogDriver& Then(std::function<void()> action) { return When([] { return true; }, std::move(action)); }
+    // Once the dialog is set up and waits for the user.
+    CDialogDriver& WhenReady(std::function<void()> action)
+    {
+        return When([this] { return m_dialog->m_bReady != 0; }, std::move(action));
+    }
 
     // Runs the dialog modally with the steps; a dialog still open after 30
     // seconds is ended with -2, whatever it opened cancelled first so that
     // its loop ends too.
-    INT_PTR Run(CVoiceDlg& dialog)
+    INT_PTR Run(CTestVoiceDlg& dialog)
     {
         m_dialog = &dialog;
         const CTimerScript script(m_steps, 30000, [&dialog] {
@@ -225,7 +237,7 @@ private:
     }
 
     std::vector<CTimerScript::Step> m_steps;
-    CVoiceDlg* m_dialog = nullptr;
+    CTestVoiceDlg* m_dialog = nullptr;
 };
 
 // Saves what the window's own surface holds (controls and drawing included)

@@ -86,11 +86,8 @@ TEST_F(UserDicTest, EachChangeStoresItsShapeOfRecord)
         {"one nick of two", [](CAppUserDic& d) { return d.DelNick("Alice", "aaj"); }, 1, {"Alice;first text;Secret;1;KEY-A;101;abj", bob}},
     };
     for (const auto& c : cases) {
-        CTempFolder folder;
-        m_path = folder.File("users.dic");
+        ASSERT_TRUE(WriteRaw(m_path, DictionaryImage({alice, bob})));
         ASSERT_EQ(1, m_dic.SetUserDicFilePath(m_path));
-        AddAlice();
-        AddBob();
         EXPECT_EQ(c.result, c.change(m_dic)) << c.what;
         ExpectEverywhere(c.records, c.what);
     }
@@ -235,17 +232,16 @@ TEST_F(UserDicTest, DamagedEntriesAndTailMatchNobodyAndAreKeptAsTheyWere)
     const std::string damaged = image.substr(second, 4 + Word(image, second));
     const std::string tail = WordBytes(999) + "xx";
     ASSERT_TRUE(WriteRaw(m_path, image + tail));
-    CAppUserDic dic;
-    dic.SetUserDicFilePath(m_path);
+    ASSERT_EQ(1, m_dic.SetUserDicFilePath(m_path));
     CStringArray ids;
-    dic.GetUserIDList(ids);
+    m_dic.GetUserIDList(ids);
     EXPECT_EQ(Strings({"u1", "", "u3"}), Items(ids));
-    EXPECT_EQ(-1, dic.VerifyUserInfo(""));
-    EXPECT_EQ(-1, dic.VerifyPassWord("", ""));
-    EXPECT_EQ(0, dic.SetPassWord("", "taken over"));
-    EXPECT_EQ(2, dic.VerifyPassWord("U3", "p"));
-    ASSERT_EQ(1, dic.SetPassWord("u1", "q"));
-    ASSERT_EQ(1, dic.CreateUser("t", "u4", "K", "p", 0, 1, 1, 1, ""));
+    EXPECT_EQ(-1, m_dic.VerifyUserInfo(""));
+    EXPECT_EQ(-1, m_dic.VerifyPassWord("", ""));
+    EXPECT_EQ(0, m_dic.SetPassWord("", "taken over"));
+    EXPECT_EQ(2, m_dic.VerifyPassWord("U3", "p"));
+    ASSERT_EQ(1, m_dic.SetPassWord("u1", "q"));
+    ASSERT_EQ(1, m_dic.CreateUser("t", "u4", "K", "p", 0, 1, 1, 1, ""));
     const std::string stored = ReadRaw(m_path);
     EXPECT_NE(std::string::npos, stored.find(damaged));
     EXPECT_EQ(tail, stored.substr(stored.size() - tail.size()));
@@ -264,21 +260,20 @@ TEST_F(UserDicTest, AFailedLoadKeepsTheUsersBeforeTheFailureAndLeadsToNoRewrite)
     CFaultyFileSystem fs;
     fs.Watch(L"users.dic");
     fs.FailCall(CFaultyFileSystem::read, 2, ERROR_READ_FAULT);
-    CAppUserDic dic;
     {
         CFileSystemOverride scope(fs);
-        EXPECT_EQ(1, dic.SetUserDicFilePath(m_path));
+        EXPECT_EQ(1, m_dic.SetUserDicFilePath(m_path));
         CStringArray ids;
-        dic.GetUserIDList(ids);
+        m_dic.GetUserIDList(ids);
         ASSERT_GT(ids.GetSize(), 0);
         ASSERT_LT(ids.GetSize(), 3000);
         EXPECT_EQ("user" + std::to_string(ids.GetSize() - 1), ids[ids.GetSize() - 1].str());
         fs.FailFrom(CFaultyFileSystem::read, 2, ERROR_READ_FAULT);
-        EXPECT_THROW(dic.SetPassWord("user0", "changed"), CFileException);
+        EXPECT_THROW(m_dic.SetPassWord("user0", "changed"), CFileException);
     }
     EXPECT_EQ(image, ReadRaw(m_path));
     // Once the file reads again, a change works on every user it holds.
-    ASSERT_EQ(1, dic.SetPassWord("user0", "changed"));
+    ASSERT_EQ(1, m_dic.SetPassWord("user0", "changed"));
     const Strings stored = StoredRecords(m_path);
     ASSERT_EQ(3000u, stored.size());
     EXPECT_EQ("user0;text;changed;0;key;111;aaj", stored[0]);
