@@ -178,9 +178,9 @@ def normalised(x, t, norm, col):
     raise ValueError(norm)
 
 
-def ratio(t, spec):
-    """spec: a column, or NORM:column."""
-    norm, col = spec.split(':') if ':' in spec else ('raw', spec)
+def ratio(t, choice):
+    """choice: a column, or NORM:column."""
+    norm, col = choice.split(':') if ':' in choice else ('raw', choice)
     v = t['llr'].get(col, '') if t['llr'] else ''
     if v in ('', None):
         return -math.inf
@@ -188,8 +188,8 @@ def ratio(t, spec):
     return x if math.isfinite(x) else -math.inf
 
 
-def column_of(spec):
-    return spec.split(':')[-1]
+def column_of(choice):
+    return choice.split(':')[-1]
 
 
 def eer_of(gen, imp):
@@ -286,8 +286,8 @@ def print_floors(trials, cols):
     """How many models' levels the floors hold up (they are then not their own)."""
     models = {t['model']: t for t in trials if t['levels']}
     print('models with levels %d of %d' % (len(models), len({t['model'] for t in trials})))
-    for spec in cols:
-        norm, col = spec.split(':') if ':' in spec else ('raw', spec)
+    for choice in cols:
+        norm, col = choice.split(':') if ':' in choice else ('raw', choice)
         tail = col[len('llr'):]
         if norm in ('loo', 'zo', 'zw') or norm.startswith(MOVED):
             kind = 'loo' if norm == 'loo' else norm
@@ -298,7 +298,7 @@ def print_floors(trials, cols):
                        for t in models.values())
         else:
             continue
-        print('    %-22s held at the floor %d' % (spec, held))
+        print('    %-22s held at the floor %d' % (choice, held))
 
 
 def print_levels(a, trials):
@@ -310,10 +310,10 @@ def print_levels(a, trials):
              (not a.arabicsc_models or t['model'][1].startswith('arabicsc/'))]
         print('half %s: clean weighted trials g %d i %d' % (half, sum(t['kind'] == 'g' for t in s),
                                                             sum(t['kind'] == 'i' for t in s)))
-        for spec in cols:
-            side = {k: [x for x in (ratio(t, spec) for t in s if t['kind'] == k) if math.isfinite(x)] for k in 'gi'}
+        for choice in cols:
+            side = {k: [x for x in (ratio(t, choice) for t in s if t['kind'] == k) if math.isfinite(x)] for k in 'gi'}
             print('    %-26s genuine %.3f sd %.3f (%d)  impostor %.3f sd %.3f (%d)  gap %.3f' % (
-                spec, mean_of(side['g']), sd_of(side['g']), len(side['g']), mean_of(side['i']), sd_of(side['i']),
+                choice, mean_of(side['g']), sd_of(side['g']), len(side['g']), mean_of(side['i']), sd_of(side['i']),
                 len(side['i']), mean_of(side['g']) - mean_of(side['i'])))
 
 
@@ -323,9 +323,9 @@ def print_centres(trials, cols):
     g = [t for t in trials if t['cond'] == 'clean' and t['kind'] == 'g' and t['weighted']]
     print('pooled clean genuine weighted trials %d, main score sd %.4f' % (
         len(g), statistics.stdev([t['score'] for t in g])))
-    for spec in cols:
-        v = [x for x in (ratio(t, spec) for t in g) if math.isfinite(x)]
-        print('    %-22s mean %.4f sd %.4f (%d)' % (spec, statistics.mean(v), statistics.stdev(v), len(v)))
+    for choice in cols:
+        v = [x for x in (ratio(t, choice) for t in g) if math.isfinite(x)]
+        print('    %-22s mean %.4f sd %.4f (%d)' % (choice, statistics.mean(v), statistics.stdev(v), len(v)))
 
 
 def accepted(t, m):
