@@ -307,6 +307,9 @@ LRESULT CALLBACK CFlatPopupMenu::MenuWindowProc(HWND hWnd, UINT message, WPARAM 
         case WM_CHAR:
             menu->OnChar(hWnd, static_cast<UINT>(wParam), static_cast<UINT>(lParam));
             break;
+        case WM_KEYDOWN:
+            menu->OnKeyDown(hWnd, static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+            break;
         case WM_TIMER:
             menu->OnTimer(hWnd, wParam);
             break;
@@ -591,10 +594,15 @@ bool CFlatPopupMenu::CheckOutsideMenu(HWND hWnd, CPoint point)
     ::GetClientRect(hWnd, &client);
     if (point.x >= kMargin && point.y >= kMargin && client.PtInRect(point))
         return false;
+    Dismiss();
+    return true;
+}
+
+void CFlatPopupMenu::Dismiss()
+{
     m_nSelected = -1;
     TopLevel()->m_nReturn = 0;
     DestroyAll();
-    return true;
 }
 
 void CFlatPopupMenu::OnChar(HWND, UINT nChar, UINT)
@@ -611,6 +619,13 @@ void CFlatPopupMenu::OnChar(HWND, UINT nChar, UINT)
             return;
         }
     }
+}
+
+void CFlatPopupMenu::OnKeyDown(HWND, UINT nChar, UINT, UINT)
+{
+    // Without this a menu opened from the keyboard could only be left with the mouse.
+    if (nChar == VK_ESCAPE)
+        Dismiss();
 }
 
 void CFlatPopupMenu::OnDestroy(HWND hWnd)

@@ -8,8 +8,8 @@
 // The menu does not use the framework's window classes: it registers its own
 // class "fpmMenuClass" and keeps itself in its window's user data. Every menu
 // level is a window of that class; the level under the pointer holds the
-// mouse capture, and every choice or outside click closes the whole chain
-// from its top-level menu down.
+// mouse capture, and every choice, outside click or Escape closes the whole
+// chain from its top-level menu down.
 #pragma once
 
 #include <windows.h>
@@ -105,6 +105,8 @@ public:
     void OnRButtonUp(HWND hWnd, UINT nFlags, CPoint point);
     void OnMouseMove(HWND hWnd, UINT nFlags, CPoint point);
     void OnChar(HWND hWnd, UINT nChar, UINT nFlags);
+    // Escape closes the chain with no choice, as a click outside does.
+    void OnKeyDown(HWND hWnd, UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnTimer(HWND hWnd, UINT_PTR nIDEvent);
     void OnDestroy(HWND hWnd);
     BOOL OnEraseBkgnd(HWND hWnd, HDC hDC);
@@ -147,6 +149,8 @@ protected:
     // A point outside the menu (on or beyond its frame margin) clears the
     // selection and the choice and closes the chain; true when it did.
     bool CheckOutsideMenu(HWND hWnd, CPoint point);
+    // Clears the selection and the choice and closes the chain.
+    void Dismiss();
 
     // Lays the items out from the top and sets the menu's width; returns the height.
     int LayOut();

@@ -249,9 +249,11 @@ TEST_F(ScriptedDialogTest, EndPointErrorsShowTheirHintsAndTwoWarningsAskBeforeTr
 
 // The model test after an enrolment ends as soon as its outcome is certain:
 // at the fourth acceptance, or once too few takes are left for four. It
-// stores no model and logs nothing.
+// stores no model, logs nothing and asks for no password, not even where the
+// password alone is the log-on method.
 TEST_F(ScriptedDialogTest, TheModelTestEndsAsSoonAsItsOutcomeIsCertain)
 {
+    m_app.SetMethods(CVoiceDlg::methodPasswordOnly, CVoiceDlg::methodPasswordOnly);
     const struct {
         std::vector<int> verdicts;
         INT_PTR result;

@@ -351,6 +351,7 @@ TEST_F(MenuTrackingTest, ClosingWithASubMenuOpenAndClosingANonModalMenu)
     } cases[] = {
         {"a click outside", [this] { PostMouse(WM_LBUTTONDOWN, kOutside, m_menu.m_hWnd); }, 0},
         {"a mnemonic in the sub-menu", [this] { PostMessageA(m_sub.m_hWnd, WM_CHAR, 't', 1); }, 12},
+        {"Escape in the sub-menu", [this] { PostMessageA(m_sub.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 1); }, 0},
         {"the host destroying the menu", [this] { DestroyWindow(m_menu.m_hWnd); }, 0},
     };
     // A click on "More" opens its sub-menu without waiting.
