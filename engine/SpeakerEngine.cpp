@@ -73,14 +73,24 @@ const float kLineHighHz = 3400.0f;
 const float kLineNoiseDropDb = -6.0f;
 const double kFarFromAnyReplay = 1e3;   // VRE_GetCopyDistance when no cue can tell
 
+// Bounded: nothing the dialog passes is longer than a path.
+const size_t kMaxText = 1024;
+
 std::string SafeString(const char* s)
 {
     if (s == nullptr) return std::string();
-    // Bounded: nothing the dialog passes is longer than a path.
-    const size_t kMaxText = 1024;
     size_t n = 0;
     while (n < kMaxText && s[n] != '\0') ++n;
     return std::string(s, n);
+}
+
+// A text the model file's name is built from is taken whole or not at all:
+// cut at the bound, it would name another file or folder.
+bool FitsBound(const char* s)
+{
+    for (size_t n = 0; n <= kMaxText; ++n)
+        if (s[n] == '\0') return true;
+    return false;
 }
 
 } // namespace
@@ -223,7 +233,7 @@ int CSpeakerEngine::SetNetVersion(int value)
 
 int CSpeakerEngine::SetFolder(const char* dir)
 {
-    if (!m_bInitialized || dir == nullptr) return 0;
+    if (!m_bInitialized || dir == nullptr || !FitsBound(dir)) return 0;
     m_strDir = SafeString(dir);
     ForgetAnalysis();
     return 1;
@@ -351,7 +361,7 @@ int CSpeakerEngine::SetWord(const char* word)
 
 int CSpeakerEngine::SetNick(const char* nick)
 {
-    if (!m_bInitialized || nick == nullptr) return 0;
+    if (!m_bInitialized || nick == nullptr || !FitsBound(nick)) return 0;
     const std::string n = SafeString(nick);
     // The nick names a file: no separators, no parent references.
     if (n.empty() || n.find_first_of("\\/:") != std::string::npos || n == "." || n == "..") return 0;

@@ -121,11 +121,16 @@ TEST_F(VoiceEngineTest, CallsBeforeInitialiseAndValuesItCannotTakeAreRefused)
     EXPECT_STREQ("", VRE_GetLabelString());
 
     ASSERT_NE(0, VRE_Initialize());
+    // A name past the engine's bound is refused whole: cut short, it would
+    // name another file or folder.
+    const std::string overLongNick(1025, 'a');
+    const std::string overLongDir = m_dir + "/" + std::string(1024, 'd');
     const std::function<int()> refused[] = {
         [] { return VRE_PutMode(0); }, [] { return VRE_PutMode(3); }, [] { return VRE_PutMaxRepeat(9); },
         [] { return VRE_AnalParams(11025, 3000, 240, 0); }, [] { return VRE_EngineParams(30, 19, 5, 128); },
         [] { return VRE_PutNick("..\\evil"); }, [] { return VRE_PutNick("a/b"); },
         [] { return VRE_PutNick(""); }, [] { return VRE_PutDir(nullptr); },
+        [&] { return VRE_PutNick(overLongNick.c_str()); }, [&] { return VRE_PutDir(overLongDir.c_str()); },
         [] { return VRE_HMMParams(1, 0.0005, 1.5, 0.1, 0.1); }, [] { return VRE_SameWordDist(0.0f); },
         [&] { return VRE_GetEndpointShort(s.data(), 0, 0); },
         [&] { return VRE_GetEndpointShort(nullptr, kTakeSamples, 0); }};
