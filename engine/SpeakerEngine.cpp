@@ -93,6 +93,22 @@ bool FitsBound(const char* s)
     return false;
 }
 
+// Windows opens a device, not a file, for a name whose part before the
+// first dot, trailing spaces dropped, is a device's: "COM1.bin" is the
+// serial port, and reading it waits for the line.
+bool IsDeviceName(const std::string& name)
+{
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : kDevices)
+        if (base == device) return true;
+    const bool numbered = base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0);
+    return numbered && base[3] >= '1' && base[3] <= '9';
+}
+
 } // namespace
 
 CSpeakerEngine::CSpeakerEngine()
@@ -363,8 +379,9 @@ int CSpeakerEngine::SetNick(const char* nick)
 {
     if (!m_bInitialized || nick == nullptr || !FitsBound(nick)) return 0;
     const std::string n = SafeString(nick);
-    // The nick names a file: no separators, no parent references.
-    if (n.empty() || n.find_first_of("\\/:") != std::string::npos || n == "." || n == "..") return 0;
+    // The nick names a file: no separators, no parent references, no device.
+    if (n.empty() || n.find_first_of("\\/:") != std::string::npos || n == "." || n == ".." || IsDeviceName(n))
+        return 0;
     m_strNick = n;
     ForgetAnalysis();
     return 1;

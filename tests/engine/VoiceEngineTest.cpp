@@ -131,10 +131,14 @@ TEST_F(VoiceEngineTest, CallsBeforeInitialiseAndValuesItCannotTakeAreRefused)
         [] { return VRE_PutNick("..\\evil"); }, [] { return VRE_PutNick("a/b"); },
         [] { return VRE_PutNick(""); }, [] { return VRE_PutDir(nullptr); },
         [&] { return VRE_PutNick(overLongNick.c_str()); }, [&] { return VRE_PutDir(overLongDir.c_str()); },
+        // Device names: "COM1.bin" opens the serial port, and a read waits on it.
+        [] { return VRE_PutNick("COM1"); }, [] { return VRE_PutNick("con"); }, [] { return VRE_PutNick("Lpt9 "); },
+        [] { return VRE_PutNick("nul.x"); },
         [] { return VRE_HMMParams(1, 0.0005, 1.5, 0.1, 0.1); }, [] { return VRE_SameWordDist(0.0f); },
         [&] { return VRE_GetEndpointShort(s.data(), 0, 0); },
         [&] { return VRE_GetEndpointShort(nullptr, kTakeSamples, 0); }};
     for (size_t i = 0; i < std::size(refused); ++i) EXPECT_EQ(0, refused[i]()) << i;
+    for (const char* nearDevice : {"COM10", "cons", "lpt"}) EXPECT_NE(0, VRE_PutNick(nearDevice)) << nearDevice;
     EXPECT_EQ(-1, VRE_GetErrorNumber());
     // A refused analysis set leaves the working one in place.
     EXPECT_EQ(Setup::kFrameShift, VRE_GetShiftValue());
