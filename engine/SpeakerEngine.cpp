@@ -249,7 +249,8 @@ int CSpeakerEngine::SetNetVersion(int value)
 
 int CSpeakerEngine::SetFolder(const char* dir)
 {
-    if (!m_bInitialized || dir == nullptr || !FitsBound(dir)) return 0;
+    // An empty folder would put the model under the process's current one.
+    if (!m_bInitialized || dir == nullptr || *dir == '\0' || !FitsBound(dir)) return 0;
     m_strDir = SafeString(dir);
     ForgetAnalysis();
     return 1;
@@ -575,7 +576,7 @@ int CSpeakerEngine::CheckTake(const short* samples, int count, int index)
 
 int CSpeakerEngine::Train()
 {
-    if (!m_bInitialized || m_nMode != kModeEnrol || m_strNick.empty()) return 0;
+    if (!m_bInitialized || m_nMode != kModeEnrol || m_strNick.empty() || m_strDir.empty()) return 0;
     CTakeFeatures* takes = new CTakeFeatures[CSpeakerModel::kMaxTemplates];
     int count = 0;
     float snrs[CSpeakerModel::kMaxTemplates];
@@ -663,7 +664,8 @@ int CSpeakerEngine::AnalyseCopy(const std::vector<short>& samples, CTakeFeatures
 // once per take (the replay check and the verification share it).
 int CSpeakerEngine::LoadModelForTake()
 {
-    if (!m_bInitialized || m_nMode != kModeVerify || !m_bTakeReady || m_strNick.empty()) return 0;
+    if (!m_bInitialized || m_nMode != kModeVerify || !m_bTakeReady || m_strNick.empty() || m_strDir.empty())
+        return 0;
     if (m_bModelReady) return 1;
     m_strModelNick.clear();
     if (!m_model.Load(ModelPath())) return 0;

@@ -129,7 +129,7 @@ TEST_F(VoiceEngineTest, CallsBeforeInitialiseAndValuesItCannotTakeAreRefused)
         [] { return VRE_PutMode(0); }, [] { return VRE_PutMode(3); }, [] { return VRE_PutMaxRepeat(9); },
         [] { return VRE_AnalParams(11025, 3000, 240, 0); }, [] { return VRE_EngineParams(30, 19, 5, 128); },
         [] { return VRE_PutNick("..\\evil"); }, [] { return VRE_PutNick("a/b"); },
-        [] { return VRE_PutNick(""); }, [] { return VRE_PutDir(nullptr); },
+        [] { return VRE_PutNick(""); }, [] { return VRE_PutDir(nullptr); }, [] { return VRE_PutDir(""); },
         [&] { return VRE_PutNick(overLongNick.c_str()); }, [&] { return VRE_PutDir(overLongDir.c_str()); },
         // Device names: "COM1.bin" opens the serial port, and a read waits on it.
         [] { return VRE_PutNick("COM1"); }, [] { return VRE_PutNick("con"); }, [] { return VRE_PutNick("Lpt9 "); },
@@ -143,6 +143,20 @@ TEST_F(VoiceEngineTest, CallsBeforeInitialiseAndValuesItCannotTakeAreRefused)
     // A refused analysis set leaves the working one in place.
     EXPECT_EQ(Setup::kFrameShift, VRE_GetShiftValue());
     EXPECT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0));
+}
+
+// With no folder given, the model has no place of its own: training fails
+// rather than leave the file under whatever folder the process stands in.
+TEST_F(VoiceEngineTest, TrainingWithoutAFolderLeavesNoModelFile)
+{
+    ASSERT_TRUE(VRE_Initialize() && VRE_PutMode(Setup::kModeEnrol) && VRE_PutNick("aaj"));
+    for (int take = 0; take < Setup::kEnrolTakes; ++take) {
+        const std::vector<short> s = George(take, 0.0, 0, 16.0, 100 + take);
+        ASSERT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0)) << take;
+        ASSERT_NE(0, VRE_CheckSexSpeech(s.data(), kTakeSamples, take)) << take;
+    }
+    EXPECT_EQ(0, VRE_Train());
+    EXPECT_TRUE(sonvera_test::ReadBytes("work/aaj.bin").empty());
 }
 
 // What VRE_GetEndpointShort and VRE_GetErrorNumber say about a take: the
