@@ -73,14 +73,40 @@ const float kLineHighHz = 3400.0f;
 const float kLineNoiseDropDb = -6.0f;
 const double kFarFromAnyReplay = 1e3;   // VRE_GetCopyDistance when no cue can tell
 
+// Bounded: nothing the dialog passes is longer than a path.
+const size_t kMaxText = 1024;
+
 std::string SafeString(const char* s)
 {
     if (s == nullptr) return std::string();
-    // Bounded: nothing the dialog passes is longer than a path.
-    const size_t kMaxText = 1024;
     size_t n = 0;
     while (n < kMaxText && s[n] != '\0') ++n;
     return std::string(s, n);
+}
+
+// A text the model file's name is built from is taken whole or not at all:
+// cut at the bound, it would name another file or folder.
+bool FitsBound(const char* s)
+{
+    for (size_t n = 0; n <= kMaxText; ++n)
+        if (s[n] == '\0') return true;
+    return false;
+}
+
+// Windows opens a device, not a file, for a name whose part before the
+// first dot, trailing spaces dropped, is a device's: "COM1.bin" is the
+// serial port, and reading it waits for the line.
+bool IsDeviceName(const std::string& name)
+{
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : kDevices)
+        if (base == device) return true;
+    const bool numbered = base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0);
+    return numbered && base[3] >= '1' && base[3] <= '9';
 }
 
 } // namespace
@@ -223,7 +249,8 @@ int CSpeakerEngine::SetNetVersion(int value)
 
 int CSpeakerEngine::SetFolder(const char* dir)
 {
-    if (!m_bInitialized || dir == nullptr) return 0;
+    // An empty folder would put the model under the process's current one.
+    if (!m_bInitialized || dir == nullptr || *dir == '\0' || !FitsBound(dir)) return 0;
     m_strDir = SafeString(dir);
     ForgetAnalysis();
     return 1;
@@ -351,10 +378,11 @@ int CSpeakerEngine::SetWord(const char* word)
 
 int CSpeakerEngine::SetNick(const char* nick)
 {
-    if (!m_bInitialized || nick == nullptr) return 0;
+    if (!m_bInitialized || nick == nullptr || !FitsBound(nick)) return 0;
     const std::string n = SafeString(nick);
-    // The nick names a file: no separators, no parent references.
-    if (n.empty() || n.find_first_of("\\/:") != std::string::npos || n == "." || n == "..") return 0;
+    // The nick names a file: no separators, no parent references, no device.
+    if (n.empty() || n.find_first_of("\\/:") != std::string::npos || n == "." || n == ".." || IsDeviceName(n))
+        return 0;
     m_strNick = n;
     ForgetAnalysis();
     return 1;
@@ -548,7 +576,7 @@ int CSpeakerEngine::CheckTake(const short* samples, int count, int index)
 
 int CSpeakerEngine::Train()
 {
-    if (!m_bInitialized || m_nMode != kModeEnrol || m_strNick.empty()) return 0;
+    if (!m_bInitialized || m_nMode != kModeEnrol || m_strNick.empty() || m_strDir.empty()) return 0;
     CTakeFeatures* takes = new CTakeFeatures[CSpeakerModel::kMaxTemplates];
     int count = 0;
     float snrs[CSpeakerModel::kMaxTemplates];
@@ -636,7 +664,8 @@ int CSpeakerEngine::AnalyseCopy(const std::vector<short>& samples, CTakeFeatures
 // once per take (the replay check and the verification share it).
 int CSpeakerEngine::LoadModelForTake()
 {
-    if (!m_bInitialized || m_nMode != kModeVerify || !m_bTakeReady || m_strNick.empty()) return 0;
+    if (!m_bInitialized || m_nMode != kModeVerify || !m_bTakeReady || m_strNick.empty() || m_strDir.empty())
+        return 0;
     if (m_bModelReady) return 1;
     m_strModelNick.clear();
     if (!m_model.Load(ModelPath())) return 0;

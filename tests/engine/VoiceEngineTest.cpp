@@ -121,19 +121,42 @@ TEST_F(VoiceEngineTest, CallsBeforeInitialiseAndValuesItCannotTakeAreRefused)
     EXPECT_STREQ("", VRE_GetLabelString());
 
     ASSERT_NE(0, VRE_Initialize());
+    // A name past the engine's bound is refused whole: cut short, it would
+    // name another file or folder.
+    const std::string overLongNick(1025, 'a');
+    const std::string overLongDir = m_dir + "/" + std::string(1024, 'd');
     const std::function<int()> refused[] = {
         [] { return VRE_PutMode(0); }, [] { return VRE_PutMode(3); }, [] { return VRE_PutMaxRepeat(9); },
         [] { return VRE_AnalParams(11025, 3000, 240, 0); }, [] { return VRE_EngineParams(30, 19, 5, 128); },
         [] { return VRE_PutNick("..\\evil"); }, [] { return VRE_PutNick("a/b"); },
-        [] { return VRE_PutNick(""); }, [] { return VRE_PutDir(nullptr); },
+        [] { return VRE_PutNick(""); }, [] { return VRE_PutDir(nullptr); }, [] { return VRE_PutDir(""); },
+        [&] { return VRE_PutNick(overLongNick.c_str()); }, [&] { return VRE_PutDir(overLongDir.c_str()); },
+        // Device names: "COM1.bin" opens the serial port, and a read waits on it.
+        [] { return VRE_PutNick("COM1"); }, [] { return VRE_PutNick("con"); }, [] { return VRE_PutNick("Lpt9 "); },
+        [] { return VRE_PutNick("nul.x"); },
         [] { return VRE_HMMParams(1, 0.0005, 1.5, 0.1, 0.1); }, [] { return VRE_SameWordDist(0.0f); },
         [&] { return VRE_GetEndpointShort(s.data(), 0, 0); },
         [&] { return VRE_GetEndpointShort(nullptr, kTakeSamples, 0); }};
     for (size_t i = 0; i < std::size(refused); ++i) EXPECT_EQ(0, refused[i]()) << i;
+    for (const char* nearDevice : {"COM10", "cons", "lpt"}) EXPECT_NE(0, VRE_PutNick(nearDevice)) << nearDevice;
     EXPECT_EQ(-1, VRE_GetErrorNumber());
     // A refused analysis set leaves the working one in place.
     EXPECT_EQ(Setup::kFrameShift, VRE_GetShiftValue());
     EXPECT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0));
+}
+
+// With no folder given, the model has no place of its own: training fails
+// rather than leave the file under whatever folder the process stands in.
+TEST_F(VoiceEngineTest, TrainingWithoutAFolderLeavesNoModelFile)
+{
+    ASSERT_TRUE(VRE_Initialize() && VRE_PutMode(Setup::kModeEnrol) && VRE_PutNick("aaj"));
+    for (int take = 0; take < Setup::kEnrolTakes; ++take) {
+        const std::vector<short> s = George(take, 0.0, 0, 16.0, 100 + take);
+        ASSERT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0)) << take;
+        ASSERT_NE(0, VRE_CheckSexSpeech(s.data(), kTakeSamples, take)) << take;
+    }
+    EXPECT_EQ(0, VRE_Train());
+    EXPECT_TRUE(sonvera_test::ReadBytes("work/aaj.bin").empty());
 }
 
 // What VRE_GetEndpointShort and VRE_GetErrorNumber say about a take: the
