@@ -316,8 +316,12 @@ bool CVoiceDlg::ChooseVerificationWord()
 // leaves it alone for a user it has no model of; a model another user's
 // verification left there must never stand in for this user's, so the file
 // goes first and only the store's copy may come back. False when none did.
+// A nick the store keeps no model under (the settings' word list names it)
+// has none to fetch, and its file name is not ours to remove.
 bool CVoiceDlg::FetchUserModel()
 {
+    if (CAppUserVoiceDic::NickIndex(m_strNick) < 0)
+        return false;
     const CString modelFile = m_strAppPath + "\\work\\" + m_strNick + ".bin";
     if (CFile::Exists(modelFile))
         CFile::Remove(modelFile);

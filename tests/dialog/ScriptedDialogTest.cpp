@@ -376,6 +376,14 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
          Resource(IDS_HINT_CHOOSE_WORD), "VRE_PutNick"},
         {"no-word-list-further-word", CVoiceDlg::modeEnrol, "george", [] {}, Resource(IDS_HINT_CHOOSE_WORD),
          "VRE_PutNick"},
+        // A word list whose first key for the word climbs out of the work folder:
+        // no model is fetched for it, and nothing outside the folder is removed.
+        {"no-known-nick", CVoiceDlg::modeVerify, "george",
+         [&] {
+             ASSERT_TRUE(WriteRaw(m_app.File("outside.bin").str(), "not the engine's"));
+             WritePrivateProfileSectionA("WORD_LIST", "..\\outside=zero\0aaj=zero\0", m_app.File("marzet.ini"));
+         },
+         voice_text::kNoVoiceEnrolled, "VRE_Verify"},
     };
     m_app.SetMethods(1, 1);
     for (const auto& c : cases) {
@@ -398,6 +406,7 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
         EXPECT_EQ(0, m_engine.Count(c.neverCalled));
         EXPECT_EQ("<missing>", m_app.Log());
     }
+    EXPECT_EQ("not the engine's", ReadRaw(m_app.File("outside.bin").str()));
 }
 
 // Take values a host sets out of range, and a method the secure settings
