@@ -21,6 +21,17 @@ double LogSumExp(const double* v, const int* index, int count)
     return top + std::log(sum);
 }
 
+// sum_d (x_d - mu_d)^2 / var_d, the variances given as their inverses.
+double ScaledSquaredDistance(const float* x, const double* mu, const double* invVars, int dims)
+{
+    double q = 0.0;
+    for (int d = 0; d < dims; ++d) {
+        const double e = x[d] - mu[d];
+        q += e * e * invVars[d];
+    }
+    return q;
+}
+
 } // namespace
 
 void CBackgroundMixture::Refresh()
@@ -40,16 +51,8 @@ void CBackgroundMixture::Refresh()
 
 void CBackgroundMixture::ComponentLogs(const float* x, const double* means, double* out) const
 {
-    for (int c = 0; c < m_nComponents; ++c) {
-        const double* mu = means + c * m_nDims;
-        const double* iv = &m_invVars[c * m_nDims];
-        double q = 0.0;
-        for (int d = 0; d < m_nDims; ++d) {
-            const double e = x[d] - mu[d];
-            q += e * e * iv[d];
-        }
-        out[c] = m_logConst[c] - 0.5 * q;
-    }
+    for (int c = 0; c < m_nComponents; ++c)
+        out[c] = m_logConst[c] - 0.5 * ScaledSquaredDistance(x, means + c * m_nDims, &m_invVars[c * m_nDims], m_nDims);
 }
 
 int CBackgroundMixture::Learn(const float* frames, int count, int dims, int components, int iterations,
@@ -171,14 +174,8 @@ double CBackgroundMixture::MeanLogRatio(const float* frames, int count, const st
         // Only the chosen components of the speaker's mixture are needed.
         for (int k = 0; k < top; ++k) {
             const int c = best[k];
-            const double* mu = &adaptedMeans[c * m_nDims];
-            const double* iv = &m_invVars[c * m_nDims];
-            double q = 0.0;
-            for (int d = 0; d < m_nDims; ++d) {
-                const double e = x[d] - mu[d];
-                q += e * e * iv[d];
-            }
-            speaker[c] = m_logConst[c] - 0.5 * q;
+            speaker[c] = m_logConst[c] -
+                         0.5 * ScaledSquaredDistance(x, &adaptedMeans[c * m_nDims], &m_invVars[c * m_nDims], m_nDims);
         }
         sum += LogSumExp(speaker.data(), best.data(), top) - LogSumExp(background.data(), best.data(), top);
     }
