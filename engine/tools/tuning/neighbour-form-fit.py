@@ -1481,8 +1481,23 @@ MOVE_TYPICAL_COPY = -1.1367
 # M_t: the tuning genuine trials' mean of D_t, the white20, speech20 and
 # white10 takes on the noisy path that carry one, fixed before N4's grid.
 MOVE_TYPICAL_TAKE = -1.4655
-MOVE_TERMS = ('N2', 'N3', 'N4')
+#
+# N5 (seventy-third round) keeps the move per model but measures it at the
+# noise a take brings: at training the trial build gives the templates their
+# own noise (what noise_excess counts from) raised by x dB in every channel,
+# for a few x, and takes N4's move there (the enrolment log's "matched move
+# curve": pairs of x and the move). A model enrolled in noise is thus
+# measured at noise beyond its own, as its noisy takes bring it. D_c of a
+# trial: the model's curve read at the trial's noise_excess, linearly
+# between the points and held at the end points. N5: the matched threshold
+# without the noise figure's term, plus a x (D_c - M_c), M_c fixed before
+# the grid (MOVE_TYPICAL_CURVE); a model without a curve gets no such term.
+MOVE_TERMS = ('N2', 'N3', 'N4', 'N5')
 MATCHED_MOVES = {}   # (model speaker, word) -> {'ms': training ms, 'groups': [(count, sums)]}
+MATCHED_CURVES = {}   # (model speaker, word) -> [(excess dB, move)], the excesses rising
+# M_c: the tuning genuine white20, speech20 and white10 trials' mean of D_c
+# (the noisy-path takes), fixed before N5's grid.
+MOVE_TYPICAL_CURVE = -0.5237
 
 
 def read_matched_moves(log):
@@ -1528,6 +1543,41 @@ def matched_copy_move(parts):
     return (sums[0] - sums[2]) / n if n else None
 
 
+def read_matched_curves(log):
+    out = {}
+    for line in open(log):
+        if not line.startswith('matched move curve: '):
+            continue
+        f = line.split()
+        v = [float(x) for x in f[5:]]
+        if not v or len(v) % 2:
+            raise SystemExit('a matched move curve line of %d values: %s' % (len(v), line.strip()))
+        points = list(zip(v[0::2], v[1::2]))
+        if any(b[0] <= a[0] for a, b in zip(points, points[1:])):
+            raise SystemExit('a matched move curve whose excesses do not rise: %s' % line.strip())
+        out[(f[3], f[4])] = points
+    return out
+
+
+def curve_at(points, excess):
+    """A curve's move at `excess` dB: linear between its points, held at
+    its end points."""
+    if excess <= points[0][0]:
+        return points[0][1]
+    for (x0, y0), (x1, y1) in zip(points, points[1:]):
+        if excess <= x1:
+            return y0 + (y1 - y0) * (excess - x0) / (x1 - x0)
+    return points[-1][1]
+
+
+def curve_move(r):
+    """D_c of a trial (its model's curve at its noise_excess), None when
+    the model has no curve or the trial no excess."""
+    points = MATCHED_CURVES.get((r['model_speaker'], r['word']))
+    x = r.get('excess', math.nan)
+    return None if points is None or math.isnan(x) else curve_at(points, x)
+
+
 def take_move(r):
     """D_t of a trial (its trial dump's take_move), None when it has none."""
     x = r.get('take_move', math.nan)
@@ -1537,6 +1587,8 @@ def take_move(r):
 def matched_move_figure(r, slope, term='N2'):
     if term == 'N4':
         return take_move(r)
+    if term == 'N5':
+        return curve_move(r)
     parts = MATCHED_MOVES.get((r['model_speaker'], r['word']))
     if term == 'N3':
         return matched_copy_move(parts)
@@ -1547,6 +1599,8 @@ def matched_move_figure(r, slope, term='N2'):
 def move_typical(slope, term):
     if term == 'N4':
         return MOVE_TYPICAL_TAKE
+    if term == 'N5':
+        return MOVE_TYPICAL_CURVE
     return MOVE_TYPICAL_COPY if term == 'N3' else MOVE_TYPICAL[slope]
 
 
@@ -1564,6 +1618,26 @@ def set_take_moves(shares, rows):
         len(carry), len(noisy), sum(1 for r in rows if not r['noisy'] and take_move(r) is not None)))
     print('  N4: M_t fixed %.4f, the genuine white20, speech20, white10 trials\' mean of D_t %.4f (%d trials)' % (
         MOVE_TYPICAL_TAKE, sum(genuine) / len(genuine), len(genuine)))
+
+
+def set_curve_moves(log, shares, rows):
+    """Reads the curves, fixes a's values for N5; prints M_c beside the
+    dumps' own mean and the tuning models the log lacks."""
+    global MOVE_SHARES
+    MATCHED_CURVES.update(read_matched_curves(log))
+    MOVE_SHARES = shares
+    if MOVE_TYPICAL_CURVE is None:
+        raise SystemExit('N5 needs M_c fixed (MOVE_TYPICAL_CURVE)')
+    models = sorted({(r['model_speaker'], r['word']) for r in rows})
+    lacking = [m for m in models if m not in MATCHED_CURVES]
+    print('matched move curves: %d models in the log, %d models in the dumps, %d of them without one%s' % (
+        len(MATCHED_CURVES), len(models), len(lacking), (': ' + ' '.join('/'.join(m) for m in lacking)) if lacking
+        else ''))
+    genuine = [curve_move(r) for r in rows
+               if r['noisy'] and r['kind'] == 'g' and r['condition'] in NOISY_CONDITIONS and r['s_match'] != math.inf]
+    genuine = [x for x in genuine if x is not None]
+    print('  N5: M_c fixed %.4f, the genuine white20, speech20, white10 trials\' mean of D_c %.4f (%d trials)' % (
+        MOVE_TYPICAL_CURVE, sum(genuine) / len(genuine), len(genuine)))
 
 
 def set_matched_moves(log, shares, rows, slopes, term='N2'):
@@ -1595,7 +1669,7 @@ def set_matched_moves(log, shares, rows, slopes, term='N2'):
 
 def matched_move_term(r, setting):
     """N2's term of a matched trial, a x (min(e_m, i_m) - M), N3's,
-    a x (D - M_D), or N4's, a x (D_t - M_t)."""
+    a x (D - M_D), N4's, a x (D_t - M_t), or N5's, a x (D_c - M_c)."""
     slope, term, share = setting[1], setting[2], setting[4]
     figure = matched_move_figure(r, slope, term)
     return 0.0 if figure is None else share * (figure - move_typical(slope, term))
@@ -3268,10 +3342,12 @@ def main():
                          'figure\'s term and with a x (min(e_m, i_m) - M), the model\'s own move under the matching '
                          'from this log\'s "matched copy parts" (sixty-sixth round)')
     ap.add_argument('--move-share', metavar='A,...', default='0.5,1,1.5', help='--matched-move: the values of a')
-    ap.add_argument('--move-figure', choices=('min', 'copy', 'take'), default='min',
+    ap.add_argument('--move-figure', choices=('min', 'copy', 'take', 'curve'), default='min',
                     help='--matched-move: min, N2\'s a x (min(e_m, i_m) - M); copy, N3\'s a x (D - M_D), D the takes\' '
                          'mean of matched copy less unmatched copy (sixty-seventh round); take (no log needed), '
-                         'N4\'s a x (D_t - M_t), D_t the trial dumps\' take_move (sixty-eighth round)')
+                         'N4\'s a x (D_t - M_t), D_t the trial dumps\' take_move (sixty-eighth round); curve, N5\'s '
+                         'a x (D_c - M_c), D_c the model\'s "matched move curve" from this log read at the trial\'s '
+                         'noise_excess (seventy-third round)')
     ap.add_argument('--own-bounds', metavar='K,...', help='--own-threshold-grid: the values of K')
     ap.add_argument('--own-slopes', metavar='S_M,...', help='--own-threshold-grid: the values of s_m')
     ap.add_argument('--matched-parts', metavar='K,S_M,TERM,X0,T_M',
@@ -3365,6 +3441,11 @@ def main():
                 raise SystemExit('--move-figure take needs --excess-gate')
             OWN_TERMS = ('N4',)
             set_take_moves(tuple(float(x) for x in a.move_share.split(',')), rows)
+        elif a.move_figure == 'curve':
+            if not excess or not a.matched_move:
+                raise SystemExit('--move-figure curve needs --excess-gate and --matched-move')
+            OWN_TERMS = ('N5',)
+            set_curve_moves(a.matched_move, tuple(float(x) for x in a.move_share.split(',')), rows)
         elif a.matched_move:
             if not excess:
                 raise SystemExit('--matched-move needs --excess-gate')
