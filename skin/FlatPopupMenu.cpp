@@ -20,6 +20,10 @@ const int kMaxFaceBytes = LF_FACESIZE - 1;
 
 // Opens the selected item's sub-menu once the pointer has rested on it.
 const UINT_PTR kOpenTimer = 1;
+// Posted, not acted on at once: a window that is being destroyed (a choice
+// made) loses the capture and the foreground too, and its posted messages
+// are dropped with it, so a choice is never undone.
+const UINT kDismissMessage = WM_USER + 1;
 
 // Layout, in pixels.
 const int kMargin = 3;             // frame and gap above the first item and left of every item
@@ -307,6 +311,19 @@ LRESULT CALLBACK CFlatPopupMenu::MenuWindowProc(HWND hWnd, UINT message, WPARAM 
         case WM_CHAR:
             menu->OnChar(hWnd, static_cast<UINT>(wParam), static_cast<UINT>(lParam));
             break;
+        case WM_CAPTURECHANGED:
+            menu->OnCaptureChanged(hWnd, reinterpret_cast<HWND>(lParam));
+            break;
+        case WM_ACTIVATEAPP:
+            if (!wParam)
+                ::PostMessageA(hWnd, kDismissMessage, 0, 0);
+            break;
+        case WM_CANCELMODE:
+            ::PostMessageA(hWnd, kDismissMessage, 0, 0);
+            break;
+        case kDismissMessage:
+            menu->Dismiss();
+            return 0;
         case WM_KEYDOWN:
             menu->OnKeyDown(hWnd, static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
             break;
@@ -626,6 +643,13 @@ void CFlatPopupMenu::OnKeyDown(HWND, UINT nChar, UINT, UINT)
     // Without this a menu opened from the keyboard could only be left with the mouse.
     if (nChar == VK_ESCAPE)
         Dismiss();
+}
+
+void CFlatPopupMenu::OnCaptureChanged(HWND hWnd, HWND hWndNewOwner)
+{
+    // Handing the mouse to another level moves this one to captureShown first.
+    if (m_nCapture == captureHeld && !IsMenuWindowOfThisThread(hWndNewOwner))
+        ::PostMessageA(hWnd, kDismissMessage, 0, 0);
 }
 
 void CFlatPopupMenu::OnDestroy(HWND hWnd)

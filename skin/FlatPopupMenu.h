@@ -107,6 +107,10 @@ public:
     void OnChar(HWND hWnd, UINT nChar, UINT nFlags);
     // Escape closes the chain with no choice, as a click outside does.
     void OnKeyDown(HWND hWnd, UINT nChar, UINT nRepCnt, UINT nFlags);
+    // The mouse taken by a window outside the chain closes the chain with no
+    // choice, as the application losing the foreground (Alt+Tab) does:
+    // otherwise the menu would stay on top with nothing left to close it.
+    void OnCaptureChanged(HWND hWnd, HWND hWndNewOwner);
     void OnTimer(HWND hWnd, UINT_PTR nIDEvent);
     void OnDestroy(HWND hWnd);
     BOOL OnEraseBkgnd(HWND hWnd, HDC hDC);

@@ -353,6 +353,9 @@ TEST_F(MenuTrackingTest, ClosingWithASubMenuOpenAndClosingANonModalMenu)
         {"a mnemonic in the sub-menu", [this] { PostMessageA(m_sub.m_hWnd, WM_CHAR, 't', 1); }, 12},
         {"Escape in the sub-menu", [this] { PostMessageA(m_sub.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 1); }, 0},
         {"the host destroying the menu", [this] { DestroyWindow(m_menu.m_hWnd); }, 0},
+        {"the mouse taken away", [] { ReleaseCapture(); }, 0},
+        {"the application losing the foreground", [this] { SendMessageA(m_sub.m_hWnd, WM_ACTIVATEAPP, FALSE, 0); }, 0},
+        {"a cancel-mode message", [this] { SendMessageA(m_menu.m_hWnd, WM_CANCELMODE, 0, 0); }, 0},
     };
     // A click on "More" opens its sub-menu without waiting.
     for (const auto& c : cases)
