@@ -26,6 +26,23 @@ int AppendNameList(const char* list, DWORD used, CStringArray& names)
     }
     return added;
 }
+
+// A value cut at the buffer's end may end inside a double-byte character. The
+// system then either copies the lone lead byte or leaves its place untouched
+// while still counting it; both are dropped, as a cut lead byte would take the
+// next byte appended to the value (the "\\" before a file name) for its trail.
+CString WholeCharacters(const char* buffer, DWORD length)
+{
+    CString text(buffer, static_cast<int>(strnlen(buffer, length)));
+    if (length + 1 < kValueBufferSize)
+        return text;
+    int last = 0;
+    for (int i = 0; i < text.GetLength(); i += text.CharLengthAt(i))
+        last = i;
+    if (!text.IsEmpty() && text.CharLengthAt(last) == 1 && IsDBCSLeadByte(static_cast<BYTE>(text[last])))
+        text = text.Left(last);
+    return text;
+}
 } // namespace
 
 CIniFile::CIniFile(CString strPath) : m_strPath(strPath) {}
@@ -44,7 +61,7 @@ CString CIniFile::ReadString(CString strSection, CString strKey, CString strDefa
     char buffer[kValueBufferSize] = {};
     DWORD length = GetPrivateProfile().GetString(strSection, strKey, strDefault, buffer, kValueBufferSize,
                                                  m_strPath);
-    return CString(buffer, static_cast<int>(length));
+    return WholeCharacters(buffer, length);
 }
 
 int CIniFile::WriteString(CString strSection, CString strKey, CString strValue)

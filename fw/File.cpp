@@ -195,8 +195,10 @@ BOOL CFile::Exists(const char* path, BOOL folderWanted)
     const std::wstring wide = CString(path).ToWide();
     const DWORD attributes = GetFileSystem().GetAttributes(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
+        // A name no file can have (quotes, wildcards) is as certainly not
+        // there; an exported IsFileExist handed one must answer, not raise.
         const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME)
             return FALSE;
         CFileException::ThrowOsError(static_cast<LONG>(error), path, "GetFileAttributes");
     }

@@ -45,5 +45,9 @@ TEST_F(IniFileTest, ValuesRoundTripAndSectionAndKeyListsComeInFileOrder)
     EXPECT_EQ(0, CIniFile(m_folder.File("no-such-folder\\marzet.ini")).WriteString("S", "k", "v"));
     ASSERT_NE(0, ini.WriteString("S", "long", CString('x', 2047) + "yyyy"));
     EXPECT_EQ(CString('x', 2047), ini.ReadString("S", "long", ""));
+    // Cut inside a double-byte character (95 5C, 表), the value keeps none of
+    // it: neither the lone lead byte nor a NUL where the system left it out.
+    ASSERT_NE(0, ini.WriteString("S", "cut", CString('x', 2046) + "\x95\x5C" + "yyyy"));
+    EXPECT_EQ(std::string(2046, 'x'), ini.ReadString("S", "cut", "").str());
 }
 } // namespace

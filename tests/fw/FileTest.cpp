@@ -169,6 +169,7 @@ TEST_F(FileTest, FailuresCarryTheirCauseAndShortWritesAndReadsAreCompleted)
 
 // Only "not found" means absent: a caller that took any other failure of the
 // check for "absent" would create the file anew over the one that is there.
+// A name no file can have (a quoted path, a wildcard) is not found either.
 TEST_F(FileTest, OnlyNotFoundMeansAbsentAndABriefSharingViolationIsWaitedOut)
 {
     ASSERT_TRUE(WriteRaw(path, "x"));
@@ -176,6 +177,7 @@ TEST_F(FileTest, OnlyNotFoundMeansAbsentAndABriefSharingViolationIsWaitedOut)
         {ERROR_FILE_NOT_FOUND, CFileException::none},     {ERROR_PATH_NOT_FOUND, CFileException::none},
         {ERROR_BAD_NETPATH, CFileException::badPath},     {ERROR_ACCESS_DENIED, CFileException::accessDenied},
         {ERROR_NOT_READY, CFileException::hardIO},        {ERROR_NETNAME_DELETED, CFileException::genericException},
+        {ERROR_INVALID_NAME, CFileException::none},
     };
     for (const auto& c : cases) {
         CFaultyFileSystem fs;
