@@ -177,6 +177,30 @@ TEST_F(SkinLoaderTest, PicturesOfEveryKindAndNone)
     ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
 }
 
+// A skin reads its pictures from its own folder and those below it, never
+// from outside (a skin may come from anyone).
+TEST_F(SkinLoaderTest, APictureNamedOutsideTheSkinFolderIsLeftEmpty)
+{
+    // The application folder, two levels above the skin's, holds a picture too.
+    ASSERT_TRUE(CopyFileA(SONVERA_TEST_DATA "/skin/grey.gif", m_skin.AppDir() + "\\outside.gif", FALSE));
+    CreateDirectoryA(m_skin.File("pictures"), nullptr);
+    ASSERT_TRUE(CopyFileA(SONVERA_TEST_DATA "/skin/grey.gif", m_skin.File("pictures\\inside.gif"), FALSE));
+    const struct {
+        const char* down;
+        bool loaded;
+    } cases[] = {
+        {"pictures\\inside.gif", true},
+        {"pictures/inside.gif", true},
+        {"..\\..\\outside.gif", false},
+        {"../../outside.gif", false},
+        {"pictures\\..\\..\\..\\outside.gif", false},
+    };
+    for (const auto& c : cases) {
+        Load(std::string("DOWN=") + c.down + "\r\n");
+        EXPECT_EQ(c.loaded, !m_dialog.m_bmpDown.IsNull()) << c.down;
+    }
+}
+
 // A bitmap file of `rows` rows of `width` pixels (negative: top-down) at
 // `bitsPerPixel`, its pixel data cut to `pixelBytes`.
 std::string BitmapFile(int width, int rows, WORD bitsPerPixel, size_t pixelBytes)
