@@ -422,6 +422,15 @@ TEST_F(SkinDlgTest, PaintingDrawsTheFaceAndTheWavePanelAsAskedFor)
     EXPECT_EQ(kPanel, dc.GetPixel(50, 50));
 }
 
+// A pen far wider than the window (a skin's slip) covers all of it, and the
+// paint ends: the system takes seconds to minutes over such a pen, or fails.
+TEST_F(SkinDlgTest, AWavePenWiderThanTheWindowCoversIt)
+{
+    Open("RECT=20,20,100,80\r\nCENTER=255,255,0\r\nWIDTH=1000000\r\n");
+    for (const CPoint point : {CPoint(5, 5), CPoint(50, 50), CPoint(299, 259)})
+        EXPECT_EQ(kGrid, PaintedPixel(m_dialog, point.x, point.y)) << point.x << "," << point.y;
+}
+
 // A panel fifty million pixels wide and high (a skin's slip) is drawn only
 // where it can be seen, with its dashes where they belong: its left edge lies
 // far off to the left so that its grid line at 1/5 of the width is at x 40,
