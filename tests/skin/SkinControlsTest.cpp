@@ -196,6 +196,12 @@ TEST_F(SkinControlsTest, ALabelThatDoesNotFitScrollsByCharacterAndWraps)
     label.SetText("Hi");
     EXPECT_FALSE(label.IsTimerRunning());
     EXPECT_EQ(0, label.GetScrollPos());
+
+    // A label two thousand million pixels wide (a skin's slip) holds any text.
+    CScrollLabel wide;
+    ASSERT_TRUE(wide.Create("", WS_CHILD | WS_VISIBLE, CRect(10, 10, 2000000010, 30), &m_dialog, 0));
+    wide.SetText("ABCDEFGHIJ");
+    EXPECT_FALSE(wide.IsTimerRunning());
 }
 
 TEST_F(SkinControlsTest, TypingCompletesTheFirstEntryThatBeginsSo)
