@@ -309,10 +309,13 @@ int RunUserSet(Stores& stores, const Arguments& args)
     } else if (field == "rights") {
         done = stores.users.SetAuthority(id, value);
     } else {
+        // USER_INFORMATION tells only whether the group is 1; the group itself
+        // (2 among them) comes from the record as it is.
         CAppUserDic::USER_INFORMATION user;
-        done = stores.users.GetUser(id, user) && stores.users.SetUser(value, id, user.strPassword, user.nGroup,
-                                                                      user.bAllowLogon, user.bAllowEncrypt,
-                                                                      user.bAllowDecrypt);
+        CAppUserDic::USER_DICTIONARY record;
+        done = stores.users.GetUser(id, user) && stores.users.GetUserInfo(id, record) &&
+               stores.users.SetUser(value, id, user.strPassword, record.nGroup, user.bAllowLogon,
+                                    user.bAllowEncrypt, user.bAllowDecrypt);
     }
     std::printf("user %s: %s %s\n", id.str().c_str(), field.c_str(), done ? "set" : "NOT set");
     return done ? exitDone : exitError;
