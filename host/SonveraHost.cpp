@@ -243,6 +243,12 @@ bool IsRights(const std::string& value)
     return value.size() == 3 && value.find_first_not_of("01") == std::string::npos;
 }
 
+bool HasVoiceSlot(Stores& stores, const CString& id)
+{
+    CFile dictionary(stores.app + "\\marzetuvd.dat", CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
+    return stores.voices.FindIDPos(id, stores.users.GetCertiKey(id), dictionary) >= 0;
+}
+
 int RunUserAdd(Stores& stores, const Arguments& args)
 {
     const CString id = args.words[2].c_str();
@@ -252,6 +258,14 @@ int RunUserAdd(Stores& stores, const Arguments& args)
         return exitRefused;
     }
     stores.voices.AddUser(id, stores.users.GetCertiKey(id));
+    // AddUser takes no slot, and says nothing, for an ID that is empty or
+    // whose cipher text does not fit the slot's ID area: such a user could
+    // never keep a voice model, so the user is not kept either.
+    if (!HasVoiceSlot(stores, id)) {
+        stores.users.DelUserWholeInfo(id);
+        std::printf("user %s not added: the ID is empty or too long for a voice slot\n", id.str().c_str());
+        return exitRefused;
+    }
     std::printf("user %s added, with a voice slot\n", id.str().c_str());
     return exitDone;
 }
