@@ -184,6 +184,24 @@ int CopyTree(const std::string& from, const std::string& to)
     return copied;
 }
 
+// The folder path with one separator at its end. A Shift-JIS character whose
+// trail byte is 0x5C does not count as one: ReverseFind steps by characters.
+CString WithSeparator(const std::string& folder)
+{
+    CString path(folder.c_str());
+    if (path.IsEmpty() || path.ReverseFind('\\') != path.GetLength() - 1)
+        path += '\\';
+    return path;
+}
+
+// True when the full path `inner` is the folder `outer` or lies inside it,
+// letter case ignored.
+bool IsSameOrInside(const std::string& inner, const std::string& outer)
+{
+    const CString in = WithSeparator(inner), out = WithSeparator(outer);
+    return in.Left(out.GetLength()).CompareNoCase(out) == 0;
+}
+
 int RunInit(const Arguments& args)
 {
     const std::string app = FullPath(args.words[1]);
@@ -191,6 +209,14 @@ int RunInit(const Arguments& args)
     if (from.empty()) {
         std::printf("init: no template folder (skin, wave, marzet.ini); give one with --template\n");
         return exitError;
+    }
+    // Copied into itself, the template would grow a copy inside the copy
+    // until the path is too long; made the application folder, it would
+    // hand its users and keys to every folder made from it later.
+    if (IsSameOrInside(app, from)) {
+        std::printf("init: %s lies in the template folder %s; choose a folder outside it\n", app.c_str(),
+                    from.c_str());
+        return exitUsage;
     }
     const int copied = CopyTree(from, app);
     const bool workFolder =
