@@ -127,6 +127,20 @@ std::string Recording(const std::string& source, int take)
     return source + "\\tests\\data\\fsdd\\0_george_" + std::to_string(take) + ".wav";
 }
 
+// The file that cannot be read as a take, or an empty string when all can.
+// A take the dialog cannot get would leave it waiting for a user who is not
+// there, so every recording is read before anything is installed.
+std::string UnreadableRecording(const std::string& source)
+{
+    for (int take = 0; take < 5 + kFreshTakes; ++take) {
+        std::vector<short> samples;
+        unsigned rate = 0;
+        if (!ReadMonoWave(Recording(source, take), samples, rate))
+            return Recording(source, take);
+    }
+    return std::string();
+}
+
 void Print(const char* what, std::vector<double> values, double target)
 {
     if (values.empty()) {
@@ -148,6 +162,11 @@ int main(int argc, char** argv)
     }
     const CString app = argv[1];
     const std::string source = argv[2];
+    const std::string unreadable = UnreadableRecording(source);
+    if (!unreadable.empty()) {
+        std::fprintf(stderr, "sonvera-voice-bench: %s is not a mono 16-bit PCM WAV file\n", unreadable.c_str());
+        return 2;
+    }
     CSetupFile setup;
     const CString previousAppPath = setup.GetAppPath();
     try {
