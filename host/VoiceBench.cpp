@@ -26,6 +26,7 @@ namespace {
 const char kUser[] = "george";
 const char kNick[] = "aaj";
 const int kFreshTakes = 5;
+const char* const kSkinFiles[] = {"skin.ini", "main.bmp", "mask.bmp", "over.bmp", "down.bmp", "disabled.bmp"};
 
 // The voice dialog with takes from recordings, that presses its own record
 // button once it is ready and notes the moments measured.
@@ -105,7 +106,7 @@ void CopySkin(const std::string& source, const CString& app)
 {
     CreateDirectoryA(app + "\\skin", nullptr);
     CreateDirectoryA(app + "\\skin\\DEFAULT", nullptr);
-    for (const char* name : {"skin.ini", "main.bmp", "mask.bmp", "over.bmp", "down.bmp", "disabled.bmp"})
+    for (const char* name : kSkinFiles)
         CopyFileA((source + "\\skin\\DEFAULT\\" + name).c_str(), app + "\\skin\\DEFAULT\\" + name, FALSE);
 }
 
@@ -127,11 +128,17 @@ std::string Recording(const std::string& source, int take)
     return source + "\\tests\\data\\fsdd\\0_george_" + std::to_string(take) + ".wav";
 }
 
-// The file that cannot be read as a take, or an empty string when all can.
-// A take the dialog cannot get would leave it waiting for a user who is not
-// there, so every recording is read before anything is installed.
-std::string UnreadableRecording(const std::string& source)
+// The file of the source tree the bench cannot use, or an empty string when
+// it can use all. Without a skin file the dialog says so in a message box,
+// and without a take it waits for one; on a display nobody watches either
+// waits for good, so everything is looked for before anything is installed.
+std::string UnusableSourceFile(const std::string& source)
 {
+    for (const char* name : kSkinFiles) {
+        const std::string file = source + "\\skin\\DEFAULT\\" + name;
+        if (!CSetupFile::IsFileExist(file.c_str(), 0))
+            return file;
+    }
     for (int take = 0; take < 5 + kFreshTakes; ++take) {
         std::vector<short> samples;
         unsigned rate = 0;
@@ -162,9 +169,9 @@ int main(int argc, char** argv)
     }
     const CString app = argv[1];
     const std::string source = argv[2];
-    const std::string unreadable = UnreadableRecording(source);
-    if (!unreadable.empty()) {
-        std::fprintf(stderr, "sonvera-voice-bench: %s is not a mono 16-bit PCM WAV file\n", unreadable.c_str());
+    const std::string unusable = UnusableSourceFile(source);
+    if (!unusable.empty()) {
+        std::fprintf(stderr, "sonvera-voice-bench: %s is missing or not what the bench needs\n", unusable.c_str());
         return 2;
     }
     CSetupFile setup;
