@@ -26,6 +26,7 @@ namespace {
 const char kUser[] = "george";
 const char kNick[] = "aaj";
 const int kFreshTakes = 5;
+const UINT kIdleCheck = WM_APP + 1;
 const char* const kSkinFiles[] = {"skin.ini", "main.bmp", "mask.bmp", "over.bmp", "down.bmp", "disabled.bmp"};
 
 // The voice dialog with takes from recordings, that presses its own record
@@ -83,8 +84,19 @@ protected:
             m_bPressed = true;
             PostMessage(WM_APP);
         }
-        if (message == WM_APP)
+        if (message == WM_APP) {
             PressButtonID(5000);
+            m_bPressDone = true;
+        }
+        // Once pressed, the dialog takes and judges on its own until it
+        // ends; standing idle with the record button enabled, it waits for a
+        // user who is not there (after takes without speech, or for a
+        // password). Asked by a posted message, which a dialog that has
+        // ended meanwhile never receives.
+        if (m_bPressDone && (message == WM_APP || message == WM_TIMER))
+            PostMessage(kIdleCheck);
+        if (message == kIdleCheck && !m_bRecording && IsEnabled(5000))
+            EndDialog(IDCANCEL);
         return result;
     }
 
@@ -100,6 +112,21 @@ private:
     CTakeFileWaveIn m_takes;
     double m_takeEndMs = -1;
     bool m_bPressed = false;
+    bool m_bPressDone = false;
+};
+
+// Puts the product's application folder back as it was, whichever way the
+// bench ends: the bench's own folder is no installation.
+class CAppPathRestorer {
+public:
+    explicit CAppPathRestorer(CSetupFile& setup) : m_setup(setup), m_strPrevious(setup.GetAppPath()) {}
+    ~CAppPathRestorer() { m_setup.SetAppPath(m_strPrevious); }
+    CAppPathRestorer(const CAppPathRestorer&) = delete;
+    CAppPathRestorer& operator=(const CAppPathRestorer&) = delete;
+
+private:
+    CSetupFile& m_setup;
+    const CString m_strPrevious;
 };
 
 void CopySkin(const std::string& source, const CString& app)
@@ -175,7 +202,7 @@ int main(int argc, char** argv)
         return 2;
     }
     CSetupFile setup;
-    const CString previousAppPath = setup.GetAppPath();
+    const CAppPathRestorer restorer(setup);
     try {
         Install(setup, app, source);
         CAppUserDic users;
@@ -218,7 +245,5 @@ int main(int argc, char** argv)
         std::printf("file error: %s\n", error.what());
         return 1;
     }
-    if (!previousAppPath.IsEmpty())
-        setup.SetAppPath(previousAppPath);
     return 0;
 }
