@@ -18,6 +18,9 @@ const UINT kLastHintID = 3031;
 const UINT kTakePromptID = 3004;
 // The user's part is played from the dialog's own loop.
 const UINT kActForUser = WM_APP + 0x51;
+// Asks whether the dialog stands idle after the host's press; posted, so
+// that a dialog that has ended meanwhile never receives it.
+const UINT kIdleCheck = WM_APP + 0x52;
 const UINT kDriveChoiceCheckMs = 20;
 
 std::string LibraryString(UINT nID)
@@ -65,7 +68,9 @@ INT_PTR CHostVoiceDlg::Run()
     m_hints.clear();
     m_hHintLabel = nullptr;
     m_bActed = false;
+    m_bRecordPressed = false;
     m_bTakesRanOut = false;
+    m_bWaitedForUser = false;
     Current() = this;
     m_hTextHook = SetWindowsHookExA(WH_CALLWNDPROC, &CHostVoiceDlg::NoteText, nullptr, GetCurrentThreadId());
     HHOOK activationHook = nullptr;
@@ -117,6 +122,19 @@ LRESULT CHostVoiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             PressButtonID(kKeyButton);
         } else {
             PressButtonID(kRecordButton);
+            m_bRecordPressed = true;
+            PostMessage(kIdleCheck);
+        }
+        return 0;
+    }
+    // Once pressed, the dialog takes and judges on its own until it ends;
+    // standing idle with the record button enabled, it waits for what the
+    // takes cannot give: another press after takes without speech, or a
+    // password. Nobody is there to give it.
+    if (message == kIdleCheck) {
+        if (!m_bRecording && IsEnabled(kRecordButton) && !m_bWaitedForUser) {
+            m_bWaitedForUser = true;
+            EndDialog(IDCANCEL);
         }
         return 0;
     }
@@ -134,8 +152,11 @@ LRESULT CHostVoiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_HIDEWINDOW))
         SavePicture();
     const LRESULT result = CVoiceDlg::WindowProc(message, wParam, lParam);
-    if (message == WM_TIMER)
+    if (message == WM_TIMER) {
         ActForUser();
+        if (m_bRecordPressed)
+            PostMessage(kIdleCheck);
+    }
     // A take the files cannot give would be silence: the user has gone.
     if (m_takes.StartedWithoutTake() && !m_bTakesRanOut && m_hWnd != nullptr) {
         m_bTakesRanOut = true;

@@ -44,6 +44,9 @@ public:
     bool ShowedHint(UINT nStringID) const;
     // True when the dialog wanted a take after the last file had been used.
     bool TakesRanOut() const { return m_bTakesRanOut; }
+    // True when the dialog, after the host's press, came to wait for the
+    // user (another press, a password) and the host closed it.
+    bool WaitedForUser() const { return m_bWaitedForUser; }
     bool PictureSaved() const { return m_bPictureSaved; }
 
 protected:
@@ -69,6 +72,8 @@ private:
     bool m_bTakesRanOut = false;
     char m_cKeyDrive = 0;
     bool m_bActed = false;
+    bool m_bRecordPressed = false;
+    bool m_bWaitedForUser = false;
     std::string m_strPicturePath;
     bool m_bPictureSaved = false;
     HWND m_hHintLabel = nullptr;
