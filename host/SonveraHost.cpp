@@ -427,7 +427,7 @@ void ReportRun(const CHostVoiceDlg& dialog, INT_PTR endCode)
     if (dialog.TakesRanOut())
         std::printf("  the recorded takes ran out; the host closed the dialog\n");
     if (dialog.WaitedForUser())
-        std::printf("  the dialog waited for the user (another press, or a password); the host closed it\n");
+        std::printf("  the dialog waited for the user (another press, a password or a key); the host closed it\n");
     std::printf("  end code %d\n", static_cast<int>(endCode));
 }
 
