@@ -18,13 +18,33 @@ const UINT kLastHintID = 3031;
 const UINT kTakePromptID = 3004;
 // The user's part is played from the dialog's own loop.
 const UINT kActForUser = WM_APP + 0x51;
+// Asks whether the dialog stands idle after the host's press; posted, so
+// that a dialog that has ended meanwhile never receives it.
+const UINT kIdleCheck = WM_APP + 0x52;
 const UINT kDriveChoiceCheckMs = 20;
+// How often the host looks for a message box of the dialog to answer.
+const UINT kMessageBoxCheckMs = 50;
+// The control that holds a message box's text.
+const int kMessageBoxText = 0xFFFF;
 
 std::string LibraryString(UINT nID)
 {
     char text[512] = {};
     LoadStringA(GetModuleHandleA("Sonvera.dll"), nID, text, sizeof text);
     return text;
+}
+
+// A message box of this thread: a dialog window with the message box's text control.
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM found)
+{
+    char className[16] = {};
+    ::GetClassNameA(window, className, sizeof className);
+    if (IsWindowVisible(window) && std::string(className) == "#32770" &&
+        ::GetDlgItem(window, kMessageBoxText) != nullptr) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL CALLBACK FindDriveChoice(HWND window, LPARAM found)
@@ -65,13 +85,21 @@ INT_PTR CHostVoiceDlg::Run()
     m_hints.clear();
     m_hHintLabel = nullptr;
     m_bActed = false;
+    m_bPressed = false;
     m_bTakesRanOut = false;
+    m_bWaitedForUser = false;
     Current() = this;
     m_hTextHook = SetWindowsHookExA(WH_CALLWNDPROC, &CHostVoiceDlg::NoteText, nullptr, GetCurrentThreadId());
     HHOOK activationHook = nullptr;
     if (m_bTakesGiven || m_cKeyDrive != 0)
         activationHook = SetWindowsHookExA(WH_CBT, &CHostVoiceDlg::RefuseActivation, nullptr, GetCurrentThreadId());
+    // Playing the user, the host also answers the dialog's message boxes.
+    const UINT_PTR answerTimer = activationHook != nullptr
+                                     ? ::SetTimer(nullptr, 0, kMessageBoxCheckMs, &CHostVoiceDlg::AnswerMessageBox)
+                                     : 0;
     const INT_PTR result = DoModal();
+    if (answerTimer != 0)
+        ::KillTimer(nullptr, answerTimer);
     if (activationHook != nullptr)
         UnhookWindowsHookEx(activationHook);
     UnhookWindowsHookEx(m_hTextHook);
@@ -118,6 +146,21 @@ LRESULT CHostVoiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         } else {
             PressButtonID(kRecordButton);
         }
+        m_bPressed = true;
+        PostMessage(kIdleCheck);
+        return 0;
+    }
+    // Once pressed, the dialog takes and judges on its own until it ends,
+    // and the key button's check is over when the press returns; standing
+    // idle with the record button enabled, the dialog waits for what the
+    // host cannot give: another press after takes without speech, a
+    // password, or a key on a drive that is not there (or a key button this
+    // purpose does not have). Nobody is there to give it.
+    if (message == kIdleCheck) {
+        if (!m_bRecording && IsEnabled(kRecordButton) && !m_bWaitedForUser) {
+            m_bWaitedForUser = true;
+            EndDialog(IDCANCEL);
+        }
         return 0;
     }
     // Played from recordings, the dialog is shown without taking the focus:
@@ -134,8 +177,11 @@ LRESULT CHostVoiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_HIDEWINDOW))
         SavePicture();
     const LRESULT result = CVoiceDlg::WindowProc(message, wParam, lParam);
-    if (message == WM_TIMER)
+    if (message == WM_TIMER) {
         ActForUser();
+        if (m_bPressed)
+            PostMessage(kIdleCheck);
+    }
     // A take the files cannot give would be silence: the user has gone.
     if (m_takes.StartedWithoutTake() && !m_bTakesRanOut && m_hWnd != nullptr) {
         m_bTakesRanOut = true;
@@ -204,6 +250,23 @@ LRESULT CALLBACK CHostVoiceDlg::RefuseActivation(int code, WPARAM wParam, LPARAM
     if (code == HCBT_ACTIVATE && Current() != nullptr && reinterpret_cast<HWND>(wParam) == Current()->m_hWnd)
         return 1;
     return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A message box (no drive, no key, a wrong key, enrol anyway?) waits for a
+// click that nobody there would give: the host notes its text as a hint and
+// answers as a careful user does, OK, or No where there is no OK.
+void CALLBACK CHostVoiceDlg::AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD)
+{
+    CHostVoiceDlg* dialog = Current();
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindMessageBox, reinterpret_cast<LPARAM>(&box));
+    if (dialog == nullptr || box == nullptr)
+        return;
+    char text[512] = {};
+    ::GetDlgItemTextA(box, kMessageBoxText, text, sizeof text);
+    dialog->NoteHint(text);
+    const int answer = ::GetDlgItem(box, IDOK) != nullptr ? IDOK : IDNO;
+    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, answer)));
 }
 
 void CALLBACK CHostVoiceDlg::ChooseDrive(HWND, UINT, UINT_PTR timer, DWORD)

@@ -44,6 +44,9 @@ public:
     bool ShowedHint(UINT nStringID) const;
     // True when the dialog wanted a take after the last file had been used.
     bool TakesRanOut() const { return m_bTakesRanOut; }
+    // True when the dialog, after the host's press, came to wait for the
+    // user (another press, a password, a key) and the host closed it.
+    bool WaitedForUser() const { return m_bWaitedForUser; }
     bool PictureSaved() const { return m_bPictureSaved; }
 
 protected:
@@ -57,6 +60,7 @@ private:
     static LRESULT CALLBACK NoteText(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK RefuseActivation(int code, WPARAM wParam, LPARAM lParam);
     static void CALLBACK ChooseDrive(HWND, UINT, UINT_PTR, DWORD);
+    static void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD);
 
     bool IsHintLabel(HWND window, const char* text);
     void NoteHint(const char* text);
@@ -69,6 +73,8 @@ private:
     bool m_bTakesRanOut = false;
     char m_cKeyDrive = 0;
     bool m_bActed = false;
+    bool m_bPressed = false;
+    bool m_bWaitedForUser = false;
     std::string m_strPicturePath;
     bool m_bPictureSaved = false;
     HWND m_hHintLabel = nullptr;

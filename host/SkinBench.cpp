@@ -66,6 +66,13 @@ double Measure(const char* what, int count, Step step)
 int main(int argc, char** argv)
 {
     const CString appFolder = argc > 1 ? argv[1] : SONVERA_APP_FOLDER;
+    // A skin that fails to load makes the dialog say so in a message box,
+    // which on a display nobody watches waits for good: the skin file is
+    // looked for first.
+    if (!CSetupFile::IsFileExist(appFolder + "\\skin\\DEFAULT\\skin.ini", 0)) {
+        std::fprintf(stderr, "no default skin under %s\n", appFolder.GetString());
+        return 1;
+    }
     CSkinDlg dialog(kVoiceDialogTemplate);
     dialog.SetSkinFile("default", "Sonver", appFolder);
 

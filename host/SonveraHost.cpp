@@ -184,6 +184,24 @@ int CopyTree(const std::string& from, const std::string& to)
     return copied;
 }
 
+// The folder path with one separator at its end. A Shift-JIS character whose
+// trail byte is 0x5C does not count as one: ReverseFind steps by characters.
+CString WithSeparator(const std::string& folder)
+{
+    CString path(folder.c_str());
+    if (path.IsEmpty() || path.ReverseFind('\\') != path.GetLength() - 1)
+        path += '\\';
+    return path;
+}
+
+// True when the full path `inner` is the folder `outer` or lies inside it,
+// letter case ignored.
+bool IsSameOrInside(const std::string& inner, const std::string& outer)
+{
+    const CString in = WithSeparator(inner), out = WithSeparator(outer);
+    return in.Left(out.GetLength()).CompareNoCase(out) == 0;
+}
+
 int RunInit(const Arguments& args)
 {
     const std::string app = FullPath(args.words[1]);
@@ -191,6 +209,14 @@ int RunInit(const Arguments& args)
     if (from.empty()) {
         std::printf("init: no template folder (skin, wave, marzet.ini); give one with --template\n");
         return exitError;
+    }
+    // Copied into itself, the template would grow a copy inside the copy
+    // until the path is too long; made the application folder, it would
+    // hand its users and keys to every folder made from it later.
+    if (IsSameOrInside(app, from)) {
+        std::printf("init: %s lies in the template folder %s; choose a folder outside it\n", app.c_str(),
+                    from.c_str());
+        return exitUsage;
     }
     const int copied = CopyTree(from, app);
     const bool workFolder =
@@ -243,6 +269,12 @@ bool IsRights(const std::string& value)
     return value.size() == 3 && value.find_first_not_of("01") == std::string::npos;
 }
 
+bool HasVoiceSlot(Stores& stores, const CString& id)
+{
+    CFile dictionary(stores.app + "\\marzetuvd.dat", CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
+    return stores.voices.FindIDPos(id, stores.users.GetCertiKey(id), dictionary) >= 0;
+}
+
 int RunUserAdd(Stores& stores, const Arguments& args)
 {
     const CString id = args.words[2].c_str();
@@ -252,6 +284,14 @@ int RunUserAdd(Stores& stores, const Arguments& args)
         return exitRefused;
     }
     stores.voices.AddUser(id, stores.users.GetCertiKey(id));
+    // AddUser takes no slot, and says nothing, for an ID that is empty or
+    // whose cipher text does not fit the slot's ID area: such a user could
+    // never keep a voice model, so the user is not kept either.
+    if (!HasVoiceSlot(stores, id)) {
+        stores.users.DelUserWholeInfo(id);
+        std::printf("user %s not added: the ID is empty or too long for a voice slot\n", id.str().c_str());
+        return exitRefused;
+    }
     std::printf("user %s added, with a voice slot\n", id.str().c_str());
     return exitDone;
 }
@@ -309,10 +349,13 @@ int RunUserSet(Stores& stores, const Arguments& args)
     } else if (field == "rights") {
         done = stores.users.SetAuthority(id, value);
     } else {
+        // USER_INFORMATION tells only whether the group is 1; the group itself
+        // (2 among them) comes from the record as it is.
         CAppUserDic::USER_INFORMATION user;
-        done = stores.users.GetUser(id, user) && stores.users.SetUser(value, id, user.strPassword, user.nGroup,
-                                                                      user.bAllowLogon, user.bAllowEncrypt,
-                                                                      user.bAllowDecrypt);
+        CAppUserDic::USER_DICTIONARY record;
+        done = stores.users.GetUser(id, user) && stores.users.GetUserInfo(id, record) &&
+               stores.users.SetUser(value, id, user.strPassword, record.nGroup, user.bAllowLogon,
+                                    user.bAllowEncrypt, user.bAllowDecrypt);
     }
     std::printf("user %s: %s %s\n", id.str().c_str(), field.c_str(), done ? "set" : "NOT set");
     return done ? exitDone : exitError;
@@ -383,6 +426,8 @@ void ReportRun(const CHostVoiceDlg& dialog, INT_PTR endCode)
 {
     if (dialog.TakesRanOut())
         std::printf("  the recorded takes ran out; the host closed the dialog\n");
+    if (dialog.WaitedForUser())
+        std::printf("  the dialog waited for the user (another press, a password or a key); the host closed it\n");
     std::printf("  end code %d\n", static_cast<int>(endCode));
 }
 

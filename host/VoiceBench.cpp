@@ -26,6 +26,8 @@ namespace {
 const char kUser[] = "george";
 const char kNick[] = "aaj";
 const int kFreshTakes = 5;
+const UINT kIdleCheck = WM_APP + 1;
+const char* const kSkinFiles[] = {"skin.ini", "main.bmp", "mask.bmp", "over.bmp", "down.bmp", "disabled.bmp"};
 
 // The voice dialog with takes from recordings, that presses its own record
 // button once it is ready and notes the moments measured.
@@ -82,8 +84,19 @@ protected:
             m_bPressed = true;
             PostMessage(WM_APP);
         }
-        if (message == WM_APP)
+        if (message == WM_APP) {
             PressButtonID(5000);
+            m_bPressDone = true;
+        }
+        // Once pressed, the dialog takes and judges on its own until it
+        // ends; standing idle with the record button enabled, it waits for a
+        // user who is not there (after takes without speech, or for a
+        // password). Asked by a posted message, which a dialog that has
+        // ended meanwhile never receives.
+        if (m_bPressDone && (message == WM_APP || message == WM_TIMER))
+            PostMessage(kIdleCheck);
+        if (message == kIdleCheck && !m_bRecording && IsEnabled(5000))
+            EndDialog(IDCANCEL);
         return result;
     }
 
@@ -99,13 +112,28 @@ private:
     CTakeFileWaveIn m_takes;
     double m_takeEndMs = -1;
     bool m_bPressed = false;
+    bool m_bPressDone = false;
+};
+
+// Puts the product's application folder back as it was, whichever way the
+// bench ends: the bench's own folder is no installation.
+class CAppPathRestorer {
+public:
+    explicit CAppPathRestorer(CSetupFile& setup) : m_setup(setup), m_strPrevious(setup.GetAppPath()) {}
+    ~CAppPathRestorer() { m_setup.SetAppPath(m_strPrevious); }
+    CAppPathRestorer(const CAppPathRestorer&) = delete;
+    CAppPathRestorer& operator=(const CAppPathRestorer&) = delete;
+
+private:
+    CSetupFile& m_setup;
+    const CString m_strPrevious;
 };
 
 void CopySkin(const std::string& source, const CString& app)
 {
     CreateDirectoryA(app + "\\skin", nullptr);
     CreateDirectoryA(app + "\\skin\\DEFAULT", nullptr);
-    for (const char* name : {"skin.ini", "main.bmp", "mask.bmp", "over.bmp", "down.bmp", "disabled.bmp"})
+    for (const char* name : kSkinFiles)
         CopyFileA((source + "\\skin\\DEFAULT\\" + name).c_str(), app + "\\skin\\DEFAULT\\" + name, FALSE);
 }
 
@@ -125,6 +153,26 @@ void Install(CSetupFile& setup, const CString& app, const std::string& source)
 std::string Recording(const std::string& source, int take)
 {
     return source + "\\tests\\data\\fsdd\\0_george_" + std::to_string(take) + ".wav";
+}
+
+// The file of the source tree the bench cannot use, or an empty string when
+// it can use all. Without a skin file the dialog says so in a message box,
+// and without a take it waits for one; on a display nobody watches either
+// waits for good, so everything is looked for before anything is installed.
+std::string UnusableSourceFile(const std::string& source)
+{
+    for (const char* name : kSkinFiles) {
+        const std::string file = source + "\\skin\\DEFAULT\\" + name;
+        if (!CSetupFile::IsFileExist(file.c_str(), 0))
+            return file;
+    }
+    for (int take = 0; take < 5 + kFreshTakes; ++take) {
+        std::vector<short> samples;
+        unsigned rate = 0;
+        if (!ReadMonoWave(Recording(source, take), samples, rate))
+            return Recording(source, take);
+    }
+    return std::string();
 }
 
 void Print(const char* what, std::vector<double> values, double target)
@@ -148,8 +196,13 @@ int main(int argc, char** argv)
     }
     const CString app = argv[1];
     const std::string source = argv[2];
+    const std::string unusable = UnusableSourceFile(source);
+    if (!unusable.empty()) {
+        std::fprintf(stderr, "sonvera-voice-bench: %s is missing or not what the bench needs\n", unusable.c_str());
+        return 2;
+    }
     CSetupFile setup;
-    const CString previousAppPath = setup.GetAppPath();
+    const CAppPathRestorer restorer(setup);
     try {
         Install(setup, app, source);
         CAppUserDic users;
@@ -192,7 +245,5 @@ int main(int argc, char** argv)
         std::printf("file error: %s\n", error.what());
         return 1;
     }
-    if (!previousAppPath.IsEmpty())
-        setup.SetAppPath(previousAppPath);
     return 0;
 }

@@ -55,7 +55,9 @@ void CScrollLabel::Measure()
     }
     CRect client;
     GetClientRect(&client);
-    m_nVisibleLength = referenceWidth > 0 ? client.Width() * 2 / referenceWidth : 0;
+    // In 64 bits: twice a skin's widest label does not fit an int.
+    m_nVisibleLength =
+        referenceWidth > 0 ? static_cast<int>(static_cast<long long>(client.Width()) * 2 / referenceWidth) : 0;
     m_bTimerRunning = referenceWidth > 0 && m_nVisibleLength < m_strText.GetLength();
     if (m_bTimerRunning)
         SetTimer(kScrollTimer, kScrollStepMs);

@@ -176,11 +176,19 @@ void CSkinCombo::CompleteTypedText()
     } guard(m_bCompleting);
 
     const CString typed = GetWindowText();
-    const int typedLength = typed.GetLength();
     const DWORD selection = GetEditSel();
     const bool selectionRead = selection != static_cast<DWORD>(CB_ERR);
     const int selStart = LOWORD(selection);
     const int selEnd = HIWORD(selection);
+    // The typed text's length as the edit counts its selection: in bytes on
+    // some systems, in characters on others, which differ for Japanese. The
+    // end of the whole text selected tells. (Every path below sets the
+    // selection again.)
+    int typedLength = typed.GetLength();
+    if (selectionRead) {
+        SetEditSel(0, -1);
+        typedLength = HIWORD(GetEditSel());
+    }
 
     if (SelectString(-1, typed) == CB_ERR) {
         // Nothing begins so: the typed text and the caret stay.

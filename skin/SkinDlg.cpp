@@ -213,7 +213,13 @@ void CSkinDlg::DrawWaveRect(int)
 
 void CSkinDlg::DrawWavePanel(HDC target, bool fill)
 {
-    CPen pen(PS_SOLID, m_nWaveWidth, m_clrWaveCenter);
+    CRect shown;
+    ::GetClipBox(target, &shown);
+    // A pen twice as wide as what shows, across and down, covers all of it
+    // from any line that reaches into it. A wider one adds nothing to see,
+    // and the system takes minutes over a pen some millions wide, or fails.
+    const int penWidth = std::min(m_nWaveWidth, 2 * (shown.Width() + shown.Height()));
+    CPen pen(PS_SOLID, penWidth, m_clrWaveCenter);
     CBrush brush(m_clrWaveBack);
     CDC dc(target);
     dc.SelectObject(pen);
@@ -232,8 +238,6 @@ void CSkinDlg::DrawWavePanel(HDC target, bool fill)
     // window would otherwise keep every paint busy for minutes. A dash shows
     // up to half the pen's width beyond its ends; a pen wider than what shows
     // covers it from the nearer dashes alone.
-    CRect shown;
-    ::GetClipBox(dc, &shown);
     const int reach = kDashPeriod + std::clamp(m_nWaveWidth, 0, shown.Width() + shown.Height());
     const int width = panel.Width();
     const int height = panel.Height();

@@ -57,6 +57,44 @@ CStringArray NumberedEntries(CIniFile& ini, const char* section)
     return entries;
 }
 
+// Whether a picture named in the skin, appended to the skin's folder, stays
+// inside it: no part of the name may lead out of a folder. The system takes
+// '/' as a separator too and drops the trailing dots and blanks of a name, so
+// a part of only dots and blanks with two dots or more counts as "..". Parts
+// are split by characters, so a 0x5C trail byte is no separator.
+bool StaysInSkinFolder(const CString& name)
+{
+    const int length = name.GetLength();
+    for (int start = 0; start <= length;) {
+        int end = name.Find('\\', start);
+        const int slash = name.Find('/', start);
+        if (end < 0 || (slash >= 0 && slash < end))
+            end = slash;
+        if (end < 0)
+            end = length;
+        int dots = 0;
+        bool onlyDotsAndBlanks = true;
+        for (int i = start; i < end; ++i) {
+            dots += name[i] == '.' ? 1 : 0;
+            onlyDotsAndBlanks = onlyDotsAndBlanks && (name[i] == '.' || name[i] == ' ');
+        }
+        if (onlyDotsAndBlanks && dots >= 2)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// Loads the skin's picture; one named outside the skin's folder stays empty,
+// as a missing one does.
+void LoadSkinPicture(const CString& folder, const CString& name, CBitmap& picture)
+{
+    if (StaysInSkinFolder(name))
+        LoadPictureFile(folder + name, picture);
+    else
+        picture.DeleteObject();
+}
+
 } // namespace
 
 int CSkinDlg::LoadSkins()
@@ -88,9 +126,9 @@ int CSkinDlg::LoadSkins()
     m_bWaveDotLine = ini.ReadString("WAVE", "DOTLINE", "TRUE") != "FALSE";
 
     CComScope pictureDecoders;
-    LoadPictureFile(folder + main, m_bmpMain);
+    LoadSkinPicture(folder, main, m_bmpMain);
     CBitmap bmpMask;
-    LoadPictureFile(folder + mask, bmpMask);
+    LoadSkinPicture(folder, mask, bmpMask);
     // The window takes the size of the last picture that loaded: a mask that
     // cannot be read leaves the window the face's size (rectangular, as the
     // outline then is) instead of shrinking it to nothing.
@@ -98,9 +136,9 @@ int CSkinDlg::LoadSkins()
     // Loading does not activate the window: showing it does.
     SetWindowPos(HWND_TOP, 0, 0, size.cx, size.cy, SWP_NOOWNERZORDER | SWP_NOACTIVATE);
 
-    LoadPictureFile(folder + over, m_bmpOver);
-    LoadPictureFile(folder + down, m_bmpDown);
-    LoadPictureFile(folder + disabled, m_bmpDisabled);
+    LoadSkinPicture(folder, over, m_bmpOver);
+    LoadSkinPicture(folder, down, m_bmpDown);
+    LoadSkinPicture(folder, disabled, m_bmpDisabled);
     Setup(bmpMask);
 
     ReadButtonInfo(ini);

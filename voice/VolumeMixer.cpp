@@ -1,5 +1,6 @@
 #include "voice/VolumeMixer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -184,7 +185,9 @@ void CVolumeMixer::ShowVolume(const MixerControlStruct& line, const CString& str
         return;
     for (DWORD slot = 0; slot < slots; ++slot) {
         const double share = static_cast<double>(values[slot].dwValue) / line.dwVolumeMax;
-        m_bars.SetBarPos(strBar, static_cast<int>(share * 100));
+        // A value above the maximum (another program's) fills the bar; far
+        // above it, the percentage would not fit an int.
+        m_bars.SetBarPos(strBar, static_cast<int>(std::min(share * 100, 100.0)));
     }
 }
 

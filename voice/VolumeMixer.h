@@ -47,7 +47,7 @@ public:
     void FindWaveInMicrophone();
 
     // Both bars from the mixer (MixerCtrl); one bar from one line (VolDevice):
-    // position = value / maximum x 100, truncated.
+    // position = value / maximum x 100, truncated, at most 100.
     void ShowVolumes();
     void ShowVolume(const MixerControlStruct& line, const CString& strBar);
     // The bar's position back to the line's volume: value = maximum x

@@ -196,6 +196,12 @@ TEST_F(SkinControlsTest, ALabelThatDoesNotFitScrollsByCharacterAndWraps)
     label.SetText("Hi");
     EXPECT_FALSE(label.IsTimerRunning());
     EXPECT_EQ(0, label.GetScrollPos());
+
+    // A label two thousand million pixels wide (a skin's slip) holds any text.
+    CScrollLabel wide;
+    ASSERT_TRUE(wide.Create("", WS_CHILD | WS_VISIBLE, CRect(10, 10, 2000000010, 30), &m_dialog, 0));
+    wide.SetText("ABCDEFGHIJ");
+    EXPECT_FALSE(wide.IsTimerRunning());
 }
 
 TEST_F(SkinControlsTest, TypingCompletesTheFirstEntryThatBeginsSo)
@@ -223,6 +229,20 @@ TEST_F(SkinControlsTest, TypingCompletesTheFirstEntryThatBeginsSo)
         EXPECT_EQ(CString(c.text), combo.GetWindowText()) << c.typed;
         EXPECT_EQ(static_cast<DWORD>(MAKELONG(c.selStart, c.selEnd)), combo.GetEditSel()) << c.typed;
     }
+
+    // A Japanese entry: the completed tail is selected, so the next key
+    // replaces it. (Some systems count an edit's selection in bytes, others
+    // in characters.)
+    CSkinCombo combo;
+    ASSERT_TRUE(combo.Create(WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWN, CRect(10, 150, 200, 300), &m_dialog,
+                             4000));
+    combo.AddString("\x82\xA0\x82\xA2\x82\xA4");   // あいう
+    HWND edit = FindWindowExA(combo.m_hWnd, nullptr, "Edit", nullptr);
+    ASSERT_NE(nullptr, edit);
+    SendMessageW(edit, WM_CHAR, 0x3042, 1);   // あ
+    EXPECT_EQ(CString("\x82\xA0\x82\xA2\x82\xA4"), combo.GetWindowText());
+    SendMessageW(edit, WM_CHAR, L'x', 1);
+    EXPECT_EQ(CString("\x82\xA0x"), combo.GetWindowText());
 }
 
 // A host's framework asks an exported combo box what it is, and what it

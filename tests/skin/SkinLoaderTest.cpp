@@ -177,6 +177,30 @@ TEST_F(SkinLoaderTest, PicturesOfEveryKindAndNone)
     ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
 }
 
+// A skin reads its pictures from its own folder and those below it, never
+// from outside (a skin may come from anyone).
+TEST_F(SkinLoaderTest, APictureNamedOutsideTheSkinFolderIsLeftEmpty)
+{
+    // The application folder, two levels above the skin's, holds a picture too.
+    ASSERT_TRUE(CopyFileA(SONVERA_TEST_DATA "/skin/grey.gif", m_skin.AppDir() + "\\outside.gif", FALSE));
+    CreateDirectoryA(m_skin.File("pictures"), nullptr);
+    ASSERT_TRUE(CopyFileA(SONVERA_TEST_DATA "/skin/grey.gif", m_skin.File("pictures\\inside.gif"), FALSE));
+    const struct {
+        const char* down;
+        bool loaded;
+    } cases[] = {
+        {"pictures\\inside.gif", true},
+        {"pictures/inside.gif", true},
+        {"..\\..\\outside.gif", false},
+        {"../../outside.gif", false},
+        {"pictures\\..\\..\\..\\outside.gif", false},
+    };
+    for (const auto& c : cases) {
+        Load(std::string("DOWN=") + c.down + "\r\n");
+        EXPECT_EQ(c.loaded, !m_dialog.m_bmpDown.IsNull()) << c.down;
+    }
+}
+
 // A bitmap file of `rows` rows of `width` pixels (negative: top-down) at
 // `bitsPerPixel`, its pixel data cut to `pixelBytes`.
 std::string BitmapFile(int width, int rows, WORD bitsPerPixel, size_t pixelBytes)
@@ -396,6 +420,15 @@ TEST_F(SkinDlgTest, PaintingDrawsTheFaceAndTheWavePanelAsAskedFor)
     m_dialog.DrawWaveRect(0);
     CClientDC dc(m_dialog.m_hWnd);
     EXPECT_EQ(kPanel, dc.GetPixel(50, 50));
+}
+
+// A pen far wider than the window (a skin's slip) covers all of it, and the
+// paint ends: the system takes seconds to minutes over such a pen, or fails.
+TEST_F(SkinDlgTest, AWavePenWiderThanTheWindowCoversIt)
+{
+    Open("RECT=20,20,100,80\r\nCENTER=255,255,0\r\nWIDTH=1000000\r\n");
+    for (const CPoint point : {CPoint(5, 5), CPoint(50, 50), CPoint(299, 259)})
+        EXPECT_EQ(kGrid, PaintedPixel(m_dialog, point.x, point.y)) << point.x << "," << point.y;
 }
 
 // A panel fifty million pixels wide and high (a skin's slip) is drawn only

@@ -68,6 +68,21 @@ TEST_F(VolumeMixerTest, FindsTheLinesAndKeepsTheBarsAndTheControlsInStep)
     EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 50}, {"MIC", 90}}), m_bars.positions);
 }
 
+// Another program may leave a value above the control's maximum: the bar is
+// full, however far above it lies (the share times 100 can pass the int range).
+TEST_F(VolumeMixerTest, AValueAboveTheMaximumShowsAFullBar)
+{
+    const struct {
+        DWORD maximum, value;
+    } cases[] = {{65535, 65536}, {100, 0xFFFFFFFFu}, {1, 0x80000000u}};
+    for (const auto& c : cases) {
+        FakeControl& microphone = *m_device.Control(CFakeMixer::kWaveInMicVolume);
+        microphone = CFakeMixer::Volume(microphone.id, c.maximum, c.value);
+        m_mixer.Init(kDialog);
+        EXPECT_EQ(100, m_bars.positions["MIC"]) << c.maximum << " " << c.value;
+    }
+}
+
 // A second start closes the mixer the first opened (the dialog's test sees
 // the last closed).
 TEST_F(VolumeMixerTest, ControlsUseEverySlotUpToTenAndMuteWritesOneOrZero)

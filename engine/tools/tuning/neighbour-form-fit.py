@@ -1435,6 +1435,9 @@ OWN_EXCESS = None
 # dumped threshold; a matched trial's threshold is rebuilt from its dumped
 # one, which must carry none.
 OWN_HOLD_UNTOUCHED = False
+# The halves' corpus split recorded beside every checked setting, not only
+# beside those with a matched move term (which always record it).
+OWN_BY_CORPUS = False
 
 # The model's own move under the matching (sixty-sixth round): training
 # scores each enrolment take's noisy copy, and each take and copy moved as
@@ -1902,7 +1905,7 @@ def own_checks(rows, halves, main, setting, v):
     out += condition_checks(main, v, HELD_CHECKED)
     out += frr_not_higher_checks(main, v, OWN_FRR_CHECKED)
     print_checks(out, 50)
-    if len(setting) > 4:
+    if len(setting) > 4 or OWN_BY_CORPUS:
         print('  ' + own_corpus_text(rows, setting, own_setting(rows, own_caps(rows), setting)[0]))
     return all(ok for _, _, _, ok in out)
 
@@ -3360,6 +3363,9 @@ def main():
     ap.add_argument('--level-excess', metavar='X0,...',
                     help='--level-allowance: the change only for a take whose noise_excess (--excess-dumps) is '
                          'under X0 dB, one setting per c and X0')
+    ap.add_argument('--by-corpus', action='store_true',
+                    help='--own-threshold-grid: each checked setting\'s noisy EERs on each half\'s corpora beside it '
+                         '(recorded, not a check), whatever its threshold term')
     ap.add_argument('--hold-untouched-half', action='store_true',
                     help='--level-allowance / --own-threshold-grid: a half in which a setting moves no trial is '
                          'asked only not to be worse than main (sixty-third round)')
@@ -3431,7 +3437,8 @@ def main():
         if a.matched_parts:
             matched_parts(rows, a.own_threshold_grid, a.matched_parts)
             return
-        global OWN_BOUNDS, OWN_SLOPES, OWN_TERMS
+        global OWN_BOUNDS, OWN_SLOPES, OWN_TERMS, OWN_BY_CORPUS
+        OWN_BY_CORPUS = a.by_corpus
         if a.own_bounds:
             OWN_BOUNDS = tuple(float(x) for x in a.own_bounds.split(','))
         if a.own_slopes:
