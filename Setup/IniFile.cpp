@@ -43,6 +43,18 @@ CString WholeCharacters(const char* buffer, DWORD length)
         text = text.Left(last);
     return text;
 }
+// The file is lines of "key=value" under "[section]": a line break in any of
+// them (a user ID recorded as the last user) would write lines of its own --
+// another section, another key -- and an '=' in a key or a ']' in a section
+// would be read back as another name. Such an entry is not written at all.
+bool FitsOneLine(const CString& section, const CString& key, const CString& value)
+{
+    for (const CString* text : {&section, &key, &value}) {
+        if (text->Find('\r') >= 0 || text->Find('\n') >= 0)
+            return false;
+    }
+    return key.Find('=') < 0 && section.Find(']') < 0;
+}
 } // namespace
 
 CIniFile::CIniFile(CString strPath) : m_strPath(strPath) {}
@@ -66,6 +78,8 @@ CString CIniFile::ReadString(CString strSection, CString strKey, CString strDefa
 
 int CIniFile::WriteString(CString strSection, CString strKey, CString strValue)
 {
+    if (!FitsOneLine(strSection, strKey, strValue))
+        return 0;
     return GetPrivateProfile().WriteString(strSection, strKey, strValue, m_strPath);
 }
 

@@ -19,7 +19,9 @@ public:
     CString ReadString(CString strSection, CString strKey, CString strDefault);
 
     // The private-profile write's own result (nonzero on success); creates the
-    // file and the section when they are missing.
+    // file and the section when they are missing. 0, with nothing written, for
+    // an entry the file cannot hold as one line (a line break anywhere, an '='
+    // in the key, a ']' in the section).
     int WriteString(CString strSection, CString strKey, CString strValue);
 
     // Empties the array, then appends every section name in file order.

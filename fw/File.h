@@ -77,9 +77,9 @@ public:
 
     // 1 when the path names an existing file (folderWanted 0) or folder (nonzero), via the
     // installed file system; 0 when it names the other kind, when nothing is there ("file
-    // not found", "path not found", or a name no file can have) and for a null path. Any other failure of the check
-    // (a network share that blinks) is no answer: it raises CFileException. The one test
-    // behind every exported IsFileExist.
+    // not found", "path not found", or a name no file can have) and for a null path. Any
+    // other failure of the check (a network share that blinks) is no answer: it raises
+    // CFileException. The one test behind every exported IsFileExist.
     static BOOL Exists(const char* path, BOOL folderWanted = FALSE);
     // Deletes a file; raises CFileException on failure (after a moment's retry
     // of a sharing or access error).

@@ -50,4 +50,26 @@ TEST_F(IniFileTest, ValuesRoundTripAndSectionAndKeyListsComeInFileOrder)
     ASSERT_NE(0, ini.WriteString("S", "cut", CString('x', 2046) + "\x95\x5C" + "yyyy"));
     EXPECT_EQ(std::string(2046, 'x'), ini.ReadString("S", "cut", "").str());
 }
+
+// An entry that would write more than its own line, or another name, is refused whole.
+TEST_F(IniFileTest, AnEntryTheFileCannotHoldAsOneLineIsNotWritten)
+{
+    ASSERT_NE(0, ini.WriteString("VOICE_RECOG_DLL", "Skin", "DEFAULT"));
+    const struct {
+        const char *section, *key, *value;
+    } entries[] = {
+        {"DESK_WARDEN", "LastUser", "taro\r\n[VOICE_RECOG_DLL]\r\nSkin=Evil"},
+        {"DESK_WARDEN", "LastUser", "taro\nSkin=Evil"},
+        {"DESK_WARDEN", "Last\rUser", "taro"},
+        {"VOICE_RECOG_DLL]\r\n[X", "k", "v"},
+        {"VOICE_RECOG_DLL", "Skin=Evil\r\nk", "v"},
+        {"VOICE_RECOG_DLL", "Skin=Evil", "v"},
+        {"VOICE_RECOG_DLL]", "Skin", "Evil"},
+    };
+    for (const auto& e : entries) {
+        EXPECT_EQ(0, ini.WriteString(e.section, e.key, e.value)) << e.section << "/" << e.key << "/" << e.value;
+        EXPECT_EQ(CString("DEFAULT"), ini.ReadString("VOICE_RECOG_DLL", "Skin", "")) << e.key << "/" << e.value;
+        EXPECT_EQ(CString("none"), ini.ReadString("DESK_WARDEN", "LastUser", "none")) << e.value;
+    }
+}
 } // namespace
