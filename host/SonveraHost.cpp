@@ -537,10 +537,15 @@ int RunBypass(const Arguments& args)
         return exitError;
     CSetupSecure& secure = stores.setup.GetSetupSecure();
     if (sub == "make") {
+        // A key that could not be made is not stored: it would replace the one kept.
         const CString key = secure.CreateBackupBypassKey();
+        if (key.IsEmpty()) {
+            std::printf("no bypass key could be made; the stored one is kept\n");
+            return exitError;
+        }
         secure.SetBackupBypassKey(key);
         std::printf("new bypass key of %d characters stored in marzet.dat\n", key.GetLength());
-        return key.IsEmpty() ? exitError : exitDone;
+        return exitDone;
     }
     const CString key = secure.GetBackupBypassKey();
     if (key.IsEmpty()) {
