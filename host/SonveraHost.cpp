@@ -453,6 +453,12 @@ int RunEnrol(const Arguments& args)
         std::printf("no user %s: add the user first\n", id.str().c_str());
         return exitRefused;
     }
+    // The voice dictionary keeps a model only in the user's slot; without one
+    // (a user another host added) the enrolment would be thrown away.
+    if (!HasVoiceSlot(stores, id)) {
+        std::printf("user %s has no voice slot: delete and add the user again\n", id.str().c_str());
+        return exitRefused;
+    }
     CHostVoiceDlg dialog(stores.setup, stores.users, stores.voices);
     if (!PrepareDialog(dialog, args, args.picture))
         return exitUsage;
