@@ -430,6 +430,14 @@ int CString::CharLengthAt(int index) const
     return static_cast<int>(CharWidth(m_str, static_cast<size_t>(index)));
 }
 
+CString CString::LeftWhole(int maxBytes) const
+{
+    int length = 0;
+    while (length < GetLength() && length + CharLengthAt(length) <= maxBytes)
+        length += CharLengthAt(length);
+    return Left(length);
+}
+
 CString operator+(const CString& a, const CString& b)
 {
     CString r(a);

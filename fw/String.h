@@ -64,6 +64,9 @@ public:
     CString Mid(int first) const;
     CString Mid(int first, int count) const;
     CString Left(int count) const;
+    // The longest start of at most `maxBytes` bytes that ends on a whole
+    // character: a fixed-size field (a font's face name) never gets half of one.
+    CString LeftWhole(int maxBytes) const;
     CString Right(int count) const;
 
     // Byte index of the first match at or after `start`, or -1. Matches start on

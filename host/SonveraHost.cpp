@@ -453,6 +453,12 @@ int RunEnrol(const Arguments& args)
         std::printf("no user %s: add the user first\n", id.str().c_str());
         return exitRefused;
     }
+    // The voice dictionary keeps a model only in the user's slot; without one
+    // (a user another host added) the enrolment would be thrown away.
+    if (!HasVoiceSlot(stores, id)) {
+        std::printf("user %s has no voice slot: delete and add the user again\n", id.str().c_str());
+        return exitRefused;
+    }
     CHostVoiceDlg dialog(stores.setup, stores.users, stores.voices);
     if (!PrepareDialog(dialog, args, args.picture))
         return exitUsage;
@@ -537,10 +543,15 @@ int RunBypass(const Arguments& args)
         return exitError;
     CSetupSecure& secure = stores.setup.GetSetupSecure();
     if (sub == "make") {
+        // A key that could not be made is not stored: it would replace the one kept.
         const CString key = secure.CreateBackupBypassKey();
+        if (key.IsEmpty()) {
+            std::printf("no bypass key could be made; the stored one is kept\n");
+            return exitError;
+        }
         secure.SetBackupBypassKey(key);
         std::printf("new bypass key of %d characters stored in marzet.dat\n", key.GetLength());
-        return key.IsEmpty() ? exitError : exitDone;
+        return exitDone;
     }
     const CString key = secure.GetBackupBypassKey();
     if (key.IsEmpty()) {

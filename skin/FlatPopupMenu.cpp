@@ -60,19 +60,6 @@ unsigned char LowerAscii(unsigned char ch)
     return ch >= 'A' && ch <= 'Z' ? static_cast<unsigned char>(ch - 'A' + 'a') : ch;
 }
 
-// The face name cut to what a font description holds, never inside a double-byte character.
-CString CutFaceName(const CString& face)
-{
-    int length = 0;
-    while (length < face.GetLength()) {
-        const int next = length + face.CharLengthAt(length);
-        if (next > kMaxFaceBytes)
-            break;
-        length = next;
-    }
-    return face.Left(length);
-}
-
 int TextHeight(CDC& dc, const CFont& font)
 {
     dc.SelectObject(font);
@@ -150,7 +137,7 @@ void CFlatPopupMenu::SetColor(menuColor index, COLORREF colour)
 
 void CFlatPopupMenu::SetFont(const char* faceName)
 {
-    m_strFont = CutFaceName(faceName);
+    m_strFont = CString(faceName).LeftWhole(kMaxFaceBytes);
 }
 
 void CFlatPopupMenu::SetFontSize(int points)

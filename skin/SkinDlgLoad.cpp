@@ -286,7 +286,7 @@ void CSkinDlg::CreateLabel(const CString& strName, CString strEntry, bool bStart
     // Italic is asked for with 'F', as skins have always been written.
     description.lfItalic = StartsWith(italic, 'F') ? TRUE : FALSE;
     description.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynA(description.lfFaceName, face, LF_FACESIZE);
+    lstrcpynA(description.lfFaceName, face.LeftWhole(LF_FACESIZE - 1), LF_FACESIZE);
     CFont font;
     font.CreateFontIndirect(description);
     label->SetFont(&font);

@@ -164,6 +164,10 @@ TEST(StringMbcs, FindsEditsAndFoldsWholeCharactersNeverATrailByte)
     const CString cut("a\x95");
     EXPECT_EQ(cut.CharLengthAt(1), 1);
     EXPECT_EQ(cut.Find('\x95'), 1);
+    // A start cut to a byte count never keeps half of a character.
+    EXPECT_EQ(Bytes(lengths.LeftWhole(2)), "a");
+    EXPECT_EQ(Bytes(lengths.LeftWhole(3)), Bytes(lengths));
+    EXPECT_EQ(Bytes(lengths.LeftWhole(-1)), "");
 }
 
 TEST(String, ConvertsThroughTheAnsiCodePageAndLoadsShiftJisTexts)
