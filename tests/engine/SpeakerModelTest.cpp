@@ -59,10 +59,7 @@ CSpeakerModel LargestModel()
     }
     m.printTypical = 0.15f;
     m.enrolSnrDb = 47.25f;
-    m.bNoiseMove = true;
-    m.noiseMove = -0.75f;
-    m.noiseImpostorMove = 0.5f;
-    m.noiseCopySnrDb = 28.5f;
+    m.bNoiseMove = true; m.noiseMove = -0.75f; m.noiseImpostorMove = 0.5f; m.noiseCopySnrDb = 28.5f;
     m.bWeighted = true;
     for (int d = 0; d < m.nDims; ++d) m.weightCodes[d] = static_cast<unsigned char>(96 + 4 * d);
     return m;

@@ -665,12 +665,11 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
 // two templates alone.
 TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
 {
-    const double centres[3] = {5.0, 5.2, 5.4};
     CTakeFeatures takes[3], copies[3];
     CSpeakerModel model = ModelOfThree(0.25f);
     for (int t = 0; t < 3; ++t) {
-        takes[t] = BumpTake(centres[t], 0.2);
-        copies[t] = BumpTake(centres[t] + 0.6, 0.2);
+        takes[t] = BumpTake(5.0 + 0.2 * t, 0.2);
+        copies[t] = BumpTake(5.6 + 0.2 * t, 0.2);
         ASSERT_EQ(1, takes[t].StoreAsTemplate(model, t));
     }
     const float typical[4] = {0.5f, 0.0f, 0.4f, 0.02f};
