@@ -119,7 +119,7 @@ constexpr int kWordFrames = 40;
 
 // Three templates (and known takes) of a stepped melody, kWordFrames long,
 // and two far ones (a burst over half the word) of 60 frames and a flat
-// melody, which the DTW distance leaves out; every dimension weighed alike.
+// melody, which the DTW distance leaves out; every dimension weighed 2.
 // The energy is held in steps of 0.25 dB, down to 31.75 dB under the peak.
 CSpeakerModel ModelOfSteppedMelody()
 {
@@ -219,30 +219,6 @@ TEST(SpeakerScorer, TheDistancesOfTakesToOneModel)
     EXPECT_GT(parts[2], whole[2] + 1.0f) << "some of the sounds";
     scorer.Distances(Take(80, 0.0f, 120.0f, -1, 4), -1, parts);
     EXPECT_LT(parts[2], whole[2] + 0.5f) << "a click";
-}
-
-// The model's neighbouring voices (its spectrum moved along the mel scale)
-// lie farther from the take than the model. With its weights a model weighs
-// each dimension's squared differences: every weight 2 makes the DTW and
-// nearest-frame distances sqrt(2) times as long and leaves the mean spectrum
-// and the pitch. (How the score is made of both: the cues' test.)
-TEST(SpeakerScorer, TheNeighbouringVoicesLieFartherAndAModelsWeightsLengthenItsDistances)
-{
-    CSpeakerModel model = ModelOfThree(0.1f);
-    for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, Take(76 + 4 * t, 0.0f, 120.0f).StoreAsTemplate(model, t));
-    for (int p = 0; p < CSpeakerScorer::kParts; ++p) model.adaptedMean[p] = 1.0f + p;
-    std::fill(model.weightCodes, model.weightCodes + model.nDims, static_cast<unsigned char>(160));
-    const CTakeFeatures take = Take(90, 0.0f, 125.0f);
-    CSpeakerScorer scorer;
-    ASSERT_TRUE(Loaded(scorer, model));
-    float plain[CSpeakerScorer::kParts], weighed[CSpeakerScorer::kParts], neighbours[CSpeakerScorer::kParts];
-    scorer.Score(take, model, kUnweighted, plain, neighbours);
-    EXPECT_GT(CSpeakerScorer::Fuse(neighbours, model.adaptedMean, kUnweighted),
-              CSpeakerScorer::Fuse(plain, model.adaptedMean, kUnweighted) + 0.1f);
-    scorer.Score(take, model, kWeighted, weighed);
-    const float ratio[CSpeakerScorer::kParts] = {std::sqrt(2.0f), 1.0f, std::sqrt(2.0f), 1.0f};
-    for (int p = 0; p < CSpeakerScorer::kParts; ++p)
-        EXPECT_NEAR(ratio[p], weighed[p] / plain[p], 1e-5f) << "part " << p;
 }
 
 // Moved a channel up, half a channel down (blurred a little by the
@@ -416,11 +392,12 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
         }
         return CSpeakerScorer::LoudnessAlongPath(take, kept, alongTake.data(), alongHeld.data(), take.Frames());
     };
-    float parts[CSpeakerScorer::kParts];
+    float onPath[4][CSpeakerScorer::kParts], neighbours[CSpeakerScorer::kParts];
     float voices[CSpeakerScorer::kNeighbours * CSpeakerScorer::kParts];
     for (const auto& c : cases) {
         for (const auto path : {kWeighted, kLine, kCleanUnweighted, kUnweighted}) {
-            const float score = scorer.Score(c.take, model, path, parts);
+            float* parts = onPath[static_cast<int>(path)];
+            const float score = scorer.Score(c.take, model, path, parts, path == kUnweighted ? neighbours : nullptr);
             for (int v = 0; v < CSpeakerScorer::kNeighbours; ++v)
                 for (int p = 0; p < CSpeakerScorer::kParts; ++p)
                     voices[v * CSpeakerScorer::kParts + p] = scorer.LastNeighbourPart(v, p);
@@ -431,6 +408,16 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
             else
                 EXPECT_EQ(spectral, score) << c.what << ", path " << static_cast<int>(path);
         }
+        // Every weight 2 makes the DTW and nearest-frame distances sqrt(2)
+        // times as long and leaves the mean spectrum and the pitch; the
+        // neighbouring voices lie farther from the take than the model.
+        const float *weighed = onPath[static_cast<int>(kWeighted)], *plain = onPath[static_cast<int>(kUnweighted)];
+        const float ratio[CSpeakerScorer::kParts] = {std::sqrt(2.0f), 1.0f, std::sqrt(2.0f), 1.0f};
+        for (int p = 0; p < CSpeakerScorer::kParts; ++p)
+            EXPECT_NEAR(ratio[p] * plain[p], weighed[p], 1e-5f * plain[p]) << c.what << ", part " << p;
+        EXPECT_GT(CSpeakerScorer::Fuse(neighbours, model.adaptedMean, kUnweighted),
+                  CSpeakerScorer::Fuse(plain, model.adaptedMean, kUnweighted) + 0.1f)
+            << c.what;
         EXPECT_NEAR(c.duration, scorer.LastCue(CSpeakerScorer::kCueDuration), 1e-4f) << c.what;
         EXPECT_NEAR(c.intonation, scorer.LastCue(CSpeakerScorer::kCueIntonation), 1e-4f) << c.what;
         EXPECT_NEAR(c.folded, scorer.LastCue(CSpeakerScorer::kCueIntonationFolded), 1e-4f) << c.what;
