@@ -295,8 +295,8 @@ TEST(SpeakerModel, SaveReplacesTheFileEvenUnderAReaderAndLoadReadsItBack)
     EXPECT_EQ(0, second.Save(dir));
     EXPECT_TRUE(sonvera_test::ReadBytes(dir + ".tmp").empty());
 #ifdef __linux__
-    // A disk that fills up while the new file is written (its writes buffered,
-    // its flush refused) leaves the old model in place.
+    // A disk that fills up while the new file is written leaves the old
+    // model in place.
     ASSERT_EQ(1, second.Save(path));
     ASSERT_EQ(0, symlink("/dev/full", (path + ".tmp").c_str()));
     EXPECT_EQ(0, LargestModel().Save(path));
