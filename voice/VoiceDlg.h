@@ -230,6 +230,8 @@ private:
     void OnTakeRefused();
     void OnEnrolmentTake();
     void OnVerificationTake();
+    // True when the take is accepted.
+    bool JudgeVerificationTake(bool bModelTest);
     void OnModelTestVerdict();
     bool AskEnrolAnyway();
 

@@ -15,6 +15,7 @@
 #include "resources/resource.h"
 #include "userdata/AppUserDic.h"
 #include "userdata/AppUserVoiceDic.h"
+#include "voice/ModelFileHold.h"
 #include "voice/VoiceTexts.h"
 #include "voice/WaveRecorder.h"
 
@@ -297,6 +298,7 @@ bool CVoiceDlg::ChooseVerificationWord()
         m_strWord = m_comboWord.GetLBText(chosen);
         m_strNick = m_pSetupFile->GetAuthNick(m_strWord);
         SetText("LABEL_WORD", m_strWord);
+        CModelFileHold hold(m_strAppPath, m_strNick);
         if (!FetchUserModel()) {
             SetLabelPrint(CString(voice_text::kNoVoiceEnrolled));
             EnableButtons();
@@ -317,7 +319,8 @@ bool CVoiceDlg::ChooseVerificationWord()
 // verification left there must never stand in for this user's, so the file
 // goes first and only the store's copy may come back. False when none did.
 // A nick the store keeps no model under (the settings' word list names it)
-// has none to fetch, and its file name is not ours to remove.
+// has none to fetch, and its file name is not ours to remove. The caller
+// holds the file (CModelFileHold).
 bool CVoiceDlg::FetchUserModel()
 {
     if (CAppUserVoiceDic::NickIndex(m_strNick) < 0)

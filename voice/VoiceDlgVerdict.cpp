@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 #include "userdata/AppUserDic.h"
 #include "userdata/AppUserVoiceDic.h"
+#include "voice/ModelFileHold.h"
 #include "voice/WaveRecorder.h"
 
 namespace {
@@ -107,13 +108,8 @@ bool CVoiceDlg::AskEnrolAnyway()
 void CVoiceDlg::OnVerificationTake()
 {
     SetLabelPrint(IDS_HINT_PLEASE_WAIT);
-    if (m_bCopyCheck && !VRE_VCopy()) {
-        // A replayed recording is shown, and the verdict follows all the same.
-        SetLabelPrint(IDS_HINT_REPLAYED);
-        DrawMark(0);
-    }
     const bool modelTest = m_nVerifyRepeat == kModelTestTakes;
-    if (VRE_Verify()) {
+    if (JudgeVerificationTake(modelTest)) {
         SetLabelPrint(IDS_HINT_ACCEPTED);
         DrawMark(1);
         ++m_nVerifyOK;
@@ -122,8 +118,6 @@ void CVoiceDlg::OnVerificationTake()
             OnModelTestVerdict();
             return;
         }
-        if (VRE_GetbUpdate())
-            m_pVoiceDic->SetUserVoice(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
         VerdictSound(kSoundAccepted);
         m_pSetupFile->SetLastUserProgram(m_strUserID);
         WriteLogFile(1);
@@ -145,6 +139,29 @@ void CVoiceDlg::OnVerificationTake()
     }
     Wait(kWaitMs);
     OnRecord();
+}
+
+// The engine reads the model file when it judges the take and leaves its
+// update there; the file is held from the fetch to the store, so that
+// neither is another dialog's user's model. The user's model is fetched
+// again for every take: since the first take's fetch another dialog may
+// have put its own there. The model test judges the model its enrolment has
+// just left in the file, which no store holds yet, and stores nothing.
+bool CVoiceDlg::JudgeVerificationTake(bool bModelTest)
+{
+    CModelFileHold hold(m_strAppPath, m_strNick);
+    if (!bModelTest)
+        FetchUserModel();
+    if (m_bCopyCheck && !VRE_VCopy()) {
+        // A replayed recording is shown, and the verdict follows all the same.
+        SetLabelPrint(IDS_HINT_REPLAYED);
+        DrawMark(0);
+    }
+    if (!VRE_Verify())
+        return false;
+    if (!bModelTest && VRE_GetbUpdate())
+        m_pVoiceDic->SetUserVoice(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
+    return true;
 }
 
 void CVoiceDlg::OnModelTestVerdict()

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "ScriptedEngine.h"
+#include "fw/FileLock.h"
 #include "resources/resource.h"
 #include "skin/SkinProgress.h"
 #include "tests/voice/FakeMixer.h"
@@ -300,6 +301,96 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
     ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), ""));
     m_app.Voices().GetUserVoice("george", certiKey, "aaj");
     EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
+}
+
+// Another dialog on this computer verifying taro, whose word is george's
+// too: it fetches taro's model into the same engine file, under the file's
+// lock as every dialog does. It runs on a thread of its own, so that it
+// waits where such a dialog would wait.
+class COtherDialogFetch {
+public:
+    COtherDialogFetch(CAppUserVoiceDic voices, CString certiKey, CString modelFile)
+        : m_voices(voices), m_certiKey(certiKey), m_modelFile(modelFile)
+    {
+    }
+    ~COtherDialogFetch() { Join(); }
+
+    // Starts the fetch and gives it time to end, unless it is kept waiting.
+    void StartAndAwait()
+    {
+        m_thread = CreateThread(nullptr, 0, &COtherDialogFetch::Run, this, 0, nullptr);
+        ASSERT_NE(nullptr, m_thread);
+        WaitForSingleObject(m_thread, 2000);
+    }
+    void Join()
+    {
+        if (m_thread != nullptr) {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_thread, 30000));
+            CloseHandle(m_thread);
+            m_thread = nullptr;
+        }
+    }
+
+private:
+    static DWORD WINAPI Run(void* self)
+    {
+        COtherDialogFetch& fetch = *static_cast<COtherDialogFetch*>(self);
+        CFileLock lock(fetch.m_modelFile);
+        fetch.m_voices.GetUserVoice("taro", fetch.m_certiKey, "aaj");
+        return 0;
+    }
+
+    CAppUserVoiceDic m_voices;
+    CString m_certiKey, m_modelFile;
+    HANDLE m_thread = nullptr;
+};
+
+COtherDialogFetch* s_otherFetch = nullptr;
+std::string s_judged;
+
+// Whichever moment another dialog fetches its user's model for the same
+// word, george's take is judged against george's model, and the model the
+// engine adapted from it is what goes back into george's slot: never taro's,
+// which would let taro log on as george from then on.
+TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersModel)
+{
+    ASSERT_EQ(1, m_app.Users().SetVoiceList("taro", "aaj"));
+    const CString taroKey = m_app.Users().GetCertiKey("taro");
+    m_app.Voices().AddUser("taro", taroKey);
+    s_modelFile = m_app.File("work\\aaj.bin");
+    ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's model"));
+    m_app.Voices().SetUserVoice("taro", taroKey, "aaj");
+    const CString georgeKey = m_app.Users().GetCertiKey("george");
+
+    const struct {
+        const char* name;
+        const char* call;   // the other dialog fetches when george's dialog makes this call
+    } cases[] = {
+        {"while george speaks", "VRE_GetEndpointShort"},
+        {"between the adaptation and its store", "VRE_GetbUpdate"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_engine.Reset();
+        // The engine reads the model file when it judges the take, and adapts what it read.
+        m_engine.OnCall("VRE_Verify", [] {
+            s_judged = ReadRaw(s_modelFile.str());
+            WriteRaw(s_modelFile.str(), s_judged + ", adapted");
+        });
+        ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
+        ASSERT_TRUE(WriteRaw(s_modelFile.str(), "george's model"));
+        m_app.Voices().SetUserVoice("george", georgeKey, "aaj");
+        COtherDialogFetch other(m_app.Voices(), taroKey, s_modelFile);
+        s_otherFetch = &other;
+        m_engine.OnCall(c.call, [] { s_otherFetch->StartAndAwait(); });
+        s_judged.clear();
+        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+        EXPECT_EQ(IDOK, RunFromRecord(dialog));
+        other.Join();
+        EXPECT_EQ("george's model", s_judged);
+        m_app.Voices().GetUserVoice("george", georgeKey, "aaj");
+        EXPECT_EQ("george's model, adapted", ReadRaw(s_modelFile.str()));
+    }
 }
 
 // Another program can post the progress timer's message at any time; outside
