@@ -298,13 +298,17 @@ bool CVoiceDlg::ChooseVerificationWord()
         m_strWord = m_comboWord.GetLBText(chosen);
         m_strNick = m_pSetupFile->GetAuthNick(m_strWord);
         SetText("LABEL_WORD", m_strWord);
-        CModelFileHold hold(m_strAppPath, m_strNick);
-        if (!FetchUserModel()) {
+        // The take fetches the model again; this fetch only tells whether there is one.
+        CModelFileHold hold(m_strAppPath, m_strNick, true);
+        const bool fetched = FetchUserModel();
+        if (fetched)
+            Wait(kModelWaitMs);
+        hold.PutBack();
+        if (!fetched) {
             SetLabelPrint(CString(voice_text::kNoVoiceEnrolled));
             EnableButtons();
             return false;
         }
-        Wait(kModelWaitMs);
     }
     VRE_PutID(m_strUserID);
     VRE_PutPW(m_strWord);

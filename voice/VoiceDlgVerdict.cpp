@@ -143,13 +143,14 @@ void CVoiceDlg::OnVerificationTake()
 
 // The engine reads the model file when it judges the take and leaves its
 // update there; the file is held from the fetch to the store, so that
-// neither is another dialog's user's model. The user's model is fetched
-// again for every take: since the first take's fetch another dialog may
-// have put its own there. The model test judges the model its enrolment has
-// just left in the file, which no store holds yet, and stores nothing.
+// neither is another dialog's user's model, and then given back what it
+// held before. The user's model is fetched again for every take: since the
+// first take's fetch another dialog may have put its own there. The model
+// test judges the model its enrolment has just left in the file, which no
+// store holds yet, and stores nothing.
 bool CVoiceDlg::JudgeVerificationTake(bool bModelTest)
 {
-    CModelFileHold hold(m_strAppPath, m_strNick);
+    CModelFileHold hold(m_strAppPath, m_strNick, !bModelTest);
     if (!bModelTest)
         FetchUserModel();
     if (m_bCopyCheck && !VRE_VCopy()) {
@@ -157,11 +158,11 @@ bool CVoiceDlg::JudgeVerificationTake(bool bModelTest)
         SetLabelPrint(IDS_HINT_REPLAYED);
         DrawMark(0);
     }
-    if (!VRE_Verify())
-        return false;
-    if (!bModelTest && VRE_GetbUpdate())
+    const bool accepted = VRE_Verify() != 0;
+    if (accepted && !bModelTest && VRE_GetbUpdate())
         m_pVoiceDic->SetUserVoice(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
-    return true;
+    hold.PutBack();
+    return accepted;
 }
 
 void CVoiceDlg::OnModelTestVerdict()

@@ -393,6 +393,30 @@ TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersMo
     }
 }
 
+// A model an enrolment leaves in the engine's file waits there for its host
+// to store it; another user's verification of the same word in between
+// (another dialog, or the host's next one) leaves it as it found it.
+TEST_F(ScriptedDialogTest, AVerificationLeavesTheModelAnEnrolmentLeftForItsHost)
+{
+    s_modelFile = m_app.File("work\\aaj.bin");
+    m_engine.OnCall("VRE_Train", [] { WriteRaw(s_modelFile.str(), "taro's new model"); });
+    CTestVoiceDlg enrolment(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+    EXPECT_EQ(IDOK, RunFromRecord(enrolment));
+    ASSERT_EQ(1, enrolment.m_bTrained);
+
+    CTestVoiceDlg verification(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+    EXPECT_EQ(IDOK, RunFromRecord(verification));
+    EXPECT_EQ(1, m_engine.Count("VRE_Verify"));
+
+    // taro's host stores the enrolled model.
+    const CString taroKey = m_app.Users().GetCertiKey("taro");
+    m_app.Voices().AddUser("taro", taroKey);
+    m_app.Voices().SetUserVoice("taro", taroKey, "aaj");
+    ASSERT_TRUE(WriteRaw(s_modelFile.str(), ""));
+    m_app.Voices().GetUserVoice("taro", taroKey, "aaj");
+    EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+}
+
 // Another program can post the progress timer's message at any time; outside
 // a take it ends nothing, here while the password is still asked.
 TEST_F(ScriptedDialogTest, ProgressTicksOutsideATakeEndNoTake)
