@@ -1,5 +1,7 @@
 #include "voice/ModelFileHold.h"
 
+#include <windows.h>
+
 #include "fw/File.h"
 #include "fw/SafeFileWriter.h"
 #include "userdata/AppUserVoiceDic.h"
@@ -9,6 +11,10 @@ CModelFileHold::CModelFileHold(const CString& strAppPath, const CString& strNick
 {
     if (CAppUserVoiceDic::NickIndex(strNick) < 0)
         return;
+    // The engine makes the work folder when it trains the first model; the
+    // lock beside the model file needs it first. A folder that cannot be
+    // made is reported by the lock.
+    CreateDirectoryA(strAppPath + "\\work", nullptr);
     m_pLock.reset(new CFileLock(m_strPath));
     if (!bPutBack)
         return;

@@ -1,10 +1,11 @@
 // CModelFileHold: the engine's model file of one nick, held against every
 // other dialog on this computer for one step that puts a model there and has
-// the engine read it: fetching the user's model, judging a take against it
-// and storing the engine's update back. Every
+// the engine read or write it: fetching the user's model, judging a take
+// against it and storing the engine's update back, or training. Every
 // dialog's engine works in the application's one work folder, so a fetch of
 // another dialog in the middle of such a step would have the take judged
-// against, and the update taken from, the other user's model.
+// against, and the update taken from, the other user's model; a training in
+// the middle of it would be judged against, and then lost.
 //
 // A verification puts back what it found (bPutBack): the file may hold the
 // model an enrolment has just trained, which stays there until its host

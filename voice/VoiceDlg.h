@@ -234,6 +234,7 @@ private:
     bool JudgeVerificationTake(bool bModelTest);
     void OnModelTestVerdict();
     bool AskEnrolAnyway();
+    bool TrainModel();
 
     // Buttons, prompts, drawing.
     void EnableButtons();

@@ -78,7 +78,7 @@ void CVoiceDlg::OnEnrolmentTake()
         return;
     }
     SetLabelPrint(IDS_HINT_TRAINING);
-    if (VRE_Train()) {
+    if (TrainModel()) {
         DrawMark(1);
         m_nRetry = 0;
         m_bTrained = 1;
@@ -91,6 +91,15 @@ void CVoiceDlg::OnEnrolmentTake()
     m_bTrained = 0;
     Wait(kWaitMs);
     OnRecord();
+}
+
+// The engine writes the new model into the model file, where it stays for
+// the host to store: never while another dialog has the file between a
+// fetch and its end.
+bool CVoiceDlg::TrainModel()
+{
+    CModelFileHold hold(m_strAppPath, m_strNick, false);
+    return VRE_Train() != 0;
 }
 
 // Takes with end-point warnings may make a poor model: the user decides.

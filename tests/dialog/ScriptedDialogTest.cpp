@@ -417,6 +417,98 @@ TEST_F(ScriptedDialogTest, AVerificationLeavesTheModelAnEnrolmentLeftForItsHost)
     EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
 }
 
+// Another dialog verifying george with the same word, inside the steps it
+// holds the model file for (CModelFileHold): it fetches george's model, lets
+// the test know, and judges the take once the test says so; then it puts
+// back what it found.
+class COtherDialogVerification {
+public:
+    COtherDialogVerification(CAppUserVoiceDic voices, CString certiKey, CString modelFile)
+        : m_voices(voices), m_certiKey(certiKey), m_modelFile(modelFile),
+          m_inside(CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_judge(CreateEventA(nullptr, TRUE, FALSE, nullptr))
+    {
+    }
+    ~COtherDialogVerification()
+    {
+        Join();
+        CloseHandle(m_inside);
+        CloseHandle(m_judge);
+    }
+
+    // Starts it and gives it time to fetch, unless it is kept waiting.
+    void StartAndAwaitFetch()
+    {
+        m_thread = CreateThread(nullptr, 0, &COtherDialogVerification::Run, this, 0, nullptr);
+        ASSERT_NE(nullptr, m_thread);
+        WaitForSingleObject(m_inside, 2000);
+    }
+    void Judge() { SetEvent(m_judge); }
+    void Join()
+    {
+        if (m_thread != nullptr) {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_thread, 30000));
+            CloseHandle(m_thread);
+            m_thread = nullptr;
+        }
+    }
+    std::string Judged() const { return m_judged; }
+
+private:
+    static DWORD WINAPI Run(void* self)
+    {
+        COtherDialogVerification& other = *static_cast<COtherDialogVerification*>(self);
+        CFileLock lock(other.m_modelFile);
+        const std::string found = ReadRaw(other.m_modelFile.str());
+        other.m_voices.GetUserVoice("george", other.m_certiKey, "aaj");
+        SetEvent(other.m_inside);
+        WaitForSingleObject(other.m_judge, 30000);
+        other.m_judged = ReadRaw(other.m_modelFile.str());
+        WriteRaw(other.m_modelFile.str(), found);
+        return 0;
+    }
+
+    CAppUserVoiceDic m_voices;
+    CString m_certiKey, m_modelFile;
+    HANDLE m_inside, m_judge;
+    HANDLE m_thread = nullptr;
+    std::string m_judged;
+};
+
+COtherDialogVerification* s_otherVerification = nullptr;
+
+// taro's training writes the new model while another dialog is between the
+// fetch of george's model and its judgement: george is judged against his own
+// model, and taro's new one is what that dialog leaves in the file for
+// taro's host.
+TEST_F(ScriptedDialogTest, ATrainingWaitsForAnotherDialogsVerificationOfTheSameWord)
+{
+    s_modelFile = m_app.File("work\\aaj.bin");
+    COtherDialogVerification other(m_app.Voices(), m_app.Users().GetCertiKey("george"), s_modelFile);
+    s_otherVerification = &other;
+    // The engine writes the trained model into the model file.
+    m_engine.OnCall("VRE_Train", [] {
+        s_otherVerification->StartAndAwaitFetch();
+        WriteRaw(s_modelFile.str(), "taro's new model");
+        s_otherVerification->Judge();
+    });
+    CTestVoiceDlg enrolment(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+    EXPECT_EQ(IDOK, RunFromRecord(enrolment));
+    other.Join();
+    EXPECT_EQ("george's model", other.Judged());
+    EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+}
+
+// The first enrolment of an application folder without its work folder
+// trains: the engine makes the folder.
+TEST_F(ScriptedDialogTest, AnEnrolmentTrainsWithoutAWorkFolder)
+{
+    ASSERT_TRUE(DeleteFileA(m_app.File("work\\aaj.bin")));
+    ASSERT_TRUE(RemoveDirectoryA(m_app.File("work")));
+    CTestVoiceDlg enrolment(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+    EXPECT_EQ(IDOK, RunFromRecord(enrolment));
+    EXPECT_EQ(1, enrolment.m_bTrained);
+}
+
 // Another program can post the progress timer's message at any time; outside
 // a take it ends nothing, here while the password is still asked.
 TEST_F(ScriptedDialogTest, ProgressTicksOutsideATakeEndNoTake)
