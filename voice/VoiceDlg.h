@@ -230,8 +230,11 @@ private:
     void OnTakeRefused();
     void OnEnrolmentTake();
     void OnVerificationTake();
+    // True when the take is accepted.
+    bool JudgeVerificationTake(bool bModelTest);
     void OnModelTestVerdict();
     bool AskEnrolAnyway();
+    bool TrainModel();
 
     // Buttons, prompts, drawing.
     void EnableButtons();

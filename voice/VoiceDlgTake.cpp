@@ -15,6 +15,7 @@
 #include "resources/resource.h"
 #include "userdata/AppUserDic.h"
 #include "userdata/AppUserVoiceDic.h"
+#include "voice/ModelFileHold.h"
 #include "voice/VoiceTexts.h"
 #include "voice/WaveRecorder.h"
 
@@ -297,12 +298,17 @@ bool CVoiceDlg::ChooseVerificationWord()
         m_strWord = m_comboWord.GetLBText(chosen);
         m_strNick = m_pSetupFile->GetAuthNick(m_strWord);
         SetText("LABEL_WORD", m_strWord);
-        if (!FetchUserModel()) {
+        // The take fetches the model again; this fetch only tells whether there is one.
+        CModelFileHold hold(m_strAppPath, m_strNick, true);
+        const bool fetched = FetchUserModel();
+        if (fetched)
+            Wait(kModelWaitMs);
+        hold.PutBack();
+        if (!fetched) {
             SetLabelPrint(CString(voice_text::kNoVoiceEnrolled));
             EnableButtons();
             return false;
         }
-        Wait(kModelWaitMs);
     }
     VRE_PutID(m_strUserID);
     VRE_PutPW(m_strWord);
@@ -317,7 +323,8 @@ bool CVoiceDlg::ChooseVerificationWord()
 // verification left there must never stand in for this user's, so the file
 // goes first and only the store's copy may come back. False when none did.
 // A nick the store keeps no model under (the settings' word list names it)
-// has none to fetch, and its file name is not ours to remove.
+// has none to fetch, and its file name is not ours to remove. The caller
+// holds the file (CModelFileHold).
 bool CVoiceDlg::FetchUserModel()
 {
     if (CAppUserVoiceDic::NickIndex(m_strNick) < 0)

@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 #include "userdata/AppUserDic.h"
 #include "userdata/AppUserVoiceDic.h"
+#include "voice/ModelFileHold.h"
 #include "voice/WaveRecorder.h"
 
 namespace {
@@ -77,7 +78,7 @@ void CVoiceDlg::OnEnrolmentTake()
         return;
     }
     SetLabelPrint(IDS_HINT_TRAINING);
-    if (VRE_Train()) {
+    if (TrainModel()) {
         DrawMark(1);
         m_nRetry = 0;
         m_bTrained = 1;
@@ -90,6 +91,15 @@ void CVoiceDlg::OnEnrolmentTake()
     m_bTrained = 0;
     Wait(kWaitMs);
     OnRecord();
+}
+
+// The engine writes the new model into the model file, where it stays for
+// the host to store: never while another dialog has the file between a
+// fetch and its end.
+bool CVoiceDlg::TrainModel()
+{
+    CModelFileHold hold(m_strAppPath, m_strNick, false);
+    return VRE_Train() != 0;
 }
 
 // Takes with end-point warnings may make a poor model: the user decides.
@@ -107,13 +117,8 @@ bool CVoiceDlg::AskEnrolAnyway()
 void CVoiceDlg::OnVerificationTake()
 {
     SetLabelPrint(IDS_HINT_PLEASE_WAIT);
-    if (m_bCopyCheck && !VRE_VCopy()) {
-        // A replayed recording is shown, and the verdict follows all the same.
-        SetLabelPrint(IDS_HINT_REPLAYED);
-        DrawMark(0);
-    }
     const bool modelTest = m_nVerifyRepeat == kModelTestTakes;
-    if (VRE_Verify()) {
+    if (JudgeVerificationTake(modelTest)) {
         SetLabelPrint(IDS_HINT_ACCEPTED);
         DrawMark(1);
         ++m_nVerifyOK;
@@ -122,8 +127,6 @@ void CVoiceDlg::OnVerificationTake()
             OnModelTestVerdict();
             return;
         }
-        if (VRE_GetbUpdate())
-            m_pVoiceDic->SetUserVoice(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
         VerdictSound(kSoundAccepted);
         m_pSetupFile->SetLastUserProgram(m_strUserID);
         WriteLogFile(1);
@@ -145,6 +148,30 @@ void CVoiceDlg::OnVerificationTake()
     }
     Wait(kWaitMs);
     OnRecord();
+}
+
+// The engine reads the model file when it judges the take and leaves its
+// update there; the file is held from the fetch to the store, so that
+// neither is another dialog's user's model, and then given back what it
+// held before. The user's model is fetched again for every take: since the
+// first take's fetch another dialog may have put its own there. The model
+// test judges the model its enrolment has just left in the file, which no
+// store holds yet, and stores nothing.
+bool CVoiceDlg::JudgeVerificationTake(bool bModelTest)
+{
+    CModelFileHold hold(m_strAppPath, m_strNick, !bModelTest);
+    if (!bModelTest)
+        FetchUserModel();
+    if (m_bCopyCheck && !VRE_VCopy()) {
+        // A replayed recording is shown, and the verdict follows all the same.
+        SetLabelPrint(IDS_HINT_REPLAYED);
+        DrawMark(0);
+    }
+    const bool accepted = VRE_Verify() != 0;
+    if (accepted && !bModelTest && VRE_GetbUpdate())
+        m_pVoiceDic->SetUserVoice(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
+    hold.PutBack();
+    return accepted;
 }
 
 void CVoiceDlg::OnModelTestVerdict()

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "ScriptedEngine.h"
+#include "fw/FileLock.h"
 #include "resources/resource.h"
 #include "skin/SkinProgress.h"
 #include "tests/voice/FakeMixer.h"
@@ -300,6 +301,212 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
     ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), ""));
     m_app.Voices().GetUserVoice("george", certiKey, "aaj");
     EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
+}
+
+// Another dialog on this computer verifying taro, whose word is george's
+// too: it fetches taro's model into the same engine file, under the file's
+// lock as every dialog does. It runs on a thread of its own, so that it
+// waits where such a dialog would wait.
+class COtherDialogFetch {
+public:
+    COtherDialogFetch(CAppUserVoiceDic voices, CString certiKey, CString modelFile)
+        : m_voices(voices), m_certiKey(certiKey), m_modelFile(modelFile)
+    {
+    }
+    ~COtherDialogFetch() { Join(); }
+
+    // Starts the fetch and gives it time to end, unless it is kept waiting.
+    void StartAndAwait()
+    {
+        m_thread = CreateThread(nullptr, 0, &COtherDialogFetch::Run, this, 0, nullptr);
+        ASSERT_NE(nullptr, m_thread);
+        WaitForSingleObject(m_thread, 2000);
+    }
+    void Join()
+    {
+        if (m_thread != nullptr) {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_thread, 30000));
+            CloseHandle(m_thread);
+            m_thread = nullptr;
+        }
+    }
+
+private:
+    static DWORD WINAPI Run(void* self)
+    {
+        COtherDialogFetch& fetch = *static_cast<COtherDialogFetch*>(self);
+        CFileLock lock(fetch.m_modelFile);
+        fetch.m_voices.GetUserVoice("taro", fetch.m_certiKey, "aaj");
+        return 0;
+    }
+
+    CAppUserVoiceDic m_voices;
+    CString m_certiKey, m_modelFile;
+    HANDLE m_thread = nullptr;
+};
+
+COtherDialogFetch* s_otherFetch = nullptr;
+std::string s_judged;
+
+// Whichever moment another dialog fetches its user's model for the same
+// word, george's take is judged against george's model, and the model the
+// engine adapted from it is what goes back into george's slot: never taro's,
+// which would let taro log on as george from then on.
+TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersModel)
+{
+    ASSERT_EQ(1, m_app.Users().SetVoiceList("taro", "aaj"));
+    const CString taroKey = m_app.Users().GetCertiKey("taro");
+    m_app.Voices().AddUser("taro", taroKey);
+    s_modelFile = m_app.File("work\\aaj.bin");
+    ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's model"));
+    m_app.Voices().SetUserVoice("taro", taroKey, "aaj");
+    const CString georgeKey = m_app.Users().GetCertiKey("george");
+
+    const struct {
+        const char* name;
+        const char* call;   // the other dialog fetches when george's dialog makes this call
+    } cases[] = {
+        {"while george speaks", "VRE_GetEndpointShort"},
+        {"between the adaptation and its store", "VRE_GetbUpdate"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_engine.Reset();
+        // The engine reads the model file when it judges the take, and adapts what it read.
+        m_engine.OnCall("VRE_Verify", [] {
+            s_judged = ReadRaw(s_modelFile.str());
+            WriteRaw(s_modelFile.str(), s_judged + ", adapted");
+        });
+        ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
+        ASSERT_TRUE(WriteRaw(s_modelFile.str(), "george's model"));
+        m_app.Voices().SetUserVoice("george", georgeKey, "aaj");
+        COtherDialogFetch other(m_app.Voices(), taroKey, s_modelFile);
+        s_otherFetch = &other;
+        m_engine.OnCall(c.call, [] { s_otherFetch->StartAndAwait(); });
+        s_judged.clear();
+        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+        EXPECT_EQ(IDOK, RunFromRecord(dialog));
+        other.Join();
+        EXPECT_EQ("george's model", s_judged);
+        m_app.Voices().GetUserVoice("george", georgeKey, "aaj");
+        EXPECT_EQ("george's model, adapted", ReadRaw(s_modelFile.str()));
+    }
+}
+
+// A model an enrolment leaves in the engine's file waits there for its host
+// to store it; another user's verification of the same word in between
+// (another dialog, or the host's next one) leaves it as it found it.
+TEST_F(ScriptedDialogTest, AVerificationLeavesTheModelAnEnrolmentLeftForItsHost)
+{
+    s_modelFile = m_app.File("work\\aaj.bin");
+    m_engine.OnCall("VRE_Train", [] { WriteRaw(s_modelFile.str(), "taro's new model"); });
+    CTestVoiceDlg enrolment(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+    EXPECT_EQ(IDOK, RunFromRecord(enrolment));
+    ASSERT_EQ(1, enrolment.m_bTrained);
+
+    CTestVoiceDlg verification(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+    EXPECT_EQ(IDOK, RunFromRecord(verification));
+    EXPECT_EQ(1, m_engine.Count("VRE_Verify"));
+
+    // taro's host stores the enrolled model.
+    const CString taroKey = m_app.Users().GetCertiKey("taro");
+    m_app.Voices().AddUser("taro", taroKey);
+    m_app.Voices().SetUserVoice("taro", taroKey, "aaj");
+    ASSERT_TRUE(WriteRaw(s_modelFile.str(), ""));
+    m_app.Voices().GetUserVoice("taro", taroKey, "aaj");
+    EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+}
+
+// Another dialog verifying george with the same word, inside the steps it
+// holds the model file for (CModelFileHold): it fetches george's model, lets
+// the test know, and judges the take once the test says so; then it puts
+// back what it found.
+class COtherDialogVerification {
+public:
+    COtherDialogVerification(CAppUserVoiceDic voices, CString certiKey, CString modelFile)
+        : m_voices(voices), m_certiKey(certiKey), m_modelFile(modelFile),
+          m_inside(CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_judge(CreateEventA(nullptr, TRUE, FALSE, nullptr))
+    {
+    }
+    ~COtherDialogVerification()
+    {
+        Join();
+        CloseHandle(m_inside);
+        CloseHandle(m_judge);
+    }
+
+    // Starts it and gives it time to fetch, unless it is kept waiting.
+    void StartAndAwaitFetch()
+    {
+        m_thread = CreateThread(nullptr, 0, &COtherDialogVerification::Run, this, 0, nullptr);
+        ASSERT_NE(nullptr, m_thread);
+        WaitForSingleObject(m_inside, 2000);
+    }
+    void Judge() { SetEvent(m_judge); }
+    void Join()
+    {
+        if (m_thread != nullptr) {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_thread, 30000));
+            CloseHandle(m_thread);
+            m_thread = nullptr;
+        }
+    }
+    std::string Judged() const { return m_judged; }
+
+private:
+    static DWORD WINAPI Run(void* self)
+    {
+        COtherDialogVerification& other = *static_cast<COtherDialogVerification*>(self);
+        CFileLock lock(other.m_modelFile);
+        const std::string found = ReadRaw(other.m_modelFile.str());
+        other.m_voices.GetUserVoice("george", other.m_certiKey, "aaj");
+        SetEvent(other.m_inside);
+        WaitForSingleObject(other.m_judge, 30000);
+        other.m_judged = ReadRaw(other.m_modelFile.str());
+        WriteRaw(other.m_modelFile.str(), found);
+        return 0;
+    }
+
+    CAppUserVoiceDic m_voices;
+    CString m_certiKey, m_modelFile;
+    HANDLE m_inside, m_judge;
+    HANDLE m_thread = nullptr;
+    std::string m_judged;
+};
+
+COtherDialogVerification* s_otherVerification = nullptr;
+
+// taro's training writes the new model while another dialog is between the
+// fetch of george's model and its judgement: george is judged against his own
+// model, and taro's new one is what that dialog leaves in the file for
+// taro's host.
+TEST_F(ScriptedDialogTest, ATrainingWaitsForAnotherDialogsVerificationOfTheSameWord)
+{
+    s_modelFile = m_app.File("work\\aaj.bin");
+    COtherDialogVerification other(m_app.Voices(), m_app.Users().GetCertiKey("george"), s_modelFile);
+    s_otherVerification = &other;
+    // The engine writes the trained model into the model file.
+    m_engine.OnCall("VRE_Train", [] {
+        s_otherVerification->StartAndAwaitFetch();
+        WriteRaw(s_modelFile.str(), "taro's new model");
+        s_otherVerification->Judge();
+    });
+    CTestVoiceDlg enrolment(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+    EXPECT_EQ(IDOK, RunFromRecord(enrolment));
+    other.Join();
+    EXPECT_EQ("george's model", other.Judged());
+    EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+}
+
+// The first enrolment of an application folder without its work folder
+// trains: the engine makes the folder.
+TEST_F(ScriptedDialogTest, AnEnrolmentTrainsWithoutAWorkFolder)
+{
+    ASSERT_TRUE(DeleteFileA(m_app.File("work\\aaj.bin")));
+    ASSERT_TRUE(RemoveDirectoryA(m_app.File("work")));
+    CTestVoiceDlg enrolment(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+    EXPECT_EQ(IDOK, RunFromRecord(enrolment));
+    EXPECT_EQ(1, enrolment.m_bTrained);
 }
 
 // Another program can post the progress timer's message at any time; outside

@@ -1,0 +1,49 @@
+#include "voice/ModelFileHold.h"
+
+#include <windows.h>
+
+#include "fw/File.h"
+#include "fw/SafeFileWriter.h"
+#include "userdata/AppUserVoiceDic.h"
+
+CModelFileHold::CModelFileHold(const CString& strAppPath, const CString& strNick, bool bPutBack)
+    : m_strPath(strAppPath + "\\work\\" + strNick + ".bin"), m_bPutBack(false), m_bFound(false)
+{
+    if (CAppUserVoiceDic::NickIndex(strNick) < 0)
+        return;
+    // The engine makes the work folder when it trains the first model; the
+    // lock beside the model file needs it first. A folder that cannot be
+    // made is reported by the lock.
+    CreateDirectoryA(strAppPath + "\\work", nullptr);
+    m_pLock.reset(new CFileLock(m_strPath));
+    if (!bPutBack)
+        return;
+    // Only "not found" means absent: Exists raises on any other failure.
+    m_bFound = CFile::Exists(m_strPath) != FALSE;
+    if (m_bFound) {
+        CFile file(m_strPath, CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
+        m_found.resize(static_cast<size_t>(file.GetLength()));
+        if (!m_found.empty())
+            file.ReadExact(m_found.data(), static_cast<UINT>(m_found.size()));
+    }
+    m_bPutBack = true;
+}
+
+CModelFileHold::~CModelFileHold()
+{
+    try {
+        PutBack();
+    } catch (...) {
+    }
+}
+
+void CModelFileHold::PutBack()
+{
+    if (!m_bPutBack)
+        return;
+    m_bPutBack = false;
+    if (m_bFound)
+        CSafeFileWriter::WriteFile(m_strPath, m_found.data(), static_cast<UINT>(m_found.size()));
+    else if (CFile::Exists(m_strPath))
+        CFile::Remove(m_strPath);
+}

@@ -1,0 +1,44 @@
+// CModelFileHold: the engine's model file of one nick, held against every
+// other dialog on this computer for one step that puts a model there and has
+// the engine read or write it: fetching the user's model, judging a take
+// against it and storing the engine's update back, or training. Every
+// dialog's engine works in the application's one work folder, so a fetch of
+// another dialog in the middle of such a step would have the take judged
+// against, and the update taken from, the other user's model; a training in
+// the middle of it would be judged against, and then lost.
+//
+// A verification puts back what it found (bPutBack): the file may hold the
+// model an enrolment has just trained, which stays there until its host
+// stores it, and a verification in between must not take it away.
+//
+// The lock is CFileLock's, on the model file's path; a nick that names no
+// model block (a word list may name any key) holds nothing, as no model of
+// the voice dictionary is ever fetched for it.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "fw/FileLock.h"
+#include "fw/String.h"
+
+class CModelFileHold {
+public:
+    CModelFileHold(const CString& strAppPath, const CString& strNick, bool bPutBack);
+    // Puts back what was found when PutBack was not reached (a failure on the
+    // way); a failure of that is not raised over the one being handled.
+    ~CModelFileHold();
+    CModelFileHold(const CModelFileHold&) = delete;
+    CModelFileHold& operator=(const CModelFileHold&) = delete;
+
+    // Gives the file back its contents from the start of the hold, or removes
+    // it when there was none. Failures are raised as CFileException.
+    void PutBack();
+
+private:
+    CString m_strPath;
+    std::unique_ptr<CFileLock> m_pLock;
+    bool m_bPutBack;
+    bool m_bFound;
+    std::vector<BYTE> m_found;
+};
