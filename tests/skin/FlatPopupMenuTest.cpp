@@ -101,13 +101,10 @@ TEST(MenuItems, PlacementLookupsAndMnemonics)
     // to a sub-menu), chooses the first item whose marked character matches:
     // the menu's return is set, or stays as it was.
     const UINT kOpen = 99;
-    const struct {
-        char typed;
-        UINT chosen;
-    } typings[] = {
+    const std::pair<char, UINT> typings[] = {
         {'f', 1}, {'F', 1},          // compared in lower case
         {'l', 3},                    // "&Last" comes before "L&ast"
-        {'a', 31},
+        {'a', 31},                   // and "L&ast" before "L&ater"
         {'m', 0},                    // the sub-menu's item closes with no command
         {'g', kOpen},                // a grayed item takes no mnemonic
         {'\0', kOpen},               // "Close&": "&" as the last character marks nothing
@@ -118,12 +115,13 @@ TEST(MenuItems, PlacementLookupsAndMnemonics)
     menu.AppendPopup(0, "&More", sub);
     menu.AppendItem(0, "&Last", 3);
     menu.AppendItem(0, "L&ast", 31);
+    menu.AppendItem(0, "L&ater", 33);
     menu.AppendItem(Menu::itemGrayed, "&Grayed", 32);
     menu.AppendItem(0, "Close&", 35);
-    for (const auto& c : typings) {
+    for (const auto& [typed, chosen] : typings) {
         menu.m_nReturn = kOpen;
-        menu.OnChar(nullptr, static_cast<unsigned char>(c.typed), 1);
-        EXPECT_EQ(c.chosen, menu.m_nReturn) << c.typed;
+        menu.OnChar(nullptr, static_cast<unsigned char>(typed), 1);
+        EXPECT_EQ(chosen, menu.m_nReturn) << typed;
     }
 }
 

@@ -159,25 +159,23 @@ TEST_F(SkinControlsTest, TheFilledPictureCoversThePositionsShare)
 
 TEST_F(SkinControlsTest, ALabelThatDoesNotFitScrollsByCharacterAndWraps)
 {
-    const struct {
-        const char* text;
-        std::vector<int> positions;   // after each step
-    } cases[] = {
-        {"AB CD", {2, 3, 5, 0, 2}},   // one byte at a space, two elsewhere
+    // The positions after each step: one byte on at a space, two elsewhere.
+    const std::pair<const char*, std::vector<int>> cases[] = {
+        {"AB CD", {2, 3, 5, 0, 2}},
         {"\x82\xA0\x82\xA2\x82\xA4", {2, 4, 6, 0, 2}},   // あいう
         {"A  B", {2, 3, 0}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [text, positions] : cases) {
         CScrollLabel label;
         ASSERT_TRUE(label.Create("", WS_CHILD | WS_VISIBLE, CRect(10, 10, 12, 30), &m_dialog, 0));
-        label.SetText(c.text);
-        for (int expected : c.positions) {
+        label.SetText(text);
+        for (int expected : positions) {
             label.SendMessage(WM_TIMER, 1);
-            EXPECT_EQ(expected, label.GetScrollPos()) << c.text;
+            EXPECT_EQ(expected, label.GetScrollPos()) << text;
         }
         label.EnableScrolling(0);
         label.SendMessage(WM_TIMER, 1);
-        EXPECT_EQ(c.positions.back(), label.GetScrollPos()) << c.text << " paused";
+        EXPECT_EQ(positions.back(), label.GetScrollPos()) << text << " paused";
     }
 
     // Only a text that does not fit runs the timer; its end is followed by
@@ -206,43 +204,36 @@ TEST_F(SkinControlsTest, ALabelThatDoesNotFitScrollsByCharacterAndWraps)
 
 TEST_F(SkinControlsTest, TypingCompletesTheFirstEntryThatBeginsSo)
 {
+    // A Japanese entry's selection is not compared: some systems count an
+    // edit's selection in bytes, others in characters. Its completed tail is
+    // selected all the same, so the next key replaces it.
     const struct {
-        const char* typed;
+        const wchar_t* typed;
         const char* text;
-        int selStart, selEnd;
+        int selStart = -1, selEnd = -1;
     } cases[] = {
-        {"a", "apple", 1, 5},
-        {"apr", "apricot", 3, 7},
-        {"ch", "Cherry", 2, 6},   // compared without regard to case
-        {"apx", "apx", 3, 3},     // nothing begins so: the text and caret stay
+        {L"a", "apple", 1, 5},
+        {L"apr", "apricot", 3, 7},
+        {L"ch", "Cherry", 2, 6},   // compared without regard to case
+        {L"apx", "apx", 3, 3},     // nothing begins so: the text and caret stay
+        {L"\u3042", "\x82\xA0\x82\xA2\x82\xA4"},   // あ: あいう
+        {L"\u3042x", "\x82\xA0x"},
     };
     for (const auto& c : cases) {
         CSkinCombo combo;
         ASSERT_TRUE(combo.Create(WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWN, CRect(10, 150, 200, 300), &m_dialog,
                                  4000));
-        for (const char* entry : {"apple", "apricot", "banana", "Cherry"})
+        for (const char* entry : {"apple", "apricot", "banana", "Cherry", "\x82\xA0\x82\xA2\x82\xA4"})
             combo.AddString(entry);
         HWND edit = FindWindowExA(combo.m_hWnd, nullptr, "Edit", nullptr);
         ASSERT_NE(nullptr, edit);
-        for (const char* key = c.typed; *key != '\0'; ++key)
-            SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*key), 1);
-        EXPECT_EQ(CString(c.text), combo.GetWindowText()) << c.typed;
-        EXPECT_EQ(static_cast<DWORD>(MAKELONG(c.selStart, c.selEnd)), combo.GetEditSel()) << c.typed;
+        for (const wchar_t* key = c.typed; *key != L'\0'; ++key)
+            SendMessageW(edit, WM_CHAR, *key, 1);
+        EXPECT_EQ(CString(c.text), combo.GetWindowText()) << c.text;
+        if (c.selStart >= 0) {
+            EXPECT_EQ(static_cast<DWORD>(MAKELONG(c.selStart, c.selEnd)), combo.GetEditSel()) << c.text;
+        }
     }
-
-    // A Japanese entry: the completed tail is selected, so the next key
-    // replaces it. (Some systems count an edit's selection in bytes, others
-    // in characters.)
-    CSkinCombo combo;
-    ASSERT_TRUE(combo.Create(WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWN, CRect(10, 150, 200, 300), &m_dialog,
-                             4000));
-    combo.AddString("\x82\xA0\x82\xA2\x82\xA4");   // あいう
-    HWND edit = FindWindowExA(combo.m_hWnd, nullptr, "Edit", nullptr);
-    ASSERT_NE(nullptr, edit);
-    SendMessageW(edit, WM_CHAR, 0x3042, 1);   // あ
-    EXPECT_EQ(CString("\x82\xA0\x82\xA2\x82\xA4"), combo.GetWindowText());
-    SendMessageW(edit, WM_CHAR, L'x', 1);
-    EXPECT_EQ(CString("\x82\xA0x"), combo.GetWindowText());
 }
 
 // A host's framework asks an exported combo box what it is, and what it

@@ -185,19 +185,13 @@ TEST_F(SkinLoaderTest, APictureNamedOutsideTheSkinFolderIsLeftEmpty)
     ASSERT_TRUE(CopyFileA(SONVERA_TEST_DATA "/skin/grey.gif", m_skin.AppDir() + "\\outside.gif", FALSE));
     CreateDirectoryA(m_skin.File("pictures"), nullptr);
     ASSERT_TRUE(CopyFileA(SONVERA_TEST_DATA "/skin/grey.gif", m_skin.File("pictures\\inside.gif"), FALSE));
-    const struct {
-        const char* down;
-        bool loaded;
-    } cases[] = {
-        {"pictures\\inside.gif", true},
-        {"pictures/inside.gif", true},
-        {"..\\..\\outside.gif", false},
-        {"../../outside.gif", false},
-        {"pictures\\..\\..\\..\\outside.gif", false},
+    const std::pair<const char*, bool> cases[] = {
+        {"pictures\\inside.gif", true}, {"pictures/inside.gif", true}, {"..\\..\\outside.gif", false},
+        {"../../outside.gif", false},   {"pictures\\..\\..\\..\\outside.gif", false},
     };
-    for (const auto& c : cases) {
-        Load(std::string("DOWN=") + c.down + "\r\n");
-        EXPECT_EQ(c.loaded, !m_dialog.m_bmpDown.IsNull()) << c.down;
+    for (const auto& [down, loaded] : cases) {
+        Load(std::string("DOWN=") + down + "\r\n");
+        EXPECT_EQ(loaded, !m_dialog.m_bmpDown.IsNull()) << down;
     }
 }
 
@@ -330,6 +324,12 @@ protected:
         control.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         control.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     }
+
+    void ExpectPainted(std::initializer_list<std::pair<CPoint, COLORREF>> pixels)
+    {
+        for (const auto& [point, colour] : pixels)
+            EXPECT_EQ(colour, PaintedPixel(m_dialog, point.x, point.y)) << point.x << "," << point.y;
+    }
 };
 
 // The text of the control's tooltip (its tool 1), once the control has seen
@@ -401,21 +401,13 @@ TEST_F(SkinDlgTest, ControlsByNameTheirToolTipsAndTheCallbacks)
 TEST_F(SkinDlgTest, PaintingDrawsTheFaceAndTheWavePanelAsAskedFor)
 {
     Open("RECT=20,20,100,80\r\nBACKGROUND=0,0,128\r\nCENTER=255,255,0\r\n");
-    const struct {
-        CPoint point;
-        COLORREF colour;
-    } cases[] = {
-        {CPoint(5, 5), kFace},   {CPoint(119, 20), kGrid}, {CPoint(50, 50), kPanel},
-        {CPoint(25, 40), kGrid},   // the grid's line at 1/4 height
-        {CPoint(40, 24), kGrid},   // and at 1/5 width
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.colour, PaintedPixel(m_dialog, c.point.x, c.point.y)) << c.point.x << "," << c.point.y;
+    // The grid's lines at 1/4 of the height and 1/5 of the width.
+    ExpectPainted({{CPoint(5, 5), kFace}, {CPoint(119, 20), kGrid}, {CPoint(50, 50), kPanel},
+                   {CPoint(25, 40), kGrid}, {CPoint(40, 24), kGrid}});
 
     // A panel that is not drawn is still cleared on request.
     Open("RECT=20,20,100,80\r\nBACKGROUND=0,0,128\r\nDRAW=FALSE\r\nDOTLINE=FALSE\r\n");
-    EXPECT_EQ(kFace, PaintedPixel(m_dialog, 50, 50));
-    EXPECT_EQ(kFace, PaintedPixel(m_dialog, 40, 24));   // no grid
+    ExpectPainted({{CPoint(50, 50), kFace}, {CPoint(40, 24), kFace}});
     m_dialog.UpdateWindow();
     m_dialog.DrawWaveRect(0);
     CClientDC dc(m_dialog.m_hWnd);
@@ -427,8 +419,7 @@ TEST_F(SkinDlgTest, PaintingDrawsTheFaceAndTheWavePanelAsAskedFor)
 TEST_F(SkinDlgTest, AWavePenWiderThanTheWindowCoversIt)
 {
     Open("RECT=20,20,100,80\r\nCENTER=255,255,0\r\nWIDTH=1000000\r\n");
-    for (const CPoint point : {CPoint(5, 5), CPoint(50, 50), CPoint(299, 259)})
-        EXPECT_EQ(kGrid, PaintedPixel(m_dialog, point.x, point.y)) << point.x << "," << point.y;
+    ExpectPainted({{CPoint(5, 5), kGrid}, {CPoint(50, 50), kGrid}, {CPoint(299, 259), kGrid}});
 }
 
 // A panel fifty million pixels wide and high (a skin's slip) is drawn only
@@ -438,15 +429,8 @@ TEST_F(SkinDlgTest, AWavePenWiderThanTheWindowCoversIt)
 TEST_F(SkinDlgTest, AWavePanelFarLargerThanTheWindowDrawsTheGridItShows)
 {
     Open("RECT=-9999960,20,50000000,80\r\nBACKGROUND=0,0,128\r\nCENTER=255,255,0\r\n");
-    const struct {
-        CPoint point;
-        COLORREF colour;
-    } cases[] = {
-        {CPoint(40, 24), kGrid},  {CPoint(40, 22), kPanel},   // a dash of the vertical line, a gap
-        {CPoint(41, 40), kGrid},  {CPoint(42, 40), kPanel},   // of the horizontal line
-        {CPoint(200, 40), kGrid}, {CPoint(202, 40), kPanel},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.colour, PaintedPixel(m_dialog, c.point.x, c.point.y)) << c.point.x << "," << c.point.y;
+    ExpectPainted({{CPoint(40, 24), kGrid},  {CPoint(40, 22), kPanel},    // a dash of the vertical line, a gap
+                   {CPoint(41, 40), kGrid},  {CPoint(42, 40), kPanel},    // of the horizontal line
+                   {CPoint(200, 40), kGrid}, {CPoint(202, 40), kPanel}});
 }
 } // namespace
