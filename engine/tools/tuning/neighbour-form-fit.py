@@ -1919,14 +1919,14 @@ def own_checks(rows, halves, main, setting, v):
     return all(ok for _, _, _, ok in out)
 
 
-def read_matched_offsets(rows, dumps, specs, log):
+def read_matched_offsets(rows, dumps, given, log):
     """Each D=DUMP,... of --matched-offsets: that build's matched score of
     every trial, kept per D beside the rows; its noise_excess and
     thresholds must be the --own-threshold-grid dumps' (only the matched
     score may differ)."""
     out = []
-    for spec in specs:
-        label, _, paths = spec.partition('=')
+    for offset_dumps in given:
+        label, _, paths = offset_dumps.partition('=')
         other = read_match_rows(dumps, paths.split(','), log)
         if [r['key'] for r in other] != [r['key'] for r in rows]:
             raise SystemExit('--matched-offsets %s: not the same trials' % label)
