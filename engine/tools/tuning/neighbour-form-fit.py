@@ -21,6 +21,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... [--gate G1]
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6,10
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --matched-parts K,S_M,TERM,X0,T_M
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6 --matched-offsets 3=A.csv,B.csv 6=...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0,0.25,0.5,0.75,1
   neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0.25,0.5,0.75,1 --level-excess 1.5,3,6 --excess-dumps TRIAL_DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
@@ -170,6 +171,13 @@ excess gate reads main's own noise_excess column, which the trial dumps'
 must equal within 1e-3 dB on every trial. Each row then shows the
 noisiest-enrolled speaker's models' white20 and speech20 impostors
 accepted and clean, reverberated and soft12 takes refused.
+--matched-offsets D=DUMP,... (seventy-sixth round, with --own-threshold-grid
+and --excess-gate): the matched score is taken from one more build's dumps
+per D (the templates matched to the take's noise held D dB under itself),
+whose noise_excess and thresholds must equal --own-threshold-grid's dumps';
+each D is one more dimension of the grid, shown first in a setting's name,
+and the order adds the smaller D last. --own-terms N0 (or N1) keeps one
+threshold term alone in the grid.
 --matched-parts K,S_M,TERM,X0,T_M (sixty-fifth round, with --own-threshold-grid's
 dumps and options): instead of the grid, that excess-gated setting at
 T_m against main, each unweighted-path margin split into the score's
@@ -1243,6 +1251,7 @@ def read_match_rows(dumps, trial_dumps, log):
         r['allow'] = REPORT.noise_allowance(r, enrol) if r['noisy'] and r['enrol_db'] > 0.0 else 0.0
         r['room'] = r['snr_db'] <= min(r['enrol_db'], REPORT.ENROL_SNR_CAP) - MATCH_GATE_DB
         r['excess'] = float(t['noise_excess']) if 'noise_excess' in t else math.nan
+        r['excess_trial'] = r['excess']
         r['take_move'] = float(t['take_move']) if 'take_move' in t else math.nan
     return rows
 
@@ -1910,7 +1919,42 @@ def own_checks(rows, halves, main, setting, v):
     return all(ok for _, _, _, ok in out)
 
 
-def own_threshold_grid(rows, gate, excess=None, hold_untouched=False):
+def read_matched_offsets(rows, dumps, given, log):
+    """Each D=DUMP,... of --matched-offsets: that build's matched score of
+    every trial, kept per D beside the rows; its noise_excess and
+    thresholds must be the --own-threshold-grid dumps' (only the matched
+    score may differ)."""
+    out = []
+    for offset_dumps in given:
+        label, _, paths = offset_dumps.partition('=')
+        other = read_match_rows(dumps, paths.split(','), log)
+        if [r['key'] for r in other] != [r['key'] for r in rows]:
+            raise SystemExit('--matched-offsets %s: not the same trials' % label)
+        worst = max(max(abs(o['excess'] - r['excess_trial']), abs(o['t_match'] - r['t_match']))
+                    for o, r in zip(other, rows))
+        if worst > 1e-6:
+            raise SystemExit('--matched-offsets %s: noise_excess or threshold differ by %g' % (label, worst))
+        offset = float(label)
+        for o, r in zip(other, rows):
+            r.setdefault('s_match_at', {})[offset] = o['s_match']
+        out.append(offset)
+        print('matched offset %g dB: %s, noise_excess and thresholds equal to the grid\'s dumps' % (offset, paths))
+    return tuple(out)
+
+
+def use_offset(rows, offset):
+    """The matched score the setting's offset gives (None: the grid's dumps')."""
+    if offset is None:
+        return
+    for r in rows:
+        r['s_match'] = r['s_match_at'][offset]
+
+
+def offset_name(offset):
+    return '' if offset is None else 'D %2g ' % offset
+
+
+def own_threshold_grid(rows, gate, excess=None, hold_untouched=False, offsets=(None,)):
     global OWN_GATE, OWN_EXCESS, OWN_HOLD_UNTOUCHED
     OWN_GATE = 'G1' if excess else gate
     OWN_EXCESS = excess
@@ -1950,31 +1994,37 @@ def own_threshold_grid(rows, gate, excess=None, hold_untouched=False):
     print('    main:       ' + own_speaker_text(rows, OWN_MAIN, MATCH_T_MAIN, speaker))
     print('    main refit: ' + own_speaker_text(rows, OWN_MAIN, t_refit, speaker))
     results = []
-    for bound in OWN_BOUNDS:
-        for slope in OWN_SLOPES:
-            for term in OWN_TERMS:
-                for g in gates:
-                    for share in (MOVE_SHARES if term in MOVE_TERMS else (None,)):
-                        setting = (bound, slope, term) + g + ((share,) if share is not None else ())
-                        t_m, v = own_setting(rows, caps, setting)
-                        results.append((setting, t_m, v))
-    results.sort(key=lambda x: own_rank(x[0], x[2]))
-    for setting, t_m, v in results:
+    for offset in offsets:
+        use_offset(rows, offset)
+        for bound in OWN_BOUNDS:
+            for slope in OWN_SLOPES:
+                for term in OWN_TERMS:
+                    for g in gates:
+                        for share in (MOVE_SHARES if term in MOVE_TERMS else (None,)):
+                            setting = (bound, slope, term) + g + ((share,) if share is not None else ())
+                            t_m, v = own_setting(rows, caps, setting)
+                            results.append((setting, t_m, v, offset))
+    results.sort(key=lambda x: own_rank(x[0], x[2]) + (x[3] or 0.0,))
+    for setting, t_m, v, offset in results:
+        use_offset(rows, offset)
         why = own_clears(v, main, refit)
-        print(own_text(setting, t_m, v) + (' | clears' if not why else ' | fails: ' + '; '.join(why)))
+        print(offset_name(offset) + own_text(setting, t_m, v) +
+              (' | clears' if not why else ' | fails: ' + '; '.join(why)))
         print('    ' + own_speaker_text(rows, setting, t_m, speaker))
     clearing = [x for x in results if not own_clears(x[2], main, refit)]
     print('clearing settings: %d of %d' % (len(clearing), len(results)))
-    for setting, t_m, v in clearing:
-        print('checks of ' + own_text(setting, t_m, v))
+    for setting, t_m, v, offset in clearing:
+        use_offset(rows, offset)
+        print('checks of ' + offset_name(offset) + own_text(setting, t_m, v))
         print('    all: ' + figures_line(v))
         if own_checks(rows, halves, main, setting, v):
-            print('chosen: ' + own_text(setting, t_m, v))
+            print('chosen: ' + offset_name(offset) + own_text(setting, t_m, v))
             return
     if not clearing:
         # For the record only: what the best rows would have met.
-        for setting, t_m, v in results[:OWN_SHOWN]:
-            print('checks of %s (does not clear)' % own_name(setting))
+        for setting, t_m, v, offset in results[:OWN_SHOWN]:
+            use_offset(rows, offset)
+            print('checks of %s%s (does not clear)' % (offset_name(offset), own_name(setting)))
             own_checks(rows, halves, main, setting, v)
     print('chosen: none clears and passes every check; nothing ships')
 
@@ -3352,6 +3402,11 @@ def main():
                          'a x (D_c - M_c), D_c the model\'s "matched move curve" from this log read at the trial\'s '
                          'noise_excess (seventy-third round)')
     ap.add_argument('--own-bounds', metavar='K,...', help='--own-threshold-grid: the values of K')
+    ap.add_argument('--own-terms', choices=('N0', 'N1'),
+                    help='--own-threshold-grid: that threshold term alone in the grid')
+    ap.add_argument('--matched-offsets', nargs='+', metavar='D=DUMP,...',
+                    help='--own-threshold-grid --excess-gate: the matched score from these dumps, one grid '
+                         'dimension value per D (seventy-sixth round)')
     ap.add_argument('--own-slopes', metavar='S_M,...', help='--own-threshold-grid: the values of s_m')
     ap.add_argument('--matched-parts', metavar='K,S_M,TERM,X0,T_M',
                     help='--own-threshold-grid\'s dumps: that excess-gated setting\'s margins split into the '
@@ -3459,7 +3514,14 @@ def main():
             OWN_TERMS = ('N3',) if a.move_figure == 'copy' else ('N2',)
             set_matched_moves(a.matched_move, tuple(float(x) for x in a.move_share.split(',')), rows, OWN_SLOPES,
                               OWN_TERMS[0])
-        own_threshold_grid(rows, a.gate, excess, a.hold_untouched_half)
+        offsets = (None,)
+        if a.matched_offsets:
+            if not excess:
+                raise SystemExit('--matched-offsets needs --excess-gate')
+            offsets = read_matched_offsets(rows, a.dumps, a.matched_offsets, a.enrol_log)
+        if a.own_terms:
+            OWN_TERMS = (a.own_terms,)
+        own_threshold_grid(rows, a.gate, excess, a.hold_untouched_half, offsets)
         return
     if a.noise_match_grid:
         noise_match_grid(read_match_rows(a.dumps, a.noise_match_grid, a.enrol_log))
