@@ -22,7 +22,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6,10
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --matched-parts K,S_M,TERM,X0,T_M
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6 --matched-offsets 3=A.csv,B.csv 6=...
-  neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6 --level-knees -25,-23 --level-slopes 0.05,0.1
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6 --level-knees=-24,-22 --level-slopes 0.05,0.1
   neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0,0.25,0.5,0.75,1
   neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0.25,0.5,0.75,1 --level-excess 1.5,3,6 --excess-dumps TRIAL_DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
@@ -179,13 +179,15 @@ whose noise_excess and thresholds must equal --own-threshold-grid's dumps';
 each D is one more dimension of the grid, shown first in a setting's name,
 and the order adds the smaller D last. --own-terms N0 (or N1) keeps one
 threshold term alone in the grid.
---level-knees L0,... --level-slopes B,... (seventy-seventh round, with
+--level-knees=L0,... --level-slopes B,... (seventy-seventh round, with
 --own-threshold-grid and --excess-gate): a matched trial's threshold is
 lowered by b x max(0, L - L0), L the take's noise against its word (minus
 the dumps' snr column, the end-point detector's word peak over its noise
 floor, dB), so a take whose noise sits close under its word is held
 stricter; each (L0, b) is one more grid dimension, shown first in a
-setting's name, and the order adds the smaller b, then the larger L0, last.
+setting's name, and the order adds the smaller b, then the larger L0, last
+(the knees are negative, so they follow an '=': a leading minus would read
+as an option).
 Without them every report is unchanged.
 --matched-parts K,S_M,TERM,X0,T_M (sixty-fifth round, with --own-threshold-grid's
 dumps and options): instead of the grid, that excess-gated setting at
