@@ -22,6 +22,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6,10
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --matched-parts K,S_M,TERM,X0,T_M
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6 --matched-offsets 3=A.csv,B.csv 6=...
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6 --level-knees=-24,-22 --level-slopes 0.05,0.1
   neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0,0.25,0.5,0.75,1
   neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0.25,0.5,0.75,1 --level-excess 1.5,3,6 --excess-dumps TRIAL_DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
@@ -178,6 +179,16 @@ whose noise_excess and thresholds must equal --own-threshold-grid's dumps';
 each D is one more dimension of the grid, shown first in a setting's name,
 and the order adds the smaller D last. --own-terms N0 (or N1) keeps one
 threshold term alone in the grid.
+--level-knees=L0,... --level-slopes B,... (seventy-seventh round, with
+--own-threshold-grid and --excess-gate): a matched trial's threshold is
+lowered by b x max(0, L - L0), L the take's noise against its word (minus
+the dumps' snr column, the end-point detector's word peak over its noise
+floor, dB), so a take whose noise sits close under its word is held
+stricter; each (L0, b) is one more grid dimension, shown first in a
+setting's name, and the order adds the smaller b, then the larger L0, last
+(the knees are negative, so they follow an '=': a leading minus would read
+as an option).
+Without them every report is unchanged.
 --matched-parts K,S_M,TERM,X0,T_M (sixty-fifth round, with --own-threshold-grid's
 dumps and options): instead of the grid, that excess-gated setting at
 T_m against main, each unweighted-path margin split into the score's
@@ -1766,6 +1777,33 @@ def own_on_path(setting):
     return lambda r: own_matched(r, setting)
 
 
+# The matched threshold's level term (seventy-seventh round): None, or
+# (L0, b) lowering a matched trial's threshold by b x max(0, L - L0).
+OWN_LEVEL = None
+
+
+def matched_level_term(r):
+    """How much stricter a matched trial is held for its noise lying
+    close under its word (L = -snr_db, dB)."""
+    if OWN_LEVEL is None:
+        return 0.0
+    knee, slope = OWN_LEVEL
+    return slope * max(0.0, -r['snr_db'] - knee)
+
+
+def use_matched_level(level):
+    global OWN_LEVEL
+    OWN_LEVEL = level
+
+
+def matched_level_name(level):
+    return '' if level is None else 'L0 %g b %.2f ' % level
+
+
+def matched_level_rank(level):
+    return (0.0, 0.0) if level is None else (level[1], -level[0])
+
+
 def own_cuts(rows, setting):
     """Each trial's score less its threshold but the moved base (a trial
     the base does not move: its final margin)."""
@@ -1779,6 +1817,7 @@ def own_cuts(rows, setting):
             part = r['t'] - MATCH_T_MAIN + (slope - MAIN_SLOPE) * knee - (r['allow'] if term != 'N1' else 0.0)
             if term in MOVE_TERMS:
                 part += matched_move_term(r, setting)
+            part -= matched_level_term(r)
             out.append(r['s_match'] - part)
         else:
             out.append(r['s'] - r['t'])
@@ -1954,7 +1993,7 @@ def offset_name(offset):
     return '' if offset is None else 'D %2g ' % offset
 
 
-def own_threshold_grid(rows, gate, excess=None, hold_untouched=False, offsets=(None,)):
+def own_threshold_grid(rows, gate, excess=None, hold_untouched=False, offsets=(None,), levels=(None,)):
     global OWN_GATE, OWN_EXCESS, OWN_HOLD_UNTOUCHED
     OWN_GATE = 'G1' if excess else gate
     OWN_EXCESS = excess
@@ -1996,35 +2035,41 @@ def own_threshold_grid(rows, gate, excess=None, hold_untouched=False, offsets=(N
     results = []
     for offset in offsets:
         use_offset(rows, offset)
-        for bound in OWN_BOUNDS:
-            for slope in OWN_SLOPES:
-                for term in OWN_TERMS:
-                    for g in gates:
-                        for share in (MOVE_SHARES if term in MOVE_TERMS else (None,)):
-                            setting = (bound, slope, term) + g + ((share,) if share is not None else ())
-                            t_m, v = own_setting(rows, caps, setting)
-                            results.append((setting, t_m, v, offset))
-    results.sort(key=lambda x: own_rank(x[0], x[2]) + (x[3] or 0.0,))
-    for setting, t_m, v, offset in results:
+        for level in levels:
+            use_matched_level(level)
+            for bound in OWN_BOUNDS:
+                for slope in OWN_SLOPES:
+                    for term in OWN_TERMS:
+                        for g in gates:
+                            for share in (MOVE_SHARES if term in MOVE_TERMS else (None,)):
+                                setting = (bound, slope, term) + g + ((share,) if share is not None else ())
+                                t_m, v = own_setting(rows, caps, setting)
+                                results.append((setting, t_m, v, offset, level))
+    results.sort(key=lambda x: own_rank(x[0], x[2]) + (x[3] or 0.0,) + matched_level_rank(x[4]))
+
+    def use(offset, level):
         use_offset(rows, offset)
+        use_matched_level(level)
+        return offset_name(offset) + matched_level_name(level)
+    for setting, t_m, v, offset, level in results:
+        name = use(offset, level)
         why = own_clears(v, main, refit)
-        print(offset_name(offset) + own_text(setting, t_m, v) +
-              (' | clears' if not why else ' | fails: ' + '; '.join(why)))
+        print(name + own_text(setting, t_m, v) + (' | clears' if not why else ' | fails: ' + '; '.join(why)))
         print('    ' + own_speaker_text(rows, setting, t_m, speaker))
     clearing = [x for x in results if not own_clears(x[2], main, refit)]
     print('clearing settings: %d of %d' % (len(clearing), len(results)))
-    for setting, t_m, v, offset in clearing:
-        use_offset(rows, offset)
-        print('checks of ' + offset_name(offset) + own_text(setting, t_m, v))
+    for setting, t_m, v, offset, level in clearing:
+        name = use(offset, level)
+        print('checks of ' + name + own_text(setting, t_m, v))
         print('    all: ' + figures_line(v))
         if own_checks(rows, halves, main, setting, v):
-            print('chosen: ' + offset_name(offset) + own_text(setting, t_m, v))
+            print('chosen: ' + name + own_text(setting, t_m, v))
             return
     if not clearing:
         # For the record only: what the best rows would have met.
-        for setting, t_m, v, offset in results[:OWN_SHOWN]:
-            use_offset(rows, offset)
-            print('checks of %s%s (does not clear)' % (offset_name(offset), own_name(setting)))
+        for setting, t_m, v, offset, level in results[:OWN_SHOWN]:
+            name = use(offset, level)
+            print('checks of %s%s (does not clear)' % (name, own_name(setting)))
             own_checks(rows, halves, main, setting, v)
     print('chosen: none clears and passes every check; nothing ships')
 
@@ -3408,6 +3453,10 @@ def main():
                     help='--own-threshold-grid --excess-gate: the matched score from these dumps, one grid '
                          'dimension value per D (seventy-sixth round)')
     ap.add_argument('--own-slopes', metavar='S_M,...', help='--own-threshold-grid: the values of s_m')
+    ap.add_argument('--level-knees', metavar='L0,...',
+                    help='--own-threshold-grid --excess-gate --level-slopes: a matched trial held stricter by '
+                         'b x max(0, L - L0), L minus the take\'s snr; the values of L0 (seventy-seventh round)')
+    ap.add_argument('--level-slopes', metavar='B,...', help='--level-knees: the values of b')
     ap.add_argument('--matched-parts', metavar='K,S_M,TERM,X0,T_M',
                     help='--own-threshold-grid\'s dumps: that excess-gated setting\'s margins split into the '
                          'score\'s terms and the threshold against main\'s, and which part turns the trials that '
@@ -3521,7 +3570,13 @@ def main():
             offsets = read_matched_offsets(rows, a.dumps, a.matched_offsets, a.enrol_log)
         if a.own_terms:
             OWN_TERMS = (a.own_terms,)
-        own_threshold_grid(rows, a.gate, excess, a.hold_untouched_half, offsets)
+        levels = (None,)
+        if a.level_knees or a.level_slopes:
+            if not (a.level_knees and a.level_slopes and excess):
+                raise SystemExit('--level-knees and --level-slopes go together, with --excess-gate')
+            levels = tuple((float(k), float(b)) for k in a.level_knees.split(',') for b in a.level_slopes.split(','))
+            print('level term: b x max(0, L - L0), L0 in %s dB, b in %s' % (a.level_knees, a.level_slopes))
+        own_threshold_grid(rows, a.gate, excess, a.hold_untouched_half, offsets, levels)
         return
     if a.noise_match_grid:
         noise_match_grid(read_match_rows(a.dumps, a.noise_match_grid, a.enrol_log))
