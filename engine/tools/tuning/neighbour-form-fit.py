@@ -188,6 +188,13 @@ stricter; each (L0, b) is one more grid dimension, shown first in a
 setting's name, and the order adds the smaller b, then the larger L0, last
 (the knees are negative, so they follow an '=': a leading minus would read
 as an option).
+--unmatched-shifts D,... (seventy-eighth round, with --own-threshold-grid
+and --excess-gate): a noisy-path take at most K dB that the excess gate
+leaves unmatched (its noise under X0 dB over the model's own) keeps main's
+score but is held d stricter, so the trials of a model that holds its
+room's noise are not judged on main's scale beside the matched ones; each
+d is one more grid dimension, shown first in a setting's name, and the
+order adds the smaller d last.
 Without them every report is unchanged.
 --matched-parts K,S_M,TERM,X0,T_M (sixty-fifth round, with --own-threshold-grid's
 dumps and options): instead of the grid, that excess-gated setting at
@@ -1804,6 +1811,31 @@ def matched_level_rank(level):
     return (0.0, 0.0) if level is None else (level[1], -level[0])
 
 
+# The unmatched noisy-path threshold's shift (seventy-eighth round): None,
+# or d, holding a take the gate reaches by its snr but leaves unmatched for
+# bringing too little noise over its model's own d stricter. Such a take
+# keeps main's score and threshold, so without it a model that holds its
+# room's noise is judged on main's scale beside the matched ones.
+OWN_UNMATCHED_SHIFT = None
+
+
+def unmatched_shift_term(r, setting):
+    """How much stricter a noisy-path take under the gate's K, but under
+    its X0, is held (0 for a matched take and off the noisy path)."""
+    if OWN_UNMATCHED_SHIFT is None or setting is OWN_MAIN or not r['noisy'] or r['snr_db'] > setting[0]:
+        return 0.0
+    return OWN_UNMATCHED_SHIFT
+
+
+def use_unmatched_shift(shift):
+    global OWN_UNMATCHED_SHIFT
+    OWN_UNMATCHED_SHIFT = shift
+
+
+def unmatched_shift_name(shift):
+    return '' if shift is None else 'd %.2f ' % shift
+
+
 def own_cuts(rows, setting):
     """Each trial's score less its threshold but the moved base (a trial
     the base does not move: its final margin)."""
@@ -1820,7 +1852,7 @@ def own_cuts(rows, setting):
             part -= matched_level_term(r)
             out.append(r['s_match'] - part)
         else:
-            out.append(r['s'] - r['t'])
+            out.append(r['s'] - r['t'] + unmatched_shift_term(r, setting))
     return out
 
 
@@ -1993,7 +2025,8 @@ def offset_name(offset):
     return '' if offset is None else 'D %2g ' % offset
 
 
-def own_threshold_grid(rows, gate, excess=None, hold_untouched=False, offsets=(None,), levels=(None,)):
+def own_threshold_grid(rows, gate, excess=None, hold_untouched=False, offsets=(None,), levels=(None,),
+                       shifts=(None,)):
     global OWN_GATE, OWN_EXCESS, OWN_HOLD_UNTOUCHED
     OWN_GATE = 'G1' if excess else gate
     OWN_EXCESS = excess
@@ -2033,33 +2066,34 @@ def own_threshold_grid(rows, gate, excess=None, hold_untouched=False, offsets=(N
     print('    main:       ' + own_speaker_text(rows, OWN_MAIN, MATCH_T_MAIN, speaker))
     print('    main refit: ' + own_speaker_text(rows, OWN_MAIN, t_refit, speaker))
     results = []
-    for offset in offsets:
-        use_offset(rows, offset)
-        for level in levels:
-            use_matched_level(level)
-            for bound in OWN_BOUNDS:
-                for slope in OWN_SLOPES:
-                    for term in OWN_TERMS:
-                        for g in gates:
-                            for share in (MOVE_SHARES if term in MOVE_TERMS else (None,)):
-                                setting = (bound, slope, term) + g + ((share,) if share is not None else ())
-                                t_m, v = own_setting(rows, caps, setting)
-                                results.append((setting, t_m, v, offset, level))
-    results.sort(key=lambda x: own_rank(x[0], x[2]) + (x[3] or 0.0,) + matched_level_rank(x[4]))
-
-    def use(offset, level):
+    for offset, level, shift in ((o, l, d) for o in offsets for l in levels for d in shifts):
         use_offset(rows, offset)
         use_matched_level(level)
-        return offset_name(offset) + matched_level_name(level)
-    for setting, t_m, v, offset, level in results:
-        name = use(offset, level)
+        use_unmatched_shift(shift)
+        for bound in OWN_BOUNDS:
+            for slope in OWN_SLOPES:
+                for term in OWN_TERMS:
+                    for g in gates:
+                        for share in (MOVE_SHARES if term in MOVE_TERMS else (None,)):
+                            setting = (bound, slope, term) + g + ((share,) if share is not None else ())
+                            t_m, v = own_setting(rows, caps, setting)
+                            results.append((setting, t_m, v, offset, level, shift))
+    results.sort(key=lambda x: own_rank(x[0], x[2]) + (x[3] or 0.0,) + matched_level_rank(x[4]) + (x[5] or 0.0,))
+
+    def use(offset, level, shift):
+        use_offset(rows, offset)
+        use_matched_level(level)
+        use_unmatched_shift(shift)
+        return offset_name(offset) + matched_level_name(level) + unmatched_shift_name(shift)
+    for setting, t_m, v, offset, level, shift in results:
+        name = use(offset, level, shift)
         why = own_clears(v, main, refit)
         print(name + own_text(setting, t_m, v) + (' | clears' if not why else ' | fails: ' + '; '.join(why)))
         print('    ' + own_speaker_text(rows, setting, t_m, speaker))
     clearing = [x for x in results if not own_clears(x[2], main, refit)]
     print('clearing settings: %d of %d' % (len(clearing), len(results)))
-    for setting, t_m, v, offset, level in clearing:
-        name = use(offset, level)
+    for setting, t_m, v, offset, level, shift in clearing:
+        name = use(offset, level, shift)
         print('checks of ' + name + own_text(setting, t_m, v))
         print('    all: ' + figures_line(v))
         if own_checks(rows, halves, main, setting, v):
@@ -2067,8 +2101,8 @@ def own_threshold_grid(rows, gate, excess=None, hold_untouched=False, offsets=(N
             return
     if not clearing:
         # For the record only: what the best rows would have met.
-        for setting, t_m, v, offset, level in results[:OWN_SHOWN]:
-            name = use(offset, level)
+        for setting, t_m, v, offset, level, shift in results[:OWN_SHOWN]:
+            name = use(offset, level, shift)
             print('checks of %s%s (does not clear)' % (name, own_name(setting)))
             own_checks(rows, halves, main, setting, v)
     print('chosen: none clears and passes every check; nothing ships')
@@ -3457,6 +3491,9 @@ def main():
                     help='--own-threshold-grid --excess-gate --level-slopes: a matched trial held stricter by '
                          'b x max(0, L - L0), L minus the take\'s snr; the values of L0 (seventy-seventh round)')
     ap.add_argument('--level-slopes', metavar='B,...', help='--level-knees: the values of b')
+    ap.add_argument('--unmatched-shifts', metavar='D,...',
+                    help='--own-threshold-grid --excess-gate: a noisy-path take under K the gate leaves unmatched '
+                         'held d stricter on main\'s threshold; the values of d (seventy-eighth round)')
     ap.add_argument('--matched-parts', metavar='K,S_M,TERM,X0,T_M',
                     help='--own-threshold-grid\'s dumps: that excess-gated setting\'s margins split into the '
                          'score\'s terms and the threshold against main\'s, and which part turns the trials that '
@@ -3576,7 +3613,14 @@ def main():
                 raise SystemExit('--level-knees and --level-slopes go together, with --excess-gate')
             levels = tuple((float(k), float(b)) for k in a.level_knees.split(',') for b in a.level_slopes.split(','))
             print('level term: b x max(0, L - L0), L0 in %s dB, b in %s' % (a.level_knees, a.level_slopes))
-        own_threshold_grid(rows, a.gate, excess, a.hold_untouched_half, offsets, levels)
+        shifts = (None,)
+        if a.unmatched_shifts:
+            if not excess:
+                raise SystemExit('--unmatched-shifts needs --excess-gate')
+            shifts = tuple(float(d) for d in a.unmatched_shifts.split(','))
+            print('unmatched shift: a noisy-path take under K but under X0 held d stricter, d in %s' %
+                  a.unmatched_shifts)
+        own_threshold_grid(rows, a.gate, excess, a.hold_untouched_half, offsets, levels, shifts)
         return
     if a.noise_match_grid:
         noise_match_grid(read_match_rows(a.dumps, a.noise_match_grid, a.enrol_log))
