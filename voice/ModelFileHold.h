@@ -11,9 +11,12 @@
 // model an enrolment has just trained, which stays there until its host
 // stores it, and a verification in between must not take it away.
 //
-// The lock is CFileLock's, on the model file's path; a nick that names no
-// model block (a word list may name any key) holds nothing, as no model of
-// the voice dictionary is ever fetched for it.
+// The lock is CFileLock's, on the model file's path, which the voice
+// dictionary's own model moves take too (a host storing an enrolled model
+// waits for the hold to end); inside the hold the dialog moves models with
+// the dictionary's Held forms. A nick that names no model block (a word
+// list may name any key) holds nothing, as no model of the voice dictionary
+// is ever fetched for it.
 #pragma once
 
 #include <memory>

@@ -336,7 +336,7 @@ private:
     {
         COtherDialogFetch& fetch = *static_cast<COtherDialogFetch*>(self);
         CFileLock lock(fetch.m_modelFile);
-        fetch.m_voices.GetUserVoice("taro", fetch.m_certiKey, "aaj");
+        fetch.m_voices.GetUserVoiceHeld("taro", fetch.m_certiKey, "aaj");
         return 0;
     }
 
@@ -459,7 +459,7 @@ private:
         COtherDialogVerification& other = *static_cast<COtherDialogVerification*>(self);
         CFileLock lock(other.m_modelFile);
         const std::string found = ReadRaw(other.m_modelFile.str());
-        other.m_voices.GetUserVoice("george", other.m_certiKey, "aaj");
+        other.m_voices.GetUserVoiceHeld("george", other.m_certiKey, "aaj");
         SetEvent(other.m_inside);
         WaitForSingleObject(other.m_judge, 30000);
         other.m_judged = ReadRaw(other.m_modelFile.str());
@@ -495,6 +495,65 @@ TEST_F(ScriptedDialogTest, ATrainingWaitsForAnotherDialogsVerificationOfTheSameW
     EXPECT_EQ(IDOK, RunFromRecord(enrolment));
     other.Join();
     EXPECT_EQ("george's model", other.Judged());
+    EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+}
+
+// taro's host storing the model his enrolment left in the engine's file, as
+// a host does after the dialog has ended, on a thread of its own so that it
+// waits where another program's store would wait.
+class CHostStoresEnrolledModel {
+public:
+    CHostStoresEnrolledModel(CAppUserVoiceDic voices, CString certiKey) : m_voices(voices), m_certiKey(certiKey) {}
+    ~CHostStoresEnrolledModel() { Join(); }
+
+    // Starts the store and gives it time to end, unless it is kept waiting.
+    void StartAndAwait()
+    {
+        m_thread = CreateThread(nullptr, 0, &CHostStoresEnrolledModel::Run, this, 0, nullptr);
+        ASSERT_NE(nullptr, m_thread);
+        WaitForSingleObject(m_thread, 2000);
+    }
+    void Join()
+    {
+        if (m_thread != nullptr) {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_thread, 30000));
+            CloseHandle(m_thread);
+            m_thread = nullptr;
+        }
+    }
+
+private:
+    static DWORD WINAPI Run(void* self)
+    {
+        CHostStoresEnrolledModel& store = *static_cast<CHostStoresEnrolledModel*>(self);
+        store.m_voices.SetUserVoice("taro", store.m_certiKey, "aaj");
+        return 0;
+    }
+
+    CAppUserVoiceDic m_voices;
+    CString m_certiKey;
+    HANDLE m_thread = nullptr;
+};
+
+CHostStoresEnrolledModel* s_hostStore = nullptr;
+
+// taro's host stores his new model while george's dialog has george's model
+// in the file for its judgement: the store waits for the file to be given
+// back, and taro's slot gets taro's model, not george's (which would let
+// george's voice pass for taro from then on, and lose taro's).
+TEST_F(ScriptedDialogTest, AHostsStoreOfAnEnrolledModelWaitsForADialogsVerification)
+{
+    s_modelFile = m_app.File("work\\aaj.bin");
+    const CString taroKey = m_app.Users().GetCertiKey("taro");
+    m_app.Voices().AddUser("taro", taroKey);
+    ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
+    CHostStoresEnrolledModel store(m_app.Voices(), taroKey);
+    s_hostStore = &store;
+    m_engine.OnCall("VRE_Verify", [] { s_hostStore->StartAndAwait(); });
+    CTestVoiceDlg verification(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+    EXPECT_EQ(IDOK, RunFromRecord(verification));
+    store.Join();
+    m_app.Voices().GetUserVoice("taro", taroKey, "aaj");
     EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
 }
 
