@@ -35,10 +35,13 @@ public:
     CModelFileHold& operator=(const CModelFileHold&) = delete;
 
     // Gives the file back its contents from the start of the hold, or removes
-    // it when there was none. Failures are raised as CFileException.
+    // it when there was none. Failures are raised as CFileException; a file
+    // that could not be given back its contents is removed.
     void PutBack();
 
 private:
+    void RemoveQuietly();
+
     CString m_strPath;
     std::unique_ptr<CFileLock> m_pLock;
     bool m_bPutBack;

@@ -9,8 +9,10 @@
 
 #include "ScriptedEngine.h"
 #include "fw/FileLock.h"
+#include "fw/FileSystem.h"
 #include "resources/resource.h"
 #include "skin/SkinProgress.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/voice/FakeMixer.h"
 #include "voice/VoiceTexts.h"
 
@@ -555,6 +557,30 @@ TEST_F(ScriptedDialogTest, AHostsStoreOfAnEnrolledModelWaitsForADialogsVerificat
     store.Join();
     m_app.Voices().GetUserVoice("taro", taroKey, "aaj");
     EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+}
+
+CFaultyFileSystem* s_files = nullptr;
+
+// The model file cannot be given back what it held (the disk is full once
+// the take is judged): it must not keep george's model either, where taro's
+// host would take it for the model taro's enrolment left and store it in
+// taro's slot.
+TEST_F(ScriptedDialogTest, AFailedPutBackLeavesNoOtherUsersModelForAnEnrolmentsHost)
+{
+    s_modelFile = m_app.File("work\\aaj.bin");
+    ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
+    CFaultyFileSystem files;
+    files.Watch(L"aaj.bin");
+    s_files = &files;
+    const CFileSystemOverride faults(files);
+    m_engine.OnCall("VRE_Verify", [] { s_files->Fail(CFaultyFileSystem::move, ERROR_DISK_FULL); });
+    CTestVoiceDlg verification(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+    CDialogDriver driver;
+    driver.WhenReady([&] { EXPECT_TRUE(verification.Click("BUTTON_RECORD")); })
+        .When([&] { return m_engine.Count("VRE_Verify") == 1 && verification.IsButtonEnabled("BUTTON_RECORD"); },
+              [&] { EXPECT_TRUE(verification.Click("BUTTON_EXIT")); });
+    EXPECT_EQ(IDCANCEL, driver.Run(verification));
+    EXPECT_FALSE(CFile::Exists(s_modelFile)) << ReadRaw(s_modelFile.str());
 }
 
 // The first enrolment of an application folder without its work folder
