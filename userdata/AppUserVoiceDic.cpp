@@ -1,6 +1,7 @@
 #include "userdata/AppUserVoiceDic.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "fw/FileLock.h"
@@ -60,6 +61,17 @@ private:
 };
 
 ULONGLONG SlotStart(int nSlot) { return static_cast<ULONGLONG>(nSlot) * CAppUserVoiceDic::kSlotSize; }
+
+// The model file's lock, for a nick with a block. A work folder that is not
+// there holds no model, nor any dialog's lock (a dialog makes the folder
+// before it locks the file); the move then fails or is refused as it would
+// with the lock.
+std::unique_ptr<CFileLock> HoldModelFile(const CString& strWorkDir, const CString& strModelPath, const CString& strNick)
+{
+    if (CAppUserVoiceDic::NickIndex(strNick) < 0 || strWorkDir.IsEmpty() || !CFile::Exists(strWorkDir, TRUE))
+        return nullptr;
+    return std::unique_ptr<CFileLock>(new CFileLock(strModelPath));
+}
 
 } // namespace
 
@@ -266,6 +278,12 @@ void CAppUserVoiceDic::DelUser(CString strUserID, CString strCertiKey)
 
 void CAppUserVoiceDic::SetUserVoice(CString strUserID, CString strCertiKey, CString strNick)
 {
+    const std::unique_ptr<CFileLock> modelLock = HoldModelFile(m_strWorkDir, ModelPath(strNick), strNick);
+    SetUserVoiceHeld(strUserID, strCertiKey, strNick);
+}
+
+void CAppUserVoiceDic::SetUserVoiceHeld(CString strUserID, CString strCertiKey, CString strNick)
+{
     CDictionaryHold hold(m_strDicFile);
     CFile dic(m_strDicFile, kDicUpdateFlags);
     const int slot = FindIDPos(strUserID, strCertiKey, dic);
@@ -295,6 +313,12 @@ void CAppUserVoiceDic::SetUserVoice(CString strUserID, CString strCertiKey, CStr
 }
 
 void CAppUserVoiceDic::GetUserVoice(CString strUserID, CString strCertiKey, CString strNick)
+{
+    const std::unique_ptr<CFileLock> modelLock = HoldModelFile(m_strWorkDir, ModelPath(strNick), strNick);
+    GetUserVoiceHeld(strUserID, strCertiKey, strNick);
+}
+
+void CAppUserVoiceDic::GetUserVoiceHeld(CString strUserID, CString strCertiKey, CString strNick)
 {
     CDictionaryHold hold(m_strDicFile);
     CFile dic(m_strDicFile, kDicReadFlags);

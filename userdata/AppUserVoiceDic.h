@@ -81,8 +81,15 @@ public:
 
     void AddUser(CString strUserID, CString strCertiKey);
     void DelUser(CString strUserID, CString strCertiKey);
+    // The model moves hold the model file's lock (CFileLock on the model
+    // file's path) before the dictionary's, as the voice dialog holds it
+    // while the file has its user's model in it for a take: a model moved in
+    // or out then would be that user's. The Held forms are for a caller that
+    // holds that lock itself across more steps.
     void SetUserVoice(CString strUserID, CString strCertiKey, CString strNick);
     void GetUserVoice(CString strUserID, CString strCertiKey, CString strNick);
+    void SetUserVoiceHeld(CString strUserID, CString strCertiKey, CString strNick);
+    void GetUserVoiceHeld(CString strUserID, CString strCertiKey, CString strNick);
     void DelUserVoice(CString strUserID, CString strCertiKey, CString strNick);
 
     static int IsFileExist(const char* pszPath, int bFolder);

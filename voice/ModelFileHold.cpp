@@ -42,8 +42,24 @@ void CModelFileHold::PutBack()
     if (!m_bPutBack)
         return;
     m_bPutBack = false;
-    if (m_bFound)
-        CSafeFileWriter::WriteFile(m_strPath, m_found.data(), static_cast<UINT>(m_found.size()));
-    else if (CFile::Exists(m_strPath))
+    if (m_bFound) {
+        try {
+            CSafeFileWriter::WriteFile(m_strPath, m_found.data(), static_cast<UINT>(m_found.size()));
+        } catch (...) {
+            // The file still holds the model fetched for this hold, which an
+            // enrolment's host would store as its own user's: better none.
+            RemoveQuietly();
+            throw;
+        }
+    } else if (CFile::Exists(m_strPath)) {
         CFile::Remove(m_strPath);
+    }
+}
+
+void CModelFileHold::RemoveQuietly()
+{
+    try {
+        CFile::Remove(m_strPath);
+    } catch (...) {
+    }
 }

@@ -11,9 +11,12 @@
 // model an enrolment has just trained, which stays there until its host
 // stores it, and a verification in between must not take it away.
 //
-// The lock is CFileLock's, on the model file's path; a nick that names no
-// model block (a word list may name any key) holds nothing, as no model of
-// the voice dictionary is ever fetched for it.
+// The lock is CFileLock's, on the model file's path, which the voice
+// dictionary's own model moves take too (a host storing an enrolled model
+// waits for the hold to end); inside the hold the dialog moves models with
+// the dictionary's Held forms. A nick that names no model block (a word
+// list may name any key) holds nothing, as no model of the voice dictionary
+// is ever fetched for it.
 #pragma once
 
 #include <memory>
@@ -32,10 +35,13 @@ public:
     CModelFileHold& operator=(const CModelFileHold&) = delete;
 
     // Gives the file back its contents from the start of the hold, or removes
-    // it when there was none. Failures are raised as CFileException.
+    // it when there was none. Failures are raised as CFileException; a file
+    // that could not be given back its contents is removed.
     void PutBack();
 
 private:
+    void RemoveQuietly();
+
     CString m_strPath;
     std::unique_ptr<CFileLock> m_pLock;
     bool m_bPutBack;

@@ -332,7 +332,7 @@ bool CVoiceDlg::FetchUserModel()
     const CString modelFile = m_strAppPath + "\\work\\" + m_strNick + ".bin";
     if (CFile::Exists(modelFile))
         CFile::Remove(modelFile);
-    m_pVoiceDic->GetUserVoice(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
+    m_pVoiceDic->GetUserVoiceHeld(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
     return CFile::Exists(modelFile) && CFile(modelFile, CFile::modeRead | CFile::shareDenyNone).GetLength() > 0;
 }
 

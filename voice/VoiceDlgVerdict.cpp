@@ -169,7 +169,7 @@ bool CVoiceDlg::JudgeVerificationTake(bool bModelTest)
     }
     const bool accepted = VRE_Verify() != 0;
     if (accepted && !bModelTest && VRE_GetbUpdate())
-        m_pVoiceDic->SetUserVoice(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
+        m_pVoiceDic->SetUserVoiceHeld(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
     hold.PutBack();
     return accepted;
 }

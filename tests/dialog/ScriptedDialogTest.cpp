@@ -9,8 +9,10 @@
 
 #include "ScriptedEngine.h"
 #include "fw/FileLock.h"
+#include "fw/FileSystem.h"
 #include "resources/resource.h"
 #include "skin/SkinProgress.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/voice/FakeMixer.h"
 #include "voice/VoiceTexts.h"
 
@@ -336,7 +338,7 @@ private:
     {
         COtherDialogFetch& fetch = *static_cast<COtherDialogFetch*>(self);
         CFileLock lock(fetch.m_modelFile);
-        fetch.m_voices.GetUserVoice("taro", fetch.m_certiKey, "aaj");
+        fetch.m_voices.GetUserVoiceHeld("taro", fetch.m_certiKey, "aaj");
         return 0;
     }
 
@@ -459,7 +461,7 @@ private:
         COtherDialogVerification& other = *static_cast<COtherDialogVerification*>(self);
         CFileLock lock(other.m_modelFile);
         const std::string found = ReadRaw(other.m_modelFile.str());
-        other.m_voices.GetUserVoice("george", other.m_certiKey, "aaj");
+        other.m_voices.GetUserVoiceHeld("george", other.m_certiKey, "aaj");
         SetEvent(other.m_inside);
         WaitForSingleObject(other.m_judge, 30000);
         other.m_judged = ReadRaw(other.m_modelFile.str());
@@ -496,6 +498,89 @@ TEST_F(ScriptedDialogTest, ATrainingWaitsForAnotherDialogsVerificationOfTheSameW
     other.Join();
     EXPECT_EQ("george's model", other.Judged());
     EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+}
+
+// taro's host storing the model his enrolment left in the engine's file, as
+// a host does after the dialog has ended, on a thread of its own so that it
+// waits where another program's store would wait.
+class CHostStoresEnrolledModel {
+public:
+    CHostStoresEnrolledModel(CAppUserVoiceDic voices, CString certiKey) : m_voices(voices), m_certiKey(certiKey) {}
+    ~CHostStoresEnrolledModel() { Join(); }
+
+    // Starts the store and gives it time to end, unless it is kept waiting.
+    void StartAndAwait()
+    {
+        m_thread = CreateThread(nullptr, 0, &CHostStoresEnrolledModel::Run, this, 0, nullptr);
+        ASSERT_NE(nullptr, m_thread);
+        WaitForSingleObject(m_thread, 2000);
+    }
+    void Join()
+    {
+        if (m_thread != nullptr) {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_thread, 30000));
+            CloseHandle(m_thread);
+            m_thread = nullptr;
+        }
+    }
+
+private:
+    static DWORD WINAPI Run(void* self)
+    {
+        CHostStoresEnrolledModel& store = *static_cast<CHostStoresEnrolledModel*>(self);
+        store.m_voices.SetUserVoice("taro", store.m_certiKey, "aaj");
+        return 0;
+    }
+
+    CAppUserVoiceDic m_voices;
+    CString m_certiKey;
+    HANDLE m_thread = nullptr;
+};
+
+CHostStoresEnrolledModel* s_hostStore = nullptr;
+
+// taro's host stores his new model while george's dialog has george's model
+// in the file for its judgement: the store waits for the file to be given
+// back, and taro's slot gets taro's model, not george's (which would let
+// george's voice pass for taro from then on, and lose taro's).
+TEST_F(ScriptedDialogTest, AHostsStoreOfAnEnrolledModelWaitsForADialogsVerification)
+{
+    s_modelFile = m_app.File("work\\aaj.bin");
+    const CString taroKey = m_app.Users().GetCertiKey("taro");
+    m_app.Voices().AddUser("taro", taroKey);
+    ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
+    CHostStoresEnrolledModel store(m_app.Voices(), taroKey);
+    s_hostStore = &store;
+    m_engine.OnCall("VRE_Verify", [] { s_hostStore->StartAndAwait(); });
+    CTestVoiceDlg verification(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+    EXPECT_EQ(IDOK, RunFromRecord(verification));
+    store.Join();
+    m_app.Voices().GetUserVoice("taro", taroKey, "aaj");
+    EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+}
+
+CFaultyFileSystem* s_files = nullptr;
+
+// The model file cannot be given back what it held (the disk is full once
+// the take is judged): it must not keep george's model either, where taro's
+// host would take it for the model taro's enrolment left and store it in
+// taro's slot.
+TEST_F(ScriptedDialogTest, AFailedPutBackLeavesNoOtherUsersModelForAnEnrolmentsHost)
+{
+    s_modelFile = m_app.File("work\\aaj.bin");
+    ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
+    CFaultyFileSystem files;
+    files.Watch(L"aaj.bin");
+    s_files = &files;
+    const CFileSystemOverride faults(files);
+    m_engine.OnCall("VRE_Verify", [] { s_files->Fail(CFaultyFileSystem::move, ERROR_DISK_FULL); });
+    CTestVoiceDlg verification(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+    CDialogDriver driver;
+    driver.WhenReady([&] { EXPECT_TRUE(verification.Click("BUTTON_RECORD")); })
+        .When([&] { return m_engine.Count("VRE_Verify") == 1 && verification.IsButtonEnabled("BUTTON_RECORD"); },
+              [&] { EXPECT_TRUE(verification.Click("BUTTON_EXIT")); });
+    EXPECT_EQ(IDCANCEL, driver.Run(verification));
+    EXPECT_FALSE(CFile::Exists(s_modelFile)) << ReadRaw(s_modelFile.str());
 }
 
 // The first enrolment of an application folder without its work folder
