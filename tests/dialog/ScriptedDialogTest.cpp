@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "ScriptedEngine.h"
 #include "fw/FileLock.h"
@@ -305,24 +306,20 @@ TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
     EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
 }
 
-// Another dialog on this computer verifying taro, whose word is george's
-// too: it fetches taro's model into the same engine file, under the file's
-// lock as every dialog does. It runs on a thread of its own, so that it
-// waits where such a dialog would wait.
-class COtherDialogFetch {
+// A call another program makes on this computer, on a thread of its own so
+// that it waits where that program would wait: started from inside the
+// dialog's steps (the scripted engine's hooks), given time to end or to
+// reach `reached`, and joined before the test reads what it did.
+class CBackgroundCall {
 public:
-    COtherDialogFetch(CAppUserVoiceDic voices, CString certiKey, CString modelFile)
-        : m_voices(voices), m_certiKey(certiKey), m_modelFile(modelFile)
-    {
-    }
-    ~COtherDialogFetch() { Join(); }
+    explicit CBackgroundCall(std::function<void()> body) : m_body(std::move(body)) {}
+    ~CBackgroundCall() { Join(); }
 
-    // Starts the fetch and gives it time to end, unless it is kept waiting.
-    void StartAndAwait()
+    void StartAndAwait(HANDLE reached = nullptr)
     {
-        m_thread = CreateThread(nullptr, 0, &COtherDialogFetch::Run, this, 0, nullptr);
+        m_thread = CreateThread(nullptr, 0, &CBackgroundCall::Run, this, 0, nullptr);
         ASSERT_NE(nullptr, m_thread);
-        WaitForSingleObject(m_thread, 2000);
+        WaitForSingleObject(reached != nullptr ? reached : m_thread, 2000);
     }
     void Join()
     {
@@ -336,18 +333,15 @@ public:
 private:
     static DWORD WINAPI Run(void* self)
     {
-        COtherDialogFetch& fetch = *static_cast<COtherDialogFetch*>(self);
-        CFileLock lock(fetch.m_modelFile);
-        fetch.m_voices.GetUserVoiceHeld("taro", fetch.m_certiKey, "aaj");
+        static_cast<CBackgroundCall*>(self)->m_body();
         return 0;
     }
 
-    CAppUserVoiceDic m_voices;
-    CString m_certiKey, m_modelFile;
+    std::function<void()> m_body;
     HANDLE m_thread = nullptr;
 };
 
-COtherDialogFetch* s_otherFetch = nullptr;
+CBackgroundCall* s_background = nullptr;
 std::string s_judged;
 
 // Whichever moment another dialog fetches its user's model for the same
@@ -382,9 +376,14 @@ TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersMo
         ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
         ASSERT_TRUE(WriteRaw(s_modelFile.str(), "george's model"));
         m_app.Voices().SetUserVoice("george", georgeKey, "aaj");
-        COtherDialogFetch other(m_app.Voices(), taroKey, s_modelFile);
-        s_otherFetch = &other;
-        m_engine.OnCall(c.call, [] { s_otherFetch->StartAndAwait(); });
+        // Another dialog verifying taro, whose word is george's too, fetches
+        // taro's model under the file's lock, as every dialog does.
+        CBackgroundCall other([voices = m_app.Voices(), taroKey]() mutable {
+            CFileLock lock(s_modelFile);
+            voices.GetUserVoiceHeld("taro", taroKey, "aaj");
+        });
+        s_background = &other;
+        m_engine.OnCall(c.call, [] { s_background->StartAndAwait(); });
         s_judged.clear();
         CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
         EXPECT_EQ(IDOK, RunFromRecord(dialog));
@@ -419,64 +418,6 @@ TEST_F(ScriptedDialogTest, AVerificationLeavesTheModelAnEnrolmentLeftForItsHost)
     EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
 }
 
-// Another dialog verifying george with the same word, inside the steps it
-// holds the model file for (CModelFileHold): it fetches george's model, lets
-// the test know, and judges the take once the test says so; then it puts
-// back what it found.
-class COtherDialogVerification {
-public:
-    COtherDialogVerification(CAppUserVoiceDic voices, CString certiKey, CString modelFile)
-        : m_voices(voices), m_certiKey(certiKey), m_modelFile(modelFile),
-          m_inside(CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_judge(CreateEventA(nullptr, TRUE, FALSE, nullptr))
-    {
-    }
-    ~COtherDialogVerification()
-    {
-        Join();
-        CloseHandle(m_inside);
-        CloseHandle(m_judge);
-    }
-
-    // Starts it and gives it time to fetch, unless it is kept waiting.
-    void StartAndAwaitFetch()
-    {
-        m_thread = CreateThread(nullptr, 0, &COtherDialogVerification::Run, this, 0, nullptr);
-        ASSERT_NE(nullptr, m_thread);
-        WaitForSingleObject(m_inside, 2000);
-    }
-    void Judge() { SetEvent(m_judge); }
-    void Join()
-    {
-        if (m_thread != nullptr) {
-            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_thread, 30000));
-            CloseHandle(m_thread);
-            m_thread = nullptr;
-        }
-    }
-    std::string Judged() const { return m_judged; }
-
-private:
-    static DWORD WINAPI Run(void* self)
-    {
-        COtherDialogVerification& other = *static_cast<COtherDialogVerification*>(self);
-        CFileLock lock(other.m_modelFile);
-        const std::string found = ReadRaw(other.m_modelFile.str());
-        other.m_voices.GetUserVoiceHeld("george", other.m_certiKey, "aaj");
-        SetEvent(other.m_inside);
-        WaitForSingleObject(other.m_judge, 30000);
-        other.m_judged = ReadRaw(other.m_modelFile.str());
-        WriteRaw(other.m_modelFile.str(), found);
-        return 0;
-    }
-
-    CAppUserVoiceDic m_voices;
-    CString m_certiKey, m_modelFile;
-    HANDLE m_inside, m_judge;
-    HANDLE m_thread = nullptr;
-    std::string m_judged;
-};
-
-COtherDialogVerification* s_otherVerification = nullptr;
 
 // taro's training writes the new model while another dialog is between the
 // fetch of george's model and its judgement: george is judged against his own
@@ -485,59 +426,38 @@ COtherDialogVerification* s_otherVerification = nullptr;
 TEST_F(ScriptedDialogTest, ATrainingWaitsForAnotherDialogsVerificationOfTheSameWord)
 {
     s_modelFile = m_app.File("work\\aaj.bin");
-    COtherDialogVerification other(m_app.Voices(), m_app.Users().GetCertiKey("george"), s_modelFile);
-    s_otherVerification = &other;
+    // Another dialog verifying george with the same word, inside the steps it
+    // holds the model file for: it fetches george's model, says so, judges
+    // the take once told to, and puts back what it found.
+    static HANDLE s_inside, s_judge;
+    s_inside = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    s_judge = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::string judged;
+    CBackgroundCall other([&judged, voices = m_app.Voices(), georgeKey = m_app.Users().GetCertiKey("george")]() mutable {
+        CFileLock lock(s_modelFile);
+        const std::string found = ReadRaw(s_modelFile.str());
+        voices.GetUserVoiceHeld("george", georgeKey, "aaj");
+        SetEvent(s_inside);
+        WaitForSingleObject(s_judge, 30000);
+        judged = ReadRaw(s_modelFile.str());
+        WriteRaw(s_modelFile.str(), found);
+    });
+    s_background = &other;
     // The engine writes the trained model into the model file.
     m_engine.OnCall("VRE_Train", [] {
-        s_otherVerification->StartAndAwaitFetch();
+        s_background->StartAndAwait(s_inside);
         WriteRaw(s_modelFile.str(), "taro's new model");
-        s_otherVerification->Judge();
+        SetEvent(s_judge);
     });
     CTestVoiceDlg enrolment(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
     EXPECT_EQ(IDOK, RunFromRecord(enrolment));
     other.Join();
-    EXPECT_EQ("george's model", other.Judged());
+    CloseHandle(s_inside);
+    CloseHandle(s_judge);
+    EXPECT_EQ("george's model", judged);
     EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
 }
 
-// taro's host storing the model his enrolment left in the engine's file, as
-// a host does after the dialog has ended, on a thread of its own so that it
-// waits where another program's store would wait.
-class CHostStoresEnrolledModel {
-public:
-    CHostStoresEnrolledModel(CAppUserVoiceDic voices, CString certiKey) : m_voices(voices), m_certiKey(certiKey) {}
-    ~CHostStoresEnrolledModel() { Join(); }
-
-    // Starts the store and gives it time to end, unless it is kept waiting.
-    void StartAndAwait()
-    {
-        m_thread = CreateThread(nullptr, 0, &CHostStoresEnrolledModel::Run, this, 0, nullptr);
-        ASSERT_NE(nullptr, m_thread);
-        WaitForSingleObject(m_thread, 2000);
-    }
-    void Join()
-    {
-        if (m_thread != nullptr) {
-            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_thread, 30000));
-            CloseHandle(m_thread);
-            m_thread = nullptr;
-        }
-    }
-
-private:
-    static DWORD WINAPI Run(void* self)
-    {
-        CHostStoresEnrolledModel& store = *static_cast<CHostStoresEnrolledModel*>(self);
-        store.m_voices.SetUserVoice("taro", store.m_certiKey, "aaj");
-        return 0;
-    }
-
-    CAppUserVoiceDic m_voices;
-    CString m_certiKey;
-    HANDLE m_thread = nullptr;
-};
-
-CHostStoresEnrolledModel* s_hostStore = nullptr;
 
 // taro's host stores his new model while george's dialog has george's model
 // in the file for its judgement: the store waits for the file to be given
@@ -549,9 +469,11 @@ TEST_F(ScriptedDialogTest, AHostsStoreOfAnEnrolledModelWaitsForADialogsVerificat
     const CString taroKey = m_app.Users().GetCertiKey("taro");
     m_app.Voices().AddUser("taro", taroKey);
     ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
-    CHostStoresEnrolledModel store(m_app.Voices(), taroKey);
-    s_hostStore = &store;
-    m_engine.OnCall("VRE_Verify", [] { s_hostStore->StartAndAwait(); });
+    // taro's host stores the model his enrolment left, as a host does after
+    // the dialog has ended.
+    CBackgroundCall store([voices = m_app.Voices(), taroKey]() mutable { voices.SetUserVoice("taro", taroKey, "aaj"); });
+    s_background = &store;
+    m_engine.OnCall("VRE_Verify", [] { s_background->StartAndAwait(); });
     CTestVoiceDlg verification(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
     EXPECT_EQ(IDOK, RunFromRecord(verification));
     store.Join();
