@@ -1817,6 +1817,14 @@ def matched_level_rank(level):
 # keeps main's score and threshold, so without it a model that holds its
 # room's noise is judged on main's scale beside the matched ones.
 OWN_UNMATCHED_SHIFT = None
+# The shift's gate on how the take was recorded (eighty-first round): None,
+# or G, shifting only a take whose noise shape against its model's
+# enrolment noise (enrol_noise_shape) lies over G dB; a take read as
+# recorded the way its model's enrolment was keeps main's threshold.
+OWN_SHIFT_SHAPE_GATE = None
+# Whether a shifted setting's base is held at its unshifted refit (the
+# shifted trials counted at their unshifted margins; seventy-ninth round).
+OWN_HOLD_UNSHIFTED_BASE = False
 
 
 def unmatched_shift_term(r, setting):
@@ -1824,16 +1832,40 @@ def unmatched_shift_term(r, setting):
     its X0, is held (0 for a matched take and off the noisy path)."""
     if OWN_UNMATCHED_SHIFT is None or setting is OWN_MAIN or not r['noisy'] or r['snr_db'] > setting[0]:
         return 0.0
+    if OWN_SHIFT_SHAPE_GATE is not None and not r['enrol_noise_shape'] > OWN_SHIFT_SHAPE_GATE:
+        return 0.0
     return OWN_UNMATCHED_SHIFT
 
 
 def use_unmatched_shift(shift):
-    global OWN_UNMATCHED_SHIFT
-    OWN_UNMATCHED_SHIFT = shift
+    """shift: None, d, or (d, G) with the shape gate G."""
+    global OWN_UNMATCHED_SHIFT, OWN_SHIFT_SHAPE_GATE
+    OWN_UNMATCHED_SHIFT, OWN_SHIFT_SHAPE_GATE = shift if isinstance(shift, tuple) else (shift, None)
 
 
 def unmatched_shift_name(shift):
+    if isinstance(shift, tuple):
+        return 'd %.2f G %.3f ' % shift
     return '' if shift is None else 'd %.2f ' % shift
+
+
+def unmatched_shift_rank(shift):
+    """The smaller d first, then the larger shape gate."""
+    if isinstance(shift, tuple):
+        return (shift[0], -shift[1])
+    return (shift or 0.0, 0.0)
+
+
+def held_base(rows, caps, setting):
+    """The base a setting is held at (None: refitted): with
+    OWN_HOLD_UNSHIFTED_BASE, the same setting's refit without the shift."""
+    if not OWN_HOLD_UNSHIFTED_BASE or OWN_UNMATCHED_SHIFT is None or setting is OWN_MAIN:
+        return None
+    kept = (OWN_UNMATCHED_SHIFT, OWN_SHIFT_SHAPE_GATE)
+    use_unmatched_shift(None)
+    base = own_setting(rows, caps, setting)[0]
+    use_unmatched_shift(kept)
+    return base
 
 
 def own_cuts(rows, setting):
@@ -1928,7 +1960,7 @@ def own_half_checks(name, sel, setting):
     caps = own_caps(sel)
     _, main = own_setting(sel, caps, OWN_MAIN, MATCH_T_MAIN)
     tr, refit = own_setting(sel, caps, OWN_MAIN)
-    tv, v = own_setting(sel, caps, setting)
+    tv, v = own_setting(sel, caps, setting, held_base(sel, caps, setting))
     print('  half %s: caps %s; main     %s' % (name, ' '.join('%s %d' % kv for kv in caps.items()),
                                               own_text(OWN_MAIN, MATCH_T_MAIN, main)))
     print('  half %s: main refit %s' % (name, own_text(OWN_MAIN, tr, refit)))
@@ -1986,7 +2018,8 @@ def own_checks(rows, halves, main, setting, v):
     out += frr_not_higher_checks(main, v, OWN_FRR_CHECKED)
     print_checks(out, 50)
     if len(setting) > 4 or OWN_BY_CORPUS:
-        print('  ' + own_corpus_text(rows, setting, own_setting(rows, own_caps(rows), setting)[0]))
+        caps = own_caps(rows)
+        print('  ' + own_corpus_text(rows, setting, own_setting(rows, caps, setting, held_base(rows, caps, setting))[0]))
     return all(ok for _, _, _, ok in out)
 
 
@@ -2076,9 +2109,10 @@ def own_threshold_grid(rows, gate, excess=None, hold_untouched=False, offsets=(N
                     for g in gates:
                         for share in (MOVE_SHARES if term in MOVE_TERMS else (None,)):
                             setting = (bound, slope, term) + g + ((share,) if share is not None else ())
-                            t_m, v = own_setting(rows, caps, setting)
+                            t_m, v = own_setting(rows, caps, setting, held_base(rows, caps, setting))
                             results.append((setting, t_m, v, offset, level, shift))
-    results.sort(key=lambda x: own_rank(x[0], x[2]) + (x[3] or 0.0,) + matched_level_rank(x[4]) + (x[5] or 0.0,))
+    results.sort(key=lambda x: own_rank(x[0], x[2]) + (x[3] or 0.0,) + matched_level_rank(x[4]) +
+                 unmatched_shift_rank(x[5]))
 
     def use(offset, level, shift):
         use_offset(rows, offset)
@@ -3494,6 +3528,12 @@ def main():
     ap.add_argument('--unmatched-shifts', metavar='D,...',
                     help='--own-threshold-grid --excess-gate: a noisy-path take under K the gate leaves unmatched '
                          'held d stricter on main\'s threshold; the values of d (seventy-eighth round)')
+    ap.add_argument('--shift-shape-gates', metavar='G,...',
+                    help='--unmatched-shifts: shift only a take whose enrol_noise_shape (a column of the '
+                         '--own-threshold-grid dumps) lies over G dB; the values of G (eighty-first round)')
+    ap.add_argument('--hold-unshifted-base', action='store_true',
+                    help='--unmatched-shifts: hold each setting\'s T_m (and each half\'s) at its refit without '
+                         'the shift (seventy-ninth round)')
     ap.add_argument('--matched-parts', metavar='K,S_M,TERM,X0,T_M',
                     help='--own-threshold-grid\'s dumps: that excess-gated setting\'s margins split into the '
                          'score\'s terms and the threshold against main\'s, and which part turns the trials that '
@@ -3578,7 +3618,7 @@ def main():
         if a.matched_parts:
             matched_parts(rows, a.own_threshold_grid, a.matched_parts)
             return
-        global OWN_BOUNDS, OWN_SLOPES, OWN_TERMS, OWN_BY_CORPUS
+        global OWN_BOUNDS, OWN_SLOPES, OWN_TERMS, OWN_BY_CORPUS, OWN_HOLD_UNSHIFTED_BASE
         OWN_BY_CORPUS = a.by_corpus
         if a.own_bounds:
             OWN_BOUNDS = tuple(float(x) for x in a.own_bounds.split(','))
@@ -3620,6 +3660,17 @@ def main():
             shifts = tuple(float(d) for d in a.unmatched_shifts.split(','))
             print('unmatched shift: a noisy-path take under K but under X0 held d stricter, d in %s' %
                   a.unmatched_shifts)
+            if a.shift_shape_gates:
+                trial = raw_rows(a.own_threshold_grid)
+                for r in rows:
+                    r['enrol_noise_shape'] = float(trial[r['key']]['enrol_noise_shape'])
+                shifts = tuple((d, float(g)) for d in shifts for g in a.shift_shape_gates.split(','))
+                print('the shift only where enrol_noise_shape is over G dB, G in %s' % a.shift_shape_gates)
+            if a.hold_unshifted_base:
+                OWN_HOLD_UNSHIFTED_BASE = True
+                print('T_m held at each setting\'s refit without the shift')
+        elif a.shift_shape_gates or a.hold_unshifted_base:
+            raise SystemExit('--shift-shape-gates and --hold-unshifted-base need --unmatched-shifts')
         own_threshold_grid(rows, a.gate, excess, a.hold_untouched_half, offsets, levels, shifts)
         return
     if a.noise_match_grid:
