@@ -61,8 +61,7 @@ TEST_F(IniFileTest, AnEntryTheFileCannotHoldAsOneLineIsNotWritten)
         {"DESK_WARDEN", "LastUser", "taro\r\n[VOICE_RECOG_DLL]\r\nSkin=Evil"},
         {"DESK_WARDEN", "LastUser", "taro\nSkin=Evil"},
         {"DESK_WARDEN", "Last\rUser", "taro"},
-        {"VOICE_RECOG_DLL]\r\n[X", "k", "v"},
-        {"VOICE_RECOG_DLL", "Skin=Evil\r\nk", "v"},
+        {"VOICE_RECOG_DLL\r\n[X", "k", "v"},
         {"VOICE_RECOG_DLL", "Skin=Evil", "v"},
         {"VOICE_RECOG_DLL]", "Skin", "Evil"},
     };
