@@ -984,4 +984,13 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
     const float plain = scorer.Score(noisy, model, kUnweighted, parts);
     EXPECT_EQ(plain, scorer.Score(noisy, model, kUnweighted, parts, nullptr, nullptr, &other));
     EXPECT_FALSE(scorer.LastMatched());
+
+    // A noise that lies nowhere over the templates' own leaves them, and the
+    // take's score, as they were: only the part over their own is met.
+    STakeNoise under = noise;
+    for (int c = 0; c < kChannels; ++c) under.channelDb[c] = static_cast<float>(own[c] - 3.0);
+    const float unmoved = scorer.Score(take, model, kUnweighted, parts);
+    EXPECT_NEAR(unmoved, scorer.Score(take, model, kUnweighted, parts, nullptr, nullptr, &under), 1e-4f);
+    EXPECT_TRUE(scorer.LastMatched());
+    for (int p = 0; p < 4; ++p) EXPECT_NEAR(typical[p], scorer.LastTypical(p), 1e-5f) << p;
 }
