@@ -748,8 +748,12 @@ int CSpeakerEngine::Verify()
     // score has its speaker's typical distance taken off and may be below 0).
     // Nor from a take through a telephone line: its distances are the band's,
     // and its spectrum outside the band is the line's, not the speaker's.
+    // Nor from a take matched to its noise: its distances were taken against
+    // the templates given that noise, not the model's own, and its noise
+    // lies well over what the templates hold.
     const float clear = threshold - static_cast<float>(1.0 - m_fAdaptMargin) * std::fabs(threshold);
-    if (m_bAdapt && !m_bLineLimited && m_endpoint.nError == kEpdOk && score <= clear)
+    const bool matched = m_lastHold == CSpeakerScorer::ENoiseHold::kMatched;
+    if (m_bAdapt && !m_bLineLimited && !matched && m_endpoint.nError == kEpdOk && score <= clear)
         Adapt(m_lastParts, path == CSpeakerScorer::EScorePath::kWeighted);
     return 1;
 }

@@ -420,6 +420,11 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         EXPECT_EQ(1, onLine.accepted);
         EXPECT_EQ(0, onLine.update);
         EXPECT_EQ(enrolled, sonvera_test::ReadBytes(ModelPath()));
+        // Nor does his take in a room 20 dB louder, matched to its noise.
+        const SVerdict matched = VerifyTake(George(7, 0.0, 0, 160.0, 302), "aaj", true);
+        EXPECT_EQ(1, matched.accepted);
+        EXPECT_EQ(0, matched.update);
+        EXPECT_EQ(enrolled, sonvera_test::ReadBytes(ModelPath()));
         const SVerdict v = VerifyTake(George(8, 0.0, 0, 16.0, 300), "aaj", true);
         ASSERT_EQ(1, v.update);
         const std::vector<unsigned char> after = sonvera_test::ReadBytes(ModelPath());
