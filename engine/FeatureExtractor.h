@@ -83,6 +83,8 @@ public:
     static constexpr float kNoiseMaskDb = 6.0f;
     // ... and to at least the take's loudest cell less this range, dB.
     static constexpr float kMaskRangeDb = 34.0f;
+    // The last Compute's loudest filter energy (before the mask), dB.
+    float PeakCellDb() const { return m_fPeakCellDb; }
     // The last Compute's noise level of every channel (the mean filter
     // energy of the take's quietest frames), dB; Init's channel count values.
     const float* ChannelNoiseDb() const { return m_noiseDb.data(); }

@@ -465,7 +465,7 @@ int CSpeakerEngine::AnalyseTake(const short* samples, int count, int shortWord)
         return 0;
     }
     m_bLineLimited = m_lineBand.nLast >= 0 && m_extractor.NoiseDropAboveDb(m_lineBand.nLast) < kLineNoiseDropDb;
-    m_take.SetNoise(m_extractor.ChannelNoiseDb(), m_nChannels,
+    m_take.SetNoise(m_extractor.ChannelNoiseDb(), m_nChannels, m_extractor.PeakCellDb(),
                     m_extractor.FilterBankOverFrameEnergyDb(m_features, m_endpoint.nCoreFirst, m_endpoint.nCoreLast));
     float pitch = 0.0f;
     m_voicing.Analyse(samples, count, m_endpoint.nCoreFirst, m_endpoint.nCoreLast, m_fVoicedFraction, pitch);
@@ -607,6 +607,11 @@ int CSpeakerEngine::Train()
             // How far this model's own takes move in noise sets its own
             // allowance for a noisy login; a model without it gets none.
             MeasureNoiseMove(takes, samples, snrs, count);
+            // A login's noise is read against the enrolment's own: whether
+            // it was recorded as the enrolment was decides its hold.
+            STakeNoise noises[CSpeakerModel::kMaxTemplates];
+            for (int t = 0; t < count; ++t) noises[t] = takes[t].Noise();
+            CSpeakerScorer::KeepEnrolNoise(noises, count, m_model);
             CAnsiFileSystem::MakeFolder(CAnsiFileSystem::Join(m_strDir, "work"));
             ok = m_model.Save(ModelPath());
         }
@@ -711,15 +716,26 @@ int CSpeakerEngine::Verify()
     std::memset(m_lastParts, 0, sizeof(m_lastParts));
     if (!LoadModelForTake()) return 0;
     const CSpeakerScorer::EScorePath path = TakePath();
+    // How the take's noise stands against the model's decides how it is
+    // scored and held (CSpeakerScorer::NoiseHold), so both are read first.
+    const float excess = m_scorer.NoiseExcessDb(m_take.Noise(), m_model.nChannels);
+    const float enrolShape = CSpeakerScorer::EnrolNoiseShapeDb(m_take.Noise(), m_model);
+    m_lastHold = CSpeakerScorer::NoiseHold(path, TakeSnrDb(), excess, enrolShape);
+    const bool match = m_lastHold == CSpeakerScorer::ENoiseHold::kMatched;
     const float score = m_scorer.Score(m_take, m_model, path, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts,
-                                       m_bLineLimited ? &m_lineBand : nullptr);
+                                       m_bLineLimited ? &m_lineBand : nullptr, match ? &m_take.Noise() : nullptr);
+    // A take whose templates could not be given its noise was scored as the
+    // path scores it, and is held so too.
+    if (match && !m_scorer.LastMatched()) m_lastHold = CSpeakerScorer::ENoiseHold::kPath;
     m_fLastScore = score;
     m_bTakeScored = true;
     for (int v = 0; v < CSpeakerScorer::kNeighbours; ++v)
         for (int p = 0; p < CSpeakerModel::kScoreParts; ++p)
             m_lastParts[(2 + v) * CSpeakerModel::kScoreParts + p] = m_scorer.LastNeighbourPart(v, p);
     for (int c = 0; c < CSpeakerScorer::kCues; ++c) m_lastParts[kCuePartsAt + c] = m_scorer.LastCue(c);
-    m_lastParts[kNoiseExcessPartAt] = m_scorer.NoiseExcessDb(m_take.Noise(), m_model.nChannels);
+    m_lastParts[kNoiseExcessPartAt] = excess;
+    m_lastParts[kEnrolNoiseShapePartAt] = enrolShape;
+    m_lastParts[kNoiseHoldPartAt] = static_cast<float>(m_lastHold);
     // A take the replay check recognised is refused whatever its score: a
     // recording of the user's own voice is the best impostor there is, and
     // learning from it would teach the model the recording.
@@ -732,8 +748,12 @@ int CSpeakerEngine::Verify()
     // score has its speaker's typical distance taken off and may be below 0).
     // Nor from a take through a telephone line: its distances are the band's,
     // and its spectrum outside the band is the line's, not the speaker's.
+    // Nor from a take matched to its noise: its distances were taken against
+    // the templates given that noise, not the model's own, and its noise
+    // lies well over what the templates hold.
     const float clear = threshold - static_cast<float>(1.0 - m_fAdaptMargin) * std::fabs(threshold);
-    if (m_bAdapt && !m_bLineLimited && m_endpoint.nError == kEpdOk && score <= clear)
+    const bool matched = m_lastHold == CSpeakerScorer::ENoiseHold::kMatched;
+    if (m_bAdapt && !m_bLineLimited && !matched && m_endpoint.nError == kEpdOk && score <= clear)
         Adapt(m_lastParts, path == CSpeakerScorer::EScorePath::kWeighted);
     return 1;
 }
@@ -777,7 +797,7 @@ void CSpeakerEngine::Adapt(const float* parts, bool weighted)
 
 double CSpeakerEngine::LastScorePart(int index) const
 {
-    if (index < 0 || index > kNoiseExcessPartAt) return 0.0;
+    if (index < 0 || index > kNoiseHoldPartAt) return 0.0;
     return m_lastParts[index];
 }
 
@@ -820,8 +840,9 @@ float CSpeakerEngine::ThresholdOnPath(CSpeakerScorer::EScorePath path) const
     // The excess is the scored take's against the model it was scored on;
     // before a take is scored there is none.
     const float excess = m_bTakeScored ? m_lastParts[kNoiseExcessPartAt] : CSpeakerScorer::kNoExcess;
+    const CSpeakerScorer::ENoiseHold hold = m_bTakeScored ? m_lastHold : CSpeakerScorer::ENoiseHold::kPath;
     return CSpeakerScorer::Threshold(path, m_fSecurity, TakeSnrDb(), OwnEnrolSnrDb(), ownFigure ? &figure : nullptr,
-                                     excess);
+                                     excess, hold);
 }
 
 double CSpeakerEngine::ModelPart(int index) const

@@ -203,10 +203,17 @@ private:
     bool m_bTakeScored = false;   // m_scorer scored the take of m_nTakeHash (its LastTypical is the take's)
     // The model's distances, the neighbours' means, then each neighbour's,
     // then the word's cues (CSpeakerScorer::LastCue), then the take's noise
-    // over the templates' own (CSpeakerScorer::NoiseExcessDb).
+    // over the templates' own (CSpeakerScorer::NoiseExcessDb), its shape
+    // against the model's enrolment noise (CSpeakerScorer::
+    // EnrolNoiseShapeDb) and how it was held for its noise (ENoiseHold's
+    // value).
     static constexpr int kCuePartsAt = (2 + CSpeakerScorer::kNeighbours) * CSpeakerModel::kScoreParts;
     static constexpr int kNoiseExcessPartAt = kCuePartsAt + CSpeakerScorer::kCues;
-    float m_lastParts[kNoiseExcessPartAt + 1];
+    static constexpr int kEnrolNoiseShapePartAt = kNoiseExcessPartAt + 1;
+    static constexpr int kNoiseHoldPartAt = kEnrolNoiseShapePartAt + 1;
+    float m_lastParts[kNoiseHoldPartAt + 1];
+    // How the scored take is held for its noise (meaningful with m_bTakeScored).
+    CSpeakerScorer::ENoiseHold m_lastHold = CSpeakerScorer::ENoiseHold::kPath;
     double m_fLastReplayDistance;
     double m_fLastReplayPitchDistance;
     double m_fLastReplayWaveform;

@@ -147,6 +147,30 @@ void ReadWeights(CReader& r, CSpeakerModel& m)
     if (!WeightedTypicalInRange(m)) r.Fail();
 }
 
+// A channel's enrolment noise is either absent or a level relative to the
+// word's loudest frame; anything else is a damaged file.
+bool EnrolNoiseInRange(float db)
+{
+    return db == CSpeakerModel::kNoNoiseDb || FiniteIn(db, -300.0f, 300.0f);
+}
+
+// The enrolment takes' channel noise (version 10): u8 channels (0 or the
+// model's channel count), then one f32 per channel.
+void ReadEnrolNoise(CReader& r, CSpeakerModel& m)
+{
+    const int channels = r.U8();
+    if (channels != 0 && channels != m.nChannels) r.Fail();
+    if (channels > CSpeakerModel::kMaxNoiseChannels) {
+        r.Fail();
+        return;
+    }
+    m.nEnrolNoiseChannels = channels;
+    for (int c = 0; c < channels && r.Ok(); ++c) {
+        m.enrolNoiseDb[c] = r.F32();
+        if (!EnrolNoiseInRange(m.enrolNoiseDb[c])) r.Fail();
+    }
+}
+
 } // namespace
 
 void CSpeakerModel::Reset()
@@ -178,6 +202,8 @@ void CSpeakerModel::Reset()
     std::memset(weightCodes, 0, sizeof(weightCodes));
     std::memset(weightedEnrolMean, 0, sizeof(weightedEnrolMean));
     std::memset(weightedAdaptedMean, 0, sizeof(weightedAdaptedMean));
+    nEnrolNoiseChannels = 0;
+    for (float& db : enrolNoiseDb) db = kNoNoiseDb;
 }
 
 int CSpeakerModel::TemplateFrameLimit(int dims)
@@ -254,6 +280,13 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
         w.Bytes(weightCodes, static_cast<size_t>(nDims));
         for (int i = 0; i < kScoreParts; ++i) w.F32(weightedEnrolMean[i]);
         for (int i = 0; i < kScoreParts; ++i) w.F32(weightedAdaptedMean[i]);
+    }
+    if (nEnrolNoiseChannels != 0 && (nEnrolNoiseChannels != nChannels || nEnrolNoiseChannels > kMaxNoiseChannels))
+        return 0;
+    w.U8(nEnrolNoiseChannels);
+    for (int c = 0; c < nEnrolNoiseChannels; ++c) {
+        if (!EnrolNoiseInRange(enrolNoiseDb[c])) return 0;
+        w.F32(enrolNoiseDb[c]);
     }
     CWriter h(out);
     for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
@@ -339,6 +372,7 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
         m.bNoiseMove = known == 1;
     }
     if (version >= 9) ReadWeights(r, m);
+    if (version >= 10) ReadEnrolNoise(r, m);
     if (!r.Ok() || r.Left() != 0) return 0;
     *this = m;
     return 1;

@@ -60,13 +60,13 @@
 
 class CSpeakerModel {
 public:
-    // 9: per-dimension weights; 8: the enrolment takes' move in noise; 7: the enrolment takes' snr; 6:
+    // 10: the enrolment takes' own channel noise; 9: per-dimension weights; 8: the enrolment takes' move in noise; 7: the enrolment takes' snr; 6:
     // pitch contours and waveform prints of the enrolment and accepted
     // takes, no cepstral fingerprint; 5: a
     // fingerprint, its pitch contour and a print of each enrolment take; 4:
-    // without the prints (8, 7, 6, 5 and 4 still read); 3: a fingerprint without a
+    // without the prints (9, 8, 7, 6, 5 and 4 still read); 3: a fingerprint without a
     // pitch contour; 2: with one among the cepstra.
-    static constexpr int kVersion = 9;
+    static constexpr int kVersion = 10;
     static constexpr int kOldestReadVersion = 4;
     static constexpr int kHeaderSize = 24;
     static constexpr int kMaxFileSize = 20655;     // the voice dictionary's model block
@@ -83,8 +83,10 @@ public:
     static constexpr float kPitchContourSteps = 16.0f;    // per semitone: 0.36 % each, +-7.9 semitones
     static constexpr signed char kUnvoiced = -128;
     static constexpr int kWaveformPrintBytes = 128;
-    static constexpr int kFixedPayload =
-        7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4 + 4 + 1 + 4 + 4 + 4 + 1 + kMaxDims + kScoreParts * 2 * 4;
+    static constexpr int kMaxNoiseChannels = 40;    // the analysis' filter-bank channels at most
+    static constexpr float kNoNoiseDb = -1e9f;      // a channel none of the enrolment takes carried noise in
+    static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4 + 4 + 1 + 4 + 4 +
+                                         4 + 1 + kMaxDims + kScoreParts * 2 * 4 + 1 + kMaxNoiseChannels * 4;
     static constexpr int kKnownTakeBytes = 2 + 2 + kMaxContourFrames + 1 + kWaveformPrintBytes;
     static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 4 + kTemplateBudget +
                       kMaxKnownTakes * kKnownTakeBytes <= kMaxFileSize,
@@ -151,4 +153,13 @@ public:
     unsigned char weightCodes[kMaxDims];              // CDimensionWeights' codes, one per dimension
     float weightedEnrolMean[kScoreParts];             // the typical distances with the weights
     float weightedAdaptedMean[kScoreParts];           // the same, drifting with the takes scored with them
+    // The enrolment takes' own channel noise (never before version 10): per
+    // analysis channel the mean over the takes that carried noise there of
+    // the take's noise relative to its word's loudest frame, dB, or
+    // kNoNoiseDb where none did. A login's noise is read against it to tell
+    // a take recorded as the enrolment was from one with noise added over
+    // that room's: the templates' quietest frames rebuilt from the cepstra
+    // are too smooth to tell them apart, the analysed floors are not.
+    int nEnrolNoiseChannels;                          // nChannels when known, else 0
+    float enrolNoiseDb[kMaxNoiseChannels];
 };

@@ -120,8 +120,20 @@ public:
     // neither against the speaker nor for an impostor. Without a band, or
     // with one too narrow to keep, the take is compared on the whole bank,
     // still with the line's fusion.
+    //
+    // matchNoise (optional, the unweighted path only): the take's noise,
+    // which the templates and neighbouring voices are given (the part of
+    // it over what they keep of their own, NoiseOverOwn; CTakeFeatures::
+    // MeetNoise) before the take is compared with them, the speaker's
+    // typical distances shrunk as the noise brings the templates nearer
+    // each other: a noisy take then meets its model under its own noise,
+    // and the noise no longer counts against its own speaker. LastMatched
+    // says whether it was done (a noise of another channel count cannot be).
     float Score(const CTakeFeatures& test, const CSpeakerModel& model, EScorePath path, float* parts,
-                float* neighbourParts = nullptr, const SChannelRange* band = nullptr);
+                float* neighbourParts = nullptr, const SChannelRange* band = nullptr,
+                const STakeNoise* matchNoise = nullptr);
+    // The last Score compared the take with the templates given its noise.
+    bool LastMatched() const { return m_bLastMatched; }
     // The typical distances part (0 .. kParts - 1) of the last Score was
     // taken against: the model's (with or without its weights) or, for a
     // take on a line's band, the band's own.
@@ -184,6 +196,30 @@ public:
     // (CTakeFeatures::QuietestFrameChannelsDb). 0 when either is unknown
     // (the threshold then holds the take to the stricter, held-noise form).
     float NoiseExcessDb(const STakeNoise& noise, int channelCount) const;
+    // The loaded templates' own noise per channel, NoiseExcessDb's side of
+    // the excess (the mean over the templates of their quietest frame's
+    // channels). Returns 0 when unknown.
+    int TemplatesOwnNoiseDb(int channelCount, double* own) const;
+    // The part of a take's noise over the templates' own (TemplatesOwnNoiseDb),
+    // channel by channel in power: 10 log10(10^(take/10) - 10^(own/10)) where
+    // the take's lies higher, STakeNoise::kNoneDb where it does not (the
+    // matching leaves such a channel as it is); the summed level over the
+    // channels that carry some, the take's floor kept. Returns 0 when either
+    // side is unknown.
+    int NoiseOverOwn(const STakeNoise& noise, int channelCount, STakeNoise& over) const;
+    // The enrolment takes' own channel noise (`noises`, one per take), kept
+    // in the model (CSpeakerModel::enrolNoiseDb): per channel the mean over
+    // the takes that carried noise there, a take of another channel count
+    // not read. The mean rather than each take: one
+    // reference to read a login against, steadier than any single take's
+    // floor, and a fixed 4 bytes a channel. None when no take carried any.
+    static void KeepEnrolNoise(const STakeNoise* noises, int count, CSpeakerModel& model);
+    // How a take's noise is shaped against its model's enrolment noise: the
+    // standard deviation over the channels both know of (take's - the
+    // enrolment's), dB; a level shift alone leaves it at 0. 0 for a model
+    // without enrolment noise. A take recorded as the enrolment was reads
+    // near 0.3 dB whoever speaks; noise added over that room reshapes it.
+    static float EnrolNoiseShapeDb(const STakeNoise& noise, const CSpeakerModel& model);
     // What path's score adds for a take's cues (kCues values, LastCue's):
     // each cue's weight on path x the cue / its spread over genuine takes;
     // 0 on a path whose cues weigh nothing. Score's value is Combine's plus
@@ -250,8 +286,31 @@ public:
     // loses part of the loosening it would get under the model's enrolment
     // level (OwnLevelAllowanceTaken).
     static constexpr float kNoExcess = std::numeric_limits<float>::quiet_NaN();
+    // How a take on the unweighted path is held for its noise (NoiseHold):
+    // as the path holds every take; matched to its noise (Score's
+    // matchNoise) and held to the matched threshold; or unmatched and held
+    // kShiftStricter stricter than the path's threshold.
+    enum class ENoiseHold { kPath, kMatched, kShifted };
+    // hold: NoiseHold's, kPath off the unweighted path. A matched take's
+    // threshold has a base and snr slope of its own and no noise figure's
+    // term (the matching has taken the noise's move in).
     static float Threshold(EScorePath path, float security, float snrDb, float enrolSnrDb,
-                           const SNoiseFigure* noiseFigure, float noiseExcessDb);
+                           const SNoiseFigure* noiseFigure, float noiseExcessDb,
+                           ENoiseHold hold = ENoiseHold::kPath);
+    // The hold of a take on `path` whose word peaks snrDb over its noise
+    // floor, whose noise lies noiseExcessDb over its model's templates' own
+    // (NoiseExcessDb) and is shaped enrolNoiseShapeDb against the model's
+    // enrolment noise (EnrolNoiseShapeDb): on the unweighted path a take at
+    // most kMatchedMaxSnrDb is matched when its noise lies at least
+    // kMatchedMinExcessDb over the model's own; one the excess leaves
+    // unmatched is shifted when its noise is shaped over
+    // kShiftMinEnrolShapeDb against the enrolment's (noise added over the
+    // room the model was enrolled in, not that room alone).
+    static ENoiseHold NoiseHold(EScorePath path, float snrDb, float noiseExcessDb, float enrolNoiseShapeDb);
+    static constexpr float kMatchedMaxSnrDb = 34.0f;
+    static constexpr float kMatchedMinExcessDb = 6.0f;
+    static constexpr float kShiftMinEnrolShapeDb = 0.41f;
+    static constexpr float kShiftStricter = 0.5f;   // score units
     // What the unweighted path's threshold gives back of its snr loosening
     // for a take whose noise the model already holds (noiseExcessDb under
     // the gate): a share of the loosening from the model's own level
@@ -358,6 +417,17 @@ private:
     // Reduces the loaded templates and neighbours to `band` and learns their
     // typical distances. Returns 1 on success.
     int PrepareBand(const SChannelRange& band, int channelCount);
+    // Set 0: the templates, 1..kNeighbours: the neighbouring voices (moved
+    // first, as loaded), each under a take's noise.
+    CTakeFeatures* NoiseSet(int set) { return &m_noiseSets[static_cast<size_t>(set) * CSpeakerModel::kMaxTemplates]; }
+    // Gives the loaded templates and neighbours `noise` (CTakeFeatures::
+    // MeetNoise) and learns by how much it shrinks the speaker's typical
+    // distances (m_noiseTypicalScale). Returns 1 on success.
+    int PrepareNoise(const STakeNoise& noise, const CSpeakerModel& model);
+    // `test` against the templates and voices PrepareNoise last matched, on
+    // the unweighted path, the typical distances shrunk by its scale (cues
+    // aside).
+    float ScoreMatched(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts);
     // The distances to every set (model, then the neighbours' mean), each
     // part multiplied by its unit, fused on path (the weighted path's
     // distances with the model's weights); template `exclude` of each set
@@ -423,6 +493,13 @@ private:
     std::vector<STemplateColumns> m_columns;
     std::vector<STemplateColumns> m_bandColumns;
     float m_bandTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
+    // The sets under a take's noise ((1 + kNeighbours) x kMaxTemplates, on
+    // the heap, made for each matched take), their columns, and the share of
+    // each typical distance left under that noise.
+    std::vector<CTakeFeatures> m_noiseSets;
+    std::vector<STemplateColumns> m_noiseColumns;
+    float m_noiseTypicalScale[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
+    bool m_bLastMatched = false;   // the last Score matched the take to its noise
     float m_lastTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_lastEachNeighbour[kNeighbours * kParts] = {};
     int m_lastKept[CSpeakerModel::kMaxTemplates] = {};   // the last ScoreAgainst's kept templates

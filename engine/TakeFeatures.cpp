@@ -3,6 +3,7 @@
 #include "FeatureExtractor.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -21,6 +22,33 @@ const float kDeltaWeight = 4.0f;        // first differences of c1..cN, dB per f
 const float kDeltaEnergyWeight = 0.5f;  // first difference of the energy
 const bool kRemoveCepstralMean = true; // DTW on raw cepstra keeps the voice's timbre in
 const float kLoudRangeDb = 20.0f;      // mean spectrum: frames within this of the word's peak
+// --- Adding levels ---------------------------------------------------------------
+// Two levels (dB) add through a table of what the smaller adds to the larger,
+// by their gap: a take's noise meets every cell of every template and
+// neighbouring voice, too often for a logarithm each time.
+const float kAddStepDb = 0.05f;        // table step, dB of gap
+const float kAddRangeDb = 40.0f;       // beyond this gap the smaller adds under 0.0005 dB
+const int kAddTableSize = static_cast<int>(kAddRangeDb / kAddStepDb) + 2;
+
+std::array<float, kAddTableSize> BuildAddTable()
+{
+    std::array<float, kAddTableSize> table{};
+    for (int i = 0; i < kAddTableSize; ++i)
+        table[i] = static_cast<float>(10.0 * std::log10(1.0 + std::pow(10.0, -0.1 * i * kAddStepDb)));
+    return table;
+}
+
+// 10 log10(10^(a/10) + 10^(b/10)), to about 0.0005 dB.
+float AddLevelsDb(float a, float b)
+{
+    static const std::array<float, kAddTableSize> table = BuildAddTable();
+    const float high = std::max(a, b);
+    const float gap = high - std::min(a, b);
+    if (!(gap < kAddRangeDb)) return high;
+    const float x = gap / kAddStepDb;
+    const int i = static_cast<int>(x);
+    return high + table[i] + (x - static_cast<float>(i)) * (table[i + 1] - table[i]);
+}
 } // namespace
 
 void CTakeFeatures::Reset()
@@ -297,11 +325,11 @@ int CTakeFeatures::ShiftedCopies(const float* channels, int count, int channelCo
     return 1;
 }
 
-void CTakeFeatures::SetNoise(const float* channelNoiseDb, int channels, float filterBankOffsetDb)
+void CTakeFeatures::SetNoise(const float* channelNoiseDb, int channels, float peakCellDb, float filterBankOffsetDb)
 {
     m_noise = STakeNoise();
     if (channelNoiseDb == nullptr || channels < 1 || channels > STakeNoise::kMaxChannels || m_nFrames < 1 ||
-        !std::isfinite(filterBankOffsetDb))
+        !std::isfinite(filterBankOffsetDb) || !std::isfinite(peakCellDb))
         return;
     // The word's loudest frame on the filter energies' scale.
     const float reference = m_fPeakEnergyDb + filterBankOffsetDb;
@@ -309,7 +337,9 @@ void CTakeFeatures::SetNoise(const float* channelNoiseDb, int channels, float fi
     for (int c = 0; c < channels; ++c) {
         if (!std::isfinite(channelNoiseDb[c])) return;
         noise.channelDb[c] = channelNoiseDb[c] - reference;
+        noise.totalDb = c == 0 ? noise.channelDb[0] : AddLevelsDb(noise.totalDb, noise.channelDb[c]);
     }
+    noise.floorDb = peakCellDb - CFeatureExtractor::kMaskRangeDb - reference;
     noise.nChannels = channels;
     m_noise = noise;
 }
@@ -327,5 +357,42 @@ int CTakeFeatures::QuietestFrameChannelsDb(int channelCount, float* out) const
     for (int m = 0; m < channelCount; ++m) power += std::pow(10.0, 0.1 * out[m]);
     const float level = m_statics[quietest][cep] - static_cast<float>(10.0 * std::log10(power));
     for (int m = 0; m < channelCount; ++m) out[m] += level;
+    return 1;
+}
+
+int CTakeFeatures::MeetNoise(const STakeNoise& noise, int channelCount)
+{
+    const int cep = m_nDims - 1;
+    if (channelCount <= cep || channelCount > kMaxChannels || noise.nChannels != channelCount) return 0;
+    g_fullBank.Prepare(channelCount);
+    float logMel[kMaxChannels];
+    float peak = -1e9f;
+    for (int i = 0; i < m_nFrames; ++i) {
+        RebuildChannels(i, channelCount, logMel);
+        // The cepstra keep no level (c0 is not stored): the spectrum is
+        // placed so that its summed energy is the frame's.
+        float sum = logMel[0];
+        for (int m = 1; m < channelCount; ++m) sum = AddLevelsDb(sum, logMel[m]);
+        const float level = m_statics[i][cep] - sum;
+        for (int m = 0; m < channelCount; ++m) {
+            if (noise.channelDb[m] <= STakeNoise::kNoneDb) {
+                logMel[m] += level;
+                continue;
+            }
+            const float noisy = AddLevelsDb(logMel[m] + level, noise.channelDb[m]);
+            logMel[m] = std::max(noisy, std::max(noise.channelDb[m] + CFeatureExtractor::kNoiseMaskDb, noise.floorDb));
+        }
+        // The cepstra from c1 on see no level common to all channels.
+        for (int k = 0; k < cep; ++k) {
+            float c = 0.0f;
+            for (int m = 0; m < channelCount; ++m) c += logMel[m] * g_fullBank.basis[k][m];
+            m_statics[i][k] = c;
+        }
+        m_statics[i][cep] = std::max(m_statics[i][cep], noise.totalDb);
+        peak = std::max(peak, m_statics[i][cep]);
+    }
+    // The energy relative to the word's loudest frame again, as Build made it.
+    for (int i = 0; i < m_nFrames; ++i) m_statics[i][cep] -= peak;
+    ComputeVectors();
     return 1;
 }

@@ -14,12 +14,18 @@
 #include "SpeakerModel.h"
 
 // A take's noise on the scale its templates keep their own: every
-// filter-bank channel's noise level relative to the word's loudest frame on
-// the frame-energy scale, dB.
+// filter-bank channel's noise level and their summed level relative to the
+// word's loudest frame on the frame-energy scale, and the analysis' mask
+// under the take's loudest cell on the same scale, dB.
 struct STakeNoise {
     static constexpr int kMaxChannels = 40;   // as many as a word is rebuilt on
+    // A channel at or under this level carries no noise: the matching
+    // leaves its cells as they are, its masks included.
+    static constexpr float kNoneDb = -1e9f;
     int nChannels = 0;                  // 0: no noise known
     float channelDb[kMaxChannels] = {};
+    float totalDb = kNoneDb;
+    float floorDb = kNoneDb;
 };
 
 class CTakeFeatures {
@@ -73,11 +79,25 @@ public:
     int KeepChannels(int firstChannel, int lastChannel, int channelCount);
 
     // Keeps the take's noise to set against what its templates keep of
-    // theirs: the analysis' channel noise levels (dB, `channels` values)
-    // moved onto the frame-energy scale by filterBankOffsetDb (how far the
-    // filter bank's summed energy lies over the frame's log energy) and made
-    // relative to the word's loudest frame. Call after Build.
-    void SetNoise(const float* channelNoiseDb, int channels, float filterBankOffsetDb);
+    // theirs, and for them to meet: the analysis' channel noise levels (dB,
+    // `channels` values) and its loudest cell (dB), moved onto the
+    // frame-energy scale by filterBankOffsetDb (how far the filter bank's
+    // summed energy lies over the frame's log energy) and made relative to
+    // the word's loudest frame. Call after Build.
+    void SetNoise(const float* channelNoiseDb, int channels, float peakCellDb, float filterBankOffsetDb);
+    // The word as it would sound under `noise`: each frame's log filter
+    // energies are rebuilt from the cepstra (as KeepChannels does), placed
+    // so that their summed energy is the frame's, the channel's noise energy
+    // added and the analysis' masks applied (the channel's noise + its
+    // margin, and the take's mask under its loudest cell), then transformed
+    // back; the frame energy becomes the larger of its own and the noise's,
+    // relative to the word's loudest frame again. A channel whose noise is
+    // at or under STakeNoise::kNoneDb is left as it was (no noise, no mask).
+    // A template and a take so compared carry the same noise, instead of
+    // the take's noise counting against its own speaker. Returns 1 on
+    // success (0 when the noise has another channel count or channelCount
+    // cannot hold the cepstra).
+    int MeetNoise(const STakeNoise& noise, int channelCount);
     // The log filter energies of the word's quietest frame (its lowest frame
     // energy), rebuilt from the cepstra and placed so that their summed
     // energy is that frame's: relative to the word's loudest frame, on the

@@ -100,7 +100,15 @@ double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw dist
                                                        along the DTW path, 29 its voiced share;
                                                        30 the take's noise over what the model's
                                                        templates keep of their own, dB (mean over
-                                                       the filter channels of the excess) */
+                                                       the filter channels of the excess);
+                                                       31 the take's noise shape against the
+                                                       model's enrolment takes' own noise, dB (the
+                                                       spread over the channels of the difference;
+                                                       0 for a model without it); 32 how the take
+                                                       was held for its noise: 0 as its path holds
+                                                       every take, 1 matched to its noise and held
+                                                       to the matched threshold, 2 held stricter
+                                                       unmatched */
 double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..3;
                                                        4: typical waveform similarity of its enrolment takes;
                                                        5: its enrolment takes' move in noise (0: none);

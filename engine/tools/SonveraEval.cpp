@@ -299,6 +299,9 @@ int main(int argc, char** argv)
     if (dump) std::fprintf(dump, ",cue_dur,cue_int,cue_int_fold,cue_loud,cue_int_path,cue_voiced");
     // The take's noise over what the model's templates keep of their own, dB.
     if (dump) std::fprintf(dump, ",noise_excess");
+    // The take's noise shape against its model's enrolment noise, dB, and
+    // how it was held for its noise (0 its path's, 1 matched, 2 shifted).
+    if (dump) std::fprintf(dump, ",enrol_noise_shape,noise_hold");
     if (dump) std::fprintf(dump, "\n");
     std::printf("speakers=%zu enrol_marginal=%ld adapted=%ld threshold=%.4f\n", speakers.size(), enrolMarginal, adapted,
                 threshold);

@@ -62,6 +62,9 @@ CSpeakerModel LargestModel()
     m.bNoiseMove = true; m.noiseMove = -0.75f; m.noiseImpostorMove = 0.5f; m.noiseCopySnrDb = 28.5f;
     m.bWeighted = true;
     for (int d = 0; d < m.nDims; ++d) m.weightCodes[d] = static_cast<unsigned char>(96 + 4 * d);
+    m.nEnrolNoiseChannels = m.nChannels;
+    for (int c = 0; c < m.nChannels; ++c) m.enrolNoiseDb[c] = -40.5f - c;
+    m.enrolNoiseDb[3] = CSpeakerModel::kNoNoiseDb;   // no enrolment take carried noise there
     return m;
 }
 
@@ -110,6 +113,9 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
     EXPECT_EQ(96 + 4 * 16, back.weightCodes[16]);
     EXPECT_FLOAT_EQ(11.0f, back.weightedEnrolMean[3]);
     EXPECT_FLOAT_EQ(11.25f, back.weightedAdaptedMean[3]);
+    EXPECT_EQ(19, back.nEnrolNoiseChannels);
+    EXPECT_FLOAT_EQ(-58.5f, back.enrolNoiseDb[18]);
+    EXPECT_EQ(CSpeakerModel::kNoNoiseDb, back.enrolNoiseDb[3]);
     const std::function<void(CSpeakerModel&)> faults[] = {
         [](CSpeakerModel& m) { m.templateFrames[2] = CSpeakerModel::TemplateFrameLimit(m.nDims) + 1; },
         [](CSpeakerModel& m) { m.nTemplates = 0; },
@@ -123,6 +129,9 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
         [](CSpeakerModel& m) { m.noiseCopySnrDb = -1.0f; },
         [](CSpeakerModel& m) { m.weightedEnrolMean[1] = 0.0f; },
         [](CSpeakerModel& m) { m.weightedAdaptedMean[2] = std::numeric_limits<float>::quiet_NaN(); },
+        [](CSpeakerModel& m) { m.nEnrolNoiseChannels = m.nChannels - 1; },
+        [](CSpeakerModel& m) { m.enrolNoiseDb[5] = std::numeric_limits<float>::quiet_NaN(); },
+        [](CSpeakerModel& m) { m.enrolNoiseDb[6] = 1e6f; },
         // Fields only the reader held to their limits once.
         [](CSpeakerModel& m) { m.nSampleRate = 0; },
         [](CSpeakerModel& m) { m.nChannels = m.nCepstra; },
@@ -138,7 +147,8 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
     }
 }
 
-// Files of earlier formats: version 8 (without the weights) reads as an
+// Files of earlier formats: version 9 (without the enrolment takes' noise)
+// reads as a model without it, version 8 (without the weights either) as an
 // unweighted model, version 7 (without the noise move either) as a model
 // without one, version 6 (without the enrolment snr either) as one whose
 // enrolment snr is unknown; George's model as the version 5 engine wrote it
@@ -150,7 +160,8 @@ TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTod
     const Bytes today = Serialized(LargestModel());
     const Bytes v5 = sonvera_test::ReadBytes(SONVERA_TEST_ENGINE_DATA "/george-zero-v5.bin");
     ASSERT_EQ(5, v5.empty() ? 0 : v5[4]);
-    const size_t weights = 1 + 17 + 8 * 4;
+    const size_t enrolNoise = 1 + 19 * 4;
+    const size_t weights = enrolNoise + 1 + 17 + 8 * 4;
     const size_t printSection = 2 + 4 + CSpeakerModel::kMaxTemplates * CSpeakerModel::kWaveformPrintBytes;
     const int allKnown = CSpeakerModel::kMaxKnownTakes;
     const struct {
@@ -161,12 +172,14 @@ TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTod
         float enrolSnrDb;
         int knownTakes, ringSlot;
         bool prints;
+        bool weighted;
     } cases[] = {
-        {today, weights, 8, true, 47.25f, allKnown, 6, true},
-        {today, weights + 13, 7, false, 47.25f, allKnown, 6, true},
-        {today, weights + 17, 6, false, 0.0f, allKnown, 6, true},
-        {v5, 0, 5, false, 0.0f, 5, 5, true},
-        {v5, printSection, 4, false, 0.0f, 5, 5, false},
+        {today, enrolNoise, 9, true, 47.25f, allKnown, 6, true, true},
+        {today, weights, 8, true, 47.25f, allKnown, 6, true, false},
+        {today, weights + 13, 7, false, 47.25f, allKnown, 6, true, false},
+        {today, weights + 17, 6, false, 0.0f, allKnown, 6, true, false},
+        {v5, 0, 5, false, 0.0f, 5, 5, true, false},
+        {v5, printSection, 4, false, 0.0f, 5, 5, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
@@ -178,7 +191,8 @@ TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTod
         }
         CSpeakerModel m;
         ASSERT_EQ(1, m.Parse(old.data(), old.size()));
-        EXPECT_FALSE(m.bWeighted);
+        EXPECT_EQ(c.weighted, m.bWeighted);
+        EXPECT_EQ(0, m.nEnrolNoiseChannels);
         EXPECT_EQ(c.noiseMove, m.bNoiseMove);
         EXPECT_EQ(c.enrolSnrDb, m.enrolSnrDb);
         EXPECT_EQ(CSpeakerModel::kMaxTemplates, m.nTemplates);
@@ -220,6 +234,7 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
     const Bytes moved = Serialized(otherSlot);
     const auto payloadOf = [&](const Bytes& b) { return b.begin() + static_cast<long>(payload); };
     const size_t ringSlot = std::mismatch(payloadOf(good), good.end(), payloadOf(moved)).first - good.begin();
+    const size_t enrolNoise = 1 + 19 * 4;   // the file's last section
     const float nan = std::numeric_limits<float>::quiet_NaN();
     unsigned char nanBytes[4];
     std::memcpy(nanBytes, &nan, 4);
@@ -235,9 +250,11 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
         {"99 templates", payload + 12, {99}, true},
         {"a next ring slot past the ring", ringSlot, {CSpeakerModel::kMaxKnownTakes, 0}, true},
         {"a NaN scale", payload + 14, Bytes(nanBytes, nanBytes + 4), true},
-        {"a NaN enrolment snr", good.size() - 50 - 13 - 4, Bytes(nanBytes, nanBytes + 4), true},
-        {"a noise move said to be unknown", good.size() - 50 - 13, {0}, true},
-        {"a NaN typical distance with the weights", good.size() - 4, Bytes(nanBytes, nanBytes + 4), true},
+        {"a NaN enrolment snr", good.size() - enrolNoise - 50 - 13 - 4, Bytes(nanBytes, nanBytes + 4), true},
+        {"a noise move said to be unknown", good.size() - enrolNoise - 50 - 13, {0}, true},
+        {"a NaN typical distance with the weights", good.size() - enrolNoise - 4, Bytes(nanBytes, nanBytes + 4), true},
+        {"enrolment noise on another channel count", good.size() - enrolNoise, {18}, true},
+        {"a NaN enrolment noise", good.size() - 4, Bytes(nanBytes, nanBytes + 4), true},
         {"a byte after the last field", good.size(), {0}, false},
         {"the same with a header that claims it", good.size(), {0}, true},
     };
@@ -255,11 +272,13 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
     longContour.insert(longContour.begin() + static_cast<long>(ringSlot + 6 + CSpeakerModel::kMaxContourFrames), 0);
     FixHeader(longContour);
     EXPECT_EQ(0, m.Parse(longContour.data(), longContour.size())) << "a contour one frame too long";
-    // The last byte of an unweighted model's file says whether it is weighted.
+    // In an unweighted model's file without enrolment noise the byte before
+    // the last (that noise's channel count, 0) says whether it is weighted.
     CSpeakerModel unweighted = LargestModel();
     unweighted.bWeighted = false;
+    unweighted.nEnrolNoiseChannels = 0;
     Bytes neither = Serialized(unweighted);
-    neither.back() = 2;
+    neither[neither.size() - 2] = 2;
     FixHeader(neither);
     EXPECT_EQ(0, m.Parse(neither.data(), neither.size())) << "neither weighted nor not";
 }

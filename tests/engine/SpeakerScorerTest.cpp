@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -588,9 +589,13 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
 // copies fell (at least 10) and no deeper than they fell; none on the
 // weighted path. On the unweighted path alone, a take whose noise lies
 // under 1.5 dB over the model's templates' own gives back 0.75 of the snr
-// loosening below the model's enrolment level (counted up to 60 dB).
+// loosening below the model's enrolment level (counted up to 60 dB). A take
+// matched to its noise is held to a base of -1.6480 and 0.02 a dB under 60
+// dB, without the model's move in noise; one held stricter unmatched 0.5
+// under its path's threshold; off the unweighted path neither holds.
 TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMoveInNoise)
 {
+    using EHold = CSpeakerScorer::ENoiseHold;
     const float nan = std::nanf("");
     const float base = -0.5681f;   // the clean unweighted path's
     const float noisyBase = -0.6337f;
@@ -606,6 +611,7 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         const SNoiseFigure* figure;
         float threshold;
         float excessDb = CSpeakerScorer::kNoExcess;
+        EHold hold = EHold::kPath;
     } cases[] = {
         {kCleanUnweighted, nan, 70.0f, 0.0f, nullptr, base},
         {kCleanUnweighted, 2.0f, 70.0f, 0.0f, nullptr, base - 0.77f},
@@ -635,12 +641,28 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {kCleanUnweighted, 0.3f, 40.0f, 55.0f, nullptr, base + 0.3f + 0.0275f, 1.0f},
         {kLine, 0.3f, 40.0f, 55.0f, nullptr, -0.5681f - 0.15f + 0.3f + 0.0275f, 1.0f},
         {kWeighted, 0.3f, 45.0f, 55.0f, nullptr, -0.2984f + 0.225f + 0.015f, 1.0f},
+        // Matched: its own base and slope, the enrolment's term and security
+        // as every take's, no move in noise (the same take held unmatched
+        // above: noisyBase + 0.6f + 0.0775f + 1.25f * 19.0f / 25.0f).
+        {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, -1.6480f + 0.8f + 0.09f, 9.0f, EHold::kMatched},
+        {kUnweighted, 0.5f, 30.0f, 55.0f, &own, -1.6480f - 0.22f + 0.6f + 0.0525f, 9.0f, EHold::kMatched},
+        {kUnweighted, 0.3f, nan, 55.0f, &own, -1.6480f, 9.0f, EHold::kMatched},
+        // Shifted: the path's threshold, give-back and move in noise kept, 0.5 under.
+        {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f - 0.75f * 0.075f - 0.5f, 1.0f,
+         EHold::kShifted},
+        {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, noisyBase + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f - 0.5f, 3.0f,
+         EHold::kShifted},
+        // Neither off the unweighted path.
+        {kCleanUnweighted, 0.3f, 40.0f, 55.0f, nullptr, base + 0.3f + 0.0275f, 9.0f, EHold::kMatched},
+        {kLine, 0.3f, 40.0f, 55.0f, nullptr, -0.5681f - 0.15f + 0.3f + 0.0275f, 1.0f, EHold::kShifted},
+        {kWeighted, 0.3f, 45.0f, 55.0f, nullptr, -0.2984f + 0.225f + 0.015f, 9.0f, EHold::kMatched},
     };
     for (const auto& c : cases) {
         const float threshold =
-            CSpeakerScorer::Threshold(c.path, c.security, c.snrDb, c.enrolSnrDb, c.figure, c.excessDb);
+            CSpeakerScorer::Threshold(c.path, c.security, c.snrDb, c.enrolSnrDb, c.figure, c.excessDb, c.hold);
         EXPECT_NEAR(c.threshold, threshold, 1e-5f) << static_cast<int>(c.path) << " " << c.security << " " << c.snrDb
-                                                   << " " << c.enrolSnrDb << " " << c.excessDb;
+                                                   << " " << c.enrolSnrDb << " " << c.excessDb << " hold "
+                                                   << static_cast<int>(c.hold);
     }
 }
 
@@ -692,4 +714,283 @@ TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
     ASSERT_EQ(3, scorer.MeasureCopyMove(takes, copies, made, snr, copyLevel, 3, model, movedDown, impostorMove,
                                         copySnr));
     EXPECT_NEAR(move - 0.015f * 30.0f, movedDown, 1e-4f);
+}
+
+// How a take is held for its noise: on the unweighted path alone, at most 34
+// dB, matched from 6 dB of noise over its model's own; under that, shifted
+// only when its noise is shaped over 0.41 dB against its model's enrolment
+// noise (a model without that noise reads 0 and never shifts).
+TEST(SpeakerScorer, ATakesHoldFollowsItsPathSnrExcessAndEnrolmentNoiseShape)
+{
+    using EHold = CSpeakerScorer::ENoiseHold;
+    const float nan = std::nanf("");
+    const struct {
+        CSpeakerScorer::EScorePath path;
+        float snrDb, excessDb, shapeDb;
+        EHold hold;
+    } takes[] = {
+        {kUnweighted, 20.0f, 6.0f, 0.0f, EHold::kMatched},      {kUnweighted, 20.0f, 5.99f, 0.0f, EHold::kPath},
+        {kUnweighted, 34.0f, 9.0f, 0.2f, EHold::kMatched},      {kUnweighted, 34.01f, 9.0f, 0.2f, EHold::kPath},
+        {kUnweighted, 20.0f, 5.99f, 0.42f, EHold::kShifted},    {kUnweighted, 20.0f, 5.99f, 0.41f, EHold::kPath},
+        {kUnweighted, 34.0f, 0.0f, 3.0f, EHold::kShifted},      {kUnweighted, 34.01f, 0.0f, 3.0f, EHold::kPath},
+        {kUnweighted, 20.0f, 12.0f, 3.0f, EHold::kMatched},     {kUnweighted, nan, 12.0f, 3.0f, EHold::kPath},
+        {kCleanUnweighted, 45.0f, 12.0f, 3.0f, EHold::kPath},   {kLine, 20.0f, 12.0f, 3.0f, EHold::kPath},
+        {kWeighted, 45.0f, 12.0f, 3.0f, EHold::kPath},
+    };
+    for (const auto& t : takes)
+        EXPECT_EQ(static_cast<int>(t.hold),
+                  static_cast<int>(CSpeakerScorer::NoiseHold(t.path, t.snrDb, t.excessDb, t.shapeDb)))
+            << static_cast<int>(t.path) << " " << t.snrDb << " dB, excess " << t.excessDb << ", shape " << t.shapeDb;
+
+    // A model without enrolment noise (an older file) reads no shape,
+    // however the take's noise is shaped: its unmatched takes keep the path's
+    // threshold.
+    CSpeakerModel older = ModelOfThree(0.25f);
+    STakeNoise tilted;
+    tilted.nChannels = kChannels;
+    for (int c = 0; c < kChannels; ++c) tilted.channelDb[c] = -40.0f - 2.0f * static_cast<float>(c);
+    const float shape = CSpeakerScorer::EnrolNoiseShapeDb(tilted, older);
+    EXPECT_EQ(0.0f, shape);
+    EXPECT_EQ(static_cast<int>(EHold::kPath), static_cast<int>(CSpeakerScorer::NoiseHold(kUnweighted, 20.0f, 1.0f, shape)));
+}
+
+// A take's noise shape against its model's enrolment noise: a level shift
+// alone leaves it at 0, a tilt or a step reads as the spread of the
+// difference; a channel either side holds no noise in is left out; a model
+// without enrolment noise, or a take of another channel count, reads 0.
+TEST(SpeakerScorer, ATakesEnrolmentNoiseShapeReadsTheSpreadNotTheLevel)
+{
+    constexpr int kCount = 6;
+    CSpeakerModel model = ModelOfThree(0.25f);
+    model.nChannels = kCount;
+    model.nEnrolNoiseChannels = kCount;
+    const float enrol[kCount] = {-40.0f, -42.0f, -45.0f, -47.0f, -50.0f, -52.0f};
+    std::copy(enrol, enrol + kCount, model.enrolNoiseDb);
+    const struct {
+        const char* name;
+        float move[kCount];   // the take's noise over the enrolment's, per channel
+        float shape;
+    } cases[] = {
+        {"the same noise", {0, 0, 0, 0, 0, 0}, 0.0f},
+        {"the same shape 5 dB higher", {5, 5, 5, 5, 5, 5}, 0.0f},
+        {"the same shape 5 dB lower", {-5, -5, -5, -5, -5, -5}, 0.0f},
+        {"tilted about the enrolment's", {-5, -3, -1, 1, 3, 5}, 3.4156f},
+        {"half the channels 6 dB higher", {6, 6, 6, 0, 0, 0}, 3.0f},
+    };
+    for (const auto& c : cases) {
+        STakeNoise take;
+        take.nChannels = kCount;
+        for (int k = 0; k < kCount; ++k) take.channelDb[k] = enrol[k] + c.move[k];
+        EXPECT_NEAR(c.shape, CSpeakerScorer::EnrolNoiseShapeDb(take, model), 1e-4) << c.name;
+    }
+    STakeNoise take;
+    take.nChannels = kCount;
+    for (int k = 0; k < kCount; ++k) take.channelDb[k] = enrol[k] + (k == 2 ? 9.0f : 4.0f);
+    EXPECT_GT(CSpeakerScorer::EnrolNoiseShapeDb(take, model), 1.0f);
+    // Channel 2 read by neither side: the rest are a level shift alone.
+    CSpeakerModel unheard = model;
+    unheard.enrolNoiseDb[2] = CSpeakerModel::kNoNoiseDb;
+    EXPECT_NEAR(0.0f, CSpeakerScorer::EnrolNoiseShapeDb(take, unheard), 1e-4);
+    STakeNoise quiet = take;
+    quiet.channelDb[2] = STakeNoise::kNoneDb;
+    EXPECT_NEAR(0.0f, CSpeakerScorer::EnrolNoiseShapeDb(quiet, model), 1e-4);
+    CSpeakerModel older = model;
+    older.nEnrolNoiseChannels = 0;
+    EXPECT_EQ(0.0f, CSpeakerScorer::EnrolNoiseShapeDb(take, older));
+    STakeNoise other = take;
+    other.nChannels = kCount - 1;
+    EXPECT_EQ(0.0f, CSpeakerScorer::EnrolNoiseShapeDb(other, model));
+}
+
+// The enrolment takes' noise a model keeps: per channel the mean over the
+// takes that carried noise there; a channel none carried is kept as such,
+// a take of another analysis' channels is not read, and a model whose
+// takes carried none keeps none.
+TEST(SpeakerScorer, AModelKeepsItsEnrolmentTakesMeanChannelNoise)
+{
+    constexpr int kCount = 4;
+    const auto noise = [](std::initializer_list<float> db, int channels) {
+        STakeNoise n;
+        n.nChannels = channels;
+        int c = 0;
+        for (float v : db) n.channelDb[c++] = v;
+        return n;
+    };
+    const float none = STakeNoise::kNoneDb;
+    const STakeNoise takes[] = {
+        noise({-40.0f, -50.0f, none, none}, kCount),
+        noise({-42.0f, none, none, -60.0f}, kCount),
+        noise({-44.0f, -54.0f, none, -62.0f}, kCount),
+        noise({0.0f, 0.0f, 0.0f, 0.0f, 0.0f}, kCount + 1),   // another analysis
+    };
+    CSpeakerModel model;
+    model.nChannels = kCount;
+    CSpeakerScorer::KeepEnrolNoise(takes, 4, model);
+    ASSERT_EQ(kCount, model.nEnrolNoiseChannels);
+    EXPECT_FLOAT_EQ(-42.0f, model.enrolNoiseDb[0]);
+    EXPECT_FLOAT_EQ(-52.0f, model.enrolNoiseDb[1]);
+    EXPECT_EQ(CSpeakerModel::kNoNoiseDb, model.enrolNoiseDb[2]);
+    EXPECT_FLOAT_EQ(-61.0f, model.enrolNoiseDb[3]);
+    // Kept afresh at every training: nothing of an earlier one lingers.
+    const STakeNoise silent[] = {noise({none, none, none, none}, kCount), STakeNoise()};
+    CSpeakerScorer::KeepEnrolNoise(silent, 2, model);
+    EXPECT_EQ(0, model.nEnrolNoiseChannels);
+    EXPECT_EQ(CSpeakerModel::kNoNoiseDb, model.enrolNoiseDb[0]);
+}
+
+// The part of a take's noise over the templates' own, channel by channel in
+// power: nothing where the take's noise lies at or under theirs, the power
+// difference where it lies over, and the summed level of what is left.
+TEST(SpeakerScorer, OnlyTheTakesNoiseOverTheTemplatesOwnIsLeftToMatch)
+{
+    const double centres[3] = {5.0, 5.2, 5.4};
+    CSpeakerModel model = ModelOfThree(0.25f);
+    for (int t = 0; t < 3; ++t) ASSERT_EQ(1, BumpTake(centres[t], 0.2).StoreAsTemplate(model, t));
+    CSpeakerScorer scorer;
+    ASSERT_TRUE(Loaded(scorer, model));
+    double own[kChannels];
+    ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
+
+    // The take's noise over the templates' own, by channel (dB).
+    const double gaps[] = {-6.0, -0.01, 0.1, 3.0, 20.0};
+    constexpr int kGaps = sizeof(gaps) / sizeof(gaps[0]);
+    STakeNoise noise;
+    noise.nChannels = kChannels;
+    noise.floorDb = -45.0f;
+    for (int c = 0; c < kChannels; ++c) noise.channelDb[c] = static_cast<float>(own[c] + gaps[c % kGaps]);
+    STakeNoise over;
+    ASSERT_EQ(1, scorer.NoiseOverOwn(noise, kChannels, over));
+    EXPECT_EQ(kChannels, over.nChannels);
+    EXPECT_EQ(noise.floorDb, over.floorDb);
+    double left = 0.0;
+    for (int c = 0; c < kChannels; ++c) {
+        const double gap = gaps[c % kGaps];
+        if (gap <= 0.0) {
+            EXPECT_EQ(STakeNoise::kNoneDb, over.channelDb[c]) << "channel " << c << ", gap " << gap;
+            continue;
+        }
+        const double added = std::pow(10.0, 0.1 * over.channelDb[c]) + std::pow(10.0, 0.1 * own[c]);
+        EXPECT_NEAR(noise.channelDb[c], 10.0 * std::log10(added), 1e-3) << "channel " << c << ", gap " << gap;
+        left += std::pow(10.0, 0.1 * over.channelDb[c]);
+    }
+    EXPECT_NEAR(10.0 * std::log10(left), over.totalDb, 1e-3);
+
+    // Another channel count, or no templates' noise to count from: nothing.
+    EXPECT_EQ(0, scorer.NoiseOverOwn(noise, kChannels - 1, over));
+    CSpeakerScorer empty;
+    ASSERT_EQ(1, empty.Init());
+    EXPECT_EQ(0, empty.NoiseOverOwn(noise, kChannels, over));
+}
+
+// A template given a noise that lies nowhere over its model's own is left
+// as it was; given one that lies over it, it moves.
+TEST(SpeakerScorer, ATemplateIsMovedOnlyByNoiseOverItsModelsOwn)
+{
+    const double centres[3] = {5.0, 5.2, 5.4};
+    CSpeakerModel model = ModelOfThree(0.25f);
+    for (int t = 0; t < 3; ++t) ASSERT_EQ(1, BumpTake(centres[t], 0.2).StoreAsTemplate(model, t));
+    CSpeakerScorer scorer;
+    ASSERT_TRUE(Loaded(scorer, model));
+    double own[kChannels];
+    ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
+    CTakeFeatures plain;
+    ASSERT_GT(plain.BuildFromTemplate(model, 0), 0);
+
+    const struct {
+        double gapDb;
+        bool moves;
+    } cases[] = {{-10.0, false}, {-0.01, false}, {15.0, true}};
+    for (const auto& row : cases) {
+        STakeNoise noise;
+        noise.nChannels = kChannels;
+        // A floor high enough to raise the word's quieter cells wherever it
+        // applies: a channel without noise must not take it either.
+        noise.floorDb = -20.0f;
+        for (int c = 0; c < kChannels; ++c) noise.channelDb[c] = static_cast<float>(own[c] + row.gapDb);
+        STakeNoise over;
+        ASSERT_EQ(1, scorer.NoiseOverOwn(noise, kChannels, over)) << row.gapDb;
+        CTakeFeatures met = plain;
+        ASSERT_EQ(1, met.MeetNoise(over, kChannels)) << row.gapDb;
+        float largest = 0.0f;
+        for (int f = 0; f < plain.Frames(); ++f)
+            for (int d = 0; d < plain.Dims(); ++d) {
+                const int at = f * CTakeFeatures::kMaxDims + d;
+                largest = std::max(largest, std::fabs(met.Statics()[at] - plain.Statics()[at]));
+            }
+        if (row.moves)
+            EXPECT_GT(largest, 0.1f) << row.gapDb;
+        else
+            EXPECT_LT(largest, 1e-3f) << row.gapDb;
+    }
+}
+
+// A take scored with its noise on the unweighted path meets templates and
+// voices given that noise: its score moves, nearer the model, and the
+// typical distances it was taken against shrink; on any other path, or
+// with a noise of another channel count, it is scored as without one.
+TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
+{
+    const double centres[3] = {5.0, 5.2, 5.4};
+    CSpeakerModel model = ModelOfThree(0.25f);
+    for (int t = 0; t < 3; ++t) ASSERT_EQ(1, BumpTake(centres[t], 0.2).StoreAsTemplate(model, t));
+    const float typical[4] = {0.5f, 0.0f, 0.4f, 0.02f};
+    std::copy(typical, typical + 4, model.adaptedMean);
+    std::copy(typical, typical + 4, model.weightedAdaptedMean);
+    std::fill(model.weightCodes, model.weightCodes + model.nDims, static_cast<unsigned char>(128));
+    CSpeakerScorer scorer;
+    ASSERT_TRUE(Loaded(scorer, model));
+    // The enrolment's typical distances as training takes them: leave one
+    // out between the templates.
+    for (int t = 0; t < 3; ++t) {
+        CTakeFeatures tpl;
+        ASSERT_GT(tpl.BuildFromTemplate(model, t), 0);
+        float loo[4];
+        scorer.Distances(tpl, t, loo);
+        for (int p = 0; p < 4; ++p) model.enrolMean[p] += loo[p] / 3.0f;
+    }
+    ASSERT_GT(model.enrolMean[0], 0.0f);
+    double own[kChannels];
+    ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
+    // The take: the speaker's word under noise 20 dB over the templates' own.
+    CTakeFeatures take = BumpTake(5.3, 0.2);
+    STakeNoise noise;
+    noise.nChannels = kChannels;
+    noise.floorDb = -60.0f;
+    double power = 0.0;
+    for (int c = 0; c < kChannels; ++c) {
+        noise.channelDb[c] = static_cast<float>(own[c] + 20.0);
+        power += std::pow(10.0, 0.1 * noise.channelDb[c]);
+    }
+    noise.totalDb = static_cast<float>(10.0 * std::log10(power));
+    CTakeFeatures noisy = take;
+    ASSERT_EQ(1, noisy.MeetNoise(noise, kChannels));
+
+    float parts[4];
+    for (const CSpeakerScorer::EScorePath path : {kUnweighted, kWeighted, kLine, kCleanUnweighted}) {
+        const float plain = scorer.Score(noisy, model, path, parts);
+        EXPECT_FALSE(scorer.LastMatched());
+        const float withNoise = scorer.Score(noisy, model, path, parts, nullptr, nullptr, &noise);
+        if (path != kUnweighted) {
+            EXPECT_FALSE(scorer.LastMatched()) << static_cast<int>(path);
+            EXPECT_EQ(plain, withNoise) << static_cast<int>(path);
+            continue;
+        }
+        ASSERT_TRUE(scorer.LastMatched());
+        EXPECT_LT(withNoise, plain - 0.1f);
+        EXPECT_LT(scorer.LastTypical(0), typical[0]);
+    }
+    STakeNoise other = noise;
+    other.nChannels = kChannels - 1;
+    const float plain = scorer.Score(noisy, model, kUnweighted, parts);
+    EXPECT_EQ(plain, scorer.Score(noisy, model, kUnweighted, parts, nullptr, nullptr, &other));
+    EXPECT_FALSE(scorer.LastMatched());
+
+    // A noise that lies nowhere over the templates' own leaves them, and the
+    // take's score, as they were: only the part over their own is met.
+    STakeNoise under = noise;
+    for (int c = 0; c < kChannels; ++c) under.channelDb[c] = static_cast<float>(own[c] - 3.0);
+    const float unmoved = scorer.Score(take, model, kUnweighted, parts);
+    EXPECT_NEAR(unmoved, scorer.Score(take, model, kUnweighted, parts, nullptr, nullptr, &under), 1e-4f);
+    EXPECT_TRUE(scorer.LastMatched());
+    for (int p = 0; p < 4; ++p) EXPECT_NEAR(typical[p], scorer.LastTypical(p), 1e-5f) << p;
 }

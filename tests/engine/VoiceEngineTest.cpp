@@ -249,6 +249,11 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
                   *std::max_element(model.weightCodes, model.weightCodes + model.nDims));
         EXPECT_NE(model.enrolMean[0], model.weightedEnrolMean[0]);
         EXPECT_EQ(model.weightedEnrolMean[0], model.weightedAdaptedMean[0]);
+        // ... and the takes' own channel noise, which a login's is read against.
+        EXPECT_EQ(CSpeakerModel::kVersion, enrolled[4]);
+        ASSERT_EQ(model.nChannels, model.nEnrolNoiseChannels);
+        for (int c = 0; c < model.nChannels; ++c)
+            EXPECT_LT(model.enrolNoiseDb[c], -20.0f) << "under the word, channel " << c;
     }
     {
         // Hiss has no voice: the take check refuses it, and a refused take is
@@ -303,29 +308,38 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         CSpeakerModel older = model;
         older.bNoiseMove = false;
         const std::vector<short> clean = George(7, 0.0, 0, 16.0, 302);
+        const std::vector<short> higher = FsddTake("0_george_6", 0.0, 0, 400.0, 210, 1.12);
         using EScorePath = CSpeakerScorer::EScorePath;
+        constexpr CSpeakerScorer::ENoiseHold kMatched = CSpeakerScorer::ENoiseHold::kMatched;
         const struct {
             const char* what;
             std::vector<short> take;
             float security;
             EScorePath path;
             bool withoutMove = false, nearThreshold = false, raised = false;
+            CSpeakerScorer::ENoiseHold hold = CSpeakerScorer::ENoiseHold::kPath;
         } takes[] = {
             {"clean", clean, Setup::kSecurity, EScorePath::kWeighted},
             {"played a fifth faster, a voice about a channel higher", FsddTake("0_george_7", 0.0, 0, 16.0, 302, 1.2),
              Setup::kSecurity, EScorePath::kWeighted, false, false, true},
             {"through a telephone line", ThroughLine(clean), 0.0f, EScorePath::kLine},
             {"soft", George(7, -7.5, 0, 16.0, 302), Setup::kSecurity, EScorePath::kCleanUnweighted},
-            {"in a room 20 dB louder", George(7, 0.0, 0, 160.0, 302), Setup::kSecurity, EScorePath::kUnweighted},
-            {"in a room 28 dB louder", George(7, 0.0, 0, 400.0, 302), Setup::kSecurity, EScorePath::kUnweighted},
+            {"in a room 20 dB louder", George(7, 0.0, 0, 160.0, 302), Setup::kSecurity, EScorePath::kUnweighted,
+             false, false, false, kMatched},
+            {"in a room 28 dB louder", George(7, 0.0, 0, 400.0, 302), Setup::kSecurity, EScorePath::kUnweighted,
+             false, false, false, kMatched},
             {"in a noisy room, a model without its move", George(6, 0.0, 0, 400.0, 211), Setup::kSecurity,
-             EScorePath::kUnweighted, true},
-            {"in a noisy room, just refused", noisy, 0.9f, EScorePath::kUnweighted, false, true},
-            {"in a noisy room, just accepted", noisy, 0.7f, EScorePath::kUnweighted, false, true},
+             EScorePath::kUnweighted, true, false, false, kMatched},
+            // Matched, the speaker's own takes lie far under the threshold at
+            // any security; his take played a little faster comes near it.
+            {"in a noisy room, a voice a little higher, just refused", higher, 0.3f, EScorePath::kUnweighted, false,
+             true, false, kMatched},
+            {"in a noisy room, a voice a little higher, just accepted", higher, 0.1f, EScorePath::kUnweighted, false,
+             true, false, kMatched},
         };
         DialogSetUp(Setup::kModeVerify);
         VRE_SetbAdapt(0);
-        float excess[std::size(takes)];
+        float excess[std::size(takes)], shape[std::size(takes)];
         for (const auto& t : takes) {
             const bool written =
                 t.withoutMove ? older.Save(ModelPath()) == 1 : sonvera_test::WriteBytes(ModelPath(), enrolled);
@@ -338,12 +352,19 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             const SNoiseFigure* own = t.withoutMove ? nullptr : &figure;
             float& noiseExcess = excess[&t - takes];
             noiseExcess = static_cast<float>(VRE_GetScorePart(24 + CSpeakerScorer::kCues));
+            float& noiseShape = shape[&t - takes];
+            noiseShape = static_cast<float>(VRE_GetScorePart(25 + CSpeakerScorer::kCues));
+            const CSpeakerScorer::ENoiseHold hold = CSpeakerScorer::NoiseHold(t.path, snr, noiseExcess, noiseShape);
+            EXPECT_EQ(static_cast<int>(t.hold), static_cast<int>(hold)) << t.what << ": " << snr << " dB, excess "
+                                                                         << noiseExcess << ", shape " << noiseShape;
+            EXPECT_EQ(static_cast<int>(hold), VRE_GetScorePart(26 + CSpeakerScorer::kCues)) << t.what;
             const float threshold =
-                CSpeakerScorer::Threshold(t.path, t.security, snr, model.enrolSnrDb, own, noiseExcess);
+                CSpeakerScorer::Threshold(t.path, t.security, snr, model.enrolSnrDb, own, noiseExcess, hold);
             EXPECT_NEAR(threshold, VRE_GetThreshold(), 1e-5) << t.what << ": " << snr << " dB";
             EXPECT_NEAR(t.withoutMove ? 0.0f : model.noiseMove, VRE_GetModelPart(5), 1e-6) << t.what;
             EXPECT_EQ(VRE_GetScore() <= threshold ? 1 : 0, verdict) << t.what << ": " << VRE_GetScore();
-            EXPECT_TRUE(!t.nearThreshold || std::fabs(VRE_GetScore() - threshold) < 0.2) << t.what;
+            EXPECT_TRUE(!t.nearThreshold || std::fabs(VRE_GetScore() - threshold) < 0.2)
+                << t.what << ": " << VRE_GetScore() << " against " << threshold;
             // The read-outs: the take's four distances, their mean over the
             // neighbouring voices, each voice's four, the cues.
             float read[24 + CSpeakerScorer::kCues], typical[4];
@@ -374,12 +395,18 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         EXPECT_GT(excess[4], 10.0f);
         EXPECT_NEAR(excess[5] - excess[4], 20.0 * std::log10(400.0 / 160.0), 1.0);
         EXPECT_NEAR(model.noiseImpostorMove, VRE_GetModelPart(7), 1e-6);
+        // How its noise is shaped against the enrolment takes' own: a take
+        // recorded as they were reads under the shift's gate, the same room
+        // with more noise over it over the gate.
+        EXPECT_GT(shape[0], 0.0f);
+        EXPECT_LT(shape[0], 0.41f);
+        EXPECT_GT(shape[4], 0.41f);
         // Once another nick is set, the model still loaded is no longer the
-        // take's (security 0.7, the last take's, still set).
+        // take's (security 0.1, the last take's, still set).
         ASSERT_NE(0, VRE_PutNick("abj"));
         ASSERT_NE(0, VRE_GetEndpointShort(noisy.data(), kTakeSamples, 0));
         const float noisySnr = static_cast<float>(VRE_GetTakeSnr());
-        EXPECT_NEAR(CSpeakerScorer::Threshold(EScorePath::kUnweighted, 0.7f, noisySnr, 0.0f, nullptr,
+        EXPECT_NEAR(CSpeakerScorer::Threshold(EScorePath::kUnweighted, 0.1f, noisySnr, 0.0f, nullptr,
                                               CSpeakerScorer::kNoExcess),
                     VRE_GetThreshold(), 1e-5);
         VRE_Destruct();
@@ -392,6 +419,11 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         const SVerdict onLine = VerifyTake(ThroughLine(George(7, 0.0, 0, 16.0, 302)), "aaj", true);
         EXPECT_EQ(1, onLine.accepted);
         EXPECT_EQ(0, onLine.update);
+        EXPECT_EQ(enrolled, sonvera_test::ReadBytes(ModelPath()));
+        // Nor does his take in a room 20 dB louder, matched to its noise.
+        const SVerdict matched = VerifyTake(George(7, 0.0, 0, 160.0, 302), "aaj", true);
+        EXPECT_EQ(1, matched.accepted);
+        EXPECT_EQ(0, matched.update);
         EXPECT_EQ(enrolled, sonvera_test::ReadBytes(ModelPath()));
         const SVerdict v = VerifyTake(George(8, 0.0, 0, 16.0, 300), "aaj", true);
         ASSERT_EQ(1, v.update);

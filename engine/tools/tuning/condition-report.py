@@ -75,6 +75,15 @@ NOISY = {'knee': 0.0, 'slope': 0.0}
 # a share for a take whose noise lies under X0 dB over the model's templates'
 # own (the dumps' noise_excess; sixty-third round): --level-allowance C,X0.
 LEVEL = {'share': 0.0, 'excess': 0.0}
+# A noisy-path take at most K dB whose noise lies X0 dB or more over its
+# model's own (noise_excess) is matched to its noise and held to a base T_m
+# and s_m a dB under the knee, the enrolment's term as every take's, no
+# noise figure's term (eighty-first round's setting, built in the
+# eighty-second): --matched K,X0,S_M,T_M. One the excess leaves unmatched is
+# held D stricter when its noise is shaped over G dB against its model's
+# enrolment noise (enrol_noise_shape): --unmatched-shift D,G.
+MATCHED = {'bound': None, 'excess': 0.0, 'slope': 0.0, 'base': 0.0}
+SHIFT = {'stricter': 0.0, 'shape': 0.0}
 
 
 def read_enrol_log(path):
@@ -182,9 +191,31 @@ def level_taken(row, slope, knee):
     return LEVEL['share'] * slope * max(0.0, knee - max(row['snr_db'], level))
 
 
+def matched(row):
+    """The take is matched to its noise (--matched)."""
+    return (MATCHED['bound'] is not None and on_noisy_path(row) and row['snr_db'] <= MATCHED['bound'] and
+            float(row['noise_excess']) >= MATCHED['excess'])
+
+
+def shifted(row):
+    """The take is held stricter unmatched (--matched and --unmatched-shift)."""
+    return (MATCHED['bound'] is not None and SHIFT['stricter'] != 0.0 and on_noisy_path(row) and
+            row['snr_db'] <= MATCHED['bound'] and not matched(row) and
+            float(row['enrol_noise_shape']) > SHIFT['shape'])
+
+
+def matched_threshold(row, knee):
+    enrol = min(row['enrol_db'], ENROL_SNR_CAP)
+    under = max(0.0, enrol - row['snr_db'] - ENROL['margin']) if row['enrol_db'] > 0.0 else 0.0
+    return MATCHED['base'] + MATCHED['slope'] * max(0.0, knee - row['snr_db']) + ENROL['slope'] * under
+
+
 def threshold(row, t0, slope, knee):
+    if matched(row):
+        return matched_threshold(row, knee)
     base = WEIGHTED['base'] if weighed(row) else CLEAN_HELD['base'] if clean_held(row) else t0
-    return base + variable_part(row, slope, knee) + line_offset(row) + noisy_term(row) - level_taken(row, slope, knee)
+    return (base + variable_part(row, slope, knee) + line_offset(row) + noisy_term(row) -
+            level_taken(row, slope, knee) - (SHIFT['stricter'] if shifted(row) else 0.0))
 
 
 def figures(rows, t0, slope, knee):
@@ -319,11 +350,25 @@ def main():
     ap.add_argument('--level-allowance', metavar='C,X0',
                     help='the unweighted path gives back c of its loosening below the model\'s level for a take '
                          'whose noise_excess is under X0 dB')
+    ap.add_argument('--matched', metavar='K,X0,S_M,T_M',
+                    help='the noisy-path takes at most K dB with noise_excess at least X0 held to T_M + S_M a dB '
+                         'under the knee, without the noise figure\'s term')
+    ap.add_argument('--unmatched-shift', metavar='D,G',
+                    help='with --matched: a noisy-path take at most K dB left unmatched held D stricter when its '
+                         'enrol_noise_shape is over G dB')
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     if a.level_allowance:
         share, excess = (float(x) for x in a.level_allowance.split(','))
         LEVEL.update(share=share, excess=excess)
+    if a.matched:
+        bound, excess, slope, base = (float(x) for x in a.matched.split(','))
+        MATCHED.update(bound=bound, excess=excess, slope=slope, base=base)
+    if a.unmatched_shift:
+        if not a.matched:
+            raise SystemExit('--unmatched-shift needs --matched')
+        stricter, shape = (float(x) for x in a.unmatched_shift.split(','))
+        SHIFT.update(stricter=stricter, shape=shape)
     set_limits(a.wave_limit, a.pitch_limit)
     set_weighted(a.weighted)
     set_clean_held(a.clean_held)
@@ -354,7 +399,24 @@ def main():
            if CLEAN_HELD['base'] is not None else '') +
           (' noisy takes %.4f a dB under %.0f dB' % (NOISY['slope'], NOISY['knee']) if NOISY['slope'] else '') +
           (' level allowance given back %.2f under %g dB of excess' % (LEVEL['share'], LEVEL['excess'])
-           if LEVEL['share'] else ''))
+           if LEVEL['share'] else '') +
+          (' matched at most %g dB from %g dB of excess, base %.4f, %.3f a dB' % (
+              MATCHED['bound'], MATCHED['excess'], MATCHED['base'], MATCHED['slope'])
+           if MATCHED['bound'] is not None else '') +
+          (' unmatched held %.2f stricter over %g dB of enrolment noise shape' % (SHIFT['stricter'], SHIFT['shape'])
+           if SHIFT['stricter'] else ''))
+    if MATCHED['bound'] is not None:
+        # How many trials each hold reaches, and whether the recomputed
+        # decisions are the dumps' own (the engine's).
+        count = lambda c, hold: '/'.join(str(sum(1 for r in rows if r['condition'] == c and r['kind'] == k and hold(r)))
+                                         for k in 'gir')
+        conds = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
+        print('matched (genuine/impostor/replays): ' + ' '.join('%s %s' % (c, count(c, matched)) for c in conds))
+        print('shifted (genuine/impostor/replays): ' + ' '.join('%s %s' % (c, count(c, shifted)) for c in conds))
+        differ = sum(1 for r in rows if r['kind'] in 'gi' and
+                     (r['s'] <= threshold(r, t0, a.snr_slope, a.snr_knee) and not copy_flag(r)) != (r['accept'] == '1'))
+        print('genuine and impostor decisions differing from the dumps\' own: %d of %d' % (
+            differ, sum(1 for r in rows if r['kind'] in 'gi')))
     conditions = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
     for c in conditions:
         e, far, frr, caught, flagged, miss, worst, ng, ni, nr = figures([r for r in rows if r['condition'] == c], t0, a.snr_slope, a.snr_knee)

@@ -72,11 +72,19 @@ def main():
     ap.add_argument('--weighted', help="S,G,T_w: condition-report.py's")
     ap.add_argument('--clean-held', help="S,T: condition-report.py's")
     ap.add_argument('--level-allowance', metavar='C,X0', help="condition-report.py's")
+    ap.add_argument('--matched', metavar='K,X0,S_M,T_M', help="condition-report.py's")
+    ap.add_argument('--unmatched-shift', metavar='D,G', help="condition-report.py's")
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     if a.level_allowance:
         share, excess = (float(x) for x in a.level_allowance.split(','))
         cr.LEVEL.update(share=share, excess=excess)
+    if a.matched:
+        bound, excess, slope, base = (float(x) for x in a.matched.split(','))
+        cr.MATCHED.update(bound=bound, excess=excess, slope=slope, base=base)
+    if a.unmatched_shift:
+        stricter, shape = (float(x) for x in a.unmatched_shift.split(','))
+        cr.SHIFT.update(stricter=stricter, shape=shape)
     cr.set_weighted(a.weighted)
     cr.set_clean_held(a.clean_held)
     cr.LINE['offset'] = a.line_offset

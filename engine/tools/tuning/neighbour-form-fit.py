@@ -23,6 +23,7 @@ neighbouring voice's four distances (columns v<s>_d<p>, s = 0..3 the moves
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --matched-parts K,S_M,TERM,X0,T_M
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6 --matched-offsets 3=A.csv,B.csv 6=...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 3,6 --level-knees=-24,-22 --level-slopes 0.05,0.1
+  neighbour-form-fit.py --enrol-log run.err dump.csv... --own-threshold-grid TRIAL_DUMP... --excess-gate 6 --unmatched-shifts 0.5 --shift-shape-gates 0.41 --own-engine T_M DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0,0.25,0.5,0.75,1
   neighbour-form-fit.py --enrol-log run.err dump.csv... --level-allowance 0.25,0.5,0.75,1 --level-excess 1.5,3,6 --excess-dumps TRIAL_DUMP...
   neighbour-form-fit.py --enrol-log run.err dump.csv... --line-cue-grid
@@ -196,6 +197,16 @@ room's noise are not judged on main's scale beside the matched ones; each
 d is one more grid dimension, shown first in a setting's name, and the
 order adds the smaller d last.
 Without them every report is unchanged.
+--own-engine T_M DUMP... (eighty-second round, with --own-threshold-grid
+and one value of each of its grid's options): after the grid, the engine
+built with that setting at base T_M against it, trial by trial: each
+trial's hold (the build's noise_hold: 1 matched, 2 shifted, 0 neither)
+the offline one; a matched trial's score, distances, typical distances,
+voices' parts and cues the trial build's (TRIAL_DUMP), its threshold
+main's rebuilt on the matched form; a shifted trial main's score with
+main's threshold d stricter; every other trial every column main's but
+the take's time; every decision the offline one; and the figures, theo's
+row among them, computed from the build's own scores and thresholds.
 --matched-parts K,S_M,TERM,X0,T_M (sixty-fifth round, with --own-threshold-grid's
 dumps and options): instead of the grid, that excess-gated setting at
 T_m against main, each unweighted-path margin split into the score's
@@ -1854,6 +1865,106 @@ def unmatched_shift_rank(shift):
     if isinstance(shift, tuple):
         return (shift[0], -shift[1])
     return (shift or 0.0, 0.0)
+
+
+MATCHED_THRESHOLD_SLACK = 5e-4
+
+
+def own_engine_check(rows, setting, base, dumps, trial_dumps, built_dumps):
+    """The engine built with one excess-gated setting (K, s_m, term, X0),
+    the unmatched shift as OWN_UNMATCHED_SHIFT holds it and the base T_M,
+    against the offline setting, trial by trial; then the build's own
+    figures."""
+    main, trial, built = raw_rows(dumps), raw_rows(trial_dumps), raw_rows(built_dumps)
+    bound, slope, term = setting[:3]
+    differ = {'missing': 0, 'hold': 0, 'score': 0, 'threshold': 0, 'decision': 0, 'enrol_noise_shape': 0}
+    reached = {1: 0, 2: 0}
+    worst = {1: 0.0, 2: 0.0}
+    column_worst = {}
+    compared = 0
+    margins = []
+    for r in rows:
+        new = built.get(r['key'])
+        if new is None:
+            differ['missing'] += 1
+            margins.append(math.inf)
+            continue
+        matched = own_matched(r, setting)
+        shifted = not matched and unmatched_shift_term(r, setting) != 0.0
+        hold = 1 if matched else 2 if shifted else 0
+        if hold:
+            reached[hold] += 1
+        if int(float(new['noise_hold'])) != hold:
+            differ['hold'] += 1
+            print('  hold differs: %s engine %s, offline %d' % (r['key'], new['noise_hold'], hold))
+        old_trial = trial[r['key']]
+        if abs(float(new['enrol_noise_shape']) - float(old_trial['enrol_noise_shape'])) > 1e-4:
+            differ['enrol_noise_shape'] += 1
+        # The columns the build must reproduce: a matched trial's the trial
+        # build's (it scored every noisy-path take so), any other main's.
+        reference = old_trial if matched else main[r['key']]
+        skip = TIMED + ('threshold', 'accept') + (('score',) if hold else ())
+        for k, v in reference.items():
+            if k in skip or k not in main[r['key']] or new.get(k) == v:
+                continue
+            try:
+                gap = abs(float(new[k]) - float(v))
+            except (TypeError, ValueError):
+                gap = math.inf
+            column_worst[k] = max(column_worst.get(k, (0.0, 0))[0], gap), column_worst.get(k, (0.0, 0))[1] + 1
+        e_s = float(new['score'])
+        e_s = math.inf if e_s >= REPORT.REFUSED else e_s
+        e_t = float(new['threshold'])
+        if matched:
+            s = r['s_match']
+            knee = max(0.0, SNR_KNEE - r['snr_db'])
+            t = r['t'] - MATCH_T_MAIN + (slope - MAIN_SLOPE) * knee - (r['allow'] if term != 'N1' else 0.0) + base
+        else:
+            s = r['s']
+            t = r['t'] - unmatched_shift_term(r, setting)
+        if hold and s != math.inf:
+            compared += 1
+            if score_differs(s, e_s):
+                differ['score'] += 1
+                print('  score differs: %s engine %.5f, offline %.5f' % (r['key'], e_s, s))
+            # A matched threshold drops the noise figure's term, which the
+            # offline side rebuilds from rounded dump columns (main's own
+            # recomputation comes within MATCHED_THRESHOLD_SLACK of its
+            # dumped thresholds); a shifted one moves the dumped one alone.
+            worst[hold] = max(worst[hold], abs(t - e_t))
+            if abs(t - e_t) > (MATCHED_THRESHOLD_SLACK if matched else 1.5e-5):
+                differ['threshold'] += 1
+                print('  threshold differs: %s engine %.5f, offline %.5f' % (r['key'], e_t, t))
+        accept = new['accept'] == '1'
+        offline = s <= t and not r['flag'] if hold else r['accept'] == '1'
+        if r['kind'] in 'gi' and offline != accept:
+            differ['decision'] += 1
+            print('  decision differs: %s engine score %.5f limit %.5f accept %d, offline %d' % (
+                r['key'], e_s, e_t, accept, offline))
+        margins.append(e_s - e_t)
+    print('engine check (%s d %.2f G %s T_m %.4f): %d trials, %d matched and %d shifted offline (%d scored compared); '
+          'differing: %s' % (own_name(setting), OWN_UNMATCHED_SHIFT or 0.0, OWN_SHIFT_SHAPE_GATE, base, len(rows),
+                             reached[1], reached[2], compared, ', '.join('%s %d' % kv for kv in differ.items())))
+    print('largest |engine - offline| threshold: matched %.6f, shifted %.6f' % (worst[1], worst[2]))
+    print('columns differing from the reference (trials, largest difference): %s' % (
+        ', '.join('%s %d %.6f' % (k, n, w) for k, (w, n) in sorted(column_worst.items())) or 'none'))
+    for cond in ALL_CONDITIONS:
+        print('  reached in %s (genuine / impostor / replays): matched %s, shifted %s' % (cond, *(
+            '/'.join(str(sum(1 for r in rows if r['condition'] == cond and r['kind'] == k and
+                             int(float(built.get(r['key'], {}).get('noise_hold', 0))) == h)) for k in 'gir')
+            for h in (1, 2))))
+    v = noisy_distance_figures(rows, margins)
+    print('the build\'s figures: %s | mean EER %.2f FRR %.2f' % (figures_line(v), noisy_mean(v, 'eer'),
+                                                               noisy_mean(v, 'frr')))
+    speaker = noisiest_speaker(rows)
+    own = [(r, x) for r, x in zip(rows, margins) if r['model_speaker'] == speaker]
+    acc = lambda r, x: x <= 0.0 and not r['flag']
+    count = lambda cond, kind, want: '%d of %d' % (
+        sum(1 for r, x in own if r['condition'] == cond and r['kind'] == kind and acc(r, x) == want),
+        sum(1 for r, x in own if r['condition'] == cond and r['kind'] == kind))
+    print('the build\'s %s\'s models: impostors accepted white20 %s, speech20 %s; genuine refused clean %s, reverb %s, '
+          'soft12 %s' % (speaker, count('white20', 'i', True), count('speech20', 'i', True), count('clean', 'g', False),
+                         count('reverb', 'g', False), count('soft12', 'g', False)))
 
 
 def held_base(rows, caps, setting):
@@ -3531,6 +3642,9 @@ def main():
     ap.add_argument('--shift-shape-gates', metavar='G,...',
                     help='--unmatched-shifts: shift only a take whose enrol_noise_shape (a column of the '
                          '--own-threshold-grid dumps) lies over G dB; the values of G (eighty-first round)')
+    ap.add_argument('--own-engine', nargs='+', metavar='T_M DUMP',
+                    help='--own-threshold-grid with one setting: the engine built with it at base T_M '
+                         '(eighty-second round)')
     ap.add_argument('--hold-unshifted-base', action='store_true',
                     help='--unmatched-shifts: hold each setting\'s T_m (and each half\'s) at its refit without '
                          'the shift (seventy-ninth round)')
@@ -3672,6 +3786,13 @@ def main():
         elif a.shift_shape_gates or a.hold_unshifted_base:
             raise SystemExit('--shift-shape-gates and --hold-unshifted-base need --unmatched-shifts')
         own_threshold_grid(rows, a.gate, excess, a.hold_untouched_half, offsets, levels, shifts)
+        if a.own_engine:
+            if not (excess and len(excess) == 1 and len(OWN_BOUNDS) == 1 and len(OWN_SLOPES) == 1 and
+                    len(OWN_TERMS) == 1 and len(shifts) == 1):
+                raise SystemExit('--own-engine needs one value of each of the grid\'s options')
+            use_unmatched_shift(shifts[0])
+            own_engine_check(rows, (OWN_BOUNDS[0], OWN_SLOPES[0], OWN_TERMS[0], excess[0]), float(a.own_engine[0]),
+                             a.dumps, a.own_threshold_grid, a.own_engine[1:])
         return
     if a.noise_match_grid:
         noise_match_grid(read_match_rows(a.dumps, a.noise_match_grid, a.enrol_log))
