@@ -568,10 +568,14 @@ TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndASecondRun)
 // the voice dictionary (only the model deleted, or the slot), which is never
 // judged against the model another user's verification left in the engine's
 // file; and for an enrolment without a word list, whose set-up stops after
-// showing the ID, whether the user has no voice yet or enrols a further word.
+// showing the ID, whether the user has no voice yet or enrols a further word;
+// and for a model file another program holds longer than the lock's wait,
+// which uses no attempt and says so in the user's language.
 TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWordList)
 {
     const CString certiKey = m_app.Users().GetCertiKey("george");
+    std::unique_ptr<CFileLock> heldElsewhere;
+    const DWORD lockWait = CFileLock::DefaultWait();
     const struct {
         const char* name;
         int mode;
@@ -580,6 +584,12 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
         std::string hint;
         const char* neverCalled;
     } cases[] = {
+        {"model-file-busy", CVoiceDlg::modeVerify, "george",
+         [&] {
+             CFileLock::SetDefaultWait(50);
+             heldElsewhere.reset(new CFileLock(m_app.File("work\\aaj.bin"), 0));
+         },
+         voice_text::kModelFileBusy, "VRE_Verify"},
         {"no-stored-model", CVoiceDlg::modeVerify, "george",
          [&] { m_app.Voices().DelUserVoice("george", certiKey, "aaj"); }, voice_text::kNoVoiceEnrolled,
          "VRE_Verify"},
@@ -616,9 +626,12 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
                       EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
                   });
         EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+        heldElsewhere.reset();
+        CFileLock::SetDefaultWait(lockWait);
         EXPECT_EQ(1u, dialog.TakesLeft());
         EXPECT_EQ(0, m_engine.Count(c.neverCalled));
         EXPECT_EQ("<missing>", m_app.Log());
+        EXPECT_EQ(5, dialog.AttemptsLeft());
     }
     EXPECT_EQ("not the engine's", ReadRaw(m_app.File("outside.bin").str()));
 }
