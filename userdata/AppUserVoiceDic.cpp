@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "fw/FileException.h"
 #include "fw/FileLock.h"
 #include "fw/RecordReader.h"
 #include "fw/RecordWriter.h"
@@ -63,14 +64,27 @@ private:
 ULONGLONG SlotStart(int nSlot) { return static_cast<ULONGLONG>(nSlot) * CAppUserVoiceDic::kSlotSize; }
 
 // The model file's lock, for a nick with a block. A work folder that is not
-// there holds no model, nor any dialog's lock (a dialog makes the folder
-// before it locks the file); the move then fails or is refused as it would
-// with the lock.
-std::unique_ptr<CFileLock> HoldModelFile(const CString& strWorkDir, const CString& strModelPath, const CString& strNick)
+// there holds no model, nor any dialog's lock, and is not made here (a move
+// into a missing folder is the caller's file error); but a dialog may make
+// it and hold the file the moment after, so a move that found none
+// (bNoWorkFolder) must not touch the model file at all.
+std::unique_ptr<CFileLock> HoldModelFile(const CString& strWorkDir, const CString& strModelPath, const CString& strNick,
+                                         bool& bNoWorkFolder)
 {
-    if (CAppUserVoiceDic::NickIndex(strNick) < 0 || strWorkDir.IsEmpty() || !CFile::Exists(strWorkDir, TRUE))
+    bNoWorkFolder = false;
+    if (CAppUserVoiceDic::NickIndex(strNick) < 0 || strWorkDir.IsEmpty())
         return nullptr;
+    if (!CFile::Exists(strWorkDir, TRUE)) {
+        bNoWorkFolder = true;
+        return nullptr;
+    }
     return std::unique_ptr<CFileLock>(new CFileLock(strModelPath));
+}
+
+// What the move would have met in a work folder that is not there.
+[[noreturn]] void ThrowNoWorkFolder(const CString& strModelPath, const char* pszMove)
+{
+    CFileException::ThrowOsError(ERROR_PATH_NOT_FOUND, strModelPath, pszMove);
 }
 
 } // namespace
@@ -278,11 +292,18 @@ void CAppUserVoiceDic::DelUser(CString strUserID, CString strCertiKey)
 
 void CAppUserVoiceDic::SetUserVoice(CString strUserID, CString strCertiKey, CString strNick)
 {
-    const std::unique_ptr<CFileLock> modelLock = HoldModelFile(m_strWorkDir, ModelPath(strNick), strNick);
-    SetUserVoiceHeld(strUserID, strCertiKey, strNick);
+    bool bNoWorkFolder = false;
+    const std::unique_ptr<CFileLock> modelLock = HoldModelFile(m_strWorkDir, ModelPath(strNick), strNick, bNoWorkFolder);
+    StoreModel(strUserID, strCertiKey, strNick, bNoWorkFolder);
 }
 
 void CAppUserVoiceDic::SetUserVoiceHeld(CString strUserID, CString strCertiKey, CString strNick)
+{
+    StoreModel(strUserID, strCertiKey, strNick, false);
+}
+
+void CAppUserVoiceDic::StoreModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick,
+                                  bool bNoWorkFolder)
 {
     CDictionaryHold hold(m_strDicFile);
     CFile dic(m_strDicFile, kDicUpdateFlags);
@@ -293,6 +314,8 @@ void CAppUserVoiceDic::SetUserVoiceHeld(CString strUserID, CString strCertiKey, 
     // The model is read whole before the block is touched, so a model too
     // large for the block is refused with the block unchanged. One byte more
     // than the block holds is asked for to see that.
+    if (bNoWorkFolder)
+        ThrowNoWorkFolder(ModelPath(strNick), "SetUserVoice");
     CFile model(ModelPath(strNick), CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
     std::vector<char> bytes(kModelArea + 1);
     size_t length = 0;
@@ -314,11 +337,18 @@ void CAppUserVoiceDic::SetUserVoiceHeld(CString strUserID, CString strCertiKey, 
 
 void CAppUserVoiceDic::GetUserVoice(CString strUserID, CString strCertiKey, CString strNick)
 {
-    const std::unique_ptr<CFileLock> modelLock = HoldModelFile(m_strWorkDir, ModelPath(strNick), strNick);
-    GetUserVoiceHeld(strUserID, strCertiKey, strNick);
+    bool bNoWorkFolder = false;
+    const std::unique_ptr<CFileLock> modelLock = HoldModelFile(m_strWorkDir, ModelPath(strNick), strNick, bNoWorkFolder);
+    FetchModel(strUserID, strCertiKey, strNick, bNoWorkFolder);
 }
 
 void CAppUserVoiceDic::GetUserVoiceHeld(CString strUserID, CString strCertiKey, CString strNick)
+{
+    FetchModel(strUserID, strCertiKey, strNick, false);
+}
+
+void CAppUserVoiceDic::FetchModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick,
+                                  bool bNoWorkFolder)
 {
     CDictionaryHold hold(m_strDicFile);
     CFile dic(m_strDicFile, kDicReadFlags);
@@ -333,6 +363,8 @@ void CAppUserVoiceDic::GetUserVoiceHeld(CString strUserID, CString strCertiKey, 
     // A length the block cannot hold is damage: it reads as no model.
     CString model;
     CRecordReader(block.data(), block.size(), m_strDicFile).TryNext(model);
+    if (bNoWorkFolder)
+        ThrowNoWorkFolder(ModelPath(strNick), "GetUserVoice");
     // A model written before a crash may have left its temporary file.
     CSafeFileWriter::RemoveLeftovers(ModelPath(strNick));
     CSafeFileWriter::WriteFile(ModelPath(strNick), model.GetString(), static_cast<UINT>(model.GetLength()));
