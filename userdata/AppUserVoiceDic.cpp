@@ -1,5 +1,6 @@
 #include "userdata/AppUserVoiceDic.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "fw/RollbackJournal.h"
 #include "fw/SafeFileWriter.h"
 #include "userdata/Crypto.h"
+#include "userdata/TrainedModels.h"
 
 namespace {
 
@@ -294,16 +296,16 @@ void CAppUserVoiceDic::SetUserVoice(CString strUserID, CString strCertiKey, CStr
 {
     bool bNoWorkFolder = false;
     const std::unique_ptr<CFileLock> modelLock = HoldModelFile(m_strWorkDir, ModelPath(strNick), strNick, bNoWorkFolder);
-    StoreModel(strUserID, strCertiKey, strNick, bNoWorkFolder);
+    StoreModel(strUserID, strCertiKey, strNick, bNoWorkFolder, true);
 }
 
 void CAppUserVoiceDic::SetUserVoiceHeld(CString strUserID, CString strCertiKey, CString strNick)
 {
-    StoreModel(strUserID, strCertiKey, strNick, false);
+    StoreModel(strUserID, strCertiKey, strNick, false, false);
 }
 
 void CAppUserVoiceDic::StoreModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick,
-                                  bool bNoWorkFolder)
+                                  bool bNoWorkFolder, bool bHostStore)
 {
     CDictionaryHold hold(m_strDicFile);
     CFile dic(m_strDicFile, kDicUpdateFlags);
@@ -316,23 +318,35 @@ void CAppUserVoiceDic::StoreModel(const CString& strUserID, const CString& strCe
     // than the block holds is asked for to see that.
     if (bNoWorkFolder)
         ThrowNoWorkFolder(ModelPath(strNick), "SetUserVoice");
-    CFile model(ModelPath(strNick), CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
+    // A host storing what its enrolment trained stores the copy the dialog
+    // kept: the file may hold another enrolment's model by now.
+    std::vector<BYTE> kept;
+    const bool bKept = bHostStore && trained_models::Find(ModelPath(strNick), strUserID, kept);
     std::vector<char> bytes(kModelArea + 1);
     size_t length = 0;
-    while (length < bytes.size()) {
-        const size_t room = bytes.size() - length;
-        const UINT got = model.Read(bytes.data() + length, room < kCopyPiece ? static_cast<UINT>(room) : kCopyPiece);
-        if (got == 0)
-            break;
-        length += got;
+    if (bKept) {
+        length = std::min(kept.size(), bytes.size());
+        if (length > 0)
+            std::memcpy(bytes.data(), kept.data(), length);
+    } else {
+        CFile model(ModelPath(strNick), CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
+        while (length < bytes.size()) {
+            const size_t room = bytes.size() - length;
+            const UINT got = model.Read(bytes.data() + length, room < kCopyPiece ? static_cast<UINT>(room) : kCopyPiece);
+            if (got == 0)
+                break;
+            length += got;
+        }
+        model.Close();
     }
-    model.Close();
     if (length > kModelArea)
         return;
 
     CRecordWriter block;
     block.Append(CString(bytes.data(), static_cast<int>(length)));
     WriteAt(dic, BlockStart(slot, NickIndex(strNick)), block.Bytes().data(), block.Size());
+    if (bKept)
+        trained_models::Forget(ModelPath(strNick), strUserID);
 }
 
 void CAppUserVoiceDic::GetUserVoice(CString strUserID, CString strCertiKey, CString strNick)

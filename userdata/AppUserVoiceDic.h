@@ -108,7 +108,10 @@ private:
     CString ModelPath(const CString& strNick) const;
     // The model moves; bNoWorkFolder: the move found no work folder, so holds
     // no model file lock and must not touch the file (it fails as there).
-    void StoreModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick, bool bNoWorkFolder);
+    // bHostStore: a host's SetUserVoice, which stores the model this process's
+    // enrolment of the user trained when one is kept (TrainedModels.h).
+    void StoreModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick, bool bNoWorkFolder,
+                    bool bHostStore);
     void FetchModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick, bool bNoWorkFolder);
 
     CString m_strWorkDir;

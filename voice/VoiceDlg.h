@@ -236,6 +236,7 @@ private:
     void OnModelTestVerdict();
     bool AskEnrolAnyway();
     bool TrainModel();
+    void KeepTrainedModel();
 
     // Buttons, prompts, drawing.
     void EnableButtons();

@@ -418,6 +418,50 @@ TEST_F(ScriptedDialogTest, AVerificationLeavesTheModelAnEnrolmentLeftForItsHost)
     EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
 }
 
+std::string s_trained;
+
+// A second enrolment of the same word trains before taro's host has stored
+// taro's new model, replacing it in the engine's file: in another program,
+// or in this host before it stores. taro's host still stores taro's model,
+// never the other user's (whose voice would then pass for taro's).
+TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolmentOfTheWordEndedFirst)
+{
+    s_modelFile = m_app.File("work\\aaj.bin");
+    m_app.AddUser("hanako");
+    const CString taroKey = m_app.Users().GetCertiKey("taro");
+    m_app.Voices().AddUser("taro", taroKey);
+    m_engine.OnCall("VRE_Train", [] { WriteRaw(s_modelFile.str(), s_trained); });
+    const struct {
+        const char* name;
+        std::function<void()> secondEnrolment;
+    } cases[] = {
+        {"another program's",
+         [] {
+             CFileLock lock(s_modelFile);
+             WriteRaw(s_modelFile.str(), "hanako's new model");
+         }},
+        {"this host's next",
+         [this] {
+             s_trained = "hanako's new model";
+             CTestVoiceDlg hanako(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "hanako", 5);
+             EXPECT_EQ(IDOK, RunFromRecord(hanako));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        s_trained = "taro's new model";
+        CTestVoiceDlg taro(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+        EXPECT_EQ(IDOK, RunFromRecord(taro));
+        ASSERT_EQ(1, taro.m_bTrained);
+        c.secondEnrolment();
+        ASSERT_EQ("hanako's new model", ReadRaw(s_modelFile.str()));
+
+        m_app.Voices().SetUserVoice("taro", taroKey, taro.m_strNick);
+        m_app.Voices().GetUserVoice("taro", taroKey, "aaj");
+        EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+    }
+}
+
 
 // taro's training writes the new model while another dialog is between the
 // fetch of george's model and its judgement: george is judged against his own
