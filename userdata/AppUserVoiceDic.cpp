@@ -12,6 +12,7 @@
 #include "fw/RollbackJournal.h"
 #include "fw/SafeFileWriter.h"
 #include "userdata/Crypto.h"
+#include "userdata/ModelPutBack.h"
 #include "userdata/TrainedModels.h"
 
 namespace {
@@ -80,7 +81,11 @@ std::unique_ptr<CFileLock> HoldModelFile(const CString& strWorkDir, const CStrin
         bNoWorkFolder = true;
         return nullptr;
     }
-    return std::unique_ptr<CFileLock>(new CFileLock(strModelPath));
+    std::unique_ptr<CFileLock> lock(new CFileLock(strModelPath));
+    // A dialog that died between a fetch and its put-back left the fetched
+    // model there: a host's store would take it for its own user's.
+    model_putback::Recover(strModelPath);
+    return lock;
 }
 
 // What the move would have met in a work folder that is not there.

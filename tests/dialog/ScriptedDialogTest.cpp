@@ -14,7 +14,9 @@
 #include "resources/resource.h"
 #include "skin/SkinProgress.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/SecondHost.h"
 #include "tests/voice/FakeMixer.h"
+#include "voice/ModelFileHold.h"
 #include "voice/VoiceTexts.h"
 
 namespace {
@@ -547,6 +549,72 @@ TEST_F(ScriptedDialogTest, AFailedPutBackLeavesNoOtherUsersModelForAnEnrolmentsH
               [&] { EXPECT_TRUE(verification.Click("BUTTON_EXIT")); });
     EXPECT_EQ(IDCANCEL, driver.Run(verification));
     EXPECT_FALSE(CFile::Exists(s_modelFile)) << ReadRaw(s_modelFile.str());
+}
+
+// A dialog's process dies between the fetch of george's model and its
+// put-back (this program run again, killing itself there). The next holder
+// of the model file, whichever it is, first puts back what the file held:
+// taro's new model, which his host then stores as taro's and never george's,
+// or no file at all when there was none.
+TEST(DialogModelFile, APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder)
+{
+    const DWORD kDiedAtTheWindow = 7;
+    if (CSecondHost::IsSecondHost()) {
+        const CString app = CSecondHost::Folder();
+        CAppUserVoiceDic voices;
+        voices.SetVoiceDicPath(app);
+        CModelFileHold hold(app, "aaj", true);
+        voices.GetUserVoiceHeld("george", "KEY-G", "aaj");
+        TerminateProcess(GetCurrentProcess(), kDiedAtTheWindow);
+    }
+    CTempFolder app;
+    ASSERT_TRUE(CreateDirectoryA(app.File("work"), nullptr));
+    const std::string model = app.File("work\\aaj.bin").str();
+    CAppUserVoiceDic voices;
+    voices.SetVoiceDicPath(app.Path());
+    voices.AddUser("george", "KEY-G");
+    ASSERT_TRUE(WriteRaw(model, "george's model"));
+    voices.SetUserVoice("george", "KEY-G", "aaj");
+    voices.AddUser("taro", "KEY-T");
+    const struct {
+        const char* name;
+        const char* before;   // null: no model file
+        std::function<void()> nextHolder;
+        const char* after;   // null: no model file
+    } cases[] = {
+        {"taro's host stores", "taro's new model",
+         [&] {
+             voices.SetUserVoice("taro", "KEY-T", "aaj");
+             ASSERT_TRUE(WriteRaw(model, ""));
+             voices.GetUserVoice("taro", "KEY-T", "aaj");
+         },
+         "taro's new model"},
+        {"a dialog's model test", "taro's new model", [&] { CModelFileHold test(app.Path(), "aaj", false); },
+         "taro's new model"},
+        {"a dialog's verification, no model before", nullptr,
+         [&] {
+             CModelFileHold verification(app.Path(), "aaj", true);
+             verification.PutBack();
+         },
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(model.c_str());
+        if (c.before != nullptr) {
+            ASSERT_TRUE(WriteRaw(model, c.before));
+        }
+        CSecondHost dialog("DialogModelFile.APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder", app.Path());
+        dialog.Go();
+        ASSERT_EQ(kDiedAtTheWindow, dialog.Wait());
+        ASSERT_EQ("george's model", ReadRaw(model));
+        c.nextHolder();
+        if (c.after != nullptr) {
+            EXPECT_EQ(c.after, ReadRaw(model));
+        } else {
+            EXPECT_FALSE(Exists(model));
+        }
+    }
 }
 
 // The first enrolment of an application folder without its work folder
