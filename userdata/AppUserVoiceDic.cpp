@@ -1,15 +1,19 @@
 #include "userdata/AppUserVoiceDic.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "fw/FileException.h"
 #include "fw/FileLock.h"
 #include "fw/RecordReader.h"
 #include "fw/RecordWriter.h"
 #include "fw/RollbackJournal.h"
 #include "fw/SafeFileWriter.h"
 #include "userdata/Crypto.h"
+#include "userdata/ModelPutBack.h"
+#include "userdata/TrainedModels.h"
 
 namespace {
 
@@ -63,14 +67,31 @@ private:
 ULONGLONG SlotStart(int nSlot) { return static_cast<ULONGLONG>(nSlot) * CAppUserVoiceDic::kSlotSize; }
 
 // The model file's lock, for a nick with a block. A work folder that is not
-// there holds no model, nor any dialog's lock (a dialog makes the folder
-// before it locks the file); the move then fails or is refused as it would
-// with the lock.
-std::unique_ptr<CFileLock> HoldModelFile(const CString& strWorkDir, const CString& strModelPath, const CString& strNick)
+// there holds no model, nor any dialog's lock, and is not made here (a move
+// into a missing folder is the caller's file error); but a dialog may make
+// it and hold the file the moment after, so a move that found none
+// (bNoWorkFolder) must not touch the model file at all.
+std::unique_ptr<CFileLock> HoldModelFile(const CString& strWorkDir, const CString& strModelPath, const CString& strNick,
+                                         bool& bNoWorkFolder)
 {
-    if (CAppUserVoiceDic::NickIndex(strNick) < 0 || strWorkDir.IsEmpty() || !CFile::Exists(strWorkDir, TRUE))
+    bNoWorkFolder = false;
+    if (CAppUserVoiceDic::NickIndex(strNick) < 0 || strWorkDir.IsEmpty())
         return nullptr;
-    return std::unique_ptr<CFileLock>(new CFileLock(strModelPath));
+    if (!CFile::Exists(strWorkDir, TRUE)) {
+        bNoWorkFolder = true;
+        return nullptr;
+    }
+    std::unique_ptr<CFileLock> lock(new CFileLock(strModelPath));
+    // A dialog that died between a fetch and its put-back left the fetched
+    // model there: a host's store would take it for its own user's.
+    model_putback::Recover(strModelPath);
+    return lock;
+}
+
+// What the move would have met in a work folder that is not there.
+[[noreturn]] void ThrowNoWorkFolder(const CString& strModelPath, const char* pszMove)
+{
+    CFileException::ThrowOsError(ERROR_PATH_NOT_FOUND, strModelPath, pszMove);
 }
 
 } // namespace
@@ -278,11 +299,18 @@ void CAppUserVoiceDic::DelUser(CString strUserID, CString strCertiKey)
 
 void CAppUserVoiceDic::SetUserVoice(CString strUserID, CString strCertiKey, CString strNick)
 {
-    const std::unique_ptr<CFileLock> modelLock = HoldModelFile(m_strWorkDir, ModelPath(strNick), strNick);
-    SetUserVoiceHeld(strUserID, strCertiKey, strNick);
+    bool bNoWorkFolder = false;
+    const std::unique_ptr<CFileLock> modelLock = HoldModelFile(m_strWorkDir, ModelPath(strNick), strNick, bNoWorkFolder);
+    StoreModel(strUserID, strCertiKey, strNick, bNoWorkFolder, true);
 }
 
 void CAppUserVoiceDic::SetUserVoiceHeld(CString strUserID, CString strCertiKey, CString strNick)
+{
+    StoreModel(strUserID, strCertiKey, strNick, false, false);
+}
+
+void CAppUserVoiceDic::StoreModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick,
+                                  bool bNoWorkFolder, bool bHostStore)
 {
     CDictionaryHold hold(m_strDicFile);
     CFile dic(m_strDicFile, kDicUpdateFlags);
@@ -293,32 +321,53 @@ void CAppUserVoiceDic::SetUserVoiceHeld(CString strUserID, CString strCertiKey, 
     // The model is read whole before the block is touched, so a model too
     // large for the block is refused with the block unchanged. One byte more
     // than the block holds is asked for to see that.
-    CFile model(ModelPath(strNick), CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
+    if (bNoWorkFolder)
+        ThrowNoWorkFolder(ModelPath(strNick), "SetUserVoice");
+    // A host storing what its enrolment trained stores the copy the dialog
+    // kept: the file may hold another enrolment's model by now.
+    std::vector<BYTE> kept;
+    const bool bKept = bHostStore && trained_models::Find(ModelPath(strNick), strUserID, kept);
     std::vector<char> bytes(kModelArea + 1);
     size_t length = 0;
-    while (length < bytes.size()) {
-        const size_t room = bytes.size() - length;
-        const UINT got = model.Read(bytes.data() + length, room < kCopyPiece ? static_cast<UINT>(room) : kCopyPiece);
-        if (got == 0)
-            break;
-        length += got;
+    if (bKept) {
+        length = std::min(kept.size(), bytes.size());
+        if (length > 0)
+            std::memcpy(bytes.data(), kept.data(), length);
+    } else {
+        CFile model(ModelPath(strNick), CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
+        while (length < bytes.size()) {
+            const size_t room = bytes.size() - length;
+            const UINT got = model.Read(bytes.data() + length, room < kCopyPiece ? static_cast<UINT>(room) : kCopyPiece);
+            if (got == 0)
+                break;
+            length += got;
+        }
+        model.Close();
     }
-    model.Close();
     if (length > kModelArea)
         return;
 
     CRecordWriter block;
     block.Append(CString(bytes.data(), static_cast<int>(length)));
     WriteAt(dic, BlockStart(slot, NickIndex(strNick)), block.Bytes().data(), block.Size());
+    if (bKept)
+        trained_models::Forget(ModelPath(strNick), strUserID);
 }
 
 void CAppUserVoiceDic::GetUserVoice(CString strUserID, CString strCertiKey, CString strNick)
 {
-    const std::unique_ptr<CFileLock> modelLock = HoldModelFile(m_strWorkDir, ModelPath(strNick), strNick);
-    GetUserVoiceHeld(strUserID, strCertiKey, strNick);
+    bool bNoWorkFolder = false;
+    const std::unique_ptr<CFileLock> modelLock = HoldModelFile(m_strWorkDir, ModelPath(strNick), strNick, bNoWorkFolder);
+    FetchModel(strUserID, strCertiKey, strNick, bNoWorkFolder);
 }
 
 void CAppUserVoiceDic::GetUserVoiceHeld(CString strUserID, CString strCertiKey, CString strNick)
+{
+    FetchModel(strUserID, strCertiKey, strNick, false);
+}
+
+void CAppUserVoiceDic::FetchModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick,
+                                  bool bNoWorkFolder)
 {
     CDictionaryHold hold(m_strDicFile);
     CFile dic(m_strDicFile, kDicReadFlags);
@@ -333,6 +382,8 @@ void CAppUserVoiceDic::GetUserVoiceHeld(CString strUserID, CString strCertiKey, 
     // A length the block cannot hold is damage: it reads as no model.
     CString model;
     CRecordReader(block.data(), block.size(), m_strDicFile).TryNext(model);
+    if (bNoWorkFolder)
+        ThrowNoWorkFolder(ModelPath(strNick), "GetUserVoice");
     // A model written before a crash may have left its temporary file.
     CSafeFileWriter::RemoveLeftovers(ModelPath(strNick));
     CSafeFileWriter::WriteFile(ModelPath(strNick), model.GetString(), static_cast<UINT>(model.GetLength()));

@@ -84,8 +84,10 @@ public:
     // The model moves hold the model file's lock (CFileLock on the model
     // file's path) before the dictionary's, as the voice dialog holds it
     // while the file has its user's model in it for a take: a model moved in
-    // or out then would be that user's. The Held forms are for a caller that
-    // holds that lock itself across more steps.
+    // or out then would be that user's. A move that finds no work folder has
+    // no lock to take and touches no model file (a file error, as for the
+    // missing folder). The Held forms are for a caller that holds that lock
+    // itself across more steps.
     void SetUserVoice(CString strUserID, CString strCertiKey, CString strNick);
     void GetUserVoice(CString strUserID, CString strCertiKey, CString strNick);
     void SetUserVoiceHeld(CString strUserID, CString strCertiKey, CString strNick);
@@ -104,6 +106,13 @@ private:
     static unsigned long ReadWord(CFile& file, ULONGLONG nOffset);
     static void WriteWord(CFile& file, ULONGLONG nOffset, unsigned long nValue);
     CString ModelPath(const CString& strNick) const;
+    // The model moves; bNoWorkFolder: the move found no work folder, so holds
+    // no model file lock and must not touch the file (it fails as there).
+    // bHostStore: a host's SetUserVoice, which stores the model this process's
+    // enrolment of the user trained when one is kept (TrainedModels.h).
+    void StoreModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick, bool bNoWorkFolder,
+                    bool bHostStore);
+    void FetchModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick, bool bNoWorkFolder);
 
     CString m_strWorkDir;
     CString m_strDicFile;

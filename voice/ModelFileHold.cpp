@@ -5,6 +5,7 @@
 #include "fw/File.h"
 #include "fw/SafeFileWriter.h"
 #include "userdata/AppUserVoiceDic.h"
+#include "userdata/ModelPutBack.h"
 
 CModelFileHold::CModelFileHold(const CString& strAppPath, const CString& strNick, bool bPutBack)
     : m_strPath(strAppPath + "\\work\\" + strNick + ".bin"), m_bPutBack(false), m_bFound(false)
@@ -16,6 +17,8 @@ CModelFileHold::CModelFileHold(const CString& strAppPath, const CString& strNick
     // made is reported by the lock.
     CreateDirectoryA(strAppPath + "\\work", nullptr);
     m_pLock.reset(new CFileLock(m_strPath));
+    // A holder that died before its put-back left it to the next one.
+    model_putback::Recover(m_strPath);
     if (!bPutBack)
         return;
     // Only "not found" means absent: Exists raises on any other failure.
@@ -26,6 +29,9 @@ CModelFileHold::CModelFileHold(const CString& strAppPath, const CString& strNick
         if (!m_found.empty())
             file.ReadExact(m_found.data(), static_cast<UINT>(m_found.size()));
     }
+    // On the disk before anything is fetched, so that a death before the
+    // put-back does not leave the fetched model in the file.
+    model_putback::Record(m_strPath, m_bFound, m_found);
     m_bPutBack = true;
 }
 
@@ -48,12 +54,14 @@ void CModelFileHold::PutBack()
         } catch (...) {
             // The file still holds the model fetched for this hold, which an
             // enrolment's host would store as its own user's: better none.
+            // The record stays, for the next holder to put back.
             RemoveQuietly();
             throw;
         }
     } else if (CFile::Exists(m_strPath)) {
         CFile::Remove(m_strPath);
     }
+    model_putback::Clear(m_strPath);
 }
 
 void CModelFileHold::RemoveQuietly()

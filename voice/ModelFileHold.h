@@ -9,7 +9,10 @@
 //
 // A verification puts back what it found (bPutBack): the file may hold the
 // model an enrolment has just trained, which stays there until its host
-// stores it, and a verification in between must not take it away.
+// stores it, and a verification in between must not take it away. What is
+// to be put back is recorded beside the file before the fetch, and every
+// hold first puts back what a holder that died left recorded
+// (userdata/ModelPutBack.h).
 //
 // The lock is CFileLock's, on the model file's path, which the voice
 // dictionary's own model moves take too (a host storing an enrolled model

@@ -417,7 +417,12 @@ void CVoiceDlg::Guarded(F handler)
     } catch (const CFileException& error) {
         KillTimer(kTickTimer);
         m_bRecording = 0;
-        SetLabelPrint(CString(error.what()));
+        // A store another dialog keeps past the wait is no fault the user
+        // needs the details of: only that pressing again later will do.
+        if (error.m_cause == CFileException::lockViolation)
+            SetLabelPrint(CString(voice_text::kModelFileBusy));
+        else
+            SetLabelPrint(CString(error.what()));
         EnableButtons();
     }
 }

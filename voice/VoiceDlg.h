@@ -194,8 +194,9 @@ private:
     void OnDragStart(UINT nFlags, CPoint point);
     void OnDestroy();
     void OnTimer(UINT_PTR nIDEvent);
-    // Runs a handler; a store's file error shows its text as a hint and
-    // gives the buttons back, so that the user can leave.
+    // Runs a handler; a store's file error shows its text as a hint (a lock
+    // wait that ran out, a Japanese "busy, press again later") and gives the
+    // buttons back, so that the user can leave or try again.
     template <typename F>
     void Guarded(F handler);
 
@@ -235,6 +236,7 @@ private:
     void OnModelTestVerdict();
     bool AskEnrolAnyway();
     bool TrainModel();
+    void KeepTrainedModel();
 
     // Buttons, prompts, drawing.
     void EnableButtons();

@@ -3,12 +3,16 @@
 // updates, and the model test after an enrolment.
 #include "voice/VoiceDlg.h"
 
+#include <vector>
+
 #include "Setup/SetupFile.h"
 #include "engine/VoiceEngine.h"
 #include "fw/ClientDC.h"
+#include "fw/File.h"
 #include "resources/resource.h"
 #include "userdata/AppUserDic.h"
 #include "userdata/AppUserVoiceDic.h"
+#include "userdata/TrainedModels.h"
 #include "voice/ModelFileHold.h"
 #include "voice/WaveRecorder.h"
 
@@ -95,11 +99,31 @@ void CVoiceDlg::OnEnrolmentTake()
 
 // The engine writes the new model into the model file, where it stays for
 // the host to store: never while another dialog has the file between a
-// fetch and its end.
+// fetch and its end. Another enrolment of the word may replace it there
+// before the host stores it, so a copy is kept for the host's store.
 bool CVoiceDlg::TrainModel()
 {
     CModelFileHold hold(m_strAppPath, m_strNick, false);
-    return VRE_Train() != 0;
+    if (VRE_Train() == 0)
+        return false;
+    KeepTrainedModel();
+    return true;
+}
+
+// A model the engine did not write (none there) leaves the host's store to
+// fail on the file as it would; a word without a model block stores nothing.
+void CVoiceDlg::KeepTrainedModel()
+{
+    if (CAppUserVoiceDic::NickIndex(m_strNick) < 0)
+        return;
+    const CString modelFile = m_strAppPath + "\\work\\" + m_strNick + ".bin";
+    if (!CFile::Exists(modelFile))
+        return;
+    CFile file(modelFile, CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
+    std::vector<BYTE> model(static_cast<size_t>(file.GetLength()));
+    if (!model.empty())
+        file.ReadExact(model.data(), static_cast<UINT>(model.size()));
+    trained_models::Keep(modelFile, m_strUserID, model);
 }
 
 // Takes with end-point warnings may make a poor model: the user decides.

@@ -23,6 +23,12 @@ inline constexpr char kWrongBypassKey[] = "\x8C\xEB\x82\xC1\x82\xBD\x81gBy-pass\
 // "ドライブを選択"
 inline constexpr char kChooseDrive[] = "\x83h\x83\x89\x83\x43\x83u\x82\xF0\x91I\x91\xF0";
 
+// "音声データが使用中です。しばらくしてもう一度押してください。"
+// (a lock wait ran out: another dialog kept the model or the voice dictionary)
+inline constexpr char kModelFileBusy[] =
+    "\x89\xB9\x90\xBA\x83\x66\x81[\x83^\x82\xAA\x8Eg\x97p\x92\x86\x82\xC5\x82\xB7\x81\x42\x82\xB5\x82\xCE\x82\xE7"
+    "\x82\xAD\x82\xB5\x82\xC4\x82\xE0\x82\xA4\x88\xEA\x93x\x89\x9F\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42";
+
 // Caption of the bypass key's message boxes, and of the drive list's warning.
 inline constexpr char kCaption[] = "Sonver";
 inline constexpr char kNoDriveCaption[] = "OpenMarzet";

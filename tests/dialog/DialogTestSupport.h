@@ -115,6 +115,7 @@ public:
                                           std::to_string(take % 10) + ".wav"));
     }
     size_t TakesLeft() const { return m_takes.QueuedTakes(); }
+    int AttemptsLeft() const { return m_nAttemptsLeft; }
 
     // The window of the skin control of that name in m_arrButtons, m_arrLabels
     // or m_arrProgress; null when there is none.

@@ -14,7 +14,9 @@
 #include "resources/resource.h"
 #include "skin/SkinProgress.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/SecondHost.h"
 #include "tests/voice/FakeMixer.h"
+#include "voice/ModelFileHold.h"
 #include "voice/VoiceTexts.h"
 
 namespace {
@@ -418,6 +420,50 @@ TEST_F(ScriptedDialogTest, AVerificationLeavesTheModelAnEnrolmentLeftForItsHost)
     EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
 }
 
+std::string s_trained;
+
+// A second enrolment of the same word trains before taro's host has stored
+// taro's new model, replacing it in the engine's file: in another program,
+// or in this host before it stores. taro's host still stores taro's model,
+// never the other user's (whose voice would then pass for taro's).
+TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolmentOfTheWordEndedFirst)
+{
+    s_modelFile = m_app.File("work\\aaj.bin");
+    m_app.AddUser("hanako");
+    const CString taroKey = m_app.Users().GetCertiKey("taro");
+    m_app.Voices().AddUser("taro", taroKey);
+    m_engine.OnCall("VRE_Train", [] { WriteRaw(s_modelFile.str(), s_trained); });
+    const struct {
+        const char* name;
+        std::function<void()> secondEnrolment;
+    } cases[] = {
+        {"another program's",
+         [] {
+             CFileLock lock(s_modelFile);
+             WriteRaw(s_modelFile.str(), "hanako's new model");
+         }},
+        {"this host's next",
+         [this] {
+             s_trained = "hanako's new model";
+             CTestVoiceDlg hanako(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "hanako", 5);
+             EXPECT_EQ(IDOK, RunFromRecord(hanako));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        s_trained = "taro's new model";
+        CTestVoiceDlg taro(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+        EXPECT_EQ(IDOK, RunFromRecord(taro));
+        ASSERT_EQ(1, taro.m_bTrained);
+        c.secondEnrolment();
+        ASSERT_EQ("hanako's new model", ReadRaw(s_modelFile.str()));
+
+        m_app.Voices().SetUserVoice("taro", taroKey, taro.m_strNick);
+        m_app.Voices().GetUserVoice("taro", taroKey, "aaj");
+        EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+    }
+}
+
 
 // taro's training writes the new model while another dialog is between the
 // fetch of george's model and its judgement: george is judged against his own
@@ -505,6 +551,72 @@ TEST_F(ScriptedDialogTest, AFailedPutBackLeavesNoOtherUsersModelForAnEnrolmentsH
     EXPECT_FALSE(CFile::Exists(s_modelFile)) << ReadRaw(s_modelFile.str());
 }
 
+// A dialog's process dies between the fetch of george's model and its
+// put-back (this program run again, killing itself there). The next holder
+// of the model file, whichever it is, first puts back what the file held:
+// taro's new model, which his host then stores as taro's and never george's,
+// or no file at all when there was none.
+TEST(DialogModelFile, APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder)
+{
+    const DWORD kDiedAtTheWindow = 7;
+    if (CSecondHost::IsSecondHost()) {
+        const CString app = CSecondHost::Folder();
+        CAppUserVoiceDic voices;
+        voices.SetVoiceDicPath(app);
+        CModelFileHold hold(app, "aaj", true);
+        voices.GetUserVoiceHeld("george", "KEY-G", "aaj");
+        TerminateProcess(GetCurrentProcess(), kDiedAtTheWindow);
+    }
+    CTempFolder app;
+    ASSERT_TRUE(CreateDirectoryA(app.File("work"), nullptr));
+    const std::string model = app.File("work\\aaj.bin").str();
+    CAppUserVoiceDic voices;
+    voices.SetVoiceDicPath(app.Path());
+    voices.AddUser("george", "KEY-G");
+    ASSERT_TRUE(WriteRaw(model, "george's model"));
+    voices.SetUserVoice("george", "KEY-G", "aaj");
+    voices.AddUser("taro", "KEY-T");
+    const struct {
+        const char* name;
+        const char* before;   // null: no model file
+        std::function<void()> nextHolder;
+        const char* after;   // null: no model file
+    } cases[] = {
+        {"taro's host stores", "taro's new model",
+         [&] {
+             voices.SetUserVoice("taro", "KEY-T", "aaj");
+             ASSERT_TRUE(WriteRaw(model, ""));
+             voices.GetUserVoice("taro", "KEY-T", "aaj");
+         },
+         "taro's new model"},
+        {"a dialog's model test", "taro's new model", [&] { CModelFileHold test(app.Path(), "aaj", false); },
+         "taro's new model"},
+        {"a dialog's verification, no model before", nullptr,
+         [&] {
+             CModelFileHold verification(app.Path(), "aaj", true);
+             verification.PutBack();
+         },
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(model.c_str());
+        if (c.before != nullptr) {
+            ASSERT_TRUE(WriteRaw(model, c.before));
+        }
+        CSecondHost dialog("DialogModelFile.APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder", app.Path());
+        dialog.Go();
+        ASSERT_EQ(kDiedAtTheWindow, dialog.Wait());
+        ASSERT_EQ("george's model", ReadRaw(model));
+        c.nextHolder();
+        if (c.after != nullptr) {
+            EXPECT_EQ(c.after, ReadRaw(model));
+        } else {
+            EXPECT_FALSE(Exists(model));
+        }
+    }
+}
+
 // The first enrolment of an application folder without its work folder
 // trains: the engine makes the folder.
 TEST_F(ScriptedDialogTest, AnEnrolmentTrainsWithoutAWorkFolder)
@@ -568,10 +680,14 @@ TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndASecondRun)
 // the voice dictionary (only the model deleted, or the slot), which is never
 // judged against the model another user's verification left in the engine's
 // file; and for an enrolment without a word list, whose set-up stops after
-// showing the ID, whether the user has no voice yet or enrols a further word.
+// showing the ID, whether the user has no voice yet or enrols a further word;
+// and for a model file another program holds longer than the lock's wait,
+// which uses no attempt and says so in the user's language.
 TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWordList)
 {
     const CString certiKey = m_app.Users().GetCertiKey("george");
+    std::unique_ptr<CFileLock> heldElsewhere;
+    const DWORD lockWait = CFileLock::DefaultWait();
     const struct {
         const char* name;
         int mode;
@@ -580,6 +696,12 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
         std::string hint;
         const char* neverCalled;
     } cases[] = {
+        {"model-file-busy", CVoiceDlg::modeVerify, "george",
+         [&] {
+             CFileLock::SetDefaultWait(50);
+             heldElsewhere.reset(new CFileLock(m_app.File("work\\aaj.bin"), 0));
+         },
+         voice_text::kModelFileBusy, "VRE_Verify"},
         {"no-stored-model", CVoiceDlg::modeVerify, "george",
          [&] { m_app.Voices().DelUserVoice("george", certiKey, "aaj"); }, voice_text::kNoVoiceEnrolled,
          "VRE_Verify"},
@@ -616,9 +738,12 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
                       EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
                   });
         EXPECT_EQ(IDCANCEL, driver.Run(dialog));
+        heldElsewhere.reset();
+        CFileLock::SetDefaultWait(lockWait);
         EXPECT_EQ(1u, dialog.TakesLeft());
         EXPECT_EQ(0, m_engine.Count(c.neverCalled));
         EXPECT_EQ("<missing>", m_app.Log());
+        EXPECT_EQ(5, dialog.AttemptsLeft());
     }
     EXPECT_EQ("not the engine's", ReadRaw(m_app.File("outside.bin").str()));
 }

@@ -3,7 +3,11 @@
 #include "UserDataTestSupport.h"
 #include "userdata/AppUserVoiceDic.h"
 
+#include <cwchar>
 #include <functional>
+#include <memory>
+
+#include "fw/FileLock.h"
 
 namespace {
 
@@ -184,6 +188,64 @@ TEST_F(VoiceDicTest, AMissingFileIsAFileErrorForTheCallerAndCopiesKeepBothPaths)
     assigned = copy;
     assigned.GetUserVoice("Alice", "KEY-A", "aej");
     EXPECT_EQ("model", Model("aej"));
+}
+
+// A dialog makes the work folder before it holds the model file, so a model
+// move that found no folder cannot have the file's lock: a dialog may make
+// the folder and fetch its user's model the moment after. The move must then
+// leave the file alone, as it would have found it missing, and neither write
+// over the dialog's model nor store it as another user's. The dialog here
+// comes in as the move opens the dictionary.
+class CDialogMakingTheWorkFolder : public CWin32FileSystem {
+public:
+    CDialogMakingTheWorkFolder(const CString& workFolder, const CString& modelPath)
+        : m_workFolder(workFolder), m_modelPath(modelPath)
+    {
+    }
+    HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) override
+    {
+        if (m_lock == nullptr && std::wcsstr(path, L"marzetuvd.dat") != nullptr) {
+            EXPECT_TRUE(CreateDirectoryA(m_workFolder, nullptr));
+            m_lock.reset(new CFileLock(m_modelPath, 0));
+            EXPECT_TRUE(WriteRaw(m_modelPath, "bob's model"));
+        }
+        return CWin32FileSystem::Open(path, access, share, disposition, flags);
+    }
+
+private:
+    CString m_workFolder;
+    CString m_modelPath;
+    std::unique_ptr<CFileLock> m_lock;
+};
+
+TEST_F(VoiceDicTest, AModelMoveThatFoundNoWorkFolderLeavesTheModelFileToTheDialogThatMadeIt)
+{
+    m_voice.AddUser("Alice", "KEY-A");
+    PutModel("aaj", "alice's model");
+    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+    const struct {
+        const char* move;
+        std::function<void()> call;
+    } moves[] = {
+        {"GetUserVoice", [this] { m_voice.GetUserVoice("Alice", "KEY-A", "aaj"); }},
+        {"SetUserVoice", [this] { m_voice.SetUserVoice("Alice", "KEY-A", "aaj"); }},
+    };
+    for (const auto& m : moves) {
+        SCOPED_TRACE(m.move);
+        ASSERT_TRUE(DeleteFileA(ModelPath("aaj")));
+        ASSERT_TRUE(RemoveDirectoryA(m_folder.File("work")));
+        {
+            CDialogMakingTheWorkFolder dialog(m_folder.File("work"), ModelPath("aaj"));
+            CFileSystemOverride scope(dialog);
+            try {
+                m.call();
+            } catch (const CFileException&) {
+                // As for a work folder that is not there: the caller learns the move did not happen.
+            }
+        }
+        EXPECT_EQ("bob's model", Model("aaj"));
+        EXPECT_EQ("alice's model", Fetched("Alice", "KEY-A", "aaj"));
+    }
 }
 
 // A change that fails after some of its bytes are written in place is undone
