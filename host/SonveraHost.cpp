@@ -227,6 +227,13 @@ int RunInit(const Arguments& args)
     }
     CSetupFile setup;
     setup.SetAppPath(app.c_str());
+    // The write reports nothing: read back, it tells whether the registry
+    // took it (a user without the rights to HKEY_LOCAL_MACHINE).
+    if (setup.GetAppPath() != app.c_str()) {
+        std::printf("init: cannot record %s as the application folder (\"AppPath\" in the registry)\n",
+                    app.c_str());
+        return exitError;
+    }
     setup.Initialize();   // makes marzet.dat with the default secure settings
     CAppUserDic users;
     users.SetUserDicFilePath((app + kUserFile).c_str());
