@@ -85,11 +85,35 @@ static int IsTempName(const wchar_t *name, const wchar_t *destinationName)
     return 1;
 }
 
+/* The process a temporary name was made by (its first eight digits). */
+static DWORD TempOwner(const wchar_t *name, size_t destinationLength)
+{
+    wchar_t digits[9];
+    wcsncpy(digits, name + destinationLength + 3, 8);
+    digits[8] = L'\0';
+    return (DWORD)wcstoul(digits, NULL, 16);
+}
+
+/* True while the process runs, or when it exists but cannot be asked. */
+static int IsRunning(DWORD processId)
+{
+    HANDLE process;
+    int running;
+    if (processId == GetCurrentProcessId()) return 1;
+    process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == NULL) return GetLastError() == ERROR_ACCESS_DENIED;
+    running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
 /* A run cut off by a crash leaves its temporary file beside the destination,
  * and for a decryption that is plain text: the next run to the same
- * destination removes it. A temporary another run still has open cannot be
- * deleted and stays. Failures are not reported: the leftovers are not this
- * run's. */
+ * destination removes it. The temporary of a run whose process still runs is
+ * not a leftover: that run closes it before moving it into place, and a
+ * second run starting in that moment must not take it away. One still open
+ * elsewhere cannot be deleted either and stays. Failures are not reported:
+ * the leftovers are not this run's. */
 static void RemoveLeftovers(const wchar_t *destination)
 {
     wchar_t *full = FullPath(destination);
@@ -109,7 +133,8 @@ static void RemoveLeftovers(const wchar_t *destination)
         find = FindFirstFileW(pattern, &found);
         if (find != INVALID_HANDLE_VALUE) {
             do {
-                if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsTempName(found.cFileName, name)) {
+                if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsTempName(found.cFileName, name) &&
+                    !IsRunning(TempOwner(found.cFileName, wcslen(name)))) {
                     wchar_t *path = (wchar_t *)malloc((folderLength + wcslen(found.cFileName) + 1) * sizeof(wchar_t));
                     if (path != NULL) {
                         wcsncpy(path, full, folderLength);

@@ -7,6 +7,7 @@
 // Texts are Shift-JIS, as the library's are; run it in a console of code page 932.
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -227,6 +228,13 @@ int RunInit(const Arguments& args)
     }
     CSetupFile setup;
     setup.SetAppPath(app.c_str());
+    // The write reports nothing: read back, it tells whether the registry
+    // took it (a user without the rights to HKEY_LOCAL_MACHINE).
+    if (setup.GetAppPath() != app.c_str()) {
+        std::printf("init: cannot record %s as the application folder (\"AppPath\" in the registry)\n",
+                    app.c_str());
+        return exitError;
+    }
     setup.Initialize();   // makes marzet.dat with the default secure settings
     CAppUserDic users;
     users.SetUserDicFilePath((app + kUserFile).c_str());
@@ -413,12 +421,16 @@ bool PrepareDialog(CHostVoiceDlg& dialog, const Arguments& args, const std::stri
 }
 
 // The picture of a second run of the dialog, beside the first: NAME-SUFFIX.png.
+// Only a dot in the file's own name starts its extension, not one in a
+// folder's; ReverseFind steps by characters, past a trail byte 0x5C.
 std::string PictureOf(const std::string& picture, const char* suffix)
 {
     if (picture.empty())
         return picture;
-    const size_t dot = picture.find_last_of('.');
-    const std::string stem = dot == std::string::npos ? picture : picture.substr(0, dot);
+    const CString path(picture.c_str());
+    const int nameStart = std::max({path.ReverseFind('\\'), path.ReverseFind('/'), path.ReverseFind(':')}) + 1;
+    const int dot = path.ReverseFind('.');
+    const std::string stem = dot >= nameStart ? picture.substr(0, static_cast<size_t>(dot)) : picture;
     return stem + "-" + suffix + ".png";
 }
 

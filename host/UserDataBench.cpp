@@ -23,6 +23,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -161,11 +163,28 @@ void RemoveFolder(const std::string& folder)
     RemoveDirectoryA(folder.c_str());
 }
 
+// The count of users given on the command line: a whole number from 1 on,
+// or 0 when the text is not one (a typing slip must not be measured as
+// some other count).
+int UserCount(const char* text)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long count = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || count < 1 || count > INT_MAX)
+        return 0;
+    return static_cast<int>(count);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int users = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
+    const int users = argc > 1 ? UserCount(argv[1]) : 1000;
+    if (users == 0) {
+        std::fprintf(stderr, "usage: sonvera-userdata-bench [users]   (a whole number from 1 on)\n");
+        return 2;
+    }
     const std::string folder = MakeFolder();
     const std::string dicPath = folder + "\\users.dic";
     const CString last = UserId(users - 1);

@@ -3,6 +3,16 @@
 #include "fw/MemoryDC.h"
 #include "fw/PaintDC.h"
 
+namespace
+{
+// The percentage's share of a length, truncated; in 64 bits, as a bar a
+// skin makes wider than a hundredth of the int range would overflow.
+int Share(int length, int percent)
+{
+    return static_cast<int>(static_cast<long long>(length) * percent / 100);
+}
+} // namespace
+
 LRESULT CPercentBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (AnswerPaintMessage(m_hWnd, message, wParam, [this](HDC dc) { Paint(dc); }))
@@ -77,8 +87,8 @@ void CPercentBar::Paint(HDC target)
         return;
     CRect client;
     GetClientRect(&client);
-    const int width = m_bFillsFromTop ? client.Width() : client.Width() * m_nPos / 100;
-    const int height = m_bFillsFromTop ? client.Height() * m_nPos / 100 : client.Height();
+    const int width = m_bFillsFromTop ? client.Width() : Share(client.Width(), m_nPos);
+    const int height = m_bFillsFromTop ? Share(client.Height(), m_nPos) : client.Height();
     CMemoryDC source(dc);
     source.SelectObject(filled);
     dc.BitBlt(0, 0, width, height, source, 0, 0, SRCCOPY);

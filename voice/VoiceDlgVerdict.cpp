@@ -225,7 +225,10 @@ void CVoiceDlg::VerdictSound(const char* pszFile)
 
 void CVoiceDlg::DrawMark(int bGood)
 {
-    if (m_pRecorder == nullptr)
+    // A skin without a wave panel has nowhere to stamp the verdict: the
+    // mark's box, worked out from an empty rectangle, would land in the
+    // dialog's top-left corner.
+    if (m_pRecorder == nullptr || m_rcWave.Width() <= 0 || m_rcWave.Height() <= 0)
         return;
     CClientDC dc(m_hWnd);
     m_pRecorder->DrawMark(&dc, m_rcWave, bGood);

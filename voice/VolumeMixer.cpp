@@ -9,6 +9,10 @@ namespace {
 const char kSpeakerBar[] = "SPEAKER";
 const char kMicBar[] = "MIC";
 
+// Controls read of one line. Real lines have a few; a line claiming more (a
+// faulty driver) is left alone rather than asked for room for them all.
+const DWORD kMaxControls = 256;
+
 bool HasControl(const MIXERCONTROLA& control)
 {
     return control.cbStruct != 0;
@@ -118,7 +122,8 @@ void CVolumeMixer::ReadControls(MixerControlStruct& record)
 {
     MIXERLINEA line = EmptyLine();
     line.dwLineID = record.dwLineID;
-    if (m_device.GetLineInfo(m_hMixer, &line, MIXER_GETLINEINFOF_LINEID) != MMSYSERR_NOERROR || line.cControls == 0)
+    if (m_device.GetLineInfo(m_hMixer, &line, MIXER_GETLINEINFOF_LINEID) != MMSYSERR_NOERROR ||
+        line.cControls == 0 || line.cControls > kMaxControls)
         return;
     std::vector<MIXERCONTROLA> controls(line.cControls);
     MIXERLINECONTROLSA query = {};

@@ -3,6 +3,7 @@
 // replaced destination keeps its attributes and access rights.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,58 @@ TEST_F(FileFaults, NothingIsLeftBehindWhicheverStepFailsAndAFullDiskIsToldApart)
     CFaultyFileSystem taken;
     taken.FailCall(CFaultyFileSystem::create, 1, ERROR_FILE_EXISTS);
     EXPECT_EQ(RunOver(taken, &FileFaults::Encrypt), ZIVAZO_FILE_OK);
+}
+
+// Two runs to one destination at once, as two programs may make them: the
+// second starts while the first puts its output in place. Neither may take the
+// other's temporary file for a crashed run's; without replacing, the later
+// move finds the destination taken and says so.
+class CSecondRunAtMove : public CFaultyFileSystem
+{
+public:
+    std::function<int()> secondRun;
+    int secondResult = 0;
+
+    BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) override
+    {
+        if (secondRun) {
+            const std::function<int()> run = std::move(secondRun);
+            secondRun = nullptr;
+            secondResult = run();
+        }
+        return CFaultyFileSystem::Move(from, to, flags);
+    }
+};
+
+TEST_F(FileFaults, TwoRunsToOneDestinationAtOnceEndOneWinningAndTheOtherToldWhy)
+{
+    WriteRaw(P("other"), "the second run's file");
+    const struct {
+        int flags;
+        int first, second;
+        const char* kept;   // whose text the destination holds
+    } cases[] = {
+        {0, ZIVAZO_FILE_E_EXISTS, ZIVAZO_FILE_OK, "other"},
+        {ZIVAZO_FILE_REPLACE, ZIVAZO_FILE_OK, ZIVAZO_FILE_OK, "plain"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.flags);
+        DeleteFileA(P("both").c_str());
+        CSecondRunAtMove fs;
+        fs.secondRun = [&] {
+            return zv_encrypt_file(nullptr, c.flags, P("other").c_str(), P("both").c_str(), kKey, nullptr, 1024);
+        };
+        {
+            sonvera_test::CZivazoIoOverride scope(fs);
+            EXPECT_EQ(zv_encrypt_file(nullptr, c.flags, P("plain").c_str(), P("both").c_str(), kKey, nullptr, 1024),
+                      c.first);
+        }
+        EXPECT_EQ(fs.secondResult, c.second);
+        ASSERT_EQ(zv_decrypt_file(nullptr, ZIVAZO_FILE_REPLACE, P("both").c_str(), P("out").c_str(), kKey, nullptr),
+                  ZIVAZO_FILE_OK);
+        EXPECT_EQ(ReadRaw(P("out")), ReadRaw(P(c.kept)));
+        EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"both", L"enc", L"other", L"out", L"plain"}));
+    }
 }
 
 // A file an administrator hid and restricted (the test file system keeps its

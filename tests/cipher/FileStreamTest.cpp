@@ -2,6 +2,7 @@
 // wrong key fails with no output left behind and the destination untouched.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -164,6 +165,42 @@ const Damage kDamages[] = {
 
 INSTANTIATE_TEST_SUITE_P(Damages, FileDamage, ::testing::ValuesIn(kDamages));
 
+// A process that has ended, this program started suspended and stopped; its
+// id is held, so that no new process takes it while the test runs.
+class CEndedProcess
+{
+public:
+    CEndedProcess()
+    {
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started = {};
+        EXPECT_TRUE(CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                                   &startup, &started));
+        TerminateProcess(started.hProcess, 1);
+        WaitForSingleObject(started.hProcess, INFINITE);
+        CloseHandle(started.hThread);
+        m_process = started.hProcess;
+        m_id = started.dwProcessId;
+    }
+    ~CEndedProcess() { CloseHandle(m_process); }
+    CEndedProcess(const CEndedProcess&) = delete;
+    CEndedProcess& operator=(const CEndedProcess&) = delete;
+
+    std::string HexId() const
+    {
+        char digits[9];
+        snprintf(digits, sizeof digits, "%08lX", static_cast<unsigned long>(m_id));
+        return digits;
+    }
+
+private:
+    HANDLE m_process = nullptr;
+    DWORD m_id = 0;
+};
+
 TEST_F(FileStream, RefusesBadArgumentsPostsRisingProgressAndRemovesCutOffPlainText)
 {
     WriteRaw(P("plain"), "text");
@@ -219,7 +256,8 @@ TEST_F(FileStream, RefusesBadArgumentsPostsRisingProgressAndRemovesCutOffPlainTe
     // to the same destination, unless another decryption still has it open.
     WriteRaw(P("plain"), PatternBytes(3000));
     ASSERT_EQ(Encrypt("plain", "enc"), ZIVAZO_FILE_OK);
-    WriteRaw(P("out.zv0000012A0001.tmp"), "payroll, decrypted");
+    const CEndedProcess crashed;
+    WriteRaw(P("out.zv" + crashed.HexId() + "0001.tmp"), "payroll, decrypted");
     WriteRaw(P("out.zv0000012B0001.tmp"), "being written");
     WriteRaw(P("other.zv0000012A0001.tmp"), "another destination's");
     HANDLE writing = CreateFileA(P("out.zv0000012B0001.tmp"), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -253,6 +253,32 @@ TEST_F(ScriptedDialogTest, EndPointErrorsShowTheirHintsAndTwoWarningsAskBeforeTr
     }
 }
 
+// A skin without a wave panel has nowhere to stamp a take's verdict: no mark
+// lands in the dialog's top-left corner instead (square here: its outline is
+// a grey picture, with no white to cut the corners away).
+TEST_F(ScriptedDialogTest, ASkinWithoutAWavePanelShowsNoMark)
+{
+    const CString skin = m_app.File("skin\\DEFAULT\\skin.ini");
+    ASSERT_TRUE(CopyFileA(SONVERA_TEST_DATA "/skin/grey.gif", m_app.File("skin\\DEFAULT\\grey.gif"), FALSE));
+    ASSERT_TRUE(WritePrivateProfileStringA("SCREEN", "MASK", "grey.gif", skin));
+    ASSERT_TRUE(WritePrivateProfileStringA("WAVE", "RECT", nullptr, skin));
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 3);
+    dialog.m_nMaxRepeat = 2;
+    int markPixels = -1;
+    dialog.m_onWait = [&](int) {
+        if (markPixels >= 0)
+            return;
+        HDC dc = GetDC(dialog.m_hWnd);
+        markPixels = 0;
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 12; ++x)
+                markPixels += GetPixel(dc, x, y) == RGB(0, 0, 255) ? 1 : 0;
+        ReleaseDC(dialog.m_hWnd, dc);
+    };
+    EXPECT_EQ(IDOK, RunFromRecord(dialog));
+    EXPECT_EQ(0, markPixels);   // -1: the pause after the first take never came
+}
+
 // The model test after an enrolment ends as soon as its outcome is certain:
 // at the fourth acceptance, or once too few takes are left for four. It
 // stores no model, logs nothing and asks for no password, not even where the

@@ -157,6 +157,19 @@ TEST_F(SkinControlsTest, TheFilledPictureCoversThePositionsShare)
     }
 }
 
+// A bar wider than a hundredth of the int range (a skin's slip): its share is
+// worked out without overflowing, so its start shows filled.
+TEST_F(SkinControlsTest, ABarTensOfMillionsOfPixelsWideFillsItsShare)
+{
+    CPercentBar bar;
+    ASSERT_TRUE(bar.Create("", WS_CHILD | WS_VISIBLE, CRect(CPoint(10, 50), CSize(50000000, 10)), &m_dialog, 0));
+    CutPictures(bar, CRect(CPoint(10, 50), CSize(200, 10)));   // all of it the test looks at
+    bar.SetPos(50);
+    CCanvas canvas(200, 10, RGB(1, 2, 3));
+    bar.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.DC()->GetSafeHdc()), PRF_CLIENT);
+    EXPECT_EQ(kPressed, canvas.At(100, 5));
+}
+
 TEST_F(SkinControlsTest, ALabelThatDoesNotFitScrollsByCharacterAndWraps)
 {
     // The positions after each step: one byte on at a space, two elsewhere.

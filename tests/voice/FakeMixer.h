@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -143,6 +144,7 @@ public:
     bool failOpen = false;
     bool failLineInfo = false;
     std::vector<FakeLine> lines;
+    std::map<DWORD, DWORD> claimedControls;   // line ID -> the control count its line reports instead
     HWND notifyWindow = nullptr;
     int opens = 0;
     int closes = 0;
@@ -159,7 +161,8 @@ private:
         // A destination's sources: the other lines of its destination.
         const auto ofDestination = [&found](const FakeLine& other) { return other.destination == found.destination; };
         line->cConnections = isDestination ? std::count_if(lines.begin(), lines.end(), ofDestination) - 1 : 0;
-        line->cControls = static_cast<DWORD>(found.controls.size());
+        const auto claimed = claimedControls.find(found.lineId);
+        line->cControls = claimed != claimedControls.end() ? claimed->second : static_cast<DWORD>(found.controls.size());
         return MMSYSERR_NOERROR;
     }
 

@@ -110,6 +110,17 @@ TEST_F(VolumeMixerTest, ControlsUseEverySlotUpToTenAndMuteWritesOneOrZero)
     EXPECT_EQ(std::vector<DWORD>{0}, m_device.Control(CFakeMixer::kSpeakersMute)->values);
 }
 
+// A faulty driver may claim any number of controls for a line: that line is
+// left alone (its bar not driven) instead of asking for room for them all.
+TEST_F(VolumeMixerTest, ALineClaimingCountlessControlsIsLeftAlone)
+{
+    m_device.claimedControls[0x1000] = 0xFFFFFFFFu;   // the speakers
+    m_mixer.Init(kDialog);
+    EXPECT_EQ((std::map<std::string, int>{{"MIC", 25}}), m_bars.positions);
+    m_mixer.OnBarChanged("SPEAKER", true);
+    EXPECT_TRUE(m_device.writes.empty());
+}
+
 // A mixer that cannot be opened, or whose lines cannot be read once it is.
 TEST_F(VolumeMixerTest, WithoutAMixerNothingIsDrivenOrWritten)
 {
