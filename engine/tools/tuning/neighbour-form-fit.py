@@ -537,8 +537,17 @@ def largest_base(trials, c, cond, allowed, on_path, off_margin):
     u = sorted(c[j] for j in idx if on_path(trials[j]) and c[j] < math.inf)
     room = allowed - fixed
     if room < 0:
-        return -math.inf
+        if not OVERSPENT_ADMITS_NONE:
+            return -math.inf
+        room = 0
     return u[room] - 1e-6 if room < len(u) else math.inf
+
+
+# Whether a limit that the trials off the moved base already overspend
+# still gives a base: the one just under the path's lowest impostor cut of
+# its condition, so that the path adds none to what is spent (eighty-third
+# round). Otherwise no base meets it.
+OVERSPENT_ADMITS_NONE = False
 
 
 def refit_base(trials, c, caps, on_path, off_margin):
@@ -1453,6 +1462,10 @@ OWN_TERMS = ('N0', 'N1')
 MAIN_SLOPE = 0.015   # per dB under SNR_KNEE, main's noisy-path slope
 SNR_KNEE = 60.0
 OWN_CAP_SHARE = 0.015
+# Each noisy condition's cap as a share of its impostor trials alone, main's
+# accepted count not counted (eighty-third round: a noisy take may spend no
+# more than the clean side's own FAR target). None: OWN_CAP_SHARE's rule.
+OWN_CAP_ONLY_SHARE = None
 OWN_MAIN = None      # the setting "main": no matched trial, one base for the path
 OWN_FRR_CHECKED = ('clean', 'soft12', 'reverb')
 OWN_SHOWN = 4      # the best rows whose checks are shown when none clears
@@ -2002,6 +2015,9 @@ def own_cuts(rows, setting):
 def own_caps(rows):
     """Each noisy condition's cap: main's accepted impostors at its base or
     OWN_CAP_SHARE of the condition's impostor trials, whichever is more."""
+    if OWN_CAP_ONLY_SHARE is not None:
+        return {c: int(math.floor(OWN_CAP_ONLY_SHARE * sum(1 for r in rows if r['condition'] == c and r['kind'] == 'i')))
+                for c in NOISY_CONDITIONS}
     m = [r['s'] - r['t'] for r in rows]
     return {c: max(accepted_impostors(rows, m, c),
                    int(math.floor(OWN_CAP_SHARE * sum(1 for r in rows if r['condition'] == c and r['kind'] == 'i'))))
@@ -2189,8 +2205,12 @@ def own_threshold_grid(rows, gate, excess=None, hold_untouched=False, offsets=(N
     match_recomputation(rows)
     matched_give_back_check(rows, [(bound, 0.0, 'N0') + g for bound in OWN_BOUNDS for g in gates])
     caps = own_caps(rows)
-    print('caps (main\'s count or %.1f %% of the impostor trials): %s' % (
-        100.0 * OWN_CAP_SHARE, ' '.join('%s %d' % kv for kv in caps.items())))
+    if OWN_CAP_ONLY_SHARE is not None:
+        print('caps (%.1f %% of the impostor trials; a limit overspent off the moved base admits no matched '
+              'impostor): %s' % (100.0 * OWN_CAP_ONLY_SHARE, ' '.join('%s %d' % kv for kv in caps.items())))
+    else:
+        print('caps (main\'s count or %.1f %% of the impostor trials): %s' % (
+            100.0 * OWN_CAP_SHARE, ' '.join('%s %d' % kv for kv in caps.items())))
     for bound in OWN_BOUNDS:
         for g in gates:
             print('matched under %.0f dB%s (genuine / impostor / replays): %s' % (
@@ -3642,6 +3662,10 @@ def main():
     ap.add_argument('--shift-shape-gates', metavar='G,...',
                     help='--unmatched-shifts: shift only a take whose enrol_noise_shape (a column of the '
                          '--own-threshold-grid dumps) lies over G dB; the values of G (eighty-first round)')
+    ap.add_argument('--impostor-caps', metavar='SHARE', type=float,
+                    help='--own-threshold-grid: each noisy condition\'s cap SHARE of its impostor trials alone '
+                         '(not main\'s count), in each half its own; a limit the trials off the moved base already '
+                         'overspend admits no matched impostor instead of no base (eighty-third round)')
     ap.add_argument('--own-engine', nargs='+', metavar='T_M DUMP',
                     help='--own-threshold-grid with one setting: the engine built with it at base T_M '
                          '(eighty-second round)')
@@ -3732,8 +3756,12 @@ def main():
         if a.matched_parts:
             matched_parts(rows, a.own_threshold_grid, a.matched_parts)
             return
-        global OWN_BOUNDS, OWN_SLOPES, OWN_TERMS, OWN_BY_CORPUS, OWN_HOLD_UNSHIFTED_BASE
+        global OWN_BOUNDS, OWN_SLOPES, OWN_TERMS, OWN_BY_CORPUS, OWN_HOLD_UNSHIFTED_BASE, OWN_CAP_ONLY_SHARE
+        global OVERSPENT_ADMITS_NONE
         OWN_BY_CORPUS = a.by_corpus
+        if a.impostor_caps is not None:
+            OWN_CAP_ONLY_SHARE = a.impostor_caps
+            OVERSPENT_ADMITS_NONE = True
         if a.own_bounds:
             OWN_BOUNDS = tuple(float(x) for x in a.own_bounds.split(','))
         if a.own_slopes:
