@@ -23,19 +23,24 @@ namespace {
 
 using namespace sonvera_test;
 
+// The engine's model file of "zero" (aaj): the engine reads and writes it,
+// here the tests do.
+CString s_modelFile;
+
 class ScriptedDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_engine.IsLoaded()) << "this program must run beside the scripted engine";
         m_engine.Reset();
+        s_modelFile = m_app.File("work\\aaj.bin");
         // george has enrolled "zero" (aaj), and the host has stored his
         // model; taro enrols it.
         m_app.AddUser("george");
         ASSERT_EQ(1, m_app.Users().SetVoiceList("george", "aaj"));
         const CString certiKey = m_app.Users().GetCertiKey("george");
         m_app.Voices().AddUser("george", certiKey);
-        ASSERT_TRUE(sonvera_test::WriteRaw(m_app.File("work\\aaj.bin").str(), "george's model"));
+        ASSERT_TRUE(WriteRaw(s_modelFile.str(), "george's model"));
         m_app.Voices().SetUserVoice("george", certiKey, "aaj");
         m_app.AddUser("taro");
     }
@@ -48,6 +53,23 @@ protected:
     static int Count(const std::vector<std::string>& hints, UINT id)
     {
         return static_cast<int>(std::count(hints.begin(), hints.end(), Resource(id)));
+    }
+
+    // Gives the user a slot in the voice dictionary; the user's key.
+    CString AddVoiceUser(const char* user)
+    {
+        const CString key = m_app.Users().GetCertiKey(user);
+        m_app.Voices().AddUser(user, key);
+        return key;
+    }
+
+    // The model the voice dictionary holds for the user's "zero", fetched
+    // into an emptied model file.
+    std::string StoredModel(const char* user)
+    {
+        WriteRaw(s_modelFile.str(), "");
+        m_app.Voices().GetUserVoice(user, m_app.Users().GetCertiKey(user), "aaj");
+        return ReadRaw(s_modelFile.str());
     }
 
     CScriptedEngine m_engine;
@@ -308,30 +330,21 @@ TEST_F(ScriptedDialogTest, TheModelTestEndsAsSoonAsItsOutcomeIsCertain)
     }
 }
 
-// The engine adapts its model file while it verifies; here the test does.
-CString s_modelFile;
-
+// The engine adapts its model file while it verifies.
 TEST_F(ScriptedDialogTest, UpdatedModelGoesBackIntoTheVoiceDictionary)
 {
-    s_modelFile = m_app.File("work\\aaj.bin");
-    ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), "enrolled model"));
-    const CString certiKey = m_app.Users().GetCertiKey("george");
-    m_app.Voices().AddUser("george", certiKey);
-    m_app.Voices().SetUserVoice("george", certiKey, "aaj");
-    ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), "someone else's"));
-    m_engine.OnCall("VRE_Verify", [] { sonvera_test::WriteRaw(s_modelFile.str(), "adapted model"); });
+    ASSERT_TRUE(WriteRaw(s_modelFile.str(), "someone else's"));
+    m_engine.OnCall("VRE_Verify", [] { WriteRaw(s_modelFile.str(), "adapted model"); });
     ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
     CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
     std::string fetched;
     dialog.m_onWait = [&](int ms) {
         if (ms == 100)   // right after the model came out of the dictionary
-            fetched = sonvera_test::ReadRaw(s_modelFile.str());
+            fetched = ReadRaw(s_modelFile.str());
     };
     EXPECT_EQ(IDOK, RunFromRecord(dialog));
-    EXPECT_EQ("enrolled model", fetched);
-    ASSERT_TRUE(sonvera_test::WriteRaw(s_modelFile.str(), ""));
-    m_app.Voices().GetUserVoice("george", certiKey, "aaj");
-    EXPECT_EQ("adapted model", sonvera_test::ReadRaw(s_modelFile.str()));
+    EXPECT_EQ("george's model", fetched);
+    EXPECT_EQ("adapted model", StoredModel("george"));
 }
 
 // A call another program makes on this computer, on a thread of its own so
@@ -379,9 +392,7 @@ std::string s_judged;
 TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersModel)
 {
     ASSERT_EQ(1, m_app.Users().SetVoiceList("taro", "aaj"));
-    const CString taroKey = m_app.Users().GetCertiKey("taro");
-    m_app.Voices().AddUser("taro", taroKey);
-    s_modelFile = m_app.File("work\\aaj.bin");
+    const CString taroKey = AddVoiceUser("taro");
     ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's model"));
     m_app.Voices().SetUserVoice("taro", taroKey, "aaj");
     const CString georgeKey = m_app.Users().GetCertiKey("george");
@@ -417,33 +428,8 @@ TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersMo
         EXPECT_EQ(IDOK, RunFromRecord(dialog));
         other.Join();
         EXPECT_EQ("george's model", s_judged);
-        m_app.Voices().GetUserVoice("george", georgeKey, "aaj");
-        EXPECT_EQ("george's model, adapted", ReadRaw(s_modelFile.str()));
+        EXPECT_EQ("george's model, adapted", StoredModel("george"));
     }
-}
-
-// A model an enrolment leaves in the engine's file waits there for its host
-// to store it; another user's verification of the same word in between
-// (another dialog, or the host's next one) leaves it as it found it.
-TEST_F(ScriptedDialogTest, AVerificationLeavesTheModelAnEnrolmentLeftForItsHost)
-{
-    s_modelFile = m_app.File("work\\aaj.bin");
-    m_engine.OnCall("VRE_Train", [] { WriteRaw(s_modelFile.str(), "taro's new model"); });
-    CTestVoiceDlg enrolment(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
-    EXPECT_EQ(IDOK, RunFromRecord(enrolment));
-    ASSERT_EQ(1, enrolment.m_bTrained);
-
-    CTestVoiceDlg verification(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
-    EXPECT_EQ(IDOK, RunFromRecord(verification));
-    EXPECT_EQ(1, m_engine.Count("VRE_Verify"));
-
-    // taro's host stores the enrolled model.
-    const CString taroKey = m_app.Users().GetCertiKey("taro");
-    m_app.Voices().AddUser("taro", taroKey);
-    m_app.Voices().SetUserVoice("taro", taroKey, "aaj");
-    ASSERT_TRUE(WriteRaw(s_modelFile.str(), ""));
-    m_app.Voices().GetUserVoice("taro", taroKey, "aaj");
-    EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
 }
 
 std::string s_trained;
@@ -454,10 +440,8 @@ std::string s_trained;
 // never the other user's (whose voice would then pass for taro's).
 TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolmentOfTheWordEndedFirst)
 {
-    s_modelFile = m_app.File("work\\aaj.bin");
     m_app.AddUser("hanako");
-    const CString taroKey = m_app.Users().GetCertiKey("taro");
-    m_app.Voices().AddUser("taro", taroKey);
+    const CString taroKey = AddVoiceUser("taro");
     m_engine.OnCall("VRE_Train", [] { WriteRaw(s_modelFile.str(), s_trained); });
     const struct {
         const char* name;
@@ -485,11 +469,9 @@ TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolme
         ASSERT_EQ("hanako's new model", ReadRaw(s_modelFile.str()));
 
         m_app.Voices().SetUserVoice("taro", taroKey, taro.m_strNick);
-        m_app.Voices().GetUserVoice("taro", taroKey, "aaj");
-        EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+        EXPECT_EQ("taro's new model", StoredModel("taro"));
     }
 }
-
 
 // taro's training writes the new model while another dialog is between the
 // fetch of george's model and its judgement: george is judged against his own
@@ -497,7 +479,6 @@ TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolme
 // taro's host.
 TEST_F(ScriptedDialogTest, ATrainingWaitsForAnotherDialogsVerificationOfTheSameWord)
 {
-    s_modelFile = m_app.File("work\\aaj.bin");
     // Another dialog verifying george with the same word, inside the steps it
     // holds the model file for: it fetches george's model, says so, judges
     // the take once told to, and puts back what it found.
@@ -530,16 +511,13 @@ TEST_F(ScriptedDialogTest, ATrainingWaitsForAnotherDialogsVerificationOfTheSameW
     EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
 }
 
-
 // taro's host stores his new model while george's dialog has george's model
 // in the file for its judgement: the store waits for the file to be given
 // back, and taro's slot gets taro's model, not george's (which would let
 // george's voice pass for taro from then on, and lose taro's).
 TEST_F(ScriptedDialogTest, AHostsStoreOfAnEnrolledModelWaitsForADialogsVerification)
 {
-    s_modelFile = m_app.File("work\\aaj.bin");
-    const CString taroKey = m_app.Users().GetCertiKey("taro");
-    m_app.Voices().AddUser("taro", taroKey);
+    const CString taroKey = AddVoiceUser("taro");
     ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
     // taro's host stores the model his enrolment left, as a host does after
     // the dialog has ended.
@@ -549,8 +527,7 @@ TEST_F(ScriptedDialogTest, AHostsStoreOfAnEnrolledModelWaitsForADialogsVerificat
     CTestVoiceDlg verification(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
     EXPECT_EQ(IDOK, RunFromRecord(verification));
     store.Join();
-    m_app.Voices().GetUserVoice("taro", taroKey, "aaj");
-    EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+    EXPECT_EQ("taro's new model", StoredModel("taro"));
 }
 
 CFaultyFileSystem* s_files = nullptr;
@@ -561,7 +538,6 @@ CFaultyFileSystem* s_files = nullptr;
 // taro's slot.
 TEST_F(ScriptedDialogTest, AFailedPutBackLeavesNoOtherUsersModelForAnEnrolmentsHost)
 {
-    s_modelFile = m_app.File("work\\aaj.bin");
     ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
     CFaultyFileSystem files;
     files.Watch(L"aaj.bin");
@@ -606,7 +582,7 @@ TEST(DialogModelFile, APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder)
         const char* name;
         const char* before;   // null: no model file
         std::function<void()> nextHolder;
-        const char* after;   // null: no model file
+        const char* after;   // "<missing>": no model file
     } cases[] = {
         {"taro's host stores", "taro's new model",
          [&] {
@@ -622,7 +598,7 @@ TEST(DialogModelFile, APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder)
              CModelFileHold verification(app.Path(), "aaj", true);
              verification.PutBack();
          },
-         nullptr},
+         "<missing>"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -635,11 +611,7 @@ TEST(DialogModelFile, APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder)
         ASSERT_EQ(kDiedAtTheWindow, dialog.Wait());
         ASSERT_EQ("george's model", ReadRaw(model));
         c.nextHolder();
-        if (c.after != nullptr) {
-            EXPECT_EQ(c.after, ReadRaw(model));
-        } else {
-            EXPECT_FALSE(Exists(model));
-        }
+        EXPECT_EQ(c.after, ReadRaw(model));
     }
 }
 

@@ -213,8 +213,7 @@ public:
     }
 
 private:
-    CString m_workFolder;
-    CString m_modelPath;
+    CString m_workFolder, m_modelPath;
     std::unique_ptr<CFileLock> m_lock;
 };
 
@@ -237,11 +236,8 @@ TEST_F(VoiceDicTest, AModelMoveThatFoundNoWorkFolderLeavesTheModelFileToTheDialo
         {
             CDialogMakingTheWorkFolder dialog(m_folder.File("work"), ModelPath("aaj"));
             CFileSystemOverride scope(dialog);
-            try {
-                m.call();
-            } catch (const CFileException&) {
-                // As for a work folder that is not there: the caller learns the move did not happen.
-            }
+            // As for a work folder that is not there: the caller learns the move did not happen.
+            EXPECT_THROW(m.call(), CFileException);
         }
         EXPECT_EQ("bob's model", Model("aaj"));
         EXPECT_EQ("alice's model", Fetched("Alice", "KEY-A", "aaj"));
