@@ -468,8 +468,10 @@ void CSpeakerScorer::Reset()
     m_band.clear();
     m_columns.clear();
     m_bandColumns.clear();
-    m_noiseSets.clear();
-    m_noiseColumns.clear();
+    // The noise sets keep their storage (and their columns theirs): a
+    // matched take writes every template and voice it reads, and a dialog
+    // resets the scorer before each take.
+    m_nOwnNoiseChannels = 0;
     m_bLastMatched = false;
 }
 
@@ -504,6 +506,7 @@ const CSpeakerScorer::STemplateColumns* CSpeakerScorer::ColumnsOf(const CTakeFea
 int CSpeakerScorer::Load(const CSpeakerModel& model)
 {
     m_nTemplates = 0;
+    m_nOwnNoiseChannels = 0;
     if (model.nTemplates < 1 || model.nTemplates > CSpeakerModel::kMaxTemplates) return 0;
     if (m_neighbours.size() != static_cast<size_t>(kNeighbours) * CSpeakerModel::kMaxTemplates) return 0;
     for (int t = 0; t < model.nTemplates; ++t) {
@@ -863,13 +866,19 @@ int CSpeakerScorer::PrepareBand(const SChannelRange& band, int channelCount)
 int CSpeakerScorer::TemplatesOwnNoiseDb(int channelCount, double* own) const
 {
     if (m_nTemplates < 1 || channelCount < 1 || channelCount > STakeNoise::kMaxChannels) return 0;
-    double sum[STakeNoise::kMaxChannels] = {};
-    for (int t = 0; t < m_nTemplates; ++t) {
-        float quiet[STakeNoise::kMaxChannels];
-        if (!m_templates[t].QuietestFrameChannelsDb(channelCount, quiet)) return 0;
-        for (int c = 0; c < channelCount; ++c) sum[c] += quiet[c];
+    // The loaded templates' own, kept until the next load: a take reads it
+    // once for its noise's excess and again when it is matched.
+    if (m_nOwnNoiseChannels != channelCount) {
+        double sum[STakeNoise::kMaxChannels] = {};
+        for (int t = 0; t < m_nTemplates; ++t) {
+            float quiet[STakeNoise::kMaxChannels];
+            if (!m_templates[t].QuietestFrameChannelsDb(channelCount, quiet)) return 0;
+            for (int c = 0; c < channelCount; ++c) sum[c] += quiet[c];
+        }
+        for (int c = 0; c < channelCount; ++c) m_ownNoiseDb[c] = sum[c] / m_nTemplates;
+        m_nOwnNoiseChannels = channelCount;
     }
-    for (int c = 0; c < channelCount; ++c) own[c] = sum[c] / m_nTemplates;
+    std::copy(m_ownNoiseDb, m_ownNoiseDb + channelCount, own);
     return 1;
 }
 
@@ -917,16 +926,14 @@ int CSpeakerScorer::NoiseOverOwn(const STakeNoise& noise, int channelCount, STak
 int CSpeakerScorer::PrepareNoise(const STakeNoise& noise, const CSpeakerModel& model)
 {
     if (m_nTemplates < 2 || noise.nChannels != model.nChannels) return 0;
+    // Made once a scorer (Reset keeps them): about 0.8 MB that every
+    // matched take would otherwise have built and cleared.
     m_noiseSets.resize(static_cast<size_t>(1 + kNeighbours) * CSpeakerModel::kMaxTemplates);
     m_noiseColumns.resize(m_noiseSets.size());
     for (int t = 0; t < m_nTemplates; ++t) {
-        NoiseSet(0)[t] = m_templates[t];
-        if (!NoiseSet(0)[t].MeetNoise(noise, model.nChannels)) return 0;
-        for (int v = 0; v < kNeighbours; ++v) {
-            CTakeFeatures& neighbour = NoiseSet(1 + v)[t];
-            neighbour = NeighbourSet(v)[t];
-            if (!neighbour.MeetNoise(noise, model.nChannels)) return 0;
-        }
+        if (!NoiseSet(0)[t].MeetNoiseOf(m_templates[t], noise, model.nChannels)) return 0;
+        for (int v = 0; v < kNeighbours; ++v)
+            if (!NoiseSet(1 + v)[t].MeetNoiseOf(NeighbourSet(v)[t], noise, model.nChannels)) return 0;
     }
     for (int s = 0; s <= kNeighbours; ++s)
         LayOutColumns(NoiseSet(s), m_nTemplates,

@@ -494,11 +494,16 @@ private:
     std::vector<STemplateColumns> m_bandColumns;
     float m_bandTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     // The sets under a take's noise ((1 + kNeighbours) x kMaxTemplates, on
-    // the heap, made for each matched take), their columns, and the share of
-    // each typical distance left under that noise.
+    // the heap, allocated at the first matched take and written again for
+    // each), their columns, and the share of each typical distance left
+    // under that noise.
     std::vector<CTakeFeatures> m_noiseSets;
     std::vector<STemplateColumns> m_noiseColumns;
     float m_noiseTypicalScale[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
+    // TemplatesOwnNoiseDb's figures for the loaded templates (0 channels:
+    // not read since the last load).
+    mutable int m_nOwnNoiseChannels = 0;
+    mutable double m_ownNoiseDb[STakeNoise::kMaxChannels] = {};
     bool m_bLastMatched = false;   // the last Score matched the take to its noise
     float m_lastTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_lastEachNeighbour[kNeighbours * kParts] = {};

@@ -38,10 +38,15 @@ std::array<float, kAddTableSize> BuildAddTable()
     return table;
 }
 
+// Built when the library loads: a table a function kept for itself would
+// be checked for being built on every one of the many additions, and would
+// keep them from being inlined.
+const std::array<float, kAddTableSize> g_addTable = BuildAddTable();
+
 // 10 log10(10^(a/10) + 10^(b/10)), to about 0.0005 dB.
-float AddLevelsDb(float a, float b)
+inline float AddLevelsDb(float a, float b)
 {
-    static const std::array<float, kAddTableSize> table = BuildAddTable();
+    const std::array<float, kAddTableSize>& table = g_addTable;
     const float high = std::max(a, b);
     const float gap = high - std::min(a, b);
     if (!(gap < kAddRangeDb)) return high;
@@ -233,16 +238,22 @@ namespace {
 // basis[k][m]: cepstrum c(k+1) over channel m of `channels`, as in the
 // analysis; built once per filter-bank size (a model's neighbouring voices
 // rebuild five templates each). One table per use, so that the full bank's
-// and a band's do not rebuild each other's.
+// and a band's do not rebuild each other's. byChannel[m][k] is the same
+// table channel by channel: a transform that runs over the channels in its
+// outer loop then adds every cepstrum's terms side by side, each in the
+// order a cepstrum at a time would.
 struct SCosineTable {
     float basis[CTakeFeatures::kMaxDims][CTakeFeatures::kMaxChannels];
+    float byChannel[CTakeFeatures::kMaxChannels][CTakeFeatures::kMaxDims];
     int channels = 0;
     void Prepare(int count)
     {
         if (channels == count) return;
         for (int k = 0; k < CTakeFeatures::kMaxDims; ++k)
-            for (int m = 0; m < count; ++m)
+            for (int m = 0; m < count; ++m) {
                 basis[k][m] = static_cast<float>(CFeatureExtractor::CosineBasis(k + 1, m, count));
+                byChannel[m][k] = basis[k][m];
+            }
         channels = count;
     }
 };
@@ -253,12 +264,18 @@ SCosineTable g_fullBank, g_band;
 
 void CTakeFeatures::RebuildChannels(int frame, int channelCount, float* logMel) const
 {
+    // Cepstrum by cepstrum, every channel's sum side by side: each channel
+    // still adds its terms from c1 up, as one channel at a time would.
+    // The sums are kept apart from logMel, which the compiler cannot tell
+    // from the tables, so that they stay in registers.
     const int cep = m_nDims - 1;
-    for (int m = 0; m < channelCount; ++m) {
-        float v = 0.0f;
-        for (int k = 0; k < cep; ++k) v += m_statics[frame][k] * g_fullBank.basis[k][m];
-        logMel[m] = v;
+    float sums[kMaxChannels] = {};
+    for (int k = 0; k < cep; ++k) {
+        const float c = m_statics[frame][k];
+        const float* basis = g_fullBank.basis[k];
+        for (int m = 0; m < channelCount; ++m) sums[m] += c * basis[m];
     }
+    std::copy(sums, sums + channelCount, logMel);
 }
 
 int CTakeFeatures::KeepChannels(int firstChannel, int lastChannel, int channelCount)
@@ -360,6 +377,31 @@ int CTakeFeatures::QuietestFrameChannelsDb(int channelCount, float* out) const
     return 1;
 }
 
+void CTakeFeatures::CopyStaticsOf(const CTakeFeatures& word)
+{
+    m_nFrames = word.m_nFrames;
+    m_nDims = word.m_nDims;
+    std::memcpy(m_statics, word.m_statics, sizeof(m_statics[0]) * static_cast<size_t>(m_nFrames));
+    std::memcpy(m_meanCepstrum, word.m_meanCepstrum, sizeof(m_meanCepstrum));
+    m_fPitchHz = word.m_fPitchHz;
+    m_bSqueezed = word.m_bSqueezed;
+    std::memcpy(m_pitchTrack, word.m_pitchTrack, sizeof(m_pitchTrack));
+    m_bWaveformPrint = word.m_bWaveformPrint;
+    std::memcpy(m_waveformPrint, word.m_waveformPrint, sizeof(m_waveformPrint));
+    m_fPeakEnergyDb = word.m_fPeakEnergyDb;
+    m_noise = word.m_noise;
+}
+
+int CTakeFeatures::MeetNoiseOf(const CTakeFeatures& word, const STakeNoise& noise, int channelCount)
+{
+    if (this == &word) return MeetNoise(noise, channelCount);
+    CopyStaticsOf(word);
+    if (MeetNoise(noise, channelCount)) return 1;
+    // Refused before it changed anything: the word as it was, vectors too.
+    *this = word;
+    return 0;
+}
+
 int CTakeFeatures::MeetNoise(const STakeNoise& noise, int channelCount)
 {
     const int cep = m_nDims - 1;
@@ -382,12 +424,16 @@ int CTakeFeatures::MeetNoise(const STakeNoise& noise, int channelCount)
             const float noisy = AddLevelsDb(logMel[m] + level, noise.channelDb[m]);
             logMel[m] = std::max(noisy, std::max(noise.channelDb[m] + CFeatureExtractor::kNoiseMaskDb, noise.floorDb));
         }
-        // The cepstra from c1 on see no level common to all channels.
-        for (int k = 0; k < cep; ++k) {
-            float c = 0.0f;
-            for (int m = 0; m < channelCount; ++m) c += logMel[m] * g_fullBank.basis[k][m];
-            m_statics[i][k] = c;
+        // The cepstra from c1 on see no level common to all channels. Channel
+        // by channel, every cepstrum's sum side by side, each adding its
+        // channels from the first up.
+        float cepstra[kMaxDims] = {};
+        for (int m = 0; m < channelCount; ++m) {
+            const float v = logMel[m];
+            const float* basis = g_fullBank.byChannel[m];
+            for (int k = 0; k < cep; ++k) cepstra[k] += v * basis[k];
         }
+        for (int k = 0; k < cep; ++k) m_statics[i][k] = cepstra[k];
         m_statics[i][cep] = std::max(m_statics[i][cep], noise.totalDb);
         peak = std::max(peak, m_statics[i][cep]);
     }

@@ -98,6 +98,11 @@ public:
     // success (0 when the noise has another channel count or channelCount
     // cannot hold the cepstra).
     int MeetNoise(const STakeNoise& noise, int channelCount);
+    // This becomes `word` given `noise` (MeetNoise), without a copy of the
+    // word's frames it does not hold or of the vectors MeetNoise makes
+    // anew: the templates meet every matched take's noise. Returns as
+    // MeetNoise does (on 0 this holds `word` as it was).
+    int MeetNoiseOf(const CTakeFeatures& word, const STakeNoise& noise, int channelCount);
     // The log filter energies of the word's quietest frame (its lowest frame
     // energy), rebuilt from the cepstra and placed so that their summed
     // energy is that frame's: relative to the word's loudest frame, on the
@@ -141,6 +146,8 @@ private:
     // energies logMel moved `channels` channels; the full bank's table
     // prepared.
     void MoveFrame(const float* logMel, float channels, int channelCount, float* statics) const;
+    // Everything of `word` but its vectors and the rows past its frames.
+    void CopyStaticsOf(const CTakeFeatures& word);
 
     int m_nFrames;
     int m_nDims;                                  // cepstra + 1 (energy last)

@@ -10,7 +10,11 @@
 // the steady clock, or with --clock processor this process's processor time
 // (which a busy machine's other work does not add to); the warm-up
 // repetitions are not counted. One line per figure: median, 90th percentile
-// and maximum in ms, and each stage's share of the whole take path.
+// and maximum in ms, and each stage's share of the whole take path. The same
+// recording then goes through the take path again with white noise 20 dB
+// under the word (the evaluation's white20): a take that noisy is compared
+// with the templates given its noise, verification's costliest way, which
+// the clean take never takes; its line says whether it was.
 //
 // Usage: sonvera-engine-bench [--data DIR] [--speaker NAME] [--word WORD] [--take N]
 //                             [--repetitions N] [--warm-up N] [--work DIR] [--clock wall|processor]
@@ -177,13 +181,24 @@ struct STakePathTimes {
     STrialResult last{};
 };
 
-// The take path's times over the repetitions after the warm-up; false when
-// the take did not reach verification.
-bool TimeTakePath(CEvalProtocol& protocol, const SBenchOptions& o, STakePathTimes& times)
+// How verification held the last take for its noise
+// (CSpeakerScorer::ENoiseHold: 1 when matched to it).
+constexpr int kNoiseHoldPart = kScorePartCount - 1;
+constexpr int kMatchedHold = 1;
+
+bool Matched(const STrialResult& r)
 {
-    STakeConditionRecipe clean;
-    CTakeCondition::Find("clean", clean);
-    const std::vector<short> take = protocol.MakeTake(o.strWord, o.strSpeaker, o.nTrialTake, clean, false);
+    return r.fParts[kNoiseHoldPart] == kMatchedHold;
+}
+
+// The take path's times of the trial take under `condition` over the
+// repetitions after the warm-up; false when the take did not reach
+// verification.
+bool TimeTakePath(CEvalProtocol& protocol, const SBenchOptions& o, const char* condition, STakePathTimes& times)
+{
+    STakeConditionRecipe recipe;
+    if (!CTakeCondition::Find(condition, recipe)) return false;
+    const std::vector<short> take = protocol.MakeTake(o.strWord, o.strSpeaker, o.nTrialTake, recipe, false);
     for (int i = 0; i < o.nWarmUp + o.nRepetitions; ++i) {
         times.last = protocol.Trial(take);
         if (!times.last.bChecked) return false;
@@ -194,7 +209,8 @@ bool TimeTakePath(CEvalProtocol& protocol, const SBenchOptions& o, STakePathTime
     return true;
 }
 
-void PrintReport(const SBenchOptions& o, const std::vector<double>& trainMs, const STakePathTimes& path)
+void PrintReport(const SBenchOptions& o, const std::vector<double>& trainMs, const STakePathTimes& path,
+                 const STakePathTimes& noisy)
 {
     std::printf("sonvera-engine-bench: %s by %s, enrolment takes 0-4, trial take %d (%s, %s)\n", o.strWord.c_str(),
                 o.strSpeaker.c_str(), o.nTrialTake, path.last.bAccepted ? "accepted" : "rejected",
@@ -205,6 +221,10 @@ void PrintReport(const SBenchOptions& o, const std::vector<double>& trainMs, con
     PrintFigure("take path, 3-s take", path.wholeMs, Limit(kTakePathLimitMs));
     const char* stages[4] = {"  end points", "  take check", "  replay check", "  verification"};
     for (int s = 0; s < 4; ++s) PrintFigure(stages[s], path.stageMs[s], Share(path.stageMs[s], path.wholeMs));
+    std::printf("the trial take under white noise 20 dB down (%s, %s to its noise):\n",
+                noisy.last.bAccepted ? "accepted" : "rejected", Matched(noisy.last) ? "matched" : "not matched");
+    PrintFigure("take path, white20", noisy.wholeMs, Limit(kTakePathLimitMs));
+    PrintFigure("  verification", noisy.stageMs[3], Share(noisy.stageMs[3], noisy.wholeMs));
 }
 
 int Fail(const std::string& why)
@@ -241,10 +261,13 @@ int main(int argc, char** argv)
     TimeTraining(protocol, o, o.nWarmUp);
     const std::vector<double> trainMs = TimeTraining(protocol, o, o.nRepetitions);
     if (trainMs.empty()) return Fail("the enrolment of " + o.strSpeaker + " " + o.strWord + " failed");
-    STakePathTimes path;
-    if (!TimeTakePath(protocol, o, path))
+    STakePathTimes path, noisy;
+    if (!TimeTakePath(protocol, o, "clean", path))
         return Fail("take " + std::to_string(o.nTrialTake) + " did not reach verification (error " +
                     std::to_string(path.last.nError) + ")");
-    PrintReport(o, trainMs, path);
+    if (!TimeTakePath(protocol, o, "white20", noisy))
+        return Fail("take " + std::to_string(o.nTrialTake) + " under white20 did not reach verification (error " +
+                    std::to_string(noisy.last.nError) + ")");
+    PrintReport(o, trainMs, path, noisy);
     return 0;
 }

@@ -939,3 +939,107 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
     EXPECT_TRUE(scorer.LastMatched());
     for (int p = 0; p < 4; ++p) EXPECT_NEAR(typical[p], scorer.LastTypical(p), 1e-5f) << p;
 }
+
+namespace {
+
+// A noise the same level in every channel, `levelDb` under the word's peak.
+STakeNoise FlatNoise(float levelDb)
+{
+    STakeNoise noise;
+    noise.nChannels = kChannels;
+    for (int c = 0; c < kChannels; ++c) noise.channelDb[c] = levelDb;
+    noise.totalDb = levelDb + static_cast<float>(10.0 * std::log10(kChannels));
+    noise.floorDb = levelDb - 15.0f;
+    return noise;
+}
+
+// Whether a and b hold the same word to the bit: frames, vectors, mean
+// cepstrum, pitch and pitch contour.
+::testing::AssertionResult SameWord(const CTakeFeatures& a, const CTakeFeatures& b)
+{
+    if (a.Frames() != b.Frames() || a.Dims() != b.Dims() || a.Pitch() != b.Pitch())
+        return ::testing::AssertionFailure() << "frames, dims or pitch differ";
+    const size_t statics = static_cast<size_t>(a.Frames()) * CTakeFeatures::kMaxDims;
+    const size_t vectors = static_cast<size_t>(a.Frames()) * a.VectorDims();
+    if (!std::equal(a.Statics(), a.Statics() + statics, b.Statics()))
+        return ::testing::AssertionFailure() << "statics differ";
+    if (!std::equal(a.Vectors(), a.Vectors() + vectors, b.Vectors()))
+        return ::testing::AssertionFailure() << "vectors differ";
+    if (!std::equal(a.MeanCepstrum(), a.MeanCepstrum() + a.Dims() - 1, b.MeanCepstrum()))
+        return ::testing::AssertionFailure() << "mean cepstra differ";
+    signed char contourA[CSpeakerModel::kMaxContourFrames], contourB[CSpeakerModel::kMaxContourFrames];
+    float medianA = 0.0f, medianB = 0.0f;
+    const int framesA = a.PitchContour(contourA, CSpeakerModel::kMaxContourFrames, medianA);
+    const int framesB = b.PitchContour(contourB, CSpeakerModel::kMaxContourFrames, medianB);
+    if (framesA != framesB || medianA != medianB || !std::equal(contourA, contourA + framesA, contourB))
+        return ::testing::AssertionFailure() << "pitch contours differ";
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+// The matched take's sets are written over the last take's: a word given a
+// noise over a longer one is the word given it in place, to the bit, and a
+// noise it cannot meet leaves the word as it was.
+TEST(SpeakerScorer, AWordGivenANoiseOverALongerOneIsTheWordGivenItInPlace)
+{
+    const CTakeFeatures word = Word(kWordFrames / 2, Melody(kWordFrames / 2, kWordFrames / 4, 140.0f));
+    const STakeNoise noise = FlatNoise(-25.0f);
+    CTakeFeatures inPlace = word;
+    ASSERT_EQ(1, inPlace.MeetNoise(noise, kChannels));
+    ASSERT_FALSE(SameWord(word, inPlace));   // the noise moved it
+
+    CTakeFeatures over = Word(kWordFrames, Melody(kWordFrames, kWordFrames / 2, 180.0f));
+    ASSERT_GT(over.Frames(), word.Frames());
+    ASSERT_EQ(1, over.MeetNoiseOf(word, noise, kChannels));
+    EXPECT_TRUE(SameWord(inPlace, over));
+
+    STakeNoise otherCount = noise;
+    otherCount.nChannels = kChannels - 1;
+    CTakeFeatures refused = Word(kWordFrames, Melody(kWordFrames, kWordFrames / 2, 180.0f));
+    EXPECT_EQ(0, refused.MeetNoiseOf(word, otherCount, kChannels));
+    EXPECT_TRUE(SameWord(word, refused));
+}
+
+// The templates' own noise and a matched take's score are the model's the
+// scorer holds now: after another model is loaded (after a reset, or by
+// itself) they are what a scorer that never held the first reads.
+TEST(SpeakerScorer, TheTemplatesOwnNoiseAndTheMatchedScoreAreTheLoadedModels)
+{
+    auto modelAt = [](double centre, double edgeDropDb) {
+        CSpeakerModel model = ModelOfThree(0.25f);
+        for (int t = 0; t < 3; ++t)
+            if (BumpTake(centre + 0.2 * t, 0.2, edgeDropDb).StoreAsTemplate(model, t) != 1) ADD_FAILURE() << t;
+        const float typical[4] = {0.5f, 0.1f, 0.4f, 0.02f};
+        std::copy(typical, typical + 4, model.adaptedMean);
+        std::copy(typical, typical + 4, model.enrolMean);
+        return model;
+    };
+    const CSpeakerModel first = modelAt(5.0, 0.0), second = modelAt(9.0, 12.0);
+    CTakeFeatures take = BumpTake(8.0, 0.2);
+    const STakeNoise noise = FlatNoise(-20.0f);
+
+    CSpeakerScorer fresh;
+    ASSERT_TRUE(Loaded(fresh, second));
+    double expected[kChannels];
+    ASSERT_EQ(1, fresh.TemplatesOwnNoiseDb(kChannels, expected));
+    float parts[4];
+    const float expectedScore = fresh.Score(take, second, kUnweighted, parts, nullptr, nullptr, &noise);
+    ASSERT_TRUE(fresh.LastMatched());
+
+    for (const bool reset : {true, false}) {
+        CSpeakerScorer scorer;
+        ASSERT_TRUE(Loaded(scorer, first));
+        double own[kChannels];
+        ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
+        ASSERT_NE(expected[0], own[0]);
+        scorer.Score(take, first, kUnweighted, parts, nullptr, nullptr, &noise);
+        ASSERT_TRUE(scorer.LastMatched());
+        ASSERT_TRUE(reset ? Loaded(scorer, second) : scorer.Load(second) == 1);
+        ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
+        for (int c = 0; c < kChannels; ++c) EXPECT_EQ(expected[c], own[c]) << "channel " << c << ", reset " << reset;
+        EXPECT_EQ(expectedScore, scorer.Score(take, second, kUnweighted, parts, nullptr, nullptr, &noise)) << reset;
+        EXPECT_TRUE(scorer.LastMatched());
+        for (int p = 0; p < 4; ++p) EXPECT_EQ(fresh.LastTypical(p), scorer.LastTypical(p)) << p << ", reset " << reset;
+    }
+}
