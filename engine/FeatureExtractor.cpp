@@ -15,8 +15,6 @@ const float kLevelFloor = 1e-2f;         // added to frame mean square, LSB^2
 // --- Noise masking -----------------------------------------------------------
 const float kQuietFraction = 0.2f;       // quietest share of frames taken as noise
 const int kMinQuietFrames = 5;
-const float kNoiseMaskDb = CFeatureExtractor::kNoiseMaskDb;  // filter energies are raised to noise + this, dB
-const float kMaskRangeDb = CFeatureExtractor::kMaskRangeDb;  // ... and to the take's loudest cell - this, dB
 // --- Filter-bank scale -------------------------------------------------------
 const float kLoudRangeDb = 20.0f;        // frames within this of the loudest count, dB
 

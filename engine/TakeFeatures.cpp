@@ -26,9 +26,9 @@ const float kLoudRangeDb = 20.0f;      // mean spectrum: frames within this of t
 // Two levels (dB) add through a table of what the smaller adds to the larger,
 // by their gap: a take's noise meets every cell of every template and
 // neighbouring voice, too often for a logarithm each time.
-const float kAddStepDb = 0.05f;        // table step, dB of gap
-const float kAddRangeDb = 40.0f;       // beyond this gap the smaller adds under 0.0005 dB
-const int kAddTableSize = static_cast<int>(kAddRangeDb / kAddStepDb) + 2;
+constexpr float kAddStepDb = 0.05f;        // table step, dB of gap
+constexpr float kAddRangeDb = 40.0f;       // beyond this gap the smaller adds under 0.0005 dB
+constexpr int kAddTableSize = static_cast<int>(kAddRangeDb / kAddStepDb) + 2;
 
 std::array<float, kAddTableSize> BuildAddTable()
 {

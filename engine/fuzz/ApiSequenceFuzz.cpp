@@ -7,8 +7,14 @@
 // check and adaptation are all reached). Model files go to one scratch
 // folder under the system's temporary folder.
 //
-// With SONVERA_FUZZ_SEED_DIR set, the target first writes two programs there
-// that enrol and verify the synthetic voice (seed-loud.bin, seed-soft.bin).
+// With SONVERA_FUZZ_SEED_DIR set, the target first writes programs there
+// that enrol and verify the synthetic voice (seed-loud.bin, seed-soft.bin),
+// and two that enrol it in one room and verify it in another: a clean
+// enrolment and a take in a louder room, matched to its noise
+// (seed-room-matched.bin), and an enrolment in a noisy room and a take in a
+// room of another colour, held stricter unmatched (seed-room-shifted.bin).
+// At exit the target prints how the verified takes were held for their
+// noise.
 #include "SyntheticVoice.h"
 #include "VoiceEngine.h"
 
@@ -31,7 +37,7 @@ enum EOp {
     kOpNoiseParams, kOpEngineParams, kOpCopyParams, kOpSetbSpeech, kOpSameWordDist, kOpHMMParams, kOpEPDParams,
     kOpSecurity, kOpPutID, kOpPutPW, kOpPutNick, kOpSyntheticTake, kOpPatternTake, kOpEndpoint,
     kOpEndpointValues, kOpCheckTake, kOpTrain, kOpVCopy, kOpVerify, kOpGetbUpdate, kOpSetbAdapt, kOpScores,
-    kOpSetbNetVersion,
+    kOpSetbNetVersion, kOpRoom,
     kOps
 };
 
@@ -89,12 +95,31 @@ std::string ScratchFolder()
     return dir;
 }
 
-// A voiced word whose two formants glide, over room noise: pitch, start,
-// length, level, glide, the noise, the melody and whether the take came
-// through a telephone line come from the program.
-void SyntheticTake(CProgram& program, std::vector<short>& take)
+// The room the synthetic takes are said in (kOpRoom): its noise's gain and
+// colour.
+struct SRoom {
+    double noiseGain = 1.0;
+    double noiseCornerHz = 0.0;
+};
+
+// How the verified takes were held for their noise (VRE_GetScorePart 32).
+unsigned long long g_verified = 0;
+unsigned long long g_holds[3] = {};
+
+void Report()
+{
+    std::fprintf(stderr, "api sequence: %llu verifications, takes held %llu as the path, %llu matched, %llu shifted\n",
+                 g_verified, g_holds[0], g_holds[1], g_holds[2]);
+}
+
+// A voiced word whose two formants glide, over the room's noise: pitch,
+// start, length, level, glide, the noise, the melody and whether the take
+// came through a telephone line come from the program.
+void SyntheticTake(CProgram& program, const SRoom& room, std::vector<short>& take)
 {
     SSyntheticVoice voice;
+    voice.noiseGain = room.noiseGain;
+    voice.noiseCornerHz = room.noiseCornerHz;
     voice.pitchHz = 80.0 + program.Byte() * 1.2;
     voice.start = program.Byte() * 100;
     voice.length = 1000 + program.Byte() * 60;
@@ -118,6 +143,13 @@ public:
     // A byte that Value(typical) reads as `typical` plus `offset`.
     void Value(int offset = 0) { m_bytes.push_back(static_cast<uint8_t>(8 + offset)); }
     void Byte(uint8_t b) { m_bytes.push_back(b); }
+    // kOpRoom's bytes: the gain in quarters, the corner in 20 Hz.
+    void Room(uint8_t gainQuarters, uint8_t corner20Hz)
+    {
+        Op(kOpRoom);
+        Byte(gainQuarters);
+        Byte(corner20Hz);
+    }
     // melody: 128 + 32 per semitone.
     void Take(uint8_t pitch, uint8_t peak, uint8_t seed, uint8_t melody, bool throughLine)
     {
@@ -141,9 +173,9 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
-void WriteSeed(const std::string& path, uint8_t enrolPeak)
+// The dialog's set-up for an enrolment.
+void SetUpEnrolment(CSeedProgram& p)
 {
-    CSeedProgram p;
     p.Op(kOpInitialize);
     p.Op(kOpPutDir);
     p.Byte(0);
@@ -155,6 +187,12 @@ void WriteSeed(const std::string& path, uint8_t enrolPeak)
     for (int i = 0; i < 4; ++i) p.Value();
     p.Op(kOpPutNick);
     p.Byte(0);
+}
+
+void WriteSeed(const std::string& path, uint8_t enrolPeak)
+{
+    CSeedProgram p;
+    SetUpEnrolment(p);
     for (int t = 0; t < 5; ++t) {
         p.Take(static_cast<uint8_t>(33 + t), enrolPeak, static_cast<uint8_t>(t), static_cast<uint8_t>(96 + 16 * t),
                false);
@@ -178,6 +216,35 @@ void WriteSeed(const std::string& path, uint8_t enrolPeak)
     p.Write(path);
 }
 
+// Five takes enrolled in one room (gain in quarters, corner in 20 Hz, 0:
+// white), one verified in another, the word 2930 LSB loud.
+void WriteRoomSeed(const std::string& path, uint8_t enrolGain, uint8_t verifyGain, uint8_t verifyCorner)
+{
+    const uint8_t peak = 24;
+    CSeedProgram p;
+    SetUpEnrolment(p);
+    p.Room(enrolGain, 0);
+    for (int t = 0; t < 5; ++t) {
+        p.Take(static_cast<uint8_t>(33 + t), peak, static_cast<uint8_t>(20 + t), static_cast<uint8_t>(96 + 16 * t),
+               false);
+        p.Op(kOpCheckTake);
+        p.Value(t);
+    }
+    p.Op(kOpTrain);
+    p.Op(kOpPutMode);
+    p.Value(1);    // verification
+    p.Room(verifyGain, verifyCorner);
+    p.Take(36, peak, 30, 216, false);
+    p.Op(kOpCheckTake);
+    p.Value();
+    p.Op(kOpVCopy);
+    p.Op(kOpVerify);
+    p.Op(kOpScores);
+    p.Value(32);
+    p.Value();
+    p.Write(path);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -185,7 +252,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     if (const char* dir = std::getenv("SONVERA_FUZZ_SEED_DIR")) {
         WriteSeed(std::string(dir) + "/seed-loud.bin", 200);
         WriteSeed(std::string(dir) + "/seed-soft.bin", 20);
+        WriteRoomSeed(std::string(dir) + "/seed-room-matched.bin", 4, 64, 0);
+        WriteRoomSeed(std::string(dir) + "/seed-room-shifted.bin", 128, 96, 125);
     }
+    std::atexit(Report);
     return 0;
 }
 
@@ -193,6 +263,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     CProgram program(data, size);
     std::vector<short> take(kTakeSamples, 0);
+    SRoom room;
     const std::string dir = ScratchFolder();
     const char* const nicks[] = {"aaj", "abj", "acj", "", "..", "a/b", "x\\y"};
     const char* const dirs[] = {dir.c_str(), "", "/nonexistent/sonvera"};
@@ -233,7 +304,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case kOpPutID: VRE_PutID(program.Text().c_str()); break;
         case kOpPutPW: VRE_PutPW(program.Text().c_str()); break;
         case kOpPutNick: VRE_PutNick(nicks[program.Byte() % 7]); break;
-        case kOpSyntheticTake: SyntheticTake(program, take); break;
+        case kOpSyntheticTake: SyntheticTake(program, room, take); break;
+        case kOpRoom:
+            room.noiseGain = program.Byte() / 4.0;
+            room.noiseCornerHz = program.Byte() * 20.0;
+            break;
         case kOpPatternTake: {
             // The program's own bytes as samples, repeated over the take.
             const size_t n = 1 + program.Byte();
@@ -256,7 +331,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case kOpCheckTake: VRE_CheckSexSpeech(take.data(), kTakeSamples, program.Value(0)); break;
         case kOpTrain: VRE_Train(); break;
         case kOpVCopy: VRE_VCopy(); break;
-        case kOpVerify: VRE_Verify(); break;
+        case kOpVerify: {
+            VRE_Verify();
+            const double hold = VRE_GetScorePart(32);
+            ++g_verified;
+            if (hold >= 0.0 && hold <= 2.0) ++g_holds[static_cast<int>(hold)];
+            break;
+        }
         case kOpGetbUpdate: VRE_GetbUpdate(); break;
         case kOpSetbAdapt: VRE_SetbAdapt(program.Byte() & 1); break;
         case kOpScores:

@@ -9,9 +9,19 @@
 // scorer.
 //
 // With SONVERA_FUZZ_SEED_DIR set, the target first writes a valid model of
-// short templates there (seed-small.bin), with weights, a noise figure and
-// an adapted template: a corpus to start from, small enough that scoring
-// stays cheap (run with -max_len=4096).
+// short templates there (seed-small.bin), with weights, a noise figure, an
+// adapted template and its enrolment takes' channel noise (some channels
+// carrying none): a corpus to start from, small enough that scoring stays
+// cheap (run with -max_len=4096).
+//
+// Each model that reaches the scorer also meets two noisy takes on the
+// unweighted path: one whose noise lies 10 dB over what its templates keep
+// of their own (matched to it), and one whose noise is the model's kept
+// enrolment noise reshaped by a dB either way, level with the templates'
+// own (unmatched by its excess; held stricter where the model kept enough
+// of it). Both are scored matched, so that the file's own levels reach the
+// matching too. At exit the
+// target prints how many were matched and how many held each way.
 #include "Crc32.h"
 #include "SpeakerModel.h"
 #include "SpeakerScorer.h"
@@ -31,11 +41,15 @@ namespace {
 unsigned long long g_runs = 0;
 unsigned long long g_parsed = 0;
 unsigned long long g_scored = 0;
+unsigned long long g_matchedScores = 0;   // scores whose templates were given the take's noise
+unsigned long long g_holds[3] = {};       // noisy takes held as the path holds them, matched, shifted
 
 void Report()
 {
-    std::fprintf(stderr, "model loader: %llu runs, %llu parsed, %llu reached the scorer\n", g_runs, g_parsed,
-                 g_scored);
+    std::fprintf(stderr,
+                 "model loader: %llu runs, %llu parsed, %llu reached the scorer; %llu matched scores, noisy takes "
+                 "held %llu as the path, %llu matched, %llu shifted\n",
+                 g_runs, g_parsed, g_scored, g_matchedScores, g_holds[0], g_holds[1], g_holds[2]);
 }
 
 void PutU32(std::vector<unsigned char>& bytes, size_t at, uint32_t v)
@@ -83,6 +97,11 @@ void WriteSeed(const char* dir)
     m.noiseCopySnrDb = 25.0f;
     m.bWeighted = true;
     for (int d = 0; d < m.nDims; ++d) m.weightCodes[d] = static_cast<unsigned char>(112 + 2 * d);
+    // The enrolment noise: a floor falling with frequency, none kept in the
+    // top two channels.
+    m.nEnrolNoiseChannels = m.nChannels;
+    for (int c = 0; c < m.nChannels; ++c)
+        m.enrolNoiseDb[c] = c >= m.nChannels - 2 ? CSpeakerModel::kNoNoiseDb : -40.0f - 0.5f * c;
     std::vector<unsigned char> bytes;
     if (!m.Serialize(bytes)) return;
     const std::string path = std::string(dir) + "/seed-small.bin";
@@ -109,6 +128,62 @@ void PitchTrackOfTemplate(const CSpeakerModel& model, int t, CTakeFeatures& prob
         }
     }
     probe.SetPitchTrack(hz, CTakeFeatures::kMaxFrames);
+}
+
+// A take's noise over `level` (one per channel, dB), its summed level
+// summed in power and its mask 34 dB under a loudest cell at 0 dB.
+STakeNoise NoiseOf(const double* level, int channels)
+{
+    STakeNoise noise;
+    noise.nChannels = channels;
+    double power = 0.0;
+    for (int c = 0; c < channels; ++c) {
+        noise.channelDb[c] = static_cast<float>(level[c]);
+        if (noise.channelDb[c] > STakeNoise::kNoneDb) power += std::pow(10.0, 0.1 * level[c]);
+    }
+    noise.totalDb = power > 0.0 ? static_cast<float>(10.0 * std::log10(power)) : STakeNoise::kNoneDb;
+    noise.floorDb = -34.0f;
+    return noise;
+}
+
+// The probe as a noisy take on the unweighted path, held as the engine
+// holds it: once with noise 10 dB over the templates' own, once with the
+// model's enrolment noise reshaped (+-1 dB by channel) at the templates'
+// own level.
+void ScoreNoisyTakes(const CSpeakerModel& model, CSpeakerScorer& scorer, const CTakeFeatures& probe, float* parts,
+                     float* neighbourParts)
+{
+    using EPath = CSpeakerScorer::EScorePath;
+    double own[STakeNoise::kMaxChannels];
+    if (!scorer.TemplatesOwnNoiseDb(model.nChannels, own)) return;
+    double over[STakeNoise::kMaxChannels], shaped[STakeNoise::kMaxChannels];
+    double enrolMean = 0.0, ownMean = 0.0;
+    int known = 0;
+    for (int c = 0; c < model.nChannels && c < model.nEnrolNoiseChannels; ++c) {
+        if (model.enrolNoiseDb[c] == CSpeakerModel::kNoNoiseDb) continue;
+        enrolMean += model.enrolNoiseDb[c];
+        ownMean += own[c];
+        ++known;
+    }
+    const double toOwn = known > 0 ? (ownMean - enrolMean) / known : 0.0;
+    for (int c = 0; c < model.nChannels; ++c) {
+        over[c] = own[c] + 10.0;
+        const bool kept = c < model.nEnrolNoiseChannels && model.enrolNoiseDb[c] != CSpeakerModel::kNoNoiseDb;
+        shaped[c] = kept ? model.enrolNoiseDb[c] + toOwn + (c % 2 ? 1.0 : -1.0) : own[c];
+    }
+    const float snrDb = 20.0f;
+    for (const double* level : {over, shaped}) {
+        const STakeNoise noise = NoiseOf(level, model.nChannels);
+        const float excess = scorer.NoiseExcessDb(noise, model.nChannels);
+        const float shape = CSpeakerScorer::EnrolNoiseShapeDb(noise, model);
+        const CSpeakerScorer::ENoiseHold hold = CSpeakerScorer::NoiseHold(EPath::kUnweighted, snrDb, excess, shape);
+        ++g_holds[static_cast<int>(hold)];
+        // Both are matched whatever their hold, so that the file's levels
+        // reach the matching too.
+        scorer.Score(probe, model, EPath::kUnweighted, parts, neighbourParts, nullptr, &noise);
+        if (scorer.LastMatched()) ++g_matchedScores;
+        CSpeakerScorer::Threshold(EPath::kUnweighted, 0.3f, snrDb, model.enrolSnrDb, nullptr, excess, hold);
+    }
 }
 
 } // namespace
@@ -161,8 +236,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (EPath path : {EPath::kWeighted, EPath::kUnweighted, EPath::kLine, EPath::kCleanUnweighted}) {
         scorer.Score(probe, model, path, parts, neighbourParts, path == EPath::kLine ? &band : nullptr);
         CSpeakerScorer::Threshold(path, 0.3f, model.enrolSnrDb - 20.0f, model.enrolSnrDb,
-                                  model.bNoiseMove ? &figure : nullptr);
+                                  model.bNoiseMove ? &figure : nullptr, CSpeakerScorer::kNoExcess);
     }
     scorer.ReplayPitchDistance(probe, model, 1.75f);
+    ScoreNoisyTakes(model, scorer, probe, parts, neighbourParts);
     return 0;
 }

@@ -18,6 +18,11 @@ struct SSyntheticVoice {
     // the replay check would refuse each as a copy of the last.
     double melodySemitones = 0.0;
     uint32_t noiseSeed = 1;
+    // The room: its noise's amplitude (times about 9 LSB RMS) and, when
+    // over 0, the corner of a one-pole low-pass that colours it, Hz, so
+    // that a take can be given a room other than its enrolment's.
+    double noiseGain = 1.0;
+    double noiseCornerHz = 0.0;
     // The whole take (word and room) through a telephone line's low-pass,
     // so that nothing of the room is left above the line's band.
     bool throughLine = false;
@@ -54,7 +59,8 @@ private:
 
 // Fills `take` with `samples` samples at 11025 Hz: glottal pulses at the
 // voice's pitch, gliding by its melody, through two formants that glide apart, under a sine
-// envelope, over white noise of about 9 LSB RMS.
+// envelope, over the room's noise (white, about 9 LSB RMS, unless the voice
+// says otherwise).
 inline void MakeSyntheticTake(const SSyntheticVoice& voice, int samples, std::vector<short>& take)
 {
     using synthetic_voice::CLowPass;
@@ -67,6 +73,8 @@ inline void MakeSyntheticTake(const SSyntheticVoice& voice, int samples, std::ve
     double y1 = 0, y2 = 0, z1 = 0, z2 = 0, next = 0.0;
     uint32_t noise = voice.noiseSeed | 1;
     const double r = std::exp(-pi * 100.0 / rate);
+    const double roomPole = voice.noiseCornerHz > 0.0 ? std::exp(-2.0 * pi * voice.noiseCornerHz / rate) : 0.0;
+    double room = 0.0;
     for (int i = 0; i < samples; ++i) {
         double v = 0.0;
         if (i >= voice.start && i < voice.start + voice.length) {
@@ -83,7 +91,8 @@ inline void MakeSyntheticTake(const SSyntheticVoice& voice, int samples, std::ve
             v = voice.peak * z * std::sin(pi * k / voice.length);
         }
         noise = noise * 1664525u + 1013904223u;
-        v += static_cast<double>(static_cast<int>(noise >> 24) - 128) / 8.0;
+        room = (1.0 - roomPole) * static_cast<double>(static_cast<int>(noise >> 24) - 128) / 8.0 + roomPole * room;
+        v += voice.noiseGain * room;
         if (voice.throughLine)
             for (CLowPass& section : line) v = section.Step(v);
         take[static_cast<size_t>(i)] = static_cast<short>(std::fmax(-32768.0, std::fmin(32767.0, v)));

@@ -7,7 +7,12 @@
 // synthetic voice there: an enrolment of five takes and verifications of
 // the same voice, said with another melody, loud, soft and through a
 // telephone line, so that training and every score path are reached from
-// the start (random samples hardly ever pass the end points).
+// the start (random samples hardly ever pass the end points); and two
+// inputs that enrol and then verify (kEnrolThenVerify): a clean enrolment
+// and a take in a louder room, matched to its noise, and an enrolment in a
+// noisy room and a take in a room of another colour, held stricter
+// unmatched. At exit the target prints how the verified takes were held
+// for their noise.
 #include "DialogEngineSetup.h"
 #include "SyntheticVoice.h"
 #include "VoiceEngine.h"
@@ -51,7 +56,20 @@ constexpr uint8_t kShortWord = 0x04;
 // them; five copies of one take never train (the model learns the spread
 // between its takes).
 constexpr uint8_t kSplitTakes = 0x08;
+// Enrol five takes from the first five sixths of the samples, then verify
+// the last sixth against the model they trained.
+constexpr uint8_t kEnrolThenVerify = 0x10;
 constexpr uint8_t kStretch = 0x80;       // repeat the samples over a whole take
+
+// How the verified takes were held for their noise (VRE_GetScorePart 32).
+unsigned long long g_verified = 0;
+unsigned long long g_holds[3] = {};
+
+void Report()
+{
+    std::fprintf(stderr, "take entry: %llu verifications, takes held %llu as the path, %llu matched, %llu shifted\n",
+                 g_verified, g_holds[0], g_holds[1], g_holds[2]);
+}
 
 // Short fuzz inputs are stretched by repetition, so that the engine sees
 // whole takes with the fuzzed pattern, not only tiny ones.
@@ -106,6 +124,44 @@ void WriteSeeds(const std::string& dir)
         MakeSyntheticTake(voice, n, take);
         WriteSeed(dir + "/seed-verify-" + v.name + ".bin", kShortWord, take);
     }
+    // Enrolled in one room, verified in another: matched to the take's
+    // noise, well over the clean enrolment's; held stricter unmatched, a
+    // room coloured otherwise than the noisy enrolment's at its level.
+    const struct {
+        const char* name;
+        double enrolGain, verifyGain, verifyCornerHz;
+    } rooms[] = {{"matched", 1.0, 16.0, 0.0}, {"shifted", 32.0, 24.0, 2500.0}};
+    for (const auto& room : rooms) {
+        takes.clear();
+        voice.peak = 3000.0;
+        voice.throughLine = false;
+        voice.noiseGain = room.enrolGain;
+        voice.noiseCornerHz = 0.0;
+        for (int t = 0; t < 6; ++t) {
+            voice.pitchHz = 118.0 + 2.0 * t;
+            voice.melodySemitones = -1.0 + 0.5 * t;
+            voice.noiseSeed = static_cast<uint32_t>(20 + t);
+            if (t == 5) {
+                voice.noiseGain = room.verifyGain;
+                voice.noiseCornerHz = room.verifyCornerHz;
+            }
+            MakeSyntheticTake(voice, n, take);
+            takes.insert(takes.end(), take.begin(), take.end());
+        }
+        WriteSeed(dir + "/seed-rooms-" + room.name + ".bin", kEnrolThenVerify | kShortWord, takes);
+    }
+}
+
+void Verify()
+{
+    VRE_VCopy();
+    VRE_Verify();
+    // Accepted or not, a scored take says how it was held (an unscored one
+    // reads as held by its path).
+    const double hold = VRE_GetScorePart(32);
+    ++g_verified;
+    if (hold >= 0.0 && hold <= 2.0) ++g_holds[static_cast<int>(hold)];
+    VRE_GetbUpdate();
 }
 
 } // namespace
@@ -113,6 +169,7 @@ void WriteSeeds(const std::string& dir)
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     if (const char* dir = std::getenv("SONVERA_FUZZ_SEED_DIR")) WriteSeeds(dir);
+    std::atexit(Report);
     return 0;
 }
 
@@ -122,14 +179,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t control = data[0];
     std::vector<short> samples((size - 1) / 2);
     if (!samples.empty()) std::memcpy(samples.data(), data + 1, samples.size() * 2);
-    const int takes = (control & kFiveTakes) ? 5 : 1;
-    const int pieces = takes > 1 && (control & kSplitTakes) ? takes : 1;
+    const bool thenVerify = (control & kEnrolThenVerify) != 0;
+    const int takes = thenVerify || (control & kFiveTakes) ? 5 : 1;
+    const int pieces = thenVerify ? 6 : takes > 1 && (control & kSplitTakes) ? takes : 1;
     std::vector<std::vector<short>> piece(static_cast<size_t>(pieces));
     for (int p = 0; p < pieces; ++p) {
         piece[p].assign(samples.begin() + samples.size() * p / pieces, samples.begin() + samples.size() * (p + 1) / pieces);
         if (control & kStretch) StretchToTake(piece[p]);
     }
-    const int mode = (control & kEnrolMode) ? 1 : 2;
+    const int mode = thenVerify || (control & kEnrolMode) ? 1 : 2;
     SetUp(mode);
     for (int take = 0; take < takes; ++take) {
         std::vector<short>& s = piece[take % pieces];
@@ -143,10 +201,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     if (mode == 1) VRE_Train();
-    else {
-        VRE_VCopy();
-        VRE_Verify();
-        VRE_GetbUpdate();
+    else Verify();
+    if (thenVerify) {
+        SetUp(2);
+        std::vector<short>& s = piece[5];
+        if (VRE_GetEndpointShort(s.data(), static_cast<int>(s.size()), (control & kShortWord) ? 1 : 0)) {
+            VRE_CheckSexSpeech(s.data(), static_cast<int>(s.size()), 0);
+            Verify();
+        }
     }
     VRE_DestructMemories();
     VRE_Destruct();
