@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "fw/FileLock.h"
+#include "userdata/TrainedModels.h"
 
 namespace {
 
@@ -241,6 +242,42 @@ TEST_F(VoiceDicTest, AModelMoveThatFoundNoWorkFolderLeavesTheModelFileToTheDialo
         }
         EXPECT_EQ("bob's model", Model("aaj"));
         EXPECT_EQ("alice's model", Fetched("Alice", "KEY-A", "aaj"));
+    }
+}
+
+// An enrolment in this process kept the model it trained for Alice, and
+// another enrolment of the word has put its own in the file since. The
+// host's store of Alice's model takes the kept one, however the host names
+// the application folder.
+TEST_F(VoiceDicTest, AHostsStoreTakesTheModelItsEnrolmentKeptWhateverFormItNamesTheFolderIn)
+{
+    m_voice.AddUser("Alice", "KEY-A");
+    PutModel("aaj", "alice's old model");
+    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+    char shortFolder[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameA(m_folder.Path(), shortFolder, MAX_PATH));
+    ASSERT_STRNE(m_folder.Path().str().c_str(), shortFolder);
+    const struct {
+        const char* name;
+        CString hostFolder;
+    } cases[] = {
+        {"as the dialog names it", m_folder.Path()},
+        {"with a trailing backslash", m_folder.Path() + "\\"},
+        {"by its short name", CString(shortFolder)},
+        {"in capitals", m_folder.Path().MakeUpper()},
+    };
+    const std::string trained = "alice's new model";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        trained_models::Keep(ModelPath("aaj"), "Alice", std::vector<BYTE>(trained.begin(), trained.end()));
+        PutModel("aaj", "bob's new model");
+        CAppUserVoiceDic host;
+        host.SetVoiceDicPath(c.hostFolder);
+        host.SetUserVoice("alice", "KEY-A", "aaj");
+        trained_models::Forget(ModelPath("aaj"), "Alice");
+        EXPECT_EQ(trained, Fetched("Alice", "KEY-A", "aaj"));
+        PutModel("aaj", "alice's old model");
+        m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
     }
 }
 
