@@ -281,6 +281,38 @@ TEST_F(VoiceDicTest, AHostsStoreTakesTheModelItsEnrolmentKeptWhateverFormItNames
     }
 }
 
+// An enrolment in this process kept the model it trained for Alice, which the
+// host did not store (its model test failed). The host then moves Alice's
+// stored model through the work folder itself: what it stores is what it
+// fetched, never the model it chose not to keep.
+TEST_F(VoiceDicTest, AHostsStoreAfterItsOwnFetchStoresWhatItFetched)
+{
+    m_voice.AddUser("Alice", "KEY-A");
+    PutModel("aaj", "alice's model");
+    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+    CAppUserVoiceDic backup;
+    backup.SetBackupVoiceDicPath(m_folder.File("backup.dat"), m_folder.File("work") + "\\");
+    backup.CreateVoiceDic(m_folder.File("backup.dat"));
+    backup.AddUser("Alice", "KEY-A");
+    const struct {
+        const char* name;
+        CAppUserVoiceDic* store;
+    } cases[] = {
+        {"back into its own dictionary", &m_voice},
+        {"into a backup sharing the work folder", &backup},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        trained_models::Keep(ModelPath("aaj"), "Alice", std::vector<BYTE>{'f', 'a', 'i', 'l', 'e', 'd'});
+        m_voice.GetUserVoice("Alice", "KEY-A", "aaj");
+        c.store->SetUserVoice("Alice", "KEY-A", "aaj");
+        trained_models::Forget(ModelPath("aaj"), "Alice");
+        PutModel("aaj", "stale");
+        c.store->GetUserVoice("Alice", "KEY-A", "aaj");
+        EXPECT_EQ("alice's model", Model("aaj"));
+    }
+}
+
 // A change that fails after some of its bytes are written in place is undone
 // once the dictionary is touched again: one row for each way a change writes
 // (the two deletions share one word write).
