@@ -94,26 +94,44 @@ static DWORD TempOwner(const wchar_t *name, size_t destinationLength)
     return (DWORD)wcstoul(digits, NULL, 16);
 }
 
-/* True while the process runs, or when it exists but cannot be asked. */
-static int IsRunning(DWORD processId)
+/* How much earlier than its maker's start a temporary's last write may seem
+ * (a FAT volume keeps write times to two seconds), with room to spare. */
+#define WRITE_TIME_SLACK_100NS (10LL * 10000000LL)
+
+/* True while the process that made a temporary runs, or when one with its id
+ * exists but cannot be asked. A process started after the temporary was last
+ * written did not make it: it took the id of a run that has ended, whose
+ * plain text must not stay as long as the newcomer runs. */
+static int IsRunning(DWORD processId, const FILETIME *lastWrite)
 {
     HANDLE process;
     int running;
+    FILETIME created, exited, kernel, user;
     if (processId == GetCurrentProcessId()) return 1;
-    process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == NULL && GetLastError() == ERROR_ACCESS_DENIED)
+        process = OpenProcess(SYNCHRONIZE, FALSE, processId);   /* its end, if not its start */
     if (process == NULL) return GetLastError() == ERROR_ACCESS_DENIED;
     running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    if (running && GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+        ULARGE_INTEGER start, written;
+        start.LowPart = created.dwLowDateTime;
+        start.HighPart = created.dwHighDateTime;
+        written.LowPart = lastWrite->dwLowDateTime;
+        written.HighPart = lastWrite->dwHighDateTime;
+        if (start.QuadPart > written.QuadPart + WRITE_TIME_SLACK_100NS) running = 0;
+    }
     CloseHandle(process);
     return running;
 }
 
 /* A run cut off by a crash leaves its temporary file beside the destination,
  * and for a decryption that is plain text: the next run to the same
- * destination removes it. The temporary of a run whose process still runs is
- * not a leftover: that run closes it before moving it into place, and a
- * second run starting in that moment must not take it away. One still open
- * elsewhere cannot be deleted either and stays. Failures are not reported:
- * the leftovers are not this run's. */
+ * destination removes it. The temporary of a run whose process still runs
+ * (not one that took its id since) is not a leftover: that run closes it
+ * before moving it into place, and a second run starting in that moment must
+ * not take it away. One still open elsewhere cannot be deleted either and
+ * stays. Failures are not reported: the leftovers are not this run's. */
 static void RemoveLeftovers(const wchar_t *destination)
 {
     wchar_t *full = FullPath(destination);
@@ -134,7 +152,7 @@ static void RemoveLeftovers(const wchar_t *destination)
         if (find != INVALID_HANDLE_VALUE) {
             do {
                 if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsTempName(found.cFileName, name) &&
-                    !IsRunning(TempOwner(found.cFileName, wcslen(name)))) {
+                    !IsRunning(TempOwner(found.cFileName, wcslen(name)), &found.ftLastWriteTime)) {
                     wchar_t *path = (wchar_t *)malloc((folderLength + wcslen(found.cFileName) + 1) * sizeof(wchar_t));
                     if (path != NULL) {
                         wcsncpy(path, full, folderLength);

@@ -358,16 +358,16 @@ void CAppUserVoiceDic::GetUserVoice(CString strUserID, CString strCertiKey, CStr
 {
     bool bNoWorkFolder = false;
     const std::unique_ptr<CFileLock> modelLock = HoldModelFile(m_strWorkDir, ModelPath(strNick), strNick, bNoWorkFolder);
-    FetchModel(strUserID, strCertiKey, strNick, bNoWorkFolder);
+    FetchModel(strUserID, strCertiKey, strNick, bNoWorkFolder, true);
 }
 
 void CAppUserVoiceDic::GetUserVoiceHeld(CString strUserID, CString strCertiKey, CString strNick)
 {
-    FetchModel(strUserID, strCertiKey, strNick, false);
+    FetchModel(strUserID, strCertiKey, strNick, false, false);
 }
 
 void CAppUserVoiceDic::FetchModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick,
-                                  bool bNoWorkFolder)
+                                  bool bNoWorkFolder, bool bHostFetch)
 {
     CDictionaryHold hold(m_strDicFile);
     CFile dic(m_strDicFile, kDicReadFlags);
@@ -387,6 +387,10 @@ void CAppUserVoiceDic::FetchModel(const CString& strUserID, const CString& strCe
     // A model written before a crash may have left its temporary file.
     CSafeFileWriter::RemoveLeftovers(ModelPath(strNick));
     CSafeFileWriter::WriteFile(ModelPath(strNick), model.GetString(), static_cast<UINT>(model.GetLength()));
+    // The host has put the user's stored model in the file itself: a store
+    // after this is of that, not of a trained model the host left unstored.
+    if (bHostFetch)
+        trained_models::Forget(ModelPath(strNick), strUserID);
 }
 
 void CAppUserVoiceDic::DelUserVoice(CString strUserID, CString strCertiKey, CString strNick)

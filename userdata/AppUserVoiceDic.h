@@ -110,9 +110,12 @@ private:
     // no model file lock and must not touch the file (it fails as there).
     // bHostStore: a host's SetUserVoice, which stores the model this process's
     // enrolment of the user trained when one is kept (TrainedModels.h).
+    // bHostFetch: a host's GetUserVoice, after which its store is of the
+    // model it fetched, so the kept one goes.
     void StoreModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick, bool bNoWorkFolder,
                     bool bHostStore);
-    void FetchModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick, bool bNoWorkFolder);
+    void FetchModel(const CString& strUserID, const CString& strCertiKey, const CString& strNick, bool bNoWorkFolder,
+                    bool bHostFetch);
 
     CString m_strWorkDir;
     CString m_strDicFile;

@@ -18,11 +18,36 @@ struct SKeptModel {
 std::mutex g_mutex;
 std::vector<SKeptModel> g_kept;
 
+// The model file's path as one text whichever form a caller named its folder
+// in: the dialog names it after the settings' application folder, a host
+// after the one it gave its voice dictionary, which may carry a trailing
+// backslash or a short name. The file itself may be missing (a host may store
+// after it is gone), so a folder that can be looked up is.
+CString SameFormPath(const CString& strModelPath)
+{
+    char full[MAX_PATH];
+    char* name = nullptr;
+    const DWORD fullLength = GetFullPathNameA(strModelPath, MAX_PATH, full, &name);
+    if (fullLength == 0 || fullLength >= MAX_PATH || name == nullptr || name == full)
+        return strModelPath;
+    const CString fileName(name);
+    *name = '\0';
+    char folder[MAX_PATH];
+    const DWORD folderLength = GetLongPathNameA(full, folder, MAX_PATH);
+    if (folderLength == 0 || folderLength >= MAX_PATH)
+        return CString(full) + fileName;
+    CString path(folder);
+    if (path.Right(1) != "\\")
+        path += "\\";
+    return path + fileName;
+}
+
 // Paths and user IDs name the same file and user in any letter case.
 std::vector<SKeptModel>::iterator Entry(const CString& strModelPath, const CString& strUserID)
 {
+    const CString path = SameFormPath(strModelPath);
     return std::find_if(g_kept.begin(), g_kept.end(), [&](const SKeptModel& kept) {
-        return kept.strModelPath.CompareNoCase(strModelPath) == 0 && kept.strUserID.CompareNoCase(strUserID) == 0;
+        return kept.strModelPath.CompareNoCase(path) == 0 && kept.strUserID.CompareNoCase(strUserID) == 0;
     });
 }
 
@@ -35,7 +60,7 @@ void Keep(const CString& strModelPath, const CString& strUserID, const std::vect
     if (entry != g_kept.end())
         entry->model = model;
     else
-        g_kept.push_back(SKeptModel{strModelPath, strUserID, model});
+        g_kept.push_back(SKeptModel{SameFormPath(strModelPath), strUserID, model});
 }
 
 bool Find(const CString& strModelPath, const CString& strUserID, std::vector<BYTE>& model)

@@ -7,7 +7,9 @@
 // ending first would replace it there, and the first host would store the
 // other user's model as its own. So the dialog keeps a copy of what it
 // trained here, and the host's SetUserVoice for that user and word stores
-// the copy and forgets it; without one it stores the file, as before.
+// the copy and forgets it; without one it stores the file, as before. The
+// host's own GetUserVoice of that user and word forgets it too: the host has
+// put another model in the file for its next store.
 #pragma once
 
 #include <windows.h>

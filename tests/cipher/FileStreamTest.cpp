@@ -2,6 +2,7 @@
 // wrong key fails with no output left behind and the destination untouched.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -201,6 +202,65 @@ private:
     DWORD m_id = 0;
 };
 
+// A process that runs (this program, started suspended) for as long as the
+// object lives, as one that took a crashed run's id would.
+class CRunningProcess
+{
+public:
+    CRunningProcess()
+    {
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started = {};
+        EXPECT_TRUE(CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                                   &startup, &started));
+        CloseHandle(started.hThread);
+        m_process = started.hProcess;
+        m_id = started.dwProcessId;
+    }
+    ~CRunningProcess()
+    {
+        TerminateProcess(m_process, 1);
+        WaitForSingleObject(m_process, INFINITE);
+        CloseHandle(m_process);
+    }
+    CRunningProcess(const CRunningProcess&) = delete;
+    CRunningProcess& operator=(const CRunningProcess&) = delete;
+
+    std::string HexId() const
+    {
+        char digits[9];
+        snprintf(digits, sizeof digits, "%08lX", static_cast<unsigned long>(m_id));
+        return digits;
+    }
+
+    // Its start, less the given number of hours.
+    FILETIME HoursBeforeStart(int hours) const
+    {
+        FILETIME created = {}, exited = {}, kernel = {}, user = {};
+        EXPECT_TRUE(GetProcessTimes(m_process, &created, &exited, &kernel, &user));
+        ULARGE_INTEGER time;
+        time.LowPart = created.dwLowDateTime;
+        time.HighPart = created.dwHighDateTime;
+        time.QuadPart -= static_cast<ULONGLONG>(hours) * 3600 * 10000000;
+        return FILETIME{time.LowPart, time.HighPart};
+    }
+
+private:
+    HANDLE m_process = nullptr;
+    DWORD m_id = 0;
+};
+
+void SetLastWrite(const char* path, const FILETIME& time)
+{
+    HANDLE file = CreateFileA(path, FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+    CloseHandle(file);
+}
+
 TEST_F(FileStream, RefusesBadArgumentsPostsRisingProgressAndRemovesCutOffPlainText)
 {
     WriteRaw(P("plain"), "text");
@@ -260,13 +320,22 @@ TEST_F(FileStream, RefusesBadArgumentsPostsRisingProgressAndRemovesCutOffPlainTe
     WriteRaw(P("out.zv" + crashed.HexId() + "0001.tmp"), "payroll, decrypted");
     WriteRaw(P("out.zv0000012B0001.tmp"), "being written");
     WriteRaw(P("other.zv0000012A0001.tmp"), "another destination's");
+    // A crashed run's id, taken by a process started an hour after its last
+    // write, and a run of that process itself, still going.
+    const CRunningProcess newcomer;
+    WriteRaw(P("out.zv" + newcomer.HexId() + "0001.tmp"), "salaries, decrypted");
+    SetLastWrite(P("out.zv" + newcomer.HexId() + "0001.tmp"), newcomer.HoursBeforeStart(1));
+    const std::string going = "out.zv" + newcomer.HexId() + "0002.tmp";
+    WriteRaw(P(going), "the newcomer's own");
     HANDLE writing = CreateFileA(P("out.zv0000012B0001.tmp"), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writing, INVALID_HANDLE_VALUE);
     ASSERT_EQ(Decrypt("enc", "out"), ZIVAZO_FILE_OK);
     CloseHandle(writing);
     EXPECT_EQ(ReadRaw(P("out")), PatternBytes(3000));
-    EXPECT_EQ(folder_.Entries(), (Names{L"enc", L"kept", L"other.zv0000012A0001.tmp", L"out",
-                                        L"out.zv0000012B0001.tmp", L"plain"}));
+    Names left{L"enc", L"kept", L"other.zv0000012A0001.tmp", L"out", L"out.zv0000012B0001.tmp",
+               std::wstring(going.begin(), going.end()), L"plain"};
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(folder_.Entries(), left);
 }
 
 } // namespace

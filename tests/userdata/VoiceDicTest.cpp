@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "fw/FileLock.h"
+#include "userdata/TrainedModels.h"
 
 namespace {
 
@@ -241,6 +242,74 @@ TEST_F(VoiceDicTest, AModelMoveThatFoundNoWorkFolderLeavesTheModelFileToTheDialo
         }
         EXPECT_EQ("bob's model", Model("aaj"));
         EXPECT_EQ("alice's model", Fetched("Alice", "KEY-A", "aaj"));
+    }
+}
+
+// An enrolment in this process kept the model it trained for Alice, and
+// another enrolment of the word has put its own in the file since. The
+// host's store of Alice's model takes the kept one, however the host names
+// the application folder.
+TEST_F(VoiceDicTest, AHostsStoreTakesTheModelItsEnrolmentKeptWhateverFormItNamesTheFolderIn)
+{
+    m_voice.AddUser("Alice", "KEY-A");
+    PutModel("aaj", "alice's old model");
+    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+    char shortFolder[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameA(m_folder.Path(), shortFolder, MAX_PATH));
+    ASSERT_STRNE(m_folder.Path().str().c_str(), shortFolder);
+    const struct {
+        const char* name;
+        CString hostFolder;
+    } cases[] = {
+        {"as the dialog names it", m_folder.Path()},
+        {"with a trailing backslash", m_folder.Path() + "\\"},
+        {"by its short name", CString(shortFolder)},
+        {"in capitals", m_folder.Path().MakeUpper()},
+    };
+    const std::string trained = "alice's new model";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        trained_models::Keep(ModelPath("aaj"), "Alice", std::vector<BYTE>(trained.begin(), trained.end()));
+        PutModel("aaj", "bob's new model");
+        CAppUserVoiceDic host;
+        host.SetVoiceDicPath(c.hostFolder);
+        host.SetUserVoice("alice", "KEY-A", "aaj");
+        trained_models::Forget(ModelPath("aaj"), "Alice");
+        EXPECT_EQ(trained, Fetched("Alice", "KEY-A", "aaj"));
+        PutModel("aaj", "alice's old model");
+        m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+    }
+}
+
+// An enrolment in this process kept the model it trained for Alice, which the
+// host did not store (its model test failed). The host then moves Alice's
+// stored model through the work folder itself: what it stores is what it
+// fetched, never the model it chose not to keep.
+TEST_F(VoiceDicTest, AHostsStoreAfterItsOwnFetchStoresWhatItFetched)
+{
+    m_voice.AddUser("Alice", "KEY-A");
+    PutModel("aaj", "alice's model");
+    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+    CAppUserVoiceDic backup;
+    backup.SetBackupVoiceDicPath(m_folder.File("backup.dat"), m_folder.File("work") + "\\");
+    backup.CreateVoiceDic(m_folder.File("backup.dat"));
+    backup.AddUser("Alice", "KEY-A");
+    const struct {
+        const char* name;
+        CAppUserVoiceDic* store;
+    } cases[] = {
+        {"back into its own dictionary", &m_voice},
+        {"into a backup sharing the work folder", &backup},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        trained_models::Keep(ModelPath("aaj"), "Alice", std::vector<BYTE>{'f', 'a', 'i', 'l', 'e', 'd'});
+        m_voice.GetUserVoice("Alice", "KEY-A", "aaj");
+        c.store->SetUserVoice("Alice", "KEY-A", "aaj");
+        trained_models::Forget(ModelPath("aaj"), "Alice");
+        PutModel("aaj", "stale");
+        c.store->GetUserVoice("Alice", "KEY-A", "aaj");
+        EXPECT_EQ("alice's model", Model("aaj"));
     }
 }
 
