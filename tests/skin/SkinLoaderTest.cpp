@@ -89,7 +89,6 @@ TEST_F(SkinLoaderTest, OptionsAreOnOnlyForTheirExactWord)
     }
 
     // The prompts are played from the application folder's wave folder.
-    Load();
     EXPECT_EQ(m_skin.AppDir() + "\\wave", m_dialog.m_strWavePath);
 }
 
@@ -123,8 +122,7 @@ TEST_F(SkinLoaderTest, ControlsOfASkinLoadedTwice)
     EXPECT_EQ(children, CountChildren(m_dialog.m_hWnd));
 
     ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
-    const CSkinButton& button = *m_dialog.m_arrButtons[0];
-    EXPECT_EQ(CString("BUTTON_RECORD"), button.GetName());
+    EXPECT_EQ(CString("BUTTON_RECORD"), m_dialog.m_arrButtons[0]->GetName());
 
     // Three keys of which "1" and "2" count; only the first letter of the direction matters.
     ASSERT_EQ(2u, m_dialog.m_arrProgress.size());
