@@ -166,48 +166,16 @@ const Damage kDamages[] = {
 
 INSTANTIATE_TEST_SUITE_P(Damages, FileDamage, ::testing::ValuesIn(kDamages));
 
-// A process that has ended, this program started suspended and stopped; its
-// id is held, so that no new process takes it while the test runs.
-class CEndedProcess
+// This program started suspended, as another process on the computer: one
+// that has ended (its id held, so that no new process takes it while the
+// test runs), or one that runs for as long as the object lives, as one that
+// took a crashed run's id would.
+class CTestProcess
 {
 public:
-    CEndedProcess()
-    {
-        wchar_t self[MAX_PATH] = {};
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started = {};
-        EXPECT_TRUE(CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                                   &startup, &started));
-        TerminateProcess(started.hProcess, 1);
-        WaitForSingleObject(started.hProcess, INFINITE);
-        CloseHandle(started.hThread);
-        m_process = started.hProcess;
-        m_id = started.dwProcessId;
-    }
-    ~CEndedProcess() { CloseHandle(m_process); }
-    CEndedProcess(const CEndedProcess&) = delete;
-    CEndedProcess& operator=(const CEndedProcess&) = delete;
+    enum class EState { kEnded, kRunning };
 
-    std::string HexId() const
-    {
-        char digits[9];
-        snprintf(digits, sizeof digits, "%08lX", static_cast<unsigned long>(m_id));
-        return digits;
-    }
-
-private:
-    HANDLE m_process = nullptr;
-    DWORD m_id = 0;
-};
-
-// A process that runs (this program, started suspended) for as long as the
-// object lives, as one that took a crashed run's id would.
-class CRunningProcess
-{
-public:
-    CRunningProcess()
+    explicit CTestProcess(EState state)
     {
         wchar_t self[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -219,15 +187,16 @@ public:
         CloseHandle(started.hThread);
         m_process = started.hProcess;
         m_id = started.dwProcessId;
+        if (state == EState::kEnded)
+            End();
     }
-    ~CRunningProcess()
+    ~CTestProcess()
     {
-        TerminateProcess(m_process, 1);
-        WaitForSingleObject(m_process, INFINITE);
+        End();
         CloseHandle(m_process);
     }
-    CRunningProcess(const CRunningProcess&) = delete;
-    CRunningProcess& operator=(const CRunningProcess&) = delete;
+    CTestProcess(const CTestProcess&) = delete;
+    CTestProcess& operator=(const CTestProcess&) = delete;
 
     std::string HexId() const
     {
@@ -249,6 +218,12 @@ public:
     }
 
 private:
+    void End()
+    {
+        TerminateProcess(m_process, 1);
+        WaitForSingleObject(m_process, INFINITE);
+    }
+
     HANDLE m_process = nullptr;
     DWORD m_id = 0;
 };
@@ -316,13 +291,13 @@ TEST_F(FileStream, RefusesBadArgumentsPostsRisingProgressAndRemovesCutOffPlainTe
     // to the same destination, unless another decryption still has it open.
     WriteRaw(P("plain"), PatternBytes(3000));
     ASSERT_EQ(Encrypt("plain", "enc"), ZIVAZO_FILE_OK);
-    const CEndedProcess crashed;
+    const CTestProcess crashed(CTestProcess::EState::kEnded);
     WriteRaw(P("out.zv" + crashed.HexId() + "0001.tmp"), "payroll, decrypted");
     WriteRaw(P("out.zv0000012B0001.tmp"), "being written");
     WriteRaw(P("other.zv0000012A0001.tmp"), "another destination's");
     // A crashed run's id, taken by a process started an hour after its last
     // write, and a run of that process itself, still going.
-    const CRunningProcess newcomer;
+    const CTestProcess newcomer(CTestProcess::EState::kRunning);
     WriteRaw(P("out.zv" + newcomer.HexId() + "0001.tmp"), "salaries, decrypted");
     SetLastWrite(P("out.zv" + newcomer.HexId() + "0001.tmp"), newcomer.HoursBeforeStart(1));
     const std::string going = "out.zv" + newcomer.HexId() + "0002.tmp";
