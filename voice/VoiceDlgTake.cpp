@@ -264,8 +264,8 @@ bool CVoiceDlg::ChooseVerificationWord()
     std::srand(GetTickCount());
     m_comboWord.ResetContent();
     if (m_nVerifyRepeat == kModelTestTakes) {
-        // The model test checks the model an enrolment has just left in the
-        // engine's file, for the host's word.
+        // The model test checks the model the host has just stored for the
+        // enrolled word; each take fetches it.
         m_comboWord.AddString(m_strWord);
         SetText("LABEL_WORD", m_strWord);
     } else {

@@ -178,14 +178,14 @@ void CVoiceDlg::OnVerificationTake()
 // update there; the file is held from the fetch to the store, so that
 // neither is another dialog's user's model, and then given back what it
 // held before. The user's model is fetched again for every take: since the
-// first take's fetch another dialog may have put its own there. The model
-// test judges the model its enrolment has just left in the file, which no
-// store holds yet, and stores nothing.
+// first take's fetch another dialog may have put its own there. So too for
+// the model test, which runs after the host has stored the enrolled model:
+// another enrolment of the word that ended since may have left its own
+// model in the file, for its own host. The model test stores nothing.
 bool CVoiceDlg::JudgeVerificationTake(bool bModelTest)
 {
-    CModelFileHold hold(m_strAppPath, m_strNick, !bModelTest);
-    if (!bModelTest)
-        FetchUserModel();
+    CModelFileHold hold(m_strAppPath, m_strNick, true);
+    FetchUserModel();
     if (m_bCopyCheck && !VRE_VCopy()) {
         // A replayed recording is shown, and the verdict follows all the same.
         SetLabelPrint(IDS_HINT_REPLAYED);

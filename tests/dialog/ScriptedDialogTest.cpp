@@ -416,12 +416,15 @@ std::string s_trained;
 // A second enrolment of the same word trains before taro's host has stored
 // taro's new model, replacing it in the engine's file: in another program,
 // or in this host before it stores. taro's host still stores taro's model,
-// never the other user's (whose voice would then pass for taro's).
+// never the other user's (whose voice would then pass for taro's), and the
+// model test it runs next judges taro's model, leaving the other one in the
+// file for its own host.
 TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolmentOfTheWordEndedFirst)
 {
     m_app.AddUser("hanako");
     const CString taroKey = AddVoiceUser("taro");
     m_engine.OnCall("VRE_Train", [] { WriteRaw(s_modelFile.str(), s_trained); });
+    m_engine.OnCall("VRE_Verify", [] { s_judged += ReadRaw(s_modelFile.str()) + "; "; });
     const struct {
         const char* name;
         std::function<void()> secondEnrolment;
@@ -441,13 +444,20 @@ TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolme
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         s_trained = "taro's new model";
-        CTestVoiceDlg taro(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+        // The enrolment's five takes, then the model test's four.
+        CTestVoiceDlg taro(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 9);
         EXPECT_EQ(IDOK, RunFromRecord(taro));
         ASSERT_EQ(1, taro.m_bTrained);
         c.secondEnrolment();
         ASSERT_EQ("hanako's new model", ReadRaw(s_modelFile.str()));
 
         m_app.Voices().SetUserVoice("taro", taroKey, taro.m_strNick);
+        s_judged.clear();
+        taro.m_nMode = CVoiceDlg::modeVerify;
+        taro.m_nVerifyRepeat = CVoiceDlg::kModelTestTakes;
+        EXPECT_EQ(IDOK, RunFromRecord(taro));
+        EXPECT_EQ("taro's new model; taro's new model; taro's new model; taro's new model; ", s_judged);
+        EXPECT_EQ("hanako's new model", ReadRaw(s_modelFile.str()));
         EXPECT_EQ("taro's new model", StoredModel("taro"));
     }
 }
@@ -569,7 +579,7 @@ TEST(DialogModelFile, APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder)
              voices.GetUserVoice("taro", "KEY-T", "aaj");
          },
          "taro's new model"},
-        {"a dialog's model test", "taro's new model", [&] { CModelFileHold test(app.Path(), "aaj", false); },
+        {"a dialog's training", "taro's new model", [&] { CModelFileHold training(app.Path(), "aaj", false); },
          "taro's new model"},
         {"a dialog's verification, no model before", nullptr,
          [&] {
