@@ -217,6 +217,15 @@ void CFile::Remove(const char* path)
     }
 }
 
+std::vector<BYTE> CFile::ReadWhole(const char* path)
+{
+    CFile file(path, modeRead | typeBinary | shareDenyWrite);
+    std::vector<BYTE> bytes(static_cast<size_t>(file.GetLength()));
+    if (!bytes.empty())
+        file.ReadExact(bytes.data(), static_cast<UINT>(bytes.size()));
+    return bytes;
+}
+
 void CFile::ThrowLastError(const char* apiName) const
 {
     CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName, apiName);

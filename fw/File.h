@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "fw/Api.h"
 #include "fw/FileException.h"
 #include "fw/String.h"
@@ -84,6 +86,8 @@ public:
     // Deletes a file; raises CFileException on failure (after a moment's retry
     // of a sharing or access error).
     static void Remove(const char* path);
+    // The whole file, read with writers kept out; raises CFileException.
+    static std::vector<BYTE> ReadWhole(const char* path);
 
 protected:
     [[noreturn]] void ThrowLastError(const char* apiName) const;

@@ -45,13 +45,7 @@ bool Recover(const CString& strModelPath)
     CSafeFileWriter::RemoveLeftovers(recordPath);
     if (!CFile::Exists(recordPath))
         return false;
-    std::vector<BYTE> record;
-    {
-        CFile file(recordPath, CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
-        record.resize(static_cast<size_t>(file.GetLength()));
-        if (!record.empty())
-            file.ReadExact(record.data(), static_cast<UINT>(record.size()));
-    }
+    const std::vector<BYTE> record = CFile::ReadWhole(recordPath);
     if (!record.empty() && record[0] == kFileWasThere) {
         CSafeFileWriter::RemoveLeftovers(strModelPath);
         CSafeFileWriter::WriteFile(strModelPath, record.data() + 1, static_cast<UINT>(record.size() - 1));

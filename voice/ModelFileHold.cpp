@@ -23,12 +23,8 @@ CModelFileHold::CModelFileHold(const CString& strAppPath, const CString& strNick
         return;
     // Only "not found" means absent: Exists raises on any other failure.
     m_bFound = CFile::Exists(m_strPath) != FALSE;
-    if (m_bFound) {
-        CFile file(m_strPath, CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
-        m_found.resize(static_cast<size_t>(file.GetLength()));
-        if (!m_found.empty())
-            file.ReadExact(m_found.data(), static_cast<UINT>(m_found.size()));
-    }
+    if (m_bFound)
+        m_found = CFile::ReadWhole(m_strPath);
     // On the disk before anything is fetched, so that a death before the
     // put-back does not leave the fetched model in the file.
     model_putback::Record(m_strPath, m_bFound, m_found);

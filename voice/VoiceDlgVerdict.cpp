@@ -3,8 +3,6 @@
 // updates, and the model test after an enrolment.
 #include "voice/VoiceDlg.h"
 
-#include <vector>
-
 #include "Setup/SetupFile.h"
 #include "engine/VoiceEngine.h"
 #include "fw/ClientDC.h"
@@ -119,11 +117,7 @@ void CVoiceDlg::KeepTrainedModel()
     const CString modelFile = m_strAppPath + "\\work\\" + m_strNick + ".bin";
     if (!CFile::Exists(modelFile))
         return;
-    CFile file(modelFile, CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
-    std::vector<BYTE> model(static_cast<size_t>(file.GetLength()));
-    if (!model.empty())
-        file.ReadExact(model.data(), static_cast<UINT>(model.size()));
-    trained_models::Keep(modelFile, m_strUserID, model);
+    trained_models::Keep(modelFile, m_strUserID, CFile::ReadWhole(modelFile));
 }
 
 // Takes with end-point warnings may make a poor model: the user decides.
