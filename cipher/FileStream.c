@@ -98,29 +98,34 @@ static DWORD TempOwner(const wchar_t *name, size_t destinationLength)
  * (a FAT volume keeps write times to two seconds), with room to spare. */
 #define WRITE_TIME_SLACK_100NS (10LL * 10000000LL)
 
+/* True when the process started after a temporary was last written, so did
+ * not make it; false when its start cannot be read. */
+static int StartedAfter(HANDLE process, const FILETIME *lastWrite)
+{
+    FILETIME created, exited, kernel, user;
+    ULARGE_INTEGER start, written;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    start.LowPart = created.dwLowDateTime;
+    start.HighPart = created.dwHighDateTime;
+    written.LowPart = lastWrite->dwLowDateTime;
+    written.HighPart = lastWrite->dwHighDateTime;
+    return start.QuadPart > written.QuadPart + WRITE_TIME_SLACK_100NS;
+}
+
 /* True while the process that made a temporary runs, or when one with its id
  * exists but cannot be asked. A process started after the temporary was last
- * written did not make it: it took the id of a run that has ended, whose
- * plain text must not stay as long as the newcomer runs. */
+ * written did not make it, this one included: it took the id of a run that
+ * has ended, whose plain text must not stay as long as the newcomer runs. */
 static int IsRunning(DWORD processId, const FILETIME *lastWrite)
 {
     HANDLE process;
     int running;
-    FILETIME created, exited, kernel, user;
-    if (processId == GetCurrentProcessId()) return 1;
+    if (processId == GetCurrentProcessId()) return !StartedAfter(GetCurrentProcess(), lastWrite);
     process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (process == NULL && GetLastError() == ERROR_ACCESS_DENIED)
         process = OpenProcess(SYNCHRONIZE, FALSE, processId);   /* its end, if not its start */
     if (process == NULL) return GetLastError() == ERROR_ACCESS_DENIED;
-    running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    if (running && GetProcessTimes(process, &created, &exited, &kernel, &user)) {
-        ULARGE_INTEGER start, written;
-        start.LowPart = created.dwLowDateTime;
-        start.HighPart = created.dwHighDateTime;
-        written.LowPart = lastWrite->dwLowDateTime;
-        written.HighPart = lastWrite->dwHighDateTime;
-        if (start.QuadPart > written.QuadPart + WRITE_TIME_SLACK_100NS) running = 0;
-    }
+    running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT && !StartedAfter(process, lastWrite);
     CloseHandle(process);
     return running;
 }

@@ -217,10 +217,15 @@ void CFile::Remove(const char* path)
     }
 }
 
-std::vector<BYTE> CFile::ReadWhole(const char* path)
+std::vector<BYTE> CFile::ReadWhole(const char* path, ULONGLONG maxLength)
 {
     CFile file(path, modeRead | typeBinary | shareDenyWrite);
-    std::vector<BYTE> bytes(static_cast<size_t>(file.GetLength()));
+    const ULONGLONG length = file.GetLength();
+    // A damaged or planted file of any length must neither exhaust memory nor,
+    // cut to 32 bits, pass for its first bytes.
+    if (length > maxLength)
+        CFileException::Throw(CFileException::invalidFile, path, "file size");
+    std::vector<BYTE> bytes(static_cast<size_t>(length));
     if (!bytes.empty())
         file.ReadExact(bytes.data(), static_cast<UINT>(bytes.size()));
     return bytes;

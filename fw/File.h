@@ -86,8 +86,10 @@ public:
     // Deletes a file; raises CFileException on failure (after a moment's retry
     // of a sharing or access error).
     static void Remove(const char* path);
-    // The whole file, read with writers kept out; raises CFileException.
-    static std::vector<BYTE> ReadWhole(const char* path);
+    // The whole file, read with writers kept out; raises CFileException, with
+    // cause invalidFile for a file longer than maxLength (its caller's largest;
+    // checked before anything is allocated).
+    static std::vector<BYTE> ReadWhole(const char* path, ULONGLONG maxLength);
 
 protected:
     [[noreturn]] void ThrowLastError(const char* apiName) const;

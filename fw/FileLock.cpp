@@ -38,7 +38,10 @@ CFileLock::CFileLock(const CString& storePath, DWORD waitMs) : m_hLock(INVALID_H
     if (m_hLock != INVALID_HANDLE_VALUE)
         return;
     const DWORD error = GetLastError();
-    if (CBusyRetry::IsBusyError(error))
+    // Another holder answers with a sharing violation for as long as it holds
+    // the lock; a denial that outlasts the retry is the folder's (one the user
+    // may not write in), which no wait will end.
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
         throw CFileException(CFileException::lockViolation, static_cast<LONG>(error), storePath, "CFileLock");
     CFileException::ThrowOsError(static_cast<LONG>(error), storePath, "CFileLock");
 }

@@ -18,7 +18,8 @@ class SONVERA_API CFileLock {
 public:
     // Waits up to waitMs for the lock. Raises CFileException, naming the
     // store, with cause lockViolation when another holder keeps it longer,
-    // or the file error when the lock file cannot be made (a missing folder).
+    // or the file error when the lock file cannot be made (a missing folder,
+    // or one the user may not write in).
     explicit CFileLock(const CString& storePath, DWORD waitMs = DefaultWait());
     ~CFileLock();
     CFileLock(const CFileLock&) = delete;

@@ -5,6 +5,7 @@
 #include "fw/File.h"
 #include "fw/FileException.h"
 #include "fw/SafeFileWriter.h"
+#include "userdata/AppUserVoiceDic.h"
 
 namespace model_putback {
 
@@ -45,7 +46,7 @@ bool Recover(const CString& strModelPath)
     CSafeFileWriter::RemoveLeftovers(recordPath);
     if (!CFile::Exists(recordPath))
         return false;
-    const std::vector<BYTE> record = CFile::ReadWhole(recordPath);
+    const std::vector<BYTE> record = CFile::ReadWhole(recordPath, 1 + CAppUserVoiceDic::kModelArea);
     if (!record.empty() && record[0] == kFileWasThere) {
         CSafeFileWriter::RemoveLeftovers(strModelPath);
         CSafeFileWriter::WriteFile(strModelPath, record.data() + 1, static_cast<UINT>(record.size() - 1));

@@ -24,7 +24,7 @@ CModelFileHold::CModelFileHold(const CString& strAppPath, const CString& strNick
     // Only "not found" means absent: Exists raises on any other failure.
     m_bFound = CFile::Exists(m_strPath) != FALSE;
     if (m_bFound)
-        m_found = CFile::ReadWhole(m_strPath);
+        m_found = CFile::ReadWhole(m_strPath, CAppUserVoiceDic::kModelArea);
     // On the disk before anything is fetched, so that a death before the
     // put-back does not leave the fetched model in the file.
     model_putback::Record(m_strPath, m_bFound, m_found);

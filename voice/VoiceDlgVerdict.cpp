@@ -117,7 +117,7 @@ void CVoiceDlg::KeepTrainedModel()
     const CString modelFile = m_strAppPath + "\\work\\" + m_strNick + ".bin";
     if (!CFile::Exists(modelFile))
         return;
-    trained_models::Keep(modelFile, m_strUserID, CFile::ReadWhole(modelFile));
+    trained_models::Keep(modelFile, m_strUserID, CFile::ReadWhole(modelFile, CAppUserVoiceDic::kModelArea));
 }
 
 // Takes with end-point warnings may make a poor model: the user decides.

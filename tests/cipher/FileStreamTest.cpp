@@ -166,6 +166,25 @@ const Damage kDamages[] = {
 
 INSTANTIATE_TEST_SUITE_P(Damages, FileDamage, ::testing::ValuesIn(kDamages));
 
+std::string HexIdOf(DWORD processId)
+{
+    char digits[9];
+    snprintf(digits, sizeof digits, "%08lX", static_cast<unsigned long>(processId));
+    return digits;
+}
+
+// A process's start, less the given number of hours.
+FILETIME HoursBeforeStartOf(HANDLE process, int hours)
+{
+    FILETIME created = {}, exited = {}, kernel = {}, user = {};
+    EXPECT_TRUE(GetProcessTimes(process, &created, &exited, &kernel, &user));
+    ULARGE_INTEGER time;
+    time.LowPart = created.dwLowDateTime;
+    time.HighPart = created.dwHighDateTime;
+    time.QuadPart -= static_cast<ULONGLONG>(hours) * 3600 * 10000000;
+    return FILETIME{time.LowPart, time.HighPart};
+}
+
 // This program started suspended, as another process on the computer: one
 // that has ended (its id held, so that no new process takes it while the
 // test runs), or one that runs for as long as the object lives, as one that
@@ -198,24 +217,8 @@ public:
     CTestProcess(const CTestProcess&) = delete;
     CTestProcess& operator=(const CTestProcess&) = delete;
 
-    std::string HexId() const
-    {
-        char digits[9];
-        snprintf(digits, sizeof digits, "%08lX", static_cast<unsigned long>(m_id));
-        return digits;
-    }
-
-    // Its start, less the given number of hours.
-    FILETIME HoursBeforeStart(int hours) const
-    {
-        FILETIME created = {}, exited = {}, kernel = {}, user = {};
-        EXPECT_TRUE(GetProcessTimes(m_process, &created, &exited, &kernel, &user));
-        ULARGE_INTEGER time;
-        time.LowPart = created.dwLowDateTime;
-        time.HighPart = created.dwHighDateTime;
-        time.QuadPart -= static_cast<ULONGLONG>(hours) * 3600 * 10000000;
-        return FILETIME{time.LowPart, time.HighPart};
-    }
+    std::string HexId() const { return HexIdOf(m_id); }
+    FILETIME HoursBeforeStart(int hours) const { return HoursBeforeStartOf(m_process, hours); }
 
 private:
     void End()
@@ -302,6 +305,10 @@ TEST_F(FileStream, RefusesBadArgumentsPostsRisingProgressAndRemovesCutOffPlainTe
     SetLastWrite(P("out.zv" + newcomer.HexId() + "0001.tmp"), newcomer.HoursBeforeStart(1));
     const std::string going = "out.zv" + newcomer.HexId() + "0002.tmp";
     WriteRaw(P(going), "the newcomer's own");
+    // So too a crashed run's id that this very process took.
+    const std::string ours = "out.zv" + HexIdOf(GetCurrentProcessId()) + "FFF0.tmp";
+    WriteRaw(P(ours), "wages, decrypted");
+    SetLastWrite(P(ours), HoursBeforeStartOf(GetCurrentProcess(), 1));
     HANDLE writing = CreateFileA(P("out.zv0000012B0001.tmp"), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writing, INVALID_HANDLE_VALUE);
     ASSERT_EQ(Decrypt("enc", "out"), ZIVAZO_FILE_OK);

@@ -603,6 +603,30 @@ TEST(DialogModelFile, APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder)
     }
 }
 
+// A model file far longer than any model (past 4 GiB, sparse) is not read
+// into memory to be put back: the hold is refused and the file left whole,
+// where a length cut to 32 bits would have put back its first bytes alone.
+TEST(DialogModelFile, AModelFileLongerThanAnyModelIsRefusedAndLeftWhole)
+{
+    CTempFolder app;
+    ASSERT_TRUE(CreateDirectoryA(app.File("work"), nullptr));
+    const CString model = app.File("work\\aaj.bin");
+    LARGE_INTEGER length;
+    length.QuadPart = 0x100000010LL;
+    HANDLE file = CreateFileA(model, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD returned = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    const bool grown = SetFilePointerEx(file, length, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    ASSERT_TRUE(grown);
+    EXPECT_THROW(CModelFileHold(app.Path(), "aaj", true), CFileException);
+    WIN32_FILE_ATTRIBUTE_DATA after = {};
+    ASSERT_TRUE(GetFileAttributesExA(model, GetFileExInfoStandard, &after));
+    EXPECT_EQ(static_cast<DWORD>(length.HighPart), after.nFileSizeHigh);
+    EXPECT_EQ(length.LowPart, after.nFileSizeLow);
+}
+
 // The first enrolment of an application folder without its work folder
 // trains: the engine makes the folder.
 TEST_F(ScriptedDialogTest, AnEnrolmentTrainsWithoutAWorkFolder)

@@ -4,6 +4,8 @@
 
 #include "fw/FileException.h"
 #include "fw/FileLock.h"
+#include "fw/FileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/SecondHost.h"
 #include "tests/support/TempFolder.h"
@@ -22,7 +24,7 @@ int CauseOfLock(const CString& store, DWORD waitMs)
     return CFileException::none;
 }
 
-TEST(FileLock, KeepsASecondHolderOutUntilTheFirstLetsGoAndFailsAtOnceWithoutAFolder)
+TEST(FileLock, KeepsASecondHolderOutUntilTheFirstLetsGoAndGivesTheFileErrorWhenNoLockCanBeMade)
 {
     CTempFolder dir;
     const CString store = dir.File("store.dat");
@@ -35,6 +37,13 @@ TEST(FileLock, KeepsASecondHolderOutUntilTheFirstLetsGoAndFailsAtOnceWithoutAFol
     EXPECT_EQ(CFileException::none, CauseOfLock(store, 50));
 
     EXPECT_EQ(CFileException::badPath, CauseOfLock(dir.File("none\\store.dat"), 60000));
+    // A folder the user may not write in denies the lock file for good: no
+    // other holder keeps it, and waiting longer would not help.
+    CFaultyFileSystem files;
+    files.Watch(L".~lock");
+    files.Fail(CFaultyFileSystem::create, ERROR_ACCESS_DENIED);
+    const CFileSystemOverride faults(files);
+    EXPECT_EQ(CFileException::accessDenied, CauseOfLock(store, 60000));
 }
 
 // The second host takes the lock, says so and dies holding it: the first
