@@ -133,14 +133,13 @@ TEST_F(SetupFileTest, TheProgramKeyHoldsFolderAndCommentAndCopiesShareTheSecureF
 }
 
 // The machine's keys change only for an administrator; everybody reads them,
-// and a change refused to the others is made nowhere else either.
+// and a change refused to the others is made nowhere else either. (The
+// comment is read and written as the folder is.)
 TEST_F(SetupFileTest, TheRegistrySettingsReadWithoutTheRightToChangeThem)
 {
     CRegistryValueGuard rootPath(HKEY_LOCAL_MACHINE, "", "AppPath");
-    CRegistryValueGuard rootComment(HKEY_LOCAL_MACHINE, "", "ScrMent");
     CRegistryValueGuard guard(HKEY_LOCAL_MACHINE, kWinlogonKey, "AltDefaultUserName", KEY_WOW64_64KEY);
     ASSERT_EQ(ERROR_SUCCESS, SetLastLogonUser("taro"));
-    ASSERT_EQ(1, m_setup.SetScrComment("screen comment"));
     CFaultyRegistry standardUser;
     standardUser.RefuseChanges();
     CRegistryOverride scope(standardUser);
@@ -152,18 +151,14 @@ TEST_F(SetupFileTest, TheRegistrySettingsReadWithoutTheRightToChangeThem)
     } cases[] = {
         {"GetAppPath", [this] { return m_setup.GetAppPath(); }, m_folder.Path().str()},
         {"CSetupSecure::GetAppPath", [] { return CSetupSecure().GetAppPath(); }, m_folder.Path().str()},
-        {"GetScrComment", [this] { return m_setup.GetScrComment(); }, "screen comment"},
         {"GetLastUserLogon", [this] { return m_setup.GetLastUserLogon(); }, "taro"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, c.read().str()) << c.getter;
 
     m_setup.SetAppPath("C:\\Elsewhere");
-    EXPECT_EQ(1, m_setup.SetScrComment("other comment"));
     EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
-    EXPECT_EQ(CString("screen comment"), m_setup.GetScrComment());
-    for (const char* name : {"AppPath", "ScrMent"})
-        EXPECT_NE(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, NULL, name, RRF_RT_ANY, NULL, NULL, NULL)) << name;
+    EXPECT_NE(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, NULL, "AppPath", RRF_RT_ANY, NULL, NULL, NULL));
 }
 
 TEST_F(SetupFileTest, IniSettingsHaveDefaultsParseHandWrittenTextAndStoreTheirOwn)

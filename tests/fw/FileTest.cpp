@@ -1,5 +1,5 @@
 // CFile, and the failures that must reach the caller as CFileException with
-// the right cause; with them the pieces files build on.
+// the right cause.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +7,6 @@
 
 #include "fw/File.h"
 #include "fw/FileException.h"
-#include "fw/GlobalBlock.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/FileError.h"
 #include "tests/support/RawFile.h"
@@ -210,17 +209,6 @@ TEST_F(FileTest, OnlyNotFoundMeansAbsentAndABriefSharingViolationIsWaitedOut)
         EXPECT_EQ(FileErrorOf([&] { CFile file(path.c_str(), CFile::modeWrite); }).m_cause, error.second);
     }
     EXPECT_EQ(ReadRaw(path), "x");
-}
-
-// A locked block that keeps its size, freed by its owner.
-TEST(GlobalBlock, HoldsALockedBlockOfItsSizeUntilFreed)
-{
-    CGlobalBlock block;
-    ASSERT_TRUE(block.Allocate(66150));
-    static_cast<char*>(block.Data())[66149] = 'x';   // the whole size is usable
-    EXPECT_EQ(block.Size(), 66150u);
-    block.Free();
-    EXPECT_TRUE(block.Allocate(32));
 }
 
 } // namespace
