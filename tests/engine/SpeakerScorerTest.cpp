@@ -508,23 +508,21 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
     const float voices[16] = {45.0f, 3.0f, 20.0f, 0.17f, 30.0f, 7.0f, 12.0f, 0.085f,
                               40.0f, 7.0f, 18.0f, 0.17f, 55.0f, 11.0f, 28.0f, 0.17f};
     const float typical[4] = {20.0f, 99.0f, 3.0f, 0.0425f};
+    // The fused parts: 0.2 + 0.25 + 0.05, the unweighted pitch's 0.075.
     const struct {
         CSpeakerScorer::EScorePath path;
-        float fused, score;
+        float score;
     } cases[] = {
-        {kWeighted, 0.2f + 0.25f + 0.05f,
-         0.5f + 2.0f * (0.2f - 0.9f) + 6.0f * (0.25f - 0.5625f) + 3.0f * (0.05f - 0.125f)},
-        {kUnweighted, 0.2f + 0.25f + 0.075f,
-         0.525f + 1.25f * (4.0f * (0.2f - 0.6f) + 3.0f * (0.2f - 1.2f)) +
-             (4.0f * (0.25f - 0.375f) + 3.0f * (0.25f - 0.75f)) + (4.0f * (0.075f - 0.15f) + 3.0f * (0.075f - 0.225f))},
-        {kLine, 0.2f + 0.25f + 0.05f, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
-        {kCleanUnweighted, 0.2f + 0.25f + 0.05f, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
+        {kWeighted, 0.5f + 2.0f * (0.2f - 0.9f) + 6.0f * (0.25f - 0.5625f) + 3.0f * (0.05f - 0.125f)},
+        {kUnweighted, 0.525f + 1.25f * (4.0f * (0.2f - 0.6f) + 3.0f * (0.2f - 1.2f)) +
+                          (4.0f * (0.25f - 0.375f) + 3.0f * (0.25f - 0.75f)) +
+                          (4.0f * (0.075f - 0.15f) + 3.0f * (0.075f - 0.225f))},
+        {kLine, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
+        {kCleanUnweighted, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
     };
-    for (const auto& c : cases) {
-        const int path = static_cast<int>(c.path);
-        EXPECT_NEAR(c.fused, CSpeakerScorer::Fuse(parts, typical, c.path), 1e-5f) << "path " << path;
-        EXPECT_NEAR(c.score, CSpeakerScorer::Combine(parts, voices, typical, c.path), 1e-5f) << "path " << path;
-    }
+    for (const auto& c : cases)
+        EXPECT_NEAR(c.score, CSpeakerScorer::Combine(parts, voices, typical, c.path), 1e-5f)
+            << "path " << static_cast<int>(c.path);
 }
 
 // One row per term of the threshold (bases at security 0.3: unweighted
