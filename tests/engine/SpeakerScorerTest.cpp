@@ -527,12 +527,12 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
 
 // One row per term of the threshold (bases at security 0.3: unweighted
 // -0.6337, clean unweighted and line -0.5681, weighted -0.2984): security;
-// snr under 60 dB; distance under the enrolment snr beyond 4 dB; the line's
-// offset; the model's move in noise more than 6 dB under enrolment (no
-// further than its near voices', per dB its copies fell, at least 10, no
-// deeper), not weighted. Unweighted only: noise under 1.5 dB over the
-// templates' gives back 0.75 of the snr loosening; matched: base -1.6480,
-// 0.02 a dB, no move in noise; shifted: 0.5 under the path's threshold.
+// snr under 60 dB; distance under the enrolment snr beyond 4 dB (counted up
+// to 60 dB); the line's offset; the model's move in noise more than 6 dB
+// under enrolment (no further than its near voices', per dB its copies fell,
+// at least 10, no deeper), not weighted. Unweighted only: noise under 1.5
+// dB over the templates' gives back 0.75 of the snr loosening; matched: base
+// -1.6480, 0.02 a dB, no move in noise; shifted: 0.5 under the path's threshold.
 TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMoveInNoise)
 {
     using EHold = CSpeakerScorer::ENoiseHold;
@@ -569,7 +569,8 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {kUnweighted, 0.3f, 15.0f, 30.0f, &nearCopies, noisyBase + 0.675f + 0.0275f + 1.25f * 4.0f / 10.0f},
         {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, noisyBase + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f},
         {kWeighted, 0.3f, 45.0f, 55.0f, &own, -0.2984f + 0.225f + 0.015f},
-        // Noise under the give-back's gate, at it, over it; other paths.
+        // Noise under the give-back's gate, at it, over it; a take over the
+        // model's level; a model enrolled at the knee or above; other paths.
         {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f - 0.75f * 0.075f, 1.0f},
         {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f - 0.75f * 0.075f, 0.0f},
         {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f, 1.5f},
