@@ -86,10 +86,9 @@ protected:
     RECT m_placement{};
 };
 
-// A key with a line end after it, or no key file, is refused with its
-// message (the stored key letting the user in is tests/host/e2e's last step).
-// The choice opens with its corner at the cursor, or centred when the cursor
-// is at 0, 0.
+// A key with a line end after it, or none, is refused with its message (the
+// stored key is tests/host/e2e's). The choice opens at the cursor, or centred
+// when it is at 0, 0.
 TEST_F(BypassKeyOnDrive, AnyButTheStoredKeyIsRefused)
 {
     const struct {

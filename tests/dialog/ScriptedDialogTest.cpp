@@ -23,8 +23,7 @@ namespace {
 
 using namespace sonvera_test;
 
-// The engine's model file of "zero" (aaj): the engine reads and writes it,
-// here the tests do.
+// The engine's model file of "zero" (aaj), which the tests read and write.
 CString s_modelFile;
 
 class ScriptedDialogTest : public ::testing::Test {
@@ -34,8 +33,7 @@ protected:
         ASSERT_TRUE(m_engine.IsLoaded()) << "this program must run beside the scripted engine";
         m_engine.Reset();
         s_modelFile = m_app.File("work\\aaj.bin");
-        // george has enrolled "zero" (aaj), and the host has stored his
-        // model; taro enrols it.
+        // george's "zero" is stored; taro enrols it.
         m_app.AddUser("george");
         ASSERT_EQ(1, m_app.Users().SetVoiceList("george", "aaj"));
         const CString certiKey = m_app.Users().GetCertiKey("george");
@@ -63,8 +61,7 @@ protected:
         return key;
     }
 
-    // The model the voice dictionary holds for the user's "zero", fetched
-    // into an emptied model file.
+    // The user's stored "zero", fetched into an emptied model file.
     std::string StoredModel(const char* user)
     {
         WriteRaw(s_modelFile.str(), "");
@@ -83,9 +80,8 @@ const std::initializer_list<const char*> kSetUpCalls = {
     "VRE_SameWordDist", "VRE_HMMParams",    "VRE_EPDParams", "VRE_Security",     "VRE_PutID",
     "VRE_PutPW",      "VRE_PutNick",        "VRE_DestructMemories", "VRE_Destruct"};
 
-// A wrong password is refused before the engine hears a take; the right one
-// sets the engine up a second time, for the voice stage. An enrolment never
-// asks for a password, even on an object whose last run asked for it alone.
+// A wrong password is refused before any take; the right one sets the
+// engine up again for the voice stage. An enrolment never asks for one.
 TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpTwicePasswordOnlyNotAtAllAndAnEnrolmentNever)
 {
     m_app.SetMethods(0, 1);
@@ -104,15 +100,12 @@ TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpTwicePasswordOnlyNotAtAll
             EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
         })
         .WhenReady([&] {
-            // The voice stage: the ID and word fixed, the record button starts a take.
             EXPECT_FALSE(dialog.IsShown(dialog.m_editPassword));
             EXPECT_FALSE(dialog.IsShown(dialog.m_editID));
             EXPECT_TRUE(dialog.Click("BUTTON_RECORD"));
         });
     EXPECT_EQ(IDOK, driver.Run(dialog));
-    // The start, the password set-up, the voice set-up with its mode once the
-    // password is accepted (the set-up whose values the enrolment test reads),
-    // then the verification's.
+    // The start, the password set-up, the voice set-up, the verification.
     const std::vector<std::string> stages = {
         "VRE_PutMode(2)", "VRE_Security(0.3)", "VRE_Security(0.3)", "VRE_PutMode(2)",
         "VRE_PutID(\"george\")", "VRE_PutPW(\"zero\")", "VRE_PutNick(\"aaj\")", "VRE_Security(0.3)"};
@@ -141,12 +134,10 @@ TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpTwicePasswordOnlyNotAtAll
     EXPECT_EQ(IDOK, RunFromRecord(passwordOnly));
 }
 
-// A take the check refuses without a reason names the word and is no
-// attempt; a replay is shown and the verdict still follows; four rejections
-// then an acceptance end with 1, and a second run has the attempts left.
-// Every attempt is take 1 of the host's total. Decided verifications are
-// logged with their purpose, and an accepted user is remembered: the one the
-// first take fixed, whatever another program puts into the hidden ID edit.
+// A take refused without a reason names the word and is no attempt; a
+// replay is shown and still judged; four rejections then an acceptance end
+// with 1; each attempt is take 1 of the host's total; verdicts are logged;
+// the user the first take fixed is remembered, whatever the hidden ID edit says.
 TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUsed)
 {
     ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {0}));
@@ -162,8 +153,7 @@ TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUs
         }
     };
     EXPECT_EQ(IDOK, RunFromRecord(dialog));
-    // The pauses after the refusal and the five verdicts (narration is off),
-    // and before each of the four new takes.
+    // The pauses after the refusal and the five verdicts, and before four takes.
     EXPECT_EQ(std::vector<std::string>(10, "1 / 3"), counters);
     const std::vector<std::string>& hints = dialog.m_hints;
     EXPECT_EQ(4, Count(hints, IDS_HINT_REJECTED));
@@ -189,9 +179,8 @@ TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUs
 // The window at the moment the engine checks a take: the whole take and its end points.
 HWND s_window = nullptr;
 
-// While an enrolment's take runs the record button does not answer (the exit
-// button does: see the last test). A failed training takes one more take and
-// trains again. It leaves storing the model and the nick to the host.
+// The record button sleeps during a take; a failed training takes one more
+// take and trains again; storing the model is left to the host.
 TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTakeOrAFailedTrainingAgain)
 {
     ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {1, 1, 0, 1, 1, 1}));
@@ -219,8 +208,7 @@ TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTak
     EXPECT_EQ(Resource(IDS_HINT_TRAINING), dialog.m_hints.back());
     EXPECT_TRUE(dialog.m_prompts.empty());   // narration is off
     EXPECT_EQ("", m_app.Users().GetVoiceList("taro").str());
-    // Take checks by index: the third take is checked twice as the third, the
-    // take after the failed training as the fifth, and the counter shows them.
+    // The refused third take is checked again as the third, the retake as the fifth.
     std::vector<std::string> indices;
     for (const std::string& call : m_engine.CallsOf({"VRE_CheckSexSpeech"}))
         indices.push_back(call.substr(call.rfind(',') + 1, 1));
@@ -228,8 +216,6 @@ TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTak
     EXPECT_EQ((std::vector<std::string>{"1 / 5", "2 / 5", "3 / 5", "3 / 5", "4 / 5", "5 / 5"}), counters);
     EXPECT_NE(dialog.m_hints.end(), std::find(dialog.m_hints.begin(), dialog.m_hints.end(), "\x95\xCA\x82\xCC\x90\x6C"));
     const std::string dir = "VRE_PutDir(\"" + m_app.Path().str() + "\")";
-    // The set-up asks for the enrolment's takes, then sets the engine up in
-    // the engine's order, which begins with them again.
     const std::vector<std::string> setUp = {
         "VRE_Initialize()", "VRE_SetbNetVersion(1)", dir, "VRE_PutMode(1)", "VRE_PutMaxRepeat(5)",
         "VRE_PutMaxRepeat(5)", "VRE_AnalParams(11025,3000,240,80)", "VRE_NoiseParams(0,0,0,1)",
@@ -240,9 +226,8 @@ TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTak
     EXPECT_EQ(setUp, m_engine.CallsOf(kSetUpCalls));
 }
 
-// Four takes without speech (-1, -2, -3, -4), then idle; pressed again, one
-// more (-5) and the good takes, here two. The two warnings (-4, -5) ask before
-// training: "no" ends the enrolment, "yes" trains.
+// Errors -1..-4, then idle; pressed again, -5 and two good takes. The
+// warnings (-4, -5) ask before training: "no" ends, "yes" trains.
 TEST_F(ScriptedDialogTest, EndPointErrorsShowTheirHintsAndTwoWarningsAskBeforeTraining)
 {
     const struct {
@@ -270,9 +255,8 @@ TEST_F(ScriptedDialogTest, EndPointErrorsShowTheirHintsAndTwoWarningsAskBeforeTr
     }
 }
 
-// A skin without a wave panel has nowhere to stamp a take's verdict: no mark
-// lands in the dialog's top-left corner instead (square here: its outline is
-// a grey picture, with no white to cut the corners away).
+// Without a wave panel no verdict mark lands in the top-left corner instead
+// (a square dialog here: its grey mask cuts no corners away).
 TEST_F(ScriptedDialogTest, ASkinWithoutAWavePanelShowsNoMark)
 {
     const CString skin = m_app.File("skin\\DEFAULT\\skin.ini");
@@ -296,10 +280,8 @@ TEST_F(ScriptedDialogTest, ASkinWithoutAWavePanelShowsNoMark)
     EXPECT_EQ(0, markPixels);   // -1: the pause after the first take never came
 }
 
-// The model test after an enrolment ends as soon as its outcome is certain:
-// at the fourth acceptance, or once too few takes are left for four. It
-// stores no model, logs nothing and asks for no password, not even where the
-// password alone is the log-on method.
+// The model test ends at the fourth acceptance or once four cannot come; it
+// stores, logs and asks for nothing, even where the password alone logs on.
 TEST_F(ScriptedDialogTest, TheModelTestEndsAsSoonAsItsOutcomeIsCertain)
 {
     m_app.SetMethods(CVoiceDlg::methodPasswordOnly, CVoiceDlg::methodPasswordOnly);
@@ -325,10 +307,8 @@ TEST_F(ScriptedDialogTest, TheModelTestEndsAsSoonAsItsOutcomeIsCertain)
     }
 }
 
-// A call another program makes on this computer, on a thread of its own so
-// that it waits where that program would wait: started from inside the
-// dialog's steps (the scripted engine's hooks), given time to end or to
-// reach `reached`, and joined before the test reads what it did.
+// Another program's call on a thread of its own, started from an engine
+// hook, given time to end or reach `reached`, joined before it is read.
 class CBackgroundCall {
 public:
     explicit CBackgroundCall(std::function<void()> body) : m_body(std::move(body)) {}
@@ -363,10 +343,9 @@ private:
 CBackgroundCall* s_background = nullptr;
 std::string s_judged;
 
-// Whichever moment another dialog fetches its user's model for the same
-// word, george's take is judged against george's model, and the model the
-// engine adapted from it is what goes back into george's slot: never taro's,
-// which would let taro log on as george from then on.
+// Whenever another dialog fetches taro's model of the word, george is judged
+// against his own and his adapted model goes back into his slot (taro's
+// there would let taro log on as george).
 TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersModel)
 {
     ASSERT_EQ(1, m_app.Users().SetVoiceList("taro", "aaj"));
@@ -385,7 +364,6 @@ TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersMo
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         m_engine.Reset();
-        // The engine reads the model file when it judges the take, and adapts what it read.
         m_engine.OnCall("VRE_Verify", [] {
             s_judged = ReadRaw(s_modelFile.str());
             WriteRaw(s_modelFile.str(), s_judged + ", adapted");
@@ -394,8 +372,7 @@ TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersMo
         ASSERT_TRUE(WriteRaw(s_modelFile.str(), "george's model"));
         m_app.Voices().SetUserVoice("george", georgeKey, "aaj");
         ASSERT_TRUE(WriteRaw(s_modelFile.str(), "someone else's"));
-        // Another dialog verifying taro, whose word is george's too, fetches
-        // taro's model under the file's lock, as every dialog does.
+        // Another dialog fetches taro's model under the file's lock.
         CBackgroundCall other([voices = m_app.Voices(), taroKey]() mutable {
             CFileLock lock(s_modelFile);
             voices.GetUserVoiceHeld("taro", taroKey, "aaj");
@@ -413,12 +390,9 @@ TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersMo
 
 std::string s_trained;
 
-// A second enrolment of the same word trains before taro's host has stored
-// taro's new model, replacing it in the engine's file: in another program,
-// or in this host before it stores. taro's host still stores taro's model,
-// never the other user's (whose voice would then pass for taro's), and the
-// model test it runs next judges taro's model, leaving the other one in the
-// file for its own host.
+// Another enrolment of the word (in another program, or this host's next)
+// replaces taro's new model in the file before his host stores it: the host
+// still stores taro's, and his model test judges taro's, leaving the other.
 TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolmentOfTheWordEndedFirst)
 {
     m_app.AddUser("hanako");
@@ -444,7 +418,6 @@ TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolme
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         s_trained = "taro's new model";
-        // The enrolment's five takes, then the model test's four.
         CTestVoiceDlg taro(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 9);
         EXPECT_EQ(IDOK, RunFromRecord(taro));
         ASSERT_EQ(1, taro.m_bTrained);
@@ -462,15 +435,11 @@ TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolme
     }
 }
 
-// taro's training writes the new model while another dialog is between the
-// fetch of george's model and its judgement: george is judged against his own
-// model, and taro's new one is what that dialog leaves in the file for
-// taro's host.
+// taro's training waits while another dialog holds george's model for its
+// judgement: george is judged against his own, and taro's is left in the file.
 TEST_F(ScriptedDialogTest, ATrainingWaitsForAnotherDialogsVerificationOfTheSameWord)
 {
-    // Another dialog verifying george with the same word, inside the steps it
-    // holds the model file for: it fetches george's model, says so, judges
-    // the take once told to, and puts back what it found.
+    // Another dialog verifying george: fetch, signal, judge when told, put back.
     static HANDLE s_inside, s_judge;
     s_inside = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     s_judge = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -499,16 +468,12 @@ TEST_F(ScriptedDialogTest, ATrainingWaitsForAnotherDialogsVerificationOfTheSameW
     EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
 }
 
-// taro's host stores his new model while george's dialog has george's model
-// in the file for its judgement: the store waits for the file to be given
-// back, and taro's slot gets taro's model, not george's (which would let
-// george's voice pass for taro from then on, and lose taro's).
+// taro's host's store waits while george's dialog holds george's model for
+// its judgement: taro's slot gets taro's model, not george's.
 TEST_F(ScriptedDialogTest, AHostsStoreOfAnEnrolledModelWaitsForADialogsVerification)
 {
     const CString taroKey = AddVoiceUser("taro");
     ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
-    // taro's host stores the model his enrolment left, as a host does after
-    // the dialog has ended.
     CBackgroundCall store([voices = m_app.Voices(), taroKey]() mutable { voices.SetUserVoice("taro", taroKey, "aaj"); });
     s_background = &store;
     m_engine.OnCall("VRE_Verify", [] { s_background->StartAndAwait(); });
@@ -520,10 +485,8 @@ TEST_F(ScriptedDialogTest, AHostsStoreOfAnEnrolledModelWaitsForADialogsVerificat
 
 CFaultyFileSystem* s_files = nullptr;
 
-// The model file cannot be given back what it held (the disk is full once
-// the take is judged): it must not keep george's model either, where taro's
-// host would take it for the model taro's enrolment left and store it in
-// taro's slot.
+// A put-back that fails (disk full after the judgement) leaves no file:
+// taro's host would store george's model left there as taro's.
 TEST_F(ScriptedDialogTest, AFailedPutBackLeavesNoOtherUsersModelForAnEnrolmentsHost)
 {
     ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
@@ -541,11 +504,9 @@ TEST_F(ScriptedDialogTest, AFailedPutBackLeavesNoOtherUsersModelForAnEnrolmentsH
     EXPECT_FALSE(CFile::Exists(s_modelFile)) << ReadRaw(s_modelFile.str());
 }
 
-// A dialog's process dies between the fetch of george's model and its
-// put-back (this program run again, killing itself there). The next holder
-// of the model file, whichever it is, first puts back what the file held:
-// taro's new model, which his host then stores as taro's and never george's,
-// or no file at all when there was none.
+// A dialog dies between george's fetch and its put-back (this program run
+// again, killing itself there): the next holder, whichever, first puts back
+// what the file held, or no file when there was none.
 TEST(DialogModelFile, APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder)
 {
     const DWORD kDiedAtTheWindow = 7;
@@ -627,8 +588,6 @@ TEST(DialogModelFile, AModelFileLongerThanAnyModelIsRefusedAndLeftWhole)
     EXPECT_EQ(length.LowPart, after.nFileSizeLow);
 }
 
-// The first enrolment of an application folder without its work folder
-// trains: the engine makes the folder.
 TEST_F(ScriptedDialogTest, AnEnrolmentTrainsWithoutAWorkFolder)
 {
     ASSERT_TRUE(DeleteFileA(m_app.File("work\\aaj.bin")));
@@ -638,8 +597,6 @@ TEST_F(ScriptedDialogTest, AnEnrolmentTrainsWithoutAWorkFolder)
     EXPECT_EQ(1, enrolment.m_bTrained);
 }
 
-// Another program can post the progress timer's message at any time; outside
-// a take it ends nothing, here while the password is still asked.
 TEST_F(ScriptedDialogTest, ProgressTicksOutsideATakeEndNoTake)
 {
     m_app.SetMethods(0, 0);
@@ -657,10 +614,8 @@ TEST_F(ScriptedDialogTest, ProgressTicksOutsideATakeEndNoTake)
 }
 
 // Enter before the set-up does nothing, after it starts a take; exit during
-// the take ends the dialog with 2 once the take is done, unjudged. Without
-// the narration key the prompts are played. The next run of the same object
-// records into a block of its own: each take reaches the engine whole, with
-// its recording's loudest sample, not as a short word.
+// the take ends the dialog once the take is done, unjudged. Without the
+// narration key prompts play. A second run records whole takes of its own.
 TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndASecondRun)
 {
     WritePrivateProfileStringA("VOICE_RECOG_DLL", "Narration", nullptr, m_app.File("marzet.ini"));
@@ -687,13 +642,9 @@ TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndASecondRun)
               m_engine.CallsOf({"VRE_GetEndpointShort"}));
 }
 
-// The record button records nothing but says why for a word without a model in
-// the voice dictionary (only the model deleted, or the slot), which is never
-// judged against the model another user's verification left in the engine's
-// file; and for an enrolment without a word list, whose set-up stops after
-// showing the ID, whether the user has no voice yet or enrols a further word;
-// and for a model file another program holds longer than the lock's wait,
-// which uses no attempt and says so in the user's language.
+// The record button records nothing but says why: no stored model (never
+// judged against another user's left in the file), no word list, or a model
+// file held elsewhere past the lock's wait; no attempt is used.
 TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWordList)
 {
     const CString certiKey = m_app.Users().GetCertiKey("george");
@@ -723,8 +674,7 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
          Resource(IDS_HINT_CHOOSE_WORD), "VRE_PutNick"},
         {"no-word-list-further-word", CVoiceDlg::modeEnrol, "george", [] {}, Resource(IDS_HINT_CHOOSE_WORD),
          "VRE_PutNick"},
-        // A word list whose first key for the word climbs out of the work folder:
-        // no model is fetched for it, and nothing outside the folder is removed.
+        // A key climbing out of the work folder: nothing fetched, nothing outside removed.
         {"no-known-nick", CVoiceDlg::modeVerify, "george",
          [&] {
              ASSERT_TRUE(WriteRaw(m_app.File("outside.bin").str(), "not the engine's"));
@@ -759,9 +709,8 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
     EXPECT_EQ("not the engine's", ReadRaw(m_app.File("outside.bin").str()));
 }
 
-// Take values a host sets out of range, and a method the secure settings
-// name that the dialog does not know, are refused before a take can be set
-// up; the values are never divided by or allocated from.
+// Take values out of range, or an unknown log-on method, are refused before
+// any set-up (never divided by or allocated from).
 TEST_F(ScriptedDialogTest, TakeValuesOutOfRangeAreRefused)
 {
     const struct {
@@ -794,10 +743,8 @@ TEST_F(ScriptedDialogTest, TakeValuesOutOfRangeAreRefused)
 
 using V = CVoiceDlg;
 
-// Each layout is shown once it is set up, and the two a customer sees most
-// are saved as screenshots for a person to look at, in the default skin.
-// Encrypting and any other purpose take the crypt method as decrypting does
-// (encrypting with it: the password-only test).
+// Each method's layout once set up; the two seen most saved as screenshots.
+// Other purposes than log-on take the crypt method.
 TEST(DialogLayout, ShowsTheControlsOfItsMethod)
 {
     const struct {

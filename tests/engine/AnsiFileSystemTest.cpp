@@ -22,9 +22,5 @@ TEST(AnsiFileSystem, AFolderIsJoinedWithOneSeparatorWhateverItsLastCharacter)
         {"0x5C alone after a double-byte one", "C:\\\x8B\x40\\", "C:\\\x8B\x40\\work"},
         {"a lead byte at the very end", "C:\\a\x94", "C:\\a\x94" + kSep + "work"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.joined, CAnsiFileSystem::Join(c.dir, "work")) << c.what;
-        EXPECT_EQ(c.joined.size() == c.dir.size() + 4 && !c.dir.empty(), CAnsiFileSystem::EndsWithSeparator(c.dir))
-            << c.what;
-    }
+    for (const auto& c : cases) EXPECT_EQ(c.joined, CAnsiFileSystem::Join(c.dir, "work")) << c.what;
 }

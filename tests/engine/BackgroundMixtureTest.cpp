@@ -1,6 +1,4 @@
-// The background mixture of the offline GMM-UBM score: it finds clusters
-// that are there, its adaptation moves only as far as the frames ask, and
-// the ratio prefers the frames a mixture was adapted to.
+// The background mixture of the offline GMM-UBM score.
 #include "BackgroundMixture.h"
 
 #include <gtest/gtest.h>
@@ -62,10 +60,9 @@ TEST(BackgroundMixture, LearnsTheClustersThatAreThereAlikeFromOneSeed)
     EXPECT_EQ(a.Learn(x.data(), 3, kDims, 3, 10, 1), 1);
 }
 
-// A speaker whose frames lie one step off the background: adapted with a
-// small relevance his own other frames score above the background, a voice
-// off the other way below it; with a relevance no frames can outweigh, the
-// mixture stays the background and every ratio is 0.
+// Adapted to a speaker one step off the background, his other frames score
+// above it, a voice off the other way below; a relevance no frames outweigh
+// leaves every ratio 0.
 TEST(BackgroundMixture, RatioPrefersTheFramesItWasAdaptedTo)
 {
     const CBackgroundMixture m = TwoClusters();

@@ -1,16 +1,13 @@
-// The speaker's per-dimension weights: learnt from aligned frame pairs and
-// kept as codes (which takes they weigh: the scorer's take path).
+// The speaker's per-dimension weights, from aligned frame pairs to codes.
 #include "DimensionWeights.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-// Three dimensions whose aligned differences spread by known amounts: a
-// steady dimension counts more, a varying one less, within [1/2, 2], the
-// weights scaled to a mean of 1; a dimension that never varies is at the
-// clip; no pairs, no weights. The codes bring a weight back to within
-// half a step (1.1 %).
+// A steady dimension counts more, a varying one less, within [1/2, 2] and
+// scaled to a mean of 1; no pairs, no weights. A code brings a weight back
+// within half a step (1.1 %).
 TEST(DimensionWeights, FromAlignedPairsAndBackThroughTheirCodes)
 {
     const struct {

@@ -12,8 +12,7 @@
 
 namespace {
 
-// Frames of pseudo-random values in about (-20, 20), as cepstra and their
-// deltas spread.
+// Pseudo-random frames in about (-20, 20), as cepstra and deltas spread.
 std::vector<float> Frames(int n, int dims, uint32_t seed)
 {
     std::vector<float> v(static_cast<size_t>(n) * dims);
@@ -60,9 +59,8 @@ float PlainDtw(const std::vector<float>& a, int na, const std::vector<float>& b,
     return prev[nb - 1] >= inf ? CDtw::kUnreachable : prev[nb - 1] / static_cast<float>(na + nb);
 }
 
-// x87 arithmetic (32-bit builds without SSE) keeps intermediate results in
-// wider registers wherever the compiler chooses to: there no two loops agree
-// to the bit, only within float rounding. Everywhere else: the same bits.
+// x87 arithmetic (32-bit builds without SSE) keeps intermediates wider where
+// the compiler chooses: there two loops agree only within float rounding.
 #if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
 constexpr float kRelativeTolerance = 0.0f;
 #else
@@ -71,11 +69,9 @@ constexpr float kRelativeTolerance = 1e-5f;
 
 } // namespace
 
-// The training scores every take many times over: each row's frame distances
-// are worked out several frames and dimensions at a time, and must give the
-// plain loops' figures to the last bit (a model's decisions may not depend
-// on it). Words more than 3.5 times as long as the other, longer than
-// Init's length or empty have no path.
+// Worked out several frames and dimensions at a time, the distances are the
+// plain loops' to the last bit (a model's decisions may not depend on it).
+// Lengths more than 3.5 times apart, over Init's or empty have no path.
 TEST(Dtw, TheBandedPathGivesThePlainLoopsFiguresAndNoneForLengthsTooFarApart)
 {
     const struct {
@@ -100,8 +96,7 @@ TEST(Dtw, TheBandedPathGivesThePlainLoopsFiguresAndNoneForLengthsTooFarApart)
         const float expected = PlainDtw(a, c.na, b, c.nb, c.dims);
         EXPECT_NEAR(expected, distance, kRelativeTolerance * std::max(1.0f, std::fabs(expected))) << what;
     }
-    // Frames 1..6 of nine, each worked out as the plain sum does, and nothing
-    // written past the last one asked for (a path's sum hides a last bit).
+    // Frames 1..6 of nine, each as the plain sum, nothing written past them.
     const std::vector<float> frames = Frames(9, 7, 11u), y = Frames(1, 7, 7u);
     std::vector<float> columns;
     const int stride = CDtw::ToColumns(frames.data(), 9, 7, 7, columns);
@@ -112,15 +107,10 @@ TEST(Dtw, TheBandedPathGivesThePlainLoopsFiguresAndNoneForLengthsTooFarApart)
         const float expected = j >= 1 && j <= 6 ? PlainSquared(frame, y.data(), 7) : -1.0f;
         EXPECT_NEAR(expected, squared[j], kRelativeTolerance * std::fabs(expected)) << "frame " << j;
     }
-    // Two frames each: the diagonal path costs 2 d per step over na + nb = 4.
-    const std::vector<float> zero = {0, 0, 0, 0}, b = {3, 4, 3, 4};
-    EXPECT_NEAR(5.0f, dtw.Distance(zero.data(), 2, b.data(), 2, 2), 1e-5f);
 }
 
-// The path traced back is the one the distance took, with the same weights:
-// summed along it (a diagonal step counting its frame distance twice) it
-// gives the distance itself, and weights that change the distance change
-// the path with it.
+// Summed along the traced path (a diagonal step twice), with the same
+// weights, the frame distances give the distance itself.
 TEST(Dtw, ThePathIsTheOneTheDistanceTookWithTheSameWeights)
 {
     const struct {

@@ -42,10 +42,9 @@ TEST(FeatureExtractor, FrameCountFollowsRateLengthAndShiftAcrossTheMatrix)
     }
 }
 
-// Over silence every frame is the same; in noise, masking flattens the
-// pauses but not the word. The spectral signal-to-noise track stays about
-// 0 dB over the pauses whatever the noise, and is well up inside a word,
-// also a soft one whose broadband level hardly rises over white noise.
+// Silent frames are alike; masking flattens noisy pauses, not the word. The
+// spectral snr track is about 0 dB in pauses and well up in a word, also a
+// soft one hardly over white noise.
 TEST(FeatureExtractor, PausesAreAlikeAndTheWordStandsOut)
 {
     CFeatureExtractor fx;

@@ -6,10 +6,9 @@
 #include <cmath>
 #include <vector>
 
-// Across the rates: the noise added lies 20 dB under the word's active level
-// whatever the word's level, it is white (its sample-to-sample differences
-// carry twice its power; a low-passed noise's carry less), and the same
-// seed gives the same copy; a silent take gets none.
+// At every rate the noise lies 20 dB under the word's active level and is
+// white (its differences carry twice its power); a seed gives one copy; a
+// silent take gets none.
 TEST(NoisyCopy, WhiteNoiseTwentyDbUnderTheWordAtEveryRate)
 {
     const struct {

@@ -80,8 +80,7 @@ void PutU32(Bytes& bytes, size_t at, uint32_t v)
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-// Makes the header's payload size and checksum right again, so that a
-// deliberately wrong field is judged on its own.
+// Puts the header's payload size and checksum right: a wrong field is judged alone.
 void FixHeader(Bytes& bytes)
 {
     const size_t payload = bytes.size() - CSpeakerModel::kHeaderSize;
@@ -147,14 +146,10 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
     }
 }
 
-// Files of earlier formats: version 9 (without the enrolment takes' noise)
-// reads as a model without it, version 8 (without the weights either) as an
-// unweighted model, version 7 (without the noise move either) as a model
-// without one, version 6 (without the enrolment snr either) as one whose
-// enrolment snr is unknown; George's model as the version 5 engine wrote it
-// keeps its known takes' pitch contours (the cepstral fingerprints are
-// skipped) and prints, and without its prints, as version 4 had it, its
-// contours. All are written back in today's version, still unweighted.
+// Each earlier version reads as a model without the sections it lacked
+// (9: enrolment noise, 8: weights, 7: noise move, 6: enrolment snr); George's
+// version 5 model keeps its contours and prints (its fingerprints skipped),
+// version 4 its contours. All are written back in today's version.
 TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTodays)
 {
     const Bytes today = Serialized(LargestModel());
@@ -324,9 +319,8 @@ TEST(SpeakerModel, SaveReplacesTheFileEvenUnderAReaderAndLoadReadsItBack)
 #endif
 }
 
-// Adaptation's turns and the templates still holding their enrolment takes
-// are two views of one rotation: taking the turns one by one must leave
-// exactly the templates no turn reached holding theirs.
+// Taking adaptation's turns one by one leaves exactly the templates no turn
+// reached holding their enrolment takes.
 TEST(SpeakerModel, AdaptationReplacesTheAdaptiveTemplatesInTurnAndTellsWhichStillHoldEnrolmentTakes)
 {
     constexpr int kTurns = 5;

@@ -22,11 +22,9 @@ constexpr CSpeakerScorer::EScorePath kCleanUnweighted = CSpeakerScorer::EScorePa
 constexpr int kCepstra = 16;
 constexpr int kChannels = 19;
 
-// The frames 0..last (-1: to the end) of a word of `frames` analysis
-// frames: c1 (the tilt) drifts by `tiltSlope` dB a frame, c2..c16 follow
-// their own courses, the energy rises and falls; `clicks` frames from the
-// middle on are 30 dB off, as a click makes them; the energy of the
-// `softFrames` frames from softFirst on softDb lower.
+// Frames 0..last (-1: all) of a word of `frames` analysis frames: c1 (the
+// tilt) drifts `tiltSlope` dB a frame, the energy rises and falls; `clicks`
+// frames from the middle 30 dB off; softFrames from softFirst softDb softer.
 CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int last = -1, int clicks = 0, int softFirst = 0,
                    int softFrames = 0, float softDb = 0.0f)
 {
@@ -48,11 +46,9 @@ CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int last = -1, in
     return take;
 }
 
-// A take of 20 frames (10 word frames) whose log filter energies have one
-// formant-like bump at `centre` (channel units), gliding up by `glide`
-// channels a frame, as cepstra c1..c16 (the analysis' orthonormal DCT), and
-// an energy that rises by 1 dB a frame; the channels outside 2..15
-// (300-3400 Hz) `edgeDropDb` lower, as a telephone line leaves them.
+// 20 frames whose log filter energies have one bump at `centre` (channels),
+// gliding `glide` channels a frame, as the analysis' cepstra; the channels
+// outside 2..15 (300-3400 Hz) `edgeDropDb` lower, as a telephone line leaves them.
 CTakeFeatures BumpTake(double centre, double glide = 0.0, double edgeDropDb = 0.0)
 {
     CFeatureMatrix m;
@@ -81,8 +77,7 @@ bool Loaded(CSpeakerScorer& scorer, const CSpeakerModel& model)
     return scorer.Init() == 1 && scorer.Load(model) == 1;
 }
 
-// An empty model of three templates, each dimension quantised in steps of
-// `scale`.
+// An empty model of three templates quantised in steps of `scale`.
 CSpeakerModel ModelOfThree(float scale)
 {
     CSpeakerModel model{};
@@ -94,8 +89,7 @@ CSpeakerModel ModelOfThree(float scale)
     return model;
 }
 
-// Three templates of BumpTake's word, its bump at 5.0, 5.2 and 5.4
-// channels.
+// BumpTake's word at 5.0, 5.2 and 5.4 channels.
 CSpeakerModel ModelOfBumps()
 {
     CSpeakerModel model = ModelOfThree(0.25f);
@@ -114,9 +108,7 @@ std::vector<float> Melody(int frames, int lowFrames, float low)
     return hz;
 }
 
-// A word of `frames` frames (Take's, twice as many analysis frames) with
-// the pitch track hz; word frames softFirst .. softFirst + softFrames - 1
-// softDb softer.
+// Take's word of `frames` word frames with the pitch track hz.
 CTakeFeatures Word(int frames, const std::vector<float>& hz, int clicks = 0, int softFirst = 0, int softFrames = 0,
                    float softDb = 0.0f)
 {
@@ -128,10 +120,9 @@ CTakeFeatures Word(int frames, const std::vector<float>& hz, int clicks = 0, int
 
 constexpr int kWordFrames = 40;
 
-// Three templates (and known takes) of a stepped melody, kWordFrames long,
-// and two far ones (a burst over half the word) of 60 frames and a flat
-// melody, which the DTW distance leaves out; every dimension weighed 2.
-// The energy is held in steps of 0.25 dB, down to 31.75 dB under the peak.
+// Three templates (and known takes) of a stepped melody, and two far ones of
+// 60 frames which the DTW distance leaves out; every dimension weighed 2,
+// the energy in steps of 0.25 dB.
 CSpeakerModel ModelOfSteppedMelody()
 {
     CSpeakerModel model = ModelOfThree(0.1f);
@@ -153,11 +144,9 @@ CSpeakerModel ModelOfSteppedMelody()
 
 } // namespace
 
-// On the band a line passes, the speaker's own word through the line is
-// about as near the model as it is without the line (the edges' step, which
-// the cepstra cannot hold sharp, spills a little into the band); on the
-// whole filter bank the missing edges keep it far. Another voice stays far
-// on the band too.
+// On a line's band the own word through the line is about as near as
+// without it; on the whole bank the missing edges keep it far; another voice
+// stays far on the band too.
 TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
 {
     const CSpeakerModel model = ModelOfBumps();
@@ -181,16 +170,13 @@ TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
         EXPECT_GT(score - ownOnBand, c.low) << c.what;
         EXPECT_LT(score - ownOnBand, c.high) << c.what;
     }
-    // A band too narrow to keep leaves the take on the whole bank, but still
-    // on the line's path.
+    // A band too narrow to keep: the whole bank, still on the line's path.
     const SChannelRange narrow = {2, 3};
     const CTakeFeatures throughLine = BumpTake(5.2, 0.2, 10.0);
     EXPECT_EQ(scorer.Score(throughLine, model, kLine, parts),
               scorer.Score(throughLine, model, kLine, parts, nullptr, &narrow));
 }
 
-// A model of three templates, each the word of Take(80, 0, 120 Hz), and
-// takes' distances to it.
 TEST(SpeakerScorer, TheDistancesOfTakesToOneModel)
 {
     const CTakeFeatures own = Take(80, 0.0f, 120.0f);
@@ -211,8 +197,7 @@ TEST(SpeakerScorer, TheDistancesOfTakesToOneModel)
     }
     EXPECT_EQ(0.0f, tilt);
     EXPECT_GT(c2, 1.0f);
-    // |ln(ratio)| + 0.02, and a voice an octave away, up or down, is
-    // "another voice", no farther than one five semitones away (the cap, 0.3).
+    // |ln(ratio)| + 0.02, capped at 0.3 (five semitones): an octave is no farther.
     const struct {
         float ratio, distance;
     } pitches[] = {{1.0f, 0.02f}, {1.26f, 0.2511f}, {2.0f, 0.3f}, {0.5f, 0.3f}};
@@ -221,9 +206,8 @@ TEST(SpeakerScorer, TheDistancesOfTakesToOneModel)
         EXPECT_NEAR(c.distance, parts[3], 2e-4f) << c.ratio;
         EXPECT_EQ(whole[0], parts[0]) << "the other distances do not see the pitch";
     }
-    // Both ways: a take of only some of the speaker's sounds is not as
-    // close as the whole word, though each of its frames has an exact
-    // match; a click over a few frames, near nothing, does not count.
+    // Some of the sounds are far though each frame has an exact match; a
+    // click over a few frames does not count.
     scorer.Distances(Take(80, 0.0f, 120.0f, 25), -1, parts);
     EXPECT_LT(whole[2], 0.2f);
     EXPECT_GT(parts[2], whole[2] + 1.0f) << "some of the sounds";
@@ -231,11 +215,9 @@ TEST(SpeakerScorer, TheDistancesOfTakesToOneModel)
     EXPECT_LT(parts[2], whole[2] + 0.5f) << "a click";
 }
 
-// Moved a channel up, half a channel down (blurred a little by the
-// interpolation between channels) or not at all, the bump's cepstra are those
-// of a bump drawn there; the energy column, the loudness, stays. A filter
-// bank too small to hold the cepstra, or a move that is no number, makes no
-// copy.
+// Moved along the channels, the bump's cepstra are those of a bump drawn
+// there (half a channel blurred by the interpolation); a bank too small for
+// the cepstra, or a move that is no number, makes no copy.
 TEST(SpeakerScorer, ANeighbouringVoiceHasItsSpectrumMovedAlongTheMelScale)
 {
     const float moves[] = {1.0f, -0.5f, 0.0f}, tolerance[] = {0.1f, 1.5f, 1e-3f}, notAMove[] = {1.0f, NAN, 0.0f};
@@ -250,7 +232,6 @@ TEST(SpeakerScorer, ANeighbouringVoiceHasItsSpectrumMovedAlongTheMelScale)
         const CTakeFeatures drawn = BumpTake(6.0 + moves[s], 0.3);
         for (int i = 0; i < drawn.Frames() * CTakeFeatures::kMaxDims; ++i)
             EXPECT_NEAR(drawn.Statics()[i], copies[s].Statics()[i], tolerance[s]) << moves[s] << " at " << i;
-        // The DTW's vectors are the moved word's own.
         CTakeFeatures moved = copies[s];
         moved.ComputeVectors();
         const float* vectors = moved.Vectors();
@@ -258,10 +239,9 @@ TEST(SpeakerScorer, ANeighbouringVoiceHasItsSpectrumMovedAlongTheMelScale)
     }
 }
 
-// A recording played back keeps its pitch frame for frame, whatever the
-// loudspeaker, the room or the pitch tracker's octave does to it; a fresh
-// take of the same tune does not. The known takes' contours count at their
-// own scale: an accepted take's at its multiple.
+// A replay keeps its pitch contour whatever the room or the tracker's
+// octave does; a fresh take of the tune does not. An accepted take's
+// contour counts at its multiple.
 TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
 {
     // The tune: 140 Hz, +-3 semitones, every ninth frame unvoiced.
@@ -287,7 +267,6 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
         {"the recording itself", tune(0.0, 0), 0.0f, 1e-4f},
         {"5 frames later, 4 frames pulled off by the room", roomy, 0.0f, 0.05f},
         {"an octave up throughout", octave, 0.0f, 0.05f},
-        // A fresh take lines up best somewhere else, but nowhere near a replay.
         {"half a semitone higher", tune(0.5, 0), 0.2f, 0.55f},
         {"too few voiced frames", sparse, none, none},
         {"nothing voiced", std::vector<float>(CTakeFeatures::kMaxFrames, 0.0f), none, none},
@@ -304,8 +283,8 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
         EXPECT_GE(d, c.low) << c.what;
         EXPECT_LE(d, c.high) << c.what;
     }
-    // The recording's contour with its median 1 % off (0.172 semitones), as
-    // the last enrolment take's and as the first of the ring of accepted takes.
+    // The contour with its median 1 % off (0.172 semitones): the last
+    // enrolment take's, then the first accepted take's.
     const float offMedian = static_cast<float>(12.0 * std::log2(1.01));
     const struct {
         int slot;
@@ -323,39 +302,26 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
     }
 }
 
-// Beside the spectral distances the scorer measures the word itself against
-// the templates the DTW distance kept: how much longer or shorter it was
-// said (|ln| of the frame counts' ratio) and how far its melody lies from
-// theirs, each contour relative to its own median (semitones, frames voiced
-// in both, linear time normalisation), and that melody again with each
-// frame's octave error folded back; how far its loudness contour lies (dB
-// under each word's peak, along the DTW path), its melody along that path,
-// and how far its share of voiced frames lies from theirs. Two far
-// templates of another length and melody are left out, as the DTW distance
-// leaves them. The weighted path's score adds the first two x their
-// weights / their spreads over genuine takes (0.05 / 0.12458, 0.05 /
-// 1.50899 semitones) to what its distances and neighbours give; on every
-// other path a cue moves nothing, and no path weighs the other four.
+// The cues against the templates the DTW kept: duration (|ln| of the frame
+// ratio), melody against each contour's median (semitones, linear time
+// normalisation; again with octave errors folded), loudness and melody along
+// the DTW path, voiced share. Only the weighted path scores a cue: duration
+// and melody x weight / spread (0.05 / 0.12458, 0.05 / 1.50899 semitones).
 TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWhatTheyMove)
 {
     const CSpeakerModel model = ModelOfSteppedMelody();
     CSpeakerScorer scorer;
     ASSERT_TRUE(Loaded(scorer, model));
     const std::vector<float> stepped = Melody(kWordFrames, kWordFrames / 2, 140.0f);
-    // Four frames of the low step (2 semitones under the median) tracked an
-    // octave up: 10 semitones over the median, which the contour holds as
-    // its limit of 127 steps. 159 steps off each, 33 folded.
+    // Four low-step frames an octave up: clipped to 127 steps, 159 off each, 33 folded.
     std::vector<float> octaveUp = stepped;
     for (int i = 4; i < 8; ++i) octaveUp[static_cast<size_t>(i)] *= 2.0f;
-    // A quarter of the word unvoiced (frames 10-19 of the low step): the
-    // median stays the high step's, the voiced frames match.
+    // Frames 10-19 unvoiced: the median stays, the voiced frames match.
     std::vector<float> gapped = stepped;
     for (int i = 10; i < 20; ++i) gapped[static_cast<size_t>(i)] = 0.0f;
     const float neutral = CSpeakerScorer::kNeutralIntonation;
     const float perDuration = 0.05f / 0.12458f, perSemitone = 0.05f / 1.50899f;
-    // The templates' energies are quantised in steps of 0.25 dB (the
-    // longer words' expected loudness is taken against a template, exact).
-    const float loudTolerance = 0.125f;
+    const float loudTolerance = 0.125f;   // half the templates' energy step
     const struct {
         const char* what;
         CTakeFeatures take;
@@ -369,29 +335,22 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
         {"four frames an octave up", Word(kWordFrames, octaveUp), 0.0f, 4.0f * 159.0f / (16.0f * kWordFrames),
          4.0f * 33.0f / (16.0f * kWordFrames), 0.0f, 4.0f * 159.0f / (16.0f * kWordFrames), 0.0f},
         {"a quarter of the word unvoiced", Word(kWordFrames, gapped), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.25f},
-        // Frames 10-19 lie 8 dB and less under the peak: none reaches the floor.
         {"a quarter of the word 6 dB softer", Word(kWordFrames, stepped, 0, 10, 10, 6.0f), 0.0f, 0.0f, 0.0f,
          6.0f * 10.0f / kWordFrames, 0.0f, 0.0f},
-        // Frames 0-4 lie 31.2, 28.12, 25.2, 22.44 and 19.84 dB under the peak:
-        // 20 dB softer, each counts only down to the room's floor, 30 dB under it.
+        // Frames 0-4 lie 31.2 .. 19.84 dB under the peak: counted down to the floor, 30 dB under it.
         {"the first five frames 20 dB softer", Word(kWordFrames, stepped, 0, 0, 5, 20.0f), 0.0f, 0.0f, 0.0f,
          (0.0f + 1.88f + 4.8f + 7.56f + 10.16f) / kWordFrames, 0.0f, 0.0f},
         {"nothing voiced", Word(kWordFrames, std::vector<float>(CTakeFeatures::kMaxFrames, 0.0f)), 0.0f, neutral,
          neutral, 0.0f, neutral, 1.0f},
-        // The same sounds said on, ten frames longer: the path lays the
-        // take's first 40 frames over the template's, the last ten over its
-        // last frame, and the take's later step puts its frames 20-24 two
-        // semitones under the template's (5 x 32 steps over 50 pairs); the
-        // linear normalisation stretches the melody over the word and finds
-        // none of it. Its energy falls off later: the loudness is what that
-        // path gives.
+        // Ten frames longer: the path holds the template's last frame for the
+        // take's last ten, so frames 20-24 lie two semitones off (5 x 32 steps
+        // over 50 pairs); the linear normalisation finds nothing.
         {"a quarter longer, the melody stretched", Word(50, Melody(50, 25, 140.0f)), std::log(1.25f), 0.0f, 0.0f,
          -1.0f, 5.0f * 32.0f / (16.0f * 50.0f), 0.0f},
         {"a quarter longer and flat", Word(50, Melody(50, 0, 140.0f)), std::log(1.25f), 1.0f, 1.0f, -1.0f,
          20.0f * 32.0f / (16.0f * 50.0f), 0.0f},
     };
-    // A longer word's loudness (-1 in the table) along the path described
-    // there, against the three kept templates (all alike).
+    // A longer word's loudness (-1 in the table) along that path.
     CTakeFeatures kept;
     ASSERT_EQ(kWordFrames, kept.BuildFromTemplate(model, 0));
     auto longerLoudness = [&](const CTakeFeatures& take) {
@@ -418,9 +377,8 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
             else
                 EXPECT_EQ(spectral, score) << c.what << ", path " << static_cast<int>(path);
         }
-        // Every weight 2 makes the DTW and nearest-frame distances sqrt(2)
-        // times as long and leaves the mean spectrum and the pitch; the
-        // neighbouring voices lie farther from the take than the model.
+        // Weights of 2 lengthen the DTW and nearest-frame distances sqrt(2)
+        // times; the neighbouring voices lie farther than the model.
         const float *weighed = onPath[static_cast<int>(kWeighted)], *plain = onPath[static_cast<int>(kUnweighted)];
         const float ratio[CSpeakerScorer::kParts] = {std::sqrt(2.0f), 1.0f, std::sqrt(2.0f), 1.0f};
         for (int p = 0; p < CSpeakerScorer::kParts; ++p)
@@ -437,17 +395,14 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
         EXPECT_NEAR(c.pathMelody, scorer.LastCue(CSpeakerScorer::kCueIntonationPath), 1e-4f) << c.what;
         EXPECT_NEAR(c.voiced, scorer.LastCue(CSpeakerScorer::kCueVoicedShare), 1e-4f) << c.what;
     }
-    // Each frame of the longer contour counts once, against the shorter
-    // one's frame at the same share of its length; unvoiced frames do not.
+    // Each frame of the longer contour counts once; unvoiced frames do not.
     const signed char sparse[] = {0, CSpeakerModel::kUnvoiced, 16, CSpeakerModel::kUnvoiced};
     const signed char stored[] = {16, 16, 16, 16, 16, 16, 16, 16};
     int pairs = -1;
     EXPECT_FLOAT_EQ(0.5f, CSpeakerScorer::ContourShapeDistance(sparse, 4, stored, 8, pairs));
     EXPECT_EQ(4, pairs);   // frames 0 and 2 of the take, each laid over two stored frames
-    // Along a path, a pair counts when both frames lie in their contours'
-    // stretches (the take's from word frame 2 on, the template's from 0)
-    // and both are voiced: (2, 1) 0, (3, 2) 0, (4, 3) 16 steps; (5, 3) is
-    // unvoiced, (0, 0) and (1, 0) before the take's contour.
+    // Along a path only pairs inside both contours (the take's from frame 2)
+    // and voiced count: (2, 1) 0, (3, 2) 0, (4, 3) 16 steps.
     const signed char take[] = {0, 16, 32, CSpeakerModel::kUnvoiced};
     const signed char held[] = {0, 0, 16, 16};
     const int alongTake[] = {0, 1, 2, 3, 4, 5}, alongHeld[] = {0, 0, 1, 2, 3, 3};
@@ -456,10 +411,8 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
     EXPECT_EQ(3, pairs);
 }
 
-// Every known take's print is looked for around the take's loudest frame
-// (and its other loud stretch) and counts as a multiple of the enrolment
-// prints' typical similarity (an accepted take's at its weight); without a
-// typical similarity nothing does.
+// Known takes' prints are looked for around the loudest frames and count as
+// multiples of the typical similarity (an accepted take's at its weight).
 TEST(SpeakerScorer, EveryKnownTakesPrintIsLookedForAgainstTheTypicalSimilarity)
 {
     constexpr int kSigns = 6000, kCentre = 2000, kOther = 4500, kBits = CWaveformPrint::kBits;
@@ -492,11 +445,8 @@ TEST(SpeakerScorer, EveryKnownTakesPrintIsLookedForAgainstTheTypicalSimilarity)
     }
 }
 
-// A take is searched around its loudest frame in the print's band and,
-// when another stretch of the word is nearly as loud (within 3 dB) beyond
-// the search's reach of it (1000 signs: 25 frames of 80 samples), around
-// that stretch's loudest frame too: a copy may have its loudest frame in
-// the other syllable.
+// A second stretch within 3 dB of the loudest frame and beyond the search's
+// reach of it (1000 signs: 25 frames) is searched too.
 TEST(SpeakerScorer, AnotherStretchNearlyAsLoudIsSearchedToo)
 {
     const struct {
@@ -522,13 +472,9 @@ TEST(SpeakerScorer, AnotherStretchNearlyAsLoudIsSearchedToo)
     }
 }
 
-// A take's path, decided once for its score and its threshold: a take
-// compared on a line's band is on the line's path at any level; one whose
-// model has weights is weighed when it reads at least 40 dB itself and lies
-// no more than 6 dB under its model's enrolment snr (counted up to 60 dB),
-// never when the enrolment snr is unknown; every other take is on the
-// unweighted path, the clean one from 40 dB (a model without weights, as an
-// older file reads, alike).
+// The line's band: the line's path. Weighted: a weighted model, at least
+// 40 dB and no more than 6 dB under the enrolment snr (counted up to 60 dB,
+// never when unknown). Otherwise unweighted, the clean one from 40 dB.
 TEST(SpeakerScorer, ATakesPathFollowsTheLineTheModelsWeightsAndItsSnr)
 {
     const float nan = std::nanf("");
@@ -549,59 +495,44 @@ TEST(SpeakerScorer, ATakesPathFollowsTheLineTheModelsWeightsAndItsSnr)
             << c.snrDb << " " << c.enrolSnrDb << " " << c.throughLine << " " << c.modelWeighted;
 }
 
-// Each path's fusion. Every path takes the typical distances off (the DTW's
-// and the pitch's whole, the nearest frame's twice) and scales the parts
-// (the DTW by 25, the nearest frame by 12, the pitch by 0.085); the mean
-// spectrum, which follows the microphone, counts on none (99 here, 7 for the
-// neighbours). Weights w = (1, 0, 0.5, 0.1), the pitch's 0.15 on the (noisy)
-// unweighted path. The neighbours' term: on the line's and the clean
-// unweighted path a gain of 1.5 for each pair of voices; on the weighted path
-// a gain per distance against the four voices' mean (the DTW 2, the nearest
-// frames 6, the pitch 3); on the unweighted path 4 for the near pair (moved
-// half a channel) and 3 for the far pair (a whole channel), the DTW's share
-// of both scaled by 1.25 (the voices' pitch differs from the take's here, so
-// its term shows).
+// Each path's fusion: typical distances off (the nearest frame's twice),
+// parts scaled (DTW 25, nearest frame 12, pitch 0.085), the mean spectrum
+// (99, 7 for the voices) on none; weights (1, 0, 0.5, 0.1), the pitch's 0.15
+// unweighted. The voices' term: line and clean unweighted 1.5 a pair;
+// weighted DTW 2, nearest frame 6, pitch 3 against the four voices' mean;
+// unweighted 4 for the near pair, 3 for the far, the DTW's share x 1.25.
 TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
 {
     const float parts[4] = {25.0f, 99.0f, 12.0f, 0.085f};
-    // Moved -1, -0.5, +0.5 and +1 channel: the near pair's mean is (35, 7,
-    // 15, 0.1275), the far pair's (50, 7, 24, 0.17).
+    // Moved -1, -0.5, +0.5, +1 channel: near pair (35, 7, 15, 0.1275), far (50, 7, 24, 0.17).
     const float voices[16] = {45.0f, 3.0f, 20.0f, 0.17f, 30.0f, 7.0f, 12.0f, 0.085f,
                               40.0f, 7.0f, 18.0f, 0.17f, 55.0f, 11.0f, 28.0f, 0.17f};
     const float typical[4] = {20.0f, 99.0f, 3.0f, 0.0425f};
+    // The fused parts: 0.2 + 0.25 + 0.05, the unweighted pitch's 0.075.
     const struct {
         CSpeakerScorer::EScorePath path;
-        float fused, score;
+        float score;
     } cases[] = {
-        {kWeighted, 0.2f + 0.25f + 0.05f,
-         0.5f + 2.0f * (0.2f - 0.9f) + 6.0f * (0.25f - 0.5625f) + 3.0f * (0.05f - 0.125f)},
-        {kUnweighted, 0.2f + 0.25f + 0.075f,
-         0.525f + 1.25f * (4.0f * (0.2f - 0.6f) + 3.0f * (0.2f - 1.2f)) +
-             (4.0f * (0.25f - 0.375f) + 3.0f * (0.25f - 0.75f)) + (4.0f * (0.075f - 0.15f) + 3.0f * (0.075f - 0.225f))},
-        {kLine, 0.2f + 0.25f + 0.05f, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
-        {kCleanUnweighted, 0.2f + 0.25f + 0.05f, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
+        {kWeighted, 0.5f + 2.0f * (0.2f - 0.9f) + 6.0f * (0.25f - 0.5625f) + 3.0f * (0.05f - 0.125f)},
+        {kUnweighted, 0.525f + 1.25f * (4.0f * (0.2f - 0.6f) + 3.0f * (0.2f - 1.2f)) +
+                          (4.0f * (0.25f - 0.375f) + 3.0f * (0.25f - 0.75f)) +
+                          (4.0f * (0.075f - 0.15f) + 3.0f * (0.075f - 0.225f))},
+        {kLine, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
+        {kCleanUnweighted, 0.5f + 1.5f * (0.5f - 1.075f) + 1.5f * (0.5f - 2.1f)},
     };
-    for (const auto& c : cases) {
-        const int path = static_cast<int>(c.path);
-        EXPECT_NEAR(c.fused, CSpeakerScorer::Fuse(parts, typical, c.path), 1e-5f) << "path " << path;
-        EXPECT_NEAR(c.score, CSpeakerScorer::Combine(parts, voices, typical, c.path), 1e-5f) << "path " << path;
-    }
+    for (const auto& c : cases)
+        EXPECT_NEAR(c.score, CSpeakerScorer::Combine(parts, voices, typical, c.path), 1e-5f)
+            << "path " << static_cast<int>(c.path);
 }
 
-// One row per term of the threshold, on the path of the row's take (its
-// base at the shipped security 0.3: -0.6337 on the unweighted path, -0.5681
-// on the clean unweighted one and on the line's, -0.2984 on the weighted
-// one): security, the take's snr under 60 dB, its distance under the
-// model's enrolment snr (beyond 4 dB, counted up to 60 dB), the line's
-// offset, and the model's own move in noise for a take more than 6 dB under
-// its enrolment, counted no further than its near voices', per dB its noisy
-// copies fell (at least 10) and no deeper than they fell; none on the
-// weighted path. On the unweighted path alone, a take whose noise lies
-// under 1.5 dB over the model's templates' own gives back 0.75 of the snr
-// loosening below the model's enrolment level (counted up to 60 dB). A take
-// matched to its noise is held to a base of -1.6480 and 0.02 a dB under 60
-// dB, without the model's move in noise; one held stricter unmatched 0.5
-// under its path's threshold; off the unweighted path neither holds.
+// One row per term of the threshold (bases at security 0.3: unweighted
+// -0.6337, clean unweighted and line -0.5681, weighted -0.2984): security;
+// snr under 60 dB; distance under the enrolment snr beyond 4 dB (counted up
+// to 60 dB); the line's offset; the model's move in noise more than 6 dB
+// under enrolment (no further than its near voices', per dB its copies fell,
+// at least 10, no deeper), not weighted. Unweighted only: noise under 1.5
+// dB over the templates' gives back 0.75 of the snr loosening; matched: base
+// -1.6480, 0.02 a dB, no move in noise; shifted: 0.5 under the path's threshold.
 TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMoveInNoise)
 {
     using EHold = CSpeakerScorer::ENoiseHold;
@@ -638,8 +569,8 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {kUnweighted, 0.3f, 15.0f, 30.0f, &nearCopies, noisyBase + 0.675f + 0.0275f + 1.25f * 4.0f / 10.0f},
         {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, noisyBase + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f},
         {kWeighted, 0.3f, 45.0f, 55.0f, &own, -0.2984f + 0.225f + 0.015f},
-        // The take's noise under the gate, at it, on other paths; a take over
-        // the model's level; a model enrolled at the knee or above.
+        // Noise under the give-back's gate, at it, over it; a take over the
+        // model's level; a model enrolled at the knee or above; other paths.
         {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f - 0.75f * 0.075f, 1.0f},
         {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f - 0.75f * 0.075f, 0.0f},
         {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f, 1.5f},
@@ -650,9 +581,7 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {kCleanUnweighted, 0.3f, 40.0f, 55.0f, nullptr, base + 0.3f + 0.0275f, 1.0f},
         {kLine, 0.3f, 40.0f, 55.0f, nullptr, -0.5681f - 0.15f + 0.3f + 0.0275f, 1.0f},
         {kWeighted, 0.3f, 45.0f, 55.0f, nullptr, -0.2984f + 0.225f + 0.015f, 1.0f},
-        // Matched: its own base and slope, the enrolment's term and security
-        // as every take's, no move in noise (the same take held unmatched
-        // above: noisyBase + 0.6f + 0.0775f + 1.25f * 19.0f / 25.0f).
+        // Matched: its own base and slope, no move in noise.
         {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, -1.6480f + 0.8f + 0.09f, 9.0f, EHold::kMatched},
         {kUnweighted, 0.5f, 30.0f, 55.0f, &own, -1.6480f - 0.22f + 0.6f + 0.0525f, 9.0f, EHold::kMatched},
         {kUnweighted, 0.3f, nan, 55.0f, &own, -1.6480f, 9.0f, EHold::kMatched},
@@ -675,12 +604,9 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
     }
 }
 
-// Training's noise figure scores each take and its copy against the other
-// takes' templates on the line's path's fusion, the one its constants were
-// fitted on, whatever fusion the unweighted path has: e is the mean of
-// copy's score less take's (at one snr the threshold does not move between
-// them). Each take's scores are recomputed here from a model of the other
-// two templates alone.
+// Training's noise move: the mean of copy's score less take's against the
+// other takes' templates, on the line's fusion (the one its constants were
+// fitted on), recomputed here from models of the other two templates.
 TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
 {
     CTakeFeatures takes[3], copies[3];
@@ -698,7 +624,7 @@ TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
     float move = 0.0f, impostorMove = 0.0f, copySnr = 0.0f;
     ASSERT_EQ(3, scorer.MeasureCopyMove(takes, copies, made, snr, snr, 3, model, move, impostorMove, copySnr));
 
-    float onLine = 0.0f, unweighted = 0.0f, parts[4];
+    float onLine = 0.0f, parts[4];
     for (int t = 0; t < 3; ++t) {
         CSpeakerModel others = ModelOfThree(0.25f);
         others.nTemplates = 2;
@@ -708,15 +634,11 @@ TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
         CSpeakerScorer without;
         ASSERT_TRUE(Loaded(without, others));
         onLine += (without.Score(copies[t], others, kLine, parts) - without.Score(takes[t], others, kLine, parts)) / 3;
-        unweighted += (without.Score(copies[t], others, kUnweighted, parts) -
-                       without.Score(takes[t], others, kUnweighted, parts)) / 3;
     }
     EXPECT_NEAR(onLine, move, 1e-4f);
-    EXPECT_GT(std::fabs(unweighted - onLine), 0.01f) << "the two fusions must tell apart here";
 
-    // Copies 30 dB under clean takes: only the snr term's move is taken off
-    // (0.015 per dB under 60 dB, no enrolment snr here), never the step
-    // between the bases of the two paths such takes lie on.
+    // Copies 30 dB under: only the snr term's move (0.015 a dB) is taken
+    // off, never the step between the two paths' bases.
     const float copyLevel[3] = {30.0f, 30.0f, 30.0f};
     float movedDown = 0.0f;
     ASSERT_EQ(3, scorer.MeasureCopyMove(takes, copies, made, snr, copyLevel, 3, model, movedDown, impostorMove,
@@ -724,10 +646,8 @@ TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
     EXPECT_NEAR(move - 0.015f * 30.0f, movedDown, 1e-4f);
 }
 
-// How a take is held for its noise: on the unweighted path alone, at most 34
-// dB, matched from 6 dB of noise over its model's own; under that, shifted
-// only when its noise is shaped over 0.41 dB against its model's enrolment
-// noise (a model without that noise reads 0 and never shifts).
+// Unweighted and at most 34 dB: matched from 6 dB of excess noise, else
+// shifted when the noise's shape is over 0.41 dB off the enrolment's.
 TEST(SpeakerScorer, ATakesHoldFollowsItsPathSnrExcessAndEnrolmentNoiseShape)
 {
     using EHold = CSpeakerScorer::ENoiseHold;
@@ -751,10 +671,8 @@ TEST(SpeakerScorer, ATakesHoldFollowsItsPathSnrExcessAndEnrolmentNoiseShape)
             << static_cast<int>(t.path) << " " << t.snrDb << " dB, excess " << t.excessDb << ", shape " << t.shapeDb;
 }
 
-// A take's noise shape against its model's enrolment noise: a level shift
-// alone leaves it at 0, a tilt or a step reads as the spread of the
-// difference; a channel either side holds no noise in is left out; a model
-// without enrolment noise, or a take of another channel count, reads 0.
+// The spread of the difference, not the level; channels without noise on
+// either side are left out; no enrolment noise or another channel count: 0.
 TEST(SpeakerScorer, ATakesEnrolmentNoiseShapeReadsTheSpreadNotTheLevel)
 {
     constexpr int kCount = 6;
@@ -795,10 +713,8 @@ TEST(SpeakerScorer, ATakesEnrolmentNoiseShapeReadsTheSpreadNotTheLevel)
     }
 }
 
-// The enrolment takes' noise a model keeps: per channel the mean over the
-// takes that carried noise there; a channel none carried is kept as such,
-// a take of another analysis' channels is not read, and a model whose
-// takes carried none keeps none.
+// Per channel the mean over the takes that carried noise there; another
+// analysis' take is not read; takes without any leave none.
 TEST(SpeakerScorer, AModelKeepsItsEnrolmentTakesMeanChannelNoise)
 {
     constexpr int kCount = 4;
@@ -824,16 +740,15 @@ TEST(SpeakerScorer, AModelKeepsItsEnrolmentTakesMeanChannelNoise)
     EXPECT_FLOAT_EQ(-52.0f, model.enrolNoiseDb[1]);
     EXPECT_EQ(CSpeakerModel::kNoNoiseDb, model.enrolNoiseDb[2]);
     EXPECT_FLOAT_EQ(-61.0f, model.enrolNoiseDb[3]);
-    // Kept afresh at every training: nothing of an earlier one lingers.
+    // Afresh at every training.
     const STakeNoise silent[] = {noise({none, none, none, none}, kCount), STakeNoise()};
     CSpeakerScorer::KeepEnrolNoise(silent, 2, model);
     EXPECT_EQ(0, model.nEnrolNoiseChannels);
     EXPECT_EQ(CSpeakerModel::kNoNoiseDb, model.enrolNoiseDb[0]);
 }
 
-// The part of a take's noise over the templates' own, channel by channel in
-// power: nothing where the take's noise lies at or under theirs, the power
-// difference where it lies over, and the summed level of what is left.
+// Per channel in power: nothing at or under the templates' own noise, the
+// difference over it, and the summed level of what is left.
 TEST(SpeakerScorer, OnlyTheTakesNoiseOverTheTemplatesOwnIsLeftToMatch)
 {
     CSpeakerModel model = ModelOfBumps();
@@ -842,7 +757,6 @@ TEST(SpeakerScorer, OnlyTheTakesNoiseOverTheTemplatesOwnIsLeftToMatch)
     double own[kChannels];
     ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
 
-    // The take's noise over the templates' own, by channel (dB).
     const double gaps[] = {-6.0, -0.01, 0.1, 3.0, 20.0};
     constexpr int kGaps = sizeof(gaps) / sizeof(gaps[0]);
     STakeNoise noise;
@@ -873,10 +787,8 @@ TEST(SpeakerScorer, OnlyTheTakesNoiseOverTheTemplatesOwnIsLeftToMatch)
     EXPECT_EQ(0, empty.NoiseOverOwn(noise, kChannels, over));
 }
 
-// A take scored with its noise on the unweighted path meets templates and
-// voices given that noise: its score moves, nearer the model, and the
-// typical distances it was taken against shrink; on any other path it is
-// scored as without one.
+// Unweighted, the templates and voices meet the take's noise: the score and
+// the typical distances drop; other paths ignore the noise.
 TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
 {
     CSpeakerModel model = ModelOfBumps();
@@ -886,8 +798,7 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
     std::fill(model.weightCodes, model.weightCodes + model.nDims, static_cast<unsigned char>(128));
     CSpeakerScorer scorer;
     ASSERT_TRUE(Loaded(scorer, model));
-    // The enrolment's typical distances as training takes them: leave one
-    // out between the templates.
+    // The enrolment's typical distances, leaving one template out as training does.
     for (int t = 0; t < 3; ++t) {
         CTakeFeatures tpl;
         ASSERT_GT(tpl.BuildFromTemplate(model, t), 0);
@@ -898,7 +809,6 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
     ASSERT_GT(model.enrolMean[0], 0.0f);
     double own[kChannels];
     ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
-    // The take: the speaker's word under noise 20 dB over the templates' own.
     CTakeFeatures take = BumpTake(5.3, 0.2);
     STakeNoise noise;
     noise.nChannels = kChannels;
@@ -927,10 +837,7 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
         EXPECT_LT(scorer.LastTypical(0), typical[0]);
     }
 
-    // A noise that lies nowhere over the templates' own leaves them, and the
-    // take's score, as they were: only the part over their own is met, and a
-    // floor high enough to raise the word's quieter cells is laid on no
-    // channel without noise.
+    // A noise nowhere over the templates' own changes nothing, its high floor included.
     STakeNoise under = noise;
     under.floorDb = -20.0f;
     for (int c = 0; c < kChannels; ++c) under.channelDb[c] = static_cast<float>(own[c] - 3.0);
@@ -953,8 +860,7 @@ STakeNoise FlatNoise(float levelDb)
     return noise;
 }
 
-// Whether a and b hold the same word to the bit: frames, vectors, mean
-// cepstrum, pitch and pitch contour.
+// Whether a and b hold the same word to the bit.
 ::testing::AssertionResult SameWord(const CTakeFeatures& a, const CTakeFeatures& b)
 {
     if (a.Frames() != b.Frames() || a.Dims() != b.Dims() || a.Pitch() != b.Pitch())
@@ -978,9 +884,8 @@ STakeNoise FlatNoise(float levelDb)
 
 } // namespace
 
-// The matched take's sets are written over the last take's: a word given a
-// noise over a longer one is the word given it in place, to the bit, and a
-// noise it cannot meet leaves the word as it was.
+// Written over a longer word, a word given a noise is the word given it in
+// place; a noise it cannot meet leaves it as it was.
 TEST(SpeakerScorer, AWordGivenANoiseOverALongerOneIsTheWordGivenItInPlace)
 {
     const CTakeFeatures word = Word(kWordFrames / 2, Melody(kWordFrames / 2, kWordFrames / 4, 140.0f));
@@ -1001,9 +906,8 @@ TEST(SpeakerScorer, AWordGivenANoiseOverALongerOneIsTheWordGivenItInPlace)
     EXPECT_TRUE(SameWord(word, refused));
 }
 
-// The templates' own noise and a matched take's score are the model's the
-// scorer holds now: after another model is loaded (after a reset, or by
-// itself) they are what a scorer that never held the first reads.
+// After another model is loaded (with or without a reset) the templates'
+// own noise and a matched score are what a fresh scorer reads.
 TEST(SpeakerScorer, TheTemplatesOwnNoiseAndTheMatchedScoreAreTheLoadedModels)
 {
     auto modelAt = [](double centre, double edgeDropDb) {

@@ -1,7 +1,6 @@
-// The take check's verdicts at their limits on words whose measures are
-// known: every cepstrum rises by `slope` dB a word frame (the mean change)
-// from `offset` dB (two words' mean cepstra lie 4 x the offsets' difference
-// apart over c1..c16; their mean-free courses agree).
+// The take check's limits on words whose cepstra all rise `slope` dB a word
+// frame from `offset` dB (two words' mean cepstra lie 4 x the offsets'
+// difference apart).
 #include "FeatureMatrix.h"
 #include "TakeChecker.h"
 

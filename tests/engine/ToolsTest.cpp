@@ -51,10 +51,8 @@ double Db(double ratio) { return std::max(-99.0, 10.0 * std::log10(ratio)); }
 
 } // namespace
 
-// Each condition on the word, first without its added noise: the level (only
-// a softer take's gain and the telephone line move it), its brightness (a
-// band that cuts 150 Hz raises it), the room ringing on after the word; then
-// the noise's ratio to the speech's active level and its colour.
+// Each condition's level, brightness and ringing after the word without its
+// noise, then the noise's ratio to the speech's level and its colour.
 TEST(TakeCondition, EachConditionChangesTheTakeAsNamed)
 {
     const struct {

@@ -25,9 +25,8 @@ using Setup = SDialogEngineSetup;
 
 class VoiceEngineTest : public ::testing::Test {
 protected:
-    // The folder's name ends in a double-byte character whose second byte is
-    // 0x5C, the code of the backslash ("機能" is 0x8B 0x40 0x94 0x5C in
-    // Shift-JIS), which is no separator: the model still goes into its "work".
+    // "機能" in Shift-JIS ends in 0x5C, the backslash's code, which is no
+    // separator there: the model still goes into the folder's "work".
     void SetUp() override
     {
         m_dir = sonvera_test::MakeTempDir("api") + "/\x8B\x40\x94\x5C";
@@ -35,7 +34,7 @@ protected:
     }
     void TearDown() override { VRE_Destruct(); }
 
-    // The dialog's start and set-up, in its order; every call must take its value.
+    // The dialog's set-up, in its order; every call must take its value.
     void DialogSetUp(int mode, const char* nick = "aaj")
     {
         const bool enrol = mode == Setup::kModeEnrol;
@@ -83,14 +82,13 @@ protected:
     std::string m_dir;
 };
 
-// George's "zero", take `take`, as FsddTake makes it.
 std::vector<short> George(int take, double gainDb = 0.0, int shift = 0, double noise = 16.0,
                           uint64_t seed = 1)
 {
     return FsddTake("0_george_" + std::to_string(take), gainDb, shift, noise, seed);
 }
 
-// The take through a telephone line (4th-order band-pass 300-3400 Hz).
+// Through a telephone line (band-pass 300-3400 Hz).
 std::vector<short> ThroughLine(const std::vector<short>& take)
 {
     std::vector<float> line(take.begin(), take.end());
@@ -121,8 +119,7 @@ TEST_F(VoiceEngineTest, CallsBeforeInitialiseAndValuesItCannotTakeAreRefused)
     EXPECT_STREQ("", VRE_GetLabelString());
 
     ASSERT_NE(0, VRE_Initialize());
-    // A name past the engine's bound is refused whole: cut short, it would
-    // name another file or folder.
+    // A name past the bound is refused whole: cut short, it names another file.
     const std::string overLongNick(1025, 'a');
     const std::string overLongDir = m_dir + "/" + std::string(1024, 'd');
     const std::function<int()> refused[] = {
@@ -145,8 +142,7 @@ TEST_F(VoiceEngineTest, CallsBeforeInitialiseAndValuesItCannotTakeAreRefused)
     EXPECT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0));
 }
 
-// With no folder given, the model has no place of its own: training fails
-// rather than leave the file under whatever folder the process stands in.
+// Without a folder training fails rather than write into the current one.
 TEST_F(VoiceEngineTest, TrainingWithoutAFolderLeavesNoModelFile)
 {
     ASSERT_TRUE(VRE_Initialize() && VRE_PutMode(Setup::kModeEnrol) && VRE_PutNick("aaj"));
@@ -159,11 +155,9 @@ TEST_F(VoiceEngineTest, TrainingWithoutAFolderLeavesNoModelFile)
     EXPECT_TRUE(sonvera_test::ReadBytes("work/aaj.bin").empty());
 }
 
-// What VRE_GetEndpointShort and VRE_GetErrorNumber say about a take: the
-// end point detector's number, the short-word flag passed on, the shortest
-// word's 200 ms (not the longest pause's 250: a 209 ms word is found), the
-// dialog's refusal of a marginal take (-4 and -5), which it counts in
-// enrolment, while in verification such a take is still judged.
+// The detector's number through the API: the short-word flag passed on, the
+// shortest word's 200 ms (not the pause's 250), marginal takes (-4, -5)
+// refused in enrolment but judged in verification.
 TEST_F(VoiceEngineTest, EveryKindOfTakeGetsItsResultAndNumber)
 {
     const std::vector<short> faint = NoisyWord(11025, 5000, 2000.0, 120.0, 13);
@@ -190,9 +184,7 @@ TEST_F(VoiceEngineTest, EveryKindOfTakeGetsItsResultAndNumber)
     }
 }
 
-// George's "zero" through a user's life with the dialog's calls: enrolment
-// with refused takes, the take check, logins of his and of other speakers,
-// adaptation and a damaged model.
+// George's "zero" from enrolment through logins and adaptation to damage.
 TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationToDamage)
 {
     std::vector<unsigned char> enrolled;   // the model file as enrolment left it
@@ -205,7 +197,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             const std::vector<short> s = George(take, 0.0, 0, 16.0, 100 + take);
             ASSERT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0)) << take;
             EXPECT_EQ(0, VRE_GetErrorNumber()) << take;
-            // Frames of the shift, the first in the low half: the word was put at 0.5 s.
+            // Frames of the shift, first in the low half: the word is at 0.5 s.
             const long long v = VRE_GetEndpointValue();
             const int first = static_cast<int>(v & 0xFFFFFFFF), last = static_cast<int>(v >> 32);
             EXPECT_LE(first * 80, sonvera_test::kWordOffset) << take;
@@ -217,47 +209,41 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         ASSERT_NE(0, VRE_GetEndpointShort(other.data(), kTakeSamples, 0));
         EXPECT_EQ(0, VRE_CheckSexSpeech(other.data(), kTakeSamples, 4));
         EXPECT_STRNE("", VRE_GetLabelString());
-        // A caller that checks a marginal take anyway does not get it into the model.
+        // A marginal take checked anyway does not get into the model.
         const std::vector<short> late = Late("0_george_4");
         EXPECT_EQ(0, VRE_GetEndpointShort(late.data(), kTakeSamples, 0));
         EXPECT_EQ(0, VRE_CheckSexSpeech(late.data(), kTakeSamples, 4));
         EXPECT_EQ(0, VRE_Train());   // four takes are not the five the dialog asks for
         const std::vector<short> retake = George(4, 0.0, 0, 16.0, 104);
         ASSERT_NE(0, VRE_GetEndpointShort(retake.data(), kTakeSamples, 0));
-        // An index one past the takes.
         EXPECT_EQ(0, VRE_CheckSexSpeech(retake.data(), kTakeSamples, Setup::kEnrolTakes));
         ASSERT_NE(0, VRE_CheckSexSpeech(retake.data(), kTakeSamples, 4));
         enrolSnrDb[4] = VRE_GetTakeSnr();
         EXPECT_STREQ("", VRE_GetLabelString());
         ASSERT_NE(0, VRE_Train());
-        // The model keeps the mean snr of the takes it learnt from (the
-        // refused ones' count for nothing).
+        // The model keeps the mean snr of the takes it learnt from.
         double mean = 0.0;
         for (double snr : enrolSnrDb) mean += snr / Setup::kEnrolTakes;
         enrolled = sonvera_test::ReadBytes(ModelPath());
         ASSERT_EQ(1, model.Parse(enrolled.data(), enrolled.size()));
         EXPECT_NEAR(std::clamp(mean, 0.0, static_cast<double>(CSpeakerModel::kMaxSnrDb)), model.enrolSnrDb, 1e-3);
-        // ... and how far its takes moved with noise 20 dB under the word
-        // added: their copies' snr lies about that far under theirs.
+        // ... its takes' move with noise 20 dB under the word added ...
         ASSERT_TRUE(model.bNoiseMove);
         EXPECT_GT(model.noiseMove, 0.0f);
         EXPECT_NEAR(model.enrolSnrDb - 20.0f, model.noiseCopySnrDb, 8.0f);
-        // ... and the weights of the dimensions its takes keep steady, with
-        // the typical distances taken with them.
+        // ... its weights and the typical distances weighed with them ...
         ASSERT_TRUE(model.bWeighted);
         EXPECT_NE(*std::min_element(model.weightCodes, model.weightCodes + model.nDims),
                   *std::max_element(model.weightCodes, model.weightCodes + model.nDims));
         EXPECT_NE(model.enrolMean[0], model.weightedEnrolMean[0]);
         EXPECT_EQ(model.weightedEnrolMean[0], model.weightedAdaptedMean[0]);
-        // ... and the takes' own channel noise, which a login's is read against.
-        EXPECT_EQ(CSpeakerModel::kVersion, enrolled[4]);
+        // ... and its takes' channel noise.
         ASSERT_EQ(model.nChannels, model.nEnrolNoiseChannels);
         for (int c = 0; c < model.nChannels; ++c)
             EXPECT_LT(model.enrolNoiseDb[c], -20.0f) << "under the word, channel " << c;
     }
     {
-        // Hiss has no voice: the take check refuses it, and a refused take is
-        // not verified.
+        // Hiss is refused by the take check, and then not verified.
         SCOPED_TRACE("the take check");
         std::vector<short> hiss(kTakeSamples, 0), burst(8000, 0);
         sonvera_test::AddNoise(burst, 3000.0, 21);
@@ -297,12 +283,10 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
     }
     const std::vector<short> noisy = George(6, 0.0, 0, 400.0, 210);
     {
-        // The engine applies to each take the scorer's path and threshold for
-        // the take's snr and the model's enrolment snr, noise figure and weights,
-        // and its verdict follows them (a model whose fields hold a move in noise
-        // it says it has none of is written holding none, as an older file
-        // reads). The read-outs give the score back, as the offline fits of the
-        // evaluation's dumps recompute it.
+        // Each take gets the scorer's path, hold and threshold for its snr and
+        // the model's, and the verdict follows (a model saying it has no move
+        // in noise reads as none). The read-outs give the score back, as the
+        // evaluation's offline fits recompute it.
         SCOPED_TRACE("the threshold and the score of a take");
         const SNoiseFigure figure = {model.noiseMove, model.noiseImpostorMove, model.noiseCopySnrDb};
         CSpeakerModel older = model;
@@ -330,8 +314,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
              false, false, false, kMatched},
             {"in a noisy room, a model without its move", George(6, 0.0, 0, 400.0, 211), Setup::kSecurity,
              EScorePath::kUnweighted, true, false, false, kMatched},
-            // Matched, the speaker's own takes lie far under the threshold at
-            // any security; his take played a little faster comes near it.
+            // Matched, only his take played a little faster comes near the threshold.
             {"in a noisy room, a voice a little higher, just refused", higher, 0.3f, EScorePath::kUnweighted, false,
              true, false, kMatched},
             {"in a noisy room, a voice a little higher, just accepted", higher, 0.1f, EScorePath::kUnweighted, false,
@@ -365,8 +348,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             EXPECT_EQ(VRE_GetScore() <= threshold ? 1 : 0, verdict) << t.what << ": " << VRE_GetScore();
             EXPECT_TRUE(!t.nearThreshold || std::fabs(VRE_GetScore() - threshold) < 0.2)
                 << t.what << ": " << VRE_GetScore() << " against " << threshold;
-            // The read-outs: the take's four distances, their mean over the
-            // neighbouring voices, each voice's four, the cues.
+            // The read-outs: four distances, the voices' mean, each voice's four, the cues.
             float read[24 + CSpeakerScorer::kCues], typical[4];
             for (int i = 0; i < 24 + CSpeakerScorer::kCues; ++i) read[i] = static_cast<float>(VRE_GetScorePart(i));
             for (int p = 0; p < 4; ++p) typical[p] = static_cast<float>(VRE_GetModelPart(p));
@@ -379,30 +361,24 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
                 const float mean = (voices[p] + voices[4 + p] + voices[8 + p] + voices[12 + p]) / 4;
                 EXPECT_NEAR(neighbours[p], mean, 1e-4 * (1.0 + std::fabs(mean))) << t.what << ", part " << p;
             }
-            // The voices come moved -1, -0.5, +0.5 and +1 channel: a take a
-            // channel higher lies nearer each in turn.
+            // Voices moved -1, -0.5, +0.5, +1 channel: a higher take nears each in turn.
             for (int v = 1; t.raised && v < CSpeakerScorer::kNeighbours; ++v)
                 EXPECT_LT(voices[4 * v], voices[4 * v - 4]) << "voice " << v;
             EXPECT_TRUE(t.path != EScorePath::kLine || std::fabs(typical[0] - model.adaptedMean[0]) > 0.01f)
                 << "the band's own";
         }
-        // How far a take's noise lies over what the model's templates keep of
-        // their own: in the enrolment's noise none worth the name (under the
-        // threshold's gate); in a louder room over the templates' in every
-        // channel, so that 8 dB more noise reads 8 dB more excess.
+        // Excess noise: none worth the name in the enrolment's room; in a
+        // louder room 8 dB more noise reads 8 dB more.
         EXPECT_GE(excess[0], 0.0f);
         EXPECT_LT(excess[0], 1.5f);
         EXPECT_GT(excess[4], 10.0f);
         EXPECT_NEAR(excess[5] - excess[4], 20.0 * std::log10(400.0 / 160.0), 1.0);
         EXPECT_NEAR(model.noiseImpostorMove, VRE_GetModelPart(7), 1e-6);
-        // How its noise is shaped against the enrolment takes' own: a take
-        // recorded as they were reads under the shift's gate, the same room
-        // with more noise over it over the gate.
+        // Noise shape: under the shift's gate as enrolled, over it with more noise.
         EXPECT_GT(shape[0], 0.0f);
         EXPECT_LT(shape[0], 0.41f);
         EXPECT_GT(shape[4], 0.41f);
-        // Once another nick is set, the model still loaded is no longer the
-        // take's (security 0.1, the last take's, still set).
+        // Another nick: the loaded model is no longer the take's (security 0.1 still set).
         ASSERT_NE(0, VRE_PutNick("abj"));
         ASSERT_NE(0, VRE_GetEndpointShort(noisy.data(), kTakeSamples, 0));
         const float noisySnr = static_cast<float>(VRE_GetTakeSnr());
@@ -414,13 +390,11 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
     {
         SCOPED_TRACE("adaptation");
         EXPECT_EQ(0, VerifyTake(FsddTake("0_jackson_2"), "aaj", true).update);
-        // George's own take through a telephone line gets in on the line's
-        // band, but teaches the model nothing.
+        // Accepted through a line, or matched to its noise: nothing learnt.
         const SVerdict onLine = VerifyTake(ThroughLine(George(7, 0.0, 0, 16.0, 302)), "aaj", true);
         EXPECT_EQ(1, onLine.accepted);
         EXPECT_EQ(0, onLine.update);
         EXPECT_EQ(enrolled, sonvera_test::ReadBytes(ModelPath()));
-        // Nor does his take in a room 20 dB louder, matched to its noise.
         const SVerdict matched = VerifyTake(George(7, 0.0, 0, 160.0, 302), "aaj", true);
         EXPECT_EQ(1, matched.accepted);
         EXPECT_EQ(0, matched.update);
@@ -432,8 +406,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         ASSERT_EQ(1, m.Parse(after.data(), after.size()));
         EXPECT_EQ(1u, m.nAdaptations);
         EXPECT_TRUE(m.printed[5]);
-        // The first three templates are the enrolment's for good; the take
-        // went into the first adaptive slot.
+        // The take went into the first adaptive slot.
         for (int t = 0; t < m.nTemplates; ++t) {
             const size_t bytes = static_cast<size_t>(m.templateFrames[t]) * m.nDims;
             EXPECT_EQ(t != 3, model.templateFrames[t] == m.templateFrames[t] &&
@@ -446,9 +419,8 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         EXPECT_EQ(0, VerifyTake(George(9), "aaj", false).update);
         EXPECT_EQ(after, sonvera_test::ReadBytes(ModelPath()));
 
-        // However near its takes come, the typical distances stay within
-        // 10 % of enrolment's: here they already sit at that bound, 2.7
-        // times what they were, and a genuine take would pull them lower.
+        // The typical distances stay within 10 % of enrolment's: set at that
+        // bound, a genuine take would pull them lower.
         for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) {
             m.enrolMean[p] = 3.0f * m.adaptedMean[p];
             m.weightedEnrolMean[p] = 3.0f * m.weightedAdaptedMean[p];
@@ -468,8 +440,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
                 EXPECT_NEAR(0.9f * b[0][p], b[1][p], 1e-5f * b[0][p]) << p;
     }
     {
-        // Each kind of damage is the model parser's; here one shows that a
-        // refused model rejects.
+        // Each kind of damage is the parser's; one shows a refused model rejects.
         SCOPED_TRACE("a damaged, missing, foreign or otherwise made model");
         const std::vector<short> s = George(5);
         std::vector<unsigned char> flipped = enrolled;
@@ -488,10 +459,9 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
     }
 }
 
-// Replays of enrolment takes, louder or softer, shifted by whole frames or
-// parts of one, over more noise; words with few voiced frames; a quiet
-// speaker, whose weak frames change most with where the frames fall. (Fresh
-// takes are no replays: the logins above.)
+// Replays of enrolment takes, louder or softer, shifted by whole or part
+// frames, over more noise; a quiet speaker, whose weak frames change most
+// with where the frames fall.
 TEST_F(VoiceEngineTest, ReplaysOfEnrolmentTakesAreCaughtAndRefused)
 {
     struct SReplay {
@@ -511,11 +481,10 @@ TEST_F(VoiceEngineTest, ReplaysOfEnrolmentTakesAreCaughtAndRefused)
          {{0, 3.0, 1103, 24.0}, {1, -4.0, -700, 16.0}, {2, 2.0, 240, 20.0}, {3, 0.0, 40, 16.0},
           {4, 3.0, 1103, 24.0}}},
         {"6_jackson_", 40, 0.0, {{40, 3.0, 1103, 24.0}, {43, 3.0, 1103, 24.0}, {44, 3.0, 1103, 24.0}}},
-        // The quiet speaker's replay 1 dB under its enrolment and over more
-        // noise: caught only just.
+        // 1 dB under its enrolment, over more noise: caught only just.
         {"2_george_", 40, -20.0, {{40, -21.0, 1110, 28.0, true}}},
     };
-    // The quiet speaker's replays, about 0.1 s late, at fractions of a frame shift.
+    // About 0.1 s late, at fractions of a frame shift.
     for (int take = 40; take <= 44; ++take)
         for (int shift : {1090, 1100, 1110}) models[2].replays.push_back({take, -17.0, shift, 24.0});
     for (const auto& m : models) {

@@ -88,11 +88,9 @@ TEST(WaveformPrint, FindsTheEnrolmentTakesWaveformInItsReplaysAndNotInFreshTakes
     EXPECT_LT(CWaveformPrint::Similarity(fresh.bits, fresh.counts, silent.data(), kCentre, 1000), 0.25f);
 }
 
-// The search counts agreeing signs exactly at every bit alignment of the
-// packed signs, up to the ends of the signs and of the searched span: a print
-// cut from the signs themselves, some of its signs flipped (or all of them:
-// an inverted waveform), comes out at exactly its share of agreeing signs. A
-// print asked for beyond the signs' end is the last one they hold.
+// A print cut from the signs, some (or all: inverted) flipped, comes out at
+// exactly its share of agreeing signs at every alignment, up to the ends of
+// the signs and of the searched span; one past the end is the last they hold.
 TEST(WaveformPrint, TheSearchCountsAgreeingSignsExactlyAtEveryAlignment)
 {
     constexpr int kSigns = 3000;

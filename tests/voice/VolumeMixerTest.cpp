@@ -68,8 +68,7 @@ TEST_F(VolumeMixerTest, FindsTheLinesAndKeepsTheBarsAndTheControlsInStep)
     EXPECT_EQ((std::map<std::string, int>{{"SPEAKER", 50}, {"MIC", 90}}), m_bars.positions);
 }
 
-// Another program may leave a value above the control's maximum: the bar is
-// full, however far above it lies (the share times 100 can pass the int range).
+// However far above the maximum (the share x 100 can pass the int range).
 TEST_F(VolumeMixerTest, AValueAboveTheMaximumShowsAFullBar)
 {
     const struct {
@@ -83,8 +82,7 @@ TEST_F(VolumeMixerTest, AValueAboveTheMaximumShowsAFullBar)
     }
 }
 
-// A second start closes the mixer the first opened (the dialog's test sees
-// the last closed).
+// A second start closes the mixer the first opened.
 TEST_F(VolumeMixerTest, ControlsUseEverySlotUpToTenAndMuteWritesOneOrZero)
 {
     FakeControl& volume = m_device.lines[1].controls[0];
@@ -110,8 +108,7 @@ TEST_F(VolumeMixerTest, ControlsUseEverySlotUpToTenAndMuteWritesOneOrZero)
     EXPECT_EQ(std::vector<DWORD>{0}, m_device.Control(CFakeMixer::kSpeakersMute)->values);
 }
 
-// A faulty driver may claim any number of controls for a line: that line is
-// left alone (its bar not driven) instead of asking for room for them all.
+// Rather than asking for room for any number a faulty driver claims.
 TEST_F(VolumeMixerTest, ALineClaimingCountlessControlsIsLeftAlone)
 {
     m_device.claimedControls[0x1000] = 0xFFFFFFFFu;   // the speakers

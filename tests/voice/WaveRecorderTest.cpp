@@ -1,6 +1,5 @@
-// The recorder's contract with the dialog: fixed format, block bounds, the
-// order in which it drives the wave-in device and gives up; its four
-// drawings, pixel by pixel on a memory canvas; and takes from files.
+// The recorder: format, block bounds, how it drives the wave-in device and
+// gives up; its drawings on a memory canvas; takes from files.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -64,9 +63,8 @@ protected:
     std::unique_ptr<RecorderOver> m_recorder = std::make_unique<RecorderOver>(m_device);
 };
 
-// Eleven kilohertz, 16-bit mono: three seconds hold 33075 samples. The block
-// keeps the size it was allocated with: a longer duration set afterwards
-// does not reach the sample reads.
+// 11025 Hz 16-bit mono: three seconds hold 33075 samples; a duration set
+// after the block was allocated does not reach the reads.
 TEST_F(WaveRecorderDevice, TheBlockIsSizedOnceAndBoundsEveryRead)
 {
     const WAVEFORMATEX& format = m_recorder->GetFormat();
@@ -147,9 +145,9 @@ TEST_F(WaveRecorderDevice, StopEndsAtAFailedResetButNotAtAFailedUnprepare)
     }
 }
 
-// The driver holds the header until the device is reset: a device left
-// open, by a failed stop or by a recorder going away mid-take, is reset,
-// unprepared and closed before its block is used again or freed.
+// The driver holds the header until a reset: a device left open by a failed
+// stop or a recorder going away mid-take is released before its block is
+// used again or freed.
 TEST_F(WaveRecorderDevice, ADeviceLeftOpenIsReleasedBeforeItsBlockIsUsedAgainOrFreed)
 {
     ASSERT_EQ(StartWithBlock(), 1);
@@ -169,9 +167,8 @@ TEST_F(WaveRecorderDevice, ADeviceLeftOpenIsReleasedBeforeItsBlockIsUsedAgainOrF
     m_recorder.reset();
 }
 
-// After a take the dialog frees the block whatever the stop gave: a device
-// the stop left open (its stop failed, or its header would not unprepare)
-// still holds the block and lets go of it while the block is still there.
+// A device a stop left open (failed stop or unprepare) lets go of the block
+// before the dialog frees it.
 TEST_F(WaveRecorderDevice, ADeviceLeftOpenByAStopLetsGoBeforeTheDialogFreesTheBlock)
 {
     const struct {
@@ -195,8 +192,7 @@ TEST_F(WaveRecorderDevice, ADeviceLeftOpenByAStopLetsGoBeforeTheDialogFreesTheBl
     }
 }
 
-// A take the device does not fill (it failed to start, or was unplugged) is
-// silence, never the last take's speech the reallocated block may still hold.
+// A take the device does not fill is silence, never the last take's speech.
 TEST_F(WaveRecorderDevice, AFailedStartGivesSilenceNotTheLastTake)
 {
     const short kSpeech = 1000;
@@ -237,8 +233,7 @@ const COLORREF kBlue = RGB(0, 0, 255);
 const COLORREF kRed = RGB(255, 0, 0);
 const int kTakeSamples = 33075;
 
-// One 3 s take recorded from a take source: the source's next take, or one
-// whose samples come from the function.
+// One 3 s take: the source's next, or one of the function's samples.
 class CTakeRecorder {
 public:
     explicit CTakeRecorder(CTakeFileWaveIn& source) : m_recorder(3000, 100, source) { Record(); }
@@ -339,9 +334,7 @@ TEST(WaveDrawing, SamplesScaledAndEndPointsMarked)
 }
 
 
-// Takes from files, as tests and the sample host feed the recorder with them.
-// This recording holds 2384 samples at 8 kHz, beginning at -1489; at the
-// recorder's 11025 Hz they are 3285.
+// 2384 samples at 8 kHz, beginning at -1489; 3285 at the recorder's 11025 Hz.
 const std::string kRecording = std::string(SONVERA_TEST_DATA) + "/fsdd/0_george_0.wav";
 
 TEST(TakeFile, WordIsResampledAndPlacedHalfASecondIn)
@@ -360,8 +353,7 @@ TEST(TakeFile, WordIsResampledAndPlacedHalfASecondIn)
         ASSERT_EQ(take->GetSample(i), 0) << i;
 }
 
-// A recording long enough that its length times the take's rate passes 32
-// bits (ten seconds at 44.1 kHz) is resampled whole, on 32-bit Windows too.
+// Ten seconds at 44.1 kHz (length x rate past 32 bits) are resampled whole.
 TEST(TakeFile, ALongRecordingAtAHighRateIsResampledWhole)
 {
     const std::vector<short> tenSeconds(441000, 5);
