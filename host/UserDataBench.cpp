@@ -11,14 +11,8 @@
 // through a temporary copy, and what taking a store's lock costs. Each figure
 // is the median of several runs, with the first run beside it. The target is
 // 100 ms each for 1000 users.
-#if __has_include("Sonvera.h")
 #include "Sonvera.h"
 #include "host/BenchClock.h"
-#else
-#include "userdata/AppUserDic.h"
-#include "userdata/AppUserVoiceDic.h"
-#include "userdata/Crypto.h"
-#endif
 
 #include <windows.h>
 
