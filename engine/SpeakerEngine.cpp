@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 
 namespace {
@@ -592,28 +593,35 @@ int CSpeakerEngine::Train()
     }
     int ok = 0;
     if (count >= m_nMinTakes) {
-        m_model.Reset();
-        m_model.nSampleRate = m_nSampleRate;
-        m_model.nFrameLength = m_nFrameLength;
-        m_model.nShift = m_nShift;
-        m_model.nCepstra = m_nCepstra;
-        m_model.nChannels = m_nChannels;
-        m_model.nDims = m_nCepstra + 1;
-        if (m_scorer.Train(takes, count, m_model)) {
+        // Built aside and taken on only once written: a training that fails
+        // leaves the engine with the model it held before, never with part
+        // of one, nor with one its file does not hold.
+        const auto model = std::make_unique<CSpeakerModel>();
+        model->nSampleRate = m_nSampleRate;
+        model->nFrameLength = m_nFrameLength;
+        model->nShift = m_nShift;
+        model->nCepstra = m_nCepstra;
+        model->nChannels = m_nChannels;
+        model->nDims = m_nCepstra + 1;
+        if (m_scorer.Train(takes, count, *model)) {
             // How far the user's logins fall under the enrolment's snr is
             // what loosens the threshold (CSpeakerScorer::Threshold).
             if (snrCount > 0)
-                m_model.enrolSnrDb = std::clamp(static_cast<float>(snrSum / snrCount), 0.0f, CSpeakerModel::kMaxSnrDb);
+                model->enrolSnrDb = std::clamp(static_cast<float>(snrSum / snrCount), 0.0f, CSpeakerModel::kMaxSnrDb);
             // How far this model's own takes move in noise sets its own
             // allowance for a noisy login; a model without it gets none.
-            MeasureNoiseMove(takes, samples, snrs, count);
+            MeasureNoiseMove(takes, samples, snrs, count, *model);
             // A login's noise is read against the enrolment's own: whether
             // it was recorded as the enrolment was decides its hold.
             STakeNoise noises[CSpeakerModel::kMaxTemplates];
             for (int t = 0; t < count; ++t) noises[t] = takes[t].Noise();
-            CSpeakerScorer::KeepEnrolNoise(noises, count, m_model);
+            CSpeakerScorer::KeepEnrolNoise(noises, count, *model);
             CAnsiFileSystem::MakeFolder(CAnsiFileSystem::Join(m_strDir, "work"));
-            ok = m_model.Save(ModelPath());
+            ok = model->Save(ModelPath());
+        }
+        if (ok) {
+            m_model = *model;
+            m_strModelNick = m_strNick;
         }
     }
     delete[] takes;
@@ -621,7 +629,7 @@ int CSpeakerEngine::Train()
 }
 
 void CSpeakerEngine::MeasureNoiseMove(const CTakeFeatures* takes, const std::vector<short>* const* samples,
-                                      const float* snrs, int count)
+                                      const float* snrs, int count, CSpeakerModel& model)
 {
     std::vector<CTakeFeatures> copies(static_cast<size_t>(count));
     bool made[CSpeakerModel::kMaxTemplates] = {};
@@ -634,12 +642,12 @@ void CSpeakerEngine::MeasureNoiseMove(const CTakeFeatures* takes, const std::vec
                   AnalyseCopy(noisy, copies[t], copySnr[t]);
     }
     float move = 0.0f, impostorMove = 0.0f, meanSnr = 0.0f;
-    if (m_scorer.MeasureCopyMove(takes, copies.data(), made, snrs, copySnr, count, m_model, move, impostorMove,
+    if (m_scorer.MeasureCopyMove(takes, copies.data(), made, snrs, copySnr, count, model, move, impostorMove,
                                  meanSnr) >= kMinNoiseCopies) {
-        m_model.bNoiseMove = true;
-        m_model.noiseMove = move;
-        m_model.noiseImpostorMove = impostorMove;
-        m_model.noiseCopySnrDb = std::clamp(meanSnr, 0.0f, CSpeakerModel::kMaxSnrDb);
+        model.bNoiseMove = true;
+        model.noiseMove = move;
+        model.noiseImpostorMove = impostorMove;
+        model.noiseCopySnrDb = std::clamp(meanSnr, 0.0f, CSpeakerModel::kMaxSnrDb);
     }
     // The analysis buffers now hold the last copy's: the next call analyses
     // its take afresh.

@@ -133,10 +133,10 @@ private:
     float TakeSnrDb() const;
     // At training, after the scorer's: each enrolment take (its features,
     // samples and snr) and its noisy copy (CNoisyCopy) scored against the
-    // other takes; the mean move goes into m_model (noiseMove,
+    // other takes; the mean move goes into model (noiseMove,
     // noiseCopySnrDb), or none when fewer than three copies were scored.
     void MeasureNoiseMove(const CTakeFeatures* takes, const std::vector<short>* const* samples, const float* snrs,
-                          int count);
+                          int count, CSpeakerModel& model);
     // A take made at training: the front end, the end points and the word's
     // features, in the analysis buffers. Returns 1 when its word was found.
     int AnalyseCopy(const std::vector<short>& samples, CTakeFeatures& out, float& snrDb);
@@ -157,7 +157,9 @@ private:
     float m_fSecurity;
     bool m_bAdapt;
     std::string m_strDir, m_strId, m_strWord, m_strNick, m_strReason;
-    std::string m_strModelNick;   // whose model m_model holds since a verification loaded it (empty: none)
+    // Whose model m_model holds since a verification loaded it or a training
+    // wrote it (empty: none).
+    std::string m_strModelNick;
 
     // Stages and their buffers, sized from the analysis parameters.
     CFeatureExtractor m_extractor;

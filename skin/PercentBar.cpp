@@ -3,6 +3,8 @@
 #include "fw/MemoryDC.h"
 #include "fw/PaintDC.h"
 
+#include <algorithm>
+
 namespace
 {
 // The percentage's share of a length, truncated; in 64 bits, as a bar a
@@ -45,7 +47,10 @@ bool CPercentBar::TakePositionFrom(CPoint point)
     const int extent = m_bFillsFromTop ? client.Height() : client.Width();
     if (extent <= 0)
         return false;
-    m_nPos = (m_bFillsFromTop ? point.y : point.x) * 100 / extent;
+    // A point past either end stands for that end: the bar that has the
+    // mouse captured is told of points outside it, and so may any sender.
+    const int along = std::clamp<int>(m_bFillsFromTop ? point.y : point.x, 0, extent);
+    m_nPos = along * 100 / extent;
     return true;
 }
 

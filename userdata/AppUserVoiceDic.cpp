@@ -318,15 +318,16 @@ void CAppUserVoiceDic::StoreModel(const CString& strUserID, const CString& strCe
     if (slot < 0 || NickIndex(strNick) < 0)
         return;
 
+    // A host storing what its enrolment trained stores the copy the dialog
+    // kept: the file may hold another enrolment's model by now. That copy
+    // needs no model file, so neither does it need the work folder.
+    std::vector<BYTE> kept;
+    const bool bKept = bHostStore && trained_models::Find(ModelPath(strNick), strUserID, kept);
+    if (bNoWorkFolder && !bKept)
+        ThrowNoWorkFolder(ModelPath(strNick), "SetUserVoice");
     // The model is read whole before the block is touched, so a model too
     // large for the block is refused with the block unchanged. One byte more
     // than the block holds is asked for to see that.
-    if (bNoWorkFolder)
-        ThrowNoWorkFolder(ModelPath(strNick), "SetUserVoice");
-    // A host storing what its enrolment trained stores the copy the dialog
-    // kept: the file may hold another enrolment's model by now.
-    std::vector<BYTE> kept;
-    const bool bKept = bHostStore && trained_models::Find(ModelPath(strNick), strUserID, kept);
     std::vector<char> bytes(kModelArea + 1);
     size_t length = 0;
     if (bKept) {

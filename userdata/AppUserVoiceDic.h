@@ -86,8 +86,9 @@ public:
     // while the file has its user's model in it for a take: a model moved in
     // or out then would be that user's. A move that finds no work folder has
     // no lock to take and touches no model file (a file error, as for the
-    // missing folder). The Held forms are for a caller that holds that lock
-    // itself across more steps.
+    // missing folder), but for a host's store of the model its enrolment
+    // kept, which needs no file. The Held forms are for a caller that holds
+    // that lock itself across more steps.
     void SetUserVoice(CString strUserID, CString strCertiKey, CString strNick);
     void GetUserVoice(CString strUserID, CString strCertiKey, CString strNick);
     void SetUserVoiceHeld(CString strUserID, CString strCertiKey, CString strNick);
@@ -107,7 +108,8 @@ private:
     static void WriteWord(CFile& file, ULONGLONG nOffset, unsigned long nValue);
     CString ModelPath(const CString& strNick) const;
     // The model moves; bNoWorkFolder: the move found no work folder, so holds
-    // no model file lock and must not touch the file (it fails as there).
+    // no model file lock and must not touch the file (it fails as there, or
+    // stores the kept model).
     // bHostStore: a host's SetUserVoice, which stores the model this process's
     // enrolment of the user trained when one is kept (TrainedModels.h).
     // bHostFetch: a host's GetUserVoice, after which its store is of the

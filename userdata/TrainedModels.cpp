@@ -18,11 +18,30 @@ struct SKeptModel {
 std::mutex g_mutex;
 std::vector<SKeptModel> g_kept;
 
+// The long form of a full folder path ending in a backslash. A folder that
+// is not there (a work folder removed since) keeps its own name under the
+// long form of its parent.
+CString LongFolder(const CString& strFolder)
+{
+    char folder[MAX_PATH];
+    const DWORD folderLength = GetLongPathNameA(strFolder, folder, MAX_PATH);
+    if (folderLength != 0 && folderLength < MAX_PATH) {
+        CString path(folder);
+        if (path.Right(1) != "\\")
+            path += "\\";
+        return path;
+    }
+    const int parentEnd = strFolder.Left(strFolder.GetLength() - 1).ReverseFind('\\');
+    if (parentEnd < 0)
+        return strFolder;
+    return LongFolder(strFolder.Left(parentEnd + 1)) + strFolder.Mid(parentEnd + 1);
+}
+
 // The model file's path as one text whichever form a caller named its folder
 // in: the dialog names it after the settings' application folder, a host
 // after the one it gave its voice dictionary, which may carry a trailing
 // backslash or a short name. The file itself may be missing (a host may store
-// after it is gone), so a folder that can be looked up is.
+// after it is gone), and so may its folder.
 CString SameFormPath(const CString& strModelPath)
 {
     char full[MAX_PATH];
@@ -32,14 +51,7 @@ CString SameFormPath(const CString& strModelPath)
         return strModelPath;
     const CString fileName(name);
     *name = '\0';
-    char folder[MAX_PATH];
-    const DWORD folderLength = GetLongPathNameA(full, folder, MAX_PATH);
-    if (folderLength == 0 || folderLength >= MAX_PATH)
-        return CString(full) + fileName;
-    CString path(folder);
-    if (path.Right(1) != "\\")
-        path += "\\";
-    return path + fileName;
+    return LongFolder(CString(full)) + fileName;
 }
 
 // Paths and user IDs name the same file and user in any letter case.

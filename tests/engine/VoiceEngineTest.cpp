@@ -155,6 +155,44 @@ TEST_F(VoiceEngineTest, TrainingWithoutAFolderLeavesNoModelFile)
     EXPECT_TRUE(sonvera_test::ReadBytes("work/aaj.bin").empty());
 }
 
+// A training that fails, here because its model cannot be written, leaves
+// the engine with the model it held: what it tells of the model afterwards
+// is still the file's, George's, never the other speaker's it could not keep.
+TEST_F(VoiceEngineTest, AFailedTrainingLeavesTheModelTheEngineHeld)
+{
+    const auto enrol = [](const std::string& prefix, int first) {
+        ASSERT_NE(0, VRE_PutMode(Setup::kModeEnrol));
+        for (int take = 0; take < Setup::kEnrolTakes; ++take) {
+            const std::vector<short> s = FsddTake(prefix + std::to_string(first + take), 0.0, 0, 16.0, 100 + take);
+            ASSERT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0)) << prefix << take;
+            ASSERT_NE(0, VRE_CheckSexSpeech(s.data(), kTakeSamples, take)) << prefix << take;
+        }
+    };
+    // The threshold and the model's figures, before a take is scored.
+    const auto modelFigures = [] {
+        std::vector<double> figures = {VRE_GetThreshold()};
+        for (int part = 0; part < CSpeakerModel::kScoreParts + 4; ++part) figures.push_back(VRE_GetModelPart(part));
+        return figures;
+    };
+    DialogSetUp(Setup::kModeEnrol);
+    enrol("0_george_", 0);
+    ASSERT_NE(0, VRE_Train());
+    const std::vector<short> s = George(5);
+    ASSERT_TRUE(VRE_PutMode(Setup::kModeVerify) && VRE_GetEndpointShort(s.data(), kTakeSamples, 0) &&
+                VRE_CheckSexSpeech(s.data(), kTakeSamples, 0));
+    ASSERT_NE(0, VRE_Verify());
+    ASSERT_NE(0, VRE_PutMode(Setup::kModeVerify));
+    const std::vector<double> before = modelFigures();
+    const std::vector<unsigned char> georges = sonvera_test::ReadBytes(ModelPath());
+
+    enrol("6_jackson_", 40);
+    ASSERT_TRUE(CAnsiFileSystem::MakeFolder(ModelPath() + ".tmp"));
+    EXPECT_EQ(0, VRE_Train());
+    ASSERT_NE(0, VRE_PutMode(Setup::kModeVerify));
+    EXPECT_EQ(before, modelFigures());
+    EXPECT_EQ(georges, sonvera_test::ReadBytes(ModelPath()));
+}
+
 // The detector's number through the API: the short-word flag passed on, the
 // shortest word's 200 ms (not the pause's 250), marginal takes (-4, -5)
 // refused in enrolment but judged in verification.

@@ -88,9 +88,15 @@ TEST_F(SkinControlsTest, AClickSetsTheBarByItsPosition)
         CPoint click;
         int expected;
     } cases[] = {
-        {0, CSize(200, 10), CPoint(199, 5), 99},   // never 100 by clicking
+        {0, CSize(200, 10), CPoint(199, 5), 99},   // never 100 by clicking on it
         {1, CSize(10, 200), CPoint(9, 150), 75},
         {0, CSize(0, 10), CPoint(0, 5), 0},   // a bar of no size ignores clicks
+        // A point past either end (the mouse the bar has captured, or a
+        // caller's) sets that end.
+        {0, CSize(200, 10), CPoint(250, 5), 100},
+        {0, CSize(200, 10), CPoint(-30, 5), 0},
+        {1, CSize(10, 200), CPoint(5, -20), 0},
+        {1, CSize(10, 200), CPoint(5, 32767), 100},
     };
     for (const auto& c : cases) {
         CPercentBar bar;
