@@ -564,6 +564,25 @@ TEST(DialogModelFile, APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder)
     }
 }
 
+// The model file is given back, but its record cannot be removed (another
+// program has it open): the put-back still succeeds, as the next holder only
+// puts back the same contents, and the take judged inside stays accepted.
+TEST(DialogModelFile, APutBackWhoseRecordCannotBeRemovedSucceeds)
+{
+    CTempFolder app;
+    ASSERT_TRUE(CreateDirectoryA(app.File("work"), nullptr));
+    const std::string model = app.File("work\\aaj.bin").str();
+    ASSERT_TRUE(WriteRaw(model, "taro's new model"));
+    CModelFileHold verification(app.Path(), "aaj", true);
+    ASSERT_TRUE(WriteRaw(model, "george's model"));
+    CFaultyFileSystem files;
+    files.Watch(L".~putback");
+    files.Fail(CFaultyFileSystem::remove, ERROR_SHARING_VIOLATION);
+    const CFileSystemOverride faults(files);
+    EXPECT_NO_THROW(verification.PutBack());
+    EXPECT_EQ("taro's new model", ReadRaw(model));
+}
+
 // A model file far longer than any model (past 4 GiB, sparse) is not read
 // into memory to be put back: the hold is refused and the file left whole,
 // where a length cut to 32 bits would have put back its first bytes alone.
