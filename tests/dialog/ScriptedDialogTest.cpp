@@ -616,6 +616,21 @@ TEST_F(ScriptedDialogTest, AnEnrolmentTrainsWithoutAWorkFolder)
     EXPECT_EQ(1, enrolment.m_bTrained);
 }
 
+// taro enrols again, and his new model's file is removed from outside before
+// the host stores it: the host's store fails on the missing file instead of
+// storing the model of his first enrolment.
+TEST_F(ScriptedDialogTest, ATrainingThatLeftNoModelFileLeavesNoEarlierModelToStore)
+{
+    const CString taroKey = AddVoiceUser("taro");
+    m_engine.OnCall("VRE_Train", [] { WriteRaw(s_modelFile.str(), "taro's first model"); });
+    CTestVoiceDlg first(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+    EXPECT_EQ(IDOK, RunFromRecord(first));
+    m_engine.OnCall("VRE_Train", [] { DeleteFileA(s_modelFile); });
+    CTestVoiceDlg second(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+    EXPECT_EQ(IDOK, RunFromRecord(second));
+    EXPECT_THROW(m_app.Voices().SetUserVoice("taro", taroKey, "aaj"), CFileException);
+}
+
 TEST_F(ScriptedDialogTest, ProgressTicksOutsideATakeEndNoTake)
 {
     m_app.SetMethods(0, 0);
