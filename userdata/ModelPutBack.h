@@ -32,7 +32,9 @@ void Record(const CString& strModelPath, bool bFound, const std::vector<BYTE>& c
 // when it cannot, the record then staying for the next holder.
 bool Recover(const CString& strModelPath);
 
-// The put-back is done: the record goes.
+// The put-back is done: the record goes. Raises CFileException when it
+// cannot; the record left then holds what the file holds again, and the next
+// holder's Recover only writes the same file back.
 void Clear(const CString& strModelPath);
 
 }  // namespace model_putback

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "fw/File.h"
+#include "fw/FileException.h"
 #include "fw/SafeFileWriter.h"
 #include "userdata/AppUserVoiceDic.h"
 #include "userdata/ModelPutBack.h"
@@ -57,7 +58,13 @@ void CModelFileHold::PutBack()
     } else if (CFile::Exists(m_strPath)) {
         CFile::Remove(m_strPath);
     }
-    model_putback::Clear(m_strPath);
+    // The file is given back. A record that cannot go (another program has
+    // it open) stays for the next holder, whose Recover writes back the same
+    // contents: it is not worth failing the step the hold was for.
+    try {
+        model_putback::Clear(m_strPath);
+    } catch (const CFileException&) {
+    }
 }
 
 void CModelFileHold::RemoveQuietly()

@@ -39,7 +39,9 @@ public:
 
     // Gives the file back its contents from the start of the hold, or removes
     // it when there was none. Failures are raised as CFileException; a file
-    // that could not be given back its contents is removed.
+    // that could not be given back its contents is removed. Once the file is
+    // given back, a record of it that cannot be removed is left for the next
+    // holder.
     void PutBack();
 
 private:

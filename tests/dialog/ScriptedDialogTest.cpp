@@ -564,6 +564,25 @@ TEST(DialogModelFile, APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder)
     }
 }
 
+// The model file is given back, but its record cannot be removed (another
+// program has it open): the put-back still succeeds, as the next holder only
+// puts back the same contents, and the take judged inside stays accepted.
+TEST(DialogModelFile, APutBackWhoseRecordCannotBeRemovedSucceeds)
+{
+    CTempFolder app;
+    ASSERT_TRUE(CreateDirectoryA(app.File("work"), nullptr));
+    const std::string model = app.File("work\\aaj.bin").str();
+    ASSERT_TRUE(WriteRaw(model, "taro's new model"));
+    CModelFileHold verification(app.Path(), "aaj", true);
+    ASSERT_TRUE(WriteRaw(model, "george's model"));
+    CFaultyFileSystem files;
+    files.Watch(L".~putback");
+    files.Fail(CFaultyFileSystem::remove, ERROR_SHARING_VIOLATION);
+    const CFileSystemOverride faults(files);
+    EXPECT_NO_THROW(verification.PutBack());
+    EXPECT_EQ("taro's new model", ReadRaw(model));
+}
+
 // A model file far longer than any model (past 4 GiB, sparse) is not read
 // into memory to be put back: the hold is refused and the file left whole,
 // where a length cut to 32 bits would have put back its first bytes alone.
@@ -595,6 +614,21 @@ TEST_F(ScriptedDialogTest, AnEnrolmentTrainsWithoutAWorkFolder)
     CTestVoiceDlg enrolment(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
     EXPECT_EQ(IDOK, RunFromRecord(enrolment));
     EXPECT_EQ(1, enrolment.m_bTrained);
+}
+
+// taro enrols again, and his new model's file is removed from outside before
+// the host stores it: the host's store fails on the missing file instead of
+// storing the model of his first enrolment.
+TEST_F(ScriptedDialogTest, ATrainingThatLeftNoModelFileLeavesNoEarlierModelToStore)
+{
+    const CString taroKey = AddVoiceUser("taro");
+    m_engine.OnCall("VRE_Train", [] { WriteRaw(s_modelFile.str(), "taro's first model"); });
+    CTestVoiceDlg first(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+    EXPECT_EQ(IDOK, RunFromRecord(first));
+    m_engine.OnCall("VRE_Train", [] { DeleteFileA(s_modelFile); });
+    CTestVoiceDlg second(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 5);
+    EXPECT_EQ(IDOK, RunFromRecord(second));
+    EXPECT_THROW(m_app.Voices().SetUserVoice("taro", taroKey, "aaj"), CFileException);
 }
 
 TEST_F(ScriptedDialogTest, ProgressTicksOutsideATakeEndNoTake)
