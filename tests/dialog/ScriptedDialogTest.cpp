@@ -14,8 +14,8 @@
 #include "resources/resource.h"
 #include "skin/SkinProgress.h"
 #include "tests/support/FaultyFileSystem.h"
-#include "tests/support/SecondHost.h"
 #include "tests/voice/FakeMixer.h"
+#include "userdata/ModelPutBack.h"
 #include "voice/ModelFileHold.h"
 #include "voice/VoiceTexts.h"
 
@@ -388,51 +388,29 @@ TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersMo
     }
 }
 
-std::string s_trained;
-
-// Another enrolment of the word (in another program, or this host's next)
-// replaces taro's new model in the file before his host stores it: the host
-// still stores taro's, and his model test judges taro's, leaving the other.
+// Another program's enrolment of the word replaces taro's new model in the
+// file before his host stores it: the host still stores taro's, and his
+// model test judges taro's, leaving the other.
 TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolmentOfTheWordEndedFirst)
 {
-    m_app.AddUser("hanako");
     const CString taroKey = AddVoiceUser("taro");
-    m_engine.OnCall("VRE_Train", [] { WriteRaw(s_modelFile.str(), s_trained); });
+    m_engine.OnCall("VRE_Train", [] { WriteRaw(s_modelFile.str(), "taro's new model"); });
     m_engine.OnCall("VRE_Verify", [] { s_judged += ReadRaw(s_modelFile.str()) + "; "; });
-    const struct {
-        const char* name;
-        std::function<void()> secondEnrolment;
-    } cases[] = {
-        {"another program's",
-         [] {
-             CFileLock lock(s_modelFile);
-             WriteRaw(s_modelFile.str(), "hanako's new model");
-         }},
-        {"this host's next",
-         [this] {
-             s_trained = "hanako's new model";
-             CTestVoiceDlg hanako(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "hanako", 5);
-             EXPECT_EQ(IDOK, RunFromRecord(hanako));
-         }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        s_trained = "taro's new model";
-        CTestVoiceDlg taro(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 9);
-        EXPECT_EQ(IDOK, RunFromRecord(taro));
-        ASSERT_EQ(1, taro.m_bTrained);
-        c.secondEnrolment();
-        ASSERT_EQ("hanako's new model", ReadRaw(s_modelFile.str()));
-
-        m_app.Voices().SetUserVoice("taro", taroKey, taro.m_strNick);
-        s_judged.clear();
-        taro.m_nMode = CVoiceDlg::modeVerify;
-        taro.m_nVerifyRepeat = CVoiceDlg::kModelTestTakes;
-        EXPECT_EQ(IDOK, RunFromRecord(taro));
-        EXPECT_EQ("taro's new model; taro's new model; taro's new model; taro's new model; ", s_judged);
-        EXPECT_EQ("hanako's new model", ReadRaw(s_modelFile.str()));
-        EXPECT_EQ("taro's new model", StoredModel("taro"));
+    CTestVoiceDlg taro(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 9);
+    EXPECT_EQ(IDOK, RunFromRecord(taro));
+    ASSERT_EQ(1, taro.m_bTrained);
+    {
+        CFileLock lock(s_modelFile);
+        ASSERT_TRUE(WriteRaw(s_modelFile.str(), "hanako's new model"));
     }
+    m_app.Voices().SetUserVoice("taro", taroKey, taro.m_strNick);
+    s_judged.clear();
+    taro.m_nMode = CVoiceDlg::modeVerify;
+    taro.m_nVerifyRepeat = CVoiceDlg::kModelTestTakes;
+    EXPECT_EQ(IDOK, RunFromRecord(taro));
+    EXPECT_EQ("taro's new model; taro's new model; taro's new model; taro's new model; ", s_judged);
+    EXPECT_EQ("hanako's new model", ReadRaw(s_modelFile.str()));
+    EXPECT_EQ("taro's new model", StoredModel("taro"));
 }
 
 // taro's training waits while another dialog holds george's model for its
@@ -468,21 +446,6 @@ TEST_F(ScriptedDialogTest, ATrainingWaitsForAnotherDialogsVerificationOfTheSameW
     EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
 }
 
-// taro's host's store waits while george's dialog holds george's model for
-// its judgement: taro's slot gets taro's model, not george's.
-TEST_F(ScriptedDialogTest, AHostsStoreOfAnEnrolledModelWaitsForADialogsVerification)
-{
-    const CString taroKey = AddVoiceUser("taro");
-    ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
-    CBackgroundCall store([voices = m_app.Voices(), taroKey]() mutable { voices.SetUserVoice("taro", taroKey, "aaj"); });
-    s_background = &store;
-    m_engine.OnCall("VRE_Verify", [] { s_background->StartAndAwait(); });
-    CTestVoiceDlg verification(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
-    EXPECT_EQ(IDOK, RunFromRecord(verification));
-    store.Join();
-    EXPECT_EQ("taro's new model", StoredModel("taro"));
-}
-
 CFaultyFileSystem* s_files = nullptr;
 
 // A put-back that fails (disk full after the judgement) leaves no file:
@@ -504,64 +467,20 @@ TEST_F(ScriptedDialogTest, AFailedPutBackLeavesNoOtherUsersModelForAnEnrolmentsH
     EXPECT_FALSE(CFile::Exists(s_modelFile)) << ReadRaw(s_modelFile.str());
 }
 
-// A dialog dies between george's fetch and its put-back (this program run
-// again, killing itself there): the next holder, whichever, first puts back
-// what the file held, or no file when there was none.
-TEST(DialogModelFile, APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder)
+// A hold records what it puts back before anything is fetched, and first
+// puts back what a holder that died left recorded (no file: none before).
+TEST(DialogModelFile, AHoldRecordsItsPutBackAndMakesTheOneADeadHolderLeft)
 {
-    const DWORD kDiedAtTheWindow = 7;
-    if (CSecondHost::IsSecondHost()) {
-        const CString app = CSecondHost::Folder();
-        CAppUserVoiceDic voices;
-        voices.SetVoiceDicPath(app);
-        CModelFileHold hold(app, "aaj", true);
-        voices.GetUserVoiceHeld("george", "KEY-G", "aaj");
-        TerminateProcess(GetCurrentProcess(), kDiedAtTheWindow);
-    }
     CTempFolder app;
-    ASSERT_TRUE(CreateDirectoryA(app.File("work"), nullptr));
-    const std::string model = app.File("work\\aaj.bin").str();
-    CAppUserVoiceDic voices;
-    voices.SetVoiceDicPath(app.Path());
-    voices.AddUser("george", "KEY-G");
-    ASSERT_TRUE(WriteRaw(model, "george's model"));
-    voices.SetUserVoice("george", "KEY-G", "aaj");
-    voices.AddUser("taro", "KEY-T");
-    const struct {
-        const char* name;
-        const char* before;   // null: no model file
-        std::function<void()> nextHolder;
-        const char* after;   // "<missing>": no model file
-    } cases[] = {
-        {"taro's host stores", "taro's new model",
-         [&] {
-             voices.SetUserVoice("taro", "KEY-T", "aaj");
-             ASSERT_TRUE(WriteRaw(model, ""));
-             voices.GetUserVoice("taro", "KEY-T", "aaj");
-         },
-         "taro's new model"},
-        {"a dialog's training", "taro's new model", [&] { CModelFileHold training(app.Path(), "aaj", false); },
-         "taro's new model"},
-        {"a dialog's verification, no model before", nullptr,
-         [&] {
-             CModelFileHold verification(app.Path(), "aaj", true);
-             verification.PutBack();
-         },
-         "<missing>"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        DeleteFileA(model.c_str());
-        if (c.before != nullptr) {
-            ASSERT_TRUE(WriteRaw(model, c.before));
-        }
-        CSecondHost dialog("DialogModelFile.APutBackCutOffByTheDialogsDeathIsMadeByTheNextHolder", app.Path());
-        dialog.Go();
-        ASSERT_EQ(kDiedAtTheWindow, dialog.Wait());
-        ASSERT_EQ("george's model", ReadRaw(model));
-        c.nextHolder();
-        EXPECT_EQ(c.after, ReadRaw(model));
+    const CString model = app.File("work\\aaj.bin");
+    {
+        CModelFileHold verification(app.Path(), "aaj", true);
+        EXPECT_TRUE(Exists(model_putback::RecordPath(model).str()));
     }
+    model_putback::Record(model, false, {});
+    ASSERT_TRUE(WriteRaw(model.str(), "george's model"));
+    CModelFileHold training(app.Path(), "aaj", false);
+    EXPECT_FALSE(Exists(model.str()));
 }
 
 // The model file is given back, but its record cannot be removed (another

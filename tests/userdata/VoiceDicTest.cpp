@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "fw/FileLock.h"
+#include "tests/support/SecondHost.h"
+#include "userdata/ModelPutBack.h"
 #include "userdata/TrainedModels.h"
 
 namespace {
@@ -245,39 +247,43 @@ TEST_F(VoiceDicTest, AModelMoveThatFoundNoWorkFolderLeavesTheModelFileToTheDialo
     }
 }
 
-// An enrolment in this process kept the model it trained for Alice, and
-// another enrolment of the word has put its own in the file since. The
-// host's store of Alice's model takes the kept one, however the host names
-// the application folder.
-TEST_F(VoiceDicTest, AHostsStoreTakesTheModelItsEnrolmentKeptWhateverFormItNamesTheFolderIn)
+// An enrolment in this process kept the model it trained for Alice's "zero",
+// and the file holds another's since. The host's store of her "zero" alone
+// takes the kept one, however the host names the application folder, and
+// once: every other store takes the file.
+TEST_F(VoiceDicTest, AKeptModelIsStoredOnceByTheHostsStoreOfItsUserAndWordWhateverFormItNamesTheFolderIn)
 {
-    m_voice.AddUser("Alice", "KEY-A");
-    PutModel("aaj", "alice's old model");
-    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+    m_voice.AddUser("Alice", "KEY");
+    m_voice.AddUser("Bob", "KEY");
     char shortFolder[MAX_PATH] = {};
     ASSERT_NE(0u, GetShortPathNameA(m_folder.Path(), shortFolder, MAX_PATH));
     ASSERT_STRNE(m_folder.Path().str().c_str(), shortFolder);
     const struct {
-        const char* name;
         CString hostFolder;
+        const char* user;
+        const char* nick;
+        const char* stored;
     } cases[] = {
-        {"as the dialog names it", m_folder.Path()},
-        {"with a trailing backslash", m_folder.Path() + "\\"},
-        {"by its short name", CString(shortFolder)},
-        {"in capitals", m_folder.Path().MakeUpper()},
+        {m_folder.Path(), "Bob", "aaj", "the file's"},
+        {m_folder.Path(), "Alice", "abj", "the file's"},
+        {m_folder.Path(), "alice", "aaj", "alice's new model"},
+        {m_folder.Path() + "\\", "Alice", "aaj", "alice's new model"},
+        {CString(shortFolder), "Alice", "aaj", "alice's new model"},
+        {m_folder.Path().MakeUpper(), "Alice", "aaj", "alice's new model"},
     };
     const std::string trained = "alice's new model";
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(::testing::Message() << c.hostFolder.str() << " " << c.user << " " << c.nick);
         trained_models::Keep(ModelPath("aaj"), "Alice", std::vector<BYTE>(trained.begin(), trained.end()));
-        PutModel("aaj", "bob's new model");
         CAppUserVoiceDic host;
         host.SetVoiceDicPath(c.hostFolder);
-        host.SetUserVoice("alice", "KEY-A", "aaj");
-        trained_models::Forget(ModelPath("aaj"), "Alice");
-        EXPECT_EQ(trained, Fetched("Alice", "KEY-A", "aaj"));
-        PutModel("aaj", "alice's old model");
-        m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+        for (const char* stored : {c.stored, "the file's"}) {
+            PutModel(c.nick, "the file's");
+            host.SetUserVoice(c.user, "KEY", c.nick);
+            PutModel(c.nick, "");
+            m_voice.GetUserVoiceHeld(c.user, "KEY", c.nick);   // the host's own fetch would forget the kept one
+            EXPECT_EQ(stored, Model(c.nick));
+        }
     }
 }
 
@@ -335,6 +341,59 @@ TEST_F(VoiceDicTest, AHostsStoreAfterItsOwnFetchStoresWhatItFetched)
         c.store->GetUserVoice("Alice", "KEY-A", "aaj");
         EXPECT_EQ("alice's model", Model("aaj"));
     }
+}
+
+// A holder that died between its fetch and its put-back left the record: the
+// next holder puts back what the file held, or no file when there was none,
+// and the same again when it dies before the record is gone.
+TEST_F(VoiceDicTest, APutBackCutOffIsMadeByTheNextHolderAsOftenAsItIsCutOff)
+{
+    const CString recordPath = model_putback::RecordPath(ModelPath("aaj"));
+    const std::string before = "alice's new model";
+    const struct {
+        bool found;
+        const char* after;   // "<missing>": no model file
+    } cases[] = {{false, "<missing>"}, {true, "alice's new model"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.after);
+        model_putback::Record(ModelPath("aaj"), c.found, std::vector<BYTE>(before.begin(), before.end()));
+        const std::string record = ReadRaw(recordPath);
+        PutModel("aaj", "bob's model");
+        for (int death = 0; death < 2; ++death) {
+            EXPECT_TRUE(model_putback::Recover(ModelPath("aaj")));
+            EXPECT_EQ(c.after, Model("aaj"));
+            ASSERT_TRUE(WriteRaw(recordPath, record));
+        }
+    }
+    // The host's store is a holder too (of the last record left), and stores what it put back.
+    m_voice.AddUser("Alice", "KEY-A");
+    PutModel("aaj", "bob's model");
+    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+    EXPECT_EQ(before, Fetched("Alice", "KEY-A", "aaj"));
+    EXPECT_FALSE(Exists(recordPath));
+}
+
+// A host's store waits while another program holds the model file (a dialog
+// judging its own user's model there), then stores what the file holds.
+TEST_F(VoiceDicTest, AHostsStoreWaitsWhileAnotherProgramHoldsTheModelFile)
+{
+    if (CSecondHost::IsSecondHost()) {
+        CAppUserVoiceDic host;
+        host.SetVoiceDicPath(CSecondHost::Folder());
+        host.SetUserVoice("Alice", "KEY-A", "aaj");
+        return;
+    }
+    m_voice.AddUser("Alice", "KEY-A");
+    CSecondHost host("VoiceDicTest.AHostsStoreWaitsWhileAnotherProgramHoldsTheModelFile", m_folder.Path());
+    {
+        const CFileLock dialog(ModelPath("aaj"));
+        PutModel("aaj", "bob's model");
+        host.Go();
+        EXPECT_EQ(98u, host.Wait(1000)) << "the store did not wait";
+        PutModel("aaj", "alice's new model");
+    }
+    EXPECT_EQ(0u, host.Wait());
+    EXPECT_EQ("alice's new model", Fetched("Alice", "KEY-A", "aaj"));
 }
 
 // Every change is written through the rollback journal (each of its steps
