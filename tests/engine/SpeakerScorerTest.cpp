@@ -306,9 +306,10 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
 // ratio), melody against each contour's median (semitones, linear time
 // normalisation; again with octave errors folded), loudness and melody along
 // the DTW path, voiced share, and the contour's distance to the nearest
-// enrolment take (the level kept, the best offset). Only the weighted path
-// scores a cue: duration and melody x weight / spread (0.05 / 0.12458, 0.05 /
-// 1.50899 semitones), the contour 0.4 a semitone past 0.75.
+// enrolment take (the level kept, the best offset). The weighted path scores
+// duration and melody x weight / spread (0.05 / 0.12458, 0.05 / 1.50899
+// semitones) and the contour 0.4 a semitone past 0.75; the unweighted path
+// the contour alone, 1.6 a semitone past 0.5; the others no cue.
 TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWhatTheyMove)
 {
     const CSpeakerModel model = ModelOfSteppedMelody();
@@ -324,6 +325,7 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
     const float neutral = CSpeakerScorer::kNeutralIntonation;
     const float perDuration = 0.05f / 0.12458f, perSemitone = 0.05f / 1.50899f;
     auto contourTerm = [](float semitones) { return 0.4f * std::max(0.0f, semitones - 0.75f); };
+    auto noisyContourTerm = [](float semitones) { return 1.6f * std::max(0.0f, semitones - 0.5f); };
     const float kContourTolerance = 0.01f;   // semitones: the medians are kept to 0.1 Hz
     // All 2 semitones over the low step: at the largest shift (8 frames) the
     // stepped contour's 12 low frames are off, 22 closest of 32 pairs kept.
@@ -385,6 +387,8 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
                 EXPECT_NEAR(perDuration * c.duration + perSemitone * c.intonation + contourTerm(c.contour),
                             score - spectral, 0.4f * kContourTolerance)
                     << c.what;
+            else if (path == kUnweighted)
+                EXPECT_NEAR(noisyContourTerm(c.contour), score - spectral, 1.6f * kContourTolerance) << c.what;
             else
                 EXPECT_EQ(spectral, score) << c.what << ", path " << static_cast<int>(path);
         }
@@ -538,13 +542,13 @@ TEST(SpeakerScorer, EachPathFusesWithItsOwnConstants)
 }
 
 // One row per term of the threshold (bases at security 0.3: unweighted
-// -0.6337, clean unweighted and line -0.5681, weighted -0.2984): security;
+// -0.6337, clean unweighted and line -0.5681, weighted -0.2754): security;
 // snr under 60 dB; distance under the enrolment snr beyond 4 dB (counted up
 // to 60 dB); the line's offset; the model's move in noise more than 6 dB
 // under enrolment (no further than its near voices', per dB its copies fell,
 // at least 10, no deeper), not weighted. Unweighted only: noise under 1.5
 // dB over the templates' gives back 0.75 of the snr loosening; matched: base
-// -1.6480, 0.02 a dB, no move in noise; shifted: 0.5 under the path's threshold.
+// -1.3919, 0.02 a dB, no move in noise; shifted: 0.5 under the path's threshold.
 TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMoveInNoise)
 {
     using EHold = CSpeakerScorer::ENoiseHold;
@@ -594,9 +598,9 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {kLine, 0.3f, 40.0f, 55.0f, nullptr, -0.5681f - 0.15f + 0.3f + 0.0275f, 1.0f},
         {kWeighted, 0.3f, 45.0f, 55.0f, nullptr, -0.2754f + 0.225f + 0.015f, 1.0f},
         // Matched: its own base and slope, no move in noise.
-        {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, -1.6480f + 0.8f + 0.09f, 9.0f, EHold::kMatched},
-        {kUnweighted, 0.5f, 30.0f, 55.0f, &own, -1.6480f - 0.22f + 0.6f + 0.0525f, 9.0f, EHold::kMatched},
-        {kUnweighted, 0.3f, nan, 55.0f, &own, -1.6480f, 9.0f, EHold::kMatched},
+        {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, -1.3919f + 0.8f + 0.09f, 9.0f, EHold::kMatched},
+        {kUnweighted, 0.5f, 30.0f, 55.0f, &own, -1.3919f - 0.22f + 0.6f + 0.0525f, 9.0f, EHold::kMatched},
+        {kUnweighted, 0.3f, nan, 55.0f, &own, -1.3919f, 9.0f, EHold::kMatched},
         // Shifted: the path's threshold, give-back and move in noise kept, 0.5 under.
         {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f - 0.75f * 0.075f - 0.5f, 1.0f,
          EHold::kShifted},
