@@ -122,18 +122,9 @@ int CSetupSecure::IsFileExist(const char* pszPath, int bFolder)
 
 void CSetupSecure::SetSetupSecureFilePath(CString strPath)
 {
-    {
-        CFileLock lock(strPath);
-        // A rewrite cut off by a crash may have left its temporary file (a
-        // whole copy, bypass key included) beside the file.
-        CSafeFileWriter::RemoveLeftovers(strPath);
-        // Only "not found" means absent (IsFileExist raises on any other
-        // failure), and a file that appeared since the check is kept.
-        if (!IsFileExist(strPath, 0)) {
-            const CRecordWriter image = DefaultImage(strPath);
-            CSafeFileWriter::WriteNewFile(strPath, image.Bytes().data(), static_cast<UINT>(image.Size()));
-        }
-    }
+    // A new file gets the defaults. A rewrite cut off by a crash may have left
+    // its temporary file (a whole copy, bypass key included) beside the file.
+    CSafeFileWriter::PrepareStore(strPath, [&strPath] { return DefaultImage(strPath).Bytes(); });
     m_strFilePath = strPath;
 }
 

@@ -179,6 +179,12 @@ public:
     //     of the kept templates' enrolment takes| (VoicedShare, over the
     //     stretch of the word the contours keep: the middle of a longer
     //     word); kNeutralVoicedShare when no kept template has a contour.
+    // And one the weighted path's score adds past a free amount (CueTerm):
+    //   kCueContourDistance: the take's pitch contour against every
+    //     enrolment take's, not only the kept templates', by
+    //     PitchContourDistance (the replay check's comparison: the level
+    //     kept, the best offset), the nearest, semitones;
+    //     kNeutralContourDistance when none can be compared.
     enum ECue {
         kCueDuration,
         kCueIntonation,
@@ -186,6 +192,7 @@ public:
         kCueLoudness,
         kCueIntonationPath,
         kCueVoicedShare,
+        kCueContourDistance,
         kCues
     };
     float LastCue(int cue) const { return cue >= 0 && cue < kCues ? m_lastCues[cue] : 0.0f; }
@@ -221,8 +228,9 @@ public:
     // near 0.3 dB whoever speaks; noise added over that room reshapes it.
     static float EnrolNoiseShapeDb(const STakeNoise& noise, const CSpeakerModel& model);
     // What path's score adds for a take's cues (kCues values, LastCue's):
-    // each cue's weight on path x the cue / its spread over genuine takes;
-    // 0 on a path whose cues weigh nothing. Score's value is Combine's plus
+    // each cue's weight on path x (the cue less its free amount, at least
+    // 0) / its spread over genuine takes; 0 on a path whose cues weigh
+    // nothing. Score's value is Combine's plus
     // this.
     static float CueTerm(const float* cues, EScorePath path);
     // The mean absolute difference, semitones, of two pitch contours
@@ -262,6 +270,11 @@ public:
     // and 0.11, genuine 2.0 dB and 0.06).
     static constexpr float kNeutralLoudness = 6.0f;      // dB
     static constexpr float kNeutralVoicedShare = 0.3f;
+    // A take whose contour no enrolment take's can be compared with (too
+    // few voiced frames in common) is not held for it: 3 of the tuning
+    // speakers' 525 clean genuine takes have none, and the replay check
+    // reads the same distance as a take unlike any known one.
+    static constexpr float kNeutralContourDistance = 0.0f;   // semitones
     // Threshold on the score of a take on `path` (TakePath; each path has
     // its own base) for a security level (higher = stricter) and a take
     // whose word peaks `snrDb` over its noise floor: a noisy or soft take
@@ -335,6 +348,10 @@ public:
     // multiplied by `acceptedScale`; large when no known take has enough
     // voiced frames in common with the take.
     float ReplayPitchDistance(const CTakeFeatures& test, const CSpeakerModel& model, float acceptedScale) const;
+    // The same over the model's first `takes` known takes (its enrolment
+    // takes when `takes` is at most nTemplates).
+    static float NearestContourDistance(const CTakeFeatures& test, const CSpeakerModel& model, int takes,
+                                        float acceptedScale);
     // Rigid comparison of two pitch contours (CSpeakerModel's units): at each
     // offset whose overlap covers most of the shorter one and holds at least
     // kMinVoicedPairs frames voiced in both, the median difference of their
@@ -396,6 +413,8 @@ private:
     void MeasureMelody(const STakeContour& contour, const CSpeakerModel& model);
     // Sets kCueVoicedShare.
     void MeasureVoicedShare(const STakeContour& contour, const CSpeakerModel& model);
+    // Sets kCueContourDistance.
+    void MeasureContourDistance(const CTakeFeatures& test, const CSpeakerModel& model);
     // Sets kCueLoudness and kCueIntonationPath, along the DTW path to each
     // template, laid with the model's weights when the distance took them
     // (weigh).

@@ -98,13 +98,16 @@ double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw dist
                                                        the intonation with octave errors folded,
                                                        27 its loudness contour and 28 its intonation
                                                        along the DTW path, 29 its voiced share;
-                                                       30 the take's noise over what the model's
+                                                       30 its pitch contour's distance to the
+                                                       nearest enrolment take's, semitones (0 when
+                                                       none can be compared);
+                                                       31 the take's noise over what the model's
                                                        templates keep of their own, dB (mean over
                                                        the filter channels of the excess);
-                                                       31 the take's noise shape against the
+                                                       32 the take's noise shape against the
                                                        model's enrolment takes' own noise, dB (the
                                                        spread over the channels of the difference;
-                                                       0 for a model without it); 32 how the take
+                                                       0 for a model without it); 33 how the take
                                                        was held for its noise: 0 as its path holds
                                                        every take, 1 matched to its noise and held
                                                        to the matched threshold, 2 held stricter

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "fw/BusyRetry.h"
+#include "fw/FileLock.h"
 #include "fw/FileSystem.h"
 
 namespace {
@@ -32,6 +33,39 @@ CString UniqueSuffix()
     CString suffix;
     suffix.Format("%08lX", static_cast<unsigned long>((GetCurrentProcessId() << 16) ^ GetTickCount() ^ (static_cast<DWORD>(n) * 2654435761u)));
     return suffix;
+}
+
+// Hands every temporary file an interrupted rewrite of the target left
+// behind to `use`; returns how many it took (use returns true).
+template <class Use>
+int VisitLeftovers(const CString& targetPath, Use use)
+{
+    const CString prefix = CSafeFileWriter::TempPrefix(targetPath);
+    // The folder part, up to the last separator on a character boundary.
+    int cut = 0;
+    for (int i = 0; i < prefix.GetLength(); i += prefix.CharLengthAt(i)) {
+        if (prefix.CharLengthAt(i) == 1 && (prefix[i] == '\\' || prefix[i] == '/' || prefix[i] == ':'))
+            cut = i + 1;
+    }
+    const CString folder = prefix.Left(cut);
+    const CString namePrefix = prefix.Mid(cut);
+
+    IFileSystem& fs = GetFileSystem();
+    WIN32_FIND_DATAW found;
+    ZeroMemory(&found, sizeof found);
+    HANDLE find = fs.FindFirst((prefix + "*").ToWide().c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    int taken = 0;
+    do {
+        // The pattern may also match short 8.3 names; only the long name counts.
+        const CString name = CString::FromWide(found.cFileName);
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && name.GetLength() > namePrefix.GetLength() &&
+            name.Left(namePrefix.GetLength()).CompareNoCase(namePrefix) == 0 && use(folder + name))
+            ++taken;
+    } while (fs.FindNext(find, &found));
+    fs.FindClose(find);
+    return taken;
 }
 
 } // namespace
@@ -200,32 +234,20 @@ bool CSafeFileWriter::WriteNewFile(const CString& targetPath, const void* data, 
 
 int CSafeFileWriter::RemoveLeftovers(const CString& targetPath)
 {
-    const CString prefix = TempPrefix(targetPath);
-    // The folder part, up to the last separator on a character boundary.
-    int cut = 0;
-    for (int i = 0; i < prefix.GetLength(); i += prefix.CharLengthAt(i)) {
-        if (prefix.CharLengthAt(i) == 1 && (prefix[i] == '\\' || prefix[i] == '/' || prefix[i] == ':'))
-            cut = i + 1;
-    }
-    const CString folder = prefix.Left(cut);
-    const CString namePrefix = prefix.Mid(cut);
+    return VisitLeftovers(targetPath,
+                          [](const CString& path) { return GetFileSystem().Delete(path.ToWide().c_str()) != FALSE; });
+}
 
-    IFileSystem& fs = GetFileSystem();
-    WIN32_FIND_DATAW found;
-    ZeroMemory(&found, sizeof found);
-    HANDLE find = fs.FindFirst((prefix + "*").ToWide().c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
-    int removed = 0;
-    do {
-        // The pattern may also match short 8.3 names; only the long name counts.
-        const CString name = CString::FromWide(found.cFileName);
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && name.GetLength() > namePrefix.GetLength() &&
-            name.Left(namePrefix.GetLength()).CompareNoCase(namePrefix) == 0) {
-            if (fs.Delete((folder + name).ToWide().c_str()))
-                ++removed;
-        }
-    } while (fs.FindNext(find, &found));
-    fs.FindClose(find);
-    return removed;
+void CSafeFileWriter::PrepareStore(const CString& targetPath, const std::function<std::vector<BYTE>()>& newContents)
+{
+    const auto any = [](const CString&) { return true; };
+    if (CFile::Exists(targetPath, FALSE) && VisitLeftovers(targetPath, any) == 0)
+        return;
+    CFileLock lock(targetPath);
+    RemoveLeftovers(targetPath);
+    // Only "not found" means absent (Exists raises on any other failure).
+    if (!CFile::Exists(targetPath, FALSE)) {
+        const std::vector<BYTE> bytes = newContents();
+        WriteNewFile(targetPath, bytes.data(), static_cast<UINT>(bytes.size()));
+    }
 }

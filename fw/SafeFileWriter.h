@@ -21,6 +21,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 #include "fw/Api.h"
@@ -55,6 +56,14 @@ public:
     // Removes temporary files that an interrupted rewrite of the target left
     // behind; returns how many were removed. Failures are not raised.
     static int RemoveLeftovers(const CString& targetPath);
+    // Readies a store before it is first read: under the store's lock
+    // (CFileLock), removes what an interrupted rewrite left beside it and,
+    // when no file is there, creates it with the bytes newContents gives
+    // (never replacing a file that appeared meanwhile). A store that is there
+    // with nothing left beside it is only to be read, which needs neither the
+    // lock nor the right to write in its folder: a user who may only read
+    // there (a program folder, a read-only share or medium) can use it.
+    static void PrepareStore(const CString& targetPath, const std::function<std::vector<BYTE>()>& newContents);
     // The name prefix shared by the target's temporary files.
     static CString TempPrefix(const CString& targetPath);
 

@@ -147,16 +147,10 @@ CString CAppUserDic::MakeTerminatedRecord(const CString& strUserID, const CStrin
 
 int CAppUserDic::SetUserDicFilePath(CString strPath)
 {
-    {
-        CFileLock lock(strPath);
-        // A rewrite cut off by a crash may have left its temporary file beside
-        // the dictionary; the dictionary itself is whole, so the leftover goes.
-        CSafeFileWriter::RemoveLeftovers(strPath);
-        // Only "not found" means absent (IsFileExist raises on any other
-        // failure), and a file that appeared since the check is kept.
-        if (!IsFileExist(strPath, 0))
-            CSafeFileWriter::WriteNewFile(strPath, nullptr, 0);
-    }
+    // A new dictionary is made empty. A rewrite cut off by a crash may have
+    // left its temporary file beside the dictionary; the dictionary itself is
+    // whole, so the leftover goes.
+    CSafeFileWriter::PrepareStore(strPath, [] { return std::vector<BYTE>(); });
     // The object takes the path and the list only once the file could be
     // opened: a failed open leaves it as it was, so nothing is written over
     // a dictionary it never read.

@@ -14,6 +14,20 @@ UINT SystemDriveType(const char* pszRoot)
     return GetDriveTypeA(pszRoot);
 }
 
+// While it lives, a drive without its medium (an empty card-reader slot, a
+// CD-ROM drive without a disc) fails this thread's file calls with
+// ERROR_NOT_READY instead of stopping them on the system's "insert a disk" box.
+class CNoDiskBoxScope {
+public:
+    CNoDiskBoxScope() { SetThreadErrorMode(GetThreadErrorMode() | SEM_FAILCRITICALERRORS, &m_dwPrevious); }
+    ~CNoDiskBoxScope() { SetThreadErrorMode(m_dwPrevious, nullptr); }
+    CNoDiskBoxScope(const CNoDiskBoxScope&) = delete;
+    CNoDiskBoxScope& operator=(const CNoDiskBoxScope&) = delete;
+
+private:
+    DWORD m_dwPrevious = 0;
+};
+
 }  // namespace
 
 void CBypassKeyFile::ListKeyDrives(CStringArray& arrLines, PFN_DRIVE_TYPE pfnDriveType)
@@ -52,6 +66,9 @@ int CBypassKeyFile::KeyPathFromLine(const CString& strLine, CString& strPath)
 
 CBypassKeyFile::KeyCheck CBypassKeyFile::CheckKeyFile(const CString& strPath, const CString& strKey)
 {
+    // The drive list shows every removable drive, with its medium or not: one
+    // without answers "missing" like any other drive without the key.
+    const CNoDiskBoxScope noDiskBox;
     CFile file;
     if (!file.Open(strPath, CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary))
         return keyMissing;

@@ -27,7 +27,9 @@ public:
 
     enum KeyCheck { keyMatches, keyMissing, keyDiffers };
     // Whether the whole file equals the key byte for byte (a line end after
-    // the key makes it differ). keyMissing when the file cannot be read. An
-    // empty stored key means no key has been made, and matches nothing.
+    // the key makes it differ). keyMissing when the file cannot be read, also
+    // on a drive without its medium, which says so without the system's
+    // "insert a disk" box. An empty stored key means no key has been made,
+    // and matches nothing.
     static KeyCheck CheckKeyFile(const CString& strPath, const CString& strKey);
 };

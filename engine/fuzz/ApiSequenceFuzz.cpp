@@ -102,7 +102,7 @@ struct SRoom {
     double noiseCornerHz = 0.0;
 };
 
-// How the verified takes were held for their noise (VRE_GetScorePart 32).
+// How the verified takes were held for their noise (VRE_GetScorePart 33).
 unsigned long long g_verified = 0;
 unsigned long long g_holds[3] = {};
 
@@ -333,7 +333,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case kOpVCopy: VRE_VCopy(); break;
         case kOpVerify: {
             VRE_Verify();
-            const double hold = VRE_GetScorePart(32);
+            const double hold = VRE_GetScorePart(33);
             ++g_verified;
             if (hold >= 0.0 && hold <= 2.0) ++g_holds[static_cast<int>(hold)];
             break;

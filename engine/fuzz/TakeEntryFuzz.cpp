@@ -61,7 +61,7 @@ constexpr uint8_t kSplitTakes = 0x08;
 constexpr uint8_t kEnrolThenVerify = 0x10;
 constexpr uint8_t kStretch = 0x80;       // repeat the samples over a whole take
 
-// How the verified takes were held for their noise (VRE_GetScorePart 32).
+// How the verified takes were held for their noise (VRE_GetScorePart 33).
 unsigned long long g_verified = 0;
 unsigned long long g_holds[3] = {};
 
@@ -158,7 +158,7 @@ void Verify()
     VRE_Verify();
     // Accepted or not, a scored take says how it was held (an unscored one
     // reads as held by its path).
-    const double hold = VRE_GetScorePart(32);
+    const double hold = VRE_GetScorePart(33);
     ++g_verified;
     if (hold >= 0.0 && hold <= 2.0) ++g_holds[static_cast<int>(hold)];
     VRE_GetbUpdate();

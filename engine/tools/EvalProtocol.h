@@ -24,9 +24,10 @@
 // means over the four neighbouring voices, then each voice's four, then
 // the word's cues: duration, intonation, intonation with octave errors
 // folded back, loudness contour, intonation along the DTW path, voiced
-// share; the take's noise over the templates' own, its noise shape
-// against the enrolment's and how it was held for its noise.
-constexpr int kScorePartCount = 4 + 4 + 4 * 4 + 6 + 1 + 1 + 1;
+// share, pitch contour's distance to the enrolment takes; the take's noise
+// over the templates' own, its noise shape against the enrolment's and how
+// it was held for its noise.
+constexpr int kScorePartCount = 4 + 4 + 4 * 4 + 7 + 1 + 1 + 1;
 
 struct STrialResult {
     bool bEndpoint;     // VRE_GetEndpointShort found the word

@@ -295,8 +295,9 @@ int main(int argc, char** argv)
         for (int p = 0; p < 4; ++p) std::fprintf(dump, ",v%d_d%d", v, p);
     // The word's cues against the model: duration, intonation, the
     // intonation with each frame's octave error folded back, the loudness
-    // contour and the intonation along the DTW path, the voiced share.
-    if (dump) std::fprintf(dump, ",cue_dur,cue_int,cue_int_fold,cue_loud,cue_int_path,cue_voiced");
+    // contour and the intonation along the DTW path, the voiced share, the
+    // pitch contour's distance to the enrolment takes.
+    if (dump) std::fprintf(dump, ",cue_dur,cue_int,cue_int_fold,cue_loud,cue_int_path,cue_voiced,cue_contour");
     // The take's noise over what the model's templates keep of their own, dB.
     if (dump) std::fprintf(dump, ",noise_excess");
     // The take's noise shape against its model's enrolment noise, dB, and

@@ -305,8 +305,10 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
 // The cues against the templates the DTW kept: duration (|ln| of the frame
 // ratio), melody against each contour's median (semitones, linear time
 // normalisation; again with octave errors folded), loudness and melody along
-// the DTW path, voiced share. Only the weighted path scores a cue: duration
-// and melody x weight / spread (0.05 / 0.12458, 0.05 / 1.50899 semitones).
+// the DTW path, voiced share, and the contour's distance to the nearest
+// enrolment take (the level kept, the best offset). Only the weighted path
+// scores a cue: duration and melody x weight / spread (0.05 / 0.12458, 0.05 /
+// 1.50899 semitones), the contour 0.4 a semitone past 0.75.
 TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWhatTheyMove)
 {
     const CSpeakerModel model = ModelOfSteppedMelody();
@@ -321,17 +323,24 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
     for (int i = 10; i < 20; ++i) gapped[static_cast<size_t>(i)] = 0.0f;
     const float neutral = CSpeakerScorer::kNeutralIntonation;
     const float perDuration = 0.05f / 0.12458f, perSemitone = 0.05f / 1.50899f;
+    auto contourTerm = [](float semitones) { return 0.4f * std::max(0.0f, semitones - 0.75f); };
+    const float kContourTolerance = 0.01f;   // semitones: the medians are kept to 0.1 Hz
+    // All 2 semitones over the low step: at the largest shift (8 frames) the
+    // stepped contour's 12 low frames are off, 22 closest of 32 pairs kept.
+    const float flatAgainstStepped = 2.0f * 2.0f / 22.0f;
     const float loudTolerance = 0.125f;   // half the templates' energy step
     const struct {
         const char* what;
         CTakeFeatures take;
-        float duration, intonation, folded, loudness, pathMelody, voiced;
+        float duration, intonation, folded, loudness, pathMelody, voiced, contour = 0.0f;
     } cases[] = {
         {"the same word", Word(kWordFrames, stepped), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f},
+        // The level kept: 3 semitones, but at the largest shift 8 low frames
+        // meet the high step 1 semitone under them (22 closest of 32).
         {"the same melody 3 semitones higher", Word(kWordFrames, Melody(kWordFrames, 20, 166.5f)), 0.0f, 0.0f, 0.0f,
-         0.0f, 0.0f, 0.0f},
+         0.0f, 0.0f, 0.0f, (8.0f * 1.0f + 14.0f * 3.0f) / 22.0f},
         {"a flat melody: 2 semitones off over half the word", Word(kWordFrames, Melody(kWordFrames, 0, 140.0f)),
-         0.0f, 1.0f, 1.0f, 0.0f, 1.0f, 0.0f},
+         0.0f, 1.0f, 1.0f, 0.0f, 1.0f, 0.0f, flatAgainstStepped},
         {"four frames an octave up", Word(kWordFrames, octaveUp), 0.0f, 4.0f * 159.0f / (16.0f * kWordFrames),
          4.0f * 33.0f / (16.0f * kWordFrames), 0.0f, 4.0f * 159.0f / (16.0f * kWordFrames), 0.0f},
         {"a quarter of the word unvoiced", Word(kWordFrames, gapped), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.25f},
@@ -348,7 +357,7 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
         {"a quarter longer, the melody stretched", Word(50, Melody(50, 25, 140.0f)), std::log(1.25f), 0.0f, 0.0f,
          -1.0f, 5.0f * 32.0f / (16.0f * 50.0f), 0.0f},
         {"a quarter longer and flat", Word(50, Melody(50, 0, 140.0f)), std::log(1.25f), 1.0f, 1.0f, -1.0f,
-         20.0f * 32.0f / (16.0f * 50.0f), 0.0f},
+         20.0f * 32.0f / (16.0f * 50.0f), 0.0f, flatAgainstStepped},
     };
     // A longer word's loudness (-1 in the table) along that path.
     CTakeFeatures kept;
@@ -373,7 +382,9 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
             const float* typical = path == kWeighted ? model.weightedAdaptedMean : model.adaptedMean;
             const float spectral = CSpeakerScorer::Combine(parts, voices, typical, path);
             if (path == kWeighted)
-                EXPECT_NEAR(perDuration * c.duration + perSemitone * c.intonation, score - spectral, 1e-4f) << c.what;
+                EXPECT_NEAR(perDuration * c.duration + perSemitone * c.intonation + contourTerm(c.contour),
+                            score - spectral, 0.4f * kContourTolerance)
+                    << c.what;
             else
                 EXPECT_EQ(spectral, score) << c.what << ", path " << static_cast<int>(path);
         }
@@ -394,6 +405,7 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
             << c.what;
         EXPECT_NEAR(c.pathMelody, scorer.LastCue(CSpeakerScorer::kCueIntonationPath), 1e-4f) << c.what;
         EXPECT_NEAR(c.voiced, scorer.LastCue(CSpeakerScorer::kCueVoicedShare), 1e-4f) << c.what;
+        EXPECT_NEAR(c.contour, scorer.LastCue(CSpeakerScorer::kCueContourDistance), kContourTolerance) << c.what;
     }
     // Each frame of the longer contour counts once; unvoiced frames do not.
     const signed char sparse[] = {0, CSpeakerModel::kUnvoiced, 16, CSpeakerModel::kUnvoiced};
@@ -568,7 +580,7 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {kUnweighted, 0.3f, 5.0f, 55.0f, &own, noisyBase + 0.825f + 0.115f + 1.25f * 24.0f / 30.0f},
         {kUnweighted, 0.3f, 15.0f, 30.0f, &nearCopies, noisyBase + 0.675f + 0.0275f + 1.25f * 4.0f / 10.0f},
         {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, noisyBase + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f},
-        {kWeighted, 0.3f, 45.0f, 55.0f, &own, -0.2984f + 0.225f + 0.015f},
+        {kWeighted, 0.3f, 45.0f, 55.0f, &own, -0.2754f + 0.225f + 0.015f},
         // Noise under the give-back's gate, at it, over it; a take over the
         // model's level; a model enrolled at the knee or above; other paths.
         {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f - 0.75f * 0.075f, 1.0f},
@@ -580,7 +592,7 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {kUnweighted, 0.3f, 20.0f, 84.0f, nullptr, noisyBase + 0.6f + 0.09f, 1.0f},
         {kCleanUnweighted, 0.3f, 40.0f, 55.0f, nullptr, base + 0.3f + 0.0275f, 1.0f},
         {kLine, 0.3f, 40.0f, 55.0f, nullptr, -0.5681f - 0.15f + 0.3f + 0.0275f, 1.0f},
-        {kWeighted, 0.3f, 45.0f, 55.0f, nullptr, -0.2984f + 0.225f + 0.015f, 1.0f},
+        {kWeighted, 0.3f, 45.0f, 55.0f, nullptr, -0.2754f + 0.225f + 0.015f, 1.0f},
         // Matched: its own base and slope, no move in noise.
         {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, -1.6480f + 0.8f + 0.09f, 9.0f, EHold::kMatched},
         {kUnweighted, 0.5f, 30.0f, 55.0f, &own, -1.6480f - 0.22f + 0.6f + 0.0525f, 9.0f, EHold::kMatched},
@@ -593,7 +605,7 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         // Neither off the unweighted path.
         {kCleanUnweighted, 0.3f, 40.0f, 55.0f, nullptr, base + 0.3f + 0.0275f, 9.0f, EHold::kMatched},
         {kLine, 0.3f, 40.0f, 55.0f, nullptr, -0.5681f - 0.15f + 0.3f + 0.0275f, 1.0f, EHold::kShifted},
-        {kWeighted, 0.3f, 45.0f, 55.0f, nullptr, -0.2984f + 0.225f + 0.015f, 9.0f, EHold::kMatched},
+        {kWeighted, 0.3f, 45.0f, 55.0f, nullptr, -0.2754f + 0.225f + 0.015f, 9.0f, EHold::kMatched},
     };
     for (const auto& c : cases) {
         const float threshold =

@@ -182,6 +182,23 @@ TEST_P(StoreTest, TwoHostsChangingItAtOnceLoseNoUpdate)
     GetParam().expectBoth(m_folder.Path());
 }
 
+// A user who may read a store's folder but not write in it (a program folder,
+// a read-only share) opens the store that is there: only making it, or
+// changing it, takes the lock beside it. (The voice dictionary's open first
+// puts back a change a crash cut off, which needs the lock.)
+TEST(StoreInAFolderThatMayOnlyBeRead, OpensAsItIs)
+{
+    for (const Store& store : {kStores[0], kStores[2]}) {
+        CTempFolder folder;
+        store.open(folder.Path());
+        CFaultyFileSystem readOnly;
+        readOnly.Watch(folder.Path().ToWide().c_str());
+        readOnly.Fail(CFaultyFileSystem::create, ERROR_ACCESS_DENIED);
+        CFileSystemOverride scope(readOnly);
+        EXPECT_NO_THROW(store.open(folder.Path())) << store.file;
+    }
+}
+
 // A crash mid-rewrite leaves a temporary copy of the store or model beside it.
 TEST(StoreLeftovers, AreGoneTheNextTimeTheStoreIsTouched)
 {
@@ -200,11 +217,15 @@ TEST(StoreLeftovers, AreGoneTheNextTimeTheStoreIsTouched)
          }},
     };
     for (const auto& c : cases) {
-        CTempFolder folder;
-        ASSERT_TRUE(CreateDirectoryA(folder.File("work"), nullptr));
-        ASSERT_TRUE(WriteRaw(folder.File(c.leftover), "secret plain text of a cut-off rewrite"));
-        c.touch(folder.Path());
-        EXPECT_FALSE(Exists(folder.File(c.leftover))) << c.leftover;
+        for (bool storeThere : {false, true}) {
+            CTempFolder folder;
+            ASSERT_TRUE(CreateDirectoryA(folder.File("work"), nullptr));
+            if (storeThere)
+                c.touch(folder.Path());
+            ASSERT_TRUE(WriteRaw(folder.File(c.leftover), "secret plain text of a cut-off rewrite"));
+            c.touch(folder.Path());
+            EXPECT_FALSE(Exists(folder.File(c.leftover))) << c.leftover << (storeThere ? " beside the store" : "");
+        }
     }
 }
 

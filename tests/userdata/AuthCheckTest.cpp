@@ -59,6 +59,17 @@ UINT FakeDrives(const char* root)
     }
 }
 
+// The thread's error mode at the last open of a file.
+class CErrorModeAtOpen : public CWin32FileSystem {
+public:
+    HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) override
+    {
+        mode = GetThreadErrorMode();
+        return CWin32FileSystem::Open(path, access, share, disposition, flags);
+    }
+    DWORD mode = 0;
+};
+
 TEST(BypassKeyFile, DrivesLinesAndTheKeyFile)
 {
     CStringArray lines;
@@ -100,6 +111,18 @@ TEST(BypassKeyFile, DrivesLinesAndTheKeyFile)
         }
         EXPECT_EQ(c.expected, CBypassKeyFile::CheckKeyFile(path, c.key)) << (c.contents ? c.contents : "no file");
     }
+
+    // A drive listed without its medium (an empty card-reader slot) is told by
+    // the "no key" message alone, not first by the system's "insert a disk" box.
+    const DWORD before = GetThreadErrorMode();
+    CErrorModeAtOpen opens;
+    {
+        CFileSystemOverride scope(opens);
+        sonvera_test::CTempFolder folder;
+        EXPECT_EQ(CBypassKeyFile::keyMissing, CBypassKeyFile::CheckKeyFile(folder.File("marzet.key"), "K"));
+    }
+    EXPECT_NE(0u, opens.mode & SEM_FAILCRITICALERRORS);
+    EXPECT_EQ(before, GetThreadErrorMode());
 }
 
 }  // namespace
