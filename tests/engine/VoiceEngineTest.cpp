@@ -77,6 +77,21 @@ protected:
         return v;
     }
 
+    // Enrolment takes first.. of `prefix` under indices 0..count-1; the sum of their snrs.
+    double Enrol(const std::string& prefix, int first, int count = Setup::kEnrolTakes, double gainDb = 0.0)
+    {
+        double snrSum = 0.0;
+        for (int take = 0; take < count; ++take) {
+            const std::string name = prefix + std::to_string(first + take);
+            const std::vector<short> s = FsddTake(name, gainDb, 0, 16.0, 100 + take);
+            EXPECT_TRUE(VRE_GetEndpointShort(s.data(), kTakeSamples, 0) &&
+                        VRE_CheckSexSpeech(s.data(), kTakeSamples, take))
+                << name;
+            snrSum += VRE_GetTakeSnr();
+        }
+        return snrSum;
+    }
+
     std::string ModelPath(const char* nick = "aaj") const { return m_dir + "/work/" + nick + ".bin"; }
 
     std::string m_dir;
@@ -146,11 +161,7 @@ TEST_F(VoiceEngineTest, CallsBeforeInitialiseAndValuesItCannotTakeAreRefused)
 TEST_F(VoiceEngineTest, TrainingWithoutAFolderLeavesNoModelFile)
 {
     ASSERT_TRUE(VRE_Initialize() && VRE_PutMode(Setup::kModeEnrol) && VRE_PutNick("aaj"));
-    for (int take = 0; take < Setup::kEnrolTakes; ++take) {
-        const std::vector<short> s = George(take, 0.0, 0, 16.0, 100 + take);
-        ASSERT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0)) << take;
-        ASSERT_NE(0, VRE_CheckSexSpeech(s.data(), kTakeSamples, take)) << take;
-    }
+    Enrol("0_george_", 0);
     EXPECT_EQ(0, VRE_Train());
     EXPECT_TRUE(sonvera_test::ReadBytes("work/aaj.bin").empty());
 }
@@ -160,14 +171,6 @@ TEST_F(VoiceEngineTest, TrainingWithoutAFolderLeavesNoModelFile)
 // is still the file's, George's, never the other speaker's it could not keep.
 TEST_F(VoiceEngineTest, AFailedTrainingLeavesTheModelTheEngineHeld)
 {
-    const auto enrol = [](const std::string& prefix, int first) {
-        ASSERT_NE(0, VRE_PutMode(Setup::kModeEnrol));
-        for (int take = 0; take < Setup::kEnrolTakes; ++take) {
-            const std::vector<short> s = FsddTake(prefix + std::to_string(first + take), 0.0, 0, 16.0, 100 + take);
-            ASSERT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0)) << prefix << take;
-            ASSERT_NE(0, VRE_CheckSexSpeech(s.data(), kTakeSamples, take)) << prefix << take;
-        }
-    };
     // The threshold and the model's figures, before a take is scored.
     const auto modelFigures = [] {
         std::vector<double> figures = {VRE_GetThreshold()};
@@ -175,7 +178,7 @@ TEST_F(VoiceEngineTest, AFailedTrainingLeavesTheModelTheEngineHeld)
         return figures;
     };
     DialogSetUp(Setup::kModeEnrol);
-    enrol("0_george_", 0);
+    Enrol("0_george_", 0);
     ASSERT_NE(0, VRE_Train());
     const std::vector<short> s = George(5);
     ASSERT_TRUE(VRE_PutMode(Setup::kModeVerify) && VRE_GetEndpointShort(s.data(), kTakeSamples, 0) &&
@@ -185,7 +188,8 @@ TEST_F(VoiceEngineTest, AFailedTrainingLeavesTheModelTheEngineHeld)
     const std::vector<double> before = modelFigures();
     const std::vector<unsigned char> georges = sonvera_test::ReadBytes(ModelPath());
 
-    enrol("6_jackson_", 40);
+    ASSERT_NE(0, VRE_PutMode(Setup::kModeEnrol));
+    Enrol("6_jackson_", 40);
     ASSERT_TRUE(CAnsiFileSystem::MakeFolder(ModelPath() + ".tmp"));
     EXPECT_EQ(0, VRE_Train());
     ASSERT_NE(0, VRE_PutMode(Setup::kModeVerify));
@@ -216,8 +220,11 @@ TEST_F(VoiceEngineTest, EveryKindOfTakeGetsItsResultAndNumber)
         DialogSetUp(c.mode);
         EXPECT_EQ(c.found, VRE_GetEndpointShort(c.take.data(), kTakeSamples, c.shortWord) != 0 ? 1 : 0) << c.what;
         EXPECT_EQ(c.error, VRE_GetErrorNumber()) << c.what;
-        // A marginal word, refused or not, still has its end points.
-        EXPECT_EQ(c.error == -1, VRE_GetEndpointValue() == 0) << c.what;
+        // A marginal word, refused or not, still has its end points: the
+        // first frame in the low half, the last (at least 20 on) in the high.
+        const long long frames = VRE_GetEndpointValue();
+        EXPECT_EQ(c.error == -1, frames == 0) << c.what;
+        EXPECT_TRUE(frames == 0 || (frames & 0xFFFFFFFF) + 20 < (frames >> 32)) << c.what;
         VRE_Destruct();
     }
 }
@@ -230,55 +237,33 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
     {
         SCOPED_TRACE("enrolment");
         DialogSetUp(Setup::kModeEnrol);
-        double enrolSnrDb[Setup::kEnrolTakes] = {};   // of the takes the model learns from
-        for (int take = 0; take < 4; ++take) {
-            const std::vector<short> s = George(take, 0.0, 0, 16.0, 100 + take);
-            ASSERT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0)) << take;
-            EXPECT_EQ(0, VRE_GetErrorNumber()) << take;
-            // Frames of the shift, first in the low half: the word is at 0.5 s.
-            const long long v = VRE_GetEndpointValue();
-            const int first = static_cast<int>(v & 0xFFFFFFFF), last = static_cast<int>(v >> 32);
-            EXPECT_LE(first * 80, sonvera_test::kWordOffset) << take;
-            EXPECT_GT(last, first + 20) << take;
-            ASSERT_NE(0, VRE_CheckSexSpeech(s.data(), kTakeSamples, take)) << take;
-            enrolSnrDb[take] = VRE_GetTakeSnr();
-        }
-        const std::vector<short> other = FsddTake("1_george_0");
+        double snrSum = Enrol("0_george_", 0, 4);
+        // Another word, and a marginal take checked anyway, do not get in.
+        const std::vector<short> other = FsddTake("1_george_0"), late = Late("0_george_4");
         ASSERT_NE(0, VRE_GetEndpointShort(other.data(), kTakeSamples, 0));
         EXPECT_EQ(0, VRE_CheckSexSpeech(other.data(), kTakeSamples, 4));
         EXPECT_STRNE("", VRE_GetLabelString());
-        // A marginal take checked anyway does not get into the model.
-        const std::vector<short> late = Late("0_george_4");
-        EXPECT_EQ(0, VRE_GetEndpointShort(late.data(), kTakeSamples, 0));
         EXPECT_EQ(0, VRE_CheckSexSpeech(late.data(), kTakeSamples, 4));
         EXPECT_EQ(0, VRE_Train());   // four takes are not the five the dialog asks for
         const std::vector<short> retake = George(4, 0.0, 0, 16.0, 104);
-        ASSERT_NE(0, VRE_GetEndpointShort(retake.data(), kTakeSamples, 0));
         EXPECT_EQ(0, VRE_CheckSexSpeech(retake.data(), kTakeSamples, Setup::kEnrolTakes));
         ASSERT_NE(0, VRE_CheckSexSpeech(retake.data(), kTakeSamples, 4));
-        enrolSnrDb[4] = VRE_GetTakeSnr();
+        snrSum += VRE_GetTakeSnr();
         EXPECT_STREQ("", VRE_GetLabelString());
         ASSERT_NE(0, VRE_Train());
-        // The model keeps the mean snr of the takes it learnt from.
-        double mean = 0.0;
-        for (double snr : enrolSnrDb) mean += snr / Setup::kEnrolTakes;
+        // The model keeps its takes' mean snr, their move with noise 20 dB
+        // under the word added, the speaker's weights and the typical
+        // distances weighed with them.
         enrolled = sonvera_test::ReadBytes(ModelPath());
         ASSERT_EQ(1, model.Parse(enrolled.data(), enrolled.size()));
-        EXPECT_NEAR(std::clamp(mean, 0.0, static_cast<double>(CSpeakerModel::kMaxSnrDb)), model.enrolSnrDb, 1e-3);
-        // ... its takes' move with noise 20 dB under the word added ...
-        ASSERT_TRUE(model.bNoiseMove);
+        EXPECT_NEAR(snrSum / Setup::kEnrolTakes, model.enrolSnrDb, 1e-3);
+        ASSERT_TRUE(model.bNoiseMove && model.bWeighted);
         EXPECT_GT(model.noiseMove, 0.0f);
         EXPECT_NEAR(model.enrolSnrDb - 20.0f, model.noiseCopySnrDb, 8.0f);
-        // ... its weights and the typical distances weighed with them ...
-        ASSERT_TRUE(model.bWeighted);
         EXPECT_NE(*std::min_element(model.weightCodes, model.weightCodes + model.nDims),
                   *std::max_element(model.weightCodes, model.weightCodes + model.nDims));
         EXPECT_NE(model.enrolMean[0], model.weightedEnrolMean[0]);
         EXPECT_EQ(model.weightedEnrolMean[0], model.weightedAdaptedMean[0]);
-        // ... and its takes' channel noise.
-        ASSERT_EQ(model.nChannels, model.nEnrolNoiseChannels);
-        for (int c = 0; c < model.nChannels; ++c)
-            EXPECT_LT(model.enrolNoiseDb[c], -20.0f) << "under the word, channel " << c;
     }
     {
         // Hiss is refused by the take check, and then not verified.
@@ -293,37 +278,29 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         EXPECT_EQ(0, VRE_Verify());
     }
     {
+        // George's fresh takes are no replays and get in (four of five at
+        // least); two other speakers' never do.
         SCOPED_TRACE("logins");
-        // George's fresh takes 5..9 are no replays and get in (four at least).
-        std::vector<double> genuine;
-        int accepted = 0;
+        int accepted = 0, impostors = 0;
         for (int take = 5; take <= 9; ++take) {
             const SVerdict v = VerifyTake(George(take, 0.0, 0, 16.0, 200 + take));
             EXPECT_EQ(1, v.copy) << "a fresh take is no replay: " << take;
             accepted += v.accepted == 1 ? 1 : 0;
-            genuine.push_back(v.score);
         }
         EXPECT_GE(accepted, 4);
-        std::vector<double> impostor;
-        int falseAccepts = 0;
         for (const char* other : {"jackson", "nicolas"})
             for (int take = 0; take <= 6; ++take) {
                 const std::string name = std::string("0_") + other + "_" + std::to_string(take);
-                const SVerdict v = VerifyTake(FsddTake(name));
-                if (v.accepted == -1) continue;   // refused by the take check: not accepted either
-                impostor.push_back(v.score);
-                falseAccepts += v.accepted;
+                const SVerdict v = VerifyTake(FsddTake(name), "aaj", true);
+                impostors += v.accepted == -1 ? 0 : 1;   // refused by the take check: not accepted either
+                EXPECT_TRUE(v.accepted != 1 && v.update != 1) << name;
             }
-        ASSERT_GE(impostor.size(), 10u);
-        EXPECT_LT(*std::max_element(genuine.begin(), genuine.end()),
-                  *std::min_element(impostor.begin(), impostor.end()));
-        EXPECT_EQ(0, falseAccepts);
+        EXPECT_GE(impostors, 10);
     }
-    const std::vector<short> noisy = George(6, 0.0, 0, 400.0, 210);
     {
         // Each take gets the scorer's path, hold and threshold for its snr and
-        // the model's, and the verdict follows (a model saying it has no move
-        // in noise reads as none). The read-outs give the score back, as the
+        // the model's (a model saying it has no move in noise reads as none),
+        // and the verdict follows. The read-outs give the score back, as the
         // evaluation's offline fits recompute it.
         SCOPED_TRACE("the threshold and the score of a take");
         const SNoiseFigure figure = {model.noiseMove, model.noiseImpostorMove, model.noiseCopySnrDb};
@@ -332,63 +309,57 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         const std::vector<short> clean = George(7, 0.0, 0, 16.0, 302);
         const std::vector<short> higher = FsddTake("0_george_6", 0.0, 0, 400.0, 210, 1.12);
         using EScorePath = CSpeakerScorer::EScorePath;
-        constexpr CSpeakerScorer::ENoiseHold kMatched = CSpeakerScorer::ENoiseHold::kMatched;
+        constexpr CSpeakerScorer::ENoiseHold kPath = CSpeakerScorer::ENoiseHold::kPath,
+                                             kMatched = CSpeakerScorer::ENoiseHold::kMatched;
         const struct {
             const char* what;
             std::vector<short> take;
             float security;
             EScorePath path;
-            bool withoutMove = false, nearThreshold = false, raised = false;
-            CSpeakerScorer::ENoiseHold hold = CSpeakerScorer::ENoiseHold::kPath;
+            CSpeakerScorer::ENoiseHold hold;
+            bool withoutMove = false, raised = false, nearThreshold = false;
         } takes[] = {
-            {"clean", clean, Setup::kSecurity, EScorePath::kWeighted},
+            {"clean", clean, Setup::kSecurity, EScorePath::kWeighted, kPath},
             {"played a fifth faster, a voice about a channel higher", FsddTake("0_george_7", 0.0, 0, 16.0, 302, 1.2),
-             Setup::kSecurity, EScorePath::kWeighted, false, false, true},
-            {"through a telephone line", ThroughLine(clean), 0.0f, EScorePath::kLine},
-            {"soft", George(7, -7.5, 0, 16.0, 302), Setup::kSecurity, EScorePath::kCleanUnweighted},
+             Setup::kSecurity, EScorePath::kWeighted, kPath, false, true},
+            {"through a telephone line", ThroughLine(clean), 0.0f, EScorePath::kLine, kPath},
+            {"soft", George(7, -7.5, 0, 16.0, 302), Setup::kSecurity, EScorePath::kCleanUnweighted, kPath},
             {"in a room 20 dB louder", George(7, 0.0, 0, 160.0, 302), Setup::kSecurity, EScorePath::kUnweighted,
-             false, false, false, kMatched},
+             kMatched},
             {"in a room 28 dB louder", George(7, 0.0, 0, 400.0, 302), Setup::kSecurity, EScorePath::kUnweighted,
-             false, false, false, kMatched},
+             kMatched},
             {"in a noisy room, a model without its move", George(6, 0.0, 0, 400.0, 211), Setup::kSecurity,
-             EScorePath::kUnweighted, true, false, false, kMatched},
+             EScorePath::kUnweighted, kMatched, true},
             // Matched, only his take played a little faster comes near the threshold.
-            {"in a noisy room, a voice a little higher, just refused", higher, 0.5f, EScorePath::kUnweighted, false,
-             true, false, kMatched},
-            {"in a noisy room, a voice a little higher, just accepted", higher, 0.3f, EScorePath::kUnweighted, false,
-             true, false, kMatched},
+            {"in a noisy room, a voice a little higher, just refused", higher, 0.5f, EScorePath::kUnweighted, kMatched,
+             false, false, true},
+            {"in a noisy room, a voice a little higher, just accepted", higher, 0.3f, EScorePath::kUnweighted, kMatched,
+             false, false, true},
         };
         DialogSetUp(Setup::kModeVerify);
         VRE_SetbAdapt(0);
+        constexpr int kExcessAt = 24 + CSpeakerScorer::kCues;   // then the noise's shape and the hold
         float excess[std::size(takes)], shape[std::size(takes)];
-        for (const auto& t : takes) {
-            const bool written =
-                t.withoutMove ? older.Save(ModelPath()) == 1 : sonvera_test::WriteBytes(ModelPath(), enrolled);
-            ASSERT_TRUE(written) << t.what;
-            ASSERT_NE(0, VRE_GetEndpointShort(t.take.data(), kTakeSamples, 0)) << t.what;
-            ASSERT_NE(0, VRE_CheckSexSpeech(t.take.data(), kTakeSamples, 0)) << t.what;
-            ASSERT_NE(0, VRE_Security(t.security));
+        for (size_t i = 0; i < std::size(takes); ++i) {
+            const auto& t = takes[i];
+            ASSERT_TRUE(t.withoutMove ? older.Save(ModelPath()) == 1 : sonvera_test::WriteBytes(ModelPath(), enrolled));
+            ASSERT_TRUE(VRE_GetEndpointShort(t.take.data(), kTakeSamples, 0) &&
+                        VRE_CheckSexSpeech(t.take.data(), kTakeSamples, 0) && VRE_Security(t.security))
+                << t.what;
             const int verdict = VRE_Verify();
+            excess[i] = static_cast<float>(VRE_GetScorePart(kExcessAt));
+            shape[i] = static_cast<float>(VRE_GetScorePart(kExcessAt + 1));
             const float snr = static_cast<float>(VRE_GetTakeSnr());
-            const SNoiseFigure* own = t.withoutMove ? nullptr : &figure;
-            float& noiseExcess = excess[&t - takes];
-            noiseExcess = static_cast<float>(VRE_GetScorePart(24 + CSpeakerScorer::kCues));
-            float& noiseShape = shape[&t - takes];
-            noiseShape = static_cast<float>(VRE_GetScorePart(25 + CSpeakerScorer::kCues));
-            const CSpeakerScorer::ENoiseHold hold = CSpeakerScorer::NoiseHold(t.path, snr, noiseExcess, noiseShape);
-            EXPECT_EQ(static_cast<int>(t.hold), static_cast<int>(hold)) << t.what << ": " << snr << " dB, excess "
-                                                                         << noiseExcess << ", shape " << noiseShape;
-            EXPECT_EQ(static_cast<int>(hold), VRE_GetScorePart(26 + CSpeakerScorer::kCues)) << t.what;
-            const float threshold =
-                CSpeakerScorer::Threshold(t.path, t.security, snr, model.enrolSnrDb, own, noiseExcess, hold);
-            EXPECT_NEAR(threshold, VRE_GetThreshold(), 1e-5) << t.what << ": " << snr << " dB";
+            EXPECT_EQ(static_cast<int>(t.hold), VRE_GetScorePart(kExcessAt + 2)) << t.what;
+            const float threshold = CSpeakerScorer::Threshold(t.path, t.security, snr, model.enrolSnrDb,
+                                                              t.withoutMove ? nullptr : &figure, excess[i], t.hold);
+            EXPECT_NEAR(threshold, VRE_GetThreshold(), 1e-5) << t.what;
             EXPECT_NEAR(t.withoutMove ? 0.0f : model.noiseMove, VRE_GetModelPart(5), 1e-6) << t.what;
             EXPECT_EQ(VRE_GetScore() <= threshold ? 1 : 0, verdict) << t.what << ": " << VRE_GetScore();
-            EXPECT_TRUE(!t.nearThreshold || std::fabs(VRE_GetScore() - threshold) < 0.2)
-                << t.what << ": " << VRE_GetScore() << " against " << threshold;
+            EXPECT_TRUE(!t.nearThreshold || std::fabs(VRE_GetScore() - threshold) < 0.2) << t.what << ": " << VRE_GetScore();
             // The read-outs: four distances, the voices' mean, each voice's four, the cues.
-            float read[24 + CSpeakerScorer::kCues], typical[4];
-            for (int i = 0; i < 24 + CSpeakerScorer::kCues; ++i) read[i] = static_cast<float>(VRE_GetScorePart(i));
+            float read[kExcessAt], typical[4];
+            for (int r = 0; r < kExcessAt; ++r) read[r] = static_cast<float>(VRE_GetScorePart(r));
             for (int p = 0; p < 4; ++p) typical[p] = static_cast<float>(VRE_GetModelPart(p));
             const float *parts = read, *neighbours = read + 4, *voices = read + 8, *cues = read + 24;
             EXPECT_NEAR(VRE_GetScore(),
@@ -402,55 +373,45 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             // Voices moved -1, -0.5, +0.5, +1 channel: a higher take nears each in turn.
             for (int v = 1; t.raised && v < CSpeakerScorer::kNeighbours; ++v)
                 EXPECT_LT(voices[4 * v], voices[4 * v - 4]) << "voice " << v;
-            EXPECT_TRUE(t.path != EScorePath::kLine || std::fabs(typical[0] - model.adaptedMean[0]) > 0.01f)
-                << "the band's own";
         }
         // Excess noise: none worth the name in the enrolment's room; in a
-        // louder room 8 dB more noise reads 8 dB more.
+        // louder room 8 dB more noise reads 8 dB more. Noise shape: under the
+        // shift's gate as enrolled, over it with more noise.
         EXPECT_GE(excess[0], 0.0f);
         EXPECT_LT(excess[0], 1.5f);
-        EXPECT_GT(excess[4], 10.0f);
         EXPECT_NEAR(excess[5] - excess[4], 20.0 * std::log10(400.0 / 160.0), 1.0);
-        EXPECT_NEAR(model.noiseImpostorMove, VRE_GetModelPart(7), 1e-6);
-        // Noise shape: under the shift's gate as enrolled, over it with more noise.
         EXPECT_GT(shape[0], 0.0f);
         EXPECT_LT(shape[0], 0.41f);
         EXPECT_GT(shape[4], 0.41f);
-        // Another nick: the loaded model is no longer the take's (security 0.3 still set).
-        ASSERT_NE(0, VRE_PutNick("abj"));
-        ASSERT_NE(0, VRE_GetEndpointShort(noisy.data(), kTakeSamples, 0));
-        const float noisySnr = static_cast<float>(VRE_GetTakeSnr());
-        EXPECT_NEAR(CSpeakerScorer::Threshold(EScorePath::kUnweighted, 0.3f, noisySnr, 0.0f, nullptr,
+        EXPECT_NEAR(model.noiseImpostorMove, VRE_GetModelPart(7), 1e-6);
+        // Another nick: the loaded model is no longer the noisy take's (security 0.3 still set).
+        ASSERT_TRUE(VRE_PutNick("abj") && VRE_GetEndpointShort(higher.data(), kTakeSamples, 0));
+        EXPECT_NEAR(CSpeakerScorer::Threshold(EScorePath::kUnweighted, 0.3f,
+                                              static_cast<float>(VRE_GetTakeSnr()), 0.0f, nullptr,
                                               CSpeakerScorer::kNoExcess),
                     VRE_GetThreshold(), 1e-5);
         VRE_Destruct();
     }
     {
         SCOPED_TRACE("adaptation");
-        EXPECT_EQ(0, VerifyTake(FsddTake("0_jackson_2"), "aaj", true).update);
         // Accepted through a line, or matched to its noise: nothing learnt.
-        const SVerdict onLine = VerifyTake(ThroughLine(George(7, 0.0, 0, 16.0, 302)), "aaj", true);
-        EXPECT_EQ(1, onLine.accepted);
-        EXPECT_EQ(0, onLine.update);
-        EXPECT_EQ(enrolled, sonvera_test::ReadBytes(ModelPath()));
-        const SVerdict matched = VerifyTake(George(7, 0.0, 0, 160.0, 302), "aaj", true);
-        EXPECT_EQ(1, matched.accepted);
-        EXPECT_EQ(0, matched.update);
-        EXPECT_EQ(enrolled, sonvera_test::ReadBytes(ModelPath()));
-        const SVerdict v = VerifyTake(George(8, 0.0, 0, 16.0, 300), "aaj", true);
-        ASSERT_EQ(1, v.update);
+        for (const std::vector<short>& s : {ThroughLine(George(7, 0.0, 0, 16.0, 302)), George(7, 0.0, 0, 160.0, 302)}) {
+            const SVerdict v = VerifyTake(s, "aaj", true);
+            EXPECT_EQ(1, v.accepted);
+            EXPECT_EQ(0, v.update);
+            EXPECT_EQ(enrolled, sonvera_test::ReadBytes(ModelPath()));
+        }
+        ASSERT_EQ(1, VerifyTake(George(8, 0.0, 0, 16.0, 300), "aaj", true).update);
         const std::vector<unsigned char> after = sonvera_test::ReadBytes(ModelPath());
         CSpeakerModel m;
         ASSERT_EQ(1, m.Parse(after.data(), after.size()));
         EXPECT_EQ(1u, m.nAdaptations);
         EXPECT_TRUE(m.printed[5]);
         // The take went into the first adaptive slot.
-        for (int t = 0; t < m.nTemplates; ++t) {
-            const size_t bytes = static_cast<size_t>(m.templateFrames[t]) * m.nDims;
+        for (int t = 0; t < m.nTemplates; ++t)
             EXPECT_EQ(t != 3, model.templateFrames[t] == m.templateFrames[t] &&
-                                  std::memcmp(model.templates[t], m.templates[t], bytes) == 0)
+                                  std::memcmp(model.templates[t], m.templates[t], m.templateFrames[t] * m.nDims) == 0)
                 << t;
-        }
         // The accepted take, played back later, is now known.
         EXPECT_EQ(0, VerifyTake(George(8, 3.0, 1103, 24.0, 301)).copy);
         // With adaptation off nothing is written.
@@ -460,87 +421,55 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         // The typical distances stay within 10 % of enrolment's: set at that
         // bound, a genuine take would pull them lower.
         for (int p = 0; p < CSpeakerModel::kScoreParts; ++p) {
-            m.enrolMean[p] = 3.0f * m.adaptedMean[p];
             m.weightedEnrolMean[p] = 3.0f * m.weightedAdaptedMean[p];
-            m.adaptedMean[p] = 0.9f * m.enrolMean[p];
             m.weightedAdaptedMean[p] = 0.9f * m.weightedEnrolMean[p];
         }
-        std::vector<unsigned char> atBound;
-        ASSERT_EQ(1, m.Serialize(atBound));
-        ASSERT_TRUE(sonvera_test::WriteBytes(ModelPath(), atBound));
+        ASSERT_EQ(1, m.Save(ModelPath()));
         ASSERT_EQ(1, VerifyTake(George(9), "aaj", true).update);
-        const std::vector<unsigned char> drifted = sonvera_test::ReadBytes(ModelPath());
-        ASSERT_EQ(1, m.Parse(drifted.data(), drifted.size()));
-        const float* bounds[][2] = {{m.enrolMean, m.adaptedMean},
-                                    {m.weightedEnrolMean, m.weightedAdaptedMean}};
-        for (const auto& b : bounds)
-            for (int p = 0; p < CSpeakerModel::kScoreParts; ++p)
-                EXPECT_NEAR(0.9f * b[0][p], b[1][p], 1e-5f * b[0][p]) << p;
+        ASSERT_EQ(1, m.Load(ModelPath()));
+        for (int p = 0; p < CSpeakerModel::kScoreParts; ++p)
+            EXPECT_NEAR(0.9f * m.weightedEnrolMean[p], m.weightedAdaptedMean[p], 1e-5f * m.weightedEnrolMean[p]) << p;
     }
     {
-        // Each kind of damage is the parser's; one shows a refused model rejects.
-        SCOPED_TRACE("a damaged, missing, foreign or otherwise made model");
+        // A model that cannot be read (each kind of damage is the parser's),
+        // here another nick's missing one, or one of another analysis set
+        // rejects.
+        SCOPED_TRACE("a missing or otherwise made model");
         const std::vector<short> s = George(5);
-        std::vector<unsigned char> flipped = enrolled;
-        flipped[enrolled.size() / 3] ^= 0x01;
-        ASSERT_TRUE(sonvera_test::WriteBytes(ModelPath(), flipped));
-        EXPECT_EQ(0, VerifyTake(s).accepted);
-        // Another nick's model is another file, here a missing one.
         ASSERT_TRUE(sonvera_test::WriteBytes(ModelPath(), enrolled));
         EXPECT_EQ(0, VerifyTake(s, "abj").accepted);
         EXPECT_EQ(1, VerifyTake(s, "aaj").accepted);
         DialogSetUp(Setup::kModeVerify);
-        ASSERT_NE(0, VRE_AnalParams(Setup::kSampleRate, Setup::kTakeMs, 256, Setup::kFrameShift));
-        ASSERT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0));
-        ASSERT_NE(0, VRE_CheckSexSpeech(s.data(), kTakeSamples, 0));
+        ASSERT_TRUE(VRE_AnalParams(Setup::kSampleRate, Setup::kTakeMs, 256, Setup::kFrameShift) &&
+                    VRE_GetEndpointShort(s.data(), kTakeSamples, 0) && VRE_CheckSexSpeech(s.data(), kTakeSamples, 0));
         EXPECT_EQ(0, VRE_Verify());
     }
 }
 
-// Replays of enrolment takes, louder or softer, shifted by whole or part
-// frames, over more noise; a quiet speaker, whose weak frames change most
-// with where the frames fall.
+// Replays of a quiet speaker's enrolment takes (his weak frames change most
+// with where the frames fall) are caught and refused.
 TEST_F(VoiceEngineTest, ReplaysOfEnrolmentTakesAreCaughtAndRefused)
 {
-    struct SReplay {
-        int take;
-        double gainDb;
-        int shift;
-        double noise;
-        bool justInside = false;   // its nearer cue lies between 0.85 and 1 of its limit
+    DialogSetUp(Setup::kModeEnrol);
+    Enrol("2_george_", 40, Setup::kEnrolTakes, -20.0);
+    ASSERT_NE(0, VRE_Train());
+    std::vector<SVerdict> verdicts;
+    const auto replay = [&](int take, double gainDb, int shift, double noise) {
+        verdicts.push_back(VerifyTake(FsddTake("2_george_" + std::to_string(take), gainDb, shift, noise, 900 + take)));
     };
-    struct {
-        const char* prefix;
-        int first;
-        double gainDb;
-        std::vector<SReplay> replays;
-    } models[] = {
-        {"0_george_", 0, 0.0,
-         {{0, 3.0, 1103, 24.0}, {1, -4.0, -700, 16.0}, {2, 2.0, 240, 20.0}, {3, 0.0, 40, 16.0},
-          {4, 3.0, 1103, 24.0}}},
-        {"6_jackson_", 40, 0.0, {{40, 3.0, 1103, 24.0}, {43, 3.0, 1103, 24.0}, {44, 3.0, 1103, 24.0}}},
-        // 1 dB under its enrolment, over more noise: caught only just.
-        {"2_george_", 40, -20.0, {{40, -21.0, 1110, 28.0, true}}},
-    };
+    // 1 dB under its enrolment, over more noise: caught only just (the
+    // nearer cue between 0.85 and 1 of its limit).
+    replay(40, -21.0, 1110, 28.0);
+    EXPECT_GT(verdicts.back().copyDistance, 0.85);
+    // Softer and 64 ms early, louder and 3 frames late, half a frame late.
+    replay(41, -24.0, -700, 16.0);
+    replay(42, -18.0, 240, 20.0);
+    replay(43, -20.0, 40, 16.0);
     // About 0.1 s late, at fractions of a frame shift.
     for (int take = 40; take <= 44; ++take)
-        for (int shift : {1090, 1100, 1110}) models[2].replays.push_back({take, -17.0, shift, 24.0});
-    for (const auto& m : models) {
-        DialogSetUp(Setup::kModeEnrol);
-        for (int take = 0; take < Setup::kEnrolTakes; ++take) {
-            const std::string name = m.prefix + std::to_string(m.first + take);
-            const std::vector<short> s = FsddTake(name, m.gainDb, 0, 16.0, 100 + take);
-            ASSERT_NE(0, VRE_GetEndpointShort(s.data(), kTakeSamples, 0)) << name;
-            ASSERT_NE(0, VRE_CheckSexSpeech(s.data(), kTakeSamples, take)) << name;
-        }
-        ASSERT_NE(0, VRE_Train()) << m.prefix;
-        for (const SReplay& r : m.replays) {
-            const std::string name = m.prefix + std::to_string(r.take);
-            const SVerdict v = VerifyTake(FsddTake(name, r.gainDb, r.shift, r.noise, 900 + r.take));
-            EXPECT_EQ(0, v.copy) << name << " shift " << r.shift;
-            EXPECT_TRUE(!r.justInside || v.copyDistance > 0.85) << name << ": " << v.copyDistance;
-            // A recognised replay is refused whatever its score.
-            EXPECT_EQ(0, v.accepted) << name << " shift " << r.shift;
-        }
+        for (int shift : {1090, 1100, 1110}) replay(take, -17.0, shift, 24.0);
+    for (size_t i = 0; i < verdicts.size(); ++i) {
+        EXPECT_EQ(0, verdicts[i].copy) << i;
+        EXPECT_EQ(0, verdicts[i].accepted) << i;   // a recognised replay is refused whatever its score
     }
 }
