@@ -120,7 +120,6 @@ TEST_F(SkinControlsTest, DraggingMovesTheBarOnlyWhenTheDragStartedOnIt)
 
     MoveOver(bar, 10, 5);
     bar.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 5));
-    EXPECT_EQ(25, bar.GetPos());
     MoveOver(bar, 120, 5, MK_LBUTTON);
     EXPECT_EQ(60, bar.GetPos());
     bar.SetPos(10);   // the user holds the bar: the program's value waits
