@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -123,40 +124,25 @@ TEST_F(WaveRecorderDevice, StartPreparesAddsAndStartsInOrderAndGivesUpAtTheFirst
     }
 }
 
-// The driver holds the header until a reset: a device left open by a failed
-// stop or a recorder going away mid-take is released before its block is
-// used again or freed.
-TEST_F(WaveRecorderDevice, ADeviceLeftOpenIsReleasedBeforeItsBlockIsUsedAgainOrFreed)
-{
-    ASSERT_EQ(StartWithBlock(), 1);
-    EXPECT_CALL(m_device, Stop(_)).WillOnce(Return(MMSYSERR_ERROR));
-    EXPECT_EQ(m_recorder->Stop(), 0);
-    {
-        ::testing::InSequence order;
-        EXPECT_CALL(m_device, Close(_)).WillOnce(Return(MMSYSERR_NOERROR));
-        EXPECT_CALL(m_device, Open(_, _));
-    }
-    EXPECT_EQ(m_recorder->Start(), 1);
-    ::testing::Mock::VerifyAndClearExpectations(&m_device);
-    ::testing::InSequence order;
-    EXPECT_CALL(m_device, Reset(kHandle));
-    EXPECT_CALL(m_device, UnprepareHeader(kHandle, _));
-    EXPECT_CALL(m_device, Close(kHandle)).WillOnce(Return(MMSYSERR_NOERROR));
-    m_recorder.reset();
-}
-
 // A failed stop or reset ends the stop; a failed unprepare is reported but
-// the stop succeeds. Each leaves the device open, and it lets go of the block
-// before the dialog frees it.
-TEST_F(WaveRecorderDevice, AStopThatLeavesTheDeviceOpenLetsGoBeforeTheDialogFreesTheBlock)
+// the stop succeeds. The driver holds the header until a reset: the device
+// each leaves open is released before its block is used again by a start,
+// freed by the dialog or by the recorder going away.
+TEST_F(WaveRecorderDevice, ADeviceAStopLeavesOpenIsReleasedBeforeItsBlockIsUsedAgainOrFreed)
 {
+    const CWaveRecorder* recorder = m_recorder.get();
     const struct {
         MMRESULT stop, reset, unprepare;
         int stopped;
         MMRESULT last;
-    } stops[] = {{MMSYSERR_ERROR, MMSYSERR_NOERROR, MMSYSERR_NOERROR, 0, MMSYSERR_ERROR},
-                 {MMSYSERR_NOERROR, MMSYSERR_ERROR, MMSYSERR_NOERROR, 0, MMSYSERR_ERROR},
-                 {MMSYSERR_NOERROR, MMSYSERR_NOERROR, WAVERR_STILLPLAYING, 1, WAVERR_STILLPLAYING}};
+        std::function<void()> nextUse;
+    } stops[] = {{MMSYSERR_ERROR, MMSYSERR_NOERROR, MMSYSERR_NOERROR, 0, MMSYSERR_ERROR,
+                  [this] {
+                      EXPECT_CALL(m_device, Open(_, _));
+                      EXPECT_EQ(m_recorder->Start(), 1);
+                  }},
+                 {MMSYSERR_NOERROR, MMSYSERR_ERROR, MMSYSERR_NOERROR, 0, MMSYSERR_ERROR, [this] { m_recorder->FreeBuffer(); }},
+                 {MMSYSERR_NOERROR, MMSYSERR_NOERROR, WAVERR_STILLPLAYING, 1, WAVERR_STILLPLAYING, [this] { m_recorder.reset(); }}};
     for (const auto& s : stops) {
         ASSERT_EQ(StartWithBlock(), 1);
         ON_CALL(m_device, Stop(_)).WillByDefault(Return(s.stop));
@@ -168,13 +154,13 @@ TEST_F(WaveRecorderDevice, AStopThatLeavesTheDeviceOpenLetsGoBeforeTheDialogFree
         EXPECT_EQ(m_recorder->GetLastResult(), s.last);
         ASSERT_TRUE(::testing::Mock::VerifyAndClearExpectations(&m_device));
         ::testing::InSequence order;
-        EXPECT_CALL(m_device, Reset(kHandle)).WillOnce([this](HWAVEIN) {
-            EXPECT_GT(m_recorder->GetSampleCount(), 0);
+        EXPECT_CALL(m_device, Reset(kHandle)).WillOnce([recorder](HWAVEIN) {
+            EXPECT_GT(recorder->GetSampleCount(), 0);
             return MMRESULT(MMSYSERR_NOERROR);
         });
         EXPECT_CALL(m_device, UnprepareHeader(kHandle, _));
         EXPECT_CALL(m_device, Close(kHandle)).WillOnce(Return(MMSYSERR_NOERROR));
-        m_recorder->FreeBuffer();
+        s.nextUse();
         ::testing::Mock::VerifyAndClearExpectations(&m_device);
     }
 }
