@@ -30,7 +30,6 @@ TEST(SkinGrammar, GetFirstParamTakesTheFirstFieldAsWrittenAndTrimsTheRest)
         {" a ,  b ,c ", " a ", "b ,c"},
         {",x", "", "x"},
         {"a,", "a", ""},
-        {"last", "last", "last"},   // no separator: the value stays, so the field repeats
     };
     for (const auto& c : cases) {
         CString value = c.value;
@@ -40,7 +39,8 @@ TEST(SkinGrammar, GetFirstParamTakesTheFirstFieldAsWrittenAndTrimsTheRest)
 }
 
 // Numbers are leading decimal integers; colours keep the low eight bits of
-// each channel; control names map to identifiers exactly (the identifiers a
+// each channel, a lone field standing for all three (a value without a
+// separator stays whole, so its field repeats); control names map to identifiers exactly (the identifiers a
 // click reports: below). (A rectangle is
 // position and size, its fields consumed: the wave panel and button tips below.)
 TEST(SkinGrammar, NumbersColoursAndControlNames)
