@@ -4,6 +4,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "fw/File.h"
 #include "fw/FileException.h"
@@ -164,6 +165,23 @@ TEST_F(FileTest, FailuresCarryTheirCauseAndShortWritesAndReadsAreCompleted)
         const CFileException e = FileErrorOf([&] { limited.Write("0123456789", 10); });
         EXPECT_EQ(e.m_cause, CFileException::diskFull) << error;
     }
+}
+
+// A file longer than its caller takes is refused before anything is read
+// into memory for it: a damaged one of any length must not exhaust memory.
+TEST_F(FileTest, ReadWholeRefusesAFileLongerThanItsCallerTakesBeforeReadingIt)
+{
+    const std::string contents = "0123456789";
+    ASSERT_TRUE(WriteRaw(path, contents));
+    const std::vector<BYTE> whole = CFile::ReadWhole(path.c_str(), contents.size());
+    EXPECT_EQ(std::string(whole.begin(), whole.end()), contents);
+
+    CFaultyFileSystem fs;
+    CFileSystemOverride scope(fs);
+    EXPECT_EQ(FileErrorOf([&] { CFile::ReadWhole(path.c_str(), contents.size() - 1); }).m_cause,
+              CFileException::invalidFile);
+    EXPECT_EQ(fs.Calls(CFaultyFileSystem::read), 0);
+    EXPECT_EQ(ReadRaw(path), contents);
 }
 
 // Only "not found" means absent: a caller that took any other failure of the
