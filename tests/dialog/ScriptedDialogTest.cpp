@@ -342,6 +342,29 @@ TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersMo
     EXPECT_EQ("george's model, adapted", StoredModel("george"));
 }
 
+CString s_dictionaryFile;
+std::unique_ptr<CFileLock> s_dictionaryHeld;
+
+// Another host keeps the voice dictionary past the lock's wait when george's
+// adapted model is to be stored: the adaptation is no part of the verdict,
+// so george, accepted, is let through and logged, his stored model as it was.
+TEST_F(ScriptedDialogTest, AnAcceptedUserWhoseAdaptedModelCannotBeStoredIsLetThrough)
+{
+    s_dictionaryFile = m_app.File("marzetuvd.dat");
+    m_engine.OnCall("VRE_Verify", [] { WriteRaw(s_modelFile.str(), "george's model, adapted"); });
+    m_engine.OnCall("VRE_GetbUpdate", [] { s_dictionaryHeld.reset(new CFileLock(s_dictionaryFile, 0)); });
+    ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
+    const DWORD lockWait = CFileLock::DefaultWait();
+    CFileLock::SetDefaultWait(50);
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+    const INT_PTR result = RunFromRecord(dialog);
+    s_dictionaryHeld.reset();
+    CFileLock::SetDefaultWait(lockWait);
+    EXPECT_EQ(IDOK, result);
+    EXPECT_THAT(m_app.Log(), ::testing::MatchesRegex("\\[.*\\] george : .* : Accept\r\n"));
+    EXPECT_EQ("george's model", StoredModel("george"));
+}
+
 // taro trains holding the model file (another dialog's verification there
 // would judge against, and put back over, his new model). Another
 // enrolment of the word replaces his model in the file before his host
