@@ -64,7 +64,8 @@ int CBypassKeyFile::KeyPathFromLine(const CString& strLine, CString& strPath)
     return 1;
 }
 
-CBypassKeyFile::KeyCheck CBypassKeyFile::CheckKeyFile(const CString& strPath, const CString& strKey)
+CBypassKeyFile::KeyCheck CBypassKeyFile::CheckKeyFile(const CString& strPath,
+                                                      const std::function<CString()>& storedKey)
 {
     // The drive list shows every removable drive, with its medium or not: one
     // without answers "missing" like any other drive without the key.
@@ -72,6 +73,8 @@ CBypassKeyFile::KeyCheck CBypassKeyFile::CheckKeyFile(const CString& strPath, co
     CFile file;
     if (!file.Open(strPath, CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary))
         return keyMissing;
+    // Outside the reading's guard: an unreadable stored key is no missing file.
+    const CString strKey = storedKey();
     try {
         // A file of another length cannot hold the key; it is not read at all.
         if (strKey.IsEmpty() || file.GetLength() != static_cast<ULONGLONG>(strKey.GetLength()))

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "fw/Api.h"
 #include "fw/String.h"
 #include "fw/StringArray.h"
@@ -26,10 +28,12 @@ public:
     static int KeyPathFromLine(const CString& strLine, CString& strPath);
 
     enum KeyCheck { keyMatches, keyMissing, keyDiffers };
-    // Whether the whole file equals the key byte for byte (a line end after
-    // the key makes it differ). keyMissing when the file cannot be read, also
-    // on a drive without its medium, which says so without the system's
-    // "insert a disk" box. An empty stored key means no key has been made,
-    // and matches nothing.
-    static KeyCheck CheckKeyFile(const CString& strPath, const CString& strKey);
+    // Whether the whole file equals the stored key byte for byte (a line end
+    // after the key makes it differ). keyMissing when the file cannot be
+    // read, also on a drive without its medium, which says so without the
+    // system's "insert a disk" box. The stored key is read (storedKey) only
+    // once the file is open: a drive without the file is told so even when
+    // the key cannot be read; its reader's errors reach the caller. An empty
+    // stored key means no key has been made, and matches nothing.
+    static KeyCheck CheckKeyFile(const CString& strPath, const std::function<CString()>& storedKey);
 };

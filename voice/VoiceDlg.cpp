@@ -624,8 +624,8 @@ int CVoiceDlg::SelectDrive()
     drives.m_ptOrigin = cursor;
     if (drives.DoModal() != IDOK || drives.m_strKeyPath.IsEmpty())
         return 0;
-    const CString key = m_pSetupFile->GetSetupSecure().GetBackupBypassKey();
-    switch (CBypassKeyFile::CheckKeyFile(drives.m_strKeyPath, key)) {
+    const auto storedKey = [this] { return m_pSetupFile->GetSetupSecure().GetBackupBypassKey(); };
+    switch (CBypassKeyFile::CheckKeyFile(drives.m_strKeyPath, storedKey)) {
     case CBypassKeyFile::keyMissing:
         MessageBox(voice_text::kNoBypassKey, voice_text::kCaption, MB_OK | MB_ICONHAND);
         return 0;

@@ -233,6 +233,7 @@ private:
     void OnVerificationTake();
     // True when the take is accepted.
     bool JudgeVerificationTake(bool bModelTest);
+    void StoreAdaptedModel();
     void OnModelTestVerdict();
     bool AskEnrolAnyway();
     bool TrainModel();

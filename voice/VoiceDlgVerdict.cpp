@@ -7,6 +7,7 @@
 #include "engine/VoiceEngine.h"
 #include "fw/ClientDC.h"
 #include "fw/File.h"
+#include "fw/FileException.h"
 #include "resources/resource.h"
 #include "userdata/AppUserDic.h"
 #include "userdata/AppUserVoiceDic.h"
@@ -89,6 +90,9 @@ void CVoiceDlg::OnEnrolmentTake()
         EndWithExit(IDOK);
         return;
     }
+    // The user is told why one more take is asked for, as for a refused take.
+    SetLabelPrint(IDS_HINT_ENROL_FAILED);
+    DrawMark(0);
     m_nRetry = 0;
     m_bTrained = 0;
     Wait(kWaitMs);
@@ -191,9 +195,22 @@ bool CVoiceDlg::JudgeVerificationTake(bool bModelTest)
     }
     const bool accepted = VRE_Verify() != 0;
     if (accepted && !bModelTest && VRE_GetbUpdate())
-        m_pVoiceDic->SetUserVoiceHeld(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
+        StoreAdaptedModel();
     hold.PutBack();
     return accepted;
+}
+
+// The engine's adaptation improves later verdicts but is no part of this
+// one: a store that fails (another host keeps the dictionary past the lock's
+// wait) leaves the user's stored model as it was, as the dictionary changes
+// all or nothing, and the accepted user goes on. The next acceptance adapts
+// the stored model again.
+void CVoiceDlg::StoreAdaptedModel()
+{
+    try {
+        m_pVoiceDic->SetUserVoiceHeld(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);
+    } catch (const CFileException&) {
+    }
 }
 
 void CVoiceDlg::OnModelTestVerdict()

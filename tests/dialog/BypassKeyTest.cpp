@@ -45,7 +45,7 @@ protected:
     // Presses the key button at the cursor position given, chooses the
     // removable drive, leaves the dialog that stays open with the exit
     // button, and gives its end code.
-    INT_PTR ChooseTheDrive(int cursorX, int cursorY)
+    INT_PTR ChooseTheDrive(int cursorX, int cursorY, bool bDamageSettings = false)
     {
         CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon);
         CDialogDriver driver;
@@ -56,6 +56,10 @@ protected:
                     })
             .When([&] { return DriveChoice() != nullptr; },
                   [&] {
+                      // Damaged once the dialog has read its method from it.
+                      if (bDamageSettings) {
+                          ASSERT_TRUE(WriteRaw(m_app.File("marzet.dat").str(), "\xFF\xFF\xFF\x7F"));
+                      }
                       HWND choice = DriveChoice();
                       GetWindowRect(choice, &m_placement);
                       // Its template's look, a pop-up without title bar, is for a person to see.
@@ -87,26 +91,29 @@ protected:
 };
 
 // A key with a line end after it, or none, is refused with its message (the
-// stored key is tests/host/e2e's). The choice opens at the cursor, or centred
-// when it is at 0, 0.
+// stored key is tests/host/e2e's); no key file is told so even when the
+// settings that hold the stored key are damaged. The choice opens at the
+// cursor, or centred when it is at 0, 0.
 TEST_F(BypassKeyOnDrive, AnyButTheStoredKeyIsRefused)
 {
     const struct {
         const char* keyEnd;   // behind the stored key in the file; nullptr: no file
         int x, y;
         std::string box;
+        bool damageSettings;
     } cases[] = {
-        {"\r\n", 0, 0, voice_text::kWrongBypassKey},
-        {nullptr, 200, 200, voice_text::kNoBypassKey},
+        {"\r\n", 0, 0, voice_text::kWrongBypassKey, false},
+        {nullptr, 200, 200, voice_text::kNoBypassKey, false},
+        {nullptr, 200, 200, voice_text::kNoBypassKey, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.x);
+        SCOPED_TRACE(c.damageSettings ? "damaged settings" : c.box);
         DeleteFileA((m_drive + "\\marzet.key").c_str());
         if (c.keyEnd != nullptr) {
             ASSERT_TRUE(WriteRaw(m_drive + "\\marzet.key", m_key.str() + c.keyEnd));
         }
         CMessageBoxAnswer boxes;
-        EXPECT_EQ(IDCANCEL, ChooseTheDrive(c.x, c.y));
+        EXPECT_EQ(IDCANCEL, ChooseTheDrive(c.x, c.y, c.damageSettings));
         EXPECT_EQ(std::vector<std::string>{"Sonver: " + c.box}, boxes.m_boxes);
         const int width = m_placement.right - m_placement.left;
         EXPECT_EQ(c.x != 0 ? c.x : (GetSystemMetrics(SM_CXSCREEN) - width) / 2, m_placement.left);

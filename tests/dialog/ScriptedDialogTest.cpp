@@ -180,8 +180,8 @@ TEST_F(ScriptedDialogTest, RefusedTakesReplaysAndRejectionsUntilTheAttemptsAreUs
 // The window at the moment the engine checks a take: the whole take and its end points.
 HWND s_window = nullptr;
 
-// The record button sleeps during a take; a failed training takes one more
-// take and trains again; storing the model is left to the host.
+// The record button sleeps during a take; a failed training says so, takes
+// one more take and trains again; storing the model is left to the host.
 TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTakeOrAFailedTrainingAgain)
 {
     ASSERT_TRUE(m_engine.Push("VRE_CheckSexSpeech", {1, 1, 0, 1, 1, 1}));
@@ -206,6 +206,7 @@ TEST_F(ScriptedDialogTest, EnrolmentSetsTheEngineUpInItsOrderAndTakesARefusedTak
     EXPECT_EQ(IDOK, driver.Run(dialog));
     EXPECT_EQ(1, dialog.m_bTrained);
     EXPECT_EQ(2, m_engine.Count("VRE_Train"));
+    EXPECT_EQ(1, Count(dialog.m_hints, IDS_HINT_ENROL_FAILED));
     EXPECT_EQ(Resource(IDS_HINT_TRAINING), dialog.m_hints.back());
     EXPECT_TRUE(dialog.m_prompts.empty());   // narration is off
     EXPECT_EQ("", m_app.Users().GetVoiceList("taro").str());
@@ -340,6 +341,29 @@ TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersMo
     EXPECT_EQ("george's model", s_judged);
     EXPECT_EQ("taro's model", ReadRaw(s_modelFile.str()));
     EXPECT_EQ("george's model, adapted", StoredModel("george"));
+}
+
+CString s_dictionaryFile;
+std::unique_ptr<CFileLock> s_dictionaryHeld;
+
+// Another host keeps the voice dictionary past the lock's wait when george's
+// adapted model is to be stored: the adaptation is no part of the verdict,
+// so george, accepted, is let through and logged, his stored model as it was.
+TEST_F(ScriptedDialogTest, AnAcceptedUserWhoseAdaptedModelCannotBeStoredIsLetThrough)
+{
+    s_dictionaryFile = m_app.File("marzetuvd.dat");
+    m_engine.OnCall("VRE_Verify", [] { WriteRaw(s_modelFile.str(), "george's model, adapted"); });
+    m_engine.OnCall("VRE_GetbUpdate", [] { s_dictionaryHeld.reset(new CFileLock(s_dictionaryFile, 0)); });
+    ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
+    const DWORD lockWait = CFileLock::DefaultWait();
+    CFileLock::SetDefaultWait(50);
+    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+    const INT_PTR result = RunFromRecord(dialog);
+    s_dictionaryHeld.reset();
+    CFileLock::SetDefaultWait(lockWait);
+    EXPECT_EQ(IDOK, result);
+    EXPECT_THAT(m_app.Log(), ::testing::MatchesRegex("\\[.*\\] george : .* : Accept\r\n"));
+    EXPECT_EQ("george's model", StoredModel("george"));
 }
 
 // taro trains holding the model file (another dialog's verification there

@@ -109,7 +109,8 @@ TEST(BypassKeyFile, DrivesLinesAndTheKeyFile)
         if (c.contents != nullptr) {
             ASSERT_TRUE(sonvera_test::WriteRaw(path.str(), c.contents));
         }
-        EXPECT_EQ(c.expected, CBypassKeyFile::CheckKeyFile(path, c.key)) << (c.contents ? c.contents : "no file");
+        EXPECT_EQ(c.expected, CBypassKeyFile::CheckKeyFile(path, [&c] { return CString(c.key); }))
+            << (c.contents ? c.contents : "no file");
     }
 
     // A drive listed without its medium (an empty card-reader slot) is told by
@@ -119,7 +120,8 @@ TEST(BypassKeyFile, DrivesLinesAndTheKeyFile)
     {
         CFileSystemOverride scope(opens);
         sonvera_test::CTempFolder folder;
-        EXPECT_EQ(CBypassKeyFile::keyMissing, CBypassKeyFile::CheckKeyFile(folder.File("marzet.key"), "K"));
+        EXPECT_EQ(CBypassKeyFile::keyMissing,
+                  CBypassKeyFile::CheckKeyFile(folder.File("marzet.key"), [] { return CString("K"); }));
     }
     EXPECT_NE(0u, opens.mode & SEM_FAILCRITICALERRORS);
     EXPECT_EQ(before, GetThreadErrorMode());
