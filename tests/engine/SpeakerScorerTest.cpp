@@ -456,9 +456,7 @@ TEST(SpeakerScorer, AnotherStretchNearlyAsLoudIsSearchedToo)
     }
 }
 
-// The line's band: the line's path. Weighted: a weighted model, at least
-// 40 dB and no more than 6 dB under the enrolment snr (counted up to 60 dB,
-// never when unknown). Otherwise unweighted, the clean one from 40 dB.
+// The line first, then the weights' gate on the take's and the enrolment's snr.
 TEST(SpeakerScorer, ATakesPathFollowsTheLineTheModelsWeightsAndItsSnr)
 {
     const float nan = std::nanf("");
@@ -618,8 +616,7 @@ TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
     EXPECT_NEAR(move - 0.015f * 30.0f, movedDown, 1e-4f);
 }
 
-// Unweighted and at most 34 dB: matched from 6 dB of excess noise, else
-// shifted when the noise's shape is over 0.41 dB off the enrolment's.
+// Unweighted and at most 34 dB: matched for its excess noise, else shifted for its noise's shape.
 TEST(SpeakerScorer, ATakesHoldFollowsItsPathSnrExcessAndEnrolmentNoiseShape)
 {
     using EHold = CSpeakerScorer::ENoiseHold;
