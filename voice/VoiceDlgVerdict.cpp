@@ -90,9 +90,6 @@ void CVoiceDlg::OnEnrolmentTake()
         EndWithExit(IDOK);
         return;
     }
-    // The user is told why one more take is asked for, as for a refused take.
-    SetLabelPrint(IDS_HINT_ENROL_FAILED);
-    DrawMark(0);
     m_nRetry = 0;
     m_bTrained = 0;
     Wait(kWaitMs);
