@@ -112,11 +112,8 @@ bool CVoiceDlg::TrainModel()
 // A model the engine did not write (none there) leaves the host's store to
 // fail on the file as it would: a copy an earlier training of the user and
 // word kept is forgotten, as the host would store that older model instead.
-// A word without a model block stores nothing.
 void CVoiceDlg::KeepTrainedModel()
 {
-    if (CAppUserVoiceDic::NickIndex(m_strNick) < 0)
-        return;
     const CString modelFile = m_strAppPath + "\\work\\" + m_strNick + ".bin";
     if (!CFile::Exists(modelFile)) {
         trained_models::Forget(modelFile, m_strUserID);

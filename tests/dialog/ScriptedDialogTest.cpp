@@ -564,6 +564,8 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
              WritePrivateProfileSectionA("WORD_LIST", "..\\outside=zero\0aaj=zero\0", m_app.File("marzet.ini"));
          },
          voice_text::kNoVoiceEnrolled},
+        // Nor is a model trained for it, which the store could never keep.
+        {"enrol-no-known-nick", CVoiceDlg::modeEnrol, "taro", [] {}, voice_text::kNoVoiceEnrolled},
     };
     m_app.SetMethods(1, 1);
     for (const auto& c : cases) {
