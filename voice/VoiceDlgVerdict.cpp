@@ -190,7 +190,13 @@ bool CVoiceDlg::JudgeVerificationTake(bool bModelTest)
     const bool accepted = VRE_Verify() != 0;
     if (accepted && !bModelTest && VRE_GetbUpdate())
         StoreAdaptedModel();
-    hold.PutBack();
+    // Nor is giving the file back part of the verdict. One that fails
+    // loses nothing: the record of what the file held stays beside it, and
+    // the next holder puts that back before anything reads the file.
+    try {
+        hold.PutBack();
+    } catch (const CFileException&) {
+    }
     return accepted;
 }
 
