@@ -485,13 +485,6 @@ int RunEnrol(const Arguments& args)
         std::printf("  no model: nothing stored\n");
         return exitRefused;
     }
-    // The settings' word list may name a word the voice dictionary keeps no
-    // model of: its store would keep nothing and say nothing.
-    if (CAppUserVoiceDic::NickIndex(dialog.m_strNick) < 0) {
-        std::printf("  no model could be stored for \"%s\": the voice dictionary has no place for %s\n",
-                    dialog.m_strWord.str().c_str(), dialog.m_strNick.str().c_str());
-        return exitError;
-    }
     StoreEnrolledModel(stores, id, dialog.m_strNick);
     std::printf("  model of \"%s\" stored as %s; voice list \"%s\"\n", dialog.m_strWord.str().c_str(),
                 dialog.m_strNick.str().c_str(), stores.users.GetVoiceList(id).str().c_str());

@@ -248,6 +248,14 @@ bool CVoiceDlg::ChooseEnrolmentWord()
         EnableButtons();
         return false;
     }
+    // The word list may name a key the voice dictionary has no model block
+    // for: its model could be trained but never stored, and the key would
+    // name the engine's model file. Refused as a verification refuses it.
+    if (CAppUserVoiceDic::NickIndex(m_strNick) < 0) {
+        SetLabelPrint(CString(voice_text::kNoVoiceEnrolled));
+        EnableButtons();
+        return false;
+    }
     if (!VerifyCanRegisterVoicePassword()) {
         EnableButtons();
         return false;

@@ -112,11 +112,8 @@ bool CVoiceDlg::TrainModel()
 // A model the engine did not write (none there) leaves the host's store to
 // fail on the file as it would: a copy an earlier training of the user and
 // word kept is forgotten, as the host would store that older model instead.
-// A word without a model block stores nothing.
 void CVoiceDlg::KeepTrainedModel()
 {
-    if (CAppUserVoiceDic::NickIndex(m_strNick) < 0)
-        return;
     const CString modelFile = m_strAppPath + "\\work\\" + m_strNick + ".bin";
     if (!CFile::Exists(modelFile)) {
         trained_models::Forget(modelFile, m_strUserID);
@@ -193,7 +190,13 @@ bool CVoiceDlg::JudgeVerificationTake(bool bModelTest)
     const bool accepted = VRE_Verify() != 0;
     if (accepted && !bModelTest && VRE_GetbUpdate())
         StoreAdaptedModel();
-    hold.PutBack();
+    // Nor is giving the file back part of the verdict. One that fails
+    // loses nothing: the record of what the file held stays beside it, and
+    // the next holder puts that back before anything reads the file.
+    try {
+        hold.PutBack();
+    } catch (const CFileException&) {
+    }
     return accepted;
 }
 

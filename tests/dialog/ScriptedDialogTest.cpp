@@ -342,27 +342,55 @@ TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersMo
     EXPECT_EQ("george's model, adapted", StoredModel("george"));
 }
 
-CString s_dictionaryFile;
+std::function<void()> s_fault;
 std::unique_ptr<CFileLock> s_dictionaryHeld;
+std::unique_ptr<CFaultyFileSystem> s_faultyFiles;
+std::unique_ptr<CFileSystemOverride> s_faultsOn;
 
-// Another host keeps the voice dictionary past the lock's wait when george's
-// adapted model is to be stored: the adaptation is no part of the verdict,
-// so george, accepted, is let through and logged, his stored model as it was.
-TEST_F(ScriptedDialogTest, AnAcceptedUserWhoseAdaptedModelCannotBeStoredIsLetThrough)
+// What follows an accepted verdict is no part of it: george, accepted, is let
+// through and logged when another host keeps the voice dictionary past the
+// lock's wait as his adapted model is to be stored (his stored model stays as
+// it was), or when the disk fills as the model file is given back (the next
+// holder puts back what the file held before).
+TEST_F(ScriptedDialogTest, AnAcceptedUserIsLetThroughThoughWhatFollowsTheVerdictFails)
 {
-    s_dictionaryFile = m_app.File("marzetuvd.dat");
+    const struct {
+        const char* name;
+        std::function<void()> fault;
+        const char* stored;
+    } cases[] = {
+        {"dictionary-busy", [&] { s_dictionaryHeld.reset(new CFileLock(m_app.File("marzetuvd.dat"), 0)); },
+         "george's model"},
+        {"put-back-fails",
+         [] {
+             s_faultyFiles.reset(new CFaultyFileSystem);
+             s_faultyFiles->Watch(L"aaj.bin");
+             s_faultyFiles->Fail(CFaultyFileSystem::move, ERROR_DISK_FULL);
+             s_faultsOn.reset(new CFileSystemOverride(*s_faultyFiles));
+         },
+         "george's model, adapted"},
+    };
     m_engine.OnCall("VRE_Verify", [] { WriteRaw(s_modelFile.str(), "george's model, adapted"); });
-    m_engine.OnCall("VRE_GetbUpdate", [] { s_dictionaryHeld.reset(new CFileLock(s_dictionaryFile, 0)); });
-    ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
+    m_engine.OnCall("VRE_GetbUpdate", [] { s_fault(); });
     const DWORD lockWait = CFileLock::DefaultWait();
     CFileLock::SetDefaultWait(50);
-    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
-    const INT_PTR result = RunFromRecord(dialog);
-    s_dictionaryHeld.reset();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        s_fault = c.fault;
+        ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
+        ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
+        DeleteFileA(m_app.File("result.log"));
+        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+        const INT_PTR result = RunFromRecord(dialog);
+        s_faultsOn.reset();
+        s_dictionaryHeld.reset();
+        EXPECT_EQ(IDOK, result);
+        EXPECT_THAT(m_app.Log(), ::testing::MatchesRegex("\\[.*\\] george : .* : Accept\r\n"));
+        { CModelFileHold next(m_app.Path(), "aaj", false); }
+        EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
+        EXPECT_EQ(c.stored, StoredModel("george"));
+    }
     CFileLock::SetDefaultWait(lockWait);
-    EXPECT_EQ(IDOK, result);
-    EXPECT_THAT(m_app.Log(), ::testing::MatchesRegex("\\[.*\\] george : .* : Accept\r\n"));
-    EXPECT_EQ("george's model", StoredModel("george"));
 }
 
 // taro trains holding the model file (another dialog's verification there
@@ -564,6 +592,8 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
              WritePrivateProfileSectionA("WORD_LIST", "..\\outside=zero\0aaj=zero\0", m_app.File("marzet.ini"));
          },
          voice_text::kNoVoiceEnrolled},
+        // Nor is a model trained for it, which the store could never keep.
+        {"enrol-no-known-nick", CVoiceDlg::modeEnrol, "taro", [] {}, voice_text::kNoVoiceEnrolled},
     };
     m_app.SetMethods(1, 1);
     for (const auto& c : cases) {
