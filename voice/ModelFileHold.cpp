@@ -8,8 +8,13 @@
 #include "userdata/AppUserVoiceDic.h"
 #include "userdata/ModelPutBack.h"
 
+CString CModelFileHold::ModelPath(const CString& strAppPath, const CString& strNick)
+{
+    return strAppPath + "\\work\\" + strNick + ".bin";
+}
+
 CModelFileHold::CModelFileHold(const CString& strAppPath, const CString& strNick, bool bPutBack)
-    : m_strPath(strAppPath + "\\work\\" + strNick + ".bin"), m_bPutBack(false), m_bFound(false)
+    : m_strPath(ModelPath(strAppPath, strNick)), m_bPutBack(false), m_bFound(false)
 {
     if (CAppUserVoiceDic::NickIndex(strNick) < 0)
         return;

@@ -31,6 +31,8 @@
 class CModelFileHold {
 public:
     CModelFileHold(const CString& strAppPath, const CString& strNick, bool bPutBack);
+    // The engine's model file of the nick in the application's work folder.
+    static CString ModelPath(const CString& strAppPath, const CString& strNick);
     // Puts back what was found when PutBack was not reached (a failure on the
     // way); a failure of that is not raised over the one being handled.
     ~CModelFileHold();

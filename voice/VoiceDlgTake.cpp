@@ -337,7 +337,7 @@ bool CVoiceDlg::FetchUserModel()
 {
     if (CAppUserVoiceDic::NickIndex(m_strNick) < 0)
         return false;
-    const CString modelFile = m_strAppPath + "\\work\\" + m_strNick + ".bin";
+    const CString modelFile = CModelFileHold::ModelPath(m_strAppPath, m_strNick);
     if (CFile::Exists(modelFile))
         CFile::Remove(modelFile);
     m_pVoiceDic->GetUserVoiceHeld(m_strUserID, m_pUserDic->GetCertiKey(m_strUserID), m_strNick);

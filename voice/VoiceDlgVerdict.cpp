@@ -114,7 +114,7 @@ bool CVoiceDlg::TrainModel()
 // word kept is forgotten, as the host would store that older model instead.
 void CVoiceDlg::KeepTrainedModel()
 {
-    const CString modelFile = m_strAppPath + "\\work\\" + m_strNick + ".bin";
+    const CString modelFile = CModelFileHold::ModelPath(m_strAppPath, m_strNick);
     if (!CFile::Exists(modelFile)) {
         trained_models::Forget(modelFile, m_strUserID);
         return;
