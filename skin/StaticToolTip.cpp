@@ -58,6 +58,11 @@ int CStaticToolTip::Attach(CWnd* pWnd, int x, int y)
         m_pAttached = nullptr;
         return 0;
     }
+    // Shown before the text is set again, so that setting it starts the
+    // following; Show then places the popup, or hides it while it has no
+    // text, and the following brings it back once a text is given (the
+    // voice dialog attaches it before its first hint).
+    ShowWindow(SW_SHOWNOACTIVATE);
     SetText(m_strText);
     Show();
     return 1;
