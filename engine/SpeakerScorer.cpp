@@ -1277,6 +1277,43 @@ int CSpeakerScorer::MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatu
     return used;
 }
 
+int CSpeakerScorer::MeasureMatchedMargin(const CTakeFeatures* copies, const bool* made, const float* copySnrDb,
+                                         int count, const CSpeakerModel& model, float& margin)
+{
+    margin = 0.0f;
+    if (count != m_nTemplates || count < kMinMarginTakes) return 0;
+    const float fullBank[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
+    std::vector<float> margins;
+    margins.reserve(static_cast<size_t>(count));
+    for (int t = 0; t < count; ++t) {
+        if (!made[t] || !std::isfinite(copySnrDb[t])) continue;
+        const STakeNoise& noise = copies[t].Noise();
+        const float excess = NoiseExcessDb(noise, model.nChannels);
+        STakeNoise overOwn;
+        if (!NoiseOverOwn(noise, model.nChannels, overOwn) || !PrepareNoise(overOwn, model)) continue;
+        // PrepareNoise allocates the sets the first time: taken after it.
+        CTakeFeatures* sets[1 + kNeighbours];
+        for (int s = 0; s <= kNeighbours; ++s) sets[s] = NoiseSet(s);
+        float typical[kParts], parts[kParts];
+        for (int p = 0; p < kParts; ++p) typical[p] = model.adaptedMean[p] * m_noiseTypicalScale[p];
+        const float score =
+            ScoreAgainst(sets, copies[t], typical, fullBank, EScorePath::kUnweighted, parts, nullptr, t);
+        if (parts[0] >= CDtw::kUnreachable) continue;
+        MeasureCues(copies[t], sets[0], model, false);
+        const float snrTerms = Threshold(EScorePath::kUnweighted, kShippedSecurity, copySnrDb[t], model.enrolSnrDb,
+                                         nullptr, excess, ENoiseHold::kMatched) -
+                               kMatchedThresholdAtShipped;
+        margins.push_back(score + CueTerm(m_lastCues, EScorePath::kUnweighted) - snrTerms);
+    }
+    const int used = static_cast<int>(margins.size());
+    if (used < kMinMarginTakes) return 0;
+    std::sort(margins.begin(), margins.end());
+    const size_t mid = margins.size() / 2;
+    margin = used % 2 ? margins[mid] : 0.5f * (margins[mid - 1] + margins[mid]);
+    if (!(std::fabs(margin) <= CSpeakerModel::kMaxMatchedMargin)) return 0;
+    return used;
+}
+
 int CSpeakerScorer::CopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,
                              const CSpeakerModel& model, int exclude, float& move)
 {

@@ -343,6 +343,16 @@ public:
     int MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatures* copies, const bool* made, const float* snrDb,
                         const float* copySnrDb, int count, const CSpeakerModel& model, float& move,
                         float& impostorMove, float& meanCopySnrDb);
+    // After Train: the median over the enrolment takes t with made[t] of
+    // copies[t]'s score on the matched path (the templates and neighbouring
+    // voices given the copy's noise over their own, template t left out),
+    // less the matched threshold's snr terms at copySnrDb[t]: where this
+    // model's own noisy takes land on the matched scale, whatever its base.
+    // Returns how many takes counted (margin: their median), 0 when fewer
+    // than kMinMarginTakes did.
+    int MeasureMatchedMargin(const CTakeFeatures* copies, const bool* made, const float* copySnrDb, int count,
+                             const CSpeakerModel& model, float& margin);
+    static constexpr int kMinMarginTakes = 3;
     // Smallest pitch-contour distance of `test` to the known takes of
     // `model`, in semitones (see PitchContourDistance), an accepted take's
     // multiplied by `acceptedScale`; large when no known take has enough

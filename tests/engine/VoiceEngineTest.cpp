@@ -264,13 +264,16 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         ASSERT_NE(0, VRE_Train());
         // The model keeps its takes' mean snr, their move with noise 20 dB
         // under the word added, the speaker's weights and the typical
-        // distances weighed with them.
+        // distances weighed with them; and where its takes' noisy copies
+        // land on the matched path, under the typical distance of his own.
         enrolled = sonvera_test::ReadBytes(ModelPath());
         ASSERT_EQ(1, model.Parse(enrolled.data(), enrolled.size()));
         EXPECT_NEAR(snrSum / Setup::kEnrolTakes, model.enrolSnrDb, 1e-3);
         ASSERT_TRUE(model.bNoiseMove && model.bWeighted);
         EXPECT_GT(model.noiseMove, 0.0f);
         EXPECT_NEAR(model.enrolSnrDb - 20.0f, model.noiseCopySnrDb, 8.0f);
+        ASSERT_TRUE(model.bMatchedMargin);
+        EXPECT_LT(model.matchedMargin, 0.0f);
         EXPECT_NE(*std::min_element(model.weightCodes, model.weightCodes + model.nDims),
                   *std::max_element(model.weightCodes, model.weightCodes + model.nDims));
         EXPECT_NE(model.enrolMean[0], model.weightedEnrolMean[0]);
@@ -369,6 +372,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
                                                               t.withoutMove ? nullptr : &figure, excess[i], t.hold);
             EXPECT_NEAR(threshold, VRE_GetThreshold(), 1e-5) << t.what;
             EXPECT_NEAR(t.withoutMove ? 0.0f : model.noiseMove, VRE_GetModelPart(5), 1e-6) << t.what;
+            EXPECT_NEAR(model.matchedMargin, VRE_GetModelPart(8), 1e-6) << t.what;
             EXPECT_EQ(VRE_GetScore() <= threshold ? 1 : 0, verdict) << t.what << ": " << VRE_GetScore();
             EXPECT_TRUE(!t.nearThreshold || std::fabs(VRE_GetScore() - threshold) < 0.2) << t.what << ": " << VRE_GetScore();
             // The read-outs: four distances, the voices' mean, each voice's four, the cues.
