@@ -859,8 +859,10 @@ float CSpeakerEngine::ThresholdOnPath(CSpeakerScorer::EScorePath path) const
     // before a take is scored there is none.
     const float excess = m_bTakeScored ? m_lastParts[kNoiseExcessPartAt] : CSpeakerScorer::kNoExcess;
     const CSpeakerScorer::ENoiseHold hold = m_bTakeScored ? m_lastHold : CSpeakerScorer::ENoiseHold::kPath;
+    const float matchedMargin = OwnModelLoaded() && m_model.bMatchedMargin ? m_model.matchedMargin
+                                                                             : CSpeakerScorer::kNoMatchedMargin;
     return CSpeakerScorer::Threshold(path, m_fSecurity, TakeSnrDb(), OwnEnrolSnrDb(), ownFigure ? &figure : nullptr,
-                                     excess, hold);
+                                     excess, hold, matchedMargin);
 }
 
 double CSpeakerEngine::ModelPart(int index) const

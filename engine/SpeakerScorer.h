@@ -306,10 +306,16 @@ public:
     enum class ENoiseHold { kPath, kMatched, kShifted };
     // hold: NoiseHold's, kPath off the unweighted path. A matched take's
     // threshold has a base and snr slope of its own and no noise figure's
-    // term (the matching has taken the noise's move in).
+    // term (the matching has taken the noise's move in); its base moves by
+    // MatchedMarginMove(matchedMargin), the model's matched margin or
+    // kNoMatchedMargin when it has none.
     static float Threshold(EScorePath path, float security, float snrDb, float enrolSnrDb,
                            const SNoiseFigure* noiseFigure, float noiseExcessDb,
-                           ENoiseHold hold = ENoiseHold::kPath);
+                           ENoiseHold hold = ENoiseHold::kPath, float matchedMargin = kNoMatchedMargin);
+    static constexpr float kNoMatchedMargin = std::numeric_limits<float>::quiet_NaN();
+    // A model's matched margin's share of its distance from the tuning
+    // models' mean, bounded each way; 0 for kNoMatchedMargin.
+    static float MatchedMarginMove(float matchedMargin);
     // The hold of a take on `path` whose word peaks snrDb over its noise
     // floor, whose noise lies noiseExcessDb over its model's templates' own
     // (NoiseExcessDb) and is shaped enrolNoiseShapeDb against the model's
