@@ -649,6 +649,13 @@ void CSpeakerEngine::MeasureNoiseMove(const CTakeFeatures* takes, const std::vec
         model.noiseImpostorMove = impostorMove;
         model.noiseCopySnrDb = std::clamp(meanSnr, 0.0f, CSpeakerModel::kMaxSnrDb);
     }
+    // The same copies on the matched path say where this model's own noisy
+    // logins will land against the matched threshold.
+    float margin = 0.0f;
+    if (m_scorer.MeasureMatchedMargin(copies.data(), made, copySnr, count, model, margin) > 0) {
+        model.bMatchedMargin = true;
+        model.matchedMargin = margin;
+    }
     // The analysis buffers now hold the last copy's: the next call analyses
     // its take afresh.
     ForgetAnalysis();
@@ -665,6 +672,9 @@ int CSpeakerEngine::AnalyseCopy(const std::vector<short>& samples, CTakeFeatures
     if (!endpoint.bSpeech) return 0;
     const int limit = std::min(m_nMaxTemplateFrames, CSpeakerModel::TemplateFrameLimit(m_extractor.Dims()));
     if (out.Build(m_features, endpoint.nCoreFirst, endpoint.nCoreLast, limit) < 1) return 0;
+    // The copy's noise as a login's is read: the matched path meets it.
+    out.SetNoise(m_extractor.ChannelNoiseDb(), m_nChannels, m_extractor.PeakCellDb(),
+                 m_extractor.FilterBankOverFrameEnergyDb(m_features, endpoint.nCoreFirst, endpoint.nCoreLast));
     float voiced = 0.0f, pitch = 0.0f;
     m_voicing.Analyse(samples.data(), count, endpoint.nCoreFirst, endpoint.nCoreLast, voiced, pitch);
     out.SetPitch(pitch);
@@ -849,8 +859,10 @@ float CSpeakerEngine::ThresholdOnPath(CSpeakerScorer::EScorePath path) const
     // before a take is scored there is none.
     const float excess = m_bTakeScored ? m_lastParts[kNoiseExcessPartAt] : CSpeakerScorer::kNoExcess;
     const CSpeakerScorer::ENoiseHold hold = m_bTakeScored ? m_lastHold : CSpeakerScorer::ENoiseHold::kPath;
+    const float matchedMargin = OwnModelLoaded() && m_model.bMatchedMargin ? m_model.matchedMargin
+                                                                             : CSpeakerScorer::kNoMatchedMargin;
     return CSpeakerScorer::Threshold(path, m_fSecurity, TakeSnrDb(), OwnEnrolSnrDb(), ownFigure ? &figure : nullptr,
-                                     excess, hold);
+                                     excess, hold, matchedMargin);
 }
 
 double CSpeakerEngine::ModelPart(int index) const
@@ -859,6 +871,7 @@ double CSpeakerEngine::ModelPart(int index) const
     if (index == CSpeakerModel::kScoreParts + 1) return m_model.bNoiseMove ? m_model.noiseMove : 0.0;
     if (index == CSpeakerModel::kScoreParts + 2) return m_model.bNoiseMove ? m_model.noiseCopySnrDb : 0.0;
     if (index == CSpeakerModel::kScoreParts + 3) return m_model.bNoiseMove ? m_model.noiseImpostorMove : 0.0;
+    if (index == CSpeakerModel::kScoreParts + 4) return m_model.bMatchedMargin ? m_model.matchedMargin : 0.0;
     if (index < 0 || index > CSpeakerModel::kScoreParts) return 0.0;
     // The typical distances the last take was scored against (a line's
     // take: the band's own, taken afresh for it).

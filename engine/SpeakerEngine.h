@@ -134,7 +134,8 @@ private:
     // At training, after the scorer's: each enrolment take (its features,
     // samples and snr) and its noisy copy (CNoisyCopy) scored against the
     // other takes; the mean move goes into model (noiseMove,
-    // noiseCopySnrDb), or none when fewer than three copies were scored.
+    // noiseCopySnrDb), or none when fewer than three copies were scored;
+    // and each copy on the matched path (matchedMargin, likewise).
     void MeasureNoiseMove(const CTakeFeatures* takes, const std::vector<short>* const* samples, const float* snrs,
                           int count, CSpeakerModel& model);
     // A take made at training: the front end, the end points and the word's

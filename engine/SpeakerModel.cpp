@@ -171,6 +171,17 @@ void ReadEnrolNoise(CReader& r, CSpeakerModel& m)
     }
 }
 
+// The matched margin: u8 known, f32 margin; unknown is a zero margin.
+void ReadMatchedMargin(CReader& r, CSpeakerModel& m)
+{
+    const int known = r.U8();
+    m.matchedMargin = r.F32();
+    if (known > 1 || !FiniteIn(m.matchedMargin, -CSpeakerModel::kMaxMatchedMargin, CSpeakerModel::kMaxMatchedMargin) ||
+        (known == 0 && m.matchedMargin != 0.0f))
+        r.Fail();
+    m.bMatchedMargin = known == 1;
+}
+
 } // namespace
 
 void CSpeakerModel::Reset()
@@ -204,6 +215,8 @@ void CSpeakerModel::Reset()
     std::memset(weightedAdaptedMean, 0, sizeof(weightedAdaptedMean));
     nEnrolNoiseChannels = 0;
     for (float& db : enrolNoiseDb) db = kNoNoiseDb;
+    bMatchedMargin = false;
+    matchedMargin = 0.0f;
 }
 
 int CSpeakerModel::TemplateFrameLimit(int dims)
@@ -288,6 +301,9 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
         if (!EnrolNoiseInRange(enrolNoiseDb[c])) return 0;
         w.F32(enrolNoiseDb[c]);
     }
+    if (bMatchedMargin && !FiniteIn(matchedMargin, -kMaxMatchedMargin, kMaxMatchedMargin)) return 0;
+    w.U8(bMatchedMargin ? 1 : 0);
+    w.F32(bMatchedMargin ? matchedMargin : 0.0f);
     CWriter h(out);
     for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
     h.U16(kVersion); h.U16(kHeaderSize);
@@ -373,6 +389,7 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
     }
     if (version >= 9) ReadWeights(r, m);
     if (version >= 10) ReadEnrolNoise(r, m);
+    if (version >= 11) ReadMatchedMargin(r, m);
     if (!r.Ok() || r.Left() != 0) return 0;
     *this = m;
     return 1;

@@ -42,7 +42,14 @@
 //       (CDimensionWeights::WeightOfCode), f32 weightedEnrolMean[kScoreParts],
 //       f32 weightedAdaptedMean[kScoreParts]: the per-dimension weights and
 //       the typical distances taken with them (CSpeakerScorer::TakePath)
-// Older files are still read: version 8 (without the weights, read as
+//     u8 enrolment noise channels N (0 or the analysis' channels),
+//       f32 enrolNoiseDb[N]
+//     u8 matched margin known (0 or 1), f32 matched margin (0 when unknown):
+//       where the enrolment takes' noisy copies land against the matched
+//       threshold (CSpeakerScorer::MeasureMatchedMargin)
+// Older files are still read: version 10 (without the matched margin, read
+// as unknown), version 9 (without the enrolment noise, read as unknown),
+// version 8 (without the weights, read as
 // unweighted), version 7 (without the noise move, read as
 // unknown), version 6 (without the enrolment snr, read as
 // unknown), version 5 (a cepstral fingerprint before each
@@ -60,13 +67,13 @@
 
 class CSpeakerModel {
 public:
-    // 10: the enrolment takes' own channel noise; 9: per-dimension weights; 8: the enrolment takes' move in noise; 7: the enrolment takes' snr; 6:
+    // 11: the enrolment takes' matched margin; 10: the enrolment takes' own channel noise; 9: per-dimension weights; 8: the enrolment takes' move in noise; 7: the enrolment takes' snr; 6:
     // pitch contours and waveform prints of the enrolment and accepted
     // takes, no cepstral fingerprint; 5: a
     // fingerprint, its pitch contour and a print of each enrolment take; 4:
-    // without the prints (9, 8, 7, 6, 5 and 4 still read); 3: a fingerprint without a
+    // without the prints (10, 9, 8, 7, 6, 5 and 4 still read); 3: a fingerprint without a
     // pitch contour; 2: with one among the cepstra.
-    static constexpr int kVersion = 10;
+    static constexpr int kVersion = 11;
     static constexpr int kOldestReadVersion = 4;
     static constexpr int kHeaderSize = 24;
     static constexpr int kMaxFileSize = 20655;     // the voice dictionary's model block
@@ -86,7 +93,7 @@ public:
     static constexpr int kMaxNoiseChannels = 40;    // the analysis' filter-bank channels at most
     static constexpr float kNoNoiseDb = -1e9f;      // a channel none of the enrolment takes carried noise in
     static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4 + 4 + 1 + 4 + 4 +
-                                         4 + 1 + kMaxDims + kScoreParts * 2 * 4 + 1 + kMaxNoiseChannels * 4;
+                                         4 + 1 + kMaxDims + kScoreParts * 2 * 4 + 1 + kMaxNoiseChannels * 4 + 1 + 4;
     static constexpr int kKnownTakeBytes = 2 + 2 + kMaxContourFrames + 1 + kWaveformPrintBytes;
     static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 4 + kTemplateBudget +
                       kMaxKnownTakes * kKnownTakeBytes <= kMaxFileSize,
@@ -162,4 +169,12 @@ public:
     // are too smooth to tell them apart, the analysed floors are not.
     int nEnrolNoiseChannels;                          // nChannels when known, else 0
     float enrolNoiseDb[kMaxNoiseChannels];
+    // Where this model's own takes land on the matched path (never before
+    // version 11): the median over the enrolment takes of a noisy copy's
+    // matched score, its template left out, less the matched threshold's
+    // snr terms. A model whose own noisy takes land high holds its noisy
+    // logins high too, and its matched threshold follows it.
+    bool bMatchedMargin;
+    float matchedMargin;                              // score units, within +-kMaxMatchedMargin
+    static constexpr float kMaxMatchedMargin = 100.0f;
 };

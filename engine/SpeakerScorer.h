@@ -306,10 +306,16 @@ public:
     enum class ENoiseHold { kPath, kMatched, kShifted };
     // hold: NoiseHold's, kPath off the unweighted path. A matched take's
     // threshold has a base and snr slope of its own and no noise figure's
-    // term (the matching has taken the noise's move in).
+    // term (the matching has taken the noise's move in); its base moves by
+    // MatchedMarginMove(matchedMargin), the model's matched margin or
+    // kNoMatchedMargin when it has none.
     static float Threshold(EScorePath path, float security, float snrDb, float enrolSnrDb,
                            const SNoiseFigure* noiseFigure, float noiseExcessDb,
-                           ENoiseHold hold = ENoiseHold::kPath);
+                           ENoiseHold hold = ENoiseHold::kPath, float matchedMargin = kNoMatchedMargin);
+    static constexpr float kNoMatchedMargin = std::numeric_limits<float>::quiet_NaN();
+    // A model's matched margin's share of its distance from the tuning
+    // models' mean, bounded each way; 0 for kNoMatchedMargin.
+    static float MatchedMarginMove(float matchedMargin);
     // The hold of a take on `path` whose word peaks snrDb over its noise
     // floor, whose noise lies noiseExcessDb over its model's templates' own
     // (NoiseExcessDb) and is shaped enrolNoiseShapeDb against the model's
@@ -343,6 +349,16 @@ public:
     int MeasureCopyMove(const CTakeFeatures* takes, const CTakeFeatures* copies, const bool* made, const float* snrDb,
                         const float* copySnrDb, int count, const CSpeakerModel& model, float& move,
                         float& impostorMove, float& meanCopySnrDb);
+    // After Train: the median over the enrolment takes t with made[t] of
+    // copies[t]'s score on the matched path (the templates and neighbouring
+    // voices given the copy's noise over their own, template t left out),
+    // less the matched threshold's snr terms at copySnrDb[t]: where this
+    // model's own noisy takes land on the matched scale, whatever its base.
+    // Returns how many takes counted (margin: their median), 0 when fewer
+    // than kMinMarginTakes did.
+    int MeasureMatchedMargin(const CTakeFeatures* copies, const bool* made, const float* copySnrDb, int count,
+                             const CSpeakerModel& model, float& margin);
+    static constexpr int kMinMarginTakes = 3;
     // Smallest pitch-contour distance of `test` to the known takes of
     // `model`, in semitones (see PitchContourDistance), an accepted take's
     // multiplied by `acceptedScale`; large when no known take has enough

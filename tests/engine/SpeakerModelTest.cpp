@@ -65,6 +65,7 @@ CSpeakerModel LargestModel()
     m.nEnrolNoiseChannels = m.nChannels;
     for (int c = 0; c < m.nChannels; ++c) m.enrolNoiseDb[c] = -40.5f - c;
     m.enrolNoiseDb[3] = CSpeakerModel::kNoNoiseDb;   // no enrolment take carried noise there
+    m.bMatchedMargin = true; m.matchedMargin = -1.75f;
     return m;
 }
 
@@ -118,6 +119,8 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
         [](CSpeakerModel& m) { m.nEnrolNoiseChannels = m.nChannels - 1; },
         [](CSpeakerModel& m) { m.enrolNoiseDb[5] = std::numeric_limits<float>::quiet_NaN(); },
         [](CSpeakerModel& m) { m.enrolNoiseDb[6] = 1e6f; },
+        [](CSpeakerModel& m) { m.matchedMargin = std::numeric_limits<float>::quiet_NaN(); },
+        [](CSpeakerModel& m) { m.matchedMargin = CSpeakerModel::kMaxMatchedMargin + 1.0f; },
         // Fields only the reader held to their limits once.
         [](CSpeakerModel& m) { m.nSampleRate = 0; },
         [](CSpeakerModel& m) { m.nChannels = m.nCepstra; },
@@ -134,7 +137,7 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
 }
 
 // Each earlier version reads as a model without the sections it lacked
-// (9: enrolment noise, 8: weights, 7: noise move, 6: enrolment snr); George's
+// (10: the matched margin, 9: enrolment noise, 8: weights, 7: noise move, 6: enrolment snr); George's
 // version 5 model keeps its contours and prints (its fingerprints skipped),
 // version 4 its contours. All are written back in today's version.
 TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTodays)
@@ -142,7 +145,8 @@ TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTod
     const Bytes today = Serialized(LargestModel());
     const Bytes v5 = sonvera_test::ReadBytes(SONVERA_TEST_ENGINE_DATA "/george-zero-v5.bin");
     ASSERT_EQ(5, v5.empty() ? 0 : v5[4]);
-    const size_t enrolNoise = 1 + 19 * 4;
+    const size_t matchedMargin = 1 + 4;
+    const size_t enrolNoise = matchedMargin + 1 + 19 * 4;
     const size_t weights = enrolNoise + 1 + 17 + 8 * 4;
     const size_t printSection = 2 + 4 + CSpeakerModel::kMaxTemplates * CSpeakerModel::kWaveformPrintBytes;
     const int allKnown = CSpeakerModel::kMaxKnownTakes;
@@ -155,13 +159,15 @@ TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTod
         int knownTakes, ringSlot;
         bool prints;
         bool weighted;
+        int enrolNoiseChannels;
     } cases[] = {
-        {today, enrolNoise, 9, true, 47.25f, allKnown, 6, true, true},
-        {today, weights, 8, true, 47.25f, allKnown, 6, true, false},
-        {today, weights + 13, 7, false, 47.25f, allKnown, 6, true, false},
-        {today, weights + 17, 6, false, 0.0f, allKnown, 6, true, false},
-        {v5, 0, 5, false, 0.0f, 5, 5, true, false},
-        {v5, printSection, 4, false, 0.0f, 5, 5, false, false},
+        {today, matchedMargin, 10, true, 47.25f, allKnown, 6, true, true, 19},
+        {today, enrolNoise, 9, true, 47.25f, allKnown, 6, true, true, 0},
+        {today, weights, 8, true, 47.25f, allKnown, 6, true, false, 0},
+        {today, weights + 13, 7, false, 47.25f, allKnown, 6, true, false, 0},
+        {today, weights + 17, 6, false, 0.0f, allKnown, 6, true, false, 0},
+        {v5, 0, 5, false, 0.0f, 5, 5, true, false, 0},
+        {v5, printSection, 4, false, 0.0f, 5, 5, false, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
@@ -174,7 +180,8 @@ TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTod
         CSpeakerModel m;
         ASSERT_EQ(1, m.Parse(old.data(), old.size()));
         EXPECT_EQ(c.weighted, m.bWeighted);
-        EXPECT_EQ(0, m.nEnrolNoiseChannels);
+        EXPECT_EQ(c.enrolNoiseChannels, m.nEnrolNoiseChannels);
+        EXPECT_FALSE(m.bMatchedMargin);
         EXPECT_EQ(c.noiseMove, m.bNoiseMove);
         EXPECT_EQ(c.enrolSnrDb, m.enrolSnrDb);
         EXPECT_EQ(CSpeakerModel::kMaxTemplates, m.nTemplates);
@@ -216,7 +223,8 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
     const Bytes moved = Serialized(otherSlot);
     const auto payloadOf = [&](const Bytes& b) { return b.begin() + static_cast<long>(payload); };
     const size_t ringSlot = std::mismatch(payloadOf(good), good.end(), payloadOf(moved)).first - good.begin();
-    const size_t enrolNoise = 1 + 19 * 4;   // the file's last section
+    const size_t matchedMargin = 1 + 4;                        // the file's last section
+    const size_t enrolNoise = matchedMargin + 1 + 19 * 4;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     unsigned char nanBytes[4];
     std::memcpy(nanBytes, &nan, 4);
@@ -235,7 +243,9 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
         {"a noise move said to be unknown", good.size() - enrolNoise - 50 - 13, {0}, true},
         {"a NaN typical distance with the weights", good.size() - enrolNoise - 4, Bytes(nanBytes, nanBytes + 4), true},
         {"enrolment noise on another channel count", good.size() - enrolNoise, {18}, true},
-        {"a NaN enrolment noise", good.size() - 4, Bytes(nanBytes, nanBytes + 4), true},
+        {"a NaN enrolment noise", good.size() - matchedMargin - 4, Bytes(nanBytes, nanBytes + 4), true},
+        {"a matched margin said to be unknown", good.size() - matchedMargin, {0}, true},
+        {"a NaN matched margin", good.size() - 4, Bytes(nanBytes, nanBytes + 4), true},
         {"a byte after the last field", good.size(), {0}, false},
         {"the same with a header that claims it", good.size(), {0}, true},
     };
@@ -254,12 +264,13 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
     FixHeader(longContour);
     EXPECT_EQ(0, m.Parse(longContour.data(), longContour.size())) << "a contour one frame too long";
     // In an unweighted model's file without enrolment noise the byte before
-    // the last (that noise's channel count, 0) says whether it is weighted.
+    // that noise's channel count (0, before the matched margin) says whether
+    // it is weighted.
     CSpeakerModel unweighted = LargestModel();
     unweighted.bWeighted = false;
     unweighted.nEnrolNoiseChannels = 0;
     Bytes neither = Serialized(unweighted);
-    neither[neither.size() - 2] = 2;
+    neither[neither.size() - matchedMargin - 2] = 2;
     FixHeader(neither);
     EXPECT_EQ(0, m.Parse(neither.data(), neither.size())) << "neither weighted nor not";
 }

@@ -522,6 +522,7 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         float threshold;
         float excessDb = CSpeakerScorer::kNoExcess;
         EHold hold = EHold::kPath;
+        float matchedMargin = CSpeakerScorer::kNoMatchedMargin;
     } cases[] = {
         {kCleanUnweighted, nan, 70.0f, 0.0f, nullptr, base},
         {kCleanUnweighted, 2.0f, 70.0f, 0.0f, nullptr, base - 0.77f},
@@ -552,9 +553,15 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {kLine, 0.3f, 40.0f, 55.0f, nullptr, -0.5681f - 0.15f + 0.3f + 0.0275f, 1.0f},
         {kWeighted, 0.3f, 45.0f, 55.0f, nullptr, -0.2754f + 0.225f + 0.015f, 1.0f},
         // Matched: its own base and slope, no move in noise.
-        {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, -1.3919f + 0.8f + 0.09f, 9.0f, EHold::kMatched},
-        {kUnweighted, 0.5f, 30.0f, 55.0f, &own, -1.3919f - 0.22f + 0.6f + 0.0525f, 9.0f, EHold::kMatched},
-        {kUnweighted, 0.3f, nan, 55.0f, &own, -1.3919f, 9.0f, EHold::kMatched},
+        {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, -1.4099f + 0.8f + 0.09f, 9.0f, EHold::kMatched},
+        {kUnweighted, 0.5f, 30.0f, 55.0f, &own, -1.4099f - 0.22f + 0.6f + 0.0525f, 9.0f, EHold::kMatched},
+        {kUnweighted, 0.3f, nan, 55.0f, &own, -1.4099f, 9.0f, EHold::kMatched},
+        // The model's matched margin: its share of the distance from the
+        // tuning models' mean, bounded each way; no other hold reads it.
+        {kUnweighted, 0.3f, nan, 55.0f, &own, -1.4099f + 0.75f * 0.2f, 9.0f, EHold::kMatched, -1.7194f + 0.2f},
+        {kUnweighted, 0.3f, nan, 55.0f, &own, -1.4099f + 0.75f * 0.25f, 9.0f, EHold::kMatched, -1.7194f + 2.0f},
+        {kUnweighted, 0.3f, nan, 55.0f, &own, -1.4099f - 0.75f * 0.25f, 9.0f, EHold::kMatched, -1.7194f - 2.0f},
+        {kUnweighted, 0.3f, nan, 55.0f, &own, noisyBase, 9.0f, EHold::kPath, -1.7194f + 2.0f},
         // Shifted: the path's threshold, give-back and move in noise kept, 0.5 under.
         {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f - 0.75f * 0.075f - 0.5f, 1.0f,
          EHold::kShifted},
@@ -567,10 +574,11 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
     };
     for (const auto& c : cases) {
         const float threshold =
-            CSpeakerScorer::Threshold(c.path, c.security, c.snrDb, c.enrolSnrDb, c.figure, c.excessDb, c.hold);
+            CSpeakerScorer::Threshold(c.path, c.security, c.snrDb, c.enrolSnrDb, c.figure, c.excessDb, c.hold,
+                                      c.matchedMargin);
         EXPECT_NEAR(c.threshold, threshold, 1e-5f) << static_cast<int>(c.path) << " " << c.security << " " << c.snrDb
                                                    << " " << c.enrolSnrDb << " " << c.excessDb << " hold "
-                                                   << static_cast<int>(c.hold);
+                                                   << static_cast<int>(c.hold) << " margin " << c.matchedMargin;
     }
 }
 

@@ -264,13 +264,16 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         ASSERT_NE(0, VRE_Train());
         // The model keeps its takes' mean snr, their move with noise 20 dB
         // under the word added, the speaker's weights and the typical
-        // distances weighed with them.
+        // distances weighed with them; and where its takes' noisy copies
+        // land on the matched path, under the typical distance of his own.
         enrolled = sonvera_test::ReadBytes(ModelPath());
         ASSERT_EQ(1, model.Parse(enrolled.data(), enrolled.size()));
         EXPECT_NEAR(snrSum / Setup::kEnrolTakes, model.enrolSnrDb, 1e-3);
         ASSERT_TRUE(model.bNoiseMove && model.bWeighted);
         EXPECT_GT(model.noiseMove, 0.0f);
         EXPECT_NEAR(model.enrolSnrDb - 20.0f, model.noiseCopySnrDb, 8.0f);
+        ASSERT_TRUE(model.bMatchedMargin);
+        EXPECT_LT(model.matchedMargin, 0.0f);
         EXPECT_NE(*std::min_element(model.weightCodes, model.weightCodes + model.nDims),
                   *std::max_element(model.weightCodes, model.weightCodes + model.nDims));
         EXPECT_NE(model.enrolMean[0], model.weightedEnrolMean[0]);
@@ -317,6 +320,7 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         const SNoiseFigure figure = {model.noiseMove, model.noiseImpostorMove, model.noiseCopySnrDb};
         CSpeakerModel older = model;
         older.bNoiseMove = false;
+        const float matchedMargin = model.bMatchedMargin ? model.matchedMargin : CSpeakerScorer::kNoMatchedMargin;
         const std::vector<short> clean = George(7, 0.0, 0, 16.0, 302);
         const std::vector<short> higher = FsddTake("0_george_6", 0.0, 0, 400.0, 210, 1.12);
         using EScorePath = CSpeakerScorer::EScorePath;
@@ -343,9 +347,9 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             {"in a noisy room, a model without its move", George(6, 0.0, 0, 400.0, 211), Setup::kSecurity,
              EScorePath::kUnweighted, kMatched, true},
             // Matched, only his take played a little faster comes near the threshold.
-            {"in a noisy room, a voice a little higher, just refused", higher, 0.5f, EScorePath::kUnweighted, kMatched,
+            {"in a noisy room, a voice a little higher, just refused", higher, 0.3f, EScorePath::kUnweighted, kMatched,
              false, false, true},
-            {"in a noisy room, a voice a little higher, just accepted", higher, 0.3f, EScorePath::kUnweighted, kMatched,
+            {"in a noisy room, a voice a little higher, just accepted", higher, 0.1f, EScorePath::kUnweighted, kMatched,
              false, false, true},
             // Little noise over the templates' own in all but a few channels, shaped unlike enrolment's.
             {"under a hum", UnderAHum(clean, 1000.0), Setup::kSecurity, EScorePath::kUnweighted, kShifted},
@@ -365,10 +369,12 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
             shape[i] = static_cast<float>(VRE_GetScorePart(kExcessAt + 1));
             const float snr = static_cast<float>(VRE_GetTakeSnr());
             EXPECT_EQ(static_cast<int>(t.hold), VRE_GetScorePart(kExcessAt + 2)) << t.what;
-            const float threshold = CSpeakerScorer::Threshold(t.path, t.security, snr, model.enrolSnrDb,
-                                                              t.withoutMove ? nullptr : &figure, excess[i], t.hold);
+            const float threshold =
+                CSpeakerScorer::Threshold(t.path, t.security, snr, model.enrolSnrDb, t.withoutMove ? nullptr : &figure,
+                                          excess[i], t.hold, matchedMargin);
             EXPECT_NEAR(threshold, VRE_GetThreshold(), 1e-5) << t.what;
             EXPECT_NEAR(t.withoutMove ? 0.0f : model.noiseMove, VRE_GetModelPart(5), 1e-6) << t.what;
+            EXPECT_NEAR(model.matchedMargin, VRE_GetModelPart(8), 1e-6) << t.what;
             EXPECT_EQ(VRE_GetScore() <= threshold ? 1 : 0, verdict) << t.what << ": " << VRE_GetScore();
             EXPECT_TRUE(!t.nearThreshold || std::fabs(VRE_GetScore() - threshold) < 0.2) << t.what << ": " << VRE_GetScore();
             // The read-outs: four distances, the voices' mean, each voice's four, the cues.

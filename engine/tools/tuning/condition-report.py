@@ -83,6 +83,10 @@ LEVEL = {'share': 0.0, 'excess': 0.0}
 # held D stricter when its noise is shaped over G dB against its model's
 # enrolment noise (enrol_noise_shape): --unmatched-shift D,G.
 MATCHED = {'bound': None, 'excess': 0.0, 'slope': 0.0, 'base': 0.0}
+# A matched take's base moved by its model's own place on the matched scale
+# (the dumps' matched_margin, 0 for a model without one): S x its distance
+# from F0, bounded at +-C (ninety-seventh round): --matched-margin S,C,F0.
+MARGIN = {'share': 0.0, 'bound': 0.0, 'mean': 0.0}
 SHIFT = {'stricter': 0.0, 'shape': 0.0}
 
 
@@ -207,7 +211,15 @@ def shifted(row):
 def matched_threshold(row, knee):
     enrol = min(row['enrol_db'], ENROL_SNR_CAP)
     under = max(0.0, enrol - row['snr_db'] - ENROL['margin']) if row['enrol_db'] > 0.0 else 0.0
-    return MATCHED['base'] + MATCHED['slope'] * max(0.0, knee - row['snr_db']) + ENROL['slope'] * under
+    return (MATCHED['base'] + MATCHED['slope'] * max(0.0, knee - row['snr_db']) + ENROL['slope'] * under +
+            margin_move(row))
+
+
+def margin_move(row):
+    margin = float(row.get('matched_margin') or 0.0)
+    if MARGIN['share'] == 0.0 or margin == 0.0:
+        return 0.0
+    return MARGIN['share'] * max(-MARGIN['bound'], min(MARGIN['bound'], margin - MARGIN['mean']))
 
 
 def threshold(row, t0, slope, knee):
@@ -356,6 +368,9 @@ def main():
     ap.add_argument('--unmatched-shift', metavar='D,G',
                     help='with --matched: a noisy-path take at most K dB left unmatched held D stricter when its '
                          'enrol_noise_shape is over G dB')
+    ap.add_argument('--matched-margin', metavar='S,C,F0',
+                    help="with --matched: a matched take's base moved by S x (its model's matched_margin - F0), "
+                         'bounded at +-C')
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     if a.level_allowance:
@@ -369,6 +384,11 @@ def main():
             raise SystemExit('--unmatched-shift needs --matched')
         stricter, shape = (float(x) for x in a.unmatched_shift.split(','))
         SHIFT.update(stricter=stricter, shape=shape)
+    if a.matched_margin:
+        if not a.matched:
+            raise SystemExit('--matched-margin needs --matched')
+        share, bound, mean = (float(x) for x in a.matched_margin.split(','))
+        MARGIN.update(share=share, bound=bound, mean=mean)
     set_limits(a.wave_limit, a.pitch_limit)
     set_weighted(a.weighted)
     set_clean_held(a.clean_held)
@@ -403,6 +423,8 @@ def main():
           (' matched at most %g dB from %g dB of excess, base %.4f, %.3f a dB' % (
               MATCHED['bound'], MATCHED['excess'], MATCHED['base'], MATCHED['slope'])
            if MATCHED['bound'] is not None else '') +
+          (', moved %.2f x the model\'s matched margin less %.4f within +-%g' % (
+              MARGIN['share'], MARGIN['mean'], MARGIN['bound']) if MARGIN['share'] else '') +
           (' unmatched held %.2f stricter over %g dB of enrolment noise shape' % (SHIFT['stricter'], SHIFT['shape'])
            if SHIFT['stricter'] else ''))
     if MATCHED['bound'] is not None:

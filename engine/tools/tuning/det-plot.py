@@ -6,7 +6,9 @@ its operating point (the engine's noise-aware threshold) marked.
   det-plot.py --speakers a,b,... --out FILE.svg [--threshold T --snr-slope A --snr-knee S]
               [--enrol-log FILE --enrol-slope B --enrol-margin D]
               [--noise-share K --noise-typical M --noise-margin N --noise-min-drop F [--noise-cap]
-               [--noise-impostor]] [--line-offset L] [--weighted S,G,T_w] [--clean-held S,T] dump.csv...
+               [--noise-impostor]] [--line-offset L] [--weighted S,G,T_w] [--clean-held S,T]
+              [--level-allowance C,X0] [--matched K,X0,S_M,T_M [--unmatched-shift D,G] [--matched-margin S,C,F0]]
+              dump.csv...
 
 Only trials whose model and test speaker are both in the set count, as in
 condition-report.py; each score's own threshold is taken off it first (the
@@ -74,6 +76,7 @@ def main():
     ap.add_argument('--level-allowance', metavar='C,X0', help="condition-report.py's")
     ap.add_argument('--matched', metavar='K,X0,S_M,T_M', help="condition-report.py's")
     ap.add_argument('--unmatched-shift', metavar='D,G', help="condition-report.py's")
+    ap.add_argument('--matched-margin', metavar='S,C,F0', help="condition-report.py's")
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     if a.level_allowance:
@@ -85,6 +88,9 @@ def main():
     if a.unmatched_shift:
         stricter, shape = (float(x) for x in a.unmatched_shift.split(','))
         cr.SHIFT.update(stricter=stricter, shape=shape)
+    if a.matched_margin:
+        share, bound, mean = (float(x) for x in a.matched_margin.split(','))
+        cr.MARGIN.update(share=share, bound=bound, mean=mean)
     cr.set_weighted(a.weighted)
     cr.set_clean_held(a.clean_held)
     cr.LINE['offset'] = a.line_offset
