@@ -159,7 +159,8 @@ TEST_F(FileTest, FailuresCarryTheirCauseAndShortWritesAndReadsAreCompleted)
     // An error of 0: the write reports success with nothing taken.
     for (const DWORD error : {DWORD(ERROR_DISK_FULL), DWORD(0)}) {
         CFaultyFileSystem full;
-        full.LimitWrites(5, error);
+        full.writeChunk = 5;
+        full.FailCall(CFaultyFileSystem::write, 2, error);
         CFileSystemOverride fullScope(full);
         CFile limited(dir.File("full.dat"), CFile::modeCreate | CFile::modeWrite);
         const CFileException e = FileErrorOf([&] { limited.Write("0123456789", 10); });
