@@ -3,7 +3,6 @@
 // replaced destination keeps its attributes and access rights.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -123,23 +122,6 @@ TEST_F(FileFaults, NothingIsLeftBehindWhicheverStepFailsAndAFullDiskIsToldApart)
 // second starts while the first puts its output in place. Neither may take the
 // other's temporary file for a crashed run's; without replacing, the later
 // move finds the destination taken and says so.
-class CSecondRunAtMove : public CFaultyFileSystem
-{
-public:
-    std::function<int()> secondRun;
-    int secondResult = 0;
-
-    BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) override
-    {
-        if (secondRun) {
-            const std::function<int()> run = std::move(secondRun);
-            secondRun = nullptr;
-            secondResult = run();
-        }
-        return CFaultyFileSystem::Move(from, to, flags);
-    }
-};
-
 TEST_F(FileFaults, TwoRunsToOneDestinationAtOnceEndOneWinningAndTheOtherToldWhy)
 {
     WriteRaw(P("other"), "the second run's file");
@@ -154,13 +136,14 @@ TEST_F(FileFaults, TwoRunsToOneDestinationAtOnceEndOneWinningAndTheOtherToldWhy)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.flags);
         DeleteFileA(P("both").c_str());
-        CSecondRunAtMove fs;
-        fs.secondRun = [&] { return Stream(true, "other", "both", c.flags); };
+        CFaultyFileSystem fs;
+        int secondResult = -1;
+        fs.atMove = [&] { secondResult = Stream(true, "other", "both", c.flags); };
         {
             sonvera_test::CZivazoIoOverride scope(fs);
             EXPECT_EQ(Stream(true, "plain", "both", c.flags), c.first);
         }
-        EXPECT_EQ(fs.secondResult, c.second);
+        EXPECT_EQ(secondResult, c.second);
         ASSERT_EQ(Stream(false, "both", "out"), ZIVAZO_FILE_OK);
         EXPECT_EQ(ReadRaw(P("out")), ReadRaw(P(c.kept)));
         EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"both", L"enc", L"other", L"out", L"plain"}));

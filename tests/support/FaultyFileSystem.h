@@ -9,9 +9,11 @@
 #include <sddl.h>
 
 #include <cwchar>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "fw/FileSystem.h"
 
@@ -45,6 +47,9 @@ public:
 
     int Calls(Step step) const { return m_calls[step]; }
     DWORD lastMoveFlags = 0;
+    // Run once, at the start of the next move: another program's work that
+    // comes in just then.
+    std::function<void()> atMove;
 
     // Access rights are kept here per path as SDDL ("D:P(...)" when protected;
     // empty: no DACL at all, as on a FAT volume), since the file systems the
@@ -111,6 +116,8 @@ public:
     BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) override
     {
         lastMoveFlags = flags;
+        if (atMove)
+            std::exchange(atMove, nullptr)();
         if (((Watched(from) || Watched(to)) && Fails(move)) || !CWin32FileSystem::Move(from, to, flags))
             return FALSE;
         const auto kept = m_sddl.find(from);
