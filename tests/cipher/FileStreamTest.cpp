@@ -166,76 +166,67 @@ const Damage kDamages[] = {
 
 INSTANTIATE_TEST_SUITE_P(Damages, FileDamage, ::testing::ValuesIn(kDamages));
 
-std::string HexIdOf(DWORD processId)
+// The name of a temporary file of "out" made by the process with the id.
+std::string TempOf(DWORD processId, const char* sequence)
 {
-    char digits[9];
-    snprintf(digits, sizeof digits, "%08lX", static_cast<unsigned long>(processId));
-    return digits;
-}
-
-// A process's start, less the given number of hours.
-FILETIME HoursBeforeStartOf(HANDLE process, int hours)
-{
-    FILETIME created = {}, exited = {}, kernel = {}, user = {};
-    EXPECT_TRUE(GetProcessTimes(process, &created, &exited, &kernel, &user));
-    ULARGE_INTEGER time;
-    time.LowPart = created.dwLowDateTime;
-    time.HighPart = created.dwHighDateTime;
-    time.QuadPart -= static_cast<ULONGLONG>(hours) * 3600 * 10000000;
-    return FILETIME{time.LowPart, time.HighPart};
+    char name[32];
+    snprintf(name, sizeof name, "out.zv%08lX%s.tmp", static_cast<unsigned long>(processId), sequence);
+    return name;
 }
 
 // This program started suspended, as another process on the computer: one
-// that has ended (its id held, so that no new process takes it while the
-// test runs), or one that runs for as long as the object lives, as one that
-// took a crashed run's id would.
+// that has ended (its handle held, so that no new process takes its id while
+// the test runs), or one that runs for as long as the object lives, as one
+// that took a crashed run's id would.
 class CTestProcess
 {
 public:
-    enum class EState { kEnded, kRunning };
-
-    explicit CTestProcess(EState state)
+    explicit CTestProcess(bool ended)
     {
         wchar_t self[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
-        PROCESS_INFORMATION started = {};
         EXPECT_TRUE(CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                                   &startup, &started));
-        CloseHandle(started.hThread);
-        m_process = started.hProcess;
-        m_id = started.dwProcessId;
-        if (state == EState::kEnded)
+                                   &startup, &m_info));
+        CloseHandle(m_info.hThread);
+        if (ended)
             End();
     }
     ~CTestProcess()
     {
         End();
-        CloseHandle(m_process);
+        CloseHandle(m_info.hProcess);
     }
     CTestProcess(const CTestProcess&) = delete;
     CTestProcess& operator=(const CTestProcess&) = delete;
 
-    std::string HexId() const { return HexIdOf(m_id); }
-    FILETIME HoursBeforeStart(int hours) const { return HoursBeforeStartOf(m_process, hours); }
+    DWORD Id() const { return m_info.dwProcessId; }
+    HANDLE Handle() const { return m_info.hProcess; }
 
 private:
     void End()
     {
-        TerminateProcess(m_process, 1);
-        WaitForSingleObject(m_process, INFINITE);
+        TerminateProcess(m_info.hProcess, 1);
+        WaitForSingleObject(m_info.hProcess, INFINITE);
     }
 
-    HANDLE m_process = nullptr;
-    DWORD m_id = 0;
+    PROCESS_INFORMATION m_info = {};
 };
 
-void SetLastWrite(const char* path, const FILETIME& time)
+// Dates the file's last write an hour before the process started.
+void SetWrittenBeforeStartOf(HANDLE process, const char* path)
 {
+    FILETIME created = {}, exited = {}, kernel = {}, user = {};
+    ASSERT_TRUE(GetProcessTimes(process, &created, &exited, &kernel, &user));
+    ULARGE_INTEGER time;
+    time.LowPart = created.dwLowDateTime;
+    time.HighPart = created.dwHighDateTime;
+    time.QuadPart -= 3600ull * 10000000;
+    const FILETIME written = {time.LowPart, time.HighPart};
     HANDLE file = CreateFileA(path, FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
     CloseHandle(file);
 }
 
@@ -294,21 +285,21 @@ TEST_F(FileStream, RefusesBadArgumentsPostsRisingProgressAndRemovesCutOffPlainTe
     // to the same destination, unless another decryption still has it open.
     WriteRaw(P("plain"), PatternBytes(3000));
     ASSERT_EQ(Encrypt("plain", "enc"), ZIVAZO_FILE_OK);
-    const CTestProcess crashed(CTestProcess::EState::kEnded);
-    WriteRaw(P("out.zv" + crashed.HexId() + "0001.tmp"), "payroll, decrypted");
+    const CTestProcess crashed(true);
+    WriteRaw(P(TempOf(crashed.Id(), "0001")), "payroll, decrypted");
     WriteRaw(P("out.zv0000012B0001.tmp"), "being written");
     WriteRaw(P("other.zv0000012A0001.tmp"), "another destination's");
     // A crashed run's id, taken by a process started an hour after its last
     // write, and a run of that process itself, still going.
-    const CTestProcess newcomer(CTestProcess::EState::kRunning);
-    WriteRaw(P("out.zv" + newcomer.HexId() + "0001.tmp"), "salaries, decrypted");
-    SetLastWrite(P("out.zv" + newcomer.HexId() + "0001.tmp"), newcomer.HoursBeforeStart(1));
-    const std::string going = "out.zv" + newcomer.HexId() + "0002.tmp";
+    const CTestProcess newcomer(false);
+    WriteRaw(P(TempOf(newcomer.Id(), "0001")), "salaries, decrypted");
+    SetWrittenBeforeStartOf(newcomer.Handle(), P(TempOf(newcomer.Id(), "0001")));
+    const std::string going = TempOf(newcomer.Id(), "0002");
     WriteRaw(P(going), "the newcomer's own");
     // So too a crashed run's id that this very process took.
-    const std::string ours = "out.zv" + HexIdOf(GetCurrentProcessId()) + "FFF0.tmp";
+    const std::string ours = TempOf(GetCurrentProcessId(), "FFF0");
     WriteRaw(P(ours), "wages, decrypted");
-    SetLastWrite(P(ours), HoursBeforeStartOf(GetCurrentProcess(), 1));
+    SetWrittenBeforeStartOf(GetCurrentProcess(), P(ours));
     HANDLE writing = CreateFileA(P("out.zv0000012B0001.tmp"), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writing, INVALID_HANDLE_VALUE);
     ASSERT_EQ(Decrypt("enc", "out"), ZIVAZO_FILE_OK);

@@ -6,6 +6,7 @@
 #include "fw/FileLock.h"
 #include "fw/FileSystem.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/FileError.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/SecondHost.h"
 #include "tests/support/TempFolder.h"
@@ -16,12 +17,7 @@ using namespace sonvera_test;
 
 int CauseOfLock(const CString& store, DWORD waitMs)
 {
-    try {
-        CFileLock lock(store, waitMs);
-    } catch (const CFileException& e) {
-        return e.m_cause;
-    }
-    return CFileException::none;
+    return FileErrorOf([&] { CFileLock lock(store, waitMs); }).m_cause;
 }
 
 TEST(FileLock, KeepsASecondHolderOutUntilTheFirstLetsGoAndGivesTheFileErrorWhenNoLockCanBeMade)

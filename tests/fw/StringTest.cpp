@@ -14,25 +14,20 @@
 
 namespace {
 
-std::string Bytes(const CString& s)
-{
-    return std::string(s.GetString(), static_cast<size_t>(s.GetLength()));
-}
-
 TEST(String, KeepsExactlyTheGivenBytesInIndependentCopiesAndComparesByteWise)
 {
-    EXPECT_EQ(Bytes(CString(static_cast<const char*>(nullptr))), "");
-    EXPECT_EQ(Bytes(CString("abcdef", 3)), "abc");
+    EXPECT_EQ(CString(static_cast<const char*>(nullptr)).str(), "");
+    EXPECT_EQ(CString("abcdef", 3).str(), "abc");
     const char withNul[] = {'a', '\0', 'b'};
     EXPECT_EQ(CString(withNul, 3).GetLength(), 3);
     CString a("one");
     CString b = a;
     b += "two";
     b.SetAt(0, 'O');
-    EXPECT_EQ(Bytes(a), "one");
-    EXPECT_EQ(Bytes(b), "Onetwo");
+    EXPECT_EQ(a.str(), "one");
+    EXPECT_EQ(b.str(), "Onetwo");
     a = 'z';
-    EXPECT_EQ(Bytes(a), "z");
+    EXPECT_EQ(a.str(), "z");
     a = static_cast<const char*>(nullptr);
     EXPECT_TRUE(a.IsEmpty());
     CString s("ab");
@@ -50,20 +45,20 @@ TEST(String, KeepsExactlyTheGivenBytesInIndependentCopiesAndComparesByteWise)
 TEST(String, ConcatenatesFindsAndCutsSubstringsClampedToTheString)
 {
     const CString a("ab");
-    EXPECT_EQ(Bytes(a + "cd"), "abcd");
-    EXPECT_EQ(Bytes(a + 'c'), "abc");
-    EXPECT_EQ(Bytes('c' + a), "cab");
+    EXPECT_EQ((a + "cd").str(), "abcd");
+    EXPECT_EQ((a + 'c').str(), "abc");
+    EXPECT_EQ(('c' + a).str(), "cab");
     CString appended;
     appended += a;
     appended += ";";
     appended += 'x';
-    EXPECT_EQ(Bytes(appended), "ab;x");
+    EXPECT_EQ(appended.str(), "ab;x");
     const CString s("abcdef");
-    EXPECT_EQ(Bytes(s.Mid(2)), "cdef");
-    EXPECT_EQ(Bytes(s.Mid(4, 100)), "ef");
-    EXPECT_EQ(Bytes(s.Mid(-3, 2)), "ab");
-    EXPECT_EQ(Bytes(s.Mid(60, 2)), "");
-    EXPECT_EQ(Bytes(s.Left(2)), "ab");
+    EXPECT_EQ(s.Mid(2).str(), "cdef");
+    EXPECT_EQ(s.Mid(4, 100).str(), "ef");
+    EXPECT_EQ(s.Mid(-3, 2).str(), "ab");
+    EXPECT_EQ(s.Mid(60, 2).str(), "");
+    EXPECT_EQ(s.Left(2).str(), "ab");
 
     const CString list("a;b;c");
     EXPECT_EQ(list.Find(';'), 1);
@@ -79,25 +74,25 @@ TEST(String, ConcatenatesFindsAndCutsSubstringsClampedToTheString)
 TEST(String, TrimsBlanksOrTheGivenCharactersFromEitherEnd)
 {
     CString padded(" \t\r\n value x \r\n\t ");
-    EXPECT_EQ(Bytes(CString(padded).TrimRight()), " \t\r\n value x");
-    EXPECT_EQ(Bytes(padded.Trim()), "value x");
-    EXPECT_EQ(Bytes(CString(" \t ").Trim()), "");
-    EXPECT_EQ(Bytes(CString("x.ya.xy").TrimRight("xy.")), "x.ya");
+    EXPECT_EQ(CString(padded).TrimRight().str(), " \t\r\n value x");
+    EXPECT_EQ(padded.Trim().str(), "value x");
+    EXPECT_EQ(CString(" \t ").Trim().str(), "");
+    EXPECT_EQ(CString("x.ya.xy").TrimRight("xy.").str(), "x.ya");
 }
 
 TEST(String, FormatsWithPrintfSemanticsAtAnyLengthAndReleasesBuffers)
 {
     CString s;
     s.Format("%d,%d,%d,%d", 10, -20, 0, 7);
-    EXPECT_EQ(Bytes(s), "10,-20,0,7");
+    EXPECT_EQ(s.str(), "10,-20,0,7");
     s.AppendFormat("[%d]", 3);
-    EXPECT_EQ(Bytes(s.Right(3)), "[3]");
+    EXPECT_EQ(s.Right(3).str(), "[3]");
     // Filling the first attempt's buffer of 256 bytes with its terminator
     // (250 k's, the brackets and "250"), and one byte past it.
     for (int n : {250, 251}) {
         const std::string body(static_cast<size_t>(n), 'k');
         s.Format("<%s>%d", body.c_str(), n);
-        EXPECT_EQ(Bytes(s), "<" + body + ">" + std::to_string(n)) << n;
+        EXPECT_EQ(s.str(), "<" + body + ">" + std::to_string(n)) << n;
     }
 
     // A buffer grown to hold the text and its terminator exactly.
@@ -105,15 +100,15 @@ TEST(String, FormatsWithPrintfSemanticsAtAnyLengthAndReleasesBuffers)
     char* p = buffered.GetBuffer(6);
     std::strcpy(p, "hello");
     buffered.ReleaseBuffer();
-    EXPECT_EQ(Bytes(buffered), "hello");
+    EXPECT_EQ(buffered.str(), "hello");
     p = buffered.GetBuffer(0);
     EXPECT_EQ(std::string(p), "hello");
     buffered.ReleaseBuffer(2);
-    EXPECT_EQ(Bytes(buffered), "he");
+    EXPECT_EQ(buffered.str(), "he");
     p = buffered.GetBufferSetLength(4);
     std::memcpy(p, "wxyz", 4);
     buffered.ReleaseBuffer(4);
-    EXPECT_EQ(Bytes(buffered), "wxyz");
+    EXPECT_EQ(buffered.str(), "wxyz");
 }
 
 const char kHyo[] = "\x95\x5C";    // 表
@@ -142,20 +137,20 @@ TEST(StringMbcs, FindsEditsAndFoldsWholeCharactersNeverATrailByte)
 
     CString mixed = CString(kFullAB) + "ab" + kA;
     mixed.MakeUpper();
-    EXPECT_EQ(Bytes(mixed), std::string(kFullAB) + "AB" + kA);
+    EXPECT_EQ(mixed.str(), std::string(kFullAB) + "AB" + kA);
     mixed.MakeLower();
-    EXPECT_EQ(Bytes(mixed), std::string(kFullAB) + "ab" + kA);   // Ｂ's trail 0x61 and ア's 0x41 unchanged
+    EXPECT_EQ(mixed.str(), std::string(kFullAB) + "ab" + kA);   // Ｂ's trail 0x61 and ア's 0x41 unchanged
     CString fullLower(kFullab);
     fullLower.MakeUpper();
-    EXPECT_EQ(Bytes(fullLower), kFullab);
+    EXPECT_EQ(fullLower.str(), kFullab);
     EXPECT_NE(CString(kFullAB).CompareNoCase(kFullab), 0);
     EXPECT_EQ(CString(std::string("user") + kHyo).CompareNoCase((std::string("USER") + kHyo).c_str()), 0);
     // ア (83 41) against 83 61: the trail bytes differ only in "case" and must not fold.
     EXPECT_NE(CString(kA).CompareNoCase("\x83\x61"), 0);
 
-    EXPECT_EQ(Bytes(CString(kHyo).TrimRight('\\')), kHyo);
-    EXPECT_EQ(Bytes(CString((std::string(kSo) + "\\\\").c_str()).TrimRight('\\')), kSo);
-    EXPECT_EQ(Bytes(CString((std::string(kHyo) + "\\").c_str()).TrimRight("\\/")), kHyo);
+    EXPECT_EQ(CString(kHyo).TrimRight('\\').str(), kHyo);
+    EXPECT_EQ(CString((std::string(kSo) + "\\\\").c_str()).TrimRight('\\').str(), kSo);
+    EXPECT_EQ(CString((std::string(kHyo) + "\\").c_str()).TrimRight("\\/").str(), kHyo);
     const CString lengths = CString("a") + kHyo;
     EXPECT_EQ(lengths.CharLengthAt(0), 1);
     EXPECT_EQ(lengths.CharLengthAt(1), 2);
@@ -165,26 +160,26 @@ TEST(StringMbcs, FindsEditsAndFoldsWholeCharactersNeverATrailByte)
     EXPECT_EQ(cut.CharLengthAt(1), 1);
     EXPECT_EQ(cut.Find('\x95'), 1);
     // A start cut to a byte count never keeps half of a character.
-    EXPECT_EQ(Bytes(lengths.LeftWhole(2)), "a");
-    EXPECT_EQ(Bytes(lengths.LeftWhole(3)), Bytes(lengths));
-    EXPECT_EQ(Bytes(lengths.LeftWhole(-1)), "");
+    EXPECT_EQ(lengths.LeftWhole(2).str(), "a");
+    EXPECT_EQ(lengths.LeftWhole(3).str(), lengths.str());
+    EXPECT_EQ(lengths.LeftWhole(-1).str(), "");
 }
 
 TEST(String, ConvertsThroughTheAnsiCodePageAndLoadsShiftJisTexts)
 {
     EXPECT_EQ(CString(kHyo).ToWide(), std::wstring(L"\u8868"));
-    EXPECT_EQ(Bytes(CString::FromWide(L"\u8868\u30BD")), std::string(kHyo) + kSo);
+    EXPECT_EQ(CString::FromWide(L"\u8868\u30BD").str(), std::string(kHyo) + kSo);
     const CString mixed = CString("C:\\") + kHyo + "\\x.dat";
-    EXPECT_EQ(Bytes(CString::FromWide(mixed.ToWide().c_str())), Bytes(mixed));
+    EXPECT_EQ(CString::FromWide(mixed.ToWide().c_str()).str(), mixed.str());
     EXPECT_TRUE(CString().ToWide().empty());
     EXPECT_TRUE(CString::FromWide(nullptr).IsEmpty());
 
     CString s;
     ASSERT_TRUE(s.LoadString(IDS_MODE_VERIFY));
-    EXPECT_EQ(Bytes(s), "\x94\x46\x8F\xD8");   // 認証
+    EXPECT_EQ(s.str(), "\x94\x46\x8F\xD8");   // 認証
     EXPECT_FALSE(s.LoadString(IDS_PASS_PHRASE - 1));   // same block, no entry
     EXPECT_FALSE(s.LoadString(65000));                 // no block at all
-    EXPECT_EQ(Bytes(s), "\x94\x46\x8F\xD8");
+    EXPECT_EQ(s.str(), "\x94\x46\x8F\xD8");
 }
 
 } // namespace

@@ -6,9 +6,14 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <cwchar>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "fw/FileSystem.h"
 
@@ -29,19 +34,12 @@ public:
 
     // Which watched calls of the step fail with the error, counting from 1 after
     // the calls made so far: every one, the n-th, the first `times`, the n-th on.
+    // A write failing with error 0 reports success with nothing written, as on
+    // a full disk that says nothing.
     void Fail(Step step, DWORD error) { Arm(step, 1, -1, error); }
     void FailCall(Step step, int n, DWORD error) { Arm(step, n, 1, error); }
     void FailTimes(Step step, int times, DWORD error) { Arm(step, 1, times, error); }
     void FailFrom(Step step, int n, DWORD error) { Arm(step, n, -1, error); }
-
-    // Once `bytes` have been written in all (to watched handles), writes fail
-    // with the error, or report success with nothing written when the error
-    // is 0; the write that reaches the limit is cut short at it.
-    void LimitWrites(long long bytes, DWORD error)
-    {
-        m_writeLimit = bytes;
-        m_writeError = error;
-    }
 
     // Each write takes, and each read gives, at most this many bytes (0: all).
     DWORD writeChunk = 0;
@@ -49,7 +47,21 @@ public:
 
     int Calls(Step step) const { return m_calls[step]; }
     DWORD lastMoveFlags = 0;
-    std::wstring lastMoveFrom;
+    // Run once, at the start of the next move: another program's work that
+    // comes in just then.
+    std::function<void()> atMove;
+
+    // Access rights are kept here per path as SDDL ("D:P(...)" when protected;
+    // empty: no DACL at all, as on a FAT volume), since the file systems the
+    // tests run on under Wine report a DACL made from the Unix mode bits and
+    // drop the one set. A moved file takes its rights along; paths never given
+    // any report what the file system does.
+    void SetRights(const std::wstring& path, const std::wstring& sddl) { m_sddl[path] = sddl; }
+    std::wstring RightsOf(const std::wstring& path) const
+    {
+        const auto kept = m_sddl.find(path);
+        return kept == m_sddl.end() ? L"<the file system's>" : kept->second;
+    }
 
     HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) override
     {
@@ -87,26 +99,11 @@ public:
     BOOL Write(HANDLE file, const void* buffer, DWORD count, DWORD* done) override
     {
         *done = 0;
-        if (!Watched(file))
-            return CWin32FileSystem::Write(file, buffer, count, done);
-        if (Fails(write))
-            return FALSE;
-        if (writeChunk > 0 && count > writeChunk)
+        if (Watched(file) && Fails(write))
+            return m_failError == 0;
+        if (Watched(file) && writeChunk > 0 && count > writeChunk)
             count = writeChunk;
-        if (m_writeLimit >= 0) {
-            const long long room = m_writeLimit - m_bytesWritten;
-            if (room <= 0) {
-                if (m_writeError == 0)
-                    return TRUE;
-                SetLastError(m_writeError);
-                return FALSE;
-            }
-            if (count > room)
-                count = static_cast<DWORD>(room);
-        }
-        const BOOL ok = CWin32FileSystem::Write(file, buffer, count, done);
-        m_bytesWritten += *done;
-        return ok;
+        return CWin32FileSystem::Write(file, buffer, count, done);
     }
 
     BOOL Flush(HANDLE file) override
@@ -118,11 +115,17 @@ public:
 
     BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) override
     {
-        lastMoveFrom = from;
         lastMoveFlags = flags;
-        if ((Watched(from) || Watched(to)) && Fails(move))
+        if (atMove)
+            std::exchange(atMove, nullptr)();
+        if (((Watched(from) || Watched(to)) && Fails(move)) || !CWin32FileSystem::Move(from, to, flags))
             return FALSE;
-        return CWin32FileSystem::Move(from, to, flags);
+        const auto kept = m_sddl.find(from);
+        if (kept != m_sddl.end())
+            m_sddl[to] = kept->second;
+        else
+            m_sddl.erase(to);
+        return TRUE;
     }
 
     BOOL Delete(const wchar_t* path) override
@@ -151,19 +154,30 @@ public:
         *descriptor = nullptr;
         if (Watched(path) && Fails(getSecurity))
             return FALSE;
-        return CWin32FileSystem::GetSecurity(path, what, descriptor);
+        const auto kept = m_sddl.find(path);
+        if (kept == m_sddl.end())
+            return CWin32FileSystem::GetSecurity(path, what, descriptor);
+        // A text without a "D:" part makes a descriptor without a DACL.
+        const wchar_t* sddl = kept->second.empty() ? L"O:BA" : kept->second.c_str();
+        return ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor, nullptr);
     }
 
     BOOL SetDacl(const wchar_t* path, SECURITY_INFORMATION what, PACL dacl) override
     {
-        if (Watched(path) && Fails(setDacl))
+        SECURITY_DESCRIPTOR descriptor;
+        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE);
+        if (what & PROTECTED_DACL_SECURITY_INFORMATION)
+            SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+        wchar_t* text = nullptr;
+        if ((Watched(path) && Fails(setDacl)) ||
+            !ConvertSecurityDescriptorToStringSecurityDescriptorW(&descriptor, SDDL_REVISION_1,
+                                                                  DACL_SECURITY_INFORMATION, &text, nullptr))
             return FALSE;
-        return CWin32FileSystem::SetDacl(path, what, dacl);
+        m_sddl[path] = text;
+        LocalFree(text);
+        return TRUE;
     }
-
-protected:
-    // Counts a call of the step on the path; true (with the error set) when it is to fail.
-    bool FailsOn(Step step, const wchar_t* path) { return Watched(path) && Fails(step); }
 
 private:
     void Arm(Step step, int first, int count, DWORD error)
@@ -197,8 +211,6 @@ private:
     int m_failFirst = 0;
     int m_failCount = 0;
     DWORD m_failError = 0;
-    long long m_writeLimit = -1;
-    DWORD m_writeError = 0;
-    long long m_bytesWritten = 0;
+    std::map<std::wstring, std::wstring> m_sddl;
 };
 } // namespace sonvera_test

@@ -21,8 +21,8 @@ public:
     CSecondHost(const char* testName, const CString& folder)
     {
         const std::string tag = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
-        m_ready = CreateEventA(nullptr, TRUE, FALSE, ("sonvera-test-ready-" + tag).c_str());
-        m_go = CreateEventA(nullptr, TRUE, FALSE, ("sonvera-test-go-" + tag).c_str());
+        m_ready = Event("ready", tag);
+        m_go = Event("go", tag);
         SetEnvironmentVariableA(kTagVariable, tag.c_str());
         SetEnvironmentVariableA(kFolderVariable, folder);
 
@@ -72,12 +72,9 @@ public:
         const char* tag = std::getenv(kTagVariable);
         if (tag == nullptr || *tag == '\0')
             return false;
-        HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, (std::string("sonvera-test-ready-") + tag).c_str());
-        HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, (std::string("sonvera-test-go-") + tag).c_str());
-        if (ready != nullptr)
-            SetEvent(ready);
-        if (go != nullptr)
-            WaitForSingleObject(go, kStartMs);
+        HANDLE ready = Event("ready", tag), go = Event("go", tag);
+        SetEvent(ready);
+        WaitForSingleObject(go, kStartMs);
         CloseHandle(ready);
         CloseHandle(go);
         return true;
@@ -92,6 +89,12 @@ private:
     static constexpr const char* kTagVariable = "SONVERA_TEST_SECOND_HOST";
     static constexpr const char* kFolderVariable = "SONVERA_TEST_SECOND_HOST_FOLDER";
     static const DWORD kStartMs = 60000;
+
+    // One of the two processes' shared events, made by whichever asks first.
+    static HANDLE Event(const char* name, const std::string& tag)
+    {
+        return CreateEventA(nullptr, TRUE, FALSE, ("sonvera-test-" + std::string(name) + "-" + tag).c_str());
+    }
 
     HANDLE m_ready = nullptr;
     HANDLE m_go = nullptr;
