@@ -34,7 +34,8 @@ CSetupSecure::tagSecureSettings SettingsNumber(int i)
 std::string Model(char host, int change) { return PatternBytes(500 + change, host * 1000 + change); }
 
 // A store: its file, the call that points an object at it (creating it when
-// missing), the changes one host makes, and the check that both hosts' are there.
+// missing), the changes one host makes, and the check afterwards that both
+// hosts' are there (none where each host checks its own as it goes).
 struct Store {
     const char* file;
     void (*open)(const CString& folder);
@@ -62,23 +63,16 @@ void ChangeSecureSettings(const CString& folder, char host)
     }
 }
 
-// A rewrite made from a stale list loses the other host's users.
+// A rewrite made from a stale list loses the other host's users: each change
+// reads the file anew, so this host's last user must still be in it.
 void AddUsers(const CString& folder, char host)
 {
     CAppUserDic dic;
     dic.SetUserDicFilePath(folder + "\\users.dic");
-    for (int i = 0; i < kChanges; ++i)
+    for (int i = 0; i < kChanges; ++i) {
         ASSERT_EQ(1, dic.CreateUser("text", Name(host, i), "KEY", "pw", 0, 1, 1, 1, "aaj")) << i;
-}
-
-void ExpectBothUsers(const CString& folder)
-{
-    CAppUserDic dic;
-    dic.SetUserDicFilePath(folder + "\\users.dic");
-    CStringArray ids;
-    dic.GetUserIDList(ids);
-    // Each host adds users of its own names only: one lost is one fewer.
-    EXPECT_EQ(2 * kChanges, ids.GetSize());
+        ASSERT_TRUE(i == 0 || dic.VerifyUserInfo(Name(host, i - 1)) >= 0) << "user " << i - 1 << " lost";
+    }
 }
 
 // A user every fourth change and new models between: two additions at once
@@ -114,7 +108,7 @@ void ExpectBothModels(const CString& folder)
 
 const Store kStores[] = {
     {"users.dic", [](const CString& folder) { CAppUserDic().SetUserDicFilePath(folder + "\\users.dic"); },
-     AddUsers, ExpectBothUsers},
+     AddUsers, [](const CString&) {}},
     {"marzetuvd.dat", [](const CString& folder) { CAppUserVoiceDic().SetVoiceDicPath(folder); }, ChangeModels,
      ExpectBothModels},
     {"marzet.dat", [](const CString& folder) { CSetupSecure().SetSetupSecureFilePath(folder + "\\marzet.dat"); },
