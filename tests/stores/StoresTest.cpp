@@ -34,13 +34,11 @@ CSetupSecure::tagSecureSettings SettingsNumber(int i)
 std::string Model(char host, int change) { return PatternBytes(500 + change, host * 1000 + change); }
 
 // A store: its file, the call that points an object at it (creating it when
-// missing), the changes one host makes, and the check afterwards that both
-// hosts' are there (none where each host checks its own as it goes).
+// missing), and the changes one host makes, each checking its own as it goes.
 struct Store {
     const char* file;
     void (*open)(const CString& folder);
     void (*change)(const CString& folder, char host);
-    void (*expectBoth)(const CString& folder);
 };
 
 // Host a changes the settings, host b the bypass key: a rewrite made from a
@@ -76,43 +74,32 @@ void AddUsers(const CString& folder, char host)
 }
 
 // A user every fourth change and new models between: two additions at once
-// must not take one slot, nor one host's crash recovery undo the other's change.
+// must not take one slot, nor one host's crash recovery undo the other's
+// change. Each user's last model is fetched back before the next user comes.
 void ChangeModels(const CString& folder, char host)
 {
     CAppUserVoiceDic voice;
     voice.SetVoiceDicPath(folder);
     const char* nick = host == 'a' ? "aaj" : "abj";
+    const CString modelFile = folder + "\\work\\" + nick + ".bin";
     for (int i = 0; i < kChanges; ++i) {
         if (i % 4 == 0) {
+            voice.GetUserVoice(Name(host, i / 4 - 1), "KEY", nick);
+            ASSERT_TRUE(i == 0 || Model(host, i - 1) == ReadRaw(modelFile)) << "model " << i - 1 << " lost";
             voice.AddUser(Name(host, i / 4), "KEY");
             continue;
         }
-        ASSERT_TRUE(WriteRaw(folder + "\\work\\" + nick + ".bin", Model(host, i)));
+        ASSERT_TRUE(WriteRaw(modelFile, Model(host, i)));
         voice.SetUserVoice(Name(host, i / 4), "KEY", nick);
-    }
-}
-
-void ExpectBothModels(const CString& folder)
-{
-    CAppUserVoiceDic voice;
-    voice.SetVoiceDicPath(folder);
-    for (char host : {'a', 'b'}) {
-        const char* nick = host == 'a' ? "aaj" : "abj";
-        for (int user = 0; user < kChanges / 4; ++user) {
-            voice.GetUserVoice(Name(host, user), "KEY", nick);
-            EXPECT_TRUE(Model(host, user * 4 + 3) == ReadRaw(folder + "\\work\\" + nick + ".bin"))
-                << Name(host, user).str() << " lost its last model";
-        }
     }
 }
 
 const Store kStores[] = {
     {"users.dic", [](const CString& folder) { CAppUserDic().SetUserDicFilePath(folder + "\\users.dic"); },
-     AddUsers, [](const CString&) {}},
-    {"marzetuvd.dat", [](const CString& folder) { CAppUserVoiceDic().SetVoiceDicPath(folder); }, ChangeModels,
-     ExpectBothModels},
+     AddUsers},
+    {"marzetuvd.dat", [](const CString& folder) { CAppUserVoiceDic().SetVoiceDicPath(folder); }, ChangeModels},
     {"marzet.dat", [](const CString& folder) { CSetupSecure().SetSetupSecureFilePath(folder + "\\marzet.dat"); },
-     ChangeSecureSettings, [](const CString&) {}},   // each host checks its own last change
+     ChangeSecureSettings},
 };
 
 class StoreTest : public ::testing::TestWithParam<Store> {
@@ -162,7 +149,6 @@ TEST_P(StoreTest, TwoHostsChangingItAtOnceLoseNoUpdate)
     second.Go();
     GetParam().change(m_folder.Path(), 'a');
     ASSERT_EQ(0u, second.Wait()) << "the second host failed";
-    GetParam().expectBoth(m_folder.Path());
 }
 
 // A user who may read a store's folder but not write in it (a program folder,
