@@ -15,7 +15,6 @@
 #include "skin/SkinProgress.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/voice/FakeMixer.h"
-#include "userdata/ModelPutBack.h"
 #include "userdata/TrainedModels.h"
 #include "voice/ModelFileHold.h"
 #include "voice/VoiceTexts.h"
@@ -419,22 +418,6 @@ TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolme
     EXPECT_EQ("taro's new model; taro's new model; taro's new model; taro's new model; ", s_judged);
     EXPECT_EQ("hanako's new model", ReadRaw(s_modelFile.str()));
     EXPECT_EQ("taro's new model", StoredModel("taro"));
-}
-
-// A hold records what it puts back before anything is fetched, and first
-// puts back what a holder that died left recorded (no file: none before).
-TEST(DialogModelFile, AHoldRecordsItsPutBackAndMakesTheOneADeadHolderLeft)
-{
-    CTempFolder app;
-    const CString model = app.File("work\\aaj.bin");
-    {
-        CModelFileHold verification(app.Path(), "aaj", true);
-        EXPECT_TRUE(Exists(model_putback::RecordPath(model).str()));
-    }
-    model_putback::Record(model, false, {});
-    ASSERT_TRUE(WriteRaw(model.str(), "george's model"));
-    CModelFileHold training(app.Path(), "aaj", false);
-    EXPECT_FALSE(Exists(model.str()));
 }
 
 // A verification's put-back that fails (disk full after the judgement)
