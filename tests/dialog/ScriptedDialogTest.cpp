@@ -321,26 +321,6 @@ bool ModelFileHeld()
 
 std::string s_judged;
 
-// Another dialog's verification of taro leaves his model in the file while
-// george speaks: george is judged against his own, fetched for the take, and
-// the file is held until his adapted model is back in his slot (a fetch in
-// between would have taro's stored as george's), then given back.
-TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersModel)
-{
-    m_engine.OnCall("VRE_GetEndpointShort", [] { WriteRaw(s_modelFile.str(), "taro's model"); });
-    m_engine.OnCall("VRE_Verify", [] {
-        s_judged = ReadRaw(s_modelFile.str());
-        WriteRaw(s_modelFile.str(), s_judged + ", adapted");
-    });
-    m_engine.OnCall("VRE_GetbUpdate", [] { EXPECT_TRUE(ModelFileHeld()); });
-    ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
-    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
-    EXPECT_EQ(IDOK, RunFromRecord(dialog));
-    EXPECT_EQ("george's model", s_judged);
-    EXPECT_EQ("taro's model", ReadRaw(s_modelFile.str()));
-    EXPECT_EQ("george's model, adapted", StoredModel("george"));
-}
-
 std::function<void()> s_fault;
 std::unique_ptr<CFileLock> s_dictionaryHeld;
 std::unique_ptr<CFaultyFileSystem> s_faultyFiles;
