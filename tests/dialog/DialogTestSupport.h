@@ -37,10 +37,7 @@ public:
         CreateDirectoryA(app + "\\work", nullptr);
         CreateDirectoryA(app + "\\skin", nullptr);
         CreateDirectoryA(app + "\\skin\\DEFAULT", nullptr);
-        for (const char* name : {"skin.ini", "main.bmp", "mask.bmp", "over.bmp", "down.bmp", "disabled.bmp"}) {
-            const std::string source = std::string(SONVERA_SOURCE_DIR) + "/skin/DEFAULT/" + name;
-            CopyFileA(source.c_str(), app + "\\skin\\DEFAULT\\" + name, FALSE);
-        }
+        CopyDefaultSkin(app + "\\skin\\DEFAULT");
         CIniFile ini(app + "\\marzet.ini");
         ini.WriteString("VOICE_RECOG_DLL", "Skin", "default");
         ini.WriteString("VOICE_RECOG_DLL", "Narration", "0");
@@ -112,17 +109,11 @@ public:
     size_t TakesLeft() const { return m_takes.QueuedTakes(); }
     int AttemptsLeft() const { return m_nAttemptsLeft; }
 
-    // The window of the skin control of that name in m_arrButtons, m_arrLabels
-    // or m_arrProgress; null when there is none.
-    template <typename Controls>
-    static HWND Named(const Controls& controls, const char* name)
+    HWND Button(const char* name) const
     {
-        for (const auto& control : controls)
-            if (control->GetName() == name)
-                return control->m_hWnd;
-        return nullptr;
+        const CSkinButton* button = Named(m_arrButtons, name);
+        return button != nullptr ? button->m_hWnd : nullptr;
     }
-    HWND Button(const char* name) const { return Named(m_arrButtons, name); }
     // Clicks the button as the mouse would; false when it is disabled (the
     // system would not hand it the click) or missing.
     bool Click(const char* name)

@@ -15,7 +15,6 @@
 #include "skin/SkinProgress.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/voice/FakeMixer.h"
-#include "userdata/ModelPutBack.h"
 #include "userdata/TrainedModels.h"
 #include "voice/ModelFileHold.h"
 #include "voice/VoiceTexts.h"
@@ -322,26 +321,6 @@ bool ModelFileHeld()
 
 std::string s_judged;
 
-// Another dialog's verification of taro leaves his model in the file while
-// george speaks: george is judged against his own, fetched for the take, and
-// the file is held until his adapted model is back in his slot (a fetch in
-// between would have taro's stored as george's), then given back.
-TEST_F(ScriptedDialogTest, AnotherDialogsFetchNeverStandsInForTheVerifiedUsersModel)
-{
-    m_engine.OnCall("VRE_GetEndpointShort", [] { WriteRaw(s_modelFile.str(), "taro's model"); });
-    m_engine.OnCall("VRE_Verify", [] {
-        s_judged = ReadRaw(s_modelFile.str());
-        WriteRaw(s_modelFile.str(), s_judged + ", adapted");
-    });
-    m_engine.OnCall("VRE_GetbUpdate", [] { EXPECT_TRUE(ModelFileHeld()); });
-    ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
-    CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
-    EXPECT_EQ(IDOK, RunFromRecord(dialog));
-    EXPECT_EQ("george's model", s_judged);
-    EXPECT_EQ("taro's model", ReadRaw(s_modelFile.str()));
-    EXPECT_EQ("george's model, adapted", StoredModel("george"));
-}
-
 std::function<void()> s_fault;
 std::unique_ptr<CFileLock> s_dictionaryHeld;
 std::unique_ptr<CFaultyFileSystem> s_faultyFiles;
@@ -419,22 +398,6 @@ TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolme
     EXPECT_EQ("taro's new model; taro's new model; taro's new model; taro's new model; ", s_judged);
     EXPECT_EQ("hanako's new model", ReadRaw(s_modelFile.str()));
     EXPECT_EQ("taro's new model", StoredModel("taro"));
-}
-
-// A hold records what it puts back before anything is fetched, and first
-// puts back what a holder that died left recorded (no file: none before).
-TEST(DialogModelFile, AHoldRecordsItsPutBackAndMakesTheOneADeadHolderLeft)
-{
-    CTempFolder app;
-    const CString model = app.File("work\\aaj.bin");
-    {
-        CModelFileHold verification(app.Path(), "aaj", true);
-        EXPECT_TRUE(Exists(model_putback::RecordPath(model).str()));
-    }
-    model_putback::Record(model, false, {});
-    ASSERT_TRUE(WriteRaw(model.str(), "george's model"));
-    CModelFileHold training(app.Path(), "aaj", false);
-    EXPECT_FALSE(Exists(model.str()));
 }
 
 // A verification's put-back that fails (disk full after the judgement)
@@ -687,7 +650,7 @@ TEST(DialogLayout, ShowsTheControlsOfItsMethod)
         CTestVoiceDlg dialog(app, c.mode, c.purpose);
         dialog.m_nVerifyRepeat = c.verifyRepeat;
         auto labelShown = [&dialog](const char* name) {
-            return IsWindowVisible(CTestVoiceDlg::Named(dialog.m_arrLabels, name)) != FALSE;
+            return IsWindowVisible(Named(dialog.m_arrLabels, name)->m_hWnd) != FALSE;
         };
         CDialogDriver driver;
         driver.WhenReady([&] {
@@ -725,7 +688,7 @@ TEST(DialogMixer, BarsFollowTheMixerAndAMovedBarIsWrittenBack)
         .When([&] { return dialog.GetProgressPos("MIC") == 90; },
               [&] {
                   // The user clicks the speaker bar (the value written is the mixer's test).
-                  HWND bar = CTestVoiceDlg::Named(dialog.m_arrProgress, "SPEAKER");
+                  HWND bar = Named(dialog.m_arrProgress, "SPEAKER")->m_hWnd;
                   RECT area{};
                   GetClientRect(bar, &area);
                   const LPARAM at = MAKELPARAM(area.right - 1, area.bottom / 2);

@@ -39,10 +39,8 @@ TEST(SkinGrammar, GetFirstParamTakesTheFirstFieldAsWrittenAndTrimsTheRest)
 }
 
 // Numbers are leading decimal integers; colours keep the low eight bits of
-// each channel, a lone field standing for all three (a value without a
-// separator stays whole, so its field repeats); control names map to identifiers exactly (the identifiers a
-// click reports: below). (A rectangle is
-// position and size, its fields consumed: the wave panel and button tips below.)
+// each channel, a lone field standing for all three; control names map to
+// identifiers exactly (the identifiers a click reports: below).
 TEST(SkinGrammar, NumbersColoursAndControlNames)
 {
     const std::pair<const char*, int> cases[] = {{"  -7", -7}, {"12px", 12}, {"x12", 0},

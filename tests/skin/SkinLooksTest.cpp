@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -119,25 +118,10 @@ void RestOn(CWnd& control)
 class SkinLooksTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        for (const char* name : {"skin.ini", "main.bmp", "mask.bmp", "over.bmp", "down.bmp", "disabled.bmp"}) {
-            const std::string source = std::string(SONVERA_SOURCE_DIR) + "/skin/DEFAULT/" + name;
-            ASSERT_TRUE(CopyFileA(source.c_str(), m_skin.File(name), FALSE)) << name;
-        }
-    }
+    void SetUp() override { CopyDefaultSkin(m_skin.Dir()); }
 
     CTestSkinFolder m_skin{"default"};
 };
-
-template <class T>
-T& Named(const std::vector<std::unique_ptr<T>>& controls, const char* name)
-{
-    for (const auto& control : controls)
-        if (control->GetName() == name)
-            return *control;
-    throw std::runtime_error(std::string("no control ") + name);
-}
 
 TEST_F(SkinLooksTest, EachStateChangesTheControlsLook)
 {
@@ -158,9 +142,9 @@ TEST_F(SkinLooksTest, EachStateChangesTheControlsLook)
         d.m_editID.SetText(kUserID);
         ::SetFocus(nullptr);
     };
-    const auto record = [](Dialog& d) -> CWnd& { return Named(d.m_arrButtons, "BUTTON_RECORD"); };
-    const auto speaker = [](Dialog& d) -> CWnd& { return Named(d.m_arrProgress, "SPEAKER"); };
-    const auto hint = [](Dialog& d) -> CWnd& { return Named(d.m_arrLabels, "LABEL_HINT"); };
+    const auto record = [](Dialog& d) -> CWnd& { return *Named(d.m_arrButtons, "BUTTON_RECORD"); };
+    const auto speaker = [](Dialog& d) -> CWnd& { return *Named(d.m_arrProgress, "SPEAKER"); };
+    const auto hint = [](Dialog& d) -> CWnd& { return *Named(d.m_arrLabels, "LABEL_HINT"); };
     const auto editID = [](Dialog& d) -> CWnd& { return d.m_editID; };
     const auto combo = [](Dialog& d) -> CWnd& { return d.m_comboWord; };
     const auto nothing = [](Dialog&) {};
@@ -200,10 +184,8 @@ TEST_F(SkinLooksTest, EachStateChangesTheControlsLook)
              ::SetFocus(d.m_editID.m_hWnd);
              d.m_editID.SendMessage(EM_SETSEL, 2, 2);
          }},
-        {"edit", editID, typeID, "hover",
-         [&](Dialog& d) { PointAt(d.m_editID); }},
-        {"edit", editID, typeID, "disabled",
-         [](Dialog& d) { d.m_editID.EnableWindow(FALSE); }},
+        {"edit", editID, typeID, "hover", [&](Dialog& d) { PointAt(d.m_editID); }},
+        {"edit", editID, typeID, "disabled", [](Dialog& d) { d.m_editID.EnableWindow(FALSE); }},
         {"edit", editID, typeID, "tip", [](Dialog& d) { RestOn(d.m_editID); },
          [](Dialog&) { return VisibleControlTip(); }},
         {"combo", combo, showCombo, "hover", [&](Dialog& d) { PointAt(d.m_comboWord); }},

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,6 +101,7 @@ public:
 
     CString AppDir() const { return m_app.Path(); }
     CString Name() const { return m_name; }
+    CString Dir() const { return m_dir; }
     CString File(const char* name) const { return m_dir + "\\" + name; }
 
 private:
@@ -107,6 +109,27 @@ private:
     CString m_name;
     CString m_dir;
 };
+
+#ifdef SONVERA_SOURCE_DIR
+// Copies the default skin's files from the source tree into the folder.
+inline void CopyDefaultSkin(const CString& folder)
+{
+    for (const char* name : {"skin.ini", "main.bmp", "mask.bmp", "over.bmp", "down.bmp", "disabled.bmp"}) {
+        const std::string source = std::string(SONVERA_SOURCE_DIR) + "/skin/DEFAULT/" + name;
+        ASSERT_TRUE(CopyFileA(source.c_str(), folder + "\\" + name, FALSE)) << name;
+    }
+}
+#endif
+
+// The skin control of that name in m_arrButtons, m_arrLabels or m_arrProgress; null when there is none.
+template <class T>
+T* Named(const std::vector<std::unique_ptr<T>>& controls, const char* name)
+{
+    for (const auto& control : controls)
+        if (control->GetName() == name)
+            return control.get();
+    return nullptr;
+}
 
 // Lets the thread's pending messages (paints, timers, posted commands) run.
 inline void PumpMessages(DWORD forMs = 0)
