@@ -168,7 +168,8 @@ TEST_F(FileTest, FailuresCarryTheirCauseAndShortWritesAndReadsAreCompleted)
 }
 
 // A file longer than its caller takes is refused before anything is read
-// into memory for it: a damaged one of any length must not exhaust memory.
+// into memory for it: a damaged one of any length must not exhaust memory,
+// nor, past 4 GiB, pass for its length cut to 32 bits.
 TEST_F(FileTest, ReadWholeRefusesAFileLongerThanItsCallerTakesBeforeReadingIt)
 {
     const std::string contents = "0123456789";
@@ -180,8 +181,11 @@ TEST_F(FileTest, ReadWholeRefusesAFileLongerThanItsCallerTakesBeforeReadingIt)
     CFileSystemOverride scope(fs);
     EXPECT_EQ(FileErrorOf([&] { CFile::ReadWhole(path.c_str(), contents.size() - 1); }).m_cause,
               CFileException::invalidFile);
-    EXPECT_EQ(fs.Calls(CFaultyFileSystem::read), 0);
     EXPECT_EQ(ReadRaw(path), contents);
+    CFile(path.c_str(), CFile::modeWrite).SetLength(0x100000000ULL + contents.size());
+    EXPECT_EQ(FileErrorOf([&] { CFile::ReadWhole(path.c_str(), contents.size()); }).m_cause,
+              CFileException::invalidFile);
+    EXPECT_EQ(fs.Calls(CFaultyFileSystem::read), 0);
 }
 
 // Only "not found" means absent: a caller that took any other failure of the

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,15 @@ void RestOn(CWnd& control)
         PumpMessages(50);
 }
 
+// The skin's control of that name: a skin without it fails the test by the
+// name instead of ending the program.
+template <class T>
+CWnd& Control(const std::vector<std::unique_ptr<T>>& controls, const char* name)
+{
+    T* control = Named(controls, name);
+    return control ? *control : throw std::runtime_error(std::string("the skin has no ") + name);
+}
+
 class SkinLooksTest : public ::testing::Test
 {
 protected:
@@ -142,9 +152,9 @@ TEST_F(SkinLooksTest, EachStateChangesTheControlsLook)
         d.m_editID.SetText(kUserID);
         ::SetFocus(nullptr);
     };
-    const auto record = [](Dialog& d) -> CWnd& { return *Named(d.m_arrButtons, "BUTTON_RECORD"); };
-    const auto speaker = [](Dialog& d) -> CWnd& { return *Named(d.m_arrProgress, "SPEAKER"); };
-    const auto hint = [](Dialog& d) -> CWnd& { return *Named(d.m_arrLabels, "LABEL_HINT"); };
+    const auto record = [](Dialog& d) -> CWnd& { return Control(d.m_arrButtons, "BUTTON_RECORD"); };
+    const auto speaker = [](Dialog& d) -> CWnd& { return Control(d.m_arrProgress, "SPEAKER"); };
+    const auto hint = [](Dialog& d) -> CWnd& { return Control(d.m_arrLabels, "LABEL_HINT"); };
     const auto editID = [](Dialog& d) -> CWnd& { return d.m_editID; };
     const auto combo = [](Dialog& d) -> CWnd& { return d.m_comboWord; };
     const auto nothing = [](Dialog&) {};
