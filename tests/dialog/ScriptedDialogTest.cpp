@@ -637,7 +637,7 @@ TEST(DialogLayout, ShowsTheControlsOfItsMethod)
         CTestVoiceDlg dialog(app, c.mode, c.purpose);
         dialog.m_nVerifyRepeat = c.verifyRepeat;
         auto labelShown = [&dialog](const char* name) {
-            return IsWindowVisible(Named(dialog.m_arrLabels, name)->m_hWnd) != FALSE;
+            return IsWindowVisible(Control(dialog.m_arrLabels, name).m_hWnd) != FALSE;
         };
         CDialogDriver driver;
         driver.WhenReady([&] {
@@ -675,7 +675,7 @@ TEST(DialogMixer, BarsFollowTheMixerAndAMovedBarIsWrittenBack)
         .When([&] { return dialog.GetProgressPos("MIC") == 90; },
               [&] {
                   // The user clicks the speaker bar (the value written is the mixer's test).
-                  HWND bar = Named(dialog.m_arrProgress, "SPEAKER")->m_hWnd;
+                  HWND bar = Control(dialog.m_arrProgress, "SPEAKER").m_hWnd;
                   RECT area{};
                   GetClientRect(bar, &area);
                   const LPARAM at = MAKELPARAM(area.right - 1, area.bottom / 2);

@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -114,15 +113,6 @@ void RestOn(CWnd& control)
     control.PreTranslateMessage(&move);
     for (int waited = 0; waited < 3000 && VisibleControlTip() == nullptr; waited += 50)
         PumpMessages(50);
-}
-
-// The skin's control of that name: a skin without it fails the test by the
-// name instead of ending the program.
-template <class T>
-CWnd& Control(const std::vector<std::unique_ptr<T>>& controls, const char* name)
-{
-    T* control = Named(controls, name);
-    return control ? *control : throw std::runtime_error(std::string("the skin has no ") + name);
 }
 
 class SkinLooksTest : public ::testing::Test

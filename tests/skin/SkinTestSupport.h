@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -129,6 +130,15 @@ T* Named(const std::vector<std::unique_ptr<T>>& controls, const char* name)
         if (control->GetName() == name)
             return control.get();
     return nullptr;
+}
+
+// The skin's control of that name: a skin without it fails the test by the
+// name instead of ending the program.
+template <class T>
+CWnd& Control(const std::vector<std::unique_ptr<T>>& controls, const char* name)
+{
+    T* control = Named(controls, name);
+    return control ? *control : throw std::runtime_error(std::string("the skin has no ") + name);
 }
 
 // Lets the thread's pending messages (paints, timers, posted commands) run.
