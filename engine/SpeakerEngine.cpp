@@ -608,13 +608,6 @@ int CSpeakerEngine::Train()
             // what loosens the threshold (CSpeakerScorer::Threshold).
             if (snrCount > 0)
                 model->enrolSnrDb = std::clamp(static_cast<float>(snrSum / snrCount), 0.0f, CSpeakerModel::kMaxSnrDb);
-            // Where this model's own clean takes land on the weighted scale
-            // moves its weighted threshold; a model without it keeps the base.
-            float weightedMargin = 0.0f;
-            if (m_scorer.MeasureWeightedMargin(takes, snrs, count, *model, weightedMargin) > 0) {
-                model->bWeightedMargin = true;
-                model->weightedMargin = weightedMargin;
-            }
             // How far this model's own takes move in noise sets its own
             // allowance for a noisy login; a model without it gets none.
             MeasureNoiseMove(takes, samples, snrs, count, *model);
@@ -868,10 +861,8 @@ float CSpeakerEngine::ThresholdOnPath(CSpeakerScorer::EScorePath path) const
     const CSpeakerScorer::ENoiseHold hold = m_bTakeScored ? m_lastHold : CSpeakerScorer::ENoiseHold::kPath;
     const float matchedMargin = OwnModelLoaded() && m_model.bMatchedMargin ? m_model.matchedMargin
                                                                              : CSpeakerScorer::kNoMatchedMargin;
-    const float weightedMargin = OwnModelLoaded() && m_model.bWeightedMargin ? m_model.weightedMargin
-                                                                               : CSpeakerScorer::kNoMatchedMargin;
     return CSpeakerScorer::Threshold(path, m_fSecurity, TakeSnrDb(), OwnEnrolSnrDb(), ownFigure ? &figure : nullptr,
-                                     excess, hold, matchedMargin, weightedMargin);
+                                     excess, hold, matchedMargin);
 }
 
 double CSpeakerEngine::ModelPart(int index) const
@@ -881,7 +872,6 @@ double CSpeakerEngine::ModelPart(int index) const
     if (index == CSpeakerModel::kScoreParts + 2) return m_model.bNoiseMove ? m_model.noiseCopySnrDb : 0.0;
     if (index == CSpeakerModel::kScoreParts + 3) return m_model.bNoiseMove ? m_model.noiseImpostorMove : 0.0;
     if (index == CSpeakerModel::kScoreParts + 4) return m_model.bMatchedMargin ? m_model.matchedMargin : 0.0;
-    if (index == CSpeakerModel::kScoreParts + 5) return m_model.bWeightedMargin ? m_model.weightedMargin : 0.0;
     if (index < 0 || index > CSpeakerModel::kScoreParts) return 0.0;
     // The typical distances the last take was scored against (a line's
     // take: the band's own, taken afresh for it).

@@ -171,24 +171,15 @@ void ReadEnrolNoise(CReader& r, CSpeakerModel& m)
     }
 }
 
-// A margin (matched, then weighted): u8 known, f32 margin; unknown is a
-// zero margin.
-void ReadMargin(CReader& r, bool& known, float& margin)
+// The matched margin: u8 known, f32 margin; unknown is a zero margin.
+void ReadMatchedMargin(CReader& r, CSpeakerModel& m)
 {
-    const int flag = r.U8();
-    margin = r.F32();
-    if (flag > 1 || !FiniteIn(margin, -CSpeakerModel::kMaxMatchedMargin, CSpeakerModel::kMaxMatchedMargin) ||
-        (flag == 0 && margin != 0.0f))
+    const int known = r.U8();
+    m.matchedMargin = r.F32();
+    if (known > 1 || !FiniteIn(m.matchedMargin, -CSpeakerModel::kMaxMatchedMargin, CSpeakerModel::kMaxMatchedMargin) ||
+        (known == 0 && m.matchedMargin != 0.0f))
         r.Fail();
-    known = flag == 1;
-}
-
-int WriteMargin(CWriter& w, bool known, float margin)
-{
-    if (known && !FiniteIn(margin, -CSpeakerModel::kMaxMatchedMargin, CSpeakerModel::kMaxMatchedMargin)) return 0;
-    w.U8(known ? 1 : 0);
-    w.F32(known ? margin : 0.0f);
-    return 1;
+    m.bMatchedMargin = known == 1;
 }
 
 } // namespace
@@ -226,8 +217,6 @@ void CSpeakerModel::Reset()
     for (float& db : enrolNoiseDb) db = kNoNoiseDb;
     bMatchedMargin = false;
     matchedMargin = 0.0f;
-    bWeightedMargin = false;
-    weightedMargin = 0.0f;
 }
 
 int CSpeakerModel::TemplateFrameLimit(int dims)
@@ -312,7 +301,9 @@ int CSpeakerModel::Serialize(std::vector<unsigned char>& out) const
         if (!EnrolNoiseInRange(enrolNoiseDb[c])) return 0;
         w.F32(enrolNoiseDb[c]);
     }
-    if (!WriteMargin(w, bMatchedMargin, matchedMargin) || !WriteMargin(w, bWeightedMargin, weightedMargin)) return 0;
+    if (bMatchedMargin && !FiniteIn(matchedMargin, -kMaxMatchedMargin, kMaxMatchedMargin)) return 0;
+    w.U8(bMatchedMargin ? 1 : 0);
+    w.F32(bMatchedMargin ? matchedMargin : 0.0f);
     CWriter h(out);
     for (char c : kMagic) out.push_back(static_cast<unsigned char>(c));
     h.U16(kVersion); h.U16(kHeaderSize);
@@ -398,8 +389,7 @@ int CSpeakerModel::Parse(const unsigned char* data, size_t size)
     }
     if (version >= 9) ReadWeights(r, m);
     if (version >= 10) ReadEnrolNoise(r, m);
-    if (version >= 11) ReadMargin(r, m.bMatchedMargin, m.matchedMargin);
-    if (version >= 12) ReadMargin(r, m.bWeightedMargin, m.weightedMargin);
+    if (version >= 11) ReadMatchedMargin(r, m);
     if (!r.Ok() || r.Left() != 0) return 0;
     *this = m;
     return 1;

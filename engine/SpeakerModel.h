@@ -47,11 +47,7 @@
 //     u8 matched margin known (0 or 1), f32 matched margin (0 when unknown):
 //       where the enrolment takes' noisy copies land against the matched
 //       threshold (CSpeakerScorer::MeasureMatchedMargin)
-//     u8 weighted margin known (0 or 1), f32 weighted margin (0 when
-//       unknown): where the enrolment takes land against the weighted
-//       threshold (CSpeakerScorer::MeasureWeightedMargin)
-// Older files are still read: version 11 (without the weighted margin, read
-// as unknown), version 10 (without the matched margin, read
+// Older files are still read: version 10 (without the matched margin, read
 // as unknown), version 9 (without the enrolment noise, read as unknown),
 // version 8 (without the weights, read as
 // unweighted), version 7 (without the noise move, read as
@@ -77,7 +73,7 @@ public:
     // fingerprint, its pitch contour and a print of each enrolment take; 4:
     // without the prints (10, 9, 8, 7, 6, 5 and 4 still read); 3: a fingerprint without a
     // pitch contour; 2: with one among the cepstra.
-    static constexpr int kVersion = 12;
+    static constexpr int kVersion = 11;
     static constexpr int kOldestReadVersion = 4;
     static constexpr int kHeaderSize = 24;
     static constexpr int kMaxFileSize = 20655;     // the voice dictionary's model block
@@ -97,8 +93,7 @@ public:
     static constexpr int kMaxNoiseChannels = 40;    // the analysis' filter-bank channels at most
     static constexpr float kNoNoiseDb = -1e9f;      // a channel none of the enrolment takes carried noise in
     static constexpr int kFixedPayload = 7 * 2 + kMaxDims * 4 + kScoreParts * 3 * 4 + 4 + 2 * 2 + 4 + 4 + 1 + 4 + 4 +
-                                         4 + 1 + kMaxDims + kScoreParts * 2 * 4 + 1 + kMaxNoiseChannels * 4 + 1 + 4 +
-                                         1 + 4;
+                                         4 + 1 + kMaxDims + kScoreParts * 2 * 4 + 1 + kMaxNoiseChannels * 4 + 1 + 4;
     static constexpr int kKnownTakeBytes = 2 + 2 + kMaxContourFrames + 1 + kWaveformPrintBytes;
     static_assert(kHeaderSize + kFixedPayload + kMaxTemplates * 4 + kTemplateBudget +
                       kMaxKnownTakes * kKnownTakeBytes <= kMaxFileSize,
@@ -182,12 +177,4 @@ public:
     bool bMatchedMargin;
     float matchedMargin;                              // score units, within +-kMaxMatchedMargin
     static constexpr float kMaxMatchedMargin = 100.0f;
-    // The same for clean takes (never before version 12): the median over
-    // the enrolment takes on the weighted path of a take's weighted score,
-    // its template left out, less the weighted threshold's snr terms. A
-    // model whose own takes land high refuses its speaker's clean logins
-    // more often, and its weighted threshold follows it. Bounded as the
-    // matched margin.
-    bool bWeightedMargin;
-    float weightedMargin;                             // score units, within +-kMaxMatchedMargin
 };

@@ -284,20 +284,6 @@ const float kMatchedThresholdPerSnrDb = 0.02f;
 const float kMatchedMarginMean = -1.7194f;     // over the 105 tuning models
 const float kMatchedMarginShare = 0.75f;
 const float kMatchedMarginBound = 0.25f;       // of the margin, each way
-// The same on the weighted path: one base refuses the clean takes of the
-// models whose own takes land high on the weighted scale (asc07's 38 % of
-// its clean takes, asc09's 2 %) and leaves the others slack. A model's
-// weighted margin (where its enrolment takes land with their own templates
-// left out, CSpeakerModel::weightedMargin) moves its weighted threshold by
-// kWeightedMarginShare of its distance from the tuning models' median,
-// bounded at +-kWeightedMarginBound: the figure ranks the models' genuine
-// takes inside a corpus, not their impostors (hundred-and-sixth round), and
-// it sits by corpus in two clusters, fsdd's 1.3 under arabicsc's, so the
-// move centres on the median, inside the arabicsc cluster, not on a mean
-// that lies between the two.
-const float kWeightedMarginMedian = 0.0f;
-const float kWeightedMarginShare = 0.0f;
-const float kWeightedMarginBound = 0.0f;       // of the margin, each way
 // A take the excess leaves unmatched stays on the unweighted path's scale
 // beside the matched ones; the noisy room's speaker's models (enrolled in
 // noise, so most of their noisy takes bring no excess) then let in the
@@ -714,7 +700,7 @@ float CSpeakerScorer::CueTerm(const float* cues, EScorePath path)
 // distance kept: the takes said most like this one, as the DTW distance
 // counts them.
 void CSpeakerScorer::MeasureCues(const CTakeFeatures& test, const CTakeFeatures* templates, const CSpeakerModel& model,
-                                 bool weigh, int exclude)
+                                 bool weigh)
 {
     std::fill(m_lastCues, m_lastCues + kCues, 0.0f);
     if (m_nLastKept < 1 || test.Frames() < 1) return;
@@ -725,7 +711,7 @@ void CSpeakerScorer::MeasureCues(const CTakeFeatures& test, const CTakeFeatures*
     MeasureMelody(contour, model);
     MeasureVoicedShare(contour, model);
     MeasureAlongPaths(test, templates, model, weigh, contour);
-    MeasureContourDistance(test, model, exclude);
+    MeasureContourDistance(test, model);
 }
 
 void CSpeakerScorer::MeasureDuration(const CTakeFeatures& test, const CTakeFeatures* templates)
@@ -778,9 +764,9 @@ void CSpeakerScorer::MeasureVoicedShare(const STakeContour& contour, const CSpea
 
 // Against the enrolment takes alone, as the term was tuned: an accepted
 // take's contour in the known takes' ring is the replay check's.
-void CSpeakerScorer::MeasureContourDistance(const CTakeFeatures& test, const CSpeakerModel& model, int exclude)
+void CSpeakerScorer::MeasureContourDistance(const CTakeFeatures& test, const CSpeakerModel& model)
 {
-    const float distance = NearestContourDistance(test, model, model.nTemplates, 1.0f, exclude);
+    const float distance = NearestContourDistance(test, model, model.nTemplates, 1.0f);
     m_lastCues[kCueContourDistance] = distance < kNoPitchContour ? distance : kNeutralContourDistance;
 }
 
@@ -1218,29 +1204,16 @@ float CSpeakerScorer::OwnLevelAllowanceTaken(float snrDb, float enrolSnrDb, floa
     return kOwnLevelShare * kThresholdPerSnrDb * std::max(0.0f, kSnrKneeDb - std::max(snrDb, enrolSnrDb));
 }
 
-namespace {
-
-float MarginMove(float margin, float centre, float share, float bound)
-{
-    if (!std::isfinite(margin)) return 0.0f;
-    return share * std::clamp(margin - centre, -bound, bound);
-}
-
-} // namespace
-
 float CSpeakerScorer::MatchedMarginMove(float matchedMargin)
 {
-    return MarginMove(matchedMargin, kMatchedMarginMean, kMatchedMarginShare, kMatchedMarginBound);
-}
-
-float CSpeakerScorer::WeightedMarginMove(float weightedMargin)
-{
-    return MarginMove(weightedMargin, kWeightedMarginMedian, kWeightedMarginShare, kWeightedMarginBound);
+    if (!std::isfinite(matchedMargin)) return 0.0f;
+    return kMatchedMarginShare *
+           std::clamp(matchedMargin - kMatchedMarginMean, -kMatchedMarginBound, kMatchedMarginBound);
 }
 
 float CSpeakerScorer::Threshold(EScorePath path, float security, float snrDb, float enrolSnrDb,
                                 const SNoiseFigure* noiseFigure, float noiseExcessDb, ENoiseHold hold,
-                                float matchedMargin, float weightedMargin)
+                                float matchedMargin)
 {
     // Only the unweighted path holds a take for its noise.
     if (path != EScorePath::kUnweighted) hold = ENoiseHold::kPath;
@@ -1254,9 +1227,8 @@ float CSpeakerScorer::Threshold(EScorePath path, float security, float snrDb, fl
     const bool enrolKnown = std::isfinite(enrolSnrDb) && enrolSnrDb > 0.0f;
     const float enrol = enrolKnown ? std::min(enrolSnrDb, kSnrKneeDb) : 0.0f;
     const float underEnrolment = measured && enrolKnown ? std::max(0.0f, enrol - snrDb - kEnrolSnrMarginDb) : 0.0f;
-    const float base = matched    ? kMatchedThresholdAtShipped + MatchedMarginMove(matchedMargin)
-                       : weighted ? kWeightedThresholdAtShipped + WeightedMarginMove(weightedMargin)
-                                  : PathConstants(path).thresholdAtShipped;
+    const float base =
+        matched ? kMatchedThresholdAtShipped + MatchedMarginMove(matchedMargin) : PathConstants(path).thresholdAtShipped;
     const float perSnrDb = matched ? kMatchedThresholdPerSnrDb : kThresholdPerSnrDb;
     return base - (security - kShippedSecurity) * 10.0f * kThresholdPerTenth + perSnrDb * noise +
            kThresholdPerDbUnderEnrolment * underEnrolment + (throughLine ? kLineThresholdOffset : 0.0f) +
@@ -1359,11 +1331,6 @@ int CSpeakerScorer::MeasureMatchedMargin(const CTakeFeatures* copies, const bool
                                kMatchedThresholdAtShipped;
         margins.push_back(score + CueTerm(m_lastCues, EScorePath::kUnweighted) - snrTerms);
     }
-    return MedianMargin(margins, margin);
-}
-
-int CSpeakerScorer::MedianMargin(std::vector<float>& margins, float& margin)
-{
     const int used = static_cast<int>(margins.size());
     if (used < kMinMarginTakes) return 0;
     std::sort(margins.begin(), margins.end());
@@ -1371,32 +1338,6 @@ int CSpeakerScorer::MedianMargin(std::vector<float>& margins, float& margin)
     margin = used % 2 ? margins[mid] : 0.5f * (margins[mid - 1] + margins[mid]);
     if (!(std::fabs(margin) <= CSpeakerModel::kMaxMatchedMargin)) return 0;
     return used;
-}
-
-int CSpeakerScorer::MeasureWeightedMargin(const CTakeFeatures* takes, const float* snrDb, int count,
-                                          const CSpeakerModel& model, float& margin)
-{
-    margin = 0.0f;
-    if (!model.bWeighted || count != m_nTemplates || count < kMinMarginTakes) return 0;
-    const float fullBank[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
-    CTakeFeatures* sets[1 + kNeighbours];
-    sets[0] = m_templates;
-    for (int v = 0; v < kNeighbours; ++v) sets[1 + v] = NeighbourSet(v);
-    std::vector<float> margins;
-    margins.reserve(static_cast<size_t>(count));
-    for (int t = 0; t < count; ++t) {
-        if (TakePath(false, true, snrDb[t], model.enrolSnrDb) != EScorePath::kWeighted) continue;
-        float parts[kParts];
-        const float score =
-            ScoreAgainst(sets, takes[t], model.weightedAdaptedMean, fullBank, EScorePath::kWeighted, parts, nullptr, t);
-        if (parts[0] >= CDtw::kUnreachable) continue;
-        MeasureCues(takes[t], sets[0], model, true, t);
-        const float snrTerms =
-            Threshold(EScorePath::kWeighted, kShippedSecurity, snrDb[t], model.enrolSnrDb, nullptr, kNoExcess) -
-            kWeightedThresholdAtShipped;
-        margins.push_back(score + CueTerm(m_lastCues, EScorePath::kWeighted) - snrTerms);
-    }
-    return MedianMargin(margins, margin);
 }
 
 int CSpeakerScorer::CopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,
@@ -1545,14 +1486,13 @@ float CSpeakerScorer::ReplayPitchDistance(const CTakeFeatures& test, const CSpea
 }
 
 float CSpeakerScorer::NearestContourDistance(const CTakeFeatures& test, const CSpeakerModel& model, int takes,
-                                             float acceptedScale, int exclude)
+                                             float acceptedScale)
 {
     signed char probe[CTakeFeatures::kMaxFrames];
     float probeHz = 0.0f;
     const int frames = test.PitchContour(probe, CTakeFeatures::kMaxFrames, probeHz);
     float best = kNoPitchContour;
     for (int k = 0; k < std::min(takes, model.nKnownTakes); ++k) {
-        if (k == exclude) continue;
         const float distance = PitchContourDistance(probe, frames, probeHz, model.contourPitch[k],
                                                     model.contourFrames[k], model.contourMedianPitch[k]);
         best = std::min(best, k < model.nTemplates ? distance : acceptedScale * distance);

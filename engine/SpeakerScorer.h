@@ -308,20 +308,14 @@ public:
     // threshold has a base and snr slope of its own and no noise figure's
     // term (the matching has taken the noise's move in); its base moves by
     // MatchedMarginMove(matchedMargin), the model's matched margin or
-    // kNoMatchedMargin when it has none; a weighted take's base moves by
-    // WeightedMarginMove(weightedMargin) likewise.
+    // kNoMatchedMargin when it has none.
     static float Threshold(EScorePath path, float security, float snrDb, float enrolSnrDb,
                            const SNoiseFigure* noiseFigure, float noiseExcessDb,
-                           ENoiseHold hold = ENoiseHold::kPath, float matchedMargin = kNoMatchedMargin,
-                           float weightedMargin = kNoMatchedMargin);
+                           ENoiseHold hold = ENoiseHold::kPath, float matchedMargin = kNoMatchedMargin);
     static constexpr float kNoMatchedMargin = std::numeric_limits<float>::quiet_NaN();
     // A model's matched margin's share of its distance from the tuning
     // models' mean, bounded each way; 0 for kNoMatchedMargin.
     static float MatchedMarginMove(float matchedMargin);
-    // The same for a weighted take (weightedMargin: the model's weighted
-    // margin, kNoMatchedMargin when it has none), from the tuning models'
-    // median.
-    static float WeightedMarginMove(float weightedMargin);
     // The hold of a take on `path` whose word peaks snrDb over its noise
     // floor, whose noise lies noiseExcessDb over its model's templates' own
     // (NoiseExcessDb) and is shaped enrolNoiseShapeDb against the model's
@@ -365,16 +359,6 @@ public:
     int MeasureMatchedMargin(const CTakeFeatures* copies, const bool* made, const float* copySnrDb, int count,
                              const CSpeakerModel& model, float& margin);
     static constexpr int kMinMarginTakes = 3;
-    // After Train, with the model's enrolment snr set: the median over the
-    // enrolment takes t that lie on the weighted path (snrDb[t]) of takes[t]'s
-    // weighted score, its cues included, against the model with template t
-    // (and its enrolment contour) left out, less the weighted threshold's
-    // snr terms: where this model's own clean takes land on the weighted
-    // scale, whatever its base. Returns how many takes counted (margin:
-    // their median), 0 when fewer than kMinMarginTakes did or the model has
-    // no weights.
-    int MeasureWeightedMargin(const CTakeFeatures* takes, const float* snrDb, int count, const CSpeakerModel& model,
-                              float& margin);
     // Smallest pitch-contour distance of `test` to the known takes of
     // `model`, in semitones (see PitchContourDistance), an accepted take's
     // multiplied by `acceptedScale`; large when no known take has enough
@@ -382,9 +366,8 @@ public:
     float ReplayPitchDistance(const CTakeFeatures& test, const CSpeakerModel& model, float acceptedScale) const;
     // The same over the model's first `takes` known takes (its enrolment
     // takes when `takes` is at most nTemplates).
-    // exclude: a known take left out (-1: none).
     static float NearestContourDistance(const CTakeFeatures& test, const CSpeakerModel& model, int takes,
-                                        float acceptedScale, int exclude = -1);
+                                        float acceptedScale);
     // Rigid comparison of two pitch contours (CSpeakerModel's units): at each
     // offset whose overlap covers most of the shorter one and holds at least
     // kMinVoicedPairs frames voiced in both, the median difference of their
@@ -427,10 +410,8 @@ private:
                      int* kept = nullptr, int* keptCount = nullptr);
     // m_lastCues for test against the kept templates (m_lastKept) of
     // `model`, whose templates are `templates`; weigh: the DTW distance took
-    // the model's weights; exclude: an enrolment take whose contour the
-    // contour distance leaves out (-1: none), as the DTW left its template.
-    void MeasureCues(const CTakeFeatures& test, const CTakeFeatures* templates, const CSpeakerModel& model, bool weigh,
-                     int exclude = -1);
+    // the model's weights.
+    void MeasureCues(const CTakeFeatures& test, const CTakeFeatures* templates, const CSpeakerModel& model, bool weigh);
     // The take's pitch contour as the model keeps its enrolment takes' (the
     // middle of a longer word), so that both sides cover the same stretch of
     // it.
@@ -449,7 +430,7 @@ private:
     // Sets kCueVoicedShare.
     void MeasureVoicedShare(const STakeContour& contour, const CSpeakerModel& model);
     // Sets kCueContourDistance.
-    void MeasureContourDistance(const CTakeFeatures& test, const CSpeakerModel& model, int exclude);
+    void MeasureContourDistance(const CTakeFeatures& test, const CSpeakerModel& model);
     // Sets kCueLoudness and kCueIntonationPath, along the DTW path to each
     // template, laid with the model's weights when the distance took them
     // (weigh).
@@ -492,10 +473,6 @@ private:
     // template `exclude`. Returns 0 when either could not be matched.
     int CopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,
                  const CSpeakerModel& model, int exclude, float& move);
-    // The median of `margins` (sorted in place) into margin. Returns their
-    // count, 0 when fewer than kMinMarginTakes or the median is out of the
-    // model's range.
-    static int MedianMargin(std::vector<float>& margins, float& margin);
     // The threshold's term for the model's noise figure (nullptr: none)
     // and a take at snrDb, the model's enrolment snr counted up to the knee.
     static float NoiseAllowance(const SNoiseFigure* figure, float enrolSnrDb, float snrDb);

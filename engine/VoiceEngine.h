@@ -118,9 +118,7 @@ double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical dis
                                                        6: their noisy copies' mean snr, dB;
                                                        7: the near voices' move in noise;
                                                        8: its noisy copies' median margin on the
-                                                       matched path (0: none);
-                                                       9: its enrolment takes' median margin on the
-                                                       weighted path (0: none) */
+                                                       matched path (0: none) */
 double VRE_CALL VRE_GetCopyDistance(void);          /* last VRE_VCopy: the nearer replay cue as a share of its
                                                        limit (at most 1: a replay) */
 double VRE_CALL VRE_GetCopyPitchDistance(void);     /* last VRE_VCopy: pitch-contour distance, semitones

@@ -238,7 +238,6 @@ STrialResult CEvalProtocol::Trial(const std::vector<short>& take)
         r.fNoiseCopySnrDb = VRE_GetModelPart(6);
         r.fNoiseImpostorMove = VRE_GetModelPart(7);
         r.fMatchedMargin = VRE_GetModelPart(8);
-        r.fWeightedMargin = VRE_GetModelPart(9);
         r.fThreshold = VRE_GetThreshold();
         r.fScore = VRE_GetScore();
         for (int p = 0; p < kScorePartCount; ++p) r.fParts[p] = VRE_GetScorePart(p);

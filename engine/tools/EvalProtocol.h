@@ -47,7 +47,6 @@ struct STrialResult {
     double fNoiseCopySnrDb;    // its noisy copies' mean snr (VRE_GetModelPart(6))
     double fNoiseImpostorMove; // its near voices' move in noise (VRE_GetModelPart(7))
     double fMatchedMargin;     // its noisy copies' margin on the matched path (VRE_GetModelPart(8), 0: none)
-    double fWeightedMargin;    // its enrolment takes' margin on the weighted path (VRE_GetModelPart(9), 0: none)
     double fThreshold;         // the limit the engine applied (VRE_GetThreshold)
     double fSnrDb;      // the word's peak over the take's noise floor
     double fTakeMs;     // end points, take check, replay check and verification

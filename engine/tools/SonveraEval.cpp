@@ -303,9 +303,8 @@ int main(int argc, char** argv)
     // The take's noise shape against its model's enrolment noise, dB, and
     // how it was held for its noise (0 its path's, 1 matched, 2 shifted).
     if (dump) std::fprintf(dump, ",enrol_noise_shape,noise_hold");
-    // Where the model's own noisy copies land on the matched path, and its
-    // own clean takes on the weighted path.
-    if (dump) std::fprintf(dump, ",matched_margin,weighted_margin");
+    // Where the model's own noisy copies land on the matched path.
+    if (dump) std::fprintf(dump, ",matched_margin");
     if (dump) std::fprintf(dump, "\n");
     std::printf("speakers=%zu enrol_marginal=%ld adapted=%ld threshold=%.4f\n", speakers.size(), enrolMarginal, adapted,
                 threshold);
@@ -323,7 +322,7 @@ int main(int argc, char** argv)
                          t.r.fCopyWaveform, t.r.fNoiseMove, t.r.fNoiseCopySnrDb, t.r.fThreshold,
                          t.r.fNoiseImpostorMove);
             for (int p = 8; p < kScorePartCount; ++p) std::fprintf(dump, ",%.5f", t.r.fParts[p]);
-            std::fprintf(dump, ",%.5f,%.5f\n", t.r.fMatchedMargin, t.r.fWeightedMargin);
+            std::fprintf(dump, ",%.5f\n", t.r.fMatchedMargin);
         }
     }
     if (dump) std::fclose(dump);

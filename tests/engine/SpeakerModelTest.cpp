@@ -66,7 +66,6 @@ CSpeakerModel LargestModel()
     for (int c = 0; c < m.nChannels; ++c) m.enrolNoiseDb[c] = -40.5f - c;
     m.enrolNoiseDb[3] = CSpeakerModel::kNoNoiseDb;   // no enrolment take carried noise there
     m.bMatchedMargin = true; m.matchedMargin = -1.75f;
-    m.bWeightedMargin = true; m.weightedMargin = -0.5f;
     return m;
 }
 
@@ -122,7 +121,6 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
         [](CSpeakerModel& m) { m.enrolNoiseDb[6] = 1e6f; },
         [](CSpeakerModel& m) { m.matchedMargin = std::numeric_limits<float>::quiet_NaN(); },
         [](CSpeakerModel& m) { m.matchedMargin = CSpeakerModel::kMaxMatchedMargin + 1.0f; },
-        [](CSpeakerModel& m) { m.weightedMargin = std::numeric_limits<float>::quiet_NaN(); },
         // Fields only the reader held to their limits once.
         [](CSpeakerModel& m) { m.nSampleRate = 0; },
         [](CSpeakerModel& m) { m.nChannels = m.nCepstra; },
@@ -139,7 +137,7 @@ TEST(SpeakerModel, TheLargestModelAndItsFieldsAtTheirLimits)
 }
 
 // Each earlier version reads as a model without the sections it lacked
-// (11: the weighted margin, 10: the matched margin, 9: enrolment noise, 8: weights, 7: noise move, 6: enrolment snr); George's
+// (10: the matched margin, 9: enrolment noise, 8: weights, 7: noise move, 6: enrolment snr); George's
 // version 5 model keeps its contours and prints (its fingerprints skipped),
 // version 4 its contours. All are written back in today's version.
 TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTodays)
@@ -147,8 +145,7 @@ TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTod
     const Bytes today = Serialized(LargestModel());
     const Bytes v5 = sonvera_test::ReadBytes(SONVERA_TEST_ENGINE_DATA "/george-zero-v5.bin");
     ASSERT_EQ(5, v5.empty() ? 0 : v5[4]);
-    const size_t weightedMargin = 1 + 4;
-    const size_t matchedMargin = weightedMargin + 1 + 4;
+    const size_t matchedMargin = 1 + 4;
     const size_t enrolNoise = matchedMargin + 1 + 19 * 4;
     const size_t weights = enrolNoise + 1 + 17 + 8 * 4;
     const size_t printSection = 2 + 4 + CSpeakerModel::kMaxTemplates * CSpeakerModel::kWaveformPrintBytes;
@@ -164,7 +161,6 @@ TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTod
         bool weighted;
         int enrolNoiseChannels;
     } cases[] = {
-        {today, weightedMargin, 11, true, 47.25f, allKnown, 6, true, true, 19},
         {today, matchedMargin, 10, true, 47.25f, allKnown, 6, true, true, 19},
         {today, enrolNoise, 9, true, 47.25f, allKnown, 6, true, true, 0},
         {today, weights, 8, true, 47.25f, allKnown, 6, true, false, 0},
@@ -185,8 +181,7 @@ TEST(SpeakerModel, FilesOfEarlierFormatsReadAsWhatTheyHoldAndAreWrittenBackInTod
         ASSERT_EQ(1, m.Parse(old.data(), old.size()));
         EXPECT_EQ(c.weighted, m.bWeighted);
         EXPECT_EQ(c.enrolNoiseChannels, m.nEnrolNoiseChannels);
-        EXPECT_EQ(c.version >= 11, m.bMatchedMargin);
-        EXPECT_FALSE(m.bWeightedMargin);
+        EXPECT_FALSE(m.bMatchedMargin);
         EXPECT_EQ(c.noiseMove, m.bNoiseMove);
         EXPECT_EQ(c.enrolSnrDb, m.enrolSnrDb);
         EXPECT_EQ(CSpeakerModel::kMaxTemplates, m.nTemplates);
@@ -228,8 +223,7 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
     const Bytes moved = Serialized(otherSlot);
     const auto payloadOf = [&](const Bytes& b) { return b.begin() + static_cast<long>(payload); };
     const size_t ringSlot = std::mismatch(payloadOf(good), good.end(), payloadOf(moved)).first - good.begin();
-    const size_t weightedMargin = 1 + 4;                       // the file's last section
-    const size_t matchedMargin = weightedMargin + 1 + 4;
+    const size_t matchedMargin = 1 + 4;                        // the file's last section
     const size_t enrolNoise = matchedMargin + 1 + 19 * 4;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     unsigned char nanBytes[4];
@@ -251,8 +245,7 @@ TEST(SpeakerModel, DamagedAndForeignFilesAreRefused)
         {"enrolment noise on another channel count", good.size() - enrolNoise, {18}, true},
         {"a NaN enrolment noise", good.size() - matchedMargin - 4, Bytes(nanBytes, nanBytes + 4), true},
         {"a matched margin said to be unknown", good.size() - matchedMargin, {0}, true},
-        {"a NaN matched margin", good.size() - weightedMargin - 4, Bytes(nanBytes, nanBytes + 4), true},
-        {"a weighted margin said to be unknown", good.size() - weightedMargin, {0}, true},
+        {"a NaN matched margin", good.size() - 4, Bytes(nanBytes, nanBytes + 4), true},
         {"a byte after the last field", good.size(), {0}, false},
         {"the same with a header that claims it", good.size(), {0}, true},
     };

@@ -87,10 +87,6 @@ MATCHED = {'bound': None, 'excess': 0.0, 'slope': 0.0, 'base': 0.0}
 # (the dumps' matched_margin, 0 for a model without one): S x its distance
 # from F0, bounded at +-C (ninety-seventh round): --matched-margin S,C,F0.
 MARGIN = {'share': 0.0, 'bound': 0.0, 'mean': 0.0}
-# The same for a weighted take by its model's own place on the weighted
-# scale (the dumps' weighted_margin), from the tuning models' median
-# (hundred-and-sixth round): --weighted-margin S,C,F0.
-WEIGHTED_MARGIN = {'share': 0.0, 'bound': 0.0, 'mean': 0.0}
 SHIFT = {'stricter': 0.0, 'shape': 0.0}
 
 
@@ -219,21 +215,17 @@ def matched_threshold(row, knee):
             margin_move(row))
 
 
-def margin_move(row, column='matched_margin', setting=MARGIN):
-    margin = float(row.get(column) or 0.0)
-    if setting['share'] == 0.0 or margin == 0.0:
+def margin_move(row):
+    margin = float(row.get('matched_margin') or 0.0)
+    if MARGIN['share'] == 0.0 or margin == 0.0:
         return 0.0
-    return setting['share'] * max(-setting['bound'], min(setting['bound'], margin - setting['mean']))
-
-
-def weighted_base(row):
-    return WEIGHTED['base'] + margin_move(row, 'weighted_margin', WEIGHTED_MARGIN)
+    return MARGIN['share'] * max(-MARGIN['bound'], min(MARGIN['bound'], margin - MARGIN['mean']))
 
 
 def threshold(row, t0, slope, knee):
     if matched(row):
         return matched_threshold(row, knee)
-    base = weighted_base(row) if weighed(row) else CLEAN_HELD['base'] if clean_held(row) else t0
+    base = WEIGHTED['base'] if weighed(row) else CLEAN_HELD['base'] if clean_held(row) else t0
     return (base + variable_part(row, slope, knee) + line_offset(row) + noisy_term(row) -
             level_taken(row, slope, knee) - (SHIFT['stricter'] if shifted(row) else 0.0))
 
@@ -285,13 +277,6 @@ def set_weighted(text):
     if text:
         level, drop, base = (float(x) for x in text.split(','))
         WEIGHTED.update(level=level, drop=drop, base=base)
-
-
-def set_weighted_margin(text):
-    """--weighted-margin S,C,F0 (None: no move)."""
-    if text:
-        share, bound, mean = (float(x) for x in text.split(','))
-        WEIGHTED_MARGIN.update(share=share, bound=bound, mean=mean)
 
 
 def set_clean_held(text):
@@ -386,9 +371,6 @@ def main():
     ap.add_argument('--matched-margin', metavar='S,C,F0',
                     help="with --matched: a matched take's base moved by S x (its model's matched_margin - F0), "
                          'bounded at +-C')
-    ap.add_argument('--weighted-margin', metavar='S,C,F0',
-                    help="with --weighted: a weighted take's base moved by S x (its model's weighted_margin - F0), "
-                         'bounded at +-C')
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     if a.level_allowance:
@@ -409,7 +391,6 @@ def main():
         MARGIN.update(share=share, bound=bound, mean=mean)
     set_limits(a.wave_limit, a.pitch_limit)
     set_weighted(a.weighted)
-    set_weighted_margin(a.weighted_margin)
     set_clean_held(a.clean_held)
     set_noisy_term(a.noisy_term)
     if (a.weighted or a.clean_held or a.noisy_term) and (a.fit or a.fit_noise or a.fit_line):
