@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Setup/IniFile.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/StringLists.h"
 #include "tests/support/TempFolder.h"
@@ -43,6 +44,15 @@ TEST_F(IniFileTest, ValuesRoundTripAndSectionAndKeyListsComeInFileOrder)
     for (CIniFile* file : {&ini, &copy, &assigned})
         EXPECT_EQ(CString("taro"), file->ReadString("DESK_WARDEN", "LastUser", ""));
     EXPECT_EQ(0, CIniFile(m_folder.File("no-such-folder\\marzet.ini")).WriteString("S", "k", "v"));
+    {
+        // A full disk midway leaves the file as it was, not cut off.
+        CFaultyFileSystem full;
+        full.Watch(L"marzet.ini");
+        full.Fail(CFaultyFileSystem::write, ERROR_DISK_FULL);
+        CFileSystemOverride scope(full);
+        EXPECT_EQ(0, ini.WriteString("DESK_WARDEN", "LastUser", "jiro"));
+    }
+    EXPECT_EQ(CString("taro"), ini.ReadString("DESK_WARDEN", "LastUser", ""));
     ASSERT_NE(0, ini.WriteString("S", "long", CString('x', 2047) + "yyyy"));
     EXPECT_EQ(CString('x', 2047), ini.ReadString("S", "long", ""));
     // Cut inside a double-byte character (95 5C, 表), the value keeps none of
