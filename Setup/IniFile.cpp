@@ -19,9 +19,17 @@ const DWORD kNameListBufferSize = 16384;
 // A settings file is a few kilobytes; one past this is not rewritten.
 const ULONGLONG kLargestChangedFile = 16u * 1024u * 1024u;
 
-// Appends each name of a double-NUL-terminated list; returns how many.
+// Appends each name of a double-NUL-terminated list that the system filled
+// `used` characters of; returns how many. A list that did not fit comes back
+// with `used` two below the buffer's size and its last name cut short (no
+// terminator before `used`): that name is dropped, being past the buffer like
+// the names that did not come at all.
 int AppendNameList(const char* list, DWORD used, CStringArray& names)
 {
+    if (used == kNameListBufferSize - 2) {
+        while (used > 0 && list[used - 1] != '\0')
+            --used;
+    }
     int added = 0;
     const char* end = list + used;
     for (const char* name = list; name < end && *name != '\0';) {

@@ -38,12 +38,14 @@ public:
     // the file cannot be changed.
     int ReplaceSection(CString strSection, const CStringArray& arrKeys, const CStringArray& arrValues);
 
-    // Empties the array, then appends every section name in file order.
+    // Empties the array, then appends every section name in file order, as far
+    // as 16384 bytes of names reach (a name cut there is left out too).
     // 1 when at least one name was added, else 0.
     int ReadSections(CStringArray& arrSections);
 
     // Empties the array, then appends every key name of the section in file
-    // order. 1 when at least one name was added, else 0.
+    // order, as far as 16384 bytes of names reach. 1 when at least one name
+    // was added, else 0.
     int ReadSection(CString strSection, CStringArray& arrKeys);
 
 private:

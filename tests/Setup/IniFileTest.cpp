@@ -35,6 +35,14 @@ TEST_F(IniFileTest, ValuesRoundTripAndSectionAndKeyListsComeInFileOrder)
     EXPECT_EQ("[afj][aaj][acj]", Bracketed(names));
     EXPECT_EQ(0, ini.ReadSection("Absent", names));
     EXPECT_EQ("", Bracketed(names));
+    // The name the list's 16384 bytes cut short is left out, as those past it are.
+    std::string many = "[Many]\r\n";
+    for (int i = 10000; i < 13000; ++i)
+        many += "key" + std::to_string(i) + "=v\r\n";
+    ASSERT_TRUE(WriteRaw(m_folder.File("many.ini"), many));
+    EXPECT_EQ(1, CIniFile(m_folder.File("many.ini")).ReadSection("Many", names));
+    EXPECT_EQ(16384 / 9, names.GetSize());
+    EXPECT_EQ(CString("key11819"), names[names.GetSize() - 1]);
 
     EXPECT_EQ(CString("fallback"), ini.ReadString("S", "k", "fallback"));
     EXPECT_NE(0, ini.WriteString("DESK_WARDEN", "LastUser", "taro"));
