@@ -4,7 +4,11 @@
 
 #include <vector>
 
+#include "fw/File.h"
+#include "fw/FileException.h"
+#include "fw/FileLock.h"
 #include "fw/PrivateProfile.h"
+#include "fw/SafeFileWriter.h"
 
 namespace
 {
@@ -12,10 +16,20 @@ namespace
 // lists through 16384 (names beyond that are simply not seen).
 const DWORD kValueBufferSize = 2048;
 const DWORD kNameListBufferSize = 16384;
+// A settings file is a few kilobytes; one past this is not rewritten.
+const ULONGLONG kLargestChangedFile = 16u * 1024u * 1024u;
 
-// Appends each name of a double-NUL-terminated list; returns how many.
+// Appends each name of a double-NUL-terminated list that the system filled
+// `used` characters of; returns how many. A list that did not fit comes back
+// with `used` two below the buffer's size and its last name cut short (no
+// terminator before `used`): that name is dropped, being past the buffer like
+// the names that did not come at all.
 int AppendNameList(const char* list, DWORD used, CStringArray& names)
 {
+    if (used == kNameListBufferSize - 2) {
+        while (used > 0 && list[used - 1] != '\0')
+            --used;
+    }
     int added = 0;
     const char* end = list + used;
     for (const char* name = list; name < end && *name != '\0';) {
@@ -55,6 +69,21 @@ bool FitsOneLine(const CString& section, const CString& key, const CString& valu
     }
     return key.Find('=') < 0 && section.Find(']') < 0;
 }
+
+// The copy a change is made on. It is named as the safe writer's temporary
+// files are, so that one a crash left behind is removed by the next change.
+CString ChangeCopyPath(const CString& path)
+{
+    return CSafeFileWriter::TempPrefix(path) + "change";
+}
+
+void WriteWholeFile(const CString& path, const std::vector<BYTE>& bytes)
+{
+    CFile file(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::typeBinary);
+    if (!bytes.empty())
+        file.Write(bytes.data(), static_cast<UINT>(bytes.size()));
+    file.Close();
+}
 } // namespace
 
 CIniFile::CIniFile(CString strPath) : m_strPath(strPath) {}
@@ -80,7 +109,50 @@ int CIniFile::WriteString(CString strSection, CString strKey, CString strValue)
 {
     if (!FitsOneLine(strSection, strKey, strValue))
         return 0;
-    return GetPrivateProfile().WriteString(strSection, strKey, strValue, m_strPath);
+    return Change(
+        [&](const char* copy) { return GetPrivateProfile().WriteString(strSection, strKey, strValue, copy); });
+}
+
+int CIniFile::ReplaceSection(CString strSection, const CStringArray& arrKeys, const CStringArray& arrValues)
+{
+    return Change([&](const char* copy) {
+        // A null key name removes the whole section, so no old entry outlives the new ones.
+        GetPrivateProfile().WriteString(strSection, NULL, NULL, copy);
+        BOOL written = TRUE;
+        for (int i = 0; written && i < arrKeys.GetSize() && i < arrValues.GetSize(); ++i) {
+            if (FitsOneLine(strSection, arrKeys[i], arrValues[i]))
+                written = GetPrivateProfile().WriteString(strSection, arrKeys[i], arrValues[i], copy);
+        }
+        return written;
+    });
+}
+
+int CIniFile::Change(const std::function<BOOL(const char* pszCopy)>& edit)
+{
+    try {
+        CFileLock lock(m_strPath);
+        CSafeFileWriter::RemoveLeftovers(m_strPath);
+        // Only "not found" means absent (Exists raises on any other failure):
+        // a file that cannot be read is never started anew.
+        const bool existed = CFile::Exists(m_strPath, FALSE) != FALSE;
+        const CString copy = ChangeCopyPath(m_strPath);
+        WriteWholeFile(copy, existed ? CFile::ReadWhole(m_strPath, kLargestChangedFile) : std::vector<BYTE>());
+        const BOOL result = edit(copy);
+        // A null section, key and value has the system write out and forget
+        // what it holds of the copy (the next change's copy has the same name).
+        GetPrivateProfile().WriteString(NULL, NULL, NULL, copy);
+        const std::vector<BYTE> changed = result ? CFile::ReadWhole(copy, kLargestChangedFile) : std::vector<BYTE>();
+        CFile::Remove(copy);
+        if (!result)
+            return 0;
+        if (existed)
+            CSafeFileWriter::WriteFile(m_strPath, changed);
+        else if (!CSafeFileWriter::WriteNewFile(m_strPath, changed.data(), static_cast<UINT>(changed.size())))
+            return 0;
+        return result;
+    } catch (const CFileException&) {
+        return 0;
+    }
 }
 
 int CIniFile::ReadSections(CStringArray& arrSections)

@@ -6,7 +6,6 @@
 #include "Setup/RegistryEx.h"
 #include "fw/File.h"
 #include "fw/FileException.h"
-#include "fw/PrivateProfile.h"
 
 namespace
 {
@@ -287,10 +286,10 @@ int CSetupFile::GetScrImageFileList(CStringArray& arrFiles)
 
 int CSetupFile::SetScrImageFile(CStringArray& arrFiles)
 {
-    // A null key name removes the whole section, so no old entry outlives the new list.
-    GetPrivateProfile().WriteString(kSectionImageFiles, NULL, NULL, m_strIniPath);
+    CStringArray keys;
     for (int i = 0; i < arrFiles.GetSize(); ++i)
-        WriteIni(kSectionImageFiles, Decimal(static_cast<int>(i + 1)), arrFiles[i]);
+        keys.Add(Decimal(i + 1));
+    CIniFile(m_strIniPath).ReplaceSection(kSectionImageFiles, keys, arrFiles);
     return 1;
 }
 

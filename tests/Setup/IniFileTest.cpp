@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Setup/IniFile.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/StringLists.h"
 #include "tests/support/TempFolder.h"
@@ -34,6 +35,14 @@ TEST_F(IniFileTest, ValuesRoundTripAndSectionAndKeyListsComeInFileOrder)
     EXPECT_EQ("[afj][aaj][acj]", Bracketed(names));
     EXPECT_EQ(0, ini.ReadSection("Absent", names));
     EXPECT_EQ("", Bracketed(names));
+    // The name the list's 16384 bytes cut short is left out, as those past it are.
+    std::string many = "[Many]\r\n";
+    for (int i = 10000; i < 13000; ++i)
+        many += "key" + std::to_string(i) + "=v\r\n";
+    ASSERT_TRUE(WriteRaw(m_folder.File("many.ini"), many));
+    EXPECT_EQ(1, CIniFile(m_folder.File("many.ini")).ReadSection("Many", names));
+    EXPECT_EQ(16384 / 9, names.GetSize());
+    EXPECT_EQ(CString("key11819"), names[names.GetSize() - 1]);
 
     EXPECT_EQ(CString("fallback"), ini.ReadString("S", "k", "fallback"));
     EXPECT_NE(0, ini.WriteString("DESK_WARDEN", "LastUser", "taro"));
@@ -43,6 +52,15 @@ TEST_F(IniFileTest, ValuesRoundTripAndSectionAndKeyListsComeInFileOrder)
     for (CIniFile* file : {&ini, &copy, &assigned})
         EXPECT_EQ(CString("taro"), file->ReadString("DESK_WARDEN", "LastUser", ""));
     EXPECT_EQ(0, CIniFile(m_folder.File("no-such-folder\\marzet.ini")).WriteString("S", "k", "v"));
+    {
+        // A full disk midway leaves the file as it was, not cut off.
+        CFaultyFileSystem full;
+        full.Watch(L"marzet.ini");
+        full.Fail(CFaultyFileSystem::write, ERROR_DISK_FULL);
+        CFileSystemOverride scope(full);
+        EXPECT_EQ(0, ini.WriteString("DESK_WARDEN", "LastUser", "jiro"));
+    }
+    EXPECT_EQ(CString("taro"), ini.ReadString("DESK_WARDEN", "LastUser", ""));
     ASSERT_NE(0, ini.WriteString("S", "long", CString('x', 2047) + "yyyy"));
     EXPECT_EQ(CString('x', 2047), ini.ReadString("S", "long", ""));
     // Cut inside a double-byte character (95 5C, 表), the value keeps none of

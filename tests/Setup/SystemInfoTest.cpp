@@ -20,6 +20,7 @@ TEST(SystemInfo, TheVersionCodeTableAndTheBootMode)
         {VER_PLATFORM_WIN32_WINDOWS, 4, 0, 1},  // 95
         {VER_PLATFORM_WIN32_WINDOWS, 4, 3, 7},  // a 9x minor not listed
         {VER_PLATFORM_WIN32_NT, 4, 0, 4},       // NT 4.0 and before
+        {VER_PLATFORM_WIN32_NT, 5, 0, 5},       // 2000, the one IsOSNT answers 1 for
         {VER_PLATFORM_WIN32_NT, 5, 1, 6},       // XP
         {VER_PLATFORM_WIN32_NT, 5, 2, 7},       // Server 2003 and every later version
         {3, 5, 1, 7},                           // an unknown platform
