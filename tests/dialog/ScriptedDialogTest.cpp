@@ -583,6 +583,7 @@ TEST_F(ScriptedDialogTest, TakeValuesOutOfRangeAreRefused)
         {"no tick", [](CVoiceDlg& d) { d.m_nTickMs = 0; }},
         {"tick longer than the take", [](CVoiceDlg& d) { d.m_nTickMs = 4000; }},
         {"take shorter than the recorder's second", [](CVoiceDlg& d) { d.m_nRecordMs = 999; }},
+        {"take longer than the engine analyses", [](CVoiceDlg& d) { d.m_nRecordMs = 11000; }},
         {"no sample rate", [](CVoiceDlg& d) { d.m_nSampleRate = 0; }},
         {"unknown mode", [](CVoiceDlg& d) { d.m_nMode = 3; }},
         {"fewer enrolment takes than the engine trains on", [](CVoiceDlg& d) { d.m_nMaxRepeat = 2; }},
