@@ -584,12 +584,11 @@ TEST_F(ScriptedDialogTest, TakeValuesOutOfRangeAreRefused)
         {"tick longer than the take", [](CVoiceDlg& d) { d.m_nTickMs = 4000; }},
         {"take shorter than the recorder's second", [](CVoiceDlg& d) { d.m_nRecordMs = 999; }},
         {"take longer than the engine analyses", [](CVoiceDlg& d) { d.m_nRecordMs = 11000; }},
-        {"no sample rate", [](CVoiceDlg& d) { d.m_nSampleRate = 0; }},
+        {"a rate the recorder does not record at", [](CVoiceDlg& d) { d.m_nSampleRate = 22050; }},
         {"unknown mode", [](CVoiceDlg& d) { d.m_nMode = 3; }},
         {"fewer enrolment takes than the engine trains on", [](CVoiceDlg& d) { d.m_nMaxRepeat = 2; }},
         {"more enrolment takes than the engine keeps", [](CVoiceDlg& d) { d.m_nMaxRepeat = 6; }},
         {"negative take", [](CVoiceDlg& d) { d.m_nRecordMs = -3000; }},
-        {"sample rate beyond sound cards", [](CVoiceDlg& d) { d.m_nSampleRate = 1000000; }},
         {"unknown log-on method", [&](CVoiceDlg& d) {
              d.m_nMode = CVoiceDlg::modeVerify;
              m_app.SetMethods(3, 1);
