@@ -15,7 +15,9 @@ namespace {
 
 // --- Defaults: the dialog's set-up, except where noted -------------------------
 using Dialog = SDialogEngineSetup;
-const int kDefaultMinTakes = 3;           // fewest enrolment takes that train (the dialog asks for 5)
+// Fewest enrolment takes that train: the scorer's least, and the default
+// until VRE_EngineParams asks for more (the dialog asks for 5).
+const int kDefaultMinTakes = 3;
 const int kMaxTakeMs = 10000;
 
 // --- Replay check -------------------------------------------------------------------
@@ -270,7 +272,7 @@ int CSpeakerEngine::SetMode(int mode)
 
 int CSpeakerEngine::SetEnrolTakes(int count)
 {
-    if (!m_bInitialized || count < m_nMinTakes || count > CSpeakerModel::kMaxTemplates) return 0;
+    if (!m_bInitialized || count < kDefaultMinTakes || count > CSpeakerModel::kMaxTemplates) return 0;
     m_nMaxRepeat = count;
     return 1;
 }
@@ -592,7 +594,9 @@ int CSpeakerEngine::Train()
         if (std::isfinite(m_enrolSnrDb[i])) { snrSum += m_enrolSnrDb[i]; ++snrCount; }
     }
     int ok = 0;
-    if (count >= m_nMinTakes) {
+    // An enrolment of fewer takes than that trains on all of them: it gets
+    // no more, and would otherwise retake its last take for ever.
+    if (count >= std::min(m_nMinTakes, m_nMaxRepeat)) {
         // Built aside and taken on only once written: a training that fails
         // leaves the engine with the model it held before, never with part
         // of one, nor with one its file does not hold.

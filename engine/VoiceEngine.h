@@ -38,7 +38,10 @@ int VRE_CALL VRE_DestructMemories(void);            /* forgets takes and model *
 int VRE_CALL VRE_Destruct(void);                    /* back to the state before VRE_Initialize */
 
 /* Set-up. */
-int VRE_CALL VRE_PutMaxRepeat(int takes);           /* enrolment takes (3..5) */
+/* Enrolment takes (3..5); an enrolment of fewer than VRE_EngineParams' minTrainTakes
+ * trains on all of its takes. */
+int VRE_CALL VRE_PutMaxRepeat(int takes);
+/* Takes of up to 10000 ms; a set refused keeps the one before. */
 int VRE_CALL VRE_AnalParams(int sampleRate, int takeMs, int frameLength, int frameShift);
 /* Noise handling: spectral subtraction strength (0 off), a fixed floor in dB (0 none),
  * a margin over the floor in dB, 1 for a floor that follows the room. Kept as given;

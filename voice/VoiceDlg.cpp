@@ -239,16 +239,21 @@ bool CVoiceDlg::HasHostObjects() const
 
 // The take values the host may change: the recorder records whole seconds,
 // the progress timer divides the take, and a take's samples are counted in
-// an int. A minute is far beyond one spoken word, and no sound card records
-// speech faster than 48 kHz. The engine keeps the takes of one enrolment and
-// refuses every take beyond them, so more would never train.
+// an int. The engine analyses takes of up to 10 s (VRE_AnalParams); given a
+// longer one it keeps the analysis it had and would judge only the take's
+// first 3 s. The recorder records at 11025 Hz only: a take said to be at
+// another rate would be analysed as that rate, and no stored model (made at
+// 11025 Hz) would be taken for it. The engine keeps the takes of one
+// enrolment and refuses every take beyond them, so more would never train;
+// it trains a model from no fewer than 3 (VRE_PutMaxRepeat), so fewer would
+// never train either, and the user would be asked for one more take for ever.
 bool CVoiceDlg::HasUsableTakeValues() const
 {
-    const int kMaxTakeMs = 60000;
-    const int kMaxSampleRate = 48000;
+    const int kMaxTakeMs = 10000;
+    const int kFewestEnrolTakes = 3;
     return (m_nMode == modeEnrol || m_nMode == modeVerify) && m_nRecordMs >= 1000 && m_nRecordMs <= kMaxTakeMs &&
-           m_nTickMs > 0 && m_nTickMs <= m_nRecordMs && m_nSampleRate > 0 && m_nSampleRate <= kMaxSampleRate &&
-           m_nMaxRepeat > 0 && m_nMaxRepeat <= Setup::kEnrolTakes;
+           m_nTickMs > 0 && m_nTickMs <= m_nRecordMs && m_nSampleRate == Setup::kSampleRate &&
+           m_nMaxRepeat >= kFewestEnrolTakes && m_nMaxRepeat <= Setup::kEnrolTakes;
 }
 
 void CVoiceDlg::ReadNarration()

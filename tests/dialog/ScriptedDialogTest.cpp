@@ -131,7 +131,7 @@ TEST_F(ScriptedDialogTest, PasswordFirstSetsTheEngineUpTwicePasswordOnlyNotAtAll
     EXPECT_EQ(1u, passwordOnly.TakesLeft());
     passwordOnly.m_nMode = CVoiceDlg::modeEnrol;
     passwordOnly.m_strUserID = "taro";
-    passwordOnly.m_nMaxRepeat = 1;
+    passwordOnly.m_nMaxRepeat = 3;
     EXPECT_EQ(IDOK, RunFromRecord(passwordOnly));
 }
 
@@ -242,7 +242,7 @@ TEST_F(ScriptedDialogTest, EndPointErrorsShowTheirHintsAndTwoWarningsAskBeforeTr
         ASSERT_TRUE(m_engine.Push("VRE_GetEndpointShort", {0, 0, 0, 0, 0}));
         ASSERT_TRUE(m_engine.Push("VRE_GetErrorNumber", {-1, -2, -3, -4, -5}));
         CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 7);
-        dialog.m_nMaxRepeat = 2;
+        dialog.m_nMaxRepeat = 3;
         CMessageBoxAnswer answer(c.answer);
         CDialogDriver driver;
         driver.WhenReady([&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); })
@@ -265,7 +265,7 @@ TEST_F(ScriptedDialogTest, ASkinWithoutAWavePanelShowsNoMark)
     ASSERT_TRUE(WritePrivateProfileStringA("SCREEN", "MASK", "grey.gif", skin));
     ASSERT_TRUE(WritePrivateProfileStringA("WAVE", "RECT", nullptr, skin));
     CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 3);
-    dialog.m_nMaxRepeat = 2;
+    dialog.m_nMaxRepeat = 3;
     int markPixels = -1;
     dialog.m_onWait = [&](int) {
         if (markPixels >= 0)
@@ -500,10 +500,12 @@ TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndASecondRun)
     EXPECT_EQ(0, m_engine.Count("VRE_CheckSexSpeech"));   // nor was it judged
     EXPECT_EQ((std::vector<std::string>{"sv_wordrec.wav", "sv_read.wav"}), dialog.m_prompts);
 
-    dialog.m_nMaxRepeat = 1;
+    dialog.m_nMaxRepeat = 3;
     EXPECT_EQ(IDOK, RunFromRecord(dialog));
     EXPECT_EQ((std::vector<std::string>{"VRE_GetEndpointShort(33075,peak=9115,0)",
-                                        "VRE_GetEndpointShort(33075,peak=7979,0)"}),
+                                        "VRE_GetEndpointShort(33075,peak=7979,0)",
+                                        "VRE_GetEndpointShort(33075,peak=0,0)",
+                                        "VRE_GetEndpointShort(33075,peak=0,0)"}),
               m_engine.CallsOf({"VRE_GetEndpointShort"}));
 }
 
@@ -581,12 +583,12 @@ TEST_F(ScriptedDialogTest, TakeValuesOutOfRangeAreRefused)
         {"no tick", [](CVoiceDlg& d) { d.m_nTickMs = 0; }},
         {"tick longer than the take", [](CVoiceDlg& d) { d.m_nTickMs = 4000; }},
         {"take shorter than the recorder's second", [](CVoiceDlg& d) { d.m_nRecordMs = 999; }},
-        {"no sample rate", [](CVoiceDlg& d) { d.m_nSampleRate = 0; }},
+        {"take longer than the engine analyses", [](CVoiceDlg& d) { d.m_nRecordMs = 11000; }},
+        {"a rate the recorder does not record at", [](CVoiceDlg& d) { d.m_nSampleRate = 22050; }},
         {"unknown mode", [](CVoiceDlg& d) { d.m_nMode = 3; }},
-        {"no enrolment take", [](CVoiceDlg& d) { d.m_nMaxRepeat = 0; }},
+        {"fewer enrolment takes than the engine trains on", [](CVoiceDlg& d) { d.m_nMaxRepeat = 2; }},
         {"more enrolment takes than the engine keeps", [](CVoiceDlg& d) { d.m_nMaxRepeat = 6; }},
         {"negative take", [](CVoiceDlg& d) { d.m_nRecordMs = -3000; }},
-        {"sample rate beyond sound cards", [](CVoiceDlg& d) { d.m_nSampleRate = 1000000; }},
         {"unknown log-on method", [&](CVoiceDlg& d) {
              d.m_nMode = CVoiceDlg::modeVerify;
              m_app.SetMethods(3, 1);

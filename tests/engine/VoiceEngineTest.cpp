@@ -35,12 +35,12 @@ protected:
     void TearDown() override { VRE_Destruct(); }
 
     // The dialog's set-up, in its order; every call must take its value.
-    void DialogSetUp(int mode, const char* nick = "aaj")
+    void DialogSetUp(int mode, const char* nick = "aaj", int enrolTakes = Setup::kEnrolTakes)
     {
         const bool enrol = mode == Setup::kModeEnrol;
         ASSERT_TRUE(
             VRE_Initialize() && VRE_SetbNetVersion(Setup::kNetVersion) && VRE_PutDir(m_dir.c_str()) &&
-            VRE_PutMode(mode) && (!enrol || VRE_PutMaxRepeat(Setup::kEnrolTakes)) &&
+            VRE_PutMode(mode) && (!enrol || VRE_PutMaxRepeat(enrolTakes)) &&
             VRE_AnalParams(Setup::kSampleRate, Setup::kTakeMs, Setup::kFrameLength, Setup::kFrameShift) &&
             VRE_NoiseParams(Setup::kNoiseSubtraction, Setup::kFixedNoiseFloorDb, Setup::kNoiseFloorMarginDb,
                             Setup::kAdaptiveNoiseFloor) &&
@@ -175,6 +175,19 @@ TEST_F(VoiceEngineTest, TrainingWithoutAFolderLeavesNoModelFile)
     Enrol("0_george_", 0);
     EXPECT_EQ(0, VRE_Train());
     EXPECT_TRUE(sonvera_test::ReadBytes("work/aaj.bin").empty());
+}
+
+// An enrolment the dialog asks to be shorter than the fewest takes it is set
+// up to train on (5) trains on all of its takes, whichever was set first.
+TEST_F(VoiceEngineTest, AShorterEnrolmentTrainsOnAllItsTakes)
+{
+    for (int takes : {3, 4}) {
+        DialogSetUp(Setup::kModeEnrol, "aaj", takes);
+        Enrol("0_george_", 0, takes);
+        EXPECT_NE(0, VRE_Train()) << takes;
+        EXPECT_NE(0, VRE_PutMaxRepeat(takes)) << takes;
+        VRE_Destruct();
+    }
 }
 
 // A training that fails, here because its model cannot be written, leaves
