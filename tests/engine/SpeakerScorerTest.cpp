@@ -120,6 +120,17 @@ CTakeFeatures Word(int frames, const std::vector<float>& hz, int clicks = 0, int
 
 constexpr int kWordFrames = 40;
 
+// A noise the same level in every channel, `levelDb` under the word's peak.
+STakeNoise FlatNoise(float levelDb)
+{
+    STakeNoise noise;
+    noise.nChannels = kChannels;
+    for (int c = 0; c < kChannels; ++c) noise.channelDb[c] = levelDb;
+    noise.totalDb = levelDb + static_cast<float>(10.0 * std::log10(kChannels));
+    noise.floorDb = levelDb - 15.0f;
+    return noise;
+}
+
 // Three templates (and known takes) of a stepped melody, and two far ones of
 // 60 frames which the DTW distance leaves out; every dimension weighed 2,
 // the energy in steps of 0.25 dB.
@@ -776,16 +787,8 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
     ASSERT_GT(model.enrolMean[0], 0.0f);
     double own[kChannels];
     ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
-    CTakeFeatures take = BumpTake(5.3, 0.2);
-    STakeNoise noise;
-    noise.nChannels = kChannels;
-    noise.floorDb = -60.0f;
-    double power = 0.0;
-    for (int c = 0; c < kChannels; ++c) {
-        noise.channelDb[c] = static_cast<float>(own[c] + 20.0);
-        power += std::pow(10.0, 0.1 * noise.channelDb[c]);
-    }
-    noise.totalDb = static_cast<float>(10.0 * std::log10(power));
+    const CTakeFeatures take = BumpTake(5.3, 0.2);
+    const STakeNoise noise = FlatNoise(-20.0f);   // over the templates' own in every channel
     CTakeFeatures noisy = take;
     ASSERT_EQ(1, noisy.MeetNoise(noise, kChannels));
 
@@ -815,17 +818,6 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
 }
 
 namespace {
-
-// A noise the same level in every channel, `levelDb` under the word's peak.
-STakeNoise FlatNoise(float levelDb)
-{
-    STakeNoise noise;
-    noise.nChannels = kChannels;
-    for (int c = 0; c < kChannels; ++c) noise.channelDb[c] = levelDb;
-    noise.totalDb = levelDb + static_cast<float>(10.0 * std::log10(kChannels));
-    noise.floorDb = levelDb - 15.0f;
-    return noise;
-}
 
 // Whether a and b hold the same word to the bit.
 ::testing::AssertionResult SameWord(const CTakeFeatures& a, const CTakeFeatures& b)
