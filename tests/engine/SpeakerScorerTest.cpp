@@ -318,7 +318,6 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
         CTakeFeatures take;
         float duration, intonation, folded, loudness, pathMelody, voiced, contour = 0.0f;
     } cases[] = {
-        {"the same word", Word(kWordFrames, stepped), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f},
         // The level kept: 3 semitones, but at the largest shift 8 low frames
         // meet the high step 1 semitone under them (22 closest of 32).
         {"the same melody 3 semitones higher", Word(kWordFrames, Melody(kWordFrames, 20, 166.5f)), 0.0f, 0.0f, 0.0f,
@@ -536,9 +535,8 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
     } cases[] = {
         {kCleanUnweighted, nan, 70.0f, 0.0f, nullptr, base},
         {kCleanUnweighted, 2.0f, 70.0f, 0.0f, nullptr, base - 0.77f},
-        {kCleanUnweighted, 0.3f, 40.0f, 0.0f, &own, base + 0.3f},
         {kCleanUnweighted, 0.3f, 45.0f, nan, &own, base + 0.225f},
-        {kCleanUnweighted, 0.3f, 55.0f, 55.0f, nullptr, base + 0.075f},
+        {kUnweighted, 0.3f, 20.0f, 0.0f, &own, noisyBase + 0.6f, 1.0f},
         {kCleanUnweighted, 0.3f, 40.0f, 55.0f, &own, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
         {kCleanUnweighted, 0.3f, 40.0f, 55.0f, &capped, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
         {kCleanUnweighted, 0.3f, 40.0f, 55.0f, &stricter, base + 0.3f + 0.0275f - 0.625f * 9.0f / 30.0f},
