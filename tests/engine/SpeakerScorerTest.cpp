@@ -22,18 +22,18 @@ constexpr CSpeakerScorer::EScorePath kCleanUnweighted = CSpeakerScorer::EScorePa
 constexpr int kCepstra = 16;
 constexpr int kChannels = 19;
 
-// Frames 0..last (-1: all) of a word of `frames` analysis frames: c1 (the
-// tilt) drifts `tiltSlope` dB a frame, the energy rises and falls; `clicks`
-// frames from the middle 30 dB off; softFrames from softFirst softDb softer.
-CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int last = -1, int clicks = 0, int softFirst = 0,
-                   int softFrames = 0, float softDb = 0.0f)
+// Frames 0..last (-1: all) of a word of `frames` analysis frames: c1 flat,
+// the energy rises and falls; `clicks` frames from the middle 30 dB off;
+// softFrames from softFirst softDb softer.
+CTakeFeatures Take(int frames, float pitchHz, int last = -1, int clicks = 0, int softFirst = 0, int softFrames = 0,
+                   float softDb = 0.0f)
 {
     CFeatureMatrix m;
     m.SetCapacity(frames, kCepstra + 1);
     m.Resize(frames, kCepstra + 1);
     for (int i = 0; i < frames; ++i) {
         float* row = m.Row(i);
-        row[0] = tiltSlope * static_cast<float>(i);
+        row[0] = 0.0f;
         for (int k = 1; k < kCepstra; ++k) row[k] = static_cast<float>(6.0 * std::sin(0.13 * i * (k + 1) + k));
         row[kCepstra] = static_cast<float>(70.0 - 0.02 * (i - frames / 2) * (i - frames / 2));
         if (i >= frames / 2 && i < frames / 2 + clicks)
@@ -113,7 +113,7 @@ CTakeFeatures Word(int frames, const std::vector<float>& hz, int clicks = 0, int
                    float softDb = 0.0f)
 {
     CTakeFeatures take =
-        Take(2 * frames, 0.0f, hz[0] > 0.0f ? hz[0] : 0.0f, -1, clicks, 2 * softFirst, 2 * softFrames, softDb);
+        Take(2 * frames, hz[0] > 0.0f ? hz[0] : 0.0f, -1, clicks, 2 * softFirst, 2 * softFrames, softDb);
     take.SetPitchTrack(hz.data(), static_cast<int>(hz.size()));
     return take;
 }
@@ -190,7 +190,7 @@ TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
 
 TEST(SpeakerScorer, TheDistancesOfTakesToOneModel)
 {
-    const CTakeFeatures own = Take(80, 0.0f, 120.0f);
+    const CTakeFeatures own = Take(80, 120.0f);
     CSpeakerModel model = ModelOfThree(0.1f);
     for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, own.StoreAsTemplate(model, t));
     CSpeakerScorer scorer;
@@ -202,16 +202,16 @@ TEST(SpeakerScorer, TheDistancesOfTakesToOneModel)
         float ratio, distance;
     } pitches[] = {{1.0f, 0.02f}, {1.26f, 0.2511f}, {2.0f, 0.3f}, {0.5f, 0.3f}};
     for (const auto& c : pitches) {
-        scorer.Distances(Take(80, 0.0f, 120.0f * c.ratio), -1, parts);
+        scorer.Distances(Take(80, 120.0f * c.ratio), -1, parts);
         EXPECT_NEAR(c.distance, parts[3], 2e-4f) << c.ratio;
         EXPECT_EQ(whole[0], parts[0]) << "the other distances do not see the pitch";
     }
     // Some of the sounds are far though each frame has an exact match; a
     // click over a few frames does not count.
-    scorer.Distances(Take(80, 0.0f, 120.0f, 25), -1, parts);
+    scorer.Distances(Take(80, 120.0f, 25), -1, parts);
     EXPECT_LT(whole[2], 0.2f);
     EXPECT_GT(parts[2], whole[2] + 1.0f) << "some of the sounds";
-    scorer.Distances(Take(80, 0.0f, 120.0f, -1, 4), -1, parts);
+    scorer.Distances(Take(80, 120.0f, -1, 4), -1, parts);
     EXPECT_LT(parts[2], whole[2] + 0.5f) << "a click";
 }
 
