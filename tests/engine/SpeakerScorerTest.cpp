@@ -89,12 +89,12 @@ CSpeakerModel ModelOfThree(float scale)
     return model;
 }
 
-// BumpTake's word at 5.0, 5.2 and 5.4 channels.
-CSpeakerModel ModelOfBumps()
+// BumpTake's word at `centre` channels and 0.2 and 0.4 higher, its edges `edgeDropDb` lower.
+CSpeakerModel ModelOfBumps(double centre = 5.0, double edgeDropDb = 0.0)
 {
     CSpeakerModel model = ModelOfThree(0.25f);
     for (int t = 0; t < model.nTemplates; ++t)
-        if (BumpTake(5.0 + 0.2 * t, 0.2).StoreAsTemplate(model, t) != 1) ADD_FAILURE() << "template " << t;
+        if (BumpTake(centre + 0.2 * t, 0.2, edgeDropDb).StoreAsTemplate(model, t) != 1) ADD_FAILURE() << t;
     return model;
 }
 
@@ -151,6 +151,28 @@ CSpeakerModel ModelOfSteppedMelody()
     }
     std::fill(model.weightCodes, model.weightCodes + model.nDims, static_cast<unsigned char>(160));
     return model;
+}
+
+// Whether a and b hold the same word to the bit.
+::testing::AssertionResult SameWord(const CTakeFeatures& a, const CTakeFeatures& b)
+{
+    if (a.Frames() != b.Frames() || a.Dims() != b.Dims() || a.Pitch() != b.Pitch())
+        return ::testing::AssertionFailure() << "frames, dims or pitch differ";
+    const size_t statics = static_cast<size_t>(a.Frames()) * CTakeFeatures::kMaxDims;
+    const size_t vectors = static_cast<size_t>(a.Frames()) * a.VectorDims();
+    if (!std::equal(a.Statics(), a.Statics() + statics, b.Statics()))
+        return ::testing::AssertionFailure() << "statics differ";
+    if (!std::equal(a.Vectors(), a.Vectors() + vectors, b.Vectors()))
+        return ::testing::AssertionFailure() << "vectors differ";
+    if (!std::equal(a.MeanCepstrum(), a.MeanCepstrum() + a.Dims() - 1, b.MeanCepstrum()))
+        return ::testing::AssertionFailure() << "mean cepstra differ";
+    signed char contourA[CSpeakerModel::kMaxContourFrames], contourB[CSpeakerModel::kMaxContourFrames];
+    float medianA = 0.0f, medianB = 0.0f;
+    const int framesA = a.PitchContour(contourA, CSpeakerModel::kMaxContourFrames, medianA);
+    const int framesB = b.PitchContour(contourB, CSpeakerModel::kMaxContourFrames, medianB);
+    if (framesA != framesB || medianA != medianB || !std::equal(contourA, contourA + framesA, contourB))
+        return ::testing::AssertionFailure() << "pitch contours differ";
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace
@@ -815,32 +837,6 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
     for (int p = 0; p < 4; ++p) EXPECT_NEAR(typical[p], scorer.LastTypical(p), 1e-5f) << p;
 }
 
-namespace {
-
-// Whether a and b hold the same word to the bit.
-::testing::AssertionResult SameWord(const CTakeFeatures& a, const CTakeFeatures& b)
-{
-    if (a.Frames() != b.Frames() || a.Dims() != b.Dims() || a.Pitch() != b.Pitch())
-        return ::testing::AssertionFailure() << "frames, dims or pitch differ";
-    const size_t statics = static_cast<size_t>(a.Frames()) * CTakeFeatures::kMaxDims;
-    const size_t vectors = static_cast<size_t>(a.Frames()) * a.VectorDims();
-    if (!std::equal(a.Statics(), a.Statics() + statics, b.Statics()))
-        return ::testing::AssertionFailure() << "statics differ";
-    if (!std::equal(a.Vectors(), a.Vectors() + vectors, b.Vectors()))
-        return ::testing::AssertionFailure() << "vectors differ";
-    if (!std::equal(a.MeanCepstrum(), a.MeanCepstrum() + a.Dims() - 1, b.MeanCepstrum()))
-        return ::testing::AssertionFailure() << "mean cepstra differ";
-    signed char contourA[CSpeakerModel::kMaxContourFrames], contourB[CSpeakerModel::kMaxContourFrames];
-    float medianA = 0.0f, medianB = 0.0f;
-    const int framesA = a.PitchContour(contourA, CSpeakerModel::kMaxContourFrames, medianA);
-    const int framesB = b.PitchContour(contourB, CSpeakerModel::kMaxContourFrames, medianB);
-    if (framesA != framesB || medianA != medianB || !std::equal(contourA, contourA + framesA, contourB))
-        return ::testing::AssertionFailure() << "pitch contours differ";
-    return ::testing::AssertionSuccess();
-}
-
-} // namespace
-
 // Written over a longer word, a word given a noise is the word given it in
 // place; a noise it cannot meet leaves it as it was.
 TEST(SpeakerScorer, AWordGivenANoiseOverALongerOneIsTheWordGivenItInPlace)
@@ -868,9 +864,7 @@ TEST(SpeakerScorer, AWordGivenANoiseOverALongerOneIsTheWordGivenItInPlace)
 TEST(SpeakerScorer, TheTemplatesOwnNoiseAndTheMatchedScoreAreTheLoadedModels)
 {
     auto modelAt = [](double centre, double edgeDropDb) {
-        CSpeakerModel model = ModelOfThree(0.25f);
-        for (int t = 0; t < 3; ++t)
-            if (BumpTake(centre + 0.2 * t, 0.2, edgeDropDb).StoreAsTemplate(model, t) != 1) ADD_FAILURE() << t;
+        CSpeakerModel model = ModelOfBumps(centre, edgeDropDb);
         const float typical[4] = {0.5f, 0.1f, 0.4f, 0.02f};
         std::copy(typical, typical + 4, model.adaptedMean);
         std::copy(typical, typical + 4, model.enrolMean);
