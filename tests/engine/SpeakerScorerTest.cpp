@@ -22,18 +22,18 @@ constexpr CSpeakerScorer::EScorePath kCleanUnweighted = CSpeakerScorer::EScorePa
 constexpr int kCepstra = 16;
 constexpr int kChannels = 19;
 
-// Frames 0..last (-1: all) of a word of `frames` analysis frames: c1 (the
-// tilt) drifts `tiltSlope` dB a frame, the energy rises and falls; `clicks`
-// frames from the middle 30 dB off; softFrames from softFirst softDb softer.
-CTakeFeatures Take(int frames, float tiltSlope, float pitchHz, int last = -1, int clicks = 0, int softFirst = 0,
-                   int softFrames = 0, float softDb = 0.0f)
+// Frames 0..last (-1: all) of a word of `frames` analysis frames: c1 flat,
+// the energy rises and falls; `clicks` frames from the middle 30 dB off;
+// softFrames from softFirst softDb softer.
+CTakeFeatures Take(int frames, float pitchHz, int last = -1, int clicks = 0, int softFirst = 0, int softFrames = 0,
+                   float softDb = 0.0f)
 {
     CFeatureMatrix m;
     m.SetCapacity(frames, kCepstra + 1);
     m.Resize(frames, kCepstra + 1);
     for (int i = 0; i < frames; ++i) {
         float* row = m.Row(i);
-        row[0] = tiltSlope * static_cast<float>(i);
+        row[0] = 0.0f;
         for (int k = 1; k < kCepstra; ++k) row[k] = static_cast<float>(6.0 * std::sin(0.13 * i * (k + 1) + k));
         row[kCepstra] = static_cast<float>(70.0 - 0.02 * (i - frames / 2) * (i - frames / 2));
         if (i >= frames / 2 && i < frames / 2 + clicks)
@@ -89,12 +89,12 @@ CSpeakerModel ModelOfThree(float scale)
     return model;
 }
 
-// BumpTake's word at 5.0, 5.2 and 5.4 channels.
-CSpeakerModel ModelOfBumps()
+// BumpTake's word at `centre` channels and 0.2 and 0.4 higher, its edges `edgeDropDb` lower.
+CSpeakerModel ModelOfBumps(double centre = 5.0, double edgeDropDb = 0.0)
 {
     CSpeakerModel model = ModelOfThree(0.25f);
     for (int t = 0; t < model.nTemplates; ++t)
-        if (BumpTake(5.0 + 0.2 * t, 0.2).StoreAsTemplate(model, t) != 1) ADD_FAILURE() << "template " << t;
+        if (BumpTake(centre + 0.2 * t, 0.2, edgeDropDb).StoreAsTemplate(model, t) != 1) ADD_FAILURE() << t;
     return model;
 }
 
@@ -113,12 +113,23 @@ CTakeFeatures Word(int frames, const std::vector<float>& hz, int clicks = 0, int
                    float softDb = 0.0f)
 {
     CTakeFeatures take =
-        Take(2 * frames, 0.0f, hz[0] > 0.0f ? hz[0] : 0.0f, -1, clicks, 2 * softFirst, 2 * softFrames, softDb);
+        Take(2 * frames, hz[0] > 0.0f ? hz[0] : 0.0f, -1, clicks, 2 * softFirst, 2 * softFrames, softDb);
     take.SetPitchTrack(hz.data(), static_cast<int>(hz.size()));
     return take;
 }
 
 constexpr int kWordFrames = 40;
+
+// A noise the same level in every channel, `levelDb` under the word's peak.
+STakeNoise FlatNoise(float levelDb)
+{
+    STakeNoise noise;
+    noise.nChannels = kChannels;
+    for (int c = 0; c < kChannels; ++c) noise.channelDb[c] = levelDb;
+    noise.totalDb = levelDb + static_cast<float>(10.0 * std::log10(kChannels));
+    noise.floorDb = levelDb - 15.0f;
+    return noise;
+}
 
 // Three templates (and known takes) of a stepped melody, and two far ones of
 // 60 frames which the DTW distance leaves out; every dimension weighed 2,
@@ -140,6 +151,28 @@ CSpeakerModel ModelOfSteppedMelody()
     }
     std::fill(model.weightCodes, model.weightCodes + model.nDims, static_cast<unsigned char>(160));
     return model;
+}
+
+// Whether a and b hold the same word to the bit.
+::testing::AssertionResult SameWord(const CTakeFeatures& a, const CTakeFeatures& b)
+{
+    if (a.Frames() != b.Frames() || a.Dims() != b.Dims() || a.Pitch() != b.Pitch())
+        return ::testing::AssertionFailure() << "frames, dims or pitch differ";
+    const size_t statics = static_cast<size_t>(a.Frames()) * CTakeFeatures::kMaxDims;
+    const size_t vectors = static_cast<size_t>(a.Frames()) * a.VectorDims();
+    if (!std::equal(a.Statics(), a.Statics() + statics, b.Statics()))
+        return ::testing::AssertionFailure() << "statics differ";
+    if (!std::equal(a.Vectors(), a.Vectors() + vectors, b.Vectors()))
+        return ::testing::AssertionFailure() << "vectors differ";
+    if (!std::equal(a.MeanCepstrum(), a.MeanCepstrum() + a.Dims() - 1, b.MeanCepstrum()))
+        return ::testing::AssertionFailure() << "mean cepstra differ";
+    signed char contourA[CSpeakerModel::kMaxContourFrames], contourB[CSpeakerModel::kMaxContourFrames];
+    float medianA = 0.0f, medianB = 0.0f;
+    const int framesA = a.PitchContour(contourA, CSpeakerModel::kMaxContourFrames, medianA);
+    const int framesB = b.PitchContour(contourB, CSpeakerModel::kMaxContourFrames, medianB);
+    if (framesA != framesB || medianA != medianB || !std::equal(contourA, contourA + framesA, contourB))
+        return ::testing::AssertionFailure() << "pitch contours differ";
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace
@@ -179,7 +212,7 @@ TEST(SpeakerScorer, ATakeThroughALineIsComparedOnTheBandAlone)
 
 TEST(SpeakerScorer, TheDistancesOfTakesToOneModel)
 {
-    const CTakeFeatures own = Take(80, 0.0f, 120.0f);
+    const CTakeFeatures own = Take(80, 120.0f);
     CSpeakerModel model = ModelOfThree(0.1f);
     for (int t = 0; t < model.nTemplates; ++t) ASSERT_EQ(1, own.StoreAsTemplate(model, t));
     CSpeakerScorer scorer;
@@ -191,16 +224,16 @@ TEST(SpeakerScorer, TheDistancesOfTakesToOneModel)
         float ratio, distance;
     } pitches[] = {{1.0f, 0.02f}, {1.26f, 0.2511f}, {2.0f, 0.3f}, {0.5f, 0.3f}};
     for (const auto& c : pitches) {
-        scorer.Distances(Take(80, 0.0f, 120.0f * c.ratio), -1, parts);
+        scorer.Distances(Take(80, 120.0f * c.ratio), -1, parts);
         EXPECT_NEAR(c.distance, parts[3], 2e-4f) << c.ratio;
         EXPECT_EQ(whole[0], parts[0]) << "the other distances do not see the pitch";
     }
     // Some of the sounds are far though each frame has an exact match; a
     // click over a few frames does not count.
-    scorer.Distances(Take(80, 0.0f, 120.0f, 25), -1, parts);
+    scorer.Distances(Take(80, 120.0f, 25), -1, parts);
     EXPECT_LT(whole[2], 0.2f);
     EXPECT_GT(parts[2], whole[2] + 1.0f) << "some of the sounds";
-    scorer.Distances(Take(80, 0.0f, 120.0f, -1, 4), -1, parts);
+    scorer.Distances(Take(80, 120.0f, -1, 4), -1, parts);
     EXPECT_LT(parts[2], whole[2] + 0.5f) << "a click";
 }
 
@@ -247,7 +280,6 @@ TEST(SpeakerScorer, APitchContourMatchesOnlyTheSameRecording)
         {"an octave up throughout", octave, 0.0f, 0.05f},
         {"half a semitone higher", tune(0.5, 0), 0.2f, 0.55f},
         {"too few voiced frames", sparse, none, none},
-        {"nothing voiced", std::vector<float>(CTakeFeatures::kMaxFrames, 0.0f), none, none},
     };
     const CTakeFeatures recording = Word(kWordFrames, tune(0.0, 0));
     std::vector<signed char> stored(CTakeFeatures::kMaxFrames), probe(CTakeFeatures::kMaxFrames);
@@ -308,7 +340,6 @@ TEST(SpeakerScorer, TheWordsDurationAndMelodyAgainstTheTemplatesTheDtwKeptAndWha
         CTakeFeatures take;
         float duration, intonation, folded, loudness, pathMelody, voiced, contour = 0.0f;
     } cases[] = {
-        {"the same word", Word(kWordFrames, stepped), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f},
         // The level kept: 3 semitones, but at the largest shift 8 low frames
         // meet the high step 1 semitone under them (22 closest of 32).
         {"the same melody 3 semitones higher", Word(kWordFrames, Melody(kWordFrames, 20, 166.5f)), 0.0f, 0.0f, 0.0f,
@@ -526,11 +557,8 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
     } cases[] = {
         {kCleanUnweighted, nan, 70.0f, 0.0f, nullptr, base},
         {kCleanUnweighted, 2.0f, 70.0f, 0.0f, nullptr, base - 0.77f},
-        {kCleanUnweighted, 0.3f, 40.0f, 0.0f, &own, base + 0.3f},
         {kCleanUnweighted, 0.3f, 45.0f, nan, &own, base + 0.225f},
-        {kUnweighted, 0.3f, nan, 55.0f, &own, noisyBase},
-        {kCleanUnweighted, 0.3f, 55.0f, 55.0f, nullptr, base + 0.075f},
-        {kLine, 0.3f, 70.0f, 55.0f, nullptr, -0.5681f - 0.15f},
+        {kUnweighted, 0.3f, 20.0f, 0.0f, &own, noisyBase + 0.6f, 1.0f},
         {kCleanUnweighted, 0.3f, 40.0f, 55.0f, &own, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
         {kCleanUnweighted, 0.3f, 40.0f, 55.0f, &capped, base + 0.3f + 0.0275f + 1.25f * 9.0f / 30.0f},
         {kCleanUnweighted, 0.3f, 40.0f, 55.0f, &stricter, base + 0.3f + 0.0275f - 0.625f * 9.0f / 30.0f},
@@ -539,19 +567,14 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
         {kUnweighted, 0.3f, 5.0f, 55.0f, &own, noisyBase + 0.825f + 0.115f + 1.25f * 24.0f / 30.0f},
         {kUnweighted, 0.3f, 15.0f, 30.0f, &nearCopies, noisyBase + 0.675f + 0.0275f + 1.25f * 4.0f / 10.0f},
         {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, noisyBase + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f},
-        {kWeighted, 0.3f, 45.0f, 55.0f, &own, -0.2754f + 0.225f + 0.015f},
         // Noise under the give-back's gate, at it, over it; a take over the
-        // model's level; a model enrolled at the knee or above; other paths.
+        // model's level; a model enrolled at the knee or above.
         {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f - 0.75f * 0.075f, 1.0f},
         {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f - 0.75f * 0.075f, 0.0f},
         {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f, 1.5f},
-        {kUnweighted, 0.3f, 20.0f, 55.0f, nullptr, noisyBase + 0.6f + 0.0775f, 9.0f},
-        {kUnweighted, 0.3f, nan, 55.0f, nullptr, noisyBase, 1.0f},
+        {kUnweighted, 0.3f, nan, 55.0f, &own, noisyBase, 1.0f},
         {kUnweighted, 0.3f, 50.0f, 30.0f, nullptr, noisyBase + 0.15f - 0.75f * 0.15f, 1.0f},
         {kUnweighted, 0.3f, 20.0f, 84.0f, nullptr, noisyBase + 0.6f + 0.09f, 1.0f},
-        {kCleanUnweighted, 0.3f, 40.0f, 55.0f, nullptr, base + 0.3f + 0.0275f, 1.0f},
-        {kLine, 0.3f, 40.0f, 55.0f, nullptr, -0.5681f - 0.15f + 0.3f + 0.0275f, 1.0f},
-        {kWeighted, 0.3f, 45.0f, 55.0f, nullptr, -0.2754f + 0.225f + 0.015f, 1.0f},
         // Matched: its own base and slope, no move in noise.
         {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, -1.4099f + 0.8f + 0.09f, 9.0f, EHold::kMatched},
         {kUnweighted, 0.5f, 30.0f, 55.0f, &own, -1.4099f - 0.22f + 0.6f + 0.0525f, 9.0f, EHold::kMatched},
@@ -567,10 +590,10 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
          EHold::kShifted},
         {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, noisyBase + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f - 0.5f, 3.0f,
          EHold::kShifted},
-        // Neither off the unweighted path.
-        {kCleanUnweighted, 0.3f, 40.0f, 55.0f, nullptr, base + 0.3f + 0.0275f, 9.0f, EHold::kMatched},
+        // Off the unweighted path no hold, no give-back; weighted, no allowance for the move in noise.
+        {kCleanUnweighted, 0.3f, 40.0f, 55.0f, nullptr, base + 0.3f + 0.0275f, 1.0f, EHold::kMatched},
         {kLine, 0.3f, 40.0f, 55.0f, nullptr, -0.5681f - 0.15f + 0.3f + 0.0275f, 1.0f, EHold::kShifted},
-        {kWeighted, 0.3f, 45.0f, 55.0f, nullptr, -0.2754f + 0.225f + 0.015f, 9.0f, EHold::kMatched},
+        {kWeighted, 0.3f, 45.0f, 55.0f, &own, -0.2754f + 0.225f + 0.015f, 1.0f, EHold::kMatched},
     };
     for (const auto& c : cases) {
         const float threshold =
@@ -639,8 +662,7 @@ TEST(SpeakerScorer, ATakesHoldFollowsItsPathSnrExcessAndEnrolmentNoiseShape)
         {kUnweighted, 20.0f, 5.99f, 0.42f, EHold::kShifted},    {kUnweighted, 20.0f, 5.99f, 0.41f, EHold::kPath},
         {kUnweighted, 34.0f, 0.0f, 3.0f, EHold::kShifted},      {kUnweighted, 34.01f, 0.0f, 3.0f, EHold::kPath},
         {kUnweighted, 20.0f, 12.0f, 3.0f, EHold::kMatched},     {kUnweighted, nan, 12.0f, 3.0f, EHold::kPath},
-        {kCleanUnweighted, 45.0f, 12.0f, 3.0f, EHold::kPath},   {kLine, 20.0f, 12.0f, 3.0f, EHold::kPath},
-        {kWeighted, 45.0f, 12.0f, 3.0f, EHold::kPath},
+        {kLine, 20.0f, 12.0f, 3.0f, EHold::kPath},
     };
     for (const auto& t : takes)
         EXPECT_EQ(static_cast<int>(t.hold),
@@ -665,11 +687,8 @@ TEST(SpeakerScorer, ATakesEnrolmentNoiseShapeReadsTheSpreadNotTheLevel)
         float shape;
         Change change = nullptr;
     } cases[] = {
-        {"the same noise", {0, 0, 0, 0, 0, 0}, 0.0f},
         {"the same shape 5 dB higher", {5, 5, 5, 5, 5, 5}, 0.0f},
-        {"the same shape 5 dB lower", {-5, -5, -5, -5, -5, -5}, 0.0f},
         {"tilted about the enrolment's", {-5, -3, -1, 1, 3, 5}, 3.4156f},
-        {"half the channels 6 dB higher", {6, 6, 6, 0, 0, 0}, 3.0f},
         {"one channel 5 dB over the others' shift", {4, 4, 9, 4, 4, 4}, 1.8634f},
         {"that channel heard by no enrolment take", {4, 4, 9, 4, 4, 4}, 0.0f,
          [](STakeNoise&, CSpeakerModel& m) { m.enrolNoiseDb[2] = CSpeakerModel::kNoNoiseDb; }},
@@ -786,16 +805,8 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
     ASSERT_GT(model.enrolMean[0], 0.0f);
     double own[kChannels];
     ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
-    CTakeFeatures take = BumpTake(5.3, 0.2);
-    STakeNoise noise;
-    noise.nChannels = kChannels;
-    noise.floorDb = -60.0f;
-    double power = 0.0;
-    for (int c = 0; c < kChannels; ++c) {
-        noise.channelDb[c] = static_cast<float>(own[c] + 20.0);
-        power += std::pow(10.0, 0.1 * noise.channelDb[c]);
-    }
-    noise.totalDb = static_cast<float>(10.0 * std::log10(power));
+    const CTakeFeatures take = BumpTake(5.3, 0.2);
+    const STakeNoise noise = FlatNoise(-20.0f);   // over the templates' own in every channel
     CTakeFeatures noisy = take;
     ASSERT_EQ(1, noisy.MeetNoise(noise, kChannels));
 
@@ -824,43 +835,6 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
     for (int p = 0; p < 4; ++p) EXPECT_NEAR(typical[p], scorer.LastTypical(p), 1e-5f) << p;
 }
 
-namespace {
-
-// A noise the same level in every channel, `levelDb` under the word's peak.
-STakeNoise FlatNoise(float levelDb)
-{
-    STakeNoise noise;
-    noise.nChannels = kChannels;
-    for (int c = 0; c < kChannels; ++c) noise.channelDb[c] = levelDb;
-    noise.totalDb = levelDb + static_cast<float>(10.0 * std::log10(kChannels));
-    noise.floorDb = levelDb - 15.0f;
-    return noise;
-}
-
-// Whether a and b hold the same word to the bit.
-::testing::AssertionResult SameWord(const CTakeFeatures& a, const CTakeFeatures& b)
-{
-    if (a.Frames() != b.Frames() || a.Dims() != b.Dims() || a.Pitch() != b.Pitch())
-        return ::testing::AssertionFailure() << "frames, dims or pitch differ";
-    const size_t statics = static_cast<size_t>(a.Frames()) * CTakeFeatures::kMaxDims;
-    const size_t vectors = static_cast<size_t>(a.Frames()) * a.VectorDims();
-    if (!std::equal(a.Statics(), a.Statics() + statics, b.Statics()))
-        return ::testing::AssertionFailure() << "statics differ";
-    if (!std::equal(a.Vectors(), a.Vectors() + vectors, b.Vectors()))
-        return ::testing::AssertionFailure() << "vectors differ";
-    if (!std::equal(a.MeanCepstrum(), a.MeanCepstrum() + a.Dims() - 1, b.MeanCepstrum()))
-        return ::testing::AssertionFailure() << "mean cepstra differ";
-    signed char contourA[CSpeakerModel::kMaxContourFrames], contourB[CSpeakerModel::kMaxContourFrames];
-    float medianA = 0.0f, medianB = 0.0f;
-    const int framesA = a.PitchContour(contourA, CSpeakerModel::kMaxContourFrames, medianA);
-    const int framesB = b.PitchContour(contourB, CSpeakerModel::kMaxContourFrames, medianB);
-    if (framesA != framesB || medianA != medianB || !std::equal(contourA, contourA + framesA, contourB))
-        return ::testing::AssertionFailure() << "pitch contours differ";
-    return ::testing::AssertionSuccess();
-}
-
-} // namespace
-
 // Written over a longer word, a word given a noise is the word given it in
 // place; a noise it cannot meet leaves it as it was.
 TEST(SpeakerScorer, AWordGivenANoiseOverALongerOneIsTheWordGivenItInPlace)
@@ -883,14 +857,12 @@ TEST(SpeakerScorer, AWordGivenANoiseOverALongerOneIsTheWordGivenItInPlace)
     EXPECT_TRUE(SameWord(word, refused));
 }
 
-// After another model is loaded (with or without a reset) the templates'
-// own noise and a matched score are what a fresh scorer reads.
+// After another model is loaded (with or without a reset) a matched score is
+// what a fresh scorer gives: the first model's own noise is not kept.
 TEST(SpeakerScorer, TheTemplatesOwnNoiseAndTheMatchedScoreAreTheLoadedModels)
 {
     auto modelAt = [](double centre, double edgeDropDb) {
-        CSpeakerModel model = ModelOfThree(0.25f);
-        for (int t = 0; t < 3; ++t)
-            if (BumpTake(centre + 0.2 * t, 0.2, edgeDropDb).StoreAsTemplate(model, t) != 1) ADD_FAILURE() << t;
+        CSpeakerModel model = ModelOfBumps(centre, edgeDropDb);
         const float typical[4] = {0.5f, 0.1f, 0.4f, 0.02f};
         std::copy(typical, typical + 4, model.adaptedMean);
         std::copy(typical, typical + 4, model.enrolMean);
@@ -902,8 +874,8 @@ TEST(SpeakerScorer, TheTemplatesOwnNoiseAndTheMatchedScoreAreTheLoadedModels)
 
     CSpeakerScorer fresh;
     ASSERT_TRUE(Loaded(fresh, second));
-    double expected[kChannels];
-    ASSERT_EQ(1, fresh.TemplatesOwnNoiseDb(kChannels, expected));
+    double secondOwn[kChannels];
+    ASSERT_EQ(1, fresh.TemplatesOwnNoiseDb(kChannels, secondOwn));
     float parts[4];
     const float expectedScore = fresh.Score(take, second, kUnweighted, parts, nullptr, nullptr, &noise);
     ASSERT_TRUE(fresh.LastMatched());
@@ -913,14 +885,11 @@ TEST(SpeakerScorer, TheTemplatesOwnNoiseAndTheMatchedScoreAreTheLoadedModels)
         ASSERT_TRUE(Loaded(scorer, first));
         double own[kChannels];
         ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
-        ASSERT_NE(expected[0], own[0]);
+        ASSERT_NE(secondOwn[0], own[0]);   // a kept own noise would show
         scorer.Score(take, first, kUnweighted, parts, nullptr, nullptr, &noise);
         ASSERT_TRUE(scorer.LastMatched());
         ASSERT_TRUE(reset ? Loaded(scorer, second) : scorer.Load(second) == 1);
-        ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
-        for (int c = 0; c < kChannels; ++c) EXPECT_EQ(expected[c], own[c]) << "channel " << c << ", reset " << reset;
         EXPECT_EQ(expectedScore, scorer.Score(take, second, kUnweighted, parts, nullptr, nullptr, &noise)) << reset;
         EXPECT_TRUE(scorer.LastMatched());
-        for (int p = 0; p < 4; ++p) EXPECT_EQ(fresh.LastTypical(p), scorer.LastTypical(p)) << p << ", reset " << reset;
     }
 }

@@ -60,5 +60,4 @@ inline std::string ReadRawAt(const char* path, ULONGLONG offset, size_t size)
 
 // True when anything (a file or a folder) is at the path.
 inline bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-inline bool Exists(const std::string& path) { return Exists(path.c_str()); }
 } // namespace sonvera_test

@@ -63,22 +63,17 @@ protected:
     void AddAlice() { ASSERT_EQ(1, m_dic.CreateUser("first text", "Alice", "KEY-A", "Secret", 1, 1, 0, 1, "aaj,abj")); }
     void AddBob() { ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, "acj")); }
 
-    // The records as this object holds them, in list order.
-    Strings Held(CAppUserDic& dic)
-    {
-        CStringArray ids;
-        dic.GetUserIDList(ids);
-        Strings records;
-        for (int i = 0; i < ids.GetSize(); ++i)
-            records.push_back(dic.GetUserWholeInfo(ids[i]).str());
-        return records;
-    }
-    // The file and the object both hold these records (a fresh object loads
-    // the file as every test's own set-up does).
+    // The file and the object, in list order, both hold these records (a
+    // fresh object loads the file as every test's own set-up does).
     void ExpectEverywhere(const Strings& records, const std::string& what = "")
     {
         EXPECT_EQ(records, StoredRecords(m_path)) << what;
-        EXPECT_EQ(records, Held(m_dic)) << what;
+        CStringArray ids;
+        m_dic.GetUserIDList(ids);
+        Strings held;
+        for (int i = 0; i < ids.GetSize(); ++i)
+            held.push_back(m_dic.GetUserWholeInfo(ids[i]).str());
+        EXPECT_EQ(records, held) << what;
     }
 
     CTempFolder m_folder;

@@ -38,7 +38,6 @@ public:
     {
         return FakeControl{id, MIXERCONTROL_CONTROLTYPE_VOLUME, maximum, 0, {value}};
     }
-    static FakeControl Mute(DWORD id) { return FakeControl{id, MIXERCONTROL_CONTROLTYPE_MUTE, 1, 0, {0}}; }
 
     static CFakeMixer SoundCard()
     {
@@ -46,7 +45,7 @@ public:
         mixer.lines = {
             {0, kDestination, MIXERLINE_COMPONENTTYPE_DST_HEADPHONES, 0x3000, {}},
             {1, kDestination, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, 0x1000,
-             {Volume(kSpeakersVolume, 65535, 32768), Mute(kSpeakersMute)}},
+             {Volume(kSpeakersVolume, 65535, 32768), {kSpeakersMute, MIXERCONTROL_CONTROLTYPE_MUTE, 1, 0, {0}}}},
             {1, 0, MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, 0x1001, {Volume(51, 65535, 65535)}},
             {1, 1, MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, 0x1002, {Volume(kSpeakersMicVolume, 65535, 0)}},
             {2, kDestination, MIXERLINE_COMPONENTTYPE_DST_WAVEIN, 0x2000, {}},
