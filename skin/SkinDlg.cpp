@@ -3,6 +3,7 @@
 #include "skin/SkinDlg.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "fw/ClientDC.h"
 #include "fw/MemoryDC.h"
@@ -42,6 +43,57 @@ DashRange DashesShown(int start, int length, long long low, long long high)
 {
     return DashRange{std::max(0LL, (low - start) / kDashPeriod * kDashPeriod),
                      std::min(static_cast<long long>(length), high - start)};
+}
+
+// A line of the wave panel, across or down: its ends, the first the smaller.
+struct PanelLine {
+    long long x0, y0, x1, y1;
+};
+
+// How far the pixels of `box` lie from the line: the nearest and the farthest.
+double NearestDistance(const PanelLine& line, const CRect& box)
+{
+    const double dx = static_cast<double>(std::max({0LL, line.x0 - (box.right - 1LL), box.left - line.x1}));
+    const double dy = static_cast<double>(std::max({0LL, line.y0 - (box.bottom - 1LL), box.top - line.y1}));
+    return std::hypot(dx, dy);
+}
+double FarthestDistance(const PanelLine& line, const CRect& box)
+{
+    double farthest = 0;
+    for (long long x : {static_cast<long long>(box.left), box.right - 1LL}) {
+        for (long long y : {static_cast<long long>(box.top), box.bottom - 1LL}) {
+            const double dx = static_cast<double>(std::max({0LL, line.x0 - x, x - line.x1}));
+            const double dy = static_cast<double>(std::max({0LL, line.y0 - y, y - line.y1}));
+            farthest = std::max(farthest, std::hypot(dx, dy));
+        }
+    }
+    return farthest;
+}
+
+// The frame's four sides and, when the grid is drawn, the lines its dashes lie on.
+std::vector<PanelLine> WavePanelLines(const CRect& panel, bool grid)
+{
+    const long long left = std::min(panel.left, panel.right), right = std::max(panel.left, panel.right);
+    const long long top = std::min(panel.top, panel.bottom), bottom = std::max(panel.top, panel.bottom);
+    std::vector<PanelLine> lines = {{left, top, left, bottom},
+                                    {left, bottom, right, bottom},
+                                    {right, top, right, bottom},
+                                    {left, top, right, top}};
+    if (!grid)
+        return lines;
+    if (panel.Width() > 0) {
+        for (double fraction : kGridRows) {
+            const long long y = panel.top + static_cast<long long>(panel.Height() * fraction);
+            lines.push_back({panel.left, y, panel.right + static_cast<long long>(kDashLength), y});
+        }
+    }
+    if (panel.Height() > 0) {
+        for (double fraction : kGridColumns) {
+            const long long x = panel.left + static_cast<long long>(panel.Width() * fraction);
+            lines.push_back({x, panel.top, x, panel.bottom + static_cast<long long>(kDashLength)});
+        }
+    }
+    return lines;
 }
 
 // The bars that painting the dialog repaints; other bars keep their look.
@@ -215,16 +267,34 @@ void CSkinDlg::DrawWavePanel(HDC target, bool fill)
 {
     CRect shown;
     ::GetClipBox(target, &shown);
-    // A pen twice as wide as what shows, across and down, covers all of it
-    // from any line that reaches into it. A wider one adds nothing to see,
-    // and the system takes minutes over a pen some millions wide, or fails.
-    const int penWidth = std::min(m_nWaveWidth, 2 * (shown.Width() + shown.Height()));
+    const CRect& panel = m_rcWave;
+    const int width = panel.Width();
+    const int height = panel.Height();
+    const std::vector<PanelLine> lines = WavePanelLines(panel, m_bWaveDotLine != 0);
+
+    // A pen some millions wide takes the system minutes, or fails. Such a pen
+    // covers what shows from a line whose every point lies within half its
+    // width: then that is all there is to see. Otherwise a pen no wider than
+    // twice the distance to the farthest point that shows, of each line that
+    // reaches it, draws just what the skin's pen draws; dashes lie within
+    // kDashPeriod of their line.
+    const double radius = m_nWaveWidth / 2.0;
+    double needed = 1;
+    for (const PanelLine& line : lines) {
+        if (radius >= FarthestDistance(line, shown) + kDashPeriod) {
+            CDC(target).FillSolidRect(shown, m_clrWaveCenter);
+            return;
+        }
+        if (NearestDistance(line, shown) <= radius + kDashPeriod)
+            needed = std::max(needed, 2 * (FarthestDistance(line, shown) + kDashPeriod) + 2);
+    }
+    const int penWidth = m_nWaveWidth <= needed ? m_nWaveWidth : static_cast<int>(std::ceil(needed));
+
     CPen pen(PS_SOLID, penWidth, m_clrWaveCenter);
     CBrush brush(m_clrWaveBack);
     CDC dc(target);
     dc.SelectObject(pen);
     dc.SelectObject(brush);
-    const CRect& panel = m_rcWave;
     if (fill)
         dc.FillRect(panel, brush);
     dc.MoveTo(panel.left, panel.top);
@@ -236,11 +306,8 @@ void CSkinDlg::DrawWavePanel(HDC target, bool fill)
         return;
     // Only the dashes that can show are drawn: a panel far larger than the
     // window would otherwise keep every paint busy for minutes. A dash shows
-    // up to half the pen's width beyond its ends; a pen wider than what shows
-    // covers it from the nearer dashes alone.
-    const int reach = kDashPeriod + std::clamp(m_nWaveWidth, 0, shown.Width() + shown.Height());
-    const int width = panel.Width();
-    const int height = panel.Height();
+    // up to half the pen's width beyond its ends.
+    const int reach = kDashPeriod + std::max(penWidth, 0) / 2 + 1;
     for (double fraction : kGridRows) {
         const int y = panel.top + static_cast<int>(height * fraction);
         const DashRange dashes = DashesShown(panel.left, width, shown.left - reach, shown.right + reach);

@@ -412,6 +412,13 @@ TEST_F(SkinDlgTest, AWavePenOrPanelFarLargerThanTheWindowIsDrawnWhereItShows)
 {
     Open("RECT=20,20,100,80\r\nCENTER=255,255,0\r\nWIDTH=1000000\r\n");
     ExpectPainted({{CPoint(5, 5), kGrid}, {CPoint(50, 50), kGrid}, {CPoint(299, 259), kGrid}});
+    // A paint of one pixel near a frame line 20 pixels wide shows the line there,
+    // as a paint of the whole window does.
+    Open("RECT=20,20,100,80\r\nBACKGROUND=0,0,128\r\nCENTER=255,255,0\r\nWIDTH=20\r\nDOTLINE=FALSE\r\n");
+    EXPECT_EQ(kGrid, DrawnPixel(m_dialog, CPoint(28, 60), [this](HDC dc, const CRect&) {
+                  IntersectClipRect(dc, 28, 60, 29, 61);
+                  m_dialog.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+              }));
     Open("RECT=-9999960,20,50000000,80\r\nBACKGROUND=0,0,128\r\nCENTER=255,255,0\r\n");
     ExpectPainted({{CPoint(40, 24), kGrid},  {CPoint(40, 22), kPanel},    // a dash of the vertical line, a gap
                    {CPoint(41, 40), kGrid},  {CPoint(42, 40), kPanel},    // of the horizontal line
