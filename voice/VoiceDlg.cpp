@@ -350,9 +350,7 @@ LRESULT CVoiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnTimer(wParam);
         return 0;
     case MM_MIXM_CONTROL_CHANGE:
-        if (m_pMixer != nullptr)
-            m_pMixer->OnControlChange(reinterpret_cast<HMIXER>(wParam), static_cast<DWORD>(lParam));
-        return 0;
+        return OnMixerCtrlChange(wParam, lParam);
     }
     return CSkinDlg::WindowProc(message, wParam, lParam);
 }
@@ -363,6 +361,13 @@ void CVoiceDlg::OnPaint()
     // A repaint during a take keeps the trace drawn so far.
     for (int tick = 1; tick <= m_nTick; ++tick)
         DrawLiveTick(tick);
+}
+
+LRESULT CVoiceDlg::OnMixerCtrlChange(WPARAM wParam, LPARAM lParam)
+{
+    if (m_pMixer != nullptr)
+        m_pMixer->OnControlChange(reinterpret_cast<HMIXER>(wParam), static_cast<DWORD>(lParam));
+    return 0;
 }
 
 void CVoiceDlg::OnDragStart(UINT nFlags, CPoint point)

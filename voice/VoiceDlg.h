@@ -194,6 +194,8 @@ private:
     void OnDragStart(UINT nFlags, CPoint point);
     void OnDestroy();
     void OnTimer(UINT_PTR nIDEvent);
+    // MM_MIXM_CONTROL_CHANGE: the notifying mixer and the changed control.
+    LRESULT OnMixerCtrlChange(WPARAM wParam, LPARAM lParam);
     // Runs a handler; a store's file error shows its text as a hint (a lock
     // wait that ran out, a Japanese "busy, press again later") and gives the
     // buttons back, so that the user can leave or try again.
