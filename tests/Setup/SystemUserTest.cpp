@@ -142,7 +142,7 @@ protected:
 TEST_F(SystemUserCall, NewAccountIsAddedDisabledAtUserPrivilegeAndEnablingKeepsItsFlags)
 {
     EXPECT_EQ(user.AccountCreate("\x83\x65\x83\x58\x83\x67", "pw", error), 1);   // "テスト" in Shift-JIS
-    EXPECT_EQ(user.AccountEnable("a", 1, error), 1);
+    EXPECT_EQ(user.AccountEnable("a", -1, error), 1);   // any nonzero value enables
     EXPECT_EQ(user.AccountEnable("a", 0, error), 1);
     const std::vector<std::wstring> expected = {
         // name, password, USER_PRIV_USER, no home folder or comment, flags, no script
