@@ -327,44 +327,59 @@ std::unique_ptr<CFileLock> s_dictionaryHeld;
 std::unique_ptr<CFaultyFileSystem> s_faultyFiles;
 std::unique_ptr<CFileSystemOverride> s_faultsOn;
 
-// What follows an accepted verdict is no part of it: george, accepted, is let
-// through and logged when another host keeps the voice dictionary past the
-// lock's wait as his adapted model is to be stored (his stored model stays as
-// it was), or when the disk fills as the model file is given back.
-TEST_F(ScriptedDialogTest, AnAcceptedUserIsLetThroughThoughWhatFollowsTheVerdictFails)
+// The disk fills as the model file is given back after the first verdict.
+void FailFirstPutBack()
+{
+    if (s_faultsOn != nullptr)
+        return;
+    s_faultyFiles.reset(new CFaultyFileSystem);
+    s_faultyFiles->Watch(L"aaj.bin");
+    s_faultyFiles->FailCall(CFaultyFileSystem::move, 1, ERROR_DISK_FULL);
+    s_faultsOn.reset(new CFileSystemOverride(*s_faultyFiles));
+}
+
+// What follows a verdict is no part of it: george, accepted, is let through
+// and logged when another host keeps the voice dictionary past the lock's
+// wait as his adapted model is to be stored (his stored model stays as it
+// was), or when the disk fills as the model file is given back; rejected so,
+// the attempt is used and the next take goes on. The next holder puts back
+// what the file held before.
+TEST_F(ScriptedDialogTest, AVerdictStandsThoughWhatFollowsItFails)
 {
     const struct {
         const char* name;
         std::function<void()> fault;
+        std::vector<int> verdicts;
+        int attemptsLeft;
         const char* stored;
     } cases[] = {
-        {"dictionary-busy", [&] { s_dictionaryHeld.reset(new CFileLock(m_app.File("marzetuvd.dat"), 0)); },
-         "george's model"},
-        {"put-back-fails",
-         [] {
-             s_faultyFiles.reset(new CFaultyFileSystem);
-             s_faultyFiles->Watch(L"aaj.bin");
-             s_faultyFiles->Fail(CFaultyFileSystem::move, ERROR_DISK_FULL);
-             s_faultsOn.reset(new CFileSystemOverride(*s_faultyFiles));
-         },
-         "george's model, adapted"},
+        {"dictionary-busy", [&] { s_dictionaryHeld.reset(new CFileLock(m_app.File("marzetuvd.dat"), 0)); }, {1},
+         5, "george's model"},
+        {"put-back-fails", FailFirstPutBack, {1}, 5, "george's model, adapted"},
+        {"rejected, put-back-fails", FailFirstPutBack, {0, 1}, 4, "george's model, adapted"},
     };
-    m_engine.OnCall("VRE_Verify", [] { WriteRaw(s_modelFile.str(), "george's model, adapted"); });
-    m_engine.OnCall("VRE_GetbUpdate", [] { s_fault(); });
+    m_engine.OnCall("VRE_Verify", [] {
+        WriteRaw(s_modelFile.str(), "george's model, adapted");
+        s_fault();
+    });
     const DWORD lockWait = CFileLock::DefaultWait();
     CFileLock::SetDefaultWait(50);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         s_fault = c.fault;
+        ASSERT_TRUE(m_engine.Push("VRE_Verify", c.verdicts));
         ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
         ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
         DeleteFileA(m_app.File("result.log"));
-        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 2);
         const INT_PTR result = RunFromRecord(dialog);
         s_faultsOn.reset();
         s_dictionaryHeld.reset();
         EXPECT_EQ(IDOK, result);
+        EXPECT_EQ(c.attemptsLeft, dialog.AttemptsLeft());
         EXPECT_THAT(m_app.Log(), ::testing::MatchesRegex("\\[.*\\] george : .* : Accept\r\n"));
+        { CModelFileHold next(m_app.Path(), "aaj", false); }
+        EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
         EXPECT_EQ(c.stored, StoredModel("george"));
     }
     CFileLock::SetDefaultWait(lockWait);
