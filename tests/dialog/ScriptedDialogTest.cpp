@@ -495,8 +495,9 @@ TEST_F(ScriptedDialogTest, ProgressTicksOutsideATakeEndNoTake)
 
 // Enter before the set-up does nothing, after it starts a take; exit during
 // the take ends the dialog once the take is done, unjudged. Without the
-// narration key prompts play. A second run records whole takes of its own.
-TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndASecondRun)
+// narration key prompts play. A second run records whole takes of its own;
+// a third that finds no word list takes no word from the second.
+TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndLaterRuns)
 {
     WritePrivateProfileStringA("VOICE_RECOG_DLL", "Narration", nullptr, m_app.File("marzet.ini"));
     CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 2);
@@ -522,6 +523,19 @@ TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndASecondRun)
                                         "VRE_GetEndpointShort(33075,peak=0,0)",
                                         "VRE_GetEndpointShort(33075,peak=0,0)"}),
               m_engine.CallsOf({"VRE_GetEndpointShort"}));
+
+    // A third run whose set-up finds no word list records nothing: not the
+    // word the run before chose, which this run's engine was never given.
+    WritePrivateProfileStringA("WORD_LIST", nullptr, nullptr, m_app.File("marzet.ini"));
+    CDialogDriver third;
+    third.When([&] { return dialog.Label("LABEL_ID") == "taro"; },
+               [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); })
+        .Then([&] {
+            EXPECT_EQ(Resource(IDS_HINT_CHOOSE_WORD), dialog.Label("LABEL_HINT"));
+            EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
+        });
+    EXPECT_EQ(IDCANCEL, third.Run(dialog));
+    EXPECT_EQ(4, m_engine.Count("VRE_GetEndpointShort"));
 }
 
 // The record button records nothing but says why: no stored model (never
