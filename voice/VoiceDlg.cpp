@@ -217,6 +217,11 @@ BOOL CVoiceDlg::OnInitDialog()
         SetWindowText(m_strDlgName);
         m_nTick = 0;
         m_bPasswordPassed = 0;
+        // This run has chosen no pass phrase: the engine has just been
+        // started again and knows no user or word. The voice set-up says so
+        // too, but a press may come before it, or instead of it when the
+        // word list is unreadable; the last run's word must not be taken.
+        m_bFirstTake = 1;
 
         const bool passwordFirst = m_nMode == modeVerify && m_nVerifyRepeat != kModelTestTakes &&
                                    (m_nAuthMethod == methodPasswordThenVoice || m_nAuthMethod == methodPasswordOnly);

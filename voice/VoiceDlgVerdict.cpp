@@ -190,9 +190,11 @@ bool CVoiceDlg::JudgeVerificationTake(bool bModelTest)
     const bool accepted = VRE_Verify() != 0;
     if (accepted && !bModelTest && VRE_GetbUpdate())
         StoreAdaptedModel();
-    // Nor is giving the file back part of the verdict. One that fails
-    // loses nothing: the record of what the file held stays beside it, and
-    // the next holder puts that back before anything reads the file.
+    // Nor is giving the file back part of the verdict, either way: an
+    // accepted user goes through, a rejection uses its attempt. One that
+    // fails loses nothing: the record of what the file held stays beside it,
+    // and the next holder (the next take's, too) puts that back before
+    // anything reads the file.
     try {
         hold.PutBack();
     } catch (const CFileException&) {

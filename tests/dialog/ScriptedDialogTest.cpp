@@ -327,44 +327,59 @@ std::unique_ptr<CFileLock> s_dictionaryHeld;
 std::unique_ptr<CFaultyFileSystem> s_faultyFiles;
 std::unique_ptr<CFileSystemOverride> s_faultsOn;
 
-// What follows an accepted verdict is no part of it: george, accepted, is let
-// through and logged when another host keeps the voice dictionary past the
-// lock's wait as his adapted model is to be stored (his stored model stays as
-// it was), or when the disk fills as the model file is given back.
-TEST_F(ScriptedDialogTest, AnAcceptedUserIsLetThroughThoughWhatFollowsTheVerdictFails)
+// The disk fills as the model file is given back after the first verdict.
+void FailFirstPutBack()
+{
+    if (s_faultsOn != nullptr)
+        return;
+    s_faultyFiles.reset(new CFaultyFileSystem);
+    s_faultyFiles->Watch(L"aaj.bin");
+    s_faultyFiles->FailCall(CFaultyFileSystem::move, 1, ERROR_DISK_FULL);
+    s_faultsOn.reset(new CFileSystemOverride(*s_faultyFiles));
+}
+
+// What follows a verdict is no part of it: george, accepted, is let through
+// and logged when another host keeps the voice dictionary past the lock's
+// wait as his adapted model is to be stored (his stored model stays as it
+// was), or when the disk fills as the model file is given back; rejected so,
+// the attempt is used and the next take goes on. The next holder puts back
+// what the file held before.
+TEST_F(ScriptedDialogTest, AVerdictStandsThoughWhatFollowsItFails)
 {
     const struct {
         const char* name;
         std::function<void()> fault;
+        std::vector<int> verdicts;
+        int attemptsLeft;
         const char* stored;
     } cases[] = {
-        {"dictionary-busy", [&] { s_dictionaryHeld.reset(new CFileLock(m_app.File("marzetuvd.dat"), 0)); },
-         "george's model"},
-        {"put-back-fails",
-         [] {
-             s_faultyFiles.reset(new CFaultyFileSystem);
-             s_faultyFiles->Watch(L"aaj.bin");
-             s_faultyFiles->Fail(CFaultyFileSystem::move, ERROR_DISK_FULL);
-             s_faultsOn.reset(new CFileSystemOverride(*s_faultyFiles));
-         },
-         "george's model, adapted"},
+        {"dictionary-busy", [&] { s_dictionaryHeld.reset(new CFileLock(m_app.File("marzetuvd.dat"), 0)); }, {1},
+         5, "george's model"},
+        {"put-back-fails", FailFirstPutBack, {1}, 5, "george's model, adapted"},
+        {"rejected, put-back-fails", FailFirstPutBack, {0, 1}, 4, "george's model, adapted"},
     };
-    m_engine.OnCall("VRE_Verify", [] { WriteRaw(s_modelFile.str(), "george's model, adapted"); });
-    m_engine.OnCall("VRE_GetbUpdate", [] { s_fault(); });
+    m_engine.OnCall("VRE_Verify", [] {
+        WriteRaw(s_modelFile.str(), "george's model, adapted");
+        s_fault();
+    });
     const DWORD lockWait = CFileLock::DefaultWait();
     CFileLock::SetDefaultWait(50);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         s_fault = c.fault;
+        ASSERT_TRUE(m_engine.Push("VRE_Verify", c.verdicts));
         ASSERT_TRUE(m_engine.Push("VRE_GetbUpdate", {1}));
         ASSERT_TRUE(WriteRaw(s_modelFile.str(), "taro's new model"));
         DeleteFileA(m_app.File("result.log"));
-        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 1);
+        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon, "george", 2);
         const INT_PTR result = RunFromRecord(dialog);
         s_faultsOn.reset();
         s_dictionaryHeld.reset();
         EXPECT_EQ(IDOK, result);
+        EXPECT_EQ(c.attemptsLeft, dialog.AttemptsLeft());
         EXPECT_THAT(m_app.Log(), ::testing::MatchesRegex("\\[.*\\] george : .* : Accept\r\n"));
+        { CModelFileHold next(m_app.Path(), "aaj", false); }
+        EXPECT_EQ("taro's new model", ReadRaw(s_modelFile.str()));
         EXPECT_EQ(c.stored, StoredModel("george"));
     }
     CFileLock::SetDefaultWait(lockWait);
@@ -480,8 +495,9 @@ TEST_F(ScriptedDialogTest, ProgressTicksOutsideATakeEndNoTake)
 
 // Enter before the set-up does nothing, after it starts a take; exit during
 // the take ends the dialog once the take is done, unjudged. Without the
-// narration key prompts play. A second run records whole takes of its own.
-TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndASecondRun)
+// narration key prompts play. A second run records whole takes of its own;
+// a third that finds no word list takes no word from the second.
+TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndLaterRuns)
 {
     WritePrivateProfileStringA("VOICE_RECOG_DLL", "Narration", nullptr, m_app.File("marzet.ini"));
     CTestVoiceDlg dialog(m_app, CVoiceDlg::modeEnrol, CVoiceDlg::purposeLogon, "taro", 2);
@@ -507,6 +523,19 @@ TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndASecondRun)
                                         "VRE_GetEndpointShort(33075,peak=0,0)",
                                         "VRE_GetEndpointShort(33075,peak=0,0)"}),
               m_engine.CallsOf({"VRE_GetEndpointShort"}));
+
+    // A third run whose set-up finds no word list records nothing: not the
+    // word the run before chose, which this run's engine was never given.
+    WritePrivateProfileStringA("WORD_LIST", nullptr, nullptr, m_app.File("marzet.ini"));
+    CDialogDriver third;
+    third.When([&] { return dialog.Label("LABEL_ID") == "taro"; },
+               [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); })
+        .Then([&] {
+            EXPECT_EQ(Resource(IDS_HINT_CHOOSE_WORD), dialog.Label("LABEL_HINT"));
+            EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
+        });
+    EXPECT_EQ(IDCANCEL, third.Run(dialog));
+    EXPECT_EQ(4, m_engine.Count("VRE_GetEndpointShort"));
 }
 
 // The record button records nothing but says why: no stored model (never
