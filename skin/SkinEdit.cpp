@@ -74,6 +74,9 @@ LRESULT CSkinEdit::OnMouseMove(UINT message, WPARAM wParam, LPARAM lParam, bool 
 
 LRESULT CSkinEdit::OnTimer(WPARAM wParam, LPARAM lParam)
 {
+    // Only the hover timer is looked at: the edit's own timer scrolls a
+    // selection dragged past its edge, with the pointer outside, and must
+    // still reach the edit.
     if (wParam == kHoverTimer) {
         POINT cursor{};
         ::GetCursorPos(&cursor);

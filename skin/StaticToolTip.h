@@ -20,6 +20,8 @@ public:
     int Attach(CWnd* pWnd, int x, int y);
     // Hides and destroys the popup; 1 when there is none.
     int Detach();
+    // Whether a window is attached (between a successful Attach and Detach).
+    int IsAttached() const { return m_pAttached != nullptr; }
 
     CString GetText() const { return m_strText; }
     // Stores the text; a visible popup shows it from its next showing on.

@@ -279,6 +279,7 @@ TEST_F(SkinControlsTest, TheToolTipsLinesAndShowing)
 
     tip.SetText("Press the record button");
     ASSERT_EQ(1, tip.Attach(&m_dialog, 5, 40));
+    EXPECT_TRUE(tip.IsAttached());
     char className[32] = {};
     GetClassNameA(tip.m_hWnd, className, sizeof className);
     EXPECT_STREQ("StaticToolTip", className);   // a host may look the tooltip up by it
@@ -295,5 +296,6 @@ TEST_F(SkinControlsTest, TheToolTipsLinesAndShowing)
     EXPECT_EQ(1, tip.Attach(&m_dialog, 0, 0));   // a second attach replaces the popup
     EXPECT_NE(0, tip.Detach());
     EXPECT_EQ(nullptr, tip.m_hWnd);
+    EXPECT_FALSE(tip.IsAttached());
 }
 } // namespace
