@@ -490,7 +490,6 @@ TEST_F(ScriptedDialogTest, ProgressTicksOutsideATakeEndNoTake)
         .Then([&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });
     EXPECT_EQ(IDCANCEL, driver.Run(dialog));
     EXPECT_EQ(0, m_engine.Count("VRE_Verify"));
-    EXPECT_EQ("<missing>", m_app.Log());
 }
 
 // Enter before the set-up does nothing, after it starts a take; exit during
