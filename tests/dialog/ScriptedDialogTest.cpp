@@ -532,6 +532,7 @@ TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndLaterRuns)
                [&] { EXPECT_TRUE(dialog.Click("BUTTON_RECORD")); })
         .Then([&] {
             EXPECT_EQ(Resource(IDS_HINT_CHOOSE_WORD), dialog.Label("LABEL_HINT"));
+            EXPECT_TRUE(SaveScreenshot(dialog.m_hWnd, "voice-no-word-list.png"));
             EXPECT_TRUE(dialog.Click("BUTTON_EXIT"));
         });
     EXPECT_EQ(IDCANCEL, third.Run(dialog));
@@ -539,9 +540,9 @@ TEST_F(ScriptedDialogTest, EnterBeforeTheSetUpThenExitDuringATakeAndLaterRuns)
 }
 
 // The record button records nothing but says why: no stored model (never
-// judged against another user's left in the file), no word list, or a model
-// file held elsewhere past the lock's wait; no attempt is used.
-TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWordList)
+// judged against another user's left in the file), a key the store keeps no
+// model under, or a model file held elsewhere too long; no attempt is used.
+TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModel)
 {
     const CString certiKey = m_app.Users().GetCertiKey("george");
     std::unique_ptr<CFileLock> heldElsewhere;
@@ -563,9 +564,6 @@ TEST_F(ScriptedDialogTest, TheRecordButtonRecordsNothingWithoutAStoredModelOrAWo
          [&] { m_app.Voices().DelUserVoice("george", certiKey, "aaj"); }, voice_text::kNoVoiceEnrolled},
         {"no-voice-slot", CVoiceDlg::modeVerify, "george", [&] { m_app.Voices().DelUser("george", certiKey); },
          voice_text::kNoVoiceEnrolled},
-        {"no-word-list", CVoiceDlg::modeEnrol, "taro",
-         [&] { WritePrivateProfileStringA("WORD_LIST", nullptr, nullptr, m_app.File("marzet.ini")); },
-         Resource(IDS_HINT_CHOOSE_WORD)},
         // A key climbing out of the work folder: nothing fetched, nothing outside removed.
         {"no-known-nick", CVoiceDlg::modeVerify, "george",
          [&] {
