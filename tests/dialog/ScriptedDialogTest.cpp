@@ -290,9 +290,7 @@ TEST_F(ScriptedDialogTest, TheModelTestEndsAsSoonAsItsOutcomeIsCertain)
         std::vector<int> verdicts;
         INT_PTR result;
         int takes;
-    } cases[] = {{{1, 1, 1, 1}, IDOK, 4},
-                 {{0, 0, 0, 0, 0}, IDCANCEL, 5},
-                 {{1, 1, 0, 1, 0, 0, 0, 1}, IDOK, 8}};
+    } cases[] = {{{0, 0, 0, 0, 0}, IDCANCEL, 5}, {{1, 1, 0, 1, 0, 0, 0, 1}, IDOK, 8}};
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.verdicts));
         m_engine.Reset();
