@@ -133,7 +133,7 @@ public:
     bool IsShown(CWnd& control) const { return control.m_hWnd != nullptr && control.IsWindowVisible(); }
 
     using CSkinDlg::m_arrLabels, CSkinDlg::m_arrProgress;
-    using CVoiceDlg::m_bReady, CVoiceDlg::m_bRecording, CVoiceDlg::m_nTake, CVoiceDlg::m_nTick;
+    using CVoiceDlg::m_bReady, CVoiceDlg::m_nTake, CVoiceDlg::m_nTick;
     using CVoiceDlg::m_comboWord, CVoiceDlg::m_editID, CVoiceDlg::m_editPassword, CVoiceDlg::m_nTimeScale;
 
     std::vector<std::string> m_prompts;   // prompt files asked for, by name
