@@ -55,6 +55,15 @@ bool IsButtonHeld(int virtualKey)
     return (::GetAsyncKeyState(virtualKey) & 0x8000) != 0;
 }
 
+// Whether the icon's cell (n x 16 pixels from the strip's left) lies wholly
+// inside the strip; without a bitmap the strip is 0 x 0. A blit from beyond a
+// bitmap's edge reads black, so any other cell would show as a black square.
+// Divides, so that no icon number the host passes overflows.
+bool IconCellInStrip(int icon, CSize strip)
+{
+    return icon < strip.cx / kIconWidth && strip.cy >= kIconHeight;
+}
+
 unsigned char LowerAscii(unsigned char ch)
 {
     return ch >= 'A' && ch <= 'Z' ? static_cast<unsigned char>(ch - 'A' + 'a') : ch;
@@ -700,7 +709,9 @@ void CFlatPopupMenu::DrawItem(CDC& dc, int nItem)
         dc.SelectObject(selected ? m_penIconDark : m_penBackground);
         dc.LineTo(kIconBoxRight, top + kIconBoxBottom);
         dc.LineTo(kIconBoxLeft - 1, top + kIconBoxBottom);
-        if (!m_bmpIcons.IsNull())
+        // A cell past the strip's edge leaves the box empty; the box and the indent
+        // stay, as the host asked for an icon.
+        if (IconCellInStrip(item.nIcon, m_bmpIcons.GetSize()))
             DrawTransparentBitmap(dc, m_bmpIcons, kIconBoxLeft + 1, top + 1, item.nIcon * kIconWidth, 0, kIconWidth,
                                   kIconHeight, m_colors[colorIconTransparent]);
         backgroundLeft = kBackgroundLeftWithIcon;

@@ -145,7 +145,7 @@ protected:
         m_menu.SetPopupDelay(60000);   // the sub-menu stays closed
         m_menu.AppendItem(0, "&Open", 1, 0);              // top 3, the page icon
         m_menu.AppendItem(Menu::itemSeparator, "", 0);    // top 20, its line at 22
-        m_menu.AppendItem(Menu::itemGrayed, "Gray", 2);   // top 25
+        m_menu.AppendItem(Menu::itemGrayed, "Gray", 2, 5);   // top 25, an icon past the strip
         m_menu.AppendPopup(0, "More", m_more, 1);         // top 42, the folder icon
         m_menu.AppendItem(0, "Same", 3);                  // top 59
         m_menu.AppendItem(Menu::itemDefault, "Same", 4);  // top 76; 95 high in all
@@ -196,6 +196,7 @@ TEST_F(MenuDrawingTest, PixelsOfFrameSeparatorIconsSelectionArrowAndText)
         {"icon ink", -1, 9, 8, kInk},
         {"arrow tip", -1, -7, 50, kText},
         {"raised icon box, left", 0, 3, 11, kIconLight},
+        {"raised box of an icon past the strip, inside", 2, 9, 30, kBackground},
         {"selection beside the icon box", 0, 21, 11, kHighlight},
         {"selection without an icon, left", 4, 3, 59, kHighlight},
     };
@@ -212,6 +213,11 @@ TEST_F(MenuDrawingTest, PixelsOfFrameSeparatorIconsSelectionArrowAndText)
     EXPECT_GT(PixelsOf(5, kText), PixelsOf(4, kText));
     Select(0);
     EXPECT_GT(PixelsOf(0, kHighlightText, kHighlight), 0);
+
+    // Selected, the item whose icon lies past the strip shows an empty raised box.
+    Select(2);
+    const std::string path = std::string(SONVERA_SCREENSHOT_DIR) + "/flat-popup-menu-colours.png";
+    EXPECT_TRUE(sonvera_capture::SaveWindowSurface(m_menu.m_hWnd, path)) << path;
 }
 
 // The menus' window class. The menu tests run alone: every window of it is this program's.
