@@ -145,7 +145,7 @@ protected:
         m_menu.SetPopupDelay(60000);   // the sub-menu stays closed
         m_menu.AppendItem(0, "&Open", 1, 0);              // top 3, the page icon
         m_menu.AppendItem(Menu::itemSeparator, "", 0);    // top 20, its line at 22
-        m_menu.AppendItem(Menu::itemGrayed, "Gray", 2, 5);   // top 25, an icon past the strip
+        m_menu.AppendItem(Menu::itemGrayed, "Gray", 2, 5); // top 25, an icon past the strip
         m_menu.AppendPopup(0, "More", m_more, 1);         // top 42, the folder icon
         m_menu.AppendItem(0, "Same", 3);                  // top 59
         m_menu.AppendItem(Menu::itemDefault, "Same", 4);  // top 76; 95 high in all
