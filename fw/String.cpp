@@ -24,7 +24,43 @@ size_t CharWidth(const std::string& s, size_t i)
 
 bool IsAsciiUpper(char ch) { return ch >= 'A' && ch <= 'Z'; }
 bool IsAsciiLower(char ch) { return ch >= 'a' && ch <= 'z'; }
-char FoldLower(char ch) { return IsAsciiUpper(ch) ? static_cast<char>(ch - 'A' + 'a') : ch; }
+
+// Puts the character of `width` bytes at `ch` in the case `caseFlag` names
+// (LCMAP_UPPERCASE or LCMAP_LOWERCASE), in place. A single byte changes only
+// when it is an ASCII letter. A double-byte character goes through the
+// platform, as a multibyte string's case mapping and case-blind comparison
+// do in the C runtime: full-width Latin, Greek and Cyrillic letters form case
+// pairs there, so a name typed by an IME in either case is the same name. A
+// pair the code page does not define, or one whose mapping would not be a
+// single double-byte character again, keeps its bytes: folding must never
+// change a character into another one.
+void MapCase(char* ch, size_t width, DWORD caseFlag)
+{
+    if (width == 1) {
+        if (caseFlag == LCMAP_UPPERCASE && IsAsciiLower(*ch))
+            *ch = static_cast<char>(*ch - 'a' + 'A');
+        else if (caseFlag == LCMAP_LOWERCASE && IsAsciiUpper(*ch))
+            *ch = static_cast<char>(*ch - 'A' + 'a');
+        return;
+    }
+    WCHAR wide;
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ch, 2, &wide, 1) != 1)
+        return;
+    char mapped[2];
+    if (LCMapStringA(LOCALE_SYSTEM_DEFAULT, caseFlag, ch, 2, mapped, 2) == 2 && IsLead(mapped[0])) {
+        ch[0] = mapped[0];
+        ch[1] = mapped[1];
+    }
+}
+
+void MapCaseOfEach(std::string& s, DWORD caseFlag)
+{
+    for (size_t i = 0; i < s.size();) {
+        const size_t w = CharWidth(s, i);
+        MapCase(&s[i], w, caseFlag);
+        i += w;
+    }
+}
 
 bool IsBlank(char ch)
 {
@@ -152,19 +188,17 @@ int CString::CompareNoCase(const char* text) const
     while (i < m_str.size() && j < other.size()) {
         const size_t wa = CharWidth(m_str, i);
         const size_t wb = CharWidth(other, j);
-        if (wa == 1 && wb == 1) {
-            const auto a = static_cast<unsigned char>(FoldLower(m_str[i]));
-            const auto b = static_cast<unsigned char>(FoldLower(other[j]));
-            if (a != b)
-                return a < b ? -1 : 1;
-        } else {
-            // At least one side is a double-byte character: compare its bytes as they are.
-            const int c = std::memcmp(m_str.data() + i, other.data() + j, wa < wb ? wa : wb);
-            if (c != 0)
-                return c < 0 ? -1 : 1;
-            if (wa != wb)
-                return wa < wb ? -1 : 1;
-        }
+        char a[2];
+        char b[2];
+        std::memcpy(a, m_str.data() + i, wa);
+        std::memcpy(b, other.data() + j, wb);
+        MapCase(a, wa, LCMAP_LOWERCASE);
+        MapCase(b, wb, LCMAP_LOWERCASE);
+        const int c = std::memcmp(a, b, wa < wb ? wa : wb);
+        if (c != 0)
+            return c < 0 ? -1 : 1;
+        if (wa != wb)
+            return wa < wb ? -1 : 1;
         i += wa;
         j += wb;
     }
@@ -177,23 +211,13 @@ int CString::CompareNoCase(const char* text) const
 
 CString& CString::MakeUpper()
 {
-    for (size_t i = 0; i < m_str.size();) {
-        const size_t w = CharWidth(m_str, i);
-        if (w == 1 && IsAsciiLower(m_str[i]))
-            m_str[i] = static_cast<char>(m_str[i] - 'a' + 'A');
-        i += w;
-    }
+    MapCaseOfEach(m_str, LCMAP_UPPERCASE);
     return *this;
 }
 
 CString& CString::MakeLower()
 {
-    for (size_t i = 0; i < m_str.size();) {
-        const size_t w = CharWidth(m_str, i);
-        if (w == 1)
-            m_str[i] = FoldLower(m_str[i]);
-        i += w;
-    }
+    MapCaseOfEach(m_str, LCMAP_LOWERCASE);
     return *this;
 }
 

@@ -1,8 +1,11 @@
 // CString as the product uses it: construction, comparison, substrings,
 // trimming, formatting and buffer access; then under code page 932, where
 // double-byte characters are stepped over whole, so their trail bytes are
-// never found, trimmed or case-changed. Shift-JIS bytes used below:
+// never found, trimmed or case-changed, and letters that have a case (full
+// width Latin, Greek, Cyrillic) change it as whole characters. Shift-JIS
+// bytes used below:
 //   表 95 5C   ソ 83 5C   ア 83 41   Ａ 82 60   Ｂ 82 61   ａ 82 81   ｂ 82 82
+//   ｃ 82 83   Α 83 9F   α 83 BF   А 84 40   а 84 70   half-width ｱ B1
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -135,18 +138,39 @@ TEST(StringMbcs, FindsEditsAndFoldsWholeCharactersNeverATrailByte)
     // 5C 83 spans the end of 表 and the start of ソ: not a character sequence.
     EXPECT_EQ(s.Find("\x5C\x83"), -1);
 
-    CString mixed = CString(kFullAB) + "ab" + kA;
-    mixed.MakeUpper();
-    EXPECT_EQ(mixed.str(), std::string(kFullAB) + "AB" + kA);
-    mixed.MakeLower();
-    EXPECT_EQ(mixed.str(), std::string(kFullAB) + "ab" + kA);   // Ｂ's trail 0x61 and ア's 0x41 unchanged
-    CString fullLower(kFullab);
-    fullLower.MakeUpper();
-    EXPECT_EQ(fullLower.str(), kFullab);
-    EXPECT_NE(CString(kFullAB).CompareNoCase(kFullab), 0);
-    EXPECT_EQ(CString(std::string("user") + kHyo).CompareNoCase((std::string("USER") + kHyo).c_str()), 0);
-    // ア (83 41) against 83 61: the trail bytes differ only in "case" and must not fold.
-    EXPECT_NE(CString(kA).CompareNoCase("\x83\x61"), 0);
+    // Ｂ's trail byte 0x61 and ア's 0x41 are no ASCII letters to change.
+    const struct {
+        std::string text, upper, lower;
+    } cases[] = {
+        {"\x82\x81\x82\x61" "aB" + std::string(kA), std::string(kFullAB) + "AB" + kA,
+         std::string(kFullab) + "ab" + kA},   // ａＢaBア
+        {"\x83\x9F\x84\x70", "\x83\x9F\x84\x40", "\x83\xBF\x84\x70"},   // Αа
+        {std::string(kHyo) + "\xB1", std::string(kHyo) + "\xB1", std::string(kHyo) + "\xB1"},
+        {"a\x82", "A\x82", "a\x82"},
+        // Pairs code page 932 does not define keep their bytes.
+        {"\x85\x40\x82\x20", "\x85\x40\x82\x20", "\x85\x40\x82\x20"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CString(c.text).MakeUpper().str(), c.upper);
+        EXPECT_EQ(CString(c.text).MakeLower().str(), c.lower);
+    }
+    const struct {
+        std::string a, b;
+        bool same;
+    } comparisons[] = {
+        {kFullAB, kFullab, true},
+        {kFullAB, "\x82\x81\x82\x83", false},   // ＡＢ, ａｃ
+        {"\x82\x60", "a", false},                 // Ａ is no ASCII A
+        {"\x83\x9F\x84\x40", "\x83\xBF\x84\x70", true},
+        {std::string("user") + kHyo, std::string("USER") + kHyo, true},
+        // ア (83 41) against ヂ (83 61): trail bytes differing in ASCII case.
+        {kA, "\x83\x61", false},
+        {"A\x82", "a\x82", true},
+        {"A\x82", "a\x82\x81", false},
+    };
+    for (const auto& c : comparisons)
+        EXPECT_EQ(CString(c.a).CompareNoCase(c.b.c_str()) == 0, c.same)
+            << testing::PrintToString(c.a) << " / " << testing::PrintToString(c.b);
 
     EXPECT_EQ(CString(kHyo).TrimRight('\\').str(), kHyo);
     EXPECT_EQ(CString((std::string(kSo) + "\\\\").c_str()).TrimRight('\\').str(), kSo);
