@@ -293,9 +293,9 @@ const float kMatchedMarginBound = 0.25f;       // of the margin, each way
 // noise than its model holds loses by the matching, hundred-and-tenth
 // round), held to the matched threshold's form with a base of its own:
 // the largest keeping the clean and the soft impostor trials accepted at
-// main's counts, less 0.05 (hundred-and-twelfth round; of sixteen settings
-// the one chosen is the lower soft EER of the two whose neighbours clear
-// the rule too). On the tuning speakers the soft12 EER 8.41 -> 6.47 %
+// their counts without it, less 0.05 (hundred-and-twelfth round; of
+// sixteen settings the one chosen is the lower soft EER of the two whose
+// neighbours clear the rule too). On the tuning speakers the soft12 EER 8.41 -> 6.47 %
 // (half A 6.63 -> 6.39, half B 11.57 -> 7.78), its FRR at the shipped
 // point 21.90 -> 14.48 % at FAR 2.35 -> 2.20 %, the other conditions'
 // decisions the same but one speech20 take; on the tuning arabicsc
