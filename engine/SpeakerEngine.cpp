@@ -743,12 +743,17 @@ int CSpeakerEngine::Verify()
     const float excess = m_scorer.NoiseExcessDb(m_take.Noise(), m_model.nChannels);
     const float enrolShape = CSpeakerScorer::EnrolNoiseShapeDb(m_take.Noise(), m_model);
     m_lastHold = CSpeakerScorer::NoiseHold(path, TakeSnrDb(), excess, enrolShape);
-    const bool match = m_lastHold == CSpeakerScorer::ENoiseHold::kMatched;
-    const float score = m_scorer.Score(m_take, m_model, path, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts,
-                                       m_bLineLimited ? &m_lineBand : nullptr, match ? &m_take.Noise() : nullptr);
-    // A take whose templates could not be given its noise was scored as the
+    const bool match = CSpeakerScorer::MatchesNoise(m_lastHold);
+    const CSpeakerScorer::EScorePath scoredPath = CSpeakerScorer::ScoredPath(path, m_lastHold);
+    float score = m_scorer.Score(m_take, m_model, scoredPath, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts,
+                                 m_bLineLimited ? &m_lineBand : nullptr, match ? &m_take.Noise() : nullptr);
+    // A take whose templates could not be given its noise is scored as its
     // path scores it, and is held so too.
-    if (match && !m_scorer.LastMatched()) m_lastHold = CSpeakerScorer::ENoiseHold::kPath;
+    if (match && !m_scorer.LastMatched()) {
+        m_lastHold = CSpeakerScorer::ENoiseHold::kPath;
+        if (scoredPath != path)
+            score = m_scorer.Score(m_take, m_model, path, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts);
+    }
     m_fLastScore = score;
     m_bTakeScored = true;
     for (int v = 0; v < CSpeakerScorer::kNeighbours; ++v)
@@ -774,7 +779,7 @@ int CSpeakerEngine::Verify()
     // the templates given that noise, not the model's own, and its noise
     // lies well over what the templates hold.
     const float clear = threshold - static_cast<float>(1.0 - m_fAdaptMargin) * std::fabs(threshold);
-    const bool matched = m_lastHold == CSpeakerScorer::ENoiseHold::kMatched;
+    const bool matched = CSpeakerScorer::MatchesNoise(m_lastHold);
     if (m_bAdapt && !m_bLineLimited && !matched && m_endpoint.nError == kEpdOk && score <= clear)
         Adapt(m_lastParts, path == CSpeakerScorer::EScorePath::kWeighted);
     return 1;

@@ -301,12 +301,27 @@ public:
     static constexpr float kNoExcess = std::numeric_limits<float>::quiet_NaN();
     // How a take on the unweighted path is held for its noise (NoiseHold):
     // as the path holds every take; matched to its noise (Score's
-    // matchNoise) and held to the matched threshold; or unmatched and held
-    // kShiftStricter stricter than the path's threshold.
-    enum class ENoiseHold { kPath, kMatched, kShifted };
-    // hold: NoiseHold's, kPath off the unweighted path. A matched take's
-    // threshold has a base and snr slope of its own and no noise figure's
-    // term (the matching has taken the noise's move in); its base moves by
+    // matchNoise) and held to the matched threshold; unmatched and held
+    // kShiftStricter stricter than the path's threshold; or, over the
+    // matched path's bound, matched and held to the matched threshold's
+    // form with a base of its own (ScoredPath: on the unweighted path).
+    enum class ENoiseHold { kPath, kMatched, kShifted, kMatchedOverBound };
+    // Whether the hold matches the take to its noise.
+    static bool MatchesNoise(ENoiseHold hold)
+    {
+        return hold == ENoiseHold::kMatched || hold == ENoiseHold::kMatchedOverBound;
+    }
+    // The path a take on `path` held `hold` is scored and held on: a take
+    // matched over the bound from the held path on the unweighted path.
+    static EScorePath ScoredPath(EScorePath path, ENoiseHold hold)
+    {
+        const bool over = hold == ENoiseHold::kMatchedOverBound && path == EScorePath::kCleanUnweighted;
+        return over ? EScorePath::kUnweighted : path;
+    }
+    // hold: NoiseHold's, kPath off the unweighted path (a take matched over
+    // the bound is held on it, ScoredPath). A matched take's threshold has
+    // a base and snr slope of its own and no noise figure's term (the
+    // matching has taken the noise's move in); its base moves by
     // MatchedMarginMove(matchedMargin), the model's matched margin or
     // kNoMatchedMargin when it has none.
     static float Threshold(EScorePath path, float security, float snrDb, float enrolSnrDb,
@@ -324,10 +339,15 @@ public:
     // kMatchedMinExcessDb over the model's own; one the excess leaves
     // unmatched is shifted when its noise is shaped over
     // kShiftMinEnrolShapeDb against the enrolment's (noise added over the
-    // room the model was enrolled in, not that room alone).
+    // room the model was enrolled in, not that room alone). On the held or
+    // the unweighted path over kMatchedMaxSnrDb, a take whose noise lies at
+    // least kMatchedOverMinExcessDb over the model's own is matched over
+    // the bound (a soft voice's take: the room's noise stands higher under
+    // its word than under the enrolment's).
     static ENoiseHold NoiseHold(EScorePath path, float snrDb, float noiseExcessDb, float enrolNoiseShapeDb);
     static constexpr float kMatchedMaxSnrDb = 34.0f;
     static constexpr float kMatchedMinExcessDb = 6.0f;
+    static constexpr float kMatchedOverMinExcessDb = 4.5f;
     static constexpr float kShiftMinEnrolShapeDb = 0.41f;
     static constexpr float kShiftStricter = 0.5f;   // score units
     // What the unweighted path's threshold gives back of its snr loosening

@@ -114,7 +114,9 @@ double VRE_CALL VRE_GetScorePart(int part);         /* last VRE_Verify: raw dist
                                                        was held for its noise: 0 as its path holds
                                                        every take, 1 matched to its noise and held
                                                        to the matched threshold, 2 held stricter
-                                                       unmatched */
+                                                       unmatched, 3 over the matched bound (a held
+                                                       or noisy take) matched and held to its own
+                                                       base */
 double VRE_CALL VRE_GetModelPart(int part);         /* loaded model: typical distance of part 0..3;
                                                        4: typical waveform similarity of its enrolment takes;
                                                        5: its enrolment takes' move in noise (0: none);

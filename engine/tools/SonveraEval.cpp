@@ -301,7 +301,8 @@ int main(int argc, char** argv)
     // The take's noise over what the model's templates keep of their own, dB.
     if (dump) std::fprintf(dump, ",noise_excess");
     // The take's noise shape against its model's enrolment noise, dB, and
-    // how it was held for its noise (0 its path's, 1 matched, 2 shifted).
+    // how it was held for its noise (0 its path's, 1 matched, 2 shifted,
+    // 3 matched over the bound).
     if (dump) std::fprintf(dump, ",enrol_noise_shape,noise_hold");
     // Where the model's own noisy copies land on the matched path.
     if (dump) std::fprintf(dump, ",matched_margin");

@@ -1,7 +1,8 @@
 # A smoke run of sonvera-engine-bench: two repetitions after one warm-up, on
 # the bundled takes. It passes when the program ends with 0 and prints every
-# figure's line (the noisy take's saying it was matched to its noise, the
-# way its figure is there to time); it judges no time (the figures are for
+# figure's line (the noisy take's saying it was matched to its noise and
+# the soft one's that it was matched over the bound, the ways their figures
+# are there to time); it judges no time (the figures are for
 # reading, on a quiet machine, not for a test on a shared one).
 #   cmake -DBENCH=<program> [-DEMULATOR=<runner>] -P EngineBenchSmoke.cmake
 execute_process(COMMAND ${EMULATOR} ${BENCH} --repetitions 2 --warm-up 1
@@ -18,6 +19,8 @@ foreach(line "training, 5 takes${figure} +\\(limit 50 ms\\)"
              "verification${figure}"
              "take path, white20${figure} +\\(limit 5 ms\\)"
              "white noise 20 dB down \\([a-z]+, matched to its noise\\)"
+             "take path, soft12${figure} +\\(limit 5 ms\\)"
+             "12 dB softer \\([a-z]+, matched over the bound\\)"
              "build [^;\n]+; clock: wall time"
              "2 repetitions per figure after 1 warm-up")
   if(NOT out MATCHES "${line}")

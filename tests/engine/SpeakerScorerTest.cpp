@@ -590,10 +590,15 @@ TEST(SpeakerScorer, TheThresholdFollowsSecurityNoiseTheEnrolmentAndTheModelsMove
          EHold::kShifted},
         {kUnweighted, 0.3f, 20.0f, 84.0f, &gated, noisyBase + 0.6f + 0.09f + 1.25f * 19.0f / 25.0f - 0.5f, 3.0f,
          EHold::kShifted},
+        // Matched over the bound, from the held path as from the unweighted: the matched form on a base of its own.
+        {kCleanUnweighted, 0.3f, 45.0f, 55.0f, &own, -0.5903f + 0.3f + 0.015f, 9.0f, EHold::kMatchedOverBound},
+        {kUnweighted, 0.3f, 38.0f, 55.0f, &own, -0.5903f + 0.75f * 0.25f + 0.44f + 0.0325f, 4.5f,
+         EHold::kMatchedOverBound, -1.7194f + 2.0f},
         // Off the unweighted path no hold, no give-back; weighted, no allowance for the move in noise.
         {kCleanUnweighted, 0.3f, 40.0f, 55.0f, nullptr, base + 0.3f + 0.0275f, 1.0f, EHold::kMatched},
         {kLine, 0.3f, 40.0f, 55.0f, nullptr, -0.5681f - 0.15f + 0.3f + 0.0275f, 1.0f, EHold::kShifted},
         {kWeighted, 0.3f, 45.0f, 55.0f, &own, -0.2754f + 0.225f + 0.015f, 1.0f, EHold::kMatched},
+        {kLine, 0.3f, 40.0f, 55.0f, nullptr, -0.5681f - 0.15f + 0.3f + 0.0275f, 9.0f, EHold::kMatchedOverBound},
     };
     for (const auto& c : cases) {
         const float threshold =
@@ -647,7 +652,8 @@ TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
     EXPECT_NEAR(move - 0.015f * 30.0f, movedDown, 1e-4f);
 }
 
-// Unweighted and at most 34 dB: matched for its excess noise, else shifted for its noise's shape.
+// Unweighted and at most 34 dB: matched for its excess noise, else shifted for its noise's shape; held or
+// unweighted over 34 dB: matched over the bound for a smaller excess.
 TEST(SpeakerScorer, ATakesHoldFollowsItsPathSnrExcessAndEnrolmentNoiseShape)
 {
     using EHold = CSpeakerScorer::ENoiseHold;
@@ -658,7 +664,11 @@ TEST(SpeakerScorer, ATakesHoldFollowsItsPathSnrExcessAndEnrolmentNoiseShape)
         EHold hold;
     } takes[] = {
         {kUnweighted, 20.0f, 6.0f, 0.0f, EHold::kMatched},      {kUnweighted, 20.0f, 5.99f, 0.0f, EHold::kPath},
-        {kUnweighted, 34.0f, 9.0f, 0.2f, EHold::kMatched},      {kUnweighted, 34.01f, 9.0f, 0.2f, EHold::kPath},
+        {kUnweighted, 34.0f, 9.0f, 0.2f, EHold::kMatched},      {kUnweighted, 34.01f, 9.0f, 0.2f, EHold::kMatchedOverBound},
+        {kUnweighted, 34.0f, 4.5f, 0.2f, EHold::kPath},         {kUnweighted, 34.01f, 4.49f, 0.2f, EHold::kPath},
+        {kCleanUnweighted, 45.0f, 4.5f, 3.0f, EHold::kMatchedOverBound},
+        {kCleanUnweighted, 45.0f, 4.49f, 3.0f, EHold::kPath},   {kCleanUnweighted, 45.0f, nan, 3.0f, EHold::kPath},
+        {kWeighted, 45.0f, 9.0f, 3.0f, EHold::kPath},
         {kUnweighted, 20.0f, 5.99f, 0.42f, EHold::kShifted},    {kUnweighted, 20.0f, 5.99f, 0.41f, EHold::kPath},
         {kUnweighted, 34.0f, 0.0f, 3.0f, EHold::kShifted},      {kUnweighted, 34.01f, 0.0f, 3.0f, EHold::kPath},
         {kUnweighted, 20.0f, 12.0f, 3.0f, EHold::kMatched},     {kUnweighted, nan, 12.0f, 3.0f, EHold::kPath},

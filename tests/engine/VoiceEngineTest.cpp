@@ -339,7 +339,8 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
         using EScorePath = CSpeakerScorer::EScorePath;
         constexpr CSpeakerScorer::ENoiseHold kPath = CSpeakerScorer::ENoiseHold::kPath,
                                              kMatched = CSpeakerScorer::ENoiseHold::kMatched,
-                                             kShifted = CSpeakerScorer::ENoiseHold::kShifted;
+                                             kShifted = CSpeakerScorer::ENoiseHold::kShifted,
+                                             kMatchedOverBound = CSpeakerScorer::ENoiseHold::kMatchedOverBound;
         const struct {
             const char* what;
             std::vector<short> take;
@@ -366,6 +367,11 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
              false, false, true},
             // Little noise over the templates' own in all but a few channels, shaped unlike enrolment's.
             {"under a hum", UnderAHum(clean, 1000.0), Setup::kSecurity, EScorePath::kUnweighted, kShifted},
+            // Softer, over the bound: the room's noise 4.8 dB over the templates' own at 40.3 dB, 7 dB at 36.8 dB.
+            {"softer, over 40 dB", George(7, -8.5, 0, 16.0, 302), Setup::kSecurity, EScorePath::kUnweighted,
+             kMatchedOverBound},
+            {"softer still, under 40 dB", George(7, -12.0, 0, 16.0, 302), Setup::kSecurity, EScorePath::kUnweighted,
+             kMatchedOverBound},
         };
         DialogSetUp(Setup::kModeVerify);
         VRE_SetbAdapt(0);
@@ -427,8 +433,9 @@ TEST_F(VoiceEngineTest, OneSpeakersModelFromEnrolmentThroughLoginsAndAdaptationT
     }
     {
         SCOPED_TRACE("adaptation");
-        // Accepted through a line, or matched to its noise: nothing learnt.
-        for (const std::vector<short>& s : {ThroughLine(George(7, 0.0, 0, 16.0, 302)), George(7, 0.0, 0, 160.0, 302)}) {
+        // Accepted through a line, or matched to its noise under the bound or over it: nothing learnt.
+        for (const std::vector<short>& s : {ThroughLine(George(7, 0.0, 0, 16.0, 302)), George(7, 0.0, 0, 160.0, 302),
+                                            George(7, -8.5, 0, 16.0, 302)}) {
             const SVerdict v = VerifyTake(s, "aaj", true);
             EXPECT_EQ(1, v.accepted);
             EXPECT_EQ(0, v.update);

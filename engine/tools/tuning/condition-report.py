@@ -87,6 +87,7 @@ MATCHED = {'bound': None, 'excess': 0.0, 'slope': 0.0, 'base': 0.0}
 # (the dumps' matched_margin, 0 for a model without one): S x its distance
 # from F0, bounded at +-C (ninety-seventh round): --matched-margin S,C,F0.
 MARGIN = {'share': 0.0, 'bound': 0.0, 'mean': 0.0}
+OVER = {'excess': None, 'base': 0.0}
 SHIFT = {'stricter': 0.0, 'shape': 0.0}
 
 
@@ -208,10 +209,19 @@ def shifted(row):
             float(row['enrol_noise_shape']) > SHIFT['shape'])
 
 
+def matched_over(row):
+    """The held or noisy take over the bound matched to its noise (--matched-over); a take whose templates could
+    not be given its noise the engine held as its path (noise_hold 3 when it did not)."""
+    return (OVER['excess'] is not None and not weighed(row) and row['condition'] not in LINE['conditions'] and
+            row['snr_db'] > MATCHED['bound'] and float(row['noise_excess']) >= OVER['excess'] and
+            float(row.get('noise_hold') or 0.0) == 3.0)
+
+
 def matched_threshold(row, knee):
     enrol = min(row['enrol_db'], ENROL_SNR_CAP)
     under = max(0.0, enrol - row['snr_db'] - ENROL['margin']) if row['enrol_db'] > 0.0 else 0.0
-    return (MATCHED['base'] + MATCHED['slope'] * max(0.0, knee - row['snr_db']) + ENROL['slope'] * under +
+    base = OVER['base'] if matched_over(row) else MATCHED['base']
+    return (base + MATCHED['slope'] * max(0.0, knee - row['snr_db']) + ENROL['slope'] * under +
             margin_move(row))
 
 
@@ -223,7 +233,7 @@ def margin_move(row):
 
 
 def threshold(row, t0, slope, knee):
-    if matched(row):
+    if matched(row) or matched_over(row):
         return matched_threshold(row, knee)
     base = WEIGHTED['base'] if weighed(row) else CLEAN_HELD['base'] if clean_held(row) else t0
     return (base + variable_part(row, slope, knee) + line_offset(row) + noisy_term(row) -
@@ -371,6 +381,9 @@ def main():
     ap.add_argument('--matched-margin', metavar='S,C,F0',
                     help="with --matched: a matched take's base moved by S x (its model's matched_margin - F0), "
                          'bounded at +-C')
+    ap.add_argument('--matched-over', metavar='X,T_O',
+                    help='with --matched: a held or noisy take over K dB with noise_excess at least X matched (the '
+                         "dumps' noise_hold 3) and held to the matched form on the base T_O")
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     if a.level_allowance:
@@ -389,6 +402,11 @@ def main():
             raise SystemExit('--matched-margin needs --matched')
         share, bound, mean = (float(x) for x in a.matched_margin.split(','))
         MARGIN.update(share=share, bound=bound, mean=mean)
+    if a.matched_over:
+        if not a.matched:
+            raise SystemExit('--matched-over needs --matched')
+        excess, base = (float(x) for x in a.matched_over.split(','))
+        OVER.update(excess=excess, base=base)
     set_limits(a.wave_limit, a.pitch_limit)
     set_weighted(a.weighted)
     set_clean_held(a.clean_held)
@@ -426,7 +444,9 @@ def main():
           (', moved %.2f x the model\'s matched margin less %.4f within +-%g' % (
               MARGIN['share'], MARGIN['mean'], MARGIN['bound']) if MARGIN['share'] else '') +
           (' unmatched held %.2f stricter over %g dB of enrolment noise shape' % (SHIFT['stricter'], SHIFT['shape'])
-           if SHIFT['stricter'] else ''))
+           if SHIFT['stricter'] else '') +
+          (' matched over the bound from %g dB of excess, base %.4f' % (OVER['excess'], OVER['base'])
+           if OVER['excess'] is not None else ''))
     if MATCHED['bound'] is not None:
         # How many trials each hold reaches, and whether the recomputed
         # decisions are the dumps' own (the engine's).
@@ -435,6 +455,9 @@ def main():
         conds = sorted({r['condition'] for r in rows}, key=lambda c: (c != 'clean', c))
         print('matched (genuine/impostor/replays): ' + ' '.join('%s %s' % (c, count(c, matched)) for c in conds))
         print('shifted (genuine/impostor/replays): ' + ' '.join('%s %s' % (c, count(c, shifted)) for c in conds))
+        if OVER['excess'] is not None:
+            print('matched over the bound (genuine/impostor/replays): ' +
+                  ' '.join('%s %s' % (c, count(c, matched_over)) for c in conds))
         differ = sum(1 for r in rows if r['kind'] in 'gi' and
                      (r['s'] <= threshold(r, t0, a.snr_slope, a.snr_knee) and not copy_flag(r)) != (r['accept'] == '1'))
         print('genuine and impostor decisions differing from the dumps\' own: %d of %d' % (

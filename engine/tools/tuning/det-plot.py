@@ -7,7 +7,8 @@ its operating point (the engine's noise-aware threshold) marked.
               [--enrol-log FILE --enrol-slope B --enrol-margin D]
               [--noise-share K --noise-typical M --noise-margin N --noise-min-drop F [--noise-cap]
                [--noise-impostor]] [--line-offset L] [--weighted S,G,T_w] [--clean-held S,T]
-              [--level-allowance C,X0] [--matched K,X0,S_M,T_M [--unmatched-shift D,G] [--matched-margin S,C,F0]]
+              [--level-allowance C,X0] [--matched K,X0,S_M,T_M [--unmatched-shift D,G] [--matched-margin S,C,F0]
+               [--matched-over X,T_O]]
               dump.csv...
 
 Only trials whose model and test speaker are both in the set count, as in
@@ -77,6 +78,7 @@ def main():
     ap.add_argument('--matched', metavar='K,X0,S_M,T_M', help="condition-report.py's")
     ap.add_argument('--unmatched-shift', metavar='D,G', help="condition-report.py's")
     ap.add_argument('--matched-margin', metavar='S,C,F0', help="condition-report.py's")
+    ap.add_argument('--matched-over', metavar='X,T_O', help="condition-report.py's")
     ap.add_argument('dumps', nargs='+')
     a = ap.parse_args()
     if a.level_allowance:
@@ -91,6 +93,9 @@ def main():
     if a.matched_margin:
         share, bound, mean = (float(x) for x in a.matched_margin.split(','))
         cr.MARGIN.update(share=share, bound=bound, mean=mean)
+    if a.matched_over:
+        excess, base = (float(x) for x in a.matched_over.split(','))
+        cr.OVER.update(excess=excess, base=base)
     cr.set_weighted(a.weighted)
     cr.set_clean_held(a.clean_held)
     cr.LINE['offset'] = a.line_offset
