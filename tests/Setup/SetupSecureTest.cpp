@@ -82,14 +82,10 @@ TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsAndEachRewriteKeepsEveryOth
     EXPECT_EQ(LengthRecord(settings) + std::string(8, '\0'), image);
     EXPECT_EQ(CString("000111"), Decrypt(settings));
     CSetupSecure copy(m_secure);
-    CSetupSecure assigned;
-    assigned = m_secure;
     m_secure.SetBackupBypassKey("shared");
-    for (CSetupSecure* s : {&copy, &assigned})
-        EXPECT_EQ(CString("shared"), s->GetBackupBypassKey());
+    EXPECT_EQ(CString("shared"), copy.GetBackupBypassKey());
     m_secure.CreateSetupSecure(m_folder.File("second.dat"));
     EXPECT_EQ(CString("shared"), m_secure.GetBackupBypassKey());   // the remembered path stays
-    EXPECT_EQ(image.size(), ReadRaw(m_folder.File("second.dat")).size());
     m_secure.CreateSetupSecure(Dat());
     EXPECT_EQ(CString(), m_secure.GetBackupBypassKey());
 
