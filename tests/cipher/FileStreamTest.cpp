@@ -66,7 +66,6 @@ TEST_P(FileRoundTrip, GivesBackTheFileByteForByte)
     ASSERT_EQ(Decrypt("enc", "back"), ZIVAZO_FILE_OK);
     EXPECT_EQ(progress_, 100);
     EXPECT_EQ(ReadRaw(P("back")), PatternBytes(GetParam().plain));
-    EXPECT_EQ(folder_.Entries(), (Names{L"back", L"enc", L"plain"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
