@@ -109,6 +109,7 @@ TEST_F(SetupFileTest, TheProgramKeyHoldsFolderAndCommentAndCopiesShareTheSecureF
     // where they keep it.
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey, "AppPath"));
     EXPECT_EQ(CString(), m_setup.GetAppPath());
+    EXPECT_EQ(CString(), CSetupSecure().GetAppPath());
     // The host's folder, with its backslash.
     char module[MAX_PATH] = {};
     GetModuleFileNameA(NULL, module, MAX_PATH);

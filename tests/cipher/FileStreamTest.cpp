@@ -244,7 +244,9 @@ TEST_F(FileStream, RefusesBadArgumentsPostsRisingProgressAndRemovesCutOffPlainTe
         {0x10, P("plain"), P("enc"), kKey, 0, ZIVAZO_FILE_E_ARGUMENT},
         {0, P("plain"), P("enc"), kKey, -1, ZIVAZO_FILE_E_ARGUMENT},
         {0, P("plain"), P("enc"), kKey, ZIVAZO_MAX_CHUNK + 1, ZIVAZO_FILE_E_ARGUMENT},
+        {0, P("absent"), P("enc"), kKey, 0, ZIVAZO_FILE_E_SOURCE},
         {ZIVAZO_FILE_REPLACE, P("plain"), P("folder"), kKey, 0, ZIVAZO_FILE_E_DESTINATION},
+        {0, P("plain"), P("missing\\enc"), kKey, 0, ZIVAZO_FILE_E_DESTINATION},
         {0, P("plain"), P("kept"), kKey, 0, ZIVAZO_FILE_E_EXISTS},
     };
     for (const auto& c : cases) {

@@ -134,9 +134,12 @@ TEST_F(UserDicTest, DoubleByteCharactersAreNeverCaseFoldedAndSixNicksCount)
 {
     const CString idA = CString(kKatakanaA) + "x";
     const CString idDi = CString(kKatakanaDi) + "x";
-    // Every lookup by ID is one comparison: the second create finds no user.
+    // The second create finds no user, a field check never reads the other
+    // user's record, and a single-byte letter behind a double-byte one still folds.
     ASSERT_EQ(1, m_dic.CreateUser("t", idA, "K1", "p1", 0, 1, 1, 1, ""));
     EXPECT_EQ(1, m_dic.CreateUser("t", idDi, "K2", "p2", 0, 1, 1, 1, ""));
+    EXPECT_EQ(-1, m_dic.VerifyPassWord(idA, "p2"));
+    EXPECT_EQ(0, m_dic.VerifyUserInfo(CString(kKatakanaA) + "X"));
 
     // Only the first six nicks count, except in the nick list.
     const CString seven = "aaj,abj,acj,adj,aej,afj,agj";
@@ -267,6 +270,8 @@ TEST_F(UserDicTest, AFailedLoadKeepsTheUsersBeforeTheFailureAndLeadsToNoRewrite)
         EXPECT_THROW(m_dic.SetPassWord("user0", "changed"), CFileException);
     }
     EXPECT_EQ(image, ReadRaw(m_path));
+    // Once the file reads again, a change works.
+    EXPECT_EQ(1, m_dic.SetPassWord("user0", "changed"));
 
     // A dictionary that could not be opened was never loaded: nothing is written to it.
     CAppUserDic unopened;
