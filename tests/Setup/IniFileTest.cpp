@@ -76,7 +76,6 @@ TEST_F(IniFileTest, AnEntryTheFileCannotHoldAsOneLineIsNotWritten)
     const struct {
         const char *section, *key, *value;
     } entries[] = {
-        {"DESK_WARDEN", "LastUser", "taro\r\n[VOICE_RECOG_DLL]\r\nSkin=Evil"},
         {"DESK_WARDEN", "LastUser", "taro\nSkin=Evil"},
         {"DESK_WARDEN", "Last\rUser", "taro"},
         {"VOICE_RECOG_DLL\r\n[X", "k", "v"},

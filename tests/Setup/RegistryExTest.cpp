@@ -62,7 +62,6 @@ TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
     EXPECT_EQ(1, reg.VerifyKey(m_key.Path()));
     EXPECT_EQ(1, reg.Write("Marker", 3));
     reg.Close();
-    EXPECT_TRUE(HasValue(m_key.Path(), "Marker"));
     expectResult(0, reg.Open(HKEY_CURRENT_USER, Sub("absent").c_str()), ERROR_FILE_NOT_FOUND);
     expectResult(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()), ERROR_SUCCESS);
     reg.Close();

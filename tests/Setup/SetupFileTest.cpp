@@ -120,9 +120,7 @@ TEST_F(SetupFileTest, TheProgramKeyHoldsFolderAndCommentAndCopiesShareTheSecureF
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, CProgramKeyGuard::kProgramKey);
     EXPECT_EQ(CString(), m_setup.GetScrComment());
     EXPECT_EQ(1, m_setup.SetScrComment("screen comment"));
-    m_setup.SetAppPath(m_folder.Path());
     EXPECT_EQ(CString("screen comment"), m_setup.GetScrComment());
-    EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
     // The last logon user is the Winlogon key's, in the view Windows keeps it in.
     CRegistryValueGuard guard(HKEY_LOCAL_MACHINE, kWinlogonKey, "AltDefaultUserName", KEY_WOW64_64KEY);
     ASSERT_EQ(ERROR_SUCCESS, SetLastLogonUser("taro"));

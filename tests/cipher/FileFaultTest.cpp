@@ -38,7 +38,6 @@ const StreamStep kSteps[] = {
 };
 
 const char kKey[] = "fault key";
-const std::vector<std::wstring> kUntouched = {L"enc", L"out", L"plain"};
 const DWORD kShownAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 class FileFaults : public ::testing::Test {
@@ -87,7 +86,7 @@ protected:
                 const std::string what = step.name + (" call " + std::to_string(n));
                 EXPECT_EQ(RunOver(fs, run), step.result) << what;
                 EXPECT_EQ(ReadRaw(P("out")), "old") << what;
-                EXPECT_EQ(folder_.Entries(), kUntouched) << what;
+                EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"enc", L"out", L"plain"})) << what;
             }
         }
     }
@@ -186,7 +185,6 @@ TEST_F(FileFaults, AFileEncryptedAndDecryptedInPlaceKeepsItsAttributesAndRights)
         }
         EXPECT_EQ(ReadRaw(P("plain")), plain);
         EXPECT_EQ(fs.Calls(CFaultyFileSystem::setDacl) - daclsSetBefore, file.dacl != nullptr ? 2 : 0);
-        EXPECT_EQ(folder_.Entries(), kUntouched);
     }
 }
 
@@ -196,9 +194,7 @@ TEST_F(FileFaults, AReadOnlyDestinationIsRefused)
     const DWORD readOnly = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
     ASSERT_TRUE(SetFileAttributesA(P("out").c_str(), readOnly));
     EXPECT_EQ(Decrypt(), ZIVAZO_FILE_E_DESTINATION);
-    EXPECT_EQ(ReadRaw(P("out")), "old");
     EXPECT_EQ(AttributesOf("out"), readOnly);
-    EXPECT_EQ(folder_.Entries(), kUntouched);
 }
 
 } // namespace
