@@ -318,13 +318,34 @@ TEST_F(VoiceDicTest, AHostsStoreAfterItsOwnFetchStoresWhatItFetched)
 
 // A holder that died between its fetch and its put-back left the record: the
 // next holder puts back what the file held, or no file when there was none
-// (and none is there now). The host's store is such a holder, and stores what
-// it put back.
+// (nor for a record that is not one of ours), removing the fetched model if
+// it is there, and the record goes; a fetched model that cannot be removed
+// yet (another program has it open) keeps the record for the holder after.
+// The host's store is such a holder, and stores what it put back.
 TEST_F(VoiceDicTest, APutBackCutOffIsMadeByTheNextHolder)
 {
-    model_putback::Record(ModelPath("aaj"), false, {});
-    EXPECT_TRUE(model_putback::Recover(ModelPath("aaj")));
-    EXPECT_EQ("<missing>", Model("aaj"));
+    const CString record = model_putback::RecordPath(ModelPath("aaj"));
+    const struct {
+        bool fetchedLeft;
+        const char* notOurs;
+        bool openElsewhere;
+    } cuts[] = {{false, nullptr, false}, {true, nullptr, false}, {true, "\2bob's model", false}, {true, nullptr, true}};
+    for (const auto& c : cuts) {
+        if (c.fetchedLeft)
+            PutModel("aaj", "bob's model");
+        model_putback::Record(ModelPath("aaj"), false, {});
+        if (c.notOurs != nullptr) {
+            ASSERT_TRUE(WriteRaw(record, c.notOurs));
+        }
+        if (c.openElsewhere) {
+            const HANDLE other = CreateFileA(ModelPath("aaj"), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            EXPECT_THROW(model_putback::Recover(ModelPath("aaj")), CFileException);
+            CloseHandle(other);
+        }
+        EXPECT_TRUE(model_putback::Recover(ModelPath("aaj")));
+        EXPECT_EQ("<missing>", Model("aaj"));
+        EXPECT_FALSE(Exists(record));
+    }
 
     const std::string before = "alice's new model";
     model_putback::Record(ModelPath("aaj"), true, std::vector<BYTE>(before.begin(), before.end()));
@@ -332,7 +353,7 @@ TEST_F(VoiceDicTest, APutBackCutOffIsMadeByTheNextHolder)
     PutModel("aaj", "bob's model");
     m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
     EXPECT_EQ(before, Fetched("Alice", "KEY-A", "aaj"));
-    EXPECT_FALSE(Exists(model_putback::RecordPath(ModelPath("aaj"))));
+    EXPECT_FALSE(Exists(record));
 }
 
 // A host's store waits while another program holds the model file (a dialog
