@@ -415,20 +415,26 @@ TEST_F(ScriptedDialogTest, AnEnrolmentsHostStoresItsOwnModelThoughAnotherEnrolme
 // leaves no file: an enrolment's host would store george's model left there
 // as its own user's. One whose record cannot be removed (another program has
 // it open) succeeds, as the next holder only puts back the same contents:
-// what the file held, or no file when it held none.
+// what the file held, or no file when it held none, whether or not the fetch
+// found george's model.
 TEST(DialogModelFile, AFailedPutBackLeavesNoFetchedModelAndAStuckRecordNoFailure)
 {
     const struct {
         const char* found;
+        const char* fetched;
         const wchar_t* watched;
         CFaultyFileSystem::Step step;
         DWORD error;
         bool fails;
         const char* left;
     } cases[] = {
-        {"taro's new model", L"aaj.bin", CFaultyFileSystem::move, ERROR_DISK_FULL, true, "<missing>"},
-        {"taro's new model", L".~putback", CFaultyFileSystem::remove, ERROR_SHARING_VIOLATION, false, "taro's new model"},
-        {nullptr, L".~putback", CFaultyFileSystem::remove, ERROR_SHARING_VIOLATION, false, "<missing>"}};
+        {"taro's new model", "george's model", L"aaj.bin", CFaultyFileSystem::move, ERROR_DISK_FULL, true,
+         "<missing>"},
+        {"taro's new model", "george's model", L".~putback", CFaultyFileSystem::remove, ERROR_SHARING_VIOLATION,
+         false, "taro's new model"},
+        {nullptr, "george's model", L".~putback", CFaultyFileSystem::remove, ERROR_SHARING_VIOLATION, false,
+         "<missing>"},
+        {nullptr, nullptr, L".~putback", CFaultyFileSystem::remove, ERROR_SHARING_VIOLATION, false, "<missing>"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         CTempFolder app;
@@ -438,7 +444,9 @@ TEST(DialogModelFile, AFailedPutBackLeavesNoFetchedModelAndAStuckRecordNoFailure
             ASSERT_TRUE(WriteRaw(model, c.found));
         }
         CModelFileHold verification(app.Path(), "aaj", true);
-        ASSERT_TRUE(WriteRaw(model, "george's model"));
+        if (c.fetched != nullptr) {
+            ASSERT_TRUE(WriteRaw(model, c.fetched));
+        }
         CFaultyFileSystem files;
         files.Watch(c.watched);
         files.Fail(c.step, c.error);
