@@ -28,6 +28,8 @@ int CDtw::Init(int maxFrames)
     m_nMaxFrames = maxFrames;
     m_prev.assign(maxFrames + 1, kInf);
     m_curr.assign(maxFrames + 1, kInf);
+    m_prevWeight.assign(maxFrames + 1, 0.0f);
+    m_currWeight.assign(maxFrames + 1, 0.0f);
     return 1;
 }
 
@@ -36,6 +38,8 @@ void CDtw::Reset()
     m_nMaxFrames = 0;
     m_prev.clear();
     m_curr.clear();
+    m_prevWeight.clear();
+    m_currWeight.clear();
 }
 
 int CDtw::BandOf(int na, int nb)
@@ -90,6 +94,61 @@ float CDtw::DistanceToColumns(const float* a, int na, const float* columns, int 
     const float total = prev[nb - 1];
     if (total >= kInf) return kUnreachable;
     return total / static_cast<float>(na + nb);
+}
+
+float CDtw::PairWeightedDistance(const float* a, int na, const float* b, int nb, int dims, const float* wa,
+                                 const float* wb, const float* weights)
+{
+    if (na <= 0 || nb <= 0 || na > m_nMaxFrames || nb > m_nMaxFrames || dims <= 0) return kUnreachable;
+    if (na > kMaxLengthRatio * nb || nb > kMaxLengthRatio * na) return kUnreachable;
+    const int band = BandOf(na, nb);
+    const int stride = ToColumns(b, nb, dims, dims, m_columns);
+    m_local.resize(static_cast<size_t>(stride));
+    float* prev = m_prev.data();
+    float* curr = m_curr.data();
+    float* prevWeight = m_prevWeight.data();
+    float* currWeight = m_currWeight.data();
+    float* local = m_local.data();
+    std::fill(prev, prev + nb, kInf);
+    std::fill(prevWeight, prevWeight + nb, 0.0f);
+    for (int i = 0; i < na; ++i) {
+        int lo = 0, hi = 0;
+        RowRange(i, na, nb, band, lo, hi);
+        std::fill(curr, curr + nb, kInf);
+        std::fill(currWeight, currWeight + nb, 0.0f);
+        if (lo <= hi) {
+            SquaredDistances(m_columns.data(), stride, lo, hi, a + static_cast<size_t>(i) * dims, dims, local, weights);
+            Roots(local, lo, hi);
+            // The steps of StepRow, each carrying the weight it adds.
+            for (int j = lo; j <= hi; ++j) {
+                const float w = std::max(wa[i], wb[j]);
+                const float d = w * local[j];
+                float best = kInf, bestWeight = 0.0f;
+                if (i == 0 && j == 0) {
+                    best = 2.0f * d;
+                    bestWeight = 2.0f * w;
+                }
+                if (i > 0 && prev[j] < kInf && prev[j] + d < best) {
+                    best = prev[j] + d;
+                    bestWeight = prevWeight[j] + w;
+                }
+                if (i > 0 && j > 0 && prev[j - 1] < kInf && prev[j - 1] + 2.0f * d < best) {
+                    best = prev[j - 1] + 2.0f * d;
+                    bestWeight = prevWeight[j - 1] + 2.0f * w;
+                }
+                if (j > 0 && curr[j - 1] < kInf && curr[j - 1] + d < best) {
+                    best = curr[j - 1] + d;
+                    bestWeight = currWeight[j - 1] + w;
+                }
+                curr[j] = best;
+                currWeight[j] = bestWeight;
+            }
+        }
+        std::swap(prev, curr);
+        std::swap(prevWeight, currWeight);
+    }
+    if (prev[nb - 1] >= kInf || prevWeight[nb - 1] <= 0.0f) return kUnreachable;
+    return prev[nb - 1] / prevWeight[nb - 1];
 }
 
 void CDtw::StepRow(const float* prev, float* curr, const float* local, int i, int lo, int hi)

@@ -25,6 +25,14 @@ public:
     // its return), for a b that many sequences are matched against.
     float DistanceToColumns(const float* a, int na, const float* columns, int stride, int nb, int dims,
                             const float* weights = nullptr);
+    // Distance with frame i of a weighing wa[i] and frame j of b wb[j]
+    // (each in 0..1): a pair on the path counts by the greater of its two
+    // weights, the path is the one of least weighted sum, and the result is
+    // the weighted mean frame distance along it. A pair counts fully where
+    // either side holds the word over its noise; only the frames both sides
+    // hold under it (the noise's own pattern) count less.
+    float PairWeightedDistance(const float* a, int na, const float* b, int nb, int dims, const float* wa,
+                               const float* wb, const float* weights = nullptr);
     // The best path of Distance (with the same weights) as frame pairs
     // (pathA[k], pathB[k]), from (0, 0) to (na - 1, nb - 1). Returns the
     // pair count (0 when Distance would be kUnreachable).
@@ -61,6 +69,8 @@ private:
     int m_nMaxFrames = 0;
     std::vector<float> m_prev;
     std::vector<float> m_curr;
+    std::vector<float> m_prevWeight;   // PairWeightedDistance's weights along the rows' paths
+    std::vector<float> m_currWeight;
     std::vector<float> m_columns;   // b, dims-major
     std::vector<float> m_local;     // one row's squared frame distances
     std::vector<float> m_cost;      // Path's accumulated costs, na x nb

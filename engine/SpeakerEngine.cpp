@@ -746,7 +746,8 @@ int CSpeakerEngine::Verify()
     const bool match = CSpeakerScorer::MatchesNoise(m_lastHold);
     const CSpeakerScorer::EScorePath scoredPath = CSpeakerScorer::ScoredPath(path, m_lastHold);
     float score = m_scorer.Score(m_take, m_model, scoredPath, m_lastParts, m_lastParts + CSpeakerModel::kScoreParts,
-                                 m_bLineLimited ? &m_lineBand : nullptr, match ? &m_take.Noise() : nullptr);
+                                 m_bLineLimited ? &m_lineBand : nullptr, match ? &m_take.Noise() : nullptr,
+                                 m_lastHold == CSpeakerScorer::ENoiseHold::kMatchedOverBound);
     // A take whose templates could not be given its noise is scored as its
     // path scores it, and is held so too.
     if (match && !m_scorer.LastMatched()) {

@@ -129,9 +129,13 @@ public:
     // each other: a noisy take then meets its model under its own noise,
     // and the noise no longer counts against its own speaker. LastMatched
     // says whether it was done (a noise of another channel count cannot be).
+    // pairByLevel (a matched take only: the hold kMatchedOverBound): every
+    // DTW distance of the matching, the typical distances' shrinking
+    // included, counts each frame pair by the greater of its frames'
+    // weights (FrameWeights, CDtw::PairWeightedDistance).
     float Score(const CTakeFeatures& test, const CSpeakerModel& model, EScorePath path, float* parts,
                 float* neighbourParts = nullptr, const SChannelRange* band = nullptr,
-                const STakeNoise* matchNoise = nullptr);
+                const STakeNoise* matchNoise = nullptr, bool pairByLevel = false);
     // The last Score compared the take with the templates given its noise.
     bool LastMatched() const { return m_bLastMatched; }
     // The typical distances part (0 .. kParts - 1) of the last Score was
@@ -348,6 +352,18 @@ public:
     static constexpr float kMatchedMaxSnrDb = 34.0f;
     static constexpr float kMatchedMinExcessDb = 6.0f;
     static constexpr float kMatchedOverMinExcessDb = 4.5f;
+    // A frame of a take matched over the bound, or of a template given its
+    // noise, weighs clamp((level - noise - kPairLevelOverNoiseDb) /
+    // kPairLevelSpanDb, kPairMinWeight, 1) in its DTW pairs (Score's
+    // pairByLevel), its level and the take's noise in dB. A soft take
+    // carries a small noise under a word far over it: the pairs both sides
+    // hold under the noise match the noise the templates were given, near
+    // for any voice, and counting them less leaves the word
+    // (hundred-and-seventeenth round; under the bound, where the word's
+    // quiet frames are masked for every voice alike, it gains nothing).
+    static constexpr float kPairLevelOverNoiseDb = 6.0f;
+    static constexpr float kPairLevelSpanDb = 6.0f;
+    static constexpr float kPairMinWeight = 0.1f;
     static constexpr float kShiftMinEnrolShapeDb = 0.41f;
     static constexpr float kShiftStricter = 0.5f;   // score units
     // What the unweighted path's threshold gives back of its snr loosening
@@ -426,6 +442,9 @@ private:
     // with the model's weights or without (weigh).
     // kept (optional, kMaxTemplates values): the templates the DTW distance
     // kept, nearest first; keptCount their number (0 when none).
+    // w[i]: frame i of `word` weighed by its level over m_fPairNoiseDb
+    // (kPairLevelOverNoiseDb, kPairLevelSpanDb, kPairMinWeight).
+    void FrameWeights(const CTakeFeatures& word, float* w) const;
     void DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh, float* parts,
                      int* kept = nullptr, int* keptCount = nullptr);
     // m_lastCues for test against the kept templates (m_lastKept) of
@@ -560,6 +579,8 @@ private:
     mutable int m_nOwnNoiseChannels = 0;
     mutable double m_ownNoiseDb[STakeNoise::kMaxChannels] = {};
     bool m_bLastMatched = false;   // the last Score matched the take to its noise
+    bool m_bPairByLevel = false;   // the matching under way counts frame pairs by level (Score's pairByLevel)
+    float m_fPairNoiseDb = 0.0f;   // the take's noise, dB, the frames' levels are weighed over
     float m_lastTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_lastEachNeighbour[kNeighbours * kParts] = {};
     int m_lastKept[CSpeakerModel::kMaxTemplates] = {};   // the last ScoreAgainst's kept templates

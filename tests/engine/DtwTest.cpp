@@ -146,3 +146,43 @@ TEST(Dtw, ThePathIsTheOneTheDistanceTookWithTheSameWeights)
         EXPECT_EQ(c.nb - 1, pathB.back()) << what;
     }
 }
+
+// A pair counts by the greater of its frames' weights: it counts fully
+// where either side is loud, so only the stretch both sides hold quiet (a
+// take's first half replaced by another word's frames, as a noise the take
+// and the templates share) weighs less, and one weight for every frame is
+// the plain distance.
+TEST(Dtw, AFramePairCountsByTheGreaterOfItsTwoWeights)
+{
+    const int n = 40, dims = 8;
+    const std::vector<float> b = Frames(n, dims, 21u), other = Frames(n / 2, dims, 23u);
+    std::vector<float> a = b;
+    std::copy(other.begin(), other.end(), a.begin());
+    const struct {
+        const char* what;
+        float takeFirst, takeSecond, templateFirst, templateSecond;
+        bool less;
+    } cases[] = {
+        {"every frame loud", 1.0f, 1.0f, 1.0f, 1.0f, false},
+        {"the take quiet in its first half", 0.1f, 1.0f, 1.0f, 1.0f, false},
+        {"the template quiet in its first half", 1.0f, 1.0f, 0.1f, 1.0f, false},
+        {"every frame equally quiet", 0.1f, 0.1f, 0.1f, 0.1f, false},
+        {"both quiet in their first half", 0.1f, 1.0f, 0.1f, 1.0f, true},
+    };
+    CDtw dtw;
+    ASSERT_EQ(1, dtw.Init(n));
+    const float plain = dtw.Distance(a.data(), n, b.data(), n, dims);
+    auto halves = [n](float first, float second) {
+        std::vector<float> w(static_cast<size_t>(n), second);
+        std::fill(w.begin(), w.begin() + n / 2, first);
+        return w;
+    };
+    for (const auto& c : cases) {
+        const std::vector<float> wa = halves(c.takeFirst, c.takeSecond), wb = halves(c.templateFirst, c.templateSecond);
+        const float weighted = dtw.PairWeightedDistance(a.data(), n, b.data(), n, dims, wa.data(), wb.data());
+        if (c.less)
+            EXPECT_LT(weighted, 0.5f * plain) << c.what;
+        else
+            EXPECT_NEAR(plain, weighted, 1e-5f * plain) << c.what;
+    }
+}
