@@ -49,11 +49,11 @@ protected:
     {
         CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon);
         CDialogDriver driver;
-        driver.When([&] { return dialog.m_bReady != 0; },
-                    [&] {
-                        SetCursorPos(cursorX, cursorY);
-                        EXPECT_TRUE(dialog.Click("BUTTON_FLOPPY"));
-                    })
+        driver
+            .WhenReady([&] {
+                SetCursorPos(cursorX, cursorY);
+                EXPECT_TRUE(dialog.Click("BUTTON_FLOPPY"));
+            })
             .When([&] { return DriveChoice() != nullptr; },
                   [&] {
                       // Damaged once the dialog has read its method from it.
@@ -64,21 +64,13 @@ protected:
                       GetWindowRect(choice, &m_placement);
                       // Its template's look, a pop-up without title bar, is for a person to see.
                       EXPECT_TRUE(SaveScreenshot(choice, "voice-drive-choice.png"));
+                      // A double click on the drive's line, as the list box tells its dialog.
                       const std::string line = "(" + m_drive + ") Removable Drive";
-                      const LRESULT index = SendDlgItemMessageA(choice, IDC_LIST_DRIVES, LB_FINDSTRINGEXACT,
-                                                                static_cast<WPARAM>(-1),
-                                                                reinterpret_cast<LPARAM>(line.c_str()));
-                      ASSERT_NE(LB_ERR, index);
-                      // A double click on the line, as the mouse gives it to the list box.
                       HWND list = GetDlgItem(choice, IDC_LIST_DRIVES);
-                      RECT item{};
-                      SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index),
-                                   reinterpret_cast<LPARAM>(&item));
-                      const LPARAM at = MAKELPARAM(item.left + 4, (item.top + item.bottom) / 2);
-                      SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-                      SendMessageA(list, WM_LBUTTONUP, 0, at);
-                      SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-                      SendMessageA(list, WM_LBUTTONUP, 0, at);
+                      ASSERT_NE(LB_ERR, SendMessageA(list, LB_SELECTSTRING, static_cast<WPARAM>(-1),
+                                                     reinterpret_cast<LPARAM>(line.c_str())));
+                      SendMessageA(choice, WM_COMMAND, MAKEWPARAM(IDC_LIST_DRIVES, LBN_DBLCLK),
+                                   reinterpret_cast<LPARAM>(list));
                   })
             .When([&] { return DriveChoice() == nullptr; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });
         return driver.Run(dialog);
@@ -138,10 +130,11 @@ TEST(BypassKeyWithoutDrive, WarnsOrDoesNothing)
     for (const auto& c : cases) {
         CTestVoiceDlg dialog(app, CVoiceDlg::modeVerify, c.purpose);
         CMessageBoxAnswer boxes;
-        CDialogDriver driver;
-        driver.When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_FLOPPY")); })
-            .Then([&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });
-        EXPECT_EQ(IDCANCEL, driver.Run(dialog)) << c.purpose;
+        EXPECT_EQ(IDCANCEL, CDialogDriver()
+                                .WhenReady([&] { EXPECT_TRUE(dialog.Click("BUTTON_FLOPPY")); })
+                                .Then([&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); })
+                                .Run(dialog))
+            << c.purpose;
         EXPECT_EQ(c.boxes, boxes.m_boxes) << c.purpose;
     }
 }
