@@ -67,12 +67,17 @@ TEST(BypassKeyOnDrive, AnyButTheStoredKeyIsRefused)
             GetWindowRect(choice, &placement);
             // Its template's look, a pop-up without title bar, is for a person to see.
             EXPECT_TRUE(SaveScreenshot(choice, "voice-drive-choice.png"));
-            // A double click on the drive's line, as the list box tells its dialog.
+            // A double click on the drive's line, as the mouse gives it to the list box.
             const std::string line = "(" + drive + ") Removable Drive";
             HWND list = GetDlgItem(choice, IDC_LIST_DRIVES);
-            ASSERT_NE(LB_ERR, SendMessageA(list, LB_SELECTSTRING, static_cast<WPARAM>(-1),
-                                           reinterpret_cast<LPARAM>(line.c_str())));
-            SendMessageA(choice, WM_COMMAND, MAKEWPARAM(IDC_LIST_DRIVES, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+            const LRESULT index = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                               reinterpret_cast<LPARAM>(line.c_str()));
+            ASSERT_NE(LB_ERR, index);
+            RECT item{};
+            SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+            for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+                SendMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON,
+                             MAKELPARAM(item.left + 4, (item.top + item.bottom) / 2));
         };
         EXPECT_EQ(IDCANCEL, CDialogDriver()
                                 .WhenReady([&] {
