@@ -20,81 +20,27 @@ HWND DriveChoice()
     return nullptr;
 }
 
-class BypassKeyOnDrive : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char letter[4] = {};
-        if (!GetEnvironmentVariableA("SONVERA_REMOVABLE_DRIVE", letter, sizeof letter))
-            GTEST_SKIP() << "runs only where with-removable-drive declares a removable drive";
-        m_drive = std::string(1, letter[0]) + ":";
-        // Once in a CI run the drive read as fixed at the program's start,
-        // most likely until Wine's mount manager, started with it, was up.
-        const std::string root = m_drive + "\\";
-        UINT type = GetDriveTypeA(root.c_str());
-        for (int wait = 0; wait < 100 && type != DRIVE_REMOVABLE; ++wait) {
-            Sleep(100);
-            type = GetDriveTypeA(root.c_str());
-        }
-        ASSERT_EQ(static_cast<UINT>(DRIVE_REMOVABLE), type);
-        CSetupSecure& secure = m_app.Setup().GetSetupSecure();
-        secure.SetBackupBypassKey(secure.CreateBackupBypassKey());
-    }
-    void TearDown() override { DeleteFileA((m_drive + "\\marzet.key").c_str()); }
-
-    // Presses the key button at the cursor position given, chooses the
-    // removable drive, leaves the dialog that stays open with the exit
-    // button, and gives its end code.
-    INT_PTR ChooseTheDrive(int cursorX, int cursorY, bool bDamageSettings)
-    {
-        CTestVoiceDlg dialog(m_app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon);
-        CDialogDriver driver;
-        driver.When([&] { return dialog.m_bReady != 0; },
-                    [&] {
-                        SetCursorPos(cursorX, cursorY);
-                        EXPECT_TRUE(dialog.Click("BUTTON_FLOPPY"));
-                    })
-            .When([&] { return DriveChoice() != nullptr; },
-                  [&] {
-                      // Damaged once the dialog has read its method from it.
-                      if (bDamageSettings) {
-                          ASSERT_TRUE(WriteRaw(m_app.File("marzet.dat").str(), "\xFF\xFF\xFF\x7F"));
-                      }
-                      HWND choice = DriveChoice();
-                      GetWindowRect(choice, &m_placement);
-                      // Its template's look, a pop-up without title bar, is for a person to see.
-                      EXPECT_TRUE(SaveScreenshot(choice, "voice-drive-choice.png"));
-                      const std::string line = "(" + m_drive + ") Removable Drive";
-                      const LRESULT index = SendDlgItemMessageA(choice, IDC_LIST_DRIVES, LB_FINDSTRINGEXACT,
-                                                                static_cast<WPARAM>(-1),
-                                                                reinterpret_cast<LPARAM>(line.c_str()));
-                      ASSERT_NE(LB_ERR, index);
-                      // A double click on the line, as the mouse gives it to the list box.
-                      HWND list = GetDlgItem(choice, IDC_LIST_DRIVES);
-                      RECT item{};
-                      SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index),
-                                   reinterpret_cast<LPARAM>(&item));
-                      const LPARAM at = MAKELPARAM(item.left + 4, (item.top + item.bottom) / 2);
-                      SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-                      SendMessageA(list, WM_LBUTTONUP, 0, at);
-                      SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-                      SendMessageA(list, WM_LBUTTONUP, 0, at);
-                  })
-            .When([&] { return DriveChoice() == nullptr; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });
-        return driver.Run(dialog);
-    }
-
-    CInstalledApp m_app;
-    std::string m_drive;
-    RECT m_placement{};
-};
-
 // A key file that differs, or none, is refused with its message (the stored
 // key is tests/host/e2e's); the dialog reads the stored key only for a key
 // file, so none is told so even when the settings that hold it are damaged.
 // The choice opens at the cursor, or centred when it is at 0, 0.
-TEST_F(BypassKeyOnDrive, AnyButTheStoredKeyIsRefused)
+TEST(BypassKeyOnDrive, AnyButTheStoredKeyIsRefused)
 {
+    char letter[4] = {};
+    if (!GetEnvironmentVariableA("SONVERA_REMOVABLE_DRIVE", letter, sizeof letter))
+        GTEST_SKIP() << "runs only where with-removable-drive declares a removable drive";
+    const std::string drive = std::string(1, letter[0]) + ":", keyFile = drive + "\\marzet.key";
+    // Once in a CI run the drive read as fixed at the program's start,
+    // most likely until Wine's mount manager, started with it, was up.
+    UINT type = GetDriveTypeA((drive + "\\").c_str());
+    for (int wait = 0; wait < 100 && type != DRIVE_REMOVABLE; ++wait) {
+        Sleep(100);
+        type = GetDriveTypeA((drive + "\\").c_str());
+    }
+    ASSERT_EQ(static_cast<UINT>(DRIVE_REMOVABLE), type);
+    CInstalledApp app;
+    CSetupSecure& secure = app.Setup().GetSetupSecure();
+    secure.SetBackupBypassKey(secure.CreateBackupBypassKey());
     const struct {
         const char* keyFile;   // nullptr: none
         int x, y;
@@ -105,19 +51,51 @@ TEST_F(BypassKeyOnDrive, AnyButTheStoredKeyIsRefused)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.box);
-        DeleteFileA((m_drive + "\\marzet.key").c_str());
+        DeleteFileA(keyFile.c_str());
         if (c.keyFile != nullptr) {
-            ASSERT_TRUE(WriteRaw(m_drive + "\\marzet.key", c.keyFile));
+            ASSERT_TRUE(WriteRaw(keyFile, c.keyFile));
         }
         CMessageBoxAnswer boxes;
-        EXPECT_EQ(IDCANCEL, ChooseTheDrive(c.x, c.y, c.keyFile == nullptr));
+        CTestVoiceDlg dialog(app, CVoiceDlg::modeVerify, CVoiceDlg::purposeLogon);
+        RECT placement{};
+        const auto chooseTheDrive = [&] {
+            // Damaged once the dialog has read its method from it.
+            if (c.keyFile == nullptr) {
+                ASSERT_TRUE(WriteRaw(app.File("marzet.dat").str(), "\xFF\xFF\xFF\x7F"));
+            }
+            HWND choice = DriveChoice();
+            GetWindowRect(choice, &placement);
+            // Its template's look, a pop-up without title bar, is for a person to see.
+            EXPECT_TRUE(SaveScreenshot(choice, "voice-drive-choice.png"));
+            // A double click on the drive's line, as the mouse gives it to the list box.
+            const std::string line = "(" + drive + ") Removable Drive";
+            HWND list = GetDlgItem(choice, IDC_LIST_DRIVES);
+            const LRESULT index = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                               reinterpret_cast<LPARAM>(line.c_str()));
+            ASSERT_NE(LB_ERR, index);
+            RECT item{};
+            SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+            for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+                SendMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON,
+                             MAKELPARAM(item.left + 4, (item.top + item.bottom) / 2));
+        };
+        EXPECT_EQ(IDCANCEL, CDialogDriver()
+                                .WhenReady([&] {
+                                    SetCursorPos(c.x, c.y);
+                                    EXPECT_TRUE(dialog.Click("BUTTON_FLOPPY"));
+                                })
+                                .When([] { return DriveChoice() != nullptr; }, chooseTheDrive)
+                                .When([] { return DriveChoice() == nullptr; },
+                                      [&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); })
+                                .Run(dialog));
         EXPECT_EQ(std::vector<std::string>{"Sonver: " + c.box}, boxes.m_boxes);
-        const int width = m_placement.right - m_placement.left;
-        EXPECT_EQ(c.x != 0 ? c.x : (GetSystemMetrics(SM_CXSCREEN) - width) / 2, m_placement.left);
+        const int width = placement.right - placement.left;
+        EXPECT_EQ(c.x != 0 ? c.x : (GetSystemMetrics(SM_CXSCREEN) - width) / 2, placement.left);
         if (c.y != 0) {
-            EXPECT_EQ(c.y, m_placement.top);
+            EXPECT_EQ(c.y, placement.top);
         }
     }
+    DeleteFileA(keyFile.c_str());
 }
 
 // Where Wine has no removable drive: the choice warns and closes; for the
@@ -138,10 +116,11 @@ TEST(BypassKeyWithoutDrive, WarnsOrDoesNothing)
     for (const auto& c : cases) {
         CTestVoiceDlg dialog(app, CVoiceDlg::modeVerify, c.purpose);
         CMessageBoxAnswer boxes;
-        CDialogDriver driver;
-        driver.When([&] { return dialog.m_bReady != 0; }, [&] { EXPECT_TRUE(dialog.Click("BUTTON_FLOPPY")); })
-            .Then([&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); });
-        EXPECT_EQ(IDCANCEL, driver.Run(dialog)) << c.purpose;
+        EXPECT_EQ(IDCANCEL, CDialogDriver()
+                                .WhenReady([&] { EXPECT_TRUE(dialog.Click("BUTTON_FLOPPY")); })
+                                .Then([&] { EXPECT_TRUE(dialog.Click("BUTTON_EXIT")); })
+                                .Run(dialog))
+            << c.purpose;
         EXPECT_EQ(c.boxes, boxes.m_boxes) << c.purpose;
     }
 }

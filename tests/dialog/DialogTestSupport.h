@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "Setup/IniFile.h"
 #include "Setup/SetupFile.h"
 #include "host/capture/WindowPicture.h"
 #include "host/takes/TakeFileWaveIn.h"
@@ -34,18 +33,13 @@ public:
     CInstalledApp()
     {
         const CString app = m_folder.Path();
-        CreateDirectoryA(app + "\\work", nullptr);
-        CreateDirectoryA(app + "\\skin", nullptr);
-        CreateDirectoryA(app + "\\skin\\DEFAULT", nullptr);
+        for (const char* folder : {"\\work", "\\skin", "\\skin\\DEFAULT"})
+            CreateDirectoryA(app + folder, nullptr);
         CopyDefaultSkin(app + "\\skin\\DEFAULT");
-        CIniFile ini(app + "\\marzet.ini");
-        ini.WriteString("VOICE_RECOG_DLL", "Skin", "default");
-        ini.WriteString("VOICE_RECOG_DLL", "Narration", "0");
         // The six pass phrases, nick and word.
-        const char* const wordList[][2] = {{"aaj", "zero"}, {"abj", "one"},  {"acj", "two"},
-                                           {"adj", "three"}, {"aej", "four"}, {"afj", "five"}};
-        for (const auto& phrase : wordList)
-            ini.WriteString("WORD_LIST", phrase[0], phrase[1]);
+        EXPECT_TRUE(WriteRaw(File("marzet.ini").str(),
+                             "[VOICE_RECOG_DLL]\r\nSkin=default\r\nNarration=0\r\n[WORD_LIST]\r\naaj=zero\r\n"
+                             "abj=one\r\nacj=two\r\nadj=three\r\naej=four\r\nafj=five\r\n"));
         m_setup.SetAppPath(app);
         m_setup.Initialize();
         m_users.SetUserDicFilePath(app + "\\users.dat");
@@ -109,23 +103,21 @@ public:
     size_t TakesLeft() const { return m_takes.QueuedTakes(); }
     int AttemptsLeft() const { return m_nAttemptsLeft; }
 
-    HWND Button(const char* name) const
+    bool IsButtonEnabled(const char* name) const
     {
         const CSkinButton* button = Named(m_arrButtons, name);
-        return button != nullptr ? button->m_hWnd : nullptr;
+        return button != nullptr && ::IsWindowEnabled(button->m_hWnd);
     }
     // Clicks the button as the mouse would; false when it is disabled (the
     // system would not hand it the click) or missing.
     bool Click(const char* name)
     {
-        HWND button = Button(name);
-        if (button == nullptr || !::IsWindowEnabled(button))
+        if (!IsButtonEnabled(name))
             return false;
-        ::SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
-        ::SendMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+        ::SendMessageA(Named(m_arrButtons, name)->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+        ::SendMessageA(Named(m_arrButtons, name)->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
         return true;
     }
-    bool IsButtonEnabled(const char* name) const { return Button(name) != nullptr && ::IsWindowEnabled(Button(name)); }
     // Enter, as the keyboard gives it to the dialog.
     void PressEnter() { ::PostMessageA(m_hWnd, WM_KEYDOWN, VK_RETURN, 0); }
 

@@ -112,26 +112,17 @@ int VRE_CALL VRE_DestructMemories(void) { return Logged(1, __func__); }
 int VRE_CALL VRE_Destruct(void) { return Logged(1, __func__); }
 
 int VRE_CALL VRE_PutMaxRepeat(int takes) { return Logged(1, __func__, takes); }
-int VRE_CALL VRE_AnalParams(int rate, int takeMs, int frameLength, int shift)
-{
-    return Logged(1, __func__, rate, takeMs, frameLength, shift);
-}
-int VRE_CALL VRE_NoiseParams(int p1, int p2, int p3, int p4) { return Logged(1, __func__, p1, p2, p3, p4); }
-int VRE_CALL VRE_EngineParams(int cepstra, int channels, int minTakes, int maxFrames)
-{
-    return Logged(1, __func__, cepstra, channels, minTakes, maxFrames);
-}
+int VRE_CALL VRE_AnalParams(int a, int b, int c, int d) { return Logged(1, __func__, a, b, c, d); }
+int VRE_CALL VRE_NoiseParams(int a, int b, int c, int d) { return Logged(1, __func__, a, b, c, d); }
+int VRE_CALL VRE_EngineParams(int a, int b, int c, int d) { return Logged(1, __func__, a, b, c, d); }
 int VRE_CALL VRE_CopyParams(double sensitivity) { return Logged(1, __func__, sensitivity); }
 int VRE_CALL VRE_SetbSpeech(int b) { return Logged(1, __func__, b); }
 int VRE_CALL VRE_SameWordDist(float ratio) { return Logged(1, __func__, double(ratio)); }
-int VRE_CALL VRE_HMMParams(int kind, double spreadFloor, double adaptMargin, double adaptRate, double maxDrift)
+int VRE_CALL VRE_HMMParams(int kind, double a, double b, double c, double d)
 {
-    return Logged(1, __func__, kind, spreadFloor, adaptMargin, adaptRate, maxDrift);
+    return Logged(1, __func__, kind, a, b, c, d);
 }
-int VRE_CALL VRE_EPDParams(int marginMs, int maxGapMs, int minSpeechMs, int quietPower)
-{
-    return Logged(1, __func__, marginMs, maxGapMs, minSpeechMs, quietPower);
-}
+int VRE_CALL VRE_EPDParams(int a, int b, int c, int d) { return Logged(1, __func__, a, b, c, d); }
 int VRE_CALL VRE_Security(float security) { return Logged(1, __func__, double(security)); }
 
 int VRE_CALL VRE_PutID(const char* id) { return Logged(1, __func__, id); }

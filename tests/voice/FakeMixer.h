@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <utility>
 #include <vector>
 
@@ -28,6 +27,7 @@ const DWORD kDestination = ~0u;
 struct FakeLine {
     DWORD destination, source, componentType, lineId;
     std::vector<FakeControl> controls;
+    DWORD claimedControls = 0;   // not 0: the control count the line reports instead
 };
 
 class CFakeMixer : public IMixerDevice {
@@ -70,8 +70,7 @@ public:
         if (device != 0 && device != reinterpret_cast<UINT_PTR>(Handle()))
             return MMSYSERR_BADDEVICEID;
         *caps = MIXERCAPSA{};
-        const auto isDestination = [](const FakeLine& line) { return line.source == kDestination; };
-        caps->cDestinations = static_cast<DWORD>(std::count_if(lines.begin(), lines.end(), isDestination));
+        caps->cDestinations = static_cast<DWORD>(std::count_if(lines.begin(), lines.end(), IsDestination));
         return MMSYSERR_NOERROR;
     }
     MMRESULT Open(HMIXER* mixer, UINT device, HWND notify) override
@@ -94,11 +93,24 @@ public:
             return MMSYSERR_INVALPARAM;
         const DWORD query = flags & MIXER_GETLINEINFOF_QUERYMASK;
         const DWORD source = query == MIXER_GETLINEINFOF_SOURCE ? line->dwSource : kDestination;
+        const bool byPlace = query == MIXER_GETLINEINFOF_DESTINATION || query == MIXER_GETLINEINFOF_SOURCE;
         for (const FakeLine& found : lines) {
-            const bool byPlace = found.destination == line->dwDestination && found.source == source;
-            if ((query == MIXER_GETLINEINFOF_LINEID && found.lineId == line->dwLineID) ||
-                ((query == MIXER_GETLINEINFOF_DESTINATION || query == MIXER_GETLINEINFOF_SOURCE) && byPlace))
-                return Describe(found, line);
+            if (query == MIXER_GETLINEINFOF_LINEID ? found.lineId == line->dwLineID
+                                                   : byPlace && found.destination == line->dwDestination &&
+                                                         found.source == source) {
+                // A destination's sources: the other lines of its destination.
+                const auto ofDestination = [&found](const FakeLine& other) {
+                    return other.destination == found.destination;
+                };
+                const DWORD sources = std::count_if(lines.begin(), lines.end(), ofDestination) - 1;
+                line->dwDestination = found.destination;
+                line->dwSource = IsDestination(found) ? 0 : found.source;
+                line->dwLineID = found.lineId;
+                line->dwComponentType = found.componentType;
+                line->cConnections = IsDestination(found) ? sources : 0;
+                line->cControls = found.claimedControls != 0 ? found.claimedControls : found.controls.size();
+                return MMSYSERR_NOERROR;
+            }
         }
         return MIXERR_INVALLINE;
     }
@@ -125,10 +137,9 @@ public:
     MMRESULT GetControlDetails(HMIXER mixer, MIXERCONTROLDETAILS* details, DWORD) override
     {
         FakeControl* control = Checked(mixer, details);
-        if (control == nullptr)
-            return MMSYSERR_INVALPARAM;
-        std::memcpy(details->paDetails, control->values.data(), control->values.size() * sizeof(DWORD));
-        return MMSYSERR_NOERROR;
+        if (control != nullptr)
+            std::memcpy(details->paDetails, control->values.data(), control->values.size() * sizeof(DWORD));
+        return control != nullptr ? MMSYSERR_NOERROR : MMSYSERR_INVALPARAM;
     }
     MMRESULT SetControlDetails(HMIXER mixer, MIXERCONTROLDETAILS* details, DWORD) override
     {
@@ -143,27 +154,13 @@ public:
     bool failOpen = false;
     bool failLineInfo = false;
     std::vector<FakeLine> lines;
-    std::map<DWORD, DWORD> claimedControls;   // line ID -> the control count its line reports instead
     HWND notifyWindow = nullptr;
     int opens = 0;
     int closes = 0;
     std::vector<std::pair<DWORD, std::vector<DWORD>>> writes;   // control, values written
 
 private:
-    MMRESULT Describe(const FakeLine& found, MIXERLINEA* line) const
-    {
-        const bool isDestination = found.source == kDestination;
-        line->dwDestination = found.destination;
-        line->dwSource = isDestination ? 0 : found.source;
-        line->dwLineID = found.lineId;
-        line->dwComponentType = found.componentType;
-        // A destination's sources: the other lines of its destination.
-        const auto ofDestination = [&found](const FakeLine& other) { return other.destination == found.destination; };
-        line->cConnections = isDestination ? std::count_if(lines.begin(), lines.end(), ofDestination) - 1 : 0;
-        const auto claimed = claimedControls.find(found.lineId);
-        line->cControls = claimed != claimedControls.end() ? claimed->second : static_cast<DWORD>(found.controls.size());
-        return MMSYSERR_NOERROR;
-    }
+    static bool IsDestination(const FakeLine& line) { return line.source == kDestination; }
 
     // The control a details call names, when the call is formed as the system wants it.
     FakeControl* Checked(HMIXER mixer, MIXERCONTROLDETAILS* details)

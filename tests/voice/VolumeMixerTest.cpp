@@ -111,7 +111,7 @@ TEST_F(VolumeMixerTest, ControlsUseEverySlotUpToTenAndMuteWritesOneOrZero)
 // Rather than asking for room for any number a faulty driver claims.
 TEST_F(VolumeMixerTest, ALineClaimingCountlessControlsIsLeftAlone)
 {
-    m_device.claimedControls[0x1000] = 0xFFFFFFFFu;   // the speakers
+    m_device.lines[1].claimedControls = 0xFFFFFFFFu;   // the speakers
     m_mixer.Init(kDialog);
     EXPECT_EQ((std::map<std::string, int>{{"MIC", 25}}), m_bars.positions);
     m_mixer.OnBarChanged("SPEAKER", true);

@@ -20,8 +20,7 @@ using ::testing::_;
 using ::testing::NiceMock;
 using ::testing::Return;
 
-class MockWaveIn : public IWaveInDevice
-{
+class MockWaveIn : public IWaveInDevice {
 public:
     MOCK_METHOD(MMRESULT, Open, (HWAVEIN*, const WAVEFORMATEX*), (override));
     MOCK_METHOD(MMRESULT, PrepareHeader, (HWAVEIN, WAVEHDR*), (override));
@@ -33,8 +32,7 @@ public:
     MOCK_METHOD(MMRESULT, Close, (HWAVEIN), (override));
 };
 
-class RecorderOver : public CWaveRecorder
-{
+class RecorderOver : public CWaveRecorder {
 public:
     explicit RecorderOver(IWaveInDevice& device) : CWaveRecorder(3000, 100, device) {}
 };
@@ -42,8 +40,7 @@ public:
 const HWAVEIN kHandle = reinterpret_cast<HWAVEIN>(0x42);
 
 // A recorder over the mock, whose opens succeed and give kHandle.
-class WaveRecorderDevice : public ::testing::Test
-{
+class WaveRecorderDevice : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -136,13 +133,14 @@ TEST_F(WaveRecorderDevice, ADeviceAStopLeavesOpenIsReleasedBeforeItsBlockIsUsedA
         int stopped;
         MMRESULT last;
         std::function<void()> nextUse;
-    } stops[] = {{MMSYSERR_ERROR, MMSYSERR_NOERROR, MMSYSERR_NOERROR, 0, MMSYSERR_ERROR,
-                  [this] {
-                      EXPECT_CALL(m_device, Open(_, _));
-                      EXPECT_EQ(m_recorder->Start(), 1);
-                  }},
-                 {MMSYSERR_NOERROR, MMSYSERR_ERROR, MMSYSERR_NOERROR, 0, MMSYSERR_ERROR, [this] { m_recorder->FreeBuffer(); }},
-                 {MMSYSERR_NOERROR, MMSYSERR_NOERROR, WAVERR_STILLPLAYING, 1, WAVERR_STILLPLAYING, [this] { m_recorder.reset(); }}};
+    } stops[] = {
+        {MMSYSERR_ERROR, MMSYSERR_NOERROR, MMSYSERR_NOERROR, 0, MMSYSERR_ERROR,
+         [this] {
+             EXPECT_CALL(m_device, Open(_, _));
+             EXPECT_EQ(m_recorder->Start(), 1);
+         }},
+        {MMSYSERR_NOERROR, MMSYSERR_ERROR, MMSYSERR_NOERROR, 0, MMSYSERR_ERROR, [this] { m_recorder->FreeBuffer(); }},
+        {MMSYSERR_NOERROR, MMSYSERR_NOERROR, WAVERR_STILLPLAYING, 1, WAVERR_STILLPLAYING, [this] { m_recorder.reset(); }}};
     for (const auto& s : stops) {
         ASSERT_EQ(StartWithBlock(), 1);
         ON_CALL(m_device, Stop(_)).WillByDefault(Return(s.stop));
