@@ -113,15 +113,13 @@ TEST_F(CertiKeyTest, TheListIsAskedForAtMostTwiceAndTheSizeTheSystemWantsIsKept)
     EXPECT_EQ("00002700004C", m_dic.GetMacAddr().str());
     EXPECT_EQ((std::vector<ULONG>{1024, needed, needed}), g_fake.offeredSizes);
 
-    g_fake.offeredSizes.clear();
-    g_fake.firstAnswer = ERROR_NOT_SUPPORTED;
-    EXPECT_EQ("", m_dic.GetMacAddr().str());
-    EXPECT_EQ(1u, g_fake.offeredSizes.size());
-    g_fake.offeredSizes.clear();
-    g_fake.firstAnswer = NO_ERROR;
-    g_fake.overflowAlways = true;
-    EXPECT_EQ("", m_dic.GetMacAddr().str());
-    EXPECT_EQ(2u, g_fake.offeredSizes.size());
+    for (const bool overflowAlways : {false, true}) {
+        g_fake.offeredSizes.clear();
+        g_fake.firstAnswer = overflowAlways ? NO_ERROR : ERROR_NOT_SUPPORTED;
+        g_fake.overflowAlways = overflowAlways;
+        EXPECT_EQ("", m_dic.GetMacAddr().str());
+        EXPECT_EQ(overflowAlways ? 2u : 1u, g_fake.offeredSizes.size());
+    }
 }
 
 TEST_F(CertiKeyTest, WithoutAnAdapterTheInstallationIdentifierIsTakenAndWithNeitherNoUserIsMade)

@@ -352,13 +352,11 @@ protected:
         m_intact = Dic();
     }
 
+    // The dictionary as set up, with one word changed.
     void Damage(size_t offset, unsigned long value)
     {
-        std::string bytes = m_intact;
-        bytes.replace(offset, 4, WordBytes(value));
-        ASSERT_TRUE(WriteRaw(m_dicPath, bytes));
+        ASSERT_TRUE(WriteRaw(m_dicPath, std::string(m_intact).replace(offset, 4, WordBytes(value))));
     }
-
     std::string m_intact;
 };
 
