@@ -40,8 +40,8 @@ TEST(UserRecordFields, FieldsGoByPositionAndListsSplitAtEverySeparator)
 }
 
 // Each change on Alice and Bob: its result and the records then in the file
-// and in the object alike, in list order. The other field setters differ from the certi
-// key's only by their field, which later tests read back.
+// and in the object alike, in list order. The other field setters differ from
+// the certi key's only by their field, which later tests read back.
 TEST_F(UserDicTest, EachChangeStoresItsShapeOfRecord)
 {
     const std::string alice = "Alice;first text;Secret;1;KEY-A;101;aaj,abj;";
