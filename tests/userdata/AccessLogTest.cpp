@@ -57,16 +57,15 @@ TEST(AccessLog, TheFileIsCreatedAppendedToAndSkippedWhenItCannotBeWritten)
     ASSERT_TRUE(CreateDirectoryA(folder.File("folder.log"), nullptr));   // a folder where the file should be
     EXPECT_EQ(0, CAccessLog(folder.File("folder.log")).Append("taro", 0, 1));
 
-    const std::string before = "[04-12-31 23:59:07] taro : Logon : Accept\r\n";
-    ASSERT_TRUE(WriteRaw(folder.File("result.log").str(), before));
+    const std::string before = ReadRaw(path);
     sonvera_test::CFaultyFileSystem full;
     full.Watch(L"result.log");
     full.Fail(sonvera_test::CFaultyFileSystem::write, ERROR_DISK_FULL);
     {
         CFileSystemOverride scope(full);
-        EXPECT_EQ(0, CAccessLog(folder.File("result.log")).Append("jiro", 0, 0));
+        EXPECT_EQ(0, log.Append("jiro", 0, 0));
     }
-    EXPECT_EQ(before, ReadRaw(folder.File("result.log")));
+    EXPECT_EQ(before, ReadRaw(path));
 }
 
 }  // namespace

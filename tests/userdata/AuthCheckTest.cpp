@@ -45,18 +45,10 @@ TEST_F(UserDicTest, PurposesFollowTheUsersRecordAndThePasswordMustMatch)
 
 UINT FakeDrives(const char* root)
 {
-    switch (root[0]) {
-    case 'A':
+    const std::string r = root;
+    if (r == "A:\\" || r == "Z:\\")
         return DRIVE_REMOVABLE;
-    case 'D':
-        return DRIVE_CDROM;
-    case 'C':
-        return DRIVE_FIXED;
-    case 'Z':
-        return std::string(root) == "Z:\\" ? DRIVE_REMOVABLE : DRIVE_UNKNOWN;
-    default:
-        return DRIVE_NO_ROOT_DIR;
-    }
+    return r == "D:\\" ? DRIVE_CDROM : r == "C:\\" ? DRIVE_FIXED : DRIVE_NO_ROOT_DIR;
 }
 
 // The thread's error mode at the last open of a file.

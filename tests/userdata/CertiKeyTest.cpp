@@ -11,15 +11,9 @@
 
 namespace {
 
-struct FakeAdapter {
-    UINT type;
-    UINT addressLength;
-    BYTE address[6];
-};
-
 // What the fake adapter query answers.
 struct FakeSystem {
-    std::vector<FakeAdapter> adapters;
+    std::vector<IP_ADAPTER_INFO> adapters;
     DWORD firstAnswer = NO_ERROR;   // forced result of the first call
     bool overflowAlways = false;
     bool reversed = false;          // the list in the other order
@@ -44,22 +38,22 @@ unsigned long __stdcall FakeAdapterQuery(_IP_ADAPTER_INFO* buffer, unsigned long
     std::memset(buffer, 0xCD, *size);
     const size_t n = g_fake.adapters.size();
     for (size_t i = 0; i < n; ++i) {
-        const FakeAdapter& source = g_fake.adapters[g_fake.reversed ? n - 1 - i : i];
-        IP_ADAPTER_INFO& entry = buffer[i];
-        std::memset(&entry, 0, sizeof entry);
-        entry.Type = source.type;
-        entry.AddressLength = source.addressLength;
-        std::memcpy(entry.Address, source.address, 6);
-        entry.Next = i + 1 < n ? &buffer[i + 1] : nullptr;
+        buffer[i] = g_fake.adapters[g_fake.reversed ? n - 1 - i : i];
+        buffer[i].Next = i + 1 < n ? &buffer[i + 1] : nullptr;
     }
     return NO_ERROR;
 }
 
 CString FakeInstallationId() { return g_fake.installationId; }
 
-FakeAdapter Adapter(UINT type, BYTE a0, BYTE a5, UINT length = 6)
+IP_ADAPTER_INFO Adapter(UINT type, BYTE a0, BYTE a5, UINT length = 6, BYTE a2 = 0x27)
 {
-    return FakeAdapter{type, length, {a0, 0x00, 0x27, 0x00, 0x00, a5}};
+    IP_ADAPTER_INFO adapter = {};
+    adapter.Type = type;
+    adapter.AddressLength = length;
+    const BYTE address[6] = {a0, 0x00, a2, 0x00, 0x00, a5};
+    std::memcpy(adapter.Address, address, 6);
+    return adapter;
 }
 
 class CertiKeyTest : public sonvera_test::UserDicTest {
@@ -78,15 +72,15 @@ protected:
 // smallest non-zero six-byte address of any adapter.
 TEST_F(CertiKeyTest, TheChosenAddressDependsOnTheAdaptersNotOnTheirOrder)
 {
-    const FakeAdapter wired = Adapter(MIB_IF_TYPE_ETHERNET, 0x10, 0x02);
-    const FakeAdapter wireless = Adapter(IF_TYPE_IEEE80211, 0x08, 0xee);
-    const FakeAdapter local = Adapter(MIB_IF_TYPE_ETHERNET, 0x02, 0x01);   // locally administered
-    const FakeAdapter ppp = Adapter(MIB_IF_TYPE_PPP, 0x00, 0x05);          // not a physical kind
-    const FakeAdapter lowest = Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x00);
-    const FakeAdapter zero = {MIB_IF_TYPE_ETHERNET, 6, {0, 0, 0, 0, 0, 0}};
-    const FakeAdapter eightBytes = Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x01, 8);
+    const IP_ADAPTER_INFO wired = Adapter(MIB_IF_TYPE_ETHERNET, 0x10, 0x02);
+    const IP_ADAPTER_INFO wireless = Adapter(IF_TYPE_IEEE80211, 0x08, 0xee);
+    const IP_ADAPTER_INFO local = Adapter(MIB_IF_TYPE_ETHERNET, 0x02, 0x01);   // locally administered
+    const IP_ADAPTER_INFO ppp = Adapter(MIB_IF_TYPE_PPP, 0x00, 0x05);          // not a physical kind
+    const IP_ADAPTER_INFO lowest = Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x00);
+    const IP_ADAPTER_INFO zero = Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x00, 6, 0x00);
+    const IP_ADAPTER_INFO eightBytes = Adapter(MIB_IF_TYPE_ETHERNET, 0x00, 0x01, 8);
     const struct {
-        std::vector<FakeAdapter> adapters;
+        std::vector<IP_ADAPTER_INFO> adapters;
         const char* address;
     } cases[] = {
         {{wired, wireless, local, ppp, zero}, "0800270000EE"},
@@ -119,15 +113,13 @@ TEST_F(CertiKeyTest, TheListIsAskedForAtMostTwiceAndTheSizeTheSystemWantsIsKept)
     EXPECT_EQ("00002700004C", m_dic.GetMacAddr().str());
     EXPECT_EQ((std::vector<ULONG>{1024, needed, needed}), g_fake.offeredSizes);
 
-    g_fake.offeredSizes.clear();
-    g_fake.firstAnswer = ERROR_NOT_SUPPORTED;
-    EXPECT_EQ("", m_dic.GetMacAddr().str());
-    EXPECT_EQ(1u, g_fake.offeredSizes.size());
-    g_fake.offeredSizes.clear();
-    g_fake.firstAnswer = NO_ERROR;
-    g_fake.overflowAlways = true;
-    EXPECT_EQ("", m_dic.GetMacAddr().str());
-    EXPECT_EQ(2u, g_fake.offeredSizes.size());
+    for (const bool overflowAlways : {false, true}) {
+        g_fake.offeredSizes.clear();
+        g_fake.firstAnswer = overflowAlways ? NO_ERROR : ERROR_NOT_SUPPORTED;
+        g_fake.overflowAlways = overflowAlways;
+        EXPECT_EQ("", m_dic.GetMacAddr().str());
+        EXPECT_EQ(overflowAlways ? 2u : 1u, g_fake.offeredSizes.size());
+    }
 }
 
 TEST_F(CertiKeyTest, WithoutAnAdapterTheInstallationIdentifierIsTakenAndWithNeitherNoUserIsMade)
@@ -144,8 +136,6 @@ TEST_F(CertiKeyTest, WithoutAnAdapterTheInstallationIdentifierIsTakenAndWithNeit
     ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "", "p", 0, 1, 1, 1, ""));
     EXPECT_EQ("6f1e2d3c-0000-4a4a-9999-abcdefabcdefBob", m_dic.GetCertiKey("Bob").str());
 }
-
-unsigned long __stdcall NoAdapter(_IP_ADAPTER_INFO*, unsigned long*) { return ERROR_NO_DATA; }
 
 // A registry whose installation identifier's key is a scratch key holding a known text.
 class CInstalledRegistry : public CWin32Registry {
@@ -168,16 +158,11 @@ private:
     sonvera_test::CScratchKey m_key{HKEY_CURRENT_USER, "installation"};
 };
 
-class InstallationIdTest : public ::testing::Test {
-protected:
-    void SetUp() override { CMachineIdentity::SetSources(NoAdapter, nullptr); }
-    void TearDown() override { CMachineIdentity::ResetSources(); }
-};
-
-// The registry's MachineGuid is read from the 64-bit view and trimmed; an
-// unreadable registry gives no key.
-TEST_F(InstallationIdTest, TheRegistrysMachineGuidIsReadFromThe64BitViewAndTrimmed)
+// Without an adapter the registry's MachineGuid is read, from the 64-bit view,
+// and trimmed; an unreadable registry gives no key.
+TEST_F(CertiKeyTest, TheRegistrysMachineGuidIsReadFromThe64BitViewAndTrimmed)
 {
+    CMachineIdentity::SetSources(FakeAdapterQuery, nullptr);
     {
         CInstalledRegistry registry;
         CRegistryOverride scope(registry);

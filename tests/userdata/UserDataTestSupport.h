@@ -63,19 +63,6 @@ protected:
     void AddAlice() { ASSERT_EQ(1, m_dic.CreateUser("first text", "Alice", "KEY-A", "Secret", 1, 1, 0, 1, "aaj,abj")); }
     void AddBob() { ASSERT_EQ(1, m_dic.CreateUser("t", "Bob", "K", "p", 0, 1, 1, 1, "acj")); }
 
-    // The file and the object, in list order, both hold these records (a
-    // fresh object loads the file as every test's own set-up does).
-    void ExpectEverywhere(const Strings& records, const std::string& what = "")
-    {
-        EXPECT_EQ(records, StoredRecords(m_path)) << what;
-        CStringArray ids;
-        m_dic.GetUserIDList(ids);
-        Strings held;
-        for (int i = 0; i < ids.GetSize(); ++i)
-            held.push_back(m_dic.GetUserWholeInfo(ids[i]).str());
-        EXPECT_EQ(records, held) << what;
-    }
-
     CTempFolder m_folder;
     CString m_path;
     CAppUserDic m_dic;

@@ -17,20 +17,30 @@ namespace {
 using namespace sonvera_test;
 
 const size_t kSlot = 125000;
+const size_t kBlockArea = 20655;
+const char* const kNicks[] = {"aaj", "abj", "acj", "adj", "aej", "afj"};
+const unsigned long kBlockOffsets[] = {428, 21087, 41746, 62405, 83064, 103723};
 
 class VoiceDicTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(CreateDirectoryA(m_folder.File("work"), nullptr));
+        ASSERT_TRUE(CreateDirectoryA(WorkFolder(), nullptr));
         m_voice.SetVoiceDicPath(m_folder.Path());
         m_dicPath = m_folder.File("marzetuvd.dat");
     }
 
-    CString ModelPath(const char* nick) const { return m_folder.File("work") + "\\" + nick + ".bin"; }
+    CString WorkFolder() const { return m_folder.File("work"); }
+    CString ModelPath(const char* nick) const { return WorkFolder() + "\\" + nick + ".bin"; }
     std::string Dic() const { return ReadRaw(m_dicPath); }
     void PutModel(const char* nick, const std::string& bytes) { ASSERT_TRUE(WriteRaw(ModelPath(nick), bytes)); }
     std::string Model(const char* nick) const { return ReadRaw(ModelPath(nick)); }
+    // Puts a model in the work folder and stores it in the user's block.
+    void Store(const char* id, const char* key, const char* nick, const std::string& bytes)
+    {
+        PutModel(nick, bytes);
+        m_voice.SetUserVoice(id, key, nick);
+    }
     // The model a nick's block gives back into the work folder.
     std::string Fetched(const char* id, const char* key, const char* nick)
     {
@@ -38,65 +48,47 @@ protected:
         m_voice.GetUserVoice(id, key, nick);
         return Model(nick);
     }
-
-    // The decrypted text of the length-prefixed area at an offset of a slot.
-    std::string SlotText(size_t slot, size_t lengthOffset) const
-    {
-        const std::string bytes = Dic();
-        const unsigned long length = Word(bytes, slot * kSlot + lengthOffset);
-        return length > 240 ? "<bad length>" : Decrypted(bytes.substr(slot * kSlot + lengthOffset + 4, length));
-    }
-
     int FindSlot(const std::string& id, const std::string& key)
     {
         CFile file(m_dicPath, CFile::modeRead | CFile::typeBinary);
         return m_voice.FindIDPos(id.c_str(), key.c_str(), file);
     }
+    std::vector<BYTE> Trained() const { return std::vector<BYTE>(kTrained, kTrained + sizeof kTrained - 1); }
 
+    static constexpr char kTrained[] = "alice's new model";
     CTempFolder m_folder;
     CString m_dicPath;
     CAppUserVoiceDic m_voice;
 };
 
-const char* const kNicks[] = {"aaj", "abj", "acj", "adj", "aej", "afj"};
-const unsigned long kBlockOffsets[] = {428, 21087, 41746, 62405, 83064, 103723};
-const size_t kBlockArea = 20655;
-
-TEST_F(VoiceDicTest, BlocksLieAtFixedOffsetsAndANewSlotHoldsBothTextsInPlace)
+// A new slot holds both texts in place and zeros elsewhere; the first slot
+// with the ID decides, and needs the key; a deleted slot is reused without
+// growing the file and keeps its blocks.
+TEST_F(VoiceDicTest, SlotsLieAtFixedOffsetsAndTheFirstSlotWithTheIdDecides)
 {
-    // Any letter case and any slot: the model tests below.
-    for (int m = 0; m < 6; ++m)
+    for (int m = 0; m < 6; ++m)   // any letter case and any slot: the model tests below
         EXPECT_EQ(kBlockOffsets[m], m_voice.GetNickPos(kNicks[m], 0)) << kNicks[m];
     EXPECT_EQ(0ul, m_voice.GetNickPos("aajx", 2));
-
     EXPECT_EQ("", Dic());
     m_voice.AddUser("Alice", "001122334455Alice");
     const std::string bytes = Dic();
     ASSERT_EQ(kSlot, bytes.size());
     EXPECT_EQ(1ul, Word(bytes, 0));
-    EXPECT_EQ("Alice", SlotText(0, 4));
-    EXPECT_EQ("001122334455Alice", SlotText(0, 184));
-    const unsigned long idLength = Word(bytes, 4);
-    const unsigned long keyLength = Word(bytes, 184);
+    const unsigned long idLength = Word(bytes, 4), keyLength = Word(bytes, 184);
+    ASSERT_TRUE(idLength <= 176 && keyLength <= 240);
+    EXPECT_EQ("Alice", Decrypted(bytes.substr(8, idLength)));
+    EXPECT_EQ("001122334455Alice", Decrypted(bytes.substr(188, keyLength)));
     EXPECT_EQ(std::string(184 - 8 - idLength, '\0'), bytes.substr(8 + idLength, 184 - 8 - idLength));
     EXPECT_EQ(std::string(kSlot - 188 - keyLength, '\0'), bytes.substr(188 + keyLength));
-}
 
-// The first slot with the ID decides, and needs the key; a deleted slot is
-// reused without growing the file and keeps its blocks.
-TEST_F(VoiceDicTest, TheFirstSlotWithTheIdDecidesAndADeletedSlotIsReused)
-{
-    m_voice.AddUser("Alice", "OLD-KEY");
     m_voice.AddUser("Bob", "KEY-B");
     m_voice.AddUser("Alice", "NEW-KEY");
     ASSERT_EQ(3 * kSlot, Dic().size());
-    EXPECT_EQ(0, FindSlot("ALICE", "OLD-KEY"));
+    EXPECT_EQ(0, FindSlot("ALICE", "001122334455Alice"));
     EXPECT_EQ(-1, FindSlot("Alice", "NEW-KEY"));
     EXPECT_EQ(1, FindSlot("bob", "key-b"));
-
-    PutModel("aaj", "alice's model");
-    m_voice.SetUserVoice("Alice", "OLD-KEY", "aaj");
-    m_voice.DelUser("Alice", "OLD-KEY");
+    Store("Alice", "001122334455ALICE", "aaj", "alice's model");
+    m_voice.DelUser("Alice", "001122334455Alice");
     EXPECT_EQ(2, FindSlot("Alice", "NEW-KEY"));
     m_voice.AddUser("Carol", "KEY-C");
     EXPECT_EQ(0, FindSlot("carol", "KEY-C"));
@@ -107,15 +99,13 @@ TEST_F(VoiceDicTest, EachNickHasItsOwnBlockAndAModelComesBackByteForByte)
 {
     m_voice.AddUser("Alice", "KEY-A");
     m_voice.AddUser("Bob", "KEY-B");
-    for (int m = 0; m < 6; ++m) {
-        PutModel(kNicks[m], PatternBytes(m == 2 ? kBlockArea : 1000 + 3000 * m, 10 + m));
-        m_voice.SetUserVoice("bob", "KEY-B", CString(kNicks[m]).MakeUpper());
-    }
-    PutModel("aaj", "alice");
-    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
+    const auto model = [](int m) { return PatternBytes(m == 2 ? kBlockArea : 1000 + 3000 * m, 10 + m); };
+    for (int m = 0; m < 6; ++m)
+        Store("bob", "KEY-B", CString(kNicks[m]).MakeUpper(), model(m));
+    Store("Alice", "KEY-A", "aaj", "alice");
     const std::string bytes = Dic();
     for (int m = 0; m < 6; ++m)
-        EXPECT_EQ(PatternBytes(m == 2 ? kBlockArea : 1000 + 3000 * m, 10 + m), Fetched("BOB", "KEY-B", kNicks[m])) << kNicks[m];
+        EXPECT_EQ(model(m), Fetched("BOB", "KEY-B", kNicks[m])) << kNicks[m];
     EXPECT_EQ("alice", Fetched("Alice", "KEY-A", "aaj"));
 
     // A deleted model comes back empty; its bytes stay in the block.
@@ -124,21 +114,17 @@ TEST_F(VoiceDicTest, EachNickHasItsOwnBlockAndAModelComesBackByteForByte)
     EXPECT_EQ("", Fetched("Bob", "KEY-B", "abj"));
 }
 
-TEST_F(VoiceDicTest, RefusalsWriteNothing)
+// Refusals and file errors write nothing; a copy keeps both paths.
+TEST_F(VoiceDicTest, RefusalsAndFileErrorsWriteNothingAndCopiesKeepBothPaths)
 {
     m_voice.AddUser("Alice", "KEY-A");
-    PutModel("adj", "previous");
-    m_voice.SetUserVoice("Alice", "KEY-A", "adj");
+    Store("Alice", "KEY-A", "adj", "previous");
     const std::string before = Dic();
     const struct {
         const char* what;
         std::function<void()> call;
     } cases[] = {
-        {"a model larger than its block",
-         [this] {
-             PutModel("adj", PatternBytes(kBlockArea + 1, 5));
-             m_voice.SetUserVoice("Alice", "KEY-A", "adj");
-         }},
+        {"a model larger than its block", [this] { Store("Alice", "KEY-A", "adj", PatternBytes(kBlockArea + 1, 5)); }},
         {"a wrong key", [this] { m_voice.SetUserVoice("Alice", "KEY-B", "adj"); }},
         {"a wrong key deleting", [this] { m_voice.DelUserVoice("Alice", "WRONG", "adj"); }},
         {"an unknown user deleted", [this] { m_voice.DelUser("Nobody", "KEY-A"); }},
@@ -151,6 +137,10 @@ TEST_F(VoiceDicTest, RefusalsWriteNothing)
         {"an empty key", [this] { m_voice.AddUser("Carol", ""); }},
         // Past the longest text the library encrypts it gives no cipher text, as when it fails.
         {"a key with no cipher text", [this] { m_voice.AddUser("Carol", CString(std::string(64 << 20 | 1, 'k'))); }},
+        {"a missing model file", [this] {
+             ASSERT_TRUE(DeleteFileA(ModelPath("adj")));
+             EXPECT_THROW(m_voice.SetUserVoice("Alice", "KEY-A", "adj"), CFileException);
+         }},
     };
     for (const auto& c : cases) {
         c.call();
@@ -163,35 +153,21 @@ TEST_F(VoiceDicTest, RefusalsWriteNothing)
     // The largest texts that fit are stored and found.
     m_voice.AddUser(CString(std::string(103, 'i')), CString(std::string(151, 'k')));
     EXPECT_EQ(1, FindSlot(std::string(103, 'I'), std::string(151, 'k')));
-}
-
-TEST_F(VoiceDicTest, AMissingFileIsAFileErrorForTheCallerAndCopiesKeepBothPaths)
-{
-    m_voice.AddUser("Alice", "KEY-A");
-    PutModel("aej", "model");
-    m_voice.SetUserVoice("Alice", "KEY-A", "aej");
-    const std::string before = Dic();
-    ASSERT_TRUE(DeleteFileA(ModelPath("aej")));
-    EXPECT_THROW(m_voice.SetUserVoice("Alice", "KEY-A", "aej"), CFileException);
-    EXPECT_EQ(before, Dic());
 
     CAppUserVoiceDic copy(m_voice);
     m_voice.SetBackupVoiceDicPath(m_folder.File("none.dat"), m_folder.File("no-such-folder") + "\\");
     EXPECT_THROW(m_voice.AddUser("Alice", "K"), CFileException);
     m_voice.SetBackupVoiceDicPath(m_dicPath, m_folder.File("no-such-folder") + "\\");
-    EXPECT_THROW(m_voice.GetUserVoice("Alice", "KEY-A", "aej"), CFileException);
+    EXPECT_THROW(m_voice.GetUserVoice("Alice", "KEY-A", "adj"), CFileException);
     CAppUserVoiceDic assigned;
     assigned = copy;
-    assigned.GetUserVoice("Alice", "KEY-A", "aej");
-    EXPECT_EQ("model", Model("aej"));
+    assigned.GetUserVoice("Alice", "KEY-A", "adj");
+    EXPECT_EQ("previous", Model("adj"));
 }
 
-// A dialog makes the work folder before it holds the model file, so a model
-// move that found no folder cannot have the file's lock: a dialog may make
-// the folder and fetch its user's model the moment after. The move must then
-// leave the file alone, as it would have found it missing, and neither write
-// over the dialog's model nor store it as another user's. The dialog here
-// comes in as the move opens the dictionary.
+// A model move that found no work folder holds no model file lock: a dialog
+// may make the folder and fetch its model there the moment after (here: as
+// the move opens the dictionary). The move must leave that file alone.
 class CDialogMakingTheWorkFolder : public CWin32FileSystem {
 public:
     CDialogMakingTheWorkFolder(const CString& workFolder, const CString& modelPath)
@@ -216,24 +192,16 @@ private:
 TEST_F(VoiceDicTest, AModelMoveThatFoundNoWorkFolderLeavesTheModelFileToTheDialogThatMadeIt)
 {
     m_voice.AddUser("Alice", "KEY-A");
-    PutModel("aaj", "alice's model");
-    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
-    const struct {
-        const char* move;
-        std::function<void()> call;
-    } moves[] = {
-        {"GetUserVoice", [this] { m_voice.GetUserVoice("Alice", "KEY-A", "aaj"); }},
-        {"SetUserVoice", [this] { m_voice.SetUserVoice("Alice", "KEY-A", "aaj"); }},
-    };
-    for (const auto& m : moves) {
-        SCOPED_TRACE(m.move);
+    Store("Alice", "KEY-A", "aaj", "alice's model");
+    for (const bool store : {false, true}) {
         ASSERT_TRUE(DeleteFileA(ModelPath("aaj")));
-        ASSERT_TRUE(RemoveDirectoryA(m_folder.File("work")));
+        ASSERT_TRUE(RemoveDirectoryA(WorkFolder()));
         {
-            CDialogMakingTheWorkFolder dialog(m_folder.File("work"), ModelPath("aaj"));
+            CDialogMakingTheWorkFolder dialog(WorkFolder(), ModelPath("aaj"));
             CFileSystemOverride scope(dialog);
             // As for a work folder that is not there: the caller learns the move did not happen.
-            EXPECT_THROW(m.call(), CFileException);
+            EXPECT_THROW(store ? m_voice.SetUserVoice("Alice", "KEY-A", "aaj")
+                               : m_voice.GetUserVoice("Alice", "KEY-A", "aaj"), CFileException) << store;
         }
         EXPECT_EQ("bob's model", Model("aaj"));
         EXPECT_EQ("alice's model", Fetched("Alice", "KEY-A", "aaj"));
@@ -243,7 +211,8 @@ TEST_F(VoiceDicTest, AModelMoveThatFoundNoWorkFolderLeavesTheModelFileToTheDialo
 // An enrolment in this process kept the model it trained for Alice's "zero",
 // and the file holds another's since. The host's store of her "zero" alone
 // takes the kept one, however the host names the application folder, and
-// once: every other store takes the file.
+// once: every other store takes the file, and so does a store after the
+// host's own fetch (the host put her stored model in the file itself).
 TEST_F(VoiceDicTest, AKeptModelIsStoredOnceByTheHostsStoreOfItsUserAndWordWhateverFormItNamesTheFolderIn)
 {
     m_voice.AddUser("Alice", "KEY");
@@ -256,20 +225,23 @@ TEST_F(VoiceDicTest, AKeptModelIsStoredOnceByTheHostsStoreOfItsUserAndWordWhatev
         const char* user;
         const char* nick;
         const char* stored;
+        bool fetchFirst;
     } cases[] = {
-        {m_folder.Path(), "Bob", "aaj", "the file's"},
-        {m_folder.Path(), "Alice", "abj", "the file's"},
-        {m_folder.Path(), "alice", "aaj", "alice's new model"},
-        {m_folder.Path() + "\\", "Alice", "aaj", "alice's new model"},
-        {CString(shortFolder), "Alice", "aaj", "alice's new model"},
-        {m_folder.Path().MakeUpper(), "Alice", "aaj", "alice's new model"},
+        {m_folder.Path(), "Bob", "aaj", "the file's", false},
+        {m_folder.Path(), "Alice", "abj", "the file's", false},
+        {m_folder.Path(), "alice", "aaj", kTrained, false},
+        {m_folder.Path() + "\\", "Alice", "aaj", kTrained, false},
+        {CString(shortFolder), "Alice", "aaj", kTrained, false},
+        {m_folder.Path().MakeUpper(), "Alice", "aaj", kTrained, false},
+        {m_folder.Path(), "Alice", "aaj", "the file's", true},
     };
-    const std::string trained = "alice's new model";
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.hostFolder.str() << " " << c.user << " " << c.nick);
-        trained_models::Keep(ModelPath("aaj"), "Alice", std::vector<BYTE>(trained.begin(), trained.end()));
+        SCOPED_TRACE(::testing::Message() << c.hostFolder.str() << " " << c.user << " " << c.nick << " " << c.fetchFirst);
+        trained_models::Keep(ModelPath("aaj"), "Alice", Trained());
         CAppUserVoiceDic host;
         host.SetVoiceDicPath(c.hostFolder);
+        if (c.fetchFirst)
+            host.GetUserVoice(c.user, "KEY", c.nick);
         for (const char* stored : {c.stored, "the file's"}) {
             PutModel(c.nick, "the file's");
             host.SetUserVoice(c.user, "KEY", c.nick);
@@ -278,50 +250,23 @@ TEST_F(VoiceDicTest, AKeptModelIsStoredOnceByTheHostsStoreOfItsUserAndWordWhatev
             EXPECT_EQ(stored, Model(c.nick));
         }
     }
-}
 
-// An enrolment in this process kept the model it trained for Alice, and the
-// work folder has been removed since. The host's store of Alice's model
-// needs no model file: it stores the kept one, however the host names the
-// application folder, and makes no folder.
-TEST_F(VoiceDicTest, AHostsStoreOfAKeptModelNeedsNoWorkFolder)
-{
-    m_voice.AddUser("Alice", "KEY-A");
-    char shortFolder[MAX_PATH] = {};
-    ASSERT_NE(0u, GetShortPathNameA(m_folder.Path(), shortFolder, MAX_PATH));
-    const std::string trained = "alice's new model";
-    trained_models::Keep(ModelPath("aaj"), "Alice", std::vector<BYTE>(trained.begin(), trained.end()));
-    ASSERT_TRUE(RemoveDirectoryA(m_folder.File("work")));
+    // The work folder removed since, the host's store of the kept model needs
+    // none, and makes none.
+    trained_models::Keep(ModelPath("aaj"), "Alice", Trained());
+    ASSERT_TRUE(DeleteFileA(ModelPath("aaj")) && DeleteFileA(ModelPath("abj")) && RemoveDirectoryA(WorkFolder()));
     CAppUserVoiceDic host;
     host.SetVoiceDicPath(CString(shortFolder));
-    host.SetUserVoice("Alice", "KEY-A", "aaj");
-    EXPECT_FALSE(Exists(m_folder.File("work")));
-    ASSERT_TRUE(CreateDirectoryA(m_folder.File("work"), nullptr));
-    EXPECT_EQ(trained, Fetched("Alice", "KEY-A", "aaj"));
+    host.SetUserVoice("Alice", "KEY", "aaj");
+    EXPECT_FALSE(Exists(WorkFolder()));
+    ASSERT_TRUE(CreateDirectoryA(WorkFolder(), nullptr));
+    EXPECT_EQ(kTrained, Fetched("Alice", "KEY", "aaj"));
 }
 
-// An enrolment in this process kept the model it trained for Alice, which the
-// host did not store (its model test failed). The host then moves Alice's
-// stored model through the work folder itself: what it stores is what it
-// fetched, never the model it chose not to keep.
-TEST_F(VoiceDicTest, AHostsStoreAfterItsOwnFetchStoresWhatItFetched)
-{
-    m_voice.AddUser("Alice", "KEY-A");
-    PutModel("aaj", "alice's model");
-    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
-    trained_models::Keep(ModelPath("aaj"), "Alice", std::vector<BYTE>{'f', 'a', 'i', 'l', 'e', 'd'});
-    m_voice.GetUserVoice("Alice", "KEY-A", "aaj");
-    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
-    trained_models::Forget(ModelPath("aaj"), "Alice");
-    EXPECT_EQ("alice's model", Fetched("Alice", "KEY-A", "aaj"));
-}
-
-// A holder that died between its fetch and its put-back left the record: the
-// next holder puts back what the file held, or no file when there was none
-// (nor for a record that is not one of ours), removing the fetched model if
-// it is there, and the record goes; a fetched model that cannot be removed
-// yet (another program has it open) keeps the record for the holder after.
-// The host's store is such a holder, and stores what it put back.
+// A holder that died before its put-back left the record: the next holder
+// puts back what the file held, or no file (also for a record not ours), and
+// the record goes, unless the fetched model is open elsewhere. The host's
+// store is such a holder, and stores what it put back.
 TEST_F(VoiceDicTest, APutBackCutOffIsMadeByTheNextHolder)
 {
     const CString record = model_putback::RecordPath(ModelPath("aaj"));
@@ -347,12 +292,10 @@ TEST_F(VoiceDicTest, APutBackCutOffIsMadeByTheNextHolder)
         EXPECT_FALSE(Exists(record));
     }
 
-    const std::string before = "alice's new model";
-    model_putback::Record(ModelPath("aaj"), true, std::vector<BYTE>(before.begin(), before.end()));
+    model_putback::Record(ModelPath("aaj"), true, Trained());
     m_voice.AddUser("Alice", "KEY-A");
-    PutModel("aaj", "bob's model");
-    m_voice.SetUserVoice("Alice", "KEY-A", "aaj");
-    EXPECT_EQ(before, Fetched("Alice", "KEY-A", "aaj"));
+    Store("Alice", "KEY-A", "aaj", "bob's model");
+    EXPECT_EQ(kTrained, Fetched("Alice", "KEY-A", "aaj"));
     EXPECT_FALSE(Exists(record));
 }
 
@@ -373,25 +316,27 @@ TEST_F(VoiceDicTest, AHostsStoreWaitsWhileAnotherProgramHoldsTheModelFile)
         PutModel("aaj", "bob's model");
         host.Go();
         EXPECT_EQ(98u, host.Wait(1000)) << "the store did not wait";
-        PutModel("aaj", "alice's new model");
+        PutModel("aaj", kTrained);
     }
     EXPECT_EQ(0u, host.Wait());
-    EXPECT_EQ("alice's new model", Fetched("Alice", "KEY-A", "aaj"));
+    EXPECT_EQ(kTrained, Fetched("Alice", "KEY-A", "aaj"));
 }
 
 // Every change is written through the rollback journal (each of its steps
-// failing: tests/fw): a change whose flushes fail is undone at the next touch.
-TEST_F(VoiceDicTest, AChangeThatFailsMidwayIsUndoneAtTheNextTouch)
+// failing: tests/fw): a change cut off by a crash, its journal left beside the
+// file, is undone at the next touch.
+TEST_F(VoiceDicTest, AChangeCutOffIsUndoneAtTheNextTouch)
 {
     m_voice.AddUser("Bob", "KEY-B");
     const std::string before = Dic();
     CFaultyFileSystem fs;
     fs.Watch(L"marzetuvd.dat");
-    fs.FailFrom(CFaultyFileSystem::flush, 2, ERROR_IO_DEVICE);
+    fs.Fail(CFaultyFileSystem::remove, ERROR_ACCESS_DENIED);   // the journal stays
     {
         CFileSystemOverride scope(fs);
         EXPECT_THROW(m_voice.DelUser("Bob", "KEY-B"), CFileException);
     }
+    ASSERT_TRUE(WriteRaw(m_dicPath, WordBytes(0) + before.substr(4)));   // the change in place, as the crash left it
     m_voice.GetUserVoice("Nobody", "KEY", "aaj");   // a touch
     EXPECT_TRUE(before == Dic());
 }
@@ -403,18 +348,15 @@ protected:
         VoiceDicTest::SetUp();
         m_voice.AddUser("Alice", "KEY-A");
         m_voice.AddUser("Bob", "KEY-B");
-        PutModel("aaj", "bob's model");
-        m_voice.SetUserVoice("Bob", "KEY-B", "aaj");
+        Store("Bob", "KEY-B", "aaj", "bob's model");
         m_intact = Dic();
     }
 
+    // The dictionary as set up, with one word changed.
     void Damage(size_t offset, unsigned long value)
     {
-        std::string bytes = m_intact;
-        bytes.replace(offset, 4, WordBytes(value));
-        ASSERT_TRUE(WriteRaw(m_dicPath, bytes));
+        ASSERT_TRUE(WriteRaw(m_dicPath, std::string(m_intact).replace(offset, 4, WordBytes(value))));
     }
-
     std::string m_intact;
 };
 
@@ -431,11 +373,9 @@ TEST_F(VoiceDamageTest, DamagedWordsNeverMatchAnotherUserOrReachOutside)
     EXPECT_TRUE(before == after.substr(0, 2 * kSlot));
     EXPECT_EQ(2, FindSlot("Carol", "KEY-C"));
 
-    // A length one past its area (larger ones are the record reader's, tests/fw),
-    // or a text that does not decrypt ("!!!!" is no base64), which must not fit
-    // even the empty ID or key of a user the user dictionary no longer has: the
-    // slot never matches (every operation finds its slot by this lookup); a
-    // model block's reads as no model.
+    // A length one past its area, or a text that does not decrypt ("!!!!" is
+    // no base64; not even the empty ID or key matches it): the slot never
+    // matches. A model block's reads as no model.
     const struct {
         size_t offset;
         unsigned long value;
@@ -452,8 +392,7 @@ TEST_F(VoiceDamageTest, DamagedWordsNeverMatchAnotherUserOrReachOutside)
     Damage(kSlot + 428, kBlockArea + 1);
     EXPECT_EQ("", Fetched("Bob", "KEY-B", "aaj"));
 
-    // A file that is not a whole number of slots: the bytes behind the last
-    // whole slot are no slot, and a new slot starts behind the last whole one.
+    // Bytes behind the last whole slot are no slot; a new one is written over them.
     const std::string image = m_intact + m_intact.substr(0, 428);
     ASSERT_TRUE(WriteRaw(m_dicPath, image));
     m_voice.AddUser("Erin", "KEY-E");
@@ -469,11 +408,8 @@ TEST_F(VoiceDamageTest, DamagedWordsNeverMatchAnotherUserOrReachOutside)
 TEST_F(VoiceDamageTest, ABlockBeyondFourGigabytesIsNotTakenForOneNearTheStart)
 {
     const ULONGLONG farSlot = 34359;
-    std::string bytes = m_intact;
-    bytes.replace(0, 4, WordBytes(0));
-    ASSERT_TRUE(WriteRaw(m_dicPath, bytes));
-    // Grown without writing the zeros, sparse (as Wine's host file systems are anyway),
-    // so that the test neither fills the disk nor waits for it.
+    Damage(0, 0);
+    // Sparse, so that the test neither fills the disk nor waits for it.
     HANDLE h = CreateFileA(m_dicPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     DWORD returned = 0;
     DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
@@ -487,8 +423,7 @@ TEST_F(VoiceDamageTest, ABlockBeyondFourGigabytesIsNotTakenForOneNearTheStart)
     ASSERT_EQ(static_cast<int>(farSlot), FindSlot("Alice", "KEY-A"));
 
     const std::string model = PatternBytes(3000, 21);
-    PutModel("afj", model);
-    m_voice.SetUserVoice("Alice", "KEY-A", "afj");
+    Store("Alice", "KEY-A", "afj", model);
     EXPECT_EQ(LengthRecord(model), ReadRawAt(m_dicPath, farSlot * kSlot + 103723, 4 + model.size()));
     EXPECT_EQ(model, Fetched("Alice", "KEY-A", "afj"));
     m_voice.DelUserVoice("Alice", "KEY-A", "afj");
