@@ -36,12 +36,6 @@ public:
         ClientToScreen(m_hWnd, &point);
         return point;
     }
-    CRect WindowRect() const
-    {
-        CRect rect;
-        GetWindowRect(m_hWnd, &rect);
-        return rect;
-    }
 };
 
 TEST(MenuItems, PlacementLookupsAndMnemonics)
@@ -66,7 +60,7 @@ TEST(MenuItems, PlacementLookupsAndMnemonics)
         for (int i = 0; i < c.items; ++i)
             menu.AppendItem(0, c.text, 1 + i);
         menu.Track(c.x, c.y, nullptr, false);
-        const CRect placed = menu.WindowRect();
+        const CRect placed = WindowArea(menu.m_hWnd);
         EXPECT_EQ(c.expectedX >= 0 ? c.expectedX : area.right - placed.Width(), placed.left) << c.name;
         EXPECT_EQ(c.expectedY >= 0 ? c.expectedY : area.bottom - placed.Height(), placed.top) << c.name;
         DestroyWindow(menu.m_hWnd);
@@ -298,16 +292,29 @@ protected:
         // Whatever the test did, every level is closed and the mouse is free.
         EXPECT_EQ(nullptr, FindWindowA(kMenuClass, nullptr));
         EXPECT_EQ(nullptr, GetCapture());
+        DestroyWindow(m_notify);
     }
 
-    UINT TrackModal(std::vector<Step> steps, HWND notify = nullptr)
+    // Tracks the menu while the steps play: a modal menu returns its command,
+    // one that is not posts it to its window when it closes, and posts it once.
+    UINT Track(std::vector<Step> steps, bool modal = true)
     {
         const CTimerScript script = MenuScript(std::move(steps));
-        const UINT chosen = m_menu.Track(kX, kY, notify, true);
+        UINT chosen = m_menu.Track(kX, kY, m_notify, modal);
+        MSG msg;
+        while (!modal && !script.Done() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (msg.message == WM_COMMAND) {
+                EXPECT_EQ(0u, chosen) << "a command posted twice";
+                chosen = LOWORD(msg.wParam);
+            }
+            DispatchMessageA(&msg);
+        }
         EXPECT_TRUE(script.Done());
+        EXPECT_FALSE(PeekMessageA(&msg, m_notify, WM_COMMAND, WM_COMMAND, PM_REMOVE)) << "a command posted";
         return chosen;
     }
 
+    HWND m_notify = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     CTestMenu m_sub;
     CTestMenu m_menu;
 };
@@ -317,7 +324,7 @@ TEST_F(MenuTrackingTest, ASubMenuOpensAfterTheDelayAndTakesTheMouse)
 {
     DWORD since = 0;
     auto waited = [&since](DWORD ms) -> Step { return [&since, ms] { return GetTickCount() - since >= ms; }; };
-    const UINT chosen = TrackModal({
+    const UINT chosen = Track({
         Do([&] { since = GetTickCount(); }), MoveTo(m_menu, 1), waited(kDelay / 2),
         Do([&] { EXPECT_EQ(nullptr, m_sub.m_hWnd) << "open before the delay"; }),
         IsOpen(m_sub),
@@ -336,7 +343,7 @@ TEST_F(MenuTrackingTest, ASubMenuOpensAfterTheDelayAndTakesTheMouse)
         MoveTo(m_sub, 1), waited(150),   // Wine shows what was drawn a moment later
         Do([&] {
             CRect area;
-            const RECT menu = m_menu.WindowRect(), sub = m_sub.WindowRect();
+            const RECT menu = WindowArea(m_menu.m_hWnd), sub = WindowArea(m_sub.m_hWnd);
             UnionRect(&area, &menu, &sub);
             const std::string path = std::string(SONVERA_SCREENSHOT_DIR) + "/flat-popup-menu.png";
             EXPECT_TRUE(sonvera_capture::SaveScreenRect(area, path)) << path;
@@ -348,50 +355,31 @@ TEST_F(MenuTrackingTest, ASubMenuOpensAfterTheDelayAndTakesTheMouse)
 
 TEST_F(MenuTrackingTest, ClosingWithASubMenuOpenAndClosingANonModalMenu)
 {
-    const struct {
-        const char* how;
-        std::function<void()> close;
-        UINT chosen;
-    } cases[] = {
-        {"a click outside", [this] { PostMouse(WM_LBUTTONDOWN, kOutside, m_menu.m_hWnd); }, 0},
-        {"a mnemonic in the sub-menu", [this] { PostMessageA(m_sub.m_hWnd, WM_CHAR, 't', 1); }, 12},
-        {"Escape in the sub-menu", [this] { PostMessageA(m_sub.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 1); }, 0},
-        {"the host destroying the menu", [this] { DestroyWindow(m_menu.m_hWnd); }, 0},
-        {"the mouse taken away", [] { ReleaseCapture(); }, 0},
-        {"the application losing the foreground", [this] { SendMessageA(m_sub.m_hWnd, WM_ACTIVATEAPP, FALSE, 0); }, 0},
-        {"a cancel-mode message", [this] { SendMessageA(m_menu.m_hWnd, WM_CANCELMODE, 0, 0); }, 0},
-    };
     // A click on "More" opens its sub-menu without waiting.
-    for (const auto& c : cases)
-        EXPECT_EQ(c.chosen, TrackModal({MoveTo(m_menu, 1), ClickOn(m_menu, 1), IsOpen(m_sub), Do(c.close)})) << c.how;
-
-    // A menu that is not modal posts its command when it closes.
-    HWND notify = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    const auto withSubMenuOpen = [this](std::function<void()> close) {
+        return std::vector<Step>{MoveTo(m_menu, 1), ClickOn(m_menu, 1), IsOpen(m_sub), Do(std::move(close))};
+    };
     const Step closed = [this] { return m_menu.m_hWnd == nullptr; };
     const struct {
-        const char* name;
+        const char* how;
         std::vector<Step> steps;
-        std::vector<UINT> posted;
-    } nonModal[] = {
-        {"an item", {MoveTo(m_menu, 2), ClickOn(m_menu, 2), closed}, {3}},
-        {"a click outside", {Do([this] { PostClick(kOutside, m_menu.m_hWnd); }), closed}, {}},
+        UINT chosen;
+        bool modal = true;
+    } cases[] = {
+        {"a click outside", withSubMenuOpen([this] { PostMouse(WM_LBUTTONDOWN, kOutside, m_menu.m_hWnd); }), 0},
+        {"a mnemonic in the sub-menu", withSubMenuOpen([this] { PostMessageA(m_sub.m_hWnd, WM_CHAR, 't', 1); }), 12},
+        {"Escape in the sub-menu", withSubMenuOpen([this] { PostMessageA(m_sub.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 1); }), 0},
+        {"the host destroying the menu", withSubMenuOpen([this] { DestroyWindow(m_menu.m_hWnd); }), 0},
+        {"the mouse taken away", withSubMenuOpen([] { ReleaseCapture(); }), 0},
+        {"the application losing the foreground",
+         withSubMenuOpen([this] { SendMessageA(m_sub.m_hWnd, WM_ACTIVATEAPP, FALSE, 0); }), 0},
+        {"a cancel-mode message", withSubMenuOpen([this] { SendMessageA(m_menu.m_hWnd, WM_CANCELMODE, 0, 0); }), 0},
+        {"an item", {MoveTo(m_menu, 2), ClickOn(m_menu, 2)}, 3},
+        {"an item, not modal", {MoveTo(m_menu, 2), ClickOn(m_menu, 2), closed}, 3, false},
+        {"a click outside, not modal", {Do([this] { PostClick(kOutside, m_menu.m_hWnd); }), closed}, 0, false},
     };
-    MSG msg;
-    for (const auto& c : nonModal) {
-        EXPECT_EQ(0u, m_menu.Track(kX, kY, notify, false)) << c.name;
-        const CTimerScript script = MenuScript(c.steps);
-        std::vector<UINT> posted;
-        while (!script.Done() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            if (msg.message == WM_COMMAND)
-                posted.push_back(LOWORD(msg.wParam));
-            DispatchMessageA(&msg);
-        }
-        EXPECT_EQ(c.posted, posted) << c.name;
-    }
-    // A modal menu returns its command and posts nothing.
-    EXPECT_EQ(3u, TrackModal({MoveTo(m_menu, 2), ClickOn(m_menu, 2)}, notify));
-    EXPECT_FALSE(PeekMessageA(&msg, notify, WM_COMMAND, WM_COMMAND, PM_REMOVE));
-    DestroyWindow(notify);
+    for (const auto& c : cases)
+        EXPECT_EQ(c.chosen, Track(c.steps, c.modal)) << c.how;
 }
 
 void SendButton(DWORD flags)
@@ -410,7 +398,7 @@ TEST_F(MenuTrackingTest, TheReleaseOfTheButtonThatOpenedTheMenuChoosesNothing)
     SendButton(MOUSEEVENTF_RIGHTDOWN);
     PumpMessages();
     ASSERT_TRUE(GetAsyncKeyState(VK_RBUTTON) & 0x8000);
-    const UINT chosen = TrackModal({
+    const UINT chosen = Track({
         MoveTo(m_menu, 0), Do([] { SendButton(MOUSEEVENTF_RIGHTUP); }),
         [&] { return !m_menu.m_bIgnoreRButtonUp; },   // the release came and went
         Do([&] {

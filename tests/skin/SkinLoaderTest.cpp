@@ -20,29 +20,18 @@ using namespace sonvera_test;
 
 namespace
 {
-TEST(SkinGrammar, GetFirstParamTakesTheFirstFieldAsWrittenAndTrimsTheRest)
+// A field is taken as written and the rest trimmed; numbers are leading
+// decimal integers; colours keep the low eight bits of each channel, a lone
+// field standing for all three; control names map to identifiers exactly
+// (the identifiers a click reports: below).
+TEST(SkinGrammar, FieldsNumbersColoursAndControlNames)
 {
-    const struct {
-        const char* value;
-        const char* field;
-        const char* rest;
-    } cases[] = {
-        {" a ,  b ,c ", " a ", "b ,c"},
-        {",x", "", "x"},
-        {"a,", "a", ""},
-    };
-    for (const auto& c : cases) {
-        CString value = c.value;
-        EXPECT_EQ(CString(c.field), CSkinDlg::GetFirstParam(value, ",")) << c.value;
-        EXPECT_EQ(CString(c.rest), value) << c.value;
+    const char* const fields[][3] = {{" a ,  b ,c ", " a ", "b ,c"}, {",x", "", "x"}, {"a,", "a", ""}};
+    for (const auto& [text, field, rest] : fields) {
+        CString value = text;
+        EXPECT_EQ(CString(field), CSkinDlg::GetFirstParam(value, ",")) << text;
+        EXPECT_EQ(CString(rest), value) << text;
     }
-}
-
-// Numbers are leading decimal integers; colours keep the low eight bits of
-// each channel, a lone field standing for all three; control names map to
-// identifiers exactly (the identifiers a click reports: below).
-TEST(SkinGrammar, NumbersColoursAndControlNames)
-{
     const std::pair<const char*, int> cases[] = {{"  -7", -7}, {"12px", 12}, {"x12", 0},
                                                  {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}};
     for (const auto& [text, number] : cases)
@@ -149,9 +138,7 @@ TEST_F(SkinLoaderTest, PicturesOfEveryKindAndNone)
          "[BUTTON]\r\n1=BUTTON_EXIT,0,0,8,8,Exit\r\n");
 
     // The mask sizes the window and its white half is cut away.
-    CRect window;
-    m_dialog.GetWindowRect(&window);
-    EXPECT_EQ(CSize(16, 8), window.Size());
+    EXPECT_EQ(CSize(16, 8), WindowArea(m_dialog.m_hWnd).Size());
     CRgn outline;
     outline.CreateRectRgn(0, 0, 0, 0);
     ASSERT_NE(ERROR, GetWindowRgn(m_dialog.m_hWnd, outline));
@@ -165,6 +152,15 @@ TEST_F(SkinLoaderTest, PicturesOfEveryKindAndNone)
     EXPECT_TRUE(m_dialog.m_bmpOver.IsNull());
     EXPECT_TRUE(m_dialog.m_bmpDown.IsNull());
     ASSERT_EQ(1u, m_dialog.m_arrButtons.size());
+
+    // A mask that cannot be read is reported and the dialog goes on, the size
+    // of the face, the last picture that loaded.
+    CMessageBoxAnswer boxes;
+    Load("MASK=nothing.bmp\r\n");
+    PumpMessages(50);
+    EXPECT_EQ(std::vector<std::string>{"Hata: !BitmapToRegion"}, boxes.m_boxes);
+    EXPECT_TRUE(m_dialog.IsWindowVisible());
+    EXPECT_EQ(CSize(300, 260), WindowArea(m_dialog.m_hWnd).Size());
 }
 
 // A skin reads its pictures from its own folder and those below it, never
@@ -274,19 +270,6 @@ TEST(SkinLoadFailure, AMissingSkinIsReportedAndClosesTheDialog)
     EXPECT_EQ(std::vector<std::string>{"Sonvera log-on: NOSUCH Skin load failure!"}, boxes.m_boxes);
 }
 
-TEST_F(SkinLoaderTest, AMaskThatCannotBeReadIsReportedAndTheDialogGoesOn)
-{
-    CMessageBoxAnswer boxes;
-    Load("MASK=nothing.bmp\r\n");
-    PumpMessages(50);
-    EXPECT_EQ(std::vector<std::string>{"Hata: !BitmapToRegion"}, boxes.m_boxes);
-    EXPECT_TRUE(m_dialog.IsWindowVisible());
-    // It stays rectangular, the size of the face, the last picture that loaded.
-    CRect window;
-    m_dialog.GetWindowRect(&window);
-    EXPECT_EQ(CSize(300, 260), window.Size());
-}
-
 const COLORREF kPanel = RGB(0, 0, 128);
 const COLORREF kGrid = RGB(255, 255, 0);
 
@@ -312,12 +295,6 @@ protected:
         control.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
         control.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         control.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-    }
-
-    void ExpectPainted(std::initializer_list<std::pair<CPoint, COLORREF>> pixels)
-    {
-        for (const auto& [point, colour] : pixels)
-            EXPECT_EQ(colour, PaintedPixel(m_dialog, point.x, point.y)) << point.x << "," << point.y;
     }
 };
 
@@ -387,41 +364,50 @@ TEST_F(SkinDlgTest, ControlsByNameTheirToolTipsAndTheCallbacks)
     EXPECT_EQ(Calls({"MouseMoved  250 20", "MouseMoved MIC 30 5", "ProgressChanged MIC"}), m_dialog.m_calls);
 }
 
+// A skin's slips among them: a pen far wider than the window covers all of
+// it, and the paint ends (the system takes minutes over such a pen, or
+// fails); a panel fifty million pixels wide and high is drawn only where it
+// can be seen, with its dashes where they belong (its left edge lies so far
+// off that its grid line at 1/5 of the width is at x 40; its line at 1/4 of
+// the height is at y 40).
 TEST_F(SkinDlgTest, PaintingDrawsTheFaceAndTheWavePanelAsAskedFor)
 {
-    Open("RECT=20,20,100,80\r\nBACKGROUND=0,0,128\r\nCENTER=255,255,0\r\n");
-    // The grid's lines at 1/4 of the height and 1/5 of the width.
-    ExpectPainted({{CPoint(5, 5), kFace}, {CPoint(119, 20), kGrid}, {CPoint(50, 50), kPanel},
-                   {CPoint(25, 40), kGrid}, {CPoint(40, 24), kGrid}});
-
+    const struct {
+        const char* wave;
+        std::vector<std::pair<CPoint, COLORREF>> pixels;
+    } cases[] = {
+        // The grid's lines at 1/4 of the height and 1/5 of the width.
+        {"RECT=20,20,100,80\r\nBACKGROUND=0,0,128\r\nCENTER=255,255,0\r\n",
+         {{CPoint(5, 5), kFace}, {CPoint(119, 20), kGrid}, {CPoint(50, 50), kPanel}, {CPoint(25, 40), kGrid},
+          {CPoint(40, 24), kGrid}}},
+        {"RECT=20,20,100,80\r\nCENTER=255,255,0\r\nWIDTH=1000000\r\n",
+         {{CPoint(5, 5), kGrid}, {CPoint(50, 50), kGrid}, {CPoint(299, 259), kGrid}}},
+        {"RECT=-9999960,20,50000000,80\r\nBACKGROUND=0,0,128\r\nCENTER=255,255,0\r\n",
+         {{CPoint(40, 24), kGrid}, {CPoint(40, 22), kPanel},     // a dash of the vertical line, a gap
+          {CPoint(41, 40), kGrid}, {CPoint(42, 40), kPanel},     // of the horizontal line
+          {CPoint(200, 40), kGrid}, {CPoint(202, 40), kPanel}}},
+        {"RECT=20,20,100,80\r\nBACKGROUND=0,0,128\r\nDRAW=FALSE\r\nDOTLINE=FALSE\r\n",
+         {{CPoint(50, 50), kFace}, {CPoint(40, 24), kFace}}},
+    };
+    const auto print = [this](HDC dc, const CRect&) {
+        m_dialog.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    };
+    for (const auto& c : cases) {
+        Open(c.wave);
+        for (const auto& [point, colour] : c.pixels)
+            EXPECT_EQ(colour, DrawnPixel(m_dialog, point, print)) << c.wave << point.x << "," << point.y;
+    }
     // A panel that is not drawn is still cleared on request.
-    Open("RECT=20,20,100,80\r\nBACKGROUND=0,0,128\r\nDRAW=FALSE\r\nDOTLINE=FALSE\r\n");
-    ExpectPainted({{CPoint(50, 50), kFace}, {CPoint(40, 24), kFace}});
     m_dialog.UpdateWindow();
     m_dialog.DrawWaveRect(0);
-    CClientDC dc(m_dialog.m_hWnd);
-    EXPECT_EQ(kPanel, dc.GetPixel(50, 50));
-}
+    EXPECT_EQ(kPanel, CClientDC(m_dialog.m_hWnd).GetPixel(50, 50));
 
-// A skin's slips: a pen far wider than the window covers all of it, and the
-// paint ends (the system takes minutes over such a pen, or fails); a panel
-// fifty million pixels wide and high is drawn only where it can be seen, with
-// its dashes where they belong (its left edge lies so far off that its grid
-// line at 1/5 of the width is at x 40; its line at 1/4 of the height is at y 40).
-TEST_F(SkinDlgTest, AWavePenOrPanelFarLargerThanTheWindowIsDrawnWhereItShows)
-{
-    Open("RECT=20,20,100,80\r\nCENTER=255,255,0\r\nWIDTH=1000000\r\n");
-    ExpectPainted({{CPoint(5, 5), kGrid}, {CPoint(50, 50), kGrid}, {CPoint(299, 259), kGrid}});
     // A paint of one pixel near a frame line 20 pixels wide shows the line there,
     // as a paint of the whole window does.
     Open("RECT=20,20,100,80\r\nBACKGROUND=0,0,128\r\nCENTER=255,255,0\r\nWIDTH=20\r\nDOTLINE=FALSE\r\n");
-    EXPECT_EQ(kGrid, DrawnPixel(m_dialog, CPoint(28, 60), [this](HDC dc, const CRect&) {
+    EXPECT_EQ(kGrid, DrawnPixel(m_dialog, CPoint(28, 60), [&print](HDC dc, const CRect& client) {
                   IntersectClipRect(dc, 28, 60, 29, 61);
-                  m_dialog.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+                  print(dc, client);
               }));
-    Open("RECT=-9999960,20,50000000,80\r\nBACKGROUND=0,0,128\r\nCENTER=255,255,0\r\n");
-    ExpectPainted({{CPoint(40, 24), kGrid},  {CPoint(40, 22), kPanel},    // a dash of the vertical line, a gap
-                   {CPoint(41, 40), kGrid},  {CPoint(42, 40), kPanel},    // of the horizontal line
-                   {CPoint(200, 40), kGrid}, {CPoint(202, 40), kPanel}});
 }
 } // namespace

@@ -66,18 +66,6 @@ bool Save(CScreenShot& shot, const CRect& area, const std::string& name)
                                                      area.Height(), std::string(SONVERA_SCREENSHOT_DIR) + "/" + name);
 }
 
-CRect WindowArea(HWND window)
-{
-    CRect rect;
-    GetWindowRect(window, &rect);
-    return rect;
-}
-
-CPoint Centre(const CRect& rect)
-{
-    return CPoint((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-}
-
 // The visible tooltip window of this program, if any.
 HWND VisibleControlTip()
 {
@@ -91,25 +79,21 @@ HWND VisibleControlTip()
     return nullptr;
 }
 
-// Puts the pointer over the control and tells the control, as the system would.
-void PointAt(CWnd& control)
+// Puts the pointer over the middle of the control and tells the control, as
+// the system would; resting there, the move is also shown to its tooltip, as
+// the host's message loop does, until the tooltip shows.
+void PointAt(CWnd& control, bool rest = false)
 {
-    const CPoint centre = Centre(WindowArea(control.m_hWnd));
-    SetCursorPos(centre.x, centre.y);
-    CPoint client = centre;
-    control.ScreenToClient(&client);
-    control.SendMessage(WM_MOUSEMOVE, 0, client.ToLParam());
-}
-
-// Rests the pointer on the control, its mouse messages shown to its tooltip
-// as the host's message loop does, until the tooltip shows.
-void RestOn(CWnd& control)
-{
-    const CPoint centre = Centre(WindowArea(control.m_hWnd));
+    const CRect area = WindowArea(control.m_hWnd);
+    const CPoint centre((area.left + area.right) / 2, (area.top + area.bottom) / 2);
     SetCursorPos(centre.x, centre.y);
     CPoint client = centre;
     control.ScreenToClient(&client);
     MSG move{control.m_hWnd, WM_MOUSEMOVE, 0, client.ToLParam(), GetTickCount(), centre};
+    if (!rest) {
+        control.SendMessage(WM_MOUSEMOVE, 0, client.ToLParam());
+        return;
+    }
     control.PreTranslateMessage(&move);
     for (int waited = 0; waited < 3000 && VisibleControlTip() == nullptr; waited += 50)
         PumpMessages(50);
@@ -165,7 +149,7 @@ TEST_F(SkinLooksTest, EachStateChangesTheControlsLook)
         {"button", record, nothing, "pressed", [&](Dialog& d) { record(d).SendMessage(BM_SETSTATE, TRUE); }},
         {"button", record, nothing, "checked", [](Dialog& d) { d.SetButtonCheck("BUTTON_RECORD", 1); }},
         {"button", record, nothing, "disabled", [](Dialog& d) { d.SetEnable("BUTTON_RECORD", 0); }},
-        {"button", record, nothing, "tip", [&](Dialog& d) { RestOn(record(d)); },
+        {"button", record, nothing, "tip", [&](Dialog& d) { PointAt(record(d), true); },
          [](Dialog&) { return VisibleControlTip(); }},
         {"bar", speaker, nothing, "half", [](Dialog& d) { d.SetProgressPos("SPEAKER", 50); }},
         {"bar", speaker, nothing, "full", [](Dialog& d) { d.SetProgressPos("SPEAKER", 100); }},
@@ -186,7 +170,7 @@ TEST_F(SkinLooksTest, EachStateChangesTheControlsLook)
          }},
         {"edit", editID, typeID, "hover", [&](Dialog& d) { PointAt(d.m_editID); }},
         {"edit", editID, typeID, "disabled", [](Dialog& d) { d.m_editID.EnableWindow(FALSE); }},
-        {"edit", editID, typeID, "tip", [](Dialog& d) { RestOn(d.m_editID); },
+        {"edit", editID, typeID, "tip", [](Dialog& d) { PointAt(d.m_editID, true); },
          [](Dialog&) { return VisibleControlTip(); }},
         {"combo", combo, showCombo, "hover", [&](Dialog& d) { PointAt(d.m_comboWord); }},
         {"combo", combo, showCombo, "focus", [](Dialog& d) { ::SetFocus(d.m_comboWord.m_hWnd); }},

@@ -80,12 +80,12 @@ inline COLORREF DrawnPixel(CWnd& window, CPoint point, const std::function<void(
     return canvas.At(point.x, point.y);
 }
 
-// What the window paints of itself (WM_PRINTCLIENT) at the client point.
-inline COLORREF PaintedPixel(CWnd& window, int x, int y)
+// Where the window lies on the screen.
+inline CRect WindowArea(HWND window)
 {
-    return DrawnPixel(window, CPoint(x, y), [&window](HDC dc, const CRect&) {
-        window.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    });
+    CRect rect;
+    GetWindowRect(window, &rect);
+    return rect;
 }
 
 // An application folder holding one skin: <app>\skin\<NAME>\skin.ini and its pictures.
