@@ -757,49 +757,11 @@ TEST(SpeakerScorer, AModelKeepsItsEnrolmentTakesMeanChannelNoise)
     EXPECT_EQ(CSpeakerModel::kNoNoiseDb, model.enrolNoiseDb[0]);
 }
 
-// Per channel in power: nothing at or under the templates' own noise, the
-// difference over it, and the summed level of what is left.
-TEST(SpeakerScorer, OnlyTheTakesNoiseOverTheTemplatesOwnIsLeftToMatch)
-{
-    CSpeakerModel model = ModelOfBumps();
-    CSpeakerScorer scorer;
-    ASSERT_TRUE(Loaded(scorer, model));
-    double own[kChannels];
-    ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
-
-    const double gaps[] = {-6.0, -0.01, 0.1, 3.0, 20.0};
-    constexpr int kGaps = sizeof(gaps) / sizeof(gaps[0]);
-    STakeNoise noise;
-    noise.nChannels = kChannels;
-    noise.floorDb = -45.0f;
-    for (int c = 0; c < kChannels; ++c) noise.channelDb[c] = static_cast<float>(own[c] + gaps[c % kGaps]);
-    STakeNoise over;
-    ASSERT_EQ(1, scorer.NoiseOverOwn(noise, kChannels, over));
-    EXPECT_EQ(kChannels, over.nChannels);
-    EXPECT_EQ(noise.floorDb, over.floorDb);
-    double left = 0.0;
-    for (int c = 0; c < kChannels; ++c) {
-        const double gap = gaps[c % kGaps];
-        if (gap <= 0.0) {
-            EXPECT_EQ(STakeNoise::kNoneDb, over.channelDb[c]) << "channel " << c << ", gap " << gap;
-            continue;
-        }
-        const double added = std::pow(10.0, 0.1 * over.channelDb[c]) + std::pow(10.0, 0.1 * own[c]);
-        EXPECT_NEAR(noise.channelDb[c], 10.0 * std::log10(added), 1e-3) << "channel " << c << ", gap " << gap;
-        left += std::pow(10.0, 0.1 * over.channelDb[c]);
-    }
-    EXPECT_NEAR(10.0 * std::log10(left), over.totalDb, 1e-3);
-
-    // Another channel count, or no templates' noise to count from: nothing.
-    EXPECT_EQ(0, scorer.NoiseOverOwn(noise, kChannels - 1, over));
-    CSpeakerScorer empty;
-    ASSERT_EQ(1, empty.Init());
-    EXPECT_EQ(0, empty.NoiseOverOwn(noise, kChannels, over));
-}
-
-// Unweighted, the templates and voices meet the take's noise: the score and
-// the typical distances drop; other paths ignore the noise.
-TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
+// Per channel in power, only the take's noise over the templates' own is left
+// to match: nothing at or under it, the difference over it, and the summed
+// level of what is left. Unweighted, the templates and voices meet that
+// noise: the score and the typical distances drop; other paths ignore it.
+TEST(SpeakerScorer, TheTakesNoiseOverTheTemplatesOwnIsMatchedOnTheUnweightedPathAlone)
 {
     CSpeakerModel model = ModelOfBumps();
     std::fill(model.weightCodes, model.weightCodes + model.nDims, static_cast<unsigned char>(128));
@@ -816,6 +778,35 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
     ASSERT_GT(model.enrolMean[0], 0.0f);
     double own[kChannels];
     ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
+    const double gaps[] = {-6.0, -0.01, 0.1, 3.0, 20.0};
+    constexpr int kGaps = sizeof(gaps) / sizeof(gaps[0]);
+    STakeNoise gapped;   // the templates' own, some channels over it, the others under
+    gapped.nChannels = kChannels;
+    gapped.floorDb = -45.0f;
+    for (int c = 0; c < kChannels; ++c) gapped.channelDb[c] = static_cast<float>(own[c] + gaps[c % kGaps]);
+    STakeNoise over;
+    ASSERT_EQ(1, scorer.NoiseOverOwn(gapped, kChannels, over));
+    EXPECT_EQ(kChannels, over.nChannels);
+    EXPECT_EQ(gapped.floorDb, over.floorDb);
+    double left = 0.0;
+    for (int c = 0; c < kChannels; ++c) {
+        const double gap = gaps[c % kGaps];
+        if (gap <= 0.0) {
+            EXPECT_EQ(STakeNoise::kNoneDb, over.channelDb[c]) << "channel " << c << ", gap " << gap;
+            continue;
+        }
+        const double added = std::pow(10.0, 0.1 * over.channelDb[c]) + std::pow(10.0, 0.1 * own[c]);
+        EXPECT_NEAR(gapped.channelDb[c], 10.0 * std::log10(added), 1e-3) << "channel " << c << ", gap " << gap;
+        left += std::pow(10.0, 0.1 * over.channelDb[c]);
+    }
+    EXPECT_NEAR(10.0 * std::log10(left), over.totalDb, 1e-3);
+
+    // Another channel count, or no templates' gapped to count from: nothing.
+    EXPECT_EQ(0, scorer.NoiseOverOwn(gapped, kChannels - 1, over));
+    CSpeakerScorer empty;
+    ASSERT_EQ(1, empty.Init());
+    EXPECT_EQ(0, empty.NoiseOverOwn(gapped, kChannels, over));
+
     const CTakeFeatures take = BumpTake(5.3, 0.2);
     const STakeNoise noise = FlatNoise(-20.0f);   // over the templates' own in every channel
     CTakeFeatures noisy = take;
