@@ -89,10 +89,16 @@ CSpeakerModel ModelOfThree(float scale)
     return model;
 }
 
-// BumpTake's word at `centre` channels and 0.2 and 0.4 higher, its edges `edgeDropDb` lower.
+// A speaker's typical distances, as a model keeps them.
+constexpr float kTypical[CSpeakerScorer::kParts] = {0.5f, 0.0f, 0.4f, 0.02f};
+
+// BumpTake's word at `centre` channels and 0.2 and 0.4 higher, its edges
+// `edgeDropDb` lower; kTypical its adapted distances, both ways.
 CSpeakerModel ModelOfBumps(double centre = 5.0, double edgeDropDb = 0.0)
 {
     CSpeakerModel model = ModelOfThree(0.25f);
+    std::copy(kTypical, kTypical + 4, model.adaptedMean);
+    std::copy(kTypical, kTypical + 4, model.weightedAdaptedMean);
     for (int t = 0; t < model.nTemplates; ++t)
         if (BumpTake(centre + 0.2 * t, 0.2, edgeDropDb).StoreAsTemplate(model, t) != 1) ADD_FAILURE() << t;
     return model;
@@ -621,8 +627,6 @@ TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
         takes[t] = BumpTake(5.0 + 0.2 * t, 0.2);
         copies[t] = BumpTake(5.6 + 0.2 * t, 0.2);
     }
-    const float typical[4] = {0.5f, 0.0f, 0.4f, 0.02f};
-    std::copy(typical, typical + 4, model.adaptedMean);
     CSpeakerScorer scorer;
     ASSERT_TRUE(Loaded(scorer, model));
     const bool made[3] = {true, true, true};
@@ -634,7 +638,7 @@ TEST(SpeakerScorer, TheNoiseFigureIsMeasuredWithTheLinesFusion)
     for (int t = 0; t < 3; ++t) {
         CSpeakerModel others = ModelOfThree(0.25f);
         others.nTemplates = 2;
-        std::copy(typical, typical + 4, others.adaptedMean);
+        std::copy(kTypical, kTypical + 4, others.adaptedMean);
         for (int slot = 0; slot < 2; ++slot)
             ASSERT_EQ(1, takes[slot < t ? slot : slot + 1].StoreAsTemplate(others, slot));
         CSpeakerScorer without;
@@ -753,54 +757,13 @@ TEST(SpeakerScorer, AModelKeepsItsEnrolmentTakesMeanChannelNoise)
     EXPECT_EQ(CSpeakerModel::kNoNoiseDb, model.enrolNoiseDb[0]);
 }
 
-// Per channel in power: nothing at or under the templates' own noise, the
-// difference over it, and the summed level of what is left.
-TEST(SpeakerScorer, OnlyTheTakesNoiseOverTheTemplatesOwnIsLeftToMatch)
+// Per channel in power, only the take's noise over the templates' own is left
+// to match: nothing at or under it, the difference over it, and the summed
+// level of what is left. Unweighted, the templates and voices meet that
+// noise: the score and the typical distances drop; other paths ignore it.
+TEST(SpeakerScorer, TheTakesNoiseOverTheTemplatesOwnIsMatchedOnTheUnweightedPathAlone)
 {
     CSpeakerModel model = ModelOfBumps();
-    CSpeakerScorer scorer;
-    ASSERT_TRUE(Loaded(scorer, model));
-    double own[kChannels];
-    ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
-
-    const double gaps[] = {-6.0, -0.01, 0.1, 3.0, 20.0};
-    constexpr int kGaps = sizeof(gaps) / sizeof(gaps[0]);
-    STakeNoise noise;
-    noise.nChannels = kChannels;
-    noise.floorDb = -45.0f;
-    for (int c = 0; c < kChannels; ++c) noise.channelDb[c] = static_cast<float>(own[c] + gaps[c % kGaps]);
-    STakeNoise over;
-    ASSERT_EQ(1, scorer.NoiseOverOwn(noise, kChannels, over));
-    EXPECT_EQ(kChannels, over.nChannels);
-    EXPECT_EQ(noise.floorDb, over.floorDb);
-    double left = 0.0;
-    for (int c = 0; c < kChannels; ++c) {
-        const double gap = gaps[c % kGaps];
-        if (gap <= 0.0) {
-            EXPECT_EQ(STakeNoise::kNoneDb, over.channelDb[c]) << "channel " << c << ", gap " << gap;
-            continue;
-        }
-        const double added = std::pow(10.0, 0.1 * over.channelDb[c]) + std::pow(10.0, 0.1 * own[c]);
-        EXPECT_NEAR(noise.channelDb[c], 10.0 * std::log10(added), 1e-3) << "channel " << c << ", gap " << gap;
-        left += std::pow(10.0, 0.1 * over.channelDb[c]);
-    }
-    EXPECT_NEAR(10.0 * std::log10(left), over.totalDb, 1e-3);
-
-    // Another channel count, or no templates' noise to count from: nothing.
-    EXPECT_EQ(0, scorer.NoiseOverOwn(noise, kChannels - 1, over));
-    CSpeakerScorer empty;
-    ASSERT_EQ(1, empty.Init());
-    EXPECT_EQ(0, empty.NoiseOverOwn(noise, kChannels, over));
-}
-
-// Unweighted, the templates and voices meet the take's noise: the score and
-// the typical distances drop; other paths ignore the noise.
-TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
-{
-    CSpeakerModel model = ModelOfBumps();
-    const float typical[4] = {0.5f, 0.0f, 0.4f, 0.02f};
-    std::copy(typical, typical + 4, model.adaptedMean);
-    std::copy(typical, typical + 4, model.weightedAdaptedMean);
     std::fill(model.weightCodes, model.weightCodes + model.nDims, static_cast<unsigned char>(128));
     CSpeakerScorer scorer;
     ASSERT_TRUE(Loaded(scorer, model));
@@ -815,6 +778,35 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
     ASSERT_GT(model.enrolMean[0], 0.0f);
     double own[kChannels];
     ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
+    const double gaps[] = {-6.0, -0.01, 0.1, 3.0, 20.0};
+    constexpr int kGaps = sizeof(gaps) / sizeof(gaps[0]);
+    STakeNoise gapped;   // the templates' own, some channels over it, the others under
+    gapped.nChannels = kChannels;
+    gapped.floorDb = -45.0f;
+    for (int c = 0; c < kChannels; ++c) gapped.channelDb[c] = static_cast<float>(own[c] + gaps[c % kGaps]);
+    STakeNoise over;
+    ASSERT_EQ(1, scorer.NoiseOverOwn(gapped, kChannels, over));
+    EXPECT_EQ(kChannels, over.nChannels);
+    EXPECT_EQ(gapped.floorDb, over.floorDb);
+    double left = 0.0;
+    for (int c = 0; c < kChannels; ++c) {
+        const double gap = gaps[c % kGaps];
+        if (gap <= 0.0) {
+            EXPECT_EQ(STakeNoise::kNoneDb, over.channelDb[c]) << "channel " << c << ", gap " << gap;
+            continue;
+        }
+        const double added = std::pow(10.0, 0.1 * over.channelDb[c]) + std::pow(10.0, 0.1 * own[c]);
+        EXPECT_NEAR(gapped.channelDb[c], 10.0 * std::log10(added), 1e-3) << "channel " << c << ", gap " << gap;
+        left += std::pow(10.0, 0.1 * over.channelDb[c]);
+    }
+    EXPECT_NEAR(10.0 * std::log10(left), over.totalDb, 1e-3);
+
+    // Another channel count, or no templates' gapped to count from: nothing.
+    EXPECT_EQ(0, scorer.NoiseOverOwn(gapped, kChannels - 1, over));
+    CSpeakerScorer empty;
+    ASSERT_EQ(1, empty.Init());
+    EXPECT_EQ(0, empty.NoiseOverOwn(gapped, kChannels, over));
+
     const CTakeFeatures take = BumpTake(5.3, 0.2);
     const STakeNoise noise = FlatNoise(-20.0f);   // over the templates' own in every channel
     CTakeFeatures noisy = take;
@@ -832,7 +824,7 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
         }
         ASSERT_TRUE(scorer.LastMatched());
         EXPECT_LT(withNoise, plain - 0.1f);
-        EXPECT_LT(scorer.LastTypical(0), typical[0]);
+        EXPECT_LT(scorer.LastTypical(0), kTypical[0]);
     }
 
     // A noise nowhere over the templates' own changes nothing, its high floor included.
@@ -842,7 +834,21 @@ TEST(SpeakerScorer, ANoisyTakeIsMatchedToItsNoiseOnTheUnweightedPathAlone)
     const float unmoved = scorer.Score(take, model, kUnweighted, parts);
     EXPECT_NEAR(unmoved, scorer.Score(take, model, kUnweighted, parts, nullptr, nullptr, &under), 1e-4f);
     EXPECT_TRUE(scorer.LastMatched());
-    for (int p = 0; p < 4; ++p) EXPECT_NEAR(typical[p], scorer.LastTypical(p), 1e-5f) << p;
+    for (int p = 0; p < 4; ++p) EXPECT_NEAR(kTypical[p], scorer.LastTypical(p), 1e-5f) << p;
+
+    // Loaded after another model (with or without a reset), the scorer
+    // matches as it did: the other model's own noise is not kept.
+    const float matched = scorer.Score(noisy, model, kUnweighted, parts, nullptr, nullptr, &noise);
+    CSpeakerModel other = ModelOfBumps(9.0, 12.0);
+    std::copy(model.enrolMean, model.enrolMean + 4, other.enrolMean);
+    for (const bool reset : {true, false}) {
+        CSpeakerScorer reloaded;
+        ASSERT_TRUE(Loaded(reloaded, other));
+        reloaded.Score(noisy, other, kUnweighted, parts, nullptr, nullptr, &noise);
+        ASSERT_TRUE(reloaded.LastMatched());
+        ASSERT_TRUE(reset ? Loaded(reloaded, model) : reloaded.Load(model) == 1);
+        EXPECT_EQ(matched, reloaded.Score(noisy, model, kUnweighted, parts, nullptr, nullptr, &noise)) << reset;
+    }
 }
 
 // Written over a longer word, a word given a noise is the word given it in
@@ -865,41 +871,4 @@ TEST(SpeakerScorer, AWordGivenANoiseOverALongerOneIsTheWordGivenItInPlace)
     CTakeFeatures refused = Word(kWordFrames, Melody(kWordFrames, kWordFrames / 2, 180.0f));
     EXPECT_EQ(0, refused.MeetNoiseOf(word, otherCount, kChannels));
     EXPECT_TRUE(SameWord(word, refused));
-}
-
-// After another model is loaded (with or without a reset) a matched score is
-// what a fresh scorer gives: the first model's own noise is not kept.
-TEST(SpeakerScorer, TheTemplatesOwnNoiseAndTheMatchedScoreAreTheLoadedModels)
-{
-    auto modelAt = [](double centre, double edgeDropDb) {
-        CSpeakerModel model = ModelOfBumps(centre, edgeDropDb);
-        const float typical[4] = {0.5f, 0.1f, 0.4f, 0.02f};
-        std::copy(typical, typical + 4, model.adaptedMean);
-        std::copy(typical, typical + 4, model.enrolMean);
-        return model;
-    };
-    const CSpeakerModel first = modelAt(5.0, 0.0), second = modelAt(9.0, 12.0);
-    CTakeFeatures take = BumpTake(8.0, 0.2);
-    const STakeNoise noise = FlatNoise(-20.0f);
-
-    CSpeakerScorer fresh;
-    ASSERT_TRUE(Loaded(fresh, second));
-    double secondOwn[kChannels];
-    ASSERT_EQ(1, fresh.TemplatesOwnNoiseDb(kChannels, secondOwn));
-    float parts[4];
-    const float expectedScore = fresh.Score(take, second, kUnweighted, parts, nullptr, nullptr, &noise);
-    ASSERT_TRUE(fresh.LastMatched());
-
-    for (const bool reset : {true, false}) {
-        CSpeakerScorer scorer;
-        ASSERT_TRUE(Loaded(scorer, first));
-        double own[kChannels];
-        ASSERT_EQ(1, scorer.TemplatesOwnNoiseDb(kChannels, own));
-        ASSERT_NE(secondOwn[0], own[0]);   // a kept own noise would show
-        scorer.Score(take, first, kUnweighted, parts, nullptr, nullptr, &noise);
-        ASSERT_TRUE(scorer.LastMatched());
-        ASSERT_TRUE(reset ? Loaded(scorer, second) : scorer.Load(second) == 1);
-        EXPECT_EQ(expectedScore, scorer.Score(take, second, kUnweighted, parts, nullptr, nullptr, &noise)) << reset;
-        EXPECT_TRUE(scorer.LastMatched());
-    }
 }
