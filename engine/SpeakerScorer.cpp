@@ -575,6 +575,20 @@ const CSpeakerScorer::STemplateColumns* CSpeakerScorer::ColumnsOf(const CTakeFea
     return nullptr;
 }
 
+const CSpeakerScorer::STemplateColumns& CSpeakerScorer::ColumnsFor(const CTakeFeatures* templates,
+                                                                   const STemplateColumns* setColumns, int t,
+                                                                   const CTakeFeatures& test)
+{
+    const CTakeFeatures& tpl = templates[t];
+    const int dims = test.VectorDims();
+    if (setColumns != nullptr && setColumns[t].nFrames == tpl.Frames() && setColumns[t].nDims == dims)
+        return setColumns[t];
+    m_looseColumns.nStride = CDtw::ToColumns(tpl.Vectors(), tpl.Frames(), dims, dims, m_looseColumns.values);
+    m_looseColumns.nFrames = tpl.Frames();
+    m_looseColumns.nDims = dims;
+    return m_looseColumns;
+}
+
 int CSpeakerScorer::Load(const CSpeakerModel& model)
 {
     m_nTemplates = 0;
@@ -1128,20 +1142,18 @@ void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeat
         const CTakeFeatures& tpl = templates[t];
         // A template the path cannot reach (lengths too far apart) counts as a
         // poor match, not as infinity, so one odd template cannot dominate.
-        const STemplateColumns* laid = columns != nullptr ? &columns[t] : nullptr;
-        const bool ready = laid != nullptr && laid->nFrames == tpl.Frames() && laid->nDims == test.VectorDims();
+        const STemplateColumns& laid = ColumnsFor(templates, columns, t, test);
         float distance = 0.0f;
         if (m_bPairByLevel) {
             float takeWeights[CTakeFeatures::kMaxFrames], templateWeights[CTakeFeatures::kMaxFrames];
             FrameWeights(test, takeWeights);
             FrameWeights(tpl, templateWeights);
-            distance = m_dtw.PairWeightedDistance(test.Vectors(), test.Frames(), tpl.Vectors(), tpl.Frames(),
-                                                  test.VectorDims(), takeWeights, templateWeights, weights);
+            distance = m_dtw.PairWeightedDistance(test.Vectors(), test.Frames(), laid.values.data(), laid.nStride,
+                                                  tpl.Frames(), test.VectorDims(), takeWeights, templateWeights,
+                                                  weights);
         } else {
-            distance = ready ? m_dtw.DistanceToColumns(test.Vectors(), test.Frames(), laid->values.data(),
-                                                       laid->nStride, tpl.Frames(), test.VectorDims(), weights)
-                             : m_dtw.Distance(test.Vectors(), test.Frames(), tpl.Vectors(), tpl.Frames(),
-                                              test.VectorDims(), weights);
+            distance = m_dtw.DistanceToColumns(test.Vectors(), test.Frames(), laid.values.data(), laid.nStride,
+                                               tpl.Frames(), test.VectorDims(), weights);
         }
         index[n] = t;
         dtw[n++] = std::min(kMaxDtwDistance, distance);

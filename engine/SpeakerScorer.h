@@ -550,6 +550,11 @@ private:
     // The columns laid out for a set (the templates, a neighbouring voice,
     // or either on the band's channels); nullptr for any other.
     const STemplateColumns* ColumnsOf(const CTakeFeatures* set) const;
+    // Template t of `templates` as `test` is matched against it: its set's
+    // columns (setColumns, ColumnsOf), or, where they do not fit, the
+    // template laid out now.
+    const STemplateColumns& ColumnsFor(const CTakeFeatures* templates, const STemplateColumns* setColumns, int t,
+                                       const CTakeFeatures& test);
 
     CDtw m_dtw;
     std::vector<float> m_testColumns;   // the take's statics, dims-major (CDtw::ToColumns)
@@ -573,6 +578,7 @@ private:
     // under that noise.
     std::vector<CTakeFeatures> m_noiseSets;
     std::vector<STemplateColumns> m_noiseColumns;
+    STemplateColumns m_looseColumns;   // ColumnsFor's template of no set
     float m_noiseTypicalScale[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
     // TemplatesOwnNoiseDb's figures for the loaded templates (0 channels:
     // not read since the last load).
