@@ -10,6 +10,14 @@
 #define SONVERA_DTW_SSE 1
 #endif
 
+// StepRow stays a call of its own: inlined into the row loop, the plain
+// distance ran slower (about 0.5 % in the 32-bit build).
+#if defined(__GNUC__)
+#define SONVERA_DTW_OUT_OF_LINE __attribute__((noinline))
+#else
+#define SONVERA_DTW_OUT_OF_LINE
+#endif
+
 namespace {
 // --- Path constraints ---------------------------------------------------------
 // Longer/shorter beyond this: not the same word. A speaker may draw a
@@ -124,7 +132,7 @@ float CDtw::Align(const float* a, int na, const float* columns, int stride, int 
 }
 
 template <bool kPairWeighted>
-void CDtw::StepRow(const float* prev, float* curr, const float* local, int i, int lo, int hi,
+SONVERA_DTW_OUT_OF_LINE void CDtw::StepRow(const float* prev, float* curr, const float* local, int i, int lo, int hi,
                    const SPathWeights& path)
 {
     // The first cell and the first row and column tested once, outside the
