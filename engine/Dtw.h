@@ -25,14 +25,14 @@ public:
     // its return), for a b that many sequences are matched against.
     float DistanceToColumns(const float* a, int na, const float* columns, int stride, int nb, int dims,
                             const float* weights = nullptr);
-    // Distance with frame i of a weighing wa[i] and frame j of b wb[j]
-    // (each in 0..1): a pair on the path counts by the greater of its two
-    // weights, the path is the one of least weighted sum, and the result is
-    // the weighted mean frame distance along it. A pair counts fully where
-    // either side holds the word over its noise; only the frames both sides
-    // hold under it (the noise's own pattern) count less.
-    float PairWeightedDistance(const float* a, int na, const float* b, int nb, int dims, const float* wa,
-                               const float* wb, const float* weights = nullptr);
+    // DistanceToColumns with frame i of a weighing wa[i] and frame j of b
+    // wb[j] (each in 0..1): a pair on the path counts by the greater of its
+    // two weights, the path is the one of least weighted sum, and the result
+    // is the weighted mean frame distance along it. A pair counts fully
+    // where either side holds the word over its noise; only the frames both
+    // sides hold under it (the noise's own pattern) count less.
+    float PairWeightedDistance(const float* a, int na, const float* columns, int stride, int nb, int dims,
+                               const float* wa, const float* wb, const float* weights = nullptr);
     // The best path of Distance (with the same weights) as frame pairs
     // (pathA[k], pathB[k]), from (0, 0) to (na - 1, nb - 1). Returns the
     // pair count (0 when Distance would be kUnreachable).
@@ -57,12 +57,32 @@ public:
     static const float kUnreachable;
 
 private:
+    // PairWeightedDistance's weights: row i's frame weight, b's, and the
+    // summed pair weights along the paths to the row before (prev) and to
+    // this row (curr).
+    struct SPathWeights {
+        float rowWeight;
+        const float* wb;
+        float* prev;
+        float* curr;
+    };
+    // The sequences' lengths are ones the path can join (otherwise the
+    // distance is kUnreachable).
+    bool Joinable(int na, int nb, int dims) const;
     // The band's half-width, and the frames of b that row i reaches.
     static int BandOf(int na, int nb);
     static void RowRange(int i, int na, int nb, int band, int& lo, int& hi);
+    // DistanceToColumns, and with kPairWeighted PairWeightedDistance.
+    template <bool kPairWeighted>
+    float Align(const float* a, int na, const float* columns, int stride, int nb, int dims, const float* weights,
+                const float* wa, const float* wb);
     // Row i's accumulated costs curr[lo..hi] from the row before (prev) and
-    // the row's frame distances (local).
-    static void StepRow(const float* prev, float* curr, const float* local, int i, int lo, int hi);
+    // the row's frame distances (local); with kPairWeighted each step's
+    // distance is multiplied by its pair's weight, and the weight it adds
+    // goes along with its cost (path).
+    template <bool kPairWeighted>
+    static void StepRow(const float* prev, float* curr, const float* local, int i, int lo, int hi,
+                        const SPathWeights& path);
     // values[first..last] replaced by their square roots.
     static void Roots(float* values, int first, int last);
 

@@ -575,6 +575,20 @@ const CSpeakerScorer::STemplateColumns* CSpeakerScorer::ColumnsOf(const CTakeFea
     return nullptr;
 }
 
+const CSpeakerScorer::STemplateColumns& CSpeakerScorer::ColumnsFor(const CTakeFeatures* templates,
+                                                                   const STemplateColumns* setColumns, int t,
+                                                                   const CTakeFeatures& test)
+{
+    const CTakeFeatures& tpl = templates[t];
+    const int dims = test.VectorDims();
+    if (setColumns != nullptr && setColumns[t].nFrames == tpl.Frames() && setColumns[t].nDims == dims)
+        return setColumns[t];
+    m_looseColumns.nStride = CDtw::ToColumns(tpl.Vectors(), tpl.Frames(), dims, dims, m_looseColumns.values);
+    m_looseColumns.nFrames = tpl.Frames();
+    m_looseColumns.nDims = dims;
+    return m_looseColumns;
+}
+
 int CSpeakerScorer::Load(const CSpeakerModel& model)
 {
     m_nTemplates = 0;
@@ -647,7 +661,7 @@ float CSpeakerScorer::NearestFrameDistance(const CTakeFeatures* templates, const
 
 void CSpeakerScorer::Distances(const CTakeFeatures& test, int exclude, float* parts)
 {
-    DistancesTo(m_templates, test, exclude, false, parts);
+    DistancesTo(m_templates, test, exclude, false, kPairsAlike, parts);
 }
 
 bool CSpeakerScorer::WeightsFor(const CTakeFeatures& test, bool weigh) const
@@ -678,13 +692,11 @@ float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& mode
     STakeNoise overOwn;
     // The pairs are weighed through the typical distances' shrinking too,
     // so that the take's distances and the typical ones count alike.
-    m_bPairByLevel = pairByLevel && matchNoise != nullptr;
-    m_fPairNoiseDb = matchNoise != nullptr ? matchNoise->totalDb : 0.0f;
+    const SPairCount pairs = matchNoise != nullptr ? SPairCount{pairByLevel, matchNoise->totalDb} : kPairsAlike;
     const bool matched = matchNoise != nullptr && path == EScorePath::kUnweighted &&
-                         NoiseOverOwn(*matchNoise, model.nChannels, overOwn) && PrepareNoise(overOwn, model);
-    const float matchedScore = matched ? ScoreMatched(test, model, parts, neighbourParts) : 0.0f;
-    m_bPairByLevel = false;
+                         NoiseOverOwn(*matchNoise, model.nChannels, overOwn) && PrepareNoise(overOwn, model, pairs);
     if (matched) {
+        const float matchedScore = ScoreMatched(test, model, pairs, parts, neighbourParts);
         // The cues follow the templates as matched: the take is compared
         // with what they would be under its noise.
         MeasureCues(test, NoiseSet(0), model, false);
@@ -704,14 +716,14 @@ float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& mode
     return score + CueTerm(m_lastCues, path);
 }
 
-float CSpeakerScorer::ScoreMatched(const CTakeFeatures& test, const CSpeakerModel& model, float* parts,
-                                   float* neighbourParts)
+float CSpeakerScorer::ScoreMatched(const CTakeFeatures& test, const CSpeakerModel& model, const SPairCount& pairs,
+                                   float* parts, float* neighbourParts)
 {
     const float fullBank[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
     CTakeFeatures* sets[1 + kNeighbours];
     for (int s = 0; s <= kNeighbours; ++s) sets[s] = NoiseSet(s);
     for (int p = 0; p < kParts; ++p) m_lastTypical[p] = model.adaptedMean[p] * m_noiseTypicalScale[p];
-    return ScoreAgainst(sets, test, m_lastTypical, fullBank, EScorePath::kUnweighted, parts, neighbourParts);
+    return ScoreAgainst(sets, test, m_lastTypical, fullBank, EScorePath::kUnweighted, parts, neighbourParts, -1, pairs);
 }
 
 float CSpeakerScorer::CueTerm(const float* cues, EScorePath path)
@@ -902,10 +914,11 @@ float CSpeakerScorer::ContourShapeDistance(const signed char* a, int na, const s
 }
 
 float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical,
-                                   const float* unit, EScorePath path, float* parts, float* neighbourParts, int exclude)
+                                   const float* unit, EScorePath path, float* parts, float* neighbourParts, int exclude,
+                                   const SPairCount& pairs)
 {
     const bool weigh = path == EScorePath::kWeighted;
-    DistancesTo(sets[0], test, exclude, weigh, parts, m_lastKept, &m_nLastKept);
+    DistancesTo(sets[0], test, exclude, weigh, pairs, parts, m_lastKept, &m_nLastKept);
     for (int p = 0; p < kParts; ++p) parts[p] *= unit[p];
     const float fused = Fuse(parts, typical, path);
     float mean[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -914,7 +927,7 @@ float CSpeakerScorer::ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatur
     if (parts[0] >= CDtw::kUnreachable) return fused;   // no model or no take
     for (int v = 0; v < kNeighbours; ++v) {
         float other[kParts];
-        DistancesTo(sets[1 + v], test, exclude, weigh, other);
+        DistancesTo(sets[1 + v], test, exclude, weigh, pairs, other);
         for (int p = 0; p < kParts; ++p) {
             m_lastEachNeighbour[v * kParts + p] = unit[p] * other[p];
             mean[p] += unit[p] * other[p] / kNeighbours;
@@ -945,7 +958,7 @@ int CSpeakerScorer::PrepareBand(const SChannelRange& band, int channelCount)
     double sum[kParts] = {0.0, 0.0, 0.0, 0.0};
     for (int t = 0; t < m_nTemplates; ++t) {
         float loo[kParts];
-        DistancesTo(BandSet(0), BandSet(0)[t], t, false, loo);
+        DistancesTo(BandSet(0), BandSet(0)[t], t, false, kPairsAlike, loo);
         for (int p = 0; p < kParts; ++p) sum[p] += loo[p];
     }
     for (int p = 0; p < kParts; ++p) m_bandTypical[p] = static_cast<float>(kBandUnit[p] * sum[p] / m_nTemplates);
@@ -1012,7 +1025,7 @@ int CSpeakerScorer::NoiseOverOwn(const STakeNoise& noise, int channelCount, STak
 // the templates that carry the noise, say by how much: each typical distance
 // shrinks by their ratio to the enrolment's (never grows: the noise only
 // hides detail).
-int CSpeakerScorer::PrepareNoise(const STakeNoise& noise, const CSpeakerModel& model)
+int CSpeakerScorer::PrepareNoise(const STakeNoise& noise, const CSpeakerModel& model, const SPairCount& pairs)
 {
     if (m_nTemplates < 2 || noise.nChannels != model.nChannels) return 0;
     // Made once a scorer (Reset keeps them): about 0.8 MB that every
@@ -1030,7 +1043,7 @@ int CSpeakerScorer::PrepareNoise(const STakeNoise& noise, const CSpeakerModel& m
     double sum[kParts] = {0.0, 0.0, 0.0, 0.0};
     for (int t = 0; t < m_nTemplates; ++t) {
         float loo[kParts];
-        DistancesTo(NoiseSet(0), NoiseSet(0)[t], t, false, loo);
+        DistancesTo(NoiseSet(0), NoiseSet(0)[t], t, false, pairs, loo);
         for (int p = 0; p < kParts; ++p) sum[p] += loo[p];
     }
     for (int p = 0; p < kParts; ++p) {
@@ -1099,17 +1112,17 @@ CSpeakerScorer::ENoiseHold CSpeakerScorer::NoiseHold(EScorePath path, float snrD
     return enrolNoiseShapeDb > kShiftMinEnrolShapeDb ? ENoiseHold::kShifted : ENoiseHold::kPath;
 }
 
-void CSpeakerScorer::FrameWeights(const CTakeFeatures& word, float* w) const
+void CSpeakerScorer::FrameWeights(const CTakeFeatures& word, float noiseDb, float* w)
 {
     const int energy = word.Dims() - 1;
     for (int i = 0; i < word.Frames(); ++i) {
         const float level = word.Statics()[static_cast<size_t>(i) * CTakeFeatures::kMaxDims + energy];
-        w[i] = std::clamp((level - m_fPairNoiseDb - kPairLevelOverNoiseDb) / kPairLevelSpanDb, kPairMinWeight, 1.0f);
+        w[i] = std::clamp((level - noiseDb - kPairLevelOverNoiseDb) / kPairLevelSpanDb, kPairMinWeight, 1.0f);
     }
 }
 
 void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh,
-                                 float* parts, int* kept, int* keptCount)
+                                 const SPairCount& pairs, float* parts, int* kept, int* keptCount)
 {
     for (int p = 0; p < kParts; ++p) parts[p] = CDtw::kUnreachable;
     if (keptCount != nullptr) *keptCount = 0;
@@ -1117,6 +1130,8 @@ void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeat
 
     const float* weights = WeightsFor(test, weigh) ? m_vectorWeights : nullptr;
     const STemplateColumns* columns = ColumnsOf(templates);
+    float takeWeights[CTakeFeatures::kMaxFrames], templateWeights[CTakeFeatures::kMaxFrames];
+    if (pairs.bByLevel) FrameWeights(test, pairs.fNoiseDb, takeWeights);
     float dtw[CSpeakerModel::kMaxTemplates];
     int index[CSpeakerModel::kMaxTemplates];
     int n = 0;
@@ -1128,20 +1143,16 @@ void CSpeakerScorer::DistancesTo(const CTakeFeatures* templates, const CTakeFeat
         const CTakeFeatures& tpl = templates[t];
         // A template the path cannot reach (lengths too far apart) counts as a
         // poor match, not as infinity, so one odd template cannot dominate.
-        const STemplateColumns* laid = columns != nullptr ? &columns[t] : nullptr;
-        const bool ready = laid != nullptr && laid->nFrames == tpl.Frames() && laid->nDims == test.VectorDims();
+        const STemplateColumns& laid = ColumnsFor(templates, columns, t, test);
         float distance = 0.0f;
-        if (m_bPairByLevel) {
-            float takeWeights[CTakeFeatures::kMaxFrames], templateWeights[CTakeFeatures::kMaxFrames];
-            FrameWeights(test, takeWeights);
-            FrameWeights(tpl, templateWeights);
-            distance = m_dtw.PairWeightedDistance(test.Vectors(), test.Frames(), tpl.Vectors(), tpl.Frames(),
-                                                  test.VectorDims(), takeWeights, templateWeights, weights);
+        if (pairs.bByLevel) {
+            FrameWeights(tpl, pairs.fNoiseDb, templateWeights);
+            distance = m_dtw.PairWeightedDistance(test.Vectors(), test.Frames(), laid.values.data(), laid.nStride,
+                                                  tpl.Frames(), test.VectorDims(), takeWeights, templateWeights,
+                                                  weights);
         } else {
-            distance = ready ? m_dtw.DistanceToColumns(test.Vectors(), test.Frames(), laid->values.data(),
-                                                       laid->nStride, tpl.Frames(), test.VectorDims(), weights)
-                             : m_dtw.Distance(test.Vectors(), test.Frames(), tpl.Vectors(), tpl.Frames(),
-                                              test.VectorDims(), weights);
+            distance = m_dtw.DistanceToColumns(test.Vectors(), test.Frames(), laid.values.data(), laid.nStride,
+                                               tpl.Frames(), test.VectorDims(), weights);
         }
         index[n] = t;
         dtw[n++] = std::min(kMaxDtwDistance, distance);
@@ -1368,7 +1379,7 @@ int CSpeakerScorer::MeasureMatchedMargin(const CTakeFeatures* copies, const bool
         const STakeNoise& noise = copies[t].Noise();
         const float excess = NoiseExcessDb(noise, model.nChannels);
         STakeNoise overOwn;
-        if (!NoiseOverOwn(noise, model.nChannels, overOwn) || !PrepareNoise(overOwn, model)) continue;
+        if (!NoiseOverOwn(noise, model.nChannels, overOwn) || !PrepareNoise(overOwn, model, kPairsAlike)) continue;
         // PrepareNoise allocates the sets the first time: taken after it.
         CTakeFeatures* sets[1 + kNeighbours];
         for (int s = 0; s <= kNeighbours; ++s) sets[s] = NoiseSet(s);
@@ -1458,7 +1469,7 @@ int CSpeakerScorer::Train(const CTakeFeatures* takes, int count, CSpeakerModel& 
 int CSpeakerScorer::TypicalDistances(bool weigh, float* mean, float* spread)
 {
     float loo[CSpeakerModel::kMaxTemplates][kParts];
-    for (int t = 0; t < m_nTemplates; ++t) DistancesTo(m_templates, m_templates[t], t, weigh, loo[t]);
+    for (int t = 0; t < m_nTemplates; ++t) DistancesTo(m_templates, m_templates[t], t, weigh, kPairsAlike, loo[t]);
     for (int p = 0; p < kParts; ++p) {
         double sum = 0.0, sq = 0.0;
         for (int t = 0; t < m_nTemplates; ++t) { sum += loo[t][p]; sq += static_cast<double>(loo[t][p]) * loo[t][p]; }

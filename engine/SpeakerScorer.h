@@ -438,15 +438,24 @@ public:
     static constexpr int kNeighbours = 4;
 
 private:
+    // How the DTW distance counts a take's frame pairs: all alike, or
+    // (bByLevel) each by the greater of its two frames' weights over the
+    // take's noise, fNoiseDb (FrameWeights).
+    struct SPairCount {
+        bool bByLevel;
+        float fNoiseDb;
+    };
+    static constexpr SPairCount kPairsAlike = {false, 0.0f};
+    // w[i]: frame i of `word` weighed by its level over noiseDb
+    // (kPairLevelOverNoiseDb, kPairLevelSpanDb, kPairMinWeight).
+    static void FrameWeights(const CTakeFeatures& word, float noiseDb, float* w);
     // The distances to one set of templates (the model's, or a neighbour's),
-    // with the model's weights or without (weigh).
+    // with the model's weights or without (weigh), the DTW distance's pairs
+    // counted as `pairs` says.
     // kept (optional, kMaxTemplates values): the templates the DTW distance
     // kept, nearest first; keptCount their number (0 when none).
-    // w[i]: frame i of `word` weighed by its level over m_fPairNoiseDb
-    // (kPairLevelOverNoiseDb, kPairLevelSpanDb, kPairMinWeight).
-    void FrameWeights(const CTakeFeatures& word, float* w) const;
-    void DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh, float* parts,
-                     int* kept = nullptr, int* keptCount = nullptr);
+    void DistancesTo(const CTakeFeatures* templates, const CTakeFeatures& test, int exclude, bool weigh,
+                     const SPairCount& pairs, float* parts, int* kept = nullptr, int* keptCount = nullptr);
     // m_lastCues for test against the kept templates (m_lastKept) of
     // `model`, whose templates are `templates`; weigh: the DTW distance took
     // the model's weights.
@@ -496,18 +505,21 @@ private:
     CTakeFeatures* NoiseSet(int set) { return &m_noiseSets[static_cast<size_t>(set) * CSpeakerModel::kMaxTemplates]; }
     // Gives the loaded templates and neighbours `noise` (CTakeFeatures::
     // MeetNoise) and learns by how much it shrinks the speaker's typical
-    // distances (m_noiseTypicalScale). Returns 1 on success.
-    int PrepareNoise(const STakeNoise& noise, const CSpeakerModel& model);
+    // distances (m_noiseTypicalScale), their pairs counted as a take's will
+    // be. Returns 1 on success.
+    int PrepareNoise(const STakeNoise& noise, const CSpeakerModel& model, const SPairCount& pairs);
     // `test` against the templates and voices PrepareNoise last matched, on
     // the unweighted path, the typical distances shrunk by its scale (cues
     // aside).
-    float ScoreMatched(const CTakeFeatures& test, const CSpeakerModel& model, float* parts, float* neighbourParts);
+    float ScoreMatched(const CTakeFeatures& test, const CSpeakerModel& model, const SPairCount& pairs, float* parts,
+                       float* neighbourParts);
     // The distances to every set (model, then the neighbours' mean), each
     // part multiplied by its unit, fused on path (the weighted path's
     // distances with the model's weights); template `exclude` of each set
     // left out (-1: none).
     float ScoreAgainst(CTakeFeatures* const* sets, const CTakeFeatures& test, const float* typical, const float* unit,
-                       EScorePath path, float* parts, float* neighbourParts, int exclude = -1);
+                       EScorePath path, float* parts, float* neighbourParts, int exclude = -1,
+                       const SPairCount& pairs = kPairsAlike);
     // The score of `copy` less that of `take`, against `sets` without
     // template `exclude`. Returns 0 when either could not be matched.
     int CopyMove(CTakeFeatures* const* sets, const CTakeFeatures& take, const CTakeFeatures& copy,
@@ -550,6 +562,11 @@ private:
     // The columns laid out for a set (the templates, a neighbouring voice,
     // or either on the band's channels); nullptr for any other.
     const STemplateColumns* ColumnsOf(const CTakeFeatures* set) const;
+    // Template t of `templates` as `test` is matched against it: its set's
+    // columns (setColumns, ColumnsOf), or, where they do not fit, the
+    // template laid out now.
+    const STemplateColumns& ColumnsFor(const CTakeFeatures* templates, const STemplateColumns* setColumns, int t,
+                                       const CTakeFeatures& test);
 
     CDtw m_dtw;
     std::vector<float> m_testColumns;   // the take's statics, dims-major (CDtw::ToColumns)
@@ -573,14 +590,13 @@ private:
     // under that noise.
     std::vector<CTakeFeatures> m_noiseSets;
     std::vector<STemplateColumns> m_noiseColumns;
+    STemplateColumns m_looseColumns;   // ColumnsFor's template of no set
     float m_noiseTypicalScale[kParts] = {1.0f, 1.0f, 1.0f, 1.0f};
     // TemplatesOwnNoiseDb's figures for the loaded templates (0 channels:
     // not read since the last load).
     mutable int m_nOwnNoiseChannels = 0;
     mutable double m_ownNoiseDb[STakeNoise::kMaxChannels] = {};
     bool m_bLastMatched = false;   // the last Score matched the take to its noise
-    bool m_bPairByLevel = false;   // the matching under way counts frame pairs by level (Score's pairByLevel)
-    float m_fPairNoiseDb = 0.0f;   // the take's noise, dB, the frames' levels are weighed over
     float m_lastTypical[kParts] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_lastEachNeighbour[kNeighbours * kParts] = {};
     int m_lastKept[CSpeakerModel::kMaxTemplates] = {};   // the last ScoreAgainst's kept templates

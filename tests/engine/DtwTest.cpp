@@ -172,6 +172,8 @@ TEST(Dtw, AFramePairCountsByTheGreaterOfItsTwoWeights)
     CDtw dtw;
     ASSERT_EQ(1, dtw.Init(n));
     const float plain = dtw.Distance(a.data(), n, b.data(), n, dims);
+    std::vector<float> columns;
+    const int stride = CDtw::ToColumns(b.data(), n, dims, dims, columns);
     auto halves = [n](float first, float second) {
         std::vector<float> w(static_cast<size_t>(n), second);
         std::fill(w.begin(), w.begin() + n / 2, first);
@@ -179,7 +181,8 @@ TEST(Dtw, AFramePairCountsByTheGreaterOfItsTwoWeights)
     };
     for (const auto& c : cases) {
         const std::vector<float> wa = halves(c.takeFirst, c.takeSecond), wb = halves(c.templateFirst, c.templateSecond);
-        const float weighted = dtw.PairWeightedDistance(a.data(), n, b.data(), n, dims, wa.data(), wb.data());
+        const float weighted =
+            dtw.PairWeightedDistance(a.data(), n, columns.data(), stride, n, dims, wa.data(), wb.data());
         if (c.less)
             EXPECT_LT(weighted, 0.5f * plain) << c.what;
         else
