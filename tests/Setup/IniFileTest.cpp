@@ -5,6 +5,7 @@
 
 #include "Setup/IniFile.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/FaultyRegistry.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/StringLists.h"
 #include "tests/support/TempFolder.h"
@@ -53,11 +54,15 @@ TEST_F(IniFileTest, ValuesRoundTripAndSectionAndKeyListsComeInFileOrder)
         EXPECT_EQ(CString("taro"), file->ReadString("DESK_WARDEN", "LastUser", ""));
     EXPECT_EQ(0, CIniFile(m_folder.File("no-such-folder\\marzet.ini")).WriteString("S", "k", "v"));
     {
-        // A full disk midway leaves the file as it was, not cut off.
+        // A full disk as the changed file is written, or an edit the system
+        // refuses, leaves the file as it was: not cut off, not emptied.
         CFaultyFileSystem full;
         full.Watch(L"marzet.ini");
-        full.Fail(CFaultyFileSystem::write, ERROR_DISK_FULL);
+        full.FailCall(CFaultyFileSystem::write, 2, ERROR_DISK_FULL);   // the first is the copy's
         CFileSystemOverride scope(full);
+        EXPECT_EQ(0, ini.WriteString("DESK_WARDEN", "LastUser", "jiro"));
+        CFaultyPrivateProfile refusing;
+        CPrivateProfileOverride refused(refusing);
         EXPECT_EQ(0, ini.WriteString("DESK_WARDEN", "LastUser", "jiro"));
     }
     EXPECT_EQ(CString("taro"), ini.ReadString("DESK_WARDEN", "LastUser", ""));

@@ -17,7 +17,6 @@
 namespace
 {
 using namespace sonvera_test;
-using Names = std::vector<std::string>;
 
 std::vector<std::string> g_shown;   // the bodies of the message boxes shown
 
@@ -33,7 +32,9 @@ bool HasValue(const std::string& path, const char* name)
     return RegGetValueA(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_ANY, NULL, NULL, NULL) == ERROR_SUCCESS;
 }
 
-class RegistryKeysTest : public ::testing::Test
+// A scratch key below HKEY_CURRENT_USER, a registry object on that root, and
+// the message boxes it shows captured.
+class RegistryTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -46,14 +47,35 @@ protected:
 
     std::string Sub(const char* name) const { return std::string(m_key.Path()) + "\\" + name; }
 
-    CScratchKey m_key{HKEY_CURRENT_USER, "keys"};
+    // The value as the registry holds it, read past the object under test.
+    std::string Stored(const char* name, DWORD* type = NULL)
+    {
+        char bytes[8192];
+        DWORD size = sizeof bytes;
+        if (RegGetValueA(HKEY_CURRENT_USER, m_key.Path(), name, RRF_RT_ANY | RRF_NOEXPAND, type, bytes, &size))
+            return std::string();
+        return std::string(bytes, size);
+    }
+    void StoreRaw(const char* name, DWORD type, const std::string& bytes)
+    {
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, m_key.Path(), name, type, bytes.data(),
+                                                 static_cast<DWORD>(bytes.size())));
+    }
+    void ExpectLast(LONG status, DWORD type, DWORD size)
+    {
+        EXPECT_EQ(status, reg.GetLastStatus());
+        EXPECT_EQ(type, reg.GetLastType());
+        EXPECT_EQ(size, reg.GetLastSize());
+    }
+
+    CScratchKey m_key{HKEY_CURRENT_USER, "registry"};
     CRegistryEx::PFN_SHOW_MESSAGE m_previousSink = NULL;
     CRegistryEx reg{HKEY_CURRENT_USER};
 };
 
 // A failed open or check records its status, a successful check leaves it.
 // Checking a subkey descends and closes the key left.
-TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
+TEST_F(RegistryTest, KeysAreOpenedCreatedVerifiedAndDeleted)
 {
     const auto expectResult = [this](int expected, int result, LONG status) {
         EXPECT_EQ(expected, result);
@@ -102,10 +124,10 @@ TEST_F(RegistryKeysTest, KeysAreOpenedCreatedVerifiedAndDeleted)
 // A listing replaces the array's names; a key that cannot be opened or counted
 // leaves it and shows nothing. A name of 200 or more characters fails its
 // enumeration step (ERROR_MORE_DATA) after the shorter names, and is shown.
-TEST_F(RegistryKeysTest, ListingsAndTheDepthFirstSearchIgnoringCase)
+TEST_F(RegistryTest, ListingsAndTheDepthFirstSearchIgnoringCase)
 {
     const std::string longest(199, 'n');   // the longest name the buffer takes
-    const Names keys = {"ok\\Alpha", "ok\\Beta", "ok\\" + longest, "a1\\a2", "a1\\" + std::string(210, 'z')};
+    const Strings keys = {"ok\\Alpha", "ok\\Beta", "ok\\" + longest, "a1\\a2", "a1\\" + std::string(210, 'z')};
     for (const std::string& name : keys)
         SetText(HKEY_CURRENT_USER, Sub(name.c_str()));
     SetText(HKEY_CURRENT_USER, Sub("ok"), "One", "1");
@@ -117,7 +139,7 @@ TEST_F(RegistryKeysTest, ListingsAndTheDepthFirstSearchIgnoringCase)
         bool countRefused;
         int (CRegistryEx::*list)(const char*, CStringArray&);
         LONG status;
-        Names found;
+        Strings found;
         const char* shown;
     } cases[] = {
         {"ok", false, &CRegistryEx::ListKey, ERROR_SUCCESS, {"Alpha", "Beta", longest}, nullptr},
@@ -138,7 +160,7 @@ TEST_F(RegistryKeysTest, ListingsAndTheDepthFirstSearchIgnoringCase)
         names.Add("stale");
         EXPECT_EQ(c.status == ERROR_SUCCESS ? 1 : 0, (reg.*c.list)(Sub(c.below).c_str(), names));
         EXPECT_EQ(c.status, reg.GetLastStatus());
-        Names listed = Items(names);
+        Strings listed = Items(names);
         std::sort(listed.begin(), listed.end());
         EXPECT_EQ(c.found, listed);
         if (c.status != ERROR_FILE_NOT_FOUND) {
@@ -184,37 +206,6 @@ TEST_F(RegistryKeysTest, ListingsAndTheDepthFirstSearchIgnoringCase)
 
 // ---- values ---------------------------------------------------------------
 
-class RegistryValuesTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { ASSERT_EQ(1, m_reg.Open(HKEY_CURRENT_USER, m_key.Path())); }
-    void TearDown() override { m_reg.Close(); }
-
-    // The value as the registry holds it, read past the object under test.
-    std::string Stored(const char* name, DWORD* type = NULL)
-    {
-        char bytes[8192];
-        DWORD size = sizeof bytes;
-        if (RegGetValueA(HKEY_CURRENT_USER, m_key.Path(), name, RRF_RT_ANY | RRF_NOEXPAND, type, bytes, &size))
-            return std::string();
-        return std::string(bytes, size);
-    }
-    void StoreRaw(const char* name, DWORD type, const std::string& bytes)
-    {
-        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, m_key.Path(), name, type, bytes.data(),
-                                                 static_cast<DWORD>(bytes.size())));
-    }
-    void ExpectLast(LONG status, DWORD type, DWORD size)
-    {
-        EXPECT_EQ(status, m_reg.GetLastStatus());
-        EXPECT_EQ(type, m_reg.GetLastType());
-        EXPECT_EQ(size, m_reg.GetLastSize());
-    }
-
-    CScratchKey m_key{HKEY_CURRENT_USER, "values"};
-    CRegistryEx m_reg{HKEY_CURRENT_USER};
-};
-
 template <class Collection, class Element>
 Collection Of(std::initializer_list<Element> elements)
 {
@@ -226,8 +217,9 @@ Collection Of(std::initializer_list<Element> elements)
 
 // What a write leaves in the registry and the "last" fields (a shape's type is
 // 1, rectangle, or 2, point), and a read into an object holding something else.
-TEST_F(RegistryValuesTest, EveryFamilyIsStoredAsItsLayoutAndReadsBack)
+TEST_F(RegistryTest, EveryFamilyIsStoredAsItsLayoutAndReadsBack)
 {
+    ASSERT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
     const auto expectWritten = [this](int result, const std::string& bytes, DWORD type, DWORD lastType,
                                       DWORD lastSize) {
         EXPECT_EQ(1, result);
@@ -241,55 +233,56 @@ TEST_F(RegistryValuesTest, EveryFamilyIsStoredAsItsLayoutAndReadsBack)
         ExpectLast(ERROR_SUCCESS, lastType, lastSize);
     };
     RECT rect = {1, 2, 3, 4};
-    expectWritten(m_reg.Write("V", &rect),
+    expectWritten(reg.Write("V", &rect),
                   Bytes({5, 0, 2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0}),
                   REG_BINARY, 1, 22);
     RECT rectBack = {9, 9, 9, 9};
     RECT* rectRead = &rectBack;
-    expectRead(m_reg.Read("V", rectRead), 1, 16);
+    expectRead(reg.Read("V", rectRead), 1, 16);
     EXPECT_EQ(0, std::memcmp(&rect, &rectBack, sizeof rect));
 
     POINT point = {7, -3};
     POINT* pointWritten = &point;
-    expectWritten(m_reg.Write("V", pointWritten),
+    expectWritten(reg.Write("V", pointWritten),
                   Bytes({5, 0, 7, 0, 0, 0, 0xFD, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
                   REG_BINARY, 2, 22);
     POINT pointBack = {9, 9};
     POINT* pointRead = &pointBack;
-    expectRead(m_reg.Read("V", pointRead), 2, 8);
+    expectRead(reg.Read("V", pointRead), 2, 8);
     EXPECT_TRUE(pointBack.x == 7 && pointBack.y == -3);
 
     CStringList list = ListOf({"ab", ""});
-    expectWritten(m_reg.Write("V", list), Bytes({2, 0, 2, 'a', 'b', 0}), REG_BINARY, REG_BINARY, 6);
+    expectWritten(reg.Write("V", list), Bytes({2, 0, 2, 'a', 'b', 0}), REG_BINARY, REG_BINARY, 6);
     CStringList listBack = ListOf({"old1", "old2", "old3"});
-    expectRead(m_reg.Read("V", listBack), REG_BINARY, 6);
-    EXPECT_EQ((Names{"ab", ""}), Items(listBack));
+    expectRead(reg.Read("V", listBack), REG_BINARY, 6);
+    EXPECT_EQ((Strings{"ab", ""}), Items(listBack));
 
-    expectWritten(m_reg.Write("V", -2), Bytes({0xFE, 0xFF, 0xFF, 0xFF}), REG_DWORD, REG_DWORD, 4);
+    expectWritten(reg.Write("V", -2), Bytes({0xFE, 0xFF, 0xFF, 0xFF}), REG_DWORD, REG_DWORD, 4);
     int number = 0;
-    expectRead(m_reg.Read("V", number), REG_DWORD, 4);
+    expectRead(reg.Read("V", number), REG_DWORD, 4);
     EXPECT_EQ(-2, number);
 
-    expectWritten(m_reg.Write("V", "abc"), std::string("abc", 4), REG_SZ, REG_SZ, 4);
+    expectWritten(reg.Write("V", "abc"), std::string("abc", 4), REG_SZ, REG_SZ, 4);
     CString text;
     char buffer[10] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
-    expectRead(m_reg.Read("V", buffer, sizeof(buffer)), REG_SZ, 4);
+    expectRead(reg.Read("V", buffer, sizeof(buffer)), REG_SZ, 4);
     EXPECT_EQ(std::string("abc\0xxxxxx", 10), std::string(buffer, 10));
 
     // A string read takes 199 characters; 200 are refused (below).
-    expectWritten(m_reg.Write("V", CString('a', 199)), std::string(199, 'a') + '\0', REG_SZ, REG_SZ, 200);
-    expectRead(m_reg.Read("V", text), REG_SZ, 200);
+    expectWritten(reg.Write("V", CString('a', 199)), std::string(199, 'a') + '\0', REG_SZ, REG_SZ, 200);
+    expectRead(reg.Read("V", text), REG_SZ, 200);
     EXPECT_EQ(CString('a', 199), text);
 }
 
 // A value a read cannot take (another type, or past the read's limit) leaves
 // the object; only a too large one fails. A shape read records its own size.
-TEST_F(RegistryValuesTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
+TEST_F(RegistryTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
 {
+    ASSERT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
     const auto expectLeft = [this](int expected, int result, LONG status, DWORD size) {
         EXPECT_EQ(expected, result);
-        EXPECT_EQ(status, m_reg.GetLastStatus());
-        EXPECT_EQ(size, m_reg.GetLastSize());
+        EXPECT_EQ(status, reg.GetLastStatus());
+        EXPECT_EQ(size, reg.GetLastSize());
     };
     StoreRaw("Text", REG_SZ, std::string("plain text", 11));
     StoreRaw("Rect", REG_BINARY, Bytes({8, 0}) + std::string(32, '\x01'));
@@ -305,17 +298,17 @@ TEST_F(RegistryValuesTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
     CString text = "keep";
     std::string buffer(1000, 'x');
 
-    expectLeft(1, m_reg.Read("Text", shape), ERROR_SUCCESS, 16);
-    expectLeft(0, m_reg.Read("Rect", shape), ERROR_MORE_DATA, 16);
-    expectLeft(1, m_reg.Read("Text", array), ERROR_SUCCESS, 11);
-    expectLeft(0, m_reg.Read("Blob", bytes), ERROR_MORE_DATA, 5000);
-    expectLeft(0, m_reg.Read("Rect", number), ERROR_MORE_DATA, 34);
-    expectLeft(0, m_reg.Read("Long", text), ERROR_MORE_DATA, 201);
-    expectLeft(0, m_reg.Read("Abc", &buffer[0], 2), ERROR_MORE_DATA, 4);
-    expectLeft(0, m_reg.Read("Binary", &buffer[0], 1000), ERROR_MORE_DATA, 257);
-    expectLeft(0, m_reg.Read("Missing", text), ERROR_FILE_NOT_FOUND, 0);
+    expectLeft(1, reg.Read("Text", shape), ERROR_SUCCESS, 16);
+    expectLeft(0, reg.Read("Rect", shape), ERROR_MORE_DATA, 16);
+    expectLeft(1, reg.Read("Text", array), ERROR_SUCCESS, 11);
+    expectLeft(0, reg.Read("Blob", bytes), ERROR_MORE_DATA, 5000);
+    expectLeft(0, reg.Read("Rect", number), ERROR_MORE_DATA, 34);
+    expectLeft(0, reg.Read("Long", text), ERROR_MORE_DATA, 201);
+    expectLeft(0, reg.Read("Abc", &buffer[0], 2), ERROR_MORE_DATA, 4);
+    expectLeft(0, reg.Read("Binary", &buffer[0], 1000), ERROR_MORE_DATA, 257);
+    expectLeft(0, reg.Read("Missing", text), ERROR_FILE_NOT_FOUND, 0);
     EXPECT_TRUE(rect.left == 5 && rect.top == 6 && rect.right == 7 && rect.bottom == 8);
-    EXPECT_EQ(Names{"keep"}, Items(array));
+    EXPECT_EQ(Strings{"keep"}, Items(array));
     EXPECT_TRUE(bytes.GetSize() == 1 && bytes[0] == 42);
     EXPECT_EQ(123, number);
     EXPECT_EQ(CString("keep"), text);
@@ -324,26 +317,27 @@ TEST_F(RegistryValuesTest, ReadsLeaveTheObjectWhenTheValueDoesNotFit)
     // value is named by an empty or a null name.
     StoreRaw("Exact", REG_BINARY, std::string(256, '\x07'));
     std::string big(1000, 'x');
-    EXPECT_EQ(1, m_reg.Read("Exact", &big[0], 1000));
+    EXPECT_EQ(1, reg.Read("Exact", &big[0], 1000));
     EXPECT_EQ(std::string(256, '\x07') + std::string(744, 'x'), big);
-    ASSERT_EQ(1, m_reg.Write("", "default"));
+    ASSERT_EQ(1, reg.Write("", "default"));
     CString back;
-    EXPECT_EQ(1, m_reg.Read(NULL, back));
+    EXPECT_EQ(1, reg.Read(NULL, back));
     EXPECT_EQ(CString("default"), back);
 }
 
 // Arrays read back into their size on entry; a collection past the 4096 bytes
 // a read takes is not stored; a malformed one raises and leaves the collection.
-TEST_F(RegistryValuesTest, CollectionsPresenceDeletionAndRefusedWrites)
+TEST_F(RegistryTest, CollectionsPresenceDeletionAndRefusedWrites)
 {
+    ASSERT_EQ(1, reg.Open(HKEY_CURRENT_USER, m_key.Path()));
     auto five = Of<CDWordArray, DWORD>({10, 20, 30, 40, 50});
-    ASSERT_EQ(1, m_reg.Write("Five", five));
+    ASSERT_EQ(1, reg.Write("Five", five));
     for (int size : {3, 7}) {
         CDWordArray back;
         back.SetSize(size);
         for (int i = 0; i < size; ++i)
             back[i] = 99;
-        EXPECT_EQ(1, m_reg.Read("Five", back));
+        EXPECT_EQ(1, reg.Read("Five", back));
         ASSERT_EQ(size, back.GetSize());
         for (int i = 0; i < size; ++i)
             EXPECT_EQ(i < 5 ? 10u * (i + 1) : 0u, back[i]) << size << " " << i;
@@ -351,33 +345,33 @@ TEST_F(RegistryValuesTest, CollectionsPresenceDeletionAndRefusedWrites)
     CByteArray full;
     full.SetSize(4094);
     full[4093] = 0x5A;
-    ASSERT_EQ(1, m_reg.Write("Blob", full));
-    EXPECT_EQ(4096u, m_reg.GetLastSize());
+    ASSERT_EQ(1, reg.Write("Blob", full));
+    EXPECT_EQ(4096u, reg.GetLastSize());
     CByteArray back;
     back.SetSize(4094);
-    ASSERT_EQ(1, m_reg.Read("Blob", back));
+    ASSERT_EQ(1, reg.Read("Blob", back));
     EXPECT_EQ(0x5A, back[4093]);
     CByteArray big;
     big.SetSize(70000);   // also needs the 0xFFFF escaped count
-    EXPECT_EQ(0, m_reg.Write("Blob", big));
-    EXPECT_EQ(ERROR_MORE_DATA, m_reg.GetLastStatus());
+    EXPECT_EQ(0, reg.Write("Blob", big));
+    EXPECT_EQ(ERROR_MORE_DATA, reg.GetLastStatus());
     EXPECT_EQ(4096u, Stored("Blob").size());
 
     StoreRaw("Broken", REG_BINARY, Bytes({0x05, 0x00, 0x01, 0x00}));   // five DWORDs promised, 2 bytes given
     auto array = Of<CDWordArray, DWORD>({77, 0});
-    EXPECT_THROW(m_reg.Read("Broken", array), CArchiveException);
+    EXPECT_THROW(reg.Read("Broken", array), CArchiveException);
     EXPECT_TRUE((array == Of<CDWordArray, DWORD>({77, 0})));
 
     // The unsigned write returns the status and leaves the fields alone; every
     // write reports a refusal (a read-only key, a full hive).
-    ASSERT_EQ(1, m_reg.Write("Gone", 1));
-    EXPECT_EQ(1, m_reg.VerifyValue("Gone"));
+    ASSERT_EQ(1, reg.Write("Gone", 1));
+    EXPECT_EQ(1, reg.VerifyValue("Gone"));
     ExpectLast(ERROR_SUCCESS, 0, 0);
-    EXPECT_EQ(1, m_reg.DeleteValue("Gone"));
-    EXPECT_EQ(0, m_reg.VerifyValue("Gone"));
+    EXPECT_EQ(1, reg.DeleteValue("Gone"));
+    EXPECT_EQ(0, reg.VerifyValue("Gone"));
     ExpectLast(ERROR_FILE_NOT_FOUND, 0, 0);
-    EXPECT_EQ(0, m_reg.DeleteValue("Gone"));
-    EXPECT_EQ(0, m_reg.Write("Unsigned", 0x80000001ul));
+    EXPECT_EQ(0, reg.DeleteValue("Gone"));
+    EXPECT_EQ(0, reg.Write("Unsigned", 0x80000001ul));
     ExpectLast(ERROR_FILE_NOT_FOUND, 0, 0);
     EXPECT_EQ(Bytes({0x01, 0x00, 0x00, 0x80}), Stored("Unsigned"));
     {
@@ -385,11 +379,11 @@ TEST_F(RegistryValuesTest, CollectionsPresenceDeletionAndRefusedWrites)
         registry.Fail(CFaultyRegistry::setValue, ERROR_ACCESS_DENIED);
         CRegistryOverride scope(registry);
         RECT rect = {1, 2, 3, 4};
-        EXPECT_EQ(0, m_reg.Write("Int", 7));
+        EXPECT_EQ(0, reg.Write("Int", 7));
         ExpectLast(ERROR_ACCESS_DENIED, REG_DWORD, 4);
-        EXPECT_EQ(ERROR_ACCESS_DENIED, m_reg.Write("Refused", 7ul));
-        EXPECT_EQ(0, m_reg.Write("Text", "abc"));
-        EXPECT_EQ(0, m_reg.Write("Rect", &rect));
+        EXPECT_EQ(ERROR_ACCESS_DENIED, reg.Write("Refused", 7ul));
+        EXPECT_EQ(0, reg.Write("Text", "abc"));
+        EXPECT_EQ(0, reg.Write("Rect", &rect));
         ExpectLast(ERROR_ACCESS_DENIED, 1, 22);
     }
 }

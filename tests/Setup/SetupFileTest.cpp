@@ -140,18 +140,9 @@ TEST_F(SetupFileTest, TheRegistrySettingsReadWithoutTheRightToChangeThem)
     CFaultyRegistry standardUser;
     standardUser.RefuseChanges();
     CRegistryOverride scope(standardUser);
-    const struct
-    {
-        const char* getter;
-        std::function<CString()> read;
-        std::string expected;
-    } cases[] = {
-        {"GetAppPath", [this] { return m_setup.GetAppPath(); }, m_folder.Path().str()},
-        {"CSetupSecure::GetAppPath", [] { return CSetupSecure().GetAppPath(); }, m_folder.Path().str()},
-        {"GetLastUserLogon", [this] { return m_setup.GetLastUserLogon(); }, "taro"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.expected, c.read().str()) << c.getter;
+    EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());
+    EXPECT_EQ(m_folder.Path(), CSetupSecure().GetAppPath());
+    EXPECT_EQ(CString("taro"), m_setup.GetLastUserLogon());
 
     m_setup.SetAppPath("C:\\Elsewhere");
     EXPECT_EQ(m_folder.Path(), m_setup.GetAppPath());

@@ -2,7 +2,6 @@
 // themselves are the safe writer's, failed one by one in tests/fw).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -62,17 +61,6 @@ protected:
     CSetupSecure m_secure;
 };
 
-// A rewrite: the old file, the operation, and the new record's plain text at
-// `changed`; the old bytes around it stay, and the file never gets shorter.
-struct Rewrite
-{
-    const char* what;
-    std::string head, oldRecord, tail;   // tail: everything after the replaced record
-    int changed;
-    std::function<void(CSetupSecure&)> run;
-    const char* plain;
-};
-
 // A new file is the encrypted defaults, then two empty records; copies share
 // it. A create replaces a file.
 TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsAndEachRewriteKeepsEveryOtherByte)
@@ -98,19 +86,36 @@ TEST_F(SetupSecureTest, NewFileIsTheEncryptedDefaultsAndEachRewriteKeepsEveryOth
     EXPECT_EQ((std::vector<int>{1, 0, 1, 0, 0, 0}), ReadSettings());
     m_secure.SetBackupBypassKey(CString('y', 700));
     EXPECT_EQ(CString('y', 700), m_secure.GetBackupBypassKey());
+    // Each rewrite first removes the copies a crashed one left, key and all.
+    for (const auto& rewrite : {std::function<void()>([&] { m_secure.SetAppSettings({}); }),
+                                std::function<void()>([&] { m_secure.SetBackupBypassKey("K"); })}) {
+        ASSERT_TRUE(WriteRaw(Dat() + ".~tmp1", "left by a crash"));
+        rewrite();
+        EXPECT_EQ((std::vector<std::wstring>{L"marzet.dat", L"second.dat"}), m_folder.Entries());
+    }
 
     const std::string settingsRecord = LengthRecord(Encrypt("101010"));
     const std::string second = LengthRecord("opaque second record");
     const std::string key = LengthRecord(Encrypt("KEY"));
-    const Rewrite rewrites[] = {
-        {"settings, trailer kept", "", Encrypt("000111"), second + key + "\x01\x02trailer", 0,
+    // A rewrite: the old file, the operation, and the new record's plain text at
+    // `changed`; the old bytes around it stay, and the file never gets shorter.
+    const struct
+    {
+        const char* what;
+        std::string head, oldRecord, tail;   // tail: everything after the replaced record
+        int changed;
+        std::function<void(CSetupSecure&)> run;
+        const char* plain;
+    } rewrites[] = {
+        {"settings over a longer record, trailer kept", "", Encrypt("000111 and more"),
+         second + key + "\x01\x02trailer", 0,
          [](CSetupSecure& s) { s.SetAppSettings({1, 1, 1, 1, 1, 1}); }, "111111"},
         {"bypass key, bytes after it kept", settingsRecord + second, Encrypt("KEY"), "after", 2,
          [](CSetupSecure& s) { s.SetBackupBypassKey("NEW, AND LONGER"); }, "NEW, AND LONGER"},
         {"shorter bypass key over a longer one", settingsRecord + second, Encrypt("OLD KEY THAT IS MUCH LONGER"),
          "after", 2, [](CSetupSecure& s) { s.SetBackupBypassKey("NEW"); }, "NEW"},
     };
-    for (const Rewrite& r : rewrites) {
+    for (const auto& r : rewrites) {
         SCOPED_TRACE(r.what);
         const std::string old = r.head + LengthRecord(r.oldRecord) + r.tail;
         ASSERT_TRUE(WriteRaw(Dat(), old));

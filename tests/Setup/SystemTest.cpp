@@ -1,5 +1,6 @@
 // CSystemUser against a Netapi32.dll that lives in this program, for what
-// Wine's cannot show; then against Wine's own.
+// Wine's cannot show, then against Wine's own; the account operations' error
+// texts; CSystemInfo's version code table and boot mode.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -8,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "Setup/AccountError.h"
+#include "Setup/SystemInfo.h"
 #include "Setup/SystemUser.h"
 #include "fw/LibraryLoader.h"
 #include "tests/support/StringLists.h"
@@ -237,4 +240,57 @@ TEST_F(SystemUserWine, AccountLivesFromCreateToDeleteWhileTheLibraryIsHeld)
     EXPECT_EQ(user.AccountGetInfo(m_account, error), -1);
 }
 
+// One row per way through the reason table (recognised, known but not by this
+// operation, unknown, depending on the operation), and the frame an enabling
+// failure shows (the exception form is what the create above shows).
+TEST(AccountErrorText, TheReasonDependsOnTheStatusAndTheOperation)
+{
+    const std::string shortPasswordOnCreate = "The password is shorter than required, too long, too recent"
+                                              " or not have enough unique characters.";
+    const struct
+    {
+        AccountOperation operation;
+        unsigned long status;
+        std::string frame, reason;
+    } cases[] = {
+        {AccountOperation::Create, 2224, "AccountCreate", "The user account already exists."},
+        {AccountOperation::Create, 2245, "AccountCreate", shortPasswordOnCreate},
+        {AccountOperation::Enable, 87, "AccountCreate", "One of the function parameters is invalid"},
+        {AccountOperation::Delete, 2224, "AccountDelete", "Unspecified error."},
+        {AccountOperation::GetInfo, 234, "AccountGetInfo", "Unspecified error."},
+        {AccountOperation::ChangePassword, 2245, "AccountChangePassword",
+         "The password is shorter than required."},
+    };
+    for (const auto& c : cases) {
+        const std::string expected = "Error in " + c.frame + ":  " + c.reason;
+        EXPECT_EQ(std::string(AccountStatusText(c.operation, c.status)), expected) << c.status;
+    }
+}
+
+// One row for each way through the table: a listed and an unlisted version of
+// each platform, and an unknown platform.
+TEST(SystemInfo, TheVersionCodeTableAndTheBootMode)
+{
+    const struct
+    {
+        unsigned long platform, major, minor;
+        int code;
+    } cases[] = {
+        {VER_PLATFORM_WIN32s, 3, 10, 0},        // Win32s, whatever the numbers
+        {VER_PLATFORM_WIN32_WINDOWS, 4, 0, 1},  // 95
+        {VER_PLATFORM_WIN32_WINDOWS, 4, 3, 7},  // a 9x minor not listed
+        {VER_PLATFORM_WIN32_NT, 4, 0, 4},       // NT 4.0 and before
+        {VER_PLATFORM_WIN32_NT, 5, 0, 5},       // 2000, the one IsOSNT answers 1 for
+        {VER_PLATFORM_WIN32_NT, 5, 1, 6},       // XP
+        {VER_PLATFORM_WIN32_NT, 5, 2, 7},       // Server 2003 and every later version
+        {3, 5, 1, 7},                           // an unknown platform
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.code, CSystemInfo::VersionCode(c.platform, c.major, c.minor))
+            << "platform " << c.platform << " version " << c.major << "." << c.minor;
+    }
+
+    // Wine and every Windows the tests run on is started normally.
+    EXPECT_EQ(0, CSystemInfo().GetBootMode());
+}
 } // namespace
