@@ -44,35 +44,44 @@ protected:
         return paths_.emplace(name, folder_.File(name.c_str()).str()).first->second.c_str();
     }
 
+    // Writes a temporary file of "out" as the process with the id made it;
+    // when stale, last written before any running process started.
+    std::string WriteTemp(DWORD processId, const char* sequence, bool stale = false)
+    {
+        char name[32];
+        snprintf(name, sizeof name, "out.zv%08lX%s.tmp", static_cast<unsigned long>(processId), sequence);
+        WriteRaw(P(name), "plain text, decrypted");
+        const FILETIME longAgo = {0, 0x01C00000};  // in 2000
+        HANDLE file = CreateFileA(P(name), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_TRUE(!stale || SetFileTime(file, nullptr, nullptr, &longAgo));
+        CloseHandle(file);
+        return name;
+    }
+
     CTempFolder folder_;
     std::map<std::string, std::string> paths_;
     int progress_ = -1;
 };
 
-struct Sizes {
-    size_t plain;
-    int chunk;
-    size_t encrypted;  // header, data, and a tag per chunk
-};
-
-class FileRoundTrip : public FileStream, public ::testing::WithParamInterface<Sizes> {};
-
-TEST_P(FileRoundTrip, GivesBackTheFileByteForByte)
+TEST_F(FileStream, GivesBackTheFileByteForByte)
 {
-    WriteRaw(P("plain"), PatternBytes(GetParam().plain));
-    ASSERT_EQ(Encrypt("plain", "enc", GetParam().chunk), ZIVAZO_FILE_OK);
-    EXPECT_EQ(progress_, 100);
-    EXPECT_EQ(ReadRaw(P("enc")).size(), GetParam().encrypted);
-    ASSERT_EQ(Decrypt("enc", "back"), ZIVAZO_FILE_OK);
-    EXPECT_EQ(progress_, 100);
-    EXPECT_EQ(ReadRaw(P("back")), PatternBytes(GetParam().plain));
+    const struct {
+        size_t plain;
+        int chunk;
+        size_t encrypted;  // header, data, and a tag per chunk
+    } sizes[] = {{0, kChunk, 40}, {1024, kChunk, 1064}, {1025, kChunk, 1081}, {40, 1, 704}, {40, ZIVAZO_MAX_CHUNK, 80},
+                 {5 * 1024 * 1024 + 17, 0, 5 * 1024 * 1024 + 17 + 24 + 81 * 16}};
+    for (const auto& s : sizes) {
+        SCOPED_TRACE(s.plain);
+        WriteRaw(P("plain"), PatternBytes(s.plain));
+        ASSERT_EQ(Encrypt("plain", "enc", s.chunk), ZIVAZO_FILE_OK);
+        EXPECT_EQ(progress_, 100);
+        EXPECT_EQ(ReadRaw(P("enc")).size(), s.encrypted);
+        ASSERT_EQ(Decrypt("enc", "back"), ZIVAZO_FILE_OK);
+        EXPECT_EQ(progress_, 100);
+        EXPECT_EQ(ReadRaw(P("back")), PatternBytes(s.plain));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, FileRoundTrip,
-    ::testing::Values(Sizes{0, kChunk, 40}, Sizes{1024, kChunk, 1064}, Sizes{1025, kChunk, 1081},
-                      Sizes{40, 1, 704}, Sizes{40, ZIVAZO_MAX_CHUNK, 80},
-                      Sizes{5 * 1024 * 1024 + 17, 0, 5 * 1024 * 1024 + 17 + 24 + 81 * 16}));
 
 TEST_F(FileStream, OpensAFileEncryptedEarlierAndEncryptsInPlaceDifferentlyEachTime)
 {
@@ -162,69 +171,34 @@ const Damage kDamages[] = {
 
 INSTANTIATE_TEST_SUITE_P(Damages, FileDamage, ::testing::ValuesIn(kDamages));
 
-// The name of a temporary file of "out" made by the process with the id.
-std::string TempOf(DWORD processId, const char* sequence)
-{
-    char name[32];
-    snprintf(name, sizeof name, "out.zv%08lX%s.tmp", static_cast<unsigned long>(processId), sequence);
-    return name;
-}
-
 // This program started suspended, as another process on the computer: one
 // that has ended (its handle held, so that no new process takes its id while
 // the test runs), or one that runs for as long as the object lives, as one
 // that took a crashed run's id would.
-class CTestProcess
-{
-public:
-    explicit CTestProcess(bool ended)
+struct CTestProcess : PROCESS_INFORMATION {
+    explicit CTestProcess(bool ended) : PROCESS_INFORMATION{}
     {
         wchar_t self[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         EXPECT_TRUE(CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                                   &startup, &m_info));
-        CloseHandle(m_info.hThread);
+                                   &startup, this));
+        CloseHandle(hThread);
         if (ended)
             End();
     }
     ~CTestProcess()
     {
         End();
-        CloseHandle(m_info.hProcess);
+        CloseHandle(hProcess);
     }
-    CTestProcess(const CTestProcess&) = delete;
-    CTestProcess& operator=(const CTestProcess&) = delete;
-
-    DWORD Id() const { return m_info.dwProcessId; }
-    HANDLE Handle() const { return m_info.hProcess; }
-
-private:
     void End()
     {
-        TerminateProcess(m_info.hProcess, 1);
-        WaitForSingleObject(m_info.hProcess, INFINITE);
+        TerminateProcess(hProcess, 1);
+        WaitForSingleObject(hProcess, INFINITE);
     }
-
-    PROCESS_INFORMATION m_info = {};
 };
-
-// Dates the file's last write an hour before the process started.
-void SetWrittenBeforeStartOf(HANDLE process, const char* path)
-{
-    FILETIME created = {}, exited = {}, kernel = {}, user = {};
-    ASSERT_TRUE(GetProcessTimes(process, &created, &exited, &kernel, &user));
-    ULARGE_INTEGER time;
-    time.LowPart = created.dwLowDateTime;
-    time.HighPart = created.dwHighDateTime;
-    time.QuadPart -= 3600ull * 10000000;
-    const FILETIME written = {time.LowPart, time.HighPart};
-    HANDLE file = CreateFileA(path, FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
-    CloseHandle(file);
-}
 
 TEST_F(FileStream, RefusesBadArgumentsPostsRisingProgressAndRemovesCutOffPlainText)
 {
@@ -258,12 +232,10 @@ TEST_F(FileStream, RefusesBadArgumentsPostsRisingProgressAndRemovesCutOffPlainTe
     }
     RemoveDirectoryA(P("folder"));
 
-    HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                  nullptr);
+    HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     WriteRaw(P("plain"), PatternBytes(50 * kChunk));
-    ASSERT_EQ(EncryptFileStream(window, 0, P("plain"), P("enc"), kKey, nullptr, kChunk),
-              ZIVAZO_FILE_OK);
+    ASSERT_EQ(EncryptFileStream(window, 0, P("plain"), P("enc"), kKey, nullptr, kChunk), ZIVAZO_FILE_OK);
     const UINT message = RegisterWindowMessageA(ZIVAZO_PROGRESS_MESSAGE_NAME);
     std::vector<int> posted;
     MSG msg;
@@ -279,21 +251,17 @@ TEST_F(FileStream, RefusesBadArgumentsPostsRisingProgressAndRemovesCutOffPlainTe
     // to the same destination, unless another decryption still has it open.
     WriteRaw(P("plain"), PatternBytes(3000));
     ASSERT_EQ(Encrypt("plain", "enc"), ZIVAZO_FILE_OK);
-    const CTestProcess crashed(true);
-    WriteRaw(P(TempOf(crashed.Id(), "0001")), "payroll, decrypted");
+    const CTestProcess crashed(true), newcomer(false);
+    WriteTemp(crashed.dwProcessId, "0001");
+    WriteTemp(0xFFFFFF00, "0001");   // one whose process is gone without a trace
     WriteRaw(P("out.zv0000012B0001.tmp"), "being written");
     WriteRaw(P("other.zv0000012A0001.tmp"), "another destination's");
-    // A crashed run's id, taken by a process started an hour after its last
-    // write, and a run of that process itself, still going.
-    const CTestProcess newcomer(false);
-    WriteRaw(P(TempOf(newcomer.Id(), "0001")), "salaries, decrypted");
-    SetWrittenBeforeStartOf(newcomer.Handle(), P(TempOf(newcomer.Id(), "0001")));
-    const std::string going = TempOf(newcomer.Id(), "0002");
-    WriteRaw(P(going), "the newcomer's own");
-    // So too a crashed run's id that this very process took.
-    const std::string ours = TempOf(GetCurrentProcessId(), "FFF0");
-    WriteRaw(P(ours), "wages, decrypted");
-    SetWrittenBeforeStartOf(GetCurrentProcess(), P(ours));
+    // A crashed run's id, taken by a process started after its last write,
+    // and a run of that process itself, still going; so too a crashed run's
+    // id that this very process took.
+    WriteTemp(newcomer.dwProcessId, "0001", true);
+    const std::string going = WriteTemp(newcomer.dwProcessId, "0002");
+    WriteTemp(GetCurrentProcessId(), "FFF0", true);
     HANDLE writing = CreateFileA(P("out.zv0000012B0001.tmp"), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writing, INVALID_HANDLE_VALUE);
     ASSERT_EQ(Decrypt("enc", "out"), ZIVAZO_FILE_OK);

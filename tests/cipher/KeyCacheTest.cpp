@@ -16,13 +16,7 @@ std::string CachedKey(const std::string& text)
     return key;
 }
 
-class KeyCache : public ::testing::Test {
-protected:
-    void SetUp() override { zv_key_cache_clear(); }
-    void TearDown() override { zv_key_cache_clear(); }
-};
-
-TEST_F(KeyCache, DerivesAKeyTextOnceTellsTextsThatShareAPrefixApartAndDerivesItAgainOnceEvicted)
+TEST(KeyCache, DerivesAKeyTextOnceTellsTextsThatShareAPrefixApartAndDerivesItAgainOnceEvicted)
 {
     // The derivation itself is held by the cipher texts worked out apart
     // from this library (the string and file tests).

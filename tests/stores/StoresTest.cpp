@@ -3,6 +3,7 @@
 // rewrite's leftovers go.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -180,50 +181,44 @@ void ChangeAtOnce(const Store& store, const CString& folder)
     store.expectBoth(folder);
 }
 
-class StoreTest : public ::testing::TestWithParam<Store> {
-protected:
-    CString Path() const { return m_folder.File(GetParam().file); }
-
-    CTempFolder m_folder;
-};
-
-INSTANTIATE_TEST_SUITE_P(EveryStore, StoreTest, ::testing::ValuesIn(kStores),
-                         [](const ::testing::TestParamInfo<Store>& info) {
-                             const std::string file = info.param.file;
-                             return file.substr(0, file.find('.'));
-                         });
-
 // A share that blinks during the existence check, or a file another host
 // makes between the check and the create: the store is never started anew.
-TEST_P(StoreTest, AnExistingFileIsNeverReplacedByACreate)
+TEST(EveryStore, NeverReplacesAnExistingFileByACreate)
 {
-    for (DWORD checkError : {DWORD(ERROR_BAD_NETPATH), DWORD(ERROR_FILE_NOT_FOUND)}) {
-        const std::string precious = PatternBytes(250000, checkError);
-        ASSERT_TRUE(WriteRaw(Path(), precious));
-        CFaultyFileSystem fs;
-        fs.Watch(CString(GetParam().file).ToWide().c_str());
-        fs.Fail(CFaultyFileSystem::attributes, checkError);
-        {
-            CFileSystemOverride scope(fs);
-            if (checkError == ERROR_FILE_NOT_FOUND)
-                GetParam().open(m_folder.Path());   // the create finds the file and leaves it
-            else
-                EXPECT_THROW(GetParam().open(m_folder.Path()), CFileException);
+    for (const Store& store : kStores) {
+        for (DWORD checkError : {DWORD(ERROR_BAD_NETPATH), DWORD(ERROR_FILE_NOT_FOUND)}) {
+            CTempFolder folder;
+            const std::string precious = PatternBytes(250000, checkError);
+            ASSERT_TRUE(WriteRaw(folder.File(store.file), precious));
+            CFaultyFileSystem fs;
+            fs.Watch(CString(store.file).ToWide().c_str());
+            fs.Fail(CFaultyFileSystem::attributes, checkError);
+            {
+                CFileSystemOverride scope(fs);
+                if (checkError == ERROR_FILE_NOT_FOUND)
+                    store.open(folder.Path());   // the create finds the file and leaves it
+                else
+                    EXPECT_THROW(store.open(folder.Path()), CFileException) << store.file;
+            }
+            EXPECT_TRUE(precious == ReadRaw(folder.File(store.file))) << store.file << " replaced after " << checkError;
         }
-        EXPECT_TRUE(precious == ReadRaw(Path())) << "the store was replaced after " << checkError;
     }
 }
 
-TEST_P(StoreTest, TwoHostsChangingItAtOnceLoseNoUpdate)
-{
-    ChangeAtOnce(GetParam(), m_folder.Path());
-}
+class TwoHosts : public ::testing::TestWithParam<Store> {};
 
-TEST(SettingsFile, TwoHostsChangingItAtOnceLoseNoUpdate)
+TEST_P(TwoHosts, ChangingAStoreAtOnceLoseNoUpdate)
 {
     CTempFolder folder;
-    ChangeAtOnce(kSettingsFile, folder.Path());
+    ChangeAtOnce(GetParam(), folder.Path());
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryStore, TwoHosts, ::testing::Values(kStores[0], kStores[1], kStores[2], kSettingsFile),
+                         [](const ::testing::TestParamInfo<Store>& info) {
+                             std::string file = info.param.file;
+                             std::replace(file.begin(), file.end(), '.', '_');
+                             return file;
+                         });
 
 // A user who may read a store's folder but not write in it (a program folder,
 // a read-only share) opens the store that is there: only making it, or

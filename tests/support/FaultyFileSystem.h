@@ -1,4 +1,4 @@
-// The tests' one fault-injecting file system (FaultyZivazoIo.h hands it to
+// The tests' one fault-injecting file system (the file fault test hands it to
 // ZivazoDi): the system's calls, counted, with a chosen step failing. A watched
 // call is on a path holding the watched text or a handle opened with one (every
 // call when nothing is watched); a clean run counts each step's calls.

@@ -1,11 +1,14 @@
 // The cipher text travels as base64: standard encoding, and decoding that refuses
 // all but the one canonical form, so that no changed character gives the same bytes.
+// The envelope's edges no cipher text reaches (its sizes and layout are held by
+// the string cipher's tests): short or foreign envelopes.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "Base64.h"
+#include "Envelope.h"
 
 namespace {
 
@@ -53,6 +56,18 @@ TEST(Base64, EncodesStandardlyAndDecodesOnlyTheCanonicalFormWithinCapacity)
     EXPECT_EQ(length, 0u);
     EXPECT_EQ(zv_base64_decode("Zm9vYmE=", 8, small, sizeof small, &length), 1);
     EXPECT_EQ(length, 5u);
+}
+
+TEST(Envelope, RefusesShortOrForeignEnvelopes)
+{
+    std::vector<uint8_t> raw(zv_envelope_size(0));
+    zv_envelope_parts parts;
+    zv_envelope_layout(raw.data(), 0, &parts);
+    ASSERT_EQ(zv_envelope_parse(raw.data(), raw.size(), &parts), 1);
+    EXPECT_EQ(zv_envelope_parse(raw.data(), raw.size() - 1, &parts), 0);
+    EXPECT_EQ(parts.nonce, nullptr);
+    raw[0] = ZV_ENVELOPE_VERSION + 1;
+    EXPECT_EQ(zv_envelope_parse(raw.data(), raw.size(), &parts), 0);
 }
 
 } // namespace
