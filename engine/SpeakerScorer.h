@@ -235,8 +235,9 @@ public:
     // each cue's weight on path x (the cue less its free amount, at least
     // 0) / its spread over genuine takes; 0 on a path whose cues weigh
     // nothing. Score's value is Combine's plus
-    // this.
-    static float CueTerm(const float* cues, EScorePath path);
+    // this. overBound: a take matched over the bound (the unweighted path's
+    // free amounts, its own weights).
+    static float CueTerm(const float* cues, EScorePath path, bool overBound = false);
     // The mean absolute difference, semitones, of two pitch contours
     // (CSpeakerModel's units, each relative to its own median) over the
     // frames voiced in both, the two laid over each other by linear time
