@@ -301,7 +301,7 @@ const float kMatchedMarginBound = 0.25f;       // of the margin, each way
 // decisions the same but one speech20 take; on the tuning arabicsc
 // speakers' fifteen words that are not digits, judged once, 6.26 ->
 // 2.75 %, FRR 18.00 -> 4.31 % at FAR 2.23 -> 2.29 %. Since such a take's
-// frame pairs count by level (Score's pairByLevel, a 6 dB, b 6 dB, floor
+// frame pairs count by level (Score's overBound, a 6 dB, b 6 dB, floor
 // 0.1), its base is refitted by the same count, less 0.05
 // (hundred-and-seventeenth round): soft12 EER 6.47 -> 5.72 %, FRR 14.48
 // -> 12.76 % at FAR 2.20 -> 2.00 %; on the fifteen words 2.75 -> 2.39 %.
@@ -687,7 +687,7 @@ bool CSpeakerScorer::WeightsFor(const CTakeFeatures& test, bool weigh) const
 
 float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& model, EScorePath path, float* parts,
                             float* neighbourParts, const SChannelRange* band, const STakeNoise* matchNoise,
-                            bool pairByLevel)
+                            bool overBound)
 {
     CTakeFeatures* sets[1 + kNeighbours];
     std::fill(m_lastCues, m_lastCues + kCues, 0.0f);
@@ -707,7 +707,7 @@ float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& mode
     STakeNoise overOwn;
     // The pairs are weighed through the typical distances' shrinking too,
     // so that the take's distances and the typical ones count alike.
-    const SPairCount pairs = matchNoise != nullptr ? SPairCount{pairByLevel, matchNoise->totalDb} : kPairsAlike;
+    const SPairCount pairs = matchNoise != nullptr ? SPairCount{overBound, matchNoise->totalDb} : kPairsAlike;
     const bool matched = matchNoise != nullptr && path == EScorePath::kUnweighted &&
                          NoiseOverOwn(*matchNoise, model.nChannels, overOwn) && PrepareNoise(overOwn, model, pairs);
     if (matched) {
@@ -716,7 +716,7 @@ float CSpeakerScorer::Score(const CTakeFeatures& test, const CSpeakerModel& mode
         // with what they would be under its noise.
         MeasureCues(test, NoiseSet(0), model, false);
         m_bLastMatched = true;
-        return matchedScore + CueTerm(m_lastCues, path, pairs.bByLevel);
+        return matchedScore + CueTerm(m_lastCues, path, overBound);
     }
     // A take on the line's path whose band could not be made keeps the
     // line's fusion (and, at the engine, the line's threshold).

@@ -129,13 +129,14 @@ public:
     // each other: a noisy take then meets its model under its own noise,
     // and the noise no longer counts against its own speaker. LastMatched
     // says whether it was done (a noise of another channel count cannot be).
-    // pairByLevel (a matched take only: the hold kMatchedOverBound): every
+    // overBound (a matched take only: the hold kMatchedOverBound): every
     // DTW distance of the matching, the typical distances' shrinking
     // included, counts each frame pair by the greater of its frames'
-    // weights (FrameWeights, CDtw::PairWeightedDistance).
+    // weights (FrameWeights, CDtw::PairWeightedDistance), and the cues
+    // weigh as that hold's (CueTerm).
     float Score(const CTakeFeatures& test, const CSpeakerModel& model, EScorePath path, float* parts,
                 float* neighbourParts = nullptr, const SChannelRange* band = nullptr,
-                const STakeNoise* matchNoise = nullptr, bool pairByLevel = false);
+                const STakeNoise* matchNoise = nullptr, bool overBound = false);
     // The last Score compared the take with the templates given its noise.
     bool LastMatched() const { return m_bLastMatched; }
     // The typical distances part (0 .. kParts - 1) of the last Score was
@@ -356,7 +357,7 @@ public:
     // A frame of a take matched over the bound, or of a template given its
     // noise, weighs clamp((level - noise - kPairLevelOverNoiseDb) /
     // kPairLevelSpanDb, kPairMinWeight, 1) in its DTW pairs (Score's
-    // pairByLevel), its level and the take's noise in dB. A soft take
+    // overBound), its level and the take's noise in dB. A soft take
     // carries a small noise under a word far over it: the pairs both sides
     // hold under the noise match the noise the templates were given, near
     // for any voice, and counting them less leaves the word
